@@ -1,0 +1,33 @@
+# Each folder's sources are picked up by pattern, so adding a file needs no build edit.
+# Files named *_main.cpp are program entries and stay out of the libraries.
+function(zor_sources out)
+  set(all)
+  foreach(dir ${ARGN})
+    file(GLOB found CONFIGURE_DEPENDS
+         ${CMAKE_SOURCE_DIR}/${dir}/*.cpp ${CMAKE_SOURCE_DIR}/${dir}/*.c)
+    list(FILTER found EXCLUDE REGEX "_main\\.cpp$")  # program entries are not library code
+    list(APPEND all ${found})
+  endforeach()
+  if(NOT all)
+    # A subsystem with no sources yet still builds as an (empty) library.
+    set(empty ${CMAKE_BINARY_DIR}/empty_subsystem.cpp)
+    if(NOT EXISTS ${empty})
+      file(WRITE ${empty} "// no sources yet\n")
+    endif()
+    set(all ${empty})
+  endif()
+  set(${out} ${all} PARENT_SCOPE)
+endfunction()
+
+# A GoogleTest program made of every source in one tests/ folder, run once under Wine by CTest.
+function(zor_test_program name dir)
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
+  if(NOT srcs)
+    return()
+  endif()
+  add_executable(${name} ${srcs} ${CMAKE_SOURCE_DIR}/tests/support/test_main.cpp)
+  target_link_libraries(${name} PRIVATE ${ARGN} zortestsupport gmock gtest)
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+  add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
+  set_tests_properties(${name} PROPERTIES TIMEOUT 900)
+endfunction()

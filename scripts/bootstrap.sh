@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs (once), configures and builds the project,
+# and prepares the project's own Wine prefix. Safe to run again: it only does what is missing.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
+
+PACKAGES="cmake ninja-build g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+googletest wine wine64 xvfb xauth x11-utils imagemagick unixodbc libsqliteodbc odbc-mdbtools sqlite3 locales"
+
+missing=""
+for p in $PACKAGES; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+  echo "bootstrap: installing$missing"
+  SUDO=""; [ "$(id -u)" = 0 ] || SUDO=sudo
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq $missing >/dev/null
+fi
+
+# The Czech locale, so that the host side of Wine runs quietly under LC_ALL=cs_CZ.UTF-8.
+if ! locale -a 2>/dev/null | grep -qi '^cs_CZ.utf8$'; then
+  SUDO=""; [ "$(id -u)" = 0 ] || SUDO=sudo
+  $SUDO sed -i 's/^# *cs_CZ.UTF-8/cs_CZ.UTF-8/' /etc/locale.gen
+  grep -q '^cs_CZ.UTF-8' /etc/locale.gen || echo 'cs_CZ.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+  $SUDO locale-gen >/dev/null
+fi
+
+if [ ! -f "$ZOR_BUILD/build.ninja" ]; then
+  cmake -S "$ZOR_ROOT" -B "$ZOR_BUILD" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$ZOR_ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
+fi
+cmake --build "$ZOR_BUILD" -- -j"$(nproc)" ${ZOR_NINJA_TARGETS:-all}
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "bootstrap: preparing the Wine prefix $WINEPREFIX"
+  mkdir -p "$WINEPREFIX"
+  wineboot -u >/dev/null 2>&1 || true
+  wineserver -w || true
+fi

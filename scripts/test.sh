@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Builds everything (bootstrapping a fresh machine first) and runs every test program under Wine,
+# on a virtual X display when there is none. Arguments go to ctest (for example -R core).
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
+
+if [ -z "${DISPLAY:-}" ]; then
+  "$ZOR_ROOT/scripts/bootstrap.sh"
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --built "$@"
+fi
+if [ "${1:-}" = "--built" ]; then shift; else "$ZOR_ROOT/scripts/bootstrap.sh"; fi
+
+export ZOR_SCREENSHOTS="Z:$ZOR_BUILD/screenshots"
+mkdir -p "$ZOR_BUILD/screenshots"
+# A persistent wineserver makes each test program start in a fraction of a second.
+wineserver -p
+trap 'wineserver -k 2>/dev/null || true' EXIT
+# Start Wine's own services now, detached from ctest's output pipes: a service started by the
+# first test would inherit them and keep ctest waiting for ever.
+wineboot >/dev/null 2>&1 </dev/null || true
+cd "$ZOR_BUILD"
+ctest --output-on-failure -j"${ZOR_TEST_JOBS:-4}" "$@"

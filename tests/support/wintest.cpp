@@ -1,0 +1,139 @@
+#include "tests/support/wintest.h"
+#include <wincodec.h>
+#include <shlobj.h>
+
+namespace wintest {
+
+void PumpMessages(DWORD milliseconds)
+{
+    DWORD start = GetTickCount();
+    do {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (milliseconds)
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    } while (GetTickCount() - start < milliseconds);
+}
+
+static std::wstring ScreenshotFolder()
+{
+    WCHAR folder[MAX_PATH];
+    DWORD n = GetEnvironmentVariableW(L"ZOR_SCREENSHOTS", folder, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        GetTempPathW(MAX_PATH, folder);
+    std::wstring path = folder;
+    if (!path.empty() && path.back() != L'\\' && path.back() != L'/')
+        path += L'\\';
+    SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
+    return path;
+}
+
+// Encodes a top-down 32-bit BGRA pixel block as PNG through WIC.
+static bool WritePng(const std::wstring& path, int width, int height, const BYTE* pixels)
+{
+    IWICImagingFactory* factory = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_PPV_ARGS(&factory))))
+        return false;
+    bool ok = false;
+    IWICStream* stream = nullptr;
+    IWICBitmapEncoder* encoder = nullptr;
+    IWICBitmapFrameEncode* frame = nullptr;
+    if (SUCCEEDED(factory->CreateStream(&stream)) &&
+        SUCCEEDED(stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE)) &&
+        SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder)) &&
+        SUCCEEDED(encoder->Initialize(stream, WICBitmapEncoderNoCache)) &&
+        SUCCEEDED(encoder->CreateNewFrame(&frame, nullptr)) && SUCCEEDED(frame->Initialize(nullptr)) &&
+        SUCCEEDED(frame->SetSize(width, height))) {
+        WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGRA;
+        frame->SetPixelFormat(&format);
+        ok = SUCCEEDED(frame->WritePixels(height, width * 4, width * height * 4, const_cast<BYTE*>(pixels))) &&
+             SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
+    }
+    if (frame) frame->Release();
+    if (encoder) encoder->Release();
+    if (stream) stream->Release();
+    factory->Release();
+    return ok;
+}
+
+std::wstring SaveScreenshot(HWND hwnd, const wchar_t* name)
+{
+    RECT rc;
+    if (!GetWindowRect(hwnd, &rc))
+        return L"";
+    UpdateWindow(hwnd);
+    PumpMessages(50);
+    int width = rc.right - rc.left, height = rc.bottom - rc.top;
+    if (width <= 0 || height <= 0)
+        return L"";
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO bmi = {};
+    bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
+    bmi.bmiHeader.biWidth = width;
+    bmi.bmiHeader.biHeight = -height;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(screen, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, dib);
+    BitBlt(memory, 0, 0, width, height, screen, rc.left, rc.top, SRCCOPY);
+    GdiFlush();
+    BYTE* p = static_cast<BYTE*>(bits);
+    for (int i = 0; i < width * height; ++i)
+        p[i * 4 + 3] = 255;  // the screen has no alpha: make every pixel opaque
+    std::wstring path = ScreenshotFolder() + name + L".png";
+    bool ok = WritePng(path, width, height, p);
+    SelectObject(memory, old);
+    DeleteObject(dib);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return ok ? path : L"";
+}
+
+std::wstring MakeTempFolder(const wchar_t* name)
+{
+    WCHAR temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    WCHAR unique[32];
+    wsprintfW(unique, L"zt%lu_", GetCurrentProcessId());
+    std::wstring path = std::wstring(temp) + unique + name;
+    SHFILEOPSTRUCTW op = {};
+    std::wstring doubleNull = path + L'\0';
+    op.wFunc = FO_DELETE;
+    op.pFrom = doubleNull.c_str();
+    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+    SHFileOperationW(&op);
+    SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
+    return path;
+}
+
+MsgBoxRecorder* MsgBoxRecorder::active_ = nullptr;
+
+MsgBoxRecorder::MsgBoxRecorder(std::vector<int> answers) : answers_(std::move(answers))
+{
+    active_ = this;
+    previous_ = SetMsgBoxHook(&MsgBoxRecorder::Hook);
+}
+
+MsgBoxRecorder::~MsgBoxRecorder()
+{
+    SetMsgBoxHook(previous_);
+    active_ = nullptr;
+}
+
+int MsgBoxRecorder::Hook(HWND, LPCWSTR text, LPCWSTR caption, UINT type)
+{
+    MsgBoxRecorder* self = active_;
+    if (!self)
+        return IDOK;
+    self->boxes_.push_back({ text ? text : L"", caption ? caption : L"", type });
+    size_t index = self->boxes_.size() - 1;
+    return index < self->answers_.size() ? self->answers_[index] : IDOK;
+}
+
+}  // namespace wintest
