@@ -21,7 +21,8 @@ endfunction()
 
 # A GoogleTest program made of every source in one tests/ folder, run once under Wine by CTest.
 function(zor_test_program name dir)
-  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
+  # A test folder may carry its own resource script (string tables, dialogs for test hosts).
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp ${CMAKE_SOURCE_DIR}/${dir}/*.rc)
   if(NOT srcs)
     return()
   endif()
