@@ -1,0 +1,104 @@
+// The connection strings the program writes for Jet ("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=
+// <path>;") parsed and mapped onto the ODBC driver that reads the file: the SQLite3 driver for the
+// program's own database files, MDBTools (read-only) for genuine Access files. Under Wine the host
+// drivers need host paths.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace zdata {
+
+// One "key=value" pair of an OLE DB connection string, key as written (trimmed), value unquoted.
+struct ConnStrPair
+{
+    std::wstring key;
+    std::wstring value;
+};
+
+// Splits an OLE DB connection string: pairs separated by ';', values optionally quoted with " or '
+// (a doubled quote inside stands for one), blanks around keys and values ignored, empty parts skipped.
+// Returns false for a malformed string (an unterminated quote, a part without '=').
+bool SplitConnectionString(const std::wstring& text, std::vector<ConnStrPair>* pairs, std::wstring* error = nullptr);
+
+// The value of a key, ignoring case ("Data Source", "data source"); empty when absent.
+std::wstring ConnStrValue(const std::vector<ConnStrPair>& pairs, const wchar_t* key, bool* found = nullptr);
+
+// What the Jet connection string asks for.
+struct JetConnectionInfo
+{
+    std::wstring provider;            // "Microsoft.Jet.OLEDB.4.0" (any Jet/ACE provider is accepted)
+    std::wstring dataSource;          // the path as written
+    std::wstring extendedProperties;  // "Excel 8.0" selects the workbook reader, not ODBC
+    std::wstring userId;
+    std::wstring password;
+    long mode = 0;                    // ConnectModeEnum from "Mode=" (names or number), 0 when absent
+};
+
+// Parses a Jet connection string. Fails for a malformed string, a provider that is not Jet/ACE (when
+// one is given), a missing Data Source, or an unknown Mode.
+bool ParseJetConnectionString(const std::wstring& text, JetConnectionInfo* info, std::wstring* error = nullptr);
+
+// Parses the value of "Mode=": "Read", "Write", "ReadWrite", "Share Deny None", "Share Deny Read",
+// "Share Deny Write", "Share Exclusive", combined with '|', or a number. Returns -1 when unknown.
+long ParseConnectMode(const std::wstring& text);
+
+// The file's kind, from its first bytes.
+enum class DbFileKind
+{
+    Missing,   // cannot be opened (missing, or no access)
+    SQLite,    // "SQLite format 3"
+    Jet,       // "Standard Jet DB" / "Standard ACE DB"
+    Other      // anything else: not a database this program can read
+};
+DbFileKind DetectDbFileKind(const std::wstring& windowsPath);
+
+// The host path for a Windows path: under Wine, kernel32's wine_get_unix_file_name (found with
+// GetProcAddress) after making the path absolute; on Windows the path unchanged. Returns false when
+// Wine cannot map the path.
+bool HostPathOf(const std::wstring& windowsPath, std::wstring* hostPath);
+
+// True when running under Wine (kernel32 exports wine_get_unix_file_name).
+bool RunningUnderWine();
+
+enum class OdbcDriverKind
+{
+    SQLite,     // DRIVER={SQLite3}
+    MdbTools,   // DRIVER={MDBTools}, read-only
+    Workbook    // Extended Properties=Excel 8.0: the project's own workbook reader, no ODBC
+};
+
+// What the layer needs to connect.
+struct OdbcConnectTarget
+{
+    OdbcDriverKind driver = OdbcDriverKind::SQLite;
+    std::wstring odbcString;   // for SQLDriverConnectW; empty for Workbook
+    std::wstring windowsPath;  // Data Source as written
+    std::wstring hostPath;     // the path handed to the driver
+    bool readOnly = false;
+    bool exclusive = false;
+    // Statements to run right after connecting, in order (read-only and exclusive modes).
+    std::vector<std::wstring> initStatements;
+    // A query that fails when the file is not a database (the driver "connects" to any file).
+    std::wstring checkQuery;
+};
+
+// Default busy timeout: a locked file fails within a few seconds instead of hanging.
+const int kDefaultLockTimeoutMs = 3000;
+
+// Builds the ODBC target for a parsed Jet string. `mode` is the Connection's Mode property
+// (ConnectModeEnum; 0 = unknown) and wins over a Mode given in the string. SQLite:
+//   DRIVER={SQLite3};Database=<host path>;NoCreat=1;FKSupport=1;Timeout=<ms>;LongNames=0;BigInt=0
+// adModeRead adds "PRAGMA query_only=1"; adModeShareExclusive takes the file's lock at once.
+// A genuine Access file goes to MDBTools, read-only: DRIVER={MDBTools};DBQ=<host path>.
+bool BuildOdbcTarget(const JetConnectionInfo& info, long mode, int lockTimeoutMs, OdbcConnectTarget* target,
+                     std::wstring* error = nullptr);
+
+// Both steps for a connection string as the program writes it.
+bool MapJetConnectionString(const std::wstring& jetString, long mode, OdbcConnectTarget* target,
+                            std::wstring* error = nullptr);
+
+// Writes one ODBC attribute value, braced when it holds ';', braces or outer blanks.
+std::wstring OdbcAttributeValue(const std::wstring& value);
+
+}  // namespace zdata
