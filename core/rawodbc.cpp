@@ -9,16 +9,6 @@ namespace {
 
 typedef char*(CDECL* WineUnixNameFn)(LPCWSTR);
 
-std::wstring Utf8ToWide(const char* text)
-{
-    int n = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-    if (n <= 0)
-        return std::wstring();
-    std::wstring out(n - 1, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text, -1, &out[0], n);
-    return out;
-}
-
 // Wide text of the first diagnostic record of a handle.
 std::wstring Diagnostic(SQLSMALLINT type, SQLHANDLE handle)
 {
@@ -59,7 +49,11 @@ std::wstring HostPathForDriver(const std::wstring& windowsPath)
     char* unixName = toUnix((n > 0 && n < MAX_PATH * 2) ? full : windowsPath.c_str());
     if (!unixName)
         return windowsPath;
-    std::wstring out = Utf8ToWide(unixName);
+    // The bridge to the host's ODBC manager narrows each wide character to one byte, so the
+    // host path's UTF-8 bytes go one per character: "Jiří" reaches the driver as UTF-8.
+    std::wstring out;
+    for (const char* p = unixName; *p; ++p)
+        out += (wchar_t)(unsigned char)*p;
     HeapFree(GetProcessHeap(), 0, unixName);
     return out.empty() ? windowsPath : out;
 }

@@ -11,8 +11,10 @@
 
 namespace zor {
 
-// Turns a Windows path into the path the host ODBC driver needs. Under Wine that is the host
-// (Unix) path, found with kernel32's wine_get_unix_file_name; on Windows the path is kept.
+// Turns a Windows path into the path the host ODBC driver needs in its connection string. Under
+// Wine that is the host (Unix) path, found with kernel32's wine_get_unix_file_name, with its
+// UTF-8 bytes one per wide character (the bridge narrows each character to a byte); on Windows
+// the path is kept.
 std::wstring HostPathForDriver(const std::wstring& windowsPath);
 
 // True when the file starts with the SQLite header or is empty (SQLite takes a 0-byte file as an

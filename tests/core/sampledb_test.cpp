@@ -604,6 +604,19 @@ TEST(SampleDbFileTest, ReplacesAnSqliteFileAndCreatesFolders)
     EXPECT_EQ(80, db.QueryInt(L"SELECT COUNT(*) FROM ZORNACOLLS"));
 }
 
+TEST(SampleDbFileTest, WorksInAFolderWithCzechLetters)
+{
+    std::wstring path = wintest::MakeTempFolder(L"sampledb_Jiří Žák") + L"\\Řasy a Šneci.mdb";
+    zor::SampleDbOptions o;
+    o.records = 30;
+    std::wstring error;
+    ASSERT_TRUE(zor::CreateSampleDatabase(path, o, &error)) << Narrow(error);
+    EXPECT_TRUE(zor::IsSqliteFileOrEmpty(path));
+    RawOdbc db;
+    ASSERT_TRUE(db.Open(path, false)) << Narrow(db.LastError());
+    EXPECT_EQ(30, db.QueryInt(L"SELECT COUNT(*) FROM ZORNACOLLS"));
+}
+
 TEST(SampleDbFileTest, OpeningAMissingFileWithoutCreateFailsAndMakesNothing)
 {
     std::wstring path = wintest::MakeTempFolder(L"sampledb_missing") + L"\\none.mdb";
