@@ -1,5 +1,6 @@
 // ZorSampleDb: makes a Zorna database file with the sample data (or an empty one).
 //   ZorSampleDb [-o] <path> [-n <records>] [-s <seed>] [--empty]
+//   ZorSampleDb --print-schema
 #include <windows.h>
 #include <shellapi.h>
 
@@ -7,6 +8,7 @@
 #include <cwchar>
 #include <string>
 
+#include "core/dbschema.h"
 #include "core/sampledb.h"
 
 namespace {
@@ -27,6 +29,9 @@ const wchar_t kUsage[] =
     L"  -n, --records  number of occurrence records (default 5000)\n"
     L"  -s, --seed     seed of the generator; the same seed gives the same database (default 2011)\n"
     L"  --empty        only the tables, views and root rows, no sample data\n"
+    L"  --orphan-attribute      also an attribute definition whose column is missing\n"
+    L"  --four-column-pictures  picture tables without the thumbnail column\n"
+    L"  --print-schema the schema script, to standard output\n"
     L"An existing file that is not an SQLite database is never overwritten.\n";
 
 bool ParseNumber(const wchar_t* text, unsigned long long max, unsigned long long& out)
@@ -72,6 +77,16 @@ int main()
             options.seed = v;
         } else if (a == L"--empty") {
             options.empty = true;
+        } else if (a == L"--orphan-attribute") {
+            options.orphanAttribute = true;
+        } else if (a == L"--four-column-pictures") {
+            options.fourColumnPictures = true;
+        } else if (a == L"--print-schema") {
+            std::wstring script;
+            for (const std::wstring& statement : zor::SplitSqlScript(zor::SchemaScriptText()))
+                script += statement + L";\n\n";
+            Print(stdout, script);
+            return 0;
         } else if (!a.empty() && a[0] != L'-' && path.empty()) {
             path = a;
         } else {
