@@ -1,0 +1,525 @@
+// XML access layer over the MSXML DOM: settings files are small, so the whole document is loaded
+// or built in memory and written in one go.
+#include "core/xmlaccess.h"
+#include <oleauto.h>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+
+namespace {
+
+// MSXML 6 is the parser of choice; where it is not installed the version-independent DOMDocument
+// of MSXML 3 reads and writes the same files.
+const CLSID kClsidDomDocument60 = {
+    0x88d96a05, 0xf192, 0x11d4, { 0xa6, 0x5f, 0x00, 0x40, 0x96, 0x32, 0x51, 0xe5 } };
+const CLSID kClsidDomDocument30 = {
+    0x2933bf90, 0x7b36, 0x11d2, { 0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60 } };
+
+// Attribute values are stored in one fixed number format, whoever's machine wrote them.
+const LCID kInvariantLocale = 0x7F;
+
+IXMLDOMDocument* CreateDocument()
+{
+    IXMLDOMDocument* doc = nullptr;
+    if (FAILED(CoCreateInstance(kClsidDomDocument60, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_IXMLDOMDocument, reinterpret_cast<void**>(&doc)))) {
+        doc = nullptr;
+        if (FAILED(CoCreateInstance(kClsidDomDocument30, nullptr, CLSCTX_INPROC_SERVER,
+                                    IID_IXMLDOMDocument, reinterpret_cast<void**>(&doc))))
+            doc = nullptr;
+    }
+    if (doc)
+        doc->put_async(VARIANT_FALSE);  // load returns only when the file is read
+    return doc;
+}
+
+wchar_t* DupWide(const wchar_t* text)
+{
+    if (!text)
+        text = L"";
+    size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);
+    wchar_t* copy = static_cast<wchar_t*>(malloc(bytes));
+    memcpy(copy, text, bytes);
+    return copy;
+}
+
+// A BSTR that frees itself: the DOM wants BSTR arguments everywhere.
+class Bstr {
+public:
+    explicit Bstr(const wchar_t* text) : b_(SysAllocString(text ? text : L"")) {}
+    ~Bstr() { SysFreeString(b_); }
+    Bstr(const Bstr&) = delete;
+    Bstr& operator=(const Bstr&) = delete;
+    operator BSTR() const { return b_; }
+
+private:
+    BSTR b_;
+};
+
+// Loads path into doc; VARIANT_TRUE when the file was read and parsed.
+VARIANT_BOOL LoadFile(IXMLDOMDocument* doc, const wchar_t* path)
+{
+    VARIANT source;
+    VariantInit(&source);
+    V_VT(&source) = VT_BSTR;
+    V_BSTR(&source) = SysAllocString(path ? path : L"");
+    VARIANT_BOOL ok = VARIANT_FALSE;
+    if (FAILED(doc->load(source, &ok)))
+        ok = VARIANT_FALSE;
+    VariantClear(&source);
+    return ok;
+}
+
+// The node as an element (a new reference), null when it is none; releases the node.
+IXMLDOMElement* TakeElement(IXMLDOMNode* node)
+{
+    if (!node)
+        return nullptr;
+    IXMLDOMElement* element = nullptr;
+    DOMNodeType type = NODE_INVALID;
+    if (SUCCEEDED(node->get_nodeType(&type)) && type == NODE_ELEMENT) {
+        if (FAILED(node->QueryInterface(IID_IXMLDOMElement, reinterpret_cast<void**>(&element))))
+            element = nullptr;
+    }
+    node->Release();
+    return element;
+}
+
+// A malloc'd copy of the element's tag name, null when there is no element.
+wchar_t* TagNameOf(IXMLDOMElement* element)
+{
+    if (!element)
+        return nullptr;
+    BSTR name = nullptr;
+    if (FAILED(element->get_tagName(&name)))
+        name = nullptr;
+    wchar_t* copy = DupWide(name);
+    SysFreeString(name);
+    return copy;
+}
+
+IXMLDOMElement* SelectBelow(IXMLDOMNode* parent, const wchar_t* name)
+{
+    if (!parent)
+        return nullptr;
+    IXMLDOMNode* node = nullptr;
+    Bstr query(name);
+    if (parent->selectSingleNode(query, &node) != S_OK)
+        return nullptr;
+    return TakeElement(node);
+}
+
+// "%2.4f" with '.' as decimal point, whatever C locale the process may have switched to.
+void FormatReal(double value, wchar_t* out, size_t size)
+{
+    char text[400];
+    snprintf(text, sizeof(text), "%2.4f", value);
+    const char* point = localeconv()->decimal_point;
+    if (point && point[0] && strcmp(point, ".") != 0) {
+        char* found = strstr(text, point);
+        if (found) {
+            size_t len = strlen(point);
+            *found = '.';
+            memmove(found + 1, found + len, strlen(found + len) + 1);
+        }
+    }
+    size_t i = 0;
+    for (; text[i] && i + 1 < size; ++i)
+        out[i] = static_cast<unsigned char>(text[i]);
+    out[i] = L'\0';
+}
+
+// The depth of a node below the root element: 0 for the root, 1 for its children, and so on.
+int DepthOf(IXMLDOMNode* node)
+{
+    int depth = 0;
+    IXMLDOMNode* current = nullptr;
+    if (FAILED(node->get_parentNode(&current)))
+        current = nullptr;
+    while (current) {
+        IXMLDOMNode* up = nullptr;
+        if (FAILED(current->get_parentNode(&up)))
+            up = nullptr;
+        current->Release();
+        current = up;
+        if (current)
+            ++depth;
+    }
+    return depth;
+}
+
+}  // namespace
+
+// ---- Reader ----------------------------------------------------------------------------------
+
+CXmlReader::CXmlReader(const wchar_t* path)
+    : Path(DupWide(path)), Document(CreateDocument()), Root(nullptr), Loaded(0)
+{
+    if (!Document)
+        return;
+    Loaded = LoadFile(Document, Path);
+    if (Loaded && FAILED(Document->get_documentElement(&Root)))
+        Root = nullptr;
+}
+
+CXmlReader::~CXmlReader()
+{
+    if (Root)
+        Root->Release();
+    if (Document)
+        Document->Release();
+    free(Path);
+}
+
+IXMLDOMElement* CXmlReader::SelectElement(const wchar_t* name)
+{
+    if (!Loaded)
+        return nullptr;
+    return SelectBelow(Root, name);
+}
+
+IXMLDOMElement* CXmlReader::SelectChildElement(IXMLDOMElement* parent, const wchar_t* name)
+{
+    if (!Loaded)
+        return nullptr;
+    return SelectBelow(parent, name);
+}
+
+IXMLDOMElement* CXmlReader::FirstChildElement(IXMLDOMElement* parent, wchar_t** tagName)
+{
+    if (tagName)
+        *tagName = nullptr;
+    if (!parent)
+        parent = Root;
+    if (!parent)
+        return nullptr;
+    IXMLDOMNode* child = nullptr;
+    if (parent->get_firstChild(&child) != S_OK)
+        child = nullptr;
+    IXMLDOMElement* element = TakeElement(child);
+    if (element && tagName)
+        *tagName = TagNameOf(element);
+    return element;
+}
+
+IXMLDOMElement* CXmlReader::NextSiblingElement(IXMLDOMElement* element, wchar_t** tagName)
+{
+    if (tagName)
+        *tagName = nullptr;
+    if (!element)
+        return nullptr;
+    IXMLDOMNode* sibling = nullptr;
+    if (element->get_nextSibling(&sibling) != S_OK)
+        sibling = nullptr;
+    element->Release();
+    IXMLDOMElement* next = TakeElement(sibling);
+    if (next && tagName)
+        *tagName = TagNameOf(next);
+    return next;
+}
+
+BSTR CXmlReader::AttrText(IXMLDOMElement* element, const wchar_t* name)
+{
+    if (!element)
+        return nullptr;
+    VARIANT value;
+    VariantInit(&value);
+    Bstr key(name);
+    if (element->getAttribute(key, &value) == S_OK && V_VT(&value) == VT_BSTR)
+        return V_BSTR(&value);  // handed over to the caller
+    VariantClear(&value);
+    return nullptr;
+}
+
+int CXmlReader::GetByteAttr(IXMLDOMElement* element, const wchar_t* name, BYTE* value)
+{
+    BSTR text = AttrText(element, name);
+    if (!text)
+        return 0;
+    BYTE result;
+    if (SUCCEEDED(VarUI1FromStr(text, kInvariantLocale, LOCALE_NOUSEROVERRIDE, &result)))
+        *value = result;
+    SysFreeString(text);
+    return 1;
+}
+
+int CXmlReader::GetShortAttr(IXMLDOMElement* element, const wchar_t* name, int* value)
+{
+    BSTR text = AttrText(element, name);
+    if (!text)
+        return 0;
+    SHORT result;
+    if (SUCCEEDED(VarI2FromStr(text, kInvariantLocale, LOCALE_NOUSEROVERRIDE, &result)))
+        *value = result;
+    SysFreeString(text);
+    return 1;
+}
+
+int CXmlReader::GetIntAttr(IXMLDOMElement* element, const wchar_t* name, int* value)
+{
+    BSTR text = AttrText(element, name);
+    if (!text)
+        return 0;
+    LONG result;
+    if (SUCCEEDED(VarI4FromStr(text, kInvariantLocale, LOCALE_NOUSEROVERRIDE, &result)))
+        *value = result;
+    SysFreeString(text);
+    return 1;
+}
+
+int CXmlReader::GetRealAttr(IXMLDOMElement* element, const wchar_t* name, double* value)
+{
+    BSTR text = AttrText(element, name);
+    if (!text)
+        return 0;
+    double result;
+    if (SUCCEEDED(VarR8FromStr(text, kInvariantLocale, LOCALE_NOUSEROVERRIDE, &result)))
+        *value = result;
+    SysFreeString(text);
+    return 1;
+}
+
+int CXmlReader::GetStringAttr(IXMLDOMElement* element, const wchar_t* name, wchar_t** value)
+{
+    *value = nullptr;
+    BSTR text = AttrText(element, name);
+    if (!text)
+        return 0;
+    *value = DupWide(text);
+    SysFreeString(text);
+    return 1;
+}
+
+int CXmlReader::GetStringAttrBuf(IXMLDOMElement* element, const wchar_t* name, wchar_t* buffer,
+                                 int size)
+{
+    if (size > 0)
+        buffer[0] = L'\0';
+    BSTR text = AttrText(element, name);
+    if (!text)
+        return 0;
+    if (size > 0) {
+        size_t count = wcslen(text);
+        if (count > static_cast<size_t>(size - 1))
+            count = static_cast<size_t>(size - 1);
+        memcpy(buffer, text, count * sizeof(wchar_t));
+        buffer[count] = L'\0';
+    }
+    SysFreeString(text);
+    return 1;
+}
+
+// ---- Writer ----------------------------------------------------------------------------------
+
+CXmlWriter::CXmlWriter(const wchar_t* path)
+    : Path(DupWide(path)), Document(CreateDocument()), Root(nullptr)
+{
+    if (!Document)
+        return;
+    // The declaration names no encoding, so the file is written as UTF-8.
+    IXMLDOMProcessingInstruction* declaration = nullptr;
+    Bstr target(L"xml");
+    Bstr data(L"version=\"1.0\"");
+    if (SUCCEEDED(Document->createProcessingInstruction(target, data, &declaration)) &&
+        declaration) {
+        Document->appendChild(declaration, nullptr);
+        declaration->Release();
+    }
+}
+
+CXmlWriter::~CXmlWriter()
+{
+    if (Root)
+        Root->Release();
+    if (Document)
+        Document->Release();
+    free(Path);
+}
+
+void CXmlWriter::AddComment(const wchar_t* text)
+{
+    if (!Document)
+        return;
+    IXMLDOMComment* comment = nullptr;
+    Bstr data(text);
+    if (SUCCEEDED(Document->createComment(data, &comment)) && comment) {
+        Document->appendChild(comment, nullptr);
+        comment->Release();
+    }
+}
+
+void CXmlWriter::CreateRoot(const wchar_t* name)
+{
+    if (!Document)
+        return;
+    if (Root) {
+        Root->Release();
+        Root = nullptr;
+    }
+    Bstr tag(name);
+    if (FAILED(Document->createElement(tag, &Root)) || !Root) {
+        Root = nullptr;
+        return;
+    }
+    Document->appendChild(Root, nullptr);
+}
+
+void CXmlWriter::AppendText(IXMLDOMNode* parent, const wchar_t* text)
+{
+    IXMLDOMText* node = nullptr;
+    Bstr data(text);
+    if (SUCCEEDED(Document->createTextNode(data, &node)) && node) {
+        parent->appendChild(node, nullptr);
+        node->Release();
+    }
+}
+
+IXMLDOMElement* CXmlWriter::AddElement(const wchar_t* name)
+{
+    return AddChildElement(Root, name);
+}
+
+IXMLDOMElement* CXmlWriter::AddChildElement(IXMLDOMElement* parent, const wchar_t* name)
+{
+    if (!Document || !parent)
+        return nullptr;
+    // Every child stands on a line of its own, one tab deeper than its parent, and the parent's
+    // closing tag goes on a line indented by the parent's depth.
+    int depth = DepthOf(parent);
+    VARIANT_BOOL hasChildren = VARIANT_FALSE;
+    if (FAILED(parent->hasChildNodes(&hasChildren)))
+        hasChildren = VARIANT_FALSE;
+    if (!hasChildren) {
+        AppendText(parent, L"\r\n");
+        for (int i = 0; i < depth; ++i)
+            AppendText(parent, L"\t");
+    }
+    AppendText(parent, L"\t");
+    IXMLDOMElement* element = nullptr;
+    Bstr tag(name);
+    if (FAILED(Document->createElement(tag, &element)) || !element)
+        return nullptr;
+    if (FAILED(parent->appendChild(element, nullptr))) {
+        element->Release();
+        return nullptr;
+    }
+    AppendText(parent, L"\r\n");
+    for (int i = 0; i < depth; ++i)
+        AppendText(parent, L"\t");
+    return element;
+}
+
+void CXmlWriter::SetAttr(IXMLDOMElement* element, const wchar_t* name, const VARIANT& value)
+{
+    if (!Document || !element)
+        return;
+    IXMLDOMAttribute* attribute = nullptr;
+    Bstr key(name);
+    if (FAILED(Document->createAttribute(key, &attribute)) || !attribute)
+        return;
+    if (SUCCEEDED(attribute->put_value(value))) {
+        IXMLDOMAttribute* replaced = nullptr;
+        if (SUCCEEDED(element->setAttributeNode(attribute, &replaced)) && replaced)
+            replaced->Release();
+    }
+    attribute->Release();
+}
+
+void CXmlWriter::SetByteAttr(IXMLDOMElement* element, const wchar_t* name, BYTE value)
+{
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_UI1;
+    V_UI1(&v) = value;
+    SetAttr(element, name, v);
+}
+
+void CXmlWriter::SetShortAttr(IXMLDOMElement* element, const wchar_t* name, int value)
+{
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_I2;
+    V_I2(&v) = static_cast<SHORT>(value & 0xFFFF);
+    SetAttr(element, name, v);
+}
+
+void CXmlWriter::SetIntAttr(IXMLDOMElement* element, const wchar_t* name, int value)
+{
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_I4;
+    V_I4(&v) = value;
+    SetAttr(element, name, v);
+}
+
+void CXmlWriter::SetRealAttr(IXMLDOMElement* element, const wchar_t* name, double value)
+{
+    wchar_t text[400];
+    FormatReal(value, text, sizeof(text) / sizeof(text[0]));
+    SetStringAttr(element, name, text);
+}
+
+void CXmlWriter::SetStringAttr(IXMLDOMElement* element, const wchar_t* name, const wchar_t* text)
+{
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_BSTR;
+    V_BSTR(&v) = SysAllocString(text ? text : L"");
+    SetAttr(element, name, v);
+    VariantClear(&v);
+}
+
+void CXmlWriter::Save()
+{
+    if (!Document)
+        return;
+    VARIANT target;
+    VariantInit(&target);
+    V_VT(&target) = VT_BSTR;
+    V_BSTR(&target) = SysAllocString(Path);
+    Document->save(target);
+    VariantClear(&target);
+}
+
+// ---- File kind -------------------------------------------------------------------------------
+
+int GetXmlFileKind(const wchar_t* path)
+{
+    static const struct {
+        const wchar_t* xml;
+        int kind;
+    } kinds[] = {
+        { L"<!--Zorna Workspace Settings-->", XmlFileWorkspace },
+        { L"<!--Zorna Grid Definition-->", XmlFileGridDefinition },
+        { L"<!--Zorna DB Utilities Workspace Settings-->", XmlFileUtilities },
+    };
+    IXMLDOMDocument* doc = CreateDocument();
+    if (!doc)
+        return XmlFileUnknown;
+    int kind = XmlFileUnknown;
+    if (LoadFile(doc, path)) {
+        // The comment that names the kind follows the declaration: the second top-level node.
+        IXMLDOMNode* first = nullptr;
+        IXMLDOMNode* second = nullptr;
+        if (doc->get_firstChild(&first) == S_OK && first) {
+            if (first->get_nextSibling(&second) == S_OK && second) {
+                BSTR xml = nullptr;
+                if (SUCCEEDED(second->get_xml(&xml)) && xml) {
+                    for (const auto& k : kinds) {
+                        if (wcscmp(xml, k.xml) == 0) {
+                            kind = k.kind;
+                            break;
+                        }
+                    }
+                }
+                SysFreeString(xml);
+                second->Release();
+            }
+            first->Release();
+        }
+    }
+    doc->Release();
+    return kind;
+}
