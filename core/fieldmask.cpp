@@ -120,7 +120,7 @@ void ParseValueByKind(VARIANT* out, const CustomAttrDef* def, const wchar_t* tex
     case ATTR_DATE: {
         // Read at single precision, in the C locale: a decimal comma ends the number.
         float x;
-        if (swscanf(text, L"%f", &x) != 1)
+        if (!ReadCReal(text, &x))
             return;
         if (kind == ATTR_REAL)
         {

@@ -1,7 +1,9 @@
 #include "core/textutil.h"
 
+#include <clocale>
 #include <cmath>
 #include <cstdio>
+#include <string>
 #include <cstdlib>
 #include <cwchar>
 
@@ -56,10 +58,37 @@ bool IntegerOf(const VARIANT* v, int* value)
 bool IsReal(const VARIANT* v) { return V_VT(v) == VT_R4 || V_VT(v) == VT_R8; }
 double RealOf(const VARIANT* v) { return V_VT(v) == VT_R4 ? static_cast<double>(V_R4(v)) : V_R8(v); }
 
-// "%.4f" in the C locale: the plain form that GetNumberFormat expects as input.
+// The decimal point of the C library's current numeric locale. The programs never switch it,
+// but a component that does must not change how numbers are written and read here.
+wchar_t LibraryPoint()
+{
+    const char* point = localeconv()->decimal_point;
+    return (point && point[0] && !point[1]) ? static_cast<wchar_t>(static_cast<unsigned char>(point[0])) : L'.';
+}
+
+// "%.4f" with '.' as decimal point: the plain form that GetNumberFormat expects as input.
 void PlainRealText(double value, wchar_t* buffer, size_t size)
 {
     StringCchPrintfW(buffer, size, L"%.4f", value);
+    wchar_t point = LibraryPoint();
+    if (point != L'.')
+    {
+        for (wchar_t* p = buffer; *p; ++p)
+            if (*p == point)
+                *p = L'.';
+    }
+}
+
+void PlainRealTextA(double value, char* buffer, size_t size)
+{
+    snprintf(buffer, size, "%.4f", value);
+    char point = static_cast<char>(LibraryPoint());
+    if (point != '.')
+    {
+        for (char* p = buffer; *p; ++p)
+            if (*p == point)
+                *p = '.';
+    }
 }
 
 } // namespace
@@ -307,7 +336,7 @@ int VariantToAnsiText(const VARIANT* v, char* buffer, int size)
     if (IsReal(v))
     {
         char plain[400];
-        snprintf(plain, sizeof(plain), "%.4f", RealOf(v));
+        PlainRealTextA(RealOf(v), plain, sizeof(plain));
         if (GetNumberFormatA(LOCALE_USER_DEFAULT, 0, plain, nullptr, buffer, size) > 0)
             return 1;
         buffer[0] = '\0';
@@ -362,6 +391,26 @@ void DegreesToDms(double value, int* degrees, int* minutes, double* seconds)
 
 // ---------------- reals and coordinates from text ----------------
 
+int ReadCReal(const wchar_t* text, float* out)
+{
+    if (!text)
+        return 0;
+    std::wstring plain(text);
+    wchar_t point = LibraryPoint();
+    if (point != L'.')
+    {
+        // Swap the roles: the locale's point must end the number as any other character does.
+        for (wchar_t& c : plain)
+        {
+            if (c == point)
+                c = L'\x01';
+            else if (c == L'.')
+                c = point;
+        }
+    }
+    return swscanf(plain.c_str(), L"%f", out) == 1 ? 1 : 0;
+}
+
 int ParseRealWithSeparators(const wchar_t* text, wchar_t thousandsSep, wchar_t decimalSep, double* out)
 {
     if (!text)
@@ -378,7 +427,7 @@ int ParseRealWithSeparators(const wchar_t* text, wchar_t thousandsSep, wchar_t d
     cleaned[n] = L'\0';
     // Read at single precision, as the stored values of these fields are.
     float value;
-    if (swscanf(cleaned, L"%f", &value) != 1)
+    if (!ReadCReal(cleaned, &value))
         return 0;
     *out = static_cast<double>(value);
     return 1;

@@ -62,6 +62,10 @@ void DegreesToDms(double value, int* degrees, int* minutes, double* seconds);
 
 // ---- reals and coordinates from text ----
 
+// A real read from the start of the text as "%f" does in the C locale ('.' as decimal point,
+// leading white space skipped, the rest ignored), at single precision; 1 when read.
+int ReadCReal(const wchar_t* text, float* out);
+
 // Reads a real after removing blanks and the thousands separator and mapping the decimal
 // separator; 1 and *out set, or 0 with *out untouched.
 int ParseRealWithSeparators(const wchar_t* text, wchar_t thousandsSep, wchar_t decimalSep, double* out);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -526,4 +527,60 @@ TEST(ParseCoordinateText, UnreadableDegreesGiveNull)
     EXPECT_EQ(VT_NULL, t);
     Coordinate(L"\u00B0 30' 10''", &t);
     EXPECT_EQ(VT_NULL, t);
+}
+
+// ---------------- independence from the C library's numeric locale ----------------
+
+namespace {
+// Switches the C library's numeric locale to Czech for one test; the programs never do, but
+// a component that did must not change how numbers are written and read.
+class CzechLibraryLocale
+{
+public:
+    CzechLibraryLocale()
+    {
+        const char* previous = setlocale(LC_NUMERIC, nullptr);
+        saved_ = previous ? previous : "C";
+        active_ = setlocale(LC_NUMERIC, "Czech_Czechia.1250") || setlocale(LC_NUMERIC, "Czech");
+    }
+    ~CzechLibraryLocale() { setlocale(LC_NUMERIC, saved_.c_str()); }
+    bool Active() const { return active_; }
+
+private:
+    std::string saved_;
+    bool active_;
+};
+} // namespace
+
+TEST(LibraryLocale, NumbersReadAndWriteTheSame)
+{
+    CzechLibraryLocale czech;
+    if (!czech.Active())
+        GTEST_SKIP() << "no Czech C runtime locale";
+    EXPECT_EQ(std::wstring(L"1") + kNbsp + L"234,50", Text(R8(1234.5)));
+    EXPECT_EQ("1\xa0" "234,50", AnsiText(R8(1234.5)));
+    double x = 0;
+    EXPECT_EQ(1, ParseRealWithSeparators(L"1 234,5", L' ', L',', &x));
+    EXPECT_DOUBLE_EQ(1234.5, x);
+    float f = 0;
+    EXPECT_EQ(1, ReadCReal(L"2,5", &f));
+    EXPECT_EQ(2.0f, f);
+    EXPECT_EQ(1, ReadCReal(L" 2.5", &f));
+    EXPECT_EQ(2.5f, f);
+    VARTYPE t;
+    EXPECT_NEAR(14.425, Coordinate(L"14\u00B025'30''", &t), 1e-9);
+}
+
+TEST(ReadCReal, ReadsThePrefixAtSinglePrecision)
+{
+    float f = 9;
+    EXPECT_EQ(1, ReadCReal(L"  -3.25e1xyz", &f));
+    EXPECT_EQ(-32.5f, f);
+    EXPECT_EQ(1, ReadCReal(L"0.1", &f));
+    EXPECT_EQ(0.1f, f);
+    f = 9;
+    EXPECT_EQ(0, ReadCReal(L"abc", &f));
+    EXPECT_EQ(0, ReadCReal(L"", &f));
+    EXPECT_EQ(0, ReadCReal(nullptr, &f));
+    EXPECT_EQ(9.0f, f);
 }
