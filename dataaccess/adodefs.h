@@ -176,3 +176,28 @@ enum ParameterDirectionEnum
     adParamInputOutput = 3,
     adParamReturnValue = 4
 };
+
+enum EditModeEnum
+{
+    adEditNone = 0,
+    adEditInProgress = 1,
+    adEditAdd = 2,
+    adEditDelete = 4
+};
+
+// ADO's error numbers; the layer reports them as MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, n),
+// as ADO does (0x800A0BCD for "no current record").
+enum ErrorValueEnum
+{
+    adErrProviderFailed = 0xbb8,
+    adErrInvalidArgument = 0xbb9,
+    adErrNoCurrentRecord = 0xbcd,
+    adErrItemNotFound = 0xcc1,
+    adErrIllegalOperation = 0xc93,
+    adErrFeatureNotAvailable = 0xcb3,
+    adErrDataConversion = 0xd5d,
+    adErrObjectClosed = 0xe78,
+    adErrObjectOpen = 0xe79,
+    adErrInvalidConnection = 0xe7d,
+    adErrStillConnecting = 0xe81
+};

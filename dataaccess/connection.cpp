@@ -1,0 +1,695 @@
+#include <thread>
+#include <olectl.h>
+#include "dataaccess/ado.h"
+#include "dataaccess/connstr.h"
+#include "dataaccess/odbccore.h"
+#include "dataaccess/sqltranslate.h"
+
+namespace zdata {
+
+// {6F1C3A52-9B7E-4D1A-A8C4-2E5D7B903F11}
+const IID IID_ConnectionEvents = {
+    0x6f1c3a52, 0x9b7e, 0x4d1a, {0xa8, 0xc4, 0x2e, 0x5d, 0x7b, 0x90, 0x3f, 0x11}};
+
+const wchar_t kErrorSource[] = L"Zorna Data Access";
+
+namespace {
+
+HRESULT ToBstr(const std::wstring& s, BSTR* out)
+{
+    if (!out)
+        return E_POINTER;
+    *out = SysAllocStringLen(s.data(), (UINT)s.size());
+    return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+const UINT kConnectDoneMessage = WM_APP + 0x2A1;
+const wchar_t kNotifyClass[] = L"ZorDataConnectNotify";
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Error, Errors
+
+Error::Error(long number, std::wstring description, std::wstring sqlState, long nativeError)
+    : number_(number), description_(std::move(description)), sqlState_(std::move(sqlState)),
+      nativeError_(nativeError)
+{
+}
+
+HRESULT Error::get_Description(BSTR* out) const { return ToBstr(description_, out); }
+HRESULT Error::get_Source(BSTR* out) const { return ToBstr(kErrorSource, out); }
+HRESULT Error::get_SQLState(BSTR* out) const { return ToBstr(sqlState_, out); }
+
+HRESULT Error::get_Number(long* out) const
+{
+    if (!out)
+        return E_POINTER;
+    *out = number_;
+    return S_OK;
+}
+
+HRESULT Error::get_NativeError(long* out) const
+{
+    if (!out)
+        return E_POINTER;
+    *out = nativeError_;
+    return S_OK;
+}
+
+Errors::~Errors()
+{
+    for (Error* e : items_)
+        e->Release();
+}
+
+long Errors::Count() const
+{
+    std::lock_guard<std::mutex> hold(lock_);
+    return (long)items_.size();
+}
+
+HRESULT Errors::get_Count(long* out) const
+{
+    if (!out)
+        return E_POINTER;
+    *out = Count();
+    return S_OK;
+}
+
+HRESULT Errors::Item(long index, Error** out) const
+{
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    std::lock_guard<std::mutex> hold(lock_);
+    if (index < 0 || index >= (long)items_.size())
+        return AdoError(adErrItemNotFound);
+    *out = items_[index];
+    (*out)->AddRef();
+    return S_OK;
+}
+
+HRESULT Errors::get_Item(VARIANT index, Error** out) const
+{
+    VARIANT v;
+    VariantInit(&v);
+    if (FAILED(VariantChangeType(&v, &index, 0, VT_I4))) {
+        if (out)
+            *out = nullptr;
+        return AdoError(adErrItemNotFound);
+    }
+    return Item(v.lVal, out);
+}
+
+HRESULT Errors::Clear()
+{
+    Replace({});
+    return S_OK;
+}
+
+std::vector<std::wstring> Errors::Descriptions() const
+{
+    std::lock_guard<std::mutex> hold(lock_);
+    std::vector<std::wstring> out;
+    for (Error* e : items_)
+        out.push_back(e->Description());
+    return out;
+}
+
+void Errors::Replace(std::vector<Error*> items)
+{
+    std::vector<Error*> old;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        old.swap(items_);
+        items_ = std::move(items);
+    }
+    for (Error* e : old)
+        e->Release();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The connection point of the connection events.
+
+class ConnectionPointImpl : public IConnectionPoint {
+public:
+    explicit ConnectionPointImpl(Connection* owner) : owner_(owner) {}
+    ~ConnectionPointImpl()
+    {
+        for (auto& s : sinks_)
+            s.second->Release();
+    }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
+    {
+        if (!out)
+            return E_POINTER;
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IConnectionPoint)) {
+            *out = static_cast<IConnectionPoint*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    // The point lives as long as its connection.
+    ULONG STDMETHODCALLTYPE AddRef() override { return owner_->AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return owner_->Release(); }
+
+    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override
+    {
+        if (!iid)
+            return E_POINTER;
+        *iid = IID_ConnectionEvents;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** out) override
+    {
+        if (!out)
+            return E_POINTER;
+        *out = owner_;
+        owner_->AddRef();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override
+    {
+        if (!sink || !cookie)
+            return E_POINTER;
+        *cookie = 0;
+        ConnectionEventsVt* events = nullptr;
+        if (FAILED(sink->QueryInterface(IID_ConnectionEvents, (void**)&events)) || !events)
+            return CONNECT_E_CANNOTCONNECT;
+        std::lock_guard<std::mutex> hold(lock_);
+        DWORD id = ++lastCookie_;
+        sinks_.emplace_back(id, events);
+        *cookie = id;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override
+    {
+        ConnectionEventsVt* found = nullptr;
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            for (auto it = sinks_.begin(); it != sinks_.end(); ++it) {
+                if (it->first == cookie) {
+                    found = it->second;
+                    sinks_.erase(it);
+                    break;
+                }
+            }
+        }
+        if (!found)
+            return CONNECT_E_NOCONNECTION;
+        found->Release();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections** out) override
+    {
+        if (out)
+            *out = nullptr;
+        return E_NOTIMPL;
+    }
+
+    // The advised sinks, each AddRef'd, for raising an event outside the lock.
+    std::vector<ConnectionEventsVt*> Sinks()
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        std::vector<ConnectionEventsVt*> out;
+        for (auto& s : sinks_) {
+            s.second->AddRef();
+            out.push_back(s.second);
+        }
+        return out;
+    }
+
+private:
+    Connection* owner_;
+    std::mutex lock_;
+    DWORD lastCookie_ = 0;
+    std::vector<std::pair<DWORD, ConnectionEventsVt*>> sinks_;
+};
+
+// ---------------------------------------------------------------------------------------------
+
+class Connection::Impl {
+public:
+    explicit Impl(Connection* owner) : point(owner) {}
+    ConnectionPointImpl point;
+    std::wstring connectionString;
+    long mode = adModeUnknown;
+
+    // Asynchronous open: the connecting thread and the window that brings its completion back
+    // to the thread that called Open.
+    std::thread worker;
+    HWND notify = nullptr;
+    bool completionPending = false;
+    bool connectOk = false;
+    std::vector<Error*> connectErrors;  // of the running connect, published on completion
+};
+
+
+// Connects core to the target: run on the calling thread or on the open worker. Fills errors on
+// failure (not yet published).
+static bool ConnectCore(ConnectionCore& core, const std::wstring& connectionString, long mode,
+                        std::vector<Error*>* errors)
+{
+    std::lock_guard<std::recursive_mutex> hold(core.lock);
+    auto fail = [&](const std::wstring& text) {
+        if (errors->empty())
+            errors->push_back(new Error((long)E_FAIL, text, L"", 0));
+        core.Disconnect();
+        return false;
+    };
+    OdbcConnectTarget target;
+    std::wstring why;
+    if (!MapJetConnectionString(connectionString, mode, &target, &why))
+        return fail(why.empty() ? L"The connection string is not valid." : why);
+    if (target.driver == OdbcDriverKind::Workbook)
+        return fail(L"A workbook cannot be opened as a database connection.");
+    if (target.driver == OdbcDriverKind::SQLite) {
+        // The driver would accept any file and fail only at the first statement, and a
+        // missing file must not become a new one: tell both apart before connecting.
+        DbFileKind kind = DetectDbFileKind(target.windowsPath);
+        if (kind == DbFileKind::Missing)
+            return fail(L"The database file \"" + target.windowsPath +
+                        L"\" does not exist or cannot be opened.");
+        if (kind == DbFileKind::Other)
+            return fail(L"The file \"" + target.windowsPath + L"\" is not a database.");
+    }
+    if (!OdbcOk(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &core.env)))
+        return fail(L"The ODBC environment could not be created.");
+    SQLSetEnvAttr(core.env, SQL_ATTR_ODBC_VERSION, (SQLPOINTER)SQL_OV_ODBC3, 0);
+    if (!OdbcOk(SQLAllocHandle(SQL_HANDLE_DBC, core.env, &core.dbc))) {
+        core.dbc = SQL_NULL_HDBC;
+        return fail(L"The ODBC connection could not be created.");
+    }
+    SQLWCHAR out[1024];
+    SQLSMALLINT outLen = 0;
+    SQLRETURN rc = SQLDriverConnectW(core.dbc, nullptr, (SQLWCHAR*)target.odbcString.c_str(),
+                                     SQL_NTS, out, 1024, &outLen, SQL_DRIVER_NOPROMPT);
+    if (!OdbcOk(rc)) {
+        *errors = core.Diagnostics(SQL_HANDLE_DBC, core.dbc);
+        SQLFreeHandle(SQL_HANDLE_DBC, core.dbc);
+        core.dbc = SQL_NULL_HDBC;
+        return fail(L"The database \"" + target.windowsPath + L"\" could not be opened.");
+    }
+    auto run = [&](const std::wstring& sql) {
+        Stmt st;
+        if (!st.Alloc(core))
+            return false;
+        SQLRETURN r = SQLExecDirectW(st.h, (SQLWCHAR*)sql.c_str(), SQL_NTS);
+        if (!OdbcOk(r) && r != SQL_NO_DATA) {
+            *errors = core.Diagnostics(SQL_HANDLE_STMT, st.h);
+            return false;
+        }
+        while (OdbcOk(SQLFetch(st.h))) {
+        }
+        return true;
+    };
+    if (!target.checkQuery.empty() && !run(target.checkQuery)) {
+        for (Error* e : *errors)
+            e->Release();
+        errors->clear();
+        return fail(L"The file \"" + target.windowsPath + L"\" is not a database.");
+    }
+    for (const std::wstring& sql : target.initStatements)
+        if (!run(sql))
+            return fail(L"The database \"" + target.windowsPath + L"\" could not be prepared.");
+    core.state = adStateOpen;
+    return true;
+}
+
+Connection::Connection() : impl_(new Impl(this)), core_(std::make_shared<ConnectionCore>()) {}
+
+Connection::~Connection()
+{
+    Close();
+}
+
+Connection* Connection::Create() { return new Connection(); }
+
+HRESULT STDMETHODCALLTYPE Connection::QueryInterface(REFIID iid, void** out)
+{
+    if (!out)
+        return E_POINTER;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IConnectionPointContainer)) {
+        *out = static_cast<IConnectionPointContainer*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG STDMETHODCALLTYPE Connection::AddRef() { return (ULONG)++refs_; }
+
+ULONG STDMETHODCALLTYPE Connection::Release()
+{
+    long n = --refs_;
+    if (n == 0)
+        delete this;
+    return (ULONG)(n < 0 ? 0 : n);
+}
+
+HRESULT STDMETHODCALLTYPE Connection::EnumConnectionPoints(IEnumConnectionPoints** out)
+{
+    if (out)
+        *out = nullptr;
+    return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE Connection::FindConnectionPoint(REFIID iid, IConnectionPoint** out)
+{
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    if (!IsEqualIID(iid, IID_ConnectionEvents))
+        return CONNECT_E_NOCONNECTION;
+    *out = &impl_->point;
+    (*out)->AddRef();
+    return S_OK;
+}
+
+HRESULT Connection::put_ConnectionString(const wchar_t* text)
+{
+    if (State() != adStateClosed)
+        return core_->Fail(AdoError(adErrObjectOpen),
+                           L"The connection string cannot be changed while the connection is open.");
+    impl_->connectionString = text ? text : L"";
+    return S_OK;
+}
+
+HRESULT Connection::get_ConnectionString(BSTR* out) const
+{
+    return ToBstr(impl_->connectionString, out);
+}
+
+HRESULT Connection::put_Mode(long mode)
+{
+    if (State() != adStateClosed)
+        return core_->Fail(AdoError(adErrObjectOpen),
+                           L"The mode cannot be changed while the connection is open.");
+    impl_->mode = mode;
+    return S_OK;
+}
+
+HRESULT Connection::get_Mode(long* out) const
+{
+    if (!out)
+        return E_POINTER;
+    *out = impl_->mode;
+    return S_OK;
+}
+
+long Connection::State() const { return core_->state.load(); }
+
+HRESULT Connection::get_State(long* out) const
+{
+    if (!out)
+        return E_POINTER;
+    *out = State();
+    return S_OK;
+}
+
+// Raises ConnectComplete once, on the calling thread, with the outcome of the last Open.
+static void RaiseConnectComplete(Connection* self, ConnectionPointImpl& point, Errors* errors,
+                                 bool ok)
+{
+    Error* first = nullptr;
+    if (!ok)
+        errors->Item(0, &first);
+    for (ConnectionEventsVt* sink : point.Sinks()) {
+        EventStatusEnum status = ok ? adStatusOK : adStatusErrorsOccurred;
+        sink->ConnectComplete(first, &status, self);
+        sink->Release();
+    }
+    if (first)
+        first->Release();
+}
+
+namespace {
+struct NotifyClassRegistrar {
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+    {
+        if (msg == kConnectDoneMessage) {
+            auto* done = (void (*)(Connection*))wp;
+            done((Connection*)lp);
+            return 0;
+        }
+        return DefWindowProcW(hwnd, msg, wp, lp);
+    }
+    NotifyClassRegistrar()
+    {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = Proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = kNotifyClass;
+        RegisterClassW(&wc);
+    }
+};
+}  // namespace
+
+// Finishes an asynchronous open on the opening thread: joins the worker, publishes the outcome
+// and raises the event. Runs once per asynchronous Open (from the message, or from Close).
+static void CompleteAsyncOpen(Connection* self);
+
+struct ConnectionFriend {
+    using ImplType = Connection::Impl;
+    static ImplType& Impl(Connection* c) { return *c->impl_; }
+};
+
+HRESULT Connection::Open(const wchar_t* connectionString, const wchar_t* userId,
+                         const wchar_t* password, long options)
+{
+    (void)userId;
+    (void)password;
+    if (impl_->completionPending || State() != adStateClosed)
+        return core_->Fail(AdoError(adErrObjectOpen), L"The connection is already open.");
+    if (connectionString && *connectionString)
+        impl_->connectionString = connectionString;
+    std::wstring text = impl_->connectionString;
+    long mode = impl_->mode;
+    if (options != adConnectUnspecified && (options & adAsyncConnect)) {
+        static NotifyClassRegistrar registrar;
+        impl_->notify = CreateWindowExW(0, kNotifyClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                        GetModuleHandleW(nullptr), nullptr);
+        if (!impl_->notify)
+            return core_->Fail(E_FAIL, L"The connection could not start opening.");
+        impl_->completionPending = true;
+        core_->state = adStateConnecting;
+        AddRef();  // held until the completion has been raised
+        HWND notify = impl_->notify;
+        std::shared_ptr<ConnectionCore> core = core_;
+        Impl* impl = impl_.get();
+        impl_->worker = std::thread([core, impl, text, mode, notify, this]() {
+            std::vector<Error*> errors;
+            bool ok = ConnectCore(*core, text, mode, &errors);
+            impl->connectErrors = std::move(errors);
+            impl->connectOk = ok;
+            if (!ok)
+                core->state = adStateClosed;
+            PostMessageW(notify, kConnectDoneMessage, (WPARAM)&CompleteAsyncOpen, (LPARAM)this);
+        });
+        return S_OK;
+    }
+    std::vector<Error*> errors;
+    bool ok = ConnectCore(*core_, text, mode, &errors);
+    if (!ok)
+        core_->errors->Replace(std::move(errors));
+    RaiseConnectComplete(this, impl_->point, core_->errors, ok);
+    return ok ? S_OK : E_FAIL;
+}
+
+static void CompleteAsyncOpen(Connection* self)
+{
+    ConnectionFriend::ImplType& impl = ConnectionFriend::Impl(self);
+    if (!impl.completionPending)
+        return;
+    impl.completionPending = false;
+    if (impl.worker.joinable())
+        impl.worker.join();
+    if (impl.notify) {
+        DestroyWindow(impl.notify);
+        impl.notify = nullptr;
+    }
+    bool ok = impl.connectOk;
+    if (!ok)
+        self->Core()->errors->Replace(std::move(impl.connectErrors));
+    impl.connectErrors.clear();
+    RaiseConnectComplete(self, impl.point, self->Core()->errors, ok);
+    self->Release();
+}
+
+HRESULT Connection::Close()
+{
+    // A connect still running is finished first, and its completion still raised once.
+    if (impl_->completionPending) {
+        AddRef();
+        CompleteAsyncOpen(this);
+        Release();
+    }
+    bool wasOpen;
+    {
+        std::lock_guard<std::recursive_mutex> hold(core_->lock);
+        wasOpen = core_->dbc != SQL_NULL_HDBC;
+        core_->Disconnect();
+        core_->state = adStateClosed;
+    }
+    if (wasOpen) {
+        for (ConnectionEventsVt* sink : impl_->point.Sinks()) {
+            EventStatusEnum status = adStatusOK;
+            sink->Disconnect(&status, this);
+            sink->Release();
+        }
+    }
+    return S_OK;
+}
+
+HRESULT Connection::get_Errors(Errors** out)
+{
+    if (!out)
+        return E_POINTER;
+    *out = core_->errors;
+    (*out)->AddRef();
+    return S_OK;
+}
+
+HRESULT Connection::Execute(const wchar_t* sql, VARIANT* recordsAffected, long options,
+                            Recordset** recordset)
+{
+    if (recordset)
+        *recordset = nullptr;
+    if (recordsAffected) {
+        VariantInit(recordsAffected);
+        recordsAffected->vt = VT_I4;
+        recordsAffected->lVal = 0;
+    }
+    if (!sql)
+        return core_->Fail(E_INVALIDARG, L"No command text was given.");
+    bool noRecords = options != adOptionUnspecified && (options & adExecuteNoRecords);
+    if (!noRecords && recordset) {
+        Recordset* rs = Recordset::Create();
+        HRESULT hr = rs->Open(sql, this, adOpenForwardOnly, adLockReadOnly, adCmdText);
+        if (FAILED(hr)) {
+            rs->Release();
+            return hr;
+        }
+        *recordset = rs;
+        return S_OK;
+    }
+    std::lock_guard<std::recursive_mutex> hold(core_->lock);
+    if (!core_->IsOpen())
+        return core_->Fail(AdoError(adErrObjectClosed), L"The connection is not open.");
+    std::wstring text = TranslateSql(sql);
+    if (text.empty())
+        return S_OK;
+    Stmt st;
+    if (!st.Alloc(*core_))
+        return core_->FailOdbc(SQL_HANDLE_DBC, core_->dbc, L"A statement could not be created.");
+    SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)text.c_str(), SQL_NTS);
+    if (!OdbcOk(rc) && rc != SQL_NO_DATA)
+        return core_->FailOdbc(SQL_HANDLE_STMT, st.h, L"The statement failed.");
+    if (recordsAffected) {
+        SQLLEN n = 0;
+        if (OdbcOk(SQLRowCount(st.h, &n)) && n > 0)
+            recordsAffected->lVal = (LONG)n;
+    }
+    // Schema changes may turn a view into a table or back.
+    core_->tableKinds.clear();
+    return S_OK;
+}
+
+HRESULT Connection::BeginTrans(long* level)
+{
+    std::lock_guard<std::recursive_mutex> hold(core_->lock);
+    if (!core_->IsOpen())
+        return core_->Fail(AdoError(adErrObjectClosed), L"The connection is not open.");
+    if (core_->transactionLevel > 0)
+        return core_->Fail(AdoError(adErrIllegalOperation),
+                           L"A transaction is already running on this connection.");
+    SQLRETURN rc = SQLSetConnectAttrW(core_->dbc, SQL_ATTR_AUTOCOMMIT,
+                                      (SQLPOINTER)SQL_AUTOCOMMIT_OFF, SQL_IS_UINTEGER);
+    if (!OdbcOk(rc))
+        return core_->FailOdbc(SQL_HANDLE_DBC, core_->dbc, L"The transaction could not begin.");
+    core_->transactionLevel = 1;
+    if (level)
+        *level = 1;
+    return S_OK;
+}
+
+static HRESULT EndTransaction(ConnectionCore& core, SQLSMALLINT how)
+{
+    std::lock_guard<std::recursive_mutex> hold(core.lock);
+    if (!core.IsOpen())
+        return core.Fail(AdoError(adErrObjectClosed), L"The connection is not open.");
+    if (core.transactionLevel == 0)
+        return core.Fail(AdoError(adErrIllegalOperation), L"No transaction is running.");
+    SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, core.dbc, how);
+    if (!OdbcOk(rc)) {
+        HRESULT hr = core.FailOdbc(SQL_HANDLE_DBC, core.dbc,
+                                   how == SQL_COMMIT ? L"The transaction could not be committed."
+                                                     : L"The transaction could not be rolled back.");
+        // A failed commit leaves the transaction open for a rollback.
+        if (how == SQL_COMMIT)
+            return hr;
+        SQLSetConnectAttrW(core.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_ON,
+                           SQL_IS_UINTEGER);
+        core.transactionLevel = 0;
+        return hr;
+    }
+    SQLSetConnectAttrW(core.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_ON,
+                       SQL_IS_UINTEGER);
+    core.transactionLevel = 0;
+    return S_OK;
+}
+
+HRESULT Connection::CommitTrans() { return EndTransaction(*core_, SQL_COMMIT); }
+HRESULT Connection::RollbackTrans() { return EndTransaction(*core_, SQL_ROLLBACK); }
+
+// ---------------------------------------------------------------------------------------------
+
+HRESULT CreateDatabaseFile(const wchar_t* path)
+{
+    if (!path || !*path)
+        return E_INVALIDARG;
+    if (GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES)
+        return HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
+    std::wstring host;
+    if (!HostPathOf(path, &host))
+        return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+    SQLHENV env = SQL_NULL_HENV;
+    SQLHDBC dbc = SQL_NULL_HDBC;
+    HRESULT hr = E_FAIL;
+    if (OdbcOk(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env))) {
+        SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, (SQLPOINTER)SQL_OV_ODBC3, 0);
+        if (OdbcOk(SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc))) {
+            std::wstring text =
+                L"DRIVER={SQLite3};Database=" + OdbcAttributeValue(host) + L";NoCreat=0";
+            SQLWCHAR out[1024];
+            SQLSMALLINT outLen = 0;
+            if (OdbcOk(SQLDriverConnectW(dbc, nullptr, (SQLWCHAR*)text.c_str(), SQL_NTS, out,
+                                         1024, &outLen, SQL_DRIVER_NOPROMPT))) {
+                // A first write makes the file header, so the new file is recognisably a
+                // database from its first bytes on (the driver leaves it empty otherwise).
+                SQLHSTMT st = SQL_NULL_HSTMT;
+                if (OdbcOk(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st))) {
+                    SQLRETURN rc = SQLExecDirectW(
+                        st, (SQLWCHAR*)L"CREATE TABLE ZOR_NEW_FILE(X INTEGER)", SQL_NTS);
+                    if (OdbcOk(rc) || rc == SQL_NO_DATA) {
+                        rc = SQLExecDirectW(st, (SQLWCHAR*)L"DROP TABLE ZOR_NEW_FILE", SQL_NTS);
+                        if (OdbcOk(rc) || rc == SQL_NO_DATA)
+                            hr = S_OK;
+                    }
+                    SQLFreeHandle(SQL_HANDLE_STMT, st);
+                }
+                SQLDisconnect(dbc);
+            }
+            SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+        }
+        SQLFreeHandle(SQL_HANDLE_ENV, env);
+    }
+    return hr;
+}
+
+}  // namespace zdata

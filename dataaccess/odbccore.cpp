@@ -1,0 +1,406 @@
+#include "dataaccess/odbccore.h"
+#include <cstring>
+#include <cwctype>
+
+namespace zdata {
+
+ConnectionCore::ConnectionCore() : errors(new Errors()) {}
+
+ConnectionCore::~ConnectionCore()
+{
+    std::lock_guard<std::recursive_mutex> hold(lock);
+    Disconnect();
+    errors->Release();
+}
+
+void ConnectionCore::Disconnect()
+{
+    if (dbc != SQL_NULL_HDBC) {
+        if (transactionLevel > 0)
+            SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_ROLLBACK);
+        SQLDisconnect(dbc);
+        SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+        dbc = SQL_NULL_HDBC;
+    }
+    if (env != SQL_NULL_HENV) {
+        SQLFreeHandle(SQL_HANDLE_ENV, env);
+        env = SQL_NULL_HENV;
+    }
+    transactionLevel = 0;
+    tableKinds.clear();
+}
+
+HRESULT ConnectionCore::Fail(HRESULT hr, const std::wstring& description)
+{
+    errors->Replace({new Error((long)hr, description, L"", 0)});
+    return hr;
+}
+
+std::vector<Error*> ConnectionCore::Diagnostics(SQLSMALLINT handleType, SQLHANDLE handle) const
+{
+    std::vector<Error*> items;
+    if (handle == SQL_NULL_HANDLE)
+        return items;
+    for (SQLSMALLINT i = 1; i < 20; ++i) {
+        SQLWCHAR state[8] = {};
+        SQLINTEGER native = 0;
+        SQLWCHAR text[1024];
+        SQLSMALLINT len = 0;
+        SQLRETURN rc = SQLGetDiagRecW(handleType, handle, i, state, &native, text,
+                                      (SQLSMALLINT)(sizeof(text) / sizeof(text[0])), &len);
+        if (!OdbcOk(rc))
+            break;
+        std::wstring message((const wchar_t*)text);
+        std::wstring sqlState((const wchar_t*)state);
+        // A truncation warning of a fetch is not worth reporting beside a real failure.
+        if (sqlState == L"01004")
+            continue;
+        items.push_back(new Error((long)E_FAIL, message, sqlState, (long)native));
+    }
+    return items;
+}
+
+HRESULT ConnectionCore::FailOdbc(SQLSMALLINT handleType, SQLHANDLE handle,
+                                 const std::wstring& fallback)
+{
+    std::vector<Error*> items = Diagnostics(handleType, handle);
+    if (items.empty())
+        items.push_back(new Error((long)E_FAIL, fallback, L"", 0));
+    errors->Replace(std::move(items));
+    return E_FAIL;
+}
+
+bool ConnectionCore::IsTable(const std::wstring& name)
+{
+    std::wstring key = name;
+    for (auto& c : key)
+        c = (wchar_t)towupper(c);
+    auto it = tableKinds.find(key);
+    if (it != tableKinds.end())
+        return it->second;
+    bool table = false;
+    Stmt st;
+    if (st.Alloc(*this)) {
+        std::vector<BindValue> values(1);
+        values[0].isNull = false;
+        values[0].kind = FetchKind::Text;
+        values[0].text = name;
+        std::vector<SQLLEN> lengths;
+        BindValues(st.h, values, lengths);
+        SQLRETURN rc = SQLExecDirectW(
+            st.h, (SQLWCHAR*)L"SELECT type FROM sqlite_master WHERE name = ? COLLATE NOCASE", SQL_NTS);
+        if (OdbcOk(rc) && OdbcOk(SQLFetch(st.h))) {
+            SQLWCHAR type[16] = {};
+            SQLLEN ind = 0;
+            if (OdbcOk(SQLGetData(st.h, 1, SQL_C_WCHAR, type, sizeof(type), &ind)) &&
+                ind != SQL_NULL_DATA)
+                table = wcscmp((const wchar_t*)type, L"table") == 0;
+        }
+    }
+    tableKinds[key] = table;
+    return table;
+}
+
+bool Stmt::Alloc(ConnectionCore& core)
+{
+    Free();
+    if (core.dbc == SQL_NULL_HDBC)
+        return false;
+    return OdbcOk(SQLAllocHandle(SQL_HANDLE_STMT, core.dbc, &h));
+}
+
+void Stmt::Free()
+{
+    if (h != SQL_NULL_HSTMT) {
+        SQLFreeHandle(SQL_HANDLE_STMT, h);
+        h = SQL_NULL_HSTMT;
+    }
+}
+
+SQLRETURN BindValues(SQLHSTMT stmt, std::vector<BindValue>& values, std::vector<SQLLEN>& lengths)
+{
+    lengths.assign(values.size(), 0);
+    for (size_t i = 0; i < values.size(); ++i) {
+        BindValue& v = values[i];
+        SQLPOINTER data = nullptr;
+        SQLLEN bufferLength = 0;
+        SQLULEN columnSize = 0;
+        if (v.isNull) {
+            lengths[i] = SQL_NULL_DATA;
+            // The driver still wants a C type it knows.
+            data = &v.i;
+            columnSize = 0;
+        } else {
+            switch (v.kind) {
+            case FetchKind::Integer:
+                data = &v.i;
+                lengths[i] = sizeof(v.i);
+                columnSize = 19;
+                break;
+            case FetchKind::Double:
+                data = &v.d;
+                lengths[i] = sizeof(v.d);
+                columnSize = 15;
+                break;
+            case FetchKind::Text:
+                data = (SQLPOINTER)v.text.c_str();
+                lengths[i] = (SQLLEN)(v.text.size() * sizeof(wchar_t));
+                bufferLength = lengths[i];
+                columnSize = v.text.size() ? v.text.size() : 1;
+                break;
+            case FetchKind::Binary:
+                data = v.bytes.empty() ? (SQLPOINTER)&v.i : (SQLPOINTER)v.bytes.data();
+                lengths[i] = (SQLLEN)v.bytes.size();
+                bufferLength = lengths[i];
+                columnSize = v.bytes.size() ? v.bytes.size() : 1;
+                break;
+            }
+        }
+        SQLSMALLINT ctype = v.isNull ? SQL_C_SBIGINT : v.CType();
+        SQLSMALLINT sqltype = v.isNull ? SQL_BIGINT : v.SqlType();
+        SQLRETURN rc = SQLBindParameter(stmt, (SQLUSMALLINT)(i + 1), SQL_PARAM_INPUT, ctype, sqltype,
+                                        columnSize, 0, data, bufferLength, &lengths[i]);
+        if (!OdbcOk(rc))
+            return rc;
+    }
+    return SQL_SUCCESS;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+RowBuffer::RowBuffer(size_t columns) : columns_(columns)
+{
+    data_.reserve(sizeof(uint32_t) * (columns + 1) + columns * 10);
+    data_.resize(sizeof(uint32_t) * (columns + 1), 0);
+}
+
+void RowBuffer::Begin(CellKind kind, size_t payload, size_t align)
+{
+    size_t start = data_.size();
+    uint32_t off = (uint32_t)start;
+    memcpy(data_.data() + added_ * sizeof(uint32_t), &off, sizeof(off));
+    size_t payloadAt = start + 1;
+    if (align > 1)
+        payloadAt = (payloadAt + align - 1) / align * align;
+    data_.resize(payloadAt + payload);
+    data_[start] = kind;
+    ++added_;
+    uint32_t end = (uint32_t)data_.size();
+    memcpy(data_.data() + added_ * sizeof(uint32_t), &end, sizeof(end));
+}
+
+void RowBuffer::AddNull() { Begin(CellNull, 0, 1); }
+
+void RowBuffer::AddInt(long long v)
+{
+    Begin(CellInt, sizeof(v), 1);
+    memcpy(data_.data() + data_.size() - sizeof(v), &v, sizeof(v));
+}
+
+void RowBuffer::AddReal(double v)
+{
+    Begin(CellReal, sizeof(v), 1);
+    memcpy(data_.data() + data_.size() - sizeof(v), &v, sizeof(v));
+}
+
+void RowBuffer::AddText(const wchar_t* s, size_t n)
+{
+    Begin(CellText, n * sizeof(wchar_t), sizeof(wchar_t));
+    if (n)
+        memcpy(data_.data() + data_.size() - n * sizeof(wchar_t), s, n * sizeof(wchar_t));
+}
+
+void RowBuffer::AddBlob(const BYTE* p, size_t n)
+{
+    Begin(CellBlob, n, 1);
+    if (n)
+        memcpy(data_.data() + data_.size() - n, p, n);
+}
+
+void RowBuffer::Add(const DriverValue& v)
+{
+    if (v.isNull) {
+        AddNull();
+        return;
+    }
+    switch (v.kind) {
+    case FetchKind::Integer: AddInt(v.i); break;
+    case FetchKind::Double: AddReal(v.d); break;
+    case FetchKind::Text: AddText(v.text, v.textLen); break;
+    case FetchKind::Binary: AddBlob(v.bytes, v.byteLen); break;
+    }
+}
+
+void RowBuffer::Add(const BindValue& v)
+{
+    if (v.isNull) {
+        AddNull();
+        return;
+    }
+    switch (v.kind) {
+    case FetchKind::Integer: AddInt(v.i); break;
+    case FetchKind::Double: AddReal(v.d); break;
+    case FetchKind::Text: AddText(v.text.data(), v.text.size()); break;
+    case FetchKind::Binary: AddBlob(v.bytes.data(), v.bytes.size()); break;
+    }
+}
+
+DriverValue RowBuffer::Get(size_t column) const
+{
+    if (column >= added_)
+        return DriverValue::Null();
+    uint32_t start, end;
+    memcpy(&start, data_.data() + column * sizeof(uint32_t), sizeof(start));
+    memcpy(&end, data_.data() + (column + 1) * sizeof(uint32_t), sizeof(end));
+    const uint8_t* cell = data_.data() + start;
+    switch (cell[0]) {
+    case CellInt: {
+        long long v;
+        memcpy(&v, data_.data() + end - sizeof(v), sizeof(v));
+        return DriverValue::Int(v);
+    }
+    case CellReal: {
+        double v;
+        memcpy(&v, data_.data() + end - sizeof(v), sizeof(v));
+        return DriverValue::Real(v);
+    }
+    case CellText: {
+        size_t at = (start + 1 + sizeof(wchar_t) - 1) / sizeof(wchar_t) * sizeof(wchar_t);
+        return DriverValue::Text((const wchar_t*)(data_.data() + at), (end - at) / sizeof(wchar_t));
+    }
+    case CellBlob:
+        return DriverValue::Bytes(data_.data() + start + 1, end - start - 1);
+    default:
+        return DriverValue::Null();
+    }
+}
+
+long long RowBuffer::RowId() const
+{
+    DriverValue v = Get(0);
+    if (v.isNull)
+        return 0;
+    if (v.kind == FetchKind::Integer)
+        return v.i;
+    if (v.kind == FetchKind::Double)
+        return (long long)v.d;
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+bool DescribeColumns(SQLHSTMT stmt, std::vector<ColumnMeta>* columns)
+{
+    columns->clear();
+    SQLSMALLINT count = 0;
+    if (!OdbcOk(SQLNumResultCols(stmt, &count)))
+        return false;
+    for (SQLSMALLINT i = 1; i <= count; ++i) {
+        ColumnMeta meta;
+        SQLWCHAR name[256] = {};
+        SQLSMALLINT nameLen = 0, sqlType = 0, digits = 0, nullable = 0;
+        SQLULEN size = 0;
+        if (!OdbcOk(SQLDescribeColW(stmt, (SQLUSMALLINT)i, name, 256, &nameLen, &sqlType, &size,
+                                    &digits, &nullable)))
+            return false;
+        meta.name = (const wchar_t*)name;
+        meta.sqlType = sqlType;
+        SQLWCHAR decl[128] = {};
+        SQLSMALLINT declLen = 0;
+        SQLColAttributeW(stmt, (SQLUSMALLINT)i, SQL_DESC_TYPE_NAME, decl, sizeof(decl), &declLen,
+                         nullptr);
+        SQLWCHAR base[256] = {};
+        SQLSMALLINT baseLen = 0;
+        if (OdbcOk(SQLColAttributeW(stmt, (SQLUSMALLINT)i, SQL_DESC_BASE_COLUMN_NAME, base,
+                                    sizeof(base), &baseLen, nullptr)) &&
+            base[0])
+            meta.baseName = (const wchar_t*)base;
+        else
+            meta.baseName = meta.name;
+        meta.type = MapOdbcType(sqlType, size, (const wchar_t*)decl);
+        columns->push_back(std::move(meta));
+    }
+    return true;
+}
+
+SQLRETURN FetchRow(SQLHSTMT stmt, const std::vector<ColumnMeta>& columns, RowPtr* row,
+                   std::vector<uint8_t>& scratch)
+{
+    SQLRETURN rc = SQLFetch(stmt);
+    if (rc == SQL_NO_DATA || !OdbcOk(rc))
+        return rc;
+    auto buffer = std::make_shared<RowBuffer>(columns.size());
+    for (size_t c = 0; c < columns.size(); ++c) {
+        SQLUSMALLINT col = (SQLUSMALLINT)(c + 1);
+        SQLLEN ind = 0;
+        switch (columns[c].type.fetch) {
+        case FetchKind::Integer: {
+            long long v = 0;
+            rc = SQLGetData(stmt, col, SQL_C_SBIGINT, &v, sizeof(v), &ind);
+            if (!OdbcOk(rc))
+                return rc;
+            if (ind == SQL_NULL_DATA)
+                buffer->AddNull();
+            else
+                buffer->AddInt(v);
+            break;
+        }
+        case FetchKind::Double: {
+            double v = 0;
+            rc = SQLGetData(stmt, col, SQL_C_DOUBLE, &v, sizeof(v), &ind);
+            if (!OdbcOk(rc))
+                return rc;
+            if (ind == SQL_NULL_DATA)
+                buffer->AddNull();
+            else
+                buffer->AddReal(v);
+            break;
+        }
+        case FetchKind::Text:
+        case FetchKind::Binary: {
+            bool text = columns[c].type.fetch == FetchKind::Text;
+            SQLSMALLINT ctype = text ? SQL_C_WCHAR : SQL_C_BINARY;
+            size_t unit = text ? sizeof(wchar_t) : 1;
+            size_t have = 0;
+            bool isNull = false;
+            if (scratch.size() < 1024)
+                scratch.resize(1024);
+            for (;;) {
+                SQLLEN room = (SQLLEN)(scratch.size() - have);
+                rc = SQLGetData(stmt, col, ctype, scratch.data() + have, room, &ind);
+                if (rc == SQL_NO_DATA)
+                    break;
+                if (!OdbcOk(rc))
+                    return rc;
+                if (ind == SQL_NULL_DATA) {
+                    isNull = true;
+                    break;
+                }
+                if (rc == SQL_SUCCESS) {
+                    have += (size_t)ind;
+                    break;
+                }
+                // Truncated: the buffer is full except for the terminator of text.
+                size_t got = (size_t)room - (text ? sizeof(wchar_t) : 0);
+                got = got / unit * unit;
+                have += got;
+                size_t need = scratch.size() * 2;
+                if (ind != SQL_NO_TOTAL && have + (size_t)ind + 16 > need)
+                    need = have + (size_t)ind + 16;
+                scratch.resize(need);
+            }
+            if (isNull)
+                buffer->AddNull();
+            else if (text)
+                buffer->AddText((const wchar_t*)scratch.data(), have / sizeof(wchar_t));
+            else
+                buffer->AddBlob(scratch.data(), have);
+            break;
+        }
+        }
+    }
+    *row = std::move(buffer);
+    return SQL_SUCCESS;
+}
+
+}  // namespace zdata

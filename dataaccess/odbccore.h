@@ -1,0 +1,117 @@
+// Internals of the data layer shared by Connection, Recordset and Command: the ODBC handles of a
+// connection, statement helpers, diagnostics, and the compact row storage of rowsets.
+#pragma once
+#include <windows.h>
+#include <sql.h>
+#include <sqlext.h>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+#include "dataaccess/ado.h"
+#include "dataaccess/varconv.h"
+
+namespace zdata {
+
+// HRESULT of a layer error with ADO's number (ADO reports them in FACILITY_CONTROL).
+inline HRESULT AdoError(long code) { return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, code); }
+
+// The ODBC side of one connection. Recordsets and commands keep it alive (shared_ptr), so a
+// closed connection makes their database calls fail instead of crash.
+struct ConnectionCore {
+    ConnectionCore();
+    ~ConnectionCore();
+
+    std::recursive_mutex lock;  // one ODBC call sequence at a time (UI thread and one worker)
+    SQLHENV env = SQL_NULL_HENV;
+    SQLHDBC dbc = SQL_NULL_HDBC;
+    std::atomic<long> state{adStateClosed};
+    long transactionLevel = 0;
+    Errors* errors;  // replaced only when an operation fails
+    std::map<std::wstring, bool> tableKinds;  // upper-case name -> is a table (not a view)
+
+    bool IsOpen() const { return state.load() == adStateOpen && dbc != SQL_NULL_HDBC; }
+
+    // Replace the Errors collection with one error of the layer; returns hr.
+    HRESULT Fail(HRESULT hr, const std::wstring& description);
+    // Replace the Errors collection with the driver's diagnostics for the handle (or, when it
+    // has none, with the fallback text); returns E_FAIL.
+    HRESULT FailOdbc(SQLSMALLINT handleType, SQLHANDLE handle, const std::wstring& fallback);
+    // Only collects diagnostics (for a connect on a worker thread).
+    std::vector<Error*> Diagnostics(SQLSMALLINT handleType, SQLHANDLE handle) const;
+
+    // Frees the handles (the lock must be held).
+    void Disconnect();
+
+    // True when name is a table (views, unknown names: false). Cached.
+    bool IsTable(const std::wstring& name);
+};
+
+// A statement handle freed on scope exit.
+class Stmt {
+public:
+    Stmt() = default;
+    ~Stmt() { Free(); }
+    Stmt(const Stmt&) = delete;
+    Stmt& operator=(const Stmt&) = delete;
+    bool Alloc(ConnectionCore& core);
+    void Free();
+    SQLHSTMT h = SQL_NULL_HSTMT;
+};
+
+// Binds the values (in order) to the statement's '?' markers. The values must outlive the
+// execution; lengths receives one indicator per value.
+SQLRETURN BindValues(SQLHSTMT stmt, std::vector<BindValue>& values, std::vector<SQLLEN>& lengths);
+
+inline bool OdbcOk(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
+
+// ---------------------------------------------------------------------------------------------
+// Row storage: one contiguous buffer per row holding every cell typed (not a VARIANT per cell),
+// converted to a VARIANT only when read.
+
+enum CellKind : uint8_t { CellNull = 0, CellInt = 1, CellReal = 2, CellText = 3, CellBlob = 4 };
+
+class RowBuffer {
+public:
+    explicit RowBuffer(size_t columns);
+    // Cells must be added in column order.
+    void AddNull();
+    void AddInt(long long v);
+    void AddReal(double v);
+    void AddText(const wchar_t* s, size_t n);
+    void AddBlob(const BYTE* p, size_t n);
+    void Add(const DriverValue& v);
+    void Add(const BindValue& v);
+
+    size_t Columns() const { return columns_; }
+    DriverValue Get(size_t column) const;
+    long long RowId() const;  // column 0 as an integer (the hidden rowid), 0 when NULL
+    size_t Bytes() const { return data_.size(); }
+
+private:
+    void Begin(CellKind kind, size_t payload, size_t align);
+    size_t columns_;
+    size_t added_ = 0;
+    // Layout: uint32 offsets[columns + 1] | cells. A cell is its kind byte, padding to the
+    // payload's alignment, then the payload.
+    std::vector<uint8_t> data_;
+};
+using RowPtr = std::shared_ptr<const RowBuffer>;
+
+struct ColumnMeta {
+    std::wstring name;        // result column label
+    std::wstring baseName;    // column of the base table (for writes); label when unknown
+    ColumnType type;
+    SQLSMALLINT sqlType = 0;
+};
+
+// Describes the result columns of an executed statement.
+bool DescribeColumns(SQLHSTMT stmt, std::vector<ColumnMeta>* columns);
+// Fetches the next row into a buffer; returns SQL_NO_DATA at the end.
+SQLRETURN FetchRow(SQLHSTMT stmt, const std::vector<ColumnMeta>& columns, RowPtr* row,
+                   std::vector<uint8_t>& scratch);
+
+}  // namespace zdata

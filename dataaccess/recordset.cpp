@@ -1,0 +1,1448 @@
+#include <algorithm>
+#include "dataaccess/ado.h"
+#include "dataaccess/filterexpr.h"
+#include "dataaccess/odbccore.h"
+#include "dataaccess/rowset.h"
+#include "dataaccess/sqltranslate.h"
+
+namespace zdata {
+
+namespace {
+
+// Label of the hidden rowid column; not a name any table of the program uses.
+const wchar_t kRowidLabel[] = L"zor_rowid";
+// A provider cursor keeps whole rows for this many rows; a longer read-only result keeps only
+// the keys of the rest and reads those rows by page.
+const size_t kSnapshotRows = 2000;
+
+HRESULT ToBstr(const std::wstring& s, BSTR* out)
+{
+    if (!out)
+        return E_POINTER;
+    *out = SysAllocStringLen(s.data(), (UINT)s.size());
+    return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+bool SameNameNoCase(const std::wstring& a, const std::wstring& b)
+{
+    return CompareStringOrdinal(a.c_str(), (int)a.size(), b.c_str(), (int)b.size(), TRUE) ==
+           CSTR_EQUAL;
+}
+
+}  // namespace
+
+class Recordset::Impl {
+public:
+    explicit Impl(Recordset* self) : self(self) {}
+    ~Impl()
+    {
+        ClearPending();
+        if (conn)
+            conn->Release();
+    }
+
+    Recordset* self;
+    Connection* conn = nullptr;
+    std::shared_ptr<ConnectionCore> core;
+    long location = adUseServer;
+    long cursorType = adOpenForwardOnly;
+    long lockType = adLockReadOnly;
+    bool open = false;
+
+    std::wstring sql;       // as the caller gave it
+    std::wstring execSql;   // translated, with the hidden rowid when there is one
+    SelectShape shape;
+    std::vector<BindValue> params;  // of a command's recordset, bound again by Requery
+    std::wstring rowidAlias;        // the table's INTEGER PRIMARY KEY column, once looked up
+    bool rowidAliasKnown = false;
+
+    std::shared_ptr<RowsetData> data;
+    std::vector<uint32_t> view;  // base row indexes of the (filtered) view, ascending
+    long pos = -1;
+    bool onDeleted = false;  // the current row was deleted; the next move leaves it
+
+    bool hasFilter = false;
+    std::wstring filterText;
+
+    long editMode = adEditNone;
+    std::vector<VARIANT> pending;
+    std::vector<bool> changed;
+    long savedPos = -1;
+
+    // ---- helpers -----------------------------------------------------------------------------
+
+    HRESULT Fail(HRESULT hr, const std::wstring& text)
+    {
+        if (core)
+            return core->Fail(hr, text);
+        return hr;
+    }
+    HRESULT Closed() { return Fail(AdoError(adErrObjectClosed), L"The recordset is closed."); }
+    HRESULT NoCurrent()
+    {
+        return Fail(AdoError(adErrNoCurrentRecord),
+                    L"Either BOF or EOF is True, or the current record has been deleted.");
+    }
+    HRESULT EditPending()
+    {
+        return Fail(AdoError(adErrIllegalOperation),
+                    L"The current row has changes that were neither saved nor cancelled.");
+    }
+
+    long Columns() const { return data ? (long)data->columns.size() - data->hidden : 0; }
+    long Size() const { return (long)view.size(); }
+    bool IsEOF() const
+    {
+        if (!open || view.empty())
+            return true;
+        return !onDeleted && pos >= Size();
+    }
+    bool IsBOF() const
+    {
+        if (!open || view.empty())
+            return true;
+        return !onDeleted && pos < 0;
+    }
+    bool HasCurrent() const { return open && !onDeleted && pos >= 0 && pos < Size(); }
+
+    void ClearPending()
+    {
+        for (VARIANT& v : pending)
+            VariantClear(&v);
+        pending.clear();
+        changed.clear();
+        editMode = adEditNone;
+    }
+    void StartPending(long mode)
+    {
+        ClearPending();
+        pending.resize(Columns());
+        for (VARIANT& v : pending)
+            VariantInit(&v);
+        changed.assign(Columns(), false);
+        editMode = mode;
+    }
+
+    // Makes the rowset this recordset's own before it changes rows (clones keep theirs).
+    void OwnData()
+    {
+        if (data.use_count() > 1)
+            data = std::make_shared<RowsetData>(*data);
+        data->DropIndexes();
+    }
+
+    // ---- loading -----------------------------------------------------------------------------
+
+    // Runs execSql and reads its rows; a large read-only provider cursor keeps only keys.
+    HRESULT Load(bool allowKeyset, std::shared_ptr<RowsetData>* out)
+    {
+        std::lock_guard<std::recursive_mutex> hold(core->lock);
+        if (!core->IsOpen())
+            return Fail(AdoError(adErrObjectClosed), L"The connection is not open.");
+        Stmt st;
+        if (!st.Alloc(*core))
+            return core->FailOdbc(SQL_HANDLE_DBC, core->dbc, L"A statement could not be created.");
+        std::vector<SQLLEN> lengths;
+        if (!params.empty() && !OdbcOk(BindValues(st.h, params, lengths)))
+            return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The parameters could not be bound.");
+        SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)execSql.c_str(), SQL_NTS);
+        if (!OdbcOk(rc) && rc != SQL_NO_DATA)
+            return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The query failed.");
+        auto rs = std::make_shared<RowsetData>();
+        if (!DescribeColumns(st.h, &rs->columns))
+            return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The columns could not be described.");
+        bool withRowid = shape.simple && !rs->columns.empty() &&
+                         rs->columns[0].name == kRowidLabel;
+        rs->hidden = withRowid ? 1 : 0;
+        rs->updatable = withRowid;
+        if (withRowid)
+            rs->columns[0].type.fetch = FetchKind::Integer;
+        bool keyset = allowKeyset && !rs->columns.empty() &&
+                      rs->columns[0].type.fetch == FetchKind::Integer;
+        std::vector<uint8_t> scratch;
+        std::vector<long long> keys;
+        RowPtr row;
+        for (;;) {
+            if (keyset && rs->rows.size() >= kSnapshotRows) {
+                // From here on only the first column: the key.
+                rc = SQLFetch(st.h);
+                if (rc == SQL_NO_DATA)
+                    break;
+                if (!OdbcOk(rc))
+                    return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The rows could not be read.");
+                long long k = 0;
+                SQLLEN ind = 0;
+                rc = SQLGetData(st.h, 1, SQL_C_SBIGINT, &k, sizeof(k), &ind);
+                if (!OdbcOk(rc))
+                    return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The rows could not be read.");
+                if (ind == SQL_NULL_DATA) {
+                    keyset = false;  // no usable key: read everything instead
+                    break;
+                }
+                keys.push_back(k);
+                continue;
+            }
+            rc = FetchRow(st.h, rs->columns, &row, scratch);
+            if (rc == SQL_NO_DATA)
+                break;
+            if (!OdbcOk(rc))
+                return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The rows could not be read.");
+            rs->rows.push_back(std::move(row));
+        }
+        if (withRowid && !rs->rows.empty() && rs->rows[0]->Get(0).isNull)
+            rs->updatable = false;  // a view: its "rowid" is NULL
+        if (withRowid && rs->updatable && !core->IsTable(shape.table))
+            rs->updatable = false;
+        if (keyset && !keys.empty()) {
+            std::vector<long long> all;
+            all.reserve(rs->rows.size() + keys.size());
+            for (const RowPtr& r : rs->rows) {
+                DriverValue k = r->Get(0);
+                if (k.isNull || k.kind != FetchKind::Integer) {
+                    keyset = false;
+                    break;
+                }
+                all.push_back(k.i);
+            }
+            if (keyset) {
+                all.insert(all.end(), keys.begin(), keys.end());
+                keys.clear();
+                keys.shrink_to_fit();
+                std::vector<long long> sorted(all);
+                std::sort(sorted.begin(), sorted.end());
+                keyset = std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end();
+            }
+            if (keyset) {
+                std::wstring page = L"SELECT * FROM (" + execSql + L") WHERE " +
+                                    QuoteIdentifier(rs->columns[0].name) + L" IN (";
+                auto source = std::make_shared<KeysetSource>(core, page, rs->columns, std::move(all));
+                for (size_t i = 0; i < rs->rows.size(); ++i)
+                    source->Seed(i, rs->rows[i]);
+                rs->rows.clear();
+                rs->rows.shrink_to_fit();
+                rs->keyset = source;
+            } else {
+                st.Free();
+                return Load(false, out);  // keys are not unique: read every row
+            }
+        } else if (!keyset && allowKeyset && !keys.empty()) {
+            st.Free();
+            return Load(false, out);
+        }
+        *out = rs;
+        return S_OK;
+    }
+
+    // Sets execSql from sql: translated, with the hidden rowid for a single-table query.
+    void Prepare()
+    {
+        std::wstring text = TranslateSql(sql);
+        shape = AnalyseSelect(text);
+        if (shape.simple)
+            execSql = L"SELECT _ROWID_ AS " + QuoteIdentifier(kRowidLabel) + L"," +
+                      shape.selectList + shape.fromClause + shape.rest;
+        else
+            execSql = text;
+    }
+
+    bool KeysetAllowed() const
+    {
+        return location != adUseClient && lockType == adLockReadOnly && params.empty();
+    }
+
+    // Builds the view from the rowset and the filter (no filter: every row).
+    HRESULT BuildView(std::vector<uint32_t>* out, const std::wstring& criteria, bool useFilter)
+    {
+        out->clear();
+        size_t count = data->Count();
+        if (!useFilter) {
+            out->reserve(count);
+            for (size_t i = 0; i < count; ++i)
+                if (data->keyset || data->rows[i])
+                    out->push_back((uint32_t)i);
+            return S_OK;
+        }
+        std::wstring error;
+        auto resolve = [this](const std::wstring& name, int* index, DataTypeEnum* type) {
+            for (long c = 0; c < Columns(); ++c) {
+                if (SameNameNoCase(data->columns[c + data->hidden].name, name)) {
+                    *index = (int)c;
+                    *type = data->columns[c + data->hidden].type.adoType;
+                    return true;
+                }
+            }
+            return false;
+        };
+        std::unique_ptr<FilterExpr> expr = ParseFilter(criteria.c_str(), resolve, &error);
+        if (!expr)
+            return Fail(AdoError(adErrInvalidArgument),
+                        L"The filter \"" + criteria + L"\" is not valid: " + error);
+        // "column = integer" on an integer column is answered from an index.
+        int index = -1;
+        VARIANT literal;
+        VariantInit(&literal);
+        if (!data->keyset && expr->GetSimpleEquality(&index, &literal)) {
+            const ColumnMeta& col = data->columns[index + data->hidden];
+            VARIANT asInt;
+            VariantInit(&asInt);
+            bool integral = col.type.fetch == FetchKind::Integer && col.type.adoType != adBoolean &&
+                            (literal.vt == VT_I4 || literal.vt == VT_I2 || literal.vt == VT_UI1 ||
+                             literal.vt == VT_I8) &&
+                            SUCCEEDED(VariantChangeType(&asInt, &literal, 0, VT_I8));
+            VariantClear(&literal);
+            if (integral) {
+                const std::vector<uint32_t>* hits = data->Equal(index + data->hidden, asInt.llVal);
+                *out = *hits;
+                return S_OK;
+            }
+        }
+        VariantClear(&literal);
+        RowPtr row;
+        auto getter = [&](int idx, const std::wstring&, VARIANT* v) -> HRESULT {
+            const ColumnMeta& col = data->columns[idx + data->hidden];
+            return DriverValueToVariant(col.type.adoType, row->Get(idx + data->hidden), v);
+        };
+        if (data->keyset)
+            return FilterKeyset(*expr, out);
+        for (size_t i = 0; i < count; ++i) {
+            row = data->rows[i];
+            if (row && expr->Matches(getter))
+                out->push_back((uint32_t)i);
+        }
+        return S_OK;
+    }
+
+    // Filters a keyset by reading the whole result once, in the keys' order.
+    HRESULT FilterKeyset(const FilterExpr& expr, std::vector<uint32_t>* out)
+    {
+        std::lock_guard<std::recursive_mutex> hold(core->lock);
+        if (!core->IsOpen())
+            return Fail(AdoError(adErrObjectClosed), L"The connection is not open.");
+        Stmt st;
+        if (!st.Alloc(*core))
+            return core->FailOdbc(SQL_HANDLE_DBC, core->dbc, L"A statement could not be created.");
+        SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)execSql.c_str(), SQL_NTS);
+        if (!OdbcOk(rc) && rc != SQL_NO_DATA)
+            return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The query failed.");
+        std::vector<uint8_t> scratch;
+        RowPtr row;
+        auto getter = [&](int idx, const std::wstring&, VARIANT* v) -> HRESULT {
+            const ColumnMeta& col = data->columns[idx + data->hidden];
+            return DriverValueToVariant(col.type.adoType, row->Get(idx + data->hidden), v);
+        };
+        size_t i = 0;
+        bool inOrder = true;
+        std::vector<uint32_t> found;
+        while (FetchRow(st.h, data->columns, &row, scratch) == SQL_SUCCESS) {
+            if (i >= data->keyset->Count() || row->Get(0).i != data->keyset->Key(i)) {
+                inOrder = false;
+                break;
+            }
+            if (expr.Matches(getter))
+                found.push_back((uint32_t)i);
+            ++i;
+        }
+        if (inOrder) {
+            *out = std::move(found);
+            return S_OK;
+        }
+        // The rows came back in another order: test each row through its page.
+        out->clear();
+        for (size_t k = 0; k < data->keyset->Count(); ++k) {
+            HRESULT hr;
+            row = data->keyset->Get(k, &hr);
+            if (row && expr.Matches(getter))
+                out->push_back((uint32_t)k);
+        }
+        return S_OK;
+    }
+
+    HRESULT OpenWith(const std::wstring& text, Connection* connection, long type, long lock)
+    {
+        if (open)
+            return Fail(AdoError(adErrObjectOpen), L"The recordset is already open.");
+        if (!connection)
+            return AdoError(adErrInvalidConnection);
+        connection->AddRef();
+        if (conn)
+            conn->Release();
+        conn = connection;
+        core = connection->Core();
+        if (type != adOpenUnspecified)
+            cursorType = type;
+        if (lock != adLockUnspecified)
+            lockType = lock;
+        if (location == adUseClient)
+            cursorType = adOpenStatic;
+        sql = text;
+        Prepare();
+        std::shared_ptr<RowsetData> rs;
+        HRESULT hr = Load(KeysetAllowed(), &rs);
+        if (FAILED(hr) && shape.simple) {
+            // The rowid may be what the statement cannot take: run it as it was written.
+            Errors* errs = core->errors;
+            std::vector<std::wstring> first = errs->Descriptions();
+            shape = SelectShape();
+            execSql = TranslateSql(sql);
+            hr = Load(KeysetAllowed(), &rs);
+            if (FAILED(hr) && !first.empty()) {
+                std::vector<Error*> items;
+                for (const std::wstring& d : errs->Descriptions())
+                    items.push_back(new Error((long)E_FAIL, d, L"", 0));
+                errs->Replace(std::move(items));
+            }
+        }
+        if (FAILED(hr))
+            return hr;
+        data = rs;
+        open = true;
+        hasFilter = false;
+        filterText.clear();
+        BuildView(&view, L"", false);
+        pos = view.empty() ? -1 : 0;
+        onDeleted = false;
+        if (data->keyset && cursorType == adOpenForwardOnly)
+            cursorType = adOpenKeyset;
+        return S_OK;
+    }
+
+    HRESULT CurrentRow(RowPtr* row)
+    {
+        if (!HasCurrent())
+            return NoCurrent();
+        HRESULT hr;
+        *row = data->Row(view[pos], &hr);
+        if (!*row)
+            return FAILED(hr) ? hr : NoCurrent();
+        return S_OK;
+    }
+
+    HRESULT GetValue(long ordinal, VARIANT* out)
+    {
+        if (!out)
+            return E_POINTER;
+        VariantInit(out);
+        if (!open)
+            return Closed();
+        if (ordinal < 0 || ordinal >= Columns())
+            return Fail(AdoError(adErrItemNotFound), L"The column does not exist.");
+        const ColumnMeta& col = data->columns[ordinal + data->hidden];
+        if (editMode != adEditNone && changed[ordinal]) {
+            if (FAILED(CoerceVariant(col.type.adoType, pending[ordinal], out)))
+                return VariantCopy(out, &pending[ordinal]);
+            return S_OK;
+        }
+        if (editMode == adEditAdd) {
+            out->vt = VT_NULL;
+            return S_OK;
+        }
+        RowPtr row;
+        HRESULT hr = CurrentRow(&row);
+        if (FAILED(hr))
+            return hr;
+        return DriverValueToVariant(col.type.adoType, row->Get(ordinal + data->hidden), out);
+    }
+
+    HRESULT ActualSize(long ordinal, long* out)
+    {
+        if (!out)
+            return E_POINTER;
+        *out = 0;
+        VARIANT v;
+        HRESULT hr = GetValue(ordinal, &v);
+        if (FAILED(hr))
+            return hr;
+        switch (v.vt) {
+        case VT_NULL: case VT_EMPTY: *out = 0; break;
+        case VT_BSTR: *out = (long)SysStringLen(v.bstrVal); break;
+        case VT_ARRAY | VT_UI1: *out = (long)v.parray->rgsabound[0].cElements; break;
+        case VT_I2: case VT_BOOL: *out = 2; break;
+        case VT_UI1: *out = 1; break;
+        case VT_R4: case VT_I4: *out = 4; break;
+        default: *out = 8; break;
+        }
+        VariantClear(&v);
+        return S_OK;
+    }
+
+    HRESULT PutValue(long ordinal, const VARIANT& value)
+    {
+        if (!open)
+            return Closed();
+        if (ordinal < 0 || ordinal >= Columns())
+            return Fail(AdoError(adErrItemNotFound), L"The column does not exist.");
+        if (lockType == adLockReadOnly || !data->updatable)
+            return Fail(AdoError(adErrFeatureNotAvailable),
+                        L"The recordset cannot be updated: it is read-only or not over one table.");
+        if (editMode == adEditNone) {
+            if (!HasCurrent())
+                return NoCurrent();
+            StartPending(adEditInProgress);
+        }
+        HRESULT hr = VariantCopy(&pending[ordinal], const_cast<VARIANT*>(&value));
+        if (FAILED(hr))
+            return Fail(hr, L"The value could not be copied.");
+        changed[ordinal] = true;
+        return S_OK;
+    }
+
+    // ---- moving ------------------------------------------------------------------------------
+
+    HRESULT CanMove()
+    {
+        if (!open)
+            return Closed();
+        if (editMode != adEditNone)
+            return EditPending();
+        return S_OK;
+    }
+
+    // ---- writing -----------------------------------------------------------------------------
+
+    HRESULT LookupRowidAlias()
+    {
+        if (rowidAliasKnown)
+            return S_OK;
+        rowidAliasKnown = true;
+        Stmt st;
+        if (!st.Alloc(*core))
+            return S_OK;
+        std::wstring q = L"PRAGMA table_info(" + QuoteIdentifier(shape.table) + L")";
+        if (!OdbcOk(SQLExecDirectW(st.h, (SQLWCHAR*)q.c_str(), SQL_NTS)))
+            return S_OK;
+        int pkColumns = 0;
+        std::wstring candidate;
+        while (OdbcOk(SQLFetch(st.h))) {
+            SQLWCHAR name[256] = {}, type[64] = {};
+            SQLLEN ind = 0;
+            long long pk = 0;
+            SQLGetData(st.h, 2, SQL_C_WCHAR, name, sizeof(name), &ind);
+            SQLGetData(st.h, 3, SQL_C_WCHAR, type, sizeof(type), &ind);
+            SQLGetData(st.h, 6, SQL_C_SBIGINT, &pk, sizeof(pk), &ind);
+            if (pk > 0) {
+                ++pkColumns;
+                if (_wcsicmp((const wchar_t*)type, L"INTEGER") == 0)
+                    candidate = (const wchar_t*)name;
+            }
+        }
+        if (pkColumns == 1)
+            rowidAlias = candidate;
+        return S_OK;
+    }
+
+    // Reads one row of the table by rowid with the recordset's columns.
+    HRESULT ReadRow(long long rowid, RowPtr* out)
+    {
+        *out = nullptr;
+        std::wstring q = L"SELECT _ROWID_ AS " + QuoteIdentifier(kRowidLabel) + L"," +
+                         shape.selectList + shape.fromClause + L" WHERE _ROWID_ = ?";
+        Stmt st;
+        if (!st.Alloc(*core))
+            return core->FailOdbc(SQL_HANDLE_DBC, core->dbc, L"A statement could not be created.");
+        std::vector<BindValue> values(1);
+        values[0].isNull = false;
+        values[0].kind = FetchKind::Integer;
+        values[0].i = rowid;
+        std::vector<SQLLEN> lengths;
+        BindValues(st.h, values, lengths);
+        SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)q.c_str(), SQL_NTS);
+        if (!OdbcOk(rc))
+            return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The row could not be read again.");
+        std::vector<uint8_t> scratch;
+        RowPtr row;
+        if (FetchRow(st.h, data->columns, &row, scratch) == SQL_SUCCESS)
+            *out = row;
+        return S_OK;
+    }
+
+    HRESULT Update()
+    {
+        if (!open)
+            return Closed();
+        if (editMode == adEditNone)
+            return S_OK;
+        std::lock_guard<std::recursive_mutex> hold(core->lock);
+        if (!core->IsOpen())
+            return Fail(AdoError(adErrObjectClosed), L"The connection is not open.");
+        std::vector<BindValue> values;
+        std::vector<std::wstring> names;
+        for (long c = 0; c < Columns(); ++c) {
+            if (!changed[c])
+                continue;
+            const ColumnMeta& col = data->columns[c + data->hidden];
+            BindValue bv;
+            HRESULT hr = VariantToBindValue(col.type.adoType, pending[c], &bv);
+            if (FAILED(hr))
+                return Fail(hr == DISP_E_OVERFLOW ? hr : DISP_E_TYPEMISMATCH,
+                            L"The value given for the column " + col.name +
+                                L" does not fit its type.");
+            values.push_back(std::move(bv));
+            names.push_back(col.baseName);
+        }
+        long long rowid = 0;
+        RowPtr current;
+        if (editMode == adEditInProgress) {
+            HRESULT hr = CurrentRow(&current);
+            if (FAILED(hr))
+                return hr;
+            rowid = current->RowId();
+            if (values.empty()) {
+                ClearPending();
+                return S_OK;
+            }
+        }
+        std::wstring q;
+        std::wstring table = QuoteIdentifier(shape.table);
+        if (editMode == adEditAdd) {
+            if (values.empty()) {
+                q = L"INSERT INTO " + table + L" DEFAULT VALUES";
+            } else {
+                q = L"INSERT INTO " + table + L" (";
+                std::wstring marks;
+                for (size_t i = 0; i < names.size(); ++i) {
+                    q += (i ? L"," : L"") + QuoteIdentifier(names[i]);
+                    marks += i ? L",?" : L"?";
+                }
+                q += L") VALUES (" + marks + L")";
+            }
+        } else {
+            q = L"UPDATE " + table + L" SET ";
+            for (size_t i = 0; i < names.size(); ++i)
+                q += (i ? L"," : L"") + QuoteIdentifier(names[i]) + L"=?";
+            q += L" WHERE _ROWID_ = ?";
+            BindValue key;
+            key.isNull = false;
+            key.kind = FetchKind::Integer;
+            key.i = rowid;
+            values.push_back(key);
+        }
+        Stmt st;
+        if (!st.Alloc(*core))
+            return core->FailOdbc(SQL_HANDLE_DBC, core->dbc, L"A statement could not be created.");
+        std::vector<SQLLEN> lengths;
+        if (!OdbcOk(BindValues(st.h, values, lengths)))
+            return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The values could not be bound.");
+        SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)q.c_str(), SQL_NTS);
+        if (!OdbcOk(rc) && rc != SQL_NO_DATA)
+            return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The row could not be saved.");
+        st.Free();
+        long long newRowid = rowid;
+        if (editMode == adEditAdd) {
+            Stmt last;
+            if (last.Alloc(*core) &&
+                OdbcOk(SQLExecDirectW(last.h, (SQLWCHAR*)L"SELECT last_insert_rowid()", SQL_NTS)) &&
+                OdbcOk(SQLFetch(last.h))) {
+                SQLLEN ind = 0;
+                SQLGetData(last.h, 1, SQL_C_SBIGINT, &newRowid, sizeof(newRowid), &ind);
+            }
+        } else {
+            // Writing the INTEGER PRIMARY KEY column moves the row to a new rowid.
+            LookupRowidAlias();
+            if (!rowidAlias.empty()) {
+                size_t v = 0;
+                for (long c = 0; c < Columns(); ++c) {
+                    if (!changed[c])
+                        continue;
+                    if (SameNameNoCase(data->columns[c + data->hidden].baseName, rowidAlias) &&
+                        !values[v].isNull && values[v].kind == FetchKind::Integer)
+                        newRowid = values[v].i;
+                    ++v;
+                }
+            }
+        }
+        RowPtr fresh;
+        ReadRow(newRowid, &fresh);
+        if (!fresh) {
+            // The row is not readable through the recordset's columns; keep what was written.
+            auto built = std::make_shared<RowBuffer>(data->columns.size());
+            built->AddInt(newRowid);
+            size_t v = 0;
+            for (long c = 0; c < Columns(); ++c) {
+                if (changed[c])
+                    built->Add(values[v++]);
+                else if (current)
+                    built->Add(current->Get(c + data->hidden));
+                else
+                    built->AddNull();
+            }
+            fresh = built;
+        }
+        OwnData();
+        if (editMode == adEditAdd) {
+            data->rows.push_back(fresh);
+            view.push_back((uint32_t)(data->rows.size() - 1));
+            pos = Size() - 1;
+        } else {
+            data->rows[view[pos]] = fresh;
+        }
+        onDeleted = false;
+        ClearPending();
+        return S_OK;
+    }
+
+    HRESULT Delete()
+    {
+        if (!open)
+            return Closed();
+        if (editMode != adEditNone)
+            return EditPending();
+        if (lockType == adLockReadOnly || !data->updatable)
+            return Fail(AdoError(adErrFeatureNotAvailable),
+                        L"The recordset cannot be updated: it is read-only or not over one table.");
+        RowPtr row;
+        HRESULT hr = CurrentRow(&row);
+        if (FAILED(hr))
+            return hr;
+        std::lock_guard<std::recursive_mutex> hold(core->lock);
+        if (!core->IsOpen())
+            return Fail(AdoError(adErrObjectClosed), L"The connection is not open.");
+        std::wstring q = L"DELETE FROM " + QuoteIdentifier(shape.table) + L" WHERE _ROWID_ = ?";
+        Stmt st;
+        if (!st.Alloc(*core))
+            return core->FailOdbc(SQL_HANDLE_DBC, core->dbc, L"A statement could not be created.");
+        std::vector<BindValue> values(1);
+        values[0].isNull = false;
+        values[0].kind = FetchKind::Integer;
+        values[0].i = row->RowId();
+        std::vector<SQLLEN> lengths;
+        BindValues(st.h, values, lengths);
+        SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)q.c_str(), SQL_NTS);
+        if (!OdbcOk(rc) && rc != SQL_NO_DATA)
+            return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The row could not be deleted.");
+        OwnData();
+        data->rows[view[pos]] = nullptr;
+        view.erase(view.begin() + pos);
+        onDeleted = true;
+        return S_OK;
+    }
+
+    // Drops view entries whose rows are gone and keeps the cursor on the same row if it can.
+    void CompactView()
+    {
+        uint32_t currentBase = HasCurrent() ? view[pos] : UINT32_MAX;
+        std::vector<uint32_t> kept;
+        kept.reserve(view.size());
+        long newPos = -1;
+        for (size_t i = 0; i < view.size(); ++i) {
+            if (data->rows[view[i]]) {
+                if (view[i] == currentBase)
+                    newPos = (long)kept.size();
+                kept.push_back(view[i]);
+            } else if (view[i] == currentBase) {
+                newPos = (long)kept.size();  // the row after it
+            }
+        }
+        view.swap(kept);
+        if (currentBase == UINT32_MAX)
+            pos = pos < 0 ? -1 : (view.empty() ? -1 : std::min(pos, Size()));
+        else
+            pos = newPos;
+        if (view.empty())
+            pos = -1;
+        onDeleted = false;
+    }
+
+    HRESULT Resync(long affect)
+    {
+        if (!open)
+            return Closed();
+        if (editMode != adEditNone)
+            return EditPending();
+        if (data->keyset) {
+            data->keyset->Forget();
+            return S_OK;
+        }
+        if (!data->updatable) {
+            // No row identity: read the rows again in the same places.
+            std::shared_ptr<RowsetData> fresh;
+            HRESULT hr = Load(false, &fresh);
+            if (FAILED(hr))
+                return hr;
+            OwnData();
+            for (size_t i = 0; i < data->rows.size(); ++i)
+                if (data->rows[i])
+                    data->rows[i] = i < fresh->rows.size() ? fresh->rows[i] : nullptr;
+            CompactView();
+            return S_OK;
+        }
+        std::lock_guard<std::recursive_mutex> hold(core->lock);
+        if (affect == adAffectCurrent) {
+            RowPtr row;
+            HRESULT hr = CurrentRow(&row);
+            if (FAILED(hr))
+                return hr;
+            RowPtr fresh;
+            hr = ReadRow(row->RowId(), &fresh);
+            if (FAILED(hr))
+                return hr;
+            OwnData();
+            data->rows[view[pos]] = fresh;
+            if (!fresh) {
+                view.erase(view.begin() + pos);
+                onDeleted = true;
+            }
+            return S_OK;
+        }
+        std::shared_ptr<RowsetData> fresh;
+        HRESULT hr = Load(false, &fresh);
+        if (FAILED(hr))
+            return hr;
+        std::unordered_map<long long, RowPtr> byRowid;
+        for (const RowPtr& r : fresh->rows)
+            byRowid.emplace(r->RowId(), r);
+        OwnData();
+        for (RowPtr& r : data->rows) {
+            if (!r)
+                continue;
+            auto it = byRowid.find(r->RowId());
+            r = it == byRowid.end() ? nullptr : it->second;
+        }
+        CompactView();
+        return S_OK;
+    }
+
+    HRESULT Requery()
+    {
+        if (!open)
+            return Closed();
+        if (editMode != adEditNone)
+            return EditPending();
+        std::shared_ptr<RowsetData> fresh;
+        HRESULT hr = Load(KeysetAllowed(), &fresh);
+        if (FAILED(hr))
+            return hr;
+        data = fresh;
+        std::vector<uint32_t> v;
+        if (hasFilter) {
+            hr = BuildView(&v, filterText, true);
+            if (FAILED(hr))
+                v.clear();
+        } else {
+            BuildView(&v, L"", false);
+        }
+        view.swap(v);
+        pos = view.empty() ? -1 : 0;
+        onDeleted = false;
+        return hr;
+    }
+};
+
+// ---------------------------------------------------------------------------------------------
+
+Recordset::Recordset() : impl_(new Impl(this)) {}
+Recordset::~Recordset() = default;
+Recordset* Recordset::Create() { return new Recordset(); }
+
+Connection* Recordset::ActiveConnection() const { return impl_->conn; }
+
+HRESULT Recordset::put_CursorLocation(long location)
+{
+    if (impl_->open)
+        return impl_->Fail(AdoError(adErrObjectOpen), L"The recordset is open.");
+    if (location != adUseClient && location != adUseServer)
+        return impl_->Fail(AdoError(adErrInvalidArgument), L"Unknown cursor location.");
+    impl_->location = location;
+    return S_OK;
+}
+
+HRESULT Recordset::get_CursorLocation(long* out) const
+{
+    if (!out)
+        return E_POINTER;
+    *out = impl_->location;
+    return S_OK;
+}
+
+HRESULT Recordset::put_CursorType(long type)
+{
+    if (impl_->open)
+        return impl_->Fail(AdoError(adErrObjectOpen), L"The recordset is open.");
+    impl_->cursorType = type;
+    return S_OK;
+}
+
+HRESULT Recordset::get_CursorType(long* out) const
+{
+    if (!out)
+        return E_POINTER;
+    *out = impl_->cursorType;
+    return S_OK;
+}
+
+HRESULT Recordset::put_LockType(long type)
+{
+    if (impl_->open)
+        return impl_->Fail(AdoError(adErrObjectOpen), L"The recordset is open.");
+    impl_->lockType = type;
+    return S_OK;
+}
+
+HRESULT Recordset::get_LockType(long* out) const
+{
+    if (!out)
+        return E_POINTER;
+    *out = impl_->lockType;
+    return S_OK;
+}
+
+HRESULT Recordset::Open(const VARIANT& source, Connection* connection, long cursorType,
+                        long lockType, long options)
+{
+    if (source.vt != VT_BSTR || !source.bstrVal)
+        return impl_->Fail(AdoError(adErrInvalidArgument), L"The source must be SQL text.");
+    return Open(source.bstrVal, connection, cursorType, lockType, options);
+}
+
+HRESULT Recordset::Open(const wchar_t* sql, Connection* connection, long cursorType,
+                        long lockType, long options)
+{
+    (void)options;
+    if (!sql)
+        return impl_->Fail(AdoError(adErrInvalidArgument), L"No SQL text was given.");
+    return impl_->OpenWith(sql, connection, cursorType, lockType);
+}
+
+HRESULT Recordset::Close()
+{
+    if (!impl_->open)
+        return impl_->Closed();
+    impl_->ClearPending();
+    impl_->open = false;
+    impl_->data.reset();
+    impl_->view.clear();
+    impl_->view.shrink_to_fit();
+    impl_->pos = -1;
+    impl_->hasFilter = false;
+    impl_->filterText.clear();
+    impl_->params.clear();
+    return S_OK;
+}
+
+HRESULT Recordset::get_State(long* out) const
+{
+    if (!out)
+        return E_POINTER;
+    *out = impl_->open ? adStateOpen : adStateClosed;
+    return S_OK;
+}
+
+bool Recordset::IsBOF() const { return impl_->IsBOF(); }
+bool Recordset::IsEOF() const { return impl_->IsEOF(); }
+
+HRESULT Recordset::get_BOF(VARIANT_BOOL* out) const
+{
+    if (!out)
+        return E_POINTER;
+    *out = impl_->IsBOF() ? VARIANT_TRUE : VARIANT_FALSE;
+    return impl_->open ? S_OK : impl_->Closed();
+}
+
+HRESULT Recordset::get_EOF(VARIANT_BOOL* out) const
+{
+    if (!out)
+        return E_POINTER;
+    *out = impl_->IsEOF() ? VARIANT_TRUE : VARIANT_FALSE;
+    return impl_->open ? S_OK : impl_->Closed();
+}
+
+HRESULT Recordset::MoveFirst()
+{
+    HRESULT hr = impl_->CanMove();
+    if (FAILED(hr))
+        return hr;
+    if (impl_->view.empty())
+        return impl_->NoCurrent();
+    impl_->pos = 0;
+    impl_->onDeleted = false;
+    return S_OK;
+}
+
+HRESULT Recordset::MoveLast()
+{
+    HRESULT hr = impl_->CanMove();
+    if (FAILED(hr))
+        return hr;
+    if (impl_->view.empty())
+        return impl_->NoCurrent();
+    impl_->pos = impl_->Size() - 1;
+    impl_->onDeleted = false;
+    return S_OK;
+}
+
+HRESULT Recordset::MoveNext()
+{
+    HRESULT hr = impl_->CanMove();
+    if (FAILED(hr))
+        return hr;
+    if (impl_->onDeleted) {
+        impl_->onDeleted = false;  // the row after the deleted one already sits at pos
+        return S_OK;
+    }
+    if (impl_->IsEOF())
+        return impl_->NoCurrent();
+    ++impl_->pos;
+    return S_OK;
+}
+
+HRESULT Recordset::MovePrevious()
+{
+    HRESULT hr = impl_->CanMove();
+    if (FAILED(hr))
+        return hr;
+    if (impl_->onDeleted) {
+        impl_->onDeleted = false;
+        --impl_->pos;
+        return S_OK;
+    }
+    if (impl_->IsBOF())
+        return impl_->NoCurrent();
+    --impl_->pos;
+    return S_OK;
+}
+
+HRESULT Recordset::Move(long numRecords)
+{
+    HRESULT hr = impl_->CanMove();
+    if (FAILED(hr))
+        return hr;
+    if (numRecords == 0)
+        return impl_->HasCurrent() ? S_OK : impl_->NoCurrent();
+    long base = impl_->pos;
+    if (impl_->onDeleted && numRecords > 0)
+        --base;
+    impl_->onDeleted = false;
+    long target = base + numRecords;
+    if (target < 0) {
+        impl_->pos = -1;
+        return S_OK;
+    }
+    if (target >= impl_->Size()) {
+        impl_->pos = impl_->Size();
+        return S_OK;
+    }
+    impl_->pos = target;
+    return S_OK;
+}
+
+HRESULT Recordset::get_AbsolutePosition(long* out) const
+{
+    if (!out)
+        return E_POINTER;
+    if (!impl_->open) {
+        *out = adPosUnknown;
+        return impl_->Closed();
+    }
+    if (impl_->IsBOF())
+        *out = adPosBOF;
+    else if (impl_->IsEOF())
+        *out = adPosEOF;
+    else if (!impl_->HasCurrent())
+        *out = adPosUnknown;
+    else
+        *out = impl_->pos + 1;
+    return S_OK;
+}
+
+HRESULT Recordset::put_AbsolutePosition(long position)
+{
+    HRESULT hr = impl_->CanMove();
+    if (FAILED(hr))
+        return hr;
+    impl_->onDeleted = false;
+    if (position < 1 || position > impl_->Size()) {
+        // No current row afterwards: reading a value fails until the next valid move.
+        impl_->pos = impl_->Size();
+        wchar_t text[160];
+        _snwprintf(text, 160, L"The position %ld is outside the rows 1 to %ld.", position,
+                   impl_->Size());
+        text[159] = 0;
+        return impl_->Fail(AdoError(adErrInvalidArgument), text);
+    }
+    impl_->pos = position - 1;
+    return S_OK;
+}
+
+HRESULT Recordset::get_Bookmark(VARIANT* out) const
+{
+    if (!out)
+        return E_POINTER;
+    VariantInit(out);
+    if (!impl_->open)
+        return impl_->Closed();
+    if (!impl_->HasCurrent())
+        return impl_->NoCurrent();
+    out->vt = VT_R8;
+    out->dblVal = (double)impl_->view[impl_->pos] + 1.0;
+    return S_OK;
+}
+
+HRESULT Recordset::put_Bookmark(const VARIANT& bookmark)
+{
+    HRESULT hr = impl_->CanMove();
+    if (FAILED(hr))
+        return hr;
+    VARIANT v;
+    VariantInit(&v);
+    if (FAILED(VariantChangeType(&v, const_cast<VARIANT*>(&bookmark), 0, VT_R8)) || v.dblVal < 1)
+        return impl_->Fail(AdoError(adErrInvalidArgument), L"The bookmark is not valid.");
+    uint32_t base = (uint32_t)(v.dblVal - 1);
+    auto it = std::lower_bound(impl_->view.begin(), impl_->view.end(), base);
+    if (it == impl_->view.end() || *it != base)
+        return impl_->Fail(AdoError(adErrInvalidArgument),
+                           L"The bookmark names no row of the current view.");
+    impl_->pos = (long)(it - impl_->view.begin());
+    impl_->onDeleted = false;
+    return S_OK;
+}
+
+HRESULT Recordset::get_RecordCount(long* out) const
+{
+    if (!out)
+        return E_POINTER;
+    if (!impl_->open) {
+        *out = -1;
+        return impl_->Closed();
+    }
+    *out = impl_->Size();
+    return S_OK;
+}
+
+HRESULT Recordset::put_Filter(const wchar_t* criteria)
+{
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_BSTR;
+    v.bstrVal = SysAllocString(criteria ? criteria : L"");
+    HRESULT hr = put_Filter(v);
+    VariantClear(&v);
+    return hr;
+}
+
+HRESULT Recordset::put_Filter(const VARIANT& filter)
+{
+    HRESULT hr = impl_->CanMove();
+    if (FAILED(hr))
+        return hr;
+    bool none = false;
+    std::wstring text;
+    if (filter.vt == VT_BSTR) {
+        text = filter.bstrVal ? filter.bstrVal : L"";
+        size_t b = text.find_first_not_of(L" \t\r\n");
+        none = b == std::wstring::npos;
+    } else if (filter.vt == VT_EMPTY || filter.vt == VT_NULL) {
+        none = true;
+    } else {
+        VARIANT v;
+        VariantInit(&v);
+        if (FAILED(VariantChangeType(&v, const_cast<VARIANT*>(&filter), 0, VT_I4)))
+            return impl_->Fail(AdoError(adErrInvalidArgument), L"The filter is not valid.");
+        if (v.lVal != adFilterNone)
+            return impl_->Fail(AdoError(adErrFeatureNotAvailable),
+                               L"Only adFilterNone is supported as a filter group.");
+        none = true;
+    }
+    std::vector<uint32_t> v;
+    hr = impl_->BuildView(&v, text, !none);
+    if (FAILED(hr))
+        return hr;  // the old filter stays
+    impl_->view.swap(v);
+    impl_->hasFilter = !none;
+    impl_->filterText = none ? L"" : text;
+    impl_->pos = impl_->view.empty() ? -1 : 0;
+    impl_->onDeleted = false;
+    return S_OK;
+}
+
+HRESULT Recordset::get_Filter(VARIANT* out) const
+{
+    if (!out)
+        return E_POINTER;
+    VariantInit(out);
+    if (impl_->hasFilter) {
+        out->vt = VT_BSTR;
+        out->bstrVal = SysAllocStringLen(impl_->filterText.data(), (UINT)impl_->filterText.size());
+    } else {
+        out->vt = VT_I4;
+        out->lVal = adFilterNone;
+    }
+    return S_OK;
+}
+
+HRESULT Recordset::Find(const wchar_t* criteria, long skipRecords, long direction,
+                        const VARIANT* start)
+{
+    HRESULT hr = impl_->CanMove();
+    if (FAILED(hr))
+        return hr;
+    Impl& m = *impl_;
+    std::wstring error;
+    auto resolve = [&m](const std::wstring& name, int* index, DataTypeEnum* type) {
+        for (long c = 0; c < m.Columns(); ++c) {
+            if (SameNameNoCase(m.data->columns[c + m.data->hidden].name, name)) {
+                *index = (int)c;
+                *type = m.data->columns[c + m.data->hidden].type.adoType;
+                return true;
+            }
+        }
+        return false;
+    };
+    std::unique_ptr<FilterExpr> expr = ParseFilter(criteria ? criteria : L"", resolve, &error);
+    if (!expr)
+        return m.Fail(AdoError(adErrInvalidArgument),
+                      L"The search criterion is not valid: " + error);
+    if (!expr->IsSingleComparison())
+        return m.Fail(AdoError(adErrInvalidArgument),
+                      L"A search takes one comparison (column, operator, value).");
+    bool backward = direction == adSearchBackward;
+    long from;
+    if (start && start->vt != VT_EMPTY && start->vt != VT_ERROR) {
+        VARIANT v;
+        VariantInit(&v);
+        if (FAILED(VariantChangeType(&v, const_cast<VARIANT*>(start), 0, VT_R8)) || v.dblVal < 1)
+            return m.Fail(AdoError(adErrInvalidArgument), L"The start bookmark is not valid.");
+        uint32_t base = (uint32_t)(v.dblVal - 1);
+        if (backward) {
+            auto it = std::upper_bound(m.view.begin(), m.view.end(), base);
+            from = (long)(it - m.view.begin()) - 1;
+        } else {
+            auto it = std::lower_bound(m.view.begin(), m.view.end(), base);
+            from = (long)(it - m.view.begin());
+        }
+    } else {
+        from = m.onDeleted ? (backward ? m.pos - 1 : m.pos) : m.pos;
+        if (from < 0 && !backward)
+            from = 0;
+    }
+    from += backward ? -skipRecords : skipRecords;
+    m.onDeleted = false;
+    RowPtr row;
+    auto getter = [&](int idx, const std::wstring&, VARIANT* v) -> HRESULT {
+        const ColumnMeta& col = m.data->columns[idx + m.data->hidden];
+        return DriverValueToVariant(col.type.adoType, row->Get(idx + m.data->hidden), v);
+    };
+    long step = backward ? -1 : 1;
+    for (long i = from; i >= 0 && i < m.Size(); i += step) {
+        HRESULT rowHr;
+        row = m.data->Row(m.view[i], &rowHr);
+        if (row && expr->Matches(getter)) {
+            m.pos = i;
+            return S_OK;
+        }
+    }
+    m.pos = backward ? -1 : m.Size();
+    return S_OK;
+}
+
+HRESULT Recordset::Requery(long options)
+{
+    (void)options;
+    return impl_->Requery();
+}
+
+HRESULT Recordset::Resync(long affect, long resyncValues)
+{
+    (void)resyncValues;
+    return impl_->Resync(affect);
+}
+
+HRESULT Recordset::AddNew()
+{
+    HRESULT hr = impl_->CanMove();
+    if (FAILED(hr))
+        return hr;
+    if (impl_->lockType == adLockReadOnly || !impl_->data->updatable)
+        return impl_->Fail(AdoError(adErrFeatureNotAvailable),
+                           L"The recordset cannot be updated: it is read-only or not over one table.");
+    impl_->savedPos = impl_->pos;
+    impl_->StartPending(adEditAdd);
+    return S_OK;
+}
+
+HRESULT Recordset::Update() { return impl_->Update(); }
+
+HRESULT Recordset::CancelUpdate()
+{
+    if (!impl_->open)
+        return impl_->Closed();
+    if (impl_->editMode == adEditAdd)
+        impl_->pos = impl_->savedPos;
+    impl_->ClearPending();
+    return S_OK;
+}
+
+HRESULT Recordset::Delete(long affect)
+{
+    if (affect != adAffectCurrent)
+        return impl_->Fail(AdoError(adErrFeatureNotAvailable),
+                           L"Only the current row can be deleted.");
+    return impl_->Delete();
+}
+
+HRESULT Recordset::get_EditMode(long* out) const
+{
+    if (!out)
+        return E_POINTER;
+    *out = impl_->editMode;
+    return impl_->open ? S_OK : impl_->Closed();
+}
+
+HRESULT Recordset::get_Fields(Fields** out)
+{
+    if (!out)
+        return E_POINTER;
+    *out = new Fields(this);
+    return S_OK;
+}
+
+HRESULT Recordset::Clone(Recordset** out, long lockType)
+{
+    (void)lockType;
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    if (!impl_->open)
+        return impl_->Closed();
+    Recordset* copy = new Recordset();
+    Impl& c = *copy->impl_;
+    const Impl& m = *impl_;
+    c.conn = m.conn;
+    if (c.conn)
+        c.conn->AddRef();
+    c.core = m.core;
+    c.location = m.location;
+    c.cursorType = m.cursorType;
+    c.lockType = m.lockType;
+    c.open = true;
+    c.sql = m.sql;
+    c.execSql = m.execSql;
+    c.shape = m.shape;
+    c.params = m.params;
+    c.data = m.data;
+    c.view = m.view;
+    c.hasFilter = m.hasFilter;
+    c.filterText = m.filterText;
+    c.pos = c.view.empty() ? -1 : 0;
+    *out = copy;
+    return S_OK;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+Fields::Fields(Recordset* owner) : owner_(owner) { owner_->AddRef(); }
+Fields::~Fields() { owner_->Release(); }
+
+HRESULT Fields::get_Count(long* out) const
+{
+    if (!out)
+        return E_POINTER;
+    *out = owner_->impl_->Columns();
+    return owner_->impl_->open ? S_OK : owner_->impl_->Closed();
+}
+
+HRESULT Fields::Item(long ordinal, Field** out) const
+{
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    if (!owner_->impl_->open)
+        return owner_->impl_->Closed();
+    if (ordinal < 0 || ordinal >= owner_->impl_->Columns())
+        return owner_->impl_->Fail(AdoError(adErrItemNotFound),
+                                   L"Item cannot be found in the collection.");
+    *out = new Field(owner_, ordinal);
+    return S_OK;
+}
+
+HRESULT Fields::Item(const wchar_t* name, Field** out) const
+{
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    Recordset::Impl& m = *owner_->impl_;
+    if (!m.open)
+        return m.Closed();
+    std::wstring n = name ? name : L"";
+    for (long c = 0; c < m.Columns(); ++c)
+        if (SameNameNoCase(m.data->columns[c + m.data->hidden].name, n))
+            return Item(c, out);
+    return m.Fail(AdoError(adErrItemNotFound),
+                  L"Item cannot be found in the collection: " + n + L".");
+}
+
+HRESULT Fields::get_Item(const VARIANT& index, Field** out) const
+{
+    if (index.vt == VT_BSTR)
+        return Item(index.bstrVal, out);
+    if (index.vt == (VT_BSTR | VT_BYREF) && index.pbstrVal)
+        return Item(*index.pbstrVal, out);
+    VARIANT v;
+    VariantInit(&v);
+    if (FAILED(VariantChangeType(&v, const_cast<VARIANT*>(&index), 0, VT_I4))) {
+        if (out)
+            *out = nullptr;
+        return owner_->impl_->Fail(AdoError(adErrItemNotFound),
+                                   L"Item cannot be found in the collection.");
+    }
+    return Item(v.lVal, out);
+}
+
+Field::Field(Recordset* owner, long ordinal) : owner_(owner), ordinal_(ordinal)
+{
+    owner_->AddRef();
+}
+
+Field::~Field() { owner_->Release(); }
+
+HRESULT Field::get_Name(BSTR* out) const
+{
+    Recordset::Impl& m = *owner_->impl_;
+    if (!m.open) {
+        if (out)
+            *out = nullptr;
+        return m.Closed();
+    }
+    return ToBstr(m.data->columns[ordinal_ + m.data->hidden].name, out);
+}
+
+HRESULT Field::get_Type(DataTypeEnum* out) const
+{
+    if (!out)
+        return E_POINTER;
+    Recordset::Impl& m = *owner_->impl_;
+    if (!m.open) {
+        *out = adEmpty;
+        return m.Closed();
+    }
+    *out = m.data->columns[ordinal_ + m.data->hidden].type.adoType;
+    return S_OK;
+}
+
+HRESULT Field::get_DefinedSize(long* out) const
+{
+    if (!out)
+        return E_POINTER;
+    Recordset::Impl& m = *owner_->impl_;
+    if (!m.open) {
+        *out = 0;
+        return m.Closed();
+    }
+    *out = m.data->columns[ordinal_ + m.data->hidden].type.definedSize;
+    return S_OK;
+}
+
+HRESULT Field::get_ActualSize(long* out) const { return owner_->impl_->ActualSize(ordinal_, out); }
+HRESULT Field::get_Value(VARIANT* out) const { return owner_->impl_->GetValue(ordinal_, out); }
+HRESULT Field::put_Value(const VARIANT& value) { return owner_->impl_->PutValue(ordinal_, value); }
+
+HRESULT Recordset::OpenWithParameters(const wchar_t* sql, Connection* connection,
+                                      const std::vector<BindValue>& params)
+{
+    impl_->params = params;
+    impl_->location = adUseClient;
+    HRESULT hr = impl_->OpenWith(sql ? sql : L"", connection, adOpenStatic, adLockReadOnly);
+    if (FAILED(hr))
+        impl_->params.clear();
+    return hr;
+}
+
+}  // namespace zdata

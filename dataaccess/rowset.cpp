@@ -1,0 +1,297 @@
+#include "dataaccess/rowset.h"
+#include <algorithm>
+#include <cwctype>
+
+namespace zdata {
+
+namespace {
+
+struct Token {
+    size_t begin, end;
+    int depth;
+    bool word;
+};
+
+// Splits SQL into words and single characters, skipping quoted text and comments, with the
+// parenthesis depth of each token.
+std::vector<Token> Tokenize(const std::wstring& s)
+{
+    std::vector<Token> out;
+    int depth = 0;
+    size_t i = 0, n = s.size();
+    while (i < n) {
+        wchar_t c = s[i];
+        if (iswspace(c)) {
+            ++i;
+        } else if (c == L'\'' || c == L'"' || c == L'`' || c == L'[') {
+            wchar_t close = c == L'[' ? L']' : c;
+            size_t b = i++;
+            while (i < n) {
+                if (s[i] == close) {
+                    if (close != L']' && i + 1 < n && s[i + 1] == close) {
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                ++i;
+            }
+            out.push_back({b, i, depth, false});
+        } else if (c == L'-' && i + 1 < n && s[i + 1] == L'-') {
+            while (i < n && s[i] != L'\n')
+                ++i;
+        } else if (c == L'/' && i + 1 < n && s[i + 1] == L'*') {
+            size_t e = s.find(L"*/", i + 2);
+            i = e == std::wstring::npos ? n : e + 2;
+        } else if (iswalnum(c) || c == L'_' || c == L'$') {
+            size_t b = i;
+            while (i < n && (iswalnum(s[i]) || s[i] == L'_' || s[i] == L'$'))
+                ++i;
+            out.push_back({b, i, depth, true});
+        } else {
+            if (c == L'(')
+                out.push_back({i, i + 1, depth++, false});
+            else if (c == L')')
+                out.push_back({i, i + 1, --depth, false});
+            else
+                out.push_back({i, i + 1, depth, false});
+            ++i;
+        }
+    }
+    return out;
+}
+
+bool Is(const std::wstring& s, const Token& t, const wchar_t* word)
+{
+    size_t len = wcslen(word);
+    if (!t.word || t.end - t.begin != len)
+        return false;
+    return _wcsnicmp(s.c_str() + t.begin, word, len) == 0;
+}
+
+std::wstring Unquote(const std::wstring& name)
+{
+    if (name.size() >= 2 && ((name.front() == L'"' && name.back() == L'"') ||
+                             (name.front() == L'[' && name.back() == L']') ||
+                             (name.front() == L'`' && name.back() == L'`')))
+        return name.substr(1, name.size() - 2);
+    return name;
+}
+
+}  // namespace
+
+SelectShape AnalyseSelect(const std::wstring& sql)
+{
+    SelectShape shape;
+    std::vector<Token> t = Tokenize(sql);
+    if (t.empty() || !Is(sql, t[0], L"SELECT"))
+        return shape;
+    size_t from = 0;
+    for (size_t i = 1; i < t.size(); ++i) {
+        if (t[i].depth != 0)
+            continue;
+        if (Is(sql, t[i], L"DISTINCT") || Is(sql, t[i], L"ALL"))
+            if (i == 1)
+                return shape;
+        if (Is(sql, t[i], L"FROM")) {
+            from = i;
+            break;
+        }
+    }
+    if (from == 0 || from + 1 >= t.size())
+        return shape;
+    // Aggregates collapse rows: such a result has no row identity.
+    static const wchar_t* const aggregates[] = {L"COUNT", L"MIN", L"MAX", L"SUM", L"AVG",
+                                                L"TOTAL", L"GROUP_CONCAT"};
+    for (size_t i = 1; i < from; ++i)
+        for (const wchar_t* a : aggregates)
+            if (Is(sql, t[i], a) && i + 1 < from && sql[t[i + 1].begin] == L'(')
+                return shape;
+    size_t end = t.size();
+    static const wchar_t* const clauseEnds[] = {L"WHERE", L"GROUP", L"ORDER", L"HAVING",
+                                                L"LIMIT", L"UNION", L"EXCEPT", L"INTERSECT",
+                                                L"WINDOW"};
+    for (size_t i = from + 1; i < t.size(); ++i) {
+        if (t[i].depth != 0)
+            continue;
+        bool stop = false;
+        for (const wchar_t* w : clauseEnds)
+            stop = stop || Is(sql, t[i], w);
+        if (stop) {
+            end = i;
+            break;
+        }
+    }
+    // One table: a name, optionally "AS alias" or an alias.
+    size_t count = end - from - 1;
+    if (count < 1 || count > 3)
+        return shape;
+    const Token& name = t[from + 1];
+    if (!name.word && sql[name.begin] != L'"' && sql[name.begin] != L'[' && sql[name.begin] != L'`')
+        return shape;
+    for (size_t i = from + 1; i < end; ++i)
+        if (!t[i].word && i != from + 1 && sql[t[i].begin] != L'"')
+            return shape;
+    if (count == 3 && !Is(sql, t[from + 2], L"AS"))
+        return shape;
+    for (size_t i = end; i < t.size(); ++i) {
+        if (t[i].depth == 0 && (Is(sql, t[i], L"GROUP") || Is(sql, t[i], L"UNION") ||
+                                Is(sql, t[i], L"EXCEPT") || Is(sql, t[i], L"INTERSECT") ||
+                                Is(sql, t[i], L"HAVING")))
+            return shape;
+    }
+    shape.simple = true;
+    shape.selectList = sql.substr(t[0].end, t[from].begin - t[0].end);
+    size_t fromEnd = end < t.size() ? t[end].begin : sql.size();
+    shape.fromClause = sql.substr(t[from].begin, fromEnd - t[from].begin);
+    shape.rest = sql.substr(fromEnd);
+    shape.table = Unquote(sql.substr(name.begin, name.end - name.begin));
+    // A trailing semicolon would end the statement before anything added after it.
+    while (!shape.rest.empty() && (iswspace(shape.rest.back()) || shape.rest.back() == L';'))
+        shape.rest.pop_back();
+    while (!shape.fromClause.empty() &&
+           (iswspace(shape.fromClause.back()) || shape.fromClause.back() == L';'))
+        shape.fromClause.pop_back();
+    return shape;
+}
+
+std::wstring QuoteIdentifier(const std::wstring& name)
+{
+    std::wstring out = L"\"";
+    for (wchar_t c : name) {
+        if (c == L'"')
+            out += L'"';
+        out += c;
+    }
+    out += L'"';
+    return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+KeysetSource::KeysetSource(std::shared_ptr<ConnectionCore> core, std::wstring pageSql,
+                           std::vector<ColumnMeta> columns, std::vector<long long> keys)
+    : core_(std::move(core)), pageSql_(std::move(pageSql)), columns_(std::move(columns)),
+      keys_(std::move(keys))
+{
+}
+
+void KeysetSource::Forget()
+{
+    std::lock_guard<std::mutex> hold(lock_);
+    cache_.clear();
+}
+
+void KeysetSource::Seed(size_t index, RowPtr row)
+{
+    std::lock_guard<std::mutex> hold(lock_);
+    cache_[index] = std::move(row);
+}
+
+RowPtr KeysetSource::Get(size_t index, HRESULT* hr)
+{
+    *hr = S_OK;
+    if (index >= keys_.size()) {
+        *hr = AdoError(adErrNoCurrentRecord);
+        return nullptr;
+    }
+    std::lock_guard<std::mutex> hold(lock_);
+    auto it = cache_.find(index);
+    if (it != cache_.end())
+        return it->second;
+    const size_t page = 100;
+    size_t first = index / page * page;
+    size_t last = std::min(keys_.size(), first + page);
+    if (cache_.size() > 50000)
+        cache_.clear();
+    std::lock_guard<std::recursive_mutex> db(core_->lock);
+    if (!core_->IsOpen()) {
+        *hr = AdoError(adErrObjectClosed);
+        return nullptr;
+    }
+    std::wstring sql = pageSql_;
+    std::vector<BindValue> values(last - first);
+    for (size_t i = first; i < last; ++i) {
+        sql += i == first ? L"?" : L",?";
+        values[i - first].isNull = false;
+        values[i - first].kind = FetchKind::Integer;
+        values[i - first].i = keys_[i];
+    }
+    sql += L")";
+    Stmt st;
+    std::vector<SQLLEN> lengths;
+    if (!st.Alloc(*core_) || !OdbcOk(BindValues(st.h, values, lengths))) {
+        *hr = E_FAIL;
+        return nullptr;
+    }
+    SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)sql.c_str(), SQL_NTS);
+    if (!OdbcOk(rc)) {
+        *hr = core_->FailOdbc(SQL_HANDLE_STMT, st.h, L"The rows could not be read.");
+        return nullptr;
+    }
+    std::unordered_map<long long, RowPtr> byKey;
+    std::vector<uint8_t> scratch;
+    RowPtr row;
+    while ((rc = FetchRow(st.h, columns_, &row, scratch)) == SQL_SUCCESS) {
+        DriverValue k = row->Get(0);
+        if (!k.isNull && k.kind == FetchKind::Integer)
+            byKey.emplace(k.i, row);
+    }
+    for (size_t i = first; i < last; ++i) {
+        auto found = byKey.find(keys_[i]);
+        cache_[i] = found == byKey.end() ? nullptr : found->second;
+    }
+    RowPtr result = cache_[index];
+    if (!result)
+        *hr = AdoError(adErrNoCurrentRecord);
+    return result;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+RowsetData::RowsetData(const RowsetData& other)
+    : columns(other.columns), hidden(other.hidden), updatable(other.updatable), rows(other.rows),
+      keyset(other.keyset)
+{
+}
+
+RowPtr RowsetData::Row(size_t index, HRESULT* hr) const
+{
+    if (keyset)
+        return keyset->Get(index, hr);
+    *hr = S_OK;
+    if (index >= rows.size() || !rows[index]) {
+        *hr = AdoError(adErrNoCurrentRecord);
+        return nullptr;
+    }
+    return rows[index];
+}
+
+const std::vector<uint32_t>* RowsetData::Equal(size_t column, long long value)
+{
+    static const std::vector<uint32_t> none;
+    std::lock_guard<std::mutex> hold(indexLock_);
+    auto it = indexes_.find(column);
+    if (it == indexes_.end()) {
+        std::unordered_map<long long, std::vector<uint32_t>> index;
+        for (size_t r = 0; r < rows.size(); ++r) {
+            if (!rows[r])
+                continue;
+            DriverValue v = rows[r]->Get(column);
+            if (!v.isNull && v.kind == FetchKind::Integer)
+                index[v.i].push_back((uint32_t)r);
+        }
+        it = indexes_.emplace(column, std::move(index)).first;
+    }
+    auto found = it->second.find(value);
+    return found == it->second.end() ? &none : &found->second;
+}
+
+void RowsetData::DropIndexes()
+{
+    std::lock_guard<std::mutex> hold(indexLock_);
+    indexes_.clear();
+}
+
+}  // namespace zdata

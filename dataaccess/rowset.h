@@ -1,0 +1,71 @@
+// The rows behind a recordset: an in-memory snapshot, or for large read-only provider cursors
+// a keyset (the first column's values) whose rows are fetched by page when they are read.
+// Clones share one RowsetData; a recordset that changes rows copies it first, so what a clone
+// sees never changes under it.
+#pragma once
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+#include "dataaccess/odbccore.h"
+
+namespace zdata {
+
+// How a SELECT statement is built, for the hidden rowid and for writes.
+struct SelectShape {
+    bool simple = false;      // SELECT <list> FROM <one table> [WHERE/ORDER BY/LIMIT ...]
+    std::wstring selectList;  // text between SELECT and FROM
+    std::wstring fromClause;  // "FROM <table> [AS alias]"
+    std::wstring rest;        // everything after the FROM clause
+    std::wstring table;       // the table's name, unquoted
+};
+SelectShape AnalyseSelect(const std::wstring& sql);
+
+// Quotes an SQL identifier with double quotes.
+std::wstring QuoteIdentifier(const std::wstring& name);
+
+class KeysetSource {
+public:
+    KeysetSource(std::shared_ptr<ConnectionCore> core, std::wstring pageSql,
+                 std::vector<ColumnMeta> columns, std::vector<long long> keys);
+    size_t Count() const { return keys_.size(); }
+    long long Key(size_t i) const { return keys_[i]; }
+    // The row at a position, fetched with its page when not cached; null when it is gone.
+    RowPtr Get(size_t index, HRESULT* hr);
+    void Forget();  // drops the cached rows (Resync)
+    void Seed(size_t index, RowPtr row);
+
+private:
+    std::shared_ptr<ConnectionCore> core_;
+    std::wstring pageSql_;  // "... IN (" without the markers
+    std::vector<ColumnMeta> columns_;
+    std::vector<long long> keys_;
+    std::mutex lock_;
+    std::unordered_map<size_t, RowPtr> cache_;
+};
+
+struct RowsetData {
+    std::vector<ColumnMeta> columns;  // the hidden rowid first when hidden == 1
+    int hidden = 0;
+    bool updatable = false;            // the rowid identifies rows of a table
+    std::vector<RowPtr> rows;          // snapshot rows; null = deleted
+    std::shared_ptr<KeysetSource> keyset;
+
+    RowsetData() = default;
+    RowsetData(const RowsetData& other);  // copy for writing (indexes are not copied)
+
+    size_t Count() const { return keyset ? keyset->Count() : rows.size(); }
+    RowPtr Row(size_t index, HRESULT* hr) const;
+
+    // Base rows whose integer column equals the value, ascending (built on first use).
+    const std::vector<uint32_t>* Equal(size_t column, long long value);
+    void DropIndexes();
+
+private:
+    std::mutex indexLock_;
+    std::unordered_map<size_t, std::unordered_map<long long, std::vector<uint32_t>>> indexes_;
+};
+
+}  // namespace zdata
