@@ -13,7 +13,7 @@ if [ "${1:-}" = "--built" ]; then shift; else "$ZOR_ROOT/scripts/bootstrap.sh"; 
 export ZOR_SCREENSHOTS="Z:$ZOR_BUILD/screenshots"
 mkdir -p "$ZOR_BUILD/screenshots"
 # A persistent wineserver makes each test program start in a fraction of a second.
-wineserver -p
+wineserver -p 2>/dev/null || true  # one may already be running for this prefix
 trap 'wineserver -k 2>/dev/null || true' EXIT
 # Start Wine's own services now, detached from ctest's output pipes: a service started by the
 # first test would inherit them and keep ctest waiting for ever.
