@@ -3,6 +3,7 @@
 #pragma once
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 #include "dataaccess/ado.h"
 #include "tests/support/wintest.h"
 
@@ -86,6 +87,3 @@ protected:
 };
 
 }  // namespace adotest
-
-// Creates the SQLite file at path and runs the statements on it through a fresh connection.
-bool MakeDatabase(const std::wstring& path, const std::vector<std::wstring>& statements);

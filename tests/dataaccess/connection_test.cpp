@@ -1,0 +1,327 @@
+#include <atomic>
+#include <fstream>
+#include "tests/dataaccess/adotest.h"
+
+using namespace zdata;
+using adotest::Ref;
+using adotest::Var;
+
+namespace {
+
+// A connection events sink that counts what it receives, as the database object's sink does.
+class CountingSink : public ConnectionEventsVt {
+public:
+    std::atomic<long> refs{1};
+    int connectCompletes = 0;
+    int disconnects = 0;
+    DWORD completeThread = 0;
+    long stateAtComplete = -1;
+    EventStatusEnum lastStatus = adStatusOK;
+    bool hadError = false;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
+    {
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ConnectionEvents)) {
+            *out = static_cast<ConnectionEventsVt*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --refs; }  // owned by the test
+    HRESULT STDMETHODCALLTYPE InfoMessage(Error*, EventStatusEnum*, Connection*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE BeginTransComplete(long, Error*, EventStatusEnum*, Connection*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE CommitTransComplete(Error*, EventStatusEnum*, Connection*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE RollbackTransComplete(Error*, EventStatusEnum*, Connection*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE WillExecute(BSTR*, CursorTypeEnum*, LockTypeEnum*, long*, EventStatusEnum*,
+                                          Command*, Recordset*, Connection*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE ExecuteComplete(long, Error*, EventStatusEnum*, Command*, Recordset*,
+                                              Connection*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE WillConnect(BSTR*, BSTR*, BSTR*, long*, EventStatusEnum*, Connection*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE ConnectComplete(Error* error, EventStatusEnum* status, Connection* c) override
+    {
+        ++connectCompletes;
+        completeThread = GetCurrentThreadId();
+        stateAtComplete = c->State();
+        lastStatus = *status;
+        hadError = error != nullptr;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Disconnect(EventStatusEnum*, Connection*) override
+    {
+        ++disconnects;
+        return S_OK;
+    }
+};
+
+// Advises a sink through the standard connection-point interfaces, as the database object does.
+struct Advised {
+    Advised(Connection* c, CountingSink* sink)
+    {
+        IConnectionPointContainer* cpc = nullptr;
+        EXPECT_EQ(S_OK, c->QueryInterface(IID_IConnectionPointContainer, (void**)&cpc));
+        EXPECT_EQ(S_OK, cpc->FindConnectionPoint(IID_ConnectionEvents, &point));
+        cpc->Release();
+        EXPECT_EQ(S_OK, point->Advise(sink, &cookie));
+    }
+    ~Advised()
+    {
+        point->Unadvise(cookie);
+        point->Release();
+    }
+    IConnectionPoint* point = nullptr;
+    DWORD cookie = 0;
+};
+
+class ConnectionTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::string n = std::string("conn_") + info->name();
+        folder_ = wintest::MakeTempFolder(std::wstring(n.begin(), n.end()).c_str());
+        path_ = folder_ + L"\\base.db";
+    }
+    void MakeFile()
+    {
+        ASSERT_EQ(S_OK, CreateDatabaseFile(path_.c_str()));
+        Ref<Connection> c(Connection::Create());
+        ASSERT_EQ(S_OK, c->Open(adotest::ConnectionStringFor(path_).c_str()));
+        ASSERT_EQ(S_OK, c->Execute(L"CREATE TABLE T (ID INTEGER PRIMARY KEY, NAME VARCHAR(20) UNIQUE)"));
+        ASSERT_EQ(S_OK, c->Execute(L"INSERT INTO T VALUES (1, 'one')"));
+        c->Close();
+    }
+    long RowsIn(Connection* c, const wchar_t* sql)
+    {
+        Ref<Recordset> rs(Recordset::Create());
+        rs->put_CursorLocation(adUseClient);
+        if (FAILED(rs->Open(sql, c, adOpenKeyset, adLockReadOnly)))
+            return -1;
+        long n = -1;
+        rs->get_RecordCount(&n);
+        return n;
+    }
+    std::wstring FirstError(Connection* c)
+    {
+        Ref<Errors> errors;
+        c->get_Errors(errors.out());
+        Ref<Error> e;
+        if (FAILED(errors->Item(0, e.out())))
+            return L"";
+        return e->Description();
+    }
+    std::wstring folder_, path_;
+};
+
+TEST_F(ConnectionTest, AsyncOpenRaisesConnectCompleteOnceOnTheOpeningThread)
+{
+    MakeFile();
+    CountingSink sink;
+    Ref<Connection> c(Connection::Create());
+    {
+        Advised advised(c.get(), &sink);
+        EXPECT_EQ(2, sink.refs.load());  // Advise holds the sink
+        ASSERT_EQ(S_OK, c->put_ConnectionString(adotest::ConnectionStringFor(path_).c_str()));
+        ASSERT_EQ(S_OK, c->Open(L"", L"", L"", adAsyncConnect));
+        EXPECT_EQ(0, sink.connectCompletes);  // only from the message loop
+        EXPECT_TRUE(wintest::PumpUntil([&] { return sink.connectCompletes > 0; }));
+        wintest::PumpMessages(200);
+        EXPECT_EQ(1, sink.connectCompletes);
+        EXPECT_EQ(GetCurrentThreadId(), sink.completeThread);
+        EXPECT_EQ(adStateOpen, sink.stateAtComplete);  // State is published first
+        EXPECT_EQ(adStatusOK, sink.lastStatus);
+        EXPECT_EQ(1, RowsIn(c.get(), L"SELECT * FROM T"));
+        c->Close();
+        EXPECT_EQ(adStateClosed, c->State());
+        EXPECT_EQ(1, sink.disconnects);
+    }
+    EXPECT_EQ(1, sink.refs.load());  // Unadvise released it
+}
+
+TEST_F(ConnectionTest, AsyncOpenOfMissingFileRaisesOnceAndCreatesNothing)
+{
+    CountingSink sink;
+    Ref<Connection> c(Connection::Create());
+    Advised advised(c.get(), &sink);
+    ASSERT_EQ(S_OK, c->Open(adotest::ConnectionStringFor(path_).c_str(), L"", L"", adAsyncConnect));
+    EXPECT_TRUE(wintest::PumpUntil([&] { return sink.connectCompletes > 0; }));
+    wintest::PumpMessages(200);
+    EXPECT_EQ(1, sink.connectCompletes);
+    EXPECT_EQ(adStateClosed, sink.stateAtComplete);
+    EXPECT_EQ(adStatusErrorsOccurred, sink.lastStatus);
+    EXPECT_TRUE(sink.hadError);
+    EXPECT_EQ(adStateClosed, c->State());
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path_.c_str()));
+    EXPECT_FALSE(FirstError(c.get()).empty());
+}
+
+TEST_F(ConnectionTest, FileThatIsNotADatabaseGivesAClearErrorAndStaysAsItWas)
+{
+    const char text[] = "This is a text file, not a database.\r\n";
+    {
+        std::ofstream f(std::string(path_.begin(), path_.end()), std::ios::binary);
+        ASSERT_TRUE(f.good());
+        f << text;
+    }
+    CountingSink sink;
+    Ref<Connection> c(Connection::Create());
+    Advised advised(c.get(), &sink);
+    ASSERT_EQ(S_OK, c->Open(adotest::ConnectionStringFor(path_).c_str(), L"", L"", adAsyncConnect));
+    EXPECT_TRUE(wintest::PumpUntil([&] { return sink.connectCompletes > 0; }));
+    wintest::PumpMessages(200);
+    EXPECT_EQ(1, sink.connectCompletes);
+    EXPECT_EQ(adStateClosed, c->State());
+    EXPECT_NE(std::wstring::npos, FirstError(c.get()).find(L"not a database"));
+    std::ifstream f(std::string(path_.begin(), path_.end()), std::ios::binary);
+    std::string back((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(std::string(text), back);
+}
+
+TEST_F(ConnectionTest, CloseDuringAsyncOpenStillRaisesTheEventOnce)
+{
+    MakeFile();
+    CountingSink sink;
+    Ref<Connection> c(Connection::Create());
+    Advised advised(c.get(), &sink);
+    ASSERT_EQ(S_OK, c->Open(adotest::ConnectionStringFor(path_).c_str(), L"", L"", adAsyncConnect));
+    c->Close();
+    EXPECT_EQ(1, sink.connectCompletes);
+    wintest::PumpMessages(200);
+    EXPECT_EQ(1, sink.connectCompletes);
+    EXPECT_EQ(adStateClosed, c->State());
+}
+
+TEST_F(ConnectionTest, SyncOpenRaisesTheEventToo)
+{
+    MakeFile();
+    CountingSink sink;
+    Ref<Connection> c(Connection::Create());
+    Advised advised(c.get(), &sink);
+    ASSERT_EQ(S_OK, c->Open(adotest::ConnectionStringFor(path_).c_str()));
+    EXPECT_EQ(1, sink.connectCompletes);
+    // Opening an open connection is refused.
+    EXPECT_TRUE(FAILED(c->Open(adotest::ConnectionStringFor(path_).c_str())));
+    EXPECT_EQ(adStateOpen, c->State());
+}
+
+TEST_F(ConnectionTest, ErrorsAreReplacedOnlyWhenAnOperationFails)
+{
+    MakeFile();
+    Ref<Connection> c(Connection::Create());
+    ASSERT_EQ(S_OK, c->Open(adotest::ConnectionStringFor(path_).c_str()));
+    Ref<Errors> errors;
+    c->get_Errors(errors.out());
+    EXPECT_EQ(0, errors->Count());
+    EXPECT_TRUE(FAILED(c->Execute(L"INSERT INTO T VALUES (2, 'one')")));  // UNIQUE
+    ASSERT_GE(errors->Count(), 1);
+    std::wstring first = FirstError(c.get());
+    EXPECT_NE(std::wstring::npos, first.find(L"UNIQUE")) << std::string(first.begin(), first.end());
+    Ref<Error> e;
+    ASSERT_EQ(S_OK, errors->Item(0, e.out()));
+    BSTR source = nullptr;
+    e->get_Source(&source);
+    EXPECT_GT(SysStringLen(source), 0u);
+    SysFreeString(source);
+    // A success leaves the collection alone.
+    EXPECT_EQ(S_OK, c->Execute(L"INSERT INTO T VALUES (2, 'two')"));
+    EXPECT_EQ(first, FirstError(c.get()));
+    // A statement matching no row succeeds.
+    EXPECT_EQ(S_OK, c->Execute(L"DELETE FROM T WHERE ID = 999"));
+    // The next failure replaces it.
+    EXPECT_TRUE(FAILED(c->Execute(L"SELEC nonsense")));
+    EXPECT_NE(first, FirstError(c.get()));
+}
+
+TEST_F(ConnectionTest, ExecuteReportsAffectedRows)
+{
+    MakeFile();
+    Ref<Connection> c(Connection::Create());
+    ASSERT_EQ(S_OK, c->Open(adotest::ConnectionStringFor(path_).c_str()));
+    ASSERT_EQ(S_OK, c->Execute(L"INSERT INTO T VALUES (2, 'two')"));
+    Var affected;
+    ASSERT_EQ(S_OK, c->Execute(L"UPDATE T SET NAME = NAME || 'x'", &affected, adExecuteNoRecords));
+    EXPECT_EQ(VT_I4, affected.v.vt);
+    EXPECT_EQ(2, affected.v.lVal);
+}
+
+TEST_F(ConnectionTest, RollbackLeavesTheFileUnchanged)
+{
+    MakeFile();
+    Ref<Connection> c(Connection::Create());
+    ASSERT_EQ(S_OK, c->Open(adotest::ConnectionStringFor(path_).c_str()));
+    ASSERT_EQ(S_OK, c->BeginTrans());
+    ASSERT_EQ(S_OK, c->Execute(L"INSERT INTO T VALUES (2, 'two')"));
+    ASSERT_EQ(S_OK, c->Execute(L"DELETE FROM T WHERE ID = 1"));
+    EXPECT_EQ(1, RowsIn(c.get(), L"SELECT * FROM T WHERE ID = 2"));
+    ASSERT_EQ(S_OK, c->RollbackTrans());
+    EXPECT_EQ(1, RowsIn(c.get(), L"SELECT * FROM T"));
+    EXPECT_EQ(1, RowsIn(c.get(), L"SELECT * FROM T WHERE ID = 1"));
+    c->Close();
+    // Seen from a fresh connection too.
+    Ref<Connection> again(Connection::Create());
+    ASSERT_EQ(S_OK, again->Open(adotest::ConnectionStringFor(path_).c_str()));
+    EXPECT_EQ(1, RowsIn(again.get(), L"SELECT * FROM T"));
+}
+
+TEST_F(ConnectionTest, RefusedStatementInsideTransactionKeepsTheRest)
+{
+    MakeFile();
+    Ref<Connection> c(Connection::Create());
+    ASSERT_EQ(S_OK, c->Open(adotest::ConnectionStringFor(path_).c_str()));
+    ASSERT_EQ(S_OK, c->BeginTrans());
+    ASSERT_EQ(S_OK, c->Execute(L"INSERT INTO T VALUES (2, 'two')"));
+    EXPECT_TRUE(FAILED(c->Execute(L"INSERT INTO T VALUES (3, 'two')")));  // duplicate name
+    ASSERT_EQ(S_OK, c->Execute(L"INSERT INTO T VALUES (4, 'four')"));
+    ASSERT_EQ(S_OK, c->CommitTrans());
+    EXPECT_EQ(3, RowsIn(c.get(), L"SELECT * FROM T"));
+    EXPECT_TRUE(FAILED(c->CommitTrans()));  // none running
+}
+
+TEST_F(ConnectionTest, ReadOnlyModeRefusesWrites)
+{
+    MakeFile();
+    Ref<Connection> c(Connection::Create());
+    ASSERT_EQ(S_OK, c->put_Mode(adModeRead));
+    ASSERT_EQ(S_OK, c->Open(adotest::ConnectionStringFor(path_).c_str())) << std::string("open");
+    EXPECT_EQ(1, RowsIn(c.get(), L"SELECT * FROM T"));
+    EXPECT_TRUE(FAILED(c->Execute(L"INSERT INTO T VALUES (2, 'two')")));
+    EXPECT_EQ(1, RowsIn(c.get(), L"SELECT * FROM T"));
+}
+
+TEST_F(ConnectionTest, NewDatabaseFileIsNotMadeOverAnExistingOne)
+{
+    ASSERT_EQ(S_OK, CreateDatabaseFile(path_.c_str()));
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path_.c_str()));
+    EXPECT_TRUE(FAILED(CreateDatabaseFile(path_.c_str())));
+    Ref<Connection> c(Connection::Create());
+    EXPECT_EQ(S_OK, c->Open(adotest::ConnectionStringFor(path_).c_str()));
+}
+
+TEST_F(ConnectionTest, ForeignKeysAreEnforced)
+{
+    ASSERT_EQ(S_OK, CreateDatabaseFile(path_.c_str()));
+    Ref<Connection> c(Connection::Create());
+    ASSERT_EQ(S_OK, c->Open(adotest::ConnectionStringFor(path_).c_str()));
+    ASSERT_EQ(S_OK, c->Execute(L"CREATE TABLE P (ID INTEGER PRIMARY KEY)"));
+    ASSERT_EQ(S_OK, c->Execute(L"CREATE TABLE C (ID INTEGER PRIMARY KEY, PID INTEGER REFERENCES P(ID))"));
+    ASSERT_EQ(S_OK, c->Execute(L"INSERT INTO P VALUES (1)"));
+    EXPECT_EQ(S_OK, c->Execute(L"INSERT INTO C VALUES (1, 1)"));
+    EXPECT_TRUE(FAILED(c->Execute(L"INSERT INTO C VALUES (2, 7)")));
+}
+
+TEST_F(ConnectionTest, OperationsOnAClosedConnectionFailWithoutCrash)
+{
+    Ref<Connection> c(Connection::Create());
+    EXPECT_TRUE(FAILED(c->Execute(L"SELECT 1")));
+    EXPECT_TRUE(FAILED(c->BeginTrans()));
+    Ref<Recordset> rs(Recordset::Create());
+    EXPECT_TRUE(FAILED(rs->Open(L"SELECT 1", c.get(), adOpenKeyset, adLockReadOnly)));
+    long state = -1;
+    rs->get_State(&state);
+    EXPECT_EQ(adStateClosed, state);
+    EXPECT_EQ(S_OK, c->Close());
+}
+
+}  // namespace
