@@ -18,7 +18,8 @@
 int VariantTextCapacity(VARTYPE type, const wchar_t* text);
 int VariantTextCapacityA(VARTYPE type, const wchar_t* text);
 
-// Writes the text of value, read as the given type, into buffer (size in characters, terminator
+// Writes the text of value, read as the given type (for VT_BSTR the VARIANT must hold a BSTR,
+// which may be null), into buffer (size in characters, terminator
 // included):
 // - integers as "%d" (VT_UI4 and VT_UINT of 2^31 and above show negative in the wide variant,
 //   as "%u" in the ANSI variant);

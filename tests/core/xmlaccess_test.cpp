@@ -263,6 +263,20 @@ TEST_F(XmlAccess, ChildWalkStopsAtACommentAndReleasesWhatItWasGiven)
     first->Release();
 }
 
+TEST_F(XmlAccess, ChildWalkThatStartsAtACommentGivesNothing)
+{
+    CXmlReader reader(Raw(L"lead.xml", "<?xml version=\"1.0\"?><Root><!--note--><First/></Root>").c_str());
+    ASSERT_EQ(-1, reader.Loaded);
+    wchar_t* tag = reinterpret_cast<wchar_t*>(1);
+    EXPECT_EQ(nullptr, reader.FirstChildElement(nullptr, &tag));
+    EXPECT_EQ(nullptr, tag);
+    // The element is still there for a lookup by name.
+    IXMLDOMElement* first = reader.SelectElement(L"First");
+    EXPECT_NE(nullptr, first);
+    if (first)
+        first->Release();
+}
+
 TEST_F(XmlAccess, ChildWalkOfAnEmptyRootGivesNothing)
 {
     CXmlReader reader(Raw(L"empty.xml", "<?xml version=\"1.0\"?><Root/>").c_str());
