@@ -49,7 +49,8 @@ enum class DbFileKind
     Missing,   // cannot be opened (missing, or no access)
     SQLite,    // "SQLite format 3"
     Jet,       // "Standard Jet DB" / "Standard ACE DB"
-    Other      // anything else: not a database this program can read
+    Other,     // anything else (also an empty file): not a database this program can read
+    Unreadable // exists but cannot be read now (another program holds it): let the driver report it
 };
 DbFileKind DetectDbFileKind(const std::wstring& windowsPath);
 
@@ -81,6 +82,7 @@ struct OdbcConnectTarget
     std::vector<std::wstring> initStatements;
     // A query that fails when the file is not a database (the driver "connects" to any file).
     std::wstring checkQuery;
+    DbFileKind fileKind = DbFileKind::Missing;
 };
 
 // Default busy timeout: a locked file fails within a few seconds instead of hanging.
@@ -91,6 +93,8 @@ const int kDefaultLockTimeoutMs = 3000;
 //   DRIVER={SQLite3};Database=<host path>;NoCreat=1;FKSupport=1;Timeout=<ms>;LongNames=0;BigInt=0
 // adModeRead adds "PRAGMA query_only=1"; adModeShareExclusive takes the file's lock at once.
 // A genuine Access file goes to MDBTools, read-only: DRIVER={MDBTools};DBQ=<host path>.
+// A missing file still gives a target (NoCreat=1 makes the connect fail, never an empty new file);
+// a file that is no database (DbFileKind::Other) is refused here with a clear error.
 bool BuildOdbcTarget(const JetConnectionInfo& info, long mode, int lockTimeoutMs, OdbcConnectTarget* target,
                      std::wstring* error = nullptr);
 

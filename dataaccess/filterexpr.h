@@ -25,6 +25,8 @@
 
 namespace zdata {
 
+struct FilterNode;  // the parsed tree (internal)
+
 class FilterExpr
 {
 public:
@@ -69,8 +71,7 @@ public:
     std::vector<std::wstring> ColumnNames() const;
 
 private:
-    struct Node;
-    std::unique_ptr<Node> root_;
+    std::unique_ptr<FilterNode> root_;
     bool bound_ = false;
 };
 

@@ -87,8 +87,9 @@ struct BindValue
     SQLSMALLINT SqlType() const;   // SQL_BIGINT, SQL_DOUBLE, SQL_WVARCHAR/SQL_WLONGVARCHAR, SQL_LONGVARBINARY
 };
 
-// Converts a VARIANT written to a column of type `type` (VariantChangeType rules, numbers and dates
-// in the invariant locale). VT_EMPTY/VT_NULL give NULL; an empty BSTR stays ''; booleans become -1/0;
+// Converts a VARIANT written to a column of type `type` (VariantChangeType rules; text is read as a
+// number or date in the user's locale first, then in the invariant one, so "12,5" and "12.5" both
+// work under a Czech locale). VT_EMPTY/VT_NULL give NULL; an empty BSTR stays ''; booleans become -1/0;
 // dates their OLE number. Returns DISP_E_TYPEMISMATCH when the value cannot be converted ("abc" into an
 // integer column) and DISP_E_OVERFLOW when it does not fit (70000 into a SMALLINT, 1e300 into a single).
 // With type adEmpty (or adVariant) the value is bound by its own VARIANT type (command parameters).

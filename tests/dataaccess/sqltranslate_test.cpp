@@ -1,0 +1,165 @@
+// The Jet statements the programs write, in the form SQLite accepts; everything else unchanged.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "dataaccess/sqltranslate.h"
+
+using zdata::TranslateSql;
+
+TEST(SqlTranslateUnchanged, StatementsSqliteTakesAsWritten)
+{
+    const wchar_t* same[] = {
+        L"SELECT * FROM SYSTREE WHERE ID > 0 ORDER BY PARENT, SYSPOS",
+        L"SELECT * FROM LOCTREE WHERE ID > 0 ORDER BY PARENT, NAME",
+        L"SELECT NAME, SYSID FROM SPECIES ORDER BY NAME",
+        L"SELECT NAME, LOCID FROM FEATURES ORDER BY NAME",
+        L"SELECT NAME, ID FROM LITERATURE ORDER BY NAME",
+        L"SELECT * FROM SYSAUTHORS ORDER BY NAME",
+        L"SELECT * FROM SYSDEF ORDER BY LEVELID",
+        L"SELECT MAX(ID) FROM SYSTREE",
+        L"SELECT * FROM SPECIES WHERE SYSID = 12",
+        L"SELECT * FROM SYSIMAGES WHERE SYSID = 12 ORDER BY SYSLEVEL",
+        L"SELECT * FROM CUSTOMATTRIBUTES ORDER BY POSID",
+        L"SELECT * FROM COLLECTVIEW WHERE 0 = 1",
+        L"SELECT * FROM LITVIEW WHERE 0 = 1",
+        L"SELECT * FROM COLLECTVIEW WHERE FTRID = 7",
+        L"SELECT * FROM LITVIEW WHERE FIRSTAUTHOR = 3 ORDER BY NAME",
+        L"SELECT * FROM CUSTOMATTRIBUTES WHERE TABLENAME = 'SPECIES' AND FIELDNAME = 'HABITAT'",
+        L"SELECT PARENT, SYSLEVEL, NAME FROM SYSTREE WHERE ID = 5",
+        L"UPDATE SPECIES SET ABSOLUTEPOS = ? WHERE SYSID = ?",
+        L"UPDATE ZORNACOLLS SET SYSID = 4 WHERE ID IN (1, 2, 3)",
+        L"DELETE FROM ZORNACOLLS WHERE ID = 9",
+        L"DELETE FROM LITSYSREFS WHERE LITID = 9",
+        L"INSERT INTO SPE_HABITAT(NAME) VALUES (?)",
+        L"ALTER TABLE CUSTOMATTRIBUTES ADD MINVAL DOUBLE",
+        L"ALTER TABLE ZORNACOLLS ADD SYS_LEVEL_6 INTEGER",
+        L"ALTER TABLE ZORNACOLLS DROP COLUMN LOC_LEVEL_4",
+        L"CREATE TABLE SPE_X (NAME VARCHAR(40) NOT NULL PRIMARY KEY, ABBREV VARCHAR(15), GEOMETRY BLOB)",
+        L"CREATE UNIQUE INDEX COLL_INDEX ON ZORNACOLLS([SYSID], [FTRID], [X])",
+        L"DROP TABLE SPE_X",
+        L"SELECT * FROM t WHERE a = 'NAME:1' AND b = \"X:2\" AND c = [Y:3]",
+        L"SELECT * FROM LITERATURE AS T1 WHERE T1.ID = 3",
+        L"PRAGMA foreign_keys",
+        L"",
+    };
+    for (const wchar_t* s : same)
+        EXPECT_EQ(std::wstring(s), TranslateSql(s)) << s;
+}
+
+TEST(SqlTranslateLitView, TheProgramsRightJoinTextBecomesTheLeftJoinForm)
+{
+    const std::wstring jet =
+        L"CREATE VIEW LITVIEW AS SELECT T1.*, T2.NAME, T3.NAME, T4.NAME FROM EDITORS AS T2 RIGHT JOIN "
+        L"(JOURNALS AS T3 RIGHT JOIN (LITAUTHORS AS T4 RIGHT JOIN LITERATURE AS T1 ON T4.ID=T1.FIRSTAUTHOR) "
+        L"ON T3.ID=T1.JOURNALID) ON T2.ID=T1.EDITOR;";
+    const std::wstring expected =
+        L"CREATE VIEW LITVIEW AS SELECT T1.*, T2.NAME, T3.NAME, T4.NAME FROM LITERATURE AS T1 "
+        L"LEFT JOIN LITAUTHORS AS T4 ON T4.ID = T1.FIRSTAUTHOR LEFT JOIN JOURNALS AS T3 ON T3.ID = T1.JOURNALID "
+        L"LEFT JOIN EDITORS AS T2 ON T2.ID = T1.EDITOR";
+    EXPECT_EQ(expected, TranslateSql(jet));
+    EXPECT_EQ(expected, std::wstring(zdata::kLitViewSql));
+    // Spacing, case and the final ';' do not matter.
+    std::wstring loose =
+        L"create view LitView as select T1.* ,T2.NAME,T3.NAME,T4.NAME from EDITORS as T2 right join\r\n"
+        L"( JOURNALS AS T3 RIGHT JOIN ( LITAUTHORS AS T4 RIGHT JOIN LITERATURE AS T1 ON T4.ID = T1.FIRSTAUTHOR )\r\n"
+        L" ON T3.ID = T1.JOURNALID ) ON T2.ID = T1.EDITOR";
+    EXPECT_EQ(expected, TranslateSql(loose));
+    // Another view is left alone.
+    std::wstring other = L"CREATE VIEW V AS SELECT * FROM EDITORS AS T2 RIGHT JOIN LITERATURE AS T1 ON T2.ID=T1.EDITOR";
+    EXPECT_EQ(other, TranslateSql(other));
+}
+
+TEST(SqlTranslateAlias, T1IsAddedToTheViewWhenReferenced)
+{
+    EXPECT_EQ(L"SELECT * FROM COLLECTVIEW AS T1 WHERE T1.SYSID = 12",
+              TranslateSql(L"SELECT * FROM COLLECTVIEW WHERE T1.SYSID = 12"));
+    EXPECT_EQ(L"SELECT * FROM COLLECTVIEW AS T1 WHERE T1.SYSID = 12 ORDER BY \"NAME:1\" DESC, NAME",
+              TranslateSql(L"SELECT * FROM COLLECTVIEW WHERE T1.SYSID = 12 ORDER BY NAME:1 DESC, NAME"));
+    EXPECT_EQ(L"SELECT * FROM COLLECTVIEW AS T1 WHERE t1.SYSID = 3",
+              TranslateSql(L"SELECT * FROM COLLECTVIEW WHERE t1.SYSID = 3"));
+    EXPECT_EQ(L"SELECT * FROM LITVIEW AS T1 ORDER BY T1.NAME",
+              TranslateSql(L"SELECT * FROM LITVIEW ORDER BY T1.NAME"));
+    EXPECT_EQ(L"SELECT * FROM COLLECTVIEW AS T1 WHERE T1.ID IN (SELECT ID FROM X)",
+              TranslateSql(L"SELECT * FROM COLLECTVIEW WHERE T1.ID IN (SELECT ID FROM X)"));
+}
+
+TEST(SqlTranslateAlias, LeftAloneWhenAnAliasExistsOrT1IsNotUsed)
+{
+    const wchar_t* same[] = {
+        L"SELECT * FROM COLLECTVIEW WHERE SYSID = 12",
+        L"SELECT * FROM COLLECTVIEW AS T1 WHERE T1.SYSID = 12",
+        L"SELECT * FROM COLLECTVIEW T1 WHERE T1.SYSID = 12",
+        L"SELECT * FROM COLLECTVIEW AS C WHERE C.SYSID = 12 AND 'T1.X' = 'T1.X'",
+        L"SELECT * FROM COLLECTVIEW WHERE NOTE = 'see T1.SYSID'",
+    };
+    for (const wchar_t* s : same)
+        EXPECT_EQ(std::wstring(s), TranslateSql(s)) << s;
+}
+
+TEST(SqlTranslateNames, DuplicateViewColumnsAreQuoted)
+{
+    EXPECT_EQ(L"SELECT * FROM COLLECTVIEW ORDER BY \"NAME:1\" DESC, NAME",
+              TranslateSql(L"SELECT * FROM COLLECTVIEW ORDER BY NAME:1 DESC, NAME"));
+    EXPECT_EQ(L"SELECT * FROM COLLECTVIEW WHERE \"SYSID:1\" = 4 AND (\"HABITAT:12\" LIKE 'les%')",
+              TranslateSql(L"SELECT * FROM COLLECTVIEW WHERE SYSID:1 = 4 AND (HABITAT:12 LIKE 'les%')"));
+    EXPECT_EQ(L"SELECT * FROM LITVIEW ORDER BY \"NAME:3\", \"NAME:2\"",
+              TranslateSql(L"SELECT * FROM LITVIEW ORDER BY NAME:3, NAME:2"));
+    // Inside literals and already quoted names nothing changes.
+    EXPECT_EQ(L"SELECT * FROM COLLECTVIEW WHERE NOTE = 'a:1' AND [NAME:1] = 'x' AND \"NAME:2\" = 'y'",
+              TranslateSql(L"SELECT * FROM COLLECTVIEW WHERE NOTE = 'a:1' AND [NAME:1] = 'x' AND \"NAME:2\" = 'y'"));
+    // Apostrophes doubled inside a literal do not end it.
+    EXPECT_EQ(L"SELECT * FROM V WHERE N = 'O''Brien NAME:1' ORDER BY \"NAME:1\"",
+              TranslateSql(L"SELECT * FROM V WHERE N = 'O''Brien NAME:1' ORDER BY NAME:1"));
+    // A space between name and colon is no view column name.
+    EXPECT_EQ(L"SELECT a : 1", TranslateSql(L"SELECT a : 1"));
+}
+
+TEST(SqlTranslateDdl, DropIndexOnTable)
+{
+    EXPECT_EQ(L"DROP INDEX IF EXISTS COLL_INDEX", TranslateSql(L"DROP INDEX COLL_INDEX ON ZORNACOLLS"));
+    EXPECT_EQ(L"DROP INDEX IF EXISTS COLL_INDEX", TranslateSql(L"drop index COLL_INDEX on ZORNACOLLS;"));
+    EXPECT_EQ(L"DROP INDEX IF EXISTS ZOR_X_IDX", TranslateSql(L"DROP INDEX ZOR_X_IDX"));
+    EXPECT_EQ(L"DROP INDEX IF EXISTS [SPE_HABITAT_IDX]", TranslateSql(L"DROP INDEX [SPE_HABITAT_IDX] ON [SPECIES]"));
+    EXPECT_EQ(L"DROP INDEX IF EXISTS X", TranslateSql(L"DROP INDEX IF EXISTS X"));
+}
+
+TEST(SqlTranslateDdl, DropConstraintHasNothingToDo)
+{
+    EXPECT_EQ(L"", TranslateSql(L"ALTER TABLE ZORNACOLLS DROP CONSTRAINT FK_HABITAT"));
+    EXPECT_EQ(L"", TranslateSql(L"alter table [ZORNACOLLS] drop constraint [FK 1];"));
+}
+
+TEST(SqlTranslateDdl, JetColumnTypesInAlterTableAdd)
+{
+    EXPECT_EQ(L"ALTER TABLE ZORNACOLLS ADD [SEEN] BOOLEAN", TranslateSql(L"ALTER TABLE ZORNACOLLS ADD [SEEN] LOGICAL"));
+    EXPECT_EQ(L"ALTER TABLE ZORNACOLLS ADD [NOTE2] TEXT", TranslateSql(L"ALTER TABLE ZORNACOLLS ADD [NOTE2] MEMO"));
+    EXPECT_EQ(L"ALTER TABLE ZORNACOLLS ADD COLUMN [WHEN] DATETIME",
+              TranslateSql(L"ALTER TABLE ZORNACOLLS ADD COLUMN [WHEN] DATE"));
+    EXPECT_EQ(L"ALTER TABLE SPECIES ADD [X] VARCHAR(30) REFERENCES SPE_X(NAME) ON UPDATE CASCADE",
+              TranslateSql(L"ALTER TABLE SPECIES ADD [X] VARCHAR(30) REFERENCES SPE_X(NAME) ON UPDATE CASCADE"));
+    EXPECT_EQ(L"ALTER TABLE SPECIES ADD [X] VARCHAR(30)", TranslateSql(L"ALTER TABLE SPECIES ADD [X] TEXT(30)"));
+    EXPECT_EQ(L"ALTER TABLE T ADD Y INTEGER", TranslateSql(L"ALTER TABLE T ADD Y LONG"));
+    EXPECT_EQ(L"ALTER TABLE T ADD Y BLOB", TranslateSql(L"ALTER TABLE T ADD Y LONGBINARY"));
+    // A column named like a type keeps its name; only the type word changes.
+    EXPECT_EQ(L"ALTER TABLE T ADD [DATE] DATETIME", TranslateSql(L"ALTER TABLE T ADD [DATE] DATE"));
+    EXPECT_EQ(L"ALTER TABLE T ADD CONSTRAINT C UNIQUE (A)", TranslateSql(L"ALTER TABLE T ADD CONSTRAINT C UNIQUE (A)"));
+}
+
+TEST(SqlTranslateDdl, JetColumnTypesInCreateTable)
+{
+    EXPECT_EQ(L"CREATE TABLE T (ID INTEGER PRIMARY KEY AUTOINCREMENT, NAME VARCHAR(50) NOT NULL, "
+              L"NOTE TEXT, OK BOOLEAN, SEEN DATETIME, PRICE NUMERIC, N SMALLINT, B TINYINT, PIC BLOB, "
+              L"CONSTRAINT U UNIQUE (NAME))",
+              TranslateSql(L"CREATE TABLE T (ID COUNTER, NAME TEXT(50) NOT NULL, NOTE MEMO, OK YESNO, SEEN DATE, "
+                           L"PRICE CURRENCY, N SHORT, B BYTE, PIC OLEOBJECT, CONSTRAINT U UNIQUE (NAME))"));
+    EXPECT_EQ(L"CREATE TABLE T (ID INTEGER PRIMARY KEY AUTOINCREMENT, X DOUBLE)",
+              TranslateSql(L"CREATE TABLE T (ID AUTOINCREMENT PRIMARY KEY, X DOUBLE)"));
+    EXPECT_EQ(L"CREATE TABLE T (ID INTEGER PRIMARY KEY AUTOINCREMENT)",
+              TranslateSql(L"CREATE TABLE T (ID COUNTER(1,1))"));
+    // SQLite's own types pass unchanged, so the schema script may go through the same path.
+    const wchar_t* schema =
+        L"CREATE TABLE SYSAUTHORS (ID INTEGER PRIMARY KEY, NAME VARCHAR(80) NOT NULL COLLATE NOCASE UNIQUE, "
+        L"NOTE TEXT, FLAG BOOLEAN DEFAULT 0, SEEN DATETIME, CHECK (NAME <> ''))";
+    EXPECT_EQ(std::wstring(schema), TranslateSql(schema));
+}
