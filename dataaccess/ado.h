@@ -83,6 +83,8 @@ public:
     long Count() const;
     // Copy of the current entries (the collection may be replaced by another thread).
     std::vector<std::wstring> Descriptions() const;
+    // The current entries, each AddRef'd.
+    std::vector<Error*> Items() const;
 
     void Replace(std::vector<Error*> items);  // takes over the references
 

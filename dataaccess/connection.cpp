@@ -117,6 +117,14 @@ std::vector<std::wstring> Errors::Descriptions() const
     return out;
 }
 
+std::vector<Error*> Errors::Items() const
+{
+    std::lock_guard<std::mutex> hold(lock_);
+    for (Error* e : items_)
+        e->AddRef();
+    return items_;
+}
+
 void Errors::Replace(std::vector<Error*> items)
 {
     std::vector<Error*> old;

@@ -240,7 +240,7 @@ public:
         shape = AnalyseSelect(text);
         if (shape.simple)
             execSql = L"SELECT _ROWID_ AS " + QuoteIdentifier(kRowidLabel) + L"," +
-                      shape.selectList + shape.fromClause + shape.rest;
+                      shape.selectList + L" " + shape.fromClause + L" " + shape.rest;
         else
             execSql = text;
     }
@@ -376,21 +376,26 @@ public:
             cursorType = adOpenStatic;
         sql = text;
         Prepare();
+        std::vector<Error*> previousErrors = core->errors->Items();
         std::shared_ptr<RowsetData> rs;
         HRESULT hr = Load(KeysetAllowed(), &rs);
         if (FAILED(hr) && shape.simple) {
-            // The rowid may be what the statement cannot take: run it as it was written.
-            Errors* errs = core->errors;
-            std::vector<std::wstring> first = errs->Descriptions();
+            // The rowid may be what the statement cannot take: run it as it was written. When
+            // that works the open succeeded, and a success leaves the errors as they were.
+            std::vector<Error*> before = previousErrors;
+            previousErrors.clear();
             shape = SelectShape();
             execSql = TranslateSql(sql);
             hr = Load(KeysetAllowed(), &rs);
-            if (FAILED(hr) && !first.empty()) {
-                std::vector<Error*> items;
-                for (const std::wstring& d : errs->Descriptions())
-                    items.push_back(new Error((long)E_FAIL, d, L"", 0));
-                errs->Replace(std::move(items));
+            if (SUCCEEDED(hr)) {
+                core->errors->Replace(std::move(before));
+                before.clear();
             }
+            for (Error* e : before)
+                e->Release();
+        } else {
+            for (Error* e : previousErrors)
+                e->Release();
         }
         if (FAILED(hr))
             return hr;
@@ -535,7 +540,7 @@ public:
     {
         *out = nullptr;
         std::wstring q = L"SELECT _ROWID_ AS " + QuoteIdentifier(kRowidLabel) + L"," +
-                         shape.selectList + shape.fromClause + L" WHERE _ROWID_ = ?";
+                         shape.selectList + L" " + shape.fromClause + L" WHERE _ROWID_ = ?";
         Stmt st;
         if (!st.Alloc(*core))
             return core->FailOdbc(SQL_HANDLE_DBC, core->dbc, L"A statement could not be created.");
