@@ -19,7 +19,8 @@ int JasImageGetType(const void* data, long length)
 
 HJASIMAGE JasCreateImage(const void* data, long length)
 {
-    if (JasImageGetType(data, length) <= 0)
+    if (JasImageGetType(data, length) <= 0 ||
+        !zimage::JpegComplete(static_cast<const BYTE*>(data), static_cast<size_t>(length)))
         return nullptr;
     JasImage* image = new (std::nothrow) JasImage;
     if (!image)

@@ -42,7 +42,8 @@ HPNGIMAGE PNGImageCreate(const void* data, long length)
     PngImage* image = new (std::nothrow) PngImage;
     if (!image)
         return nullptr;
-    if (IsPNGFile(data, length))
+    if (IsPNGFile(data, length) &&
+        zimage::PngComplete(static_cast<const BYTE*>(data), static_cast<size_t>(length)))
         image->isPng = zimage::DecodeWithWic(data, static_cast<size_t>(length),
                                              CLSID_WICPngDecoder, &image->pixels);
     return image;

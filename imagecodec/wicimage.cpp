@@ -4,6 +4,7 @@
 #include <wincodec.h>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace zimage {
 
@@ -82,6 +83,62 @@ std::vector<Taps> AxisTaps(int srcLen, int dstLen)
 }
 
 }  // namespace
+
+bool PngComplete(const BYTE* data, size_t length)
+{
+    size_t pos = 8;
+    while (pos + 12 <= length) {
+        DWORD chunk = (static_cast<DWORD>(data[pos]) << 24) | (data[pos + 1] << 16) |
+                      (data[pos + 2] << 8) | data[pos + 3];
+        if (chunk > 0x7FFFFFFF || chunk > length - pos - 12)
+            return false;
+        if (memcmp(data + pos + 4, "IEND", 4) == 0)
+            return true;
+        pos += 12 + chunk;
+    }
+    return false;
+}
+
+bool JpegComplete(const BYTE* data, size_t length)
+{
+    size_t pos = 2;  // after SOI
+    while (pos + 2 <= length) {
+        if (data[pos] != 0xFF)
+            return false;
+        BYTE marker = data[pos + 1];
+        if (marker == 0xFF) {  // fill byte before a marker
+            ++pos;
+            continue;
+        }
+        if (marker == 0xD9)
+            return true;
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+            pos += 2;
+            continue;
+        }
+        if (pos + 4 > length)
+            return false;
+        size_t segment = (static_cast<size_t>(data[pos + 2]) << 8) | data[pos + 3];
+        if (segment < 2 || segment > length - pos - 2)
+            return false;
+        pos += 2 + segment;
+        if (marker == 0xDA) {
+            // Entropy-coded data runs to the next marker that is neither a stuffed zero nor a
+            // restart marker.
+            while (pos + 1 < length) {
+                if (data[pos] == 0xFF) {
+                    BYTE next = data[pos + 1];
+                    if (next != 0x00 && !(next >= 0xD0 && next <= 0xD7) && next != 0xFF)
+                        break;
+                }
+                ++pos;
+            }
+            if (pos + 1 >= length)
+                return false;
+        }
+    }
+    return false;
+}
 
 bool DecodeWithWic(const void* data, size_t length, REFCLSID decoderId, PixelImage* out)
 {

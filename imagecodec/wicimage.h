@@ -20,6 +20,14 @@ struct PixelImage {
 const int kMaxSide = 32768;
 const size_t kMaxPixels = 64u * 1024u * 1024u;
 
+// True when the PNG chunk chain (after the 8-byte signature) reaches its IEND chunk inside the
+// data, every chunk whole: a file cut short anywhere is no image.
+bool PngComplete(const BYTE* data, size_t length);
+
+// True when the JPEG marker segments and scan data (after SOI) reach the EOI marker inside the
+// data, every segment whole.
+bool JpegComplete(const BYTE* data, size_t length);
+
 // Decodes the first frame of the data with the given WIC decoder. False when the data is not
 // such an image, is damaged, or WIC cannot be reached.
 bool DecodeWithWic(const void* data, size_t length, REFCLSID decoder, PixelImage* out);

@@ -187,6 +187,17 @@ TEST(JpegImage, DamagedOrForeignDataGivesNoHandle)
     garbage[2] = 0xFF;
     EXPECT_EQ(nullptr, JasCreateImage(garbage.data(), static_cast<long>(garbage.size())));
 
+    // Cut anywhere, even just before its end marker, a JPEG is no image.
+    for (size_t cut : {jpeg.size() / 3, jpeg.size() / 2, jpeg.size() - 10, jpeg.size() - 2,
+                       jpeg.size() - 1})
+        EXPECT_EQ(nullptr, JasCreateImage(jpeg.data(), static_cast<long>(cut))) << "cut at " << cut;
+    // Bytes after the end marker do no harm.
+    std::vector<BYTE> padded = jpeg;
+    padded.insert(padded.end(), 100, 0);
+    HJASIMAGE whole = JasCreateImage(padded.data(), static_cast<long>(padded.size()));
+    EXPECT_NE(nullptr, whole);
+    JasDestroyImage(whole);
+
     int w = 7, h = 8;
     EXPECT_EQ(0, JasImageGetDimen(nullptr, &w, &h));
     EXPECT_EQ(7, w);
@@ -237,7 +248,8 @@ TEST(PngImage, TruncatedOrCorruptedPngIsNoPng)
             px.Set(x, y, RGB(x * 10, y * 10, (x * y) & 0xFF));
     std::vector<BYTE> png = imgtest::EncodePng(px);
     ASSERT_GT(png.size(), 60u);
-    for (size_t cut : {size_t(8), size_t(20), size_t(33), png.size() / 2, png.size() - 20}) {
+    for (size_t cut : {size_t(8), size_t(20), size_t(33), png.size() / 2, png.size() - 20,
+                       png.size() - 12, png.size() - 1}) {
         HPNGIMAGE image = PNGImageCreate(png.data(), static_cast<long>(cut));
         ASSERT_NE(nullptr, image);
         EXPECT_EQ(0, PNGImageIsPNG(image)) << "cut at " << cut;
