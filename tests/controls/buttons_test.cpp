@@ -1,0 +1,277 @@
+// Image button and in-place button in real windows: notifications, parent subclassing, state images.
+#include "tests/controls/ctltest_host.h"
+#include <gmock/gmock.h>
+#include <memory>
+#include "tests/support/wintest.h"
+
+using namespace ctltest;
+
+namespace {
+
+// ---- INPLACEBUTTON ----
+
+class InplaceButton : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { shared_ = new Host(300, 120); }
+    static void TearDownTestSuite()
+    {
+        delete shared_;
+        shared_ = nullptr;
+    }
+    void SetUp() override
+    {
+        host_ = shared_;
+        button_ = CreateWindowExW(WS_EX_CLIENTEDGE, WC_INPLACEBUTTONW, L"Linnaeus, 1758", WS_CHILD | WS_VISIBLE, 10,
+                                  10, 200, 24, host_->hwnd(), reinterpret_cast<HMENU>(55), GetModuleHandleW(nullptr),
+                                  nullptr);
+        ASSERT_NE(button_, nullptr);
+        SendMessageW(button_, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), 1);
+        SetFocus(button_);
+        wintest::PumpMessages();
+        host_->Clear();
+    }
+    void TearDown() override { DestroyWindow(button_); }
+    std::vector<UINT> Codes()
+    {
+        std::vector<UINT> codes;
+        for (const Event& e : host_->Events())
+            codes.push_back(e.code);
+        return codes;
+    }
+
+    static Host* shared_;
+    Host* host_ = nullptr;
+    HWND button_ = nullptr;
+};
+
+Host* InplaceButton::shared_ = nullptr;
+
+TEST_F(InplaceButton, SpaceReleaseClicksWithTheText)
+{
+    Key(button_, VK_SPACE);
+    auto clicks = host_->EventsOf(WM_NOTIFY, IPBN_CLICKED);
+    ASSERT_EQ(clicks.size(), 1u);
+    EXPECT_EQ(clicks[0].text, L"Linnaeus, 1758");
+    EXPECT_EQ(clicks[0].from, button_);
+    EXPECT_EQ(clicks[0].id, 55u);
+    EXPECT_EQ(clicks[0].item, 0);
+    EXPECT_EQ(host_->Events().size(), 1u);
+}
+
+TEST_F(InplaceButton, EnterAndEscapeReportTheComboCodes)
+{
+    Key(button_, VK_RETURN);
+    Key(button_, VK_ESCAPE);
+    EXPECT_THAT(Codes(), ::testing::ElementsAre(static_cast<UINT>(CBN_SELENDOK), static_cast<UINT>(CBN_SELENDCANCEL)));
+    EXPECT_TRUE(host_->EventsOf(WM_NOTIFY, IPBN_CLICKED).empty());
+}
+
+TEST_F(InplaceButton, MouseReleaseClicksWhereverItHappens)
+{
+    SetFocus(host_->hwnd());
+    wintest::PumpMessages();
+    host_->Clear();
+    PostMessageW(button_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(190, 10));
+    PostMessageW(button_, WM_LBUTTONUP, 0, MAKELPARAM(400, 80));  // released outside
+    wintest::PumpMessages(20);
+    EXPECT_THAT(Codes(), ::testing::ElementsAre(static_cast<UINT>(CBN_SETFOCUS), IPBN_CLICKED));
+    EXPECT_EQ(GetFocus(), button_);
+    EXPECT_NE(GetCapture(), button_);
+}
+
+TEST_F(InplaceButton, TabWithoutTabStopIsReportedAsAKey)
+{
+    Key(button_, VK_TAB);
+    auto keys = host_->EventsOf(WM_NOTIFY, static_cast<UINT>(NM_KEYDOWN));
+    ASSERT_EQ(keys.size(), 1u);
+    EXPECT_EQ(keys[0].listPos, VK_TAB);
+    EXPECT_EQ(GetFocus(), button_);
+}
+
+TEST_F(InplaceButton, FocusChangesAreReported)
+{
+    SetFocus(host_->hwnd());
+    SetFocus(button_);
+    EXPECT_THAT(Codes(), ::testing::ElementsAre(static_cast<UINT>(CBN_KILLFOCUS), static_cast<UINT>(CBN_SETFOCUS)));
+    EXPECT_EQ(SendMessageW(button_, WM_GETDLGCODE, 0, 0), DLGC_HASSETSEL);
+}
+
+TEST_F(InplaceButton, ShowsTextAndEllipsisButton)
+{
+    wintest::PumpMessages(30);
+    EXPECT_FALSE(wintest::SaveScreenshot(host_->hwnd(), L"inplacebutton_classic").empty());
+    RECT rc;
+    GetClientRect(button_, &rc);
+    // Focused: the text area is highlighted; the button face is not.
+    EXPECT_EQ(PixelAt(button_, 4, rc.bottom / 2), GetSysColor(COLOR_HIGHLIGHT));
+    EXPECT_EQ(PixelAt(button_, rc.right - 4, 3), GetSysColor(COLOR_BTNFACE));
+    SetFocus(host_->hwnd());
+    EXPECT_EQ(PixelAt(button_, 4, rc.bottom / 2), GetSysColor(COLOR_WINDOW));
+}
+
+TEST_F(InplaceButton, ThemedFieldLosesItsClientEdge)
+{
+    SetForcedThemed(true);
+    HWND themed = CreateWindowExW(WS_EX_CLIENTEDGE, WC_INPLACEBUTTONW, L"themed", WS_CHILD | WS_VISIBLE, 10, 50, 200,
+                                  24, host_->hwnd(), reinterpret_cast<HMENU>(56), GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(themed, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), 1);
+    wintest::PumpMessages(30);
+    EXPECT_FALSE(wintest::SaveScreenshot(host_->hwnd(), L"inplacebutton_themed").empty());
+    SetForcedThemed(false);
+    EXPECT_FALSE(GetWindowLongPtrW(themed, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+    EXPECT_TRUE(GetWindowLongPtrW(button_, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+    DestroyWindow(themed);
+}
+
+// ---- IMGBUTTON ----
+
+HIMAGELIST SolidImages(std::initializer_list<COLORREF> colours)
+{
+    HIMAGELIST list = ImageList_Create(16, 16, ILC_COLOR24, 4, 0);
+    HDC screen = GetDC(nullptr);
+    for (COLORREF c : colours) {
+        HBITMAP bm = CreateCompatibleBitmap(screen, 16, 16);
+        HDC mem = CreateCompatibleDC(screen);
+        HGDIOBJ old = SelectObject(mem, bm);
+        RECT rc = {0, 0, 16, 16};
+        HBRUSH brush = CreateSolidBrush(c);
+        FillRect(mem, &rc, brush);
+        DeleteObject(brush);
+        SelectObject(mem, old);
+        DeleteDC(mem);
+        ImageList_Add(list, bm, nullptr);
+        DeleteObject(bm);
+    }
+    ReleaseDC(nullptr, screen);
+    return list;
+}
+
+const COLORREF kRed = RGB(255, 0, 0), kGreen = RGB(0, 255, 0), kBlue = RGB(0, 0, 255), kYellow = RGB(255, 255, 0);
+
+class ImgButton : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { shared_ = new Host(300, 160); }
+    static void TearDownTestSuite()
+    {
+        delete shared_;
+        shared_ = nullptr;
+    }
+    void SetUp() override
+    {
+        host_ = shared_;
+        host_->Clear();
+    }
+    HWND Create(const wchar_t* text, int id, int y, HIMAGELIST images)
+    {
+        HWND b = CreateWindowExW(0, WC_IMGBUTTONW, text, WS_CHILD, 10, y, 120, 30, host_->hwnd(),
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+        if (b) {
+            SendMessageW(b, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), 0);
+            SendMessageW(b, IBM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images));
+            InvalidateRect(b, nullptr, TRUE);
+        }
+        return b;
+    }
+    // The centre of the icon of a button, in its client coordinates.
+    COLORREF Icon(HWND b) { return PixelAt(b, 12, 15); }
+
+    static Host* shared_;
+    Host* host_ = nullptr;
+};
+
+Host* ImgButton::shared_ = nullptr;
+
+TEST_F(ImgButton, ClassicButtonIsOwnerDrawnVisibleAndATabStop)
+{
+    HWND b = Create(L"Open", 10, 10, nullptr);
+    ASSERT_NE(b, nullptr);
+    LONG_PTR style = GetWindowLongPtrW(b, GWL_STYLE);
+    EXPECT_EQ(style & BS_TYPEMASK, BS_OWNERDRAW);
+    EXPECT_TRUE(style & WS_VISIBLE);
+    EXPECT_TRUE(style & WS_TABSTOP);
+    DestroyWindow(b);
+}
+
+TEST_F(ImgButton, ParentIsSubclassedWhileButtonsLive)
+{
+    LONG_PTR own = GetWindowLongPtrW(host_->hwnd(), GWLP_WNDPROC);
+    HWND a = Create(L"A", 10, 10, nullptr);
+    HWND b = Create(L"B", 11, 50, nullptr);
+    EXPECT_NE(GetWindowLongPtrW(host_->hwnd(), GWLP_WNDPROC), own);
+    DestroyWindow(a);
+    EXPECT_NE(GetWindowLongPtrW(host_->hwnd(), GWLP_WNDPROC), own);
+    DestroyWindow(b);
+    EXPECT_EQ(GetWindowLongPtrW(host_->hwnd(), GWLP_WNDPROC), own);
+}
+
+TEST_F(ImgButton, OtherOwnerDrawnControlsAreStillMeasuredByTheParent)  // CTRL-F3
+{
+    HWND b = Create(L"A", 10, 10, nullptr);
+    HWND list = CreateWindowExW(0, L"LISTBOX", L"", WS_CHILD | WS_VISIBLE | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS, 150,
+                                10, 100, 100, host_->hwnd(), reinterpret_cast<HMENU>(77), GetModuleHandleW(nullptr),
+                                nullptr);
+    ASSERT_NE(list, nullptr);
+    bool measured = false;
+    for (const Event& e : host_->Events())
+        if (e.msg == WM_MEASUREITEM && e.id == 77)
+            measured = true;
+    EXPECT_TRUE(measured);
+    EXPECT_EQ(SendMessageW(list, LB_GETITEMHEIGHT, 0, 0), 23);
+    // The image button itself is answered without the parent.
+    MEASUREITEMSTRUCT mi = {};
+    EXPECT_EQ(SendMessageW(host_->hwnd(), WM_MEASUREITEM, 10, reinterpret_cast<LPARAM>(&mi)), TRUE);
+    EXPECT_EQ(mi.CtlType, static_cast<UINT>(ODT_BUTTON));
+    EXPECT_EQ(mi.CtlID, 10u);
+    DestroyWindow(list);
+    DestroyWindow(b);
+}
+
+TEST_F(ImgButton, OneImageServesEveryState)
+{
+    HIMAGELIST images = SolidImages({kRed});
+    HWND b = Create(L"One", 10, 10, images);
+    wintest::PumpMessages(20);
+    EXPECT_EQ(Icon(b), kRed);
+    SendMessageW(b, BM_SETSTATE, TRUE, 0);
+    EXPECT_EQ(Icon(b), kRed);
+    SendMessageW(b, BM_SETSTATE, FALSE, 0);
+    EnableWindow(b, FALSE);
+    EXPECT_EQ(Icon(b), kRed);
+    DestroyWindow(b);
+    ImageList_Destroy(images);
+}
+
+TEST_F(ImgButton, FourImagesFollowTheState)
+{
+    HIMAGELIST images = SolidImages({kRed, kGreen, kBlue, kYellow});
+    HWND b = Create(L"Four", 10, 10, images);
+    HWND other = Create(L"Other", 11, 60, images);
+    wintest::PumpMessages(20);
+    EXPECT_EQ(Icon(b), kRed);
+    SendMessageW(b, BM_SETSTATE, TRUE, 0);
+    EXPECT_EQ(Icon(b), kGreen);
+    wintest::SaveScreenshot(host_->hwnd(), L"imgbutton_pressed_classic");
+    SendMessageW(b, BM_SETSTATE, FALSE, 0);
+    EnableWindow(b, FALSE);
+    EXPECT_EQ(Icon(b), kYellow);
+    EnableWindow(b, TRUE);
+    SetFocus(other);
+    wintest::PumpMessages(20);
+    EXPECT_FALSE(wintest::SaveScreenshot(host_->hwnd(), L"imgbutton_classic").empty());
+    EXPECT_EQ(Icon(other), kRed);
+
+    // Themed drawing of the same owner-drawn buttons, once the theme is on.
+    SetForcedThemed(true);
+    InvalidateRect(b, nullptr, TRUE);
+    InvalidateRect(other, nullptr, TRUE);
+    wintest::PumpMessages(20);
+    EXPECT_FALSE(wintest::SaveScreenshot(host_->hwnd(), L"imgbutton_themed").empty());
+    COLORREF themedIcon = Icon(b);
+    SetForcedThemed(false);
+    EXPECT_EQ(themedIcon, kRed);
+    DestroyWindow(b);
+    DestroyWindow(other);
+    ImageList_Destroy(images);
+}
+
+}  // namespace
