@@ -646,8 +646,8 @@ void Generator::BuildLocalities()
 bool Generator::WriteTaxa()
 {
     RawStatement item, spec, author;
-    if (!item.Prepare(db_, L"INSERT INTO SYSTREE (ID, PARENT, SYSLEVEL, SYSPOS, NAME, SKUPINACZ) "
-                           L"VALUES (?, ?, ?, ?, ?, ?)") ||
+    if (!item.Prepare(db_, L"INSERT INTO SYSTREE (ID, PARENT, SYSLEVEL, SYSPOS, NAME, ICONLARGE, ICONSMALL, "
+                           L"ICONSELECTED, SKUPINACZ) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)") ||
         !spec.Prepare(db_, L"INSERT INTO SPECIES (NAME, SYSID, ABSOLUTEPOS, AUTHOR, PARENTHES, IYEAR, "
                            L"CESKYNAZEV, OCHRANA, DELKA) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)") ||
         !author.Prepare(db_, L"INSERT OR IGNORE INTO SYSAUTHORS (NAME) VALUES (?)"))
@@ -663,7 +663,17 @@ bool Generator::WriteTaxa()
         item.SetInt(3, n.level);
         item.SetInt(4, n.pos);
         item.SetText(5, n.name);
-        item.SetText(6, n.level <= 1 ? n.czechName : std::wstring());
+        if (n.level == 1) {
+            // Orders carry icons of their own; the other items show their level's.
+            item.SetBlob(6, MakeSampleBmp(32, 32, 500 + n.id));
+            item.SetBlob(7, MakeSampleBmp(16, 16, 500 + n.id));
+            item.SetBlob(8, MakeSampleBmp(16, 16, 600 + n.id));
+        } else {
+            item.SetNull(6);
+            item.SetNull(7);
+            item.SetNull(8);
+        }
+        item.SetText(9, n.level <= 1 ? n.czechName : std::wstring());
         if (!item.Execute())
             return Fail(L"cannot store a taxon");
     }

@@ -316,8 +316,11 @@ TEST_F(SampleDbTest, RootRowsAndLevels)
     EXPECT_EQ(4, Count(L"SELECT COUNT(*) FROM LOCDEF"));
     EXPECT_EQ(L"4,5", db_.QueryText(L"SELECT group_concat(LEVELID) FROM (SELECT LEVELID FROM SYSDEF WHERE DATALEVEL <> 0 ORDER BY LEVELID)"));
     EXPECT_EQ(L"3", db_.QueryText(L"SELECT group_concat(LEVELID) FROM LOCDEF WHERE DATALEVEL <> 0"));
-    // Level icons are bitmaps.
+    // Level icons are bitmaps; orders have their own, other items use their level's.
     EXPECT_EQ(0, Count(L"SELECT COUNT(*) FROM SYSDEF WHERE LEVELID > 0 AND substr(hex(ICONLARGE), 1, 4) <> '424D'"));
+    EXPECT_EQ(Count(L"SELECT COUNT(*) FROM SYSTREE WHERE SYSLEVEL = 1"),
+              Count(L"SELECT COUNT(*) FROM SYSTREE WHERE ICONSMALL IS NOT NULL AND substr(hex(ICONSMALL), 1, 4) = '424D'"));
+    EXPECT_EQ(0, Count(L"SELECT COUNT(*) FROM SYSTREE WHERE SYSLEVEL > 1 AND ICONLARGE IS NOT NULL"));
 }
 
 TEST_F(SampleDbTest, SystematicTreeIsWellFormed)
