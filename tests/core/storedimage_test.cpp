@@ -1127,3 +1127,59 @@ TEST(DamagedBlobs, LyingOffsetsAndSizesGiveNoImage)
         EXPECT_TRUE(nothing(b)) << bitCount;
     }
 }
+
+// ---------------------------------------------------------------------------------------------
+// On screen: bitmaps made from blobs shown by picture statics, as the information page and the
+// icon pages show them.
+
+TEST(StoredImageOnScreen, StaticsShowDecodedBlobs)
+{
+    HWND frame = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 50, 50, 260, 100,
+                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(nullptr, frame);
+    Pixels png(48, 48, RGB(0, 0, 0), 0);
+    png.FillRect(8, 8, 40, 40, RGB(220, 40, 40));
+    Pixels icon(32, 32, RGB(0, 0, 0), 0);
+    icon.FillRect(4, 4, 28, 28, RGB(40, 40, 220));
+    Pixels photo(64, 32, RGB(40, 180, 40));
+    VARIANT blobs[3] = {BlobOf(imgtest::EncodePng(png)), BlobOf(MakeIco({MakeIconImage(icon, 32)})),
+                        BlobOf(imgtest::EncodeJpeg(photo))};
+    HWND statics[3];
+    for (int i = 0; i < 3; ++i) {
+        statics[i] = CreateWindowExW(0, L"STATIC", nullptr, WS_CHILD | WS_VISIBLE | SS_BITMAP,
+                                     10 + i * 80, 10, 64, 64, frame, nullptr, nullptr, nullptr);
+        int bw = 64, bh = 64;
+        HBITMAP b = BlobToBitmap(&blobs[i], &bw, &bh, nullptr, FALSE, i == 2, IMAGE_ALIGN_CENTRE);
+        ASSERT_NE(nullptr, b) << i;
+        HBITMAP previous = reinterpret_cast<HBITMAP>(
+            SendMessageW(statics[i], STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(b)));
+        EXPECT_EQ(nullptr, previous);
+        EXPECT_EQ(reinterpret_cast<LRESULT>(b), SendMessageW(statics[i], STM_GETIMAGE, IMAGE_BITMAP, 0));
+    }
+    UpdateWindow(frame);
+    wintest::PumpMessages(200);
+    wintest::SaveScreenshot(frame, L"storedimage_statics");
+
+    // What the screen shows: the PNG's red square inside its checkerboard, the icon's blue square,
+    // and the JPEG fitted to 64 x 32.
+    HDC dc = GetDC(statics[0]);
+    EXPECT_EQ(RGB(220, 40, 40), GetPixel(dc, 32, 32));
+    EXPECT_EQ(RGB(192, 192, 192), GetPixel(dc, 1, 1));
+    EXPECT_EQ(RGB(224, 224, 224), GetPixel(dc, 5, 1));
+    ReleaseDC(statics[0], dc);
+    dc = GetDC(statics[1]);
+    EXPECT_EQ(RGB(40, 40, 220), GetPixel(dc, 32, 32));
+    EXPECT_EQ(RGB(192, 192, 192), GetPixel(dc, 1, 1));
+    ReleaseDC(statics[1], dc);
+    dc = GetDC(statics[2]);
+    COLORREF green = GetPixel(dc, 30, 15);
+    EXPECT_TRUE(Near(Rgb(green), Rgb(RGB(40, 180, 40)), 16)) << std::hex << green;
+    ReleaseDC(statics[2], dc);
+
+    for (int i = 0; i < 3; ++i) {
+        HBITMAP b = reinterpret_cast<HBITMAP>(SendMessageW(statics[i], STM_SETIMAGE, IMAGE_BITMAP, 0));
+        DeleteObject(b);
+        VariantClear(&blobs[i]);
+    }
+    DestroyWindow(frame);
+}
