@@ -176,8 +176,8 @@ public:
                 if (!OdbcOk(rc))
                     return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The rows could not be read.");
                 if (ind == SQL_NULL_DATA) {
-                    keyset = false;  // no usable key: read everything instead
-                    break;
+                    st.Free();  // no usable key: read everything instead
+                    return Load(false, out);
                 }
                 keys.push_back(k);
                 continue;
@@ -238,6 +238,12 @@ public:
     {
         std::wstring text = TranslateSql(sql);
         shape = AnalyseSelect(text);
+        // Only a table has rows to write back; a view's rows are identified by their first column.
+        if (shape.simple) {
+            std::lock_guard<std::recursive_mutex> hold(core->lock);
+            if (!core->IsOpen() || !core->IsTable(shape.table))
+                shape = SelectShape();
+        }
         if (shape.simple)
             execSql = L"SELECT _ROWID_ AS " + QuoteIdentifier(kRowidLabel) + L"," +
                       shape.selectList + L" " + shape.fromClause + L" " + shape.rest;
