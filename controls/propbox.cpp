@@ -948,6 +948,7 @@ LRESULT CALLBACK PropertyBoxWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
         for (HWND ed : d->editors)
             if (ed)
                 SendMessageW(ed, WM_SETFONT, wParam, lParam);
+        UpdateScrollRange(d, FALSE);  // the page counts rows of the new pitch
         return 0;
     case WM_GETFONT:
         return reinterpret_cast<LRESULT>(d->font);

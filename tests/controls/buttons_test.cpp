@@ -123,6 +123,39 @@ TEST_F(InplaceButton, ThemedFieldLosesItsClientEdge)
     DestroyWindow(themed);
 }
 
+TEST_F(InplaceButton, TabWithTabStopMovesToTheNextControl)
+{
+    HWND first = CreateWindowExW(0, WC_INPLACEBUTTONW, L"a", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 10, 40, 100, 20,
+                                 host_->hwnd(), reinterpret_cast<HMENU>(60), GetModuleHandleW(nullptr), nullptr);
+    HWND second = CreateWindowExW(0, L"BUTTON", L"b", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 120, 40, 60, 20,
+                                  host_->hwnd(), reinterpret_cast<HMENU>(61), GetModuleHandleW(nullptr), nullptr);
+    SetFocus(first);
+    host_->Clear();
+    Key(first, VK_TAB);
+    EXPECT_EQ(GetFocus(), second);
+    EXPECT_TRUE(host_->EventsOf(WM_NOTIFY, static_cast<UINT>(NM_KEYDOWN)).empty());
+    DestroyWindow(second);
+    DestroyWindow(first);
+}
+
+TEST_F(InplaceButton, ClassicPressFollowsTheMouseOverTheButtonArea)
+{
+    RECT rc;
+    GetClientRect(button_, &rc);
+    int inside = rc.right - 5, outside = 20;
+    PostMessageW(button_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(inside, 5));
+    PostMessageW(button_, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(outside, 5));
+    wintest::PumpMessages(20);
+    EXPECT_EQ(reinterpret_cast<INT_PTR>(GetPropW(button_, L"CurState")), 1);
+    PostMessageW(button_, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(inside, 5));
+    wintest::PumpMessages(20);
+    EXPECT_EQ(reinterpret_cast<INT_PTR>(GetPropW(button_, L"CurState")), 3);
+    PostMessageW(button_, WM_LBUTTONUP, 0, MAKELPARAM(inside, 5));
+    wintest::PumpMessages(20);
+    EXPECT_EQ(reinterpret_cast<INT_PTR>(GetPropW(button_, L"CurState")), 1);
+    EXPECT_EQ(host_->EventsOf(WM_NOTIFY, IPBN_CLICKED).size(), 1u);
+}
+
 // ---- IMGBUTTON ----
 
 HIMAGELIST SolidImages(std::initializer_list<COLORREF> colours)
@@ -272,6 +305,96 @@ TEST_F(ImgButton, FourImagesFollowTheState)
     DestroyWindow(b);
     DestroyWindow(other);
     ImageList_Destroy(images);
+}
+
+// Draws the button through its parent's custom-draw path into a bitmap and reads the icon's colour.
+COLORREF CustomDrawnIcon(HWND parent, HWND button, UINT itemState, LRESULT* result, POINT at)
+{
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = 120;
+    bi.bmiHeader.biHeight = -30;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    ReleaseDC(nullptr, screen);
+    HBITMAP bm = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, bm);
+    NMCUSTOMDRAW cd = {};
+    cd.hdr.hwndFrom = button;
+    cd.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(button));
+    cd.hdr.code = static_cast<UINT>(NM_CUSTOMDRAW);
+    cd.dwDrawStage = CDDS_PREPAINT;
+    cd.hdc = dc;
+    cd.rc = {0, 0, 120, 30};
+    cd.uItemState = itemState;
+    *result = SendMessageW(parent, WM_NOTIFY, cd.hdr.idFrom, reinterpret_cast<LPARAM>(&cd));
+    COLORREF c = GetPixel(dc, at.x, at.y);
+    SelectObject(dc, old);
+    DeleteObject(bm);
+    DeleteDC(dc);
+    return c;
+}
+
+TEST_F(ImgButton, CustomDrawShowsTheImageOfEachState)
+{
+    HIMAGELIST images = SolidImages({kRed, kGreen, kBlue, kYellow});
+    HWND b = Create(L"Custom", 10, 10, images);
+    LRESULT r = 0;
+    // Without themed drawing the content starts 2 pixels in, the icon one more.
+    POINT at = {10, 10};
+    EXPECT_EQ(CustomDrawnIcon(host_->hwnd(), b, 0, &r, at), kRed);
+    EXPECT_EQ(r, CDRF_SKIPDEFAULT);
+    EXPECT_EQ(CustomDrawnIcon(host_->hwnd(), b, CDIS_HOT, &r, at), kBlue);
+    EXPECT_EQ(CustomDrawnIcon(host_->hwnd(), b, CDIS_SELECTED | CDIS_HOT, &r, at), kGreen);
+    EXPECT_EQ(CustomDrawnIcon(host_->hwnd(), b, CDIS_DISABLED, &r, at), kYellow);
+
+    SetForcedThemed(true);
+    POINT themedAt = {12, 15};  // content margins, then one pixel, vertically centred
+    COLORREF normal = CustomDrawnIcon(host_->hwnd(), b, 0, &r, themedAt);
+    COLORREF hot = CustomDrawnIcon(host_->hwnd(), b, CDIS_HOT, &r, themedAt);
+    COLORREF defaultHot = CustomDrawnIcon(host_->hwnd(), b, CDIS_HOT | CDIS_DEFAULT, &r, themedAt);
+    COLORREF pressed = CustomDrawnIcon(host_->hwnd(), b, CDIS_SELECTED, &r, themedAt);
+    COLORREF disabled = CustomDrawnIcon(host_->hwnd(), b, CDIS_DISABLED, &r, themedAt);
+    SetForcedThemed(false);
+    EXPECT_EQ(normal, kRed);
+    EXPECT_EQ(hot, kBlue);
+    EXPECT_EQ(defaultHot, kRed);
+    EXPECT_EQ(pressed, kGreen);
+    EXPECT_EQ(disabled, kYellow);
+
+    // Other stages and other senders are left to the parent.
+    NMCUSTOMDRAW cd = {};
+    cd.hdr = {b, 10, static_cast<UINT>(NM_CUSTOMDRAW)};
+    cd.dwDrawStage = CDDS_POSTPAINT;
+    EXPECT_EQ(SendMessageW(host_->hwnd(), WM_NOTIFY, 10, reinterpret_cast<LPARAM>(&cd)), 0);
+    DestroyWindow(b);
+    ImageList_Destroy(images);
+}
+
+INT_PTR CALLBACK PlainDialogProc(HWND, UINT msg, WPARAM, LPARAM) { return msg == WM_INITDIALOG; }
+
+TEST_F(ImgButton, FocusedButtonBecomesTheDialogDefault)
+{
+    std::vector<DWORD> tmpl = DialogTemplate(L"buttons", 160, 60,
+                                             {{L"BUTTON", L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 10, 10, 50, 14, IDOK},
+                                              {L"IMGBUTTON", L"Image", WS_TABSTOP, 70, 10, 60, 14, 10}});
+    HWND dlg = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(tmpl.data()),
+                                          host_->hwnd(), PlainDialogProc, 0);
+    ASSERT_NE(dlg, nullptr);
+    HWND ok = GetDlgItem(dlg, IDOK);
+    HWND image = GetDlgItem(dlg, 10);
+    SetFocus(ok);
+    wintest::PumpMessages(20);
+    EXPECT_EQ(LOWORD(SendMessageW(dlg, DM_GETDEFID, 0, 0)), IDOK);
+    SetFocus(image);
+    wintest::PumpMessages(20);
+    EXPECT_EQ(LOWORD(SendMessageW(dlg, DM_GETDEFID, 0, 0)), 10);
+    EXPECT_EQ(GetWindowLongPtrW(ok, GWL_STYLE) & BS_TYPEMASK, BS_PUSHBUTTON);
+    wintest::SaveScreenshot(dlg, L"imgbutton_dialog_classic");
+    DestroyWindow(dlg);
 }
 
 }  // namespace

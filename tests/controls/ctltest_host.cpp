@@ -157,6 +157,48 @@ void Type(HWND hwnd, const wchar_t* text)
     wintest::PumpMessages(30);
 }
 
+std::vector<DWORD> DialogTemplate(const wchar_t* caption, short cx, short cy, const std::vector<DlgItem>& items)
+{
+    std::vector<WORD> t;
+    auto align = [&t]() {
+        if (t.size() % 2)
+            t.push_back(0);
+    };
+    auto str = [&t](const wchar_t* s) {
+        for (; *s; ++s)
+            t.push_back(*s);
+        t.push_back(0);
+    };
+    auto dword = [&t](DWORD v) {
+        t.push_back(LOWORD(v));
+        t.push_back(HIWORD(v));
+    };
+    dword(WS_POPUP | WS_VISIBLE | WS_CAPTION | DS_SETFONT | DS_MODALFRAME);
+    dword(0);
+    t.push_back(static_cast<WORD>(items.size()));
+    for (short v : {short(10), short(10), cx, cy})
+        t.push_back(static_cast<WORD>(v));
+    t.push_back(0);  // menu
+    t.push_back(0);  // class
+    str(caption);
+    t.push_back(8);
+    str(L"MS Shell Dlg");
+    for (const DlgItem& item : items) {
+        align();
+        dword(WS_CHILD | WS_VISIBLE | item.style);
+        dword(0);
+        for (short v : {item.x, item.y, item.cx, item.cy})
+            t.push_back(static_cast<WORD>(v));
+        t.push_back(item.id);
+        str(item.cls);
+        str(item.text);
+        t.push_back(0);
+    }
+    std::vector<DWORD> aligned((t.size() + 1) / 2);
+    memcpy(aligned.data(), t.data(), t.size() * sizeof(WORD));
+    return aligned;
+}
+
 COLORREF PixelAt(HWND hwnd, int x, int y)
 {
     UpdateWindow(hwnd);

@@ -52,6 +52,16 @@ void Click(HWND hwnd, int x, int y);
 void Key(HWND hwnd, UINT vk);
 void Type(HWND hwnd, const wchar_t* text);
 
+// An in-memory dialog template (DWORD-aligned) with the given controls, font "MS Shell Dlg" 8.
+struct DlgItem {
+    const wchar_t* cls;
+    const wchar_t* text;
+    DWORD style;
+    short x, y, cx, cy;
+    WORD id;
+};
+std::vector<DWORD> DialogTemplate(const wchar_t* caption, short cx, short cy, const std::vector<DlgItem>& items);
+
 // Colour of a pixel as shown on screen, in client coordinates of the window.
 COLORREF PixelAt(HWND hwnd, int x, int y);
 

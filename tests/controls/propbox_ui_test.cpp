@@ -628,4 +628,139 @@ TEST_F(PropBoxUi, PaintsThemedRows)
     DestroyWindow(box);
 }
 
+// Holds Shift down in this thread's key state while it lives.
+class ShiftDown {
+public:
+    ShiftDown()
+    {
+        GetKeyboardState(keys_);
+        BYTE held[256];
+        memcpy(held, keys_, sizeof(held));
+        held[VK_SHIFT] = held[VK_LSHIFT] = 0x80;
+        SetKeyboardState(held);
+    }
+    ~ShiftDown() { SetKeyboardState(keys_); }
+
+private:
+    BYTE keys_[256];
+};
+
+TEST_F(PropBoxUi, ShiftTabInAnEditGoesBack)
+{
+    int a = Add(box_, -1, PBT_REAL, L"a");
+    int b = Add(box_, -1, PBT_TEXT, L"b");
+    SendMessageW(box_, PBXM_SELECTITEM, PBX_ITEM(b), 1);
+    HWND edit = GetDlgItem(box_, 1);
+    Type(edit, L"x");
+    {
+        ShiftDown shift;
+        Key(edit, VK_TAB);
+    }
+    EXPECT_EQ(Current(box_), a);
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(box_, 2)));
+    VARIANT v = Value(box_, b);
+    ASSERT_EQ(v.vt, VT_BSTR);
+    EXPECT_STREQ(v.bstrVal, L"x");
+    VariantClear(&v);
+}
+
+TEST_F(PropBoxUi, FocusWithoutACurrentItemSelectsTheTopRow)
+{
+    Add(box_, -1, PBT_TEXT, L"a");
+    Add(box_, -1, PBT_TEXT, L"b");
+    SetFocus(host_->hwnd());
+    SetFocus(box_);
+    EXPECT_EQ(Current(box_), 0);
+    EXPECT_EQ(GetFocus(), GetDlgItem(box_, 1));
+}
+
+TEST_F(PropBoxUi, TabOnTheBoxMovesToTheNextControl)
+{
+    HWND next = CreateWindowExW(0, L"BUTTON", L"next", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 320, 10, 60, 20,
+                                host_->hwnd(), reinterpret_cast<HMENU>(9), GetModuleHandleW(nullptr), nullptr);
+    int a = Add(box_, -1, PBT_LIST, L"a");
+    SendMessageW(box_, PBXM_SELECTITEM, PBX_ITEM(a), 0);
+    SetFocus(box_);
+    Key(box_, VK_TAB);
+    EXPECT_EQ(GetFocus(), next);
+    DestroyWindow(next);
+}
+
+TEST_F(PropBoxUi, EditCommitsWhenTheFocusLeavesTheBox)
+{
+    HWND other = CreateWindowExW(0, L"BUTTON", L"other", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 320, 10, 60, 20,
+                                 host_->hwnd(), reinterpret_cast<HMENU>(9), GetModuleHandleW(nullptr), nullptr);
+    int a = Add(box_, -1, PBT_INTEGER, L"a");
+    SendMessageW(box_, PBXM_SELECTITEM, PBX_ITEM(a), 1);
+    HWND number = GetDlgItem(box_, 2);
+    Type(number, L"77");
+    SetFocus(other);
+    EXPECT_FALSE(IsWindowVisible(number));
+    VARIANT v = Value(box_, a);
+    EXPECT_EQ(v.vt, VT_I4);
+    EXPECT_EQ(v.lVal, 77);
+    DestroyWindow(other);
+}
+
+TEST_F(PropBoxUi, DoubleClickTogglesTheCurrentItem)
+{
+    int f = Add(box_, -1, PBT_FLAGS, L"flags");
+    SendMessageW(box_, PBXM_SETFLAGNAMES, PBX_ITEM(f), reinterpret_cast<LPARAM>(L"a\0b\0"));
+    SendMessageW(box_, PBXM_REDRAW, 0, 0);
+    POINT p = NameCell(0);
+    Click(box_, p.x, p.y);
+    PostMessageW(box_, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(p.x, p.y));
+    wintest::PumpMessages(20);
+    SCROLLINFO si = {sizeof(si), SIF_RANGE};
+    GetScrollInfo(box_, SB_VERT, &si);
+    EXPECT_EQ(si.nMax, 3);
+    PostMessageW(box_, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(p.x, p.y));
+    wintest::PumpMessages(20);
+    GetScrollInfo(box_, SB_VERT, &si);
+    EXPECT_EQ(si.nMax, 1);
+}
+
+TEST_F(PropBoxUi, CursorShowsTheDividerAndTheTextCells)
+{
+    Add(box_, -1, PBT_TEXT, L"a");
+    Add(box_, -1, PBT_LIST, L"b");
+    auto cursorAt = [this](int x, int y) {
+        SendMessageW(box_, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+        SendMessageW(box_, WM_SETCURSOR, reinterpret_cast<WPARAM>(box_), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        return GetCursor();
+    };
+    HCURSOR divider = LoadCursorW(GetModuleHandleW(L"comctl32.dll"), MAKEINTRESOURCEW(106));
+    EXPECT_EQ(cursorAt(Split(), pitch_ / 2), divider);
+    EXPECT_EQ(cursorAt(Split() + 20, pitch_ / 2), LoadCursorW(nullptr, IDC_IBEAM));
+    EXPECT_EQ(cursorAt(Split() + 20, pitch_ + pitch_ / 2), LoadCursorW(nullptr, IDC_ARROW));  // a list row
+    EXPECT_EQ(cursorAt(Split(), 5 * pitch_), LoadCursorW(nullptr, IDC_ARROW));  // below the rows
+    // Another window's cursor request gets no default processing here.
+    EXPECT_EQ(SendMessageW(box_, WM_SETCURSOR, reinterpret_cast<WPARAM>(GetDlgItem(box_, 1)),
+                           MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)),
+              0);
+}
+
+TEST_F(PropBoxUi, CtrlDownScrollsAndKeepsTheSelectionInView)
+{
+    for (int i = 0; i < 30; ++i)
+        Add(box_, -1, PBT_LIST, L"row");
+    SendMessageW(box_, PBXM_SELECTITEM, PBX_ITEM(0), 0);
+    SetFocus(box_);
+    {
+        CtrlDown ctrl;
+        Key(box_, VK_DOWN);
+    }
+    SCROLLINFO si = {sizeof(si), SIF_POS};
+    GetScrollInfo(box_, SB_VERT, &si);
+    EXPECT_EQ(si.nPos, 1);
+    EXPECT_EQ(Current(box_), 1);  // the old row left the window: the top row's item
+    {
+        CtrlDown ctrl;
+        Key(box_, VK_UP);
+    }
+    GetScrollInfo(box_, SB_VERT, &si);
+    EXPECT_EQ(si.nPos, 0);
+    EXPECT_EQ(Current(box_), 1);
+}
+
 }  // namespace
