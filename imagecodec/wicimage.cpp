@@ -167,14 +167,65 @@ bool DecodeWithWic(const void* data, size_t length, REFCLSID decoderId, PixelIma
     if (FAILED(frame->GetSize(&w, &h)) || w == 0 || h == 0 || w > kMaxSide || h > kMaxSide ||
         static_cast<size_t>(w) * h > kMaxPixels)
         return false;
-    ComPtr<IWICBitmapSource> converted;
-    if (FAILED(WICConvertBitmapSource(GUID_WICPixelFormat32bppPBGRA, frame.p, &converted)))
-        return false;
     out->width = static_cast<int>(w);
     out->height = static_cast<int>(h);
     out->pixels.assign(static_cast<size_t>(w) * h * 4, 0);
-    if (FAILED(converted->CopyPixels(nullptr, w * 4, static_cast<UINT>(out->pixels.size()),
-                                     out->pixels.data()))) {
+    // The common layouts are taken as the decoder gives them and widened here: WIC's general
+    // converter costs several times the decoding itself.
+    WICPixelFormatGUID format = {};
+    frame->GetPixelFormat(&format);
+    bool ok;
+    BYTE* px = out->pixels.data();
+    size_t count = static_cast<size_t>(w) * h;
+    if (IsEqualGUID(format, GUID_WICPixelFormat24bppBGR)) {
+        UINT stride = (w * 3 + 3) & ~3u;
+        std::vector<BYTE> rows(static_cast<size_t>(stride) * h);
+        ok = SUCCEEDED(frame->CopyPixels(nullptr, stride, static_cast<UINT>(rows.size()), rows.data()));
+        for (UINT y = 0; ok && y < h; ++y) {
+            const BYTE* src = &rows[static_cast<size_t>(y) * stride];
+            BYTE* dst = px + static_cast<size_t>(y) * w * 4;
+            for (UINT x = 0; x < w; ++x, src += 3, dst += 4) {
+                dst[0] = src[0];
+                dst[1] = src[1];
+                dst[2] = src[2];
+                dst[3] = 255;
+            }
+        }
+    } else if (IsEqualGUID(format, GUID_WICPixelFormat8bppGray)) {
+        UINT stride = (w + 3) & ~3u;
+        std::vector<BYTE> rows(static_cast<size_t>(stride) * h);
+        ok = SUCCEEDED(frame->CopyPixels(nullptr, stride, static_cast<UINT>(rows.size()), rows.data()));
+        for (UINT y = 0; ok && y < h; ++y) {
+            const BYTE* src = &rows[static_cast<size_t>(y) * stride];
+            BYTE* dst = px + static_cast<size_t>(y) * w * 4;
+            for (UINT x = 0; x < w; ++x, dst += 4)
+                dst[0] = dst[1] = dst[2] = src[x], dst[3] = 255;
+        }
+    } else if (IsEqualGUID(format, GUID_WICPixelFormat32bppPBGRA)) {
+        ok = SUCCEEDED(frame->CopyPixels(nullptr, w * 4, static_cast<UINT>(out->pixels.size()), px));
+    } else if (IsEqualGUID(format, GUID_WICPixelFormat32bppBGR)) {
+        ok = SUCCEEDED(frame->CopyPixels(nullptr, w * 4, static_cast<UINT>(out->pixels.size()), px));
+        for (size_t i = 0; ok && i < count; ++i)
+            px[i * 4 + 3] = 255;
+    } else {
+        ComPtr<IWICBitmapSource> converted;
+        IWICBitmapSource* source = frame.p;
+        if (!IsEqualGUID(format, GUID_WICPixelFormat32bppBGRA)) {
+            if (FAILED(WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, frame.p, &converted)))
+                return false;
+            source = converted.p;
+        }
+        ok = SUCCEEDED(source->CopyPixels(nullptr, w * 4, static_cast<UINT>(out->pixels.size()), px));
+        // Straight alpha to premultiplied.
+        for (size_t i = 0; ok && i < count; ++i) {
+            BYTE* p = px + i * 4;
+            unsigned a = p[3];
+            if (a != 255)
+                for (int c = 0; c < 3; ++c)
+                    p[c] = static_cast<BYTE>((p[c] * a + 127) / 255);
+        }
+    }
+    if (!ok) {
         out->pixels.clear();
         out->width = out->height = 0;
         return false;
