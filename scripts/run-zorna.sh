@@ -7,15 +7,16 @@ source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
 zorna="$ZOR_BUILD/bin/Zorna.exe"
 
 # The default database (common application data of the prefix + Kelvane\Zorna2011\Data): when it
-# is missing, make it with the demo data before Zorna starts. An existing file is never touched.
+# is missing (or an empty file left by a failed start), make it with the demo data before Zorna
+# starts. A file with content is never touched.
 default_db_win='C:\ProgramData\Kelvane\Zorna2011\Data\ZorBase.mdb'
 default_db="$WINEPREFIX/drive_c/ProgramData/Kelvane/Zorna2011/Data/ZorBase.mdb"
-if [ ! -e "$default_db" ]; then
+if [ ! -s "$default_db" ]; then
   sampledb="$ZOR_BUILD/bin/ZorSampleDb.exe"
   [ -f "$sampledb" ] || ZOR_NINJA_TARGETS=ZorSampleDb "$ZOR_ROOT/scripts/bootstrap.sh"
   echo "run-zorna: creating the demo database $default_db_win"
   "$ZOR_ROOT/scripts/wine-run.sh" "$sampledb" -o "$default_db_win" -n 5000
-elif [ -s "$default_db" ] && [ "$(head -c 15 "$default_db")" != "SQLite format 3" ]; then
+elif [ "$(head -c 15 "$default_db")" != "SQLite format 3" ]; then
   echo "run-zorna: warning: $default_db is not an SQLite database; it is left as it is" >&2
 fi
 
