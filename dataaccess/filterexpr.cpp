@@ -181,7 +181,6 @@ void SetVariantText(VARIANT* v, const std::wstring& s)
 bool ParseDateLiteral(const std::wstring& text, DATE* out)
 {
     int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-    wchar_t rest[8] = {};
     int n = swscanf(text.c_str(), L"%4d-%2d-%2d %2d:%2d:%2d", &y, &mo, &d, &h, &mi, &s);
     if (n == 3 || n >= 5) {
         SYSTEMTIME st = {};
@@ -191,11 +190,15 @@ bool ParseDateLiteral(const std::wstring& text, DATE* out)
         st.wHour = WORD(h);
         st.wMinute = WORD(mi);
         st.wSecond = WORD(s);
-        (void)rest;
         double dt = 0;
         if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 59)
             return false;
         if (!SystemTimeToVariantTime(&st, &dt))
+            return false;
+        // Refuse days the month does not have (#2021-02-30#) instead of rolling over.
+        SYSTEMTIME back = {};
+        if (!VariantTimeToSystemTime(dt, &back) || back.wYear != st.wYear || back.wMonth != st.wMonth ||
+            back.wDay != st.wDay)
             return false;
         *out = dt;
         return true;

@@ -335,8 +335,13 @@ std::wstring TranslateSql(const std::wstring& jetSql)
         shape[4] == L"CONSTRAINT")
         return std::wstring();
 
-    if (shape.size() >= 3 && shape[0] == L"CREATE" &&
-        (shape[1] == L"TABLE" || (shape[2] == L"TABLE" && (shape[1] == L"TEMP" || shape[1] == L"TEMPORARY")))) {
+    bool createTable = shape.size() >= 3 && shape[0] == L"CREATE" &&
+        (shape[1] == L"TABLE" || (shape[2] == L"TABLE" && (shape[1] == L"TEMP" || shape[1] == L"TEMPORARY")));
+    bool createAsSelect = false;
+    for (size_t k = 2; createTable && k < shape.size() && shape[k] != L"("; ++k)
+        if (shape[k] == L"AS")
+            createAsSelect = true;  // CREATE TABLE x AS SELECT ...: no column definitions
+    if (createTable && !createAsSelect) {
         TranslateCreateTable(toks);
     } else if (shape.size() >= 6 && shape[0] == L"ALTER" && shape[1] == L"TABLE" && shape[3] == L"ADD" &&
                shape[4] != L"CONSTRAINT" && shape[4] != L"PRIMARY" && shape[4] != L"FOREIGN" &&

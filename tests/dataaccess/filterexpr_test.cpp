@@ -148,6 +148,7 @@ TEST(FilterExprNumbers, BooleansAndDates)
     EXPECT_EQ(V({ 1 }), t.Select(L"SEEN = #2020-01-02 12:00:00#"));
     EXPECT_EQ(V({ 1, 3 }), t.Select(L"SEEN > #2020-01-01#"));
     EXPECT_EQ(V({ 3 }), t.Select(L"SEEN >= 44000"));
+    EXPECT_EQ(V({ 1, 3 }), t.Select(L"SEEN > #2/29/2020# OR SEEN = #2020-01-02 12:00#"));
 }
 
 // ---- Text ---------------------------------------------------------------------------------------
@@ -281,6 +282,7 @@ TEST(FilterExprRefusal, SyntaxErrorsAreReportedWithAMessage)
         L"= 1",
         L"ID = #2020-13-45#",        // impossible date
         L"ID = #2020-01-01",         // unterminated date
+        L"ID = #2021-02-30#",        // a day the month does not have
         L"ID < NULL",                // NULL only with = and <>
         L"NAME LIKE 5",              // LIKE needs a text pattern
         L"ID = 12abc",

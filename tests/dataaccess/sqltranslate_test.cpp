@@ -41,6 +41,7 @@ TEST(SqlTranslateUnchanged, StatementsSqliteTakesAsWritten)
         L"SELECT * FROM t WHERE a = 'NAME:1' AND b = \"X:2\" AND c = [Y:3]",
         L"SELECT * FROM LITERATURE AS T1 WHERE T1.ID = 3",
         L"PRAGMA foreign_keys",
+        L"CREATE TABLE X AS SELECT COUNT(*) AS N, MAX(DATE) AS D FROM Y",
         L"",
     };
     for (const wchar_t* s : same)

@@ -289,6 +289,12 @@ TEST(VarConvWrite, BooleansAreStoredAsMinusOneAndZero)
     ASSERT_HRESULT_SUCCEEDED(VariantToBindValue(adBoolean, I4(0), &b));
     EXPECT_EQ(0, b.i);
     EXPECT_EQ(DISP_E_TYPEMISMATCH, VariantToBindValue(adBoolean, StrV(L"abc"), &b));
+    ASSERT_HRESULT_SUCCEEDED(VariantToBindValue(adBoolean, StrV(L"True"), &b));
+    EXPECT_EQ(-1, b.i);
+    ASSERT_HRESULT_SUCCEEDED(VariantToBindValue(adBoolean, StrV(L"-1"), &b));
+    EXPECT_EQ(-1, b.i);
+    ASSERT_HRESULT_SUCCEEDED(VariantToBindValue(adBoolean, StrV(L"0"), &b));
+    EXPECT_EQ(0, b.i);
 }
 
 TEST(VarConvWrite, DatesAreStoredAsTheirOleNumber)
@@ -366,6 +372,12 @@ TEST(VarConvWrite, BlobsOnlyFromByteArrays)
     EXPECT_EQ(SQL_C_BINARY, b.CType());
     EXPECT_EQ(SQL_LONGVARBINARY, b.SqlType());
     EXPECT_EQ(DISP_E_TYPEMISMATCH, VariantToBindValue(adLongVarBinary, I4(1), &b));
+    EXPECT_EQ(DISP_E_TYPEMISMATCH, VariantToBindValue(adLongVarBinary, StrV(L"text"), &b));
+    std::vector<BYTE> big(300 * 1024);
+    for (size_t i = 0; i < big.size(); ++i)
+        big[i] = BYTE(i ^ (i >> 8));
+    ASSERT_HRESULT_SUCCEEDED(VariantToBindValue(adLongVarBinary, BytesV(big), &b));
+    EXPECT_EQ(big, b.bytes);
     EXPECT_EQ(DISP_E_TYPEMISMATCH, VariantToBindValue(adInteger, BytesV(bytes), &b));
 }
 
