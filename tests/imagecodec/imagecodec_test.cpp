@@ -319,6 +319,48 @@ TEST(PngImage, ScaledTransparencyOverCheckerboard)
     PNGImageDestroy(image);
 }
 
+TEST(PngImage, EveryPixelLayoutDecodesAlike)
+{
+    Pixels px(8, 4, RGB(30, 60, 90));
+    px.Set(0, 0, RGB(200, 100, 50));
+    px.Set(7, 3, RGB(0, 255, 0));
+    struct Layout {
+        const char* name;
+        GUID format;
+        bool grey;
+    } layouts[] = {{"32-bit", GUID_WICPixelFormat32bppBGRA, false},
+                   {"24-bit", GUID_WICPixelFormat24bppBGR, false},
+                   {"grey", GUID_WICPixelFormat8bppGray, true}};
+    for (const Layout& l : layouts) {
+        SCOPED_TRACE(l.name);
+        std::vector<BYTE> png = imgtest::Encode(px, GUID_ContainerFormatPng, l.format);
+        ASSERT_FALSE(png.empty());
+        HPNGIMAGE image = PNGImageCreate(png.data(), static_cast<long>(png.size()));
+        ASSERT_NE(0, PNGImageIsPNG(image));
+        Canvas canvas(8, 4);
+        EXPECT_NE(0, PNGImageRender(image, 8, 4, canvas.dc(), 8, 4, RecordingBackground));
+        auto expect = [&](COLORREF c) { return l.grey ? Grey(GetGValue(c)) : Rgb(c); };
+        EXPECT_EQ(expect(RGB(200, 100, 50)), canvas.At(0, 0));
+        EXPECT_EQ(expect(RGB(30, 60, 90)), canvas.At(3, 2));
+        EXPECT_EQ(expect(RGB(0, 255, 0)), canvas.At(7, 3));
+        PNGImageDestroy(image);
+    }
+}
+
+TEST(JpegImage, GreyJpeg)
+{
+    Pixels px(16, 16, RGB(0, 77, 0));
+    std::vector<BYTE> jpeg = imgtest::Encode(px, GUID_ContainerFormatJpeg, GUID_WICPixelFormat8bppGray);
+    if (jpeg.empty())
+        GTEST_SKIP() << "no grey JPEG encoder here";
+    HJASIMAGE image = JasCreateImage(jpeg.data(), static_cast<long>(jpeg.size()));
+    ASSERT_NE(nullptr, image);
+    Canvas canvas(16, 16);
+    EXPECT_NE(0, JasImageRender(image, 16, 16, canvas.dc(), 16, 16));
+    EXPECT_TRUE(Near(canvas.At(8, 8), Grey(77), 3)) << std::hex << canvas.At(8, 8);
+    JasDestroyImage(image);
+}
+
 TEST(PngImage, ShrinkingAveragesAreas)
 {
     Pixels px(4, 4);

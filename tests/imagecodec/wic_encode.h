@@ -39,9 +39,10 @@ struct Pixels {
 };
 
 // Encodes the pixels with the encoder of the container format (GUID_ContainerFormatPng,
-// GUID_ContainerFormatJpeg, GUID_ContainerFormatBmp). PNG keeps alpha; JPEG and BMP get 24-bit
-// colour. Empty on failure.
-inline std::vector<BYTE> Encode(const Pixels& px, REFGUID container)
+// GUID_ContainerFormatJpeg, GUID_ContainerFormatBmp) in the given pixel layout: 32bppBGRA,
+// 24bppBGR or 8bppGray (the green channel). Empty on failure, also when the encoder would not
+// take that layout.
+inline std::vector<BYTE> Encode(const Pixels& px, REFGUID container, REFGUID layout)
 {
     std::vector<BYTE> result;
     IWICImagingFactory* factory = nullptr;
@@ -52,12 +53,18 @@ inline std::vector<BYTE> Encode(const Pixels& px, REFGUID container)
     IWICBitmapEncoder* encoder = nullptr;
     IWICBitmapFrameEncode* frame = nullptr;
     IPropertyBag2* props = nullptr;
-    bool png = IsEqualGUID(container, GUID_ContainerFormatPng) != 0;
     std::vector<BYTE> rows;
-    WICPixelFormatGUID format = png ? GUID_WICPixelFormat32bppBGRA : GUID_WICPixelFormat24bppBGR;
-    UINT stride = png ? px.width * 4 : ((px.width * 3 + 3) & ~3);
-    if (png) {
+    WICPixelFormatGUID format = layout;
+    bool grey = IsEqualGUID(layout, GUID_WICPixelFormat8bppGray) != 0;
+    bool full = IsEqualGUID(layout, GUID_WICPixelFormat32bppBGRA) != 0;
+    UINT stride = full ? px.width * 4 : grey ? ((px.width + 3) & ~3) : ((px.width * 3 + 3) & ~3);
+    if (full) {
         rows = px.bgra;
+    } else if (grey) {
+        rows.assign(static_cast<size_t>(stride) * px.height, 0);
+        for (int y = 0; y < px.height; ++y)
+            for (int x = 0; x < px.width; ++x)
+                rows[y * stride + x] = px.bgra[(static_cast<size_t>(y) * px.width + x) * 4 + 1];
     } else {
         rows.assign(static_cast<size_t>(stride) * px.height, 0);
         for (int y = 0; y < px.height; ++y)
@@ -71,7 +78,7 @@ inline std::vector<BYTE> Encode(const Pixels& px, REFGUID container)
               SUCCEEDED(encoder->CreateNewFrame(&frame, &props)) &&
               SUCCEEDED(frame->Initialize(props)) &&
               SUCCEEDED(frame->SetSize(px.width, px.height)) &&
-              SUCCEEDED(frame->SetPixelFormat(&format)) &&
+              SUCCEEDED(frame->SetPixelFormat(&format)) && IsEqualGUID(format, layout) &&
               SUCCEEDED(frame->WritePixels(px.height, stride, static_cast<UINT>(rows.size()),
                                            rows.data())) &&
               SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
@@ -99,8 +106,14 @@ inline std::vector<BYTE> Encode(const Pixels& px, REFGUID container)
     return result;
 }
 
-inline std::vector<BYTE> EncodePng(const Pixels& px) { return Encode(px, GUID_ContainerFormatPng); }
-inline std::vector<BYTE> EncodeJpeg(const Pixels& px) { return Encode(px, GUID_ContainerFormatJpeg); }
+inline std::vector<BYTE> EncodePng(const Pixels& px)
+{
+    return Encode(px, GUID_ContainerFormatPng, GUID_WICPixelFormat32bppBGRA);
+}
+inline std::vector<BYTE> EncodeJpeg(const Pixels& px)
+{
+    return Encode(px, GUID_ContainerFormatJpeg, GUID_WICPixelFormat24bppBGR);
+}
 
 // Reads a bitmap back as top-down 32-bit pixels (0x00RRGGBB values, alpha dropped).
 inline std::vector<uint32_t> ReadBitmap(HBITMAP bitmap, int* width = nullptr, int* height = nullptr)
