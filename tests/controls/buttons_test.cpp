@@ -156,6 +156,89 @@ TEST_F(InplaceButton, ClassicPressFollowsTheMouseOverTheButtonArea)
     EXPECT_EQ(host_->EventsOf(WM_NOTIFY, IPBN_CLICKED).size(), 1u);
 }
 
+TEST_F(InplaceButton, ThemedFieldTurnsHotUnderTheMouse)
+{
+    SetForcedThemed(true);
+    PostMessageW(button_, WM_MOUSEMOVE, 0, MAKELPARAM(20, 5));
+    wintest::PumpMessages(20);
+    INT_PTR hot = reinterpret_cast<INT_PTR>(GetPropW(button_, L"CurState"));
+    SendMessageW(button_, WM_MOUSELEAVE, 0, 0);
+    INT_PTR left = reinterpret_cast<INT_PTR>(GetPropW(button_, L"CurState"));
+    SetForcedThemed(false);
+    EXPECT_EQ(hot, 2);
+    EXPECT_EQ(left, 1);
+}
+
+// The button area of the field painted into a bitmap, and the same area drawn with a given ellipsis.
+std::vector<DWORD> PaintButtonArea(HWND field, HFONT font, const wchar_t* ellipsis)
+{
+    RECT client;
+    GetClientRect(field, &client);
+    int w = client.right, h = client.bottom;
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bm = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, bm);
+    RECT all = {0, 0, w, h};
+    FillRect(dc, &all, GetSysColorBrush(COLOR_WINDOW));
+    RECT button = {w - GetSystemMetrics(SM_CXVSCROLL), 0, w, h};
+    if (ellipsis) {
+        HGDIOBJ oldFont = SelectObject(dc, font);
+        DrawFrameControl(dc, &button, DFC_BUTTON, DFCS_BUTTONPUSH);
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+        DrawTextW(dc, ellipsis, -1, &button, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+        SelectObject(dc, oldFont);
+    } else {
+        SendMessageW(field, WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
+    }
+    GdiFlush();
+    std::vector<DWORD> out;
+    const DWORD* px = static_cast<const DWORD*>(bits);
+    for (int y = 0; y < h; ++y)
+        for (int x = button.left; x < w; ++x)
+            out.push_back(px[y * w + x] & 0xFFFFFF);
+    SelectObject(dc, old);
+    DeleteObject(bm);
+    DeleteDC(dc);
+    return out;
+}
+
+TEST_F(InplaceButton, EllipsisIsOneCharacterWhenTheFontReportsLanguageInformation)
+{
+    SetFocus(host_->hwnd());
+    std::vector<HFONT> fonts = {static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)),
+                                static_cast<HFONT>(GetStockObject(SYSTEM_FONT)),
+                                static_cast<HFONT>(GetStockObject(OEM_FIXED_FONT)),
+                                static_cast<HFONT>(GetStockObject(ANSI_FIXED_FONT))};
+    int checked = 0;
+    for (HFONT font : fonts) {
+        HDC dc = CreateCompatibleDC(nullptr);
+        HGDIOBJ old = SelectObject(dc, font);
+        DWORD info = GetFontLanguageInfo(dc);
+        SelectObject(dc, old);
+        DeleteDC(dc);
+        SendMessageW(button_, WM_SETFONT, reinterpret_cast<WPARAM>(font), 0);
+        std::vector<DWORD> painted = PaintButtonArea(button_, font, nullptr);
+        std::vector<DWORD> one = PaintButtonArea(button_, font, L"\x2026");
+        std::vector<DWORD> three = PaintButtonArea(button_, font, L"...");
+        if (one == three)
+            continue;  // the font draws both alike: nothing to tell apart
+        ++checked;
+        if (info)
+            EXPECT_EQ(painted, one) << "font " << checked;
+        else
+            EXPECT_EQ(painted, three) << "font " << checked;
+    }
+    EXPECT_GT(checked, 0);
+}
+
 // ---- IMGBUTTON ----
 
 HIMAGELIST SolidImages(std::initializer_list<COLORREF> colours)
