@@ -139,6 +139,8 @@ public:
         std::lock_guard<std::recursive_mutex> hold(core->lock);
         if (!core->IsOpen())
             return Fail(AdoError(adErrObjectClosed), L"The connection is not open.");
+        if (allowKeyset && LoadKeyset(out) == S_OK)
+            return S_OK;
         Stmt st;
         if (!st.Alloc(*core))
             return core->FailOdbc(SQL_HANDLE_DBC, core->dbc, L"A statement could not be created.");
@@ -157,31 +159,9 @@ public:
         rs->updatable = withRowid;
         if (withRowid)
             rs->columns[0].type.fetch = FetchKind::Integer;
-        bool keyset = allowKeyset && !rs->columns.empty() &&
-                      rs->columns[0].type.fetch == FetchKind::Integer;
         std::vector<uint8_t> scratch;
-        std::vector<long long> keys;
         RowPtr row;
         for (;;) {
-            if (keyset && rs->rows.size() >= kSnapshotRows) {
-                // From here on only the first column: the key.
-                rc = SQLFetch(st.h);
-                if (rc == SQL_NO_DATA)
-                    break;
-                if (!OdbcOk(rc))
-                    return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The rows could not be read.");
-                long long k = 0;
-                SQLLEN ind = 0;
-                rc = SQLGetData(st.h, 1, SQL_C_SBIGINT, &k, sizeof(k), &ind);
-                if (!OdbcOk(rc))
-                    return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The rows could not be read.");
-                if (ind == SQL_NULL_DATA) {
-                    st.Free();  // no usable key: read everything instead
-                    return Load(false, out);
-                }
-                keys.push_back(k);
-                continue;
-            }
             rc = FetchRow(st.h, rs->columns, &row, scratch);
             if (rc == SQL_NO_DATA)
                 break;
@@ -190,45 +170,63 @@ public:
             rs->rows.push_back(std::move(row));
         }
         if (withRowid && !rs->rows.empty() && rs->rows[0]->Get(0).isNull)
-            rs->updatable = false;  // a view: its "rowid" is NULL
-        if (withRowid && rs->updatable && !core->IsTable(shape.table))
-            rs->updatable = false;
-        if (keyset && !keys.empty()) {
-            std::vector<long long> all;
-            all.reserve(rs->rows.size() + keys.size());
-            for (const RowPtr& r : rs->rows) {
-                DriverValue k = r->Get(0);
-                if (k.isNull || k.kind != FetchKind::Integer) {
-                    keyset = false;
-                    break;
-                }
-                all.push_back(k.i);
-            }
-            if (keyset) {
-                all.insert(all.end(), keys.begin(), keys.end());
-                keys.clear();
-                keys.shrink_to_fit();
-                std::vector<long long> sorted(all);
-                std::sort(sorted.begin(), sorted.end());
-                keyset = std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end();
-            }
-            if (keyset) {
-                std::wstring page = L"SELECT * FROM (" + execSql + L") WHERE " +
-                                    QuoteIdentifier(rs->columns[0].name) + L" IN (";
-                auto source = std::make_shared<KeysetSource>(core, page, rs->columns, std::move(all));
-                for (size_t i = 0; i < rs->rows.size(); ++i)
-                    source->Seed(i, rs->rows[i]);
-                rs->rows.clear();
-                rs->rows.shrink_to_fit();
-                rs->keyset = source;
-            } else {
-                st.Free();
-                return Load(false, out);  // keys are not unique: read every row
-            }
-        } else if (!keyset && allowKeyset && !keys.empty()) {
-            st.Free();
-            return Load(false, out);
+            rs->updatable = false;  // not a table after all: its "rowid" is NULL
+        *out = rs;
+        return S_OK;
+    }
+
+    // A long read-only result: only the keys (the first column, the hidden rowid of a table) are
+    // read, through a query that carries no other column, and rows come by page when read.
+    // S_FALSE when the result is short or has no usable key: the caller reads it whole.
+    HRESULT LoadKeyset(std::shared_ptr<RowsetData>* out)
+    {
+        std::vector<ColumnMeta> columns;
+        {
+            Stmt prepared;
+            if (!prepared.Alloc(*core) ||
+                !OdbcOk(SQLPrepareW(prepared.h, (SQLWCHAR*)execSql.c_str(), SQL_NTS)) ||
+                !DescribeColumns(prepared.h, &columns) || columns.empty())
+                return S_FALSE;
         }
+        bool withRowid = shape.simple && columns[0].name == kRowidLabel;
+        if (withRowid)
+            columns[0].type.fetch = FetchKind::Integer;
+        if (columns[0].type.fetch != FetchKind::Integer)
+            return S_FALSE;
+        std::wstring keyColumn = QuoteIdentifier(columns[0].name);
+        std::wstring keySql = L"SELECT " + keyColumn + L" FROM (" + execSql + L")";
+        Stmt st;
+        if (!st.Alloc(*core) || !OdbcOk(SQLExecDirectW(st.h, (SQLWCHAR*)keySql.c_str(), SQL_NTS)))
+            return S_FALSE;
+        std::vector<long long> keys;
+        for (;;) {
+            SQLRETURN rc = SQLFetch(st.h);
+            if (rc == SQL_NO_DATA)
+                break;
+            if (!OdbcOk(rc))
+                return S_FALSE;
+            long long k = 0;
+            SQLLEN ind = 0;
+            if (!OdbcOk(SQLGetData(st.h, 1, SQL_C_SBIGINT, &k, sizeof(k), &ind)) ||
+                ind == SQL_NULL_DATA)
+                return S_FALSE;
+            keys.push_back(k);
+        }
+        st.Free();
+        if (keys.size() <= kSnapshotRows)
+            return S_FALSE;
+        {
+            std::vector<long long> sorted(keys);
+            std::sort(sorted.begin(), sorted.end());
+            if (std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end())
+                return S_FALSE;
+        }
+        auto rs = std::make_shared<RowsetData>();
+        rs->columns = columns;
+        rs->hidden = withRowid ? 1 : 0;
+        rs->updatable = withRowid;
+        std::wstring page = L"SELECT * FROM (" + execSql + L") WHERE " + keyColumn + L" IN (";
+        rs->keyset = std::make_shared<KeysetSource>(core, page, columns, std::move(keys));
         *out = rs;
         return S_OK;
     }
@@ -318,29 +316,48 @@ public:
         return S_OK;
     }
 
-    // Filters a keyset by reading the whole result once, in the keys' order.
+    // Filters a keyset by reading, once and in the keys' order, only the key and the columns
+    // the criterion names.
     HRESULT FilterKeyset(const FilterExpr& expr, std::vector<uint32_t>* out)
     {
         std::lock_guard<std::recursive_mutex> hold(core->lock);
         if (!core->IsOpen())
             return Fail(AdoError(adErrObjectClosed), L"The connection is not open.");
+        std::vector<ColumnMeta> reduced;
+        reduced.push_back(data->columns[0]);
+        std::vector<int> at(Columns(), -1);
+        std::wstring q = L"SELECT " + QuoteIdentifier(data->columns[0].name);
+        for (const std::wstring& name : expr.ColumnNames()) {
+            for (long c = 0; c < Columns(); ++c) {
+                const ColumnMeta& col = data->columns[c + data->hidden];
+                if (at[c] < 0 && SameNameNoCase(col.name, name)) {
+                    at[c] = (int)reduced.size();
+                    reduced.push_back(col);
+                    q += L", " + QuoteIdentifier(col.name);
+                }
+            }
+        }
+        q += L" FROM (" + execSql + L")";
         Stmt st;
         if (!st.Alloc(*core))
             return core->FailOdbc(SQL_HANDLE_DBC, core->dbc, L"A statement could not be created.");
-        SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)execSql.c_str(), SQL_NTS);
+        SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)q.c_str(), SQL_NTS);
         if (!OdbcOk(rc) && rc != SQL_NO_DATA)
             return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The query failed.");
         std::vector<uint8_t> scratch;
         RowPtr row;
         auto getter = [&](int idx, const std::wstring&, VARIANT* v) -> HRESULT {
+            if (idx < 0 || idx >= (int)at.size() || at[idx] < 0)
+                return E_FAIL;
             const ColumnMeta& col = data->columns[idx + data->hidden];
-            return DriverValueToVariant(col.type.adoType, row->Get(idx + data->hidden), v);
+            return DriverValueToVariant(col.type.adoType, row->Get(at[idx]), v);
         };
         size_t i = 0;
         bool inOrder = true;
         std::vector<uint32_t> found;
-        while (FetchRow(st.h, data->columns, &row, scratch) == SQL_SUCCESS) {
-            if (i >= data->keyset->Count() || row->Get(0).i != data->keyset->Key(i)) {
+        while (FetchRow(st.h, reduced, &row, scratch) == SQL_SUCCESS) {
+            DriverValue k = row->Get(0);
+            if (i >= data->keyset->Count() || k.isNull || k.i != data->keyset->Key(i)) {
                 inOrder = false;
                 break;
             }
@@ -348,18 +365,27 @@ public:
                 found.push_back((uint32_t)i);
             ++i;
         }
-        if (inOrder) {
+        if (inOrder && i == data->keyset->Count()) {
             *out = std::move(found);
             return S_OK;
         }
-        // The rows came back in another order: test each row through its page.
-        out->clear();
-        for (size_t k = 0; k < data->keyset->Count(); ++k) {
-            HRESULT hr;
-            row = data->keyset->Get(k, &hr);
-            if (row && expr.Matches(getter))
-                out->push_back((uint32_t)k);
+        // The rows came back otherwise (changed meanwhile): match them to the keys.
+        st.Free();
+        std::unordered_map<long long, uint32_t> position;
+        for (size_t k = 0; k < data->keyset->Count(); ++k)
+            position.emplace(data->keyset->Key(k), (uint32_t)k);
+        Stmt again;
+        if (!again.Alloc(*core) || !OdbcOk(SQLExecDirectW(again.h, (SQLWCHAR*)q.c_str(), SQL_NTS)))
+            return core->FailOdbc(SQL_HANDLE_STMT, again.h, L"The query failed.");
+        found.clear();
+        while (FetchRow(again.h, reduced, &row, scratch) == SQL_SUCCESS) {
+            DriverValue k = row->Get(0);
+            auto it = k.isNull ? position.end() : position.find(k.i);
+            if (it != position.end() && expr.Matches(getter))
+                found.push_back(it->second);
         }
+        std::sort(found.begin(), found.end());
+        *out = std::move(found);
         return S_OK;
     }
 

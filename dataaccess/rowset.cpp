@@ -200,10 +200,20 @@ RowPtr KeysetSource::Get(size_t index, HRESULT* hr)
     auto it = cache_.find(index);
     if (it != cache_.end())
         return it->second;
-    const size_t page = 100;
-    size_t first = index / page * page;
-    size_t last = std::min(keys_.size(), first + page);
-    if (cache_.size() > 50000)
+    // A walk through the list reads ever larger pages; a jump starts small again.
+    size_t first, last;
+    if (index == nextPage_ && pageSize_ < 1600) {
+        pageSize_ *= 2;
+        first = index;
+    } else if (index == nextPage_) {
+        first = index;
+    } else {
+        pageSize_ = 100;
+        first = index / 100 * 100;
+    }
+    last = std::min(keys_.size(), first + pageSize_);
+    nextPage_ = last;
+    if (cache_.size() > 20000)
         cache_.clear();
     std::lock_guard<std::recursive_mutex> db(core_->lock);
     if (!core_->IsOpen()) {

@@ -44,6 +44,8 @@ private:
     std::vector<long long> keys_;
     std::mutex lock_;
     std::unordered_map<size_t, RowPtr> cache_;
+    size_t pageSize_ = 100;
+    size_t nextPage_ = SIZE_MAX;
 };
 
 struct RowsetData {
