@@ -235,6 +235,42 @@ bool RawOdbc::Query(const std::wstring& sql, std::vector<std::vector<std::wstrin
     return ok;
 }
 
+bool RawOdbc::Describe(const std::wstring& sql, std::vector<std::wstring>& names, std::vector<int>& types,
+                       std::vector<long long>& sizes)
+{
+    names.clear();
+    types.clear();
+    sizes.clear();
+    if (!IsOpen()) {
+        lastError_ = L"not open";
+        return false;
+    }
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt))) {
+        SetError(SQL_HANDLE_DBC, dbc_, L"no statement handle");
+        return false;
+    }
+    SQLRETURN rc = SQLExecDirectW(stmt, (SQLWCHAR*)sql.c_str(), SQL_NTS);
+    bool ok = SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA;
+    if (!ok) {
+        SetError(SQL_HANDLE_STMT, stmt, sql.c_str());
+    } else {
+        SQLSMALLINT cols = 0;
+        SQLNumResultCols(stmt, &cols);
+        for (SQLSMALLINT c = 1; c <= cols; ++c) {
+            SQLWCHAR name[256] = {};
+            SQLSMALLINT len = 0, type = 0, digits = 0, nullable = 0;
+            SQLULEN size = 0;
+            SQLDescribeColW(stmt, c, name, 256, &len, &type, &size, &digits, &nullable);
+            names.push_back(reinterpret_cast<wchar_t*>(name));
+            types.push_back(type);
+            sizes.push_back((long long)size);
+        }
+    }
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    return ok;
+}
+
 long long RawOdbc::QueryInt(const std::wstring& sql, long long fallback)
 {
     std::vector<std::vector<std::wstring>> rows;

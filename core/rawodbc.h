@@ -81,6 +81,9 @@ public:
     bool Query(const std::wstring& sql, std::vector<std::vector<std::wstring>>& rows,
                std::vector<std::wstring>* columnNames = nullptr,
                const wchar_t* nullMarker = L"<NULL>");
+    // The columns a query reports: names, ODBC SQL types and sizes, without reading rows.
+    bool Describe(const std::wstring& sql, std::vector<std::wstring>& names, std::vector<int>& types,
+                  std::vector<long long>& sizes);
     // First column of the first row as a number; fallback when there is no row or no number.
     long long QueryInt(const std::wstring& sql, long long fallback = -1);
     // First column of the first row as text; empty when there is none.

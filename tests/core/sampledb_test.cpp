@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include <sqlext.h>
+
 #include "core/dbschema.h"
 #include "core/rawodbc.h"
 #include "core/sampledb.h"
@@ -297,6 +299,50 @@ TEST_F(SampleDbTest, TablesAndViewsHaveTheirColumnsInOrder)
         EXPECT_TRUE(db_.Query(L"SELECT ID FROM COLLECTVIEW ORDER BY \"" + c + L"\" LIMIT 1", rows))
             << Narrow(c) << ": " << Narrow(db_.LastError());
     }
+}
+
+TEST_F(SampleDbTest, ViewsAnswerTheProgramsQueries)
+{
+    long long sys = Count(L"SELECT SYSID FROM ZORNACOLLS ORDER BY ID LIMIT 1");
+    // The records of one species through the view's alias, as the record lists ask for them.
+    EXPECT_EQ(Count(L"SELECT COUNT(*) FROM ZORNACOLLS WHERE SYSID = " + std::to_wstring(sys)),
+              Count(L"SELECT COUNT(*) FROM COLLECTVIEW AS T1 WHERE T1.SYSID = " + std::to_wstring(sys)));
+    Rows rows;
+    ASSERT_TRUE(db_.Query(L"SELECT \"NAME:1\", NAME FROM COLLECTVIEW ORDER BY \"NAME:1\" DESC, NAME LIMIT 2", rows))
+        << Narrow(db_.LastError());
+    ASSERT_EQ(2u, rows.size());
+    EXPECT_GE(rows[0][0], rows[1][0]);
+    EXPECT_EQ(Count(L"SELECT COUNT(*) FROM LITERATURE WHERE FIRSTAUTHOR = 1"),
+              Count(L"SELECT COUNT(*) FROM LITVIEW WHERE FIRSTAUTHOR = 1"));
+    EXPECT_EQ(Count(L"SELECT MAX(ID) FROM SYSTREE") + 1, Count(L"SELECT COUNT(*) FROM SYSTREE"));
+}
+
+TEST_F(SampleDbTest, DriverReportsTheTypesTheProgramsExpect)
+{
+    std::vector<std::wstring> names;
+    std::vector<int> types;
+    std::vector<long long> sizes;
+    ASSERT_TRUE(db_.Describe(L"SELECT * FROM COLLECTVIEW WHERE 0 = 1", names, types, sizes)) << Narrow(db_.LastError());
+    std::map<std::wstring, int> type;
+    std::map<std::wstring, long long> size;
+    for (size_t k = 0; k < names.size(); ++k) {
+        type[names[k]] = types[k];
+        size[names[k]] = sizes[k];
+    }
+    EXPECT_EQ(SQL_INTEGER, type[L"ID"]);
+    EXPECT_EQ(SQL_INTEGER, type[L"SYSID"]);
+    EXPECT_EQ(SQL_TYPE_TIMESTAMP, type[L"DATUM"]) << "dates are date-time columns";
+    EXPECT_EQ(SQL_BIT, type[L"DOKLAD"]) << "booleans";
+    EXPECT_EQ(SQL_BIT, type[L"PARENTHES"]);
+    EXPECT_EQ(SQL_DOUBLE, type[L"ABSOLUTEPOS"]);
+    EXPECT_EQ(SQL_DOUBLE, type[L"LONGITUDE"]);
+    EXPECT_TRUE(type[L"RECNOTE"] == SQL_LONGVARCHAR || type[L"RECNOTE"] == SQL_WLONGVARCHAR) << type[L"RECNOTE"];
+    EXPECT_TRUE(type[L"LEG"] == SQL_VARCHAR || type[L"LEG"] == SQL_WVARCHAR) << type[L"LEG"];
+    EXPECT_EQ(64, size[L"LEG"]);
+    EXPECT_EQ(8, size[L"SQUARE"]);
+    ASSERT_TRUE(db_.Describe(L"SELECT * FROM SYSIMAGES WHERE 0 = 1", names, types, sizes));
+    ASSERT_EQ(5u, types.size());
+    EXPECT_TRUE(types[3] == SQL_LONGVARBINARY || types[3] == SQL_VARBINARY || types[3] == SQL_BINARY) << types[3];
 }
 
 TEST_F(SampleDbTest, ForeignKeysAreOnAndSatisfied)
