@@ -136,6 +136,16 @@ public:
     {
         return bits()[static_cast<size_t>(y) * width_ + x] & 0x00FFFFFF;
     }
+    // Takes the DIB section out of the DC (GDI reads a bitmap's bits only when no DC holds it);
+    // bits() and bitmap() stay usable, drawing does not.
+    void Unselect()
+    {
+        GdiFlush();
+        if (old_) {
+            SelectObject(dc_, old_);
+            old_ = nullptr;
+        }
+    }
     // Hands the DIB section over to the caller.
     HBITMAP Release()
     {
@@ -478,6 +488,7 @@ HICON BuildIconImage(Surface32& colour, Surface32& mask, int width, int height, 
         BITMAPINFOHEADER* h = reinterpret_cast<BITMAPINFOHEADER*>(info.data());
         h->biHeight = height;
         h->biSizeImage = 0;
+        colour.Unselect();
         HDC screen = GetDC(nullptr);
         int lines = GetDIBits(screen, colour.bitmap(), 0, height, colourRows,
                               reinterpret_cast<BITMAPINFO*>(info.data()), DIB_RGB_COLORS);
