@@ -110,6 +110,8 @@ TEST(FilterExprNumbers, IntegerEqualityAsTheTreeWalksWriteIt)
     EXPECT_EQ(V({ 1, 2 }), t.Select(L"PARENT = 1"));
     EXPECT_EQ(V(), t.Select(L"ID = 99"));
     EXPECT_EQ(V(), t.Select(L"ID = 2.5")) << "a fraction must not be rounded onto an integer column";
+    EXPECT_EQ(V({ 2 }), t.Select(L"PARENT=1 AND X>5")) << "no blanks needed around operators";
+    EXPECT_EQ(V({ 0 }), t.Select(L"id=+1"));
 }
 
 TEST(FilterExprNumbers, OrderingOperators)
