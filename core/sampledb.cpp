@@ -73,6 +73,17 @@ std::wstring AgreeWithGenus(const std::wstring& epithet, const std::wstring& gen
     return stem + (gender == 0 ? L"us" : gender == 1 ? L"a" : L"um");
 }
 
+// A Czech adjective after its noun's gender: "brouk zlatý", "moucha zlatá", "šídlo zlaté".
+std::wstring CzechName(const std::wstring& noun, const std::wstring& adjective)
+{
+    wchar_t last = noun.empty() ? 0 : noun.back();
+    int gender = (last == L'o' || noun == L"saranče") ? 2 : (last == L'a' || last == L'e') ? 1 : 0;
+    std::wstring adj = adjective;
+    if (!adj.empty() && adj.back() == L'ý' && gender != 0)
+        adj.back() = gender == 1 ? L'á' : L'é';
+    return noun + L" " + adj;
+}
+
 std::wstring IntText(long long v)
 {
     wchar_t buf[32];
@@ -491,8 +502,7 @@ void Generator::BuildTaxa()
                 n.parentheses = rng_.Chance(0.4);
             }
             if (rng_.Chance(0.4))
-                n.czechName = std::wstring(kOrders[o].czechNoun) + L" " +
-                              kCzechAdjectives[rng_.Below(kCzechAdjectiveCount)];
+                n.czechName = CzechName(kOrders[o].czechNoun, kCzechAdjectives[rng_.Below(kCzechAdjectiveCount)]);
             ++species;
             if (rng_.Chance(0.06) && species + 2 <= wanted) {
                 // The nominotypical subspecies and one more.
