@@ -763,4 +763,50 @@ TEST_F(PropBoxUi, CtrlDownScrollsAndKeepsTheSelectionInView)
     EXPECT_EQ(Current(box_), 1);
 }
 
+TEST_F(PropBoxUi, ListEditorLeftUntouchedKeepsTheStoredValue)  // CTRL-F8
+{
+    int b = Add(box_, -1, PBT_BOOL, L"bool");
+    Add(box_, -1, PBT_TEXT, L"other");
+    VARIANT t;
+    VariantInit(&t);
+    t.vt = VT_BOOL;
+    t.boolVal = VARIANT_TRUE;
+    SendMessageW(box_, PBXM_SETVALUE, PBX_ITEM(b), reinterpret_cast<LPARAM>(&t));
+    POINT p = ValueCell(0);
+    Click(box_, p.x, p.y);
+    ASSERT_TRUE(IsWindowVisible(GetDlgItem(box_, 3)));
+    p = ValueCell(1);
+    Click(box_, p.x, p.y);
+    VARIANT v = Value(box_, b);
+    EXPECT_EQ(v.vt, VT_BOOL);
+    EXPECT_EQ(v.boolVal, VARIANT_TRUE);  // not re-read from the text as 1
+}
+
+TEST_F(PropBoxUi, TypingInTheComboEditorReportsTheMatchingEntry)
+{
+    int c = Add(box_, -1, PBT_COMBO, L"combo");
+    SendMessageW(box_, PBXM_SETLIST, PBX_ITEM(c), reinterpret_cast<LPARAM>(L"Bufo\0Rana\0"));
+    SendMessageW(box_, PBXM_SELECTITEM, PBX_ITEM(c), 1);
+    HWND combo = GetDlgItem(box_, 3);
+    HWND edit = reinterpret_cast<HWND>(GetWindowLongPtrW(combo, sizeof(HWND)));
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(GetFocus(), edit);
+    SendMessageW(edit, EM_SETSEL, 0, -1);
+    Type(edit, L"R");
+    auto edits = host_->EventsOf(WM_NOTIFY, PBXN_EDITCHANGE);
+    ASSERT_FALSE(edits.empty());
+    EXPECT_EQ(edits.back().listPos, -1);  // "R" alone is no entry
+    Type(edit, L"ana");
+    edits = host_->EventsOf(WM_NOTIFY, PBXN_EDITCHANGE);
+    EXPECT_EQ(edits.back().listPos, 1);
+    EXPECT_EQ(edits.back().item, c);
+    Key(edit, VK_RETURN);
+    EXPECT_FALSE(IsWindowVisible(combo));
+    EXPECT_EQ(GetFocus(), box_);
+    VARIANT v = Value(box_, c);
+    ASSERT_EQ(v.vt, VT_BSTR);
+    EXPECT_STREQ(v.bstrVal, L"Rana");
+    VariantClear(&v);
+}
+
 }  // namespace
