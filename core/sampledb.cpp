@@ -655,10 +655,10 @@ void Generator::BuildLocalities()
 
 bool Generator::WriteTaxa()
 {
-    RawStatement item, spec, author;
+    RawStatement item, speciesRow, author;
     if (!item.Prepare(db_, L"INSERT INTO SYSTREE (ID, PARENT, SYSLEVEL, SYSPOS, NAME, ICONLARGE, ICONSMALL, "
                            L"ICONSELECTED, SKUPINACZ) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)") ||
-        !spec.Prepare(db_, L"INSERT INTO SPECIES (NAME, SYSID, ABSOLUTEPOS, AUTHOR, PARENTHES, IYEAR, "
+        !speciesRow.Prepare(db_, L"INSERT INTO SPECIES (NAME, SYSID, ABSOLUTEPOS, AUTHOR, PARENTHES, IYEAR, "
                            L"CESKYNAZEV, OCHRANA, DELKA) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)") ||
         !author.Prepare(db_, L"INSERT OR IGNORE INTO SYSAUTHORS (NAME) VALUES (?)"))
         return Fail(L"cannot prepare the systematic tree");
@@ -699,25 +699,25 @@ bool Generator::WriteTaxa()
                 break;
             p = taxa_[p].parent;
         }
-        spec.SetText(1, Cut(name, 63));
-        spec.SetInt(2, n.id);
-        spec.SetDouble(3, absolute += 1);
-        spec.SetText(4, n.author);
-        spec.SetInt(5, n.parentheses ? -1 : 0);
+        speciesRow.SetText(1, Cut(name, 63));
+        speciesRow.SetInt(2, n.id);
+        speciesRow.SetDouble(3, absolute += 1);
+        speciesRow.SetText(4, n.author);
+        speciesRow.SetInt(5, n.parentheses ? -1 : 0);
         if (n.year > 0)
-            spec.SetInt(6, n.year);
+            speciesRow.SetInt(6, n.year);
         else
-            spec.SetNull(6);
-        spec.SetText(7, n.level == 4 ? n.czechName : std::wstring());
+            speciesRow.SetNull(6);
+        speciesRow.SetText(7, n.level == 4 ? n.czechName : std::wstring());
         if (n.level == 4 && rng_.Chance(0.1))
-            spec.SetText(8, kProtection[rng_.Below(kProtectionCount)].name);
+            speciesRow.SetText(8, kProtection[rng_.Below(kProtectionCount)].name);
         else
-            spec.SetNull(8);
+            speciesRow.SetNull(8);
         if (n.level == 4 && rng_.Chance(0.7))
-            spec.SetDouble(9, std::round((1.5 + std::pow(rng_.Unit(), 2.0) * 38.0) * 10) / 10);
+            speciesRow.SetDouble(9, std::round((1.5 + std::pow(rng_.Unit(), 2.0) * 38.0) * 10) / 10);
         else
-            spec.SetNull(9);
-        if (!spec.Execute())
+            speciesRow.SetNull(9);
+        if (!speciesRow.Execute())
             return Fail(L"cannot store a species row");
         if (!n.author.empty()) {
             author.SetText(1, n.author);
