@@ -12,6 +12,7 @@ enum { HP_HEADERITEM_ = 1, HIS_NORMAL_ = 1, HIS_HOT_ = 2, HIS_PRESSED_ = 3 };
 enum { CP_DROPDOWNBUTTON_ = 1, CBXS_NORMAL_ = 1, CBXS_HOT_ = 2, CBXS_PRESSED_ = 3 };
 
 HCURSOR g_dividerCursor;  // comctl32's column-divider cursor, shared by every box
+int g_editorLosingFocus;  // set while an editor's focus loss ends the edit: the focus is moving already
 
 const int kEditorIds[EDITOR_COUNT] = {1, 2, 3, 4, 5, 6};
 
@@ -315,8 +316,11 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_GETDLGCODE:
         return DLGC_WANTALLKEYS;
     case WM_KILLFOCUS:
-        if (reinterpret_cast<HWND>(wParam) != box)
+        if (reinterpret_cast<HWND>(wParam) != box) {
+            ++g_editorLosingFocus;
             SendMessageW(box, PBXM_ENDEDIT, 1, 0);
+            --g_editorLosingFocus;
+        }
         break;
     case WM_KEYDOWN:
         switch (wParam) {
@@ -352,8 +356,11 @@ LRESULT CALLBACK ListProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         HWND to = reinterpret_cast<HWND>(wParam);
         HWND list = reinterpret_cast<HWND>(GetWindowLongPtrW(hwnd, 0));
         HWND edit = reinterpret_cast<HWND>(GetWindowLongPtrW(hwnd, sizeof(LONG_PTR)));
-        if (to != list && to != edit)
+        if (to != list && to != edit) {
+            ++g_editorLosingFocus;
             SendMessageW(GetParent(hwnd), PBXM_ENDEDIT, 1, 0);
+            --g_editorLosingFocus;
+        }
         return 0;
     }
     return CallWindowProcW(PreviousProc(hwnd), hwnd, msg, wParam, lParam);
@@ -394,6 +401,17 @@ bool IsEditor(const PropBoxData* d, HWND hwnd)
         return false;
     for (HWND ed : d->editors)
         if (ed && ed == hwnd)
+            return true;
+    return false;
+}
+
+// An editor or one of its own windows (the list editors' edit field).
+bool IsInEditor(const PropBoxData* d, HWND hwnd)
+{
+    if (!hwnd)
+        return false;
+    for (HWND ed : d->editors)
+        if (ed && (ed == hwnd || IsChild(ed, hwnd)))
             return true;
     return false;
 }
@@ -837,12 +855,8 @@ void EndEdit(PropBoxData* d, bool commit, bool focus)
         }
     }
     // A hidden editor must not keep the keyboard: its later focus loss would end the next edit.
-    HWND focused = GetFocus();
-    for (HWND ed : d->editors)
-        if (ed && focused && (focused == ed || IsChild(ed, focused))) {
-            SetFocus(d->hwnd);
-            break;
-        }
+    if (!g_editorLosingFocus && IsInEditor(d, GetFocus()))
+        SetFocus(d->hwnd);
     for (int i = 0; i < EDITOR_COUNT; ++i) {
         HWND ed = d->editors[i];
         if (!ed || !IsWindowVisible(ed))
@@ -969,7 +983,7 @@ LRESULT CALLBACK PropertyBoxWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
         }
         return 0;
     case WM_KILLFOCUS:
-        if (!d->inNotify && !IsEditor(d, reinterpret_cast<HWND>(wParam)))
+        if (!d->inNotify && !IsInEditor(d, reinterpret_cast<HWND>(wParam)))
             EndEdit(d, true, false);
         return 0;
     case WM_GETDLGCODE: {

@@ -809,4 +809,40 @@ TEST_F(PropBoxUi, TypingInTheComboEditorReportsTheMatchingEntry)
     VariantClear(&v);
 }
 
+TEST_F(PropBoxUi, ListEditorClosesAndCommitsWhenTheBoxTakesTheKeyboard)
+{
+    int c = Add(box_, -1, PBT_COMBO, L"combo");
+    SendMessageW(box_, PBXM_SETLIST, PBX_ITEM(c), reinterpret_cast<LPARAM>(L"a\0b\0"));
+    POINT p = ValueCell(0);
+    Click(box_, p.x, p.y);
+    HWND combo = GetDlgItem(box_, 3);
+    ASSERT_TRUE(IsWindowVisible(combo));
+    SetWindowTextW(combo, L"b");
+    p = NameCell(0);
+    Click(box_, p.x, p.y);  // the same row's name cell
+    EXPECT_EQ(GetFocus(), box_);
+    EXPECT_FALSE(IsWindowVisible(combo));
+    EXPECT_EQ(Current(box_), c);
+    VARIANT v = Value(box_, c);
+    ASSERT_EQ(v.vt, VT_BSTR);
+    EXPECT_STREQ(v.bstrVal, L"b");
+    VariantClear(&v);
+}
+
+TEST_F(PropBoxUi, TextEditStaysOpenWhenTheBoxTakesTheKeyboard)
+{
+    int t = Add(box_, -1, PBT_TEXT, L"text");
+    POINT p = ValueCell(0);
+    Click(box_, p.x, p.y);
+    HWND edit = GetDlgItem(box_, 1);
+    ASSERT_TRUE(IsWindowVisible(edit));
+    p = NameCell(0);
+    Click(box_, p.x, p.y);
+    EXPECT_EQ(GetFocus(), box_);
+    EXPECT_TRUE(IsWindowVisible(edit));
+    EXPECT_EQ(Current(box_), t);
+    SetFocus(edit);
+    EXPECT_TRUE(IsWindowVisible(edit));
+}
+
 }  // namespace
