@@ -1433,7 +1433,7 @@ Field::~Field() { owner_->Release(); }
 HRESULT Field::get_Name(BSTR* out) const
 {
     Recordset::Impl& m = *owner_->impl_;
-    if (!m.open) {
+    if (!m.open || ordinal_ >= m.Columns()) {
         if (out)
             *out = nullptr;
         return m.Closed();
@@ -1446,7 +1446,7 @@ HRESULT Field::get_Type(DataTypeEnum* out) const
     if (!out)
         return E_POINTER;
     Recordset::Impl& m = *owner_->impl_;
-    if (!m.open) {
+    if (!m.open || ordinal_ >= m.Columns()) {
         *out = adEmpty;
         return m.Closed();
     }
@@ -1459,7 +1459,7 @@ HRESULT Field::get_DefinedSize(long* out) const
     if (!out)
         return E_POINTER;
     Recordset::Impl& m = *owner_->impl_;
-    if (!m.open) {
+    if (!m.open || ordinal_ >= m.Columns()) {
         *out = 0;
         return m.Closed();
     }

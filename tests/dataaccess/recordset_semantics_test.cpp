@@ -707,3 +707,26 @@ TEST_F(RecordsetTest, CommandBindsValuesWithApostrophesAndReturnsRows)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(RecordsetTest, FieldOfAnEarlierOpenAnswersWithAnErrorAfterAReopen)
+{
+    Ref<Recordset> rs(Authors());
+    Ref<Fields> fields;
+    rs->get_Fields(fields.out());
+    Ref<Field> note;
+    ASSERT_EQ(S_OK, fields->Item(5L, note.out()));
+    rs->Close();
+    ASSERT_EQ(S_OK, rs->Open(L"SELECT NAME FROM AUTHORS", conn_, adOpenKeyset, adLockReadOnly));
+    Var v;
+    EXPECT_TRUE(FAILED(note->get_Value(&v)));
+    BSTR name = nullptr;
+    EXPECT_TRUE(FAILED(note->get_Name(&name)));
+    SysFreeString(name);
+    long n = 0;
+    fields->get_Count(&n);
+    EXPECT_EQ(1, n);
+}
+
+}  // namespace
