@@ -99,8 +99,11 @@ LRESULT CALLBACK Host::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         } else if (hdr->code == static_cast<UINT>(NM_KEYDOWN)) {
             e.listPos = reinterpret_cast<NMKEY*>(lParam)->nVKey;
         }
-        if (hdr->code != static_cast<UINT>(NM_CUSTOMDRAW))
+        if (hdr->code != static_cast<UINT>(NM_CUSTOMDRAW)) {
             self->events_.push_back(e);
+            if (self->onEvent)
+                self->onEvent(e);
+        }
         return 0;
     }
     case WM_COMMAND: {

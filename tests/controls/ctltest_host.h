@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
+#include <functional>
 #include <string>
 #include <vector>
 #include "controls/plexa.h"
@@ -30,6 +31,8 @@ public:
 
     // Answers for on-demand lists: PBXN_GETLISTCOUNT gets the entry count, ICBN_ requests the texts.
     std::vector<std::wstring> entries;
+    // Runs for each recorded notification while its sender waits for the answer.
+    std::function<void(const Event&)> onEvent;
 
 private:
     static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);

@@ -845,4 +845,65 @@ TEST_F(PropBoxUi, TextEditStaysOpenWhenTheBoxTakesTheKeyboard)
     EXPECT_TRUE(IsWindowVisible(edit));
 }
 
+TEST_F(PropBoxUi, ButtonClickHandlerMayTakeTheFocusWithoutEndingTheRow)
+{
+    HWND other = CreateWindowExW(0, L"BUTTON", L"other", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 320, 10, 60, 20,
+                                 host_->hwnd(), reinterpret_cast<HMENU>(9), GetModuleHandleW(nullptr), nullptr);
+    int bin = Add(box_, -1, PBT_BINARY, L"blob");
+    // The owner opens its editor (here: takes the keyboard) and gives it back, as a dialog would.
+    host_->onEvent = [this, other](const Event& e) {
+        if (e.code == PBXN_BUTTONCLICK) {
+            SetFocus(other);
+            SetFocus(box_);
+        }
+    };
+    SendMessageW(box_, PBXM_SELECTITEM, PBX_ITEM(bin), 0);
+    SetFocus(box_);
+    Key(box_, VK_RETURN);  // shows the button
+    Key(box_, VK_RETURN);  // presses and releases it
+    Key(box_, VK_RETURN);  // still shown: presses it again
+    host_->onEvent = nullptr;
+    EXPECT_EQ(host_->EventsOf(WM_NOTIFY, PBXN_BUTTONCLICK).size(), 2u);
+    DestroyWindow(other);
+}
+
+TEST_F(PropBoxUi, OpenEditorScrollsWithItsRow)
+{
+    for (int i = 0; i < 30; ++i)
+        Add(box_, -1, PBT_TEXT, L"row");
+    SendMessageW(box_, PBXM_SELECTITEM, PBX_ITEM(3), 1);
+    HWND edit = GetDlgItem(box_, 1);
+    RECT before, after;
+    GetWindowRect(edit, &before);
+    SendMessageW(box_, WM_VSCROLL, SB_LINEDOWN, 0);
+    GetWindowRect(edit, &after);
+    EXPECT_EQ(after.top, before.top - pitch_);
+    SendMessageW(box_, WM_VSCROLL, SB_PAGEDOWN, 0);
+    SCROLLINFO si = {sizeof(si), SIF_ALL};
+    GetScrollInfo(box_, SB_VERT, &si);
+    EXPECT_EQ(si.nPos, 1 + static_cast<int>(si.nPage));
+    SendMessageW(box_, WM_VSCROLL, SB_BOTTOM, 0);
+    GetScrollInfo(box_, SB_VERT, &si);
+    EXPECT_EQ(si.nPos, si.nMax - static_cast<int>(si.nPage) + 1);
+    SendMessageW(box_, WM_VSCROLL, SB_TOP, 0);
+    GetScrollInfo(box_, SB_VERT, &si);
+    EXPECT_EQ(si.nPos, 0);
+}
+
+TEST_F(PropBoxUi, DeletingTheEditedItemClosesItsEditor)
+{
+    Add(box_, -1, PBT_TEXT, L"a");
+    int b = Add(box_, -1, PBT_TEXT, L"b");
+    Add(box_, -1, PBT_TEXT, L"c");
+    SendMessageW(box_, PBXM_SELECTITEM, PBX_ITEM(b), 1);
+    Type(GetDlgItem(box_, 1), L"typed");
+    SendMessageW(box_, PBXM_DELETEITEM, PBX_ITEM(b), 0);
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(box_, 1)));
+    EXPECT_EQ(Current(box_), -1);
+    SendMessageW(box_, PBXM_SELECTITEM, PBX_ITEM(1), 0);
+    EXPECT_EQ(Current(box_), 1);
+    SendMessageW(box_, PBXM_DELETEITEM, PBX_ITEM(0), 0);  // the current item moves down one index
+    EXPECT_EQ(Current(box_), 0);
+}
+
 }  // namespace
