@@ -368,11 +368,11 @@ LRESULT CALLBACK ListProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 
 void CreateEditors(PropBoxData* d)
 {
-    struct Spec {
+    struct EditorKind {
         LPCWSTR cls;
         DWORD style;
     };
-    const Spec specs[EDITOR_COUNT] = {
+    const EditorKind kinds[EDITOR_COUNT] = {
         {L"EDIT", ES_AUTOHSCROLL},
         {L"EDIT", ES_AUTOHSCROLL | ES_RIGHT},
         {WC_INPLACECOMBOBOXW, WS_VSCROLL | CBS_DROPDOWN},
@@ -382,7 +382,7 @@ void CreateEditors(PropBoxData* d)
     };
     HINSTANCE inst = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(d->hwnd, GWLP_HINSTANCE));
     for (int i = 0; i < EDITOR_COUNT; ++i) {
-        HWND ed = CreateWindowExW(0, specs[i].cls, L"", WS_CHILD | specs[i].style, 0, 0, 0, 0, d->hwnd,
+        HWND ed = CreateWindowExW(0, kinds[i].cls, L"", WS_CHILD | kinds[i].style, 0, 0, 0, 0, d->hwnd,
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(kEditorIds[i])), inst, nullptr);
         d->editors[i] = ed;
         if (!ed)
