@@ -259,7 +259,7 @@ RowText GetRowText(HWND combo, int row)
     return t;
 }
 
-void SetEditTextQuietly(HWND combo, HWND edit, const RowText& text)
+void SetEditTextQuietly(HWND edit, const RowText& text)
 {
     g_textNotify = 0;
     if (text.wide)
@@ -619,7 +619,7 @@ void CommitSelection(HWND combo, int index)
     PlexaSetProp(combo, kCurSel, index);
     HWND edit = EditOf(combo);
     if (edit) {
-        SetEditTextQuietly(combo, edit, GetRowText(combo, index));
+        SetEditTextQuietly(edit, GetRowText(combo, index));
         SendMessageW(edit, EM_SETSEL, 0, -1);
     } else {
         Repaint(combo);
@@ -703,7 +703,7 @@ void TypeAhead(HWND combo, HWND list, WPARAM ch)
     RepaintRows(list, current, static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0)));
 }
 
-void ListMouseMove(HWND combo, HWND list, WPARAM wParam, LPARAM lParam)
+void ListMouseMove(HWND list, WPARAM wParam, LPARAM lParam)
 {
     if (GetCapture() != list)
         SetCapture(list);
@@ -830,7 +830,7 @@ LRESULT CALLBACK ListProc(HWND list, UINT msg, WPARAM wParam, LPARAM lParam)
         }
         break;
     case WM_MOUSEMOVE:
-        ListMouseMove(combo, list, wParam, lParam);
+        ListMouseMove(list, wParam, lParam);
         return 0;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
@@ -898,7 +898,7 @@ LRESULT CALLBACK EditProc(HWND edit, UINT msg, WPARAM wParam, LPARAM lParam)
                 SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(last < 0 ? 0 : last), 0);
             }
             SetCurSelFromList(combo);
-            SetEditTextQuietly(combo, edit, GetRowText(combo, PlexaGetProp(combo, kCurSel)));
+            SetEditTextQuietly(edit, GetRowText(combo, PlexaGetProp(combo, kCurSel)));
             SendMessageW(edit, EM_SETSEL, 0, -1);
             PostMessageW(combo, ICBM_NOTIFYEDITCHANGE, 0, 0);
             return 0;
@@ -1341,7 +1341,7 @@ LRESULT CALLBACK InplaceComboWndProc(HWND combo, UINT msg, WPARAM wParam, LPARAM
             RowText empty;
             empty.wide = wide;
             empty.store.assign(1, 0);
-            SetEditTextQuietly(combo, edit, empty);
+            SetEditTextQuietly(edit, empty);
         }
         Repaint(combo);
         return 0;

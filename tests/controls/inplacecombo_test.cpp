@@ -336,6 +336,101 @@ TEST_F(InplaceCombo, CaseStylesMapAddedText)
     EXPECT_STREQ(L"šípek", buf);
 }
 
+TEST_F(InplaceCombo, StyleChangesRebuildListAndEditStyles)
+{
+    Host host;
+    HWND combo = MakeCombo(host.hwnd, CBS_DROPDOWN | CBS_AUTOHSCROLL);
+    HWND list = ListOf(combo), edit = EditOf(combo);
+    SetWindowLongPtrW(combo, GWL_STYLE, WS_CHILD | WS_VISIBLE | CBS_DROPDOWN | CBS_SORT | CBS_UPPERCASE |
+                                            CBS_DISABLENOSCROLL | WS_VSCROLL);
+    DWORD style = static_cast<DWORD>(GetWindowLongPtrW(combo, GWL_STYLE));
+    EXPECT_FALSE(style & WS_VSCROLL) << "the scroll bar stays the list's";
+    EXPECT_TRUE(style & CBS_SORT);
+    DWORD listStyle = static_cast<DWORD>(GetWindowLongPtrW(list, GWL_STYLE));
+    EXPECT_TRUE(listStyle & LBS_SORT);
+    EXPECT_TRUE(listStyle & WS_VSCROLL);
+    EXPECT_TRUE(listStyle & WS_CHILD);
+    DWORD editStyle = static_cast<DWORD>(GetWindowLongPtrW(edit, GWL_STYLE));
+    EXPECT_TRUE(editStyle & ES_UPPERCASE);
+    EXPECT_FALSE(editStyle & ES_AUTOHSCROLL) << "the new style has no CBS_AUTOHSCROLL";
+    EXPECT_TRUE(editStyle & WS_VISIBLE);
+}
+
+TEST_F(InplaceCombo, FontGoesToListAndEdit)
+{
+    Host host;
+    HWND combo = MakeCombo(host.hwnd, CBS_DROPDOWN);
+    HFONT font = CreateFontW(-20, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma");
+    SendMessageW(combo, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    EXPECT_EQ(reinterpret_cast<LRESULT>(font), SendMessageW(ListOf(combo), WM_GETFONT, 0, 0));
+    EXPECT_EQ(reinterpret_cast<LRESULT>(font), SendMessageW(EditOf(combo), WM_GETFONT, 0, 0));
+    EXPECT_GT(SendMessageW(combo, CB_GETITEMHEIGHT, 0, 0), 16) << "the list measures its rows in the font";
+    DestroyWindow(combo);
+    DeleteObject(font);
+}
+
+TEST_F(InplaceCombo, TabInTheEditFollowsTheTabStop)
+{
+    Host host;
+    HWND combo = MakeCombo(host.hwnd, CBS_DROPDOWN | WS_TABSTOP);
+    HWND other = CreateWindowExW(0, L"BUTTON", L"x", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 200, 10, 40, 20,
+                                 host.hwnd, nullptr, nullptr, nullptr);
+    HWND edit = EditOf(combo);
+    SetFocus(combo);
+    ASSERT_EQ(edit, GetFocus());
+    host.seen.clear();
+    SendMessageW(edit, WM_KEYDOWN, VK_TAB, 0x000F0001);
+    EXPECT_EQ(other, GetFocus());
+    EXPECT_THAT(host.Codes(), ElementsAre(static_cast<UINT>(CBN_KILLFOCUS)));
+    // Without a tab stop the edit ignores Tab: no focus change and no notification.
+    SetWindowLongPtrW(combo, GWL_STYLE, GetWindowLongPtrW(combo, GWL_STYLE) & ~WS_TABSTOP);
+    SetFocus(combo);
+    host.seen.clear();
+    SendMessageW(edit, WM_KEYDOWN, VK_TAB, 0x000F0001);
+    EXPECT_EQ(edit, GetFocus());
+    EXPECT_TRUE(host.seen.empty());
+    // Esc and Enter in the edit are the combo's.
+    SendMessageW(edit, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+    EXPECT_THAT(host.Codes(), ElementsAre(static_cast<UINT>(CBN_SELENDCANCEL), static_cast<UINT>(CBN_SELENDOK)));
+}
+
+TEST_F(InplaceCombo, ClassicButtonStateFollowsTheMouse)
+{
+    SetEnvironmentVariableW(L"PLEXA_FORCE_THEMED", nullptr);
+    RegisterPlexaW(0);
+    if (IsXPUIEnabled())
+        GTEST_SKIP() << "themed drawing detected";
+    Host host;
+    HWND combo = MakeCombo(host.hwnd, CBS_DROPDOWN);
+    AddRows(combo, {L"alfa"});
+    RECT client;
+    GetClientRect(combo, &client);
+    int inButton = client.right - 4;
+    SendMessageW(combo, WM_MOUSEMOVE, 0, MAKELPARAM(inButton, 4));
+    EXPECT_EQ(1, Prop(combo, L"CurState")) << "classic: no hot state";
+    // A press in the text part of an editable combo only focuses it.
+    SendMessageW(combo, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 4));
+    EXPECT_FALSE(IsWindowVisible(ListOf(combo)));
+    EXPECT_EQ(EditOf(combo), GetFocus());
+    SendMessageW(combo, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(inButton, 4));
+    EXPECT_TRUE(IsWindowVisible(ListOf(combo)));
+    EXPECT_EQ(3, Prop(combo, L"CurState"));
+    SendMessageW(combo, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(5, 4));
+    EXPECT_EQ(1, Prop(combo, L"CurState"));
+    SendMessageW(combo, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(inButton, 4));
+    EXPECT_EQ(3, Prop(combo, L"CurState"));
+    // A second press on the button closes the list again and the button comes up.
+    SendMessageW(combo, WM_LBUTTONUP, 0, MAKELPARAM(inButton, 4));
+    ReleaseCapture();
+    host.seen.clear();
+    SendMessageW(combo, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(inButton, 4));
+    EXPECT_FALSE(IsWindowVisible(ListOf(combo)));
+    EXPECT_THAT(host.Codes(), ElementsAre(static_cast<UINT>(CBN_CLOSEUP)));
+    SendMessageW(combo, WM_LBUTTONUP, 0, MAKELPARAM(inButton, 4));
+    EXPECT_EQ(1, Prop(combo, L"CurState"));
+}
+
 // ---- sizing -------------------------------------------------------------------------------------
 
 int DroppedHeight(HWND combo)
