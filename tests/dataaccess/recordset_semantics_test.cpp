@@ -730,3 +730,69 @@ TEST_F(RecordsetTest, FieldOfAnEarlierOpenAnswersWithAnErrorAfterAReopen)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(RecordsetTest, ResyncOfACurrentRowDeletedElsewhereDropsIt)
+{
+    Ref<Recordset> rs(Authors());
+    ASSERT_EQ(S_OK, rs->put_AbsolutePosition(2));
+    Exec(L"DELETE FROM AUTHORS WHERE ID = 2");
+    ASSERT_EQ(S_OK, rs->Resync(adAffectCurrent, adResyncAllValues));
+    EXPECT_EQ(5, Count(rs.get()));
+    ASSERT_EQ(S_OK, rs->MoveNext());
+    EXPECT_EQ(L"d'Orbigny", Text(rs.get(), L"NAME"));
+}
+
+TEST_F(RecordsetTest, ParametersRefreshMakesOnePerMarkerAndItemsAreFoundByName)
+{
+    Ref<Command> cmd(Command::Create());
+    cmd->put_ActiveConnection(conn_);
+    cmd->put_CommandText(L"UPDATE AUTHORS SET NOTE = '?' WHERE NAME = ? AND YEAR = ?");
+    Ref<Parameters> params;
+    cmd->get_Parameters(params.out());
+    ASSERT_EQ(S_OK, params->Refresh());
+    long n = 0;
+    params->get_Count(&n);
+    EXPECT_EQ(2, n);  // the '?' inside the literal is text
+    Var name;
+    Var::Set(&name, L"param2");
+    Ref<Parameter> p;
+    ASSERT_EQ(S_OK, params->get_Item(name.v, p.out()));
+    Var year;
+    year.v.vt = VT_I4;
+    year.v.lVal = 1725;
+    p->put_Value(year.v);
+    Ref<Parameter> first;
+    params->Item(0, first.out());
+    Var who;
+    Var::Set(&who, L"O'Brien");
+    first->put_Value(who.v);
+    Var affected;
+    ASSERT_EQ(S_OK, cmd->Execute(&affected, nullptr, adExecuteNoRecords, nullptr));
+    EXPECT_EQ(1, affected.v.lVal);
+    Ref<Recordset> check(Open(L"SELECT NOTE FROM AUTHORS WHERE ID = 2", adLockReadOnly));
+    EXPECT_EQ(L"?", Text(check.get(), L"NOTE"));
+}
+
+TEST_F(RecordsetTest, ErrorsAreReadByIndexVariant)
+{
+    Ref<Recordset> rs(Authors());
+    EXPECT_TRUE(FAILED(rs->put_AbsolutePosition(99)));
+    Ref<Errors> errors;
+    conn_->get_Errors(errors.out());
+    Var index;
+    index.v.vt = VT_I2;
+    index.v.iVal = 0;
+    Ref<Error> e;
+    ASSERT_EQ(S_OK, errors->get_Item(index.v, e.out()));
+    BSTR text = nullptr;
+    e->get_Description(&text);
+    EXPECT_NE(nullptr, wcsstr(text, L"99"));
+    SysFreeString(text);
+    index.v.iVal = 5;
+    Ref<Error> none;
+    EXPECT_TRUE(FAILED(errors->get_Item(index.v, none.out())));
+}
+
+}  // namespace
