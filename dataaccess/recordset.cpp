@@ -941,8 +941,10 @@ HRESULT Recordset::Open(const wchar_t* sql, Connection* connection, long cursorT
 
 HRESULT Recordset::Close()
 {
+    // Closing what is not open (a recordset whose open failed, as list reuse does) reports
+    // the state but leaves the connection's errors for the caller's report.
     if (!impl_->open)
-        return impl_->Closed();
+        return AdoError(adErrObjectClosed);
     impl_->ClearPending();
     impl_->open = false;
     impl_->data.reset();
