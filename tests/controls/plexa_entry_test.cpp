@@ -230,6 +230,55 @@ TEST(PlexaChild, AnsiRegistrationMakesAnsiWindows)
     DestroyWindow(combo);
 }
 
+// Parent of the ANSI virtual combo below: answers in 8-bit text.
+LRESULT CALLBACK AnsiParentProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_NOTIFY) {
+        ComboItemRequest* r = reinterpret_cast<ComboItemRequest*>(lParam);
+        static const char* const rows[] = {"\xe8\xe1p", "s\xfdkora"};  // "čáp", "sýkora" in 1250
+        if (r->item < 0 || r->item > 1)
+            return 0;
+        if (r->hdr.code == ICBN_GETTEXTLENGTH)
+            r->count = static_cast<int>(strlen(rows[r->item]));
+        else if (r->hdr.code == ICBN_GETTEXT)
+            lstrcpynA(reinterpret_cast<char*>(r->text), rows[r->item], r->count);
+        return 1;
+    }
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+TEST(PlexaChild, AnsiVirtualCombo)
+{
+    CHILD_ONLY();
+    RegisterPlexaA(PLEXA_INPLACECOMBOBOX);
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = AnsiParentProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = "PlexaAnsiParent";
+    RegisterClassA(&wc);
+    HWND parent = CreateWindowExA(0, "PlexaAnsiParent", "", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr,
+                                  wc.hInstance, nullptr);
+    HWND combo = CreateWindowExA(0, WC_INPLACECOMBOBOXA, "", WS_CHILD | CBS_DROPDOWN | ICBS_NODATA, 0, 0, 150,
+                                 20, parent, reinterpret_cast<HMENU>(5), wc.hInstance, nullptr);
+    ASSERT_TRUE(combo != nullptr);
+    EXPECT_FALSE(IsWindowUnicode(combo));
+    SendMessageA(combo, ICBM_SETCOUNT, 2, 0);
+    char buf[16];
+    memset(buf, '#', sizeof(buf));
+    EXPECT_EQ(6, SendMessageA(combo, CB_GETLBTEXT, 1, reinterpret_cast<LPARAM>(buf)));
+    EXPECT_STREQ("s\xfdkora", buf);
+    EXPECT_EQ('#', buf[7]);
+    // A committed row reaches the edit as the same 8-bit text.
+    SendMessageA(combo, ICBM_SETSELNOTIFY, 0, 0);
+    char text[16] = {};
+    GetWindowTextA(combo, text, 16);
+    EXPECT_STREQ("\xe8\xe1p", text);
+    wchar_t wide[16] = {};
+    GetWindowTextW(combo, wide, 16);
+    EXPECT_STREQ(L"čáp", wide);
+    DestroyWindow(parent);
+}
+
 TEST(PlexaChild, WideRegistrationMakesUnicodeWindows)
 {
     CHILD_ONLY();
@@ -303,6 +352,7 @@ TEST(PlexaEntry, AnsiAndWideRegistration)
 {
     ExpectChildPasses(L"AnsiRegistrationMakesAnsiWindows");
     ExpectChildPasses(L"WideRegistrationMakesUnicodeWindows");
+    ExpectChildPasses(L"AnsiVirtualCombo");
 }
 
 TEST(PlexaEntry, FreeLibraryOfACopyUnregistersItsClasses)
