@@ -69,3 +69,47 @@ TEST_F(LayerSqlTest, LockedFileFailsWithAnErrorInsteadOfHanging)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(LayerSqlTest, TheProgramsLiteratureViewTextMakesAViewWithDistinctNames)
+{
+    Exec(L"CREATE TABLE LITERATURE (ID INTEGER PRIMARY KEY AUTOINCREMENT, TITLE VARCHAR(200), "
+         L"FIRSTAUTHOR INTEGER, JOURNALID INTEGER, EDITOR INTEGER)");
+    Exec(L"CREATE TABLE LITAUTHORS (ID INTEGER PRIMARY KEY AUTOINCREMENT, NAME VARCHAR(60))");
+    Exec(L"CREATE TABLE JOURNALS (ID INTEGER PRIMARY KEY AUTOINCREMENT, NAME VARCHAR(60))");
+    Exec(L"CREATE TABLE EDITORS (ID INTEGER PRIMARY KEY AUTOINCREMENT, NAME VARCHAR(60))");
+    Exec(L"INSERT INTO LITAUTHORS (NAME) VALUES ('O''Brien')");
+    Exec(L"INSERT INTO JOURNALS (NAME) VALUES ('Acta')");
+    Exec(L"INSERT INTO LITERATURE (TITLE, FIRSTAUTHOR, JOURNALID, EDITOR) VALUES ('Žáby', 1, 1, 7)");
+    Exec(L"INSERT INTO LITERATURE (TITLE, FIRSTAUTHOR, JOURNALID, EDITOR) VALUES ('Čolci', 9, 9, 9)");
+    Exec(L"CREATE VIEW LITVIEW AS SELECT T1.*, T2.NAME, T3.NAME, T4.NAME FROM EDITORS AS T2 RIGHT JOIN "
+         L"(JOURNALS AS T3 RIGHT JOIN (LITAUTHORS AS T4 RIGHT JOIN LITERATURE AS T1 ON "
+         L"T4.ID=T1.FIRSTAUTHOR) ON T3.ID=T1.JOURNALID) ON T2.ID=T1.EDITOR;");
+    Ref<Recordset> probe(Open(L"SELECT * FROM LITVIEW WHERE 0 = 1", adLockReadOnly, adUseServer));
+    Ref<Fields> fields;
+    probe->get_Fields(fields.out());
+    std::vector<std::wstring> names;
+    long n = 0;
+    fields->get_Count(&n);
+    for (long i = 0; i < n; ++i) {
+        Ref<Field> f;
+        fields->Item(i, f.out());
+        BSTR b = nullptr;
+        f->get_Name(&b);
+        names.push_back(b);
+        SysFreeString(b);
+    }
+    EXPECT_EQ((std::vector<std::wstring>{L"ID", L"TITLE", L"FIRSTAUTHOR", L"JOURNALID", L"EDITOR",
+                                         L"NAME", L"NAME:1", L"NAME:2"}),
+              names);
+    // Every publication is listed, also without author, periodical or publisher.
+    Ref<Recordset> list(Open(L"SELECT * FROM LITVIEW ORDER BY NAME:2 DESC, TITLE", adLockReadOnly, adUseServer));
+    ASSERT_EQ(2, Count(list.get()));
+    EXPECT_EQ(L"Žáby", Text(list.get(), L"TITLE"));
+    EXPECT_EQ(L"O'Brien", Text(list.get(), L"NAME:2"));
+    EXPECT_EQ(L"Acta", Text(list.get(), L"NAME:1"));
+    EXPECT_EQ(L"<null>", Text(list.get(), L"NAME"));
+}
+
+}  // namespace
