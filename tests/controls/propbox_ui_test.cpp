@@ -906,4 +906,24 @@ TEST_F(PropBoxUi, DeletingTheEditedItemClosesItsEditor)
     EXPECT_EQ(Current(box_), 0);
 }
 
+TEST_F(PropBoxUi, TabInAListEditorIsOnlyReportedToTheOwner)
+{
+    int l = Add(box_, -1, PBT_LIST, L"list");
+    Add(box_, -1, PBT_TEXT, L"next");
+    SendMessageW(box_, PBXM_SETLIST, PBX_ITEM(l), reinterpret_cast<LPARAM>(L"a\0b\0"));
+    POINT p = ValueCell(0);
+    Click(box_, p.x, p.y);
+    HWND list = GetDlgItem(box_, 4);
+    ASSERT_TRUE(IsWindowVisible(list));
+    ASSERT_EQ(GetFocus(), list);
+    host_->Clear();
+    Key(list, VK_TAB);
+    auto keys = host_->EventsOf(WM_NOTIFY, static_cast<UINT>(NM_KEYDOWN));
+    ASSERT_EQ(keys.size(), 1u);
+    EXPECT_EQ(keys[0].from, box_);
+    EXPECT_EQ(keys[0].listPos, VK_TAB);
+    EXPECT_EQ(Current(box_), l);
+    EXPECT_TRUE(IsWindowVisible(list));
+}
+
 }  // namespace
