@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cwctype>
 #include "dataaccess/ado.h"
 #include "dataaccess/filterexpr.h"
 #include "dataaccess/odbccore.h"
@@ -52,6 +53,7 @@ public:
     std::wstring sql;       // as the caller gave it
     std::wstring execSql;   // translated, with the hidden rowid when there is one
     SelectShape shape;
+    SelectShape sourceShape;  // the statement's shape also when its source is a view
     std::vector<BindValue> params;  // of a command's recordset, bound again by Requery
     std::wstring rowidAlias;        // the table's INTEGER PRIMARY KEY column, once looked up
     bool rowidAliasKnown = false;
@@ -194,7 +196,18 @@ public:
         if (columns[0].type.fetch != FetchKind::Integer)
             return S_FALSE;
         std::wstring keyColumn = QuoteIdentifier(columns[0].name);
-        std::wstring keySql = L"SELECT " + keyColumn + L" FROM (" + execSql + L")";
+        // The key query keeps the statement's own FROM, WHERE and ORDER BY where it can, so
+        // the keys come in the statement's order without relying on a subquery's ORDER BY.
+        std::wstring keySql;
+        std::wstring list = sourceShape.selectList;
+        list.erase(0, list.find_first_not_of(L" \t\r\n"));
+        list.erase(list.find_last_not_of(L" \t\r\n") + 1);
+        if (withRowid)
+            keySql = L"SELECT _ROWID_ " + shape.fromClause + L" " + shape.rest;
+        else if (sourceShape.simple && list == L"*")
+            keySql = L"SELECT " + keyColumn + L" " + sourceShape.fromClause + L" " + sourceShape.rest;
+        else
+            keySql = L"SELECT " + keyColumn + L" FROM (" + execSql + L")";
         Stmt st;
         if (!st.Alloc(*core) || !OdbcOk(SQLExecDirectW(st.h, (SQLWCHAR*)keySql.c_str(), SQL_NTS)))
             return S_FALSE;
@@ -235,7 +248,11 @@ public:
     void Prepare()
     {
         std::wstring text = TranslateSql(sql);
+        // A trailing semicolon would end the statement inside the layer's own wrappers.
+        while (!text.empty() && (iswspace(text.back()) || text.back() == L';'))
+            text.pop_back();
         shape = AnalyseSelect(text);
+        sourceShape = shape;
         // Only a table has rows to write back; a view's rows are identified by their first column.
         if (shape.simple) {
             std::lock_guard<std::recursive_mutex> hold(core->lock);
@@ -418,6 +435,8 @@ public:
             previousErrors.clear();
             shape = SelectShape();
             execSql = TranslateSql(sql);
+            while (!execSql.empty() && (iswspace(execSql.back()) || execSql.back() == L';'))
+                execSql.pop_back();
             hr = Load(KeysetAllowed(), &rs);
             if (SUCCEEDED(hr)) {
                 core->errors->Replace(std::move(before));

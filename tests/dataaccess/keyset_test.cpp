@@ -151,3 +151,23 @@ TEST_F(KeysetTest, ResyncRereadsValuesOfTheKeyset)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(KeysetTest, TableListInItsOwnOrderWithATrailingSemicolon)
+{
+    Ref<Recordset> list(Server(L"SELECT NAME, GRP FROM BIG WHERE GRP <> 0 ORDER BY NAME DESC;"));
+    long expected = 0;
+    for (long x = 1; x <= kRows; ++x)
+        expected += x % 7 != 0;
+    ASSERT_EQ(expected, Count(list.get()));
+    EXPECT_EQ(L"Jméno 06000", Text(list.get(), L"NAME"));
+    ASSERT_EQ(S_OK, list->put_AbsolutePosition(expected));
+    EXPECT_EQ(L"Jméno 00001", Text(list.get(), L"NAME"));
+    ASSERT_EQ(S_OK, list->put_AbsolutePosition(3000));
+    Ref<Recordset> full(Open(L"SELECT NAME, GRP FROM BIG WHERE GRP <> 0 ORDER BY NAME DESC", adLockReadOnly, adUseClient));
+    ASSERT_EQ(S_OK, full->put_AbsolutePosition(3000));
+    EXPECT_EQ(Text(full.get(), L"NAME"), Text(list.get(), L"NAME"));
+}
+
+}  // namespace
