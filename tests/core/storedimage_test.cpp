@@ -718,6 +718,7 @@ TEST(CreateImageIcon, EachFormAtTheWantedSizeWithTransparency)
                  {"png", imgtest::EncodePng(alpha)},
                  {"typed png", Tagged(4, imgtest::EncodePng(alpha))},
                  {"ico", MakeIco({MakeIconImage(alpha, 32)})},
+                 {"ico holding a png", MakeIco({IcoImage{16, 16, 32, imgtest::EncodePng(alpha)}})},
                  {"typed ico", Tagged(2, MakeIco({MakeIconImage(alpha, 32)}))}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
