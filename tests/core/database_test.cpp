@@ -230,6 +230,7 @@ TEST_F(DatabaseTest, LockedFilePostsOnceAndTheLockHoldersChangeStaysItsOwn)
     OpenAndWait();
     ASSERT_EQ(1u, g_opened.size());
     EXPECT_EQ(db_->IsOpen(), g_opened[0].isOpen);
+    EXPECT_EQ(1, db_->IsOpen());  // readers are not locked out
     if (db_->IsOpen()) {
         // A reader sees the file as it was before the other connection's transaction.
         Recordset* rs = db_->OpenQuery(L"SELECT NAME FROM KEYWORDS ORDER BY rowid", adUseClient,
@@ -554,6 +555,81 @@ TEST_F(DatabaseTest, DiscoverSchemaFailsCleanlyWhenAProbedViewIsMissing)
     EXPECT_EQ(0, db_->RecordViewFields->GetCount());
     EXPECT_EQ(0, db_->LitViewFields->GetCount());
     EXPECT_GE(db_->LiteratureAttrs->GetCount(), 4);  // read before the failing step
+}
+
+TEST_F(DatabaseTest, LitViewThatCannotBeCreatedInAReadOnlyFileGivesZero)
+{
+    CopySample();
+    {
+        RawOdbc raw;
+        ASSERT_TRUE(raw.Open(path_, false));
+        ASSERT_TRUE(raw.Exec(L"DROP VIEW LITVIEW"));
+    }
+    Create();
+    ASSERT_EQ(S_OK, db_->AdoConnection->put_Mode(adModeRead));
+    OpenAndWait();
+    ASSERT_EQ(1, db_->IsOpen());
+    EXPECT_EQ(0, db_->DiscoverSchema());
+    EXPECT_EQ(0, db_->LitViewFields->GetCount());
+    db_->Close();
+    RawOdbc raw;
+    ASSERT_TRUE(raw.Open(path_, false));
+    EXPECT_EQ(0, CountOf(raw, L"SELECT COUNT(*) FROM sqlite_master WHERE name = 'LITVIEW'"));
+}
+
+TEST_F(DatabaseTest, LitViewCannotBeMadeWhileAnotherProgramHoldsTheFile)
+{
+    CopySample();
+    {
+        RawOdbc raw;
+        ASSERT_TRUE(raw.Open(path_, false));
+        ASSERT_TRUE(raw.Exec(L"DROP VIEW LITVIEW"));
+    }
+    zdata::Connection* other = zdata::Connection::Create();
+    ASSERT_EQ(S_OK, other->Open((L"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path_ + L";").c_str()));
+    ASSERT_EQ(S_OK, other->BeginTrans());
+    ASSERT_EQ(S_OK, other->Execute(L"UPDATE KEYWORDS SET NAME = NAME || 'x'"));
+    OpenAndWait();
+    ASSERT_EQ(1u, g_opened.size());
+    ASSERT_EQ(1, db_->IsOpen());  // readers are not locked out
+    // The main window then tells the user that another program has the database open.
+    EXPECT_EQ(0, db_->DiscoverSchema());
+    db_->Close();
+    other->RollbackTrans();
+    other->Close();
+    other->Release();
+    RawOdbc raw;
+    ASSERT_TRUE(raw.Open(path_, false));
+    EXPECT_EQ(0, CountOf(raw, L"SELECT COUNT(*) FROM sqlite_master WHERE name = 'LITVIEW'"));
+}
+
+TEST_F(DatabaseTest, DestroyedWhileOpeningStillTellsTheWindowOnce)
+{
+    CopySample();
+    Create();
+    settings_.DBName = _wcsdup(path_.c_str());
+    ASSERT_EQ(S_OK, db_->Open(nullptr, &settings_));
+    g_db = nullptr;
+    delete db_;  // joins the running connect
+    db_ = nullptr;
+    wintest::PumpMessages(300);
+    EXPECT_EQ(1u, g_opened.size());
+}
+
+TEST_F(DatabaseTest, DestroyedWhileOpenClosesEverything)
+{
+    CopySample();
+    OpenAndWait();
+    ASSERT_EQ(1, db_->DiscoverSchema());
+    Recordset* held = db_->GetSysTreeRs();
+    held->AddRef();
+    g_db = nullptr;
+    delete db_;
+    db_ = nullptr;
+    long state = -1;
+    held->get_State(&state);
+    EXPECT_EQ(adStateClosed, state);
+    held->Release();
 }
 
 TEST_F(DatabaseTest, DiscoverSchemaOnAClosedDatabaseGivesZero)
