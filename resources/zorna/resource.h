@@ -145,6 +145,7 @@
 #define IDS_COL_ORIGINALNAME   302
 #define IDS_COL_LABEL          304
 #define IDS_NEW_COLUMN_NAME    305
+#define IDS_TAB_ATTRIBUTES     306
 #define IDS_AUTHOR             307
 #define IDS_VALUES             308
 #define IDS_DELIM_TAB          309
@@ -160,10 +161,13 @@
 #define IDS_PROPERTIES         322
 #define IDS_NEW_RECORD         326
 #define IDS_EDIT_RECORD        327
+#define IDS_LIT_CAPTION_FIRST  330   // 330-333 captions of the literature number fields
 #define IDS_ABSTRACT           334
 #define IDS_AUTHORS            335
 #define IDS_KEYWORDS           336
 #define IDS_AVAILABLE          337
+#define IDS_TAB_PUBLISHERS     338
+#define IDS_TAB_PERIODICALS    339
 #define IDS_NEW_MAP            341
 #define IDS_COORD_SYSTEMS      342
 #define IDS_GRIDS              343

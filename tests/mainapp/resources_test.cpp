@@ -271,6 +271,13 @@ TEST(ZornaStrings, OperatorAndTableNames)
                                 L"Literatura" };
     for (int i = 0; i < 6; ++i)
         EXPECT_EQ(Str(807 + i), tables[i]);
+    const wchar_t* litCaptions[] = { L"Rok", L"Číslo", L"Oddíl", L"Strany" };
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(Str(330 + i), litCaptions[i]);
+    EXPECT_EQ(Str(306), L"Atributy");
+    EXPECT_EQ(Str(338), L"Vydavatelé");
+    EXPECT_EQ(Str(339), L"Periodika");
+    EXPECT_EQ(Str(335), L"Autoři");
     const wchar_t* styles[] = { L"Čára", L"Plocha", L"Symbol" };
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(Str(921 + i), styles[i]);
