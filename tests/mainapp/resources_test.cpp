@@ -394,6 +394,22 @@ TEST_F(ZornaWindowTemplates, MainFormTemplateMakesItsFourControlsAndMenu)
     MoveWindow(tabs, 0, tbr.bottom - tbr.top, rc.right, rc.bottom - (tbr.bottom - tbr.top) - 24, TRUE);
     wintest::PumpMessages(100);
     EXPECT_FALSE(wintest::SaveScreenshot(form, L"mainapp_mainform_template").empty());
+
+    // And with "Soubor" dropped down, as Wine draws the Czech items.
+    static HWND shown;
+    static std::wstring menuShot;
+    shown = form;
+    menuShot.clear();
+    RECT item = {};
+    ASSERT_TRUE(GetMenuItemRect(form, bar, 0, &item));
+    SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
+        KillTimer(nullptr, id);
+        menuShot = wintest::SaveScreenshot(shown, L"mainapp_mainform_menu");
+        EndMenu();
+    });
+    TrackPopupMenu(GetSubMenu(bar, 0), TPM_RETURNCMD | TPM_NONOTIFY, item.left, item.bottom, 0, form,
+                   nullptr);
+    EXPECT_FALSE(menuShot.empty());
     DestroyWindow(form);
     ImageList_Destroy(il);
 }
