@@ -386,6 +386,18 @@ TEST_F(DatabaseTest, DiscoverSchemaGivesTheColumnCountsAndOrdinalsOfTheFile)
                                        + def->FieldName + L"'");
             EXPECT_EQ(cid, def->ColumnOrdinal) << std::string(table.begin(), table.end());
             EXPECT_GT(def->ColumnOrdinal, 0);
+            Rows row;
+            ASSERT_TRUE(raw.Query(L"SELECT POSID, ATTRTYPE, IFNULL(ATTRSIZE, -1), IFNULL(KEYFLAG, 0), "
+                                  L"IFNULL(TABNAME, ''), IFNULL(CAPTION, '') FROM CUSTOMATTRIBUTES "
+                                  L"WHERE TABLENAME = '" + table + L"' AND FIELDNAME = '" + def->FieldName + L"'",
+                                  row));
+            ASSERT_EQ(1u, row.size());
+            EXPECT_EQ(_wtoi(row[0][0].c_str()), def->Position);
+            EXPECT_EQ(_wtoi(row[0][1].c_str()), def->Type);
+            EXPECT_EQ(_wtoi(row[0][2].c_str()), def->Size);
+            EXPECT_EQ(_wtoi(row[0][3].c_str()) != 0, def->KeyFlag != 0);
+            EXPECT_EQ(row[0][4], std::wstring(def->TabName));
+            EXPECT_EQ(row[0][5].substr(0, 63), std::wstring(def->Caption));
             if (k > 0) {  // ORDER BY POSID
                 EXPECT_LE(((CustomAttrDef*)t.list->GetItems()[k - 1])->Position, def->Position);
             }
@@ -630,6 +642,44 @@ TEST_F(DatabaseTest, DestroyedWhileOpenClosesEverything)
     held->get_State(&state);
     EXPECT_EQ(adStateClosed, state);
     held->Release();
+}
+
+TEST_F(DatabaseTest, TreeTablesWithoutAttributesAreNotProbed)
+{
+    CopySample();
+    {
+        RawOdbc raw;
+        ASSERT_TRUE(raw.Open(path_, false));
+        ASSERT_TRUE(raw.Exec(L"DELETE FROM CUSTOMATTRIBUTES WHERE TABLENAME IN ('SYSTREE', 'LOCTREE')"));
+        // Without their tables a probe would fail the whole discovery.
+        ASSERT_TRUE(raw.Exec(L"PRAGMA foreign_keys = OFF"));
+        ASSERT_TRUE(raw.Exec(L"ALTER TABLE SYSTREE RENAME TO SYSTREE_GONE")) << std::string("rename");
+        ASSERT_TRUE(raw.Exec(L"ALTER TABLE LOCTREE RENAME TO LOCTREE_GONE"));
+    }
+    OpenAndWait();
+    ASSERT_EQ(1, db_->IsOpen());
+    EXPECT_EQ(1, db_->DiscoverSchema());
+    EXPECT_EQ(0, db_->SysTreeAttrs->GetCount());
+    EXPECT_EQ(0, db_->LocTreeAttrs->GetCount());
+    EXPECT_GT(db_->FeatureBlockEnd, 0);
+}
+
+TEST_F(DatabaseTest, TreeTableWithAttributesIsProbed)
+{
+    CopySample();
+    {
+        RawOdbc raw;
+        ASSERT_TRUE(raw.Open(path_, false));
+        ASSERT_TRUE(raw.Exec(L"DELETE FROM CUSTOMATTRIBUTES WHERE TABLENAME = 'LOCTREE'"));
+        ASSERT_TRUE(raw.Exec(L"INSERT INTO CUSTOMATTRIBUTES (TABLENAME, FIELDNAME, POSID, ATTRTYPE) "
+                             L"VALUES ('LOCTREE', 'NAME', 999, 4)"));
+        ASSERT_TRUE(raw.Exec(L"PRAGMA foreign_keys = OFF"));
+        ASSERT_TRUE(raw.Exec(L"ALTER TABLE LOCTREE RENAME TO LOCTREE_GONE"));
+    }
+    OpenAndWait();
+    ASSERT_EQ(1, db_->IsOpen());
+    EXPECT_EQ(0, db_->DiscoverSchema());
+    EXPECT_EQ(1, db_->LocTreeAttrs->GetCount());  // read before the failing probe
 }
 
 TEST_F(DatabaseTest, DiscoverSchemaOnAClosedDatabaseGivesZero)
