@@ -369,6 +369,12 @@ TEST_F(DatabaseTest, DiscoverSchemaGivesTheColumnCountsAndOrdinalsOfTheFile)
     EXPECT_STREQ(L"LOCID", db_->GetRecordViewFields()[r + s]);  // first FEATURES column
     ASSERT_EQ(l + 3, db_->LitViewFields->GetCount());
     EXPECT_STREQ(L"ID", db_->GetLitViewFields()[0]);
+    // Duplicate names of the views come numbered, so that they can be sorted by.
+    EXPECT_STREQ(L"SYSID:1", db_->GetRecordViewFields()[r + 1]);
+    EXPECT_STREQ(L"NAME:1", db_->GetRecordViewFields()[r + s + 1]);
+    EXPECT_STREQ(L"NAME:1", db_->GetLitViewFields()[l]);
+    EXPECT_STREQ(L"NAME:2", db_->GetLitViewFields()[l + 1]);
+    EXPECT_STREQ(L"NAME:3", db_->GetLitViewFields()[l + 2]);
 
     struct { const wchar_t* table; CPtrArray* list; } lists[] = {
         { L"SYSTREE", db_->SysTreeAttrs }, { L"LOCTREE", db_->LocTreeAttrs },
@@ -510,6 +516,8 @@ TEST_F(DatabaseTest, LitViewIsCreatedOnTheFirstOpenAndNotAgainOnTheSecond)
     ASSERT_EQ(1, db_->DiscoverSchema());
     int l = db_->LiteratureColumnCount;
     ASSERT_EQ(l + 3, db_->LitViewFields->GetCount());
+    EXPECT_STREQ(L"NAME:1", db_->GetLitViewFields()[l]);  // the publisher
+    EXPECT_STREQ(L"NAME:3", db_->GetLitViewFields()[l + 2]);  // the first author
     // Every column of the view sorts, the duplicate names included.
     for (int k = 0; k < db_->LitViewFields->GetCount(); k++) {
         std::wstring sql = std::wstring(L"SELECT * FROM LITVIEW ORDER BY ") + db_->GetLitViewFields()[k];
