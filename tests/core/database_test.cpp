@@ -344,6 +344,19 @@ TEST_F(DatabaseTest, ConstructionAdvisesTheSinkHoldingOneReference)
     EXPECT_EQ(0, db_->Close());
 }
 
+TEST_F(DatabaseTest, DestructionUnadvisesAndReleasesTheSink)
+{
+    Create();
+    CConnEvents* sink = db_->Events;
+    sink->AddRef();  // keep it alive to look at it afterwards
+    EXPECT_EQ(3, sink->RefCount);
+    delete db_;
+    db_ = nullptr;
+    g_db = nullptr;
+    EXPECT_EQ(1, sink->RefCount);  // the connection point's and the object's references are gone
+    EXPECT_EQ(0u, sink->Release());
+}
+
 // ---- schema discovery ----
 
 TEST_F(DatabaseTest, DiscoverSchemaGivesTheColumnCountsAndOrdinalsOfTheFile)
