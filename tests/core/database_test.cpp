@@ -881,11 +881,23 @@ TEST_F(DatabaseTest, FailedUpdateShowsItsErrorsAndLeavesTheFileUnchanged)
     VARIANT existing;
     VariantInit(&existing);
     ASSERT_EQ(S_OK, name->get_Value(&existing));
+    long authorCount = -1;
+    authors->get_RecordCount(&authorCount);
     ASSERT_EQ(S_OK, authors->AddNew());
     ASSERT_EQ(S_OK, name->put_Value(existing));
     EXPECT_TRUE(FAILED(authors->Update()));
     db_->ReportAdoErrors();
     EXPECT_EQ(S_OK, authors->CancelUpdate());
+    long countAfter = -1, position = -1;
+    authors->get_RecordCount(&countAfter);
+    authors->get_AbsolutePosition(&position);
+    EXPECT_EQ(authorCount, countAfter);
+    EXPECT_EQ(1, position);  // back on the row that was current before AddNew
+    VARIANT current;
+    VariantInit(&current);
+    EXPECT_EQ(S_OK, name->get_Value(&current));
+    EXPECT_EQ(VARCMP_EQ, VarCmp(&current, &existing, LOCALE_USER_DEFAULT, 0));
+    VariantClear(&current);
     VariantClear(&existing);
     name->Release();
     fields->Release();
@@ -911,6 +923,11 @@ TEST_F(DatabaseTest, FailedUpdateShowsItsErrorsAndLeavesTheFileUnchanged)
     EXPECT_TRUE(FAILED(tree->Update()));
     db_->ReportAdoErrors();
     EXPECT_EQ(S_OK, tree->CancelUpdate());
+    VARIANT kept;
+    VariantInit(&kept);
+    EXPECT_EQ(S_OK, parent->get_Value(&kept));
+    EXPECT_EQ(VT_I4, kept.vt);
+    EXPECT_NE(99999999, kept.lVal);  // the cached row keeps its stored parent
     parent->Release();
     fields->Release();
     EXPECT_GT(boxes.Boxes().size(), shown);
