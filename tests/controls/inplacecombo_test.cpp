@@ -41,10 +41,12 @@ public:
     int lengthOverride = -1;       // when >= 0, ICBN_GETTEXTLENGTH answers this instead
     bool answerRequests = true;
 
+    // One window serves every test: destroying an activated top-level window costs seconds
+    // under Wine without a window manager. Each Host takes it over and leaves it without children.
     Host(int width = 320, int height = 220)
     {
-        static bool registered = false;
-        if (!registered) {
+        static HWND shared = nullptr;
+        if (!shared) {
             WNDCLASSEXW wc = {sizeof(wc)};
             wc.lpfnWndProc = Proc;
             wc.hInstance = GetModuleHandleW(nullptr);
@@ -52,13 +54,28 @@ public:
             wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
             wc.lpszClassName = L"PlexaComboTestHost";
             RegisterClassExW(&wc);
-            registered = true;
+            shared = CreateWindowExW(0, L"PlexaComboTestHost", L"combo host", WS_POPUP, 40, 40, width,
+                                     height, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         }
-        hwnd = CreateWindowExW(0, L"PlexaComboTestHost", L"combo host", WS_POPUP | WS_VISIBLE, 40, 40,
-                               width, height, nullptr, nullptr, GetModuleHandleW(nullptr), this);
+        hwnd = shared;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        SetWindowPos(hwnd, nullptr, 40, 40, width, height, SWP_NOZORDER | SWP_SHOWWINDOW);
         SetForegroundWindow(hwnd);
+        SetFocus(hwnd);
     }
-    ~Host() { DestroyWindow(hwnd); }
+    ~Host()
+    {
+        std::vector<HWND> children;
+        EnumChildWindows(hwnd, [](HWND child, LPARAM list) {
+            reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+            return TRUE;
+        }, reinterpret_cast<LPARAM>(&children));
+        for (HWND child : children)
+            if (IsWindow(child) && GetParent(child) == hwnd)
+                DestroyWindow(child);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        wintest::PumpMessages();
+    }
 
     HWND hwnd = nullptr;
 
@@ -82,10 +99,6 @@ private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     {
         Host* self = reinterpret_cast<Host*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-        if (msg == WM_NCCREATE) {
-            self = static_cast<Host*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-            SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-        }
         if (self && msg == WM_COMMAND && lParam) {
             Seen s{msg, HIWORD(wParam), LOWORD(wParam), reinterpret_cast<HWND>(lParam)};
             wchar_t text[256] = {};
