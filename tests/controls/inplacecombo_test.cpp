@@ -1082,7 +1082,9 @@ INT_PTR CALLBACK ComboDialogProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lPara
         }
         return TRUE;
     case WM_NOTIFY:
-        run->notifies.push_back(reinterpret_cast<NMHDR*>(lParam)->code);
+        // Only the combo's: version 6 buttons report their custom drawing too.
+        if (reinterpret_cast<NMHDR*>(lParam)->hwndFrom == run->combo)
+            run->notifies.push_back(reinterpret_cast<NMHDR*>(lParam)->code);
         return TRUE;
     }
     return FALSE;
