@@ -29,6 +29,8 @@ function(zor_test_program name dir)
   add_executable(${name} ${srcs} ${CMAKE_SOURCE_DIR}/tests/support/test_main.cpp)
   target_link_libraries(${name} PRIVATE ${ARGN} zortestsupport gmock gtest)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+  target_compile_definitions(${name} PRIVATE
+                             ZOR_PROGRAM_MANIFEST=L"${CMAKE_SOURCE_DIR}/resources/common.manifest")
   add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
   set_tests_properties(${name} PROPERTIES TIMEOUT 900)
 endfunction()

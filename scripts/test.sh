@@ -12,6 +12,8 @@ if [ "${1:-}" = "--built" ]; then shift; else "$ZOR_ROOT/scripts/bootstrap.sh"; 
 
 export ZOR_SCREENSHOTS="Z:$ZOR_BUILD/screenshots"
 mkdir -p "$ZOR_BUILD/screenshots"
+# Test programs run one at a time (ZOR_TEST_JOBS): window tests read pixels off the one shared
+# display, where another program's window would cover theirs.
 # A persistent wineserver makes each test program start in a fraction of a second.
 wineserver -p 2>/dev/null || true  # one may already be running for this prefix
 trap 'wineserver -k 2>/dev/null || true' EXIT
@@ -19,4 +21,4 @@ trap 'wineserver -k 2>/dev/null || true' EXIT
 # first test would inherit them and keep ctest waiting for ever.
 wineboot >/dev/null 2>&1 </dev/null || true
 cd "$ZOR_BUILD"
-ctest --output-on-failure -j"${ZOR_TEST_JOBS:-4}" "$@"
+ctest --output-on-failure -j"${ZOR_TEST_JOBS:-1}" "$@"
