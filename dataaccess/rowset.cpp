@@ -200,19 +200,25 @@ RowPtr KeysetSource::Get(size_t index, HRESULT* hr)
     auto it = cache_.find(index);
     if (it != cache_.end())
         return it->second;
-    // A walk through the list reads ever larger pages; a jump starts small again.
+    // A walk through the list reads ever larger pages, forwards or backwards; a jump reads
+    // about a screenful of list rows from the row asked for (a list view asks for its rows top
+    // down), so that one visible page costs one small query.
     size_t first, last;
-    if (index == nextPage_ && pageSize_ < 1600) {
-        pageSize_ *= 2;
+    if (index == nextPage_) {
+        pageSize_ = std::min<size_t>(pageSize_ * 2, 1600);
         first = index;
-    } else if (index == nextPage_) {
-        first = index;
+        last = std::min(keys_.size(), first + pageSize_);
+    } else if (index + 1 == pageStart_) {
+        pageSize_ = std::min<size_t>(pageSize_ * 2, 1600);
+        last = index + 1;
+        first = last > pageSize_ ? last - pageSize_ : 0;
     } else {
-        pageSize_ = 100;
-        first = index / 100 * 100;
+        pageSize_ = kJumpPageRows;
+        first = index;
+        last = std::min(keys_.size(), first + pageSize_);
     }
-    last = std::min(keys_.size(), first + pageSize_);
     nextPage_ = last;
+    pageStart_ = first;
     if (cache_.size() > 20000)
         cache_.clear();
     std::lock_guard<std::recursive_mutex> db(core_->lock);

@@ -44,8 +44,10 @@ private:
     std::vector<long long> keys_;
     std::mutex lock_;
     std::unordered_map<size_t, RowPtr> cache_;
-    size_t pageSize_ = 100;
-    size_t nextPage_ = SIZE_MAX;
+    static const size_t kJumpPageRows = 50;
+    size_t pageSize_ = kJumpPageRows;
+    size_t nextPage_ = SIZE_MAX;   // the row after the last page read
+    size_t pageStart_ = SIZE_MAX;  // the first row of the last page read
 };
 
 struct RowsetData {
