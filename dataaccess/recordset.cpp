@@ -238,7 +238,9 @@ public:
         rs->columns = columns;
         rs->hidden = withRowid ? 1 : 0;
         rs->updatable = withRowid;
-        std::wstring page = L"SELECT * FROM (" + execSql + L") WHERE " + keyColumn + L" IN (";
+        // Pages are put in key order by the layer: the statement's own sort would only cost.
+        std::wstring page =
+            L"SELECT * FROM (" + WithoutOrderBy(execSql) + L") WHERE " + keyColumn + L" IN (";
         rs->keyset = std::make_shared<KeysetSource>(core, page, columns, std::move(keys));
         *out = rs;
         return S_OK;

@@ -81,6 +81,23 @@ std::wstring Unquote(const std::wstring& name)
 
 }  // namespace
 
+std::wstring WithoutOrderBy(const std::wstring& sql)
+{
+    std::vector<Token> t = Tokenize(sql);
+    for (size_t i = 0; i + 1 < t.size(); ++i) {
+        if (t[i].depth != 0 || !Is(sql, t[i], L"ORDER") || !Is(sql, t[i + 1], L"BY"))
+            continue;
+        for (size_t k = i + 2; k < t.size(); ++k)
+            if (t[k].depth == 0 && (Is(sql, t[k], L"LIMIT") || Is(sql, t[k], L"OFFSET")))
+                return sql;
+        size_t end = t[i].begin;
+        while (end > 0 && iswspace(sql[end - 1]))
+            --end;
+        return sql.substr(0, end);
+    }
+    return sql;
+}
+
 SelectShape AnalyseSelect(const std::wstring& sql)
 {
     SelectShape shape;

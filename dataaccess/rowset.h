@@ -23,6 +23,10 @@ struct SelectShape {
 };
 SelectShape AnalyseSelect(const std::wstring& sql);
 
+// The statement without its closing ORDER BY, for reading rows whose order is already known;
+// unchanged when LIMIT or OFFSET follows (the order then decides which rows come).
+std::wstring WithoutOrderBy(const std::wstring& sql);
+
 // Quotes an SQL identifier with double quotes.
 std::wstring QuoteIdentifier(const std::wstring& name);
 

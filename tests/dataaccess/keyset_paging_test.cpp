@@ -1,7 +1,8 @@
 // How a long list's rows are read by page: screenfuls read top down after a jump, walks
-// backwards and forwards across page edges.
+// backwards and forwards across page edges, and the page query without the statement's sort.
 #include <string>
 #include <vector>
+#include "dataaccess/rowset.h"
 #include "tests/dataaccess/adotest.h"
 
 using namespace zdata;
@@ -104,6 +105,23 @@ TEST_F(KeysetPagingTest, ListWithAConditionAndASortInTheStatement)
         EXPECT_EQ(ids[p - 1], Long(list.get(), L"ID")) << "row " << p;
         EXPECT_NE(2, Long(list.get(), L"GRP"));
     }
+}
+
+TEST(WithoutOrderBy, DropsOnlyTheStatementsClosingSort)
+{
+    EXPECT_EQ(L"SELECT * FROM V", WithoutOrderBy(L"SELECT * FROM V ORDER BY NAME"));
+    EXPECT_EQ(L"SELECT * FROM V WHERE A = 1",
+              WithoutOrderBy(L"SELECT * FROM V WHERE A = 1\n order  by \"NAME:1\" DESC, ID"));
+    EXPECT_EQ(L"SELECT * FROM V", WithoutOrderBy(L"SELECT * FROM V"));
+    // The order decides which rows a LIMIT keeps.
+    EXPECT_EQ(L"SELECT * FROM V ORDER BY A LIMIT 10", WithoutOrderBy(L"SELECT * FROM V ORDER BY A LIMIT 10"));
+    EXPECT_EQ(L"SELECT * FROM V ORDER BY A OFFSET 3", WithoutOrderBy(L"SELECT * FROM V ORDER BY A OFFSET 3"));
+    // Sorts inside parentheses and words inside quotes belong to something else.
+    EXPECT_EQ(L"SELECT * FROM (SELECT * FROM V ORDER BY A LIMIT 5) WHERE N = 'ORDER BY x'",
+              WithoutOrderBy(L"SELECT * FROM (SELECT * FROM V ORDER BY A LIMIT 5) WHERE N = 'ORDER BY x'"));
+    EXPECT_EQ(L"SELECT ID, ROW_NUMBER() OVER (ORDER BY NAME) FROM V",
+              WithoutOrderBy(L"SELECT ID, ROW_NUMBER() OVER (ORDER BY NAME) FROM V ORDER BY 2"));
+    EXPECT_EQ(L"SELECT \"ORDER\" FROM V", WithoutOrderBy(L"SELECT \"ORDER\" FROM V"));
 }
 
 }  // namespace
