@@ -5,11 +5,32 @@
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
+
+#include <string>
+
 #include "core/attrdef.h"
 #include "core/connsettings.h"
 #include "core/containers.h"
 #include "core/leveldefs.h"
 #include "dataaccess/ado.h"
+
+struct LocPathAbbrevs;  // core/itempath.h
+
+// ---- column catalogues and list queries ----
+class CDispField;
+class CFieldBase;
+// The query of a record or literature list, built by the list's owner.
+struct ListQuery
+{
+    int Kind;               // 1 taxon, 2 locality, 3 search or all records, 4 literature
+    int Id;                 // SYSTREE.ID, LOCTREE.ID or LITAUTHORS.ID (negative: all authors)
+    CFieldBase** SortKeys;  // CFieldInfo entries of the list's catalogue, or null
+    int SortKeyCount;
+    int Descending;         // " DESC" after every key
+    int RowCount;           // out
+    const wchar_t* Where;   // condition of a search (kinds 3 and 4), or null
+};
+// ---- end of column catalogues and list queries ----
 
 // Connection events sink: tells the main window that an open attempt has finished.
 class CConnEvents : public zdata::ConnectionEventsVt
@@ -158,6 +179,104 @@ public:
     zdata::Recordset* OpenQuery(const wchar_t* sql, long cursorLocation, long cursorType,
                                 long lockType);
 
+    // ---- lookup values and authors: the reading side (database_lookup.cpp) ----
+    // Cache index of an attribute's lookup table (kind 1-6, see LookupTableName), opened and
+    // cached on first use; kLookupNotAvailable when the table cannot be opened.
+    int LoadLookupValues(int kind, const wchar_t* fieldName);
+    // Opens SysAuthorsRs on first use; its row count.
+    int OpenSysAuthors();
+    // Rows are 0-based. The length of the row's NAME, kept in CachedValue; 0 past the end.
+    int GetSysAuthorTextLen(int row);
+    void GetSysAuthorText(int row, wchar_t* buffer);
+    // Length of the longest prefix of text that starts a NAME at or after *row (from the first
+    // row when negative); *row becomes that row, or -1 and 0 when nothing matches.
+    int FindSysAuthorPrefix(const wchar_t* text, int* row);
+    // The same for a cached lookup table; an index outside the cache gives 0 and changes nothing.
+    int GetLookupCount(int index);
+    int GetLookupTextLen(int index, int row);
+    int FindLookupPrefix(int index, const wchar_t* text, int* row);
+    // The cached recordset of an index; null for an index outside the cache (and for 65535).
+    zdata::Recordset* GetLookupRecordset(int index);
+    // Fills a list box (kind 1, ABBREV copies as malloc'd item data), combo box (2) or list
+    // view (3) with the NAMEs of a cached lookup table; 0 when the index or kind is not valid.
+    int FillLookupControl(int index, int controlKind, HWND control);
+    // Frees the ABBREV copies that FillLookupControl left as list box item data and empties it.
+    static void ResetLookupListBox(HWND listBox);
+    // The attributes of types 5 and 7 of table 0-5 (SYSTREE, SPECIES, LOCTREE, FEATURES,
+    // ZORNACOLLS, LITERATURE) with their CustomAttrDef as item data; other tables only empty it.
+    void FillLookupFieldCombo(int table, HWND combo);
+    // The ABBREV of a lookup value of a table's field into *out; out stays as it was when the
+    // value is not a text or is not in the lookup table.
+    void GetLookupAbbrev(const wchar_t* tableName, const wchar_t* fieldName, const VARIANT* value,
+                         VARIANT* out);
+    // The user-defined attributes into a property box: SYSTREE then SPECIES, LOCTREE then
+    // FEATURES, LITERATURE; the count of the first table's attributes.
+    int FillSysPropertyBox(HWND propertyBox);
+    int FillLocPropertyBox(HWND propertyBox);
+    int FillLitPropertyBox(HWND propertyBox);
+    // ---- end of lookup values and authors ----
+
+    // ---- record-list services and item path texts (itempath.cpp) ----
+    // Sets the Filter of the taxon (0) or search (1) record list; null clears it. Other lists
+    // and a list that is not open are left alone.
+    void SetRecordListFilter(int list, const wchar_t* text);
+    // Longitude and latitude of the listed records with a publication (sourced) or without one:
+    // two malloc'ed arrays in points[0] (x) and points[1] (y), freed by the caller; null when no
+    // record is listed. Returns the number of points written.
+    int GetRecordCoordinates(int list, int sourced, double* points[2]);
+    // The report text of a taxon: its species name, then its ancestors below the root from the
+    // top down in parentheses, as 8-bit text never longer than bufferSize - 1 bytes (name and
+    // path are cut to fit). Returns the length written.
+    int GetSysItemPath(int id, char* buffer, int bufferSize);
+    // The same for a locality, with its own name; an ancestor whose level (found by id in the
+    // level cache) shows abbreviations gives its abbreviation, and the pair is reported.
+    int GetLocItemPath(int id, char* buffer, int bufferSize, const CPtrArray* levelCache,
+                       const LocPathAbbrevs* abbrevs);
+    // SYSID (locality 0) or FTRID of the record with the id in the list (0 taxon, 1 locality,
+    // 2 search); -1 when the list is not open or does not hold it.
+    int GetRecordItemId(int list, int locality, int recordId);
+    // ---- end of itempath.cpp ----
+
+    // ---- column catalogues and list queries (database_lists.cpp) ----
+    // Finds or appends the catalogue entry of a table's column and refreshes its caption,
+    // ordinal and alignment (from the attribute type); the user's width, visibility and order
+    // of an existing entry stay.
+    static CDispField* AddDispField(CObjArray* catalogue, const wchar_t* fieldName,
+                                    const wchar_t* tableName, const wchar_t* caption, int ordinal,
+                                    int attrType);
+    void BuildSysHeaderColumns(CObjArray* catalogue);
+    void BuildSysListColumns(CObjArray* catalogue);
+    void BuildLocHeaderColumns(CObjArray* catalogue);
+    void BuildLocListColumns(CObjArray* catalogue);
+    void BuildSearchListColumns(CObjArray* catalogue);
+    void BuildLitListColumns(CObjArray* catalogue);
+    // Opens the species, locality and literature name recordsets.
+    void LoadNameLists();
+    void GetTaxonListCell(LVITEMW* item, HWND list);
+    void GetLocalityListCell(LVITEMW* item, HWND list);
+    void GetSearchListCell(LVITEMW* item, HWND list);
+    void GetLiteratureListCell(LVITEMW* item, HWND list);
+    // Reopen one list recordset for the query; query->RowCount gets its row count (0 when it
+    // could not be opened). The statement is built to the length it needs, whatever sqlLength
+    // the caller estimated.
+    void QueryTaxonRecords(int sqlLength, ListQuery* query);
+    void QueryLocalityRecords(int sqlLength, ListQuery* query);
+    void QueryAllRecords(int sqlLength, ListQuery* query);
+    void QueryLiterature(int sqlLength, ListQuery* query);
+    // The statement a query reopens its list with; empty for a kind outside 1-4.
+    std::wstring BuildListQuerySql(const ListQuery* query);
+    void SetTaxonListCount(HWND list);
+    void SetLocalityListCount(HWND list);
+    void SetSearchListCount(HWND list);
+    void SetLiteratureListCount(HWND list);
+    // Type-ahead of a name combo box (kind 0 species, 1 localities, 2 literature).
+    void FilterListByName(int kind, int dropDown, HWND combo, const wchar_t* text);
+    void FilterListByComboText(int kind, HWND combo);
+    // New heap strings (free); empty when the row is missing or its name is not a text.
+    wchar_t* GetSpeciesName(int taxonId);
+    wchar_t* GetLocalityName(int localityId);
+    // ---- end of column catalogues and list queries ----
+
     HWND MainWindow;
     HINSTANCE Instance;
     zdata::Connection* AdoConnection;
@@ -204,6 +323,28 @@ private:
     void LoadLevels(const wchar_t* sql, HWND tree, HWND list, HIMAGELIST largeImages,
                     HIMAGELIST smallImages, CPtrArray* levelCache);
 };
+
+// ---- lookup values and authors ----
+// LoadLookupValues's answer for a lookup table that cannot be opened (a 16-bit "none").
+const int kLookupNotAvailable = 0xFFFF;
+// Lookup table kinds: the owning table of an attribute whose values come from a lookup table.
+enum LookupKind
+{
+    LOOKUP_SPECIES = 1,
+    LOOKUP_FEATURES = 2,
+    LOOKUP_ZORNACOLLS = 3,
+    LOOKUP_SYSTREE = 4,
+    LOOKUP_LOCTREE = 5,
+    LOOKUP_LITERATURE = 6,
+};
+// The lookup table of a field (at most 31 characters): "SPE_" + field for kind 1 ("SYSAUTHORS"
+// for AUTHOR), "FEA_", "ZOR_", "SYS_", "LOC_", "LIT_" for kinds 2-6, the field itself otherwise.
+void LookupTableName(int kind, const wchar_t* fieldName, wchar_t name[32]);
+// Index of the first cache entry named exactly so (and the entry); -1 when none.
+int FindLookupEntry(const wchar_t* tableName, const CPtrArray* cache, LookupCacheEntry** entry);
+// The property box value type of an attribute type.
+int PropBoxTypeOfAttr(int attrType);
+// ---- end of lookup values and authors ----
 
 // String-table entries the database object loads from the program's module.
 enum DatabaseStringId

@@ -1,0 +1,299 @@
+// Record-list services of the map and print form, and the report texts of tree item paths.
+#include "core/itempath.h"
+#include <stdlib.h>
+#include <string.h>
+#include <wchar.h>
+#include <string>
+#include "core/database.h"
+#include "core/textutil.h"
+
+using zdata::Recordset;
+
+namespace {
+
+// A path never holds more ancestors than this; damaged PARENT values that form a cycle end here.
+const int kMaxPathDepth = 4096;
+
+// One recordset reused for every statement of a path: each Open closes the previous one.
+class PathQuery
+{
+public:
+    explicit PathQuery(zdata::Connection* connection)
+        : connection_(connection), rs_(Recordset::Create()), fields_(nullptr) {}
+    ~PathQuery()
+    {
+        if (fields_)
+            fields_->Release();
+        CDatabase::CloseRecordset(rs_);
+    }
+    PathQuery(const PathQuery&) = delete;
+    PathQuery& operator=(const PathQuery&) = delete;
+
+    // Opens the statement; true when it gave a row.
+    bool Row(const wchar_t* format, int id)
+    {
+        if (!rs_ || !connection_)
+            return false;
+        if (fields_) {
+            fields_->Release();
+            fields_ = nullptr;
+        }
+        long state = adStateClosed;
+        if (SUCCEEDED(rs_->get_State(&state)) && (state & adStateOpen))
+            rs_->Close();
+        wchar_t sql[160];
+        _snwprintf(sql, 160, format, id);
+        sql[159] = 0;
+        rs_->put_CursorLocation(adUseServer);
+        if (FAILED(rs_->Open(sql, connection_, adOpenKeyset, adLockReadOnly)))
+            return false;
+        if (rs_->IsBOF() && rs_->IsEOF())
+            return false;
+        return SUCCEEDED(rs_->get_Fields(&fields_)) && fields_;
+    }
+    void Value(long ordinal, VARIANT* out)
+    {
+        VariantInit(out);
+        zdata::Field* field = nullptr;
+        if (!fields_ || FAILED(fields_->Item(ordinal, &field)) || !field)
+            return;
+        if (FAILED(field->get_Value(out))) {
+            VariantClear(out);
+            VariantInit(out);
+        }
+        field->Release();
+    }
+    int Int(long ordinal)
+    {
+        VARIANT v;
+        Value(ordinal, &v);
+        int n = VariantToInt(&v);
+        VariantClear(&v);
+        return n;
+    }
+    // Text of the column cut to maxChars characters; empty for anything but text.
+    std::wstring Text(long ordinal, int maxChars)
+    {
+        VARIANT v;
+        Value(ordinal, &v);
+        std::wstring text;
+        if (v.vt == VT_BSTR && v.bstrVal)
+            text.assign(v.bstrVal, wcsnlen(v.bstrVal, (size_t)maxChars));
+        VariantClear(&v);
+        return text;
+    }
+
+private:
+    zdata::Connection* connection_;
+    Recordset* rs_;
+    zdata::Fields* fields_;
+};
+
+// Writes name + " (" + path + ")" as 8-bit text into the buffer without passing its end: the
+// name first, cut when it alone does not fit, then the parenthesised path cut to what is left
+// (the closing parenthesis always kept when the opening one is written).
+int WritePathText(const std::wstring& name, const std::wstring& path, char* buffer, int bufferSize)
+{
+    if (!buffer || bufferSize <= 0)
+        return 0;
+    buffer[0] = 0;
+    int length = WideToAnsi(name.c_str(), buffer, bufferSize);
+    length = (int)strlen(buffer);
+    int room = bufferSize - 1 - length;  // bytes left before the terminator
+    if (room < 3)
+        return length;
+    buffer[length++] = ' ';
+    buffer[length++] = '(';
+    buffer[length] = 0;
+    // The path gets what is left but one byte for ")".
+    int pathRoom = room - 3;
+    if (pathRoom > 0 && !path.empty()) {
+        WideToAnsi(path.c_str(), buffer + length, pathRoom + 1);
+        length += (int)strlen(buffer + length);
+    }
+    buffer[length++] = ')';
+    buffer[length] = 0;
+    return length;
+}
+
+void Prepend(std::wstring& path, const std::wstring& part)
+{
+    path = path.empty() ? part : part + L" / " + path;
+}
+
+}  // namespace
+
+void CDatabase::SetRecordListFilter(int list, const wchar_t* text)
+{
+    Recordset* rs = list == POINT_LIST_TAXON ? TaxonRecordsRs
+                  : list == POINT_LIST_SEARCH ? SearchRecordsRs : nullptr;
+    long state = adStateClosed;
+    if (!rs || FAILED(rs->get_State(&state)) || !(state & adStateOpen))
+        return;
+    rs->put_Filter(text ? text : L"");
+}
+
+int CDatabase::GetRecordCoordinates(int list, int sourced, double* points[2])
+{
+    points[0] = points[1] = nullptr;
+    Recordset* rs = list == POINT_LIST_TAXON ? TaxonRecordsRs
+                  : list == POINT_LIST_SEARCH ? SearchRecordsRs : nullptr;
+    long state = adStateClosed;
+    if (!rs || FAILED(rs->get_State(&state)) || !(state & adStateOpen))
+        return 0;
+    long n = 0;
+    if (FAILED(rs->get_RecordCount(&n)) || n <= 0)
+        return 0;
+    double* xs = (double*)malloc((size_t)n * sizeof(double));
+    double* ys = (double*)malloc((size_t)n * sizeof(double));
+    if (!xs || !ys) {
+        free(xs);
+        free(ys);
+        return 0;
+    }
+    points[0] = xs;
+    points[1] = ys;
+    zdata::Fields* fields = nullptr;
+    if (FAILED(rs->get_Fields(&fields)) || !fields)
+        return 0;
+    int taken = 0;
+    for (HRESULT hr = rs->MoveFirst(); SUCCEEDED(hr) && !rs->IsEOF() && taken < n; hr = rs->MoveNext()) {
+        VARIANT v;
+        VariantInit(&v);
+        zdata::Field* field = nullptr;
+        int literature = -1;
+        if (SUCCEEDED(fields->Item(3L, &field)) && field) {
+            field->get_Value(&v);
+            // A record without a publication holds NULL or a value below 1.
+            literature = (v.vt == VT_NULL || v.vt == VT_EMPTY) ? -1 : VariantToInt(&v);
+            VariantClear(&v);
+            field->Release();
+        }
+        if ((literature >= 1) != (sourced != 0))
+            continue;
+        double coordinate[2] = {0, 0};
+        for (int k = 0; k < 2; k++) {
+            field = nullptr;
+            if (SUCCEEDED(fields->Item((long)(FirstFeatureColumn + 3 + k), &field)) && field) {
+                VariantInit(&v);
+                field->get_Value(&v);
+                coordinate[k] = VariantToReal(&v);
+                VariantClear(&v);
+                field->Release();
+            }
+        }
+        xs[taken] = coordinate[0];
+        ys[taken] = coordinate[1];
+        taken++;
+    }
+    fields->Release();
+    return taken;
+}
+
+int CDatabase::GetSysItemPath(int id, char* buffer, int bufferSize)
+{
+    if (!buffer || bufferSize <= 0)
+        return 0;
+    buffer[0] = 0;
+    PathQuery q(AdoConnection);
+    std::wstring name;
+    if (q.Row(L"SELECT NAME FROM SPECIES WHERE SYSID = %d", id))
+        name = q.Text(0, 127);
+    std::wstring path;
+    if (q.Row(L"SELECT PARENT FROM SYSTREE WHERE ID = %d", id)) {
+        int current = q.Int(0);
+        for (int depth = 0; depth < kMaxPathDepth; depth++) {
+            if (!q.Row(L"SELECT PARENT, SYSLEVEL, NAME FROM SYSTREE WHERE ID = %d", current))
+                break;
+            if (q.Int(1) < 1)
+                break;  // the root is never part of the path
+            Prepend(path, q.Text(2, 63));
+            current = q.Int(0);
+        }
+    }
+    return WritePathText(name, path, buffer, bufferSize);
+}
+
+int CDatabase::GetLocItemPath(int id, char* buffer, int bufferSize, const CPtrArray* levelCache,
+                              const LocPathAbbrevs* abbrevs)
+{
+    if (!buffer || bufferSize <= 0)
+        return 0;
+    buffer[0] = 0;
+    PathQuery q(AdoConnection);
+    std::wstring name, path;
+    if (q.Row(L"SELECT PARENT, NAME, ABBREV FROM LOCTREE WHERE ID = %d", id)) {
+        name = q.Text(1, 127);
+        int current = q.Int(0);
+        for (int depth = 0; depth < kMaxPathDepth; depth++) {
+            if (!q.Row(L"SELECT PARENT, LOCLEVEL, NAME, ABBREV FROM LOCTREE WHERE ID = %d", current))
+                break;
+            int level = q.Int(1);
+            if (level < 1)
+                break;
+            // The level by its id: level ids need not equal positions in the cache.
+            const LevelDef* def = FindLevelDef(levelCache, level);
+            bool shortened = false;
+            if (def && abbrevs && abbrevs->UsesAbbrev &&
+                abbrevs->UsesAbbrev(abbrevs->Context, def->Name)) {
+                VARIANT itemName, abbrev;
+                q.Value(2, &itemName);
+                q.Value(3, &abbrev);
+                if (abbrev.vt == VT_BSTR && abbrev.bstrVal) {
+                    Prepend(path, std::wstring(abbrev.bstrVal, wcsnlen(abbrev.bstrVal, 63)));
+                    shortened = true;
+                    if (abbrevs->Add)
+                        abbrevs->Add(abbrevs->Context, &itemName, &abbrev);
+                }
+                VariantClear(&itemName);
+                VariantClear(&abbrev);
+            }
+            if (!shortened)
+                Prepend(path, q.Text(2, 63));
+            current = q.Int(0);
+        }
+    }
+    return WritePathText(name, path, buffer, bufferSize);
+}
+
+int CDatabase::GetRecordItemId(int list, int locality, int recordId)
+{
+    Recordset* rs = list == 0 ? TaxonRecordsRs
+                  : list == 1 ? LocalityRecordsRs
+                  : list == 2 ? SearchRecordsRs : nullptr;
+    long state = adStateClosed;
+    if (!rs || FAILED(rs->get_State(&state)) || !(state & adStateOpen))
+        return -1;
+    zdata::Fields* fields = nullptr;
+    if (FAILED(rs->get_Fields(&fields)) || !fields)
+        return -1;
+    auto valueOf = [&](long ordinal) {
+        VARIANT v;
+        VariantInit(&v);
+        zdata::Field* field = nullptr;
+        int n = -1;
+        if (SUCCEEDED(fields->Item(ordinal, &field)) && field) {
+            if (SUCCEEDED(field->get_Value(&v)))
+                n = VariantToInt(&v);
+            VariantClear(&v);
+            field->Release();
+        }
+        return n;
+    };
+    // Forward from the current row to the end, then once more from the first row: lookups of
+    // neighbouring records stay short.
+    bool found = false;
+    for (int pass = 0; pass < 2 && !found; pass++) {
+        HRESULT hr = pass == 0 ? (rs->IsEOF() || rs->IsBOF() ? rs->MoveFirst() : S_OK)
+                               : rs->MoveFirst();
+        for (; SUCCEEDED(hr) && !rs->IsEOF(); hr = rs->MoveNext()) {
+            if (valueOf(0) == recordId) {
+                found = true;
+                break;
+            }
+        }
+    }
+    int result = found ? valueOf(locality ? 2 : 1) : -1;
+    fields->Release();
+    return result;
+}
