@@ -678,6 +678,91 @@ TEST_F(TreeFillTest, LocItemPathsUseTheLevelByIdAndReportEachAbbreviationOnce)
     EXPECT_EQ(std::string(" ()"), std::string(buffer));
 }
 
+// ---- record-list services ----
+
+class RecordListTest : public TreeFillTest {
+protected:
+    // Four records of located features, with literature ids NULL, -1, 0 and 5, listed as the
+    // taxon list (0) or the search list (1) lists them: the record columns, then the feature's.
+    void OpenList(CachedRecordset kind)
+    {
+        Rows ids = Query(L"SELECT T1.ID FROM ZORNACOLLS T1 JOIN FEATURES F ON F.LOCID = T1.FTRID "
+                         L"WHERE F.LONGITUDE IS NOT NULL ORDER BY T1.ID LIMIT 4");
+        ASSERT_EQ(4u, ids.size());
+        const wchar_t* literature[] = {L"NULL", L"-1", L"0", L"5"};
+        for (int k = 0; k < 4; k++) {
+            ids_.push_back(_wtoi(ids[k][0].c_str()));
+            ASSERT_TRUE(raw_.Exec(std::wstring(L"UPDATE ZORNACOLLS SET LITID = ") + literature[k] +
+                                  L" WHERE ID = " + ids[k][0]));
+        }
+        in_ = L"(" + ids[0][0] + L"," + ids[1][0] + L"," + ids[2][0] + L"," + ids[3][0] + L")";
+        std::wstring sql = L"SELECT T1.ID, T1.SYSID, T1.FTRID, T1.LITID, F.* FROM ZORNACOLLS T1 JOIN "
+                           L"FEATURES F ON F.LOCID = T1.FTRID WHERE T1.ID IN " + in_ + L" ORDER BY T1.ID";
+        ASSERT_EQ(S_OK, db_->ReopenListRecordset(kind, sql.c_str()));
+        db_->FirstFeatureColumn = 4;
+        expected_ = Query(L"SELECT T1.ID, T1.SYSID, T1.FTRID, F.LONGITUDE, F.LATITUDE FROM ZORNACOLLS T1 "
+                          L"JOIN FEATURES F ON F.LOCID = T1.FTRID WHERE T1.ID IN " + in_ + L" ORDER BY T1.ID");
+        ASSERT_EQ(4u, expected_.size());
+    }
+    std::vector<int> ids_;
+    std::wstring in_;
+    Rows expected_;
+};
+
+TEST_F(RecordListTest, CoordinatesOfRecordsWithoutOrWithAPublication)
+{
+    OpenList(RS_TAXON_RECORDS);
+    double* points[2] = {nullptr, nullptr};
+    ASSERT_EQ(3, db_->GetRecordCoordinates(0, 0, points));  // NULL, -1 and 0
+    for (int k = 0; k < 3; k++) {
+        EXPECT_NEAR(_wtof(expected_[k][3].c_str()), points[0][k], 1e-9);
+        EXPECT_NEAR(_wtof(expected_[k][4].c_str()), points[1][k], 1e-9);
+    }
+    free(points[0]);
+    free(points[1]);
+    ASSERT_EQ(1, db_->GetRecordCoordinates(0, 1, points));  // literature 5
+    EXPECT_NEAR(_wtof(expected_[3][3].c_str()), points[0][0], 1e-9);
+    EXPECT_NEAR(_wtof(expected_[3][4].c_str()), points[1][0], 1e-9);
+    free(points[0]);
+    free(points[1]);
+
+    // The search list is not open; other list numbers give nothing.
+    EXPECT_EQ(0, db_->GetRecordCoordinates(1, 0, points));
+    EXPECT_EQ(nullptr, points[0]);
+    EXPECT_EQ(0, db_->GetRecordCoordinates(2, 0, points));
+
+    // The filter narrows what is counted and walked; null clears it.
+    db_->SetRecordListFilter(0, (L"ID = " + std::to_wstring(ids_[1])).c_str());
+    ASSERT_EQ(1, db_->GetRecordCoordinates(0, 0, points));
+    EXPECT_NEAR(_wtof(expected_[1][3].c_str()), points[0][0], 1e-9);
+    free(points[0]);
+    free(points[1]);
+    db_->SetRecordListFilter(0, nullptr);
+    ASSERT_EQ(3, db_->GetRecordCoordinates(0, 0, points));
+    free(points[0]);
+    free(points[1]);
+    db_->SetRecordListFilter(1, L"ID = 1");  // not open: left alone, no crash
+}
+
+TEST_F(RecordListTest, SearchListIsListOneAndGivesItemIdsOfItsRecords)
+{
+    OpenList(RS_SEARCH_RECORDS);
+    double* points[2] = {nullptr, nullptr};
+    ASSERT_EQ(1, db_->GetRecordCoordinates(1, 1, points));
+    free(points[0]);
+    free(points[1]);
+
+    // Item ids: from the current row on, then once more from the first.
+    Recordset* rs = db_->GetListRecordset(2);
+    rs->MoveLast();
+    EXPECT_EQ(_wtoi(expected_[0][1].c_str()), db_->GetRecordItemId(2, 0, ids_[0]));
+    EXPECT_EQ(_wtoi(expected_[3][2].c_str()), db_->GetRecordItemId(2, 1, ids_[3]));
+    EXPECT_EQ(_wtoi(expected_[2][2].c_str()), db_->GetRecordItemId(2, 7, ids_[2]));
+    EXPECT_EQ(-1, db_->GetRecordItemId(2, 0, 987654));
+    EXPECT_EQ(-1, db_->GetRecordItemId(0, 0, ids_[0]));  // the taxon list is not open
+    EXPECT_EQ(-1, db_->GetRecordItemId(3, 0, ids_[0]));
+}
+
 // ---- how a filled tree looks ----
 
 TEST_F(TreeFillTest, ScreenshotOfAFilledTreeWithIcons)
