@@ -235,6 +235,9 @@ public:
     // SYSID (locality 0) or FTRID of the record with the id in the list (0 taxon, 1 locality,
     // 2 search); -1 when the list is not open or does not hold it.
     int GetRecordItemId(int list, int locality, int recordId);
+    // Whether a table's field offers a value list: the species' AUTHOR, and attributes of the
+    // lookup type (5), in mode 1 also of the geographic lookup type (7).
+    bool IsLookupAttribute(int mode, const wchar_t* tableName, const wchar_t* fieldName);
     // ---- end of itempath.cpp ----
 
     // ---- column catalogues and list queries (database_lists.cpp) ----

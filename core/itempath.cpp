@@ -297,3 +297,46 @@ int CDatabase::GetRecordItemId(int list, int locality, int recordId)
     fields->Release();
     return result;
 }
+
+// A name put between quotes in SQL text: quotes doubled, cut to the size of a column name.
+static std::wstring QuotedName(const wchar_t* name)
+{
+    std::wstring text;
+    for (const wchar_t* p = name ? name : L""; *p && text.size() < 64; p++) {
+        text += *p;
+        if (*p == L'\'')
+            text += L'\'';
+    }
+    return text;
+}
+
+bool CDatabase::IsLookupAttribute(int mode, const wchar_t* tableName, const wchar_t* fieldName)
+{
+    if (!tableName || !fieldName)
+        return false;
+    if (wcscmp(tableName, L"SPECIES") == 0 && wcscmp(fieldName, L"AUTHOR") == 0)
+        return true;
+    std::wstring sql = L"SELECT * FROM CUSTOMATTRIBUTES WHERE TABLENAME = '" + QuotedName(tableName) +
+                       L"' AND FIELDNAME = '" + QuotedName(fieldName) + L"'";
+    Recordset* rs = OpenQuery(sql.c_str(), adUseServer, adOpenKeyset, adLockReadOnly);
+    int type = -1;  // no row: no type
+    long state = adStateClosed;
+    if (rs && SUCCEEDED(rs->get_State(&state)) && (state & adStateOpen) &&
+        !(rs->IsBOF() && rs->IsEOF())) {
+        zdata::Fields* fields = nullptr;
+        zdata::Field* field = nullptr;
+        if (SUCCEEDED(rs->get_Fields(&fields)) && fields) {
+            if (SUCCEEDED(fields->Item(3L, &field)) && field) {
+                VARIANT v;
+                VariantInit(&v);
+                if (SUCCEEDED(field->get_Value(&v)))
+                    type = VariantToInt(&v);
+                VariantClear(&v);
+                field->Release();
+            }
+            fields->Release();
+        }
+    }
+    CloseRecordset(rs);
+    return type == 5 || (mode == 1 && type == 7);
+}

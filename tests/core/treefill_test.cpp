@@ -763,6 +763,24 @@ TEST_F(RecordListTest, SearchListIsListOneAndGivesItemIdsOfItsRecords)
     EXPECT_EQ(-1, db_->GetRecordItemId(3, 0, ids_[0]));
 }
 
+// ---- fields with value lists ----
+
+TEST_F(TreeFillTest, LookupFieldsAreTheSpeciesAuthorAndLookupAttributes)
+{
+    for (int mode = 0; mode <= 1; mode++) {
+        EXPECT_TRUE(db_->IsLookupAttribute(mode, L"SPECIES", L"AUTHOR")) << mode;
+        EXPECT_TRUE(db_->IsLookupAttribute(mode, L"SPECIES", L"OCHRANA")) << mode;   // type 5
+        EXPECT_FALSE(db_->IsLookupAttribute(mode, L"SPECIES", L"CESKYNAZEV")) << mode;  // text
+        EXPECT_FALSE(db_->IsLookupAttribute(mode, L"SPECIES", L"NEEXISTUJE")) << mode;
+        EXPECT_FALSE(db_->IsLookupAttribute(mode, L"species", L"author")) << mode;  // exact names
+        EXPECT_FALSE(db_->IsLookupAttribute(mode, L"SPECIES", L"X' OR '1'='1")) << mode;
+    }
+    // The geographic lookup type only in mode 1.
+    EXPECT_FALSE(db_->IsLookupAttribute(0, L"FEATURES", L"CHRUZEMI"));
+    EXPECT_TRUE(db_->IsLookupAttribute(1, L"FEATURES", L"CHRUZEMI"));
+    EXPECT_TRUE(db_->IsLookupAttribute(0, L"FEATURES", L"BIOTOP"));
+}
+
 // ---- how a filled tree looks ----
 
 TEST_F(TreeFillTest, ScreenshotOfAFilledTreeWithIcons)
