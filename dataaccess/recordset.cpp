@@ -228,12 +228,8 @@ public:
         st.Free();
         if (keys.size() <= kSnapshotRows)
             return S_FALSE;
-        {
-            std::vector<long long> sorted(keys);
-            std::sort(sorted.begin(), sorted.end());
-            if (std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end())
-                return S_FALSE;
-        }
+        if (!KeysAreUnique(keys))
+            return S_FALSE;
         auto rs = std::make_shared<RowsetData>();
         rs->columns = columns;
         rs->hidden = withRowid ? 1 : 0;

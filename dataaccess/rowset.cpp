@@ -81,6 +81,31 @@ std::wstring Unquote(const std::wstring& name)
 
 }  // namespace
 
+bool KeysAreUnique(const std::vector<long long>& keys)
+{
+    if (keys.size() < 2)
+        return true;
+    auto range = std::minmax_element(keys.begin(), keys.end());
+    unsigned long long low = (unsigned long long)*range.first;
+    unsigned long long span = (unsigned long long)*range.second - low;
+    // Record ids are dense: a bit for each value in their range finds a repeat in one pass,
+    // with no more memory than a sorted copy. Sparse keys are sorted.
+    if (span / 64 <= keys.size()) {
+        std::vector<uint64_t> seen((size_t)(span / 64) + 1, 0);
+        for (long long k : keys) {
+            unsigned long long at = (unsigned long long)k - low;
+            uint64_t bit = 1ull << (at & 63);
+            if (seen[at >> 6] & bit)
+                return false;
+            seen[at >> 6] |= bit;
+        }
+        return true;
+    }
+    std::vector<long long> sorted(keys);
+    std::sort(sorted.begin(), sorted.end());
+    return std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end();
+}
+
 std::wstring WithoutOrderBy(const std::wstring& sql)
 {
     std::vector<Token> t = Tokenize(sql);

@@ -23,6 +23,9 @@ struct SelectShape {
 };
 SelectShape AnalyseSelect(const std::wstring& sql);
 
+// True when no value repeats (the keys of a keyset must name one row each).
+bool KeysAreUnique(const std::vector<long long>& keys);
+
 // The statement without its closing ORDER BY, for reading rows whose order is already known;
 // unchanged when LIMIT or OFFSET follows (the order then decides which rows come).
 std::wstring WithoutOrderBy(const std::wstring& sql);

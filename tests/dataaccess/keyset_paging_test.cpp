@@ -1,5 +1,6 @@
 // How a long list's rows are read by page: screenfuls read top down after a jump, walks
 // backwards and forwards across page edges, and the page query without the statement's sort.
+#include <climits>
 #include <string>
 #include <vector>
 #include "dataaccess/rowset.h"
@@ -122,6 +123,35 @@ TEST(WithoutOrderBy, DropsOnlyTheStatementsClosingSort)
     EXPECT_EQ(L"SELECT ID, ROW_NUMBER() OVER (ORDER BY NAME) FROM V",
               WithoutOrderBy(L"SELECT ID, ROW_NUMBER() OVER (ORDER BY NAME) FROM V ORDER BY 2"));
     EXPECT_EQ(L"SELECT \"ORDER\" FROM V", WithoutOrderBy(L"SELECT \"ORDER\" FROM V"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(KeysAreUnique, FindsARepeatAmongDenseAndSparseKeys)
+{
+    std::vector<long long> dense;
+    for (long long k = 5000; k > 0; --k)
+        dense.push_back(k * 3 % 5003);  // a permutation of part of 0..5002
+    EXPECT_TRUE(KeysAreUnique(dense));
+    dense.push_back(dense[1234]);
+    EXPECT_FALSE(KeysAreUnique(dense));
+
+    std::vector<long long> sparse = {1, 1000000000000LL, -7, 42, 99999999999LL};
+    EXPECT_TRUE(KeysAreUnique(sparse));
+    sparse.push_back(42);
+    EXPECT_FALSE(KeysAreUnique(sparse));
+
+    // The ends of the range, negative keys, the first and the last bit of a word.
+    EXPECT_TRUE(KeysAreUnique({LLONG_MIN, LLONG_MAX, 0}));
+    EXPECT_FALSE(KeysAreUnique({LLONG_MAX, LLONG_MIN, LLONG_MAX}));
+    EXPECT_TRUE(KeysAreUnique({-64, -1, 0, 63, 64, 127}));
+    EXPECT_FALSE(KeysAreUnique({-64, -1, 0, 63, 64, 127, 63}));
+    EXPECT_FALSE(KeysAreUnique({-64, -1, 0, 63, 64, 127, -64}));
+    EXPECT_TRUE(KeysAreUnique({}));
+    EXPECT_TRUE(KeysAreUnique({7}));
+    EXPECT_FALSE(KeysAreUnique({7, 7}));
 }
 
 }  // namespace
