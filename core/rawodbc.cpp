@@ -1,4 +1,5 @@
 #include "core/rawodbc.h"
+#include "dataaccess/connstr.h"
 
 #include <cstring>
 #include <cwchar>
@@ -6,8 +7,6 @@
 namespace zor {
 
 namespace {
-
-typedef char*(CDECL* WineUnixNameFn)(LPCWSTR);
 
 // Wide text of the first diagnostic record of a handle.
 std::wstring Diagnostic(SQLSMALLINT type, SQLHANDLE handle)
@@ -36,26 +35,11 @@ std::wstring Diagnostic(SQLSMALLINT type, SQLHANDLE handle)
 
 std::wstring HostPathForDriver(const std::wstring& windowsPath)
 {
-    // Under Wine the driver runs on the host and takes the path literally, so a Windows path
-    // would name a file called "C:\..." in the current folder.
-    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    WineUnixNameFn toUnix =
-        kernel ? reinterpret_cast<WineUnixNameFn>(GetProcAddress(kernel, "wine_get_unix_file_name"))
-               : nullptr;
-    if (!toUnix)
+    // The driver runs on the host and takes the path literally: the layer's mapping applies.
+    std::wstring host;
+    if (!zdata::HostPathOf(windowsPath, &host))
         return windowsPath;
-    wchar_t full[MAX_PATH * 2];
-    DWORD n = GetFullPathNameW(windowsPath.c_str(), MAX_PATH * 2, full, nullptr);
-    char* unixName = toUnix((n > 0 && n < MAX_PATH * 2) ? full : windowsPath.c_str());
-    if (!unixName)
-        return windowsPath;
-    // The bridge to the host's ODBC manager narrows each wide character to one byte, so the
-    // host path's UTF-8 bytes go one per character: "Jiří" reaches the driver as UTF-8.
-    std::wstring out;
-    for (const char* p = unixName; *p; ++p)
-        out += (wchar_t)(unsigned char)*p;
-    HeapFree(GetProcessHeap(), 0, unixName);
-    return out.empty() ? windowsPath : out;
+    return zdata::DriverPathText(host);
 }
 
 bool IsSqliteFileOrEmpty(const std::wstring& path)

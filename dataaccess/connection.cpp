@@ -673,7 +673,7 @@ HRESULT CreateDatabaseFile(const wchar_t* path)
         SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, (SQLPOINTER)SQL_OV_ODBC3, 0);
         if (OdbcOk(SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc))) {
             std::wstring text =
-                L"DRIVER={SQLite3};Database=" + OdbcAttributeValue(host) + L";NoCreat=0";
+                L"DRIVER={SQLite3};Database=" + OdbcAttributeValue(DriverPathText(host)) + L";NoCreat=0";
             SQLWCHAR out[1024];
             SQLSMALLINT outLen = 0;
             if (OdbcOk(SQLDriverConnectW(dbc, nullptr, (SQLWCHAR*)text.c_str(), SQL_NTS, out,

@@ -250,6 +250,22 @@ bool HostPathOf(const std::wstring& windowsPath, std::wstring* hostPath)
     return ok;
 }
 
+std::wstring DriverPathText(const std::wstring& hostPath)
+{
+    if (!RunningUnderWine())
+        return hostPath;
+    int len = WideCharToMultiByte(CP_UTF8, 0, hostPath.c_str(), (int)hostPath.size(), nullptr, 0, nullptr,
+                                  nullptr);
+    std::string utf8(size_t(len > 0 ? len : 0), '\0');
+    if (len > 0)
+        WideCharToMultiByte(CP_UTF8, 0, hostPath.c_str(), (int)hostPath.size(), &utf8[0], len, nullptr, nullptr);
+    std::wstring out;
+    out.reserve(utf8.size());
+    for (unsigned char byte : utf8)
+        out += (wchar_t)byte;
+    return out;
+}
+
 DbFileKind DetectDbFileKind(const std::wstring& windowsPath)
 {
     HANDLE h = CreateFileW(windowsPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -321,7 +337,7 @@ bool BuildOdbcTarget(const JetConnectionInfo& info, long mode, int lockTimeoutMs
         target->driver = OdbcDriverKind::MdbTools;
         target->readOnly = true;
         target->exclusive = false;
-        target->odbcString = L"DRIVER={MDBTools};DBQ=" + OdbcAttributeValue(target->hostPath) + L";";
+        target->odbcString = L"DRIVER={MDBTools};DBQ=" + OdbcAttributeValue(DriverPathText(target->hostPath)) + L";";
         return true;
     }
 
@@ -333,7 +349,7 @@ bool BuildOdbcTarget(const JetConnectionInfo& info, long mode, int lockTimeoutMs
     timeout[15] = 0;
     // NoCreat: a missing file must fail, never become an empty database. FKSupport: the delete rules and
     // lookup renames rely on foreign keys. Timeout: a locked file fails within a few seconds.
-    target->odbcString = L"DRIVER={SQLite3};Database=" + OdbcAttributeValue(target->hostPath) +
+    target->odbcString = L"DRIVER={SQLite3};Database=" + OdbcAttributeValue(DriverPathText(target->hostPath)) +
                          L";NoCreat=1;FKSupport=1;Timeout=" + timeout + L";LongNames=0;BigInt=0;";
     if (target->exclusive) {
         // Take the lock at once, so a second connection to the file fails.

@@ -59,6 +59,11 @@ DbFileKind DetectDbFileKind(const std::wstring& windowsPath);
 // Wine cannot map the path.
 bool HostPathOf(const std::wstring& windowsPath, std::wstring* hostPath);
 
+// The host path as it must stand in a driver connection string. Under Wine the bridge to the
+// host's ODBC manager narrows each character of the connection string to one byte, so a path with
+// Czech letters goes as its UTF-8 bytes, one byte per character; on Windows it is unchanged.
+std::wstring DriverPathText(const std::wstring& hostPath);
+
 // True when running under Wine (kernel32 exports wine_get_unix_file_name).
 bool RunningUnderWine();
 

@@ -325,3 +325,29 @@ TEST_F(ConnectionTest, OperationsOnAClosedConnectionFailWithoutCrash)
 }
 
 }  // namespace
+
+// The database file of a Czech user often lives in a folder named with Czech letters: the path
+// must reach the host driver intact for creating, opening, writing and reading.
+TEST(ConnectionPaths, DatabaseInAFolderWithCzechLetters)
+{
+    std::wstring folder = wintest::MakeTempFolder(L"Přírodovědná data");
+    std::wstring path = folder + L"\\Nálezy brouků.mdb";
+    ASSERT_EQ(S_OK, CreateDatabaseFile(path.c_str()));
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path.c_str()));
+
+    Ref<Connection> c(Connection::Create());
+    ASSERT_EQ(S_OK, c->put_ConnectionString(adotest::ConnectionStringFor(path).c_str()));
+    ASSERT_EQ(S_OK, c->Open(L"", L"", L"", 0));
+    EXPECT_EQ(S_OK, c->Execute(L"CREATE TABLE T (NAME VARCHAR(50))", nullptr, adCmdText | adExecuteNoRecords));
+    EXPECT_EQ(S_OK, c->Execute(L"INSERT INTO T VALUES ('Žluťoučký kůň')", nullptr, adCmdText | adExecuteNoRecords));
+    c->Close();
+
+    // Opened again, the same file (not a new empty one somewhere else) answers.
+    ASSERT_EQ(S_OK, c->Open(L"", L"", L"", 0));
+    Ref<Recordset> rs(Recordset::Create());
+    ASSERT_EQ(S_OK, rs->Open(L"SELECT NAME FROM T", c.get(), adOpenKeyset, adLockReadOnly));
+    long n = -1;
+    rs->get_RecordCount(&n);
+    EXPECT_EQ(1, n);
+    c->Close();
+}
