@@ -144,7 +144,7 @@ void FillTreeChildren(HWND tree, HTREEITEM parent, TreeItemData* parentData,
         count = 0;
     parentData->ChildCount = (int)count;
     parentData->ChildrenLoaded = 1;
-    if (count == 0 && parent) {
+    if (count == 0 && parent && parent != TVI_ROOT) {
         TVITEMW tvi = {};
         tvi.mask = TVIF_CHILDREN | TVIF_HANDLE;
         tvi.hItem = parent;
