@@ -1,18 +1,11 @@
 #include "dataaccess/ado.h"
+#include "dataaccess/comout.h"
 #include "dataaccess/odbccore.h"
 #include "dataaccess/sqltranslate.h"
 
 namespace zdata {
 
 namespace {
-
-HRESULT ToBstr(const std::wstring& s, BSTR* out)
-{
-    if (!out)
-        return E_POINTER;
-    *out = SysAllocStringLen(s.data(), (UINT)s.size());
-    return *out ? S_OK : E_OUTOFMEMORY;
-}
 
 // The number of '?' markers outside quoted text and comments.
 long CountMarkers(const std::wstring& s)
@@ -62,10 +55,7 @@ HRESULT Parameter::put_Value(const VARIANT& value)
 
 HRESULT Parameter::get_Type(long* out) const
 {
-    if (!out)
-        return E_POINTER;
-    *out = type_;
-    return S_OK;
+    return GiveOut(out, type_);
 }
 
 HRESULT Parameter::put_Type(long type)
@@ -76,18 +66,12 @@ HRESULT Parameter::put_Type(long type)
 
 HRESULT Parameter::get_Direction(long* out) const
 {
-    if (!out)
-        return E_POINTER;
-    *out = direction_;
-    return S_OK;
+    return GiveOut(out, direction_);
 }
 
 HRESULT Parameter::get_Size(long* out) const
 {
-    if (!out)
-        return E_POINTER;
-    *out = size_;
-    return S_OK;
+    return GiveOut(out, size_);
 }
 
 HRESULT Parameter::put_Size(long size)
@@ -106,10 +90,7 @@ Parameters::~Parameters()
 
 HRESULT Parameters::get_Count(long* out) const
 {
-    if (!out)
-        return E_POINTER;
-    *out = (long)items_.size();
-    return S_OK;
+    return GiveOut(out, (long)items_.size());
 }
 
 HRESULT Parameters::Item(long index, Parameter** out) const

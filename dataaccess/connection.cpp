@@ -1,6 +1,7 @@
 #include <thread>
 #include <olectl.h>
 #include "dataaccess/ado.h"
+#include "dataaccess/comout.h"
 #include "dataaccess/connstr.h"
 #include "dataaccess/odbccore.h"
 #include "dataaccess/sqltranslate.h"
@@ -14,14 +15,6 @@ const IID IID_ConnectionEvents = {
 const wchar_t kErrorSource[] = L"Zorna Data Access";
 
 namespace {
-
-HRESULT ToBstr(const std::wstring& s, BSTR* out)
-{
-    if (!out)
-        return E_POINTER;
-    *out = SysAllocStringLen(s.data(), (UINT)s.size());
-    return *out ? S_OK : E_OUTOFMEMORY;
-}
 
 const UINT kConnectDoneMessage = WM_APP + 0x2A1;
 const wchar_t kNotifyClass[] = L"ZorDataConnectNotify";
@@ -43,18 +36,12 @@ HRESULT Error::get_SQLState(BSTR* out) const { return ToBstr(sqlState_, out); }
 
 HRESULT Error::get_Number(long* out) const
 {
-    if (!out)
-        return E_POINTER;
-    *out = number_;
-    return S_OK;
+    return GiveOut(out, number_);
 }
 
 HRESULT Error::get_NativeError(long* out) const
 {
-    if (!out)
-        return E_POINTER;
-    *out = nativeError_;
-    return S_OK;
+    return GiveOut(out, nativeError_);
 }
 
 Errors::~Errors()
@@ -71,10 +58,7 @@ long Errors::Count() const
 
 HRESULT Errors::get_Count(long* out) const
 {
-    if (!out)
-        return E_POINTER;
-    *out = Count();
-    return S_OK;
+    return GiveOut(out, Count());
 }
 
 HRESULT Errors::Item(long index, Error** out) const
@@ -404,20 +388,14 @@ HRESULT Connection::put_Mode(long mode)
 
 HRESULT Connection::get_Mode(long* out) const
 {
-    if (!out)
-        return E_POINTER;
-    *out = impl_->mode;
-    return S_OK;
+    return GiveOut(out, impl_->mode);
 }
 
 long Connection::State() const { return core_->state.load(); }
 
 HRESULT Connection::get_State(long* out) const
 {
-    if (!out)
-        return E_POINTER;
-    *out = State();
-    return S_OK;
+    return GiveOut(out, State());
 }
 
 // Raises ConnectComplete once, on the calling thread, with the outcome of the last Open.

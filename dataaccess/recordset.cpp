@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cwctype>
 #include "dataaccess/ado.h"
+#include "dataaccess/comout.h"
 #include "dataaccess/filterexpr.h"
 #include "dataaccess/odbccore.h"
 #include "dataaccess/rowset.h"
@@ -15,14 +16,6 @@ const wchar_t kRowidLabel[] = L"zor_rowid";
 // A provider cursor keeps whole rows for this many rows; a longer read-only result keeps only
 // the keys of the rest and reads those rows by page.
 const size_t kSnapshotRows = 2000;
-
-HRESULT ToBstr(const std::wstring& s, BSTR* out)
-{
-    if (!out)
-        return E_POINTER;
-    *out = SysAllocStringLen(s.data(), (UINT)s.size());
-    return *out ? S_OK : E_OUTOFMEMORY;
-}
 
 bool SameNameNoCase(const std::wstring& a, const std::wstring& b)
 {
@@ -80,6 +73,7 @@ public:
         return hr;
     }
     HRESULT Closed() { return Fail(AdoError(adErrObjectClosed), L"The recordset is closed."); }
+    HRESULT AlreadyOpen() { return Fail(AdoError(adErrObjectOpen), L"The recordset is open."); }
     HRESULT NoCurrent()
     {
         return Fail(AdoError(adErrNoCurrentRecord),
@@ -892,7 +886,7 @@ Connection* Recordset::ActiveConnection() const { return impl_->conn; }
 HRESULT Recordset::put_CursorLocation(long location)
 {
     if (impl_->open)
-        return impl_->Fail(AdoError(adErrObjectOpen), L"The recordset is open.");
+        return impl_->AlreadyOpen();
     if (location != adUseClient && location != adUseServer)
         return impl_->Fail(AdoError(adErrInvalidArgument), L"Unknown cursor location.");
     impl_->location = location;
@@ -901,42 +895,33 @@ HRESULT Recordset::put_CursorLocation(long location)
 
 HRESULT Recordset::get_CursorLocation(long* out) const
 {
-    if (!out)
-        return E_POINTER;
-    *out = impl_->location;
-    return S_OK;
+    return GiveOut(out, impl_->location);
 }
 
 HRESULT Recordset::put_CursorType(long type)
 {
     if (impl_->open)
-        return impl_->Fail(AdoError(adErrObjectOpen), L"The recordset is open.");
+        return impl_->AlreadyOpen();
     impl_->cursorType = type;
     return S_OK;
 }
 
 HRESULT Recordset::get_CursorType(long* out) const
 {
-    if (!out)
-        return E_POINTER;
-    *out = impl_->cursorType;
-    return S_OK;
+    return GiveOut(out, impl_->cursorType);
 }
 
 HRESULT Recordset::put_LockType(long type)
 {
     if (impl_->open)
-        return impl_->Fail(AdoError(adErrObjectOpen), L"The recordset is open.");
+        return impl_->AlreadyOpen();
     impl_->lockType = type;
     return S_OK;
 }
 
 HRESULT Recordset::get_LockType(long* out) const
 {
-    if (!out)
-        return E_POINTER;
-    *out = impl_->lockType;
-    return S_OK;
+    return GiveOut(out, impl_->lockType);
 }
 
 HRESULT Recordset::Open(const VARIANT& source, Connection* connection, long cursorType,
@@ -976,10 +961,7 @@ HRESULT Recordset::Close()
 
 HRESULT Recordset::get_State(long* out) const
 {
-    if (!out)
-        return E_POINTER;
-    *out = impl_->open ? adStateOpen : adStateClosed;
-    return S_OK;
+    return GiveOut(out, impl_->open ? adStateOpen : adStateClosed);
 }
 
 bool Recordset::IsBOF() const { return impl_->IsBOF(); }
