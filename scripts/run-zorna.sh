@@ -3,7 +3,14 @@
 # display when there is none.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
-"$ZOR_ROOT/scripts/bootstrap.sh"
+# Everything Wine runs here runs on the display Zorna will use: Wine binds its desktop to the
+# display of the first program it starts, and a desktop started without one would leave Zorna
+# waiting for ever.
+if [ -z "${DISPLAY:-}" ]; then
+  "$ZOR_ROOT/scripts/bootstrap.sh"
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --built "$@"
+fi
+if [ "${1:-}" = "--built" ]; then shift; else "$ZOR_ROOT/scripts/bootstrap.sh"; fi
 zorna="$ZOR_BUILD/bin/Zorna.exe"
 
 # The default database (common application data of the prefix + Kelvane\Zorna2011\Data): when it
@@ -20,7 +27,4 @@ elif [ "$(head -c 15 "$default_db")" != "SQLite format 3" ]; then
   echo "run-zorna: warning: $default_db is not an SQLite database; it is left as it is" >&2
 fi
 
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$ZOR_ROOT/scripts/wine-run.sh" "$zorna" "$@"
-fi
 exec "$ZOR_ROOT/scripts/wine-run.sh" "$zorna" "$@"
