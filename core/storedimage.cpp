@@ -5,6 +5,7 @@
 
 #include "imagecodec/kavjpeg.h"
 #include "imagecodec/kavpng.h"
+#include "imagecodec/wicimage.h"
 
 namespace {
 
@@ -99,13 +100,7 @@ public:
     {
         if (!SizeAcceptable(width, height))
             return;
-        BITMAPINFO bmi = {};
-        bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        bmi.bmiHeader.biWidth = width;
-        bmi.bmiHeader.biHeight = -height;
-        bmi.bmiHeader.biPlanes = 1;
-        bmi.bmiHeader.biBitCount = 32;
-        bmi.bmiHeader.biCompression = BI_RGB;
+        BITMAPINFO bmi = zimage::Rgb32Info(width, -height);
         dc_ = CreateCompatibleDC(nullptr);
         if (!dc_)
             return;
@@ -362,13 +357,7 @@ bool StretchPixels(const std::vector<DWORD>& pixels, int srcWidth, int srcHeight
 {
     if (!target->ok())
         return false;
-    BITMAPINFO bmi = {};
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = srcWidth;
-    bmi.bmiHeader.biHeight = -srcHeight;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    bmi.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO bmi = zimage::Rgb32Info(srcWidth, -srcHeight);
     SetStretchBltMode(target->dc(), HALFTONE);
     SetBrushOrgEx(target->dc(), 0, 0, nullptr);
     return StretchDIBits(target->dc(), 0, 0, width, height, 0, 0, srcWidth, srcHeight,
@@ -719,13 +708,7 @@ HBITMAP BmpToBitmap(HWND hwnd, const BYTE* bytes, DWORD length, COLORREF transpa
 
     // Pixels of the transparent colour become the checkerboard, cell rows counted from the
     // bottom row.
-    BITMAPINFO bmi = {};
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = p.bitmapWidth;
-    bmi.bmiHeader.biHeight = p.bitmapHeight;  // bottom-up rows
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    bmi.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO bmi = zimage::Rgb32Info(p.bitmapWidth, p.bitmapHeight);  // bottom-up rows
     std::vector<DWORD> pixels(static_cast<size_t>(p.bitmapWidth) * p.bitmapHeight);
     if (GetDIBits(wdc.get(), bitmap, 0, p.bitmapHeight, pixels.data(), &bmi, DIB_RGB_COLORS) !=
         p.bitmapHeight)

@@ -18,13 +18,7 @@ const BYTE kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 bool SetBitmapPixels(HDC hdc, HBITMAP bitmap, const std::vector<BYTE>& pixels, int width,
                      int height)
 {
-    BITMAPINFO bmi = {};
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = width;
-    bmi.bmiHeader.biHeight = -height;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    bmi.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO bmi = zimage::Rgb32Info(width, -height);
     return SetDIBits(hdc, bitmap, 0, height, pixels.data(), &bmi, DIB_RGB_COLORS) == height;
 }
 

@@ -288,13 +288,7 @@ bool ScaleImage(const PixelImage& src, int srcWidth, int srcHeight, int width, i
 
 bool DrawPixels(HDC hdc, const BYTE* pixels, int width, int height)
 {
-    BITMAPINFO bmi = {};
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = width;
-    bmi.bmiHeader.biHeight = -height;  // top-down rows
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    bmi.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO bmi = Rgb32Info(width, -height);  // top-down rows
     return StretchDIBits(hdc, 0, 0, width, height, 0, 0, width, height, pixels, &bmi,
                          DIB_RGB_COLORS, SRCCOPY) != 0;
 }

@@ -37,6 +37,19 @@ bool DecodeWithWic(const void* data, size_t length, REFCLSID decoder, PixelImage
 bool ScaleImage(const PixelImage& src, int srcWidth, int srcHeight, int width, int height,
                 PixelImage* out);
 
+// The header of 32-bit BI_RGB pixels; a negative height means top-down rows.
+inline BITMAPINFO Rgb32Info(int width, int height)
+{
+    BITMAPINFO bmi = {};
+    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bmi.bmiHeader.biWidth = width;
+    bmi.bmiHeader.biHeight = height;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    bmi.bmiHeader.biCompression = BI_RGB;
+    return bmi;
+}
+
 // Draws top-down 32-bit pixels (alpha ignored) at the logical origin of the DC.
 bool DrawPixels(HDC hdc, const BYTE* pixels, int width, int height);
 
