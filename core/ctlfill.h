@@ -1,0 +1,65 @@
+// Helpers that the dialogs of both programs share: combo boxes and list boxes filled from level
+// caches and ID/NAME recordsets, integers, reals and degrees-minutes-seconds coordinates in edit
+// controls in the user's number format, VARIANTs between window texts and property boxes, the
+// warning box and the field kind of a column type.
+#pragma once
+#include <windows.h>
+#include <oleauto.h>
+#include "core/containers.h"
+#include "dataaccess/ado.h"
+
+// ---- combo boxes and list boxes (item data: a level id or a row ID) ----
+
+// Adds every level of the cache, in cache order, whose LevelId is greater than levelId.
+void FillLevelCombo(HWND combo, const CPtrArray* levelCache, int levelId);
+// Index of the first item whose data equals the value or, with orAbove set, is greater; -1 when none.
+int FindComboItemByDataOrAbove(HWND combo, int value, int orAbove);
+// The item data of the selected item, -1 when nothing is selected. Never a pointer.
+int GetComboSelData(HWND combo);
+int FindComboItemByData(HWND combo, int value);
+int FindListBoxItemByData(HWND listBox, int value);
+// Empties the control and adds the NAME of every row from the first, with the ID as item data.
+void FillComboFromRecordset(HWND combo, zdata::Recordset* rs);
+void FillListBoxFromRecordset(HWND listBox, zdata::Recordset* rs);
+
+// ---- numbers in edit controls ----
+// Readers answer 0 for an empty text, 1 when a number was read into *out, -1 otherwise (out
+// untouched). A maximum length of 0 or less reads the whole text.
+
+void SetWindowInt(HWND window, int value);
+int GetWindowInt(HWND window, int maxLength, int* out);
+// In the user's number format (separators and fractional digits of the user's locale).
+void SetWindowReal(HWND window, double value);
+int GetWindowReal(HWND window, int maxLength, double* out);
+
+// Degrees (firstId), minutes (firstId + 1) and seconds (firstId + 2) of a coordinate. A value
+// between -1 and 0 shows its sign as "-0" degrees, and such a text reads back as negative.
+void SetDmsEdits(HWND dialog, int firstId, double degrees, int empty);
+int GetDmsEdits(HWND dialog, int firstId, double* out);
+
+// ---- VARIANTs and windows ----
+
+// VT_BSTR of the window text, VT_EMPTY for an empty text; out is cleared first.
+void GetWindowTextVariant(HWND window, VARIANT* out);
+// A VT_BSTR sets the text; any other type sets an empty text.
+void SetWindowTextVariant(const VARIANT* value, HWND window);
+// VariantClear on every VARIANT of the list; the VARIANTs stay allocated.
+void ClearVariantArray(CPtrArray* list);
+// The i-th VARIANT of the list into the i-th top-level item of a property box.
+void SetPropertyBoxValues(HWND propertyBox, CPtrArray* list);
+// Reads the items in order into the list's VARIANTs; stops at the first empty item whose
+// attribute (the item data, a CustomAttrDef) is required, unless skipRequired is set, and returns
+// its index; -1 when every item was read.
+int GetPropertyBoxValues(HWND propertyBox, CPtrArray* list, int skipRequired);
+
+// ---- messages ----
+
+// A warning box (through ZorMessageBox) with a text of any length from the string table and a
+// caption of at most 31 characters; the box's answer.
+int ShowWarningRes(HINSTANCE module, HWND owner, UINT captionId, UINT textId);
+
+// ---- column types ----
+
+// The field kind (an AttrType: 0 boolean, 1 integer, 2 real, 3 date, 4 text, 6 long text) of an
+// ADO column type; text types without a defined size are long text.
+int FieldKindOfAdoType(int adoType, long definedSize);
