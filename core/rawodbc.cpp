@@ -125,23 +125,50 @@ void RawOdbc::Close()
     }
 }
 
-bool RawOdbc::Exec(const std::wstring& sql)
+// The name (and, when asked, the SQL type and size) of one result column, 1-based.
+static std::wstring DescribeColumn(SQLHSTMT stmt, SQLSMALLINT column, SQLSMALLINT* type,
+                                   SQLULEN* size)
+{
+    SQLWCHAR name[256] = {};
+    SQLSMALLINT len = 0, sqlType = 0, digits = 0, nullable = 0;
+    SQLULEN columnSize = 0;
+    SQLDescribeColW(stmt, column, name, 256, &len, &sqlType, &columnSize, &digits, &nullable);
+    if (type)
+        *type = sqlType;
+    if (size)
+        *size = columnSize;
+    return reinterpret_cast<wchar_t*>(name);
+}
+
+// Runs the text on a new statement handle, which the caller frees; SQL_NULL_HSTMT (with
+// LastError() set) when not open or when the statement fails. No rows is no failure.
+SQLHSTMT RawOdbc::ExecDirect(const std::wstring& sql)
 {
     if (!IsOpen()) {
         lastError_ = L"not open";
-        return false;
+        return SQL_NULL_HSTMT;
     }
     SQLHSTMT stmt = SQL_NULL_HSTMT;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt))) {
         SetError(SQL_HANDLE_DBC, dbc_, L"no statement handle");
-        return false;
+        return SQL_NULL_HSTMT;
     }
     SQLRETURN rc = SQLExecDirectW(stmt, (SQLWCHAR*)sql.c_str(), SQL_NTS);
-    bool ok = SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA;
-    if (!ok)
+    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) {
         SetError(SQL_HANDLE_STMT, stmt, sql.c_str());
+        SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+        return SQL_NULL_HSTMT;
+    }
+    return stmt;
+}
+
+bool RawOdbc::Exec(const std::wstring& sql)
+{
+    SQLHSTMT stmt = ExecDirect(sql);
+    if (stmt == SQL_NULL_HSTMT)
+        return false;
     SQLFreeHandle(SQL_HANDLE_STMT, stmt);
-    return ok;
+    return true;
 }
 
 bool RawOdbc::Query(const std::wstring& sql, std::vector<std::vector<std::wstring>>& rows,
@@ -150,33 +177,17 @@ bool RawOdbc::Query(const std::wstring& sql, std::vector<std::vector<std::wstrin
     rows.clear();
     if (columnNames)
         columnNames->clear();
-    if (!IsOpen()) {
-        lastError_ = L"not open";
+    SQLHSTMT stmt = ExecDirect(sql);
+    if (stmt == SQL_NULL_HSTMT)
         return false;
-    }
-    SQLHSTMT stmt = SQL_NULL_HSTMT;
-    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt))) {
-        SetError(SQL_HANDLE_DBC, dbc_, L"no statement handle");
-        return false;
-    }
-    SQLRETURN rc = SQLExecDirectW(stmt, (SQLWCHAR*)sql.c_str(), SQL_NTS);
-    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) {
-        SetError(SQL_HANDLE_STMT, stmt, sql.c_str());
-        SQLFreeHandle(SQL_HANDLE_STMT, stmt);
-        return false;
-    }
     SQLSMALLINT cols = 0;
     SQLNumResultCols(stmt, &cols);
     if (columnNames) {
-        for (SQLSMALLINT c = 1; c <= cols; ++c) {
-            SQLWCHAR name[256] = {};
-            SQLSMALLINT len = 0, type = 0, digits = 0, nullable = 0;
-            SQLULEN size = 0;
-            SQLDescribeColW(stmt, c, name, 256, &len, &type, &size, &digits, &nullable);
-            columnNames->push_back(reinterpret_cast<wchar_t*>(name));
-        }
+        for (SQLSMALLINT c = 1; c <= cols; ++c)
+            columnNames->push_back(DescribeColumn(stmt, c, nullptr, nullptr));
     }
     bool ok = true;
+    SQLRETURN rc;
     while (true) {
         rc = SQLFetch(stmt);
         if (rc == SQL_NO_DATA)
@@ -225,34 +236,20 @@ bool RawOdbc::Describe(const std::wstring& sql, std::vector<std::wstring>& names
     names.clear();
     types.clear();
     sizes.clear();
-    if (!IsOpen()) {
-        lastError_ = L"not open";
+    SQLHSTMT stmt = ExecDirect(sql);
+    if (stmt == SQL_NULL_HSTMT)
         return false;
-    }
-    SQLHSTMT stmt = SQL_NULL_HSTMT;
-    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt))) {
-        SetError(SQL_HANDLE_DBC, dbc_, L"no statement handle");
-        return false;
-    }
-    SQLRETURN rc = SQLExecDirectW(stmt, (SQLWCHAR*)sql.c_str(), SQL_NTS);
-    bool ok = SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA;
-    if (!ok) {
-        SetError(SQL_HANDLE_STMT, stmt, sql.c_str());
-    } else {
-        SQLSMALLINT cols = 0;
-        SQLNumResultCols(stmt, &cols);
-        for (SQLSMALLINT c = 1; c <= cols; ++c) {
-            SQLWCHAR name[256] = {};
-            SQLSMALLINT len = 0, type = 0, digits = 0, nullable = 0;
-            SQLULEN size = 0;
-            SQLDescribeColW(stmt, c, name, 256, &len, &type, &size, &digits, &nullable);
-            names.push_back(reinterpret_cast<wchar_t*>(name));
-            types.push_back(type);
-            sizes.push_back((long long)size);
-        }
+    SQLSMALLINT cols = 0;
+    SQLNumResultCols(stmt, &cols);
+    for (SQLSMALLINT c = 1; c <= cols; ++c) {
+        SQLSMALLINT type = 0;
+        SQLULEN size = 0;
+        names.push_back(DescribeColumn(stmt, c, &type, &size));
+        types.push_back(type);
+        sizes.push_back((long long)size);
     }
     SQLFreeHandle(SQL_HANDLE_STMT, stmt);
-    return ok;
+    return true;
 }
 
 long long RawOdbc::QueryInt(const std::wstring& sql, long long fallback)

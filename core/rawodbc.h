@@ -97,6 +97,8 @@ public:
     void SetError(SQLSMALLINT type, SQLHANDLE handle, const wchar_t* what);
 
 private:
+    SQLHSTMT ExecDirect(const std::wstring& sql);
+
     SQLHENV env_ = SQL_NULL_HENV;
     SQLHDBC dbc_ = SQL_NULL_HDBC;
     bool inTransaction_ = false;
