@@ -56,6 +56,18 @@ private:
     HDC dc_;
 };
 
+// Puts the DC's first object back, deletes the DC, then the bitmap it held (any may be null).
+void FreeDcAndBitmap(HDC dc, HGDIOBJ old, HBITMAP bitmap)
+{
+    if (dc) {
+        if (old)
+            SelectObject(dc, old);
+        DeleteDC(dc);
+    }
+    if (bitmap)
+        DeleteObject(bitmap);
+}
+
 // A memory DC with one bitmap selected; the bitmap is given back by Release() or deleted.
 class MemoryDc {
 public:
@@ -64,16 +76,7 @@ public:
         if (dc_ && bitmap_)
             old_ = SelectObject(dc_, bitmap_);
     }
-    ~MemoryDc()
-    {
-        if (dc_) {
-            if (old_)
-                SelectObject(dc_, old_);
-            DeleteDC(dc_);
-        }
-        if (bitmap_)
-            DeleteObject(bitmap_);
-    }
+    ~MemoryDc() { FreeDcAndBitmap(dc_, old_, bitmap_); }
     bool ok() const { return dc_ && bitmap_ && old_; }
     HDC dc() const { return dc_; }
     HBITMAP Release()
@@ -109,16 +112,7 @@ public:
         if (bitmap_)
             old_ = SelectObject(dc_, bitmap_);
     }
-    ~Surface32()
-    {
-        if (dc_) {
-            if (old_)
-                SelectObject(dc_, old_);
-            DeleteDC(dc_);
-        }
-        if (bitmap_)
-            DeleteObject(bitmap_);
-    }
+    ~Surface32() { FreeDcAndBitmap(dc_, old_, bitmap_); }
     bool ok() const { return bits_ && old_; }
     HDC dc() const { return dc_; }
     HBITMAP bitmap() const { return bitmap_; }
@@ -144,11 +138,7 @@ public:
     // Hands the DIB section over to the caller.
     HBITMAP Release()
     {
-        GdiFlush();
-        if (old_) {
-            SelectObject(dc_, old_);
-            old_ = nullptr;
-        }
+        Unselect();
         HBITMAP b = bitmap_;
         bitmap_ = nullptr;
         bits_ = nullptr;
