@@ -91,6 +91,22 @@ int ThemeState(UINT selected, UINT disabled, UINT defaulted, UINT hot, int* imag
     return hot ? PBS_HOT_ : PBS_NORMAL_;
 }
 
+// The themed image at the left edge of the content box (its top given), the caption centred
+// in the rest.
+void DrawIconAndCaption(HTHEME theme, HWND button, HDC dc, const RECT& rc, int iconTop, int state,
+                        const Images& im, int image)
+{
+    RECT icon = {rc.left + 1, iconTop, rc.left + 1 + im.cx, iconTop + im.cy};
+    if (im.list && g_plexaTheme.DrawThemeIcon)
+        g_plexaTheme.DrawThemeIcon(theme, dc, BP_PUSHBUTTON_, state, &icon, im.list, image);
+    RECT text = rc;
+    text.left += im.cx + 1;
+    std::wstring caption = CaptionOf(button);
+    if (g_plexaTheme.DrawThemeText)
+        g_plexaTheme.DrawThemeText(theme, dc, BP_PUSHBUTTON_, state, caption.c_str(), -1,
+                                   DT_SINGLELINE | DT_CENTER | DT_VCENTER, 0, &text);
+}
+
 void DrawThemedContent(HTHEME theme, HWND button, HDC dc, RECT rc, int state, const Images& im, int image,
                        bool focusRect)
 {
@@ -100,17 +116,7 @@ void DrawThemedContent(HTHEME theme, HWND button, HDC dc, RECT rc, int state, co
                                                    &m)))
             InflateRect(&rc, -m.cxLeftWidth, -m.cyTopHeight);
     }
-    RECT icon = {rc.left + 1, rc.top + (rc.bottom - rc.top - im.cy) / 2, 0, 0};
-    icon.right = icon.left + im.cx;
-    icon.bottom = icon.top + im.cy;
-    if (im.list && g_plexaTheme.DrawThemeIcon)
-        g_plexaTheme.DrawThemeIcon(theme, dc, BP_PUSHBUTTON_, state, &icon, im.list, image);
-    RECT text = rc;
-    text.left += im.cx + 1;
-    std::wstring caption = CaptionOf(button);
-    if (g_plexaTheme.DrawThemeText)
-        g_plexaTheme.DrawThemeText(theme, dc, BP_PUSHBUTTON_, state, caption.c_str(), -1,
-                                   DT_SINGLELINE | DT_CENTER | DT_VCENTER, 0, &text);
+    DrawIconAndCaption(theme, button, dc, rc, rc.top + (rc.bottom - rc.top - im.cy) / 2, state, im, image);
     if (focusRect)
         DrawFocusRect(dc, &rc);
 }
@@ -249,17 +255,8 @@ void DrawOwner(HWND parent, DRAWITEMSTRUCT* di)
         g_plexaTheme.DrawThemeBackground(theme, dc, BP_PUSHBUTTON_, state, &rc, nullptr);
         InflateRect(&rc, -2, -2);
         // The icon sits centred in a band one pixel taller than it on each side.
-        RECT icon = {rc.left + 1, rc.top + (rc.bottom - rc.top - im.cy - 2) / 2 + 1, 0, 0};
-        icon.right = icon.left + im.cx;
-        icon.bottom = icon.top + im.cy;
-        if (im.list && g_plexaTheme.DrawThemeIcon)
-            g_plexaTheme.DrawThemeIcon(theme, dc, BP_PUSHBUTTON_, state, &icon, im.list, image);
-        RECT text = rc;
-        text.left += im.cx + 1;
-        std::wstring caption = CaptionOf(button);
-        if (g_plexaTheme.DrawThemeText)
-            g_plexaTheme.DrawThemeText(theme, dc, BP_PUSHBUTTON_, state, caption.c_str(), -1,
-                                       DT_SINGLELINE | DT_CENTER | DT_VCENTER, 0, &text);
+        DrawIconAndCaption(theme, button, dc, rc, rc.top + (rc.bottom - rc.top - im.cy - 2) / 2 + 1, state,
+                           im, image);
         PlexaCloseTheme(theme);
         SelectObject(dc, oldFont);
         return;
