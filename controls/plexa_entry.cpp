@@ -131,6 +131,23 @@ bool FillClass(WC& wc, WORD bit)
     return true;
 }
 
+// Turns the system BUTTON class just read into the image button's superclass, ANSI or wide
+// alike; the button's own window bytes stay first, ours follow.
+template <class WC>
+void AdaptButtonClass(WC& wc)
+{
+    g_buttonClassProc = wc.lpfnWndProc;
+    g_buttonClassExtra = wc.cbWndExtra;
+    wc.style |= CS_GLOBALCLASS;
+    wc.cbWndExtra += 2 * sizeof(LONG_PTR);  // image list, focus-cue flag
+    wc.hInstance = g_plexaInstance;
+    wc.lpfnWndProc = ImgButtonWndProc;
+    wc.hIcon = nullptr;
+    wc.hIconSm = nullptr;
+    wc.lpszMenuName = nullptr;
+    wc.cbClsExtra = 0;
+}
+
 void RegisterOne(const ClassSpec& c, bool wide)
 {
     if (wide) {
@@ -139,16 +156,7 @@ void RegisterOne(const ClassSpec& c, bool wide)
             wc.cbSize = sizeof(wc);
             if (!GetClassInfoExW(nullptr, L"BUTTON", &wc))
                 return;
-            g_buttonClassProc = wc.lpfnWndProc;
-            g_buttonClassExtra = wc.cbWndExtra;
-            wc.style |= CS_GLOBALCLASS;
-            wc.cbWndExtra += 2 * sizeof(LONG_PTR);  // image list, focus-cue flag
-            wc.hInstance = g_plexaInstance;
-            wc.lpfnWndProc = ImgButtonWndProc;
-            wc.hIcon = nullptr;
-            wc.hIconSm = nullptr;
-            wc.lpszMenuName = nullptr;
-            wc.cbClsExtra = 0;
+            AdaptButtonClass(wc);
         } else {
             FillClass(wc, c.bit);
         }
@@ -160,16 +168,7 @@ void RegisterOne(const ClassSpec& c, bool wide)
             wc.cbSize = sizeof(wc);
             if (!GetClassInfoExA(nullptr, "BUTTON", &wc))
                 return;
-            g_buttonClassProc = wc.lpfnWndProc;
-            g_buttonClassExtra = wc.cbWndExtra;
-            wc.style |= CS_GLOBALCLASS;
-            wc.cbWndExtra += 2 * sizeof(LONG_PTR);
-            wc.hInstance = g_plexaInstance;
-            wc.lpfnWndProc = ImgButtonWndProc;
-            wc.hIcon = nullptr;
-            wc.hIconSm = nullptr;
-            wc.lpszMenuName = nullptr;
-            wc.cbClsExtra = 0;
+            AdaptButtonClass(wc);
         } else {
             FillClass(wc, c.bit);
         }
