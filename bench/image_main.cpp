@@ -12,67 +12,20 @@
 #include "core/storedimage.h"
 #include "imagecodec/kavjpeg.h"
 #include "imagecodec/kavpng.h"
+#include "tests/imagecodec/wic_encode.h"
 
 namespace {
 
-std::vector<BYTE> Encode(int width, int height, REFGUID container)
+// A photo-sized test picture: colour ramps, an XOR pattern and a half-transparent strip at the
+// left, so neither codec gets a trivially compressible image.
+imgtest::Pixels Picture(int width, int height)
 {
-    std::vector<BYTE> out;
-    std::vector<BYTE> rows(static_cast<size_t>(width) * height * 4);
+    imgtest::Pixels px(width, height);
     for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            BYTE* p = &rows[(static_cast<size_t>(y) * width + x) * 4];
-            p[0] = static_cast<BYTE>(x * 255 / width);
-            p[1] = static_cast<BYTE>(y * 255 / height);
-            p[2] = static_cast<BYTE>((x ^ y) & 0xFF);
-            p[3] = static_cast<BYTE>(x < width / 8 ? 128 : 255);
-        }
-    IWICImagingFactory* factory = nullptr;
-    IStream* stream = nullptr;
-    IWICBitmapEncoder* encoder = nullptr;
-    IWICBitmapFrameEncode* frame = nullptr;
-    IPropertyBag2* props = nullptr;
-    WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGRA;
-    if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                   IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))) &&
-        SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, &stream)) &&
-        SUCCEEDED(factory->CreateEncoder(container, nullptr, &encoder)) &&
-        SUCCEEDED(encoder->Initialize(stream, WICBitmapEncoderNoCache)) &&
-        SUCCEEDED(encoder->CreateNewFrame(&frame, &props)) && SUCCEEDED(frame->Initialize(props)) &&
-        SUCCEEDED(frame->SetSize(width, height)) && SUCCEEDED(frame->SetPixelFormat(&format))) {
-        // The encoder may want another layout (JPEG takes 24 bits).
-        if (IsEqualGUID(format, GUID_WICPixelFormat24bppBGR)) {
-            UINT stride = (width * 3 + 3) & ~3u;
-            std::vector<BYTE> rgb(static_cast<size_t>(stride) * height);
-            for (int y = 0; y < height; ++y)
-                for (int x = 0; x < width; ++x)
-                    memcpy(&rgb[y * stride + x * 3], &rows[(static_cast<size_t>(y) * width + x) * 4], 3);
-            frame->WritePixels(height, stride, static_cast<UINT>(rgb.size()), rgb.data());
-        } else {
-            frame->WritePixels(height, width * 4, static_cast<UINT>(rows.size()), rows.data());
-        }
-        if (SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit())) {
-            HGLOBAL mem = nullptr;
-            STATSTG st = {};
-            if (SUCCEEDED(GetHGlobalFromStream(stream, &mem)) &&
-                SUCCEEDED(stream->Stat(&st, STATFLAG_NONAME))) {
-                const BYTE* p = static_cast<const BYTE*>(GlobalLock(mem));
-                out.assign(p, p + st.cbSize.QuadPart);
-                GlobalUnlock(mem);
-            }
-        }
-    }
-    if (props)
-        props->Release();
-    if (frame)
-        frame->Release();
-    if (encoder)
-        encoder->Release();
-    if (stream)
-        stream->Release();
-    if (factory)
-        factory->Release();
-    return out;
+        for (int x = 0; x < width; ++x)
+            px.Set(x, y, RGB((x ^ y) & 0xFF, y * 255 / height, x * 255 / width),
+                   static_cast<BYTE>(x < width / 8 ? 128 : 255));
+    return px;
 }
 
 double Now()
@@ -102,8 +55,9 @@ int main()
 {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     const int width = 1600, height = 1200, runs = 10;
-    std::vector<BYTE> jpeg = Encode(width, height, GUID_ContainerFormatJpeg);
-    std::vector<BYTE> png = Encode(width, height, GUID_ContainerFormatPng);
+    imgtest::Pixels picture = Picture(width, height);
+    std::vector<BYTE> jpeg = imgtest::EncodeJpeg(picture);
+    std::vector<BYTE> png = imgtest::EncodePng(picture);
     if (jpeg.empty() || png.empty()) {
         printf("could not make the test images\n");
         return 1;
