@@ -10,17 +10,11 @@ namespace {
 
 // ---- INPLACEBUTTON ----
 
-class InplaceButton : public ::testing::Test {
+class InplaceButton : public SharedHostTest<InplaceButton, 300, 120> {
 protected:
-    static void SetUpTestSuite() { shared_ = new Host(300, 120); }
-    static void TearDownTestSuite()
-    {
-        delete shared_;
-        shared_ = nullptr;
-    }
     void SetUp() override
     {
-        host_ = shared_;
+        SharedHostTest::SetUp();
         button_ = CreateWindowExW(WS_EX_CLIENTEDGE, WC_INPLACEBUTTONW, L"Linnaeus, 1758", WS_CHILD | WS_VISIBLE, 10,
                                   10, 200, 24, host_->hwnd(), reinterpret_cast<HMENU>(55), GetModuleHandleW(nullptr),
                                   nullptr);
@@ -39,12 +33,8 @@ protected:
         return codes;
     }
 
-    static Host* shared_;
-    Host* host_ = nullptr;
     HWND button_ = nullptr;
 };
-
-Host* InplaceButton::shared_ = nullptr;
 
 TEST_F(InplaceButton, SpaceReleaseClicksWithTheText)
 {
@@ -264,19 +254,8 @@ HIMAGELIST SolidImages(std::initializer_list<COLORREF> colours)
 
 const COLORREF kRed = RGB(255, 0, 0), kGreen = RGB(0, 255, 0), kBlue = RGB(0, 0, 255), kYellow = RGB(255, 255, 0);
 
-class ImgButton : public ::testing::Test {
+class ImgButton : public SharedHostTest<ImgButton, 300, 160> {
 protected:
-    static void SetUpTestSuite() { shared_ = new Host(300, 160); }
-    static void TearDownTestSuite()
-    {
-        delete shared_;
-        shared_ = nullptr;
-    }
-    void SetUp() override
-    {
-        host_ = shared_;
-        host_->Clear();
-    }
     HWND Create(const wchar_t* text, int id, int y, HIMAGELIST images)
     {
         HWND b = CreateWindowExW(0, WC_IMGBUTTONW, text, WS_CHILD, 10, y, 120, 30, host_->hwnd(),
@@ -291,11 +270,7 @@ protected:
     // The centre of the icon of a button, in its client coordinates.
     COLORREF Icon(HWND b) { return PixelAt(b, 12, 15); }
 
-    static Host* shared_;
-    Host* host_ = nullptr;
 };
-
-Host* ImgButton::shared_ = nullptr;
 
 TEST_F(ImgButton, ClassicButtonIsOwnerDrawnVisibleAndATabStop)
 {

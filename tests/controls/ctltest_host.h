@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <vector>
+#include <gtest/gtest.h>
 #include "controls/plexa.h"
 
 namespace ctltest {
@@ -39,6 +40,31 @@ private:
     HWND hwnd_ = nullptr;
     std::vector<Event> events_;
 };
+
+// The base of a fixture whose tests share one host window of the given size (creating and
+// destroying top-level windows is slow under Wine): host_ is that window, its events cleared
+// before each test. Derived, the fixture itself, gives each suite a host of its own.
+template <class Derived, int Width, int Height>
+class SharedHostTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { shared_ = new Host(Width, Height); }
+    static void TearDownTestSuite()
+    {
+        delete shared_;
+        shared_ = nullptr;
+    }
+    void SetUp() override
+    {
+        host_ = shared_;
+        host_->Clear();
+    }
+
+    static Host* shared_;
+    Host* host_ = nullptr;
+};
+
+template <class Derived, int Width, int Height>
+Host* SharedHostTest<Derived, Width, Height>::shared_ = nullptr;
 
 // Registers every Plexa class once for the test program.
 void RegisterAll();

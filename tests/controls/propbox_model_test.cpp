@@ -9,19 +9,11 @@ using namespace ctltest;
 
 namespace {
 
-class PropBoxModel : public ::testing::Test {
+class PropBoxModel : public SharedHostTest<PropBoxModel, 300, 200> {
 protected:
-    // One host for the suite: creating and destroying top-level windows is slow under Wine.
-    static void SetUpTestSuite() { shared_ = new Host(300, 200); }
-    static void TearDownTestSuite()
-    {
-        delete shared_;
-        shared_ = nullptr;
-    }
     void SetUp() override
     {
-        host_ = shared_;
-        host_->Clear();
+        SharedHostTest::SetUp();
         host_->entries.clear();
         box_ = CreateBox(host_->hwnd(), 0, 0, 300, 200);
         ASSERT_NE(box_, nullptr);
@@ -90,12 +82,8 @@ protected:
         return text;
     }
 
-    static Host* shared_;
-    Host* host_ = nullptr;
     HWND box_ = nullptr;
 };
-
-Host* PropBoxModel::shared_ = nullptr;
 
 std::wstring ListSep()
 {
