@@ -393,6 +393,15 @@ TEST_F(LookupTest, AuthorPrefixSearchAndTheSharedAuthorEntry)
     EXPECT_EQ(db_->SysAuthorsRs, db_->GetLookupRecordset(index));
     EXPECT_EQ((int)names.size(), db_->GetLookupCount(index));
     EXPECT_EQ(index, db_->LoadLookupValues(1, L"AUTHOR"));
+
+    // The author list has no abbreviations: its list box rows carry no data.
+    HWND list = CreateWindowExW(0, L"LISTBOX", L"", WS_CHILD, 0, 0, 150, 200, main_, nullptr,
+                                nullptr, nullptr);
+    ASSERT_EQ((int)names.size(), db_->FillLookupControl(index, 1, list));
+    for (int i = 0; i < (int)names.size(); i++)
+        EXPECT_EQ(0, SendMessageW(list, LB_GETITEMDATA, i, 0)) << i;
+    CDatabase::ResetLookupListBox(list);
+    DestroyWindow(list);
 }
 
 // ---- filling controls ----
