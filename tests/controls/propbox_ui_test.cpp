@@ -66,35 +66,37 @@ HWND VisibleEditor(HWND box)
     return nullptr;
 }
 
-// Holds Ctrl down in this thread's key state while it lives (posted keys carry no key state).
-class CtrlDown {
+// Holds a modifier key and its left-hand key down in this thread's key state while it lives
+// (posted keys carry no key state).
+class KeyHeld {
 public:
-    CtrlDown()
+    KeyHeld(int vk, int leftVk)
     {
         GetKeyboardState(keys_);
         BYTE held[256];
         memcpy(held, keys_, sizeof(held));
-        held[VK_CONTROL] = held[VK_LCONTROL] = 0x80;
+        held[vk] = held[leftVk] = 0x80;
         SetKeyboardState(held);
     }
-    ~CtrlDown() { SetKeyboardState(keys_); }
+    ~KeyHeld() { SetKeyboardState(keys_); }
 
 private:
     BYTE keys_[256];
 };
 
-class PropBoxUi : public ::testing::Test {
+struct CtrlDown : KeyHeld {
+    CtrlDown() : KeyHeld(VK_CONTROL, VK_LCONTROL) {}
+};
+
+struct ShiftDown : KeyHeld {
+    ShiftDown() : KeyHeld(VK_SHIFT, VK_LSHIFT) {}
+};
+
+class PropBoxUi : public SharedHostTest<PropBoxUi, 420, 260> {
 protected:
-    static void SetUpTestSuite() { shared_ = new Host(420, 260); }
-    static void TearDownTestSuite()
-    {
-        delete shared_;
-        shared_ = nullptr;
-    }
     void SetUp() override
     {
-        host_ = shared_;
-        host_->Clear();
+        SharedHostTest::SetUp();
         host_->entries.clear();
         box_ = CreateBox(host_->hwnd(), 10, 10, 300, 200);
         ASSERT_NE(box_, nullptr);
@@ -106,13 +108,9 @@ protected:
     POINT ValueCell(int row) { return {Split() + 30, row * pitch_ + pitch_ / 2}; }
     POINT NameCell(int row) { return {20, row * pitch_ + pitch_ / 2}; }
 
-    static Host* shared_;
-    Host* host_ = nullptr;
     HWND box_ = nullptr;
     int pitch_ = 0;
 };
-
-Host* PropBoxUi::shared_ = nullptr;
 
 TEST_F(PropBoxUi, RowPitchAndScrollPageFollowTheFont)
 {
@@ -318,69 +316,13 @@ INT_PTR CALLBACK GridDialogProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam
     return FALSE;
 }
 
-// Builds an in-memory dialog template with a property box (id 100) and an OK button.
-std::vector<WORD> GridDialogTemplate()
-{
-    std::vector<WORD> t;
-    auto align = [&t]() {
-        if (t.size() % 2)
-            t.push_back(0);
-    };
-    auto str = [&t](const wchar_t* s) {
-        for (; *s; ++s)
-            t.push_back(*s);
-        t.push_back(0);
-    };
-    auto dword = [&t](DWORD v) {
-        t.push_back(LOWORD(v));
-        t.push_back(HIWORD(v));
-    };
-    dword(WS_POPUP | WS_VISIBLE | WS_CAPTION | DS_SETFONT | DS_MODALFRAME);
-    dword(0);
-    t.push_back(2);  // controls
-    t.push_back(10);
-    t.push_back(10);
-    t.push_back(200);
-    t.push_back(120);
-    t.push_back(0);  // menu
-    t.push_back(0);  // class
-    str(L"grid");
-    t.push_back(8);
-    str(L"MS Shell Dlg");
-    // property box
-    align();
-    dword(WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | WS_BORDER);
-    dword(0);
-    t.push_back(5);
-    t.push_back(5);
-    t.push_back(190);
-    t.push_back(80);
-    t.push_back(100);
-    str(L"PROPERTYBOX");
-    str(L"");
-    t.push_back(0);
-    // OK button
-    align();
-    dword(WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON);
-    dword(0);
-    t.push_back(140);
-    t.push_back(95);
-    t.push_back(50);
-    t.push_back(14);
-    t.push_back(IDOK);
-    t.push_back(0xFFFF);
-    t.push_back(0x0080);
-    str(L"OK");
-    t.push_back(0);
-    return t;
-}
-
 TEST_F(PropBoxUi, EscapeClosesTheDialogOnceNothingIsEdited)  // CTRL-F9
 {
-    std::vector<WORD> tmpl = GridDialogTemplate();
-    // DLGTEMPLATE needs DWORD alignment.
-    std::vector<DWORD> aligned((tmpl.size() + 1) / 2);
-    memcpy(aligned.data(), tmpl.data(), tmpl.size() * sizeof(WORD));
+    // A property box (id 100) and an OK button.
+    std::vector<DWORD> aligned =
+        DialogTemplate(L"grid", 200, 120,
+                       {{L"PROPERTYBOX", L"", WS_VSCROLL | WS_TABSTOP | WS_BORDER, 5, 5, 190, 80, 100},
+                        {L"BUTTON", L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 140, 95, 50, 14, IDOK}});
     DialogScript script;
     INT_PTR result = DialogBoxIndirectParamW(GetModuleHandleW(nullptr),
                                              reinterpret_cast<LPCDLGTEMPLATEW>(aligned.data()), host_->hwnd(),
@@ -627,23 +569,6 @@ TEST_F(PropBoxUi, PaintsThemedRows)
     EXPECT_EQ(PixelAt(box, Split() + 3, pitch_ + pitch_ / 2), GetSysColor(COLOR_WINDOW));
     DestroyWindow(box);
 }
-
-// Holds Shift down in this thread's key state while it lives.
-class ShiftDown {
-public:
-    ShiftDown()
-    {
-        GetKeyboardState(keys_);
-        BYTE held[256];
-        memcpy(held, keys_, sizeof(held));
-        held[VK_SHIFT] = held[VK_LSHIFT] = 0x80;
-        SetKeyboardState(held);
-    }
-    ~ShiftDown() { SetKeyboardState(keys_); }
-
-private:
-    BYTE keys_[256];
-};
 
 TEST_F(PropBoxUi, ShiftTabInAnEditGoesBack)
 {
