@@ -235,13 +235,7 @@ HRESULT Command::CreateParameter(const wchar_t* name, long type, long direction,
 HRESULT Command::Execute(VARIANT* recordsAffected, const VARIANT* values, long options,
                          Recordset** recordset)
 {
-    if (recordset)
-        *recordset = nullptr;
-    if (recordsAffected) {
-        VariantInit(recordsAffected);
-        recordsAffected->vt = VT_I4;
-        recordsAffected->lVal = 0;
-    }
+    ResetExecuteResults(recordsAffected, recordset);
     if (!connection_)
         return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, adErrInvalidConnection);
     std::shared_ptr<ConnectionCore> core = connection_->Core();
@@ -307,22 +301,17 @@ HRESULT Command::Execute(VARIANT* recordsAffected, const VARIANT* values, long o
     }
     std::lock_guard<std::recursive_mutex> hold(core->lock);
     if (!core->IsOpen())
-        return core->Fail(MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, adErrObjectClosed),
-                          L"The connection is not open.");
+        return core->NotOpen();
     Stmt st;
     if (!st.Alloc(*core))
-        return core->FailOdbc(SQL_HANDLE_DBC, core->dbc, L"A statement could not be created.");
+        return core->NoStatement();
     std::vector<SQLLEN> lengths;
     if (!OdbcOk(BindValues(st.h, binds, lengths)))
         return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The parameters could not be bound.");
     SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)text.c_str(), SQL_NTS);
     if (!OdbcOk(rc) && rc != SQL_NO_DATA)
         return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The statement failed.");
-    if (recordsAffected) {
-        SQLLEN n = 0;
-        if (OdbcOk(SQLRowCount(st.h, &n)) && n > 0)
-            recordsAffected->lVal = (LONG)n;
-    }
+    StoreRowsAffected(st.h, recordsAffected);
     return S_OK;
 }
 

@@ -18,6 +18,21 @@ inline HRESULT ToBstr(const std::wstring& s, BSTR* out)
     return *out ? S_OK : E_OUTOFMEMORY;
 }
 
+class Recordset;
+
+// Execute's results before anything runs: no recordset, no rows affected (VT_I4 0). Either
+// may be null.
+inline void ResetExecuteResults(VARIANT* recordsAffected, Recordset** recordset)
+{
+    if (recordset)
+        *recordset = nullptr;
+    if (recordsAffected) {
+        VariantInit(recordsAffected);
+        recordsAffected->vt = VT_I4;
+        recordsAffected->lVal = 0;
+    }
+}
+
 // A plain property value into `out`.
 template <class T, class V>
 HRESULT GiveOut(T* out, const V& value)

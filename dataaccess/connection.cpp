@@ -544,13 +544,7 @@ HRESULT Connection::get_Errors(Errors** out)
 HRESULT Connection::Execute(const wchar_t* sql, VARIANT* recordsAffected, long options,
                             Recordset** recordset)
 {
-    if (recordset)
-        *recordset = nullptr;
-    if (recordsAffected) {
-        VariantInit(recordsAffected);
-        recordsAffected->vt = VT_I4;
-        recordsAffected->lVal = 0;
-    }
+    ResetExecuteResults(recordsAffected, recordset);
     if (!sql)
         return core_->Fail(E_INVALIDARG, L"No command text was given.");
     bool noRecords = options != adOptionUnspecified && (options & adExecuteNoRecords);
@@ -566,21 +560,17 @@ HRESULT Connection::Execute(const wchar_t* sql, VARIANT* recordsAffected, long o
     }
     std::lock_guard<std::recursive_mutex> hold(core_->lock);
     if (!core_->IsOpen())
-        return core_->Fail(AdoError(adErrObjectClosed), L"The connection is not open.");
+        return core_->NotOpen();
     std::wstring text = TranslateSql(sql);
     if (text.empty())
         return S_OK;
     Stmt st;
     if (!st.Alloc(*core_))
-        return core_->FailOdbc(SQL_HANDLE_DBC, core_->dbc, L"A statement could not be created.");
+        return core_->NoStatement();
     SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)text.c_str(), SQL_NTS);
     if (!OdbcOk(rc) && rc != SQL_NO_DATA)
         return core_->FailOdbc(SQL_HANDLE_STMT, st.h, L"The statement failed.");
-    if (recordsAffected) {
-        SQLLEN n = 0;
-        if (OdbcOk(SQLRowCount(st.h, &n)) && n > 0)
-            recordsAffected->lVal = (LONG)n;
-    }
+    StoreRowsAffected(st.h, recordsAffected);
     // Schema changes may turn a view into a table or back.
     core_->tableKinds.clear();
     return S_OK;
@@ -590,7 +580,7 @@ HRESULT Connection::BeginTrans(long* level)
 {
     std::lock_guard<std::recursive_mutex> hold(core_->lock);
     if (!core_->IsOpen())
-        return core_->Fail(AdoError(adErrObjectClosed), L"The connection is not open.");
+        return core_->NotOpen();
     if (core_->transactionLevel > 0)
         return core_->Fail(AdoError(adErrIllegalOperation),
                            L"A transaction is already running on this connection.");
@@ -608,7 +598,7 @@ static HRESULT EndTransaction(ConnectionCore& core, SQLSMALLINT how)
 {
     std::lock_guard<std::recursive_mutex> hold(core.lock);
     if (!core.IsOpen())
-        return core.Fail(AdoError(adErrObjectClosed), L"The connection is not open.");
+        return core.NotOpen();
     if (core.transactionLevel == 0)
         return core.Fail(AdoError(adErrIllegalOperation), L"No transaction is running.");
     SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, core.dbc, how);

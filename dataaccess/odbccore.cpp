@@ -101,6 +101,15 @@ bool ConnectionCore::IsTable(const std::wstring& name)
     return table;
 }
 
+void StoreRowsAffected(SQLHSTMT stmt, VARIANT* recordsAffected)
+{
+    if (recordsAffected) {
+        SQLLEN n = 0;
+        if (OdbcOk(SQLRowCount(stmt, &n)) && n > 0)
+            recordsAffected->lVal = (LONG)n;
+    }
+}
+
 bool Stmt::Alloc(ConnectionCore& core)
 {
     Free();

@@ -40,6 +40,10 @@ struct ConnectionCore {
     // Replace the Errors collection with the driver's diagnostics for the handle (or, when it
     // has none, with the fallback text); returns E_FAIL.
     HRESULT FailOdbc(SQLSMALLINT handleType, SQLHANDLE handle, const std::wstring& fallback);
+    // The refusal of work on a connection that is not open; returns its error.
+    HRESULT NotOpen() { return Fail(AdoError(adErrObjectClosed), L"The connection is not open."); }
+    // The failure to get a statement handle, with the driver's reasons; returns E_FAIL.
+    HRESULT NoStatement() { return FailOdbc(SQL_HANDLE_DBC, dbc, L"A statement could not be created."); }
     // Only collects diagnostics (for a connect on a worker thread).
     std::vector<Error*> Diagnostics(SQLSMALLINT handleType, SQLHANDLE handle) const;
 
@@ -67,6 +71,10 @@ public:
 SQLRETURN BindValues(SQLHSTMT stmt, std::vector<BindValue>& values, std::vector<SQLLEN>& lengths);
 
 inline bool OdbcOk(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
+
+// Puts the count of rows the executed statement changed into Execute's result (VT_I4, 0
+// beforehand); a count the driver does not know leaves the 0. recordsAffected may be null.
+void StoreRowsAffected(SQLHSTMT stmt, VARIANT* recordsAffected);
 
 // ---------------------------------------------------------------------------------------------
 // Row storage: one contiguous buffer per row holding every cell typed (not a VARIANT per cell),

@@ -139,7 +139,7 @@ public:
             return S_OK;
         Stmt st;
         if (!st.Alloc(*core))
-            return core->FailOdbc(SQL_HANDLE_DBC, core->dbc, L"A statement could not be created.");
+            return core->NoStatement();
         std::vector<SQLLEN> lengths;
         if (!params.empty() && !OdbcOk(BindValues(st.h, params, lengths)))
             return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The parameters could not be bound.");
@@ -349,7 +349,7 @@ public:
         q += L" FROM (" + execSql + L")";
         Stmt st;
         if (!st.Alloc(*core))
-            return core->FailOdbc(SQL_HANDLE_DBC, core->dbc, L"A statement could not be created.");
+            return core->NoStatement();
         SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)q.c_str(), SQL_NTS);
         if (!OdbcOk(rc) && rc != SQL_NO_DATA)
             return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The query failed.");
@@ -586,7 +586,7 @@ public:
                          shape.selectList + L" " + shape.fromClause + L" WHERE _ROWID_ = ?";
         Stmt st;
         if (!st.Alloc(*core))
-            return core->FailOdbc(SQL_HANDLE_DBC, core->dbc, L"A statement could not be created.");
+            return core->NoStatement();
         std::vector<BindValue> values(1);
         values[0].isNull = false;
         values[0].kind = FetchKind::Integer;
@@ -666,7 +666,7 @@ public:
         }
         Stmt st;
         if (!st.Alloc(*core))
-            return core->FailOdbc(SQL_HANDLE_DBC, core->dbc, L"A statement could not be created.");
+            return core->NoStatement();
         std::vector<SQLLEN> lengths;
         if (!OdbcOk(BindValues(st.h, values, lengths)))
             return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The values could not be bound.");
@@ -747,7 +747,7 @@ public:
         std::wstring q = L"DELETE FROM " + QuoteIdentifier(shape.table) + L" WHERE _ROWID_ = ?";
         Stmt st;
         if (!st.Alloc(*core))
-            return core->FailOdbc(SQL_HANDLE_DBC, core->dbc, L"A statement could not be created.");
+            return core->NoStatement();
         std::vector<BindValue> values(1);
         values[0].isNull = false;
         values[0].kind = FetchKind::Integer;
