@@ -732,6 +732,25 @@ HBITMAP TypedDibToBitmap(HWND hwnd, const BYTE* bytes, DWORD length, int* boxWid
     return StretchDibToBitmap(wdc.get(), dib, p);
 }
 
+// A bitmap of the placement's size compatible with the window, with render(dc) drawing the
+// image exactly at the fitted offset, like every other format, so a fitted image neither loses
+// its top row nor leaves one unpainted at the bottom. Null when render returns 0.
+template <class Render>
+HBITMAP RenderPlaced(HWND hwnd, const Placement& p, Render render)
+{
+    WindowDc wdc(hwnd);
+    if (!wdc.get())
+        return nullptr;
+    MemoryDc mem(wdc.get(), CreateCompatibleBitmap(wdc.get(), p.bitmapWidth, p.bitmapHeight));
+    if (!mem.ok())
+        return nullptr;
+    POINT old;
+    SetViewportOrgEx(mem.dc(), p.x, p.y, &old);
+    int drawn = render(mem.dc());
+    SetViewportOrgEx(mem.dc(), old.x, old.y, nullptr);
+    return drawn ? mem.Release() : nullptr;
+}
+
 HBITMAP JpegToBitmap(HWND hwnd, const BYTE* bytes, DWORD length, int* boxWidth, int* boxHeight,
                      BOOL stretch, BOOL shrink, int alignment)
 {
@@ -743,20 +762,9 @@ HBITMAP JpegToBitmap(HWND hwnd, const BYTE* bytes, DWORD length, int* boxWidth, 
     Placement p;
     if (JasImageGetDimen(image, &w, &h) &&
         PlaceImage(w, h, boxWidth, boxHeight, stretch, shrink, alignment, &p)) {
-        WindowDc wdc(hwnd);
-        if (wdc.get()) {
-            MemoryDc mem(wdc.get(), CreateCompatibleBitmap(wdc.get(), p.bitmapWidth, p.bitmapHeight));
-            if (mem.ok()) {
-                // The image goes exactly at the fitted offset, like every other format, so a
-                // fitted JPEG neither loses its top row nor leaves one unpainted at the bottom.
-                POINT old;
-                SetViewportOrgEx(mem.dc(), p.x, p.y, &old);
-                int drawn = JasImageRender(image, w, h, mem.dc(), p.width, p.height);
-                SetViewportOrgEx(mem.dc(), old.x, old.y, nullptr);
-                if (drawn)
-                    result = mem.Release();
-            }
-        }
+        result = RenderPlaced(hwnd, p, [&](HDC dc) {
+            return JasImageRender(image, w, h, dc, p.width, p.height);
+        });
     }
     JasDestroyImage(image);
     return result;
@@ -773,19 +781,9 @@ HBITMAP PngToBitmap(HWND hwnd, const BYTE* bytes, DWORD length, int* boxWidth, i
     Placement p;
     if (PNGImageIsPNG(image) && PNGImageGetDimen(image, &w, &h) &&
         PlaceImage(w, h, boxWidth, boxHeight, stretch, shrink, alignment, &p)) {
-        WindowDc wdc(hwnd);
-        if (wdc.get()) {
-            MemoryDc mem(wdc.get(), CreateCompatibleBitmap(wdc.get(), p.bitmapWidth, p.bitmapHeight));
-            if (mem.ok()) {
-                POINT old;
-                SetViewportOrgEx(mem.dc(), p.x, p.y, &old);
-                int drawn = PNGImageRender(image, w, h, mem.dc(), p.width, p.height,
-                                           CheckerboardColour);
-                SetViewportOrgEx(mem.dc(), old.x, old.y, nullptr);
-                if (drawn)
-                    result = mem.Release();
-            }
-        }
+        result = RenderPlaced(hwnd, p, [&](HDC dc) {
+            return PNGImageRender(image, w, h, dc, p.width, p.height, CheckerboardColour);
+        });
     }
     PNGImageDestroy(image);
     return result;
