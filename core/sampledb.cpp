@@ -211,6 +211,33 @@ struct LocNode {
     int district = -1;
 };
 
+// Sorts the siblings of a forest of nodes (parent -1 at the tops) by name and gives the nodes
+// ids from 1 in pre-order; returns the node indices in that order.
+template <class Node>
+std::vector<int> NumberInPreorder(std::vector<Node>& nodes)
+{
+    std::vector<int> tops;
+    for (int k = 0; k < (int)nodes.size(); ++k)
+        if (nodes[k].parent < 0)
+            tops.push_back(k);
+    auto byName = [&nodes](int a, int b) { return nodes[a].name < nodes[b].name; };
+    std::sort(tops.begin(), tops.end(), byName);
+    for (Node& n : nodes)
+        std::sort(n.children.begin(), n.children.end(), byName);
+    int nextId = 1;
+    std::vector<int> order;
+    std::vector<int> stack(tops.rbegin(), tops.rend());
+    while (!stack.empty()) {
+        int n = stack.back();
+        stack.pop_back();
+        nodes[n].id = nextId++;
+        order.push_back(n);
+        for (auto it = nodes[n].children.rbegin(); it != nodes[n].children.rend(); ++it)
+            stack.push_back(*it);
+    }
+    return order;
+}
+
 const int kSysLevels = 5;
 const int kLocLevels = 3;
 
@@ -524,30 +551,16 @@ void Generator::BuildTaxa()
             }
         }
     }
-    // Siblings in alphabetical order; ids follow the tree in pre-order.
-    std::vector<int> tops;
-    for (int k = 0; k < (int)taxa_.size(); ++k)
-        if (taxa_[k].parent < 0)
-            tops.push_back(k);
-    auto byName = [this](int a, int b) { return taxa_[a].name < taxa_[b].name; };
-    std::sort(tops.begin(), tops.end(), byName);
-    for (TaxonNode& n : taxa_)
-        std::sort(n.children.begin(), n.children.end(), byName);
-    int nextId = 1;
-    std::vector<int> stack(tops.rbegin(), tops.rend());
-    for (size_t k = 0; k < tops.size(); ++k)
-        taxa_[tops[k]].pos = (int)k + 1;
-    std::vector<int> order;
-    while (!stack.empty()) {
-        int n = stack.back();
-        stack.pop_back();
-        taxa_[n].id = nextId++;
-        order.push_back(n);
+    // Siblings in alphabetical order, numbered from 1 among themselves; ids follow the tree in
+    // pre-order.
+    std::vector<int> order = NumberInPreorder(taxa_);
+    int topPos = 0;
+    for (int n : order) {
+        if (taxa_[n].parent < 0)
+            taxa_[n].pos = ++topPos;
         const std::vector<int>& ch = taxa_[n].children;
         for (size_t k = 0; k < ch.size(); ++k)
             taxa_[ch[k]].pos = (int)k + 1;
-        for (auto it = ch.rbegin(); it != ch.rend(); ++it)
-            stack.push_back(*it);
     }
     for (int n : order)
         if (taxa_[n].level >= 4)
@@ -631,25 +644,9 @@ void Generator::BuildLocalities()
         locs_[dn].children.push_back((int)locs_.size() - 1);
     }
     // Ids in pre-order, siblings by name (the order the programs list them in).
-    std::vector<int> tops;
-    for (int k = 0; k < (int)locs_.size(); ++k)
-        if (locs_[k].parent < 0)
-            tops.push_back(k);
-    auto byName = [this](int a, int b) { return locs_[a].name < locs_[b].name; };
-    std::sort(tops.begin(), tops.end(), byName);
-    for (LocNode& n : locs_)
-        std::sort(n.children.begin(), n.children.end(), byName);
-    int nextId = 1;
-    std::vector<int> stack(tops.rbegin(), tops.rend());
-    while (!stack.empty()) {
-        int n = stack.back();
-        stack.pop_back();
-        locs_[n].id = nextId++;
+    for (int n : NumberInPreorder(locs_))
         if (locs_[n].level == 3)
             dataLocs_.push_back(n);
-        for (auto it = locs_[n].children.rbegin(); it != locs_[n].children.rend(); ++it)
-            stack.push_back(*it);
-    }
     stats_.localities = (int)dataLocs_.size();
 }
 
