@@ -491,3 +491,28 @@ int SetSortArrow(HWND list, int current, int clicked)
     SetColumnMark(list, clicked < 0 ? -clicked : clicked, clicked, themed);
     return clicked;
 }
+
+// ---- search-field entries ----
+
+void InitSearchFieldEntry(SearchFieldEntry* entry, CDispField* field)
+{
+    *entry = SearchFieldEntry();
+    entry->Field = field;
+    entry->Values = new CPtrArray(PTRARRAY_BORROWS, 16, 4);
+}
+
+void ClearSearchFieldEntry(SearchFieldEntry* entry)
+{
+    if (entry->Values)
+        entry->Values->RemoveAll(0);
+    FreeWide(&entry->MinText);
+    FreeWide(&entry->MaxText);
+    entry->TextLength = 0;
+}
+
+void FreeSearchFieldEntry(SearchFieldEntry* entry)
+{
+    ClearSearchFieldEntry(entry);
+    delete entry->Values;
+    entry->Values = nullptr;
+}

@@ -128,3 +128,22 @@ void SetSortMarkStyle(int themed);
 // The formatter of coordinate columns: "49° 30' 15\"" for a real value, an empty text for
 // anything else; a length request gives 16.
 int FormatDegMinSec(VARIANT value, wchar_t* buffer, int size, CFieldBase* field);
+
+// ---- search-field entries ----
+// The item data of each row of the search page's field list.
+struct CustomAttrDef;
+struct SearchFieldEntry
+{
+    CDispField* Field;       // of the configuration's search list, borrowed
+    int TableKind;           // 1 SPECIES, 2 FEATURES, 3 ZORNACOLLS, else 0
+    CustomAttrDef* AttrDef;  // null for a column without a definition and for composed fields
+    CPtrArray* Values;       // wide strings; the search page frees them before clearing
+    wchar_t* MinText;
+    wchar_t* MaxText;
+    int TextLength;          // upper bound of the condition's length; 0: no condition
+};
+void InitSearchFieldEntry(SearchFieldEntry* entry, CDispField* field);
+// Empties Values (freeing nothing), frees both texts and sets TextLength to 0.
+void ClearSearchFieldEntry(SearchFieldEntry* entry);
+// Clears the entry and deletes its Values.
+void FreeSearchFieldEntry(SearchFieldEntry* entry);

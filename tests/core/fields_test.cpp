@@ -433,3 +433,43 @@ TEST_F(ListColumnsTest, SortMarksWithHeaderImages)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SearchFieldEntries, InitClearAndFree)
+{
+    CFieldInfo info(L"NAME", L"SPECIES");
+    CDispField disp(&info);
+    SearchFieldEntry entry;
+    memset(&entry, 0x5A, sizeof(entry));
+    InitSearchFieldEntry(&entry, &disp);
+    EXPECT_EQ(&disp, entry.Field);
+    EXPECT_EQ(0, entry.TableKind);
+    EXPECT_EQ(nullptr, entry.AttrDef);
+    EXPECT_EQ(nullptr, entry.MinText);
+    EXPECT_EQ(nullptr, entry.MaxText);
+    EXPECT_EQ(0, entry.TextLength);
+    ASSERT_TRUE(entry.Values != nullptr);
+    EXPECT_EQ(0, entry.Values->GetCount());
+    EXPECT_EQ(PTRARRAY_BORROWS, entry.Values->OwnMode);
+
+    wchar_t value[] = L"Bombina";
+    entry.Values->Add(value);  // borrowed: clearing must not free it
+    entry.MinText = _wcsdup(L"10");
+    entry.MaxText = _wcsdup(L"20");
+    entry.TextLength = 40;
+    ClearSearchFieldEntry(&entry);
+    EXPECT_EQ(0, entry.Values->GetCount());
+    EXPECT_EQ(nullptr, entry.MinText);
+    EXPECT_EQ(nullptr, entry.MaxText);
+    EXPECT_EQ(0, entry.TextLength);
+    EXPECT_STREQ(L"Bombina", value);
+    EXPECT_EQ(&disp, entry.Field);
+
+    entry.MinText = _wcsdup(L"1");
+    FreeSearchFieldEntry(&entry);
+    EXPECT_EQ(nullptr, entry.Values);
+    EXPECT_EQ(nullptr, entry.MinText);
+}
+
+}  // namespace
