@@ -275,6 +275,10 @@ public:
     // Type-ahead of a name combo box (kind 0 species, 1 localities, 2 literature).
     void FilterListByName(int kind, int dropDown, HWND combo, const wchar_t* text);
     void FilterListByComboText(int kind, HWND combo);
+    // The ids from a taxon or locality up to its top-level ancestor, then 0. The flag is
+    // accepted for the callers' sake and changes nothing.
+    void GetSysIdPath(CIntArray* path, int itemId, int flag);
+    void GetLocIdPath(CIntArray* path, int itemId, int flag);
     // New heap strings (free); empty when the row is missing or its name is not a text.
     wchar_t* GetSpeciesName(int taxonId);
     wchar_t* GetLocalityName(int localityId);

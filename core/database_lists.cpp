@@ -10,6 +10,7 @@
 
 #include "core/fields.h"
 #include "core/textutil.h"
+#include "core/treefill.h"
 #include "dataaccess/filterexpr.h"
 
 using zdata::Field;
@@ -496,4 +497,16 @@ wchar_t* CDatabase::GetLocalityName(int localityId)
     wchar_t sql[96];
     StringCchPrintfW(sql, 96, L"SELECT NAME FROM LOCTREE WHERE ID = %d", localityId);
     return FirstText(this, sql);
+}
+
+// ---- id paths ----
+
+void CDatabase::GetSysIdPath(CIntArray* path, int itemId, int)
+{
+    BuildIdPath(path, itemId, GetSysTreeRs());
+}
+
+void CDatabase::GetLocIdPath(CIntArray* path, int itemId, int)
+{
+    BuildIdPath(path, itemId, GetLocTreeRs());
 }

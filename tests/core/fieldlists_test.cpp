@@ -289,6 +289,42 @@ TEST_F(ListQueryTest, SpeciesAndLocalityNames)
     free(name);
 }
 
+TEST_F(ListQueryTest, IdPathsRunFromTheItemToTheRoot)
+{
+    // The deepest taxon: its path is itself, each parent in turn, then 0.
+    Rows deepest = Raw(L"WITH RECURSIVE up(id, start, depth) AS (SELECT ID, ID, 0 FROM SYSTREE WHERE ID > 0 "
+                       L"UNION ALL SELECT SYSTREE.PARENT, up.start, up.depth + 1 FROM SYSTREE JOIN up ON "
+                       L"SYSTREE.ID = up.id WHERE SYSTREE.PARENT > 0) "
+                       L"SELECT start, MAX(depth) FROM up GROUP BY start ORDER BY MAX(depth) DESC LIMIT 1");
+    ASSERT_EQ(1u, deepest.size());
+    int id = _wtoi(deepest[0][0].c_str());
+    int depth = _wtoi(deepest[0][1].c_str());
+    ASSERT_GE(depth, 2);
+    CIntArray path(16, 4);
+    Db()->GetSysIdPath(&path, id, 0);
+    ASSERT_EQ(depth + 2, path.GetCount());
+    EXPECT_EQ(id, path.GetItems()[0]);
+    EXPECT_EQ(0, path.GetItems()[depth + 1]);
+    for (int i = 0; i < depth; ++i) {
+        Rows parent = Raw(L"SELECT PARENT FROM SYSTREE WHERE ID = " + std::to_wstring(path.GetItems()[i]));
+        EXPECT_EQ(_wtoi(parent[0][0].c_str()), path.GetItems()[i + 1]);
+    }
+
+    Rows loc = Raw(L"SELECT ID, PARENT FROM LOCTREE WHERE PARENT > 0 LIMIT 1");
+    ASSERT_EQ(1u, loc.size());
+    CIntArray locPath(16, 4);
+    Db()->GetLocIdPath(&locPath, _wtoi(loc[0][0].c_str()), 0);
+    ASSERT_GE(locPath.GetCount(), 3);
+    EXPECT_EQ(_wtoi(loc[0][0].c_str()), locPath.GetItems()[0]);
+    EXPECT_EQ(_wtoi(loc[0][1].c_str()), locPath.GetItems()[1]);
+    EXPECT_EQ(0, locPath.GetItems()[locPath.GetCount() - 1]);
+
+    CIntArray none(16, 4);
+    Db()->GetSysIdPath(&none, 987654, 0);
+    ASSERT_EQ(1, none.GetCount());
+    EXPECT_EQ(0, none.GetItems()[0]);
+}
+
 // ---- type-ahead of the name combo boxes ----
 
 class NameFilterTest : public ListQueryTest {
