@@ -150,6 +150,20 @@ int DepthOf(IXMLDOMNode* node)
     return depth;
 }
 
+// The number in an attribute's text (taken over and freed), read in the invariant locale: 1
+// when the attribute is there (value set only when the text converts), 0 when it is missing.
+template <class Text, class T, class Out>
+int ConvertAttr(BSTR text, HRESULT(WINAPI* convert)(Text, LCID, ULONG, T*), Out* value)
+{
+    if (!text)
+        return 0;
+    T result;
+    if (SUCCEEDED(convert(text, kInvariantLocale, LOCALE_NOUSEROVERRIDE, &result)))
+        *value = result;
+    SysFreeString(text);
+    return 1;
+}
+
 }  // namespace
 
 // ---- Reader ----------------------------------------------------------------------------------
@@ -235,50 +249,22 @@ BSTR CXmlReader::AttrText(IXMLDOMElement* element, const wchar_t* name)
 
 int CXmlReader::GetByteAttr(IXMLDOMElement* element, const wchar_t* name, BYTE* value)
 {
-    BSTR text = AttrText(element, name);
-    if (!text)
-        return 0;
-    BYTE result;
-    if (SUCCEEDED(VarUI1FromStr(text, kInvariantLocale, LOCALE_NOUSEROVERRIDE, &result)))
-        *value = result;
-    SysFreeString(text);
-    return 1;
+    return ConvertAttr(AttrText(element, name), VarUI1FromStr, value);
 }
 
 int CXmlReader::GetShortAttr(IXMLDOMElement* element, const wchar_t* name, int* value)
 {
-    BSTR text = AttrText(element, name);
-    if (!text)
-        return 0;
-    SHORT result;
-    if (SUCCEEDED(VarI2FromStr(text, kInvariantLocale, LOCALE_NOUSEROVERRIDE, &result)))
-        *value = result;
-    SysFreeString(text);
-    return 1;
+    return ConvertAttr(AttrText(element, name), VarI2FromStr, value);
 }
 
 int CXmlReader::GetIntAttr(IXMLDOMElement* element, const wchar_t* name, int* value)
 {
-    BSTR text = AttrText(element, name);
-    if (!text)
-        return 0;
-    LONG result;
-    if (SUCCEEDED(VarI4FromStr(text, kInvariantLocale, LOCALE_NOUSEROVERRIDE, &result)))
-        *value = result;
-    SysFreeString(text);
-    return 1;
+    return ConvertAttr(AttrText(element, name), VarI4FromStr, value);
 }
 
 int CXmlReader::GetRealAttr(IXMLDOMElement* element, const wchar_t* name, double* value)
 {
-    BSTR text = AttrText(element, name);
-    if (!text)
-        return 0;
-    double result;
-    if (SUCCEEDED(VarR8FromStr(text, kInvariantLocale, LOCALE_NOUSEROVERRIDE, &result)))
-        *value = result;
-    SysFreeString(text);
-    return 1;
+    return ConvertAttr(AttrText(element, name), VarR8FromStr, value);
 }
 
 int CXmlReader::GetStringAttr(IXMLDOMElement* element, const wchar_t* name, wchar_t** value)
