@@ -254,14 +254,7 @@ LRESULT CALLBACK InplaceButtonWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM
         SetState(hwnd, STATE_NORMAL);
         return 0;
     case WM_PAINT:
-        if (wParam) {
-            Paint(hwnd, reinterpret_cast<HDC>(wParam));
-        } else {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(hwnd, &ps);
-            Paint(hwnd, dc);
-            EndPaint(hwnd, &ps);
-        }
+        PlexaOnPaint(hwnd, wParam, [&](HDC dc) { Paint(hwnd, dc); });
         return 0;
     }
     return DefProc(hwnd, msg, wParam, lParam);

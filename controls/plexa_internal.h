@@ -57,6 +57,21 @@ inline void PlexaSetProp(HWND hwnd, LPCWSTR name, int value)
     SetPropW(hwnd, name, (HANDLE)(INT_PTR)value);
 }
 
+// WM_PAINT: paint(dc) draws into the DC given in wParam (a parent printing the control) or,
+// without one, between BeginPaint and EndPaint.
+template <class Paint>
+void PlexaOnPaint(HWND hwnd, WPARAM wParam, Paint paint)
+{
+    if (wParam) {
+        paint(reinterpret_cast<HDC>(wParam));
+    } else {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd, &ps);
+        paint(dc);
+        EndPaint(hwnd, &ps);
+    }
+}
+
 // Window procedures of the four classes (one per class, shared by the ANSI and wide variants).
 LRESULT CALLBACK InplaceComboWndProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK PropertyBoxWndProc(HWND, UINT, WPARAM, LPARAM);

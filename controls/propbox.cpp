@@ -967,14 +967,7 @@ LRESULT CALLBACK PropertyBoxWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
     case WM_GETFONT:
         return reinterpret_cast<LRESULT>(d->font);
     case WM_PAINT:
-        if (wParam) {
-            Paint(d, reinterpret_cast<HDC>(wParam));
-        } else {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(hwnd, &ps);
-            Paint(d, dc);
-            EndPaint(hwnd, &ps);
-        }
+        PlexaOnPaint(hwnd, wParam, [&](HDC dc) { Paint(d, dc); });
         return 0;
     case WM_SETFOCUS:
         if (d->cur < 0 && !d->ending) {
