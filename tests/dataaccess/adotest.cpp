@@ -43,6 +43,20 @@ Recordset* LayerTest::Open(const wchar_t* sql, long lockType, long location)
     return rs;
 }
 
+// The value of a column (by name or ordinal) in the current row; false when there is no such
+// column.
+template <class Key>
+static bool ReadField(Recordset* rs, Key key, VARIANT* v)
+{
+    Ref<Fields> fields;
+    rs->get_Fields(fields.out());
+    Ref<Field> f;
+    if (FAILED(fields->Item(key, f.out())))
+        return false;
+    f->get_Value(v);
+    return true;
+}
+
 static std::wstring ToText(VARIANT* v)
 {
     if (v->vt == VT_NULL)
@@ -60,37 +74,25 @@ static std::wstring ToText(VARIANT* v)
 
 std::wstring LayerTest::Text(Recordset* rs, const wchar_t* column)
 {
-    Ref<Fields> fields;
-    rs->get_Fields(fields.out());
-    Ref<Field> f;
-    if (FAILED(fields->Item(column, f.out())))
-        return L"<no column>";
     Var v;
-    f->get_Value(&v);
+    if (!ReadField(rs, column, &v))
+        return L"<no column>";
     return ToText(&v);
 }
 
 std::wstring LayerTest::Text(Recordset* rs, long ordinal)
 {
-    Ref<Fields> fields;
-    rs->get_Fields(fields.out());
-    Ref<Field> f;
-    if (FAILED(fields->Item(ordinal, f.out())))
-        return L"<no column>";
     Var v;
-    f->get_Value(&v);
+    if (!ReadField(rs, ordinal, &v))
+        return L"<no column>";
     return ToText(&v);
 }
 
 long LayerTest::Long(Recordset* rs, const wchar_t* column)
 {
-    Ref<Fields> fields;
-    rs->get_Fields(fields.out());
-    Ref<Field> f;
-    if (FAILED(fields->Item(column, f.out())))
-        return -999999;
     Var v;
-    f->get_Value(&v);
+    if (!ReadField(rs, column, &v))
+        return -999999;
     Var i;
     if (FAILED(VariantChangeType(&i, &v, 0, VT_I4)))
         return -999998;
@@ -99,13 +101,9 @@ long LayerTest::Long(Recordset* rs, const wchar_t* column)
 
 VARTYPE LayerTest::Type(Recordset* rs, const wchar_t* column)
 {
-    Ref<Fields> fields;
-    rs->get_Fields(fields.out());
-    Ref<Field> f;
-    if (FAILED(fields->Item(column, f.out())))
-        return (VARTYPE)0xffff;
     Var v;
-    f->get_Value(&v);
+    if (!ReadField(rs, column, &v))
+        return (VARTYPE)0xffff;
     return v.v.vt;
 }
 
