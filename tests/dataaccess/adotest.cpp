@@ -158,16 +158,19 @@ long LayerTest::ErrorCount()
     return errors->Count();
 }
 
-std::wstring LayerTest::FirstError()
+std::wstring FirstErrorOf(Connection* connection)
 {
-    if (!conn_)
-        return L"";
     Ref<Errors> errors;
-    conn_->get_Errors(errors.out());
+    connection->get_Errors(errors.out());
     Ref<Error> e;
     if (FAILED(errors->Item(0, e.out())))
         return L"";
     return e->Description();
+}
+
+std::wstring LayerTest::FirstError()
+{
+    return conn_ ? FirstErrorOf(conn_) : L"";
 }
 
 }  // namespace adotest

@@ -58,6 +58,9 @@ inline std::wstring ConnectionStringFor(const std::wstring& path)
     return L"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path + L";";
 }
 
+// The description of the first error in a connection's Errors; empty when there is none.
+std::wstring FirstErrorOf(zdata::Connection* connection);
+
 class LayerTest : public ::testing::Test {
 protected:
     void SetUp() override;

@@ -103,15 +103,7 @@ protected:
         rs->get_RecordCount(&n);
         return n;
     }
-    std::wstring FirstError(Connection* c)
-    {
-        Ref<Errors> errors;
-        c->get_Errors(errors.out());
-        Ref<Error> e;
-        if (FAILED(errors->Item(0, e.out())))
-            return L"";
-        return e->Description();
-    }
+    std::wstring FirstError(Connection* c) { return adotest::FirstErrorOf(c); }
     std::wstring folder_, path_;
 };
 
