@@ -51,6 +51,15 @@ protected:
         v.boolVal = on ? VARIANT_TRUE : VARIANT_FALSE;
         SendMessageW(box_, PBXM_SETVALUE, PBX_ITEM(item), reinterpret_cast<LPARAM>(&v));
     }
+    void SetText(int item, const wchar_t* text)
+    {
+        VARIANT v;
+        VariantInit(&v);
+        v.vt = VT_BSTR;
+        v.bstrVal = SysAllocString(text);
+        SendMessageW(box_, PBXM_SETVALUE, PBX_ITEM(item), reinterpret_cast<LPARAM>(&v));
+        VariantClear(&v);
+    }
     VARIANT Value(int item)
     {
         VARIANT v;
@@ -221,12 +230,7 @@ TEST_F(PropBoxModel, AStringValueSetsEveryFlag)
 {
     int f = Add(-1, PBT_FLAGS, L"flags");
     SendMessageW(box_, PBXM_SETFLAGNAMES, PBX_ITEM(f), reinterpret_cast<LPARAM>(L"a\0b\0"));
-    VARIANT s;
-    VariantInit(&s);
-    s.vt = VT_BSTR;
-    s.bstrVal = SysAllocString(L"whatever");
-    SendMessageW(box_, PBXM_SETVALUE, PBX_ITEM(f), reinterpret_cast<LPARAM>(&s));
-    VariantClear(&s);
+    SetText(f, L"whatever");
     EXPECT_NE(Value(1).boolVal, 0);
     EXPECT_NE(Value(2).boolVal, 0);
     // An empty value empties every flag.
@@ -315,12 +319,7 @@ TEST_F(PropBoxModel, ListValuesFollowTheDisplayedEntry)
     SendMessageW(box_, PBXM_SETLISTINDEX, PBX_ITEM(l), 1);
     EXPECT_EQ(SendMessageW(box_, PBXM_GETLISTVALUE, PBX_ITEM(l), static_cast<LPARAM>(-1)), 20);
 
-    VARIANT s;
-    VariantInit(&s);
-    s.vt = VT_BSTR;
-    s.bstrVal = SysAllocString(L"four");
-    SendMessageW(box_, PBXM_SETVALUE, PBX_ITEM(l), reinterpret_cast<LPARAM>(&s));
-    VariantClear(&s);
+    SetText(l, L"four");
     EXPECT_EQ(SendMessageW(box_, PBXM_GETLISTVALUE, PBX_ITEM(l), static_cast<LPARAM>(-1)), 0);
     EXPECT_EQ(SendMessageW(box_, PBXM_GETLISTINDEX, PBX_ITEM(l), 0), -1);
     // A new list drops the values.
