@@ -441,16 +441,6 @@ std::wstring WindowText(HWND hwnd)
     return text;
 }
 
-int ChoicePosition(const PropItem* item)
-{
-    if (!item->hasList || !item->hasDisplay)
-        return -1;
-    for (size_t i = 0; i < item->list.size(); ++i)
-        if (item->list[i] == item->display)
-            return static_cast<int>(i);
-    return -1;
-}
-
 void OpenEditor(PropBoxData* d, PropItem* item)
 {
     int row = RowOf(d, item);
@@ -482,7 +472,7 @@ void OpenEditor(PropBoxData* d, PropItem* item)
             n.data = 0;
             SendNotify(d, PBXN_GETLISTCOUNT, &n);
             SendMessageW(ed, ICBM_SETCOUNT, static_cast<WPARAM>(n.data), 0);
-            sel = ChoicePosition(item);
+            sel = ListPosition(item);
             if (sel < 0 && item->hasDisplay && !item->display.empty())
                 sel = static_cast<int>(SendMessageW(ed, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
                                                     reinterpret_cast<LPARAM>(text.c_str())));
@@ -490,7 +480,7 @@ void OpenEditor(PropBoxData* d, PropItem* item)
             if (item->hasList)
                 for (const std::wstring& entry : item->list)
                     SendMessageW(ed, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
-            sel = ChoicePosition(item);
+            sel = ListPosition(item);
         }
         if (editable)
             SendMessageW(ed, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));

@@ -89,6 +89,9 @@ void FreeAllItems(PropBoxData* d);
 void SetItemValue(PropBoxData* d, PropItem* item, const VARIANT* value);
 void ReadItemValue(PropBoxData* d, PropItem* item, VARIANT* out);
 std::wstring ListSeparator();
+// The position of the item's shown text in its value list; -1 without a list or a value, or when
+// the text is not in the list.
+int ListPosition(const PropItem* item);
 
 // Window (propbox_view.cpp)
 void UpdateScrollRange(PropBoxData* d, BOOL redraw);

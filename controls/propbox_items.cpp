@@ -461,7 +461,7 @@ void ReadItemValue(PropBoxData* d, PropItem* item, VARIANT* out)
     }
 }
 
-static int ListPosition(const PropItem* item)
+int ListPosition(const PropItem* item)
 {
     if (!item->hasDisplay || !item->hasList)
         return -1;
