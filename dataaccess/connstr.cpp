@@ -1,4 +1,5 @@
 #include "dataaccess/connstr.h"
+#include "dataaccess/enclose.h"
 
 #include <windows.h>
 
@@ -298,14 +299,7 @@ std::wstring OdbcAttributeValue(const std::wstring& value)
             brace = true;
     if (!brace)
         return value;
-    std::wstring r = L"{";
-    for (wchar_t c : value) {
-        r += c;
-        if (c == L'}')
-            r += L'}';
-    }
-    r += L'}';
-    return r;
+    return Enclose(value, L'{', L'}');
 }
 
 bool BuildOdbcTarget(const JetConnectionInfo& info, long mode, int lockTimeoutMs, OdbcConnectTarget* target,

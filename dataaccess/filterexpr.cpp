@@ -1,4 +1,5 @@
 #include "dataaccess/filterexpr.h"
+#include "dataaccess/enclose.h"
 
 #include <algorithm>
 #include <climits>
@@ -590,14 +591,7 @@ std::unique_ptr<FilterExpr> ParseFilter(const wchar_t* text, const FilterExpr::C
 
 std::wstring FilterQuote(const std::wstring& text)
 {
-    std::wstring r = L"'";
-    for (wchar_t c : text) {
-        r += c;
-        if (c == L'\'')
-            r += L'\'';
-    }
-    r += L'\'';
-    return r;
+    return Enclose(text, L'\'', L'\'');
 }
 
 std::wstring FilterLikeEscape(const std::wstring& text)

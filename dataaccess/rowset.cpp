@@ -1,4 +1,5 @@
 #include "dataaccess/rowset.h"
+#include "dataaccess/enclose.h"
 #include <algorithm>
 #include <cwctype>
 
@@ -200,14 +201,7 @@ SelectShape AnalyseSelect(const std::wstring& sql)
 
 std::wstring QuoteIdentifier(const std::wstring& name)
 {
-    std::wstring out = L"\"";
-    for (wchar_t c : name) {
-        if (c == L'"')
-            out += L'"';
-        out += c;
-    }
-    out += L'"';
-    return out;
+    return Enclose(name, L'"', L'"');
 }
 
 // ---------------------------------------------------------------------------------------------

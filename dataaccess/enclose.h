@@ -1,0 +1,21 @@
+// Text wrapped in delimiters the way SQL names, filter literals and ODBC attribute values are
+// written: a closing delimiter inside the text is doubled.
+#pragma once
+
+#include <string>
+
+namespace zdata {
+
+inline std::wstring Enclose(const std::wstring& text, wchar_t open, wchar_t close)
+{
+    std::wstring r(1, open);
+    for (wchar_t c : text) {
+        r += c;
+        if (c == close)
+            r += close;
+    }
+    r += close;
+    return r;
+}
+
+}  // namespace zdata
