@@ -610,6 +610,13 @@ void Repaint(HWND combo)
     InvalidateRect(combo, nullptr, TRUE);
 }
 
+// The drop button's look (kNormal, kHot, kPressed), shown at once.
+void SetButtonState(HWND combo, int state)
+{
+    PlexaSetProp(combo, kCurState, state);
+    Repaint(combo);
+}
+
 // ---- selection ---------------------------------------------------------------------------------
 
 // Commits a selection: the edit shows the row's text (or the combo repaints) and the parent
@@ -1179,8 +1186,7 @@ void OnMouseMove(HWND combo, WPARAM wParam, LPARAM lParam)
         next = InButtonArea(combo, pt.x) && ListVisible(combo) ? kPressed : kNormal;
     }
     if (next != state) {
-        PlexaSetProp(combo, kCurState, next);
-        Repaint(combo);
+        SetButtonState(combo, next);
     }
 }
 
@@ -1249,8 +1255,7 @@ LRESULT CALLBACK InplaceComboWndProc(HWND combo, UINT msg, WPARAM wParam, LPARAM
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
         if (!edit || InButtonArea(combo, static_cast<short>(LOWORD(lParam)))) {
-            PlexaSetProp(combo, kCurState, kPressed);
-            Repaint(combo);
+            SetButtonState(combo, kPressed);
             ToggleList(combo);
         } else {
             SetFocus(combo);
@@ -1258,21 +1263,18 @@ LRESULT CALLBACK InplaceComboWndProc(HWND combo, UINT msg, WPARAM wParam, LPARAM
         return 0;
     case WM_LBUTTONUP:
         if (ListVisible(combo)) {
-            PlexaSetProp(combo, kCurState, kNormal);
-            Repaint(combo);
+            SetButtonState(combo, kNormal);
             SetCapture(list);
         } else if (PlexaGetProp(combo, kCurState) == kPressed) {
             // The press closed the list: the button comes up again.
-            PlexaSetProp(combo, kCurState, kNormal);
-            Repaint(combo);
+            SetButtonState(combo, kNormal);
         }
         return 0;
     case WM_MOUSEMOVE:
         OnMouseMove(combo, wParam, lParam);
         return 0;
     case WM_MOUSELEAVE:
-        PlexaSetProp(combo, kCurState, kNormal);
-        Repaint(combo);
+        SetButtonState(combo, kNormal);
         return 0;
 
     // ---- keyboard
