@@ -74,6 +74,14 @@ public:
     }
     HRESULT Closed() { return Fail(AdoError(adErrObjectClosed), L"The recordset is closed."); }
     HRESULT AlreadyOpen() { return Fail(AdoError(adErrObjectOpen), L"The recordset is open."); }
+    // A property that can change only while the recordset is closed.
+    HRESULT SetWhileClosed(long* property, long value)
+    {
+        if (open)
+            return AlreadyOpen();
+        *property = value;
+        return S_OK;
+    }
     HRESULT NoCurrent()
     {
         return Fail(AdoError(adErrNoCurrentRecord),
@@ -900,10 +908,7 @@ HRESULT Recordset::get_CursorLocation(long* out) const
 
 HRESULT Recordset::put_CursorType(long type)
 {
-    if (impl_->open)
-        return impl_->AlreadyOpen();
-    impl_->cursorType = type;
-    return S_OK;
+    return impl_->SetWhileClosed(&impl_->cursorType, type);
 }
 
 HRESULT Recordset::get_CursorType(long* out) const
@@ -913,10 +918,7 @@ HRESULT Recordset::get_CursorType(long* out) const
 
 HRESULT Recordset::put_LockType(long type)
 {
-    if (impl_->open)
-        return impl_->AlreadyOpen();
-    impl_->lockType = type;
-    return S_OK;
+    return impl_->SetWhileClosed(&impl_->lockType, type);
 }
 
 HRESULT Recordset::get_LockType(long* out) const
