@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/storedimage.h"
+#include "imagecodec/wicimage.h"
 
 BlobBytes::BlobBytes(const VARIANT* value)
 {
@@ -119,19 +120,7 @@ DWORD BitmapInfoForBitmap(HBITMAP bitmap, BITMAPINFO** info)
     if (!bitmap || GetObjectW(bitmap, sizeof(bm), &bm) == 0 || bm.bmWidth <= 0 || bm.bmHeight <= 0)
         return 0;
     int depth = bm.bmPlanes * bm.bmBitsPixel;
-    int b;
-    if (depth <= 1)
-        b = 1;
-    else if (depth <= 4)
-        b = 4;
-    else if (depth <= 8)
-        b = 8;
-    else if (depth <= 16)
-        b = 16;
-    else if (depth <= 24)
-        b = 24;
-    else
-        b = 32;
+    int b = zimage::StandardDibDepth(depth);
     DWORD colours = b <= 8 ? (1u << b) : 0;
     DWORD size = sizeof(BITMAPINFOHEADER) + colours * sizeof(RGBQUAD);
     BITMAPINFO* bmi = static_cast<BITMAPINFO*>(calloc(1, size));

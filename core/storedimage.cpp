@@ -405,19 +405,7 @@ struct IcoEntry {
 // into an icon of the given depth.
 HICON BuildIconImage(Surface32& colour, Surface32& mask, int width, int height, int bitsPerPixel)
 {
-    int bpp;
-    if (bitsPerPixel <= 1)
-        bpp = 1;
-    else if (bitsPerPixel <= 4)
-        bpp = 4;
-    else if (bitsPerPixel <= 8)
-        bpp = 8;
-    else if (bitsPerPixel <= 16)
-        bpp = 16;
-    else if (bitsPerPixel <= 24)
-        bpp = 24;
-    else
-        bpp = 32;
+    int bpp = zimage::StandardDibDepth(bitsPerPixel);
     if (!colour.ok() || !mask.ok())
         return nullptr;
     size_t colours = bpp < 16 ? (static_cast<size_t>(1) << bpp) : 0;

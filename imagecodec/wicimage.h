@@ -50,6 +50,22 @@ inline BITMAPINFO Rgb32Info(int width, int height)
     return bmi;
 }
 
+// The DIB depth (1, 4, 8, 16, 24 or 32 bits per pixel) that holds the given depth.
+inline int StandardDibDepth(int bitsPerPixel)
+{
+    if (bitsPerPixel <= 1)
+        return 1;
+    if (bitsPerPixel <= 4)
+        return 4;
+    if (bitsPerPixel <= 8)
+        return 8;
+    if (bitsPerPixel <= 16)
+        return 16;
+    if (bitsPerPixel <= 24)
+        return 24;
+    return 32;
+}
+
 // Draws top-down 32-bit pixels (alpha ignored) at the logical origin of the DC.
 bool DrawPixels(HDC hdc, const BYTE* pixels, int width, int height);
 
