@@ -437,8 +437,10 @@ bool ThemedMarks()
     return loaded != 0;
 }
 
-// sign < 0 shows HDF_SORTUP (image 1), sign > 0 HDF_SORTDOWN (image 0), 0 no mark.
-void SetColumnMark(HWND list, int column, int sign, bool themed)
+// sign < 0 shows HDF_SORTUP (image 1), sign > 0 HDF_SORTDOWN (image 0), 0 no mark. Without
+// themes the image is shown for a column with a field, or for any column when anyColumn is set
+// (the sorted column clicked again).
+void SetColumnMark(HWND list, int column, int sign, bool themed, bool anyColumn = false)
 {
     CDispField* disp = ColumnField(list, column);
     CFieldBase* field = disp ? disp->Field : nullptr;
@@ -450,7 +452,7 @@ void SetColumnMark(HWND list, int column, int sign, bool themed)
         if (!field || col.fmt == LVCFMT_LEFT)
             col.fmt |= LVCFMT_BITMAP_ON_RIGHT;
         col.iImage = -1;
-        if (sign != 0 && field) {
+        if (sign != 0 && (field || anyColumn)) {
             col.fmt |= LVCFMT_IMAGE | LVCFMT_BITMAP_ON_RIGHT;
             col.iImage = sign < 0 ? 1 : 0;
         }
@@ -484,7 +486,7 @@ int SetSortArrow(HWND list, int current, int clicked)
     int col = current < 0 ? -current : current;
     if (clicked == col) {
         int next = -current;
-        SetColumnMark(list, col, next, themed);
+        SetColumnMark(list, col, next, themed, true);
         return next;
     }
     SetColumnMark(list, col, 0, themed);
