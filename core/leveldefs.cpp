@@ -3,9 +3,6 @@
 #include "core/blob.h"
 #include "core/textutil.h"
 
-namespace {
-
-// Value of one column of the current row; VT_EMPTY when the column or the row is missing.
 void ColumnValue(zdata::Fields* fields, long ordinal, VARIANT* out)
 {
     VariantInit(out);
@@ -18,6 +15,8 @@ void ColumnValue(zdata::Fields* fields, long ordinal, VARIANT* out)
     }
     field->Release();
 }
+
+namespace {
 
 zdata::Fields* FieldsOf(zdata::Recordset* rs)
 {

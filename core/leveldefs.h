@@ -8,6 +8,9 @@
 #include "core/containers.h"
 #include "dataaccess/ado.h"
 
+// Value of one column of the current row; VT_EMPTY when the column or the row is missing.
+void ColumnValue(zdata::Fields* fields, long ordinal, VARIANT* out);
+
 // One level of a hierarchy: one row of the level table, held by a level cache (an owning
 // CPtrArray).
 struct LevelDef

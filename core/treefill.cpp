@@ -9,23 +9,10 @@ const wchar_t kNoExpandProp[] = L"NoExpand";
 
 namespace {
 
-void ReadColumn(zdata::Fields* fields, long ordinal, VARIANT* out)
-{
-    VariantInit(out);
-    zdata::Field* field = nullptr;
-    if (!fields || FAILED(fields->Item(ordinal, &field)) || !field)
-        return;
-    if (FAILED(field->get_Value(out))) {
-        VariantClear(out);
-        VariantInit(out);
-    }
-    field->Release();
-}
-
 int ColumnInt(zdata::Fields* fields, long ordinal, bool zeroWhenEmpty)
 {
     VARIANT v;
-    ReadColumn(fields, ordinal, &v);
+    ColumnValue(fields, ordinal, &v);
     int n = zeroWhenEmpty ? VariantToIntOrZero(&v) : VariantToInt(&v);
     VariantClear(&v);
     return n;
@@ -35,7 +22,7 @@ int ColumnInt(zdata::Fields* fields, long ordinal, bool zeroWhenEmpty)
 int AppendColumnIcon(zdata::Fields* fields, long ordinal, HIMAGELIST images, int size)
 {
     VARIANT v;
-    ReadColumn(fields, ordinal, &v);
+    ColumnValue(fields, ordinal, &v);
     int index = -1;
     HICON icon = BlobToIcon(&v, size, size);
     if (icon) {
@@ -104,7 +91,7 @@ HTREEITEM InsertTreeItemFromRecord(HWND tree, HTREEITEM parent, HTREEITEM insert
 
     wchar_t name[128];
     VARIANT v;
-    ReadColumn(fields, nameColumn, &v);
+    ColumnValue(fields, nameColumn, &v);
     if (!VariantToText(&v, name, 128))
         name[0] = 0;
     VariantClear(&v);
@@ -365,8 +352,8 @@ int SetTreeItemTextById(HWND tree, HTREEITEM start, int id, const wchar_t* text)
 wchar_t* FormatTaxonName(zdata::Fields* speciesRow)
 {
     VARIANT nameValue, authorValue;
-    ReadColumn(speciesRow, 0, &nameValue);
-    ReadColumn(speciesRow, 3, &authorValue);
+    ColumnValue(speciesRow, 0, &nameValue);
+    ColumnValue(speciesRow, 3, &authorValue);
     const wchar_t* name = BstrOf(nameValue);
     const wchar_t* author = BstrOf(authorValue);
     wchar_t* result = nullptr;

@@ -2,6 +2,7 @@
 // view it creates, the cached recordsets, error boxes and closing. Runs on generated sample
 // databases in temporary folders, checked against plain SQL.
 #include <gtest/gtest.h>
+#include "tests/core/sampletemplate.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -73,16 +74,11 @@ std::wstring SampleTemplate(bool orphan, bool empty)
     auto it = made.find(key);
     if (it != made.end())
         return it->second;
-    std::wstring folder = wintest::MakeTempFolder((L"dbtemplate" + std::to_wstring(key)).c_str());
-    std::wstring path = folder + L"\\ZorBase.mdb";
     zor::SampleDbOptions options;
     options.records = 300;
     options.orphanAttribute = orphan;
     options.empty = empty;
-    std::wstring error;
-    bool ok = zor::CreateSampleDatabase(path, options, &error);
-    EXPECT_TRUE(ok) << std::string(error.begin(), error.end());
-    made[key] = ok ? path : L"";
+    made[key] = MakeSampleTemplate((L"dbtemplate" + std::to_wstring(key)).c_str(), options);
     return made[key];
 }
 

@@ -2,6 +2,7 @@
 // test, opened through the database object with its completion message and its schema read.
 #pragma once
 #include <gtest/gtest.h>
+#include "tests/core/sampletemplate.h"
 
 #include <windows.h>
 
@@ -32,14 +33,9 @@ protected:
         static std::wstring made;
         if (!made.empty())
             return made;
-        std::wstring folder = wintest::MakeTempFolder(L"fieldsdbtemplate");
-        std::wstring path = folder + L"\\ZorBase.mdb";
         zor::SampleDbOptions options;
         options.records = 300;
-        std::wstring error;
-        bool ok = zor::CreateSampleDatabase(path, options, &error);
-        EXPECT_TRUE(ok) << std::string(error.begin(), error.end());
-        made = ok ? path : L"";
+        made = MakeSampleTemplate(L"fieldsdbtemplate", options);
         return made;
     }
 

@@ -2,6 +2,7 @@
 // a start row, abbreviations and the controls filled from lookup tables and ID/NAME recordsets.
 // Runs on a generated sample database in a temporary folder, checked against plain SQL.
 #include <gtest/gtest.h>
+#include "tests/core/sampletemplate.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -58,14 +59,10 @@ std::wstring SampleTemplate()
     static std::wstring made;
     if (!made.empty())
         return made;
-    std::wstring folder = wintest::MakeTempFolder(L"lookuptemplate");
-    std::wstring path = folder + L"\\ZorBase.mdb";
     zor::SampleDbOptions options;
     options.records = 200;
-    std::wstring error;
-    bool ok = zor::CreateSampleDatabase(path, options, &error);
-    EXPECT_TRUE(ok) << std::string(error.begin(), error.end());
-    if (!ok)
+    std::wstring path = MakeSampleTemplate(L"lookuptemplate", options);
+    if (path.empty())
         return L"";
     RawOdbc raw;
     EXPECT_TRUE(raw.Open(path, false));

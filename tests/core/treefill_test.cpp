@@ -1,6 +1,7 @@
 // Level caches, lazy tree filling, id paths, sorting, species display names and the report texts
 // of item paths, on a hidden tree view filled from a generated sample database.
 #include <gtest/gtest.h>
+#include "tests/core/sampletemplate.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -66,14 +67,9 @@ std::wstring SampleTemplate()
     static std::wstring made;
     if (!made.empty())
         return made;
-    std::wstring folder = wintest::MakeTempFolder(L"treetemplate");
-    std::wstring path = folder + L"\\ZorBase.mdb";
     zor::SampleDbOptions options;
     options.records = 300;
-    std::wstring error;
-    bool ok = zor::CreateSampleDatabase(path, options, &error);
-    EXPECT_TRUE(ok) << std::string(error.begin(), error.end());
-    made = ok ? path : L"";
+    made = MakeSampleTemplate(L"treetemplate", options);
     return made;
 }
 
