@@ -15,6 +15,7 @@
 #include "dataaccess/ado.h"
 
 struct LocPathAbbrevs;  // core/itempath.h
+struct InfoPanelRequest;  // below, with the information panels
 
 // ---- column catalogues and list queries ----
 class CDispField;
@@ -284,6 +285,13 @@ public:
     wchar_t* GetLocalityName(int localityId);
     // ---- end of column catalogues and list queries ----
 
+    // ---- information panels (database_info.cpp) ----
+    // Name, information lines and first picture of a taxon or a locality; the stored thumbnail
+    // is used when its height is the panel's, else rebuilt from the picture and stored.
+    void ShowSpeciesInfo(InfoPanelRequest* request);
+    void ShowFeatureInfo(InfoPanelRequest* request);
+    // ---- end of information panels ----
+
     HWND MainWindow;
     HINSTANCE Instance;
     zdata::Connection* AdoConnection;
@@ -364,3 +372,25 @@ enum DatabaseStringId
 };
 // Control of the progress window that shows the status text.
 const int kProgressStatusControl = 102;
+
+// ---- information panels (database_info.cpp) ----
+// What the tree card hands over with ZM_SHOW_ITEM_INFO: the item and the statics of its panel.
+struct InfoPanelRequest
+{
+    int ItemId;          // SYSTREE.ID or LOCTREE.ID
+    HWND NameControl;    // static showing the item's name
+    HWND PictureControl; // bitmap static showing the item's first picture
+    int PictureWidth;    // out: width of the picture shown, 0 when none
+    int PictureHeight;   // in: height of the picture box
+    int InfoLineCount;
+    HWND* InfoLines;     // statics, each holding its CDispField* in GWLP_USERDATA
+};
+// The panel is filled by CDatabase::ShowSpeciesInfo and CDatabase::ShowFeatureInfo.
+// Sets each static's text to "<display name>: <value of its field in the row>", at most 127
+// characters; a static whose field the row lacks keeps its text.
+void FillInfoStatics(int count, HWND* statics, zdata::Fields* fields);
+// Largest text of one information line, without the terminator.
+const int kInfoLineMax = 127;
+// Height of the name area repainted above the picture of a taxon.
+const int kSpeciesNameAreaHeight = 90;
+// ---- end of information panels ----
