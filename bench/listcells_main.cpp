@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/benchdb.h"
 #include "core/database.h"
 #include "core/fields.h"
 #include "core/zm_messages.h"
@@ -51,29 +52,6 @@ LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-bool MakeDatabase(const std::wstring& path, long records)
-{
-    wchar_t exe[MAX_PATH];
-    GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring dir = exe;
-    dir.erase(dir.find_last_of(L"\\/") + 1);
-    wchar_t n[32];
-    _snwprintf(n, 32, L"%ld", records);
-    std::wstring cmd = L"\"" + dir + L"ZorSampleDb.exe\" -o \"" + path + L"\" -n " + n;
-    printf("making the database: %ls\n", cmd.c_str());
-    fflush(stdout);
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
-        return false;
-    WaitForSingleObject(pi.hProcess, INFINITE);
-    DWORD code = 1;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return code == 0;
-}
 
 int FirstInt(CDatabase& db, const wchar_t* sql)
 {
