@@ -1,0 +1,70 @@
+// The main program's application object: owner of the main window MAINFORM (class ZORNAWND)
+// and of every long-lived component. Child windows reach the database through the main
+// window's private messages (mainapp/zm_protocol.h), which MainFormDlgProc hands to the
+// handlers of this object.
+#pragma once
+#include <windows.h>
+
+#include "core/connsettings.h"
+
+class CPtrArray;
+class CDatabase;
+class MainToolbar;         // mainapp/toolbars.h
+class ViewToolbar;         // mainapp/toolbars.h
+class Workspace;           // browse/workspace.h
+class ConfigData;          // mainapp/configdata.h
+class CSearchPage;         // search page (comes with the search issue)
+class CTextExport;         // reports/textexport.h
+class CExcelExport;        // reports/excelexport.h
+class CEditTermsDlg;       // lookup-values editor (later issue)
+class CEditLitJournalsDlg; // literature lists editor (later issue)
+class CMngListDlg;         // coordinate systems and grids editor (later issue)
+struct IOpenConnForm;      // kavlink/kavlink.h
+
+class MainForm
+{
+public:
+    MainForm(HINSTANCE instance, DLGPROC dialogProc, HWND* mainWindow, HACCEL* accel);
+    ~MainForm();
+
+    // Caption: AppCaption, " - " and the database file's name when one is open.
+    void UpdateMainTitle();
+
+    HINSTANCE hInstance;
+    wchar_t ConfigPath[MAX_PATH + 1];  // workspace settings file
+    wchar_t AppPath[MAX_PATH + 1];     // program folder
+    HWND MainWnd;                      // null until CreateDialogParamW returns
+    HACCEL Accel;
+    HMENU ViewMenu;                    // VIEWMENU, inserted into the menu bar by the tree cards
+    HMENU MapMenu;                     // MAPMENU, inserted by the map cards
+    MainToolbar* Toolbar;              // control 1000
+    ViewToolbar* RecordToolbar;        // control 1003
+    Workspace* Workspace_;             // tab control 1002
+    CDatabase* Database;
+    IOpenConnForm* ConnForm;
+    ConfigData* Config;
+    CSearchPage* SearchPage;
+    CTextExport* TextExport;
+    CExcelExport* ExcelExport;
+    CEditTermsDlg* TermsEditor;        // created on first use
+    CEditLitJournalsDlg* LitListsEditor;
+    CMngListDlg* GridListDlg;
+    CPtrArray* GridList;               // GridDef records, shared with the map cards
+    int HintFrom, HintTo;              // last cache hint of the search result list
+    ConnSettings Conn;
+    int LastExpType;                   // 1 text, 2 Excel, 0 not chosen yet
+    int LastExpImgType;                // 1 BMP, 2 EMF, 3 EPS, 0 not chosen yet
+    BYTE FirstShowPending;
+    BYTE SplashTimerFired;
+    BYTE OpenFinished;
+};
+
+// The main window's dialog procedure: WM_INITDIALOG receives the MainForm in lParam and keeps
+// it in DWLP_USER; every other message finds it there.
+INT_PTR CALLBACK MainFormDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// The MainForm of a main window (DWLP_USER), or null.
+inline MainForm* MainFormOf(HWND mainWindow)
+{
+    return reinterpret_cast<MainForm*>(GetWindowLongPtrW(mainWindow, DWLP_USER));
+}
