@@ -239,6 +239,8 @@ public:
     // Whether a table's field offers a value list: the species' AUTHOR, and attributes of the
     // lookup type (5), in mode 1 also of the geographic lookup type (7).
     bool IsLookupAttribute(int mode, const wchar_t* tableName, const wchar_t* fieldName);
+    // The same question for a list entry: only database fields can have a value list.
+    bool IsLookupField(int mode, CDispField* entry);
     // ---- end of itempath.cpp ----
 
     // ---- column catalogues and list queries (database_lists.cpp) ----
@@ -291,6 +293,27 @@ public:
     void ShowSpeciesInfo(InfoPanelRequest* request);
     void ShowFeatureInfo(InfoPanelRequest* request);
     // ---- end of information panels ----
+
+    // ---- tree moves and ordering (treemove.cpp) ----
+    // The walks and writers behind them (LocateRecordById, UpdateSpeciesNames,
+    // GetSpeciesAbsolutePos, ...) are in core/treemove.h; composed names, locality labels and
+    // SetLevelColumns in core/composednames.h.
+    // Each runs in one transaction: a refused write shows the database's errors, rolls back
+    // and leaves the file as it was. Records below moved or renamed items keep their level
+    // path columns and composed names current.
+    // Puts a taxon at the wanted position among its siblings (1..n, n last); answers 1.
+    int ReorderSysItem(int id, int position);
+    // Moves taxa under a new parent after its last child, in the given order; 1 when at least
+    // one was moved, 0 when none was (or the move was refused).
+    int MoveSysItems(int parentId, int count, const int* ids);
+    // Moves localities under a new parent; 1, or 0 when the move was refused.
+    int MoveLocItems(int parentId, int count, const int* ids);
+    // Gives records another species (kind 1) or locality (any other kind); 1 done, 0 failed.
+    int MoveRecords(int targetId, int kind, int count, const int* recordIds);
+    // New name of a taxon or locality; 1 stored, 0 not.
+    int RenameSysItem(int id, const wchar_t* text);
+    int RenameLocItem(int id, const wchar_t* text);
+    // ---- end of tree moves and ordering ----
 
     HWND MainWindow;
     HINSTANCE Instance;

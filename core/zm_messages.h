@@ -8,3 +8,14 @@
 // wParam 0, lParam the progress window (or null). The receiver asks IsOpen itself.
 #define ZM_DB_OPENED (WM_USER + 4001)
 #endif
+
+#ifndef ZM_RESELECT_SYS_ITEM
+// Sent by the database object after a taxon was given another place among its siblings:
+// wParam the wanted position, lParam the taxon's id. The systematic card re-sorts the children.
+#define ZM_RESELECT_SYS_ITEM (WM_USER + 4021)
+#endif
+#ifndef ZM_REFRESH_TREE_CARD
+// Sent by the database object after a rename changed stored names: wParam 1 systematic,
+// 2 locality; lParam the item's id.
+#define ZM_REFRESH_TREE_CARD (WM_USER + 4022)
+#endif
