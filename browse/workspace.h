@@ -1,0 +1,202 @@
+// The tab workspace: the object behind the main window's tab control (control 1002). It owns
+// every page the tab control shows (the systematic and locality tree cards, the search result
+// list, the literature card and the map cards), the record dialogs and the print form, switches
+// and lays out the pages, keeps their settings in the workspace file and carries out the
+// commands that act on the page in front. It never calls the database object: whatever it needs
+// from the data goes to the main window as a private message.
+#pragma once
+#include <windows.h>
+#include <commctrl.h>
+#include <msxml2.h>
+
+class CTreeCard;           // browse/treecard.h
+class CLitCard;            // literature card (later issue)
+class CEditRecordDlg;      // record edit dialog (later issue)
+class CEditLitRecordDlg;   // literature record dialog (later issue)
+class CEditLegendStyleDlg; // legend style dialog of the map cards (later issue)
+class CAddQueryDlg;        // criterion dialog (later issue)
+class CPrintForm;          // reports/printform.h
+class ConfigData;          // mainapp/configdata.h
+class CXmlReader;
+class CXmlWriter;
+class CObjArray;
+class CPtrArray;
+class CIntArray;
+namespace zdata { class Recordset; }
+
+// Tab indexes of the four fixed pages; map card i sits at tab kFirstMapTab + i.
+enum WorkspaceTab
+{
+    TAB_SYSTEM = 0,
+    TAB_LOCALITIES = 1,
+    TAB_SEARCH = 2,
+    TAB_LITERATURE = 3,
+    kFirstMapTab = 4,
+};
+
+// Which tree card an operation addresses.
+enum WorkspaceCard
+{
+    WS_SYS_CARD = 0,
+    WS_LOC_CARD = 1,
+};
+
+// Which record list an operation addresses.
+enum WorkspaceList
+{
+    WS_SYS_RECORDS = 0,
+    WS_LOC_RECORDS = 1,
+    WS_SEARCH_LIST = 2,
+    WS_LIT_LIST = 3,
+};
+
+// Strings of the workspace.
+enum WorkspaceStringId
+{
+    IDS_WS_TAB_SYSTEM = 102,
+    IDS_WS_TAB_LOCALITIES = 103,
+    IDS_WS_TAB_SEARCH = 104,
+    IDS_WS_TAB_LITERATURE = 113,
+    IDS_WS_NEW_MAP = 341,
+    IDS_WS_CONFIRM_CAPTION = 700,
+    IDS_WS_DELETE_ONE = 706,
+    IDS_WS_DELETE_FEW = 707,
+    IDS_WS_DELETE_MANY = 708,
+};
+
+// Control id of the main window's tab control.
+const int kWorkspaceTabControlId = 1002;
+// The search menu's commands.
+const int IDM_GOTO_SYSCARD = 308;
+const int IDM_GOTO_LOCCARD = 309;
+
+class Workspace
+{
+public:
+    Workspace(HWND tabControl, HINSTANCE instance, ConfigData* config);
+    ~Workspace();
+    Workspace(const Workspace&) = delete;
+    Workspace& operator=(const Workspace&) = delete;
+
+    // ---- pages ----
+    // The current tab of control 1002 of the owner.
+    int GetCurrentTab(HWND owner);
+    void HidePage(HWND owner);
+    // Shows the current page and updates the main window's commands; returns 1.
+    int ShowPage(HWND owner);
+    // Shows or hides (SW_SHOW, SW_HIDE) the map card at a tab; tabs without a map do nothing.
+    void ShowMapPage(int tab, int showCommand);
+    // The page window of a tab (null when that page does not exist).
+    HWND GetPageWindow(int tab);
+    // Places the tab control on the rectangle and every page on its display area.
+    void Layout(HWND tabControl, int left, int top, int width, int height);
+
+    // ---- settings ----
+    void SaveWorkspaceSettings(CXmlWriter* writer, IXMLDOMElement* parent);
+    void LoadWorkspaceSettings(CXmlReader* reader, IXMLDOMElement* parent, CPtrArray* gridList);
+    // Copies the width and display position of every column of the four record lists into
+    // their CDispField entries.
+    void CollectColumnLayout();
+
+    // ---- configuration ----
+    void ApplyCardFont(HFONT font, COLORREF color, int titleHeight);
+    void ApplyHeaderFields(int card, CObjArray* fields);
+    void ApplyListFields(int list, CObjArray* fields);
+    void SetTreeSource(int card, zdata::Recordset* treeRs);
+
+    // ---- accessors (the main window loads the trees and the catalogues through them) ----
+    CTreeCard* GetCard(int card) const;
+    CPtrArray* GetLevelCache(int card) const;
+    HIMAGELIST GetLargeImages(int card) const;
+    HIMAGELIST GetSmallImages(int card) const;
+    HWND GetTreeView(int card) const;
+    HWND GetChildList(int card) const;
+    HWND GetRecordList(int card) const;
+    int GetCurrentId(int card) const;
+    HWND GetSearchList() const { return SearchList; }
+    // The literature card's list; null while there is no literature card.
+    HWND GetLitList() const;
+    // The list view of a WorkspaceList; null when it does not exist.
+    HWND GetListWindow(int list) const;
+
+    // ---- search list ----
+    void RunSearch(HWND owner, const wchar_t* where, int reset);
+    void SortSearchList(HWND owner, int column);
+    // The record id of a search list row (-1: the first selected row); -1 when there is none.
+    int GetSearchRowId(int row);
+
+    // ---- commands on the page in front ----
+    void SetListStyle(HWND owner, int style);
+    void SetMapTool(HWND owner, int tool);
+    void ShowAllMap(HWND owner);
+    void NewItem(HWND owner, LPARAM item, int fromMenu);
+    void RenameItem(HWND owner);
+    void DeleteItem(HWND owner, LPARAM item);
+    void EditItem(HWND owner, LPARAM item);
+    void NewRecord(HWND owner);
+    void EditRecord(HWND owner);
+    void DeleteRecords(HWND owner);
+    void RefreshAll(HWND owner);
+    int RefreshMaps();
+    void RequeryLiterature(HWND owner);
+    void FillAuthorCombo(HWND owner);
+
+    // ---- map tabs ----
+    // Creates a map card with its tab; the new tab index, -1 when no map card could be made.
+    int AddMapCard(CXmlReader* reader, IXMLDOMElement* mapElement, CPtrArray* gridList);
+    int NewMap(HWND owner, CPtrArray* gridList);
+    void CloseMap(HWND owner);
+    void RenameMap(HWND repaintWindow);
+    void LoadGraphics(HWND owner);
+    void SetGridList(CPtrArray* gridList);
+    void CloseAllMaps(HWND owner);
+    int GetMapDisplay(int tab);
+    void PrintPage(HWND owner, CObjArray* fields, int tab);
+    void AddQueryLayer(HWND owner);
+    void ExportMapPicture(const wchar_t* path, int tab, int pictureType, const wchar_t* title);
+    int GetMapCount() const;
+
+    // ---- search menu ----
+    void GotoSysCard(int row);
+    void GotoLocCard(int row);
+
+    // Fields, in the order the main form's components expect them.
+    HINSTANCE Instance;
+    HWND MainWindow;
+    HWND TabControl;
+    HWND SearchList;
+    CTreeCard* SysCard;
+    CTreeCard* LocCard;
+    HCURSOR DividerCursor;
+    HCURSOR DividerOpenCursor;
+    HCURSOR DragCursor;
+    HCURSOR ZoomInCursor;
+    HCURSOR ZoomOutCursor;
+    HCURSOR PanCursor;
+    HIMAGELIST ArrowImages;
+    const wchar_t* SearchWhere;        // borrowed from the search page; null lists everything
+    CEditRecordDlg* RecordDlg;         // created on first use
+    CLitCard* LitCard;
+    CEditLitRecordDlg* LitRecordDlg;   // created on first use
+    CObjArray* MapCards;
+    CEditLegendStyleDlg* LegendStyleDlg;
+    CAddQueryDlg* QueryDlg;
+    CPrintForm* ReportForm;
+    ConfigData* Config;
+    HMENU SearchMenu;
+    int SearchSortCol;                 // 0, or the header item; negative when descending
+    int SearchRowCount;                // rows the search list holds (its item count)
+
+private:
+    void SortKeysOf(HWND list, int sortCol, void* keys);
+    void DeleteMapTab(int tab);
+};
+
+// Draws the two sort arrows (0 down, 1 up) into a new masked 16 x 14 image list.
+HIMAGELIST CreateSortArrowImages();
+
+// Registers the map view's window class ZORMAPWND (a failed registration is ignored).
+void RegisterMapWndClass(HINSTANCE instance);
+
+// The dialog procedure of RENAMEMAPDLG (parameter: a buffer of 129 characters).
+INT_PTR CALLBACK RenameMapDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,59 @@
+// Opening and closing the database of the main program: the splash screen shown at start while
+// the database opens in the background, the load sequence that runs when the connection reports
+// the end of an open (ZM_DB_OPENED), and the closing that empties every card.
+#pragma once
+#include <windows.h>
+
+class MainForm;
+
+// Controls of SPLASHDLG.
+enum SplashControl
+{
+    IDC_SPLASH_PICTURE = 101,
+    IDC_SPLASH_STATUS = 102,
+    IDC_SPLASH_PROGRESS = 103,
+};
+// Timer of the splash: it closes at the first tick after the opening ended.
+const UINT kSplashTimerId = 1;
+const UINT kSplashTimerMs = 5000;
+// Picture box of the splash: the picture is fitted into this many pixels.
+const int kSplashPictureWidth = 450;
+const int kSplashPictureHeight = 250;
+
+// String-table entries of the opening.
+enum DbOpenStringId
+{
+    IDS_DBOPEN_ERROR_CAPTION = 500,  // "Chyba"
+    IDS_DBOPEN_FAILED = 501,         // the connection did not open
+    IDS_DBOPEN_SCHEMA_FAILED = 519,  // the schema could not be read
+};
+
+// The load sequence that follows ZM_DB_OPENED: level definitions, both trees, schema, column
+// catalogues, name lists and the last selected items, advancing the progress bar of the
+// progress window (the splash at start, null later). Shows 501 or 519 when the database did
+// not open or its schema could not be read. Either way the opening ends: the splash closes
+// when its timer has already fired, otherwise the flag OpenFinished is set. FALSE on failure.
+BOOL OnDatabaseOpened(MainForm* form, HWND progressWindow);
+
+// Starts the opening of the form's connection settings. Settings that name no database file
+// (another type, or no file name) open nothing and count as an opening finished at once.
+void OnOpenDatabase(MainForm* form, HWND progressWnd);
+
+// Closes the database; when one was open, empties the toolbar combo, both trees, the
+// configuration's field lists and the search page, and disables the configuration command.
+// The main title is refreshed in every case.
+void OnCloseDatabase(MainForm* form, HWND mainWnd);
+
+// The start-up of the main window's first WM_SHOWWINDOW: reads the workspace settings file,
+// applies the card font and runs the splash, which opens the database.
+void RunStartupSequence(MainForm* form);
+
+// The splash's dialog procedure (SPLASHDLG, parameter: the MainForm).
+INT_PTR CALLBACK SplashDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// Runs SPLASHDLG modally over the owner with the form as parameter.
+INT_PTR RunSplash(MainForm* form, HWND owner);
+
+// The splash's timer period: 5000 ms, or the value of the environment variable
+// ZORNA_SPLASH_MS (1-60000) so that tests need not wait five seconds.
+UINT SplashTimerPeriod();
