@@ -1,0 +1,41 @@
+// The workspace settings file (the whole working state of the main program in one XML file,
+// which the user can also keep under other names as templates) and the two registry values:
+// the workspace file last used and the program folder.
+#pragma once
+#include <windows.h>
+#include <string>
+
+class MainForm;
+
+// Registry places.
+#define ZORNA_USER_KEY L"Software\\Kelvane\\Z2011\\Zorna"   // HKCU, value LastConfigFile
+#define ZORNA_USER_SUBKEY L"Kelvane\\Z2011\\Zorna"          // below HKCU\Software
+#define ZORNA_MACHINE_KEY L"Software\\Kelvane\\Z211"        // HKLM, value AppPath
+#define ZORNA_LAST_CONFIG_VALUE L"LastConfigFile"
+#define ZORNA_APP_PATH_VALUE L"AppPath"
+
+// Comment that marks a workspace file (GetXmlFileKind kind 1).
+#define WORKSPACE_FILE_COMMENT L"Zorna Workspace Settings"
+
+// Run by the main form's constructor before anything reads a path: ConfigPath from
+// LastConfigFile, AppPath from the machine key (else the current directory), and when no
+// workspace file was used yet the default workspace file and database below the common
+// application-data folder with ConnType 1.
+void ReadRegistrySettings(MainForm* form);
+// Run by the main form's destructor: stores ConfigPath as LastConfigFile.
+void WriteLastConfigFile(MainForm* form);
+
+// Writes the whole workspace file to ConfigPath; its folder is created when missing.
+// Failures are not reported.
+void SaveWorkspace(MainForm* form, HWND mainWnd);
+// Reads the workspace file at ConfigPath; whatever is missing keeps its default. The grid list
+// is emptied first, so reopening a template does not duplicate its grids.
+void LoadWorkspace(MainForm* form, HWND mainWnd);
+
+// The common application-data folder with a trailing backslash (empty when unknown).
+std::wstring CommonAppDataFolder();
+// The defaults used when no workspace file was used yet.
+std::wstring DefaultWorkspacePath();  // ...\Kelvane\Zorna2011\Zorna.xml
+std::wstring DefaultDatabasePath();   // ...\Kelvane\Zorna2011\Data\ZorBase.mdb
+// Creates the folder that holds the file (and its parents); true when it exists afterwards.
+bool EnsureFolderOfFile(const wchar_t* path);
