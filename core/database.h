@@ -16,6 +16,10 @@
 
 struct LocPathAbbrevs;  // core/itempath.h
 struct InfoPanelRequest;  // below, with the information panels
+struct LookupEdit;        // core/lookupedit.h
+struct LiteratureRecord;  // core/literature.h
+struct TreeItemRecord;    // core/itemrecords.h
+struct OccurrenceRecord;  // core/itemrecords.h
 
 // ---- column catalogues and list queries ----
 class CDispField;
@@ -294,6 +298,27 @@ public:
     void ShowFeatureInfo(InfoPanelRequest* request);
     // ---- end of information panels ----
 
+    // ---- lookup value edits and literature rows (lookupedit.cpp, literature.cpp) ----
+    // Carries out a request of the lookup values editor; 1 when something was changed, 0 when
+    // nothing was (a refused value edit changes nothing and shows the database's errors).
+    int EditLookupTable(const LookupEdit* edit);
+    // Offers a taxon's describing author to the author list (SysAuthorsRs); 1 when it was
+    // added, 0 when it is empty, already there or refused (silently).
+    int AddSysAuthor(const wchar_t* author);
+    // Reads a publication of the literature list with its names and links into the record.
+    int LoadLiterature(LiteratureRecord* record);
+    // Writes the record and rewrites its links in one transaction; 1 saved, 0 failed (the
+    // database's errors shown, the file left as it was).
+    int SaveLiterature(LiteratureRecord* record);
+    // 1 SysTreeRs, 2 LocTreeRs (as they are), 3-6 the literature name lists; null otherwise.
+    zdata::Recordset* GetTableRecordset(int kind);
+    // The cached name lists, opened on first use, handed out with no Filter.
+    zdata::Recordset* GetLitAuthorsRs();
+    zdata::Recordset* GetJournalsRs();
+    zdata::Recordset* GetEditorsRs();
+    zdata::Recordset* GetKeywordsRs();
+    // ---- end of lookup value edits and literature rows ----
+
     // ---- tree moves and ordering (treemove.cpp) ----
     // The walks and writers behind them (LocateRecordById, UpdateSpeciesNames,
     // GetSpeciesAbsolutePos, ...) are in core/treemove.h; composed names, locality labels and
@@ -314,6 +339,41 @@ public:
     int RenameSysItem(int id, const wchar_t* text);
     int RenameLocItem(int id, const wchar_t* text);
     // ---- end of tree moves and ordering ----
+
+    // ---- tree items and records: loading, saving, deleting (itemsave.cpp, recordsave.cpp,
+    // itemdelete.cpp; the edit records are in core/itemrecords.h) ----
+    // Every save and delete runs in one transaction: a refused write shows the database's
+    // errors (ReportAdoErrors), rolls back and leaves the file and the cached lists as they were.
+    // Fill an item record whose Id is set (its lists empty); 1.
+    int LoadSysItem(TreeItemRecord* item);
+    int LoadLocItem(TreeItemRecord* item);
+    // Stores an item with its data row, attributes, lookup values and pictures. parent: the new
+    // item's parent (it goes after the last child), -1 for an existing item. 1 saved, 0 not.
+    int SaveSysItem(int parent, TreeItemRecord* item);
+    int SaveLocItem(int parent, TreeItemRecord* item);
+    // Items typed into a tree label are refused: always 0.
+    int AddSysItemByLabel(NMTVDISPINFOW* info);
+    int AddLocItemByLabel(NMTVDISPINFOW* info);
+    // Deletes an item with its data row, pictures and literature links; an item with children
+    // or records is refused with a message. 1 deleted, 0 not.
+    int DeleteSysItem(int id);
+    int DeleteLocItem(int id);
+    // Fills a record from the row of record list 0 (taxon), 1 (locality) or 2 (search); only
+    // empty attribute values when the list does not hold it. 0 for another list (nothing read).
+    int LoadRecord(int listKind, OccurrenceRecord* record);
+    // One property box item per record attribute, its CustomAttrDef as item data.
+    void FillRecordPropertyBox(HWND propertyBox);
+    // Stores a record (a new one when its id matches no row) with its level path columns.
+    int SaveRecord(OccurrenceRecord* record);
+    // Delete records / publications (with their links) by id; 1 done, 0 refused.
+    int DeleteRecords(const CIntArray* ids);
+    int DeleteLiterature(const CIntArray* ids);
+    // NAME of the SPECIES / FEATURES / LITERATURE row of an id as a malloc'd copy (free); empty
+    // when there is no row or no text.
+    wchar_t* GetSpeciesRowName(int id);
+    wchar_t* GetFeatureRowName(int id);
+    wchar_t* GetLiteratureRowName(int id);
+    // ---- end of tree items and records ----
 
     HWND MainWindow;
     HINSTANCE Instance;
@@ -383,6 +443,28 @@ int FindLookupEntry(const wchar_t* tableName, const CPtrArray* cache, LookupCach
 // The property box value type of an attribute type.
 int PropBoxTypeOfAttr(int attrType);
 // ---- end of lookup values and authors ----
+
+// ---- tree items and records: helpers of the saves and loads ----
+// Writes values[start + i] into the attribute columns of the open row, adding a value of a
+// lookup attribute to its lookup table first (an existing one is left alone). Attributes
+// without a column are skipped. Returns start + the number of definitions.
+int WriteCustomValues(CDatabase* db, int start, int kind, zdata::Fields* fields,
+                      CPtrArray* values, CPtrArray* defs);
+// Appends one new VARIANT per definition: its column of the row, or empty without fields.
+void ReadCustomValues(zdata::Fields* fields, CPtrArray* values, CPtrArray* defs);
+// Replaces an item's picture rows by the list, numbered 1..n in list order. The first refused
+// row stops it; its result is then the failure.
+HRESULT WriteImageRows(int itemId, zdata::Recordset* rs, CPtrArray* pictures);
+// Appends one ItemPicture per row (Bitmap 0, Note column 2, Picture column 3).
+void ReadImageRows(zdata::Recordset* rs, CPtrArray* pictures);
+// Messages of a refused delete (caption IDS_DB_ERROR_CAPTION).
+enum ItemDeleteStringId
+{
+    IDS_DB_ERROR_CAPTION = 500,
+    IDS_DB_ITEM_HAS_CHILDREN = 520,
+    IDS_DB_ITEM_HAS_RECORDS = 521,
+};
+// ---- end of tree items and records helpers ----
 
 // String-table entries the database object loads from the program's module.
 enum DatabaseStringId

@@ -5,6 +5,7 @@
 #include <wchar.h>
 #include <string>
 #include "core/database.h"
+#include "core/fields.h"
 #include "core/textutil.h"
 
 using zdata::Recordset;
@@ -339,4 +340,12 @@ bool CDatabase::IsLookupAttribute(int mode, const wchar_t* tableName, const wcha
     }
     CloseRecordset(rs);
     return type == 5 || (mode == 1 && type == 7);
+}
+
+bool CDatabase::IsLookupField(int mode, CDispField* entry)
+{
+    if (!entry || !entry->Field || entry->Field->Kind != FIELD_DATABASE)
+        return false;
+    CFieldInfo* info = static_cast<CFieldInfo*>(entry->Field);
+    return IsLookupAttribute(mode, info->TableName, info->Field);
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/database.h"
+#include "core/fields.h"
 #include "core/itempath.h"
 #include "core/rawodbc.h"
 #include "core/sampledb.h"
@@ -775,6 +776,22 @@ TEST_F(TreeFillTest, LookupFieldsAreTheSpeciesAuthorAndLookupAttributes)
     EXPECT_FALSE(db_->IsLookupAttribute(0, L"FEATURES", L"CHRUZEMI"));
     EXPECT_TRUE(db_->IsLookupAttribute(1, L"FEATURES", L"CHRUZEMI"));
     EXPECT_TRUE(db_->IsLookupAttribute(0, L"FEATURES", L"BIOTOP"));
+}
+
+TEST_F(TreeFillTest, LookupFieldsOfListEntriesAreDatabaseFieldsOnly)
+{
+    CFieldInfo author(L"AUTHOR", L"SPECIES");
+    CDispField authorEntry(&author);
+    CFieldInfo region(L"CHRUZEMI", L"FEATURES");
+    CDispField regionEntry(&region);
+    CCustFld composed(L"AUTHOR");
+    CDispField composedEntry(&composed);
+    for (int mode = 0; mode <= 1; mode++) {
+        EXPECT_TRUE(db_->IsLookupField(mode, &authorEntry)) << mode;
+        EXPECT_EQ(mode == 1, db_->IsLookupField(mode, &regionEntry)) << mode;
+        EXPECT_FALSE(db_->IsLookupField(mode, &composedEntry)) << mode;  // composed: no value list
+        EXPECT_FALSE(db_->IsLookupField(mode, nullptr)) << mode;
+    }
 }
 
 // ---- how a filled tree looks ----
