@@ -1,0 +1,255 @@
+// The database object's tree edits: reorder, move, reassign, rename. Each runs in one
+// transaction; a refused write shows the database's errors, rolls everything back and
+// re-reads the cached tree so it shows the file as it is.
+#include "core/database.h"
+#include "core/treemove.h"
+#include "core/treewalk.h"
+#include "core/zm_messages.h"
+
+using zdata::Connection;
+using zdata::Recordset;
+using treewalk::RsHolder;
+
+namespace {
+
+class WaitCursor
+{
+public:
+    WaitCursor() : previous_(SetCursor(LoadCursorW(nullptr, (LPCWSTR)IDC_WAIT))) {}
+    ~WaitCursor() { SetCursor(previous_); }
+
+private:
+    HCURSOR previous_;
+};
+
+// One transaction on the connection: committed by Commit, rolled back otherwise. The errors
+// of a failure are shown once, through the database object's error boxes.
+class WriteTransaction
+{
+public:
+    WriteTransaction(CDatabase* db, Recordset* tree) : db_(db), tree_(tree)
+    {
+        active_ = SUCCEEDED(db->AdoConnection->BeginTrans());
+        if (!active_)
+            db_->ReportAdoErrors();
+    }
+    ~WriteTransaction()
+    {
+        if (active_)
+            Rollback();
+    }
+    bool Active() const { return active_; }
+    // Rolls back; the errors go to the user unless a step has shown them already.
+    int Fail(bool errorsShown = false)
+    {
+        if (!errorsShown)
+            db_->ReportAdoErrors();
+        Rollback();
+        return 0;
+    }
+    bool Commit()
+    {
+        if (!active_)
+            return false;
+        if (FAILED(db_->AdoConnection->CommitTrans())) {
+            Fail();
+            return false;
+        }
+        active_ = false;
+        return true;
+    }
+
+private:
+    void Rollback()
+    {
+        if (!active_)
+            return;
+        db_->AdoConnection->RollbackTrans();
+        active_ = false;
+        // Rows written inside the transaction still hold the written values.
+        if (tree_)
+            tree_->Requery();
+    }
+    CDatabase* db_;
+    Recordset* tree_;
+    bool active_;
+};
+
+void ResyncNames(Recordset* names)
+{
+    if (names)
+        names->Resync(adAffectAll, adResyncAllValues);
+}
+
+}  // namespace
+
+int CDatabase::ReorderSysItem(int id, int position)
+{
+    Recordset* tree = GetSysTreeRs();
+    if (!tree)
+        return 0;
+    WaitCursor wait;
+    WriteTransaction txn(this, tree);
+    if (!txn.Active())
+        return 0;
+    int reordered = ReorderSiblings(id, position, tree);
+    if (reordered < 0)
+        return txn.Fail();
+    if (reordered > 0) {
+        RsHolder defs(OpenSysDefs());
+        if (FAILED(SpreadAbsolutePositions(id, tree, defs.get(), AdoConnection)))
+            return txn.Fail();
+    }
+    if (!txn.Commit())
+        return 0;
+    ResyncNames(SpeciesNamesRs);
+    if (MainWindow)
+        SendMessageW(MainWindow, ZM_RESELECT_SYS_ITEM, (WPARAM)position, (LPARAM)id);
+    return 1;
+}
+
+int CDatabase::MoveSysItems(int parentId, int count, const int* ids)
+{
+    Recordset* tree = GetSysTreeRs();
+    if (!tree || count <= 0 || !ids)
+        return 0;
+    WriteTransaction txn(this, tree);
+    if (!txn.Active())
+        return 0;
+    int moved = MoveSysItemsToParent(parentId, count, ids, tree);
+    if (moved < 0)
+        return txn.Fail();
+    if (moved == 0)
+        return 0;
+    WaitCursor wait;
+    RsHolder defs(OpenSysDefs());
+    if (FAILED(SpreadAbsolutePositions(parentId, tree, defs.get(), AdoConnection)))
+        return txn.Fail();
+    int names = UpdateSpeciesNames(parentId, tree, defs.get(), AdoConnection);
+    if (names < 0)
+        return txn.Fail(true);
+    for (int i = 0; i < count; ++i)
+        if (ids[i] != parentId
+            && FAILED(RewriteSubtreeLevelColumns(ids[i], tree, L"SYS_LEVEL_%d", AdoConnection)))
+            return txn.Fail();
+    if (!txn.Commit())
+        return 0;
+    // The rowset is ordered by parent and position again for the cards.
+    tree->Requery();
+    if (names > 0)
+        ResyncNames(SpeciesNamesRs);
+    return 1;
+}
+
+int CDatabase::MoveLocItems(int parentId, int count, const int* ids)
+{
+    Recordset* tree = GetLocTreeRs();
+    if (!tree || count <= 0 || !ids)
+        return 1;
+    WriteTransaction txn(this, tree);
+    if (!txn.Active())
+        return 0;
+    int moved = MoveLocItemsToParent(parentId, count, ids, tree);
+    if (moved < 0)
+        return txn.Fail();
+    if (moved == 0)
+        return 1;
+    WaitCursor wait;
+    RsHolder defs(OpenLocDefs());
+    int labels = UpdateLocalityLabels(parentId, tree, defs.get(), AdoConnection);
+    if (labels < 0)
+        return txn.Fail(true);
+    for (int i = 0; i < count; ++i) {
+        if (ids[i] == parentId)
+            continue;
+        // The moved items' own labels name their new parent; their children's the new
+        // grandparent.
+        int own = UpdateLocalityLabels(ids[i], tree, defs.get(), AdoConnection);
+        if (own < 0)
+            return txn.Fail(true);
+        labels = labels > 0 ? labels : own;
+        if (FAILED(RewriteSubtreeLevelColumns(ids[i], tree, L"LOC_LEVEL_%d", AdoConnection)))
+            return txn.Fail();
+    }
+    if (!txn.Commit())
+        return 0;
+    tree->Requery();
+    if (labels > 0)
+        ResyncNames(FeatureNamesRs);
+    return 1;
+}
+
+int CDatabase::MoveRecords(int targetId, int kind, int count, const int* recordIds)
+{
+    if (count <= 0 || !recordIds)
+        return 0;
+    Recordset* tree = kind == 1 ? GetSysTreeRs() : GetLocTreeRs();
+    WriteTransaction txn(this, nullptr);
+    if (!txn.Active())
+        return 0;
+    if (FAILED(ReassignRecords(targetId, count, recordIds, kind, tree, AdoConnection)))
+        return txn.Fail();
+    if (!txn.Commit())
+        return 0;
+    Recordset* lists[3] = {TaxonRecordsRs, LocalityRecordsRs, SearchRecordsRs};
+    for (Recordset* list : lists) {
+        long state = adStateClosed;
+        if (list && SUCCEEDED(list->get_State(&state)) && (state & adStateOpen))
+            list->Requery();
+    }
+    return 1;
+}
+
+int CDatabase::RenameSysItem(int id, const wchar_t* text)
+{
+    Recordset* tree = GetSysTreeRs();
+    if (!tree)
+        return 0;
+    WriteTransaction txn(this, tree);
+    if (!txn.Active())
+        return 0;
+    int stored = SetNodeFieldById(id, text, 4, tree);
+    if (stored < 0)
+        return txn.Fail();
+    if (stored == 0)
+        return 0;
+    RsHolder defs(OpenSysDefs());
+    int names = UpdateSpeciesNames(id, tree, defs.get(), AdoConnection);
+    if (names < 0)
+        return txn.Fail(true);
+    if (!txn.Commit())
+        return 0;
+    if (names > 0) {
+        ResyncNames(SpeciesNamesRs);
+        if (MainWindow)
+            SendMessageW(MainWindow, ZM_REFRESH_TREE_CARD, 1, (LPARAM)id);
+    }
+    return 1;
+}
+
+int CDatabase::RenameLocItem(int id, const wchar_t* text)
+{
+    Recordset* tree = GetLocTreeRs();
+    if (!tree)
+        return 0;
+    WriteTransaction txn(this, tree);
+    if (!txn.Active())
+        return 0;
+    int stored = SetNodeFieldById(id, text, 3, tree);
+    if (stored < 0)
+        return txn.Fail();
+    if (stored == 0)
+        return 0;
+    RsHolder defs(OpenLocDefs());
+    int labels = UpdateLocalityLabels(id, tree, defs.get(), AdoConnection);
+    if (labels < 0)
+        return txn.Fail(true);
+    if (!txn.Commit())
+        return 0;
+    if (labels > 0) {
+        ResyncNames(FeatureNamesRs);
+        if (MainWindow)
+            SendMessageW(MainWindow, ZM_REFRESH_TREE_CARD, 2, (LPARAM)id);
+    }
+    return 1;
+}
