@@ -4,6 +4,7 @@
 #include <wincodec.h>
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace zimage {
@@ -33,53 +34,74 @@ struct ComScope {
     }
 };
 
-// One output sample's source taps along one axis.
-struct Taps {
-    int first = 0;
-    std::vector<float> weights;
+// One output sample's source taps along one axis, in fixed point: the weights of a sample add
+// up to exactly kWeightOne, so a flat area keeps its value.
+const int kWeightBits = 14;
+const int kWeightOne = 1 << kWeightBits;
+
+struct AxisTable {
+    std::vector<int> first;   // first source sample of each output sample
+    std::vector<int> start;   // index of its first weight in weights; start[n] = weights.size()
+    std::vector<int> weights;
+    int Count(int i) const { return start[i + 1] - start[i]; }
 };
 
-std::vector<Taps> AxisTaps(int srcLen, int dstLen)
+void AddSample(AxisTable* t, int first, const std::vector<double>& w)
 {
-    std::vector<Taps> taps(dstLen);
-    if (dstLen < srcLen) {
-        // Shrinking: each output sample averages the source span it covers.
-        double scale = static_cast<double>(srcLen) / dstLen;
-        for (int i = 0; i < dstLen; ++i) {
+    t->first.push_back(first);
+    t->start.push_back(static_cast<int>(t->weights.size()));
+    int sum = 0;
+    for (size_t k = 0; k < w.size(); ++k) {
+        int v = static_cast<int>(std::lround(w[k] * kWeightOne));
+        t->weights.push_back(v);
+        sum += v;
+    }
+    // Rounding leftovers go to the heaviest tap.
+    size_t heaviest = t->start.back();
+    for (size_t k = heaviest; k < t->weights.size(); ++k)
+        if (t->weights[k] > t->weights[heaviest])
+            heaviest = k;
+    t->weights[heaviest] += kWeightOne - sum;
+}
+
+AxisTable AxisTaps(int srcLen, int dstLen)
+{
+    AxisTable t;
+    std::vector<double> w;
+    double scale = static_cast<double>(srcLen) / dstLen;
+    for (int i = 0; i < dstLen; ++i) {
+        w.clear();
+        int first;
+        if (dstLen < srcLen) {
+            // Shrinking: each output sample averages the source span it covers.
             double a = i * scale, b = (i + 1) * scale;
-            int first = static_cast<int>(std::floor(a));
+            first = static_cast<int>(std::floor(a));
             int last = std::min(srcLen - 1, static_cast<int>(std::ceil(b)) - 1);
-            taps[i].first = first;
             for (int s = first; s <= last; ++s) {
                 double lo = std::max(a, static_cast<double>(s));
                 double hi = std::min(b, static_cast<double>(s + 1));
-                taps[i].weights.push_back(static_cast<float>((hi - lo) / scale));
+                w.push_back((hi - lo) / scale);
             }
-        }
-    } else if (dstLen > srcLen) {
-        // Enlarging: linear interpolation between the two nearest source samples.
-        double scale = static_cast<double>(srcLen) / dstLen;
-        for (int i = 0; i < dstLen; ++i) {
-            double s = (i + 0.5) * scale - 0.5;
-            if (s < 0)
-                s = 0;
-            int s0 = static_cast<int>(std::floor(s));
-            if (s0 >= srcLen - 1) {
-                taps[i].first = srcLen - 1;
-                taps[i].weights = {1.0f};
+        } else if (dstLen > srcLen) {
+            // Enlarging: linear interpolation between the two nearest source samples.
+            double pos = std::max(0.0, (i + 0.5) * scale - 0.5);
+            first = static_cast<int>(std::floor(pos));
+            if (first >= srcLen - 1) {
+                first = srcLen - 1;
+                w.push_back(1.0);
             } else {
-                float f = static_cast<float>(s - s0);
-                taps[i].first = s0;
-                taps[i].weights = {1.0f - f, f};
+                double f = pos - first;
+                w.push_back(1.0 - f);
+                w.push_back(f);
             }
+        } else {
+            first = i;
+            w.push_back(1.0);
         }
-    } else {
-        for (int i = 0; i < dstLen; ++i) {
-            taps[i].first = i;
-            taps[i].weights = {1.0f};
-        }
+        AddSample(&t, first, w);
     }
-    return taps;
+    t.start.push_back(static_cast<int>(t.weights.size()));
+    return t;
 }
 
 }  // namespace
@@ -241,41 +263,53 @@ bool ScaleImage(const PixelImage& src, int srcWidth, int srcHeight, int width, i
     if (srcWidth <= 0 || srcHeight <= 0 || width <= 0 || height <= 0 || width > kMaxSide ||
         height > kMaxSide || static_cast<size_t>(width) * height > kMaxPixels)
         return false;
-    std::vector<Taps> xt = AxisTaps(srcWidth, width);
-    std::vector<Taps> yt = AxisTaps(srcHeight, height);
+    AxisTable xt = AxisTaps(srcWidth, width);
+    AxisTable yt = AxisTaps(srcHeight, height);
 
-    // Rows first (source height x target width), then columns.
-    std::vector<float> mid(static_cast<size_t>(srcHeight) * width * 4);
+    // Rows first (source height x target width), then columns. The intermediate keeps 8
+    // fractional bits in 16 bits, so the column pass cannot overflow 32 bits.
+    std::vector<uint16_t> mid(static_cast<size_t>(srcHeight) * width * 4);
     for (int y = 0; y < srcHeight; ++y) {
-        for (int x = 0; x < width; ++x) {
-            float acc[4] = {0, 0, 0, 0};
-            const Taps& t = xt[x];
-            for (size_t k = 0; k < t.weights.size(); ++k) {
-                const BYTE* p = src.At(t.first + static_cast<int>(k), y);
-                for (int c = 0; c < 4; ++c)
-                    acc[c] += p[c] * t.weights[k];
+        const BYTE* row = src.At(0, y);
+        uint16_t* m = &mid[static_cast<size_t>(y) * width * 4];
+        for (int x = 0; x < width; ++x, m += 4) {
+            uint32_t acc0 = 0, acc1 = 0, acc2 = 0, acc3 = 0;
+            const int* w = &xt.weights[xt.start[x]];
+            const BYTE* p = row + static_cast<size_t>(xt.first[x]) * 4;
+            for (int k = xt.Count(x); k > 0; --k, ++w, p += 4) {
+                acc0 += p[0] * *w;
+                acc1 += p[1] * *w;
+                acc2 += p[2] * *w;
+                acc3 += p[3] * *w;
             }
-            float* m = &mid[(static_cast<size_t>(y) * width + x) * 4];
-            for (int c = 0; c < 4; ++c)
-                m[c] = acc[c];
+            const int shift = kWeightBits - 8;
+            const uint32_t half = 1u << (shift - 1);
+            m[0] = static_cast<uint16_t>((acc0 + half) >> shift);
+            m[1] = static_cast<uint16_t>((acc1 + half) >> shift);
+            m[2] = static_cast<uint16_t>((acc2 + half) >> shift);
+            m[3] = static_cast<uint16_t>((acc3 + half) >> shift);
         }
     }
     out->width = width;
     out->height = height;
     out->pixels.assign(static_cast<size_t>(width) * height * 4, 0);
+    const int shift = kWeightBits + 8;
+    const uint32_t half = 1u << (shift - 1);
+    std::vector<uint32_t> acc(static_cast<size_t>(width) * 4);
     for (int y = 0; y < height; ++y) {
-        const Taps& t = yt[y];
-        for (int x = 0; x < width; ++x) {
-            float acc[4] = {0, 0, 0, 0};
-            for (size_t k = 0; k < t.weights.size(); ++k) {
-                const float* m = &mid[(static_cast<size_t>(t.first + k) * width + x) * 4];
-                for (int c = 0; c < 4; ++c)
-                    acc[c] += m[c] * t.weights[k];
-            }
-            BYTE* o = &out->pixels[(static_cast<size_t>(y) * width + x) * 4];
+        std::fill(acc.begin(), acc.end(), 0u);
+        const int* w = &yt.weights[yt.start[y]];
+        for (int k = 0; k < yt.Count(y); ++k) {
+            const uint16_t* m = &mid[static_cast<size_t>(yt.first[y] + k) * width * 4];
+            uint32_t weight = static_cast<uint32_t>(w[k]);
+            for (size_t i = 0; i < acc.size(); ++i)
+                acc[i] += m[i] * weight;
+        }
+        BYTE* o = &out->pixels[static_cast<size_t>(y) * width * 4];
+        for (int x = 0; x < width; ++x, o += 4) {
             for (int c = 0; c < 4; ++c) {
-                float v = acc[c] + 0.5f;
-                o[c] = static_cast<BYTE>(v < 0 ? 0 : (v > 255 ? 255 : v));
+                uint32_t v = (acc[static_cast<size_t>(x) * 4 + c] + half) >> shift;
+                o[c] = static_cast<BYTE>(v > 255 ? 255 : v);
             }
             // Premultiplied colour never exceeds its alpha.
             for (int c = 0; c < 3; ++c)
