@@ -5,7 +5,16 @@
 #include <windows.h>
 #include <string>
 
+#include "core/connsettings.h"
+
 class MainForm;
+class Workspace;
+class ConfigData;
+class CTextExport;
+class CExcelExport;
+class CDatabase;
+class CPtrArray;
+struct IOpenConnForm;
 
 // Registry places.
 #define ZORNA_USER_KEY L"Software\\Kelvane\\Z2011\\Zorna"   // HKCU, value LastConfigFile
@@ -39,3 +48,28 @@ std::wstring DefaultWorkspacePath();  // ...\Kelvane\Zorna2011\Zorna.xml
 std::wstring DefaultDatabasePath();   // ...\Kelvane\Zorna2011\Data\ZorBase.mdb
 // Creates the folder that holds the file (and its parents); true when it exists afterwards.
 bool EnsureFolderOfFile(const wchar_t* path);
+
+// ---- the same steps on the parts themselves (the main form hands in its own) ----
+
+// What takes part in the workspace file. Null parts are skipped.
+struct WorkspaceFileParts
+{
+    HWND MainWnd;                // placement and the tab control 1002
+    Workspace* Space;            // writes and reads its settings inside MainForm
+    IOpenConnForm* ConnForm;     // the connection dialog's own element
+    ConfigData* Config;
+    CTextExport* TextExport;
+    CExcelExport* ExcelExport;
+    CDatabase* Database;         // the connection is stored only while it is open
+    CPtrArray* GridList;         // GridDef records (owned by the list)
+    ConnSettings* Conn;
+    int* LastExpType;
+    int* LastExpImgType;
+};
+
+// Reads the registry into the three places (see ReadRegistrySettings).
+void ReadRegistryPaths(ConnSettings* conn, std::wstring* configPath, std::wstring* appPath);
+// Stores the path as LastConfigFile; false when the registry refused it.
+bool WriteLastConfigPath(const wchar_t* path);
+void SaveWorkspaceFile(const wchar_t* path, const WorkspaceFileParts& parts);
+void LoadWorkspaceFile(const wchar_t* path, const WorkspaceFileParts& parts);

@@ -1,0 +1,236 @@
+// Print form: the object's lifetime and its settings in the workspace file.
+#include "reports/printform.h"
+
+#include <stdlib.h>
+#include <strsafe.h>
+
+#include "core/containers.h"
+#include "core/xmlaccess.h"
+#include "dataaccess/ado.h"
+
+namespace {
+
+const int kInitialLineCapacity = 256;
+
+void DefaultReportFont(LOGFONTW* lf)
+{
+    ZeroMemory(lf, sizeof(*lf));
+    lf->lfHeight = 10;
+    lf->lfWeight = FW_NORMAL;
+    StringCchCopyW(lf->lfFaceName, LF_FACESIZE, L"Arial");
+}
+
+void ReadLong(CXmlReader* reader, IXMLDOMElement* element, const wchar_t* name, LONG* value)
+{
+    int v = *value;
+    if (reader->GetIntAttr(element, name, &v))
+        *value = v;
+}
+
+void ReadUint(CXmlReader* reader, IXMLDOMElement* element, const wchar_t* name, UINT* value)
+{
+    int v = (int)*value;
+    if (reader->GetIntAttr(element, name, &v))
+        *value = (UINT)v;
+}
+
+// Waits for a thread to end while still answering messages sent to this thread, so that a
+// thread that is sending to our windows can finish.
+void WaitForThreadPumping(HANDLE thread)
+{
+    for (;;) {
+        DWORD r = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);
+        if (r != WAIT_OBJECT_0 + 1)
+            return;
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
+}  // namespace
+
+CPrintForm::CPrintForm(HINSTANCE instance)
+    : Owner(nullptr), Window(nullptr), Placement(), ReportFont(), DispFields(nullptr),
+      Fields(new CPtrArray(PTRARRAY_OWNS_ITEMS, 64, 16)), Header(1), System(0), Location(0),
+      AbbrevList(0), ListKind(0), BodySize(0), TitleSize(0), Stage(0), LineNumber(0), LinePos(0),
+      Recordset(nullptr), LineBuffer(static_cast<char*>(calloc(kInitialLineCapacity, 1))),
+      LineCapacity(kInitialLineCapacity), ListSeparator(), AbbrevPairs(), LastVisibleColumn(-1),
+      PageSetup(), ReportThread(nullptr), StopReport(0), Instance(instance), GroupProcs()
+{
+    Placement.length = sizeof(WINDOWPLACEMENT);
+    Placement.flags = 0;
+    Placement.showCmd = SW_SHOW;
+    Placement.rcNormalPosition = { 100, 100, 558, 471 };
+    DefaultReportFont(&ReportFont);
+    // The size comes from the structure itself: a fixed number is wrong in a 64-bit build.
+    PageSetup.lStructSize = sizeof(PAGESETUPDLGW);
+    PageSetup.Flags = PSD_RETURNDEFAULT;
+    PageSetup.hInstance = instance;
+}
+
+CPrintForm::~CPrintForm()
+{
+    if (ReportThread) {
+        StopReport = 1;
+        WaitForThreadPumping(ReportThread);
+        CloseHandle(ReportThread);
+        ReportThread = nullptr;
+    }
+    if (Window && IsWindow(Window)) {
+        Header = IsDlgButtonChecked(Window, IDC_PRINT_HEADER) == BST_CHECKED;
+        System = IsDlgButtonChecked(Window, IDC_PRINT_SYSTEM) == BST_CHECKED;
+        Location = IsDlgButtonChecked(Window, IDC_PRINT_LOCATION) == BST_CHECKED;
+        AbbrevList = IsDlgButtonChecked(Window, IDC_PRINT_ABBREVLIST) == BST_CHECKED;
+        DestroyWindow(Window);
+    }
+    Window = nullptr;
+    delete Fields;  // frees its PrintField records
+    Fields = nullptr;
+    free(AbbrevPairs.Pairs);
+    AbbrevPairs = AbbrevPairList();
+    free(LineBuffer);
+    LineBuffer = nullptr;
+    LineCapacity = 0;
+    if (Recordset) {
+        Recordset->Release();
+        Recordset = nullptr;
+    }
+    if (PageSetup.hDevMode)
+        GlobalFree(PageSetup.hDevMode);
+    if (PageSetup.hDevNames)
+        GlobalFree(PageSetup.hDevNames);
+    PageSetup.hDevMode = PageSetup.hDevNames = nullptr;
+}
+
+void CPrintForm::SaveSettings(CXmlWriter* writer, IXMLDOMElement* parent)
+{
+    if (!writer || !parent)
+        return;
+    IXMLDOMElement* element = writer->AddChildElement(parent, PRINTFORM_SETTINGS_ELEMENT);
+    if (!element)
+        return;
+    if (Window && IsWindow(Window)) {
+        WINDOWPLACEMENT current = { sizeof(WINDOWPLACEMENT) };
+        if (GetWindowPlacement(Window, &current))
+            Placement = current;
+    }
+    const RECT& r = Placement.rcNormalPosition;
+    writer->SetIntAttr(element, L"WindowState", (int)Placement.showCmd);
+    writer->SetIntAttr(element, L"Left", r.left);
+    writer->SetIntAttr(element, L"Top", r.top);
+    writer->SetIntAttr(element, L"Width", r.right - r.left);
+    writer->SetIntAttr(element, L"Height", r.bottom - r.top);
+
+    if (IXMLDOMElement* font = writer->AddChildElement(element, L"Font")) {
+        const LOGFONTW& lf = ReportFont;
+        writer->SetIntAttr(font, L"Height", lf.lfHeight);
+        writer->SetIntAttr(font, L"Width", lf.lfWidth);
+        writer->SetIntAttr(font, L"Escapement", lf.lfEscapement);
+        writer->SetIntAttr(font, L"Orientation", lf.lfOrientation);
+        writer->SetIntAttr(font, L"Weight", lf.lfWeight);
+        writer->SetIntAttr(font, L"Italic", lf.lfItalic);
+        writer->SetIntAttr(font, L"Underline", lf.lfUnderline);
+        writer->SetIntAttr(font, L"StrikeOut", lf.lfStrikeOut);
+        writer->SetIntAttr(font, L"CharSet", lf.lfCharSet);
+        writer->SetIntAttr(font, L"OutPrecision", lf.lfOutPrecision);
+        writer->SetIntAttr(font, L"ClipPrecision", lf.lfClipPrecision);
+        writer->SetIntAttr(font, L"Quality", lf.lfQuality);
+        writer->SetIntAttr(font, L"PitchAndFamily", lf.lfPitchAndFamily);
+        wchar_t face[LF_FACESIZE];
+        StringCchCopyNW(face, LF_FACESIZE, lf.lfFaceName, LF_FACESIZE - 1);
+        writer->SetStringAttr(font, L"FaceName", face);
+        font->Release();
+    }
+
+    if (IXMLDOMElement* fields = writer->AddChildElement(element, L"Fields")) {
+        for (int i = 0; i < Fields->GetCount(); ++i) {
+            const PrintField* field = static_cast<const PrintField*>(Fields->GetItems()[i]);
+            wchar_t tag[32];
+            StringCchPrintfW(tag, 32, L"Fld%d", i);
+            IXMLDOMElement* child = field ? writer->AddChildElement(fields, tag) : nullptr;
+            if (!child)
+                continue;
+            wchar_t name[65];
+            StringCchCopyNW(name, 65, field->FieldName, 64);
+            writer->SetStringAttr(child, L"FieldName", name);
+            writer->SetIntAttr(child, L"Visible", field->Visible);
+            writer->SetIntAttr(child, L"Abbrev", field->Abbrev);
+            child->Release();
+        }
+        fields->Release();
+    }
+
+    if (IXMLDOMElement* options = writer->AddChildElement(element, L"System")) {
+        writer->SetIntAttr(options, L"Header", Header);
+        writer->SetIntAttr(options, L"System", System);
+        writer->SetIntAttr(options, L"Location", Location);
+        writer->SetIntAttr(options, L"AbbrevList", AbbrevList);
+        options->Release();
+    }
+    element->Release();
+}
+
+void CPrintForm::LoadSettings(CXmlReader* reader, IXMLDOMElement* parent)
+{
+    if (!reader || !parent)
+        return;
+    IXMLDOMElement* element = reader->SelectChildElement(parent, PRINTFORM_SETTINGS_ELEMENT);
+    if (!element)
+        return;
+
+    // A missing attribute keeps its part of the current placement; a width or height keeps
+    // its size when only the corner moves.
+    RECT& r = Placement.rcNormalPosition;
+    int width = r.right - r.left, height = r.bottom - r.top;
+    ReadUint(reader, element, L"WindowState", &Placement.showCmd);
+    ReadLong(reader, element, L"Left", &r.left);
+    ReadLong(reader, element, L"Top", &r.top);
+    reader->GetIntAttr(element, L"Width", &width);
+    reader->GetIntAttr(element, L"Height", &height);
+    r.right = r.left + width;
+    r.bottom = r.top + height;
+
+    if (IXMLDOMElement* font = reader->SelectChildElement(element, L"Font")) {
+        LOGFONTW& lf = ReportFont;
+        ReadLong(reader, font, L"Height", &lf.lfHeight);
+        ReadLong(reader, font, L"Width", &lf.lfWidth);
+        ReadLong(reader, font, L"Escapement", &lf.lfEscapement);
+        ReadLong(reader, font, L"Orientation", &lf.lfOrientation);
+        ReadLong(reader, font, L"Weight", &lf.lfWeight);
+        reader->GetByteAttr(font, L"Italic", &lf.lfItalic);
+        reader->GetByteAttr(font, L"Underline", &lf.lfUnderline);
+        reader->GetByteAttr(font, L"StrikeOut", &lf.lfStrikeOut);
+        reader->GetByteAttr(font, L"CharSet", &lf.lfCharSet);
+        reader->GetByteAttr(font, L"OutPrecision", &lf.lfOutPrecision);
+        reader->GetByteAttr(font, L"ClipPrecision", &lf.lfClipPrecision);
+        reader->GetByteAttr(font, L"Quality", &lf.lfQuality);
+        reader->GetByteAttr(font, L"PitchAndFamily", &lf.lfPitchAndFamily);
+        wchar_t face[LF_FACESIZE];
+        if (reader->GetStringAttrBuf(font, L"FaceName", face, LF_FACESIZE))
+            StringCchCopyW(lf.lfFaceName, LF_FACESIZE, face);
+        font->Release();
+    }
+
+    if (IXMLDOMElement* fields = reader->SelectChildElement(element, L"Fields")) {
+        for (IXMLDOMElement* child = reader->FirstChildElement(fields, nullptr); child;
+             child = reader->NextSiblingElement(child, nullptr)) {
+            PrintField* field = static_cast<PrintField*>(calloc(1, sizeof(PrintField)));
+            if (!field)
+                continue;
+            reader->GetStringAttrBuf(child, L"FieldName", field->FieldName, 65);
+            reader->GetByteAttr(child, L"Visible", &field->Visible);
+            reader->GetByteAttr(child, L"Abbrev", &field->Abbrev);
+            Fields->Add(field);
+        }
+        fields->Release();
+    }
+
+    if (IXMLDOMElement* options = reader->SelectChildElement(element, L"System")) {
+        reader->GetIntAttr(options, L"Header", &Header);
+        reader->GetIntAttr(options, L"System", &System);
+        reader->GetIntAttr(options, L"Location", &Location);
+        reader->GetIntAttr(options, L"AbbrevList", &AbbrevList);
+        options->Release();
+    }
+    element->Release();
+}

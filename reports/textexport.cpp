@@ -1,0 +1,67 @@
+// Text export: the object's lifetime and its options in the workspace file.
+#include "reports/textexport.h"
+
+#include <strsafe.h>
+
+#include "core/xmlaccess.h"
+
+namespace {
+
+const UINT kIdsRecordsExported = 802;  // "%d zápisů vyexportováno"
+
+}  // namespace
+
+CTextExport::CTextExport(HINSTANCE instance, HWND owner)
+    : Instance(instance), Owner(owner), Left(EXPORT_DIALOG_UNPLACED), Top(0), ProgressFormat(),
+      Worker(nullptr), Recordset(nullptr), RowCount(0), Encoding(TEXTEXPORT_ANSI), Delimiter(),
+      StopFlag(0), ProgressDlg(nullptr), FileName(nullptr), DispFields(nullptr)
+{
+    Delimiter[0] = L'\t';
+    LoadStringW(instance, kIdsRecordsExported, ProgressFormat, 32);
+}
+
+CTextExport::~CTextExport()
+{
+    // Nothing is owned: the recordset, the file name and the fields are the caller's.
+}
+
+void CTextExport::SaveSettings(CXmlWriter* writer)
+{
+    if (!writer)
+        return;
+    IXMLDOMElement* element = writer->AddElement(TEXTEXPORT_SETTINGS_ELEMENT);
+    if (!element)
+        return;
+    const wchar_t* delimiter = Delimiter;
+    if (wcscmp(Delimiter, L"\t") == 0)
+        delimiter = L"Tab";
+    else if (wcscmp(Delimiter, L" ") == 0)
+        delimiter = L"Space";
+    writer->SetStringAttr(element, L"Delimiter", delimiter);
+    writer->SetIntAttr(element, L"Encoding", Encoding);
+    writer->SetIntAttr(element, L"Left", Left);
+    writer->SetIntAttr(element, L"Top", Top);
+    element->Release();
+}
+
+void CTextExport::LoadSettings(CXmlReader* reader)
+{
+    if (!reader)
+        return;
+    IXMLDOMElement* element = reader->SelectElement(TEXTEXPORT_SETTINGS_ELEMENT);
+    if (!element)
+        return;
+    wchar_t text[16];
+    if (reader->GetStringAttrBuf(element, L"Delimiter", text, 16)) {
+        if (wcscmp(text, L"Tab") == 0)
+            StringCchCopyW(Delimiter, 16, L"\t");
+        else if (wcscmp(text, L"Space") == 0)
+            StringCchCopyW(Delimiter, 16, L" ");
+        else
+            StringCchCopyW(Delimiter, 16, text);
+    }
+    reader->GetIntAttr(element, L"Encoding", &Encoding);
+    reader->GetIntAttr(element, L"Left", &Left);
+    reader->GetIntAttr(element, L"Top", &Top);
+    element->Release();
+}
