@@ -121,6 +121,8 @@ int CDatabase::MoveSysItems(int parentId, int count, const int* ids)
         return txn.Fail();
     if (moved == 0)
         return 0;
+    // The walks below take siblings in rowset order, which must be the new positions' order.
+    tree->Requery();
     WaitCursor wait;
     RsHolder defs(OpenSysDefs());
     if (FAILED(SpreadAbsolutePositions(parentId, tree, defs.get(), AdoConnection)))
@@ -134,8 +136,6 @@ int CDatabase::MoveSysItems(int parentId, int count, const int* ids)
             return txn.Fail();
     if (!txn.Commit())
         return 0;
-    // The rowset is ordered by parent and position again for the cards.
-    tree->Requery();
     if (names > 0)
         ResyncNames(SpeciesNamesRs);
     return 1;
@@ -154,6 +154,7 @@ int CDatabase::MoveLocItems(int parentId, int count, const int* ids)
         return txn.Fail();
     if (moved == 0)
         return 1;
+    tree->Requery();
     WaitCursor wait;
     RsHolder defs(OpenLocDefs());
     int labels = UpdateLocalityLabels(parentId, tree, defs.get(), AdoConnection);
@@ -173,7 +174,6 @@ int CDatabase::MoveLocItems(int parentId, int count, const int* ids)
     }
     if (!txn.Commit())
         return 0;
-    tree->Requery();
     if (labels > 0)
         ResyncNames(FeatureNamesRs);
     return 1;
