@@ -30,6 +30,14 @@ public:
     // Caption: AppCaption, " - " and the database file's name when one is open.
     void UpdateMainTitle();
 
+    // The record toolbar's buttons for a record list shown or not and its selected rows on the
+    // current tab (ZM_UPDATE_RECORD_TOOLBAR); menu item 106 is enabled exactly when printing is
+    // possible there. Returns the toolbar's answer (nonzero: printing possible).
+    int UpdateRecordToolbar(HWND mainWnd, BOOL listShown, int selectedCount);
+
+    // Registers the window class ZORNAWND of the MAINFORM template.
+    static ATOM RegisterWindowClass(HINSTANCE instance);
+
     HINSTANCE hInstance;
     wchar_t ConfigPath[MAX_PATH + 1];  // workspace settings file
     wchar_t AppPath[MAX_PATH + 1];     // program folder
@@ -62,6 +70,14 @@ public:
 // The main window's dialog procedure: WM_INITDIALOG receives the MainForm in lParam and keeps
 // it in DWLP_USER; every other message finds it there.
 INT_PTR CALLBACK MainFormDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// The main window's WM_COMMAND (menus, accelerators, toolbars, cards); the dialog procedure's
+// result.
+INT_PTR OnMainCommand(MainForm* form, HWND mainWnd, WPARAM wParam, LPARAM lParam);
+
+// The main toolbar's layout group for a tab of the workspace: the tree cards show the list view
+// buttons, the maps the map tools, the other pages neither.
+int MainToolbarGroupOfTab(int tab);
 
 // The MainForm of a main window (DWLP_USER), or null.
 inline MainForm* MainFormOf(HWND mainWindow)

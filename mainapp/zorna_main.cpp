@@ -1,33 +1,75 @@
-// Entry of the main program.
+// Entry of the main program: one copy of either program at a time, then the main form and the
+// message loop that serves it and every modeless window inside it.
 #include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+
 #include "controls/plexa.h"
+#include "mainapp/mainform.h"
 
-static LRESULT CALLBACK ShellWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    if (msg == WM_DESTROY) {
-        PostQuitMessage(0);
-        return 0;
-    }
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
-}
+namespace {
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int showCmd)
+// The utilities program holds a mutex of the same name, so the two exclude each other too.
+const wchar_t kMutexName[] = L"ZornaMtx";
+const UINT kErrorCaption = 500;    // "Chyba"
+const UINT kAlreadyRunning = 513;  // "Zorna je již spuštěná"
+
+// Accelerators go before dialog navigation (Ctrl+O works whichever control has the focus),
+// and both before ordinary dispatch.
+void RunMessageLoop(HWND mainWnd, HACCEL accel)
 {
-    RegisterPlexaW(7);
-    WNDCLASSEXW wc = { sizeof(wc) };
-    wc.lpfnWndProc = ShellWndProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
-    wc.lpszClassName = L"ZORNAWND";
-    RegisterClassExW(&wc);
-    HWND hwnd = CreateWindowExW(0, L"ZORNAWND", L"Zorna 2011", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
-                                800, 500, nullptr, nullptr, instance, nullptr);
-    ShowWindow(hwnd, showCmd);
     MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    bool done = false;
+    while (!done) {
+        BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got > 0) {
+            if (TranslateAcceleratorW(mainWnd, accel, &msg))
+                continue;
+            if (IsDialogMessageW(mainWnd, &msg))
+                continue;
+        } else if (got == -1) {
+            MessageBoxW(mainWnd, L"Error?", L"Debug", MB_OK);
+            done = true;
+        } else {
+            done = true;  // WM_QUIT
+        }
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
-    return (int)msg.wParam;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
+{
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, kMutexName);
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        // Before anything else is set up; the mutex handle goes with the process.
+        wchar_t caption[32 + 1] = L"";
+        wchar_t text[128 + 1] = L"";
+        LoadStringW(instance, kErrorCaption, caption, ARRAYSIZE(caption));
+        LoadStringW(instance, kAlreadyRunning, text, ARRAYSIZE(text));
+        MessageBoxW(nullptr, text, caption, MB_ICONERROR);
+        ExitProcess(0);
+    }
+    CoInitialize(nullptr);  // every data, catalogue and XML object lives on this thread
+    INITCOMMONCONTROLSEX icc = {};
+    icc.dwSize = sizeof(icc);
+    icc.dwICC = ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES | ICC_PAGESCROLLER_CLASS
+                | ICC_STANDARD_CLASSES;
+    InitCommonControlsEx(&icc);
+    RegisterPlexaW(PLEXA_INPLACECOMBOBOX | PLEXA_PROPERTYBOX | PLEXA_IMGBUTTON);
+
+    HWND mainWnd = nullptr;
+    HACCEL accel = nullptr;
+    // The main window is created visible: its start-up (workspace file, splash, opening of the
+    // database) runs inside the constructor.
+    MainForm* form = new MainForm(instance, MainFormDlgProc, &mainWnd, &accel);
+    if (mainWnd)
+        RunMessageLoop(mainWnd, accel);
+
+    delete form;
+    CoUninitialize();
+    ReleaseMutex(mutex);
+    ExitProcess(0);
 }
