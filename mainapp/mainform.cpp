@@ -11,6 +11,7 @@
 #include "browse/workspace.h"
 #include "core/containers.h"
 #include "core/database.h"
+#include "core/msgbox.h"
 #include "kavlink/kavlink.h"
 #include "mainapp/configdata.h"
 #include "mainapp/dbopen.h"
@@ -398,6 +399,30 @@ int MainForm::UpdateRecordToolbar(HWND mainWnd, BOOL listShown, int selectedCoun
     int printable = RecordToolbar->Update(listShown, selectedCount, tab);
     EnableMenuItem(GetMenu(mainWnd), kPrintCommand, MF_BYCOMMAND | (printable ? MF_ENABLED : MF_GRAYED));
     return printable;
+}
+
+// ---------------------------------------------------------------- the message loop
+
+void RunMainMessageLoop(HWND mainWnd, HACCEL accel)
+{
+    MSG msg;
+    bool done = false;
+    while (!done) {
+        BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got > 0) {
+            if (TranslateAcceleratorW(mainWnd, accel, &msg))
+                continue;
+            if (IsDialogMessageW(mainWnd, &msg))
+                continue;
+        } else if (got == -1) {
+            ZorMessageBox(mainWnd, L"Error?", L"Debug", MB_OK);
+            done = true;
+        } else {
+            done = true;  // WM_QUIT
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
 }
 
 // ---------------------------------------------------------------- the dialog procedure

@@ -75,6 +75,10 @@ INT_PTR CALLBACK MainFormDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
 // result.
 INT_PTR OnMainCommand(MainForm* form, HWND mainWnd, WPARAM wParam, LPARAM lParam);
 
+// The program's message loop, until WM_QUIT: accelerators of the main window first (they work
+// whichever control has the focus), then its dialog keys, then ordinary dispatch.
+void RunMainMessageLoop(HWND mainWnd, HACCEL accel);
+
 // The main toolbar's layout group for a tab of the workspace: the tree cards show the list view
 // buttons, the maps the map tools, the other pages neither.
 int MainToolbarGroupOfTab(int tab);

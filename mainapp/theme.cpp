@@ -33,7 +33,11 @@ const ThemeApi& Theme()
 
 HIMAGELIST InitTheme(HINSTANCE instance)
 {
-    if (!g_theme.Library && !NoThemeLibrary())
+    HIMAGELIST previous = g_theme.Images;
+    g_theme = ThemeApi();
+    g_theme.Images = previous;
+    // The library, once loaded, stays loaded; a later binding takes its handle again.
+    if (!NoThemeLibrary())
         g_theme.Library = LoadLibraryW(L"uxtheme.dll");
     if (HMODULE lib = g_theme.Library) {
         Bind(lib, "OpenThemeData", g_theme.OpenThemeData);

@@ -5,6 +5,7 @@
 #include <objbase.h>
 
 #include "controls/plexa.h"
+#include "core/msgbox.h"
 #include "mainapp/mainform.h"
 
 namespace {
@@ -13,30 +14,6 @@ namespace {
 const wchar_t kMutexName[] = L"ZornaMtx";
 const UINT kErrorCaption = 500;    // "Chyba"
 const UINT kAlreadyRunning = 513;  // "Zorna je již spuštěná"
-
-// Accelerators go before dialog navigation (Ctrl+O works whichever control has the focus),
-// and both before ordinary dispatch.
-void RunMessageLoop(HWND mainWnd, HACCEL accel)
-{
-    MSG msg;
-    bool done = false;
-    while (!done) {
-        BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got > 0) {
-            if (TranslateAcceleratorW(mainWnd, accel, &msg))
-                continue;
-            if (IsDialogMessageW(mainWnd, &msg))
-                continue;
-        } else if (got == -1) {
-            MessageBoxW(mainWnd, L"Error?", L"Debug", MB_OK);
-            done = true;
-        } else {
-            done = true;  // WM_QUIT
-        }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
 
 }  // namespace
 
@@ -49,7 +26,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
         wchar_t text[128 + 1] = L"";
         LoadStringW(instance, kErrorCaption, caption, ARRAYSIZE(caption));
         LoadStringW(instance, kAlreadyRunning, text, ARRAYSIZE(text));
-        MessageBoxW(nullptr, text, caption, MB_ICONERROR);
+        ZorMessageBox(nullptr, text, caption, MB_ICONERROR);
         ExitProcess(0);
     }
     CoInitialize(nullptr);  // every data, catalogue and XML object lives on this thread
@@ -66,7 +43,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
     // database) runs inside the constructor.
     MainForm* form = new MainForm(instance, MainFormDlgProc, &mainWnd, &accel);
     if (mainWnd)
-        RunMessageLoop(mainWnd, accel);
+        RunMainMessageLoop(mainWnd, accel);
 
     delete form;
     CoUninitialize();
