@@ -154,6 +154,22 @@ protected:
         return text;
     }
 
+    // The name a cached name list (NAME, id) holds for the id.
+    std::wstring ListedName(Recordset* names, const wchar_t* idColumn, int id)
+    {
+        if (!names || FAILED(treewalk::FilterEquals(names, idColumn, id)) || treewalk::IsEmptyRowset(names))
+            return L"<none>";
+        std::wstring name = treewalk::RowText(names, 0);
+        names->put_Filter(L"");
+        return name;
+    }
+    long ListCount(Recordset* list)
+    {
+        long n = -1;
+        list->get_RecordCount(&n);
+        return n;
+    }
+
     std::wstring path_;
     HWND main_ = nullptr;
     CDatabase* db_ = nullptr;
@@ -275,6 +291,22 @@ TEST_F(TreeMoveTest, ReorderSpreadsTheSpeciesOrderInTreeOrderParentsBeforeSubspe
     Rows order = Query(path_, L"SELECT SYSID FROM SPECIES WHERE SYSID IN (9101, 9102, 9103, 9104, "
                               L"9201, 9202, 9111) ORDER BY ABSOLUTEPOS");
     EXPECT_EQ((Strings{L"9101", L"9103", L"9104", L"9102", L"9201", L"9202", L"9111"}), Column(order));
+}
+
+TEST_F(TreeMoveTest, ARefusedRenumberingLeavesTheSiblingsAsTheyWere)
+{
+    ASSERT_TRUE(Exec(path_, L"CREATE TRIGGER REFUSE_POS BEFORE UPDATE OF SYSPOS ON SYSTREE "
+                            L"WHEN NEW.ID = 9103 BEGIN SELECT RAISE(ABORT, 'position refused'); END"));
+    Open();
+    Rows before = Snapshot(path_);
+    wintest::MsgBoxRecorder boxes;
+    EXPECT_EQ(0, db_->ReorderSysItem(9104, 1));
+    ASSERT_GE(boxes.Boxes().size(), 1u);
+    EXPECT_NE(std::wstring::npos, boxes.Boxes()[0].text.find(L"position refused"));
+    EXPECT_EQ(before, Snapshot(path_));
+    EXPECT_EQ(4, CachedInt(db_->GetSysTreeRs(), 9104, 3));
+    EXPECT_EQ(1, CachedInt(db_->GetSysTreeRs(), 9101, 3));
+    EXPECT_TRUE(g_sent.empty());
 }
 
 // ---- walks ----
@@ -573,6 +605,20 @@ TEST_F(TreeMoveTest, ReassignedRecordsGetTheTargetAndItsLevelPath)
     EXPECT_EQ(L"9001", RecordRow(90006)[2]);  // untouched
 }
 
+TEST_F(TreeMoveTest, AReassignRequeriesTheOpenRecordLists)
+{
+    Open();
+    ASSERT_EQ(S_OK, db_->ReopenListRecordset(RS_TAXON_RECORDS, L"SELECT * FROM COLLECTVIEW WHERE T1.SYSID = 9101"));
+    ASSERT_EQ(S_OK, db_->ReopenListRecordset(RS_LOCALITY_RECORDS, L"SELECT * FROM COLLECTVIEW WHERE FTRID = 8020"));
+    EXPECT_EQ(2, ListCount(db_->TaxonRecordsRs));
+    EXPECT_EQ(2, ListCount(db_->LocalityRecordsRs));
+    int records[] = {90001};
+    ASSERT_EQ(1, db_->MoveRecords(8020, 2, 1, records));
+    EXPECT_EQ(3, ListCount(db_->LocalityRecordsRs));
+    ASSERT_EQ(1, db_->MoveRecords(9124, 1, 1, records));
+    EXPECT_EQ(1, ListCount(db_->TaxonRecordsRs));
+}
+
 TEST_F(TreeMoveTest, AReassignToAMissingItemIsRefusedAndChangesNothing)
 {
     Open();
@@ -622,6 +668,24 @@ TEST_F(TreeMoveTest, RenamingAGenusRecomposesOnlyTheSpeciesBelowIt)
     ASSERT_EQ(1u, g_sent.size());
     EXPECT_EQ((std::vector<LPARAM>{ZM_REFRESH_TREE_CARD, 1, 9010}), g_sent[0]);
     EXPECT_EQ(L"O'Řehák", CachedText(db_->GetSysTreeRs(), 9010, 4));
+}
+
+TEST_F(TreeMoveTest, TheNameListsShowRecomposedNamesAndLabels)
+{
+    Open();
+    db_->LoadNameLists();
+    ASSERT_EQ(L"D'Orbignya alfa", ListedName(db_->SpeciesNamesRs, L"SYSID", 9101));
+    ASSERT_EQ(1, db_->RenameSysItem(9010, L"Řehák"));
+    EXPECT_EQ(L"Řehák alfa", ListedName(db_->SpeciesNamesRs, L"SYSID", 9101));
+    int ids[] = {9101};
+    ASSERT_EQ(1, db_->MoveSysItems(9011, 1, ids));
+    EXPECT_EQ(L"Čmelák alfa", ListedName(db_->SpeciesNamesRs, L"SYSID", 9101));
+    ASSERT_EQ(1, db_->RenameLocItem(8003, L"Žďár nad Sázavou"));
+    EXPECT_EQ(L"Pole (50° 30' 0\", 15° 45' 0\", Žďár nad Sázavou, Testkraj)",
+              ListedName(db_->FeatureNamesRs, L"LOCID", 8020));
+    int localities[] = {8011};
+    ASSERT_EQ(1, db_->MoveLocItems(8003, 1, localities));
+    EXPECT_EQ(L"Řeka (Žďár nad Sázavou, Testkraj)", ListedName(db_->FeatureNamesRs, L"LOCID", 8011));
 }
 
 TEST_F(TreeMoveTest, RenamingASpeciesRecomposesItAndItsSubspecies)
