@@ -70,7 +70,7 @@ struct Situation {
     int genus = 0;         // the new genus
     int firstSpecies = 0;  // genus + 1 ... genus + kSpecies
     int homeFamily = 0, homeOrder = 0;
-    int otherFamily = 0, otherOrder = 0;
+    int otherFamily = 0, otherOrder = 0, otherFamilySpecies = 0;
     int homeLocality = 0, otherLocality = 0;  // two new localities of one district
     int otherLocalityPath[4] = {};
     int homeLocalityPath[4] = {};
@@ -91,14 +91,17 @@ bool Build(const std::wstring& path, Situation* s)
         return false;
     s->homeFamily = _wtoi(fam.front()[0].c_str());
     s->homeOrder = _wtoi(fam.front()[1].c_str());
-    for (auto& r : fam)
-        if (_wtoi(r[1].c_str()) != s->homeOrder) {
-            s->otherFamily = _wtoi(r[0].c_str());
-            s->otherOrder = _wtoi(r[1].c_str());
-            break;
-        }
-    if (!s->otherFamily)
+    // The target is the family with the most species outside the home order: every species
+    // below it is spread again.
+    Rows big;
+    if (!db.Query(L"SELECT F.ID, F.PARENT, COUNT(*) FROM SYSTREE F JOIN SYSTREE G ON G.PARENT = F.ID "
+                  L"JOIN SYSTREE S ON S.PARENT = G.ID WHERE F.SYSLEVEL = 2 AND F.PARENT <> " +
+                      Num(s->homeOrder) + L" GROUP BY F.ID, F.PARENT ORDER BY 3 DESC LIMIT 1", big) ||
+        big.empty())
         return false;
+    s->otherFamily = _wtoi(big[0][0].c_str());
+    s->otherOrder = _wtoi(big[0][1].c_str());
+    s->otherFamilySpecies = _wtoi(big[0][2].c_str());
     s->genus = (int)db.QueryInt(L"SELECT MAX(ID) FROM SYSTREE") + 1;
     s->firstSpecies = s->genus + 1;
     long long pos = db.QueryInt(L"SELECT MAX(SYSPOS) FROM SYSTREE WHERE PARENT = " + Num(s->homeFamily), 0) + 1;
@@ -293,8 +296,9 @@ int main()
         fprintf(stderr, "the genus and the locality could not be built\n");
         return 1;
     }
-    printf("database %ls (copy): genus %d with %d species, %d records moved; %zu records reassigned "
-           "(prepared in %.1f s)\n", path.c_str(), s.genus, kSpecies, kGenusRecords, s.records.size(), Now() - t0);
+    printf("database %ls (copy): genus %d with %d species and %d records moved to a family with %d species;"
+           " %zu records reassigned (prepared in %.1f s)\n", path.c_str(), s.genus, kSpecies, kGenusRecords,
+           s.otherFamilySpecies, s.records.size(), Now() - t0);
 
     WNDCLASSW wc = {};
     wc.lpfnWndProc = MainProc;
