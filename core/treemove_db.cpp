@@ -85,6 +85,8 @@ void ResyncNames(Recordset* names)
 
 int CDatabase::ReorderSysItem(int id, int position)
 {
+    if (!IsOpen())
+        return 0;
     Recordset* tree = GetSysTreeRs();
     if (!tree)
         return 0;
@@ -110,6 +112,8 @@ int CDatabase::ReorderSysItem(int id, int position)
 
 int CDatabase::MoveSysItems(int parentId, int count, const int* ids)
 {
+    if (!IsOpen())
+        return 0;
     Recordset* tree = GetSysTreeRs();
     if (!tree || count <= 0 || !ids)
         return 0;
@@ -143,6 +147,8 @@ int CDatabase::MoveSysItems(int parentId, int count, const int* ids)
 
 int CDatabase::MoveLocItems(int parentId, int count, const int* ids)
 {
+    if (!IsOpen())
+        return 0;
     Recordset* tree = GetLocTreeRs();
     if (!tree || count <= 0 || !ids)
         return 1;
@@ -181,7 +187,7 @@ int CDatabase::MoveLocItems(int parentId, int count, const int* ids)
 
 int CDatabase::MoveRecords(int targetId, int kind, int count, const int* recordIds)
 {
-    if (count <= 0 || !recordIds)
+    if (count <= 0 || !recordIds || !IsOpen())
         return 0;
     Recordset* tree = kind == 1 ? GetSysTreeRs() : GetLocTreeRs();
     WriteTransaction txn(this, nullptr);
@@ -202,6 +208,8 @@ int CDatabase::MoveRecords(int targetId, int kind, int count, const int* recordI
 
 int CDatabase::RenameSysItem(int id, const wchar_t* text)
 {
+    if (!IsOpen())
+        return 0;
     Recordset* tree = GetSysTreeRs();
     if (!tree)
         return 0;
@@ -229,6 +237,8 @@ int CDatabase::RenameSysItem(int id, const wchar_t* text)
 
 int CDatabase::RenameLocItem(int id, const wchar_t* text)
 {
+    if (!IsOpen())
+        return 0;
     Recordset* tree = GetLocTreeRs();
     if (!tree)
         return 0;

@@ -365,6 +365,20 @@ TEST_F(TreeMoveTest, WalksFollowTreeOrderAcrossParents)
     FreeIdList(&list);
 }
 
+TEST(TreeMoveClosed, EveryEditOfAClosedDatabaseAnswersZeroWithoutAMessage)
+{
+    CDatabase db(nullptr, GetModuleHandleW(nullptr));
+    wintest::MsgBoxRecorder boxes;
+    int ids[] = {1, 2};
+    EXPECT_EQ(0, db.ReorderSysItem(1, 1));
+    EXPECT_EQ(0, db.MoveSysItems(3, 2, ids));
+    EXPECT_EQ(0, db.MoveLocItems(3, 2, ids));
+    EXPECT_EQ(0, db.MoveRecords(3, 1, 2, ids));
+    EXPECT_EQ(0, db.RenameSysItem(1, L"x"));
+    EXPECT_EQ(0, db.RenameLocItem(1, L"x"));
+    EXPECT_TRUE(boxes.Boxes().empty());
+}
+
 TEST(TreeMoveIdList, GrowsBy32)
 {
     IdList list;
