@@ -19,3 +19,10 @@
 // 2 locality; lParam the item's id.
 #define ZM_REFRESH_TREE_CARD (WM_USER + 4022)
 #endif
+
+#ifndef ZM_FIND_LEVEL
+// Sent by the database object when it saves a tree item: wParam 1 systematic, else locality;
+// lParam the level id. The answer is non-zero when the level's items carry data rows (and
+// records); 0 for a level the main window does not know.
+#define ZM_FIND_LEVEL (WM_USER + 4026)
+#endif

@@ -1,0 +1,151 @@
+// Deleting tree items, occurrence records and publications. Each delete is one statement in one
+// transaction; the rows that hang on a deleted item or publication (its species or locality row,
+// pictures, literature links) go with it through the file's cascades. An item that still has
+// children or records is refused with a message that says why.
+#include "core/database.h"
+
+#include <strsafe.h>
+
+#include <string>
+
+#include "core/containers.h"
+#include "core/itemsave_rows.h"
+#include "core/msgbox.h"
+
+using namespace itemsave;
+
+namespace {
+
+struct DeleteKind
+{
+    const wchar_t* childrenSql;  // "%d" twice: the item (which the root row is its own child of)
+    const wchar_t* recordsSql;
+    const wchar_t* deleteSql;
+};
+
+const DeleteKind kTaxonDelete = {
+    L"SELECT COUNT(*) FROM SYSTREE WHERE PARENT = %d AND ID <> %d",
+    L"SELECT COUNT(*) FROM ZORNACOLLS WHERE SYSID = %d",
+    L"DELETE FROM SYSTREE WHERE ID = %d",
+};
+const DeleteKind kLocalityDelete = {
+    L"SELECT COUNT(*) FROM LOCTREE WHERE PARENT = %d AND ID <> %d",
+    L"SELECT COUNT(*) FROM ZORNACOLLS WHERE FTRID = %d",
+    L"DELETE FROM LOCTREE WHERE ID = %d",
+};
+
+// The count a "SELECT COUNT(*) ..." answers; -1 when it cannot be read.
+int CountOf(CDatabase* db, const wchar_t* sql)
+{
+    Rs rs(OpenForRead(db, sql));
+    if (!HasRow(rs.get()))
+        return -1;
+    FieldsRef f(rs.get());
+    return GetInt(f.get(), 0);
+}
+
+int DeleteTreeItem(CDatabase* db, int id, const DeleteKind& kind)
+{
+    if (!db->IsOpen())
+        return 0;
+    Transaction tx(db);
+    if (!tx.Begin())
+        return 0;
+    wchar_t sql[96];
+    StringCchPrintfW(sql, 96, kind.childrenSql, id, id);
+    int children = CountOf(db, sql);
+    StringCchPrintfW(sql, 96, kind.recordsSql, id);
+    int records = children == 0 ? CountOf(db, sql) : 0;
+    if (children != 0 || records != 0) {
+        tx.Rollback(false);  // nothing was written
+        if (children < 0 || records < 0)
+            db->ReportAdoErrors();
+        else
+            ZorMessageBoxRes(db->MainWindow, db->Instance,
+                             children > 0 ? IDS_DB_ITEM_HAS_CHILDREN : IDS_DB_ITEM_HAS_RECORDS,
+                             IDS_DB_ERROR_CAPTION, MB_ICONERROR);
+        return 0;
+    }
+    StringCchPrintfW(sql, 96, kind.deleteSql, id);
+    if (FAILED(db->AdoConnection->Execute(sql, nullptr, adExecuteNoRecords))) {
+        tx.Fail();
+        return 0;
+    }
+    return tx.Commit() ? 1 : 0;
+}
+
+// "<prefix> = %d" for one id, "<prefix> IN (%d, %d, ...)" for more.
+std::wstring DeleteByIdsSql(const wchar_t* table, const CIntArray* ids)
+{
+    wchar_t number[16];
+    std::wstring sql = L"DELETE FROM ";
+    sql += table;
+    if (ids->GetCount() == 1) {
+        StringCchPrintfW(number, 16, L"%d", ids->GetItems()[0]);
+        return sql + L" WHERE ID = " + number;
+    }
+    sql += L" WHERE ID IN (";
+    for (int i = 0; i < ids->GetCount(); i++) {
+        StringCchPrintfW(number, 16, i ? L", %d" : L"%d", ids->GetItems()[i]);
+        sql += number;
+    }
+    return sql + L")";
+}
+
+bool DeleteByIds(CDatabase* db, const wchar_t* table, const CIntArray* ids)
+{
+    if (!ids || ids->GetCount() < 1 || !db->IsOpen())
+        return false;
+    Transaction tx(db);
+    if (!tx.Begin())
+        return false;
+    if (FAILED(db->AdoConnection->Execute(DeleteByIdsSql(table, ids).c_str(), nullptr,
+                                          adExecuteNoRecords))) {
+        tx.Fail();
+        return false;
+    }
+    return tx.Commit();
+}
+
+}  // namespace
+
+int CDatabase::DeleteSysItem(int id)
+{
+    if (!DeleteTreeItem(this, id, kTaxonDelete))
+        return 0;
+    RequeryIfOpen(SysTreeRs);
+    RequeryIfOpen(TaxonRecordsRs);
+    RequeryIfOpen(SearchRecordsRs);
+    RequeryIfOpen(SpeciesNamesRs);
+    return 1;
+}
+
+int CDatabase::DeleteLocItem(int id)
+{
+    if (!DeleteTreeItem(this, id, kLocalityDelete))
+        return 0;
+    RequeryIfOpen(LocTreeRs);
+    RequeryIfOpen(LocalityRecordsRs);
+    RequeryIfOpen(SearchRecordsRs);
+    RequeryIfOpen(FeatureNamesRs);
+    return 1;
+}
+
+int CDatabase::DeleteRecords(const CIntArray* ids)
+{
+    if (!DeleteByIds(this, L"ZORNACOLLS", ids))
+        return 0;
+    RequeryIfOpen(TaxonRecordsRs);
+    RequeryIfOpen(LocalityRecordsRs);
+    RequeryIfOpen(SearchRecordsRs);
+    return 1;
+}
+
+int CDatabase::DeleteLiterature(const CIntArray* ids)
+{
+    // The publication's authors, keywords and taxon and locality links go with it.
+    if (!DeleteByIds(this, L"LITERATURE", ids))
+        return 0;
+    RequeryIfOpen(LiteratureNamesRs);
+    return 1;
+}
