@@ -545,8 +545,12 @@ void CTreeCard::SaveSettings(CXmlWriter* writer, IXMLDOMElement* element)
     RECT tr = ChildRect(GetTreeView());
     writer->SetShortAttr(element, L"TreeWidth", tr.right - tr.left);
     writer->SetIntAttr(element, L"ListStyle", GetListStyle());
-    writer->SetShortAttr(element, L"ListCol1Width",
-                         (int)SendMessageW(GetChildList(), LVM_GETCOLUMNWIDTH, 0, 0));
+    // The column's own width, whatever view the list is in (LVM_GETCOLUMNWIDTH answers the
+    // item width of the list view and nothing in the icon views).
+    LVCOLUMNW col = {};
+    col.mask = LVCF_WIDTH;
+    SendMessageW(GetChildList(), LVM_GETCOLUMNW, 0, (LPARAM)&col);
+    writer->SetShortAttr(element, L"ListCol1Width", col.cx);
     writer->SetIntAttr(element, L"CurId", CurId);
     writer->SetShortAttr(element, L"SortCol", SortCol);
     writer->SetShortAttr(element, L"ImageHeight", ImageHeight);
@@ -568,8 +572,12 @@ void CTreeCard::LoadSettings(CXmlReader* reader, IXMLDOMElement* element)
     }
     if (reader->GetIntAttr(element, L"ListStyle", &value))
         SetListStyle(value);
-    if (reader->GetShortAttr(element, L"ListCol1Width", &value))
-        SendMessageW(GetChildList(), LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(value, 0));
+    if (reader->GetShortAttr(element, L"ListCol1Width", &value)) {
+        LVCOLUMNW col = {};
+        col.mask = LVCF_WIDTH;
+        col.cx = value;
+        SendMessageW(GetChildList(), LVM_SETCOLUMNW, 0, (LPARAM)&col);
+    }
     if (reader->GetIntAttr(element, L"CurId", &value))
         CurId = value;
     if (reader->GetShortAttr(element, L"SortCol", &value))

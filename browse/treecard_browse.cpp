@@ -413,9 +413,14 @@ LRESULT CTreeCard::OnRecordListNotify(NMHDR* header)
 {
     HWND list = header->hwndFrom;
     switch (header->code) {
-    case LVN_GETDISPINFOW:
+    case LVN_GETDISPINFOW: {
+        // The list's small images are the header's sort arrows; rows show none of them.
+        LVITEMW* item = &((NMLVDISPINFOW*)header)->item;
+        if (item->mask & LVIF_IMAGE)
+            item->iImage = -1;
         SendMain(ZM_GET_LIST_CELL_TEXT, (WPARAM)Kind, (LPARAM)header);
         return 0;
+    }
     case LVN_ODCACHEHINT: {
         NMLVCACHEHINT* hint = (NMLVCACHEHINT*)header;
         if (hint->iFrom != CacheFrom || hint->iTo != CacheTo) {

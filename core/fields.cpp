@@ -458,6 +458,20 @@ void SetColumnMark(HWND list, int column, int sign, bool themed, bool anyColumn 
         }
     }
     SendMessageW(list, LVM_SETCOLUMNW, column, (LPARAM)&col);
+    if (!themed) {
+        // Some list views keep LVCFMT_IMAGE for the column without passing it to the header
+        // (Wine does), so the header is told to draw the image itself.
+        HWND header = (HWND)SendMessageW(list, LVM_GETHEADER, 0, 0);
+        HDITEMW hd = {};
+        hd.mask = HDI_FORMAT;
+        if (SendMessageW(header, HDM_GETITEMW, column, (LPARAM)&hd)) {
+            if (col.fmt & LVCFMT_IMAGE)
+                hd.fmt |= HDF_IMAGE;
+            else
+                hd.fmt &= ~HDF_IMAGE;
+            SendMessageW(header, HDM_SETITEMW, column, (LPARAM)&hd);
+        }
+    }
     if (themed) {
         HWND header = (HWND)SendMessageW(list, LVM_GETHEADER, 0, 0);
         HDITEMW hd = {};
