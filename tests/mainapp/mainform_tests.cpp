@@ -422,17 +422,92 @@ TEST_F(MainFormTest, SelectionChangeInTheSearchListSetsTheRecordButtonsAndPrint)
     EXPECT_NE(GetMenuState(GetMenu(wnd), 106, MF_BYCOMMAND) & MF_GRAYED, 0u);
 }
 
-TEST_F(MainFormTest, ContextMenuOutsideTheSearchPageDoesNothing)
+// Watches for a popup menu while the main form tracks one: records its items, saves a picture
+// when asked, and closes it without a choice.
+struct PopupWatch {
+    static PopupWatch* active;
+    int popups = 0;
+    std::vector<UINT> items;
+    const wchar_t* shot = nullptr;
+
+    void Arm()
+    {
+        active = this;
+        SetTimer(nullptr, 0, 100, &PopupWatch::Tick);
+    }
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD)
+    {
+        PopupWatch* w = active;
+        HWND popup = FindWindowW(L"#32768", nullptr);
+        KillTimer(nullptr, id);
+        if (!popup || !IsWindowVisible(popup))
+            return;
+        ++w->popups;
+        HMENU menu = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
+        for (int i = 0; menu && i < GetMenuItemCount(menu); ++i)
+            w->items.push_back(GetMenuItemID(menu, i));
+        if (w->shot)
+            wintest::SaveScreenshot(GetDesktopWindow(), w->shot);
+        EndMenu();
+    }
+};
+PopupWatch* PopupWatch::active = nullptr;
+
+class SearchContextMenuTest : public MainFormTest {
+protected:
+    void SetUp() override
+    {
+        MainFormTest::SetUp();
+        SelectTab(2);
+        form->Workspace_->HidePage(wnd);
+        form->Workspace_->ShowPage(wnd);
+        list = form->Workspace_->GetSearchList();
+        ASSERT_NE(list, nullptr);
+        ASSERT_TRUE(IsWindowVisible(list));
+        SendMessageW(list, LVM_SETITEMCOUNT, 5, LVSICF_NOINVALIDATEALL);
+    }
+    void Select(int row)
+    {
+        LVITEMW item = {};
+        item.stateMask = LVIS_SELECTED;
+        item.state = LVIS_SELECTED;
+        SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+    }
+    // Right click at a point of the list's client area (the tab control passes it on).
+    int RightClick(int x, int y, const wchar_t* shot = nullptr)
+    {
+        PopupWatch watch;
+        watch.shot = shot;
+        watch.Arm();
+        POINT at = {x, y};
+        ClientToScreen(list, &at);
+        SendMessageW(wnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Item(1002)), MAKELPARAM(at.x, at.y));
+        wintest::PumpMessages(150);  // lets the watch's timer run out when no menu came
+        items = watch.items;
+        return watch.popups;
+    }
+    HWND list = nullptr;
+    std::vector<UINT> items;
+};
+
+TEST_F(SearchContextMenuTest, SelectedRowOffersBothCards)
 {
-    // Tab 0: no popup, so the call returns at once instead of waiting for a menu choice.
+    Select(1);
+    ASSERT_EQ(RightClick(40, 40, L"menu_search_context"), 1);
+    std::vector<UINT> expected = {308, 309};
+    EXPECT_EQ(items, expected);
+    EXPECT_EQ(TabCtrl_GetCurSel(Item(1002)), 2);  // closed without a choice: nothing moves
+}
+
+TEST_F(SearchContextMenuTest, NoPopupWithoutSelectionOutsideTheListOrOnAnotherTab)
+{
+    EXPECT_EQ(RightClick(40, 40), 0);  // nothing selected
+    Select(0);
+    RECT client = {};
+    GetClientRect(list, &client);
+    EXPECT_EQ(RightClick(client.right + 5, 40), 0);  // outside the list
     SelectTab(0);
-    RECT r = {};
-    GetWindowRect(Item(1002), &r);
-    SendMessageW(wnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Item(1002)), MAKELPARAM(r.left + 50, r.top + 80));
-    // Tab 2 without a selected row: no popup either.
-    SelectTab(2);
-    SendMessageW(wnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Item(1002)), MAKELPARAM(r.left + 50, r.top + 80));
-    SUCCEED();
+    EXPECT_EQ(RightClick(40, 40), 0);  // the search page is not in front
 }
 
 // ---------------------------------------------------------------- commands
@@ -685,31 +760,41 @@ bool HasChildWithText(HWND parent, const std::wstring& text)
     return f.found;
 }
 
-TEST(SingleInstance, SecondStartShowsAlreadyRunningAndEnds)
+PROCESS_INFORMATION StartProgram()
 {
-    // Another program of the system holds the mutex.
-    HANDLE mutex = CreateMutexW(nullptr, TRUE, L"ZornaMtx");
-    ASSERT_NE(mutex, nullptr);
-    ASSERT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
     std::wstring exe = ProgramPath();
     std::wstring cmd = L"\"" + exe + L"\"";
     STARTUPINFOW si = {sizeof(si)};
     PROCESS_INFORMATION pi = {};
-    ASSERT_TRUE(CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    HWND box = nullptr;
-    std::vector<HWND> windows;
-    for (int i = 0; i < 300 && !box; ++i) {
+    if (!CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return PROCESS_INFORMATION{};
+    return pi;
+}
+
+// Waits for the "already running" box of a process; null when none came.
+HWND AlreadyRunningBox(DWORD pid, std::vector<HWND>* windows)
+{
+    for (int i = 0; i < 300; ++i) {
         Sleep(50);
-        windows = WindowsOf(pi.dwProcessId);
-        for (HWND w : windows) {
+        *windows = WindowsOf(pid);
+        for (HWND w : *windows) {
             wchar_t cls[32] = L"";
             GetClassNameW(w, cls, 32);
-            if (!lstrcmpW(cls, L"#32770") && Text(w) == L"Chyba" && IsWindowVisible(w))
-                box = w;
+            if (!lstrcmpW(cls, L"#32770") && Text(w) == L"Chyba" && IsWindowVisible(w)
+                && HasChildWithText(w, L"Zorna je již spuštěná"))
+                return w;
         }
     }
+    return nullptr;
+}
+
+// The second copy shows the box without an owner, makes no main window, and ends with 0 once
+// the box is closed.
+void ExpectStoppedSecondCopy(const PROCESS_INFORMATION& pi)
+{
+    std::vector<HWND> windows;
+    HWND box = AlreadyRunningBox(pi.dwProcessId, &windows);
     ASSERT_NE(box, nullptr) << "no message box of the second copy";
-    EXPECT_TRUE(HasChildWithText(box, L"Zorna je již spuštěná"));
     EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr);
     for (HWND w : windows) {
         wchar_t cls[32] = L"";
@@ -721,10 +806,52 @@ TEST(SingleInstance, SecondStartShowsAlreadyRunningAndEnds)
     DWORD code = 99;
     GetExitCodeProcess(pi.hProcess, &code);
     EXPECT_EQ(code, 0u);
+}
+
+TEST(SingleInstance, AnotherProgramHoldingTheMutexStopsTheStart)
+{
+    // The utilities program holds a mutex of the same name.
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, L"ZornaMtx");
+    ASSERT_NE(mutex, nullptr);
+    ASSERT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    PROCESS_INFORMATION pi = StartProgram();
+    ASSERT_NE(pi.hProcess, nullptr);
+    ExpectStoppedSecondCopy(pi);
+    if (WaitForSingleObject(pi.hProcess, 0) != WAIT_OBJECT_0)
+        TerminateProcess(pi.hProcess, 1);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     ReleaseMutex(mutex);
     CloseHandle(mutex);
+}
+
+TEST(SingleInstance, SecondCopyOfTheProgramStops)
+{
+    SetEnvironmentVariableW(L"ZORNA_SPLASH_MS", L"30");
+    PROCESS_INFORMATION first = StartProgram();
+    ASSERT_NE(first.hProcess, nullptr);
+    // The first copy owns the mutex once it exists.
+    HANDLE seen = nullptr;
+    for (int i = 0; i < 300 && !seen; ++i) {
+        seen = OpenMutexW(SYNCHRONIZE, FALSE, L"ZornaMtx");
+        if (!seen)
+            Sleep(50);
+    }
+    ASSERT_NE(seen, nullptr) << "the first copy did not start";
+    CloseHandle(seen);
+    PROCESS_INFORMATION second = StartProgram();
+    ASSERT_NE(second.hProcess, nullptr);
+    ExpectStoppedSecondCopy(second);
+    if (WaitForSingleObject(second.hProcess, 0) != WAIT_OBJECT_0)
+        TerminateProcess(second.hProcess, 1);
+    // The first copy is still running; it is ended without its closing, which would write the
+    // settings of this prefix.
+    EXPECT_EQ(WaitForSingleObject(first.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    TerminateProcess(first.hProcess, 0);
+    WaitForSingleObject(first.hProcess, 10000);
+    for (HANDLE h : {first.hThread, first.hProcess, second.hThread, second.hProcess})
+        CloseHandle(h);
+    SetEnvironmentVariableW(L"ZORNA_SPLASH_MS", nullptr);
 }
 
 }  // namespace
