@@ -57,7 +57,6 @@ enum WorkspaceStringId
     IDS_WS_TAB_LOCALITIES = 103,
     IDS_WS_TAB_SEARCH = 104,
     IDS_WS_TAB_LITERATURE = 113,
-    IDS_WS_NEW_MAP = 341,
     IDS_WS_CONFIRM_CAPTION = 700,
     IDS_WS_DELETE_ONE = 706,
     IDS_WS_DELETE_FEW = 707,
@@ -66,9 +65,6 @@ enum WorkspaceStringId
 
 // Control id of the main window's tab control.
 const int kWorkspaceTabControlId = 1002;
-// The search menu's commands.
-const int IDM_GOTO_SYSCARD = 308;
-const int IDM_GOTO_LOCCARD = 309;
 
 class Workspace
 {
@@ -121,40 +117,32 @@ public:
 
     // ---- search list ----
     void RunSearch(HWND owner, const wchar_t* where, int reset);
+    // The database closed: the four record lists lose their rows and columns (the header items
+    // point at the configuration's entries, which are emptied next) and the search list is
+    // empty until the next search.
+    void ClearListColumns();
     void SortSearchList(HWND owner, int column);
     // The record id of a search list row (-1: the first selected row); -1 when there is none.
     int GetSearchRowId(int row);
 
     // ---- commands on the page in front ----
     void SetListStyle(HWND owner, int style);
-    void SetMapTool(HWND owner, int tool);
-    void ShowAllMap(HWND owner);
-    void NewItem(HWND owner, LPARAM item, int fromMenu);
-    void RenameItem(HWND owner);
-    void DeleteItem(HWND owner, LPARAM item);
-    void EditItem(HWND owner, LPARAM item);
-    void NewRecord(HWND owner);
-    void EditRecord(HWND owner);
+    // Deletes the selected records of the page in front after asking (706-708): the tree
+    // cards' record lists and the search list.
     void DeleteRecords(HWND owner);
     void RefreshAll(HWND owner);
+    // Handler of ZM_REFRESH_MAPS: every map card rebuilds its layers; returns 1.
     int RefreshMaps();
+    // The literature card's requery and author combo (after the database opened or closed);
+    // nothing while there is no literature card.
     void RequeryLiterature(HWND owner);
     void FillAuthorCombo(HWND owner);
 
-    // ---- map tabs ----
-    // Creates a map card with its tab; the new tab index, -1 when no map card could be made.
-    int AddMapCard(CXmlReader* reader, IXMLDOMElement* mapElement, CPtrArray* gridList);
-    int NewMap(HWND owner, CPtrArray* gridList);
-    void CloseMap(HWND owner);
-    void RenameMap(HWND repaintWindow);
-    void LoadGraphics(HWND owner);
-    void SetGridList(CPtrArray* gridList);
-    void CloseAllMaps(HWND owner);
-    int GetMapDisplay(int tab);
-    void PrintPage(HWND owner, CObjArray* fields, int tab);
-    void AddQueryLayer(HWND owner);
-    void ExportMapPicture(const wchar_t* path, int tab, int pictureType, const wchar_t* title);
+    // ---- map tabs (map cards come with the map view; until then MapCards stays empty) ----
     int GetMapCount() const;
+    // When a map tab is current, tab 3 takes its place; then every map tab is removed with
+    // its card (database closed, another workspace file).
+    void CloseAllMaps(HWND owner);
 
     // ---- search menu ----
     void GotoSysCard(int row);
@@ -185,18 +173,17 @@ public:
     ConfigData* Config;
     HMENU SearchMenu;
     int SearchSortCol;                 // 0, or the header item; negative when descending
-    int SearchRowCount;                // rows the search list holds (its item count)
+    // Whether a search has filled the search list since it was last emptied; the list is
+    // refreshed only then, so an edit never fills it with every record unasked.
+    int SearchShown;
 
 private:
-    void SortKeysOf(HWND list, int sortCol, void* keys);
-    void DeleteMapTab(int tab);
+    CTreeCard* CardOfTab(int tab) const;
+    // The map card index of a tab, -1 for the fixed tabs and past the last map.
+    int MapIndexOfTab(int tab) const;
+    void RemoveMapTab(int tab);
+    void CollectRecordIds(int tab, CIntArray* ids);
 };
 
 // Draws the two sort arrows (0 down, 1 up) into a new masked 16 x 14 image list.
 HIMAGELIST CreateSortArrowImages();
-
-// Registers the map view's window class ZORMAPWND (a failed registration is ignored).
-void RegisterMapWndClass(HINSTANCE instance);
-
-// The dialog procedure of RENAMEMAPDLG (parameter: a buffer of 129 characters).
-INT_PTR CALLBACK RenameMapDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,318 @@
+// Opening and closing the database: the splash screen, the load sequence after ZM_DB_OPENED
+// and the closing that empties the cards.
+#include "mainapp/dbopen.h"
+
+#include <commctrl.h>
+#include <cstdlib>
+
+#include "browse/workspace.h"
+#include "core/database.h"
+#include "core/msgbox.h"
+#include "core/storedimage.h"
+#include "mainapp/configdata.h"
+#include "mainapp/mainform.h"
+#include "mainapp/wssettings.h"
+#include "mainapp/zm_protocol.h"
+
+namespace {
+
+const UINT kConfigurationCommand = 107;  // IDM_CONFIGURATION
+const wchar_t kOpenStartedProp[] = L"ZornaOpenStarted";
+
+// The main window. During start-up MainWnd is still null (the whole start-up runs inside the
+// first WM_SHOWWINDOW), so the window the database object and the workspace were made for
+// stands in for it.
+HWND FormWindow(MainForm* form)
+{
+    if (form->MainWnd)
+        return form->MainWnd;
+    if (form->Database && form->Database->MainWindow)
+        return form->Database->MainWindow;
+    if (form->Workspace_)
+        return form->Workspace_->MainWindow;
+    return nullptr;
+}
+
+void SetProgress(HWND progressWindow, int position)
+{
+    if (progressWindow)
+        SendDlgItemMessageW(progressWindow, IDC_SPLASH_PROGRESS, PBM_SETPOS, position, 0);
+}
+
+// The end of an opening, whatever its outcome: the splash closes when its timer has already
+// fired, otherwise the next tick closes it.
+void EndOpening(MainForm* form, HWND progressWindow)
+{
+    if (form->SplashTimerFired) {
+        if (progressWindow)
+            SendMessageW(progressWindow, WM_CLOSE, 0, 0);
+    } else {
+        form->OpenFinished = 1;
+    }
+}
+
+BOOL FailOpening(MainForm* form, HWND progressWindow, UINT textId)
+{
+    wchar_t text[256] = L"";
+    wchar_t caption[64] = L"";
+    LoadStringW(form->hInstance, textId, text, 256);
+    LoadStringW(form->hInstance, IDS_DBOPEN_ERROR_CAPTION, caption, 64);
+    ZorMessageBox(FormWindow(form), text, caption, MB_ICONERROR);
+    EndOpening(form, progressWindow);
+    return FALSE;
+}
+
+void SetMenuCommand(HWND mainWnd, UINT command, bool enabled)
+{
+    HMENU menu = mainWnd ? GetMenu(mainWnd) : nullptr;
+    if (menu)
+        EnableMenuItem(menu, command, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+}
+
+void CALLBACK SplashTimerProc(HWND hwnd, UINT, UINT_PTR, DWORD)
+{
+    MainForm* form = reinterpret_cast<MainForm*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!form)
+        return;
+    if (form->OpenFinished)
+        SendMessageW(hwnd, WM_CLOSE, 0, 0);
+    else
+        form->SplashTimerFired = 1;
+}
+
+// The picture, fitted into 450 x 250; the controls below it and the window around them.
+void LayOutSplash(HWND hwnd, MainForm* form)
+{
+    HWND picture = GetDlgItem(hwnd, IDC_SPLASH_PICTURE);
+    HRSRC found = FindResourceW(form->hInstance, L"PNG_SPLASH", MAKEINTRESOURCEW(10));
+    HGLOBAL loaded = found ? LoadResource(form->hInstance, found) : nullptr;
+    const BYTE* bytes = loaded ? (const BYTE*)LockResource(loaded) : nullptr;
+    if (bytes) {
+        int width = kSplashPictureWidth;
+        int height = kSplashPictureHeight;
+        HBITMAP bitmap = PngToBitmap(hwnd, bytes, SizeofResource(form->hInstance, found), &width,
+                                     &height, FALSE, TRUE, IMAGE_ALIGN_CENTRE);
+        if (bitmap) {
+            HBITMAP old = (HBITMAP)SendMessageW(picture, STM_SETIMAGE, IMAGE_BITMAP,
+                                                (LPARAM)bitmap);
+            if (old)
+                DeleteObject(old);
+            SetPropW(hwnd, L"ZornaSplashBitmap", bitmap);
+        }
+    }
+
+    RECT p;
+    GetWindowRect(picture, &p);
+    MapWindowPoints(nullptr, hwnd, (POINT*)&p, 2);
+    HWND status = GetDlgItem(hwnd, IDC_SPLASH_STATUS);
+    HWND progress = GetDlgItem(hwnd, IDC_SPLASH_PROGRESS);
+    RECT s;
+    GetWindowRect(status, &s);
+    int statusTop = p.bottom + p.top;
+    int statusHeight = s.bottom - s.top;
+    SetWindowPos(status, nullptr, p.left, statusTop, p.right - p.left, statusHeight,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT b;
+    GetWindowRect(progress, &b);
+    int progressTop = statusTop + statusHeight + 4;
+    int progressHeight = b.bottom - b.top;
+    SetWindowPos(progress, nullptr, p.left, progressTop, p.right - p.left, progressHeight,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+
+    RECT client = {0, 0, p.right + p.left, p.top + progressTop + progressHeight};
+    AdjustWindowRectEx(&client, (DWORD)GetWindowLongPtrW(hwnd, GWL_STYLE), FALSE,
+                       (DWORD)GetWindowLongPtrW(hwnd, GWL_EXSTYLE));
+    int width = client.right - client.left;
+    int height = client.bottom - client.top;
+    HDC screen = GetDC(nullptr);
+    int x = (GetDeviceCaps(screen, HORZRES) - width) / 2;
+    int y = (GetDeviceCaps(screen, VERTRES) - height) / 2;
+    ReleaseDC(nullptr, screen);
+    SetWindowPos(hwnd, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void FreeSplashBitmap(HWND hwnd)
+{
+    HBITMAP ours = (HBITMAP)RemovePropW(hwnd, L"ZornaSplashBitmap");
+    HBITMAP shown = (HBITMAP)SendDlgItemMessageW(hwnd, IDC_SPLASH_PICTURE, STM_SETIMAGE,
+                                                  IMAGE_BITMAP, 0);
+    // A static may keep its own copy of a bitmap with alpha; both are ours to free.
+    if (shown && shown != ours)
+        DeleteObject(shown);
+    if (ours)
+        DeleteObject(ours);
+}
+
+}  // namespace
+
+UINT SplashTimerPeriod()
+{
+    wchar_t value[16] = L"";
+    DWORD length = GetEnvironmentVariableW(L"ZORNA_SPLASH_MS", value, 16);
+    if (length > 0 && length < 16) {
+        long ms = wcstol(value, nullptr, 10);
+        if (ms >= 1 && ms <= 60000)
+            return (UINT)ms;
+    }
+    return kSplashTimerMs;
+}
+
+INT_PTR CALLBACK SplashDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_INITDIALOG: {
+        MainForm* form = reinterpret_cast<MainForm*>(lParam);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, (LONG_PTR)form);
+        SetTimer(hwnd, kSplashTimerId, SplashTimerPeriod(), SplashTimerProc);
+        SendDlgItemMessageW(hwnd, IDC_SPLASH_PROGRESS, PBM_SETRANGE32, 0, 100);
+        LayOutSplash(hwnd, form);
+        return FALSE;
+    }
+    case WM_SHOWWINDOW:
+        // The splash can be shown more than once (its owner being shown again); the database is
+        // opened at the first showing only.
+        if (wParam && !GetPropW(hwnd, kOpenStartedProp)) {
+            SetPropW(hwnd, kOpenStartedProp, (HANDLE)1);
+            MainForm* form = reinterpret_cast<MainForm*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+            if (form)
+                OnOpenDatabase(form, hwnd);
+        }
+        return FALSE;
+    case WM_CLOSE:
+        EndDialog(hwnd, 0);
+        return TRUE;
+    case WM_DESTROY:
+        KillTimer(hwnd, kSplashTimerId);
+        RemovePropW(hwnd, kOpenStartedProp);
+        FreeSplashBitmap(hwnd);
+        return FALSE;
+    }
+    return FALSE;
+}
+
+INT_PTR RunSplash(MainForm* form, HWND owner)
+{
+    return DialogBoxParamW(form->hInstance, L"SPLASHDLG", owner, SplashDlgProc, (LPARAM)form);
+}
+
+void RunStartupSequence(MainForm* form)
+{
+    HWND mainWnd = FormWindow(form);
+    LoadWorkspace(form, mainWnd);
+    if (form->Workspace_ && form->Config)
+        form->Workspace_->ApplyCardFont(form->Config->CardFont, form->Config->CardColor,
+                                        form->Config->CardPointSize / 5);
+    form->SplashTimerFired = 0;
+    form->OpenFinished = 0;
+    RunSplash(form, mainWnd);
+}
+
+void OnOpenDatabase(MainForm* form, HWND progressWnd)
+{
+    // Only a database file opens anything; settings without a file name are no database.
+    bool opens = form->Conn.ConnType == 1 && form->Conn.DBName && form->Conn.DBName[0]
+                 && form->Database;
+    if (!opens) {
+        form->OpenFinished = 1;
+        return;
+    }
+    // Whatever Open answers, ZM_DB_OPENED follows once, so the opening ends there.
+    form->Database->Open(progressWnd, &form->Conn);
+}
+
+BOOL OnDatabaseOpened(MainForm* form, HWND progressWindow)
+{
+    SetProgress(progressWindow, 0);
+    CDatabase* db = form->Database;
+    Workspace* ws = form->Workspace_;
+    ConfigData* config = form->Config;
+    if (!db || !db->IsOpen())
+        return FailOpening(form, progressWindow, IDS_DBOPEN_FAILED);
+    HWND mainWnd = FormWindow(form);
+
+    SetProgress(progressWindow, 4);
+    SetMenuCommand(mainWnd, kConfigurationCommand, true);
+    SetProgress(progressWindow, 9);
+    form->UpdateMainTitle();
+    SetProgress(progressWindow, 13);
+    if (ws) {
+        db->LoadSysLevelDefs(ws->GetTreeView(WS_SYS_CARD), ws->GetChildList(WS_SYS_CARD),
+                             ws->GetLargeImages(WS_SYS_CARD), ws->GetSmallImages(WS_SYS_CARD),
+                             ws->GetLevelCache(WS_SYS_CARD));
+        SetProgress(progressWindow, 18);
+        db->LoadLocLevelDefs(ws->GetTreeView(WS_LOC_CARD), ws->GetChildList(WS_LOC_CARD),
+                             ws->GetLargeImages(WS_LOC_CARD), ws->GetSmallImages(WS_LOC_CARD),
+                             ws->GetLevelCache(WS_LOC_CARD));
+        SetProgress(progressWindow, 22);
+        ws->SetTreeSource(WS_SYS_CARD, db->GetSysTreeRs());
+        SetProgress(progressWindow, 27);
+        ws->SetTreeSource(WS_LOC_CARD, db->GetLocTreeRs());
+        SetProgress(progressWindow, 31);
+    }
+    // The trees stay loaded when the schema fails: the program runs with what it has.
+    if (!db->DiscoverSchema())
+        return FailOpening(form, progressWindow, IDS_DBOPEN_SCHEMA_FAILED);
+
+    SetProgress(progressWindow, 36);
+    if (config) {
+        db->BuildSysHeaderColumns(config->SysHeaderFields);
+        db->BuildSysListColumns(config->SysFields);
+        db->BuildLocHeaderColumns(config->LocHeaderFields);
+        db->BuildLocListColumns(config->LocFields);
+        db->BuildSearchListColumns(config->SearchFields);
+        db->BuildLitListColumns(config->LitFields);
+        config->ResolveCustomFieldRefs();
+    }
+    SetProgress(progressWindow, 40);
+    if (ws && config) {
+        ws->ApplyHeaderFields(WS_SYS_CARD, config->SysHeaderFields);
+        SetProgress(progressWindow, 45);
+        ws->ApplyHeaderFields(WS_LOC_CARD, config->LocHeaderFields);
+        SetProgress(progressWindow, 50);
+        ws->ApplyListFields(WS_SYS_RECORDS, config->SysFields);
+        SetProgress(progressWindow, 54);
+        ws->ApplyListFields(WS_LOC_RECORDS, config->LocFields);
+        SetProgress(progressWindow, 59);
+        ws->ApplyListFields(WS_SEARCH_LIST, config->SearchFields);
+        SetProgress(progressWindow, 63);
+        ws->ApplyListFields(WS_LIT_LIST, config->LitFields);
+    }
+    SetProgress(progressWindow, 68);
+    db->LoadNameLists();
+    SetProgress(progressWindow, 72);
+    if (ws && ws->GetCurrentId(WS_SYS_CARD) > 0)
+        SendMessageW(mainWnd, ZM_GOTO_TREE_ITEM, ZM_CARD_SYS, ws->GetCurrentId(WS_SYS_CARD));
+    SetProgress(progressWindow, 77);
+    if (ws && ws->GetCurrentId(WS_LOC_CARD) > 0)
+        SendMessageW(mainWnd, ZM_GOTO_TREE_ITEM, ZM_CARD_LOC, ws->GetCurrentId(WS_LOC_CARD));
+    SetProgress(progressWindow, 81);
+    // The search page takes the trees and the search fields here once it exists.
+    SetProgress(progressWindow, 86);
+    SetProgress(progressWindow, 90);
+    if (ws)
+        ws->FillAuthorCombo(mainWnd);
+    SetProgress(progressWindow, 95);
+    if (ws)
+        ws->RequeryLiterature(mainWnd);
+    EndOpening(form, progressWindow);
+    return TRUE;
+}
+
+void OnCloseDatabase(MainForm* form, HWND mainWnd)
+{
+    if (form->Database && form->Database->Close()) {
+        SendMessageW(mainWnd, ZM_RESET_TOOLBAR_COMBO, 0, 0);
+        if (form->Workspace_) {
+            form->Workspace_->SetTreeSource(WS_SYS_CARD, nullptr);
+            form->Workspace_->SetTreeSource(WS_LOC_CARD, nullptr);
+            // The lists' columns carry the configuration's entries, which go next.
+            form->Workspace_->ClearListColumns();
+        }
+        SetMenuCommand(mainWnd, kConfigurationCommand, false);
+        if (form->Config)
+            form->Config->ClearLists();
+        if (form->Workspace_)
+            form->Workspace_->FillAuthorCombo(mainWnd);
+    }
+    form->UpdateMainTitle();
+}

@@ -1,0 +1,495 @@
+// Opening the database at start-up behind the splash screen, the load sequence and closing, run
+// through the real main form on generated sample databases.
+#include <windows.h>
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "browse/treecard.h"
+#include "browse/workspace.h"
+#include "core/database.h"
+#include "core/fields.h"
+#include "core/rawodbc.h"
+#include "core/sampledb.h"
+#include "core/xmlaccess.h"
+#include "mainapp/configdata.h"
+#include "mainapp/dbopen.h"
+#include "mainapp/mainform.h"
+#include "mainapp/wssettings.h"
+#include "mainapp/zm_protocol.h"
+#include "tests/support/wintest.h"
+
+namespace {
+
+HINSTANCE Inst() { return GetModuleHandleW(nullptr); }
+
+std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
+
+// A sample database made once per kind and kept for the whole program.
+std::wstring SampleDatabase(const wchar_t* folder, bool dropAttributeTable)
+{
+    std::wstring path = wintest::MakeTempFolder(folder) + L"\\ZorBase.mdb";
+    zor::SampleDbOptions options;
+    options.records = 300;
+    std::wstring error;
+    if (!zor::CreateSampleDatabase(path, options, &error)) {
+        ADD_FAILURE() << Narrow(error);
+        return L"";
+    }
+    if (dropAttributeTable) {
+        // Without the attribute definitions the schema cannot be read, while the trees can.
+        zor::RawOdbc db;
+        EXPECT_TRUE(db.Open(path, false));
+        EXPECT_TRUE(db.Exec(L"PRAGMA foreign_keys = OFF")) << Narrow(db.LastError());
+        EXPECT_TRUE(db.Exec(L"DROP TABLE CUSTOMATTRIBUTES")) << Narrow(db.LastError());
+    }
+    return path;
+}
+
+// A workspace file whose only content is the connection (none when dbName is null).
+std::wstring WorkspaceFile(const wchar_t* folder, const wchar_t* dbName)
+{
+    std::wstring path = wintest::MakeTempFolder(folder) + L"\\Zorna.xml";
+    CXmlWriter writer(path.c_str());
+    writer.AddComment(WORKSPACE_FILE_COMMENT);
+    writer.CreateRoot(L"Settings");
+    if (dbName) {
+        IXMLDOMElement* system = writer.AddElement(L"System");
+        IXMLDOMElement* connection = writer.AddChildElement(system, L"Connection");
+        writer.SetIntAttr(connection, L"ConnType", 1);
+        writer.SetStringAttr(connection, L"DBName", dbName);
+        connection->Release();
+        system->Release();
+    }
+    writer.Save();
+    return path;
+}
+
+// What a watcher saw of the splash while the main form was starting.
+struct SplashSeen {
+    HWND splash = nullptr;
+    bool seen = false;
+    bool visible = false;
+    int maxPosition = -1;
+    bool stayedAfterLoad = false;  // seen with the load finished and the splash still up
+    std::wstring status;
+    RECT picture = {}, statusRect = {}, progressRect = {}, client = {};
+    bool pictureHasBitmap = false;
+    int rangeHigh = 0;
+};
+
+SplashSeen* g_seen = nullptr;
+MainForm* g_startingForm = nullptr;
+
+BOOL CALLBACK FindSplash(HWND wnd, LPARAM out)
+{
+    HWND progress = GetDlgItem(wnd, IDC_SPLASH_PROGRESS);
+    wchar_t cls[64] = L"";
+    if (progress)
+        GetClassNameW(progress, cls, 64);
+    if (progress && lstrcmpiW(cls, PROGRESS_CLASSW) == 0 && GetDlgItem(wnd, IDC_SPLASH_PICTURE)) {
+        *reinterpret_cast<HWND*>(out) = wnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+RECT RectIn(HWND child, HWND parent)
+{
+    RECT r;
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, parent, (POINT*)&r, 2);
+    return r;
+}
+
+BOOL CALLBACK FindMainWindow(HWND wnd, LPARAM out)
+{
+    wchar_t cls[32] = L"";
+    GetClassNameW(wnd, cls, 32);
+    if (lstrcmpW(cls, L"ZORNAWND") == 0) {
+        *reinterpret_cast<HWND*>(out) = wnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void CALLBACK WatchSplash(HWND, UINT, UINT_PTR, DWORD)
+{
+    SplashSeen* seen = g_seen;
+    if (!seen)
+        return;
+    if (!g_startingForm) {
+        // The form is still in its constructor: it is found through its window.
+        HWND main = nullptr;
+        EnumThreadWindows(GetCurrentThreadId(), FindMainWindow, (LPARAM)&main);
+        if (main)
+            g_startingForm = MainFormOf(main);
+    }
+    HWND splash = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindSplash, (LPARAM)&splash);
+    if (!splash)
+        return;
+    seen->splash = splash;
+    seen->seen = true;
+    seen->visible = seen->visible || IsWindowVisible(splash);
+    int pos = (int)SendDlgItemMessageW(splash, IDC_SPLASH_PROGRESS, PBM_GETPOS, 0, 0);
+    if (pos > seen->maxPosition)
+        seen->maxPosition = pos;
+    wchar_t text[128] = L"";
+    GetDlgItemTextW(splash, IDC_SPLASH_STATUS, text, 128);
+    seen->status = text;
+    seen->picture = RectIn(GetDlgItem(splash, IDC_SPLASH_PICTURE), splash);
+    seen->statusRect = RectIn(GetDlgItem(splash, IDC_SPLASH_STATUS), splash);
+    seen->progressRect = RectIn(GetDlgItem(splash, IDC_SPLASH_PROGRESS), splash);
+    GetClientRect(splash, &seen->client);
+    seen->pictureHasBitmap =
+        SendDlgItemMessageW(splash, IDC_SPLASH_PICTURE, STM_GETIMAGE, IMAGE_BITMAP, 0) != 0;
+    seen->rangeHigh = (int)SendDlgItemMessageW(splash, IDC_SPLASH_PROGRESS, PBM_GETRANGE, FALSE, 0);
+    if (g_startingForm && g_startingForm->OpenFinished && IsWindowVisible(splash))
+        seen->stayedAfterLoad = true;
+}
+
+// Sets the workspace file the main form starts with and restores the user's value afterwards.
+class LastConfigFile {
+public:
+    explicit LastConfigFile(const std::wstring& path)
+    {
+        HKEY key = nullptr;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, ZORNA_USER_KEY, 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &key, nullptr) != ERROR_SUCCESS)
+            return;
+        wchar_t old[MAX_PATH + 1] = L"";
+        DWORD size = sizeof(old) - sizeof(wchar_t);
+        DWORD type = 0;
+        had_ = RegQueryValueExW(key, ZORNA_LAST_CONFIG_VALUE, nullptr, &type, (BYTE*)old, &size)
+               == ERROR_SUCCESS;
+        old_ = old;
+        RegSetValueExW(key, ZORNA_LAST_CONFIG_VALUE, 0, REG_SZ, (const BYTE*)path.c_str(),
+                       (DWORD)((path.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(key);
+    }
+    ~LastConfigFile()
+    {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, ZORNA_USER_KEY, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+            return;
+        if (had_)
+            RegSetValueExW(key, ZORNA_LAST_CONFIG_VALUE, 0, REG_SZ, (const BYTE*)old_.c_str(),
+                           (DWORD)((old_.size() + 1) * sizeof(wchar_t)));
+        else
+            RegDeleteValueW(key, ZORNA_LAST_CONFIG_VALUE);
+        RegCloseKey(key);
+    }
+
+private:
+    bool had_ = false;
+    std::wstring old_;
+};
+
+int TreeCount(HWND tree) { return (int)SendMessageW(tree, TVM_GETCOUNT, 0, 0); }
+
+// Starts the real main form on a workspace file; the splash runs inside the constructor.
+class StartUpTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { SetEnvironmentVariableW(L"ZORNA_SPLASH_MS", L"400"); }
+    static void TearDownTestSuite() { SetEnvironmentVariableW(L"ZORNA_SPLASH_MS", nullptr); }
+
+    void Start(const std::wstring& workspaceFile)
+    {
+        registry_.reset(new LastConfigFile(workspaceFile));
+        g_seen = &seen;
+        g_startingForm = nullptr;
+        UINT_PTR watcher = SetTimer(nullptr, 0, 30, WatchSplash);
+        form = new MainForm(Inst(), MainFormDlgProc, &wnd, &accel);
+        g_startingForm = nullptr;
+        KillTimer(nullptr, watcher);
+        g_seen = nullptr;
+        ASSERT_TRUE(wnd);
+    }
+
+    void TearDown() override
+    {
+        if (wnd)
+            DestroyWindow(wnd);
+        delete form;
+        form = nullptr;
+        registry_.reset();
+        // The main window ends the message loop when it goes; a test program goes on.
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
+            ;
+        wintest::PumpMessages();
+    }
+
+    bool SplashGone() const { return !seen.splash || !IsWindow(seen.splash); }
+
+    MainForm* form = nullptr;
+    HWND wnd = nullptr;
+    HACCEL accel = nullptr;
+    SplashSeen seen;
+    std::unique_ptr<LastConfigFile> registry_;
+};
+
+TEST_F(StartUpTest, AGoodDatabaseLoadsBothTreesBehindTheSplash)
+{
+    std::wstring db = SampleDatabase(L"dbopen_good", false);
+    ASSERT_FALSE(db.empty());
+    wintest::MsgBoxRecorder boxes;
+    // Time enough to see the splash after the load and before its timer closes it.
+    SetEnvironmentVariableW(L"ZORNA_SPLASH_MS", L"1000");
+    Start(WorkspaceFile(L"dbopen_good_ws", db.c_str()));
+    SetEnvironmentVariableW(L"ZORNA_SPLASH_MS", L"400");
+
+    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_TRUE(seen.seen);
+    EXPECT_TRUE(seen.visible);
+    EXPECT_EQ(95, seen.maxPosition);
+    EXPECT_TRUE(seen.stayedAfterLoad) << "the splash waits for its timer after a quick load";
+    EXPECT_TRUE(SplashGone());
+    EXPECT_EQ(L"Otevírám databázi ...", seen.status);
+    EXPECT_TRUE(seen.pictureHasBitmap);
+    EXPECT_EQ(100, seen.rangeHigh);
+
+    ASSERT_TRUE(form->Database->IsOpen());
+    EXPECT_GT(TreeCount(form->Workspace_->GetTreeView(WS_SYS_CARD)), 1);
+    EXPECT_GT(TreeCount(form->Workspace_->GetTreeView(WS_LOC_CARD)), 1);
+    EXPECT_GT(form->Workspace_->GetLevelCache(WS_SYS_CARD)->GetCount(), 0);
+    EXPECT_GT(form->Workspace_->GetLevelCache(WS_LOC_CARD)->GetCount(), 0);
+    // The catalogues reached the lists.
+    EXPECT_GT(form->Config->SearchFields->GetCount(), 0);
+    EXPECT_GT(Header_GetItemCount(ListView_GetHeader(form->Workspace_->GetSearchList())), 1);
+    UINT state = GetMenuState(GetMenu(wnd), 107, MF_BYCOMMAND);
+    EXPECT_FALSE(state & (MF_GRAYED | MF_DISABLED));
+}
+
+TEST_F(StartUpTest, SplashLayoutStacksTextAndBarUnderThePicture)
+{
+    std::wstring db = SampleDatabase(L"dbopen_layout", false);
+    wintest::MsgBoxRecorder boxes;
+    Start(WorkspaceFile(L"dbopen_layout_ws", db.c_str()));
+    ASSERT_TRUE(seen.seen);
+    const RECT& p = seen.picture;
+    EXPECT_LE(p.right - p.left, 450 + 2);
+    EXPECT_LE(p.bottom - p.top, 250 + 2);
+    EXPECT_EQ(p.left, seen.statusRect.left);
+    EXPECT_EQ(p.right, seen.statusRect.right);
+    EXPECT_EQ(p.bottom + p.top, seen.statusRect.top);
+    EXPECT_EQ(seen.statusRect.bottom + 4, seen.progressRect.top);
+    EXPECT_EQ(p.left, seen.progressRect.left);
+    EXPECT_EQ(p.right, seen.progressRect.right);
+    EXPECT_EQ(p.right + p.left, seen.client.right);
+    EXPECT_EQ(p.top + seen.progressRect.bottom, seen.client.bottom);
+}
+
+TEST_F(StartUpTest, AMissingDatabaseShows501AndTheSplashCloses)
+{
+    std::wstring folder = wintest::MakeTempFolder(L"dbopen_missing");
+    std::wstring db = folder + L"\\NoSuchBase.mdb";
+    wintest::MsgBoxRecorder boxes;
+    Start(WorkspaceFile(L"dbopen_missing_ws", db.c_str()));
+    ASSERT_EQ(1u, boxes.Boxes().size());
+    EXPECT_EQ(L"Databáze nemohla být otevřena", boxes.Boxes()[0].text);
+    EXPECT_EQ(L"Chyba", boxes.Boxes()[0].caption);
+    EXPECT_TRUE(boxes.Boxes()[0].type & MB_ICONERROR);
+    EXPECT_TRUE(SplashGone());
+    EXPECT_FALSE(form->Database->IsOpen());
+    EXPECT_EQ(GetFileAttributesW(db.c_str()), INVALID_FILE_ATTRIBUTES) << "nothing is created";
+    UINT state = GetMenuState(GetMenu(wnd), 107, MF_BYCOMMAND);
+    EXPECT_TRUE(state & (MF_GRAYED | MF_DISABLED));
+}
+
+TEST_F(StartUpTest, AnUnreadableDatabaseShows501AndTheSplashCloses)
+{
+    std::wstring folder = wintest::MakeTempFolder(L"dbopen_garbage");
+    std::wstring db = folder + L"\\ZorBase.mdb";
+    HANDLE file = CreateFileW(db.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const char garbage[] = "Toto neni databaze, jen text o delce par desitek bajtu.......";
+    DWORD written = 0;
+    WriteFile(file, garbage, sizeof(garbage), &written, nullptr);
+    CloseHandle(file);
+    wintest::MsgBoxRecorder boxes;
+    Start(WorkspaceFile(L"dbopen_garbage_ws", db.c_str()));
+    ASSERT_GE(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(L"Databáze nemohla být otevřena", boxes.Boxes().back().text);
+    EXPECT_EQ(L"Chyba", boxes.Boxes().back().caption);
+    EXPECT_TRUE(SplashGone());
+    EXPECT_FALSE(form->Database->IsOpen());
+}
+
+TEST_F(StartUpTest, AnUnreadableSchemaShows519AfterTheTreesLoaded)
+{
+    std::wstring db = SampleDatabase(L"dbopen_schema", true);
+    ASSERT_FALSE(db.empty());
+    wintest::MsgBoxRecorder boxes;
+    Start(WorkspaceFile(L"dbopen_schema_ws", db.c_str()));
+    ASSERT_EQ(1u, boxes.Boxes().size());
+    EXPECT_EQ(L"Databáze je patrně otevřena jiným programem.", boxes.Boxes()[0].text);
+    EXPECT_EQ(L"Chyba", boxes.Boxes()[0].caption);
+    EXPECT_TRUE(SplashGone());
+    // Nothing loaded before the failure is undone.
+    EXPECT_TRUE(form->Database->IsOpen());
+    EXPECT_GT(TreeCount(form->Workspace_->GetTreeView(WS_SYS_CARD)), 1);
+    EXPECT_GT(TreeCount(form->Workspace_->GetTreeView(WS_LOC_CARD)), 1);
+}
+
+TEST_F(StartUpTest, NoConnectionOpensNothingAndShowsNothing)
+{
+    wintest::MsgBoxRecorder boxes;
+    Start(WorkspaceFile(L"dbopen_none_ws", nullptr));
+    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_TRUE(seen.seen);
+    EXPECT_TRUE(SplashGone());
+    EXPECT_FALSE(form->Database->IsOpen());
+    EXPECT_EQ(1, form->OpenFinished);
+}
+
+TEST_F(StartUpTest, AFileTypeConnectionWithoutAFileNameIsNoDatabase)
+{
+    wintest::MsgBoxRecorder boxes;
+    Start(WorkspaceFile(L"dbopen_noname_ws", L""));
+    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_TRUE(SplashGone());
+    EXPECT_FALSE(form->Database->IsOpen());
+}
+
+// A window standing in for the splash: records its progress positions and the WM_CLOSE it gets.
+struct ProgressRecorder {
+    HWND wnd = nullptr;
+    std::vector<int> positions;
+    int closes = 0;
+
+    static LRESULT CALLBACK BarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                    DWORD_PTR ref)
+    {
+        if (msg == PBM_SETPOS)
+            reinterpret_cast<ProgressRecorder*>(ref)->positions.push_back((int)wParam);
+        return DefSubclassProc(hwnd, msg, wParam, lParam);
+    }
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+    {
+        if (msg == WM_CLOSE) {
+            reinterpret_cast<ProgressRecorder*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA))->closes++;
+            return 0;
+        }
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
+    }
+    ProgressRecorder()
+    {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = Proc;
+        wc.hInstance = Inst();
+        wc.lpszClassName = L"ZornaProgressRecorder";
+        RegisterClassW(&wc);
+        wnd = CreateWindowW(L"ZornaProgressRecorder", L"", WS_POPUP, 0, 0, 200, 50, nullptr,
+                            nullptr, Inst(), nullptr);
+        SetWindowLongPtrW(wnd, GWLP_USERDATA, (LONG_PTR)this);
+        HWND bar = CreateWindowW(PROGRESS_CLASSW, L"", WS_CHILD, 0, 0, 100, 10, wnd,
+                                 (HMENU)(INT_PTR)IDC_SPLASH_PROGRESS, Inst(), nullptr);
+        SetWindowSubclass(bar, BarProc, 1, (DWORD_PTR)this);
+    }
+    ~ProgressRecorder() { DestroyWindow(wnd); }
+};
+
+TEST_F(StartUpTest, TheLoadSequenceAdvancesTheBarAndClosesTheSplashWhenTheTimerHasFired)
+{
+    std::wstring db = SampleDatabase(L"dbopen_sequence", false);
+    wintest::MsgBoxRecorder boxes;
+    Start(WorkspaceFile(L"dbopen_sequence_ws", db.c_str()));
+    ASSERT_TRUE(form->Database->IsOpen());
+
+    ProgressRecorder recorder;
+    form->SplashTimerFired = 1;
+    form->OpenFinished = 0;
+    EXPECT_TRUE(OnDatabaseOpened(form, recorder.wnd));
+    std::vector<int> expected = {0, 4, 9, 13, 18, 22, 27, 31, 36, 40, 45,
+                                 50, 54, 59, 63, 68, 72, 77, 81, 86, 90, 95};
+    EXPECT_EQ(expected, recorder.positions);
+    EXPECT_EQ(1, recorder.closes);
+    EXPECT_EQ(0, form->OpenFinished);
+
+    // Before the timer has fired the end of the load only marks the opening finished.
+    form->SplashTimerFired = 0;
+    recorder.positions.clear();
+    EXPECT_TRUE(OnDatabaseOpened(form, recorder.wnd));
+    EXPECT_EQ(1, recorder.closes);
+    EXPECT_EQ(1, form->OpenFinished);
+    EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+TEST_F(StartUpTest, ClosingEmptiesTheCardsAndTheConfigurationAndGreysTheConfigurationCommand)
+{
+    std::wstring db = SampleDatabase(L"dbopen_close", false);
+    wintest::MsgBoxRecorder boxes;
+    Start(WorkspaceFile(L"dbopen_close_ws", db.c_str()));
+    ASSERT_TRUE(form->Database->IsOpen());
+    ASSERT_GT(form->Config->SearchFields->GetCount(), 0);
+
+    OnCloseDatabase(form, wnd);
+    EXPECT_FALSE(form->Database->IsOpen());
+    EXPECT_EQ(0, TreeCount(form->Workspace_->GetTreeView(WS_SYS_CARD)));
+    EXPECT_EQ(0, TreeCount(form->Workspace_->GetTreeView(WS_LOC_CARD)));
+    EXPECT_EQ(0, form->Config->SearchFields->GetCount());
+    EXPECT_EQ(0, form->Config->SysFields->GetCount());
+    UINT state = GetMenuState(GetMenu(wnd), 107, MF_BYCOMMAND);
+    EXPECT_TRUE(state & (MF_GRAYED | MF_DISABLED));
+    // No column keeps an entry of the emptied lists.
+    HWND header = ListView_GetHeader(form->Workspace_->GetSearchList());
+    for (int i = 0; i < Header_GetItemCount(header); i++) {
+        HDITEMW item = {};
+        item.mask = HDI_LPARAM;
+        SendMessageW(header, HDM_GETITEMW, i, (LPARAM)&item);
+        EXPECT_EQ(0, item.lParam);
+    }
+    wchar_t title[128] = L"";
+    GetWindowTextW(wnd, title, 128);
+    EXPECT_EQ(nullptr, wcsstr(title, L"ZorBase.mdb"));
+
+    // Closing again only refreshes the title.
+    OnCloseDatabase(form, wnd);
+    EXPECT_FALSE(form->Database->IsOpen());
+    EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+TEST_F(StartUpTest, OpeningFromTheMenuLoadsWithoutASplash)
+{
+    std::wstring db = SampleDatabase(L"dbopen_menu", false);
+    wintest::MsgBoxRecorder boxes;
+    Start(WorkspaceFile(L"dbopen_menu_ws", nullptr));
+    ASSERT_FALSE(form->Database->IsOpen());
+    free(form->Conn.DBName);
+    form->Conn.DBName = _wcsdup(db.c_str());
+    form->Conn.ConnType = 1;
+
+    OnCloseDatabase(form, wnd);
+    OnOpenDatabase(form, nullptr);
+    HWND sysTree = form->Workspace_->GetTreeView(WS_SYS_CARD);
+    EXPECT_TRUE(wintest::PumpUntil([&] { return TreeCount(sysTree) > 1; }, 20000));
+    EXPECT_TRUE(form->Database->IsOpen());
+    HWND splash = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindSplash, (LPARAM)&splash);
+    EXPECT_EQ(nullptr, splash);
+    EXPECT_TRUE(boxes.Boxes().empty());
+    wchar_t title[128] = L"";
+    GetWindowTextW(wnd, title, 128);
+    EXPECT_NE(nullptr, wcsstr(title, L"ZorBase.mdb"));
+}
+
+TEST_F(StartUpTest, AFailedOpenFromTheMenuEndsWith501)
+{
+    wintest::MsgBoxRecorder boxes;
+    Start(WorkspaceFile(L"dbopen_menufail_ws", nullptr));
+    std::wstring missing = wintest::MakeTempFolder(L"dbopen_menufail") + L"\\Chybi.mdb";
+    free(form->Conn.DBName);
+    form->Conn.DBName = _wcsdup(missing.c_str());
+    form->Conn.ConnType = 1;
+    OnOpenDatabase(form, nullptr);
+    EXPECT_TRUE(wintest::PumpUntil([&] { return !boxes.Boxes().empty(); }, 20000));
+    ASSERT_EQ(1u, boxes.Boxes().size());
+    EXPECT_EQ(L"Databáze nemohla být otevřena", boxes.Boxes()[0].text);
+}
+
+}  // namespace
