@@ -194,9 +194,10 @@ bool EnsureFolderOfFile(const wchar_t* path)
 
 // ---- registry ----
 
-void ReadRegistryPaths(ConnSettings* conn, std::wstring* configPath, std::wstring* appPath)
+void ReadRegistryPaths(ConnSettings* conn, std::wstring* configPath, std::wstring* appPath,
+                       size_t configCapacity)
 {
-    ReadRegistryInto(conn, configPath, appPath, 0);
+    ReadRegistryInto(conn, configPath, appPath, configCapacity);
 }
 
 bool WriteLastConfigPath(const wchar_t* path)

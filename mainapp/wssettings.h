@@ -67,8 +67,11 @@ struct WorkspaceFileParts
     int* LastExpImgType;
 };
 
-// Reads the registry into the three places (see ReadRegistrySettings).
-void ReadRegistryPaths(ConnSettings* conn, std::wstring* configPath, std::wstring* appPath);
+// Reads the registry into the three places (see ReadRegistrySettings). A stored workspace path
+// of configCapacity characters or more (when not 0) cannot be kept whole by its holder and counts
+// as none.
+void ReadRegistryPaths(ConnSettings* conn, std::wstring* configPath, std::wstring* appPath,
+                       size_t configCapacity = 0);
 // Stores the path as LastConfigFile; false when the registry refused it.
 bool WriteLastConfigPath(const wchar_t* path);
 void SaveWorkspaceFile(const wchar_t* path, const WorkspaceFileParts& parts);
