@@ -259,3 +259,8 @@ struct ZmItemPathRequest
 // Returns false for any other message (and 5035), leaving *dlgResult alone.
 bool DispatchZmMessage(MainForm* form, HWND mainWnd, UINT msg, WPARAM wParam, LPARAM lParam,
                        INT_PTR* dlgResult);
+
+// Takes a view or map popup that ZM_SHOW_VIEW_MENU put into the menu bar out again. Called
+// before the main window is destroyed, so that destroying the bar does not destroy the popup
+// that ViewMenu or MapMenu still owns.
+void RemoveInsertedViewMenu(MainForm* form, HWND mainWnd);
