@@ -10,6 +10,9 @@
 #include <vector>
 
 #include "browse/workspace.h"
+#include "core/database.h"
+#include "core/sampledb.h"
+#include "core/xmlaccess.h"
 #include "mainapp/configdata.h"
 #include "mainapp/mainform.h"
 #include "mainapp/toolbars.h"
@@ -712,6 +715,92 @@ TEST_F(MainFormTest, ScreenshotOfTheMenus)
         wintest::PumpMessages(50);
     }
     EXPECT_EQ(shots, 4);
+}
+
+// ---------------------------------------------------------------- with a database
+
+// A workspace file that names a sample database, used as the last workspace file.
+class MainFormWithDatabaseTest : public MainFormTest {
+protected:
+    void SetUp() override
+    {
+        std::wstring dbFolder = wintest::MakeTempFolder(L"mainform_db");
+        dbPath = dbFolder + L"\\ZorBase.mdb";
+        zor::SampleDbOptions options;
+        options.records = 200;
+        std::wstring error;
+        ASSERT_TRUE(zor::CreateSampleDatabase(dbPath, options, &error));
+        std::wstring ws = dbFolder + L"\\Zorna.xml";
+        {
+            CXmlWriter writer(ws.c_str());
+            writer.AddComment(WORKSPACE_FILE_COMMENT);
+            writer.CreateRoot(L"Settings");
+            IXMLDOMElement* system = writer.AddElement(L"System");
+            IXMLDOMElement* connection = writer.AddChildElement(system, L"Connection");
+            writer.SetIntAttr(connection, L"ConnType", 1);
+            writer.SetStringAttr(connection, L"DBName", dbPath.c_str());
+            connection->Release();
+            system->Release();
+            writer.Save();
+        }
+        SetEnvironmentVariableW(L"ZORNA_SPLASH_MS", L"30");
+        WriteLastConfigPath(ws.c_str());
+        configPath = ws;
+        form = new MainForm(Inst(), MainFormDlgProc, &wnd, &accel);
+        ASSERT_NE(wnd, nullptr);
+        SetWindowPos(wnd, nullptr, 0, 0, 960, 640, SWP_NOZORDER | SWP_NOMOVE);
+        wintest::PumpMessages();
+    }
+    std::wstring dbPath;
+};
+
+TEST_F(MainFormWithDatabaseTest, TitleNamesTheOpenDatabaseFile)
+{
+    ASSERT_TRUE(form->Database->IsOpen()) << "the sample database did not open";
+    const wchar_t* caption = form->Config->AppCaption;
+    std::wstring expected = caption ? std::wstring(caption) + L" - ZorBase.mdb" : L"ZorBase.mdb";
+    EXPECT_EQ(Text(wnd), expected);
+    // Without a caption the file name stands alone.
+    wchar_t* saved = form->Config->AppCaption;
+    form->Config->AppCaption = nullptr;
+    form->UpdateMainTitle();
+    EXPECT_EQ(Text(wnd), L"ZorBase.mdb");
+    form->Config->AppCaption = saved;
+    // A path without a backslash is a file name already.
+    wchar_t* path = form->Conn.DBName;
+    wchar_t bare[] = L"Brouci.mdb";
+    form->Conn.DBName = bare;
+    form->UpdateMainTitle();
+    EXPECT_EQ(Text(wnd), (caption ? std::wstring(caption) + L" - " : std::wstring()) + L"Brouci.mdb");
+    form->Conn.DBName = path;
+    form->UpdateMainTitle();
+    EXPECT_EQ(Text(wnd), expected);
+}
+
+TEST_F(MainFormWithDatabaseTest, ScreenshotWithTheSampleDatabase)
+{
+    ASSERT_TRUE(form->Database->IsOpen());
+    RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    EXPECT_FALSE(wintest::SaveScreenshot(wnd, L"mainform_database").empty());
+}
+
+TEST_F(MainFormWithDatabaseTest, ClosingClosesTheDatabaseAndKeepsItInTheWorkspaceFile)
+{
+    ASSERT_TRUE(form->Database->IsOpen());
+    SendMessageW(wnd, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(wnd));
+    EXPECT_EQ(form->Database, nullptr);
+    CXmlReader reader(configPath.c_str());
+    ASSERT_NE(reader.Root, nullptr);
+    IXMLDOMElement* system = reader.SelectElement(L"System");
+    ASSERT_NE(system, nullptr);
+    IXMLDOMElement* connection = reader.SelectChildElement(system, L"Connection");
+    ASSERT_NE(connection, nullptr);
+    wchar_t dbName[MAX_PATH] = L"";
+    EXPECT_TRUE(reader.GetStringAttrBuf(connection, L"DBName", dbName, MAX_PATH));
+    EXPECT_EQ(std::wstring(dbName), dbPath);
+    connection->Release();
+    system->Release();
 }
 
 // ---------------------------------------------------------------- second start (process level)
