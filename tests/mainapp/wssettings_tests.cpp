@@ -4,7 +4,6 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
-#include <new>
 #include <string>
 #include <vector>
 
@@ -831,28 +830,6 @@ TEST_F(ReportSettings, PrintFormWindowKeepsItsOptionsWhenDestroyed)
     }
     EXPECT_FALSE(IsWindow(window));
     EXPECT_NE(std::wstring::npos, saved.find(L"Left=\"40\" Top=\"50\" Width=\"300\" Height=\"250\""));
-}
-
-TEST_F(ReportSettings, PrintFormReadsItsOptionsFromTheWindowBeforeDestroyingIt)
-{
-    // The destructor's reading of the four boxes is what a later save of the same object would
-    // write; check it on an object that outlives nothing but its window.
-    HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr,
-                                  Inst(), nullptr);
-    HWND header = CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | BS_AUTOCHECKBOX, 0, 0, 50, 18,
-                                  window, (HMENU)(INT_PTR)IDC_PRINT_HEADER, Inst(), nullptr);
-    CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | BS_AUTOCHECKBOX, 0, 20, 50, 18, window,
-                    (HMENU)(INT_PTR)IDC_PRINT_LOCATION, Inst(), nullptr);
-    SendMessageW(GetDlgItem(window, IDC_PRINT_LOCATION), BM_SETCHECK, BST_CHECKED, 0);
-    SendMessageW(header, BM_SETCHECK, BST_UNCHECKED, 0);
-    alignas(CPrintForm) unsigned char storage[sizeof(CPrintForm)];
-    CPrintForm* p = new (storage) CPrintForm(Inst());
-    p->Window = window;
-    p->~CPrintForm();
-    EXPECT_EQ(0, p->Header);
-    EXPECT_EQ(1, p->Location);
-    EXPECT_EQ(0, p->System);
-    EXPECT_FALSE(IsWindow(window));
 }
 
 }  // namespace
