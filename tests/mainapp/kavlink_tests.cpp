@@ -199,6 +199,7 @@ struct DialogRun
 {
     static DialogRun* current;
     std::function<void(HWND)> act;
+    const wchar_t* shotName = L"kavlink_open_dialog";
     HWND dialog = nullptr;
     int ticks = 0;
     std::wstring caption, shot;
@@ -245,7 +246,7 @@ struct DialogRun
             SendMessageW(types, CB_GETLBTEXT, i, (LPARAM)item);
             run->filters.push_back(item);
         }
-        run->shot = wintest::SaveScreenshot(found, L"kavlink_open_dialog");
+        run->shot = wintest::SaveScreenshot(found, run->shotName);
         run->act(found);
     }
 };
@@ -272,8 +273,9 @@ protected:
         free(conn_.DBName);
         free(conn_.UserName);
     }
-    int Run(std::function<void(HWND)> act)
+    int Run(const wchar_t* shotName, std::function<void(HWND)> act)
     {
+        run_.shotName = shotName;
         run_.act = std::move(act);
         DialogRun::current = &run_;
         SetTimer(nullptr, 0, 50, DialogRun::Tick);
@@ -298,7 +300,7 @@ void TypeFileName(HWND dialog, const std::wstring& name)
 TEST_F(KavlinkDialog, ChosenFileBecomesTheDatabase)
 {
     std::wstring file = file_;
-    int result = Run([file](HWND dialog) {
+    int result = Run(L"kavlink_open_dialog_choose", [file](HWND dialog) {
         TypeFileName(dialog, file);
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                      (LPARAM)GetDlgItem(dialog, IDOK));
@@ -320,7 +322,7 @@ TEST_F(KavlinkDialog, CancelledDialogChangesNothing)
 {
     conn_.ConnType = 1;
     conn_.DBName = _wcsdup(file_.c_str());
-    int result = Run([](HWND dialog) {
+    int result = Run(L"kavlink_open_dialog_cancel", [](HWND dialog) {
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
                      (LPARAM)GetDlgItem(dialog, IDCANCEL));
     });
