@@ -352,6 +352,11 @@ void CTreeCard::RefreshItemInfo(int itemId)
 int CTreeCard::RequestRecordList(int itemId, int reset)
 {
     HWND list = GetRecordList();
+    // Each of the list's own updates below redraws its scroll bars at once; with the drawing
+    // held until the new count is in, they are drawn once.
+    bool hold = reset && IsWindowVisible(list);
+    if (hold)
+        SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     if (reset)
         SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
     std::vector<CFieldBase*> keys;
@@ -396,6 +401,10 @@ int CTreeCard::RequestRecordList(int itemId, int reset)
         InvalidateRect(list, nullptr, FALSE);
     }
     RecordCount = rows;
+    if (hold) {
+        SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(list, nullptr, TRUE);
+    }
     return rows;
 }
 
@@ -422,24 +431,17 @@ LRESULT CTreeCard::OnRecordListNotify(NMHDR* header)
         return 0;
     }
     case LVN_ODCACHEHINT: {
+        // The list sends the hint from its own paint, just before it asks for the cells of that
+        // range, and the main window reads every cell live from the list's recordset: the rows
+        // are current as they are drawn. Invalidating them here would only paint every newly
+        // shown page a second time, so the range is kept and nothing is invalidated.
         NMLVCACHEHINT* hint = (NMLVCACHEHINT*)header;
-        if (hint->iFrom != CacheFrom || hint->iTo != CacheTo) {
-            if (hint->iTo - hint->iFrom <= 1) {
-                RECT a = {}, b = {};
-                a.left = b.left = LVIR_BOUNDS;
-                SendMessageW(list, LVM_GETITEMRECT, hint->iFrom, (LPARAM)&a);
-                SendMessageW(list, LVM_GETITEMRECT, hint->iTo, (LPARAM)&b);
-                RECT both;
-                UnionRect(&both, &a, &b);
-                InvalidateRect(list, &both, FALSE);
-            } else {
-                InvalidateRect(list, nullptr, FALSE);
-            }
-            CacheFrom = hint->iFrom;
-            CacheTo = hint->iTo;
-        }
+        CacheFrom = hint->iFrom;
+        CacheTo = hint->iTo;
         return 0;
     }
+    case LVN_DELETEALLITEMS:
+        return TRUE;  // no LVN_DELETEITEM for each of the rows: they carry nothing to free
     case LVN_COLUMNCLICK: {
         NMLISTVIEW* nm = (NMLISTVIEW*)header;
         SortCol = SetSortArrow(list, SortCol, nm->iSubItem);

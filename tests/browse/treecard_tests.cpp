@@ -708,6 +708,42 @@ TEST_F(TreeCardTest, RequeryWithANewCountResetsTheListCount)
     EXPECT_EQ(L"", Cell(list, before - 2, 1));
 }
 
+TEST_F(TreeCardTest, ScrollingPaintsEachNewPageOnce)
+{
+    sys_ = MakeCard(TREECARD_SYSTEMATIC);
+    // A tall picture area leaves a short list, so the taxon's records fill several pages.
+    sys_->ImageHeight = 400;
+    SelectItem(sys_, BusiestTaxon());
+    HWND list = sys_->GetRecordList();
+    int perPage = (int)SendMessageW(list, LVM_GETCOUNTPERPAGE, 0, 0);
+    ASSERT_GT(perPage, 0);
+    ASSERT_GT(ItemCount(list), 3 * perPage);
+    wintest::PumpMessages(50);
+    // What one full paint of the list asks for.
+    g_cellRequests = 0;
+    InvalidateRect(list, nullptr, TRUE);
+    UpdateWindow(list);
+    int fullPaint = g_cellRequests;
+    ASSERT_GT(fullPaint, 0);
+    for (int page = 0; page < 2; ++page) {
+        g_cellRequests = 0;
+        SendMessageW(list, WM_VSCROLL, SB_PAGEDOWN, 0);
+        UpdateWindow(list);
+        wintest::PumpMessages(30);
+        // The new rows were asked for once, and nothing waits to be painted again.
+        EXPECT_LE(g_cellRequests, fullPaint);
+        EXPECT_GT(g_cellRequests, 0);
+        RECT pending;
+        EXPECT_FALSE(GetUpdateRect(list, &pending, FALSE));
+    }
+    EXPECT_EQ(2 * perPage, (int)SendMessageW(list, LVM_GETTOPINDEX, 0, 0));
+    EXPECT_GE(sys_->CacheTo, 2 * perPage);
+    // Emptying the list needs no notice for each row.
+    NMHDR all = {list, IDC_CARD_RECORDLIST, LVN_DELETEALLITEMS};
+    SendMessageW(sys_->GetRecordPage(), WM_NOTIFY, IDC_CARD_RECORDLIST, (LPARAM)&all);
+    EXPECT_EQ(TRUE, GetWindowLongPtrW(sys_->GetRecordPage(), DWLP_MSGRESULT));
+}
+
 TEST_F(TreeCardTest, SelectedRecordIdsInRowOrder)
 {
     sys_ = MakeCard(TREECARD_SYSTEMATIC);
