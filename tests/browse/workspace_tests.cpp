@@ -289,6 +289,42 @@ TEST_F(WorkspaceTest, SortArrowsAreTwoMaskedImagesOf16By14)
     EXPECT_TRUE(info.hbmMask != nullptr);
 }
 
+TEST_F(WorkspaceTest, CursorsAreLoadedEvenWhereTheCommonControlsLackTheDragCursor)
+{
+    EXPECT_TRUE(ws->DividerCursor != nullptr);
+    EXPECT_TRUE(ws->DividerOpenCursor != nullptr);
+    EXPECT_TRUE(ws->DragCursor != nullptr);
+    EXPECT_TRUE(ws->ZoomInCursor != nullptr);
+    EXPECT_TRUE(ws->ZoomOutCursor != nullptr);
+    EXPECT_TRUE(ws->PanCursor != nullptr);
+}
+
+TEST_F(WorkspaceTest, SearchListHeaderKeepsItsFirstColumnFixed)
+{
+    SetUpSearchColumns();
+    SelectTab(2);
+    HWND header = ListView_GetHeader(ws->SearchList);
+    EXPECT_EQ((HANDLE)ws->DividerCursor, GetPropW(header, L"CardCtr"));
+    int before = (int)SendMessageW(ws->SearchList, LVM_GETCOLUMNWIDTH, 0, 0);
+    RECT item;
+    Header_GetItemRect(header, 0, &item);
+    int x = item.right, y = (item.top + item.bottom) / 2;
+    SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    SendMessageW(header, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x + 60, y));
+    SendMessageW(header, WM_LBUTTONUP, 0, MAKELPARAM(x + 60, y));
+    ReleaseCapture();
+    EXPECT_EQ(before, (int)SendMessageW(ws->SearchList, LVM_GETCOLUMNWIDTH, 0, 0));
+    // The other dividers still resize their columns.
+    Header_GetItemRect(header, 1, &item);
+    x = item.right;
+    int second = (int)SendMessageW(ws->SearchList, LVM_GETCOLUMNWIDTH, 1, 0);
+    SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    SendMessageW(header, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x + 40, y));
+    SendMessageW(header, WM_LBUTTONUP, 0, MAKELPARAM(x + 40, y));
+    ReleaseCapture();
+    EXPECT_EQ(second + 40, (int)SendMessageW(ws->SearchList, LVM_GETCOLUMNWIDTH, 1, 0));
+}
+
 TEST_F(WorkspaceTest, SearchMenuOffersBothCards)
 {
     ASSERT_TRUE(ws->SearchMenu);
