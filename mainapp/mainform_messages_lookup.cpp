@@ -11,6 +11,7 @@
 #include "core/containers.h"
 #include "core/database.h"
 #include "core/fields.h"
+#include "core/lookupedit.h"
 #include "core/textutil.h"
 #include "mainapp/mainform.h"
 
@@ -210,8 +211,10 @@ BOOL ZmFindLookupEntry(ZmCall& call)
 
 BOOL ZmFillRecordAttrs(ZmCall& call)
 {
-    // TODO(save): CDatabase::FillRecordPropertyBox (the record dialog's attributes).
-    (void)call;
+    CDatabase* db = call.Db();
+    HWND box = reinterpret_cast<HWND>(call.lParam);
+    if (db && box)
+        db->FillRecordPropertyBox(box);
     return TRUE;
 }
 
@@ -226,8 +229,10 @@ BOOL ZmFillTermCombo(ZmCall& call)
 
 BOOL ZmEditLookupTable(ZmCall& call)
 {
-    // TODO(lit): CDatabase::EditLookupTable (the terms editor's request), its status.
-    (void)call;
+    CDatabase* db = call.Db();
+    const LookupEdit* edit = reinterpret_cast<const LookupEdit*>(call.lParam);
+    if (db && edit)
+        call.Result = db->EditLookupTable(edit);
     return TRUE;
 }
 

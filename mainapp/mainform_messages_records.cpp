@@ -12,6 +12,8 @@
 #include "core/containers.h"
 #include "core/database.h"
 #include "core/itempath.h"
+#include "core/itemrecords.h"
+#include "core/literature.h"
 #include "mainapp/mainform.h"
 
 int ZmNameToAnsi(const wchar_t* name, char* buffer, int size)
@@ -45,51 +47,77 @@ int ZmNameToAnsi(const wchar_t* name, char* buffer, int size)
 
 BOOL ZmLoadRecord(ZmCall& call)
 {
-    // TODO(save): CDatabase::LoadRecord (current tab as list 0-2, record block).
-    (void)call;
+    CDatabase* db = call.Db();
+    OccurrenceRecord* record = reinterpret_cast<OccurrenceRecord*>(call.lParam);
+    // The record dialog edits a row of the list in front: tabs 0-2 are lists 0-2.
+    if (db && record)
+        db->LoadRecord(ZmCurrentTab(call), record);
     return TRUE;
 }
 
 BOOL ZmSaveRecord(ZmCall& call)
 {
-    // TODO(save): CDatabase::SaveRecord (nonzero when saved).
-    (void)call;
+    CDatabase* db = call.Db();
+    OccurrenceRecord* record = reinterpret_cast<OccurrenceRecord*>(call.lParam);
+    if (db && record)
+        call.Result = db->SaveRecord(record) ? 1 : 0;
     return TRUE;
 }
 
 BOOL ZmGetRowById(ZmCall& call)
 {
-    // TODO(save): CDatabase::GetSpeciesRowName / GetFeatureRowName / GetLiteratureRowName
-    // (malloc'd name for the sender, 0 for another wParam).
-    (void)call;
+    CDatabase* db = call.Db();
+    if (!db)
+        return TRUE;
+    int id = (int)call.lParam;
+    wchar_t* name = nullptr;
+    switch ((int)call.wParam) {
+    case ZM_NAMES_SPECIES: name = db->GetSpeciesRowName(id); break;
+    case ZM_NAMES_FEATURES: name = db->GetFeatureRowName(id); break;
+    case ZM_NAMES_LITERATURE: name = db->GetLiteratureRowName(id); break;
+    default: break;
+    }
+    // The sender frees it.
+    call.Result = reinterpret_cast<LONG_PTR>(name);
     return TRUE;
 }
 
 BOOL ZmDeleteRecords(ZmCall& call)
 {
-    // TODO(save, lit): CDatabase::DeleteRecords / DeleteLiterature with the CIntArray of ids.
-    (void)call;
+    CDatabase* db = call.Db();
+    const CIntArray* ids = reinterpret_cast<const CIntArray*>(call.lParam);
+    if (!db || !ids)
+        return TRUE;
+    if (call.wParam == ZM_DELETE_RECORD_ROWS)
+        call.Result = db->DeleteRecords(ids);
+    else if (call.wParam == ZM_DELETE_LITERATURE_ROWS)
+        call.Result = db->DeleteLiterature(ids);
     return TRUE;
 }
 
 BOOL ZmGetRecordset(ZmCall& call)
 {
-    // TODO(lit): CDatabase::GetTableRecordset (kind 1-6; 0 when no database is open).
-    (void)call;
+    CDatabase* db = call.Db();
+    if (db && db->IsOpen())
+        call.Result = reinterpret_cast<LONG_PTR>(db->GetTableRecordset((int)call.wParam));
     return TRUE;
 }
 
 BOOL ZmLoadLiterature(ZmCall& call)
 {
-    // TODO(lit): CDatabase::LoadLiterature.
-    (void)call;
+    CDatabase* db = call.Db();
+    LiteratureRecord* record = reinterpret_cast<LiteratureRecord*>(call.lParam);
+    if (db && record)
+        db->LoadLiterature(record);
     return TRUE;
 }
 
 BOOL ZmSaveLiterature(ZmCall& call)
 {
-    // TODO(lit): CDatabase::SaveLiterature (nonzero when saved).
-    (void)call;
+    CDatabase* db = call.Db();
+    LiteratureRecord* record = reinterpret_cast<LiteratureRecord*>(call.lParam);
+    if (db && record)
+        call.Result = db->SaveLiterature(record) ? 1 : 0;
     return TRUE;
 }
 
@@ -125,8 +153,14 @@ BOOL ZmGetCurrentItemName(ZmCall& call)
     if (!buffer || (call.wParam != ZM_CARD_SYS && call.wParam != ZM_CARD_LOC))
         return TRUE;
     buffer[0] = '\0';
-    // TODO(save): the name of the card's current item through CDatabase::GetSpeciesRowName /
-    // GetFeatureRowName, converted with ZmNameToAnsi into the 128 bytes.
+    CDatabase* db = call.Db();
+    CTreeCard* card = ZmCard(call, (int)call.wParam);
+    if (!db || !card)
+        return TRUE;
+    int id = card->GetCurrentId();
+    wchar_t* name = call.wParam == ZM_CARD_SYS ? db->GetSpeciesRowName(id) : db->GetFeatureRowName(id);
+    call.Result = ZmNameToAnsi(name, buffer, kZmItemNameBytes);
+    free(name);
     return TRUE;
 }
 

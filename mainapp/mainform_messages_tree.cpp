@@ -9,6 +9,7 @@
 #include "browse/workspace.h"
 #include "core/ctlfill.h"
 #include "core/database.h"
+#include "core/itemrecords.h"
 #include "core/leveldefs.h"
 #include "core/treefill.h"
 #include "mainapp/mainform.h"
@@ -151,16 +152,25 @@ BOOL ZmRefreshTreeCard(ZmCall& call)
 
 BOOL ZmCreateTreeItem(ZmCall& call)
 {
-    // TODO(save): CDatabase::AddSysItemByLabel / AddLocItemByLabel are not declared yet; a name
-    // typed into a new node is refused (0) until then, which is also their answer.
-    (void)call;
+    CDatabase* db = call.Db();
+    NMTVDISPINFOW* info = reinterpret_cast<NMTVDISPINFOW*>(call.lParam);
+    if (!db || !info || !IsTreeKind(call.wParam))
+        return TRUE;
+    // A name typed into a new node is refused: new items come only from the item dialog.
+    call.Result = call.wParam == ZM_TREE_SYS ? db->AddSysItemByLabel(info)
+                                             : db->AddLocItemByLabel(info);
     return TRUE;
 }
 
 BOOL ZmDeleteTreeItem(ZmCall& call)
 {
-    // TODO(save): CDatabase::DeleteSysItem / DeleteLocItem (1 deleted, 0 not).
-    (void)call;
+    CDatabase* db = call.Db();
+    if (!db || !IsTreeKind(call.wParam))
+        return TRUE;
+    // The card drops the item from its tree only on 1; a refused delete has shown why.
+    int id = (int)call.lParam;
+    int deleted = call.wParam == ZM_TREE_SYS ? db->DeleteSysItem(id) : db->DeleteLocItem(id);
+    call.Result = deleted ? 1 : 0;
     return TRUE;
 }
 
@@ -188,15 +198,27 @@ BOOL ZmFindLevel(ZmCall& call)
 
 BOOL ZmLoadTreeItem(ZmCall& call)
 {
-    // TODO(save): CDatabase::LoadSysItem / LoadLocItem.
-    (void)call;
+    CDatabase* db = call.Db();
+    TreeItemRecord* item = reinterpret_cast<TreeItemRecord*>(call.lParam);
+    if (!db || !item)
+        return TRUE;
+    if (call.wParam == ZM_TREE_SYS)
+        db->LoadSysItem(item);
+    else
+        db->LoadLocItem(item);
     return TRUE;
 }
 
 BOOL ZmSaveTreeItem(ZmCall& call)
 {
-    // TODO(save): CDatabase::SaveSysItem / SaveLocItem (position or flags, record).
-    (void)call;
+    CDatabase* db = call.Db();
+    TreeItemRecord* item = reinterpret_cast<TreeItemRecord*>(call.lParam);
+    if (!db || !item)
+        return TRUE;
+    // wParam: the new item's parent, or -1 for an item that exists (the properties command).
+    int parent = (int)(INT_PTR)call.wParam;
+    int saved = (item->Flags & 1) ? db->SaveSysItem(parent, item) : db->SaveLocItem(parent, item);
+    call.Result = saved ? 1 : 0;
     return TRUE;
 }
 

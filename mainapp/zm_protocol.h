@@ -191,6 +191,9 @@ inline WPARAM ZmLevelControlParam(int tree, int controlKind, int levelId)
 }
 const int kZmLevelControlCombo = 2;
 
+// 5081: the size of the sender's 8-bit name buffer.
+const int kZmItemNameBytes = 128;
+
 // ---- sender-owned blocks ----
 // 5027: the combo whose list is filtered and the typed prefix.
 struct ZmNamePrefixRequest

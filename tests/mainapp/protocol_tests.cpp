@@ -23,6 +23,9 @@
 #include "core/ctlfill.h"
 #include "core/database.h"
 #include "core/fields.h"
+#include "core/itemrecords.h"
+#include "core/literature.h"
+#include "core/lookupedit.h"
 #include "core/leveldefs.h"
 #include "core/rawodbc.h"
 #include "core/sampledb.h"
@@ -969,6 +972,88 @@ TEST_F(ProtocolRead, ItemPathKeepsToTheSendersCapacity)
     EXPECT_EQ('#', line[136]);
 }
 
+TEST_F(ProtocolRead, RowByIdGivesAMallocdNameOrZero)
+{
+    Rows sp = Query(Path(), L"SELECT SYSID, NAME FROM SPECIES ORDER BY SYSID LIMIT 1");
+    Answer a = Send(Wnd(), ZM_GET_ROW_BY_ID, ZM_NAMES_SPECIES, _wtoi(sp[0][0].c_str()));
+    ASSERT_NE(0, a.Slot);
+    EXPECT_EQ((LONG_PTR)a.Sent, a.Slot);  // the whole pointer both ways
+    EXPECT_EQ(sp[0][1], std::wstring(reinterpret_cast<wchar_t*>(a.Slot)));
+    free(reinterpret_cast<wchar_t*>(a.Slot));
+
+    Rows ft = Query(Path(), L"SELECT LOCID, NAME FROM FEATURES ORDER BY LOCID LIMIT 1");
+    a = Send(Wnd(), ZM_GET_ROW_BY_ID, ZM_NAMES_FEATURES, _wtoi(ft[0][0].c_str()));
+    ASSERT_NE(0, a.Slot);
+    EXPECT_EQ(ft[0][1], std::wstring(reinterpret_cast<wchar_t*>(a.Slot)));
+    free(reinterpret_cast<wchar_t*>(a.Slot));
+
+    Rows lit = Query(Path(), L"SELECT ID, NAME FROM LITERATURE ORDER BY ID LIMIT 1");
+    a = Send(Wnd(), ZM_GET_ROW_BY_ID, ZM_NAMES_LITERATURE, _wtoi(lit[0][0].c_str()));
+    ASSERT_NE(0, a.Slot);
+    EXPECT_EQ(lit[0][1], std::wstring(reinterpret_cast<wchar_t*>(a.Slot)));
+    free(reinterpret_cast<wchar_t*>(a.Slot));
+
+    EXPECT_EQ(0, Dispatch(*host_, ZM_GET_ROW_BY_ID, 3, 1, 1).Slot);
+}
+
+TEST_F(ProtocolRead, CurrentItemNameIsTheCardsItemIn8Bits)
+{
+    Rows sp = Query(Path(), L"SELECT SYSID, NAME FROM SPECIES ORDER BY SYSID DESC LIMIT 1");
+    int taxon = _wtoi(sp[0][0].c_str());
+    Send(Wnd(), ZM_GOTO_TREE_ITEM, 0, taxon);
+    ASSERT_EQ(taxon, host_->Ws()->SysCard->GetCurrentId());
+    char buffer[kZmItemNameBytes + 8];
+    memset(buffer, '#', sizeof(buffer));
+    Send(Wnd(), ZM_GET_CURRENT_ITEM_NAME, ZM_CARD_SYS, (LPARAM)buffer);
+    char expected[kZmItemNameBytes];
+    WideCharToMultiByte(CP_ACP, 0, sp[0][1].c_str(), -1, expected, kZmItemNameBytes, nullptr, nullptr);
+    EXPECT_STREQ(expected, buffer);
+    EXPECT_EQ('#', buffer[kZmItemNameBytes]);
+
+    Rows ft = Query(Path(), L"SELECT LOCID, NAME FROM FEATURES ORDER BY LOCID DESC LIMIT 1");
+    Send(Wnd(), ZM_GOTO_TREE_ITEM, 1, _wtoi(ft[0][0].c_str()));
+    Send(Wnd(), ZM_GET_CURRENT_ITEM_NAME, ZM_CARD_LOC, (LPARAM)buffer);
+    WideCharToMultiByte(CP_ACP, 0, ft[0][1].c_str(), -1, expected, kZmItemNameBytes, nullptr, nullptr);
+    EXPECT_STREQ(expected, buffer);
+
+    // Another kind leaves the buffer alone.
+    strcpy(buffer, "beze změny");
+    Send(Wnd(), ZM_GET_CURRENT_ITEM_NAME, 2, (LPARAM)buffer);
+    EXPECT_STREQ("beze změny", buffer);
+}
+
+TEST_F(ProtocolRead, RecordsetsOfTheTablesAreBorrowedOrZero)
+{
+    Answer sys = Send(Wnd(), ZM_GET_RECORDSET, ZM_RS_SYSTREE, 0);
+    EXPECT_EQ((LONG_PTR)host_->Db()->GetSysTreeRs(), sys.Slot);
+    EXPECT_EQ((LONG_PTR)host_->Db()->GetLocTreeRs(), Send(Wnd(), ZM_GET_RECORDSET, ZM_RS_LOCTREE, 0).Slot);
+    for (int kind = ZM_RS_LITAUTHORS; kind <= ZM_RS_KEYWORDS; kind++) {
+        Answer a = Send(Wnd(), ZM_GET_RECORDSET, kind, 0);
+        EXPECT_NE(0, a.Slot) << kind;
+        EXPECT_EQ(a.Slot, Send(Wnd(), ZM_GET_RECORDSET, kind, 0).Slot) << kind;  // the same one
+    }
+    EXPECT_EQ(0, Dispatch(*host_, ZM_GET_RECORDSET, 7, 0, 1).Slot);
+}
+
+TEST_F(ProtocolRead, RecordAndLiteratureAttributesFillThePropertyBox)
+{
+    RegisterPlexaW(PLEXA_ALLCLASSES);
+    HWND box = CreateWindowExW(0, L"PROPERTYBOX", L"", WS_CHILD, 0, 0, 200, 200, Wnd(), nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+    ASSERT_TRUE(box != nullptr);
+    Send(Wnd(), ZM_FILL_RECORD_ATTRS, 0, (LPARAM)box);
+    EXPECT_EQ(host_->Db()->GetRecordAttrs()->GetCount(),
+              (int)SendMessageW(box, PBXM_GETCOUNT, (WPARAM)-1, 0));
+    SendMessageW(box, PBXM_RESETCONTENT, 0, 0);
+    Send(Wnd(), ZM_FILL_LIT_ATTRS, 0, (LPARAM)box);
+    // The literature's own columns (year, number, volume, pages) come with its attributes.
+    EXPECT_EQ(host_->Db()->LiteratureAttrs->GetCount(),
+              (int)SendMessageW(box, PBXM_GETCOUNT, (WPARAM)-1, 0));
+    EXPECT_GT(host_->Db()->LiteratureAttrs->GetCount(),
+              QueryInt(Path(), L"SELECT COUNT(*) FROM CUSTOMATTRIBUTES WHERE TABLENAME = 'LITERATURE'"));
+    DestroyWindow(box);
+}
+
 TEST(ProtocolText, NamesAreCutToTheBufferAndTerminated)
 {
     char buffer[128];
@@ -1092,6 +1177,180 @@ TEST_F(ProtocolWrite, CreateTreeItemAlwaysAnswersZero)
     EXPECT_EQ(0, Dispatch(host_, ZM_CREATE_TREE_ITEM, ZM_TREE_LOC, (LPARAM)&info, 1).Slot);
     EXPECT_EQ(0, Dispatch(host_, ZM_CREATE_TREE_ITEM, 7, (LPARAM)&info, 1).Slot);
     EXPECT_EQ(0, Send(Wnd(), ZM_CREATE_TREE_ITEM, ZM_TREE_SYS, (LPARAM)&info).Sent);
+}
+
+TEST_F(ProtocolWrite, DeleteTreeItemAnswersOneOrZeroAfterItsMessage)
+{
+    // A new genus (no children, no records, no data row) made through ZM_SAVE_TREE_ITEM goes;
+    // an item with children is refused with a message.
+    int family = QueryInt(Path(), L"SELECT ID FROM SYSTREE WHERE SYSLEVEL = 2 ORDER BY ID LIMIT 1");
+    TreeItemRecord item;
+    memset(&item, 0, sizeof(item));
+    item.Flags = TREEITEM_NEW_TAXON;
+    item.Id = -1;
+    item.LevelId = 3;
+    lstrcpynW(item.Name, L"Novorod", 64);
+    item.Pictures = new CPtrArray(PTRARRAY_OWNS_ITEMS, 4, 4);
+    item.Values = new CPtrArray(PTRARRAY_OWNS_ITEMS, 16, 8);
+    EXPECT_EQ(1, Send(Wnd(), ZM_SAVE_TREE_ITEM, (WPARAM)family, (LPARAM)&item).Slot);
+    int leaf = item.Id;
+    delete item.Pictures;
+    delete item.Values;
+    ASSERT_GT(leaf, 0);
+    ASSERT_EQ(family, QueryInt(Path(), L"SELECT PARENT FROM SYSTREE WHERE ID = " + std::to_wstring(leaf)));
+    Answer a = Send(Wnd(), ZM_DELETE_TREE_ITEM, ZM_TREE_SYS, leaf);
+    EXPECT_EQ(1, a.Slot);
+    EXPECT_EQ(1, a.Sent);
+    EXPECT_EQ(0, QueryInt(Path(), L"SELECT COUNT(*) FROM SYSTREE WHERE ID = " + std::to_wstring(leaf)));
+
+    int parent = QueryInt(Path(), L"SELECT PARENT FROM SYSTREE WHERE PARENT <> 0 ORDER BY ID LIMIT 1");
+    wintest::MsgBoxRecorder boxes;
+    Direct refused = Dispatch(host_, ZM_DELETE_TREE_ITEM, ZM_TREE_SYS, parent, 1);
+    EXPECT_EQ(0, refused.Slot);
+    EXPECT_FALSE(boxes.Boxes().empty());
+    EXPECT_EQ(1, QueryInt(Path(), L"SELECT COUNT(*) FROM SYSTREE WHERE ID = " + std::to_wstring(parent)));
+    EXPECT_EQ(0, Dispatch(host_, ZM_DELETE_TREE_ITEM, 0, leaf, 1).Slot);
+}
+
+TEST_F(ProtocolWrite, TreeItemLoadsAndSavesThroughTheMessages)
+{
+    int taxon = QueryInt(Path(), L"SELECT SYSID FROM SPECIES ORDER BY SYSID LIMIT 1");
+    TreeItemRecord item;
+    memset(&item, 0, sizeof(item));
+    item.Flags = TREEITEM_EDIT_TAXON;
+    item.Id = taxon;
+    item.Pictures = new CPtrArray(PTRARRAY_OWNS_ITEMS, 4, 4);
+    item.Values = new CPtrArray(PTRARRAY_OWNS_ITEMS, 16, 8);
+    Send(Wnd(), ZM_LOAD_TREE_ITEM, ZM_TREE_SYS, (LPARAM)&item);
+    EXPECT_EQ(TextOf(Path(), L"SELECT NAME FROM SYSTREE WHERE ID = " + std::to_wstring(taxon)),
+              std::wstring(item.Name));
+    // The item dialog knows the item's level; the save asks ZM_FIND_LEVEL whether it is a data
+    // level, which keeps the SPECIES row.
+    item.LevelId = QueryInt(Path(), L"SELECT SYSLEVEL FROM SYSTREE WHERE ID = " + std::to_wstring(taxon));
+    lstrcpynW(item.Author, L"Novák", 64);
+    Answer saved = Send(Wnd(), ZM_SAVE_TREE_ITEM, (WPARAM)-1, (LPARAM)&item);
+    EXPECT_EQ(1, saved.Slot);
+    EXPECT_EQ(L"Novák", TextOf(Path(), L"SELECT AUTHOR FROM SPECIES WHERE SYSID = " + std::to_wstring(taxon)));
+    for (int i = 0; i < item.Values->GetCount(); i++)
+        VariantClear(static_cast<VARIANT*>(item.Values->GetItems()[i]));
+    for (int i = 0; i < item.Pictures->GetCount(); i++) {
+        ItemPicture* picture = static_cast<ItemPicture*>(item.Pictures->GetItems()[i]);
+        VariantClear(&picture->Picture);
+        VariantClear(&picture->Note);
+        if (picture->Bitmap)
+            DeleteObject(picture->Bitmap);
+    }
+    delete item.Pictures;
+    delete item.Values;
+    VariantClear(&item.Year);
+    VariantClear(&item.IconLarge);
+    VariantClear(&item.IconSmall);
+    VariantClear(&item.IconOpen);
+}
+
+TEST_F(ProtocolWrite, RecordLoadsFromTheListInFrontAndSaves)
+{
+    ASSERT_EQ(TAB_SYSTEM, host_.Ws()->GetCurrentTab(Wnd()));
+    int taxon = QueryInt(Path(), L"SELECT SYSID FROM ZORNACOLLS GROUP BY SYSID ORDER BY COUNT(*) DESC LIMIT 1");
+    ListQuery query = {ZM_LIST_TAXON_RECORDS, taxon, nullptr, 0, 0, 0, nullptr};
+    Send(Wnd(), ZM_QUERY_RECORD_LIST, 90, (LPARAM)&query);
+    ASSERT_GT(query.RowCount, 0);
+    Rows rec = Query(Path(), L"SELECT ID, FTRID FROM ZORNACOLLS WHERE SYSID = " + std::to_wstring(taxon) +
+                                 L" ORDER BY ID LIMIT 1");
+    int id = _wtoi(rec[0][0].c_str());
+    OccurrenceRecord record;
+    memset(&record, 0, sizeof(record));
+    record.Mode = RECORD_MODE_EDIT;
+    record.Id = id;
+    record.LitId = -1;
+    VariantInit(&record.Note);
+    record.Values = new CPtrArray(PTRARRAY_OWNS_ITEMS, 32, 8);
+    Send(Wnd(), ZM_LOAD_RECORD, 0, (LPARAM)&record);
+    EXPECT_EQ(taxon, record.SysId);
+    EXPECT_EQ(_wtoi(rec[0][1].c_str()), record.FtrId);
+    VariantClear(&record.Note);
+    record.Note.vt = VT_BSTR;
+    record.Note.bstrVal = SysAllocString(L"Ověřeno v terénu");
+    Answer saved = Send(Wnd(), ZM_SAVE_RECORD, 0, (LPARAM)&record);
+    EXPECT_EQ(1, saved.Slot);
+    EXPECT_EQ(L"Ověřeno v terénu", TextOf(Path(), L"SELECT RECNOTE FROM ZORNACOLLS WHERE ID = " + std::to_wstring(id)));
+    for (int i = 0; i < record.Values->GetCount(); i++)
+        VariantClear(static_cast<VARIANT*>(record.Values->GetItems()[i]));
+    delete record.Values;
+    VariantClear(&record.Note);
+}
+
+TEST_F(ProtocolWrite, DeleteRecordsTakesAnIdArrayAndAnswersItsStatus)
+{
+    Rows two = Query(Path(), L"SELECT ID FROM ZORNACOLLS ORDER BY ID LIMIT 2");
+    CIntArray ids(32, 8);
+    ids.Add(_wtoi(two[0][0].c_str()));
+    ids.Add(_wtoi(two[1][0].c_str()));
+    int before = QueryInt(Path(), L"SELECT COUNT(*) FROM ZORNACOLLS");
+    EXPECT_EQ(0, Dispatch(host_, ZM_DELETE_RECORDS, 2, (LPARAM)&ids, 1).Slot);
+    EXPECT_EQ(before, QueryInt(Path(), L"SELECT COUNT(*) FROM ZORNACOLLS"));
+    Answer a = Send(Wnd(), ZM_DELETE_RECORDS, ZM_DELETE_RECORD_ROWS, (LPARAM)&ids);
+    EXPECT_EQ(1, a.Slot);
+    EXPECT_EQ(before - 2, QueryInt(Path(), L"SELECT COUNT(*) FROM ZORNACOLLS"));
+
+    int lit = QueryInt(Path(), L"SELECT ID FROM LITERATURE ORDER BY ID DESC LIMIT 1");
+    CIntArray litIds(32, 8);
+    litIds.Add(lit);
+    EXPECT_EQ(1, Send(Wnd(), ZM_DELETE_RECORDS, ZM_DELETE_LITERATURE_ROWS, (LPARAM)&litIds).Slot);
+    EXPECT_EQ(0, QueryInt(Path(), L"SELECT COUNT(*) FROM LITERATURE WHERE ID = " + std::to_wstring(lit)));
+}
+
+TEST_F(ProtocolWrite, LiteratureLoadsAndSavesThroughTheMessages)
+{
+    ListQuery query = {ZM_LIST_LITERATURE, -1, nullptr, 0, 0, 0, nullptr};
+    Send(Wnd(), ZM_QUERY_RECORD_LIST, 90, (LPARAM)&query);
+    ASSERT_GT(query.RowCount, 0);
+    Rows lit = Query(Path(), L"SELECT ID, NAME FROM LITERATURE ORDER BY ID LIMIT 1");
+    LiteratureRecord record;
+    memset(&record, 0, sizeof(record));
+    record.Mode = 2;
+    record.Id = _wtoi(lit[0][0].c_str());
+    record.Values = new CPtrArray(PTRARRAY_OWNS_ITEMS, 32, 8);
+    record.Authors = new CPtrArray(PTRARRAY_OWNS_ITEMS, 32, 8);
+    record.Keywords = new CPtrArray(PTRARRAY_OWNS_ITEMS, 32, 8);
+    record.SpeciesIds = new CIntArray(32, 8);
+    record.LocalityIds = new CIntArray(32, 8);
+    VariantInit(&record.Abstract);
+    Send(Wnd(), ZM_LOAD_LITERATURE, 0, (LPARAM)&record);
+    EXPECT_EQ(lit[0][1], std::wstring(record.Title));
+    lstrcpynW(record.Title, L"Nový název práce", 256);
+    Answer saved = Send(Wnd(), ZM_SAVE_LITERATURE, 0, (LPARAM)&record);
+    EXPECT_EQ(1, saved.Slot);
+    EXPECT_EQ(L"Nový název práce", TextOf(Path(), L"SELECT NAME FROM LITERATURE WHERE ID = " + lit[0][0]));
+    for (int i = 0; i < record.Values->GetCount(); i++)
+        VariantClear(static_cast<VARIANT*>(record.Values->GetItems()[i]));
+    delete record.Values;
+    delete record.Authors;
+    delete record.Keywords;
+    delete record.SpeciesIds;
+    delete record.LocalityIds;
+    VariantClear(&record.Abstract);
+}
+
+TEST_F(ProtocolWrite, EditLookupTableRenamesAValueInPlace)
+{
+    int index = (int)Send(Wnd(), ZM_GET_LOOKUP_VALUES, LOOKUP_ZORNACOLLS, (LPARAM)L"METODA").Slot;
+    ASSERT_NE(kLookupNotAvailable, index);
+    wchar_t first[80] = L"";
+    ZmTextRequest r = {first, 80, 0};
+    Send(Wnd(), ZM_GET_LOOKUP_TEXT, MAKEWPARAM(index, 0), (LPARAM)&r);
+    LookupEdit edit = {};
+    edit.Kind = LOOKUP_ZORNACOLLS;
+    edit.ValueOps = 0;
+    edit.ColumnFlags = LOOKUP_WRITE_NAME;
+    edit.Row = 1;
+    edit.FieldName = L"METODA";
+    edit.NewName = L"Světelný lapač 2026";
+    edit.ExistingIndex = -1;
+    Answer a = Send(Wnd(), ZM_EDIT_LOOKUP_TABLE, 0, (LPARAM)&edit);
+    EXPECT_EQ(1, a.Slot);
+    EXPECT_EQ(1, QueryInt(Path(), L"SELECT COUNT(*) FROM ZOR_METODA WHERE NAME = 'Světelný lapač 2026'"));
+    EXPECT_EQ(0, QueryInt(Path(), L"SELECT COUNT(*) FROM ZOR_METODA WHERE NAME = '" + std::wstring(first) + L"'"));
 }
 
 TEST_F(ProtocolWrite, ConfigChangedReappliesFieldsAndCounts)
