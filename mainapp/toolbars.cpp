@@ -132,9 +132,10 @@ MainToolbar::MainToolbar(HWND toolbar, HINSTANCE instance)
 {
     SendMessageW(toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     SendMessageW(toolbar, TB_SETBITMAPSIZE, 0, MAKELONG(16, 16));
-    int std = static_cast<int>(SendMessageW(toolbar, TB_LOADIMAGES, IDB_STD_SMALL_COLOR,
-                                            reinterpret_cast<LPARAM>(HINST_COMMCTRL)));
-    int view = static_cast<int>(SendMessageW(toolbar, TB_LOADIMAGES, IDB_VIEW_SMALL_COLOR,
+    // The standard strip comes first, at index 0; the view strip follows it.
+    SendMessageW(toolbar, TB_LOADIMAGES, IDB_STD_SMALL_COLOR, reinterpret_cast<LPARAM>(HINST_COMMCTRL));
+    const int stdBase = 0;
+    int viewBase = static_cast<int>(SendMessageW(toolbar, TB_LOADIMAGES, IDB_VIEW_SMALL_COLOR,
                                              reinterpret_cast<LPARAM>(HINST_COMMCTRL)));
     HIMAGELIST images = reinterpret_cast<HIMAGELIST>(SendMessageW(toolbar, TB_GETIMAGELIST, 0, 0));
     int zoomIn = AddIcon(images, instance, kIconZoomIn, 16);
@@ -151,17 +152,17 @@ MainToolbar::MainToolbar(HWND toolbar, HINSTANCE instance)
     }
 
     TBBUTTON buttons[kMainButtonCount] = {
-        Button(std + STD_FILEOPEN, 101, BTNS_BUTTON),
-        Button(std + STD_FILESAVE, 102, BTNS_BUTTON),
-        Button(std + STD_FILENEW, 104, BTNS_BUTTON),
+        Button(stdBase + STD_FILEOPEN, 101, BTNS_BUTTON),
+        Button(stdBase + STD_FILESAVE, 102, BTNS_BUTTON),
+        Button(stdBase + STD_FILENEW, 104, BTNS_BUTTON),
         Separator(kSeparatorWidth, 0),
-        Button(view + VIEW_NEWFOLDER, 301, BTNS_BUTTON),
-        Button(std + STD_DELETE, 303, BTNS_BUTTON),
+        Button(viewBase + VIEW_NEWFOLDER, 301, BTNS_BUTTON),
+        Button(stdBase + STD_DELETE, 303, BTNS_BUTTON),
         Separator(kSeparatorWidth, 0),
-        Button(view + VIEW_LARGEICONS, 401, BTNS_CHECKGROUP),
-        Button(view + VIEW_SMALLICONS, 402, BTNS_CHECKGROUP),
-        Button(view + VIEW_LIST, 403, BTNS_CHECKGROUP),
-        Button(view + VIEW_DETAILS, 404, BTNS_CHECKGROUP),
+        Button(viewBase + VIEW_LARGEICONS, 401, BTNS_CHECKGROUP),
+        Button(viewBase + VIEW_SMALLICONS, 402, BTNS_CHECKGROUP),
+        Button(viewBase + VIEW_LIST, 403, BTNS_CHECKGROUP),
+        Button(viewBase + VIEW_DETAILS, 404, BTNS_CHECKGROUP),
         Button(zoomIn, 405, BTNS_CHECKGROUP),
         Button(zoomOut, 406, BTNS_CHECKGROUP),
         Button(pan, 407, BTNS_CHECKGROUP),
@@ -169,7 +170,7 @@ MainToolbar::MainToolbar(HWND toolbar, HINSTANCE instance)
         Separator(kSeparatorWidth, kMapSeparatorCommand),
         Button(addQuery, 607, BTNS_BUTTON),
         Separator(kComboWidth, 0),
-        Button(std + STD_HELP, 902, BTNS_BUTTON),
+        Button(stdBase + STD_HELP, 902, BTNS_BUTTON),
         Button(exitImage, 108, BTNS_BUTTON),
     };
     SendMessageW(toolbar, TB_ADDBUTTONSW, kMainButtonCount, reinterpret_cast<LPARAM>(buttons));
