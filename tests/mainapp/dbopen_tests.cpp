@@ -356,6 +356,81 @@ TEST_F(StartUpTest, AFileTypeConnectionWithoutAFileNameIsNoDatabase)
     EXPECT_FALSE(form->Database->IsOpen());
 }
 
+// The workspace file's tab, card and search settings reach the windows at start-up and go back
+// into the file unchanged.
+TEST_F(StartUpTest, TheSelectedTabCardItemAndSearchSortRoundTripThroughTheWorkspaceFile)
+{
+    std::wstring db = SampleDatabase(L"dbopen_roundtrip", false);
+    ASSERT_FALSE(db.empty());
+    int taxon = 0;
+    {
+        zor::RawOdbc raw;
+        ASSERT_TRUE(raw.Open(db, false));
+        taxon = (int)raw.QueryInt(
+            L"SELECT ID FROM SYSTREE WHERE PARENT <> 0 ORDER BY SYSLEVEL DESC, ID LIMIT 1");
+    }
+    ASSERT_GT(taxon, 0);
+    std::wstring file = wintest::MakeTempFolder(L"dbopen_roundtrip_ws") + L"\\Zorna.xml";
+    {
+        CXmlWriter writer(file.c_str());
+        writer.AddComment(WORKSPACE_FILE_COMMENT);
+        writer.CreateRoot(L"Settings");
+        IXMLDOMElement* main = writer.AddElement(L"MainForm");
+        writer.SetIntAttr(main, L"ActiveTab", 2);
+        IXMLDOMElement* sysTab = writer.AddChildElement(main, L"SysTab");
+        writer.SetIntAttr(sysTab, L"CurId", taxon);
+        sysTab->Release();
+        IXMLDOMElement* searchTab = writer.AddChildElement(main, L"SearchTab");
+        writer.SetIntAttr(searchTab, L"SortCol", -2);
+        searchTab->Release();
+        main->Release();
+        IXMLDOMElement* system = writer.AddElement(L"System");
+        IXMLDOMElement* connection = writer.AddChildElement(system, L"Connection");
+        writer.SetIntAttr(connection, L"ConnType", 1);
+        writer.SetStringAttr(connection, L"DBName", db.c_str());
+        connection->Release();
+        system->Release();
+        writer.Save();
+    }
+    wintest::MsgBoxRecorder boxes;
+    Start(file);
+    ASSERT_TRUE(form->Database->IsOpen());
+    Workspace* ws = form->Workspace_;
+    EXPECT_EQ(2, ws->GetCurrentTab(wnd));
+    EXPECT_TRUE(IsWindowVisible(ws->GetSearchList()));
+    EXPECT_FALSE(IsWindowVisible(ws->GetCard(WS_SYS_CARD)->GetPage()));
+    EXPECT_EQ(-2, ws->SearchSortCol);
+    // The systematic card went to its item while the database loaded.
+    HWND tree = ws->GetTreeView(WS_SYS_CARD);
+    TVITEMW item = {};
+    item.mask = TVIF_PARAM;
+    item.hItem = TreeView_GetSelection(tree);
+    ASSERT_TRUE(item.hItem);
+    ASSERT_TRUE(TreeView_GetItem(tree, &item));
+    EXPECT_EQ(taxon, reinterpret_cast<TreeItemData*>(item.lParam)->Id);
+
+    DeleteFileW(file.c_str());
+    SaveWorkspace(form, wnd);
+    CXmlReader reader(file.c_str());
+    IXMLDOMElement* main = reader.SelectElement(L"MainForm");
+    ASSERT_TRUE(main);
+    int activeTab = -1, curId = -1, sortCol = 0;
+    reader.GetIntAttr(main, L"ActiveTab", &activeTab);
+    IXMLDOMElement* sysTab = reader.SelectChildElement(main, L"SysTab");
+    ASSERT_TRUE(sysTab);
+    reader.GetIntAttr(sysTab, L"CurId", &curId);
+    IXMLDOMElement* searchTab = reader.SelectChildElement(main, L"SearchTab");
+    ASSERT_TRUE(searchTab);
+    reader.GetIntAttr(searchTab, L"SortCol", &sortCol);
+    searchTab->Release();
+    sysTab->Release();
+    main->Release();
+    EXPECT_EQ(2, activeTab);
+    EXPECT_EQ(taxon, curId);
+    EXPECT_EQ(-2, sortCol);
+    EXPECT_TRUE(boxes.Boxes().empty());
+}
+
 // A window standing in for the splash: records its progress positions and the WM_CLOSE it gets.
 struct ProgressRecorder {
     HWND wnd = nullptr;
