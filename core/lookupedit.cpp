@@ -1,0 +1,304 @@
+// Lookup values, the editing side: the requests of the lookup values editor (rename or merge a
+// value in every row that uses it, delete a value, change a value's name or abbreviation in
+// place) and the silent addition of a taxon's describing author to the author list.
+//
+// Values reach the statements only as bound parameters and table and column names only after
+// they were checked to be plain identifiers, so a stored value such as  x' OR 'a'='a  is just a
+// value. A value edit runs in one transaction: a refused step (a value still in use cannot be
+// deleted) leaves every table as it was.
+#include "core/database.h"
+
+#include <oleauto.h>
+
+#include <string>
+
+#include "core/lookupedit.h"
+#include "core/textutil.h"
+#include "dataaccess/enclose.h"
+
+using zdata::Command;
+using zdata::Connection;
+using zdata::Field;
+using zdata::Fields;
+using zdata::Recordset;
+
+namespace {
+
+bool IsOpenRecordset(Recordset* rs)
+{
+    long state = adStateClosed;
+    return rs && SUCCEEDED(rs->get_State(&state)) && (state & adStateOpen);
+}
+
+void RequeryIfOpen(Recordset* rs)
+{
+    if (IsOpenRecordset(rs))
+        rs->Requery();
+}
+
+// Names that go into statement text: letters, digits and underscores only.
+bool IsSqlName(const wchar_t* name)
+{
+    if (!name || !*name)
+        return false;
+    for (const wchar_t* p = name; *p; ++p) {
+        wchar_t c = *p;
+        if (!((c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || (c >= L'0' && c <= L'9')
+              || c == L'_'))
+            return false;
+    }
+    return true;
+}
+
+std::wstring QuotedName(const wchar_t* name)
+{
+    return zdata::Enclose(name, L'"', L'"');
+}
+
+const wchar_t* OwnerTableOf(int kind)
+{
+    static const wchar_t* const owners[6] = { L"SPECIES", L"FEATURES", L"ZORNACOLLS",
+                                              L"SYSTREE", L"LOCTREE", L"LITERATURE" };
+    return kind >= 1 && kind <= 6 ? owners[kind - 1] : nullptr;
+}
+
+Field* FieldNamed(Recordset* rs, const wchar_t* name)
+{
+    Fields* fields = nullptr;
+    if (FAILED(rs->get_Fields(&fields)) || !fields)
+        return nullptr;
+    Field* field = nullptr;
+    if (FAILED(fields->Item(name, &field)))
+        field = nullptr;
+    fields->Release();
+    return field;
+}
+
+// Writes a text, or NULL for a null text, into a column of the current row's pending edit.
+HRESULT PutTextOrNull(Recordset* rs, const wchar_t* column, const wchar_t* text)
+{
+    Field* field = FieldNamed(rs, column);
+    if (!field)
+        return E_FAIL;
+    VARIANT v;
+    VariantInit(&v);
+    if (text) {
+        v.vt = VT_BSTR;
+        v.bstrVal = SysAllocString(text);
+    } else {
+        v.vt = VT_NULL;
+    }
+    HRESULT hr = field->put_Value(v);
+    VariantClear(&v);
+    field->Release();
+    return hr;
+}
+
+// A statement with '?' markers run with text values bound in order; with rows wanted, *rows gets
+// the result.
+class BoundStatement
+{
+public:
+    BoundStatement(Connection* connection, const std::wstring& sql) : command_(Command::Create())
+    {
+        command_->put_ActiveConnection(connection);
+        command_->put_CommandText(sql.c_str());
+    }
+    ~BoundStatement() { command_->Release(); }
+    BoundStatement(const BoundStatement&) = delete;
+    BoundStatement& operator=(const BoundStatement&) = delete;
+
+    HRESULT Run(const wchar_t* first, const wchar_t* second = nullptr, Recordset** rows = nullptr)
+    {
+        const wchar_t* texts[2] = { first, second };
+        int count = second ? 2 : 1;
+        SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, (ULONG)count);
+        if (!array)
+            return E_OUTOFMEMORY;
+        for (LONG i = 0; i < count; i++) {
+            VARIANT v;
+            v.vt = VT_BSTR;
+            v.bstrVal = SysAllocString(texts[i]);
+            SafeArrayPutElement(array, &i, &v);
+            VariantClear(&v);
+        }
+        VARIANT values;
+        values.vt = VT_ARRAY | VT_VARIANT;
+        values.parray = array;
+        HRESULT hr = command_->Execute(nullptr, &values, rows ? adOptionUnspecified : adExecuteNoRecords,
+                                       rows);
+        VariantClear(&values);
+        return hr;
+    }
+
+private:
+    Command* command_;
+};
+
+// Whether the lookup table holds the value already (NAME compares as the table declares it).
+bool LookupValueExists(Connection* connection, const wchar_t* table, const wchar_t* value,
+                       HRESULT* hr)
+{
+    BoundStatement query(connection,
+                         L"SELECT COUNT(*) FROM " + QuotedName(table) + L" WHERE NAME = ?");
+    Recordset* rows = nullptr;
+    *hr = query.Run(value, nullptr, &rows);
+    if (FAILED(*hr) || !rows)
+        return false;
+    bool exists = false;
+    Fields* fields = nullptr;
+    if (!rows->IsEOF() && SUCCEEDED(rows->get_Fields(&fields)) && fields) {
+        Field* field = nullptr;
+        if (SUCCEEDED(fields->Item(0L, &field)) && field) {
+            VARIANT v;
+            VariantInit(&v);
+            field->get_Value(&v);
+            exists = VariantToIntOrZero(&v) > 0;
+            VariantClear(&v);
+            field->Release();
+        }
+        fields->Release();
+    }
+    rows->Close();
+    rows->Release();
+    return exists;
+}
+
+}  // namespace
+
+int CDatabase::AddSysAuthor(const wchar_t* author)
+{
+    if (!author || !*author)
+        return 0;
+    OpenSysAuthors();
+    Recordset* rs = SysAuthorsRs;
+    if (!IsOpenRecordset(rs) || FAILED(rs->AddNew()))
+        return 0;
+    // The list refuses a name it holds already; that refusal is expected and not shown.
+    if (FAILED(PutTextOrNull(rs, L"NAME", author)) || FAILED(rs->Update())) {
+        rs->CancelUpdate();
+        return 0;
+    }
+    return 1;
+}
+
+int CDatabase::EditLookupTable(const LookupEdit* edit)
+{
+    if (!edit || !IsOpen())
+        return 0;
+    int index = LoadLookupValues(edit->Kind, edit->FieldName);
+    // 65535 ("cannot be opened") and any other index outside the cache give no recordset.
+    Recordset* rs = GetLookupRecordset(index);
+    if (!rs || FAILED(rs->put_AbsolutePosition(edit->Row)))
+        return 0;
+    LookupCacheEntry* entry = (LookupCacheEntry*)LookupCache->GetItems()[index];
+
+    if (edit->ValueOps <= 0) {
+        // In place: the row is written through the cached recordset; a new NAME reaches the
+        // owning rows through the key's cascade. A refusal is not shown: the editor puts the
+        // old text back.
+        int flags = edit->ColumnFlags;
+        if (!(flags & (LOOKUP_WRITE_NAME | LOOKUP_WRITE_ABBREV)))
+            return 0;
+        HRESULT hr = S_OK;
+        if (flags & LOOKUP_WRITE_NAME)
+            hr = PutTextOrNull(rs, L"NAME", edit->NewName);
+        if (SUCCEEDED(hr) && (flags & LOOKUP_WRITE_ABBREV))
+            hr = PutTextOrNull(rs, L"ABBREV", edit->NewAbbrev);
+        if (SUCCEEDED(hr))
+            hr = rs->Update();
+        if (FAILED(hr)) {
+            rs->CancelUpdate();
+            return 0;
+        }
+        return 1;
+    }
+
+    const wchar_t* owner = OwnerTableOf(edit->Kind);
+    const wchar_t* table = entry->TableName;
+    bool replace = (edit->ValueOps & LOOKUP_REPLACE_VALUE) != 0;
+    bool remove = (edit->ValueOps & LOOKUP_DELETE_VALUE) != 0;
+    if (!owner || !IsSqlName(table) || !IsSqlName(edit->FieldName) || (!replace && !remove))
+        return 0;
+    if (replace && (!edit->NewName || !*edit->NewName))
+        return 0;  // a value is replaced by a value, never by nothing
+
+    VARIANT old;
+    VariantInit(&old);
+    Field* nameField = FieldNamed(rs, L"NAME");
+    if (nameField) {
+        nameField->get_Value(&old);
+        nameField->Release();
+    }
+    if (old.vt != VT_BSTR || !old.bstrVal) {
+        VariantClear(&old);
+        return 0;
+    }
+    std::wstring oldValue(old.bstrVal, SysStringLen(old.bstrVal));
+    VariantClear(&old);
+
+    if (FAILED(AdoConnection->BeginTrans())) {
+        ReportAdoErrors();
+        return 0;
+    }
+    HRESULT hr = S_OK;
+    if (replace) {
+        // A typed value is added unless the table has it already (its key ignores case).
+        if (edit->ExistingIndex < 0 && !LookupValueExists(AdoConnection, table, edit->NewName, &hr)
+            && SUCCEEDED(hr)) {
+            BoundStatement insert(AdoConnection,
+                                  L"INSERT INTO " + QuotedName(table) + L"(NAME) VALUES (?)");
+            hr = insert.Run(edit->NewName);
+        }
+        if (SUCCEEDED(hr)) {
+            std::wstring column = QuotedName(edit->FieldName);
+            BoundStatement update(AdoConnection, L"UPDATE " + QuotedName(owner) + L" SET " + column
+                                                     + L" = ? WHERE " + column + L" = ?");
+            hr = update.Run(edit->NewName, oldValue.c_str());
+        }
+    }
+    if (SUCCEEDED(hr) && remove) {
+        BoundStatement del(AdoConnection, L"DELETE FROM " + QuotedName(table) + L" WHERE NAME = ?");
+        hr = del.Run(oldValue.c_str());
+    }
+    if (SUCCEEDED(hr))
+        hr = AdoConnection->CommitTrans();
+    if (FAILED(hr)) {
+        ReportAdoErrors();
+        AdoConnection->RollbackTrans();
+        return 0;
+    }
+
+    // The lists that show the owning table's values read them again.
+    RequeryIfOpen(rs);
+    switch (edit->Kind) {
+    case LOOKUP_SPECIES:
+        RequeryIfOpen(SpeciesNamesRs);
+        RequeryIfOpen(LocalityRecordsRs);
+        RequeryIfOpen(SearchRecordsRs);
+        break;
+    case LOOKUP_FEATURES:
+        RequeryIfOpen(FeatureNamesRs);
+        RequeryIfOpen(TaxonRecordsRs);
+        RequeryIfOpen(SearchRecordsRs);
+        break;
+    case LOOKUP_ZORNACOLLS:
+        RequeryIfOpen(TaxonRecordsRs);
+        RequeryIfOpen(LocalityRecordsRs);
+        RequeryIfOpen(SearchRecordsRs);
+        break;
+    case LOOKUP_SYSTREE:
+        RequeryIfOpen(SysTreeRs);
+        break;
+    case LOOKUP_LOCTREE:
+        RequeryIfOpen(LocTreeRs);
+        break;
+    case LOOKUP_LITERATURE:
+        RequeryIfOpen(LiteratureListRs);
+        RequeryIfOpen(TaxonRecordsRs);
+        RequeryIfOpen(LocalityRecordsRs);
+        RequeryIfOpen(SearchRecordsRs);
+        break;
+    }
+    return 1;
+}
