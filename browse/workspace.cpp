@@ -59,6 +59,25 @@ void InsertTab(HWND tabControl, HINSTANCE instance, int index, UINT stringId)
     SendMessageW(tabControl, TCM_INSERTITEMW, index, (LPARAM)&item);
 }
 
+// The search list's requests pass the tab control on their way to the main window. Its small
+// images are the header's sort arrows, which no row shows.
+LRESULT CALLBACK SearchListRequests(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                    DWORD_PTR refData)
+{
+    if (msg == WM_NOTIFY) {
+        NMHDR* header = reinterpret_cast<NMHDR*>(lParam);
+        if (header->hwndFrom == reinterpret_cast<Workspace*>(refData)->SearchList
+            && header->code == LVN_GETDISPINFOW) {
+            LVITEMW* item = &reinterpret_cast<NMLVDISPINFOW*>(lParam)->item;
+            if (item->mask & LVIF_IMAGE)
+                item->iImage = -1;
+        }
+    }
+    return DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+const UINT_PTR kSearchListRequestsId = 1;
+
 }  // namespace
 
 HIMAGELIST CreateSortArrowImages()
@@ -117,6 +136,7 @@ Workspace::Workspace(HWND tabControl, HINSTANCE instance, ConfigData* config)
     SendMessageW(SearchList, CCM_SETUNICODEFORMAT, 1, 0);
     SendMessageW(SearchList, LVM_SETIMAGELIST, LVSIL_SMALL, (LPARAM)ArrowImages);
     SubclassRecordListHeader(SearchList, DividerCursor);
+    SetWindowSubclass(TabControl, SearchListRequests, kSearchListRequestsId, (DWORD_PTR)this);
 
     MapCards = new CObjArray(16, 4);
     ReportForm = new CPrintForm(Instance);
@@ -124,6 +144,10 @@ Workspace::Workspace(HWND tabControl, HINSTANCE instance, ConfigData* config)
 
 Workspace::~Workspace()
 {
+    if (IsWindow(TabControl))
+        RemoveWindowSubclass(TabControl, SearchListRequests, kSearchListRequestsId);
+    // In this order: print form, (criterion and legend dialogs,) map cards, (record dialogs,
+    // literature card,) the two tree cards, then the arrow images they share.
     delete ReportForm;
     ReportForm = nullptr;
     // Map cards own their windows; the array deletes them.
