@@ -992,6 +992,25 @@ TEST_F(TreeCardTest, InformationLinesFitAboveThePictureArea)
                   GetWindowLongPtrW((HWND)sys_->InfoStatics->GetItems()[i], GWLP_USERDATA));
 }
 
+TEST_F(TreeCardTest, PanelTextsAreDrawnOverThePageBackground)
+{
+    sys_ = MakeCard(TREECARD_SYSTEMATIC);
+    sys_->SetTextColor(RGB(0x80, 0, 0));
+    EXPECT_EQ(RGB(0x80, 0, 0), sys_->GetTextColor());
+    HWND page = sys_->GetRecordPage();
+    HDC dc = GetDC(page);
+    // A shorter text must wipe the longer one it replaces: the statics get a real brush.
+    HWND title = GetDlgItem(page, IDC_CARD_TITLE);
+    EXPECT_NE(0, (INT_PTR)SendMessageW(page, WM_CTLCOLORSTATIC, (WPARAM)dc, (LPARAM)title));
+    EXPECT_EQ(RGB(0x80, 0, 0), GetTextColor(dc));
+    ASSERT_GT(sys_->InfoStatics->GetCount(), 0);
+    SetTextColor(dc, RGB(1, 2, 3));
+    HWND line = (HWND)sys_->InfoStatics->GetItems()[0];
+    EXPECT_NE(0, (INT_PTR)SendMessageW(page, WM_CTLCOLORSTATIC, (WPARAM)dc, (LPARAM)line));
+    EXPECT_EQ(RGB(1, 2, 3), GetTextColor(dc));  // only the title takes the title colour
+    ReleaseDC(page, dc);
+}
+
 // ---- settings ----
 
 TEST_F(TreeCardTest, SettingsSurviveASaveAndLoad)
