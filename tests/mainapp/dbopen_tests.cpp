@@ -263,6 +263,8 @@ TEST_F(StartUpTest, AGoodDatabaseLoadsBothTreesBehindTheSplash)
     EXPECT_GT(Header_GetItemCount(ListView_GetHeader(form->Workspace_->GetSearchList())), 1);
     UINT state = GetMenuState(GetMenu(wnd), 107, MF_BYCOMMAND);
     EXPECT_FALSE(state & (MF_GRAYED | MF_DISABLED));
+    RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    EXPECT_FALSE(wintest::SaveScreenshot(wnd, L"startup_loaded").empty());
 }
 
 TEST_F(StartUpTest, SplashLayoutStacksTextAndBarUnderThePicture)
