@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -80,41 +81,64 @@ struct Spy {
 };
 Spy* Spy::active = nullptr;
 
-class MainFormTest : public ::testing::Test {
-protected:
-    void SetUp() override
+// A main form built the way the program builds it, with its own last workspace file in a
+// fresh folder; message boxes are answered by a recorder.
+struct FormRun {
+    std::unique_ptr<wintest::MsgBoxRecorder> boxes;
+    std::wstring configPath;
+    MainForm* form = nullptr;
+    HWND wnd = nullptr;
+    HACCEL accel = nullptr;
+
+    void Open()
     {
+        boxes.reset(new wintest::MsgBoxRecorder());
         SetEnvironmentVariableW(L"ZORNA_SPLASH_MS", L"30");
-        folder = wintest::MakeTempFolder(L"mainform");
-        configPath = folder + L"\\Pracovni.xml";
+        configPath = wintest::MakeTempFolder(L"mainform") + L"\\Pracovni.xml";
         WriteLastConfigPath(configPath.c_str());
         form = new MainForm(Inst(), MainFormDlgProc, &wnd, &accel);
-        ASSERT_NE(wnd, nullptr);
-        SetWindowPos(wnd, nullptr, 0, 0, 960, 640, SWP_NOZORDER | SWP_NOMOVE);
+        if (wnd)
+            SetWindowPos(wnd, nullptr, 0, 0, 960, 640, SWP_NOZORDER | SWP_NOMOVE);
         wintest::PumpMessages();
     }
-    void TearDown() override
+    void Close()
     {
         if (wnd && IsWindow(wnd))
             DestroyWindow(wnd);
         wintest::PumpMessages();  // takes the quit message out of the queue
         delete form;
+        form = nullptr;
+        wnd = nullptr;
+        boxes.reset();
         SetEnvironmentVariableW(L"ZORNA_SPLASH_MS", nullptr);
     }
+};
 
-    HWND Item(int id) const { return GetDlgItem(wnd, id); }
-    int ClientHeightOf() const
+class FormTestBase : public ::testing::Test {
+protected:
+    void Take(FormRun& run)
     {
-        RECT r = {};
-        GetClientRect(wnd, &r);
-        return r.bottom;
+        form = run.form;
+        wnd = run.wnd;
+        accel = run.accel;
+        configPath = run.configPath;
+        boxes = run.boxes.get();
     }
+    HWND Item(int id) const { return GetDlgItem(wnd, id); }
+    // Resizes the window's contents as WM_SIZE does for the tab now current.
     void SelectTab(int tab)
     {
         TabCtrl_SetCurSel(Item(1002), tab);
         RECT client = {};
         GetClientRect(wnd, &client);
         SendMessageW(wnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));
+    }
+    // Changes the page as a click on the tab does.
+    void ShowTab(int tab)
+    {
+        form->Workspace_->HidePage(wnd);
+        SelectTab(tab);
+        form->Workspace_->ShowPage(wnd);
     }
     std::wstring Tooltip(int command)
     {
@@ -126,16 +150,62 @@ protected:
         return info.lpszText ? info.lpszText : L"";
     }
 
-    wintest::MsgBoxRecorder boxes;
-    std::wstring folder, configPath;
+    wintest::MsgBoxRecorder* boxes = nullptr;
+    std::wstring configPath;
     MainForm* form = nullptr;
     HWND wnd = nullptr;
     HACCEL accel = nullptr;
 };
 
+// A form of its own for every test: the tests that close it.
+class MainFormTest : public FormTestBase {
+protected:
+    void SetUp() override
+    {
+        run.Open();
+        Take(run);
+        ASSERT_NE(wnd, nullptr);
+    }
+    void TearDown() override
+    {
+        run.Close();
+        form = nullptr;
+        wnd = nullptr;
+    }
+    FormRun run;
+};
+
+// One form for the tests that only look at it: destroying a shown top-level window costs
+// seconds on a display without a window manager.
+class MainFormViewTest : public FormTestBase {
+protected:
+    static void SetUpTestSuite()
+    {
+        shared = new FormRun();
+        shared->Open();
+    }
+    static void TearDownTestSuite()
+    {
+        shared->Close();
+        delete shared;
+        shared = nullptr;
+    }
+    void SetUp() override
+    {
+        Take(*shared);
+        ASSERT_NE(wnd, nullptr);
+        ASSERT_TRUE(IsWindow(wnd));
+        SetWindowPos(wnd, nullptr, 0, 0, 960, 640, SWP_NOZORDER | SWP_NOMOVE);
+        ShowTab(0);
+        form->HintFrom = form->HintTo = 0;
+    }
+    static FormRun* shared;
+};
+FormRun* MainFormViewTest::shared = nullptr;
+
 // ---------------------------------------------------------------- construction
 
-TEST_F(MainFormTest, ConstructionGivesTheVisibleMainWindowWithEveryComponent)
+TEST_F(MainFormViewTest, ConstructionGivesTheVisibleMainWindowWithEveryComponent)
 {
     EXPECT_EQ(form->MainWnd, wnd);
     EXPECT_EQ(MainFormOf(wnd), form);
@@ -167,7 +237,7 @@ TEST_F(MainFormTest, ConstructionGivesTheVisibleMainWindowWithEveryComponent)
     EXPECT_STREQ(first, L"&Soubor");
 }
 
-TEST_F(MainFormTest, WindowClassIsTheDialogClassOfTheTemplate)
+TEST_F(MainFormViewTest, WindowClassIsTheDialogClassOfTheTemplate)
 {
     WNDCLASSEXW wc = {sizeof(wc)};
     ASSERT_TRUE(GetClassInfoExW(Inst(), L"ZORNAWND", &wc));
@@ -177,7 +247,7 @@ TEST_F(MainFormTest, WindowClassIsTheDialogClassOfTheTemplate)
     EXPECT_EQ(wc.hCursor, LoadCursorW(nullptr, IDC_ARROW));
 }
 
-TEST_F(MainFormTest, AcceleratorTableHoldsTheFourShortcuts)
+TEST_F(MainFormViewTest, AcceleratorTableHoldsTheFourShortcuts)
 {
     ASSERT_NE(accel, nullptr);
     EXPECT_EQ(form->Accel, accel);
@@ -191,7 +261,7 @@ TEST_F(MainFormTest, AcceleratorTableHoldsTheFourShortcuts)
     }
 }
 
-TEST_F(MainFormTest, TitleIsTheCaptionWithoutDatabase)
+TEST_F(MainFormViewTest, TitleIsTheCaptionWithoutDatabase)
 {
     ASSERT_NE(form->Config, nullptr);
     const wchar_t* caption = form->Config->AppCaption;
@@ -199,7 +269,7 @@ TEST_F(MainFormTest, TitleIsTheCaptionWithoutDatabase)
     EXPECT_NE(Text(wnd), L"Zorna 2011");  // the template's caption is replaced
 }
 
-TEST_F(MainFormTest, StatusBarHasTwoParts)
+TEST_F(MainFormViewTest, StatusBarHasTwoParts)
 {
     int edges[4] = {};
     ASSERT_EQ(SendMessageW(Item(1001), SB_GETPARTS, 4, reinterpret_cast<LPARAM>(edges)), 2);
@@ -227,7 +297,7 @@ void ExpectLayoutRules(HWND wnd)
     EXPECT_EQ(tabs.bottom, record.top + 2);  // two pixels over the record toolbar
 }
 
-TEST_F(MainFormTest, SizeLaysOutToolbarsTabsAndStatusBar)
+TEST_F(MainFormViewTest, SizeLaysOutToolbarsTabsAndStatusBar)
 {
     {
         SCOPED_TRACE("960 x 640");
@@ -247,7 +317,7 @@ TEST_F(MainFormTest, SizeLaysOutToolbarsTabsAndStatusBar)
 
 // The combo follows the last button of the tab's group: 404 on the tree cards, 303 on the
 // search and literature pages.
-TEST_F(MainFormTest, SizeChoosesTheToolbarGroupOfTheCurrentTab)
+TEST_F(MainFormViewTest, SizeChoosesTheToolbarGroupOfTheCurrentTab)
 {
     HWND tb = Item(1000);
     auto comboLeft = [&] { return RectIn(form->Toolbar->Host, tb).left; };
@@ -270,7 +340,7 @@ TEST_F(MainFormTest, SizeChoosesTheToolbarGroupOfTheCurrentTab)
     EXPECT_EQ(MainToolbarGroupOfTab(7), 0);
 }
 
-TEST_F(MainFormTest, MinimumTrackingSizeIsTheControlsLess90Pixels)
+TEST_F(MainFormViewTest, MinimumTrackingSizeIsTheControlsLess90Pixels)
 {
     auto clientHeight = [](HWND w) {
         RECT r = {};
@@ -296,7 +366,7 @@ TEST_F(MainFormTest, MinimumTrackingSizeIsTheControlsLess90Pixels)
 
 // ---------------------------------------------------------------- notifications
 
-TEST_F(MainFormTest, TooltipsAreStrings200And230PlusTheButtonIndex)
+TEST_F(MainFormViewTest, TooltipsAreStrings200And230PlusTheButtonIndex)
 {
     EXPECT_EQ(Tooltip(404), L"Podrobonosti");  // main toolbar index 10
     EXPECT_EQ(Tooltip(101), ResString(200));
@@ -310,7 +380,7 @@ TEST_F(MainFormTest, TooltipsAreStrings200And230PlusTheButtonIndex)
 }
 
 // The toolbars' own tooltip windows ask the main window for their texts.
-TEST_F(MainFormTest, ToolbarTooltipWindowsShowTheTexts)
+TEST_F(MainFormViewTest, ToolbarTooltipWindowsShowTheTexts)
 {
     auto ask = [&](int toolbarId, int command) {
         HWND tips = reinterpret_cast<HWND>(SendMessageW(Item(toolbarId), TB_GETTOOLTIPS, 0, 0));
@@ -329,7 +399,7 @@ TEST_F(MainFormTest, ToolbarTooltipWindowsShowTheTexts)
 
 // A private message may leave 1 in the result slot; a click on another tab must still change
 // the page.
-TEST_F(MainFormTest, TabClickChangesThePageWhateverTheResultSlotHeld)
+TEST_F(MainFormViewTest, TabClickChangesThePageWhateverTheResultSlotHeld)
 {
     ASSERT_EQ(TabCtrl_GetCurSel(Item(1002)), 0);
     SetWindowLongPtrW(wnd, DWLP_MSGRESULT, 1);
@@ -348,7 +418,7 @@ TEST_F(MainFormTest, TabClickChangesThePageWhateverTheResultSlotHeld)
         EXPECT_FALSE(IsWindowVisible(sysPage));
 }
 
-TEST_F(MainFormTest, NotificationsFromOtherWindowsAreNotTaken)
+TEST_F(MainFormViewTest, NotificationsFromOtherWindowsAreNotTaken)
 {
     NMHDR nm = {};
     nm.hwndFrom = Item(1000);  // not the tab control
@@ -366,7 +436,7 @@ TEST_F(MainFormTest, NotificationsFromOtherWindowsAreNotTaken)
     EXPECT_EQ(form->HintTo, 0);
 }
 
-TEST_F(MainFormTest, RepeatedCacheHintInvalidatesNothing)
+TEST_F(MainFormViewTest, RepeatedCacheHintInvalidatesNothing)
 {
     SelectTab(2);
     HWND list = form->Workspace_->GetSearchList();
@@ -397,7 +467,7 @@ TEST_F(MainFormTest, RepeatedCacheHintInvalidatesNothing)
     EXPECT_TRUE(GetUpdateRect(list, &none, FALSE));
 }
 
-TEST_F(MainFormTest, SelectionChangeInTheSearchListSetsTheRecordButtonsAndPrint)
+TEST_F(MainFormViewTest, SelectionChangeInTheSearchListSetsTheRecordButtonsAndPrint)
 {
     SelectTab(2);
     HWND list = form->Workspace_->GetSearchList();
@@ -517,16 +587,16 @@ TEST_F(SearchContextMenuTest, NoPopupWithoutSelectionOutsideTheListOrOnAnotherTa
 
 TEST_F(MainFormTest, ExitCommandClosesTheWindowWithoutAQuestion)
 {
-    size_t boxesBefore = boxes.Boxes().size();
+    size_t boxesBefore = boxes->Boxes().size();
     SendMessageW(wnd, WM_COMMAND, 108, 0);
     EXPECT_TRUE(IsWindow(wnd));  // closing is posted
     wintest::PumpUntil([&] { return !IsWindow(wnd); }, 5000);
     EXPECT_FALSE(IsWindow(wnd));
-    EXPECT_EQ(boxes.Boxes().size(), boxesBefore);
+    EXPECT_EQ(boxes->Boxes().size(), boxesBefore);
     EXPECT_NE(GetFileAttributesW(configPath.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
-TEST_F(MainFormTest, AboutCommandShowsTheAboutBoxOverTheMainWindow)
+TEST_F(MainFormViewTest, AboutCommandShowsTheAboutBoxOverTheMainWindow)
 {
     static HWND seenOwner;
     static HWND mainWindow;
@@ -549,11 +619,11 @@ TEST_F(MainFormTest, AboutCommandShowsTheAboutBoxOverTheMainWindow)
 TEST_F(MainFormTest, CloseWritesTheWorkspaceFileAndFreesTheComponents)
 {
     EXPECT_EQ(GetFileAttributesW(configPath.c_str()), INVALID_FILE_ATTRIBUTES);
-    size_t boxesBefore = boxes.Boxes().size();
+    size_t boxesBefore = boxes->Boxes().size();
     SendMessageW(wnd, WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsWindow(wnd));
     EXPECT_NE(GetFileAttributesW(configPath.c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(boxes.Boxes().size(), boxesBefore);  // no question, no message
+    EXPECT_EQ(boxes->Boxes().size(), boxesBefore);  // no question, no message
     EXPECT_EQ(form->Toolbar, nullptr);
     EXPECT_EQ(form->RecordToolbar, nullptr);
     EXPECT_EQ(form->Workspace_, nullptr);
@@ -604,9 +674,9 @@ TEST_F(MainFormTest, DestructionStoresTheWorkspaceFileAsLastUsed)
     SendMessageW(wnd, WM_CLOSE, 0, 0);
     wintest::PumpMessages();
     WriteLastConfigPath(L"C:\\jinde.xml");
-    delete form;
-    form = nullptr;
-    wnd = nullptr;
+    delete run.form;
+    run.form = form = nullptr;
+    run.wnd = wnd = nullptr;
     wchar_t value[MAX_PATH] = L"";
     DWORD size = sizeof(value);
     ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, ZORNA_USER_KEY, ZORNA_LAST_CONFIG_VALUE, RRF_RT_REG_SZ, nullptr,
@@ -682,7 +752,7 @@ TEST_F(MainFormTest, CtrlF4IsIgnoredWhileItsMenuItemIsGrayed)
 
 // ---------------------------------------------------------------- screenshots
 
-TEST_F(MainFormTest, ScreenshotOfTheMainForm)
+TEST_F(MainFormViewTest, ScreenshotOfTheMainForm)
 {
     SelectTab(0);
     SendMessageW(form->Toolbar->Combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Carabus"));
@@ -696,7 +766,7 @@ TEST_F(MainFormTest, ScreenshotOfTheMainForm)
 }
 
 // Opens each menu of the menu bar from the keyboard and captures it while it is open.
-TEST_F(MainFormTest, ScreenshotOfTheMenus)
+TEST_F(MainFormViewTest, ScreenshotOfTheMenus)
 {
     static std::wstring shotName;
     static int shots;
@@ -743,13 +813,16 @@ protected:
             system->Release();
             writer.Save();
         }
+        run.boxes.reset(new wintest::MsgBoxRecorder());
         SetEnvironmentVariableW(L"ZORNA_SPLASH_MS", L"30");
         WriteLastConfigPath(ws.c_str());
-        configPath = ws;
-        form = new MainForm(Inst(), MainFormDlgProc, &wnd, &accel);
-        ASSERT_NE(wnd, nullptr);
-        SetWindowPos(wnd, nullptr, 0, 0, 960, 640, SWP_NOZORDER | SWP_NOMOVE);
+        run.configPath = ws;
+        run.form = new MainForm(Inst(), MainFormDlgProc, &run.wnd, &run.accel);
+        if (run.wnd)
+            SetWindowPos(run.wnd, nullptr, 0, 0, 960, 640, SWP_NOZORDER | SWP_NOMOVE);
         wintest::PumpMessages();
+        Take(run);
+        ASSERT_NE(wnd, nullptr);
     }
     std::wstring dbPath;
 };

@@ -46,21 +46,31 @@ struct Host {
     }
 };
 
+// One host for the whole suite: destroying a shown top-level window costs seconds on a display
+// without a window manager. Every test sets the state it looks at.
 class ToolbarsTest : public ::testing::Test {
 protected:
+    static void SetUpTestSuite()
+    {
+        shared = new Host();
+        MainForm::RegisterWindowClass(Inst());
+        CreateDialogParamW(Inst(), L"MAINFORM", nullptr, Host::Proc, reinterpret_cast<LPARAM>(shared));
+    }
+    static void TearDownTestSuite()
+    {
+        if (shared->wnd)
+            DestroyWindow(shared->wnd);
+        wintest::PumpMessages();
+        delete shared;
+        shared = nullptr;
+    }
     void SetUp() override
     {
-        MainForm::RegisterWindowClass(Inst());
-        CreateDialogParamW(Inst(), L"MAINFORM", nullptr, Host::Proc, reinterpret_cast<LPARAM>(&host));
         ASSERT_NE(host.wnd, nullptr);
         SetWindowPos(host.wnd, nullptr, 0, 0, 900, 600, SWP_NOZORDER | SWP_NOMOVE);
         wintest::PumpMessages();
-    }
-    void TearDown() override
-    {
-        if (host.wnd)
-            DestroyWindow(host.wnd);
-        wintest::PumpMessages();
+        host.messages.clear();
+        host.params.clear();
     }
 
     HWND MainTb() const { return host.main->Toolbar; }
@@ -98,8 +108,10 @@ protected:
         return n;
     }
 
-    Host host;
+    static Host* shared;
+    Host& host = *shared;
 };
+Host* ToolbarsTest::shared = nullptr;
 
 // ---------------------------------------------------------------- main toolbar contents
 
