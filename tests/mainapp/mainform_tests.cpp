@@ -414,8 +414,8 @@ TEST_F(MainFormViewTest, TabClickChangesThePageWhateverTheResultSlotHeld)
     ASSERT_NE(searchList, nullptr);
     EXPECT_TRUE(IsWindowVisible(searchList));
     HWND sysPage = form->Workspace_->GetPageWindow(0);
-    if (sysPage)
-        EXPECT_FALSE(IsWindowVisible(sysPage));
+    ASSERT_NE(sysPage, nullptr);
+    EXPECT_FALSE(IsWindowVisible(sysPage));
 }
 
 TEST_F(MainFormViewTest, NotificationsFromOtherWindowsAreNotTaken)

@@ -344,9 +344,11 @@ TEST_F(ToolbarsTest, TypingInTheComboFiltersAtEveryChange)
     PostMessageW(edit, WM_CHAR, L'a', 1);
     wintest::PumpMessages();
     EXPECT_EQ(Count(ZM_FILTER_NAMES_BY_COMBO), 2);
-    for (size_t i = 0; i < host.messages.size(); ++i)
-        if (host.messages[i] == ZM_FILTER_NAMES_BY_COMBO)
+    for (size_t i = 0; i < host.messages.size(); ++i) {
+        if (host.messages[i] == ZM_FILTER_NAMES_BY_COMBO) {
             EXPECT_EQ(host.params[i], reinterpret_cast<LPARAM>(host.main->Combo));
+        }
+    }
     EXPECT_EQ(Count(ZM_COMBO_GOTO_ITEM), 0);
 }
 
