@@ -35,6 +35,8 @@
 #include "mainapp/dbopen.h"
 #include "mainapp/mainform.h"
 #include "mainapp/mainform_messages.h"
+#include "mainapp/toolbars.h"
+#include "mainapp/wssettings.h"
 #include "mainapp/zm_protocol.h"
 #include "tests/core/sampletemplate.h"
 #include "tests/support/wintest.h"
@@ -43,11 +45,10 @@ using Rows = std::vector<std::vector<std::wstring>>;
 
 namespace {
 
-// ---- the host: a main window with the program's menu bar and tab control 1002 ----
+// ---- hosts ----
 
-int g_dbOpenedCount = 0;
-INT_PTR g_dbOpenedResult = -1;
-
+// A bare dialog whose procedure hands everything to the dispatcher, for messages that arrive
+// before a window has its main form.
 INT_PTR CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     if (msg == WM_INITDIALOG) {
@@ -55,13 +56,8 @@ INT_PTR CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         return TRUE;
     }
     INT_PTR result = FALSE;
-    if (DispatchZmMessage(MainFormOf(hwnd), hwnd, msg, wParam, lParam, &result)) {
-        if (msg == ZM_DB_OPENED) {
-            g_dbOpenedCount++;
-            g_dbOpenedResult = result;
-        }
+    if (DispatchZmMessage(MainFormOf(hwnd), hwnd, msg, wParam, lParam, &result))
         return result;
-    }
     return FALSE;
 }
 
@@ -78,71 +74,66 @@ std::vector<WORD> HostTemplate()
     return t;
 }
 
+// The program's own main form, built as the program builds it: its first showing reads the
+// workspace file, which names a copy of the sample database, and runs the splash, in whose loop
+// the connection's ZM_DB_OPENED reaches MainFormDlgProc and through it DispatchZmMessage.
+void WriteUtf8(const std::wstring& path, const std::wstring& text)
+{
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), nullptr, 0, nullptr,
+                                nullptr);
+    std::string bytes((size_t)n, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), &bytes[0], n, nullptr, nullptr);
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(f, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
+    CloseHandle(f);
+}
+
 struct Host
 {
     HWND Wnd = nullptr;
     HWND Tab = nullptr;
     MainForm* Form = nullptr;
-    alignas(MainForm) unsigned char Storage[sizeof(MainForm)];
+    HACCEL Accel = nullptr;
     std::wstring Path;
 
-    // The form's fields are set here one by one, as the main form's own initialisation sets
-    // them, so the handlers meet the real components.
-    bool Open(const std::wstring& path)
+    // A workspace file that names the database (none: the settings name no database file).
+    bool Start(const std::wstring& database)
     {
-        Path = path;
-        HINSTANCE instance = GetModuleHandleW(nullptr);
-        memset(Storage, 0, sizeof(Storage));
-        Form = reinterpret_cast<MainForm*>(Storage);
-        Form->hInstance = instance;
-        std::vector<WORD> t = HostTemplate();
-        Wnd = CreateDialogIndirectParamW(instance, reinterpret_cast<DLGTEMPLATE*>(t.data()),
-                                         nullptr, HostProc, (LPARAM)Form);
+        Path = database;
+        wintest::MsgBoxRecorder boxes;
+        SetEnvironmentVariableW(L"ZORNA_SPLASH_MS", L"30");
+        std::wstring settings = wintest::MakeTempFolder(L"protocol_form") + L"\\Pracovni.xml";
+        WriteUtf8(settings, L"<?xml version=\"1.0\"?>\r\n<Settings>\r\n<System>\r\n"
+                            L"<Connection ConnType=\"1\" DBName=\"" + database +
+                                L"\"/>\r\n</System>\r\n</Settings>\r\n");
+        WriteLastConfigPath(settings.c_str());
+        Form = new MainForm(GetModuleHandleW(nullptr), MainFormDlgProc, &Wnd, &Accel);
         if (!Wnd)
             return false;
-        SetWindowTextW(Wnd, L"Zorna");
-        SetMenu(Wnd, LoadMenuW(instance, L"MAINMENU"));
-        Form->MainWnd = Wnd;
-        Form->ViewMenu = LoadMenuW(instance, L"VIEWMENU");
-        Form->MapMenu = LoadMenuW(instance, L"MAPMENU");
-        Tab = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0,
-                              780, 520, Wnd, (HMENU)(INT_PTR)kWorkspaceTabControlId, instance,
-                              nullptr);
-        Form->Config = new ConfigData(instance);
-        Form->Workspace_ = new Workspace(Tab, instance, Form->Config);
-        Form->Workspace_->Layout(Tab, 0, 0, 780, 520);
-        Form->Workspace_->ShowPage(Wnd);
-        Form->Database = new CDatabase(Wnd, instance);
-        Form->Conn.ConnType = 1;
-        Form->Conn.DBName = _wcsdup(path.c_str());
-        g_dbOpenedCount = 0;
-        g_dbOpenedResult = -1;
-        Form->Database->Open(nullptr, &Form->Conn);
-        // The connection posts ZM_DB_OPENED; its handler runs the whole load.
-        return wintest::PumpUntil([] { return g_dbOpenedCount > 0; }, 30000);
+        Tab = GetDlgItem(Wnd, kWorkspaceTabControlId);
+        SetWindowPos(Wnd, nullptr, 0, 0, 960, 640, SWP_NOZORDER | SWP_NOMOVE);
+        wintest::PumpMessages();
+        return true;
+    }
+
+    bool Open(const std::wstring& database)
+    {
+        return Start(database) && Form->Database && Form->Database->IsOpen() == 1;
     }
 
     void Close()
     {
-        if (!Form)
-            return;
-        if (Wnd)
-            RemoveInsertedViewMenu(Form, Wnd);
-        if (Form->Database) {
-            Form->Database->Close();
-            delete Form->Database;
-        }
-        delete Form->Workspace_;
-        delete Form->Config;
-        if (Form->ViewMenu)
-            DestroyMenu(Form->ViewMenu);
-        if (Form->MapMenu)
-            DestroyMenu(Form->MapMenu);
-        free(Form->Conn.DBName);
-        if (Wnd)
+        if (Wnd && IsWindow(Wnd))
             DestroyWindow(Wnd);
-        Wnd = nullptr;
+        wintest::PumpMessages();  // the quit message the window posted
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
+            ;
+        delete Form;
         Form = nullptr;
+        Wnd = nullptr;
+        SetEnvironmentVariableW(L"ZORNA_SPLASH_MS", nullptr);
     }
 
     CDatabase* Db() const { return Form->Database; }
@@ -373,10 +364,12 @@ TEST_F(ProtocolRead, Message5035FallsThroughTheProcedure)
 
 // ---- the load and the level caches ----
 
-TEST_F(ProtocolRead, DatabaseOpenedRunsTheLoadAndAnswersTrue)
+TEST_F(ProtocolRead, DatabaseOpenedRanTheLoadAtStartUp)
 {
-    EXPECT_EQ(1, g_dbOpenedCount);
-    EXPECT_EQ(TRUE, g_dbOpenedResult);
+    EXPECT_EQ(1, host_->Db()->IsOpen());
+    // The load filled the trees' first level.
+    HWND tree = host_->Ws()->SysCard->GetTreeView();
+    EXPECT_GT(SendMessageW(tree, TVM_GETCOUNT, 0, 0), 1);
     EXPECT_EQ(QueryInt(Path(), L"SELECT COUNT(*) FROM SYSDEF"),
               host_->Ws()->SysCard->GetLevelCache()->GetCount());
     EXPECT_EQ(QueryInt(Path(), L"SELECT COUNT(*) FROM LOCDEF"),
@@ -887,7 +880,9 @@ TEST_F(ProtocolRead, ViewMenuInsertReplacesAndRemoveTakesOnlyItsOwnPopup)
     Send(Wnd(), ZM_SHOW_VIEW_MENU, ZM_MENU_VIEW, 1);
     EXPECT_EQ(1, CountMenusNamed(bar, L"&Zobrazení"));
     EXPECT_EQ(items + 1, GetMenuItemCount(bar));
-    wintest::SaveScreenshot(Wnd(), L"protocol_viewmenu");
+    RedrawWindow(Wnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    wintest::PumpMessages(50);
+    EXPECT_FALSE(wintest::SaveScreenshot(Wnd(), L"protocol_viewmenu").empty());
     // The map menu replaces the view menu; removing the view menu then leaves the map menu.
     Send(Wnd(), ZM_SHOW_VIEW_MENU, ZM_MENU_MAP, 1);
     EXPECT_EQ(GetSubMenu(host_->Form->MapMenu, 0), GetSubMenu(bar, 3));
@@ -923,6 +918,75 @@ TEST_F(ProtocolRead, EnableViewCommandsGraysAndEnablesTheMenuItems)
     Send(Wnd(), ZM_ENABLE_VIEW_COMMANDS, 1, ZM_VIEW_LIST_COMMANDS | ZM_VIEW_MAP_COMMANDS);
     for (UINT id : {401u, 402u, 403u, 404u})
         EXPECT_FALSE(GetMenuState(view, id, MF_BYCOMMAND) & MF_GRAYED) << id;
+}
+
+TEST_F(ProtocolRead, ToolbarComboIsShownHiddenAndEmptied)
+{
+    HWND combo = host_->Form->Toolbar->Combo;
+    ASSERT_TRUE(combo != nullptr);
+    // The system card in front: the workspace asked for the combo when it showed the card.
+    EXPECT_TRUE(IsWindowVisible(combo));
+    RECT r = {};
+    GetWindowRect(combo, &r);
+    EXPECT_GT(r.right - r.left, 20);
+    Send(Wnd(), ZM_SHOW_TOOLBAR_COMBO, 0, 0);
+    EXPECT_FALSE(GetWindowLongPtrW(combo, GWL_STYLE) & WS_VISIBLE);
+    Send(Wnd(), ZM_SHOW_TOOLBAR_COMBO, 1, 0);
+    EXPECT_TRUE(GetWindowLongPtrW(combo, GWL_STYLE) & WS_VISIBLE);
+    SendMessageW(combo, CB_ADDSTRING, 0, (LPARAM)L"Carabus");
+    ASSERT_EQ(1, SendMessageW(combo, CB_GETCOUNT, 0, 0));
+    Answer a = Send(Wnd(), ZM_RESET_TOOLBAR_COMBO, 0, 0);
+    EXPECT_EQ(0, a.Sent);
+    EXPECT_EQ(0, SendMessageW(combo, CB_GETCOUNT, 0, 0));
+
+    // A rename reported by the database object empties it too.
+    SendMessageW(combo, CB_ADDSTRING, 0, (LPARAM)L"Carabus");
+    Send(Wnd(), ZM_REFRESH_TREE_CARD, ZM_TREE_SYS, host_->Ws()->SysCard->GetCurrentId());
+    EXPECT_EQ(0, SendMessageW(combo, CB_GETCOUNT, 0, 0));
+}
+
+TEST_F(ProtocolRead, EnableViewCommandsRegroupsTheMainToolbar)
+{
+    HWND toolbar = host_->Form->Toolbar->Toolbar;
+    Send(Wnd(), ZM_ENABLE_VIEW_COMMANDS, 1, ZM_VIEW_LIST_COMMANDS);
+    EXPECT_FALSE(SendMessageW(toolbar, TB_ISBUTTONHIDDEN, 401, 0));
+    EXPECT_TRUE(SendMessageW(toolbar, TB_ISBUTTONHIDDEN, 405, 0));
+    EXPECT_TRUE(SendMessageW(toolbar, TB_ISBUTTONHIDDEN, 607, 0));
+    EXPECT_TRUE(SendMessageW(toolbar, TB_GETSTATE, 404, 0) & TBSTATE_ENABLED);
+
+    Send(Wnd(), ZM_ENABLE_VIEW_COMMANDS, 0, ZM_VIEW_MAP_COMMANDS);
+    EXPECT_TRUE(SendMessageW(toolbar, TB_ISBUTTONHIDDEN, 401, 0));
+    EXPECT_FALSE(SendMessageW(toolbar, TB_ISBUTTONHIDDEN, 405, 0));
+    EXPECT_FALSE(SendMessageW(toolbar, TB_ISBUTTONHIDDEN, 607, 0));
+    EXPECT_TRUE(SendMessageW(toolbar, TB_GETSTATE, 405, 0) & TBSTATE_INDETERMINATE);
+
+    // Back to the tree card's grouping the other tests expect.
+    Send(Wnd(), ZM_ENABLE_VIEW_COMMANDS, 1, ZM_VIEW_LIST_COMMANDS);
+}
+
+TEST_F(ProtocolRead, UpdateRecordToolbarFollowsSelectionAndTabAndMenu106)
+{
+    HWND records = host_->Form->RecordToolbar->Toolbar;
+    HMENU bar = GetMenu(Wnd());
+    ASSERT_EQ(TAB_SYSTEM, host_->Ws()->GetCurrentTab(Wnd()));
+    Answer a = Send(Wnd(), ZM_UPDATE_RECORD_TOOLBAR, 1, 2);
+    EXPECT_EQ(0, a.Slot);
+    EXPECT_TRUE(SendMessageW(records, TB_GETSTATE, 2002, 0) & TBSTATE_INDETERMINATE);
+    EXPECT_TRUE(SendMessageW(records, TB_GETSTATE, 2003, 0) & TBSTATE_ENABLED);
+    EXPECT_FALSE(GetMenuState(bar, 106, MF_BYCOMMAND) & MF_GRAYED);
+
+    Send(Wnd(), ZM_UPDATE_RECORD_TOOLBAR, 0, 0);
+    EXPECT_TRUE(SendMessageW(records, TB_GETSTATE, 2001, 0) & TBSTATE_INDETERMINATE);
+    EXPECT_TRUE(GetMenuState(bar, 106, MF_BYCOMMAND) & MF_GRAYED);
+
+    // The literature tab prints nothing.
+    SendMessageW(host_->Tab, TCM_SETCURSEL, TAB_LITERATURE, 0);
+    Send(Wnd(), ZM_UPDATE_RECORD_TOOLBAR, 1, 1);
+    EXPECT_TRUE(SendMessageW(records, TB_GETSTATE, 2005, 0) & TBSTATE_INDETERMINATE);
+    EXPECT_TRUE(GetMenuState(bar, 106, MF_BYCOMMAND) & MF_GRAYED);
+    SendMessageW(host_->Tab, TCM_SETCURSEL, TAB_SYSTEM, 0);
+    Send(Wnd(), ZM_UPDATE_RECORD_TOOLBAR, 1, 1);
+    EXPECT_FALSE(GetMenuState(bar, 106, MF_BYCOMMAND) & MF_GRAYED);
 }
 
 TEST_F(ProtocolRead, RefreshMapsAnswersTheWorkspacesResult)
@@ -1112,8 +1176,11 @@ TEST_F(ProtocolWrite, MoveTreeItemsAnswersOneOrZero)
     block->Count = 1;
     block->TargetId = target;
     block->Ids[0] = item;
+    HWND combo = host_.Form->Toolbar->Combo;
+    SendMessageW(combo, CB_ADDSTRING, 0, (LPARAM)L"Carabus");
     Answer a = Send(Wnd(), ZM_MOVE_TREE_ITEMS, ZM_TREE_SYS, (LPARAM)block);
     EXPECT_EQ(1, a.Slot);
+    EXPECT_EQ(0, SendMessageW(combo, CB_GETCOUNT, 0, 0));  // its names may have moved
     EXPECT_EQ(target, QueryInt(Path(), L"SELECT PARENT FROM SYSTREE WHERE ID = " + std::to_wstring(item)));
     // Another kind does nothing and reads 0 after the success.
     EXPECT_EQ(0, Dispatch(host_, ZM_MOVE_TREE_ITEMS, 5, (LPARAM)block, 1).Slot);
@@ -1351,6 +1418,31 @@ TEST_F(ProtocolWrite, EditLookupTableRenamesAValueInPlace)
     EXPECT_EQ(1, a.Slot);
     EXPECT_EQ(1, QueryInt(Path(), L"SELECT COUNT(*) FROM ZOR_METODA WHERE NAME = 'Světelný lapač 2026'"));
     EXPECT_EQ(0, QueryInt(Path(), L"SELECT COUNT(*) FROM ZOR_METODA WHERE NAME = '" + std::wstring(first) + L"'"));
+}
+
+TEST_F(ProtocolWrite, DatabaseOpenedAnswersTrueAfterAFullLoad)
+{
+    Direct d = Dispatch(host_, ZM_DB_OPENED, 0, 0, 1);
+    EXPECT_TRUE(d.Handled);
+    EXPECT_EQ(TRUE, d.Proc);
+    EXPECT_EQ(0, d.Slot);
+    EXPECT_EQ(host_.Db()->GetSysTreeRs() != nullptr, true);
+}
+
+TEST(ProtocolOpening, DatabaseOpenedAnswersFalseWhenNothingOpened)
+{
+    Host host;
+    std::wstring missing = wintest::MakeTempFolder(L"protocol_missing") + L"\\Neni.mdb";
+    ASSERT_TRUE(host.Start(missing));
+    ASSERT_FALSE(host.Db()->IsOpen());
+    wintest::MsgBoxRecorder boxes;
+    Direct d = Dispatch(host, ZM_DB_OPENED, 0, 0, 1);
+    EXPECT_TRUE(d.Handled);
+    EXPECT_EQ(FALSE, d.Proc);
+    EXPECT_EQ(0, d.Slot);
+    ASSERT_EQ(1u, boxes.Boxes().size());
+    EXPECT_EQ(L"Databáze nemohla být otevřena", boxes.Boxes()[0].text);
+    host.Close();
 }
 
 TEST_F(ProtocolWrite, ConfigChangedReappliesFieldsAndCounts)
