@@ -1118,6 +1118,51 @@ TEST_F(ProtocolRead, RecordAndLiteratureAttributesFillThePropertyBox)
     DestroyWindow(box);
 }
 
+TEST_F(ProtocolRead, FilterNamesByPrefixFillsTheDialogsCombo)
+{
+    std::wstring name = TextOf(Path(), L"SELECT NAME FROM SPECIES ORDER BY NAME DESC LIMIT 1");
+    std::wstring prefix = name.substr(0, 2);
+    HWND combo = CreateWindowExW(0, L"COMBOBOX", L"", WS_CHILD | CBS_DROPDOWN, 0, 0, 100, 100,
+                                 Wnd(), nullptr, GetModuleHandleW(nullptr), nullptr);
+    ZmNamePrefixRequest request = {combo, prefix.c_str()};
+    Send(Wnd(), ZM_FILTER_NAMES_BY_PREFIX, ZM_NAMES_SPECIES, (LPARAM)&request);
+    EXPECT_EQ(QueryInt(Path(), L"SELECT COUNT(*) FROM SPECIES WHERE NAME LIKE '" + prefix + L"%'"),
+              SendMessageW(combo, CB_GETCOUNT, 0, 0));
+    // Another list number fills nothing.
+    SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+    Send(Wnd(), ZM_FILTER_NAMES_BY_PREFIX, 3, (LPARAM)&request);
+    EXPECT_EQ(0, SendMessageW(combo, CB_GETCOUNT, 0, 0));
+    DestroyWindow(combo);
+}
+
+TEST_F(ProtocolRead, ShowItemInfoFillsTheCardsPanelAndAnswersFalse)
+{
+    Rows sp = Query(Path(), L"SELECT SYSID, NAME FROM SPECIES ORDER BY SYSID LIMIT 1");
+    HINSTANCE inst = GetModuleHandleW(nullptr);
+    HWND title = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 300, 20, Wnd(), nullptr, inst, nullptr);
+    HWND picture = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_BITMAP, 0, 0, 90, 90, Wnd(), nullptr, inst, nullptr);
+    InfoPanelRequest request = {};
+    request.ItemId = _wtoi(sp[0][0].c_str());
+    request.NameControl = title;
+    request.PictureControl = picture;
+    request.PictureHeight = 90;
+    request.InfoLineCount = 0;
+    request.InfoLines = nullptr;
+    Answer a = Send(Wnd(), ZM_SHOW_ITEM_INFO, ZM_TREE_SYS, (LPARAM)&request);
+    EXPECT_EQ(0, a.Sent);
+    wchar_t text[256] = L"";
+    GetWindowTextW(title, text, 256);
+    EXPECT_EQ(0u, std::wstring(text).find(sp[0][1])) << text;
+
+    Rows ft = Query(Path(), L"SELECT LOCID, NAME FROM FEATURES ORDER BY LOCID LIMIT 1");
+    request.ItemId = _wtoi(ft[0][0].c_str());
+    Send(Wnd(), ZM_SHOW_ITEM_INFO, 2, (LPARAM)&request);
+    GetWindowTextW(title, text, 256);
+    EXPECT_EQ(0u, std::wstring(text).find(ft[0][1])) << text;
+    DestroyWindow(title);
+    DestroyWindow(picture);
+}
+
 TEST(ProtocolText, NamesAreCutToTheBufferAndTerminated)
 {
     char buffer[128];
@@ -1443,6 +1488,21 @@ TEST(ProtocolOpening, DatabaseOpenedAnswersFalseWhenNothingOpened)
     ASSERT_EQ(1u, boxes.Boxes().size());
     EXPECT_EQ(L"Databáze nemohla být otevřena", boxes.Boxes()[0].text);
     host.Close();
+}
+
+TEST_F(ProtocolWrite, RefreshListsRequeriesTheCardsRecordList)
+{
+    int taxon = QueryInt(Path(), L"SELECT SYSID FROM ZORNACOLLS GROUP BY SYSID ORDER BY COUNT(*) DESC LIMIT 1");
+    Send(Wnd(), ZM_GOTO_TREE_ITEM, 0, taxon);
+    HWND list = host_.Ws()->GetRecordList(WS_SYS_CARD);
+    int shown = (int)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
+    ASSERT_EQ(QueryInt(Path(), L"SELECT COUNT(*) FROM ZORNACOLLS WHERE SYSID = " + std::to_wstring(taxon)), shown);
+    CIntArray ids(32, 8);
+    ids.Add(QueryInt(Path(), L"SELECT ID FROM ZORNACOLLS WHERE SYSID = " + std::to_wstring(taxon) + L" LIMIT 1"));
+    ASSERT_EQ(1, Send(Wnd(), ZM_DELETE_RECORDS, ZM_DELETE_RECORD_ROWS, (LPARAM)&ids).Slot);
+    Answer a = Send(Wnd(), ZM_REFRESH_LISTS, 0, 0);
+    EXPECT_EQ(0, a.Slot);
+    EXPECT_EQ(shown - 1, (int)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
 }
 
 TEST_F(ProtocolWrite, ConfigChangedReappliesFieldsAndCounts)
