@@ -257,6 +257,7 @@ int main()
     db.QueryLiterature(0, &q);
     printf("database: %lld records, %lld publications, %lld literature authors; listed %d\n",
            collected, publications, litAuthors, q.RowCount);
+    fflush(stdout);
 
     BenchRecord edit(db, authors, journal[0], keywords, taxa, places);
     double t0 = Now();

@@ -407,8 +407,13 @@ int CDatabase::SaveLiterature(LiteratureRecord* r)
     }
     ok = ok && SUCCEEDED(PutIdOrNull(fields.get(), kLitEditor, publisher));
     ok = ok && SUCCEEDED(PutText(fields.get(), kLitName, r->Title, false));
-    if (ok)
-        WriteCustomValues(this, 0, LOOKUP_LITERATURE, fields.get(), r->Values, LiteratureAttrs);
+    if (ok) {
+        // A value its column refuses fails the save like any other refused write.
+        HRESULT valueFailure = S_OK;
+        WriteValues(this, 0, LOOKUP_LITERATURE, fields.get(), r->Values, LiteratureAttrs,
+                    &valueFailure);
+        ok = SUCCEEDED(valueFailure);
+    }
     ok = ok && SUCCEEDED(PutValue(fields.get(), kLitAbstract, r->Abstract));
     ok = ok && SUCCEEDED(rs->Update());
     int litId = ok ? GetInt(fields.get(), kLitId) : -1;

@@ -23,7 +23,7 @@ struct LiteratureRecord
     CPtrArray* Keywords;      // malloc'd names
     CIntArray* SpeciesIds;    // SYSTREE ids
     CIntArray* LocalityIds;   // LOCTREE ids
-    VARIANT Abstract;
+    VARIANT Abstract;         // initialised by the caller (VT_EMPTY at least); a load replaces it
 };
 
 // Kinds of CDatabase::GetTableRecordset (ZM_GET_RECORDSET).

@@ -487,6 +487,19 @@ TEST_F(LiteratureTest, ARefusedPublisherStopsTheSave)
     EXPECT_EQ(before, Snapshot());
 }
 
+TEST_F(LiteratureTest, AValueItsColumnRefusesStopsTheSave)
+{
+    std::vector<Rows> before = Snapshot();
+    Record rec;
+    rec.EmptyValues(db_);
+    rec.SetText(db_, L"IYEAR", L"loni");
+    rec.Texts(L"Rok slovem", L"Fff Sesty", L"", L"");
+    wintest::MsgBoxRecorder boxes;
+    EXPECT_EQ(0, db_->SaveLiterature(&rec.r));
+    EXPECT_GE(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(before, Snapshot());
+}
+
 // ---- deleting ----
 
 TEST_F(LiteratureTest, DeletingAPublicationRemovesItsLinkRows)
