@@ -176,10 +176,10 @@ public:
     int HeightDragChanged;  // the current up/down drag changed the picture height
 };
 
-// Subclass procedure of a record list's header (the cards' record lists and the search list):
-// no resize of column 0, and DividerCursor over the other dividers. The header's "CardCtr"
-// property holds the divider cursor, so any list owner can share it.
-LRESULT CALLBACK RecordListHeaderProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
-                                      UINT_PTR id, DWORD_PTR refData);
+// Window procedure of a record list's header (the cards' record lists and the search list): no
+// resize of column 0, and the divider cursor over the other dividers. The header's previous
+// procedure is in its GWLP_USERDATA and its "CardCtr" property holds the divider cursor, so any
+// list owner can share it.
+LRESULT CALLBACK RecordListHeaderProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // Subclasses the header of a report-view list with RecordListHeaderProc.
 void SubclassRecordListHeader(HWND list, HCURSOR dividerCursor);

@@ -940,6 +940,12 @@ TEST_F(TreeCardTest, FirstColumnOfTheRecordListCannotBeResized)
         SendMessageW(header, WM_LBUTTONUP, 0, MAKELPARAM(r.right + 30, (r.top + r.bottom) / 2));
         wintest::PumpMessages(20);
     };
+    // Subclassed once, the plain way, however often it is asked (the workspace asks for the
+    // search list too): a second wrap would call itself.
+    SubclassRecordListHeader(list, LoadCursorW(nullptr, IDC_SIZEWE));
+    EXPECT_EQ((LONG_PTR)RecordListHeaderProc, GetWindowLongPtrW(header, GWLP_WNDPROC));
+    EXPECT_NE((LONG_PTR)RecordListHeaderProc, GetWindowLongPtrW(header, GWLP_USERDATA));
+    EXPECT_NE(0, GetWindowLongPtrW(header, GWLP_USERDATA));
     int first = (int)SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0);
     int second = (int)SendMessageW(list, LVM_GETCOLUMNWIDTH, 1, 0);
     drag(0);
