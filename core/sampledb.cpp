@@ -11,6 +11,7 @@
 
 #include "core/dbschema.h"
 #include "core/rawodbc.h"
+#include "core/textutil.h"
 #include "core/sampledb_names.h"
 
 namespace zor {
@@ -1207,11 +1208,14 @@ std::wstring ComposeLocalityLabel(const std::wstring& name, bool hasCoordinates,
             cut = true;
         }
     };
+    // The program's own conversion, so a stored label is what the program would compose.
     auto dms = [](double v) {
-        int d = (int)std::floor(v);
-        double m = (v - d) * 60;
-        int mi = (int)std::floor(m);
-        int s = (int)std::floor((m - mi) * 60);
+        VARIANT value;
+        VariantInit(&value);
+        value.vt = VT_R8;
+        value.dblVal = v;
+        int d = 0, mi = 0, s = 0;
+        VariantToDms(&value, &d, &mi, &s);
         wchar_t buf[32];
         _snwprintf(buf, 32, L"%d\u00B0 %d' %d\"", d, mi, s);
         buf[31] = 0;
