@@ -12,14 +12,10 @@
 
 namespace {
 
-const wchar_t kRecordsetProp[] = L"Recordset";
-const wchar_t kIndicesProp[] = L"Indices";
 const wchar_t kCardCtrProp[] = L"CardCtr";
 
 const int kSplitterSize = 4;
 const int kMinPaneWidth = 20;         // neither side of the left/right splitter gets narrower
-const int kTitleMargin = 124;         // the title leaves room for the picture until laid out
-const int kInfoLineHeight = 16;
 const int kChildListColumnWidth = 100;
 const int kIdsColumnName = 300;       // "Jméno"
 
@@ -255,8 +251,8 @@ CTreeCard::~CTreeCard()
         Purging = 1;
         SendMessageW(GetChildList(), LVM_DELETEALLITEMS, 0, 0);  // its items borrow tree data
         ClearTree(tree);
-        RemovePropW(tree, kRecordsetProp);
-        RemovePropW(tree, kIndicesProp);
+        RemovePropW(tree, kCardRecordsetProp);
+        RemovePropW(tree, kCardIndicesProp);
         RemovePropW(tree, kNoExpandProp);
     }
     for (int i = 0; i < InfoStatics->GetCount(); ++i)
@@ -486,7 +482,7 @@ void CTreeCard::MoveRecordPageParts(int width, int height, int pictureWidth, int
         dwp = DeferWindowPos(dwp, GetRecordList(), nullptr, 0, p + 6, width, listHeight, f);
     for (int k = 0; k < count && dwp; ++k)
         dwp = DeferWindowPos(dwp, (HWND)InfoStatics->GetItems()[k], nullptr, 2,
-                             TitleHeight + kInfoLineHeight * k, textWidth, kInfoLineHeight, f);
+                             TitleHeight + kCardInfoLineHeight * k, textWidth, kCardInfoLineHeight, f);
     if (dwp)
         EndDeferWindowPos(dwp);
 }
@@ -513,7 +509,7 @@ void CTreeCard::SetCardFont(HFONT font, int titleHeight)
     RECT area = r;
     area.bottom = area.top + (titleHeight > r.bottom - r.top ? titleHeight : r.bottom - r.top);
     InvalidateRect(RecordPage, &area, TRUE);
-    int width = r.right - r.left - kTitleMargin;
+    int width = r.right - r.left - kCardTitleMargin;
     SetWindowPos(title, nullptr, 0, 0, width > 0 ? width : 0, titleHeight,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     // The information lines sit below the title, so they follow its new height at once.

@@ -50,6 +50,15 @@ enum TreeCardListStyle
 // below the up/down splitter.
 const int kCardMinImageHeight = 90;
 const int kCardMinRecordListHeight = 40;
+// Height of one information line, and the room the title leaves for the picture until the
+// record page is laid out.
+const int kCardInfoLineHeight = 16;
+const int kCardTitleMargin = 124;
+
+// Window properties of the card's tree: the cached tree recordset, and the ordinals of its name
+// column (low word) and first icon column (high word).
+inline constexpr wchar_t kCardRecordsetProp[] = L"Recordset";
+inline constexpr wchar_t kCardIndicesProp[] = L"Indices";
 
 class CTreeCard
 {

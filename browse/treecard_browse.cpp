@@ -14,16 +14,10 @@
 
 namespace {
 
-const wchar_t kRecordsetProp[] = L"Recordset";
-const wchar_t kIndicesProp[] = L"Indices";
-
 const int kIdsSystemRoot = 102;     // "Systém"
 const int kIdsLocalitiesRoot = 103; // "Lokality"
 const int kIconSystemRoot = 21;
 const int kIconLocalitiesRoot = 20;
-
-const int kInfoLineHeight = 16;
-const int kTitleMargin = 124;
 
 // The main window marks the view command of a style when it receives it with this code.
 const WORD kViewCommandAnnounce = 2;
@@ -100,11 +94,11 @@ void CTreeCard::SetTreeSource(zdata::Recordset* treeRs, int nameColumn, int firs
     ClearTree(tree);
     Purging = 0;
     if (!treeRs) {
-        SetPropW(tree, kRecordsetProp, nullptr);
+        SetPropW(tree, kCardRecordsetProp, nullptr);
         return;
     }
-    SetPropW(tree, kRecordsetProp, (HANDLE)treeRs);
-    SetPropW(tree, kIndicesProp,
+    SetPropW(tree, kCardRecordsetProp, (HANDLE)treeRs);
+    SetPropW(tree, kCardIndicesProp,
              (HANDLE)(UINT_PTR)MAKELONG((WORD)nameColumn, (WORD)firstIconColumn));
     InsertRoot();
 }
@@ -112,10 +106,10 @@ void CTreeCard::SetTreeSource(zdata::Recordset* treeRs, int nameColumn, int firs
 void CTreeCard::FillChildren(HTREEITEM item)
 {
     HWND tree = GetTreeView();
-    zdata::Recordset* rs = (zdata::Recordset*)GetPropW(tree, kRecordsetProp);
+    zdata::Recordset* rs = (zdata::Recordset*)GetPropW(tree, kCardRecordsetProp);
     if (!rs)
         return;
-    DWORD indices = (DWORD)(UINT_PTR)GetPropW(tree, kIndicesProp);
+    DWORD indices = (DWORD)(UINT_PTR)GetPropW(tree, kCardIndicesProp);
     TreeItemData* data = item ? GetTreeItemData(tree, item) : nullptr;
     if (data && data->ChildrenLoaded)
         return;
@@ -157,7 +151,7 @@ void CTreeCard::ReloadTreeItem(HWND mainWnd, HWND tree, HTREEITEM item, TreeItem
         // The whole tree again, root included, as when the source was bound.
         SendMessageW(GetChildList(), LVM_DELETEALLITEMS, 0, 0);
         ClearTree(tree);
-        if (GetPropW(tree, kRecordsetProp))
+        if (GetPropW(tree, kCardRecordsetProp))
             InsertRoot();
     }
     Purging = 0;
@@ -293,7 +287,7 @@ void CTreeCard::SetInfoFields(CObjArray* fields)
     InfoStatics->RemoveAll(0);
     RECT client;
     GetClientRect(RecordPage, &client);
-    int width = client.right - kTitleMargin;
+    int width = client.right - kCardTitleMargin;
     if (width < 0)
         width = 0;
     SetWindowPos(GetDlgItem(RecordPage, IDC_CARD_TITLE), nullptr, 0, 0, width, TitleHeight,
@@ -307,15 +301,15 @@ void CTreeCard::SetInfoFields(CObjArray* fields)
             continue;
         HWND line = CreateWindowExW(0, L"STATIC", L"",
                                     WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS,
-                                    2, y, width, kInfoLineHeight, RecordPage, nullptr, Instance,
+                                    2, y, width, kCardInfoLineHeight, RecordPage, nullptr, Instance,
                                     nullptr);
         if (!line)
             break;
         SetWindowLongPtrW(line, GWLP_USERDATA, (LONG_PTR)field);
         SendMessageW(line, WM_SETFONT, (WPARAM)font, FALSE);
         InfoStatics->Add(line);
-        y += kInfoLineHeight;
-        if (y > ImageHeight - kInfoLineHeight)
+        y += kCardInfoLineHeight;
+        if (y > ImageHeight - kCardInfoLineHeight)
             break;
     }
     ShowItemInfo(CurId);
