@@ -324,6 +324,19 @@ TEST_F(RecordsetTest, AddNewGivesTheAssignedIdAtOnceAndStaysCurrent)
     EXPECT_EQ(1, Count(check.get()));
 }
 
+TEST_F(RecordsetTest, TextIntoTheIntegerKeyOfANewRowIsRefused)
+{
+    Ref<Recordset> rs(Open(L"SELECT * FROM AUTHORS WHERE 0 = 1"));
+    ASSERT_EQ(S_OK, rs->AddNew());
+    ASSERT_EQ(S_OK, PutText(rs.get(), L"NAME", L"Key test"));
+    HRESULT put = PutText(rs.get(), L"ID", L"abc");
+    if (SUCCEEDED(put))
+        EXPECT_TRUE(FAILED(rs->Update()));
+    ASSERT_EQ(S_OK, rs->CancelUpdate());
+    Ref<Recordset> check(Open(L"SELECT * FROM AUTHORS WHERE NAME = 'Key test'", adLockReadOnly));
+    EXPECT_EQ(0, Count(check.get()));
+}
+
 TEST_F(RecordsetTest, NewRowStaysVisibleInTheFilteredView)
 {
     Ref<Recordset> rs(Authors());
