@@ -76,8 +76,15 @@ BOOL ZmFillLookupControl(ZmCall& call)
 {
     CDatabase* db = call.Db();
     HWND control = reinterpret_cast<HWND>(call.lParam);
-    if (db && control)
-        db->FillLookupControl(LOWORD(call.wParam), HIWORD(call.wParam), control);
+    if (!db || !control)
+        return FALSE;
+    int index = LOWORD(call.wParam);
+    int controlKind = HIWORD(call.wParam);
+    // A list box filled before carries malloc'd ABBREV copies as item data: they go first, so
+    // that a refill does not leak them.
+    if (controlKind == ZM_LOOKUP_LISTBOX && db->GetLookupRecordset(index))
+        CDatabase::ResetLookupListBox(control);
+    db->FillLookupControl(index, controlKind, control);
     return FALSE;
 }
 

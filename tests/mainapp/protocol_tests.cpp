@@ -597,6 +597,9 @@ TEST_F(ProtocolRead, FillLookupControlFillsListBoxComboAndListView)
     Send(Wnd(), ZM_FILL_LOOKUP_CONTROL, MAKEWPARAM(index, ZM_LOOKUP_LISTVIEW), (LPARAM)view);
     EXPECT_EQ(rows, SendMessageW(view, LVM_GETITEMCOUNT, 0, 0));
 
+    // A refill gives the same rows again (the earlier ABBREV copies are freed first).
+    Send(Wnd(), ZM_FILL_LOOKUP_CONTROL, MAKEWPARAM(index, ZM_LOOKUP_LISTBOX), (LPARAM)list);
+    EXPECT_EQ(rows, SendMessageW(list, LB_GETCOUNT, 0, 0));
     CDatabase::ResetLookupListBox(list);
     DestroyWindow(list);
     DestroyWindow(combo);
@@ -715,6 +718,15 @@ TEST_F(ProtocolRead, QueryRecordListWritesTheRowCountAndAnswersFalse)
     ListQuery all = {ZM_LIST_SEARCH_RECORDS, 0, nullptr, 0, 0, -1, nullptr};
     Send(Wnd(), ZM_QUERY_RECORD_LIST, 90, (LPARAM)&all);
     EXPECT_EQ(QueryInt(Path(), L"SELECT COUNT(*) FROM ZORNACOLLS"), all.RowCount);
+
+    // The sender's length is only a hint: a long condition with a far too small estimate still
+    // gives the right count.
+    std::wstring where = L"ID > 0";
+    for (int i = 0; i < 60; i++)
+        where += L" AND SYSID > 0";
+    ListQuery searched = {ZM_LIST_SEARCH_RECORDS, 0, nullptr, 0, 0, -1, where.c_str()};
+    Send(Wnd(), ZM_QUERY_RECORD_LIST, 1, (LPARAM)&searched);
+    EXPECT_EQ(QueryInt(Path(), L"SELECT COUNT(*) FROM ZORNACOLLS"), searched.RowCount);
 
     ListQuery other = {9, 0, nullptr, 0, 0, -1, nullptr};
     Send(Wnd(), ZM_QUERY_RECORD_LIST, 90, (LPARAM)&other);
@@ -924,11 +936,6 @@ TEST_F(ProtocolRead, ToolbarComboIsShownHiddenAndEmptied)
 {
     HWND combo = host_->Form->Toolbar->Combo;
     ASSERT_TRUE(combo != nullptr);
-    // The system card in front: the workspace asked for the combo when it showed the card.
-    EXPECT_TRUE(IsWindowVisible(combo));
-    RECT r = {};
-    GetWindowRect(combo, &r);
-    EXPECT_GT(r.right - r.left, 20);
     Send(Wnd(), ZM_SHOW_TOOLBAR_COMBO, 0, 0);
     EXPECT_FALSE(GetWindowLongPtrW(combo, GWL_STYLE) & WS_VISIBLE);
     Send(Wnd(), ZM_SHOW_TOOLBAR_COMBO, 1, 0);
