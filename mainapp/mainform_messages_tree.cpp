@@ -109,6 +109,14 @@ BOOL ZmRenameTreeItem(ZmCall& call)
     if (!db || !info || !IsTreeKind(call.wParam))
         return TRUE;
     const TreeItemData* data = reinterpret_cast<const TreeItemData*>(info->item.lParam);
+    if (!data && info->hdr.hwndFrom && info->item.hItem) {
+        // The notification names the item; its data is asked from the tree itself.
+        TVITEMW item = {};
+        item.mask = TVIF_HANDLE | TVIF_PARAM;
+        item.hItem = info->item.hItem;
+        if (SendMessageW(info->hdr.hwndFrom, TVM_GETITEMW, 0, (LPARAM)&item))
+            data = reinterpret_cast<const TreeItemData*>(item.lParam);
+    }
     // A cancelled edit has no text; a node without data is not a stored item.
     if (!info->item.pszText || !data)
         return TRUE;

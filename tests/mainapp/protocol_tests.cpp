@@ -1215,6 +1215,23 @@ TEST_F(ProtocolWrite, RenameAnswersOneThenARefusedRenameAnswersZero)
     EXPECT_EQ(0, Dispatch(host_, ZM_RENAME_TREE_ITEM, ZM_TREE_SYS, (LPARAM)&refused, 1).Slot);
 }
 
+TEST_F(ProtocolWrite, RenameFindsTheItemDataThroughTheTreeWhenTheBlockLacksIt)
+{
+    int locality = QueryInt(Path(), L"SELECT ID FROM LOCTREE WHERE LOCLEVEL = 2 ORDER BY ID LIMIT 1");
+    HWND tree = host_.Ws()->LocCard->GetTreeView();
+    Send(Wnd(), ZM_GOTO_TREE_ITEM, 1, locality);
+    ASSERT_EQ(locality, SelectedTreeId(tree));
+    wchar_t name[] = L"Okres Nový";
+    NMTVDISPINFOW info = {};
+    info.hdr.hwndFrom = tree;
+    info.hdr.code = TVN_ENDLABELEDITW;
+    info.item.mask = TVIF_TEXT;
+    info.item.hItem = (HTREEITEM)SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+    info.item.pszText = name;
+    EXPECT_EQ(1, Send(Wnd(), ZM_RENAME_TREE_ITEM, ZM_TREE_LOC, (LPARAM)&info).Slot);
+    EXPECT_EQ(L"Okres Nový", TextOf(Path(), L"SELECT NAME FROM LOCTREE WHERE ID = " + std::to_wstring(locality)));
+}
+
 TEST_F(ProtocolWrite, MoveTreeItemsAnswersOneOrZero)
 {
     Rows two = Query(Path(), L"SELECT ID, PARENT FROM SYSTREE WHERE SYSLEVEL = 4 ORDER BY ID LIMIT 1");
