@@ -822,6 +822,44 @@ TEST_F(ProtocolRead, GotoTreeItemSelectsTheItemInTheCard)
     EXPECT_EQ(locality, SelectedTreeId(host_->Ws()->LocCard->GetTreeView()));
 }
 
+int CALLBACK ReversedById(LPARAM a, LPARAM b, LPARAM)
+{
+    return reinterpret_cast<TreeItemData*>(b)->Id - reinterpret_cast<TreeItemData*>(a)->Id;
+}
+
+std::vector<int> ChildIds(HWND tree, HTREEITEM parent)
+{
+    std::vector<int> ids;
+    for (HTREEITEM c = (HTREEITEM)SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, (LPARAM)parent); c;
+         c = (HTREEITEM)SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, (LPARAM)c))
+        ids.push_back(GetTreeItemData(tree, c)->Id);
+    return ids;
+}
+
+TEST_F(ProtocolRead, ReselectSortsTheParentsChildrenByPositionAndKeepsTheSelection)
+{
+    int parent = QueryInt(Path(), L"SELECT PARENT FROM SYSTREE WHERE PARENT <> 0 GROUP BY PARENT "
+                                  L"HAVING COUNT(*) >= 3 ORDER BY PARENT LIMIT 1");
+    Rows kids = Query(Path(), L"SELECT ID FROM SYSTREE WHERE PARENT = " + std::to_wstring(parent) +
+                                  L" ORDER BY SYSPOS");
+    std::vector<int> byPosition;
+    for (const auto& r : kids)
+        byPosition.push_back(_wtoi(r[0].c_str()));
+    HWND tree = host_->Ws()->SysCard->GetTreeView();
+    Send(Wnd(), ZM_GOTO_TREE_ITEM, 0, byPosition[1]);
+    ASSERT_EQ(byPosition[1], SelectedTreeId(tree));
+    HTREEITEM parentItem = FindTreeItemById(parent, tree, nullptr);
+    ASSERT_TRUE(parentItem != nullptr);
+    TVSORTCB sort = {parentItem, ReversedById, 0};
+    SendMessageW(tree, TVM_SORTCHILDRENCB, 0, (LPARAM)&sort);
+    ASSERT_NE(byPosition, ChildIds(tree, parentItem));
+
+    Answer a = Send(Wnd(), ZM_RESELECT_SYS_ITEM, 0, byPosition[1]);
+    EXPECT_EQ(0, a.Slot);
+    EXPECT_EQ(byPosition, ChildIds(tree, parentItem));
+    EXPECT_EQ(byPosition[1], SelectedTreeId(tree));
+}
+
 TEST_F(ProtocolRead, ComboGotoItemGoesToTheSelectedNamesItemAndNothingWithoutSelection)
 {
     HWND tree = host_->Ws()->SysCard->GetTreeView();
