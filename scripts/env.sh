@@ -9,3 +9,15 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 # Czech user locale: code page 1250, ',' decimals, NBSP grouping, ';' list separator.
 # Set for Wine alone (through env), so that the shell never complains before the locale exists.
 ZOR_LOCALE="LANG=cs_CZ.UTF-8 LC_ALL=cs_CZ.UTF-8"
+
+# Wine hands its top-level windows to the window manager and, when it hides one, waits up to two
+# seconds for the manager's answer. On the virtual display the scripts start themselves no
+# manager runs, so there Wine manages its windows itself; on a real desktop the manager does.
+zor_window_management() {
+  local want=Y
+  [ "${ZOR_OWN_DISPLAY:-}" = 1 ] && want=N
+  if grep -q "^\"Managed\"=\"$want\"" "$WINEPREFIX/user.reg" 2>/dev/null; then return 0; fi
+  if [ "$want" = Y ] && ! grep -q '^"Managed"=' "$WINEPREFIX/user.reg" 2>/dev/null; then return 0; fi
+  env $ZOR_LOCALE wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$want" /f \
+    >/dev/null 2>&1 </dev/null || true
+}

@@ -8,9 +8,10 @@ source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
 # waiting for ever.
 if [ -z "${DISPLAY:-}" ]; then
   "$ZOR_ROOT/scripts/bootstrap.sh"
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --built "$@"
+  ZOR_OWN_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --built "$@"
 fi
 if [ "${1:-}" = "--built" ]; then shift; else "$ZOR_ROOT/scripts/bootstrap.sh"; fi
+zor_window_management
 zorna="$ZOR_BUILD/bin/Zorna.exe"
 
 # The default database (common application data of the prefix + Kelvane\Zorna2011\Data): when it

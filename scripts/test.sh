@@ -6,9 +6,10 @@ source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
 
 if [ -z "${DISPLAY:-}" ]; then
   "$ZOR_ROOT/scripts/bootstrap.sh"
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --built "$@"
+  ZOR_OWN_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --built "$@"
 fi
 if [ "${1:-}" = "--built" ]; then shift; else "$ZOR_ROOT/scripts/bootstrap.sh"; fi
+zor_window_management
 
 export ZOR_SCREENSHOTS="Z:$ZOR_BUILD/screenshots"
 mkdir -p "$ZOR_BUILD/screenshots"
