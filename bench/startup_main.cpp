@@ -5,9 +5,9 @@
 // reports the end of the opening, then DiscoverSchema.
 //   startup_bench.exe <database path> [-n <records>] [--runs <count>]
 // A missing database is made with "ZorSampleDb -o <path> -n <records>" (1,000,000 by default).
-// Run it in a Wine virtual desktop (wine explorer /desktop=bench,1280x1024 startup_bench.exe ...):
-// on a bare X server without a window manager Wine waits up to two seconds for the closed splash
-// (a framed window) to be withdrawn, which no desktop does.
+// On a bare X server without a window manager, run it in a prefix where Wine manages its windows
+// itself (as the scripts set up on their own virtual display): otherwise Wine waits up to two
+// seconds for the closed splash to be withdrawn by a manager that is not there.
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
