@@ -5,7 +5,7 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
 
 PACKAGES="cmake ninja-build g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-googletest wine wine64 xvfb xauth x11-utils imagemagick unixodbc libsqliteodbc odbc-mdbtools sqlite3 locales"
+googletest wine wine64 fonts-wine xvfb xauth x11-utils imagemagick unixodbc libsqliteodbc odbc-mdbtools sqlite3 locales"
 
 missing=""
 for p in $PACKAGES; do
@@ -37,4 +37,10 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$WINEPREFIX"
   wineboot -u >/dev/null 2>&1 || true
   wineserver -w || true
+fi
+# Wine draws the caption buttons and menu arrows with the Marlett symbol font, which this Wine
+# build does not find in its own data folder: the prefix gets a copy in its Fonts folder.
+fonts="$WINEPREFIX/drive_c/windows/Fonts"
+if [ -d "$fonts" ] && [ ! -f "$fonts/marlett.ttf" ] && [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+  cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
 fi
