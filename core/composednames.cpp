@@ -179,32 +179,17 @@ void SetLevelColumns(Fields* fields, Recordset* tree, int id, const wchar_t* for
         return;
     // Every column of the format starts out NULL, so levels off the new path keep nothing of
     // an old one.
-    long count = 0;
-    fields->get_Count(&count);
+    std::vector<LevelField> columns = LevelFieldsOf(fields, format);
     int maxLevel = 0;
-    std::vector<std::pair<int, zdata::Field*>> columns;
-    for (long i = 0; i < count; ++i) {
-        zdata::Field* field = nullptr;
-        if (FAILED(fields->Item(i, &field)) || !field)
-            continue;
-        BSTR name = nullptr;
-        field->get_Name(&name);
-        int level = LevelOfColumn(name, format);
-        SysFreeString(name);
-        if (level < 1) {
-            field->Release();
-            continue;
-        }
-        columns.emplace_back(level, field);
-        if (level > maxLevel)
-            maxLevel = level;
-    }
+    for (const LevelField& c : columns)
+        if (c.Level > maxLevel)
+            maxLevel = c.Level;
     std::vector<int> path((size_t)maxLevel + 1, 0);
     if (maxLevel > 0)
         GetLevelPath(tree, id, path.data(), maxLevel);
     for (auto& c : columns) {
-        int value = path[(size_t)c.first];
-        c.second->put_Value(value > 0 ? IntValue(value) : NullValue());
-        c.second->Release();
+        int value = path[(size_t)c.Level];
+        c.Field->put_Value(value > 0 ? IntValue(value) : NullValue());
+        c.Field->Release();
     }
 }

@@ -12,6 +12,7 @@
 #include "core/attrdef.h"
 #include "core/leveldefs.h"
 #include "core/msgbox.h"
+#include "core/rsutil.h"
 #include "core/textutil.h"
 
 using zdata::Field;
@@ -48,18 +49,6 @@ int FindByData(HWND control, UINT countMessage, UINT dataMessage, int value, int
             return i;
     }
     return -1;
-}
-
-Field* FieldByName(Recordset* rs, const wchar_t* name)
-{
-    Fields* fields = nullptr;
-    if (FAILED(rs->get_Fields(&fields)) || !fields)
-        return nullptr;
-    Field* field = nullptr;
-    if (FAILED(fields->Item(name, &field)))
-        field = nullptr;
-    fields->Release();
-    return field;
 }
 
 void FillFromRecordset(HWND control, Recordset* rs, UINT resetMessage, UINT addMessage,

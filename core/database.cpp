@@ -2,6 +2,7 @@
 #include <strsafe.h>
 #include <string>
 #include "core/msgbox.h"
+#include "core/rsutil.h"
 #include "core/textutil.h"
 #include "core/zm_messages.h"
 
@@ -9,30 +10,6 @@ using zdata::Connection;
 using zdata::Recordset;
 
 namespace {
-
-// Releases a one-shot recordset on every way out.
-class RsHolder {
-public:
-    explicit RsHolder(Recordset* rs) : rs_(rs) {}
-    ~RsHolder() { CDatabase::CloseRecordset(rs_); }
-    RsHolder(const RsHolder&) = delete;
-    RsHolder& operator=(const RsHolder&) = delete;
-    Recordset* get() const { return rs_; }
-    bool IsOpen() const
-    {
-        long state = adStateClosed;
-        return rs_ && SUCCEEDED(rs_->get_State(&state)) && (state & adStateOpen);
-    }
-    // Closes and releases the current recordset and takes another.
-    void Reset(Recordset* rs)
-    {
-        CDatabase::CloseRecordset(rs_);
-        rs_ = rs;
-    }
-
-private:
-    Recordset* rs_;
-};
 
 const wchar_t kLitViewSql[] =
     L"CREATE VIEW LITVIEW AS SELECT T1.*, T2.NAME, T3.NAME, T4.NAME FROM EDITORS AS T2 RIGHT "
@@ -55,12 +32,6 @@ const CachedRecordsetSpec kSpecs[RS_COUNT] = {
     { L"SELECT * FROM EDITORS ORDER BY NAME", adUseClient, adOpenKeyset, adLockOptimistic },
     { L"SELECT * FROM KEYWORDS ORDER BY NAME", adUseClient, adOpenKeyset, adLockOptimistic },
 };
-
-bool RecordsetIsOpen(Recordset* rs)
-{
-    long state = adStateClosed;
-    return rs && SUCCEEDED(rs->get_State(&state)) && (state & adStateOpen);
-}
 
 HRESULT OpenOn(Recordset* rs, const wchar_t* sql, Connection* connection, long location,
                long cursorType, long lockType)
@@ -309,11 +280,7 @@ HRESULT CDatabase::Open(HWND progressWindow, const ConnSettings* settings)
 
 void CDatabase::CloseRecordset(Recordset*& rs)
 {
-    if (!rs)
-        return;
-    rs->Close();
-    rs->Release();
-    rs = nullptr;
+    CloseAndRelease(rs);
 }
 
 int CDatabase::Close()
@@ -454,7 +421,7 @@ Recordset* CDatabase::GetCachedRecordset(CachedRecordset kind)
     if (!spec.Sql)
         return nullptr;
     Recordset*& slot = RecordsetSlot(kind);
-    if (slot && RecordsetIsOpen(slot))
+    if (IsRecordsetOpen(slot))
         return slot;
     if (!slot)
         slot = Recordset::Create();

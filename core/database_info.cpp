@@ -6,6 +6,7 @@
 
 #include "core/blob.h"
 #include "core/fields.h"
+#include "core/rsutil.h"
 #include "core/textutil.h"
 #include "core/treefill.h"
 
@@ -26,15 +27,6 @@ void ReadColumn(Fields* fields, long ordinal, VARIANT* value)
     if (fields && SUCCEEDED(fields->Item(ordinal, &field)) && field) {
         field->get_Value(value);
         field->Release();
-    }
-}
-
-void CloseAndRelease(Recordset*& rs)
-{
-    if (rs) {
-        rs->Close();
-        rs->Release();
-        rs = nullptr;
     }
 }
 
@@ -148,16 +140,12 @@ void ShowInfo(CDatabase* db, InfoPanelRequest* request, bool taxon)
     rs = db->OpenQuery(sql, adUseServer, adOpenKeyset, adLockOptimistic);
     HBITMAP bitmap = nullptr;
     request->PictureWidth = 0;
-    if (rs) {
-        long state = 0;
-        rs->get_State(&state);
-        if ((state & adStateOpen) && !IsEmpty(rs) && request->PictureHeight > 0) {
-            rs->MoveFirst();
-            bitmap = DecodeFirstPicture(rs, request->PictureHeight);
-            BITMAP bm = {};
-            if (bitmap && GetObjectW(bitmap, sizeof(bm), &bm))
-                request->PictureWidth = bm.bmWidth;
-        }
+    if (IsRecordsetOpen(rs) && !IsEmpty(rs) && request->PictureHeight > 0) {
+        rs->MoveFirst();
+        bitmap = DecodeFirstPicture(rs, request->PictureHeight);
+        BITMAP bm = {};
+        if (bitmap && GetObjectW(bitmap, sizeof(bm), &bm))
+            request->PictureWidth = bm.bmWidth;
     }
     if (request->PictureControl) {
         HBITMAP old = (HBITMAP)SendMessageW(request->PictureControl, STM_SETIMAGE, IMAGE_BITMAP,

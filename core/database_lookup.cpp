@@ -9,6 +9,7 @@
 #include <string>
 
 #include "controls/plexa.h"
+#include "core/rsutil.h"
 #include "core/textutil.h"
 #include "dataaccess/filterexpr.h"
 
@@ -17,12 +18,6 @@ using zdata::Fields;
 using zdata::Recordset;
 
 namespace {
-
-bool IsOpenRs(Recordset* rs)
-{
-    long state = adStateClosed;
-    return rs && SUCCEEDED(rs->get_State(&state)) && (state & adStateOpen);
-}
 
 long RecordCountOf(Recordset* rs)
 {
@@ -36,22 +31,6 @@ bool AtEof(Recordset* rs)
 {
     VARIANT_BOOL eof = VARIANT_TRUE;
     return FAILED(rs->get_EOF(&eof)) || eof != VARIANT_FALSE;
-}
-
-// Table names come from the attribute definitions and go into statement text: only plain
-// identifiers are accepted, so a stored name can never change the statement.
-bool IsPlainIdentifier(const wchar_t* name)
-{
-    if (!name || !*name)
-        return false;
-    for (const wchar_t* p = name; *p; ++p) {
-        wchar_t c = *p;
-        bool ok = (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || (c >= L'0' && c <= L'9')
-                  || c == L'_';
-        if (!ok)
-            return false;
-    }
-    return true;
 }
 
 // Reads one column of the current row; the output is cleared first.
@@ -70,18 +49,6 @@ HRESULT ReadColumn(Recordset* rs, long ordinal, VARIANT* out)
     }
     fields->Release();
     return hr;
-}
-
-Field* FieldByName(Recordset* rs, const wchar_t* name)
-{
-    Fields* fields = nullptr;
-    if (FAILED(rs->get_Fields(&fields)) || !fields)
-        return nullptr;
-    Field* field = nullptr;
-    if (FAILED(fields->Item(name, &field)))
-        field = nullptr;
-    fields->Release();
-    return field;
 }
 
 // The text of a value as a string; empty for NULL.
@@ -222,19 +189,21 @@ int CDatabase::LoadLookupValues(int kind, const wchar_t* fieldName)
     int index = FindLookupEntry(name, LookupCache, nullptr);
     if (index >= 0)
         return index;
+    // The table name comes from the attribute definitions and goes into statement text: a stored
+    // name can never change the statement.
     if (!IsPlainIdentifier(name) || !IsOpen())
         return kLookupNotAvailable;
     Recordset* rs = nullptr;
     if (wcscmp(name, L"SYSAUTHORS") == 0) {
         OpenSysAuthors();
         rs = SysAuthorsRs;
-        if (!IsOpenRs(rs))
+        if (!IsRecordsetOpen(rs))
             return kLookupNotAvailable;  // not opened here: SysAuthorsRs stays with its slot
     } else {
         wchar_t sql[96];
         StringCchPrintfW(sql, 96, L"SELECT * FROM %s ORDER BY NAME", name);
         rs = OpenQuery(sql, adUseClient, adOpenKeyset, adLockOptimistic);
-        if (!IsOpenRs(rs)) {
+        if (!IsRecordsetOpen(rs)) {
             CloseRecordset(rs);
             return kLookupNotAvailable;
         }
@@ -254,12 +223,12 @@ int CDatabase::LoadLookupValues(int kind, const wchar_t* fieldName)
 
 int CDatabase::OpenSysAuthors()
 {
-    if (IsOpenRs(SysAuthorsRs))
+    if (IsRecordsetOpen(SysAuthorsRs))
         return (int)RecordCountOf(SysAuthorsRs);
     if (!IsOpen())
         return 0;
     Recordset* rs = GetCachedRecordset(RS_SYSAUTHORS);
-    if (!IsOpenRs(rs))
+    if (!IsRecordsetOpen(rs))
         return 0;
     rs->MoveLast();  // so that the count is complete
     return (int)RecordCountOf(rs);
@@ -270,7 +239,7 @@ int CDatabase::GetSysAuthorTextLen(int row)
     CachedTextLength = 0;
     OpenSysAuthors();
     Recordset* rs = SysAuthorsRs;
-    if (!IsOpenRs(rs))
+    if (!IsRecordsetOpen(rs))
         return 0;
     VARIANT none;
     none.vt = VT_I4;
@@ -289,7 +258,7 @@ void CDatabase::GetSysAuthorText(int row, wchar_t* buffer)
     if (!buffer)
         return;
     buffer[0] = L'\0';
-    if (row < 0 || !IsOpenRs(SysAuthorsRs) || row >= RecordCountOf(SysAuthorsRs))
+    if (row < 0 || !IsRecordsetOpen(SysAuthorsRs) || row >= RecordCountOf(SysAuthorsRs))
         return;
     VariantToText(&CachedValue, buffer, CachedTextLength + 1);
     VariantClear(&CachedValue);
@@ -300,7 +269,7 @@ int CDatabase::FindSysAuthorPrefix(const wchar_t* text, int* row)
     if (!row)
         return 0;
     OpenSysAuthors();
-    if (!IsOpenRs(SysAuthorsRs)) {
+    if (!IsRecordsetOpen(SysAuthorsRs)) {
         *row = -1;
         return 0;
     }
@@ -313,7 +282,7 @@ Recordset* CDatabase::GetLookupRecordset(int index)
     if (index < 0 || index >= LookupCache->GetCount())
         return nullptr;
     LookupCacheEntry* entry = (LookupCacheEntry*)LookupCache->GetItems()[index];
-    return entry && IsOpenRs(entry->Recordset) ? entry->Recordset : nullptr;
+    return entry && IsRecordsetOpen(entry->Recordset) ? entry->Recordset : nullptr;
 }
 
 int CDatabase::GetLookupCount(int index)

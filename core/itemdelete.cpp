@@ -37,7 +37,7 @@ const DeleteKind kLocalityDelete = {
 // The count a "SELECT COUNT(*) ..." answers; -1 when it cannot be read.
 int CountOf(CDatabase* db, const wchar_t* sql)
 {
-    Rs rs(OpenForRead(db, sql));
+    RsHolder rs(OpenForRead(db, sql));
     if (!HasRow(rs.get()))
         return -1;
     FieldsRef f(rs.get());
@@ -48,7 +48,7 @@ int DeleteTreeItem(CDatabase* db, int id, const DeleteKind& kind)
 {
     if (!db->IsOpen())
         return 0;
-    Transaction tx(db);
+    WriteTransaction tx(db);
     if (!tx.Begin())
         return 0;
     wchar_t sql[96];
@@ -96,7 +96,7 @@ bool DeleteByIds(CDatabase* db, const wchar_t* table, const CIntArray* ids)
 {
     if (!ids || ids->GetCount() < 1 || !db->IsOpen())
         return false;
-    Transaction tx(db);
+    WriteTransaction tx(db);
     if (!tx.Begin())
         return false;
     if (FAILED(db->AdoConnection->Execute(DeleteByIdsSql(table, ids).c_str(), nullptr,
@@ -113,10 +113,7 @@ int CDatabase::DeleteSysItem(int id)
 {
     if (!DeleteTreeItem(this, id, kTaxonDelete))
         return 0;
-    RequeryIfOpen(SysTreeRs);
-    RequeryIfOpen(TaxonRecordsRs);
-    RequeryIfOpen(SearchRecordsRs);
-    RequeryIfOpen(SpeciesNamesRs);
+    RequeryIfOpen({SysTreeRs, TaxonRecordsRs, SearchRecordsRs, SpeciesNamesRs});
     return 1;
 }
 
@@ -124,10 +121,7 @@ int CDatabase::DeleteLocItem(int id)
 {
     if (!DeleteTreeItem(this, id, kLocalityDelete))
         return 0;
-    RequeryIfOpen(LocTreeRs);
-    RequeryIfOpen(LocalityRecordsRs);
-    RequeryIfOpen(SearchRecordsRs);
-    RequeryIfOpen(FeatureNamesRs);
+    RequeryIfOpen({LocTreeRs, LocalityRecordsRs, SearchRecordsRs, FeatureNamesRs});
     return 1;
 }
 
@@ -135,9 +129,7 @@ int CDatabase::DeleteRecords(const CIntArray* ids)
 {
     if (!DeleteByIds(this, L"ZORNACOLLS", ids))
         return 0;
-    RequeryIfOpen(TaxonRecordsRs);
-    RequeryIfOpen(LocalityRecordsRs);
-    RequeryIfOpen(SearchRecordsRs);
+    RequeryIfOpen({TaxonRecordsRs, LocalityRecordsRs, SearchRecordsRs});
     return 1;
 }
 

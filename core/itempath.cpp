@@ -6,6 +6,7 @@
 #include <string>
 #include "core/database.h"
 #include "core/fields.h"
+#include "core/rsutil.h"
 #include "core/textutil.h"
 
 using zdata::Recordset;
@@ -39,8 +40,7 @@ public:
             fields_->Release();
             fields_ = nullptr;
         }
-        long state = adStateClosed;
-        if (SUCCEEDED(rs_->get_State(&state)) && (state & adStateOpen))
+        if (IsRecordsetOpen(rs_))
             rs_->Close();
         wchar_t sql[160];
         _snwprintf(sql, 160, format, id);
@@ -128,8 +128,7 @@ void CDatabase::SetRecordListFilter(int list, const wchar_t* text)
 {
     Recordset* rs = list == POINT_LIST_TAXON ? TaxonRecordsRs
                   : list == POINT_LIST_SEARCH ? SearchRecordsRs : nullptr;
-    long state = adStateClosed;
-    if (!rs || FAILED(rs->get_State(&state)) || !(state & adStateOpen))
+    if (!IsRecordsetOpen(rs))
         return;
     rs->put_Filter(text ? text : L"");
 }
@@ -139,8 +138,7 @@ int CDatabase::GetRecordCoordinates(int list, int sourced, double* points[2])
     points[0] = points[1] = nullptr;
     Recordset* rs = list == POINT_LIST_TAXON ? TaxonRecordsRs
                   : list == POINT_LIST_SEARCH ? SearchRecordsRs : nullptr;
-    long state = adStateClosed;
-    if (!rs || FAILED(rs->get_State(&state)) || !(state & adStateOpen))
+    if (!IsRecordsetOpen(rs))
         return 0;
     long n = 0;
     if (FAILED(rs->get_RecordCount(&n)) || n <= 0)
@@ -262,8 +260,7 @@ int CDatabase::GetRecordItemId(int list, int locality, int recordId)
     Recordset* rs = list == 0 ? TaxonRecordsRs
                   : list == 1 ? LocalityRecordsRs
                   : list == 2 ? SearchRecordsRs : nullptr;
-    long state = adStateClosed;
-    if (!rs || FAILED(rs->get_State(&state)) || !(state & adStateOpen))
+    if (!IsRecordsetOpen(rs))
         return -1;
     zdata::Fields* fields = nullptr;
     if (FAILED(rs->get_Fields(&fields)) || !fields)
@@ -321,9 +318,7 @@ bool CDatabase::IsLookupAttribute(int mode, const wchar_t* tableName, const wcha
                        L"' AND FIELDNAME = '" + QuotedName(fieldName) + L"'";
     Recordset* rs = OpenQuery(sql.c_str(), adUseServer, adOpenKeyset, adLockReadOnly);
     int type = -1;  // no row: no type
-    long state = adStateClosed;
-    if (rs && SUCCEEDED(rs->get_State(&state)) && (state & adStateOpen) &&
-        !(rs->IsBOF() && rs->IsEOF())) {
+    if (IsRecordsetOpen(rs) && !(rs->IsBOF() && rs->IsEOF())) {
         zdata::Fields* fields = nullptr;
         zdata::Field* field = nullptr;
         if (SUCCEEDED(rs->get_Fields(&fields)) && fields) {

@@ -121,17 +121,14 @@ std::wstring Sql(const wchar_t* format, int id)
 HRESULT WriteSpeciesRow(CDatabase* db, Fields* f, TreeItemRecord* r, int valueIndex)
 {
     HRESULT hr = S_OK;
-    auto keep = [&hr](HRESULT step) {
-        if (FAILED(step) && SUCCEEDED(hr))
-            hr = step;
-    };
+    KeepFirstFailure keep(hr);
     keep(PutText(f, SPE_NAME, r->Name, false));
     keep(PutInt(f, SPE_SYSID, r->Id));
     keep(PutText(f, SPE_AUTHOR, r->Author, true));
     if (r->Author[0]) {
         db->OpenSysAuthors();
         Recordset* authors = db->SysAuthorsRs;
-        if (IsOpenRs(authors) && SUCCEEDED(authors->AddNew())) {
+        if (IsRecordsetOpen(authors) && SUCCEEDED(authors->AddNew())) {
             FieldsRef af(authors);
             // A name already in the list is refused by the table: no error for the user.
             if (FAILED(PutText(af.get(), 0, r->Author, false)) || FAILED(authors->Update()))
@@ -147,10 +144,7 @@ HRESULT WriteSpeciesRow(CDatabase* db, Fields* f, TreeItemRecord* r, int valueIn
 HRESULT WriteFeatureRow(CDatabase* db, Fields* f, TreeItemRecord* r, int valueIndex)
 {
     HRESULT hr = S_OK;
-    auto keep = [&hr](HRESULT step) {
-        if (FAILED(step) && SUCCEEDED(hr))
-            hr = step;
-    };
+    KeepFirstFailure keep(hr);
     keep(PutInt(f, FEA_LOCID, r->Id));
     keep(PutText(f, FEA_NAME, r->Name, false));
     keep(PutText(f, FEA_ABBREV, r->Abbrev, true));
@@ -171,8 +165,8 @@ bool SaveDataRow(CDatabase* db, const TreeKind& kind, TreeItemRecord* r, int val
     *rowChanged = false;
     bool dataLevel =
         SendMessageW(db->MainWindow, ZM_FIND_LEVEL, (WPARAM)kind.findLevelKind, (LPARAM)r->LevelId) != 0;
-    Rs data(OpenForWrite(db, Sql(kind.dataSql, r->Id).c_str()));
-    if (!IsOpenRs(data.get()))
+    RsHolder data(OpenForWrite(db, Sql(kind.dataSql, r->Id).c_str()));
+    if (!IsRecordsetOpen(data.get()))
         return false;
     bool hasRow = HasRow(data.get());
     if (!hasRow && !dataLevel)
@@ -207,8 +201,8 @@ bool SaveDataRow(CDatabase* db, const TreeKind& kind, TreeItemRecord* r, int val
 // none depends on the item, -1 when one was refused (its errors have been shown).
 int RecomposeNames(CDatabase* db, const TreeKind& kind, int id)
 {
-    Rs defs(kind.taxon ? db->OpenSysDefs() : db->OpenLocDefs());
-    if (!IsOpenRs(defs.get()))
+    RsHolder defs(kind.taxon ? db->OpenSysDefs() : db->OpenLocDefs());
+    if (!IsRecordsetOpen(defs.get()))
         return 0;
     if (kind.taxon)
         return UpdateSpeciesNames(id, db->SysTreeRs, defs.get(), db->AdoConnection);
@@ -225,9 +219,9 @@ int SaveTreeItem(CDatabase* db, int parent, TreeItemRecord* r, const TreeKind& k
     if (isNew != (r->Id < 1))
         return 0;
     Recordset* tree = kind.taxon ? db->GetSysTreeRs() : db->GetLocTreeRs();
-    if (!IsOpenRs(tree))
+    if (!IsRecordsetOpen(tree))
         return 0;
-    Transaction tx(db);
+    WriteTransaction tx(db);
     if (!tx.Begin())
         return 0;
     const int oldId = r->Id;
@@ -252,10 +246,7 @@ int SaveTreeItem(CDatabase* db, int parent, TreeItemRecord* r, const TreeKind& k
     // 3-8: the tree row.
     FieldsRef f(tree);
     HRESULT hr = f ? S_OK : E_FAIL;
-    auto keep = [&hr](HRESULT step) {
-        if (FAILED(step) && SUCCEEDED(hr))
-            hr = step;
-    };
+    KeepFirstFailure keep(hr);
     if (isNew) {
         r->Id = db->SelectMax(L"ID", kind.treeTable);
         keep(PutInt(f.get(), 0, r->Id));
@@ -288,8 +279,9 @@ int SaveTreeItem(CDatabase* db, int parent, TreeItemRecord* r, const TreeKind& k
         return failed(true);
     // 13: the pictures, when the caller gave a list.
     if (r->Pictures) {
-        Rs pictures(OpenForWrite(db, Sql(kind.picturesSql, r->Id).c_str()));
-        if (!IsOpenRs(pictures.get()) || FAILED(WriteImageRows(r->Id, pictures.get(), r->Pictures)))
+        RsHolder pictures(OpenForWrite(db, Sql(kind.picturesSql, r->Id).c_str()));
+        if (!IsRecordsetOpen(pictures.get())
+            || FAILED(WriteImageRows(r->Id, pictures.get(), r->Pictures)))
             return failed(true);
     }
     // 14: derived names below the item.
@@ -323,7 +315,8 @@ void ReadTreeRow(CDatabase* db, const TreeKind& kind, TreeItemRecord* r)
     VariantClear(&r->IconSmall);
     VariantClear(&r->IconOpen);
     CPtrArray* defs = kind.taxon ? db->SysTreeAttrs : db->LocTreeAttrs;
-    bool found = IsOpenRs(tree) && SUCCEEDED(tree->put_Filter(Sql(L"ID = %d", r->Id).c_str()))
+    bool found = IsRecordsetOpen(tree)
+                 && SUCCEEDED(tree->put_Filter(Sql(L"ID = %d", r->Id).c_str()))
                  && HasRow(tree);
     if (!found) {
         if (!kind.taxon)
@@ -346,7 +339,7 @@ void ReadTreeRow(CDatabase* db, const TreeKind& kind, TreeItemRecord* r)
 
 void ReadDataRow(CDatabase* db, const TreeKind& kind, TreeItemRecord* r)
 {
-    Rs data(OpenForRead(db, Sql(kind.dataSql, r->Id).c_str()));
+    RsHolder data(OpenForRead(db, Sql(kind.dataSql, r->Id).c_str()));
     bool found = HasRow(data.get());
     FieldsRef f(found ? data.get() : nullptr);
     if (kind.taxon) {
@@ -436,7 +429,7 @@ void ReadCustomValues(Fields* fields, CPtrArray* values, CPtrArray* defs)
 
 HRESULT WriteImageRows(int itemId, Recordset* rs, CPtrArray* pictures)
 {
-    if (!IsOpenRs(rs))
+    if (!IsRecordsetOpen(rs))
         return E_FAIL;
     if (HasRow(rs) && SUCCEEDED(rs->MoveFirst())) {
         while (HasRow(rs)) {
@@ -453,10 +446,7 @@ HRESULT WriteImageRows(int itemId, Recordset* rs, CPtrArray* pictures)
         HRESULT hr = rs->AddNew();
         if (SUCCEEDED(hr)) {
             FieldsRef f(rs);
-            auto keep = [&hr](HRESULT step) {
-                if (FAILED(step) && SUCCEEDED(hr))
-                    hr = step;
-            };
+            KeepFirstFailure keep(hr);
             keep(PutInt(f.get(), IMG_ITEM, itemId));
             keep(PutInt(f.get(), IMG_ORDER, i + 1));  // the picture's order number
             if (picture) {

@@ -8,15 +8,9 @@ using zdata::Recordset;
 
 namespace itemsave {
 
-bool IsOpenRs(Recordset* rs)
-{
-    long state = adStateClosed;
-    return rs && SUCCEEDED(rs->get_State(&state)) && (state & adStateOpen);
-}
-
 bool HasRow(Recordset* rs)
 {
-    if (!IsOpenRs(rs))
+    if (!IsRecordsetOpen(rs))
         return false;
     VARIANT_BOOL bof = VARIANT_TRUE, eof = VARIANT_TRUE;
     if (FAILED(rs->get_BOF(&bof)) || FAILED(rs->get_EOF(&eof)))
@@ -113,76 +107,6 @@ int GetInt(Fields* fields, long ordinal)
     int value = VariantToInt(&v);
     VariantClear(&v);
     return value;
-}
-
-void RequeryIfOpen(Recordset* rs)
-{
-    if (IsOpenRs(rs))
-        rs->Requery();
-}
-
-void ResyncAllIfOpen(Recordset* rs)
-{
-    if (IsOpenRs(rs))
-        rs->Resync(adAffectAll, adResyncAllValues);
-}
-
-Transaction::~Transaction()
-{
-    if (active_)
-        Rollback();
-}
-
-bool Transaction::Begin()
-{
-    if (FAILED(db_->AdoConnection->BeginTrans())) {
-        db_->ReportAdoErrors();
-        return false;
-    }
-    active_ = true;
-    return true;
-}
-
-bool Transaction::Commit()
-{
-    if (!active_)
-        return false;
-    if (FAILED(db_->AdoConnection->CommitTrans())) {
-        Fail();
-        return false;
-    }
-    active_ = false;
-    return true;
-}
-
-void Transaction::Fail()
-{
-    db_->ReportAdoErrors();
-    Rollback();
-}
-
-void Transaction::Rollback(bool requery)
-{
-    if (!active_)
-        return;
-    active_ = false;
-    db_->AdoConnection->RollbackTrans();
-    if (requery)
-        RequeryCachesAfterRollback(db_);
-}
-
-void RequeryCachesAfterRollback(CDatabase* db)
-{
-    RequeryIfOpen(db->SysTreeRs);
-    RequeryIfOpen(db->LocTreeRs);
-    RequeryIfOpen(db->SpeciesNamesRs);
-    RequeryIfOpen(db->FeatureNamesRs);
-    RequeryIfOpen(db->SysAuthorsRs);
-    for (int i = 0; i < db->LookupCache->GetCount(); i++) {
-        LookupCacheEntry* entry = (LookupCacheEntry*)db->LookupCache->GetItems()[i];
-        if (entry && entry->Recordset != db->SysAuthorsRs)
-            RequeryIfOpen(entry->Recordset);
-    }
 }
 
 }  // namespace itemsave

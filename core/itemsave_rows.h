@@ -1,32 +1,14 @@
-// Small row and transaction helpers shared by the item and record saves, loads and deletes.
+// Small row helpers shared by the item and record saves, loads and deletes.
 #pragma once
 #include <windows.h>
 #include <oleauto.h>
 
 #include "core/database.h"
+#include "core/rsutil.h"
+#include "core/transaction.h"
 #include "dataaccess/ado.h"
 
 namespace itemsave {
-
-// A one-shot recordset, closed and released on every way out.
-class Rs
-{
-public:
-    explicit Rs(zdata::Recordset* rs = nullptr) : rs_(rs) {}
-    ~Rs() { CDatabase::CloseRecordset(rs_); }
-    Rs(const Rs&) = delete;
-    Rs& operator=(const Rs&) = delete;
-    zdata::Recordset* get() const { return rs_; }
-    zdata::Recordset* operator->() const { return rs_; }
-    void Reset(zdata::Recordset* rs)
-    {
-        CDatabase::CloseRecordset(rs_);
-        rs_ = rs;
-    }
-
-private:
-    zdata::Recordset* rs_;
-};
 
 // The Fields of a recordset, released on every way out.
 class FieldsRef
@@ -51,7 +33,6 @@ private:
     zdata::Fields* fields_ = nullptr;
 };
 
-bool IsOpenRs(zdata::Recordset* rs);
 // Neither BOF nor EOF: a current row is there.
 bool HasRow(zdata::Recordset* rs);
 // A new recordset opened for writing (keyset, optimistic) or reading (keyset, read-only) on
@@ -77,34 +58,19 @@ int GetInt(zdata::Fields* fields, long ordinal);
 int WriteValues(CDatabase* db, int start, int kind, zdata::Fields* fields, CPtrArray* values,
                 CPtrArray* defs, HRESULT* failure);
 
-// Requery / Resync of a cached recordset only when it is open.
-void RequeryIfOpen(zdata::Recordset* rs);
-void ResyncAllIfOpen(zdata::Recordset* rs);
-
-// One transaction over a save or a delete. Begin() reports a refused start. A transaction that
-// is neither committed nor abandoned when the guard ends is rolled back.
-class Transaction
+// Keeps the first refused step's HRESULT in the result it was given; the later steps still run.
+class KeepFirstFailure
 {
 public:
-    explicit Transaction(CDatabase* db) : db_(db) {}
-    ~Transaction();
-    Transaction(const Transaction&) = delete;
-    Transaction& operator=(const Transaction&) = delete;
-    bool Begin();
-    // Commits; a refused commit shows the errors and rolls back. True when committed.
-    bool Commit();
-    // Shows the connection's errors, then rolls back.
-    void Fail();
-    // Rolls back without a message; with requery set the cached rowsets are read again.
-    void Rollback(bool requery = true);
+    explicit KeepFirstFailure(HRESULT& hr) : hr_(hr) {}
+    void operator()(HRESULT step)
+    {
+        if (FAILED(step) && SUCCEEDED(hr_))
+            hr_ = step;
+    }
 
 private:
-    CDatabase* db_;
-    bool active_ = false;
+    HRESULT& hr_;
 };
-
-// After a rollback the cached rowsets edited inside the transaction still show the edits: read
-// the trees, the name lists, the author list and every cached lookup table again.
-void RequeryCachesAfterRollback(CDatabase* db);
 
 }  // namespace itemsave

@@ -67,7 +67,7 @@ bool FilterToName(Recordset* list, const wchar_t* name)
 
 int FindOrAdd(Recordset* list, const wchar_t* name, int* publisher)
 {
-    if (!IsOpenRs(list) || !name || !FilterToName(list, name))
+    if (!IsRecordsetOpen(list) || !name || !FilterToName(list, name))
         return kNameAddFailed;
     if (!HasRow(list)) {
         if (FAILED(list->AddNew()))
@@ -90,62 +90,26 @@ int FindOrAdd(Recordset* list, const wchar_t* name, int* publisher)
     return GetInt(fields.get(), kNameId);
 }
 
-// Replaces the link rows of a publication by the ids, numbered 1..n in order. A row the table
-// refuses is left out and the following rows close the gap. False when the old rows could not
-// be removed or the table not opened.
-bool WriteLinkIds(CDatabase* db, const wchar_t* table, int litId, const CIntArray* ids)
+// Replaces the link rows of a publication by the linked ids, numbered 1..n in order; nextId(i,
+// &id) gives the i-th id, or false to leave the entry out. A row the table refuses is left out
+// too and the following rows close the gap. False when the old rows could not be removed or the
+// table not opened.
+template <typename NextId>
+bool RewriteLinks(CDatabase* db, const wchar_t* table, int litId, int count, NextId nextId)
 {
     std::wstring del = Sql(L"DELETE FROM %s WHERE LITID = %d", table, litId);
     if (FAILED(db->AdoConnection->Execute(del.c_str(), nullptr, adExecuteNoRecords)))
         return false;
-    int count = ids ? ids->GetCount() : 0;
     if (count == 0)
         return true;
-    Rs rs(OpenForWrite(db, Sql(L"SELECT * FROM %s WHERE LITID = %d", table, litId).c_str()));
-    if (!IsOpenRs(rs.get()))
+    RsHolder rs(OpenForWrite(db, Sql(L"SELECT * FROM %s WHERE LITID = %d", table, litId).c_str()));
+    if (!IsRecordsetOpen(rs.get()))
         return false;
     FieldsRef fields(rs.get());
     int position = 1;
     for (int i = 0; i < count; i++) {
-        HRESULT hr = rs->AddNew();
-        if (SUCCEEDED(hr))
-            hr = PutInt(fields.get(), kLinkLitId, litId);
-        if (SUCCEEDED(hr))
-            hr = PutInt(fields.get(), kLinkTarget, ids->GetItems()[i]);
-        if (SUCCEEDED(hr))
-            hr = PutInt(fields.get(), kLinkPos, position);
-        if (SUCCEEDED(hr))
-            hr = rs->Update();
-        if (FAILED(hr))
-            rs->CancelUpdate();
-        else
-            position++;
-    }
-    return true;
-}
-
-// The same for names: each is found in (or added to) the name list and its id linked. Blank
-// names never reach the list; a name the list refuses is left out.
-bool WriteLinkNames(CDatabase* db, const wchar_t* table, Recordset* list, int litId,
-                    const CPtrArray* names)
-{
-    std::wstring del = Sql(L"DELETE FROM %s WHERE LITID = %d", table, litId);
-    if (FAILED(db->AdoConnection->Execute(del.c_str(), nullptr, adExecuteNoRecords)))
-        return false;
-    int count = names ? names->GetCount() : 0;
-    if (count == 0)
-        return true;
-    Rs rs(OpenForWrite(db, Sql(L"SELECT * FROM %s WHERE LITID = %d", table, litId).c_str()));
-    if (!IsOpenRs(rs.get()))
-        return false;
-    FieldsRef fields(rs.get());
-    int position = 1;
-    for (int i = 0; i < count; i++) {
-        const wchar_t* name = (const wchar_t*)names->GetItems()[i];
-        if (!name || !*name)
-            continue;
-        int id = FindOrAdd(list, name, nullptr);
-        if (id < 0)
+        int id = -1;
+        if (!nextId(i, &id))
             continue;
         HRESULT hr = rs->AddNew();
         if (SUCCEEDED(hr))
@@ -164,11 +128,34 @@ bool WriteLinkNames(CDatabase* db, const wchar_t* table, Recordset* list, int li
     return true;
 }
 
+bool WriteLinkIds(CDatabase* db, const wchar_t* table, int litId, const CIntArray* ids)
+{
+    return RewriteLinks(db, table, litId, ids ? ids->GetCount() : 0, [ids](int i, int* id) {
+        *id = ids->GetItems()[i];
+        return true;
+    });
+}
+
+// The same for names: each is found in (or added to) the name list and its id linked. Blank
+// names never reach the list; a name the list refuses is left out.
+bool WriteLinkNames(CDatabase* db, const wchar_t* table, Recordset* list, int litId,
+                    const CPtrArray* names)
+{
+    return RewriteLinks(db, table, litId, names ? names->GetCount() : 0,
+                        [names, list](int i, int* id) {
+                            const wchar_t* name = (const wchar_t*)names->GetItems()[i];
+                            if (!name || !*name)
+                                return false;
+                            *id = FindOrAdd(list, name, nullptr);
+                            return *id >= 0;
+                        });
+}
+
 void ReadLinkIds(CDatabase* db, const wchar_t* table, int litId, CIntArray* ids)
 {
     if (!ids)
         return;
-    Rs rs(OpenForRead(db, Sql(L"SELECT * FROM %s WHERE LITID = %d ORDER BY REFPOS", table, litId).c_str()));
+    RsHolder rs(OpenForRead(db, Sql(L"SELECT * FROM %s WHERE LITID = %d ORDER BY REFPOS", table, litId).c_str()));
     if (!HasRow(rs.get()))
         return;
     FieldsRef fields(rs.get());
@@ -179,9 +166,9 @@ void ReadLinkIds(CDatabase* db, const wchar_t* table, int litId, CIntArray* ids)
 void ReadLinkNames(CDatabase* db, const wchar_t* table, Recordset* list, int litId,
                    const wchar_t* orderColumn, CPtrArray* names)
 {
-    if (!names || !IsOpenRs(list))
+    if (!names || !IsRecordsetOpen(list))
         return;
-    Rs rs(OpenForRead(db, Sql(L"SELECT * FROM %s WHERE LITID = %d ORDER BY %s", table, litId,
+    RsHolder rs(OpenForRead(db, Sql(L"SELECT * FROM %s WHERE LITID = %d ORDER BY %s", table, litId,
                               orderColumn).c_str()));
     if (!HasRow(rs.get()))
         return;
@@ -205,10 +192,7 @@ void ReadLinkNames(CDatabase* db, const wchar_t* table, Recordset* list, int lit
 // After a rollback the name lists may hold rows added inside it.
 void RequeryNameLists(CDatabase* db)
 {
-    RequeryIfOpen(db->LitAuthorsRs);
-    RequeryIfOpen(db->JournalsRs);
-    RequeryIfOpen(db->EditorsRs);
-    RequeryIfOpen(db->KeywordsRs);
+    RequeryIfOpen({db->LitAuthorsRs, db->JournalsRs, db->EditorsRs, db->KeywordsRs});
 }
 
 }  // namespace
@@ -229,7 +213,7 @@ void GetNameById(Recordset* list, int id, wchar_t* buffer, int size)
     if (!buffer || size <= 0)
         return;
     buffer[0] = L'\0';
-    if (!IsOpenRs(list))
+    if (!IsRecordsetOpen(list))
         return;
     FieldsRef fields(list);
     Field* idField = nullptr;
@@ -269,7 +253,7 @@ Recordset* NameList(CDatabase* db, CachedRecordset kind)
     if (!db->IsOpen())
         return nullptr;
     Recordset* rs = db->GetCachedRecordset(kind);
-    if (!IsOpenRs(rs))
+    if (!IsRecordsetOpen(rs))
         return nullptr;
     // Users filter the lists by name; each hand-out starts from the whole list.
     VARIANT none;
@@ -326,7 +310,7 @@ int CDatabase::LoadLiterature(LiteratureRecord* r)
     VariantClear(&r->Abstract);
     Recordset* list = LiteratureListRs;
     bool found = false;
-    FieldsRef fields(IsOpenRs(list) ? list : nullptr);
+    FieldsRef fields(IsRecordsetOpen(list) ? list : nullptr);
     if (fields) {
         Field* idField = nullptr;
         if (SUCCEEDED(fields.get()->Item(kLitId, &idField)) && idField) {
@@ -363,12 +347,12 @@ int CDatabase::SaveLiterature(LiteratureRecord* r)
 {
     if (!r || !IsOpen())
         return 0;
-    Transaction transaction(this);
+    WriteTransaction transaction(this);
     if (!transaction.Begin())
         return 0;
 
     // Everything up to the LITERATURE row's Update: a refusal shows the errors and undoes all.
-    Rs rs(nullptr);
+    RsHolder rs(nullptr);
     if (r->Id >= 0) {
         wchar_t sql[64];
         StringCchPrintfW(sql, 64, L"SELECT * FROM LITERATURE WHERE ID = %d", r->Id);
@@ -377,7 +361,7 @@ int CDatabase::SaveLiterature(LiteratureRecord* r)
         // Only to add a row: no need to read the publications.
         rs.Reset(OpenForWrite(this, L"SELECT * FROM LITERATURE WHERE 0 = 1"));
     }
-    bool ok = IsOpenRs(rs.get());
+    bool ok = IsRecordsetOpen(rs.get());
     // A reference whose row is gone is stored as a new one.
     if (ok && !HasRow(rs.get()))
         ok = SUCCEEDED(rs->AddNew());
@@ -427,7 +411,7 @@ int CDatabase::SaveLiterature(LiteratureRecord* r)
 
     if (!ok) {
         ReportAdoErrors();
-        if (IsOpenRs(rs.get()))
+        if (IsRecordsetOpen(rs.get()))
             rs->CancelUpdate();
         transaction.Rollback();
         RequeryNameLists(this);

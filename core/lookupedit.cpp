@@ -13,7 +13,9 @@
 #include <string>
 
 #include "core/lookupedit.h"
+#include "core/rsutil.h"
 #include "core/textutil.h"
+#include "core/transaction.h"
 #include "dataaccess/enclose.h"
 
 using zdata::Command;
@@ -23,32 +25,6 @@ using zdata::Fields;
 using zdata::Recordset;
 
 namespace {
-
-bool IsOpenRecordset(Recordset* rs)
-{
-    long state = adStateClosed;
-    return rs && SUCCEEDED(rs->get_State(&state)) && (state & adStateOpen);
-}
-
-void RequeryIfOpen(Recordset* rs)
-{
-    if (IsOpenRecordset(rs))
-        rs->Requery();
-}
-
-// Names that go into statement text: letters, digits and underscores only.
-bool IsSqlName(const wchar_t* name)
-{
-    if (!name || !*name)
-        return false;
-    for (const wchar_t* p = name; *p; ++p) {
-        wchar_t c = *p;
-        if (!((c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || (c >= L'0' && c <= L'9')
-              || c == L'_'))
-            return false;
-    }
-    return true;
-}
 
 std::wstring QuotedName(const wchar_t* name)
 {
@@ -62,22 +38,10 @@ const wchar_t* OwnerTableOf(int kind)
     return kind >= 1 && kind <= 6 ? owners[kind - 1] : nullptr;
 }
 
-Field* FieldNamed(Recordset* rs, const wchar_t* name)
-{
-    Fields* fields = nullptr;
-    if (FAILED(rs->get_Fields(&fields)) || !fields)
-        return nullptr;
-    Field* field = nullptr;
-    if (FAILED(fields->Item(name, &field)))
-        field = nullptr;
-    fields->Release();
-    return field;
-}
-
 // Writes a text, or NULL for a null text, into a column of the current row's pending edit.
 HRESULT PutTextOrNull(Recordset* rs, const wchar_t* column, const wchar_t* text)
 {
-    Field* field = FieldNamed(rs, column);
+    Field* field = FieldByName(rs, column);
     if (!field)
         return E_FAIL;
     VARIANT v;
@@ -172,7 +136,7 @@ int CDatabase::AddSysAuthor(const wchar_t* author)
         return 0;
     OpenSysAuthors();
     Recordset* rs = SysAuthorsRs;
-    if (!IsOpenRecordset(rs) || FAILED(rs->AddNew()))
+    if (!IsRecordsetOpen(rs) || FAILED(rs->AddNew()))
         return 0;
     // The list refuses a name it holds already; that refusal is expected and not shown.
     if (FAILED(PutTextOrNull(rs, L"NAME", author)) || FAILED(rs->Update())) {
@@ -218,14 +182,15 @@ int CDatabase::EditLookupTable(const LookupEdit* edit)
     const wchar_t* table = entry->TableName;
     bool replace = (edit->ValueOps & LOOKUP_REPLACE_VALUE) != 0;
     bool remove = (edit->ValueOps & LOOKUP_DELETE_VALUE) != 0;
-    if (!owner || !IsSqlName(table) || !IsSqlName(edit->FieldName) || (!replace && !remove))
+    if (!owner || !IsPlainIdentifier(table) || !IsPlainIdentifier(edit->FieldName)
+        || (!replace && !remove))
         return 0;
     if (replace && (!edit->NewName || !*edit->NewName))
         return 0;  // a value is replaced by a value, never by nothing
 
     VARIANT old;
     VariantInit(&old);
-    Field* nameField = FieldNamed(rs, L"NAME");
+    Field* nameField = FieldByName(rs, L"NAME");
     if (nameField) {
         nameField->get_Value(&old);
         nameField->Release();
@@ -237,10 +202,10 @@ int CDatabase::EditLookupTable(const LookupEdit* edit)
     std::wstring oldValue(old.bstrVal, SysStringLen(old.bstrVal));
     VariantClear(&old);
 
-    if (FAILED(AdoConnection->BeginTrans())) {
-        ReportAdoErrors();
+    // A refused step reads nothing again: the lists below are read once the edit is stored.
+    WriteTransaction txn(this, nullptr);
+    if (!txn.Begin())
         return 0;
-    }
     HRESULT hr = S_OK;
     if (replace) {
         // A typed value is added unless the table has it already (its key ignores case).
@@ -261,31 +226,22 @@ int CDatabase::EditLookupTable(const LookupEdit* edit)
         BoundStatement del(AdoConnection, L"DELETE FROM " + QuotedName(table) + L" WHERE NAME = ?");
         hr = del.Run(oldValue.c_str());
     }
-    if (SUCCEEDED(hr))
-        hr = AdoConnection->CommitTrans();
-    if (FAILED(hr)) {
-        ReportAdoErrors();
-        AdoConnection->RollbackTrans();
+    if (FAILED(hr))
+        return txn.Fail();
+    if (!txn.Commit())
         return 0;
-    }
 
     // The lists that show the owning table's values read them again.
     RequeryIfOpen(rs);
     switch (edit->Kind) {
     case LOOKUP_SPECIES:
-        RequeryIfOpen(SpeciesNamesRs);
-        RequeryIfOpen(LocalityRecordsRs);
-        RequeryIfOpen(SearchRecordsRs);
+        RequeryIfOpen({SpeciesNamesRs, LocalityRecordsRs, SearchRecordsRs});
         break;
     case LOOKUP_FEATURES:
-        RequeryIfOpen(FeatureNamesRs);
-        RequeryIfOpen(TaxonRecordsRs);
-        RequeryIfOpen(SearchRecordsRs);
+        RequeryIfOpen({FeatureNamesRs, TaxonRecordsRs, SearchRecordsRs});
         break;
     case LOOKUP_ZORNACOLLS:
-        RequeryIfOpen(TaxonRecordsRs);
-        RequeryIfOpen(LocalityRecordsRs);
-        RequeryIfOpen(SearchRecordsRs);
+        RequeryIfOpen({TaxonRecordsRs, LocalityRecordsRs, SearchRecordsRs});
         break;
     case LOOKUP_SYSTREE:
         RequeryIfOpen(SysTreeRs);
@@ -294,10 +250,7 @@ int CDatabase::EditLookupTable(const LookupEdit* edit)
         RequeryIfOpen(LocTreeRs);
         break;
     case LOOKUP_LITERATURE:
-        RequeryIfOpen(LiteratureListRs);
-        RequeryIfOpen(TaxonRecordsRs);
-        RequeryIfOpen(LocalityRecordsRs);
-        RequeryIfOpen(SearchRecordsRs);
+        RequeryIfOpen({LiteratureListRs, TaxonRecordsRs, LocalityRecordsRs, SearchRecordsRs});
         break;
     }
     return 1;

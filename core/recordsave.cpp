@@ -50,7 +50,7 @@ wchar_t* RowName(CDatabase* db, const wchar_t* format, int id, long ordinal)
     VARIANT v;
     VariantInit(&v);
     if (db->IsOpen()) {
-        Rs rs(OpenForRead(db, sql));
+        RsHolder rs(OpenForRead(db, sql));
         if (HasRow(rs.get())) {
             FieldsRef f(rs.get());
             GetValue(f.get(), ordinal, &v);
@@ -68,7 +68,7 @@ int CDatabase::LoadRecord(int listKind, OccurrenceRecord* record)
     if (listKind < 0 || listKind > 2 || !record)
         return 0;
     Recordset* list = GetListRecordset(listKind);
-    if (!IsOpenRs(list)) {
+    if (!IsRecordsetOpen(list)) {
         ReadCustomValues(nullptr, record->Values, RecordAttrs);
         return 1;
     }
@@ -96,14 +96,14 @@ int CDatabase::SaveRecord(OccurrenceRecord* record)
 {
     if (!record || !IsOpen())
         return 0;
-    Transaction tx(this);
+    WriteTransaction tx(this);
     if (!tx.Begin())
         return 0;
     wchar_t sql[64];
     StringCchPrintfW(sql, 64, L"SELECT * FROM ZORNACOLLS WHERE ID = %d", record->Id);
-    Rs rs(OpenForWrite(this, sql));
+    RsHolder rs(OpenForWrite(this, sql));
     // A record whose id matches no row is a new one; the database gives it its id.
-    HRESULT hr = IsOpenRs(rs.get()) ? S_OK : E_FAIL;
+    HRESULT hr = IsRecordsetOpen(rs.get()) ? S_OK : E_FAIL;
     if (SUCCEEDED(hr) && !HasRow(rs.get()))
         hr = rs->AddNew();
     FieldsRef f(SUCCEEDED(hr) ? rs.get() : nullptr);
@@ -111,10 +111,7 @@ int CDatabase::SaveRecord(OccurrenceRecord* record)
         tx.Fail();
         return 0;
     }
-    auto keep = [&hr](HRESULT step) {
-        if (FAILED(step) && SUCCEEDED(hr))
-            hr = step;
-    };
+    KeepFirstFailure keep(hr);
     // The level path columns follow the species and the locality: every one of them is
     // cleared first, so a path shorter than the old one leaves nothing behind.
     keep(PutInt(f.get(), REC_SYSID, record->SysId));
@@ -133,9 +130,7 @@ int CDatabase::SaveRecord(OccurrenceRecord* record)
     }
     if (!tx.Commit())
         return 0;
-    RequeryIfOpen(TaxonRecordsRs);
-    RequeryIfOpen(LocalityRecordsRs);
-    RequeryIfOpen(SearchRecordsRs);
+    RequeryIfOpen({TaxonRecordsRs, LocalityRecordsRs, SearchRecordsRs});
     return 1;
 }
 

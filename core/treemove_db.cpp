@@ -2,13 +2,14 @@
 // transaction; a refused write shows the database's errors, rolls everything back and
 // re-reads the cached tree so it shows the file as it is.
 #include "core/database.h"
+#include "core/rsutil.h"
+#include "core/transaction.h"
 #include "core/treemove.h"
 #include "core/treewalk.h"
 #include "core/zm_messages.h"
 
 using zdata::Connection;
 using zdata::Recordset;
-using treewalk::RsHolder;
 
 namespace {
 
@@ -22,63 +23,43 @@ private:
     HCURSOR previous_;
 };
 
-// One transaction on the connection: committed by Commit, rolled back otherwise. The errors
-// of a failure are shown once, through the database object's error boxes.
-class WriteTransaction
-{
-public:
-    WriteTransaction(CDatabase* db, Recordset* tree) : db_(db), tree_(tree)
-    {
-        active_ = SUCCEEDED(db->AdoConnection->BeginTrans());
-        if (!active_)
-            db_->ReportAdoErrors();
-    }
-    ~WriteTransaction()
-    {
-        if (active_)
-            Rollback();
-    }
-    bool Active() const { return active_; }
-    // Rolls back; the errors go to the user unless a step has shown them already.
-    int Fail(bool errorsShown = false)
-    {
-        if (!errorsShown)
-            db_->ReportAdoErrors();
-        Rollback();
-        return 0;
-    }
-    bool Commit()
-    {
-        if (!active_)
-            return false;
-        if (FAILED(db_->AdoConnection->CommitTrans())) {
-            Fail();
-            return false;
-        }
-        active_ = false;
-        return true;
-    }
-
-private:
-    void Rollback()
-    {
-        if (!active_)
-            return;
-        db_->AdoConnection->RollbackTrans();
-        active_ = false;
-        // Rows written inside the transaction still hold the written values.
-        if (tree_)
-            tree_->Requery();
-    }
-    CDatabase* db_;
-    Recordset* tree_;
-    bool active_;
-};
-
 void ResyncNames(Recordset* names)
 {
     if (names)
         names->Resync(adAffectAll, adResyncAllValues);
+}
+
+// A rename writes the item's name column and recomposes the species names or locality labels
+// that depend on it; when any changed, the name list reads them again and the tree card shows
+// them.
+int RenameTreeItem(CDatabase* db, int id, const wchar_t* text, bool taxon)
+{
+    if (!db->IsOpen())
+        return 0;
+    Recordset* tree = taxon ? db->GetSysTreeRs() : db->GetLocTreeRs();
+    if (!tree)
+        return 0;
+    WriteTransaction txn(db, tree);
+    if (!txn.Begin())
+        return 0;
+    int stored = SetNodeFieldById(id, text, taxon ? 4 : 3, tree);
+    if (stored < 0)
+        return txn.Fail();
+    if (stored == 0)
+        return 0;
+    RsHolder defs(taxon ? db->OpenSysDefs() : db->OpenLocDefs());
+    int names = taxon ? UpdateSpeciesNames(id, tree, defs.get(), db->AdoConnection)
+                      : UpdateLocalityLabels(id, tree, defs.get(), db->AdoConnection);
+    if (names < 0)
+        return txn.Fail(true);
+    if (!txn.Commit())
+        return 0;
+    if (names > 0) {
+        ResyncNames(taxon ? db->SpeciesNamesRs : db->FeatureNamesRs);
+        if (db->MainWindow)
+            SendMessageW(db->MainWindow, ZM_REFRESH_TREE_CARD, taxon ? 1 : 2, (LPARAM)id);
+    }
+    return 1;
 }
 
 }  // namespace
@@ -92,7 +73,7 @@ int CDatabase::ReorderSysItem(int id, int position)
         return 0;
     WaitCursor wait;
     WriteTransaction txn(this, tree);
-    if (!txn.Active())
+    if (!txn.Begin())
         return 0;
     int reordered = ReorderSiblings(id, position, tree);
     if (reordered < 0)
@@ -118,7 +99,7 @@ int CDatabase::MoveSysItems(int parentId, int count, const int* ids)
     if (!tree || count <= 0 || !ids)
         return 0;
     WriteTransaction txn(this, tree);
-    if (!txn.Active())
+    if (!txn.Begin())
         return 0;
     int moved = MoveSysItemsToParent(parentId, count, ids, tree);
     if (moved < 0)
@@ -153,7 +134,7 @@ int CDatabase::MoveLocItems(int parentId, int count, const int* ids)
     if (!tree || count <= 0 || !ids)
         return 1;
     WriteTransaction txn(this, tree);
-    if (!txn.Active())
+    if (!txn.Begin())
         return 0;
     int moved = MoveLocItemsToParent(parentId, count, ids, tree);
     if (moved < 0)
@@ -191,75 +172,22 @@ int CDatabase::MoveRecords(int targetId, int kind, int count, const int* recordI
         return 0;
     Recordset* tree = kind == 1 ? GetSysTreeRs() : GetLocTreeRs();
     WriteTransaction txn(this, nullptr);
-    if (!txn.Active())
+    if (!txn.Begin())
         return 0;
     if (FAILED(ReassignRecords(targetId, count, recordIds, kind, tree, AdoConnection)))
         return txn.Fail();
     if (!txn.Commit())
         return 0;
-    Recordset* lists[3] = {TaxonRecordsRs, LocalityRecordsRs, SearchRecordsRs};
-    for (Recordset* list : lists) {
-        long state = adStateClosed;
-        if (list && SUCCEEDED(list->get_State(&state)) && (state & adStateOpen))
-            list->Requery();
-    }
+    RequeryIfOpen({TaxonRecordsRs, LocalityRecordsRs, SearchRecordsRs});
     return 1;
 }
 
 int CDatabase::RenameSysItem(int id, const wchar_t* text)
 {
-    if (!IsOpen())
-        return 0;
-    Recordset* tree = GetSysTreeRs();
-    if (!tree)
-        return 0;
-    WriteTransaction txn(this, tree);
-    if (!txn.Active())
-        return 0;
-    int stored = SetNodeFieldById(id, text, 4, tree);
-    if (stored < 0)
-        return txn.Fail();
-    if (stored == 0)
-        return 0;
-    RsHolder defs(OpenSysDefs());
-    int names = UpdateSpeciesNames(id, tree, defs.get(), AdoConnection);
-    if (names < 0)
-        return txn.Fail(true);
-    if (!txn.Commit())
-        return 0;
-    if (names > 0) {
-        ResyncNames(SpeciesNamesRs);
-        if (MainWindow)
-            SendMessageW(MainWindow, ZM_REFRESH_TREE_CARD, 1, (LPARAM)id);
-    }
-    return 1;
+    return RenameTreeItem(this, id, text, true);
 }
 
 int CDatabase::RenameLocItem(int id, const wchar_t* text)
 {
-    if (!IsOpen())
-        return 0;
-    Recordset* tree = GetLocTreeRs();
-    if (!tree)
-        return 0;
-    WriteTransaction txn(this, tree);
-    if (!txn.Active())
-        return 0;
-    int stored = SetNodeFieldById(id, text, 3, tree);
-    if (stored < 0)
-        return txn.Fail();
-    if (stored == 0)
-        return 0;
-    RsHolder defs(OpenLocDefs());
-    int labels = UpdateLocalityLabels(id, tree, defs.get(), AdoConnection);
-    if (labels < 0)
-        return txn.Fail(true);
-    if (!txn.Commit())
-        return 0;
-    if (labels > 0) {
-        ResyncNames(FeatureNamesRs);
-        if (MainWindow)
-            SendMessageW(MainWindow, ZM_REFRESH_TREE_CARD, 2, (LPARAM)id);
-    }
-    return 1;
+    return RenameTreeItem(this, id, text, false);
 }

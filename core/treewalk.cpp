@@ -132,21 +132,6 @@ HRESULT ExecuteBound(Connection* connection, const wchar_t* sql, const std::vect
     return hr;
 }
 
-bool RsHolder::IsOpen() const
-{
-    long state = adStateClosed;
-    return rs_ && SUCCEEDED(rs_->get_State(&state)) && (state & adStateOpen);
-}
-
-void RsHolder::Reset(Recordset* rs)
-{
-    if (rs_) {
-        rs_->Close();
-        rs_->Release();
-    }
-    rs_ = rs;
-}
-
 Recordset* OpenRecordset(Connection* connection, const wchar_t* sql, bool client, long lockType)
 {
     Recordset* rs = Recordset::Create();
@@ -177,14 +162,9 @@ int LevelOfColumn(const wchar_t* name, const wchar_t* format)
     return _wcsicmp(p, marker + 2) == 0 ? level : -1;
 }
 
-std::vector<std::pair<int, std::wstring>> LevelColumnsOf(Connection* connection, const wchar_t* format)
+std::vector<LevelField> LevelFieldsOf(Fields* fields, const wchar_t* format)
 {
-    std::vector<std::pair<int, std::wstring>> columns;
-    RsHolder rs(OpenRecordset(connection, L"SELECT * FROM ZORNACOLLS WHERE 0 = 1", false,
-                              adLockReadOnly));
-    Fields* fields = nullptr;
-    if (!rs.IsOpen() || FAILED(rs.get()->get_Fields(&fields)) || !fields)
-        return columns;
+    std::vector<LevelField> found;
     long count = 0;
     fields->get_Count(&count);
     for (long i = 0; i < count; ++i) {
@@ -195,9 +175,25 @@ std::vector<std::pair<int, std::wstring>> LevelColumnsOf(Connection* connection,
         field->get_Name(&name);
         int level = LevelOfColumn(name, format);
         if (level >= 1)
-            columns.emplace_back(level, std::wstring(name));
+            found.push_back({level, std::wstring(name), field});
+        else
+            field->Release();
         SysFreeString(name);
-        field->Release();
+    }
+    return found;
+}
+
+std::vector<std::pair<int, std::wstring>> LevelColumnsOf(Connection* connection, const wchar_t* format)
+{
+    std::vector<std::pair<int, std::wstring>> columns;
+    RsHolder rs(OpenRecordset(connection, L"SELECT * FROM ZORNACOLLS WHERE 0 = 1", false,
+                              adLockReadOnly));
+    Fields* fields = nullptr;
+    if (!rs.IsOpen() || FAILED(rs.get()->get_Fields(&fields)) || !fields)
+        return columns;
+    for (LevelField& column : LevelFieldsOf(fields, format)) {
+        columns.emplace_back(column.Level, column.Name);
+        column.Field->Release();
     }
     fields->Release();
     return columns;

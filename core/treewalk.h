@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <string>
 #include <vector>
+#include "core/rsutil.h"
 #include "dataaccess/ado.h"
 
 namespace treewalk {
@@ -29,21 +30,8 @@ HRESULT ExecuteBound(zdata::Connection* connection, const wchar_t* sql,
 VARIANT IntValue(int value);
 VARIANT NullValue();
 
-// Closes and releases a one-shot recordset on every way out.
-class RsHolder
-{
-public:
-    explicit RsHolder(zdata::Recordset* rs = nullptr) : rs_(rs) {}
-    ~RsHolder() { Reset(nullptr); }
-    RsHolder(const RsHolder&) = delete;
-    RsHolder& operator=(const RsHolder&) = delete;
-    zdata::Recordset* get() const { return rs_; }
-    bool IsOpen() const;
-    void Reset(zdata::Recordset* rs);
-
-private:
-    zdata::Recordset* rs_;
-};
+// A one-shot recordset holder (core/rsutil.h).
+using ::RsHolder;
 
 // A new recordset on the query (client cursor when client is set); check IsOpen.
 zdata::Recordset* OpenRecordset(zdata::Connection* connection, const wchar_t* sql, bool client,
@@ -53,6 +41,15 @@ zdata::Recordset* OpenRecordset(zdata::Connection* connection, const wchar_t* sq
 // the columns the table has.
 std::vector<std::pair<int, std::wstring>> LevelColumnsOf(zdata::Connection* connection,
                                                          const wchar_t* format);
+// The fields of a row whose names the format makes, each with its level and name; the caller
+// releases each Field.
+struct LevelField
+{
+    int Level;
+    std::wstring Name;
+    zdata::Field* Field;
+};
+std::vector<LevelField> LevelFieldsOf(zdata::Fields* fields, const wchar_t* format);
 // The level number of a column name made with the format, or -1 when it is not one.
 int LevelOfColumn(const wchar_t* name, const wchar_t* format);
 

@@ -1,0 +1,63 @@
+#include "core/rsutil.h"
+
+using zdata::Field;
+using zdata::Fields;
+using zdata::Recordset;
+
+bool IsRecordsetOpen(Recordset* rs)
+{
+    long state = adStateClosed;
+    return rs && SUCCEEDED(rs->get_State(&state)) && (state & adStateOpen);
+}
+
+void RequeryIfOpen(Recordset* rs)
+{
+    if (IsRecordsetOpen(rs))
+        rs->Requery();
+}
+
+void RequeryIfOpen(std::initializer_list<Recordset*> list)
+{
+    for (Recordset* rs : list)
+        RequeryIfOpen(rs);
+}
+
+void ResyncAllIfOpen(Recordset* rs)
+{
+    if (IsRecordsetOpen(rs))
+        rs->Resync(adAffectAll, adResyncAllValues);
+}
+
+void CloseAndRelease(Recordset*& rs)
+{
+    if (!rs)
+        return;
+    rs->Close();
+    rs->Release();
+    rs = nullptr;
+}
+
+Field* FieldByName(Recordset* rs, const wchar_t* name)
+{
+    Fields* fields = nullptr;
+    if (FAILED(rs->get_Fields(&fields)) || !fields)
+        return nullptr;
+    Field* field = nullptr;
+    if (FAILED(fields->Item(name, &field)))
+        field = nullptr;
+    fields->Release();
+    return field;
+}
+
+bool IsPlainIdentifier(const wchar_t* name)
+{
+    if (!name || !*name)
+        return false;
+    for (const wchar_t* p = name; *p; ++p) {
+        wchar_t c = *p;
+        if (!((c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || (c >= L'0' && c <= L'9')
+              || c == L'_'))
+            return false;
+    }
+    return true;
+}

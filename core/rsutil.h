@@ -1,0 +1,48 @@
+// Small recordset helpers shared by the database object's files: whether a recordset is open,
+// reads again of cached recordsets, closing, and a holder for one-shot recordsets.
+#pragma once
+#include <windows.h>
+
+#include <initializer_list>
+
+#include "dataaccess/ado.h"
+
+// True when the recordset is there and open.
+bool IsRecordsetOpen(zdata::Recordset* rs);
+
+// Requery / Resync of a cached recordset only when it is open.
+void RequeryIfOpen(zdata::Recordset* rs);
+void RequeryIfOpen(std::initializer_list<zdata::Recordset*> list);
+void ResyncAllIfOpen(zdata::Recordset* rs);
+
+// Closes and releases the recordset and clears the pointer; a null pointer is left alone.
+void CloseAndRelease(zdata::Recordset*& rs);
+
+// The named field of the current row (the caller releases it), or null.
+zdata::Field* FieldByName(zdata::Recordset* rs, const wchar_t* name);
+
+// Letters, digits and underscores only: a table or column name that may go into statement text
+// without changing the statement.
+bool IsPlainIdentifier(const wchar_t* name);
+
+// A one-shot recordset, closed and released on every way out.
+class RsHolder
+{
+public:
+    explicit RsHolder(zdata::Recordset* rs = nullptr) : rs_(rs) {}
+    ~RsHolder() { CloseAndRelease(rs_); }
+    RsHolder(const RsHolder&) = delete;
+    RsHolder& operator=(const RsHolder&) = delete;
+    zdata::Recordset* get() const { return rs_; }
+    zdata::Recordset* operator->() const { return rs_; }
+    bool IsOpen() const { return IsRecordsetOpen(rs_); }
+    // Closes and releases the current recordset and takes another.
+    void Reset(zdata::Recordset* rs)
+    {
+        CloseAndRelease(rs_);
+        rs_ = rs;
+    }
+
+private:
+    zdata::Recordset* rs_;
+};
