@@ -96,13 +96,9 @@ std::vector<WORD> HostTemplate()
 
 std::wstring Template()
 {
-    static std::wstring made;
-    if (made.empty()) {
-        zor::SampleDbOptions options;
-        options.records = 800;
-        made = MakeSampleTemplate(L"treecardtemplate", options);
-    }
-    return made;
+    zor::SampleDbOptions options;
+    options.records = 800;
+    return SharedSampleTemplate(L"treecardtemplate", options);
 }
 
 int CountOf(const std::vector<ZmEntry>& log, UINT msg, WPARAM w, LPARAM l)
@@ -123,12 +119,7 @@ int CountOf(const std::vector<ZmEntry>& log, UINT msg)
     return n;
 }
 
-std::wstring WindowText(HWND hwnd)
-{
-    wchar_t text[256] = L"";
-    GetWindowTextW(hwnd, text, 256);
-    return text;
-}
+using wintest::WindowText;
 
 // The header's sort arrows as the workspace gives them: 0 up (ascending), 1 down.
 HIMAGELIST MakeArrowImages()
@@ -284,27 +275,8 @@ protected:
             ++n;
         return n;
     }
-    std::wstring ItemText(HWND tree, HTREEITEM item)
-    {
-        wchar_t text[128] = L"";
-        TVITEMW tvi = {};
-        tvi.mask = TVIF_TEXT | TVIF_HANDLE;
-        tvi.hItem = item;
-        tvi.pszText = text;
-        tvi.cchTextMax = 128;
-        SendMessageW(tree, TVM_GETITEMW, 0, (LPARAM)&tvi);
-        return text;
-    }
-    std::wstring Cell(HWND list, int row, int column)
-    {
-        wchar_t text[260] = L"";
-        LVITEMW item = {};
-        item.iSubItem = column;
-        item.pszText = text;
-        item.cchTextMax = 260;
-        SendMessageW(list, LVM_GETITEMTEXTW, row, (LPARAM)&item);
-        return text;
-    }
+    std::wstring ItemText(HWND tree, HTREEITEM item) { return wintest::TreeItemText(tree, item); }
+    std::wstring Cell(HWND list, int row, int column) { return wintest::ListCellText(list, row, column); }
     int ItemCount(HWND list) { return (int)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0); }
     // The mark a header item shows: 1 ascending, -1 descending, 0 none (the arrow images are
     // 0 for ascending and 1 for descending).

@@ -164,13 +164,7 @@ std::wstring TabText(HWND tabs, int index)
     return text;
 }
 
-RECT RectIn(HWND window, HWND parent)
-{
-    RECT r;
-    GetWindowRect(window, &r);
-    MapWindowPoints(nullptr, parent, (POINT*)&r, 2);
-    return r;
-}
+using wintest::RectIn;
 
 class WorkspaceTest : public ::testing::Test {
 protected:

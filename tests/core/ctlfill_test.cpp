@@ -13,6 +13,7 @@
 #include "core/attrdef.h"
 #include "core/ctlfill.h"
 #include "core/leveldefs.h"
+#include "tests/core/dbfixture.h"
 #include "tests/support/wintest.h"
 
 namespace {
@@ -300,18 +301,8 @@ LRESULT CALLBACK FakeBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 
 HWND MakeFakeBox()
 {
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = FakeBoxProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"ZorFakePropertyBox";
-        RegisterClassW(&wc);
-        registered = true;
-    }
     g_calls.clear();
-    return CreateWindowExW(0, L"ZorFakePropertyBox", L"", 0, 0, 0, 10, 10, HWND_MESSAGE, nullptr,
-                           GetModuleHandleW(nullptr), nullptr);
+    return dbtest::MakeStandIn(L"ZorFakePropertyBox", FakeBoxProc);
 }
 
 TEST(PropertyBoxValues, SetAndGetStopAtTheFirstEmptyRequiredItem)

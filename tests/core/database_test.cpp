@@ -16,6 +16,7 @@
 #include "core/rawodbc.h"
 #include "core/sampledb.h"
 #include "core/zm_messages.h"
+#include "tests/core/dbfixture.h"
 #include "tests/support/wintest.h"
 
 using zdata::Recordset;
@@ -35,51 +36,34 @@ struct OpenedRecord {
 std::vector<OpenedRecord> g_opened;
 CDatabase* g_db = nullptr;
 
-LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+bool RecordOpened(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result)
 {
-    if (msg == ZM_DB_OPENED) {
-        g_opened.push_back({ wParam, lParam, g_db ? g_db->IsOpen() : -1 });
-        return 0;
-    }
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
+    if (msg != ZM_DB_OPENED)
+        return false;
+    g_opened.push_back({ wParam, lParam, g_db ? g_db->IsOpen() : -1 });
+    *result = 0;
+    return true;
 }
 
 HWND MakeMainWindow()
 {
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = MainProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"ZorDbTestMain";
-        RegisterClassW(&wc);
-        registered = true;
-    }
-    return CreateWindowExW(0, L"ZorDbTestMain", L"Zorna", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300,
-                           nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    return dbtest::MakeMainWindow(RecordOpened, 400, 300);
 }
 
 std::wstring Folder(const char* prefix)
 {
-    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string n = std::string(prefix) + info->name();
-    return wintest::MakeTempFolder(std::wstring(n.begin(), n.end()).c_str());
+    return wintest::MakeTempFolder(dbtest::TestFolderName(prefix).c_str());
 }
 
 // One sample database per variant, made once and copied for each test.
 std::wstring SampleTemplate(bool orphan, bool empty)
 {
-    static std::map<int, std::wstring> made;
-    int key = (orphan ? 1 : 0) + (empty ? 2 : 0);
-    auto it = made.find(key);
-    if (it != made.end())
-        return it->second;
     zor::SampleDbOptions options;
     options.records = 300;
     options.orphanAttribute = orphan;
     options.empty = empty;
-    made[key] = MakeSampleTemplate((L"dbtemplate" + std::to_wstring(key)).c_str(), options);
-    return made[key];
+    int key = (orphan ? 1 : 0) + (empty ? 2 : 0);
+    return SharedSampleTemplate((L"dbtemplate" + std::to_wstring(key)).c_str(), options);
 }
 
 int CountOf(RawOdbc& db, const std::wstring& sql)

@@ -73,16 +73,7 @@ protected:
         catalogue_.RemoveAll(1);
         FieldsDbFixture::TearDown();
     }
-    std::wstring Cell(int row, int column)
-    {
-        wchar_t text[260] = L"";
-        LVITEMW item = {};
-        item.iSubItem = column;
-        item.pszText = text;
-        item.cchTextMax = 260;
-        SendMessageW(list_, LVM_GETITEMTEXTW, row, (LPARAM)&item);
-        return text;
-    }
+    std::wstring Cell(int row, int column) { return wintest::ListCellText(list_, row, column); }
     int ColumnOf(const wchar_t* table, const wchar_t* field)
     {
         // Columns follow the visible catalogue entries after column 0.

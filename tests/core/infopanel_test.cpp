@@ -16,6 +16,7 @@
 #include "core/rawodbc.h"
 #include "core/sampledb.h"
 #include "core/zm_messages.h"
+#include "tests/core/dbfixture.h"
 #include "tests/support/wintest.h"
 
 using zor::RawOdbc;
@@ -24,44 +25,21 @@ using Rows = std::vector<std::vector<std::wstring>>;
 
 namespace {
 
-int g_openedCount = 0;
-
-LRESULT CALLBACK PanelMainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    if (msg == ZM_DB_OPENED) {
-        ++g_openedCount;
-        return 0;
-    }
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
-}
-
 std::wstring PanelTemplate(bool fourColumns)
 {
-    static std::map<bool, std::wstring> made;
-    auto it = made.find(fourColumns);
-    if (it != made.end())
-        return it->second;
     zor::SampleDbOptions options;
     options.records = 300;
     options.fourColumnPictures = fourColumns;
-    made[fourColumns] = MakeSampleTemplate(fourColumns ? L"infopanel4" : L"infopanel5", options);
-    return made[fourColumns];
+    return SharedSampleTemplate(fourColumns ? L"infopanel4" : L"infopanel5", options);
 }
 
+// The first value of a query ("" without rows).
 std::wstring First(const std::wstring& path, const std::wstring& sql)
 {
-    RawOdbc raw;
-    EXPECT_TRUE(raw.Open(path, false));
-    Rows rows;
-    EXPECT_TRUE(raw.Query(sql, rows)) << std::string(sql.begin(), sql.end());
-    return rows.empty() || rows[0].empty() ? L"" : rows[0][0];
+    return dbtest::First(path, sql, L"");
 }
 
-bool Exec(const std::wstring& path, const std::wstring& sql)
-{
-    RawOdbc raw;
-    return raw.Open(path, false) && raw.Exec(sql);
-}
+using dbtest::Exec;
 
 bool SetThumbnail(const std::wstring& path, int sysId, const std::vector<unsigned char>& bytes)
 {
@@ -83,22 +61,11 @@ std::wstring TextOf(HWND hwnd)
     return text;
 }
 
-class InfoPanelTest : public ::testing::Test {
+class InfoPanelTest : public dbtest::DbTest {
 protected:
     void Open(bool fourColumns)
     {
-        static bool registered = false;
-        if (!registered) {
-            WNDCLASSW wc = {};
-            wc.lpfnWndProc = PanelMainProc;
-            wc.hInstance = GetModuleHandleW(nullptr);
-            wc.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
-            wc.lpszClassName = L"ZorInfoPanelTest";
-            RegisterClassW(&wc);
-            registered = true;
-        }
-        main_ = CreateWindowExW(0, L"ZorInfoPanelTest", L"Zorna", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                0, 0, 520, 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        main_ = dbtest::MakeMainWindow(nullptr, 520, 300, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
         ASSERT_TRUE(main_ != nullptr);
         HINSTANCE inst = GetModuleHandleW(nullptr);
         name_ = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 10, 10, 480, 20, main_,
@@ -111,20 +78,9 @@ protected:
         AddLine(L"IYEAR", L"SPECIES", L"Rok popisu");
         SetWindowTextW(lines_[1], L"beze změny");
 
-        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string n = std::string("infopanel_") + info->name();
-        std::wstring folder = wintest::MakeTempFolder(std::wstring(n.begin(), n.end()).c_str());
-        path_ = folder + L"\\ZorBase.mdb";
-        std::wstring from = PanelTemplate(fourColumns);
-        ASSERT_FALSE(from.empty());
-        ASSERT_TRUE(CopyFileW(from.c_str(), path_.c_str(), FALSE));
-        db_ = new CDatabase(main_, inst);
-        settings_.ConnType = 1;
-        settings_.DBName = _wcsdup(path_.c_str());
-        int before = g_openedCount;
-        ASSERT_EQ(S_OK, db_->Open(nullptr, &settings_));
-        ASSERT_TRUE(wintest::PumpUntil([&] { return g_openedCount > before; }, 20000));
-        ASSERT_EQ(1, db_->IsOpen());
+        ASSERT_NO_FATAL_FAILURE(
+            CopyTemplate(PanelTemplate(fourColumns), dbtest::TestFolderName("infopanel_").c_str()));
+        ASSERT_NO_FATAL_FAILURE(OpenDb(false));
     }
     void AddLine(const wchar_t* column, const wchar_t* table, const wchar_t* caption)
     {
@@ -147,12 +103,7 @@ protected:
             if (old)
                 DeleteObject(old);
         }
-        delete db_;
-        db_ = nullptr;
-        wintest::PumpMessages(0);
-        if (main_)
-            DestroyWindow(main_);
-        free(settings_.DBName);
+        DbTest::TearDown();
     }
     InfoPanelRequest Request(int id, int height)
     {
@@ -188,13 +139,10 @@ protected:
                                 std::to_wstring(id));
     }
 
-    HWND main_ = nullptr, name_ = nullptr, picture_ = nullptr;
+    HWND name_ = nullptr, picture_ = nullptr;
     std::vector<HWND> lines_;
     std::vector<std::unique_ptr<CFieldInfo>> bases_;
     std::vector<std::unique_ptr<CDispField>> disps_;
-    std::wstring path_;
-    CDatabase* db_ = nullptr;
-    ConnSettings settings_ = {};
 };
 
 // ---- the taxon panel ----

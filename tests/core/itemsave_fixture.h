@@ -3,7 +3,6 @@
 // SQL to look at the file before and after.
 #pragma once
 #include <gtest/gtest.h>
-#include "tests/core/sampletemplate.h"
 
 #include <windows.h>
 
@@ -16,46 +15,28 @@
 #include "core/itemrecords.h"
 #include "core/rawodbc.h"
 #include "core/sampledb.h"
-#include "core/zm_messages.h"
+#include "tests/core/dbfixture.h"
+#include "tests/core/sampletemplate.h"
 #include "tests/support/wintest.h"
 
 namespace itemtest {
 
-using Rows = std::vector<std::vector<std::wstring>>;
+using dbtest::Rows;
 
-inline int g_opened = 0;
 // Data-level flags by level id: [0] systematic, [1] localities.
 inline std::map<int, int> g_dataLevels[2];
 inline std::vector<std::pair<WPARAM, LPARAM>> g_findLevelAsked;
 
-inline LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+// The main window answers the level question the saves ask.
+inline bool AnswerFindLevel(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result)
 {
-    if (msg == ZM_DB_OPENED) {
-        ++g_opened;
-        return 0;
-    }
-    if (msg == ZM_FIND_LEVEL) {
-        g_findLevelAsked.push_back({wParam, lParam});
-        const auto& levels = g_dataLevels[wParam == 1 ? 0 : 1];
-        auto it = levels.find((int)lParam);
-        return it == levels.end() ? 0 : it->second;
-    }
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
-}
-
-inline HWND MakeMainWindow()
-{
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = MainProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"ZorItemSaveTestMain";
-        RegisterClassW(&wc);
-        registered = true;
-    }
-    return CreateWindowExW(0, L"ZorItemSaveTestMain", L"Zorna", WS_OVERLAPPEDWINDOW, 0, 0, 400,
-                           300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (msg != ZM_FIND_LEVEL)
+        return false;
+    g_findLevelAsked.push_back({wParam, lParam});
+    const auto& levels = g_dataLevels[wParam == 1 ? 0 : 1];
+    auto it = levels.find((int)lParam);
+    *result = it == levels.end() ? 0 : it->second;
+    return true;
 }
 
 // The sample database shared by the tests: records with attributes, an attribute definition
@@ -63,36 +44,28 @@ inline HWND MakeMainWindow()
 // table does not exist (SPECIES.BEZSEZNAMU).
 inline std::wstring Template()
 {
-    static std::wstring made;
-    if (!made.empty())
-        return made;
     zor::SampleDbOptions options;
     options.records = 300;
     options.orphanAttribute = true;
-    std::wstring path = MakeSampleTemplate(L"itemsavetemplate", options);
-    if (path.empty())
-        return L"";
-    zor::RawOdbc raw;
-    EXPECT_TRUE(raw.Open(path, false));
-    EXPECT_TRUE(raw.Exec(L"ALTER TABLE SPECIES ADD BEZSEZNAMU VARCHAR(20)"));
-    EXPECT_TRUE(raw.Exec(L"INSERT INTO CUSTOMATTRIBUTES (TABLENAME, FIELDNAME, POSID, ATTRTYPE, "
-                         L"ATTRSIZE, KEYFLAG, TABNAME, CAPTION) VALUES ('SPECIES', 'BEZSEZNAMU', "
-                         L"90, 5, 20, 0, 'Obecné', 'Bez seznamu')"));
+    std::vector<std::wstring> statements = {
+        L"ALTER TABLE SPECIES ADD BEZSEZNAMU VARCHAR(20)",
+        L"INSERT INTO CUSTOMATTRIBUTES (TABLENAME, FIELDNAME, POSID, ATTRTYPE, ATTRSIZE, KEYFLAG, "
+        L"TABNAME, CAPTION) VALUES ('SPECIES', 'BEZSEZNAMU', 90, 5, 20, 0, 'Obecné', 'Bez seznamu')",
+    };
     // Two species and a locality without records or children, free to be deleted.
     for (const wchar_t* name : {L"solitarius", L"eremita"}) {
-        EXPECT_TRUE(raw.Exec(std::wstring(L"INSERT INTO SYSTREE (ID, PARENT, SYSLEVEL, SYSPOS, NAME) "
+        statements.push_back(std::wstring(L"INSERT INTO SYSTREE (ID, PARENT, SYSLEVEL, SYSPOS, NAME) "
                                           L"SELECT (SELECT MAX(ID) + 1 FROM SYSTREE), G.PARENT, 4, "
                                           L"100, '") + name + L"' FROM (SELECT PARENT FROM SYSTREE "
                                           L"WHERE SYSLEVEL = 4 GROUP BY PARENT HAVING COUNT(*) >= 3 "
-                                          L"ORDER BY PARENT DESC LIMIT 1) AS G"));
-        EXPECT_TRUE(raw.Exec(std::wstring(L"INSERT INTO SPECIES (NAME, SYSID) SELECT '") + name +
-                             L"', MAX(ID) FROM SYSTREE"));
+                                          L"ORDER BY PARENT DESC LIMIT 1) AS G");
+        statements.push_back(std::wstring(L"INSERT INTO SPECIES (NAME, SYSID) SELECT '") + name +
+                             L"', MAX(ID) FROM SYSTREE");
     }
-    EXPECT_TRUE(raw.Exec(L"INSERT INTO LOCTREE (ID, PARENT, LOCLEVEL, NAME) SELECT MAX(ID) + 1, "
-                         L"(SELECT MIN(ID) FROM LOCTREE WHERE LOCLEVEL = 2), 3, 'Samota' FROM LOCTREE"));
-    EXPECT_TRUE(raw.Exec(L"INSERT INTO FEATURES (LOCID, NAME) SELECT MAX(ID), 'Samota' FROM LOCTREE"));
-    made = path;
-    return made;
+    statements.push_back(L"INSERT INTO LOCTREE (ID, PARENT, LOCLEVEL, NAME) SELECT MAX(ID) + 1, "
+                         L"(SELECT MIN(ID) FROM LOCTREE WHERE LOCLEVEL = 2), 3, 'Samota' FROM LOCTREE");
+    statements.push_back(L"INSERT INTO FEATURES (LOCID, NAME) SELECT MAX(ID), 'Samota' FROM LOCTREE");
+    return SharedSampleTemplate(L"itemsavetemplate", options, statements);
 }
 
 inline VARIANT* NewValue()
@@ -232,19 +205,15 @@ struct RecordBlock
     OccurrenceRecord r;
 };
 
-class ItemDbTest : public ::testing::Test
+class ItemDbTest : public dbtest::DbTest
 {
 protected:
     void SetUp() override
     {
-        g_opened = 0;
         g_findLevelAsked.clear();
-        main_ = MakeMainWindow();
+        main_ = dbtest::MakeMainWindow(AnswerFindLevel, 400, 300);
         ASSERT_TRUE(main_ != nullptr);
-        std::wstring from = Template();
-        ASSERT_FALSE(from.empty());
-        path_ = wintest::MakeTempFolder(L"itemsave_db") + L"\\ZorBase.mdb";
-        ASSERT_TRUE(CopyFileW(from.c_str(), path_.c_str(), FALSE));
+        ASSERT_NO_FATAL_FAILURE(CopyTemplate(Template(), L"itemsave_db"));
         for (int k = 0; k < 2; k++) {
             g_dataLevels[k].clear();
             Rows rows = Query(k == 0 ? L"SELECT LEVELID, DATALEVEL FROM SYSDEF"
@@ -252,54 +221,16 @@ protected:
             for (const auto& row : rows)
                 g_dataLevels[k][_wtoi(row[0].c_str())] = _wtoi(row[1].c_str());
         }
-        db_ = new CDatabase(main_, GetModuleHandleW(nullptr));
-        settings_ = {};
-        settings_.ConnType = 1;
-        settings_.DBName = _wcsdup(path_.c_str());
-        db_->Open(nullptr, &settings_);
-        ASSERT_TRUE(wintest::PumpUntil([] { return g_opened > 0; }, 20000));
-        ASSERT_EQ(1, db_->IsOpen());
-        ASSERT_EQ(1, db_->DiscoverSchema());
-        ASSERT_TRUE(db_->GetSysTreeRs() != nullptr);
-        ASSERT_TRUE(db_->GetLocTreeRs() != nullptr);
-    }
-    void TearDown() override
-    {
-        delete db_;
-        db_ = nullptr;
-        wintest::PumpMessages(0);
-        DestroyWindow(main_);
-        free(settings_.DBName);
-        settings_.DBName = nullptr;
+        ASSERT_NO_FATAL_FAILURE(OpenDb(true, true));
     }
 
-    Rows Query(const std::wstring& sql)
-    {
-        zor::RawOdbc raw;
-        Rows rows;
-        EXPECT_TRUE(raw.Open(path_, false));
-        EXPECT_TRUE(raw.Query(sql, rows)) << std::string(sql.begin(), sql.end()) << " "
-                                          << std::string(raw.LastError().begin(), raw.LastError().end());
-        return rows;
-    }
-    std::wstring First(const std::wstring& sql)
-    {
-        Rows rows = Query(sql);
-        return rows.empty() || rows[0].empty() ? L"<none>" : rows[0][0];
-    }
+    Rows Query(const std::wstring& sql) { return dbtest::Query(path_, sql); }
+    std::wstring First(const std::wstring& sql) { return dbtest::First(path_, sql); }
     long long Int(const std::wstring& sql, long long fallback = -999)
     {
-        zor::RawOdbc raw;
-        EXPECT_TRUE(raw.Open(path_, false));
-        return raw.QueryInt(sql, fallback);
+        return dbtest::QueryInt(path_, sql, fallback);
     }
-    bool Exec(const std::wstring& sql)
-    {
-        zor::RawOdbc raw;
-        bool ok = raw.Open(path_, false) && raw.Exec(sql);
-        EXPECT_TRUE(ok) << std::string(raw.LastError().begin(), raw.LastError().end());
-        return ok;
-    }
+    bool Exec(const std::wstring& sql) { return dbtest::Exec(path_, sql); }
     // Every row of the tables a save or delete may touch, for before/after comparisons.
     Rows Snapshot()
     {
@@ -350,11 +281,6 @@ protected:
                 return i;
         return -1;
     }
-
-    HWND main_ = nullptr;
-    std::wstring path_;
-    CDatabase* db_ = nullptr;
-    ConnSettings settings_ = {};
 };
 
 }  // namespace itemtest

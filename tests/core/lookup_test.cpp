@@ -17,6 +17,7 @@
 #include "core/sampledb.h"
 #include "core/textutil.h"
 #include "core/zm_messages.h"
+#include "tests/core/dbfixture.h"
 #include "tests/support/wintest.h"
 
 using zdata::Recordset;
@@ -25,64 +26,24 @@ using Rows = std::vector<std::vector<std::wstring>>;
 
 namespace {
 
-int g_openedCount = 0;
-
-LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    if (msg == ZM_DB_OPENED) {
-        g_openedCount++;
-        return 0;
-    }
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
-}
-
-HWND MakeMainWindow()
-{
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = MainProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"ZorLookupTestMain";
-        wc.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
-        RegisterClassW(&wc);
-        registered = true;
-    }
-    return CreateWindowExW(0, L"ZorLookupTestMain", L"Zorna", WS_OVERLAPPEDWINDOW, 0, 0, 420, 320,
-                           nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-}
-
 // The sample database with a few values added that a user could type: an apostrophe, a
 // wildcard character and a name whose letters fold only the Unicode way.
 std::wstring SampleTemplate()
 {
-    static std::wstring made;
-    if (!made.empty())
-        return made;
     zor::SampleDbOptions options;
     options.records = 200;
-    std::wstring path = MakeSampleTemplate(L"lookuptemplate", options);
-    if (path.empty())
-        return L"";
-    RawOdbc raw;
-    EXPECT_TRUE(raw.Open(path, false));
-    EXPECT_TRUE(raw.Exec(L"INSERT INTO ZOR_METODA (NAME, ABBREV) VALUES ('O''Brienova past', 'OB')"));
-    EXPECT_TRUE(raw.Exec(L"INSERT INTO ZOR_METODA (NAME, ABBREV) VALUES ('Obrácená síť', 'OS')"));
-    EXPECT_TRUE(raw.Exec(L"INSERT INTO ZOR_METODA (NAME, ABBREV) VALUES ('síť 50%', NULL)"));
-    EXPECT_TRUE(raw.Exec(L"INSERT INTO ZOR_METODA (NAME, ABBREV) VALUES ('síťový lapač', 'SL2')"));
-    EXPECT_TRUE(raw.Exec(L"INSERT INTO SYSAUTHORS (NAME) VALUES ('O''Neill')"));
-    made = path;
-    return made;
+    return SharedSampleTemplate(L"lookuptemplate", options,
+                                {L"INSERT INTO ZOR_METODA (NAME, ABBREV) VALUES ('O''Brienova past', 'OB')",
+                                 L"INSERT INTO ZOR_METODA (NAME, ABBREV) VALUES ('Obrácená síť', 'OS')",
+                                 L"INSERT INTO ZOR_METODA (NAME, ABBREV) VALUES ('síť 50%', NULL)",
+                                 L"INSERT INTO ZOR_METODA (NAME, ABBREV) VALUES ('síťový lapač', 'SL2')",
+                                 L"INSERT INTO SYSAUTHORS (NAME) VALUES ('O''Neill')"});
 }
 
 std::vector<std::wstring> Names(const std::wstring& path, const wchar_t* table)
 {
-    RawOdbc raw;
-    EXPECT_TRUE(raw.Open(path, false));
-    Rows rows;
-    EXPECT_TRUE(raw.Query(std::wstring(L"SELECT NAME FROM ") + table + L" ORDER BY NAME", rows));
     std::vector<std::wstring> names;
-    for (const auto& r : rows)
+    for (const auto& r : dbtest::Query(path, std::wstring(L"SELECT NAME FROM ") + table + L" ORDER BY NAME"))
         names.push_back(r[0]);
     return names;
 }
@@ -99,31 +60,15 @@ class LookupTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        g_openedCount = 0;
-        main_ = MakeMainWindow();
+        main_ = dbtest::MakeMainWindow(nullptr, 420, 320);
         ASSERT_TRUE(main_ != nullptr);
         std::wstring from = SampleTemplate();
         ASSERT_FALSE(from.empty());
-        std::wstring folder = wintest::MakeTempFolder(L"lookup_db");
-        path_ = folder + L"\\ZorBase.mdb";
-        ASSERT_TRUE(CopyFileW(from.c_str(), path_.c_str(), FALSE));
-        db_ = new CDatabase(main_, GetModuleHandleW(nullptr));
-        settings_.ConnType = 1;
-        settings_.DBName = _wcsdup(path_.c_str());
-        db_->Open(nullptr, &settings_);
-        ASSERT_TRUE(wintest::PumpUntil([] { return g_openedCount > 0; }, 20000));
-        ASSERT_EQ(1, db_->IsOpen());
-        ASSERT_EQ(1, db_->DiscoverSchema());
+        path_ = dbtest::CopyOfTemplate(from, L"lookup_db");
+        ASSERT_FALSE(path_.empty());
+        ASSERT_NO_FATAL_FAILURE(dbtest::OpenDatabase(main_, path_, &db_, &settings_));
     }
-    static void TearDownTestSuite()
-    {
-        delete db_;
-        db_ = nullptr;
-        wintest::PumpMessages(0);
-        DestroyWindow(main_);
-        free(settings_.DBName);
-        settings_.DBName = nullptr;
-    }
+    static void TearDownTestSuite() { dbtest::CloseDatabase(&main_, &db_, &settings_); }
 
     static HWND main_;
     static std::wstring path_;
@@ -546,18 +491,8 @@ LRESULT CALLBACK RecordingBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
 
 HWND MakeRecordingBox()
 {
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = RecordingBoxProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"ZorRecordingBox";
-        RegisterClassW(&wc);
-        registered = true;
-    }
     g_pbx.clear();
-    return CreateWindowExW(0, L"ZorRecordingBox", L"", 0, 0, 0, 10, 10, HWND_MESSAGE, nullptr,
-                           GetModuleHandleW(nullptr), nullptr);
+    return dbtest::MakeStandIn(L"ZorRecordingBox", RecordingBoxProc);
 }
 
 void ExpectItemsOf(const std::vector<const CPtrArray*>& lists)

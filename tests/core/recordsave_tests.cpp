@@ -217,17 +217,7 @@ CustomAttrDef* HighDefinition()
 
 TEST_F(RecordSaveTest, PropertyBoxItemsCarryTheirWholeDefinitionPointers)
 {
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = BoxProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"ZorRecordBoxStandIn";
-        RegisterClassW(&wc);
-        registered = true;
-    }
-    HWND box = CreateWindowExW(0, L"ZorRecordBoxStandIn", L"", 0, 0, 0, 10, 10, HWND_MESSAGE,
-                               nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND box = dbtest::MakeStandIn(L"ZorRecordBoxStandIn", BoxProc);
     CustomAttrDef* high = HighDefinition();
     ASSERT_TRUE(high != nullptr);
     ASSERT_GT((ULONG_PTR)high, 0xFFFFFFFFULL);

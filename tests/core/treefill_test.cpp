@@ -65,13 +65,9 @@ LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 
 std::wstring SampleTemplate()
 {
-    static std::wstring made;
-    if (!made.empty())
-        return made;
     zor::SampleDbOptions options;
     options.records = 300;
-    made = MakeSampleTemplate(L"treetemplate", options);
-    return made;
+    return SharedSampleTemplate(L"treetemplate", options);
 }
 
 class TreeFillTest : public ::testing::Test {
@@ -164,17 +160,7 @@ protected:
         EXPECT_TRUE(TreeView_GetItem(tree_, &tvi));
         return tvi;
     }
-    std::wstring Text(HTREEITEM item)
-    {
-        wchar_t text[128] = L"";
-        TVITEMW tvi = {};
-        tvi.mask = TVIF_TEXT | TVIF_HANDLE;
-        tvi.hItem = item;
-        tvi.pszText = text;
-        tvi.cchTextMax = 128;
-        TreeView_GetItem(tree_, &tvi);
-        return text;
-    }
+    std::wstring Text(HTREEITEM item) { return wintest::TreeItemText(tree_, item); }
 
     TreeHost host;
     HWND host_ = nullptr, tree_ = nullptr, list_ = nullptr;

@@ -24,35 +24,15 @@ using namespace treetest;
 
 namespace {
 
-int g_opened = 0;
 std::vector<std::vector<LPARAM>> g_sent;  // message, wParam, lParam
 
-LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+bool RecordRefreshes(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result)
 {
-    if (msg == ZM_DB_OPENED) {
-        g_opened++;
-        return 0;
-    }
-    if (msg == ZM_RESELECT_SYS_ITEM || msg == ZM_REFRESH_TREE_CARD) {
-        g_sent.push_back({(LPARAM)msg, (LPARAM)wParam, lParam});
-        return 0;
-    }
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
-}
-
-HWND MakeMainWindow()
-{
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = MainProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"ZorTreeMoveTestMain";
-        RegisterClassW(&wc);
-        registered = true;
-    }
-    return CreateWindowExW(0, L"ZorTreeMoveTestMain", L"Zorna", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200,
-                           nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (msg != ZM_RESELECT_SYS_ITEM && msg != ZM_REFRESH_TREE_CARD)
+        return false;
+    g_sent.push_back({(LPARAM)msg, (LPARAM)wParam, lParam});
+    *result = 0;
+    return true;
 }
 
 std::vector<std::wstring> Column(const Rows& rows, size_t column = 0)
@@ -63,39 +43,17 @@ std::vector<std::wstring> Column(const Rows& rows, size_t column = 0)
     return values;
 }
 
-class TreeMoveTest : public ::testing::Test {
+class TreeMoveTest : public dbtest::DbTest {
 protected:
     void SetUp() override
     {
         g_sent.clear();
         path_ = CopyOfTemplate(L"treemove_db");
         ASSERT_FALSE(path_.empty());
-        main_ = MakeMainWindow();
-    }
-    void TearDown() override
-    {
-        delete db_;
-        db_ = nullptr;
-        wintest::PumpMessages(0);
-        if (main_)
-            DestroyWindow(main_);
-        free(settings_.DBName);
-        settings_.DBName = nullptr;
+        main_ = dbtest::MakeMainWindow(RecordRefreshes);
     }
     // Opens the copy (after the test has prepared it with SQL).
-    void Open()
-    {
-        g_opened = 0;
-        db_ = new CDatabase(main_, GetModuleHandleW(nullptr));
-        settings_.ConnType = 1;
-        settings_.DBName = _wcsdup(path_.c_str());
-        db_->Open(nullptr, &settings_);
-        ASSERT_TRUE(wintest::PumpUntil([] { return g_opened > 0; }, 20000));
-        ASSERT_EQ(1, db_->IsOpen());
-        ASSERT_EQ(1, db_->DiscoverSchema());
-        ASSERT_NE(nullptr, db_->GetSysTreeRs());
-        ASSERT_NE(nullptr, db_->GetLocTreeRs());
-    }
+    void Open() { ASSERT_NO_FATAL_FAILURE(OpenDb(true, true)); }
     std::vector<std::wstring> Children(int parent)
     {
         return Column(Query(path_, L"SELECT ID FROM SYSTREE WHERE PARENT = " + std::to_wstring(parent) +
@@ -169,11 +127,6 @@ protected:
         list->get_RecordCount(&n);
         return n;
     }
-
-    std::wstring path_;
-    HWND main_ = nullptr;
-    CDatabase* db_ = nullptr;
-    ConnSettings settings_ = {};
 };
 
 typedef std::vector<std::wstring> Strings;

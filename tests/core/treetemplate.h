@@ -25,11 +25,14 @@
 #include <vector>
 
 #include "core/rawodbc.h"
+#include "tests/core/dbfixture.h"
 #include "tests/core/sampletemplate.h"
 
 namespace treetest {
 
-using Rows = std::vector<std::vector<std::wstring>>;
+using dbtest::Exec;
+using dbtest::Query;
+using dbtest::Rows;
 
 inline const wchar_t* const kTreeRows[] = {
     L"INSERT INTO SYSTREE (ID, PARENT, SYSLEVEL, SYSPOS, NAME) VALUES "
@@ -68,56 +71,22 @@ inline const wchar_t* const kTreeRows[] = {
 // The template, made once per test program.
 inline std::wstring TreeTemplate()
 {
-    static std::wstring made;
-    if (!made.empty())
-        return made;
     zor::SampleDbOptions options;
     options.records = 1500;
-    std::wstring path = MakeSampleTemplate(L"treemovetemplate", options);
-    if (path.empty())
-        return L"";
-    zor::RawOdbc raw;
-    EXPECT_TRUE(raw.Open(path, false));
-    for (const wchar_t* sql : kTreeRows)
-        EXPECT_TRUE(raw.Exec(sql)) << std::string(raw.LastError().begin(), raw.LastError().end());
-    made = path;
-    return made;
+    return SharedSampleTemplate(L"treemovetemplate", options,
+                                std::vector<std::wstring>(std::begin(kTreeRows), std::end(kTreeRows)));
 }
 
 // A fresh copy of the template in its own folder.
 inline std::wstring CopyOfTemplate(const wchar_t* folder)
 {
-    std::wstring from = TreeTemplate();
-    if (from.empty())
-        return L"";
-    std::wstring path = wintest::MakeTempFolder(folder) + L"\\ZorBase.mdb";
-    EXPECT_TRUE(CopyFileW(from.c_str(), path.c_str(), FALSE));
-    return path;
+    return dbtest::CopyOfTemplate(TreeTemplate(), folder);
 }
 
-inline Rows Query(const std::wstring& path, const std::wstring& sql)
-{
-    zor::RawOdbc raw;
-    Rows rows;
-    EXPECT_TRUE(raw.Open(path, false));
-    EXPECT_TRUE(raw.Query(sql, rows)) << std::string(raw.LastError().begin(), raw.LastError().end());
-    return rows;
-}
-
+// The first value of a query ("<none>" without rows).
 inline std::wstring Text(const std::wstring& path, const std::wstring& sql)
 {
-    Rows rows = Query(path, sql);
-    return rows.empty() || rows[0].empty() ? L"<none>" : rows[0][0];
-}
-
-inline bool Exec(const std::wstring& path, const std::wstring& sql)
-{
-    zor::RawOdbc raw;
-    if (!raw.Open(path, false))
-        return false;
-    bool ok = raw.Exec(sql);
-    EXPECT_TRUE(ok) << std::string(raw.LastError().begin(), raw.LastError().end());
-    return ok;
+    return dbtest::First(path, sql);
 }
 
 // Everything the tree edits may touch, as text, for before/after comparisons.

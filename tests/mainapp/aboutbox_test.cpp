@@ -13,19 +13,11 @@ namespace {
 
 HINSTANCE Inst() { return GetModuleHandleW(nullptr); }
 
-std::wstring Text(HWND w)
-{
-    wchar_t buf[512] = L"";
-    GetWindowTextW(w, buf, 512);
-    return buf;
-}
+using wintest::WindowText;
 
 RECT ClientRectOf(HWND dlg, int id)
 {
-    RECT r = {};
-    GetWindowRect(GetDlgItem(dlg, id), &r);
-    MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&r), 2);
-    return r;
+    return wintest::RectIn(GetDlgItem(dlg, id), dlg);
 }
 
 // What the box showed while it was open.
@@ -98,13 +90,13 @@ Seen Look(HWND dlg)
     Seen s;
     s.found = true;
     s.visible = IsWindowVisible(dlg);
-    s.caption = Text(dlg);
-    s.product = Text(GetDlgItem(dlg, 102));
-    s.version = Text(GetDlgItem(dlg, 103));
-    s.line = Text(GetDlgItem(dlg, 104));
-    s.creditsLabel = Text(GetDlgItem(dlg, 106));
-    s.credits = Text(GetDlgItem(dlg, 107));
-    s.ok = Text(GetDlgItem(dlg, IDCANCEL));
+    s.caption = WindowText(dlg);
+    s.product = WindowText(GetDlgItem(dlg, 102));
+    s.version = WindowText(GetDlgItem(dlg, 103));
+    s.line = WindowText(GetDlgItem(dlg, 104));
+    s.creditsLabel = WindowText(GetDlgItem(dlg, 106));
+    s.credits = WindowText(GetDlgItem(dlg, 107));
+    s.ok = WindowText(GetDlgItem(dlg, IDCANCEL));
     GetClientRect(dlg, &s.client);
     s.picture = ClientRectOf(dlg, 101);
     s.productRc = ClientRectOf(dlg, 102);
@@ -221,7 +213,7 @@ TEST(AboutBox, CreditsComeFromTheGivenString)
     // The utilities program passes its own credits string; any id of the module works alike.
     std::wstring credits;
     AboutRun run;
-    run.inspect = [&](HWND dlg) { credits = Text(GetDlgItem(dlg, 107)); };
+    run.inspect = [&](HWND dlg) { credits = WindowText(GetDlgItem(dlg, 107)); };
     run.close = [](HWND dlg) { PostKey(dlg, VK_ESCAPE); };
     run.Run(IDS_ALREADY_RUNNING);
     EXPECT_EQ(credits, L"Zorna je již spuštěná");

@@ -14,35 +14,11 @@ namespace {
 
 HINSTANCE Inst() { return GetModuleHandleW(nullptr); }
 
-std::wstring ReadText(const std::wstring& path)
-{
-    std::string bytes;
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    if (f != INVALID_HANDLE_VALUE) {
-        char buffer[4096];
-        DWORD got = 0;
-        while (ReadFile(f, buffer, sizeof(buffer), &got, nullptr) && got)
-            bytes.append(buffer, got);
-        CloseHandle(f);
-    }
-    int n = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), (int)bytes.size(), nullptr, 0);
-    std::wstring text(n, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), (int)bytes.size(), &text[0], n);
-    return text;
-}
+using wintest::ReadUtf8File;
 
 void WriteText(const std::wstring& path, const std::wstring& text)
 {
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), nullptr, 0, nullptr,
-                                nullptr);
-    std::string bytes(n, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), &bytes[0], n, nullptr,
-                        nullptr);
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(f, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
-    CloseHandle(f);
+    ASSERT_TRUE(wintest::WriteUtf8File(path, text));
 }
 
 CDispField* Entry(CObjArray* list, int i) { return static_cast<CDispField*>(list->GetItems()[i]); }
@@ -150,7 +126,7 @@ TEST_F(ConfigDataTest, CardFontAndCaptionRoundTrip)
         c.AppCaption = _wcsdup(L"Sbírka Šumava");
         Save(c);
     }
-    std::wstring text = ReadText(path_);
+    std::wstring text = ReadUtf8File(path_);
     EXPECT_NE(std::wstring::npos, text.find(L"<ConfigDialog AppCaption=\"Sbírka Šumava\">"));
     EXPECT_NE(std::wstring::npos, text.find(L"<CardFont Color=\"1971210\" PointSize=\"140\" "
                                             L"Height=\"-19\" Width=\"0\""));
@@ -231,7 +207,7 @@ TEST_F(ConfigDataTest, VisibleEntriesAreWrittenFirstAndReadBackInThatOrder)
         AddDbEntry(c.LocFields, L"FEATURES", L"Z", L"Druhý", 2);
         Save(c);
     }
-    std::wstring text = ReadText(path_);
+    std::wstring text = ReadUtf8File(path_);
     size_t second = text.find(L"<FEATURES.Z "), third = text.find(L"<FEATURES.X "),
            hidden = text.find(L"<FEATURES.Y ");
     ASSERT_NE(std::wstring::npos, second);
@@ -286,7 +262,7 @@ TEST_F(ConfigDataTest, CustomColumnsRoundTripAndBindTheirEntries)
         lit->DispName = nullptr;  // an entry without a caption is written without one
         Save(c);
     }
-    std::wstring text = ReadText(path_);
+    std::wstring text = ReadUtf8File(path_);
     EXPECT_NE(std::wstring::npos,
               text.find(L"<CeléJméno Mask=\"#1 (#2) ##\" Fields=\"Rod;Druh\" UseForSearch=\"1\" "
                         L"UseForEdit=\"0\" Alignment=\"2\"/>"));

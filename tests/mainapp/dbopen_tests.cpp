@@ -19,6 +19,8 @@
 #include "mainapp/dbopen.h"
 #include "mainapp/mainform.h"
 #include "mainapp/wssettings.h"
+#include "tests/core/sampletemplate.h"
+#include "tests/mainapp/workspacefile.h"
 #include "mainapp/zm_protocol.h"
 #include "tests/support/wintest.h"
 
@@ -26,45 +28,23 @@ namespace {
 
 HINSTANCE Inst() { return GetModuleHandleW(nullptr); }
 
-std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
-
-// A sample database made once per kind and kept for the whole program.
+// A sample database in a fresh folder of its own for one start of the program.
 std::wstring SampleDatabase(const wchar_t* folder, bool dropAttributeTable)
 {
-    std::wstring path = wintest::MakeTempFolder(folder) + L"\\ZorBase.mdb";
     zor::SampleDbOptions options;
     options.records = 300;
-    std::wstring error;
-    if (!zor::CreateSampleDatabase(path, options, &error)) {
-        ADD_FAILURE() << Narrow(error);
-        return L"";
-    }
-    if (dropAttributeTable) {
-        // Without the attribute definitions the schema cannot be read, while the trees can.
-        zor::RawOdbc db;
-        EXPECT_TRUE(db.Open(path, false));
-        EXPECT_TRUE(db.Exec(L"PRAGMA foreign_keys = OFF")) << Narrow(db.LastError());
-        EXPECT_TRUE(db.Exec(L"DROP TABLE CUSTOMATTRIBUTES")) << Narrow(db.LastError());
-    }
-    return path;
+    // Without the attribute definitions the schema cannot be read, while the trees can.
+    std::vector<std::wstring> statements;
+    if (dropAttributeTable)
+        statements = {L"PRAGMA foreign_keys = OFF", L"DROP TABLE CUSTOMATTRIBUTES"};
+    return MakeSampleTemplate(folder, options, statements);
 }
 
 // A workspace file whose only content is the connection (none when dbName is null).
 std::wstring WorkspaceFile(const wchar_t* folder, const wchar_t* dbName)
 {
     std::wstring path = wintest::MakeTempFolder(folder) + L"\\Zorna.xml";
-    CXmlWriter writer(path.c_str());
-    writer.AddComment(WORKSPACE_FILE_COMMENT);
-    writer.CreateRoot(L"Settings");
-    if (dbName) {
-        IXMLDOMElement* system = writer.AddElement(L"System");
-        IXMLDOMElement* connection = writer.AddChildElement(system, L"Connection");
-        writer.SetIntAttr(connection, L"ConnType", 1);
-        writer.SetStringAttr(connection, L"DBName", dbName);
-        connection->Release();
-        system->Release();
-    }
-    writer.Save();
+    wstest::WriteConnectionOnly(path, dbName);
     return path;
 }
 
@@ -97,13 +77,7 @@ BOOL CALLBACK FindSplash(HWND wnd, LPARAM out)
     return TRUE;
 }
 
-RECT RectIn(HWND child, HWND parent)
-{
-    RECT r;
-    GetWindowRect(child, &r);
-    MapWindowPoints(nullptr, parent, (POINT*)&r, 2);
-    return r;
-}
+using wintest::RectIn;
 
 BOOL CALLBACK FindMainWindow(HWND wnd, LPARAM out)
 {
@@ -386,12 +360,7 @@ TEST_F(StartUpTest, TheSelectedTabCardItemAndSearchSortRoundTripThroughTheWorksp
         writer.SetIntAttr(searchTab, L"SortCol", -2);
         searchTab->Release();
         main->Release();
-        IXMLDOMElement* system = writer.AddElement(L"System");
-        IXMLDOMElement* connection = writer.AddChildElement(system, L"Connection");
-        writer.SetIntAttr(connection, L"ConnType", 1);
-        writer.SetStringAttr(connection, L"DBName", db.c_str());
-        connection->Release();
-        system->Release();
+        wstest::AddConnection(writer, db.c_str());
         writer.Save();
     }
     wintest::MsgBoxRecorder boxes;

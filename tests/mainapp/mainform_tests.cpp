@@ -19,26 +19,15 @@
 #include "mainapp/toolbars.h"
 #include "mainapp/wssettings.h"
 #include "mainapp/zm_protocol.h"
+#include "tests/mainapp/workspacefile.h"
 #include "tests/support/wintest.h"
 
 namespace {
 
 HINSTANCE Inst() { return GetModuleHandleW(nullptr); }
 
-std::wstring Text(HWND w)
-{
-    wchar_t buf[512] = L"";
-    GetWindowTextW(w, buf, 512);
-    return buf;
-}
-
-RECT RectIn(HWND child, HWND parent)
-{
-    RECT r = {};
-    GetWindowRect(child, &r);
-    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
+using wintest::RectIn;
+using wintest::WindowText;
 
 std::wstring ResString(UINT id)
 {
@@ -265,8 +254,8 @@ TEST_F(MainFormViewTest, TitleIsTheCaptionWithoutDatabase)
 {
     ASSERT_NE(form->Config, nullptr);
     const wchar_t* caption = form->Config->AppCaption;
-    EXPECT_EQ(Text(wnd), caption ? std::wstring(caption) : std::wstring());
-    EXPECT_NE(Text(wnd), L"Zorna 2011");  // the template's caption is replaced
+    EXPECT_EQ(WindowText(wnd), caption ? std::wstring(caption) : std::wstring());
+    EXPECT_NE(WindowText(wnd), L"Zorna 2011");  // the template's caption is replaced
 }
 
 TEST_F(MainFormViewTest, StatusBarHasTwoParts)
@@ -801,18 +790,7 @@ protected:
         std::wstring error;
         ASSERT_TRUE(zor::CreateSampleDatabase(dbPath, options, &error));
         std::wstring ws = dbFolder + L"\\Zorna.xml";
-        {
-            CXmlWriter writer(ws.c_str());
-            writer.AddComment(WORKSPACE_FILE_COMMENT);
-            writer.CreateRoot(L"Settings");
-            IXMLDOMElement* system = writer.AddElement(L"System");
-            IXMLDOMElement* connection = writer.AddChildElement(system, L"Connection");
-            writer.SetIntAttr(connection, L"ConnType", 1);
-            writer.SetStringAttr(connection, L"DBName", dbPath.c_str());
-            connection->Release();
-            system->Release();
-            writer.Save();
-        }
+        wstest::WriteConnectionOnly(ws, dbPath.c_str());
         run.boxes.reset(new wintest::MsgBoxRecorder());
         SetEnvironmentVariableW(L"ZORNA_SPLASH_MS", L"30");
         WriteLastConfigPath(ws.c_str());
@@ -832,22 +810,22 @@ TEST_F(MainFormWithDatabaseTest, TitleNamesTheOpenDatabaseFile)
     ASSERT_TRUE(form->Database->IsOpen()) << "the sample database did not open";
     const wchar_t* caption = form->Config->AppCaption;
     std::wstring expected = caption ? std::wstring(caption) + L" - ZorBase.mdb" : L"ZorBase.mdb";
-    EXPECT_EQ(Text(wnd), expected);
+    EXPECT_EQ(WindowText(wnd), expected);
     // Without a caption the file name stands alone.
     wchar_t* saved = form->Config->AppCaption;
     form->Config->AppCaption = nullptr;
     form->UpdateMainTitle();
-    EXPECT_EQ(Text(wnd), L"ZorBase.mdb");
+    EXPECT_EQ(WindowText(wnd), L"ZorBase.mdb");
     form->Config->AppCaption = saved;
     // A path without a backslash is a file name already.
     wchar_t* path = form->Conn.DBName;
     wchar_t bare[] = L"Brouci.mdb";
     form->Conn.DBName = bare;
     form->UpdateMainTitle();
-    EXPECT_EQ(Text(wnd), (caption ? std::wstring(caption) + L" - " : std::wstring()) + L"Brouci.mdb");
+    EXPECT_EQ(WindowText(wnd), (caption ? std::wstring(caption) + L" - " : std::wstring()) + L"Brouci.mdb");
     form->Conn.DBName = path;
     form->UpdateMainTitle();
-    EXPECT_EQ(Text(wnd), expected);
+    EXPECT_EQ(WindowText(wnd), expected);
 }
 
 TEST_F(MainFormWithDatabaseTest, ScreenshotWithTheSampleDatabase)
@@ -914,7 +892,7 @@ bool HasChildWithText(HWND parent, const std::wstring& text)
         parent,
         [](HWND w, LPARAM l) -> BOOL {
             auto* f = reinterpret_cast<Find*>(l);
-            if (Text(w) == f->text)
+            if (WindowText(w) == f->text)
                 f->found = true;
             return !f->found;
         },
@@ -942,7 +920,7 @@ HWND AlreadyRunningBox(DWORD pid, std::vector<HWND>* windows)
         for (HWND w : *windows) {
             wchar_t cls[32] = L"";
             GetClassNameW(w, cls, 32);
-            if (!lstrcmpW(cls, L"#32770") && Text(w) == L"Chyba" && IsWindowVisible(w)
+            if (!lstrcmpW(cls, L"#32770") && WindowText(w) == L"Chyba" && IsWindowVisible(w)
                 && HasChildWithText(w, L"Zorna je již spuštěná"))
                 return w;
         }

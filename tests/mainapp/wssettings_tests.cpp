@@ -26,47 +26,13 @@ namespace {
 
 HINSTANCE Inst() { return GetModuleHandleW(nullptr); }
 
-std::string ReadBytes(const std::wstring& path)
-{
-    std::string bytes;
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    if (f == INVALID_HANDLE_VALUE)
-        return bytes;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(f, buffer, sizeof(buffer), &got, nullptr) && got)
-        bytes.append(buffer, got);
-    CloseHandle(f);
-    return bytes;
-}
-
-std::wstring ReadText(const std::wstring& path)
-{
-    std::string bytes = ReadBytes(path);
-    int n = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), (int)bytes.size(), nullptr, 0);
-    std::wstring text(n, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), (int)bytes.size(), &text[0], n);
-    return text;
-}
+using wintest::FileExists;
+using wintest::ReadFileBytes;
+using wintest::ReadUtf8File;
 
 void WriteText(const std::wstring& path, const std::wstring& text)
 {
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), nullptr, 0, nullptr,
-                                nullptr);
-    std::string bytes(n, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), &bytes[0], n, nullptr,
-                        nullptr);
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, f);
-    DWORD written = 0;
-    WriteFile(f, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
-    CloseHandle(f);
-}
-
-bool FileExists(const std::wstring& path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    ASSERT_TRUE(wintest::WriteUtf8File(path, text));
 }
 
 std::wstring WorkspaceXml(const std::wstring& body)
@@ -336,7 +302,7 @@ TEST_F(WsFile, ElementsComeInTheirOrderAfterTheComment)
     FillNonDefault(c);
     std::wstring path = Path(L"order.xml");
     SaveWorkspaceFile(path.c_str(), c.Parts());
-    std::wstring text = ReadText(path);
+    std::wstring text = ReadUtf8File(path);
     ASSERT_FALSE(text.empty());
     EXPECT_EQ(XmlFileWorkspace, GetXmlFileKind(path.c_str()));
     size_t comment = text.find(L"<!--Zorna Workspace Settings-->");
@@ -417,7 +383,7 @@ TEST_F(WsFile, SaveLoadSaveGivesTheSameBytes)
     Components r;
     LoadWorkspaceFile(first.c_str(), r.Parts());
     SaveWorkspaceFile(second.c_str(), r.Parts());
-    std::string a = ReadBytes(first), b = ReadBytes(second);
+    std::string a = ReadFileBytes(first), b = ReadFileBytes(second);
     ASSERT_FALSE(a.empty());
     EXPECT_EQ(a, b);
 }
@@ -565,7 +531,7 @@ TEST_F(WsFile, AnOpenDatabaseIsStoredAsTheConnection)
     database.Close();
     wintest::PumpMessages(50);  // the opening's own notification
 
-    std::wstring text = ReadText(path);
+    std::wstring text = ReadUtf8File(path);
     EXPECT_NE(std::wstring::npos, text.find(L"<Connection ConnType=\"1\" DBName=\"" + db +
                                             L"\" UserName=\"\"/>"));
     Components r;
@@ -590,7 +556,7 @@ TEST_F(WsFile, TheMainFormSavesAndLoadsThroughItsOwnParts)
     form->GridList = &c.Grids;
     form->LastExpType = 1;
     SaveWorkspace(form, c.Host);
-    std::wstring text = ReadText(path);
+    std::wstring text = ReadUtf8File(path);
     EXPECT_NE(std::wstring::npos, text.find(L"LastExpType=\"1\""));
     EXPECT_NE(std::wstring::npos, text.find(L"<Grid2 "));
     EXPECT_EQ(std::wstring::npos, text.find(L"<ExpToXLSDlg"));  // no Excel export in this form
@@ -641,7 +607,7 @@ TEST_F(ReportSettings, TextExportDelimitersTravelByName)
             w.Save();
         }
         EXPECT_NE(std::wstring::npos,
-                  ReadText(path_).find(std::wstring(L"<ExpToTXTDlg Delimiter=\"") + stored[i] +
+                  ReadUtf8File(path_).find(std::wstring(L"<ExpToTXTDlg Delimiter=\"") + stored[i] +
                                        L"\" Encoding=\"1\" Left=\"-5\" Top=\"77\"/>"));
         CTextExport r(Inst(), nullptr);
         CXmlReader reader(path_.c_str());
@@ -687,7 +653,7 @@ TEST_F(ReportSettings, ExcelExportKeepsItsDialogPosition)
         e.SaveSettings(&w);
         w.Save();
     }
-    EXPECT_NE(std::wstring::npos, ReadText(path_).find(L"<ExpToXLSDlg Left=\"300\" Top=\"200\"/>"));
+    EXPECT_NE(std::wstring::npos, ReadUtf8File(path_).find(L"<ExpToXLSDlg Left=\"300\" Top=\"200\"/>"));
     CExcelExport r(Inst(), nullptr);
     CXmlReader reader(path_.c_str());
     r.LoadSettings(&reader);
@@ -750,7 +716,7 @@ TEST_F(ReportSettings, PrintFormRoundTripInsideItsParent)
         main->Release();
         w.Save();
     }
-    std::wstring text = ReadText(path_);
+    std::wstring text = ReadUtf8File(path_);
     EXPECT_NE(std::wstring::npos, text.find(L"<PrintForm WindowState=\"3\" Left=\"5\" Top=\"6\" "
                                             L"Width=\"800\" Height=\"600\">"));
     EXPECT_NE(std::wstring::npos, text.find(L"<Fld1 FieldName=\"Lokalita – okres\" Visible=\"0\" "
@@ -825,7 +791,7 @@ TEST_F(ReportSettings, PrintFormWindowKeepsItsOptionsWhenDestroyed)
         p->SaveSettings(&w, main);
         main->Release();
         w.Save();
-        saved = ReadText(path_);
+        saved = ReadUtf8File(path_);
         delete p;
     }
     EXPECT_FALSE(IsWindow(window));

@@ -136,4 +136,82 @@ int MsgBoxRecorder::Hook(HWND, LPCWSTR text, LPCWSTR caption, UINT type)
     return index < self->answers_.size() ? self->answers_[index] : IDOK;
 }
 
+std::wstring WindowText(HWND hwnd)
+{
+    wchar_t text[512] = L"";
+    GetWindowTextW(hwnd, text, 512);
+    return text;
+}
+
+std::wstring TreeItemText(HWND tree, HTREEITEM item)
+{
+    wchar_t text[128] = L"";
+    TVITEMW tvi = {};
+    tvi.mask = TVIF_TEXT | TVIF_HANDLE;
+    tvi.hItem = item;
+    tvi.pszText = text;
+    tvi.cchTextMax = 128;
+    SendMessageW(tree, TVM_GETITEMW, 0, (LPARAM)&tvi);
+    return text;
+}
+
+std::wstring ListCellText(HWND list, int row, int column)
+{
+    wchar_t text[260] = L"";
+    LVITEMW item = {};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = 260;
+    SendMessageW(list, LVM_GETITEMTEXTW, row, (LPARAM)&item);
+    return text;
+}
+
+RECT RectIn(HWND window, HWND parent)
+{
+    RECT r = {};
+    GetWindowRect(window, &r);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+std::string ReadFileBytes(const std::wstring& path)
+{
+    std::string bytes;
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return bytes;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(f, buffer, sizeof(buffer), &got, nullptr) && got)
+        bytes.append(buffer, got);
+    CloseHandle(f);
+    return bytes;
+}
+
+std::wstring ReadUtf8File(const std::wstring& path)
+{
+    std::string bytes = ReadFileBytes(path);
+    int n = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), (int)bytes.size(), nullptr, 0);
+    std::wstring text(n, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), (int)bytes.size(), &text[0], n);
+    return text;
+}
+
+bool WriteUtf8File(const std::wstring& path, const std::wstring& text)
+{
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), nullptr, 0, nullptr,
+                                nullptr);
+    std::string bytes(n, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), &bytes[0], n, nullptr,
+                        nullptr);
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    BOOL ok = WriteFile(f, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
+    CloseHandle(f);
+    return ok && written == bytes.size();
+}
+
 }  // namespace wintest

@@ -1,6 +1,7 @@
 // Helpers for tests that drive real windows under Wine and Xvfb.
 #pragma once
 #include <windows.h>
+#include <commctrl.h>
 #include <string>
 #include <vector>
 #include "core/msgbox.h"
@@ -29,6 +30,32 @@ std::wstring SaveScreenshot(HWND hwnd, const wchar_t* name);
 
 // A fresh, empty folder under the temporary folder for one test's files.
 std::wstring MakeTempFolder(const wchar_t* name);
+
+// The text of a window (up to 511 characters).
+std::wstring WindowText(HWND hwnd);
+
+// The label of a tree-view item (up to 127 characters).
+std::wstring TreeItemText(HWND tree, HTREEITEM item);
+
+// The text of a list-view cell (up to 259 characters).
+std::wstring ListCellText(HWND list, int row, int column);
+
+// A window's rectangle in the client coordinates of another window.
+RECT RectIn(HWND window, HWND parent);
+
+// A file's bytes (empty when it cannot be read).
+std::string ReadFileBytes(const std::wstring& path);
+
+// A UTF-8 text file as UTF-16 (empty when it cannot be read).
+std::wstring ReadUtf8File(const std::wstring& path);
+
+// Writes the text as UTF-8 in place of the file; false when the file cannot be created.
+bool WriteUtf8File(const std::wstring& path, const std::wstring& text);
+
+inline bool FileExists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 // Records every message box shown while it lives and answers each with the next scripted
 // answer (IDOK when the script runs out) instead of showing it.
