@@ -6,6 +6,7 @@
 
 #include "core/blob.h"
 #include "core/fields.h"
+#include "core/leveldefs.h"
 #include "core/rsutil.h"
 #include "core/textutil.h"
 #include "core/treefill.h"
@@ -19,16 +20,6 @@ namespace {
 // Column of the picture and of its thumbnail in SYSIMAGES and LOCIMAGES.
 const long kPictureColumn = 3;
 const long kThumbnailColumn = 4;
-
-void ReadColumn(Fields* fields, long ordinal, VARIANT* value)
-{
-    VariantInit(value);
-    Field* field = nullptr;
-    if (fields && SUCCEEDED(fields->Item(ordinal, &field)) && field) {
-        field->get_Value(value);
-        field->Release();
-    }
-}
 
 bool IsEmpty(Recordset* rs)
 {
@@ -48,19 +39,19 @@ HBITMAP DecodeFirstPicture(Recordset* rs, int boxHeight)
     HBITMAP bitmap = nullptr;
     if (count <= kThumbnailColumn) {
         VARIANT picture;
-        ReadColumn(fields, kPictureColumn, &picture);
+        ColumnValue(fields, kPictureColumn, &picture);
         bitmap = BlobToBitmap(&picture, &width, &height, nullptr, FALSE, TRUE, 0);
         VariantClear(&picture);
     } else {
         VARIANT thumbnail;
-        ReadColumn(fields, kThumbnailColumn, &thumbnail);
+        ColumnValue(fields, kThumbnailColumn, &thumbnail);
         int thumbWidth = 0, thumbHeight = 0;
         GetBlobImageSize(&thumbnail, &thumbWidth, &thumbHeight);
         if (thumbHeight == boxHeight && thumbHeight > 0) {
             bitmap = BlobToBitmap(&thumbnail, &width, &height, nullptr, FALSE, TRUE, 0);
         } else {
             VARIANT picture;
-            ReadColumn(fields, kPictureColumn, &picture);
+            ColumnValue(fields, kPictureColumn, &picture);
             bitmap = BlobToBitmap(&picture, &width, &height, nullptr, FALSE, TRUE, 0);
             VariantClear(&picture);
             if (bitmap) {
@@ -109,7 +100,7 @@ void ShowInfo(CDatabase* db, InfoPanelRequest* request, bool taxon)
                 }
             } else {
                 VARIANT value;
-                ReadColumn(fields, 1, &value);
+                ColumnValue(fields, 1, &value);
                 if (value.vt == VT_BSTR && value.bstrVal)
                     StringCchCopyW(name, 64, value.bstrVal);  // cut at 63 characters
                 VariantClear(&value);
