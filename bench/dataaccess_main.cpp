@@ -20,25 +20,13 @@
 #include <string>
 #include <vector>
 
-#include "bench/benchdb.h"
+#include "bench/benchutil.h"
 #include "dataaccess/ado.h"
 #include "dataaccess/connstr.h"
 
 using namespace zdata;
 
 namespace {
-
-double Now()
-{
-    static LARGE_INTEGER f = [] {
-        LARGE_INTEGER q;
-        QueryPerformanceFrequency(&q);
-        return q;
-    }();
-    LARGE_INTEGER c;
-    QueryPerformanceCounter(&c);
-    return (double)c.QuadPart / (double)f.QuadPart;
-}
 
 struct Memory {
     double privateMb = 0;
@@ -57,14 +45,6 @@ Memory ReadMemory()
     m.workingMb = pmc.WorkingSetSize / 1048576.0;
     m.peakWorkingMb = pmc.PeakWorkingSetSize / 1048576.0;
     return m;
-}
-
-double Median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 // ---- the table ----------------------------------------------------------------------------
@@ -381,35 +361,14 @@ bool RawDiscover(Raw& raw)
 
 int main()
 {
-    int argc = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    std::wstring path;
-    long records = 1000000;
     int pages = 200;
     int runs = 3;
-    for (int k = 1; k < argc; ++k) {
-        std::wstring a = argv[k];
-        if ((a == L"-n" || a == L"--records") && k + 1 < argc)
-            records = _wtol(argv[++k]);
-        else if (a == L"--pages" && k + 1 < argc)
-            pages = std::max(1, _wtoi(argv[++k]));
-        else if (a == L"--runs" && k + 1 < argc)
-            runs = std::max(1, _wtoi(argv[++k]));
-        else if (path.empty() && a[0] != L'-')
-            path = a;
-        else {
-            path.clear();
-            break;
-        }
-    }
-    if (path.empty()) {
-        fprintf(stderr,
-                "Usage: dataaccess_bench <database path> [-n <records>] [--pages <count>] [--runs <count>]\n"
-                "  A missing database is made with \"ZorSampleDb -o <path> -n <records>\" (default 1000000).\n");
-        return 2;
-    }
-    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && !MakeDatabase(path, records))
-        return 1;
+    std::wstring path;
+    if (int code = ReadBenchArgs({ { L"--pages", &pages, 1 }, { L"--runs", &runs, 1 } }, PathWords::Strict, stderr,
+                                 "Usage: dataaccess_bench <database path> [-n <records>] [--pages <count>] [--runs <count>]\n"
+                                 "  A missing database is made with \"ZorSampleDb -o <path> -n <records>\" (default 1000000).\n",
+                                 &path))
+        return code;
 
     const std::wstring jet = L"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path + L";";
     OdbcConnectTarget target;
@@ -438,23 +397,23 @@ int main()
     std::vector<double> tOpen, tOpenRaw;
     SchemaCounts counts;
     for (int r = 0; r < runs; ++r) {
-        double t0 = Now();
+        double t0 = NowSeconds();
         Connection* c = Connection::Create();
         bool ok = SUCCEEDED(c->Open(jet.c_str())) && LayerDiscover(c, &counts);
-        tOpen.push_back(Now() - t0);
+        tOpen.push_back(NowSeconds() - t0);
         c->Close();
         c->Release();
         if (!ok) {
             fprintf(stderr, "layer: the database could not be opened and discovered\n");
             return 1;
         }
-        t0 = Now();
+        t0 = NowSeconds();
         {
             Raw raw;
             if (!raw.Connect(target.odbcString) || !RawDiscover(raw))
                 return 1;
         }
-        tOpenRaw.push_back(Now() - t0);
+        tOpenRaw.push_back(NowSeconds() - t0);
     }
     Add("open + schema discovery", Median(tOpen) * 1000, Median(tOpenRaw) * 1000, "ms", -1, 1.5);
 
@@ -477,7 +436,7 @@ int main()
     std::vector<long long> rawKeys;
     for (int r = 0; r < runs; ++r) {
         // The program reopens the same recordset object for every new list.
-        double t0 = Now();
+        double t0 = NowSeconds();
         rs->Close();
         if (FAILED(rs->Open(list, c, adOpenKeyset, adLockReadOnly))) {
             ReportLayer(c, "list");
@@ -485,14 +444,14 @@ int main()
         }
         rs->MoveLast();
         rs->get_RecordCount(&count);
-        tList.push_back(Now() - t0);
+        tList.push_back(NowSeconds() - t0);
         if (r == 0)
             after = ReadMemory();
         rawKeys.clear();
         rawKeys.reserve(total);
-        t0 = Now();
+        t0 = NowSeconds();
         raw.Fetch(L"SELECT ID FROM COLLECTVIEW ORDER BY NAME", {1}, nullptr, &rawKeys);
-        tListRaw.push_back(Now() - t0);
+        tListRaw.push_back(NowSeconds() - t0);
     }
     char label[96];
     snprintf(label, sizeof label, "list of %ld rows: Open + MoveLast + RecordCount", count);
@@ -531,17 +490,17 @@ int main()
     long pageRows = 0;
     for (int p = 0; p < pages && count > 50; ++p) {
         long first = 1 + (long)(rng() % (unsigned)(count - 50));
-        double t0 = Now();
+        double t0 = NowSeconds();
         for (long r = 0; r < 50; ++r) {
             rs->put_AbsolutePosition(first + r);
             for (Field* f : cols)
                 ReadValue(f);
         }
-        tPage.push_back(Now() - t0);
+        tPage.push_back(NowSeconds() - t0);
         std::vector<long long> keys(rawKeys.begin() + (first - 1), rawKeys.begin() + (first - 1) + 50);
-        t0 = Now();
+        t0 = NowSeconds();
         pageRows += raw.Fetch(rawPageSql, rawCols, &keys);
-        tPageRaw.push_back(Now() - t0);
+        tPageRaw.push_back(NowSeconds() - t0);
     }
     if (pageRows != 50L * (long)tPageRaw.size())
         fprintf(stderr, "warning: the raw pages read %ld rows\n", pageRows);
@@ -551,9 +510,9 @@ int main()
     for (int p = 0; p < pages && count > 50; ++p) {
         long first = 1 + (long)(rng() % (unsigned)(count - 50));
         std::vector<long long> keys(rawKeys.begin() + (first - 1), rawKeys.begin() + (first - 1) + 50);
-        double t0 = Now();
+        double t0 = NowSeconds();
         raw.Fetch(rawPageSql, allCols, &keys);
-        tPageAll.push_back(Now() - t0);
+        tPageAll.push_back(NowSeconds() - t0);
     }
     double meanPage = 0, meanPageRaw = 0;
     for (double t : tPage)
@@ -585,17 +544,17 @@ int main()
     std::vector<double> tLoads, tLoadsRaw;
     for (int r = 0; r < runs; ++r) {
         for (int side = 0; side < 2; ++side) {
-            double t0 = Now();
+            double t0 = NowSeconds();
             if ((side == 0) == (r % 2 == 0)) {
                 client->Close();
                 if (FAILED(client->Open(clientSql, c, adOpenKeyset, adLockReadOnly))) {
                     ReportLayer(c, "client");
                     return 1;
                 }
-                tLoads.push_back(Now() - t0);
+                tLoads.push_back(NowSeconds() - t0);
             } else {
                 raw.Fetch(clientSql, allCols);
-                tLoadsRaw.push_back(Now() - t0);
+                tLoadsRaw.push_back(NowSeconds() - t0);
             }
         }
     }
@@ -654,7 +613,7 @@ int main()
             none.vt = VT_I4;
             none.lVal = adFilterNone;
             client->put_Filter(none);
-            double t0 = Now();
+            double t0 = NowSeconds();
             if (FAILED(client->put_Filter(fc.criteria.c_str()))) {
                 ReportLayer(c, "Filter");
                 break;
@@ -669,10 +628,10 @@ int main()
                 ReadValue(f);
             f->Release();
             fs->Release();
-            tl.push_back(Now() - t0);
-            t0 = Now();
+            tl.push_back(NowSeconds() - t0);
+            t0 = NowSeconds();
             rawRows = raw.Fetch(fc.rawSql, {1});
-            tr.push_back(Now() - t0);
+            tr.push_back(NowSeconds() - t0);
         }
         if (layerRows != rawRows)
             fprintf(stderr, "warning: %ls: the layer keeps %ld rows, raw ODBC %ld\n", fc.criteria.c_str(),

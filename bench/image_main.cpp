@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "bench/benchutil.h"
 #include "core/blob.h"
 #include "core/storedimage.h"
 #include "imagecodec/kavjpeg.h"
@@ -28,25 +29,13 @@ imgtest::Pixels Picture(int width, int height)
     return px;
 }
 
-double Now()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / frequency.QuadPart;
-}
-
 template <class F>
 double MillisecondsPerRun(int runs, F f)
 {
-    double start = Now();
+    double start = NowSeconds();
     for (int i = 0; i < runs; ++i)
         f();
-    return (Now() - start) * 1000.0 / runs;
+    return (NowSeconds() - start) * 1000.0 / runs;
 }
 
 }  // namespace

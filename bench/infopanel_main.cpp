@@ -8,7 +8,6 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
-#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -25,32 +24,6 @@
 namespace {
 
 const double kTargetMs = 150.0;
-bool g_opened = false;
-
-double Now()
-{
-    static LARGE_INTEGER frequency = {};
-    if (!frequency.QuadPart)
-        QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return t.QuadPart * 1000.0 / frequency.QuadPart;
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    if (msg == ZM_DB_OPENED) {
-        g_opened = true;
-        return 0;
-    }
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
-}
 
 // A photo-like 1632 x 1224 picture (2 megapixels): gradients with some texture, so the JPEG
 // is of a realistic size.
@@ -77,31 +50,6 @@ VARIANT BytesVariant(const std::vector<BYTE>& bytes)
         v.parray = array;
     }
     return v;
-}
-
-int FirstInt(CDatabase& db, const wchar_t* sql)
-{
-    zdata::Recordset* rs = db.OpenQuery(sql, adUseServer, adOpenForwardOnly, adLockReadOnly);
-    int value = -1;
-    zdata::Fields* fields = nullptr;
-    zdata::Field* field = nullptr;
-    if (rs && !rs->IsEOF() && SUCCEEDED(rs->get_Fields(&fields)) && fields) {
-        if (SUCCEEDED(fields->Item(0L, &field)) && field) {
-            VARIANT v;
-            VariantInit(&v);
-            field->get_Value(&v);
-            if (SUCCEEDED(VariantChangeType(&v, &v, 0, VT_I4)))
-                value = v.lVal;
-            VariantClear(&v);
-            field->Release();
-        }
-        fields->Release();
-    }
-    if (rs) {
-        rs->Close();
-        rs->Release();
-    }
-    return value;
 }
 
 // Adds the photo as picture 0 of the taxon (before its own pictures).
@@ -149,53 +97,25 @@ void Execute(CDatabase& db, const wchar_t* sql)
 
 int main()
 {
-    int argc = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    long records = 1000000;
     int runs = 10;
     std::wstring path;
-    for (int k = 1; k < argc; ++k) {
-        std::wstring a = argv[k];
-        if ((a == L"-n" || a == L"--records") && k + 1 < argc)
-            records = _wtol(argv[++k]);
-        else if (a == L"--runs" && k + 1 < argc)
-            runs = std::max(1, _wtoi(argv[++k]));
-        else
-            path = a;
-    }
-    if (path.empty()) {
-        printf("Usage: infopanel_bench <database path> [-n <records>] [--runs <count>]\n");
-        return 2;
-    }
-    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && !MakeDatabase(path, records))
-        return 1;
+    if (int code = ReadBenchArgs({ { L"--runs", &runs, 1 } }, PathWords::Last, stdout,
+                                 "Usage: infopanel_bench <database path> [-n <records>] [--runs <count>]\n",
+                                 &path))
+        return code;
 
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     InitCommonControls();
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = MainProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"ZorInfoPanelBench";
-    RegisterClassW(&wc);
-    HWND main = CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPEDWINDOW, 0, 0, 600, 300, nullptr,
-                                nullptr, wc.hInstance, nullptr);
+    HWND main = CreateDbWindow(L"ZorInfoPanelBench", WS_OVERLAPPEDWINDOW, 600, 300);
+    HINSTANCE instance = GetModuleHandleW(nullptr);
     HWND name = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 560, 20, main, nullptr,
-                                wc.hInstance, nullptr);
+                                instance, nullptr);
     HWND picture = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_BITMAP, 0, 24, 360, 90, main,
-                                   nullptr, wc.hInstance, nullptr);
+                                   nullptr, instance, nullptr);
 
-    CDatabase db(main, wc.hInstance);
+    CDatabase db(main, instance);
     ConnSettings settings = {};
-    settings.ConnType = 1;
-    settings.DBName = _wcsdup(path.c_str());
-    if (FAILED(db.Open(nullptr, &settings)))
-        return 1;
-    MSG msg;
-    while (!g_opened && GetMessageW(&msg, nullptr, 0, 0)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    if (!db.IsOpen() || !db.DiscoverSchema()) {
+    if (!OpenDatabase(db, &settings, path)) {
         printf("the database could not be opened\n");
         return 1;
     }
@@ -222,24 +142,24 @@ int main()
     wchar_t clear[96];
     _snwprintf(clear, 96, L"UPDATE SYSIMAGES SET THUMBNAIL = NULL WHERE SYSID = %d AND SYSLEVEL = 0", taxon);
     for (int k = 0; k < runs; ++k) {
-        double t0 = Now();
+        double t0 = NowMs();
         JasDestroyImage(JasCreateImage(jpeg.data(), static_cast<long>(jpeg.size())));
-        bare.push_back(Now() - t0);
+        bare.push_back(NowMs() - t0);
 
-        t0 = Now();
+        t0 = NowMs();
         int w = 360, h = 90;
         DeleteObject(CreateImageBitmap(nullptr, jpeg.data(), static_cast<DWORD>(jpeg.size()), &w, &h, FALSE,
                                        TRUE, IMAGE_ALIGN_CENTRE));
-        fit.push_back(Now() - t0);
+        fit.push_back(NowMs() - t0);
 
         Execute(db, clear);
-        t0 = Now();
+        t0 = NowMs();
         db.ShowSpeciesInfo(&request);
-        first.push_back(Now() - t0);
+        first.push_back(NowMs() - t0);
 
-        t0 = Now();
+        t0 = NowMs();
         db.ShowSpeciesInfo(&request);
-        next.push_back(Now() - t0);
+        next.push_back(NowMs() - t0);
     }
     wchar_t cleanup[96];
     _snwprintf(cleanup, 96, L"DELETE FROM SYSIMAGES WHERE SYSID = %d AND SYSLEVEL = 0", taxon);

@@ -7,7 +7,6 @@
 // It makes a (hidden) list view, so run it with a display (xvfb-run).
 #include <windows.h>
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -25,60 +24,6 @@ namespace {
 const int kRows = 50;
 const int kColumns = 10;
 const double kTargetMs = 20.0;
-bool g_opened = false;
-
-double Now()
-{
-    static LARGE_INTEGER frequency = {};
-    if (!frequency.QuadPart)
-        QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return t.QuadPart * 1000.0 / frequency.QuadPart;
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    if (msg == ZM_DB_OPENED) {
-        g_opened = true;
-        return 0;
-    }
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
-}
-
-
-int FirstInt(CDatabase& db, const wchar_t* sql)
-{
-    zdata::Recordset* rs = db.OpenQuery(sql, adUseServer, adOpenForwardOnly, adLockReadOnly);
-    int value = -1;
-    zdata::Fields* fields = nullptr;
-    if (rs && !rs->IsEOF() && SUCCEEDED(rs->get_Fields(&fields)) && fields) {
-        zdata::Field* f = nullptr;
-        if (SUCCEEDED(fields->Item(0L, &f)) && f) {
-            VARIANT v;
-            VariantInit(&v);
-            f->get_Value(&v);
-            VARIANT i;
-            VariantInit(&i);
-            if (SUCCEEDED(VariantChangeType(&i, &v, 0, VT_I4)))
-                value = i.lVal;
-            VariantClear(&v);
-            f->Release();
-        }
-        fields->Release();
-    }
-    if (rs) {
-        rs->Close();
-        rs->Release();
-    }
-    return value;
-}
 
 struct ListCase
 {
@@ -90,50 +35,22 @@ struct ListCase
 
 int main()
 {
-    int argc = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    long records = 1000000;
     int pages = 200;
     std::wstring path;
-    for (int k = 1; k < argc; ++k) {
-        std::wstring a = argv[k];
-        if ((a == L"-n" || a == L"--records") && k + 1 < argc)
-            records = _wtol(argv[++k]);
-        else if (a == L"--pages" && k + 1 < argc)
-            pages = std::max(1, _wtoi(argv[++k]));
-        else
-            path = a;
-    }
-    if (path.empty()) {
-        printf("Usage: listcells_bench <database path> [-n <records>] [--pages <count>]\n");
-        return 2;
-    }
-    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && !MakeDatabase(path, records))
-        return 1;
+    if (int code = ReadBenchArgs({ { L"--pages", &pages, 1 } }, PathWords::Last, stdout,
+                                 "Usage: listcells_bench <database path> [-n <records>] [--pages <count>]\n",
+                                 &path))
+        return code;
 
     InitCommonControls();
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = MainProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"ZorListCellsBench";
-    RegisterClassW(&wc);
-    HWND main = CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
-                                nullptr, wc.hInstance, nullptr);
+    HWND main = CreateDbWindow(L"ZorListCellsBench", WS_OVERLAPPEDWINDOW, 200, 100);
+    HINSTANCE instance = GetModuleHandleW(nullptr);
     HWND list = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | LVS_REPORT | LVS_OWNERDATA, 0, 0, 800, 600,
-                                main, nullptr, wc.hInstance, nullptr);
+                                main, nullptr, instance, nullptr);
 
-    CDatabase db(main, wc.hInstance);
+    CDatabase db(main, instance);
     ConnSettings settings = {};
-    settings.ConnType = 1;
-    settings.DBName = _wcsdup(path.c_str());
-    if (FAILED(db.Open(nullptr, &settings)))
-        return 1;
-    MSG msg;
-    while (!g_opened && GetMessageW(&msg, nullptr, 0, 0)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    if (!db.IsOpen() || !db.DiscoverSchema()) {
+    if (!OpenDatabase(db, &settings, path)) {
         printf("the database could not be opened\n");
         return 1;
     }
@@ -170,14 +87,14 @@ int main()
         q.SortKeys = &key;
         q.SortKeyCount = 1;
         SetupListColumns(list, &catalogue);
-        double t0 = Now();
+        double t0 = NowMs();
         switch (c.kind) {
         case 1: db.QueryTaxonRecords(400, &q); break;
         case 2: db.QueryLocalityRecords(400, &q); break;
         case 3: db.QueryAllRecords(400, &q); break;
         case 4: db.QueryLiterature(400, &q); break;
         }
-        double queryMs = Now() - t0;
+        double queryMs = NowMs() - t0;
         zdata::Recordset* rs = db.GetListRecordset(c.kind - 1);
         int columns = std::min(kColumns, catalogue.GetCount());
         std::vector<double> cellPages, barePages;
@@ -185,7 +102,7 @@ int main()
         for (int p = 0; p < pages && q.RowCount > 0; ++p) {
             int start = q.RowCount > kRows ? (int)(random() % (unsigned)(q.RowCount - kRows)) : 0;
             int rows = std::min(kRows, q.RowCount);
-            double a = Now();
+            double a = NowMs();
             for (int r = 0; r < rows; ++r)
                 for (int col = 1; col <= columns; ++col) {
                     LVITEMW item = {};
@@ -194,9 +111,9 @@ int main()
                     item.iSubItem = col;
                     item.pszText = text;
                     item.cchTextMax = 260;
-                    GetListItemText(wc.hInstance, &item, rs, list);
+                    GetListItemText(instance, &item, rs, list);
                 }
-            double b = Now();
+            double b = NowMs();
             // The same positions and fields without headers, formatters or texts.
             for (int r = 0; r < rows; ++r)
                 for (int col = 1; col <= columns; ++col) {
@@ -214,7 +131,7 @@ int main()
                     field->Release();
                     fields->Release();
                 }
-            double e = Now();
+            double e = NowMs();
             cellPages.push_back(b - a);
             barePages.push_back(e - b);
         }

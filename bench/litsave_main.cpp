@@ -10,7 +10,6 @@
 // A missing database is made first with ZorSampleDb.exe from the same folder
 // ("ZorSampleDb -o <path> -n <records>", 1,000,000 records by default).
 #include <windows.h>
-#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -29,32 +28,6 @@ namespace {
 const double kTargetMs = 20.0;
 const int kAuthors = 10;
 const int kLinksEach = 10;  // taxa, and as many localities
-bool g_opened = false;
-
-double Now()
-{
-    static LARGE_INTEGER frequency = {};
-    if (!frequency.QuadPart)
-        QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return t.QuadPart * 1000.0 / frequency.QuadPart;
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    if (msg == ZM_DB_OPENED) {
-        g_opened = true;
-        return 0;
-    }
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
-}
 
 std::vector<int> Ids(zor::RawOdbc& raw, const std::wstring& sql)
 {
@@ -184,26 +157,12 @@ bool RawSave(zor::RawOdbc& raw, int litId, int journalId, const std::vector<int>
 
 int main()
 {
-    int argc = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    long records = 1000000;
     int runs = 15;
     std::wstring path;
-    for (int k = 1; k < argc; ++k) {
-        std::wstring a = argv[k];
-        if ((a == L"-n" || a == L"--records") && k + 1 < argc)
-            records = _wtol(argv[++k]);
-        else if (a == L"--runs" && k + 1 < argc)
-            runs = std::max(3, _wtoi(argv[++k]));
-        else
-            path = a;
-    }
-    if (path.empty()) {
-        printf("Usage: litsave_bench <database path> [-n <records>] [--runs <count>]\n");
-        return 2;
-    }
-    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && !MakeDatabase(path, records))
-        return 1;
+    if (int code = ReadBenchArgs({ { L"--runs", &runs, 3 } }, PathWords::Last, stdout,
+                                 "Usage: litsave_bench <database path> [-n <records>] [--runs <count>]\n",
+                                 &path))
+        return code;
 
     zor::RawOdbc raw;
     if (!raw.Open(path, false)) {
@@ -227,25 +186,10 @@ int main()
     long long collected = raw.QueryInt(L"SELECT COUNT(*) FROM ZORNACOLLS");
     long long litAuthors = raw.QueryInt(L"SELECT COUNT(*) FROM LITAUTHORS");
 
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = MainProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"ZorLitSaveBench";
-    RegisterClassW(&wc);
-    HWND main = CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
-                                nullptr, wc.hInstance, nullptr);
-    CDatabase db(main, wc.hInstance);
+    HWND main = CreateDbWindow(L"ZorLitSaveBench", WS_OVERLAPPEDWINDOW, 200, 100);
+    CDatabase db(main, GetModuleHandleW(nullptr));
     ConnSettings settings = {};
-    settings.ConnType = 1;
-    settings.DBName = _wcsdup(path.c_str());
-    if (FAILED(db.Open(nullptr, &settings)))
-        return 1;
-    MSG msg;
-    while (!g_opened && GetMessageW(&msg, nullptr, 0, 0)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    if (!db.IsOpen() || !db.DiscoverSchema()) {
+    if (!OpenDatabase(db, &settings, path)) {
         printf("the database could not be opened\n");
         return 1;
     }
@@ -260,29 +204,29 @@ int main()
     fflush(stdout);
 
     BenchRecord edit(db, authors, journal[0], keywords, taxa, places);
-    double t0 = Now();
+    double t0 = NowMs();
     if (!db.SaveLiterature(&edit.r)) {
         printf("the first save failed\n");
         return 1;
     }
-    double firstMs = Now() - t0;
+    double firstMs = NowMs() - t0;
 
     std::vector<double> edits, fresh, rawEdits, requeryList, requeryNames;
     std::vector<int> created;
     for (int i = 0; i < runs; i++) {
-        double a = Now();
+        double a = NowMs();
         bool ok = db.SaveLiterature(&edit.r) != 0;
-        edits.push_back(Now() - a);
+        edits.push_back(NowMs() - a);
         BenchRecord another(db, authors, journal[0], keywords, taxa, places);
-        double b = Now();
+        double b = NowMs();
         ok = ok && db.SaveLiterature(&another.r) != 0;
-        fresh.push_back(Now() - b);
+        fresh.push_back(NowMs() - b);
         created.push_back(another.r.Id);
-        double c = Now();
+        double c = NowMs();
         db.LiteratureListRs->Requery();
-        double d = Now();
+        double d = NowMs();
         db.LiteratureNamesRs->Requery();
-        double e = Now();
+        double e = NowMs();
         requeryList.push_back(d - c);
         requeryNames.push_back(e - d);
         if (!ok) {
@@ -296,12 +240,12 @@ int main()
     for (const auto& k : keywords)
         keywordIds.push_back((int)raw.QueryInt(L"SELECT ID FROM KEYWORDS WHERE NAME = " + Quoted(k)));
     for (int i = 0; i < runs; i++) {
-        double a = Now();
+        double a = NowMs();
         if (!RawSave(raw, edit.r.Id, journalId, authorIds, keywordIds, taxa, places)) {
             printf("the plain save failed: %ls\n", raw.LastError().c_str());
             return 1;
         }
-        rawEdits.push_back(Now() - a);
+        rawEdits.push_back(NowMs() - a);
     }
     long long links = raw.QueryInt(L"SELECT COUNT(*) FROM BOOKAUTHORS WHERE LITID = " + std::to_wstring(edit.r.Id)) +
                       raw.QueryInt(L"SELECT COUNT(*) FROM LITSYSREFS WHERE LITID = " + std::to_wstring(edit.r.Id)) +

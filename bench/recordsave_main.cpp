@@ -25,66 +25,16 @@
 
 namespace {
 
-double Now()
-{
-    static LARGE_INTEGER f = [] {
-        LARGE_INTEGER q;
-        QueryPerformanceFrequency(&q);
-        return q;
-    }();
-    LARGE_INTEGER c;
-    QueryPerformanceCounter(&c);
-    return (double)c.QuadPart / (double)f.QuadPart;
-}
-
-double Median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-bool g_opened = false;
 std::vector<int> g_dataLevels[2];
 
+// The main window also answers which levels are data levels, as the program's does.
 LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (msg == ZM_DB_OPENED) {
-        g_opened = true;
-        return 0;
-    }
     if (msg == ZM_FIND_LEVEL) {
         const auto& levels = g_dataLevels[wParam == 1 ? 0 : 1];
         return std::find(levels.begin(), levels.end(), (int)lParam) != levels.end();
     }
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
-}
-
-void Pump()
-{
-    MSG m;
-    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&m);
-        DispatchMessageW(&m);
-    }
-}
-
-int QueryInt(CDatabase* db, const wchar_t* sql)
-{
-    zdata::Recordset* rs = db->OpenQuery(sql, adUseServer, adOpenKeyset, adLockReadOnly);
-    int value = -1;
-    zdata::Fields* fields = nullptr;
-    if (rs && SUCCEEDED(rs->MoveFirst()) && SUCCEEDED(rs->get_Fields(&fields)) && fields) {
-        VARIANT v;
-        ColumnValue(fields, 0, &v);
-        if (v.vt == VT_I4)
-            value = v.lVal;
-        VariantClear(&v);
-        fields->Release();
-    }
-    CDatabase::CloseRecordset(rs);
-    return value;
+    return DbWindowProc(hwnd, msg, wParam, lParam);
 }
 
 class RawUpdate
@@ -125,50 +75,23 @@ private:
 
 int main()
 {
-    int argc = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    std::wstring path;
-    long records = 1000000;
     int saves = 50;
-    for (int k = 1; k < argc; ++k) {
-        std::wstring a = argv[k];
-        if ((a == L"-n" || a == L"--records") && k + 1 < argc)
-            records = _wtol(argv[++k]);
-        else if (a == L"--saves" && k + 1 < argc)
-            saves = std::max(1, _wtoi(argv[++k]));
-        else if (path.empty() && a[0] != L'-')
-            path = a;
-    }
-    if (path.empty()) {
-        fprintf(stderr, "Usage: recordsave_bench <database path> [-n <records>] [--saves <count>]\n");
-        return 2;
-    }
-    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && !MakeDatabase(path, records))
-        return 1;
+    std::wstring path;
+    if (int code = ReadBenchArgs({ { L"--saves", &saves, 1 } }, PathWords::FirstOnly, stderr,
+                                 "Usage: recordsave_bench <database path> [-n <records>] [--saves <count>]\n",
+                                 &path))
+        return code;
 
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = MainProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"ZorRecordSaveBench";
-    RegisterClassW(&wc);
-    HWND main = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                wc.hInstance, nullptr);
-    CDatabase db(main, wc.hInstance);
+    HWND main = CreateDbWindow(L"ZorRecordSaveBench", 0, 0, 0, HWND_MESSAGE, MainProc);
+    CDatabase db(main, GetModuleHandleW(nullptr));
     ConnSettings settings = {};
-    settings.ConnType = 1;
-    settings.DBName = _wcsdup(path.c_str());
-    db.Open(nullptr, &settings);
-    for (DWORD start = GetTickCount(); !g_opened && GetTickCount() - start < 60000;) {
-        Pump();
-        Sleep(5);
-    }
-    if (!db.IsOpen() || !db.DiscoverSchema()) {
+    if (!OpenDatabase(db, &settings, path)) {
         fprintf(stderr, "the database could not be opened: %ls\n", path.c_str());
         return 1;
     }
     // What the main window holds while the record dialog is used: both trees, the level
     // caches (here the data levels) and the taxon record list of the record's species.
-    double t0 = Now();
+    double t0 = NowSeconds();
     db.GetSysTreeRs();
     db.GetLocTreeRs();
     for (int k = 0; k < 2; ++k) {
@@ -188,18 +111,18 @@ int main()
         }
         CDatabase::CloseRecordset(levels);
     }
-    int total = QueryInt(&db, L"SELECT COUNT(*) FROM ZORNACOLLS");
-    int recordId = QueryInt(&db, L"SELECT MIN(ID) + (MAX(ID) - MIN(ID)) / 2 FROM ZORNACOLLS");
+    int total = FirstInt(db, L"SELECT COUNT(*) FROM ZORNACOLLS");
+    int recordId = FirstInt(db, L"SELECT MIN(ID) + (MAX(ID) - MIN(ID)) / 2 FROM ZORNACOLLS");
     wchar_t sql[160];
     _snwprintf(sql, 160, L"SELECT SYSID FROM ZORNACOLLS WHERE ID = %d", recordId);
-    int sysId = QueryInt(&db, sql);
+    int sysId = FirstInt(db, sql);
     ListQuery query = {};
     query.Kind = 1;
     query.Id = sysId;
     db.QueryTaxonRecords(0, &query);
     printf("database %ls: %d records; record %d of taxon %d, whose list holds %d records "
            "(trees and list opened in %.2f s)\n",
-           path.c_str(), total, recordId, sysId, query.RowCount, Now() - t0);
+           path.c_str(), total, recordId, sysId, query.RowCount, NowSeconds() - t0);
 
     OccurrenceRecord record = {};
     record.Mode = RECORD_MODE_EDIT;
@@ -234,19 +157,19 @@ int main()
         VariantClear(count);
         count->vt = VT_I4;
         count->lVal = 1 + (i % 2);
-        double t = Now();
+        double t = NowSeconds();
         failures += db.SaveRecord(&record) ? 0 : 1;
-        tSave.push_back(Now() - t);
+        tSave.push_back(NowSeconds() - t);
 
         _snwprintf(sql, 160, L"UPDATE ZORNACOLLS SET POCET = %d WHERE ID = %d", 3 + (i % 2), recordId);
-        t = Now();
+        t = NowSeconds();
         failures += SUCCEEDED(db.AdoConnection->Execute(sql, nullptr, adExecuteNoRecords)) ? 0 : 1;
-        tLayer.push_back(Now() - t);
+        tLayer.push_back(NowSeconds() - t);
 
         _snwprintf(sql, 160, L"UPDATE ZORNACOLLS SET POCET = %d WHERE ID = %d", 5 + (i % 2), recordId);
-        t = Now();
+        t = NowSeconds();
         failures += raw.Run(sql) ? 0 : 1;
-        tRaw.push_back(Now() - t);
+        tRaw.push_back(NowSeconds() - t);
     }
     // ---- a taxon saved by its properties dialog, against one UPDATE of its tree row ----
     std::vector<double> tItem, tItemRaw;
@@ -254,20 +177,20 @@ int main()
     item.Flags = TREEITEM_EDIT_TAXON;
     item.Id = sysId;
     _snwprintf(sql, 160, L"SELECT SYSLEVEL FROM SYSTREE WHERE ID = %d", sysId);
-    item.LevelId = QueryInt(&db, sql);
+    item.LevelId = FirstInt(db, sql);
     item.Values = new CPtrArray(PTRARRAY_OWNS_ITEMS, 16, 4);
     item.Pictures = new CPtrArray(PTRARRAY_OWNS_ITEMS, 8, 4);
     db.LoadSysItem(&item);
     const int itemSaves = std::max(5, saves / 5);
     for (int i = 0; i < itemSaves; ++i) {
         item.AuthorInParentheses = i % 2;
-        double t = Now();
+        double t = NowSeconds();
         failures += db.SaveSysItem(-1, &item) ? 0 : 1;
-        tItem.push_back(Now() - t);
+        tItem.push_back(NowSeconds() - t);
         _snwprintf(sql, 160, L"UPDATE SYSTREE SET SYSPOS = SYSPOS WHERE ID = %d", sysId);
-        t = Now();
+        t = NowSeconds();
         failures += raw.Run(sql) ? 0 : 1;
-        tItemRaw.push_back(Now() - t);
+        tItemRaw.push_back(NowSeconds() - t);
     }
     for (int i = 0; i < item.Values->GetCount(); ++i)
         VariantClear((VARIANT*)item.Values->GetItems()[i]);

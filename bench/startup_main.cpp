@@ -10,7 +10,6 @@
 // seconds for the closed splash to be withdrawn by a manager that is not there.
 #include <windows.h>
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -33,66 +32,20 @@ namespace {
 
 const double kTargetMs = 3000.0;
 
-double Now()
-{
-    static LARGE_INTEGER frequency = {};
-    if (!frequency.QuadPart)
-        QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return t.QuadPart * 1000.0 / frequency.QuadPart;
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 // ---- baseline: the bare open ----
-
-bool g_opened = false;
-
-LRESULT CALLBACK BaseProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    if (msg == ZM_DB_OPENED) {
-        g_opened = true;
-        return 0;
-    }
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
-}
 
 // Open until ZM_DB_OPENED, then DiscoverSchema; -1 when the database did not open.
 double BareOpen(const std::wstring& path)
 {
-    static bool registered = false;
     HINSTANCE inst = GetModuleHandleW(nullptr);
-    if (!registered) {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = BaseProc;
-        wc.hInstance = inst;
-        wc.lpszClassName = L"ZorStartupBenchBase";
-        RegisterClassW(&wc);
-        registered = true;
-    }
-    HWND wnd = CreateWindowExW(0, L"ZorStartupBenchBase", L"", WS_OVERLAPPED, 0, 0, 100, 100,
-                               nullptr, nullptr, inst, nullptr);
+    HWND wnd = CreateDbWindow(L"ZorStartupBenchBase", WS_OVERLAPPED, 100, 100);
     double result = -1;
     {
         ConnSettings settings = {};
-        settings.ConnType = 1;
-        settings.DBName = _wcsdup(path.c_str());
-        g_opened = false;
-        double t0 = Now();
+        double t0 = NowMs();
         CDatabase db(wnd, inst);
-        db.Open(nullptr, &settings);
-        MSG msg;
-        while (!g_opened && GetMessageW(&msg, nullptr, 0, 0)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (db.IsOpen() && db.DiscoverSchema())
-            result = Now() - t0;
+        if (OpenDatabase(db, &settings, path))
+            result = NowMs() - t0;
         db.Close();
         free(settings.DBName);
     }
@@ -206,12 +159,12 @@ StartupFigures StartMainForm()
     HINSTANCE inst = GetModuleHandleW(nullptr);
     HWND wnd = nullptr;
     HACCEL accel = nullptr;
-    double t0 = Now();
+    double t0 = NowMs();
     MainForm* form = new MainForm(inst, MainFormDlgProc, &wnd, &accel);
-    f.loadedMs = Now() - t0;
+    f.loadedMs = NowMs() - t0;
     if (wnd && form->Workspace_ && form->Database && form->Database->IsOpen()) {
         RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-        f.paintedMs = Now() - t0;
+        f.paintedMs = NowMs() - t0;
         CTreeCard* card = form->Workspace_->GetCard(WS_SYS_CARD);
         HWND list = card->GetRecordList();
         f.rows = (int)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
@@ -231,26 +184,12 @@ StartupFigures StartMainForm()
 
 int main()
 {
-    int argc = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    long records = 1000000;
     int runs = 3;
     std::wstring path;
-    for (int k = 1; k < argc; ++k) {
-        std::wstring a = argv[k];
-        if ((a == L"-n" || a == L"--records") && k + 1 < argc)
-            records = _wtol(argv[++k]);
-        else if (a == L"--runs" && k + 1 < argc)
-            runs = std::max(1, _wtoi(argv[++k]));
-        else
-            path = a;
-    }
-    if (path.empty()) {
-        printf("Usage: startup_bench <database path> [-n <records>] [--runs <count>]\n");
-        return 2;
-    }
-    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && !MakeDatabase(path, records))
-        return 1;
+    if (int code = ReadBenchArgs({ { L"--runs", &runs, 1 } }, PathWords::Last, stdout,
+                                 "Usage: startup_bench <database path> [-n <records>] [--runs <count>]\n",
+                                 &path))
+        return code;
 
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     INITCOMMONCONTROLSEX icc = {sizeof(icc), 0x500D};

@@ -13,7 +13,6 @@
 // It shows a window, so run it with a display (xvfb-run).
 #include <windows.h>
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -37,24 +36,7 @@ const int kWantedRecords = 100000;
 const double kSelectTargetMs = 500.0;
 const double kScrollTargetMs = 20.0;
 
-bool g_opened = false;
 int g_cells = 0;
-
-double Now()
-{
-    static LARGE_INTEGER frequency = {};
-    if (!frequency.QuadPart)
-        QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return t.QuadPart * 1000.0 / frequency.QuadPart;
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
 
 INT_PTR CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
@@ -63,7 +45,7 @@ INT_PTR CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         return TRUE;
     }
     if (msg == ZM_DB_OPENED) {
-        g_opened = true;
+        g_dbOpened = true;
         return TRUE;
     }
     if (msg == ZM_GET_LIST_CELL_TEXT)
@@ -74,15 +56,6 @@ INT_PTR CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     return FALSE;
 }
 
-void Pump()
-{
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
-
 // The working copy with one species of exactly kWantedRecords records; its id, or -1.
 int PrepareCopy(const std::wstring& from, const std::wstring& copy)
 {
@@ -90,7 +63,7 @@ int PrepareCopy(const std::wstring& from, const std::wstring& copy)
     if (GetFileAttributesW(copy.c_str()) == INVALID_FILE_ATTRIBUTES) {
         printf("copying the database and giving one species %d records...\n", kWantedRecords);
         fflush(stdout);
-        if (!CopyFileW(from.c_str(), copy.c_str(), FALSE))
+        if (!CopyDatabase(from, copy))
             return -1;
     }
     if (!raw.Open(copy, false))
@@ -135,6 +108,22 @@ int ColumnsOnScreen(HWND list)
     return shown;
 }
 
+// The cells of rows first to end - 1 that a paint asks for, read without any window.
+void ReadPageCells(CDatabase* db, HWND list, int first, int end, int columns)
+{
+    wchar_t text[260];
+    for (int row = first; row < end; ++row)
+        for (int col = 0; col < columns; ++col) {
+            LVITEMW item = {};
+            item.mask = LVIF_TEXT;
+            item.iItem = row;
+            item.iSubItem = col;
+            item.pszText = text;
+            item.cchTextMax = 260;
+            db->GetTaxonListCell(&item, list);
+        }
+}
+
 struct Host
 {
     HWND Wnd = nullptr;
@@ -147,26 +136,12 @@ struct Host
 
 int main()
 {
-    int argc = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    long records = 1000000;
     int rounds = 5;
     std::wstring path;
-    for (int k = 1; k < argc; ++k) {
-        std::wstring a = argv[k];
-        if ((a == L"-n" || a == L"--records") && k + 1 < argc)
-            records = _wtol(argv[++k]);
-        else if (a == L"--rounds" && k + 1 < argc)
-            rounds = std::max(1, _wtoi(argv[++k]));
-        else
-            path = a;
-    }
-    if (path.empty()) {
-        printf("Usage: treecard_bench <database path> [-n <records>] [--rounds <count>]\n");
-        return 2;
-    }
-    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && !MakeDatabase(path, records))
-        return 1;
+    if (int code = ReadBenchArgs({ { L"--rounds", &rounds, 1 } }, PathWords::Last, stdout,
+                                 "Usage: treecard_bench <database path> [-n <records>] [--rounds <count>]\n",
+                                 &path))
+        return code;
     std::wstring copy = path;
     size_t dot = copy.find_last_of(L'.');
     copy = (dot == std::wstring::npos ? copy : copy.substr(0, dot)) + L"_treecard.mdb";
@@ -198,16 +173,7 @@ int main()
 
     CDatabase* db = new CDatabase(host.Wnd, instance);
     host.Form->Database = db;
-    host.Form->Conn.ConnType = 1;
-    host.Form->Conn.DBName = _wcsdup(copy.c_str());
-    if (FAILED(db->Open(nullptr, &host.Form->Conn)))
-        return 1;
-    MSG msg;
-    while (!g_opened && GetMessageW(&msg, nullptr, 0, 0)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    if (!db->IsOpen() || !db->DiscoverSchema()) {
+    if (!OpenDatabase(*db, &host.Form->Conn, copy)) {
         printf("the database could not be opened\n");
         return 1;
     }
@@ -255,13 +221,13 @@ int main()
         SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)parentItem);
         Pump();
         g_cells = 0;
-        double a = Now();
+        double a = NowMs();
         SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)speciesItem);
         UpdateWindow(host.Wnd);
-        double b = Now();
+        double b = NowMs();
         cellsFirst = g_cells;
         Pump();
-        double c = Now();
+        double c = NowMs();
         firstPaint.push_back(b - a);
         settled.push_back(c - a);
         rows = (int)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
@@ -271,22 +237,11 @@ int main()
         ListQuery q = {};
         q.Kind = 1;
         q.Id = taxon;
-        double d = Now();
+        double d = NowMs();
         db->QueryTaxonRecords(90, &q);
-        double e = Now();
-        wchar_t text[260];
-        int visibleColumns = ColumnsOnScreen(list);
-        for (int row = 0; row < pageRows + 1 && row < q.RowCount; ++row)
-            for (int col = 0; col < visibleColumns; ++col) {
-                LVITEMW item = {};
-                item.mask = LVIF_TEXT;
-                item.iItem = row;
-                item.iSubItem = col;
-                item.pszText = text;
-                item.cchTextMax = 260;
-                db->GetTaxonListCell(&item, list);
-            }
-        double f = Now();
+        double e = NowMs();
+        ReadPageCells(db, list, 0, std::min(pageRows + 1, q.RowCount), ColumnsOnScreen(list));
+        double f = NowMs();
         bareQuery.push_back(e - d);
         bareCells.push_back(f - e);
     }
@@ -294,13 +249,13 @@ int main()
     // lines, picture), the record list's query and count, the first paint of the page.
     std::vector<double> stepInfo, stepQuery, stepPaint;
     for (int r = 0; r < rounds; ++r) {
-        double a = Now();
+        double a = NowMs();
         card->ShowItemInfo(taxon);
-        double b = Now();
+        double b = NowMs();
         card->RequestRecordList(taxon, 1);
-        double c = Now();
+        double c = NowMs();
         UpdateWindow(host.Wnd);
-        double d = Now();
+        double d = NowMs();
         Pump();
         stepInfo.push_back(b - a);
         stepQuery.push_back(c - b);
@@ -335,27 +290,17 @@ int main()
         }
         int top = (int)SendMessageW(list, LVM_GETTOPINDEX, 0, 0);
         g_cells = 0;
-        double a = Now();
+        double a = NowMs();
         SendMessageW(list, WM_VSCROLL, SB_PAGEDOWN, 0);
         UpdateWindow(list);
-        double b = Now();
+        double b = NowMs();
         scrollCells.push_back(g_cells);
         Pump();
         scroll.push_back(b - a);
         int from = top + pageRows;
-        wchar_t text[260];
-        double c = Now();
-        for (int row = from; row < from + pageRows + 1 && row < rows; ++row)
-            for (int col = 0; col < visibleColumns; ++col) {
-                LVITEMW item = {};
-                item.mask = LVIF_TEXT;
-                item.iItem = row;
-                item.iSubItem = col;
-                item.pszText = text;
-                item.cchTextMax = 260;
-                db->GetTaxonListCell(&item, list);
-            }
-        bareScroll.push_back(Now() - c);
+        double c = NowMs();
+        ReadPageCells(db, list, from, std::min(from + pageRows + 1, rows), visibleColumns);
+        bareScroll.push_back(NowMs() - c);
     }
     double scrollMedian = Median(scroll);
     bool scrollPass = scrollMedian < kScrollTargetMs;
@@ -374,10 +319,10 @@ int main()
         nm.hdr.code = LVN_COLUMNCLICK;
         nm.iItem = -1;
         nm.iSubItem = column;
-        double a = Now();
+        double a = NowMs();
         SendMessageW(card->GetRecordPage(), WM_NOTIFY, IDC_CARD_RECORDLIST, (LPARAM)&nm);
         UpdateWindow(list);
-        double b = Now();
+        double b = NowMs();
         Pump();
         return b - a;
     };
@@ -401,12 +346,12 @@ int main()
             q.Id = taxon;
             q.SortKeys = &key;
             q.SortKeyCount = 1;
-            double a = Now();
+            double a = NowMs();
             db->QueryTaxonRecords(122, &q);
-            double b = Now();
+            double b = NowMs();
             q.Descending = 1;
             db->QueryTaxonRecords(128, &q);
-            double c = Now();
+            double c = NowMs();
             bareAsc.push_back(b - a);
             bareDesc.push_back(c - b);
         }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/benchutil.h"
 #include "core/database.h"
 #include "core/rawodbc.h"
 #include "core/sampledb.h"
@@ -21,25 +22,9 @@ const int kChildren = 10000;
 const int kRuns = 5;
 const double kTargetMs = 100.0;
 
-double Now()
-{
-    static LARGE_INTEGER frequency = {};
-    if (!frequency.QuadPart)
-        QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return t.QuadPart * 1000.0 / frequency.QuadPart;
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 // A sample database whose first genus holds kChildren more species items (no icons of their
 // own); childCount receives all of its children.
-bool MakeDatabase(const std::wstring& path, int* parentId, int* childCount)
+bool MakeTreeDatabase(const std::wstring& path, int* parentId, int* childCount)
 {
     zor::SampleDbOptions options;
     options.records = 300;
@@ -95,7 +80,7 @@ int main()
     std::wstring path = folder + L"\\ZorBase.mdb";
     int parentId = 0, childCount = 0;
     wprintf(L"making a sample database with %d children under one item ...\n", kChildren);
-    if (!MakeDatabase(path, &parentId, &childCount))
+    if (!MakeTreeDatabase(path, &parentId, &childCount))
         return 1;
 
     HWND host = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 400, 400, nullptr, nullptr,
@@ -113,9 +98,9 @@ int main()
         return 1;
     }
     db.LoadSysLevelDefs(tree, nullptr, large, small, &cache);
-    double t0 = Now();
+    double t0 = NowMs();
     zdata::Recordset* rs = db.GetSysTreeRs();
-    double openMs = Now() - t0;
+    double openMs = NowMs() - t0;
     if (!rs)
         return 1;
     wchar_t filter[40];
@@ -126,7 +111,7 @@ int main()
     for (int run = 0; run < kRuns; run++) {
         // Baseline 1: the Filter and a walk reading the id of every row.
         rs->put_Filter(L"");
-        t0 = Now();
+        t0 = NowMs();
         rs->put_Filter(filter);
         zdata::Fields* fields = nullptr;
         rs->get_Fields(&fields);
@@ -142,7 +127,7 @@ int main()
             field->Release();
         }
         fields->Release();
-        walk.push_back(Now() - t0);
+        walk.push_back(NowMs() - t0);
 
         // Baseline 2: 10,000 plain text items below a collapsed item of the same tree (an item
         // is filled while its expansion is being asked for, so it is still collapsed).
@@ -153,10 +138,10 @@ int main()
         ins.item.pszText = (wchar_t*)L"genus";
         ins.hParent = (HTREEITEM)SendMessageW(tree, TVM_INSERTITEMW, 0, (LPARAM)&ins);
         ins.item.pszText = (wchar_t*)L"species";
-        t0 = Now();
+        t0 = NowMs();
         for (int k = 0; k < kChildren; k++)
             SendMessageW(tree, TVM_INSERTITEMW, 0, (LPARAM)&ins);
-        plain.push_back(Now() - t0);
+        plain.push_back(NowMs() - t0);
         SendMessageW(tree, TVM_DELETEITEM, 0, (LPARAM)TVI_ROOT);
         ins.hParent = TVI_ROOT;
 
@@ -169,10 +154,10 @@ int main()
         ins.item.lParam = (LPARAM)parentData;
         HTREEITEM parent = (HTREEITEM)SendMessageW(tree, TVM_INSERTITEMW, 0, (LPARAM)&ins);
         rs->put_Filter(L"");
-        t0 = Now();
+        t0 = NowMs();
         rs->put_Filter(filter);
         FillTreeChildren(tree, parent, parentData, large, small, &cache, rs, 4, 5);
-        fill.push_back(Now() - t0);
+        fill.push_back(NowMs() - t0);
         if (parentData->ChildCount != childCount || !parentData->ChildrenLoaded) {
             wprintf(L"wrong fill: %d children\n", parentData->ChildCount);
             return 1;

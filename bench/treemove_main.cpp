@@ -27,26 +27,6 @@ using Rows = std::vector<std::vector<std::wstring>>;
 
 namespace {
 
-double Now()
-{
-    static LARGE_INTEGER f = [] {
-        LARGE_INTEGER q;
-        QueryPerformanceFrequency(&q);
-        return q;
-    }();
-    LARGE_INTEGER c;
-    QueryPerformanceCounter(&c);
-    return (double)c.QuadPart / (double)f.QuadPart;
-}
-
-double Median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 std::wstring Num(long long n)
 {
     return std::to_wstring(n);
@@ -204,14 +184,14 @@ bool CheckReassigned(RawOdbc& db, const Situation& s, int locality, const int* p
 
 double RawMove(RawOdbc& db, const Situation& s, int family, int order)
 {
-    double t0 = Now();
+    double t0 = NowSeconds();
     db.Begin();
     long long pos = db.QueryInt(L"SELECT MAX(SYSPOS) FROM SYSTREE WHERE PARENT = " + Num(family), 0) + 1;
     Exec(db, L"UPDATE SYSTREE SET PARENT = " + Num(family) + L", SYSPOS = " + Num(pos) + L" WHERE ID = " +
                  Num(s.genus));
     RawStatement abs;
     abs.Prepare(db, L"UPDATE SPECIES SET ABSOLUTEPOS = ? WHERE SYSID = ?");
-    double base = 2e7 + Now();
+    double base = 2e7 + NowSeconds();
     for (int i = 0; i < kSpecies; ++i) {
         abs.SetDouble(1, base + i);
         abs.SetInt(2, s.firstSpecies + i);
@@ -226,12 +206,12 @@ double RawMove(RawOdbc& db, const Situation& s, int family, int order)
         paths.Execute();
     }
     db.Commit();
-    return Now() - t0;
+    return NowSeconds() - t0;
 }
 
 double RawReassign(RawOdbc& db, const Situation& s, int locality, const int* path)
 {
-    double t0 = Now();
+    double t0 = NowSeconds();
     db.Begin();
     std::wstring sql = L"UPDATE ZORNACOLLS SET FTRID = " + Num(locality) + L", LOC_LEVEL_1 = " + Num(path[1]) +
                        L", LOC_LEVEL_2 = " + Num(path[2]) + L", LOC_LEVEL_3 = " + Num(path[3]) + L" WHERE ID IN (";
@@ -240,84 +220,37 @@ double RawReassign(RawOdbc& db, const Situation& s, int locality, const int* pat
     sql += L")";
     Exec(db, sql);
     db.Commit();
-    return Now() - t0;
-}
-
-// ---- the database object ------------------------------------------------------------------
-
-int g_opened = 0;
-
-LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    if (msg == ZM_DB_OPENED) {
-        ++g_opened;
-        return 0;
-    }
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
+    return NowSeconds() - t0;
 }
 
 }  // namespace
 
 int main()
 {
-    int argc = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    std::wstring path;
-    long records = 1000000;
     int runs = 3;
-    for (int k = 1; k < argc; ++k) {
-        std::wstring a = argv[k];
-        if ((a == L"-n" || a == L"--records") && k + 1 < argc)
-            records = _wtol(argv[++k]);
-        else if (a == L"--runs" && k + 1 < argc)
-            runs = std::max(1, _wtoi(argv[++k]));
-        else if (path.empty() && a[0] != L'-')
-            path = a;
-        else {
-            path.clear();
-            break;
-        }
-    }
-    if (path.empty()) {
-        fprintf(stderr, "Usage: treemove_bench <database path> [-n <records>] [--runs <count>]\n"
-                        "  A missing database is made with \"ZorSampleDb -o <path> -n <records>\" (default 1000000).\n");
-        return 2;
-    }
-    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && !MakeDatabase(path, records))
-        return 1;
+    std::wstring path;
+    if (int code = ReadBenchArgs({ { L"--runs", &runs, 1 } }, PathWords::Strict, stderr,
+                                 "Usage: treemove_bench <database path> [-n <records>] [--runs <count>]\n"
+                                 "  A missing database is made with \"ZorSampleDb -o <path> -n <records>\" (default 1000000).\n",
+                                 &path))
+        return code;
     std::wstring copy = path + L".treemove.db";
-    if (!CopyFileW(path.c_str(), copy.c_str(), FALSE)) {
-        fprintf(stderr, "cannot copy the database (error %lu)\n", GetLastError());
+    if (!CopyDatabase(path, copy))
         return 1;
-    }
     Situation s;
-    double t0 = Now();
+    double t0 = NowSeconds();
     if (!Build(copy, &s)) {
         fprintf(stderr, "the genus and the locality could not be built\n");
         return 1;
     }
     printf("database %ls (copy): genus %d with %d species and %d records moved to a family with %d species;"
            " %zu records reassigned (prepared in %.1f s)\n", path.c_str(), s.genus, kSpecies, kGenusRecords,
-           s.otherFamilySpecies, s.records.size(), Now() - t0);
+           s.otherFamilySpecies, s.records.size(), NowSeconds() - t0);
 
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = MainProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"ZorTreeMoveBench";
-    RegisterClassW(&wc);
-    HWND main = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    HWND main = CreateDbWindow(L"ZorTreeMoveBench", 0, 0, 0, HWND_MESSAGE);
     CDatabase* db = new CDatabase(main, GetModuleHandleW(nullptr));
     ConnSettings settings = {};
-    settings.ConnType = 1;
-    settings.DBName = _wcsdup(copy.c_str());
-    db->Open(nullptr, &settings);
-    for (DWORD start = GetTickCount(); !g_opened && GetTickCount() - start < 60000;) {
-        MSG m;
-        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&m);
-        Sleep(5);
-    }
-    if (!db->IsOpen() || !db->DiscoverSchema() || !db->GetSysTreeRs() || !db->GetLocTreeRs()) {
+    if (!OpenDatabase(*db, &settings, copy) || !db->GetSysTreeRs() || !db->GetLocTreeRs()) {
         fprintf(stderr, "the database object could not open the copy\n");
         return 1;
     }
@@ -330,18 +263,18 @@ int main()
     for (int r = 0; r < runs && ok; ++r) {
         // The database object moves the genus to the other family and the records to one new
         // locality; by hand they go back (to the home family and to a second new locality).
-        double a = Now();
+        double a = NowSeconds();
         ok = db->MoveSysItems(s.otherFamily, 1, &s.genus) == 1;
-        tMove.push_back(Now() - a);
+        tMove.push_back(NowSeconds() - a);
         ok = ok && CheckMoved(raw, s, s.otherFamily, s.otherOrder);
         tMoveRaw.push_back(RawMove(raw, s, s.homeFamily, s.homeOrder));
         ok = ok && CheckMoved(raw, s, s.homeFamily, s.homeOrder);
         // The cached tree learns of the move back.
         db->GetSysTreeRs()->Requery();
 
-        a = Now();
+        a = NowSeconds();
         ok = ok && db->MoveRecords(s.otherLocality, 2, (int)s.records.size(), s.records.data()) == 1;
-        tReassign.push_back(Now() - a);
+        tReassign.push_back(NowSeconds() - a);
         ok = ok && CheckReassigned(raw, s, s.otherLocality, s.otherLocalityPath);
         tReassignRaw.push_back(RawReassign(raw, s, s.homeLocality, s.homeLocalityPath));
         ok = ok && CheckReassigned(raw, s, s.homeLocality, s.homeLocalityPath);
