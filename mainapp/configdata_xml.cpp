@@ -8,6 +8,7 @@
 #include "core/fields.h"
 #include "core/textutil.h"
 #include "core/xmlaccess.h"
+#include "reports/settingsxml.h"
 
 namespace {
 
@@ -43,53 +44,6 @@ void ReadStringInto(CXmlReader* reader, IXMLDOMElement* element, const wchar_t* 
         free(*text);
         *text = value;
     }
-}
-
-void ReadLong(CXmlReader* reader, IXMLDOMElement* element, const wchar_t* name, LONG* value)
-{
-    int v = *value;
-    if (reader->GetIntAttr(element, name, &v))
-        *value = v;
-}
-
-void ReadLogFont(CXmlReader* reader, IXMLDOMElement* font, LOGFONTW* lf)
-{
-    ReadLong(reader, font, L"Height", &lf->lfHeight);
-    ReadLong(reader, font, L"Width", &lf->lfWidth);
-    ReadLong(reader, font, L"Escapement", &lf->lfEscapement);
-    ReadLong(reader, font, L"Orientation", &lf->lfOrientation);
-    ReadLong(reader, font, L"Weight", &lf->lfWeight);
-    reader->GetByteAttr(font, L"Italic", &lf->lfItalic);
-    reader->GetByteAttr(font, L"Underline", &lf->lfUnderline);
-    reader->GetByteAttr(font, L"StrikeOut", &lf->lfStrikeOut);
-    reader->GetByteAttr(font, L"CharSet", &lf->lfCharSet);
-    reader->GetByteAttr(font, L"OutPrecision", &lf->lfOutPrecision);
-    reader->GetByteAttr(font, L"ClipPrecision", &lf->lfClipPrecision);
-    reader->GetByteAttr(font, L"Quality", &lf->lfQuality);
-    reader->GetByteAttr(font, L"PitchAndFamily", &lf->lfPitchAndFamily);
-    wchar_t face[LF_FACESIZE];
-    if (reader->GetStringAttrBuf(font, L"FaceName", face, LF_FACESIZE))
-        StringCchCopyW(lf->lfFaceName, LF_FACESIZE, face);
-}
-
-void WriteLogFont(CXmlWriter* writer, IXMLDOMElement* font, const LOGFONTW& lf)
-{
-    writer->SetIntAttr(font, L"Height", lf.lfHeight);
-    writer->SetIntAttr(font, L"Width", lf.lfWidth);
-    writer->SetIntAttr(font, L"Escapement", lf.lfEscapement);
-    writer->SetIntAttr(font, L"Orientation", lf.lfOrientation);
-    writer->SetIntAttr(font, L"Weight", lf.lfWeight);
-    writer->SetIntAttr(font, L"Italic", lf.lfItalic);
-    writer->SetIntAttr(font, L"Underline", lf.lfUnderline);
-    writer->SetIntAttr(font, L"StrikeOut", lf.lfStrikeOut);
-    writer->SetIntAttr(font, L"CharSet", lf.lfCharSet);
-    writer->SetIntAttr(font, L"OutPrecision", lf.lfOutPrecision);
-    writer->SetIntAttr(font, L"ClipPrecision", lf.lfClipPrecision);
-    writer->SetIntAttr(font, L"Quality", lf.lfQuality);
-    writer->SetIntAttr(font, L"PitchAndFamily", lf.lfPitchAndFamily);
-    wchar_t face[LF_FACESIZE];
-    StringCchCopyNW(face, LF_FACESIZE, lf.lfFaceName, LF_FACESIZE - 1);
-    writer->SetStringAttr(font, L"FaceName", face);
 }
 
 CCustFld* FindCustom(CObjArray* customs, const wchar_t* name)
@@ -230,7 +184,7 @@ void ConfigData::ReadConfigSection(CXmlReader* reader)
         if (reader->GetIntAttr(font, L"Color", &color))
             CardColor = (COLORREF)color;
         reader->GetIntAttr(font, L"PointSize", &CardPointSize);
-        ReadLogFont(reader, font, &CardLogFont);
+        ReadLogFontAttrs(reader, font, &CardLogFont);
         HFONT created = CreateFontIndirectW(&CardLogFont);
         if (created)
             ReplaceCardFont(this, created);
@@ -267,7 +221,7 @@ void ConfigData::WriteConfigSection(CXmlWriter* writer)
     if (IXMLDOMElement* font = writer->AddChildElement(config, L"CardFont")) {
         writer->SetIntAttr(font, L"Color", (int)CardColor);
         writer->SetIntAttr(font, L"PointSize", CardPointSize);
-        WriteLogFont(writer, font, CardLogFont);
+        WriteLogFontAttrs(writer, font, CardLogFont);
         font->Release();
     }
     writer->SetStringAttr(config, L"AppCaption", AppCaption ? AppCaption : L"Zorna");

@@ -27,10 +27,51 @@ void CopyBounded(ZmTextRequest* request, const wchar_t* text)
     request->Length = (int)wcslen(request->Text);
 }
 
-void WriteOutInt(LPARAM lParam, int value)
+// Answers a count or a length both in the sender's int and as the message's result.
+BOOL AnswerInt(ZmCall& call, int value)
 {
-    if (int* out = reinterpret_cast<int*>(lParam))
+    if (int* out = reinterpret_cast<int*>(call.lParam))
         *out = value;
+    call.Result = value;
+    return TRUE;
+}
+
+// Answers a text request: readText gives the whole text of the asked row, which is then copied
+// only as far as the sender's buffer reaches. Without a database the text is empty.
+template <typename ReadText>
+BOOL AnswerText(ZmCall& call, ReadText readText)
+{
+    CDatabase* db = call.Db();
+    ZmTextRequest* request = reinterpret_cast<ZmTextRequest*>(call.lParam);
+    if (!request)
+        return TRUE;
+    if (!db) {
+        CopyBounded(request, L"");
+        return TRUE;
+    }
+    std::vector<wchar_t> text = readText(db);
+    CopyBounded(request, text.data());
+    call.Result = request->Length;
+    return TRUE;
+}
+
+// Answers a prefix search: find gives the match length and sets the row. Without a database or
+// a text nothing is found.
+template <typename Find>
+BOOL AnswerFind(ZmCall& call, Find find)
+{
+    CDatabase* db = call.Db();
+    ZmFindRequest* request = reinterpret_cast<ZmFindRequest*>(call.lParam);
+    if (!request)
+        return TRUE;
+    if (!db || !request->Text) {
+        request->Row = -1;
+        request->MatchLength = 0;
+        return TRUE;
+    }
+    request->MatchLength = find(db, request);
+    call.Result = request->MatchLength;
+    return TRUE;
 }
 
 }  // namespace
@@ -91,56 +132,32 @@ BOOL ZmFillLookupControl(ZmCall& call)
 BOOL ZmGetAuthorList(ZmCall& call)
 {
     CDatabase* db = call.Db();
-    int count = db ? db->OpenSysAuthors() : 0;
-    WriteOutInt(call.lParam, count);
-    call.Result = count;
-    return TRUE;
+    return AnswerInt(call, db ? db->OpenSysAuthors() : 0);
 }
 
 BOOL ZmGetAuthorEntry(ZmCall& call)
 {
     CDatabase* db = call.Db();
-    int length = db ? db->GetSysAuthorTextLen((int)call.wParam) : 0;
-    WriteOutInt(call.lParam, length);
-    call.Result = length;
-    return TRUE;
+    return AnswerInt(call, db ? db->GetSysAuthorTextLen((int)call.wParam) : 0);
 }
 
 BOOL ZmGetAuthorText(ZmCall& call)
 {
-    CDatabase* db = call.Db();
-    ZmTextRequest* request = reinterpret_cast<ZmTextRequest*>(call.lParam);
-    if (!request)
-        return TRUE;
-    if (!db) {
-        CopyBounded(request, L"");
-        return TRUE;
-    }
-    // The text is taken for the asked row, whatever row was asked for last, and copied only as
-    // far as the sender's buffer reaches.
+    // The text is taken for the asked row, whatever row was asked for last.
     int row = (int)call.wParam;
-    int length = db->GetSysAuthorTextLen(row);
-    std::vector<wchar_t> text((size_t)length + 1, L'\0');
-    db->GetSysAuthorText(row, text.data());
-    CopyBounded(request, text.data());
-    call.Result = request->Length;
-    return TRUE;
+    return AnswerText(call, [row](CDatabase* db) {
+        int length = db->GetSysAuthorTextLen(row);
+        std::vector<wchar_t> text((size_t)length + 1, L'\0');
+        db->GetSysAuthorText(row, text.data());
+        return text;
+    });
 }
 
 BOOL ZmFindAuthor(ZmCall& call)
 {
-    CDatabase* db = call.Db();
-    ZmFindRequest* request = reinterpret_cast<ZmFindRequest*>(call.lParam);
-    if (!request)
-        return TRUE;
-    if (!db || !request->Text) {
-        request->Row = -1;
-        request->MatchLength = 0;
-        return TRUE;
-    }
-    request->MatchLength = db->FindSysAuthorPrefix(request->Text, &request->Row);
-    call.Result = request->MatchLength;
-    return TRUE;
+    return AnswerFind(call, [](CDatabase* db, ZmFindRequest* request) {
+        return db->FindSysAuthorPrefix(request->Text, &request->Row);
+    });
 }
 
 BOOL ZmFillSysAttrs(ZmCall& call)
@@ -172,48 +189,30 @@ BOOL ZmGetLookupCount(ZmCall& call)
 BOOL ZmGetLookupEntry(ZmCall& call)
 {
     CDatabase* db = call.Db();
-    int length = db ? db->GetLookupTextLen(LOWORD(call.wParam), HIWORD(call.wParam)) : 0;
-    WriteOutInt(call.lParam, length);
-    call.Result = length;
-    return TRUE;
+    return AnswerInt(call, db ? db->GetLookupTextLen(LOWORD(call.wParam), HIWORD(call.wParam)) : 0);
 }
 
 BOOL ZmGetLookupText(ZmCall& call)
 {
-    CDatabase* db = call.Db();
-    ZmTextRequest* request = reinterpret_cast<ZmTextRequest*>(call.lParam);
-    if (!request)
-        return TRUE;
-    if (!db) {
-        CopyBounded(request, L"");
-        return TRUE;
-    }
-    // Cached again for this (index, row), so the text is the asked row's, then cut to the
-    // sender's capacity; the cached value is cleared afterwards as before.
-    int length = db->GetLookupTextLen(LOWORD(call.wParam), HIWORD(call.wParam));
-    std::vector<wchar_t> text((size_t)length + 1, L'\0');
-    GetVariantText(&db->CachedValue, text.data(), length + 1);
-    VariantClear(&db->CachedValue);
-    db->CachedTextLength = 0;
-    CopyBounded(request, text.data());
-    call.Result = request->Length;
-    return TRUE;
+    // Cached again for this (index, row), so the text is the asked row's; the cached value is
+    // cleared afterwards as before.
+    int index = LOWORD(call.wParam), row = HIWORD(call.wParam);
+    return AnswerText(call, [index, row](CDatabase* db) {
+        int length = db->GetLookupTextLen(index, row);
+        std::vector<wchar_t> text((size_t)length + 1, L'\0');
+        GetVariantText(&db->CachedValue, text.data(), length + 1);
+        VariantClear(&db->CachedValue);
+        db->CachedTextLength = 0;
+        return text;
+    });
 }
 
 BOOL ZmFindLookupEntry(ZmCall& call)
 {
-    CDatabase* db = call.Db();
-    ZmFindRequest* request = reinterpret_cast<ZmFindRequest*>(call.lParam);
-    if (!request)
-        return TRUE;
-    if (!db || !request->Text) {
-        request->Row = -1;
-        request->MatchLength = 0;
-        return TRUE;
-    }
-    request->MatchLength = db->FindLookupPrefix((int)call.wParam, request->Text, &request->Row);
-    call.Result = request->MatchLength;
-    return TRUE;
+    int index = (int)call.wParam;
+    return AnswerFind(call, [index](CDatabase* db, ZmFindRequest* request) {
+        return db->FindLookupPrefix(index, request->Text, &request->Row);
+    });
 }
 
 BOOL ZmFillRecordAttrs(ZmCall& call)

@@ -5,6 +5,7 @@
 
 #include "core/containers.h"
 #include "core/xmlaccess.h"
+#include "reports/settingsxml.h"
 #include "reports/textexport.h"
 
 namespace {
@@ -37,8 +38,7 @@ void CExcelExport::SaveSettings(CXmlWriter* writer)
     IXMLDOMElement* element = writer->AddElement(EXCELEXPORT_SETTINGS_ELEMENT);
     if (!element)
         return;
-    writer->SetIntAttr(element, L"Left", Left);
-    writer->SetIntAttr(element, L"Top", Top);
+    WriteDialogCorner(writer, element, Left, Top);
     element->Release();
 }
 
@@ -49,7 +49,6 @@ void CExcelExport::LoadSettings(CXmlReader* reader)
     IXMLDOMElement* element = reader->SelectElement(EXCELEXPORT_SETTINGS_ELEMENT);
     if (!element)
         return;
-    reader->GetIntAttr(element, L"Left", &Left);
-    reader->GetIntAttr(element, L"Top", &Top);
+    ReadDialogCorner(reader, element, &Left, &Top);
     element->Release();
 }

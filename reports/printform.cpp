@@ -7,6 +7,7 @@
 #include "core/containers.h"
 #include "core/xmlaccess.h"
 #include "dataaccess/ado.h"
+#include "reports/settingsxml.h"
 
 namespace {
 
@@ -18,13 +19,6 @@ void DefaultReportFont(LOGFONTW* lf)
     lf->lfHeight = 10;
     lf->lfWeight = FW_NORMAL;
     StringCchCopyW(lf->lfFaceName, LF_FACESIZE, L"Arial");
-}
-
-void ReadLong(CXmlReader* reader, IXMLDOMElement* element, const wchar_t* name, LONG* value)
-{
-    int v = *value;
-    if (reader->GetIntAttr(element, name, &v))
-        *value = v;
 }
 
 void ReadUint(CXmlReader* reader, IXMLDOMElement* element, const wchar_t* name, UINT* value)
@@ -122,23 +116,7 @@ void CPrintForm::SaveSettings(CXmlWriter* writer, IXMLDOMElement* parent)
     writer->SetIntAttr(element, L"Height", r.bottom - r.top);
 
     if (IXMLDOMElement* font = writer->AddChildElement(element, L"Font")) {
-        const LOGFONTW& lf = ReportFont;
-        writer->SetIntAttr(font, L"Height", lf.lfHeight);
-        writer->SetIntAttr(font, L"Width", lf.lfWidth);
-        writer->SetIntAttr(font, L"Escapement", lf.lfEscapement);
-        writer->SetIntAttr(font, L"Orientation", lf.lfOrientation);
-        writer->SetIntAttr(font, L"Weight", lf.lfWeight);
-        writer->SetIntAttr(font, L"Italic", lf.lfItalic);
-        writer->SetIntAttr(font, L"Underline", lf.lfUnderline);
-        writer->SetIntAttr(font, L"StrikeOut", lf.lfStrikeOut);
-        writer->SetIntAttr(font, L"CharSet", lf.lfCharSet);
-        writer->SetIntAttr(font, L"OutPrecision", lf.lfOutPrecision);
-        writer->SetIntAttr(font, L"ClipPrecision", lf.lfClipPrecision);
-        writer->SetIntAttr(font, L"Quality", lf.lfQuality);
-        writer->SetIntAttr(font, L"PitchAndFamily", lf.lfPitchAndFamily);
-        wchar_t face[LF_FACESIZE];
-        StringCchCopyNW(face, LF_FACESIZE, lf.lfFaceName, LF_FACESIZE - 1);
-        writer->SetStringAttr(font, L"FaceName", face);
+        WriteLogFontAttrs(writer, font, ReportFont);
         font->Release();
     }
 
@@ -183,31 +161,15 @@ void CPrintForm::LoadSettings(CXmlReader* reader, IXMLDOMElement* parent)
     RECT& r = Placement.rcNormalPosition;
     int width = r.right - r.left, height = r.bottom - r.top;
     ReadUint(reader, element, L"WindowState", &Placement.showCmd);
-    ReadLong(reader, element, L"Left", &r.left);
-    ReadLong(reader, element, L"Top", &r.top);
+    ReadLongAttr(reader, element, L"Left", &r.left);
+    ReadLongAttr(reader, element, L"Top", &r.top);
     reader->GetIntAttr(element, L"Width", &width);
     reader->GetIntAttr(element, L"Height", &height);
     r.right = r.left + width;
     r.bottom = r.top + height;
 
     if (IXMLDOMElement* font = reader->SelectChildElement(element, L"Font")) {
-        LOGFONTW& lf = ReportFont;
-        ReadLong(reader, font, L"Height", &lf.lfHeight);
-        ReadLong(reader, font, L"Width", &lf.lfWidth);
-        ReadLong(reader, font, L"Escapement", &lf.lfEscapement);
-        ReadLong(reader, font, L"Orientation", &lf.lfOrientation);
-        ReadLong(reader, font, L"Weight", &lf.lfWeight);
-        reader->GetByteAttr(font, L"Italic", &lf.lfItalic);
-        reader->GetByteAttr(font, L"Underline", &lf.lfUnderline);
-        reader->GetByteAttr(font, L"StrikeOut", &lf.lfStrikeOut);
-        reader->GetByteAttr(font, L"CharSet", &lf.lfCharSet);
-        reader->GetByteAttr(font, L"OutPrecision", &lf.lfOutPrecision);
-        reader->GetByteAttr(font, L"ClipPrecision", &lf.lfClipPrecision);
-        reader->GetByteAttr(font, L"Quality", &lf.lfQuality);
-        reader->GetByteAttr(font, L"PitchAndFamily", &lf.lfPitchAndFamily);
-        wchar_t face[LF_FACESIZE];
-        if (reader->GetStringAttrBuf(font, L"FaceName", face, LF_FACESIZE))
-            StringCchCopyW(lf.lfFaceName, LF_FACESIZE, face);
+        ReadLogFontAttrs(reader, font, &ReportFont);
         font->Release();
     }
 

@@ -4,6 +4,7 @@
 #include <strsafe.h>
 
 #include "core/xmlaccess.h"
+#include "reports/settingsxml.h"
 
 namespace {
 
@@ -39,8 +40,7 @@ void CTextExport::SaveSettings(CXmlWriter* writer)
         delimiter = L"Space";
     writer->SetStringAttr(element, L"Delimiter", delimiter);
     writer->SetIntAttr(element, L"Encoding", Encoding);
-    writer->SetIntAttr(element, L"Left", Left);
-    writer->SetIntAttr(element, L"Top", Top);
+    WriteDialogCorner(writer, element, Left, Top);
     element->Release();
 }
 
@@ -61,7 +61,6 @@ void CTextExport::LoadSettings(CXmlReader* reader)
             StringCchCopyW(Delimiter, 16, text);
     }
     reader->GetIntAttr(element, L"Encoding", &Encoding);
-    reader->GetIntAttr(element, L"Left", &Left);
-    reader->GetIntAttr(element, L"Top", &Top);
+    ReadDialogCorner(reader, element, &Left, &Top);
     element->Release();
 }

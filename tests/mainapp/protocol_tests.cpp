@@ -235,6 +235,14 @@ int SelectedTreeId(HWND tree)
     return data ? data->Id : -1;
 }
 
+// Clears the VARIANTs a load filled into a record's value array, then frees the array.
+void FreeValues(CPtrArray* values)
+{
+    for (int i = 0; i < values->GetCount(); i++)
+        VariantClear(static_cast<VARIANT*>(values->GetItems()[i]));
+    delete values;
+}
+
 // ---- fixtures ----
 
 // One opened host for the tests that only read.
@@ -1405,8 +1413,7 @@ TEST_F(ProtocolWrite, TreeItemLoadsAndSavesThroughTheMessages)
     Answer saved = Send(Wnd(), ZM_SAVE_TREE_ITEM, (WPARAM)-1, (LPARAM)&item);
     EXPECT_EQ(1, saved.Slot);
     EXPECT_EQ(L"Novák", TextOf(Path(), L"SELECT AUTHOR FROM SPECIES WHERE SYSID = " + std::to_wstring(taxon)));
-    for (int i = 0; i < item.Values->GetCount(); i++)
-        VariantClear(static_cast<VARIANT*>(item.Values->GetItems()[i]));
+    FreeValues(item.Values);
     for (int i = 0; i < item.Pictures->GetCount(); i++) {
         ItemPicture* picture = static_cast<ItemPicture*>(item.Pictures->GetItems()[i]);
         VariantClear(&picture->Picture);
@@ -1415,7 +1422,6 @@ TEST_F(ProtocolWrite, TreeItemLoadsAndSavesThroughTheMessages)
             DeleteObject(picture->Bitmap);
     }
     delete item.Pictures;
-    delete item.Values;
     VariantClear(&item.Year);
     VariantClear(&item.IconLarge);
     VariantClear(&item.IconSmall);
@@ -1448,9 +1454,7 @@ TEST_F(ProtocolWrite, RecordLoadsFromTheListInFrontAndSaves)
     Answer saved = Send(Wnd(), ZM_SAVE_RECORD, 0, (LPARAM)&record);
     EXPECT_EQ(1, saved.Slot);
     EXPECT_EQ(L"Ověřeno v terénu", TextOf(Path(), L"SELECT RECNOTE FROM ZORNACOLLS WHERE ID = " + std::to_wstring(id)));
-    for (int i = 0; i < record.Values->GetCount(); i++)
-        VariantClear(static_cast<VARIANT*>(record.Values->GetItems()[i]));
-    delete record.Values;
+    FreeValues(record.Values);
     VariantClear(&record.Note);
 }
 
@@ -1496,9 +1500,7 @@ TEST_F(ProtocolWrite, LiteratureLoadsAndSavesThroughTheMessages)
     Answer saved = Send(Wnd(), ZM_SAVE_LITERATURE, 0, (LPARAM)&record);
     EXPECT_EQ(1, saved.Slot);
     EXPECT_EQ(L"Nový název práce", TextOf(Path(), L"SELECT NAME FROM LITERATURE WHERE ID = " + lit[0][0]));
-    for (int i = 0; i < record.Values->GetCount(); i++)
-        VariantClear(static_cast<VARIANT*>(record.Values->GetItems()[i]));
-    delete record.Values;
+    FreeValues(record.Values);
     delete record.Authors;
     delete record.Keywords;
     delete record.SpeciesIds;
