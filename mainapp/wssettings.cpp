@@ -16,6 +16,7 @@
 #include "mainapp/mainform.h"
 #include "map/griddef.h"
 #include "reports/excelexport.h"
+#include "reports/settingsxml.h"
 #include "reports/textexport.h"
 
 namespace {
@@ -257,12 +258,7 @@ void SaveWorkspaceFile(const wchar_t* path, const WorkspaceFileParts& parts)
         WINDOWPLACEMENT placement = {};
         placement.length = sizeof(placement);
         if (parts.MainWnd && GetWindowPlacement(parts.MainWnd, &placement)) {
-            const RECT& r = placement.rcNormalPosition;
-            writer.SetIntAttr(main, L"WindowState", (int)placement.showCmd);
-            writer.SetIntAttr(main, L"Left", r.left);
-            writer.SetIntAttr(main, L"Top", r.top);
-            writer.SetIntAttr(main, L"Width", r.right - r.left);
-            writer.SetIntAttr(main, L"Height", r.bottom - r.top);
+            WritePlacementAttrs(&writer, main, placement);
             HWND tab = GetDlgItem(parts.MainWnd, kTabControlId);
             writer.SetIntAttr(main, L"ActiveTab", tab ? (int)SendMessageW(tab, TCM_GETCURSEL, 0, 0) : 0);
         }

@@ -108,12 +108,7 @@ void CPrintForm::SaveSettings(CXmlWriter* writer, IXMLDOMElement* parent)
         if (GetWindowPlacement(Window, &current))
             Placement = current;
     }
-    const RECT& r = Placement.rcNormalPosition;
-    writer->SetIntAttr(element, L"WindowState", (int)Placement.showCmd);
-    writer->SetIntAttr(element, L"Left", r.left);
-    writer->SetIntAttr(element, L"Top", r.top);
-    writer->SetIntAttr(element, L"Width", r.right - r.left);
-    writer->SetIntAttr(element, L"Height", r.bottom - r.top);
+    WritePlacementAttrs(writer, element, Placement);
 
     if (IXMLDOMElement* font = writer->AddChildElement(element, L"Font")) {
         WriteLogFontAttrs(writer, font, ReportFont);

@@ -53,6 +53,17 @@ void WriteLogFontAttrs(CXmlWriter* writer, IXMLDOMElement* font, const LOGFONTW&
     writer->SetStringAttr(font, L"FaceName", face);
 }
 
+void WritePlacementAttrs(CXmlWriter* writer, IXMLDOMElement* element,
+                         const WINDOWPLACEMENT& placement)
+{
+    const RECT& r = placement.rcNormalPosition;
+    writer->SetIntAttr(element, L"WindowState", (int)placement.showCmd);
+    writer->SetIntAttr(element, L"Left", r.left);
+    writer->SetIntAttr(element, L"Top", r.top);
+    writer->SetIntAttr(element, L"Width", r.right - r.left);
+    writer->SetIntAttr(element, L"Height", r.bottom - r.top);
+}
+
 void ReadDialogCorner(CXmlReader* reader, IXMLDOMElement* element, int* left, int* top)
 {
     reader->GetIntAttr(element, L"Left", left);

@@ -15,6 +15,10 @@ void ReadLongAttr(CXmlReader* reader, IXMLDOMElement* element, const wchar_t* na
 void ReadLogFontAttrs(CXmlReader* reader, IXMLDOMElement* font, LOGFONTW* lf);
 void WriteLogFontAttrs(CXmlWriter* writer, IXMLDOMElement* font, const LOGFONTW& lf);
 
+// A window's state and its normal rectangle as WindowState, Left, Top, Width and Height.
+void WritePlacementAttrs(CXmlWriter* writer, IXMLDOMElement* element,
+                         const WINDOWPLACEMENT& placement);
+
 // The Left and Top attributes of a dialog that remembers where it stood.
 void ReadDialogCorner(CXmlReader* reader, IXMLDOMElement* element, int* left, int* top);
 void WriteDialogCorner(CXmlWriter* writer, IXMLDOMElement* element, int left, int top);
