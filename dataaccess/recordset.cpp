@@ -544,6 +544,7 @@ public:
 
     // ---- moving ------------------------------------------------------------------------------
 
+    // Moving, deleting and reading rows again all need an open recordset with no edit pending.
     HRESULT CanMove()
     {
         if (!open)
@@ -738,10 +739,9 @@ public:
 
     HRESULT Delete()
     {
-        if (!open)
-            return Closed();
-        if (editMode != adEditNone)
-            return EditPending();
+        HRESULT idle = CanMove();
+        if (FAILED(idle))
+            return idle;
         if (lockType == adLockReadOnly || !data->updatable)
             return Fail(AdoError(adErrFeatureNotAvailable),
                         L"The recordset cannot be updated: it is read-only or not over one table.");
@@ -800,10 +800,9 @@ public:
 
     HRESULT Resync(long affect)
     {
-        if (!open)
-            return Closed();
-        if (editMode != adEditNone)
-            return EditPending();
+        HRESULT idle = CanMove();
+        if (FAILED(idle))
+            return idle;
         if (data->keyset) {
             data->keyset->Forget();
             return S_OK;
@@ -859,10 +858,9 @@ public:
 
     HRESULT Requery()
     {
-        if (!open)
-            return Closed();
-        if (editMode != adEditNone)
-            return EditPending();
+        HRESULT idle = CanMove();
+        if (FAILED(idle))
+            return idle;
         std::shared_ptr<RowsetData> fresh;
         HRESULT hr = Load(KeysetAllowed(), &fresh);
         if (FAILED(hr))
