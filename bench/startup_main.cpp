@@ -27,6 +27,7 @@
 #include "mainapp/dbopen.h"
 #include "mainapp/mainform.h"
 #include "mainapp/wssettings.h"
+#include "tests/mainapp/workspacefile.h"
 
 namespace {
 
@@ -90,52 +91,10 @@ std::wstring WriteWorkspaceFile(const std::wstring& dbPath, int taxonId)
     writer.SetIntAttr(sysTab, L"CurId", taxonId);
     sysTab->Release();
     main->Release();
-    IXMLDOMElement* system = writer.AddElement(L"System");
-    IXMLDOMElement* connection = writer.AddChildElement(system, L"Connection");
-    writer.SetIntAttr(connection, L"ConnType", 1);
-    writer.SetStringAttr(connection, L"DBName", dbPath.c_str());
-    connection->Release();
-    system->Release();
+    wstest::AddConnection(writer, dbPath.c_str());
     writer.Save();
     return path;
 }
-
-// Points the program's "last workspace file" at a path and puts the old value back afterwards.
-class LastConfigFile {
-public:
-    explicit LastConfigFile(const std::wstring& path)
-    {
-        HKEY key = nullptr;
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, ZORNA_USER_KEY, 0, nullptr, 0, KEY_ALL_ACCESS,
-                            nullptr, &key, nullptr) != ERROR_SUCCESS)
-            return;
-        wchar_t old[MAX_PATH + 1] = L"";
-        DWORD size = sizeof(old) - sizeof(wchar_t);
-        had_ = RegQueryValueExW(key, ZORNA_LAST_CONFIG_VALUE, nullptr, nullptr, (BYTE*)old, &size)
-               == ERROR_SUCCESS;
-        old_ = old;
-        RegSetValueExW(key, ZORNA_LAST_CONFIG_VALUE, 0, REG_SZ, (const BYTE*)path.c_str(),
-                       (DWORD)((path.size() + 1) * sizeof(wchar_t)));
-        RegCloseKey(key);
-    }
-    ~LastConfigFile()
-    {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, ZORNA_USER_KEY, 0, KEY_ALL_ACCESS, &key)
-            != ERROR_SUCCESS)
-            return;
-        if (had_)
-            RegSetValueExW(key, ZORNA_LAST_CONFIG_VALUE, 0, REG_SZ, (const BYTE*)old_.c_str(),
-                           (DWORD)((old_.size() + 1) * sizeof(wchar_t)));
-        else
-            RegDeleteValueW(key, ZORNA_LAST_CONFIG_VALUE);
-        RegCloseKey(key);
-    }
-
-private:
-    bool had_ = false;
-    std::wstring old_;
-};
 
 int g_boxes = 0;
 int CountBox(HWND, LPCWSTR text, LPCWSTR, UINT)
@@ -205,7 +164,7 @@ int main()
         return 1;
     }
     std::wstring workspace = WriteWorkspaceFile(path, taxon);
-    LastConfigFile lastConfig(workspace);
+    wstest::LastConfigFile lastConfig(workspace);
     printf("database %ls, systematic card on taxon %d with %d records\n", path.c_str(), taxon,
            taxonRecords);
 

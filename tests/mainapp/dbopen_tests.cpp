@@ -126,43 +126,6 @@ void CALLBACK WatchSplash(HWND, UINT, UINT_PTR, DWORD)
         seen->stayedAfterLoad = true;
 }
 
-// Sets the workspace file the main form starts with and restores the user's value afterwards.
-class LastConfigFile {
-public:
-    explicit LastConfigFile(const std::wstring& path)
-    {
-        HKEY key = nullptr;
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, ZORNA_USER_KEY, 0, nullptr, 0, KEY_ALL_ACCESS,
-                            nullptr, &key, nullptr) != ERROR_SUCCESS)
-            return;
-        wchar_t old[MAX_PATH + 1] = L"";
-        DWORD size = sizeof(old) - sizeof(wchar_t);
-        DWORD type = 0;
-        had_ = RegQueryValueExW(key, ZORNA_LAST_CONFIG_VALUE, nullptr, &type, (BYTE*)old, &size)
-               == ERROR_SUCCESS;
-        old_ = old;
-        RegSetValueExW(key, ZORNA_LAST_CONFIG_VALUE, 0, REG_SZ, (const BYTE*)path.c_str(),
-                       (DWORD)((path.size() + 1) * sizeof(wchar_t)));
-        RegCloseKey(key);
-    }
-    ~LastConfigFile()
-    {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, ZORNA_USER_KEY, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-            return;
-        if (had_)
-            RegSetValueExW(key, ZORNA_LAST_CONFIG_VALUE, 0, REG_SZ, (const BYTE*)old_.c_str(),
-                           (DWORD)((old_.size() + 1) * sizeof(wchar_t)));
-        else
-            RegDeleteValueW(key, ZORNA_LAST_CONFIG_VALUE);
-        RegCloseKey(key);
-    }
-
-private:
-    bool had_ = false;
-    std::wstring old_;
-};
-
 int TreeCount(HWND tree) { return (int)SendMessageW(tree, TVM_GETCOUNT, 0, 0); }
 
 // Starts the real main form on a workspace file; the splash runs inside the constructor.
@@ -173,7 +136,7 @@ protected:
 
     void Start(const std::wstring& workspaceFile)
     {
-        registry_.reset(new LastConfigFile(workspaceFile));
+        registry_.reset(new wstest::LastConfigFile(workspaceFile));
         g_seen = &seen;
         g_startingForm = nullptr;
         UINT_PTR watcher = SetTimer(nullptr, 0, 30, WatchSplash);
@@ -204,7 +167,7 @@ protected:
     HWND wnd = nullptr;
     HACCEL accel = nullptr;
     SplashSeen seen;
-    std::unique_ptr<LastConfigFile> registry_;
+    std::unique_ptr<wstest::LastConfigFile> registry_;
 };
 
 TEST_F(StartUpTest, AGoodDatabaseLoadsBothTreesBehindTheSplash)

@@ -1,5 +1,6 @@
-// Workspace files written for the start-up tests: the settings root with its comment and the
-// connection element that names the database the program opens.
+// Workspace files written for the start-up tests and benchmark: the settings root with its
+// comment, the connection element that names the database the program opens, and the
+// registry value that points the program at the file.
 #pragma once
 #include <windows.h>
 
@@ -31,5 +32,42 @@ inline void WriteConnectionOnly(const std::wstring& path, const wchar_t* dbName)
         AddConnection(writer, dbName);
     writer.Save();
 }
+
+// Sets the workspace file the main form starts with and restores the user's value afterwards.
+class LastConfigFile {
+public:
+    explicit LastConfigFile(const std::wstring& path)
+    {
+        HKEY key = nullptr;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, ZORNA_USER_KEY, 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &key, nullptr) != ERROR_SUCCESS)
+            return;
+        wchar_t old[MAX_PATH + 1] = L"";
+        DWORD size = sizeof(old) - sizeof(wchar_t);
+        DWORD type = 0;
+        had_ = RegQueryValueExW(key, ZORNA_LAST_CONFIG_VALUE, nullptr, &type, (BYTE*)old, &size)
+               == ERROR_SUCCESS;
+        old_ = old;
+        RegSetValueExW(key, ZORNA_LAST_CONFIG_VALUE, 0, REG_SZ, (const BYTE*)path.c_str(),
+                       (DWORD)((path.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(key);
+    }
+    ~LastConfigFile()
+    {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, ZORNA_USER_KEY, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+            return;
+        if (had_)
+            RegSetValueExW(key, ZORNA_LAST_CONFIG_VALUE, 0, REG_SZ, (const BYTE*)old_.c_str(),
+                           (DWORD)((old_.size() + 1) * sizeof(wchar_t)));
+        else
+            RegDeleteValueW(key, ZORNA_LAST_CONFIG_VALUE);
+        RegCloseKey(key);
+    }
+
+private:
+    bool had_ = false;
+    std::wstring old_;
+};
 
 }  // namespace wstest
