@@ -27,10 +27,13 @@ if ! locale -a 2>/dev/null | grep -qi '^cs_CZ.utf8$'; then
 fi
 
 if [ ! -f "$ZOR_BUILD/build.ninja" ]; then
-  cmake -S "$ZOR_ROOT" -B "$ZOR_BUILD" -G Ninja \
+  # A compiler cache, when the machine has one, lets several checkouts share their objects.
+  launcher=""
+  command -v ccache >/dev/null 2>&1 && launcher="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache"
+  cmake -S "$ZOR_ROOT" -B "$ZOR_BUILD" -G Ninja $launcher \
         -DCMAKE_TOOLCHAIN_FILE="$ZOR_ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
 fi
-cmake --build "$ZOR_BUILD" -- -j"$(nproc)" ${ZOR_NINJA_TARGETS:-all}
+cmake --build "$ZOR_BUILD" -- -j"${ZOR_JOBS:-$(nproc)}" ${ZOR_NINJA_TARGETS:-all}
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "bootstrap: preparing the Wine prefix $WINEPREFIX"

@@ -231,3 +231,13 @@
 #define IDS_PATTERN_FIRST      991   // 991-992 pattern kinds
 #define IDS_COORDSYS_FIRST     1001  // 1001-1002 coordinate systems
 #define IDS_CREDITS            1103
+
+// ---- each area's own identifiers
+#include "resources/zorna/treeedit.h"
+#include "resources/zorna/records.h"
+#include "resources/zorna/search.h"
+#include "resources/zorna/literature.h"
+#include "resources/zorna/commands.h"
+#include "resources/zorna/export.h"
+#include "resources/zorna/print.h"
+#include "resources/zorna/map.h"

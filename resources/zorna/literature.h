@@ -1,0 +1,2 @@
+// Resource identifiers of the main program: see literature.rc.
+#pragma once
