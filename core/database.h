@@ -141,6 +141,9 @@ public:
     CDatabase& operator=(const CDatabase&) = delete;
 
     int IsOpen();
+    // The Czech collation extension that an open database lacks (its path), so that lists sort
+    // in the schema's own order; empty when the database has the Czech order or is not open.
+    std::wstring MissingCollationExtension();
     // Starts the asynchronous open; the outcome arrives as ZM_DB_OPENED.
     HRESULT Open(HWND progressWindow, const ConnSettings* settings);
     // 1 when the database was open and is now closed, 0 when it was not open.

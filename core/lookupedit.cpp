@@ -21,7 +21,6 @@
 using zdata::Command;
 using zdata::Connection;
 using zdata::Field;
-using zdata::Fields;
 using zdata::Recordset;
 
 namespace {
@@ -99,33 +98,51 @@ private:
     Command* command_;
 };
 
-// Whether the lookup table holds the value already (NAME compares as the table declares it).
-bool LookupValueExists(Connection* connection, const wchar_t* table, const wchar_t* value,
-                       HRESULT* hr)
+// The spelling under which the lookup table holds a value, when it holds it ignoring case (the
+// query's NAME is matched the Czech way: "ČERNÝ" finds "Černý").
+bool StoredLookupValue(Connection* connection, const wchar_t* table, const wchar_t* value,
+                       std::wstring* stored, HRESULT* hr)
 {
-    BoundStatement query(connection,
-                         L"SELECT COUNT(*) FROM " + QuotedName(table) + L" WHERE NAME = ?");
+    BoundStatement query(connection, L"SELECT NAME FROM " + QuotedName(table) + L" WHERE NAME = ?");
     Recordset* rows = nullptr;
     *hr = query.Run(value, nullptr, &rows);
     if (FAILED(*hr) || !rows)
         return false;
     bool exists = false;
-    Fields* fields = nullptr;
-    if (!rows->IsEOF() && SUCCEEDED(rows->get_Fields(&fields)) && fields) {
-        Field* field = nullptr;
-        if (SUCCEEDED(fields->Item(0L, &field)) && field) {
+    if (!rows->IsEOF()) {
+        Field* field = FieldByName(rows, L"NAME");
+        if (field) {
             VARIANT v;
             VariantInit(&v);
             field->get_Value(&v);
-            exists = VariantToIntOrZero(&v) > 0;
+            if (v.vt == VT_BSTR && v.bstrVal) {
+                stored->assign(v.bstrVal, SysStringLen(v.bstrVal));
+                exists = true;
+            }
             VariantClear(&v);
             field->Release();
         }
-        fields->Release();
     }
     rows->Close();
     rows->Release();
     return exists;
+}
+
+// The current row's NAME, or false when it has none.
+bool CurrentName(Recordset* rs, std::wstring* name)
+{
+    Field* field = FieldByName(rs, L"NAME");
+    if (!field)
+        return false;
+    VARIANT v;
+    VariantInit(&v);
+    field->get_Value(&v);
+    bool ok = v.vt == VT_BSTR && v.bstrVal;
+    if (ok)
+        name->assign(v.bstrVal, SysStringLen(v.bstrVal));
+    VariantClear(&v);
+    field->Release();
+    return ok;
 }
 
 }  // namespace
@@ -136,7 +153,8 @@ int CDatabase::AddSysAuthor(const wchar_t* author)
         return 0;
     OpenSysAuthors();
     Recordset* rs = SysAuthorsRs;
-    if (!IsRecordsetOpen(rs) || FAILED(rs->AddNew()))
+    // A name the list holds in another case is the same author: nothing is added.
+    if (!IsRecordsetOpen(rs) || FindName(rs, author) || FAILED(rs->AddNew()))
         return 0;
     // The list refuses a name it holds already; that refusal is expected and not shown.
     if (FAILED(PutTextOrNull(rs, L"NAME", author)) || FAILED(rs->Update())) {
@@ -165,6 +183,14 @@ int CDatabase::EditLookupTable(const LookupEdit* edit)
         if (!(flags & (LOOKUP_WRITE_NAME | LOOKUP_WRITE_ABBREV)))
             return 0;
         HRESULT hr = S_OK;
+        if ((flags & LOOKUP_WRITE_NAME) && edit->NewName && IsPlainIdentifier(entry->TableName)) {
+            // A new name that another value has already (ignoring case) would make a duplicate.
+            std::wstring own, stored;
+            if (CurrentName(rs, &own)
+                && StoredLookupValue(AdoConnection, entry->TableName, edit->NewName, &stored, &hr)
+                && stored != own)
+                return 0;
+        }
         if (flags & LOOKUP_WRITE_NAME)
             hr = PutTextOrNull(rs, L"NAME", edit->NewName);
         if (SUCCEEDED(hr) && (flags & LOOKUP_WRITE_ABBREV))
@@ -188,39 +214,39 @@ int CDatabase::EditLookupTable(const LookupEdit* edit)
     if (replace && (!edit->NewName || !*edit->NewName))
         return 0;  // a value is replaced by a value, never by nothing
 
-    VARIANT old;
-    VariantInit(&old);
-    Field* nameField = FieldByName(rs, L"NAME");
-    if (nameField) {
-        nameField->get_Value(&old);
-        nameField->Release();
-    }
-    if (old.vt != VT_BSTR || !old.bstrVal) {
-        VariantClear(&old);
+    std::wstring oldValue;
+    if (!CurrentName(rs, &oldValue))
         return 0;
-    }
-    std::wstring oldValue(old.bstrVal, SysStringLen(old.bstrVal));
-    VariantClear(&old);
 
     // A refused step reads nothing again: the lists below are read once the edit is stored.
     WriteTransaction txn(this, nullptr);
     if (!txn.Begin())
         return 0;
     HRESULT hr = S_OK;
-    if (replace) {
-        // A typed value is added unless the table has it already (its key ignores case).
-        if (edit->ExistingIndex < 0 && !LookupValueExists(AdoConnection, table, edit->NewName, &hr)
-            && SUCCEEDED(hr)) {
+    std::wstring newValue = replace ? edit->NewName : L"";
+    if (replace && edit->ExistingIndex < 0) {
+        // A typed value is added unless the table has it already ignoring case; then the rows
+        // take the value as the table spells it.
+        std::wstring stored;
+        if (StoredLookupValue(AdoConnection, table, edit->NewName, &stored, &hr)) {
+            newValue = stored;
+        } else if (SUCCEEDED(hr)) {
             BoundStatement insert(AdoConnection,
                                   L"INSERT INTO " + QuotedName(table) + L"(NAME) VALUES (?)");
             hr = insert.Run(edit->NewName);
         }
-        if (SUCCEEDED(hr)) {
-            std::wstring column = QuotedName(edit->FieldName);
-            BoundStatement update(AdoConnection, L"UPDATE " + QuotedName(owner) + L" SET " + column
-                                                     + L" = ? WHERE " + column + L" = ?");
-            hr = update.Run(edit->NewName, oldValue.c_str());
-        }
+    }
+    if (replace && SUCCEEDED(hr) && newValue == oldValue) {
+        // The value itself, typed in another case: it is renamed in place (the rows follow
+        // through the key's cascade) and stays.
+        BoundStatement rename(AdoConnection, L"UPDATE " + QuotedName(table) + L" SET NAME = ? WHERE NAME = ?");
+        hr = rename.Run(edit->NewName, oldValue.c_str());
+        remove = false;
+    } else if (replace && SUCCEEDED(hr)) {
+        std::wstring column = QuotedName(edit->FieldName);
+        BoundStatement update(AdoConnection, L"UPDATE " + QuotedName(owner) + L" SET " + column
+                                                 + L" = ? WHERE " + column + L" = ?");
+        hr = update.Run(newValue.c_str(), oldValue.c_str());
     }
     if (SUCCEEDED(hr) && remove) {
         BoundStatement del(AdoConnection, L"DELETE FROM " + QuotedName(table) + L" WHERE NAME = ?");

@@ -1,5 +1,7 @@
 #include "core/rsutil.h"
 
+#include "dataaccess/filterexpr.h"
+
 using zdata::Field;
 using zdata::Fields;
 using zdata::Recordset;
@@ -47,6 +49,31 @@ Field* FieldByName(Recordset* rs, const wchar_t* name)
         field = nullptr;
     fields->Release();
     return field;
+}
+
+long FindName(Recordset* rs, const wchar_t* name, std::wstring* stored)
+{
+    if (!IsRecordsetOpen(rs) || !name || FAILED(rs->MoveFirst()))
+        return 0;
+    // From the first row on; the layer's Find compares text as the Czech order without case does.
+    std::wstring criterion = L"NAME = " + zdata::FilterQuote(name);
+    bool found = SUCCEEDED(rs->Find(criterion.c_str(), 0, adSearchForward, nullptr)) && !rs->IsEOF();
+    long position = 0;
+    if (!found || FAILED(rs->get_AbsolutePosition(&position)) || position < 1)
+        return 0;
+    if (stored) {
+        stored->clear();
+        Field* field = FieldByName(rs, L"NAME");
+        if (field) {
+            VARIANT v;
+            VariantInit(&v);
+            if (SUCCEEDED(field->get_Value(&v)) && v.vt == VT_BSTR && v.bstrVal)
+                stored->assign(v.bstrVal, SysStringLen(v.bstrVal));
+            VariantClear(&v);
+            field->Release();
+        }
+    }
+    return position;
 }
 
 bool IsPlainIdentifier(const wchar_t* name)

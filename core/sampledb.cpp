@@ -11,6 +11,7 @@
 
 #include "core/dbschema.h"
 #include "core/rawodbc.h"
+#include "czechcollation/czechtext.h"
 #include "core/textutil.h"
 #include "core/sampledb_names.h"
 
@@ -221,7 +222,8 @@ std::vector<int> NumberInPreorder(std::vector<Node>& nodes)
     for (int k = 0; k < (int)nodes.size(); ++k)
         if (nodes[k].parent < 0)
             tops.push_back(k);
-    auto byName = [&nodes](int a, int b) { return nodes[a].name < nodes[b].name; };
+    // Siblings in Czech alphabetical order, as the programs list names.
+    auto byName = [&nodes](int a, int b) { return CzechCompare(nodes[a].name, nodes[b].name) < 0; };
     std::sort(tops.begin(), tops.end(), byName);
     for (Node& n : nodes)
         std::sort(n.children.begin(), n.children.end(), byName);

@@ -2,8 +2,13 @@
 #include <stdlib.h>
 #include <string.h>
 #include <wchar.h>
+
+#include <map>
+#include <string>
+
 #include "core/blob.h"
 #include "core/textutil.h"
+#include "czechcollation/czechtext.h"
 
 const wchar_t kNoExpandProp[] = L"NoExpand";
 
@@ -333,6 +338,46 @@ void SortTreeChildrenByPosition(HWND tree, zdata::Recordset* rs, int parentId)
     sort.hParent = parent;
     sort.lpfnCompare = CompareTreeItemPos;
     sort.lParam = 0;
+    SendMessageW(tree, TVM_SORTCHILDRENCB, 0, (LPARAM)&sort);
+}
+
+namespace {
+
+// The labels of the children being sorted, by their item data.
+using LabelsByData = std::map<LPARAM, std::wstring>;
+
+int CALLBACK CompareTreeItemLabels(LPARAM data1, LPARAM data2, LPARAM labels)
+{
+    if (!data1 || !data2)
+        return data1 ? -1 : (data2 ? 1 : 0);
+    const LabelsByData& names = *(const LabelsByData*)labels;
+    auto a = names.find(data1);
+    auto b = names.find(data2);
+    if (a == names.end() || b == names.end())
+        return 0;
+    return CzechCompare(a->second, b->second);
+}
+
+}  // namespace
+
+void SortTreeChildrenByName(HWND tree, HTREEITEM parent)
+{
+    LabelsByData labels;
+    for (HTREEITEM child = NextItem(tree, parent ? parent : TVI_ROOT, TVGN_CHILD); child;
+         child = NextItem(tree, child, TVGN_NEXT)) {
+        wchar_t text[260] = L"";
+        TVITEMW tvi = {};
+        tvi.mask = TVIF_TEXT | TVIF_PARAM | TVIF_HANDLE;
+        tvi.hItem = child;
+        tvi.pszText = text;
+        tvi.cchTextMax = 260;
+        if (SendMessageW(tree, TVM_GETITEMW, 0, (LPARAM)&tvi) && tvi.lParam)
+            labels[tvi.lParam] = text;
+    }
+    TVSORTCB sort = {};
+    sort.hParent = parent ? parent : TVI_ROOT;
+    sort.lpfnCompare = CompareTreeItemLabels;
+    sort.lParam = (LPARAM)&labels;
     SendMessageW(tree, TVM_SORTCHILDRENCB, 0, (LPARAM)&sort);
 }
 

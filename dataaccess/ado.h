@@ -169,6 +169,13 @@ public:
     HRESULT CommitTrans();
     HRESULT RollbackTrans();
 
+    // The Czech order (not ADO; dataaccess/collationext.h). True when the open connection has the
+    // Czech collations, so that its queries sort and match names the Czech way.
+    bool HasCzechOrder() const;
+    // For an open SQLite connection without them: the extension that was looked for (its Windows
+    // path); empty otherwise.
+    std::wstring MissingCollationExtension() const;
+
     // The layer's own connection state shared with recordsets and commands.
     std::shared_ptr<ConnectionCore> Core() const { return core_; }
 

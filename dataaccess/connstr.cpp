@@ -7,6 +7,7 @@
 #include <cwctype>
 
 #include "dataaccess/adodefs.h"
+#include "dataaccess/collationext.h"
 
 namespace zdata {
 
@@ -345,6 +346,13 @@ bool BuildOdbcTarget(const JetConnectionInfo& info, long mode, int lockTimeoutMs
     // lookup renames rely on foreign keys. Timeout: a locked file fails within a few seconds.
     target->odbcString = L"DRIVER={SQLite3};Database=" + OdbcAttributeValue(DriverPathText(target->hostPath)) +
                          L";NoCreat=1;FKSupport=1;Timeout=" + timeout + L";LongNames=0;BigInt=0;";
+    // The Czech collations, from the extension built beside the programs.
+    target->collationExtension = CollationExtensionPath();
+    std::wstring extension = CollationLoadExtValue();
+    if (!extension.empty()) {
+        target->odbcString += L"LoadExt=" + OdbcAttributeValue(extension) + L";";
+        target->loadsCollationExtension = true;
+    }
     if (target->exclusive) {
         // Take the lock at once, so a second connection to the file fails.
         target->initStatements.push_back(L"PRAGMA locking_mode=EXCLUSIVE");

@@ -247,7 +247,7 @@ public:
     // Sets execSql from sql: translated, with the hidden rowid for a single-table query.
     void Prepare()
     {
-        std::wstring text = TranslateSql(sql);
+        std::wstring text = TranslateSql(sql, core.get());
         // A trailing semicolon would end the statement inside the layer's own wrappers.
         while (!text.empty() && (iswspace(text.back()) || text.back() == L';'))
             text.pop_back();
@@ -434,7 +434,7 @@ public:
             std::vector<Error*> before = previousErrors;
             previousErrors.clear();
             shape = SelectShape();
-            execSql = TranslateSql(sql);
+            execSql = TranslateSql(sql, core.get());
             while (!execSql.empty() && (iswspace(execSql.back()) || execSql.back() == L';'))
                 execSql.pop_back();
             hr = Load(KeysetAllowed(), &rs);

@@ -241,3 +241,4 @@
 #include "resources/zorna/export.h"
 #include "resources/zorna/print.h"
 #include "resources/zorna/map.h"
+#include "resources/zorna/czechorder.h"

@@ -15,6 +15,7 @@
 #include "core/fields.h"
 #include "core/rawodbc.h"
 #include "core/textutil.h"
+#include "czechcollation/czechtext.h"
 #include "dataaccess/filterexpr.h"
 #include "tests/core/fields_fixture.h"
 #include "tests/support/wintest.h"
@@ -213,8 +214,13 @@ TEST_F(ListQueryTest, SortingByTheLocalityNameOfTheView)
     EXPECT_EQ(_wtoi(all[0][0].c_str()), q.RowCount);
     std::vector<std::wstring> names = Column(Db()->SearchRecordsRs, ordinal);
     ASSERT_EQ((size_t)q.RowCount, names.size());
+    // The list is in Czech order (Čermná after Cvikov, Chlum after Hradec), as a sort in memory.
     Rows expected = Raw(L"SELECT FEATURES.NAME FROM ZORNACOLLS LEFT JOIN FEATURES ON FEATURES.LOCID = "
-                        L"ZORNACOLLS.FTRID ORDER BY FEATURES.NAME");
+                        L"ZORNACOLLS.FTRID");
+    std::sort(expected.begin(), expected.end(),
+              [](const std::vector<std::wstring>& a, const std::vector<std::wstring>& b) {
+                  return CzechCompare(a[0], b[0]) < 0;
+              });
     ASSERT_EQ(names.size(), expected.size());
     for (size_t i = 0; i < names.size(); ++i)
         EXPECT_EQ(expected[i][0], names[i]) << i;
@@ -445,7 +451,7 @@ TEST_F(NameFilterTest, NarrowingScrollsShorteningAndChFilterAnew)
 
     Type(L"Qqc");
     EXPECT_EQ(L"NAME LIKE 'Qqc*'", Filter());
-    EXPECT_EQ(3, Items());
+    EXPECT_EQ(2, Items());  // Qqc1 and Qqc2; Qqch3 begins with the letter ch, not with c
     Type(L"Qqch");  // "ch" is a letter of its own: filter anew although "Qqc" is in force
     EXPECT_EQ(L"NAME LIKE 'Qqch*'", Filter());
     EXPECT_EQ(1, Items());
