@@ -15,7 +15,6 @@
 #include "core/fields.h"
 #include "core/rawodbc.h"
 #include "core/textutil.h"
-#include "czechcollation/czechtext.h"
 #include "dataaccess/filterexpr.h"
 #include "tests/core/fields_fixture.h"
 #include "tests/support/wintest.h"
@@ -215,12 +214,8 @@ TEST_F(ListQueryTest, SortingByTheLocalityNameOfTheView)
     std::vector<std::wstring> names = Column(Db()->SearchRecordsRs, ordinal);
     ASSERT_EQ((size_t)q.RowCount, names.size());
     // The list is in Czech order (Čermná after Cvikov, Chlum after Hradec), as a sort in memory.
-    Rows expected = Raw(L"SELECT FEATURES.NAME FROM ZORNACOLLS LEFT JOIN FEATURES ON FEATURES.LOCID = "
-                        L"ZORNACOLLS.FTRID");
-    std::sort(expected.begin(), expected.end(),
-              [](const std::vector<std::wstring>& a, const std::vector<std::wstring>& b) {
-                  return CzechCompare(a[0], b[0]) < 0;
-              });
+    Rows expected = dbtest::InCzechOrder(Raw(L"SELECT FEATURES.NAME FROM ZORNACOLLS LEFT JOIN FEATURES ON "
+                                             L"FEATURES.LOCID = ZORNACOLLS.FTRID"));
     ASSERT_EQ(names.size(), expected.size());
     for (size_t i = 0; i < names.size(); ++i)
         EXPECT_EQ(expected[i][0], names[i]) << i;

@@ -12,7 +12,6 @@
 #include "core/database.h"
 #include "core/fields.h"
 #include "core/rawodbc.h"
-#include "czechcollation/czechtext.h"
 #include "tests/core/fields_fixture.h"
 #include "tests/support/wintest.h"
 
@@ -121,18 +120,6 @@ protected:
     bool rawOpen_ = false;
 };
 
-// Rows in the lists' order of their first column: the Czech alphabet.
-std::vector<std::vector<std::wstring>> InCzechOrder(std::vector<std::vector<std::wstring>> rows,
-                                                    bool descending = false)
-{
-    std::stable_sort(rows.begin(), rows.end(),
-                     [descending](const std::vector<std::wstring>& a, const std::vector<std::wstring>& b) {
-                         int order = CzechCompare(a[0], b[0]);
-                         return descending ? order > 0 : order < 0;
-                     });
-    return rows;
-}
-
 TEST_F(VirtualListTest, TaxonListShowsTheLocalitiesOfItsRecords)
 {
     auto top = Query(L"SELECT SYSID FROM ZORNACOLLS GROUP BY SYSID ORDER BY COUNT(*) DESC LIMIT 1");
@@ -146,7 +133,7 @@ TEST_F(VirtualListTest, TaxonListShowsTheLocalitiesOfItsRecords)
     Show(1, &q, L"fields_list_taxon");
     EXPECT_EQ(q.RowCount, (int)SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0));
     EXPECT_GT(g_cellRequests, 0);  // the window drew its cells through the database object
-    auto names = InCzechOrder(Query(L"SELECT FEATURES.NAME FROM ZORNACOLLS LEFT JOIN FEATURES ON FEATURES.LOCID = "
+    auto names = dbtest::InCzechOrder(Query(L"SELECT FEATURES.NAME FROM ZORNACOLLS LEFT JOIN FEATURES ON FEATURES.LOCID = "
                                     L"ZORNACOLLS.FTRID WHERE ZORNACOLLS.SYSID = " + top[0][0]));
     ASSERT_EQ((size_t)q.RowCount, names.size());
     EXPECT_EQ(names.front()[0], Cell(0, 1));
@@ -169,7 +156,7 @@ TEST_F(VirtualListTest, LocalityAndSearchListsShowTheSpecies)
     q.SortKeyCount = 1;
     q.Descending = 1;
     Show(2, &q, L"fields_list_locality");
-    auto names = InCzechOrder(Query(L"SELECT SPECIES.NAME FROM ZORNACOLLS LEFT JOIN SPECIES ON SPECIES.SYSID = "
+    auto names = dbtest::InCzechOrder(Query(L"SELECT SPECIES.NAME FROM ZORNACOLLS LEFT JOIN SPECIES ON SPECIES.SYSID = "
                                     L"ZORNACOLLS.SYSID WHERE ZORNACOLLS.FTRID = " + top[0][0]),
                               true);
     ASSERT_EQ((size_t)q.RowCount, names.size());
@@ -200,11 +187,11 @@ TEST_F(VirtualListTest, LiteratureListOfAllAuthors)
     q.SortKeys = keys;
     q.SortKeyCount = 1;
     Show(4, &q, L"fields_list_literature");
-    auto titles = InCzechOrder(Query(L"SELECT NAME FROM LITERATURE"));
+    auto titles = dbtest::InCzechOrder(Query(L"SELECT NAME FROM LITERATURE"));
     ASSERT_EQ((size_t)q.RowCount, titles.size());
     EXPECT_EQ(titles.front()[0], Cell(0, 1));
     EXPECT_EQ(titles.back()[0], Cell(q.RowCount - 1, 1));
-    auto author = InCzechOrder(Query(L"SELECT LITERATURE.NAME, LITAUTHORS.NAME FROM LITERATURE LEFT JOIN "
+    auto author = dbtest::InCzechOrder(Query(L"SELECT LITERATURE.NAME, LITAUTHORS.NAME FROM LITERATURE LEFT JOIN "
                                      L"LITAUTHORS ON LITAUTHORS.ID = LITERATURE.FIRSTAUTHOR"));
     EXPECT_EQ(author[0][1], Cell(0, ColumnOf(L"LITAUTHORS", L"NAME")));
 }
