@@ -128,6 +128,27 @@ bool StoredLookupValue(Connection* connection, const wchar_t* table, const wchar
     return exists;
 }
 
+// Gives the rows of the owning table that hold the old value the new one.
+HRESULT MoveOwningRows(Connection* connection, const wchar_t* owner, const wchar_t* field, const wchar_t* value,
+                       const std::wstring& old)
+{
+    std::wstring column = QuotedName(field);
+    BoundStatement update(connection, L"UPDATE " + QuotedName(owner) + L" SET " + column + L" = ? WHERE " + column
+                                          + L" = ?");
+    return update.Run(value, old.c_str());
+}
+
+// A key renamed in a way its collation (NOCASE) does not see, "prosev" to "Prosev", cascades to
+// nothing: the owning rows are given the new spelling here (a cascade that did run leaves no row
+// with the old one).
+HRESULT CarryCaseChange(Connection* connection, const wchar_t* owner, const wchar_t* field, const wchar_t* value,
+                        const std::wstring& old)
+{
+    if (!owner || !IsPlainIdentifier(field))
+        return S_OK;
+    return MoveOwningRows(connection, owner, field, value, old);
+}
+
 // The current row's NAME, or false when it has none.
 bool CurrentName(Recordset* rs, std::wstring* name)
 {
@@ -182,23 +203,30 @@ int CDatabase::EditLookupTable(const LookupEdit* edit)
         int flags = edit->ColumnFlags;
         if (!(flags & (LOOKUP_WRITE_NAME | LOOKUP_WRITE_ABBREV)))
             return 0;
+        bool rename = (flags & LOOKUP_WRITE_NAME) && edit->NewName;
+        std::wstring own, stored;
         HRESULT hr = S_OK;
-        if ((flags & LOOKUP_WRITE_NAME) && edit->NewName && IsPlainIdentifier(entry->TableName)) {
-            // A new name that another value has already (ignoring case) would make a duplicate.
-            std::wstring own, stored;
-            if (CurrentName(rs, &own)
-                && StoredLookupValue(AdoConnection, entry->TableName, edit->NewName, &stored, &hr)
-                && stored != own)
-                return 0;
-        }
+        if (rename && CurrentName(rs, &own) && IsPlainIdentifier(entry->TableName)
+            && StoredLookupValue(AdoConnection, entry->TableName, edit->NewName, &stored, &hr)
+            && stored != own)
+            return 0;  // another value has the name already (ignoring case): no duplicate
+        WriteTransaction txn(this, nullptr);
+        if (!txn.Begin())
+            return 0;
+        hr = S_OK;
         if (flags & LOOKUP_WRITE_NAME)
             hr = PutTextOrNull(rs, L"NAME", edit->NewName);
         if (SUCCEEDED(hr) && (flags & LOOKUP_WRITE_ABBREV))
             hr = PutTextOrNull(rs, L"ABBREV", edit->NewAbbrev);
         if (SUCCEEDED(hr))
             hr = rs->Update();
-        if (FAILED(hr)) {
+        if (FAILED(hr))
             rs->CancelUpdate();
+        if (SUCCEEDED(hr) && rename && !own.empty() && own != edit->NewName)
+            hr = CarryCaseChange(AdoConnection, OwnerTableOf(edit->Kind), edit->FieldName, edit->NewName, own);
+        if (FAILED(hr) || !txn.Commit()) {
+            txn.Rollback(false);
+            RequeryIfOpen(rs);
             return 0;
         }
         return 1;
@@ -237,16 +265,14 @@ int CDatabase::EditLookupTable(const LookupEdit* edit)
         }
     }
     if (replace && SUCCEEDED(hr) && newValue == oldValue) {
-        // The value itself, typed in another case: it is renamed in place (the rows follow
-        // through the key's cascade) and stays.
+        // The value itself, typed in another case: it is renamed in place and stays.
         BoundStatement rename(AdoConnection, L"UPDATE " + QuotedName(table) + L" SET NAME = ? WHERE NAME = ?");
         hr = rename.Run(edit->NewName, oldValue.c_str());
+        if (SUCCEEDED(hr))
+            hr = CarryCaseChange(AdoConnection, owner, edit->FieldName, edit->NewName, oldValue);
         remove = false;
     } else if (replace && SUCCEEDED(hr)) {
-        std::wstring column = QuotedName(edit->FieldName);
-        BoundStatement update(AdoConnection, L"UPDATE " + QuotedName(owner) + L" SET " + column
-                                                 + L" = ? WHERE " + column + L" = ?");
-        hr = update.Run(newValue.c_str(), oldValue.c_str());
+        hr = MoveOwningRows(AdoConnection, owner, edit->FieldName, newValue.c_str(), oldValue);
     }
     if (SUCCEEDED(hr) && remove) {
         BoundStatement del(AdoConnection, L"DELETE FROM " + QuotedName(table) + L" WHERE NAME = ?");

@@ -110,6 +110,22 @@ TEST_F(RecordSaveTest, NewRecordGetsANewIdItsValuesAndBothLevelPaths)
     EXPECT_EQ(1, Int(L"SELECT COUNT(*) FROM ZOR_METODA WHERE NAME = 'sklepávání O''Neill'"));
 }
 
+TEST_F(RecordSaveTest, ALookupValueTypedInCapitalsTakesTheStoredValue)
+{
+    long long methods = Int(L"SELECT COUNT(*) FROM ZOR_METODA");
+    long long maxId = Int(L"SELECT MAX(ID) FROM ZORNACOLLS");
+    ListTaxonRecords((int)Int(L"SELECT SYSID FROM ZORNACOLLS ORDER BY ID LIMIT 1"));
+    RecordBlock block(-1);
+    block.r.SysId = (int)Int(L"SELECT ID FROM SYSTREE WHERE SYSLEVEL = 4 ORDER BY ID LIMIT 1");
+    block.r.FtrId = (int)Int(L"SELECT ID FROM LOCTREE WHERE LOCLEVEL = 3 ORDER BY ID LIMIT 1");
+    for (int i = 0; i < db_->RecordAttrs->GetCount(); i++)
+        block.r.Values->Add(NewValue());
+    SetText(block.Value(Attr(L"METODA")), L"SVĚTELNÝ LAPAČ");
+    ASSERT_EQ(1, db_->SaveRecord(&block.r));
+    EXPECT_EQ(L"světelný lapač", First(L"SELECT METODA FROM ZORNACOLLS WHERE ID = " + Id((int)maxId + 1)));
+    EXPECT_EQ(methods, Int(L"SELECT COUNT(*) FROM ZOR_METODA"));
+}
+
 TEST_F(RecordSaveTest, ARecordMovedToAShorterPathLosesTheDroppedLevel)
 {
     int id = (int)Int(L"SELECT ID FROM ZORNACOLLS WHERE SYS_LEVEL_4 IS NOT NULL AND SYSID = "
