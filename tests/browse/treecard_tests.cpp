@@ -296,17 +296,7 @@ protected:
     }
 
     // Clicks a column of the record list's header with the mouse messages the header gets.
-    void ClickColumn(CTreeCard* card, int column)
-    {
-        HWND header = (HWND)SendMessageW(card->GetRecordList(), LVM_GETHEADER, 0, 0);
-        RECT r = {};
-        ASSERT_TRUE(SendMessageW(header, HDM_GETITEMRECT, column, (LPARAM)&r));
-        LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-        SendMessageW(header, WM_MOUSEMOVE, 0, at);
-        SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
-        SendMessageW(header, WM_LBUTTONUP, 0, at);
-        wintest::PumpMessages(30);
-    }
+    void ClickColumn(CTreeCard* card, int column) { wintest::ClickListColumn(card->GetRecordList(), column); }
 
     // The species (taxa of a data level) with the most records, and a locality likewise.
     int BusiestTaxon()

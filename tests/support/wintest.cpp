@@ -166,6 +166,19 @@ std::wstring ListCellText(HWND list, int row, int column)
     return text;
 }
 
+void ClickListColumn(HWND list, int column)
+{
+    HWND header = (HWND)SendMessageW(list, LVM_GETHEADER, 0, 0);
+    RECT r = {};
+    if (!SendMessageW(header, HDM_GETITEMRECT, column, (LPARAM)&r))
+        return;
+    LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    SendMessageW(header, WM_MOUSEMOVE, 0, at);
+    SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(header, WM_LBUTTONUP, 0, at);
+    PumpMessages(30);
+}
+
 RECT RectIn(HWND window, HWND parent)
 {
     RECT r = {};

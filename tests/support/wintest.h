@@ -40,6 +40,10 @@ std::wstring TreeItemText(HWND tree, HTREEITEM item);
 // The text of a list-view cell (up to 259 characters).
 std::wstring ListCellText(HWND list, int row, int column);
 
+// Clicks a column's header item of a report list view with the mouse messages a user's click
+// sends, then dispatches what the click queued.
+void ClickListColumn(HWND list, int column);
+
 // A window's rectangle in the client coordinates of another window.
 RECT RectIn(HWND window, HWND parent);
 
