@@ -5,6 +5,8 @@
  * are classified by range. */
 #include "czechorder.h"
 
+#include <string.h>
+
 enum {
     P_IGNORE = 0,       /* punctuation, symbols, controls: passed over on levels 1-3 */
     P_SPACE = 1,        /* a run of blanks */
@@ -159,6 +161,8 @@ static int IsCombiningMark(uint32_t cp) { return cp >= 0x300 && cp <= 0x36F; }
 
 static int IsSpace(uint32_t cp)
 {
+    if (cp < 0x80)
+        return cp == ' ' || (cp >= 0x09 && cp <= 0x0D);
     if (cp < 0x180)
         return (g_table[cp] & 0xFFFF) == P_SPACE;
     return cp == 0x1680 || (cp >= 0x2000 && cp <= 0x200A) || cp == 0x2028 || cp == 0x2029
@@ -395,12 +399,23 @@ static int Unsafe16(uint32_t unit)
     return IsCombiningMark(unit) || (unit >= 0xDC00 && unit <= 0xDFFF);
 }
 
+/* Whether the units at i (when there are any) may continue an element that began before it with
+ * prev: the h of "ch" after a c, a blank after a blank. */
+static int Continues16(const uint16_t* a, size_t na, const uint16_t* b, size_t nb, size_t i, uint32_t prev)
+{
+    if (prev == 'c' || prev == 'C')
+        return (i < na && (a[i] | 0x20) == 'h') || (i < nb && (b[i] | 0x20) == 'h');
+    if (prev > ' ' && prev < 0x80)
+        return 0;
+    return IsSpace(prev) && ((i < na && IsSpace(a[i])) || (i < nb && IsSpace(b[i])));
+}
+
 static size_t SafeStart16(const uint16_t* a, size_t na, const uint16_t* b, size_t nb, size_t i)
 {
     while (i > 0) {
         uint32_t prev = a[i - 1];
-        if (!(prev == 'c' || prev == 'C' || IsSpace(prev) || (prev >= 0xD800 && prev <= 0xDBFF)
-              || (i < na && Unsafe16(a[i])) || (i < nb && Unsafe16(b[i]))))
+        if (!((prev >= 0xD800 && prev <= 0xDBFF) || (i < na && Unsafe16(a[i])) || (i < nb && Unsafe16(b[i]))
+              || Continues16(a, na, b, nb, i, prev)))
             break;
         i--;
     }
@@ -408,6 +423,17 @@ static size_t SafeStart16(const uint16_t* a, size_t na, const uint16_t* b, size_
 }
 
 static int IsContinuation(const unsigned char* s, size_t n, size_t i) { return i < n && (s[i] & 0xC0) == 0x80; }
+
+/* As Continues16 for one text; a byte beyond ASCII may begin a blank of its own (no-break space
+ * and the like). */
+static int Continues8(const unsigned char* s, size_t n, size_t i, uint32_t prev)
+{
+    if (i >= n)
+        return 0;
+    if (prev == 'c' || prev == 'C')
+        return (s[i] | 0x20) == 'h';
+    return IsSpace(prev) && (s[i] >= 0x80 || IsSpace(s[i]));
+}
 
 static size_t SafeStart8(const unsigned char* a, size_t na, const unsigned char* b, size_t nb, size_t i)
 {
@@ -428,7 +454,8 @@ static size_t SafeStart8(const unsigned char* a, size_t na, const unsigned char*
             start = i - 1;
             prev = a[start];
         }
-        if (!(prev == 'c' || prev == 'C' || IsSpace(prev) || IsMarkAt8(a, na, i) || IsMarkAt8(b, nb, i)))
+        if (!(IsMarkAt8(a, na, i) || IsMarkAt8(b, nb, i) || Continues8(a, na, i, prev)
+              || Continues8(b, nb, i, prev)))
             break;
         i = start;
     }
@@ -452,13 +479,31 @@ static uint32_t PlainPrimary(uint32_t cp)
     return p == P_IGNORE ? 0 : p;
 }
 
+/* The length of the common start of two texts, eight bytes at a time where it can. */
+static size_t CommonStart(const void* a, const void* b, size_t bytes)
+{
+    const unsigned char* x = (const unsigned char*)a;
+    const unsigned char* y = (const unsigned char*)b;
+    size_t i = 0;
+    while (i + 8 <= bytes) {
+        uint64_t u, v;
+        memcpy(&u, x + i, 8);
+        memcpy(&v, y + i, 8);
+        if (u != v)
+            break;
+        i += 8;
+    }
+    while (i < bytes && x[i] == y[i])
+        i++;
+    return i;
+}
+
 static int Compare16(const uint16_t* a, size_t na, const uint16_t* b, size_t nb, int withCase)
 {
-    size_t m = na < nb ? na : nb, i = 0;
+    size_t m = na < nb ? na : nb, i;
     Cursor ca, cb;
     EnsureTable();
-    while (i < m && a[i] == b[i])
-        i++;
+    i = m ? CommonStart(a, b, m * sizeof(uint16_t)) / sizeof(uint16_t) : 0;
     if (i == na && i == nb)
         return 0;
     i = SafeStart16(a, na, b, nb, i);
@@ -475,11 +520,10 @@ static int Compare16(const uint16_t* a, size_t na, const uint16_t* b, size_t nb,
 
 static int Compare8(const unsigned char* a, size_t na, const unsigned char* b, size_t nb, int withCase)
 {
-    size_t m = na < nb ? na : nb, i = 0;
+    size_t m = na < nb ? na : nb, i;
     Cursor ca, cb;
     EnsureTable();
-    while (i < m && a[i] == b[i])
-        i++;
+    i = m ? CommonStart(a, b, m) : 0;
     if (i == na && i == nb)
         return 0;
     i = SafeStart8(a, na, b, nb, i);
