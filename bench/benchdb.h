@@ -55,24 +55,23 @@ inline bool OpenDatabase(CDatabase& db, ConnSettings* settings, const std::wstri
     return SUCCEEDED(hr) && db.IsOpen() && db.DiscoverSchema();
 }
 
-// The first column of the query's first row as an integer; -1 when there is none.
-inline int FirstInt(CDatabase& db, const wchar_t* sql)
+// Hands the first column's value of each row of a query, up to limit rows, to take(VARIANT&).
+template <class Take>
+inline void EachFirstValue(CDatabase& db, const wchar_t* sql, long limit, Take take)
 {
     zdata::Recordset* rs = db.OpenQuery(sql, adUseServer, adOpenForwardOnly, adLockReadOnly);
-    int value = -1;
     zdata::Fields* fields = nullptr;
-    if (rs && !rs->IsEOF() && SUCCEEDED(rs->get_Fields(&fields)) && fields) {
-        zdata::Field* f = nullptr;
-        if (SUCCEEDED(fields->Item(0L, &f)) && f) {
-            VARIANT v;
-            VariantInit(&v);
-            f->get_Value(&v);
-            VARIANT i;
-            VariantInit(&i);
-            if (SUCCEEDED(VariantChangeType(&i, &v, 0, VT_I4)))
-                value = i.lVal;
-            VariantClear(&v);
-            f->Release();
+    if (rs && SUCCEEDED(rs->get_Fields(&fields)) && fields) {
+        for (long n = 0; n < limit && !rs->IsEOF(); ++n, rs->MoveNext()) {
+            zdata::Field* f = nullptr;
+            if (SUCCEEDED(fields->Item(0L, &f)) && f) {
+                VARIANT v;
+                VariantInit(&v);
+                f->get_Value(&v);
+                take(v);
+                VariantClear(&v);
+                f->Release();
+            }
         }
         fields->Release();
     }
@@ -80,6 +79,18 @@ inline int FirstInt(CDatabase& db, const wchar_t* sql)
         rs->Close();
         rs->Release();
     }
+}
+
+// The first column of the query's first row as an integer; -1 when there is none.
+inline int FirstInt(CDatabase& db, const wchar_t* sql)
+{
+    int value = -1;
+    EachFirstValue(db, sql, 1, [&value](VARIANT& v) {
+        VARIANT i;
+        VariantInit(&i);
+        if (SUCCEEDED(VariantChangeType(&i, &v, 0, VT_I4)))
+            value = i.lVal;
+    });
     return value;
 }
 

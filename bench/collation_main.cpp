@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cwchar>
 #include <random>
@@ -111,27 +112,10 @@ void CompareLists(CDatabase& db, const char* title, const std::wstring& czechSql
 std::vector<std::wstring> Names(CDatabase& db, const wchar_t* sql)
 {
     std::vector<std::wstring> names;
-    zdata::Recordset* rs = db.OpenQuery(sql, adUseServer, adOpenForwardOnly, adLockReadOnly);
-    zdata::Fields* fields = nullptr;
-    if (rs && SUCCEEDED(rs->get_Fields(&fields)) && fields) {
-        for (; !rs->IsEOF(); rs->MoveNext()) {
-            zdata::Field* f = nullptr;
-            if (SUCCEEDED(fields->Item(0L, &f)) && f) {
-                VARIANT v;
-                VariantInit(&v);
-                f->get_Value(&v);
-                if (v.vt == VT_BSTR && v.bstrVal)
-                    names.push_back(v.bstrVal);
-                VariantClear(&v);
-                f->Release();
-            }
-        }
-        fields->Release();
-    }
-    if (rs) {
-        rs->Close();
-        rs->Release();
-    }
+    EachFirstValue(db, sql, LONG_MAX, [&names](VARIANT& v) {
+        if (v.vt == VT_BSTR && v.bstrVal)
+            names.push_back(v.bstrVal);
+    });
     return names;
 }
 

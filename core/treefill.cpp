@@ -43,6 +43,17 @@ HTREEITEM NextItem(HWND tree, HTREEITEM item, UINT how)
     return (HTREEITEM)SendMessageW(tree, TVM_GETNEXTITEM, how, (LPARAM)item);
 }
 
+// The label of a tree item (at most capacity - 1 characters) and its data (0 when none).
+LPARAM ItemLabel(HWND tree, HTREEITEM item, wchar_t* text, int capacity)
+{
+    TVITEMW tvi = {};
+    tvi.mask = TVIF_TEXT | TVIF_PARAM | TVIF_HANDLE;
+    tvi.hItem = item;
+    tvi.pszText = text;
+    tvi.cchTextMax = capacity;
+    return SendMessageW(tree, TVM_GETITEMW, 0, (LPARAM)&tvi) ? tvi.lParam : 0;
+}
+
 // The text of a string value; empty for anything else.
 const wchar_t* BstrOf(const VARIANT& v)
 {
@@ -197,13 +208,7 @@ void TreeChildrenToList(HWND tree, HWND list, HTREEITEM item)
     for (HTREEITEM child = NextItem(tree, item, TVGN_CHILD); child;
          child = NextItem(tree, child, TVGN_NEXT)) {
         wchar_t text[64] = L"";
-        TVITEMW tvi = {};
-        tvi.mask = TVIF_TEXT | TVIF_PARAM | TVIF_HANDLE;
-        tvi.hItem = child;
-        tvi.pszText = text;
-        tvi.cchTextMax = 64;
-        SendMessageW(tree, TVM_GETITEMW, 0, (LPARAM)&tvi);
-        TreeItemData* data = (TreeItemData*)tvi.lParam;
+        TreeItemData* data = (TreeItemData*)ItemLabel(tree, child, text, 64);
         LVITEMW lvi = {};
         lvi.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
         lvi.iItem = index++;
@@ -366,13 +371,8 @@ void SortTreeChildrenByName(HWND tree, HTREEITEM parent)
     for (HTREEITEM child = NextItem(tree, parent ? parent : TVI_ROOT, TVGN_CHILD); child;
          child = NextItem(tree, child, TVGN_NEXT)) {
         wchar_t text[260] = L"";
-        TVITEMW tvi = {};
-        tvi.mask = TVIF_TEXT | TVIF_PARAM | TVIF_HANDLE;
-        tvi.hItem = child;
-        tvi.pszText = text;
-        tvi.cchTextMax = 260;
-        if (SendMessageW(tree, TVM_GETITEMW, 0, (LPARAM)&tvi) && tvi.lParam)
-            labels[tvi.lParam] = text;
+        if (LPARAM data = ItemLabel(tree, child, text, 260))
+            labels[data] = text;
     }
     TVSORTCB sort = {};
     sort.hParent = parent ? parent : TVI_ROOT;
