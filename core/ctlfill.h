@@ -45,11 +45,12 @@ void GetWindowTextVariant(HWND window, VARIANT* out);
 void SetWindowTextVariant(const VARIANT* value, HWND window);
 // VariantClear on every VARIANT of the list; the VARIANTs stay allocated.
 void ClearVariantArray(CPtrArray* list);
-// The i-th VARIANT of the list into the i-th top-level item of a property box.
+// The i-th VARIANT of the list into the i-th top-level item of a property box (a date as its
+// text in the user's format); a value past the box's last item goes nowhere.
 void SetPropertyBoxValues(HWND propertyBox, CPtrArray* list);
 // Reads the items in order into the list's VARIANTs; stops at the first empty item whose
 // attribute (the item data, a CustomAttrDef) is required, unless skipRequired is set, and returns
-// its index; -1 when every item was read.
+// its index; -1 when every item was read. A value past the box's last item is left empty.
 int GetPropertyBoxValues(HWND propertyBox, CPtrArray* list, int skipRequired);
 
 // ---- messages ----

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "core/lookupedit.h"
+#include "core/msgbox.h"
 #include "core/rsutil.h"
 #include "core/textutil.h"
 #include "core/transaction.h"
@@ -99,17 +100,33 @@ private:
     Command* command_;
 };
 
-// Whether the lookup table holds the value already (NAME compares as the table declares it).
-bool LookupValueExists(Connection* connection, const wchar_t* table, const wchar_t* value,
-                       HRESULT* hr)
+// The NAME of the recordset's current row; false when it is no text.
+bool NameAt(Recordset* rs, std::wstring* name)
 {
-    BoundStatement query(connection,
-                         L"SELECT COUNT(*) FROM " + QuotedName(table) + L" WHERE NAME = ?");
+    VARIANT value;
+    VariantInit(&value);
+    Field* field = FieldByName(rs, L"NAME");
+    if (field) {
+        field->get_Value(&value);
+        field->Release();
+    }
+    bool text = value.vt == VT_BSTR && value.bstrVal;
+    if (text)
+        name->assign(value.bstrVal, SysStringLen(value.bstrVal));
+    VariantClear(&value);
+    return text;
+}
+
+// The count a bound "SELECT COUNT(*) ... ?" gives for a value; 0 when it fails (*hr says so).
+long long CountRows(Connection* connection, const std::wstring& sql, const wchar_t* value,
+                    HRESULT* hr)
+{
+    BoundStatement query(connection, sql);
     Recordset* rows = nullptr;
     *hr = query.Run(value, nullptr, &rows);
     if (FAILED(*hr) || !rows)
-        return false;
-    bool exists = false;
+        return 0;
+    long long count = 0;
     Fields* fields = nullptr;
     if (!rows->IsEOF() && SUCCEEDED(rows->get_Fields(&fields)) && fields) {
         Field* field = nullptr;
@@ -117,7 +134,7 @@ bool LookupValueExists(Connection* connection, const wchar_t* table, const wchar
             VARIANT v;
             VariantInit(&v);
             field->get_Value(&v);
-            exists = VariantToIntOrZero(&v) > 0;
+            count = VariantToIntOrZero(&v);
             VariantClear(&v);
             field->Release();
         }
@@ -125,7 +142,30 @@ bool LookupValueExists(Connection* connection, const wchar_t* table, const wchar
     }
     rows->Close();
     rows->Release();
-    return exists;
+    return count;
+}
+
+// Whether the lookup table holds the value already (NAME compares as the table declares it).
+bool LookupValueExists(Connection* connection, const wchar_t* table, const wchar_t* value,
+                       HRESULT* hr)
+{
+    return CountRows(connection, L"SELECT COUNT(*) FROM " + QuotedName(table) + L" WHERE NAME = ?",
+                     value, hr) > 0;
+}
+
+// Whether two values are one key of a lookup table: NAME compares without the case of the
+// letters A to Z (and of no others).
+bool SameKey(const wchar_t* a, const wchar_t* b)
+{
+    if (!a || !b)
+        return false;
+    for (; *a && *b; ++a, ++b) {
+        wchar_t x = (*a >= L'A' && *a <= L'Z') ? (wchar_t)(*a + 32) : *a;
+        wchar_t y = (*b >= L'A' && *b <= L'Z') ? (wchar_t)(*b + 32) : *b;
+        if (x != y)
+            return false;
+    }
+    return *a == *b;
 }
 
 }  // namespace
@@ -156,6 +196,10 @@ int CDatabase::EditLookupTable(const LookupEdit* edit)
     if (!rs || FAILED(rs->put_AbsolutePosition(edit->Row)))
         return 0;
     LookupCacheEntry* entry = (LookupCacheEntry*)LookupCache->GetItems()[index];
+    std::wstring oldValue;
+    bool hasName = NameAt(rs, &oldValue);
+    if (edit->ShownName && (!hasName || oldValue != edit->ShownName))
+        return 0;  // the editor's list no longer shows this table's rows
 
     if (edit->ValueOps <= 0) {
         // In place: the row is written through the cached recordset; a new NAME reaches the
@@ -188,25 +232,29 @@ int CDatabase::EditLookupTable(const LookupEdit* edit)
     if (replace && (!edit->NewName || !*edit->NewName))
         return 0;  // a value is replaced by a value, never by nothing
 
-    VARIANT old;
-    VariantInit(&old);
-    Field* nameField = FieldByName(rs, L"NAME");
-    if (nameField) {
-        nameField->get_Value(&old);
-        nameField->Release();
-    }
-    if (old.vt != VT_BSTR || !old.bstrVal) {
-        VariantClear(&old);
+    if (!hasName)
         return 0;
-    }
-    std::wstring oldValue(old.bstrVal, SysStringLen(old.bstrVal));
-    VariantClear(&old);
 
     // A refused step reads nothing again: the lists below are read once the edit is stored.
     WriteTransaction txn(this, nullptr);
     if (!txn.Begin())
         return 0;
     HRESULT hr = S_OK;
+    std::wstring column = QuotedName(edit->FieldName);
+    if (replace && SameKey(oldValue.c_str(), edit->NewName)) {
+        // Only the letter case changes, which the key does not tell apart: the value is renamed
+        // where it stands (the owning rows follow through the key's cascade, and the author
+        // list, which has none, is followed by hand). Nothing is added or deleted.
+        BoundStatement rename(AdoConnection,
+                              L"UPDATE " + QuotedName(table) + L" SET NAME = ? WHERE NAME = ?");
+        hr = rename.Run(edit->NewName, oldValue.c_str());
+        if (SUCCEEDED(hr)) {
+            BoundStatement update(AdoConnection, L"UPDATE " + QuotedName(owner) + L" SET " + column
+                                                     + L" = ? WHERE " + column + L" = ?");
+            hr = update.Run(edit->NewName, oldValue.c_str());
+        }
+        replace = remove = false;
+    }
     if (replace) {
         // A typed value is added unless the table has it already (its key ignores case).
         if (edit->ExistingIndex < 0 && !LookupValueExists(AdoConnection, table, edit->NewName, &hr)
@@ -216,10 +264,22 @@ int CDatabase::EditLookupTable(const LookupEdit* edit)
             hr = insert.Run(edit->NewName);
         }
         if (SUCCEEDED(hr)) {
-            std::wstring column = QuotedName(edit->FieldName);
             BoundStatement update(AdoConnection, L"UPDATE " + QuotedName(owner) + L" SET " + column
                                                      + L" = ? WHERE " + column + L" = ?");
             hr = update.Run(edit->NewName, oldValue.c_str());
+        }
+    }
+    if (SUCCEEDED(hr) && remove) {
+        // A value still in use stays, with a message that says why (the author list has no key
+        // that would refuse it).
+        long long uses = CountRows(AdoConnection, L"SELECT COUNT(*) FROM " + QuotedName(owner)
+                                                      + L" WHERE " + column + L" = ?",
+                                   oldValue.c_str(), &hr);
+        if (SUCCEEDED(hr) && uses > 0) {
+            txn.Rollback();
+            ZorMessageBoxRes(MainWindow, Instance, IDS_DB_LOOKUP_VALUE_IN_USE, IDS_DB_ERROR_CAPTION,
+                             MB_ICONERROR);
+            return 0;
         }
     }
     if (SUCCEEDED(hr) && remove) {

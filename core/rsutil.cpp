@@ -1,5 +1,7 @@
 #include "core/rsutil.h"
 
+#include <wchar.h>
+
 using zdata::Field;
 using zdata::Fields;
 using zdata::Recordset;
@@ -60,4 +62,17 @@ bool IsPlainIdentifier(const wchar_t* name)
             return false;
     }
     return true;
+}
+
+std::wstring IdListText(const int* ids, int first, int last)
+{
+    std::wstring text;
+    text.reserve((size_t)(last > first ? last - first : 0) * 9);
+    wchar_t number[16];
+    for (int i = first; i < last; ++i) {
+        _snwprintf(number, 16, i > first ? L", %d" : L"%d", ids[i]);
+        number[15] = L'\0';
+        text += number;
+    }
+    return text;
 }
