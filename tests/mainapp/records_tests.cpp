@@ -447,6 +447,26 @@ TEST_F(RecordDialog, EditOnTheSearchTabTakesTheFirstSelectedRowAndHidesNext)
 }
 
 // Two localities with one label: the record's own and one listed before it.
+TEST_F(RecordDialog, DeleteOnTheSearchTabAsksAndDeletesTheSelectedRows)
+{
+    int first = (int)Int(L"SELECT MIN(ID) FROM ZORNACOLLS");
+    int second = (int)Int(L"SELECT MIN(ID) FROM ZORNACOLLS WHERE ID > " + std::to_wstring(first));
+    std::wstring where = L"T1.ID IN (" + std::to_wstring(first) + L", " + std::to_wstring(second) + L")";
+    ws_->RunSearch(wnd_, where.c_str(), 1);
+    ShowTab(TAB_SEARCH);
+    HWND list = ws_->GetSearchList();
+    LVITEMW state = {};
+    state.stateMask = LVIS_SELECTED;
+    state.state = LVIS_SELECTED;
+    SendMessageW(list, LVM_SETITEMSTATE, (WPARAM)-1, (LPARAM)&state);
+    long long before = Records();
+    SendMessageW(wnd_, WM_COMMAND, IDM_DELETERECORDS, 0);
+    ASSERT_EQ(1u, Boxes().size());
+    EXPECT_EQ(L"Opravdu chcete smazat 2 záznamy?", Boxes()[0].text);
+    EXPECT_EQ(before - 2, Records());
+    EXPECT_EQ(0, SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+}
+
 class SameLabelLocalities : public RecordDialog {
 protected:
     void Prepare() override

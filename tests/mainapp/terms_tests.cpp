@@ -27,6 +27,9 @@ std::wstring TermsTemplate()
     return SharedSampleTemplate(
         L"terms_dialog_template", options,
         {std::wstring(L"INSERT INTO ZOR_METODA (NAME, ABBREV) VALUES ('") + kLongMethod + L"', NULL)",
+         // A lookup attribute whose value table is missing.
+         L"INSERT INTO CUSTOMATTRIBUTES (TABLENAME, FIELDNAME, POSID, ATTRTYPE, ATTRSIZE, KEYFLAG, "
+         L"TABNAME, CAPTION) VALUES ('LOCTREE', 'ZTRACENA', 50, 5, 20, 0, 'Obecné', 'Ztracená')",
          L"UPDATE ZOR_METODA SET ABBREV = 'pros.' WHERE NAME = 'prosev'"});
 }
 
@@ -138,6 +141,37 @@ TEST_F(TermsEditor, SpeciesOfferTheAuthorsFirstWithoutAbbreviations)
         EXPECT_EQ(Int(L"SELECT COUNT(*) FROM SPE_OCHRANA"),
                   SendDlgItemMessageW(d, IDC_TERMS_VALUES, LB_GETCOUNT, 0, 0));
     });
+}
+
+TEST_F(TermsEditor, TablesWithoutValueListsLeaveTheListsEmpty)
+{
+    Run([&](HWND d) {
+        for (int table : {0, 2}) {
+            // The systematic tree has no lookup attribute; the locality tree's has no table.
+            ChooseTable(d, table);
+            EXPECT_EQ(table == 0 ? 0 : 1, SendDlgItemMessageW(d, IDC_TERMS_COLUMN, CB_GETCOUNT, 0, 0));
+            EXPECT_EQ(0, SendDlgItemMessageW(d, IDC_TERMS_VALUES, LB_GETCOUNT, 0, 0));
+            EXPECT_EQ(0, SendDlgItemMessageW(d, IDC_TERMS_NEWVALUE, CB_GETCOUNT, 0, 0));
+            DialogScript::Click(d, IDC_TERMS_DELETE);
+            DialogScript::Click(d, IDC_TERMS_REPLACE);
+        }
+    });
+    EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(TermsEditor, APrintFormsRequestOpensItOverTheWindowItNames)
+{
+    HWND parent = CreateWindowExW(0, L"STATIC", L"Tisk", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, wnd_,
+                                  nullptr, nullptr, nullptr);
+    HWND owner = nullptr;
+    DialogScript script;
+    script.Then(kCaption, [&](HWND d) {
+        owner = GetWindow(d, GW_OWNER);
+        DialogScript::PostClick(d, IDCANCEL);
+    });
+    ASSERT_TRUE(Command(IDM_TERMS, script, (LPARAM)parent, 2));
+    EXPECT_EQ(parent, owner);
+    DestroyWindow(parent);
 }
 
 TEST_F(TermsEditor, ATypedValueWithAnApostropheIsStoredAsTypedAndTheRowsFollow)
