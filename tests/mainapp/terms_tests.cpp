@@ -223,6 +223,14 @@ TEST_F(TermsEditor, ReplacingByItselfChangesNothingAndACaseChangeRenamesInPlace)
         SetDlgItemTextW(d, IDC_TERMS_NEWVALUE, L"prosev");
         DialogScript::Click(d, IDC_TERMS_REPLACE);
         EXPECT_EQ(before, Snapshot());
+        // Longer than the column and empty: refused with the value shown again.
+        for (const wchar_t* text : {L"o jeden znak delší hodnota než sloupec METODA", L""}) {
+            SetDlgItemTextW(d, IDC_TERMS_NEWVALUE, text);
+            DialogScript::Click(d, IDC_TERMS_REPLACE);
+            HWND combo = GetDlgItem(d, IDC_TERMS_NEWVALUE);
+            EXPECT_TRUE(GetFocus() == combo || IsChild(combo, GetFocus()));
+        }
+        EXPECT_EQ(before, Snapshot());
         // Only the letter case: the value is renamed where it stands, whatever 107 says.
         CheckDlgButton(d, IDC_TERMS_KEEPOLD, BST_UNCHECKED);
         SetDlgItemTextW(d, IDC_TERMS_NEWVALUE, L"Prosev");
@@ -230,7 +238,9 @@ TEST_F(TermsEditor, ReplacingByItselfChangesNothingAndACaseChangeRenamesInPlace)
         HWND list = GetDlgItem(d, IDC_TERMS_VALUES);
         EXPECT_NE(LB_ERR, SendMessageW(list, LB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)L"Prosev"));
     });
-    EXPECT_TRUE(Boxes().empty());
+    ASSERT_EQ(2u, Boxes().size());
+    EXPECT_EQ(L"Vložená hodnota je neplatná", Boxes()[0].text);
+    EXPECT_EQ(L"Hodnota je povinná", Boxes()[1].text);
     EXPECT_EQ(1, InTable(L"Prosev"));
     EXPECT_EQ(0, InTable(L"prosev"));
     EXPECT_EQ(L"pros.", Text(L"SELECT ABBREV FROM ZOR_METODA WHERE NAME = 'Prosev'"));
