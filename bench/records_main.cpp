@@ -29,9 +29,7 @@
 #include "core/itemrecords.h"
 #include "core/msgbox.h"
 #include "core/rawodbc.h"
-#include "core/xmlaccess.h"
 #include "mainapp/mainform.h"
-#include "mainapp/wssettings.h"
 #include "mainapp/zm_protocol.h"
 #include "resources/zorna/resource.h"
 #include "tests/mainapp/workspacefile.h"
@@ -170,21 +168,7 @@ std::wstring WriteWorkspace(const std::wstring& db, int taxon, int locality)
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     std::wstring path = std::wstring(temp) + L"zorna_records_bench.xml";
-    CXmlWriter writer(path.c_str());
-    writer.AddComment(WORKSPACE_FILE_COMMENT);
-    writer.CreateRoot(L"Settings");
-    IXMLDOMElement* main = writer.AddElement(L"MainForm");
-    writer.SetIntAttr(main, L"Width", 1000);
-    writer.SetIntAttr(main, L"Height", 750);
-    writer.SetIntAttr(main, L"ActiveTab", 0);
-    for (int k = 0; k < 2; k++) {
-        IXMLDOMElement* tab = writer.AddChildElement(main, k ? L"LocTab" : L"SysTab");
-        writer.SetIntAttr(tab, L"CurId", k ? locality : taxon);
-        tab->Release();
-    }
-    main->Release();
-    wstest::AddConnection(writer, db.c_str());
-    writer.Save();
+    wstest::WriteCardsWorkspace(path, db.c_str(), taxon, locality);
     return path;
 }
 

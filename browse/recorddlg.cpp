@@ -38,26 +38,6 @@ WPARAM GridItem(int item)
     return ((WPARAM)(item & 0xFFFF) << 16) | 0xFFFF;
 }
 
-std::wstring ComboItemText(HWND combo, int index)
-{
-    LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, (WPARAM)index, 0);
-    if (length == CB_ERR || length < 0)
-        return std::wstring();
-    std::wstring text((size_t)length + 1, L'\0');
-    SendMessageW(combo, CB_GETLBTEXT, (WPARAM)index, (LPARAM)&text[0]);
-    text.resize(wcslen(text.c_str()));
-    return text;
-}
-
-std::wstring WindowString(HWND window)
-{
-    int length = GetWindowTextLengthW(window);
-    std::wstring text((size_t)(length > 0 ? length : 0) + 1, L'\0');
-    GetWindowTextW(window, &text[0], length + 1);
-    text.resize(wcslen(text.c_str()));
-    return text;
-}
-
 // Whether a value the grid gives cannot be stored as the attribute's kind: a date typed as text
 // must read as a date in the user's format, and a number the grid could not read stays text.
 bool IsBadValue(const CustomAttrDef* def, const VARIANT* value)
@@ -145,8 +125,7 @@ INT_PTR CALLBACK CEditRecordDlg::EditRecordDlgProc(HWND dialog, UINT msg, WPARAM
 
 LONG_PTR CEditRecordDlg::Ask(UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    SendMessageW(Owner, msg, wParam, lParam);
-    return GetWindowLongPtrW(Owner, DWLP_MSGRESULT);
+    return SendZm(Owner, msg, wParam, lParam);
 }
 
 HWND CEditRecordDlg::PropertyBox() const
@@ -230,7 +209,7 @@ void CEditRecordDlg::FillNameCombo(int comboId, int kind, int id)
     int count = (int)SendMessageW(combo, CB_GETCOUNT, 0, 0);
     for (int i = 0; i < count && found < 0; i++) {
         if (SendMessageW(combo, CB_GETITEMDATA, (WPARAM)i, 0) == data
-            && ComboItemText(combo, i) == text)
+            && GetComboEntryString(combo, i) == text)
             found = i;
     }
     if (found < 0) {
@@ -249,7 +228,7 @@ int CEditRecordDlg::ChosenId(int comboId)
     // list keeps its selection when the user types something else over it.
     HWND combo = GetDlgItem(Dialog, comboId);
     int selected = (int)SendMessageW(combo, CB_GETCURSEL, 0, 0);
-    if (selected < 0 || ComboItemText(combo, selected) != WindowString(combo))
+    if (selected < 0 || GetComboEntryString(combo, selected) != GetWindowString(combo))
         return -1;
     int id = (int)SendMessageW(combo, CB_GETITEMDATA, (WPARAM)selected, 0);
     return id < 1 ? -1 : id;

@@ -24,22 +24,12 @@ const int kAbbrevLimit = 15;
 const int kAuthorLimit = 63;
 const int kDefaultValueLimit = 255;
 
-std::wstring TextOfWindow(HWND window)
+// The text of a list box entry.
+std::wstring ListBoxText(HWND list, int index)
 {
-    int length = GetWindowTextLengthW(window);
+    LRESULT length = SendMessageW(list, LB_GETTEXTLEN, (WPARAM)index, 0);
     std::wstring text((size_t)(length > 0 ? length : 0) + 1, L'\0');
-    GetWindowTextW(window, &text[0], length + 1);
-    text.resize(wcslen(text.c_str()));
-    return text;
-}
-
-std::wstring ComboText(HWND combo, int index)
-{
-    LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, (WPARAM)index, 0);
-    if (length < 0)
-        return std::wstring();
-    std::wstring text((size_t)length + 1, L'\0');
-    SendMessageW(combo, CB_GETLBTEXT, (WPARAM)index, (LPARAM)&text[0]);
+    SendMessageW(list, LB_GETTEXT, (WPARAM)index, (LPARAM)&text[0]);
     text.resize(wcslen(text.c_str()));
     return text;
 }
@@ -48,11 +38,11 @@ std::wstring ComboText(HWND combo, int index)
 int ExactComboEntry(HWND combo, const std::wstring& text)
 {
     int selected = (int)SendMessageW(combo, CB_GETCURSEL, 0, 0);
-    if (selected >= 0 && ComboText(combo, selected) == text)
+    if (selected >= 0 && GetComboEntryString(combo, selected) == text)
         return selected;
     int count = (int)SendMessageW(combo, CB_GETCOUNT, 0, 0);
     for (int i = 0; i < count; i++) {
-        if (ComboText(combo, i) == text)
+        if (GetComboEntryString(combo, i) == text)
             return i;
     }
     return -1;
@@ -101,8 +91,7 @@ INT_PTR CALLBACK CEditTermsDlg::EditTermsDlgProc(HWND dialog, UINT msg, WPARAM w
 
 LONG_PTR CEditTermsDlg::Ask(UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    SendMessageW(MainWindow, msg, wParam, lParam);
-    return GetWindowLongPtrW(MainWindow, DWLP_MSGRESULT);
+    return SendZm(MainWindow, msg, wParam, lParam);
 }
 
 void CEditTermsDlg::OnInitDialog()
@@ -212,10 +201,7 @@ void CEditTermsDlg::LoadValues(const wchar_t* select)
         HWND values = GetDlgItem(Dialog, IDC_TERMS_VALUES);
         int count = (int)SendMessageW(values, LB_GETCOUNT, 0, 0);
         for (int i = 0; i < count; i++) {
-            LRESULT length = SendMessageW(values, LB_GETTEXTLEN, (WPARAM)i, 0);
-            std::wstring text((size_t)(length > 0 ? length : 0) + 1, L'\0');
-            SendMessageW(values, LB_GETTEXT, (WPARAM)i, (LPARAM)&text[0]);
-            if (wcscmp(text.c_str(), select) == 0) {
+            if (ListBoxText(values, i) == select) {
                 SendMessageW(values, LB_SETCURSEL, (WPARAM)i, 0);
                 ShowAbbrev();
                 break;
@@ -228,14 +214,8 @@ int CEditTermsDlg::SelectedValue(std::wstring* text) const
 {
     HWND values = GetDlgItem(Dialog, IDC_TERMS_VALUES);
     int selected = (int)SendMessageW(values, LB_GETCURSEL, 0, 0);
-    if (selected < 0)
-        return -1;
-    LRESULT length = SendMessageW(values, LB_GETTEXTLEN, (WPARAM)selected, 0);
-    std::wstring value((size_t)(length > 0 ? length : 0) + 1, L'\0');
-    SendMessageW(values, LB_GETTEXT, (WPARAM)selected, (LPARAM)&value[0]);
-    value.resize(wcslen(value.c_str()));
-    if (text)
-        *text = value;
+    if (selected >= 0 && text)
+        *text = ListBoxText(values, selected);
     return selected;
 }
 
@@ -271,11 +251,11 @@ void CEditTermsDlg::Replace()
     if (!MakeRequest(&edit, &old))
         return;
     HWND combo = GetDlgItem(Dialog, IDC_TERMS_NEWVALUE);
-    std::wstring value = TextOfWindow(combo);
+    std::wstring value = GetWindowString(combo);
     // A value taken from the list is that value whole, whatever the edit shows of it.
     int existing = ExactComboEntry(combo, value);
     if (existing >= 0)
-        value = ComboText(combo, existing);
+        value = GetComboEntryString(combo, existing);
     if (value == old)
         return;
     if (value.empty() || (existing < 0 && (int)value.size() > ValueLimit())) {

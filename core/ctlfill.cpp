@@ -147,6 +147,22 @@ void FillListBoxFromRecordset(HWND listBox, Recordset* rs)
     FillFromRecordset(listBox, rs, LB_RESETCONTENT, LB_ADDSTRING, LB_SETITEMDATA);
 }
 
+std::wstring GetWindowString(HWND window)
+{
+    return WindowText(window, 0);
+}
+
+std::wstring GetComboEntryString(HWND combo, int index)
+{
+    LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, (WPARAM)index, 0);
+    if (length == CB_ERR || length < 0)
+        return std::wstring();
+    std::wstring text((size_t)length + 1, L'\0');
+    SendMessageW(combo, CB_GETLBTEXT, (WPARAM)index, (LPARAM)&text[0]);
+    text.resize(wcslen(text.c_str()));
+    return text;
+}
+
 void SetWindowInt(HWND window, int value)
 {
     wchar_t text[16];

@@ -5,6 +5,9 @@
 #pragma once
 #include <windows.h>
 #include <oleauto.h>
+
+#include <string>
+
 #include "core/containers.h"
 #include "dataaccess/ado.h"
 
@@ -21,6 +24,10 @@ int FindListBoxItemByData(HWND listBox, int value);
 // Empties the control and adds the NAME of every row from the first, with the ID as item data.
 void FillComboFromRecordset(HWND combo, zdata::Recordset* rs);
 void FillListBoxFromRecordset(HWND listBox, zdata::Recordset* rs);
+
+// The whole text of a window; the text of a combo box's list entry (empty for no such entry).
+std::wstring GetWindowString(HWND window);
+std::wstring GetComboEntryString(HWND combo, int index);
 
 // ---- numbers in edit controls ----
 // Readers answer 0 for an empty text, 1 when a number was read into *out, -1 otherwise (out

@@ -9,18 +9,31 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "browse/workspace.h"
 #include "controls/plexa.h"
 #include "core/database.h"
 #include "mainapp/mainform.h"
 #include "mainapp/zm_protocol.h"
+#include "core/sampledb.h"
 #include "tests/core/dbfixture.h"
+#include "tests/core/sampletemplate.h"
 #include "tests/mainapp/workspacefile.h"
 #include "tests/support/dialogscript.h"
 #include "tests/support/wintest.h"
 
 namespace formhost {
+
+// A generated sample of that many records with the statements run on it, made once per test
+// program for each folder name.
+inline std::wstring SampleWith(const wchar_t* folder, int records,
+                               const std::vector<std::wstring>& statements)
+{
+    zor::SampleDbOptions options;
+    options.records = records;
+    return SharedSampleTemplate(folder, options, statements);
+}
 
 class FormOnDatabase : public ::testing::Test {
 protected:

@@ -13,10 +13,10 @@
 #include "browse/recorddlg.h"
 #include "controls/plexa.h"
 #include "core/attrdef.h"
+#include "core/ctlfill.h"
 #include "core/sampledb.h"
 #include "mainapp/dbopen.h"
 #include "resources/zorna/resource.h"
-#include "tests/core/sampletemplate.h"
 #include "tests/mainapp/formhost.h"
 
 using wintest::DialogScript;
@@ -30,10 +30,8 @@ const wchar_t kMemoCaption[] = L"Editace dlouhého textu";
 // The sample with a long-text attribute of the records, after the others.
 std::wstring RecordsTemplate()
 {
-    zor::SampleDbOptions options;
-    options.records = 3000;
-    return SharedSampleTemplate(
-        L"records_dialog_template", options,
+    return formhost::SampleWith(
+        L"records_dialog_template", 3000,
         {L"ALTER TABLE ZORNACOLLS ADD [DLOUHY] TEXT",
          L"INSERT INTO CUSTOMATTRIBUTES (TABLENAME, FIELDNAME, POSID, ATTRTYPE, ATTRSIZE, KEYFLAG, "
          L"TABNAME, CAPTION) VALUES ('ZORNACOLLS', 'DLOUHY', 100, 6, 0, 0, 'Sběr', 'Dlouhý text')"});
@@ -42,13 +40,6 @@ std::wstring RecordsTemplate()
 WPARAM GridItem(int item)
 {
     return ((WPARAM)(item & 0xFFFF) << 16) | 0xFFFF;
-}
-
-std::wstring ComboEntry(HWND combo, int index)
-{
-    wchar_t text[256] = L"";
-    SendMessageW(combo, CB_GETLBTEXT, (WPARAM)index, (LPARAM)text);
-    return text;
 }
 
 class RecordDialog : public formhost::FormOnDatabase {
@@ -196,7 +187,7 @@ TEST_F(RecordDialog, NewRecordStartsWithTheCardsItemsAndTypingFillsTheList)
         int count = (int)SendMessageW(combo, CB_GETCOUNT, 0, 0);
         EXPECT_GT(count, 1);
         for (int i = 0; i < count; i++)
-            EXPECT_EQ(0, _wcsnicmp(ComboEntry(combo, i).c_str(), L"Car", 3)) << i;
+            EXPECT_EQ(0, _wcsnicmp(GetComboEntryString(combo, i).c_str(), L"Car", 3)) << i;
         // Typing alone chooses nothing.
         SendMessageW(combo, CB_SHOWDROPDOWN, FALSE, 0);
         chosen = (int)SendMessageW(combo, CB_GETITEMDATA, count - 1, 0);

@@ -7,9 +7,8 @@
 
 #include <string>
 
-#include "core/sampledb.h"
+#include "core/ctlfill.h"
 #include "resources/zorna/resource.h"
-#include "tests/core/sampletemplate.h"
 #include "tests/mainapp/formhost.h"
 
 using wintest::DialogScript;
@@ -22,10 +21,8 @@ const wchar_t kLongMethod[] = L"smýkání po vegetaci entomologickou sítí.";
 
 std::wstring TermsTemplate()
 {
-    zor::SampleDbOptions options;
-    options.records = 2000;
-    return SharedSampleTemplate(
-        L"terms_dialog_template", options,
+    return formhost::SampleWith(
+        L"terms_dialog_template", 2000,
         {std::wstring(L"INSERT INTO ZOR_METODA (NAME, ABBREV) VALUES ('") + kLongMethod + L"', NULL)",
          // A lookup attribute whose value table is missing.
          L"INSERT INTO CUSTOMATTRIBUTES (TABLENAME, FIELDNAME, POSID, ATTRTYPE, ATTRSIZE, KEYFLAG, "
@@ -39,13 +36,6 @@ std::wstring ListText(HWND list, int index)
     std::wstring text((size_t)(length > 0 ? length : 0) + 1, L'\0');
     SendMessageW(list, LB_GETTEXT, index, (LPARAM)&text[0]);
     text.resize(wcslen(text.c_str()));
-    return text;
-}
-
-std::wstring ComboText(HWND combo, int index)
-{
-    wchar_t text[128] = L"";
-    SendMessageW(combo, CB_GETLBTEXT, index, (LPARAM)text);
     return text;
 }
 
@@ -127,7 +117,7 @@ TEST_F(TermsEditor, SpeciesOfferTheAuthorsFirstWithoutAbbreviations)
     Run([&](HWND d) {
         ChooseTable(d, 1);
         HWND columns = GetDlgItem(d, IDC_TERMS_COLUMN);
-        EXPECT_EQ(L"Autor", ComboText(columns, 0));
+        EXPECT_EQ(L"Autor", GetComboEntryString(columns, 0));
         EXPECT_EQ(0, SendMessageW(columns, CB_GETITEMDATA, 0, 0));
         EXPECT_EQ(0, SendMessageW(columns, CB_GETCURSEL, 0, 0));
         EXPECT_EQ(authors, SendDlgItemMessageW(d, IDC_TERMS_VALUES, LB_GETCOUNT, 0, 0));
