@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,13 +27,25 @@
 namespace formhost {
 
 // A generated sample of that many records with the statements run on it, made once per test
-// program for each folder name.
+// program for each folder name and deleted with its folder when the program ends.
 inline std::wstring SampleWith(const wchar_t* folder, int records,
                                const std::vector<std::wstring>& statements)
 {
+    struct Folders {
+        std::vector<std::wstring> made;
+        ~Folders()
+        {
+            for (const std::wstring& path : made)
+                wintest::RemoveFolder(path.substr(0, path.find_last_of(L'\\')));
+        }
+    };
+    static Folders folders;
     zor::SampleDbOptions options;
     options.records = records;
-    return SharedSampleTemplate(folder, options, statements);
+    std::wstring path = SharedSampleTemplate(folder, options, statements);
+    if (!path.empty() && std::find(folders.made.begin(), folders.made.end(), path) == folders.made.end())
+        folders.made.push_back(path);
+    return path;
 }
 
 class FormOnDatabase : public ::testing::Test {
