@@ -350,12 +350,13 @@ int main()
                     keys[k].push_back(TimeMs([&] {
                         SendMessageW(d, WM_COMMAND, MAKEWPARAM(comboIds[k], CBN_EDITCHANGE), (LPARAM)combo);
                     }));
-                    SendMessageW(combo, CB_SHOWDROPDOWN, FALSE, 0);
                     wchar_t sql[160];
                     _snwprintf(sql, 160, rawSql[k], text);
                     sql[159] = 0;
                     keyRaw[k].push_back(RawQueryMs(raw, sql));
                 }
+                // The list stays dropped while the user types; it closes when the next box is used.
+                SendMessageW(combo, CB_SHOWDROPDOWN, FALSE, 0);
             }
             PostMessageW(d, WM_COMMAND, IDCANCEL, 0);
         });

@@ -182,13 +182,23 @@ TEST_F(RecordDialog, NewRecordStartsWithTheCardsItemsAndTypingFillsTheList)
         EXPECT_EQ(-1, SelectedData(d, IDC_REC_LITERATURE));
         EXPECT_TRUE(IsWindowVisible(GetDlgItem(d, IDC_REC_NEXT)));
 
-        TypeName(d, IDC_REC_SPECIES, L"Car");
+        // The list drops with the first names, and is filled again while it is down.
+        TypeName(d, IDC_REC_SPECIES, L"Pte");
         HWND combo = GetDlgItem(d, IDC_REC_SPECIES);
+        EXPECT_TRUE(SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0));
+        TypeName(d, IDC_REC_SPECIES, L"Car");
         int count = (int)SendMessageW(combo, CB_GETCOUNT, 0, 0);
         EXPECT_GT(count, 1);
         for (int i = 0; i < count; i++)
             EXPECT_EQ(0, _wcsnicmp(GetComboEntryString(combo, i).c_str(), L"Car", 3)) << i;
-        // Typing alone chooses nothing.
+        EXPECT_EQ(L"Car", wintest::WindowText(combo));
+        EXPECT_TRUE(SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0));
+        COMBOBOXINFO info = {};
+        info.cbSize = sizeof(info);
+        ASSERT_TRUE(GetComboBoxInfo(combo, &info));
+        EXPECT_TRUE(IsWindowVisible(info.hwndList));
+        EXPECT_EQ(count, SendMessageW(info.hwndList, LB_GETCOUNT, 0, 0));
+        // An entry chosen from the list.
         SendMessageW(combo, CB_SHOWDROPDOWN, FALSE, 0);
         chosen = (int)SendMessageW(combo, CB_GETITEMDATA, count - 1, 0);
         SendMessageW(combo, CB_SETCURSEL, count - 1, 0);
