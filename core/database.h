@@ -466,6 +466,7 @@ enum ItemDeleteStringId
     IDS_DB_ERROR_CAPTION = 500,
     IDS_DB_ITEM_HAS_CHILDREN = 520,
     IDS_DB_ITEM_HAS_RECORDS = 521,
+    IDS_DB_LOOKUP_VALUE_IN_USE = 522,  // a lookup value that rows still use
 };
 // ---- end of tree items and records helpers ----
 

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "core/lookupedit.h"
+#include "core/msgbox.h"
 #include "core/rsutil.h"
 #include "core/textutil.h"
 #include "core/transaction.h"
@@ -21,6 +22,7 @@
 using zdata::Command;
 using zdata::Connection;
 using zdata::Field;
+using zdata::Fields;
 using zdata::Recordset;
 
 namespace {
@@ -128,6 +130,34 @@ bool StoredLookupValue(Connection* connection, const wchar_t* table, const wchar
     return exists;
 }
 
+// The count a bound "SELECT COUNT(*) ... ?" gives for a value; 0 when it fails (*hr says so).
+long long CountRows(Connection* connection, const std::wstring& sql, const wchar_t* value,
+                    HRESULT* hr)
+{
+    BoundStatement query(connection, sql);
+    Recordset* rows = nullptr;
+    *hr = query.Run(value, nullptr, &rows);
+    if (FAILED(*hr) || !rows)
+        return 0;
+    long long count = 0;
+    Fields* fields = nullptr;
+    if (!rows->IsEOF() && SUCCEEDED(rows->get_Fields(&fields)) && fields) {
+        Field* field = nullptr;
+        if (SUCCEEDED(fields->Item(0L, &field)) && field) {
+            VARIANT v;
+            VariantInit(&v);
+            field->get_Value(&v);
+            count = VariantToIntOrZero(&v);
+            VariantClear(&v);
+            field->Release();
+        }
+        fields->Release();
+    }
+    rows->Close();
+    rows->Release();
+    return count;
+}
+
 // Gives the rows of the owning table that hold the old value the new one.
 HRESULT MoveOwningRows(Connection* connection, const wchar_t* owner, const wchar_t* field, const wchar_t* value,
                        const std::wstring& old)
@@ -195,6 +225,10 @@ int CDatabase::EditLookupTable(const LookupEdit* edit)
     if (!rs || FAILED(rs->put_AbsolutePosition(edit->Row)))
         return 0;
     LookupCacheEntry* entry = (LookupCacheEntry*)LookupCache->GetItems()[index];
+    std::wstring oldValue;
+    bool hasName = CurrentName(rs, &oldValue);
+    if (edit->ShownName && (!hasName || oldValue != edit->ShownName))
+        return 0;  // the editor's list no longer shows this table's rows
 
     if (edit->ValueOps <= 0) {
         // In place: the row is written through the cached recordset; a new NAME reaches the
@@ -242,8 +276,7 @@ int CDatabase::EditLookupTable(const LookupEdit* edit)
     if (replace && (!edit->NewName || !*edit->NewName))
         return 0;  // a value is replaced by a value, never by nothing
 
-    std::wstring oldValue;
-    if (!CurrentName(rs, &oldValue))
+    if (!hasName)
         return 0;
 
     // A refused step reads nothing again: the lists below are read once the edit is stored.
@@ -273,6 +306,20 @@ int CDatabase::EditLookupTable(const LookupEdit* edit)
         remove = false;
     } else if (replace && SUCCEEDED(hr)) {
         hr = MoveOwningRows(AdoConnection, owner, edit->FieldName, newValue.c_str(), oldValue);
+    }
+    std::wstring column = QuotedName(edit->FieldName);
+    if (SUCCEEDED(hr) && remove) {
+        // A value still in use stays, with a message that says why (the author list has no key
+        // that would refuse it).
+        long long uses = CountRows(AdoConnection, L"SELECT COUNT(*) FROM " + QuotedName(owner)
+                                                      + L" WHERE " + column + L" = ?",
+                                   oldValue.c_str(), &hr);
+        if (SUCCEEDED(hr) && uses > 0) {
+            txn.Rollback();
+            ZorMessageBoxRes(MainWindow, Instance, IDS_DB_LOOKUP_VALUE_IN_USE, IDS_DB_ERROR_CAPTION,
+                             MB_ICONERROR);
+            return 0;
+        }
     }
     if (SUCCEEDED(hr) && remove) {
         BoundStatement del(AdoConnection, L"DELETE FROM " + QuotedName(table) + L" WHERE NAME = ?");

@@ -1,5 +1,7 @@
 #include "core/rsutil.h"
 
+#include <wchar.h>
+
 #include "dataaccess/filterexpr.h"
 
 using zdata::Field;
@@ -87,4 +89,17 @@ bool IsPlainIdentifier(const wchar_t* name)
             return false;
     }
     return true;
+}
+
+std::wstring IdListText(const int* ids, int first, int last)
+{
+    std::wstring text;
+    text.reserve((size_t)(last > first ? last - first : 0) * 9);
+    wchar_t number[16];
+    for (int i = first; i < last; ++i) {
+        _snwprintf(number, 16, i > first ? L", %d" : L"%d", ids[i]);
+        number[15] = L'\0';
+        text += number;
+    }
+    return text;
 }

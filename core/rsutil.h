@@ -32,6 +32,13 @@ long FindName(zdata::Recordset* rs, const wchar_t* name, std::wstring* stored = 
 // without changing the statement.
 bool IsPlainIdentifier(const wchar_t* name);
 
+// Statements that name many rows by id ("... WHERE ID IN (...)") take at most this many ids
+// each, well inside the file's statement length; a longer list goes in several statements of
+// one transaction.
+const int kIdsPerStatement = 20000;
+// The ids from first up to (not including) last, as "a, b, c".
+std::wstring IdListText(const int* ids, int first, int last);
+
 // A one-shot recordset, closed and released on every way out.
 class RsHolder
 {

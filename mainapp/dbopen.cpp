@@ -326,6 +326,7 @@ void OnCloseDatabase(MainForm* form, HWND mainWnd)
             form->Workspace_->SetTreeSource(WS_LOC_CARD, nullptr);
             // The lists' columns carry the configuration's entries, which go next.
             form->Workspace_->ClearListColumns();
+            form->Workspace_->ForgetRecordTemplate();
         }
         SetMenuCommand(mainWnd, kConfigurationCommand, false);
         if (form->Config)

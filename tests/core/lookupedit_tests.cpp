@@ -215,6 +215,31 @@ TEST_F(LookupEditTest, DeletingAValueStillInUseChangesNothingAndShowsTheErrors)
     EXPECT_EQ(records, Table(path_, L"ZORNACOLLS"));
 }
 
+TEST_F(LookupEditTest, ARequestForAValueTheRowNoLongerHoldsChangesNothing)
+{
+    // The editor's list shows "prosev" at a row that now holds another value.
+    Rows lookup = Table(path_, L"ZOR_METODA");
+    Rows records = Table(path_, L"ZORNACOLLS");
+    int index = db_->LoadLookupValues(LOOKUP_ZORNACOLLS, L"METODA");
+    int row = RowOf(index, L"smýkání");
+    for (int ops : {(int)LOOKUP_DELETE_VALUE, LOOKUP_REPLACE_VALUE | LOOKUP_DELETE_VALUE, 0}) {
+        LookupEdit e = Request(LOOKUP_ZORNACOLLS, L"METODA", ops, row, L"jiná", -1);
+        e.ColumnFlags = ops ? 0 : LOOKUP_WRITE_ABBREV;
+        e.NewAbbrev = L"X";
+        e.ShownName = L"prosev";
+        EXPECT_EQ(0, db_->EditLookupTable(&e)) << ops;
+    }
+    EXPECT_EQ(lookup, Table(path_, L"ZOR_METODA"));
+    EXPECT_EQ(records, Table(path_, L"ZORNACOLLS"));
+    // The same request naming the value the row holds goes through.
+    LookupEdit e = Request(LOOKUP_ZORNACOLLS, L"METODA", 0, row, nullptr, -1);
+    e.ColumnFlags = LOOKUP_WRITE_ABBREV;
+    e.NewAbbrev = L"sm.";
+    e.ShownName = L"smýkání";
+    EXPECT_EQ(1, db_->EditLookupTable(&e));
+    EXPECT_EQ(L"sm.", Query(path_, L"SELECT ABBREV FROM ZOR_METODA WHERE NAME = 'smýkání'")[0][0]);
+}
+
 TEST_F(LookupEditTest, ARefusedUpdateTakesBackTheValueAddedBeforeIt)
 {
     Rows lookup = Table(path_, L"ZOR_METODA");

@@ -30,6 +30,8 @@ std::wstring SaveScreenshot(HWND hwnd, const wchar_t* name);
 
 // A fresh, empty folder under the temporary folder for one test's files.
 std::wstring MakeTempFolder(const wchar_t* name);
+// Deletes a folder with everything in it (a test's temporary folder, when the test is done).
+void RemoveFolder(const std::wstring& path);
 
 // The text of a window (up to 511 characters).
 std::wstring WindowText(HWND hwnd);
