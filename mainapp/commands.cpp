@@ -1,7 +1,7 @@
 // The main window's commands: menus, accelerators and both toolbars send them as WM_COMMAND.
 #include <windows.h>
 
-#include "mainapp/aboutbox.h"
+#include "common/aboutbox.h"
 #include "mainapp/mainform.h"
 
 namespace {
