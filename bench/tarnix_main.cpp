@@ -35,6 +35,23 @@ namespace {
 
 const char kUsage[] = "usage: tarnix_bench.exe <database path> [-n <records>] [--runs <count>]\n";
 
+std::string Utf8(const std::wstring& text)
+{
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out((size_t)(n > 0 ? n - 1 : 0), '\0');
+    if (n > 1)
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &out[0], n, nullptr, nullptr);
+    return out;
+}
+
+double WorkingSetMb()
+{
+    PROCESS_MEMORY_COUNTERS pmc = {};
+    pmc.cb = sizeof(pmc);
+    GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof(pmc));
+    return pmc.WorkingSetSize / 1048576.0;
+}
+
 double PeakMemoryMb()
 {
     PROCESS_MEMORY_COUNTERS pmc = {};
@@ -113,6 +130,7 @@ struct Pass {
     double seconds = 0;
     int barMessages = 0;
     long long steps = 0;
+    double workingMb = 0;  // at the end of the pass
 };
 
 struct CheckWatch {
@@ -123,8 +141,10 @@ struct CheckWatch {
     void Begin(const std::wstring& status)
     {
         double now = NowSeconds();
-        if (!passes.empty())
+        if (!passes.empty()) {
             passes.back().seconds = now - passes.back().start;
+            passes.back().workingMb = WorkingSetMb();
+        }
         Pass p;
         p.status = status;
         p.start = now;
@@ -191,8 +211,8 @@ void RunValidation(const std::wstring& path, const char* title, double baseline)
     for (const Pass& p : watch.passes) {
         if (p.steps == 0 && p.barMessages == 0 && p.seconds < 0.0005)
             continue;
-        printf("  %-44ls %9.3f s %10lld steps %5d bar messages\n", p.status.c_str(), p.seconds, p.steps,
-               p.barMessages);
+        printf("  %-44s %9.3f s %10lld steps %5d bar messages %8.1f MB after\n", Utf8(p.status).c_str(), p.seconds,
+               p.steps, p.barMessages, p.workingMb);
         allBar += p.barMessages;
     }
     char target[64];

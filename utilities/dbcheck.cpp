@@ -297,9 +297,15 @@ void CheckRun::CheckLocTree()
     RsHolder items(OpenRecordset(check_->Connection, sql, true, adLockReadOnly));
     if (!items.IsOpen())
         return;
+    // The labels read the coordinates from a second cursor over the locality rows, whose filters
+    // stay quick while rows are written through the first one (found by bookmark, no filter).
     Recordset* features = check_->Features;
-    std::unordered_map<int, VARIANT> rowOf;
     features->put_Filter(L"");
+    Recordset* coordinates = nullptr;
+    if (FAILED(features->Clone(&coordinates)) || !coordinates)
+        return;
+    RsHolder coordinatesHolder(coordinates);
+    std::unordered_map<int, VARIANT> rowOf;
     if (!IsEmptyRowset(features)) {
         for (features->MoveFirst(); !features->IsEOF(); features->MoveNext()) {
             VARIANT mark;
@@ -316,8 +322,7 @@ void CheckRun::CheckLocTree()
         // again by the next check.
         if (IsDataLevel(locLevels_, RowInt(items.get(), kTreeLevel, -1))) {
             wchar_t label[64] = L"";
-            FormatLocalityLabel(id, check_->LocTree, features, label);
-            features->put_Filter(L"");
+            FormatLocalityLabel(id, check_->LocTree, coordinates, label);
             auto found = rowOf.find(id);
             bool added = found == rowOf.end() || FAILED(features->put_Bookmark(found->second));
             bool write = added;
