@@ -3,6 +3,7 @@
 #include <strsafe.h>
 #include <string>
 
+#include "core/database.h"
 #include "core/msgbox.h"
 #include "core/textutil.h"
 #include "core/treewalk.h"
@@ -253,26 +254,17 @@ void CSchemaDb::ShowErrors(HWND owner, HRESULT hr)
     zdata::Errors* errors = nullptr;
     if (!Connection || FAILED(Connection->get_Errors(&errors)) || !errors)
         return;
-    std::vector<zdata::Error*> items = errors->Items();
+    long count = errors->Count();
     errors->Release();
-    if (items.empty()) {
-        wchar_t caption[64] = L"";
-        wchar_t format[64] = L"";
-        wchar_t text[128] = L"";
-        LoadStringW(hInstance, IDS_T_ERROR_CAPTION, caption, 64);
-        LoadStringW(hInstance, IDS_T_UNKNOWN_DB_ERROR, format, 64);
-        StringCchPrintfW(text, 128, format, (unsigned)hr);
-        ZorMessageBox(owner, text, caption, MB_ICONERROR);
+    if (count > 0) {
+        ShowAdoErrors(owner, Connection);
         return;
     }
-    for (zdata::Error* e : items) {
-        BSTR description = nullptr;
-        BSTR source = nullptr;
-        e->get_Description(&description);
-        e->get_Source(&source);
-        ZorMessageBox(owner, description ? description : L"", source ? source : L"", MB_ICONERROR);
-        SysFreeString(description);
-        SysFreeString(source);
-        e->Release();
-    }
+    wchar_t caption[64] = L"";
+    wchar_t format[64] = L"";
+    wchar_t text[128] = L"";
+    LoadStringW(hInstance, IDS_T_ERROR_CAPTION, caption, 64);
+    LoadStringW(hInstance, IDS_T_UNKNOWN_DB_ERROR, format, 64);
+    StringCchPrintfW(text, 128, format, (unsigned)hr);
+    ZorMessageBox(owner, text, caption, MB_ICONERROR);
 }

@@ -910,14 +910,7 @@ TEST(SingleInstance, SecondCopyOfTheProgramStops)
     PROCESS_INFORMATION first = StartProgram();
     ASSERT_NE(first.hProcess, nullptr);
     // The first copy owns the mutex once it exists.
-    HANDLE seen = nullptr;
-    for (int i = 0; i < 300 && !seen; ++i) {
-        seen = OpenMutexW(SYNCHRONIZE, FALSE, L"ZornaMtx");
-        if (!seen)
-            Sleep(50);
-    }
-    ASSERT_NE(seen, nullptr) << "the first copy did not start";
-    CloseHandle(seen);
+    ASSERT_TRUE(wintest::WaitForNamedMutex(L"ZornaMtx")) << "the first copy did not start";
     PROCESS_INFORMATION second = StartProgram();
     ASSERT_NE(second.hProcess, nullptr);
     ExpectStoppedSecondCopy(second);

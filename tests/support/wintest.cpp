@@ -228,6 +228,18 @@ PROCESS_INFORMATION StartSiblingProgram(const wchar_t* exeName)
     return pi;
 }
 
+bool WaitForNamedMutex(const wchar_t* name)
+{
+    for (int i = 0; i < 300; ++i) {
+        if (HANDLE seen = OpenMutexW(SYNCHRONIZE, FALSE, name)) {
+            CloseHandle(seen);
+            return true;
+        }
+        Sleep(50);
+    }
+    return false;
+}
+
 std::vector<HWND> TopWindowsOf(DWORD pid)
 {
     struct Top {

@@ -63,6 +63,10 @@ inline bool FileExists(const std::wstring& path)
 // a zeroed PROCESS_INFORMATION when it cannot be started.
 PROCESS_INFORMATION StartSiblingProgram(const wchar_t* exeName);
 
+// Waits up to 15 s for a named mutex to exist (another process has made it); false when it
+// did not come.
+bool WaitForNamedMutex(const wchar_t* name);
+
 // The top-level windows of a process.
 std::vector<HWND> TopWindowsOf(DWORD pid);
 

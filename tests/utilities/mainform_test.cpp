@@ -523,14 +523,7 @@ TEST(TarnixSingleInstance, AStartBesideEitherProgramIsRefused)
     // A running Tarnix: a second one and the main program are refused.
     PROCESS_INFORMATION first = wintest::StartSiblingProgram(L"Tarnix.exe");
     ASSERT_NE(first.hProcess, nullptr);
-    HANDLE seen = nullptr;
-    for (int i = 0; i < 300 && !seen; ++i) {
-        seen = OpenMutexW(SYNCHRONIZE, FALSE, L"ZornaMtx");
-        if (!seen)
-            Sleep(50);
-    }
-    ASSERT_NE(seen, nullptr) << "Tarnix did not start";
-    CloseHandle(seen);
+    ASSERT_TRUE(wintest::WaitForNamedMutex(L"ZornaMtx")) << "Tarnix did not start";
     ExpectRefusedStart(L"Tarnix.exe", L"Zorna nebo DB Nástroje jsou spuštěny");
     ExpectRefusedStart(L"Zorna.exe", L"Zorna je již spuštěná");
     EXPECT_EQ(WaitForSingleObject(first.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
