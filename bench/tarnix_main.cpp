@@ -232,8 +232,9 @@ double TimeRawRecords(const std::wstring& path)
     zor::RawOdbc raw;
     raw.Open(path, false);
     std::vector<std::vector<std::wstring>> columns;
+    raw.Query(L"SELECT name FROM pragma_table_info('ZORNACOLLS') WHERE name LIKE '%_LEVEL_%'", columns);
     std::wstring list = L"ID, SYSID, FTRID";
-    for (const auto& c : (raw.Query(L"SELECT name FROM pragma_table_info('ZORNACOLLS') WHERE name LIKE '%_LEVEL_%'", columns), columns))
+    for (const auto& c : columns)
         list += L", [" + c[0] + L"]";
     double start = NowSeconds();
     SQLHSTMT st = SQL_NULL_HSTMT;

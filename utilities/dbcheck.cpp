@@ -111,6 +111,8 @@ private:
     void Estimate();
     void BeginPass();
     void EndPass();
+    bool OpenSystem();      // SysTree and Species
+    bool OpenLocalities();  // LocTree and Features
 
     void CheckOrphans(Recordset* rows, long idColumn, Recordset* tree, const ItemList* levels);
     void RenumberSystem();
@@ -440,16 +442,28 @@ void CheckRun::CheckRecords(long itemColumn, Recordset* tree, const ItemList* le
         itemField->Release();
 }
 
+bool CheckRun::OpenSystem()
+{
+    Connection* c = check_->Connection;
+    return OpenOnDemand(&check_->SysTree, c, L"SELECT * FROM SYSTREE WHERE ID > 0 ORDER BY PARENT, SYSPOS",
+                        adLockReadOnly) &&
+           OpenOnDemand(&check_->Species, c, L"SELECT * FROM SPECIES", adLockOptimistic);
+}
+
+bool CheckRun::OpenLocalities()
+{
+    Connection* c = check_->Connection;
+    return OpenOnDemand(&check_->LocTree, c, L"SELECT * FROM LOCTREE WHERE ID > 0 ORDER BY PARENT, NAME",
+                        adLockReadOnly) &&
+           OpenOnDemand(&check_->Features, c, L"SELECT * FROM FEATURES", adLockOptimistic);
+}
+
 bool CheckRun::Run()
 {
     cancelled_ = params_->Cancel.load();
     ProgressSetStatus(params_, IDS_T_CHECK_ESTIMATING);
     Estimate();
-    Connection* c = check_->Connection;
-    if ((check_->Flags & DBCHECK_SPECIES) && !cancelled_ &&
-        OpenOnDemand(&check_->SysTree, c, L"SELECT * FROM SYSTREE WHERE ID > 0 ORDER BY PARENT, SYSPOS",
-                     adLockReadOnly) &&
-        OpenOnDemand(&check_->Species, c, L"SELECT * FROM SPECIES", adLockOptimistic)) {
+    if ((check_->Flags & DBCHECK_SPECIES) && !cancelled_ && OpenSystem()) {
         ProgressSetStatus(params_, IDS_T_CHECK_SPECIES);
         CheckOrphans(check_->Species, kSpeciesSysId, check_->SysTree, sysLevels_);
         if (!cancelled_) {
@@ -457,10 +471,7 @@ bool CheckRun::Run()
             RenumberSystem();
         }
     }
-    if ((check_->Flags & DBCHECK_LOCALITIES) && !cancelled_ &&
-        OpenOnDemand(&check_->LocTree, c, L"SELECT * FROM LOCTREE WHERE ID > 0 ORDER BY PARENT, NAME",
-                     adLockReadOnly) &&
-        OpenOnDemand(&check_->Features, c, L"SELECT * FROM FEATURES", adLockOptimistic)) {
+    if ((check_->Flags & DBCHECK_LOCALITIES) && !cancelled_ && OpenLocalities()) {
         ProgressSetStatus(params_, IDS_T_CHECK_LOCALITIES);
         CheckOrphans(check_->Features, kFeaturesLocId, check_->LocTree, locLevels_);
         if (!cancelled_) {
@@ -468,18 +479,16 @@ bool CheckRun::Run()
             CheckLocTree();
         }
     }
-    if ((check_->Flags & DBCHECK_RECORDS) && !cancelled_ &&
-        OpenOnDemand(&check_->SysTree, c, L"SELECT * FROM SYSTREE WHERE ID > 0 ORDER BY PARENT, SYSPOS",
-                     adLockReadOnly) &&
-        OpenOnDemand(&check_->Species, c, L"SELECT * FROM SPECIES", adLockOptimistic) &&
-        OpenOnDemand(&check_->LocTree, c, L"SELECT * FROM LOCTREE WHERE ID > 0 ORDER BY PARENT, NAME",
-                     adLockReadOnly) &&
-        OpenOnDemand(&check_->Features, c, L"SELECT * FROM FEATURES", adLockOptimistic) &&
-        OpenOnDemand(&check_->Records, c, RecordsQuery(c).c_str(), adLockOptimistic)) {
+    if ((check_->Flags & DBCHECK_RECORDS) && !cancelled_) {
+        // The status first: reading every record takes a while.
         ProgressSetStatus(params_, IDS_T_CHECK_RECORDS);
-        CheckRecords(kRecordSysId, check_->SysTree, sysLevels_, L"SYS_LEVEL_%d");
-        if (!cancelled_)
-            CheckRecords(kRecordFtrId, check_->LocTree, locLevels_, L"LOC_LEVEL_%d");
+        if (OpenSystem() && OpenLocalities() &&
+            OpenOnDemand(&check_->Records, check_->Connection, RecordsQuery(check_->Connection).c_str(),
+                         adLockOptimistic)) {
+            CheckRecords(kRecordSysId, check_->SysTree, sysLevels_, L"SYS_LEVEL_%d");
+            if (!cancelled_)
+                CheckRecords(kRecordFtrId, check_->LocTree, locLevels_, L"LOC_LEVEL_%d");
+        }
     }
     ProgressEndByUser(params_, cancelled_ ? IDS_T_CHECK_CANCELLED : IDS_T_CHECK_DONE);
     return !cancelled_;

@@ -57,11 +57,10 @@ HWND TabsOf(HWND form)
     return GetDlgItem(form, IDC_MAIN_TABS);
 }
 
-void ShowPageOfTab(MaintApp* app, HWND form, int tab, bool show)
+void ShowPageOfTab(MaintApp* app, int tab, bool show)
 {
     if (tab >= 0 && tab < kPageCount)
         ShowWindow(PageWindow(app, tab), show ? SW_SHOW : SW_HIDE);
-    (void)form;
 }
 
 // The eight pages in the tab control, everything sized to the pages.
@@ -115,7 +114,7 @@ void BuildPages(MaintApp* app, HWND form)
     wchar_t none[128] = L"";
     LoadStringW(app->hInstance, IDS_T_NO_DATABASE, none, 128);
     SetStatusText(app, form, none);
-    ShowPageOfTab(app, form, 0, true);
+    ShowPageOfTab(app, 0, true);
 }
 
 void OnInitDialog(HWND form, MaintApp* app)
@@ -270,9 +269,9 @@ INT_PTR CALLBACK MainFormProc(HWND form, UINT msg, WPARAM wParam, LPARAM lParam)
             return FALSE;
         int tab = (int)SendMessageW(hdr->hwndFrom, TCM_GETCURSEL, 0, 0);
         if (hdr->code == TCN_SELCHANGING)
-            ShowPageOfTab(app, form, tab, false);
+            ShowPageOfTab(app, tab, false);
         else if (hdr->code == TCN_SELCHANGE)
-            ShowPageOfTab(app, form, tab, true);
+            ShowPageOfTab(app, tab, true);
         return FALSE;
     }
     case WM_CLOSE:
