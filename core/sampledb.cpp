@@ -1131,6 +1131,10 @@ bool Generator::Run(SampleDbStats& stats)
             ok = Exec(L"ALTER TABLE SYSIMAGES DROP COLUMN THUMBNAIL") &&
                  Exec(L"ALTER TABLE LOCIMAGES DROP COLUMN THUMBNAIL");
     }
+    if (ok && opt_.olderAttributeTable)
+        ok = Exec(L"ALTER TABLE CUSTOMATTRIBUTES DROP COLUMN NULLVAL") &&
+             Exec(L"ALTER TABLE CUSTOMATTRIBUTES DROP COLUMN MAXVAL") &&
+             Exec(L"ALTER TABLE CUSTOMATTRIBUTES DROP COLUMN MINVAL");
     if (!ok) {
         std::wstring keep = error_;
         db_.Rollback();

@@ -275,6 +275,11 @@ public:
     HRESULT put_Filter(const VARIANT& filter);
     HRESULT put_Filter(const wchar_t* criteria);
     HRESULT get_Filter(VARIANT* out) const;
+    // Orders the view: "column [ASC|DESC] {, column [ASC|DESC]}" (empty: the rowset's own
+    // order again), on the rows the filter lets through; the first row becomes current. Client
+    // cursors only. A refused order leaves the old one and adds an error.
+    HRESULT put_Sort(const wchar_t* criteria);
+    HRESULT get_Sort(BSTR* out) const;
     // Searches the view for one "column op literal" criterion from Start (a bookmark;
     // VT_EMPTY/VT_ERROR = the current row), Start included. No match: EOF (BOF backwards).
     HRESULT Find(const wchar_t* criteria, long skipRecords = 0,

@@ -113,6 +113,11 @@ bool BuildOdbcTarget(const JetConnectionInfo& info, long mode, int lockTimeoutMs
 bool MapJetConnectionString(const std::wstring& jetString, long mode, OdbcConnectTarget* target,
                             std::wstring* error = nullptr);
 
+// The Database value of the SQLite driver for a driver path: the path itself, or, when it holds
+// ';', braces or outer blanks (which the driver cannot take), a "file:" URI with those
+// characters and '%', '?', '#' and blanks percent-encoded.
+std::wstring SqliteDatabaseValue(const std::wstring& driverPath);
+
 // Writes one ODBC attribute value, braced when it holds ';', braces or outer blanks.
 std::wstring OdbcAttributeValue(const std::wstring& value);
 

@@ -3,7 +3,7 @@
 
 #include "browse/termsdlg.h"
 #include "browse/workspace.h"
-#include "mainapp/aboutbox.h"
+#include "common/aboutbox.h"
 #include "mainapp/mainform.h"
 #include "resources/zorna/resource.h"
 

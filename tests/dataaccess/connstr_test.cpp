@@ -222,6 +222,14 @@ TEST(ConnStrFiles, AttributeValuesWithSeparatorsAreBraced)
     EXPECT_EQ(L"{ x}", OdbcAttributeValue(L" x"));
 }
 
+TEST(ConnStrFiles, SqlitePathsTheDriverCannotTakeGoAsFileUris)
+{
+    EXPECT_EQ(L"/tmp/x y.db", SqliteDatabaseValue(L"/tmp/x y.db"));
+    EXPECT_EQ(L"/tmp/O'Brien.db", SqliteDatabaseValue(L"/tmp/O'Brien.db"));
+    EXPECT_EQ(L"file:/tmp/a%3Bb%20c.db", SqliteDatabaseValue(L"/tmp/a;b c.db"));
+    EXPECT_EQ(L"file:/tmp/%7Bx%7D/100%25%3F%23.db", SqliteDatabaseValue(L"/tmp/{x}/100%?#.db"));
+}
+
 // ---- ODBC targets -------------------------------------------------------------------------------
 
 TEST(ConnStrTarget, SqliteFileGetsTheSafeDriverOptions)

@@ -63,6 +63,28 @@ inline bool FileExists(const std::wstring& path)
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// ---- other processes ----
+
+// Starts a program of the build folder (beside the running test program) by its file name;
+// a zeroed PROCESS_INFORMATION when it cannot be started.
+PROCESS_INFORMATION StartSiblingProgram(const wchar_t* exeName);
+
+// Waits up to 15 s for a named mutex to exist (another process has made it); false when it
+// did not come.
+bool WaitForNamedMutex(const wchar_t* name);
+
+// The top-level windows of a process.
+std::vector<HWND> TopWindowsOf(DWORD pid);
+
+// Whether a child of the window shows exactly the text.
+bool HasChildWithText(HWND parent, const std::wstring& text);
+
+// Waits up to 15 s for a visible message box of the process with the caption and a child
+// showing the text; null when none came. windows (when given) receives the process's
+// top-level windows as last seen.
+HWND WaitForMessageBoxOf(DWORD pid, const std::wstring& caption, const std::wstring& text,
+                         std::vector<HWND>* windows = nullptr);
+
 // Records every message box shown while it lives and answers each with the next scripted
 // answer (IDOK when the script runs out) instead of showing it.
 class MsgBoxRecorder {
