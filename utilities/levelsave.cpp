@@ -21,9 +21,6 @@ using namespace treewalk;
 
 namespace {
 
-// Tree items per statement when the records' paths are written.
-const size_t kPathItemsPerStatement = 5000;
-
 // Shares of the step's progress: the level rows, the renumbering, the records' paths.
 const double kRowsShare = 0.3;
 const double kRenumberShare = 0.1;
@@ -319,7 +316,10 @@ bool LevelSaver::RebuildRecordPaths(int low, int high)
         if (any)
             byColumns[touched].push_back({item.first, path});
     }
-    size_t written = 0, total = tree.size();
+    // One statement per set of columns written (nearly always one): the records are read in
+    // their own order and each finds its item's path by the item's id, so the table is passed
+    // over once (the unary plus keeps the item index out of it, whose random reads cost more).
+    size_t written = 0;
     for (const auto& group : byColumns) {
         std::vector<std::wstring> columns;
         for (int c = 0; c < width; ++c)
@@ -332,28 +332,24 @@ bool LevelSaver::RebuildRecordPaths(int low, int high)
             set += (c ? L", " : L"") + columns[c] + L" = " + value;
             differs += (c ? L" OR " : L"") + columns[c] + L" IS NOT " + value;
         }
-        const auto& items = group.second;
-        for (size_t from = 0; from < items.size(); from += kPathItemsPerStatement) {
-            std::wstring values;
-            size_t to = std::min(items.size(), from + kPathItemsPerStatement);
-            for (size_t i = from; i < to; ++i) {
-                values += (i > from ? L", (" : L"(") + std::to_wstring(items[i].first);
-                for (int c = 0; c < width; ++c)
-                    if (group.first[(size_t)c]) {
-                        int v = items[i].second[(size_t)c];
-                        values += v == kNull ? std::wstring(L", NULL") : L", " + std::to_wstring(v);
-                    }
-                values += L")";
-            }
-            // Only the records whose path differs are written.
-            std::wstring sql = L"WITH P(" + names + L") AS (VALUES " + values + L") UPDATE ZORNACOLLS SET " + set +
-                               L" FROM P WHERE P.ID = ZORNACOLLS." + idColumn_ + L" AND (" + differs + L")";
-            if (!RunStepStatement(db_, owner_, sql))
-                return false;
-            written += to - from;
-            ReportStep(progress_, kRowsShare + kRenumberShare +
-                                      (1.0 - kRowsShare - kRenumberShare) * written / (total ? total : 1));
+        std::wstring values;
+        for (const auto& item : group.second) {
+            values += (values.empty() ? L"(" : L", (") + std::to_wstring(item.first);
+            for (int c = 0; c < width; ++c)
+                if (group.first[(size_t)c]) {
+                    int v = item.second[(size_t)c];
+                    values += v == kNull ? std::wstring(L", NULL") : L", " + std::to_wstring(v);
+                }
+            values += L")";
         }
+        // Only the records whose path differs are written.
+        std::wstring sql = L"WITH P(" + names + L") AS (VALUES " + values + L") UPDATE ZORNACOLLS SET " + set +
+                           L" FROM P WHERE P.ID = +ZORNACOLLS." + idColumn_ + L" AND (" + differs + L")";
+        if (!RunStepStatement(db_, owner_, sql))
+            return false;
+        written += group.second.size();
+        ReportStep(progress_, kRowsShare + kRenumberShare +
+                                  (1.0 - kRowsShare - kRenumberShare) * written / (tree.empty() ? 1 : tree.size()));
     }
     return true;
 }

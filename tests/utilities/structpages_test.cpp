@@ -570,6 +570,15 @@ TEST_F(StructurePages, TheAttributePageMakesColumnNamesAndKeepsTypesSizesAndValu
 TEST_F(StructurePages, TheSaveQuestionAndStornoDuringAStepKeepTheEditsPending)
 {
     ASSERT_NO_FATAL_FAILURE(OpenSample());
+    // Command 202 saves only what is modified: now nothing, not a statement.
+    int statements = 0;
+    zdata::SetStatementHook([&](const std::wstring&, std::wstring*) {
+        ++statements;
+        return S_OK;
+    });
+    Command(IDM_T_SAVEIFMODIFIED);
+    zdata::SetStatementHook(nullptr);
+    EXPECT_EQ(statements, 0);
     NewLevels(1, {L"Mikrolokalita"});
     TreeView_SelectItem(Tree(0), FindItem(Tree(0), L"Rod"));
     NameAnswer seen;
@@ -599,11 +608,12 @@ TEST_F(StructurePages, TheSaveQuestionAndStornoDuringAStepKeepTheEditsPending)
         // One press of Storno (a second one would close the dialog once the worker has ended).
         if (sql.find(L"LOCDEF") != std::wstring::npos && !pressed) {
             pressed = true;
-            wintest::SaveScreenshot(progress, L"utilities_save_progress");
+            Sleep(500);  // the dialog is looked at meanwhile
             SendMessageW(progress, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
         }
         return S_OK;
     });
+    OnDialog(L"Ukládání změn", [](HWND dlg) { wintest::SaveScreenshot(dlg, L"utilities_save_progress"); });
     {
         wintest::MsgBoxRecorder boxes;
         EXPECT_FALSE(SaveConfiguration(app_, form_));

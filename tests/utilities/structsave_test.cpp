@@ -574,20 +574,30 @@ TEST(StructureSave, AUniqueIndexTheDataRefusesRollsItsStepBackAndTheOldIndexStay
 // stay pending; without the failure the next save leaves the file as a clean save leaves a copy.
 TEST(StructureSave, AStepRefusedHalfWayLeavesNothingAndTheNextSaveMatchesACleanOne)
 {
+    // A failure comes from the statement seam (refuse: the n-th statement holding the text), or
+    // from the file itself: a statement run on it first (a RAISE(ABORT) trigger, a view naming a
+    // column) and one that takes the obstacle away again.
     struct Case {
         const char* name;
         std::wstring (*from)();
         std::function<void(StructureModel&)> edit;
-        const wchar_t* refuse;  // the statement refused (by a trigger when it begins with CREATE TRIGGER)
+        const wchar_t* refuse;
         int occurrence;
+        const wchar_t* setup;
+        const wchar_t* cleanup;
+        const wchar_t* message;  // part of the error shown
     };
     const Case cases[] = {
         {"new list attribute", SampleTemplate,
          [](StructureModel& m) { AddAttr(m.Lists[MODEL_RECORD_ATTRS], L"STAV", 5, 30, L"Stav", -1); },
-         L"CREATE INDEX", 1},
+         L"CREATE INDEX", 1, nullptr, nullptr, L"Odmítnuto zkouškou"},
         {"attribute with values deleted", SampleTemplate,
          [](StructureModel& m) { FindAttr(m.Lists[MODEL_RECORD_ATTRS], L"METODA")->State = ENTRY_DELETED; },
-         L"CREATE TRIGGER ZOR_TEST BEFORE UPDATE ON CUSTOMATTRIBUTES BEGIN SELECT RAISE(ABORT, 'zkouška'); END", 1},
+         nullptr, 0, L"CREATE TRIGGER ZOR_TEST BEFORE UPDATE ON CUSTOMATTRIBUTES BEGIN SELECT RAISE(ABORT, 'zkouška'); END",
+         L"DROP TRIGGER ZOR_TEST", L"zkouška"},
+        {"column a view names", SampleTemplate,
+         [](StructureModel& m) { FindAttr(m.Lists[MODEL_RECORD_ATTRS], L"DET")->State = ENTRY_DELETED; },
+         nullptr, 0, L"CREATE VIEW ZOR_TEST AS SELECT ID, DET FROM ZORNACOLLS", L"DROP VIEW ZOR_TEST", L"ZOR_TEST"},
         {"level deleted", UnusedLevelTemplate,
          [](StructureModel& m) {
              ItemList& l = m.Lists[MODEL_LOC_LEVELS];
@@ -595,30 +605,29 @@ TEST(StructureSave, AStepRefusedHalfWayLeavesNothingAndTheNextSaveMatchesACleanO
              FindLevel(l, L"Okres")->NewLevelId = 2;
              FindLevel(l, L"Lokalita")->NewLevelId = 3;
          },
-         L"UPDATE ZORNACOLLS SET", 1},
+         L"UPDATE ZORNACOLLS SET", 1, nullptr, nullptr, L"Odmítnuto zkouškou"},
         {"levels swapped", SampleTemplate,
          [](StructureModel& m) {
              ItemList& l = m.Lists[MODEL_SYS_LEVELS];
              FindLevel(l, L"Rod")->NewLevelId = 4;
              FindLevel(l, L"Druh")->NewLevelId = 3;
          },
-         L"UPDATE \"SYSDEF\"", 3},
+         L"UPDATE \"SYSDEF\"", 3, nullptr, nullptr, L"Odmítnuto zkouškou"},
         {"unique index", SampleTemplate,
          [](StructureModel& m) {
              AttrEntry* e = FindAttr(m.Lists[MODEL_RECORD_ATTRS], L"LEG");
              e->KeyFlag = -1;
              e->State = ENTRY_CHANGED;
          },
-         L"CREATE UNIQUE INDEX COLL_INDEX", 1},
+         L"CREATE UNIQUE INDEX COLL_INDEX", 1, nullptr, nullptr, L"Odmítnuto zkouškou"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::string n(c.name);
         std::wstring path = Copy(c.from(), std::wstring(n.begin(), n.end()));
         std::wstring clean = Copy(c.from(), std::wstring(n.begin(), n.end()) + L"_clean");
-        const bool trigger = wcsncmp(c.refuse, L"CREATE TRIGGER", 14) == 0;
-        if (trigger) {
-            ASSERT_TRUE(dbtest::Exec(path, c.refuse));
+        if (c.setup) {
+            ASSERT_TRUE(dbtest::Exec(path, c.setup));
         }
         std::wstring before = DumpDatabase(path);
         {
@@ -627,21 +636,20 @@ TEST(StructureSave, AStepRefusedHalfWayLeavesNothingAndTheNextSaveMatchesACleanO
             c.edit(s.Model());
             std::wstring pending = ModelState(s.Model());
             {
-                StatementWatch watch(trigger ? L"" : c.refuse, c.occurrence);
+                StatementWatch watch(c.refuse ? c.refuse : L"", c.occurrence);
                 wintest::MsgBoxRecorder boxes;
                 EXPECT_FALSE(RunSave(s));
-                EXPECT_TRUE(trigger || watch.Matches() >= c.occurrence) << "the refused statement came";
+                EXPECT_TRUE(!c.refuse || watch.Matches() >= c.occurrence) << "the refused statement came";
                 ASSERT_FALSE(boxes.Boxes().empty());
                 EXPECT_EQ(boxes.Boxes()[0].type & MB_ICONMASK, (UINT)MB_ICONERROR);
-                EXPECT_NE(boxes.Boxes()[0].text.find(trigger ? L"zkouška" : L"Odmítnuto zkouškou"), std::wstring::npos)
-                    << Narrow(boxes.Boxes()[0].text);
+                EXPECT_NE(boxes.Boxes()[0].text.find(c.message), std::wstring::npos) << Narrow(boxes.Boxes()[0].text);
             }
             EXPECT_EQ(ModelState(s.Model()), pending) << "the edits are still pending";
             const int sys = s.Db().LastSysLevelId, loc = s.Db().LastLocLevelId;
             ASSERT_TRUE(s.Db().Close());
             EXPECT_EQ(DumpDatabase(path), before);
-            if (trigger) {
-                ASSERT_TRUE(dbtest::Exec(path, L"DROP TRIGGER ZOR_TEST"));
+            if (c.cleanup) {
+                ASSERT_TRUE(dbtest::Exec(path, c.cleanup));
             }
             ASSERT_NO_FATAL_FAILURE(Reopen(s, path, sys, loc));
             wintest::MsgBoxRecorder boxes;
@@ -656,6 +664,70 @@ TEST(StructureSave, AStepRefusedHalfWayLeavesNothingAndTheNextSaveMatchesACleanO
         }
         EXPECT_EQ(DumpDatabase(path), DumpDatabase(clean));
     }
+}
+
+// A level that tree items use is not deleted, even when the list says so (the page refuses it
+// first): the message names it and nothing changes.
+TEST(StructureSave, ALevelWithItemsIsNotDeleted)
+{
+    std::wstring path = Copy(SampleTemplate());
+    std::wstring before = DumpDatabase(path);
+    {
+        LoadedStructure s(path);
+        ASSERT_NO_FATAL_FAILURE(s.Open());
+        ItemList& l = s.List(MODEL_LOC_LEVELS);
+        FindLevel(l, L"Okres")->State = ENTRY_DELETED;
+        FindLevel(l, L"Lokalita")->NewLevelId = 2;
+        wintest::MsgBoxRecorder boxes;
+        EXPECT_FALSE(RunSave(s));
+        ASSERT_EQ(boxes.Boxes().size(), 1u);
+        EXPECT_EQ(boxes.Boxes()[0].text, L"Úroveň „Okres“ nelze smazat, protože do ní patří položky stromu.");
+        EXPECT_EQ(FindLevel(l, L"Okres")->State, ENTRY_DELETED);
+        EXPECT_EQ(l.Count, 3);
+    }
+    EXPECT_EQ(DumpDatabase(path), before);
+}
+
+// A step that runs longer than a second shows what it saves and moves the bar within its share.
+std::vector<std::wstring> g_statusTexts;
+WNDPROC g_statusProc = nullptr;
+
+LRESULT CALLBACK RecordStatus(HWND w, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_SETTEXT)
+        g_statusTexts.push_back(reinterpret_cast<const wchar_t*>(lp));
+    return CallWindowProcW(g_statusProc, w, msg, wp, lp);
+}
+
+INT_PTR CALLBACK InertDialog(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+TEST(StructureSave, ALongStepShowsItsStatusAndMovesTheBarWithinItsShare)
+{
+    std::wstring path = Copy(SampleTemplate());
+    LoadedStructure s(path);
+    ASSERT_NO_FATAL_FAILURE(s.Open());
+    AddAttr(s.List(MODEL_SPECIES_ATTRS), L"NOTE", 4, 40, L"Poznámka");
+    AddAttr(s.List(MODEL_SPECIES_ATTRS), L"NOTE2", 4, 40, L"Poznámka 2");
+    HWND dlg = CreateDialogParamW(Inst(), L"SAVEPROGDLG", nullptr, InertDialog, 0);
+    ASSERT_NE(dlg, nullptr);
+    g_statusTexts.clear();
+    g_statusProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(GetDlgItem(dlg, IDC_PROGRESS_STATUS), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordStatus)));
+    StatementWatch watch;
+    watch.onStatement = [](const std::wstring& sql) {
+        if (sql.find(L"ADD \"NOTE\"") != std::wstring::npos)
+            Sleep(1100);
+    };
+    ProgressParams params;
+    params.Dialog = dlg;
+    EXPECT_TRUE(RunSave(s, &params));
+    DestroyWindow(dlg);
+    EXPECT_EQ(g_statusTexts, (std::vector<std::wstring>{L"Ukládám změny: Druhy ...",
+                                                        L"Ukládám konfiguraci databáze. To může chvíli trvat."}));
+    // The species step is the fifth: its share lies between 50 and 62.
+    EXPECT_NE(std::find_if(g_positions.begin(), g_positions.end(), [](int p) { return p > 50 && p < 62; }),
+              g_positions.end());
+    EXPECT_TRUE(std::is_sorted(g_positions.begin(), g_positions.end()));
 }
 
 // Storno while the locality levels are saved: that step rolls back, the attribute steps do not
