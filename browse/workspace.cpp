@@ -3,6 +3,7 @@
 
 #include <strsafe.h>
 
+#include "browse/addquerydlg.h"
 #include "browse/treecard.h"
 #include "core/containers.h"
 #include "core/fields.h"
@@ -150,6 +151,8 @@ Workspace::~Workspace()
     // literature card,) the two tree cards, then the arrow images they share.
     delete ReportForm;
     ReportForm = nullptr;
+    delete QueryDlg;
+    QueryDlg = nullptr;
     // Map cards own their windows; the array deletes them.
     delete MapCards;
     MapCards = nullptr;

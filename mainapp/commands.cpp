@@ -3,11 +3,13 @@
 
 #include "mainapp/aboutbox.h"
 #include "mainapp/mainform.h"
+#include "mainapp/searchcommand.h"
 
 namespace {
 
 const int kExitCommand = 108;
 const int kAboutCommand = 906;
+const int kSearchCommand = 306;
 const UINT kCreditsString = 1103;
 
 }  // namespace
@@ -20,6 +22,8 @@ INT_PTR OnMainCommand(MainForm* form, HWND mainWnd, WPARAM wParam, LPARAM lParam
         // Closing goes the one way the window's close box goes: settings saved, window destroyed.
         PostMessageW(mainWnd, WM_CLOSE, 0, 0);
         return TRUE;
+    case kSearchCommand:
+        return RunSearchCommand(form, mainWnd);
     case kAboutCommand:
         ShowAboutBox(mainWnd, form->hInstance, kCreditsString);
         return TRUE;

@@ -95,6 +95,18 @@ std::wstring SaveScreenshot(HWND hwnd, const wchar_t* name)
     return ok ? path : L"";
 }
 
+void RemoveFolder(const std::wstring& path)
+{
+    if (path.empty())
+        return;
+    SHFILEOPSTRUCTW op = {};
+    std::wstring doubleNull = path + L'\0';
+    op.wFunc = FO_DELETE;
+    op.pFrom = doubleNull.c_str();
+    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+    SHFileOperationW(&op);
+}
+
 std::wstring MakeTempFolder(const wchar_t* name)
 {
     WCHAR temp[MAX_PATH];
@@ -102,12 +114,7 @@ std::wstring MakeTempFolder(const wchar_t* name)
     WCHAR unique[32];
     wsprintfW(unique, L"zt%lu_", GetCurrentProcessId());
     std::wstring path = std::wstring(temp) + unique + name;
-    SHFILEOPSTRUCTW op = {};
-    std::wstring doubleNull = path + L'\0';
-    op.wFunc = FO_DELETE;
-    op.pFrom = doubleNull.c_str();
-    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-    SHFileOperationW(&op);
+    RemoveFolder(path);
     SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
     return path;
 }
@@ -212,6 +219,84 @@ bool WriteUtf8File(const std::wstring& path, const std::wstring& text)
     BOOL ok = WriteFile(f, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
     CloseHandle(f);
     return ok && written == bytes.size();
+}
+
+
+namespace {
+
+struct ModalScript
+{
+    const wchar_t* Caption;
+    const std::function<void(HWND)>* Script;
+    bool Shown;
+    UINT_PTR Timer;
+};
+ModalScript* g_modal = nullptr;
+
+BOOL CALLBACK FindDialog(HWND wnd, LPARAM found)
+{
+    wchar_t className[16] = L"";
+    GetClassNameW(wnd, className, 16);
+    if (wcscmp(className, L"#32770") == 0 && IsWindowVisible(wnd) && WindowText(wnd) == g_modal->Caption) {
+        *reinterpret_cast<HWND*>(found) = wnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void CALLBACK ModalTick(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (!g_modal || g_modal->Shown)
+        return;
+    HWND dialog = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&dialog));
+    if (!dialog)
+        return;
+    g_modal->Shown = true;
+    KillTimer(nullptr, g_modal->Timer);
+    (*g_modal->Script)(dialog);
+}
+
+}  // namespace
+
+INT_PTR RunModalScript(const std::function<INT_PTR()>& run, const wchar_t* caption,
+                       const std::function<void(HWND)>& script, bool* shown)
+{
+    ModalScript modal = {caption, &script, false, 0};
+    ModalScript* previous = g_modal;
+    g_modal = &modal;
+    modal.Timer = SetTimer(nullptr, 0, 30, ModalTick);
+    INT_PTR result = run();
+    if (!modal.Shown)
+        KillTimer(nullptr, modal.Timer);
+    g_modal = previous;
+    if (shown)
+        *shown = modal.Shown;
+    return result;
+}
+
+void ClickAt(HWND wnd, POINT point)
+{
+    LPARAM at = MAKELPARAM(point.x, point.y);
+    PostMessageW(wnd, WM_MOUSEMOVE, 0, at);
+    PostMessageW(wnd, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(wnd, WM_LBUTTONUP, 0, at);
+    PumpMessages(30);
+}
+
+void PressKey(HWND wnd, UINT virtualKey)
+{
+    UINT scan = MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC);
+    PostMessageW(wnd, WM_KEYDOWN, virtualKey, 1 | (scan << 16));
+    PostMessageW(wnd, WM_KEYUP, virtualKey, 1 | (scan << 16) | 0xC0000000);
+    PumpMessages(30);
+}
+
+void TypeText(HWND wnd, const std::wstring& text)
+{
+    for (wchar_t c : text)
+        PostMessageW(wnd, WM_CHAR, c, 1);
+    PumpMessages(30);
 }
 
 }  // namespace wintest

@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
+#include <functional>
 #include <string>
 #include <vector>
 #include "core/msgbox.h"
@@ -30,6 +31,34 @@ std::wstring SaveScreenshot(HWND hwnd, const wchar_t* name);
 
 // A fresh, empty folder under the temporary folder for one test's files.
 std::wstring MakeTempFolder(const wchar_t* name);
+
+// Deletes a folder with everything in it (nothing when it does not exist).
+void RemoveFolder(const std::wstring& path);
+
+// A folder from MakeTempFolder that is deleted with its contents when the holder goes.
+class TempFolder {
+public:
+    explicit TempFolder(const wchar_t* name) : path_(MakeTempFolder(name)) {}
+    ~TempFolder() { RemoveFolder(path_); }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::wstring& Path() const { return path_; }
+
+private:
+    std::wstring path_;
+};
+
+// Runs a modal dialog: run() shows it, and once a visible dialog of this thread with the caption
+// is up, script gets it inside the dialog's own message loop (the script ends the dialog).
+// Returns run()'s result; *shown (when given) tells whether the dialog came up.
+INT_PTR RunModalScript(const std::function<INT_PTR()>& run, const wchar_t* caption,
+                       const std::function<void(HWND)>& script, bool* shown = nullptr);
+
+// A left click at a point of a window's client area, posted as the mouse would, then pumped.
+void ClickAt(HWND wnd, POINT point);
+// Keys posted to a window as typing would: WM_KEYDOWN / WM_KEYUP, and WM_CHAR for characters.
+void PressKey(HWND wnd, UINT virtualKey);
+void TypeText(HWND wnd, const std::wstring& text);
 
 // The text of a window (up to 511 characters).
 std::wstring WindowText(HWND hwnd);
