@@ -19,6 +19,8 @@
 #include "core/database.h"
 #include "core/fields.h"
 #include "core/rawodbc.h"
+#include <sql.h>
+#include <sqlext.h>
 #include "core/sampledb.h"
 #include "core/textutil.h"
 #include "mainapp/zm_protocol.h"
@@ -115,16 +117,52 @@ double RawCountMs(zor::RawOdbc& raw, const std::wstring& where, long long* count
     return NowMs() - t0;
 }
 
-void CALLBACK EndOnFirstTick(HWND, UINT, UINT_PTR id, DWORD)
+// The same condition counted by fetching the id of every row, as the list's keyset needs them.
+double RawKeysMs(zor::RawOdbc& raw, const std::wstring& where, long long* count)
 {
-    KillTimer(nullptr, id);
-    HWND dialog = GetActiveWindow();
-    if (dialog)
-        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    double t0 = NowMs();
+    *count = 0;
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    std::wstring sql = L"SELECT ID FROM COLLECTVIEW" + (where.empty() ? L"" : L" WHERE " + where);
+    if (SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, raw.Handle(), &stmt))) {
+        if (SQL_SUCCEEDED(SQLExecDirectW(stmt, (SQLWCHAR*)sql.c_str(), SQL_NTS))) {
+            SQLINTEGER id = 0;
+            SQLLEN indicator = 0;
+            SQLBindCol(stmt, 1, SQL_C_SLONG, &id, 0, &indicator);
+            while (SQL_SUCCEEDED(SQLFetch(stmt)))
+                ++*count;
+        }
+        SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    }
+    return NowMs() - t0;
 }
 
-INT_PTR CALLBACK EmptyProc(HWND, UINT msg, WPARAM wParam, LPARAM)
+// Ends the dialog of the thread that is up; its timer goes with it.
+BOOL CALLBACK CancelDialog(HWND wnd, LPARAM ended)
 {
+    wchar_t name[16] = L"";
+    GetClassNameW(wnd, name, 16);
+    if (wcscmp(name, L"#32770") != 0 || !IsWindowVisible(wnd))
+        return TRUE;
+    PostMessageW(wnd, WM_COMMAND, IDCANCEL, 0);
+    *reinterpret_cast<bool*>(ended) = true;
+    return FALSE;
+}
+
+// A modal dialog shows itself when its loop first finds the queue empty, which may come after a
+// timer's first tick: the tick waits for it.
+void CALLBACK EndOnceShown(HWND, UINT, UINT_PTR id, DWORD)
+{
+    bool ended = false;
+    EnumThreadWindows(GetCurrentThreadId(), CancelDialog, reinterpret_cast<LPARAM>(&ended));
+    if (ended)
+        KillTimer(nullptr, id);
+}
+
+INT_PTR CALLBACK EmptyProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM)
+{
+    if (msg == WM_COMMAND && LOWORD(wParam) == IDCANCEL)
+        EndDialog(hwnd, 0);
     return msg == WM_INITDIALOG ? TRUE : FALSE;
 }
 
@@ -132,7 +170,7 @@ INT_PTR CALLBACK EmptyProc(HWND, UINT msg, WPARAM wParam, LPARAM)
 double OpenDialogMs(const std::function<void()>& show)
 {
     double t0 = NowMs();
-    SetTimer(nullptr, 0, 1, EndOnFirstTick);
+    SetTimer(nullptr, 0, 1, EndOnceShown);
     show();
     return NowMs() - t0;
 }
@@ -226,22 +264,24 @@ int main()
     printf("%lld records; first page = list query + %d rows x %d cells; median of %d runs\n", records, kPageRows,
            kPageColumns, runs);
     for (const Case& c : cases) {
-        std::vector<double> layer, rawMs;
+        std::vector<double> layer, rawCount, rawKeys;
         FirstPage page = {};
-        long long count = 0;
+        long long count = 0, keys = 0;
         for (int r = 0; r < runs; ++r) {
             page = ListFirstPage(db, list, c.where);
             layer.push_back(page.ms);
-            rawMs.push_back(RawCountMs(raw, c.where, &count));
+            rawCount.push_back(RawCountMs(raw, c.where, &count));
+            rawKeys.push_back(RawKeysMs(raw, c.where, &keys));
         }
-        double l = Median(layer), w = Median(rawMs);
+        double l = Median(layer), k = Median(rawKeys);
         if (c.where.empty())
             unfiltered = l;
-        bool ok = l < c.targetMs && l <= 1.5 * w && count == page.rows;
+        bool ok = l < c.targetMs && l <= 1.5 * k && count == page.rows && keys == page.rows;
         pass = pass && ok;
-        printf("%-18s %8d rows: first page %7.1f ms | raw ODBC count %7.1f ms (x%.2f) | unfiltered list %7.1f ms"
-               "  target < %.0f ms, <= 1.5x raw: %s\n",
-               c.name, page.rows, l, w, w > 0 ? l / w : 0, unfiltered, c.targetMs, ok ? "pass" : "FAIL");
+        printf("%-18s %8d rows: first page %7.1f ms | raw ODBC: COUNT(*) %7.1f ms, ids fetched %7.1f ms (x%.2f) |"
+               " unfiltered list %7.1f ms  target < %.0f ms, <= 1.5x raw ids: %s\n",
+               c.name, page.rows, l, Median(rawCount), k, k > 0 ? l / k : 0, unfiltered, c.targetMs,
+               ok ? "pass" : "FAIL");
         fflush(stdout);
     }
 

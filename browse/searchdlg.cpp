@@ -176,11 +176,12 @@ INT_PTR CALLBACK SearchPageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         page->OnFieldSelChange();
         return TRUE;
     }
-    if (id == IDOK || id == IDCANCEL) {
-        // Enter and Escape in the values edit end the search dialog as its buttons do.
+    if (id == IDCANCEL) {
+        // Escape in the values edit closes the page, which DefDlgProc turns into IDCANCEL: it
+        // ends the search dialog as Storno does.
         HWND dialog = GetParent(page->TabControl);
         if (dialog && dialog != page->Owner)
-            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
         return TRUE;
     }
     return FALSE;

@@ -214,22 +214,9 @@ public:
         if (!st.Alloc(*core) || !OdbcOk(SQLExecDirectW(st.h, (SQLWCHAR*)keySql.c_str(), SQL_NTS)))
             return S_FALSE;
         std::vector<long long> keys;
-        for (;;) {
-            SQLRETURN rc = SQLFetch(st.h);
-            if (rc == SQL_NO_DATA)
-                break;
-            if (!OdbcOk(rc))
-                return S_FALSE;
-            long long k = 0;
-            SQLLEN ind = 0;
-            if (!OdbcOk(SQLGetData(st.h, 1, SQL_C_SBIGINT, &k, sizeof(k), &ind)) ||
-                ind == SQL_NULL_DATA)
-                return S_FALSE;
-            keys.push_back(k);
-        }
-        st.Free();
-        if (keys.size() <= kSnapshotRows)
+        if (!ReadKeys(st.h, &keys))
             return S_FALSE;
+        st.Free();
         if (!KeysAreUnique(keys))
             return S_FALSE;
         auto rs = std::make_shared<RowsetData>();
@@ -239,9 +226,60 @@ public:
         // Pages are put in key order by the layer: the statement's own sort would only cost.
         std::wstring page =
             L"SELECT * FROM (" + WithoutOrderBy(execSql) + L") WHERE " + keyColumn + L" IN (";
-        rs->keyset = std::make_shared<KeysetSource>(core, page, columns, std::move(keys));
+        auto keyset = std::make_shared<KeysetSource>(core, page, columns, std::move(keys));
+        if (keyset->Count() <= kSnapshotRows) {
+            // A short result is kept whole. Its rows are read by their keys: running the
+            // statement again would scan a large table a second time for a selective condition.
+            for (size_t i = 0; i < keyset->Count(); ++i) {
+                HRESULT hr = S_OK;
+                RowPtr row = keyset->Get(i, &hr);
+                if (FAILED(hr) && hr != AdoError(adErrNoCurrentRecord))
+                    return S_FALSE;
+                if (row)  // a row deleted since its key was read is left out
+                    rs->rows.push_back(row);
+            }
+            *out = rs;
+            return S_OK;
+        }
+        rs->keyset = keyset;
         *out = rs;
         return S_OK;
+    }
+
+    // Reads the first column of every row as a 64-bit key, a block of rows per fetch where the
+    // driver takes row arrays (each fetch crosses from the program to the host driver); false
+    // for a NULL key or a failed fetch.
+    static bool ReadKeys(SQLHSTMT h, std::vector<long long>* keys)
+    {
+        const SQLULEN kBlock = 1024;
+        std::vector<long long> values(kBlock);
+        std::vector<SQLLEN> indicators(kBlock);
+        SQLULEN fetched = 0;
+        bool blocks = OdbcOk(SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)kBlock, 0)) &&
+                      OdbcOk(SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0));
+        if (!blocks) {
+            SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)1, 0);
+            SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+        }
+        if (!OdbcOk(SQLBindCol(h, 1, SQL_C_SBIGINT, values.data(), sizeof(long long), indicators.data())))
+            return false;
+        for (;;) {
+            fetched = 0;
+            SQLRETURN rc = SQLFetch(h);
+            if (rc == SQL_NO_DATA)
+                break;
+            if (!OdbcOk(rc))
+                return false;
+            SQLULEN n = blocks ? fetched : 1;
+            for (SQLULEN i = 0; i < n; ++i) {
+                if (indicators[i] == SQL_NULL_DATA)
+                    return false;
+                keys->push_back(values[i]);
+            }
+        }
+        SQLFreeStmt(h, SQL_UNBIND);
+        SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+        return true;
     }
 
     // Sets execSql from sql: translated, with the hidden rowid for a single-table query.

@@ -151,7 +151,12 @@ std::wstring Template()
     zor::SampleDbOptions options;
     options.records = 1500;
     options.seed = 306;
-    return SharedSampleTemplate(L"searchcmdtemplate", options);
+    // A lookup attribute whose value table is missing.
+    return SharedSampleTemplate(L"searchcmdtemplate", options,
+                                {L"ALTER TABLE ZORNACOLLS ADD [ZTRACENA] VARCHAR(20)",
+                                 L"INSERT INTO CUSTOMATTRIBUTES (TABLENAME, FIELDNAME, POSID, ATTRTYPE, ATTRSIZE, "
+                                 L"KEYFLAG, TABNAME, CAPTION) VALUES ('ZORNACOLLS', 'ZTRACENA', 95, 5, 20, 0, 'Sběr', "
+                                 L"'Ztracený seznam')"});
 }
 
 class SearchCommandTest : public ::testing::Test
@@ -471,4 +476,39 @@ TEST_F(SearchCommandTest, ClosingTheDatabaseForgetsTheCondition)
     EXPECT_EQ(0, (int)SendMessageW(GetDlgItem(Page()->Page, IDC_SEARCH_FIELDS), LB_GETCOUNT, 0, 0));
     EXPECT_EQ(0, ChildCount(Page()->SysTree, nullptr));
     EXPECT_EQ("<null>", CriteriaText(wnd_));
+}
+
+TEST_F(SearchCommandTest, EscapeInTheValuesIsStornoAndAMissingValueListFillsNothing)
+{
+    HWND page = Page()->Page;
+    INT_PTR result = Search([&](HWND dialog) {
+        ClickTab(Page()->TabControl, SEARCH_TAB_ATTRIBUTES);
+        // The lookup table of this attribute cannot be opened: its list stays empty.
+        ChooseField(page, L"Ztracený seznam");
+        EXPECT_TRUE(Shown(page, IDC_SEARCH_LOOKUP));
+        EXPECT_EQ(0, (int)SendDlgItemMessageW(page, IDC_SEARCH_LOOKUP, LVM_GETITEMCOUNT, 0, 0));
+        ChooseField(page, L"Sběratel (leg.)");
+        HWND values = GetDlgItem(page, IDC_SEARCH_VALUES);
+        Type(page, IDC_SEARCH_VALUES, L"d'Arc");
+        SetFocus(values);
+        wintest::PressKey(values, VK_ESCAPE);
+        wintest::PumpMessages(50);
+        // Ended: EndDialog hides it at once, the modal loop destroys it after the script.
+        EXPECT_FALSE(IsWindowVisible(dialog));
+        if (IsWindowVisible(dialog))
+            ClickButton(dialog, IDOK);
+    });
+    EXPECT_EQ(FALSE, result);
+    EXPECT_EQ(nullptr, Page()->Where);
+    ASSERT_TRUE(IsWindow(Page()->TabControl));
+    EXPECT_EQ(wnd_, GetParent(Page()->TabControl));
+    EXPECT_TRUE(IsWindow(page));
+    // The typed value is still there and is searched for.
+    Search([&](HWND dialog) {
+        EXPECT_EQ(L"d'Arc", wintest::WindowText(GetDlgItem(page, IDC_SEARCH_VALUES)));
+        ClickButton(dialog, IDOK);
+    });
+    ASSERT_TRUE(Page()->Where);
+    EXPECT_EQ(std::wstring(L"(\"LEG\" = 'd''Arc')"), Page()->Where);
+    EXPECT_EQ(Count(L"SELECT COUNT(*) FROM ZORNACOLLS WHERE LEG = 'd''Arc'"), ListedRows());
 }

@@ -289,7 +289,22 @@ void PressKey(HWND wnd, UINT virtualKey)
     UINT scan = MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC);
     PostMessageW(wnd, WM_KEYDOWN, virtualKey, 1 | (scan << 16));
     PostMessageW(wnd, WM_KEYUP, virtualKey, 1 | (scan << 16) | 0xC0000000);
-    PumpMessages(30);
+    // As a dialog's own loop takes keys: its dialog keys first.
+    HWND root = GetAncestor(wnd, GA_ROOT);
+    wchar_t className[16] = L"";
+    GetClassNameW(root, className, 16);
+    bool dialog = wcscmp(className, L"#32770") == 0;
+    DWORD start = GetTickCount();
+    do {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (dialog && IsWindow(root) && IsDialogMessageW(root, &msg))
+                continue;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    } while (GetTickCount() - start < 30);
 }
 
 void TypeText(HWND wnd, const std::wstring& text)

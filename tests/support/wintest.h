@@ -56,7 +56,8 @@ INT_PTR RunModalScript(const std::function<INT_PTR()>& run, const wchar_t* capti
 
 // A left click at a point of a window's client area, posted as the mouse would, then pumped.
 void ClickAt(HWND wnd, POINT point);
-// Keys posted to a window as typing would: WM_KEYDOWN / WM_KEYUP, and WM_CHAR for characters.
+// Keys posted to a window as typing would: WM_KEYDOWN / WM_KEYUP (taken through the dialog
+// keys of the window's dialog, as a dialog's loop does), and WM_CHAR for characters.
 void PressKey(HWND wnd, UINT virtualKey);
 void TypeText(HWND wnd, const std::wstring& text);
 
