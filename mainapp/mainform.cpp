@@ -9,7 +9,9 @@
 #include <strsafe.h>
 
 #include "browse/searchpage.h"
+#include "browse/termsdlg.h"
 #include "browse/workspace.h"
+#include "common/msgloop.h"
 #include "core/containers.h"
 #include "core/database.h"
 #include "core/msgbox.h"
@@ -142,12 +144,14 @@ void OnDestroy(HWND hwnd, MainForm* form)
     // Everything that reads the configuration goes before it: the database, the workspace with
     // its map cards and print form, the search page and the editors.
     OnCloseDatabase(form, hwnd);
-    // The three editors have no classes yet; their pointers stay null and they are freed here,
-    // in this place, when they come.
+    // The other two editors have no classes yet; their pointers stay null and they are freed
+    // here, in this place, when they come.
     delete form->SearchPage;
     form->SearchPage = nullptr;
     FreeOpenConnForm();
     form->ConnForm = nullptr;
+    delete form->TermsEditor;
+    form->TermsEditor = nullptr;
     delete form->Database;
     form->Database = nullptr;
     delete form->Workspace_;
@@ -411,24 +415,7 @@ int MainForm::UpdateRecordToolbar(HWND mainWnd, BOOL listShown, int selectedCoun
 
 void RunMainMessageLoop(HWND mainWnd, HACCEL accel)
 {
-    MSG msg;
-    bool done = false;
-    while (!done) {
-        BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got > 0) {
-            if (TranslateAcceleratorW(mainWnd, accel, &msg))
-                continue;
-            if (IsDialogMessageW(mainWnd, &msg))
-                continue;
-        } else if (got == -1) {
-            ZorMessageBox(mainWnd, L"Error?", L"Debug", MB_OK);
-            done = true;
-        } else {
-            done = true;  // WM_QUIT
-        }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
+    RunDialogMessageLoop(mainWnd, accel);
 }
 
 // ---------------------------------------------------------------- the dialog procedure

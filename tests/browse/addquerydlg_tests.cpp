@@ -18,6 +18,7 @@
 #include "mainapp/configdata.h"
 #include "mainapp/zm_protocol.h"
 #include "resources/zorna/search.h"
+#include "tests/support/dialogscript.h"
 #include "tests/support/wintest.h"
 
 namespace {
@@ -161,13 +162,13 @@ protected:
         config_.CustomFields->Add(field);
         config_.SysFields->Add(new CDispField(field));
     }
-    int Run(const std::function<void(HWND)>& script)
+    int Run(const std::function<void(HWND)>& act)
     {
-        bool shown = false;
-        INT_PTR result = wintest::RunModalScript([&] { return (INT_PTR)dlg_.Show(owner_, &config_, &c_); },
-                                                 L"Kritéria výběru", script, &shown);
-        EXPECT_TRUE(shown);
-        return (int)result;
+        wintest::DialogScript script;
+        script.Then(L"Kritéria výběru", act);
+        int result = -1;
+        EXPECT_TRUE(script.Run([&] { result = dlg_.Show(owner_, &config_, &c_); }));
+        return result;
     }
 
     HWND owner_ = nullptr;

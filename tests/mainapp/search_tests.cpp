@@ -17,7 +17,6 @@
 #include "browse/treecard.h"
 #include "browse/workspace.h"
 #include "core/database.h"
-#include "core/rawodbc.h"
 #include "core/sampledb.h"
 #include "core/treefill.h"
 #include "core/xmlaccess.h"
@@ -25,14 +24,13 @@
 #include "mainapp/mainform.h"
 #include "mainapp/wssettings.h"
 #include "mainapp/zm_protocol.h"
-#include "resources/zorna/search.h"
-#include "tests/core/sampletemplate.h"
-#include "tests/mainapp/workspacefile.h"
+#include "resources/zorna/resource.h"
+#include "tests/mainapp/formhost.h"
+#include "tests/support/dialogscript.h"
 #include "tests/support/wintest.h"
 
 namespace {
 
-const int kSearchCommand = 306;
 const wchar_t kDialogCaption[] = L"Vyhledávání";
 
 std::string Narrow(const std::wstring& w)
@@ -148,91 +146,33 @@ std::string CriteriaText(HWND wnd)
 
 std::wstring Template()
 {
-    zor::SampleDbOptions options;
-    options.records = 1500;
-    options.seed = 306;
     // A lookup attribute whose value table is missing.
-    return SharedSampleTemplate(L"searchcmdtemplate", options,
+    return formhost::SampleWith(L"searchcmdtemplate", 1500,
                                 {L"ALTER TABLE ZORNACOLLS ADD [ZTRACENA] VARCHAR(20)",
                                  L"INSERT INTO CUSTOMATTRIBUTES (TABLENAME, FIELDNAME, POSID, ATTRTYPE, ATTRSIZE, "
                                  L"KEYFLAG, TABNAME, CAPTION) VALUES ('ZORNACOLLS', 'ZTRACENA', 95, 5, 20, 0, 'Sběr', "
                                  L"'Ztracený seznam')"});
 }
 
-class SearchCommandTest : public ::testing::Test
+class SearchCommandTest : public formhost::FormOnDatabase
 {
 protected:
-    void SetUp() override
-    {
-        std::wstring from = Template();
-        ASSERT_FALSE(from.empty());
-        folder_.reset(new wintest::TempFolder(L"searchcmd"));
-        dbPath_ = folder_->Path() + L"\\ZorBase.mdb";
-        ASSERT_TRUE(CopyFileW(from.c_str(), dbPath_.c_str(), FALSE));
-        configPath_ = folder_->Path() + L"\\Zorna.xml";
-        wstest::WriteConnectionOnly(configPath_, dbPath_.c_str());
-        registry_.reset(new wstest::LastConfigFile(configPath_));
-        SetEnvironmentVariableW(L"ZORNA_SPLASH_MS", L"30");
-        ASSERT_NO_FATAL_FAILURE(Start());
-        ASSERT_TRUE(raw_.Open(dbPath_, false));
-    }
-    void TearDown() override
-    {
-        raw_.Close();
-        Stop(false);
-        SetEnvironmentVariableW(L"ZORNA_SPLASH_MS", nullptr);
-        registry_.reset();
-        folder_.reset();
-    }
-    void Start()
-    {
-        wintest::MsgBoxRecorder quiet;
-        form_ = new MainForm(GetModuleHandleW(nullptr), MainFormDlgProc, &wnd_, &accel_);
-        ASSERT_TRUE(wnd_);
-        SetWindowPos(wnd_, nullptr, 0, 0, 960, 640, SWP_NOZORDER | SWP_NOMOVE);
-        wintest::PumpMessages();
-        ASSERT_TRUE(form_->Database && form_->Database->IsOpen());
-        ASSERT_TRUE(form_->SearchPage);
-    }
-    // With save, closes as the user does: the workspace file is written.
-    void Stop(bool save)
-    {
-        if (wnd_ && IsWindow(wnd_)) {
-            if (save)
-                SendMessageW(wnd_, WM_CLOSE, 0, 0);
-            else
-                DestroyWindow(wnd_);
-        }
-        wintest::PumpMessages();
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
-            ;
-        delete form_;
-        form_ = nullptr;
-        wnd_ = nullptr;
-    }
+    std::wstring TemplatePath() override { return Template(); }
+
     // Runs the search command with the script acting in its dialog; the command's result.
-    INT_PTR Search(const std::function<void(HWND)>& script)
+    INT_PTR Search(const std::function<void(HWND)>& act)
     {
-        bool shown = false;
-        INT_PTR result = wintest::RunModalScript(
-            [&] { return (INT_PTR)SendMessageW(wnd_, WM_COMMAND, kSearchCommand, 0); }, kDialogCaption, script,
-            &shown);
-        EXPECT_TRUE(shown) << "SEARCHDLG did not show";
+        wintest::DialogScript script;
+        script.Then(kDialogCaption, act);
+        INT_PTR result = -1;
+        EXPECT_TRUE(script.Run([&] { result = SendMessageW(wnd_, WM_COMMAND, IDM_SEARCH, 0); }))
+            << "SEARCHDLG did not show";
         return result;
     }
     CSearchPage* Page() const { return form_->SearchPage; }
     Workspace* Ws() const { return form_->Workspace_; }
     int ListedRows() const { return (int)SendMessageW(Ws()->GetSearchList(), LVM_GETITEMCOUNT, 0, 0); }
-    long long Count(const std::wstring& sql) { return raw_.QueryInt(sql); }
-
-    std::unique_ptr<wintest::TempFolder> folder_;
-    std::unique_ptr<wstest::LastConfigFile> registry_;
-    std::wstring dbPath_, configPath_;
-    MainForm* form_ = nullptr;
-    HWND wnd_ = nullptr;
-    HACCEL accel_ = nullptr;
-    zor::RawOdbc raw_;
+    long long Count(const std::wstring& sql) { return Int(sql); }
 };
 
 const wchar_t* kBelowLocality = L"WITH RECURSIVE sub(id) AS (SELECT %d UNION ALL SELECT T.ID FROM LOCTREE T "
@@ -356,15 +296,16 @@ TEST_F(SearchCommandTest, TabsTreesAndStornoKeepEverything)
 
 TEST_F(SearchCommandTest, NothingChosenWarnsThenListsEveryRecord)
 {
-    wintest::MsgBoxRecorder boxes;
+    size_t before = Boxes().size();
     Search([](HWND dialog) {
         ClickButton(dialog, IDC_SEARCH_RESET);
         ClickButton(dialog, IDOK);
     });
-    ASSERT_EQ(1u, boxes.Boxes().size());
-    EXPECT_EQ(Resource(601), boxes.Boxes()[0].text);
-    EXPECT_EQ(Resource(600), boxes.Boxes()[0].caption);
-    EXPECT_EQ((UINT)MB_ICONWARNING, boxes.Boxes()[0].type & MB_ICONMASK);
+    ASSERT_EQ(before + 1, Boxes().size());
+    const wintest::MsgBoxRecorder::Box& box = Boxes().back();
+    EXPECT_EQ(Resource(601), box.text);
+    EXPECT_EQ(Resource(600), box.caption);
+    EXPECT_EQ((UINT)MB_ICONWARNING, box.type & MB_ICONMASK);
     EXPECT_EQ(Count(L"SELECT COUNT(*) FROM ZORNACOLLS"), ListedRows());
     EXPECT_EQ(nullptr, Page()->Where);
     EXPECT_EQ("<null>", CriteriaText(wnd_));
@@ -376,8 +317,8 @@ TEST_F(SearchCommandTest, AGenusAndADateRangeListExactlyTheirRecordsAndDescribeT
     int genus = (int)Count(L"SELECT SYS_LEVEL_3 FROM ZORNACOLLS WHERE SYS_LEVEL_3 IS NOT NULL ORDER BY ID LIMIT 1");
     int family = (int)Count(L"SELECT PARENT FROM SYSTREE WHERE ID = " + std::to_wstring(genus));
     int order = (int)Count(L"SELECT PARENT FROM SYSTREE WHERE ID = " + std::to_wstring(family));
-    std::wstring genusName = raw_.QueryText(L"SELECT NAME FROM SYSTREE WHERE ID = " + std::to_wstring(genus));
-    double date = wcstod(raw_.QueryText(L"SELECT printf('%.17g', DATUM) FROM ZORNACOLLS WHERE SYS_LEVEL_3 = " +
+    std::wstring genusName = Text(L"SELECT NAME FROM SYSTREE WHERE ID = " + std::to_wstring(genus));
+    double date = wcstod(Text(L"SELECT printf('%.17g', DATUM) FROM ZORNACOLLS WHERE SYS_LEVEL_3 = " +
                                         std::to_wstring(genus) + L" ORDER BY ID LIMIT 1").c_str(), nullptr);
     SYSTEMTIME day = {};
     VariantTimeToSystemTime(date, &day);
@@ -418,9 +359,10 @@ TEST_F(SearchCommandTest, TheDialogsPlaceSurvivesARestartAndStaysOnScreen)
         SetWindowPos(dialog, nullptr, 123, 77, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
         ClickButton(dialog, IDCANCEL);
     });
-    Stop(true);
+    CloseForm(true);
+    std::wstring settings = folder_ + L"\\Pracovni.xml";
     {
-        CXmlReader reader(configPath_.c_str());
+        CXmlReader reader(settings.c_str());
         IXMLDOMElement* element = reader.SelectElement(SEARCHDLG_SETTINGS_ELEMENT);
         ASSERT_TRUE(element);
         int left = 0, top = 0;
@@ -430,7 +372,7 @@ TEST_F(SearchCommandTest, TheDialogsPlaceSurvivesARestartAndStaysOnScreen)
         EXPECT_EQ(77, top);
         element->Release();
     }
-    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_NO_FATAL_FAILURE(OpenForm());
     Search([](HWND dialog) {
         RECT r = {};
         GetWindowRect(dialog, &r);
@@ -440,13 +382,13 @@ TEST_F(SearchCommandTest, TheDialogsPlaceSurvivesARestartAndStaysOnScreen)
     });
 
     // A place stored by a larger screen is brought back onto this one.
-    Stop(true);
-    std::wstring text = wintest::ReadUtf8File(configPath_);
+    CloseForm(true);
+    std::wstring text = wintest::ReadUtf8File(settings);
     size_t at = text.find(L"<SearchDlg");
     ASSERT_NE(std::wstring::npos, at);
     text.replace(at, text.find(L"/>", at) - at, L"<SearchDlg Left=\"-3000\" Top=\"9000\"");
-    ASSERT_TRUE(wintest::WriteUtf8File(configPath_, text));
-    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_TRUE(wintest::WriteUtf8File(settings, text));
+    ASSERT_NO_FATAL_FAILURE(OpenForm());
     Search([](HWND dialog) {
         RECT r = {}, screen = {};
         GetWindowRect(dialog, &r);

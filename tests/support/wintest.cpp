@@ -173,6 +173,15 @@ std::wstring ListCellText(HWND list, int row, int column)
     return text;
 }
 
+void ClickListColumn(HWND list, int column)
+{
+    HWND header = (HWND)SendMessageW(list, LVM_GETHEADER, 0, 0);
+    RECT r = {};
+    if (!SendMessageW(header, HDM_GETITEMRECT, column, (LPARAM)&r))
+        return;
+    ClickAt(header, {(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+}
+
 RECT RectIn(HWND window, HWND parent)
 {
     RECT r = {};
@@ -221,58 +230,86 @@ bool WriteUtf8File(const std::wstring& path, const std::wstring& text)
     return ok && written == bytes.size();
 }
 
-
-namespace {
-
-struct ModalScript
+PROCESS_INFORMATION StartSiblingProgram(const wchar_t* exeName)
 {
-    const wchar_t* Caption;
-    const std::function<void(HWND)>* Script;
-    bool Shown;
-    UINT_PTR Timer;
-};
-ModalScript* g_modal = nullptr;
+    wchar_t self[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring exe = self;
+    exe = exe.substr(0, exe.find_last_of(L"\\/") + 1) + exeName;
+    std::wstring cmd = L"\"" + exe + L"\"";
+    STARTUPINFOW si = {sizeof(si)};
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return PROCESS_INFORMATION{};
+    return pi;
+}
 
-BOOL CALLBACK FindDialog(HWND wnd, LPARAM found)
+bool WaitForNamedMutex(const wchar_t* name)
 {
-    wchar_t className[16] = L"";
-    GetClassNameW(wnd, className, 16);
-    if (wcscmp(className, L"#32770") == 0 && IsWindowVisible(wnd) && WindowText(wnd) == g_modal->Caption) {
-        *reinterpret_cast<HWND*>(found) = wnd;
-        return FALSE;
+    for (int i = 0; i < 300; ++i) {
+        if (HANDLE seen = OpenMutexW(SYNCHRONIZE, FALSE, name)) {
+            CloseHandle(seen);
+            return true;
+        }
+        Sleep(50);
     }
-    return TRUE;
+    return false;
 }
 
-void CALLBACK ModalTick(HWND, UINT, UINT_PTR, DWORD)
+std::vector<HWND> TopWindowsOf(DWORD pid)
 {
-    if (!g_modal || g_modal->Shown)
-        return;
-    HWND dialog = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&dialog));
-    if (!dialog)
-        return;
-    g_modal->Shown = true;
-    KillTimer(nullptr, g_modal->Timer);
-    (*g_modal->Script)(dialog);
+    struct Top {
+        DWORD pid;
+        std::vector<HWND> found;
+    } t = {pid, {}};
+    EnumWindows(
+        [](HWND w, LPARAM l) -> BOOL {
+            auto* t = reinterpret_cast<Top*>(l);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            if (owner == t->pid)
+                t->found.push_back(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&t));
+    return t.found;
 }
 
-}  // namespace
-
-INT_PTR RunModalScript(const std::function<INT_PTR()>& run, const wchar_t* caption,
-                       const std::function<void(HWND)>& script, bool* shown)
+bool HasChildWithText(HWND parent, const std::wstring& text)
 {
-    ModalScript modal = {caption, &script, false, 0};
-    ModalScript* previous = g_modal;
-    g_modal = &modal;
-    modal.Timer = SetTimer(nullptr, 0, 30, ModalTick);
-    INT_PTR result = run();
-    if (!modal.Shown)
-        KillTimer(nullptr, modal.Timer);
-    g_modal = previous;
-    if (shown)
-        *shown = modal.Shown;
-    return result;
+    struct Find {
+        std::wstring text;
+        bool found;
+    } f = {text, false};
+    EnumChildWindows(
+        parent,
+        [](HWND w, LPARAM l) -> BOOL {
+            auto* f = reinterpret_cast<Find*>(l);
+            if (WindowText(w) == f->text)
+                f->found = true;
+            return !f->found;
+        },
+        reinterpret_cast<LPARAM>(&f));
+    return f.found;
+}
+
+HWND WaitForMessageBoxOf(DWORD pid, const std::wstring& caption, const std::wstring& text,
+                         std::vector<HWND>* windows)
+{
+    for (int i = 0; i < 300; ++i) {
+        Sleep(50);
+        std::vector<HWND> seen = TopWindowsOf(pid);
+        if (windows)
+            *windows = seen;
+        for (HWND w : seen) {
+            wchar_t cls[32] = L"";
+            GetClassNameW(w, cls, 32);
+            if (!lstrcmpW(cls, L"#32770") && WindowText(w) == caption && IsWindowVisible(w) &&
+                HasChildWithText(w, text))
+                return w;
+        }
+    }
+    return nullptr;
 }
 
 void ClickAt(HWND wnd, POINT point)
