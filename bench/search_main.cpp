@@ -96,17 +96,8 @@ FirstPage ListFirstPage(CDatabase& db, HWND list, const std::wstring& where)
     q.Kind = 3;
     q.Where = where.empty() ? nullptr : where.c_str();
     db.QueryAllRecords(100, &q);
-    wchar_t text[260];
-    for (int r = 0; r < kPageRows && r < q.RowCount; ++r)
-        for (int c = 1; c <= kPageColumns; ++c) {
-            LVITEMW item = {};
-            item.mask = LVIF_TEXT;
-            item.iItem = r;
-            item.iSubItem = c;
-            item.pszText = text;
-            item.cchTextMax = 260;
-            GetListItemText(GetModuleHandleW(nullptr), &item, db.SearchRecordsRs, list);
-        }
+    ReadListCells(0, std::min(kPageRows, q.RowCount), 1, kPageColumns + 1,
+                  [&](LVITEMW* item) { GetListItemText(GetModuleHandleW(nullptr), item, db.SearchRecordsRs, list); });
     return {NowMs() - t0, q.RowCount};
 }
 

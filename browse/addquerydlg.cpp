@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/containers.h"
+#include "core/ctlfill.h"
 #include "core/database.h"
 #include "core/fields.h"
 #include "core/textutil.h"
@@ -33,16 +34,6 @@ bool IsOffered(const CDispField* d)
     if (d->Field->Kind == FIELD_COMPOSED)
         return static_cast<const CCustFld*>(d->Field)->UseForSearch != 0;
     return false;
-}
-
-std::wstring ListBoxText(HWND list, int row)
-{
-    LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(row), 0);
-    if (length <= 0)
-        return std::wstring();
-    std::vector<wchar_t> text(static_cast<size_t>(length) + 1, L'\0');
-    SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(text.data()));
-    return text.data();
 }
 
 // Lists filled or moved item by item are drawn once, at the end.
@@ -201,7 +192,7 @@ void CAddQueryDlg::FillValueLists(bool withCriterionValues)
             continue;
         int count = static_cast<int>(SendMessageW(available, LB_GETCOUNT, 0, 0));
         for (int row = 0; row < count; ++row) {
-            if (ListBoxText(available, row) != value)
+            if (GetListBoxEntryString(available, row) != value)
                 continue;
             LRESULT data = SendMessageW(available, LB_GETITEMDATA, static_cast<WPARAM>(row), 0);
             LRESULT at = SendMessageW(chosen, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(value));
@@ -249,7 +240,7 @@ void CAddQueryDlg::MoveSelected(int fromList, int toList)
                                           reinterpret_cast<LPARAM>(rows.data())));
     for (int i = count - 1; i >= 0; --i) {
         int row = rows[static_cast<size_t>(i)];
-        std::wstring text = ListBoxText(from, row);
+        std::wstring text = GetListBoxEntryString(from, row);
         LRESULT data = SendMessageW(from, LB_GETITEMDATA, static_cast<WPARAM>(row), 0);
         LRESULT at = SendMessageW(to, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
         if (at < 0)
@@ -277,7 +268,7 @@ void CAddQueryDlg::OnOk()
         HWND chosen = GetDlgItem(Dialog, IDC_QUERY_CHOSEN);
         int count = static_cast<int>(SendMessageW(chosen, LB_GETCOUNT, 0, 0));
         for (int row = 0; row < count; ++row)
-            c->Values->Add(WideDup(ListBoxText(chosen, row).c_str()));
+            c->Values->Add(WideDup(GetListBoxEntryString(chosen, row).c_str()));
     } else {
         GetText(Dialog, IDC_QUERY_VALUE1, c->MinValue);
         GetText(Dialog, IDC_QUERY_VALUE2, c->MaxValue);

@@ -11,6 +11,7 @@
 #include "browse/searchwhere.h"
 #include "core/attrdef.h"
 #include "core/containers.h"
+#include "core/ctlfill.h"
 #include "core/fields.h"
 #include "core/textutil.h"
 #include "core/treefill.h"
@@ -42,16 +43,6 @@ enum SearchEditors
 // Tree columns: the name and the first icon column of SYSTREE and LOCTREE.
 const int kSysNameColumn = 4, kLocNameColumn = 3, kFirstIconColumn = 5;
 
-void InsertTab(HWND tab, HINSTANCE instance, int index, UINT stringId)
-{
-    wchar_t text[64] = L"";
-    LoadStringW(instance, stringId, text, 64);
-    TCITEMW item = {};
-    item.mask = TCIF_TEXT;
-    item.pszText = text;
-    SendMessageW(tab, TCM_INSERTITEMW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
-}
-
 HWND CreateSearchTree(HWND parent, HINSTANCE instance, bool visible)
 {
     HWND tree = CreateWindowExW(WS_EX_CLIENTEDGE, WC_TREEVIEWW, L"",
@@ -62,14 +53,6 @@ HWND CreateSearchTree(HWND parent, HINSTANCE instance, bool visible)
     SetWindowLongPtrW(tree, GWL_STYLE, GetWindowLongPtrW(tree, GWL_STYLE) | TVS_CHECKBOXES);
     SendMessageW(tree, TVM_SETUNICODEFORMAT, TRUE, 0);
     return tree;
-}
-
-std::wstring WindowTextOf(HWND wnd)
-{
-    int length = GetWindowTextLengthW(wnd);
-    std::vector<wchar_t> text(static_cast<size_t>(length) + 1, L'\0');
-    GetWindowTextW(wnd, text.data(), length + 1);
-    return text.data();
 }
 
 // Frees the strings an entry's Values hold, then clears the entry.
@@ -202,9 +185,9 @@ CSearchPage::CSearchPage(HINSTANCE instance, HWND mainWindow)
                                  nullptr, instance, nullptr);
     if (!TabControl)
         return;
-    InsertTab(TabControl, instance, SEARCH_TAB_SYSTEM, IDS_SEARCH_TAB_SYSTEM);
-    InsertTab(TabControl, instance, SEARCH_TAB_LOCALITIES, IDS_SEARCH_TAB_LOCALITIES);
-    InsertTab(TabControl, instance, SEARCH_TAB_ATTRIBUTES, IDS_SEARCH_TAB_ATTRIBUTES);
+    InsertTabFromString(TabControl, instance, SEARCH_TAB_SYSTEM, IDS_SEARCH_TAB_SYSTEM);
+    InsertTabFromString(TabControl, instance, SEARCH_TAB_LOCALITIES, IDS_SEARCH_TAB_LOCALITIES);
+    InsertTabFromString(TabControl, instance, SEARCH_TAB_ATTRIBUTES, IDS_SEARCH_TAB_ATTRIBUTES);
     SysTree = CreateSearchTree(TabControl, instance, true);
     LocTree = CreateSearchTree(TabControl, instance, false);
     Page = CreateDialogParamW(instance, L"SEARCHPAGE", TabControl, SearchPageProc,
@@ -361,14 +344,13 @@ void CSearchPage::StoreEditors()
     SearchFieldEntry* entry = EntryAt(CurrentField);
     if (!entry)
         return;
-    bool taken = false;
     if (ShownEditors & (EDITORS_VALUES | EDITORS_LOOKUP)) {
         for (int i = 0; i < entry->Values->GetCount(); ++i)
             std::free(entry->Values->GetItems()[i]);
         entry->Values->RemoveAll(0);
     }
     if (ShownEditors & EDITORS_VALUES)
-        SplitValueLines(WindowTextOf(GetDlgItem(Page, IDC_SEARCH_VALUES)), entry->Values);
+        SplitValueLines(GetWindowString(GetDlgItem(Page, IDC_SEARCH_VALUES)), entry->Values);
     if (ShownEditors & EDITORS_LOOKUP) {
         HWND lookup = GetDlgItem(Page, IDC_SEARCH_LOOKUP);
         int count = static_cast<int>(SendMessageW(lookup, LVM_GETITEMCOUNT, 0, 0));
@@ -378,14 +360,14 @@ void CSearchPage::StoreEditors()
         }
     }
     if (ShownEditors & EDITORS_RANGE) {
-        std::wstring low = WindowTextOf(GetDlgItem(Page, IDC_SEARCH_MIN));
-        std::wstring high = WindowTextOf(GetDlgItem(Page, IDC_SEARCH_MAX));
+        std::wstring low = GetWindowString(GetDlgItem(Page, IDC_SEARCH_MIN));
+        std::wstring high = GetWindowString(GetDlgItem(Page, IDC_SEARCH_MAX));
         FreeWide(&entry->MinText);
         FreeWide(&entry->MaxText);
         entry->MinText = low.empty() ? nullptr : WideDup(low.c_str());
         entry->MaxText = high.empty() ? nullptr : WideDup(high.c_str());
     }
-    taken = entry->Values->GetCount() > 0 || entry->MinText || entry->MaxText;
+    bool taken = entry->Values->GetCount() > 0 || entry->MinText || entry->MaxText;
     entry->TextLength = taken ? ConditionLengthBound(entry) : 0;
 }
 

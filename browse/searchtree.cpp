@@ -5,6 +5,7 @@
 
 #include "browse/treecard.h"
 #include "core/treefill.h"
+#include "core/treewalk.h"
 
 namespace {
 
@@ -60,15 +61,7 @@ void LoadSearchTreeChildren(HWND tree, HTREEITEM item)
         return;
     DWORD indices = static_cast<DWORD>(reinterpret_cast<UINT_PTR>(GetPropW(tree, kCardIndicesProp)));
     // The recordset is shared with the tree cards: its Filter is set anew before every use.
-    wchar_t filter[32];
-    _snwprintf(filter, 32, L"PARENT = %d", data ? data->Id : 0);
-    filter[31] = 0;
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BSTR;
-    v.bstrVal = SysAllocString(filter);
-    rs->put_Filter(v);
-    VariantClear(&v);
+    treewalk::FilterEquals(rs, L"PARENT", data ? data->Id : 0);
     FillTreeChildren(tree, item ? item : TVI_ROOT, data, nullptr, nullptr, nullptr, rs,
                      LOWORD(indices), HIWORD(indices));
 }
@@ -98,17 +91,4 @@ void UncheckAllTreeItems(HWND tree)
 void ForEachCheckedTreeItem(HWND tree, const std::function<void(HTREEITEM, TreeItemData*)>& visit)
 {
     WalkChecked(tree, NextItem(tree, nullptr, TVGN_ROOT), visit);
-}
-
-std::wstring SearchTreeItemText(HWND tree, HTREEITEM item)
-{
-    wchar_t text[128] = L"";
-    TVITEMW tvi = {};
-    tvi.mask = TVIF_TEXT | TVIF_HANDLE;
-    tvi.hItem = item;
-    tvi.pszText = text;
-    tvi.cchTextMax = 128;
-    SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tvi));
-    text[127] = 0;
-    return text;
 }

@@ -7,7 +7,6 @@
 #include <commctrl.h>
 
 #include <functional>
-#include <string>
 
 #include "dataaccess/ado.h"
 
@@ -29,6 +28,3 @@ void UncheckAllTreeItems(HWND tree);
 // Calls back for each checked item with data, in tree order from the first top-level item; the
 // subtree of a checked item is not visited.
 void ForEachCheckedTreeItem(HWND tree, const std::function<void(HTREEITEM, TreeItemData*)>& visit);
-
-// The item's label (at most 127 characters).
-std::wstring SearchTreeItemText(HWND tree, HTREEITEM item);

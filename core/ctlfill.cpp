@@ -2,6 +2,7 @@
 // windows and property boxes, the warning box and column type kinds.
 #include "core/ctlfill.h"
 
+#include <commctrl.h>
 #include <strsafe.h>
 #include <wchar.h>
 
@@ -161,6 +162,28 @@ std::wstring GetComboEntryString(HWND combo, int index)
     SendMessageW(combo, CB_GETLBTEXT, (WPARAM)index, (LPARAM)&text[0]);
     text.resize(wcslen(text.c_str()));
     return text;
+}
+
+std::wstring GetListBoxEntryString(HWND listBox, int index)
+{
+    LRESULT length = SendMessageW(listBox, LB_GETTEXTLEN, (WPARAM)index, 0);
+    if (length == LB_ERR || length < 0)
+        return std::wstring();
+    std::wstring text((size_t)length + 1, L'\0');
+    SendMessageW(listBox, LB_GETTEXT, (WPARAM)index, (LPARAM)&text[0]);
+    text.resize(wcslen(text.c_str()));
+    return text;
+}
+
+void InsertTabFromString(HWND tabControl, HINSTANCE instance, int index, UINT stringId)
+{
+    wchar_t text[64] = L"";
+    LoadStringW(instance, stringId, text, 64);
+    TCITEMW item = {};
+    item.mask = TCIF_TEXT;
+    item.pszText = text;
+    item.iImage = -1;
+    SendMessageW(tabControl, TCM_INSERTITEMW, index, (LPARAM)&item);
 }
 
 void SetWindowInt(HWND window, int value)

@@ -8,6 +8,7 @@
 #include "browse/searchtree.h"
 #include "browse/searchwhere.h"
 #include "core/containers.h"
+#include "core/ctlfill.h"
 #include "core/fields.h"
 #include "core/leveldefs.h"
 #include "core/treefill.h"
@@ -34,14 +35,14 @@ bool IsDataLevel(const CPtrArray* levels, int levelId)
 // blank in front.
 std::wstring FullName(HWND tree, HTREEITEM item, const CPtrArray* levels)
 {
-    std::wstring name = SearchTreeItemText(tree, item);
+    std::wstring name = GetTreeItemString(tree, item);
     HTREEITEM current = item;
     while (IsDataLevel(levels, LevelIdOf(GetTreeItemData(tree, current)))) {
         HTREEITEM parent = reinterpret_cast<HTREEITEM>(
             SendMessageW(tree, TVM_GETNEXTITEM, TVGN_PARENT, reinterpret_cast<LPARAM>(current)));
         if (!parent)
             break;
-        name = SearchTreeItemText(tree, parent) + L" " + name;
+        name = GetTreeItemString(tree, parent) + L" " + name;
         current = parent;
     }
     return name;
@@ -162,7 +163,7 @@ char* DescribeTreeSelection(HWND tree, const CPtrArray* levelCache, int plain)
         int level = LevelIdOf(data);
         if (level < 1)
             return;
-        byLevel[level].push_back(plain > 0 ? SearchTreeItemText(tree, item)
+        byLevel[level].push_back(plain > 0 ? GetTreeItemString(tree, item)
                                            : FullName(tree, item, levelCache));
     });
     std::string out;
@@ -225,12 +226,7 @@ char* DescribeCriteria(HWND mainWnd, HWND fieldList)
         const SearchFieldEntry* entry = reinterpret_cast<const SearchFieldEntry*>(data);
         if (data == LB_ERR || !entry || entry->TextLength <= 0)
             continue;
-        LRESULT length = SendMessageW(fieldList, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
-        std::vector<wchar_t> caption(length > 0 ? static_cast<size_t>(length) + 1 : 1, L'\0');
-        if (length > 0)
-            SendMessageW(fieldList, LB_GETTEXT, static_cast<WPARAM>(i),
-                         reinterpret_cast<LPARAM>(caption.data()));
-        out += DescribeCriterion(*entry, caption.data(), seps, findAttr);
+        out += DescribeCriterion(*entry, GetListBoxEntryString(fieldList, i).c_str(), seps, findAttr);
     }
     return MallocCopy(out);
 }

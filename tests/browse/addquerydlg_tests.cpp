@@ -74,18 +74,6 @@ HWND MakeOwner()
     return CreateDialogIndirectParamW(GetModuleHandleW(nullptr), dt, nullptr, OwnerProc, 0);
 }
 
-std::vector<std::wstring> Items(HWND list)
-{
-    std::vector<std::wstring> items;
-    int count = (int)SendMessageW(list, LB_GETCOUNT, 0, 0);
-    for (int i = 0; i < count; ++i) {
-        wchar_t text[128] = L"";
-        SendMessageW(list, LB_GETTEXT, i, (LPARAM)text);
-        items.push_back(text);
-    }
-    return items;
-}
-
 void Click(HWND dialog, int id)
 {
     HWND button = GetDlgItem(dialog, id);
@@ -229,14 +217,14 @@ TEST_F(AddQueryDlgTest, ALookupColumnGivesAnyOfItsSortedValues)
         SelectItem(available, L"individuální sběr");
         SelectItem(available, L"Smyk");
         Click(dialog, IDC_QUERY_ADD);
-        EXPECT_EQ(1u, Items(available).size());
+        EXPECT_EQ(1u, wintest::ListBoxItems(available).size());
         // Moved values carry their abbreviations along.
         int row = (int)SendMessageW(chosen, LB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)L"Smyk");
         const wchar_t* abbrev = (const wchar_t*)SendMessageW(chosen, LB_GETITEMDATA, row, 0);
         EXPECT_STREQ(L"Smyk (zkr.)", abbrev);
         SelectItem(chosen, L"Smyk");
         Click(dialog, IDC_QUERY_REMOVE);
-        EXPECT_EQ(2u, Items(available).size());
+        EXPECT_EQ(2u, wintest::ListBoxItems(available).size());
         wintest::SaveScreenshot(dialog, L"addquerydlg_lookup");
         Click(dialog, IDOK);
     });
@@ -255,8 +243,8 @@ TEST_F(AddQueryDlgTest, ALookupColumnGivesAnyOfItsSortedValues)
     Run([](HWND dialog) {
         EXPECT_EQ(1, (int)SendDlgItemMessageW(dialog, IDC_QUERY_FIELD, CB_GETCURSEL, 0, 0));
         EXPECT_EQ((std::vector<std::wstring>{L"individuální sběr", L"Zemní past"}),
-                  Items(GetDlgItem(dialog, IDC_QUERY_CHOSEN)));
-        EXPECT_EQ(2u, Items(GetDlgItem(dialog, IDC_QUERY_AVAILABLE)).size());
+                  wintest::ListBoxItems(GetDlgItem(dialog, IDC_QUERY_CHOSEN)));
+        EXPECT_EQ(2u, wintest::ListBoxItems(GetDlgItem(dialog, IDC_QUERY_AVAILABLE)).size());
         Click(dialog, IDCANCEL);
     });
 }
@@ -266,8 +254,8 @@ TEST_F(AddQueryDlgTest, NoLookupTableGivesEmptyListsAndAnyOfNothing)
     g_owner.LookupIndex = 0xFFFF;
     int result = Run([](HWND dialog) {
         Choose(dialog, IDC_QUERY_FIELD, 1);
-        EXPECT_TRUE(Items(GetDlgItem(dialog, IDC_QUERY_AVAILABLE)).empty());
-        EXPECT_TRUE(Items(GetDlgItem(dialog, IDC_QUERY_CHOSEN)).empty());
+        EXPECT_TRUE(wintest::ListBoxItems(GetDlgItem(dialog, IDC_QUERY_AVAILABLE)).empty());
+        EXPECT_TRUE(wintest::ListBoxItems(GetDlgItem(dialog, IDC_QUERY_CHOSEN)).empty());
         Click(dialog, IDOK);
     });
     EXPECT_EQ(1, result);

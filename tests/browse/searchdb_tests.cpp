@@ -25,6 +25,7 @@
 #include "core/rawodbc.h"
 #include "core/sampledb.h"
 #include "core/textutil.h"
+#include "tests/browse/searchentry.h"
 #include "tests/core/dbfixture.h"
 #include "tests/core/sampletemplate.h"
 #include "tests/support/wintest.h"
@@ -85,33 +86,6 @@ std::vector<int> BoundIds(zor::RawOdbc& raw, const std::wstring& sql, std::vecto
     return ids;
 }
 
-// A criterion of the search page on a column of the search catalogue.
-struct Criterion
-{
-    SearchFieldEntry Entry = {};
-    explicit Criterion(CDispField* field) { InitSearchFieldEntry(&Entry, field); }
-    ~Criterion()
-    {
-        for (int i = 0; i < Entry.Values->GetCount(); ++i)
-            free(Entry.Values->GetItems()[i]);
-        FreeSearchFieldEntry(&Entry);
-    }
-    Criterion& Values(const std::vector<std::wstring>& values)
-    {
-        for (const std::wstring& v : values)
-            Entry.Values->Add(WideDup(v.c_str()));
-        Entry.TextLength = 1;
-        return *this;
-    }
-    Criterion& Range(const wchar_t* low, const wchar_t* high)
-    {
-        Entry.MinText = low ? WideDup(low) : nullptr;
-        Entry.MaxText = high ? WideDup(high) : nullptr;
-        Entry.TextLength = 1;
-        return *this;
-    }
-};
-
 std::wstring Template()
 {
     zor::SampleDbOptions options;
@@ -158,11 +132,11 @@ protected:
         ADD_FAILURE() << "no column " << dbtest::Narrow(column);
         return nullptr;
     }
-    std::unique_ptr<Criterion> On(const wchar_t* table, const wchar_t* column)
+    std::unique_ptr<SearchEntry> On(const wchar_t* table, const wchar_t* column)
     {
-        std::unique_ptr<Criterion> c(new Criterion(Field(table, column)));
+        std::unique_ptr<SearchEntry> c(new SearchEntry(Field(table, column)));
         c->Entry.TableKind = SearchTableKindOf(table);
-        c->Entry.AttrDef = const_cast<CustomAttrDef*>(FindAttr(c->Entry.TableKind, column));
+        c->Def(FindAttr(c->Entry.TableKind, column));
         return c;
     }
     WhereContext Context()
@@ -361,18 +335,12 @@ TEST_F(SearchDbTest, EachConditionSelectsWhatBoundQueriesSelect)
                          {T(czechName), T(L"nic takového"), I(-1)}});
     }
     {  // a composed column of a collector and a count
-        CCustFld composed(L"Sběr");
-        composed.Mask = WideDup(L"#1/#2");
-        composed.UseForSearch = 1;
-        composed.FieldRefs->Add(Field(L"ZORNACOLLS", L"LEG")->Field);
-        composed.FieldRefs->Add(Field(L"ZORNACOLLS", L"POCET")->Field);
-        CDispField disp(&composed);
-        Criterion c(&disp);
+        ComposedField composed(L"#1/#2", {Field(L"ZORNACOLLS", L"LEG")->Field, Field(L"ZORNACOLLS", L"POCET")->Field});
+        SearchEntry c(&composed.Disp);
         c.Values({leg + L"/" + std::to_wstring(legCount)}).Range(nullptr, L"A");
         cases.push_back({Criteria({&c.Entry}),
                          L"SELECT ID FROM ZORNACOLLS WHERE (LEG = ? AND POCET = ?) OR (LEG <= ?)",
                          {T(leg), I(legCount), T(L"A")}});
-        composed.FieldRefs->RemoveAll(0);
     }
 
     for (const Case& c : cases) {
@@ -420,12 +388,7 @@ TEST_F(SearchDbTest, HostileValuesSelectWhatABoundParameterSelects)
     long long version = DataVersion();
     long long records = raw_.QueryInt(L"SELECT COUNT(*) FROM ZORNACOLLS");
 
-    CCustFld composed(L"Sběr");
-    composed.Mask = WideDup(L"#1|#2");
-    composed.UseForSearch = 1;
-    composed.FieldRefs->Add(Field(L"ZORNACOLLS", L"LEG")->Field);
-    composed.FieldRefs->Add(Field(L"ZORNACOLLS", L"DET")->Field);
-    CDispField disp(&composed);
+    ComposedField composed(L"#1|#2", {Field(L"ZORNACOLLS", L"LEG")->Field, Field(L"ZORNACOLLS", L"DET")->Field});
 
     int values = 0, selected = 0;
     for (int query = 0; query < 300; ++query) {
@@ -449,7 +412,7 @@ TEST_F(SearchDbTest, HostileValuesSelectWhatABoundParameterSelects)
             std::wstring a = stored[random() % stored.size()];
             a.erase(std::remove(a.begin(), a.end(), L'|'), a.end());
             std::wstring b = a.substr(0, a.size() / 2);
-            Criterion c(&disp);
+            SearchEntry c(&composed.Disp);
             c.Values({a + L"|" + b});
             where = Criteria({&c.Entry});
             sql = b.empty() ? L"SELECT ID FROM ZORNACOLLS WHERE LEG = ?"
@@ -462,7 +425,6 @@ TEST_F(SearchDbTest, HostileValuesSelectWhatABoundParameterSelects)
         selected += expected.empty() ? 0 : 1;
         ASSERT_EQ(expected, Searched(where)) << dbtest::Narrow(where);
     }
-    composed.FieldRefs->RemoveAll(0);
     EXPECT_GT(values, 600);
     EXPECT_GT(selected, 100);
     EXPECT_EQ(version, DataVersion());
@@ -472,13 +434,8 @@ TEST_F(SearchDbTest, HostileValuesSelectWhatABoundParameterSelects)
 TEST_F(SearchDbTest, AConditionTooDeepShowsTheDatabaseErrorOnce)
 {
     ASSERT_NO_FATAL_FAILURE(Open());
-    CCustFld composed(L"Sběr");
-    composed.Mask = WideDup(L"#1/#2");
-    composed.UseForSearch = 1;
-    composed.FieldRefs->Add(Field(L"ZORNACOLLS", L"LEG")->Field);
-    composed.FieldRefs->Add(Field(L"ZORNACOLLS", L"POCET")->Field);
-    CDispField disp(&composed);
-    Criterion c(&disp);
+    ComposedField composed(L"#1/#2", {Field(L"ZORNACOLLS", L"LEG")->Field, Field(L"ZORNACOLLS", L"POCET")->Field});
+    SearchEntry c(&composed.Disp);
     std::vector<std::wstring> lines;
     for (int k = 0; k < 5000; ++k)
         lines.push_back(L"Novák/" + std::to_wstring(k));
@@ -492,7 +449,6 @@ TEST_F(SearchDbTest, AConditionTooDeepShowsTheDatabaseErrorOnce)
         EXPECT_EQ((UINT)MB_ICONERROR, boxes.Boxes()[0].type & MB_ICONMASK);
         EXPECT_NE(std::wstring::npos, boxes.Boxes()[0].text.find(L"depth")) << dbtest::Narrow(boxes.Boxes()[0].text);
     }
-    composed.FieldRefs->RemoveAll(0);
     EXPECT_EQ(version, DataVersion());
     // The next search runs as before.
     EXPECT_EQ(BoundIds(raw_, L"SELECT ID FROM ZORNACOLLS", {}).size(), Searched(L"").size());

@@ -22,6 +22,7 @@
 #include "core/treefill.h"
 #include "reports/rtftext.h"
 #include "reports/searchdesc.h"
+#include "tests/browse/searchentry.h"
 
 namespace {
 
@@ -108,36 +109,10 @@ std::wstring ShownByRichEdit(const std::string& body)
     return text.data();
 }
 
-// A criterion of a database field.
-struct Entry
+std::string Describe(SearchEntry& e, const CustomAttrDef* def, const wchar_t* caption = L"Počet")
 {
-    CFieldInfo Info;
-    CDispField Disp{&Info};
-    SearchFieldEntry E = {};
-    Entry(const wchar_t* column, const wchar_t* table, std::vector<std::wstring> values, const wchar_t* low,
-          const wchar_t* high)
-        : Info(column, table)
-    {
-        InitSearchFieldEntry(&E, &Disp);
-        E.TableKind = SearchTableKindOf(table);
-        for (const std::wstring& v : values)
-            E.Values->Add(WideDup(v.c_str()));
-        E.MinText = low ? WideDup(low) : nullptr;
-        E.MaxText = high ? WideDup(high) : nullptr;
-        E.TextLength = 1;
-    }
-    ~Entry()
-    {
-        for (int i = 0; i < E.Values->GetCount(); ++i)
-            free(E.Values->GetItems()[i]);
-        FreeSearchFieldEntry(&E);
-    }
-};
-
-std::string Describe(Entry& e, const CustomAttrDef* def, const wchar_t* caption = L"Počet")
-{
-    e.E.AttrDef = const_cast<CustomAttrDef*>(def);
-    return DescribeCriterion(e.E, caption, kCzech, nullptr);
+    e.Def(def);
+    return DescribeCriterion(e.Entry, caption, kCzech, nullptr);
 }
 
 }  // namespace
@@ -198,11 +173,13 @@ TEST(SearchDescription, CriteriaLinesByKind)
         {&integer, L"ZORNACOLLS", {L"x"}, L"y", nullptr, ""},
     };
     for (const Case& c : cases) {
-        Entry e(c.def ? L"C" : L"LATITUDE", c.table, c.values, c.low, c.high);
+        SearchEntry e(new CFieldInfo(c.def ? L"C" : L"LATITUDE", c.table));
+        e.Values(c.values).Range(c.low, c.high);
         EXPECT_EQ(c.expected, Describe(e, c.def)) << c.expected;
     }
     // The caption takes at most 64 bytes.
-    Entry e(L"C", L"ZORNACOLLS", {L"1"}, nullptr, nullptr);
+    SearchEntry e(new CFieldInfo(L"C", L"ZORNACOLLS"));
+    e.Values({L"1"});
     std::string line = Describe(e, &integer, std::wstring(100, L'x').c_str());
     EXPECT_EQ(std::string(64, 'x') + " = 1\\par\r\n", line);
 }
@@ -210,22 +187,10 @@ TEST(SearchDescription, CriteriaLinesByKind)
 TEST(SearchDescription, ComposedFieldValuesAndBounds)
 {
     CFieldInfo genus(L"C1", L"SPECIES"), species(L"C2", L"SPECIES");
-    CCustFld field(L"Druh");
-    field.Mask = WideDup(L"#1 #2");
-    field.UseForSearch = 1;
-    field.FieldRefs->Add(&genus);
-    field.FieldRefs->Add(&species);
-    CDispField disp(&field);
-    SearchFieldEntry e = {};
-    InitSearchFieldEntry(&e, &disp);
-    e.Values->Add(WideDup(L"Parus major"));
-    e.Values->Add(WideDup(L""));
-    e.MinText = WideDup(L"A b");
-    e.TextLength = 1;
-    EXPECT_EQ("Druh Parus major, >= A b\\par\r\n", DescribeCriterion(e, L"Druh", kCzech, nullptr));
-    for (int i = 0; i < e.Values->GetCount(); ++i)
-        free(e.Values->GetItems()[i]);
-    FreeSearchFieldEntry(&e);
+    ComposedField field(L"#1 #2", {&genus, &species});
+    SearchEntry e(&field.Disp);
+    e.Values({L"Parus major", L""}).Range(L"A b", nullptr);
+    EXPECT_EQ("Druh Parus major, >= A b\\par\r\n", DescribeCriterion(e.Entry, L"Druh", kCzech, nullptr));
 }
 
 TEST(SearchDescription, EscapedOnceAsRichEditShowsIt)

@@ -18,6 +18,7 @@
 #include "core/containers.h"
 #include "core/fields.h"
 #include "core/textutil.h"
+#include "tests/browse/searchentry.h"
 
 namespace {
 
@@ -28,41 +29,6 @@ CustomAttrDef Def(int type)
     CustomAttrDef def = {};
     def.Type = type;
     return def;
-}
-
-// A search field entry with its own field and values; frees them when it goes.
-struct Criterion
-{
-    std::unique_ptr<CFieldBase> Field;
-    std::unique_ptr<CDispField> Disp;
-    SearchFieldEntry Entry = {};
-
-    Criterion(CFieldBase* field, std::vector<std::wstring> values, const wchar_t* low = nullptr,
-              const wchar_t* high = nullptr)
-        : Field(field), Disp(new CDispField(field))
-    {
-        Disp->Field = field;
-        InitSearchFieldEntry(&Entry, Disp.get());
-        for (const std::wstring& v : values)
-            Entry.Values->Add(WideDup(v.c_str()));
-        Entry.MinText = low ? WideDup(low) : nullptr;
-        Entry.MaxText = high ? WideDup(high) : nullptr;
-        Entry.TextLength = 1;
-    }
-    ~Criterion()
-    {
-        for (int i = 0; i < Entry.Values->GetCount(); ++i)
-            free(Entry.Values->GetItems()[i]);
-        FreeSearchFieldEntry(&Entry);
-        Disp->Field = nullptr;  // the unique_ptr above owns it
-    }
-};
-
-CFieldInfo* Column(const wchar_t* name, const wchar_t* table, int ordinal)
-{
-    CFieldInfo* info = new CFieldInfo(name, table);
-    info->ColumnOrdinal = ordinal;
-    return info;
 }
 
 const wchar_t* const kView[] = {L"C", L"D", L"NAME:1", L"C1", L"C2", L"LONGITUDE", L"SQUARE"};
@@ -76,9 +42,8 @@ std::wstring Condition(const wchar_t* table, const CustomAttrDef* def, std::vect
                        const wchar_t* low = nullptr, const wchar_t* high = nullptr, int ordinal = 0,
                        const wchar_t* name = L"C")
 {
-    Criterion c(Column(name, table, ordinal), std::move(values), low, high);
-    c.Entry.TableKind = SearchTableKindOf(table);
-    c.Entry.AttrDef = const_cast<CustomAttrDef*>(def);
+    SearchEntry c(ViewColumn(name, table, ordinal));
+    c.Values(values).Range(low, high).Def(def);
     return BuildCriterionCondition(c.Entry, Context());
 }
 
@@ -169,15 +134,13 @@ TEST(SearchWhereCriterion, ColumnsWithoutDefinition)
 TEST(SearchWhereCriterion, CriteriaTextSkipsEntriesWithoutCondition)
 {
     CustomAttrDef integer = Def(ATTR_INTEGER), text = Def(ATTR_TEXT);
-    Criterion a(Column(L"C", L"ZORNACOLLS", 0), {L"1"});
-    a.Entry.AttrDef = &integer;
-    Criterion unreadable(Column(L"C", L"ZORNACOLLS", 0), {L"x"});
-    unreadable.Entry.AttrDef = &integer;
-    Criterion empty(Column(L"D", L"ZORNACOLLS", 1), {L"z"});
-    empty.Entry.AttrDef = &text;
+    SearchEntry a(ViewColumn(L"C", L"ZORNACOLLS", 0)), unreadable(ViewColumn(L"C", L"ZORNACOLLS", 0));
+    SearchEntry empty(ViewColumn(L"D", L"ZORNACOLLS", 1)), b(ViewColumn(L"D", L"ZORNACOLLS", 1));
+    a.Values({L"1"}).Def(&integer);
+    unreadable.Values({L"x"}).Def(&integer);
+    empty.Values({L"z"}).Def(&text);
     empty.Entry.TextLength = 0;  // nothing entered: no condition whatever it holds
-    Criterion b(Column(L"D", L"ZORNACOLLS", 1), {L"a", L"b"});
-    b.Entry.AttrDef = &text;
+    b.Values({L"a", L"b"}).Def(&text);
     const SearchFieldEntry* entries[] = {&a.Entry, &unreadable.Entry, &empty.Entry, &b.Entry};
     EXPECT_EQ(L"(\"C\" = 1) AND (\"D\" IN ('a', 'b'))", BuildCriteriaText(entries, 4, Context()));
     EXPECT_EQ(L"", BuildCriteriaText(entries + 1, 2, Context()));
@@ -185,28 +148,6 @@ TEST(SearchWhereCriterion, CriteriaTextSkipsEntriesWithoutCondition)
 
 // ---- composed fields ----
 
-namespace {
-
-struct Composed
-{
-    std::vector<std::unique_ptr<CFieldInfo>> Refs;
-    std::unique_ptr<Criterion> C;
-
-    Composed(const wchar_t* mask, std::vector<CFieldInfo*> refs, std::vector<std::wstring> values,
-             const wchar_t* low = nullptr, const wchar_t* high = nullptr)
-    {
-        CCustFld* field = new CCustFld(L"Složený");
-        field->Mask = WideDup(mask);
-        field->UseForSearch = 1;
-        for (CFieldInfo* r : refs) {
-            Refs.emplace_back(r);
-            field->FieldRefs->Add(r);
-        }
-        C.reset(new Criterion(field, std::move(values), low, high));
-    }
-};
-
-}  // namespace
 
 TEST(SearchWhereComposed, ValuesAndLexicographicBounds)
 {
@@ -253,23 +194,31 @@ TEST(SearchWhereComposed, ValuesAndLexicographicBounds)
          L"(\"C\" = 1)"},
     };
     for (const Case& c : cases) {
-        std::vector<CFieldInfo*> refs;
-        for (auto& r : c.refs)
-            refs.push_back(Column(r.first, r.second.first, r.second.second));
-        Composed composed(c.mask, refs, c.values, c.low, c.high);
-        EXPECT_EQ(c.expected, BuildCriterionCondition(composed.C->Entry, Context(find))) << c.mask;
+        std::vector<std::unique_ptr<CFieldBase>> owned;
+        std::vector<CFieldBase*> refs;
+        for (auto& r : c.refs) {
+            owned.emplace_back(ViewColumn(r.first, r.second.first, r.second.second));
+            refs.push_back(owned.back().get());
+        }
+        ComposedField composed(c.mask, refs);
+        SearchEntry entry(&composed.Disp);
+        entry.Values(c.values).Range(c.low, c.high);
+        EXPECT_EQ(c.expected, BuildCriterionCondition(entry.Entry, Context(find))) << c.mask;
     }
 }
 
 TEST(SearchWhereComposed, ValuesThatGiveNoColumnGiveNoClause)
 {
     // "Parus" alone for "#1 #2" once gave "... AND C2 = )": nothing may be left half written.
-    Composed only(L"#1 #2", {Column(L"C", L"ZORNACOLLS", 0), Column(L"C1", L"ZORNACOLLS", 3)}, {L"x", L"?"});
+    std::unique_ptr<CFieldBase> c(ViewColumn(L"C", L"ZORNACOLLS", 0)), c1(ViewColumn(L"C1", L"ZORNACOLLS", 3));
+    ComposedField composed(L"#1 #2", {c.get(), c1.get()});
+    SearchEntry only(&composed.Disp);
+    only.Values({L"x", L"?"});
     CustomAttrDef integer = Def(ATTR_INTEGER);
     auto find = [&](int, const wchar_t*) -> const CustomAttrDef* { return &integer; };
-    EXPECT_EQ(L"", BuildCriterionCondition(only.C->Entry, Context(find)));
-    EXPECT_FALSE(ComposedTextReads(static_cast<CCustFld*>(only.C->Field.get()), L"x y", Context(find)));
-    EXPECT_TRUE(ComposedTextReads(static_cast<CCustFld*>(only.C->Field.get()), L"x 5", Context(find)));
+    EXPECT_EQ(L"", BuildCriterionCondition(only.Entry, Context(find)));
+    EXPECT_FALSE(ComposedTextReads(&composed.Field, L"x y", Context(find)));
+    EXPECT_TRUE(ComposedTextReads(&composed.Field, L"x 5", Context(find)));
 }
 
 // ---- values ----

@@ -1,4 +1,6 @@
 #include "tests/support/wintest.h"
+#include "core/ctlfill.h"
+#include "core/treefill.h"
 #include <wincodec.h>
 #include <shlobj.h>
 
@@ -152,14 +154,16 @@ std::wstring WindowText(HWND hwnd)
 
 std::wstring TreeItemText(HWND tree, HTREEITEM item)
 {
-    wchar_t text[128] = L"";
-    TVITEMW tvi = {};
-    tvi.mask = TVIF_TEXT | TVIF_HANDLE;
-    tvi.hItem = item;
-    tvi.pszText = text;
-    tvi.cchTextMax = 128;
-    SendMessageW(tree, TVM_GETITEMW, 0, (LPARAM)&tvi);
-    return text;
+    return GetTreeItemString(tree, item);
+}
+
+std::vector<std::wstring> ListBoxItems(HWND list)
+{
+    std::vector<std::wstring> items;
+    int count = (int)SendMessageW(list, LB_GETCOUNT, 0, 0);
+    for (int i = 0; i < count; ++i)
+        items.push_back(GetListBoxEntryString(list, i));
+    return items;
 }
 
 std::wstring ListCellText(HWND list, int row, int column)

@@ -59,6 +59,9 @@ std::wstring WindowText(HWND hwnd);
 // The label of a tree-view item (up to 127 characters).
 std::wstring TreeItemText(HWND tree, HTREEITEM item);
 
+// The entries of a list box, in its order.
+std::vector<std::wstring> ListBoxItems(HWND list);
+
 // The text of a list-view cell (up to 259 characters).
 std::wstring ListCellText(HWND list, int row, int column);
 
