@@ -252,8 +252,9 @@ TEST(SearchValues, MachineFormsIgnoreTheRuntimeLocale)
     std::string previous = setlocale(LC_ALL, nullptr);
     bool czech = setlocale(LC_ALL, "Czech_Czech Republic.1250") || setlocale(LC_ALL, "cs-CZ") ||
                  setlocale(LC_ALL, "Czech");
-    if (czech)
+    if (czech) {
         EXPECT_EQ(',', *localeconv()->decimal_point);
+    }
     EXPECT_EQ(L"49.51234", RealToSqlText(49.51234));
     EXPECT_EQ("2.500000", RealToFixedText(2.5));
     EXPECT_EQ("1.5.2010", DateToText(40299));

@@ -87,8 +87,7 @@ void ExpandByKey(HWND tree, HTREEITEM item)
 void ClickCheckBox(HWND tree, HTREEITEM item)
 {
     RECT text = {};
-    *(HTREEITEM*)&text = item;
-    ASSERT_TRUE(SendMessageW(tree, TVM_GETITEMRECT, TRUE, (LPARAM)&text));
+    ASSERT_TRUE(TreeView_GetItemRect(tree, item, &text, TRUE));
     int y = (text.top + text.bottom) / 2;
     for (int x = text.left - 1; x >= 0; --x) {
         TVHITTESTINFO hit = {{x, y}, 0, nullptr};
