@@ -51,7 +51,6 @@ HBITMAP DrawArrowBitmap(HDC screen, bool up)
     return bitmap;
 }
 
-
 // The search list's requests pass the tab control on their way to the main window. Its small
 // images are the header's sort arrows, which no row shows.
 LRESULT CALLBACK SearchListRequests(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
