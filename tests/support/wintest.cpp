@@ -102,14 +102,20 @@ std::wstring MakeTempFolder(const wchar_t* name)
     WCHAR unique[32];
     wsprintfW(unique, L"zt%lu_", GetCurrentProcessId());
     std::wstring path = std::wstring(temp) + unique + name;
+    RemoveFolderTree(path);
+    SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
+    return path;
+}
+
+bool RemoveFolderTree(const std::wstring& path)
+{
     SHFILEOPSTRUCTW op = {};
     std::wstring doubleNull = path + L'\0';
     op.wFunc = FO_DELETE;
     op.pFrom = doubleNull.c_str();
     op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
     SHFileOperationW(&op);
-    SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
-    return path;
+    return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
 MsgBoxRecorder* MsgBoxRecorder::active_ = nullptr;

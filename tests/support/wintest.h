@@ -31,6 +31,24 @@ std::wstring SaveScreenshot(HWND hwnd, const wchar_t* name);
 // A fresh, empty folder under the temporary folder for one test's files.
 std::wstring MakeTempFolder(const wchar_t* name);
 
+// Deletes a folder with everything in it; true when it is gone.
+bool RemoveFolderTree(const std::wstring& path);
+
+// A fresh temporary folder (MakeTempFolder) that is deleted with everything in it at the end
+// of its scope.
+class ScopedTempFolder {
+public:
+    explicit ScopedTempFolder(const wchar_t* name) : path_(MakeTempFolder(name)) {}
+    ~ScopedTempFolder() { RemoveFolderTree(path_); }
+    ScopedTempFolder(const ScopedTempFolder&) = delete;
+    ScopedTempFolder& operator=(const ScopedTempFolder&) = delete;
+    const std::wstring& Path() const { return path_; }
+    std::wstring File(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+private:
+    std::wstring path_;
+};
+
 // The text of a window (up to 511 characters).
 std::wstring WindowText(HWND hwnd);
 
