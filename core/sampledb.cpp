@@ -1176,6 +1176,14 @@ bool InsideCzechRepublic(double longitude, double latitude)
     return inside;
 }
 
+std::vector<std::pair<double, double>> CzechBorderOutline()
+{
+    std::vector<std::pair<double, double>> outline;
+    for (int i = 0; i < kBorderPoints; ++i)
+        outline.emplace_back(kBorder[i][0], kBorder[i][1]);
+    return outline;
+}
+
 double OleDateOf(int year, int month, int day)
 {
     // Days from the civil calendar (proleptic Gregorian), counted from 30 Dec 1899.
