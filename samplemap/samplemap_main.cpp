@@ -3,6 +3,7 @@
 // -b adds the benchmark layers. Each layer is reported with its shape count, shape type,
 // vertex count and bounds.
 #include <windows.h>
+#include <objbase.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -33,7 +34,10 @@ int wmain(int argc, wchar_t** argv)
     }
     std::vector<zor::SampleLayerSummary> layers;
     std::wstring error;
-    if (!zor::WriteSampleMap(folder, options, &layers, &error)) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // the grid file is written through MSXML
+    bool written = zor::WriteSampleMap(folder, options, &layers, &error);
+    CoUninitialize();
+    if (!written) {
         fprintf(stderr, "ZorSampleMap: %ls\n", error.c_str());
         return 1;
     }
