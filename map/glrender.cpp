@@ -11,6 +11,37 @@
 #include "map/mapunits.h"
 #include "map/pointgroups.h"
 
+// The outlines of a layer's shapes gathered into one call of segments and one of points: line
+// strips of many shapes drawn one by one cost a call each, and a layer has thousands.
+const double kRoundJointsFrom = 1.5;  // pixels of line width
+
+struct OutlineBatch
+{
+    std::vector<double> Segments;
+    std::vector<double> Points;
+
+    void Add(const LayerShape* entry)
+    {
+        for (int r = 0; r < entry->Runs->GetCount(); ++r) {
+            const double* run = (const double*)entry->Runs->GetItems()[r];
+            const int n = entry->RunCounts->GetItems()[r];
+            for (int i = 0; i + 1 < n; ++i)
+                Segments.insert(Segments.end(), {run[2 * i], run[2 * i + 1], run[2 * i + 2], run[2 * i + 3]});
+            Points.insert(Points.end(), run, run + 2 * (size_t)n);
+        }
+    }
+    void Draw(COLORREF colour, double widthMm, const MapRenderContext* ctx) const
+    {
+        GlColor(colour);
+        GlWidthMm(widthMm, ctx->PixelsPerMmX);
+        GlDrawVertices(GL_LINES, Segments.data(), (int)(Segments.size() / 2));
+        // The points round the joints of wide lines; under a pixel and a half the segments
+        // already cover a joint, and the points would only cost a primitive per vertex.
+        if (widthMm * ctx->PixelsPerMmX >= kRoundJointsFrom)
+            GlDrawVertices(GL_POINTS, Points.data(), (int)(Points.size() / 2));
+    }
+};
+
 namespace {
 
 // ---- view geometry ----
@@ -83,12 +114,6 @@ void BuildRuns(LayerShape* entry, const MapRenderContext* ctx, int closed)
     }
 }
 
-void DrawRuns(const LayerShape* entry, GLenum mode)
-{
-    for (int r = 0; r < entry->Runs->GetCount(); ++r)
-        GlDrawVertices(mode, (const double*)entry->Runs->GetItems()[r], entry->RunCounts->GetItems()[r]);
-}
-
 // Whether a shape (or its symbols) may show in the view; margin covers line widths and symbols.
 bool ShapeVisible(const LayerShape* entry, const MapRenderContext* ctx, double marginMm)
 {
@@ -121,7 +146,7 @@ void CALLBACK TessCombine(GLdouble coords[3], void* [4], GLfloat[4], void** out,
     arena->Combined.push_back(std::move(v));
 }
 
-// Compiles (and draws) the shape's triangles, with the stencil set up to take them.
+// Compiles the shape's triangles (they cover each pixel of the shape once).
 void TessellateIntoList(GLUtesselator* tess, const LayerShape* entry, UINT list)
 {
     TessArena arena;
@@ -129,7 +154,7 @@ void TessellateIntoList(GLUtesselator* tess, const LayerShape* entry, UINT list)
     for (int r = 0; r < entry->Runs->GetCount(); ++r)
         total += (size_t)entry->RunCounts->GetItems()[r];
     arena.Vertices.resize(total * 3);
-    glNewList(list, GL_COMPILE_AND_EXECUTE);
+    glNewList(list, GL_COMPILE);
     gluTessBeginPolygon(tess, &arena);
     size_t at = 0;
     for (int r = 0; r < entry->Runs->GetCount(); ++r) {
@@ -147,35 +172,24 @@ void TessellateIntoList(GLUtesselator* tess, const LayerShape* entry, UINT list)
         }
         gluTessEndContour(tess);
     }
-    // Inside the list: every later replay clears and fills the stencil the same way.
-    GlBeginStencilMask();
     gluTessEndPolygon(tess);
     glEndList();
 }
 
 // ---- layers ----
 
-void DrawPolylineLayerGl(const LegendItem* item, LayerShape* entry, const MapRenderContext* ctx)
+void DrawPolylineLayerGl(LayerShape* entry, const MapRenderContext* ctx, OutlineBatch* outlines)
 {
-    const LegendStyle& st = item->Style;
     if (!entry->Built)
         BuildRuns(entry, ctx, 0);
-    if (st.Border) {
-        GlColor(st.BorderColor);
-        GlWidthMm(st.BorderWidth, ctx->PixelsPerMmX);
-        DrawRuns(entry, GL_LINE_STRIP);
-        DrawRuns(entry, GL_POINTS);
-    }
-    if (st.Fill) {
-        GlWidthMm(st.SymbSize, ctx->PixelsPerMmX);
-        GlColor(st.FillColor);
-        DrawRuns(entry, GL_LINE_STRIP);
-        DrawRuns(entry, GL_POINTS);
-    }
+    outlines->Add(entry);
 }
 
+// A shape's fill and hatching; its outline joins the layer's. The triangles fill each pixel of
+// the shape once, so a plain fill draws them in its colour; hatching is kept inside them by the
+// stencil, within the shape's box.
 void DrawPolygonLayerGl(const LegendItem* item, GLUtesselator* tess, LayerShape* entry, const MapRenderContext* ctx,
-                        UINT list)
+                        UINT list, OutlineBatch* outlines)
 {
     const LegendStyle& st = item->Style;
     const bool build = !entry->Built;
@@ -183,40 +197,35 @@ void DrawPolygonLayerGl(const LegendItem* item, GLUtesselator* tess, LayerShape*
         BuildRuns(entry, ctx, 1);
     if (entry->Runs->GetCount() == 0)
         return;
-    const SHPObject* s = entry->Shape;
-    if ((st.Fill || st.Pattern) && list &&
-        ScissorTo(ctx, s->dfXMin, ScaledY(ctx, s->dfYMin), s->dfXMax, ScaledY(ctx, s->dfYMax))) {
+    if ((st.Fill || st.Pattern) && list) {
         glDisable(GL_POLYGON_SMOOTH);
-        glDisable(GL_BLEND);
-        if (build) {
+        if (build)
             TessellateIntoList(tess, entry, list);
-        } else {
-            GlBeginStencilMask();
-            glCallList(list);
-        }
-        GlUseStencilMask();
-        glEnable(GL_BLEND);
-        if (st.Fill) {
+        if (st.Fill && !st.Pattern) {
             GlColor(st.FillColor, FillOpacity(st.FillTransp));
-            glRectd(ctx->Left, ctx->Bottom, ctx->Right, ctx->Top);
-        }
-        if (st.Pattern) {
-            GlWidthMm(st.PatternSize, ctx->PixelsPerMmX);
-            GlColor(st.PatternColor);
-            const double spacing = ctx->UnitsPerPixel * ctx->PixelsPerMmX * st.PatternWidth;
-            GlDrawHatching((ctx->Left + ctx->Right) / 2, (ctx->Bottom + ctx->Top) / 2, spacing, ctx->Diagonal / 2,
-                           ctx->Diagonal / 2, st.PatternRotation, st.PatternType > 0);
+            glCallList(list);
+        } else {
+            const SHPObject* s = entry->Shape;
+            if (ScissorTo(ctx, s->dfXMin, ScaledY(ctx, s->dfYMin), s->dfXMax, ScaledY(ctx, s->dfYMax))) {
+                GlBeginStencilMask();
+                glCallList(list);
+                GlUseStencilMask();
+                if (st.Fill) {
+                    GlColor(st.FillColor, FillOpacity(st.FillTransp));
+                    glRectd(ctx->Left, ctx->Bottom, ctx->Right, ctx->Top);
+                }
+                GlWidthMm(st.PatternSize, ctx->PixelsPerMmX);
+                GlColor(st.PatternColor);
+                const double spacing = ctx->UnitsPerPixel * ctx->PixelsPerMmX * st.PatternWidth;
+                GlDrawHatching((ctx->Left + ctx->Right) / 2, (ctx->Bottom + ctx->Top) / 2, spacing, ctx->Diagonal / 2,
+                               ctx->Diagonal / 2, st.PatternRotation, st.PatternType > 0);
+                glDisable(GL_STENCIL_TEST);
+                glDisable(GL_SCISSOR_TEST);
+            }
         }
         glEnable(GL_POLYGON_SMOOTH);
-        glDisable(GL_STENCIL_TEST);
-        glDisable(GL_SCISSOR_TEST);
     }
-    if (st.Border) {
-        GlColor(st.BorderColor);
-        GlWidthMm(st.BorderWidth, ctx->PixelsPerMmX);
-        DrawRuns(entry, GL_LINE_STRIP);
-        DrawRuns(entry, GL_POINTS);
-    }
+    outlines->Add(entry);
 }
 
 // ---- point symbols ----
@@ -515,7 +524,8 @@ void DrawGridLayerGl(LegendItem* item, const MapRenderContext* ctx, int fine)
         drawLines(item->Style.FillColor, item->Style.SymbSize);
 }
 
-void DrawLayerGl(LegendItem* item, GLUtesselator* tess, LayerShape* entry, const MapRenderContext* ctx, UINT list)
+void DrawLayerGl(LegendItem* item, GLUtesselator* tess, LayerShape* entry, const MapRenderContext* ctx, UINT list,
+                 OutlineBatch* outlines)
 {
     if (!item || !entry || !entry->Shape || entry->Shape->nVertices <= 0)
         return;  // a record the file could not give, or a null shape
@@ -525,8 +535,8 @@ void DrawLayerGl(LegendItem* item, GLUtesselator* tess, LayerShape* entry, const
     if (!(st.StyleType == STYLE_SYMBOL && ctx->GridLevel > 0) && !ShapeVisible(entry, ctx, margin))
         return;  // out of view: built when it comes into view
     switch (st.StyleType) {
-    case STYLE_LINE: DrawPolylineLayerGl(item, entry, ctx); break;
-    case STYLE_AREA: DrawPolygonLayerGl(item, tess, entry, ctx, list); break;
+    case STYLE_LINE: DrawPolylineLayerGl(entry, ctx, outlines); break;
+    case STYLE_AREA: DrawPolygonLayerGl(item, tess, entry, ctx, list, outlines); break;
     case STYLE_SYMBOL: DrawPointLayerGl(item, entry, ctx); break;
     default: break;
     }
@@ -561,8 +571,18 @@ void RenderLegendItemGl(LegendItem* item, GLUtesselator* tess, const MapRenderCo
         for (int i = 0; i < count; ++i)
             ((LayerShape*)item->Shapes->GetItems()[i])->Built = 0;
     }
+    OutlineBatch outlines;
     for (int i = 0; i < count; ++i)
-        DrawLayerGl(item, tess, (LayerShape*)item->Shapes->GetItems()[i], ctx, item->ListBase ? item->ListBase + i : 0);
+        DrawLayerGl(item, tess, (LayerShape*)item->Shapes->GetItems()[i], ctx, item->ListBase ? item->ListBase + i : 0,
+                    &outlines);
+    // Lines: the line, then the second line over it; areas: the outlines over the fills.
+    const LegendStyle& st = item->Style;
+    if (st.StyleType == STYLE_LINE || st.StyleType == STYLE_AREA) {
+        if (st.Border)
+            outlines.Draw(st.BorderColor, st.BorderWidth, ctx);
+        if (st.Fill && st.StyleType == STYLE_LINE)
+            outlines.Draw(st.FillColor, st.SymbSize, ctx);
+    }
     item->Rebuild = false;
 }
 

@@ -39,7 +39,11 @@ void RenderLegendGl(const MapRenderContext* ctx, int swap);
 
 // Loads or rebuilds one item's geometry and draws it.
 void RenderLegendItemGl(LegendItem* item, GLUtesselator* tess, const MapRenderContext* ctx);
-void DrawLayerGl(LegendItem* item, GLUtesselator* tess, LayerShape* entry, const MapRenderContext* ctx, UINT list);
+// Draws one shape by the item's style; the outlines of lines and areas are gathered into the
+// batch, which the item draws over its shapes at the end.
+struct OutlineBatch;
+void DrawLayerGl(LegendItem* item, GLUtesselator* tess, LayerShape* entry, const MapRenderContext* ctx, UINT list,
+                 OutlineBatch* outlines);
 // One symbol of the style at a point (view units), with the cell size and cell of a shown grid
 // (0 and null without one), as k records on that spot: the fill as dark as k blends.
 void DrawPointSymbolGl(const LegendStyle* style, double x, double y, const MapRenderContext* ctx, double cellSize,
