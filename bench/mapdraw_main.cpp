@@ -263,8 +263,9 @@ double RawCoordinatesMs(const std::wstring& path, long long* rows)
     double t = NowMs();
     SQLHSTMT stmt = SQL_NULL_HSTMT;
     SQLAllocHandle(SQL_HANDLE_STMT, raw.Handle(), &stmt);
-    std::wstring sql = L"SELECT F.LONGITUDE, F.LATITUDE FROM ZORNACOLLS T1 LEFT JOIN FEATURES F ON F.LOCID = T1.FTRID "
-                       L"WHERE IFNULL(T1.LITID, 0) < 1";
+    // The same rows as the selection's list (all records, from the records view), the records
+    // without a publication.
+    std::wstring sql = L"SELECT LONGITUDE, LATITUDE FROM COLLECTVIEW WHERE IFNULL(LITID, 0) < 1";
     SQLExecDirectW(stmt, (SQLWCHAR*)sql.c_str(), SQL_NTS);
     double x = 0, y = 0;
     SQLLEN nx = 0, ny = 0;
@@ -437,6 +438,7 @@ int main()
         return 1;
     }
     g_db = &db;
+    host.Map->Display = 1;  // the map shows the selection (the search list)
     ListQuery all = {3, 0, nullptr, 0, 0, 0, nullptr};
     t = NowMs();
     db.QueryAllRecords(0, &all);
@@ -452,6 +454,7 @@ int main()
         n = db.GetRecordCoordinates(1, 0, points);
         fetch.push_back(NowMs() - t);
         raw.push_back(RawCoordinatesMs(dbPath, &rawRows));
+
     }
     printf("%d points (raw select %lld rows)\n", n, rawRows);
     Report("points of the selection fetched", Median(fetch), "raw ODBC select of them", Median(raw),

@@ -230,9 +230,10 @@ void DrawPolygonLayerGl(const LegendItem* item, GLUtesselator* tess, LayerShape*
 
 // ---- point symbols ----
 
-// The most times one spot's symbol is drawn over itself to look like its records together;
+// The most times one spot's symbol is drawn over itself to look like its records together (the
+// antialiased edge of its outline is as dark as that of more records but for a faint fringe);
 // beyond it the fill of the further records is laid down first, in one blend.
-const int kMaxSymbolPasses = 8;
+const int kMaxSymbolPasses = 4;
 
 struct SymbolShape
 {
@@ -345,7 +346,8 @@ void DrawGroupsBatched(const LegendStyle* st, const MapRenderContext* ctx, const
                 points.insert(points.end(), v, v + 2 * n);
             }
             GlDrawVertices(GL_LINES, lines.data(), (int)lines.size() / 2);
-            GlDrawVertices(GL_POINTS, points.data(), (int)points.size() / 2);
+            if (st->BorderWidth * ctx->PixelsPerMmX >= kRoundJointsFrom)
+                GlDrawVertices(GL_POINTS, points.data(), (int)points.size() / 2);
         }
     }
 }
@@ -474,7 +476,8 @@ void DrawPointSymbolGl(const LegendStyle* style, double x, double y, const MapRe
             GlWidthMm(style->BorderWidth, ctx->PixelsPerMmX);
             GlColor(style->BorderColor);
             GlDrawVertices(GL_LINE_LOOP, sym.Outline.data(), n);
-            GlDrawVertices(GL_POINTS, sym.Outline.data(), n);
+            if (style->BorderWidth * ctx->PixelsPerMmX >= kRoundJointsFrom)
+                GlDrawVertices(GL_POINTS, sym.Outline.data(), n);
         }
     }
     if (inside)

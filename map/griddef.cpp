@@ -65,28 +65,51 @@ void ReadGridElement(CXmlReader* reader, IXMLDOMElement* element, GridDef* grid)
         reader->GetRealAttr(element, attr.name, &(grid->*attr.field));
 }
 
-double SnapToGridCell(const GridDef* grid, double centreLat, double yFactor, double* x, double* y, int fine,
-                      double* cell)
+double GridCellSize(const GridDef* grid, int fine, double* sx, double* sy)
 {
     if (!grid)
         return 0;
-    const double sx = fine ? grid->LonFineStep : grid->LonCoarseStep;
-    const double sy = fine ? grid->LatFineStep : grid->LatCoarseStep;
-    if (std::fabs(sx) < 1e-7 || std::fabs(sy) < 1e-7)
+    *sx = fine ? grid->LonFineStep : grid->LonCoarseStep;
+    *sy = fine ? grid->LatFineStep : grid->LatCoarseStep;
+    if (std::fabs(*sx) < 1e-7 || std::fabs(*sy) < 1e-7)
         return 0;
+    return 0.8 * (*sx > *sy ? *sy : *sx);
+}
+
+void GridCellOf(const GridDef* grid, double sx, double sy, double centreLat, double yFactor, double x, double y,
+                double* column, double* row)
+{
     const double f = yFactor != 0 ? yFactor : 1.0;
     // Truncated toward zero: a point just west or south of the grid falls into the first cell.
-    const double i = std::trunc((*x - grid->LonMin) / sx);
-    const double j = std::trunc((centreLat + f * (*y - centreLat) - grid->LatMin) / sy);
-    *x = grid->LonMin + sx * (i + 0.5);
-    *y = centreLat + (sy * (j + 0.5) + grid->LatMin - centreLat) / f;
+    *column = std::trunc((x - grid->LonMin) / sx);
+    *row = std::trunc((centreLat + f * (y - centreLat) - grid->LatMin) / sy);
+}
+
+void GridCellPlace(const GridDef* grid, double sx, double sy, double centreLat, double yFactor, double column,
+                   double row, double* x, double* y, double* cell)
+{
+    const double f = yFactor != 0 ? yFactor : 1.0;
+    *x = grid->LonMin + sx * (column + 0.5);
+    *y = centreLat + (sy * (row + 0.5) + grid->LatMin - centreLat) / f;
     if (cell) {
-        cell[0] = sx * i + grid->LonMin;
-        cell[1] = centreLat + (sy * j + grid->LatMin - centreLat) / f;
-        cell[2] = sx * (i + 1) + grid->LonMin;
-        cell[3] = centreLat + (sy * (j + 1) + grid->LatMin - centreLat) / f;
+        cell[0] = sx * column + grid->LonMin;
+        cell[1] = centreLat + (sy * row + grid->LatMin - centreLat) / f;
+        cell[2] = sx * (column + 1) + grid->LonMin;
+        cell[3] = centreLat + (sy * (row + 1) + grid->LatMin - centreLat) / f;
     }
-    return 0.8 * (sx > sy ? sy : sx);
+}
+
+double SnapToGridCell(const GridDef* grid, double centreLat, double yFactor, double* x, double* y, int fine,
+                      double* cell)
+{
+    double sx = 0, sy = 0;
+    const double size = GridCellSize(grid, fine, &sx, &sy);
+    if (size == 0)
+        return 0;  // no such cells: the point stays
+    double column = 0, row = 0;
+    GridCellOf(grid, sx, sy, centreLat, yFactor, *x, *y, &column, &row);
+    GridCellPlace(grid, sx, sy, centreLat, yFactor, column, row, x, y, cell);
+    return size;
 }
 
 long long GridStepCount(double lo, double hi, double step, long long limit)

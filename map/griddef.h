@@ -37,6 +37,14 @@ void ReadGridElement(CXmlReader* reader, IXMLDOMElement* element, GridDef* grid)
 double SnapToGridCell(const GridDef* grid, double centreLat, double yFactor, double* x, double* y, int fine,
                       double* cell);
 
+// The parts of that rule: the cell size with the steps of the level (0 without such cells), the
+// column and row of a point, and the centre (and corners) of a column and row.
+double GridCellSize(const GridDef* grid, int fine, double* sx, double* sy);
+void GridCellOf(const GridDef* grid, double sx, double sy, double centreLat, double yFactor, double x, double y,
+                double* column, double* row);
+void GridCellPlace(const GridDef* grid, double sx, double sy, double centreLat, double yFactor, double column,
+                   double row, double* x, double* y, double* cell);
+
 // The number of whole steps from lo to hi, counting one that falls a rounding error short
 // (48.0 to 51.3 by 0.1 is 33, not 32); 0 for a step of 0, and at most limit + 1 when there are
 // more than limit.

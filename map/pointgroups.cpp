@@ -24,6 +24,50 @@ uint64_t Mix(uint64_t a, uint64_t b)
     return h ^ (h >> 29);
 }
 
+const double kMaxCellArray = 16e6;
+
+// Groups by the cell's column and row, counted in an array over the cells the points touch;
+// false (nothing done) when those cells are too many for one.
+bool GroupByCell(PointGroups* g, const CPtrArray* runs, const CIntArray* counts, int runCount, size_t total)
+{
+    double sx = 0, sy = 0;
+    GridCellSize(&g->Grid, g->Fine, &sx, &sy);
+    std::vector<double> cells(total * 2);
+    double c0 = 0, c1 = -1, r0 = 0, r1 = -1;
+    size_t at = 0;
+    for (int r = 0; r < runCount; ++r) {
+        const double* run = (const double*)runs->GetItems()[r];
+        for (int i = 0; run && i < counts->GetItems()[r]; ++i, ++at) {
+            GridCellOf(&g->Grid, sx, sy, g->CentreLat, g->YFactor, run[2 * i], run[2 * i + 1], &cells[2 * at],
+                       &cells[2 * at + 1]);
+            const double c = cells[2 * at], row = cells[2 * at + 1];
+            if (at == 0 || c < c0) c0 = c;
+            if (at == 0 || c > c1) c1 = c;
+            if (at == 0 || row < r0) r0 = row;
+            if (at == 0 || row > r1) r1 = row;
+        }
+    }
+    const double width = c1 - c0 + 1, height = r1 - r0 + 1;
+    if (!(width >= 1) || !(height >= 1) || width * height > kMaxCellArray)
+        return false;
+    std::vector<int> slot((size_t)(width * height), -1);
+    for (size_t p = 0; p < at; ++p) {
+        const double c = cells[2 * p], row = cells[2 * p + 1];
+        int& s = slot[(size_t)((c - c0) * height + (row - r0))];
+        if (s >= 0) {
+            if (++g->K[s] > g->MaxK)
+                g->MaxK = g->K[s];
+            continue;
+        }
+        s = g->Count++;
+        GridCellPlace(&g->Grid, sx, sy, g->CentreLat, g->YFactor, c, row, &g->X[s], &g->Y[s], g->Cell + 4 * (size_t)s);
+        g->K[s] = 1;
+        if (g->MaxK < 1)
+            g->MaxK = 1;
+    }
+    return true;
+}
+
 }  // namespace
 
 PointGroups* GroupPoints(const CPtrArray* runs, const CIntArray* counts, const GridDef* grid, int fine,
@@ -61,6 +105,9 @@ PointGroups* GroupPoints(const CPtrArray* runs, const CIntArray* counts, const G
         FreePointGroups(g);
         return nullptr;
     }
+    // On a grid of a sensible size the cells are counted in an array by column and row.
+    if (g->HasGrid && GroupByCell(g, runs, counts, runCount, total))
+        return g;
     slots.assign(capacity, -1);
     const size_t mask = capacity - 1;
     for (int r = 0; r < runCount; ++r) {
