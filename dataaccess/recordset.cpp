@@ -202,12 +202,9 @@ public:
         // The key query keeps the statement's own FROM, WHERE and ORDER BY where it can, so
         // the keys come in the statement's order without relying on a subquery's ORDER BY.
         std::wstring keySql;
-        std::wstring list = sourceShape.selectList;
-        list.erase(0, list.find_first_not_of(L" \t\r\n"));
-        list.erase(list.find_last_not_of(L" \t\r\n") + 1);
         if (withRowid)
             keySql = L"SELECT _ROWID_ " + shape.fromClause + L" " + shape.rest;
-        else if (sourceShape.simple && list == L"*")
+        else if (SelectsAllOfOneSource())
             keySql = L"SELECT " + keyColumn + L" " + sourceShape.fromClause + L" " + sourceShape.rest;
         else
             keySql = L"SELECT " + keyColumn + L" FROM (" + execSql + L")";
@@ -243,6 +240,15 @@ public:
         rs->keyset = std::make_shared<KeysetSource>(core, page, columns, std::move(keys));
         *out = rs;
         return S_OK;
+    }
+
+    // Whether the statement is "SELECT * FROM <one table or view> ...".
+    bool SelectsAllOfOneSource() const
+    {
+        std::wstring list = sourceShape.selectList;
+        list.erase(0, list.find_first_not_of(L" \t\r\n"));
+        list.erase(list.find_last_not_of(L" \t\r\n") + 1);
+        return sourceShape.simple && list == L"*";
     }
 
     // Sets execSql from sql: translated, with the hidden rowid for a single-table query.
@@ -445,10 +451,7 @@ public:
             columns += L", " + QuoteIdentifier(data->columns[o + data->hidden].name);
         // "SELECT * FROM <source> ..." is asked for the columns alone: the driver reads a
         // subquery's rows whole, every column of them.
-        std::wstring list = sourceShape.selectList;
-        list.erase(0, list.find_first_not_of(L" \t\r\n"));
-        list.erase(list.find_last_not_of(L" \t\r\n") + 1);
-        const std::wstring q = sourceShape.simple && list == L"*"
+        const std::wstring q = SelectsAllOfOneSource()
                                    ? WithoutOrderBy(L"SELECT " + columns + L" " + sourceShape.fromClause + L" " +
                                                     sourceShape.rest)
                                    : L"SELECT " + columns + L" FROM (" + WithoutOrderBy(execSql) + L")";

@@ -91,15 +91,8 @@ HBITMAP GlBitmap::Detach()
 {
     Finish();
     HBITMAP bitmap = bitmap_;
-    if (dc_) {
-        if (old_)
-            SelectObject(dc_, old_);
-        DeleteDC(dc_);
-    }
-    dc_ = nullptr;
-    old_ = nullptr;
-    bitmap_ = nullptr;
-    bits_ = nullptr;
+    bitmap_ = nullptr;  // the caller's now: Release leaves it
+    Release();
     return bitmap;
 }
 

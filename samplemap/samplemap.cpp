@@ -9,6 +9,7 @@
 
 #include "core/sampledb.h"
 #include "core/sampledb_names.h"
+#include "core/samplerng.h"
 #include "map/griddef.h"
 #include "map/mapunits.h"
 #include "samplemap/dbfwriter.h"
@@ -33,23 +34,12 @@ struct Pt
 };
 using Ring = std::vector<Pt>;
 
-// The same numbers from the same seed on every machine (splitmix64).
-class Rng
+// The same numbers from the same seed on every machine, apart from the sample database's.
+class Rng : public SampleRng
 {
 public:
-    explicit Rng(unsigned long long seed) : state_(seed * 0x9E3779B97F4A7C15ull + 0x5A3B) {}
-    unsigned long long Next()
-    {
-        unsigned long long z = (state_ += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    double Unit() { return (double)(Next() >> 11) / 9007199254740992.0; }
-    double Between(double lo, double hi) { return lo + (hi - lo) * Unit(); }
-
-private:
-    unsigned long long state_;
+    explicit Rng(unsigned long long seed) : SampleRng(seed, 0x5A3B) {}
+    double Between(double lo, double hi) { return Uniform(lo, hi); }
 };
 
 // Degrees of longitude are shorter than degrees of latitude here: distances count them so.

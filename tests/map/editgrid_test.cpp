@@ -9,6 +9,7 @@
 #include "core/xmlaccess.h"
 #include "map/editgriddlg.h"
 #include "resources/zorna/resource.h"
+#include "samplemap/samplemap.h"
 #include "tests/support/wintest.h"
 
 namespace {
@@ -65,16 +66,10 @@ void Press(HWND dialog, int id)
 
 GridDef Grid()
 {
-    GridDef g = {};
+    GridDef g;
+    zor::MakeKfmeGrid(&g);
     wcscpy(g.Name, L"KFME Česko");
     g.LatMin = 49.3;  // shown as 49 18' 0,00", never as 17' 60,00"
-    g.LatMax = 51.1;
-    g.LatCoarseStep = 0.1;
-    g.LatFineStep = 0.05;
-    g.LonMin = 12.0;
-    g.LonMax = 19.0;
-    g.LonCoarseStep = 1.0 / 6;
-    g.LonFineStep = 1.0 / 12;
     return g;
 }
 

@@ -6,22 +6,16 @@
 
 #include "core/xmlaccess.h"
 #include "map/griddef.h"
+#include "samplemap/samplemap.h"
 #include "tests/support/wintest.h"
 
 namespace {
 
 GridDef Kfme()
 {
-    GridDef g = {};
+    GridDef g;
+    zor::MakeKfmeGrid(&g);
     wcscpy(g.Name, L"KFME Česko");
-    g.LatMin = 48.5;
-    g.LatMax = 51.1;
-    g.LatCoarseStep = 0.1;
-    g.LatFineStep = 0.05;
-    g.LonMin = 12.0;
-    g.LonMax = 19.0;
-    g.LonCoarseStep = 1.0 / 6;
-    g.LonFineStep = 1.0 / 12;
     return g;
 }
 
