@@ -81,7 +81,7 @@ protected:
     static void TearDownTestSuite()
     {
         if (!db_.empty())
-            wintest::RemoveFolderTree(db_.substr(0, db_.find_last_of(L'\\')));
+            wintest::RemoveFolder(db_.substr(0, db_.find_last_of(L'\\')));
     }
     static std::wstring db_;
 };
