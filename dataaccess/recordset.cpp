@@ -364,6 +364,17 @@ public:
         return S_OK;
     }
 
+    // Runs a query of the recordset's own on a new statement.
+    HRESULT RunQuery(Stmt& st, const std::wstring& q)
+    {
+        if (!st.Alloc(*core))
+            return core->NoStatement();
+        SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)q.c_str(), SQL_NTS);
+        if (!OdbcOk(rc) && rc != SQL_NO_DATA)
+            return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The query failed.");
+        return S_OK;
+    }
+
     // Filters a keyset by reading, once and in the keys' order, only the key and the columns
     // the criterion names.
     HRESULT FilterKeyset(const FilterExpr& expr, std::vector<uint32_t>* out)
@@ -387,11 +398,9 @@ public:
         }
         q += L" FROM (" + execSql + L")";
         Stmt st;
-        if (!st.Alloc(*core))
-            return core->NoStatement();
-        SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)q.c_str(), SQL_NTS);
-        if (!OdbcOk(rc) && rc != SQL_NO_DATA)
-            return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The query failed.");
+        HRESULT hr = RunQuery(st, q);
+        if (FAILED(hr))
+            return hr;
         std::vector<uint8_t> scratch;
         RowPtr row;
         auto getter = [&](int idx, const std::wstring&, VARIANT* v) -> HRESULT {
@@ -499,11 +508,9 @@ public:
                 position.emplace(data->keyset->Key(k), (uint32_t)k);
         }
         Stmt st;
-        if (!st.Alloc(*core))
-            return core->NoStatement();
-        SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)q.c_str(), SQL_NTS);
-        if (!OdbcOk(rc) && rc != SQL_NO_DATA)
-            return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The query failed.");
+        HRESULT hr = RunQuery(st, q);
+        if (FAILED(hr))
+            return hr;
         long long key = 0;
         SQLLEN keyInd = 0;
         std::vector<double> cells(n, 0);
