@@ -33,14 +33,16 @@ std::wstring MakeTempFolder(const wchar_t* name);
 // Deletes a folder with everything in it (a test's temporary folder, when the test is done).
 void RemoveFolder(const std::wstring& path);
 
-// A folder from MakeTempFolder that is deleted with its contents when the holder goes.
-class TempFolder {
+// A fresh temporary folder (MakeTempFolder) that is deleted with everything in it at the end
+// of its scope.
+class ScopedTempFolder {
 public:
-    explicit TempFolder(const wchar_t* name) : path_(MakeTempFolder(name)) {}
-    ~TempFolder() { RemoveFolder(path_); }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
+    explicit ScopedTempFolder(const wchar_t* name) : path_(MakeTempFolder(name)) {}
+    ~ScopedTempFolder() { RemoveFolder(path_); }
+    ScopedTempFolder(const ScopedTempFolder&) = delete;
+    ScopedTempFolder& operator=(const ScopedTempFolder&) = delete;
     const std::wstring& Path() const { return path_; }
+    std::wstring File(const std::wstring& name) const { return path_ + L"\\" + name; }
 
 private:
     std::wstring path_;
