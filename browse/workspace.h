@@ -10,9 +10,9 @@
 #include <msxml2.h>
 
 class CTreeCard;           // browse/treecard.h
-class CLitCard;            // literature card (later issue)
+class CLitCard;            // browse/litcard.h
 class CEditRecordDlg;      // record edit dialog (later issue)
-class CEditLitRecordDlg;   // literature record dialog (later issue)
+class CEditLitRecordDlg;   // browse/litrecorddlg.h
 class CEditLegendStyleDlg; // legend style dialog of the map cards (later issue)
 class CAddQueryDlg;        // criterion dialog (later issue)
 class CPrintForm;          // reports/printform.h
@@ -128,8 +128,12 @@ public:
     // ---- commands on the page in front ----
     void SetListStyle(HWND owner, int style);
     // Deletes the selected records of the page in front after asking (706-708): the tree
-    // cards' record lists and the search list.
+    // cards' record lists, the search list and the literature list.
     void DeleteRecords(HWND owner);
+    // A new record, or the selected one edited, in the dialog of the page in front; the lists
+    // are refreshed after a save.
+    void NewRecord(HWND owner);
+    void EditRecord(HWND owner);
     void RefreshAll(HWND owner);
     // Handler of ZM_REFRESH_MAPS: every map card rebuilds its layers; returns 1.
     int RefreshMaps();
@@ -183,6 +187,8 @@ private:
     int MapIndexOfTab(int tab) const;
     void RemoveMapTab(int tab);
     void CollectRecordIds(int tab, CIntArray* ids);
+    // The literature record dialog on a new publication or the selected one (workspace_literature.cpp).
+    void RunLiteratureDialog(HWND owner, bool edit);
 };
 
 // Draws the two sort arrows (0 down, 1 up) into a new masked 16 x 14 image list.

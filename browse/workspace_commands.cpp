@@ -3,6 +3,7 @@
 
 #include <strsafe.h>
 
+#include "browse/litcard.h"
 #include "browse/treecard.h"
 #include "core/containers.h"
 #include "core/database.h"
@@ -119,6 +120,11 @@ void Workspace::SetListStyle(HWND owner, int style)
 
 void Workspace::CollectRecordIds(int tab, CIntArray* ids)
 {
+    if (tab == TAB_LITERATURE) {
+        if (LitCard)
+            LitCard->GetSelectedIds(ids);
+        return;
+    }
     CTreeCard* card = CardOfTab(tab);
     if (card) {
         card->GetSelectedRecordIds(ids);
@@ -140,8 +146,8 @@ void Workspace::CollectRecordIds(int tab, CIntArray* ids)
 void Workspace::DeleteRecords(HWND owner)
 {
     int tab = GetCurrentTab(owner);
-    if (tab >= TAB_LITERATURE)
-        return;  // literature records go through the literature card once it exists
+    if (tab >= kFirstMapTab)
+        return;
     CIntArray ids(32, 8);
     CollectRecordIds(tab, &ids);
     int count = ids.GetCount();
@@ -157,8 +163,32 @@ void Workspace::DeleteRecords(HWND owner)
     StringCchPrintfW(text, 160, format, count);
     if (ZorMessageBox(owner, text, caption, MB_ICONQUESTION | MB_OKCANCEL) != IDOK)
         return;
-    if (SendMessageW(MainWindow, ZM_DELETE_RECORDS, ZM_DELETE_RECORD_ROWS, (LPARAM)&ids))
+    bool literature = tab == TAB_LITERATURE;
+    if (!SendMessageW(MainWindow, ZM_DELETE_RECORDS,
+                      literature ? ZM_DELETE_LITERATURE_ROWS : ZM_DELETE_RECORD_ROWS, (LPARAM)&ids))
+        return;
+    if (literature)
+        LitCard->Refresh(1);
+    else
         RefreshAll(owner);
+}
+
+void Workspace::NewRecord(HWND owner)
+{
+    switch (GetCurrentTab(owner)) {
+    case TAB_LITERATURE:
+        RunLiteratureDialog(owner, false);
+        break;
+    }
+}
+
+void Workspace::EditRecord(HWND owner)
+{
+    switch (GetCurrentTab(owner)) {
+    case TAB_LITERATURE:
+        RunLiteratureDialog(owner, true);
+        break;
+    }
 }
 
 void Workspace::RefreshAll(HWND owner)
@@ -167,6 +197,8 @@ void Workspace::RefreshAll(HWND owner)
     LocCard->RequeryRecords(1);
     if (SearchShown)
         RunSearch(owner, SearchWhere, 1);
+    if (LitCard)
+        LitCard->Refresh(1);
     RefreshMaps();
 }
 
@@ -178,14 +210,14 @@ int Workspace::RefreshMaps()
 
 void Workspace::RequeryLiterature(HWND owner)
 {
-    // The literature card requeries its list with its kept filter once it exists.
-    (void)owner;
+    if (LitCard)
+        LitCard->Requery(owner, LitCard->GetFilter(), 1);
 }
 
 void Workspace::FillAuthorCombo(HWND owner)
 {
-    // The literature card refills its author combo once it exists.
-    (void)owner;
+    if (LitCard)
+        LitCard->FillAuthorCombo(owner);
 }
 
 // ---- map tabs ----

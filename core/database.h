@@ -463,6 +463,7 @@ enum ItemDeleteStringId
     IDS_DB_ERROR_CAPTION = 500,
     IDS_DB_ITEM_HAS_CHILDREN = 520,
     IDS_DB_ITEM_HAS_RECORDS = 521,
+    IDS_DB_LIT_CITED_BY_RECORDS = 1600,  // resources/zorna/literature.h
 };
 // ---- end of tree items and records helpers ----
 

@@ -74,17 +74,16 @@ int DeleteTreeItem(CDatabase* db, int id, const DeleteKind& kind)
     return tx.Commit() ? 1 : 0;
 }
 
-// "<prefix> = %d" for one id, "<prefix> IN (%d, %d, ...)" for more.
-std::wstring DeleteByIdsSql(const wchar_t* table, const CIntArray* ids)
+// "<start> <column> = %d" for one id, "<start> <column> IN (%d, %d, ...)" for more.
+std::wstring ByIdsSql(const wchar_t* start, const wchar_t* column, const CIntArray* ids)
 {
     wchar_t number[16];
-    std::wstring sql = L"DELETE FROM ";
-    sql += table;
+    std::wstring sql = std::wstring(start) + L" WHERE " + column;
     if (ids->GetCount() == 1) {
         StringCchPrintfW(number, 16, L"%d", ids->GetItems()[0]);
-        return sql + L" WHERE ID = " + number;
+        return sql + L" = " + number;
     }
-    sql += L" WHERE ID IN (";
+    sql += L" IN (";
     for (int i = 0; i < ids->GetCount(); i++) {
         StringCchPrintfW(number, 16, i ? L", %d" : L"%d", ids->GetItems()[i]);
         sql += number;
@@ -92,15 +91,38 @@ std::wstring DeleteByIdsSql(const wchar_t* table, const CIntArray* ids)
     return sql + L")";
 }
 
-bool DeleteByIds(CDatabase* db, const wchar_t* table, const CIntArray* ids)
+// Deletes the rows of the ids in one transaction. With a guard ("SELECT COUNT(*) FROM <table>"
+// and the column that refers to the ids), rows that something still refers to are refused with
+// the guard's message and nothing is deleted.
+struct DeleteGuard
+{
+    const wchar_t* countSql;
+    const wchar_t* column;
+    UINT message;
+};
+
+bool DeleteByIds(CDatabase* db, const wchar_t* table, const CIntArray* ids,
+                 const DeleteGuard* guard = nullptr)
 {
     if (!ids || ids->GetCount() < 1 || !db->IsOpen())
         return false;
     WriteTransaction tx(db);
     if (!tx.Begin())
         return false;
-    if (FAILED(db->AdoConnection->Execute(DeleteByIdsSql(table, ids).c_str(), nullptr,
-                                          adExecuteNoRecords))) {
+    if (guard) {
+        int users = CountOf(db, ByIdsSql(guard->countSql, guard->column, ids).c_str());
+        if (users != 0) {
+            tx.Rollback(false);  // nothing was written
+            if (users < 0)
+                db->ReportAdoErrors();
+            else
+                ZorMessageBoxRes(db->MainWindow, db->Instance, guard->message,
+                                 IDS_DB_ERROR_CAPTION, MB_ICONERROR);
+            return false;
+        }
+    }
+    std::wstring sql = ByIdsSql((std::wstring(L"DELETE FROM ") + table).c_str(), L"ID", ids);
+    if (FAILED(db->AdoConnection->Execute(sql.c_str(), nullptr, adExecuteNoRecords))) {
         tx.Fail();
         return false;
     }
@@ -135,8 +157,11 @@ int CDatabase::DeleteRecords(const CIntArray* ids)
 
 int CDatabase::DeleteLiterature(const CIntArray* ids)
 {
-    // The publication's authors, keywords and taxon and locality links go with it.
-    if (!DeleteByIds(this, L"LITERATURE", ids))
+    // The publication's authors, keywords and taxon and locality links go with it. Records keep
+    // their publication in a column without a key, so a cited publication is refused here.
+    static const DeleteGuard cited = {L"SELECT COUNT(*) FROM ZORNACOLLS", L"LITID",
+                                      IDS_DB_LIT_CITED_BY_RECORDS};
+    if (!DeleteByIds(this, L"LITERATURE", ids, &cited))
         return 0;
     RequeryIfOpen(LiteratureNamesRs);
     return 1;

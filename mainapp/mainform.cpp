@@ -8,6 +8,7 @@
 #include <cwchar>
 #include <strsafe.h>
 
+#include "browse/litlistsdlg.h"
 #include "browse/workspace.h"
 #include "core/containers.h"
 #include "core/database.h"
@@ -145,6 +146,8 @@ void OnDestroy(HWND hwnd, MainForm* form)
     // they are freed here, in this place, when they come.
     FreeOpenConnForm();
     form->ConnForm = nullptr;
+    delete form->LitListsEditor;
+    form->LitListsEditor = nullptr;
     delete form->Database;
     form->Database = nullptr;
     delete form->Workspace_;

@@ -257,6 +257,14 @@ struct ZmItemPathRequest
     int Length;                     // out: bytes written
 };
 
+// Sends a private message and reads the handler's result where every handler stores it: the
+// main window's DWLP_MSGRESULT (the value SendMessageW returns is not the result for all of them).
+inline LRESULT ZmSendForResult(HWND mainWnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    SendMessageW(mainWnd, msg, wParam, lParam);
+    return GetWindowLongPtrW(mainWnd, DWLP_MSGRESULT);
+}
+
 // Handles the messages 5025-5088 of the main window (5035 excepted): runs the handler, stores
 // its result in DWLP_MSGRESULT and puts the dialog procedure's TRUE/FALSE into *dlgResult.
 // Returns false for any other message (and 5035), leaving *dlgResult alone.

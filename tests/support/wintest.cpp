@@ -214,4 +214,58 @@ bool WriteUtf8File(const std::wstring& path, const std::wstring& text)
     return ok && written == bytes.size();
 }
 
+namespace {
+
+struct ModalRun {
+    const wchar_t* caption;
+    const std::function<void(HWND)>* script;
+    DWORD start;
+    DWORD timeout;
+    UINT_PTR timer;
+};
+ModalRun* g_modal = nullptr;
+
+HWND FindModal(const wchar_t* caption)
+{
+    HWND w = FindWindowW(L"#32770", caption);
+    return w && GetWindowThreadProcessId(w, nullptr) == GetCurrentThreadId() ? w : nullptr;
+}
+
+void CALLBACK ModalTick(HWND, UINT, UINT_PTR id, DWORD)
+{
+    ModalRun* run = g_modal;
+    if (!run || id != run->timer)
+        return;
+    HWND dialog = FindModal(run->caption);
+    if (dialog && IsWindowVisible(dialog)) {
+        KillTimer(nullptr, id);
+        g_modal = nullptr;
+        (*run->script)(dialog);
+        return;
+    }
+    if (GetTickCount() - run->start > run->timeout) {
+        KillTimer(nullptr, id);
+        g_modal = nullptr;
+        if (dialog)
+            EndDialog(dialog, -1);
+    }
+}
+
+}  // namespace
+
+INT_PTR RunModal(const wchar_t* caption, const std::function<INT_PTR()>& show,
+                 const std::function<void(HWND)>& script, DWORD timeoutMs)
+{
+    ModalRun run = {caption, &script, GetTickCount(), timeoutMs, 0};
+    run.timer = SetTimer(nullptr, 0, 20, ModalTick);
+    ModalRun* outer = g_modal;
+    g_modal = &run;
+    INT_PTR result = show();
+    if (g_modal == &run) {
+        KillTimer(nullptr, run.timer);
+        g_modal = outer;
+    }
+    return result;
+}
+
 }  // namespace wintest

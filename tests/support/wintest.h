@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
+#include <functional>
 #include <string>
 #include <vector>
 #include "core/msgbox.h"
@@ -56,6 +57,13 @@ inline bool FileExists(const std::wstring& path)
 {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
+
+// Runs `show` (which runs a modal dialog) and, once a visible dialog with the caption is up on
+// this thread, `script` on it from inside the dialog's own loop; the script closes it. A dialog
+// that never shows up within the timeout is ended with -1, so no test hangs on it. Returns what
+// `show` returned.
+INT_PTR RunModal(const wchar_t* caption, const std::function<INT_PTR()>& show,
+                 const std::function<void(HWND)>& script, DWORD timeoutMs = 10000);
 
 // Records every message box shown while it lives and answers each with the next scripted
 // answer (IDOK when the script runs out) instead of showing it.

@@ -1,0 +1,44 @@
+// Texts of the literature dialogs' fields.
+#include "browse/littext.h"
+
+std::wstring WindowTextOf(HWND window)
+{
+    int length = GetWindowTextLengthW(window);
+    if (length <= 0)
+        return std::wstring();
+    std::wstring text((size_t)length + 1, L'\0');
+    int got = GetWindowTextW(window, &text[0], length + 1);
+    text.resize(got > 0 ? (size_t)got : 0);
+    return text;
+}
+
+std::wstring CleanLineText(const std::wstring& text)
+{
+    std::wstring line = text;
+    for (wchar_t& c : line)
+        if (c == L'\r' || c == L'\n' || c == L'\t')
+            c = L' ';
+    size_t first = line.find_first_not_of(L' ');
+    if (first == std::wstring::npos)
+        return std::wstring();
+    size_t last = line.find_last_not_of(L' ');
+    return line.substr(first, last - first + 1);
+}
+
+std::vector<std::wstring> SplitNameLines(const std::wstring& text)
+{
+    std::vector<std::wstring> names;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find_first_of(L"\r\n", start);
+        if (end == std::wstring::npos)
+            end = text.size();
+        std::wstring name = CleanLineText(text.substr(start, end - start));
+        if ((int)name.size() > kLitNameLineMax)
+            name.resize(kLitNameLineMax);
+        if (!name.empty())
+            names.push_back(name);
+        start = end + 1;
+    }
+    return names;
+}
