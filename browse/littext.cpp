@@ -14,10 +14,18 @@ std::wstring WindowTextOf(HWND window)
 
 std::wstring CleanLineText(const std::wstring& text)
 {
-    std::wstring line = text;
-    for (wchar_t& c : line)
-        if (c == L'\r' || c == L'\n' || c == L'\t')
+    // A pasted line break (CR LF, or either alone) or tab is one space.
+    std::wstring line;
+    line.reserve(text.size());
+    for (size_t i = 0; i < text.size(); i++) {
+        wchar_t c = text[i];
+        if (c == L'\r' || c == L'\n' || c == L'\t') {
+            while (i + 1 < text.size() && (text[i + 1] == L'\r' || text[i + 1] == L'\n' || text[i + 1] == L'\t'))
+                i++;
             c = L' ';
+        }
+        line += c;
+    }
     size_t first = line.find_first_not_of(L' ');
     if (first == std::wstring::npos)
         return std::wstring();

@@ -11,8 +11,8 @@ const int kLitNameLineMax = 511;
 
 // The window's whole text.
 std::wstring WindowTextOf(HWND window);
-// One line of text from a single-line field: pasted line breaks and tabs become spaces, blanks
-// around the text are removed.
+// One line of text from a single-line field: each pasted line break or tab (or a run of them)
+// becomes one space, blanks around the text are removed.
 std::wstring CleanLineText(const std::wstring& text);
 // The names of a name page's text, one per line, each cleaned as above and cut to
 // kLitNameLineMax characters; empty lines are left out. Any of CR, LF or CR LF ends a line.
