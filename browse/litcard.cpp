@@ -30,7 +30,7 @@ RECT ChildRect(HWND child)
 CLitCard::CLitCard(HWND parent, HINSTANCE instance, HIMAGELIST arrowImages, HCURSOR dividerCursor)
     : Parent(parent), Instance(instance), ArrowImages(arrowImages), DividerCursor(dividerCursor),
       CurAuthor(-1), CacheFrom(-1), CacheTo(-1), Card(nullptr), List(nullptr), SortCol(0),
-      Filter(nullptr), RowCount(0)
+      Filter(nullptr)
 {
     Card = CreateDialogParamW(instance, L"LITERCARD", parent, CardDlgProc, (LPARAM)this);
 }
@@ -134,14 +134,13 @@ int CLitCard::Requery(HWND mainWnd, const wchar_t* condition, int reset)
     int rows = query.RowCount > 0 ? query.RowCount : 0;
 
     CacheFrom = CacheTo = -1;
-    if (reset || rows != RowCount) {
+    if (reset || rows != (int)SendMessageW(List, LVM_GETITEMCOUNT, 0, 0)) {
         // A count that changed under a requery would have the list ask for rows past the end.
         SendMessageW(List, LVM_SETITEMCOUNT, (WPARAM)rows, reset ? 0 : LVSICF_NOSCROLL);
     } else {
         // The same rows in another order: what is shown is drawn again.
         InvalidateRect(List, nullptr, FALSE);
     }
-    RowCount = rows;
     if (hold) {
         SendMessageW(List, WM_SETREDRAW, TRUE, 0);
         InvalidateRect(List, nullptr, TRUE);

@@ -71,7 +71,6 @@ public:
     HWND List;                // control 106
     int SortCol;              // 0, or the header item; negative when descending
     wchar_t* Filter;          // the kept condition (malloc'd) or null
-    int RowCount;             // the list's count as last set
 
 private:
     void OnCommand(WORD id, WORD code);

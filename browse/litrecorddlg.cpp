@@ -90,8 +90,8 @@ int PublisherOfJournal(zdata::Recordset* journals, int journalId)
 // ---- the dialog ----
 
 CEditLitRecordDlg::CEditLitRecordDlg(HINSTANCE instance)
-    : Owner(nullptr), Dialog(nullptr), Pages(), AbstractEdit(nullptr), Record(nullptr), Purging(0),
-      Instance(instance), PageData()
+    : Owner(nullptr), Dialog(nullptr), Pages(), PageArea(), AbstractEdit(nullptr), Record(nullptr),
+      Purging(0), Instance(instance), PageData()
 {
 }
 
@@ -115,6 +115,22 @@ HWND CEditLitRecordDlg::TabWindow(int tab) const
     return tab == LITTAB_ABSTRACT ? AbstractEdit : nullptr;
 }
 
+HWND CEditLitRecordDlg::EnsurePage(int tab)
+{
+    if (tab < 0 || tab >= kLitPageCount || !Dialog)
+        return TabWindow(tab);
+    if (!Pages[tab]) {
+        PageData[tab].Owner = this;
+        PageData[tab].Tab = tab;
+        HWND page = CreateDialogParamW(Instance, kPageTemplates[tab], GetDlgItem(Dialog, IDC_LITREC_TABS),
+                                       PageProc, (LPARAM)&PageData[tab]);
+        if (page)
+            SetWindowPos(page, HWND_TOP, PageArea.left, PageArea.top, PageArea.right - PageArea.left,
+                         PageArea.bottom - PageArea.top, SWP_HIDEWINDOW);
+    }
+    return Pages[tab];
+}
+
 void CEditLitRecordDlg::OnInitDialog(HWND hwnd)
 {
     Dialog = hwnd;
@@ -133,18 +149,14 @@ void CEditLitRecordDlg::OnInitDialog(HWND hwnd)
         item.pszText = text;
         SendMessageW(tabs, TCM_INSERTITEMW, i, (LPARAM)&item);
     }
-    RECT area;
+    RECT& area = PageArea;
     GetClientRect(tabs, &area);
     SendMessageW(tabs, TCM_ADJUSTRECT, FALSE, (LPARAM)&area);
-    for (int i = 0; i < kLitPageCount; i++) {
-        PageData[i].Owner = this;
-        PageData[i].Tab = i;
-        Pages[i] = CreateDialogParamW(Instance, kPageTemplates[i], tabs, PageProc,
-                                      (LPARAM)&PageData[i]);
-        if (Pages[i])
-            SetWindowPos(Pages[i], HWND_TOP, area.left, area.top, area.right - area.left,
-                         area.bottom - area.top, i == LITTAB_MAIN ? SWP_SHOWWINDOW : SWP_HIDEWINDOW);
-    }
+    // The taxa and localities pages are made when their tab is first shown: each costs as much
+    // to make as the publication costs to load, and many edits never look at them.
+    for (int i = LITTAB_MAIN; i <= LITTAB_KEYWORDS; i++)
+        EnsurePage(i);
+    ShowWindow(Pages[LITTAB_MAIN], SW_SHOW);
     // The abstract belongs to the dialog, not to the tab control: a multi-line edit on a tab
     // control would take the tab control and every page down with it on Escape. Here Escape acts
     // as Storno and Enter presses OK; Ctrl+Enter makes a line break.
@@ -174,7 +186,7 @@ void CEditLitRecordDlg::SelectTab(int tab)
     if (HWND old = TabWindow(current))
         ShowWindow(old, SW_HIDE);
     SendMessageW(tabs, TCM_SETCURSEL, (WPARAM)tab, 0);
-    if (HWND now = TabWindow(tab))
+    if (HWND now = EnsurePage(tab))
         ShowWindow(now, SW_SHOW);
 }
 
@@ -209,9 +221,10 @@ bool CEditLitRecordDlg::Accept()
             return false;
         }
     }
+    // A tree page never shown leaves its links as they were loaded.
     CIntArray* idLists[2] = {r->SpeciesIds, r->LocalityIds};
     for (int k = 0; k < 2; k++) {
-        if (!idLists[k])
+        if (!idLists[k] || !Pages[LITTAB_SPECIES + k])
             continue;
         idLists[k]->RemoveAll();
         HWND list = GetDlgItem(Pages[LITTAB_SPECIES + k], IDC_LITREC_REFERENCED);
@@ -266,7 +279,7 @@ INT_PTR CALLBACK CEditLitRecordDlg::DialogProc(HWND hwnd, UINT msg, WPARAM wPara
             return TRUE;
         }
         if (header->code == TCN_SELCHANGE) {
-            if (HWND page = dlg->TabWindow(tab))
+            if (HWND page = dlg->EnsurePage(tab))
                 ShowWindow(page, SW_SHOW);
             return TRUE;
         }

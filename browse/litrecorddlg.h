@@ -69,8 +69,11 @@ public:
     // of its messages; 1 after a successful store, 0 for Storno.
     int Show(HWND owner, LiteratureRecord* record);
 
-    // The window of a tab while the dialog runs (the abstract edit for the last one).
+    // The window of a tab while the dialog runs (the abstract edit for the last one); null for a
+    // page not made yet.
     HWND TabWindow(int tab) const;
+    // The page of a tab, made (hidden) when it is not there yet.
+    HWND EnsurePage(int tab);
 
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     static INT_PTR CALLBACK PageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -78,7 +81,9 @@ public:
     // ---- fields ----
     HWND Owner;
     HWND Dialog;
-    HWND Pages[kLitPageCount];  // main, authors, keywords, taxa, localities
+    HWND Pages[kLitPageCount];  // main, authors, keywords, taxa, localities (the last two made
+                                // when their tab is first shown)
+    RECT PageArea;              // the tab control's display area
     HWND AbstractEdit;
     LiteratureRecord* Record;
     int Purging;                // 1 while a page's tree is being emptied

@@ -411,6 +411,11 @@ public:
     int FirstFeatureColumn;
     int FeatureBlockEnd;
     int LiteratureColumnCount;
+    // A saved publication leaves the publication names to be read again when next used: with
+    // many publications that read costs far more than the save itself.
+    int LiteratureNamesStale = 0;
+    // Reads the publication names again when a save left them stale.
+    void RefreshLiteratureNames();
 
     int CachedTextLength;
     VARIANT CachedValue;

@@ -358,6 +358,8 @@ bool EndsInCh(const std::wstring& text)
 
 void CDatabase::FilterListByName(int kind, int dropDown, HWND combo, const wchar_t* text)
 {
+    if (kind == 2)
+        RefreshLiteratureNames();
     Recordset* rs = kind == 0 ? SpeciesNamesRs : kind == 1 ? FeatureNamesRs
                   : kind == 2 ? LiteratureNamesRs : nullptr;
     if (!rs)

@@ -164,5 +164,6 @@ int CDatabase::DeleteLiterature(const CIntArray* ids)
     if (!DeleteByIds(this, L"LITERATURE", ids, &cited))
         return 0;
     RequeryIfOpen(LiteratureNamesRs);
+    LiteratureNamesStale = 0;
     return 1;
 }

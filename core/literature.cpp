@@ -499,6 +499,6 @@ int CDatabase::SaveLiterature(LiteratureRecord* r)
     }
     r->Id = litId;
     RequeryIfOpen(LiteratureListRs);
-    RequeryIfOpen(LiteratureNamesRs);
+    LiteratureNamesStale = 1;
     return 1;
 }

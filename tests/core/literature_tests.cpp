@@ -685,6 +685,29 @@ TEST_F(LiteratureTest, ASavedPublicationIsListedAtOnce)
     EXPECT_EQ(listed + 1, RowCount(db_->LiteratureListRs));
 }
 
+TEST_F(LiteratureTest, ASavedPublicationIsOfferedByNameWhenTheNamesAreNextUsed)
+{
+    zdata::Recordset* names = db_->GetCachedRecordset(RS_LITERATURE_NAMES);
+    ASSERT_TRUE(names);
+    long before = RowCount(names);
+    Record rec;
+    rec.EmptyValues(db_);
+    rec.Texts(L"Žlutá kniha o vážkách", L"", L"", L"");
+    ASSERT_EQ(1, db_->SaveLiterature(&rec.r));
+    // The type-ahead of a publication's name finds it...
+    HWND combo = CreateWindowExW(0, L"COMBOBOX", L"", WS_POPUP | CBS_DROPDOWN, 0, 0, 200, 200,
+                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_TRUE(combo);
+    db_->FilterListByName(2, 0, combo, L"Žlutá kniha");
+    EXPECT_EQ(1, (int)SendMessageW(combo, CB_GETCOUNT, 0, 0));
+    EXPECT_EQ(rec.r.Id, (int)SendMessageW(combo, CB_GETITEMDATA, 0, 0));
+    DestroyWindow(combo);
+    // ...and the list handed out holds it.
+    names = db_->GetCachedRecordset(RS_LITERATURE_NAMES);
+    names->put_Filter(L"");
+    EXPECT_EQ(before + 1, RowCount(names));
+}
+
 // ---- the name lists ----
 
 TEST_F(LiteratureTest, TableRecordsetsByKind)

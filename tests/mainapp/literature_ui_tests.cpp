@@ -443,6 +443,10 @@ TEST_F(LiteratureUiTest, ADanglingLinkOpensAndTheNextSaveDropsIt)
     Rows links = Query(path_, L"SELECT SYSID FROM LITSYSREFS WHERE LITID = " + Num(id) + L" ORDER BY REFPOS");
     ExecWithoutKeys(path_, L"INSERT INTO LITSYSREFS (LITID, SYSID, REFPOS) VALUES (" + Num(id) + L", 999999, 1)");
     bool shown = RunRecordDialog(true, [&](HWND dialog) {
+        // The taxa page is made when its tab is first shown.
+        EXPECT_EQ(nullptr, Page(LITTAB_SPECIES));
+        ClickTab(GetDlgItem(dialog, IDC_LITREC_TABS), LITTAB_SPECIES);
+        ASSERT_TRUE(Page(LITTAB_SPECIES));
         std::vector<int> ids = ListBoxIds(GetDlgItem(Page(LITTAB_SPECIES), IDC_LITREC_REFERENCED));
         EXPECT_EQ(links.size(), ids.size());
         EXPECT_EQ(ids.end(), std::find(ids.begin(), ids.end(), 999999));
@@ -450,6 +454,13 @@ TEST_F(LiteratureUiTest, ADanglingLinkOpensAndTheNextSaveDropsIt)
     });
     EXPECT_TRUE(shown);
     EXPECT_EQ(0, QueryInt(path_, L"SELECT COUNT(*) FROM LITSYSREFS WHERE SYSID = 999999"));
+    EXPECT_EQ(links, Query(path_, L"SELECT SYSID FROM LITSYSREFS WHERE LITID = " + Num(id) + L" ORDER BY REFPOS"));
+    // Without a look at the taxa, the links go back as they were loaded; the file refuses the
+    // dangling one again.
+    ExecWithoutKeys(path_, L"INSERT INTO LITSYSREFS (LITID, SYSID, REFPOS) VALUES (" + Num(id) + L", 999999, 1)");
+    SelectRow(RowOf(id));
+    shown = RunRecordDialog(true, [&](HWND dialog) { Ok(dialog); });
+    EXPECT_TRUE(shown);
     EXPECT_EQ(links, Query(path_, L"SELECT SYSID FROM LITSYSREFS WHERE LITID = " + Num(id) + L" ORDER BY REFPOS"));
 }
 
