@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "browse/recordlist.h"
 #include "browse/treecard.h"
 #include "core/containers.h"
 #include "core/ctlfill.h"
@@ -173,41 +174,15 @@ void CLitCard::FillAuthorCombo(HWND mainWnd)
     CurAuthor = GetComboSelData(combo);
 }
 
-int CLitCard::IdOfRow(int row) const
-{
-    NMLVDISPINFOW info = {};
-    info.hdr.hwndFrom = List;
-    info.hdr.idFrom = IDC_LITCARD_LIST;
-    info.hdr.code = LVN_GETDISPINFOW;
-    info.item.mask = LVIF_PARAM;
-    info.item.iItem = row;
-    info.item.iSubItem = 0;
-    // An unanswered request must not pass for a publication's id.
-    info.item.lParam = -1;
-    SendMain(ZM_GET_LIST_CELL_TEXT, ZM_LIST_LITERATURE, (LPARAM)&info);
-    return info.item.lParam >= 0 ? (int)info.item.lParam : -1;
-}
-
 int CLitCard::GetSelectedId()
 {
     int row = (int)SendMessageW(List, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
-    return row < 0 ? -1 : IdOfRow(row);
+    return row < 0 ? -1 : ListRowId(MainWindow(), List, ZM_LIST_LITERATURE, row);
 }
 
 int CLitCard::GetSelectedIds(CIntArray* ids)
 {
-    if (!ids)
-        return 0;
-    int added = 0;
-    for (int row = (int)SendMessageW(List, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED); row >= 0;
-         row = (int)SendMessageW(List, LVM_GETNEXTITEM, (WPARAM)row, LVNI_SELECTED)) {
-        int id = IdOfRow(row);
-        if (id < 0)
-            continue;
-        ids->Add(id);
-        ++added;
-    }
-    return added;
+    return ListSelectedIds(MainWindow(), List, ZM_LIST_LITERATURE, ids);
 }
 
 // ---- messages ----
@@ -226,14 +201,9 @@ void CLitCard::OnCommand(WORD id, WORD code)
 LRESULT CLitCard::OnListNotify(NMHDR* header)
 {
     switch (header->code) {
-    case LVN_GETDISPINFOW: {
-        // The list's small images are the header's sort arrows; rows show none of them.
-        LVITEMW* item = &((NMLVDISPINFOW*)header)->item;
-        if (item->mask & LVIF_IMAGE)
-            item->iImage = -1;
-        SendMain(ZM_GET_LIST_CELL_TEXT, ZM_LIST_LITERATURE, (LPARAM)header);
+    case LVN_GETDISPINFOW:
+        RequestListCell(MainWindow(), (NMLVDISPINFOW*)header, ZM_LIST_LITERATURE);
         return 0;
-    }
     case LVN_ODCACHEHINT: {
         // Cells are read live from the list's recordset as they are drawn, so the hinted rows
         // are current already: the range is only kept (as on the tree cards' record lists).

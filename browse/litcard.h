@@ -78,5 +78,4 @@ private:
     void OnShown();
     void Layout(int width, int height);
     LRESULT SendMain(UINT msg, WPARAM wParam, LPARAM lParam) const;
-    int IdOfRow(int row) const;
 };

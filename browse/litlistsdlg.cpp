@@ -5,6 +5,7 @@
 #include <string>
 
 #include "browse/littext.h"
+#include "browse/tabpages.h"
 #include "core/ctlfill.h"
 #include "core/database.h"
 #include "core/itemsave_rows.h"
@@ -126,17 +127,11 @@ void CEditLitJournalsDlg::OnInitDialog(HWND hwnd)
         item.pszText = text;
         SendMessageW(tabs, TCM_INSERTITEMW, i, (LPARAM)&item);
     }
-    RECT area;
-    GetClientRect(tabs, &area);
-    SendMessageW(tabs, TCM_ADJUSTRECT, FALSE, (LPARAM)&area);
+    RECT area = TabDisplayArea(tabs);
     for (int i = 0; i < kLitListsPageCount; i++) {
         PageData[i].Owner = this;
         PageData[i].Page = i;
-        Pages[i] = CreateDialogParamW(Instance, kPages[i].Template, tabs, PageProc,
-                                      (LPARAM)&PageData[i]);
-        if (Pages[i])
-            SetWindowPos(Pages[i], HWND_TOP, area.left, area.top, area.right - area.left,
-                         area.bottom - area.top, SWP_HIDEWINDOW);
+        CreateTabPage(Instance, kPages[i].Template, tabs, area, PageProc, (LPARAM)&PageData[i]);
     }
     SendMessageW(tabs, TCM_SETCURSEL, (WPARAM)StartTab, 0);
     if (Pages[StartTab])
@@ -472,19 +467,9 @@ INT_PTR CALLBACK CEditLitJournalsDlg::DialogProc(HWND hwnd, UINT msg, WPARAM wPa
         NMHDR* header = (NMHDR*)lParam;
         if (!dlg || header->idFrom != IDC_LITLISTS_TABS)
             return FALSE;
-        int tab = (int)SendMessageW(header->hwndFrom, TCM_GETCURSEL, 0, 0);
-        if (tab < 0 || tab >= kLitListsPageCount || !dlg->Pages[tab])
-            return FALSE;
-        if (header->code == TCN_SELCHANGING) {
-            ShowWindow(dlg->Pages[tab], SW_HIDE);
-            SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, FALSE);
-            return TRUE;
-        }
-        if (header->code == TCN_SELCHANGE) {
-            ShowWindow(dlg->Pages[tab], SW_SHOW);
-            return TRUE;
-        }
-        return FALSE;
+        return SwitchTabPage(hwnd, header, [dlg](int tab) {
+            return tab >= 0 && tab < kLitListsPageCount ? dlg->Pages[tab] : nullptr;
+        });
     }
     case WM_DESTROY:
         if (dlg) {

@@ -8,6 +8,7 @@
 #include "browse/littext.h"
 #include "browse/memodlg.h"
 #include "browse/propboxlookup.h"
+#include "browse/tabpages.h"
 #include "controls/plexa.h"
 #include "core/containers.h"
 #include "core/ctlfill.h"
@@ -122,11 +123,8 @@ HWND CEditLitRecordDlg::EnsurePage(int tab)
     if (!Pages[tab]) {
         PageData[tab].Owner = this;
         PageData[tab].Tab = tab;
-        HWND page = CreateDialogParamW(Instance, kPageTemplates[tab], GetDlgItem(Dialog, IDC_LITREC_TABS),
-                                       PageProc, (LPARAM)&PageData[tab]);
-        if (page)
-            SetWindowPos(page, HWND_TOP, PageArea.left, PageArea.top, PageArea.right - PageArea.left,
-                         PageArea.bottom - PageArea.top, SWP_HIDEWINDOW);
+        CreateTabPage(Instance, kPageTemplates[tab], GetDlgItem(Dialog, IDC_LITREC_TABS), PageArea,
+                      PageProc, (LPARAM)&PageData[tab]);
     }
     return Pages[tab];
 }
@@ -149,9 +147,8 @@ void CEditLitRecordDlg::OnInitDialog(HWND hwnd)
         item.pszText = text;
         SendMessageW(tabs, TCM_INSERTITEMW, i, (LPARAM)&item);
     }
+    PageArea = TabDisplayArea(tabs);
     RECT& area = PageArea;
-    GetClientRect(tabs, &area);
-    SendMessageW(tabs, TCM_ADJUSTRECT, FALSE, (LPARAM)&area);
     // The taxa and localities pages are made when their tab is first shown: each costs as much
     // to make as the publication costs to load, and many edits never look at them.
     for (int i = LITTAB_MAIN; i <= LITTAB_KEYWORDS; i++)
@@ -271,19 +268,10 @@ INT_PTR CALLBACK CEditLitRecordDlg::DialogProc(HWND hwnd, UINT msg, WPARAM wPara
         NMHDR* header = (NMHDR*)lParam;
         if (!dlg || header->idFrom != IDC_LITREC_TABS)
             return FALSE;
-        int tab = (int)SendMessageW(header->hwndFrom, TCM_GETCURSEL, 0, 0);
-        if (header->code == TCN_SELCHANGING) {
-            if (HWND page = dlg->TabWindow(tab))
-                ShowWindow(page, SW_HIDE);
-            SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, FALSE);
-            return TRUE;
-        }
-        if (header->code == TCN_SELCHANGE) {
-            if (HWND page = dlg->EnsurePage(tab))
-                ShowWindow(page, SW_SHOW);
-            return TRUE;
-        }
-        return FALSE;
+        // A page is made when its tab is first shown.
+        return SwitchTabPage(hwnd, header, [dlg, header](int tab) {
+            return header->code == (UINT)TCN_SELCHANGE ? dlg->EnsurePage(tab) : dlg->TabWindow(tab);
+        });
     }
     case WM_DESTROY:
         if (dlg) {

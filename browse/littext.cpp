@@ -1,17 +1,6 @@
 // Texts of the literature dialogs' fields.
 #include "browse/littext.h"
 
-std::wstring WindowTextOf(HWND window)
-{
-    int length = GetWindowTextLengthW(window);
-    if (length <= 0)
-        return std::wstring();
-    std::wstring text((size_t)length + 1, L'\0');
-    int got = GetWindowTextW(window, &text[0], length + 1);
-    text.resize(got > 0 ? (size_t)got : 0);
-    return text;
-}
-
 std::wstring CleanLineText(const std::wstring& text)
 {
     // A pasted line break (CR LF, or either alone) or tab is one space.

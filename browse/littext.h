@@ -1,16 +1,16 @@
-// Texts of the literature dialogs' fields: a window's whole text, one clean line of a single-line
-// field, and the names of a name page (one per line).
+// Texts of the literature dialogs' fields: one clean line of a single-line field, and the names of
+// a name page (one per line). A window's text is WindowTextOf (core/ctlfill.h).
 #pragma once
 #include <windows.h>
 
 #include <string>
 #include <vector>
 
+#include "core/ctlfill.h"
+
 // Longest author or keyword line taken from a name page.
 const int kLitNameLineMax = 511;
 
-// The window's whole text.
-std::wstring WindowTextOf(HWND window);
 // One line of text from a single-line field: each pasted line break or tab (or a run of them)
 // becomes one space, blanks around the text are removed.
 std::wstring CleanLineText(const std::wstring& text);

@@ -19,9 +19,7 @@ using zdata::Field;
 using zdata::Fields;
 using zdata::Recordset;
 
-namespace {
-
-std::wstring WindowText(HWND window, int maxLength)
+std::wstring WindowTextOf(HWND window, int maxLength)
 {
     int length = GetWindowTextLengthW(window);
     if (length <= 0)
@@ -33,6 +31,8 @@ std::wstring WindowText(HWND window, int maxLength)
         text.resize((size_t)maxLength);
     return text;
 }
+
+namespace {
 
 // Item data as the 32-bit value it was stored as.
 int ItemData32(HWND control, UINT message, int index)
@@ -156,7 +156,7 @@ void SetWindowInt(HWND window, int value)
 
 int GetWindowInt(HWND window, int maxLength, int* out)
 {
-    std::wstring text = WindowText(window, maxLength);
+    std::wstring text = WindowTextOf(window, maxLength);
     if (text.empty())
         return 0;
     int value = 0;
@@ -184,7 +184,7 @@ void SetWindowReal(HWND window, double value)
 
 int GetWindowReal(HWND window, int maxLength, double* out)
 {
-    std::wstring text = WindowText(window, maxLength);
+    std::wstring text = WindowTextOf(window, maxLength);
     if (text.size() > 31)
         text.resize(31);
     if (text.empty())
@@ -237,7 +237,7 @@ int GetDmsEdits(HWND dialog, int firstId, double* out)
         x += minutes / 60.0;
     if (secondsRead == 1)
         x += seconds / 3600.0;
-    bool negative = degrees < 0 || (degrees == 0 && StartsNegative(WindowText(d, 16)));
+    bool negative = degrees < 0 || (degrees == 0 && StartsNegative(WindowTextOf(d, 16)));
     *out = negative ? -x : x;
     return 1;
 }
@@ -245,7 +245,7 @@ int GetDmsEdits(HWND dialog, int firstId, double* out)
 void GetWindowTextVariant(HWND window, VARIANT* out)
 {
     VariantClear(out);
-    std::wstring text = WindowText(window, 0);
+    std::wstring text = WindowTextOf(window, 0);
     if (text.empty())
         return;
     BSTR b = SysAllocStringLen(text.c_str(), (UINT)text.size());

@@ -5,6 +5,8 @@
 #pragma once
 #include <windows.h>
 #include <oleauto.h>
+#include <string>
+
 #include "core/containers.h"
 #include "dataaccess/ado.h"
 
@@ -38,6 +40,9 @@ void SetDmsEdits(HWND dialog, int firstId, double degrees, int empty);
 int GetDmsEdits(HWND dialog, int firstId, double* out);
 
 // ---- VARIANTs and windows ----
+
+// The window's text, cut to maxLength characters when that is above 0.
+std::wstring WindowTextOf(HWND window, int maxLength = 0);
 
 // VT_BSTR of the window text, VT_EMPTY for an empty text; out is cleared first.
 void GetWindowTextVariant(HWND window, VARIANT* out);

@@ -1365,7 +1365,12 @@ TEST_F(ProtocolWrite, DeleteRecordsTakesAnIdArrayAndAnswersItsStatus)
     EXPECT_EQ(1, a.Slot);
     EXPECT_EQ(before - 2, QueryInt(Path(), L"SELECT COUNT(*) FROM ZORNACOLLS"));
 
-    int lit = QueryInt(Path(), L"SELECT ID FROM LITERATURE ORDER BY ID DESC LIMIT 1");
+    // One that no record cites: a cited publication is refused.
+    zor::RawOdbc raw;
+    ASSERT_TRUE(raw.Open(Path(), false));
+    ASSERT_TRUE(raw.Exec(L"INSERT INTO LITERATURE (NAME) VALUES ('Nikým necitovaná')"));
+    int lit = (int)raw.QueryInt(L"SELECT MAX(ID) FROM LITERATURE");
+    raw.Close();
     CIntArray litIds(32, 8);
     litIds.Add(lit);
     EXPECT_EQ(1, Send(Wnd(), ZM_DELETE_RECORDS, ZM_DELETE_LITERATURE_ROWS, (LPARAM)&litIds).Slot);
