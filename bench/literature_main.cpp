@@ -378,7 +378,7 @@ void MeasureDialog(Form& f, zor::RawOdbc& raw, int id, int runs)
             dlg->SelectTab(LITTAB_SPECIES);
             dlg->SelectTab(LITTAB_LOCALITIES);
             dlg->SelectTab(LITTAB_MAIN);
-            authors = (int)SplitNameLines(WindowTextOf(GetDlgItem(dlg->Pages[LITTAB_AUTHORS],
+            authors = (int)SplitNameLines(GetWindowString(GetDlgItem(dlg->Pages[LITTAB_AUTHORS],
                                                                     IDC_LITREC_CHOSEN))).size();
             taxa = (int)SendDlgItemMessageW(dlg->Pages[LITTAB_SPECIES], IDC_LITREC_REFERENCED, LB_GETCOUNT, 0, 0);
             places = (int)SendDlgItemMessageW(dlg->Pages[LITTAB_LOCALITIES], IDC_LITREC_REFERENCED, LB_GETCOUNT, 0, 0);

@@ -161,7 +161,7 @@ void CLitCard::FillAuthorCombo(HWND mainWnd)
     zdata::Recordset* authors = nullptr;
     if (mainWnd)
         authors = reinterpret_cast<zdata::Recordset*>(
-            ZmSendForResult(mainWnd, ZM_GET_RECORDSET, ZM_RS_LITAUTHORS, 0));
+            SendZm(mainWnd, ZM_GET_RECORDSET, ZM_RS_LITAUTHORS, 0));
     if (!authors)
         return;
     SendMessageW(combo, WM_SETREDRAW, FALSE, 0);

@@ -144,14 +144,14 @@ void CEditLitJournalsDlg::InitPage(HWND page, int index)
     const PageKind& kind = kPages[index];
     if (index == LITLISTS_PERIODICALS) {
         HWND combo = GetDlgItem(page, IDC_LITLISTS_FIELD108);
-        zdata::Recordset* publishers = (zdata::Recordset*)ZmSendForResult(
+        zdata::Recordset* publishers = (zdata::Recordset*)SendZm(
             Owner, ZM_GET_RECORDSET, ZM_RS_EDITORS, 0);
         FillComboFromRecordset(combo, publishers);
         SetPropW(combo, kRecordsetProp, (HANDLE)publishers);
         FieldsRef fields(publishers);
         SendMessageW(combo, CB_LIMITTEXT, (WPARAM)ColumnLimit(fields.get(), 1, kind.MaxText), 0);
     }
-    zdata::Recordset* rs = (zdata::Recordset*)ZmSendForResult(Owner, ZM_GET_RECORDSET,
+    zdata::Recordset* rs = (zdata::Recordset*)SendZm(Owner, ZM_GET_RECORDSET,
                                                               kind.RecordsetKind, 0);
     HWND list = GetDlgItem(page, IDC_LITLISTS_ROWS);
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
@@ -223,7 +223,7 @@ void CEditLitJournalsDlg::RefillPublisherCombo()
         return;
     HWND combo = GetDlgItem(page, IDC_LITLISTS_FIELD108);
     int selected = GetComboSelData(combo);
-    std::wstring typed = WindowTextOf(combo);
+    std::wstring typed = GetWindowString(combo);
     Loading = 1;
     FillComboFromRecordset(combo, PublisherRecordset(page));
     int entry = selected >= 0 ? FindComboItemByData(combo, selected) : -1;
@@ -247,7 +247,7 @@ bool CEditLitJournalsDlg::Save(int index)
         return false;
     // The name is what the lists show: an empty one is refused before anything is written.
     HWND nameEdit = GetDlgItem(page, IDC_LITLISTS_NAME);
-    if (CleanLineText(WindowTextOf(nameEdit)).empty()) {
+    if (CleanLineText(GetWindowString(nameEdit)).empty()) {
         ShowWarningRes(Instance, Dialog, IDS_ERROR_CAPTION, IDS_VALUE_REQUIRED);
         SetFocus(nameEdit);
         return false;
@@ -258,7 +258,7 @@ bool CEditLitJournalsDlg::Save(int index)
     VariantInit(&publisher);
     if (index == LITLISTS_PERIODICALS) {
         HWND combo = GetDlgItem(page, IDC_LITLISTS_FIELD108);
-        std::wstring name = CleanLineText(WindowTextOf(combo));
+        std::wstring name = CleanLineText(GetWindowString(combo));
         int entry = name.empty() ? -1
                                  : (int)SendMessageW(combo, CB_FINDSTRINGEXACT, (WPARAM)-1,
                                                      (LPARAM)name.c_str());
@@ -309,7 +309,7 @@ bool CEditLitJournalsDlg::Save(int index)
         else if (index == LITLISTS_PUBLISHERS && column == 3)
             GetWindowTextVariant(field, &value);  // the address keeps its lines
         else
-            value = TextValue(CleanLineText(WindowTextOf(field)), emptyType);
+            value = TextValue(CleanLineText(GetWindowString(field)), emptyType);
         hr = PutValue(fields.get(), column, value);
         VariantClear(&value);
     }

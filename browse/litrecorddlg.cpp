@@ -40,7 +40,7 @@ const UINT kTabTexts[] = {IDS_PROPERTIES, IDS_AUTHORS, IDS_KEYWORDS, 808, 810, I
 // The cleaned text of a field, cut to what the record holds, into the record's buffer.
 std::wstring ReadLine(HWND window, wchar_t* buffer, int maxLength)
 {
-    std::wstring text = CleanLineText(WindowTextOf(window));
+    std::wstring text = CleanLineText(GetWindowString(window));
     if ((int)text.size() > maxLength)
         text.resize((size_t)maxLength);
     lstrcpynW(buffer, text.c_str(), maxLength + 1);
@@ -61,7 +61,7 @@ void SelectComboText(HWND combo, const wchar_t* text)
 
 zdata::Recordset* Recordset(HWND owner, int kind)
 {
-    return reinterpret_cast<zdata::Recordset*>(ZmSendForResult(owner, ZM_GET_RECORDSET, kind, 0));
+    return reinterpret_cast<zdata::Recordset*>(SendZm(owner, ZM_GET_RECORDSET, kind, 0));
 }
 
 // The publisher (EDITORS.ID) stored with a periodical; -1 when none or the periodical is gone.
@@ -106,7 +106,7 @@ int CEditLitRecordDlg::Show(HWND owner, LiteratureRecord* record)
 
 LRESULT CEditLitRecordDlg::SendOwner(UINT msg, WPARAM wParam, LPARAM lParam) const
 {
-    return Owner ? ZmSendForResult(Owner, msg, wParam, lParam) : 0;
+    return Owner ? SendZm(Owner, msg, wParam, lParam) : 0;
 }
 
 HWND CEditLitRecordDlg::TabWindow(int tab) const
@@ -235,7 +235,7 @@ bool CEditLitRecordDlg::Accept()
             continue;
         nameLists[k]->RemoveAll(1);
         HWND edit = GetDlgItem(Pages[LITTAB_AUTHORS + k], IDC_LITREC_CHOSEN);
-        for (const std::wstring& name : SplitNameLines(WindowTextOf(edit)))
+        for (const std::wstring& name : SplitNameLines(GetWindowString(edit)))
             nameLists[k]->Add(WideDup(name.c_str()));
     }
     GetWindowTextVariant(AbstractEdit, &r->Abstract);
@@ -385,7 +385,7 @@ void CEditLitRecordDlg::OnJournalChange(HWND page, WORD code)
     if (code == CBN_SELCHANGE) {
         index = (int)SendMessageW(journal, CB_GETCURSEL, 0, 0);
     } else {
-        std::wstring text = WindowTextOf(journal);
+        std::wstring text = GetWindowString(journal);
         if ((int)text.size() > kJournalMax)
             text.resize(kJournalMax);
         if (!text.empty())

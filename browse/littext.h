@@ -1,5 +1,5 @@
 // Texts of the literature dialogs' fields: one clean line of a single-line field, and the names of
-// a name page (one per line). A window's text is WindowTextOf (core/ctlfill.h).
+// a name page (one per line). A window's text is GetWindowString (core/ctlfill.h).
 #pragma once
 #include <windows.h>
 

@@ -20,13 +20,13 @@ bool AnswerLookupRequest(HWND mainWnd, const NMHDR* header, int lookupKind, LRES
         header->hwndFrom, PBXM_GETITEMDATA, PBX_ITEM((WORD)boxItem), 0);
     int index = kLookupNotAvailable;
     if (def)
-        index = LOWORD(ZmSendForResult(mainWnd, ZM_GET_LOOKUP_VALUES, (WPARAM)lookupKind,
+        index = LOWORD(SendZm(mainWnd, ZM_GET_LOOKUP_VALUES, (WPARAM)lookupKind,
                                        (LPARAM)def->FieldName));
     bool none = index == kLookupNotAvailable;
     switch (code) {
     case PBXN_GETLISTCOUNT:
         ((PropBoxNotify*)request)->data =
-            none ? 0 : ZmSendForResult(mainWnd, ZM_GET_LOOKUP_COUNT, (WPARAM)index, 0);
+            none ? 0 : SendZm(mainWnd, ZM_GET_LOOKUP_COUNT, (WPARAM)index, 0);
         break;
     case ICBN_GETTEXTLENGTH: {
         int length = 0;

@@ -5,6 +5,7 @@
 
 #include "browse/litcard.h"
 #include "browse/litrecorddlg.h"
+#include "browse/recorddlg.h"
 #include "browse/treecard.h"
 #include "core/containers.h"
 #include "core/fields.h"
@@ -158,6 +159,8 @@ Workspace::~Workspace()
     MapCards = nullptr;
     delete LitRecordDlg;
     LitRecordDlg = nullptr;
+    delete RecordDlg;
+    RecordDlg = nullptr;
     delete LitCard;
     LitCard = nullptr;
     delete SysCard;

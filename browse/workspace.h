@@ -11,7 +11,7 @@
 
 class CTreeCard;           // browse/treecard.h
 class CLitCard;            // browse/litcard.h
-class CEditRecordDlg;      // record edit dialog (later issue)
+class CEditRecordDlg;      // browse/recorddlg.h
 class CEditLitRecordDlg;   // browse/litrecorddlg.h
 class CEditLegendStyleDlg; // legend style dialog of the map cards (later issue)
 class CAddQueryDlg;        // criterion dialog (later issue)
@@ -130,11 +130,14 @@ public:
     // Deletes the selected records of the page in front after asking (706-708): the tree
     // cards' record lists, the search list and the literature list.
     void DeleteRecords(HWND owner);
-    // A new record, or the selected one edited, in the dialog of the page in front; the lists
-    // are refreshed after a save.
+    void RefreshAll(HWND owner);
+    // A new record, or the selected one edited, on the page in front: the record dialog for the
+    // record lists (tabs 0-2), the publication dialog for the literature list (tab 3). Nothing
+    // happens on the other tabs, nor without a selected row.
     void NewRecord(HWND owner);
     void EditRecord(HWND owner);
-    void RefreshAll(HWND owner);
+    // The database closed: the record dialog's template names another file's attributes.
+    void ForgetRecordTemplate();
     // Handler of ZM_REFRESH_MAPS: every map card rebuilds its layers; returns 1.
     int RefreshMaps();
     // The literature card's requery and author combo (after the database opened or closed);
@@ -189,6 +192,8 @@ private:
     void CollectRecordIds(int tab, CIntArray* ids);
     // The literature record dialog on a new publication or the selected one (workspace_literature.cpp).
     void RunLiteratureDialog(HWND owner, bool edit);
+    // Runs the record dialog on a new record (id -1) or on a stored one.
+    void RunRecordDialog(HWND owner, int mode, int recordId);
 };
 
 // Draws the two sort arrows (0 down, 1 up) into a new masked 16 x 14 image list.

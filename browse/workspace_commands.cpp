@@ -173,24 +173,6 @@ void Workspace::DeleteRecords(HWND owner)
         RefreshAll(owner);
 }
 
-void Workspace::NewRecord(HWND owner)
-{
-    switch (GetCurrentTab(owner)) {
-    case TAB_LITERATURE:
-        RunLiteratureDialog(owner, false);
-        break;
-    }
-}
-
-void Workspace::EditRecord(HWND owner)
-{
-    switch (GetCurrentTab(owner)) {
-    case TAB_LITERATURE:
-        RunLiteratureDialog(owner, true);
-        break;
-    }
-}
-
 void Workspace::RefreshAll(HWND owner)
 {
     SysCard->RequeryRecords(1);

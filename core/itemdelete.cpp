@@ -1,4 +1,4 @@
-// Deleting tree items, occurrence records and publications. Each delete is one statement in one
+// Deleting tree items, occurrence records and publications. Each delete runs in one
 // transaction; the rows that hang on a deleted item or publication (its species or locality row,
 // pictures, literature links) go with it through the file's cascades. An item that still has
 // children or records is refused with a message that says why.
@@ -74,26 +74,15 @@ int DeleteTreeItem(CDatabase* db, int id, const DeleteKind& kind)
     return tx.Commit() ? 1 : 0;
 }
 
-// "<start> <column> = %d" for one id, "<start> <column> IN (%d, %d, ...)" for more.
-std::wstring ByIdsSql(const wchar_t* start, const wchar_t* column, const CIntArray* ids)
+// "<column> = n" for one id of the range, "<column> IN (n, ...)" for more.
+std::wstring IdCondition(const wchar_t* column, const CIntArray* ids, int first, int last)
 {
-    wchar_t number[16];
-    std::wstring sql = std::wstring(start) + L" WHERE " + column;
-    if (ids->GetCount() == 1) {
-        StringCchPrintfW(number, 16, L"%d", ids->GetItems()[0]);
-        return sql + L" = " + number;
-    }
-    sql += L" IN (";
-    for (int i = 0; i < ids->GetCount(); i++) {
-        StringCchPrintfW(number, 16, i ? L", %d" : L"%d", ids->GetItems()[i]);
-        sql += number;
-    }
-    return sql + L")";
+    std::wstring list = IdListText(ids->GetItems(), first, last);
+    return std::wstring(L" WHERE ") + column + (last - first == 1 ? L" = " + list : L" IN (" + list + L")");
 }
 
-// Deletes the rows of the ids in one transaction. With a guard ("SELECT COUNT(*) FROM <table>"
-// and the column that refers to the ids), rows that something still refers to are refused with
-// the guard's message and nothing is deleted.
+// What refers to the rows a delete would take: "SELECT COUNT(*) FROM <table>" and the column
+// that holds their ids; the rows are refused with the message when the count is not 0.
 struct DeleteGuard
 {
     const wchar_t* countSql;
@@ -101,6 +90,9 @@ struct DeleteGuard
     UINT message;
 };
 
+// Deletes the rows of the ids in one transaction; a long list goes in several statements,
+// since one statement naming every id would pass the file's statement length. With a guard,
+// nothing is deleted while something still refers to one of the rows.
 bool DeleteByIds(CDatabase* db, const wchar_t* table, const CIntArray* ids,
                  const DeleteGuard* guard = nullptr)
 {
@@ -109,8 +101,10 @@ bool DeleteByIds(CDatabase* db, const wchar_t* table, const CIntArray* ids,
     WriteTransaction tx(db);
     if (!tx.Begin())
         return false;
-    if (guard) {
-        int users = CountOf(db, ByIdsSql(guard->countSql, guard->column, ids).c_str());
+    int count = ids->GetCount();
+    for (int first = 0; guard && first < count; first += kIdsPerStatement) {
+        int last = first + kIdsPerStatement < count ? first + kIdsPerStatement : count;
+        int users = CountOf(db, (guard->countSql + IdCondition(guard->column, ids, first, last)).c_str());
         if (users != 0) {
             tx.Rollback(false);  // nothing was written
             if (users < 0)
@@ -121,10 +115,13 @@ bool DeleteByIds(CDatabase* db, const wchar_t* table, const CIntArray* ids,
             return false;
         }
     }
-    std::wstring sql = ByIdsSql((std::wstring(L"DELETE FROM ") + table).c_str(), L"ID", ids);
-    if (FAILED(db->AdoConnection->Execute(sql.c_str(), nullptr, adExecuteNoRecords))) {
-        tx.Fail();
-        return false;
+    for (int first = 0; first < count; first += kIdsPerStatement) {
+        int last = first + kIdsPerStatement < count ? first + kIdsPerStatement : count;
+        std::wstring sql = std::wstring(L"DELETE FROM ") + table + IdCondition(L"ID", ids, first, last);
+        if (FAILED(db->AdoConnection->Execute(sql.c_str(), nullptr, adExecuteNoRecords))) {
+            tx.Fail();
+            return false;
+        }
     }
     return tx.Commit();
 }

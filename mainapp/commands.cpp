@@ -2,21 +2,18 @@
 #include <windows.h>
 
 #include "browse/litlistsdlg.h"
+#include "browse/termsdlg.h"
 #include "browse/workspace.h"
-#include "mainapp/aboutbox.h"
+#include "common/aboutbox.h"
 #include "mainapp/mainform.h"
+#include "resources/zorna/resource.h"
 
 namespace {
 
 const int kExitCommand = 108;
 const int kAboutCommand = 906;
 const UINT kCreditsString = 1103;
-const int kLitListsFirst = 501;  // 501-503: the lists editor on the publishers, periodicals, authors
-const int kLitListsLast = 503;
-const int kLitNothing = 504;
-const int kNewRecordCommand = 2001;
-const int kEditRecordCommand = 2002;
-const int kDeleteRecordsCommand = 2003;
+const int kLitNothing = 504;  // a literature command without a menu item
 
 // The literature lists editor, made on first use and kept by the main form; the literature
 // card's author filter is filled again afterwards, since authors may have changed.
@@ -24,7 +21,8 @@ void RunLiteratureLists(MainForm* form, HWND mainWnd, int command)
 {
     if (!form->LitListsEditor)
         form->LitListsEditor = new CEditLitJournalsDlg(form->hInstance);
-    form->LitListsEditor->Show(mainWnd, command - kLitListsFirst);
+    // 501-503: the publishers, periodicals or authors in front.
+    form->LitListsEditor->Show(mainWnd, command - IDM_LITLISTS1);
     if (form->Workspace_)
         form->Workspace_->FillAuthorCombo(mainWnd);
 }
@@ -33,8 +31,27 @@ void RunLiteratureLists(MainForm* form, HWND mainWnd, int command)
 
 INT_PTR OnMainCommand(MainForm* form, HWND mainWnd, WPARAM wParam, LPARAM lParam)
 {
-    (void)lParam;
+    // Code 2: a component sent the command itself, with its argument in lParam.
+    bool fromComponent = HIWORD(wParam) == 2;
     switch (LOWORD(wParam)) {
+    case IDM_TERMS:
+        if (!form->TermsEditor)
+            form->TermsEditor = new CEditTermsDlg(form->hInstance);
+        // The print form names the window the editor belongs to.
+        form->TermsEditor->Show(mainWnd, fromComponent && lParam ? (HWND)lParam : mainWnd);
+        return TRUE;
+    case IDM_NEWRECORD:
+        if (form->Workspace_)
+            form->Workspace_->NewRecord(mainWnd);
+        return TRUE;
+    case IDM_EDITRECORD:
+        if (form->Workspace_)
+            form->Workspace_->EditRecord(mainWnd);
+        return TRUE;
+    case IDM_DELETERECORDS:
+        if (form->Workspace_)
+            form->Workspace_->DeleteRecords(mainWnd);
+        return TRUE;
     case kExitCommand:
         // Closing goes the one way the window's close box goes: settings saved, window destroyed.
         PostMessageW(mainWnd, WM_CLOSE, 0, 0);
@@ -42,24 +59,12 @@ INT_PTR OnMainCommand(MainForm* form, HWND mainWnd, WPARAM wParam, LPARAM lParam
     case kAboutCommand:
         ShowAboutBox(mainWnd, form->hInstance, kCreditsString);
         return TRUE;
-    case kLitListsFirst:
-    case kLitListsFirst + 1:
-    case kLitListsLast:
+    case IDM_LITLISTS1:
+    case IDM_LITLISTS2:
+    case IDM_LITLISTS3:
         RunLiteratureLists(form, mainWnd, LOWORD(wParam));
         return TRUE;
     case kLitNothing:
-        return TRUE;
-    case kNewRecordCommand:
-        if (form->Workspace_)
-            form->Workspace_->NewRecord(mainWnd);
-        return TRUE;
-    case kEditRecordCommand:
-        if (form->Workspace_)
-            form->Workspace_->EditRecord(mainWnd);
-        return TRUE;
-    case kDeleteRecordsCommand:
-        if (form->Workspace_)
-            form->Workspace_->DeleteRecords(mainWnd);
         return TRUE;
     }
     return FALSE;

@@ -257,12 +257,12 @@ struct ZmItemPathRequest
     int Length;                     // out: bytes written
 };
 
-// Sends a private message and reads the handler's result where every handler stores it: the
-// main window's DWLP_MSGRESULT (the value SendMessageW returns is not the result for all of them).
-inline LRESULT ZmSendForResult(HWND mainWnd, UINT msg, WPARAM wParam, LPARAM lParam)
+// Sends a private message to the main window and reads the result it stored: the value
+// SendMessageW returns is not the result of every message.
+inline LONG_PTR SendZm(HWND mainWindow, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    SendMessageW(mainWnd, msg, wParam, lParam);
-    return GetWindowLongPtrW(mainWnd, DWLP_MSGRESULT);
+    SendMessageW(mainWindow, msg, wParam, lParam);
+    return GetWindowLongPtrW(mainWindow, DWLP_MSGRESULT);
 }
 
 // Handles the messages 5025-5088 of the main window (5035 excepted): runs the handler, stores

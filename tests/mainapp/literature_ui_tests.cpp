@@ -21,6 +21,7 @@
 #include "core/treefill.h"
 #include "mainapp/mainform.h"
 #include "tests/mainapp/formhost.h"
+#include "tests/support/dialogscript.h"
 #include "tests/support/wintest.h"
 
 namespace {
@@ -198,16 +199,18 @@ protected:
     bool RunRecordDialog(bool edit, const std::function<void(HWND)>& script)
     {
         bool shown = false;
-        wintest::RunModal(edit ? L"Editace zápisu" : L"Nový zápis", [&]() -> INT_PTR {
-            if (edit)
-                ws_->EditRecord(host_.Wnd);
-            else
-                ws_->NewRecord(host_.Wnd);
-            return 0;
-        }, [&](HWND dialog) {
-            shown = true;
-            script(dialog);
-        });
+        wintest::DialogScript()
+            .Then(edit ? L"Editace zápisu" : L"Nový zápis",
+                  [&](HWND dialog) {
+                      shown = true;
+                      script(dialog);
+                  })
+            .Run([&] {
+                if (edit)
+                    ws_->EditRecord(host_.Wnd);
+                else
+                    ws_->NewRecord(host_.Wnd);
+            });
         return shown;
     }
     HWND Page(int tab) const { return ws_->LitRecordDlg->Pages[tab]; }
@@ -224,9 +227,9 @@ protected:
     // Runs the lists editor as command 501 + tab does.
     void RunLists(int tab, const std::function<void(HWND)>& script)
     {
-        wintest::RunModal(L"Editace položek literatury", [&]() -> INT_PTR {
-            return OnMainCommand(host_.Form, host_.Wnd, MAKEWPARAM(501 + tab, 0), 0);
-        }, script);
+        wintest::DialogScript()
+            .Then(L"Editace položek literatury", script)
+            .Run([&] { OnMainCommand(host_.Form, host_.Wnd, MAKEWPARAM(501 + tab, 0), 0); });
     }
     CEditLitJournalsDlg* Lists() const { return host_.Form->LitListsEditor; }
 

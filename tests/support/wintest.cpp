@@ -95,6 +95,18 @@ std::wstring SaveScreenshot(HWND hwnd, const wchar_t* name)
     return ok ? path : L"";
 }
 
+void RemoveFolder(const std::wstring& path)
+{
+    if (path.empty())
+        return;
+    SHFILEOPSTRUCTW op = {};
+    std::wstring doubleNull = path + L'\0';
+    op.wFunc = FO_DELETE;
+    op.pFrom = doubleNull.c_str();
+    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+    SHFileOperationW(&op);
+}
+
 std::wstring MakeTempFolder(const wchar_t* name)
 {
     WCHAR temp[MAX_PATH];
@@ -102,12 +114,7 @@ std::wstring MakeTempFolder(const wchar_t* name)
     WCHAR unique[32];
     wsprintfW(unique, L"zt%lu_", GetCurrentProcessId());
     std::wstring path = std::wstring(temp) + unique + name;
-    SHFILEOPSTRUCTW op = {};
-    std::wstring doubleNull = path + L'\0';
-    op.wFunc = FO_DELETE;
-    op.pFrom = doubleNull.c_str();
-    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-    SHFileOperationW(&op);
+    RemoveFolder(path);
     SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
     return path;
 }
@@ -166,6 +173,19 @@ std::wstring ListCellText(HWND list, int row, int column)
     return text;
 }
 
+void ClickListColumn(HWND list, int column)
+{
+    HWND header = (HWND)SendMessageW(list, LVM_GETHEADER, 0, 0);
+    RECT r = {};
+    if (!SendMessageW(header, HDM_GETITEMRECT, column, (LPARAM)&r))
+        return;
+    LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    SendMessageW(header, WM_MOUSEMOVE, 0, at);
+    SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(header, WM_LBUTTONUP, 0, at);
+    PumpMessages(30);
+}
+
 RECT RectIn(HWND window, HWND parent)
 {
     RECT r = {};
@@ -214,58 +234,86 @@ bool WriteUtf8File(const std::wstring& path, const std::wstring& text)
     return ok && written == bytes.size();
 }
 
-namespace {
-
-struct ModalRun {
-    const wchar_t* caption;
-    const std::function<void(HWND)>* script;
-    DWORD start;
-    DWORD timeout;
-    UINT_PTR timer;
-};
-ModalRun* g_modal = nullptr;
-
-HWND FindModal(const wchar_t* caption)
+PROCESS_INFORMATION StartSiblingProgram(const wchar_t* exeName)
 {
-    HWND w = FindWindowW(L"#32770", caption);
-    return w && GetWindowThreadProcessId(w, nullptr) == GetCurrentThreadId() ? w : nullptr;
+    wchar_t self[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring exe = self;
+    exe = exe.substr(0, exe.find_last_of(L"\\/") + 1) + exeName;
+    std::wstring cmd = L"\"" + exe + L"\"";
+    STARTUPINFOW si = {sizeof(si)};
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return PROCESS_INFORMATION{};
+    return pi;
 }
 
-void CALLBACK ModalTick(HWND, UINT, UINT_PTR id, DWORD)
+bool WaitForNamedMutex(const wchar_t* name)
 {
-    ModalRun* run = g_modal;
-    if (!run || id != run->timer)
-        return;
-    HWND dialog = FindModal(run->caption);
-    if (dialog && IsWindowVisible(dialog)) {
-        KillTimer(nullptr, id);
-        g_modal = nullptr;
-        (*run->script)(dialog);
-        return;
+    for (int i = 0; i < 300; ++i) {
+        if (HANDLE seen = OpenMutexW(SYNCHRONIZE, FALSE, name)) {
+            CloseHandle(seen);
+            return true;
+        }
+        Sleep(50);
     }
-    if (GetTickCount() - run->start > run->timeout) {
-        KillTimer(nullptr, id);
-        g_modal = nullptr;
-        if (dialog)
-            EndDialog(dialog, -1);
-    }
+    return false;
 }
 
-}  // namespace
-
-INT_PTR RunModal(const wchar_t* caption, const std::function<INT_PTR()>& show,
-                 const std::function<void(HWND)>& script, DWORD timeoutMs)
+std::vector<HWND> TopWindowsOf(DWORD pid)
 {
-    ModalRun run = {caption, &script, GetTickCount(), timeoutMs, 0};
-    run.timer = SetTimer(nullptr, 0, 20, ModalTick);
-    ModalRun* outer = g_modal;
-    g_modal = &run;
-    INT_PTR result = show();
-    if (g_modal == &run) {
-        KillTimer(nullptr, run.timer);
-        g_modal = outer;
+    struct Top {
+        DWORD pid;
+        std::vector<HWND> found;
+    } t = {pid, {}};
+    EnumWindows(
+        [](HWND w, LPARAM l) -> BOOL {
+            auto* t = reinterpret_cast<Top*>(l);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            if (owner == t->pid)
+                t->found.push_back(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&t));
+    return t.found;
+}
+
+bool HasChildWithText(HWND parent, const std::wstring& text)
+{
+    struct Find {
+        std::wstring text;
+        bool found;
+    } f = {text, false};
+    EnumChildWindows(
+        parent,
+        [](HWND w, LPARAM l) -> BOOL {
+            auto* f = reinterpret_cast<Find*>(l);
+            if (WindowText(w) == f->text)
+                f->found = true;
+            return !f->found;
+        },
+        reinterpret_cast<LPARAM>(&f));
+    return f.found;
+}
+
+HWND WaitForMessageBoxOf(DWORD pid, const std::wstring& caption, const std::wstring& text,
+                         std::vector<HWND>* windows)
+{
+    for (int i = 0; i < 300; ++i) {
+        Sleep(50);
+        std::vector<HWND> seen = TopWindowsOf(pid);
+        if (windows)
+            *windows = seen;
+        for (HWND w : seen) {
+            wchar_t cls[32] = L"";
+            GetClassNameW(w, cls, 32);
+            if (!lstrcmpW(cls, L"#32770") && WindowText(w) == caption && IsWindowVisible(w) &&
+                HasChildWithText(w, text))
+                return w;
+        }
     }
-    return result;
+    return nullptr;
 }
 
 }  // namespace wintest
