@@ -127,26 +127,6 @@ int PrepareCopy(const std::wstring& from, const std::wstring& copy, bool addMany
 
 // ---- the main form ----
 
-std::wstring WriteWorkspaceFile(const std::wstring& dbPath)
-{
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    std::wstring path = std::wstring(temp) + L"zorna_literature_bench.xml";
-    CXmlWriter writer(path.c_str());
-    writer.AddComment(WORKSPACE_FILE_COMMENT);
-    writer.CreateRoot(L"Settings");
-    IXMLDOMElement* main = writer.AddElement(L"MainForm");
-    writer.SetIntAttr(main, L"Left", 20);
-    writer.SetIntAttr(main, L"Top", 20);
-    writer.SetIntAttr(main, L"Width", 1000);
-    writer.SetIntAttr(main, L"Height", 750);
-    writer.SetIntAttr(main, L"ActiveTab", TAB_LITERATURE);
-    main->Release();
-    wstest::AddConnection(writer, dbPath.c_str());
-    writer.Save();
-    return path;
-}
-
 struct Form {
     HWND wnd = nullptr;
     MainForm* form = nullptr;
@@ -156,7 +136,10 @@ struct Form {
 
     bool Start(const std::wstring& dbPath)
     {
-        file = WriteWorkspaceFile(dbPath);
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        file = std::wstring(temp) + L"zorna_literature_bench.xml";
+        wstest::WriteCardsWorkspace(file, dbPath.c_str(), -1, -1, TAB_LITERATURE);
         wstest::LastConfigFile lastConfig(file);
         HACCEL accel = nullptr;
         form = new MainForm(GetModuleHandleW(nullptr), MainFormDlgProc, &wnd, &accel);

@@ -200,20 +200,11 @@ void CLitCard::OnCommand(WORD id, WORD code)
 
 LRESULT CLitCard::OnListNotify(NMHDR* header)
 {
+    LRESULT result = 0;
+    if (AnswerVirtualListNotice(MainWindow(), header, ZM_LIST_LITERATURE, &CacheFrom, &CacheTo,
+                                &result))
+        return result;
     switch (header->code) {
-    case LVN_GETDISPINFOW:
-        RequestListCell(MainWindow(), (NMLVDISPINFOW*)header, ZM_LIST_LITERATURE);
-        return 0;
-    case LVN_ODCACHEHINT: {
-        // Cells are read live from the list's recordset as they are drawn, so the hinted rows
-        // are current already: the range is only kept (as on the tree cards' record lists).
-        NMLVCACHEHINT* hint = (NMLVCACHEHINT*)header;
-        CacheFrom = hint->iFrom;
-        CacheTo = hint->iTo;
-        return 0;
-    }
-    case LVN_DELETEALLITEMS:
-        return TRUE;  // the rows carry nothing to free: no notice for each of them
     case LVN_COLUMNCLICK:
         SortCol = SetSortArrow(List, SortCol, ((NMLISTVIEW*)header)->iSubItem);
         Refresh(0);

@@ -12,6 +12,25 @@ void RequestListCell(HWND mainWnd, NMLVDISPINFOW* info, int listKind)
         SendMessageW(mainWnd, ZM_GET_LIST_CELL_TEXT, (WPARAM)listKind, (LPARAM)info);
 }
 
+bool AnswerVirtualListNotice(HWND mainWnd, const NMHDR* header, int listKind, int* cacheFrom,
+                             int* cacheTo, LRESULT* result)
+{
+    *result = 0;
+    switch (header->code) {
+    case LVN_GETDISPINFOW:
+        RequestListCell(mainWnd, (NMLVDISPINFOW*)header, listKind);
+        return true;
+    case LVN_ODCACHEHINT:
+        *cacheFrom = ((const NMLVCACHEHINT*)header)->iFrom;
+        *cacheTo = ((const NMLVCACHEHINT*)header)->iTo;
+        return true;
+    case LVN_DELETEALLITEMS:
+        *result = TRUE;
+        return true;
+    }
+    return false;
+}
+
 int ListRowId(HWND mainWnd, HWND list, int listKind, int row)
 {
     NMLVDISPINFOW info = {};

@@ -398,22 +398,10 @@ int CTreeCard::RequeryRecords(int reset)
 LRESULT CTreeCard::OnRecordListNotify(NMHDR* header)
 {
     HWND list = header->hwndFrom;
+    LRESULT result = 0;
+    if (AnswerVirtualListNotice(MainWindow(), header, Kind, &CacheFrom, &CacheTo, &result))
+        return result;
     switch (header->code) {
-    case LVN_GETDISPINFOW:
-        RequestListCell(MainWindow(), (NMLVDISPINFOW*)header, Kind);
-        return 0;
-    case LVN_ODCACHEHINT: {
-        // The list sends the hint from its own paint, just before it asks for the cells of that
-        // range, and the main window reads every cell live from the list's recordset: the rows
-        // are current as they are drawn. Invalidating them here would only paint every newly
-        // shown page a second time, so the range is kept and nothing is invalidated.
-        NMLVCACHEHINT* hint = (NMLVCACHEHINT*)header;
-        CacheFrom = hint->iFrom;
-        CacheTo = hint->iTo;
-        return 0;
-    }
-    case LVN_DELETEALLITEMS:
-        return TRUE;  // no LVN_DELETEITEM for each of the rows: they carry nothing to free
     case LVN_COLUMNCLICK: {
         NMLISTVIEW* nm = (NMLISTVIEW*)header;
         SortCol = SetSortArrow(list, SortCol, nm->iSubItem);

@@ -4,6 +4,7 @@
 #include <strsafe.h>
 
 #include "browse/litcard.h"
+#include "browse/recordlist.h"
 #include "browse/treecard.h"
 #include "core/containers.h"
 #include "core/database.h"
@@ -94,19 +95,7 @@ int Workspace::GetSearchRowId(int row)
 {
     if (row < 0)
         row = (int)SendMessageW(SearchList, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
-    if (row < 0)
-        return -1;
-    NMLVDISPINFOW info = {};
-    info.hdr.hwndFrom = SearchList;
-    info.hdr.idFrom = (UINT_PTR)GetDlgCtrlID(SearchList);
-    info.hdr.code = LVN_GETDISPINFOW;
-    info.item.mask = LVIF_PARAM;
-    info.item.iItem = row;
-    info.item.iSubItem = 0;
-    // An unanswered request must not pass for a record id.
-    info.item.lParam = -1;
-    SendMessageW(MainWindow, ZM_GET_LIST_CELL_TEXT, ZM_LIST_SEARCH_RECORDS, (LPARAM)&info);
-    return info.item.lParam < 0 ? -1 : (int)info.item.lParam;
+    return row < 0 ? -1 : ListRowId(MainWindow, SearchList, ZM_LIST_SEARCH_RECORDS, row);
 }
 
 // ---- commands on the page in front ----
