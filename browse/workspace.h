@@ -14,7 +14,7 @@ class CLitCard;            // browse/litcard.h
 class CEditRecordDlg;      // browse/recorddlg.h
 class CEditLitRecordDlg;   // browse/litrecorddlg.h
 class CEditLegendStyleDlg; // legend style dialog of the map cards (later issue)
-class CAddQueryDlg;        // criterion dialog (later issue)
+class CAddQueryDlg;        // browse/addquerydlg.h
 class CPrintForm;          // reports/printform.h
 class ConfigData;          // mainapp/configdata.h
 class CXmlReader;
