@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,10 @@
 #include "mainapp/zm_protocol.h"
 
 namespace {
+
+// The box's count answer lands in PropBoxNotify.data, where ComboItemRequest keeps its data.
+static_assert(offsetof(PropBoxNotify, data) == offsetof(ComboItemRequest, data),
+              "the two request records share their layout");
 
 struct LookupHost {
     int index = 3;                   // what ZM_GET_LOOKUP_VALUES answers (16 bits)
@@ -118,7 +123,7 @@ TEST_F(PropBoxLookupTest, EveryRequestIsAnsweredFromTheAttributesLookupTable)
     LRESULT result = -1;
     ComboItemRequest count = Request(PBXN_GETLISTCOUNT, -1);
     ASSERT_TRUE(AnswerLookupRequest(main_, &count.hdr, LOOKUP_LITERATURE, &result));
-    EXPECT_EQ(3, ((PropBoxNotify*)&count)->data);
+    EXPECT_EQ(3, count.data);
     EXPECT_EQ((WPARAM)LOOKUP_LITERATURE, host_.askedKind);
     EXPECT_EQ(L"JAZYK", host_.askedField);
 
@@ -162,14 +167,18 @@ TEST_F(PropBoxLookupTest, ATableThatCannotBeOpenedListsNothing)
         ASSERT_TRUE(AnswerLookupRequest(main_, &r.hdr, LOOKUP_LITERATURE, &result)) << c.code;
         // Only the table was asked for; no row of the cache was read with index 65535.
         EXPECT_EQ(std::vector<UINT>{ZM_GET_LOOKUP_VALUES}, host_.sent) << c.code;
-        if (c.code == PBXN_GETLISTCOUNT)
-            EXPECT_EQ(0, ((PropBoxNotify*)&r)->data);
-        if (c.code == ICBN_GETTEXTLENGTH)
+        if (c.code == PBXN_GETLISTCOUNT) {
+            EXPECT_EQ(0, r.data);
+        }
+        if (c.code == ICBN_GETTEXTLENGTH) {
             EXPECT_EQ(0, r.count);
-        if (c.code == ICBN_GETTEXT)
+        }
+        if (c.code == ICBN_GETTEXT) {
             EXPECT_STREQ(L"", text);
-        if (c.code == ICBN_FINDSTRING)
+        }
+        if (c.code == ICBN_FINDSTRING) {
             EXPECT_EQ(-1, r.item);
+        }
     }
 }
 
