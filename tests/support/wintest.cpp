@@ -95,6 +95,16 @@ std::wstring SaveScreenshot(HWND hwnd, const wchar_t* name)
     return ok ? path : L"";
 }
 
+void RemoveFolder(const std::wstring& path)
+{
+    SHFILEOPSTRUCTW op = {};
+    std::wstring doubleNull = path + L'\0';
+    op.wFunc = FO_DELETE;
+    op.pFrom = doubleNull.c_str();
+    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+    SHFileOperationW(&op);
+}
+
 std::wstring MakeTempFolder(const wchar_t* name)
 {
     WCHAR temp[MAX_PATH];
@@ -102,12 +112,7 @@ std::wstring MakeTempFolder(const wchar_t* name)
     WCHAR unique[32];
     wsprintfW(unique, L"zt%lu_", GetCurrentProcessId());
     std::wstring path = std::wstring(temp) + unique + name;
-    SHFILEOPSTRUCTW op = {};
-    std::wstring doubleNull = path + L'\0';
-    op.wFunc = FO_DELETE;
-    op.pFrom = doubleNull.c_str();
-    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-    SHFileOperationW(&op);
+    RemoveFolder(path);
     SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
     return path;
 }

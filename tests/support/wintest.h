@@ -31,6 +31,23 @@ std::wstring SaveScreenshot(HWND hwnd, const wchar_t* name);
 // A fresh, empty folder under the temporary folder for one test's files.
 std::wstring MakeTempFolder(const wchar_t* name);
 
+// Deletes a folder with everything in it.
+void RemoveFolder(const std::wstring& path);
+
+// A fresh temporary folder for one test, deleted with its contents when the object goes.
+class ScopedFolder {
+public:
+    explicit ScopedFolder(const wchar_t* name) : path_(MakeTempFolder(name)) {}
+    ~ScopedFolder() { RemoveFolder(path_); }
+    ScopedFolder(const ScopedFolder&) = delete;
+    ScopedFolder& operator=(const ScopedFolder&) = delete;
+    const std::wstring& Path() const { return path_; }
+    std::wstring File(const wchar_t* name) const { return path_ + L"\\" + name; }
+
+private:
+    std::wstring path_;
+};
+
 // The text of a window (up to 511 characters).
 std::wstring WindowText(HWND hwnd);
 
