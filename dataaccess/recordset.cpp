@@ -54,6 +54,14 @@ public:
     std::shared_ptr<RowsetData> data;
     std::vector<uint32_t> view;  // base row indexes of the (filtered) view, ascending
     long pos = -1;
+
+    // A cursor with a cache size above 1 over a keyset keeps the rows of its last block: the
+    // base rows blockBase (ascending) of the rowset blockData.
+    long cacheSize = 1;
+    const RowsetData* blockData = nullptr;
+    std::vector<uint32_t> blockBase;
+    std::vector<RowPtr> blockRows;
+    size_t blockAt = 0;
     bool onDeleted = false;  // the current row was deleted; the next move leaves it
 
     bool hasFilter = false;
@@ -466,11 +474,46 @@ public:
     {
         if (!HasCurrent())
             return NoCurrent();
+        if (cacheSize > 1 && data->keyset)
+            return BlockRow(row);
         HRESULT hr;
         *row = data->Row(view[pos], &hr);
         if (!*row)
             return FAILED(hr) ? hr : NoCurrent();
         return S_OK;
+    }
+
+    // The current row from the cursor's own block, reading the next block of the view when
+    // the row is not in it.
+    HRESULT BlockRow(RowPtr* row)
+    {
+        uint32_t base = view[pos];
+        if (blockData == data.get() && blockAt < blockBase.size() && blockBase[blockAt] != base) {
+            auto it = std::lower_bound(blockBase.begin(), blockBase.end(), base);
+            blockAt = (size_t)(it - blockBase.begin());
+        }
+        if (blockData != data.get() || blockAt >= blockBase.size() || blockBase[blockAt] != base) {
+            long end = std::min(Size(), pos + cacheSize);
+            blockBase.assign(view.begin() + pos, view.begin() + end);
+            blockRows.clear();
+            blockData = nullptr;
+            HRESULT hr = data->keyset->Read(blockBase, &blockRows);
+            if (FAILED(hr)) {
+                blockBase.clear();
+                return hr;
+            }
+            blockData = data.get();
+            blockAt = 0;
+        }
+        *row = blockRows[blockAt];
+        return *row ? S_OK : NoCurrent();
+    }
+    void DropBlock()
+    {
+        blockData = nullptr;
+        blockBase.clear();
+        blockRows.clear();
+        blockAt = 0;
     }
 
     HRESULT GetValue(long ordinal, VARIANT* out)
@@ -805,6 +848,7 @@ public:
             return idle;
         if (data->keyset) {
             data->keyset->Forget();
+            DropBlock();
             return S_OK;
         }
         if (!data->updatable) {
@@ -865,6 +909,7 @@ public:
         HRESULT hr = Load(KeysetAllowed(), &fresh);
         if (FAILED(hr))
             return hr;
+        DropBlock();
         data = fresh;
         std::vector<uint32_t> v;
         if (hasFilter) {
@@ -948,6 +993,7 @@ HRESULT Recordset::Close()
     if (!impl_->open)
         return AdoError(adErrObjectClosed);
     impl_->ClearPending();
+    impl_->DropBlock();
     impl_->open = false;
     impl_->data.reset();
     impl_->view.clear();
@@ -1329,6 +1375,23 @@ HRESULT Recordset::get_Fields(Fields** out)
     if (!out)
         return E_POINTER;
     *out = new Fields(this);
+    return S_OK;
+}
+
+HRESULT Recordset::put_CacheSize(long rows)
+{
+    if (rows < 1)
+        return impl_->Fail(AdoError(adErrInvalidArgument), L"The cache size must be at least 1.");
+    impl_->cacheSize = rows;
+    impl_->DropBlock();
+    return S_OK;
+}
+
+HRESULT Recordset::get_CacheSize(long* out) const
+{
+    if (!out)
+        return E_POINTER;
+    *out = impl_->cacheSize;
     return S_OK;
 }
 

@@ -257,39 +257,10 @@ RowPtr KeysetSource::Get(size_t index, HRESULT* hr)
     pageStart_ = first;
     if (cache_.size() > 20000)
         cache_.clear();
-    std::lock_guard<std::recursive_mutex> db(core_->lock);
-    if (!core_->IsOpen()) {
-        *hr = AdoError(adErrObjectClosed);
-        return nullptr;
-    }
-    std::wstring sql = pageSql_;
-    std::vector<BindValue> values(last - first);
-    for (size_t i = first; i < last; ++i) {
-        sql += i == first ? L"?" : L",?";
-        values[i - first].isNull = false;
-        values[i - first].kind = FetchKind::Integer;
-        values[i - first].i = keys_[i];
-    }
-    sql += L")";
-    Stmt st;
-    std::vector<SQLLEN> lengths;
-    if (!st.Alloc(*core_) || !OdbcOk(BindValues(st.h, values, lengths))) {
-        *hr = E_FAIL;
-        return nullptr;
-    }
-    SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)sql.c_str(), SQL_NTS);
-    if (!OdbcOk(rc)) {
-        *hr = core_->FailOdbc(SQL_HANDLE_STMT, st.h, L"The rows could not be read.");
-        return nullptr;
-    }
     std::unordered_map<long long, RowPtr> byKey;
-    std::vector<uint8_t> scratch;
-    RowPtr row;
-    while ((rc = FetchRow(st.h, columns_, &row, scratch)) == SQL_SUCCESS) {
-        DriverValue k = row->Get(0);
-        if (!k.isNull && k.kind == FetchKind::Integer)
-            byKey.emplace(k.i, row);
-    }
+    *hr = Fetch(keys_.data() + first, last - first, &byKey);
+    if (FAILED(*hr))
+        return nullptr;
     for (size_t i = first; i < last; ++i) {
         auto found = byKey.find(keys_[i]);
         cache_[i] = found == byKey.end() ? nullptr : found->second;
@@ -298,6 +269,83 @@ RowPtr KeysetSource::Get(size_t index, HRESULT* hr)
     if (!result)
         *hr = AdoError(adErrNoCurrentRecord);
     return result;
+}
+
+HRESULT KeysetSource::Read(const std::vector<uint32_t>& indexes, std::vector<RowPtr>* rows)
+{
+    rows->assign(indexes.size(), nullptr);
+    std::vector<long long> keys;
+    keys.reserve(indexes.size());
+    for (uint32_t i : indexes) {
+        if (i >= keys_.size())
+            return AdoError(adErrNoCurrentRecord);
+        keys.push_back(keys_[i]);
+    }
+    std::unordered_map<long long, RowPtr> byKey;
+    HRESULT hr = Fetch(keys.data(), keys.size(), &byKey);
+    if (FAILED(hr))
+        return hr;
+    for (size_t i = 0; i < keys.size(); ++i) {
+        auto found = byKey.find(keys[i]);
+        if (found != byKey.end())
+            (*rows)[i] = found->second;
+    }
+    return S_OK;
+}
+
+HRESULT KeysetSource::Fetch(const long long* keys, size_t count, std::unordered_map<long long, RowPtr>* byKey)
+{
+    std::lock_guard<std::recursive_mutex> db(core_->lock);
+    if (!core_->IsOpen())
+        return AdoError(adErrObjectClosed);
+    // The keys are the layer's own integers: written into the statement, they cost the driver
+    // nothing to bind.
+    std::wstring sql = pageSql_;
+    sql.reserve(sql.size() + count * 9 + 2);
+    wchar_t number[24];
+    for (size_t i = 0; i < count; ++i) {
+        _snwprintf(number, 24, i ? L",%lld" : L"%lld", keys[i]);
+        number[23] = 0;
+        sql += number;
+    }
+    sql += L")";
+    Stmt st;
+    if (!st.Alloc(*core_))
+        return E_FAIL;
+    SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)sql.c_str(), SQL_NTS);
+    if (!OdbcOk(rc) && rc != SQL_NO_DATA)
+        return core_->FailOdbc(SQL_HANDLE_STMT, st.h, L"The rows could not be read.");
+    std::vector<RowPtr> rows;
+    std::vector<size_t> cut;
+    rows.reserve(count);
+    if (rc != SQL_NO_DATA) {
+        rc = FetchRowBlocks(st.h, columns_, &rows, &cut);
+        if (!OdbcOk(rc) && rc != SQL_NO_DATA)
+            return core_->FailOdbc(SQL_HANDLE_STMT, st.h, L"The rows could not be read.");
+    }
+    st.Free();
+    // Rows with a value longer than its bound buffer are read again, one by one, whole.
+    std::vector<uint8_t> scratch;
+    for (size_t i : cut) {
+        DriverValue k = rows[i]->Get(0);
+        if (k.isNull || k.kind != FetchKind::Integer)
+            continue;
+        Stmt one;
+        _snwprintf(number, 24, L"%lld)", k.i);
+        number[23] = 0;
+        std::wstring q = pageSql_ + number;
+        RowPtr whole;
+        if (!one.Alloc(*core_) || !OdbcOk(SQLExecDirectW(one.h, (SQLWCHAR*)q.c_str(), SQL_NTS)) ||
+            FetchRow(one.h, columns_, &whole, scratch) != SQL_SUCCESS)
+            return core_->FailOdbc(SQL_HANDLE_STMT, one.h, L"The rows could not be read.");
+        rows[i] = whole;
+    }
+    for (RowPtr& row : rows) {
+        DriverValue k = row->Get(0);
+        if (!k.isNull && k.kind == FetchKind::Integer)
+            byKey->emplace(k.i, std::move(row));
+    }
+    return S_OK;
 }
 
 // ---------------------------------------------------------------------------------------------
