@@ -8,6 +8,7 @@ namespace {
 
 const int kExitCommand = 108;
 const int kAboutCommand = 906;
+const int kExportCommand = 2004;
 const UINT kCreditsString = 1103;
 
 }  // namespace
@@ -23,6 +24,8 @@ INT_PTR OnMainCommand(MainForm* form, HWND mainWnd, WPARAM wParam, LPARAM lParam
     case kAboutCommand:
         ShowAboutBox(mainWnd, form->hInstance, kCreditsString);
         return TRUE;
+    case kExportCommand:
+        return ExportRecordList(form, mainWnd);
     }
     return FALSE;
 }

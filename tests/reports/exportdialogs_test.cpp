@@ -1,0 +1,345 @@
+// The exports through their real dialogs: EXPTOTXT, EXPTOXLS and PROGRESSDLG driven with
+// messages while Run waits in them, message boxes answered by the hook, and a screenshot of each.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "reports/excelexport.h"
+#include "reports/textexport.h"
+#include "tests/reports/dialogscript.h"
+#include "tests/reports/exportlist.h"
+#include "tests/workbook/bookcheck.h"
+
+using exporttest::Click;
+using exporttest::DialogScript;
+using exporttest::ExportList;
+using exporttest::ItemText;
+
+namespace {
+
+const wchar_t kTextOptions[] = L"Export do textového souboru";
+const wchar_t kExcelOptions[] = L"Export do MS Excel";
+const wchar_t kProgress[] = L"Průběh";
+
+std::string Narrow(const std::wstring& w)
+{
+    return std::string(w.begin(), w.end());
+}
+
+int Lines(const std::string& bytes)
+{
+    return (int)std::count(bytes.begin(), bytes.end(), '\n');
+}
+
+// The progress dialog once the worker has ended: its texts are checked by the caller's
+// predicate, a screenshot is kept, and the button closes it.
+DialogScript::Step CloseWhenDone(const wchar_t* screenshot, std::wstring* endText)
+{
+    return {kProgress, [screenshot, endText](HWND dlg) {
+                if (ItemText(dlg, 105) != L"OK")
+                    return false;
+                *endText = ItemText(dlg, 103);
+                EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, 104)));
+                EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, 101)));
+                EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, 102)));
+                if (screenshot)
+                    wintest::SaveScreenshot(dlg, screenshot);
+                Click(dlg, 105);
+                return true;
+            }};
+}
+
+// Presses OK and expects the dialog to stay with a message box of the text.
+void ExpectRefused(HWND dlg, wintest::MsgBoxRecorder& boxes, const std::wstring& text)
+{
+    size_t before = boxes.Boxes().size();
+    Click(dlg, IDOK);
+    ASSERT_EQ(before + 1, boxes.Boxes().size());
+    EXPECT_TRUE(boxes.Boxes().back().text == text) << Narrow(boxes.Boxes().back().text);
+    EXPECT_TRUE(boxes.Boxes().back().caption == L"Chyba");
+    EXPECT_EQ((UINT)MB_ICONERROR, boxes.Boxes().back().type & MB_ICONMASK);
+    EXPECT_TRUE(IsWindowVisible(dlg));
+}
+
+class ExportDialogs : public ::testing::Test {
+protected:
+    ExportDialogs() : list_(L"exportdialogs") {}
+    ExportList list_;
+};
+
+TEST_F(ExportDialogs, TextOptionsAreKeptAndTheProgressEndsTheRun)
+{
+    list_.AddRows(1, 300);
+    CTextExport e(GetModuleHandleW(nullptr), nullptr);
+    std::wstring file = list_.Folder().File(L"export.txt"), endText;
+    {
+        DialogScript script({{kTextOptions,
+                              [&](HWND dlg) {
+                                  HWND delimiter = GetDlgItem(dlg, 102);
+                                  EXPECT_EQ(4, SendMessageW(delimiter, CB_GETCOUNT, 0, 0));
+                                  EXPECT_TRUE(ItemText(dlg, 102) == L"Záložka");
+                                  EXPECT_TRUE(ItemText(dlg, 104) == L"ANSI");
+                                  wintest::SaveScreenshot(dlg, L"exptotxt");
+                                  SetWindowTextW(delimiter, L"|");
+                                  SendDlgItemMessageW(dlg, 104, CB_SETCURSEL, 1, 0);
+                                  SetWindowPos(dlg, nullptr, 140, 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+                                  Click(dlg, IDOK);
+                                  return true;
+                              }},
+                             CloseWhenDone(L"progressdlg_done", &endText)});
+        e.Run(list_.Open(), file.c_str(), list_.Fields());
+        EXPECT_TRUE(script.Finished());
+    }
+    EXPECT_TRUE(endText == L"Export dokončen");
+    EXPECT_STREQ(L"|", e.Delimiter);
+    EXPECT_EQ(TEXTEXPORT_UNICODE, e.Encoding);
+    EXPECT_EQ(140, e.Left);
+    EXPECT_EQ(90, e.Top);
+    EXPECT_EQ(nullptr, e.Worker);
+    EXPECT_EQ(nullptr, e.ProgressDlg);
+    std::string bytes = wintest::ReadFileBytes(file);
+    ASSERT_GT(bytes.size(), 2u);
+    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
+    EXPECT_EQ(0u, text.find(L"Druh|Poznámka|Počet|"));
+    EXPECT_EQ(301, (int)std::count(text.begin(), text.end(), L'\n'));
+
+    // The next run starts where the dialog was left, with the options chosen; cancelling it
+    // writes nothing.
+    DeleteFileW(file.c_str());
+    DialogScript again({{kTextOptions, [&](HWND dlg) {
+                             RECT rc;
+                             GetWindowRect(dlg, &rc);
+                             EXPECT_EQ(140, rc.left);
+                             EXPECT_EQ(90, rc.top);
+                             EXPECT_TRUE(ItemText(dlg, 102) == L"|");
+                             EXPECT_TRUE(ItemText(dlg, 104) == L"Unicode");
+                             Click(dlg, IDCANCEL);
+                             return true;
+                         }}});
+    e.Run(list_.Open(), file.c_str(), list_.Fields());
+    EXPECT_TRUE(again.Finished());
+    EXPECT_FALSE(wintest::FileExists(file));
+}
+
+TEST_F(ExportDialogs, DelimitersNoLineCouldCarryAreRefused)
+{
+    list_.AddRows(1, 3);
+    CTextExport e(GetModuleHandleW(nullptr), nullptr);
+    std::wstring file = list_.Folder().File(L"export.txt");
+    wintest::MsgBoxRecorder boxes;
+    DialogScript script({{kTextOptions, [&](HWND dlg) {
+                              for (const wchar_t* bad : {L"", L"\"", L"a\"b"}) {
+                                  SetDlgItemTextW(dlg, 102, bad);
+                                  ExpectRefused(dlg, boxes, L"Vložená hodnota je neplatná");
+                              }
+                              Click(dlg, IDCANCEL);
+                              return true;
+                          }}});
+    e.Run(list_.Open(), file.c_str(), list_.Fields());
+    EXPECT_TRUE(script.Finished());
+    EXPECT_STREQ(L"\t", e.Delimiter);
+    EXPECT_FALSE(wintest::FileExists(file));
+}
+
+TEST_F(ExportDialogs, ASecondQuickPressWaitsForTheWorkersEnd)
+{
+    list_.AddRows(1, 200000);
+    CTextExport e(GetModuleHandleW(nullptr), nullptr);
+    std::wstring file = list_.Folder().File(L"zruseno.txt"), endText;
+    HANDLE worker = nullptr;
+    DialogScript script({{kTextOptions,
+                          [](HWND dlg) {
+                              Click(dlg, IDOK);
+                              return true;
+                          }},
+                         {kProgress,
+                          [&](HWND dlg) {
+                              DuplicateHandle(GetCurrentProcess(), e.Worker, GetCurrentProcess(), &worker, 0, FALSE,
+                                              DUPLICATE_SAME_ACCESS);
+                              wintest::SaveScreenshot(dlg, L"progressdlg_running");
+                              Click(dlg, 105);
+                              Click(dlg, IDCANCEL);  // Esc and the close box act as the button
+                              EXPECT_TRUE(IsWindow(dlg));
+                              return true;
+                          }},
+                         CloseWhenDone(nullptr, &endText)});
+    e.Run(list_.Open(), file.c_str(), list_.Fields());
+    EXPECT_TRUE(script.Finished());
+    ASSERT_TRUE(worker != nullptr);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(worker, 0));  // ended before Run returned
+    CloseHandle(worker);
+    EXPECT_TRUE(endText == L"Export dokončen");
+    int lines = Lines(wintest::ReadFileBytes(file));
+    EXPECT_GE(lines, 1);
+    EXPECT_LT(lines, 200001);
+}
+
+TEST_F(ExportDialogs, AnUnwritableFileIsReportedInsteadOfTheEnd)
+{
+    list_.AddRows(1, 3);
+    CTextExport e(GetModuleHandleW(nullptr), nullptr);
+    std::wstring file = list_.Folder().File(L"chybi\\export.txt"), endText;
+    wintest::MsgBoxRecorder boxes;
+    DialogScript script({{kTextOptions,
+                          [](HWND dlg) {
+                              Click(dlg, IDOK);
+                              return true;
+                          }},
+                         CloseWhenDone(L"progressdlg_error", &endText)});
+    e.Run(list_.Open(), file.c_str(), list_.Fields());
+    EXPECT_TRUE(script.Finished());
+    EXPECT_EQ(0u, endText.find(L"Soubor „" + file + L"“ nelze zapsat.")) << Narrow(endText);
+    ASSERT_EQ(1u, boxes.Boxes().size());
+    EXPECT_TRUE(boxes.Boxes()[0].text == endText);
+    EXPECT_TRUE(boxes.Boxes()[0].caption == L"Chyba");
+}
+
+TEST_F(ExportDialogs, SheetNamesAreCheckedBeforeANewWorkbookIsWritten)
+{
+    list_.AddRows(1, 20);
+    CExcelExport e(GetModuleHandleW(nullptr), nullptr);
+    std::wstring file = list_.Folder().File(L"nový.xls"), endText;
+    wintest::MsgBoxRecorder boxes;
+    DialogScript script({{kExcelOptions,
+                          [&](HWND dlg) {
+                              EXPECT_TRUE(ItemText(dlg, 102) == L"Carabus_auratus");
+                              for (int id = 103; id <= 105; ++id)
+                                  EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, id))) << id;
+                              wintest::SaveScreenshot(dlg, L"exptoxls_new");
+                              const std::pair<const wchar_t*, const wchar_t*> refused[] = {
+                                  {L"s mezerou", L"Název listu nesmí obsahovat mezery"},
+                                  {L"Brno:_Hády", L"Vložená hodnota je neplatná"},
+                                  {L"abcdefghijklmnopqrstuvwxyz123456", L"Vložená hodnota je neplatná"},
+                                  {L"'Výběr", L"Vložená hodnota je neplatná"},
+                                  {L"a[1]", L"Vložená hodnota je neplatná"},
+                                  {L"", L"Vložená hodnota je neplatná"},
+                              };
+                              for (const auto& r : refused) {
+                                  SetDlgItemTextW(dlg, 102, r.first);
+                                  ExpectRefused(dlg, boxes, r.second);
+                              }
+                              SetDlgItemTextW(dlg, 102, L"Výběr_1");
+                              Click(dlg, IDOK);
+                              return true;
+                          }},
+                         CloseWhenDone(L"progressdlg_xls_done", &endText)});
+    e.Run(list_.Open(), file.c_str(), list_.Fields(), L"Carabus_auratus");
+    EXPECT_TRUE(script.Finished());
+    EXPECT_TRUE(endText == L"Export dokončen");
+    EXPECT_STREQ(L"Výběr_1", e.SheetName);
+    bookcheck::Book book;
+    std::string why;
+    ASSERT_TRUE(bookcheck::Load(file, &book, &why)) << why;
+    ASSERT_EQ(1u, book.sheets.size());
+    EXPECT_TRUE(book.sheets[0].name == L"Výběr_1");
+    EXPECT_EQ(21, book.sheets[0].rows);
+}
+
+TEST_F(ExportDialogs, AnExistingWorkbookTakesASheetOrIsReplaced)
+{
+    list_.AddRows(1, 20);
+    CExcelExport e(GetModuleHandleW(nullptr), nullptr);
+    std::wstring file = list_.Folder().File(L"sešit.xls"), endText;
+    auto accept = [](const wchar_t* name, bool append) {
+        return DialogScript::Step{kExcelOptions, [name, append](HWND dlg) {
+                                      SetDlgItemTextW(dlg, 102, name);
+                                      CheckRadioButton(dlg, 104, 105, append ? 104 : 105);
+                                      Click(dlg, IDOK);
+                                      return true;
+                                  }};
+    };
+    {
+        DialogScript first({accept(L"Výběr", false), CloseWhenDone(nullptr, &endText)});
+        e.Run(list_.Open(), file.c_str(), list_.Fields(), L"Výběr");
+    }
+    wintest::MsgBoxRecorder boxes;
+    {
+        DialogScript second({{kExcelOptions,
+                              [&](HWND dlg) {
+                                  for (int id = 103; id <= 105; ++id)
+                                      EXPECT_TRUE(IsWindowVisible(GetDlgItem(dlg, id))) << id;
+                                  EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(dlg, 104));
+                                  HWND combo = GetDlgItem(dlg, 102);
+                                  EXPECT_EQ(1, SendMessageW(combo, CB_GETCOUNT, 0, 0));
+                                  wintest::SaveScreenshot(dlg, L"exptoxls_existing");
+                                  SetDlgItemTextW(dlg, 102, L"VÝBĚR");  // the same name in capitals
+                                  ExpectRefused(dlg, boxes,
+                                                L"V daném excelovském souboru již existuje list stejného názvu. "
+                                                L"Zvolte prosím jiný název.");
+                                  SetDlgItemTextW(dlg, 102, L"Další");
+                                  Click(dlg, IDOK);
+                                  return true;
+                              }},
+                             CloseWhenDone(nullptr, &endText)});
+        e.Run(list_.Open(), file.c_str(), list_.Fields(), L"Výběr");
+        EXPECT_TRUE(second.Finished());
+    }
+    EXPECT_EQ(1, e.Append);
+    bookcheck::Book book;
+    std::string why;
+    ASSERT_TRUE(bookcheck::Load(file, &book, &why)) << why;
+    ASSERT_EQ(2u, book.sheets.size());
+    EXPECT_TRUE(book.sheets[1].name == L"Další");
+    {
+        DialogScript third({accept(L"VÝBĚR", false), CloseWhenDone(nullptr, &endText)});
+        e.Run(list_.Open(), file.c_str(), list_.Fields(), L"Výběr");
+        EXPECT_TRUE(third.Finished());
+    }
+    EXPECT_EQ(0, e.Append);
+    ASSERT_TRUE(bookcheck::Load(file, &book, &why)) << why;
+    ASSERT_EQ(1u, book.sheets.size());
+    EXPECT_TRUE(book.sheets[0].name == L"VÝBĚR");
+}
+
+TEST_F(ExportDialogs, AFileThatTakesNoSheetIsRefusedForAddingOnly)
+{
+    list_.AddRows(1, 5);
+    CExcelExport e(GetModuleHandleW(nullptr), nullptr);
+    std::wstring file = list_.Folder().File(L"tabulka.xls"), endText;
+    ASSERT_TRUE(wintest::WriteUtf8File(file, L"Druh;Počet\r\nCarabus;3\r\n"));
+    wintest::MsgBoxRecorder boxes;
+    DialogScript script({{kExcelOptions,
+                          [&](HWND dlg) {
+                              EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(dlg, 104));
+                              ExpectRefused(dlg, boxes,
+                                            L"Soubor „" + file +
+                                                L"“ není sešit MS Excel 97–2003, do kterého lze přidat list. "
+                                                L"Zvolte Přepsat nebo jiný soubor.");
+                              CheckRadioButton(dlg, 104, 105, 105);
+                              Click(dlg, IDOK);
+                              return true;
+                          }},
+                         CloseWhenDone(nullptr, &endText)});
+    e.Run(list_.Open(), file.c_str(), list_.Fields(), L"Výběr");
+    EXPECT_TRUE(script.Finished());
+    EXPECT_TRUE(endText == L"Export dokončen");
+    bookcheck::Book book;
+    std::string why;
+    EXPECT_TRUE(bookcheck::Load(file, &book, &why)) << why;
+}
+
+TEST_F(ExportDialogs, AListLongerThanASheetIsRefusedBeforeTheDialog)
+{
+    list_.AddRows(1, 65536);
+    CExcelExport e(GetModuleHandleW(nullptr), nullptr);
+    std::wstring file = list_.Folder().File(L"velky.xls");
+    wintest::MsgBoxRecorder boxes;
+    DialogScript script({{kExcelOptions, [](HWND dlg) {
+                              Click(dlg, IDCANCEL);
+                              return true;
+                          }}});
+    e.Run(list_.Open(), file.c_str(), list_.Fields(), L"Výběr");
+    EXPECT_EQ(0u, script.StepsDone());  // no options dialog
+    ASSERT_EQ(1u, boxes.Boxes().size());
+    EXPECT_TRUE(boxes.Boxes()[0].text ==
+                L"List sešitu MS Excel pojme nejvýše 65535 zápisů, seznam jich obsahuje 65536. Zužte výběr nebo "
+                L"zápisy exportujte do textového souboru.")
+        << Narrow(boxes.Boxes()[0].text);
+    EXPECT_FALSE(wintest::FileExists(file));
+}
+
+}  // namespace
