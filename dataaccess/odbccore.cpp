@@ -414,12 +414,13 @@ SQLRETURN FetchRow(SQLHSTMT stmt, const std::vector<ColumnMeta>& columns, RowPtr
 
 namespace {
 
-// Characters bound for a text column: its declared size when that is small, else a size most
-// values fit (longer ones are read again whole).
+// Characters bound for a text column: a size most values fit, more for a column declared
+// wider (the file does not hold its texts to their declared sizes; longer ones are read again
+// whole).
 size_t BoundChars(const ColumnMeta& column)
 {
     long declared = column.type.definedSize;
-    return declared > 0 && declared <= 1024 ? (size_t)declared : 255;
+    return declared > 255 && declared <= 1024 ? (size_t)declared : 255;
 }
 
 struct BoundColumn {
@@ -491,13 +492,21 @@ SQLRETURN FetchRowBlocks(SQLHSTMT stmt, const std::vector<ColumnMeta>& columns, 
                 case FetchKind::Binary: {
                     bool text = columns[c].type.fetch == FetchKind::Text;
                     size_t room = b.width - (text ? sizeof(wchar_t) : 0);
-                    if (n == SQL_NO_TOTAL || n < 0 || (size_t)n > room) {
+                    if (n >= 0 && (size_t)n <= room) {
+                        if (text)
+                            row->AddText((const wchar_t*)v, (size_t)n / sizeof(wchar_t));
+                        else
+                            row->AddBlob(v, (size_t)n);
+                        break;
+                    }
+                    // The driver may give a text's length from its UTF-8 bytes, more than the
+                    // characters it wrote: a text that ends before the buffer does is whole.
+                    size_t chars = text ? wcsnlen((const wchar_t*)v, room / sizeof(wchar_t)) : room;
+                    if (text && chars < room / sizeof(wchar_t)) {
+                        row->AddText((const wchar_t*)v, chars);
+                    } else {
                         whole = false;
                         row->AddNull();  // read again whole by the caller
-                    } else if (text) {
-                        row->AddText((const wchar_t*)v, (size_t)n / sizeof(wchar_t));
-                    } else {
-                        row->AddBlob(v, (size_t)n);
                     }
                     break;
                 }

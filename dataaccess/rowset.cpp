@@ -324,21 +324,30 @@ HRESULT KeysetSource::Fetch(const long long* keys, size_t count, std::unordered_
             return core_->FailOdbc(SQL_HANDLE_STMT, st.h, L"The rows could not be read.");
     }
     st.Free();
-    // Rows with a value longer than its bound buffer are read again, one by one, whole.
-    std::vector<uint8_t> scratch;
-    for (size_t i : cut) {
-        DriverValue k = rows[i]->Get(0);
-        if (k.isNull || k.kind != FetchKind::Integer)
-            continue;
-        Stmt one;
-        _snwprintf(number, 24, L"%lld)", k.i);
-        number[23] = 0;
-        std::wstring q = pageSql_ + number;
-        RowPtr whole;
-        if (!one.Alloc(*core_) || !OdbcOk(SQLExecDirectW(one.h, (SQLWCHAR*)q.c_str(), SQL_NTS)) ||
-            FetchRow(one.h, columns_, &whole, scratch) != SQL_SUCCESS)
-            return core_->FailOdbc(SQL_HANDLE_STMT, one.h, L"The rows could not be read.");
-        rows[i] = whole;
+    // Rows with a value longer than its bound buffer are read again whole, a cell at a time.
+    if (!cut.empty()) {
+        std::wstring again = pageSql_;
+        for (size_t i = 0; i < cut.size(); ++i) {
+            _snwprintf(number, 24, i ? L",%lld" : L"%lld", rows[cut[i]]->Get(0).i);
+            number[23] = 0;
+            again += number;
+        }
+        again += L")";
+        Stmt whole;
+        if (!whole.Alloc(*core_) || !OdbcOk(SQLExecDirectW(whole.h, (SQLWCHAR*)again.c_str(), SQL_NTS)))
+            return core_->FailOdbc(SQL_HANDLE_STMT, whole.h, L"The rows could not be read.");
+        std::unordered_map<long long, size_t> at;
+        for (size_t i : cut)
+            at.emplace(rows[i]->Get(0).i, i);
+        std::vector<uint8_t> scratch;
+        RowPtr row;
+        while ((rc = FetchRow(whole.h, columns_, &row, scratch)) == SQL_SUCCESS) {
+            auto it = at.find(row->Get(0).i);
+            if (it != at.end())
+                rows[it->second] = row;
+        }
+        if (rc != SQL_NO_DATA)
+            return core_->FailOdbc(SQL_HANDLE_STMT, whole.h, L"The rows could not be read.");
     }
     for (RowPtr& row : rows) {
         DriverValue k = row->Get(0);
