@@ -251,22 +251,21 @@ DWORD WINAPI ExcelExportWorker(LPVOID param)
 
 void CExcelExport::WriteRows()
 {
-    CExcelExport* e = this;
-    ExportReporter report(e->Progress);
+    ExportReporter report(Progress);
     ExportOutcome outcome;
     ExportColumns columns;
-    columns.Open(e->Rows, e->DispFields);
+    columns.Open(Rows, DispFields);
     long count = -1;
-    e->Rows->get_RecordCount(&count);
+    Rows->get_RecordCount(&count);
     if (columns.Count() > (size_t)kMaxExportSheetColumns) {
         outcome.Failed = true;
-        outcome.Message = Format(e->Instance, IDS_EXP_TOO_MANY_COLUMNS, kMaxExportSheetColumns, (long)columns.Count());
+        outcome.Message = Format(Instance, IDS_EXP_TOO_MANY_COLUMNS, kMaxExportSheetColumns, (long)columns.Count());
     } else if (count > kMaxExportSheetRows) {
         outcome.Failed = true;
-        outcome.Message = Format(e->Instance, IDS_EXP_TOO_MANY_ROWS, kMaxExportSheetRows, count);
+        outcome.Message = Format(Instance, IDS_EXP_TOO_MANY_ROWS, kMaxExportSheetRows, count);
     } else if (columns.Count() > 0) {
         xls::SheetWriter sheet;
-        xls::BookStatus status = sheet.Begin(e->FileName, e->SheetName, e->FileExists && e->Append == 1);
+        xls::BookStatus status = sheet.Begin(FileName, SheetName, FileExists && Append == 1);
         HRESULT readError = S_OK;
         if (status == xls::BookStatus::Ok) {
             std::vector<SheetKind> kinds;
@@ -278,10 +277,10 @@ void CExcelExport::WriteRows()
                 sheet.Text(0, (int)i, name.data(), name.size());
                 kinds.push_back(KindOf(columns[i]));
             }
-            CellWriter cells(&sheet, e->Instance);
-            e->Rows->MoveFirst();
+            CellWriter cells(&sheet, Instance);
+            Rows->MoveFirst();
             int row = 1;
-            while (!e->Rows->IsEOF() && !report.Cancelled() && sheet.Status() == xls::BookStatus::Ok &&
+            while (!Rows->IsEOF() && !report.Cancelled() && sheet.Status() == xls::BookStatus::Ok &&
                    SUCCEEDED(readError)) {
                 report.Rows(row - 1);
                 for (size_t i = 0; i < columns.Count() && SUCCEEDED(readError); ++i) {
@@ -293,7 +292,7 @@ void CExcelExport::WriteRows()
                 }
                 ++row;
                 if (SUCCEEDED(readError))
-                    readError = e->Rows->MoveNext();
+                    readError = Rows->MoveNext();
             }
             if (SUCCEEDED(readError))
                 status = sheet.Commit();  // a cancelled export keeps the rows written before
@@ -301,10 +300,10 @@ void CExcelExport::WriteRows()
         outcome.Truncated = sheet.TruncatedCells();
         if (FAILED(readError)) {
             outcome.Failed = true;
-            outcome.Message = ExportErrorText(e->Instance, IDS_EXP_LIST_FAILED, e->FileName, readError);
+            outcome.Message = ExportErrorText(Instance, IDS_EXP_LIST_FAILED, FileName, readError);
         } else if (status != xls::BookStatus::Ok) {
             outcome.Failed = true;
-            outcome.Message = BookStatusText(e->Instance, status, e->FileName, sheet.Error(), IDS_EXP_WRITE_FAILED, count);
+            outcome.Message = BookStatusText(Instance, status, FileName, sheet.Error(), IDS_EXP_WRITE_FAILED, count);
         }
     }
     report.Finish(outcome);

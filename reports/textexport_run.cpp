@@ -163,56 +163,55 @@ DWORD WINAPI TextExportWorker(LPVOID param)
 
 void CTextExport::WriteRows()
 {
-    CTextExport* e = this;
-    ExportReporter report(e->Progress);
+    ExportReporter report(Progress);
     ExportOutcome outcome;
-    e->Rows->MoveFirst();
-    HRESULT openError = xls::CheckReplaceable(e->FileName);
+    Rows->MoveFirst();
+    HRESULT openError = xls::CheckReplaceable(FileName);
     HANDLE file = INVALID_HANDLE_VALUE;
     if (SUCCEEDED(openError)) {
-        file = CreateFileW(e->FileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        file = CreateFileW(FileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE)
             openError = HRESULT_FROM_WIN32(GetLastError());
     }
     if (FAILED(openError)) {
         outcome.Failed = true;
-        outcome.Message = ExportErrorText(e->Instance, IDS_EXP_WRITE_FAILED, e->FileName, openError);
+        outcome.Message = ExportErrorText(Instance, IDS_EXP_WRITE_FAILED, FileName, openError);
         report.Finish(outcome);
         return;
     }
-    TextFileSink sink(file, e->Encoding);
+    TextFileSink sink(file, Encoding);
     sink.ByteOrderMark();
     ExportColumns columns;
-    columns.Open(e->Rows, e->DispFields);
+    columns.Open(Rows, DispFields);
     HRESULT readError = S_OK;
     if (columns.Count() > 0) {
         std::wstring line, cell;
         for (size_t i = 0; i < columns.Count(); ++i) {
             if (i)
-                line += e->Delimiter;
-            AppendField(&line, columns[i].Caption, e->Delimiter);
+                line += Delimiter;
+            AppendField(&line, columns[i].Caption, Delimiter);
         }
         line += L"\r\n";
         sink.Put(line);
-        CellTexts texts(e->Instance);
+        CellTexts texts(Instance);
         int done = 0;
-        while (!e->Rows->IsEOF() && !report.Cancelled() && !sink.Error() && SUCCEEDED(readError)) {
+        while (!Rows->IsEOF() && !report.Cancelled() && !sink.Error() && SUCCEEDED(readError)) {
             report.Rows(done);
             line.clear();
             for (size_t i = 0; i < columns.Count() && SUCCEEDED(readError); ++i) {
                 if (i)
-                    line += e->Delimiter;
+                    line += Delimiter;
                 VARIANT value;
                 readError = columns.Value(i, &value);
                 texts.Text(columns[i], value, &cell);
                 VariantClear(&value);
-                AppendField(&line, cell, e->Delimiter);
+                AppendField(&line, cell, Delimiter);
             }
             line += L"\r\n";
             if (SUCCEEDED(readError)) {
                 sink.Put(line);
                 ++done;
-                readError = e->Rows->MoveNext();
+                readError = Rows->MoveNext();
             }
         }
     }
@@ -222,10 +221,10 @@ void CTextExport::WriteRows()
         writeError = GetLastError();
     if (writeError) {
         outcome.Failed = true;
-        outcome.Message = ExportErrorText(e->Instance, IDS_EXP_WRITE_FAILED, e->FileName, HRESULT_FROM_WIN32(writeError));
+        outcome.Message = ExportErrorText(Instance, IDS_EXP_WRITE_FAILED, FileName, HRESULT_FROM_WIN32(writeError));
     } else if (FAILED(readError)) {
         outcome.Failed = true;
-        outcome.Message = ExportErrorText(e->Instance, IDS_EXP_LIST_FAILED, e->FileName, readError);
+        outcome.Message = ExportErrorText(Instance, IDS_EXP_LIST_FAILED, FileName, readError);
     }
     report.Finish(outcome);
 }
