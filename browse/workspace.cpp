@@ -3,6 +3,7 @@
 
 #include <strsafe.h>
 
+#include "browse/recorddlg.h"
 #include "browse/treecard.h"
 #include "core/containers.h"
 #include "core/fields.h"
@@ -153,6 +154,8 @@ Workspace::~Workspace()
     // Map cards own their windows; the array deletes them.
     delete MapCards;
     MapCards = nullptr;
+    delete RecordDlg;
+    RecordDlg = nullptr;
     delete SysCard;
     SysCard = nullptr;
     delete LocCard;

@@ -147,6 +147,22 @@ void FillListBoxFromRecordset(HWND listBox, Recordset* rs)
     FillFromRecordset(listBox, rs, LB_RESETCONTENT, LB_ADDSTRING, LB_SETITEMDATA);
 }
 
+std::wstring GetWindowString(HWND window)
+{
+    return WindowText(window, 0);
+}
+
+std::wstring GetComboEntryString(HWND combo, int index)
+{
+    LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, (WPARAM)index, 0);
+    if (length == CB_ERR || length < 0)
+        return std::wstring();
+    std::wstring text((size_t)length + 1, L'\0');
+    SendMessageW(combo, CB_GETLBTEXT, (WPARAM)index, (LPARAM)&text[0]);
+    text.resize(wcslen(text.c_str()));
+    return text;
+}
+
 void SetWindowInt(HWND window, int value)
 {
     wchar_t text[16];
@@ -280,7 +296,18 @@ void SetPropertyBoxValues(HWND propertyBox, CPtrArray* list)
         return;
     for (int i = 0; i < list->GetCount(); i++) {
         WPARAM item = ((WPARAM)(i & 0xFFFF) << 16) | 0xFFFF;
-        SendMessageW(propertyBox, PBXM_SETVALUE, item, (LPARAM)list->GetItems()[i]);
+        const VARIANT* value = (const VARIANT*)list->GetItems()[i];
+        VARIANT shown;
+        VariantInit(&shown);
+        // The grid shows no dates: a date goes in as its text in the user's format, which is
+        // what a date attribute's text item holds once the user edits it.
+        if (value && value->vt == VT_DATE
+            && SUCCEEDED(VariantChangeTypeEx(&shown, const_cast<VARIANT*>(value),
+                                             LOCALE_USER_DEFAULT, 0, VT_BSTR)))
+            value = &shown;
+        // A value without an item (the box answers -1) is not shown anywhere.
+        SendMessageW(propertyBox, PBXM_SETVALUE, item, (LPARAM)value);
+        VariantClear(&shown);
     }
 }
 
@@ -294,10 +321,14 @@ int GetPropertyBoxValues(HWND propertyBox, CPtrArray* list, int skipRequired)
             continue;
         WPARAM item = ((WPARAM)(i & 0xFFFF) << 16) | 0xFFFF;
         VariantClear(v);
-        SendMessageW(propertyBox, PBXM_GETVALUE, item, (LPARAM)v);
-        // The item data is the attribute's definition, a full pointer.
-        const CustomAttrDef* def =
-            (const CustomAttrDef*)SendMessageW(propertyBox, PBXM_GETITEMDATA, item, 0);
+        // -1: the box has no item for this value, which then stays empty and is never required.
+        if (SendMessageW(propertyBox, PBXM_GETVALUE, item, (LPARAM)v) == -1) {
+            VariantClear(v);
+            continue;
+        }
+        // The item data is the attribute's definition, a full pointer (-1 again for no item).
+        LRESULT data = SendMessageW(propertyBox, PBXM_GETITEMDATA, item, 0);
+        const CustomAttrDef* def = data == -1 ? nullptr : (const CustomAttrDef*)data;
         bool emptyValue = v->vt == VT_EMPTY || v->vt == VT_NULL;
         if (emptyValue && def && def->KeyFlag && !skipRequired)
             return i;

@@ -256,6 +256,11 @@ int CDatabase::IsOpen()
     return (state & adStateOpen) ? 1 : 0;
 }
 
+std::wstring CDatabase::MissingCollationExtension()
+{
+    return AdoConnection->MissingCollationExtension();
+}
+
 HRESULT CDatabase::Open(HWND progressWindow, const ConnSettings* settings)
 {
     if (progressWindow) {

@@ -141,6 +141,9 @@ public:
     CDatabase& operator=(const CDatabase&) = delete;
 
     int IsOpen();
+    // The Czech collation extension that an open database lacks (its path), so that lists sort
+    // in the schema's own order; empty when the database has the Czech order or is not open.
+    std::wstring MissingCollationExtension();
     // Starts the asynchronous open; the outcome arrives as ZM_DB_OPENED.
     HRESULT Open(HWND progressWindow, const ConnSettings* settings);
     // 1 when the database was open and is now closed, 0 when it was not open.
@@ -463,6 +466,7 @@ enum ItemDeleteStringId
     IDS_DB_ERROR_CAPTION = 500,
     IDS_DB_ITEM_HAS_CHILDREN = 520,
     IDS_DB_ITEM_HAS_RECORDS = 521,
+    IDS_DB_LOOKUP_VALUE_IN_USE = 522,  // a lookup value that rows still use
 };
 // ---- end of tree items and records helpers ----
 

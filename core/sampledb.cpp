@@ -11,6 +11,7 @@
 
 #include "core/dbschema.h"
 #include "core/rawodbc.h"
+#include "czechcollation/czechtext.h"
 #include "core/textutil.h"
 #include "core/sampledb_names.h"
 
@@ -221,7 +222,8 @@ std::vector<int> NumberInPreorder(std::vector<Node>& nodes)
     for (int k = 0; k < (int)nodes.size(); ++k)
         if (nodes[k].parent < 0)
             tops.push_back(k);
-    auto byName = [&nodes](int a, int b) { return nodes[a].name < nodes[b].name; };
+    // Siblings in Czech alphabetical order, as the programs list names.
+    auto byName = [&nodes](int a, int b) { return CzechCompare(nodes[a].name, nodes[b].name) < 0; };
     std::sort(tops.begin(), tops.end(), byName);
     for (Node& n : nodes)
         std::sort(n.children.begin(), n.children.end(), byName);
@@ -1129,6 +1131,10 @@ bool Generator::Run(SampleDbStats& stats)
             ok = Exec(L"ALTER TABLE SYSIMAGES DROP COLUMN THUMBNAIL") &&
                  Exec(L"ALTER TABLE LOCIMAGES DROP COLUMN THUMBNAIL");
     }
+    if (ok && opt_.olderAttributeTable)
+        ok = Exec(L"ALTER TABLE CUSTOMATTRIBUTES DROP COLUMN NULLVAL") &&
+             Exec(L"ALTER TABLE CUSTOMATTRIBUTES DROP COLUMN MAXVAL") &&
+             Exec(L"ALTER TABLE CUSTOMATTRIBUTES DROP COLUMN MINVAL");
     if (!ok) {
         std::wstring keep = error_;
         db_.Rollback();

@@ -15,6 +15,9 @@ struct SampleDbOptions {
     // of the older four-column form (no thumbnail column).
     bool orphanAttribute = false;
     bool fourColumnPictures = false;
+    // A file of the older layout: the attribute definitions without their value columns
+    // (MINVAL, MAXVAL, NULLVAL), as the utilities find them before upgrading.
+    bool olderAttributeTable = false;
 };
 
 struct SampleDbStats {

@@ -55,6 +55,10 @@ HTREEITEM FindTreeItemById(int id, HWND tree, HTREEITEM start);
 int CALLBACK CompareTreeItemPos(LPARAM data1, LPARAM data2, LPARAM unused);
 // Takes the positions (column 3) of the parent's children from the recordset and sorts them.
 void SortTreeChildrenByPosition(HWND tree, zdata::Recordset* rs, int parentId);
+// Sorts the parent's children (the root's for null) by their labels in Czech alphabetical order,
+// as the locality tree lists siblings; items without data go last. Use it in place of
+// TVM_SORTCHILDREN, whose order is the system's, not the database's.
+void SortTreeChildrenByName(HWND tree, HTREEITEM parent);
 // Sets the text of the item found by FindTreeItemById; 0 when there is none.
 int SetTreeItemTextById(HWND tree, HTREEITEM start, int id, const wchar_t* text);
 

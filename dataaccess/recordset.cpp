@@ -5,6 +5,7 @@
 #include "dataaccess/filterexpr.h"
 #include "dataaccess/odbccore.h"
 #include "dataaccess/rowset.h"
+#include "dataaccess/sortorder.h"
 #include "dataaccess/sqltranslate.h"
 
 namespace zdata {
@@ -56,16 +57,18 @@ public:
     long pos = -1;
 
     // A cursor with a cache size above 1 over a keyset keeps the rows of its last block: the
-    // base rows blockBase (ascending) of the rowset blockData.
+    // rows blockRows of the base rows blockBase of the rowset blockData.
     long cacheSize = 1;
     const RowsetData* blockData = nullptr;
+    long blockPos = 0;
     std::vector<uint32_t> blockBase;
     std::vector<RowPtr> blockRows;
-    size_t blockAt = 0;
     bool onDeleted = false;  // the current row was deleted; the next move leaves it
 
     bool hasFilter = false;
     std::wstring filterText;
+    std::vector<SortKey> sortKeys;  // the view's order; none: the rowset's own
+    std::wstring sortText;
 
     long editMode = adEditNone;
     std::vector<VARIANT> pending;
@@ -116,6 +119,27 @@ public:
         return !onDeleted && pos < 0;
     }
     bool HasCurrent() const { return open && !onDeleted && pos >= 0 && pos < Size(); }
+
+    // The view puts its rows in Sort order when one is set, else in the rowset's order.
+    void ApplySort(std::vector<uint32_t>* v) const
+    {
+        if (!sortKeys.empty())
+            SortView(*data, sortKeys, v);
+    }
+    // Where a base row stands in the view: lower_bound semantics in the rowset's order (the
+    // first entry not before it), an exact search in a sorted view (Size() when absent).
+    long ViewIndexOf(uint32_t base, bool upper = false) const
+    {
+        if (sortKeys.empty()) {
+            auto it = upper ? std::upper_bound(view.begin(), view.end(), base)
+                            : std::lower_bound(view.begin(), view.end(), base);
+            return (long)(it - view.begin());
+        }
+        auto it = std::find(view.begin(), view.end(), base);
+        if (it == view.end())
+            return Size();
+        return (long)(it - view.begin()) + (upper ? 1 : 0);
+    }
 
     void ClearPending()
     {
@@ -255,7 +279,7 @@ public:
     // Sets execSql from sql: translated, with the hidden rowid for a single-table query.
     void Prepare()
     {
-        std::wstring text = TranslateSql(sql);
+        std::wstring text = TranslateSql(sql, core.get());
         // A trailing semicolon would end the statement inside the layer's own wrappers.
         while (!text.empty() && (iswspace(text.back()) || text.back() == L';'))
             text.pop_back();
@@ -442,7 +466,7 @@ public:
             std::vector<Error*> before = previousErrors;
             previousErrors.clear();
             shape = SelectShape();
-            execSql = TranslateSql(sql);
+            execSql = TranslateSql(sql, core.get());
             while (!execSql.empty() && (iswspace(execSql.back()) || execSql.back() == L';'))
                 execSql.pop_back();
             hr = Load(KeysetAllowed(), &rs);
@@ -483,16 +507,14 @@ public:
         return S_OK;
     }
 
-    // The current row from the cursor's own block, reading the next block of the view when
-    // the row is not in it.
+    // The current row from the cursor's own block, reading the view's next rows when the row
+    // is not in it. The block is the base rows of the view positions from blockPos on; a view
+    // that changed since (a filter, a sort) reads again where its rows differ.
     HRESULT BlockRow(RowPtr* row)
     {
         uint32_t base = view[pos];
-        if (blockData == data.get() && blockAt < blockBase.size() && blockBase[blockAt] != base) {
-            auto it = std::lower_bound(blockBase.begin(), blockBase.end(), base);
-            blockAt = (size_t)(it - blockBase.begin());
-        }
-        if (blockData != data.get() || blockAt >= blockBase.size() || blockBase[blockAt] != base) {
+        long at = pos - blockPos;
+        if (blockData != data.get() || at < 0 || at >= (long)blockBase.size() || blockBase[at] != base) {
             long end = std::min(Size(), pos + cacheSize);
             blockBase.assign(view.begin() + pos, view.begin() + end);
             blockRows.clear();
@@ -503,9 +525,10 @@ public:
                 return hr;
             }
             blockData = data.get();
-            blockAt = 0;
+            blockPos = pos;
+            at = 0;
         }
-        *row = blockRows[blockAt];
+        *row = blockRows[at];
         return *row ? S_OK : NoCurrent();
     }
     void DropBlock()
@@ -513,7 +536,6 @@ public:
         blockData = nullptr;
         blockBase.clear();
         blockRows.clear();
-        blockAt = 0;
     }
 
     HRESULT GetValue(long ordinal, VARIANT* out)
@@ -919,6 +941,7 @@ public:
         } else {
             BuildView(&v, L"", false);
         }
+        ApplySort(&v);
         view.swap(v);
         pos = view.empty() ? -1 : 0;
         onDeleted = false;
@@ -1001,6 +1024,8 @@ HRESULT Recordset::Close()
     impl_->pos = -1;
     impl_->hasFilter = false;
     impl_->filterText.clear();
+    impl_->sortKeys.clear();
+    impl_->sortText.clear();
     impl_->params.clear();
     return S_OK;
 }
@@ -1170,11 +1195,11 @@ HRESULT Recordset::put_Bookmark(const VARIANT& bookmark)
     if (FAILED(VariantChangeType(&v, const_cast<VARIANT*>(&bookmark), 0, VT_R8)) || v.dblVal < 1)
         return impl_->Fail(AdoError(adErrInvalidArgument), L"The bookmark is not valid.");
     uint32_t base = (uint32_t)(v.dblVal - 1);
-    auto it = std::lower_bound(impl_->view.begin(), impl_->view.end(), base);
-    if (it == impl_->view.end() || *it != base)
+    long at = impl_->ViewIndexOf(base);
+    if (at >= impl_->Size() || impl_->view[at] != base)
         return impl_->Fail(AdoError(adErrInvalidArgument),
                            L"The bookmark names no row of the current view.");
-    impl_->pos = (long)(it - impl_->view.begin());
+    impl_->pos = at;
     impl_->onDeleted = false;
     return S_OK;
 }
@@ -1229,6 +1254,7 @@ HRESULT Recordset::put_Filter(const VARIANT& filter)
     hr = impl_->BuildView(&v, text, !none);
     if (FAILED(hr))
         return hr;  // the old filter stays
+    impl_->ApplySort(&v);
     impl_->view.swap(v);
     impl_->hasFilter = !none;
     impl_->filterText = none ? L"" : text;
@@ -1250,6 +1276,48 @@ HRESULT Recordset::get_Filter(VARIANT* out) const
         out->lVal = adFilterNone;
     }
     return S_OK;
+}
+
+HRESULT Recordset::put_Sort(const wchar_t* criteria)
+{
+    HRESULT hr = impl_->CanMove();
+    if (FAILED(hr))
+        return hr;
+    Impl& m = *impl_;
+    if (m.data->keyset)
+        return m.Fail(AdoError(adErrFeatureNotAvailable),
+                      L"Sorting needs a recordset with a client cursor.");
+    std::wstring text = criteria ? criteria : L"";
+    std::vector<SortKey> keys;
+    std::wstring error;
+    auto resolve = [&m](const std::wstring& name, size_t* column) {
+        for (long c = 0; c < m.Columns(); ++c) {
+            if (SameNameNoCase(m.data->columns[c + m.data->hidden].name, name)) {
+                *column = (size_t)(c + m.data->hidden);
+                return true;
+            }
+        }
+        return false;
+    };
+    if (!ParseSortCriteria(text, resolve, &keys, &error))
+        return m.Fail(AdoError(adErrInvalidArgument), L"The sort order is not valid: " + error);
+    // Without keys the view goes back to the rowset's order, with the filter it has.
+    std::vector<uint32_t> v;
+    hr = m.BuildView(&v, m.filterText, m.hasFilter);
+    if (FAILED(hr))
+        return hr;
+    m.sortKeys = std::move(keys);
+    m.sortText = m.sortKeys.empty() ? L"" : text;
+    m.ApplySort(&v);
+    m.view.swap(v);
+    m.pos = m.view.empty() ? -1 : 0;
+    m.onDeleted = false;
+    return S_OK;
+}
+
+HRESULT Recordset::get_Sort(BSTR* out) const
+{
+    return ToBstr(impl_->sortText, out);
 }
 
 HRESULT Recordset::Find(const wchar_t* criteria, long skipRecords, long direction,
@@ -1285,13 +1353,7 @@ HRESULT Recordset::Find(const wchar_t* criteria, long skipRecords, long directio
         if (FAILED(VariantChangeType(&v, const_cast<VARIANT*>(start), 0, VT_R8)) || v.dblVal < 1)
             return m.Fail(AdoError(adErrInvalidArgument), L"The start bookmark is not valid.");
         uint32_t base = (uint32_t)(v.dblVal - 1);
-        if (backward) {
-            auto it = std::upper_bound(m.view.begin(), m.view.end(), base);
-            from = (long)(it - m.view.begin()) - 1;
-        } else {
-            auto it = std::lower_bound(m.view.begin(), m.view.end(), base);
-            from = (long)(it - m.view.begin());
-        }
+        from = backward ? m.ViewIndexOf(base, true) - 1 : m.ViewIndexOf(base);
     } else {
         from = m.onDeleted ? (backward ? m.pos - 1 : m.pos) : m.pos;
         if (from < 0 && !backward)
@@ -1422,6 +1484,8 @@ HRESULT Recordset::Clone(Recordset** out, long lockType)
     c.view = m.view;
     c.hasFilter = m.hasFilter;
     c.filterText = m.filterText;
+    c.sortKeys = m.sortKeys;
+    c.sortText = m.sortText;
     c.pos = c.view.empty() ? -1 : 0;
     *out = copy;
     return S_OK;

@@ -1,8 +1,11 @@
 // The main window's commands: menus, accelerators and both toolbars send them as WM_COMMAND.
 #include <windows.h>
 
-#include "mainapp/aboutbox.h"
+#include "browse/termsdlg.h"
+#include "browse/workspace.h"
+#include "common/aboutbox.h"
 #include "mainapp/mainform.h"
+#include "resources/zorna/resource.h"
 
 namespace {
 
@@ -15,8 +18,27 @@ const UINT kCreditsString = 1103;
 
 INT_PTR OnMainCommand(MainForm* form, HWND mainWnd, WPARAM wParam, LPARAM lParam)
 {
-    (void)lParam;
+    // Code 2: a component sent the command itself, with its argument in lParam.
+    bool fromComponent = HIWORD(wParam) == 2;
     switch (LOWORD(wParam)) {
+    case IDM_TERMS:
+        if (!form->TermsEditor)
+            form->TermsEditor = new CEditTermsDlg(form->hInstance);
+        // The print form names the window the editor belongs to.
+        form->TermsEditor->Show(mainWnd, fromComponent && lParam ? (HWND)lParam : mainWnd);
+        return TRUE;
+    case IDM_NEWRECORD:
+        if (form->Workspace_)
+            form->Workspace_->NewRecord(mainWnd);
+        return TRUE;
+    case IDM_EDITRECORD:
+        if (form->Workspace_)
+            form->Workspace_->EditRecord(mainWnd);
+        return TRUE;
+    case IDM_DELETERECORDS:
+        if (form->Workspace_)
+            form->Workspace_->DeleteRecords(mainWnd);
+        return TRUE;
     case kExitCommand:
         // Closing goes the one way the window's close box goes: settings saved, window destroyed.
         PostMessageW(mainWnd, WM_CLOSE, 0, 0);

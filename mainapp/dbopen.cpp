@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 #include <cstdlib>
+#include <strsafe.h>
 
 #include "browse/workspace.h"
 #include "core/database.h"
@@ -13,6 +14,7 @@
 #include "mainapp/mainform.h"
 #include "mainapp/wssettings.h"
 #include "mainapp/zm_protocol.h"
+#include "resources/zorna/czechorder.h"
 
 namespace {
 
@@ -220,6 +222,22 @@ void OnOpenDatabase(MainForm* form, HWND progressWnd)
     form->Database->Open(progressWnd, &form->Conn);
 }
 
+// A database whose Czech collation extension did not load opens all the same, with lists in
+// the schema's own order; the user is told once, at the open, what is missing.
+static void WarnOfMissingCzechOrder(MainForm* form, CDatabase* db)
+{
+    std::wstring missing = db->MissingCollationExtension();
+    if (missing.empty())
+        return;
+    wchar_t format[512] = L"";
+    wchar_t text[1024] = L"";
+    wchar_t caption[64] = L"";
+    LoadStringW(form->hInstance, IDS_CZECH_ORDER_MISSING, format, 512);
+    LoadStringW(form->hInstance, IDS_DBOPEN_WARNING_CAPTION, caption, 64);
+    StringCchPrintfW(text, 1024, format, missing.c_str());
+    ZorMessageBox(FormWindow(form), text, caption, MB_ICONWARNING);
+}
+
 BOOL OnDatabaseOpened(MainForm* form, HWND progressWindow)
 {
     SetProgress(progressWindow, 0);
@@ -229,6 +247,7 @@ BOOL OnDatabaseOpened(MainForm* form, HWND progressWindow)
     if (!db || !db->IsOpen())
         return FailOpening(form, progressWindow, IDS_DBOPEN_FAILED);
     HWND mainWnd = FormWindow(form);
+    WarnOfMissingCzechOrder(form, db);
 
     SetProgress(progressWindow, 4);
     SetMenuCommand(mainWnd, kConfigurationCommand, true);
@@ -307,6 +326,7 @@ void OnCloseDatabase(MainForm* form, HWND mainWnd)
             form->Workspace_->SetTreeSource(WS_LOC_CARD, nullptr);
             // The lists' columns carry the configuration's entries, which go next.
             form->Workspace_->ClearListColumns();
+            form->Workspace_->ForgetRecordTemplate();
         }
         SetMenuCommand(mainWnd, kConfigurationCommand, false);
         if (form->Config)

@@ -8,7 +8,9 @@
 #include <cwchar>
 #include <strsafe.h>
 
+#include "browse/termsdlg.h"
 #include "browse/workspace.h"
+#include "common/msgloop.h"
 #include "core/containers.h"
 #include "core/database.h"
 #include "core/msgbox.h"
@@ -145,6 +147,8 @@ void OnDestroy(HWND hwnd, MainForm* form)
     // they are freed here, in this place, when they come.
     FreeOpenConnForm();
     form->ConnForm = nullptr;
+    delete form->TermsEditor;
+    form->TermsEditor = nullptr;
     delete form->Database;
     form->Database = nullptr;
     delete form->Workspace_;
@@ -405,24 +409,7 @@ int MainForm::UpdateRecordToolbar(HWND mainWnd, BOOL listShown, int selectedCoun
 
 void RunMainMessageLoop(HWND mainWnd, HACCEL accel)
 {
-    MSG msg;
-    bool done = false;
-    while (!done) {
-        BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got > 0) {
-            if (TranslateAcceleratorW(mainWnd, accel, &msg))
-                continue;
-            if (IsDialogMessageW(mainWnd, &msg))
-                continue;
-        } else if (got == -1) {
-            ZorMessageBox(mainWnd, L"Error?", L"Debug", MB_OK);
-            done = true;
-        } else {
-            done = true;  // WM_QUIT
-        }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
+    RunDialogMessageLoop(mainWnd, accel);
 }
 
 // ---------------------------------------------------------------- the dialog procedure

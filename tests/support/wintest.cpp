@@ -97,6 +97,8 @@ std::wstring SaveScreenshot(HWND hwnd, const wchar_t* name)
 
 void RemoveFolder(const std::wstring& path)
 {
+    if (path.empty())
+        return;
     SHFILEOPSTRUCTW op = {};
     std::wstring doubleNull = path + L'\0';
     op.wFunc = FO_DELETE;
@@ -171,6 +173,19 @@ std::wstring ListCellText(HWND list, int row, int column)
     return text;
 }
 
+void ClickListColumn(HWND list, int column)
+{
+    HWND header = (HWND)SendMessageW(list, LVM_GETHEADER, 0, 0);
+    RECT r = {};
+    if (!SendMessageW(header, HDM_GETITEMRECT, column, (LPARAM)&r))
+        return;
+    LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    SendMessageW(header, WM_MOUSEMOVE, 0, at);
+    SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(header, WM_LBUTTONUP, 0, at);
+    PumpMessages(30);
+}
+
 RECT RectIn(HWND window, HWND parent)
 {
     RECT r = {};
@@ -217,6 +232,88 @@ bool WriteUtf8File(const std::wstring& path, const std::wstring& text)
     BOOL ok = WriteFile(f, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
     CloseHandle(f);
     return ok && written == bytes.size();
+}
+
+PROCESS_INFORMATION StartSiblingProgram(const wchar_t* exeName)
+{
+    wchar_t self[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring exe = self;
+    exe = exe.substr(0, exe.find_last_of(L"\\/") + 1) + exeName;
+    std::wstring cmd = L"\"" + exe + L"\"";
+    STARTUPINFOW si = {sizeof(si)};
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return PROCESS_INFORMATION{};
+    return pi;
+}
+
+bool WaitForNamedMutex(const wchar_t* name)
+{
+    for (int i = 0; i < 300; ++i) {
+        if (HANDLE seen = OpenMutexW(SYNCHRONIZE, FALSE, name)) {
+            CloseHandle(seen);
+            return true;
+        }
+        Sleep(50);
+    }
+    return false;
+}
+
+std::vector<HWND> TopWindowsOf(DWORD pid)
+{
+    struct Top {
+        DWORD pid;
+        std::vector<HWND> found;
+    } t = {pid, {}};
+    EnumWindows(
+        [](HWND w, LPARAM l) -> BOOL {
+            auto* t = reinterpret_cast<Top*>(l);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            if (owner == t->pid)
+                t->found.push_back(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&t));
+    return t.found;
+}
+
+bool HasChildWithText(HWND parent, const std::wstring& text)
+{
+    struct Find {
+        std::wstring text;
+        bool found;
+    } f = {text, false};
+    EnumChildWindows(
+        parent,
+        [](HWND w, LPARAM l) -> BOOL {
+            auto* f = reinterpret_cast<Find*>(l);
+            if (WindowText(w) == f->text)
+                f->found = true;
+            return !f->found;
+        },
+        reinterpret_cast<LPARAM>(&f));
+    return f.found;
+}
+
+HWND WaitForMessageBoxOf(DWORD pid, const std::wstring& caption, const std::wstring& text,
+                         std::vector<HWND>* windows)
+{
+    for (int i = 0; i < 300; ++i) {
+        Sleep(50);
+        std::vector<HWND> seen = TopWindowsOf(pid);
+        if (windows)
+            *windows = seen;
+        for (HWND w : seen) {
+            wchar_t cls[32] = L"";
+            GetClassNameW(w, cls, 32);
+            if (!lstrcmpW(cls, L"#32770") && WindowText(w) == caption && IsWindowVisible(w) &&
+                HasChildWithText(w, text))
+                return w;
+        }
+    }
+    return nullptr;
 }
 
 }  // namespace wintest
