@@ -8,23 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "browse/workspace.h"
 #include "common/filechooser.h"
-#include "core/database.h"
 #include "core/fields.h"
 #include "mainapp/configdata.h"
-#include "mainapp/mainform.h"
 #include "mainapp/toolbars.h"
-#include "mainapp/zm_protocol.h"
-#include "reports/textexport.h"
-#include "tests/core/dbfixture.h"
-#include "tests/core/sampletemplate.h"
-#include "tests/mainapp/workspacefile.h"
-#include "tests/reports/dialogscript.h"
+#include "tests/mainapp/formhost.h"
 
-using exporttest::Click;
-using exporttest::DialogScript;
-using exporttest::ItemText;
+using wintest::DialogScript;
 
 namespace {
 
@@ -59,61 +49,47 @@ int Records(const std::string& bytes)
     return n;
 }
 
-class ExportCommand : public ::testing::Test {
-protected:
-    ExportCommand() : folder_(L"exportcommand") {}
+std::wstring ItemText(HWND dlg, int id)
+{
+    return wintest::WindowText(GetDlgItem(dlg, id));
+}
 
+class ExportCommand : public formhost::FormOnDatabase {
+protected:
+    std::wstring TemplatePath() override { return formhost::SampleWith(L"exportcommand_template", 300, {}); }
     void SetUp() override
     {
-        zor::SampleDbOptions options;
-        options.records = 300;
-        std::wstring db = folder_.File(L"ZorBase.mdb");
-        std::wstring error;
-        ASSERT_TRUE(zor::CreateSampleDatabase(db, options, &error));
-        db_ = db;
-        std::wstring settings = folder_.File(L"Pracovni.xml");
-        wstest::WriteConnectionOnly(settings, db.c_str());
-        last_.reset(new wstest::LastConfigFile(settings));
-        SetEnvironmentVariableW(L"ZORNA_SPLASH_MS", L"30");
-        form_ = new MainForm(GetModuleHandleW(nullptr), MainFormDlgProc, &wnd_, &accel_);
-        ASSERT_TRUE(wnd_ != nullptr);
-        wintest::PumpMessages();
-        ASSERT_TRUE(form_->Database && form_->Database->IsOpen() == 1);
+        FormOnDatabase::SetUp();
         previous_ = SetSaveFileChooser(ChooseForTest);
     }
     void TearDown() override
     {
         SetSaveFileChooser(previous_);
-        if (wnd_ && IsWindow(wnd_))
-            DestroyWindow(wnd_);
-        wintest::PumpMessages();
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
-            ;
-        delete form_;
-        SetEnvironmentVariableW(L"ZORNA_SPLASH_MS", nullptr);
-        last_.reset();
+        FormOnDatabase::TearDown();
     }
-    void ShowTab(int tab)
-    {
-        form_->Workspace_->HidePage(wnd_);
-        SendMessageW(GetDlgItem(wnd_, kWorkspaceTabControlId), TCM_SETCURSEL, tab, 0);
-        form_->Workspace_->ShowPage(wnd_);
-        wintest::PumpMessages(50);
-    }
-    void Export(const std::wstring& file, DWORD type)
+    std::wstring File(const wchar_t* name) const { return folder_ + L"\\" + name; }
+    // Command 2004 with the file chosen as type 1 (text) or 2 (workbook), 0 cancelling the choice,
+    // while the script drives the dialogs.
+    bool Export(const std::wstring& file, DWORD type, DialogScript& script)
     {
         g_chosenFile = file;
         g_chosenType = type;
-        SendMessageW(wnd_, WM_COMMAND, MAKEWPARAM(kExportCommand, 0), 0);
+        return Command(kExportCommand, script);
+    }
+    // The sheet name the workbook's options dialog proposes (the dialog is cancelled).
+    std::wstring ProposedSheet(const wchar_t* file)
+    {
+        std::wstring proposed = L"<no dialog>";
+        DialogScript script;
+        script.Then(L"Export do MS Excel", [&](HWND dlg) {
+            proposed = ItemText(dlg, 102);
+            DialogScript::PostClick(dlg, IDCANCEL);
+        });
+        Export(File(file), 2, script);
+        EXPECT_FALSE(wintest::FileExists(File(file)));
+        return proposed;
     }
 
-    wintest::ScopedFolder folder_;
-    std::wstring db_;
-    std::unique_ptr<wstest::LastConfigFile> last_;
-    MainForm* form_ = nullptr;
-    HWND wnd_ = nullptr;
-    HACCEL accel_ = nullptr;
     FileDialogFn previous_ = nullptr;
 };
 
@@ -125,21 +101,15 @@ TEST_F(ExportCommand, TheSearchListGoesToATextFileWithItsColumns)
     // The record toolbar offers the command while a list is shown.
     EXPECT_EQ(TBSTATE_ENABLED,
               SendMessageW(form_->RecordToolbar->Toolbar, TB_GETSTATE, kExportCommand, 0) & TBSTATE_ENABLED);
-    std::wstring file = folder_.File(L"výběr.txt"), endText;
-    DialogScript script({{L"Export do textového souboru",
-                          [](HWND dlg) {
-                              Click(dlg, IDOK);
-                              return true;
-                          }},
-                         {L"Průběh", [&](HWND dlg) {
-                              if (ItemText(dlg, 105) != L"OK")
-                                  return false;
-                              endText = ItemText(dlg, 103);
-                              Click(dlg, 105);
-                              return true;
-                          }}});
-    Export(file, 1);
-    EXPECT_TRUE(script.Finished());
+    std::wstring file = File(L"výběr.txt"), endText;
+    DialogScript script;
+    script.Then(L"Export do textového souboru", [](HWND dlg) { DialogScript::PostClick(dlg, IDOK); })
+        .Then(L"Průběh", [&](HWND dlg) {
+            EXPECT_TRUE(wintest::PumpUntil([&] { return ItemText(dlg, 105) == L"OK"; }, 60000));
+            endText = ItemText(dlg, 103);
+            DialogScript::PostClick(dlg, 105);
+        });
+    EXPECT_TRUE(Export(file, 1, script));
     EXPECT_TRUE(endText == L"Export dokončen");
     EXPECT_EQ(1, form_->LastExpType);
     std::string bytes = wintest::ReadFileBytes(file);
@@ -157,45 +127,31 @@ TEST_F(ExportCommand, TheSearchListGoesToATextFileWithItsColumns)
     EXPECT_EQ(301, Records(bytes));
 
     // Cancelling the file choice does nothing; the type chosen last is offered again.
-    Export(folder_.File(L"nic.txt"), 0);
+    DialogScript none;
+    Export(File(L"nic.txt"), 0, none);
     EXPECT_EQ(1u, g_offeredType);
-    EXPECT_FALSE(wintest::FileExists(folder_.File(L"nic.txt")));
+    EXPECT_FALSE(wintest::FileExists(File(L"nic.txt")));
 }
 
 TEST_F(ExportCommand, TheSpeciesListsSheetIsNamedAfterTheSpecies)
 {
-    dbtest::Rows species = dbtest::Query(db_, L"SELECT SYSID, NAME FROM SPECIES WHERE NAME LIKE '% %' LIMIT 1");
+    dbtest::Rows species = dbtest::Query(path_, L"SELECT SYSID, NAME FROM SPECIES WHERE NAME LIKE '% %' LIMIT 1");
     ASSERT_EQ(1u, species.size());
     ShowTab(TAB_SYSTEM);
-    SendMessageW(wnd_, ZM_GOTO_TREE_ITEM, 0, _wtoi(species[0][0].c_str()));
-    wintest::PumpMessages(50);
-    ASSERT_EQ(_wtoi(species[0][0].c_str()), form_->Workspace_->GetCurrentId(WS_SYS_CARD));
-    std::wstring proposed, sheet = species[0][1];
+    GotoItem(WS_SYS_CARD, _wtoi(species[0][0].c_str()));
+    ASSERT_EQ(_wtoi(species[0][0].c_str()), ws_->GetCurrentId(WS_SYS_CARD));
+    std::wstring sheet = species[0][1];
     for (wchar_t& c : sheet)
         if (c == L' ')
             c = L'_';
-    DialogScript script({{L"Export do MS Excel", [&](HWND dlg) {
-                              proposed = ItemText(dlg, 102);
-                              Click(dlg, IDCANCEL);
-                              return true;
-                          }}});
-    Export(folder_.File(L"druh.xls"), 2);
-    EXPECT_TRUE(script.Finished());
+    std::wstring proposed = ProposedSheet(L"druh.xls");
     EXPECT_TRUE(proposed == sheet) << dbtest::Narrow(proposed);
     EXPECT_EQ(2, form_->LastExpType);
-    EXPECT_FALSE(wintest::FileExists(folder_.File(L"druh.xls")));
 
     // Literature (tab 3) has the literature's title whatever its card shows.
     ShowTab(TAB_LITERATURE);
-    DialogScript literature({{L"Export do MS Excel", [&](HWND dlg) {
-                                  proposed = ItemText(dlg, 102);
-                                  Click(dlg, IDCANCEL);
-                                  return true;
-                              }}});
-    Export(folder_.File(L"lit.xls"), 2);
     if (form_->Database->GetListRecordset(TAB_LITERATURE) && form_->Config->LitFields) {
-        EXPECT_TRUE(literature.Finished());
-        EXPECT_TRUE(proposed == L"Literatura");
+        EXPECT_TRUE(ProposedSheet(L"lit.xls") == L"Literatura");
     }
 }
 
@@ -203,25 +159,16 @@ TEST_F(ExportCommand, TheSpeciesListsSheetIsNamedAfterTheSpecies)
 // list the card showed last.
 TEST_F(ExportCommand, AnItemWithoutASpeciesNameProposesItsTabsName)
 {
-    dbtest::Rows species = dbtest::Query(db_, L"SELECT SYSID FROM SPECIES LIMIT 1");
-    dbtest::Rows genus = dbtest::Query(db_, L"SELECT ID FROM SYSTREE WHERE ID > 0 AND ID NOT IN "
-                                            L"(SELECT SYSID FROM SPECIES) ORDER BY ID DESC LIMIT 1");
+    dbtest::Rows species = dbtest::Query(path_, L"SELECT SYSID FROM SPECIES LIMIT 1");
+    dbtest::Rows genus = dbtest::Query(path_, L"SELECT ID FROM SYSTREE WHERE ID > 0 AND ID NOT IN "
+                                              L"(SELECT SYSID FROM SPECIES) ORDER BY ID DESC LIMIT 1");
     ASSERT_EQ(1u, genus.size());
     ShowTab(TAB_SYSTEM);
-    SendMessageW(wnd_, ZM_GOTO_TREE_ITEM, 0, _wtoi(species[0][0].c_str()));
-    wintest::PumpMessages(50);
+    GotoItem(WS_SYS_CARD, _wtoi(species[0][0].c_str()));
     ASSERT_TRUE(form_->Database->GetListRecordset(TAB_SYSTEM) != nullptr);
-    SendMessageW(wnd_, ZM_GOTO_TREE_ITEM, 0, _wtoi(genus[0][0].c_str()));
-    wintest::PumpMessages(50);
-    ASSERT_EQ(_wtoi(genus[0][0].c_str()), form_->Workspace_->GetCurrentId(WS_SYS_CARD));
-    std::wstring proposed;
-    DialogScript script({{L"Export do MS Excel", [&](HWND dlg) {
-                              proposed = ItemText(dlg, 102);
-                              Click(dlg, IDCANCEL);
-                              return true;
-                          }}});
-    Export(folder_.File(L"rod.xls"), 2);
-    EXPECT_TRUE(script.Finished());
+    GotoItem(WS_SYS_CARD, _wtoi(genus[0][0].c_str()));
+    ASSERT_EQ(_wtoi(genus[0][0].c_str()), ws_->GetCurrentId(WS_SYS_CARD));
+    std::wstring proposed = ProposedSheet(L"rod.xls");
     EXPECT_TRUE(proposed == L"Systém") << dbtest::Narrow(proposed);
 }
 

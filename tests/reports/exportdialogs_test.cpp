@@ -10,14 +10,12 @@
 
 #include "reports/excelexport.h"
 #include "reports/textexport.h"
-#include "tests/reports/dialogscript.h"
 #include "tests/reports/exportlist.h"
+#include "tests/support/dialogscript.h"
 #include "tests/workbook/bookcheck.h"
 
-using exporttest::Click;
-using exporttest::DialogScript;
 using exporttest::ExportList;
-using exporttest::ItemText;
+using wintest::DialogScript;
 
 namespace {
 
@@ -35,22 +33,38 @@ int Lines(const std::string& bytes)
     return (int)std::count(bytes.begin(), bytes.end(), '\n');
 }
 
-// The progress dialog once the worker has ended: its texts are checked by the caller's
-// predicate, a screenshot is kept, and the button closes it.
-DialogScript::Step CloseWhenDone(const wchar_t* screenshot, std::wstring* endText)
+std::wstring ItemText(HWND dlg, int id)
 {
-    return {kProgress, [screenshot, endText](HWND dlg) {
-                if (ItemText(dlg, 105) != L"OK")
-                    return false;
-                *endText = ItemText(dlg, 103);
-                EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, 104)));
-                EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, 101)));
-                EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, 102)));
-                if (screenshot)
-                    wintest::SaveScreenshot(dlg, screenshot);
-                Click(dlg, 105);
-                return true;
-            }};
+    return wintest::WindowText(GetDlgItem(dlg, id));
+}
+
+void Click(HWND dlg, int id)
+{
+    DialogScript::Click(dlg, id);
+}
+
+// The progress dialog's end: once the worker has ended (the button reads "OK") its text is
+// kept, a screenshot taken, and the button closes it.
+void CloseWhenDone(HWND dlg, const wchar_t* screenshot, std::wstring* endText)
+{
+    EXPECT_TRUE(wintest::PumpUntil([&] { return ItemText(dlg, 105) == L"OK"; }, 60000));
+    *endText = ItemText(dlg, 103);
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, 104)));
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, 101)));
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, 102)));
+    if (screenshot)
+        wintest::SaveScreenshot(dlg, screenshot);
+    Click(dlg, 105);
+}
+
+DialogScript::Action ClosingWhenDone(const wchar_t* screenshot, std::wstring* endText)
+{
+    return [screenshot, endText](HWND dlg) { CloseWhenDone(dlg, screenshot, endText); };
+}
+
+void PressOk(HWND dlg)
+{
+    Click(dlg, IDOK);
 }
 
 // Presses OK and expects the dialog to stay with a message box of the text.
@@ -77,8 +91,8 @@ TEST_F(ExportDialogs, TextOptionsAreKeptAndTheProgressEndsTheRun)
     CTextExport e(GetModuleHandleW(nullptr), nullptr);
     std::wstring file = list_.Folder().File(L"export.txt"), endText;
     {
-        DialogScript script({{kTextOptions,
-                              [&](HWND dlg) {
+        DialogScript script;
+        script.Then(kTextOptions, [&](HWND dlg) {
                                   HWND delimiter = GetDlgItem(dlg, 102);
                                   EXPECT_EQ(4, SendMessageW(delimiter, CB_GETCOUNT, 0, 0));
                                   EXPECT_TRUE(ItemText(dlg, 102) == L"Záložka");
@@ -88,11 +102,8 @@ TEST_F(ExportDialogs, TextOptionsAreKeptAndTheProgressEndsTheRun)
                                   SendDlgItemMessageW(dlg, 104, CB_SETCURSEL, 1, 0);
                                   SetWindowPos(dlg, nullptr, 140, 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
                                   Click(dlg, IDOK);
-                                  return true;
-                              }},
-                             CloseWhenDone(L"progressdlg_done", &endText)});
-        e.Run(list_.Open(), file.c_str(), list_.Fields());
-        EXPECT_TRUE(script.Finished());
+                              }).Then(kProgress, ClosingWhenDone(L"progressdlg_done", &endText));
+        EXPECT_TRUE(script.Run([&] { e.Run(list_.Open(), file.c_str(), list_.Fields()); }));
     }
     EXPECT_TRUE(endText == L"Export dokončen");
     EXPECT_STREQ(L"|", e.Delimiter);
@@ -110,7 +121,8 @@ TEST_F(ExportDialogs, TextOptionsAreKeptAndTheProgressEndsTheRun)
     // The next run starts where the dialog was left, with the options chosen; cancelling it
     // writes nothing.
     DeleteFileW(file.c_str());
-    DialogScript again({{kTextOptions, [&](HWND dlg) {
+    DialogScript again;
+    again.Then(kTextOptions, [&](HWND dlg) {
                              RECT rc;
                              GetWindowRect(dlg, &rc);
                              EXPECT_EQ(140, rc.left);
@@ -118,10 +130,8 @@ TEST_F(ExportDialogs, TextOptionsAreKeptAndTheProgressEndsTheRun)
                              EXPECT_TRUE(ItemText(dlg, 102) == L"|");
                              EXPECT_TRUE(ItemText(dlg, 104) == L"Unicode");
                              Click(dlg, IDCANCEL);
-                             return true;
-                         }}});
-    e.Run(list_.Open(), file.c_str(), list_.Fields());
-    EXPECT_TRUE(again.Finished());
+                         });
+    EXPECT_TRUE(again.Run([&] { e.Run(list_.Open(), file.c_str(), list_.Fields()); }));
     EXPECT_FALSE(wintest::FileExists(file));
 }
 
@@ -131,16 +141,15 @@ TEST_F(ExportDialogs, DelimitersNoLineCouldCarryAreRefused)
     CTextExport e(GetModuleHandleW(nullptr), nullptr);
     std::wstring file = list_.Folder().File(L"export.txt");
     wintest::MsgBoxRecorder boxes;
-    DialogScript script({{kTextOptions, [&](HWND dlg) {
-                              for (const wchar_t* bad : {L"", L"\"", L"a\"b"}) {
-                                  SetDlgItemTextW(dlg, 102, bad);
-                                  ExpectRefused(dlg, boxes, L"Vložená hodnota je neplatná");
-                              }
-                              Click(dlg, IDCANCEL);
-                              return true;
-                          }}});
-    e.Run(list_.Open(), file.c_str(), list_.Fields());
-    EXPECT_TRUE(script.Finished());
+    DialogScript script;
+    script.Then(kTextOptions, [&](HWND dlg) {
+        for (const wchar_t* bad : {L"", L"\"", L"a\"b"}) {
+            SetDlgItemTextW(dlg, 102, bad);
+            ExpectRefused(dlg, boxes, L"Vložená hodnota je neplatná");
+        }
+        Click(dlg, IDCANCEL);
+    });
+    EXPECT_TRUE(script.Run([&] { e.Run(list_.Open(), file.c_str(), list_.Fields()); }));
     EXPECT_STREQ(L"\t", e.Delimiter);
     EXPECT_FALSE(wintest::FileExists(file));
 }
@@ -151,24 +160,16 @@ TEST_F(ExportDialogs, ASecondQuickPressWaitsForTheWorkersEnd)
     CTextExport e(GetModuleHandleW(nullptr), nullptr);
     std::wstring file = list_.Folder().File(L"zruseno.txt"), endText;
     HANDLE worker = nullptr;
-    DialogScript script({{kTextOptions,
-                          [](HWND dlg) {
-                              Click(dlg, IDOK);
-                              return true;
-                          }},
-                         {kProgress,
-                          [&](HWND dlg) {
-                              DuplicateHandle(GetCurrentProcess(), e.Worker, GetCurrentProcess(), &worker, 0, FALSE,
-                                              DUPLICATE_SAME_ACCESS);
-                              wintest::SaveScreenshot(dlg, L"progressdlg_running");
-                              Click(dlg, 105);
-                              Click(dlg, IDCANCEL);  // Esc and the close box act as the button
-                              EXPECT_TRUE(IsWindow(dlg));
-                              return true;
-                          }},
-                         CloseWhenDone(nullptr, &endText)});
-    e.Run(list_.Open(), file.c_str(), list_.Fields());
-    EXPECT_TRUE(script.Finished());
+    DialogScript script;
+    script.Then(kTextOptions, PressOk).Then(kProgress, [&](HWND dlg) {
+        DuplicateHandle(GetCurrentProcess(), e.Worker, GetCurrentProcess(), &worker, 0, FALSE, DUPLICATE_SAME_ACCESS);
+        wintest::SaveScreenshot(dlg, L"progressdlg_running");
+        Click(dlg, 105);
+        Click(dlg, IDCANCEL);  // Esc and the close box act as the button
+        EXPECT_TRUE(IsWindow(dlg));
+        CloseWhenDone(dlg, nullptr, &endText);
+    });
+    EXPECT_TRUE(script.Run([&] { e.Run(list_.Open(), file.c_str(), list_.Fields()); }));
     ASSERT_TRUE(worker != nullptr);
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(worker, 0));  // ended before Run returned
     CloseHandle(worker);
@@ -184,14 +185,9 @@ TEST_F(ExportDialogs, AnUnwritableFileIsReportedInsteadOfTheEnd)
     CTextExport e(GetModuleHandleW(nullptr), nullptr);
     std::wstring file = list_.Folder().File(L"chybi\\export.txt"), endText;
     wintest::MsgBoxRecorder boxes;
-    DialogScript script({{kTextOptions,
-                          [](HWND dlg) {
-                              Click(dlg, IDOK);
-                              return true;
-                          }},
-                         CloseWhenDone(L"progressdlg_error", &endText)});
-    e.Run(list_.Open(), file.c_str(), list_.Fields());
-    EXPECT_TRUE(script.Finished());
+    DialogScript script;
+    script.Then(kTextOptions, PressOk).Then(kProgress, ClosingWhenDone(L"progressdlg_error", &endText));
+    EXPECT_TRUE(script.Run([&] { e.Run(list_.Open(), file.c_str(), list_.Fields()); }));
     EXPECT_EQ(0u, endText.find(L"Soubor „" + file + L"“ nelze zapsat.")) << Narrow(endText);
     ASSERT_EQ(1u, boxes.Boxes().size());
     EXPECT_TRUE(boxes.Boxes()[0].text == endText);
@@ -204,8 +200,8 @@ TEST_F(ExportDialogs, SheetNamesAreCheckedBeforeANewWorkbookIsWritten)
     CExcelExport e(GetModuleHandleW(nullptr), nullptr);
     std::wstring file = list_.Folder().File(L"nový.xls"), endText;
     wintest::MsgBoxRecorder boxes;
-    DialogScript script({{kExcelOptions,
-                          [&](HWND dlg) {
+    DialogScript script;
+    script.Then(kExcelOptions, [&](HWND dlg) {
                               EXPECT_TRUE(ItemText(dlg, 102) == L"Carabus_auratus");
                               for (int id = 103; id <= 105; ++id)
                                   EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, id))) << id;
@@ -224,11 +220,8 @@ TEST_F(ExportDialogs, SheetNamesAreCheckedBeforeANewWorkbookIsWritten)
                               }
                               SetDlgItemTextW(dlg, 102, L"Výběr_1");
                               Click(dlg, IDOK);
-                              return true;
-                          }},
-                         CloseWhenDone(L"progressdlg_xls_done", &endText)});
-    e.Run(list_.Open(), file.c_str(), list_.Fields(), L"Carabus_auratus");
-    EXPECT_TRUE(script.Finished());
+                          }).Then(kProgress, ClosingWhenDone(L"progressdlg_xls_done", &endText));
+    EXPECT_TRUE(script.Run([&] { e.Run(list_.Open(), file.c_str(), list_.Fields(), L"Carabus_auratus"); }));
     EXPECT_TRUE(endText == L"Export dokončen");
     EXPECT_STREQ(L"Výběr_1", e.SheetName);
     bookcheck::Book book;
@@ -245,21 +238,22 @@ TEST_F(ExportDialogs, AnExistingWorkbookTakesASheetOrIsReplaced)
     CExcelExport e(GetModuleHandleW(nullptr), nullptr);
     std::wstring file = list_.Folder().File(L"sešit.xls"), endText;
     auto accept = [](const wchar_t* name, bool append) {
-        return DialogScript::Step{kExcelOptions, [name, append](HWND dlg) {
-                                      SetDlgItemTextW(dlg, 102, name);
-                                      CheckRadioButton(dlg, 104, 105, append ? 104 : 105);
-                                      Click(dlg, IDOK);
-                                      return true;
-                                  }};
+        return [name, append](HWND dlg) {
+            SetDlgItemTextW(dlg, 102, name);
+            CheckRadioButton(dlg, 104, 105, append ? 104 : 105);
+            Click(dlg, IDOK);
+        };
     };
+    auto run = [&] { e.Run(list_.Open(), file.c_str(), list_.Fields(), L"Výběr"); };
     {
-        DialogScript first({accept(L"Výběr", false), CloseWhenDone(nullptr, &endText)});
-        e.Run(list_.Open(), file.c_str(), list_.Fields(), L"Výběr");
+        DialogScript first;
+        first.Then(kExcelOptions, accept(L"Výběr", false)).Then(kProgress, ClosingWhenDone(nullptr, &endText));
+        EXPECT_TRUE(first.Run(run));
     }
     wintest::MsgBoxRecorder boxes;
     {
-        DialogScript second({{kExcelOptions,
-                              [&](HWND dlg) {
+        DialogScript second;
+        second.Then(kExcelOptions, [&](HWND dlg) {
                                   for (int id = 103; id <= 105; ++id)
                                       EXPECT_TRUE(IsWindowVisible(GetDlgItem(dlg, id))) << id;
                                   EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(dlg, 104));
@@ -272,11 +266,8 @@ TEST_F(ExportDialogs, AnExistingWorkbookTakesASheetOrIsReplaced)
                                                 L"Zvolte prosím jiný název.");
                                   SetDlgItemTextW(dlg, 102, L"Další");
                                   Click(dlg, IDOK);
-                                  return true;
-                              }},
-                             CloseWhenDone(nullptr, &endText)});
-        e.Run(list_.Open(), file.c_str(), list_.Fields(), L"Výběr");
-        EXPECT_TRUE(second.Finished());
+                              }).Then(kProgress, ClosingWhenDone(nullptr, &endText));
+        EXPECT_TRUE(second.Run(run));
     }
     EXPECT_EQ(1, e.Append);
     bookcheck::Book book;
@@ -285,9 +276,9 @@ TEST_F(ExportDialogs, AnExistingWorkbookTakesASheetOrIsReplaced)
     ASSERT_EQ(2u, book.sheets.size());
     EXPECT_TRUE(book.sheets[1].name == L"Další");
     {
-        DialogScript third({accept(L"VÝBĚR", false), CloseWhenDone(nullptr, &endText)});
-        e.Run(list_.Open(), file.c_str(), list_.Fields(), L"Výběr");
-        EXPECT_TRUE(third.Finished());
+        DialogScript third;
+        third.Then(kExcelOptions, accept(L"VÝBĚR", false)).Then(kProgress, ClosingWhenDone(nullptr, &endText));
+        EXPECT_TRUE(third.Run(run));
     }
     EXPECT_EQ(0, e.Append);
     ASSERT_TRUE(bookcheck::Load(file, &book, &why)) << why;
@@ -302,8 +293,8 @@ TEST_F(ExportDialogs, AFileThatTakesNoSheetIsRefusedForAddingOnly)
     std::wstring file = list_.Folder().File(L"tabulka.xls"), endText;
     ASSERT_TRUE(wintest::WriteUtf8File(file, L"Druh;Počet\r\nCarabus;3\r\n"));
     wintest::MsgBoxRecorder boxes;
-    DialogScript script({{kExcelOptions,
-                          [&](HWND dlg) {
+    DialogScript script;
+    script.Then(kExcelOptions, [&](HWND dlg) {
                               EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(dlg, 104));
                               ExpectRefused(dlg, boxes,
                                             L"Soubor „" + file +
@@ -311,11 +302,8 @@ TEST_F(ExportDialogs, AFileThatTakesNoSheetIsRefusedForAddingOnly)
                                                 L"Zvolte Přepsat nebo jiný soubor.");
                               CheckRadioButton(dlg, 104, 105, 105);
                               Click(dlg, IDOK);
-                              return true;
-                          }},
-                         CloseWhenDone(nullptr, &endText)});
-    e.Run(list_.Open(), file.c_str(), list_.Fields(), L"Výběr");
-    EXPECT_TRUE(script.Finished());
+                          }).Then(kProgress, ClosingWhenDone(nullptr, &endText));
+    EXPECT_TRUE(script.Run([&] { e.Run(list_.Open(), file.c_str(), list_.Fields(), L"Výběr"); }));
     EXPECT_TRUE(endText == L"Export dokončen");
     bookcheck::Book book;
     std::string why;
@@ -328,11 +316,9 @@ TEST_F(ExportDialogs, AListLongerThanASheetIsRefusedBeforeTheDialog)
     CExcelExport e(GetModuleHandleW(nullptr), nullptr);
     std::wstring file = list_.Folder().File(L"velky.xls");
     wintest::MsgBoxRecorder boxes;
-    DialogScript script({{kExcelOptions, [](HWND dlg) {
-                              Click(dlg, IDCANCEL);
-                              return true;
-                          }}});
-    e.Run(list_.Open(), file.c_str(), list_.Fields(), L"Výběr");
+    DialogScript script;
+    script.Then(kExcelOptions, [](HWND dlg) { Click(dlg, IDCANCEL); });
+    EXPECT_FALSE(script.Run([&] { e.Run(list_.Open(), file.c_str(), list_.Fields(), L"Výběr"); }));
     EXPECT_EQ(0u, script.StepsDone());  // no options dialog
     ASSERT_EQ(1u, boxes.Boxes().size());
     EXPECT_TRUE(boxes.Boxes()[0].text ==
