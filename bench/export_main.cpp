@@ -183,26 +183,39 @@ long ReadAll(zdata::Recordset* list, CObjArray* fields, bool onlyFirst = false)
     return rows;
 }
 
+// Gives an export what Run gives its worker: a cursor of its own over the list, the file, and
+// the run it reports to.
+template <class Export>
+void PrepareWorker(Export* e, zdata::Recordset* list, const std::wstring& file, ExportRun* run)
+{
+    list->Clone(&e->Rows);
+    e->Rows->put_CacheSize(1000);
+    e->FileName = file.c_str();
+    run->Cancel = &e->StopFlag;
+    e->StopFlag = 0;
+    e->Progress = run;
+}
+
+template <class Export>
+void EndWorker(Export* e, const std::wstring& file)
+{
+    e->Progress = nullptr;
+    e->Rows->Release();
+    e->Rows = nullptr;
+    DeleteFileW(file.c_str());
+}
+
 // The export's worker on the list, timed; the file is deleted afterwards.
 template <class Export>
 double TimeExport(Export* e, zdata::Recordset* list, const std::wstring& file)
 {
     DeleteFileW(file.c_str());
-    e->Rows = nullptr;
-    list->Clone(&e->Rows);
-    e->Rows->put_CacheSize(1000);
-    e->FileName = file.c_str();
     ExportRun run;
-    run.Cancel = &e->StopFlag;
-    e->StopFlag = 0;
-    e->Progress = &run;
+    PrepareWorker(e, list, file, &run);
     double t0 = NowSeconds();
     e->WriteRows();
     double t = NowSeconds() - t0;
-    e->Progress = nullptr;
-    e->Rows->Release();
-    e->Rows = nullptr;
-    DeleteFileW(file.c_str());
+    EndWorker(e, file);
     return t;
 }
 
@@ -241,30 +254,24 @@ DWORD WINAPI TextWorker(LPVOID p)
 double CancelLatencyMs(CTextExport* e, zdata::Recordset* list, const std::wstring& file)
 {
     HWND window = CreateDbWindow(L"ZorExportBenchProgress", 0, 10, 10, HWND_MESSAGE, ProgressProc);
-    list->Clone(&e->Rows);
-    e->Rows->put_CacheSize(1000);
-    e->FileName = file.c_str();
     ExportRun run;
-    run.Cancel = &e->StopFlag;
-    e->StopFlag = 0;
     run.DialogSlot = &window;
-    e->Progress = &run;
+    PrepareWorker(e, list, file, &run);
     g_progress = 0;
     g_done = false;
     HANDLE worker = CreateThread(nullptr, 0, TextWorker, e, 0, nullptr);
-    while (g_progress < 50000 && !g_done)
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT), Pump();
+    while (g_progress < 50000 && !g_done) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+        Pump();
+    }
     double t0 = NowMs();
     e->StopFlag = 1;
     while (MsgWaitForMultipleObjects(1, &worker, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
         Pump();
     double t = NowMs() - t0;
     CloseHandle(worker);
-    e->Progress = nullptr;
-    e->Rows->Release();
-    e->Rows = nullptr;
+    EndWorker(e, file);
     DestroyWindow(window);
-    DeleteFileW(file.c_str());
     return t;
 }
 

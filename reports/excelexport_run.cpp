@@ -24,23 +24,16 @@ const UINT kIdsSheetSpaces = 510;   // "Název listu nesmí obsahovat mezery"
 const UINT kIdsInvalidValue = 511;  // "Vložená hodnota je neplatná"
 const int kSheetNameChars = 255;    // read from the combo; longer than 31 is refused anyway
 
-std::wstring LoadText(HINSTANCE instance, UINT id)
-{
-    const wchar_t* text = nullptr;
-    int n = LoadStringW(instance, id, reinterpret_cast<wchar_t*>(&text), 0);
-    return n > 0 ? std::wstring(text, (size_t)n) : std::wstring();
-}
-
 std::wstring Format(HINSTANCE instance, UINT id, long a, long b)
 {
     wchar_t text[512];
-    StringCchPrintfW(text, 512, LoadText(instance, id).c_str(), a, b);
+    StringCchPrintfW(text, 512, ExportString(instance, id).c_str(), a, b);
     return text;
 }
 
 std::wstring FormatFile(HINSTANCE instance, UINT id, const wchar_t* file)
 {
-    std::wstring format = LoadText(instance, id);
+    std::wstring format = ExportString(instance, id);
     std::vector<wchar_t> text(format.size() + wcslen(file) + 16);
     StringCchPrintfW(text.data(), text.size(), format.c_str(), file);
     return text.data();
@@ -59,8 +52,8 @@ std::wstring BookStatusText(HINSTANCE instance, xls::BookStatus status, const wc
     case xls::BookStatus::OldFormat: return FormatFile(instance, IDS_EXP_OLD_WORKBOOK, file);
     case xls::BookStatus::Encrypted: return FormatFile(instance, IDS_EXP_ENCRYPTED, file);
     case xls::BookStatus::Damaged: return FormatFile(instance, IDS_EXP_DAMAGED, file);
-    case xls::BookStatus::NameTaken: return LoadText(instance, kIdsSheetExists);
-    case xls::BookStatus::BadName: return LoadText(instance, kIdsInvalidValue);
+    case xls::BookStatus::NameTaken: return ExportString(instance, kIdsSheetExists);
+    case xls::BookStatus::BadName: return ExportString(instance, kIdsInvalidValue);
     case xls::BookStatus::TooLarge:
         return Format(instance, IDS_EXP_TOO_MANY_ROWS, kMaxExportSheetRows, rows);
     case xls::BookStatus::IoError: break;
@@ -102,9 +95,9 @@ bool AcceptExcelOptions(HWND dlg, CExcelExport* e)
     GetWindowTextW(combo, name, kSheetNameChars + 1);
     std::wstring refusal;
     if (wcschr(name, L' ')) {
-        refusal = LoadText(e->Instance, kIdsSheetSpaces);
+        refusal = ExportString(e->Instance, kIdsSheetSpaces);
     } else if (!xls::IsValidSheetName(name)) {
-        refusal = LoadText(e->Instance, kIdsInvalidValue);
+        refusal = ExportString(e->Instance, kIdsInvalidValue);
     } else if (e->FileExists) {
         e->Append = IsDlgButtonChecked(dlg, IDC_EXP_APPEND) == BST_CHECKED ? 1 : 0;
         if (e->Append && e->SheetsStatus != (int)xls::BookStatus::Ok) {
@@ -113,7 +106,7 @@ bool AcceptExcelOptions(HWND dlg, CExcelExport* e)
         } else if (e->Append) {
             for (int i = 0; i < e->Sheets->GetCount() && refusal.empty(); ++i)
                 if (xls::SameSheetName(static_cast<const wchar_t*>(e->Sheets->GetItems()[i]), name))
-                    refusal = LoadText(e->Instance, kIdsSheetExists);
+                    refusal = ExportString(e->Instance, kIdsSheetExists);
         }
     }
     if (!refusal.empty()) {
@@ -124,29 +117,6 @@ bool AcceptExcelOptions(HWND dlg, CExcelExport* e)
     free(e->SheetName);
     e->SheetName = _wcsdup(name);
     return true;
-}
-
-INT_PTR CALLBACK ExcelOptionsProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    CExcelExport* e = reinterpret_cast<CExcelExport*>(GetWindowLongPtrW(dlg, DWLP_USER));
-    switch (msg) {
-    case WM_INITDIALOG:
-        e = reinterpret_cast<CExcelExport*>(lParam);
-        SetWindowLongPtrW(dlg, DWLP_USER, (LONG_PTR)e);
-        InitExcelOptions(dlg, e);
-        return TRUE;
-    case WM_MOVE:
-        if (e)
-            RememberExportDialog(dlg, &e->Left, &e->Top);
-        return FALSE;
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK && e && AcceptExcelOptions(dlg, e))
-            EndDialog(dlg, IDOK);
-        else if (LOWORD(wParam) == IDCANCEL)
-            EndDialog(dlg, IDCANCEL);
-        return TRUE;
-    }
-    return FALSE;
 }
 
 // ---- the sheet ----
@@ -330,7 +300,8 @@ void CExcelExport::Run(zdata::Recordset* recordset, const wchar_t* fileName, COb
     DispFields = dispFields;
     ProposedSheet = sheetName;
     FileExists = GetFileAttributesW(fileName) != INVALID_FILE_ATTRIBUTES;
-    if (DialogBoxParamW(Instance, L"EXPTOXLS", Owner, ExcelOptionsProc, (LPARAM)this) == IDOK &&
+    DLGPROC options = ExportOptionsProc<CExcelExport, InitExcelOptions, AcceptExcelOptions>;
+    if (DialogBoxParamW(Instance, L"EXPTOXLS", Owner, options, (LPARAM)this) == IDOK &&
         StartExportRows(recordset, &Rows, &RowCount)) {
         RunExportOnWorker(this, ExcelExportWorker);
     }

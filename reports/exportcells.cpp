@@ -3,15 +3,9 @@
 #include "core/containers.h"
 #include "core/fields.h"
 #include "core/textutil.h"
+#include "reports/exportprogress.h"
 
 namespace {
-
-std::wstring LoadText(HINSTANCE instance, UINT id)
-{
-    const wchar_t* text = nullptr;
-    int n = LoadStringW(instance, id, reinterpret_cast<wchar_t*>(&text), 0);
-    return n > 0 ? std::wstring(text, (size_t)n) : std::wstring();
-}
 
 bool IsVisible(CZorObj* item)
 {
@@ -83,7 +77,7 @@ HRESULT ExportColumns::Value(size_t i, VARIANT* out) const
 // ---- CellTexts ----
 
 CellTexts::CellTexts(HINSTANCE instance)
-    : yes_(LoadText(instance, IDS_FIELD_YES)), no_(LoadText(instance, IDS_FIELD_NO)), buffer_(256)
+    : yes_(ExportString(instance, IDS_FIELD_YES)), no_(ExportString(instance, IDS_FIELD_NO)), buffer_(256)
 {
 }
 

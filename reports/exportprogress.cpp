@@ -19,13 +19,6 @@ const DWORD kProgressPause = 100;   // ms between two messages of the worker
 // Posted to itself once the worker is released: the error's message box.
 const UINT kShowError = WM_APP + 1;
 
-std::wstring LoadText(HINSTANCE instance, UINT id)
-{
-    const wchar_t* text = nullptr;
-    int n = LoadStringW(instance, id, reinterpret_cast<wchar_t*>(&text), 0);
-    return n > 0 ? std::wstring(text, (size_t)n) : std::wstring();
-}
-
 // Waits for the worker while the dialog's messages go on being dispatched.
 void WaitForWorker(HANDLE worker)
 {
@@ -63,13 +56,13 @@ void ShowEnd(HWND dlg, ExportRun* run, const ExportOutcome& outcome)
         text = outcome.Message;
     } else if (outcome.Truncated > 0) {
         wchar_t buffer[256];
-        StringCchPrintfW(buffer, 256, LoadText(run->Instance, kIdsCutTexts).c_str(), outcome.Truncated);
+        StringCchPrintfW(buffer, 256, ExportString(run->Instance, kIdsCutTexts).c_str(), outcome.Truncated);
         text = buffer;
     } else {
-        text = LoadText(run->Instance, kIdsExportDone);
+        text = ExportString(run->Instance, kIdsExportDone);
     }
     SetDlgItemTextW(dlg, IDC_PROGRESS_TEXT, text.c_str());
-    SetDlgItemTextW(dlg, IDC_PROGRESS_BUTTON, LoadText(run->Instance, kIdsOk).c_str());
+    SetDlgItemTextW(dlg, IDC_PROGRESS_BUTTON, ExportString(run->Instance, kIdsOk).c_str());
     run->Done = 1;
     if (outcome.Failed)
         PostMessageW(dlg, kShowError, 0, 0);
@@ -114,7 +107,7 @@ INT_PTR CALLBACK ProgressDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lPara
         return TRUE;
     case kShowError:
         if (run)
-            ZorMessageBox(dlg, run->Outcome.Message.c_str(), LoadText(run->Instance, kIdsErrorCaption).c_str(),
+            ZorMessageBox(dlg, run->Outcome.Message.c_str(), ExportString(run->Instance, kIdsErrorCaption).c_str(),
                           MB_OK | MB_ICONERROR);
         return TRUE;
     case WM_COMMAND:
@@ -178,6 +171,13 @@ void ExportReporter::Finish(const ExportOutcome& outcome)
         SendMessageW(*run_->DialogSlot, ZM_EXPORT_DONE, outcome.Failed ? 1 : 0, (LPARAM)&outcome);
 }
 
+std::wstring ExportString(HINSTANCE instance, UINT id)
+{
+    const wchar_t* text = nullptr;
+    int n = LoadStringW(instance, id, reinterpret_cast<wchar_t*>(&text), 0);
+    return n > 0 ? std::wstring(text, (size_t)n) : std::wstring();
+}
+
 std::wstring ExportErrorText(HINSTANCE instance, UINT textId, const wchar_t* file, HRESULT error)
 {
     DWORD code = HRESULT_FACILITY(error) == FACILITY_WIN32 ? HRESULT_CODE(error) : (DWORD)error;
@@ -189,7 +189,7 @@ std::wstring ExportErrorText(HINSTANCE instance, UINT textId, const wchar_t* fil
     size_t n = wcslen(system);
     while (n > 0 && (system[n - 1] == L'\r' || system[n - 1] == L'\n' || system[n - 1] == L' '))
         system[--n] = 0;
-    std::wstring format = LoadText(instance, textId);
+    std::wstring format = ExportString(instance, textId);
     std::vector<wchar_t> text(format.size() + wcslen(file ? file : L"") + n + 64);
     StringCchPrintfW(text.data(), text.size(), format.c_str(), file ? file : L"", system);
     return text.data();

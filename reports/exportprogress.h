@@ -66,6 +66,9 @@ private:
     bool sent_ = false;
 };
 
+// A string-table entry of any length (empty when missing).
+std::wstring ExportString(HINSTANCE instance, UINT id);
+
 // The Czech text of a failure: the string-table entry (which takes the file name) and the
 // system's own description of the error.
 std::wstring ExportErrorText(HINSTANCE instance, UINT textId, const wchar_t* file, HRESULT error);

@@ -71,29 +71,6 @@ bool AcceptTextOptions(HWND dlg, CTextExport* e)
     return true;
 }
 
-INT_PTR CALLBACK TextOptionsProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    CTextExport* e = reinterpret_cast<CTextExport*>(GetWindowLongPtrW(dlg, DWLP_USER));
-    switch (msg) {
-    case WM_INITDIALOG:
-        e = reinterpret_cast<CTextExport*>(lParam);
-        SetWindowLongPtrW(dlg, DWLP_USER, (LONG_PTR)e);
-        InitTextOptions(dlg, e);
-        return TRUE;
-    case WM_MOVE:
-        if (e)
-            RememberExportDialog(dlg, &e->Left, &e->Top);
-        return FALSE;
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK && e && AcceptTextOptions(dlg, e))
-            EndDialog(dlg, IDOK);
-        else if (LOWORD(wParam) == IDCANCEL)
-            EndDialog(dlg, IDCANCEL);
-        return TRUE;
-    }
-    return FALSE;
-}
-
 // ---- the file ----
 
 bool HasCombiningMarks(const std::wstring& text)
@@ -235,7 +212,8 @@ void CTextExport::Run(zdata::Recordset* recordset, const wchar_t* fileName, CObj
         return;
     Recordset = recordset;
     DispFields = dispFields;
-    if (DialogBoxParamW(Instance, L"EXPTOTXT", Owner, TextOptionsProc, (LPARAM)this) == IDOK &&
+    DLGPROC options = ExportOptionsProc<CTextExport, InitTextOptions, AcceptTextOptions>;
+    if (DialogBoxParamW(Instance, L"EXPTOTXT", Owner, options, (LPARAM)this) == IDOK &&
         StartExportRows(recordset, &Rows, &RowCount)) {
         FileName = fileName;
         RunExportOnWorker(this, TextExportWorker);

@@ -50,61 +50,49 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes)
     return ok;
 }
 
-// A compound file with the given streams (storages named "name/" get one stream "x").
-bool MakeCompoundFile(const std::wstring& path, const std::vector<std::pair<std::wstring, std::string>>& streams)
+using Streams = std::vector<std::pair<std::wstring, std::string>>;
+
+// Writes the streams into the storage; a name ending in "/" makes a storage with one stream "x".
+void PutStreams(IStorage* root, const Streams& streams)
 {
-    IStorage* root = nullptr;
-    if (FAILED(StgCreateDocfile(path.c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, &root)))
-        return false;
+    const DWORD mode = STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
     for (const auto& s : streams) {
+        IStorage* sub = nullptr;
         IStorage* where = root;
         std::wstring name = s.first;
-        IStorage* sub = nullptr;
         if (name.back() == L'/') {
-            name.pop_back();
-            root->CreateStorage(name.c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, &sub);
+            ASSERT_HRESULT_SUCCEEDED(root->CreateStorage(name.substr(0, name.size() - 1).c_str(), mode, 0, 0, &sub));
             where = sub;
             name = L"x";
         }
         IStream* st = nullptr;
-        if (where && SUCCEEDED(where->CreateStream(name.c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE,
-                                                   0, 0, &st))) {
-            st->Write(s.second.data(), (ULONG)s.second.size(), nullptr);
-            st->Release();
-        }
-        if (sub)
-            sub->Release();
-    }
-    root->Commit(STGC_DEFAULT);
-    root->Release();
-    return true;
-}
-
-// Adds streams to an existing compound file.
-void AddStreams(const std::wstring& path, const std::vector<std::pair<std::wstring, std::string>>& streams)
-{
-    IStorage* root = nullptr;
-    ASSERT_HRESULT_SUCCEEDED(
-        StgOpenStorage(path.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0, &root));
-    for (const auto& s : streams) {
-        IStream* st = nullptr;
-        IStorage* sub = nullptr;
-        if (s.first.back() == L'/') {
-            std::wstring name = s.first.substr(0, s.first.size() - 1);
-            ASSERT_HRESULT_SUCCEEDED(
-                root->CreateStorage(name.c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, &sub));
-            ASSERT_HRESULT_SUCCEEDED(
-                sub->CreateStream(L"x", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, &st));
-        } else {
-            ASSERT_HRESULT_SUCCEEDED(
-                root->CreateStream(s.first.c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, &st));
-        }
+        ASSERT_HRESULT_SUCCEEDED(where->CreateStream(name.c_str(), mode, 0, 0, &st));
         st->Write(s.second.data(), (ULONG)s.second.size(), nullptr);
         st->Release();
         if (sub)
             sub->Release();
     }
     root->Commit(STGC_DEFAULT);
+}
+
+// A compound file with the given streams.
+bool MakeCompoundFile(const std::wstring& path, const Streams& streams)
+{
+    IStorage* root = nullptr;
+    if (FAILED(StgCreateDocfile(path.c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, &root)))
+        return false;
+    PutStreams(root, streams);
+    root->Release();
+    return true;
+}
+
+// Adds streams to an existing compound file.
+void AddStreams(const std::wstring& path, const Streams& streams)
+{
+    IStorage* root = nullptr;
+    ASSERT_HRESULT_SUCCEEDED(
+        StgOpenStorage(path.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE, nullptr, 0, &root));
+    PutStreams(root, streams);
     root->Release();
 }
 
