@@ -6,7 +6,6 @@
 #include "dataaccess/ado.h"
 #include "reports/exportprogress.h"
 
-
 const UINT IDS_EXPORT_ERROR_CAPTION = 500;  // "Chyba"
 
 // WM_INITDIALOG: moves the dialog to the stored corner, or stores where it stands when it was
