@@ -211,6 +211,9 @@ KeysetSource::KeysetSource(std::shared_ptr<ConnectionCore> core, std::wstring pa
     : core_(std::move(core)), pageSql_(std::move(pageSql)), columns_(std::move(columns)),
       keys_(std::move(keys))
 {
+    const std::wstring in = L" IN (";
+    if (pageSql_.size() > in.size() && pageSql_.compare(pageSql_.size() - in.size(), in.size(), in) == 0)
+        rangeSql_ = pageSql_.substr(0, pageSql_.size() - in.size());
 }
 
 void KeysetSource::Forget()
@@ -300,15 +303,28 @@ HRESULT KeysetSource::Fetch(const long long* keys, size_t count, std::unordered_
         return AdoError(adErrObjectClosed);
     // The keys are the layer's own integers: written into the statement, they cost the driver
     // nothing to bind.
-    std::wstring sql = pageSql_;
-    sql.reserve(sql.size() + count * 9 + 2);
-    wchar_t number[24];
-    for (size_t i = 0; i < count; ++i) {
-        _snwprintf(number, 24, i ? L",%lld" : L"%lld", keys[i]);
-        number[23] = 0;
-        sql += number;
+    // Ascending keys close together (a list in the order of its table) are read as one range,
+    // which the file scans in order instead of looking each key up; the few rows between them
+    // that were not asked for are read too and left unused.
+    bool range = count > 1 && !rangeSql_.empty() && keys[count - 1] - keys[0] < (long long)(2 * count);
+    for (size_t i = 1; range && i < count; ++i)
+        range = keys[i] > keys[i - 1];
+    std::wstring sql;
+    wchar_t number[48];
+    if (range) {
+        _snwprintf(number, 48, L" BETWEEN %lld AND %lld", keys[0], keys[count - 1]);
+        number[47] = 0;
+        sql = rangeSql_ + number;
+    } else {
+        sql = pageSql_;
+        sql.reserve(sql.size() + count * 9 + 2);
+        for (size_t i = 0; i < count; ++i) {
+            _snwprintf(number, 24, i ? L",%lld" : L"%lld", keys[i]);
+            number[23] = 0;
+            sql += number;
+        }
+        sql += L")";
     }
-    sql += L")";
     Stmt st;
     if (!st.Alloc(*core_))
         return E_FAIL;

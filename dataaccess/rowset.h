@@ -52,7 +52,8 @@ private:
     HRESULT Fetch(const long long* keys, size_t count, std::unordered_map<long long, RowPtr>* byKey);
 
     std::shared_ptr<ConnectionCore> core_;
-    std::wstring pageSql_;  // "... IN (" without the keys
+    std::wstring pageSql_;   // "... WHERE <key> IN (" without the keys
+    std::wstring rangeSql_;  // "... WHERE <key>", for a range of keys
     std::vector<ColumnMeta> columns_;
     std::vector<long long> keys_;
     std::mutex lock_;

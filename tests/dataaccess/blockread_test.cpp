@@ -102,6 +102,24 @@ TEST_F(BlockReadTest, AForwardWalkReadsWhatASnapshotHolds)
     }
 }
 
+// Blocks of rows in their table's order are read as ranges of keys, with the rows a filter
+// leaves out between them read and passed over.
+TEST_F(BlockReadTest, RangesOfKeysReadTheRowsOfTheView)
+{
+    const wchar_t* list = L"SELECT * FROM RECVIEW ORDER BY ID";
+    for (const wchar_t* filter : {L"", L"GRP <> 3", L"GRP = 2"}) {
+        std::wstring where = *filter ? std::wstring(L" WHERE ") + filter : L"";
+        std::vector<std::wstring> rows = Snapshot((L"SELECT * FROM RECVIEW" + where + L" ORDER BY ID").c_str());
+        Ref<Recordset> all(Open(list, adLockReadOnly, adUseServer));
+        Ref<Recordset> walk(BlockCursor(all.get(), 400));
+        ASSERT_EQ(S_OK, walk->put_Filter(filter));
+        size_t i = 0;
+        for (walk->MoveFirst(); !walk->IsEOF(); walk->MoveNext(), ++i)
+            ASSERT_TRUE(i < rows.size() && RowText(walk.get()) == rows[i]) << "row " << i << " with " << filter;
+        EXPECT_EQ(rows.size(), i);
+    }
+}
+
 TEST_F(BlockReadTest, JumpsBackwardsAndFiltersReadTheirOwnRows)
 {
     std::vector<std::wstring> rows = Snapshot(kList);

@@ -5,10 +5,12 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
 #include "reports/excelexport.h"
+#include "reports/exportprogress.h"
 #include "reports/textexport.h"
 #include "tests/reports/exportlist.h"
 #include "tests/support/dialogscript.h"
@@ -177,6 +179,42 @@ TEST_F(ExportDialogs, ASecondQuickPressWaitsForTheWorkersEnd)
     int lines = Lines(wintest::ReadFileBytes(file));
     EXPECT_GE(lines, 1);
     EXPECT_LT(lines, 200001);
+}
+
+// A worker whose list does not know its count: progress comes, no bar is drawn or divided by.
+DWORD WINAPI CountlessWorker(LPVOID p)
+{
+    ExportRun* run = static_cast<ExportRun*>(p);
+    ExportReporter report(run);
+    for (int rows = 0; rows <= 60 && !report.Cancelled(); rows += 20) {
+        SendMessageW(*run->DialogSlot, ZM_EXPORT_PROGRESS, 0, rows);
+        Sleep(20);
+    }
+    report.Finish(ExportOutcome());
+    return 0;
+}
+
+TEST_F(ExportDialogs, AListWithoutACountGetsNoBar)
+{
+    std::atomic<int> cancel{0};
+    HWND dialog = nullptr;
+    ExportRun run;
+    run.Instance = GetModuleHandleW(nullptr);
+    run.ProgressFormat = L"%d zápisů vyexportováno";
+    run.RowCount = 0;
+    run.Cancel = &cancel;
+    run.DialogSlot = &dialog;
+    HANDLE worker = nullptr;
+    std::wstring endText;
+    DialogScript script;
+    script.Then(kProgress, [&](HWND dlg) {
+        EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, 104)));
+        CloseWhenDone(dlg, nullptr, &endText);
+    });
+    EXPECT_TRUE(script.Run([&] { RunExportWorker(nullptr, &run, &worker, CountlessWorker, &run); }));
+    EXPECT_TRUE(endText == L"Export dokončen");
+    EXPECT_EQ(nullptr, worker);
+    EXPECT_EQ(nullptr, dialog);
 }
 
 TEST_F(ExportDialogs, AnUnwritableFileIsReportedInsteadOfTheEnd)
