@@ -307,6 +307,11 @@ public:
     HRESULT put_CacheSize(long rows);
     HRESULT get_CacheSize(long* out) const;
 
+    // The numbers of some columns for every row of the (filtered) view, in view order: one
+    // double per column and row (NaN for NULL and for values that are no number). A long
+    // keyset reads them in one pass over the rows, without paging; the cursor stays where it is.
+    HRESULT ReadRealColumns(const std::vector<long>& ordinals, std::vector<double>* values);
+
     // The connection's errors collection owner (null when never opened).
     Connection* ActiveConnection() const;
 

@@ -98,11 +98,11 @@ public:
     }
     CObjArray* Fields() { return &fields_; }
     CDispField* Field(int i) { return static_cast<CDispField*>(fields_.GetItems()[i]); }
-    const wintest::ScopedFolder& Folder() const { return folder_; }
+    const wintest::ScopedTempFolder& Folder() const { return folder_; }
     zdata::Recordset* List() const { return list_; }
 
 private:
-    wintest::ScopedFolder folder_;
+    wintest::ScopedTempFolder folder_;
     std::wstring path_;
     zdata::Connection* connection_ = nullptr;
     zdata::Recordset* list_ = nullptr;

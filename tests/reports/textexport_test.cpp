@@ -307,7 +307,7 @@ TEST_F(TextExportTest, RowsAreWrittenOnceWhileTheListsCursorMoves)
 
 TEST(TextExportSettings, UnusableStoredOptionsLeaveTheDefaults)
 {
-    wintest::ScopedFolder folder(L"textexport_settings");
+    wintest::ScopedTempFolder folder(L"textexport_settings");
     std::wstring path = folder.File(L"w.xml");
     const wchar_t* cases[] = {L"<ExpToTXTDlg Delimiter=\"\" Encoding=\"7\"/>",
                               L"<ExpToTXTDlg Delimiter=\"a&quot;b\" Encoding=\"-1\"/>",

@@ -212,7 +212,7 @@ protected:
         EXPECT_TRUE(bookcheck::Load(path, &book, &why)) << why;
         return book;
     }
-    wintest::ScopedFolder folder_;
+    wintest::ScopedTempFolder folder_;
 };
 
 // Strings of every kind: Latin-1 letters stay one byte, Czech ones take two; long ones are split
