@@ -22,6 +22,7 @@
 #include "mainapp/toolbars.h"
 #include "mainapp/wssettings.h"
 #include "mainapp/zm_protocol.h"
+#include "map/mnglistdlg.h"
 #include "reports/excelexport.h"
 #include "reports/textexport.h"
 
@@ -152,6 +153,8 @@ void OnDestroy(HWND hwnd, MainForm* form)
     form->ConnForm = nullptr;
     delete form->TermsEditor;
     form->TermsEditor = nullptr;
+    delete form->GridListDlg;
+    form->GridListDlg = nullptr;
     delete form->Database;
     form->Database = nullptr;
     delete form->Workspace_;
