@@ -136,6 +136,11 @@ TEST_F(MapTabs, NewMapToolsRenameCloseAndTheNextStart)
     });
     ASSERT_TRUE(Command(IDM_RENAMEMAP, rename));
     EXPECT_EQ(L"Kraje", TabText(kFirstMapTab));
+    LVITEMW check = {};
+    check.stateMask = LVIS_STATEIMAGEMASK;
+    check.state = INDEXTOSTATEIMAGEMASK(2);
+    SendMessageW(map->LegendList(), LVM_SETITEMSTATE, 4, (LPARAM)&check);
+    wintest::PumpMessages(300);
     wintest::SaveScreenshot(wnd_, L"maptab");
 
     // The next start shows the map tab as it was left.

@@ -670,7 +670,8 @@ bool Enabled(HWND dialog, int id)
 }  // namespace
 
 // The style dialog enables its groups by the style's kind and check boxes, clamps the
-// transparency, keeps a width that was cleared, takes a chosen colour, and Storno keeps nothing.
+// transparency, keeps a width that was cleared and a spacing of 0, takes a chosen colour, and
+// Storno keeps nothing of the caller's.
 TEST(StyleDialog, EnablesByKindAndReadsTypedValues)
 {
     HWND owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
@@ -688,6 +689,7 @@ TEST(StyleDialog, EnablesByKindAndReadsTypedValues)
         style.Pattern = true;
         style.BorderWidth = 0.5;
         style.FillTransp = 20;
+        style.PatternWidth = 2;
         wintest::DialogScript script;
         script.Then(L"Úprava stylu", [&](HWND d) {
             EXPECT_EQ(k.pattern, Enabled(d, IDC_STYLE_PATTERN)) << k.type;
@@ -697,6 +699,7 @@ TEST(StyleDialog, EnablesByKindAndReadsTypedValues)
             SetDlgItemTextW(d, IDC_STYLE_TRANSPARENCY, L"250");
             SetDlgItemTextW(d, IDC_STYLE_BORDERWIDTH, L"");
             SetDlgItemTextW(d, IDC_STYLE_PATTERNWIDTH, L"abc");
+            SetDlgItemTextW(d, IDC_STYLE_PATTERNWIDTH, L"0");  // a spacing of 0 would hatch without end
             wintest::DialogScript::Click(d, IDC_STYLE_FILLCOLOR);
             CheckDlgButton(d, IDC_STYLE_BORDER, BST_UNCHECKED);
             wintest::DialogScript::Click(d, IDC_STYLE_BORDER);
@@ -710,6 +713,7 @@ TEST(StyleDialog, EnablesByKindAndReadsTypedValues)
         EXPECT_EQ(k.type == 1 ? 0 : 1, result);
         EXPECT_EQ(100, dlg.Style.FillTransp);
         EXPECT_EQ(0.5, dlg.Style.BorderWidth);
+        EXPECT_EQ(2, dlg.Style.PatternWidth);
         EXPECT_EQ(RGB(0, 160, 0), dlg.Style.FillColor);
         EXPECT_FALSE(dlg.Style.Border);
         EXPECT_EQ(20, style.FillTransp);  // the caller's style is a copy
