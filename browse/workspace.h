@@ -144,6 +144,11 @@ public:
     void RequeryLiterature(HWND owner);
     void FillAuthorCombo(HWND owner);
 
+    // Printing of the page in front (commands 106 and 2005): with a field list, the print form's
+    // report of the record list of tab 0-2 (the tab is the report's list kind); without one, the
+    // map of a map tab. The literature tab (3) prints nothing.
+    void PrintPage(HWND owner, CObjArray* fields, int tab);
+
     // ---- map tabs (map cards come with the map view; until then MapCards stays empty) ----
     int GetMapCount() const;
     // When a map tab is current, tab 3 takes its place; then every map tab is removed with

@@ -9,6 +9,7 @@
 #include "core/fields.h"
 #include "core/msgbox.h"
 #include "mainapp/zm_protocol.h"
+#include "reports/printform.h"
 
 // ---- search list ----
 
@@ -73,6 +74,9 @@ void Workspace::RunSearch(HWND owner, const wchar_t* where, int reset)
 
 void Workspace::ClearListColumns()
 {
+    // The print form's columns point at the same entries.
+    if (ReportForm)
+        ReportForm->ForgetList();
     for (int list = WS_SYS_RECORDS; list <= WS_LIT_LIST; list++) {
         HWND view = GetListWindow(list);
         if (view) {
@@ -186,6 +190,21 @@ void Workspace::FillAuthorCombo(HWND owner)
 {
     // The literature card refills its author combo once it exists.
     (void)owner;
+}
+
+// ---- printing ----
+
+void Workspace::PrintPage(HWND owner, CObjArray* fields, int tab)
+{
+    if (fields) {
+        if (ReportForm && tab >= TAB_SYSTEM && tab <= TAB_SEARCH)
+            ReportForm->CreateWnd(owner, fields, tab);
+        return;
+    }
+    // Only a map tab prints without a field list; the literature tab (3) has no map behind it.
+    if (MapIndexOfTab(tab) < 0)
+        return;
+    // The map card prints itself with the print form's page set-up once map cards exist.
 }
 
 // ---- map tabs ----
