@@ -59,6 +59,23 @@ void DeleteReportRun(ReportRun* run)
     }
 }
 
+// Frees the runs of a chain that no stream callback is using; those still in use (a callback
+// below us on the stack) are kept on the keeper's chain, to be freed later.
+static void RetireRuns(ReportRun* keeper, ReportRun* chain)
+{
+    while (chain) {
+        ReportRun* next = chain->Next;
+        chain->Next = nullptr;
+        if (chain->InUse) {
+            chain->Next = keeper->Next;
+            keeper->Next = chain;
+        } else {
+            DeleteReportRun(chain);
+        }
+        chain = next;
+    }
+}
+
 namespace {
 
 const wchar_t kDocumentName[] = L"ZornaPrint";
@@ -294,14 +311,7 @@ void CPrintForm::RestartReport()
     // The previous run goes now, unless one of its callbacks is still running below us.
     ReportRun* previous = Run;
     Run = run;
-    if (previous) {
-        if (previous->InUse) {
-            previous->Next = nullptr;
-            run->Next = previous;  // freed with this run
-        } else {
-            DeleteReportRun(previous);
-        }
-    }
+    RetireRuns(run, previous);
 
     HWND bar = Control(IDC_PRINT_PROGRESS);
     SendMessageW(bar, PBM_SETPOS, 0, 0);
@@ -328,8 +338,9 @@ void CPrintForm::ReportReady(int run)
         ReportThread = nullptr;
     }
     if (Run && Run->Next) {
-        DeleteReportRun(Run->Next);
+        ReportRun* retired = Run->Next;
         Run->Next = nullptr;
+        RetireRuns(Run, retired);
     }
     HWND control = GetDlgItem(Window, IDC_PRINT_TEXT);
     SendMessageW(control, EM_SETSEL, 0, 0);
