@@ -6,6 +6,7 @@
 #include "common/aboutbox.h"
 #include "mainapp/configdata.h"
 #include "mainapp/mainform.h"
+#include "mainapp/searchcommand.h"
 #include "reports/printform.h"
 #include "resources/zorna/resource.h"
 
@@ -71,6 +72,8 @@ INT_PTR OnMainCommand(MainForm* form, HWND mainWnd, WPARAM wParam, LPARAM lParam
         // Closing goes the one way the window's close box goes: settings saved, window destroyed.
         PostMessageW(mainWnd, WM_CLOSE, 0, 0);
         return TRUE;
+    case IDM_SEARCH:
+        return RunSearchCommand(form, mainWnd);
     case kAboutCommand:
         ShowAboutBox(mainWnd, form->hInstance, kCreditsString);
         return TRUE;

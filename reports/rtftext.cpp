@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
+#include <wchar.h>
 
 #include <vector>
 
@@ -78,12 +80,15 @@ int HexValue(char c)
 
 }  // namespace
 
-void AppendRtfText(std::string* out, const wchar_t* text, size_t length)
+void AppendRtfChars(std::string* out, const wchar_t* text, size_t length, int maxBytes)
 {
     if (!text)
         return;
     const AnsiBytes& ansi = Ansi();
+    int taken = 0;
     for (size_t i = 0; i < length; i++) {
+        if (maxBytes >= 0 && taken++ >= maxBytes)
+            return;
         wchar_t c = text[i];
         switch (c) {
         case L'\\': out->append("\\\\", 2); break;
@@ -98,13 +103,21 @@ void AppendRtfText(std::string* out, const wchar_t* text, size_t length)
         case L'\t': out->append("\\tab ", 5); break;
         case 0: break;  // a NUL inside a value shows nothing
         default:
-            if (c < 0x80)
+            if (c < 0x20 || c == 0x7F)
+                out->push_back(' ');
+            else if (c < 0x80)
                 out->push_back((char)c);
             else
                 AppendWide(out, c, ansi);
             break;
         }
     }
+}
+
+void AppendRtfText(std::string* out, const wchar_t* text, int maxBytes)
+{
+    if (text)
+        AppendRtfChars(out, text, wcslen(text), maxBytes);
 }
 
 void AppendRtfAnsiText(std::string* out, const char* text)
@@ -116,7 +129,22 @@ void AppendRtfAnsiText(std::string* out, const char* text)
         return;
     std::wstring wide((size_t)n, L'\0');
     MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], n);
-    AppendRtfText(out, wide.data(), (size_t)n - 1);
+    AppendRtfChars(out, wide.data(), (size_t)n - 1);
+}
+
+void AppendRtfLineEnd(std::string* out)
+{
+    *out += "\\par\r\n";
+}
+
+char* MallocCopy(const std::string& text)
+{
+    if (text.empty())
+        return nullptr;
+    char* copy = static_cast<char*>(malloc(text.size() + 1));
+    if (copy)
+        memcpy(copy, text.c_str(), text.size() + 1);
+    return copy;
 }
 
 std::wstring RtfLineText(const char* rtf, size_t length)

@@ -46,7 +46,7 @@ TEST(RtfText, ReadsBackWhatItWrote)
     };
     for (const wchar_t* text : texts) {
         std::string rtf;
-        AppendRtfText(&rtf, text, wcslen(text));
+        AppendRtfText(&rtf, text);
         rtf += "\\par\r\n";
         EXPECT_EQ(std::wstring(text), RtfLineText(rtf.data(), rtf.size())) << rtf;
     }
