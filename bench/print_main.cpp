@@ -146,35 +146,11 @@ double MemoryStreamMs(CPrintForm* form, const std::string& document)
     return TimeMs([&] { SendMessageW(control, EM_STREAMIN, SF_RTF, (LPARAM)&es); });
 }
 
-// The report's options as the form makes them: the shown columns of list 103.
-ReportOptions OptionsOf(CPrintForm* form, HWND owner)
-{
-    ReportOptions options;
-    options.Owner = owner;
-    options.Instance = GetModuleHandleW(nullptr);
-    options.Header = form->Header;
-    options.ListKind = form->ListKind;
-    options.Separator = L"; ";
-    options.PrintFields = form->Fields;
-    HWND list = form->Control(IDC_PRINT_COLUMNS);
-    int rows = (int)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
-    for (int row = 0; row < rows; row++) {
-        LVITEMW item = {};
-        item.mask = LVIF_PARAM;
-        item.iItem = row;
-        SendMessageW(list, LVM_GETITEMW, 0, (LPARAM)&item);
-        const PrintField* entry = reinterpret_cast<const PrintField*>(item.lParam);
-        if (entry && entry->Visible && entry->DispField)
-            options.Columns.push_back(ReportColumn{entry->DispField, entry->Abbrev != 0});
-    }
-    return options;
-}
-
 // The generator's own walk over the list, without a control: its time and the most memory it
 // took beyond what the process had before.
-void GeneratorAlone(CPrintForm* form, HWND owner, double* ms, size_t* peak)
+void GeneratorAlone(CPrintForm* form, double* ms, size_t* peak)
 {
-    ReportOptions options = OptionsOf(form, owner);
+    ReportOptions options = form->MakeReportOptions();
     AbbrevPairList pairs = {};
     size_t before = PrivateBytes();
     *peak = 0;
@@ -221,11 +197,11 @@ void OpenReport(HWND wnd, Workspace* ws, int tab)
     WaitReady(ws->ReportForm);
 }
 
-void StreamCase(const char* name, CPrintForm* form, HWND owner, int runs, bool* pass)
+void StreamCase(const char* name, CPrintForm* form, int runs, bool* pass)
 {
     double alone = 0;
     size_t peak = 0;
-    GeneratorAlone(form, owner, &alone, &peak);
+    GeneratorAlone(form, &alone, &peak);
     printf("%-44s %9.1f ms   memory beyond the start: %.1f MB\n", (std::string("  generator alone, ") + name).c_str(),
            alone, peak / 1048576.0);
     fflush(stdout);
@@ -317,7 +293,7 @@ int main()
     OpenReport(wnd, ws, TAB_SYSTEM);
     char name[64];
     snprintf(name, sizeof name, "taxon list, %lld rows", taxonRecords);
-    StreamCase(name, form, wnd, runs, &pass);
+    StreamCase(name, form, runs, &pass);
 
     static std::wstring where;
     double userWait = 0;
@@ -326,7 +302,7 @@ int main()
         ws->RunSearch(wnd, where.c_str(), 1);
         OpenReport(wnd, ws, TAB_SEARCH);
         snprintf(name, sizeof name, "search list, %ld rows", rows);
-        StreamCase(name, form, wnd, rows > 10000 ? 1 : runs, &pass);
+        StreamCase(name, form, rows > 10000 ? 1 : runs, &pass);
         if (rows == 100000)
             userWait = ReportMs(form);
     }
@@ -348,7 +324,7 @@ int main()
         layout.push_back(TimeMs([&] { pages = form->PaginateReport(dc, false); }));
         lines.push_back(TimeMs([&] {
             AbbrevPairList pairs = {};
-            ReportLines walk(OptionsOf(form, wnd), form->Recordset, &pairs);
+            ReportLines walk(form->MakeReportOptions(), form->Recordset, &pairs);
             ReportLine line;
             while (walk.Next(&line)) {
             }

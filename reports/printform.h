@@ -83,6 +83,8 @@ public:
     // ---- the report (printform_report.cpp) ----
     // Stops the running report and starts a new one with the current columns and options.
     void RestartReport();
+    // The report's options as the form stands: the shown columns of list 103 and the four options.
+    ReportOptions MakeReportOptions();
     // The stream of a run has ended (ZM_REPORT_READY).
     void ReportReady(int run);
     // Saves the report as it was shown, as an RTF file the user chooses.

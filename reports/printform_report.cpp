@@ -259,20 +259,9 @@ void CPrintForm::ReportSizes(const LOGFONTW& font, int* bodySize, int* titleSize
     *titleSize = (int)std::min<long long>(title, kLargestSize);
 }
 
-void CPrintForm::RestartReport()
+ReportOptions CPrintForm::MakeReportOptions()
 {
-    if (!Window)
-        return;
-    HWND control = GetDlgItem(Window, IDC_PRINT_TEXT);
-    // From here on, the stream of any earlier run hands out nothing.
-    int id = ++RunCounter;
-    ReportRunId = id;
-
-    ReportSizes(ReportFont, &BodySize, &TitleSize);
-    ClearAbbreviations(&AbbrevPairs);
-    ReportRun* run = new ReportRun();
-    run->Id = id;
-    ReportOptions& options = run->Options;
+    ReportOptions options;
     options.Owner = Owner;
     options.Instance = Instance;
     options.Header = Header;
@@ -298,13 +287,30 @@ void CPrintForm::RestartReport()
             LastVisibleColumn = row;
         }
     }
+    return options;
+}
+
+void CPrintForm::RestartReport()
+{
+    if (!Window)
+        return;
+    HWND control = GetDlgItem(Window, IDC_PRINT_TEXT);
+    // From here on, the stream of any earlier run hands out nothing.
+    int id = ++RunCounter;
+    ReportRunId = id;
+
+    ReportSizes(ReportFont, &BodySize, &TitleSize);
+    ClearAbbreviations(&AbbrevPairs);
+    ReportRun* run = new ReportRun();
+    run->Id = id;
+    run->Options = MakeReportOptions();
     run->Format.FaceName = ReportFont.lfFaceName;
     run->Format.CharSet = ReportFont.lfCharSet;
     run->Format.BodySize = BodySize;
     run->Format.TitleSize = TitleSize;
     if (Recordset && FAILED(Recordset->Clone(&run->Snapshot)))
         run->Snapshot = nullptr;
-    run->Lines = new ReportLines(options, run->Snapshot, &AbbrevPairs);
+    run->Lines = new ReportLines(run->Options, run->Snapshot, &AbbrevPairs);
     run->Rtf = new RtfReport(run->Lines, run->Format, &LineBuffer, &LineCapacity);
     run->Copy = CreateScratchFile();
 
