@@ -233,4 +233,52 @@ TEST_F(Printing, DeclinedDialogsPrintNothingAndChangeNothing)
     EXPECT_EQ((DWORD)(PSD_MARGINS | PSD_INTHOUSANDTHSOFINCHES), setup->Flags);
 }
 
+// A DEVNAMES block naming a printer the system does not know.
+HGLOBAL DevNamesOf(const wchar_t* printer)
+{
+    const wchar_t* driver = L"winspool";
+    const wchar_t* port = L"";
+    size_t chars = wcslen(driver) + wcslen(printer) + wcslen(port) + 3;
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DEVNAMES) + chars * sizeof(wchar_t));
+    DEVNAMES* names = static_cast<DEVNAMES*>(GlobalLock(block));
+    wchar_t* base = reinterpret_cast<wchar_t*>(names);
+    WORD at = sizeof(DEVNAMES) / sizeof(wchar_t);
+    for (const wchar_t* text : {driver, printer, port}) {
+        if (text == driver)
+            names->wDriverOffset = at;
+        else if (text == printer)
+            names->wDeviceOffset = at;
+        else
+            names->wOutputOffset = at;
+        lstrcpyW(base + at, text);
+        at = (WORD)(at + wcslen(text) + 1);
+    }
+    GlobalUnlock(block);
+    return block;
+}
+
+TEST_F(Printing, APrinterThatCannotBeReachedIsReportedInCzechAndNothingPrints)
+{
+    ASSERT_NO_FATAL_FAILURE(OpenReport(TAB_SYSTEM));
+    PAGESETUPDLGW* setup = Form()->GetPageSetup();
+    ASSERT_TRUE(PreparePageSetup(setup));
+    // The printer chosen earlier has gone since.
+    if (setup->hDevNames)
+        GlobalFree(setup->hDevNames);
+    if (setup->hDevMode)
+        GlobalFree(setup->hDevMode);
+    setup->hDevMode = nullptr;
+    setup->hDevNames = DevNamesOf(L"Zmizelá tiskárna");
+    std::wstring ps = folder_ + L"\\gone.ps";
+    SetPrintOutputFile(ps.c_str());
+    SetPrintDialog(Accept);
+    Click(IDC_PRINT_PRINT);
+    SetPrintDialog(nullptr);
+    EXPECT_EQ(0, g_offer.shown);
+    EXPECT_FALSE(wintest::FileExists(ps));
+    ASSERT_EQ(1u, Boxes().size());
+    EXPECT_EQ(L"Chyba", Boxes()[0].caption);
+    EXPECT_EQ(0u, Boxes()[0].text.find(L"Sestavu nelze vytisknout na tiskárně Zmizelá tiskárna.\r\n\r\n"));
+}
+
 }  // namespace
