@@ -15,6 +15,7 @@ namespace {
 
 const int kExitCommand = 108;
 const int kAboutCommand = 906;
+const int kExportCommand = 2004;
 const UINT kCreditsString = 1103;
 const int kLitNothing = 504;  // a literature command without a menu item
 
@@ -98,6 +99,8 @@ INT_PTR OnMainCommand(MainForm* form, HWND mainWnd, WPARAM wParam, LPARAM lParam
         return TRUE;
     case kLitNothing:
         return TRUE;
+    case kExportCommand:
+        return ExportRecordList(form, mainWnd);
     }
     return FALSE;
 }

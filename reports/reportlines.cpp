@@ -11,8 +11,8 @@
 #include "core/fields.h"
 #include "core/itempath.h"
 #include "core/textutil.h"
-#include "core/valuetext.h"
 #include "mainapp/zm_protocol.h"
+#include "reports/exportcells.h"
 #include "reports/rtftext.h"
 
 namespace {
@@ -82,17 +82,6 @@ void ReadValue(zdata::Fields* fields, long ordinal, VARIANT* value)
     field->Release();
 }
 
-// The text of a value through its column's formatter, whole.
-void AppendFormatted(ValueFormatterFn format, VARIANT value, CFieldBase* base, std::wstring* out)
-{
-    int need = format(value, nullptr, 0, base);
-    if (need < 1)
-        return;
-    std::wstring text((size_t)need + 1, L'\0');
-    format(value, &text[0], need + 1, base);
-    out->append(text.c_str());
-}
-
 // Cuts a text to at most max characters, never inside a surrogate pair.
 std::wstring Cut(const std::wstring& text, size_t max)
 {
@@ -104,9 +93,25 @@ std::wstring Cut(const std::wstring& text, size_t max)
     return text.substr(0, n);
 }
 
+// A value's text as the exports write it: the user's short date, "Ano"/"Ne", numbers in the
+// user's format, texts whole; through the column's formatter when it has one.
+void AppendCellText(CellTexts* cells, CDispField* disp, const VARIANT& value, std::wstring* out)
+{
+    ExportColumn column = {};
+    column.Disp = disp;
+    std::wstring piece;
+    cells->Text(column, value, &piece);
+    out->append(piece);
+}
+
 std::wstring VariantText(const VARIANT* value)
 {
-    return value ? ValueText(nullptr, *value) : std::wstring();
+    std::wstring text;
+    if (value) {
+        CellTexts cells(nullptr);
+        AppendCellText(&cells, nullptr, *value, &text);
+    }
+    return text;
 }
 
 // The ANSI bytes of a text cut to size - 1 bytes.
@@ -216,7 +221,7 @@ void FreeAbbreviations(AbbrevPairList* list)
 
 ReportLines::ReportLines(const ReportOptions& options, zdata::Recordset* rows, AbbrevPairList* pairs)
     : options_(options), rows_(nullptr), pairs_(pairs), stage_(STAGE_HEADER), lineNumber_(0),
-      rowsDone_(0), rowCount_(0), criteria_(nullptr), criteriaPos_(0)
+      rowsDone_(0), rowCount_(0), criteria_(nullptr), criteriaPos_(0), cells_(options.Instance)
 {
     // A cursor of our own: the list's cursor moves with every cell the list view draws. A list
     // that was closed gives none, and the report has no rows.
@@ -363,7 +368,7 @@ void ReportLines::AppendColumn(const ReportColumn& column, zdata::Fields* fields
         return;
     if (base->Kind == FIELD_COMPOSED) {
         if (disp->ValueFormatter)
-            AppendFormatted(disp->ValueFormatter, RowFieldsVariant(fields), base, text);
+            AppendCellText(&cells_, disp, RowFieldsVariant(fields), text);
         return;
     }
     if (base->Kind != FIELD_DATABASE)
@@ -386,7 +391,7 @@ void ReportLines::AppendColumn(const ReportColumn& column, zdata::Fields* fields
         if (options_.Owner)
             SendMessageW(options_.Owner, ZM_LOOKUP_FIELD_VALUE, 0, (LPARAM)&request);
         if (V_VT(&request.Result) == VT_BSTR) {
-            AppendValueText(options_.Instance, request.Result, text);
+            AppendCellText(&cells_, nullptr, request.Result, text);
             AddAbbreviation(pairs_, &value, &request.Result);
             VariantClear(&request.Result);
             VariantClear(&value);
@@ -394,10 +399,7 @@ void ReportLines::AppendColumn(const ReportColumn& column, zdata::Fields* fields
         }
         VariantClear(&request.Result);
     }
-    if (disp->ValueFormatter)
-        AppendFormatted(disp->ValueFormatter, value, base, text);
-    else
-        AppendValueText(options_.Instance, value, text);
+    AppendCellText(&cells_, disp, value, text);
     VariantClear(&value);
 }
 

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "reports/exportcells.h"
+
 class CDispField;
 class CPtrArray;
 namespace zdata { class Recordset; class Fields; }
@@ -138,4 +140,5 @@ private:
     char* criteria_;  // the search description, malloc'd by the main form
     size_t criteriaPos_;
     std::vector<char> pathBuffer_;
+    CellTexts cells_;
 };
