@@ -258,10 +258,10 @@ TEST_F(ReportStream, DatesShowTheUsersShortDateAndBooleansYesOrNo)
     zdata::Recordset* rs = list_->Open();
     std::vector<ReportLine> lines = ReportLinesOf(options, rs, &pairs_);
     rs->Release();
-    SYSTEMTIME day = {2020, 5, 5, 1, 18, 0, 0, 0};  // 1 May 2020, 18:00
+    SYSTEMTIME day = {2020, 5, 5, 1, 18, 0, 0, 0};  // 1 May 2020, 18:00: no seconds, as the exports write it
     wchar_t date[64], time[64];
     GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &day, nullptr, date, 64);
-    GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &day, nullptr, time, 64);
+    GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &day, nullptr, time, 64);
     ASSERT_EQ(2u, lines.size());
     EXPECT_NE(std::wstring::npos, std::wstring(date).find(L"2020"));
     EXPECT_EQ(std::wstring(date) + L"; Ano", lines[0].Text);
