@@ -146,6 +146,11 @@ public:
     void RequeryLiterature(HWND owner);
     void FillAuthorCombo(HWND owner);
 
+    // Printing of the page in front (commands 106 and 2005): with a field list, the print form's
+    // report of the record list of tab 0-2 (the tab is the report's list kind); without one, the
+    // map of a map tab. The literature tab (3) prints nothing.
+    void PrintPage(HWND owner, CObjArray* fields, int tab);
+
     // ---- map tabs (map card i is at tab kFirstMapTab + i) ----
     int GetMapCount() const;
     // The map card of a tab; null for the fixed tabs and past the last map.

@@ -12,6 +12,7 @@
 #include "core/msgbox.h"
 #include "mainapp/zm_protocol.h"
 #include "map/mapwnd.h"
+#include "reports/printform.h"
 
 // ---- search list ----
 
@@ -76,6 +77,9 @@ void Workspace::RunSearch(HWND owner, const wchar_t* where, int reset)
 
 void Workspace::ClearListColumns()
 {
+    // The print form's columns point at the same entries.
+    if (ReportForm)
+        ReportForm->ForgetList();
     for (int list = WS_SYS_RECORDS; list <= WS_LIT_LIST; list++) {
         HWND view = GetListWindow(list);
         if (view) {
@@ -193,6 +197,21 @@ void Workspace::FillAuthorCombo(HWND owner)
 {
     if (LitCard)
         LitCard->FillAuthorCombo(owner);
+}
+
+// ---- printing ----
+
+void Workspace::PrintPage(HWND owner, CObjArray* fields, int tab)
+{
+    if (fields) {
+        if (ReportForm && tab >= TAB_SYSTEM && tab <= TAB_SEARCH)
+            ReportForm->CreateWnd(owner, fields, tab);
+        return;
+    }
+    // Only a map tab prints without a field list; the literature tab (3) has no map behind it.
+    if (MapIndexOfTab(tab) < 0)
+        return;
+    // The map card prints itself with the print form's page set-up once map cards exist.
 }
 
 // ---- map tabs ----

@@ -5,9 +5,11 @@
 #include "browse/termsdlg.h"
 #include "browse/workspace.h"
 #include "common/aboutbox.h"
+#include "mainapp/configdata.h"
 #include "mainapp/mainform.h"
 #include "mainapp/mapcommands.h"
 #include "mainapp/searchcommand.h"
+#include "reports/printform.h"
 #include "resources/zorna/resource.h"
 
 namespace {
@@ -30,6 +32,20 @@ void RunLiteratureLists(MainForm* form, HWND mainWnd, int command)
         form->Workspace_->FillAuthorCombo(mainWnd);
 }
 
+// The configuration's field list of a record list's tab (0-2); null for the other tabs.
+CObjArray* PrintFieldsOfTab(MainForm* form, int tab)
+{
+    ConfigData* config = form->Config;
+    if (!config)
+        return nullptr;
+    switch (tab) {
+    case TAB_SYSTEM: return config->SysFields;
+    case TAB_LOCALITIES: return config->LocFields;
+    case TAB_SEARCH: return config->SearchFields;
+    default: return nullptr;
+    }
+}
+
 }  // namespace
 
 INT_PTR OnMainCommand(MainForm* form, HWND mainWnd, WPARAM wParam, LPARAM lParam)
@@ -42,6 +58,19 @@ INT_PTR OnMainCommand(MainForm* form, HWND mainWnd, WPARAM wParam, LPARAM lParam
             form->TermsEditor = new CEditTermsDlg(form->hInstance);
         // The print form names the window the editor belongs to.
         form->TermsEditor->Show(mainWnd, fromComponent && lParam ? (HWND)lParam : mainWnd);
+        return TRUE;
+    case IDM_PAGESETUP:
+        if (form->Workspace_ && form->Workspace_->ReportForm)
+            form->Workspace_->ReportForm->ShowPageSetupDlg(mainWnd);
+        return TRUE;
+    case IDM_PRINT:
+    case IDM_TBPRINT:
+        if (form->Workspace_) {
+            int tab = form->Workspace_->GetCurrentTab(mainWnd);
+            // The literature list has no printed form.
+            if (tab != TAB_LITERATURE)
+                form->Workspace_->PrintPage(mainWnd, PrintFieldsOfTab(form, tab), tab);
+        }
         return TRUE;
     case IDM_NEWRECORD:
         if (form->Workspace_)

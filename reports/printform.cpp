@@ -9,6 +9,9 @@
 #include "dataaccess/ado.h"
 #include "reports/settingsxml.h"
 
+// The run's state and its end live with the report (printform_report.cpp).
+void DeleteReportRun(ReportRun* run);
+
 namespace {
 
 const int kInitialLineCapacity = 256;
@@ -44,12 +47,13 @@ void WaitForThreadPumping(HANDLE thread)
 }  // namespace
 
 CPrintForm::CPrintForm(HINSTANCE instance)
-    : Owner(nullptr), Window(nullptr), Placement(), ReportFont(), DispFields(nullptr),
+    : Owner(nullptr), Window(nullptr), Layout(), Placement(), ReportFont(), DispFields(nullptr),
       Fields(new CPtrArray(PTRARRAY_OWNS_ITEMS, 64, 16)), Header(1), System(0), Location(0),
-      AbbrevList(0), ListKind(0), BodySize(0), TitleSize(0), Stage(0), LineNumber(0), LinePos(0),
-      Recordset(nullptr), LineBuffer(static_cast<char*>(calloc(kInitialLineCapacity, 1))),
+      AbbrevList(0), ListKind(0), BodySize(0), TitleSize(0), Recordset(nullptr),
+      LineBuffer(static_cast<char*>(calloc(kInitialLineCapacity, 1))),
       LineCapacity(kInitialLineCapacity), ListSeparator(), AbbrevPairs(), LastVisibleColumn(-1),
-      PageSetup(), ReportThread(nullptr), StopReport(0), Instance(instance), GroupProcs()
+      PageSetup(), ReportThread(nullptr), ReportRunId(0), RunCounter(0), Run(nullptr), Filling(0),
+      Instance(instance), RichEditLibrary(nullptr), GroupProcs()
 {
     Placement.length = sizeof(WINDOWPLACEMENT);
     Placement.flags = 0;
@@ -64,24 +68,26 @@ CPrintForm::CPrintForm(HINSTANCE instance)
 
 CPrintForm::~CPrintForm()
 {
+    // No stream may write any more; the latest thread ends after every earlier one.
+    ReportRunId = -1;
     if (ReportThread) {
-        StopReport = 1;
         WaitForThreadPumping(ReportThread);
         CloseHandle(ReportThread);
         ReportThread = nullptr;
     }
+    DeleteReportRun(Run);
+    Run = nullptr;
     if (Window && IsWindow(Window)) {
-        Header = IsDlgButtonChecked(Window, IDC_PRINT_HEADER) == BST_CHECKED;
-        System = IsDlgButtonChecked(Window, IDC_PRINT_SYSTEM) == BST_CHECKED;
-        Location = IsDlgButtonChecked(Window, IDC_PRINT_LOCATION) == BST_CHECKED;
-        AbbrevList = IsDlgButtonChecked(Window, IDC_PRINT_ABBREVLIST) == BST_CHECKED;
+        ReadOptions();
         DestroyWindow(Window);
     }
     Window = nullptr;
+    if (RichEditLibrary)
+        FreeLibrary(RichEditLibrary);
+    RichEditLibrary = nullptr;
     delete Fields;  // frees its PrintField records
     Fields = nullptr;
-    free(AbbrevPairs.Pairs);
-    AbbrevPairs = AbbrevPairList();
+    FreeAbbreviations(&AbbrevPairs);
     free(LineBuffer);
     LineBuffer = nullptr;
     LineCapacity = 0;

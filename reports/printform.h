@@ -8,47 +8,36 @@
 #include <msxml2.h>
 #include <atomic>
 
+#include "reports/reportlines.h"
+#include "resources/zorna/print.h"
+
 class CXmlReader;
 class CXmlWriter;
 class CObjArray;
 class CPtrArray;
 class CDispField;
 namespace zdata { class Recordset; }
+struct ReportRun;  // reports/printform_report.cpp
 
 #define PRINTFORM_SETTINGS_ELEMENT L"PrintForm"
 
-// Controls of PRINTFORM that the settings touch.
-enum PrintFormControl
-{
-    IDC_PRINT_HEADER = 108,      // "Tisk zadání"
-    IDC_PRINT_SYSTEM = 109,      // "Celá cesta u druhů"
-    IDC_PRINT_LOCATION = 110,    // "Celá cesta u lokalit"
-    IDC_PRINT_ABBREVLIST = 111,  // "Seznam zkratek"
-};
+// Sent by the report thread to the print form when its stream has ended; wParam the run.
+#define ZM_REPORT_READY (WM_USER + 101)
 
-// One column of the report (or a locality level), kept for every display name ever shown.
-struct PrintField
+// Where the controls stood when the window initialised; resizing keeps their distances. The
+// report grows with the window, the side panel keeps its distance to the right edge, the groups
+// and buttons below the abbreviations keep theirs to the bottom, and the two lists share the
+// height left between them in their first proportion.
+struct PrintFormLayout
 {
-    wchar_t FieldName[65];  // at most 64 characters
-    BYTE Visible;           // shown in the report
-    BYTE Abbrev;            // shown as its abbreviation
-    BYTE HasLookup;         // the main form knows lookup values for it
-    CDispField* DispField;  // in the current list; null for a level and after closing
-};
-
-// An abbreviation and the text it stands for, 8-bit.
-struct AbbrevPair
-{
-    char Abbrev[32];
-    char Name[64];
-};
-
-// Sorted by abbreviation, then by text; no pair twice; grows by 32.
-struct AbbrevPairList
-{
-    AbbrevPair* Pairs;
-    int Count;
-    int Capacity;
+    SIZE Client;         // the client area at initialisation
+    RECT Text;           // control 101
+    RECT Groups[4];      // 102, 104, 107, 112 (client coordinates)
+    RECT Buttons[4];     // 114, 115, 116, 2
+    RECT ColumnList;     // 103 inside group 102
+    RECT AbbrevList;     // 105 inside group 104
+    RECT EditTerms;      // 106 inside group 104
+    SIZE MinTrack;       // the window's smallest size
 };
 
 class CPrintForm
@@ -61,13 +50,62 @@ public:
     CPrintForm(const CPrintForm&) = delete;
     CPrintForm& operator=(const CPrintForm&) = delete;
 
+    // Opens the report of a record list (list kind 0 systematic records, 1 locality records,
+    // 2 search results): takes the list's recordset from the owner, then refills and shows the
+    // window, or creates it the first time. Returns 1.
+    int CreateWnd(HWND owner, CObjArray* dispFields, int listKind);
+    // The page set-up dialog on the shared page set-up; the first time the default printer's
+    // settings are fetched first. Returns the dialog's result.
+    int ShowPageSetupDlg(HWND owner);
+    // The page set-up shared with map printing (thousandths of an inch once used).
+    PAGESETUPDLGW* GetPageSetup() { return &PageSetup; }
+    // The database closed: the display fields and the list go away. The entries forget them
+    // and the report is made again without rows.
+    void ForgetList();
+
     // Writes PrintForm (placement, Font, Fields, System) under parent.
     void SaveSettings(CXmlWriter* writer, IXMLDOMElement* parent);
     // Reads PrintForm below parent when present; entries of Fields are appended.
     void LoadSettings(CXmlReader* reader, IXMLDOMElement* parent);
 
+    // ---- the window (printform_window.cpp) ----
+    // Fills list 103 from the display fields, then the abbreviations (which restarts the report).
+    void FillColumnList();
+    // Fills list 105 and restarts the report.
+    void FillAbbrevList();
+    // The entry of that name, made when there is none (see the notes in the code).
+    PrintField* FindOrAddPrintField(const wchar_t* name, CDispField* field);
+    // A control of the form, wherever the form has put it (inside a group box or not).
+    HWND Control(int id) const;
+    // Reads the four option boxes into the options.
+    void ReadOptions();
+
+    // ---- the report (printform_report.cpp) ----
+    // Stops the running report and starts a new one with the current columns and options.
+    void RestartReport();
+    // The report's options as the form stands: the shown columns of list 103 and the four options.
+    ReportOptions MakeReportOptions();
+    // The stream of a run has ended (ZM_REPORT_READY).
+    void ReportReady(int run);
+    // Saves the report as it was shown, as an RTF file the user chooses.
+    void SaveReport();
+    // Prints the report through the project's paginator.
+    void PrintReport();
+    // Lays the shown report out on a printer DC with the page set-up's margins, counting its
+    // pages, or drawing them inside a document the caller started; -1 when there is no report
+    // or the printer refused a page.
+    int PaginateReport(HDC dc, bool draw);
+    // Lets the user choose the report font; restarts the report when one was chosen.
+    void ChooseReportFont();
+    // Body and title sizes (half points) of a report font: |height x 1.5385| and that x 1.4142;
+    // a font without a usable height gets the default one's.
+    static void ReportSizes(const LOGFONTW& font, int* bodySize, int* titleSize);
+    // The run whose report the control shows (or is receiving); null before the first.
+    ReportRun* CurrentRun() const { return Run; }
+
     HWND Owner;                 // the main form (receiver of the private messages)
     HWND Window;                // PRINTFORM, null until first shown
+    PrintFormLayout Layout;
     WINDOWPLACEMENT Placement;  // default SW_SHOW at (100, 100)-(558, 471)
     LOGFONTW ReportFont;        // default Arial, height 10, weight 400
     CObjArray* DispFields;      // the printed list's CDispField entries, not owned
@@ -77,17 +115,23 @@ public:
     int Location;               // whole locality path, default 0
     int AbbrevList;             // list of abbreviations at the end, default 0
     int ListKind;               // 0 systematic records, 1 locality records, 2 search results
-    int BodySize, TitleSize;    // RTF sizes in half points
-    int Stage, LineNumber, LinePos;
-    zdata::Recordset* Recordset;  // referenced; released when replaced
-    char* LineBuffer;           // 8-bit line being streamed
+    int BodySize, TitleSize;    // RTF sizes in half points, set at each restart
+    zdata::Recordset* Recordset;  // the list's own recordset, referenced; each run reads a clone
+    char* LineBuffer;           // RTF of the line being streamed, grown to the longest line
     int LineCapacity;           // initially 256
-    char ListSeparator[4];
-    AbbrevPairList AbbrevPairs;
-    int LastVisibleColumn;
+    wchar_t ListSeparator[4];   // the user's list separator
+    AbbrevPairList AbbrevPairs; // pairs the shown report used
+    int LastVisibleColumn;      // index in list 103 of the last shown column, -1 for none
     PAGESETUPDLGW PageSetup;    // shared with map printing
-    HANDLE ReportThread;        // the running report, or null
-    std::atomic<int> StopReport;  // asks the running report to end
+    HANDLE ReportThread;        // the latest report thread, or null
+    std::atomic<int> ReportRunId;  // the run whose stream may write; stale streams end at once
+    int RunCounter;
+    ReportRun* Run;             // the current run's state, owned
+    int Filling;                // lists are being filled: their notifications are not the user's
     HINSTANCE Instance;
+    HMODULE RichEditLibrary;
     WNDPROC GroupProcs[3];      // previous procedures of the three group boxes
 };
+
+// The print form's dialog procedure: WM_INITDIALOG receives the CPrintForm.
+INT_PTR CALLBACK PrintFormDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

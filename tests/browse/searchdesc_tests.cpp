@@ -162,13 +162,13 @@ TEST(SearchDescription, CriteriaLinesByKind)
         const wchar_t* high;
         const char* expected;
     } cases[] = {
-        {&integer, L"ZORNACOLLS", {L"1", L"x", L"3"}, nullptr, nullptr, "Po\\'e8et = 1, 3\\par\r\n"},
-        {&integer, L"ZORNACOLLS", {}, L"5", nullptr, "Po\\'e8et, >= 5\\par\r\n"},
-        {&integer, L"ZORNACOLLS", {L"2"}, L"x", L"9", "Po\\'e8et = 2, <= 9\\par\r\n"},
-        {&real, L"ZORNACOLLS", {L"2,5"}, L"1\u00A0000", nullptr, "Po\\'e8et = 2.500000, >= 1000.000000\\par\r\n"},
-        {&date, L"ZORNACOLLS", {L"1.5.2010"}, nullptr, L"31.5.2010", "Po\\'e8et = 1.5.2010, <= 31.5.2010\\par\r\n"},
-        {&text, L"ZORNACOLLS", {L"{a}", L"b\\c"}, L"1", nullptr, "Po\\'e8et = \\{a\\}, b\\\\c\\par\r\n"},
-        {nullptr, L"FEATURES", {L"49,5"}, nullptr, nullptr, "Po\\'e8et = 49.500000\\par\r\n"},
+        {&integer, L"ZORNACOLLS", {L"1", L"x", L"3"}, nullptr, nullptr, "Po\\u269\\'e8et = 1, 3\\par\r\n"},
+        {&integer, L"ZORNACOLLS", {}, L"5", nullptr, "Po\\u269\\'e8et, >= 5\\par\r\n"},
+        {&integer, L"ZORNACOLLS", {L"2"}, L"x", L"9", "Po\\u269\\'e8et = 2, <= 9\\par\r\n"},
+        {&real, L"ZORNACOLLS", {L"2,5"}, L"1\u00A0000", nullptr, "Po\\u269\\'e8et = 2.500000, >= 1000.000000\\par\r\n"},
+        {&date, L"ZORNACOLLS", {L"1.5.2010"}, nullptr, L"31.5.2010", "Po\\u269\\'e8et = 1.5.2010, <= 31.5.2010\\par\r\n"},
+        {&text, L"ZORNACOLLS", {L"{a}", L"b\\c"}, L"1", nullptr, "Po\\u269\\'e8et = \\{a\\}, b\\\\c\\par\r\n"},
+        {nullptr, L"FEATURES", {L"49,5"}, nullptr, nullptr, "Po\\u269\\'e8et = 49.500000\\par\r\n"},
         {nullptr, L"ZORNACOLLS", {L"1"}, nullptr, nullptr, ""},  // no definition: no condition, no line
         {&integer, L"ZORNACOLLS", {L"x"}, L"y", nullptr, ""},
     };
@@ -199,12 +199,12 @@ TEST(SearchDescription, EscapedOnceAsRichEditShowsIt)
     std::string body;
     AppendRtfText(&body, L"Sýkora {koňadra} \\b1 \u0416\t|");
     AppendRtfLineEnd(&body);
-    EXPECT_EQ("S\\'fdkora \\{ko\\'f2adra\\} \\\\b1 \\u1046? |\\par\r\n", body);
+    EXPECT_EQ("S\\u253\\'fdkora \\{ko\\u328\\'f2adra\\} \\\\b1 \\u1046?\\tab |\\par\r\n", body);
     AppendRtfText(&body, L"}{druhá");
-    EXPECT_EQ(L"Sýkora {koňadra} \\b1 \u0416 |\r\n}{druhá", ShownByRichEdit(body));
+    EXPECT_EQ(L"Sýkora {koňadra} \\b1 \u0416\t|\r\n}{druhá", ShownByRichEdit(body));
 
     // A cut never splits a character: 5 bytes of "žžžžžž" are five letters.
     std::string cut;
     AppendRtfText(&cut, L"žžžžžž", 5);
-    EXPECT_EQ(std::string("\\'9e\\'9e\\'9e\\'9e\\'9e"), cut);
+    EXPECT_EQ(std::string("\\u382\\'9e\\u382\\'9e\\u382\\'9e\\u382\\'9e\\u382\\'9e"), cut);
 }

@@ -347,7 +347,7 @@ TEST_F(SearchCommandTest, AGenusAndADateRangeListExactlyTheirRecordsAndDescribeT
                                                            L"(SELECT id FROM sub) AND " + range);
     EXPECT_GT(expected, 0);
     EXPECT_EQ(expected, ListedRows());
-    EXPECT_EQ("Rod: " + Narrow(genusName) + "\\par\r\nDatum n\\'e1lezu, >= " + Narrow(from) + ", <= " + Narrow(to) +
+    EXPECT_EQ("Rod: " + Narrow(genusName) + "\\par\r\nDatum n\\u225\\'e1lezu, >= " + Narrow(from) + ", <= " + Narrow(to) +
                   "\\par\r\n",
               CriteriaText(wnd_));
 }

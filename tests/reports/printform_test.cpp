@@ -1,0 +1,279 @@
+// The print form on the program's own main form with a generated sample: what its lists hold on
+// each record tab, the report the control shows against the rows the file holds, restarts,
+// the font, saving, and what happens around printing (printing itself: print_test.cpp).
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+#include <richedit.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "common/filechooser.h"
+#include "common/printing.h"
+#include "core/leveldefs.h"
+#include "mainapp/configdata.h"
+#include "reports/printform.h"
+#include "tests/mainapp/formhost.h"
+#include "tests/reports/printhost.h"
+
+using namespace printhost;
+
+namespace {
+
+TEST_F(PrintFormWindow, ListsOfEachRecordTabTakeNewColumnsFromTheListAndKeepStoredChoices)
+{
+    for (int tab = TAB_SYSTEM; tab <= TAB_SEARCH; tab++) {
+        CObjArray* fields = FieldsOfTab(tab);
+        ASSERT_GT(fields->GetCount(), 3);
+        // One column seen before, with the opposite of its list's choice; the method column
+        // (a lookup) shown as abbreviations.
+        CDispField* first = static_cast<CDispField*>(fields->GetItems()[0]);
+        Stored(first->DispName, !first->Visible, 0);
+        Stored(L"Metoda sběru", 1, 1);
+        if (tab == TAB_SEARCH)
+            ws_->RunSearch(wnd_, nullptr, 1);
+        ASSERT_NO_FATAL_FAILURE(OpenReport(tab));
+        EXPECT_EQ(tab, Form()->ListKind);
+        std::vector<Row> columns = Rows(IDC_PRINT_COLUMNS);
+        ASSERT_EQ((size_t)fields->GetCount(), columns.size());
+        for (int i = 0; i < fields->GetCount(); i++) {
+            CDispField* field = static_cast<CDispField*>(fields->GetItems()[i]);
+            EXPECT_EQ(std::wstring(field->DispName), columns[i].text);
+            bool expected = i == 0 ? !field->Visible : field->Visible != 0;
+            if (columns[i].text == L"Metoda sběru")
+                expected = true;
+            EXPECT_EQ(expected, columns[i].checked) << Utf8(columns[i].text);
+            EXPECT_EQ(field, columns[i].entry->DispField);
+        }
+        // The abbreviations: the lookup columns shown, checked where stored.
+        std::vector<Row> abbrevs = Rows(IDC_PRINT_ABBREVS);
+        bool method = false;
+        for (const Row& row : abbrevs) {
+            EXPECT_TRUE(row.entry->HasLookup) << Utf8(row.text);
+            if (row.text == L"Metoda sběru")
+                method = row.checked;
+        }
+        EXPECT_TRUE(method) << "tab " << tab;
+        wintest::SaveScreenshot(Form()->Window, (L"printform_tab" + std::to_wstring(tab)).c_str());
+        CloseReport();
+        Form()->Fields->RemoveAll(1);
+    }
+}
+
+TEST_F(PrintFormWindow, WholeLocalityPathsListTheLevelsFromTheSecondOnAsAbbreviations)
+{
+    ASSERT_NO_FATAL_FAILURE(OpenReport(TAB_SYSTEM));
+    size_t before = Rows(IDC_PRINT_ABBREVS).size();
+    int runs = Form()->RunCounter;
+    Click(IDC_PRINT_LOCATION);
+    EXPECT_EQ(runs + 1, Form()->RunCounter);
+    CPtrArray* levels = reinterpret_cast<CPtrArray*>(SendZm(wnd_, ZM_GET_LEVEL_DEFS, 2, 0));
+    ASSERT_TRUE(levels && levels->GetCount() > 2);
+    std::vector<Row> abbrevs = Rows(IDC_PRINT_ABBREVS);
+    ASSERT_EQ(before + levels->GetCount() - 1, abbrevs.size());
+    for (int i = 1; i < levels->GetCount(); i++) {
+        const Row& row = abbrevs[before + i - 1];
+        // A level is an entry by its name (a column of that name shares it).
+        EXPECT_EQ(std::wstring(static_cast<LevelDef*>(levels->GetItems()[i])->Name), row.text);
+        EXPECT_EQ(row.text, std::wstring(row.entry->FieldName));
+    }
+    ASSERT_TRUE(Ready());
+    wintest::SaveScreenshot(Form()->Window, L"printform_levels");
+    Click(IDC_PRINT_LOCATION);
+    EXPECT_EQ(before, Rows(IDC_PRINT_ABBREVS).size());
+}
+
+TEST_F(PrintFormWindow, TheControlShowsTheHeadingAndTheRowsTheFileHolds)
+{
+    int species = BusiestSpecies();
+    GotoItem(0, species);
+    ASSERT_NO_FATAL_FAILURE(OpenReport(TAB_SYSTEM));
+    ShowOnly({{L"FEATURES", L"NAME"}, {L"ZORNACOLLS", L"LEG"}, {L"ZORNACOLLS", L"POCET"},
+              {L"ZORNACOLLS", L"DATUM"}, {L"ZORNACOLLS", L"DOKLAD"}});
+    ASSERT_TRUE(Ready());
+    std::vector<std::wstring> expected = {L"Zadání",
+                                          L"Nálezy druhů: " + SpeciesName(species), L""};
+    for (int id : ListIds(ZM_LIST_TAXON_RECORDS, ws_->GetRecordList(WS_SYS_CARD)))
+        expected.push_back(RowFromFile(id));
+    ASSERT_GT(expected.size(), 5u);
+    EXPECT_EQ(Joined(expected), Trimmed(Shown()));
+    wintest::SaveScreenshot(Form()->Window, L"printform_species");
+}
+
+TEST_F(PrintFormWindow, TheSearchReportIsHeadedByTheDescriptionTheMainFormGives)
+{
+    int species = BusiestSpecies();
+    std::wstring where = L"T1.SYSID = " + std::to_wstring(species);
+    ws_->RunSearch(wnd_, where.c_str(), 1);
+    Criteria() = "Druh: \\{Carabus\\}\\par\r\nLokalita: \\u216?rsted\\par\r\n";
+    ASSERT_NO_FATAL_FAILURE(OpenReport(TAB_SEARCH));
+    ShowOnly({{L"ZORNACOLLS", L"LEG"}, {L"ZORNACOLLS", L"POCET"}});
+    ASSERT_TRUE(Ready());
+    std::vector<std::wstring> expected = {L"Zadání", L"Kritéria výběru:", L"Druh: {Carabus}", L"Lokalita: Ørsted"};
+    for (int id : ListIds(ZM_LIST_SEARCH_RECORDS, ws_->GetSearchList()))
+        expected.push_back(RowFromFile(id));
+    EXPECT_EQ(Joined(expected), Trimmed(Shown()));
+    // Without the heading the rows stand alone.
+    Click(IDC_PRINT_HEADER);
+    ASSERT_TRUE(Ready());
+    expected.erase(expected.begin(), expected.begin() + 4);
+    EXPECT_EQ(Joined(expected), Trimmed(Shown()));
+    wintest::SaveScreenshot(Form()->Window, L"printform_search");
+}
+
+TEST_F(PrintFormWindow, EveryChangeRestartsAndQuickChangesEndInOneCompleteReport)
+{
+    GotoItem(0, BusiestSpecies());
+    ASSERT_NO_FATAL_FAILURE(OpenReport(TAB_SYSTEM));
+    int runs = Form()->RunCounter;
+    // Options, a column and an abbreviation, each without waiting for the report before.
+    Click(IDC_PRINT_SYSTEM);
+    Click(IDC_PRINT_ABBREVLIST);
+    Click(IDC_PRINT_HEADER);
+    Check(IDC_PRINT_COLUMNS, 0, !Rows(IDC_PRINT_COLUMNS)[0].checked);
+    std::vector<Row> abbrevs = Rows(IDC_PRINT_ABBREVS);
+    ASSERT_FALSE(abbrevs.empty());
+    Check(IDC_PRINT_ABBREVS, 0, !abbrevs[0].checked);
+    Click(IDC_PRINT_HEADER);
+    EXPECT_EQ(runs + 6, Form()->RunCounter);
+    ASSERT_TRUE(Ready());
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(Form()->Window, IDC_PRINT_PROGRESSGROUP)));
+    EXPECT_EQ(100, SendMessageW(Form()->Control(IDC_PRINT_PROGRESS), PBM_GETPOS, 0, 0));
+    ASSERT_TRUE(Form()->CurrentRun() != nullptr);
+    std::wstring quick = Shown();
+    // The same options once more, alone: the same text.
+    Form()->RestartReport();
+    ASSERT_TRUE(Ready());
+    EXPECT_EQ(Shown(), quick);
+    EXPECT_NE(std::wstring::npos, quick.find(L"Zadání"));
+}
+
+TEST_F(PrintFormWindow, TheFontsHeightGivesTheReportsSizesAndAnOddStoredFontStaysUsable)
+{
+    ASSERT_NO_FATAL_FAILURE(OpenReport(TAB_SYSTEM));
+    Form()->ReportFont.lfHeight = -13;
+    Form()->RestartReport();
+    ASSERT_TRUE(Ready());
+    EXPECT_EQ(20, Form()->BodySize);
+    EXPECT_EQ(28, Form()->TitleSize);
+    std::string saved = SaveTo(folder_ + L"\\font.rtf");
+    EXPECT_NE(std::string::npos, saved.find("\\pard\\plain\\f2\\fs20 "));
+    EXPECT_NE(std::string::npos, saved.find("\\plain\\f2\\fs28\\b\\ul "));
+
+    // A workspace file with a font of no height, no weight and a 40-character face.
+    std::wstring xml = folder_ + L"\\font.xml";
+    wintest::WriteUtf8File(xml, L"<?xml version=\"1.0\"?>\r\n<Settings><MainForm><PrintForm><Font Height=\"0\" "
+                                L"Weight=\"0\" FaceName=\"" + std::wstring(40, L'F') +
+                                L"\"/></PrintForm></MainForm></Settings>\r\n");
+    {
+        CXmlReader reader(xml.c_str());
+        IXMLDOMElement* main = reader.SelectElement(L"MainForm");
+        ASSERT_NE(nullptr, main);
+        Form()->LoadSettings(&reader, main);
+        main->Release();
+    }
+    Form()->RestartReport();
+    ASSERT_TRUE(Ready());
+    EXPECT_EQ(15, Form()->BodySize);
+    saved = SaveTo(folder_ + L"\\odd.rtf");
+    EXPECT_NE(std::string::npos, saved.find("{\\f2\\fswiss\\fcharset1 " + std::string(31, 'F') + ";}"));
+    EXPECT_NE(std::wstring::npos, Shown().find(L"Zadání"));
+    wintest::SaveScreenshot(Form()->Window, L"printform_oddfont");
+}
+
+TEST_F(PrintFormWindow, TheSavedFileKeepsEveryLetterTheControlShows)
+{
+    int record = (int)Int(L"SELECT MIN(ID) FROM ZORNACOLLS");
+    int species = (int)Int(L"SELECT SYSID FROM ZORNACOLLS WHERE ID = " + std::to_wstring(record));
+    GotoItem(0, species);
+    ASSERT_NO_FATAL_FAILURE(OpenReport(TAB_SYSTEM));
+    ShowOnly({{L"ZORNACOLLS", L"LEG"}});
+    ASSERT_TRUE(Ready());
+    std::wstring shown = Shown();
+    ASSERT_NE(std::wstring::npos, shown.find(kOddLeg));
+    std::string saved = SaveTo(folder_ + L"\\report.rtf");
+    EXPECT_NE(std::string::npos, saved.find("\\u216?rsted \\{\\u945?\\} \\\\ \\u345\\'f8"));
+    EXPECT_EQ(shown, reporttest::TextThroughRichEdit(saved));
+    // What LibreOffice reads of the file is what the control shows.
+    std::wstring read;
+    if (!ReadWithLibreOffice(folder_ + L"\\report.rtf", &read))
+        GTEST_SKIP() << "LibreOffice cannot be run from here";
+    EXPECT_EQ(Trimmed(shown), Trimmed(read));
+}
+
+TEST_F(PrintFormWindow, AFileThatCannotBeCreatedIsReportedInCzech)
+{
+    ASSERT_NO_FATAL_FAILURE(OpenReport(TAB_SYSTEM));
+    std::wstring path = folder_ + L"\\chybí\\report.rtf";
+    SaveTo(path);
+    EXPECT_FALSE(wintest::FileExists(path));
+    ASSERT_EQ(1u, Boxes().size());
+    EXPECT_EQ(L"Chyba", Boxes()[0].caption);
+    EXPECT_EQ(0u, Boxes()[0].text.find(L"Sestavu nelze uložit do souboru " + path + L".\r\n\r\n"));
+    EXPECT_GT(Boxes()[0].text.size(), path.size() + 40);
+}
+
+TEST_F(PrintFormWindow, AListClosedOrRequeriedUnderTheFormLeavesItsSnapshotOrNothing)
+{
+    GotoItem(0, BusiestSpecies());
+    ASSERT_NO_FATAL_FAILURE(OpenReport(TAB_SYSTEM));
+    std::wstring before = Shown();
+    // The rows change and the list is requeried: the report keeps what it showed.
+    ASSERT_TRUE(dbtest::Exec(path_, L"DELETE FROM ZORNACOLLS WHERE ID = (SELECT MIN(ID) FROM ZORNACOLLS)"));
+    SendMessageW(wnd_, ZM_REFRESH_LISTS, 0, 0);
+    wintest::PumpMessages();
+    EXPECT_EQ(before, Shown());
+    // The database closes: the report has no rows, and options still work.
+    OnCloseDatabase(form_, wnd_);
+    ASSERT_TRUE(Ready());
+    EXPECT_EQ(0, SendMessageW(Form()->Control(IDC_PRINT_COLUMNS), LVM_GETITEMCOUNT, 0, 0));
+    Click(IDC_PRINT_SYSTEM);
+    Click(IDC_PRINT_LOCATION);
+    ASSERT_TRUE(Ready());
+    EXPECT_EQ(L"Zadání\rNálezy druhů: ", Trimmed(Shown()));
+    for (int i = 0; i < Form()->Fields->GetCount(); i++)
+        EXPECT_EQ(nullptr, static_cast<PrintField*>(Form()->Fields->GetItems()[i])->DispField);
+}
+
+TEST_F(PrintFormWindow, TheEditButtonRunsTheLookupEditorOverTheFormAndRestarts)
+{
+    ASSERT_NO_FATAL_FAILURE(OpenReport(TAB_SYSTEM));
+    int runs = Form()->RunCounter;
+    HWND owner = nullptr;
+    wintest::DialogScript script;
+    script.Then(L"Editace výrazů", [&](HWND d) {
+        owner = GetWindow(d, GW_OWNER);
+        wintest::DialogScript::PostClick(d, IDCANCEL);
+    });
+    ASSERT_TRUE(script.Run([&] { Click(IDC_PRINT_EDITTERMS); }));
+    EXPECT_EQ(Form()->Window, owner);
+    EXPECT_EQ(runs + 1, Form()->RunCounter);
+    ASSERT_TRUE(Ready());
+}
+
+TEST_F(PrintFormWindow, PrintCommandsOpenTheTabsListAndTheLiteratureTabPrintsNothing)
+{
+    struct Case
+    {
+        int tab;
+        WORD command;
+    } cases[] = {{TAB_SYSTEM, IDM_TBPRINT}, {TAB_LOCALITIES, IDM_PRINT}, {TAB_SEARCH, IDM_TBPRINT}};
+    for (const Case& c : cases) {
+        ASSERT_NO_FATAL_FAILURE(OpenReport(c.tab, c.command));
+        EXPECT_EQ(c.tab, Form()->ListKind);
+        EXPECT_EQ(FieldsOfTab(c.tab), Form()->DispFields);
+        EXPECT_TRUE(IsWindowVisible(Form()->Window));
+        CloseReport();
+    }
+    int runs = Form()->RunCounter;
+    ShowTab(TAB_LITERATURE);
+    SendMessageW(wnd_, WM_COMMAND, MAKEWPARAM(IDM_PRINT, 0), 0);
+    SendMessageW(wnd_, WM_COMMAND, MAKEWPARAM(IDM_TBPRINT, 0), 0);
+    EXPECT_FALSE(IsWindowVisible(Form()->Window));
+    EXPECT_EQ(runs, Form()->RunCounter);
+}
+
+}  // namespace
