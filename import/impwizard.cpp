@@ -13,10 +13,11 @@ const wchar_t* const kTemplates[IMPWIZ_PAGE_COUNT] = {L"IMPWIZWELCOMPAGE", L"IMP
 const DLGPROC kProcs[IMPWIZ_PAGE_COUNT] = {WelcomePageProc, MappingPageProc, TableListPageProc,
                                            TextSettingsPageProc, ColumnsPageProc, TargetPageProc};
 
+// Posted: the sheet changes pages only once the page's notification has been answered.
 void ShowPage(HWND page, int index)
 {
     if (index >= 0)
-        PropSheet_SetCurSel(GetParent(page), nullptr, index);
+        PostMessageW(GetParent(page), PSM_SETCURSEL, (WPARAM)index, 0);
 }
 
 BOOL Answer(HWND page, LONG_PTR result)
@@ -158,7 +159,8 @@ bool ImportWizardState::Run(HWND owner, ImportJob* job)
     Finished = false;
     PROPSHEETPAGEW pages[IMPWIZ_PAGE_COUNT] = {};
     for (int i = 0; i < IMPWIZ_PAGE_COUNT; ++i) {
-        pages[i].dwSize = PROPSHEETPAGEW_V1_SIZE;
+        // The sheet walks the array by each record's size: the records' own size, not V1's.
+        pages[i].dwSize = sizeof(PROPSHEETPAGEW);
         pages[i].hInstance = hInstance;
         pages[i].pszTemplate = kTemplates[i];
         pages[i].pfnDlgProc = kProcs[i];

@@ -162,8 +162,10 @@ INT_PTR PageNotify(ImportWizardState* state, HWND page, NMHDR* hdr, void (*show)
         store(state, page);
         return Answer(page, FALSE);
     case PSN_WIZNEXT:
+        store(state, page);
         return WizardNext(state, page);
     case PSN_WIZBACK:
+        store(state, page);
         return WizardBack(state, page);
     }
     return FALSE;

@@ -440,16 +440,18 @@ INT_PTR CALLBACK TargetPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lPara
     case PSN_SETACTIVE:
         ShowTargetPage(state, page);
         return Answer(page, 0);
-    case PSN_KILLACTIVE:
-        return Answer(page, ApplySysTarget(state, page, false) ? FALSE : TRUE);
     case PSN_WIZFINISH:
         if (!ApplySysTarget(state, page, true))
             return Answer(page, TRUE);
         state->Finished = true;
         return Answer(page, FALSE);
     case PSN_WIZNEXT:
+        // Leaving applies the choice (typed names are made once); missing coordinates hold.
+        if (!ApplySysTarget(state, page, false))
+            return Answer(page, -1);
         return WizardNext(state, page);
     case PSN_WIZBACK:
+        ApplySysTarget(state, page, false);
         return WizardBack(state, page);
     }
     return FALSE;
