@@ -8,7 +8,6 @@
 // A missing database is made first with ZorSampleDb.exe from the same folder (1,000,000 records
 // by default). The two copies it works on are deleted at the end.
 #include <windows.h>
-#include <psapi.h>
 
 #include <cstdio>
 #include <functional>
@@ -26,14 +25,6 @@
 namespace {
 
 const char kUsage[] = "usage: structsave_bench.exe <database path> [-n <records>]\n";
-
-double PeakMemoryMb()
-{
-    PROCESS_MEMORY_COUNTERS pmc = {};
-    pmc.cb = sizeof(pmc);
-    GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof(pmc));
-    return pmc.PeakWorkingSetSize / 1048576.0;
-}
 
 void Row(const char* name, double value, double baseline, const char* unit, const char* target)
 {
