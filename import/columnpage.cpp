@@ -61,12 +61,6 @@ std::wstring LoadText(HINSTANCE instance, UINT id)
     return text;
 }
 
-BOOL Answer(HWND page, LONG_PTR result)
-{
-    SetWindowLongPtrW(page, DWLP_MSGRESULT, result);
-    return TRUE;
-}
-
 CPtrArray* Columns(ImportWizardState* state)
 {
     int g = state->GroupIndex;
@@ -444,14 +438,14 @@ INT_PTR CALLBACK ColumnsPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lPar
     switch (reinterpret_cast<NMHDR*>(lParam)->code) {
     case PSN_SETACTIVE:
         ShowColumnsPage(state, page);
-        return Answer(page, 0);
+        return AnswerPage(page, 0);
     case PSN_WIZNEXT:
         return WizardNext(state, page);
     case PSN_WIZBACK:
         return WizardBack(state, page);
     case PSN_WIZFINISH:
         state->Finished = true;
-        return Answer(page, FALSE);
+        return AnswerPage(page, FALSE);
     }
     return FALSE;
 }

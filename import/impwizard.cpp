@@ -20,12 +20,6 @@ void ShowPage(HWND page, int index)
         PostMessageW(GetParent(page), PSM_SETCURSEL, (WPARAM)index, 0);
 }
 
-BOOL Answer(HWND page, LONG_PTR result)
-{
-    SetWindowLongPtrW(page, DWLP_MSGRESULT, result);
-    return TRUE;
-}
-
 // ---- the welcome page ----
 
 void SetStatus(HWND page, UINT id)
@@ -199,7 +193,7 @@ BOOL WizardNext(ImportWizardState* state, HWND page)
     if (g > n) {
         state->GroupIndex = g + 1;
         ShowPage(page, IMPWIZ_TARGET);
-        return Answer(page, -1);
+        return AnswerPage(page, -1);
     }
     int kind = source->GetGroupKind(g);
     if (IsMappingKind(kind))
@@ -207,15 +201,15 @@ BOOL WizardNext(ImportWizardState* state, HWND page)
     if (kind == GROUP_COLUMNS) {
         state->GroupIndex = g + 1;
         ShowPage(page, IMPWIZ_TARGET);
-        return Answer(page, -1);
+        return AnswerPage(page, -1);
     }
     int next = WizardPageOfKind(source->GetGroupKind(g + 1));
     if (next < 0)
-        return Answer(page, -1);
+        return AnswerPage(page, -1);
     state->GroupIndex = g + 1;
     SetWizardButtons(page, state->GroupIndex < n ? PSWIZB_BACK | PSWIZB_NEXT : PSWIZB_BACK | PSWIZB_FINISH);
     ShowPage(page, next);
-    return Answer(page, -1);
+    return AnswerPage(page, -1);
 }
 
 BOOL WizardBack(ImportWizardState* state, HWND page)
@@ -228,18 +222,24 @@ BOOL WizardBack(ImportWizardState* state, HWND page)
     if (g > n) {
         state->GroupIndex = g - 1;
         ShowPage(page, state->GroupIndex > n ? IMPWIZ_TARGET : IMPWIZ_COLUMNS);
-        return Answer(page, -1);
+        return AnswerPage(page, -1);
     }
     if (IsMappingKind(source->GetGroupKind(g)))
         StoreMappingChoices(state, page);
     int kind = source->GetGroupKind(g - 1);
     int previous = g - 1 < 1 ? IMPWIZ_WELCOME : WizardPageOfKind(kind);
     if (previous < 0)
-        return Answer(page, -1);
+        return AnswerPage(page, -1);
     state->GroupIndex = g - 1;
     SetWizardButtons(page, state->GroupIndex < 1 ? PSWIZB_NEXT : PSWIZB_BACK | PSWIZB_NEXT);
     ShowPage(page, previous);
-    return Answer(page, -1);
+    return AnswerPage(page, -1);
+}
+
+BOOL AnswerPage(HWND page, LONG_PTR result)
+{
+    SetWindowLongPtrW(page, DWLP_MSGRESULT, result);
+    return TRUE;
 }
 
 ImportWizardState* WizardStateOf(HWND page)
@@ -295,11 +295,11 @@ INT_PTR CALLBACK WelcomePageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lPar
         case PSN_SETACTIVE:
             state->GroupIndex = 0;
             UpdateWelcomeButtons(page);
-            return Answer(page, 0);
+            return AnswerPage(page, 0);
         case PSN_WIZNEXT:
             // The path is checked once more: a file changed or removed since is refused here.
             if (!CheckImportSource(page))
-                return Answer(page, -1);
+                return AnswerPage(page, -1);
             return WizardNext(state, page);
         }
         return FALSE;

@@ -59,7 +59,9 @@ BOOL WizardBack(ImportWizardState* state, HWND page);
 // The pages' state from WM_INITDIALOG's page record, kept in DWLP_USER.
 ImportWizardState* WizardStateOf(HWND page);
 ImportWizardState* InitWizardPage(HWND page, LPARAM lParam);
-// Back/Next/Finish of the sheet.
+// A page's answer to a notification (DWLP_MSGRESULT); TRUE for the dialog procedure.
+BOOL AnswerPage(HWND page, LONG_PTR result);
+// Back/Next/Finish of the sheet (posted: applied after the notification being handled).
 void SetWizardButtons(HWND page, DWORD flags);
 
 INT_PTR CALLBACK WelcomePageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);

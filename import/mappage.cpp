@@ -113,12 +113,6 @@ void ShowMappingGroup(ImportWizardState* state, HWND page)
     FillMappingBox(state, page, kind);
 }
 
-BOOL Answer(HWND page, LONG_PTR result)
-{
-    SetWindowLongPtrW(page, DWLP_MSGRESULT, result);
-    return TRUE;
-}
-
 }  // namespace
 
 int MatchTargetItem(const StructureModel* model, int kind, const wchar_t* sourceName)
@@ -183,7 +177,7 @@ INT_PTR CALLBACK MappingPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lPar
     switch (hdr->code) {
     case PSN_SETACTIVE:
         ShowMappingGroup(state, page);
-        return Answer(page, 0);
+        return AnswerPage(page, 0);
     case PSN_WIZNEXT:
         return WizardNext(state, page);
     case PSN_WIZBACK:
@@ -191,7 +185,7 @@ INT_PTR CALLBACK MappingPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lPar
     case PSN_WIZFINISH:
         StoreMappingChoices(state, page);
         state->Finished = true;
-        return Answer(page, FALSE);
+        return AnswerPage(page, FALSE);
     }
     return FALSE;
 }

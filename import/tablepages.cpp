@@ -9,12 +9,6 @@
 
 namespace {
 
-BOOL Answer(HWND page, LONG_PTR result)
-{
-    SetWindowLongPtrW(page, DWLP_MSGRESULT, result);
-    return TRUE;
-}
-
 CPtrArray* GroupList(ImportWizardState* state, int g)
 {
     return g >= 1 && g <= 8 ? state->Job->GroupItems[g - 1] : nullptr;
@@ -157,10 +151,10 @@ INT_PTR PageNotify(ImportWizardState* state, HWND page, NMHDR* hdr, void (*show)
     switch (hdr->code) {
     case PSN_SETACTIVE:
         show(state, page);
-        return Answer(page, 0);
+        return AnswerPage(page, 0);
     case PSN_KILLACTIVE:
         store(state, page);
-        return Answer(page, FALSE);
+        return AnswerPage(page, FALSE);
     case PSN_WIZNEXT:
         store(state, page);
         return WizardNext(state, page);

@@ -32,12 +32,6 @@ const int kLocalityControls[] = {IDC_IMP_LON_LABEL, IDC_IMP_LON_DEG, IDC_IMP_LON
 std::vector<std::vector<int>> g_rowIds;
 std::vector<std::vector<std::wstring>> g_rowNames;
 
-BOOL Answer(HWND page, LONG_PTR result)
-{
-    SetWindowLongPtrW(page, DWLP_MSGRESULT, result);
-    return TRUE;
-}
-
 bool Species(ImportWizardState* state) { return state->TargetKind == 1; }
 
 const ItemList* Levels(ImportWizardState* state)
@@ -439,16 +433,16 @@ INT_PTR CALLBACK TargetPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lPara
     switch (hdr->code) {
     case PSN_SETACTIVE:
         ShowTargetPage(state, page);
-        return Answer(page, 0);
+        return AnswerPage(page, 0);
     case PSN_WIZFINISH:
         if (!ApplySysTarget(state, page, true))
-            return Answer(page, TRUE);
+            return AnswerPage(page, TRUE);
         state->Finished = true;
-        return Answer(page, FALSE);
+        return AnswerPage(page, FALSE);
     case PSN_WIZNEXT:
         // Leaving applies the choice (typed names are made once); missing coordinates hold.
         if (!ApplySysTarget(state, page, false))
-            return Answer(page, -1);
+            return AnswerPage(page, -1);
         return WizardNext(state, page);
     case PSN_WIZBACK:
         ApplySysTarget(state, page, false);

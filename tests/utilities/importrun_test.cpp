@@ -70,20 +70,6 @@ private:
     MsgBoxHook previousHook_ = nullptr;
 };
 
-std::string ReadBytes(const std::wstring& path)
-{
-    std::string bytes;
-    FILE* f = _wfopen(path.c_str(), L"rb");
-    if (!f)
-        return bytes;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof(buffer), f)) > 0)
-        bytes.append(buffer, n);
-    fclose(f);
-    return bytes;
-}
-
 // A copy of the sample in a folder of the test, removed at the end.
 class SampleCopy {
 public:
@@ -203,10 +189,10 @@ TEST(ImportRun, EachRunKeepsEveryGoodRowOrNothingAtAll)
             EXPECT_TRUE(before == DumpDatabase(copy.Path())) << "the file changed";
         EXPECT_EQ(c.logEntries, sink.errorsLogged);
         std::vector<std::wstring> files = logs.Logs();
-        ASSERT_EQ(c.logEntries ? 1u : 0u, files.size()) << (files.empty() ? std::string() : ReadBytes(files[0]));
+        ASSERT_EQ(c.logEntries ? 1u : 0u, files.size()) << (files.empty() ? std::string() : wintest::ReadFileBytes(files[0]));
         if (!c.logEntries)
             continue;
-        std::string log = ReadBytes(files[0]);
+        std::string log = wintest::ReadFileBytes(files[0]);
         // cp1250, CR LF, no byte-order mark: "ř" is 0xF8, "á" 0xE1.
         EXPECT_EQ(0u, log.find("Chyba na \xF8\xE1" "dku: ")) << log;
         EXPECT_EQ(std::string::npos, log.find("\xEF\xBB\xBF"));
@@ -236,7 +222,7 @@ TEST(ImportRun, LogEntriesListEachDatabaseErrorInTwoLines)
     LogImportError(&source, 13, L"  Chybí název u některé jednotky");
     EXPECT_EQ(2, CloseImportLog(&source));
     connection->Release();
-    std::string log = ReadBytes(source.LogPath);
+    std::string log = wintest::ReadFileBytes(source.LogPath);
     int lines = 0;
     for (size_t at = log.find("\r\n"); at != std::string::npos; at = log.find("\r\n", at + 2))
         ++lines;
