@@ -83,3 +83,81 @@ BOOL DeleteImportLog(const ImportLog* log)
 {
     return DeleteFileW(log->LogPath);
 }
+
+FILE* OpenImportLog(ImportLog* log, zdata::Connection* connection)
+{
+    log->ErrorCount = 0;
+    log->Connection = connection;
+    log->LogFile = nullptr;
+    BuildImportLogPath(log);
+    if (!log->LogPath[0])
+        return nullptr;
+    std::wstring folder = log->LogPath;
+    folder.erase(folder.find_last_of(L'\\'));
+    SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+    log->LogFile = _wfopen(log->LogPath, L"wb");
+    return log->LogFile;
+}
+
+void WriteLogText(FILE* stream, const wchar_t* text)
+{
+    if (!stream || !text || !*text)
+        return;
+    // Sized by asking: a multi-byte code page needs more than one byte per character.
+    int bytes = WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, text, -1, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 1)
+        return;
+    std::string buffer((size_t)bytes, '\0');
+    WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, text, -1, &buffer[0], bytes, nullptr, nullptr);
+    fwrite(buffer.data(), 1, (size_t)bytes - 1, stream);
+}
+
+namespace {
+
+void WriteLogLine(ImportLog* log, const std::wstring& text)
+{
+    WriteLogText(log->LogFile, (text + L"\r\n").c_str());
+}
+
+void WriteEntryHead(ImportLog* log, int line)
+{
+    ++log->ErrorCount;
+    WriteLogLine(log, std::wstring(log->LinePrefix) + std::to_wstring(line));
+}
+
+}  // namespace
+
+void LogImportError(ImportLog* log, int line, const wchar_t* message)
+{
+    WriteEntryHead(log, line);
+    WriteLogLine(log, message ? message : L"");
+}
+
+void LogAdoErrors(ImportLog* log, int line)
+{
+    WriteEntryHead(log, line);
+    zdata::Errors* errors = nullptr;
+    if (!log->Connection || FAILED(log->Connection->get_Errors(&errors)) || !errors)
+        return;
+    for (zdata::Error* error : errors->Items()) {
+        BSTR source = nullptr;
+        BSTR description = nullptr;
+        error->get_Source(&source);
+        error->get_Description(&description);
+        WriteLogLine(log, std::wstring(log->SourcePrefix) + (source ? source : L""));
+        WriteLogLine(log, std::wstring(log->DescPrefix) + (description ? description : L""));
+        SysFreeString(source);
+        SysFreeString(description);
+        error->Release();
+    }
+    errors->Release();
+}
+
+int CloseImportLog(ImportLog* log)
+{
+    if (log->LogFile) {
+        fclose(log->LogFile);
+        log->LogFile = nullptr;
+    }
+    return log->ErrorCount;
+}

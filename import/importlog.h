@@ -2,7 +2,9 @@
 // text file in the data folder ("Imp20110315_093005.log"), and the log viewer shows it. Each
 // import source carries one ImportLog as its data part.
 //
-// Here: where the log lies and its deletion. Opening, entries and closing come with the import.
+// The file is written in the system's ANSI code page, lines ended by CR LF, without a byte-order
+// mark. Every entry counts in ErrorCount, also when the file could not be made (the writes then
+// do nothing), so the run still learns that rows failed.
 #pragma once
 #include <windows.h>
 #include <cstdio>
@@ -35,6 +37,23 @@ void BuildImportLogPath(ImportLog* log);
 
 // Where the log was written (the viewer shows it).
 const wchar_t* GetImportLogPath(const ImportLog* log);
+
+// Zeroes the count, keeps the connection, builds LogPath (creating its folder) and makes the
+// file anew. The stream, null when the file cannot be made.
+FILE* OpenImportLog(ImportLog* log, zdata::Connection* connection);
+
+// Writes the text's bytes in the ANSI code page (nothing on a null stream).
+void WriteLogText(FILE* stream, const wchar_t* text);
+
+// An entry: LinePrefix + the line number, then the message (which may hold CR LF itself).
+void LogImportError(ImportLog* log, int line, const wchar_t* message);
+
+// An entry: LinePrefix + the line number, then "  Zdroj: " + Source and "  Popis: " + Description
+// of each error of the connection.
+void LogAdoErrors(ImportLog* log, int line);
+
+// Closes the file; the number of entries written.
+int CloseImportLog(ImportLog* log);
 
 // Deletes the log file; the system's result (nonzero when it was deleted). Called by the
 // import when it logged no error, and by the viewer on the user's request.

@@ -7,6 +7,7 @@
 #include "common/helpfile.h"
 #include "core/msgbox.h"
 #include "core/xmlaccess.h"
+#include "import/impwizard.h"
 #include "kavlink/kavlink.h"
 #include "resources/tarnix/resource.h"
 #include "utilities/attrpage.h"
@@ -51,10 +52,10 @@ void EnableCommand(HWND form, UINT id, bool enable)
     DrawMenuBar(form);
 }
 
-// The commands that need a loaded structure. The import comes with its wizard; until then it
-// stays grayed.
+// The commands that need a loaded structure.
 void EnableDatabaseCommands(HWND form, bool enable)
 {
+    EnableCommand(form, IDM_T_IMPORT, enable);
     EnableCommand(form, IDM_T_VALIDATE, enable);
 }
 
@@ -178,6 +179,9 @@ void OnCommand(HWND form, MaintApp* app, WORD id)
     case IDM_T_EXIT:
         SendMessageW(form, WM_CLOSE, 0, 0);
         break;
+    case IDM_T_IMPORT:
+        RunImport(app, form);
+        break;
     case IDM_T_VALIDATE:
         RunValidation(app, form);
         break;
@@ -220,7 +224,7 @@ POINT OnScreen(HWND form, int left, int top)
 MaintApp::MaintApp(HINSTANCE instance)
     : hInstance(instance), CommandLine(GetCommandLineW()), ConnForm(nullptr), Connection(),
       LevelPages(), AttrPages(), SchemaDb(new CSchemaDb(instance)), Modified(false),
-      ImportErrorCount(0), Viewer(nullptr), MainForm(nullptr)
+      WizardState(nullptr), ImportErrorCount(0), Viewer(nullptr), MainForm(nullptr)
 {
     SettingsPath[0] = 0;
     ProgramDir[0] = 0;
@@ -233,6 +237,7 @@ MaintApp::MaintApp(HINSTANCE instance)
 MaintApp::~MaintApp()
 {
     delete Viewer;
+    delete WizardState;
     if (SchemaDb) {
         SchemaDb->Close();
         delete SchemaDb;
@@ -433,6 +438,41 @@ void RunValidation(MaintApp* app, HWND form)
     params.Callback = ProgressCallback;
     RunProgressDialog(form, &params);
     delete check;  // the dialog has waited for the worker
+}
+
+void RunImport(MaintApp* app, HWND form)
+{
+    if (!app->SchemaDb->IsOpen())
+        return;
+    // The import builds on the structure as saved: unsaved edits are saved first, or it does not
+    // run.
+    if (app->Modified && !SaveConfiguration(app, form))
+        return;
+    if (!app->WizardState)
+        app->WizardState = new ImportWizardState(app->hInstance);
+    ImportJob job;
+    InitImportJob(&job, app->SchemaDb, &app->Model);
+    app->ImportErrorCount = 0;
+    if (app->WizardState->Run(form, &job) && job.Source) {
+        ProgressParams params;
+        params.hInstance = app->hInstance;
+        params.Mode = PROGRESS_IMPORT;
+        params.Argument = &job;
+        params.Model = &app->Model;
+        params.Callback = ProgressCallback;
+        RunProgressDialog(form, &params);  // returns once the worker has ended
+        // The source's own count, should the posted one not have arrived.
+        if (job.Source->ErrorCount > app->ImportErrorCount)
+            app->ImportErrorCount = job.Source->ErrorCount;
+    }
+    if (app->ImportErrorCount && job.Source) {
+        if (!app->Viewer)
+            app->Viewer = new LogViewer(app->hInstance);
+        ShowImportLog(app->Viewer, form, job.Source);
+    }
+    FreeImportJob(&job);
+    ClearPages(app, form);
+    FillPages(app, form);
 }
 
 void ShowHelp(MaintApp* app, HWND form)

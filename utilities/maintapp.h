@@ -17,6 +17,7 @@ class CLevelPage;
 class CAttrPage;
 class CSchemaDb;
 class LogViewer;
+struct ImportWizardState;
 
 // The one application object: made by the entry, deleted after the message loop.
 class MaintApp {
@@ -37,6 +38,7 @@ public:
     CSchemaDb* SchemaDb;
     StructureModel Model;           // lists in ModelList order; AttrPages[i] edits list 2 + i
     bool Modified;                  // unsaved structure edits (set by the structure editor)
+    ImportWizardState* WizardState; // made at the first import and kept
     int ImportErrorCount;           // errors of the last import, as its worker posted them
     LogViewer* Viewer;              // made at the first import with errors
     HWND MainForm;                  // the main form while it exists
@@ -75,6 +77,10 @@ void ClearPages(MaintApp* app, HWND form);
 // Command 203: unsaved edits saved first (the check does not run when that fails), VALIDATEDLG,
 // then the check under the progress dialog.
 void RunValidation(MaintApp* app, HWND form);
+// Command 201: unsaved edits saved first (no import when that fails), the import wizard, then
+// the import under the progress dialog; the log viewer after a run that logged errors, and the
+// pages refilled from the model as the import left it.
+void RunImport(MaintApp* app, HWND form);
 // Command 901: the help file beside the program, or a message that it is missing.
 void ShowHelp(MaintApp* app, HWND form);
 // The main form's place in the settings file (and the connection form's own element).

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "resources/tarnix/resource.h"
+#include "import/importrun.h"
 #include "utilities/dbcheck.h"
 #include "utilities/structsave.h"
 
@@ -11,7 +12,7 @@ namespace {
 // Posted by a worker that ends the dialog itself; wParam is the result.
 const UINT ZM_PROGRESS_DONE = WM_APP + 1;
 
-ProgressStarter g_starters[4] = {nullptr, StartSave, StartDbCheck, nullptr};
+ProgressStarter g_starters[4] = {nullptr, StartSave, StartDbCheck, StartImportJob};
 
 ProgressParams* ParamsOf(HWND dlg)
 {

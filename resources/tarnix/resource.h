@@ -104,3 +104,74 @@
 #define IDS_T_LEVEL_IN_USE     208
 #define IDS_T_CONFIRM_CAPTION  300
 #define IDS_T_ASK_SAVE         301
+
+// ---- import (strings of the wizard and the run)
+#define IDS_I_CREATE_CHOICE     25   // " .. Zavést"
+#define IDS_I_SKIP_CHOICE       26   // " .. Nezavádět"
+#define IDS_I_PATH_LABEL        28
+#define IDS_I_SOURCE_BAD        30
+#define IDS_I_SOURCE_OK         31
+#define IDS_I_SOURCE_TYPE_FIRST 32   // 32-38: the source types in item-data order
+#define IDS_I_FILTER_FIRST      42   // 42-48: the open dialog's filters by source type
+#define IDS_I_GROUP_CAPTION_BASE 49  // + the group kind: 50-57
+#define IDS_I_IMPORT_TITLE      104
+#define IDS_I_CHANGING_STRUCTURE 105
+#define IDS_I_IMPORT_DONE       106
+#define IDS_I_IMPORT_CANCELLED  107
+#define IDS_I_IMPORTING_SYSTEM  108
+#define IDS_I_IMPORTING_LOCALITIES 109
+#define IDS_I_LOG_SOURCE        111
+#define IDS_I_LOG_DESCRIPTION   112
+#define IDS_I_LOG_NO_UNIT_NAME  113
+#define IDS_I_IMPORTING_RECORDS 114
+#define IDS_I_LOG_LINE          116  // "Chyba na řádku: " (110 is the save step's status)
+#define IDS_I_IMPORT_FAILED     117
+#define IDS_I_LOG_ROLLED_BACK   118
+#define IDS_I_LOG_CANCELLED     119
+#define IDS_I_LOG_SOURCE_UNREADABLE 135
+#define IDS_I_UNITS_NOT_SAVED   136
+#define IDS_I_NO_COORDINATES    209  // 207 and 208 are Tarnix's own
+#define IDS_I_UNKNOWN_ERROR     210
+
+// ---- import wizard pages
+#define IDC_IMP_SOURCE_TYPES    101
+#define IDC_IMP_PATH_LABEL      102
+#define IDC_IMP_PATH            103
+#define IDC_IMP_BROWSE          104
+#define IDC_IMP_STATUS          105
+#define IDC_IMP_MAPPING         101
+#define IDC_IMP_GROUP_CAPTION   102
+#define IDC_IMP_TABLES          101
+#define IDC_IMP_SEPARATOR       101
+#define IDC_IMP_HEADER          102
+#define IDC_IMP_SKIP            103
+#define IDC_IMP_COLUMNS         101
+#define IDC_IMP_COL_GROUP       102
+#define IDC_IMP_COL_LEVEL       103
+#define IDC_IMP_COL_ATTR        104
+#define IDC_IMP_COL_TYPE        105
+#define IDC_IMP_COL_KEY         106
+#define IDC_IMP_COL_SIZE_LABEL  107
+#define IDC_IMP_COL_SIZE        108
+#define IDC_IMP_COL_MIN_LABEL   109
+#define IDC_IMP_COL_MIN         110
+#define IDC_IMP_COL_MAX_LABEL   111
+#define IDC_IMP_COL_MAX         112
+#define IDC_IMP_COL_EMPTY_LABEL 113
+#define IDC_IMP_COL_EMPTY       114
+#define IDC_IMP_COL_STATUS      115
+#define IDC_IMP_TARGET_TREE     101
+#define IDC_IMP_TARGET_TEXT     102
+#define IDC_IMP_AUTHOR_LABEL    103
+#define IDC_IMP_AUTHOR          104
+#define IDC_IMP_YEAR_LABEL      105
+#define IDC_IMP_YEAR            106
+#define IDC_IMP_PARENTHESES     107
+#define IDC_IMP_LON_LABEL       108
+#define IDC_IMP_LON_DEG         109
+#define IDC_IMP_LON_MIN         110
+#define IDC_IMP_LON_SEC         111
+#define IDC_IMP_LAT_LABEL       115
+#define IDC_IMP_LAT_DEG         116
+#define IDC_IMP_LAT_MIN         117
+#define IDC_IMP_LAT_SEC         118

@@ -1,0 +1,207 @@
+#include "import/importrun.h"
+
+#include "dataaccess/txnabandon.h"
+#include "import/impsource.h"
+#include "resources/tarnix/resource.h"
+#include "utilities/progressdlg.h"
+#include "utilities/schemadb.h"
+#include "utilities/tarnix_protocol.h"
+
+namespace {
+
+// A table of the connection's own temporary schema, made inside the import's transaction: it is
+// there exactly as long as that transaction stands, whoever ended it.
+const wchar_t kRunMark[] = L"ZOR_IMPORT_RUNNING";
+
+bool BeginImportTransaction(ImportRun& run)
+{
+    if (FAILED(run.Connection->BeginTrans()))
+        return false;
+    if (run.Execute(std::wstring(L"CREATE TEMP TABLE ") + kRunMark + L" (X INTEGER)"))
+        return true;
+    zdata::AbandonTransactions(run.Connection);
+    return false;
+}
+
+bool CommitImportTransaction(ImportRun& run)
+{
+    return run.TransactionStands() && run.Execute(std::wstring(L"DROP TABLE temp.") + kRunMark) &&
+           SUCCEEDED(run.Connection->CommitTrans());
+}
+
+// After a rollback the model holds what the saves believed written: it is read again.
+void ReloadModel(ImportJob* job)
+{
+    ClearStructureModel(job->Model);
+    job->Db->Load(job->Model);
+}
+
+// The rows: each in a savepoint of its own, undone when it fails.
+ImportOutcome ImportRows(ImportRun& run)
+{
+    IImpSource* source = run.Source;
+    zdata::Connection* connection = run.Connection;
+    for (;;) {
+        if (FAILED(connection->BeginTrans())) {
+            run.LogDbErrors();
+            return IMPORT_FAILED;
+        }
+        int result = source->ImportRow(run);
+        if (result == ROW_IMPORTED) {
+            if (FAILED(connection->CommitTrans())) {
+                run.LogDbErrors();
+                return IMPORT_FAILED;
+            }
+        } else {
+            // A trigger's RAISE(ROLLBACK), a full disk or an I/O error may have ended the whole
+            // transaction: nothing may go on in autocommit.
+            if (result == ROW_FAILED && !run.TransactionStands())
+                return IMPORT_FAILED;
+            if (FAILED(connection->RollbackTrans()))
+                return IMPORT_FAILED;
+        }
+        if (result == ROW_END)
+            return IMPORT_COMMITTED;
+        if (result == ROW_FATAL)
+            return IMPORT_FAILED;
+        if (run.Sink->Progress(source->Percent()))
+            return IMPORT_CANCELLED;
+    }
+}
+
+// The run inside its transaction: structure, target tables, rows.
+ImportOutcome ImportInTransaction(ImportRun& run)
+{
+    IImpSource* source = run.Source;
+    if (!source->ChangeStructure(run) || !run.TransactionStands())
+        return IMPORT_FAILED;
+    if (run.Sink->Progress(0))
+        return IMPORT_CANCELLED;
+    if (!source->OpenTargets(run)) {
+        run.LogDbErrors();
+        return IMPORT_FAILED;
+    }
+    run.Sink->Status(source->RowStatusId());
+    return ImportRows(run);
+}
+
+UINT FinalStatus(ImportOutcome outcome)
+{
+    switch (outcome) {
+    case IMPORT_COMMITTED: return IDS_I_IMPORT_DONE;
+    case IMPORT_CANCELLED: return IDS_I_IMPORT_CANCELLED;
+    default: return IDS_I_IMPORT_FAILED;
+    }
+}
+
+// The progress dialog as the run's sink.
+class ProgressImportSink : public ImportSink {
+public:
+    explicit ProgressImportSink(ProgressParams* params) : params_(params) {}
+    void Status(UINT stringId) override { ProgressSetStatus(params_, stringId); }
+    bool Progress(int percent) override { return params_->Callback(percent, params_); }
+    HWND Owner() override { return params_->Dialog; }
+    void ErrorsLogged(int count) override
+    {
+        PostMessageW(GetParent(params_->Dialog), ZM_IMPORT_ERRORS, (WPARAM)count, 0);
+    }
+    void Finish(UINT statusId) override { ProgressEndByUser(params_, statusId); }
+
+private:
+    ProgressParams* params_;
+};
+
+}  // namespace
+
+ImportRun::ImportRun(ImportJob* job, ImportSink* sink)
+    : Job(job), Source(job->Source), Sink(sink), Connection(job->Db->GetConnection()), Line(0)
+{
+}
+
+bool ImportRun::Execute(const std::wstring& sql)
+{
+    return SUCCEEDED(Connection->Execute(sql.c_str()));
+}
+
+void ImportRun::LogError(const wchar_t* message)
+{
+    LogImportError(Source, Line, message);
+}
+
+void ImportRun::LogDbErrors()
+{
+    LogAdoErrors(Source, Line);
+}
+
+std::wstring ImportRun::String(UINT id) const
+{
+    wchar_t text[512] = L"";
+    LoadStringW(Source->hInstance, id, text, 512);
+    return text;
+}
+
+bool ImportRun::TransactionStands()
+{
+    if (Connection->TransactionLevel() < 1)
+        return false;
+    zdata::Recordset* rs = nullptr;
+    std::wstring sql = std::wstring(L"SELECT name FROM sqlite_temp_master WHERE name = '") + kRunMark + L"'";
+    bool stands = SUCCEEDED(Connection->Execute(sql.c_str(), nullptr, adCmdText, &rs)) && rs && !rs->IsEOF();
+    if (rs) {
+        rs->Close();
+        rs->Release();
+    }
+    return stands;
+}
+
+ImportOutcome RunImportFrame(ImportJob* job, ImportSink* sink)
+{
+    ImportRun run(job, sink);
+    IImpSource* source = job->Source;
+    sink->Status(IDS_I_CHANGING_STRUCTURE);
+    bool dataOpen = source->OpenData(run);
+    OpenImportLog(source, run.Connection);
+    ImportOutcome outcome = IMPORT_FAILED;
+    bool began = false;
+    if (!dataOpen) {
+        run.LogError(run.String(IDS_I_LOG_SOURCE_UNREADABLE).c_str());
+    } else if (!BeginImportTransaction(run)) {
+        run.LogDbErrors();
+    } else {
+        began = true;
+        outcome = ImportInTransaction(run);
+    }
+    source->CloseData(run);
+    if (began && outcome == IMPORT_COMMITTED && !CommitImportTransaction(run)) {
+        run.LogDbErrors();
+        outcome = IMPORT_FAILED;
+    }
+    if (began && outcome != IMPORT_COMMITTED) {
+        zdata::AbandonTransactions(run.Connection);
+        ReloadModel(job);
+    }
+    // The log says that nothing of a stopped run stayed; a cancel with no failed row needs no log.
+    if (outcome == IMPORT_FAILED || (outcome == IMPORT_CANCELLED && source->ErrorCount > 0))
+        run.LogError(run.String(outcome == IMPORT_FAILED ? IDS_I_LOG_ROLLED_BACK : IDS_I_LOG_CANCELLED).c_str());
+    int errors = CloseImportLog(source);
+    if (errors > 0)
+        sink->ErrorsLogged(errors);
+    else
+        DeleteImportLog(source);
+    sink->Finish(FinalStatus(outcome));
+    return outcome;
+}
+
+bool StartImportJob(void* job, ProgressParams* params)
+{
+    ImportJob* importJob = static_cast<ImportJob*>(job);
+    return importJob && importJob->Source && importJob->Source->StartImport(params);
+}
+
+DWORD WINAPI ImportWorker(LPVOID parameter)
+{
+    ProgressParams* params = static_cast<ProgressParams*>(parameter);
+    ProgressImportSink sink(params);
+    RunImportFrame(static_cast<ImportJob*>(params->Argument), &sink);
+    return 0;
+}

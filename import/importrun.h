@@ -1,0 +1,86 @@
+// The import run: every source is imported by one frame. The run is all or nothing: one
+// transaction from the first structure change to the last row (records are never matched, so
+// half an import run again would duplicate them). Each row is a savepoint of it: a row that
+// fails is undone and logged and the run goes on; the end commits once. A cancel, or a failure
+// that stops the run (unreadable source, refused structure, the database ending the transaction,
+// a refused commit), rolls everything back, structure included, and the structure model is read
+// again. After every failed row the run checks that its transaction still stands: it never goes
+// on in autocommit.
+//
+// Order: status 105; the source's data; the log; the structure changes; the target tables;
+// status 114 (or the source's own); the rows, each followed by the progress callback whose answer
+// is the cancel flag; the source closed; commit or roll back; the log closed (kept and announced
+// with ZM_IMPORT_ERRORS when it holds entries, deleted when empty); the final status.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+#include "dataaccess/ado.h"
+
+struct ImportJob;
+class IImpSource;
+struct ProgressParams;
+
+// What a run reports, and to whom. The progress dialog's own (ProgressImportSink) is used by
+// the program; tests give their own.
+class ImportSink {
+public:
+    virtual ~ImportSink() = default;
+    virtual void Status(UINT stringId) = 0;
+    // The rows' progress, 0-100; true asks the run to stop after this row.
+    virtual bool Progress(int percent) = 0;
+    // Owner of the structure steps' messages.
+    virtual HWND Owner() = 0;
+    // The log holds count entries and stays for the viewer.
+    virtual void ErrorsLogged(int count) = 0;
+    // The run's end with its final status.
+    virtual void Finish(UINT statusId) = 0;
+};
+
+// Results of IImpSource::ImportRow.
+enum ImportRowResult {
+    ROW_END = 0,       // no row left
+    ROW_IMPORTED = 1,
+    ROW_FAILED = 2,    // logged by the source; what it wrote is undone
+    ROW_FATAL = 3,     // the run stops and rolls back
+};
+
+// How a run ended.
+enum ImportOutcome {
+    IMPORT_COMMITTED = 0,
+    IMPORT_CANCELLED = 1,  // by the user; rolled back
+    IMPORT_FAILED = 2,     // a failure stopped it; rolled back
+};
+
+// What the source's hooks work with during a run.
+class ImportRun {
+public:
+    ImportRun(ImportJob* job, ImportSink* sink);
+
+    ImportJob* Job;
+    IImpSource* Source;
+    ImportSink* Sink;
+    zdata::Connection* Connection;  // the target's, inside the import's transaction
+    int Line;                       // the source line of the row being imported (the log's)
+
+    // Runs a statement of the row; false when the database refused it.
+    bool Execute(const std::wstring& sql);
+    // Log entries for the current line: a message, or the connection's errors.
+    void LogError(const wchar_t* message);
+    void LogDbErrors();
+    // A text of the program's string table.
+    std::wstring String(UINT id) const;
+    // True while the import's transaction stands (a trigger's RAISE(ROLLBACK), a full disk or
+    // an I/O error end it without the run's asking).
+    bool TransactionStands();
+};
+
+// Runs the whole import of the job's source on the calling thread.
+ImportOutcome RunImportFrame(ImportJob* job, ImportSink* sink);
+
+// The progress dialog's starter of import mode: IImpSource::StartImport of the job's source.
+bool StartImportJob(void* job, ProgressParams* params);
+
+// The worker thread of every source: RunImportFrame reporting to the progress dialog.
+DWORD WINAPI ImportWorker(LPVOID params);

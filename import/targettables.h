@@ -1,0 +1,64 @@
+// The target tables of an import: the recordsets of the open database that the row importers
+// append to and search in, opened on the import's connection before its rows, and the highest
+// ids of the two trees, from which the import counts its new items' ids on.
+//
+// The records table is opened for appending only: an import never searches its records, and
+// reading a million of them would only cost time and memory.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "dataaccess/ado.h"
+
+struct ItemList;
+
+enum TargetSlot {
+    TARGET_SYSTREE = 0,
+    TARGET_SPECIES = 1,
+    TARGET_SYSAUTHORS = 2,
+    TARGET_LOCTREE = 3,
+    TARGET_FEATURES = 4,
+    TARGET_RECORDS = 5,
+    TARGET_LITERATURE = 6,
+    TARGET_LITAUTHORS = 7,
+    TARGET_EDITORS = 8,
+    TARGET_JOURNALS = 9,
+    TARGET_KEYWORDS = 10,
+    TARGET_BOOKAUTHORS = 11,
+    TARGET_LITKEYWORDSREFS = 12,
+    TARGET_LITSYSREFS = 13,
+    TARGET_LITLOCREFS = 14,
+    TARGET_FIXED_SLOTS = 15,  // lookup tables of list and geometry columns from here on
+};
+
+// The recordsets of one source, reused from one import to the next (closed and opened again).
+struct TargetTables {
+    std::vector<zdata::Recordset*> Slots;
+    ~TargetTables();
+};
+
+// The SQL text of a fixed slot.
+const wchar_t* TargetSlotSql(int slot);
+
+// Opens (or reopens) a slot with SQL on the connection: client cursor, keyset, optimistic. A
+// table that does not open leaves its recordset closed (its rows then fail one by one); false.
+bool OpenTargetSlot(zdata::Connection* connection, TargetTables* tables, int slot, const std::wstring& sql);
+
+// The highest ID of SYSTREE or LOCTREE; 0 for a tree without rows (0 is the top, so the first
+// new item gets 1), -1 when the table cannot be read.
+int QueryMaxTreeId(zdata::Connection* connection, const wchar_t* table);
+
+// Slots 0-7 and the highest ids of both trees. False when a table did not open.
+bool OpenTargetTables(zdata::Connection* connection, TargetTables* tables, int* maxSysId, int* maxLocId);
+// Slots 8-14 (the literature's name tables and references).
+bool OpenTargetLitTables(zdata::Connection* connection, TargetTables* tables);
+// Closes every slot, keeping the objects for the next import.
+void CloseTargetTables(TargetTables* tables);
+
+// Text put between apostrophes in a Filter: every apostrophe doubled ("d'Orbigny").
+std::wstring FilterQuote(const wchar_t* text);
+
+// Index of the first level entry whose OrigLevelId is levelId, -1 none.
+int FindLevelEntryById(int levelId, const ItemList* levels);

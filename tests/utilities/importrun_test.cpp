@@ -1,0 +1,340 @@
+// The import frame without its dialog, on copies of the sample database, with the stand-in
+// source: what a run keeps (every row or, after a cancel or a failure that stops it, nothing at
+// all, structure included, compared as whole-file dumps), what the log holds and where it stays,
+// and the structure an import creates (new levels with numbered names, new columns, a level save
+// that fails).
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <strsafe.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/msgbox.h"
+#include "dataaccess/ado.h"
+#include "import/impsource.h"
+#include "import/importrun.h"
+#include "import/structtransfer.h"
+#include "resources/tarnix/resource.h"
+#include "tests/support/wintest.h"
+#include "tests/utilities/tarnixtest.h"
+#include "tests/utilities/testimpsource.h"
+
+namespace {
+
+using namespace tarnixtest;
+using importtest::RecordingSink;
+using importtest::TestGroup;
+using importtest::TestSource;
+
+int AnswerOk(HWND, LPCWSTR, LPCWSTR, UINT) { return IDOK; }
+
+// The import logs go into a folder of the test (the data folder's registry value), which is
+// removed with everything in it.
+class LogFolder {
+public:
+    LogFolder() : folder_(L"tarnix_import_logs")
+    {
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Kelvane\\Z211", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
+        // A subfolder not made yet: the log makes it.
+        std::wstring value = folder_.Path() + L"\\logs";
+        RegSetValueExW(key_, L"Z211 Data", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       (DWORD)((value.size() + 1) * sizeof(wchar_t)));
+        previousHook_ = SetMsgBoxHook(AnswerOk);
+    }
+    ~LogFolder()
+    {
+        RegDeleteValueW(key_, L"Z211 Data");
+        RegCloseKey(key_);
+        SetMsgBoxHook(previousHook_);
+    }
+    std::vector<std::wstring> Logs() const
+    {
+        std::vector<std::wstring> files;
+        WIN32_FIND_DATAW data;
+        HANDLE find = FindFirstFileW((folder_.Path() + L"\\logs\\Imp*.log").c_str(), &data);
+        if (find == INVALID_HANDLE_VALUE)
+            return files;
+        do
+            files.push_back(folder_.Path() + L"\\logs\\" + data.cFileName);
+        while (FindNextFileW(find, &data));
+        FindClose(find);
+        return files;
+    }
+
+private:
+    wintest::ScopedTempFolder folder_;
+    HKEY key_ = nullptr;
+    MsgBoxHook previousHook_ = nullptr;
+};
+
+// A copy of the sample in a folder of the test, removed at the end.
+class SampleCopy {
+public:
+    SampleCopy() : folder_(dbtest::TestFolderName("tarnix_import_").c_str())
+    {
+        path_ = folder_.File(L"ZorBase.mdb");
+        EXPECT_TRUE(CopyFileW(SampleTemplate().c_str(), path_.c_str(), FALSE));
+    }
+    const std::wstring& Path() const { return path_; }
+
+private:
+    wintest::ScopedTempFolder folder_;
+    std::wstring path_;
+};
+
+// One job over the opened file with a stand-in source.
+class TestJob {
+public:
+    explicit TestJob(LoadedStructure& s)
+    {
+        InitImportJob(&job, &s.Db(), &s.Model());
+        source = new TestSource(Inst());
+        job.Source = source;
+        LoadStringW(Inst(), IDS_I_LOG_LINE, source->LinePrefix, 64);
+        LoadStringW(Inst(), IDS_I_LOG_SOURCE, source->SourcePrefix, 32);
+        LoadStringW(Inst(), IDS_I_LOG_DESCRIPTION, source->DescPrefix, 32);
+    }
+    ~TestJob() { FreeImportJob(&job); }
+    // Fills every group as the wizard would and sets each entry's choice.
+    void Fill(int state)
+    {
+        for (int g = 1; g <= source->GetGroupCount(); ++g) {
+            job.GroupKinds[g - 1] = source->FillGroup(g, job.GroupItems[g - 1], nullptr);
+            for (int i = 0; i < job.GroupItems[g - 1]->GetCount(); ++i) {
+                void* item = job.GroupItems[g - 1]->GetItems()[i];
+                int kind = job.GroupKinds[g - 1];
+                if (IsUnitKind(kind))
+                    static_cast<UnitEntry*>(item)->State = state;
+                else if (IsMappingKind(kind))
+                    static_cast<AttrImportEntry*>(item)->State = state;
+            }
+        }
+    }
+    template <class T>
+    T* Entry(int group, int index) { return static_cast<T*>(job.GroupItems[group - 1]->GetItems()[index]); }
+
+    ImportJob job;
+    TestSource* source;
+};
+
+long long CountImported(const std::wstring& path)
+{
+    return dbtest::QueryInt(path, L"SELECT COUNT(*) FROM ZORNACOLLS WHERE RECNOTE LIKE 'row %'");
+}
+
+// ---- tests ----
+
+struct RunCase {
+    const char* name;
+    int rows;
+    const wchar_t* trigger;  // made in the file before the run
+    int cancelAtPercent;
+    bool unreadable;
+    int fatalAt;
+    int messageAt;
+    ImportOutcome outcome;
+    int imported;     // rows kept (when committed)
+    int logEntries;   // 0: no log file is left
+    UINT finish;
+};
+
+TEST(ImportRun, EachRunKeepsEveryGoodRowOrNothingAtAll)
+{
+    const RunCase cases[] = {
+        {"clean", 300, nullptr, -1, false, 0, 0, IMPORT_COMMITTED, 300, 0, IDS_I_IMPORT_DONE},
+        {"abort row", 300,
+         L"CREATE TRIGGER ZOR_TEST BEFORE INSERT ON ZORNACOLLS WHEN NEW.RECNOTE = 'row 50' BEGIN SELECT RAISE(ABORT, 'zkouška 50'); END",
+         -1, false, 0, 0, IMPORT_COMMITTED, 299, 1, IDS_I_IMPORT_DONE},
+        {"row failing by its message", 300, nullptr, -1, false, 0, 7, IMPORT_COMMITTED, 299, 1, IDS_I_IMPORT_DONE},
+        {"rollback trigger at 5000", 6000,
+         L"CREATE TRIGGER ZOR_TEST BEFORE INSERT ON ZORNACOLLS WHEN NEW.RECNOTE = 'row 5000' BEGIN SELECT RAISE(ROLLBACK, 'zkouška'); END",
+         -1, false, 0, 0, IMPORT_FAILED, 0, 2, IDS_I_IMPORT_FAILED},
+        {"cancel", 400, nullptr, 50, false, 0, 0, IMPORT_CANCELLED, 0, 0, IDS_I_IMPORT_CANCELLED},
+        {"cancel after a failed row", 400, nullptr, 50, false, 0, 2, IMPORT_CANCELLED, 0, 2, IDS_I_IMPORT_CANCELLED},
+        {"unreadable source", 400, nullptr, -1, true, 0, 0, IMPORT_FAILED, 0, 2, IDS_I_IMPORT_FAILED},
+        {"source failing half-way", 400, nullptr, -1, false, 200, 0, IMPORT_FAILED, 0, 1, IDS_I_IMPORT_FAILED},
+    };
+    for (const RunCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        LogFolder logs;
+        SampleCopy copy;
+        if (c.trigger)
+            ASSERT_TRUE(dbtest::Exec(copy.Path(), c.trigger));
+        std::wstring before = DumpDatabase(copy.Path());
+        RecordingSink sink;
+        sink.cancelAtPercent = c.cancelAtPercent;
+        ImportOutcome outcome;
+        {
+            LoadedStructure s(copy.Path());
+            ASSERT_NO_FATAL_FAILURE(s.Open());
+            TestJob t(s);
+            t.source->rows = c.rows;
+            t.source->unreadable = c.unreadable;
+            t.source->fatalAt = c.fatalAt;
+            t.source->messageAt = c.messageAt;
+            outcome = RunImportFrame(&t.job, &sink);
+            EXPECT_EQ(0, s.Db().GetConnection()->TransactionLevel());
+            EXPECT_TRUE(s.Db().Close());
+        }
+        EXPECT_EQ(c.outcome, outcome);
+        EXPECT_EQ(c.finish, sink.finish);
+        ASSERT_FALSE(sink.statuses.empty());
+        EXPECT_EQ((UINT)IDS_I_CHANGING_STRUCTURE, sink.statuses[0]);
+        if (c.outcome == IMPORT_COMMITTED)
+            EXPECT_EQ(c.imported, CountImported(copy.Path()));
+        else
+            EXPECT_TRUE(before == DumpDatabase(copy.Path())) << "the file changed";
+        EXPECT_EQ(c.logEntries, sink.errorsLogged);
+        std::vector<std::wstring> files = logs.Logs();
+        ASSERT_EQ(c.logEntries ? 1u : 0u, files.size()) << (files.empty() ? std::string() : wintest::ReadFileBytes(files[0]));
+        if (!c.logEntries)
+            continue;
+        std::string log = wintest::ReadFileBytes(files[0]);
+        // cp1250, CR LF, no byte-order mark: "ř" is 0xF8, "á" 0xE1.
+        EXPECT_EQ(0u, log.find("Chyba na \xF8\xE1" "dku: ")) << log;
+        EXPECT_EQ(std::string::npos, log.find("\xEF\xBB\xBF"));
+        if (c.trigger && c.outcome == IMPORT_COMMITTED)
+            EXPECT_EQ(0u, log.find("Chyba na \xF8\xE1" "dku: 50\r\n  Zdroj: ")) << log;
+        if (c.outcome != IMPORT_COMMITTED)
+            EXPECT_NE(std::string::npos, log.find("datab\xE1ze z\xF9stala beze zm\xECn\r\n")) << log;
+    }
+}
+
+TEST(ImportRun, LogEntriesListEachDatabaseErrorInTwoLines)
+{
+    LogFolder logs;
+    TestSource source(Inst());
+    LoadStringW(Inst(), IDS_I_LOG_LINE, source.LinePrefix, 64);
+    LoadStringW(Inst(), IDS_I_LOG_SOURCE, source.SourcePrefix, 32);
+    LoadStringW(Inst(), IDS_I_LOG_DESCRIPTION, source.DescPrefix, 32);
+    zdata::Connection* connection = zdata::Connection::Create();
+    ASSERT_TRUE(OpenImportLog(&source, connection) != nullptr);
+    std::vector<zdata::Error*> two = {new zdata::Error(1, L"První chyba", L"HY000", 1),
+                                      new zdata::Error(2, L"Druhá chyba", L"HY000", 2)};
+    zdata::Errors* errors = nullptr;
+    ASSERT_TRUE(SUCCEEDED(connection->get_Errors(&errors)));
+    errors->Replace(two);
+    errors->Release();
+    LogAdoErrors(&source, 12);
+    LogImportError(&source, 13, L"  Chybí název u některé jednotky");
+    EXPECT_EQ(2, CloseImportLog(&source));
+    connection->Release();
+    std::string log = wintest::ReadFileBytes(source.LogPath);
+    int lines = 0;
+    for (size_t at = log.find("\r\n"); at != std::string::npos; at = log.find("\r\n", at + 2))
+        ++lines;
+    EXPECT_EQ(7, lines) << log;  // five lines, then two
+    EXPECT_EQ(0u, log.find("Chyba na \xF8\xE1" "dku: 12\r\n  Zdroj: ")) << log;
+    EXPECT_NE(std::string::npos, log.find("  Popis: Druh\xE1 chyba\r\nChyba na \xF8\xE1" "dku: 13\r\n  Chyb\xED")) << log;
+    EXPECT_TRUE(DeleteImportLog(&source));
+}
+
+TEST(ImportRun, NewLevelsAndColumnsAreMadeOnceAndUndoneWithACancel)
+{
+    LogFolder logs;
+    SampleCopy copy;
+    std::wstring before = DumpDatabase(copy.Path());
+    int levelsBefore = 0;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        bool cancel = attempt == 0;
+        SCOPED_TRACE(cancel ? "cancelled" : "committed");
+        LoadedStructure s(copy.Path());
+        ASSERT_NO_FATAL_FAILURE(s.Open());
+        levelsBefore = s.List(MODEL_SYS_LEVELS).Count;
+        TestJob t(s);
+        // Four imported units, the fourth a new "Rod" (the target has one: Rod1 at position 4);
+        // two record attributes whose names give one column name.
+        t.source->groups = {{GROUP_SYS_UNITS, {L"Řád", L"čeleď", L"Rod", L"Rod"}, {false, false, false, true}},
+                            {GROUP_RECORD_ATTRS, {L"Metoda sběru", L"Metoda sběru"}, {}}};
+        t.source->rows = 20;
+        t.Fill(CHOICE_CREATE);
+        for (int i = 0; i < 3; ++i)
+            t.Entry<UnitEntry>(1, i)->State = CHOICE_MAP;
+        StringCchCopyW(t.Entry<UnitEntry>(1, 0)->TargetName, 64, L"Řád");
+        StringCchCopyW(t.Entry<UnitEntry>(1, 1)->TargetName, 64, L"čeleď");
+        StringCchCopyW(t.Entry<UnitEntry>(1, 2)->TargetName, 64, L"Rod");
+        RecordingSink sink;
+        sink.cancelAtPercent = cancel ? 50 : -1;
+        ImportOutcome outcome = RunImportFrame(&t.job, &sink);
+        if (cancel) {
+            EXPECT_EQ(IMPORT_CANCELLED, outcome);
+            // The model is read again: the levels the run made are gone with it.
+            EXPECT_EQ(levelsBefore, s.List(MODEL_SYS_LEVELS).Count);
+            s.Db().Close();
+            EXPECT_TRUE(before == DumpDatabase(copy.Path())) << "the file changed";
+            continue;
+        }
+        ASSERT_EQ(IMPORT_COMMITTED, outcome);
+        EXPECT_STREQ(L"Rod1", t.Entry<UnitEntry>(1, 3)->TargetName);
+        EXPECT_EQ(4, t.Entry<UnitEntry>(1, 3)->TargetLevel);
+        EXPECT_EQ(1, t.Entry<UnitEntry>(1, 0)->TargetLevel);
+        EXPECT_EQ(2, t.Entry<UnitEntry>(1, 1)->TargetLevel);  // "čeleď" is the level "Čeleď"
+        EXPECT_EQ(3, t.Entry<UnitEntry>(1, 2)->TargetLevel);
+        EXPECT_STREQ(L"METODA_SBERU", t.Entry<AttrImportEntry>(2, 0)->TargetColumn);
+        EXPECT_STREQ(L"METODA_SBERU01", t.Entry<AttrImportEntry>(2, 1)->TargetColumn);
+        EXPECT_GE(t.Entry<AttrImportEntry>(2, 0)->TargetOrdinal, 0);
+        EXPECT_GT(t.Entry<AttrImportEntry>(2, 1)->TargetOrdinal, t.Entry<AttrImportEntry>(2, 0)->TargetOrdinal);
+        s.Db().Close();
+        EXPECT_EQ(L"Rod1", dbtest::First(copy.Path(), L"SELECT NAME FROM SYSDEF WHERE LEVELID = 4"));
+        EXPECT_EQ(L"Druh", dbtest::First(copy.Path(), L"SELECT NAME FROM SYSDEF WHERE LEVELID = 5"));
+        EXPECT_EQ(20, CountImported(copy.Path()));
+        EXPECT_EQ(2, dbtest::QueryInt(copy.Path(), L"SELECT COUNT(*) FROM pragma_table_info('ZORNACOLLS') WHERE name LIKE 'METODA_SBERU%'"));
+    }
+}
+
+TEST(ImportRun, ARefusedLevelSaveSkipsItsUnitsAndARefusedColumnStopsTheRun)
+{
+    struct Case {
+        const char* name;
+        TestGroup group;
+        const wchar_t* refuse;
+        ImportOutcome outcome;
+    };
+    const Case cases[] = {
+        {"level", {GROUP_SYS_UNITS, {L"Nadřád"}, {false}}, L"SYS_LEVEL_6", IMPORT_COMMITTED},
+        {"column", {GROUP_COLUMNS, {L"Sběratel"}, {}}, L"SBERATEL", IMPORT_FAILED},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LogFolder logs;
+        SampleCopy copy;
+        std::wstring before = DumpDatabase(copy.Path());
+        ImportOutcome outcome;
+        int targetLevel = 0;
+        RecordingSink sink;
+        {
+            LoadedStructure s(copy.Path());
+            ASSERT_NO_FATAL_FAILURE(s.Open());
+            TestJob t(s);
+            t.source->groups = {c.group};
+            t.source->rows = 10;
+            t.Fill(CHOICE_CREATE);
+            if (c.group.kind == GROUP_COLUMNS)
+                t.Entry<SourceColumn>(1, 0)->TargetGroup = COLGROUP_RECORDS;
+            std::wstring refuse = c.refuse;
+            zdata::SetStatementHook([refuse](const std::wstring& sql, std::wstring* description) {
+                if (sql.find(refuse) == std::wstring::npos)
+                    return S_OK;
+                *description = L"Odmítnuto zkouškou";
+                return E_FAIL;
+            });
+            outcome = RunImportFrame(&t.job, &sink);
+            zdata::SetStatementHook(nullptr);
+            if (c.group.kind == GROUP_SYS_UNITS)
+                targetLevel = t.Entry<UnitEntry>(1, 0)->TargetLevel;
+        }
+        EXPECT_EQ(c.outcome, outcome);
+        if (c.outcome == IMPORT_COMMITTED) {
+            EXPECT_EQ(-1, targetLevel);  // not the level number the failed save planned
+            EXPECT_EQ(10, CountImported(copy.Path()));
+            EXPECT_EQ(1, sink.errorsLogged);
+        } else {
+            EXPECT_TRUE(before == DumpDatabase(copy.Path())) << "the file changed";
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,436 @@
+// The import wizard driven as a user would: the real property sheet with its six pages over a
+// copy of the sample database, the stand-in source in place of a real one, buttons pressed and
+// controls changed by their own messages, each page looked at in a screenshot.
+#include <windows.h>
+#include <commctrl.h>
+#include <gtest/gtest.h>
+#include <prsht.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "controls/plexa.h"
+#include "core/msgbox.h"
+#include "import/impwizard.h"
+#include "resources/tarnix/resource.h"
+#include "tests/support/wintest.h"
+#include "tests/utilities/tarnixtest.h"
+#include "tests/utilities/testimpsource.h"
+
+namespace {
+
+using namespace tarnixtest;
+using importtest::TestGroup;
+using importtest::TestSource;
+
+// The sheet's own buttons.
+const int kBackButton = 0x3023;
+const int kNextButton = 0x3024;
+const int kFinishButton = 0x3025;
+
+std::vector<TestGroup> g_groups;
+TestSource* g_lastSource = nullptr;
+
+IImpSource* CreateTestSource(HINSTANCE instance, int)
+{
+    g_lastSource = new TestSource(instance);
+    g_lastSource->groups = g_groups;
+    return g_lastSource;
+}
+
+std::vector<std::wstring> g_boxes;
+int RecordBox(HWND, LPCWSTR text, LPCWSTR, UINT)
+{
+    g_boxes.push_back(text);
+    return IDOK;
+}
+
+BOOL CALLBACK FindSheet(HWND hwnd, LPARAM lParam)
+{
+    wchar_t cls[16] = L"";
+    GetClassNameW(hwnd, cls, 16);
+    if (IsWindowVisible(hwnd) && wcscmp(cls, L"#32770") == 0 && PropSheet_GetCurrentPageHwnd(hwnd)) {
+        *reinterpret_cast<HWND*>(lParam) = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Steps run one per timer tick while the modal sheet runs; a step answers false to be tried again.
+struct Script {
+    std::vector<std::function<bool(HWND sheet)>> steps;
+    size_t next = 0;
+    DWORD start = 0;
+    bool running = false;  // a step pressing a button may pump messages, timers included
+};
+Script* g_script = nullptr;
+
+void CALLBACK RunStep(HWND, UINT, UINT_PTR id, DWORD)
+{
+    if (!g_script)
+        return;
+    HWND sheet = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindSheet, reinterpret_cast<LPARAM>(&sheet));
+    if (GetTickCount() - g_script->start > 60000) {
+        ADD_FAILURE() << "the wizard script did not finish (step " << g_script->next << ")";
+        g_script = nullptr;
+        if (sheet)
+            PropSheet_PressButton(sheet, PSBTN_CANCEL);
+        KillTimer(nullptr, id);
+        return;
+    }
+    if (!sheet || g_script->running || g_script->next >= g_script->steps.size())
+        return;
+    Script* script = g_script;
+    script->running = true;
+    if (script->steps[script->next](sheet))
+        ++script->next;
+    script->running = false;
+}
+
+bool RunWizard(ImportWizardState& state, ImportJob& job, Script& script)
+{
+    script.start = GetTickCount();
+    g_script = &script;
+    UINT_PTR timer = SetTimer(nullptr, 0, 30, RunStep);
+    bool finished = state.Run(nullptr, &job);
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(script.steps.size(), script.next) << "steps left undone";
+    g_script = nullptr;
+    return finished;
+}
+
+HWND Page(HWND sheet) { return PropSheet_GetCurrentPageHwnd(sheet); }
+int PageIndex(HWND sheet) { return (int)PropSheet_HwndToIndex(sheet, Page(sheet)); }
+bool Shows(HWND sheet, int button)
+{
+    HWND b = GetDlgItem(sheet, button);
+    return b && IsWindowVisible(b) && IsWindowEnabled(b);
+}
+std::wstring Text(HWND page, int id) { return wintest::WindowText(GetDlgItem(page, id)); }
+
+void Command(HWND page, int id, WORD code)
+{
+    SendMessageW(page, WM_COMMAND, MAKEWPARAM(id, code), (LPARAM)GetDlgItem(page, id));
+}
+
+void ChooseSourceType(HWND page, int type)
+{
+    SendDlgItemMessageW(page, IDC_IMP_SOURCE_TYPES, LB_SETCURSEL, (WPARAM)type, 0);
+    Command(page, IDC_IMP_SOURCE_TYPES, LBN_SELCHANGE);
+}
+
+void EnterPath(HWND page, const std::wstring& path)
+{
+    SetDlgItemTextW(page, IDC_IMP_PATH, path.c_str());
+    Command(page, IDC_IMP_PATH, EN_KILLFOCUS);
+}
+
+int BoxRows(HWND box) { return (int)SendMessageW(box, PBXM_GETCOUNT, (WPARAM)-1, 0); }
+int RowChoice(HWND box, int row) { return (int)SendMessageW(box, PBXM_GETLISTINDEX, PBX_ITEM((WORD)row), 0); }
+std::wstring RowValue(HWND box, int row)
+{
+    VARIANT v;
+    VariantInit(&v);
+    SendMessageW(box, PBXM_GETVALUE, PBX_ITEM((WORD)row), (LPARAM)&v);
+    std::wstring text = v.vt == VT_BSTR && v.bstrVal ? v.bstrVal : L"";
+    VariantClear(&v);
+    return text;
+}
+
+// A row of a box changed as the user would: its choice or typed text, then the box's notice.
+void ChooseRow(HWND page, int boxId, int row, int choice, const wchar_t* typed = nullptr)
+{
+    HWND box = GetDlgItem(page, boxId);
+    if (typed) {
+        VARIANT v;
+        v.vt = VT_BSTR;
+        v.bstrVal = SysAllocString(typed);
+        SendMessageW(box, PBXM_SETVALUE, PBX_ITEM((WORD)row), (LPARAM)&v);
+        VariantClear(&v);
+    } else {
+        SendMessageW(box, PBXM_SETLISTINDEX, PBX_ITEM((WORD)row), choice);
+    }
+    PropBoxNotify notify = {};
+    notify.hdr.hwndFrom = box;
+    notify.hdr.idFrom = (UINT_PTR)boxId;
+    notify.hdr.code = typed ? PBXN_EDITCHANGE : PBXN_SELCHANGE;
+    notify.listPos = typed ? -1 : choice;
+    notify.item = row;
+    SendMessageW(page, WM_NOTIFY, (WPARAM)boxId, (LPARAM)&notify);
+}
+
+// A copy of the sample, a file the stand-in source accepts, the job and the wizard.
+class WizardTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        RegisterPlexaW(PLEXA_INPLACECOMBOBOX | PLEXA_PROPERTYBOX);
+        path_ = folder_.File(L"ZorBase.mdb");
+        ASSERT_TRUE(CopyFileW(SampleTemplate().c_str(), path_.c_str(), FALSE));
+        source_ = folder_.File(L"zdroj.zxf");
+        FILE* f = _wfopen(source_.c_str(), L"wb");
+        fputs("ZORTEST data", f);
+        fclose(f);
+        structure_.reset(new LoadedStructure(path_));
+        ASSERT_NO_FATAL_FAILURE(structure_->Open());
+        InitImportJob(&job_, &structure_->Db(), &structure_->Model());
+        for (int type = 0; type < IMPSRC_TYPE_COUNT; ++type)
+            SetImportSourceCreator(type, CreateTestSource);
+        previousBox_ = SetMsgBoxHook(RecordBox);
+        g_boxes.clear();
+    }
+    void TearDown() override
+    {
+        SetMsgBoxHook(previousBox_);
+        for (int type = 0; type < IMPSRC_TYPE_COUNT; ++type)
+            SetImportSourceCreator(type, nullptr);
+        FreeImportJob(&job_);
+        state_.reset();
+        structure_.reset();
+    }
+
+    wintest::ScopedTempFolder folder_{dbtest::TestFolderName("tarnix_wizard_").c_str()};
+    std::wstring path_;
+    std::wstring source_;
+    std::unique_ptr<LoadedStructure> structure_;
+    std::unique_ptr<ImportWizardState> state_{new ImportWizardState(Inst())};
+    ImportJob job_;
+    MsgBoxHook previousBox_ = nullptr;
+};
+
+TEST_F(WizardTest, FourMappingGroupsKeepTheirChoicesAcrossBackAndNext)
+{
+    g_groups = {{GROUP_SYS_UNITS, {L"Řád", L"čeleď", L"Nadčeleď"}, {}},
+                {GROUP_LOC_UNITS, {L"Kraj", L"Obec"}, {}},
+                {GROUP_FEATURES_ATTRS, {L"Poznámka"}, {}},
+                {GROUP_RECORD_ATTRS, {L"Teplota vody"}, {}}};
+    std::wstring missing = folder_.File(L"neni.zxf");
+    Script s;
+    s.steps = {
+        [&](HWND sheet) {
+            HWND page = Page(sheet);
+            EXPECT_FALSE(Shows(sheet, kNextButton));
+            ChooseSourceType(page, IMPSRC_RECORDS_2002);
+            EnterPath(page, missing);
+            EXPECT_EQ(ResString(IDS_I_SOURCE_BAD), Text(page, IDC_IMP_STATUS));
+            PropSheet_PressButton(sheet, PSBTN_NEXT);
+            return true;
+        },
+        [&](HWND sheet) {
+            EXPECT_EQ(IMPWIZ_WELCOME, PageIndex(sheet));  // refused: stays
+            EXPECT_FALSE(wintest::FileExists(missing));
+            EnterPath(Page(sheet), source_);
+            EXPECT_EQ(ResString(IDS_I_SOURCE_OK), Text(Page(sheet), IDC_IMP_STATUS));
+            EXPECT_TRUE(Shows(sheet, kNextButton));
+            wintest::SaveScreenshot(sheet, L"utilities_import_welcome");
+            PropSheet_PressButton(sheet, PSBTN_NEXT);
+            return true;
+        },
+        [&](HWND sheet) {
+            HWND page = Page(sheet);
+            EXPECT_EQ(1, state_->GroupIndex);
+            EXPECT_EQ(IMPWIZ_MAPPING, PageIndex(sheet));
+            EXPECT_EQ(ResString(50), Text(page, IDC_IMP_GROUP_CAPTION));
+            HWND box = GetDlgItem(page, IDC_IMP_MAPPING);
+            EXPECT_EQ(3, BoxRows(box));
+            EXPECT_EQ(2, RowChoice(box, 0));  // Řád, the first level
+            EXPECT_EQ(3, RowChoice(box, 1));  // "čeleď" is the level "Čeleď"
+            EXPECT_EQ(0, RowChoice(box, 2));  // no such level: " .. Zavést"
+            wintest::SaveScreenshot(sheet, L"utilities_import_mapping");
+            SendMessageW(box, PBXM_SETLISTINDEX, PBX_ITEM(2), 1);  // " .. Nezavádět"
+            PropSheet_PressButton(sheet, PSBTN_NEXT);
+            return true;
+        },
+        [&](HWND sheet) {
+            EXPECT_EQ(ResString(53), Text(Page(sheet), IDC_IMP_GROUP_CAPTION));
+            PropSheet_PressButton(sheet, PSBTN_BACK);
+            return true;
+        },
+        [&](HWND sheet) {
+            HWND box = GetDlgItem(Page(sheet), IDC_IMP_MAPPING);
+            EXPECT_EQ(ResString(50), Text(Page(sheet), IDC_IMP_GROUP_CAPTION));
+            EXPECT_EQ(1, RowChoice(box, 2));
+            EXPECT_EQ(L"Čeleď", RowValue(box, 1));
+            PropSheet_PressButton(sheet, PSBTN_NEXT);
+            return true;
+        },
+        [&](HWND sheet) {
+            PropSheet_PressButton(sheet, PSBTN_NEXT);
+            return true;
+        },
+        [&](HWND sheet) {
+            EXPECT_EQ(ResString(55), Text(Page(sheet), IDC_IMP_GROUP_CAPTION));
+            PropSheet_PressButton(sheet, PSBTN_NEXT);
+            return true;
+        },
+        [&](HWND sheet) {
+            EXPECT_EQ(ResString(56), Text(Page(sheet), IDC_IMP_GROUP_CAPTION));
+            EXPECT_TRUE(Shows(sheet, kFinishButton));
+            EXPECT_TRUE(Shows(sheet, kBackButton));
+            wintest::SaveScreenshot(sheet, L"utilities_import_mapping_last");
+            PropSheet_PressButton(sheet, PSBTN_FINISH);
+            return true;
+        },
+    };
+    EXPECT_TRUE(RunWizard(*state_, job_, s));
+    ASSERT_TRUE(job_.Source != nullptr);
+    ASSERT_EQ(3, job_.GroupItems[0]->GetCount());
+    ASSERT_EQ(1, job_.GroupItems[3]->GetCount());
+    UnitEntry* family = static_cast<UnitEntry*>(job_.GroupItems[0]->GetItems()[1]);
+    UnitEntry* skipped = static_cast<UnitEntry*>(job_.GroupItems[0]->GetItems()[2]);
+    EXPECT_EQ(CHOICE_MAP, family->State);
+    EXPECT_STREQ(L"Čeleď", family->TargetName);
+    EXPECT_EQ(CHOICE_SKIP, skipped->State);
+    AttrImportEntry* method = static_cast<AttrImportEntry*>(job_.GroupItems[3]->GetItems()[0]);
+    EXPECT_EQ(CHOICE_CREATE, method->State);
+    EXPECT_STREQ(L"Teplota vody", method->TargetName);
+    for (int g = 0; g < 4; ++g)
+        EXPECT_EQ(1, job_.GroupFlags[g]);
+}
+
+TEST_F(WizardTest, AFlatSourceReachesTheSpeciesThenTheLocalityTarget)
+{
+    g_groups = {{GROUP_TEXT_SETTINGS, {L"nastavení"}, {}},
+                {GROUP_COLUMNS, {L"Rod", L"Severní šířka", L"Poznámka"}, {}}};
+    Script s;
+    s.steps = {
+        [&](HWND sheet) {
+            ChooseSourceType(Page(sheet), IMPSRC_TEXT);
+            EnterPath(Page(sheet), source_);
+            PropSheet_PressButton(sheet, PSBTN_NEXT);
+            return true;
+        },
+        [&](HWND sheet) {
+            HWND page = Page(sheet);
+            EXPECT_EQ(IMPWIZ_TEXT, PageIndex(sheet));
+            SendDlgItemMessageW(page, IDC_IMP_SEPARATOR, CB_SETCURSEL, 2, 0);  // ";"
+            SetDlgItemTextW(page, IDC_IMP_SKIP, L"x");                          // not a number
+            wintest::SaveScreenshot(sheet, L"utilities_import_text_settings");
+            PropSheet_PressButton(sheet, PSBTN_NEXT);
+            return true;
+        },
+        [&](HWND sheet) {
+            HWND page = Page(sheet);
+            EXPECT_EQ(IMPWIZ_COLUMNS, PageIndex(sheet));
+            if (job_.GroupItems[0]->GetCount() != 1 || job_.GroupItems[1]->GetCount() != 3) {
+                ADD_FAILURE() << "the groups were not filled";
+                PropSheet_PressButton(sheet, PSBTN_CANCEL);
+                return true;
+            }
+            TextImportOptions* options = static_cast<TextImportOptions*>(job_.GroupItems[0]->GetItems()[0]);
+            EXPECT_STREQ(L";", options->Separator);
+            EXPECT_EQ(0, options->SkipRows);
+            SourceColumn* genus = static_cast<SourceColumn*>(job_.GroupItems[1]->GetItems()[0]);
+            SourceColumn* latitude = static_cast<SourceColumn*>(job_.GroupItems[1]->GetItems()[1]);
+            EXPECT_EQ(COLGROUP_SYSTREE, genus->TargetGroup);
+            EXPECT_EQ(2, genus->LevelIndex);
+            EXPECT_STREQ(L"Jméno", genus->TargetName);
+            EXPECT_EQ(COLGROUP_FEATURES, latitude->TargetGroup);
+            EXPECT_STREQ(L"LATITUDE", latitude->TargetColumn);
+            EXPECT_EQ(2, latitude->TargetType);
+            EXPECT_TRUE(Shows(sheet, kFinishButton));  // mapped, but no records
+            // The note goes to the records: they lack a species name and a whole locality.
+            SendDlgItemMessageW(page, IDC_IMP_COLUMNS, LB_SETCURSEL, 2, 0);
+            Command(page, IDC_IMP_COLUMNS, LBN_SELCHANGE);
+            SendDlgItemMessageW(page, IDC_IMP_COL_GROUP, CB_SETCURSEL, COLGROUP_RECORDS, 0);
+            Command(page, IDC_IMP_COL_GROUP, CBN_SELCHANGE);
+            EXPECT_EQ(ResString(172), Text(page, IDC_IMP_COL_STATUS));
+            EXPECT_EQ(TARGET_NEEDS_SPECIES | TARGET_NEEDS_LOCALITY, state_->TargetNeeds);
+            return true;
+        },
+        [&](HWND sheet) {
+            EXPECT_TRUE(Shows(sheet, kNextButton));  // the target item page follows
+            wintest::SaveScreenshot(sheet, L"utilities_import_columns");
+            PropSheet_PressButton(sheet, PSBTN_NEXT);
+            return true;
+        },
+        [&](HWND sheet) {
+            HWND page = Page(sheet);
+            EXPECT_EQ(IMPWIZ_TARGET, PageIndex(sheet));
+            EXPECT_EQ(ResString(180), Text(page, IDC_IMP_TARGET_TEXT));
+            EXPECT_TRUE(IsWindowVisible(GetDlgItem(page, IDC_IMP_AUTHOR)));
+            EXPECT_FALSE(Shows(sheet, kNextButton));
+            // Řád, Čeleď, Rod chosen; a new species typed under the genus.
+            for (int row = 0; row < 3; ++row)
+                ChooseRow(page, IDC_IMP_TARGET_TREE, row, 0);
+            ChooseRow(page, IDC_IMP_TARGET_TREE, 3, -1, L"novus");
+            EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, IDC_IMP_AUTHOR)));
+            SetDlgItemTextW(page, IDC_IMP_AUTHOR, L"Linnaeus");
+            SetDlgItemTextW(page, IDC_IMP_YEAR, L"1758");
+            return true;
+        },
+        [&](HWND sheet) {
+            EXPECT_TRUE(Shows(sheet, kNextButton));
+            wintest::SaveScreenshot(sheet, L"utilities_import_target_species");
+            PropSheet_PressButton(sheet, PSBTN_NEXT);
+            return true;
+        },
+        [&](HWND sheet) {
+            HWND page = Page(sheet);
+            EXPECT_EQ(ResString(181), Text(page, IDC_IMP_TARGET_TEXT));
+            EXPECT_TRUE(IsWindowVisible(GetDlgItem(page, IDC_IMP_LON_DEG)));
+            EXPECT_GT(job_.TargetSysId, 0);
+            for (int row = 0; row < 2; ++row)
+                ChooseRow(page, IDC_IMP_TARGET_TREE, row, 0);
+            ChooseRow(page, IDC_IMP_TARGET_TREE, 2, -1, L"Nová lokalita");
+            return true;
+        },
+        [&](HWND sheet) {
+            EXPECT_TRUE(Shows(sheet, kFinishButton));
+            PropSheet_PressButton(sheet, PSBTN_FINISH);  // no coordinates: refused
+            return true;
+        },
+        [&](HWND sheet) {
+            HWND page = Page(sheet);
+            EXPECT_EQ(IMPWIZ_TARGET, PageIndex(sheet));
+            EXPECT_EQ(1u, g_boxes.size());
+            if (!g_boxes.empty())
+                EXPECT_EQ(ResString(IDS_I_NO_COORDINATES), g_boxes[0]);
+            for (int id : {IDC_IMP_LON_DEG, IDC_IMP_LAT_DEG})
+                SetDlgItemTextW(page, id, id == IDC_IMP_LON_DEG ? L"15" : L"49");
+            for (int id : {IDC_IMP_LON_MIN, IDC_IMP_LON_SEC, IDC_IMP_LAT_MIN, IDC_IMP_LAT_SEC})
+                SetDlgItemTextW(page, id, L"0");
+            wintest::SaveScreenshot(sheet, L"utilities_import_target_locality");
+            PropSheet_PressButton(sheet, PSBTN_FINISH);
+            return true;
+        },
+    };
+    int maxSysBefore = 0;
+    {
+        zdata::Recordset* rs = nullptr;
+        structure_->Db().GetConnection()->Execute(L"SELECT MAX(ID) FROM SYSTREE", nullptr, adCmdText, &rs);
+        zdata::Fields* f = nullptr;
+        rs->get_Fields(&f);
+        zdata::Field* v = nullptr;
+        f->Item(0L, &v);
+        VARIANT x;
+        VariantInit(&x);
+        v->get_Value(&x);
+        VariantChangeType(&x, &x, 0, VT_I4);
+        maxSysBefore = x.lVal;
+        v->Release();
+        f->Release();
+        rs->Close();
+        rs->Release();
+    }
+    EXPECT_TRUE(RunWizard(*state_, job_, s));
+    EXPECT_EQ(maxSysBefore + 1, job_.TargetSysId);
+    EXPECT_GT(job_.TargetLocId, 0);
+    int newSys = job_.TargetSysId, newLoc = job_.TargetLocId;
+    FreeImportJob(&job_);
+    InitImportJob(&job_, &structure_->Db(), &structure_->Model());
+    state_.reset();
+    structure_->Db().Close();
+    std::wstring parent = dbtest::First(path_, L"SELECT PARENT FROM SYSTREE WHERE ID = " + std::to_wstring(newSys));
+    EXPECT_EQ(dbtest::First(path_, L"SELECT MAX(SYSPOS) + 1 FROM SYSTREE WHERE PARENT = " + parent + L" AND ID <> " + std::to_wstring(newSys)),
+              dbtest::First(path_, L"SELECT SYSPOS FROM SYSTREE WHERE ID = " + std::to_wstring(newSys)));
+    EXPECT_EQ(1, dbtest::QueryInt(path_, L"SELECT COUNT(*) FROM SYSTREE WHERE NAME = 'novus'"));  // made once
+    EXPECT_EQ(L"Linnaeus", dbtest::First(path_, L"SELECT AUTHOR FROM SPECIES WHERE SYSID = " + std::to_wstring(newSys)));
+    EXPECT_EQ(L"1758", dbtest::First(path_, L"SELECT IYEAR FROM SPECIES WHERE SYSID = " + std::to_wstring(newSys)));
+    EXPECT_EQ(1, dbtest::QueryInt(path_, L"SELECT COUNT(*) FROM LOCTREE WHERE NAME = 'Nová lokalita'"));
+    EXPECT_EQ(1, dbtest::QueryInt(path_, L"SELECT COUNT(*) FROM FEATURES WHERE LOCID = " + std::to_wstring(newLoc)));
+}
+
+}  // namespace
