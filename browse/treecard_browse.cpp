@@ -252,8 +252,26 @@ LRESULT CTreeCard::OnPageNotify(NMHDR* header)
                 OnSelChanged(header->hwndFrom, nm->itemNew.hItem);
             return 0;
         }
+        case TVN_BEGINLABELEDITW:
+            return OnTreeBeginLabelEdit((NMTVDISPINFOW*)header);
+        case TVN_ENDLABELEDITW:
+            return OnTreeEndLabelEdit((NMTVDISPINFOW*)header);
+        case TVN_BEGINDRAGW:
+            BeginTreeDrag((NMTREEVIEWW*)header);
+            return 0;
         }
         return 0;
+    }
+    if (header->idFrom == IDC_CARD_CHILDLIST) {
+        switch (header->code) {
+        case LVN_BEGINLABELEDITW:
+            return OnListBeginLabelEdit((NMLVDISPINFOW*)header);
+        case LVN_ENDLABELEDITW:
+            return OnListEndLabelEdit((NMLVDISPINFOW*)header);
+        case LVN_BEGINDRAG:
+            BeginListDrag(header->hwndFrom, (NMLISTVIEW*)header, CARDDRAG_CHILDREN);
+            return 0;
+        }
     }
     if (header->idFrom == IDC_CARD_CHILDLIST && header->code == NM_DBLCLK) {
         NMITEMACTIVATE* nm = (NMITEMACTIVATE*)header;
