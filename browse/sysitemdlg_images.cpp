@@ -271,13 +271,17 @@ HBITMAP BitmapOfPicture(HWND control, ItemPicture* picture)
     return picture->Bitmap;
 }
 
-void ShowCurrentPicture(CEditSysItemDlg* dlg, HWND page)
+// Shows the current picture with its note and updates the controls. Without the image only
+// the note and the controls: the page is not in front yet, and the image is decoded when it
+// comes to the front.
+void ShowCurrentPicture(CEditSysItemDlg* dlg, HWND page, bool withImage = true)
 {
     HWND control = GetDlgItem(page, IDC_PIC_PICTURE);
     HWND note = GetDlgItem(page, IDC_PIC_NOTE);
     ItemPicture* picture = PictureAt(dlg, dlg->CurrentPicture);
     if (picture) {
-        ReleaseShownBitmap(dlg, SetStaticBitmap(control, BitmapOfPicture(control, picture)));
+        if (withImage)
+            ReleaseShownBitmap(dlg, SetStaticBitmap(control, BitmapOfPicture(control, picture)));
         SetWindowTextVariant(&picture->Note, note);
     } else {
         // No picture left: nothing shown, no note, no position.
@@ -474,9 +478,15 @@ INT_PTR CALLBACK CEditSysItemDlg::PicturesDlgProc(HWND page, UINT msg, WPARAM wP
         GetClientRect(page, &client);
         PlaceToolbar(page, client.bottom);
         dlg->CurrentPicture = 0;
-        ShowCurrentPicture(dlg, page);
+        ShowCurrentPicture(dlg, page, false);
         return FALSE;
     }
+    case WM_SHOWWINDOW:
+        // The first showing of the page decodes the current picture.
+        if (dlg && wParam && !SendDlgItemMessageW(page, IDC_PIC_PICTURE, STM_GETIMAGE, IMAGE_BITMAP, 0)
+            && PictureAt(dlg, dlg->CurrentPicture))
+            ShowCurrentPicture(dlg, page);
+        return FALSE;
     case WM_SIZE:
         PlaceToolbar(page, HIWORD(lParam));
         return FALSE;

@@ -225,7 +225,7 @@ CTreeCard::CTreeCard(HWND parent, HINSTANCE instance, HCURSOR dividerCursor, HCU
       ContextMenu(nullptr), DragImage(nullptr), DragMode(0), DragMinLevel(0),
       InsertPosition(-1), DragParentId(0), DragItemData(nullptr), DropTarget(nullptr),
       ItemDialog(nullptr), Page(nullptr), RecordCount(0), HeightDragChanged(0),
-      DragItem(nullptr), DragMarkAfter(0)
+      SelectionsHandled(0), DragItem(nullptr), DragMarkAfter(0)
 {
     LevelCache = new CPtrArray(PTRARRAY_OWNS_ITEMS, 16, 4);
     InfoStatics = new CPtrArray(PTRARRAY_BORROWS, 16, 4);

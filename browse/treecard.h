@@ -229,7 +229,8 @@ public:
     bool IsInsideDraggedBranch(HWND tree, HTREEITEM item) const;
     // After a move answered 1: the source and the target read their children again.
     void ShowMovedItems(int targetId);
-    std::vector<int> DragIds;  // mode 2: the ids of the dragged rows, in row order
+    int SelectionsHandled;     // selections shown (OnSelChanged), counted for ReloadTreeItem
+    std::vector<int> DragIds;  // mode 2: the ids of the dragged rows, sorted
     HTREEITEM DragItem;        // mode 1: the dragged tree item
     int DragMarkAfter;         // the insert mark shows after DropTarget
 };

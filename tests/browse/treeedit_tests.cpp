@@ -298,17 +298,28 @@ TEST_F(TreeEditTest, DeleteAsksByCountAndNeverTouchesTheRoot)
     EXPECT_TRUE(host_.Item(TAB_SYSTEM, 9010) != nullptr);
     EXPECT_EQ(L"9002", Parent(9010));
 
-    // Deleting the last species of a genus takes the genus's expand button away.
+    // Two rows of the list of children go; the list and the tree show the one left.
     host_.Select(TAB_SYSTEM, 9021);
-    Expand(9021);
-    for (int id : {9131, 9132, 9133}) {
-        SendMessageW(Tree(), TVM_SELECTITEM, TVGN_CARET, (LPARAM)host_.Item(TAB_SYSTEM, id));
-        SetFocus(Tree());
+    SelectRows(list, {RowOfId(list, 9131), RowOfId(list, 9132)});
+    SetFocus(list);
+    {
         wintest::MsgBoxRecorder boxes({IDOK});
         Command(IDM_DELETEITEM);
         EXPECT_EQ(1u, boxes.Boxes().size());
-        EXPECT_TRUE(host_.Item(TAB_SYSTEM, id) == nullptr);
     }
+    EXPECT_EQ(Strings{L"9133"}, Children(9021));
+    EXPECT_EQ(1, (int)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    EXPECT_TRUE(host_.Item(TAB_SYSTEM, 9131) == nullptr);
+    // Deleting the last species of a genus takes the genus's expand button away.
+    Expand(9021);
+    SendMessageW(Tree(), TVM_SELECTITEM, TVGN_CARET, (LPARAM)host_.Item(TAB_SYSTEM, 9133));
+    SetFocus(Tree());
+    {
+        wintest::MsgBoxRecorder boxes({IDOK});
+        Command(IDM_DELETEITEM);
+        EXPECT_EQ(1u, boxes.Boxes().size());
+    }
+    EXPECT_TRUE(host_.Item(TAB_SYSTEM, 9133) == nullptr);
     EXPECT_EQ(Strings{}, Children(9021));
     TVITEMW tvi = {};
     tvi.mask = TVIF_HANDLE | TVIF_CHILDREN | TVIF_STATE;
@@ -434,7 +445,29 @@ TEST_F(TreeEditTest, ChildrenMoveOnlyWhereTheRulesAllowAndTheMovedBranchStaysWho
         EXPECT_EQ(c.target, Sys()->DropTarget == item) << c.id;
         EXPECT_EQ(c.target, Sys()->DropTarget != nullptr) << c.id;
     }
-    Release(LabelPoint(Tree(), host_.Item(TAB_SYSTEM, 9003)));
+    // Dropped nowhere: nothing happens.
+    Release(ScreenPoint(Tree(), POINT{5, 2000}));
+    EXPECT_EQ(0, CountSent(ZM_MOVE_TREE_ITEMS));
+
+    // Again, with a tree of six rows scrolled so that its first row lies inside the source,
+    // which is read again after the move.
+    Expand(9003);
+    RECT client;
+    GetClientRect(Tree(), &client);
+    int rowHeight = (int)SendMessageW(Tree(), TVM_GETITEMHEIGHT, 0, 0);
+    RECT frame;
+    GetWindowRect(host_.Wnd, &frame);
+    SetWindowPos(host_.Wnd, nullptr, 0, 0, frame.right - frame.left,
+                 frame.bottom - frame.top - (client.bottom - 6 * rowHeight), SWP_NOMOVE | SWP_NOZORDER);
+    wintest::PumpMessages(30);
+    HTREEITEM alfa = host_.Item(TAB_SYSTEM, 9101);
+    SendMessageW(Tree(), TVM_SELECTITEM, TVGN_FIRSTVISIBLE, (LPARAM)alfa);
+    ASSERT_TRUE(alfa == (HTREEITEM)SendMessageW(Tree(), TVM_GETNEXTITEM, TVGN_FIRSTVISIBLE, 0));
+    HTREEITEM target = host_.Item(TAB_SYSTEM, 9003);
+    ASSERT_TRUE(StartDrag(Sys(), RowPoint(list, row)));
+    DragTo(LabelPoint(Tree(), target));
+    ASSERT_TRUE(Sys()->DropTarget == target);
+    Release(LabelPoint(Tree(), target));
     EXPECT_EQ(1, CountSent(ZM_MOVE_TREE_ITEMS));
     EXPECT_EQ(L"9003", Parent(9010));
     EXPECT_EQ((Strings{L"9020", L"9021", L"9010"}), Children(9003));
