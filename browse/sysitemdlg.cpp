@@ -125,6 +125,28 @@ int CEditSysItemDlg::Show(HWND owner, TreeItemRecord* record)
     return result == 1 ? 1 : 0;
 }
 
+CEditSysItemDlg* CEditSysItemDlg::OfPage(HWND page)
+{
+    return reinterpret_cast<CEditSysItemDlg*>(GetWindowLongPtrW(page, DWLP_USER));
+}
+
+CEditSysItemDlg* CEditSysItemDlg::AttachPage(HWND page, LPARAM object, HWND CEditSysItemDlg::*slot)
+{
+    CEditSysItemDlg* dlg = reinterpret_cast<CEditSysItemDlg*>(object);
+    SetWindowLongPtrW(page, DWLP_USER, (LONG_PTR)dlg);
+    dlg->*slot = page;
+    return dlg;
+}
+
+bool CEditSysItemDlg::PassDialogCommand(WPARAM wParam)
+{
+    WORD id = LOWORD(wParam);
+    if (id != IDOK && id != IDCANCEL)
+        return false;
+    SendMessageW(Dialog, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+    return true;
+}
+
 bool CEditSysItemDlg::IsTaxon() const
 {
     return Record && (Record->Flags & 1);
@@ -247,7 +269,23 @@ bool CEditSysItemDlg::ReadFields()
 {
     if (!Record || !AttrPage)
         return false;
-    return IsTaxon() ? ReadTaxonFields() : ReadLocalityFields();
+    // Name and level first, both kinds alike; the record takes them only when all is read.
+    HWND page = AttrPage;
+    wchar_t name[64];
+    if (!ReadNameText(GetDlgItem(page, IDC_ATTR_NAME), name, 64)) {
+        Refuse(IDS_INVALID_VALUE, GetDlgItem(page, IDC_ATTR_NAME));
+        return false;
+    }
+    int level = GetComboSelData(GetDlgItem(page, IDC_ATTR_LEVEL));
+    if (level < 0) {
+        Refuse(IDS_INVALID_VALUE, GetDlgItem(page, IDC_ATTR_LEVEL));
+        return false;
+    }
+    if (!(IsTaxon() ? ReadTaxonFields() : ReadLocalityFields()))
+        return false;
+    lstrcpynW(Record->Name, name, 64);
+    Record->LevelId = level;
+    return true;
 }
 
 bool CEditSysItemDlg::ReadAttributeValues(HWND box)
@@ -265,16 +303,6 @@ bool CEditSysItemDlg::ReadAttributeValues(HWND box)
 bool CEditSysItemDlg::ReadTaxonFields()
 {
     HWND page = AttrPage;
-    wchar_t name[64];
-    if (!ReadNameText(GetDlgItem(page, IDC_ATTR_NAME), name, 64)) {
-        Refuse(IDS_INVALID_VALUE, GetDlgItem(page, IDC_ATTR_NAME));
-        return false;
-    }
-    int level = GetComboSelData(GetDlgItem(page, IDC_ATTR_LEVEL));
-    if (level < 0) {
-        Refuse(IDS_INVALID_VALUE, GetDlgItem(page, IDC_ATTR_LEVEL));
-        return false;
-    }
     HWND yearEdit = GetDlgItem(page, IDC_SYS_YEAR);
     bool readYear = IsShown(yearEdit);
     int year = 0;
@@ -288,8 +316,6 @@ bool CEditSysItemDlg::ReadTaxonFields()
     }
     if (!ReadAttributeValues(GetDlgItem(page, IDC_SYS_ATTRS)))
         return false;
-    lstrcpynW(Record->Name, name, 64);
-    Record->LevelId = level;
     GetWindowTextW(GetDlgItem(page, IDC_SYS_AUTHOR), Record->Author, 64);
     Record->AuthorInParentheses =
         SendMessageW(GetDlgItem(page, IDC_SYS_PARENTHESES), BM_GETCHECK, 0, 0) == BST_CHECKED;
@@ -306,16 +332,6 @@ bool CEditSysItemDlg::ReadTaxonFields()
 bool CEditSysItemDlg::ReadLocalityFields()
 {
     HWND page = AttrPage;
-    wchar_t name[64];
-    if (!ReadNameText(GetDlgItem(page, IDC_ATTR_NAME), name, 64)) {
-        Refuse(IDS_INVALID_VALUE, GetDlgItem(page, IDC_ATTR_NAME));
-        return false;
-    }
-    int level = GetComboSelData(GetDlgItem(page, IDC_ATTR_LEVEL));
-    if (level < 0) {
-        Refuse(IDS_INVALID_VALUE, GetDlgItem(page, IDC_ATTR_LEVEL));
-        return false;
-    }
     wchar_t thousands, decimal;
     GetUserNumberSeparators(&thousands, &decimal);
     // The coordinates and the altitude are read only when shown (a level with records).
@@ -352,8 +368,6 @@ bool CEditSysItemDlg::ReadLocalityFields()
     }
     if (!ReadAttributeValues(GetDlgItem(page, IDC_LOC_ATTRS)))
         return false;
-    lstrcpynW(Record->Name, name, 64);
-    Record->LevelId = level;
     GetWindowTextW(GetDlgItem(page, IDC_LOC_ABBREV), Record->Abbrev, 8);
     GetWindowTextW(GetDlgItem(page, IDC_LOC_SQUARE), Record->Square, 8);
     if (shown) {

@@ -43,6 +43,13 @@ public:
     HIMAGELIST ToolbarImages;     // the pictures page's navigation, kept for the object's life
 
     // ---- internals (public for the dialog procedures and tests) ----
+    // The object a page belongs to (the page's user data); and a page's start: the object into
+    // its user data, the page into the object's slot.
+    static CEditSysItemDlg* OfPage(HWND page);
+    static CEditSysItemDlg* AttachPage(HWND page, LPARAM object, HWND CEditSysItemDlg::*slot);
+    // The dialog's own buttons, pressed on a page (Enter and Escape there), go to the dialog;
+    // false for any other command.
+    bool PassDialogCommand(WPARAM wParam);
     bool IsTaxon() const;
     // The pages in tab order (the note edit is page 3 of a locality).
     HWND PageOfTab(int tab) const;

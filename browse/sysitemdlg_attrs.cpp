@@ -20,15 +20,12 @@ const int kYearLimit = 6;
 const int kShortTextLimit = 7;  // abbreviation and square
 const int kAuthorRowsShown = 8;
 
-CEditSysItemDlg* DialogOfPage(HWND page)
-{
-    return reinterpret_cast<CEditSysItemDlg*>(GetWindowLongPtrW(page, DWLP_USER));
-}
-
-// Name and level list, as both pages start them.
-void InitNameAndLevel(CEditSysItemDlg* dlg, HWND page, int tree)
+// Both pages start alike: the item is loaded into the record, then the name and the level list
+// show it.
+void StartAttributesPage(CEditSysItemDlg* dlg, HWND page, int tree)
 {
     TreeItemRecord* r = dlg->Record;
+    SendMessageW(dlg->Owner, ZM_LOAD_TREE_ITEM, (WPARAM)tree, (LPARAM)r);
     HWND name = GetDlgItem(page, IDC_ATTR_NAME);
     SendMessageW(name, EM_LIMITTEXT, kNameLimit, 0);
     SetWindowTextW(name, r->Name);
@@ -64,11 +61,7 @@ bool OnPageCommand(CEditSysItemDlg* dlg, WPARAM wParam)
         dlg->ApplyLevel();
         return true;
     }
-    if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
-        SendMessageW(dlg->Dialog, WM_COMMAND, MAKEWPARAM(LOWORD(wParam), 0), 0);
-        return true;
-    }
-    return false;
+    return dlg->PassDialogCommand(wParam);
 }
 
 // The author field is a virtual combo: its rows come from the main window's author list.
@@ -128,15 +121,12 @@ void CEditSysItemDlg::ApplyLevel()
 
 INT_PTR CALLBACK CEditSysItemDlg::SysAttrsDlgProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    CEditSysItemDlg* dlg = DialogOfPage(page);
+    CEditSysItemDlg* dlg = OfPage(page);
     switch (msg) {
     case WM_INITDIALOG: {
-        dlg = reinterpret_cast<CEditSysItemDlg*>(lParam);
-        SetWindowLongPtrW(page, DWLP_USER, (LONG_PTR)dlg);
-        dlg->AttrPage = page;
+        dlg = AttachPage(page, lParam, &CEditSysItemDlg::AttrPage);
         TreeItemRecord* r = dlg->Record;
-        SendMessageW(dlg->Owner, ZM_LOAD_TREE_ITEM, ZM_TREE_SYS, (LPARAM)r);
-        InitNameAndLevel(dlg, page, ZM_TREE_SYS);
+        StartAttributesPage(dlg, page, ZM_TREE_SYS);
         dlg->ApplyLevel();
         HWND author = GetDlgItem(page, IDC_SYS_AUTHOR);
         int authors = 0;
@@ -184,15 +174,12 @@ INT_PTR CALLBACK CEditSysItemDlg::SysAttrsDlgProc(HWND page, UINT msg, WPARAM wP
 
 INT_PTR CALLBACK CEditSysItemDlg::LocAttrsDlgProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    CEditSysItemDlg* dlg = DialogOfPage(page);
+    CEditSysItemDlg* dlg = OfPage(page);
     switch (msg) {
     case WM_INITDIALOG: {
-        dlg = reinterpret_cast<CEditSysItemDlg*>(lParam);
-        SetWindowLongPtrW(page, DWLP_USER, (LONG_PTR)dlg);
-        dlg->AttrPage = page;
+        dlg = AttachPage(page, lParam, &CEditSysItemDlg::AttrPage);
         TreeItemRecord* r = dlg->Record;
-        SendMessageW(dlg->Owner, ZM_LOAD_TREE_ITEM, ZM_TREE_LOC, (LPARAM)r);
-        InitNameAndLevel(dlg, page, ZM_TREE_LOC);
+        StartAttributesPage(dlg, page, ZM_TREE_LOC);
         SendDlgItemMessageW(page, IDC_LOC_ABBREV, EM_LIMITTEXT, kShortTextLimit, 0);
         SendDlgItemMessageW(page, IDC_LOC_SQUARE, EM_LIMITTEXT, kShortTextLimit, 0);
         if (r->Flags > TREEITEM_NEW_LOCALITY) {

@@ -22,11 +22,6 @@ const int kPictureHeightUnits = 90;
 const int kFilterLength = 160;
 const int kFileNameLength = 512;
 
-CEditSysItemDlg* DialogOfPage(HWND page)
-{
-    return reinterpret_cast<CEditSysItemDlg*>(GetWindowLongPtrW(page, DWLP_USER));
-}
-
 VARIANT* IconOfRecord(TreeItemRecord* r, int icon)
 {
     switch (icon) {
@@ -434,12 +429,10 @@ void CEditSysItemDlg::KeepPictureNote()
 
 INT_PTR CALLBACK CEditSysItemDlg::IconsDlgProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    CEditSysItemDlg* dlg = DialogOfPage(page);
+    CEditSysItemDlg* dlg = OfPage(page);
     switch (msg) {
     case WM_INITDIALOG:
-        dlg = reinterpret_cast<CEditSysItemDlg*>(lParam);
-        SetWindowLongPtrW(page, DWLP_USER, (LONG_PTR)dlg);
-        dlg->IconsPage = page;
+        dlg = AttachPage(page, lParam, &CEditSysItemDlg::IconsPage);
         for (int icon = 0; icon < 3; ++icon) {
             HWND preview = GetDlgItem(page, IDC_ICON_PREVIEW + icon * IDC_ICON_STEP);
             SetClientSize(preview, kIconSizes[icon], kIconSizes[icon]);
@@ -449,9 +442,7 @@ INT_PTR CALLBACK CEditSysItemDlg::IconsDlgProc(HWND page, UINT msg, WPARAM wPara
     case WM_COMMAND:
         if (!dlg || HIWORD(wParam) != BN_CLICKED)
             return FALSE;
-        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)
-            SendMessageW(dlg->Dialog, WM_COMMAND, MAKEWPARAM(LOWORD(wParam), 0), 0);
-        else
+        if (!dlg->PassDialogCommand(wParam))
             OnIconCommand(dlg, page, LOWORD(wParam));
         return TRUE;
     case WM_DESTROY:
@@ -464,12 +455,10 @@ INT_PTR CALLBACK CEditSysItemDlg::IconsDlgProc(HWND page, UINT msg, WPARAM wPara
 
 INT_PTR CALLBACK CEditSysItemDlg::PicturesDlgProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    CEditSysItemDlg* dlg = DialogOfPage(page);
+    CEditSysItemDlg* dlg = OfPage(page);
     switch (msg) {
     case WM_INITDIALOG: {
-        dlg = reinterpret_cast<CEditSysItemDlg*>(lParam);
-        SetWindowLongPtrW(page, DWLP_USER, (LONG_PTR)dlg);
-        dlg->PicturesPage = page;
+        dlg = AttachPage(page, lParam, &CEditSysItemDlg::PicturesPage);
         RECT units = {0, 0, kPictureWidthUnits, kPictureHeightUnits};
         MapDialogRect(page, &units);
         SetClientSize(GetDlgItem(page, IDC_PIC_PICTURE), units.right, units.bottom);
@@ -493,10 +482,8 @@ INT_PTR CALLBACK CEditSysItemDlg::PicturesDlgProc(HWND page, UINT msg, WPARAM wP
     case WM_COMMAND:
         if (!dlg)
             return FALSE;
-        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
-            SendMessageW(dlg->Dialog, WM_COMMAND, MAKEWPARAM(LOWORD(wParam), 0), 0);
+        if (dlg->PassDialogCommand(wParam))
             return TRUE;
-        }
         if (LOWORD(wParam) == IDC_PIC_NOTE)
             return FALSE;
         OnPictureCommand(dlg, page, LOWORD(wParam));
