@@ -78,21 +78,7 @@ std::wstring WriteWorkspaceFile(const std::wstring& dbPath, int taxonId)
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     std::wstring path = std::wstring(temp) + L"zorna_startup_bench.xml";
-    CXmlWriter writer(path.c_str());
-    writer.AddComment(WORKSPACE_FILE_COMMENT);
-    writer.CreateRoot(L"Settings");
-    IXMLDOMElement* main = writer.AddElement(L"MainForm");
-    writer.SetIntAttr(main, L"Left", 40);
-    writer.SetIntAttr(main, L"Top", 40);
-    writer.SetIntAttr(main, L"Width", 1000);
-    writer.SetIntAttr(main, L"Height", 750);
-    writer.SetIntAttr(main, L"ActiveTab", 0);
-    IXMLDOMElement* sysTab = writer.AddChildElement(main, L"SysTab");
-    writer.SetIntAttr(sysTab, L"CurId", taxonId);
-    sysTab->Release();
-    main->Release();
-    wstest::AddConnection(writer, dbPath.c_str());
-    writer.Save();
+    wstest::WriteCardsWorkspace(path, dbPath.c_str(), taxonId, -1);
     return path;
 }
 

@@ -25,7 +25,6 @@
 #include "browse/treecard.h"
 #include "core/database.h"
 #include "core/fields.h"
-#include "core/rawodbc.h"
 #include "core/treefill.h"
 #include "mainapp/mainform.h"
 #include "mainapp/zm_protocol.h"
@@ -56,42 +55,6 @@ INT_PTR CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     return FALSE;
 }
 
-// The working copy with one species of exactly kWantedRecords records; its id, or -1.
-int PrepareCopy(const std::wstring& from, const std::wstring& copy)
-{
-    zor::RawOdbc raw;
-    if (GetFileAttributesW(copy.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        printf("copying the database and giving one species %d records...\n", kWantedRecords);
-        fflush(stdout);
-        if (!CopyDatabase(from, copy))
-            return -1;
-    }
-    if (!raw.Open(copy, false))
-        return -1;
-    int taxon = (int)raw.QueryInt(
-        L"SELECT SYSID FROM ZORNACOLLS GROUP BY SYSID ORDER BY COUNT(*) DESC, SYSID LIMIT 1");
-    long long have = raw.QueryInt(L"SELECT COUNT(*) FROM ZORNACOLLS WHERE SYSID = " + std::to_wstring(taxon));
-    // A record that would duplicate one of the species' (same locality and day) stays where it
-    // is; the next rows by id are taken instead.
-    long long after = 0;
-    const std::wstring id = std::to_wstring(taxon);
-    while (have < kWantedRecords) {
-        std::wstring rows = L"SELECT ID FROM ZORNACOLLS WHERE SYSID <> " + id + L" AND ID > " +
-                            std::to_wstring(after) + L" ORDER BY ID LIMIT " +
-                            std::to_wstring(kWantedRecords - have);
-        long long last = raw.QueryInt(L"SELECT MAX(ID) FROM (" + rows + L")", -1);
-        if (last < 0)
-            break;
-        if (!raw.Exec(L"UPDATE OR IGNORE ZORNACOLLS SET SYSID = " + id + L" WHERE ID IN (" + rows + L")")) {
-            printf("could not move records: %ls\n", raw.LastError().c_str());
-            return -1;
-        }
-        after = last;
-        have = raw.QueryInt(L"SELECT COUNT(*) FROM ZORNACOLLS WHERE SYSID = " + id);
-    }
-    return taxon;
-}
-
 // Header items whose left edge lies inside the list's client area: the columns a paint asks for.
 int ColumnsOnScreen(HWND list)
 {
@@ -111,17 +74,7 @@ int ColumnsOnScreen(HWND list)
 // The cells of rows first to end - 1 that a paint asks for, read without any window.
 void ReadPageCells(CDatabase* db, HWND list, int first, int end, int columns)
 {
-    wchar_t text[260];
-    for (int row = first; row < end; ++row)
-        for (int col = 0; col < columns; ++col) {
-            LVITEMW item = {};
-            item.mask = LVIF_TEXT;
-            item.iItem = row;
-            item.iSubItem = col;
-            item.pszText = text;
-            item.cchTextMax = 260;
-            db->GetTaxonListCell(&item, list);
-        }
+    ReadListCells(first, end, 0, columns, [&](LVITEMW* item) { db->GetTaxonListCell(item, list); });
 }
 
 struct Host
@@ -142,10 +95,8 @@ int main()
                                  "Usage: treecard_bench <database path> [-n <records>] [--rounds <count>]\n",
                                  &path))
         return code;
-    std::wstring copy = path;
-    size_t dot = copy.find_last_of(L'.');
-    copy = (dot == std::wstring::npos ? copy : copy.substr(0, dot)) + L"_treecard.mdb";
-    int taxon = PrepareCopy(path, copy);
+    std::wstring copy = TaxonCopyPath(path);
+    int taxon = PrepareTaxonCopy(path, copy, kWantedRecords);
     if (taxon < 0) {
         printf("the working copy could not be prepared\n");
         return 1;

@@ -48,6 +48,8 @@ INT_PTR CALLBACK EditMemoDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_INITDIALOG: {
         SetWindowLongPtrW(dlg, DWLP_USER, lParam);
         VARIANT* value = (VARIANT*)lParam;
+        // A long text may be longer than an edit takes by default.
+        SendDlgItemMessageW(dlg, kMemoEdit, EM_SETLIMITTEXT, 0, 0);
         if (value && V_VT(value) == VT_BSTR && V_BSTR(value))
             SetDlgItemTextW(dlg, kMemoEdit, V_BSTR(value));
         return TRUE;

@@ -11,10 +11,10 @@
 
 class CTreeCard;           // browse/treecard.h
 class CLitCard;            // literature card (later issue)
-class CEditRecordDlg;      // record edit dialog (later issue)
+class CEditRecordDlg;      // browse/recorddlg.h
 class CEditLitRecordDlg;   // literature record dialog (later issue)
 class CEditLegendStyleDlg; // legend style dialog of the map cards (later issue)
-class CAddQueryDlg;        // criterion dialog (later issue)
+class CAddQueryDlg;        // browse/addquerydlg.h
 class CPrintForm;          // reports/printform.h
 class ConfigData;          // mainapp/configdata.h
 class CXmlReader;
@@ -138,6 +138,12 @@ public:
     // cards' record lists and the search list.
     void DeleteRecords(HWND owner);
     void RefreshAll(HWND owner);
+    // A new record, or the selected one edited, on the page in front: the record dialog for the
+    // record lists (tabs 0-2). Nothing happens on the other tabs, nor without a selected row.
+    void NewRecord(HWND owner);
+    void EditRecord(HWND owner);
+    // The database closed: the record dialog's template names another file's attributes.
+    void ForgetRecordTemplate();
     // Handler of ZM_REFRESH_MAPS: every map card rebuilds its layers; returns 1.
     int RefreshMaps();
     // The literature card's requery and author combo (after the database opened or closed);
@@ -190,6 +196,8 @@ private:
     int MapIndexOfTab(int tab) const;
     void RemoveMapTab(int tab);
     void CollectRecordIds(int tab, CIntArray* ids);
+    // Runs the record dialog on a new record (id -1) or on a stored one.
+    void RunRecordDialog(HWND owner, int mode, int recordId);
 };
 
 // Draws the two sort arrows (0 down, 1 up) into a new masked 16 x 14 image list.

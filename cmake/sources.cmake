@@ -27,10 +27,23 @@ function(zor_test_program name dir)
     return()
   endif()
   add_executable(${name} ${srcs} ${CMAKE_SOURCE_DIR}/tests/support/test_main.cpp)
+  set(rcs ${srcs})
+  list(FILTER rcs INCLUDE REGEX "\\.rc$")
+  if(rcs)
+    zor_track_resources(${rcs})
+  endif()
   target_link_libraries(${name} PRIVATE ${ARGN} zortestsupport gmock gtest)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
   target_compile_definitions(${name} PRIVATE
                              ZOR_PROGRAM_MANIFEST=L"${CMAKE_SOURCE_DIR}/resources/common.manifest")
   add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
   set_tests_properties(${name} PROPERTIES TIMEOUT 900)
+endfunction()
+
+# windres does not report the files a resource script includes (dialog files, identifiers, art):
+# every resource script depends on all of them, so a changed dialog rebuilds each program's resources.
+function(zor_track_resources)
+  file(GLOB_RECURSE deps CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.rc ${CMAKE_SOURCE_DIR}/resources/*.h
+       ${CMAKE_SOURCE_DIR}/resources/art/* ${CMAKE_SOURCE_DIR}/resources/*.manifest ${CMAKE_SOURCE_DIR}/common/*.h)
+  set_source_files_properties(${ARGN} PROPERTIES OBJECT_DEPENDS "${deps}")
 endfunction()

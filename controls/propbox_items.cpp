@@ -436,12 +436,11 @@ void ReadItemValue(PropBoxData* d, PropItem* item, VARIANT* out)
     case T_REAL: {
         VARTYPE vt = type == T_INTEGER ? VT_I4 : VT_R8;
         if (!TextToValue(text.c_str(), out, vt, d->yes.c_str())) {
+            // A text that gives no number (or one too big for the type) stays what was typed:
+            // the owner refuses it, instead of storing a 0 the user never typed.
             VariantClear(out);
-            out->vt = vt;
-            if (vt == VT_I4)
-                out->lVal = 0;
-            else
-                out->dblVal = 0;
+            out->vt = VT_BSTR;
+            out->bstrVal = SysAllocStringLen(text.c_str(), static_cast<UINT>(text.size()));
         }
         break;
     }

@@ -5,6 +5,9 @@
 #pragma once
 #include <windows.h>
 #include <oleauto.h>
+
+#include <string>
+
 #include "core/containers.h"
 #include "dataaccess/ado.h"
 
@@ -21,6 +24,14 @@ int FindListBoxItemByData(HWND listBox, int value);
 // Empties the control and adds the NAME of every row from the first, with the ID as item data.
 void FillComboFromRecordset(HWND combo, zdata::Recordset* rs);
 void FillListBoxFromRecordset(HWND listBox, zdata::Recordset* rs);
+
+// The whole text of a window; the text of a combo box's list entry (empty for no such entry).
+std::wstring GetWindowString(HWND window);
+std::wstring GetComboEntryString(HWND combo, int index);
+std::wstring GetListBoxEntryString(HWND listBox, int index);
+
+// Inserts a tab at the index with a string-table entry (at most 63 characters) as its text.
+void InsertTabFromString(HWND tabControl, HINSTANCE instance, int index, UINT stringId);
 
 // ---- numbers in edit controls ----
 // Readers answer 0 for an empty text, 1 when a number was read into *out, -1 otherwise (out
@@ -45,11 +56,12 @@ void GetWindowTextVariant(HWND window, VARIANT* out);
 void SetWindowTextVariant(const VARIANT* value, HWND window);
 // VariantClear on every VARIANT of the list; the VARIANTs stay allocated.
 void ClearVariantArray(CPtrArray* list);
-// The i-th VARIANT of the list into the i-th top-level item of a property box.
+// The i-th VARIANT of the list into the i-th top-level item of a property box (a date as its
+// text in the user's format); a value past the box's last item goes nowhere.
 void SetPropertyBoxValues(HWND propertyBox, CPtrArray* list);
 // Reads the items in order into the list's VARIANTs; stops at the first empty item whose
 // attribute (the item data, a CustomAttrDef) is required, unless skipRequired is set, and returns
-// its index; -1 when every item was read.
+// its index; -1 when every item was read. A value past the box's last item is left empty.
 int GetPropertyBoxValues(HWND propertyBox, CPtrArray* list, int skipRequired);
 
 // ---- messages ----

@@ -256,6 +256,11 @@ int CDatabase::IsOpen()
     return (state & adStateOpen) ? 1 : 0;
 }
 
+std::wstring CDatabase::MissingCollationExtension()
+{
+    return AdoConnection->MissingCollationExtension();
+}
+
 HRESULT CDatabase::Open(HWND progressWindow, const ConnSettings* settings)
 {
     if (progressWindow) {
@@ -494,6 +499,17 @@ void CDatabase::AddLiteratureFields()
         LoadStringW(Instance, b.caption, def->Caption, 64);
         LiteratureAttrs->Add(def);
     }
+}
+
+CustomAttrDef* CDatabase::FindAttrDef(int table, const wchar_t* fieldName)
+{
+    CPtrArray* list = table == 1 ? SpeciesAttrs : table == 2 ? FeatureAttrs : table == 3 ? RecordAttrs : nullptr;
+    for (int i = 0; list && fieldName && i < list->GetCount(); ++i) {
+        CustomAttrDef* def = static_cast<CustomAttrDef*>(list->GetItems()[i]);
+        if (def && wcscmp(def->FieldName, fieldName) == 0)
+            return def;
+    }
+    return nullptr;
 }
 
 int CDatabase::DiscoverSchema()

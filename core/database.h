@@ -141,6 +141,9 @@ public:
     CDatabase& operator=(const CDatabase&) = delete;
 
     int IsOpen();
+    // The Czech collation extension that an open database lacks (its path), so that lists sort
+    // in the schema's own order; empty when the database has the Czech order or is not open.
+    std::wstring MissingCollationExtension();
     // Starts the asynchronous open; the outcome arrives as ZM_DB_OPENED.
     HRESULT Open(HWND progressWindow, const ConnSettings* settings);
     // 1 when the database was open and is now closed, 0 when it was not open.
@@ -174,6 +177,9 @@ public:
     CPtrArray* GetSpeciesAttrs() { return SpeciesAttrs; }
     CPtrArray* GetFeatureAttrs() { return FeatureAttrs; }
     CPtrArray* GetRecordAttrs() { return RecordAttrs; }
+    // The first definition of SPECIES (1), FEATURES (2) or ZORNACOLLS (3) whose field name is
+    // the name exactly (case-sensitive); null for none and for any other table.
+    CustomAttrDef* FindAttrDef(int table, const wchar_t* fieldName);
     wchar_t** GetRecordViewFields() { return (wchar_t**)RecordViewFields->GetItems(); }
     wchar_t** GetLitViewFields() { return (wchar_t**)LitViewFields->GetItems(); }
     // 0 taxon, 1 locality, 2 search, 3 literature list; null for other kinds. Borrowed.
@@ -464,7 +470,8 @@ enum ItemDeleteStringId
     IDS_DB_ERROR_CAPTION = 500,
     IDS_DB_ITEM_HAS_CHILDREN = 520,
     IDS_DB_ITEM_HAS_RECORDS = 521,
-    IDS_DB_MOVE_INTO_OWN_BRANCH = 522,  // a move under an item of the moved branch itself
+    IDS_DB_LOOKUP_VALUE_IN_USE = 522,  // a lookup value that rows still use
+    IDS_DB_MOVE_INTO_OWN_BRANCH = 523,  // a move under an item of the moved branch itself
 };
 // ---- end of tree items and records helpers ----
 

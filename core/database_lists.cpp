@@ -12,6 +12,7 @@
 #include "core/textutil.h"
 #include "core/treefill.h"
 #include "dataaccess/filterexpr.h"
+#include "dataaccess/rowset.h"
 
 using zdata::Field;
 using zdata::Fields;
@@ -242,7 +243,8 @@ std::wstring OrderBy(CPtrArray* names, const ListQuery* q)
             continue;
         if (!keys.empty())
             keys += L", ";
-        keys += name;
+        // Names come from the view and may hold blanks, ":n" or a keyword.
+        keys += zdata::QuoteIdentifier(name);
         if (q->Descending)
             keys += L" DESC";
     }
@@ -285,8 +287,13 @@ void RunListQuery(CDatabase* db, CachedRecordset kind, ListQuery* q)
     std::wstring sql = db->BuildListQuerySql(q);
     if (sql.empty())
         return;
-    if (FAILED(db->ReopenListRecordset(kind, sql.c_str())))
+    // A statement the database refuses (a search condition too deep for it, say) is reported
+    // with the database's own words; the list stays empty.
+    if (FAILED(db->ReopenListRecordset(kind, sql.c_str()))) {
+        if (db->IsOpen())
+            db->ReportAdoErrors();
         return;
+    }
     Recordset* rs = db->RecordsetSlot(kind);
     // The count of a keyset is complete only once the last row has been reached.
     rs->MoveLast();
@@ -341,6 +348,80 @@ void RestoreComboText(HWND combo, const wchar_t* text)
     SetWindowTextW(combo, text);
     int len = (int)wcslen(text);
     SendMessageW(combo, CB_SETEDITSEL, 0, MAKELPARAM(len, len));
+}
+
+// A dropped list draws itself again for every entry added to it (seconds for a hundred names
+// under Wine): a refill keeps it from drawing until it is complete.
+class ListDrawingPaused
+{
+public:
+    explicit ListDrawingPaused(HWND combo)
+    {
+        COMBOBOXINFO info = {};
+        info.cbSize = sizeof(info);
+        list_ = GetComboBoxInfo(combo, &info) ? info.hwndList : nullptr;
+        if (list_)
+            SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
+    }
+    ~ListDrawingPaused()
+    {
+        if (!list_)
+            return;
+        SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(list_, nullptr, TRUE);
+    }
+    ListDrawingPaused(const ListDrawingPaused&) = delete;
+    ListDrawingPaused& operator=(const ListDrawingPaused&) = delete;
+
+private:
+    HWND list_;
+};
+
+// Puts the names the filter finds into the combo's list (emptied first when it held entries),
+// each with its row id; more names than a list takes leave it empty.
+void FillNameList(Recordset* rs, HWND combo, const wchar_t* text, const std::wstring& filter,
+                  bool hadEntries)
+{
+    ListDrawingPaused paused(combo);
+    if (hadEntries) {
+        SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+        RestoreComboText(combo, text);
+    }
+    if (FAILED(rs->put_Filter(filter.c_str())))
+        return;
+    long count = 0;
+    rs->get_RecordCount(&count);
+    if (count > kMaxListedNames || count <= 0 || FAILED(rs->MoveFirst()))
+        return;
+    Fields* fields = nullptr;
+    while (!rs->IsEOF()) {
+        if (SUCCEEDED(rs->get_Fields(&fields)) && fields) {
+            Field* nameField = nullptr;
+            Field* idField = nullptr;
+            VARIANT name, id;
+            VariantInit(&name);
+            VariantInit(&id);
+            if (SUCCEEDED(fields->Item(0L, &nameField)) && nameField)
+                nameField->get_Value(&name);
+            if (SUCCEEDED(fields->Item(1L, &idField)) && idField)
+                idField->get_Value(&id);
+            if (name.vt == VT_BSTR) {
+                LRESULT at = SendMessageW(combo, CB_ADDSTRING, 0, (LPARAM)name.bstrVal);
+                if (at >= 0)
+                    SendMessageW(combo, CB_SETITEMDATA, at, (LPARAM)VariantToInt(&id));
+            }
+            VariantClear(&name);
+            VariantClear(&id);
+            if (nameField)
+                nameField->Release();
+            if (idField)
+                idField->Release();
+            fields->Release();
+            fields = nullptr;
+        }
+        if (FAILED(rs->MoveNext()))
+            break;
+    }
 }
 
 bool EndsInCh(const std::wstring& text)
@@ -398,47 +479,8 @@ void CDatabase::FilterListByName(int kind, int dropDown, HWND combo, const wchar
         return;
     }
 
-    if (items > 0) {
-        SendMessageW(combo, CB_RESETCONTENT, 0, 0);
-        RestoreComboText(combo, text);
-    }
-    if (FAILED(rs->put_Filter(filter.c_str())))
-        return;
-    long count = 0;
-    rs->get_RecordCount(&count);
-    if (count > kMaxListedNames)
-        return;
-    if (count > 0 && SUCCEEDED(rs->MoveFirst())) {
-        Fields* fields = nullptr;
-        while (!rs->IsEOF()) {
-            if (SUCCEEDED(rs->get_Fields(&fields)) && fields) {
-                Field* nameField = nullptr;
-                Field* idField = nullptr;
-                VARIANT name, id;
-                VariantInit(&name);
-                VariantInit(&id);
-                if (SUCCEEDED(fields->Item(0L, &nameField)) && nameField)
-                    nameField->get_Value(&name);
-                if (SUCCEEDED(fields->Item(1L, &idField)) && idField)
-                    idField->get_Value(&id);
-                if (name.vt == VT_BSTR) {
-                    LRESULT at = SendMessageW(combo, CB_ADDSTRING, 0, (LPARAM)name.bstrVal);
-                    if (at >= 0)
-                        SendMessageW(combo, CB_SETITEMDATA, at, (LPARAM)VariantToInt(&id));
-                }
-                VariantClear(&name);
-                VariantClear(&id);
-                if (nameField)
-                    nameField->Release();
-                if (idField)
-                    idField->Release();
-                fields->Release();
-                fields = nullptr;
-            }
-            if (FAILED(rs->MoveNext()))
-                break;
-        }
-    }
+    // The list is refilled in one piece, then drawn and dropped.
+    FillNameList(rs, combo, text, filter, items > 0);
     if (dropDown) {
         SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
         RestoreComboText(combo, text);

@@ -112,27 +112,35 @@ CPtrArray* AttrListOfLookupTable(CDatabase* db, int table)
     }
 }
 
-void AddPropertyItems(HWND propertyBox, const CPtrArray* list)
+// One top-level item per definition, in list order, so that value i of an edit record always
+// lands on item i: a missing definition still gets an item (hidden, without data), and once the
+// box refuses an item no further one is added (the values past the last item then have none,
+// which the value readers and writers of the dialogs skip). False when an item was refused.
+bool AddPropertyItems(HWND propertyBox, const CPtrArray* list)
 {
     if (!list)
-        return;
+        return true;
     for (int i = 0; i < list->GetCount(); i++) {
         CustomAttrDef* def = (CustomAttrDef*)list->GetItems()[i];
-        if (!def)
-            continue;
-        WPARAM add = MAKEWPARAM(0xFFFF, PropBoxTypeOfAttr(def->Type));
-        LRESULT item = SendMessageW(propertyBox, PBXM_ADDITEM, add, (LPARAM)def->Caption);
+        WPARAM add = MAKEWPARAM(0xFFFF, def ? PropBoxTypeOfAttr(def->Type) : PBT_TEXT);
+        LRESULT item = SendMessageW(propertyBox, PBXM_ADDITEM, add, (LPARAM)(def ? def->Caption : L""));
         if (item < 0)
-            continue;
-        // The item data is pointer-sized: the definition itself, not a 32-bit copy of it.
-        SendMessageW(propertyBox, PBXM_SETITEMDATA, MAKEWPARAM(0xFFFF, (WORD)item), (LPARAM)def);
+            return false;
+        WPARAM at = MAKEWPARAM(0xFFFF, (WORD)item);
+        if (def) {
+            // The item data is pointer-sized: the definition itself, not a 32-bit copy of it.
+            SendMessageW(propertyBox, PBXM_SETITEMDATA, at, (LPARAM)def);
+        } else {
+            SendMessageW(propertyBox, PBXM_SETITEMFLAG, at, 0);
+        }
     }
+    return true;
 }
 
 int FillPropertyBoxFrom(HWND propertyBox, const CPtrArray* first, const CPtrArray* second)
 {
-    AddPropertyItems(propertyBox, first);
-    AddPropertyItems(propertyBox, second);
+    if (AddPropertyItems(propertyBox, first))
+        AddPropertyItems(propertyBox, second);
     return first ? first->GetCount() : 0;
 }
 
@@ -440,6 +448,11 @@ int CDatabase::FillSysPropertyBox(HWND propertyBox)
 int CDatabase::FillLocPropertyBox(HWND propertyBox)
 {
     return FillPropertyBoxFrom(propertyBox, LocTreeAttrs, FeatureAttrs);
+}
+
+void CDatabase::FillRecordPropertyBox(HWND propertyBox)
+{
+    FillPropertyBoxFrom(propertyBox, RecordAttrs, nullptr);
 }
 
 int CDatabase::FillLitPropertyBox(HWND propertyBox)

@@ -1,4 +1,4 @@
-// Deleting tree items, occurrence records and publications. Each delete is one statement in one
+// Deleting tree items, occurrence records and publications. Each delete runs in one
 // transaction; the rows that hang on a deleted item or publication (its species or locality row,
 // pictures, literature links) go with it through the file's cascades. An item that still has
 // children or records is refused with a message that says why.
@@ -74,24 +74,8 @@ int DeleteTreeItem(CDatabase* db, int id, const DeleteKind& kind)
     return tx.Commit() ? 1 : 0;
 }
 
-// "<prefix> = %d" for one id, "<prefix> IN (%d, %d, ...)" for more.
-std::wstring DeleteByIdsSql(const wchar_t* table, const CIntArray* ids)
-{
-    wchar_t number[16];
-    std::wstring sql = L"DELETE FROM ";
-    sql += table;
-    if (ids->GetCount() == 1) {
-        StringCchPrintfW(number, 16, L"%d", ids->GetItems()[0]);
-        return sql + L" WHERE ID = " + number;
-    }
-    sql += L" WHERE ID IN (";
-    for (int i = 0; i < ids->GetCount(); i++) {
-        StringCchPrintfW(number, 16, i ? L", %d" : L"%d", ids->GetItems()[i]);
-        sql += number;
-    }
-    return sql + L")";
-}
-
+// Deletes the rows of the ids in one transaction; a long list goes in several statements,
+// since one statement naming every id would pass the file's statement length.
 bool DeleteByIds(CDatabase* db, const wchar_t* table, const CIntArray* ids)
 {
     if (!ids || ids->GetCount() < 1 || !db->IsOpen())
@@ -99,10 +83,18 @@ bool DeleteByIds(CDatabase* db, const wchar_t* table, const CIntArray* ids)
     WriteTransaction tx(db);
     if (!tx.Begin())
         return false;
-    if (FAILED(db->AdoConnection->Execute(DeleteByIdsSql(table, ids).c_str(), nullptr,
-                                          adExecuteNoRecords))) {
-        tx.Fail();
-        return false;
+    int count = ids->GetCount();
+    for (int first = 0; first < count; first += kIdsPerStatement) {
+        int last = first + kIdsPerStatement < count ? first + kIdsPerStatement : count;
+        std::wstring sql = std::wstring(L"DELETE FROM ") + table;
+        if (last - first == 1)
+            sql += L" WHERE ID = " + IdListText(ids->GetItems(), first, last);
+        else
+            sql += L" WHERE ID IN (" + IdListText(ids->GetItems(), first, last) + L")";
+        if (FAILED(db->AdoConnection->Execute(sql.c_str(), nullptr, adExecuteNoRecords))) {
+            tx.Fail();
+            return false;
+        }
     }
     return tx.Commit();
 }

@@ -51,14 +51,26 @@ bool IsNullOrEmpty(const VARIANT& v)
     return v.vt == VT_EMPTY || v.vt == VT_NULL;
 }
 
-// Puts the value into the lookup table's cached list. A value that is already there fails its
+// Puts the value into the lookup table's cached list, unless the list holds it already ignoring
+// case ("ČERNÝ" for "Černý"): then *stored gets the list's own spelling, which the attribute
+// takes, since its column refers to the list's key. A value the list refuses otherwise fails its
 // Update, which is cancelled without a message: it is no error.
-void AddLookupValue(CDatabase* db, int kind, const CustomAttrDef* def, const VARIANT& value)
+void AddLookupValue(CDatabase* db, int kind, const CustomAttrDef* def, const VARIANT& value,
+                    VARIANT* stored)
 {
     // The cache answers kLookupNotAvailable (and nothing else outside it) for a table it cannot
     // open; GetLookupRecordset gives no recordset for any index outside the cache.
     Recordset* rs = db->GetLookupRecordset(db->LoadLookupValues(kind, def->FieldName));
-    if (!rs || FAILED(rs->AddNew()))
+    if (!rs)
+        return;
+    std::wstring spelling;
+    if (value.vt == VT_BSTR && value.bstrVal && FindName(rs, value.bstrVal, &spelling)) {
+        VariantClear(stored);
+        stored->vt = VT_BSTR;
+        stored->bstrVal = SysAllocStringLen(spelling.data(), (UINT)spelling.size());
+        return;
+    }
+    if (FAILED(rs->AddNew()))
         return;
     FieldsRef fields(rs);
     zdata::Field* name = nullptr;
@@ -124,17 +136,18 @@ HRESULT WriteSpeciesRow(CDatabase* db, Fields* f, TreeItemRecord* r, int valueIn
     KeepFirstFailure keep(hr);
     keep(PutText(f, SPE_NAME, r->Name, false));
     keep(PutInt(f, SPE_SYSID, r->Id));
-    keep(PutText(f, SPE_AUTHOR, r->Author, true));
+    // An author the list holds in another case is written as the list spells it; a new one is
+    // added to the list.
+    std::wstring author = r->Author;
     if (r->Author[0]) {
         db->OpenSysAuthors();
-        Recordset* authors = db->SysAuthorsRs;
-        if (IsRecordsetOpen(authors) && SUCCEEDED(authors->AddNew())) {
-            FieldsRef af(authors);
-            // A name already in the list is refused by the table: no error for the user.
-            if (FAILED(PutText(af.get(), 0, r->Author, false)) || FAILED(authors->Update()))
-                authors->CancelUpdate();
-        }
+        std::wstring stored;
+        if (FindName(db->SysAuthorsRs, r->Author, &stored))
+            author = stored;
+        else
+            db->AddSysAuthor(r->Author);
     }
+    keep(PutText(f, SPE_AUTHOR, author.c_str(), true));
     keep(PutBool(f, SPE_PARENTHES, r->AuthorInParentheses));
     keep(PutValue(f, SPE_YEAR, r->Year));
     WriteValues(db, valueIndex, LOOKUP_SPECIES, f, r->Values, db->SpeciesAttrs, &hr);
@@ -394,10 +407,13 @@ int itemsave::WriteValues(CDatabase* db, int start, int kind, Fields* fields,
         const VARIANT& x = ValueAt(values, start + i);
         if (!def)
             continue;
+        VARIANT stored;
+        VariantInit(&stored);
         if (!IsNullOrEmpty(x) && (def->Type == ATTR_LOOKUP || def->Type == ATTR_GEO_LOOKUP))
-            AddLookupValue(db, kind, def, x);
+            AddLookupValue(db, kind, def, x, &stored);
         // An attribute without a column (kNoColumn) is skipped, never written into column 0.
-        HRESULT hr = PutAttrValue(fields, def, x);
+        HRESULT hr = PutAttrValue(fields, def, stored.vt == VT_EMPTY ? x : stored);
+        VariantClear(&stored);
         if (FAILED(hr) && failure && SUCCEEDED(*failure))
             *failure = hr;
     }

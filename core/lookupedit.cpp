@@ -13,6 +13,7 @@
 #include <string>
 
 #include "core/lookupedit.h"
+#include "core/msgbox.h"
 #include "core/rsutil.h"
 #include "core/textutil.h"
 #include "core/transaction.h"
@@ -99,17 +100,46 @@ private:
     Command* command_;
 };
 
-// Whether the lookup table holds the value already (NAME compares as the table declares it).
-bool LookupValueExists(Connection* connection, const wchar_t* table, const wchar_t* value,
-                       HRESULT* hr)
+// The spelling under which the lookup table holds a value, when it holds it ignoring case (the
+// query's NAME is matched the Czech way: "ČERNÝ" finds "Černý").
+bool StoredLookupValue(Connection* connection, const wchar_t* table, const wchar_t* value,
+                       std::wstring* stored, HRESULT* hr)
 {
-    BoundStatement query(connection,
-                         L"SELECT COUNT(*) FROM " + QuotedName(table) + L" WHERE NAME = ?");
+    BoundStatement query(connection, L"SELECT NAME FROM " + QuotedName(table) + L" WHERE NAME = ?");
     Recordset* rows = nullptr;
     *hr = query.Run(value, nullptr, &rows);
     if (FAILED(*hr) || !rows)
         return false;
     bool exists = false;
+    if (!rows->IsEOF()) {
+        Field* field = FieldByName(rows, L"NAME");
+        if (field) {
+            VARIANT v;
+            VariantInit(&v);
+            field->get_Value(&v);
+            if (v.vt == VT_BSTR && v.bstrVal) {
+                stored->assign(v.bstrVal, SysStringLen(v.bstrVal));
+                exists = true;
+            }
+            VariantClear(&v);
+            field->Release();
+        }
+    }
+    rows->Close();
+    rows->Release();
+    return exists;
+}
+
+// The count a bound "SELECT COUNT(*) ... ?" gives for a value; 0 when it fails (*hr says so).
+long long CountRows(Connection* connection, const std::wstring& sql, const wchar_t* value,
+                    HRESULT* hr)
+{
+    BoundStatement query(connection, sql);
+    Recordset* rows = nullptr;
+    *hr = query.Run(value, nullptr, &rows);
+    if (FAILED(*hr) || !rows)
+        return 0;
+    long long count = 0;
     Fields* fields = nullptr;
     if (!rows->IsEOF() && SUCCEEDED(rows->get_Fields(&fields)) && fields) {
         Field* field = nullptr;
@@ -117,7 +147,7 @@ bool LookupValueExists(Connection* connection, const wchar_t* table, const wchar
             VARIANT v;
             VariantInit(&v);
             field->get_Value(&v);
-            exists = VariantToIntOrZero(&v) > 0;
+            count = VariantToIntOrZero(&v);
             VariantClear(&v);
             field->Release();
         }
@@ -125,7 +155,45 @@ bool LookupValueExists(Connection* connection, const wchar_t* table, const wchar
     }
     rows->Close();
     rows->Release();
-    return exists;
+    return count;
+}
+
+// Gives the rows of the owning table that hold the old value the new one.
+HRESULT MoveOwningRows(Connection* connection, const wchar_t* owner, const wchar_t* field, const wchar_t* value,
+                       const std::wstring& old)
+{
+    std::wstring column = QuotedName(field);
+    BoundStatement update(connection, L"UPDATE " + QuotedName(owner) + L" SET " + column + L" = ? WHERE " + column
+                                          + L" = ?");
+    return update.Run(value, old.c_str());
+}
+
+// A key renamed in a way its collation (NOCASE) does not see, "prosev" to "Prosev", cascades to
+// nothing: the owning rows are given the new spelling here (a cascade that did run leaves no row
+// with the old one).
+HRESULT CarryCaseChange(Connection* connection, const wchar_t* owner, const wchar_t* field, const wchar_t* value,
+                        const std::wstring& old)
+{
+    if (!owner || !IsPlainIdentifier(field))
+        return S_OK;
+    return MoveOwningRows(connection, owner, field, value, old);
+}
+
+// The current row's NAME, or false when it has none.
+bool CurrentName(Recordset* rs, std::wstring* name)
+{
+    Field* field = FieldByName(rs, L"NAME");
+    if (!field)
+        return false;
+    VARIANT v;
+    VariantInit(&v);
+    field->get_Value(&v);
+    bool ok = v.vt == VT_BSTR && v.bstrVal;
+    if (ok)
+        name->assign(v.bstrVal, SysStringLen(v.bstrVal));
+    VariantClear(&v);
+    field->Release();
+    return ok;
 }
 
 }  // namespace
@@ -136,7 +204,8 @@ int CDatabase::AddSysAuthor(const wchar_t* author)
         return 0;
     OpenSysAuthors();
     Recordset* rs = SysAuthorsRs;
-    if (!IsRecordsetOpen(rs) || FAILED(rs->AddNew()))
+    // A name the list holds in another case is the same author: nothing is added.
+    if (!IsRecordsetOpen(rs) || FindName(rs, author) || FAILED(rs->AddNew()))
         return 0;
     // The list refuses a name it holds already; that refusal is expected and not shown.
     if (FAILED(PutTextOrNull(rs, L"NAME", author)) || FAILED(rs->Update())) {
@@ -156,6 +225,10 @@ int CDatabase::EditLookupTable(const LookupEdit* edit)
     if (!rs || FAILED(rs->put_AbsolutePosition(edit->Row)))
         return 0;
     LookupCacheEntry* entry = (LookupCacheEntry*)LookupCache->GetItems()[index];
+    std::wstring oldValue;
+    bool hasName = CurrentName(rs, &oldValue);
+    if (edit->ShownName && (!hasName || oldValue != edit->ShownName))
+        return 0;  // the editor's list no longer shows this table's rows
 
     if (edit->ValueOps <= 0) {
         // In place: the row is written through the cached recordset; a new NAME reaches the
@@ -164,15 +237,30 @@ int CDatabase::EditLookupTable(const LookupEdit* edit)
         int flags = edit->ColumnFlags;
         if (!(flags & (LOOKUP_WRITE_NAME | LOOKUP_WRITE_ABBREV)))
             return 0;
+        bool rename = (flags & LOOKUP_WRITE_NAME) && edit->NewName;
+        std::wstring own, stored;
         HRESULT hr = S_OK;
+        if (rename && CurrentName(rs, &own) && IsPlainIdentifier(entry->TableName)
+            && StoredLookupValue(AdoConnection, entry->TableName, edit->NewName, &stored, &hr)
+            && stored != own)
+            return 0;  // another value has the name already (ignoring case): no duplicate
+        WriteTransaction txn(this, nullptr);
+        if (!txn.Begin())
+            return 0;
+        hr = S_OK;
         if (flags & LOOKUP_WRITE_NAME)
             hr = PutTextOrNull(rs, L"NAME", edit->NewName);
         if (SUCCEEDED(hr) && (flags & LOOKUP_WRITE_ABBREV))
             hr = PutTextOrNull(rs, L"ABBREV", edit->NewAbbrev);
         if (SUCCEEDED(hr))
             hr = rs->Update();
-        if (FAILED(hr)) {
+        if (FAILED(hr))
             rs->CancelUpdate();
+        if (SUCCEEDED(hr) && rename && !own.empty() && own != edit->NewName)
+            hr = CarryCaseChange(AdoConnection, OwnerTableOf(edit->Kind), edit->FieldName, edit->NewName, own);
+        if (FAILED(hr) || !txn.Commit()) {
+            txn.Rollback(false);
+            RequeryIfOpen(rs);
             return 0;
         }
         return 1;
@@ -188,38 +276,49 @@ int CDatabase::EditLookupTable(const LookupEdit* edit)
     if (replace && (!edit->NewName || !*edit->NewName))
         return 0;  // a value is replaced by a value, never by nothing
 
-    VARIANT old;
-    VariantInit(&old);
-    Field* nameField = FieldByName(rs, L"NAME");
-    if (nameField) {
-        nameField->get_Value(&old);
-        nameField->Release();
-    }
-    if (old.vt != VT_BSTR || !old.bstrVal) {
-        VariantClear(&old);
+    if (!hasName)
         return 0;
-    }
-    std::wstring oldValue(old.bstrVal, SysStringLen(old.bstrVal));
-    VariantClear(&old);
 
     // A refused step reads nothing again: the lists below are read once the edit is stored.
     WriteTransaction txn(this, nullptr);
     if (!txn.Begin())
         return 0;
     HRESULT hr = S_OK;
-    if (replace) {
-        // A typed value is added unless the table has it already (its key ignores case).
-        if (edit->ExistingIndex < 0 && !LookupValueExists(AdoConnection, table, edit->NewName, &hr)
-            && SUCCEEDED(hr)) {
+    std::wstring newValue = replace ? edit->NewName : L"";
+    if (replace && edit->ExistingIndex < 0) {
+        // A typed value is added unless the table has it already ignoring case; then the rows
+        // take the value as the table spells it.
+        std::wstring stored;
+        if (StoredLookupValue(AdoConnection, table, edit->NewName, &stored, &hr)) {
+            newValue = stored;
+        } else if (SUCCEEDED(hr)) {
             BoundStatement insert(AdoConnection,
                                   L"INSERT INTO " + QuotedName(table) + L"(NAME) VALUES (?)");
             hr = insert.Run(edit->NewName);
         }
-        if (SUCCEEDED(hr)) {
-            std::wstring column = QuotedName(edit->FieldName);
-            BoundStatement update(AdoConnection, L"UPDATE " + QuotedName(owner) + L" SET " + column
-                                                     + L" = ? WHERE " + column + L" = ?");
-            hr = update.Run(edit->NewName, oldValue.c_str());
+    }
+    if (replace && SUCCEEDED(hr) && newValue == oldValue) {
+        // The value itself, typed in another case: it is renamed in place and stays.
+        BoundStatement rename(AdoConnection, L"UPDATE " + QuotedName(table) + L" SET NAME = ? WHERE NAME = ?");
+        hr = rename.Run(edit->NewName, oldValue.c_str());
+        if (SUCCEEDED(hr))
+            hr = CarryCaseChange(AdoConnection, owner, edit->FieldName, edit->NewName, oldValue);
+        remove = false;
+    } else if (replace && SUCCEEDED(hr)) {
+        hr = MoveOwningRows(AdoConnection, owner, edit->FieldName, newValue.c_str(), oldValue);
+    }
+    std::wstring column = QuotedName(edit->FieldName);
+    if (SUCCEEDED(hr) && remove) {
+        // A value still in use stays, with a message that says why (the author list has no key
+        // that would refuse it).
+        long long uses = CountRows(AdoConnection, L"SELECT COUNT(*) FROM " + QuotedName(owner)
+                                                      + L" WHERE " + column + L" = ?",
+                                   oldValue.c_str(), &hr);
+        if (SUCCEEDED(hr) && uses > 0) {
+            txn.Rollback();
+            ZorMessageBoxRes(MainWindow, Instance, IDS_DB_LOOKUP_VALUE_IN_USE, IDS_DB_ERROR_CAPTION,
+                             MB_ICONERROR);
+            return 0;
         }
     }
     if (SUCCEEDED(hr) && remove) {

@@ -12,6 +12,10 @@ struct LookupEdit
     const wchar_t* NewName;    // the new value, or null
     const wchar_t* NewAbbrev;  // the new abbreviation, or null
     int ExistingIndex;      // the new value's index in the editor's list; -1 when typed
+    // The value the editor shows at Row, or null. Rows are positions, so a list that no longer
+    // matches the table would act on another value: given a text, nothing is done unless the
+    // value at Row is that text.
+    const wchar_t* ShownName;
 };
 
 enum LookupValueOp

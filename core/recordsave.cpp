@@ -1,10 +1,9 @@
-// Loading and saving occurrence records, the record dialog's property box, and the names of
-// species, locality and literature rows by id.
+// Loading and saving occurrence records, and the names of species, locality and literature rows
+// by id.
 #include "core/database.h"
 
 #include <strsafe.h>
 
-#include "controls/plexa.h"
 #include "core/composednames.h"
 #include "core/itemrecords.h"
 #include "core/itemsave_rows.h"
@@ -68,28 +67,13 @@ int CDatabase::LoadRecord(int listKind, OccurrenceRecord* record)
     if (listKind < 0 || listKind > 2 || !record)
         return 0;
     Recordset* list = GetListRecordset(listKind);
-    if (!IsRecordsetOpen(list)) {
+    // A record not stored yet has no row to look for (and the search list may hold a million).
+    if (record->Id < 0 || !IsRecordsetOpen(list)) {
         ReadCustomValues(nullptr, record->Values, RecordAttrs);
         return 1;
     }
     ReadRecordRow(this, list, record);
     return 1;
-}
-
-void CDatabase::FillRecordPropertyBox(HWND propertyBox)
-{
-    for (int i = 0; i < RecordAttrs->GetCount(); i++) {
-        CustomAttrDef* def = (CustomAttrDef*)RecordAttrs->GetItems()[i];
-        if (!def)
-            continue;
-        LRESULT item = SendMessageW(propertyBox, PBXM_ADDITEM,
-                                    MAKEWPARAM(0xFFFF, PropBoxTypeOfAttr(def->Type)),
-                                    (LPARAM)def->Caption);
-        if (item < 0)
-            continue;
-        // The whole pointer travels as the item data.
-        SendMessageW(propertyBox, PBXM_SETITEMDATA, MAKEWPARAM(0xFFFF, (WORD)item), (LPARAM)def);
-    }
 }
 
 int CDatabase::SaveRecord(OccurrenceRecord* record)

@@ -1,5 +1,5 @@
 // ZorSampleDb: makes a Zorna database file with the sample data (or an empty one).
-//   ZorSampleDb [-o] <path> [-n <records>] [-s <seed>] [--empty]
+//   ZorSampleDb [-o] <path> [-n <records>] [-s <seed>] [--empty] [--older-attribute-table]
 //   ZorSampleDb --print-schema
 #include <windows.h>
 #include <shellapi.h>
@@ -31,6 +31,7 @@ const wchar_t kUsage[] =
     L"  --empty        only the tables, views and root rows, no sample data\n"
     L"  --orphan-attribute      also an attribute definition whose column is missing\n"
     L"  --four-column-pictures  picture tables without the thumbnail column\n"
+    L"  --older-attribute-table attribute definitions without MINVAL, MAXVAL and NULLVAL\n"
     L"  --print-schema the schema script, to standard output\n"
     L"An existing file that is not an SQLite database is never overwritten.\n";
 
@@ -81,6 +82,8 @@ int main()
             options.orphanAttribute = true;
         } else if (a == L"--four-column-pictures") {
             options.fourColumnPictures = true;
+        } else if (a == L"--older-attribute-table") {
+            options.olderAttributeTable = true;
         } else if (a == L"--print-schema") {
             std::wstring script;
             for (const std::wstring& statement : zor::SplitSqlScript(zor::SchemaScriptText()))

@@ -179,6 +179,11 @@ int AnsiToWide(const char* text, wchar_t* buffer, int size)
     return written;
 }
 
+bool SameTextNoCase(const wchar_t* a, const wchar_t* b)
+{
+    return CompareStringOrdinal(a ? a : L"", -1, b ? b : L"", -1, TRUE) == CSTR_EQUAL;
+}
+
 wchar_t* LoadStringAlloc(HINSTANCE module, UINT id)
 {
     // Strings live in blocks of 16, each entry a 16-bit length and that many characters

@@ -25,6 +25,10 @@ inline int BoundedWideCopy(const wchar_t* source, wchar_t* dest, int size)
 int WideToAnsi(const wchar_t* text, char* buffer, int size);
 int AnsiToWide(const char* text, wchar_t* buffer, int size);
 
+// Equality without regard to case, with Czech and every other letter folded (the C runtime's
+// _wcsicmp leaves Č and č apart); a null text equals only a null or empty one.
+bool SameTextNoCase(const wchar_t* a, const wchar_t* b);
+
 // A string-table entry of any length as a new heap string; null when it is empty or missing.
 wchar_t* LoadStringAlloc(HINSTANCE module, UINT id);
 

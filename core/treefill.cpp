@@ -2,8 +2,13 @@
 #include <stdlib.h>
 #include <string.h>
 #include <wchar.h>
+
+#include <map>
+#include <string>
+
 #include "core/blob.h"
 #include "core/textutil.h"
+#include "czechcollation/czechtext.h"
 
 const wchar_t kNoExpandProp[] = L"NoExpand";
 
@@ -38,6 +43,17 @@ HTREEITEM NextItem(HWND tree, HTREEITEM item, UINT how)
     return (HTREEITEM)SendMessageW(tree, TVM_GETNEXTITEM, how, (LPARAM)item);
 }
 
+// The label of a tree item (at most capacity - 1 characters) and its data (0 when none).
+LPARAM ItemLabel(HWND tree, HTREEITEM item, wchar_t* text, int capacity)
+{
+    TVITEMW tvi = {};
+    tvi.mask = TVIF_TEXT | TVIF_PARAM | TVIF_HANDLE;
+    tvi.hItem = item;
+    tvi.pszText = text;
+    tvi.cchTextMax = capacity;
+    return SendMessageW(tree, TVM_GETITEMW, 0, (LPARAM)&tvi) ? tvi.lParam : 0;
+}
+
 // The text of a string value; empty for anything else.
 const wchar_t* BstrOf(const VARIANT& v)
 {
@@ -56,6 +72,19 @@ TreeItemData* GetTreeItemData(HWND tree, HTREEITEM item)
     if (!SendMessageW(tree, TVM_GETITEMW, 0, (LPARAM)&tvi))
         return nullptr;
     return (TreeItemData*)tvi.lParam;
+}
+
+std::wstring GetTreeItemString(HWND tree, HTREEITEM item)
+{
+    wchar_t text[128] = L"";
+    TVITEMW tvi = {};
+    tvi.mask = TVIF_TEXT | TVIF_HANDLE;
+    tvi.hItem = item;
+    tvi.pszText = text;
+    tvi.cchTextMax = 128;
+    SendMessageW(tree, TVM_GETITEMW, 0, (LPARAM)&tvi);
+    text[127] = 0;
+    return text;
 }
 
 HTREEITEM InsertTreeItemFromRecord(HWND tree, HTREEITEM parent, HTREEITEM insertAfter,
@@ -192,13 +221,7 @@ void TreeChildrenToList(HWND tree, HWND list, HTREEITEM item)
     for (HTREEITEM child = NextItem(tree, item, TVGN_CHILD); child;
          child = NextItem(tree, child, TVGN_NEXT)) {
         wchar_t text[64] = L"";
-        TVITEMW tvi = {};
-        tvi.mask = TVIF_TEXT | TVIF_PARAM | TVIF_HANDLE;
-        tvi.hItem = child;
-        tvi.pszText = text;
-        tvi.cchTextMax = 64;
-        SendMessageW(tree, TVM_GETITEMW, 0, (LPARAM)&tvi);
-        TreeItemData* data = (TreeItemData*)tvi.lParam;
+        TreeItemData* data = (TreeItemData*)ItemLabel(tree, child, text, 64);
         LVITEMW lvi = {};
         lvi.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
         lvi.iItem = index++;
@@ -333,6 +356,41 @@ void SortTreeChildrenByPosition(HWND tree, zdata::Recordset* rs, int parentId)
     sort.hParent = parent;
     sort.lpfnCompare = CompareTreeItemPos;
     sort.lParam = 0;
+    SendMessageW(tree, TVM_SORTCHILDRENCB, 0, (LPARAM)&sort);
+}
+
+namespace {
+
+// The labels of the children being sorted, by their item data.
+using LabelsByData = std::map<LPARAM, std::wstring>;
+
+int CALLBACK CompareTreeItemLabels(LPARAM data1, LPARAM data2, LPARAM labels)
+{
+    if (!data1 || !data2)
+        return data1 ? -1 : (data2 ? 1 : 0);
+    const LabelsByData& names = *(const LabelsByData*)labels;
+    auto a = names.find(data1);
+    auto b = names.find(data2);
+    if (a == names.end() || b == names.end())
+        return 0;
+    return CzechCompare(a->second, b->second);
+}
+
+}  // namespace
+
+void SortTreeChildrenByName(HWND tree, HTREEITEM parent)
+{
+    LabelsByData labels;
+    for (HTREEITEM child = NextItem(tree, parent ? parent : TVI_ROOT, TVGN_CHILD); child;
+         child = NextItem(tree, child, TVGN_NEXT)) {
+        wchar_t text[260] = L"";
+        if (LPARAM data = ItemLabel(tree, child, text, 260))
+            labels[data] = text;
+    }
+    TVSORTCB sort = {};
+    sort.hParent = parent ? parent : TVI_ROOT;
+    sort.lpfnCompare = CompareTreeItemLabels;
+    sort.lParam = (LPARAM)&labels;
     SendMessageW(tree, TVM_SORTCHILDRENCB, 0, (LPARAM)&sort);
 }
 

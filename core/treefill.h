@@ -4,6 +4,9 @@
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
+
+#include <string>
+
 #include "core/containers.h"
 #include "core/leveldefs.h"
 #include "dataaccess/ado.h"
@@ -14,6 +17,8 @@ extern const wchar_t kNoExpandProp[];  // "NoExpand"
 
 // The TreeItemData of an item (its lParam); null for none.
 TreeItemData* GetTreeItemData(HWND tree, HTREEITEM item);
+// The label of an item (at most 127 characters).
+std::wstring GetTreeItemString(HWND tree, HTREEITEM item);
 
 // Inserts the current row of a tree recordset below the parent as a new item with new
 // TreeItemData: column 0 the id, column 2 the level, column 3 the position when the name column
@@ -55,6 +60,10 @@ HTREEITEM FindTreeItemById(int id, HWND tree, HTREEITEM start);
 int CALLBACK CompareTreeItemPos(LPARAM data1, LPARAM data2, LPARAM unused);
 // Takes the positions (column 3) of the parent's children from the recordset and sorts them.
 void SortTreeChildrenByPosition(HWND tree, zdata::Recordset* rs, int parentId);
+// Sorts the parent's children (the root's for null) by their labels in Czech alphabetical order,
+// as the locality tree lists siblings; items without data go last. Use it in place of
+// TVM_SORTCHILDREN, whose order is the system's, not the database's.
+void SortTreeChildrenByName(HWND tree, HTREEITEM parent);
 // Sets the text of the item found by FindTreeItemById; 0 when there is none.
 int SetTreeItemTextById(HWND tree, HTREEITEM start, int id, const wchar_t* text);
 

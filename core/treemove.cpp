@@ -7,6 +7,7 @@
 #include <vector>
 #include "core/composednames.h"
 #include "core/database.h"
+#include "core/rsutil.h"
 #include "core/textutil.h"
 #include "core/treewalk.h"
 
@@ -666,21 +667,13 @@ HRESULT ReassignRecords(int targetId, int count, const int* recordIds, int kind,
                      targetId);
     // The statement text grows with the list; long lists go in several statements of the same
     // transaction.
-    const int kIdsPerStatement = 20000;
     HRESULT hr = S_OK;
     for (int first = 0; first < count && SUCCEEDED(hr); first += kIdsPerStatement) {
         int last = std::min(count, first + kIdsPerStatement);
         std::wstring sql = head;
         if (!levels.setList.empty())
             sql += L", " + levels.setList;
-        sql += L" WHERE ID IN (";
-        sql.reserve(sql.size() + (size_t)(last - first) * 9);
-        for (int i = first; i < last; ++i) {
-            wchar_t number[16];
-            StringCchPrintfW(number, 16, i > first ? L", %d" : L"%d", recordIds[i]);
-            sql += number;
-        }
-        sql += L")";
+        sql += L" WHERE ID IN (" + IdListText(recordIds, first, last) + L")";
         hr = ExecuteBound(connection, sql.c_str(), values);
     }
     return hr;

@@ -169,6 +169,13 @@ public:
     HRESULT CommitTrans();
     HRESULT RollbackTrans();
 
+    // The Czech order (not ADO; dataaccess/collationext.h). True when the open connection has the
+    // Czech collations, so that its queries sort and match names the Czech way.
+    bool HasCzechOrder() const;
+    // For an open SQLite connection without them: the extension that was looked for (its Windows
+    // path); empty otherwise.
+    std::wstring MissingCollationExtension() const;
+
     // The layer's own connection state shared with recordsets and commands.
     std::shared_ptr<ConnectionCore> Core() const { return core_; }
 
@@ -268,6 +275,11 @@ public:
     HRESULT put_Filter(const VARIANT& filter);
     HRESULT put_Filter(const wchar_t* criteria);
     HRESULT get_Filter(VARIANT* out) const;
+    // Orders the view: "column [ASC|DESC] {, column [ASC|DESC]}" (empty: the rowset's own
+    // order again), on the rows the filter lets through; the first row becomes current. Client
+    // cursors only. A refused order leaves the old one and adds an error.
+    HRESULT put_Sort(const wchar_t* criteria);
+    HRESULT get_Sort(BSTR* out) const;
     // Searches the view for one "column op literal" criterion from Start (a bookmark;
     // VT_EMPTY/VT_ERROR = the current row), Start included. No match: EOF (BOF backwards).
     HRESULT Find(const wchar_t* criteria, long skipRecords = 0,
@@ -288,6 +300,11 @@ public:
     HRESULT get_Fields(Fields** out);
     // A second cursor over the same rows, independent of this one (for worker threads).
     HRESULT Clone(Recordset** out, long lockType = adLockUnspecified);
+
+    // The numbers of some columns for every row of the (filtered) view, in view order: one
+    // double per column and row (NaN for NULL and for values that are no number). A long
+    // keyset reads them in one pass over the rows, without paging; the cursor stays where it is.
+    HRESULT ReadRealColumns(const std::vector<long>& ordinals, std::vector<double>* values);
 
     // The connection's errors collection owner (null when never opened).
     Connection* ActiveConnection() const;

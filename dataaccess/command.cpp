@@ -239,7 +239,7 @@ HRESULT Command::Execute(VARIANT* recordsAffected, const VARIANT* values, long o
     if (!connection_)
         return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, adErrInvalidConnection);
     std::shared_ptr<ConnectionCore> core = connection_->Core();
-    std::wstring text = TranslateSql(text_);
+    std::wstring text = TranslateSql(text_, core.get());
     if (text.empty())
         return S_OK;
     long markers = CountMarkers(text);

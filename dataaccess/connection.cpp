@@ -1,6 +1,7 @@
 #include <thread>
 #include <olectl.h>
 #include "dataaccess/ado.h"
+#include "dataaccess/collationext.h"
 #include "dataaccess/comout.h"
 #include "dataaccess/connstr.h"
 #include "dataaccess/odbccore.h"
@@ -286,28 +287,38 @@ static bool ConnectCore(ConnectionCore& core, const std::wstring& connectionStri
         core.dbc = SQL_NULL_HDBC;
         return fail(L"The database \"" + target.windowsPath + L"\" could not be opened.");
     }
-    auto run = [&](const std::wstring& sql) {
+    auto run = [&](const std::wstring& sql, std::vector<Error*>* failure) {
         Stmt st;
         if (!st.Alloc(core))
             return false;
         SQLRETURN r = SQLExecDirectW(st.h, (SQLWCHAR*)sql.c_str(), SQL_NTS);
         if (!OdbcOk(r) && r != SQL_NO_DATA) {
-            *errors = core.Diagnostics(SQL_HANDLE_STMT, st.h);
+            *failure = core.Diagnostics(SQL_HANDLE_STMT, st.h);
             return false;
         }
         while (OdbcOk(SQLFetch(st.h))) {
         }
         return true;
     };
-    if (!target.checkQuery.empty() && !run(target.checkQuery)) {
+    if (!target.checkQuery.empty() && !run(target.checkQuery, errors)) {
         for (Error* e : *errors)
             e->Release();
         errors->clear();
         return fail(L"The file \"" + target.windowsPath + L"\" is not a database.");
     }
     for (const std::wstring& sql : target.initStatements)
-        if (!run(sql))
+        if (!run(sql, errors))
             return fail(L"The database \"" + target.windowsPath + L"\" could not be prepared.");
+    if (target.driver == OdbcDriverKind::SQLite) {
+        // The driver opens the file also when the extension does not load; a query that names
+        // the collations tells whether it did. Its failure is no failure of the open.
+        std::vector<Error*> probeErrors;
+        core.czechOrder = target.loadsCollationExtension && run(kCzechOrderProbeSql, &probeErrors);
+        for (Error* e : probeErrors)
+            e->Release();
+        if (!core.czechOrder)
+            core.missingCollationExtension = target.collationExtension;
+    }
     core.state = adStateOpen;
     return true;
 }
@@ -561,7 +572,7 @@ HRESULT Connection::Execute(const wchar_t* sql, VARIANT* recordsAffected, long o
     std::lock_guard<std::recursive_mutex> hold(core_->lock);
     if (!core_->IsOpen())
         return core_->NotOpen();
-    std::wstring text = TranslateSql(sql);
+    std::wstring text = TranslateSql(sql, core_.get());
     if (text.empty())
         return S_OK;
     Stmt st;
@@ -571,9 +582,21 @@ HRESULT Connection::Execute(const wchar_t* sql, VARIANT* recordsAffected, long o
     if (!OdbcOk(rc) && rc != SQL_NO_DATA)
         return core_->FailOdbc(SQL_HANDLE_STMT, st.h, L"The statement failed.");
     StoreRowsAffected(st.h, recordsAffected);
-    // Schema changes may turn a view into a table or back.
-    core_->tableKinds.clear();
+    // Schema changes may turn a view into a table or back, and add or drop columns.
+    core_->SchemaChanged();
     return S_OK;
+}
+
+bool Connection::HasCzechOrder() const
+{
+    std::lock_guard<std::recursive_mutex> hold(core_->lock);
+    return core_->IsOpen() && core_->czechOrder;
+}
+
+std::wstring Connection::MissingCollationExtension() const
+{
+    std::lock_guard<std::recursive_mutex> hold(core_->lock);
+    return core_->IsOpen() ? core_->missingCollationExtension : std::wstring();
 }
 
 HRESULT Connection::BeginTrans(long* level)

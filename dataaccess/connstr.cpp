@@ -7,6 +7,7 @@
 #include <cwctype>
 
 #include "dataaccess/adodefs.h"
+#include "dataaccess/collationext.h"
 
 namespace zdata {
 
@@ -302,6 +303,29 @@ std::wstring OdbcAttributeValue(const std::wstring& value)
     return Enclose(value, L'{', L'}');
 }
 
+std::wstring SqliteDatabaseValue(const std::wstring& driverPath)
+{
+    bool plain = !driverPath.empty() && !iswspace(driverPath.front()) && !iswspace(driverPath.back());
+    for (wchar_t c : driverPath)
+        if (c == L';' || c == L'{' || c == L'}')
+            plain = false;
+    if (plain)
+        return driverPath;
+    // The SQLite driver reads its Database value up to the next ';' and knows no braces; a file
+    // URI carries such characters percent-encoded (and those that mean something in a URI).
+    std::wstring uri = L"file:";
+    for (wchar_t c : driverPath) {
+        if (c == L';' || c == L'{' || c == L'}' || c == L'%' || c == L'?' || c == L'#' || c == L' ') {
+            wchar_t hex[4];
+            _snwprintf(hex, 4, L"%%%02X", (unsigned)c);
+            uri.append(hex, 3);
+        } else {
+            uri += c;
+        }
+    }
+    return uri;
+}
+
 bool BuildOdbcTarget(const JetConnectionInfo& info, long mode, int lockTimeoutMs, OdbcConnectTarget* target,
                      std::wstring* error)
 {
@@ -343,8 +367,15 @@ bool BuildOdbcTarget(const JetConnectionInfo& info, long mode, int lockTimeoutMs
     timeout[15] = 0;
     // NoCreat: a missing file must fail, never become an empty database. FKSupport: the delete rules and
     // lookup renames rely on foreign keys. Timeout: a locked file fails within a few seconds.
-    target->odbcString = L"DRIVER={SQLite3};Database=" + OdbcAttributeValue(DriverPathText(target->hostPath)) +
+    target->odbcString = L"DRIVER={SQLite3};Database=" + SqliteDatabaseValue(DriverPathText(target->hostPath)) +
                          L";NoCreat=1;FKSupport=1;Timeout=" + timeout + L";LongNames=0;BigInt=0;";
+    // The Czech collations, from the extension built beside the programs.
+    target->collationExtension = CollationExtensionPath();
+    std::wstring extension = CollationLoadExtValue();
+    if (!extension.empty()) {
+        target->odbcString += L"LoadExt=" + OdbcAttributeValue(extension) + L";";
+        target->loadsCollationExtension = true;
+    }
     if (target->exclusive) {
         // Take the lock at once, so a second connection to the file fails.
         target->initStatements.push_back(L"PRAGMA locking_mode=EXCLUSIVE");

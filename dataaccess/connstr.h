@@ -87,6 +87,10 @@ struct OdbcConnectTarget
     std::vector<std::wstring> initStatements;
     // A query that fails when the file is not a database (the driver "connects" to any file).
     std::wstring checkQuery;
+    // SQLite: the Czech collation extension looked for beside the programs (Windows path), and
+    // whether the driver was asked to load it (LoadExt=, only when the file is there).
+    std::wstring collationExtension;
+    bool loadsCollationExtension = false;
     DbFileKind fileKind = DbFileKind::Missing;
 };
 
@@ -96,6 +100,8 @@ const int kDefaultLockTimeoutMs = 3000;
 // Builds the ODBC target for a parsed Jet string. `mode` is the Connection's Mode property
 // (ConnectModeEnum; 0 = unknown) and wins over a Mode given in the string. SQLite:
 //   DRIVER={SQLite3};Database=<host path>;NoCreat=1;FKSupport=1;Timeout=<ms>;LongNames=0;BigInt=0
+// followed by LoadExt=<the Czech collation extension> when its file is beside the programs
+// (dataaccess/collationext.h).
 // adModeRead adds "PRAGMA query_only=1"; adModeShareExclusive takes the file's lock at once.
 // A genuine Access file goes to MDBTools, read-only: DRIVER={MDBTools};DBQ=<host path>.
 // A missing file still gives a target (NoCreat=1 makes the connect fail, never an empty new file);
@@ -106,6 +112,11 @@ bool BuildOdbcTarget(const JetConnectionInfo& info, long mode, int lockTimeoutMs
 // Both steps for a connection string as the program writes it.
 bool MapJetConnectionString(const std::wstring& jetString, long mode, OdbcConnectTarget* target,
                             std::wstring* error = nullptr);
+
+// The Database value of the SQLite driver for a driver path: the path itself, or, when it holds
+// ';', braces or outer blanks (which the driver cannot take), a "file:" URI with those
+// characters and '%', '?', '#' and blanks percent-encoded.
+std::wstring SqliteDatabaseValue(const std::wstring& driverPath);
 
 // Writes one ODBC attribute value, braced when it holds ';', braces or outer blanks.
 std::wstring OdbcAttributeValue(const std::wstring& value);

@@ -27,7 +27,15 @@ void ConnectionCore::Disconnect()
         env = SQL_NULL_HENV;
     }
     transactionLevel = 0;
+    czechOrder = false;
+    missingCollationExtension.clear();
+    SchemaChanged();
+}
+
+void ConnectionCore::SchemaChanged()
+{
     tableKinds.clear();
+    columnDecls.clear();
 }
 
 HRESULT ConnectionCore::Fail(HRESULT hr, const std::wstring& description)
@@ -99,6 +107,77 @@ bool ConnectionCore::IsTable(const std::wstring& name)
     }
     tableKinds[key] = table;
     return table;
+}
+
+namespace {
+
+// Runs a query with one text parameter and hands each row's first column to `take`.
+template <typename Take>
+bool EachText(ConnectionCore& core, const wchar_t* sql, const std::wstring& parameter, Take take)
+{
+    Stmt st;
+    if (!st.Alloc(core))
+        return false;
+    std::vector<BindValue> values(1);
+    values[0].isNull = false;
+    values[0].kind = FetchKind::Text;
+    values[0].text = parameter;
+    std::vector<SQLLEN> lengths;
+    if (!OdbcOk(BindValues(st.h, values, lengths)) || !OdbcOk(SQLExecDirectW(st.h, (SQLWCHAR*)sql, SQL_NTS)))
+        return false;
+    std::vector<ColumnMeta> columns;
+    if (!DescribeColumns(st.h, &columns))
+        return false;
+    std::vector<uint8_t> scratch;
+    RowPtr row;
+    while (FetchRow(st.h, columns, &row, scratch) == SQL_SUCCESS) {
+        std::vector<std::wstring> texts;
+        for (size_t c = 0; c < columns.size(); ++c) {
+            DriverValue v = row->Get(c);
+            texts.push_back(v.isNull || v.kind != FetchKind::Text ? std::wstring()
+                                                                   : std::wstring(v.text, v.textLen));
+        }
+        take(texts);
+    }
+    return true;
+}
+
+}  // namespace
+
+const std::vector<ColumnDecl>* ConnectionCore::ColumnsOf(const std::wstring& name)
+{
+    std::lock_guard<std::recursive_mutex> hold(lock);
+    if (!IsOpen())
+        return nullptr;
+    std::wstring key = name;
+    for (auto& c : key)
+        c = (wchar_t)towupper(c);
+    auto found = columnDecls.find(key);
+    if (found != columnDecls.end())
+        return found->second.get();
+    auto columns = std::make_unique<std::vector<ColumnDecl>>();
+    EachText(*this, L"SELECT name, type FROM pragma_table_info(?)", name,
+             [&](const std::vector<std::wstring>& row) {
+                 ColumnDecl decl;
+                 decl.name = row[0];
+                 decl.kind = KindOfDeclaredType(row[1]);
+                 columns->push_back(decl);
+             });
+    if (columns->empty()) {
+        columnDecls[key] = nullptr;
+        return nullptr;
+    }
+    // Collations are read from the table's own definition (a view's columns keep none here).
+    EachText(*this, L"SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE", name,
+             [&](const std::vector<std::wstring>& row) {
+                 for (const std::wstring& noCase : NoCaseColumns(row[0]))
+                     for (ColumnDecl& decl : *columns)
+                         if (_wcsicmp(decl.name.c_str(), noCase.c_str()) == 0)
+                             decl.noCase = true;
+             });
+    const std::vector<ColumnDecl>* result = columns.get();
+    columnDecls[key] = std::move(columns);
+    return result;
 }
 
 void StoreRowsAffected(SQLHSTMT stmt, VARIANT* recordsAffected)

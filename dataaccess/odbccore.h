@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 #include "dataaccess/ado.h"
+#include "dataaccess/sqltranslate.h"
 #include "dataaccess/varconv.h"
 
 namespace zdata {
@@ -20,8 +21,9 @@ namespace zdata {
 inline HRESULT AdoError(long code) { return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, code); }
 
 // The ODBC side of one connection. Recordsets and commands keep it alive (shared_ptr), so a
-// closed connection makes their database calls fail instead of crash.
-struct ConnectionCore {
+// closed connection makes their database calls fail instead of crash. It is also the catalog the
+// SQL translator asks about the file's columns and the Czech collations.
+struct ConnectionCore : SqlCatalog {
     ConnectionCore();
     ~ConnectionCore();
 
@@ -32,6 +34,12 @@ struct ConnectionCore {
     long transactionLevel = 0;
     Errors* errors;  // replaced only when an operation fails
     std::map<std::wstring, bool> tableKinds;  // upper-case name -> is a table (not a view)
+    // upper-case name -> its columns (null: no such table or view)
+    std::map<std::wstring, std::unique_ptr<std::vector<ColumnDecl>>> columnDecls;
+    // The Czech collations: whether this connection has them, and for an SQLite connection
+    // without them, the extension file that was looked for (Windows path).
+    bool czechOrder = false;
+    std::wstring missingCollationExtension;
 
     bool IsOpen() const { return state.load() == adStateOpen && dbc != SQL_NULL_HDBC; }
 
@@ -52,6 +60,12 @@ struct ConnectionCore {
 
     // True when name is a table (views, unknown names: false). Cached.
     bool IsTable(const std::wstring& name);
+    // Forgets what it knows of the schema (after a statement that may have changed it).
+    void SchemaChanged();
+
+    // SqlCatalog
+    bool HasCzechOrder() override { return czechOrder; }
+    const std::vector<ColumnDecl>* ColumnsOf(const std::wstring& name) override;
 };
 
 // A statement handle freed on scope exit.

@@ -1,10 +1,12 @@
 #include <algorithm>
 #include <cwctype>
+#include <limits>
 #include "dataaccess/ado.h"
 #include "dataaccess/comout.h"
 #include "dataaccess/filterexpr.h"
 #include "dataaccess/odbccore.h"
 #include "dataaccess/rowset.h"
+#include "dataaccess/sortorder.h"
 #include "dataaccess/sqltranslate.h"
 
 namespace zdata {
@@ -58,6 +60,8 @@ public:
 
     bool hasFilter = false;
     std::wstring filterText;
+    std::vector<SortKey> sortKeys;  // the view's order; none: the rowset's own
+    std::wstring sortText;
 
     long editMode = adEditNone;
     std::vector<VARIANT> pending;
@@ -108,6 +112,27 @@ public:
         return !onDeleted && pos < 0;
     }
     bool HasCurrent() const { return open && !onDeleted && pos >= 0 && pos < Size(); }
+
+    // The view puts its rows in Sort order when one is set, else in the rowset's order.
+    void ApplySort(std::vector<uint32_t>* v) const
+    {
+        if (!sortKeys.empty())
+            SortView(*data, sortKeys, v);
+    }
+    // Where a base row stands in the view: lower_bound semantics in the rowset's order (the
+    // first entry not before it), an exact search in a sorted view (Size() when absent).
+    long ViewIndexOf(uint32_t base, bool upper = false) const
+    {
+        if (sortKeys.empty()) {
+            auto it = upper ? std::upper_bound(view.begin(), view.end(), base)
+                            : std::lower_bound(view.begin(), view.end(), base);
+            return (long)(it - view.begin());
+        }
+        auto it = std::find(view.begin(), view.end(), base);
+        if (it == view.end())
+            return Size();
+        return (long)(it - view.begin()) + (upper ? 1 : 0);
+    }
 
     void ClearPending()
     {
@@ -201,12 +226,9 @@ public:
         // The key query keeps the statement's own FROM, WHERE and ORDER BY where it can, so
         // the keys come in the statement's order without relying on a subquery's ORDER BY.
         std::wstring keySql;
-        std::wstring list = sourceShape.selectList;
-        list.erase(0, list.find_first_not_of(L" \t\r\n"));
-        list.erase(list.find_last_not_of(L" \t\r\n") + 1);
         if (withRowid)
             keySql = L"SELECT _ROWID_ " + shape.fromClause + L" " + shape.rest;
-        else if (sourceShape.simple && list == L"*")
+        else if (SelectsAllOfOneSource())
             keySql = L"SELECT " + keyColumn + L" " + sourceShape.fromClause + L" " + sourceShape.rest;
         else
             keySql = L"SELECT " + keyColumn + L" FROM (" + execSql + L")";
@@ -214,22 +236,9 @@ public:
         if (!st.Alloc(*core) || !OdbcOk(SQLExecDirectW(st.h, (SQLWCHAR*)keySql.c_str(), SQL_NTS)))
             return S_FALSE;
         std::vector<long long> keys;
-        for (;;) {
-            SQLRETURN rc = SQLFetch(st.h);
-            if (rc == SQL_NO_DATA)
-                break;
-            if (!OdbcOk(rc))
-                return S_FALSE;
-            long long k = 0;
-            SQLLEN ind = 0;
-            if (!OdbcOk(SQLGetData(st.h, 1, SQL_C_SBIGINT, &k, sizeof(k), &ind)) ||
-                ind == SQL_NULL_DATA)
-                return S_FALSE;
-            keys.push_back(k);
-        }
-        st.Free();
-        if (keys.size() <= kSnapshotRows)
+        if (!ReadKeys(st.h, &keys))
             return S_FALSE;
+        st.Free();
         if (!KeysAreUnique(keys))
             return S_FALSE;
         auto rs = std::make_shared<RowsetData>();
@@ -239,15 +248,75 @@ public:
         // Pages are put in key order by the layer: the statement's own sort would only cost.
         std::wstring page =
             L"SELECT * FROM (" + WithoutOrderBy(execSql) + L") WHERE " + keyColumn + L" IN (";
-        rs->keyset = std::make_shared<KeysetSource>(core, page, columns, std::move(keys));
+        auto keyset = std::make_shared<KeysetSource>(core, page, columns, std::move(keys));
+        if (keyset->Count() <= kSnapshotRows) {
+            // A short result is kept whole. Its rows are read by their keys: running the
+            // statement again would scan a large table a second time for a selective condition.
+            for (size_t i = 0; i < keyset->Count(); ++i) {
+                HRESULT hr = S_OK;
+                RowPtr row = keyset->Get(i, &hr);
+                if (FAILED(hr) && hr != AdoError(adErrNoCurrentRecord))
+                    return S_FALSE;
+                if (row)  // a row deleted since its key was read is left out
+                    rs->rows.push_back(row);
+            }
+            *out = rs;
+            return S_OK;
+        }
+        rs->keyset = keyset;
         *out = rs;
         return S_OK;
+    }
+
+    // Reads the first column of every row as a 64-bit key, a block of rows per fetch where the
+    // driver takes row arrays (each fetch crosses from the program to the host driver); false
+    // for a NULL key or a failed fetch.
+    static bool ReadKeys(SQLHSTMT h, std::vector<long long>* keys)
+    {
+        const SQLULEN kBlock = 1024;
+        std::vector<long long> values(kBlock);
+        std::vector<SQLLEN> indicators(kBlock);
+        SQLULEN fetched = 0;
+        bool blocks = OdbcOk(SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)kBlock, 0)) &&
+                      OdbcOk(SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0));
+        if (!blocks) {
+            SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)1, 0);
+            SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+        }
+        if (!OdbcOk(SQLBindCol(h, 1, SQL_C_SBIGINT, values.data(), sizeof(long long), indicators.data())))
+            return false;
+        for (;;) {
+            fetched = 0;
+            SQLRETURN rc = SQLFetch(h);
+            if (rc == SQL_NO_DATA)
+                break;
+            if (!OdbcOk(rc))
+                return false;
+            SQLULEN n = blocks ? fetched : 1;
+            for (SQLULEN i = 0; i < n; ++i) {
+                if (indicators[i] == SQL_NULL_DATA)
+                    return false;
+                keys->push_back(values[i]);
+            }
+        }
+        SQLFreeStmt(h, SQL_UNBIND);
+        SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+        return true;
+    }
+
+    // Whether the statement is "SELECT * FROM <one table or view> ...".
+    bool SelectsAllOfOneSource() const
+    {
+        std::wstring list = sourceShape.selectList;
+        list.erase(0, list.find_first_not_of(L" \t\r\n"));
+        list.erase(list.find_last_not_of(L" \t\r\n") + 1);
+        return sourceShape.simple && list == L"*";
     }
 
     // Sets execSql from sql: translated, with the hidden rowid for a single-table query.
     void Prepare()
     {
-        std::wstring text = TranslateSql(sql);
+        std::wstring text = TranslateSql(sql, core.get());
         // A trailing semicolon would end the statement inside the layer's own wrappers.
         while (!text.empty() && (iswspace(text.back()) || text.back() == L';'))
             text.pop_back();
@@ -333,6 +402,17 @@ public:
         return S_OK;
     }
 
+    // Runs a query of the recordset's own on a new statement.
+    HRESULT RunQuery(Stmt& st, const std::wstring& q)
+    {
+        if (!st.Alloc(*core))
+            return core->NoStatement();
+        SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)q.c_str(), SQL_NTS);
+        if (!OdbcOk(rc) && rc != SQL_NO_DATA)
+            return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The query failed.");
+        return S_OK;
+    }
+
     // Filters a keyset by reading, once and in the keys' order, only the key and the columns
     // the criterion names.
     HRESULT FilterKeyset(const FilterExpr& expr, std::vector<uint32_t>* out)
@@ -356,11 +436,9 @@ public:
         }
         q += L" FROM (" + execSql + L")";
         Stmt st;
-        if (!st.Alloc(*core))
-            return core->NoStatement();
-        SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)q.c_str(), SQL_NTS);
-        if (!OdbcOk(rc) && rc != SQL_NO_DATA)
-            return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The query failed.");
+        HRESULT hr = RunQuery(st, q);
+        if (FAILED(hr))
+            return hr;
         std::vector<uint8_t> scratch;
         RowPtr row;
         auto getter = [&](int idx, const std::wstring&, VARIANT* v) -> HRESULT {
@@ -406,6 +484,101 @@ public:
         return S_OK;
     }
 
+    static double RealOf(const DriverValue& v)
+    {
+        if (v.isNull)
+            return std::numeric_limits<double>::quiet_NaN();
+        if (v.kind == FetchKind::Integer)
+            return (double)v.i;
+        if (v.kind == FetchKind::Double)
+            return v.d;
+        return std::numeric_limits<double>::quiet_NaN();
+    }
+
+    HRESULT ReadReals(const std::vector<long>& ordinals, std::vector<double>* out)
+    {
+        out->clear();
+        if (!open)
+            return Closed();
+        for (long o : ordinals)
+            if (o < 0 || o >= Columns())
+                return Fail(AdoError(adErrItemNotFound), L"No column has that number.");
+        const size_t n = ordinals.size();
+        out->reserve(view.size() * n);
+        if (!data->keyset) {
+            for (uint32_t index : view)
+                for (long o : ordinals)
+                    out->push_back(data->rows[index] ? RealOf(data->rows[index]->Get(o + data->hidden))
+                                                     : std::numeric_limits<double>::quiet_NaN());
+            return S_OK;
+        }
+        // One query of the key and the columns over the statement's rows, unsorted (the keys say
+        // where each row goes), read into bound columns: no row is kept or paged.
+        std::lock_guard<std::recursive_mutex> hold(core->lock);
+        if (!core->IsOpen())
+            return Fail(AdoError(adErrObjectClosed), L"The connection is not open.");
+        std::wstring columns = QuoteIdentifier(data->columns[0].name);
+        for (long o : ordinals)
+            columns += L", " + QuoteIdentifier(data->columns[o + data->hidden].name);
+        // "SELECT * FROM <source> ..." is asked for the columns alone: the driver reads a
+        // subquery's rows whole, every column of them.
+        const std::wstring q = SelectsAllOfOneSource()
+                                   ? WithoutOrderBy(L"SELECT " + columns + L" " + sourceShape.fromClause + L" " +
+                                                    sourceShape.rest)
+                                   : L"SELECT " + columns + L" FROM (" + WithoutOrderBy(execSql) + L")";
+        const size_t count = data->keyset->Count();
+        // Where each key's row lies: an array over the keys' range when it is dense enough.
+        long long lo = 0, hi = -1;
+        for (size_t k = 0; k < count; ++k) {
+            const long long key = data->keyset->Key(k);
+            if (k == 0 || key < lo) lo = key;
+            if (k == 0 || key > hi) hi = key;
+        }
+        const bool dense = hi >= lo && (unsigned long long)(hi - lo) < 4ull * count + 1024;
+        std::vector<uint32_t> byKey;
+        std::unordered_map<long long, uint32_t> position;
+        if (dense) {
+            byKey.assign((size_t)(hi - lo + 1), UINT32_MAX);
+            for (size_t k = 0; k < count; ++k)
+                byKey[(size_t)(data->keyset->Key(k) - lo)] = (uint32_t)k;
+        } else {
+            for (size_t k = 0; k < count; ++k)
+                position.emplace(data->keyset->Key(k), (uint32_t)k);
+        }
+        Stmt st;
+        HRESULT hr = RunQuery(st, q);
+        if (FAILED(hr))
+            return hr;
+        long long key = 0;
+        SQLLEN keyInd = 0;
+        std::vector<double> cells(n, 0);
+        std::vector<SQLLEN> ind(n, 0);
+        SQLBindCol(st.h, 1, SQL_C_SBIGINT, &key, 0, &keyInd);
+        for (size_t c = 0; c < n; ++c)
+            SQLBindCol(st.h, (SQLUSMALLINT)(c + 2), SQL_C_DOUBLE, &cells[c], 0, &ind[c]);
+        std::vector<double> byRow(count * n, std::numeric_limits<double>::quiet_NaN());
+        while (OdbcOk(SQLFetch(st.h))) {
+            if (keyInd == SQL_NULL_DATA)
+                continue;
+            uint32_t at = UINT32_MAX;
+            if (dense) {
+                if (key >= lo && key <= hi)
+                    at = byKey[(size_t)(key - lo)];
+            } else {
+                auto it = position.find(key);
+                if (it != position.end())
+                    at = it->second;
+            }
+            if (at == UINT32_MAX)
+                continue;  // a row that came since the keys were read
+            for (size_t c = 0; c < n; ++c)
+                byRow[(size_t)at * n + c] = ind[c] == SQL_NULL_DATA ? std::numeric_limits<double>::quiet_NaN() : cells[c];
+        }
+        for (uint32_t index : view)
+            out->insert(out->end(), byRow.begin() + (size_t)index * n, byRow.begin() + (size_t)(index + 1) * n);
+        return S_OK;
+    }
+
     HRESULT OpenWith(const std::wstring& text, Connection* connection, long type, long lock)
     {
         if (open)
@@ -434,7 +607,7 @@ public:
             std::vector<Error*> before = previousErrors;
             previousErrors.clear();
             shape = SelectShape();
-            execSql = TranslateSql(sql);
+            execSql = TranslateSql(sql, core.get());
             while (!execSql.empty() && (iswspace(execSql.back()) || execSql.back() == L';'))
                 execSql.pop_back();
             hr = Load(KeysetAllowed(), &rs);
@@ -874,6 +1047,7 @@ public:
         } else {
             BuildView(&v, L"", false);
         }
+        ApplySort(&v);
         view.swap(v);
         pos = view.empty() ? -1 : 0;
         onDeleted = false;
@@ -955,6 +1129,8 @@ HRESULT Recordset::Close()
     impl_->pos = -1;
     impl_->hasFilter = false;
     impl_->filterText.clear();
+    impl_->sortKeys.clear();
+    impl_->sortText.clear();
     impl_->params.clear();
     return S_OK;
 }
@@ -1124,11 +1300,11 @@ HRESULT Recordset::put_Bookmark(const VARIANT& bookmark)
     if (FAILED(VariantChangeType(&v, const_cast<VARIANT*>(&bookmark), 0, VT_R8)) || v.dblVal < 1)
         return impl_->Fail(AdoError(adErrInvalidArgument), L"The bookmark is not valid.");
     uint32_t base = (uint32_t)(v.dblVal - 1);
-    auto it = std::lower_bound(impl_->view.begin(), impl_->view.end(), base);
-    if (it == impl_->view.end() || *it != base)
+    long at = impl_->ViewIndexOf(base);
+    if (at >= impl_->Size() || impl_->view[at] != base)
         return impl_->Fail(AdoError(adErrInvalidArgument),
                            L"The bookmark names no row of the current view.");
-    impl_->pos = (long)(it - impl_->view.begin());
+    impl_->pos = at;
     impl_->onDeleted = false;
     return S_OK;
 }
@@ -1183,6 +1359,7 @@ HRESULT Recordset::put_Filter(const VARIANT& filter)
     hr = impl_->BuildView(&v, text, !none);
     if (FAILED(hr))
         return hr;  // the old filter stays
+    impl_->ApplySort(&v);
     impl_->view.swap(v);
     impl_->hasFilter = !none;
     impl_->filterText = none ? L"" : text;
@@ -1204,6 +1381,48 @@ HRESULT Recordset::get_Filter(VARIANT* out) const
         out->lVal = adFilterNone;
     }
     return S_OK;
+}
+
+HRESULT Recordset::put_Sort(const wchar_t* criteria)
+{
+    HRESULT hr = impl_->CanMove();
+    if (FAILED(hr))
+        return hr;
+    Impl& m = *impl_;
+    if (m.data->keyset)
+        return m.Fail(AdoError(adErrFeatureNotAvailable),
+                      L"Sorting needs a recordset with a client cursor.");
+    std::wstring text = criteria ? criteria : L"";
+    std::vector<SortKey> keys;
+    std::wstring error;
+    auto resolve = [&m](const std::wstring& name, size_t* column) {
+        for (long c = 0; c < m.Columns(); ++c) {
+            if (SameNameNoCase(m.data->columns[c + m.data->hidden].name, name)) {
+                *column = (size_t)(c + m.data->hidden);
+                return true;
+            }
+        }
+        return false;
+    };
+    if (!ParseSortCriteria(text, resolve, &keys, &error))
+        return m.Fail(AdoError(adErrInvalidArgument), L"The sort order is not valid: " + error);
+    // Without keys the view goes back to the rowset's order, with the filter it has.
+    std::vector<uint32_t> v;
+    hr = m.BuildView(&v, m.filterText, m.hasFilter);
+    if (FAILED(hr))
+        return hr;
+    m.sortKeys = std::move(keys);
+    m.sortText = m.sortKeys.empty() ? L"" : text;
+    m.ApplySort(&v);
+    m.view.swap(v);
+    m.pos = m.view.empty() ? -1 : 0;
+    m.onDeleted = false;
+    return S_OK;
+}
+
+HRESULT Recordset::get_Sort(BSTR* out) const
+{
+    return ToBstr(impl_->sortText, out);
 }
 
 HRESULT Recordset::Find(const wchar_t* criteria, long skipRecords, long direction,
@@ -1239,13 +1458,7 @@ HRESULT Recordset::Find(const wchar_t* criteria, long skipRecords, long directio
         if (FAILED(VariantChangeType(&v, const_cast<VARIANT*>(start), 0, VT_R8)) || v.dblVal < 1)
             return m.Fail(AdoError(adErrInvalidArgument), L"The start bookmark is not valid.");
         uint32_t base = (uint32_t)(v.dblVal - 1);
-        if (backward) {
-            auto it = std::upper_bound(m.view.begin(), m.view.end(), base);
-            from = (long)(it - m.view.begin()) - 1;
-        } else {
-            auto it = std::lower_bound(m.view.begin(), m.view.end(), base);
-            from = (long)(it - m.view.begin());
-        }
+        from = backward ? m.ViewIndexOf(base, true) - 1 : m.ViewIndexOf(base);
     } else {
         from = m.onDeleted ? (backward ? m.pos - 1 : m.pos) : m.pos;
         if (from < 0 && !backward)
@@ -1332,6 +1545,13 @@ HRESULT Recordset::get_Fields(Fields** out)
     return S_OK;
 }
 
+HRESULT Recordset::ReadRealColumns(const std::vector<long>& ordinals, std::vector<double>* values)
+{
+    if (!values)
+        return E_POINTER;
+    return impl_->ReadReals(ordinals, values);
+}
+
 HRESULT Recordset::Clone(Recordset** out, long lockType)
 {
     (void)lockType;
@@ -1359,6 +1579,8 @@ HRESULT Recordset::Clone(Recordset** out, long lockType)
     c.view = m.view;
     c.hasFilter = m.hasFilter;
     c.filterText = m.filterText;
+    c.sortKeys = m.sortKeys;
+    c.sortText = m.sortText;
     c.pos = c.view.empty() ? -1 : 0;
     *out = copy;
     return S_OK;

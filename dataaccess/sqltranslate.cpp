@@ -293,9 +293,320 @@ void TranslateCreateTable(std::vector<Token>& toks)
     }
 }
 
+// ---- the Czech collations in queries ----
+
+bool IsPunct(const Token& t, const wchar_t* text) { return t.kind == T::Punct && t.text == text; }
+
+// An identifier as the database knows it: quotes and brackets removed.
+std::wstring Unquoted(const Token& t)
+{
+    if (t.kind != T::QuotedName || t.text.size() < 2)
+        return t.text;
+    wchar_t open = t.text.front();
+    std::wstring inner = t.text.substr(1, t.text.size() - 2);
+    if (open == L'[')
+        return inner;
+    std::wstring r;
+    for (size_t i = 0; i < inner.size(); ++i) {
+        r += inner[i];
+        if (inner[i] == open && i + 1 < inner.size() && inner[i + 1] == open)
+            ++i;
+    }
+    return r;
+}
+
+bool IsReserved(const std::wstring& upper)
+{
+    static const wchar_t* const kWords[] = {
+        L"SELECT", L"FROM", L"WHERE", L"AND", L"OR", L"NOT", L"NULL", L"IN", L"IS", L"LIKE", L"GLOB",
+        L"BETWEEN", L"CASE", L"WHEN", L"THEN", L"ELSE", L"END", L"ORDER", L"BY", L"GROUP", L"HAVING",
+        L"LIMIT", L"OFFSET", L"ASC", L"DESC", L"COLLATE", L"EXISTS", L"DISTINCT", L"ALL", L"AS", L"ON",
+        L"USING", L"JOIN", L"LEFT", L"RIGHT", L"INNER", L"OUTER", L"FULL", L"CROSS", L"NATURAL", L"UNION",
+        L"EXCEPT", L"INTERSECT", L"WINDOW", L"VALUES", L"WITH", L"NULLS", L"FIRST", L"LAST", L"ESCAPE",
+        L"CAST", L"OVER", L"PARTITION", L"ROWS", L"RANGE", L"GROUPS",
+    };
+    for (const wchar_t* w : kWords)
+        if (upper == w)
+            return true;
+    return false;
+}
+
+class CzechCollations
+{
+public:
+    CzechCollations(std::vector<Token>& toks, SqlCatalog& catalog)
+        : toks_(toks), catalog_(catalog), sig_(SigIndex(toks))
+    {
+    }
+
+    void Apply()
+    {
+        if (!IsQuery())
+            return;
+        CollectSources();
+        for (size_t k = 0; k + 1 < sig_.size(); ++k)
+            if (IsWord(At(k), L"ORDER") && IsWord(At(k + 1), L"BY"))
+                SortTerms(k + 2);
+        for (size_t k = 0; k < sig_.size(); ++k)
+            MatchColumn(k);
+    }
+
+private:
+    // A SELECT, or a WITH whose statement is one (not WITH ... INSERT, UPDATE or DELETE).
+    bool IsQuery() const
+    {
+        if (sig_.empty() || IsWord(At(0), L"SELECT"))
+            return !sig_.empty();
+        if (!IsWord(At(0), L"WITH"))
+            return false;
+        int depth = 0;
+        for (size_t k = 0; k < Count(); ++k) {
+            const Token& t = At(k);
+            if (IsPunct(t, L"("))
+                ++depth;
+            else if (IsPunct(t, L")"))
+                --depth;
+            else if (depth == 0 && (IsWord(t, L"INSERT") || IsWord(t, L"UPDATE") || IsWord(t, L"DELETE") ||
+                                    IsWord(t, L"REPLACE")))
+                return false;
+        }
+        return true;
+    }
+
+    struct Source
+    {
+        std::wstring table;  // upper case
+        std::wstring alias;  // upper case, empty when none
+    };
+
+    const Token& At(size_t k) const { return toks_[sig_[k]]; }
+    size_t Count() const { return sig_.size(); }
+
+    bool IsName(size_t k) const
+    {
+        if (k >= Count())
+            return false;
+        const Token& t = At(k);
+        if (t.kind == T::QuotedName)
+            return true;
+        return t.kind == T::Word && !IsReserved(Upper(t.text));
+    }
+
+    // FROM a [AS x], b ... and JOIN c [AS y]: the tables and views the statement reads, with their
+    // aliases. Subqueries in FROM add nothing.
+    void CollectSources()
+    {
+        for (size_t k = 0; k < Count(); ++k) {
+            bool from = IsWord(At(k), L"FROM");
+            if (!from && !IsWord(At(k), L"JOIN"))
+                continue;
+            size_t j = k + 1;
+            for (;;) {
+                while (j < Count() && IsPunct(At(j), L"("))
+                    ++j;
+                if (!IsName(j))
+                    break;
+                Source source;
+                source.table = Upper(Unquoted(At(j++)));
+                if (j + 1 < Count() && IsPunct(At(j), L".") && IsName(j + 1))
+                    source.table = Upper(Unquoted(At(j + 1))), j += 2;  // schema.table
+                if (j < Count() && IsWord(At(j), L"AS"))
+                    ++j;
+                if (IsName(j))
+                    source.alias = Upper(Unquoted(At(j++)));
+                sources_.push_back(source);
+                if (!from || j >= Count() || !IsPunct(At(j), L","))
+                    break;
+                ++j;
+            }
+        }
+    }
+
+    // A column reference starting at k: name or qualifier.name. *last is its last position.
+    bool ColumnAt(size_t k, std::wstring* qualifier, std::wstring* column, size_t* last) const
+    {
+        if (!IsName(k) || (k > 0 && IsPunct(At(k - 1), L".")))
+            return false;
+        if (k + 1 < Count() && IsPunct(At(k + 1), L"("))
+            return false;  // a function
+        if (k + 2 < Count() && IsPunct(At(k + 1), L".")) {
+            if (!IsName(k + 2) || (k + 3 < Count() && IsPunct(At(k + 3), L".")))
+                return false;
+            *qualifier = Upper(Unquoted(At(k)));
+            *column = Upper(Unquoted(At(k + 2)));
+            *last = k + 2;
+            return true;
+        }
+        qualifier->clear();
+        *column = Upper(Unquoted(At(k)));
+        *last = k;
+        return true;
+    }
+
+    const ColumnDecl* Find(const std::wstring& table, const std::wstring& column)
+    {
+        const std::vector<ColumnDecl>* columns = catalog_.ColumnsOf(table);
+        if (columns)
+            for (const ColumnDecl& c : *columns)
+                if (Upper(c.name) == column)
+                    return &c;
+        return nullptr;
+    }
+
+    // The declaration of a column reference, or null when the catalog cannot tell.
+    const ColumnDecl* Resolve(const std::wstring& qualifier, const std::wstring& column)
+    {
+        if (!qualifier.empty()) {
+            for (const Source& s : sources_)
+                if (s.alias == qualifier || (s.alias.empty() && s.table == qualifier))
+                    return Find(s.table, column);
+            // T1 of a view that gets its alias only from the translation.
+            return sources_.size() == 1 ? Find(sources_[0].table, column) : nullptr;
+        }
+        for (const Source& s : sources_)
+            if (const ColumnDecl* found = Find(s.table, column))
+                return found;
+        return nullptr;
+    }
+
+    void AddCollation(size_t k, const wchar_t* name)
+    {
+        toks_[sig_[k]].text += L" COLLATE ";
+        toks_[sig_[k]].text += name;
+    }
+
+    // The terms of an ORDER BY from k on, up to the end of its clause.
+    void SortTerms(size_t k)
+    {
+        size_t start = k;
+        int depth = 0;
+        for (size_t j = k;; ++j) {
+            bool end = j >= Count();
+            if (!end) {
+                const Token& t = At(j);
+                if (IsPunct(t, L"(")) {
+                    ++depth;
+                    continue;
+                }
+                if (IsPunct(t, L")") && depth > 0) {
+                    --depth;
+                    continue;
+                }
+                if (depth > 0)
+                    continue;
+                end = IsPunct(t, L")") || IsPunct(t, L";") || IsWord(t, L"LIMIT") || IsWord(t, L"OFFSET") ||
+                      IsWord(t, L"UNION") || IsWord(t, L"EXCEPT") || IsWord(t, L"INTERSECT") ||
+                      IsWord(t, L"WINDOW") || IsWord(t, L"ROWS") || IsWord(t, L"RANGE") || IsWord(t, L"GROUPS");
+                if (!end && !IsPunct(t, L","))
+                    continue;
+            }
+            SortTerm(start, j);
+            if (end)
+                return;
+            start = j + 1;
+        }
+    }
+
+    void SortTerm(size_t begin, size_t end)
+    {
+        // Past the direction and the place of NULLs.
+        if (end > begin + 1 && IsWord(At(end - 2), L"NULLS") &&
+            (IsWord(At(end - 1), L"FIRST") || IsWord(At(end - 1), L"LAST")))
+            end -= 2;
+        if (end > begin && (IsWord(At(end - 1), L"ASC") || IsWord(At(end - 1), L"DESC")))
+            --end;
+        std::wstring qualifier, column;
+        size_t last = 0;
+        if (!ColumnAt(begin, &qualifier, &column, &last) || last + 1 != end)
+            return;  // an expression, an ordinal, or a term with its own collation
+        const ColumnDecl* decl = Resolve(qualifier, column);
+        if (decl && decl->kind == ColumnDecl::Kind::NotText)
+            return;
+        AddCollation(last, L"CZECH");
+    }
+
+    bool IsEquality(size_t first) const
+    {
+        if (first >= Count())
+            return false;
+        const Token& t = At(first);
+        bool second = first + 1 < Count();
+        if (IsPunct(t, L"="))
+            return true;  // = and ==
+        if (IsPunct(t, L"!"))
+            return second && IsPunct(At(first + 1), L"=");
+        if (IsPunct(t, L"<"))
+            return second && IsPunct(At(first + 1), L">");
+        if (IsWord(t, L"IN"))
+            return true;
+        return IsWord(t, L"NOT") && second && IsWord(At(first + 1), L"IN");
+    }
+
+    // Where an operand ends: nothing that binds tighter than a comparison follows.
+    bool EndsOperand(size_t k) const
+    {
+        if (k >= Count())
+            return true;
+        const Token& t = At(k);
+        if (t.kind == T::Punct)
+            return t.text == L")" || t.text == L"," || t.text == L";";
+        if (t.kind != T::Word)
+            return false;
+        std::wstring u = Upper(t.text);
+        return IsReserved(u) && u != L"COLLATE" && u != L"IS" && u != L"IN" && u != L"LIKE" && u != L"GLOB" &&
+               u != L"BETWEEN" && u != L"NOT" && u != L"ESCAPE";
+    }
+
+    // Where an operand begins: nothing that binds tighter than a comparison comes before.
+    bool BeginsOperand(size_t k) const
+    {
+        if (k == 0)
+            return true;
+        const Token& t = At(k - 1);
+        if (t.kind == T::Punct)
+            return t.text == L"(" || t.text == L",";
+        return t.kind == T::Word && IsReserved(Upper(t.text)) && !IsWord(t, L"COLLATE");
+    }
+
+    // An equality operator that ends just before k: =, ==, !=, <>.
+    bool EqualityBefore(size_t k) const
+    {
+        if (k == 0)
+            return false;
+        const Token& t = At(k - 1);
+        if (IsPunct(t, L">"))
+            return k >= 2 && IsPunct(At(k - 2), L"<");
+        if (!IsPunct(t, L"="))
+            return false;
+        return k < 2 || !(IsPunct(At(k - 2), L"<") || IsPunct(At(k - 2), L">"));
+    }
+
+    void MatchColumn(size_t k)
+    {
+        std::wstring qualifier, column;
+        size_t last = 0;
+        if (!ColumnAt(k, &qualifier, &column, &last))
+            return;
+        if (last + 1 < Count() && IsWord(At(last + 1), L"COLLATE"))
+            return;
+        bool left = BeginsOperand(k) && IsEquality(last + 1);
+        bool right = EqualityBefore(k) && EndsOperand(last + 1);
+        if (!left && !right)
+            return;
+        const ColumnDecl* decl = Resolve(qualifier, column);
+        if (decl && decl->noCase && decl->kind == ColumnDecl::Kind::Text)
+            AddCollation(last, L"CZECH_NOCASE");
+    }
+
+    std::vector<Token>& toks_;
+    SqlCatalog& catalog_;
+    std::vector<size_t> sig_;
+    std::vector<Source> sources_;
+};
+
 }  // namespace
 
-std::wstring TranslateSql(const std::wstring& jetSql)
+std::wstring TranslateSql(const std::wstring& jetSql, SqlCatalog* catalog)
 {
     std::vector<Token> toks = Lex(jetSql);
     std::vector<std::wstring> shape = Shape(toks);
@@ -354,8 +665,59 @@ std::wstring TranslateSql(const std::wstring& jetSql)
     }
 
     QuoteColonNames(toks);
+    if (catalog && catalog->HasCzechOrder())
+        CzechCollations(toks, *catalog).Apply();
     AliasT1(toks);
     return Join(toks);
+}
+
+ColumnDecl::Kind KindOfDeclaredType(const std::wstring& declaredType)
+{
+    std::wstring u = Upper(declaredType);
+    if (u.find_first_not_of(L" \t") == std::wstring::npos)
+        return ColumnDecl::Kind::Unknown;
+    if (u.find(L"INT") != std::wstring::npos)
+        return ColumnDecl::Kind::NotText;
+    if (u.find(L"CHAR") != std::wstring::npos || u.find(L"CLOB") != std::wstring::npos ||
+        u.find(L"TEXT") != std::wstring::npos)
+        return ColumnDecl::Kind::Text;
+    return ColumnDecl::Kind::NotText;  // BLOB, REAL, NUMERIC and the types of numeric affinity
+}
+
+std::vector<std::wstring> NoCaseColumns(const std::wstring& createTableSql)
+{
+    std::vector<std::wstring> names;
+    std::vector<Token> toks = Lex(createTableSql);
+    std::vector<size_t> sig = SigIndex(toks);
+    size_t k = 0;
+    while (k < sig.size() && !(toks[sig[k]].kind == T::Punct && toks[sig[k]].text == L"("))
+        ++k;
+    // One column definition after another: its name, then words and bracketed arguments.
+    int depth = 0;
+    bool atStart = true;
+    std::wstring name;
+    for (++k; k < sig.size(); ++k) {
+        const Token& t = toks[sig[k]];
+        if (t.kind == T::Punct && t.text == L"(") {
+            ++depth;
+        } else if (t.kind == T::Punct && t.text == L")") {
+            if (depth-- == 0)
+                break;
+        } else if (depth == 0 && t.kind == T::Punct && t.text == L",") {
+            atStart = true;
+        } else if (atStart) {
+            atStart = false;
+            name = Unquoted(t);
+            std::wstring u = Upper(name);
+            if (t.kind == T::Word && (u == L"CONSTRAINT" || u == L"PRIMARY" || u == L"UNIQUE" ||
+                                      u == L"CHECK" || u == L"FOREIGN"))
+                name.clear();  // a table constraint
+        } else if (depth == 0 && !name.empty() && IsWord(t, L"COLLATE") && k + 1 < sig.size() &&
+                   IsWord(toks[sig[k + 1]], L"NOCASE")) {
+            names.push_back(name);
+        }
+    }
+    return names;
 }
 
 }  // namespace zdata

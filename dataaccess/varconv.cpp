@@ -1,5 +1,7 @@
 #include "dataaccess/varconv.h"
 
+#include "czechcollation/czechtext.h"
+
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -195,17 +197,21 @@ bool TextToDouble(const wchar_t* s, size_t n, double* d)
     return end && *end == 0;
 }
 
-DWORD FoldFlags() { return LCMAP_UPPERCASE; }
+// A criterion text or pattern read as Czech letters: code points in lower case, "ch" (any case)
+// one letter beyond every code point.
+const uint32_t kLetterCh = 0x110000;
 
-std::wstring FoldCase(const wchar_t* s, size_t n)
+uint32_t NextCodePoint(const wchar_t* s, size_t n, size_t* i)
 {
-    std::wstring r(s, n);
-    if (n == 0)
-        return r;
-    int got = LCMapStringW(LOCALE_INVARIANT, FoldFlags(), s, int(n), &r[0], int(n));
-    if (got != int(n))
-        CharUpperBuffW(&r[0], DWORD(n));
-    return r;
+    uint32_t u = (uint16_t)s[(*i)++];
+    if (u >= 0xD800 && u <= 0xDBFF && *i < n) {
+        uint32_t low = (uint16_t)s[*i];
+        if (low >= 0xDC00 && low <= 0xDFFF) {
+            ++*i;
+            return 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
+        }
+    }
+    return u;
 }
 
 }  // namespace
@@ -667,75 +673,68 @@ HRESULT VariantToBindValue(DataTypeEnum type, const VARIANT& value, BindValue* o
 
 bool TextEqualsNoCase(const wchar_t* a, size_t lenA, const wchar_t* b, size_t lenB)
 {
-    if (lenA != lenB)
-        return false;  // simple case folding keeps the length
-    if (lenA == 0)
-        return true;
-    if (lenA > 0x7FFFFFFF)
-        return false;
-    return CompareStringOrdinal(a, int(lenA), b, int(lenB), TRUE) == CSTR_EQUAL;
+    return CzechCompareNoCase(a, lenA, b, lenB) == 0;
 }
 
 int CompareTextNoCase(const wchar_t* a, size_t lenA, const wchar_t* b, size_t lenB)
 {
-    if (TextEqualsNoCase(a, lenA, b, lenB))
-        return 0;
-    int la = lenA > 0x7FFFFFFF ? 0x7FFFFFFF : int(lenA);
-    int lb = lenB > 0x7FFFFFFF ? 0x7FFFFFFF : int(lenB);
-    int r = CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, la ? a : L"", la, lb ? b : L"", lb);
-    if (r == CSTR_LESS_THAN)
-        return -1;
-    if (r == CSTR_GREATER_THAN)
-        return 1;
-    // Equal for the locale but different after folding: order them ordinally so the order is total.
-    r = CompareStringOrdinal(la ? a : L"", la, lb ? b : L"", lb, TRUE);
-    if (r == CSTR_LESS_THAN)
-        return -1;
-    if (r == CSTR_GREATER_THAN)
-        return 1;
-    return 0;
+    return CzechCompareNoCase(a, lenA, b, lenB);
 }
 
 bool LikeMatch(const wchar_t* text, size_t textLen, const wchar_t* pattern, size_t patternLen)
 {
-    // Compile the pattern into literal characters and "any run" markers.
-    struct Item { bool any; wchar_t ch; };
-    std::wstring fp = FoldCase(pattern ? pattern : L"", patternLen);
+    // Compile the pattern into Czech letters and "any run" markers. A c and an h written next to
+    // each other are the letter ch; a bracketed character stands alone.
+    struct Item { bool any; uint32_t letter; };
     std::vector<Item> items;
-    items.reserve(fp.size());
-    for (size_t i = 0; i < fp.size(); ++i) {
-        wchar_t c = fp[i];
-        if (c == L'*' || c == L'%') {
+    items.reserve(patternLen);
+    const wchar_t* p = pattern ? pattern : L"";
+    for (size_t i = 0; i < patternLen;) {
+        if (p[i] == L'*' || p[i] == L'%') {
             if (items.empty() || !items.back().any)
                 items.push_back({ true, 0 });
-        } else if (c == L'[' && i + 2 < fp.size() && fp[i + 2] == L']') {
-            items.push_back({ false, fp[i + 1] });
+            ++i;
+        } else if (p[i] == L'[' && i + 2 < patternLen && p[i + 2] == L']') {
+            items.push_back({ false, CzFoldCase((uint16_t)p[i + 1]) });
+            i += 3;
+        } else if (i + 1 < patternLen && CzIsDigraphCh((uint16_t)p[i], (uint16_t)p[i + 1])) {
+            items.push_back({ false, kLetterCh });
             i += 2;
         } else {
-            items.push_back({ false, c });
+            items.push_back({ false, CzFoldCase(NextCodePoint(p, patternLen, &i)) });
         }
     }
-    std::wstring ft = FoldCase(text ? text : L"", textLen);
+    std::vector<uint32_t> letters;
+    letters.reserve(textLen);
+    const wchar_t* s = text ? text : L"";
+    for (size_t i = 0; i < textLen;) {
+        if (i + 1 < textLen && CzIsDigraphCh((uint16_t)s[i], (uint16_t)s[i + 1])) {
+            letters.push_back(kLetterCh);
+            i += 2;
+        } else {
+            letters.push_back(CzFoldCase(NextCodePoint(s, textLen, &i)));
+        }
+    }
 
     // Greedy match with backtracking to the last "any run".
-    size_t t = 0, p = 0, starP = size_t(-1), starT = 0;
-    while (t < ft.size()) {
-        if (p < items.size() && !items[p].any && items[p].ch == ft[t]) {
+    size_t t = 0, k = 0, starK = size_t(-1), starT = 0;
+    while (t < letters.size()) {
+        if (k < items.size() && !items[k].any && items[k].letter == letters[t]) {
             ++t;
-            ++p;
-        } else if (p < items.size() && items[p].any) {
-            starP = p++;
+            ++k;
+        } else if (k < items.size() && items[k].any) {
+            starK = k++;
             starT = t;
-        } else if (starP != size_t(-1)) {
-            p = starP + 1;
+        } else if (starK != size_t(-1)) {
+            k = starK + 1;
             t = ++starT;
         } else {
             return false;
         }
     }
-    while (p < items.size() && items[p].any)
-        ++p;
-    return p == items.size();
+    while (k < items.size() && items[k].any)
+        ++k;
+    return k == items.size();
 }
 
 CompareResult CompareVariants(const VARIANT& leftIn, const VARIANT& rightIn)

@@ -111,17 +111,18 @@ enum class CompareResult
 };
 
 // Compares a column value with a criterion value. Numbers (booleans and dates included) compare
-// numerically; text against text ignores case with Unicode folding (equality: ordinal after simple
-// case folding; order: the user's locale, case ignored); a number against text converts the text to
-// a number; blobs compare bytewise.
+// numerically; text against text in the Czech order with case ignored (czechcollation/
+// czechorder.h: equal exactly when the texts differ in case only, "Černý" = "ČERNÝ"); a number
+// against text converts the text to a number; blobs compare bytewise.
 CompareResult CompareVariants(const VARIANT& left, const VARIANT& right);
 
-// Text helpers with Unicode case folding (not ASCII only: 'č' equals 'Č').
+// Text helpers: the Czech order with case ignored (not ASCII only: 'č' equals 'Č').
 bool TextEqualsNoCase(const wchar_t* a, size_t lenA, const wchar_t* b, size_t lenB);
 int CompareTextNoCase(const wchar_t* a, size_t lenA, const wchar_t* b, size_t lenB); // <0, 0, >0
 
 // ADO LIKE: '*' and '%' match any run of characters, '[x]' matches x literally ('[*]', '[%]', '[[]'),
-// everything else matches itself, ignoring case with Unicode folding.
+// everything else matches itself, ignoring case. Text and pattern are read as Czech letters, so the
+// digraph ch is one letter: "c*" matches "Cvikov" but not "Chrudim", which "ch*" matches.
 bool LikeMatch(const wchar_t* text, size_t textLen, const wchar_t* pattern, size_t patternLen);
 
 }  // namespace zdata

@@ -3,56 +3,70 @@
 
 #include <commctrl.h>
 
+#include "browse/termsdlg.h"
 #include "browse/workspace.h"
-#include "mainapp/aboutbox.h"
+#include "common/aboutbox.h"
 #include "mainapp/mainform.h"
+#include "mainapp/searchcommand.h"
+#include "resources/zorna/resource.h"
 
 namespace {
 
 const int kExitCommand = 108;
 const int kAboutCommand = 906;
 const UINT kCreditsString = 1103;
-const int kNewItemCommand = 301;
-const int kRenameItemCommand = 302;
-const int kDeleteItemCommand = 303;
-const int kItemPropertiesCommand = 304;
-// Code of the commands a component sends itself; lParam then carries its argument.
-const WORD kCommandFromComponent = 2;
-
-// The tree item a card's context menu sends with its command; none from menus and toolbars.
-HTREEITEM ItemOfCommand(WPARAM wParam, LPARAM lParam)
-{
-    return HIWORD(wParam) == kCommandFromComponent ? reinterpret_cast<HTREEITEM>(lParam) : nullptr;
-}
 
 }  // namespace
 
 INT_PTR OnMainCommand(MainForm* form, HWND mainWnd, WPARAM wParam, LPARAM lParam)
 {
+    // Code 2: a component sent the command itself, with its argument in lParam.
+    bool fromComponent = HIWORD(wParam) == 2;
+    // The tree item a card's context menu sends with its command; none from menus and toolbars.
+    HTREEITEM menuItem = fromComponent ? reinterpret_cast<HTREEITEM>(lParam) : nullptr;
     switch (LOWORD(wParam)) {
+    case IDM_TERMS:
+        if (!form->TermsEditor)
+            form->TermsEditor = new CEditTermsDlg(form->hInstance);
+        // The print form names the window the editor belongs to.
+        form->TermsEditor->Show(mainWnd, fromComponent && lParam ? (HWND)lParam : mainWnd);
+        return TRUE;
+    case IDM_NEWRECORD:
+        if (form->Workspace_)
+            form->Workspace_->NewRecord(mainWnd);
+        return TRUE;
+    case IDM_EDITRECORD:
+        if (form->Workspace_)
+            form->Workspace_->EditRecord(mainWnd);
+        return TRUE;
+    case IDM_DELETERECORDS:
+        if (form->Workspace_)
+            form->Workspace_->DeleteRecords(mainWnd);
+        return TRUE;
     case kExitCommand:
         // Closing goes the one way the window's close box goes: settings saved, window destroyed.
         PostMessageW(mainWnd, WM_CLOSE, 0, 0);
         return TRUE;
+    case IDM_SEARCH:
+        return RunSearchCommand(form, mainWnd);
     case kAboutCommand:
         ShowAboutBox(mainWnd, form->hInstance, kCreditsString);
         return TRUE;
-    case kNewItemCommand:
+    case IDM_NEWITEM:
         if (form->Workspace_)
-            form->Workspace_->NewItem(mainWnd, ItemOfCommand(wParam, lParam),
-                                      HIWORD(wParam) != kCommandFromComponent);
+            form->Workspace_->NewItem(mainWnd, menuItem, !fromComponent);
         return TRUE;
-    case kRenameItemCommand:
+    case IDM_RENAMEITEM:
         if (form->Workspace_)
             form->Workspace_->RenameItem(mainWnd);
         return TRUE;
-    case kDeleteItemCommand:
+    case IDM_DELETEITEM:
         if (form->Workspace_)
-            form->Workspace_->DeleteItem(mainWnd, ItemOfCommand(wParam, lParam));
+            form->Workspace_->DeleteItem(mainWnd, menuItem);
         return TRUE;
-    case kItemPropertiesCommand:
+    case IDM_ITEMPROPERTIES:
         if (form->Workspace_)
-            form->Workspace_->EditItem(mainWnd, ItemOfCommand(wParam, lParam));
+            form->Workspace_->EditItem(mainWnd, menuItem);
         return TRUE;
     }
     return FALSE;

@@ -4,7 +4,9 @@
 
 #include <commctrl.h>
 #include <cstdlib>
+#include <strsafe.h>
 
+#include "browse/searchpage.h"
 #include "browse/workspace.h"
 #include "core/database.h"
 #include "core/msgbox.h"
@@ -13,6 +15,7 @@
 #include "mainapp/mainform.h"
 #include "mainapp/wssettings.h"
 #include "mainapp/zm_protocol.h"
+#include "resources/zorna/czechorder.h"
 
 namespace {
 
@@ -220,6 +223,22 @@ void OnOpenDatabase(MainForm* form, HWND progressWnd)
     form->Database->Open(progressWnd, &form->Conn);
 }
 
+// A database whose Czech collation extension did not load opens all the same, with lists in
+// the schema's own order; the user is told once, at the open, what is missing.
+static void WarnOfMissingCzechOrder(MainForm* form, CDatabase* db)
+{
+    std::wstring missing = db->MissingCollationExtension();
+    if (missing.empty())
+        return;
+    wchar_t format[512] = L"";
+    wchar_t text[1024] = L"";
+    wchar_t caption[64] = L"";
+    LoadStringW(form->hInstance, IDS_CZECH_ORDER_MISSING, format, 512);
+    LoadStringW(form->hInstance, IDS_DBOPEN_WARNING_CAPTION, caption, 64);
+    StringCchPrintfW(text, 1024, format, missing.c_str());
+    ZorMessageBox(FormWindow(form), text, caption, MB_ICONWARNING);
+}
+
 BOOL OnDatabaseOpened(MainForm* form, HWND progressWindow)
 {
     SetProgress(progressWindow, 0);
@@ -229,6 +248,7 @@ BOOL OnDatabaseOpened(MainForm* form, HWND progressWindow)
     if (!db || !db->IsOpen())
         return FailOpening(form, progressWindow, IDS_DBOPEN_FAILED);
     HWND mainWnd = FormWindow(form);
+    WarnOfMissingCzechOrder(form, db);
 
     SetProgress(progressWindow, 4);
     SetMenuCommand(mainWnd, kConfigurationCommand, true);
@@ -286,8 +306,11 @@ BOOL OnDatabaseOpened(MainForm* form, HWND progressWindow)
     if (ws && ws->GetCurrentId(WS_LOC_CARD) > 0)
         SendMessageW(mainWnd, ZM_GOTO_TREE_ITEM, ZM_CARD_LOC, ws->GetCurrentId(WS_LOC_CARD));
     SetProgress(progressWindow, 81);
-    // The search page takes the trees and the search fields here once it exists.
+    if (form->SearchPage)
+        form->SearchPage->SetTrees(db->GetSysTreeRs(), db->GetLocTreeRs());
     SetProgress(progressWindow, 86);
+    if (form->SearchPage && config)
+        form->SearchPage->SetSearchFields(config->SearchFields);
     SetProgress(progressWindow, 90);
     if (ws)
         ws->FillAuthorCombo(mainWnd);
@@ -307,8 +330,18 @@ void OnCloseDatabase(MainForm* form, HWND mainWnd)
             form->Workspace_->SetTreeSource(WS_LOC_CARD, nullptr);
             // The lists' columns carry the configuration's entries, which go next.
             form->Workspace_->ClearListColumns();
+            form->Workspace_->ForgetRecordTemplate();
         }
         SetMenuCommand(mainWnd, kConfigurationCommand, false);
+        // The search page lets go of the trees and of the configuration's entries, and the
+        // condition built for this database is not run on the next one.
+        if (form->SearchPage) {
+            form->SearchPage->SetTrees(nullptr, nullptr);
+            form->SearchPage->SetSearchFields(nullptr);
+            form->SearchPage->ClearWhere();
+        }
+        if (form->Workspace_)
+            form->Workspace_->SearchWhere = nullptr;
         if (form->Config)
             form->Config->ClearLists();
         if (form->Workspace_)

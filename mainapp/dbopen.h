@@ -26,12 +26,14 @@ enum DbOpenStringId
     IDS_DBOPEN_ERROR_CAPTION = 500,  // "Chyba"
     IDS_DBOPEN_FAILED = 501,         // the connection did not open
     IDS_DBOPEN_SCHEMA_FAILED = 519,  // the schema could not be read
+    IDS_DBOPEN_WARNING_CAPTION = 600,  // "Varování"
 };
 
 // The load sequence that follows ZM_DB_OPENED: level definitions, both trees, schema, column
 // catalogues, name lists and the last selected items, advancing the progress bar of the
 // progress window (the splash at start, null later). Shows 501 or 519 when the database did
-// not open or its schema could not be read. Either way the opening ends: the splash closes
+// not open or its schema could not be read, and a warning when it opened without the Czech
+// collation extension (lists then sort in the schema's own order). Either way the opening ends: the splash closes
 // when its timer has already fired, otherwise the flag OpenFinished is set. FALSE on failure.
 BOOL OnDatabaseOpened(MainForm* form, HWND progressWindow);
 

@@ -257,6 +257,14 @@ struct ZmItemPathRequest
     int Length;                     // out: bytes written
 };
 
+// Sends a private message to the main window and reads the result it stored: the value
+// SendMessageW returns is not the result of every message.
+inline LONG_PTR SendZm(HWND mainWindow, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    SendMessageW(mainWindow, msg, wParam, lParam);
+    return GetWindowLongPtrW(mainWindow, DWLP_MSGRESULT);
+}
+
 // Handles the messages 5025-5088 of the main window (5035 excepted): runs the handler, stores
 // its result in DWLP_MSGRESULT and puts the dialog procedure's TRUE/FALSE into *dlgResult.
 // Returns false for any other message (and 5035), leaving *dlgResult alone.

@@ -4,14 +4,12 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include "common/singleinstance.h"
 #include "controls/plexa.h"
-#include "core/msgbox.h"
 #include "mainapp/mainform.h"
 
 namespace {
 
-// The utilities program holds a mutex of the same name, so the two exclude each other too.
-const wchar_t kMutexName[] = L"ZornaMtx";
 const UINT kErrorCaption = 500;    // "Chyba"
 const UINT kAlreadyRunning = 513;  // "Zorna je již spuštěná"
 
@@ -19,16 +17,8 @@ const UINT kAlreadyRunning = 513;  // "Zorna je již spuštěná"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
 {
-    HANDLE mutex = CreateMutexW(nullptr, TRUE, kMutexName);
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        // Before anything else is set up; the mutex handle goes with the process.
-        wchar_t caption[32 + 1] = L"";
-        wchar_t text[128 + 1] = L"";
-        LoadStringW(instance, kErrorCaption, caption, ARRAYSIZE(caption));
-        LoadStringW(instance, kAlreadyRunning, text, ARRAYSIZE(text));
-        ZorMessageBox(nullptr, text, caption, MB_ICONERROR);
-        ExitProcess(0);
-    }
+    // The utilities program claims the same instance, so the two exclude each other too.
+    HANDLE mutex = ClaimSingleInstance(instance, kErrorCaption, kAlreadyRunning);
     CoInitialize(nullptr);  // every data, catalogue and XML object lives on this thread
     INITCOMMONCONTROLSEX icc = {};
     icc.dwSize = sizeof(icc);
@@ -47,6 +37,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
 
     delete form;
     CoUninitialize();
-    ReleaseMutex(mutex);
+    ReleaseSingleInstance(mutex);
     ExitProcess(0);
 }

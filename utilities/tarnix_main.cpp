@@ -1,33 +1,36 @@
-// Entry of the database utilities program.
+// Entry of the database utilities program: one copy of either program at a time, then the main
+// form and the message loop that serves it and its pages.
 #include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+
+#include "common/msgloop.h"
+#include "common/singleinstance.h"
 #include "controls/plexa.h"
+#include "resources/tarnix/resource.h"
+#include "utilities/maintapp.h"
 
-static LRESULT CALLBACK ShellWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
 {
-    if (msg == WM_DESTROY) {
-        PostQuitMessage(0);
-        return 0;
-    }
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
-}
+    // The main program claims the same instance, so the two exclude each other.
+    HANDLE mutex = ClaimSingleInstance(instance, IDS_T_ERROR_CAPTION, IDS_T_ALREADY_RUNNING);
+    CoInitialize(nullptr);
+    INITCOMMONCONTROLSEX icc = {};
+    icc.dwSize = sizeof(icc);
+    icc.dwICC = ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES | ICC_PAGESCROLLER_CLASS |
+                ICC_STANDARD_CLASSES;
+    InitCommonControlsEx(&icc);
+    RegisterPlexaW(PLEXA_INPLACECOMBOBOX | PLEXA_PROPERTYBOX);
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int showCmd)
-{
-    RegisterPlexaW(3);
-    WNDCLASSEXW wc = { sizeof(wc) };
-    wc.lpfnWndProc = ShellWndProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = (HBRUSH)(COLOR_BTNFACE + 1);
-    wc.lpszClassName = L"TARNIXWND";
-    RegisterClassExW(&wc);
-    HWND hwnd = CreateWindowExW(0, L"TARNIXWND", L"Zorna 2011 – DB nástroje", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
-                                800, 500, nullptr, nullptr, instance, nullptr);
-    ShowWindow(hwnd, showCmd);
-    MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    return (int)msg.wParam;
+    HACCEL accel = LoadAcceleratorsW(instance, L"MAINACC");
+    MaintApp* app = new MaintApp(instance);
+    // The form is visible from its creation: its initialisation runs inside this call.
+    HWND form = CreateMainForm(app);
+    if (form)
+        RunDialogMessageLoop(form, accel);
+
+    delete app;
+    CoUninitialize();
+    ReleaseSingleInstance(mutex);
+    return 0;
 }

@@ -87,14 +87,8 @@
 #define IDC_SPLASH_TEXT        102
 #define IDC_SPLASH_PROGRESS    103
 
-// ---- controls of ABOUTBOX (the OK button is IDCANCEL, so Esc closes the box as well)
-#define IDC_ABOUT_PICTURE      101
-#define IDC_ABOUT_PRODUCT      102
-#define IDC_ABOUT_VERSION      103
-#define IDC_ABOUT_LINE         104
-#define IDC_ABOUT_RULE         105
-#define IDC_ABOUT_CREDITSLABEL 106
-#define IDC_ABOUT_CREDITS      107
+// ---- controls of ABOUTBOX: shared with the utilities program
+#include "common/aboutbox_ids.h"
 
 // ---- controls of RENAMEMAPDLG
 #define IDC_RENAME_LABEL       101
@@ -241,3 +235,4 @@
 #include "resources/zorna/export.h"
 #include "resources/zorna/print.h"
 #include "resources/zorna/map.h"
+#include "resources/zorna/czechorder.h"

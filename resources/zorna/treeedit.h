@@ -13,7 +13,7 @@
 #define IDS_TAB_ICONS          323
 #define IDS_TAB_PICTURES       324
 #define IDS_TAB_NOTE           325
-#define IDS_MOVE_INTO_OWN_BRANCH 522
+#define IDS_MOVE_INTO_OWN_BRANCH 523
 
 // ---- EDITSYSITEM: the frame with the tabs and the two buttons
 #define IDC_ITEM_TABS          100

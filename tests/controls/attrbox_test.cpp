@@ -125,4 +125,70 @@ TEST(AttrPropertyBox, LiteratureAndLocalityBoxesCountTheirFirstTable)
     DestroyWindow(box);
 }
 
+TEST(AttrPropertyBox, ValuesStayOnTheirOwnItemsAndValuesWithoutAnItemAreSkipped)
+{
+    Host host(300, 200);
+    HWND box = CreateBox(host.hwnd(), 0, 0, 300, 200);
+    CDatabase db(host.hwnd(), GetModuleHandleW(nullptr));
+    db.RecordAttrs->Add(NewDef(ATTR_TEXT, L"LEG", L"Sběratel", 1));
+    db.RecordAttrs->Add(nullptr);  // a definition that could not be read
+    db.RecordAttrs->Add(NewDef(ATTR_INTEGER, L"POCET", L"Počet"));
+    db.FillRecordPropertyBox(box);
+    // One item per definition, so that value 2 lands on the count.
+    ASSERT_EQ(3, SendMessageW(box, PBXM_GETCOUNT, (WPARAM)-1, 0));
+    EXPECT_EQ(0, SendMessageW(box, PBXM_GETITEMDATA, PBX_ITEM(1), 0));
+    EXPECT_EQ((LRESULT)db.RecordAttrs->GetItems()[2], SendMessageW(box, PBXM_GETITEMDATA, PBX_ITEM(2), 0));
+    EXPECT_EQ(L"Počet", ItemName(box, 2));
+
+    // More values than items: the real box answers -1 for the missing ones.
+    VARIANT values[5];
+    CPtrArray list(PTRARRAY_BORROWS, 5, 1);
+    for (int i = 0; i < 5; i++) {
+        VariantInit(&values[i]);
+        values[i].vt = VT_I4;
+        values[i].lVal = 10 + i;
+        list.Add(&values[i]);
+    }
+    ASSERT_EQ(-1, SendMessageW(box, PBXM_GETITEMDATA, PBX_ITEM(3), 0));
+    SetPropertyBoxValues(box, &list);
+    ClearVariantArray(&list);
+    EXPECT_EQ(-1, GetPropertyBoxValues(box, &list, 0));
+    EXPECT_EQ(10, VariantToIntOrZero(&values[0]));
+    EXPECT_EQ(12, VariantToIntOrZero(&values[2]));
+    EXPECT_EQ(VT_EMPTY, values[3].vt);
+    EXPECT_EQ(VT_EMPTY, values[4].vt);
+
+    // The required first item, emptied, still stops the reading there.
+    VARIANT empty;
+    VariantInit(&empty);
+    SendMessageW(box, PBXM_SETVALUE, PBX_ITEM(0), (LPARAM)&empty);
+    EXPECT_EQ(0, GetPropertyBoxValues(box, &list, 0));
+    ClearVariantArray(&list);
+    DestroyWindow(box);
+}
+
+TEST(AttrPropertyBox, ADateGoesInAsItsTextInTheUsersFormat)
+{
+    Host host(300, 200);
+    HWND box = CreateBox(host.hwnd(), 0, 0, 300, 200);
+    SendMessageW(box, PBXM_ADDITEM, MAKEWPARAM(0xFFFF, PBT_TEXT), (LPARAM)L"Datum");
+    VARIANT date;
+    VariantInit(&date);
+    date.vt = VT_DATE;
+    date.date = 40299;  // 1 May 2010
+    CPtrArray list(PTRARRAY_BORROWS, 1, 1);
+    list.Add(&date);
+    SetPropertyBoxValues(box, &list);
+    EXPECT_EQ(VT_DATE, date.vt);  // the caller's value is left as it was
+    ASSERT_EQ(-1, GetPropertyBoxValues(box, &list, 0));
+    ASSERT_EQ(VT_BSTR, date.vt);
+    EXPECT_NE(std::wstring::npos, std::wstring(date.bstrVal).find(L"2010"));
+    VARIANT back;
+    VariantInit(&back);
+    ASSERT_EQ(S_OK, VariantChangeTypeEx(&back, &date, LOCALE_USER_DEFAULT, 0, VT_DATE));
+    EXPECT_EQ(40299.0, back.date);
+    VariantClear(&date);
+    DestroyWindow(box);
+}
+
 }  // namespace

@@ -207,14 +207,15 @@ TEST_F(ListQueryTest, SortingByTheLocalityNameOfTheView)
     q.Kind = 3;
     q.SortKeys = keys;
     q.SortKeyCount = 1;
-    EXPECT_EQ(L"SELECT * FROM COLLECTVIEW ORDER BY " + viewName, Db()->BuildListQuerySql(&q));
+    EXPECT_EQ(L"SELECT * FROM COLLECTVIEW ORDER BY \"" + viewName + L"\"", Db()->BuildListQuerySql(&q));
     Db()->QueryAllRecords(100, &q);
     Rows all = Raw(L"SELECT COUNT(*) FROM ZORNACOLLS");
     EXPECT_EQ(_wtoi(all[0][0].c_str()), q.RowCount);
     std::vector<std::wstring> names = Column(Db()->SearchRecordsRs, ordinal);
     ASSERT_EQ((size_t)q.RowCount, names.size());
-    Rows expected = Raw(L"SELECT FEATURES.NAME FROM ZORNACOLLS LEFT JOIN FEATURES ON FEATURES.LOCID = "
-                        L"ZORNACOLLS.FTRID ORDER BY FEATURES.NAME");
+    // The list is in Czech order (Čermná after Cvikov, Chlum after Hradec), as a sort in memory.
+    Rows expected = dbtest::InCzechOrder(Raw(L"SELECT FEATURES.NAME FROM ZORNACOLLS LEFT JOIN FEATURES ON "
+                                             L"FEATURES.LOCID = ZORNACOLLS.FTRID"));
     ASSERT_EQ(names.size(), expected.size());
     for (size_t i = 0; i < names.size(); ++i)
         EXPECT_EQ(expected[i][0], names[i]) << i;
@@ -226,7 +227,7 @@ TEST_F(ListQueryTest, SortingByTheLocalityNameOfTheView)
     q.Descending = 1;
     std::wstring altName =
         static_cast<wchar_t*>(Db()->RecordViewFields->GetItems()[static_cast<CFieldInfo*>(altitude->Field)->ColumnOrdinal]);
-    EXPECT_EQ(L"SELECT * FROM COLLECTVIEW ORDER BY " + viewName + L" DESC, " + altName + L" DESC",
+    EXPECT_EQ(L"SELECT * FROM COLLECTVIEW ORDER BY \"" + viewName + L"\" DESC, \"" + altName + L"\" DESC",
               Db()->BuildListQuerySql(&q));
     Db()->QueryAllRecords(100, &q);
     names = Column(Db()->SearchRecordsRs, ordinal);
@@ -243,7 +244,7 @@ TEST_F(ListQueryTest, KeysOutsideTheViewAreLeftOut)
     q.SortKeys = keys;
     q.SortKeyCount = 3;
     std::wstring first = static_cast<wchar_t*>(Db()->RecordViewFields->GetItems()[0]);
-    EXPECT_EQ(L"SELECT * FROM COLLECTVIEW WHERE FTRID = 5 ORDER BY " + first, Db()->BuildListQuerySql(&q));
+    EXPECT_EQ(L"SELECT * FROM COLLECTVIEW WHERE FTRID = 5 ORDER BY \"" + first + L"\"", Db()->BuildListQuerySql(&q));
     keys[1] = Key(Db()->RecordViewFields->GetCount());
     EXPECT_EQ(L"SELECT * FROM COLLECTVIEW WHERE FTRID = 5", Db()->BuildListQuerySql(&q));
     Db()->QueryLocalityRecords(100, &q);
@@ -445,7 +446,7 @@ TEST_F(NameFilterTest, NarrowingScrollsShorteningAndChFilterAnew)
 
     Type(L"Qqc");
     EXPECT_EQ(L"NAME LIKE 'Qqc*'", Filter());
-    EXPECT_EQ(3, Items());
+    EXPECT_EQ(2, Items());  // Qqc1 and Qqc2; Qqch3 begins with the letter ch, not with c
     Type(L"Qqch");  // "ch" is a letter of its own: filter anew although "Qqc" is in force
     EXPECT_EQ(L"NAME LIKE 'Qqch*'", Filter());
     EXPECT_EQ(1, Items());

@@ -214,6 +214,24 @@ TEST_F(ItemSaveTest, NewSpeciesGetsItsRowWithAuthorYearAndValuesButNoAbsolutePos
     EXPECT_EQ(Id(genus), First(L"SELECT PARENT FROM SYSTREE WHERE ID = " + Id(item.r.Id)));
 }
 
+TEST_F(ItemSaveTest, AnAuthorAndACategoryTypedInCapitalsTakeTheStoredNames)
+{
+    ASSERT_TRUE(Exec(L"INSERT INTO SYSAUTHORS (NAME) VALUES ('Černý, 1925')"));
+    long long authors = Int(L"SELECT COUNT(*) FROM SYSAUTHORS");
+    long long categories = Int(L"SELECT COUNT(*) FROM SPE_OCHRANA");
+    ItemRecord item(TREEITEM_NEW_TAXON);
+    PrepareNewTaxon(item, 4, L"cernyi");
+    wcscpy(item.r.Author, L"ČERNÝ, 1925");
+    SetText(item.Value(db_->SysTreeAttrs->GetCount() + AttrIndex(db_->SpeciesAttrs, L"OCHRANA")),
+            L"SILNĚ OHROŽENÝ");
+    ASSERT_EQ(1, db_->SaveSysItem(GenusWithChildren(), &item.r));
+    Rows row = Query(L"SELECT AUTHOR, OCHRANA FROM SPECIES WHERE SYSID = " + Id(item.r.Id));
+    ASSERT_EQ(1u, row.size());
+    EXPECT_EQ((std::vector<std::wstring>{ L"Černý, 1925", L"silně ohrožený" }), row[0]);
+    EXPECT_EQ(authors, Int(L"SELECT COUNT(*) FROM SYSAUTHORS"));
+    EXPECT_EQ(categories, Int(L"SELECT COUNT(*) FROM SPE_OCHRANA"));
+}
+
 TEST_F(ItemSaveTest, EmptyAuthorIsStoredAsNullAndEmptyNameAsEmptyText)
 {
     int genus = GenusWithChildren();

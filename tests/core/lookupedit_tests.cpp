@@ -215,6 +215,31 @@ TEST_F(LookupEditTest, DeletingAValueStillInUseChangesNothingAndShowsTheErrors)
     EXPECT_EQ(records, Table(path_, L"ZORNACOLLS"));
 }
 
+TEST_F(LookupEditTest, ARequestForAValueTheRowNoLongerHoldsChangesNothing)
+{
+    // The editor's list shows "prosev" at a row that now holds another value.
+    Rows lookup = Table(path_, L"ZOR_METODA");
+    Rows records = Table(path_, L"ZORNACOLLS");
+    int index = db_->LoadLookupValues(LOOKUP_ZORNACOLLS, L"METODA");
+    int row = RowOf(index, L"smýkání");
+    for (int ops : {(int)LOOKUP_DELETE_VALUE, LOOKUP_REPLACE_VALUE | LOOKUP_DELETE_VALUE, 0}) {
+        LookupEdit e = Request(LOOKUP_ZORNACOLLS, L"METODA", ops, row, L"jiná", -1);
+        e.ColumnFlags = ops ? 0 : LOOKUP_WRITE_ABBREV;
+        e.NewAbbrev = L"X";
+        e.ShownName = L"prosev";
+        EXPECT_EQ(0, db_->EditLookupTable(&e)) << ops;
+    }
+    EXPECT_EQ(lookup, Table(path_, L"ZOR_METODA"));
+    EXPECT_EQ(records, Table(path_, L"ZORNACOLLS"));
+    // The same request naming the value the row holds goes through.
+    LookupEdit e = Request(LOOKUP_ZORNACOLLS, L"METODA", 0, row, nullptr, -1);
+    e.ColumnFlags = LOOKUP_WRITE_ABBREV;
+    e.NewAbbrev = L"sm.";
+    e.ShownName = L"smýkání";
+    EXPECT_EQ(1, db_->EditLookupTable(&e));
+    EXPECT_EQ(L"sm.", Query(path_, L"SELECT ABBREV FROM ZOR_METODA WHERE NAME = 'smýkání'")[0][0]);
+}
+
 TEST_F(LookupEditTest, ARefusedUpdateTakesBackTheValueAddedBeforeIt)
 {
     Rows lookup = Table(path_, L"ZOR_METODA");
@@ -358,6 +383,51 @@ TEST_F(LookupEditTest, ThePublicationListShowsAReplacedLanguage)
 
 // ---- describing authors ----
 
+// Typed values are matched ignoring case only ("ZEMNÍ PAST" is "zemní past"), table-driven: each
+// edit in turn, its answer, and the value the edited rows hold afterwards.
+TEST_F(LookupEditTest, TypedValuesInAnotherCaseAreTheStoredValues)
+{
+    struct Case
+    {
+        const wchar_t* value;   // the edited value
+        int ops;                // 0: in place
+        const wchar_t* typed;
+        int answer;
+        const wchar_t* stored;  // what the rows that used the value hold afterwards
+        int added;              // lookup rows added (negative: removed)
+    };
+    const Case cases[] = {
+        // An existing value in capitals: the rows move to it, nothing is added.
+        { L"smýkání", LOOKUP_REPLACE_VALUE, L"ZEMNÍ PAST", 1, L"zemní past", 0 },
+        // Merged into one: the old value goes.
+        { L"prosev", LOOKUP_REPLACE_VALUE | LOOKUP_DELETE_VALUE, L"POZOROVÁNÍ", 1, L"pozorování", -1 },
+        // The value itself in capitals: renamed in place and kept, not deleted from under its rows.
+        { L"sklepávání", LOOKUP_REPLACE_VALUE | LOOKUP_DELETE_VALUE, L"Sklepávání", 1, L"Sklepávání", 0 },
+        // In place, another value's name in another case is refused; a case change of its own is not.
+        { L"individuální sběr", 0, L"ZEMNÍ PAST", 0, L"individuální sběr", 0 },
+        { L"individuální sběr", 0, L"Individuální Sběr", 1, L"Individuální Sběr", 0 },
+        // Differing in a mark is another value: added.
+        { L"odchyt do vody", LOOKUP_REPLACE_VALUE, L"ODCHYT DO VÓDY", 1, L"ODCHYT DO VÓDY", 1 },
+    };
+    auto binary = [this](const wchar_t* table, const wchar_t* column, const std::wstring& value) {
+        return QueryInt(path_, std::wstring(L"SELECT COUNT(*) FROM ") + table + L" WHERE " + column + L" = '" +
+                                   Doubled(value) + L"' COLLATE BINARY");
+    };
+    for (const Case& c : cases) {
+        std::string name = dbtest::Narrow(c.typed);
+        int index = db_->LoadLookupValues(LOOKUP_ZORNACOLLS, L"METODA");
+        long long uses = binary(L"ZORNACOLLS", L"METODA", c.value);
+        long long rows = QueryInt(path_, L"SELECT COUNT(*) FROM ZOR_METODA");
+        LookupEdit e = Request(LOOKUP_ZORNACOLLS, L"METODA", c.ops, RowOf(index, c.value), c.typed, -1);
+        e.ColumnFlags = LOOKUP_WRITE_NAME;
+        ASSERT_GT(e.Row, 0) << name;
+        EXPECT_EQ(c.answer, db_->EditLookupTable(&e)) << name;
+        EXPECT_EQ(rows + c.added, QueryInt(path_, L"SELECT COUNT(*) FROM ZOR_METODA")) << name;
+        EXPECT_EQ(1, binary(L"ZOR_METODA", L"NAME", c.stored)) << name;
+        EXPECT_LE(uses, binary(L"ZORNACOLLS", L"METODA", c.stored)) << name;
+    }
+}
+
 TEST_F(LookupEditTest, AnAuthorIsAddedOnceAndAnEmptyOneNever)
 {
     long long authors = QueryInt(path_, L"SELECT COUNT(*) FROM SYSAUTHORS");
@@ -366,13 +436,16 @@ TEST_F(LookupEditTest, AnAuthorIsAddedOnceAndAnEmptyOneNever)
     EXPECT_EQ(1, db_->AddSysAuthor(L"O'Hara, 1999"));
     EXPECT_EQ(0, db_->AddSysAuthor(L"O'Hara, 1999"));
     EXPECT_EQ(0, db_->AddSysAuthor(L"o'hara, 1999"));
+    EXPECT_EQ(1, db_->AddSysAuthor(L"Čapek, 1920"));
+    EXPECT_EQ(0, db_->AddSysAuthor(L"ČAPEK, 1920"));  // the same name in capitals
+    EXPECT_EQ(1, db_->AddSysAuthor(L"Capek, 1920"));  // without the caron it is another name
     EXPECT_EQ(0, db_->AddSysAuthor(L""));
     EXPECT_EQ(0, db_->AddSysAuthor(nullptr));
     EXPECT_TRUE(boxes.Boxes().empty());
-    EXPECT_EQ(authors + 1, QueryInt(path_, L"SELECT COUNT(*) FROM SYSAUTHORS"));
+    EXPECT_EQ(authors + 3, QueryInt(path_, L"SELECT COUNT(*) FROM SYSAUTHORS"));
     EXPECT_EQ(1, QueryInt(path_, L"SELECT COUNT(*) FROM SYSAUTHORS WHERE NAME = 'O''Hara, 1999'"));
-    // The author list offers it at once.
-    EXPECT_EQ(rows + 1, db_->OpenSysAuthors());
+    // The author list offers them at once.
+    EXPECT_EQ(rows + 3, db_->OpenSysAuthors());
     int row = -1;
     EXPECT_EQ(7, db_->FindSysAuthorPrefix(L"O'Hara,", &row));
     ASSERT_GE(row, 0);

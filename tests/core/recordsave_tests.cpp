@@ -110,6 +110,22 @@ TEST_F(RecordSaveTest, NewRecordGetsANewIdItsValuesAndBothLevelPaths)
     EXPECT_EQ(1, Int(L"SELECT COUNT(*) FROM ZOR_METODA WHERE NAME = 'sklepávání O''Neill'"));
 }
 
+TEST_F(RecordSaveTest, ALookupValueTypedInCapitalsTakesTheStoredValue)
+{
+    long long methods = Int(L"SELECT COUNT(*) FROM ZOR_METODA");
+    long long maxId = Int(L"SELECT MAX(ID) FROM ZORNACOLLS");
+    ListTaxonRecords((int)Int(L"SELECT SYSID FROM ZORNACOLLS ORDER BY ID LIMIT 1"));
+    RecordBlock block(-1);
+    block.r.SysId = (int)Int(L"SELECT ID FROM SYSTREE WHERE SYSLEVEL = 4 ORDER BY ID LIMIT 1");
+    block.r.FtrId = (int)Int(L"SELECT ID FROM LOCTREE WHERE LOCLEVEL = 3 ORDER BY ID LIMIT 1");
+    for (int i = 0; i < db_->RecordAttrs->GetCount(); i++)
+        block.r.Values->Add(NewValue());
+    SetText(block.Value(Attr(L"METODA")), L"SVĚTELNÝ LAPAČ");
+    ASSERT_EQ(1, db_->SaveRecord(&block.r));
+    EXPECT_EQ(L"světelný lapač", First(L"SELECT METODA FROM ZORNACOLLS WHERE ID = " + Id((int)maxId + 1)));
+    EXPECT_EQ(methods, Int(L"SELECT COUNT(*) FROM ZOR_METODA"));
+}
+
 TEST_F(RecordSaveTest, ARecordMovedToAShorterPathLosesTheDroppedLevel)
 {
     int id = (int)Int(L"SELECT ID FROM ZORNACOLLS WHERE SYS_LEVEL_4 IS NOT NULL AND SYSID = "
@@ -294,6 +310,38 @@ TEST_F(RecordSaveTest, ARefusedRecordDeleteShowsTheErrors)
     ASSERT_GE(boxes.Boxes().size(), 1u);
     EXPECT_NE(std::wstring::npos, boxes.Boxes()[0].text.find(L"records kept"));
     EXPECT_EQ(count, Int(L"SELECT COUNT(*) FROM ZORNACOLLS"));
+}
+
+TEST_F(RecordSaveTest, AHundredAndFiftyThousandSelectedRecordsGoInOneTransaction)
+{
+    // More ids than one statement can name: several statements, all or nothing.
+    const int n = 150000;
+    long long first = Int(L"SELECT MAX(ID) FROM ZORNACOLLS") + 1;
+    long long count = Int(L"SELECT COUNT(*) FROM ZORNACOLLS");
+    ASSERT_TRUE(Exec(L"WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k WHERE i < "
+                     + Id(n) + L") INSERT INTO ZORNACOLLS (SYSID, FTRID, LITID) SELECT "
+                     L"(SELECT MIN(SYSID) FROM ZORNACOLLS), (SELECT MIN(FTRID) FROM ZORNACOLLS), -1 FROM k"));
+    ASSERT_EQ(count + n, Int(L"SELECT COUNT(*) FROM ZORNACOLLS"));
+    ASSERT_EQ(first + n - 1, Int(L"SELECT MAX(ID) FROM ZORNACOLLS"));
+    CIntArray ids(n, 1024);
+    for (int i = 0; i < n; i++)
+        ids.Add((int)first + i);
+    // The last id, in the last statement, is refused: the earlier statements are taken back.
+    ASSERT_TRUE(Exec(L"CREATE TRIGGER KEEP_LAST BEFORE DELETE ON ZORNACOLLS WHEN OLD.ID = "
+                     + Id((int)first + n - 1) + L" BEGIN SELECT RAISE(ABORT, 'last kept'); END"));
+    {
+        wintest::MsgBoxRecorder boxes;
+        EXPECT_EQ(0, db_->DeleteRecords(&ids));
+        ASSERT_GE(boxes.Boxes().size(), 1u);
+        EXPECT_NE(std::wstring::npos, boxes.Boxes()[0].text.find(L"last kept"));
+    }
+    EXPECT_EQ(count + n, Int(L"SELECT COUNT(*) FROM ZORNACOLLS"));
+    ASSERT_TRUE(Exec(L"DROP TRIGGER KEEP_LAST"));
+    wintest::MsgBoxRecorder boxes;
+    EXPECT_EQ(1, db_->DeleteRecords(&ids));
+    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_EQ(count, Int(L"SELECT COUNT(*) FROM ZORNACOLLS"));
+    EXPECT_EQ(0, Int(L"SELECT COUNT(*) FROM ZORNACOLLS WHERE ID >= " + Id((int)first)));
 }
 
 TEST_F(RecordSaveTest, DeletingAPublicationTakesItsLinkRows)

@@ -780,6 +780,41 @@ TEST_F(TreeFillTest, LookupFieldsOfListEntriesAreDatabaseFieldsOnly)
     }
 }
 
+TEST_F(TreeFillTest, SiblingsSortedByNameFollowTheCzechAlphabet)
+{
+    const wchar_t* labels[] = { L"Úsobí", L"Chrudim", L"Řeporyje", L"Hradec", L"Čistá", L"Radotín", L"Cvikov" };
+    TreeItemData data[7] = {};
+    HTREEITEM parent = nullptr;
+    for (int level = 0; level < 2; level++) {
+        for (int i = 0; i < 7; i++) {
+            TVINSERTSTRUCTW ins = {};
+            ins.hParent = level == 0 ? TVI_ROOT : parent;
+            ins.hInsertAfter = TVI_LAST;
+            ins.item.mask = TVIF_TEXT | TVIF_PARAM;
+            ins.item.pszText = (LPWSTR)labels[i];
+            ins.item.lParam = level == 0 ? (LPARAM)&data[i] : 0;
+            HTREEITEM item = (HTREEITEM)SendMessageW(tree_, TVM_INSERTITEMW, 0, (LPARAM)&ins);
+            if (level == 0 && i == 0)
+                parent = item;
+        }
+    }
+    // Under the root every item has data; under the parent none has, so nothing moves there.
+    SortTreeChildrenByName(tree_, nullptr);
+    SortTreeChildrenByName(tree_, parent);
+    auto labelsBelow = [this](HTREEITEM below) {
+        std::vector<std::wstring> order;
+        for (HTREEITEM item = (HTREEITEM)SendMessageW(tree_, TVM_GETNEXTITEM, TVGN_CHILD, (LPARAM)below); item;
+             item = (HTREEITEM)SendMessageW(tree_, TVM_GETNEXTITEM, TVGN_NEXT, (LPARAM)item))
+            order.push_back(wintest::TreeItemText(tree_, item));
+        return order;
+    };
+    EXPECT_EQ((std::vector<std::wstring>{ L"Cvikov", L"Čistá", L"Hradec", L"Chrudim", L"Radotín", L"Řeporyje",
+                                          L"Úsobí" }),
+              labelsBelow(TVI_ROOT));
+    EXPECT_EQ(std::vector<std::wstring>(labels, labels + 7), labelsBelow(parent));
+    SendMessageW(tree_, TVM_DELETEITEM, 0, (LPARAM)TVI_ROOT);
+}
+
 // ---- how a filled tree looks ----
 
 TEST_F(TreeFillTest, ScreenshotOfAFilledTreeWithIcons)

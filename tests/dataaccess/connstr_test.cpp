@@ -6,6 +6,7 @@
 #include <string>
 
 #include "dataaccess/adodefs.h"
+#include "dataaccess/collationext.h"
 #include "dataaccess/connstr.h"
 
 using namespace zdata;
@@ -221,6 +222,14 @@ TEST(ConnStrFiles, AttributeValuesWithSeparatorsAreBraced)
     EXPECT_EQ(L"{ x}", OdbcAttributeValue(L" x"));
 }
 
+TEST(ConnStrFiles, SqlitePathsTheDriverCannotTakeGoAsFileUris)
+{
+    EXPECT_EQ(L"/tmp/x y.db", SqliteDatabaseValue(L"/tmp/x y.db"));
+    EXPECT_EQ(L"/tmp/O'Brien.db", SqliteDatabaseValue(L"/tmp/O'Brien.db"));
+    EXPECT_EQ(L"file:/tmp/a%3Bb%20c.db", SqliteDatabaseValue(L"/tmp/a;b c.db"));
+    EXPECT_EQ(L"file:/tmp/%7Bx%7D/100%25%3F%23.db", SqliteDatabaseValue(L"/tmp/{x}/100%?#.db"));
+}
+
 // ---- ODBC targets -------------------------------------------------------------------------------
 
 TEST(ConnStrTarget, SqliteFileGetsTheSafeDriverOptions)
@@ -235,14 +244,34 @@ TEST(ConnStrTarget, SqliteFileGetsTheSafeDriverOptions)
     ASSERT_TRUE(HostPathOf(path, &host));
     EXPECT_EQ(int(OdbcDriverKind::SQLite), int(target.driver));
     EXPECT_EQ(int(DbFileKind::SQLite), int(target.fileKind));
-    EXPECT_EQ(L"DRIVER={SQLite3};Database=" + host + L";NoCreat=1;FKSupport=1;Timeout=3000;LongNames=0;BigInt=0;",
+    // The Czech collation extension is built beside the test program, and the driver loads it.
+    std::wstring extension;
+    ASSERT_TRUE(HostPathOf(CollationExtensionPath(), &extension));
+    EXPECT_EQ(L"DRIVER={SQLite3};Database=" + host + L";NoCreat=1;FKSupport=1;Timeout=3000;LongNames=0;BigInt=0;"
+              L"LoadExt=" + extension + L";",
               target.odbcString);
+    EXPECT_TRUE(target.loadsCollationExtension);
     EXPECT_EQ(path, target.windowsPath);
     EXPECT_EQ(host, target.hostPath);
     EXPECT_FALSE(target.readOnly);
     EXPECT_FALSE(target.exclusive);
     EXPECT_TRUE(target.initStatements.empty());
     EXPECT_EQ(L"SELECT count(*) FROM sqlite_master", target.checkQuery);
+}
+
+TEST(ConnStrTarget, NoLoadExtWithoutTheExtensionFile)
+{
+    TempFiles t;
+    std::wstring path = t.SqliteFile(L"ZorBase.mdb");
+    std::wstring folder = t.Path(L"");
+    SetCollationExtensionFolder(folder.c_str());
+    OdbcConnectTarget target;
+    bool mapped = MapJetConnectionString(L"Data Source=" + path, 0, &target);
+    SetCollationExtensionFolder(nullptr);
+    ASSERT_TRUE(mapped);
+    EXPECT_EQ(std::wstring::npos, target.odbcString.find(L"LoadExt"));
+    EXPECT_FALSE(target.loadsCollationExtension);
+    EXPECT_NE(std::wstring::npos, target.collationExtension.find(CollationExtensionFileName()));
 }
 
 TEST(ConnStrTarget, MissingFileIsNeverCreated)

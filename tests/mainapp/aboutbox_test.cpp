@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "mainapp/aboutbox.h"
+#include "common/aboutbox.h"
 #include "resources/zorna/resource.h"
 #include "tests/support/wintest.h"
 

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,7 +19,10 @@
 #include "mainapp/configdata.h"
 #include "mainapp/dbopen.h"
 #include "mainapp/mainform.h"
+#include "mainapp/toolbars.h"
 #include "mainapp/wssettings.h"
+#include "czechcollation/czechtext.h"
+#include "dataaccess/collationext.h"
 #include "tests/core/sampletemplate.h"
 #include "tests/mainapp/workspacefile.h"
 #include "mainapp/zm_protocol.h"
@@ -499,6 +503,193 @@ TEST_F(StartUpTest, AFailedOpenFromTheMenuEndsWith501)
     EXPECT_TRUE(wintest::PumpUntil([&] { return !boxes.Boxes().empty(); }, 20000));
     ASSERT_EQ(1u, boxes.Boxes().size());
     EXPECT_EQ(L"Databáze nemohla být otevřena", boxes.Boxes()[0].text);
+}
+
+// ---- the Czech alphabetical order ----
+
+std::string Utf8(const std::wstring& text)
+{
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), nullptr, 0, nullptr, nullptr);
+    std::string bytes((size_t)(n > 0 ? n : 0), '\0');
+    if (n > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), &bytes[0], n, nullptr, nullptr);
+    return bytes;
+}
+
+// The labels of the items below an item of a tree (below the root for null).
+std::vector<std::wstring> ChildLabels(HWND tree, HTREEITEM parent)
+{
+    std::vector<std::wstring> labels;
+    for (HTREEITEM item = TreeView_GetChild(tree, parent ? parent : TVI_ROOT); item;
+         item = TreeView_GetNextSibling(tree, item))
+        labels.push_back(wintest::TreeItemText(tree, item));
+    return labels;
+}
+
+// Each next text sorts after (or with) the one before in the Czech order.
+::testing::AssertionResult InCzechOrder(const std::vector<std::wstring>& texts)
+{
+    for (size_t i = 1; i < texts.size(); i++)
+        if (CzechCompare(texts[i - 1], texts[i]) > 0)
+            return ::testing::AssertionFailure() << "entry " << i << " sorts before the one above it";
+    return ::testing::AssertionSuccess();
+}
+
+// Region and locality names that the Czech alphabet sorts apart from the code points, given to
+// the sample's first regions and localities. Gives the regions' names in Czech order.
+std::vector<std::wstring> GiveCzechNames(const std::wstring& db)
+{
+    zor::RawOdbc raw;
+    EXPECT_TRUE(raw.Open(db, false));
+    const wchar_t* regions[] = { L"Zlínský kraj", L"Ústecký kraj", L"Chrudimsko", L"Hradecko", L"Českobudějovicko" };
+    const wchar_t* places[] = { L"Cvikov", L"Čistá", L"Chrudim", L"Chlumec", L"Cerhenice", L"Hradec", L"Úsobí" };
+    auto rename = [&raw](const wchar_t* table, const wchar_t* key, const wchar_t* where, const wchar_t* name,
+                         int nth) {
+        EXPECT_TRUE(raw.Exec(std::wstring(L"UPDATE ") + table + L" SET NAME = '" + name + L"' WHERE " + key +
+                             L" = (SELECT " + key + L" FROM " + table + where + L" ORDER BY " + key +
+                             L" LIMIT 1 OFFSET " + std::to_wstring(nth) + L")"));
+    };
+    std::vector<std::wstring> given;
+    long long count = raw.QueryInt(L"SELECT COUNT(*) FROM LOCTREE WHERE LOCLEVEL = 1");
+    for (int i = 0; i < 5 && i < count; i++) {
+        rename(L"LOCTREE", L"ID", L" WHERE LOCLEVEL = 1", regions[i], i);
+        given.push_back(regions[i]);
+    }
+    for (int i = 0; i < 7; i++)
+        rename(L"FEATURES", L"LOCID", L"", places[i], i);
+    std::sort(given.begin(), given.end(), CzechLess());
+    return given;
+}
+
+TEST_F(StartUpTest, WithoutTheCollationExtensionTheDatabaseOpensWithOneWarning)
+{
+    std::wstring db = SampleDatabase(L"dbopen_nocollation", false);
+    std::vector<std::wstring> czech = GiveCzechNames(db);
+    std::wstring programs = wintest::MakeTempFolder(L"dbopen_nocollation_programs");
+    zdata::SetCollationExtensionFolder(programs.c_str());
+    wintest::MsgBoxRecorder boxes;
+    Start(WorkspaceFile(L"dbopen_nocollation_ws", db.c_str()));
+    zdata::SetCollationExtensionFolder(nullptr);
+
+    ASSERT_EQ(1u, boxes.Boxes().size());
+    const wintest::MsgBoxRecorder::Box& box = boxes.Boxes()[0];
+    EXPECT_EQ(L"Varování", box.caption);
+    EXPECT_TRUE(box.type & MB_ICONWARNING);
+    EXPECT_NE(std::wstring::npos, box.text.find(programs + L"\\" + zdata::CollationExtensionFileName()))
+        << Utf8(box.text);
+    EXPECT_NE(std::wstring::npos, box.text.find(L"české abecedy"));
+    EXPECT_TRUE(SplashGone());
+    ASSERT_TRUE(form->Database->IsOpen());
+    // The trees load in the schema's own order: Č, Ř, Ú, Ž after Z.
+    HWND locTree = form->Workspace_->GetTreeView(WS_LOC_CARD);
+    std::vector<std::wstring> regions = ChildLabels(locTree, TreeView_GetRoot(locTree));
+    std::vector<std::wstring> plain = czech;
+    std::sort(plain.begin(), plain.end(), [](const std::wstring& a, const std::wstring& b) {
+        return _wcsicmp(a.c_str(), b.c_str()) < 0;  // NOCASE for these names
+    });
+    EXPECT_EQ(plain, regions);
+    EXPECT_NE(czech, regions);
+}
+
+TEST_F(StartUpTest, TheTreesListsAndNameCombosFollowTheCzechAlphabet)
+{
+    std::wstring db = SampleDatabase(L"dbopen_czech", false);
+    std::vector<std::wstring> czech = GiveCzechNames(db);
+    zor::RawOdbc raw;
+    ASSERT_TRUE(raw.Open(db, false));
+    wintest::MsgBoxRecorder boxes;
+    Start(WorkspaceFile(L"dbopen_czech_ws", db.c_str()));
+    EXPECT_TRUE(boxes.Boxes().empty());
+    ASSERT_TRUE(form->Database->IsOpen());
+    Workspace* ws = form->Workspace_;
+
+    // The locality tree: regions, and a region's districts.
+    HWND locTree = ws->GetTreeView(WS_LOC_CARD);
+    HTREEITEM top = TreeView_GetRoot(locTree);
+    EXPECT_EQ(czech, ChildLabels(locTree, top));
+    HTREEITEM region = TreeView_GetChild(locTree, top);
+    SendMessageW(locTree, TVM_EXPAND, TVE_EXPAND, (LPARAM)top);
+    SendMessageW(locTree, TVM_EXPAND, TVE_EXPAND, (LPARAM)region);
+    EXPECT_TRUE(InCzechOrder(ChildLabels(locTree, region)));
+    ws->HidePage(wnd);
+    TabCtrl_SetCurSel(GetDlgItem(wnd, kWorkspaceTabControlId), TAB_LOCALITIES);
+    ws->ShowPage(wnd);
+    RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    wintest::PumpMessages(100);
+    EXPECT_FALSE(wintest::SaveScreenshot(wnd, L"czech_locality_tree").empty());
+
+    // The name combo's type-ahead of the localities: "C" lists the c-names, not the ch-names, as
+    // "Ch" lists these.
+    HWND combo = form->Toolbar->Combo;
+    for (const wchar_t* typed : { L"C", L"Ch" }) {
+        SetWindowTextW(combo, typed);
+        SendMessageW(wnd, ZM_FILTER_NAMES_BY_COMBO, ZM_NAMES_FEATURES + 1, (LPARAM)combo);
+        int count = (int)SendMessageW(combo, CB_GETCOUNT, 0, 0);
+        ASSERT_GT(count, 0) << Utf8(typed);
+        std::vector<std::wstring> names;
+        for (int i = 0; i < count; i++) {
+            wchar_t text[260] = L"";
+            SendMessageW(combo, CB_GETLBTEXT, i, (LPARAM)text);
+            names.push_back(text);
+            bool ch = CzIsDigraphCh(text[0], text[1]);
+            EXPECT_EQ(std::wstring(typed) == L"Ch", ch) << Utf8(text);
+        }
+        EXPECT_TRUE(InCzechOrder(names)) << Utf8(typed);
+    }
+    SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
+    wintest::PumpMessages(100);
+    EXPECT_FALSE(wintest::SaveScreenshot(wnd, L"czech_name_combo").empty());
+    SendMessageW(combo, CB_SHOWDROPDOWN, FALSE, 0);
+
+    // The record list of the taxon with the most records, sorted by "Lokalita".
+    ws->HidePage(wnd);
+    TabCtrl_SetCurSel(GetDlgItem(wnd, kWorkspaceTabControlId), TAB_SYSTEM);
+    ws->ShowPage(wnd);
+    long long taxon = raw.QueryInt(L"SELECT SYSID FROM ZORNACOLLS GROUP BY SYSID ORDER BY COUNT(*) DESC LIMIT 1");
+    SendMessageW(wnd, ZM_GOTO_TREE_ITEM, ZM_CARD_SYS, (LPARAM)taxon);
+    HWND list = ws->SysCard->GetRecordList();
+    ASSERT_TRUE(wintest::PumpUntil([&] { return ListView_GetItemCount(list) > 1; }));
+    HWND header = ListView_GetHeader(list);
+    int column = -1;
+    for (int c = 0; c < Header_GetItemCount(header); c++) {
+        wchar_t text[64] = L"";
+        HDITEMW item = {};
+        item.mask = HDI_TEXT;
+        item.pszText = text;
+        item.cchTextMax = 64;
+        Header_GetItem(header, c, &item);
+        if (wcscmp(text, L"Lokalita") == 0)
+            column = c;
+    }
+    ASSERT_GE(column, 0) << "no column Lokalita";
+    wintest::ClickListColumn(list, column);
+    std::vector<std::wstring> localities;
+    for (int row = 0; row < ListView_GetItemCount(list); row++)
+        localities.push_back(wintest::ListCellText(list, row, column));
+    EXPECT_TRUE(InCzechOrder(localities));
+    RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    wintest::PumpMessages(100);
+    EXPECT_FALSE(wintest::SaveScreenshot(wnd, L"czech_records_by_locality").empty());
+
+    // The describing authors, as the owner-data combos of the dialogs read them row by row.
+    int authors = 0;
+    SendMessageW(wnd, ZM_GET_AUTHOR_LIST, 0, (LPARAM)&authors);
+    ASSERT_GT(authors, 3);
+    HWND shown = CreateWindowExW(0, L"LISTBOX", L"", WS_POPUP | WS_VISIBLE | WS_BORDER | WS_VSCROLL, 0, 0, 260,
+                                 400, wnd, nullptr, Inst(), nullptr);
+    SendMessageW(shown, WM_SETFONT, SendMessageW(wnd, WM_GETFONT, 0, 0), FALSE);
+    std::vector<std::wstring> names;
+    for (int row = 0; row < authors; row++) {
+        wchar_t text[128] = L"";
+        ZmTextRequest request = {text, 128, 0};
+        SendMessageW(wnd, ZM_GET_AUTHOR_TEXT, row, (LPARAM)&request);
+        names.push_back(text);
+        SendMessageW(shown, LB_ADDSTRING, 0, (LPARAM)text);
+    }
+    EXPECT_TRUE(InCzechOrder(names));
+    wintest::PumpMessages(100);
+    EXPECT_FALSE(wintest::SaveScreenshot(shown, L"czech_author_list").empty());
+    DestroyWindow(shown);
 }
 
 }  // namespace

@@ -212,7 +212,7 @@ TEST_F(MainFormViewTest, ConstructionGivesTheVisibleMainWindowWithEveryComponent
     EXPECT_NE(form->TextExport, nullptr);
     EXPECT_NE(form->ExcelExport, nullptr);
     EXPECT_NE(form->GridList, nullptr);
-    EXPECT_EQ(form->SearchPage, nullptr);
+    EXPECT_NE(form->SearchPage, nullptr);
     EXPECT_EQ(form->TermsEditor, nullptr);
     EXPECT_EQ(form->LastExpType, 0);
     EXPECT_EQ(form->LastExpImgType, 0);
@@ -856,76 +856,15 @@ TEST_F(MainFormWithDatabaseTest, ClosingClosesTheDatabaseAndKeepsItInTheWorkspac
 
 // ---------------------------------------------------------------- second start (process level)
 
-std::wstring ProgramPath()
-{
-    wchar_t self[MAX_PATH] = L"";
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path = self;
-    return path.substr(0, path.find_last_of(L"\\/") + 1) + L"Zorna.exe";
-}
-
-struct TopWindows {
-    DWORD pid;
-    std::vector<HWND> found;
-};
-
-std::vector<HWND> WindowsOf(DWORD pid)
-{
-    TopWindows t = {pid, {}};
-    EnumWindows(
-        [](HWND w, LPARAM l) -> BOOL {
-            auto* t = reinterpret_cast<TopWindows*>(l);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(w, &owner);
-            if (owner == t->pid)
-                t->found.push_back(w);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&t));
-    return t.found;
-}
-
-bool HasChildWithText(HWND parent, const std::wstring& text)
-{
-    struct Find { std::wstring text; bool found; } f = {text, false};
-    EnumChildWindows(
-        parent,
-        [](HWND w, LPARAM l) -> BOOL {
-            auto* f = reinterpret_cast<Find*>(l);
-            if (WindowText(w) == f->text)
-                f->found = true;
-            return !f->found;
-        },
-        reinterpret_cast<LPARAM>(&f));
-    return f.found;
-}
-
 PROCESS_INFORMATION StartProgram()
 {
-    std::wstring exe = ProgramPath();
-    std::wstring cmd = L"\"" + exe + L"\"";
-    STARTUPINFOW si = {sizeof(si)};
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return PROCESS_INFORMATION{};
-    return pi;
+    return wintest::StartSiblingProgram(L"Zorna.exe");
 }
 
 // Waits for the "already running" box of a process; null when none came.
 HWND AlreadyRunningBox(DWORD pid, std::vector<HWND>* windows)
 {
-    for (int i = 0; i < 300; ++i) {
-        Sleep(50);
-        *windows = WindowsOf(pid);
-        for (HWND w : *windows) {
-            wchar_t cls[32] = L"";
-            GetClassNameW(w, cls, 32);
-            if (!lstrcmpW(cls, L"#32770") && WindowText(w) == L"Chyba" && IsWindowVisible(w)
-                && HasChildWithText(w, L"Zorna je již spuštěná"))
-                return w;
-        }
-    }
-    return nullptr;
+    return wintest::WaitForMessageBoxOf(pid, L"Chyba", L"Zorna je již spuštěná", windows);
 }
 
 // The second copy shows the box without an owner, makes no main window, and ends with 0 once
@@ -971,14 +910,7 @@ TEST(SingleInstance, SecondCopyOfTheProgramStops)
     PROCESS_INFORMATION first = StartProgram();
     ASSERT_NE(first.hProcess, nullptr);
     // The first copy owns the mutex once it exists.
-    HANDLE seen = nullptr;
-    for (int i = 0; i < 300 && !seen; ++i) {
-        seen = OpenMutexW(SYNCHRONIZE, FALSE, L"ZornaMtx");
-        if (!seen)
-            Sleep(50);
-    }
-    ASSERT_NE(seen, nullptr) << "the first copy did not start";
-    CloseHandle(seen);
+    ASSERT_TRUE(wintest::WaitForNamedMutex(L"ZornaMtx")) << "the first copy did not start";
     PROCESS_INFORMATION second = StartProgram();
     ASSERT_NE(second.hProcess, nullptr);
     ExpectStoppedSecondCopy(second);

@@ -33,6 +33,35 @@ inline void WriteConnectionOnly(const std::wstring& path, const wchar_t* dbName)
     writer.Save();
 }
 
+// A workspace file at path: the main window of 1000 x 750 at (40, 40) with the systematic tab in
+// front, the cards on the given items (a card whose id is below 0 is left out) and the
+// connection to the database.
+inline void WriteCardsWorkspace(const std::wstring& path, const wchar_t* dbName, int taxonId,
+                                int localityId)
+{
+    CXmlWriter writer(path.c_str());
+    writer.AddComment(WORKSPACE_FILE_COMMENT);
+    writer.CreateRoot(L"Settings");
+    IXMLDOMElement* main = writer.AddElement(L"MainForm");
+    writer.SetIntAttr(main, L"Left", 40);
+    writer.SetIntAttr(main, L"Top", 40);
+    writer.SetIntAttr(main, L"Width", 1000);
+    writer.SetIntAttr(main, L"Height", 750);
+    writer.SetIntAttr(main, L"ActiveTab", 0);
+    const wchar_t* tabs[2] = {L"SysTab", L"LocTab"};
+    const int ids[2] = {taxonId, localityId};
+    for (int k = 0; k < 2; k++) {
+        if (ids[k] < 0)
+            continue;
+        IXMLDOMElement* tab = writer.AddChildElement(main, tabs[k]);
+        writer.SetIntAttr(tab, L"CurId", ids[k]);
+        tab->Release();
+    }
+    main->Release();
+    AddConnection(writer, dbName);
+    writer.Save();
+}
+
 // Sets the workspace file the main form starts with and restores the user's value afterwards.
 class LastConfigFile {
 public:

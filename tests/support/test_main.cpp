@@ -2,7 +2,9 @@
 #include <windows.h>
 #include <objbase.h>
 #include <commctrl.h>
+#include <shellapi.h>
 #include <gmock/gmock.h>
+#include <string>
 
 // The programs carry a manifest that selects common controls 6; the test programs take the same
 // one as an activation context, so controls are tested in the version the programs get.
@@ -17,6 +19,29 @@ static void ActivateProgramManifest()
         ActivateActCtx(handle, &cookie);
 }
 
+// Every test's temporary folder (wintest::MakeTempFolder: "zt<process id>_<name>" in the
+// temporary folder) goes when the program ends, with the databases and files inside.
+static void RemoveTempFolders()
+{
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    wchar_t pattern[MAX_PATH + 32];
+    wsprintfW(pattern, L"%szt%lu_*", temp, GetCurrentProcessId());
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW(pattern, &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        std::wstring path = std::wstring(temp) + found.cFileName + L'\0';
+        SHFILEOPSTRUCTW op = {};
+        op.wFunc = FO_DELETE;
+        op.pFrom = path.c_str();
+        op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+        SHFileOperationW(&op);
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+}
+
 int main(int argc, char** argv)
 {
     testing::InitGoogleMock(&argc, argv);
@@ -25,6 +50,7 @@ int main(int argc, char** argv)
     INITCOMMONCONTROLSEX icc = { sizeof(icc), 0x500D };
     InitCommonControlsEx(&icc);
     int result = RUN_ALL_TESTS();
+    RemoveTempFolders();
     CoUninitialize();
     return result;
 }

@@ -1,4 +1,6 @@
 #include "tests/support/wintest.h"
+#include "core/ctlfill.h"
+#include "core/treefill.h"
 #include <wincodec.h>
 #include <shlobj.h>
 
@@ -95,6 +97,18 @@ std::wstring SaveScreenshot(HWND hwnd, const wchar_t* name)
     return ok ? path : L"";
 }
 
+void RemoveFolder(const std::wstring& path)
+{
+    if (path.empty())
+        return;
+    SHFILEOPSTRUCTW op = {};
+    std::wstring doubleNull = path + L'\0';
+    op.wFunc = FO_DELETE;
+    op.pFrom = doubleNull.c_str();
+    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+    SHFileOperationW(&op);
+}
+
 std::wstring MakeTempFolder(const wchar_t* name)
 {
     WCHAR temp[MAX_PATH];
@@ -102,12 +116,7 @@ std::wstring MakeTempFolder(const wchar_t* name)
     WCHAR unique[32];
     wsprintfW(unique, L"zt%lu_", GetCurrentProcessId());
     std::wstring path = std::wstring(temp) + unique + name;
-    SHFILEOPSTRUCTW op = {};
-    std::wstring doubleNull = path + L'\0';
-    op.wFunc = FO_DELETE;
-    op.pFrom = doubleNull.c_str();
-    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-    SHFileOperationW(&op);
+    RemoveFolder(path);
     SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
     return path;
 }
@@ -145,14 +154,16 @@ std::wstring WindowText(HWND hwnd)
 
 std::wstring TreeItemText(HWND tree, HTREEITEM item)
 {
-    wchar_t text[128] = L"";
-    TVITEMW tvi = {};
-    tvi.mask = TVIF_TEXT | TVIF_HANDLE;
-    tvi.hItem = item;
-    tvi.pszText = text;
-    tvi.cchTextMax = 128;
-    SendMessageW(tree, TVM_GETITEMW, 0, (LPARAM)&tvi);
-    return text;
+    return GetTreeItemString(tree, item);
+}
+
+std::vector<std::wstring> ListBoxItems(HWND list)
+{
+    std::vector<std::wstring> items;
+    int count = (int)SendMessageW(list, LB_GETCOUNT, 0, 0);
+    for (int i = 0; i < count; ++i)
+        items.push_back(GetListBoxEntryString(list, i));
+    return items;
 }
 
 std::wstring ListCellText(HWND list, int row, int column)
@@ -164,6 +175,15 @@ std::wstring ListCellText(HWND list, int row, int column)
     item.cchTextMax = 260;
     SendMessageW(list, LVM_GETITEMTEXTW, row, (LPARAM)&item);
     return text;
+}
+
+void ClickListColumn(HWND list, int column)
+{
+    HWND header = (HWND)SendMessageW(list, LVM_GETHEADER, 0, 0);
+    RECT r = {};
+    if (!SendMessageW(header, HDM_GETITEMRECT, column, (LPARAM)&r))
+        return;
+    ClickAt(header, {(r.left + r.right) / 2, (r.top + r.bottom) / 2});
 }
 
 RECT RectIn(HWND window, HWND parent)
@@ -212,6 +232,127 @@ bool WriteUtf8File(const std::wstring& path, const std::wstring& text)
     BOOL ok = WriteFile(f, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
     CloseHandle(f);
     return ok && written == bytes.size();
+}
+
+PROCESS_INFORMATION StartSiblingProgram(const wchar_t* exeName)
+{
+    wchar_t self[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring exe = self;
+    exe = exe.substr(0, exe.find_last_of(L"\\/") + 1) + exeName;
+    std::wstring cmd = L"\"" + exe + L"\"";
+    STARTUPINFOW si = {sizeof(si)};
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return PROCESS_INFORMATION{};
+    return pi;
+}
+
+bool WaitForNamedMutex(const wchar_t* name)
+{
+    for (int i = 0; i < 300; ++i) {
+        if (HANDLE seen = OpenMutexW(SYNCHRONIZE, FALSE, name)) {
+            CloseHandle(seen);
+            return true;
+        }
+        Sleep(50);
+    }
+    return false;
+}
+
+std::vector<HWND> TopWindowsOf(DWORD pid)
+{
+    struct Top {
+        DWORD pid;
+        std::vector<HWND> found;
+    } t = {pid, {}};
+    EnumWindows(
+        [](HWND w, LPARAM l) -> BOOL {
+            auto* t = reinterpret_cast<Top*>(l);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            if (owner == t->pid)
+                t->found.push_back(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&t));
+    return t.found;
+}
+
+bool HasChildWithText(HWND parent, const std::wstring& text)
+{
+    struct Find {
+        std::wstring text;
+        bool found;
+    } f = {text, false};
+    EnumChildWindows(
+        parent,
+        [](HWND w, LPARAM l) -> BOOL {
+            auto* f = reinterpret_cast<Find*>(l);
+            if (WindowText(w) == f->text)
+                f->found = true;
+            return !f->found;
+        },
+        reinterpret_cast<LPARAM>(&f));
+    return f.found;
+}
+
+HWND WaitForMessageBoxOf(DWORD pid, const std::wstring& caption, const std::wstring& text,
+                         std::vector<HWND>* windows)
+{
+    for (int i = 0; i < 300; ++i) {
+        Sleep(50);
+        std::vector<HWND> seen = TopWindowsOf(pid);
+        if (windows)
+            *windows = seen;
+        for (HWND w : seen) {
+            wchar_t cls[32] = L"";
+            GetClassNameW(w, cls, 32);
+            if (!lstrcmpW(cls, L"#32770") && WindowText(w) == caption && IsWindowVisible(w) &&
+                HasChildWithText(w, text))
+                return w;
+        }
+    }
+    return nullptr;
+}
+
+void ClickAt(HWND wnd, POINT point)
+{
+    LPARAM at = MAKELPARAM(point.x, point.y);
+    PostMessageW(wnd, WM_MOUSEMOVE, 0, at);
+    PostMessageW(wnd, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(wnd, WM_LBUTTONUP, 0, at);
+    PumpMessages(30);
+}
+
+void PressKey(HWND wnd, UINT virtualKey)
+{
+    UINT scan = MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC);
+    PostMessageW(wnd, WM_KEYDOWN, virtualKey, 1 | (scan << 16));
+    PostMessageW(wnd, WM_KEYUP, virtualKey, 1 | (scan << 16) | 0xC0000000);
+    // As a dialog's own loop takes keys: its dialog keys first.
+    HWND root = GetAncestor(wnd, GA_ROOT);
+    wchar_t className[16] = L"";
+    GetClassNameW(root, className, 16);
+    bool dialog = wcscmp(className, L"#32770") == 0;
+    DWORD start = GetTickCount();
+    do {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (dialog && IsWindow(root) && IsDialogMessageW(root, &msg))
+                continue;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    } while (GetTickCount() - start < 30);
+}
+
+void TypeText(HWND wnd, const std::wstring& text)
+{
+    for (wchar_t c : text)
+        PostMessageW(wnd, WM_CHAR, c, 1);
+    PumpMessages(30);
 }
 
 }  // namespace wintest

@@ -30,6 +30,30 @@ std::wstring SaveScreenshot(HWND hwnd, const wchar_t* name);
 
 // A fresh, empty folder under the temporary folder for one test's files.
 std::wstring MakeTempFolder(const wchar_t* name);
+// Deletes a folder with everything in it (a test's temporary folder, when the test is done).
+void RemoveFolder(const std::wstring& path);
+
+// A fresh temporary folder (MakeTempFolder) that is deleted with everything in it at the end
+// of its scope.
+class ScopedTempFolder {
+public:
+    explicit ScopedTempFolder(const wchar_t* name) : path_(MakeTempFolder(name)) {}
+    ~ScopedTempFolder() { RemoveFolder(path_); }
+    ScopedTempFolder(const ScopedTempFolder&) = delete;
+    ScopedTempFolder& operator=(const ScopedTempFolder&) = delete;
+    const std::wstring& Path() const { return path_; }
+    std::wstring File(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+private:
+    std::wstring path_;
+};
+
+// A left click at a point of a window's client area, posted as the mouse would, then pumped.
+void ClickAt(HWND wnd, POINT point);
+// Keys posted to a window as typing would: WM_KEYDOWN / WM_KEYUP (taken through the dialog
+// keys of the window's dialog, as a dialog's loop does), and WM_CHAR for characters.
+void PressKey(HWND wnd, UINT virtualKey);
+void TypeText(HWND wnd, const std::wstring& text);
 
 // The text of a window (up to 511 characters).
 std::wstring WindowText(HWND hwnd);
@@ -37,8 +61,15 @@ std::wstring WindowText(HWND hwnd);
 // The label of a tree-view item (up to 127 characters).
 std::wstring TreeItemText(HWND tree, HTREEITEM item);
 
+// The entries of a list box, in its order.
+std::vector<std::wstring> ListBoxItems(HWND list);
+
 // The text of a list-view cell (up to 259 characters).
 std::wstring ListCellText(HWND list, int row, int column);
+
+// Clicks a column's header item of a report list view with the mouse messages a user's click
+// sends, then dispatches what the click queued.
+void ClickListColumn(HWND list, int column);
 
 // A window's rectangle in the client coordinates of another window.
 RECT RectIn(HWND window, HWND parent);
@@ -56,6 +87,28 @@ inline bool FileExists(const std::wstring& path)
 {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
+
+// ---- other processes ----
+
+// Starts a program of the build folder (beside the running test program) by its file name;
+// a zeroed PROCESS_INFORMATION when it cannot be started.
+PROCESS_INFORMATION StartSiblingProgram(const wchar_t* exeName);
+
+// Waits up to 15 s for a named mutex to exist (another process has made it); false when it
+// did not come.
+bool WaitForNamedMutex(const wchar_t* name);
+
+// The top-level windows of a process.
+std::vector<HWND> TopWindowsOf(DWORD pid);
+
+// Whether a child of the window shows exactly the text.
+bool HasChildWithText(HWND parent, const std::wstring& text);
+
+// Waits up to 15 s for a visible message box of the process with the caption and a child
+// showing the text; null when none came. windows (when given) receives the process's
+// top-level windows as last seen.
+HWND WaitForMessageBoxOf(DWORD pid, const std::wstring& caption, const std::wstring& text,
+                         std::vector<HWND>* windows = nullptr);
 
 // Records every message box shown while it lives and answers each with the next scripted
 // answer (IDOK when the script runs out) instead of showing it.

@@ -1,9 +1,9 @@
-#include "mainapp/aboutbox.h"
+#include "common/aboutbox.h"
 
 #include <strsafe.h>
 #include <vector>
 
-#include "resources/zorna/resource.h"
+#include "common/aboutbox_ids.h"
 
 namespace {
 
@@ -147,7 +147,7 @@ void FreeAboutBox(HWND dlg)
 
 bool ReadModuleFileVersion(HINSTANCE module, WORD parts[4])
 {
-    HRSRC res = FindResourceW(module, MAKEINTRESOURCEW(IDR_VERSION), MAKEINTRESOURCEW(16) /*RT_VERSION*/);
+    HRSRC res = FindResourceW(module, MAKEINTRESOURCEW(ABOUTBOX_VERSION_RESOURCE), MAKEINTRESOURCEW(16) /*RT_VERSION*/);
     if (!res)
         return false;
     DWORD size = SizeofResource(module, res);

@@ -1,0 +1,8 @@
+// The message loop of both programs' modeless main dialog: accelerators first, then the
+// dialog's keyboard navigation, then the ordinary translation and dispatch.
+#pragma once
+#include <windows.h>
+
+// Runs until WM_QUIT. A failing GetMessageW shows "Error?" under "Debug" (owner the main
+// window) and ends the loop as well.
+void RunDialogMessageLoop(HWND mainWnd, HACCEL accel);

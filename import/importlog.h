@@ -1,0 +1,41 @@
+// The import log: every import writes the source rows it could not import into a dated 8-bit
+// text file in the data folder ("Imp20110315_093005.log"), and the log viewer shows it. Each
+// import source carries one ImportLog as its data part.
+//
+// Here: where the log lies and its deletion. Opening, entries and closing come with the import.
+#pragma once
+#include <windows.h>
+#include <cstdio>
+#include <string>
+
+#include "dataaccess/ado.h"
+
+struct ImportLog {
+    FILE* LogFile;                 // the open log, null before it is opened
+    int ErrorCount;                // entries written since it was opened
+    zdata::Connection* Connection; // target database, whose errors an entry may list
+    wchar_t LinePrefix[64];        // "Chyba na řádku: "
+    wchar_t SourcePrefix[32];      // "  Zdroj: "
+    wchar_t DescPrefix[32];        // "  Popis: "
+    wchar_t LogPath[260];          // full path of the log file
+};
+
+// The folder of the import logs: the REG_SZ value "Z211 Data" under HKEY_LOCAL_MACHINE
+// "Software\Kelvane\Z211" when it can be read, else the common application-data folder +
+// "\Kelvane\Zorna2011\"; with a trailing backslash either way.
+std::wstring ImportDataFolder();
+
+// Writes folder + "Imp" + the time as "%d%.2d%.2d_%.2d%.2d%.2d.log" into path (size
+// characters), one backslash between folder and name. A folder too long for the path gives the
+// default folder instead; false (path empty) when even that does not fit.
+bool FormatImportLogPath(const std::wstring& folder, const SYSTEMTIME& time, wchar_t* path, int size);
+
+// Builds LogPath for a log opened now (data folder, local time).
+void BuildImportLogPath(ImportLog* log);
+
+// Where the log was written (the viewer shows it).
+const wchar_t* GetImportLogPath(const ImportLog* log);
+
+// Deletes the log file; the system's result (nonzero when it was deleted). Called by the
+// import when it logged no error, and by the viewer on the user's request.
+BOOL DeleteImportLog(const ImportLog* log);

@@ -1,0 +1,594 @@
+// The record dialog EDITRECORD and the long-text dialog EDITMEMODLG, driven through the main
+// window's commands 2001 and 2002 on the program's own main form with a generated database:
+// names chosen by typing, saves checked with SQL, the template and "Další", refusals with their
+// messages, and the grid's lookup lists answered through the main window.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "browse/recorddlg.h"
+#include "controls/plexa.h"
+#include "core/attrdef.h"
+#include "core/ctlfill.h"
+#include "core/sampledb.h"
+#include "mainapp/dbopen.h"
+#include "resources/zorna/resource.h"
+#include "tests/mainapp/formhost.h"
+
+using wintest::DialogScript;
+
+namespace {
+
+const wchar_t kNewCaption[] = L"Nový zápis";
+const wchar_t kEditCaption[] = L"Editace zápisu";
+const wchar_t kMemoCaption[] = L"Editace dlouhého textu";
+
+// The sample with a long-text attribute of the records, after the others.
+std::wstring RecordsTemplate()
+{
+    return formhost::SampleWith(
+        L"records_dialog_template", 3000,
+        {L"ALTER TABLE ZORNACOLLS ADD [DLOUHY] TEXT",
+         L"INSERT INTO CUSTOMATTRIBUTES (TABLENAME, FIELDNAME, POSID, ATTRTYPE, ATTRSIZE, KEYFLAG, "
+         L"TABNAME, CAPTION) VALUES ('ZORNACOLLS', 'DLOUHY', 100, 6, 0, 0, 'Sběr', 'Dlouhý text')"});
+}
+
+WPARAM GridItem(int item)
+{
+    return ((WPARAM)(item & 0xFFFF) << 16) | 0xFFFF;
+}
+
+class RecordDialog : public formhost::FormOnDatabase {
+protected:
+    std::wstring TemplatePath() override { return RecordsTemplate(); }
+
+    // A species whose name starts with "Car" and a locality, both with records.
+    void PickItems()
+    {
+        species_ = (int)Int(L"SELECT MIN(SYSID) FROM SPECIES WHERE NAME LIKE 'Car%' AND SYSID IN "
+                            L"(SELECT SYSID FROM ZORNACOLLS)");
+        locality_ = (int)Int(L"SELECT MIN(FTRID) FROM ZORNACOLLS");
+        ASSERT_GT(species_, 0);
+        ASSERT_GT(locality_, 0);
+        GotoItem(0, species_);
+        GotoItem(1, locality_);
+        ShowTab(TAB_SYSTEM);
+    }
+
+    static HWND Box(HWND dialog) { return GetDlgItem(dialog, IDC_REC_ATTRS); }
+
+    // The grid item with the caption (-1 when there is none).
+    static int ItemOf(HWND dialog, const wchar_t* caption)
+    {
+        HWND box = Box(dialog);
+        int count = (int)SendMessageW(box, PBXM_GETCOUNT, (WPARAM)-1, 0);
+        for (int i = 0; i < count; i++) {
+            wchar_t name[128] = L"";
+            if (SendMessageW(box, PBXM_GETITEMTEXTLEN, GridItem(i), 0) < 127) {
+                SendMessageW(box, PBXM_GETITEMTEXT, GridItem(i), (LPARAM)name);
+                if (wcscmp(name, caption) == 0)
+                    return i;
+            }
+        }
+        return -1;
+    }
+
+    // Types text into a grid item's editor as a user would, and leaves the editor open.
+    static void Type(HWND dialog, const wchar_t* caption, const wchar_t* text)
+    {
+        HWND box = Box(dialog);
+        int item = ItemOf(dialog, caption);
+        ASSERT_GE(item, 0) << "no grid item " << dbtest::Narrow(caption);
+        // The editor open before gives its text first, as leaving it does.
+        SendMessageW(box, PBXM_ENDEDIT, 1, 0);
+        SendMessageW(box, PBXM_SELECTITEM, GridItem(item), 1);
+        HWND editor = nullptr;
+        for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+            if (IsWindowVisible(child))
+                editor = child;
+        ASSERT_TRUE(editor != nullptr);
+        SetWindowTextW(editor, text);
+        SendMessageW(editor, EM_SETMODIFY, TRUE, 0);
+    }
+
+    // The grid's current item (its answer packs the item above the parent).
+    static int CurrentItem(HWND dialog)
+    {
+        int packed = -1;
+        SendMessageW(Box(dialog), PBXM_GETCURITEM, 0, (LPARAM)&packed);
+        return packed < 0 ? -1 : HIWORD(packed);
+    }
+    static VARIANT Value(HWND dialog, const wchar_t* caption)
+    {
+        VARIANT v;
+        VariantInit(&v);
+        SendMessageW(Box(dialog), PBXM_GETVALUE, GridItem(ItemOf(dialog, caption)), (LPARAM)&v);
+        return v;
+    }
+    static std::wstring ValueText(HWND dialog, const wchar_t* caption)
+    {
+        VARIANT v = Value(dialog, caption);
+        std::wstring text = v.vt == VT_BSTR && v.bstrVal ? v.bstrVal : (v.vt == VT_NULL ? L"<NULL>" : L"");
+        VariantClear(&v);
+        return text;
+    }
+    static void SetValueText(HWND dialog, const wchar_t* caption, const wchar_t* text)
+    {
+        VARIANT v;
+        v.vt = VT_BSTR;
+        v.bstrVal = SysAllocString(text);
+        SendMessageW(Box(dialog), PBXM_SETVALUE, GridItem(ItemOf(dialog, caption)), (LPARAM)&v);
+        VariantClear(&v);
+    }
+
+    // Types into a name combo and lets the main window refill its list, as each keystroke does.
+    static void TypeName(HWND dialog, int comboId, const wchar_t* text)
+    {
+        HWND combo = GetDlgItem(dialog, comboId);
+        SetWindowTextW(combo, text);
+        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(comboId, CBN_EDITCHANGE), (LPARAM)combo);
+    }
+    static int SelectedData(HWND dialog, int comboId)
+    {
+        HWND combo = GetDlgItem(dialog, comboId);
+        int sel = (int)SendMessageW(combo, CB_GETCURSEL, 0, 0);
+        return sel < 0 ? -1 : (int)SendMessageW(combo, CB_GETITEMDATA, sel, 0);
+    }
+    // Chooses the list entry that carries the id.
+    static void ChooseId(HWND dialog, int comboId, int id)
+    {
+        HWND combo = GetDlgItem(dialog, comboId);
+        int count = (int)SendMessageW(combo, CB_GETCOUNT, 0, 0);
+        for (int i = 0; i < count; i++) {
+            if ((int)SendMessageW(combo, CB_GETITEMDATA, i, 0) == id) {
+                SendMessageW(combo, CB_SETCURSEL, i, 0);
+                return;
+            }
+        }
+        ADD_FAILURE() << "no entry with id " << id;
+    }
+    // The combo, or its edit field, has the keyboard.
+    static bool HasFocus(HWND dialog, int id)
+    {
+        HWND focus = GetFocus();
+        HWND control = GetDlgItem(dialog, id);
+        return focus && (focus == control || IsChild(control, focus));
+    }
+
+    long long Records() { return Int(L"SELECT COUNT(*) FROM ZORNACOLLS"); }
+    int LastId() { return (int)Int(L"SELECT MAX(ID) FROM ZORNACOLLS"); }
+
+    int species_ = 0;
+    int locality_ = 0;
+};
+
+// ---- a new record on the species card ----
+
+TEST_F(RecordDialog, NewRecordStartsWithTheCardsItemsAndTypingFillsTheList)
+{
+    ASSERT_NO_FATAL_FAILURE(PickItems());
+    long long before = Records();
+    std::wstring speciesName = Text(L"SELECT NAME FROM SPECIES WHERE SYSID = " + std::to_wstring(species_));
+    int chosen = -1;
+    DialogScript script;
+    script.Then(kNewCaption, [&](HWND d) {
+        EXPECT_EQ(speciesName, wintest::WindowText(GetDlgItem(d, IDC_REC_SPECIES)));
+        EXPECT_EQ(species_, SelectedData(d, IDC_REC_SPECIES));
+        EXPECT_EQ(locality_, SelectedData(d, IDC_REC_LOCALITY));
+        EXPECT_EQ(-1, SelectedData(d, IDC_REC_LITERATURE));
+        EXPECT_TRUE(IsWindowVisible(GetDlgItem(d, IDC_REC_NEXT)));
+
+        // The list drops with the first names, and is filled again while it is down.
+        TypeName(d, IDC_REC_SPECIES, L"Pte");
+        HWND combo = GetDlgItem(d, IDC_REC_SPECIES);
+        EXPECT_TRUE(SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0));
+        TypeName(d, IDC_REC_SPECIES, L"Car");
+        int count = (int)SendMessageW(combo, CB_GETCOUNT, 0, 0);
+        EXPECT_GT(count, 1);
+        for (int i = 0; i < count; i++)
+            EXPECT_EQ(0, _wcsnicmp(GetComboEntryString(combo, i).c_str(), L"Car", 3)) << i;
+        EXPECT_EQ(L"Car", wintest::WindowText(combo));
+        EXPECT_TRUE(SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0));
+        COMBOBOXINFO info = {};
+        info.cbSize = sizeof(info);
+        ASSERT_TRUE(GetComboBoxInfo(combo, &info));
+        EXPECT_TRUE(IsWindowVisible(info.hwndList));
+        EXPECT_EQ(count, SendMessageW(info.hwndList, LB_GETCOUNT, 0, 0));
+        // An entry chosen from the list.
+        SendMessageW(combo, CB_SHOWDROPDOWN, FALSE, 0);
+        chosen = (int)SendMessageW(combo, CB_GETITEMDATA, count - 1, 0);
+        SendMessageW(combo, CB_SETCURSEL, count - 1, 0);
+
+        Type(d, L"Datum nálezu", L"1.5.2010");
+        Type(d, L"Počet exemplářů", L"12");
+        SetDlgItemTextW(d, IDC_REC_NOTE, L"pod kamenem");
+        SendMessageW(Box(d), PBXM_ENDEDIT, 1, 0);
+        wintest::PumpMessages(100);
+        wintest::SaveScreenshot(d, L"records_editrecord_new");
+        DialogScript::PostClick(d, IDOK);
+    });
+    ASSERT_TRUE(Command(IDM_NEWRECORD, script));
+    ASSERT_EQ(before + 1, Records());
+    std::wstring id = std::to_wstring(LastId());
+    EXPECT_EQ(chosen, Int(L"SELECT SYSID FROM ZORNACOLLS WHERE ID = " + id));
+    EXPECT_EQ(locality_, Int(L"SELECT FTRID FROM ZORNACOLLS WHERE ID = " + id));
+    EXPECT_EQ(-1, Int(L"SELECT LITID FROM ZORNACOLLS WHERE ID = " + id));
+    EXPECT_EQ(12, Int(L"SELECT POCET FROM ZORNACOLLS WHERE ID = " + id));
+    EXPECT_EQ((long long)zor::OleDateOf(2010, 5, 1), Int(L"SELECT CAST(DATUM AS INTEGER) FROM ZORNACOLLS WHERE ID = " + id));
+    EXPECT_EQ(L"pod kamenem", Text(L"SELECT RECNOTE FROM ZORNACOLLS WHERE ID = " + id));
+    EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(RecordDialog, NextTwiceStoresTwoRowsAndKeepsTheDialogOpen)
+{
+    ASSERT_NO_FATAL_FAILURE(PickItems());
+    long long before = Records();
+    DialogScript script;
+    script.Then(kNewCaption, [&](HWND d) {
+        Type(d, L"Datum nálezu", L"2.6.2011");
+        Type(d, L"Sběratel (leg.)", L"Dvořák");
+        DialogScript::Click(d, IDC_REC_NEXT);
+        EXPECT_EQ(before + 1, Records());
+        // Without a template the dialog keeps what was saved; the file takes one record per
+        // species, locality and date, so the next one is of another day.
+        EXPECT_EQ(L"Dvořák", ValueText(d, L"Sběratel (leg.)"));
+        Type(d, L"Datum nálezu", L"3.6.2011");
+        DialogScript::Click(d, IDC_REC_NEXT);
+        EXPECT_EQ(before + 2, Records());
+        DialogScript::PostClick(d, IDCANCEL);
+    });
+    ASSERT_TRUE(Command(IDM_NEWRECORD, script));
+    EXPECT_EQ(before + 2, Records());
+    EXPECT_EQ(2, Int(L"SELECT COUNT(*) FROM ZORNACOLLS WHERE LEG = 'Dvořák' AND SYSID = "
+                     + std::to_wstring(species_) + L" AND FTRID = " + std::to_wstring(locality_)));
+}
+
+// ---- templates ----
+
+TEST_F(RecordDialog, ATemplateWithoutASpeciesIsRefusedWith511)
+{
+    ASSERT_NO_FATAL_FAILURE(PickItems());
+    long long before = Records();
+    DialogScript script;
+    script.Then(kNewCaption, [&](HWND d) {
+        HWND combo = GetDlgItem(d, IDC_REC_SPECIES);
+        SendMessageW(combo, CB_SETCURSEL, (WPARAM)-1, 0);
+        SetWindowTextW(combo, L"");
+        Type(d, L"Datum nálezu", L"3.7.2012");
+        DialogScript::Click(d, IDC_REC_TEMPLATE);
+        DialogScript::PostClick(d, IDCANCEL);
+    });
+    DialogScript again;
+    again.Then(kNewCaption, [&](HWND d) {
+        // The template's locality is there, its species is no choice.
+        EXPECT_EQ(-1, SelectedData(d, IDC_REC_SPECIES));
+        EXPECT_EQ(locality_, SelectedData(d, IDC_REC_LOCALITY));
+        DialogScript::Click(d, IDOK);
+        EXPECT_TRUE(IsWindow(d));
+        EXPECT_TRUE(HasFocus(d, IDC_REC_SPECIES));
+        // A text that names nothing is no choice either.
+        TypeName(d, IDC_REC_SPECIES, L"Xyzzy neexistuje");
+        DialogScript::Click(d, IDC_REC_NEXT);
+        EXPECT_TRUE(HasFocus(d, IDC_REC_SPECIES));
+        DialogScript::PostClick(d, IDCANCEL);
+    });
+    ASSERT_TRUE(Command(IDM_NEWRECORD, script));
+    ASSERT_TRUE(Command(IDM_NEWRECORD, again));
+    EXPECT_EQ(before, Records());
+    ASSERT_EQ(2u, Boxes().size());
+    for (const auto& box : Boxes()) {
+        EXPECT_EQ(L"Vložená hodnota je neplatná", box.text);
+        EXPECT_EQ(L"Chyba", box.caption);
+    }
+}
+
+TEST_F(RecordDialog, AnEmptyRequiredValueDoesNotEndTheCopyIntoTheTemplate)
+{
+    ASSERT_NO_FATAL_FAILURE(PickItems());
+    DialogScript script;
+    script.Then(kNewCaption, [&](HWND d) {
+        // "Datum nálezu" comes first and is required; it stays empty.
+        EXPECT_EQ(0, ItemOf(d, L"Datum nálezu"));
+        Type(d, L"Počet exemplářů", L"7");
+        Type(d, L"Sběratel (leg.)", L"Šablonová");
+        Type(d, L"Určil (det.)", L"Hůla");
+        SendMessageW(Box(d), PBXM_ENDEDIT, 1, 0);
+        SetDlgItemTextW(d, IDC_REC_NOTE, L"ze šablony");
+        DialogScript::Click(d, IDC_REC_TEMPLATE);
+        DialogScript::PostClick(d, IDCANCEL);
+    });
+    DialogScript again;
+    again.Then(kNewCaption, [&](HWND d) {
+        VARIANT count = Value(d, L"Počet exemplářů");
+        EXPECT_EQ(VT_I4, count.vt);
+        EXPECT_EQ(7, count.lVal);
+        EXPECT_EQ(L"Šablonová", ValueText(d, L"Sběratel (leg.)"));
+        EXPECT_EQ(L"Hůla", ValueText(d, L"Určil (det.)"));
+        EXPECT_EQ(L"ze šablony", wintest::WindowText(GetDlgItem(d, IDC_REC_NOTE)));
+        EXPECT_EQ(species_, SelectedData(d, IDC_REC_SPECIES));
+        // Saving with the date still empty is refused with 512 and the item shown.
+        DialogScript::Click(d, IDOK);
+        EXPECT_EQ(0, CurrentItem(d));
+        DialogScript::PostClick(d, IDCANCEL);
+    });
+    long long before = Records();
+    ASSERT_TRUE(Command(IDM_NEWRECORD, script));
+    ASSERT_TRUE(Command(IDM_NEWRECORD, again));
+    EXPECT_EQ(before, Records());
+    ASSERT_EQ(1u, Boxes().size());
+    EXPECT_EQ(L"Hodnota je povinná", Boxes()[0].text);
+    // Closing the database drops the template: it names this file's attributes.
+    OnCloseDatabase(form_, wnd_);
+    EXPECT_EQ(0, ws_->RecordDlg->HasTemplate);
+    EXPECT_EQ(0, ws_->RecordDlg->Template.Values->GetCount());
+}
+
+TEST_F(RecordDialog, ARefusedSaveKeepsEveryTypedValueAndTheTemplateWaits)
+{
+    ASSERT_NO_FATAL_FAILURE(PickItems());
+    ASSERT_TRUE(dbtest::Exec(path_, L"CREATE TRIGGER REFUSE_LEG BEFORE INSERT ON ZORNACOLLS WHEN "
+                                    L"NEW.LEG = 'odmítnout' BEGIN SELECT RAISE(ABORT, 'zápis odmítnut'); END"));
+    long long before = Records();
+    DialogScript script;
+    script.Then(kNewCaption, [&](HWND d) {
+        Type(d, L"Datum nálezu", L"4.8.2013");
+        Type(d, L"Sběratel (leg.)", L"ze šablony");
+        SendMessageW(Box(d), PBXM_ENDEDIT, 1, 0);
+        DialogScript::Click(d, IDC_REC_TEMPLATE);
+        Type(d, L"Sběratel (leg.)", L"odmítnout");
+        SetDlgItemTextW(d, IDC_REC_NOTE, L"napsáno ručně");
+        DialogScript::Click(d, IDC_REC_NEXT);
+        EXPECT_EQ(before, Records());
+        EXPECT_EQ(L"odmítnout", ValueText(d, L"Sběratel (leg.)"));
+        EXPECT_EQ(L"napsáno ručně", wintest::WindowText(GetDlgItem(d, IDC_REC_NOTE)));
+        EXPECT_EQ(species_, SelectedData(d, IDC_REC_SPECIES));
+        // Once a save goes through, the next record starts from the template again.
+        Type(d, L"Sběratel (leg.)", L"přijmout");
+        DialogScript::Click(d, IDC_REC_NEXT);
+        EXPECT_EQ(before + 1, Records());
+        EXPECT_EQ(L"ze šablony", ValueText(d, L"Sběratel (leg.)"));
+        EXPECT_EQ(L"napsáno ručně", wintest::WindowText(GetDlgItem(d, IDC_REC_NOTE)));
+        DialogScript::PostClick(d, IDCANCEL);
+    });
+    ASSERT_TRUE(Command(IDM_NEWRECORD, script));
+    ASSERT_GE(Boxes().size(), 1u);
+    EXPECT_NE(std::wstring::npos, Boxes()[0].text.find(L"zápis odmítnut"));
+    EXPECT_EQ(1, Int(L"SELECT COUNT(*) FROM ZORNACOLLS WHERE LEG = 'přijmout'"));
+}
+
+// ---- bad input ----
+
+TEST_F(RecordDialog, BadInputIsRefusedWithTheItemShownAndGoodInputStoredWhole)
+{
+    ASSERT_NO_FATAL_FAILURE(PickItems());
+    long long before = Records();
+    std::wstring note;
+    for (int i = 0; i < 2400; i++)
+        note += i % 10 == 9 ? L"řádek\r\n" : L"poznámka ";
+    ASSERT_GT(note.size(), 20000u);
+    DialogScript script;
+    script.Then(kNewCaption, [&](HWND d) {
+        HWND combo = GetDlgItem(d, IDC_REC_SPECIES);
+        // Characters that mean something to a pattern are only characters of the name.
+        for (const wchar_t* text : {L"'", L"*", L"%", L"_", L"["}) {
+            TypeName(d, IDC_REC_SPECIES, text);
+            EXPECT_EQ(0, SendMessageW(combo, CB_GETCOUNT, 0, 0)) << dbtest::Narrow(text);
+        }
+        TypeName(d, IDC_REC_SPECIES, L"Car");
+        ChooseId(d, IDC_REC_SPECIES, species_);
+
+        Type(d, L"Datum nálezu", L"31.2.2010");
+        Type(d, L"Přesnost lokalizace (m)", L"1\u00A0234,5");
+        SendMessageW(Box(d), PBXM_ENDEDIT, 1, 0);
+        DialogScript::Click(d, IDOK);
+        EXPECT_EQ(ItemOf(d, L"Datum nálezu"), CurrentItem(d));
+
+        Type(d, L"Datum nálezu", L"28.2.2010");
+        Type(d, L"Počet exemplářů", L"123456789012345");
+        SendMessageW(Box(d), PBXM_ENDEDIT, 1, 0);
+        // The grid keeps what it could not read, and the dialog refuses it.
+        EXPECT_EQ(L"123456789012345", ValueText(d, L"Počet exemplářů"));
+        DialogScript::Click(d, IDOK);
+        EXPECT_EQ(ItemOf(d, L"Počet exemplářů"), CurrentItem(d));
+
+        Type(d, L"Počet exemplářů", L"3");
+        SetDlgItemTextW(d, IDC_REC_NOTE, note.c_str());
+        DialogScript::PostClick(d, IDOK);
+    });
+    ASSERT_TRUE(Command(IDM_NEWRECORD, script));
+    ASSERT_EQ(before + 1, Records());
+    ASSERT_EQ(2u, Boxes().size());
+    EXPECT_EQ(L"Vložená hodnota je neplatná", Boxes()[0].text);
+    EXPECT_EQ(L"Vložená hodnota je neplatná", Boxes()[1].text);
+    std::wstring id = std::to_wstring(LastId());
+    EXPECT_EQ(3, Int(L"SELECT POCET FROM ZORNACOLLS WHERE ID = " + id));
+    EXPECT_EQ(12345, Int(L"SELECT CAST(PRESNOST * 10 AS INTEGER) FROM ZORNACOLLS WHERE ID = " + id));
+    EXPECT_EQ((long long)note.size(), Int(L"SELECT LENGTH(RECNOTE) FROM ZORNACOLLS WHERE ID = " + id));
+    EXPECT_EQ((long long)zor::OleDateOf(2010, 2, 28),
+              Int(L"SELECT CAST(DATUM AS INTEGER) FROM ZORNACOLLS WHERE ID = " + id));
+}
+
+// ---- editing ----
+
+TEST_F(RecordDialog, EditOnTheSearchTabTakesTheFirstSelectedRowAndHidesNext)
+{
+    int first = (int)Int(L"SELECT MIN(ID) FROM ZORNACOLLS");
+    int second = (int)Int(L"SELECT MIN(ID) FROM ZORNACOLLS WHERE ID > " + std::to_wstring(first));
+    int third = (int)Int(L"SELECT MIN(ID) FROM ZORNACOLLS WHERE ID > " + std::to_wstring(second));
+    std::wstring where = L"T1.ID IN (" + std::to_wstring(first) + L", " + std::to_wstring(second) +
+                         L", " + std::to_wstring(third) + L")";
+    ws_->RunSearch(wnd_, where.c_str(), 1);
+    ShowTab(TAB_SEARCH);
+    HWND list = ws_->GetSearchList();
+    ASSERT_EQ(3, SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    LVITEMW state = {};
+    state.stateMask = LVIS_SELECTED;
+    state.state = LVIS_SELECTED;
+    SendMessageW(list, LVM_SETITEMSTATE, 1, (LPARAM)&state);
+    SendMessageW(list, LVM_SETITEMSTATE, 2, (LPARAM)&state);
+    int expected = ws_->GetSearchRowId(1);
+    ASSERT_GT(expected, 0);
+    int sysId = (int)Int(L"SELECT SYSID FROM ZORNACOLLS WHERE ID = " + std::to_wstring(expected));
+    DialogScript script;
+    script.Then(kEditCaption, [&](HWND d) {
+        EXPECT_FALSE(IsWindowVisible(GetDlgItem(d, IDC_REC_NEXT)));
+        EXPECT_EQ(sysId, SelectedData(d, IDC_REC_SPECIES));
+        wintest::SaveScreenshot(d, L"records_editrecord_edit");
+        SetDlgItemTextW(d, IDC_REC_NOTE, L"opraveno");
+        DialogScript::PostClick(d, IDOK);
+    });
+    ASSERT_TRUE(Command(IDM_EDITRECORD, script));
+    EXPECT_EQ(L"opraveno", Text(L"SELECT RECNOTE FROM ZORNACOLLS WHERE ID = " + std::to_wstring(expected)));
+    EXPECT_EQ(1, Int(L"SELECT COUNT(*) FROM ZORNACOLLS WHERE RECNOTE = 'opraveno'"));
+    EXPECT_EQ(sysId, Int(L"SELECT SYSID FROM ZORNACOLLS WHERE ID = " + std::to_wstring(expected)));
+}
+
+// Two localities with one label: the record's own and one listed before it.
+TEST_F(RecordDialog, DeleteOnTheSearchTabAsksAndDeletesTheSelectedRows)
+{
+    int first = (int)Int(L"SELECT MIN(ID) FROM ZORNACOLLS");
+    int second = (int)Int(L"SELECT MIN(ID) FROM ZORNACOLLS WHERE ID > " + std::to_wstring(first));
+    std::wstring where = L"T1.ID IN (" + std::to_wstring(first) + L", " + std::to_wstring(second) + L")";
+    ws_->RunSearch(wnd_, where.c_str(), 1);
+    ShowTab(TAB_SEARCH);
+    HWND list = ws_->GetSearchList();
+    LVITEMW state = {};
+    state.stateMask = LVIS_SELECTED;
+    state.state = LVIS_SELECTED;
+    SendMessageW(list, LVM_SETITEMSTATE, (WPARAM)-1, (LPARAM)&state);
+    long long before = Records();
+    SendMessageW(wnd_, WM_COMMAND, IDM_DELETERECORDS, 0);
+    ASSERT_EQ(1u, Boxes().size());
+    EXPECT_EQ(L"Opravdu chcete smazat 2 záznamy?", Boxes()[0].text);
+    EXPECT_EQ(before - 2, Records());
+    EXPECT_EQ(0, SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+}
+
+class SameLabelLocalities : public RecordDialog {
+protected:
+    void Prepare() override
+    {
+        record_ = (int)Int(L"SELECT MIN(ID) FROM ZORNACOLLS WHERE FTRID > (SELECT MIN(LOCID) FROM FEATURES)");
+        own_ = (int)Int(L"SELECT FTRID FROM ZORNACOLLS WHERE ID = " + std::to_wstring(record_));
+        other_ = (int)Int(L"SELECT MIN(LOCID) FROM FEATURES");
+        ASSERT_LT(other_, own_);
+        ASSERT_TRUE(dbtest::Exec(path_, L"UPDATE FEATURES SET NAME = 'Dvojí lokalita' WHERE LOCID IN (" +
+                                            std::to_wstring(own_) + L", " + std::to_wstring(other_) + L")"));
+    }
+    int record_ = 0, own_ = 0, other_ = 0;
+};
+
+TEST_F(SameLabelLocalities, KeepTheEditedRecordsLocality)
+{
+    std::wstring where = L"T1.ID = " + std::to_wstring(record_);
+    ws_->RunSearch(wnd_, where.c_str(), 1);
+    ShowTab(TAB_SEARCH);
+    LVITEMW state = {};
+    state.stateMask = LVIS_SELECTED;
+    state.state = LVIS_SELECTED;
+    SendMessageW(ws_->GetSearchList(), LVM_SETITEMSTATE, 0, (LPARAM)&state);
+    DialogScript script;
+    script.Then(kEditCaption, [&](HWND d) {
+        HWND combo = GetDlgItem(d, IDC_REC_LOCALITY);
+        EXPECT_EQ(L"Dvojí lokalita", wintest::WindowText(combo));
+        EXPECT_EQ(own_, SelectedData(d, IDC_REC_LOCALITY));
+        // Both are offered.
+        EXPECT_GE(SendMessageW(combo, CB_GETCOUNT, 0, 0), 2);
+        DialogScript::PostClick(d, IDOK);
+    });
+    ASSERT_TRUE(Command(IDM_EDITRECORD, script));
+    EXPECT_EQ(own_, Int(L"SELECT FTRID FROM ZORNACOLLS WHERE ID = " + std::to_wstring(record_)));
+}
+
+// ---- the long-text dialog ----
+
+TEST_F(RecordDialog, AConfirmedEmptyLongTextIsNullAndStornoKeepsTheText)
+{
+    ASSERT_NO_FATAL_FAILURE(PickItems());
+    int item = -1;
+    auto pressEllipsis = [&](HWND d) {
+        // What the grid sends when the ellipsis of a long-text item is released.
+        HWND box = Box(d);
+        wchar_t name[] = L"Dlouhý text";
+        PropBoxNotify n = {};
+        n.hdr.hwndFrom = box;
+        n.hdr.idFrom = IDC_REC_ATTRS;
+        n.hdr.code = PBXN_BUTTONCLICK;
+        n.item = item;
+        n.text = name;
+        SendMessageW(d, WM_NOTIFY, IDC_REC_ATTRS, (LPARAM)&n);
+    };
+    DialogScript script;
+    script.Then(kNewCaption, [&](HWND d) {
+        item = ItemOf(d, L"Dlouhý text");
+        ASSERT_GE(item, 0);
+        Type(d, L"Datum nálezu", L"5.9.2014");
+        SendMessageW(Box(d), PBXM_ENDEDIT, 1, 0);
+        SetValueText(d, L"Dlouhý text", L"původní text");
+        pressEllipsis(d);  // Storno
+        EXPECT_EQ(L"původní text", ValueText(d, L"Dlouhý text"));
+        pressEllipsis(d);  // emptied and confirmed
+        EXPECT_EQ(L"<NULL>", ValueText(d, L"Dlouhý text"));
+        DialogScript::PostClick(d, IDOK);
+    });
+    script.Then(kMemoCaption, [&](HWND m) {
+        EXPECT_EQ(L"původní text", wintest::WindowText(GetDlgItem(m, IDC_MEMO_TEXT)));
+        wintest::SaveScreenshot(m, L"records_editmemodlg");
+        SetDlgItemTextW(m, IDC_MEMO_TEXT, L"zahozená změna");
+        DialogScript::PostClick(m, IDCANCEL);
+    });
+    script.Then(kMemoCaption, [&](HWND m) {
+        SetDlgItemTextW(m, IDC_MEMO_TEXT, L"");
+        DialogScript::PostClick(m, IDOK);
+    });
+    long long before = Records();
+    ASSERT_TRUE(Command(IDM_NEWRECORD, script));
+    ASSERT_EQ(before + 1, Records());
+    EXPECT_EQ(1, Int(L"SELECT DLOUHY IS NULL FROM ZORNACOLLS WHERE ID = " + std::to_wstring(LastId())));
+}
+
+// ---- the grid's lookup lists ----
+
+TEST_F(RecordDialog, TheGridsListsComeFromTheLookupTablesOfLookupAttributesOnly)
+{
+    ASSERT_NO_FATAL_FAILURE(PickItems());
+    long long methods = Int(L"SELECT COUNT(*) FROM ZOR_METODA");
+    std::wstring firstMethod = Text(L"SELECT NAME FROM ZOR_METODA ORDER BY NAME LIMIT 1");
+    DialogScript script;
+    script.Then(kNewCaption, [&](HWND d) {
+        auto ask = [&](const wchar_t* caption, UINT code, int row, wchar_t* text, int capacity) {
+            ComboItemRequest r = {};
+            r.hdr.hwndFrom = Box(d);
+            r.hdr.idFrom = IDC_REC_ATTRS;
+            r.hdr.code = code;
+            r.item = row;
+            r.reserved = ItemOf(d, caption);
+            r.count = capacity;
+            r.text = text;
+            SendMessageW(d, WM_NOTIFY, IDC_REC_ATTRS, (LPARAM)&r);
+            return r;
+        };
+        int cacheBefore = form_->Database->LookupCache->GetCount();
+        EXPECT_EQ(methods, ask(L"Metoda sběru", PBXN_GETLISTCOUNT, 0, nullptr, 0).data);
+        wchar_t text[64] = L"";
+        ask(L"Metoda sběru", ICBN_GETTEXT, 0, text, 64);
+        EXPECT_EQ(firstMethod, text);
+        EXPECT_EQ((int)firstMethod.size(), ask(L"Metoda sběru", ICBN_GETTEXTLENGTH, 0, nullptr, 0).count);
+        ComboItemRequest found = ask(L"Metoda sběru", ICBN_FINDSTRING, -1, (wchar_t*)firstMethod.c_str(), 0);
+        EXPECT_EQ(0, found.item);
+        EXPECT_EQ((int)firstMethod.size(), found.count);
+        // A text attribute has no list and opens no lookup table.
+        int cacheWithMethods = form_->Database->LookupCache->GetCount();
+        EXPECT_LE(cacheWithMethods, cacheBefore + 1);
+        EXPECT_EQ(0, ask(L"Sběratel (leg.)", PBXN_GETLISTCOUNT, 0, nullptr, 0).data);
+        EXPECT_EQ(cacheWithMethods, form_->Database->LookupCache->GetCount());
+        DialogScript::PostClick(d, IDCANCEL);
+    });
+    ASSERT_TRUE(Command(IDM_NEWRECORD, script));
+}
+
+}  // namespace

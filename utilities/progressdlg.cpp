@@ -1,0 +1,165 @@
+#include "utilities/progressdlg.h"
+
+#include <commctrl.h>
+
+#include "resources/tarnix/resource.h"
+#include "utilities/dbcheck.h"
+
+namespace {
+
+// Posted by a worker that ends the dialog itself; wParam is the result.
+const UINT ZM_PROGRESS_DONE = WM_APP + 1;
+
+ProgressStarter g_starters[4] = {nullptr, nullptr, StartDbCheck, nullptr};
+
+ProgressParams* ParamsOf(HWND dlg)
+{
+    return reinterpret_cast<ProgressParams*>(GetWindowLongPtrW(dlg, GWLP_USERDATA));
+}
+
+// Set while the dialog waits for its worker, so that presses meanwhile do not wait again.
+const wchar_t kEndingProp[] = L"ZorProgressEnding";
+
+// Ends the dialog with result once the worker has ended; messages keep flowing meanwhile, since
+// the worker may be inside a message sent to this thread (status text, bar, a message box).
+void EndAfterWorker(HWND dlg, ProgressParams* params, INT_PTR result)
+{
+    if (GetPropW(dlg, kEndingProp))
+        return;
+    SetPropW(dlg, kEndingProp, reinterpret_cast<HANDLE>(1));
+    HANDLE worker = params->Worker;
+    bool quit = false;
+    WPARAM quitCode = 0;
+    while (worker && MsgWaitForMultipleObjects(1, &worker, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                quit = true;
+                quitCode = msg.wParam;
+                continue;
+            }
+            if (!IsDialogMessageW(dlg, &msg)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+        }
+    }
+    if (worker) {
+        CloseHandle(worker);
+        params->Worker = nullptr;
+    }
+    RemovePropW(dlg, kEndingProp);
+    if (quit)
+        PostQuitMessage((int)quitCode);
+    EndDialog(dlg, result);
+}
+
+void OnInit(HWND dlg, ProgressParams* params)
+{
+    SetWindowLongPtrW(dlg, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(params));
+    params->Dialog = dlg;
+    ProgressStarter start = params->Mode >= 1 && params->Mode <= 3 ? g_starters[params->Mode] : nullptr;
+    if (start && !start(params->Argument, params))
+        PostMessageW(dlg, ZM_PROGRESS_DONE, 0, 0);
+}
+
+void OnCancel(HWND dlg, ProgressParams* params)
+{
+    // The first press asks the worker to stop; the worker shows how the run ended.
+    if (!params->Cancel.exchange(true))
+        return;
+    EndAfterWorker(dlg, params, 0);
+}
+
+}  // namespace
+
+bool ProgressCallback(int position, ProgressParams* params)
+{
+    if (position != params->LastPosition) {
+        params->LastPosition = position;
+        SendDlgItemMessageW(params->Dialog, IDC_PROGRESS_BAR, PBM_SETPOS, (WPARAM)position, 0);
+    }
+    return params->Cancel.load();
+}
+
+INT_PTR RunProgressDialog(HWND owner, ProgressParams* params)
+{
+    return DialogBoxParamW(params->hInstance, L"SAVEPROGDLG", owner, ProgressDlgProc,
+                           reinterpret_cast<LPARAM>(params));
+}
+
+INT_PTR CALLBACK ProgressDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_INITDIALOG) {
+        OnInit(dlg, reinterpret_cast<ProgressParams*>(lParam));
+        return FALSE;
+    }
+    ProgressParams* params = ParamsOf(dlg);
+    if (!params)
+        return FALSE;
+    switch (msg) {
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDCANCEL) {
+            OnCancel(dlg, params);
+            return TRUE;
+        }
+        return FALSE;
+    case WM_CLOSE:  // Alt+F4: the same as the button
+        OnCancel(dlg, params);
+        return TRUE;
+    case ZM_PROGRESS_DONE:
+        EndAfterWorker(dlg, params, (INT_PTR)wParam);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+ProgressStarter SetProgressStarter(int mode, ProgressStarter starter)
+{
+    if (mode < 1 || mode > 3)
+        return nullptr;
+    ProgressStarter previous = g_starters[mode];
+    g_starters[mode] = starter;
+    return previous;
+}
+
+bool StartProgressWorker(ProgressParams* params, LPTHREAD_START_ROUTINE worker, DWORD* threadId)
+{
+    DWORD id = 0;
+    HANDLE thread = CreateThread(nullptr, 0, worker, params, 0, &id);
+    if (!thread)
+        return false;
+    params->Worker = thread;
+    if (threadId)
+        *threadId = id;
+    return true;
+}
+
+void ProgressSetTitle(ProgressParams* params, UINT stringId)
+{
+    wchar_t text[128] = L"";
+    LoadStringW(params->hInstance, stringId, text, 128);
+    SendMessageW(params->Dialog, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+}
+
+void ProgressSetStatus(ProgressParams* params, UINT stringId)
+{
+    wchar_t text[256] = L"";
+    LoadStringW(params->hInstance, stringId, text, 256);
+    SendDlgItemMessageW(params->Dialog, IDC_PROGRESS_STATUS, WM_SETTEXT, 0,
+                        reinterpret_cast<LPARAM>(text));
+}
+
+void ProgressEndByUser(ProgressParams* params, UINT statusStringId)
+{
+    ProgressSetStatus(params, statusStringId);
+    wchar_t ok[32] = L"";
+    LoadStringW(params->hInstance, IDS_T_OK_BUTTON, ok, 32);
+    SendDlgItemMessageW(params->Dialog, IDCANCEL, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(ok));
+    params->Cancel = true;
+}
+
+void ProgressEndByWorker(ProgressParams* params, INT_PTR result)
+{
+    PostMessageW(params->Dialog, ZM_PROGRESS_DONE, (WPARAM)result, 0);
+}
