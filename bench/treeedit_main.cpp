@@ -280,6 +280,7 @@ void Row3(const char* what, double ms, double base, double target)
 
 int main()
 {
+    setvbuf(stdout, nullptr, _IONBF, 0);  // each stage shows as it ends
     int runs = 3;
     std::wstring path;
     if (int code = ReadBenchArgs({{L"--runs", &runs, 1}}, PathWords::Strict, stderr,
@@ -354,6 +355,7 @@ int main()
         double a = NowMs();
         ok = ok && db->MoveSysItems(s.homeFamily, 1, &s.genus) == 1;
         moveBase.push_back(NowMs() - a);
+        printf("run %d: genus dropped in %.0f ms\n", r + 1, ms);
         ok = ok && CheckMoved(raw, s, s.homeFamily, s.homeOrder);
         f.Sys()->ReloadTreeItem(f.wnd, f.Tree(), nullptr, nullptr);
         if (!ok) {
@@ -377,6 +379,7 @@ int main()
         a = NowMs();
         ok = ok && db->MoveRecords(from, 1, kMovedRecords, e.busyRecords.data()) == 1;
         recordsBase.push_back(NowMs() - a);
+        printf("run %d: records dropped in %.0f ms\n", r + 1, ms);
         ok = ok && raw.QueryInt(L"SELECT COUNT(*) FROM ZORNACOLLS WHERE SYSID = " + Num(from)) == kMovedRecords;
         if (!ok) {
             fprintf(stderr, "run %d: the record move failed\n", r + 1);
