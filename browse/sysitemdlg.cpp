@@ -22,16 +22,6 @@ RECT PageArea(HWND tabs)
     return area;
 }
 
-void InsertTab(HWND tabs, HINSTANCE instance, int index, UINT textId)
-{
-    wchar_t text[64] = L"";
-    LoadStringW(instance, textId, text, 64);
-    TCITEMW item = {};
-    item.mask = TCIF_TEXT;
-    item.pszText = text;
-    SendMessageW(tabs, TCM_INSERTITEMW, index, (LPARAM)&item);
-}
-
 HWND CreatePage(CEditSysItemDlg* dlg, HWND tabs, const wchar_t* name, DLGPROC proc,
                 const RECT& area, bool show)
 {
@@ -199,16 +189,16 @@ INT_PTR CALLBACK CEditSysItemDlg::EditSysItemDlgProc(HWND hwnd, UINT msg, WPARAM
 
         HWND tabs = GetDlgItem(hwnd, IDC_ITEM_TABS);
         SendMessageW(tabs, CCM_SETUNICODEFORMAT, TRUE, 0);
-        InsertTab(tabs, dlg->Instance, ITEMTAB_ATTRIBUTES, IDS_PROPERTIES);
-        InsertTab(tabs, dlg->Instance, ITEMTAB_ICONS, IDS_TAB_ICONS);
-        InsertTab(tabs, dlg->Instance, ITEMTAB_PICTURES, IDS_TAB_PICTURES);
+        InsertTabFromString(tabs, dlg->Instance, ITEMTAB_ATTRIBUTES, IDS_PROPERTIES);
+        InsertTabFromString(tabs, dlg->Instance, ITEMTAB_ICONS, IDS_TAB_ICONS);
+        InsertTabFromString(tabs, dlg->Instance, ITEMTAB_PICTURES, IDS_TAB_PICTURES);
         RECT area = PageArea(tabs);
         // The attributes page loads the record, so it comes before the pages that show it.
         if (dlg->IsTaxon()) {
             dlg->AttrPage = CreatePage(dlg, tabs, L"EDITSYSATTRS", SysAttrsDlgProc, area, true);
         } else {
             dlg->AttrPage = CreatePage(dlg, tabs, L"EDITLOCATTRS", LocAttrsDlgProc, area, true);
-            InsertTab(tabs, dlg->Instance, ITEMTAB_NOTE, IDS_TAB_NOTE);
+            InsertTabFromString(tabs, dlg->Instance, ITEMTAB_NOTE, IDS_TAB_NOTE);
             // The note belongs to the dialog, not to the tab control: a multi-line edit on a tab
             // control closes the tab control on Escape, pages and all. Here Escape cancels and
             // Enter confirms, as everywhere in the dialog.
