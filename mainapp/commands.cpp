@@ -8,6 +8,7 @@
 #include "browse/workspace.h"
 #include "common/aboutbox.h"
 #include "mainapp/mainform.h"
+#include "mainapp/mapcommands.h"
 #include "mainapp/searchcommand.h"
 #include "resources/zorna/resource.h"
 
@@ -83,6 +84,25 @@ INT_PTR OnMainCommand(MainForm* form, HWND mainWnd, WPARAM wParam, LPARAM lParam
         if (form->Workspace_)
             form->Workspace_->EditItem(mainWnd, menuItem);
         return TRUE;
+    case IDM_ZOOMIN:
+    case IDM_ZOOMOUT:
+    case IDM_PAN:
+        return OnMapToolCommand(form, mainWnd, wParam, lParam);
+    case IDM_SHOWALL:
+        return OnShowAllMapCommand(form, mainWnd, wParam, lParam);
+    case IDM_NEWMAP:
+        return OnNewMapCommand(form, mainWnd, wParam, lParam);
+    case IDM_CLOSEMAP:
+        return OnCloseMapCommand(form, mainWnd, wParam, lParam);
+    case IDM_RENAMEMAP:
+        return OnRenameMapCommand(form, mainWnd, wParam, lParam);
+    case IDM_LOADGRAPHICS:
+        return OnLoadGraphicsCommand(form, mainWnd, wParam, lParam);
+    case IDM_COORDSYSTEMS:
+    case IDM_GRIDS:
+        return OnListManagerCommand(form, mainWnd, wParam, lParam);
+    case IDM_ADDQUERY:
+        return OnAddQueryCommand(form, mainWnd, wParam, lParam);
     case IDM_LITLISTS1:
     case IDM_LITLISTS2:
     case IDM_LITLISTS3:
