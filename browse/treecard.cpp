@@ -5,6 +5,7 @@
 
 #include <windowsx.h>
 
+#include "browse/sysitemdlg.h"
 #include "core/fields.h"
 #include "core/treefill.h"
 #include "core/xmlaccess.h"
@@ -223,7 +224,8 @@ CTreeCard::CTreeCard(HWND parent, HINSTANCE instance, HCURSOR dividerCursor, HCU
       ImageHeight(kCardMinImageHeight), ImageWidth(0), CacheFrom(-1), CacheTo(-1),
       ContextMenu(nullptr), DragImage(nullptr), DragMode(0), DragMinLevel(0),
       InsertPosition(-1), DragParentId(0), DragItemData(nullptr), DropTarget(nullptr),
-      ItemDialog(nullptr), Page(nullptr), RecordCount(0), HeightDragChanged(0)
+      ItemDialog(nullptr), Page(nullptr), RecordCount(0), HeightDragChanged(0),
+      SelectionsHandled(0), DragItem(nullptr), DragMarkAfter(0)
 {
     LevelCache = new CPtrArray(PTRARRAY_OWNS_ITEMS, 16, 4);
     InfoStatics = new CPtrArray(PTRARRAY_BORROWS, 16, 4);
@@ -257,7 +259,9 @@ CTreeCard::~CTreeCard()
     }
     for (int i = 0; i < InfoStatics->GetCount(); ++i)
         DestroyWindow((HWND)InfoStatics->GetItems()[i]);
-    // ItemDialog belongs to the item commands; this card never creates one.
+    if (DragMode)
+        CancelDrag();
+    delete ItemDialog;
     if (RecordPage)
         DestroyWindow(RecordPage);
     if (Page)
@@ -313,6 +317,9 @@ INT_PTR CALLBACK CTreeCard::PageDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
         col.pszText = caption;
         col.cx = kChildListColumnWidth;
         SendMessageW(list, LVM_INSERTCOLUMNW, 0, (LPARAM)&col);
+        // Items are renamed in place in both the tree and the list of children.
+        SetWindowLongW(tree, GWL_STYLE, GetWindowLongW(tree, GWL_STYLE) | TVS_EDITLABELS);
+        SetWindowLongW(list, GWL_STYLE, GetWindowLongW(list, GWL_STYLE) | LVS_EDITLABELS);
         SetWindowSubclass(GetDlgItem(hwnd, IDC_CARD_WIDTHSPLITTER), WidthSplitterProc,
                           kSplitterSubclass, (DWORD_PTR)card);
         return FALSE;
@@ -338,6 +345,26 @@ INT_PTR CALLBACK CTreeCard::PageDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
             SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, result);
             return TRUE;
         }
+        return FALSE;
+    case WM_CONTEXTMENU:
+        // Only the tree's: a right click in a list bubbles up here as well.
+        if (card && (HWND)wParam == card->GetTreeView()) {
+            card->OnContextMenu((HWND)wParam, lParam);
+            return TRUE;
+        }
+        return FALSE;
+    case WM_MOUSEMOVE:
+        if (card && card->DragMode)
+            card->OnDragMove(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        return FALSE;
+    case WM_LBUTTONUP:
+        if (card && card->DragMode)
+            card->OnDrop(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        return FALSE;
+    case WM_CAPTURECHANGED:
+    case WM_CANCELMODE:
+        if (card && card->DragMode)
+            card->CancelDrag();
         return FALSE;
     }
     return FALSE;
@@ -390,6 +417,11 @@ INT_PTR CALLBACK CTreeCard::RecordPageDlgProc(HWND hwnd, UINT msg, WPARAM wParam
     case WM_NOTIFY:
         if (card) {
             NMHDR* hdr = (NMHDR*)lParam;
+            if (hdr->idFrom == IDC_CARD_RECORDLIST && hdr->code == LVN_BEGINDRAG) {
+                card->BeginListDrag(hdr->hwndFrom, (NMLISTVIEW*)hdr, CARDDRAG_RECORDS);
+                SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, 0);
+                return TRUE;
+            }
             if (hdr->idFrom == IDC_CARD_RECORDLIST) {
                 LRESULT result = card->OnRecordListNotify(hdr);
                 SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, result);

@@ -9,6 +9,8 @@
 #include <commctrl.h>
 #include <msxml2.h>
 
+#include <vector>
+
 #include "core/containers.h"
 #include "core/leveldefs.h"
 #include "dataaccess/ado.h"
@@ -16,7 +18,7 @@
 class CXmlReader;
 class CXmlWriter;
 class CDispField;
-class CEditSysItemDlg;  // item edit dialog (tree card editing, later)
+class CEditSysItemDlg;  // browse/sysitemdlg.h
 
 // Controls of the card's two dialogs.
 enum TreeCardControl
@@ -35,6 +37,15 @@ enum TreeCardKind
 {
     TREECARD_SYSTEMATIC = 1,
     TREECARD_LOCALITY = 2,
+};
+
+// Drag modes (DragMode).
+enum TreeCardDragMode
+{
+    CARDDRAG_NONE = 0,
+    CARDDRAG_TREE_ITEM = 1,  // a taxon reordered among its siblings (systematic card only)
+    CARDDRAG_CHILDREN = 2,   // rows of the list of children, to a new parent
+    CARDDRAG_RECORDS = 3,    // rows of the record list, to another species or locality
 };
 
 // View styles of the list of children, as kept in the settings ("ListStyle").
@@ -125,6 +136,18 @@ public:
     int GetSelectedRecordId();
     int GetSelectedRecordIds(CIntArray* ids);
 
+    // ---- item commands (treecard_edit.cpp) ----
+    // A new child of the given item, or of the selected one when useSelection is set (of the
+    // root when there is neither), through the item dialog.
+    void NewItem(HWND mainWnd, HTREEITEM item, int useSelection);
+    // Starts editing the selected item's label in place.
+    void RenameItem(HWND mainWnd);
+    // Deletes the given item, or what has the keyboard focus (the selected tree item or the
+    // selected rows of the list of children), after asking.
+    void DeleteItem(HWND mainWnd, HTREEITEM item);
+    // The item dialog on the given item, or on the selected one.
+    void EditItem(HWND mainWnd, HTREEITEM item);
+
     // Window procedures of the two dialogs (the card pointer is in DWLP_USER).
     static INT_PTR CALLBACK PageDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     static INT_PTR CALLBACK RecordPageDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -183,7 +206,53 @@ public:
     void InsertRoot();
     LRESULT SendMain(UINT msg, WPARAM wParam, LPARAM lParam) const;
     int HeightDragChanged;  // the current up/down drag changed the picture height
+
+    // ---- editing internals (treecard_edit.cpp) ----
+    void OnContextMenu(HWND from, LPARAM screenPoint);
+    LRESULT OnTreeBeginLabelEdit(NMTVDISPINFOW* info);
+    LRESULT OnTreeEndLabelEdit(NMTVDISPINFOW* info);
+    LRESULT OnListBeginLabelEdit(NMLVDISPINFOW* info);
+    LRESULT OnListEndLabelEdit(NMLVDISPINFOW* info);
+
+    // ---- drag and drop (treecard_drag.cpp) ----
+    void BeginTreeDrag(const NMTREEVIEWW* info);
+    void BeginListDrag(HWND list, const NMLISTVIEW* info, int mode);
+    // Mouse moves and the button's release while a drag holds PAGEDLG's capture; points in
+    // PAGEDLG's client coordinates.
+    void OnDragMove(POINT point);
+    void OnDrop(POINT point);
+    // Ends a drag without a drop (capture lost, WM_CANCELMODE, Escape).
+    void CancelDrag();
+    void StartDragCapture(POINT at);
+    void EndDrag();
+    // True when the item or one of its ancestors is a dragged row (mode 2).
+    bool IsInsideDraggedBranch(HWND tree, HTREEITEM item) const;
+    // After a move answered 1: the source and the target read their children again.
+    void ShowMovedItems(int targetId);
+    int SelectionsHandled;     // selections shown (OnSelChanged), counted for ReloadTreeItem
+    std::vector<int> DragIds;  // mode 2: the ids of the dragged rows, sorted
+    HTREEITEM DragItem;        // mode 1: the dragged tree item
+    int DragMarkAfter;         // the insert mark shows after DropTarget
 };
+
+// ---- drop rules of the card's drags (treecard_drag.cpp) ----
+enum TreeCardMarkSide
+{
+    CARDMARK_NONE = -1,
+    CARDMARK_BEFORE = 0,
+    CARDMARK_AFTER = 1,
+};
+// Reorder: over a sibling's label (tree coordinates), the insert mark goes before it near the
+// top edge and after it near the bottom edge, unless the dragged item is already there; none in
+// the middle.
+int ReorderMarkSide(int y, const RECT& label, bool previousIsDragged, bool nextIsDragged);
+// Children moved to a new parent: never the current item or an item inside a dragged branch;
+// the root (id 0); otherwise an item of a known level above the highest dragged one
+// (targetLevelId -1: not known).
+bool AcceptsChildren(int targetId, int targetLevelId, int currentId, int dragMinLevel,
+                     bool insideDragged);
+// Records: an item of a level with records other than the current one.
+bool AcceptsRecords(bool dataLevel, int targetId, int currentId);
 
 // Window procedure of a record list's header (the cards' record lists and the search list): no
 // resize of column 0, and the divider cursor over the other dividers. The header's previous

@@ -131,6 +131,15 @@ void CTreeCard::ReloadTreeItem(HWND mainWnd, HWND tree, HTREEITEM item, TreeItem
         if (data->ChildrenLoaded) {
             SendMessageW(GetChildList(), LVM_DELETEALLITEMS, 0, 0);  // its rows borrow the data
             DeleteTreeChildren(tree, item, 0);
+            // A tree scrolled so that its first row lies below the item loses that row to the
+            // collapse and then reads through it (Wine's tree crashes): it is scrolled to its
+            // top first.
+            HTREEITEM first = (HTREEITEM)SendMessageW(tree, TVM_GETNEXTITEM, TVGN_FIRSTVISIBLE, 0);
+            for (HTREEITEM at = first; at; at = (HTREEITEM)SendMessageW(tree, TVM_GETNEXTITEM, TVGN_PARENT, (LPARAM)at))
+                if (at != first && at == item) {
+                    SendMessageW(tree, WM_VSCROLL, SB_TOP, 0);
+                    break;
+                }
             SendMessageW(tree, TVM_EXPAND, TVE_COLLAPSE | TVE_COLLAPSERESET, (LPARAM)item);
             data->ChildrenLoaded = 0;
             data->ChildCount = 0;
@@ -150,9 +159,13 @@ void CTreeCard::ReloadTreeItem(HWND mainWnd, HWND tree, HTREEITEM item, TreeItem
     }
     Purging = 0;
     CurId = keep;
+    int handled = SelectionsHandled;
     if (mainWnd)
         SendMessageW(mainWnd, ZM_GOTO_TREE_ITEM, (WPARAM)(Kind - 1), (LPARAM)CurId);
-    NotifySelChanged(tree);
+    // The item the main window selected again has been shown already when the selection
+    // changed (it was made anew); only an unchanged selection is shown once more here.
+    if (SelectionsHandled == handled)
+        NotifySelChanged(tree);
     SetCursor(previous);
 }
 
@@ -179,6 +192,7 @@ void CTreeCard::OnSelChanged(HWND tree, HTREEITEM item)
     TreeItemData* data = GetTreeItemData(tree, item);
     if (!data)
         return;
+    ++SelectionsHandled;
     CurId = data->Id;
     if (GetPropW(tree, kNoExpandProp))
         return;
@@ -246,8 +260,26 @@ LRESULT CTreeCard::OnPageNotify(NMHDR* header)
                 OnSelChanged(header->hwndFrom, nm->itemNew.hItem);
             return 0;
         }
+        case TVN_BEGINLABELEDITW:
+            return OnTreeBeginLabelEdit((NMTVDISPINFOW*)header);
+        case TVN_ENDLABELEDITW:
+            return OnTreeEndLabelEdit((NMTVDISPINFOW*)header);
+        case TVN_BEGINDRAGW:
+            BeginTreeDrag((NMTREEVIEWW*)header);
+            return 0;
         }
         return 0;
+    }
+    if (header->idFrom == IDC_CARD_CHILDLIST) {
+        switch (header->code) {
+        case LVN_BEGINLABELEDITW:
+            return OnListBeginLabelEdit((NMLVDISPINFOW*)header);
+        case LVN_ENDLABELEDITW:
+            return OnListEndLabelEdit((NMLVDISPINFOW*)header);
+        case LVN_BEGINDRAG:
+            BeginListDrag(header->hwndFrom, (NMLISTVIEW*)header, CARDDRAG_CHILDREN);
+            return 0;
+        }
     }
     if (header->idFrom == IDC_CARD_CHILDLIST && header->code == NM_DBLCLK) {
         NMITEMACTIVATE* nm = (NMITEMACTIVATE*)header;

@@ -128,6 +128,13 @@ public:
 
     // ---- commands on the page in front ----
     void SetListStyle(HWND owner, int style);
+    // The item commands of the tree card in front (nothing on the other tabs): the item is the
+    // one a card's context menu was opened on, or null; a new item from the menu bar or a
+    // toolbar goes under the selected item.
+    void NewItem(HWND owner, HTREEITEM item, int fromMenu);
+    void RenameItem(HWND owner);
+    void DeleteItem(HWND owner, HTREEITEM item);
+    void EditItem(HWND owner, HTREEITEM item);
     // Deletes the selected records of the page in front after asking (706-708): the tree
     // cards' record lists, the search list and the literature list.
     void DeleteRecords(HWND owner);

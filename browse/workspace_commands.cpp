@@ -112,6 +112,30 @@ void Workspace::SetListStyle(HWND owner, int style)
         card->SetListStyle(style);
 }
 
+void Workspace::NewItem(HWND owner, HTREEITEM item, int fromMenu)
+{
+    if (CTreeCard* card = CardOfTab(GetCurrentTab(owner)))
+        card->NewItem(owner, item, fromMenu);
+}
+
+void Workspace::RenameItem(HWND owner)
+{
+    if (CTreeCard* card = CardOfTab(GetCurrentTab(owner)))
+        card->RenameItem(owner);
+}
+
+void Workspace::DeleteItem(HWND owner, HTREEITEM item)
+{
+    if (CTreeCard* card = CardOfTab(GetCurrentTab(owner)))
+        card->DeleteItem(owner, item);
+}
+
+void Workspace::EditItem(HWND owner, HTREEITEM item)
+{
+    if (CTreeCard* card = CardOfTab(GetCurrentTab(owner)))
+        card->EditItem(owner, item);
+}
+
 void Workspace::CollectRecordIds(int tab, CIntArray* ids)
 {
     if (tab == TAB_LITERATURE) {

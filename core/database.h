@@ -338,7 +338,8 @@ public:
     // Moves taxa under a new parent after its last child, in the given order; 1 when at least
     // one was moved, 0 when none was (or the move was refused).
     int MoveSysItems(int parentId, int count, const int* ids);
-    // Moves localities under a new parent; 1, or 0 when the move was refused.
+    // Moves localities under a new parent; 1, or 0 when nothing was moved or the move was
+    // refused. Both moves refuse, with a message, a parent that lies inside a moved branch.
     int MoveLocItems(int parentId, int count, const int* ids);
     // Gives records another species (kind 1) or locality (any other kind); 1 done, 0 failed.
     int MoveRecords(int targetId, int kind, int count, const int* recordIds);
@@ -476,6 +477,7 @@ enum ItemDeleteStringId
     IDS_DB_ITEM_HAS_CHILDREN = 520,
     IDS_DB_ITEM_HAS_RECORDS = 521,
     IDS_DB_LOOKUP_VALUE_IN_USE = 522,  // a lookup value that rows still use
+    IDS_DB_MOVE_INTO_OWN_BRANCH = 523,  // a move under an item of the moved branch itself
     IDS_DB_LIT_CITED_BY_RECORDS = 1600,  // resources/zorna/literature.h
 };
 // ---- end of tree items and records helpers ----

@@ -57,6 +57,17 @@ struct TreeItemRecord
     CPtrArray* Values;
 };
 
+// Makes the record the tree card hands to the item dialog: every field zero and empty, the
+// flags given, and two new lists (owning their blocks, room for 8, grown by 4) as Pictures and
+// Values.
+void InitTreeItemRecord(TreeItemRecord* record, int flags);
+// Frees what the record holds after a dialog run: the VARIANTs of its kind, the three icons,
+// every picture with its bitmap, the values, and both lists. The record itself stays, emptied,
+// with no lists.
+void ClearTreeItemRecord(TreeItemRecord* record);
+// Frees one picture entry: its bitmap, its two VARIANTs and the block itself.
+void FreeItemPicture(ItemPicture* picture);
+
 // OccurrenceRecord::Mode.
 enum OccurrenceRecordMode
 {

@@ -519,6 +519,25 @@ int UpdateLocalityLabels(int id, Recordset* locTree, Recordset* locDefs, Connect
 
 // ---- moves ----
 
+bool IsBelowAnyOf(int id, int count, const int* ids, Recordset* tree)
+{
+    std::vector<int> seen;
+    for (int current = id;;) {
+        if (!FindById(current, tree))
+            return false;
+        int parent = RowInt(tree, 1);
+        if (parent < 0 || parent == current
+            || std::find(seen.begin(), seen.end(), parent) != seen.end())
+            return false;
+        if (IndexOfInt(parent, count, ids) >= 0)
+            return true;
+        if (parent == 0)
+            return false;
+        seen.push_back(parent);
+        current = parent;
+    }
+}
+
 int MoveSysItemsToParent(int parentId, int count, const int* ids, Recordset* sysTree)
 {
     // The highest position among the new parent's children, whatever order the rowset is in.

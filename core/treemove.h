@@ -86,6 +86,11 @@ int UpdateLocalityLabel(int locId, zdata::Recordset* locTree, zdata::Recordset* 
 int UpdateLocalityLabels(int id, zdata::Recordset* locTree, zdata::Recordset* locDefs,
                          zdata::Connection* connection);
 
+// True when the item lies strictly below one of the ids: one of them is on its PARENT chain.
+// A chain that breaks or runs in a circle ends the walk (false). The Filter is left at the last
+// id looked up.
+bool IsBelowAnyOf(int id, int count, const int* ids, zdata::Recordset* tree);
+
 // Sets PARENT of each existing item to the parent (taxa also get SYSPOS after the parent's
 // highest one, in the given order). The number moved, or -1 when a write was refused.
 int MoveSysItemsToParent(int parentId, int count, const int* ids, zdata::Recordset* sysTree);

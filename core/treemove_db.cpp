@@ -2,6 +2,7 @@
 // transaction; a refused write shows the database's errors, rolls everything back and
 // re-reads the cached tree so it shows the file as it is.
 #include "core/database.h"
+#include "core/msgbox.h"
 #include "core/rsutil.h"
 #include "core/transaction.h"
 #include "core/treemove.h"
@@ -27,6 +28,18 @@ void ResyncNames(Recordset* names)
 {
     if (names)
         names->Resync(adAffectAll, adResyncAllValues);
+}
+
+// A parent inside one of the moved branches would close a circle of PARENT links, which every
+// walk up or down the tree would then follow for ever: such a move is refused and said so.
+bool RefuseMoveIntoOwnBranch(CDatabase* db, int parentId, int count, const int* ids,
+                             Recordset* tree)
+{
+    if (!IsBelowAnyOf(parentId, count, ids, tree))
+        return false;
+    ZorMessageBoxRes(db->MainWindow, db->Instance, IDS_DB_MOVE_INTO_OWN_BRANCH,
+                     IDS_DB_ERROR_CAPTION, MB_ICONERROR);
+    return true;
 }
 
 // A rename writes the item's name column and recomposes the species names or locality labels
@@ -96,7 +109,7 @@ int CDatabase::MoveSysItems(int parentId, int count, const int* ids)
     if (!IsOpen())
         return 0;
     Recordset* tree = GetSysTreeRs();
-    if (!tree || count <= 0 || !ids)
+    if (!tree || count <= 0 || !ids || RefuseMoveIntoOwnBranch(this, parentId, count, ids, tree))
         return 0;
     WriteTransaction txn(this, tree);
     if (!txn.Begin())
@@ -131,8 +144,8 @@ int CDatabase::MoveLocItems(int parentId, int count, const int* ids)
     if (!IsOpen())
         return 0;
     Recordset* tree = GetLocTreeRs();
-    if (!tree || count <= 0 || !ids)
-        return 1;
+    if (!tree || count <= 0 || !ids || RefuseMoveIntoOwnBranch(this, parentId, count, ids, tree))
+        return 0;
     WriteTransaction txn(this, tree);
     if (!txn.Begin())
         return 0;
@@ -140,7 +153,7 @@ int CDatabase::MoveLocItems(int parentId, int count, const int* ids)
     if (moved < 0)
         return txn.Fail();
     if (moved == 0)
-        return 1;
+        return 0;
     tree->Requery();
     WaitCursor wait;
     RsHolder defs(OpenLocDefs());

@@ -1,6 +1,8 @@
 // The main window's commands: menus, accelerators and both toolbars send them as WM_COMMAND.
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include "browse/litlistsdlg.h"
 #include "browse/termsdlg.h"
 #include "browse/workspace.h"
@@ -52,6 +54,8 @@ INT_PTR OnMainCommand(MainForm* form, HWND mainWnd, WPARAM wParam, LPARAM lParam
 {
     // Code 2: a component sent the command itself, with its argument in lParam.
     bool fromComponent = HIWORD(wParam) == 2;
+    // The tree item a card's context menu sends with its command; none from menus and toolbars.
+    HTREEITEM menuItem = fromComponent ? reinterpret_cast<HTREEITEM>(lParam) : nullptr;
     switch (LOWORD(wParam)) {
     case IDM_TERMS:
         if (!form->TermsEditor)
@@ -92,6 +96,22 @@ INT_PTR OnMainCommand(MainForm* form, HWND mainWnd, WPARAM wParam, LPARAM lParam
         return RunSearchCommand(form, mainWnd);
     case kAboutCommand:
         ShowAboutBox(mainWnd, form->hInstance, kCreditsString);
+        return TRUE;
+    case IDM_NEWITEM:
+        if (form->Workspace_)
+            form->Workspace_->NewItem(mainWnd, menuItem, !fromComponent);
+        return TRUE;
+    case IDM_RENAMEITEM:
+        if (form->Workspace_)
+            form->Workspace_->RenameItem(mainWnd);
+        return TRUE;
+    case IDM_DELETEITEM:
+        if (form->Workspace_)
+            form->Workspace_->DeleteItem(mainWnd, menuItem);
+        return TRUE;
+    case IDM_ITEMPROPERTIES:
+        if (form->Workspace_)
+            form->Workspace_->EditItem(mainWnd, menuItem);
         return TRUE;
     case IDM_ZOOMIN:
     case IDM_ZOOMOUT:

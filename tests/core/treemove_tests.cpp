@@ -543,9 +543,71 @@ TEST_F(TreeMoveTest, ALocalityMoveUnderAMissingParentChangesNothing)
     EXPECT_GE(boxes.Boxes().size(), 1u);
     EXPECT_EQ(before, Snapshot(path_));
     EXPECT_EQ(8002, CachedInt(db_->GetLocTreeRs(), 8010, 1));
+    // Nothing moved is no success: a missing item, or the target itself.
     int none[] = {4711};
-    EXPECT_EQ(1, db_->MoveLocItems(8003, 1, none));
+    EXPECT_EQ(0, db_->MoveLocItems(8003, 1, none));
+    int self[] = {8003};
+    EXPECT_EQ(0, db_->MoveLocItems(8003, 1, self));
+    EXPECT_EQ(0, db_->MoveLocItems(8003, 0, self));
     EXPECT_EQ(before, Snapshot(path_));
+}
+
+// A parent inside a moved branch would make a circle of PARENT links that the name, position
+// and path walks follow for ever: the move is refused with a message and nothing changes. A
+// parent beside or above the branch is moved to as before.
+TEST_F(TreeMoveTest, AMoveUnderAnItemOfTheMovedBranchIsRefusedWithAMessage)
+{
+    Open();
+    Rows before = Snapshot(path_);
+    struct Case
+    {
+        bool taxa;
+        int parent;
+        std::vector<int> ids;
+    };
+    const Case refused[] = {
+        {true, 9101, {9010}},        // a genus under its own species
+        {true, 9201, {9002}},        // a family under its subspecies, three levels down
+        {true, 9202, {9104, 9010}},  // the second of two moved items is the ancestor
+        {false, 8010, {8002}},       // a district under its own locality
+        {false, 8020, {8001}},       // a region under a locality of another of its districts
+    };
+    for (const Case& c : refused) {
+        wintest::MsgBoxRecorder boxes;
+        int moved = c.taxa ? db_->MoveSysItems(c.parent, (int)c.ids.size(), c.ids.data())
+                           : db_->MoveLocItems(c.parent, (int)c.ids.size(), c.ids.data());
+        EXPECT_EQ(0, moved) << c.parent;
+        ASSERT_EQ(1u, boxes.Boxes().size()) << c.parent;
+        EXPECT_EQ(L"Položku nelze přesunout pod její vlastní podřízenou položku.", boxes.Boxes()[0].text);
+        EXPECT_TRUE(boxes.Boxes()[0].type & MB_ICONERROR);
+    }
+    EXPECT_EQ(before, Snapshot(path_));
+    EXPECT_EQ(9002, CachedInt(db_->GetSysTreeRs(), 9010, 1));
+    EXPECT_EQ(8001, CachedInt(db_->GetLocTreeRs(), 8002, 1));
+
+    // The root and a sibling's branch are fine.
+    wintest::MsgBoxRecorder boxes;
+    int genus[] = {9011};
+    EXPECT_EQ(1, db_->MoveSysItems(9003, 1, genus));
+    int district[] = {8003};
+    EXPECT_EQ(1, db_->MoveLocItems(0, 1, district));
+    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_EQ(L"9003", Text(path_, L"SELECT PARENT FROM SYSTREE WHERE ID = 9011"));
+    EXPECT_EQ(L"0", Text(path_, L"SELECT PARENT FROM LOCTREE WHERE ID = 8003"));
+    EXPECT_EQ(Strings{}, StaleLevelColumns(path_));
+}
+
+TEST_F(TreeMoveTest, TheBranchWalkEndsOnACircleOfParents)
+{
+    // A file damaged before this check existed: 9010 and 9101 are each other's parent.
+    ASSERT_TRUE(Exec(path_, L"UPDATE SYSTREE SET PARENT = 9101 WHERE ID = 9010"));
+    Open();
+    Recordset* tree = db_->GetSysTreeRs();
+    int ids[] = {9020};
+    EXPECT_FALSE(IsBelowAnyOf(9101, 1, ids, tree));
+    int genus[] = {9010};
+    EXPECT_TRUE(IsBelowAnyOf(9103, 1, genus, tree));
+    EXPECT_FALSE(IsBelowAnyOf(4711, 1, genus, tree));
 }
 
 // ---- reassigning records ----
