@@ -8,6 +8,7 @@
 
 #include "mainapp/zm_protocol.h"
 #include "map/gldraw.h"
+#include "map/layershapes.h"
 #include "map/mapunits.h"
 #include "map/pointgroups.h"
 
@@ -95,23 +96,7 @@ bool ScissorTo(const MapRenderContext* ctx, double x0, double y0, double x1, dou
 // The shape's parts thinned to the view (y scaled), as runs; closed rings for polygons.
 void BuildRuns(LayerShape* entry, const MapRenderContext* ctx, int closed)
 {
-    ClearRuns(entry);
-    entry->Built = 1;
-    const SHPObject* s = entry->Shape;
-    if (!s || s->nVertices <= 0)
-        return;
-    const int parts = s->nParts > 0 ? s->nParts : 1;
-    for (int p = 0; p < parts; ++p) {
-        const int start = s->nParts > 0 ? s->panPartStart[p] : 0;
-        const int end = p + 1 < parts ? s->panPartStart[p + 1] : s->nVertices;
-        double* run = nullptr;
-        int n = ThinPolyline(end - start, ctx->UnitsPerPixel, ctx->CentreLat, ctx->YFactor, s->padfX + start,
-                             s->padfY + start, &run, closed);
-        if (!run)
-            continue;
-        entry->Runs->Add(run);
-        entry->RunCounts->Add(n);
-    }
+    BuildShapeRuns(entry, ctx->UnitsPerPixel, ctx->CentreLat, ctx->YFactor, closed);
 }
 
 // Whether a shape (or its symbols) may show in the view; margin covers line widths and symbols.
@@ -384,33 +369,6 @@ void DrawPointLayerGl(const LegendItem* item, LayerShape* entry, const MapRender
         DrawPointSymbolGl(st, g->X[i], g->Y[i], ctx, g->CellSize, g->Cell ? g->Cell + 4 * (size_t)i : nullptr, g->K[i]);
 }
 
-bool IsGridLayer(const LegendItem* item)
-{
-    return IsInfoLayer(item, INFO_GRID) || IsInfoLayer(item, INFO_FINE_GRID);
-}
-
-// Reads the shapes the item does not hold yet (a record the file cannot give is kept as null).
-void LoadShapes(LegendItem* item, const MapRenderContext* ctx)
-{
-    std::wstring path = ctx->MapFolder ? ctx->MapFolder : L"";
-    if (!path.empty() && path.back() != L'\\')
-        path += L'\\';
-    SHPHandle h = SHPOpenW((path + item->MapFile).c_str(), "rb");
-    if (!h)
-        return;
-    int available = 0;
-    SHPGetInfo(h, &available, nullptr, nullptr, nullptr);
-    if (available < item->ShapeCount)
-        item->ShapeCount = available;  // the file changed since its header was read
-    for (int i = item->Shapes->GetCount(); i < item->ShapeCount; ++i) {
-        LayerShape* entry = NewLayerShape(SHPReadObject(h, i));
-        if (!entry)
-            break;
-        item->Shapes->Add(entry);
-    }
-    SHPClose(h);
-}
-
 }  // namespace
 
 const GridDef* SelectedGrid(HWND gridCombo)
@@ -555,13 +513,13 @@ void RenderLegendItemGl(LegendItem* item, GLUtesselator* tess, const MapRenderCo
         item->Shapes = BuildRecordPointsShape(ctx->MainWindow, ctx->Display, item);
     }
     if (!item->Shapes) {
-        if (IsGridLayer(item))
+        if (IsGridItem(item))
             DrawGridLayerGl(item, ctx, item->InfoType == INFO_FINE_GRID);
         item->Rebuild = false;
         return;
     }
     if (IsShapeLayer(item) && item->Shapes->GetCount() < item->ShapeCount)
-        LoadShapes(item, ctx);
+        LoadItemShapes(item, ctx->MapFolder);
     const int count = item->Shapes->GetCount();
     if (item->Rebuild) {
         for (int i = 0; i < count; ++i)

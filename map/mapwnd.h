@@ -7,6 +7,7 @@
 // combo and the scale edit.
 #pragma once
 #include <windows.h>
+#include <commdlg.h>
 
 #include "core/zorobj.h"
 
@@ -69,6 +70,8 @@ public:
     // Deletes every legend item's display lists with the view's context current (before the
     // legend is freed or rebuilt).
     void DeleteLayerLists();
+    // Prints the map on one page with the page set-up (map/mapprint.cpp): 1 when printed.
+    int Print(HWND owner, PAGESETUPDLGW* pageSetup);
 
     HWND LegendList() const;
     HWND GridCombo() const;

@@ -21,3 +21,24 @@ zor_window_management() {
   env $ZOR_LOCALE wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$want" /f \
     >/dev/null 2>&1 </dev/null || true
 }
+
+# Printing tests print to the CUPS queue "PDF" (cups-pdf), the default printer: the scheduler is
+# started and the queue added when this user may do so. cups-pdf writes each job as a PDF into
+# ZOR_PDF_FOLDER. Without the queue the printing tests skip and say so.
+zor_print_queue() {
+  command -v lpadmin >/dev/null 2>&1 || return 0
+  local sudo=""
+  [ "$(id -u)" = 0 ] || sudo="sudo -n"
+  if ! lpstat -r 2>/dev/null | grep -q "is running"; then
+    $sudo cupsd >/dev/null 2>&1 || return 0
+    for _ in 1 2 3 4 5 6 7 8 9 10; do
+      lpstat -r 2>/dev/null | grep -q "is running" && break
+      sleep 0.5
+    done
+  fi
+  if ! lpstat -p PDF >/dev/null 2>&1; then
+    $sudo lpadmin -p PDF -v cups-pdf:/ -E -m lsb/usr/cups-pdf/CUPS-PDF_opt.ppd >/dev/null 2>&1 || return 0
+  fi
+  lpstat -d 2>/dev/null | grep -q ": PDF$" || $sudo lpadmin -d PDF >/dev/null 2>&1 || true
+  export ZOR_PDF_FOLDER="$HOME/PDF"
+}

@@ -10,6 +10,7 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 if [ "${1:-}" = "--built" ]; then shift; else "$ZOR_ROOT/scripts/bootstrap.sh"; fi
 zor_window_management
+zor_print_queue
 
 export ZOR_SCREENSHOTS="Z:$ZOR_BUILD/screenshots"
 mkdir -p "$ZOR_BUILD/screenshots"
