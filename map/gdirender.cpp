@@ -140,17 +140,12 @@ void DrawPointLayerGdi(const LegendStyle& st, LayerShape* entry, const MapGdiCon
 
 void DrawGridLayerGdi(const LegendItem* item, const MapGdiContext* ctx, int fine)
 {
-    const GridDef* grid = SelectedGrid(ctx->GridCombo);
-    if (!grid)
+    GridLines lines;
+    if (!item || !GridLinesOf(ctx->GridCombo, fine, &lines))
         return;
-    const double sx = fine ? grid->LonFineStep : grid->LonCoarseStep;
-    const double sy = fine ? grid->LatFineStep : grid->LatCoarseStep;
-    if (std::fabs(sx) < 1e-7 || std::fabs(sy) < 1e-7)
-        return;
-    const long long nx = GridStepCount(grid->LonMin, grid->LonMax, sx, kMaxGridLines);
-    const long long ny = GridStepCount(grid->LatMin, grid->LatMax, sy, kMaxGridLines);
-    if (nx < 0 || ny < 0 || nx > kMaxGridLines || ny > kMaxGridLines || (nx + 1) * (ny + 1) > kMaxGridVertices)
-        return;
+    const GridDef* grid = lines.Grid;
+    const double sx = lines.Sx, sy = lines.Sy;
+    const long long nx = lines.Nx, ny = lines.Ny;
     std::vector<POINT> line;
     auto drawLines = [&](COLORREF colour, double widthMm) {
         HPEN pen = MakePen(ctx, colour, widthMm);

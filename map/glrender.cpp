@@ -444,20 +444,32 @@ void DrawPointSymbolGl(const LegendStyle* style, double x, double y, const MapRe
     glPopMatrix();
 }
 
-void DrawGridLayerGl(LegendItem* item, const MapRenderContext* ctx, int fine)
+bool GridLinesOf(HWND gridCombo, int fine, GridLines* lines)
 {
-    const GridDef* grid = SelectedGrid(ctx->GridCombo);
-    if (!grid || !item)
-        return;
+    const GridDef* grid = SelectedGrid(gridCombo);
+    if (!grid)
+        return false;
     const double sx = fine ? grid->LonFineStep : grid->LonCoarseStep;
     const double sy = fine ? grid->LatFineStep : grid->LatCoarseStep;
     if (std::fabs(sx) < 1e-7 || std::fabs(sy) < 1e-7)
-        return;
+        return false;
     // The last line is drawn even when the division falls a rounding error short of it.
     const long long nx = GridStepCount(grid->LonMin, grid->LonMax, sx, kMaxGridLines);
     const long long ny = GridStepCount(grid->LatMin, grid->LatMax, sy, kMaxGridLines);
     if (nx < 0 || ny < 0 || nx > kMaxGridLines || ny > kMaxGridLines || (nx + 1) * (ny + 1) > kMaxGridVertices)
+        return false;
+    *lines = {grid, sx, sy, nx, ny};
+    return true;
+}
+
+void DrawGridLayerGl(LegendItem* item, const MapRenderContext* ctx, int fine)
+{
+    GridLines lines;
+    if (!item || !GridLinesOf(ctx->GridCombo, fine, &lines))
         return;
+    const GridDef* grid = lines.Grid;
+    const double sx = lines.Sx, sy = lines.Sy;
+    const long long nx = lines.Nx, ny = lines.Ny;
     std::vector<double> columns((size_t)(nx + 1) * (ny + 1) * 2), rows((size_t)(ny + 1) * (nx + 1) * 2);
     for (long long i = 0; i <= nx; ++i)
         for (long long j = 0; j <= ny; ++j) {

@@ -30,6 +30,23 @@ void FillCommon(CZMapWnd* map, HWND* mainWindow, HWND* legend, HWND* grids, int*
     *gridLevel = CZMapWnd::GetShownGridLevel(*legend, (int)SendMessageW(*legend, LVM_GETITEMCOUNT, 0, 0));
 }
 
+// What the GDI and PostScript drawings take alike from the card and the picture: one device unit
+// per dot of the picture, its left edge at the extent's.
+template <class Context>
+void FillVectorContext(CZMapWnd* map, const MapPicture& picture, Context* ctx)
+{
+    FillCommon(map, &ctx->MainWindow, &ctx->Legend, &ctx->GridCombo, &ctx->GridLevel);
+    ctx->Display = map->Display;
+    ctx->UnitsPerPixel = picture.UnitsPerDot;
+    ctx->CentreLat = picture.CentreLat;
+    ctx->YFactor = picture.YFactor;
+    ctx->PixelsPerMmX = picture.DotsPerMmX;
+    ctx->PixelsPerMmY = picture.DotsPerMmY;
+    ctx->XScale = ctx->YScale = 1.0 / picture.UnitsPerDot;
+    ctx->Left = picture.Left;
+    ctx->MapFolder = map->MapPath;
+}
+
 DWORD WriteBitmapPicture(CZMapWnd* map, HWND owner, const wchar_t* temp, int dpi)
 {
     MapPicture picture;
@@ -85,18 +102,9 @@ DWORD WriteMetafilePicture(CZMapWnd* map, HWND owner, const wchar_t* temp, const
     if (!dc)
         return GetLastError() ? GetLastError() : ERROR_CANNOT_MAKE;
     MapGdiContext ctx;
+    FillVectorContext(map, picture, &ctx);
     ctx.Dc = dc;
-    FillCommon(map, &ctx.MainWindow, &ctx.Legend, &ctx.GridCombo, &ctx.GridLevel);
-    ctx.Display = map->Display;
-    ctx.UnitsPerPixel = picture.UnitsPerDot;
-    ctx.CentreLat = picture.CentreLat;
-    ctx.YFactor = picture.YFactor;
-    ctx.PixelsPerMmX = picture.DotsPerMmX;
-    ctx.PixelsPerMmY = picture.DotsPerMmY;
-    ctx.XScale = ctx.YScale = 1.0 / picture.UnitsPerDot;
-    ctx.Left = picture.Left;
     ctx.Top = picture.Top;
-    ctx.MapFolder = map->MapPath;
     {
         OffscreenLayers layers(ctx.Legend);  // the runs are remade for the view afterwards
         RenderLegendGdi(&ctx);
@@ -121,17 +129,8 @@ DWORD WriteEpsPicture(CZMapWnd* map, HWND owner, const wchar_t* temp, const wcha
     char ansiTitle[1024];
     AnsiTitle(title, ansiTitle, sizeof ansiTitle);
     MapEpsContext ctx;
-    FillCommon(map, &ctx.MainWindow, &ctx.Legend, &ctx.GridCombo, &ctx.GridLevel);
-    ctx.Display = map->Display;
-    ctx.UnitsPerPixel = picture.UnitsPerDot;
-    ctx.CentreLat = picture.CentreLat;
-    ctx.YFactor = picture.YFactor;
-    ctx.PixelsPerMmX = picture.DotsPerMmX;
-    ctx.PixelsPerMmY = picture.DotsPerMmY;
-    ctx.XScale = ctx.YScale = 1.0 / picture.UnitsPerDot;
-    ctx.Left = picture.Left;
+    FillVectorContext(map, picture, &ctx);
     ctx.Bottom = picture.Top - h * picture.UnitsPerDot;
-    ctx.MapFolder = map->MapPath;
     ctx.Creator = "Zorna";
     ctx.Title = ansiTitle;
     ctx.Out = out;
