@@ -49,7 +49,7 @@ void FillVectorContext(CZMapWnd* map, const MapPicture& picture, Context* ctx)
 
 DWORD WriteBitmapPicture(CZMapWnd* map, HWND owner, const wchar_t* temp, int dpi)
 {
-    MapPicture picture;
+    MapPicture picture = {};  // no picture at a resolution of 0 or below: refused by its size
     MapPictureOf(map, dpi, dpi, &picture);
     int w = 0, h = 0;
     if (!CheckPictureSize(owner, map->Instance, picture, kMaxGlBitmapSide, &w, &h))
@@ -82,7 +82,7 @@ DWORD WriteMetafilePicture(CZMapWnd* map, HWND owner, const wchar_t* temp, const
 {
     HDC screen = GetDC(nullptr);
     const int dpiX = GetDeviceCaps(screen, LOGPIXELSX), dpiY = GetDeviceCaps(screen, LOGPIXELSY);
-    MapPicture picture;
+    MapPicture picture = {};
     MapPictureOf(map, dpiX > 0 ? dpiX : 96, dpiY > 0 ? dpiY : 96, &picture);
     int w = 0, h = 0;
     if (!CheckPictureSize(owner, map->Instance, picture, kMaxVectorPictureSide, &w, &h)) {
@@ -118,7 +118,7 @@ DWORD WriteMetafilePicture(CZMapWnd* map, HWND owner, const wchar_t* temp, const
 
 DWORD WriteEpsPicture(CZMapWnd* map, HWND owner, const wchar_t* temp, const wchar_t* title)
 {
-    MapPicture picture;
+    MapPicture picture = {};
     MapPictureOf(map, 72, 72, &picture);
     int w = 0, h = 0;
     if (!CheckPictureSize(owner, map->Instance, picture, kMaxVectorPictureSide, &w, &h))
@@ -203,7 +203,7 @@ bool ExportMapPicture(CZMapWnd* map, HWND owner, const wchar_t* path, int type, 
 {
     if (!map || !path || type < MAP_PICTURE_BMP || type > MAP_PICTURE_EPS)
         return false;
-    if (!map->HasExtent || (type == MAP_PICTURE_BMP && dpi <= 0)) {
+    if (!map->HasExtent) {
         ZorMessageBoxRes(owner, map->Instance, IDS_MAPPICTURE_EMPTY, IDS_ERROR_CAPTION, MB_OK | MB_ICONERROR);
         return false;
     }

@@ -477,6 +477,7 @@ TEST(MapPicture, FailuresShowAReasonAndKeepTheOldFile)
     } cases[] = {
         {"a wide map at 1,200 dpi", old, MAP_PICTURE_BMP, 1200, 1e6, false, L"16384"},
         {"100,000 dpi", old, MAP_PICTURE_BMP, 100000, 5e6, false, L"16384"},
+        {"0 dpi", old, MAP_PICTURE_BMP, 0, 5e6, false, L"16384"},
         {"a folder that is missing", s.folder.File(L"chybí\\mapa.eps"), MAP_PICTURE_EPS, 0, 5e6, false, L"chybí"},
         {"a read-only file", old, MAP_PICTURE_EPS, 0, 5e6, false, L"old.bmp"},
         {"a locked file", old, MAP_PICTURE_EMF, 0, 5e6, false, L"old.bmp"},
