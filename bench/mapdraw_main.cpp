@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "bench/benchdb.h"
+#include "bench/benchmap.h"
 #include "core/rawodbc.h"
 #include "mainapp/zm_protocol.h"
 #include "map/glrender.h"
@@ -42,7 +43,6 @@ namespace {
 
 const int kViewWidth = 1600, kViewHeight = 1200;
 int g_runs = 5;
-CDatabase* g_db = nullptr;
 
 void Report(const char* what, double ms, const char* baselineWhat, double baseline, double targetMs)
 {
@@ -50,105 +50,6 @@ void Report(const char* what, double ms, const char* baselineWhat, double baseli
            ms < targetMs ? "met, under " : "MISSED, under ", targetMs);
     fflush(stdout);
 }
-
-// The main window of the map: the records of the search list, through the database object.
-LRESULT CALLBACK MainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    if (msg == ZM_DB_OPENED) {
-        g_dbOpened = true;
-        return 0;
-    }
-    if (msg == ZM_SET_RECORD_FILTER) {
-        if (g_db)
-            g_db->SetRecordListFilter(LOWORD(wParam), (const wchar_t*)lParam);
-        return 0;
-    }
-    if (msg == ZM_GET_RECORD_POINTS) {
-        ZmPointBlock* block = (ZmPointBlock*)lParam;
-        double* points[2] = {nullptr, nullptr};
-        int n = g_db ? g_db->GetRecordCoordinates(LOWORD(wParam), HIWORD(wParam), points) : 0;
-        block->X = points[0];
-        block->Y = points[1];
-        return n;
-    }
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
-}
-
-struct Host
-{
-    HWND Main = nullptr, Tab = nullptr, Card = nullptr, Legend = nullptr, Grids = nullptr, Scale = nullptr;
-    CZMapWnd* Map = nullptr;
-
-    Host()
-    {
-        HINSTANCE instance = GetModuleHandleW(nullptr);
-        Main = CreateDbWindow(L"ZorMapBenchMain", WS_POPUP | WS_VISIBLE, kViewWidth + 184, kViewHeight + 4, nullptr,
-                              MainProc);
-        Tab = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, kViewWidth + 184,
-                              kViewHeight + 4, Main, nullptr, instance, nullptr);
-        Card = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, kViewWidth + 184,
-                               kViewHeight + 4, Tab, nullptr, instance, nullptr);
-        Scale = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 4, 4, 172, 20, Card,
-                                (HMENU)(INT_PTR)IDC_MAPCARD_SCALE, instance, nullptr);
-        Grids = CreateWindowExW(0, L"COMBOBOX", L"", WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST, 4, 28, 172, 200, Card,
-                                (HMENU)(INT_PTR)IDC_MAPCARD_GRIDS, instance, nullptr);
-        Legend = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_NOCOLUMNHEADER, 4, 56,
-                                 172, 400, Card, (HMENU)(INT_PTR)IDC_MAPCARD_LEGEND, instance, nullptr);
-        SendMessageW(Legend, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES, LVS_EX_CHECKBOXES);
-        LVCOLUMNW column = {};
-        column.mask = LVCF_WIDTH;
-        column.cx = 160;
-        SendMessageW(Legend, LVM_INSERTCOLUMNW, 0, (LPARAM)&column);
-        Map = new CZMapWnd(Tab, instance, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-        Map->CreateView(Card);
-        MoveWindow(Map->View, 180, 0, kViewWidth + 4, kViewHeight + 4, TRUE);
-        Pump();
-    }
-    ~Host()
-    {
-        Map->DeleteLayerLists();
-        const int count = (int)SendMessageW(Legend, LVM_GETITEMCOUNT, 0, 0);
-        for (int i = 0; i < count; ++i)
-            FreeLegendItem(LegendItemAt(Legend, i));
-        SendMessageW(Legend, LVM_DELETEALLITEMS, 0, 0);
-        delete Map;
-        DestroyWindow(Main);
-    }
-    void Add(LegendItem* item, bool checked)
-    {
-        LVITEMW lv = {};
-        lv.mask = LVIF_TEXT | LVIF_PARAM;
-        lv.iItem = (int)SendMessageW(Legend, LVM_GETITEMCOUNT, 0, 0);
-        lv.pszText = item->Title;
-        lv.lParam = (LPARAM)item;
-        int row = (int)SendMessageW(Legend, LVM_INSERTITEMW, 0, (LPARAM)&lv);
-        Check(row, checked);
-    }
-    void Check(int row, bool checked)
-    {
-        LVITEMW lv = {};
-        lv.stateMask = LVIS_STATEIMAGEMASK;
-        lv.state = INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
-        SendMessageW(Legend, LVM_SETITEMSTATE, row, (LPARAM)&lv);
-    }
-    int Count() const { return (int)SendMessageW(Legend, LVM_GETITEMCOUNT, 0, 0); }
-    // One paint of the view, until it is on the window.
-    double Paint()
-    {
-        InvalidateRect(Map->View, nullptr, FALSE);
-        double t = NowMs();
-        UpdateWindow(Map->View);
-        GdiFlush();
-        return NowMs() - t;
-    }
-    double MedianPaint()
-    {
-        std::vector<double> v;
-        for (int i = 0; i < g_runs; ++i)
-            v.push_back(Paint());
-        return Median(v);
-    }
-};
 
 double ReadLayerMs(const std::wstring& path, long long* shapes)
 {
@@ -281,10 +182,6 @@ double RawCoordinatesMs(const std::wstring& path, long long* rows)
     return NowMs() - t;
 }
 
-LegendItem* Layer(const std::wstring& folder, const wchar_t* file)
-{
-    return NewShapeLegendItem(folder.c_str(), file, nullptr, 16, 16, nullptr);
-}
 
 }  // namespace
 
@@ -336,46 +233,16 @@ int main()
         printf("%-46s %9.2f x   (target within 3 x)\n", "  reading / raw read", Median(ours) / Median(raw));
     }
 
-    std::unique_ptr<Host> hostOwner(new Host);
-    Host& host = *hostOwner;
-    GridDef kfme;
-    zor::MakeKfmeGrid(&kfme);
-    SendMessageW(host.Grids, CB_ADDSTRING, 0, (LPARAM)L"");
-    SendMessageW(host.Grids, CB_ADDSTRING, 0, (LPARAM)kfme.Name);
-    SendMessageW(host.Grids, CB_SETITEMDATA, 1, (LPARAM)&kfme);
-    SendMessageW(host.Grids, CB_SETCURSEL, 1, 0);
-    wcscpy(host.Map->MapPath, folder.c_str());
-
-    LegendItem* records = NewInfoLegendItem(L"Zápisy", nullptr, INFO_RECORDS, 16, 16, nullptr);
-    LegendItem* fine = NewInfoLegendItem(L"Jemná síť", nullptr, INFO_FINE_GRID, 16, 16, nullptr);
-    fine->Style.BorderColor = RGB(160, 160, 160);
-    LegendItem* towns = Layer(folder, zor::kSampleTownLayer);
-    LegendItem* rivers = Layer(folder, zor::kSampleRiverLayer);
-    LegendItem* lines = Layer(folder, zor::kSampleBenchLineLayer);
-    LegendItem* polygons = Layer(folder, zor::kSampleBenchPolygonLayer);
-    polygons->Style.Fill = true;
-    polygons->Style.FillColor = RGB(190, 220, 170);
-    LegendItem* regions = Layer(folder, zor::kSampleRegionLayer);
-    regions->Style.Fill = true;
-    regions->Style.FillColor = RGB(250, 245, 225);
-    LegendItem* border = Layer(folder, zor::kSampleBorderLayer);
-    host.Add(records, false);
-    host.Add(fine, true);
-    for (LegendItem* item : {towns, rivers, lines, polygons, regions, border})
-        host.Add(item, true);
-    LegendItem* shapeLayers[] = {towns, rivers, lines, polygons, regions, border};
-    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-    ShapeLayersExtent(shapeLayers, 6, &x0, &y0, &x1, &y1);
-    host.Map->CoordSys = 1;
-    host.Map->SetExtent(x0, y0, x1, y1);
-    host.Map->ZoomToExtent();
+    std::unique_ptr<MapBenchHost> hostOwner(new MapBenchHost(kViewWidth, kViewHeight));
+    MapBenchHost& host = *hostOwner;
+    LegendItem* records = host.AddSampleLayers(folder);
     printf("\nview %dx%d at 1:%.0f\n", kViewWidth, kViewHeight, host.Map->MapScale);
 
     // 2. First paint, then a rebuild of the loaded shapes alone.
     double first = host.Paint();
     host.Map->InvalidateLayers(0);
     double rebuild = host.Paint();
-    double redraw = host.MedianPaint();
+    double redraw = host.MedianPaint(g_runs);
     Report("first paint (reading, thinning, tessellating)", first, "redraw without rebuild", redraw, 1000);
     Report("rebuild of the loaded layers", rebuild, "redraw without rebuild", redraw, 1000);
 
@@ -410,7 +277,7 @@ int main()
     for (int only = 0; only <= host.Count(); ++only) {
         for (int i = 0; i < host.Count(); ++i)
             host.Check(i, i == only);
-        double ms = host.MedianPaint();
+        double ms = host.MedianPaint(g_runs);
         printf("  redraw of %-24ls %7.1f ms\n", only < host.Count() ? LegendItemAt(host.Legend, only)->Title : L"nothing",
                ms);
     }
@@ -423,7 +290,7 @@ int main()
     host.Paint();
     host.Map->ZoomAtPoint(kViewWidth / 2, kViewHeight / 2, 1);
     double zoom = host.Paint();
-    double zoomRedraw = host.MedianPaint();
+    double zoomRedraw = host.MedianPaint(g_runs);
     printf("scale now 1:%.0f\n", host.Map->MapScale);
     Report("zoom-in step at 1:100,000 (rebuilds)", zoom, "redraw at that scale", zoomRedraw, 2000);
     host.Map->ZoomToExtent();
@@ -437,7 +304,7 @@ int main()
         fprintf(stderr, "cannot open the database\n");
         return 1;
     }
-    g_db = &db;
+    g_mapBenchDb = &db;
     host.Map->Display = 1;  // the map shows the selection (the search list)
     ListQuery all = {3, 0, nullptr, 0, 0, 0, nullptr};
     t = NowMs();
@@ -472,7 +339,7 @@ int main()
             CIntArray counts(1, 1);
             runs.Add(run);
             counts.Add(kept);
-            PointGroups* g = GroupPoints(&runs, &counts, &kfme, 1, ctx.CentreLat, ctx.YFactor);
+            PointGroups* g = GroupPoints(&runs, &counts, &host.Kfme, 1, ctx.CentreLat, ctx.YFactor);
             group.push_back(NowMs() - t);
             if (r == 0)
                 printf("%d points thinned to %d, in %d fine cells\n", n, kept, g ? g->Count : 0);
@@ -496,18 +363,18 @@ int main()
     records->Style.FillTransp = 40;
     records->Rebuild = true;
     double withFetch = host.Paint();
-    double squares = host.MedianPaint();
+    double squares = host.MedianPaint(g_runs);
     host.Check(0, false);
-    double mapOnly = host.MedianPaint();
+    double mapOnly = host.MedianPaint(g_runs);
     printf("first paint with the records fetched and grouped: %.0f ms\n", withFetch);
     Report("grid-square map redraw (whole map)", squares, "the map without records", mapOnly, 100 + mapOnly);
     // The record layer alone (the other layers unchecked).
     for (int i = 1; i < host.Count(); ++i)
         host.Check(i, i == 1);
     host.Check(0, true);
-    double squaresAlone = host.MedianPaint();
+    double squaresAlone = host.MedianPaint(g_runs);
     host.Check(0, false);
-    double gridAlone = host.MedianPaint();
+    double gridAlone = host.MedianPaint(g_runs);
     Report("grid-square records alone", squaresAlone, "the fine grid alone", gridAlone, 100);
 
     LegendStyle circles;
@@ -517,7 +384,7 @@ int main()
     host.Check(1, false);  // no grid shown: circles at the localities
     host.Check(0, true);
     double circlesFirst = host.Paint();
-    double circlesAlone = host.MedianPaint();
+    double circlesAlone = host.MedianPaint(g_runs);
     printf("first paint of the circles (fetch and grouping): %.0f ms\n", circlesFirst);
     // One stencilled symbol per record, on 20,000 of them, scaled to the whole selection.
     double perRecord = 0;
@@ -543,10 +410,10 @@ int main()
     Report("default circles alone, redraw", circlesAlone, "one symbol per record (scaled)", perRecord, 250);
     for (int i = 1; i < host.Count(); ++i)
         host.Check(i, i != 1);
-    double circlesMap = host.MedianPaint();
+    double circlesMap = host.MedianPaint(g_runs);
     Report("default circles with the map, redraw", circlesMap, "the map without records", mapOnly, 250 + mapOnly);
 
-    g_db = nullptr;
+    g_mapBenchDb = nullptr;
     db.Close();
     free(settings.DBName);
     hostOwner.reset();

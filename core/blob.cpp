@@ -185,10 +185,10 @@ void BitmapToBlob(HBITMAP bitmap, VARIANT* value)
     value->parray = array;
 }
 
-void WriteBmpFile(const wchar_t* path, const BITMAPINFO* info, const void* bits)
+DWORD WriteBmpFile(const wchar_t* path, const BITMAPINFO* info, const void* bits)
 {
     if (!path || !info || !bits)
-        return;
+        return ERROR_INVALID_PARAMETER;
     BITMAPINFOHEADER header = {};
     std::vector<RGBQUAD> table;
     const BYTE* tableBytes = reinterpret_cast<const BYTE*>(info) + info->bmiHeader.biSize;
@@ -236,12 +236,22 @@ void WriteBmpFile(const wchar_t* path, const BITMAPINFO* info, const void* bits)
     HANDLE h = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                            nullptr);
     if (h == INVALID_HANDLE_VALUE)
-        return;
-    DWORD written;
-    WriteFile(h, &file, 14, &written, nullptr);
-    WriteFile(h, &header, sizeof(header), &written, nullptr);
-    if (tableSize)
-        WriteFile(h, table.data(), tableSize, &written, nullptr);
-    WriteFile(h, bits, imageSize, &written, nullptr);
-    CloseHandle(h);
+        return GetLastError();
+    DWORD error = 0;
+    auto put = [&](const void* data, DWORD size) {
+        DWORD written = 0;
+        if (error || size == 0)
+            return;
+        if (!WriteFile(h, data, size, &written, nullptr))
+            error = GetLastError();
+        else if (written != size)
+            error = ERROR_DISK_FULL;
+    };
+    put(&file, 14);
+    put(&header, sizeof(header));
+    put(table.data(), tableSize);
+    put(bits, imageSize);
+    if (!CloseHandle(h) && !error)
+        error = GetLastError();
+    return error;
 }

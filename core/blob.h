@@ -55,6 +55,6 @@ void BitmapToBlob(HBITMAP bitmap, VARIANT* value);
 DWORD BitmapInfoForBitmap(HBITMAP bitmap, BITMAPINFO** info);
 
 // Writes a .bmp file (created or replaced) of the DIB: file header, 40-byte header with the colour
-// table, bits. A DIB with the old 12-byte header is written with the 40-byte one. Failures are
-// not reported.
-void WriteBmpFile(const wchar_t* path, const BITMAPINFO* info, const void* bits);
+// table, bits. A DIB with the old 12-byte header is written with the 40-byte one. 0 when written,
+// otherwise the system's error code (a file cut short by a full disk is ERROR_DISK_FULL).
+DWORD WriteBmpFile(const wchar_t* path, const BITMAPINFO* info, const void* bits);

@@ -10,6 +10,7 @@
 #include "core/ctlfill.h"
 #include "core/msgbox.h"
 #include "core/textutil.h"
+#include "map/mappicture.h"
 #include "resources/zorna/resource.h"
 
 namespace {
@@ -200,24 +201,7 @@ int SaveGridDefFile(CEditGridDlg* editor, HWND owner, const wchar_t* path)
     DWORD error = 0;
     if (WriteGridDefFile(path, &editor->Work, &error))
         return 1;
-    wchar_t* reason = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                   error, 0, (LPWSTR)&reason, 0, nullptr);
-    std::wstring why = reason ? reason : L"";
-    if (reason)
-        LocalFree(reason);
-    if (why.empty()) {
-        wchar_t code[32];
-        StringCchPrintfW(code, 32, L"0x%08lX", error);
-        why = code;
-    }
-    wchar_t* format = LoadStringAlloc(editor->Instance, IDS_GRID_NOT_SAVED);
-    wchar_t* caption = LoadStringAlloc(editor->Instance, IDS_ERROR_CAPTION);
-    std::wstring text(wcslen(path) + why.size() + (format ? wcslen(format) : 0) + 16, L'\0');
-    StringCchPrintfW(&text[0], text.size(), format ? format : L"%s\r\n%s", path, why.c_str());
-    ZorMessageBox(owner, text.c_str(), caption ? caption : L"", MB_OK | MB_ICONERROR);
-    free(format);
-    free(caption);
+    ShowFileError(owner, editor->Instance, IDS_GRID_NOT_SAVED, path, error);
     return 0;
 }
 

@@ -8,6 +8,7 @@
 
 #include "mainapp/zm_protocol.h"
 #include "map/gldraw.h"
+#include "map/layershapes.h"
 #include "map/mapunits.h"
 #include "map/pointgroups.h"
 
@@ -95,23 +96,7 @@ bool ScissorTo(const MapRenderContext* ctx, double x0, double y0, double x1, dou
 // The shape's parts thinned to the view (y scaled), as runs; closed rings for polygons.
 void BuildRuns(LayerShape* entry, const MapRenderContext* ctx, int closed)
 {
-    ClearRuns(entry);
-    entry->Built = 1;
-    const SHPObject* s = entry->Shape;
-    if (!s || s->nVertices <= 0)
-        return;
-    const int parts = s->nParts > 0 ? s->nParts : 1;
-    for (int p = 0; p < parts; ++p) {
-        const int start = s->nParts > 0 ? s->panPartStart[p] : 0;
-        const int end = p + 1 < parts ? s->panPartStart[p + 1] : s->nVertices;
-        double* run = nullptr;
-        int n = ThinPolyline(end - start, ctx->UnitsPerPixel, ctx->CentreLat, ctx->YFactor, s->padfX + start,
-                             s->padfY + start, &run, closed);
-        if (!run)
-            continue;
-        entry->Runs->Add(run);
-        entry->RunCounts->Add(n);
-    }
+    BuildShapeRuns(entry, ctx->UnitsPerPixel, ctx->CentreLat, ctx->YFactor, closed);
 }
 
 // Whether a shape (or its symbols) may show in the view; margin covers line widths and symbols.
@@ -384,33 +369,6 @@ void DrawPointLayerGl(const LegendItem* item, LayerShape* entry, const MapRender
         DrawPointSymbolGl(st, g->X[i], g->Y[i], ctx, g->CellSize, g->Cell ? g->Cell + 4 * (size_t)i : nullptr, g->K[i]);
 }
 
-bool IsGridLayer(const LegendItem* item)
-{
-    return IsInfoLayer(item, INFO_GRID) || IsInfoLayer(item, INFO_FINE_GRID);
-}
-
-// Reads the shapes the item does not hold yet (a record the file cannot give is kept as null).
-void LoadShapes(LegendItem* item, const MapRenderContext* ctx)
-{
-    std::wstring path = ctx->MapFolder ? ctx->MapFolder : L"";
-    if (!path.empty() && path.back() != L'\\')
-        path += L'\\';
-    SHPHandle h = SHPOpenW((path + item->MapFile).c_str(), "rb");
-    if (!h)
-        return;
-    int available = 0;
-    SHPGetInfo(h, &available, nullptr, nullptr, nullptr);
-    if (available < item->ShapeCount)
-        item->ShapeCount = available;  // the file changed since its header was read
-    for (int i = item->Shapes->GetCount(); i < item->ShapeCount; ++i) {
-        LayerShape* entry = NewLayerShape(SHPReadObject(h, i));
-        if (!entry)
-            break;
-        item->Shapes->Add(entry);
-    }
-    SHPClose(h);
-}
-
 }  // namespace
 
 const GridDef* SelectedGrid(HWND gridCombo)
@@ -486,20 +444,32 @@ void DrawPointSymbolGl(const LegendStyle* style, double x, double y, const MapRe
     glPopMatrix();
 }
 
-void DrawGridLayerGl(LegendItem* item, const MapRenderContext* ctx, int fine)
+bool GridLinesOf(HWND gridCombo, int fine, GridLines* lines)
 {
-    const GridDef* grid = SelectedGrid(ctx->GridCombo);
-    if (!grid || !item)
-        return;
+    const GridDef* grid = SelectedGrid(gridCombo);
+    if (!grid)
+        return false;
     const double sx = fine ? grid->LonFineStep : grid->LonCoarseStep;
     const double sy = fine ? grid->LatFineStep : grid->LatCoarseStep;
     if (std::fabs(sx) < 1e-7 || std::fabs(sy) < 1e-7)
-        return;
+        return false;
     // The last line is drawn even when the division falls a rounding error short of it.
     const long long nx = GridStepCount(grid->LonMin, grid->LonMax, sx, kMaxGridLines);
     const long long ny = GridStepCount(grid->LatMin, grid->LatMax, sy, kMaxGridLines);
     if (nx < 0 || ny < 0 || nx > kMaxGridLines || ny > kMaxGridLines || (nx + 1) * (ny + 1) > kMaxGridVertices)
+        return false;
+    *lines = {grid, sx, sy, nx, ny};
+    return true;
+}
+
+void DrawGridLayerGl(LegendItem* item, const MapRenderContext* ctx, int fine)
+{
+    GridLines lines;
+    if (!item || !GridLinesOf(ctx->GridCombo, fine, &lines))
         return;
+    const GridDef* grid = lines.Grid;
+    const double sx = lines.Sx, sy = lines.Sy;
+    const long long nx = lines.Nx, ny = lines.Ny;
     std::vector<double> columns((size_t)(nx + 1) * (ny + 1) * 2), rows((size_t)(ny + 1) * (nx + 1) * 2);
     for (long long i = 0; i <= nx; ++i)
         for (long long j = 0; j <= ny; ++j) {
@@ -564,13 +534,13 @@ void RenderLegendItemGl(LegendItem* item, GLUtesselator* tess, const MapRenderCo
             item->Shapes = BuildRecordPointsShape(ctx->MainWindow, ctx->Display, item);
     }
     if (!item->Shapes) {
-        if (IsGridLayer(item))
+        if (IsGridItem(item))
             DrawGridLayerGl(item, ctx, item->InfoType == INFO_FINE_GRID);
         item->Rebuild = false;
         return;
     }
     if (IsShapeLayer(item) && item->Shapes->GetCount() < item->ShapeCount)
-        LoadShapes(item, ctx);
+        LoadItemShapes(item, ctx->MapFolder);
     const int count = item->Shapes->GetCount();
     if (item->Rebuild) {
         for (int i = 0; i < count; ++i)

@@ -60,6 +60,16 @@ void DeleteItemLists(LegendItem* item);
 const long long kMaxGridLines = 100000;
 const long long kMaxGridVertices = 4000000;
 
+// The lines of the combo's grid at a level (fine or coarse): its steps and the number of steps
+// each way. False when no grid is chosen, a step is 0 or the lines pass the limits.
+struct GridLines
+{
+    const GridDef* Grid;
+    double Sx, Sy;
+    long long Nx, Ny;
+};
+bool GridLinesOf(HWND gridCombo, int fine, GridLines* lines);
+
 // Around a drawing into another rendering context (printing, the picture export): every item's
 // display lists belong to the view's context, so they are put aside while the other context
 // makes its own, and given back afterwards with the items marked for rebuilding. Construct it

@@ -11,6 +11,7 @@
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
+#include <commdlg.h>
 
 #include "core/zorobj.h"
 
@@ -156,6 +157,8 @@ public:
     // Deletes every legend item's display lists with the view's context current (before the
     // legend is freed or rebuilt); with an item, only that item's.
     void DeleteLayerLists(LegendItem* only = nullptr);
+    // Prints the map on one page with the page set-up (map/mapprint.cpp): 1 when printed.
+    int Print(HWND owner, PAGESETUPDLGW* pageSetup);
 
     HWND LegendList() const;
     HWND GridCombo() const;

@@ -74,3 +74,11 @@
 
 // ---- strings
 #define IDS_GRID_NOT_SAVED     1185
+
+// ---- strings of the map on paper and in files (printing, the picture export)
+#define IDS_MAPPICTURE_SIZE        1290  // "%.0f x %.0f" the size, "%d" the limit
+#define IDS_MAPPICTURE_NOT_WRITTEN 1291  // "%s" the file, "%s" the reason
+#define IDS_MAPPICTURE_NO_BITMAP   1292
+#define IDS_MAPPICTURE_EMPTY       1293
+#define IDS_MAPPRINT_FAILED        1294  // "%s" the printer, "%s" the reason
+#define IDS_MAPPRINT_NO_PRINTER    1295

@@ -1,0 +1,34 @@
+// The map as Encapsulated PostScript: every checked legend item, from the last to the first, as
+// PostScript procedures that are defined and then filled or stroked. Coordinates are whole
+// points from the drawing's left bottom corner; numbers never depend on the C library's locale.
+#pragma once
+#include <windows.h>
+
+#include <cstdio>
+
+struct MapEpsContext
+{
+    HWND MainWindow;    // receives ZM_SET_RECORD_FILTER and ZM_GET_RECORD_POINTS
+    HWND Legend;
+    HWND GridCombo;
+    int GridLevel;      // 0 no grid shown, 1 coarse, 2 fine
+    int Display;
+    double UnitsPerPixel;   // thinning tolerance, map units
+    double CentreLat;
+    double YFactor;
+    double PixelsPerMmX;    // points per millimetre
+    double PixelsPerMmY;
+    double XScale, YScale;  // points per map unit
+    double Left, Bottom;    // map units (y scaled) of the drawing's corner
+    const wchar_t* MapFolder;
+    const char* Creator;    // 8-bit texts
+    const char* Title;
+    FILE* Out;              // opened "wb"
+};
+
+// Writes the whole file, header to "%%EndDocument", then gives the record lists their own
+// filter back. False when the stream reported a write error (a full disk).
+bool WriteLegendEps(const MapEpsContext* ctx, int width, int height);
+
+// "r g b setrgbcolor" of a colour, two decimals each, always with a full stop.
+void EpsColourText(COLORREF colour, char* text, size_t size);

@@ -1,0 +1,31 @@
+// The map drawn with GDI into a device context, for the enhanced metafile of the picture export:
+// every checked legend item from the last to the first, as the OpenGL renderer walks them. Areas
+// are paths filled with a solid or hatch brush, symbols ellipses or rectangles; pens and brushes
+// are made once per layer, and records on one spot are drawn once. The background is not painted.
+#pragma once
+#include <windows.h>
+
+#include "map/legend.h"
+
+struct MapGdiContext
+{
+    HDC Dc;
+    HWND MainWindow;    // receives ZM_SET_RECORD_FILTER and ZM_GET_RECORD_POINTS
+    HWND Legend;
+    HWND GridCombo;
+    int GridLevel;      // 0 no grid shown, 1 coarse, 2 fine
+    int Display;
+    double UnitsPerPixel;  // thinning tolerance, map units
+    double CentreLat;
+    double YFactor;
+    double PixelsPerMmX;   // device units per millimetre
+    double PixelsPerMmY;
+    double XScale, YScale; // device units per map unit
+    double Left, Top;      // map units (y scaled) of the drawing's corner
+    const wchar_t* MapFolder;
+};
+
+void RenderLegendGdi(const MapGdiContext* ctx);
+
+// The hatch style that stands for a style's hatching: by its rotation, crossed or single.
+int HatchStyleOf(const LegendStyle* style);

@@ -1,0 +1,225 @@
+// Printing a map: placement in printer dots, the part that fits the printable area, and a
+// printed page read back by Ghostscript (skipped without a printer).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+#include <sstream>
+
+#include "map/mappicture.h"
+#include "map/mapprint.h"
+#include "map/mapunits.h"
+#include "tests/map/maphost.h"
+#include "tests/support/hostshell.h"
+#include "tests/support/wintest.h"
+
+using namespace maptest;
+
+namespace {
+
+const COLORREF kRed = RGB(255, 0, 0);
+const COLORREF kBlue = RGB(0, 0, 255);
+const COLORREF kWhite = RGB(255, 255, 255);
+
+std::vector<double> Square(double x0, double y0, double x1, double y1)
+{
+    return {x0, y0, x0, y1, x1, y1, x1, y0, x0, y0};
+}
+
+// A map of (13, 48) to (18, 53) whose northern strip (north of 52.5) is red and the rest blue.
+struct NorthScene {
+    MapHost host{300, 200};
+    wintest::ScopedTempFolder folder{L"mapprint"};
+    explicit NorthScene(double scale)
+    {
+        wcscpy(host.Map->MapPath, folder.Path().c_str());
+        host.Map->SetExtent(13, 48, 18, 53);
+        host.Map->ZoomToExtent();
+        host.Map->MapScale = scale;
+        Area(L"north", Square(13, 52.5, 18, 53), kRed);
+        Area(L"south", Square(13, 48, 18, 52.5), kBlue);
+    }
+    void Area(const wchar_t* name, const std::vector<double>& ring, COLORREF colour)
+    {
+        ASSERT_TRUE(WriteLayer(folder.Path(), name, SHPT_POLYGON, {MakeShape(SHPT_POLYGON, {ring})}));
+        LegendItem* item = LayerItem(folder.Path(), name);
+        item->Style.Fill = true;
+        item->Style.FillColor = colour;
+        item->Style.Border = false;
+        host.AddItem(item, true);
+    }
+};
+
+bool Near(COLORREF a, COLORREF b, int tolerance = 40)
+{
+    return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
+           std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
+}
+
+bool IsPrinterInstalled()
+{
+    DWORD needed = 0, count = 0;
+    EnumPrintersW(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, nullptr, 4, nullptr, 0, &needed, &count);
+    return needed > 0;
+}
+
+// The print dialog answered with the default printer.
+BOOL WINAPI DefaultPrinter(PRINTDLGW* pd)
+{
+    PRINTDLGW fetch = *pd;
+    fetch.hDevMode = fetch.hDevNames = nullptr;
+    fetch.Flags = PD_RETURNDEFAULT | PD_RETURNDC;
+    if (!PrintDlgW(&fetch))
+        return FALSE;
+    pd->hDevMode = fetch.hDevMode;
+    pd->hDevNames = fetch.hDevNames;
+    pd->hDC = fetch.hDC;
+    return TRUE;
+}
+
+BOOL WINAPI CancelledDialog(PRINTDLGW*)
+{
+    return FALSE;
+}
+
+}  // namespace
+
+TEST(MapPrint, PlacementInPrinterDots)
+{
+    struct {
+        RECT area;
+        bool hundredthsOfMm;
+        int dpi;
+        RECT dots;
+    } cases[] = {
+        {{1000, 1000, 7268, 10692}, false, 300, {300, 300, 2180, 3207}},   // A4 with inch margins
+        {{2539, 0, 21000, 29700}, true, 300, {300, 0, 2482, 3510}},        // the same paper in mm
+        {{1000, 500, 2000, 1500}, false, 600, {600, 300, 1200, 900}},
+        {{0, 0, 0, 0}, false, 300, {0, 0, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        RECT d = PrintableDots(c.area, c.hundredthsOfMm, c.dpi, c.dpi);
+        EXPECT_EQ(c.dots.left, d.left);
+        EXPECT_EQ(c.dots.top, d.top);
+        EXPECT_EQ(c.dots.right, d.right);
+        EXPECT_EQ(c.dots.bottom, d.bottom);
+    }
+    PAGESETUPDLGW psd = {};
+    psd.ptPaperSize = {8268, 11693};
+    psd.rtMargin = {1000, 800, 500, 700};
+    RECT a = PrintableArea(&psd);
+    EXPECT_EQ(1000, a.left);
+    EXPECT_EQ(800, a.top);
+    EXPECT_EQ(7768, a.right);
+    EXPECT_EQ(10993, a.bottom);
+}
+
+TEST(MapPrint, AMapLargerThanThePageKeepsItsNorthAndStaysInThePrintableArea)
+{
+    // 5 degrees at 1:2,000,000 is far larger than the page: 384 x 288 dots at 96 dpi with half
+    // an inch of margin all round.
+    NorthScene s(2e6);
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    const int pageW = dpi * 4, pageH = dpi * 3;
+    BITMAPINFO bi = {};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), pageW, -pageH, 1, 32, BI_RGB};
+    void* bits = nullptr;
+    HBITMAP page = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC dc = CreateCompatibleDC(screen);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ old = SelectObject(dc, page);
+    RECT all = {0, 0, pageW, pageH};
+    FillRect(dc, &all, (HBRUSH)GetStockObject(WHITE_BRUSH));
+    const RECT area = {500, 500, 3500, 2500};
+    DWORD error = 0;
+    ASSERT_TRUE(RenderMapToPrinter(s.host.Map, dc, area, false, &error)) << error;
+    GdiFlush();
+    auto pixel = [&](int x, int y) {
+        const DWORD v = ((const DWORD*)bits)[(size_t)y * pageW + x];
+        return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+    };
+    const RECT d = PrintableDots(area, false, dpi, dpi);
+    EXPECT_TRUE(Near(kRed, pixel(d.left + 3, d.top + 1), 10)) << "the north is printed at the top";
+    EXPECT_TRUE(Near(kBlue, pixel(d.right - 2, d.bottom - 2), 10));
+    for (int x = 0; x < pageW; x += 7) {
+        ASSERT_EQ(kWhite, pixel(x, d.top - 1)) << x;
+        ASSERT_EQ(kWhite, pixel(x, d.bottom)) << x;
+    }
+    for (int y = 0; y < pageH; y += 7) {
+        ASSERT_EQ(kWhite, pixel(d.left - 1, y)) << y;
+        ASSERT_EQ(kWhite, pixel(d.right, y)) << y;
+    }
+    // Margins that leave no room draw nothing and say why.
+    EXPECT_FALSE(RenderMapToPrinter(s.host.Map, dc, {2000, 2000, 2000, 2500}, false, &error));
+    EXPECT_NE(0u, error);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(page);
+}
+
+TEST(MapPrint, APrintedPageShowsTheNorthAndTheScreenStillDraws)
+{
+    NorthScene s(1e6);  // 556 mm tall: taller than A4
+    PAGESETUPDLGW psd = {};
+    psd.lStructSize = sizeof(psd);
+    psd.Flags = PSD_RETURNDEFAULT;
+    {
+        // A cancelled printer dialog prints nothing and says nothing.
+        wintest::MsgBoxRecorder boxes;
+        MapPrintDialogFn before = SetMapPrintDialog(CancelledDialog);
+        if (IsPrinterInstalled()) {
+            EXPECT_EQ(0, s.host.Map->Print(s.host.Main, &psd));
+        }
+        SetMapPrintDialog(before);
+        EXPECT_TRUE(boxes.Boxes().empty());
+    }
+    if (!IsPrinterInstalled())
+        GTEST_SKIP() << "no printer (the CUPS queue could not be started): the map is not printed";
+    EXPECT_EQ((DWORD)(PSD_MARGINS | PSD_INTHOUSANDTHSOFINCHES), psd.Flags) << "one unit, shared with the print form";
+    // The view shows the blue south and holds its display lists before the print.
+    s.host.Map->XCorner = 15;
+    s.host.Map->YCorner = (s.host.Map->MaxY + s.host.Map->MinY) / 2;
+    const int blueBefore = CountNear(s.host.RenderOnScreen(), kBlue, 10);
+    EXPECT_GT(blueBefore, 1000);
+    const std::wstring ps = s.folder.File(L"mapa.ps");
+    SetMapPrintOutput(ps.c_str());
+    MapPrintDialogFn before = SetMapPrintDialog(DefaultPrinter);
+    int printed = 0;
+    {
+        wintest::MsgBoxRecorder boxes;
+        printed = s.host.Map->Print(s.host.Main, &psd);
+        EXPECT_TRUE(boxes.Boxes().empty());
+    }
+    SetMapPrintDialog(before);
+    SetMapPrintOutput(nullptr);
+    if (psd.hDevMode)
+        GlobalFree(psd.hDevMode);
+    if (psd.hDevNames)
+        GlobalFree(psd.hDevNames);
+    ASSERT_EQ(1, printed);
+    ASSERT_TRUE(wintest::FileExists(ps));
+
+    // The view still draws its layers after the printer's context.
+    EXPECT_EQ(blueBefore, CountNear(s.host.RenderOnScreen(), kBlue, 10));
+
+    if (!wintest::HostHas("/usr/bin/gs"))
+        GTEST_SKIP() << "Ghostscript is not installed: the page is not rendered";
+    const std::wstring png = s.folder.File(L"page.png"), txt = s.folder.File(L"px.txt");
+    ASSERT_EQ(0, wintest::RunHostShell("gs -q -dNOSAFER -dBATCH -dNOPAUSE -r30 -sDEVICE=png16m -sOutputFile='" +
+                                       wintest::HostPath(png) + "' '" + wintest::HostPath(ps) + "' >/dev/null 2>&1"));
+    wchar_t shots[MAX_PATH];
+    if (GetEnvironmentVariableW(L"ZOR_SCREENSHOTS", shots, MAX_PATH))
+        CopyFileW(png.c_str(), (std::wstring(shots) + L"\\map_print.png").c_str(), FALSE);
+    // The top of the printed map (white borders trimmed) shows the red north, its bottom the
+    // blue south.
+    ASSERT_EQ(0, wintest::RunHostShell("convert '" + wintest::HostPath(png) +
+                                       "' -bordercolor white -border 1 -fuzz 5% -trim +repage -format '%[fx:int(255*p{20,3}.r)] %[fx:int(255*p{20,3}.b)] "
+                                       "%[fx:int(255*p{20,h-5}.r)] %[fx:int(255*p{20,h-5}.b)]' info: > '" +
+                                       wintest::HostPath(txt) + "'"));
+    int topR = -1, topB = -1, bottomR = -1, bottomB = -1;
+    ASSERT_EQ(4, sscanf(wintest::ReadFileBytes(txt).c_str(), "%d %d %d %d", &topR, &topB, &bottomR, &bottomB));
+    EXPECT_GT(topR, 200);
+    EXPECT_LT(topB, 80);
+    EXPECT_LT(bottomR, 80);
+    EXPECT_GT(bottomB, 200);
+}
