@@ -457,16 +457,17 @@ void CXmlWriter::SetStringAttr(IXMLDOMElement* element, const wchar_t* name, con
     VariantClear(&v);
 }
 
-void CXmlWriter::Save()
+HRESULT CXmlWriter::Save()
 {
     if (!Document)
-        return;
+        return E_FAIL;
     VARIANT target;
     VariantInit(&target);
     V_VT(&target) = VT_BSTR;
     V_BSTR(&target) = SysAllocString(Path);
-    Document->save(target);
+    HRESULT hr = Document->save(target);
     VariantClear(&target);
+    return hr;
 }
 
 // ---- File kind -------------------------------------------------------------------------------

@@ -81,8 +81,8 @@ public:
     void SetRealAttr(IXMLDOMElement* element, const wchar_t* name, double value);  // "%2.4f"
     void SetStringAttr(IXMLDOMElement* element, const wchar_t* name, const wchar_t* text);
 
-    // Writes the document to Path; a failure is not reported.
-    void Save();
+    // Writes the document to Path; the result of the write (callers may ignore it).
+    HRESULT Save();
 
     wchar_t* Path;
     IXMLDOMDocument* Document;
