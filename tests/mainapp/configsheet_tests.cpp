@@ -8,6 +8,7 @@
 #include <commctrl.h>
 #include <prsht.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -217,6 +218,67 @@ protected:
         return texts;
     }
 
+    // Edits a row's label in place as a user does: the edit box, the text, Enter.
+    static void EditLabel(HWND list, int row, const wchar_t* text)
+    {
+        SetFocus(list);
+        HWND edit = (HWND)SendMessageW(list, LVM_EDITLABELW, row, 0);
+        ASSERT_NE(nullptr, edit);
+        SetWindowTextW(edit, text);
+        SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+        wintest::PumpMessages();
+    }
+
+    // The names of the first database fields of the search list.
+    std::vector<std::wstring> SearchFieldNames(int count)
+    {
+        std::vector<std::wstring> names;
+        for (int i = 0; i < config_->SearchFields->GetCount() && (int)names.size() < count; i++) {
+            CDispField* entry = static_cast<CDispField*>(config_->SearchFields->GetItems()[i]);
+            if (entry->Field->Kind == FIELD_DATABASE)
+                names.push_back(entry->Field->Name);
+        }
+        return names;
+    }
+
+    // A new column through "Přidat nový" and "Použít"; the refusal's text, empty when taken.
+    std::wstring TryColumn(HWND page, const std::wstring& name, const std::wstring& fields,
+                           const std::wstring& mask, int* focused = nullptr)
+    {
+        DialogScript::Click(page, IDC_CUST_ADD);
+        SetText(page, IDC_CUST_NAME, name.c_str());
+        SetText(page, IDC_CUST_FIELDS, fields.c_str());
+        SetText(page, IDC_CUST_MASK, mask.c_str());
+        size_t before = Boxes().size();
+        DialogScript::Click(page, IDC_CUST_APPLY);
+        if (Boxes().size() == before)
+            return std::wstring();
+        if (focused)
+            *focused = GetDlgCtrlID(GetFocus());
+        std::wstring text = Boxes().back().text;
+        DialogScript::Click(page, IDC_CUST_CANCEL);
+        return text;
+    }
+
+    static int EntryIndex(CObjArray* list, const CFieldBase* field)
+    {
+        for (int i = 0; i < list->GetCount(); i++) {
+            if (static_cast<CDispField*>(list->GetItems()[i])->Field == field)
+                return i;
+        }
+        return -1;
+    }
+
+    CCustFld* Custom(const wchar_t* name)
+    {
+        for (int i = 0; i < config_->CustomFields->GetCount(); i++) {
+            CCustFld* c = static_cast<CCustFld*>(config_->CustomFields->GetItems()[i]);
+            if (wcscmp(c->Name, name) == 0)
+                return c;
+        }
+        return nullptr;
+    }
+
     ConfigData* config_ = nullptr;
     ChangeSpy spy_;
 };
@@ -350,6 +412,294 @@ TEST_F(ConfigSheet, AFontChosenAndCancelledChangesNothing)
     EXPECT_EQ(0, memcmp(&logBefore, &config_->CardLogFont, sizeof(logBefore)));
     LOGFONTW font = {};
     EXPECT_EQ((int)sizeof(font), GetObjectW(config_->CardFont, sizeof(font), &font));
+}
+
+TEST_F(ConfigSheet, CustomColumnsAreCheckedInOrderAndTheOffendingEditFocused)
+{
+    std::vector<std::wstring> fields = SearchFieldNames(2);
+    ASSERT_EQ(2u, fields.size());
+    wchar_t sep[4];
+    GetListSeparator(sep);
+    std::wstring two = fields[0] + sep + fields[1];
+    std::wstring upper = fields[0];
+    CharUpperW(&upper[0]);
+    // A label the locality page has, in the configuration only (that page is never opened).
+    static_cast<CDispField*>(config_->LocFields->GetItems()[0])->DispName = _wcsdup(L"StitekLokality");
+    struct Case {
+        std::wstring name, fields, mask;
+        UINT refusal;
+        int focus;
+    } cases[] = {
+        {L"", L"", L"#1", IDS_EMPTY_COLUMN_NAME, IDC_CUST_NAME},
+        {L" x ", L"", L"#1", IDS_BAD_COLUMN_NAME, IDC_CUST_NAME},
+        {L"1abc", L"", L"#1", IDS_BAD_COLUMN_NAME, IDC_CUST_NAME},
+        {L"a b", L"", L"#1", IDS_BAD_COLUMN_NAME, IDC_CUST_NAME},
+        {L"<x>", L"", L"#1", IDS_BAD_COLUMN_NAME, IDC_CUST_NAME},
+        {std::wstring(65, L'n'), L"", L"#1", IDS_BAD_COLUMN_NAME, IDC_CUST_NAME},
+        {upper, L"", L"##", IDS_COLUMN_EXISTS, IDC_CUST_NAME},
+        {L"StitekSystemu", L"", L"##", IDS_COLUMN_EXISTS, IDC_CUST_NAME},
+        {L"StitekLokality", L"", L"##", IDS_COLUMN_EXISTS, IDC_CUST_NAME},
+        {L"Novy", L"Neexistuje", L"#1", IDS_UNKNOWN_FIELDS, IDC_CUST_FIELDS},
+        {L"Novy", fields[0], L"", IDS_EMPTY_MASK, IDC_CUST_MASK},
+        {L"Novy", fields[0], L"#", IDS_BAD_MASK_PARAMS, IDC_CUST_MASK},
+        {L"Novy", fields[0], L"#0", IDS_BAD_MASK_PARAMS, IDC_CUST_MASK},
+        {L"Novy", fields[0], L"#33", IDS_BAD_MASK_PARAMS, IDC_CUST_MASK},
+        {L"Novy", fields[0], L"#99999999999999999999", IDS_BAD_MASK_PARAMS, IDC_CUST_MASK},
+        {L"NovýSloupec", L"", L"#1", IDS_BAD_MASK_PARAMS, IDC_CUST_MASK},
+        {L"NovýSloupec", L"", L"##", 0, 0},
+        // A second new column of the same name, whatever its case.
+        {L"NOVÝSLOUPEC", two, L"#1 #2", IDS_COLUMN_EXISTS, IDC_CUST_NAME},
+        {L"Dvojice", two, L"#1 (#2)", 0, 0},
+    };
+    RunSheet([&](HWND sheet) {
+        // A label given on the systematic page and not applied yet counts as well.
+        HWND sysData = GetDlgItem(ShowPage(sheet, CONFIG_PAGE_SYSTEM), IDC_LIST_DATA);
+        EditLabel(sysData, 0, L"StitekSystemu");
+        HWND page = ShowPage(sheet, CONFIG_PAGE_CUSTOM);
+        for (const Case& c : cases) {
+            int focused = 0;
+            std::wstring text = TryColumn(page, c.name, c.fields, c.mask, &focused);
+            EXPECT_EQ(c.refusal ? Str(c.refusal) : L"", text) << c.name << " " << c.mask;
+            if (c.refusal)
+                EXPECT_EQ(c.focus, focused) << c.name << " " << c.mask;
+        }
+        EXPECT_EQ(2, (int)SendDlgItemMessageW(page, IDC_CUST_LIST, LB_GETCOUNT, 0, 0));
+        // The new columns stand at the end of the three record lists, ticked.
+        for (int k : {CONFIG_PAGE_SYSTEM, CONFIG_PAGE_LOCALITY, CONFIG_PAGE_SEARCH}) {
+            HWND list = GetDlgItem(ShowPage(sheet, k), k == CONFIG_PAGE_SEARCH ? IDC_LIST_ONLY : IDC_LIST_DATA);
+            std::vector<std::wstring> rows = RowTexts(list);
+            ASSERT_GE(rows.size(), 2u);
+            EXPECT_EQ(L"NovýSloupec", rows[rows.size() - 2]) << k;
+            EXPECT_EQ(L"Dvojice", rows.back()) << k;
+            EXPECT_TRUE(ListView_GetCheckState(list, (int)rows.size() - 1)) << k;
+        }
+        std::vector<std::wstring> lit = RowTexts(GetDlgItem(ShowPage(sheet, CONFIG_PAGE_LITERATURE), IDC_LIST_ONLY));
+        EXPECT_EQ(lit.end(), std::find(lit.begin(), lit.end(), L"Dvojice"));
+        DialogScript::PostClick(sheet, IDOK);
+    });
+    EXPECT_EQ(1, spy_.count);
+    CCustFld* pair = Custom(L"Dvojice");
+    ASSERT_NE(nullptr, pair);
+    EXPECT_STREQ(L"#1 (#2)", pair->Mask);
+    EXPECT_EQ(2, pair->FieldRefs->GetCount());
+    ASSERT_NE(nullptr, Custom(L"NovýSloupec"));
+    for (CObjArray* list : {config_->SysFields, config_->LocFields, config_->SearchFields})
+        EXPECT_GE(EntryIndex(list, pair), 0);
+    EXPECT_LT(EntryIndex(config_->LitFields, pair), 0);
+}
+
+TEST_F(ConfigSheet, AColumnTakesItsCommittedNameAgainAndADeleteCancelledKeepsIt)
+{
+    std::vector<std::wstring> fields = SearchFieldNames(1);
+    RunSheet([&](HWND sheet) {
+        EXPECT_EQ(L"", TryColumn(ShowPage(sheet, CONFIG_PAGE_CUSTOM), L"Sloupec", fields[0], L"<#1>"));
+        DialogScript::PostClick(sheet, IDOK);
+    });
+    CCustFld* column = Custom(L"Sloupec");
+    ASSERT_NE(nullptr, column);
+    int entries = config_->SysFields->GetCount();
+    RunSheet([&](HWND sheet) {
+        HWND page = ShowPage(sheet, CONFIG_PAGE_CUSTOM);
+        HWND list = GetDlgItem(page, IDC_CUST_LIST);
+        SendMessageW(list, LB_SETCURSEL, 0, 0);
+        SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_CUST_LIST, LBN_SELCHANGE), (LPARAM)list);
+        EXPECT_EQ(L"Sloupec", wintest::WindowText(GetDlgItem(page, IDC_CUST_NAME)));
+        // Its own name again, in another case: taken.
+        DialogScript::Click(page, IDC_CUST_EDIT);
+        SetText(page, IDC_CUST_NAME, L"SLOUPEC");
+        size_t boxes = Boxes().size();
+        DialogScript::Click(page, IDC_CUST_APPLY);
+        EXPECT_EQ(boxes, Boxes().size());
+        // Deleted with the Delete key, after the question.
+        SetFocus(list);
+        SendMessageW(list, WM_KEYDOWN, VK_DELETE, 0);
+        ASSERT_EQ(boxes + 1, Boxes().size());
+        EXPECT_EQ(L"Opravdu chcete smazat uživatelský sloupec 'SLOUPEC'?", Boxes().back().text);
+        EXPECT_EQ(0, (int)SendMessageW(list, LB_GETCOUNT, 0, 0));
+        std::vector<std::wstring> rows = RowTexts(GetDlgItem(ShowPage(sheet, CONFIG_PAGE_SYSTEM), IDC_LIST_DATA));
+        EXPECT_EQ(rows.end(), std::find(rows.begin(), rows.end(), L"Sloupec"));
+        DialogScript::PostClick(sheet, IDCANCEL);
+    });
+    EXPECT_EQ(column, Custom(L"Sloupec"));
+    EXPECT_EQ(entries, config_->SysFields->GetCount());
+    EXPECT_GE(EntryIndex(config_->SysFields, column), 0);
+
+    // Deleted and applied: the column leaves every list.
+    RunSheet([&](HWND sheet) {
+        HWND list = GetDlgItem(ShowPage(sheet, CONFIG_PAGE_CUSTOM), IDC_CUST_LIST);
+        SendMessageW(list, LB_SETCURSEL, 0, 0);
+        SetFocus(list);
+        SendMessageW(list, WM_KEYDOWN, VK_DELETE, 0);
+        DialogScript::PostClick(sheet, IDOK);
+    });
+    EXPECT_EQ(nullptr, Custom(L"Sloupec"));
+    EXPECT_EQ(0, config_->CustomFields->GetCount());
+    EXPECT_EQ(entries - 1, config_->SysFields->GetCount());
+    EXPECT_EQ(2, spy_.count);
+}
+
+TEST_F(ConfigSheet, LabelsAreNeitherEmptyNorTwiceInAList)
+{
+    std::vector<std::wstring> before;
+    RunSheet([&](HWND sheet) {
+        HWND list = GetDlgItem(ShowPage(sheet, CONFIG_PAGE_LOCALITY), IDC_LIST_DATA);
+        before = RowTexts(list);
+        ASSERT_GE(before.size(), 3u);
+        // Wine's list view reports an emptied label as a cancelled edit; the list's own end of
+        // an edit with an empty text is refused all the same.
+        EditLabel(list, 0, L"");
+        NMLVDISPINFOW info = {};
+        info.hdr.hwndFrom = list;
+        info.hdr.idFrom = IDC_LIST_DATA;
+        info.hdr.code = LVN_ENDLABELEDITW;
+        info.item.iItem = 0;
+        info.item.pszText = const_cast<wchar_t*>(L"");
+        HWND page = GetParent(list);
+        SendMessageW(page, WM_NOTIFY, IDC_LIST_DATA, (LPARAM)&info);
+        EXPECT_EQ(FALSE, GetWindowLongPtrW(page, DWLP_MSGRESULT));
+        EditLabel(list, 0, before[2].c_str());
+        std::wstring other = before[2];
+        CharLowerW(&other[0]);
+        EditLabel(list, 0, other.c_str());
+        EXPECT_EQ(before, RowTexts(list));
+        EditLabel(list, 0, L"Místo nálezu");
+        DialogScript::PostClick(sheet, IDOK);
+    });
+    ASSERT_EQ(3u, Boxes().size());
+    EXPECT_EQ(Str(IDS_EMPTY_LABEL), Boxes()[0].text);
+    EXPECT_EQ(Str(IDS_COLUMN_EXISTS), Boxes()[1].text);
+    EXPECT_EQ(Str(IDS_COLUMN_EXISTS), Boxes()[2].text);
+    std::vector<std::wstring> after = Labels(config_->LocFields);
+    EXPECT_EQ(L"Místo nálezu", after[0]);
+    EXPECT_EQ(1, spy_.count);
+}
+
+// The middle of a row's label in screen coordinates.
+POINT RowPoint(HWND list, int row)
+{
+    RECT r = {LVIR_LABEL};
+    SendMessageW(list, LVM_GETITEMRECT, row, (LPARAM)&r);
+    return wintest::ScreenPoint(list, POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+}
+
+// Selects rows 2 and 3 of the search page's list (all four ticked) and drags them with the
+// mouse onto row 0; the labels of the list before.
+std::vector<std::wstring> DragTwoRowsToTheTop(ConfigData* config, HWND list, std::vector<std::wstring>* after)
+{
+    std::vector<std::wstring> before;
+    int count = (int)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
+    for (int i = 0; i < count; i++)
+        before.push_back(wintest::ListCellText(list, i, 0));
+    for (int i = 0; i < 4; i++)
+        ListView_SetCheckState(list, i, TRUE);
+    ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
+    ListView_SetItemState(list, 2, LVIS_SELECTED, LVIS_SELECTED);
+    ListView_SetItemState(list, 3, LVIS_SELECTED, LVIS_SELECTED);
+    POINT from = RowPoint(list, 2), to = RowPoint(list, 0);
+    wintest::SendMouse(from, 0);
+    // A press soon after an earlier one at the same place would be a double click.
+    wintest::PumpMessages(GetDoubleClickTime() + 20);
+    wintest::SendMouse(from, MOUSEEVENTF_LEFTDOWN);
+    wintest::SendMouse(POINT{from.x + 3, from.y + 10}, 0);
+    EXPECT_TRUE(wintest::PumpUntil([&] { return config->DragImages != nullptr; }, 3000));
+    wintest::SendMouse(POINT{to.x + 1, to.y}, 0);
+    wintest::PumpMessages(30);
+    wintest::SendMouse(to, 0);
+    wintest::PumpMessages(30);
+    EXPECT_EQ(0, config->DropIndex);
+    wintest::SendMouse(to, MOUSEEVENTF_LEFTUP);
+    wintest::PumpUntil([&] { return config->DragImages == nullptr; }, 3000);
+    wintest::PumpMessages(50);
+    after->clear();
+    for (int i = 0; i < count; i++)
+        after->push_back(wintest::ListCellText(list, i, 0));
+    return before;
+}
+
+TEST_F(ConfigSheet, TwoRowsDraggedOntoTheFirstComeFirstInTheirOrder)
+{
+    std::vector<std::wstring> before, after;
+    RunSheet([&](HWND sheet) {
+        HWND list = GetDlgItem(ShowPage(sheet, CONFIG_PAGE_SEARCH), IDC_LIST_ONLY);
+        before = DragTwoRowsToTheTop(config_, list, &after);
+        DialogScript::PostClick(sheet, IDOK);
+    });
+    ASSERT_GE(before.size(), 4u);
+    std::vector<std::wstring> expected = {before[2], before[3], before[0], before[1]};
+    EXPECT_EQ(expected, std::vector<std::wstring>(after.begin(), after.begin() + 4));
+    std::vector<std::wstring> labels = Labels(config_->SearchFields);
+    EXPECT_EQ(expected, std::vector<std::wstring>(labels.begin(), labels.begin() + 4));
+    EXPECT_EQ(1, spy_.count);
+    // The search list shows its columns in the new order.
+    HWND header = (HWND)SendMessageW(ws_->GetSearchList(), LVM_GETHEADER, 0, 0);
+    wchar_t text[128] = L"";
+    HDITEMW item = {};
+    item.mask = HDI_TEXT;
+    item.pszText = text;
+    item.cchTextMax = 128;
+    SendMessageW(header, HDM_GETITEMW, 1, (LPARAM)&item);  // column 0 is the narrow empty one
+    EXPECT_EQ(before[2], text);
+}
+
+TEST_F(ConfigSheet, ADragCancelledLeavesTheListAsItWas)
+{
+    config_->SortLists();
+    std::vector<std::wstring> labels = Labels(config_->SearchFields);
+    std::vector<std::wstring> before, after;
+    RunSheet([&](HWND sheet) {
+        HWND list = GetDlgItem(ShowPage(sheet, CONFIG_PAGE_SEARCH), IDC_LIST_ONLY);
+        before = DragTwoRowsToTheTop(config_, list, &after);
+        DialogScript::PostClick(sheet, IDCANCEL);
+    });
+    EXPECT_NE(before, after);
+    EXPECT_EQ(labels, Labels(config_->SearchFields));
+    EXPECT_EQ(0, spy_.count);
+}
+
+TEST_F(ConfigSheet, WhatTheSheetChangedRoundTripsThroughTheWorkspaceFile)
+{
+    std::vector<std::wstring> fields = SearchFieldNames(2);
+    wchar_t sep[4];
+    GetListSeparator(sep);
+    RunSheet([&](HWND sheet) {
+        SetText(ShowPage(sheet, CONFIG_PAGE_GENERAL), IDC_GEN_CAPTION, L"Zorna – terén");
+        HWND page = ShowPage(sheet, CONFIG_PAGE_CUSTOM);
+        DialogScript::Click(page, IDC_CUST_ADD);
+        SetText(page, IDC_CUST_NAME, L"Souřadnice");
+        SetText(page, IDC_CUST_FIELDS, (fields[0] + sep + fields[1]).c_str());
+        SetText(page, IDC_CUST_MASK, L"#1 / #2 ##");
+        CheckDlgButton(page, IDC_CUST_FORSEARCH, BST_CHECKED);
+        CheckRadioButton(page, IDC_CUST_ALIGNLEFT, IDC_CUST_ALIGNRIGHT, IDC_CUST_ALIGNRIGHT);
+        DialogScript::Click(page, IDC_CUST_APPLY);
+        HWND list = GetDlgItem(ShowPage(sheet, CONFIG_PAGE_SYSTEM), IDC_LIST_DATA);
+        EditLabel(list, 1, L"Přejmenováno");
+        ListView_SetCheckState(list, 2, FALSE);
+        DialogScript::PostClick(sheet, IDOK);
+    });
+    ASSERT_EQ(1, spy_.count);
+    ASSERT_TRUE(SaveWorkspace(form_, wnd_));
+    ConfigData read(GetModuleHandleW(nullptr));
+    CXmlReader reader(form_->ConfigPath.c_str());
+    read.ReadConfigSection(&reader);
+    EXPECT_STREQ(L"Zorna – terén", read.AppCaption);
+    ASSERT_EQ(1, read.CustomFields->GetCount());
+    CCustFld* column = static_cast<CCustFld*>(read.CustomFields->GetItems()[0]);
+    EXPECT_STREQ(L"Souřadnice", column->Name);
+    EXPECT_STREQ(L"#1 / #2 ##", column->Mask);
+    EXPECT_EQ(fields[0] + sep + fields[1], column->Fields);
+    EXPECT_EQ(1, column->UseForSearch);
+    EXPECT_EQ(FIELD_ALIGN_RIGHT, column->Alignment);
+    for (CObjArray* ConfigData::*list :
+         {&ConfigData::SysFields, &ConfigData::LocFields, &ConfigData::SearchFields}) {
+        ASSERT_EQ(Labels(config_->*list), Labels(read.*list));
+        for (int i = 0; i < (config_->*list)->GetCount(); i++) {
+            EXPECT_EQ(static_cast<CDispField*>((config_->*list)->GetItems()[i])->Visible,
+                      static_cast<CDispField*>((read.*list)->GetItems()[i])->Visible);
+        }
+    }
+    std::vector<std::wstring> sys = Labels(read.SysFields);
+    EXPECT_NE(sys.end(), std::find(sys.begin(), sys.end(), L"Přejmenováno"));
+    EXPECT_NE(sys.end(), std::find(sys.begin(), sys.end(), L"Souřadnice"));
 }
 
 }  // namespace

@@ -18,6 +18,23 @@ void PumpMessages(DWORD milliseconds)
     } while (GetTickCount() - start < milliseconds);
 }
 
+void SendMouse(POINT screen, DWORD flags)
+{
+    INPUT in = {};
+    in.type = INPUT_MOUSE;
+    int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    in.mi.dx = (LONG)(((long long)screen.x * 65536 + w / 2) / w);
+    in.mi.dy = (LONG)(((long long)screen.y * 65536 + h / 2) / h);
+    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | flags;
+    SendInput(1, &in, sizeof(in));
+}
+
+POINT ScreenPoint(HWND window, POINT client)
+{
+    ClientToScreen(window, &client);
+    return client;
+}
+
 static std::wstring ScreenshotFolder()
 {
     WCHAR folder[MAX_PATH];
