@@ -9,6 +9,7 @@
 #include "browse/workspace.h"
 #include "core/containers.h"
 #include "core/database.h"
+#include "core/longpath.h"
 #include "core/textutil.h"
 #include "core/xmlaccess.h"
 #include "kavlink/kavlink.h"
@@ -147,18 +148,36 @@ bool EnsureFolderOfFile(const wchar_t* path)
     folder.resize(slash);
     if (folder.empty() || (folder.size() == 2 && folder[1] == L':'))
         return true;  // the root of a drive
-    DWORD attributes = GetFileAttributesW(folder.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES)
-        return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    // SHCreateDirectoryExW wants a full path; a relative one is made full first.
+    // Made full first, then created a level at a time (paths of any length).
     DWORD n = GetFullPathNameW(folder.c_str(), 0, nullptr, nullptr);
     if (!n)
         return false;
     std::vector<wchar_t> full(n + 1);
     if (!GetFullPathNameW(folder.c_str(), (DWORD)full.size(), full.data(), nullptr))
         return false;
-    int r = SHCreateDirectoryExW(nullptr, full.data(), nullptr);
-    return r == ERROR_SUCCESS || r == ERROR_ALREADY_EXISTS || r == ERROR_FILE_EXISTS;
+    folder = full.data();
+    auto isFolder = [](const std::wstring& p) {
+        DWORD attributes = GetFileAttributesW(FileSystemPath(p.c_str()).c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    };
+    if (isFolder(folder))
+        return true;
+    // The first level that may be made: after "C:\" or after "\\server\share\".
+    size_t start = 3;
+    if (folder.compare(0, 2, L"\\\\") == 0) {
+        size_t share = folder.find(L'\\', 2);
+        start = share == std::wstring::npos ? folder.size() : folder.find(L'\\', share + 1);
+        if (start == std::wstring::npos)
+            start = folder.size();
+    }
+    for (size_t at = folder.find(L'\\', start); ; at = folder.find(L'\\', at + 1)) {
+        std::wstring level = folder.substr(0, at);
+        if (!isFolder(level))
+            CreateDirectoryW(FileSystemPath(level.c_str()).c_str(), nullptr);
+        if (at == std::wstring::npos)
+            break;
+    }
+    return isFolder(folder);
 }
 
 // ---- registry ----
