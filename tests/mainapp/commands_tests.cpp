@@ -26,6 +26,7 @@
 #include "mainapp/toolbars.h"
 #include "mainapp/wssettings.h"
 #include "resources/zorna/resource.h"
+#include "mainapp/zm_protocol.h"
 #include "tests/mainapp/formhost.h"
 
 using wintest::DialogScript;
@@ -366,6 +367,122 @@ TEST_F(Commands, EveryCommandReachesItsHandlerOrIsNotOfferedAndHarmless)
     // An id the window does not handle is not taken.
     EXPECT_EQ(FALSE, Run(IDM_GOTOSYSCARD));
     EXPECT_EQ(FALSE, Run(12345));
+}
+
+// ---- view modes ----
+
+TEST_F(Commands, ViewModesFollowTheCodeOfTheirSender)
+{
+    ShowTab(TAB_SYSTEM);
+    CTreeCard* card = ws_->GetCard(WS_SYS_CARD);
+    HWND toolbar = form_->Toolbar->Toolbar;
+    auto checked = [&](int id) { return (SendMessageW(toolbar, TB_GETSTATE, id, 0) & TBSTATE_CHECKED) != 0; };
+    auto inMenu = [&](int id) {
+        return (GetMenuState(form_->ViewMenu, id, MF_BYCOMMAND) & MF_CHECKED) != 0;
+    };
+    struct Case {
+        int id;
+        WORD code;
+        LPARAM lParam;
+        int style;      // the card's list style afterwards
+        int toolbarOn;  // the toolbar button checked afterwards
+    } cases[] = {
+        // Menu (code 0, no lParam): all three follow.
+        {IDM_SMALLICONS, 0, 0, LVS_SMALLICON, IDM_SMALLICONS},
+        // Toolbar button (code 0, lParam the toolbar): the same.
+        {IDM_LIST, 0, (LPARAM)toolbar, LVS_LIST, IDM_LIST},
+        // A card announcing the mode it has (code 2, no lParam): only the toolbar moves.
+        {IDM_DETAILS, kCommandFromComponent, 0, LVS_LIST, IDM_DETAILS},
+        // An accelerator (code 1, no lParam): the same.
+        {IDM_LARGEICONS, 1, 0, LVS_LIST, IDM_LARGEICONS},
+        // A component asking for a mode (code 2 with lParam): applied, the toolbar stays.
+        {IDM_DETAILS, kCommandFromComponent, 1, LVS_REPORT, IDM_LARGEICONS},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.id << " code " << c.code << " lParam " << c.lParam);
+        EXPECT_EQ(TRUE, Run(c.id, c.code, c.lParam));
+        EXPECT_EQ(c.style, card->GetListStyle());
+        for (int id = IDM_LARGEICONS; id <= IDM_DETAILS; id++) {
+            EXPECT_EQ(id == c.toolbarOn, checked(id)) << id;
+            EXPECT_EQ(id == c.id, inMenu(id)) << id;
+        }
+    }
+    // The menu bar holds the view menu while the card is in front: its check is the same.
+    EXPECT_TRUE(GetMenuState(GetMenu(wnd_), IDM_DETAILS, MF_BYCOMMAND) & MF_CHECKED);
+}
+
+TEST_F(Commands, CtrlF4DoesNothingWhileClosingAMapIsNotOffered)
+{
+    CommandSpy spy;
+    spy.Attach(wnd_);
+    ASSERT_TRUE(GetMenuState(GetMenu(wnd_), IDM_CLOSEMAP, MF_BYCOMMAND) & MF_GRAYED);
+    // A map page asking for its commands leaves the command grayed while it is not offered.
+    SendMessageW(wnd_, ZM_ENABLE_VIEW_COMMANDS, 1, ZM_VIEW_MAP_COMMANDS);
+    EXPECT_EQ(!IsCommandAvailable(IDM_CLOSEMAP),
+              (GetMenuState(GetMenu(wnd_), IDM_CLOSEMAP, MF_BYCOMMAND) & MF_GRAYED) != 0);
+    HWND tabs = GetDlgItem(wnd_, kWorkspaceTabControlId);
+    SetFocus(tabs);
+    BYTE keys[256] = {}, saved[256] = {};
+    GetKeyboardState(saved);
+    memcpy(keys, saved, sizeof(keys));
+    keys[VK_CONTROL] = 0x80;
+    SetKeyboardState(keys);
+    PostMessageW(tabs, WM_KEYDOWN, VK_F4, 1);
+    PostMessageW(tabs, WM_KEYDOWN, 'O', 1);
+    PostMessageW(wnd_, WM_CLOSE, 0, 0);
+    RunMainMessageLoop(wnd_, accel_);
+    SetKeyboardState(saved);
+    EXPECT_FALSE(spy.Saw(IDM_CLOSEMAP));
+    EXPECT_TRUE(spy.Saw(IDM_OPENTEMPLATE));  // the keys themselves do arrive
+    EXPECT_EQ(1, seams_->opens);
+}
+
+// ---- help, home page, database ----
+
+TEST_F(Commands, HelpOpensTheFileBesideTheProgramOrSaysItIsMissing)
+{
+    for (std::wstring folder : {folder_, folder_ + L"\\"}) {
+        form_->AppPath = folder;
+        Run(IDM_HELPCONTENTS);
+        ASSERT_EQ(1u, Boxes().size());
+        EXPECT_EQ(L"Soubor nápovědy nebyl nalezen:\n" + folder_ + L"\\Z2011-Help.chm", Boxes()[0].text);
+        EXPECT_EQ(Str(IDS_ERROR_CAPTION), Boxes()[0].caption);
+        EXPECT_EQ(0, seams_->helps);
+        Write(L"Z2011-Help.chm", "ITSF");
+        Run(IDM_TBHELP);
+        EXPECT_EQ(1, seams_->helps);
+        EXPECT_EQ(folder_ + L"\\Z2011-Help.chm", seams_->lastHelp);
+        DeleteFileW((folder_ + L"\\Z2011-Help.chm").c_str());
+        seams_->Reset();
+        boxes_.reset();  // the old recorder puts its hook back before the new one comes
+        boxes_.reset(new wintest::MsgBoxRecorder());
+    }
+    Run(IDM_HOMEPAGE);
+    EXPECT_EQ(1, seams_->shells);
+    EXPECT_EQ(0u, seams_->lastShell.find(L"http://"));
+}
+
+TEST_F(Commands, OpeningADatabaseFromTheMenuClosesTheOldOneFirst)
+{
+    std::wstring other = folder_ + L"\\Druha.mdb";
+    ASSERT_TRUE(CopyFileW(path_.c_str(), other.c_str(), FALSE));
+    // Cancelled: nothing changes.
+    EXPECT_EQ(TRUE, Run(IDM_OPENDB));
+    EXPECT_EQ(1, seams_->connections);
+    EXPECT_TRUE(DatabaseOpen());
+    EXPECT_STREQ(path_.c_str(), form_->Conn.DBName);
+    seams_->connAnswer = other;
+    EXPECT_EQ(TRUE, Run(IDM_OPENDB));
+    // The old database is closed at once, the chosen one opens without a splash.
+    EXPECT_FALSE(DatabaseOpen());
+    ASSERT_TRUE(WaitForDatabase());
+    EXPECT_STREQ(other.c_str(), form_->Conn.DBName);
+    EXPECT_NE(std::wstring::npos, wintest::WindowText(wnd_).find(L" - Druha.mdb"));
+    EXPECT_FALSE(GetMenuState(GetMenu(wnd_), IDM_CONFIGURATION, MF_BYCOMMAND) & MF_GRAYED);
+    Run(IDM_CLOSEDB);
+    EXPECT_FALSE(DatabaseOpen());
+    EXPECT_TRUE(GetMenuState(GetMenu(wnd_), IDM_CONFIGURATION, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_EQ(std::wstring::npos, wintest::WindowText(wnd_).find(L"Druha"));
 }
 
 // ---- templates ----
