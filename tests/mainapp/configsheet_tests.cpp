@@ -464,6 +464,8 @@ TEST_F(ConfigSheet, CustomColumnsAreCheckedInOrderAndTheOffendingEditFocused)
                 EXPECT_EQ(c.focus, focused) << c.name << " " << c.mask;
         }
         EXPECT_EQ(2, (int)SendDlgItemMessageW(page, IDC_CUST_LIST, LB_GETCOUNT, 0, 0));
+        RedrawWindow(sheet, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        EXPECT_FALSE(wintest::SaveScreenshot(sheet, L"config_custom_columns").empty());
         // The new columns stand at the end of the three record lists, ticked.
         for (int k : {CONFIG_PAGE_SYSTEM, CONFIG_PAGE_LOCALITY, CONFIG_PAGE_SEARCH}) {
             HWND list = GetDlgItem(ShowPage(sheet, k), k == CONFIG_PAGE_SEARCH ? IDC_LIST_ONLY : IDC_LIST_DATA);
