@@ -2,6 +2,7 @@
 // database reports to, the open as the program does it, and single-value queries.
 #pragma once
 #include <windows.h>
+#include <commctrl.h>
 
 #include <string>
 
@@ -79,6 +80,24 @@ inline void EachFirstValue(CDatabase& db, const wchar_t* sql, long limit, Take t
         rs->Close();
         rs->Release();
     }
+}
+
+// Asks for the cells of rows [first, end) and columns [firstColumn, endColumn) one by one, as a
+// virtual list view asks for the cells it draws; cell answers each request.
+template <class Cell>
+void ReadListCells(int first, int end, int firstColumn, int endColumn, Cell cell)
+{
+    wchar_t text[260];
+    for (int row = first; row < end; ++row)
+        for (int col = firstColumn; col < endColumn; ++col) {
+            LVITEMW item = {};
+            item.mask = LVIF_TEXT;
+            item.iItem = row;
+            item.iSubItem = col;
+            item.pszText = text;
+            item.cchTextMax = 260;
+            cell(&item);
+        }
 }
 
 // The first column of the query's first row as an integer; -1 when there is none.

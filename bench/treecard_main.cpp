@@ -74,17 +74,7 @@ int ColumnsOnScreen(HWND list)
 // The cells of rows first to end - 1 that a paint asks for, read without any window.
 void ReadPageCells(CDatabase* db, HWND list, int first, int end, int columns)
 {
-    wchar_t text[260];
-    for (int row = first; row < end; ++row)
-        for (int col = 0; col < columns; ++col) {
-            LVITEMW item = {};
-            item.mask = LVIF_TEXT;
-            item.iItem = row;
-            item.iSubItem = col;
-            item.pszText = text;
-            item.cchTextMax = 260;
-            db->GetTaxonListCell(&item, list);
-        }
+    ReadListCells(first, end, 0, columns, [&](LVITEMW* item) { db->GetTaxonListCell(item, list); });
 }
 
 struct Host

@@ -24,16 +24,6 @@ const int kAbbrevLimit = 15;
 const int kAuthorLimit = 63;
 const int kDefaultValueLimit = 255;
 
-// The text of a list box entry.
-std::wstring ListBoxText(HWND list, int index)
-{
-    LRESULT length = SendMessageW(list, LB_GETTEXTLEN, (WPARAM)index, 0);
-    std::wstring text((size_t)(length > 0 ? length : 0) + 1, L'\0');
-    SendMessageW(list, LB_GETTEXT, (WPARAM)index, (LPARAM)&text[0]);
-    text.resize(wcslen(text.c_str()));
-    return text;
-}
-
 // The entry of the combo's list that is exactly the text (letter case included); -1 when none.
 int ExactComboEntry(HWND combo, const std::wstring& text)
 {
@@ -201,7 +191,7 @@ void CEditTermsDlg::LoadValues(const wchar_t* select)
         HWND values = GetDlgItem(Dialog, IDC_TERMS_VALUES);
         int count = (int)SendMessageW(values, LB_GETCOUNT, 0, 0);
         for (int i = 0; i < count; i++) {
-            if (ListBoxText(values, i) == select) {
+            if (GetListBoxEntryString(values, i) == select) {
                 SendMessageW(values, LB_SETCURSEL, (WPARAM)i, 0);
                 ShowAbbrev();
                 break;
@@ -215,7 +205,7 @@ int CEditTermsDlg::SelectedValue(std::wstring* text) const
     HWND values = GetDlgItem(Dialog, IDC_TERMS_VALUES);
     int selected = (int)SendMessageW(values, LB_GETCURSEL, 0, 0);
     if (selected >= 0 && text)
-        *text = ListBoxText(values, selected);
+        *text = GetListBoxEntryString(values, selected);
     return selected;
 }
 

@@ -10,6 +10,7 @@
 #include "core/database.h"
 #include "core/fields.h"
 #include "core/treefill.h"
+#include "core/treewalk.h"
 #include "mainapp/zm_protocol.h"
 
 namespace {
@@ -113,15 +114,7 @@ void CTreeCard::FillChildren(HTREEITEM item)
     TreeItemData* data = item ? GetTreeItemData(tree, item) : nullptr;
     if (data && data->ChildrenLoaded)
         return;
-    wchar_t filter[32];
-    _snwprintf(filter, 32, L"PARENT = %d", data ? data->Id : 0);
-    filter[31] = 0;
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BSTR;
-    v.bstrVal = SysAllocString(filter);
-    rs->put_Filter(v);
-    VariantClear(&v);
+    treewalk::FilterEquals(rs, L"PARENT", data ? data->Id : 0);
     FillTreeChildren(tree, item, data, LargeImages, SmallImages, LevelCache, rs, LOWORD(indices),
                      HIWORD(indices));
 }

@@ -3,9 +3,11 @@
 
 #include <strsafe.h>
 
+#include "browse/addquerydlg.h"
 #include "browse/recorddlg.h"
 #include "browse/treecard.h"
 #include "core/containers.h"
+#include "core/ctlfill.h"
 #include "core/fields.h"
 #include "core/xmlaccess.h"
 #include "mainapp/zm_protocol.h"
@@ -47,17 +49,6 @@ HBITMAP DrawArrowBitmap(HDC screen, bool up)
     DeleteObject(magenta);
     DeleteDC(dc);
     return bitmap;
-}
-
-void InsertTab(HWND tabControl, HINSTANCE instance, int index, UINT stringId)
-{
-    wchar_t text[64] = L"";
-    LoadStringW(instance, stringId, text, 64);
-    TCITEMW item = {};
-    item.mask = TCIF_TEXT;
-    item.pszText = text;
-    item.iImage = -1;
-    SendMessageW(tabControl, TCM_INSERTITEMW, index, (LPARAM)&item);
 }
 
 // The search list's requests pass the tab control on their way to the main window. Its small
@@ -105,10 +96,10 @@ Workspace::Workspace(HWND tabControl, HINSTANCE instance, ConfigData* config)
       LegendStyleDlg(nullptr), QueryDlg(nullptr), ReportForm(nullptr), Config(config),
       SearchMenu(nullptr), SearchSortCol(0), SearchShown(0)
 {
-    InsertTab(TabControl, Instance, TAB_SYSTEM, IDS_WS_TAB_SYSTEM);
-    InsertTab(TabControl, Instance, TAB_LOCALITIES, IDS_WS_TAB_LOCALITIES);
-    InsertTab(TabControl, Instance, TAB_SEARCH, IDS_WS_TAB_SEARCH);
-    InsertTab(TabControl, Instance, TAB_LITERATURE, IDS_WS_TAB_LITERATURE);
+    InsertTabFromString(TabControl, Instance, TAB_SYSTEM, IDS_WS_TAB_SYSTEM);
+    InsertTabFromString(TabControl, Instance, TAB_LOCALITIES, IDS_WS_TAB_LOCALITIES);
+    InsertTabFromString(TabControl, Instance, TAB_SEARCH, IDS_WS_TAB_SEARCH);
+    InsertTabFromString(TabControl, Instance, TAB_LITERATURE, IDS_WS_TAB_LITERATURE);
 
     HMODULE comctl = GetModuleHandleW(L"ComCtl32.dll");
     DividerCursor = LoadCursorW(comctl, MAKEINTRESOURCEW(106));
@@ -151,6 +142,8 @@ Workspace::~Workspace()
     // literature card,) the two tree cards, then the arrow images they share.
     delete ReportForm;
     ReportForm = nullptr;
+    delete QueryDlg;
+    QueryDlg = nullptr;
     // Map cards own their windows; the array deletes them.
     delete MapCards;
     MapCards = nullptr;

@@ -14,7 +14,7 @@ class CLitCard;            // literature card (later issue)
 class CEditRecordDlg;      // browse/recorddlg.h
 class CEditLitRecordDlg;   // literature record dialog (later issue)
 class CEditLegendStyleDlg; // legend style dialog of the map cards (later issue)
-class CAddQueryDlg;        // criterion dialog (later issue)
+class CAddQueryDlg;        // browse/addquerydlg.h
 class CPrintForm;          // reports/printform.h
 class ConfigData;          // mainapp/configdata.h
 class CXmlReader;

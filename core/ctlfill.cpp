@@ -2,6 +2,7 @@
 // windows and property boxes, the warning box and column type kinds.
 #include "core/ctlfill.h"
 
+#include <commctrl.h>
 #include <strsafe.h>
 #include <wchar.h>
 
@@ -163,6 +164,28 @@ std::wstring GetComboEntryString(HWND combo, int index)
     return text;
 }
 
+std::wstring GetListBoxEntryString(HWND listBox, int index)
+{
+    LRESULT length = SendMessageW(listBox, LB_GETTEXTLEN, (WPARAM)index, 0);
+    if (length == LB_ERR || length < 0)
+        return std::wstring();
+    std::wstring text((size_t)length + 1, L'\0');
+    SendMessageW(listBox, LB_GETTEXT, (WPARAM)index, (LPARAM)&text[0]);
+    text.resize(wcslen(text.c_str()));
+    return text;
+}
+
+void InsertTabFromString(HWND tabControl, HINSTANCE instance, int index, UINT stringId)
+{
+    wchar_t text[64] = L"";
+    LoadStringW(instance, stringId, text, 64);
+    TCITEMW item = {};
+    item.mask = TCIF_TEXT;
+    item.pszText = text;
+    item.iImage = -1;
+    SendMessageW(tabControl, TCM_INSERTITEMW, index, (LPARAM)&item);
+}
+
 void SetWindowInt(HWND window, int value)
 {
     wchar_t text[16];
@@ -226,14 +249,30 @@ void SetDmsEdits(HWND dialog, int firstId, double degrees, int empty)
         SetWindowTextW(s, L"");
         return;
     }
+    // Rounded to the seconds' shown digits first, then split with carry: 49.3 shows as
+    // 49 18' 0,00" and never as 49 17' 60,00".
+    wchar_t digitsText[4] = L"2";
+    GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_IDIGITS, digitsText, 4);
+    int digits = _wtoi(digitsText);
+    if (digits < 0 || digits > 9)
+        digits = 2;
+    const double scale = std::pow(10.0, digits);
+    double total = std::round(std::fabs(degrees) * 3600.0 * scale);
     int whole = 0, minutes = 0;
     double seconds = 0;
-    DegreesToDms(degrees, &whole, &minutes, &seconds);
+    if (std::isfinite(total) && total < 9e15) {
+        long long units = (long long)total, perMinute = (long long)(60 * scale), perDegree = 60 * perMinute;
+        whole = (int)((units / perDegree) % 360);
+        minutes = (int)((units % perDegree) / perMinute);
+        seconds = (double)(units % perMinute) / scale;
+    } else {
+        DegreesToDms(std::fabs(degrees), &whole, &minutes, &seconds);
+    }
     // The sign travels with the whole degrees; below one degree it would be lost.
-    if (whole == 0 && degrees < 0)
+    if (whole == 0 && degrees < 0 && total > 0)
         SetWindowTextW(d, L"-0");
     else
-        SetWindowInt(d, whole);
+        SetWindowInt(d, degrees < 0 ? -whole : whole);
     SetWindowInt(m, minutes);
     SetWindowReal(s, seconds);
 }

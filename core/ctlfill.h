@@ -28,6 +28,10 @@ void FillListBoxFromRecordset(HWND listBox, zdata::Recordset* rs);
 // The whole text of a window; the text of a combo box's list entry (empty for no such entry).
 std::wstring GetWindowString(HWND window);
 std::wstring GetComboEntryString(HWND combo, int index);
+std::wstring GetListBoxEntryString(HWND listBox, int index);
+
+// Inserts a tab at the index with a string-table entry (at most 63 characters) as its text.
+void InsertTabFromString(HWND tabControl, HINSTANCE instance, int index, UINT stringId);
 
 // ---- numbers in edit controls ----
 // Readers answer 0 for an empty text, 1 when a number was read into *out, -1 otherwise (out

@@ -501,6 +501,17 @@ void CDatabase::AddLiteratureFields()
     }
 }
 
+CustomAttrDef* CDatabase::FindAttrDef(int table, const wchar_t* fieldName)
+{
+    CPtrArray* list = table == 1 ? SpeciesAttrs : table == 2 ? FeatureAttrs : table == 3 ? RecordAttrs : nullptr;
+    for (int i = 0; list && fieldName && i < list->GetCount(); ++i) {
+        CustomAttrDef* def = static_cast<CustomAttrDef*>(list->GetItems()[i]);
+        if (def && wcscmp(def->FieldName, fieldName) == 0)
+            return def;
+    }
+    return nullptr;
+}
+
 int CDatabase::DiscoverSchema()
 {
     // Offsets and view columns of an earlier database never survive a failed discovery.

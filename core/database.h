@@ -177,6 +177,9 @@ public:
     CPtrArray* GetSpeciesAttrs() { return SpeciesAttrs; }
     CPtrArray* GetFeatureAttrs() { return FeatureAttrs; }
     CPtrArray* GetRecordAttrs() { return RecordAttrs; }
+    // The first definition of SPECIES (1), FEATURES (2) or ZORNACOLLS (3) whose field name is
+    // the name exactly (case-sensitive); null for none and for any other table.
+    CustomAttrDef* FindAttrDef(int table, const wchar_t* fieldName);
     wchar_t** GetRecordViewFields() { return (wchar_t**)RecordViewFields->GetItems(); }
     wchar_t** GetLitViewFields() { return (wchar_t**)LitViewFields->GetItems(); }
     // 0 taxon, 1 locality, 2 search, 3 literature list; null for other kinds. Borrowed.

@@ -12,6 +12,7 @@
 #include "core/textutil.h"
 #include "core/treefill.h"
 #include "dataaccess/filterexpr.h"
+#include "dataaccess/rowset.h"
 
 using zdata::Field;
 using zdata::Fields;
@@ -242,7 +243,8 @@ std::wstring OrderBy(CPtrArray* names, const ListQuery* q)
             continue;
         if (!keys.empty())
             keys += L", ";
-        keys += name;
+        // Names come from the view and may hold blanks, ":n" or a keyword.
+        keys += zdata::QuoteIdentifier(name);
         if (q->Descending)
             keys += L" DESC";
     }
@@ -285,8 +287,13 @@ void RunListQuery(CDatabase* db, CachedRecordset kind, ListQuery* q)
     std::wstring sql = db->BuildListQuerySql(q);
     if (sql.empty())
         return;
-    if (FAILED(db->ReopenListRecordset(kind, sql.c_str())))
+    // A statement the database refuses (a search condition too deep for it, say) is reported
+    // with the database's own words; the list stays empty.
+    if (FAILED(db->ReopenListRecordset(kind, sql.c_str()))) {
+        if (db->IsOpen())
+            db->ReportAdoErrors();
         return;
+    }
     Recordset* rs = db->RecordsetSlot(kind);
     // The count of a keyset is complete only once the last row has been reached.
     rs->MoveLast();

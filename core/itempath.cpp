@@ -1,5 +1,8 @@
 // Record-list services of the map and print form, and the report texts of tree item paths.
 #include "core/itempath.h"
+
+#include <cmath>
+#include <vector>
 #include <stdlib.h>
 #include <string.h>
 #include <wchar.h>
@@ -143,8 +146,14 @@ int CDatabase::GetRecordCoordinates(int list, int sourced, double* points[2])
     long n = 0;
     if (FAILED(rs->get_RecordCount(&n)) || n <= 0)
         return 0;
-    double* xs = (double*)malloc((size_t)n * sizeof(double));
-    double* ys = (double*)malloc((size_t)n * sizeof(double));
+    // The publication and the locality's longitude and latitude of every row of the list's
+    // view, read in one pass (a list of a million rows is not walked row by row).
+    std::vector<double> values;
+    if (FAILED(rs->ReadRealColumns({3L, (long)(FirstFeatureColumn + 3), (long)(FirstFeatureColumn + 4)}, &values)))
+        return 0;
+    const size_t rows = values.size() / 3;
+    double* xs = (double*)malloc((rows ? rows : 1) * sizeof(double));
+    double* ys = (double*)malloc((rows ? rows : 1) * sizeof(double));
     if (!xs || !ys) {
         free(xs);
         free(ys);
@@ -152,40 +161,17 @@ int CDatabase::GetRecordCoordinates(int list, int sourced, double* points[2])
     }
     points[0] = xs;
     points[1] = ys;
-    zdata::Fields* fields = nullptr;
-    if (FAILED(rs->get_Fields(&fields)) || !fields)
-        return 0;
     int taken = 0;
-    for (HRESULT hr = rs->MoveFirst(); SUCCEEDED(hr) && !rs->IsEOF() && taken < n; hr = rs->MoveNext()) {
-        VARIANT v;
-        VariantInit(&v);
-        zdata::Field* field = nullptr;
-        int literature = -1;
-        if (SUCCEEDED(fields->Item(3L, &field)) && field) {
-            field->get_Value(&v);
-            // A record without a publication holds NULL or a value below 1.
-            literature = (v.vt == VT_NULL || v.vt == VT_EMPTY) ? -1 : VariantToInt(&v);
-            VariantClear(&v);
-            field->Release();
-        }
-        if ((literature >= 1) != (sourced != 0))
+    for (size_t r = 0; r < rows; ++r) {
+        // A record without a publication holds NULL or a value below 1.
+        const double literature = values[3 * r];
+        const bool cited = !std::isnan(literature) && literature >= 1;
+        if (cited != (sourced != 0))
             continue;
-        double coordinate[2] = {0, 0};
-        for (int k = 0; k < 2; k++) {
-            field = nullptr;
-            if (SUCCEEDED(fields->Item((long)(FirstFeatureColumn + 3 + k), &field)) && field) {
-                VariantInit(&v);
-                field->get_Value(&v);
-                coordinate[k] = VariantToReal(&v);
-                VariantClear(&v);
-                field->Release();
-            }
-        }
-        xs[taken] = coordinate[0];
-        ys[taken] = coordinate[1];
+        xs[taken] = values[3 * r + 1];  // NaN when the locality has no coordinates
+        ys[taken] = values[3 * r + 2];
         taken++;
     }
-    fields->Release();
     return taken;
 }
 

@@ -11,6 +11,7 @@
 
 #include "core/dbschema.h"
 #include "core/rawodbc.h"
+#include "core/samplerng.h"
 #include "czechcollation/czechtext.h"
 #include "core/textutil.h"
 #include "core/sampledb_names.h"
@@ -21,29 +22,7 @@ using namespace sample;
 
 namespace {
 
-// Deterministic generator (splitmix64): the same seed gives the same database on every
-// machine, which the standard library's distributions do not promise.
-class Rng {
-public:
-    explicit Rng(unsigned long long seed) : state_(seed * 0x9E3779B97F4A7C15ull + 0x2011) {}
-    unsigned long long Next()
-    {
-        unsigned long long z = (state_ += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    // 0 <= result < n
-    int Below(int n) { return n <= 0 ? 0 : (int)(Next() % (unsigned long long)n); }
-    int Between(int lo, int hi) { return lo + Below(hi - lo + 1); }
-    double Unit() { return (double)(Next() >> 11) / 9007199254740992.0; }
-    bool Chance(double p) { return Unit() < p; }
-    // Skewed pick: low indexes are common, as a few species and sites dominate real data.
-    int Skewed(int n, double power) { return std::min(n - 1, (int)(n * std::pow(Unit(), power))); }
-
-private:
-    unsigned long long state_;
-};
+using Rng = SampleRng;
 
 std::wstring Cut(const std::wstring& s, size_t n)
 {
@@ -1180,6 +1159,14 @@ bool InsideCzechRepublic(double longitude, double latitude)
             inside = !inside;
     }
     return inside;
+}
+
+std::vector<std::pair<double, double>> CzechBorderOutline()
+{
+    std::vector<std::pair<double, double>> outline;
+    for (int i = 0; i < kBorderPoints; ++i)
+        outline.emplace_back(kBorder[i][0], kBorder[i][1]);
+    return outline;
 }
 
 double OleDateOf(int year, int month, int day)

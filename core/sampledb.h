@@ -3,6 +3,7 @@
 // for the benchmark database, and by tests of every layer above the file.
 #pragma once
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zor {
@@ -47,6 +48,9 @@ std::wstring GridSquareOf(double longitude, double latitude);
 
 // Whether a point lies inside the Czech Republic (a polygon of its border, good to a few km).
 bool InsideCzechRepublic(double longitude, double latitude);
+// That polygon's points (longitude, latitude), clockwise from the western tip; every sample
+// locality lies inside it.
+std::vector<std::pair<double, double>> CzechBorderOutline();
 
 // OLE automation date (days since 30 Dec 1899) of a calendar day.
 double OleDateOf(int year, int month, int day);

@@ -74,6 +74,19 @@ TreeItemData* GetTreeItemData(HWND tree, HTREEITEM item)
     return (TreeItemData*)tvi.lParam;
 }
 
+std::wstring GetTreeItemString(HWND tree, HTREEITEM item)
+{
+    wchar_t text[128] = L"";
+    TVITEMW tvi = {};
+    tvi.mask = TVIF_TEXT | TVIF_HANDLE;
+    tvi.hItem = item;
+    tvi.pszText = text;
+    tvi.cchTextMax = 128;
+    SendMessageW(tree, TVM_GETITEMW, 0, (LPARAM)&tvi);
+    text[127] = 0;
+    return text;
+}
+
 HTREEITEM InsertTreeItemFromRecord(HWND tree, HTREEITEM parent, HTREEITEM insertAfter,
                                    TreeItemData* parentData, HIMAGELIST largeImages,
                                    HIMAGELIST smallImages, const CPtrArray* levelCache,

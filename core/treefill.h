@@ -4,6 +4,9 @@
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
+
+#include <string>
+
 #include "core/containers.h"
 #include "core/leveldefs.h"
 #include "dataaccess/ado.h"
@@ -14,6 +17,8 @@ extern const wchar_t kNoExpandProp[];  // "NoExpand"
 
 // The TreeItemData of an item (its lParam); null for none.
 TreeItemData* GetTreeItemData(HWND tree, HTREEITEM item);
+// The label of an item (at most 127 characters).
+std::wstring GetTreeItemString(HWND tree, HTREEITEM item);
 
 // Inserts the current row of a tree recordset below the parent as a new item with new
 // TreeItemData: column 0 the id, column 2 the level, column 3 the position when the name column

@@ -301,6 +301,11 @@ public:
     // A second cursor over the same rows, independent of this one (for worker threads).
     HRESULT Clone(Recordset** out, long lockType = adLockUnspecified);
 
+    // The numbers of some columns for every row of the (filtered) view, in view order: one
+    // double per column and row (NaN for NULL and for values that are no number). A long
+    // keyset reads them in one pass over the rows, without paging; the cursor stays where it is.
+    HRESULT ReadRealColumns(const std::vector<long>& ordinals, std::vector<double>* values);
+
     // The connection's errors collection owner (null when never opened).
     Connection* ActiveConnection() const;
 

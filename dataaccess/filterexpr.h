@@ -82,6 +82,13 @@ std::unique_ptr<FilterExpr> ParseFilter(const wchar_t* text, const FilterExpr::C
 // Writes text as a criterion literal: 'O''Brien'.
 std::wstring FilterQuote(const std::wstring& text);
 
+// Writes typed or stored text as an SQL text literal, the same form: the one way a value's text
+// enters a statement, so that nothing in it can change the statement's meaning.
+inline std::wstring QuoteText(const std::wstring& text)
+{
+    return FilterQuote(text);
+}
+
 // Writes text for use inside a LIKE pattern literal, with its wildcards taken literally and its
 // apostrophes doubled: "a*b'c" -> "a[*]b''c". The caller adds the quotes and any trailing '*'.
 std::wstring FilterLikeEscape(const std::wstring& text);

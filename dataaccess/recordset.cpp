@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cwctype>
+#include <limits>
 #include "dataaccess/ado.h"
 #include "dataaccess/comout.h"
 #include "dataaccess/filterexpr.h"
@@ -225,12 +226,9 @@ public:
         // The key query keeps the statement's own FROM, WHERE and ORDER BY where it can, so
         // the keys come in the statement's order without relying on a subquery's ORDER BY.
         std::wstring keySql;
-        std::wstring list = sourceShape.selectList;
-        list.erase(0, list.find_first_not_of(L" \t\r\n"));
-        list.erase(list.find_last_not_of(L" \t\r\n") + 1);
         if (withRowid)
             keySql = L"SELECT _ROWID_ " + shape.fromClause + L" " + shape.rest;
-        else if (sourceShape.simple && list == L"*")
+        else if (SelectsAllOfOneSource())
             keySql = L"SELECT " + keyColumn + L" " + sourceShape.fromClause + L" " + sourceShape.rest;
         else
             keySql = L"SELECT " + keyColumn + L" FROM (" + execSql + L")";
@@ -238,22 +236,9 @@ public:
         if (!st.Alloc(*core) || !OdbcOk(SQLExecDirectW(st.h, (SQLWCHAR*)keySql.c_str(), SQL_NTS)))
             return S_FALSE;
         std::vector<long long> keys;
-        for (;;) {
-            SQLRETURN rc = SQLFetch(st.h);
-            if (rc == SQL_NO_DATA)
-                break;
-            if (!OdbcOk(rc))
-                return S_FALSE;
-            long long k = 0;
-            SQLLEN ind = 0;
-            if (!OdbcOk(SQLGetData(st.h, 1, SQL_C_SBIGINT, &k, sizeof(k), &ind)) ||
-                ind == SQL_NULL_DATA)
-                return S_FALSE;
-            keys.push_back(k);
-        }
-        st.Free();
-        if (keys.size() <= kSnapshotRows)
+        if (!ReadKeys(st.h, &keys))
             return S_FALSE;
+        st.Free();
         if (!KeysAreUnique(keys))
             return S_FALSE;
         auto rs = std::make_shared<RowsetData>();
@@ -263,9 +248,69 @@ public:
         // Pages are put in key order by the layer: the statement's own sort would only cost.
         std::wstring page =
             L"SELECT * FROM (" + WithoutOrderBy(execSql) + L") WHERE " + keyColumn + L" IN (";
-        rs->keyset = std::make_shared<KeysetSource>(core, page, columns, std::move(keys));
+        auto keyset = std::make_shared<KeysetSource>(core, page, columns, std::move(keys));
+        if (keyset->Count() <= kSnapshotRows) {
+            // A short result is kept whole. Its rows are read by their keys: running the
+            // statement again would scan a large table a second time for a selective condition.
+            for (size_t i = 0; i < keyset->Count(); ++i) {
+                HRESULT hr = S_OK;
+                RowPtr row = keyset->Get(i, &hr);
+                if (FAILED(hr) && hr != AdoError(adErrNoCurrentRecord))
+                    return S_FALSE;
+                if (row)  // a row deleted since its key was read is left out
+                    rs->rows.push_back(row);
+            }
+            *out = rs;
+            return S_OK;
+        }
+        rs->keyset = keyset;
         *out = rs;
         return S_OK;
+    }
+
+    // Reads the first column of every row as a 64-bit key, a block of rows per fetch where the
+    // driver takes row arrays (each fetch crosses from the program to the host driver); false
+    // for a NULL key or a failed fetch.
+    static bool ReadKeys(SQLHSTMT h, std::vector<long long>* keys)
+    {
+        const SQLULEN kBlock = 1024;
+        std::vector<long long> values(kBlock);
+        std::vector<SQLLEN> indicators(kBlock);
+        SQLULEN fetched = 0;
+        bool blocks = OdbcOk(SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)kBlock, 0)) &&
+                      OdbcOk(SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0));
+        if (!blocks) {
+            SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)1, 0);
+            SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+        }
+        if (!OdbcOk(SQLBindCol(h, 1, SQL_C_SBIGINT, values.data(), sizeof(long long), indicators.data())))
+            return false;
+        for (;;) {
+            fetched = 0;
+            SQLRETURN rc = SQLFetch(h);
+            if (rc == SQL_NO_DATA)
+                break;
+            if (!OdbcOk(rc))
+                return false;
+            SQLULEN n = blocks ? fetched : 1;
+            for (SQLULEN i = 0; i < n; ++i) {
+                if (indicators[i] == SQL_NULL_DATA)
+                    return false;
+                keys->push_back(values[i]);
+            }
+        }
+        SQLFreeStmt(h, SQL_UNBIND);
+        SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+        return true;
+    }
+
+    // Whether the statement is "SELECT * FROM <one table or view> ...".
+    bool SelectsAllOfOneSource() const
+    {
+        std::wstring list = sourceShape.selectList;
+        list.erase(0, list.find_first_not_of(L" \t\r\n"));
+        list.erase(list.find_last_not_of(L" \t\r\n") + 1);
+        return sourceShape.simple && list == L"*";
     }
 
     // Sets execSql from sql: translated, with the hidden rowid for a single-table query.
@@ -357,6 +402,17 @@ public:
         return S_OK;
     }
 
+    // Runs a query of the recordset's own on a new statement.
+    HRESULT RunQuery(Stmt& st, const std::wstring& q)
+    {
+        if (!st.Alloc(*core))
+            return core->NoStatement();
+        SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)q.c_str(), SQL_NTS);
+        if (!OdbcOk(rc) && rc != SQL_NO_DATA)
+            return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The query failed.");
+        return S_OK;
+    }
+
     // Filters a keyset by reading, once and in the keys' order, only the key and the columns
     // the criterion names.
     HRESULT FilterKeyset(const FilterExpr& expr, std::vector<uint32_t>* out)
@@ -380,11 +436,9 @@ public:
         }
         q += L" FROM (" + execSql + L")";
         Stmt st;
-        if (!st.Alloc(*core))
-            return core->NoStatement();
-        SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)q.c_str(), SQL_NTS);
-        if (!OdbcOk(rc) && rc != SQL_NO_DATA)
-            return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The query failed.");
+        HRESULT hr = RunQuery(st, q);
+        if (FAILED(hr))
+            return hr;
         std::vector<uint8_t> scratch;
         RowPtr row;
         auto getter = [&](int idx, const std::wstring&, VARIANT* v) -> HRESULT {
@@ -427,6 +481,101 @@ public:
         }
         std::sort(found.begin(), found.end());
         *out = std::move(found);
+        return S_OK;
+    }
+
+    static double RealOf(const DriverValue& v)
+    {
+        if (v.isNull)
+            return std::numeric_limits<double>::quiet_NaN();
+        if (v.kind == FetchKind::Integer)
+            return (double)v.i;
+        if (v.kind == FetchKind::Double)
+            return v.d;
+        return std::numeric_limits<double>::quiet_NaN();
+    }
+
+    HRESULT ReadReals(const std::vector<long>& ordinals, std::vector<double>* out)
+    {
+        out->clear();
+        if (!open)
+            return Closed();
+        for (long o : ordinals)
+            if (o < 0 || o >= Columns())
+                return Fail(AdoError(adErrItemNotFound), L"No column has that number.");
+        const size_t n = ordinals.size();
+        out->reserve(view.size() * n);
+        if (!data->keyset) {
+            for (uint32_t index : view)
+                for (long o : ordinals)
+                    out->push_back(data->rows[index] ? RealOf(data->rows[index]->Get(o + data->hidden))
+                                                     : std::numeric_limits<double>::quiet_NaN());
+            return S_OK;
+        }
+        // One query of the key and the columns over the statement's rows, unsorted (the keys say
+        // where each row goes), read into bound columns: no row is kept or paged.
+        std::lock_guard<std::recursive_mutex> hold(core->lock);
+        if (!core->IsOpen())
+            return Fail(AdoError(adErrObjectClosed), L"The connection is not open.");
+        std::wstring columns = QuoteIdentifier(data->columns[0].name);
+        for (long o : ordinals)
+            columns += L", " + QuoteIdentifier(data->columns[o + data->hidden].name);
+        // "SELECT * FROM <source> ..." is asked for the columns alone: the driver reads a
+        // subquery's rows whole, every column of them.
+        const std::wstring q = SelectsAllOfOneSource()
+                                   ? WithoutOrderBy(L"SELECT " + columns + L" " + sourceShape.fromClause + L" " +
+                                                    sourceShape.rest)
+                                   : L"SELECT " + columns + L" FROM (" + WithoutOrderBy(execSql) + L")";
+        const size_t count = data->keyset->Count();
+        // Where each key's row lies: an array over the keys' range when it is dense enough.
+        long long lo = 0, hi = -1;
+        for (size_t k = 0; k < count; ++k) {
+            const long long key = data->keyset->Key(k);
+            if (k == 0 || key < lo) lo = key;
+            if (k == 0 || key > hi) hi = key;
+        }
+        const bool dense = hi >= lo && (unsigned long long)(hi - lo) < 4ull * count + 1024;
+        std::vector<uint32_t> byKey;
+        std::unordered_map<long long, uint32_t> position;
+        if (dense) {
+            byKey.assign((size_t)(hi - lo + 1), UINT32_MAX);
+            for (size_t k = 0; k < count; ++k)
+                byKey[(size_t)(data->keyset->Key(k) - lo)] = (uint32_t)k;
+        } else {
+            for (size_t k = 0; k < count; ++k)
+                position.emplace(data->keyset->Key(k), (uint32_t)k);
+        }
+        Stmt st;
+        HRESULT hr = RunQuery(st, q);
+        if (FAILED(hr))
+            return hr;
+        long long key = 0;
+        SQLLEN keyInd = 0;
+        std::vector<double> cells(n, 0);
+        std::vector<SQLLEN> ind(n, 0);
+        SQLBindCol(st.h, 1, SQL_C_SBIGINT, &key, 0, &keyInd);
+        for (size_t c = 0; c < n; ++c)
+            SQLBindCol(st.h, (SQLUSMALLINT)(c + 2), SQL_C_DOUBLE, &cells[c], 0, &ind[c]);
+        std::vector<double> byRow(count * n, std::numeric_limits<double>::quiet_NaN());
+        while (OdbcOk(SQLFetch(st.h))) {
+            if (keyInd == SQL_NULL_DATA)
+                continue;
+            uint32_t at = UINT32_MAX;
+            if (dense) {
+                if (key >= lo && key <= hi)
+                    at = byKey[(size_t)(key - lo)];
+            } else {
+                auto it = position.find(key);
+                if (it != position.end())
+                    at = it->second;
+            }
+            if (at == UINT32_MAX)
+                continue;  // a row that came since the keys were read
+            for (size_t c = 0; c < n; ++c)
+                byRow[(size_t)at * n + c] = ind[c] == SQL_NULL_DATA ? std::numeric_limits<double>::quiet_NaN() : cells[c];
+        }
+        for (uint32_t index : view)
+            out->insert(out->end(), byRow.begin() + (size_t)index * n, byRow.begin() + (size_t)(index + 1) * n);
         return S_OK;
     }
 
@@ -1394,6 +1543,13 @@ HRESULT Recordset::get_Fields(Fields** out)
         return E_POINTER;
     *out = new Fields(this);
     return S_OK;
+}
+
+HRESULT Recordset::ReadRealColumns(const std::vector<long>& ordinals, std::vector<double>* values)
+{
+    if (!values)
+        return E_POINTER;
+    return impl_->ReadReals(ordinals, values);
 }
 
 HRESULT Recordset::Clone(Recordset** out, long lockType)

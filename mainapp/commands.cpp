@@ -18,6 +18,7 @@
 #include "mainapp/configsheet.h"
 #include "mainapp/dbopen.h"
 #include "mainapp/mainform.h"
+#include "mainapp/searchcommand.h"
 #include "mainapp/toolbars.h"
 #include "resources/zorna/resource.h"
 
@@ -76,6 +77,11 @@ INT_PTR OnTerms(MainForm* form, HWND mainWnd, WPARAM wParam, LPARAM lParam)
     bool fromComponent = HIWORD(wParam) == kCommandFromComponent;
     form->TermsEditor->Show(mainWnd, fromComponent && lParam ? (HWND)lParam : mainWnd);
     return TRUE;
+}
+
+INT_PTR OnSearch(MainForm* form, HWND mainWnd, WPARAM, LPARAM)
+{
+    return RunSearchCommand(form, mainWnd);
 }
 
 // ---- view modes of the tree cards and tools of the map cards ----
@@ -203,7 +209,7 @@ const MainCommandRow kCommands[] = {
     {IDM_CLOSEDB, IDM_CLOSEDB, OnCloseDatabaseCommand},
     {IDM_NEWITEM, IDM_ITEMPROPERTIES, nullptr},         // tree editing
     {IDM_TERMS, IDM_TERMS, OnTerms},
-    {IDM_SEARCH, IDM_SEARCH, nullptr},                  // search page
+    {IDM_SEARCH, IDM_SEARCH, OnSearch},
     {IDM_LARGEICONS, IDM_DETAILS, OnViewCommand},
     {IDM_ZOOMIN, IDM_PAN, nullptr},                     // map cards: OnViewCommand
     {IDM_SHOWALL, IDM_SHOWALL, nullptr},                // map cards

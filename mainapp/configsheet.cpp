@@ -24,9 +24,9 @@ struct PageTemplate
 
 // In sheet order: the index of each page is its index into PageStates.
 const PageTemplate kPages[CONFIG_PAGE_COUNT] = {
-    {L"CONFGENPAGE", GeneralPageProc},      {L"CONFCUSTFLDSPAGE", CustomPageProc},
-    {L"CONFSYSTPAGE", SystemPageProc},      {L"CONFLOCPAGE", LocalityPageProc},
-    {L"CONFSAERCHPAGE", SearchPageProc},    {L"CONFLITPAGE", LiteraturePageProc},
+    {L"CONFGENPAGE", ConfigGeneralPageProc},      {L"CONFCUSTFLDSPAGE", ConfigCustomPageProc},
+    {L"CONFSYSTPAGE", ConfigSystemPageProc},      {L"CONFLOCPAGE", ConfigLocalityPageProc},
+    {L"CONFSAERCHPAGE", ConfigSearchPageProc},    {L"CONFLITPAGE", ConfigLiteraturePageProc},
 };
 
 bool IsStockFont(HFONT font)
@@ -162,7 +162,7 @@ void ConfigWarning(ConfigData* config, UINT textId)
     ZorMessageBoxRes(config->Owner, config->Instance, textId, IDS_ERROR_CAPTION, MB_ICONWARNING);
 }
 
-INT_PTR CALLBACK GeneralPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
+INT_PTR CALLBACK ConfigGeneralPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     ConfigData* config = PageConfig(page, msg, lParam);
     if (!config)

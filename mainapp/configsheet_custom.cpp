@@ -511,7 +511,7 @@ void ApplyIfChanged(HWND page, ConfigData* config)
 
 }  // namespace
 
-INT_PTR CALLBACK CustomPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
+INT_PTR CALLBACK ConfigCustomPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     ConfigData* config = PageConfig(page, msg, lParam);
     if (!config)

@@ -446,7 +446,7 @@ BOOL OnNotify(HWND page, ConfigData* config, const ListPage& info, NMHDR* nm)
     return FALSE;
 }
 
-INT_PTR ListPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam, int k)
+INT_PTR ConfigListPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam, int k)
 {
     ConfigData* config = PageConfig(page, msg, lParam);
     if (!config)
@@ -535,22 +535,22 @@ bool IsLabelUsed(ConfigData* config, const LabelQuery& query)
     return false;
 }
 
-INT_PTR CALLBACK SystemPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
+INT_PTR CALLBACK ConfigSystemPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    return ListPageProc(page, msg, wParam, lParam, CONFIG_PAGE_SYSTEM);
+    return ConfigListPageProc(page, msg, wParam, lParam, CONFIG_PAGE_SYSTEM);
 }
 
-INT_PTR CALLBACK LocalityPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
+INT_PTR CALLBACK ConfigLocalityPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    return ListPageProc(page, msg, wParam, lParam, CONFIG_PAGE_LOCALITY);
+    return ConfigListPageProc(page, msg, wParam, lParam, CONFIG_PAGE_LOCALITY);
 }
 
-INT_PTR CALLBACK SearchPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
+INT_PTR CALLBACK ConfigSearchPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    return ListPageProc(page, msg, wParam, lParam, CONFIG_PAGE_SEARCH);
+    return ConfigListPageProc(page, msg, wParam, lParam, CONFIG_PAGE_SEARCH);
 }
 
-INT_PTR CALLBACK LiteraturePageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
+INT_PTR CALLBACK ConfigLiteraturePageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    return ListPageProc(page, msg, wParam, lParam, CONFIG_PAGE_LITERATURE);
+    return ConfigListPageProc(page, msg, wParam, lParam, CONFIG_PAGE_LITERATURE);
 }

@@ -39,12 +39,12 @@ struct LabelQuery
 // pages need the custom columns in the lists before they write their own rows).
 const UINT WM_CONFIG_APPLY_CUSTOM = WM_APP + 1;
 
-INT_PTR CALLBACK GeneralPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);
-INT_PTR CALLBACK CustomPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);
-INT_PTR CALLBACK SystemPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);
-INT_PTR CALLBACK LocalityPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);
-INT_PTR CALLBACK SearchPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);
-INT_PTR CALLBACK LiteraturePageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK ConfigGeneralPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK ConfigCustomPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK ConfigSystemPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK ConfigLocalityPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK ConfigSearchPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK ConfigLiteraturePageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam);
 
 // The configuration a page keeps in DWLP_USER; on WM_INITDIALOG it is taken from the page's
 // PROPSHEETPAGE and the sheet window is noted.

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <strsafe.h>
 
+#include "browse/searchpage.h"
 #include "browse/workspace.h"
 #include "core/database.h"
 #include "core/msgbox.h"
@@ -305,8 +306,11 @@ BOOL OnDatabaseOpened(MainForm* form, HWND progressWindow)
     if (ws && ws->GetCurrentId(WS_LOC_CARD) > 0)
         SendMessageW(mainWnd, ZM_GOTO_TREE_ITEM, ZM_CARD_LOC, ws->GetCurrentId(WS_LOC_CARD));
     SetProgress(progressWindow, 81);
-    // The search page takes the trees and the search fields here once it exists.
+    if (form->SearchPage)
+        form->SearchPage->SetTrees(db->GetSysTreeRs(), db->GetLocTreeRs());
     SetProgress(progressWindow, 86);
+    if (form->SearchPage && config)
+        form->SearchPage->SetSearchFields(config->SearchFields);
     SetProgress(progressWindow, 90);
     if (ws)
         ws->FillAuthorCombo(mainWnd);
@@ -329,6 +333,15 @@ void OnCloseDatabase(MainForm* form, HWND mainWnd)
             form->Workspace_->ForgetRecordTemplate();
         }
         SetMenuCommand(mainWnd, kConfigurationCommand, false);
+        // The search page lets go of the trees and of the configuration's entries, and the
+        // condition built for this database is not run on the next one.
+        if (form->SearchPage) {
+            form->SearchPage->SetTrees(nullptr, nullptr);
+            form->SearchPage->SetSearchFields(nullptr);
+            form->SearchPage->ClearWhere();
+        }
+        if (form->Workspace_)
+            form->Workspace_->SearchWhere = nullptr;
         if (form->Config)
             form->Config->ClearLists();
         if (form->Workspace_)

@@ -8,6 +8,7 @@
 #include <cwchar>
 #include <strsafe.h>
 
+#include "browse/searchpage.h"
 #include "browse/termsdlg.h"
 #include "browse/treecard.h"
 #include "browse/workspace.h"
@@ -80,7 +81,7 @@ BOOL OnInitDialog(HWND hwnd, MainForm* form)
     form->Workspace_ = new Workspace(GetDlgItem(hwnd, kTabsId), inst, form->Config);
     form->Database = new CDatabase(hwnd, inst);
     form->ConnForm = GetOpenConnForm(inst, hwnd);
-    // The search page (CSearchPage) has no class yet; SearchPage stays null until it has.
+    form->SearchPage = new CSearchPage(inst, hwnd);
     form->TextExport = new CTextExport(inst, hwnd);
     form->ExcelExport = new CExcelExport(inst, hwnd);
     form->HintFrom = form->HintTo = 0;
@@ -163,8 +164,10 @@ void OnDestroy(HWND hwnd, MainForm* form)
     // Everything that reads the configuration goes before it: the database, the workspace with
     // its map cards and print form, the search page and the editors.
     OnCloseDatabase(form, hwnd);
-    // The three editors and the search page have no classes yet; their pointers stay null and
-    // they are freed here, in this place, when they come.
+    // The other two editors have no classes yet; their pointers stay null and they are freed
+    // here, in this place, when they come.
+    delete form->SearchPage;
+    form->SearchPage = nullptr;
     FreeOpenConnForm();
     form->ConnForm = nullptr;
     delete form->TermsEditor;
@@ -233,6 +236,9 @@ INT_PTR HandleNotify(HWND hwnd, MainForm* form, NMHDR* nm)
     HWND tabs = GetDlgItem(hwnd, kTabsId);
     Workspace* ws = form->Workspace_;
     HWND searchList = ws ? ws->GetSearchList() : nullptr;
+    // The search page's tab control and trees send their notices here wherever they are.
+    if (form->SearchPage && form->SearchPage->OnNotify(nm))
+        return TRUE;
     switch (nm->code) {
     case TCN_SELCHANGING:
         if (nm->hwndFrom != tabs || !ws)

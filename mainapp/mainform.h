@@ -15,7 +15,7 @@ class MainToolbar;         // mainapp/toolbars.h
 class ViewToolbar;         // mainapp/toolbars.h
 class Workspace;           // browse/workspace.h
 class ConfigData;          // mainapp/configdata.h
-class CSearchPage;         // search page (comes with the search issue)
+class CSearchPage;         // browse/searchpage.h
 class CTextExport;         // reports/textexport.h
 class CExcelExport;        // reports/excelexport.h
 class CEditTermsDlg;       // lookup-values editor (later issue)

@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 
+#include "browse/searchpage.h"
 #include "browse/treecard.h"
 #include "browse/workspace.h"
 #include "core/containers.h"
@@ -109,10 +110,8 @@ BOOL ZmConfigChanged(ZmCall& call)
         db->SetLocalityListCount(ws->GetRecordList(WS_LOC_CARD));
         db->SetSearchListCount(ws->GetSearchList());
     }
-    if (form->SearchPage && config) {
-        // TODO(search page): CSearchPage::SetSearchFields(config->SearchFields) when the search
-        // page exists; until then SearchPage stays null and nothing is done here.
-    }
+    if (form->SearchPage && config)
+        form->SearchPage->SetSearchFields(config->SearchFields);
     return TRUE;
 }
 

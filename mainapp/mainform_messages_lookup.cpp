@@ -80,24 +80,8 @@ BOOL ZmFindNameEntry(ZmCall& call)
 {
     CDatabase* db = call.Db();
     const wchar_t* name = reinterpret_cast<const wchar_t*>(call.lParam);
-    if (!db || !name)
-        return FALSE;
-    CPtrArray* attrs = nullptr;
-    switch ((int)call.wParam) {
-    case ZM_ATTRS_SPECIES: attrs = db->GetSpeciesAttrs(); break;
-    case ZM_ATTRS_FEATURES: attrs = db->GetFeatureAttrs(); break;
-    case ZM_ATTRS_ZORNACOLLS: attrs = db->GetRecordAttrs(); break;
-    default: break;
-    }
-    if (!attrs)
-        return FALSE;
-    for (int i = 0; i < attrs->GetCount(); i++) {
-        CustomAttrDef* def = static_cast<CustomAttrDef*>(attrs->GetItems()[i]);
-        if (def && wcscmp(def->FieldName, name) == 0) {
-            call.Result = reinterpret_cast<LONG_PTR>(def);
-            break;
-        }
-    }
+    if (db && name)
+        call.Result = reinterpret_cast<LONG_PTR>(db->FindAttrDef((int)call.wParam, name));
     return FALSE;
 }
 

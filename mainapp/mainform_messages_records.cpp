@@ -7,6 +7,7 @@
 #include <string.h>
 #include <wchar.h>
 
+#include "browse/searchpage.h"
 #include "browse/treecard.h"
 #include "browse/workspace.h"
 #include "core/containers.h"
@@ -170,11 +171,9 @@ BOOL ZmGetCriteriaText(ZmCall& call)
     if (!out)
         return TRUE;
     *out = nullptr;
-    if (call.Form && call.Form->SearchPage) {
-        // TODO(search page): CSearchPage::DescribeSearch (systematic level cache, locality level
-        // cache) gives the malloc'd text once the search page exists; until then SearchPage is
-        // null and the report gets no criteria.
-    }
+    if (call.Form && call.Form->SearchPage)
+        *out = call.Form->SearchPage->DescribeSearch(ZmLevelCache(call, ZM_CARD_SYS),
+                                                     ZmLevelCache(call, ZM_CARD_LOC));
     return TRUE;
 }
 

@@ -6,6 +6,7 @@
 #include <strsafe.h>
 #include <vector>
 
+#include "browse/searchpage.h"
 #include "browse/workspace.h"
 #include "core/containers.h"
 #include "core/database.h"
@@ -78,6 +79,7 @@ WorkspaceFileParts PartsOf(MainForm* form, HWND mainWnd)
     parts.Config = form->Config;
     parts.TextExport = form->TextExport;
     parts.ExcelExport = form->ExcelExport;
+    parts.SearchPage = form->SearchPage;
     parts.Database = form->Database;
     parts.GridList = form->GridList;
     parts.Conn = &form->Conn;
@@ -258,7 +260,8 @@ bool SaveWorkspaceFile(const wchar_t* path, const WorkspaceFileParts& parts)
         parts.ConnForm->SaveSettings(&writer);
     if (parts.Config)
         parts.Config->WriteConfigSection(&writer);
-    // The search page writes SearchDlg here once it exists.
+    if (parts.SearchPage)
+        parts.SearchPage->SaveSettings(&writer);
     if (parts.TextExport)
         parts.TextExport->SaveSettings(&writer);
     if (parts.ExcelExport)
@@ -361,7 +364,8 @@ void LoadWorkspaceFile(const wchar_t* path, const WorkspaceFileParts& parts)
         parts.ConnForm->LoadSettings(&reader);
     if (parts.Config)
         parts.Config->ReadConfigSection(&reader);
-    // The search page reads SearchDlg here once it exists.
+    if (parts.SearchPage)
+        parts.SearchPage->LoadSettings(&reader);
     if (parts.TextExport)
         parts.TextExport->LoadSettings(&reader);
     if (parts.ExcelExport)

@@ -12,6 +12,7 @@ class Workspace;
 class ConfigData;
 class CTextExport;
 class CExcelExport;
+class CSearchPage;
 class CDatabase;
 class CPtrArray;
 struct IOpenConnForm;
@@ -60,6 +61,7 @@ struct WorkspaceFileParts
     ConfigData* Config;
     CTextExport* TextExport;
     CExcelExport* ExcelExport;
+    CSearchPage* SearchPage;     // SearchDlg
     CDatabase* Database;         // the connection is stored only while it is open
     CPtrArray* GridList;         // GridDef records (owned by the list)
     ConnSettings* Conn;

@@ -28,4 +28,15 @@ elif [ "$(head -c 15 "$default_db")" != "SQLite format 3" ]; then
   echo "run-zorna: warning: $default_db is not an SQLite database; it is left as it is" >&2
 fi
 
+# The sample map layers of the Czech Republic (and the KFME grid file) in the folder "Mapa"
+# beside the demo database, made when that folder holds no layers yet.
+sample_map_win='C:\ProgramData\Kelvane\Zorna2011\Data\Mapa'
+sample_map="$WINEPREFIX/drive_c/ProgramData/Kelvane/Zorna2011/Data/Mapa"
+if [ ! -f "$sample_map/hranice.shp" ]; then
+  samplemap="$ZOR_BUILD/bin/ZorSampleMap.exe"
+  [ -f "$samplemap" ] || ZOR_NINJA_TARGETS=ZorSampleMap "$ZOR_ROOT/scripts/bootstrap.sh"
+  echo "run-zorna: writing the sample map layers into $sample_map_win"
+  "$ZOR_ROOT/scripts/wine-run.sh" "$samplemap" -o "$sample_map_win"
+fi
+
 exec "$ZOR_ROOT/scripts/wine-run.sh" "$zorna" "$@"

@@ -56,15 +56,7 @@ protected:
     }
     static std::vector<std::wstring> Items(HWND dialog, int id)
     {
-        HWND list = GetDlgItem(dialog, id);
-        std::vector<std::wstring> items;
-        int count = (int)SendMessageW(list, LB_GETCOUNT, 0, 0);
-        for (int i = 0; i < count; ++i) {
-            wchar_t text[64] = L"";
-            SendMessageW(list, LB_GETTEXT, i, (LPARAM)text);
-            items.push_back(text);
-        }
-        return items;
+        return wintest::ListBoxItems(GetDlgItem(dialog, id));
     }
     // Sends a drag-list notification for the point at the vertical middle of an item (or below
     // the last item for -1).

@@ -187,6 +187,30 @@ TEST_F(CtlFillTest, CoordinatesBelowOneDegreeKeepTheirSign)
     EXPECT_DOUBLE_EQ(0.5, out);
 }
 
+// Seconds are rounded to the digits shown before the value is split, with the carry going into
+// the minutes and degrees.
+TEST_F(CtlFillTest, DmsEditsRoundBeforeSplitting)
+{
+    ASSERT_TRUE(CzechUser());
+    struct Case {
+        double degrees;
+        const wchar_t *d, *m, *s;
+    } cases[] = {
+        {49.3, L"49", L"18", L"0,00"},
+        {14.9999999999, L"15", L"0", L"0,00"},
+        {-16.99999999, L"-17", L"0", L"0,00"},
+        {0.1667, L"0", L"10", L"0,12"},
+        {-0.5, L"-0", L"30", L"0,00"},
+        {359.9999999999, L"0", L"0", L"0,00"},
+    };
+    for (const Case& c : cases) {
+        SetDmsEdits(host_, kFirst, c.degrees, 0);
+        EXPECT_EQ(c.d, Text(kFirst)) << c.degrees;
+        EXPECT_EQ(c.m, Text(kFirst + 1)) << c.degrees;
+        EXPECT_EQ(c.s, Text(kFirst + 2)) << c.degrees;
+    }
+}
+
 // ---- combos and list boxes by item data ----
 
 TEST_F(CtlFillTest, LevelComboTakesLevelsAboveTheGivenId)

@@ -207,7 +207,7 @@ TEST_F(ListQueryTest, SortingByTheLocalityNameOfTheView)
     q.Kind = 3;
     q.SortKeys = keys;
     q.SortKeyCount = 1;
-    EXPECT_EQ(L"SELECT * FROM COLLECTVIEW ORDER BY " + viewName, Db()->BuildListQuerySql(&q));
+    EXPECT_EQ(L"SELECT * FROM COLLECTVIEW ORDER BY \"" + viewName + L"\"", Db()->BuildListQuerySql(&q));
     Db()->QueryAllRecords(100, &q);
     Rows all = Raw(L"SELECT COUNT(*) FROM ZORNACOLLS");
     EXPECT_EQ(_wtoi(all[0][0].c_str()), q.RowCount);
@@ -227,7 +227,7 @@ TEST_F(ListQueryTest, SortingByTheLocalityNameOfTheView)
     q.Descending = 1;
     std::wstring altName =
         static_cast<wchar_t*>(Db()->RecordViewFields->GetItems()[static_cast<CFieldInfo*>(altitude->Field)->ColumnOrdinal]);
-    EXPECT_EQ(L"SELECT * FROM COLLECTVIEW ORDER BY " + viewName + L" DESC, " + altName + L" DESC",
+    EXPECT_EQ(L"SELECT * FROM COLLECTVIEW ORDER BY \"" + viewName + L"\" DESC, \"" + altName + L"\" DESC",
               Db()->BuildListQuerySql(&q));
     Db()->QueryAllRecords(100, &q);
     names = Column(Db()->SearchRecordsRs, ordinal);
@@ -244,7 +244,7 @@ TEST_F(ListQueryTest, KeysOutsideTheViewAreLeftOut)
     q.SortKeys = keys;
     q.SortKeyCount = 3;
     std::wstring first = static_cast<wchar_t*>(Db()->RecordViewFields->GetItems()[0]);
-    EXPECT_EQ(L"SELECT * FROM COLLECTVIEW WHERE FTRID = 5 ORDER BY " + first, Db()->BuildListQuerySql(&q));
+    EXPECT_EQ(L"SELECT * FROM COLLECTVIEW WHERE FTRID = 5 ORDER BY \"" + first + L"\"", Db()->BuildListQuerySql(&q));
     keys[1] = Key(Db()->RecordViewFields->GetCount());
     EXPECT_EQ(L"SELECT * FROM COLLECTVIEW WHERE FTRID = 5", Db()->BuildListQuerySql(&q));
     Db()->QueryLocalityRecords(100, &q);

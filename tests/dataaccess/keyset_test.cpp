@@ -1,3 +1,4 @@
+#include <cmath>
 #include <thread>
 #include "tests/dataaccess/adotest.h"
 
@@ -171,3 +172,30 @@ TEST_F(KeysetTest, TableListInItsOwnOrderWithATrailingSemicolon)
 }
 
 }  // namespace
+
+// The numbers of a few columns of every row of the view, in view order, in one read: the same
+// as walking the list, for a keyset (sorted, filtered) and for a client snapshot.
+TEST_F(KeysetTest, RealColumnsOfTheViewComeInViewOrder)
+{
+    for (long location : {(long)adUseServer, (long)adUseClient}) {
+        Ref<Recordset> list(Open(L"SELECT * FROM BIGVIEW ORDER BY NAME DESC", adLockReadOnly, location));
+        for (const wchar_t* filter : {L"", L"GRP = 3 OR ID < 20"}) {
+            ASSERT_EQ(S_OK, list->put_Filter(filter));
+            std::vector<double> values;
+            ASSERT_EQ(S_OK, list->ReadRealColumns({0L, 2L, 4L}, &values));  // ID, GRP, GID
+            const long rows = Count(list.get());
+            ASSERT_EQ((size_t)rows * 3, values.size()) << location << " " << filter;
+            ASSERT_EQ(S_OK, list->MoveFirst());
+            for (long r = 0; r < rows; ++r, list->MoveNext()) {
+                EXPECT_EQ(Long(list.get(), L"ID"), values[3 * r]);
+                EXPECT_EQ(Long(list.get(), L"GRP"), values[3 * r + 1]);
+            }
+        }
+        std::vector<double> values;
+        EXPECT_NE(S_OK, list->ReadRealColumns({99L}, &values));
+        list->put_Filter(L"ID = 5");
+        ASSERT_EQ(S_OK, list->ReadRealColumns({1L, 3L}, &values));  // NAME (text), NOTE (NULL)
+        ASSERT_EQ(2u, values.size());
+        EXPECT_TRUE(std::isnan(values[0]) && std::isnan(values[1]));
+    }
+}

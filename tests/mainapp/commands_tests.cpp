@@ -312,6 +312,7 @@ TEST_F(Commands, EveryCommandReachesItsHandlerOrIsNotOfferedAndHarmless)
         {IDM_OPENDB, [&] { Run(IDM_OPENDB); return seams_->connections == 1 && DatabaseOpen(); }},
         {IDM_CLOSEDB, [&] { Run(IDM_CLOSEDB); return !DatabaseOpen(); }},
         {IDM_TERMS, [&] { return onDialog(IDM_TERMS, L"Editace výrazů"); }},
+        {IDM_SEARCH, [&] { return onDialog(IDM_SEARCH, L"Vyhledávání"); }},
         {IDM_HOMEPAGE, [&] { Run(IDM_HOMEPAGE); return seams_->shells == 1; }},
         {IDM_HELPCONTENTS, [&] { Run(IDM_HELPCONTENTS); return seams_->helps == 1; }},
         {IDM_TBHELP, [&] { Run(IDM_TBHELP); return seams_->helps == 1; }},

@@ -69,6 +69,21 @@ protected:
         last_.reset(new wstest::LastConfigFile(settings));
         boxes_.reset(new wintest::MsgBoxRecorder());
         SetEnvironmentVariableW(L"ZORNA_SPLASH_MS", L"30");
+        ASSERT_NO_FATAL_FAILURE(OpenForm());
+    }
+
+    void TearDown() override
+    {
+        CloseForm(false);
+        boxes_.reset();
+        last_.reset();
+        SetEnvironmentVariableW(L"ZORNA_SPLASH_MS", nullptr);
+        wintest::RemoveFolder(folder_);
+    }
+
+    // The program's start on the workspace file, up to the loaded database.
+    void OpenForm()
+    {
         form_ = new MainForm(GetModuleHandleW(nullptr), MainFormDlgProc, &wnd_, &accel_);
         ASSERT_TRUE(wnd_ != nullptr);
         SetWindowPos(wnd_, nullptr, 0, 0, 960, 640, SWP_NOZORDER | SWP_NOMOVE);
@@ -77,20 +92,23 @@ protected:
         ws_ = form_->Workspace_;
     }
 
-    void TearDown() override
+    // The program's end; with save as the user closes it, writing the workspace file.
+    void CloseForm(bool save)
     {
-        if (wnd_ && IsWindow(wnd_))
-            DestroyWindow(wnd_);
+        if (wnd_ && IsWindow(wnd_)) {
+            if (save)
+                SendMessageW(wnd_, WM_CLOSE, 0, 0);
+            else
+                DestroyWindow(wnd_);
+        }
         wintest::PumpMessages();
         MSG msg;
         while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
             ;
         delete form_;
         form_ = nullptr;
-        boxes_.reset();
-        last_.reset();
-        SetEnvironmentVariableW(L"ZORNA_SPLASH_MS", nullptr);
-        wintest::RemoveFolder(folder_);
+        wnd_ = nullptr;
+        ws_ = nullptr;
     }
 
     // The page of a tab made current, as a click on the tab does.

@@ -213,7 +213,7 @@ TEST_F(MainFormViewTest, ConstructionGivesTheVisibleMainWindowWithEveryComponent
     EXPECT_NE(form->TextExport, nullptr);
     EXPECT_NE(form->ExcelExport, nullptr);
     EXPECT_NE(form->GridList, nullptr);
-    EXPECT_EQ(form->SearchPage, nullptr);
+    EXPECT_NE(form->SearchPage, nullptr);
     EXPECT_EQ(form->TermsEditor, nullptr);
     EXPECT_EQ(form->LastExpType, 0);
     EXPECT_EQ(form->LastExpImgType, 0);

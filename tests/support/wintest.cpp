@@ -1,4 +1,6 @@
 #include "tests/support/wintest.h"
+#include "core/ctlfill.h"
+#include "core/treefill.h"
 #include <wincodec.h>
 #include <shlobj.h>
 
@@ -195,14 +197,16 @@ std::wstring WindowText(HWND hwnd)
 
 std::wstring TreeItemText(HWND tree, HTREEITEM item)
 {
-    wchar_t text[128] = L"";
-    TVITEMW tvi = {};
-    tvi.mask = TVIF_TEXT | TVIF_HANDLE;
-    tvi.hItem = item;
-    tvi.pszText = text;
-    tvi.cchTextMax = 128;
-    SendMessageW(tree, TVM_GETITEMW, 0, (LPARAM)&tvi);
-    return text;
+    return GetTreeItemString(tree, item);
+}
+
+std::vector<std::wstring> ListBoxItems(HWND list)
+{
+    std::vector<std::wstring> items;
+    int count = (int)SendMessageW(list, LB_GETCOUNT, 0, 0);
+    for (int i = 0; i < count; ++i)
+        items.push_back(GetListBoxEntryString(list, i));
+    return items;
 }
 
 std::wstring ListCellText(HWND list, int row, int column)
@@ -222,11 +226,7 @@ void ClickListColumn(HWND list, int column)
     RECT r = {};
     if (!SendMessageW(header, HDM_GETITEMRECT, column, (LPARAM)&r))
         return;
-    LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-    SendMessageW(header, WM_MOUSEMOVE, 0, at);
-    SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    SendMessageW(header, WM_LBUTTONUP, 0, at);
-    PumpMessages(30);
+    ClickAt(header, {(r.left + r.right) / 2, (r.top + r.bottom) / 2});
 }
 
 RECT RectIn(HWND window, HWND parent)
@@ -357,6 +357,45 @@ HWND WaitForMessageBoxOf(DWORD pid, const std::wstring& caption, const std::wstr
         }
     }
     return nullptr;
+}
+
+void ClickAt(HWND wnd, POINT point)
+{
+    LPARAM at = MAKELPARAM(point.x, point.y);
+    PostMessageW(wnd, WM_MOUSEMOVE, 0, at);
+    PostMessageW(wnd, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(wnd, WM_LBUTTONUP, 0, at);
+    PumpMessages(30);
+}
+
+void PressKey(HWND wnd, UINT virtualKey)
+{
+    UINT scan = MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC);
+    PostMessageW(wnd, WM_KEYDOWN, virtualKey, 1 | (scan << 16));
+    PostMessageW(wnd, WM_KEYUP, virtualKey, 1 | (scan << 16) | 0xC0000000);
+    // As a dialog's own loop takes keys: its dialog keys first.
+    HWND root = GetAncestor(wnd, GA_ROOT);
+    wchar_t className[16] = L"";
+    GetClassNameW(root, className, 16);
+    bool dialog = wcscmp(className, L"#32770") == 0;
+    DWORD start = GetTickCount();
+    do {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (dialog && IsWindow(root) && IsDialogMessageW(root, &msg))
+                continue;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    } while (GetTickCount() - start < 30);
+}
+
+void TypeText(HWND wnd, const std::wstring& text)
+{
+    for (wchar_t c : text)
+        PostMessageW(wnd, WM_CHAR, c, 1);
+    PumpMessages(30);
 }
 
 }  // namespace wintest

@@ -33,11 +33,36 @@ std::wstring MakeTempFolder(const wchar_t* name);
 // Deletes a folder with everything in it (a test's temporary folder, when the test is done).
 void RemoveFolder(const std::wstring& path);
 
+// A fresh temporary folder (MakeTempFolder) that is deleted with everything in it at the end
+// of its scope.
+class ScopedTempFolder {
+public:
+    explicit ScopedTempFolder(const wchar_t* name) : path_(MakeTempFolder(name)) {}
+    ~ScopedTempFolder() { RemoveFolder(path_); }
+    ScopedTempFolder(const ScopedTempFolder&) = delete;
+    ScopedTempFolder& operator=(const ScopedTempFolder&) = delete;
+    const std::wstring& Path() const { return path_; }
+    std::wstring File(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+private:
+    std::wstring path_;
+};
+
+// A left click at a point of a window's client area, posted as the mouse would, then pumped.
+void ClickAt(HWND wnd, POINT point);
+// Keys posted to a window as typing would: WM_KEYDOWN / WM_KEYUP (taken through the dialog
+// keys of the window's dialog, as a dialog's loop does), and WM_CHAR for characters.
+void PressKey(HWND wnd, UINT virtualKey);
+void TypeText(HWND wnd, const std::wstring& text);
+
 // The text of a window (up to 511 characters).
 std::wstring WindowText(HWND hwnd);
 
 // The label of a tree-view item (up to 127 characters).
 std::wstring TreeItemText(HWND tree, HTREEITEM item);
+
+// The entries of a list box, in its order.
+std::vector<std::wstring> ListBoxItems(HWND list);
 
 // The text of a list-view cell (up to 259 characters).
 std::wstring ListCellText(HWND list, int row, int column);

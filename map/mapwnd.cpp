@@ -1,0 +1,245 @@
+// The map card's view state: extent, scale, corner and the zoom steps.
+#include "map/mapwnd.h"
+
+#include <commctrl.h>
+
+#include <cmath>
+
+#include "core/ctlfill.h"
+#include "map/glrender.h"
+#include "map/legend.h"
+#include "map/mapunits.h"
+#include "resources/zorna/resource.h"
+
+namespace {
+
+// The smallest extent fitted into the view: a layer of one point still gets a scale.
+const double kMinExtent = 0.01;
+
+bool IsNewerWindows()
+{
+    OSVERSIONINFOW v = {};
+    v.dwOSVersionInfoSize = sizeof v;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    if (!GetVersionExW(&v))
+        return false;
+#pragma GCC diagnostic pop
+    return v.dwPlatformId >= 2 && v.dwMajorVersion > 5;
+}
+
+}  // namespace
+
+CZMapWnd::CZMapWnd(HWND parent, HINSTANCE instance, HCURSOR splitCursor, HCURSOR zoomInCursor,
+                   HCURSOR zoomOutCursor, HCURSOR panCursor, CEditLegendStyleDlg** styleDlgSlot,
+                   CAddQueryDlg** queryDlgSlot, ConfigData* config)
+    : Parent(parent), View(nullptr), Instance(instance), SplitCursor(splitCursor), ZoomInCursor(zoomInCursor),
+      ZoomOutCursor(zoomOutCursor), PanCursor(panCursor), StyleDlgSlot(styleDlgSlot), QueryDlgSlot(queryDlgSlot),
+      Config(config), MapPath(), Display(0), Card(nullptr), MinX(0), MinY(0), MaxX(0), MaxY(0), HasExtent(false),
+      GlContext(nullptr), LogPixelsX(96), LogPixelsY(96), PixelsPerMmX(96 / kMapMmPerInch),
+      PixelsPerMmY(96 / kMapMmPerInch), MapScale(1.0), YFactor(1.0), XCorner(0), YCorner(0), UnitsPerPixel(0),
+      CoordSys(0), Tool(MAP_TOOL_PAN), DownX(0), DownY(0), LastX(0), LastY(0), Panning(0), ScaleUpdating(0),
+      ScaleEdited(0), NewerWindows(IsNewerWindows()), ViewBitmap(nullptr)
+{
+    UnitsPerPixel = UnitsPerPixelOfScale(MapScale, CoordSys, PixelsPerMmX);
+}
+
+CZMapWnd::~CZMapWnd()
+{
+    if (View && IsWindow(View))
+        DestroyWindow(View);
+}
+
+bool CZMapWnd::CreateView(HWND card)
+{
+    Card = card;
+    RegisterMapViewClass(Instance);
+    View = CreateWindowExW(WS_EX_CLIENTEDGE, MAPVIEW_CLASS, L"MapWindow", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, card,
+                           nullptr, Instance, this);
+    return View != nullptr;
+}
+
+HWND CZMapWnd::LegendList() const { return GetDlgItem(Card, IDC_MAPCARD_LEGEND); }
+HWND CZMapWnd::GridCombo() const { return GetDlgItem(Card, IDC_MAPCARD_GRIDS); }
+HWND CZMapWnd::ScaleEdit() const { return GetDlgItem(Card, IDC_MAPCARD_SCALE); }
+HWND CZMapWnd::MainWindow() const { return GetParent(GetParent(Card)); }
+
+void CZMapWnd::ShowScale()
+{
+    ScaleUpdating = 1;
+    HWND edit = ScaleEdit();
+    if (edit)
+        SetWindowReal(edit, MapScale);
+    ScaleUpdating = 0;
+}
+
+void CZMapWnd::SetExtent(double minX, double minY, double maxX, double maxY)
+{
+    MinX = minX;
+    MinY = minY;
+    MaxX = maxX;
+    MaxY = maxY;
+    HasExtent = true;
+    UpdateYFactor();
+}
+
+void CZMapWnd::ClearExtent()
+{
+    MinX = MinY = MaxX = MaxY = 0;
+    HasExtent = false;
+    UpdateYFactor();
+}
+
+void CZMapWnd::UpdateYFactor()
+{
+    YFactor = (double)LogPixelsX / (LogPixelsY > 0 ? LogPixelsY : 1);
+    if (CoordSys == 1 && HasExtent)
+        YFactor *= std::cos((MaxY + MinY) / 2 * kMapPi / 180);
+    if (!(YFactor > 0) || !std::isfinite(YFactor))
+        YFactor = 1;  // an extent at a pole would make it 0
+}
+
+void CZMapWnd::ZoomToExtent()
+{
+    if (!View || !HasExtent)
+        return;
+    RECT rc;
+    GetClientRect(View, &rc);
+    const int w = rc.right - rc.left, h = rc.bottom - rc.top;
+    if (w < 1 || h < 1)
+        return;
+    // An extent of one point (or none across) gets a small one about its centre.
+    double minX = MinX, maxX = MaxX, minY = MinY, maxY = MaxY;
+    if (maxX - minX < kMinExtent) {
+        double c = (minX + maxX) / 2;
+        minX = c - kMinExtent / 2;
+        maxX = c + kMinExtent / 2;
+    }
+    if (maxY - minY < kMinExtent) {
+        double c = (minY + maxY) / 2;
+        minY = c - kMinExtent / 2;
+        maxY = c + kMinExtent / 2;
+    }
+    double dx = (maxX - minX) * 1.1;
+    double dy = (maxY - minY) * 1.1 / YFactor;
+    const double r = (double)LogPixelsX / LogPixelsY;
+    if (dx * h > dy * r * w)
+        dy = dx * r * h / w;
+    else
+        dx = dy * w / h / r;
+    UnitsPerPixel = dx / w;
+    MapScale = ScaleOfUnitsPerPixel(UnitsPerPixel, CoordSys, PixelsPerMmX);
+    ShowScale();
+    XCorner = (minX + maxX - dx) / 2;
+    YCorner = (dy + minY + maxY) / 2;
+    InvalidateRect(View, nullptr, FALSE);
+}
+
+void CZMapWnd::InvalidateLayers(int recordsOnly)
+{
+    HWND legend = LegendList();
+    const int count = (int)SendMessageW(legend, LVM_GETITEMCOUNT, 0, 0);
+    for (int i = 0; i < count; ++i) {
+        LegendItem* item = LegendItemAt(legend, i);
+        if (item && (!recordsOnly || IsRecordLayer(item)))
+            item->Rebuild = true;
+    }
+}
+
+int CZMapWnd::GetShownGridLevel(HWND legend, int count)
+{
+    int level = 0, grids = 0;
+    for (int i = 0; i < count && grids < 2; ++i) {
+        const LegendItem* item = LegendItemAt(legend, i);
+        const bool fine = IsInfoLayer(item, INFO_FINE_GRID);
+        if (!fine && !IsInfoLayer(item, INFO_GRID))
+            continue;
+        ++grids;
+        if (!LegendItemChecked(legend, i))
+            continue;
+        if (fine)
+            return 2;
+        level = 1;
+    }
+    return level;
+}
+
+bool CZMapWnd::SetScaleKeepingCentre(double scale)
+{
+    if (!std::isfinite(scale) || !(scale > 0))
+        return false;
+    const double units = UnitsPerPixelOfScale(scale, CoordSys, PixelsPerMmX);
+    if (!std::isfinite(units) || !(units > 0))
+        return false;
+    RECT rc = {0, 0, 0, 0};
+    if (View)
+        GetClientRect(View, &rc);
+    const double u0 = UnitsPerPixel;
+    MapScale = scale;
+    UnitsPerPixel = units;
+    XCorner += rc.right * (u0 - UnitsPerPixel) / 2;
+    YCorner -= rc.bottom * (u0 - UnitsPerPixel) / 2;
+    if (View)
+        InvalidateRect(View, nullptr, FALSE);
+    return true;
+}
+
+void CZMapWnd::ZoomAtPoint(int x, int y, int zoomIn)
+{
+    const double u0 = UnitsPerPixel;
+    if (zoomIn) {
+        MapScale /= std::sqrt(2.0);
+        InvalidateLayers(0);  // finer runs for the larger scale
+    } else {
+        MapScale *= std::sqrt(2.0);  // the layers keep their geometry
+    }
+    UnitsPerPixel = UnitsPerPixelOfScale(MapScale, CoordSys, PixelsPerMmX);
+    ShowScale();
+    XCorner += x * (u0 - UnitsPerPixel);
+    YCorner -= y * (u0 - UnitsPerPixel);
+    if (View)
+        InvalidateRect(View, nullptr, FALSE);
+}
+
+void CZMapWnd::FillRenderContext(MapRenderContext* ctx, HDC dc, int w, int h)
+{
+    UnitsPerPixel = UnitsPerPixelOfScale(MapScale, CoordSys, PixelsPerMmX);
+    const double u = UnitsPerPixel;
+    HWND legend = LegendList();
+    ctx->Dc = dc;
+    ctx->MainWindow = MainWindow();
+    ctx->Legend = legend;
+    ctx->GridCombo = GridCombo();
+    ctx->GridLevel = GetShownGridLevel(legend, (int)SendMessageW(legend, LVM_GETITEMCOUNT, 0, 0));
+    ctx->Display = Display;
+    ctx->UnitsPerPixel = u;
+    ctx->CentreLat = (MaxY + MinY) / 2;
+    ctx->YFactor = YFactor;
+    ctx->PixelsPerMmX = PixelsPerMmX;
+    ctx->PixelsPerMmY = PixelsPerMmY;
+    ctx->Left = XCorner;
+    ctx->Right = XCorner + w * u;
+    ctx->Bottom = YCorner - h * u;
+    ctx->Top = YCorner;
+    ctx->Diagonal = std::sqrt((w * u) * (w * u) + (h * u) * (h * u) / (YFactor * YFactor));
+    ctx->MapFolder = MapPath;
+}
+
+void CZMapWnd::DeleteLayerLists()
+{
+    if (!View || !GlContext)
+        return;  // no context: there are no lists either
+    RECT rc;
+    GetClientRect(View, &rc);
+    HGLRC previous = wglGetCurrentContext();
+    HDC previousDc = wglGetCurrentDC();
+    HDC dc = GetDC(View);
+    if (BeginViewDrawing(dc, rc.right, rc.bottom)) {
+        HWND legend = LegendList();
+        const int count = (int)SendMessageW(legend, LVM_GETITEMCOUNT, 0, 0);
+        for (int i = 0; i < count; ++i)
+            DeleteItemLists(LegendItemAt(legend, i));
+        wglMakeCurrent(previousDc, previous);
+    }
+    ReleaseDC(View, dc);
+}
