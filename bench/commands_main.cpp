@@ -20,7 +20,6 @@
 #include "browse/workspace.h"
 #include "common/filechooser.h"
 #include "core/database.h"
-#include "core/fields.h"
 #include "core/msgbox.h"
 #include "core/rawodbc.h"
 #include "mainapp/configdata.h"
@@ -194,54 +193,6 @@ Figures RunOnce(const std::wstring& startFile)
     RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     f.applyMs = apply.okAt > 0 ? NowMs() - apply.okAt : -1;
 
-    if (getenv("ZOR_PROFILE")) {
-        ConfigData* c = form->Config;
-        CDatabase* db = form->Database;
-        double a = NowMs();
-        ws->ApplyCardFont(c->CardFont, c->CardColor, c->CardPointSize / 5);
-        double b = NowMs();
-        form->UpdateMainTitle();
-        double d = NowMs();
-        ws->ApplyHeaderFields(WS_SYS_CARD, c->SysHeaderFields);
-        ws->ApplyHeaderFields(WS_LOC_CARD, c->LocHeaderFields);
-        double e = NowMs();
-        ws->ApplyListFields(WS_SYS_RECORDS, c->SysFields);
-        double e1 = NowMs();
-        ws->ApplyListFields(WS_LOC_RECORDS, c->LocFields);
-        double e2 = NowMs();
-        ws->ApplyListFields(WS_SEARCH_LIST, c->SearchFields);
-        double e3 = NowMs();
-        ws->ApplyListFields(WS_LIT_LIST, c->LitFields);
-        double g = NowMs();
-        db->SetTaxonListCount(ws->GetRecordList(WS_SYS_CARD));
-        double h1 = NowMs();
-        db->SetLocalityListCount(ws->GetRecordList(WS_LOC_CARD));
-        double h2 = NowMs();
-        db->SetSearchListCount(ws->GetSearchList());
-        double h = NowMs();
-        RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-        double i = NowMs();
-        {
-            HWND sl = ws->GetSearchList();
-            double p0 = NowMs();
-            SendMessageW(sl, LVM_DELETEALLITEMS, 0, 0);
-            double p1 = NowMs();
-            int cols = 0;
-            while (SendMessageW(sl, LVM_DELETECOLUMN, 0, 0))
-                cols++;
-            double p2 = NowMs();
-            SetupListColumns(sl, c->SearchFields);
-            double p3 = NowMs();
-            db->SetSearchListCount(sl);
-            double p4 = NowMs();
-            SendMessageW(sl, LVM_SETITEMCOUNT, 0, 0);
-            double p5 = NowMs();
-            db->SetSearchListCount(sl);
-            printf("deleteall %.0f deletecols(%d) %.0f setup %.0f count %.0f count0 %.0f\n", p1 - p0, cols, p2 - p1, p3 - p2, p4 - p3, p5 - p4);
-        }
-        printf("font %.0f title %.0f headers %.0f sys %.0f loc %.0f search %.0f lit %.0f counts %.0f/%.0f/%.0f paint %.0f\n",
-               b - a, d - b, e - d, e1 - e, e2 - e1, e3 - e2, g - e3, h1 - g, h2 - h1, h - h2, i - h);
-    }
     // Baseline of the last figure: the main window's re-application alone.
     t0 = NowMs();
     SendMessageW(wnd, ZM_CONFIG_CHANGED, 0, 0);

@@ -176,15 +176,7 @@ INT_PTR OnHelp(MainForm* form, HWND mainWnd, WPARAM, LPARAM)
     if (ShowHelpFile(path.c_str()))
         return TRUE;
     // HTML Help would show nothing for a missing file: the user is told where it was looked for.
-    wchar_t format[256] = L"";
-    wchar_t caption[64] = L"";
-    LoadStringW(form->hInstance, IDS_CMD_NO_HELP_FILE, format, ARRAYSIZE(format));
-    LoadStringW(form->hInstance, IDS_ERROR_CAPTION, caption, ARRAYSIZE(caption));
-    std::wstring text = format;
-    size_t at = text.find(L"%s");
-    if (at != std::wstring::npos)
-        text.replace(at, 2, path);
-    ZorMessageBox(mainWnd, text.c_str(), caption, MB_ICONERROR);
+    ReportFileError(form, mainWnd, IDS_CMD_NO_HELP_FILE, path.c_str());
     return TRUE;
 }
 
@@ -227,6 +219,19 @@ const MainCommandRow kCommands[] = {
 };
 
 }  // namespace
+
+void ReportFileError(MainForm* form, HWND mainWnd, UINT formatId, const wchar_t* path)
+{
+    wchar_t format[256] = L"";
+    wchar_t caption[64] = L"";
+    LoadStringW(form->hInstance, formatId, format, ARRAYSIZE(format));
+    LoadStringW(form->hInstance, IDS_ERROR_CAPTION, caption, ARRAYSIZE(caption));
+    std::wstring text = format;
+    size_t at = text.find(L"%s");
+    if (at != std::wstring::npos)
+        text.replace(at, 2, path);
+    ZorMessageBox(mainWnd, text.c_str(), caption, MB_ICONERROR);
+}
 
 const MainCommandRow* FindMainCommand(int id)
 {

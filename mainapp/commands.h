@@ -35,6 +35,10 @@ UINT CommandMenuFlags(int id, bool enabled);
 // carries its argument); 0 comes from a menu or a toolbar button, 1 from an accelerator.
 const WORD kCommandFromComponent = 2;
 
+// Shows the error box of a command about one file: the string `formatId` with its %s replaced
+// by the path.
+void ReportFileError(MainForm* form, HWND mainWnd, UINT formatId, const wchar_t* path);
+
 // ---- handlers that live in files of their own ----
 
 // 101-104: open, save, save as and new workspace file (mainapp/templatecmds.cpp).

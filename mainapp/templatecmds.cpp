@@ -55,15 +55,7 @@ bool SaveAndReport(MainForm* form, HWND mainWnd)
 {
     if (SaveWorkspace(form, mainWnd))
         return true;
-    wchar_t format[256] = L"";
-    wchar_t caption[64] = L"";
-    LoadStringW(form->hInstance, IDS_CMD_SAVE_FAILED, format, ARRAYSIZE(format));
-    LoadStringW(form->hInstance, IDS_ERROR_CAPTION, caption, ARRAYSIZE(caption));
-    std::wstring text = format;
-    size_t at = text.find(L"%s");
-    if (at != std::wstring::npos)
-        text.replace(at, 2, form->ConfigPath);
-    ZorMessageBox(mainWnd, text.c_str(), caption, MB_ICONERROR);
+    ReportFileError(form, mainWnd, IDS_CMD_SAVE_FAILED, form->ConfigPath.c_str());
     return false;
 }
 
