@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "browse/recordlist.h"
 #include "core/database.h"
 #include "core/fields.h"
 #include "core/treefill.h"
@@ -346,25 +347,7 @@ int CTreeCard::RequestRecordList(int itemId, int reset)
         SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     if (reset)
         SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
-    std::vector<CFieldBase*> keys;
-    if (SortCol != 0) {
-        HWND header = (HWND)SendMessageW(list, LVM_GETHEADER, 0, 0);
-        HDITEMW hdi = {};
-        hdi.mask = HDI_LPARAM;
-        int column = SortCol < 0 ? -SortCol : SortCol;
-        if (header && SendMessageW(header, HDM_GETITEMW, column, (LPARAM)&hdi) && hdi.lParam) {
-            CDispField* disp = (CDispField*)hdi.lParam;
-            CFieldBase* field = disp->Field;
-            if (field && field->Kind == FIELD_DATABASE) {
-                keys.push_back(field);
-            } else if (field && field->Kind == FIELD_COMPOSED) {
-                CObjArray* refs = static_cast<CCustFld*>(field)->FieldRefs;
-                for (int i = 0; refs && i < refs->GetCount(); ++i)
-                    if (refs->GetItems()[i])
-                        keys.push_back(static_cast<CFieldBase*>(refs->GetItems()[i]));
-            }
-        }
-    }
+    std::vector<CFieldBase*> keys = SortKeysOfColumn(list, SortCol);
     ListQuery query = {};
     query.Kind = Kind;
     query.Id = itemId;
@@ -408,27 +391,10 @@ int CTreeCard::RequeryRecords(int reset)
 LRESULT CTreeCard::OnRecordListNotify(NMHDR* header)
 {
     HWND list = header->hwndFrom;
+    LRESULT result = 0;
+    if (AnswerVirtualListNotice(MainWindow(), header, Kind, &CacheFrom, &CacheTo, &result))
+        return result;
     switch (header->code) {
-    case LVN_GETDISPINFOW: {
-        // The list's small images are the header's sort arrows; rows show none of them.
-        LVITEMW* item = &((NMLVDISPINFOW*)header)->item;
-        if (item->mask & LVIF_IMAGE)
-            item->iImage = -1;
-        SendMain(ZM_GET_LIST_CELL_TEXT, (WPARAM)Kind, (LPARAM)header);
-        return 0;
-    }
-    case LVN_ODCACHEHINT: {
-        // The list sends the hint from its own paint, just before it asks for the cells of that
-        // range, and the main window reads every cell live from the list's recordset: the rows
-        // are current as they are drawn. Invalidating them here would only paint every newly
-        // shown page a second time, so the range is kept and nothing is invalidated.
-        NMLVCACHEHINT* hint = (NMLVCACHEHINT*)header;
-        CacheFrom = hint->iFrom;
-        CacheTo = hint->iTo;
-        return 0;
-    }
-    case LVN_DELETEALLITEMS:
-        return TRUE;  // no LVN_DELETEITEM for each of the rows: they carry nothing to free
     case LVN_COLUMNCLICK: {
         NMLISTVIEW* nm = (NMLISTVIEW*)header;
         SortCol = SetSortArrow(list, SortCol, nm->iSubItem);
@@ -444,45 +410,14 @@ LRESULT CTreeCard::OnRecordListNotify(NMHDR* header)
     return 0;
 }
 
-namespace {
-
-// The record id of a row as the main window gives it: -1 when it gives none.
-int RecordIdOfRow(const CTreeCard* card, HWND list, int row)
-{
-    NMLVDISPINFOW info = {};
-    info.hdr.hwndFrom = list;
-    info.hdr.idFrom = IDC_CARD_RECORDLIST;
-    info.hdr.code = LVN_GETDISPINFOW;
-    info.item.mask = LVIF_PARAM;
-    info.item.iItem = row;
-    info.item.iSubItem = 0;
-    info.item.lParam = -1;
-    card->SendMain(ZM_GET_LIST_CELL_TEXT, (WPARAM)card->Kind, (LPARAM)&info);
-    return info.item.lParam >= 0 ? (int)info.item.lParam : -1;
-}
-
-}  // namespace
-
 int CTreeCard::GetSelectedRecordId()
 {
     HWND list = GetRecordList();
     int row = (int)SendMessageW(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
-    return row < 0 ? -1 : RecordIdOfRow(this, list, row);
+    return row < 0 ? -1 : ListRowId(MainWindow(), list, Kind, row);
 }
 
 int CTreeCard::GetSelectedRecordIds(CIntArray* ids)
 {
-    if (!ids)
-        return 0;
-    HWND list = GetRecordList();
-    int added = 0;
-    for (int row = (int)SendMessageW(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED); row >= 0;
-         row = (int)SendMessageW(list, LVM_GETNEXTITEM, (WPARAM)row, LVNI_SELECTED)) {
-        int id = RecordIdOfRow(this, list, row);
-        if (id < 0)
-            continue;  // a row the main window could not answer is never acted upon
-        ids->Add(id);
-        ++added;
-    }
-    return added;
+    return ListSelectedIds(MainWindow(), GetRecordList(), Kind, ids);
 }

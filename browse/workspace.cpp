@@ -4,6 +4,8 @@
 #include <strsafe.h>
 
 #include "browse/addquerydlg.h"
+#include "browse/litcard.h"
+#include "browse/litrecorddlg.h"
 #include "browse/recorddlg.h"
 #include "browse/treecard.h"
 #include "core/containers.h"
@@ -129,6 +131,7 @@ Workspace::Workspace(HWND tabControl, HINSTANCE instance, ConfigData* config)
     SendMessageW(SearchList, LVM_SETIMAGELIST, LVSIL_SMALL, (LPARAM)ArrowImages);
     SubclassRecordListHeader(SearchList, DividerCursor);
     SetWindowSubclass(TabControl, SearchListRequests, kSearchListRequestsId, (DWORD_PTR)this);
+    LitCard = new CLitCard(TabControl, Instance, ArrowImages, DividerCursor);
 
     MapCards = new CObjArray(16, 4);
     ReportForm = new CPrintForm(Instance);
@@ -147,8 +150,12 @@ Workspace::~Workspace()
     // Map cards own their windows; the array deletes them.
     delete MapCards;
     MapCards = nullptr;
+    delete LitRecordDlg;
+    LitRecordDlg = nullptr;
     delete RecordDlg;
     RecordDlg = nullptr;
+    delete LitCard;
+    LitCard = nullptr;
     delete SysCard;
     SysCard = nullptr;
     delete LocCard;
@@ -194,7 +201,9 @@ HWND Workspace::GetPageWindow(int tab)
         return CardOfTab(tab)->GetPage();
     if (tab == TAB_SEARCH)
         return SearchList;
-    // The literature page and the map pages have no window until their cards exist.
+    if (tab == TAB_LITERATURE)
+        return LitCard ? LitCard->GetWindow() : nullptr;
+    // The map pages have no window until their cards exist.
     return nullptr;
 }
 
@@ -229,10 +238,13 @@ int Workspace::ShowPage(HWND owner)
         LPARAM selected = SendMessageW(SearchList, LVM_GETSELECTEDCOUNT, 0, 0);
         SendMessageW(MainWindow, ZM_UPDATE_RECORD_TOOLBAR, 1, selected);
         ShowWindow(SearchList, SW_SHOW);
+    } else if (tab == TAB_LITERATURE) {
+        // The card updates the commands itself when it is shown.
+        if (LitCard)
+            ShowWindow(LitCard->GetWindow(), SW_SHOW);
     } else if (tab >= kFirstMapTab) {
         ShowMapPage(tab, SW_SHOW);
     }
-    // The literature page updates the commands itself once its card exists.
     SendMessageW(MainWindow, ZM_RESET_TOOLBAR_COMBO, 0, 0);
     SendMessageW(MainWindow, ZM_SHOW_TOOLBAR_COMBO,
                  (tab == TAB_SYSTEM || tab == TAB_LOCALITIES) ? 1 : 0, 0);
@@ -250,6 +262,8 @@ void Workspace::Layout(HWND tabControl, int left, int top, int width, int height
     LocCard->Move(&area);
     SetWindowPos(SearchList, nullptr, area.left, area.top, area.right - area.left,
                  area.bottom - area.top, SWP_NOZORDER);
+    if (LitCard)
+        LitCard->Move(&area);
 }
 
 // ---- settings ----
@@ -271,10 +285,12 @@ void Workspace::SaveWorkspaceSettings(CXmlWriter* writer, IXMLDOMElement* parent
         writer->SetIntAttr(element, L"SortCol", SearchSortCol);
         element->Release();
     }
-    // The literature card writes its keys here once it exists.
     element = writer->AddChildElement(parent, L"LitTab");
-    if (element)
+    if (element) {
+        if (LitCard)
+            LitCard->SaveSettings(writer, element);
         element->Release();
+    }
     element = writer->AddChildElement(parent, L"Maps");
     if (element)
         element->Release();
@@ -297,6 +313,12 @@ void Workspace::LoadWorkspaceSettings(CXmlReader* reader, IXMLDOMElement* parent
     element = reader->SelectChildElement(parent, L"SearchTab");
     if (element) {
         reader->GetIntAttr(element, L"SortCol", &SearchSortCol);
+        element->Release();
+    }
+    element = reader->SelectChildElement(parent, L"LitTab");
+    if (element) {
+        if (LitCard)
+            LitCard->LoadSettings(reader, element);
         element->Release();
     }
     // The Maps element's children become map tabs through the map cards, which come with the
@@ -367,6 +389,8 @@ void Workspace::ApplyListFields(int list, CObjArray* fields)
         sortState = LocCard->GetSortColumn();
     else if (list == WS_SEARCH_LIST)
         sortState = SearchSortCol;
+    else if (list == WS_LIT_LIST && LitCard)
+        sortState = LitCard->GetSortColumn();
     SetSortArrow(view, 0, sortState);
 }
 
@@ -433,8 +457,7 @@ int Workspace::GetCurrentId(int card) const
 
 HWND Workspace::GetLitList() const
 {
-    // The literature card's list, once the card exists.
-    return nullptr;
+    return LitCard ? LitCard->GetList() : nullptr;
 }
 
 HWND Workspace::GetListWindow(int list) const

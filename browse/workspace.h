@@ -10,9 +10,9 @@
 #include <msxml2.h>
 
 class CTreeCard;           // browse/treecard.h
-class CLitCard;            // literature card (later issue)
+class CLitCard;            // browse/litcard.h
 class CEditRecordDlg;      // browse/recorddlg.h
-class CEditLitRecordDlg;   // literature record dialog (later issue)
+class CEditLitRecordDlg;   // browse/litrecorddlg.h
 class CEditLegendStyleDlg; // legend style dialog of the map cards (later issue)
 class CAddQueryDlg;        // browse/addquerydlg.h
 class CPrintForm;          // reports/printform.h
@@ -128,11 +128,12 @@ public:
     // ---- commands on the page in front ----
     void SetListStyle(HWND owner, int style);
     // Deletes the selected records of the page in front after asking (706-708): the tree
-    // cards' record lists and the search list.
+    // cards' record lists, the search list and the literature list.
     void DeleteRecords(HWND owner);
     void RefreshAll(HWND owner);
     // A new record, or the selected one edited, on the page in front: the record dialog for the
-    // record lists (tabs 0-2). Nothing happens on the other tabs, nor without a selected row.
+    // record lists (tabs 0-2), the publication dialog for the literature list (tab 3). Nothing
+    // happens on the other tabs, nor without a selected row.
     void NewRecord(HWND owner);
     void EditRecord(HWND owner);
     // The database closed: the record dialog's template names another file's attributes.
@@ -189,6 +190,8 @@ private:
     int MapIndexOfTab(int tab) const;
     void RemoveMapTab(int tab);
     void CollectRecordIds(int tab, CIntArray* ids);
+    // The literature record dialog on a new publication or the selected one (workspace_literature.cpp).
+    void RunLiteratureDialog(HWND owner, bool edit);
     // Runs the record dialog on a new record (id -1) or on a stored one.
     void RunRecordDialog(HWND owner, int mode, int recordId);
 };

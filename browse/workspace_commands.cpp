@@ -3,6 +3,8 @@
 
 #include <strsafe.h>
 
+#include "browse/litcard.h"
+#include "browse/recordlist.h"
 #include "browse/treecard.h"
 #include "core/containers.h"
 #include "core/database.h"
@@ -93,19 +95,7 @@ int Workspace::GetSearchRowId(int row)
 {
     if (row < 0)
         row = (int)SendMessageW(SearchList, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
-    if (row < 0)
-        return -1;
-    NMLVDISPINFOW info = {};
-    info.hdr.hwndFrom = SearchList;
-    info.hdr.idFrom = (UINT_PTR)GetDlgCtrlID(SearchList);
-    info.hdr.code = LVN_GETDISPINFOW;
-    info.item.mask = LVIF_PARAM;
-    info.item.iItem = row;
-    info.item.iSubItem = 0;
-    // An unanswered request must not pass for a record id.
-    info.item.lParam = -1;
-    SendMessageW(MainWindow, ZM_GET_LIST_CELL_TEXT, ZM_LIST_SEARCH_RECORDS, (LPARAM)&info);
-    return info.item.lParam < 0 ? -1 : (int)info.item.lParam;
+    return row < 0 ? -1 : ListRowId(MainWindow, SearchList, ZM_LIST_SEARCH_RECORDS, row);
 }
 
 // ---- commands on the page in front ----
@@ -119,6 +109,11 @@ void Workspace::SetListStyle(HWND owner, int style)
 
 void Workspace::CollectRecordIds(int tab, CIntArray* ids)
 {
+    if (tab == TAB_LITERATURE) {
+        if (LitCard)
+            LitCard->GetSelectedIds(ids);
+        return;
+    }
     CTreeCard* card = CardOfTab(tab);
     if (card) {
         card->GetSelectedRecordIds(ids);
@@ -140,8 +135,8 @@ void Workspace::CollectRecordIds(int tab, CIntArray* ids)
 void Workspace::DeleteRecords(HWND owner)
 {
     int tab = GetCurrentTab(owner);
-    if (tab >= TAB_LITERATURE)
-        return;  // literature records go through the literature card once it exists
+    if (tab >= kFirstMapTab)
+        return;
     CIntArray ids(32, 8);
     CollectRecordIds(tab, &ids);
     int count = ids.GetCount();
@@ -157,7 +152,13 @@ void Workspace::DeleteRecords(HWND owner)
     StringCchPrintfW(text, 160, format, count);
     if (ZorMessageBox(owner, text, caption, MB_ICONQUESTION | MB_OKCANCEL) != IDOK)
         return;
-    if (SendMessageW(MainWindow, ZM_DELETE_RECORDS, ZM_DELETE_RECORD_ROWS, (LPARAM)&ids))
+    bool literature = tab == TAB_LITERATURE;
+    if (!SendMessageW(MainWindow, ZM_DELETE_RECORDS,
+                      literature ? ZM_DELETE_LITERATURE_ROWS : ZM_DELETE_RECORD_ROWS, (LPARAM)&ids))
+        return;
+    if (literature)
+        LitCard->Refresh(1);
+    else
         RefreshAll(owner);
 }
 
@@ -167,6 +168,8 @@ void Workspace::RefreshAll(HWND owner)
     LocCard->RequeryRecords(1);
     if (SearchShown)
         RunSearch(owner, SearchWhere, 1);
+    if (LitCard)
+        LitCard->Refresh(1);
     RefreshMaps();
 }
 
@@ -178,14 +181,14 @@ int Workspace::RefreshMaps()
 
 void Workspace::RequeryLiterature(HWND owner)
 {
-    // The literature card requeries its list with its kept filter once it exists.
-    (void)owner;
+    if (LitCard)
+        LitCard->Requery(owner, LitCard->GetFilter(), 1);
 }
 
 void Workspace::FillAuthorCombo(HWND owner)
 {
-    // The literature card refills its author combo once it exists.
-    (void)owner;
+    if (LitCard)
+        LitCard->FillAuthorCombo(owner);
 }
 
 // ---- map tabs ----

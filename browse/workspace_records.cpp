@@ -31,6 +31,8 @@ void Workspace::NewRecord(HWND owner)
     int tab = GetCurrentTab(owner);
     if (tab >= TAB_SYSTEM && tab <= TAB_SEARCH)
         RunRecordDialog(owner, RECORD_MODE_NEW, -1);
+    else if (tab == TAB_LITERATURE)
+        RunLiteratureDialog(owner, false);
 }
 
 void Workspace::EditRecord(HWND owner)
@@ -41,6 +43,8 @@ void Workspace::EditRecord(HWND owner)
         recordId = card->GetSelectedRecordId();
     else if (tab == TAB_SEARCH)
         recordId = GetSearchRowId(-1);  // the first selected row
+    else if (tab == TAB_LITERATURE)
+        return RunLiteratureDialog(owner, true);
     else
         return;
     if (recordId >= 0)

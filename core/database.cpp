@@ -426,15 +426,27 @@ Recordset* CDatabase::GetCachedRecordset(CachedRecordset kind)
     if (!spec.Sql)
         return nullptr;
     Recordset*& slot = RecordsetSlot(kind);
-    if (IsRecordsetOpen(slot))
+    if (IsRecordsetOpen(slot)) {
+        if (kind == RS_LITERATURE_NAMES)
+            RefreshLiteratureNames();
         return slot;
+    }
     if (!slot)
         slot = Recordset::Create();
     else
         slot->Close();
     if (slot)
         OpenOn(slot, spec.Sql, AdoConnection, spec.CursorLocation, spec.CursorType, spec.LockType);
+    if (kind == RS_LITERATURE_NAMES)
+        LiteratureNamesStale = 0;
     return slot;
+}
+
+void CDatabase::RefreshLiteratureNames()
+{
+    if (LiteratureNamesStale)
+        RequeryIfOpen(LiteratureNamesRs);
+    LiteratureNamesStale = 0;
 }
 
 HRESULT CDatabase::ReopenListRecordset(CachedRecordset kind, const wchar_t* sql)

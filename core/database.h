@@ -417,6 +417,11 @@ public:
     int FirstFeatureColumn;
     int FeatureBlockEnd;
     int LiteratureColumnCount;
+    // A saved publication leaves the publication names to be read again when next used: with
+    // many publications that read costs far more than the save itself.
+    int LiteratureNamesStale = 0;
+    // Reads the publication names again when a save left them stale.
+    void RefreshLiteratureNames();
 
     int CachedTextLength;
     VARIANT CachedValue;
@@ -470,6 +475,7 @@ enum ItemDeleteStringId
     IDS_DB_ITEM_HAS_CHILDREN = 520,
     IDS_DB_ITEM_HAS_RECORDS = 521,
     IDS_DB_LOOKUP_VALUE_IN_USE = 522,  // a lookup value that rows still use
+    IDS_DB_LIT_CITED_BY_RECORDS = 1600,  // resources/zorna/literature.h
 };
 // ---- end of tree items and records helpers ----
 

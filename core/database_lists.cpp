@@ -268,6 +268,10 @@ std::wstring CDatabase::BuildListQuerySql(const ListQuery* q)
             return std::wstring(L"SELECT * FROM COLLECTVIEW WHERE ") + q->Where + OrderBy(RecordViewFields, q);
         return L"SELECT * FROM COLLECTVIEW" + OrderBy(RecordViewFields, q);
     case 4:
+        // The first author's restriction holds whatever condition comes with it.
+        if (q->Where && q->Id >= 0)
+            return L"SELECT * FROM LITVIEW WHERE FIRSTAUTHOR = " + id + L" AND (" + q->Where + L")" +
+                   OrderBy(LitViewFields, q);
         if (q->Where)
             return std::wstring(L"SELECT * FROM LITVIEW WHERE ") + q->Where + OrderBy(LitViewFields, q);
         if (q->Id >= 0)
@@ -435,6 +439,8 @@ bool EndsInCh(const std::wstring& text)
 
 void CDatabase::FilterListByName(int kind, int dropDown, HWND combo, const wchar_t* text)
 {
+    if (kind == 2)
+        RefreshLiteratureNames();
     Recordset* rs = kind == 0 ? SpeciesNamesRs : kind == 1 ? FeatureNamesRs
                   : kind == 2 ? LiteratureNamesRs : nullptr;
     if (!rs)

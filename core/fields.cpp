@@ -508,6 +508,29 @@ int SetSortArrow(HWND list, int current, int clicked)
     return clicked;
 }
 
+std::vector<CFieldBase*> SortKeysOfColumn(HWND list, int sortCol)
+{
+    std::vector<CFieldBase*> keys;
+    HWND header = sortCol ? (HWND)SendMessageW(list, LVM_GETHEADER, 0, 0) : nullptr;
+    if (!header)
+        return keys;
+    HDITEMW item = {};
+    item.mask = HDI_LPARAM;
+    if (!SendMessageW(header, HDM_GETITEMW, sortCol < 0 ? -sortCol : sortCol, (LPARAM)&item))
+        return keys;
+    CDispField* column = reinterpret_cast<CDispField*>(item.lParam);
+    CFieldBase* field = column ? column->Field : nullptr;
+    if (field && field->Kind == FIELD_DATABASE) {
+        keys.push_back(field);
+    } else if (field && field->Kind == FIELD_COMPOSED) {
+        CObjArray* refs = static_cast<CCustFld*>(field)->FieldRefs;
+        for (int i = 0; refs && i < refs->GetCount(); ++i)
+            if (refs->GetItems()[i])
+                keys.push_back(static_cast<CFieldBase*>(refs->GetItems()[i]));
+    }
+    return keys;
+}
+
 // ---- search-field entries ----
 
 void InitSearchFieldEntry(SearchFieldEntry* entry, CDispField* field)

@@ -8,6 +8,8 @@
 #include <commctrl.h>
 #include <oleauto.h>
 
+#include <vector>
+
 #include "core/containers.h"
 #include "core/zorobj.h"
 #include "dataaccess/ado.h"
@@ -121,6 +123,10 @@ void GetListItemText(HINSTANCE instance, LVITEMW* item, zdata::Recordset* rs, HW
 // Moves the sort mark of a list's header; returns the new sort value (a column index, negative
 // for one direction and positive for the other, 0 for none).
 int SetSortArrow(HWND list, int current, int clicked);
+// The sort keys of a list's sorted column (the header item |sortCol|, as SetSortArrow keeps it):
+// the column's own field for a database column, the fields a composed column is made of; none
+// for 0 or a column without an entry.
+std::vector<CFieldBase*> SortKeysOfColumn(HWND list, int sortCol);
 // Header marks drawn by the header's own sort flags (version 6 controls) or by its image list.
 // -1 (the default) decides by the loaded common controls; 0 or 1 forces a style.
 void SetSortMarkStyle(int themed);

@@ -74,9 +74,27 @@ int DeleteTreeItem(CDatabase* db, int id, const DeleteKind& kind)
     return tx.Commit() ? 1 : 0;
 }
 
+// "<column> = n" for one id of the range, "<column> IN (n, ...)" for more.
+std::wstring IdCondition(const wchar_t* column, const CIntArray* ids, int first, int last)
+{
+    std::wstring list = IdListText(ids->GetItems(), first, last);
+    return std::wstring(L" WHERE ") + column + (last - first == 1 ? L" = " + list : L" IN (" + list + L")");
+}
+
+// What refers to the rows a delete would take: "SELECT COUNT(*) FROM <table>" and the column
+// that holds their ids; the rows are refused with the message when the count is not 0.
+struct DeleteGuard
+{
+    const wchar_t* countSql;
+    const wchar_t* column;
+    UINT message;
+};
+
 // Deletes the rows of the ids in one transaction; a long list goes in several statements,
-// since one statement naming every id would pass the file's statement length.
-bool DeleteByIds(CDatabase* db, const wchar_t* table, const CIntArray* ids)
+// since one statement naming every id would pass the file's statement length. With a guard,
+// nothing is deleted while something still refers to one of the rows.
+bool DeleteByIds(CDatabase* db, const wchar_t* table, const CIntArray* ids,
+                 const DeleteGuard* guard = nullptr)
 {
     if (!ids || ids->GetCount() < 1 || !db->IsOpen())
         return false;
@@ -84,13 +102,22 @@ bool DeleteByIds(CDatabase* db, const wchar_t* table, const CIntArray* ids)
     if (!tx.Begin())
         return false;
     int count = ids->GetCount();
+    for (int first = 0; guard && first < count; first += kIdsPerStatement) {
+        int last = first + kIdsPerStatement < count ? first + kIdsPerStatement : count;
+        int users = CountOf(db, (guard->countSql + IdCondition(guard->column, ids, first, last)).c_str());
+        if (users != 0) {
+            tx.Rollback(false);  // nothing was written
+            if (users < 0)
+                db->ReportAdoErrors();
+            else
+                ZorMessageBoxRes(db->MainWindow, db->Instance, guard->message,
+                                 IDS_DB_ERROR_CAPTION, MB_ICONERROR);
+            return false;
+        }
+    }
     for (int first = 0; first < count; first += kIdsPerStatement) {
         int last = first + kIdsPerStatement < count ? first + kIdsPerStatement : count;
-        std::wstring sql = std::wstring(L"DELETE FROM ") + table;
-        if (last - first == 1)
-            sql += L" WHERE ID = " + IdListText(ids->GetItems(), first, last);
-        else
-            sql += L" WHERE ID IN (" + IdListText(ids->GetItems(), first, last) + L")";
+        std::wstring sql = std::wstring(L"DELETE FROM ") + table + IdCondition(L"ID", ids, first, last);
         if (FAILED(db->AdoConnection->Execute(sql.c_str(), nullptr, adExecuteNoRecords))) {
             tx.Fail();
             return false;
@@ -127,9 +154,13 @@ int CDatabase::DeleteRecords(const CIntArray* ids)
 
 int CDatabase::DeleteLiterature(const CIntArray* ids)
 {
-    // The publication's authors, keywords and taxon and locality links go with it.
-    if (!DeleteByIds(this, L"LITERATURE", ids))
+    // The publication's authors, keywords and taxon and locality links go with it. Records keep
+    // their publication in a column without a key, so a cited publication is refused here.
+    static const DeleteGuard cited = {L"SELECT COUNT(*) FROM ZORNACOLLS", L"LITID",
+                                      IDS_DB_LIT_CITED_BY_RECORDS};
+    if (!DeleteByIds(this, L"LITERATURE", ids, &cited))
         return 0;
     RequeryIfOpen(LiteratureNamesRs);
+    LiteratureNamesStale = 0;
     return 1;
 }

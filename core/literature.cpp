@@ -14,6 +14,7 @@
 
 #include "core/database.h"
 #include "core/itemsave_rows.h"
+#include "core/rsutil.h"
 #include "core/textutil.h"
 #include "core/treemove.h"
 #include "dataaccess/filterexpr.h"
@@ -244,6 +245,81 @@ void GetKeywordName(CDatabase* db, int id, wchar_t* buffer, int size)
     GetNameById(db->GetKeywordsRs(), id, buffer, size);
 }
 
+// ---- deleting from the name lists ----
+
+namespace {
+
+// Counts the rows that refer to an id of a name list ("%d" the id, in every sub-query).
+const wchar_t* ReferenceCountSql(int kind)
+{
+    switch (kind) {
+    case TABLE_RS_EDITORS:
+        return L"SELECT (SELECT COUNT(*) FROM JOURNALS WHERE EDITORID = %d) + "
+               L"(SELECT COUNT(*) FROM LITERATURE WHERE EDITOR = %d)";
+    case TABLE_RS_JOURNALS:
+        return L"SELECT COUNT(*) FROM LITERATURE WHERE JOURNALID = %d";
+    case TABLE_RS_LITAUTHORS:
+        return L"SELECT (SELECT COUNT(*) FROM LITERATURE WHERE FIRSTAUTHOR = %d) + "
+               L"(SELECT COUNT(*) FROM BOOKAUTHORS WHERE AUTHORID = %d)";
+    case TABLE_RS_KEYWORDS:
+        return L"SELECT COUNT(*) FROM LITKEYWORDSREFS WHERE KEYWORDID = %d";
+    default:
+        return nullptr;
+    }
+}
+
+// The count of a reference query; -1 when it cannot be read.
+int CountReferences(zdata::Connection* connection, const wchar_t* format, int id)
+{
+    wchar_t sql[256];
+    StringCchPrintfW(sql, 256, format, id, id);
+    Recordset* rs = nullptr;
+    if (FAILED(connection->Execute(sql, nullptr, adCmdText, &rs)) || !rs)
+        return -1;
+    int count = -1;
+    if (HasRow(rs)) {
+        FieldsRef fields(rs);
+        count = GetInt(fields.get(), 0);
+    }
+    CloseAndRelease(rs);
+    return count;
+}
+
+}  // namespace
+
+int DeleteNameListRow(Recordset* list, int kind, int id)
+{
+    const wchar_t* countSql = ReferenceCountSql(kind);
+    zdata::Connection* connection = list ? list->ActiveConnection() : nullptr;
+    if (!countSql || !connection || !IsRecordsetOpen(list))
+        return NAME_ROW_FAILED;
+    if (FAILED(connection->BeginTrans()))
+        return NAME_ROW_FAILED;
+    int users = CountReferences(connection, countSql, id);
+    if (users != 0) {
+        connection->RollbackTrans();
+        return users > 0 ? NAME_ROW_IN_USE : NAME_ROW_FAILED;
+    }
+    FieldsRef fields(list);
+    Field* idField = nullptr;
+    bool found = fields && SUCCEEDED(fields.get()->Item(kNameId, &idField)) && idField &&
+                 LocateRecordById(id, idField, list);
+    if (idField)
+        idField->Release();
+    if (!found) {
+        connection->RollbackTrans();
+        return NAME_ROW_MISSING;
+    }
+    bool deleted = SUCCEEDED(list->Delete(adAffectCurrent));
+    if (!deleted || FAILED(connection->CommitTrans())) {
+        connection->RollbackTrans();
+        if (deleted)
+            list->Requery();  // the row left the rowset but stays in the file
+        return NAME_ROW_FAILED;
+    }
+    return NAME_ROW_DELETED;
+}
+
 // ---- the name lists ----
 
 namespace {
@@ -423,6 +499,6 @@ int CDatabase::SaveLiterature(LiteratureRecord* r)
     }
     r->Id = litId;
     RequeryIfOpen(LiteratureListRs);
-    RequeryIfOpen(LiteratureNamesRs);
+    LiteratureNamesStale = 1;
     return 1;
 }

@@ -57,3 +57,17 @@ void GetEditorName(CDatabase* db, int id, wchar_t* buffer, int size);
 void GetJournalName(CDatabase* db, int id, wchar_t* buffer, int size);
 void GetLitAuthorName(CDatabase* db, int id, wchar_t* buffer, int size);
 void GetKeywordName(CDatabase* db, int id, wchar_t* buffer, int size);
+
+// Outcome of DeleteNameListRow.
+enum NameRowDelete
+{
+    NAME_ROW_MISSING = -2,  // the list does not hold the id
+    NAME_ROW_FAILED = -1,   // the database refused it (its errors are on the connection)
+    NAME_ROW_IN_USE = 0,    // a publication, periodical or link still refers to it
+    NAME_ROW_DELETED = 1,
+};
+// Deletes the row of an id from one of the four cached name lists (kinds of TableRecordsetKind:
+// LITAUTHORS, JOURNALS, EDITORS, KEYWORDS) unless a row of the catalogue still refers to it,
+// checked and deleted in one transaction on the list's connection. Nothing in the file keeps
+// these references by itself.
+int DeleteNameListRow(zdata::Recordset* list, int kind, int id);

@@ -792,7 +792,7 @@ bool Generator::WriteLiterature()
     RawStatement ed, jo, au, kw, lit, ba, kr, sr, lr;
     if (!ed.Prepare(db_, L"INSERT INTO EDITORS (NAME, ABBREV, PLACE) VALUES (?, ?, ?)") ||
         !jo.Prepare(db_, L"INSERT INTO JOURNALS (NAME, ABBREV, EDITORID) VALUES (?, ?, ?)") ||
-        !au.Prepare(db_, L"INSERT INTO LITAUTHORS (NAME, ABBREV, AUTHNOTE) VALUES (?, ?, ?)") ||
+        !au.Prepare(db_, L"INSERT INTO LITAUTHORS (NAME, FULLNAME, ABBREV) VALUES (?, ?, ?)") ||
         !kw.Prepare(db_, L"INSERT INTO KEYWORDS (NAME) VALUES (?)") ||
         !lit.Prepare(db_, L"INSERT INTO LITERATURE (ID, NAME, ABBREV, EDITOR, JOURNALID, FIRSTAUTHOR, "
                           L"IYEAR, INUMBER, IVOLUME, IPAGES, ABSTRACT, JAZYK, RECENZE) VALUES (?, ?, ?, "
@@ -830,9 +830,15 @@ bool Generator::WriteLiterature()
         if (!authorNames.insert(name).second)
             continue;
         authors.push_back(name);
+        // "Novák J. K.": the full name "J. K. Novák" for about one author in five, the surname
+        // as the abbreviation.
+        size_t space = name.find(L' ');
         au.SetText(1, name);
-        au.SetText(2, Cut(name, 32));
-        au.SetText(3, rng_.Chance(0.2) ? L"entomolog, Národní muzeum" : L"");
+        if (rng_.Chance(0.2))
+            au.SetText(2, name.substr(space + 1) + L" " + name.substr(0, space));
+        else
+            au.SetNull(2);
+        au.SetText(3, Cut(name.substr(0, space), 32));
         if (!au.Execute())
             return Fail(L"cannot store a literature author");
     }

@@ -301,6 +301,12 @@ public:
     // A second cursor over the same rows, independent of this one (for worker threads).
     HRESULT Clone(Recordset** out, long lockType = adLockUnspecified);
 
+    // How many rows of a long read-only result the cursor reads at a time and keeps for itself
+    // (1, the default: rows are read by page as they are asked for and shared by every cursor
+    // over them). A cursor that walks the whole list, such as an export's, reads in blocks.
+    HRESULT put_CacheSize(long rows);
+    HRESULT get_CacheSize(long* out) const;
+
     // The numbers of some columns for every row of the (filtered) view, in view order: one
     // double per column and row (NaN for NULL and for values that are no number). A long
     // keyset reads them in one pass over the rows, without paging; the cursor stays where it is.

@@ -491,4 +491,119 @@ SQLRETURN FetchRow(SQLHSTMT stmt, const std::vector<ColumnMeta>& columns, RowPtr
     return SQL_SUCCESS;
 }
 
+namespace {
+
+// Characters bound for a text column: a size most values fit, more for a column declared
+// wider (the file does not hold its texts to their declared sizes; longer ones are read again
+// whole).
+size_t BoundChars(const ColumnMeta& column)
+{
+    long declared = column.type.definedSize;
+    return declared > 255 && declared <= 1024 ? (size_t)declared : 255;
+}
+
+struct BoundColumn {
+    SQLSMALLINT ctype;
+    size_t width;  // bytes of one value's buffer
+    std::vector<uint8_t> values;
+    std::vector<SQLLEN> lengths;
+};
+
+}  // namespace
+
+SQLRETURN FetchRowBlocks(SQLHSTMT stmt, const std::vector<ColumnMeta>& columns, std::vector<RowPtr>* rows,
+                         std::vector<size_t>* cut)
+{
+    const SQLULEN kBlock = 256;
+    std::vector<BoundColumn> bound(columns.size());
+    for (size_t c = 0; c < columns.size(); ++c) {
+        BoundColumn& b = bound[c];
+        switch (columns[c].type.fetch) {
+        case FetchKind::Integer: b.ctype = SQL_C_SBIGINT; b.width = sizeof(long long); break;
+        case FetchKind::Double: b.ctype = SQL_C_DOUBLE; b.width = sizeof(double); break;
+        case FetchKind::Text: b.ctype = SQL_C_WCHAR; b.width = (BoundChars(columns[c]) + 1) * sizeof(wchar_t); break;
+        case FetchKind::Binary: b.ctype = SQL_C_BINARY; b.width = 256; break;
+        }
+        b.values.resize(b.width * kBlock);
+        b.lengths.resize(kBlock);
+    }
+    SQLULEN fetched = 0;
+    SQLRETURN rc = SQLSetStmtAttrW(stmt, SQL_ATTR_ROW_BIND_TYPE, (SQLPOINTER)SQL_BIND_BY_COLUMN, 0);
+    if (OdbcOk(rc))
+        rc = SQLSetStmtAttrW(stmt, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)kBlock, 0);
+    if (OdbcOk(rc))
+        rc = SQLSetStmtAttrW(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
+    for (size_t c = 0; c < columns.size() && OdbcOk(rc); ++c)
+        rc = SQLBindCol(stmt, (SQLUSMALLINT)(c + 1), bound[c].ctype, bound[c].values.data(),
+                        (SQLLEN)bound[c].width, bound[c].lengths.data());
+    if (!OdbcOk(rc))
+        return rc;
+    for (;;) {
+        fetched = 0;
+        rc = SQLFetch(stmt);
+        if (rc == SQL_NO_DATA || !OdbcOk(rc))
+            break;
+        for (SQLULEN r = 0; r < fetched; ++r) {
+            auto row = std::make_shared<RowBuffer>(columns.size());
+            bool whole = true;
+            for (size_t c = 0; c < columns.size(); ++c) {
+                const BoundColumn& b = bound[c];
+                SQLLEN n = b.lengths[r];
+                const uint8_t* v = b.values.data() + r * b.width;
+                if (n == SQL_NULL_DATA) {
+                    row->AddNull();
+                    continue;
+                }
+                switch (columns[c].type.fetch) {
+                case FetchKind::Integer: {
+                    long long x;
+                    memcpy(&x, v, sizeof x);
+                    row->AddInt(x);
+                    break;
+                }
+                case FetchKind::Double: {
+                    double x;
+                    memcpy(&x, v, sizeof x);
+                    row->AddReal(x);
+                    break;
+                }
+                case FetchKind::Text:
+                case FetchKind::Binary: {
+                    bool text = columns[c].type.fetch == FetchKind::Text;
+                    size_t room = b.width - (text ? sizeof(wchar_t) : 0);
+                    if (n >= 0 && (size_t)n <= room) {
+                        if (text)
+                            row->AddText((const wchar_t*)v, (size_t)n / sizeof(wchar_t));
+                        else
+                            row->AddBlob(v, (size_t)n);
+                        break;
+                    }
+                    // The driver may give a text's length from its UTF-8 bytes, more than the
+                    // characters it wrote: a text that ends before the buffer does is whole.
+                    size_t chars = text ? wcsnlen((const wchar_t*)v, room / sizeof(wchar_t)) : room;
+                    if (text && chars < room / sizeof(wchar_t)) {
+                        row->AddText((const wchar_t*)v, chars);
+                    } else {
+                        whole = false;
+                        row->AddNull();  // read again whole by the caller
+                    }
+                    break;
+                }
+                }
+            }
+            if (!whole)
+                cut->push_back(rows->size());
+            rows->push_back(std::move(row));
+        }
+        if (fetched < kBlock) {
+            rc = SQL_NO_DATA;  // a short block is the last
+            break;
+        }
+    }
+    SQLFreeStmt(stmt, SQL_UNBIND);
+    SQLSetStmtAttrW(stmt, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)1, 0);
+    SQLSetStmtAttrW(stmt, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+    return rc;
+}
+
 }  // namespace zdata

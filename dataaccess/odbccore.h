@@ -136,4 +136,11 @@ bool DescribeColumns(SQLHSTMT stmt, std::vector<ColumnMeta>* columns);
 SQLRETURN FetchRow(SQLHSTMT stmt, const std::vector<ColumnMeta>& columns, RowPtr* row,
                    std::vector<uint8_t>& scratch);
 
+// Fetches every remaining row of an executed statement in blocks through bound arrays (one
+// driver call per block instead of one per cell). A text or binary value longer than its
+// bound buffer is not read whole: the rows holding one are listed in *cut (indexes into
+// *rows), for the caller to read again one by one. Returns SQL_NO_DATA at the end.
+SQLRETURN FetchRowBlocks(SQLHSTMT stmt, const std::vector<ColumnMeta>& columns, std::vector<RowPtr>* rows,
+                         std::vector<size_t>* cut);
+
 }  // namespace zdata

@@ -56,6 +56,14 @@ public:
     std::shared_ptr<RowsetData> data;
     std::vector<uint32_t> view;  // base row indexes of the (filtered) view, ascending
     long pos = -1;
+
+    // A cursor with a cache size above 1 over a keyset keeps the rows of its last block: the
+    // rows blockRows of the base rows blockBase of the rowset blockData.
+    long cacheSize = 1;
+    const RowsetData* blockData = nullptr;
+    long blockPos = 0;
+    std::vector<uint32_t> blockBase;
+    std::vector<RowPtr> blockRows;
     bool onDeleted = false;  // the current row was deleted; the next move leaves it
 
     bool hasFilter = false;
@@ -252,14 +260,16 @@ public:
         if (keyset->Count() <= kSnapshotRows) {
             // A short result is kept whole. Its rows are read by their keys: running the
             // statement again would scan a large table a second time for a selective condition.
-            for (size_t i = 0; i < keyset->Count(); ++i) {
-                HRESULT hr = S_OK;
-                RowPtr row = keyset->Get(i, &hr);
-                if (FAILED(hr) && hr != AdoError(adErrNoCurrentRecord))
-                    return S_FALSE;
+            // All of them come in one query (as one range where the keys lie close in order).
+            std::vector<uint32_t> all(keyset->Count());
+            for (size_t i = 0; i < all.size(); ++i)
+                all[i] = (uint32_t)i;
+            std::vector<RowPtr> rows;
+            if (FAILED(keyset->Read(all, &rows)))
+                return S_FALSE;
+            for (RowPtr& row : rows)
                 if (row)  // a row deleted since its key was read is left out
-                    rs->rows.push_back(row);
-            }
+                    rs->rows.push_back(std::move(row));
             *out = rs;
             return S_OK;
         }
@@ -639,11 +649,44 @@ public:
     {
         if (!HasCurrent())
             return NoCurrent();
+        if (cacheSize > 1 && data->keyset)
+            return BlockRow(row);
         HRESULT hr;
         *row = data->Row(view[pos], &hr);
         if (!*row)
             return FAILED(hr) ? hr : NoCurrent();
         return S_OK;
+    }
+
+    // The current row from the cursor's own block, reading the view's next rows when the row
+    // is not in it. The block is the base rows of the view positions from blockPos on; a view
+    // that changed since (a filter, a sort) reads again where its rows differ.
+    HRESULT BlockRow(RowPtr* row)
+    {
+        uint32_t base = view[pos];
+        long at = pos - blockPos;
+        if (blockData != data.get() || at < 0 || at >= (long)blockBase.size() || blockBase[at] != base) {
+            long end = std::min(Size(), pos + cacheSize);
+            blockBase.assign(view.begin() + pos, view.begin() + end);
+            blockRows.clear();
+            blockData = nullptr;
+            HRESULT hr = data->keyset->Read(blockBase, &blockRows);
+            if (FAILED(hr)) {
+                blockBase.clear();
+                return hr;
+            }
+            blockData = data.get();
+            blockPos = pos;
+            at = 0;
+        }
+        *row = blockRows[at];
+        return *row ? S_OK : NoCurrent();
+    }
+    void DropBlock()
+    {
+        blockData = nullptr;
+        blockBase.clear();
+        blockRows.clear();
     }
 
     HRESULT GetValue(long ordinal, VARIANT* out)
@@ -978,6 +1021,7 @@ public:
             return idle;
         if (data->keyset) {
             data->keyset->Forget();
+            DropBlock();
             return S_OK;
         }
         if (!data->updatable) {
@@ -1038,6 +1082,7 @@ public:
         HRESULT hr = Load(KeysetAllowed(), &fresh);
         if (FAILED(hr))
             return hr;
+        DropBlock();
         data = fresh;
         std::vector<uint32_t> v;
         if (hasFilter) {
@@ -1122,6 +1167,7 @@ HRESULT Recordset::Close()
     if (!impl_->open)
         return AdoError(adErrObjectClosed);
     impl_->ClearPending();
+    impl_->DropBlock();
     impl_->open = false;
     impl_->data.reset();
     impl_->view.clear();
@@ -1542,6 +1588,23 @@ HRESULT Recordset::get_Fields(Fields** out)
     if (!out)
         return E_POINTER;
     *out = new Fields(this);
+    return S_OK;
+}
+
+HRESULT Recordset::put_CacheSize(long rows)
+{
+    if (rows < 1)
+        return impl_->Fail(AdoError(adErrInvalidArgument), L"The cache size must be at least 1.");
+    impl_->cacheSize = rows;
+    impl_->DropBlock();
+    return S_OK;
+}
+
+HRESULT Recordset::get_CacheSize(long* out) const
+{
+    if (!out)
+        return E_POINTER;
+    *out = impl_->cacheSize;
     return S_OK;
 }
 

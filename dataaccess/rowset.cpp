@@ -211,6 +211,9 @@ KeysetSource::KeysetSource(std::shared_ptr<ConnectionCore> core, std::wstring pa
     : core_(std::move(core)), pageSql_(std::move(pageSql)), columns_(std::move(columns)),
       keys_(std::move(keys))
 {
+    const std::wstring in = L" IN (";
+    if (pageSql_.size() > in.size() && pageSql_.compare(pageSql_.size() - in.size(), in.size(), in) == 0)
+        rangeSql_ = pageSql_.substr(0, pageSql_.size() - in.size());
 }
 
 void KeysetSource::Forget()
@@ -257,39 +260,10 @@ RowPtr KeysetSource::Get(size_t index, HRESULT* hr)
     pageStart_ = first;
     if (cache_.size() > 20000)
         cache_.clear();
-    std::lock_guard<std::recursive_mutex> db(core_->lock);
-    if (!core_->IsOpen()) {
-        *hr = AdoError(adErrObjectClosed);
-        return nullptr;
-    }
-    std::wstring sql = pageSql_;
-    std::vector<BindValue> values(last - first);
-    for (size_t i = first; i < last; ++i) {
-        sql += i == first ? L"?" : L",?";
-        values[i - first].isNull = false;
-        values[i - first].kind = FetchKind::Integer;
-        values[i - first].i = keys_[i];
-    }
-    sql += L")";
-    Stmt st;
-    std::vector<SQLLEN> lengths;
-    if (!st.Alloc(*core_) || !OdbcOk(BindValues(st.h, values, lengths))) {
-        *hr = E_FAIL;
-        return nullptr;
-    }
-    SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)sql.c_str(), SQL_NTS);
-    if (!OdbcOk(rc)) {
-        *hr = core_->FailOdbc(SQL_HANDLE_STMT, st.h, L"The rows could not be read.");
-        return nullptr;
-    }
     std::unordered_map<long long, RowPtr> byKey;
-    std::vector<uint8_t> scratch;
-    RowPtr row;
-    while ((rc = FetchRow(st.h, columns_, &row, scratch)) == SQL_SUCCESS) {
-        DriverValue k = row->Get(0);
-        if (!k.isNull && k.kind == FetchKind::Integer)
-            byKey.emplace(k.i, row);
-    }
+    *hr = Fetch(keys_.data() + first, last - first, &byKey);
+    if (FAILED(*hr))
+        return nullptr;
     for (size_t i = first; i < last; ++i) {
         auto found = byKey.find(keys_[i]);
         cache_[i] = found == byKey.end() ? nullptr : found->second;
@@ -298,6 +272,105 @@ RowPtr KeysetSource::Get(size_t index, HRESULT* hr)
     if (!result)
         *hr = AdoError(adErrNoCurrentRecord);
     return result;
+}
+
+HRESULT KeysetSource::Read(const std::vector<uint32_t>& indexes, std::vector<RowPtr>* rows)
+{
+    rows->assign(indexes.size(), nullptr);
+    std::vector<long long> keys;
+    keys.reserve(indexes.size());
+    for (uint32_t i : indexes) {
+        if (i >= keys_.size())
+            return AdoError(adErrNoCurrentRecord);
+        keys.push_back(keys_[i]);
+    }
+    std::unordered_map<long long, RowPtr> byKey;
+    HRESULT hr = Fetch(keys.data(), keys.size(), &byKey);
+    if (FAILED(hr))
+        return hr;
+    for (size_t i = 0; i < keys.size(); ++i) {
+        auto found = byKey.find(keys[i]);
+        if (found != byKey.end())
+            (*rows)[i] = found->second;
+    }
+    return S_OK;
+}
+
+HRESULT KeysetSource::Fetch(const long long* keys, size_t count, std::unordered_map<long long, RowPtr>* byKey)
+{
+    std::lock_guard<std::recursive_mutex> db(core_->lock);
+    if (!core_->IsOpen())
+        return AdoError(adErrObjectClosed);
+    // The keys are the layer's own integers: written into the statement, they cost the driver
+    // nothing to bind.
+    // Ascending keys close together (a list in the order of its table) are read as one range,
+    // which the file scans in order instead of looking each key up; the few rows between them
+    // that were not asked for are read too and left unused.
+    bool range = count > 1 && !rangeSql_.empty() && keys[count - 1] - keys[0] < (long long)(2 * count);
+    for (size_t i = 1; range && i < count; ++i)
+        range = keys[i] > keys[i - 1];
+    std::wstring sql;
+    wchar_t number[48];
+    if (range) {
+        _snwprintf(number, 48, L" BETWEEN %lld AND %lld", keys[0], keys[count - 1]);
+        number[47] = 0;
+        sql = rangeSql_ + number;
+    } else {
+        sql = pageSql_;
+        sql.reserve(sql.size() + count * 9 + 2);
+        for (size_t i = 0; i < count; ++i) {
+            _snwprintf(number, 24, i ? L",%lld" : L"%lld", keys[i]);
+            number[23] = 0;
+            sql += number;
+        }
+        sql += L")";
+    }
+    Stmt st;
+    if (!st.Alloc(*core_))
+        return E_FAIL;
+    SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)sql.c_str(), SQL_NTS);
+    if (!OdbcOk(rc) && rc != SQL_NO_DATA)
+        return core_->FailOdbc(SQL_HANDLE_STMT, st.h, L"The rows could not be read.");
+    std::vector<RowPtr> rows;
+    std::vector<size_t> cut;
+    rows.reserve(count);
+    if (rc != SQL_NO_DATA) {
+        rc = FetchRowBlocks(st.h, columns_, &rows, &cut);
+        if (!OdbcOk(rc) && rc != SQL_NO_DATA)
+            return core_->FailOdbc(SQL_HANDLE_STMT, st.h, L"The rows could not be read.");
+    }
+    st.Free();
+    // Rows with a value longer than its bound buffer are read again whole, a cell at a time.
+    if (!cut.empty()) {
+        std::wstring again = pageSql_;
+        for (size_t i = 0; i < cut.size(); ++i) {
+            _snwprintf(number, 24, i ? L",%lld" : L"%lld", rows[cut[i]]->Get(0).i);
+            number[23] = 0;
+            again += number;
+        }
+        again += L")";
+        Stmt whole;
+        if (!whole.Alloc(*core_) || !OdbcOk(SQLExecDirectW(whole.h, (SQLWCHAR*)again.c_str(), SQL_NTS)))
+            return core_->FailOdbc(SQL_HANDLE_STMT, whole.h, L"The rows could not be read.");
+        std::unordered_map<long long, size_t> at;
+        for (size_t i : cut)
+            at.emplace(rows[i]->Get(0).i, i);
+        std::vector<uint8_t> scratch;
+        RowPtr row;
+        while ((rc = FetchRow(whole.h, columns_, &row, scratch)) == SQL_SUCCESS) {
+            auto it = at.find(row->Get(0).i);
+            if (it != at.end())
+                rows[it->second] = row;
+        }
+        if (rc != SQL_NO_DATA)
+            return core_->FailOdbc(SQL_HANDLE_STMT, whole.h, L"The rows could not be read.");
+    }
+    for (RowPtr& row : rows) {
+        DriverValue k = row->Get(0);
+        if (!k.isNull && k.kind == FetchKind::Integer)
+            byKey->emplace(k.i, std::move(row));
+    }
+    return S_OK;
 }
 
 // ---------------------------------------------------------------------------------------------

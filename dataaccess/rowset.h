@@ -41,12 +41,19 @@ public:
     long long Key(size_t i) const { return keys_[i]; }
     // The row at a position, fetched with its page when not cached; null when it is gone.
     RowPtr Get(size_t index, HRESULT* hr);
+    // The rows at the positions, read in one query and not kept here (for a cursor that walks
+    // forward in blocks of its own); a row that is gone is null.
+    HRESULT Read(const std::vector<uint32_t>& indexes, std::vector<RowPtr>* rows);
     void Forget();  // drops the cached rows (Resync)
     void Seed(size_t index, RowPtr row);
 
 private:
+    // Reads the rows of the keys (the lock of the connection held) into byKey.
+    HRESULT Fetch(const long long* keys, size_t count, std::unordered_map<long long, RowPtr>* byKey);
+
     std::shared_ptr<ConnectionCore> core_;
-    std::wstring pageSql_;  // "... IN (" without the markers
+    std::wstring pageSql_;   // "... WHERE <key> IN (" without the keys
+    std::wstring rangeSql_;  // "... WHERE <key>", for a range of keys
     std::vector<ColumnMeta> columns_;
     std::vector<long long> keys_;
     std::mutex lock_;

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "browse/litlistsdlg.h"
 #include "browse/termsdlg.h"
 #include "browse/workspace.h"
 #include "common/aboutbox.h"
@@ -84,6 +85,21 @@ INT_PTR OnSearch(MainForm* form, HWND mainWnd, WPARAM, LPARAM)
     return RunSearchCommand(form, mainWnd);
 }
 
+// ---- literature ----
+
+// The literature lists editor (501-503: the publishers, periodicals or authors in front), made on
+// first use and kept by the main form; the literature card's author filter is filled again
+// afterwards, since authors may have changed.
+INT_PTR OnLiteratureLists(MainForm* form, HWND mainWnd, WPARAM wParam, LPARAM)
+{
+    if (!form->LitListsEditor)
+        form->LitListsEditor = new CEditLitJournalsDlg(form->hInstance);
+    form->LitListsEditor->Show(mainWnd, LOWORD(wParam) - IDM_LITLISTS1);
+    if (form->Workspace_)
+        form->Workspace_->FillAuthorCombo(mainWnd);
+    return TRUE;
+}
+
 // ---- view modes of the tree cards and tools of the map cards ----
 
 const int kListStyles[] = {LVS_ICON, LVS_SMALLICON, LVS_LIST, LVS_REPORT};
@@ -159,6 +175,11 @@ INT_PTR OnDeleteRecords(MainForm* form, HWND mainWnd, WPARAM, LPARAM)
     return TRUE;
 }
 
+INT_PTR OnExportRecords(MainForm* form, HWND mainWnd, WPARAM, LPARAM)
+{
+    return ExportRecordList(form, mainWnd);
+}
+
 // ---- help ----
 
 INT_PTR OnHomePage(MainForm*, HWND, WPARAM, LPARAM)
@@ -205,7 +226,8 @@ const MainCommandRow kCommands[] = {
     {IDM_LARGEICONS, IDM_DETAILS, OnViewCommand},
     {IDM_ZOOMIN, IDM_PAN, nullptr},                     // map cards: OnViewCommand
     {IDM_SHOWALL, IDM_SHOWALL, nullptr},                // map cards
-    {IDM_LITLISTS1, 504, nullptr},                      // literature lists editor
+    {IDM_LITLISTS1, IDM_LITLISTS3, OnLiteratureLists},
+    {IDM_LITLISTS3 + 1, IDM_LITLISTS3 + 1, nullptr},    // a literature command without a menu item
     {IDM_NEWMAP, IDM_ADDQUERY, nullptr},                // map cards
     {IDM_HOMEPAGE, IDM_HOMEPAGE, OnHomePage},
     {IDM_HELPCONTENTS, IDM_HELPCONTENTS, OnHelp},
@@ -213,7 +235,7 @@ const MainCommandRow kCommands[] = {
     {IDM_NEWRECORD, IDM_NEWRECORD, OnNewRecord},
     {IDM_EDITRECORD, IDM_EDITRECORD, OnEditRecord},
     {IDM_DELETERECORDS, IDM_DELETERECORDS, OnDeleteRecords},
-    {IDM_EXPORTRECORDS, IDM_EXPORTRECORDS, nullptr},    // list and map picture export
+    {IDM_EXPORTRECORDS, IDM_EXPORTRECORDS, OnExportRecords},
     {IDM_TBPRINT, IDM_TBPRINT, nullptr},                // print form
     {IDM_TBHELP, IDM_TBHELP, OnHelp},
 };

@@ -8,6 +8,7 @@
 #include <cwchar>
 #include <strsafe.h>
 
+#include "browse/litlistsdlg.h"
 #include "browse/searchpage.h"
 #include "browse/termsdlg.h"
 #include "browse/treecard.h"
@@ -172,6 +173,8 @@ void OnDestroy(HWND hwnd, MainForm* form)
     form->ConnForm = nullptr;
     delete form->TermsEditor;
     form->TermsEditor = nullptr;
+    delete form->LitListsEditor;
+    form->LitListsEditor = nullptr;
     delete form->Database;
     form->Database = nullptr;
     delete form->Workspace_;

@@ -109,6 +109,7 @@ BOOL ZmConfigChanged(ZmCall& call)
         db->SetTaxonListCount(ws->GetRecordList(WS_SYS_CARD));
         db->SetLocalityListCount(ws->GetRecordList(WS_LOC_CARD));
         db->SetSearchListCount(ws->GetSearchList());
+        db->SetLiteratureListCount(ws->GetLitList());
     }
     if (form->SearchPage && config)
         form->SearchPage->SetSearchFields(config->SearchFields);

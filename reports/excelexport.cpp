@@ -18,7 +18,8 @@ CExcelExport::CExcelExport(HINSTANCE instance, HWND owner)
     : Instance(instance), Owner(owner), Left(EXPORT_DIALOG_UNPLACED), Top(0), ProgressFormat(),
       Worker(nullptr), ProposedSheet(nullptr), Sheets(new CPtrArray(PTRARRAY_OWNS_ITEMS, 16, 4)),
       Recordset(nullptr), RowCount(0), Append(1), FileExists(0), StopFlag(0),
-      ProgressDlg(nullptr), FileName(nullptr), SheetName(nullptr), DispFields(nullptr)
+      ProgressDlg(nullptr), FileName(nullptr), SheetName(nullptr), DispFields(nullptr), Rows(nullptr),
+      Progress(nullptr), SheetsStatus(0), SheetsError(S_OK)
 {
     LoadStringW(instance, kIdsRecordsExported, ProgressFormat, 32);
 }

@@ -15,7 +15,8 @@ const UINT kIdsRecordsExported = 802;  // "%d zápisů vyexportováno"
 CTextExport::CTextExport(HINSTANCE instance, HWND owner)
     : Instance(instance), Owner(owner), Left(EXPORT_DIALOG_UNPLACED), Top(0), ProgressFormat(),
       Worker(nullptr), Recordset(nullptr), RowCount(0), Encoding(TEXTEXPORT_ANSI), Delimiter(),
-      StopFlag(0), ProgressDlg(nullptr), FileName(nullptr), DispFields(nullptr)
+      StopFlag(0), ProgressDlg(nullptr), FileName(nullptr), DispFields(nullptr), Rows(nullptr),
+      Progress(nullptr)
 {
     Delimiter[0] = L'\t';
     LoadStringW(instance, kIdsRecordsExported, ProgressFormat, 32);
@@ -24,6 +25,11 @@ CTextExport::CTextExport(HINSTANCE instance, HWND owner)
 CTextExport::~CTextExport()
 {
     // Nothing is owned: the recordset, the file name and the fields are the caller's.
+}
+
+bool IsUsableDelimiter(const wchar_t* delimiter)
+{
+    return delimiter && *delimiter && !wcspbrk(delimiter, L"\"\r\n");
 }
 
 void CTextExport::SaveSettings(CXmlWriter* writer)
@@ -57,10 +63,13 @@ void CTextExport::LoadSettings(CXmlReader* reader)
             StringCchCopyW(Delimiter, 16, L"\t");
         else if (wcscmp(text, L"Space") == 0)
             StringCchCopyW(Delimiter, 16, L" ");
-        else
+        else if (IsUsableDelimiter(text))
             StringCchCopyW(Delimiter, 16, text);
     }
-    reader->GetIntAttr(element, L"Encoding", &Encoding);
+    int encoding = Encoding;
+    if (reader->GetIntAttr(element, L"Encoding", &encoding) &&
+        (encoding == TEXTEXPORT_ANSI || encoding == TEXTEXPORT_UNICODE))
+        Encoding = encoding;
     ReadDialogCorner(reader, element, &Left, &Top);
     element->Release();
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "browse/litcard.h"
 #include "browse/treecard.h"
 #include "browse/workspace.h"
 #include "core/containers.h"
@@ -37,6 +38,8 @@ struct Host {
     std::vector<Sent> sent;
     int rowCount = 0;
     int queries = 0;
+    int kindQueries[5] = {};     // by ListQuery.Kind
+    std::wstring kindWhere[5];
     int lastLength = 0;
     ListQuery lastQuery = {};
     std::vector<CFieldBase*> lastKeys;
@@ -83,6 +86,10 @@ struct Host {
             lastQuery = *query;
             lastKeys.assign(query->SortKeys, query->SortKeys + query->SortKeyCount);
             lastWhere = query->Where ? query->Where : L"";
+            if (query->Kind >= 0 && query->Kind < 5) {
+                kindQueries[query->Kind]++;
+                kindWhere[query->Kind] = lastWhere;
+            }
             query->RowCount = rowCount;
             return 0;
         }
@@ -425,15 +432,26 @@ TEST_F(WorkspaceTest, SearchTabReportsItsSelectionToTheRecordToolbarAndHidesTheC
     EXPECT_EQ(0u, host.sent[3].wParam);
 }
 
-TEST_F(WorkspaceTest, LiteratureTabHidesTheComboAndShowsNoOtherPage)
+TEST_F(WorkspaceTest, LiteratureTabShowsTheCardWhichUpdatesTheCommandsAndHidesTheCombo)
 {
     SendMessageW(host.tabs, TCM_SETCURSEL, 3, 0);
     host.sent.clear();
     ws->ShowPage(host.wnd);
-    std::vector<UINT> expected = {ZM_RESET_TOOLBAR_COMBO, ZM_SHOW_TOOLBAR_COMBO};
+    // The card announces itself as it is shown: map commands off, its list's selection.
+    std::vector<UINT> expected = {ZM_ENABLE_VIEW_COMMANDS, ZM_UPDATE_RECORD_TOOLBAR,
+                                  ZM_RESET_TOOLBAR_COMBO, ZM_SHOW_TOOLBAR_COMBO};
     EXPECT_EQ(expected, host.Ids());
+    EXPECT_EQ(ZM_VIEW_MAP_COMMANDS, host.sent[0].lParam);
+    EXPECT_EQ(1u, host.sent[1].wParam);
     EXPECT_EQ(0u, host.sent.back().wParam);
-    EXPECT_EQ(nullptr, ws->GetPageWindow(3));
+    ASSERT_TRUE(ws->LitCard);
+    EXPECT_EQ(ws->LitCard->GetWindow(), ws->GetPageWindow(3));
+    EXPECT_TRUE(IsWindowVisible(ws->GetPageWindow(3)));
+    // Hidden again, it tells nothing.
+    host.sent.clear();
+    ws->HidePage(host.wnd);
+    EXPECT_FALSE(IsWindowVisible(ws->GetPageWindow(3)));
+    EXPECT_TRUE(host.sent.empty());
 }
 
 TEST_F(WorkspaceTest, HidePageHidesOnlyTheCurrentPage)
@@ -458,7 +476,8 @@ TEST_F(WorkspaceTest, LayoutPlacesTheTabControlAndSizesEveryPageToItsDisplayArea
     GetClientRect(host.tabs, &area);
     SendMessageW(host.tabs, TCM_ADJUSTRECT, FALSE, (LPARAM)&area);
     ASSERT_LT(area.top, area.bottom);
-    for (HWND page : {ws->SysCard->GetPage(), ws->LocCard->GetPage(), ws->SearchList}) {
+    for (HWND page : {ws->SysCard->GetPage(), ws->LocCard->GetPage(), ws->SearchList,
+                      ws->LitCard->GetWindow()}) {
         RECT r = RectIn(page, host.tabs);
         EXPECT_EQ(area.left, r.left);
         EXPECT_EQ(area.top, r.top);
@@ -476,6 +495,8 @@ TEST_F(WorkspaceTest, SettingsAreWrittenInTheirOrderAndReadBackIntoTheRightCards
     ws->SearchSortCol = -3;
     ws->SysCard->CurId = 42;
     ws->LocCard->CurId = 7;
+    ws->LitCard->SortCol = -2;
+    ws->LitCard->CurAuthor = 70000;
     {
         CXmlWriter writer(path.c_str());
         writer.AddComment(L"Zorna Workspace Settings");
@@ -510,6 +531,9 @@ TEST_F(WorkspaceTest, SettingsAreWrittenInTheirOrderAndReadBackIntoTheRightCards
         EXPECT_EQ(-3, other->SearchSortCol);
         EXPECT_EQ(42, other->GetCurrentId(WS_SYS_CARD));
         EXPECT_EQ(7, other->GetCurrentId(WS_LOC_CARD));
+        // The literature card's sort and author survive a restart.
+        EXPECT_EQ(-2, other->LitCard->GetSortColumn());
+        EXPECT_EQ(70000, other->LitCard->GetCurAuthor());
         delete other;
         DestroyWindow(tabs2);
     }
@@ -536,6 +560,8 @@ TEST_F(WorkspaceTest, MissingElementsKeepTheDefaults)
     EXPECT_EQ(0, ws->SearchSortCol);
     EXPECT_EQ(-1, ws->GetCurrentId(WS_SYS_CARD));
     EXPECT_EQ(-1, ws->GetCurrentId(WS_LOC_CARD));
+    EXPECT_EQ(0, ws->LitCard->GetSortColumn());
+    EXPECT_EQ(-1, ws->LitCard->GetCurAuthor());
 }
 
 TEST_F(WorkspaceTest, CollectColumnLayoutCopiesDraggedWidthsAndOrder)
@@ -812,7 +838,7 @@ TEST_F(WorkspaceTest, ConfirmedDeleteSendsTheSelectedIdsAndRefreshesTheSearch)
     ListView_SetItemState(ws->SearchList, 3, LVIS_SELECTED, LVIS_SELECTED);
     ListView_SetItemState(ws->SearchList, 9, LVIS_SELECTED, LVIS_SELECTED);
     host.rowCount = 18;
-    int queriesBefore = host.queries;
+    int queriesBefore = host.kindQueries[ZM_LIST_SEARCH_RECORDS];
     wintest::MsgBoxRecorder boxes({IDOK});
     ws->DeleteRecords(host.wnd);
     const Sent* del = host.Last(ZM_DELETE_RECORDS);
@@ -820,8 +846,8 @@ TEST_F(WorkspaceTest, ConfirmedDeleteSendsTheSelectedIdsAndRefreshesTheSearch)
     EXPECT_EQ((WPARAM)ZM_DELETE_RECORD_ROWS, del->wParam);
     std::vector<int> expected = {1003, 1009};
     EXPECT_EQ(expected, host.deletedIds);
-    EXPECT_EQ(queriesBefore + 1, host.queries);
-    EXPECT_EQ(L"A = 1", host.lastWhere);
+    EXPECT_EQ(queriesBefore + 1, host.kindQueries[ZM_LIST_SEARCH_RECORDS]);
+    EXPECT_EQ(L"A = 1", host.kindWhere[ZM_LIST_SEARCH_RECORDS]);
     EXPECT_EQ(18, (int)SendMessageW(ws->SearchList, LVM_GETITEMCOUNT, 0, 0));
 }
 
@@ -842,7 +868,9 @@ TEST_F(WorkspaceTest, ARefusedDeleteLeavesTheListAsItWas)
 TEST_F(WorkspaceTest, RefreshBeforeAnySearchLeavesTheSearchListEmpty)
 {
     ws->RefreshAll(host.wnd);
-    EXPECT_EQ(0, host.queries);
+    EXPECT_EQ(0, host.kindQueries[ZM_LIST_SEARCH_RECORDS]);
+    // The literature list is always shown, so it is always read again.
+    EXPECT_EQ(1, host.kindQueries[ZM_LIST_LITERATURE]);
     EXPECT_EQ(0, (int)SendMessageW(ws->SearchList, LVM_GETITEMCOUNT, 0, 0));
     EXPECT_EQ(1, ws->RefreshMaps());
 }
@@ -898,6 +926,257 @@ TEST_F(WorkspaceTest, SearchPageScreenshot)
     wintest::PumpMessages(100);
     std::wstring shot = wintest::SaveScreenshot(host.wnd, L"workspace_search");
     EXPECT_FALSE(shot.empty());
+}
+
+// ---- the literature card ----
+
+class LitCardTest : public WorkspaceTest {
+protected:
+    void SetUp() override
+    {
+        WorkspaceTest::SetUp();
+        card = ws->LitCard;
+        ASSERT_TRUE(card && card->GetWindow() && card->GetList());
+        combo = GetDlgItem(card->GetWindow(), IDC_LITCARD_AUTHORS);
+        byAuthor = GetDlgItem(card->GetWindow(), IDC_LITCARD_BYAUTHOR);
+    }
+
+    // Title, publisher and a column composed of the two.
+    void SetUpColumns()
+    {
+        CFieldInfo* title = Keep(new CFieldInfo(L"NAME", L"LITERATURE"));
+        CFieldInfo* publisher = Keep(new CFieldInfo(L"NAME:1", L"EDITORS"));
+        CCustFld* both = Keep(new CCustFld(L"Titulek a vydavatel"));
+        both->FieldRefs->Add(title);
+        both->FieldRefs->Add(publisher);
+        fields = new CObjArray(8, 4);
+        CFieldBase* bases[] = {title, publisher, both};
+        for (CFieldBase* base : bases) {
+            CDispField* d = new CDispField(base);
+            d->Width = 120;
+            fields->Add(d);
+        }
+        owned.push_back(new FieldListOwner(fields));
+        ws->ApplyListFields(WS_LIT_LIST, fields);
+    }
+
+    void AddAuthor(const wchar_t* name, int id)
+    {
+        LRESULT i = SendMessageW(combo, CB_ADDSTRING, 0, (LPARAM)name);
+        SendMessageW(combo, CB_SETITEMDATA, (WPARAM)i, id);
+    }
+
+    void ChooseAuthor(int index)
+    {
+        SendMessageW(combo, CB_SETCURSEL, (WPARAM)index, 0);
+        SendMessageW(card->GetWindow(), WM_COMMAND, MAKEWPARAM(IDC_LITCARD_AUTHORS, CBN_SELCHANGE),
+                     (LPARAM)combo);
+    }
+
+    void ClickByAuthor()
+    {
+        SendMessageW(byAuthor, BM_CLICK, 0, 0);
+    }
+
+    void ClickColumn(int column)
+    {
+        NMLISTVIEW nm = {};
+        nm.hdr.hwndFrom = card->GetList();
+        nm.hdr.idFrom = IDC_LITCARD_LIST;
+        nm.hdr.code = LVN_COLUMNCLICK;
+        nm.iItem = -1;
+        nm.iSubItem = column;
+        SendMessageW(card->GetWindow(), WM_NOTIFY, IDC_LITCARD_LIST, (LPARAM)&nm);
+    }
+
+    int ListCount() const { return (int)SendMessageW(card->GetList(), LVM_GETITEMCOUNT, 0, 0); }
+
+    CLitCard* card = nullptr;
+    HWND combo = nullptr;
+    HWND byAuthor = nullptr;
+};
+
+TEST_F(LitCardTest, TheQueryNamesTheChosenAuthorOnlyWhileDleAutoraIsChecked)
+{
+    AddAuthor(L"Novák J.", 11);
+    AddAuthor(L"O'Brien M.", 12);
+    host.rowCount = 7;
+    ChooseAuthor(1);
+    // Unchecked: the author is only stored.
+    EXPECT_EQ(12, card->GetCurAuthor());
+    EXPECT_EQ(0, host.kindQueries[ZM_LIST_LITERATURE]);
+    card->Refresh(1);
+    EXPECT_EQ(-1, host.lastQuery.Id);
+    EXPECT_EQ(ZM_LIST_LITERATURE, host.lastQuery.Kind);
+    EXPECT_EQ(7, ListCount());
+
+    host.rowCount = 3;
+    ClickByAuthor();
+    EXPECT_EQ(2, host.kindQueries[ZM_LIST_LITERATURE]);
+    EXPECT_EQ(12, host.lastQuery.Id);
+    EXPECT_EQ(3, ListCount());
+    ChooseAuthor(0);
+    EXPECT_EQ(3, host.kindQueries[ZM_LIST_LITERATURE]);
+    EXPECT_EQ(11, host.lastQuery.Id);
+    ClickByAuthor();
+    EXPECT_EQ(-1, host.lastQuery.Id);
+}
+
+TEST_F(LitCardTest, TheKeptConditionGoesWithEveryRefresh)
+{
+    card->Requery(host.wnd, L"IYEAR > 2000", 1);
+    EXPECT_EQ(L"IYEAR > 2000", host.kindWhere[ZM_LIST_LITERATURE]);
+    // Refresh hands the kept text back to Requery, which keeps it again.
+    card->Refresh(1);
+    card->Refresh(0);
+    EXPECT_EQ(L"IYEAR > 2000", host.kindWhere[ZM_LIST_LITERATURE]);
+    ASSERT_TRUE(card->GetFilter());
+    EXPECT_STREQ(L"IYEAR > 2000", card->GetFilter());
+    ws->RequeryLiterature(host.wnd);
+    EXPECT_EQ(L"IYEAR > 2000", host.kindWhere[ZM_LIST_LITERATURE]);
+    card->Requery(host.wnd, nullptr, 1);
+    EXPECT_EQ(L"", host.kindWhere[ZM_LIST_LITERATURE]);
+    EXPECT_EQ(nullptr, card->GetFilter());
+}
+
+TEST_F(LitCardTest, TwoClicksOnAColumnReverseTheSortWithoutAReset)
+{
+    SetUpColumns();
+    host.rowCount = 30;
+    card->Refresh(1);
+    ListView_SetItemState(card->GetList(), 5, LVIS_SELECTED, LVIS_SELECTED);
+    ClickColumn(2);
+    EXPECT_EQ(2, card->GetSortColumn());
+    ASSERT_EQ(1u, host.lastKeys.size());
+    EXPECT_STREQ(L"NAME:1", host.lastKeys[0]->Field);
+    EXPECT_EQ(0, host.lastQuery.Descending);
+    ClickColumn(2);
+    EXPECT_EQ(-2, card->GetSortColumn());
+    EXPECT_EQ(1, host.lastQuery.Descending);
+    // No reset: the rows and the selection stayed.
+    EXPECT_EQ(30, ListCount());
+    EXPECT_EQ(5, (int)SendMessageW(card->GetList(), LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED));
+    // A composed column sorts by the fields it is made of.
+    ClickColumn(3);
+    ASSERT_EQ(2u, host.lastKeys.size());
+    EXPECT_STREQ(L"NAME", host.lastKeys[0]->Field);
+    EXPECT_STREQ(L"NAME:1", host.lastKeys[1]->Field);
+    EXPECT_EQ(0, host.lastQuery.Descending);
+}
+
+TEST_F(LitCardTest, ASortThatFindsFewerRowsShrinksTheListAndReadsNoRowPastTheEnd)
+{
+    SetUpColumns();
+    SelectTab(3);
+    host.rowCount = 40;
+    card->Refresh(1);
+    SendMessageW(card->GetList(), LVM_ENSUREVISIBLE, 39, FALSE);
+    host.rowCount = 12;
+    host.maxRowAsked = -1;
+    ClickColumn(1);
+    EXPECT_EQ(12, ListCount());
+    RedrawWindow(card->GetList(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    wintest::PumpMessages(50);
+    EXPECT_LT(host.maxRowAsked, 12);
+}
+
+TEST_F(LitCardTest, SelectedIdsComeFromTheMainWindowAndUnansweredRowsAreSkipped)
+{
+    host.rowCount = 10;
+    card->Refresh(1);
+    EXPECT_EQ(-1, card->GetSelectedId());
+    ListView_SetItemState(card->GetList(), 2, LVIS_SELECTED, LVIS_SELECTED);
+    ListView_SetItemState(card->GetList(), 7, LVIS_SELECTED, LVIS_SELECTED);
+    EXPECT_EQ(1002, card->GetSelectedId());
+    CIntArray ids(8, 8);
+    EXPECT_EQ(2, card->GetSelectedIds(&ids));
+    std::vector<int> got(ids.GetItems(), ids.GetItems() + ids.GetCount());
+    EXPECT_EQ((std::vector<int>{1002, 1007}), got);
+    host.answerIds = false;
+    EXPECT_EQ(-1, card->GetSelectedId());
+    CIntArray none(8, 8);
+    EXPECT_EQ(0, card->GetSelectedIds(&none));
+    const Sent* request = host.Last(ZM_GET_LIST_CELL_TEXT);
+    ASSERT_TRUE(request);
+    EXPECT_EQ((WPARAM)ZM_LIST_LITERATURE, request->wParam);
+}
+
+TEST_F(LitCardTest, WithoutADatabaseTheAuthorComboIsEmptyAndTheAuthorKept)
+{
+    AddAuthor(L"Novák J.", 11);
+    card->CurAuthor = 57;
+    ws->FillAuthorCombo(host.wnd);
+    EXPECT_EQ(0, (int)SendMessageW(combo, CB_GETCOUNT, 0, 0));
+    EXPECT_EQ(57, card->GetCurAuthor());
+    EXPECT_EQ(1, host.Count(ZM_GET_RECORDSET));
+    EXPECT_EQ((WPARAM)ZM_RS_LITAUTHORS, host.Last(ZM_GET_RECORDSET)->wParam);
+}
+
+TEST_F(LitCardTest, AMouseClickReportsTheSelectionAndTheKeyboardDoesNot)
+{
+    SetUpColumns();
+    SelectTab(3);
+    host.rowCount = 10;
+    card->Refresh(1);
+    wintest::PumpMessages(20);
+    host.sent.clear();
+    ListView_SetItemState(card->GetList(), 1, LVIS_SELECTED, LVIS_SELECTED);
+    EXPECT_EQ(0, host.Count(ZM_UPDATE_RECORD_TOOLBAR));
+    RECT row = {};
+    row.left = LVIR_BOUNDS;
+    SendMessageW(card->GetList(), LVM_GETITEMRECT, 3, (LPARAM)&row);
+    LPARAM at = MAKELPARAM(row.left + 150, (row.top + row.bottom) / 2);
+    PostMessageW(card->GetList(), WM_LBUTTONUP, 0, at);
+    SendMessageW(card->GetList(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+    wintest::PumpMessages(20);
+    const Sent* update = host.Last(ZM_UPDATE_RECORD_TOOLBAR);
+    ASSERT_TRUE(update);
+    EXPECT_EQ(1u, update->wParam);
+    EXPECT_EQ(1, update->lParam);  // the click selected row 3 alone
+}
+
+TEST_F(LitCardTest, DeletingAsksAndSendsTheSelectedPublicationsThenRequeriesTheCard)
+{
+    SelectTab(3);
+    host.rowCount = 20;
+    card->Refresh(1);
+    for (int row : {1, 4, 6})
+        ListView_SetItemState(card->GetList(), row, LVIS_SELECTED, LVIS_SELECTED);
+    int before = host.kindQueries[ZM_LIST_LITERATURE];
+    {
+        wintest::MsgBoxRecorder boxes({IDOK});
+        host.rowCount = 17;
+        ws->DeleteRecords(host.wnd);
+        ASSERT_EQ(1u, boxes.Boxes().size());
+        EXPECT_EQ(L"Opravdu chcete smazat 3 záznamy?", boxes.Boxes()[0].text);
+    }
+    const Sent* del = host.Last(ZM_DELETE_RECORDS);
+    ASSERT_TRUE(del);
+    EXPECT_EQ((WPARAM)ZM_DELETE_LITERATURE_ROWS, del->wParam);
+    EXPECT_EQ((std::vector<int>{1001, 1004, 1006}), host.deletedIds);
+    EXPECT_EQ(before + 1, host.kindQueries[ZM_LIST_LITERATURE]);
+    EXPECT_EQ(17, ListCount());
+    // A refused delete reads nothing again.
+    ListView_SetItemState(card->GetList(), 2, LVIS_SELECTED, LVIS_SELECTED);
+    host.deleteAnswer = 0;
+    wintest::MsgBoxRecorder boxes({IDOK});
+    ws->DeleteRecords(host.wnd);
+    EXPECT_EQ(before + 1, host.kindQueries[ZM_LIST_LITERATURE]);
+}
+
+TEST_F(LitCardTest, CardScreenshot)
+{
+    SetUpColumns();
+    AddAuthor(L"Novák J.", 11);
+    AddAuthor(L"Dvořák Ř.", 12);
+    SendMessageW(combo, CB_SETCURSEL, 1, 0);
+    SelectTab(3);
+    host.rowCount = 120;
+    ClickColumn(1);
+    ListView_SetItemState(card->GetList(), 2, LVIS_SELECTED, LVIS_SELECTED);
+    RedrawWindow(host.wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    wintest::PumpMessages(100);
+    EXPECT_FALSE(wintest::SaveScreenshot(host.wnd, L"literature_card").empty());
 }
 
 }  // namespace

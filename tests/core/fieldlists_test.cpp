@@ -269,10 +269,22 @@ TEST_F(ListQueryTest, LiteratureOfAllAuthorsAndOfOne)
     Db()->QueryLiterature(100, &q);
     EXPECT_EQ(_wtoi(one[0][1].c_str()), q.RowCount);
 
+    // A condition keeps the first author's restriction.
     q.Where = L"ID < 0";
-    EXPECT_EQ(L"SELECT * FROM LITVIEW WHERE ID < 0", Db()->BuildListQuerySql(&q));
+    EXPECT_EQ(L"SELECT * FROM LITVIEW WHERE FIRSTAUTHOR = " + one[0][0] + L" AND (ID < 0)",
+              Db()->BuildListQuerySql(&q));
     Db()->QueryLiterature(100, &q);
     EXPECT_EQ(0, q.RowCount);
+    // Up to the author's first publication: every earlier one of other authors is left out.
+    std::wstring first = Raw(L"SELECT MIN(ID) FROM LITERATURE WHERE FIRSTAUTHOR = " + one[0][0])[0][0];
+    std::wstring upTo = L"ID <= " + first + L" OR ID < 0";
+    q.Where = upTo.c_str();
+    Db()->QueryLiterature(100, &q);
+    EXPECT_EQ(1, q.RowCount);
+    q.Id = -1;
+    EXPECT_EQ(L"SELECT * FROM LITVIEW WHERE " + upTo, Db()->BuildListQuerySql(&q));
+    Db()->QueryLiterature(100, &q);
+    EXPECT_EQ(_wtoi(first.c_str()), q.RowCount);
 }
 
 TEST_F(ListQueryTest, SpeciesAndLocalityNames)

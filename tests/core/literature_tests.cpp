@@ -356,7 +356,7 @@ protected:
         Exec(path_, L"DROP VIEW LITVIEW");
         Exec(path_, L"ALTER TABLE LITAUTHORS RENAME TO OLDAUTHORS");
         Exec(path_, L"CREATE TABLE LITAUTHORS (ID INTEGER PRIMARY KEY AUTOINCREMENT, NAME VARCHAR(64) "
-                    L"COLLATE NOCASE NOT NULL, ABBREV VARCHAR(32), AUTHNOTE VARCHAR(128))");
+                    L"COLLATE NOCASE NOT NULL, FULLNAME VARCHAR(64), ABBREV VARCHAR(32))");
         Exec(path_, L"INSERT INTO LITAUTHORS SELECT * FROM OLDAUTHORS");
         Exec(path_, L"DROP TABLE OLDAUTHORS");
     }
@@ -512,7 +512,9 @@ TEST_F(LiteratureTest, DeletingAPublicationRemovesItsLinkRows)
     rec.r.SpeciesIds->Add(std::stoi(Query(path_, L"SELECT MIN(SYSID) FROM SPECIES")[0][0]));
     rec.r.LocalityIds->Add(std::stoi(Query(path_, L"SELECT MIN(LOCID) FROM FEATURES")[0][0]));
     ASSERT_EQ(1, db_->SaveLiterature(&rec.r));
-    Rows sample = Query(path_, L"SELECT LITID FROM LITSYSREFS ORDER BY LITID LIMIT 1");
+    // A sample publication that no record cites (a cited one is refused, see below).
+    Rows sample = Query(path_, L"SELECT LITID FROM LITSYSREFS WHERE LITID NOT IN (SELECT LITID "
+                               L"FROM ZORNACOLLS) ORDER BY LITID LIMIT 1");
     ASSERT_EQ(1u, sample.size());
     long long links = Count(L"BOOKAUTHORS") + Count(L"LITKEYWORDSREFS") + Count(L"LITSYSREFS") +
                       Count(L"LITLOCREFS");
@@ -534,6 +536,77 @@ TEST_F(LiteratureTest, DeletingAPublicationRemovesItsLinkRows)
                                            Count(L"LITSYSREFS") + Count(L"LITLOCREFS"));
     // The names stay for other publications.
     EXPECT_GT(IdOf(L"LITAUTHORS", L"Aaa Prvni"), 0);
+}
+
+TEST_F(LiteratureTest, APublicationThatRecordsCiteIsNotDeleted)
+{
+    Rows cited = Query(path_, L"SELECT LITID, COUNT(*) FROM ZORNACOLLS WHERE LITID > 0 GROUP BY LITID "
+                              L"ORDER BY LITID LIMIT 1");
+    ASSERT_EQ(1u, cited.size());
+    Rows free = Query(path_, L"SELECT ID FROM LITERATURE WHERE ID NOT IN (SELECT LITID FROM "
+                             L"ZORNACOLLS) ORDER BY ID LIMIT 1");
+    ASSERT_EQ(1u, free.size());
+    std::vector<Rows> before = Snapshot();
+    // Together with one nobody cites: nothing is deleted, and the message says why.
+    CIntArray ids(4, 4);
+    ids.Add(std::stoi(free[0][0]));
+    ids.Add(std::stoi(cited[0][0]));
+    wintest::MsgBoxRecorder boxes;
+    EXPECT_EQ(0, db_->DeleteLiterature(&ids));
+    ASSERT_EQ(1u, boxes.Boxes().size());
+    EXPECT_EQ((UINT)MB_ICONERROR, boxes.Boxes()[0].type & MB_ICONMASK);
+    EXPECT_EQ(before, Snapshot());
+    EXPECT_EQ(cited[0][1], Query(path_, L"SELECT COUNT(*) FROM ZORNACOLLS WHERE LITID = " + cited[0][0])[0][0]);
+    // Alone, the one nobody cites goes.
+    CIntArray one(4, 4);
+    one.Add(std::stoi(free[0][0]));
+    EXPECT_EQ(1, db_->DeleteLiterature(&one));
+    EXPECT_TRUE(Row(one.GetItems()[0]).empty());
+}
+
+// ---- deleting from the name lists ----
+
+struct NameUse {
+    int kind;
+    const wchar_t* table;
+    const wchar_t* usedSql;    // an id some row of the catalogue refers to
+};
+
+TEST_F(LiteratureTest, ANameTheCatalogueStillUsesIsNotDeletedAndAnUnusedOneIs)
+{
+    const NameUse cases[] = {
+        {TABLE_RS_EDITORS, L"EDITORS", L"SELECT EDITORID FROM JOURNALS WHERE EDITORID IS NOT NULL "
+                                       L"AND EDITORID NOT IN (SELECT EDITOR FROM LITERATURE WHERE "
+                                       L"EDITOR IS NOT NULL) LIMIT 1"},
+        {TABLE_RS_EDITORS, L"EDITORS", L"SELECT EDITOR FROM LITERATURE WHERE EDITOR IS NOT NULL LIMIT 1"},
+        {TABLE_RS_JOURNALS, L"JOURNALS", L"SELECT JOURNALID FROM LITERATURE WHERE JOURNALID IS NOT NULL LIMIT 1"},
+        {TABLE_RS_LITAUTHORS, L"LITAUTHORS", L"SELECT FIRSTAUTHOR FROM LITERATURE WHERE FIRSTAUTHOR IS NOT NULL LIMIT 1"},
+        {TABLE_RS_LITAUTHORS, L"LITAUTHORS", L"SELECT AUTHORID FROM BOOKAUTHORS WHERE AUTHORID NOT IN "
+                                             L"(SELECT FIRSTAUTHOR FROM LITERATURE WHERE FIRSTAUTHOR IS NOT NULL) LIMIT 1"},
+        {TABLE_RS_KEYWORDS, L"KEYWORDS", L"SELECT KEYWORDID FROM LITKEYWORDSREFS LIMIT 1"},
+    };
+    for (const NameUse& c : cases) {
+        Rows used = Query(path_, c.usedSql);
+        ASSERT_EQ(1u, used.size()) << dbtest::Narrow(c.usedSql);
+        int id = std::stoi(used[0][0]);
+        zdata::Recordset* list = db_->GetTableRecordset(c.kind);
+        ASSERT_TRUE(list);
+        long rows = RowCount(list);
+        EXPECT_EQ(NAME_ROW_IN_USE, DeleteNameListRow(list, c.kind, id)) << dbtest::Narrow(c.table);
+        EXPECT_EQ(1, QueryInt(path_, std::wstring(L"SELECT COUNT(*) FROM ") + c.table + L" WHERE ID = " + Num(id)));
+        EXPECT_EQ(rows, RowCount(list));
+    }
+    // A new name nobody uses goes from the file and from the list.
+    Exec(path_, L"INSERT INTO EDITORS (NAME) VALUES ('Nikým nepoužitý')");
+    zdata::Recordset* editors = db_->GetEditorsRs();
+    editors->Requery();
+    long rows = RowCount(editors);
+    int id = (int)IdOf(L"EDITORS", L"Nikým nepoužitý");
+    EXPECT_EQ(NAME_ROW_DELETED, DeleteNameListRow(editors, TABLE_RS_EDITORS, id));
+    EXPECT_EQ(-1, IdOf(L"EDITORS", L"Nikým nepoužitý"));
+    EXPECT_EQ(rows - 1, RowCount(editors));
+    EXPECT_EQ(NAME_ROW_MISSING, DeleteNameListRow(editors, TABLE_RS_EDITORS, id));
+    EXPECT_EQ(NAME_ROW_FAILED, DeleteNameListRow(editors, 77, id));
 }
 
 // ---- loading ----
@@ -610,6 +683,29 @@ TEST_F(LiteratureTest, ASavedPublicationIsListedAtOnce)
     rec.Texts(L"Nová publikace", L"", L"", L"");
     ASSERT_EQ(1, db_->SaveLiterature(&rec.r));
     EXPECT_EQ(listed + 1, RowCount(db_->LiteratureListRs));
+}
+
+TEST_F(LiteratureTest, ASavedPublicationIsOfferedByNameWhenTheNamesAreNextUsed)
+{
+    zdata::Recordset* names = db_->GetCachedRecordset(RS_LITERATURE_NAMES);
+    ASSERT_TRUE(names);
+    long before = RowCount(names);
+    Record rec;
+    rec.EmptyValues(db_);
+    rec.Texts(L"Žlutá kniha o vážkách", L"", L"", L"");
+    ASSERT_EQ(1, db_->SaveLiterature(&rec.r));
+    // The type-ahead of a publication's name finds it...
+    HWND combo = CreateWindowExW(0, L"COMBOBOX", L"", WS_POPUP | CBS_DROPDOWN, 0, 0, 200, 200,
+                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_TRUE(combo);
+    db_->FilterListByName(2, 0, combo, L"Žlutá kniha");
+    EXPECT_EQ(1, (int)SendMessageW(combo, CB_GETCOUNT, 0, 0));
+    EXPECT_EQ(rec.r.Id, (int)SendMessageW(combo, CB_GETITEMDATA, 0, 0));
+    DestroyWindow(combo);
+    // ...and the list handed out holds it.
+    names = db_->GetCachedRecordset(RS_LITERATURE_NAMES);
+    names->put_Filter(L"");
+    EXPECT_EQ(before + 1, RowCount(names));
 }
 
 // ---- the name lists ----

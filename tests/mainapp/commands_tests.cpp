@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "browse/litlistsdlg.h"
 #include "browse/treecard.h"
 #include "common/filechooser.h"
 #include "common/helpfile.h"
@@ -313,6 +314,11 @@ TEST_F(Commands, EveryCommandReachesItsHandlerOrIsNotOfferedAndHarmless)
         {IDM_CLOSEDB, [&] { Run(IDM_CLOSEDB); return !DatabaseOpen(); }},
         {IDM_TERMS, [&] { return onDialog(IDM_TERMS, L"Editace výrazů"); }},
         {IDM_SEARCH, [&] { return onDialog(IDM_SEARCH, L"Vyhledávání"); }},
+        {IDM_EXPORTRECORDS, [&] {
+             ShowTab(TAB_SYSTEM);
+             Run(IDM_EXPORTRECORDS);
+             return seams_->saves == 1;
+         }},
         {IDM_HOMEPAGE, [&] { Run(IDM_HOMEPAGE); return seams_->shells == 1; }},
         {IDM_HELPCONTENTS, [&] { Run(IDM_HELPCONTENTS); return seams_->helps == 1; }},
         {IDM_TBHELP, [&] { Run(IDM_TBHELP); return seams_->helps == 1; }},
@@ -326,6 +332,18 @@ TEST_F(Commands, EveryCommandReachesItsHandlerOrIsNotOfferedAndHarmless)
              return no.Boxes().size() == 1 && no.Boxes()[0].text == Str(IDS_DELETE_RECORDS_1);
          }},
     };
+    // The literature lists editor with the list of its command in front.
+    for (int id = IDM_LITLISTS1; id <= IDM_LITLISTS3; id++) {
+        reaches[id] = [&, id] {
+            int tab = -1;
+            DialogScript script;
+            script.Then(L"Editace položek literatury", [&](HWND dialog) {
+                tab = TabCtrl_GetCurSel(GetDlgItem(dialog, IDC_LITLISTS_TABS));
+                DialogScript::PostClick(dialog, IDCANCEL);
+            });
+            return Command(id, script) && tab == id - IDM_LITLISTS1;
+        };
+    }
     for (int id = IDM_LARGEICONS; id <= IDM_DETAILS; id++) {
         reaches[id] = [&, id] {
             ShowTab(TAB_SYSTEM);

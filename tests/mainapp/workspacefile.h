@@ -33,11 +33,11 @@ inline void WriteConnectionOnly(const std::wstring& path, const wchar_t* dbName)
     writer.Save();
 }
 
-// A workspace file at path: the main window of 1000 x 750 at (40, 40) with the systematic tab in
-// front, the cards on the given items (a card whose id is below 0 is left out) and the
-// connection to the database.
+// A workspace file at path: the main window of 1000 x 750 at (40, 40) with a tab in front (the
+// systematic one unless said), the cards on the given items (a card whose id is below 0 is left
+// out) and the connection to the database.
 inline void WriteCardsWorkspace(const std::wstring& path, const wchar_t* dbName, int taxonId,
-                                int localityId)
+                                int localityId, int activeTab = 0)
 {
     CXmlWriter writer(path.c_str());
     writer.AddComment(WORKSPACE_FILE_COMMENT);
@@ -47,7 +47,7 @@ inline void WriteCardsWorkspace(const std::wstring& path, const wchar_t* dbName,
     writer.SetIntAttr(main, L"Top", 40);
     writer.SetIntAttr(main, L"Width", 1000);
     writer.SetIntAttr(main, L"Height", 750);
-    writer.SetIntAttr(main, L"ActiveTab", 0);
+    writer.SetIntAttr(main, L"ActiveTab", activeTab);
     const wchar_t* tabs[2] = {L"SysTab", L"LocTab"};
     const int ids[2] = {taxonId, localityId};
     for (int k = 0; k < 2; k++) {

@@ -1,0 +1,122 @@
+// Command 2004 on the record lists: the current tab's list exported to a text file or a sheet of
+// an Excel workbook. The map tabs' picture export comes with the maps.
+#include <windows.h>
+#include <commdlg.h>
+
+#include <stdlib.h>
+#include <wchar.h>
+
+#include "browse/workspace.h"
+#include "common/filechooser.h"
+#include "core/database.h"
+#include "mainapp/configdata.h"
+#include "mainapp/mainform.h"
+#include "reports/excelexport.h"
+#include "reports/textexport.h"
+
+namespace {
+
+const UINT kIdsExportFilter = 801;  // "Textový dokument (*.txt)\001*.txt\001MS Excell (*.xls)\001*.xls\001"
+const UINT kIdsSelection = 314;     // "Výběr"
+const UINT kIdsLiterature = 113;    // "Literatura"
+const UINT kIdsTabSystem = 102;     // "Systém"
+const UINT kIdsTabLocalities = 103; // "Lokality"
+const int kFilterChars = 160;
+const int kFileChars = 512;
+
+enum ExportType
+{
+    EXPORT_TEXT = 1,
+    EXPORT_EXCEL = 2,
+};
+
+wchar_t* LoadAlloc(HINSTANCE instance, UINT id)
+{
+    wchar_t text[128] = L"";
+    LoadStringW(instance, id, text, 128);
+    return _wcsdup(text);
+}
+
+// The list's title, which names the sheet: the current species or locality, or the page's own.
+// A card with no current item has no name to give: its tab's caption stands in.
+wchar_t* OrTabCaption(wchar_t* name, HINSTANCE instance, UINT caption)
+{
+    if (name && *name)
+        return name;
+    free(name);
+    return LoadAlloc(instance, caption);
+}
+
+wchar_t* ListTitle(MainForm* form, int tab)
+{
+    CDatabase* db = form->Database;
+    switch (tab) {
+    case TAB_SYSTEM:
+        return OrTabCaption(db->GetSpeciesName(form->Workspace_->GetCurrentId(WS_SYS_CARD)), form->hInstance,
+                            kIdsTabSystem);
+    case TAB_LOCALITIES:
+        return OrTabCaption(db->GetLocalityName(form->Workspace_->GetCurrentId(WS_LOC_CARD)), form->hInstance,
+                            kIdsTabLocalities);
+    case TAB_SEARCH:
+        return LoadAlloc(form->hInstance, kIdsSelection);
+    default:
+        return LoadAlloc(form->hInstance, kIdsLiterature);
+    }
+}
+
+CObjArray* ListFields(ConfigData* config, int tab)
+{
+    if (!config)
+        return nullptr;
+    switch (tab) {
+    case TAB_SYSTEM: return config->SysFields;
+    case TAB_LOCALITIES: return config->LocFields;
+    case TAB_SEARCH: return config->SearchFields;
+    default: return config->LitFields;
+    }
+}
+
+}  // namespace
+
+INT_PTR ExportRecordList(MainForm* form, HWND mainWnd)
+{
+    if (!form->Workspace_ || !form->Database)
+        return TRUE;
+    int tab = form->Workspace_->GetCurrentTab(mainWnd);
+    if (tab < TAB_SYSTEM || tab >= kFirstMapTab)
+        return TRUE;
+    wchar_t filter[kFilterChars + 2] = L"";
+    int n = LoadStringW(form->hInstance, kIdsExportFilter, filter, kFilterChars);
+    for (int i = 0; i < n; ++i)
+        if (filter[i] == L'\001')
+            filter[i] = 0;
+    wchar_t file[kFileChars] = L"";
+    OPENFILENAMEW ofn = {};
+    ofn.lStructSize = sizeof(ofn);
+    ofn.hwndOwner = mainWnd;
+    ofn.hInstance = form->hInstance;
+    ofn.lpstrFilter = filter;
+    ofn.nFilterIndex = (DWORD)form->LastExpType;
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = kFileChars;
+    ofn.lpstrInitialDir = L"";
+    ofn.lpstrDefExt = L"";  // the chosen filter's extension is added
+    ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NONETWORKBUTTON | OFN_EXPLORER | OFN_ENABLESIZING;
+    if (!ChooseFileToSave(&ofn))
+        return TRUE;
+    form->LastExpType = (int)ofn.nFilterIndex;
+    zdata::Recordset* rows = form->Database->GetListRecordset(tab);
+    CObjArray* fields = ListFields(form->Config, tab);
+    if (!rows || !fields)
+        return TRUE;
+    wchar_t* title = ListTitle(form, tab);
+    for (wchar_t* p = title; p && *p; ++p)
+        if (*p == L' ')
+            *p = L'_';
+    if (form->LastExpType == EXPORT_TEXT && form->TextExport)
+        form->TextExport->Run(rows, file, fields);
+    else if (form->LastExpType == EXPORT_EXCEL && form->ExcelExport)
+        form->ExcelExport->Run(rows, file, fields, title ? title : L"");
+    free(title);
+    return TRUE;
+}

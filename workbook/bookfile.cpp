@@ -1,0 +1,198 @@
+#include "workbook/bookfile.h"
+
+#include "workbook/biff.h"
+
+namespace xls {
+
+namespace {
+
+BookStatus StatusOfOpenError(HRESULT hr)
+{
+    switch (hr) {
+    case STG_E_FILENOTFOUND:
+    case STG_E_PATHNOTFOUND:
+        return BookStatus::NotFound;
+    case STG_E_SHAREVIOLATION:
+    case STG_E_LOCKVIOLATION:
+        return BookStatus::Locked;
+    case STG_E_FILEALREADYEXISTS:  // the file is there but is no compound file
+    case STG_E_INVALIDHEADER:
+    case STG_E_OLDFORMAT:
+    case STG_E_OLDDLL:
+        return BookStatus::NotWorkbook;
+    case STG_E_DOCFILECORRUPT:
+        return BookStatus::Damaged;
+    default:
+        return BookStatus::IoError;
+    }
+}
+
+}  // namespace
+
+bool SameSheetName(const std::wstring& a, const std::wstring& b)
+{
+    return CompareStringOrdinal(a.c_str(), (int)a.size(), b.c_str(), (int)b.size(), TRUE) == CSTR_EQUAL;
+}
+
+bool IsValidSheetName(const std::wstring& name)
+{
+    if (name.empty() || name.size() > (size_t)kMaxSheetNameChars)
+        return false;
+    if (name.front() == L'\'' || name.back() == L'\'')
+        return false;
+    return name.find_first_of(L":\\/?*[]") == std::wstring::npos;
+}
+
+// ---- BookStream ----
+
+BookStatus BookStream::Open(const wchar_t* path)
+{
+    Close();
+    error_ = StgOpenStorage(path, nullptr, STGM_READ | STGM_SHARE_DENY_WRITE, nullptr, 0, &storage_);
+    if (FAILED(error_)) {
+        storage_ = nullptr;
+        return StatusOfOpenError(error_);
+    }
+    error_ = storage_->OpenStream(L"Workbook", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &stream_);
+    if (SUCCEEDED(error_))
+        return BookStatus::Ok;
+    stream_ = nullptr;
+    IStream* old = nullptr;
+    BookStatus status = BookStatus::NotWorkbook;
+    if (SUCCEEDED(storage_->OpenStream(L"Book", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &old))) {
+        old->Release();
+        status = BookStatus::OldFormat;
+    }
+    Close();
+    return status;
+}
+
+void BookStream::Close()
+{
+    if (stream_)
+        stream_->Release();
+    if (storage_)
+        storage_->Release();
+    stream_ = nullptr;
+    storage_ = nullptr;
+}
+
+// ---- the globals ----
+
+BookStatus ScanGlobals(RecordReader* reader, GlobalsScan* scan)
+{
+    *scan = GlobalsScan();
+    if (FAILED(reader->Result()))
+        return BookStatus::IoError;
+    reader->Seek(0);
+    RecordView r;
+    if (!reader->Next(&r))
+        return FAILED(reader->Result()) ? BookStatus::IoError : BookStatus::Damaged;
+    if (r.id != kRecBof || r.size < 4)
+        return BookStatus::NotWorkbook;
+    if (Get16(r.data) != kBiff8Version)
+        return BookStatus::OldFormat;
+    if (Get16(r.data + 2) != kBofGlobals)
+        return BookStatus::Damaged;
+    scan->records.push_back({r.id, r.size, r.position});
+    SstScanner strings(nullptr);
+    bool inTable = false;
+    int depth = 1;
+    while (depth > 0) {
+        if (!reader->Next(&r))
+            return FAILED(reader->Result()) ? BookStatus::IoError : BookStatus::Damaged;
+        size_t index = scan->records.size();
+        scan->records.push_back({r.id, r.size, r.position});
+        if (inTable && r.id != kRecContinue) {
+            inTable = false;
+            scan->sstEnd = index;
+            if (!strings.Complete())
+                return BookStatus::Damaged;
+        }
+        switch (r.id) {
+        case kRecBof:
+            ++depth;
+            break;
+        case kRecEof:
+            --depth;
+            break;
+        case kRecFilePass:
+            return BookStatus::Encrypted;
+        case kRecXf:
+            ++scan->xfCount;
+            scan->lastXf = index;
+            break;
+        case kRecBoundSheet: {
+            SheetInfo sheet;
+            if (r.size < 8 || !ReadShortString(r.data + 6, r.size - 6, &sheet.name))
+                return BookStatus::Damaged;
+            sheet.offset = Get32(r.data);
+            sheet.state = r.data[4];
+            sheet.kind = r.data[5];
+            scan->sheets.push_back(sheet);
+            scan->lastSheet = index;
+            break;
+        }
+        case kRecSst:
+            if (scan->sst != SIZE_MAX || !strings.Feed(r))
+                return BookStatus::Damaged;
+            scan->sst = index;
+            inTable = true;
+            break;
+        case kRecContinue:
+            if (inTable && !strings.Feed(r))
+                return BookStatus::Damaged;
+            break;
+        case kRecExtSst:
+            if (scan->sst == SIZE_MAX)
+                return BookStatus::Damaged;  // the index of a table not read yet
+            scan->extSst = index;
+            break;
+        case kRecTabId:
+            scan->tabId = index;
+            break;
+        }
+    }
+    scan->end = reader->Position();
+    if (scan->sst != SIZE_MAX) {
+        scan->strings = strings.Count();
+        scan->references = strings.DeclaredTotal();
+        scan->marks = strings.Marks();
+    }
+    // Every sheet's substream lies after the globals and runs from its BOF to its EOF.
+    for (const SheetInfo& sheet : scan->sheets) {
+        if (sheet.offset < scan->end || !reader->Seek(sheet.offset) || !reader->Next(&r) || r.id != kRecBof)
+            return FAILED(reader->Result()) ? BookStatus::IoError : BookStatus::Damaged;
+        for (int level = 1; level > 0;) {
+            if (!reader->Next(&r))
+                return FAILED(reader->Result()) ? BookStatus::IoError : BookStatus::Damaged;
+            if (r.id == kRecBof)
+                ++level;
+            else if (r.id == kRecEof)
+                --level;
+        }
+    }
+    return BookStatus::Ok;
+}
+
+BookStatus ReadWorkbookSheets(const wchar_t* path, std::vector<SheetInfo>* sheets, HRESULT* error)
+{
+    sheets->clear();
+    *error = S_OK;
+    BookStream book;
+    BookStatus status = book.Open(path);
+    if (status == BookStatus::Ok) {
+        RecordReader reader(book.Stream());
+        GlobalsScan scan;
+        status = ScanGlobals(&reader, &scan);
+        if (status == BookStatus::Ok)
+            *sheets = std::move(scan.sheets);
+        else if (status == BookStatus::IoError)
+            *error = reader.Result();
+    } else if (status == BookStatus::IoError) {
+        *error = book.Error();
+    }
+    return status;
+}
+
+}  // namespace xls
