@@ -4,6 +4,7 @@
 // for the benchmarks that write).
 #pragma once
 #include <windows.h>
+#include <psapi.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -43,6 +44,17 @@ inline double Median(std::vector<double> v)
         return 0;
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
+}
+
+// ---- memory ----
+
+// The most memory the process has held so far (its peak working set), in MB.
+inline double PeakMemoryMb()
+{
+    PROCESS_MEMORY_COUNTERS pmc = {};
+    pmc.cb = sizeof(pmc);
+    GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof(pmc));
+    return pmc.PeakWorkingSetSize / 1048576.0;
 }
 
 // Dispatches what is queued now.

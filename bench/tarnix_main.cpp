@@ -52,14 +52,6 @@ double WorkingSetMb()
     return pmc.WorkingSetSize / 1048576.0;
 }
 
-double PeakMemoryMb()
-{
-    PROCESS_MEMORY_COUNTERS pmc = {};
-    pmc.cb = sizeof(pmc);
-    GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof(pmc));
-    return pmc.PeakWorkingSetSize / 1048576.0;
-}
-
 void Row(const char* name, double value, double baseline, const char* unit, const char* target)
 {
     char base[32] = "-";

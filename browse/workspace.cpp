@@ -13,6 +13,8 @@
 #include "core/fields.h"
 #include "core/xmlaccess.h"
 #include "mainapp/zm_protocol.h"
+#include "map/legendstyledlg.h"
+#include "map/mapwnd.h"
 #include "reports/printform.h"
 
 namespace {
@@ -98,6 +100,7 @@ Workspace::Workspace(HWND tabControl, HINSTANCE instance, ConfigData* config)
       LegendStyleDlg(nullptr), QueryDlg(nullptr), ReportForm(nullptr), Config(config),
       SearchMenu(nullptr), SearchSortCol(0), SearchShown(0)
 {
+    RegisterMapWndClass(Instance);
     InsertTabFromString(TabControl, Instance, TAB_SYSTEM, IDS_WS_TAB_SYSTEM);
     InsertTabFromString(TabControl, Instance, TAB_LOCALITIES, IDS_WS_TAB_LOCALITIES);
     InsertTabFromString(TabControl, Instance, TAB_SEARCH, IDS_WS_TAB_SEARCH);
@@ -147,6 +150,8 @@ Workspace::~Workspace()
     ReportForm = nullptr;
     delete QueryDlg;
     QueryDlg = nullptr;
+    delete LegendStyleDlg;
+    LegendStyleDlg = nullptr;
     // Map cards own their windows; the array deletes them.
     delete MapCards;
     MapCards = nullptr;
@@ -203,16 +208,16 @@ HWND Workspace::GetPageWindow(int tab)
         return SearchList;
     if (tab == TAB_LITERATURE)
         return LitCard ? LitCard->GetWindow() : nullptr;
-    // The map pages have no window until their cards exist.
+    if (CZMapWnd* map = GetMapCard(tab))
+        return map->Card;
     return nullptr;
 }
 
 void Workspace::ShowMapPage(int tab, int showCommand)
 {
-    // Map cards show and hide their own windows; none exists without a map card.
-    (void)showCommand;
-    if (MapIndexOfTab(tab) < 0)
-        return;
+    // A shown map card announces its menu and commands to the main window itself.
+    if (CZMapWnd* map = GetMapCard(tab))
+        ShowWindow(map->Card, showCommand);
 }
 
 void Workspace::HidePage(HWND owner)
@@ -264,6 +269,8 @@ void Workspace::Layout(HWND tabControl, int left, int top, int width, int height
                  area.bottom - area.top, SWP_NOZORDER);
     if (LitCard)
         LitCard->Move(&area);
+    for (int i = 0; i < GetMapCount(); ++i)
+        static_cast<CZMapWnd*>(MapCards->GetItems()[i])->Move(&area);
 }
 
 // ---- settings ----
@@ -292,8 +299,19 @@ void Workspace::SaveWorkspaceSettings(CXmlWriter* writer, IXMLDOMElement* parent
         element->Release();
     }
     element = writer->AddChildElement(parent, L"Maps");
-    if (element)
+    if (element) {
+        // Map1, Map2, ... in tab order, each with its tab's text as its name.
+        for (int i = 0; i < GetMapCount(); ++i) {
+            wchar_t name[kMapNameSize] = L"";
+            TCITEMW tab = {};
+            tab.mask = TCIF_TEXT;
+            tab.pszText = name;
+            tab.cchTextMax = kMapNameSize;
+            SendMessageW(TabControl, TCM_GETITEMW, kFirstMapTab + i, (LPARAM)&tab);
+            static_cast<CZMapWnd*>(MapCards->GetItems()[i])->SaveSettings(writer, element, i + 1, name);
+        }
         element->Release();
+    }
     ReportForm->SaveSettings(writer, parent);
 }
 
@@ -321,9 +339,14 @@ void Workspace::LoadWorkspaceSettings(CXmlReader* reader, IXMLDOMElement* parent
             LitCard->LoadSettings(reader, element);
         element->Release();
     }
-    // The Maps element's children become map tabs through the map cards, which come with the
-    // map view; until then the grid list is not needed here.
-    (void)gridList;
+    // Every child of Maps, whatever its name, becomes a map tab in document order.
+    element = reader->SelectChildElement(parent, L"Maps");
+    if (element) {
+        for (IXMLDOMElement* map = reader->FirstChildElement(element, nullptr); map;
+             map = reader->NextSiblingElement(map, nullptr))
+            AddMapCard(reader, map, gridList);
+        element->Release();
+    }
     ReportForm->LoadSettings(reader, parent);
 }
 

@@ -13,7 +13,8 @@ class CTreeCard;           // browse/treecard.h
 class CLitCard;            // browse/litcard.h
 class CEditRecordDlg;      // browse/recorddlg.h
 class CEditLitRecordDlg;   // browse/litrecorddlg.h
-class CEditLegendStyleDlg; // legend style dialog of the map cards (later issue)
+class CEditLegendStyleDlg; // map/legendstyledlg.h
+class CZMapWnd;            // map/mapwnd.h
 class CAddQueryDlg;        // browse/addquerydlg.h
 class CPrintForm;          // reports/printform.h
 class ConfigData;          // mainapp/configdata.h
@@ -145,11 +146,35 @@ public:
     void RequeryLiterature(HWND owner);
     void FillAuthorCombo(HWND owner);
 
-    // ---- map tabs (map cards come with the map view; until then MapCards stays empty) ----
+    // ---- map tabs (map card i is at tab kFirstMapTab + i) ----
     int GetMapCount() const;
+    // The map card of a tab; null for the fixed tabs and past the last map.
+    CZMapWnd* GetMapCard(int tab) const;
     // When a map tab is current, tab 3 takes its place; then every map tab is removed with
     // its card (database closed, another workspace file).
     void CloseAllMaps(HWND owner);
+    // A map card and its tab after the others: from a saved map element, or a new map named
+    // string 341. Returns the new tab's index.
+    int AddMapCard(CXmlReader* reader, IXMLDOMElement* element, CPtrArray* gridList);
+    // A new map tab in front (command 601); returns 1.
+    int NewMap(HWND owner, CPtrArray* gridList);
+    // The current map tab and its card removed (command 602); the map that moved into its
+    // place, or the one before it, comes to the front.
+    void CloseMap(HWND owner);
+    // RENAMEMAPDLG on the current map tab's name (command 603); the window is repainted after.
+    void RenameMap(HWND repaint);
+    // The current map card's choice of a shapefile folder (command 604).
+    void LoadGraphics(HWND owner);
+    // Every map card's grid combo refilled from the list (after the grids were edited).
+    void SetGridList(CPtrArray* gridList);
+    // The tool of the current map card: 0 pan, 1 zoom in, 2 zoom out (commands 405-407).
+    void SetMapTool(HWND owner, int tool);
+    // The current map fitted to its layers (command 408).
+    void ShowAllMap(HWND owner);
+    // Display of the map card at a tab: 1 when it shows the selection's records.
+    int GetMapDisplay(int tab) const;
+    // The criterion dialog and a new query layer on the current map (command 607).
+    void AddQueryLayer(HWND owner);
 
     // ---- search menu ----
     void GotoSysCard(int row);
@@ -198,3 +223,11 @@ private:
 
 // Draws the two sort arrows (0 down, 1 up) into a new masked 16 x 14 image list.
 HIMAGELIST CreateSortArrowImages();
+
+// Registers the map view's window class ZORMAPWND.
+void RegisterMapWndClass(HINSTANCE instance);
+
+// RENAMEMAPDLG: its creation parameter is a buffer of kMapNameSize characters holding the name,
+// which OK replaces with the edit's text; 1 on OK, 0 on Storno.
+const int kMapNameSize = 128;
+INT_PTR CALLBACK RenameMapDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

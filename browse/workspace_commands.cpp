@@ -11,6 +11,7 @@
 #include "core/fields.h"
 #include "core/msgbox.h"
 #include "mainapp/zm_protocol.h"
+#include "map/mapwnd.h"
 
 // ---- search list ----
 
@@ -175,7 +176,10 @@ void Workspace::RefreshAll(HWND owner)
 
 int Workspace::RefreshMaps()
 {
-    // Every map card rebuilds its layers; there are none until map cards exist.
+    // The record lists changed: every map's record and query layers are rebuilt at its next
+    // paint.
+    for (int i = 0; i < GetMapCount(); ++i)
+        static_cast<CZMapWnd*>(MapCards->GetItems()[i])->InvalidateLayers(1);
     return 1;
 }
 

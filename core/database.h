@@ -229,8 +229,9 @@ public:
 
     // ---- record-list services and item path texts (itempath.cpp) ----
     // Sets the Filter of the taxon (0) or search (1) record list; null clears it. Other lists
-    // and a list that is not open are left alone.
-    void SetRecordListFilter(int list, const wchar_t* text);
+    // and a list that is not open are left alone. False when the list refused the filter (it
+    // keeps the one it had) or there is no such open list.
+    bool SetRecordListFilter(int list, const wchar_t* text);
     // Longitude and latitude of the listed records with a publication (sourced) or without one:
     // two malloc'ed arrays in points[0] (x) and points[1] (y), freed by the caller; null when no
     // record is listed. Returns the number of points written.

@@ -2,6 +2,8 @@
 
 #include <sqlext.h>
 
+#include "dataaccess/enclose.h"
+
 namespace zor {
 
 namespace {
@@ -317,48 +319,52 @@ std::wstring LookupTablePrefix(const std::wstring& table)
     return std::wstring();
 }
 
-std::wstring AddLevelColumnSql(bool systematic, int levelId)
+std::wstring LevelColumnName(bool systematic, int levelId)
 {
-    wchar_t sql[96];
-    wsprintfW(sql, L"ALTER TABLE ZORNACOLLS ADD %s%d INTEGER", systematic ? L"SYS_LEVEL_" : L"LOC_LEVEL_",
-              levelId);
-    return sql;
+    return (systematic ? L"SYS_LEVEL_" : L"LOC_LEVEL_") + std::to_wstring(levelId);
 }
 
-std::wstring AttrColumnDecl(const std::wstring& table, const std::wstring& field, int type, int size)
+std::wstring AddLevelColumnSql(bool systematic, int levelId)
 {
-    wchar_t buf[160];
+    return L"ALTER TABLE ZORNACOLLS ADD " + zdata::QuoteIdentifier(LevelColumnName(systematic, levelId)) +
+           L" INTEGER";
+}
+
+std::wstring LookupTableName(const std::wstring& table, const std::wstring& field)
+{
+    return LookupTablePrefix(table) + field;
+}
+
+std::wstring AttrColumnDecl(const std::wstring& table, const std::wstring& field, int type, int size,
+                            bool cascadeDelete)
+{
+    const std::wstring name = zdata::QuoteIdentifier(field);
     switch (type) {
     case AttrBoolean:
-        return L"[" + field + L"] BOOLEAN";
+        return name + L" BOOLEAN";
     case AttrInteger:
-        return L"[" + field + L"] INTEGER";
+        return name + L" INTEGER";
     case AttrReal:
-        return L"[" + field + L"] DOUBLE";
+        return name + L" DOUBLE";
     case AttrDate:
-        return L"[" + field + L"] DATETIME";
+        return name + L" DATETIME";
     case AttrLongText:
-        return L"[" + field + L"] TEXT";
+        return name + L" TEXT";
     case AttrLookup:
     case AttrGeoLookup:
-        wsprintfW(buf, L"[%s] VARCHAR(%d) COLLATE NOCASE REFERENCES [%s%s](NAME) ON UPDATE CASCADE",
-                  field.c_str(), size, LookupTablePrefix(table).c_str(), field.c_str());
-        return buf;
+        return name + L" VARCHAR(" + std::to_wstring(size) + L") COLLATE NOCASE REFERENCES " +
+               zdata::QuoteIdentifier(LookupTableName(table, field)) + L"(NAME) ON UPDATE CASCADE" +
+               (cascadeDelete ? L" ON DELETE CASCADE" : L"");
     default:
-        wsprintfW(buf, L"[%s] VARCHAR(%d)", field.c_str(), size);
-        return buf;
+        return name + L" VARCHAR(" + std::to_wstring(size) + L")";
     }
 }
 
 std::wstring LookupTableSql(const std::wstring& table, const std::wstring& field, int type, int size)
 {
-    wchar_t buf[256];
-    wsprintfW(buf,
-              L"CREATE TABLE [%s%s] (NAME VARCHAR(%d) NOT NULL COLLATE NOCASE PRIMARY KEY, ABBREV "
-              L"VARCHAR(15)%s)",
-              LookupTablePrefix(table).c_str(), field.c_str(), size,
-              type == AttrGeoLookup ? L", GEOMETRY BLOB" : L"");
-    return buf;
+    return L"CREATE TABLE " + zdata::QuoteIdentifier(LookupTableName(table, field)) + L" (NAME VARCHAR(" +
+           std::to_wstring(size) + L") NOT NULL COLLATE NOCASE PRIMARY KEY, ABBREV VARCHAR(15)" +
+           (type == AttrGeoLookup ? L", GEOMETRY BLOB" : L"") + L")";
 }
 
 }  // namespace zor

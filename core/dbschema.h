@@ -23,8 +23,13 @@ bool RunSchemaScript(SQLHDBC dbc, std::wstring* error = nullptr);
 // empty for an unknown table.
 std::wstring LookupTablePrefix(const std::wstring& table);
 
-// Statements that add one level path column to ZORNACOLLS ("SYS_LEVEL_%d" / "LOC_LEVEL_%d").
+// The path column of a level in ZORNACOLLS: "SYS_LEVEL_<n>" or "LOC_LEVEL_<n>".
+std::wstring LevelColumnName(bool systematic, int levelId);
+// The statement that adds one level path column to ZORNACOLLS.
 std::wstring AddLevelColumnSql(bool systematic, int levelId);
+
+// The value list table of a lookup attribute: the table's prefix and the field name.
+std::wstring LookupTableName(const std::wstring& table, const std::wstring& field);
 
 // Attribute types of CUSTOMATTRIBUTES column 3.
 enum AttrType {
@@ -38,11 +43,17 @@ enum AttrType {
     AttrGeoLookup = 7,
 };
 
-// The SQL column declaration of an attribute of the given type and text size (lookup columns
-// reference their value list's NAME with cascading renames).
-std::wstring AttrColumnDecl(const std::wstring& table, const std::wstring& field, int type, int size);
+// Statements and declarations of any length; every name in them goes through the layer's one
+// quoting function (zdata::QuoteIdentifier), so a name the user chose cannot change them.
+//
+// The SQL column declaration of an attribute of the given type and text size: lookup columns
+// compare without ASCII case and reference their value list's NAME with cascading renames, and
+// with cascadeDelete (a key attribute) also with cascading deletes.
+std::wstring AttrColumnDecl(const std::wstring& table, const std::wstring& field, int type, int size,
+                            bool cascadeDelete = false);
 
-// "CREATE TABLE" of the value list of a lookup attribute (type 5, or 7 with GEOMETRY).
+// "CREATE TABLE" of the value list of a lookup attribute (type 5, or 7 with GEOMETRY); its NAME
+// key compares without ASCII case.
 std::wstring LookupTableSql(const std::wstring& table, const std::wstring& field, int type, int size);
 
 }  // namespace zor

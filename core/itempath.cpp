@@ -127,13 +127,13 @@ void Prepend(std::wstring& path, const std::wstring& part)
 
 }  // namespace
 
-void CDatabase::SetRecordListFilter(int list, const wchar_t* text)
+bool CDatabase::SetRecordListFilter(int list, const wchar_t* text)
 {
     Recordset* rs = list == POINT_LIST_TAXON ? TaxonRecordsRs
                   : list == POINT_LIST_SEARCH ? SearchRecordsRs : nullptr;
     if (!IsRecordsetOpen(rs))
-        return;
-    rs->put_Filter(text ? text : L"");
+        return false;
+    return SUCCEEDED(rs->put_Filter(text ? text : L""));
 }
 
 int CDatabase::GetRecordCoordinates(int list, int sourced, double* points[2])

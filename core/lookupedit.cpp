@@ -27,11 +27,6 @@ using zdata::Recordset;
 
 namespace {
 
-std::wstring QuotedName(const wchar_t* name)
-{
-    return zdata::Enclose(name, L'"', L'"');
-}
-
 const wchar_t* OwnerTableOf(int kind)
 {
     static const wchar_t* const owners[6] = { L"SPECIES", L"FEATURES", L"ZORNACOLLS",
@@ -105,7 +100,7 @@ private:
 bool StoredLookupValue(Connection* connection, const wchar_t* table, const wchar_t* value,
                        std::wstring* stored, HRESULT* hr)
 {
-    BoundStatement query(connection, L"SELECT NAME FROM " + QuotedName(table) + L" WHERE NAME = ?");
+    BoundStatement query(connection, L"SELECT NAME FROM " + zdata::QuoteIdentifier(table) + L" WHERE NAME = ?");
     Recordset* rows = nullptr;
     *hr = query.Run(value, nullptr, &rows);
     if (FAILED(*hr) || !rows)
@@ -162,8 +157,8 @@ long long CountRows(Connection* connection, const std::wstring& sql, const wchar
 HRESULT MoveOwningRows(Connection* connection, const wchar_t* owner, const wchar_t* field, const wchar_t* value,
                        const std::wstring& old)
 {
-    std::wstring column = QuotedName(field);
-    BoundStatement update(connection, L"UPDATE " + QuotedName(owner) + L" SET " + column + L" = ? WHERE " + column
+    std::wstring column = zdata::QuoteIdentifier(field);
+    BoundStatement update(connection, L"UPDATE " + zdata::QuoteIdentifier(owner) + L" SET " + column + L" = ? WHERE " + column
                                           + L" = ?");
     return update.Run(value, old.c_str());
 }
@@ -293,13 +288,13 @@ int CDatabase::EditLookupTable(const LookupEdit* edit)
             newValue = stored;
         } else if (SUCCEEDED(hr)) {
             BoundStatement insert(AdoConnection,
-                                  L"INSERT INTO " + QuotedName(table) + L"(NAME) VALUES (?)");
+                                  L"INSERT INTO " + zdata::QuoteIdentifier(table) + L"(NAME) VALUES (?)");
             hr = insert.Run(edit->NewName);
         }
     }
     if (replace && SUCCEEDED(hr) && newValue == oldValue) {
         // The value itself, typed in another case: it is renamed in place and stays.
-        BoundStatement rename(AdoConnection, L"UPDATE " + QuotedName(table) + L" SET NAME = ? WHERE NAME = ?");
+        BoundStatement rename(AdoConnection, L"UPDATE " + zdata::QuoteIdentifier(table) + L" SET NAME = ? WHERE NAME = ?");
         hr = rename.Run(edit->NewName, oldValue.c_str());
         if (SUCCEEDED(hr))
             hr = CarryCaseChange(AdoConnection, owner, edit->FieldName, edit->NewName, oldValue);
@@ -307,11 +302,11 @@ int CDatabase::EditLookupTable(const LookupEdit* edit)
     } else if (replace && SUCCEEDED(hr)) {
         hr = MoveOwningRows(AdoConnection, owner, edit->FieldName, newValue.c_str(), oldValue);
     }
-    std::wstring column = QuotedName(edit->FieldName);
+    std::wstring column = zdata::QuoteIdentifier(edit->FieldName);
     if (SUCCEEDED(hr) && remove) {
         // A value still in use stays, with a message that says why (the author list has no key
         // that would refuse it).
-        long long uses = CountRows(AdoConnection, L"SELECT COUNT(*) FROM " + QuotedName(owner)
+        long long uses = CountRows(AdoConnection, L"SELECT COUNT(*) FROM " + zdata::QuoteIdentifier(owner)
                                                       + L" WHERE " + column + L" = ?",
                                    oldValue.c_str(), &hr);
         if (SUCCEEDED(hr) && uses > 0) {
@@ -322,7 +317,7 @@ int CDatabase::EditLookupTable(const LookupEdit* edit)
         }
     }
     if (SUCCEEDED(hr) && remove) {
-        BoundStatement del(AdoConnection, L"DELETE FROM " + QuotedName(table) + L" WHERE NAME = ?");
+        BoundStatement del(AdoConnection, L"DELETE FROM " + zdata::QuoteIdentifier(table) + L" WHERE NAME = ?");
         hr = del.Run(oldValue.c_str());
     }
     if (FAILED(hr))

@@ -47,7 +47,7 @@ std::wstring RowText(Recordset* rs, long ordinal)
     return text;
 }
 
-static HRESULT PutValue(Recordset* rs, long ordinal, const VARIANT& value)
+HRESULT PutValue(Recordset* rs, long ordinal, const VARIANT& value)
 {
     Fields* fields = nullptr;
     HRESULT hr = rs->get_Fields(&fields);

@@ -17,6 +17,7 @@ std::wstring RowText(zdata::Recordset* rs, long ordinal);
 // The value of a column of the current row (VT_EMPTY when none); the caller clears it.
 void RowValue(zdata::Recordset* rs, long ordinal, VARIANT* out);
 // Writes one column of the current row into the pending edit.
+HRESULT PutValue(zdata::Recordset* rs, long ordinal, const VARIANT& value);
 HRESULT PutInt(zdata::Recordset* rs, long ordinal, int value);
 HRESULT PutText(zdata::Recordset* rs, long ordinal, const wchar_t* text);
 // Sets a Filter "<column> = <id>".

@@ -10,6 +10,7 @@
 #include <ocidl.h>
 #include <oleauto.h>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -165,9 +166,22 @@ public:
     // The errors of the last failed operation (AddRef'd).
     HRESULT get_Errors(Errors** out);
 
+    // Transactions nest as Jet's do: a BeginTrans inside a running transaction opens a nested one
+    // (a savepoint of the file) and *level receives the new depth (1 for the outermost).
+    // CommitTrans and RollbackTrans end the innermost one; rolling back a nested transaction
+    // undoes only what was done since its BeginTrans, and the outer one goes on.
     HRESULT BeginTrans(long* level = nullptr);
     HRESULT CommitTrans();
     HRESULT RollbackTrans();
+    // The depth of the running transactions, 0 for none (not ADO).
+    long TransactionLevel() const;
+
+    // A read-only recordset of schema information. adSchemaForeignKeys (no restrictions): one row
+    // per column of each foreign key of the file's tables, with ADO's columns (PK_TABLE_NAME,
+    // PK_COLUMN_NAME, FK_TABLE_NAME, FK_COLUMN_NAME, ORDINAL, UPDATE_RULE, DELETE_RULE, PK_NAME,
+    // FK_NAME ...); the file's keys have no names, so PK_NAME and FK_NAME are NULL. Other
+    // schemas are refused.
+    HRESULT OpenSchema(long schema, Recordset** out);
 
     // The Czech order (not ADO; dataaccess/collationext.h). True when the open connection has the
     // Czech collations, so that its queries sort and match names the Czech way.
@@ -397,6 +411,15 @@ private:
     std::wstring text_;
     Parameters* parameters_;
 };
+
+// Test seam: sees the text of each statement that a caller's call sends to a database
+// (Connection::Execute, Recordset::Open and Requery, the rows written by Update and Delete,
+// Command::Execute) before it is sent: the caller's own text, and for the writes the statement
+// the layer makes. A failed result refuses the statement: the call fails with that result and
+// with description as its error. Set it before the statements run; an empty hook removes it.
+// Returns the hook it replaces.
+using StatementHook = std::function<HRESULT(const std::wstring& sql, std::wstring* description)>;
+StatementHook SetStatementHook(StatementHook hook);
 
 // Makes a new, empty SQLite database file at a Windows path. Fails when the file exists.
 HRESULT CreateDatabaseFile(const wchar_t* path);

@@ -302,6 +302,9 @@ HRESULT Command::Execute(VARIANT* recordsAffected, const VARIANT* values, long o
     std::lock_guard<std::recursive_mutex> hold(core->lock);
     if (!core->IsOpen())
         return core->NotOpen();
+    HRESULT refused = CheckStatementHook(*core, text_);
+    if (FAILED(refused))
+        return refused;
     Stmt st;
     if (!st.Alloc(*core))
         return core->NoStatement();

@@ -572,6 +572,9 @@ HRESULT Connection::Execute(const wchar_t* sql, VARIANT* recordsAffected, long o
     std::lock_guard<std::recursive_mutex> hold(core_->lock);
     if (!core_->IsOpen())
         return core_->NotOpen();
+    HRESULT refused = CheckStatementHook(*core_, sql);
+    if (FAILED(refused))
+        return refused;
     std::wstring text = TranslateSql(sql, core_.get());
     if (text.empty())
         return S_OK;
@@ -587,6 +590,37 @@ HRESULT Connection::Execute(const wchar_t* sql, VARIANT* recordsAffected, long o
     return S_OK;
 }
 
+HRESULT Connection::OpenSchema(long schema, Recordset** out)
+{
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    if (schema != adSchemaForeignKeys)
+        return core_->Fail(AdoError(adErrFeatureNotAvailable),
+                           L"The schema " + std::to_wstring(schema) + L" is not available.");
+    // Each table's keys from the file's own list of them; a key that names no parent column
+    // refers to the parent's primary key.
+    static const wchar_t kForeignKeys[] =
+        L"SELECT NULL AS PK_TABLE_CATALOG, NULL AS PK_TABLE_SCHEMA, f.\"table\" AS PK_TABLE_NAME, "
+        L"COALESCE(f.\"to\", (SELECT p.name FROM pragma_table_info(f.\"table\") AS p WHERE p.pk = 1)) "
+        L"AS PK_COLUMN_NAME, NULL AS PK_COLUMN_GUID, NULL AS PK_COLUMN_PROPID, "
+        L"NULL AS FK_TABLE_CATALOG, NULL AS FK_TABLE_SCHEMA, m.name AS FK_TABLE_NAME, "
+        L"f.\"from\" AS FK_COLUMN_NAME, NULL AS FK_COLUMN_GUID, NULL AS FK_COLUMN_PROPID, "
+        L"f.seq + 1 AS ORDINAL, f.on_update AS UPDATE_RULE, f.on_delete AS DELETE_RULE, "
+        L"NULL AS PK_NAME, NULL AS FK_NAME, 3 AS DEFERRABILITY "
+        L"FROM sqlite_master AS m JOIN pragma_foreign_key_list(m.name) AS f "
+        L"WHERE m.type = 'table' ORDER BY m.name, f.id, f.seq";
+    Recordset* rs = Recordset::Create();
+    rs->put_CursorLocation(adUseClient);
+    HRESULT hr = rs->Open(kForeignKeys, this, adOpenStatic, adLockReadOnly, adCmdText);
+    if (FAILED(hr)) {
+        rs->Release();
+        return hr;
+    }
+    *out = rs;
+    return S_OK;
+}
+
 bool Connection::HasCzechOrder() const
 {
     std::lock_guard<std::recursive_mutex> hold(core_->lock);
@@ -599,14 +633,43 @@ std::wstring Connection::MissingCollationExtension() const
     return core_->IsOpen() ? core_->missingCollationExtension : std::wstring();
 }
 
+namespace {
+
+// The savepoint that stands for a nested transaction of the given depth (2 and deeper).
+std::wstring SavepointOf(long level)
+{
+    return L"ZOR_NESTED_" + std::to_wstring(level);
+}
+
+// Runs the layer's own statement (savepoints) on the connection; the lock must be held.
+HRESULT RunOwnStatement(ConnectionCore& core, const std::wstring& sql, const wchar_t* failure)
+{
+    Stmt st;
+    if (!st.Alloc(core))
+        return core.NoStatement();
+    SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)sql.c_str(), SQL_NTS);
+    if (!OdbcOk(rc) && rc != SQL_NO_DATA)
+        return core.FailOdbc(SQL_HANDLE_STMT, st.h, failure);
+    return S_OK;
+}
+
+}  // namespace
+
 HRESULT Connection::BeginTrans(long* level)
 {
     std::lock_guard<std::recursive_mutex> hold(core_->lock);
     if (!core_->IsOpen())
         return core_->NotOpen();
-    if (core_->transactionLevel > 0)
-        return core_->Fail(AdoError(adErrIllegalOperation),
-                           L"A transaction is already running on this connection.");
+    if (core_->transactionLevel > 0) {
+        HRESULT hr = RunOwnStatement(*core_, L"SAVEPOINT " + SavepointOf(core_->transactionLevel + 1),
+                                     L"The nested transaction could not begin.");
+        if (FAILED(hr))
+            return hr;
+        ++core_->transactionLevel;
+        if (level)
+            *level = core_->transactionLevel;
+        return S_OK;
+    }
     SQLRETURN rc = SQLSetConnectAttrW(core_->dbc, SQL_ATTR_AUTOCOMMIT,
                                       (SQLPOINTER)SQL_AUTOCOMMIT_OFF, SQL_IS_UINTEGER);
     if (!OdbcOk(rc))
@@ -617,6 +680,12 @@ HRESULT Connection::BeginTrans(long* level)
     return S_OK;
 }
 
+long Connection::TransactionLevel() const
+{
+    std::lock_guard<std::recursive_mutex> hold(core_->lock);
+    return core_->IsOpen() ? core_->transactionLevel : 0;
+}
+
 static HRESULT EndTransaction(ConnectionCore& core, SQLSMALLINT how)
 {
     std::lock_guard<std::recursive_mutex> hold(core.lock);
@@ -624,6 +693,24 @@ static HRESULT EndTransaction(ConnectionCore& core, SQLSMALLINT how)
         return core.NotOpen();
     if (core.transactionLevel == 0)
         return core.Fail(AdoError(adErrIllegalOperation), L"No transaction is running.");
+    // A rollback may undo schema changes: what the layer knows of the tables is read again.
+    if (how == SQL_ROLLBACK)
+        core.SchemaChanged();
+    if (core.transactionLevel > 1) {
+        std::wstring savepoint = SavepointOf(core.transactionLevel);
+        HRESULT hr = S_OK;
+        if (how == SQL_ROLLBACK)
+            hr = RunOwnStatement(core, L"ROLLBACK TO " + savepoint,
+                                 L"The nested transaction could not be rolled back.");
+        if (SUCCEEDED(hr))
+            hr = RunOwnStatement(core, L"RELEASE " + savepoint,
+                                 how == SQL_COMMIT ? L"The nested transaction could not be committed."
+                                                   : L"The nested transaction could not be rolled back.");
+        // A nested transaction that could not end stays open for the caller's rollback.
+        if (SUCCEEDED(hr))
+            --core.transactionLevel;
+        return hr;
+    }
     SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, core.dbc, how);
     if (!OdbcOk(rc)) {
         HRESULT hr = core.FailOdbc(SQL_HANDLE_DBC, core.dbc,

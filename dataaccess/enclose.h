@@ -18,4 +18,12 @@ inline std::wstring Enclose(const std::wstring& text, wchar_t open, wchar_t clos
     return r;
 }
 
+// The one way the programs write a table, column or index name into SQL text: in double quotes,
+// any double quote inside doubled, so that no name (a reserved word, "]", ";", a quote or an
+// apostrophe, letters of any alphabet) can change the statement around it.
+inline std::wstring QuoteIdentifier(const std::wstring& name)
+{
+    return Enclose(name, L'"', L'"');
+}
+
 }  // namespace zdata

@@ -32,6 +32,38 @@ void ConnectionCore::Disconnect()
     SchemaChanged();
 }
 
+namespace {
+
+std::mutex g_hookLock;
+StatementHook g_statementHook;
+
+}  // namespace
+
+StatementHook SetStatementHook(StatementHook hook)
+{
+    std::lock_guard<std::mutex> hold(g_hookLock);
+    StatementHook previous = std::move(g_statementHook);
+    g_statementHook = std::move(hook);
+    return previous;
+}
+
+HRESULT CheckStatementHook(ConnectionCore& core, const std::wstring& sql)
+{
+    StatementHook hook;
+    {
+        std::lock_guard<std::mutex> hold(g_hookLock);
+        hook = g_statementHook;
+    }
+    if (!hook)
+        return S_OK;
+    std::wstring description;
+    HRESULT hr = hook(sql, &description);
+    if (SUCCEEDED(hr))
+        return S_OK;
+    std::lock_guard<std::recursive_mutex> hold(core.lock);
+    return core.Fail(hr, description.empty() ? L"The statement was refused." : description);
+}
+
 void ConnectionCore::SchemaChanged()
 {
     tableKinds.clear();

@@ -68,6 +68,10 @@ struct ConnectionCore : SqlCatalog {
     const std::vector<ColumnDecl>* ColumnsOf(const std::wstring& name) override;
 };
 
+// Asks the test seam (SetStatementHook) about a statement a caller's call is about to send;
+// a refusal becomes the connection's error and is returned. S_OK without a hook.
+HRESULT CheckStatementHook(ConnectionCore& core, const std::wstring& sql);
+
 // A statement handle freed on scope exit.
 class Stmt {
 public:

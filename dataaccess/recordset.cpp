@@ -607,6 +607,9 @@ public:
         if (location == adUseClient)
             cursorType = adOpenStatic;
         sql = text;
+        HRESULT refused = CheckStatementHook(*core, sql);
+        if (FAILED(refused))
+            return refused;
         Prepare();
         std::vector<Error*> previousErrors = core->errors->Items();
         std::shared_ptr<RowsetData> rs;
@@ -760,13 +763,27 @@ public:
 
     // ---- moving ------------------------------------------------------------------------------
 
-    // Moving, deleting and reading rows again all need an open recordset with no edit pending.
+    // Deleting and reading rows again need an open recordset with no edit pending.
     HRESULT CanMove()
     {
         if (!open)
             return Closed();
         if (editMode != adEditNone)
             return EditPending();
+        return S_OK;
+    }
+
+    // A move first stores the row being edited or added, as ADO does; when that fails the move
+    // is refused and the edit stays pending.
+    HRESULT CanLeaveRow()
+    {
+        if (!open)
+            return Closed();
+        if (editMode != adEditNone) {
+            HRESULT hr = Update();
+            if (FAILED(hr))
+                return hr;
+        }
         return S_OK;
     }
 
@@ -889,6 +906,9 @@ public:
             key.i = rowid;
             values.push_back(key);
         }
+        HRESULT refused = CheckStatementHook(*core, q);
+        if (FAILED(refused))
+            return refused;
         Stmt st;
         if (!st.Alloc(*core))
             return core->NoStatement();
@@ -969,6 +989,9 @@ public:
         if (!core->IsOpen())
             return Fail(AdoError(adErrObjectClosed), L"The connection is not open.");
         std::wstring q = L"DELETE FROM " + QuoteIdentifier(shape.table) + L" WHERE _ROWID_ = ?";
+        HRESULT refused = CheckStatementHook(*core, q);
+        if (FAILED(refused))
+            return refused;
         Stmt st;
         if (!st.Alloc(*core))
             return core->NoStatement();
@@ -1078,6 +1101,9 @@ public:
         HRESULT idle = CanMove();
         if (FAILED(idle))
             return idle;
+        HRESULT refused = CheckStatementHook(*core, sql);
+        if (FAILED(refused))
+            return refused;
         std::shared_ptr<RowsetData> fresh;
         HRESULT hr = Load(KeysetAllowed(), &fresh);
         if (FAILED(hr))
@@ -1207,7 +1233,7 @@ HRESULT Recordset::get_EOF(VARIANT_BOOL* out) const
 
 HRESULT Recordset::MoveFirst()
 {
-    HRESULT hr = impl_->CanMove();
+    HRESULT hr = impl_->CanLeaveRow();
     if (FAILED(hr))
         return hr;
     if (impl_->view.empty())
@@ -1219,7 +1245,7 @@ HRESULT Recordset::MoveFirst()
 
 HRESULT Recordset::MoveLast()
 {
-    HRESULT hr = impl_->CanMove();
+    HRESULT hr = impl_->CanLeaveRow();
     if (FAILED(hr))
         return hr;
     if (impl_->view.empty())
@@ -1231,7 +1257,7 @@ HRESULT Recordset::MoveLast()
 
 HRESULT Recordset::MoveNext()
 {
-    HRESULT hr = impl_->CanMove();
+    HRESULT hr = impl_->CanLeaveRow();
     if (FAILED(hr))
         return hr;
     if (impl_->onDeleted) {
@@ -1246,7 +1272,7 @@ HRESULT Recordset::MoveNext()
 
 HRESULT Recordset::MovePrevious()
 {
-    HRESULT hr = impl_->CanMove();
+    HRESULT hr = impl_->CanLeaveRow();
     if (FAILED(hr))
         return hr;
     if (impl_->onDeleted) {
@@ -1262,7 +1288,7 @@ HRESULT Recordset::MovePrevious()
 
 HRESULT Recordset::Move(long numRecords)
 {
-    HRESULT hr = impl_->CanMove();
+    HRESULT hr = impl_->CanLeaveRow();
     if (FAILED(hr))
         return hr;
     if (numRecords == 0)
@@ -1305,7 +1331,7 @@ HRESULT Recordset::get_AbsolutePosition(long* out) const
 
 HRESULT Recordset::put_AbsolutePosition(long position)
 {
-    HRESULT hr = impl_->CanMove();
+    HRESULT hr = impl_->CanLeaveRow();
     if (FAILED(hr))
         return hr;
     impl_->onDeleted = false;
@@ -1338,7 +1364,7 @@ HRESULT Recordset::get_Bookmark(VARIANT* out) const
 
 HRESULT Recordset::put_Bookmark(const VARIANT& bookmark)
 {
-    HRESULT hr = impl_->CanMove();
+    HRESULT hr = impl_->CanLeaveRow();
     if (FAILED(hr))
         return hr;
     VARIANT v;
@@ -1544,7 +1570,7 @@ HRESULT Recordset::Resync(long affect, long resyncValues)
 
 HRESULT Recordset::AddNew()
 {
-    HRESULT hr = impl_->CanMove();
+    HRESULT hr = impl_->CanLeaveRow();
     if (FAILED(hr))
         return hr;
     if (impl_->lockType == adLockReadOnly || !impl_->data->updatable)

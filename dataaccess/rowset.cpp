@@ -199,11 +199,6 @@ SelectShape AnalyseSelect(const std::wstring& sql)
     return shape;
 }
 
-std::wstring QuoteIdentifier(const std::wstring& name)
-{
-    return Enclose(name, L'"', L'"');
-}
-
 // ---------------------------------------------------------------------------------------------
 
 KeysetSource::KeysetSource(std::shared_ptr<ConnectionCore> core, std::wstring pageSql,

@@ -9,6 +9,7 @@
 #include <string>
 #include <unordered_map>
 #include <vector>
+#include "dataaccess/enclose.h"
 #include "dataaccess/odbccore.h"
 
 namespace zdata {
@@ -30,8 +31,6 @@ bool KeysAreUnique(const std::vector<long long>& keys);
 // unchanged when LIMIT or OFFSET follows (the order then decides which rows come).
 std::wstring WithoutOrderBy(const std::wstring& sql);
 
-// Quotes an SQL identifier with double quotes.
-std::wstring QuoteIdentifier(const std::wstring& name);
 
 class KeysetSource {
 public:

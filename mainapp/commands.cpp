@@ -19,6 +19,7 @@
 #include "mainapp/configsheet.h"
 #include "mainapp/dbopen.h"
 #include "mainapp/mainform.h"
+#include "mainapp/mapcommands.h"
 #include "mainapp/searchcommand.h"
 #include "mainapp/toolbars.h"
 #include "resources/zorna/resource.h"
@@ -224,11 +225,16 @@ const MainCommandRow kCommands[] = {
     {IDM_TERMS, IDM_TERMS, OnTerms},
     {IDM_SEARCH, IDM_SEARCH, OnSearch},
     {IDM_LARGEICONS, IDM_DETAILS, OnViewCommand},
-    {IDM_ZOOMIN, IDM_PAN, nullptr},                     // map cards: OnViewCommand
-    {IDM_SHOWALL, IDM_SHOWALL, nullptr},                // map cards
+    {IDM_ZOOMIN, IDM_PAN, OnMapToolCommand},
+    {IDM_SHOWALL, IDM_SHOWALL, OnShowAllMapCommand},
     {IDM_LITLISTS1, IDM_LITLISTS3, OnLiteratureLists},
     {IDM_LITLISTS3 + 1, IDM_LITLISTS3 + 1, nullptr},    // a literature command without a menu item
-    {IDM_NEWMAP, IDM_ADDQUERY, nullptr},                // map cards
+    {IDM_NEWMAP, IDM_NEWMAP, OnNewMapCommand},
+    {IDM_CLOSEMAP, IDM_CLOSEMAP, OnCloseMapCommand},
+    {IDM_RENAMEMAP, IDM_RENAMEMAP, OnRenameMapCommand},
+    {IDM_LOADGRAPHICS, IDM_LOADGRAPHICS, OnLoadGraphicsCommand},
+    {IDM_COORDSYSTEMS, IDM_GRIDS, OnListManagerCommand},
+    {IDM_ADDQUERY, IDM_ADDQUERY, OnAddQueryCommand},
     {IDM_HOMEPAGE, IDM_HOMEPAGE, OnHomePage},
     {IDM_HELPCONTENTS, IDM_HELPCONTENTS, OnHelp},
     {IDM_ABOUT, IDM_ABOUT, OnAbout},

@@ -25,6 +25,7 @@
 #include "mainapp/toolbars.h"
 #include "mainapp/wssettings.h"
 #include "mainapp/zm_protocol.h"
+#include "map/mnglistdlg.h"
 #include "reports/excelexport.h"
 #include "reports/textexport.h"
 
@@ -175,6 +176,8 @@ void OnDestroy(HWND hwnd, MainForm* form)
     form->TermsEditor = nullptr;
     delete form->LitListsEditor;
     form->LitListsEditor = nullptr;
+    delete form->GridListDlg;
+    form->GridListDlg = nullptr;
     delete form->Database;
     form->Database = nullptr;
     delete form->Workspace_;

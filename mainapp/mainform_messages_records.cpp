@@ -125,8 +125,9 @@ BOOL ZmSaveLiterature(ZmCall& call)
 BOOL ZmSetRecordFilter(ZmCall& call)
 {
     CDatabase* db = call.Db();
+    // 1 when the list took the filter; a refused one (0) leaves the list's filter as it was.
     if (db)
-        db->SetRecordListFilter(LOWORD(call.wParam), reinterpret_cast<const wchar_t*>(call.lParam));
+        call.Result = db->SetRecordListFilter(LOWORD(call.wParam), reinterpret_cast<const wchar_t*>(call.lParam)) ? 1 : 0;
     return TRUE;
 }
 

@@ -69,7 +69,7 @@ struct LocPathAbbrevs;  // core/itempath.h
 #define ZM_FILL_LIT_ATTRS (WM_USER + 4049)          // 5073 lParam property box
 #define ZM_LOAD_LITERATURE (WM_USER + 4050)         // 5074 lParam literature record
 #define ZM_SAVE_LITERATURE (WM_USER + 4051)         // 5075 lParam literature record
-#define ZM_SET_RECORD_FILTER (WM_USER + 4052)       // 5076 wParam MAKEWPARAM(ZmPointList, passed on), lParam text
+#define ZM_SET_RECORD_FILTER (WM_USER + 4052)       // 5076 wParam MAKEWPARAM(ZmPointList, passed on), lParam text; R 1 taken, 0 refused
 #define ZM_GET_RECORD_POINTS (WM_USER + 4053)       // 5077 wParam MAKEWPARAM(ZmPointList, sourced), lParam ZmPointBlock*
 #define ZM_SHOW_VIEW_MENU (WM_USER + 4054)          // 5078 wParam ZmViewMenu, lParam nonzero insert
 #define ZM_REFRESH_MAPS (WM_USER + 4055)            // 5079

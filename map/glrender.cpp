@@ -550,9 +550,18 @@ void RenderLegendItemGl(LegendItem* item, GLUtesselator* tess, const MapRenderCo
     if (!item)
         return;
     if (IsRecordLayer(item) && item->Rebuild) {
-        SendMessageW(ctx->MainWindow, ZM_SET_RECORD_FILTER, MAKEWPARAM(ctx->Display, 0), (LPARAM)item->Condition);
         FreeShapeList(item->Shapes);
-        item->Shapes = BuildRecordPointsShape(ctx->MainWindow, ctx->Display, item);
+        item->Shapes = nullptr;
+        // A query layer shows the records that meet its condition: without a condition, or with
+        // one the list refuses (answer 0), it shows none, never the whole list.
+        bool filtered = true;
+        if (item->Query)
+            filtered = item->Condition && SendMessageW(ctx->MainWindow, ZM_SET_RECORD_FILTER,
+                                                       MAKEWPARAM(ctx->Display, 0), (LPARAM)item->Condition) != 0;
+        else
+            SendMessageW(ctx->MainWindow, ZM_SET_RECORD_FILTER, MAKEWPARAM(ctx->Display, 0), 0);
+        if (filtered)
+            item->Shapes = BuildRecordPointsShape(ctx->MainWindow, ctx->Display, item);
     }
     if (!item->Shapes) {
         if (IsGridLayer(item))

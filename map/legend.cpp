@@ -109,6 +109,20 @@ int AddStylePreview(HIMAGELIST images, const LegendStyle* style, int width, int 
     return index;
 }
 
+int SetStylePreview(HIMAGELIST images, int index, const LegendStyle* style, int width, int height, HDC dc)
+{
+    if (!images)
+        return index;
+    if (index < 0 || index >= ImageList_GetImageCount(images))
+        return AddStylePreview(images, style, width, height, dc);
+    HBITMAP preview = RenderStylePreview(dc, width, height, style, 0);
+    if (!preview)
+        return index;
+    ImageList_Replace(images, index, preview, nullptr);
+    DeleteObject(preview);
+    return index;
+}
+
 LegendItem* NewShapeLegendItem(const wchar_t* folder, const wchar_t* fileName, HIMAGELIST images, int width,
                                int height, HDC dc)
 {

@@ -124,6 +124,9 @@ LegendItem* NewInfoLegendItem(const wchar_t* title, HIMAGELIST images, int kind,
 // Adds a preview of the style to the image list: its index, -1 when none was made.
 int AddStylePreview(HIMAGELIST images, const LegendStyle* style, int width, int height, HDC dc);
 
+// The item's preview replaced by one of the style (added when it had none): its index.
+int SetStylePreview(HIMAGELIST images, int index, const LegendStyle* style, int width, int height, HDC dc);
+
 void FreeShapeList(CPtrArray* shapes);
 // Frees the shapes, the condition and the item. The caller deletes the display lists and the
 // query first.

@@ -137,6 +137,9 @@ void CZMapWnd::EndViewDrawing(HDC windowDc, int w, int h)
 
 void CZMapWnd::PaintMapView(HDC dc)
 {
+    // Conditions that could not be built before (the configuration was not read yet) are
+    // tried again.
+    BuildMissingConditions();
     RECT rc;
     GetClientRect(View, &rc);
     const int w = rc.right, h = rc.bottom;

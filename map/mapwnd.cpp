@@ -5,7 +5,9 @@
 
 #include <cmath>
 
+#include "browse/addquerydlg.h"
 #include "core/ctlfill.h"
+#include "map/expbmpdlg.h"
 #include "map/glrender.h"
 #include "map/legend.h"
 #include "map/mapunits.h"
@@ -34,20 +36,33 @@ CZMapWnd::CZMapWnd(HWND parent, HINSTANCE instance, HCURSOR splitCursor, HCURSOR
                    HCURSOR zoomOutCursor, HCURSOR panCursor, CEditLegendStyleDlg** styleDlgSlot,
                    CAddQueryDlg** queryDlgSlot, ConfigData* config)
     : Parent(parent), View(nullptr), Instance(instance), SplitCursor(splitCursor), ZoomInCursor(zoomInCursor),
-      ZoomOutCursor(zoomOutCursor), PanCursor(panCursor), StyleDlgSlot(styleDlgSlot), QueryDlgSlot(queryDlgSlot),
-      Config(config), MapPath(), Display(0), Card(nullptr), MinX(0), MinY(0), MaxX(0), MaxY(0), HasExtent(false),
+      ZoomOutCursor(zoomOutCursor), PanCursor(panCursor), Dragging(0), SplitWidth(kMapDefaultSplitWidth),
+      DragIndex(-1), MapPath(), Images(nullptr), DragImage(nullptr), StyleDlgSlot(styleDlgSlot),
+      QueryDlgSlot(queryDlgSlot), Config(config), DPI(kMapDefaultDpi), ExpBmpDlg(nullptr), Display(0), Grid(-1),
+      LegendMenu(nullptr), Card(nullptr), FitPending(false), MinX(0), MinY(0), MaxX(0), MaxY(0), HasExtent(false),
       GlContext(nullptr), LogPixelsX(96), LogPixelsY(96), PixelsPerMmX(96 / kMapMmPerInch),
       PixelsPerMmY(96 / kMapMmPerInch), MapScale(1.0), YFactor(1.0), XCorner(0), YCorner(0), UnitsPerPixel(0),
       CoordSys(0), Tool(MAP_TOOL_PAN), DownX(0), DownY(0), LastX(0), LastY(0), Panning(0), ScaleUpdating(0),
-      ScaleEdited(0), NewerWindows(IsNewerWindows()), ViewBitmap(nullptr)
+      ScaleEdited(0), NewerWindows(IsNewerWindows()), ViewBitmap(nullptr), OwnsCard(false)
 {
     UnitsPerPixel = UnitsPerPixelOfScale(MapScale, CoordSys, PixelsPerMmX);
+    LegendMenu = LoadMenuW(instance, L"LEGENDMENU");
+    // The card makes its view and legend while it is created (WM_INITDIALOG).
+    if (parent)
+        CreateDialogParamW(instance, L"MAPCARD", parent, MapCardDlgProc, (LPARAM)this);
 }
 
 CZMapWnd::~CZMapWnd()
 {
-    if (View && IsWindow(View))
+    delete ExpBmpDlg;
+    ExpBmpDlg = nullptr;
+    // The card frees the legend; its view goes with it.
+    if (OwnsCard && Card && IsWindow(Card))
+        DestroyWindow(Card);
+    else if (View && IsWindow(View))
         DestroyWindow(View);
+    if (LegendMenu)
+        DestroyMenu(LegendMenu);
 }
 
 bool CZMapWnd::CreateView(HWND card)
@@ -63,6 +78,14 @@ HWND CZMapWnd::LegendList() const { return GetDlgItem(Card, IDC_MAPCARD_LEGEND);
 HWND CZMapWnd::GridCombo() const { return GetDlgItem(Card, IDC_MAPCARD_GRIDS); }
 HWND CZMapWnd::ScaleEdit() const { return GetDlgItem(Card, IDC_MAPCARD_SCALE); }
 HWND CZMapWnd::MainWindow() const { return GetParent(GetParent(Card)); }
+
+void CZMapWnd::TakeTypedScale()
+{
+    double value = 0;
+    if (GetWindowReal(ScaleEdit(), 64, &value) != 1 || !SetScaleKeepingCentre(value))
+        ShowScale();  // "abc", 0, -5 or 1e400: the scale stays, and the edit shows it again
+    ScaleEdited = 0;
+}
 
 void CZMapWnd::ShowScale()
 {
@@ -106,8 +129,11 @@ void CZMapWnd::ZoomToExtent()
     RECT rc;
     GetClientRect(View, &rc);
     const int w = rc.right - rc.left, h = rc.bottom - rc.top;
-    if (w < 1 || h < 1)
+    if (w < 1 || h < 1) {
+        FitPending = true;  // fitted when the card lays the view out with a size
         return;
+    }
+    FitPending = false;
     // An extent of one point (or none across) gets a small one about its centre.
     double minX = MinX, maxX = MaxX, minY = MinY, maxY = MaxY;
     if (maxX - minX < kMinExtent) {
@@ -141,8 +167,15 @@ void CZMapWnd::InvalidateLayers(int recordsOnly)
     const int count = (int)SendMessageW(legend, LVM_GETITEMCOUNT, 0, 0);
     for (int i = 0; i < count; ++i) {
         LegendItem* item = LegendItemAt(legend, i);
-        if (item && (!recordsOnly || IsRecordLayer(item)))
-            item->Rebuild = true;
+        if (!item || (recordsOnly && !IsRecordLayer(item)))
+            continue;
+        item->Rebuild = true;
+        // A query's condition follows the configuration and the columns' kinds: it is built
+        // again before the next paint.
+        if (item->Query) {
+            free(item->Condition);
+            item->Condition = nullptr;
+        }
     }
 }
 
@@ -225,7 +258,7 @@ void CZMapWnd::FillRenderContext(MapRenderContext* ctx, HDC dc, int w, int h)
     ctx->MapFolder = MapPath;
 }
 
-void CZMapWnd::DeleteLayerLists()
+void CZMapWnd::DeleteLayerLists(LegendItem* only)
 {
     if (!View || !GlContext)
         return;  // no context: there are no lists either
@@ -235,10 +268,14 @@ void CZMapWnd::DeleteLayerLists()
     HDC previousDc = wglGetCurrentDC();
     HDC dc = GetDC(View);
     if (BeginViewDrawing(dc, rc.right, rc.bottom)) {
-        HWND legend = LegendList();
-        const int count = (int)SendMessageW(legend, LVM_GETITEMCOUNT, 0, 0);
-        for (int i = 0; i < count; ++i)
-            DeleteItemLists(LegendItemAt(legend, i));
+        if (only) {
+            DeleteItemLists(only);
+        } else {
+            HWND legend = LegendList();
+            const int count = (int)SendMessageW(legend, LVM_GETITEMCOUNT, 0, 0);
+            for (int i = 0; i < count; ++i)
+                DeleteItemLists(LegendItemAt(legend, i));
+        }
         wglMakeCurrent(previousDc, previous);
     }
     ReleaseDC(View, dc);

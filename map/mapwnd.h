@@ -1,19 +1,30 @@
-// A map card: the legend and controls of one map tab and its map view, the ZORMAPWND window in
-// which the legend's layers are drawn with OpenGL. This part holds the view and the map
-// coordinates the card keeps: the extent of the layers, the scale, the view's corner, the units
-// per pixel and the y factor that makes degrees of longitude and latitude look proportional.
+// A map card: one map tab of the workspace, the child dialog MAPCARD with the map's controls and
+// legend left of a splitter and its map view, the ZORMAPWND window in which the legend's layers
+// are drawn with OpenGL, right of it. The card owns its legend items, builds the legend from a
+// folder of shapefiles, keeps the view state (the extent of the layers, the scale, the view's
+// corner, the units per pixel and the y factor that makes degrees of longitude and latitude look
+// proportional), its query layers and its settings, and talks to the main window only through
+// its private messages.
 //
 // The view reads the card's controls by their ids (IDC_MAPCARD_*): the legend list, the grid
 // combo and the scale edit.
 #pragma once
 #include <windows.h>
+#include <commctrl.h>
 
 #include "core/zorobj.h"
 
 class CEditLegendStyleDlg;
 class CAddQueryDlg;
+class CExpBmpDlg;
 class ConfigData;
+class CPtrArray;
+class CXmlReader;
+class CXmlWriter;
+struct IXMLDOMElement;
 struct MapRenderContext;
+struct LegendItem;
+struct QueryCriterion;
 class GlBitmap;
 
 // The map view's window class.
@@ -22,6 +33,8 @@ class GlBitmap;
 // Registers the map view's class (CS_OWNDC for OpenGL); a second registration fails harmlessly.
 void RegisterMapViewClass(HINSTANCE instance);
 LRESULT CALLBACK MapViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// The procedure of the card MAPCARD (its creation parameter: the CZMapWnd).
+INT_PTR CALLBACK MapCardDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
 enum MapTool
 {
@@ -30,16 +43,90 @@ enum MapTool
     MAP_TOOL_ZOOM_OUT = 2,
 };
 
+// The splitter's default place and the smallest room it leaves on either side (pixels).
+const int kMapDefaultSplitWidth = 120;
+const int kMapSplitterWidth = 3;
+const int kMapMinPaneWidth = 20;
+const int kMapDefaultDpi = 300;
+
 class CZMapWnd : public CZorObj
 {
 public:
+    // Creates the card MAPCARD hidden, as a child of the parent (the workspace's tab control),
+    // with its view.
     CZMapWnd(HWND parent, HINSTANCE instance, HCURSOR splitCursor, HCURSOR zoomInCursor, HCURSOR zoomOutCursor,
              HCURSOR panCursor, CEditLegendStyleDlg** styleDlgSlot, CAddQueryDlg** queryDlgSlot, ConfigData* config);
+    // Destroys the card, which frees the legend; frees the resolution dialog.
     ~CZMapWnd() override;
 
     // Creates the view as a child of the card window (its controls IDC_MAPCARD_* are read from
     // there); the card lays it out. False when the window could not be made.
     bool CreateView(HWND card);
+
+    // ---- the card (mapcard.cpp)
+    // Places the card on the rectangle (the parent's client coordinates), keeping its z-order.
+    void Move(const RECT* rect);
+    // Lays the controls, the splitter and the view out for the card's client size.
+    void LayoutCard();
+    // Takes a splitter place (card client x) when it leaves more than kMapMinPaneWidth pixels on
+    // both sides, and lays the card out; false (nothing changed) otherwise.
+    bool SetSplitPosition(int x);
+    // Refills the grid combo with an empty entry and the grids of the list (GridDef records,
+    // borrowed: the combo's item data point into the list), keeping the previous choice by its
+    // text where it is still there (see the card's rules for Grid).
+    void SetGridList(CPtrArray* gridList);
+    // Folder choice (string 344) and a new legend from the chosen folder; 0 when cancelled or
+    // when the folder holds no shapefile (the map then stays as it was).
+    int BrowseShapeFolder(HWND owner);
+    // A new legend from MapPath: the four information layers and an unchecked layer per
+    // shapefile, fitted to the extent of the files that opened. A folder without shapefiles
+    // leaves the legend empty.
+    void LoadShapeFolder();
+    // After the settings were read: missing information layers and new files are appended,
+    // the headers of the known files read again, the extent recomputed; the scale and corner
+    // stay.
+    void ReloadShapeFolder();
+    // Deletes every legend item (display lists, query, condition, the item) and the list's rows.
+    void FreeLegend();
+    // Sets each item's Order to its row.
+    void RenumberLegend();
+    // Inserts a row for the item at the index (its text the Title, its image the preview,
+    // checked or not); the row's index, -1 when it could not be inserted.
+    int InsertLegendRow(LegendItem* item, int index, bool checked);
+    // Moves the legend row from one index to another (Order fields shifted, the list sorted by
+    // them); false when nothing moved.
+    bool MoveLegendRow(int from, int to);
+    // Shows the style dialog for a row and takes its style on OK (command 701).
+    void EditLegendStyle(int index);
+    // The command of the legend's context menu at a screen point (0 for none).
+    void OnLegendContextMenu(int x, int y);
+    // The end of a legend drag at a point of the card's client area.
+    void EndLegendDrag(int x, int y);
+
+    // ---- query layers (querylayer.cpp)
+    // The first free name "Dotaz n" (n = 1 ... 99, compared without regard to case with the
+    // legend's texts); true when even the name handed out is taken.
+    static bool MakeQueryLayerName(HWND card, wchar_t* name);
+    // A new criterion for the card: its first free query-layer name, no field (type 0), operator
+    // 0, empty texts and a new empty value list.
+    void InitQueryCriterion(QueryCriterion* criterion);
+    // A query layer for the criterion as the first row of the legend, unchecked; it takes over
+    // the criterion's value list. The view is invalidated.
+    void AddQueryLayer(QueryCriterion* criterion);
+    // The condition text of a criterion (malloc'd), null when none can be built.
+    wchar_t* BuildLayerQuery(const QueryCriterion* criterion);
+    // Before each paint: every query layer without a condition gets one built.
+    void BuildMissingConditions();
+    // Command 702: the criterion dialog on the row's query; its name and condition anew.
+    void EditQueryLayer(int index);
+    // Command 703: the query layer of the row removed.
+    void DeleteQueryLayer(int index);
+
+    // ---- settings (mapsettings.cpp)
+    // Writes "Map<index>" under the parent with the name; nothing when it cannot be added.
+    void SaveSettings(CXmlWriter* writer, IXMLDOMElement* parent, int index, const wchar_t* name);
+    // Reads a map element; *name receives the map's Name (malloc'd) or null.
+    int LoadSettings(CXmlReader* reader, IXMLDOMElement* element, wchar_t** name);
 
     // Fits the extent, enlarged by 1.1, into the view; nothing without an extent or a view area.
     void ZoomToExtent();
@@ -67,8 +154,8 @@ public:
     // One drawing of the view on its DC.
     void PaintMapView(HDC dc);
     // Deletes every legend item's display lists with the view's context current (before the
-    // legend is freed or rebuilt).
-    void DeleteLayerLists();
+    // legend is freed or rebuilt); with an item, only that item's.
+    void DeleteLayerLists(LegendItem* only = nullptr);
 
     HWND LegendList() const;
     HWND GridCombo() const;
@@ -80,12 +167,22 @@ public:
     HWND View;
     HINSTANCE Instance;
     HCURSOR SplitCursor, ZoomInCursor, ZoomOutCursor, PanCursor;
+    int Dragging;    // 1 while the splitter or a legend row is dragged
+    int SplitWidth;  // x of the splitter in the card
+    int DragIndex;   // the legend row being dragged
+    wchar_t MapPath[MAX_PATH];  // the map folder; empty for a new map
+    HIMAGELIST Images;     // the legend's 16 x 16 style previews
+    HIMAGELIST DragImage;  // of the legend row being dragged
     CEditLegendStyleDlg** StyleDlgSlot;
     CAddQueryDlg** QueryDlgSlot;
     ConfigData* Config;
-    wchar_t MapPath[MAX_PATH];
+    int DPI;                  // resolution of the bitmap export
+    CExpBmpDlg* ExpBmpDlg;    // made on first use by the picture export; the card's
     int Display;  // 0 the species card's records, 1 the selection's
+    int Grid;     // selection of the grid combo, -1 none
+    HMENU LegendMenu;
     HWND Card;
+    bool FitPending;  // read without a scale: fitted to the layers once the view has a size
 
     // ---- the view state
     double MinX, MinY, MaxX, MaxY;
@@ -111,9 +208,16 @@ public:
     HDC BeginViewDrawing(HDC windowDc, int w, int h);
     void EndViewDrawing(HDC windowDc, int w, int h);
 
+    // Writes MapScale into the scale edit (not taken as typing).
+    void ShowScale();
+    // The scale edit lost the focus: a typed scale is taken (keeping the view's centre) when it
+    // is a number above 0; otherwise the edit shows the scale again.
+    void TakeTypedScale();
+
 private:
     GlBitmap* ViewBitmap;  // the view's drawing surface where OpenGL cannot draw on the window
-    void ShowScale();
+    bool OwnsCard;         // the card is the MAPCARD this object made (not a host's window)
+    friend INT_PTR CALLBACK MapCardDlgProc(HWND, UINT, WPARAM, LPARAM);
     void OnCreate(HWND hwnd);
     void OnDestroy();
     void OnButtonDown(int x, int y);

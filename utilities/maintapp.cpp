@@ -15,6 +15,7 @@
 #include "utilities/logviewer.h"
 #include "utilities/progressdlg.h"
 #include "utilities/schemadb.h"
+#include "utilities/structsave.h"
 #include "utilities/tarnix_protocol.h"
 
 namespace {
@@ -44,12 +45,17 @@ void ShowError(MaintApp* app, HWND form, UINT textId)
     ZorMessageBoxRes(form, app->hInstance, textId, IDS_T_ERROR_CAPTION, MB_ICONERROR);
 }
 
-// The commands that need a loaded structure.
+void EnableCommand(HWND form, UINT id, bool enable)
+{
+    EnableMenuItem(GetMenu(form), id, MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED));
+    DrawMenuBar(form);
+}
+
+// The commands that need a loaded structure. The import comes with its wizard; until then it
+// stays grayed.
 void EnableDatabaseCommands(HWND form, bool enable)
 {
-    // The import comes with its wizard; until then it stays grayed.
-    EnableMenuItem(GetMenu(form), IDM_T_VALIDATE, MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED));
-    DrawMenuBar(form);
+    EnableCommand(form, IDM_T_VALIDATE, enable);
 }
 
 HWND TabsOf(HWND form)
@@ -132,9 +138,12 @@ void OnInitDialog(HWND form, MaintApp* app)
     LoadMainFormSettings(app, form);
 }
 
-// Closing the form: settings written, database closed, pages and connection form freed.
+// Closing the form: unsaved structure saved or let go (or the form stays), settings written,
+// database closed, pages and connection form freed.
 void OnClose(HWND form, MaintApp* app)
 {
+    if (!AskSaveChanges(app, form))
+        return;
     SaveMainFormSettings(app, form);
     CloseStructDatabase(app, form);
     FreeOpenConnForm();
@@ -158,6 +167,13 @@ void OnCommand(HWND form, MaintApp* app, WORD id)
         break;
     case IDM_T_CLOSE:
         CloseStructDatabase(app, form);
+        break;
+    case IDM_T_SAVE:
+        SaveConfiguration(app, form);
+        break;
+    case IDM_T_SAVEIFMODIFIED:
+        if (app->Modified)
+            SaveConfiguration(app, form);
         break;
     case IDM_T_EXIT:
         SendMessageW(form, WM_CLOSE, 0, 0);
@@ -284,6 +300,10 @@ INT_PTR CALLBACK MainFormProc(HWND form, UINT msg, WPARAM wParam, LPARAM lParam)
     case ZM_IMPORT_ERRORS:
         app->ImportErrorCount = (int)wParam;
         return TRUE;
+    case ZM_PAGE_CHANGED:
+        app->Modified = true;
+        EnableCommand(form, IDM_T_SAVE, true);
+        return TRUE;
     }
     return FALSE;
 }
@@ -317,11 +337,15 @@ bool OpenStructDatabase(MaintApp* app, HWND form)
 
 bool CloseStructDatabase(MaintApp* app, HWND form)
 {
+    if (!AskSaveChanges(app, form))
+        return false;
     if (!app->SchemaDb->Close())
         return false;
+    // The pages first: they free the entries made on them, which the model does not hold.
+    ClearPages(app, form);
     ClearStructureModel(&app->Model);
     app->Modified = false;
-    ClearPages(app, form);
+    EnableCommand(form, IDM_T_SAVE, false);
     wchar_t none[128] = L"";
     LoadStringW(app->hInstance, IDS_T_NO_DATABASE, none, 128);
     SetStatusText(app, form, none);
@@ -350,9 +374,52 @@ void ClearPages(MaintApp* app, HWND form)
     EnableDatabaseCommands(form, false);
 }
 
+bool AskSaveChanges(MaintApp* app, HWND form)
+{
+    if (!app->Modified)
+        return true;
+    switch (ZorMessageBoxRes(form, app->hInstance, IDS_T_ASK_SAVE, IDS_T_CONFIRM_CAPTION,
+                             MB_YESNOCANCEL | MB_ICONINFORMATION)) {
+    case IDYES:
+        return SaveConfiguration(app, form);
+    case IDNO:
+        app->Modified = false;
+        return true;
+    }
+    return false;
+}
+
+bool SaveConfiguration(MaintApp* app, HWND form)
+{
+    if (!app->SchemaDb->IsOpen())
+        return false;
+    for (int i = 0; i < 2; ++i)
+        app->LevelPages[i]->Collect(&app->Model.Lists[MODEL_SYS_LEVELS + i]);
+    for (int i = 0; i < 6; ++i)
+        app->AttrPages[i]->Collect(&app->Model.Lists[MODEL_SYSTREE_ATTRS + i]);
+    ProgressParams params;
+    params.hInstance = app->hInstance;
+    params.Mode = PROGRESS_SAVE;
+    params.Argument = app->SchemaDb;
+    params.Model = &app->Model;
+    params.Callback = ProgressCallback;
+    if (RunProgressDialog(form, &params) < 1)
+        return false;  // the edits not saved stay pending
+    app->Modified = false;
+    EnableCommand(form, IDM_T_SAVE, false);
+    // The pages show the saved structure: levels in their new order, new attributes as saved.
+    ClearPages(app, form);
+    FillPages(app, form);
+    return true;
+}
+
 void RunValidation(MaintApp* app, HWND form)
 {
     if (!app->SchemaDb->IsOpen())
+        return;
+    // The check works from the structure as saved: unsaved edits are saved first, or it does
+    // not run.
+    if (app->Modified && !SaveConfiguration(app, form))
         return;
     int flags = DBCHECK_ALL;
     if (!ShowValidateDialog(app->hInstance, form, &flags))

@@ -4,9 +4,8 @@
 // the connection form (Kavlink), loads its structure into the model and the pages, runs the
 // validation under the progress dialog, shows the About box and the help, and keeps its place
 // in the settings file beside the program.
-//
-// The structure editor adds editing (Modified, the save question, the save commands) and the
-// import its command; both build on the operations below.
+// The pages edit the model; Modified tells that there are edits to save (command 104, the save
+// question when the database closes, the form closes or validation starts).
 #pragma once
 #include <windows.h>
 
@@ -60,12 +59,21 @@ void OpenDatabaseCommand(MaintApp* app, HWND form);
 // Opens the database of app->Connection and loads its structure into the pages; string 202
 // (unusable connection, file not opened) or 203 (not a Zorna database) otherwise.
 bool OpenStructDatabase(MaintApp* app, HWND form);
-// Closes the database, empties the model and the pages; false when the close failed.
+// Asks whether to save unsaved structure edits, then closes the database and empties the model
+// and the pages; false when the user cancelled, the save failed or the close failed.
 bool CloseStructDatabase(MaintApp* app, HWND form);
+// The save question (string 301): Yes saves, No lets the edits go; false when the caller must not
+// go on (Cancel, or a save that did not go through).
+bool AskSaveChanges(MaintApp* app, HWND form);
+// Collects the pages' edits into the model and saves it under the progress dialog; true when
+// every step went through (the pages then show the saved structure). A failed or cancelled save
+// leaves the edits pending and Modified set.
+bool SaveConfiguration(MaintApp* app, HWND form);
 // The model's lists into the eight pages, commands enabled / the pages emptied, commands grayed.
 void FillPages(MaintApp* app, HWND form);
 void ClearPages(MaintApp* app, HWND form);
-// Command 203: VALIDATEDLG, then the check under the progress dialog.
+// Command 203: unsaved edits saved first (the check does not run when that fails), VALIDATEDLG,
+// then the check under the progress dialog.
 void RunValidation(MaintApp* app, HWND form);
 // Command 901: the help file beside the program, or a message that it is missing.
 void ShowHelp(MaintApp* app, HWND form);

@@ -4,13 +4,14 @@
 
 #include "resources/tarnix/resource.h"
 #include "utilities/dbcheck.h"
+#include "utilities/structsave.h"
 
 namespace {
 
 // Posted by a worker that ends the dialog itself; wParam is the result.
 const UINT ZM_PROGRESS_DONE = WM_APP + 1;
 
-ProgressStarter g_starters[4] = {nullptr, nullptr, StartDbCheck, nullptr};
+ProgressStarter g_starters[4] = {nullptr, StartSave, StartDbCheck, nullptr};
 
 ProgressParams* ParamsOf(HWND dlg)
 {

@@ -4,6 +4,7 @@
 #include <strsafe.h>
 
 #include "core/textutil.h"
+#include "czechcollation/czechtext.h"
 
 namespace {
 
@@ -28,10 +29,11 @@ void InitList(ItemList* list, int kind)
     list->Kind = kind;
 }
 
+// Level names are the users' words: Czech letters compare without case.
 bool NameTaken(const ItemList* levels, const wchar_t* name)
 {
     for (int i = 0; i < levels->Count; ++i)
-        if (SameTextNoCase(LevelAt(levels, i)->Name, name))
+        if (CzechEqualNoCase(LevelAt(levels, i)->Name, name))
             return true;
     return false;
 }
@@ -113,10 +115,24 @@ int ItemListAdd(void* entry, ItemList* list)
 
 void ItemListRemoveAt(ItemList* list, int index)
 {
-    FreeEntry(list->Kind, list->Items[index]);
+    FreeEntry(list->Kind, ItemListDetachAt(list, index));
+}
+
+void* ItemListDetachAt(ItemList* list, int index)
+{
+    void* entry = list->Items[index];
     for (int i = index + 1; i < list->Count; ++i)
         list->Items[i - 1] = list->Items[i];
     --list->Count;
+    return entry;
+}
+
+int ItemListIndexOf(const ItemList* list, const void* entry)
+{
+    for (int i = 0; i < list->Count; ++i)
+        if (list->Items[i] == entry)
+            return i;
+    return -1;
 }
 
 void ItemListClear(ItemList* list)

@@ -99,6 +99,11 @@ void MarkEntryChanged(int* state);
 int ItemListAdd(void* entry, ItemList* list);
 // Frees the entry at index and closes the gap, keeping the order. 0 <= index < Count.
 void ItemListRemoveAt(ItemList* list, int index);
+// Takes the entry at index out of the list without freeing it (the caller owns it then) and
+// closes the gap, keeping the order. 0 <= index < Count.
+void* ItemListDetachAt(ItemList* list, int index);
+// The index of the entry in the list, -1 when the list does not hold it.
+int ItemListIndexOf(const ItemList* list, const void* entry);
 // Frees every entry; Capacity and Items stay.
 void ItemListClear(ItemList* list);
 // Frees the Items array (the entries must have been cleared); the list is not used afterwards.

@@ -1,7 +1,7 @@
 // Resource identifiers of the database utilities program.
 //
 // Named resources (loaded by name): dialogs MAINFORM, ABOUTBOX, SAVEPROGDLG, EDITSYSDLG,
-// EDITKEYDLG, VALIDATEDLG, VIEWLOGDLG; menu MAINMENU; accelerators MAINACC; icon MAINICON;
+// EDITKEYDLG, EDITNAMEDLG, VALIDATEDLG, VIEWLOGDLG; menu MAINMENU; accelerators MAINACC; icon MAINICON;
 // bitmap BMP_ABOUT.
 #pragma once
 
@@ -53,6 +53,9 @@
 #define IDC_ATTR_RENAME        109
 #define IDC_ATTR_DELETE        110
 
+// ---- EDITNAMEDLG (buttons IDOK, IDCANCEL)
+#define IDC_NAME_EDIT          101
+
 // ---- SAVEPROGDLG (the button is IDCANCEL)
 #define IDC_PROGRESS_STATUS    101
 #define IDC_PROGRESS_BAR       102
@@ -72,7 +75,13 @@
 #define IDS_T_ATTRTYPE_FIRST   10   // attribute types 10-17, in type order
 #define IDS_T_STATUS           18
 #define IDS_T_NO_DATABASE      19
+#define IDS_T_NAME_TITLE       20   // 20 new name, 21 rename (20 + the request's mode)
+#define IDS_T_NEW_LEVEL        22
+#define IDS_T_ICON_FILTER      23
+#define IDS_T_NEW_ATTRIBUTE    24
 #define IDS_T_OK_BUTTON        91
+#define IDS_T_SAVE_TITLE       92
+#define IDS_T_SAVE_STATUS      93
 #define IDS_T_CHECK_TITLE      95
 #define IDS_T_CHECK_RENUMBER   96
 #define IDS_T_CHECK_CANCELLED  97
@@ -82,10 +91,16 @@
 #define IDS_T_CHECK_ESTIMATING 101
 #define IDS_T_CHECK_SPECIES    102
 #define IDS_T_CHECK_LOCALITIES 103
+#define IDS_T_SAVE_STEP        110  // a long save step's status, with its page's caption
 #define IDS_T_CREDITS          190
 #define IDS_T_ERROR_CAPTION    200
 #define IDS_T_ALREADY_RUNNING  201
 #define IDS_T_BAD_CONNECTION   202
 #define IDS_T_NOT_ZORNA_DB     203
+#define IDS_T_NAME_REFUSED     204
+#define IDS_T_SAVE_CANCELLED   205
 #define IDS_T_UNKNOWN_DB_ERROR 206
 #define IDS_T_NO_HELP_FILE     207
+#define IDS_T_LEVEL_IN_USE     208
+#define IDS_T_CONFIRM_CAPTION  300
+#define IDS_T_ASK_SAVE         301

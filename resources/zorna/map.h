@@ -1,10 +1,69 @@
 // Resource identifiers of the main program: see map.rc.
 #pragma once
 
-// ---- controls of the map card that the map view reads (MAPCARD)
+// ---- the map card MAPCARD
+#define IDC_MAPCARD_DISPLAYGROUP 101  // "Zobrazení: "
+#define IDC_MAPCARD_SPECIES    102  // "Karta druhu": the records of the species card
+#define IDC_MAPCARD_SELECTION  103  // "Výběr": the records of the selection
+#define IDC_MAPCARD_SCALEGROUP 104  // "Měřítko: "
+#define IDC_MAPCARD_SCALEPREFIX 105 // "1 : "
 #define IDC_MAPCARD_SCALE      106  // the scale denominator
+#define IDC_MAPCARD_COORDLABEL 107
+#define IDC_MAPCARD_COORDSYS   108  // the coordinate systems (strings 1001, 1002)
+#define IDC_MAPCARD_GRIDLABEL  109
 #define IDC_MAPCARD_GRIDS      110  // the grid combo (item data: GridDef)
+#define IDC_MAPCARD_LEGENDLABEL 111
 #define IDC_MAPCARD_LEGEND     112  // the legend list view (lParam: LegendItem)
+#define IDC_MAPCARD_SPLITTER   113
+
+// ---- the legend's menu LEGENDMENU
+#define IDM_LEGEND_STYLE       701  // "&Definovat styl"
+#define IDM_LEGEND_PROPERTIES  702  // "&Vlastnosti" (query layers)
+#define IDM_LEGEND_DELETE      703  // "&Smazat" (query layers)
+
+// ---- the legend style dialog EDITLEGENDSTYLE
+#define IDC_STYLE_TYPELABEL    101
+#define IDC_STYLE_TYPE         102  // the style's kind in bold
+#define IDC_STYLE_UNITLABEL    103
+#define IDC_STYLE_UNITS        104  // "mm", "pt"
+#define IDC_STYLE_BORDER       105  // "Použít hranici"
+#define IDC_STYLE_BORDERGROUP  106  // 106-111: the border
+#define IDC_STYLE_BORDERSWATCH 107
+#define IDC_STYLE_BORDERCOLOR  108
+#define IDC_STYLE_BORDERWIDTH  110
+#define IDC_STYLE_BORDERLAST   111
+#define IDC_STYLE_FILL         112  // "Použít výplň"
+#define IDC_STYLE_FILLGROUP    113  // 113-118: the fill
+#define IDC_STYLE_FILLSWATCH   114
+#define IDC_STYLE_FILLCOLOR    115
+#define IDC_STYLE_TRANSPARENCY 117
+#define IDC_STYLE_FILLLAST     118
+#define IDC_STYLE_SYMBOLGROUP  119
+#define IDC_STYLE_SYMBOL       120  // strings 901-903
+#define IDC_STYLE_SIZELABEL    121  // 121-123: the size
+#define IDC_STYLE_SIZE         122
+#define IDC_STYLE_SIZEUNIT     123
+#define IDC_STYLE_PATTERN      124  // "Použít vzorek"
+#define IDC_STYLE_PATTERNGROUP 125  // 125-138: the pattern
+#define IDC_STYLE_PATTERNSWATCH 126
+#define IDC_STYLE_PATTERNCOLOR 127
+#define IDC_STYLE_PATTERNTYPE  129  // strings 991, 992
+#define IDC_STYLE_PATTERNSIZE  131
+#define IDC_STYLE_PATTERNWIDTH 134
+#define IDC_STYLE_PATTERNANGLE 137
+#define IDC_STYLE_PATTERNLAST  138
+#define IDC_STYLE_FULLCELL     139  // "Vyplnit celé políčko sítě"
+#define IDC_STYLE_PREVIEWGROUP 140
+#define IDC_STYLE_PREVIEW      141
+
+// ---- the list manager MNGLISTDLG
+#define IDC_MNGLIST_LIST       101
+#define IDC_MNGLIST_NEW        102
+#define IDC_MNGLIST_EDIT       103
+#define IDC_MNGLIST_DELETE     104
+
+// ---- the export resolution EXPBMPDLG
+#define IDC_EXPBMP_DPI         101
 
 // ---- grid editor EDITGRIDDLG: the name, then eight degree-minute-second triples in GridDef
 // order (latitude minimum, maximum, coarse and fine step; longitude the same)

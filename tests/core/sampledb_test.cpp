@@ -16,6 +16,7 @@
 #include "core/dbschema.h"
 #include "core/rawodbc.h"
 #include "core/sampledb.h"
+#include "dataaccess/enclose.h"
 #include "tests/support/wintest.h"
 
 using zor::RawOdbc;
@@ -265,6 +266,46 @@ TEST(DbSchemaTest, KeysCollationsAndDeleteRules)
     ASSERT_TRUE(db.Exec(L"DELETE FROM LITERATURE WHERE ID = " + std::to_wstring(lit)));
     EXPECT_EQ(0, db.QueryInt(L"SELECT COUNT(*) FROM BOOKAUTHORS"));
     EXPECT_EQ(0, db.QueryInt(L"SELECT COUNT(*) FROM LITKEYWORDSREFS"));
+}
+
+TEST(DbSchemaTest, AttributeStatementsTakeNamesOfAnyLengthAndAnyCharacters)
+{
+    std::wstring path = wintest::MakeTempFolder(L"sampledb_names") + L"\\names.mdb";
+    zor::SampleDbOptions o;
+    o.empty = true;
+    std::wstring error;
+    ASSERT_TRUE(zor::CreateSampleDatabase(path, o, &error)) << Narrow(error);
+    RawOdbc db;
+    ASSERT_TRUE(db.Open(path, false));
+    // Names that overflowed the old fixed buffers or ended the bracketed name early.
+    const std::wstring names[] = {std::wstring(60, L'N') + L"ÁZEV", L"A]B", L"Q\"\"Q", L"x; DROP TABLE SPECIES; --",
+                                  L"O'Brien", L"ORDER", L"Čeleď"};
+    const int others[] = {zor::AttrBoolean, zor::AttrInteger, zor::AttrReal, zor::AttrDate, zor::AttrLongText};
+    int k = 0;
+    for (const std::wstring& name : names) {
+        for (int t : {(int)zor::AttrText, (int)zor::AttrLookup, (int)zor::AttrGeoLookup, others[k++ % 5]}) {
+            std::wstring field = name + std::to_wstring(t);
+            if (t == zor::AttrLookup || t == zor::AttrGeoLookup)
+                ASSERT_TRUE(db.Exec(zor::LookupTableSql(L"SPECIES", field, t, 40))) << Narrow(db.LastError());
+            std::wstring sql = L"ALTER TABLE SPECIES ADD " + zor::AttrColumnDecl(L"SPECIES", field, t, 40, t == zor::AttrLookup);
+            ASSERT_TRUE(db.Exec(sql)) << Narrow(sql) << " " << Narrow(db.LastError());
+            EXPECT_EQ(1, db.QueryInt(L"SELECT COUNT(*) FROM pragma_table_info('SPECIES') WHERE name = " +
+                                     zdata::Enclose(field, L'\'', L'\'')))
+                << Narrow(field);
+            if (t == zor::AttrLookup || t == zor::AttrGeoLookup) {
+                std::wstring list = zor::LookupTableName(L"SPECIES", field);
+                EXPECT_EQ(list, L"SPE_" + field);
+                EXPECT_EQ(1, db.QueryInt(L"SELECT COUNT(*) FROM pragma_foreign_key_list('SPECIES') WHERE \"table\" = " +
+                                         zdata::Enclose(list, L'\'', L'\'') + L" AND on_update = 'CASCADE' AND on_delete = '" +
+                                         (t == zor::AttrLookup ? L"CASCADE" : L"NO ACTION") + L"'"))
+                    << Narrow(field);
+            }
+        }
+    }
+    EXPECT_EQ(1, db.QueryInt(L"SELECT COUNT(*) FROM sqlite_master WHERE name = 'SPECIES'"));
+    ASSERT_TRUE(db.Exec(zor::AddLevelColumnSql(true, 12)));
+    EXPECT_EQ(1, db.QueryInt(L"SELECT COUNT(*) FROM pragma_table_info('ZORNACOLLS') WHERE name = 'SYS_LEVEL_12'"));
+    EXPECT_EQ(L"LOC_LEVEL_3", zor::LevelColumnName(false, 3));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -16,114 +16,16 @@
 #include "kavlink/kavlink.h"
 #include "resources/tarnix/resource.h"
 #include "tests/support/wintest.h"
+#include "tests/utilities/formfixture.h"
 #include "tests/utilities/tarnixtest.h"
+#include "utilities/attrpage.h"
+#include "utilities/levelpage.h"
 #include "utilities/maintapp.h"
 
 namespace {
 
 using namespace tarnixtest;
 using wintest::WindowText;
-
-// ---- the form ----
-
-std::wstring g_chosenFile;
-
-BOOL WINAPI ChooseTestFile(OPENFILENAMEW* ofn)
-{
-    if (g_chosenFile.empty() || g_chosenFile.size() >= ofn->nMaxFile)
-        return FALSE;
-    wcscpy(ofn->lpstrFile, g_chosenFile.c_str());
-    return TRUE;
-}
-
-class TarnixForm : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        folder_ = wintest::MakeTempFolder(dbtest::TestFolderName("tarnix_form_").c_str());
-        previousChooser_ = SetConnFileChooser(ChooseTestFile);
-    }
-    void TearDown() override
-    {
-        CloseForm();
-        SetConnFileChooser(previousChooser_);
-        g_chosenFile.clear();
-    }
-
-    // A new application object whose settings file and program folder are the test's folder.
-    void StartForm()
-    {
-        app_ = new MaintApp(Inst());
-        BuildSettingsPath(app_, (folder_ + L"\\Tarnix.exe").c_str());
-        form_ = CreateMainForm(app_);
-        ASSERT_NE(form_, nullptr);
-        wintest::PumpMessages(30);
-    }
-    void CloseForm()
-    {
-        if (form_ && IsWindow(form_))
-            SendMessageW(form_, WM_CLOSE, 0, 0);
-        form_ = nullptr;
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-        }
-        delete app_;
-        app_ = nullptr;
-    }
-    void Command(WORD id) { SendMessageW(form_, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
-    void OpenFile(const std::wstring& path)
-    {
-        g_chosenFile = path;
-        Command(IDM_T_OPEN);
-        wintest::PumpMessages(20);
-    }
-
-    HWND Tabs() { return GetDlgItem(form_, IDC_MAIN_TABS); }
-    HWND Page(int tab)
-    {
-        TCITEMW item = {};
-        item.mask = TCIF_PARAM;
-        SendMessageW(Tabs(), TCM_GETITEMW, tab, reinterpret_cast<LPARAM>(&item));
-        return reinterpret_cast<HWND>(item.lParam);
-    }
-    void ShowTab(int tab)
-    {
-        SendMessageW(Tabs(), TCM_SETCURFOCUS, tab, 0);
-        wintest::PumpMessages(20);
-    }
-    std::wstring Status() { return WindowText(GetDlgItem(form_, IDC_MAIN_STATUS)); }
-    UINT MenuState(UINT id) { return GetMenuState(GetMenu(form_), id, MF_BYCOMMAND); }
-    POINT Position()
-    {
-        RECT r;
-        GetWindowRect(form_, &r);
-        return {r.left, r.top};
-    }
-
-    // Level names of a level page with their check boxes.
-    std::vector<std::pair<std::wstring, bool>> Levels(int tab)
-    {
-        std::vector<std::pair<std::wstring, bool>> levels;
-        HWND tree = GetDlgItem(Page(tab), IDC_LEVEL_TREE);
-        for (HTREEITEM i = TreeView_GetRoot(tree); i; i = TreeView_GetNextSibling(tree, i))
-            levels.push_back({wintest::TreeItemText(tree, i), TreeView_GetCheckState(tree, i) == 1});
-        return levels;
-    }
-    // Captions of an attribute page with their check boxes.
-    std::vector<std::pair<std::wstring, bool>> Attributes(int tab)
-    {
-        std::vector<std::pair<std::wstring, bool>> attrs;
-        HWND list = GetDlgItem(Page(tab), IDC_ATTR_LIST);
-        for (int i = 0; i < ListView_GetItemCount(list); ++i)
-            attrs.push_back({wintest::ListCellText(list, i, 0), ListView_GetCheckState(list, i) == 1});
-        return attrs;
-    }
-
-    std::wstring folder_;
-    MaintApp* app_ = nullptr;
-    HWND form_ = nullptr;
-    ConnFileChooser previousChooser_ = nullptr;
-};
 
 TEST_F(TarnixForm, StartsWithItsMenusEightTabsAndNoDatabase)
 {
@@ -203,7 +105,7 @@ TEST_F(TarnixForm, TheSampleDatabaseFillsEveryPage)
         EXPECT_EQ(Attributes(tab), attributes[tab - 2]) << tab;
     EXPECT_EQ(Attributes(6)[0], (std::pair<std::wstring, bool>{L"Datum nálezu", true}));
 
-    // A level's icons show when it is selected; its check box keeps the stored flag.
+    // A level's icons show when it is selected; the space bar sets its data-level flag.
     HWND tree = GetDlgItem(Page(0), IDC_LEVEL_TREE);
     HTREEITEM druh = TreeView_GetNextSibling(tree, TreeView_GetNextSibling(tree, TreeView_GetNextSibling(tree, TreeView_GetRoot(tree))));
     TreeView_SelectItem(tree, druh);
@@ -219,10 +121,13 @@ TEST_F(TarnixForm, TheSampleDatabaseFillsEveryPage)
     SendMessageW(tree, WM_KEYUP, VK_SPACE, 0xC0000001);
     EXPECT_EQ(TreeView_GetCheckState(tree, druh), 0) << "the key toggled the box";
     wintest::PumpMessages(30);
-    EXPECT_EQ(TreeView_GetCheckState(tree, druh), 1);
+    EXPECT_EQ(TreeView_GetCheckState(tree, druh), 0);
+    EXPECT_EQ(LevelEntryOf(tree, druh)->DataLevel, 0);
+    EXPECT_TRUE(app_->Modified);
+    EXPECT_FALSE(MenuState(IDM_T_SAVE) & MF_GRAYED);
     wintest::SaveScreenshot(form_, L"utilities_mainform_tab0");
 
-    // An attribute's details show when it is selected, read-only.
+    // An attribute's details show when it is selected; a saved attribute's type stays.
     ShowTab(6);
     HWND list = GetDlgItem(Page(6), IDC_ATTR_LIST);
     ListView_SetItemState(list, 0, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
@@ -230,7 +135,8 @@ TEST_F(TarnixForm, TheSampleDatabaseFillsEveryPage)
     EXPECT_EQ(WindowText(GetDlgItem(Page(6), IDC_ATTR_TAB)), L"Sběr");
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(Page(6), IDC_ATTR_TYPE)));
     ListView_SetCheckState(list, 0, FALSE);
-    EXPECT_TRUE(ListView_GetCheckState(list, 0));
+    EXPECT_FALSE(ListView_GetCheckState(list, 0));
+    EXPECT_EQ(AttrEntryOf(list, 0)->KeyFlag, 0);
     int count = ListView_GetItemCount(list);
     for (int i = 0; i < count; ++i) {
         if (wintest::ListCellText(list, i, 0) == L"Počet exemplářů") {
@@ -252,8 +158,18 @@ TEST_F(TarnixForm, TheSampleDatabaseFillsEveryPage)
         wintest::SaveScreenshot(form_, (L"utilities_mainform_tab" + std::to_wstring(tab)).c_str());
     }
 
-    // Closing the database empties the pages and grays the commands again.
-    Command(IDM_T_CLOSE);
+    // Closing the database asks about the edits (No lets them go), empties the pages and grays
+    // the commands again.
+    {
+        wintest::MsgBoxRecorder boxes({IDNO});
+        Command(IDM_T_CLOSE);
+        ASSERT_EQ(boxes.Boxes().size(), 1u);
+        EXPECT_EQ(boxes.Boxes()[0].text, L"Konfigurace databáze byla změněna. Přejete si změny uložit?");
+        EXPECT_EQ(boxes.Boxes()[0].caption, L"Potvrzení");
+        EXPECT_EQ(boxes.Boxes()[0].type, (UINT)(MB_YESNOCANCEL | MB_ICONINFORMATION));
+    }
+    EXPECT_FALSE(app_->Modified);
+    EXPECT_TRUE(MenuState(IDM_T_SAVE) & MF_GRAYED);
     EXPECT_EQ(Status(), L"Status: Není otevřená žádná databáze");
     EXPECT_TRUE(Levels(0).empty());
     EXPECT_TRUE(Attributes(6).empty());

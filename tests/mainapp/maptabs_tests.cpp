@@ -1,0 +1,163 @@
+// Map tabs in the program's own main form: a new map and its folder, the tools from the map menu
+// and the toolbar, show all, rename and close, and the map tabs found again at the next start.
+#include <gtest/gtest.h>
+
+#include "common/filechooser.h"
+#include "map/legend.h"
+#include "map/mapwnd.h"
+#include "mainapp/toolbars.h"
+#include "resources/zorna/resource.h"
+#include "shapefile/shapefile.h"
+#include "shapefile/shpwriter.h"
+#include "tests/mainapp/formhost.h"
+
+using wintest::DialogScript;
+
+namespace {
+
+std::wstring MapTemplate()
+{
+    return formhost::SampleWith(L"maptabs_template", 300, {});
+}
+
+std::wstring g_folder;
+bool ChooseTestFolder(HWND, const wchar_t*, std::wstring* folder)
+{
+    *folder = g_folder;
+    return true;
+}
+
+// One polygon layer over part of the Czech Republic.
+void WriteLayerFolder(const std::wstring& folder)
+{
+    shpw::Shape s;
+    s.Type = SHPT_POLYGON;
+    s.PartStarts = {0};
+    s.X = {13, 17, 17, 13, 13};
+    s.Y = {49, 49, 50.5, 50.5, 49};
+    shpw::Bytes b = shpw::WriteShapefile(SHPT_POLYGON, {s});
+    ASSERT_TRUE(shpw::WriteFileBytes(folder + L"\\kraje.shp", b.Shp));
+    ASSERT_TRUE(shpw::WriteFileBytes(folder + L"\\kraje.shx", b.Shx));
+}
+
+class MapTabs : public formhost::FormOnDatabase
+{
+protected:
+    std::wstring TemplatePath() override { return MapTemplate(); }
+
+    HWND TabControl() const { return GetDlgItem(wnd_, kWorkspaceTabControlId); }
+    int TabCount() const { return (int)SendMessageW(TabControl(), TCM_GETITEMCOUNT, 0, 0); }
+    int CurrentTab() const { return (int)SendMessageW(TabControl(), TCM_GETCURSEL, 0, 0); }
+    std::wstring TabText(int tab) const
+    {
+        wchar_t text[128] = L"";
+        TCITEMW item = {};
+        item.mask = TCIF_TEXT;
+        item.pszText = text;
+        item.cchTextMax = 128;
+        SendMessageW(TabControl(), TCM_GETITEMW, tab, (LPARAM)&item);
+        return text;
+    }
+    void Send(int command, LPARAM lParam = 0)
+    {
+        SendMessageW(wnd_, WM_COMMAND, MAKEWPARAM(command, 0), lParam);
+        wintest::PumpMessages();
+    }
+    bool MenuChecked(int command) const
+    {
+        return (GetMenuState(form_->MapMenu, command, MF_BYCOMMAND) & MF_CHECKED) != 0;
+    }
+    bool ToolChecked(int command) const
+    {
+        return SendMessageW(form_->Toolbar->Toolbar, TB_ISBUTTONCHECKED, command, 0) != 0;
+    }
+};
+
+}  // namespace
+
+// A new map (601) in front with the map menu, its folder (604), the tools from the menu and the
+// toolbar (405-407), show all (408), rename (603), and after a restart the same map; close (602).
+TEST_F(MapTabs, NewMapToolsRenameCloseAndTheNextStart)
+{
+    wintest::ScopedTempFolder layers(L"maptabs_layers");
+    ASSERT_NO_FATAL_FAILURE(WriteLayerFolder(layers.Path()));
+    g_folder = layers.Path();
+    FolderDialogFn previous = SetFolderChooser(ChooseTestFolder);
+
+    const int fixed = TabCount();
+    ASSERT_EQ(kFirstMapTab, fixed);
+    Send(IDM_NEWMAP);
+    ASSERT_EQ(fixed + 1, TabCount());
+    EXPECT_EQ(kFirstMapTab, CurrentTab());
+    EXPECT_EQ(L"Nová Mapa", TabText(kFirstMapTab));
+    CZMapWnd* map = ws_->GetMapCard(kFirstMapTab);
+    ASSERT_NE(nullptr, map);
+    EXPECT_TRUE(IsWindowVisible(map->Card));
+    // The card's showing put the map menu into the bar.
+    HMENU bar = GetMenu(wnd_);
+    bool inBar = false;
+    for (int i = 0; i < GetMenuItemCount(bar); ++i)
+        inBar |= GetSubMenu(bar, i) == GetSubMenu(form_->MapMenu, 0);
+    EXPECT_TRUE(inBar);
+
+    Send(IDM_LOADGRAPHICS);
+    ASSERT_EQ(5, (int)SendMessageW(map->LegendList(), LVM_GETITEMCOUNT, 0, 0));
+    EXPECT_STREQ(L"kraje.shp", LegendItemAt(map->LegendList(), 4)->MapFile);
+
+    struct Tool {
+        int command;
+        LPARAM from;  // 0 the menu, else the toolbar
+        int tool;
+    } tools[] = {
+        {IDM_ZOOMIN, 0, MAP_TOOL_ZOOM_IN},
+        {IDM_ZOOMOUT, 1, MAP_TOOL_ZOOM_OUT},
+        {IDM_PAN, 0, MAP_TOOL_PAN},
+        {IDM_ZOOMIN, 1, MAP_TOOL_ZOOM_IN},
+    };
+    for (const Tool& t : tools) {
+        Send(t.command, t.from ? (LPARAM)form_->Toolbar->Toolbar : 0);
+        EXPECT_EQ(t.tool, map->Tool) << t.command;
+        for (int command = IDM_ZOOMIN; command <= IDM_PAN; ++command) {
+            EXPECT_EQ(command == t.command, MenuChecked(command)) << t.command << " menu " << command;
+            EXPECT_EQ(command == t.command, ToolChecked(command)) << t.command << " toolbar " << command;
+        }
+    }
+    // Show all fits the layer again after a typed scale.
+    const double fitted = map->MapScale;
+    ASSERT_TRUE(map->SetScaleKeepingCentre(fitted * 7));
+    Send(IDM_SHOWALL);
+    EXPECT_DOUBLE_EQ(fitted, map->MapScale);
+
+    DialogScript rename;
+    rename.Then(L"Přejmenování mapy", [](HWND d) {
+        EXPECT_EQ(L"Nová Mapa", wintest::WindowText(GetDlgItem(d, IDC_RENAME_EDIT)));
+        SetDlgItemTextW(d, IDC_RENAME_EDIT, L"Kraje");
+        DialogScript::PostClick(d, IDOK);
+    });
+    ASSERT_TRUE(Command(IDM_RENAMEMAP, rename));
+    EXPECT_EQ(L"Kraje", TabText(kFirstMapTab));
+    LVITEMW check = {};
+    check.stateMask = LVIS_STATEIMAGEMASK;
+    check.state = INDEXTOSTATEIMAGEMASK(2);
+    SendMessageW(map->LegendList(), LVM_SETITEMSTATE, 4, (LPARAM)&check);
+    wintest::PumpMessages(300);
+    wintest::SaveScreenshot(wnd_, L"maptab");
+
+    // The next start shows the map tab as it was left.
+    CloseForm(true);
+    ASSERT_NO_FATAL_FAILURE(OpenForm());
+    ASSERT_EQ(fixed + 1, TabCount());
+    EXPECT_EQ(L"Kraje", TabText(kFirstMapTab));
+    map = ws_->GetMapCard(kFirstMapTab);
+    ASSERT_NE(nullptr, map);
+    EXPECT_EQ(layers.Path(), std::wstring(map->MapPath));
+    ASSERT_EQ(5, (int)SendMessageW(map->LegendList(), LVM_GETITEMCOUNT, 0, 0));
+    EXPECT_NEAR(fitted, map->MapScale, 1e-3);
+
+    ShowTab(kFirstMapTab);
+    Send(IDM_CLOSEMAP);
+    EXPECT_EQ(fixed, TabCount());
+    EXPECT_EQ(kFirstMapTab - 1, CurrentTab());
+    EXPECT_EQ(0, ws_->GetMapCount());
+    SetFolderChooser(previous);
+}

@@ -1,0 +1,129 @@
+// Tarnix's main form built for real in-process, for the window tests: a new application object
+// whose settings file and program folder are the test's own folder, commands sent as the menus
+// send them, databases opened through the connection form with a chosen file, and readers of
+// the tabs, pages, levels and attributes.
+#pragma once
+#include <windows.h>
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "kavlink/kavlink.h"
+#include "resources/tarnix/resource.h"
+#include "tests/support/wintest.h"
+#include "tests/utilities/tarnixtest.h"
+#include "utilities/maintapp.h"
+
+namespace tarnixtest {
+
+// The file the connection form is given when a test opens a database.
+inline std::wstring& ChosenFile()
+{
+    static std::wstring path;
+    return path;
+}
+
+inline BOOL WINAPI ChooseTestFile(OPENFILENAMEW* ofn)
+{
+    const std::wstring& chosen = ChosenFile();
+    if (chosen.empty() || chosen.size() >= ofn->nMaxFile)
+        return FALSE;
+    wcscpy(ofn->lpstrFile, chosen.c_str());
+    return TRUE;
+}
+
+class TarnixForm : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder_ = wintest::MakeTempFolder(dbtest::TestFolderName("tarnix_form_").c_str());
+        previousChooser_ = SetConnFileChooser(ChooseTestFile);
+    }
+    void TearDown() override
+    {
+        CloseForm();
+        SetConnFileChooser(previousChooser_);
+        ChosenFile().clear();
+    }
+
+    // A new application object whose settings file and program folder are the test's folder.
+    void StartForm()
+    {
+        app_ = new MaintApp(Inst());
+        BuildSettingsPath(app_, (folder_ + L"\\Tarnix.exe").c_str());
+        form_ = CreateMainForm(app_);
+        ASSERT_NE(form_, nullptr);
+        wintest::PumpMessages(30);
+    }
+    void CloseForm()
+    {
+        if (app_)
+            app_->Modified = false;  // a test's unsaved edits go without the save question
+        if (form_ && IsWindow(form_))
+            SendMessageW(form_, WM_CLOSE, 0, 0);
+        form_ = nullptr;
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        }
+        delete app_;
+        app_ = nullptr;
+    }
+    void Command(WORD id) { SendMessageW(form_, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+    void OpenFile(const std::wstring& path)
+    {
+        ChosenFile() = path;
+        Command(IDM_T_OPEN);
+        wintest::PumpMessages(20);
+    }
+
+    HWND Tabs() { return GetDlgItem(form_, IDC_MAIN_TABS); }
+    HWND Page(int tab)
+    {
+        TCITEMW item = {};
+        item.mask = TCIF_PARAM;
+        SendMessageW(Tabs(), TCM_GETITEMW, tab, reinterpret_cast<LPARAM>(&item));
+        return reinterpret_cast<HWND>(item.lParam);
+    }
+    void ShowTab(int tab)
+    {
+        SendMessageW(Tabs(), TCM_SETCURFOCUS, tab, 0);
+        wintest::PumpMessages(20);
+    }
+    std::wstring Status() { return wintest::WindowText(GetDlgItem(form_, IDC_MAIN_STATUS)); }
+    UINT MenuState(UINT id) { return GetMenuState(GetMenu(form_), id, MF_BYCOMMAND); }
+    POINT Position()
+    {
+        RECT r;
+        GetWindowRect(form_, &r);
+        return {r.left, r.top};
+    }
+
+    // Level names of a level page with their check boxes.
+    std::vector<std::pair<std::wstring, bool>> Levels(int tab)
+    {
+        std::vector<std::pair<std::wstring, bool>> levels;
+        HWND tree = GetDlgItem(Page(tab), IDC_LEVEL_TREE);
+        for (HTREEITEM i = TreeView_GetRoot(tree); i; i = TreeView_GetNextSibling(tree, i))
+            levels.push_back({wintest::TreeItemText(tree, i), TreeView_GetCheckState(tree, i) == 1});
+        return levels;
+    }
+    // Captions of an attribute page with their check boxes.
+    std::vector<std::pair<std::wstring, bool>> Attributes(int tab)
+    {
+        std::vector<std::pair<std::wstring, bool>> attrs;
+        HWND list = GetDlgItem(Page(tab), IDC_ATTR_LIST);
+        for (int i = 0; i < ListView_GetItemCount(list); ++i)
+            attrs.push_back({wintest::ListCellText(list, i, 0), ListView_GetCheckState(list, i) == 1});
+        return attrs;
+    }
+
+    std::wstring folder_;
+    MaintApp* app_ = nullptr;
+    HWND form_ = nullptr;
+    ConnFileChooser previousChooser_ = nullptr;
+};
+
+}  // namespace tarnixtest
