@@ -46,6 +46,21 @@ bool BrowseForFolder(HWND owner, const wchar_t* title, std::wstring* folder)
 
 }  // namespace
 
+std::wstring LoadFileFilter(HINSTANCE instance, UINT id)
+{
+    const wchar_t* text = nullptr;
+    int length = LoadStringW(instance, id, reinterpret_cast<wchar_t*>(&text), 0);
+    std::wstring filter = length > 0 && text ? std::wstring(text, (size_t)length) : std::wstring();
+    for (wchar_t& c : filter) {
+        if (c == L'\x01')
+            c = L'\0';
+    }
+    // Two nulls end the list: the string's own and the one c_str() adds.
+    if (filter.empty() || filter.back() != L'\0')
+        filter += L'\0';
+    return filter;
+}
+
 BOOL ChooseFileToOpen(OPENFILENAMEW* ofn)
 {
     return g_open ? g_open(ofn) : GetOpenFileNameW(ofn);

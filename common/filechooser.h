@@ -11,6 +11,10 @@
 BOOL ChooseFileToOpen(OPENFILENAMEW* ofn);
 BOOL ChooseFileToSave(OPENFILENAMEW* ofn);
 
+// The filter of a file dialog from a string-table entry whose parts are separated by the
+// character 1 in place of each null (a resource string cannot hold nulls).
+std::wstring LoadFileFilter(HINSTANCE instance, UINT id);
+
 // Folder choice through the shell's folder browser. folder holds the folder to start in (may be
 // empty) and receives the chosen one; false when the user cancelled, folder then unchanged.
 bool ChooseFolder(HWND owner, const wchar_t* title, std::wstring* folder);

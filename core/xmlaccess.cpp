@@ -7,6 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <string>
+
+#include "core/longpath.h"
 
 namespace {
 
@@ -58,18 +61,64 @@ private:
     BSTR b_;
 };
 
+// Whether the DOM reads and writes the file by its name: it does not take long paths.
+bool ShortPath(const wchar_t* path)
+{
+    return !path || wcslen(path) < MAX_PATH;
+}
+
 // Loads path into doc; VARIANT_TRUE when the file was read and parsed.
 VARIANT_BOOL LoadFile(IXMLDOMDocument* doc, const wchar_t* path)
 {
     VARIANT source;
     VariantInit(&source);
-    V_VT(&source) = VT_BSTR;
-    V_BSTR(&source) = SysAllocString(path ? path : L"");
+    if (ShortPath(path)) {
+        V_VT(&source) = VT_BSTR;
+        V_BSTR(&source) = SysAllocString(path ? path : L"");
+    } else {
+        // A long path is read here and handed to the DOM as a stream.
+        std::string bytes;
+        IStream* stream = nullptr;
+        HGLOBAL memory = nullptr;
+        if (ReadFileHead(path, 0, &bytes) && (memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size() + 1))) {
+            memcpy(GlobalLock(memory), bytes.data(), bytes.size());
+            GlobalUnlock(memory);
+            ULARGE_INTEGER size;
+            size.QuadPart = bytes.size();
+            if (FAILED(CreateStreamOnHGlobal(memory, TRUE, &stream)))
+                GlobalFree(memory);
+            else
+                stream->SetSize(size);  // the block may be larger than the file
+        }
+        if (!stream)
+            return VARIANT_FALSE;
+        V_VT(&source) = VT_UNKNOWN;
+        V_UNKNOWN(&source) = stream;
+    }
     VARIANT_BOOL ok = VARIANT_FALSE;
     if (FAILED(doc->load(source, &ok)))
         ok = VARIANT_FALSE;
     VariantClear(&source);
     return ok;
+}
+
+// Whether the first bytes of the file can start a settings file of these programs: its leading
+// comment stands right after the declaration. Anything else (a picture, a huge file of some
+// other kind) is told apart without being parsed whole.
+bool MayBeSettingsFile(const wchar_t* path)
+{
+    std::string head;
+    if (!ReadFileHead(path, 64 * 1024, &head))
+        return false;
+    static const char kMark[] = "<!--Zorna ";
+    if (head.find(kMark) != std::string::npos)
+        return true;
+    std::string wide;
+    for (const char* c = kMark; *c; ++c) {
+        wide += *c;
+        wide += '\0';
+    }
+    return head.find(wide) != std::string::npos;
 }
 
 // The node as an element (a new reference), null when it is none; releases the node.
@@ -465,7 +514,33 @@ HRESULT CXmlWriter::Save()
     VariantInit(&target);
     V_VT(&target) = VT_BSTR;
     V_BSTR(&target) = SysAllocString(Path);
-    HRESULT hr = Document->save(target);
+    HRESULT hr = S_OK;
+    if (ShortPath(Path)) {
+        hr = Document->save(target);
+    } else {
+        // A long path: the document is written to memory, then to the file.
+        IStream* stream = nullptr;
+        hr = CreateStreamOnHGlobal(nullptr, TRUE, &stream);
+        VARIANT into;
+        VariantInit(&into);
+        if (SUCCEEDED(hr)) {
+            V_VT(&into) = VT_UNKNOWN;
+            V_UNKNOWN(&into) = stream;
+            hr = Document->save(into);
+        }
+        HGLOBAL memory = nullptr;
+        STATSTG stat = {};
+        if (SUCCEEDED(hr) && SUCCEEDED(GetHGlobalFromStream(stream, &memory))
+            && SUCCEEDED(stream->Stat(&stat, STATFLAG_NONAME))) {
+            bool written = WriteWholeFile(Path, GlobalLock(memory), (size_t)stat.cbSize.QuadPart);
+            GlobalUnlock(memory);
+            if (!written)
+                hr = E_FAIL;
+        } else if (SUCCEEDED(hr)) {
+            hr = E_FAIL;
+        }
+        VariantClear(&into);
+    }
     VariantClear(&target);
     return hr;
 }
@@ -482,6 +557,8 @@ int GetXmlFileKind(const wchar_t* path)
         { L"<!--Zorna Grid Definition-->", XmlFileGridDefinition },
         { L"<!--Zorna DB Utilities Workspace Settings-->", XmlFileUtilities },
     };
+    if (!MayBeSettingsFile(path))
+        return XmlFileUnknown;
     IXMLDOMDocument* doc = CreateDocument();
     if (!doc)
         return XmlFileUnknown;

@@ -72,6 +72,9 @@ public:
     CustomFieldEdit* CurCustom;     // current row of the custom columns page
     HWND CustomPage;
     HWND Sheet;
+    // The card font the general page's apply replaced: the windows still use it until the
+    // apply pass has announced the new one, and it is deleted then.
+    HFONT RetiredCardFont;
 
     // The configuration itself.
     HFONT CardFont;                 // from CardLogFont; may be the stock SYSTEM_FONT

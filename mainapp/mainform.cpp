@@ -11,12 +11,14 @@
 #include "browse/litlistsdlg.h"
 #include "browse/searchpage.h"
 #include "browse/termsdlg.h"
+#include "browse/treecard.h"
 #include "browse/workspace.h"
 #include "common/msgloop.h"
 #include "core/containers.h"
 #include "core/database.h"
 #include "core/msgbox.h"
 #include "kavlink/kavlink.h"
+#include "mainapp/commands.h"
 #include "mainapp/configdata.h"
 #include "mainapp/dbopen.h"
 #include "mainapp/theme.h"
@@ -52,6 +54,23 @@ int ClientHeight(HWND wnd)
 
 // ---------------------------------------------------------------- WM_INITDIALOG
 
+// Commands whose work comes with a later part of the program are grayed in every menu of the
+// main window and indeterminate on both toolbars from the start.
+void OfferAvailableCommands(HWND hwnd, MainForm* form)
+{
+    GrayUnavailableCommands(GetMenu(hwnd));
+    GrayUnavailableCommands(form->ViewMenu);
+    GrayUnavailableCommands(form->MapMenu);
+    if (form->Workspace_) {
+        for (int card = WS_SYS_CARD; card <= WS_LOC_CARD; card++) {
+            if (CTreeCard* c = form->Workspace_->GetCard(card))
+                GrayUnavailableCommands(c->ContextMenu);
+        }
+    }
+    MarkUnavailableButtons(GetDlgItem(hwnd, kMainToolbarId));
+    MarkUnavailableButtons(GetDlgItem(hwnd, kRecordToolbarId));
+}
+
 BOOL OnInitDialog(HWND hwnd, MainForm* form)
 {
     SetWindowLongPtrW(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(form));
@@ -68,6 +87,7 @@ BOOL OnInitDialog(HWND hwnd, MainForm* form)
     form->TextExport = new CTextExport(inst, hwnd);
     form->ExcelExport = new CExcelExport(inst, hwnd);
     form->HintFrom = form->HintTo = 0;
+    OfferAvailableCommands(hwnd, form);
     return FALSE;  // no default focus
 }
 
@@ -334,8 +354,6 @@ MainForm::MainForm(HINSTANCE instance, DLGPROC dialogProc, HWND* mainWindow, HAC
       LitListsEditor(nullptr), GridListDlg(nullptr), GridList(nullptr), HintFrom(0), HintTo(0), Conn(),
       LastExpType(0), LastExpImgType(0), FirstShowPending(0), SplashTimerFired(0), OpenFinished(0)
 {
-    ConfigPath[0] = L'\0';
-    AppPath[0] = L'\0';
     GridList = new CPtrArray(PTRARRAY_OWNS_ITEMS, 16, 4);
     ReadRegistrySettings(this);
     InitTheme(instance);
@@ -413,7 +431,8 @@ int MainForm::UpdateRecordToolbar(HWND mainWnd, BOOL listShown, int selectedCoun
         return 0;
     int tab = Workspace_ ? Workspace_->GetCurrentTab(mainWnd) : 0;
     int printable = RecordToolbar->Update(listShown, selectedCount, tab);
-    EnableMenuItem(GetMenu(mainWnd), kPrintCommand, MF_BYCOMMAND | (printable ? MF_ENABLED : MF_GRAYED));
+    MarkUnavailableButtons(RecordToolbar->Toolbar);
+    EnableMenuItem(GetMenu(mainWnd), kPrintCommand, CommandMenuFlags(kPrintCommand, printable != 0));
     return printable;
 }
 

@@ -5,6 +5,8 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+
 #include "core/connsettings.h"
 
 class CPtrArray;
@@ -39,8 +41,8 @@ public:
     static ATOM RegisterWindowClass(HINSTANCE instance);
 
     HINSTANCE hInstance;
-    wchar_t ConfigPath[MAX_PATH + 1];  // workspace settings file
-    wchar_t AppPath[MAX_PATH + 1];     // program folder
+    std::wstring ConfigPath;           // workspace settings file, of any length
+    std::wstring AppPath;              // program folder
     HWND MainWnd;                      // null until CreateDialogParamW returns
     HACCEL Accel;
     HMENU ViewMenu;                    // VIEWMENU, inserted into the menu bar by the tree cards

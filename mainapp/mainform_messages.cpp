@@ -11,6 +11,7 @@
 #include "core/containers.h"
 #include "core/database.h"
 #include "core/treefill.h"
+#include "mainapp/commands.h"
 #include "mainapp/configdata.h"
 #include "mainapp/dbopen.h"
 #include "mainapp/mainform.h"
@@ -224,33 +225,35 @@ BOOL ZmGetListCellText(ZmCall& call)
 
 namespace {
 
-void EnableCommands(HMENU menu, const int* commands, int count, UINT flags)
+void EnableCommands(HMENU menu, const int* commands, int count, bool enabled)
 {
     if (!menu)
         return;
     for (int i = 0; i < count; i++)
-        EnableMenuItem(menu, (UINT)commands[i], MF_BYCOMMAND | flags);
+        EnableMenuItem(menu, (UINT)commands[i], CommandMenuFlags(commands[i], enabled));
 }
 
 }  // namespace
 
 BOOL ZmEnableViewCommands(ZmCall& call)
 {
-    UINT flags = call.wParam ? MF_ENABLED : MF_GRAYED;
+    bool enabled = call.wParam != 0;
     HMENU bar = GetMenu(call.Wnd);
     static const int kViewCommands[] = {401, 402, 403, 404};
     static const int kMapCommands[] = {602, 603, 604, 607};
     if (call.lParam & ZM_VIEW_LIST_COMMANDS) {
         // The view menu is a popup of its own that is in the menu bar only while a tree card
         // is in front; its items keep their state while it is out.
-        EnableCommands(bar, kViewCommands, 4, flags);
+        EnableCommands(bar, kViewCommands, 4, enabled);
         if (call.Form)
-            EnableCommands(call.Form->ViewMenu, kViewCommands, 4, flags);
+            EnableCommands(call.Form->ViewMenu, kViewCommands, 4, enabled);
     }
     if (call.lParam & ZM_VIEW_MAP_COMMANDS)
-        EnableCommands(bar, kMapCommands, 4, flags);
-    if (call.Form && call.Form->Toolbar)
+        EnableCommands(bar, kMapCommands, 4, enabled);
+    if (call.Form && call.Form->Toolbar) {
         call.Form->Toolbar->Regroup(call.wParam ? TRUE : FALSE, call.lParam);
+        MarkUnavailableButtons(call.Form->Toolbar->Toolbar);
+    }
     return FALSE;
 }
 
@@ -262,14 +265,8 @@ BOOL ZmResetToolbarComboMsg(ZmCall& call)
 
 BOOL ZmUpdateRecordToolbar(ZmCall& call)
 {
-    MainForm* form = call.Form;
-    if (!form || !form->RecordToolbar)
-        return TRUE;
-    int tab = ZmCurrentTab(call);
-    int printable = form->RecordToolbar->Update(call.wParam ? TRUE : FALSE, (int)call.lParam, tab);
-    // Printing from the menu is offered exactly where the toolbar's print button is.
-    if (HMENU bar = GetMenu(call.Wnd))
-        EnableMenuItem(bar, 106, MF_BYCOMMAND | (printable ? MF_ENABLED : MF_GRAYED));
+    if (call.Form)
+        call.Form->UpdateRecordToolbar(call.Wnd, call.wParam ? TRUE : FALSE, (int)call.lParam);
     return TRUE;
 }
 

@@ -10,6 +10,7 @@
 #include "browse/workspace.h"
 #include "core/containers.h"
 #include "core/database.h"
+#include "core/longpath.h"
 #include "core/textutil.h"
 #include "core/xmlaccess.h"
 #include "kavlink/kavlink.h"
@@ -23,6 +24,8 @@
 namespace {
 
 const int kTabControlId = 1002;
+// The normal rectangle of a window whose file gives no size: 100, 100, 558, 471.
+const int kDefaultLeft = 100, kDefaultTop = 100, kDefaultWidth = 458, kDefaultHeight = 371;
 
 // A REG_SZ value of any length, terminated whatever the registry holds; empty when missing.
 std::wstring ReadRegString(HKEY key, const wchar_t* value)
@@ -65,40 +68,6 @@ void ReplaceText(wchar_t** text, const wchar_t* value)
 {
     free(*text);
     *text = value ? WideDup(value) : nullptr;
-}
-
-// The form keeps its paths in character arrays or strings; a path that its place cannot hold
-// whole is not stored cut short.
-template <size_t N>
-bool StorePath(wchar_t (&place)[N], const std::wstring& path)
-{
-    if (path.size() >= N)
-        return false;
-    StringCchCopyW(place, N, path.c_str());
-    return true;
-}
-inline bool StorePath(std::wstring& place, const std::wstring& path)
-{
-    place = path;
-    return true;
-}
-template <size_t N>
-size_t PathCapacity(const wchar_t (&)[N])
-{
-    return N;
-}
-inline size_t PathCapacity(const std::wstring&)
-{
-    return 0;
-}
-template <size_t N>
-const wchar_t* PathText(const wchar_t (&place)[N])
-{
-    return place;
-}
-inline const wchar_t* PathText(const std::wstring& place)
-{
-    return place.c_str();
 }
 
 WorkspaceFileParts PartsOf(MainForm* form, HWND mainWnd)
@@ -181,18 +150,36 @@ bool EnsureFolderOfFile(const wchar_t* path)
     folder.resize(slash);
     if (folder.empty() || (folder.size() == 2 && folder[1] == L':'))
         return true;  // the root of a drive
-    DWORD attributes = GetFileAttributesW(folder.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES)
-        return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    // SHCreateDirectoryExW wants a full path; a relative one is made full first.
+    // Made full first, then created a level at a time (paths of any length).
     DWORD n = GetFullPathNameW(folder.c_str(), 0, nullptr, nullptr);
     if (!n)
         return false;
     std::vector<wchar_t> full(n + 1);
     if (!GetFullPathNameW(folder.c_str(), (DWORD)full.size(), full.data(), nullptr))
         return false;
-    int r = SHCreateDirectoryExW(nullptr, full.data(), nullptr);
-    return r == ERROR_SUCCESS || r == ERROR_ALREADY_EXISTS || r == ERROR_FILE_EXISTS;
+    folder = full.data();
+    auto isFolder = [](const std::wstring& p) {
+        DWORD attributes = GetFileAttributesW(FileSystemPath(p.c_str()).c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    };
+    if (isFolder(folder))
+        return true;
+    // The first level that may be made: after "C:\" or after "\\server\share\".
+    size_t start = 3;
+    if (folder.compare(0, 2, L"\\\\") == 0) {
+        size_t share = folder.find(L'\\', 2);
+        start = share == std::wstring::npos ? folder.size() : folder.find(L'\\', share + 1);
+        if (start == std::wstring::npos)
+            start = folder.size();
+    }
+    for (size_t at = folder.find(L'\\', start); ; at = folder.find(L'\\', at + 1)) {
+        std::wstring level = folder.substr(0, at);
+        if (!isFolder(level))
+            CreateDirectoryW(FileSystemPath(level.c_str()).c_str(), nullptr);
+        if (at == std::wstring::npos)
+            break;
+    }
+    return isFolder(folder);
 }
 
 // ---- registry ----
@@ -227,25 +214,23 @@ void ReadRegistrySettings(MainForm* form)
 {
     if (!form)
         return;
-    std::wstring configPath, appPath;
-    ReadRegistryInto(&form->Conn, &configPath, &appPath, PathCapacity(form->ConfigPath));
-    StorePath(form->ConfigPath, configPath);
-    if (!StorePath(form->AppPath, appPath))
-        StorePath(form->AppPath, std::wstring());
+    // Paths of any length are kept whole: a long LastConfigFile is used, never replaced by the
+    // default (which the exit would then write back over the user's value).
+    ReadRegistryInto(&form->Conn, &form->ConfigPath, &form->AppPath, 0);
 }
 
 void WriteLastConfigFile(MainForm* form)
 {
     if (form)
-        WriteLastConfigPath(PathText(form->ConfigPath));
+        WriteLastConfigPath(form->ConfigPath.c_str());
 }
 
 // ---- the workspace file ----
 
-void SaveWorkspaceFile(const wchar_t* path, const WorkspaceFileParts& parts)
+bool SaveWorkspaceFile(const wchar_t* path, const WorkspaceFileParts& parts)
 {
     if (!path || !*path)
-        return;
+        return false;
     // The widths and order the user dragged go into the field lists before they are written.
     if (parts.Space)
         parts.Space->CollectColumnLayout();
@@ -305,7 +290,7 @@ void SaveWorkspaceFile(const wchar_t* path, const WorkspaceFileParts& parts)
         }
         grids->Release();
     }
-    writer.Save();  // a failed save is not reported
+    return SUCCEEDED(writer.Save());
 }
 
 void LoadWorkspaceFile(const wchar_t* path, const WorkspaceFileParts& parts)
@@ -336,7 +321,8 @@ void LoadWorkspaceFile(const wchar_t* path, const WorkspaceFileParts& parts)
         placement.length = sizeof(placement);
         placement.flags = 0;
         placement.showCmd = SW_SHOWNA;
-        placement.rcNormalPosition = { 100, 100, 558, 471 };
+        placement.rcNormalPosition = { kDefaultLeft, kDefaultTop, kDefaultLeft + kDefaultWidth,
+                                       kDefaultTop + kDefaultHeight };
         RECT& r = placement.rcNormalPosition;
         int state = (int)placement.showCmd, left = r.left, top = r.top, width = 0, height = 0;
         if (reader.GetIntAttr(main, L"WindowState", &state))
@@ -349,14 +335,17 @@ void LoadWorkspaceFile(const wchar_t* path, const WorkspaceFileParts& parts)
         reader.GetIntAttr(main, L"Top", &top);
         r.left = left;
         r.top = top;
+        // A size of nothing or less (a hand-edited file) gives the default size.
         if (reader.GetIntAttr(main, L"Width", &width))
-            r.right = left + width;
+            r.right = left + (width > 0 ? width : kDefaultWidth);
         if (reader.GetIntAttr(main, L"Height", &height))
-            r.bottom = top + height;
+            r.bottom = top + (height > 0 ? height : kDefaultHeight);
         int activeTab = 0;
         if (reader.GetIntAttr(main, L"ActiveTab", &activeTab) && parts.MainWnd) {
             HWND tab = GetDlgItem(parts.MainWnd, kTabControlId);
-            if (tab)
+            // A tab the strip does not have would leave no tab selected: the current one stays.
+            int tabs = tab ? (int)SendMessageW(tab, TCM_GETITEMCOUNT, 0, 0) : 0;
+            if (activeTab >= 0 && activeTab < tabs)
                 SendMessageW(tab, TCM_SETCURSEL, (WPARAM)activeTab, 0);
         }
         if (parts.LastExpType)
@@ -401,14 +390,13 @@ void LoadWorkspaceFile(const wchar_t* path, const WorkspaceFileParts& parts)
     }
 }
 
-void SaveWorkspace(MainForm* form, HWND mainWnd)
+bool SaveWorkspace(MainForm* form, HWND mainWnd)
 {
-    if (form)
-        SaveWorkspaceFile(PathText(form->ConfigPath), PartsOf(form, mainWnd));
+    return form && SaveWorkspaceFile(form->ConfigPath.c_str(), PartsOf(form, mainWnd));
 }
 
 void LoadWorkspace(MainForm* form, HWND mainWnd)
 {
     if (form)
-        LoadWorkspaceFile(PathText(form->ConfigPath), PartsOf(form, mainWnd));
+        LoadWorkspaceFile(form->ConfigPath.c_str(), PartsOf(form, mainWnd));
 }

@@ -35,9 +35,9 @@ void ReadRegistrySettings(MainForm* form);
 // Run by the main form's destructor: stores ConfigPath as LastConfigFile.
 void WriteLastConfigFile(MainForm* form);
 
-// Writes the whole workspace file to ConfigPath; its folder is created when missing.
-// Failures are not reported.
-void SaveWorkspace(MainForm* form, HWND mainWnd);
+// Writes the whole workspace file to ConfigPath; its folder is created when missing. Returns
+// whether the file was written; the caller decides whether to tell the user (closing does not).
+bool SaveWorkspace(MainForm* form, HWND mainWnd);
 // Reads the workspace file at ConfigPath; whatever is missing keeps its default. The grid list
 // is emptied first, so reopening a template does not duplicate its grids.
 void LoadWorkspace(MainForm* form, HWND mainWnd);
@@ -76,5 +76,5 @@ void ReadRegistryPaths(ConnSettings* conn, std::wstring* configPath, std::wstrin
                        size_t configCapacity = 0);
 // Stores the path as LastConfigFile; false when the registry refused it.
 bool WriteLastConfigPath(const wchar_t* path);
-void SaveWorkspaceFile(const wchar_t* path, const WorkspaceFileParts& parts);
+bool SaveWorkspaceFile(const wchar_t* path, const WorkspaceFileParts& parts);
 void LoadWorkspaceFile(const wchar_t* path, const WorkspaceFileParts& parts);

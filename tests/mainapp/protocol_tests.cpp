@@ -31,6 +31,7 @@
 #include "core/sampledb.h"
 #include "core/treefill.h"
 #include "core/zm_messages.h"
+#include "mainapp/commands.h"
 #include "mainapp/configdata.h"
 #include "mainapp/dbopen.h"
 #include "mainapp/mainform.h"
@@ -858,10 +859,12 @@ TEST_F(ProtocolRead, EnableViewCommandsGraysAndEnablesTheMenuItems)
     EXPECT_EQ(0, a.Sent);
     for (UINT id : {602u, 603u, 604u, 607u})
         EXPECT_TRUE(GetMenuState(bar, id, MF_BYCOMMAND) & MF_GRAYED) << id;
-    EXPECT_FALSE(GetMenuState(bar, 601, MF_BYCOMMAND) & MF_GRAYED);
+    // Commands not offered yet stay grayed whatever the page asks.
+    auto grayed = [&](UINT id) { return (GetMenuState(bar, id, MF_BYCOMMAND) & MF_GRAYED) != 0; };
+    EXPECT_EQ(!IsCommandAvailable(601), grayed(601));
     Send(Wnd(), ZM_ENABLE_VIEW_COMMANDS, 1, ZM_VIEW_MAP_COMMANDS);
     for (UINT id : {602u, 603u, 604u, 607u})
-        EXPECT_FALSE(GetMenuState(bar, id, MF_BYCOMMAND) & MF_GRAYED) << id;
+        EXPECT_EQ(!IsCommandAvailable(id), grayed(id)) << id;
 
     HMENU view = host_->Form->ViewMenu;
     Send(Wnd(), ZM_ENABLE_VIEW_COMMANDS, 0, ZM_VIEW_LIST_COMMANDS);
@@ -920,7 +923,9 @@ TEST_F(ProtocolRead, UpdateRecordToolbarFollowsSelectionAndTabAndMenu106)
     EXPECT_EQ(0, a.Slot);
     EXPECT_TRUE(SendMessageW(records, TB_GETSTATE, 2002, 0) & TBSTATE_INDETERMINATE);
     EXPECT_TRUE(SendMessageW(records, TB_GETSTATE, 2003, 0) & TBSTATE_ENABLED);
-    EXPECT_FALSE(GetMenuState(bar, 106, MF_BYCOMMAND) & MF_GRAYED);
+    // Printing is offered here once the print form offers it at all.
+    auto printGrayed = [&] { return (GetMenuState(bar, 106, MF_BYCOMMAND) & MF_GRAYED) != 0; };
+    EXPECT_EQ(!IsCommandAvailable(106), printGrayed());
 
     Send(Wnd(), ZM_UPDATE_RECORD_TOOLBAR, 0, 0);
     EXPECT_TRUE(SendMessageW(records, TB_GETSTATE, 2001, 0) & TBSTATE_INDETERMINATE);
@@ -933,7 +938,7 @@ TEST_F(ProtocolRead, UpdateRecordToolbarFollowsSelectionAndTabAndMenu106)
     EXPECT_TRUE(GetMenuState(bar, 106, MF_BYCOMMAND) & MF_GRAYED);
     SendMessageW(host_->Tab, TCM_SETCURSEL, TAB_SYSTEM, 0);
     Send(Wnd(), ZM_UPDATE_RECORD_TOOLBAR, 1, 1);
-    EXPECT_FALSE(GetMenuState(bar, 106, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_EQ(!IsCommandAvailable(106), printGrayed());
 }
 
 TEST_F(ProtocolRead, RefreshMapsAnswersTheWorkspacesResult)

@@ -219,7 +219,7 @@ TEST(ZornaStrings, TabTextsAndTooltipsFollowTheButtonIndices)
     EXPECT_EQ(Str(113), L"Literatura");
     const wchar_t* main[20] = { L"Otevřít šablonu", L"Uložit šablonu", L"Nová šablona", nullptr,
                                 L"Nová položka v systému", L"Smazat systémovou položku", nullptr,
-                                L"Velké ikony", L"Malé ikony", L"Seznam", L"Podrobonosti",
+                                L"Velké ikony", L"Malé ikony", L"Seznam", L"Podrobnosti",
                                 L"Zvětšit", L"Zmenšit", L"Posunout", L"Zobrazit vše", nullptr,
                                 L"Přidat dotaz", nullptr, L"Nápověda", L"Ukončit" };
     for (int i = 0; i < 20; ++i) {

@@ -160,22 +160,49 @@ TEST_F(WsRegistry, LongPathIsReadWholeOrNotAtAll)
     EXPECT_EQ(1, conn_.ConnType);
 }
 
-TEST_F(WsRegistry, MainFormPathsAreNeverCutShort)
+// A main form's own fields without its window: what the registry and workspace-file steps read
+// and write of it.
+struct BareForm
 {
+    BareForm()
+    {
+        form = reinterpret_cast<MainForm*>(storage);
+        new (&form->ConfigPath) std::wstring();
+        new (&form->AppPath) std::wstring();
+    }
+    ~BareForm()
+    {
+        free(form->Conn.DBName);
+        free(form->Conn.UserName);
+        form->ConfigPath.~basic_string();
+        form->AppPath.~basic_string();
+    }
     alignas(MainForm) unsigned char storage[sizeof(MainForm)] = {};
-    MainForm* form = reinterpret_cast<MainForm*>(storage);
+    MainForm* form;
+};
+
+TEST_F(WsRegistry, MainFormPathsOfAnyLengthAreKeptWhole)
+{
+    BareForm bare;
+    MainForm* form = bare.form;
     std::wstring longPath = L"C:\\" + std::wstring(300, L'y') + L".xml";
     ASSERT_TRUE(WriteLastConfigPath(longPath.c_str()));
+    SetRaw(HKEY_LOCAL_MACHINE, ZORNA_MACHINE_KEY, L"AppPath", L"D:\\" + std::wstring(290, L'z'), true);
     ReadRegistrySettings(form);
-    EXPECT_EQ(DefaultWorkspacePath(), std::wstring(form->ConfigPath));
-    EXPECT_EQ(1, form->Conn.ConnType);
+    // A long stored path is the user's workspace: it is used, not replaced by the default.
+    EXPECT_EQ(longPath, form->ConfigPath);
+    EXPECT_EQ(0, form->Conn.ConnType);
+    EXPECT_EQ(L"D:\\" + std::wstring(290, L'z'), form->AppPath);
 
-    wcscpy(form->ConfigPath, L"C:\\Data\\moje.xml");
+    // The exit writes back exactly that value.
+    WriteLastConfigFile(form);
+    ReadRegistryPaths(&conn_, &config_, &app_);
+    EXPECT_EQ(longPath, config_);
+
+    form->ConfigPath = L"C:\\Data\\moje.xml";
     WriteLastConfigFile(form);
     ReadRegistryPaths(&conn_, &config_, &app_);
     EXPECT_EQ(L"C:\\Data\\moje.xml", config_);
-    free(form->Conn.DBName);
-    free(form->Conn.UserName);
 }
 
 // ---- the workspace file ----
@@ -545,12 +572,12 @@ TEST_F(WsFile, AnOpenDatabaseIsStoredAsTheConnection)
 
 TEST_F(WsFile, TheMainFormSavesAndLoadsThroughItsOwnParts)
 {
-    alignas(MainForm) unsigned char storage[sizeof(MainForm)] = {};
-    MainForm* form = reinterpret_cast<MainForm*>(storage);
+    BareForm bare;
+    MainForm* form = bare.form;
     Components c;
     FillNonDefault(c);
     std::wstring path = Path(L"form.xml");
-    wcscpy(form->ConfigPath, path.c_str());
+    form->ConfigPath = path;
     form->Config = &c.Config;
     form->TextExport = &c.Text;
     form->GridList = &c.Grids;

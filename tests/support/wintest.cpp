@@ -20,6 +20,23 @@ void PumpMessages(DWORD milliseconds)
     } while (GetTickCount() - start < milliseconds);
 }
 
+void SendMouse(POINT screen, DWORD flags)
+{
+    INPUT in = {};
+    in.type = INPUT_MOUSE;
+    int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    in.mi.dx = (LONG)(((long long)screen.x * 65536 + w / 2) / w);
+    in.mi.dy = (LONG)(((long long)screen.y * 65536 + h / 2) / h);
+    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | flags;
+    SendInput(1, &in, sizeof(in));
+}
+
+POINT ScreenPoint(HWND window, POINT client)
+{
+    ClientToScreen(window, &client);
+    return client;
+}
+
 static std::wstring ScreenshotFolder()
 {
     WCHAR folder[MAX_PATH];
@@ -97,16 +114,42 @@ std::wstring SaveScreenshot(HWND hwnd, const wchar_t* name)
     return ok ? path : L"";
 }
 
+// Deletes what the folder holds and the folder, by extended-length paths, so that paths of
+// any length are reached. (The shell's own removal walks paths in fixed buffers: under Wine a
+// path it cannot hold makes it delete in the current directory instead.)
+static void RemoveTree(const std::wstring& extended)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((extended + L"\\*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            std::wstring child = extended + L"\\" + name;
+            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                && !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+                RemoveTree(child);
+            } else {
+                SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(child.c_str());
+            }
+        } while (FindNextFileW(find, &found));
+        FindClose(find);
+    }
+    RemoveDirectoryW(extended.c_str());
+}
+
 void RemoveFolder(const std::wstring& path)
 {
-    if (path.empty())
+    // Only a full path of a folder below a drive's root is removed: never the current
+    // directory's contents, never a whole drive.
+    if (path.size() < 4 || path[1] != L':' || path[2] != L'\\')
         return;
-    SHFILEOPSTRUCTW op = {};
-    std::wstring doubleNull = path + L'\0';
-    op.wFunc = FO_DELETE;
-    op.pFrom = doubleNull.c_str();
-    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-    SHFileOperationW(&op);
+    DWORD attributes = GetFileAttributesW((L"\\\\?\\" + path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return;
+    RemoveTree(L"\\\\?\\" + path);
 }
 
 std::wstring MakeTempFolder(const wchar_t* name)

@@ -71,6 +71,12 @@ std::wstring ListCellText(HWND list, int row, int column);
 // sends, then dispatches what the click queued.
 void ClickListColumn(HWND list, int column);
 
+// Real mouse input (SendInput) at a point of the screen: a move, with the button flags given
+// (MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP or 0).
+void SendMouse(POINT screen, DWORD flags);
+// A point of a window's client area on the screen.
+POINT ScreenPoint(HWND window, POINT client);
+
 // A window's rectangle in the client coordinates of another window.
 RECT RectIn(HWND window, HWND parent);
 
