@@ -140,7 +140,7 @@ INT_PTR OnMainCommand(MainForm* form, HWND mainWnd, WPARAM wParam, LPARAM lParam
     case kLitNothing:
         return TRUE;
     case kExportCommand:
-        return ExportRecordList(form, mainWnd);
+        return ExportCurrentTab(form, mainWnd);
     }
     return FALSE;
 }
