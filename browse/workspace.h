@@ -157,6 +157,8 @@ public:
     // report of the record list of tab 0-2 (the tab is the report's list kind); without one, the
     // map of a map tab. The literature tab (3) prints nothing.
     void PrintPage(HWND owner, CObjArray* fields, int tab);
+    // The map of a map tab written to a picture file (type 1 bitmap, 2 metafile, 3 PostScript).
+    void ExportMapPicture(HWND owner, const wchar_t* path, int tab, int type, const wchar_t* title);
 
     // ---- map tabs (map card i is at tab kFirstMapTab + i) ----
     int GetMapCount() const;

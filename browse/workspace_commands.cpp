@@ -233,9 +233,15 @@ void Workspace::PrintPage(HWND owner, CObjArray* fields, int tab)
         return;
     }
     // Only a map tab prints without a field list; the literature tab (3) has no map behind it.
-    if (MapIndexOfTab(tab) < 0)
-        return;
-    // The map card prints itself with the print form's page set-up once map cards exist.
+    CZMapWnd* map = GetMapCard(tab);
+    if (map && ReportForm)
+        map->Print(owner, ReportForm->GetPageSetup());
+}
+
+void Workspace::ExportMapPicture(HWND owner, const wchar_t* path, int tab, int type, const wchar_t* title)
+{
+    if (CZMapWnd* map = GetMapCard(tab))
+        map->ExportPicture(owner, path, type, title);
 }
 
 // ---- map tabs ----

@@ -251,7 +251,7 @@ INT_PTR OnDeleteRecords(MainForm* form, HWND mainWnd, WPARAM, LPARAM)
 
 INT_PTR OnExportRecords(MainForm* form, HWND mainWnd, WPARAM, LPARAM)
 {
-    return ExportRecordList(form, mainWnd);
+    return ExportCurrentTab(form, mainWnd);
 }
 
 // ---- help ----

@@ -1,5 +1,5 @@
-// Command 2004 on the record lists: the current tab's list exported to a text file or a sheet of
-// an Excel workbook. The map tabs' picture export comes with the maps.
+// Command 2004: on the record lists the current tab's list exported to a text file or a sheet of
+// an Excel workbook; on a map tab the map written as a bitmap, a metafile or PostScript.
 #include <windows.h>
 #include <commdlg.h>
 
@@ -17,6 +17,7 @@
 namespace {
 
 const UINT kIdsExportFilter = 801;  // "Textový dokument (*.txt)\001*.txt\001MS Excell (*.xls)\001*.xls\001"
+const UINT kIdsMapExportFilter = 813;  // bitmap, enhanced metafile and Encapsulated PostScript
 const UINT kIdsSelection = 314;     // "Výběr"
 const UINT kIdsLiterature = 113;    // "Literatura"
 const UINT kIdsTabSystem = 102;     // "Systém"
@@ -76,35 +77,62 @@ CObjArray* ListFields(ConfigData* config, int tab)
     }
 }
 
-}  // namespace
-
-INT_PTR ExportRecordList(MainForm* form, HWND mainWnd)
+// The save dialog over the filter string; the chosen type is kept in *lastType, which also
+// proposes it. False when the user cancelled.
+bool ChooseExportFile(MainForm* form, HWND mainWnd, UINT filterId, int* lastType, wchar_t (&file)[kFileChars])
 {
-    if (!form->Workspace_ || !form->Database)
-        return TRUE;
-    int tab = form->Workspace_->GetCurrentTab(mainWnd);
-    if (tab < TAB_SYSTEM || tab >= kFirstMapTab)
-        return TRUE;
     wchar_t filter[kFilterChars + 2] = L"";
-    int n = LoadStringW(form->hInstance, kIdsExportFilter, filter, kFilterChars);
+    int n = LoadStringW(form->hInstance, filterId, filter, kFilterChars);
     for (int i = 0; i < n; ++i)
         if (filter[i] == L'\001')
             filter[i] = 0;
-    wchar_t file[kFileChars] = L"";
     OPENFILENAMEW ofn = {};
     ofn.lStructSize = sizeof(ofn);
     ofn.hwndOwner = mainWnd;
     ofn.hInstance = form->hInstance;
     ofn.lpstrFilter = filter;
-    ofn.nFilterIndex = (DWORD)form->LastExpType;
+    ofn.nFilterIndex = (DWORD)*lastType;
     ofn.lpstrFile = file;
     ofn.nMaxFile = kFileChars;
     ofn.lpstrInitialDir = L"";
     ofn.lpstrDefExt = L"";  // the chosen filter's extension is added
     ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NONETWORKBUTTON | OFN_EXPLORER | OFN_ENABLESIZING;
     if (!ChooseFileToSave(&ofn))
+        return false;
+    *lastType = (int)ofn.nFilterIndex;
+    return true;
+}
+
+// The map tab's picture, titled "Výběr" when the map shows the selection, else with the
+// species of the systematic card.
+void ExportMapTab(MainForm* form, HWND mainWnd, int tab)
+{
+    wchar_t file[kFileChars] = L"";
+    if (!ChooseExportFile(form, mainWnd, kIdsMapExportFilter, &form->LastExpImgType, file))
+        return;
+    Workspace* ws = form->Workspace_;
+    wchar_t* title = ws->GetMapDisplay(tab) ? LoadAlloc(form->hInstance, kIdsSelection)
+                                            : form->Database->GetSpeciesName(ws->GetCurrentId(WS_SYS_CARD));
+    ws->ExportMapPicture(mainWnd, file, tab, form->LastExpImgType, title ? title : L"");
+    free(title);
+}
+
+}  // namespace
+
+INT_PTR ExportCurrentTab(MainForm* form, HWND mainWnd)
+{
+    if (!form->Workspace_ || !form->Database)
         return TRUE;
-    form->LastExpType = (int)ofn.nFilterIndex;
+    int tab = form->Workspace_->GetCurrentTab(mainWnd);
+    if (tab >= kFirstMapTab) {
+        ExportMapTab(form, mainWnd, tab);
+        return TRUE;
+    }
+    if (tab < TAB_SYSTEM)
+        return TRUE;
+    wchar_t file[kFileChars] = L"";
+    if (!ChooseExportFile(form, mainWnd, kIdsExportFilter, &form->LastExpType, file))
+        return TRUE;
     zdata::Recordset* rows = form->Database->GetListRecordset(tab);
     CObjArray* fields = ListFields(form->Config, tab);
     if (!rows || !fields)

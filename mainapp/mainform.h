@@ -77,9 +77,9 @@ INT_PTR CALLBACK MainFormDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
 // result.
 INT_PTR OnMainCommand(MainForm* form, HWND mainWnd, WPARAM wParam, LPARAM lParam);
 
-// Command 2004 on tabs 0-3: the current list exported to the file the user chooses
-// (mainapp/exportcommand.cpp).
-INT_PTR ExportRecordList(MainForm* form, HWND mainWnd);
+// Command 2004: the current tab's list, or the map of a map tab, exported to the file the user
+// chooses (mainapp/exportcommand.cpp).
+INT_PTR ExportCurrentTab(MainForm* form, HWND mainWnd);
 
 // The program's message loop, until WM_QUIT: accelerators of the main window first (they work
 // whichever control has the focus), then its dialog keys, then ordinary dispatch.

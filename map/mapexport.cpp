@@ -12,6 +12,7 @@
 #include "core/replacefile.h"
 #include "core/textutil.h"
 #include "map/epswriter.h"
+#include "map/expbmpdlg.h"
 #include "map/gdirender.h"
 #include "map/glbitmap.h"
 #include "map/glrender.h"
@@ -228,4 +229,22 @@ bool ExportMapPicture(CZMapWnd* map, HWND owner, const wchar_t* path, int type, 
     if (error && !refused)
         ShowFileError(owner, map->Instance, failure, path, error);
     return error == 0;
+}
+
+void CZMapWnd::ExportPicture(HWND owner, const wchar_t* path, int type, const wchar_t* title)
+{
+    if (type < MAP_PICTURE_BMP || type > MAP_PICTURE_EPS)
+        return;
+    if (type == MAP_PICTURE_BMP) {
+        if (!ExpBmpDlg)
+            ExpBmpDlg = new CExpBmpDlg(Instance);
+        // Storno asks once more: Yes gives the export up, No returns to the resolution.
+        while (!ExpBmpDlg->Show(owner, DPI)) {
+            if (ZorMessageBoxRes(owner, Instance, IDS_CANCEL_EXPORT, IDS_CONFIRM_CAPTION,
+                                 MB_YESNO | MB_ICONQUESTION) == IDYES)
+                return;
+        }
+        DPI = ExpBmpDlg->GetDpi();
+    }
+    ExportMapPicture(this, owner, path, type, title, DPI);
 }

@@ -159,6 +159,9 @@ public:
     void DeleteLayerLists(LegendItem* only = nullptr);
     // Prints the map on one page with the page set-up (map/mapprint.cpp): 1 when printed.
     int Print(HWND owner, PAGESETUPDLGW* pageSetup);
+    // Writes the map to the file as a picture of the type (map/mapexport.h); a bitmap asks its
+    // resolution first, proposing DPI. Anything not written has been told to the user already.
+    void ExportPicture(HWND owner, const wchar_t* path, int type, const wchar_t* title);
 
     HWND LegendList() const;
     HWND GridCombo() const;

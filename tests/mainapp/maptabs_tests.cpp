@@ -1,11 +1,15 @@
 // Map tabs in the program's own main form: a new map and its folder, the tools from the map menu
-// and the toolbar, show all, rename and close, and the map tabs found again at the next start.
+// and the toolbar, show all, rename and close, and the map tabs found again at the next start;
+// the map printed and exported as a picture.
 #include <gtest/gtest.h>
 
 #include "common/filechooser.h"
+#include "common/printing.h"
 #include "map/legend.h"
+#include "map/mapprint.h"
 #include "map/mapwnd.h"
 #include "mainapp/toolbars.h"
+#include "reports/printform.h"
 #include "resources/zorna/resource.h"
 #include "shapefile/shapefile.h"
 #include "shapefile/shpwriter.h"
@@ -160,4 +164,130 @@ TEST_F(MapTabs, NewMapToolsRenameCloseAndTheNextStart)
     EXPECT_EQ(kFirstMapTab - 1, CurrentTab());
     EXPECT_EQ(0, ws_->GetMapCount());
     SetFolderChooser(previous);
+}
+
+namespace {
+
+// The save dialog answered with a file and a type; the offered filter and proposed type are kept.
+std::wstring g_saveAs;
+int g_saveType = 0;
+std::wstring g_offeredFilter;
+DWORD g_proposedType = 0;
+BOOL WINAPI ChooseTestSaveFile(OPENFILENAMEW* ofn)
+{
+    g_offeredFilter.clear();
+    for (const wchar_t* p = ofn->lpstrFilter; p && *p; p += wcslen(p) + 1)
+        g_offeredFilter += std::wstring(p) + L"|";
+    g_proposedType = ofn->nFilterIndex;
+    wcscpy_s(ofn->lpstrFile, ofn->nMaxFile, g_saveAs.c_str());
+    ofn->nFilterIndex = (DWORD)g_saveType;
+    return TRUE;
+}
+
+std::vector<HWND> g_printOwners;
+HGLOBAL g_printDevNames = nullptr;
+BOOL WINAPI RecordPrintDialog(PRINTDLGW* pd)
+{
+    g_printOwners.push_back(pd->hwndOwner);
+    g_printDevNames = pd->hDevNames;
+    return FALSE;
+}
+
+std::string FileStart(const std::wstring& path, size_t n)
+{
+    std::string bytes(n, '\0');
+    FILE* f = _wfopen(path.c_str(), L"rb");
+    if (!f)
+        return std::string();
+    bytes.resize(fread(&bytes[0], 1, n, f));
+    fclose(f);
+    return bytes;
+}
+
+}  // namespace
+
+// Export (2004) on a map tab: the picture types offered, the chosen one remembered, the
+// PostScript titled with the selection; a bitmap asks its resolution, and Storno there asks
+// whether to give up: No returns to the resolution, Yes writes nothing. Print (106) on a map tab
+// reaches the card's printing with the print form's page set-up.
+TEST_F(MapTabs, ExportAndPrintTheMapOfAMapTab)
+{
+    wintest::ScopedTempFolder layers(L"maptabs_export");
+    ASSERT_NO_FATAL_FAILURE(WriteLayerFolder(layers.Path()));
+    g_folder = layers.Path();
+    FolderDialogFn previousFolder = SetFolderChooser(ChooseTestFolder);
+    FileDialogFn previousSave = SetSaveFileChooser(ChooseTestSaveFile);
+    Send(IDM_NEWMAP);
+    Send(IDM_LOADGRAPHICS);
+    CZMapWnd* map = ws_->GetMapCard(kFirstMapTab);
+    ASSERT_NE(nullptr, map);
+    ASSERT_TRUE(map->HasExtent);
+    map->Display = 1;  // the selection's records: the picture's title is "Výběr"
+
+    form_->LastExpImgType = 2;
+    g_saveAs = layers.File(L"mapa.eps");
+    g_saveType = 3;
+    Send(2004);
+    EXPECT_EQ(L"Bitmapa Windows (*.bmp)|*.bmp|Enhanced Metafile (*.emf)|*.emf|"
+              L"Encapsulated PostScript (*.eps)|*.eps|",
+              g_offeredFilter);
+    EXPECT_EQ(2u, g_proposedType);
+    EXPECT_EQ(3, form_->LastExpImgType);
+    const std::string eps = FileStart(g_saveAs, 200);
+    EXPECT_EQ(0u, eps.find("%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 ")) << eps;
+    EXPECT_NE(std::string::npos, eps.find("%%Title:V\xFD" "b\xECr\n")) << eps;
+
+    g_saveAs = layers.File(L"mapa.bmp");
+    g_saveType = 1;
+    boxes_.reset();
+    boxes_.reset(new wintest::MsgBoxRecorder({IDYES, IDNO}));
+    DialogScript giveUp;
+    giveUp.Then(L"Export do BMP", [](HWND d) { DialogScript::PostClick(d, IDCANCEL); });
+    ASSERT_TRUE(Command(2004, giveUp));
+    ASSERT_EQ(1u, Boxes().size());
+    EXPECT_EQ(L"Potvrzení", Boxes()[0].caption);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(g_saveAs.c_str()));
+    EXPECT_EQ(1, form_->LastExpImgType);
+
+    DialogScript again;
+    again.Then(L"Export do BMP", [](HWND d) { DialogScript::PostClick(d, IDCANCEL); })
+        .Then(L"Export do BMP", [](HWND d) {
+            wintest::SaveScreenshot(d, L"map_export_dpi");
+            SetDlgItemTextW(d, IDC_EXPBMP_DPI, L"72");
+            DialogScript::PostClick(d, IDOK);
+        });
+    ASSERT_TRUE(Command(2004, again));
+    EXPECT_EQ(2u, Boxes().size());
+    EXPECT_EQ(72, map->DPI);
+    const std::string bmp = FileStart(g_saveAs, 54);
+    ASSERT_EQ(54u, bmp.size());
+    EXPECT_EQ("BM", bmp.substr(0, 2));
+    BITMAPINFOHEADER header;
+    memcpy(&header, bmp.data() + 14, sizeof(header));
+    EXPECT_GT(header.biWidth, 0);
+    EXPECT_NE(0, header.biHeight);
+
+    // Print (106) and the toolbar's print (2005) reach the card's printing with the print form's
+    // page set-up; the printer dialog is cancelled. With no printer at all the card says so.
+    g_printOwners.clear();
+    boxes_.reset();
+    boxes_.reset(new wintest::MsgBoxRecorder());
+    MapPrintDialogFn previousPrint = SetMapPrintDialog(RecordPrintDialog);
+    Send(IDM_PRINT);
+    Send(IDM_TBPRINT, (LPARAM)form_->Toolbar->Toolbar);
+    SetMapPrintDialog(previousPrint);
+    if (IsPrinterInstalled()) {
+        EXPECT_EQ(std::vector<HWND>({wnd_, wnd_}), g_printOwners);
+        EXPECT_TRUE(Boxes().empty());
+        // The dialog got the shared set-up's printer, and the set-up keeps what it returned.
+        EXPECT_NE(nullptr, g_printDevNames);
+        EXPECT_EQ(g_printDevNames, ws_->ReportForm->GetPageSetup()->hDevNames);
+    } else {
+        EXPECT_TRUE(g_printOwners.empty());
+        ASSERT_EQ(2u, Boxes().size());
+        EXPECT_EQ(L"Chyba", Boxes()[0].caption);
+    }
+    EXPECT_EQ(kFirstMapTab, CurrentTab());
+    SetSaveFileChooser(previousSave);
+    SetFolderChooser(previousFolder);
 }
