@@ -22,6 +22,7 @@
 #include "core/msgbox.h"
 #include "map/mapexport.h"
 #include "map/mappicture.h"
+#include "common/printing.h"
 #include "map/mapprint.h"
 #include "samplemap/samplemap.h"
 
@@ -149,8 +150,8 @@ int main()
             psd.lStructSize = sizeof psd;
             psd.Flags = PSD_RETURNDEFAULT;
             const std::wstring ps = folder + L"\\page.ps";
-            SetMapPrintOutput(ps.c_str());
-            SetMapPrintDialog(DefaultPrinter);
+            SetPrintOutputFile(ps.c_str());
+            SetPrintDialog(DefaultPrinter);
             std::vector<double> v;
             int printed = 0;
             for (int r = 0; r < g_runs; ++r) {
@@ -158,8 +159,8 @@ int main()
                 printed = host.Map->Print(host.Main, &psd);
                 v.push_back(NowMs() - t);
             }
-            SetMapPrintDialog(nullptr);
-            SetMapPrintOutput(nullptr);
+            SetPrintDialog(nullptr);
+            SetPrintOutputFile(nullptr);
             printf("page printed: %s, %.1f MB of PostScript\n", printed ? "yes" : "NO", FileBytes(ps) / 1048576.0);
             Report("A4 print at the printer's dpi", Median(v), "screen redraw", redraw, "under 5 s",
                    printed && Median(v) < 5000);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "common/printing.h"
 #include "core/msgbox.h"
 #include "map/glbitmap.h"
 #include "map/glrender.h"
@@ -12,72 +13,6 @@
 #include "map/mapunits.h"
 #include "map/mapwnd.h"
 #include "resources/zorna/resource.h"
-
-namespace {
-
-MapPrintDialogFn g_printDialog = nullptr;
-std::wstring g_output;
-
-BOOL ShowPrintDialog(PRINTDLGW* pd)
-{
-    return g_printDialog ? g_printDialog(pd) : PrintDlgW(pd);
-}
-
-// Replaces a handle of the page set-up by the one a dialog returned, freeing the old one.
-void Replace(HGLOBAL* kept, HGLOBAL returned)
-{
-    if (returned == *kept)
-        return;
-    if (*kept)
-        GlobalFree(*kept);
-    *kept = returned;
-}
-
-// The page set-up's first use: the default printer's paper and margins, in thousandths of an
-// inch like the print form's.
-bool FetchDefaultPageSetup(PAGESETUPDLGW* psd)
-{
-    if (psd->Flags != PSD_RETURNDEFAULT)
-        return true;
-    PAGESETUPDLGW fetch = *psd;
-    fetch.lStructSize = sizeof(PAGESETUPDLGW);
-    fetch.hDevMode = fetch.hDevNames = nullptr;
-    fetch.Flags = PSD_RETURNDEFAULT | PSD_INTHOUSANDTHSOFINCHES;
-    if (!PageSetupDlgW(&fetch))
-        return false;
-    Replace(&psd->hDevMode, fetch.hDevMode);
-    Replace(&psd->hDevNames, fetch.hDevNames);
-    psd->ptPaperSize = fetch.ptPaperSize;
-    psd->rtMinMargin = fetch.rtMinMargin;
-    psd->rtMargin = fetch.rtMargin;
-    psd->Flags = PSD_MARGINS | PSD_INTHOUSANDTHSOFINCHES;
-    return true;
-}
-
-std::wstring PrinterName(HGLOBAL devNames)
-{
-    std::wstring name;
-    DEVNAMES* names = devNames ? (DEVNAMES*)GlobalLock(devNames) : nullptr;
-    if (names) {
-        name = (const wchar_t*)names + names->wDeviceOffset;
-        GlobalUnlock(devNames);
-    }
-    return name;
-}
-
-}  // namespace
-
-MapPrintDialogFn SetMapPrintDialog(MapPrintDialogFn dialog)
-{
-    MapPrintDialogFn old = g_printDialog;
-    g_printDialog = dialog;
-    return old;
-}
-
-void SetMapPrintOutput(const wchar_t* path)
-{
-    g_output = path ? path : L"";
-}
 
 RECT PrintableArea(const PAGESETUPDLGW* psd)
 {
@@ -158,7 +93,7 @@ int CZMapWnd::Print(HWND owner, PAGESETUPDLGW* psd)
         ZorMessageBoxRes(owner, Instance, IDS_MAPPICTURE_EMPTY, IDS_ERROR_CAPTION, MB_OK | MB_ICONERROR);
         return 0;
     }
-    if (!FetchDefaultPageSetup(psd)) {
+    if (!PreparePageSetup(psd)) {
         ZorMessageBoxRes(owner, Instance, IDS_MAPPRINT_NO_PRINTER, IDS_ERROR_CAPTION, MB_OK | MB_ICONERROR);
         return 0;
     }
@@ -171,9 +106,7 @@ int CZMapWnd::Print(HWND owner, PAGESETUPDLGW* psd)
     pd.nFromPage = pd.nToPage = pd.nMinPage = pd.nMaxPage = 1;
     pd.nCopies = 1;
     const BOOL chosen = ShowPrintDialog(&pd);
-    // The dialog owned the handles while it ran: keep what it returned.
-    psd->hDevMode = pd.hDevMode;
-    psd->hDevNames = pd.hDevNames;
+    KeepPrintDialogSettings(psd, &pd);
     if (!chosen || !pd.hDC) {
         if (CommDlgExtendedError() == PDERR_NODEFAULTPRN)
             ZorMessageBoxRes(owner, Instance, IDS_MAPPRINT_NO_PRINTER, IDS_ERROR_CAPTION, MB_OK | MB_ICONERROR);
@@ -182,13 +115,9 @@ int CZMapWnd::Print(HWND owner, PAGESETUPDLGW* psd)
         return 0;
     }
     const RECT area = PrintableArea(psd);
-    DOCINFOW doc = {};
-    doc.cbSize = sizeof(doc);
-    doc.lpszDocName = L"ZornaPrint";
-    doc.lpszOutput = g_output.empty() ? nullptr : g_output.c_str();
     DWORD error = 0;
     bool printed = false;
-    if (StartDocW(pd.hDC, &doc) <= 0) {
+    if (StartPrintDocument(pd.hDC, L"ZornaPrint") <= 0) {
         error = GetLastError();
     } else if (StartPage(pd.hDC) <= 0) {
         error = GetLastError();
@@ -201,8 +130,10 @@ int CZMapWnd::Print(HWND owner, PAGESETUPDLGW* psd)
             error = GetLastError();
     }
     DeleteDC(pd.hDC);
-    if (!printed)
-        ShowFileError(owner, Instance, IDS_MAPPRINT_FAILED, PrinterName(psd->hDevNames).c_str(),
-                      error ? error : ERROR_PRINT_CANCELLED);
+    if (!printed) {
+        wchar_t printer[256];
+        PrinterNameOf(psd->hDevNames, printer, ARRAYSIZE(printer));
+        ShowFileError(owner, Instance, IDS_MAPPRINT_FAILED, printer, error ? error : ERROR_PRINT_CANCELLED);
+    }
     return printed ? 1 : 0;
 }

@@ -272,10 +272,10 @@ TEST_F(MapTabs, ExportAndPrintTheMapOfAMapTab)
     g_printOwners.clear();
     boxes_.reset();
     boxes_.reset(new wintest::MsgBoxRecorder());
-    MapPrintDialogFn previousPrint = SetMapPrintDialog(RecordPrintDialog);
+    PrintDialogFn previousPrint = SetPrintDialog(RecordPrintDialog);
     Send(IDM_PRINT);
     Send(IDM_TBPRINT, (LPARAM)form_->Toolbar->Toolbar);
-    SetMapPrintDialog(previousPrint);
+    SetPrintDialog(previousPrint);
     if (IsPrinterInstalled()) {
         EXPECT_EQ(std::vector<HWND>({wnd_, wnd_}), g_printOwners);
         EXPECT_TRUE(Boxes().empty());

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "map/mappicture.h"
+#include "common/printing.h"
 #include "map/mapprint.h"
 #include "map/mapunits.h"
 #include "tests/map/maphost.h"
@@ -166,11 +167,11 @@ TEST(MapPrint, APrintedPageShowsTheNorthAndTheScreenStillDraws)
     {
         // A cancelled printer dialog prints nothing and says nothing.
         wintest::MsgBoxRecorder boxes;
-        MapPrintDialogFn before = SetMapPrintDialog(CancelledDialog);
+        PrintDialogFn before = SetPrintDialog(CancelledDialog);
         if (IsPrinterInstalled()) {
             EXPECT_EQ(0, s.host.Map->Print(s.host.Main, &psd));
         }
-        SetMapPrintDialog(before);
+        SetPrintDialog(before);
         EXPECT_TRUE(boxes.Boxes().empty());
     }
     if (!IsPrinterInstalled())
@@ -182,16 +183,16 @@ TEST(MapPrint, APrintedPageShowsTheNorthAndTheScreenStillDraws)
     const int blueBefore = CountNear(s.host.RenderOnScreen(), kBlue, 10);
     EXPECT_GT(blueBefore, 1000);
     const std::wstring ps = s.folder.File(L"mapa.ps");
-    SetMapPrintOutput(ps.c_str());
-    MapPrintDialogFn before = SetMapPrintDialog(DefaultPrinter);
+    SetPrintOutputFile(ps.c_str());
+    PrintDialogFn before = SetPrintDialog(DefaultPrinter);
     int printed = 0;
     {
         wintest::MsgBoxRecorder boxes;
         printed = s.host.Map->Print(s.host.Main, &psd);
         EXPECT_TRUE(boxes.Boxes().empty());
     }
-    SetMapPrintDialog(before);
-    SetMapPrintOutput(nullptr);
+    SetPrintDialog(before);
+    SetPrintOutputFile(nullptr);
     if (psd.hDevMode)
         GlobalFree(psd.hDevMode);
     if (psd.hDevNames)
