@@ -7,6 +7,9 @@
 #include "map/mapwnd.h"
 #include "mainapp/toolbars.h"
 #include "resources/zorna/resource.h"
+#include "browse/treecard.h"
+#include "samplemap/defaultworkspace.h"
+#include "samplemap/samplemap.h"
 #include "shapefile/shapefile.h"
 #include "shapefile/shpwriter.h"
 #include "tests/mainapp/formhost.h"
@@ -160,4 +163,55 @@ TEST_F(MapTabs, NewMapToolsRenameCloseAndTheNextStart)
     EXPECT_EQ(kFirstMapTab - 1, CurrentTab());
     EXPECT_EQ(0, ws_->GetMapCount());
     SetFolderChooser(previous);
+}
+
+// A fresh installation's workspace opens on the sample map in front: the KFME grid chosen, the
+// records as filled squares over the shown layers, the species with the most records selected.
+// The next start shows the map as the user left it.
+TEST_F(MapTabs, TheFirstStartShowsTheSampleMapAndTheNextStartKeepsIt)
+{
+    wintest::ScopedTempFolder layers(L"maptabs_sample");
+    ASSERT_TRUE(zor::WriteSampleMap(layers.Path(), zor::SampleMapOptions(), nullptr, nullptr));
+    CloseForm(false);
+    const long long species = zor::SpeciesWithMostRecords(path_);
+    ASSERT_GT(species, 0);
+    ASSERT_TRUE(zor::WriteDefaultWorkspace(folder_ + L"\\Pracovni.xml", layers.Path(), species, path_, nullptr));
+    ASSERT_NO_FATAL_FAILURE(OpenForm());
+
+    ASSERT_EQ(kFirstMapTab + 1, TabCount());
+    EXPECT_EQ(kFirstMapTab, CurrentTab());
+    EXPECT_EQ(L"Česká republika", TabText(kFirstMapTab));
+    EXPECT_EQ(species, ws_->SysCard->GetCurrentId());
+    CZMapWnd* map = ws_->GetMapCard(kFirstMapTab);
+    ASSERT_NE(nullptr, map);
+    EXPECT_TRUE(IsWindowVisible(map->Card));
+    EXPECT_EQ(0, map->Grid);
+    HWND legend = map->LegendList();
+    ASSERT_EQ(8, (int)SendMessageW(legend, LVM_GETITEMCOUNT, 0, 0));
+    const LegendItem* records = LegendItemAt(legend, 0);
+    EXPECT_TRUE(IsInfoLayer(records, INFO_RECORDS));
+    EXPECT_TRUE(records->Style.FullCell && records->Style.Fill);
+    const bool shown[] = {true, false, true, false, true, true, true, true};
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(shown[i], LegendItemChecked(legend, i)) << i;
+        if (i >= 4)
+            EXPECT_TRUE(LegendItemAt(legend, i)->FileOpened) << i;
+    }
+    wintest::PumpMessages(300);
+    wintest::SaveScreenshot(wnd_, L"samplemaptab");
+
+    // The user hides the regions; the next start shows the map so.
+    LVITEMW check = {};
+    check.stateMask = LVIS_STATEIMAGEMASK;
+    check.state = INDEXTOSTATEIMAGEMASK(1);
+    SendMessageW(legend, LVM_SETITEMSTATE, 6, (LPARAM)&check);
+    CloseForm(true);
+    ASSERT_NO_FATAL_FAILURE(OpenForm());
+    EXPECT_EQ(kFirstMapTab, CurrentTab());
+    map = ws_->GetMapCard(kFirstMapTab);
+    ASSERT_NE(nullptr, map);
+    ASSERT_EQ(8, (int)SendMessageW(map->LegendList(), LVM_GETITEMCOUNT, 0, 0));
+    EXPECT_FALSE(LegendItemChecked(map->LegendList(), 6));
+    EXPECT_TRUE(LegendItemChecked(map->LegendList(), 7));
+    EXPECT_EQ(0, map->Grid);
 }
