@@ -43,6 +43,23 @@ void WriteLayerFolder(const std::wstring& folder)
     ASSERT_TRUE(shpw::WriteFileBytes(folder + L"\\kraje.shx", b.Shx));
 }
 
+// How many pixels of a window, as the screen shows it, are dark (text, frames).
+int DarkPixels(HWND hwnd)
+{
+    RECT r = {};
+    GetWindowRect(hwnd, &r);
+    HDC screen = GetDC(nullptr);
+    int dark = 0;
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x) {
+            const COLORREF c = GetPixel(screen, x, y);
+            if (c != CLR_INVALID && GetRValue(c) + GetGValue(c) + GetBValue(c) < 3 * 96)
+                ++dark;
+        }
+    ReleaseDC(nullptr, screen);
+    return dark;
+}
+
 class MapTabs : public formhost::FormOnDatabase
 {
 protected:
@@ -143,8 +160,13 @@ TEST_F(MapTabs, NewMapToolsRenameCloseAndTheNextStart)
     check.stateMask = LVIS_STATEIMAGEMASK;
     check.state = INDEXTOSTATEIMAGEMASK(2);
     SendMessageW(map->LegendList(), LVM_SETITEMSTATE, 4, (LPARAM)&check);
+    // The main window repainted (the map menu put into the bar) must not leave the card's
+    // boxes, labels and combos blank: each shows its dark text.
+    RedrawWindow(wnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE);
     wintest::PumpMessages(300);
     wintest::SaveScreenshot(wnd_, L"maptab");
+    for (int id : {IDC_MAPCARD_DISPLAYGROUP, IDC_MAPCARD_SPECIES, IDC_MAPCARD_COORDLABEL, IDC_MAPCARD_COORDSYS})
+        EXPECT_GT(DarkPixels(GetDlgItem(map->Card, id)), 5) << id;
 
     // The next start shows the map tab as it was left.
     CloseForm(true);
