@@ -104,7 +104,7 @@ bool WriteDefaultWorkspace(const std::wstring& path, const std::wstring& mapFold
                 v.Name = L"Česká republika";
                 v.SplitWidth = kMapDefaultSplitWidth;
                 v.CoordSys = 1;  // geographic degrees, drawn with the latitude's aspect
-                v.Grid = 0;
+                v.Grid = 1;  // the grid combo's first row is "no grid"; the list's first grid follows
                 v.DPI = kMapDefaultDpi;
                 v.MapPath = mapFolder.c_str();
                 std::vector<LegendEntry> legend;

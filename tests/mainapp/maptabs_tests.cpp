@@ -207,7 +207,10 @@ TEST_F(MapTabs, TheFirstStartShowsTheSampleMapAndTheNextStartKeepsIt)
     CZMapWnd* map = ws_->GetMapCard(kFirstMapTab);
     ASSERT_NE(nullptr, map);
     EXPECT_TRUE(IsWindowVisible(map->Card));
-    EXPECT_EQ(0, map->Grid);
+    EXPECT_EQ(1, map->Grid);
+    wchar_t grid[64] = L"";
+    SendMessageW(map->GridCombo(), CB_GETLBTEXT, map->Grid, (LPARAM)grid);
+    EXPECT_STREQ(L"KFME", grid);
     HWND legend = map->LegendList();
     ASSERT_EQ(8, (int)SendMessageW(legend, LVM_GETITEMCOUNT, 0, 0));
     const LegendItem* records = LegendItemAt(legend, 0);
@@ -235,5 +238,5 @@ TEST_F(MapTabs, TheFirstStartShowsTheSampleMapAndTheNextStartKeepsIt)
     ASSERT_EQ(8, (int)SendMessageW(map->LegendList(), LVM_GETITEMCOUNT, 0, 0));
     EXPECT_FALSE(LegendItemChecked(map->LegendList(), 6));
     EXPECT_TRUE(LegendItemChecked(map->LegendList(), 7));
-    EXPECT_EQ(0, map->Grid);
+    EXPECT_EQ(1, map->Grid);
 }
