@@ -19,7 +19,9 @@ zorna="$ZOR_BUILD/bin/Zorna.exe"
 # starts. A file with content is never touched.
 default_db_win='C:\ProgramData\Kelvane\Zorna2011\Data\ZorBase.mdb'
 default_db="$WINEPREFIX/drive_c/ProgramData/Kelvane/Zorna2011/Data/ZorBase.mdb"
+made_db=0
 if [ ! -s "$default_db" ]; then
+  made_db=1
   sampledb="$ZOR_BUILD/bin/ZorSampleDb.exe"
   [ -f "$sampledb" ] || ZOR_NINJA_TARGETS=ZorSampleDb "$ZOR_ROOT/scripts/bootstrap.sh"
   echo "run-zorna: creating the demo database $default_db_win"
@@ -29,14 +31,21 @@ elif [ "$(head -c 15 "$default_db")" != "SQLite format 3" ]; then
 fi
 
 # The sample map layers of the Czech Republic (and the KFME grid file) in the folder "Mapa"
-# beside the demo database, made when that folder holds no layers yet.
+# beside the demo database, made when that folder holds no layers yet. With a demo database just
+# made and no workspace file yet, also the workspace that opens on the map of these layers.
 sample_map_win='C:\ProgramData\Kelvane\Zorna2011\Data\Mapa'
 sample_map="$WINEPREFIX/drive_c/ProgramData/Kelvane/Zorna2011/Data/Mapa"
-if [ ! -f "$sample_map/hranice.shp" ]; then
+workspace_win='C:\ProgramData\Kelvane\Zorna2011\Zorna.xml'
+workspace="$WINEPREFIX/drive_c/ProgramData/Kelvane/Zorna2011/Zorna.xml"
+workspace_args=()
+if [ "$made_db" = 1 ] && [ ! -e "$workspace" ]; then
+  workspace_args=(-w "$workspace_win" -d "$default_db_win")
+fi
+if [ ! -f "$sample_map/hranice.shp" ] || [ ${#workspace_args[@]} -gt 0 ]; then
   samplemap="$ZOR_BUILD/bin/ZorSampleMap.exe"
   [ -f "$samplemap" ] || ZOR_NINJA_TARGETS=ZorSampleMap "$ZOR_ROOT/scripts/bootstrap.sh"
   echo "run-zorna: writing the sample map layers into $sample_map_win"
-  "$ZOR_ROOT/scripts/wine-run.sh" "$samplemap" -o "$sample_map_win"
+  "$ZOR_ROOT/scripts/wine-run.sh" "$samplemap" -o "$sample_map_win" "${workspace_args[@]}"
 fi
 
 exec "$ZOR_ROOT/scripts/wine-run.sh" "$zorna" "$@"

@@ -11,6 +11,9 @@
 #include "mainapp/toolbars.h"
 #include "reports/printform.h"
 #include "resources/zorna/resource.h"
+#include "browse/treecard.h"
+#include "samplemap/defaultworkspace.h"
+#include "samplemap/samplemap.h"
 #include "shapefile/shapefile.h"
 #include "shapefile/shpwriter.h"
 #include "tests/mainapp/formhost.h"
@@ -42,6 +45,23 @@ void WriteLayerFolder(const std::wstring& folder)
     shpw::Bytes b = shpw::WriteShapefile(SHPT_POLYGON, {s});
     ASSERT_TRUE(shpw::WriteFileBytes(folder + L"\\kraje.shp", b.Shp));
     ASSERT_TRUE(shpw::WriteFileBytes(folder + L"\\kraje.shx", b.Shx));
+}
+
+// How many pixels of a window, as the screen shows it, are dark (text, frames).
+int DarkPixels(HWND hwnd)
+{
+    RECT r = {};
+    GetWindowRect(hwnd, &r);
+    HDC screen = GetDC(nullptr);
+    int dark = 0;
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x) {
+            const COLORREF c = GetPixel(screen, x, y);
+            if (c != CLR_INVALID && GetRValue(c) + GetGValue(c) + GetBValue(c) < 3 * 96)
+                ++dark;
+        }
+    ReleaseDC(nullptr, screen);
+    return dark;
 }
 
 class MapTabs : public formhost::FormOnDatabase
@@ -144,8 +164,13 @@ TEST_F(MapTabs, NewMapToolsRenameCloseAndTheNextStart)
     check.stateMask = LVIS_STATEIMAGEMASK;
     check.state = INDEXTOSTATEIMAGEMASK(2);
     SendMessageW(map->LegendList(), LVM_SETITEMSTATE, 4, (LPARAM)&check);
+    // The main window repainted (the map menu put into the bar) must not leave the card's
+    // boxes, labels and combos blank: each shows its dark text.
+    RedrawWindow(wnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE);
     wintest::PumpMessages(300);
     wintest::SaveScreenshot(wnd_, L"maptab");
+    for (int id : {IDC_MAPCARD_DISPLAYGROUP, IDC_MAPCARD_SPECIES, IDC_MAPCARD_COORDLABEL, IDC_MAPCARD_COORDSYS})
+        EXPECT_GT(DarkPixels(GetDlgItem(map->Card, id)), 5) << id;
 
     // The next start shows the map tab as it was left.
     CloseForm(true);
@@ -290,4 +315,58 @@ TEST_F(MapTabs, ExportAndPrintTheMapOfAMapTab)
     EXPECT_EQ(kFirstMapTab, CurrentTab());
     SetSaveFileChooser(previousSave);
     SetFolderChooser(previousFolder);
+}
+
+// A fresh installation's workspace opens on the sample map in front: the KFME grid chosen, the
+// records as filled squares over the shown layers, the species with the most records selected.
+// The next start shows the map as the user left it.
+TEST_F(MapTabs, TheFirstStartShowsTheSampleMapAndTheNextStartKeepsIt)
+{
+    wintest::ScopedTempFolder layers(L"maptabs_sample");
+    ASSERT_TRUE(zor::WriteSampleMap(layers.Path(), zor::SampleMapOptions(), nullptr, nullptr));
+    CloseForm(false);
+    const long long species = zor::SpeciesWithMostRecords(path_);
+    ASSERT_GT(species, 0);
+    ASSERT_TRUE(zor::WriteDefaultWorkspace(folder_ + L"\\Pracovni.xml", layers.Path(), species, path_, nullptr));
+    ASSERT_NO_FATAL_FAILURE(OpenForm());
+
+    ASSERT_EQ(kFirstMapTab + 1, TabCount());
+    EXPECT_EQ(kFirstMapTab, CurrentTab());
+    EXPECT_EQ(L"Česká republika", TabText(kFirstMapTab));
+    EXPECT_EQ(species, ws_->SysCard->GetCurrentId());
+    CZMapWnd* map = ws_->GetMapCard(kFirstMapTab);
+    ASSERT_NE(nullptr, map);
+    EXPECT_TRUE(IsWindowVisible(map->Card));
+    EXPECT_EQ(1, map->Grid);
+    wchar_t grid[64] = L"";
+    SendMessageW(map->GridCombo(), CB_GETLBTEXT, map->Grid, (LPARAM)grid);
+    EXPECT_STREQ(L"KFME", grid);
+    HWND legend = map->LegendList();
+    ASSERT_EQ(8, (int)SendMessageW(legend, LVM_GETITEMCOUNT, 0, 0));
+    const LegendItem* records = LegendItemAt(legend, 0);
+    EXPECT_TRUE(IsInfoLayer(records, INFO_RECORDS));
+    EXPECT_TRUE(records->Style.FullCell && records->Style.Fill);
+    const bool shown[] = {true, false, true, false, true, true, true, true};
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(shown[i], LegendItemChecked(legend, i)) << i;
+        if (i >= 4)
+            EXPECT_TRUE(LegendItemAt(legend, i)->FileOpened) << i;
+    }
+    wintest::PumpMessages(300);
+    wintest::SaveScreenshot(wnd_, L"samplemaptab");
+
+    // The user hides the regions; the next start shows the map so.
+    LVITEMW check = {};
+    check.stateMask = LVIS_STATEIMAGEMASK;
+    check.state = INDEXTOSTATEIMAGEMASK(1);
+    SendMessageW(legend, LVM_SETITEMSTATE, 6, (LPARAM)&check);
+    CloseForm(true);
+    ASSERT_NO_FATAL_FAILURE(OpenForm());
+    EXPECT_EQ(kFirstMapTab, CurrentTab());
+    map = ws_->GetMapCard(kFirstMapTab);
+    ASSERT_NE(nullptr, map);
+    ASSERT_EQ(8, (int)SendMessageW(map->LegendList(), LVM_GETITEMCOUNT, 0, 0));
+    EXPECT_FALSE(LegendItemChecked(map->LegendList(), 6));
+    EXPECT_TRUE(LegendItemChecked(map->LegendList(), 7));
+    EXPECT_EQ(1, map->Grid);
 }
