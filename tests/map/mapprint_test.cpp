@@ -56,13 +56,6 @@ bool Near(COLORREF a, COLORREF b, int tolerance = 40)
            std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
 }
 
-bool IsPrinterInstalled()
-{
-    DWORD needed = 0, count = 0;
-    EnumPrintersW(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, nullptr, 4, nullptr, 0, &needed, &count);
-    return needed > 0;
-}
-
 // The print dialog answered with the default printer.
 BOOL WINAPI DefaultPrinter(PRINTDLGW* pd)
 {
