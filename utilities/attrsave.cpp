@@ -120,19 +120,7 @@ bool AttrSaver::Run()
             sql += (c ? L", " : L"") + zdata::QuoteIdentifier(wanted[c]);
         ok = RunStepStatement(db_, owner_, sql + L")");
     }
-    if (ok && progress_ && progress_->Cancelled())
-        ok = false;
-    if (ok)
-        ok = transaction.Commit();
-    else
-        transaction.Rollback();
-    if (!ok) {
-        snapshot.Restore();
-        return false;
-    }
-    snapshot.Keep();
-    ReportStep(progress_, 1.0);
-    return true;
+    return FinishStep(ok, &transaction, &snapshot, progress_);
 }
 
 std::vector<std::wstring> AttrSaver::WantedKeyColumns() const

@@ -106,19 +106,10 @@ bool LevelSaver::Run()
     }
     if (ok && first >= 0)
         ok = RenumberLevels(first, *lastId_);
-    if (ok && progress_ && progress_->Cancelled())
-        ok = false;
-    if (ok)
-        ok = transaction.Commit();
-    else
-        transaction.Rollback();
-    if (!ok) {
-        snapshot.Restore();
+    if (!FinishStep(ok, &transaction, &snapshot, progress_)) {
         *lastId_ = lastIdBefore;
         return false;
     }
-    snapshot.Keep();
-    ReportStep(progress_, 1.0);
     return true;
 }
 

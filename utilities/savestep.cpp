@@ -103,3 +103,20 @@ void ListSnapshot::Keep()
     items_.clear();
     fields_.clear();
 }
+
+bool FinishStep(bool ok, StepTransaction* transaction, ListSnapshot* snapshot, StepProgress* progress)
+{
+    if (ok && progress && progress->Cancelled())
+        ok = false;
+    if (ok)
+        ok = transaction->Commit();
+    else
+        transaction->Rollback();
+    if (!ok) {
+        snapshot->Restore();
+        return false;
+    }
+    snapshot->Keep();
+    ReportStep(progress, 1.0);
+    return true;
+}

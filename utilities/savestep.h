@@ -83,3 +83,8 @@ private:
     std::vector<void*> items_;
     std::vector<Fields> fields_;
 };
+
+// Ends a step: a Storno pressed meanwhile fails it; a step still good is committed, any other
+// rolled back. A failed step puts its list back as it was; a good one reports the step done.
+// True when the step's work stands.
+bool FinishStep(bool ok, StepTransaction* transaction, ListSnapshot* snapshot, StepProgress* progress);
