@@ -7,6 +7,7 @@
 #include "common/msgloop.h"
 #include "common/singleinstance.h"
 #include "controls/plexa.h"
+#include "import/importsources.h"
 #include "resources/tarnix/resource.h"
 #include "utilities/maintapp.h"
 
@@ -21,6 +22,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
                 ICC_STANDARD_CLASSES;
     InitCommonControlsEx(&icc);
     RegisterPlexaW(PLEXA_INPLACECOMBOBOX | PLEXA_PROPERTYBOX);
+    RegisterImportSources();
 
     HACCEL accel = LoadAcceleratorsW(instance, L"MAINACC");
     MaintApp* app = new MaintApp(instance);
