@@ -160,12 +160,14 @@ public:
         editMode = mode;
     }
 
-    // Makes the rowset this recordset's own before it changes rows (clones keep theirs).
-    void OwnData()
+    // Makes the rowset this recordset's own before it changes rows (clones keep theirs). The
+    // indexes are dropped unless the caller tells them of its change (RowsetData::RowStored).
+    void OwnData(bool keepIndexes = false)
     {
         if (data.use_count() > 1)
             data = std::make_shared<RowsetData>(*data);
-        data->DropIndexes();
+        if (!keepIndexes)
+            data->DropIndexes();
     }
 
     // ---- loading -----------------------------------------------------------------------------
@@ -381,7 +383,27 @@ public:
         int index = -1;
         VARIANT literal;
         VariantInit(&literal);
-        if (!data->keyset && expr->GetSimpleEquality(&index, &literal)) {
+        bool simple = !data->keyset && expr->GetSimpleEquality(&index, &literal);
+        // "column = 'text'" on a text column: the rows of the text's ignore-case key, each still
+        // checked against the criterion.
+        if (simple && literal.vt == VT_BSTR && data->columns[index + data->hidden].type.fetch == FetchKind::Text) {
+            const std::vector<uint32_t>* hits =
+                data->EqualText(index + data->hidden, literal.bstrVal ? literal.bstrVal : L"",
+                                literal.bstrVal ? SysStringLen(literal.bstrVal) : 0);
+            VariantClear(&literal);
+            RowPtr row;
+            auto getter = [&](int idx, const std::wstring&, VARIANT* v) -> HRESULT {
+                return DriverValueToVariant(data->columns[idx + data->hidden].type.adoType,
+                                            row->Get(idx + data->hidden), v);
+            };
+            for (uint32_t i : *hits) {
+                row = data->rows[i];
+                if (row && expr->Matches(getter))
+                    out->push_back(i);
+            }
+            return S_OK;
+        }
+        if (simple) {
             const ColumnMeta& col = data->columns[index + data->hidden];
             VARIANT asInt;
             VariantInit(&asInt);
@@ -960,13 +982,16 @@ public:
             }
             fresh = built;
         }
-        OwnData();
+        OwnData(true);
         if (editMode == adEditAdd) {
             data->rows.push_back(fresh);
             view.push_back((uint32_t)(data->rows.size() - 1));
             pos = Size() - 1;
+            data->RowStored(data->rows.size() - 1, nullptr, fresh);
         } else {
+            RowPtr before = data->rows[view[pos]];
             data->rows[view[pos]] = fresh;
+            data->RowStored(view[pos], before, fresh);
         }
         onDeleted = false;
         ClearPending();
