@@ -16,11 +16,13 @@
 #include <oleauto.h>
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/containers.h"
 
 class ImportRun;
+struct ItemList;
 struct SourceColumn;
 
 // Parts of a row: bit (TargetGroup - 1) is set when a column of that group has a target column.
@@ -57,6 +59,8 @@ public:
     // the current row (-1 none); index 0 is the tree's first level.
     std::vector<int> SysNameColumn, LocNameColumn;
     std::vector<int> SysIds, LocIds;
+    const ItemList* SysLevels;  // the model's level lists (not owned)
+    const ItemList* LocLevels;
     std::vector<int> SysLevelIds, LocLevelIds;   // LEVELID of each level
     std::vector<bool> SysDataLevel, LocDataLevel;  // the level's items carry records
     // Name words of the species text, one 64-character buffer per systematic data level.
@@ -67,6 +71,10 @@ public:
     std::vector<int> FixedSysIds, FixedLocIds;
     // Ordinals in ZORNACOLLS of SYS_LEVEL_<id> and LOC_LEVEL_<id> per level, -1 none.
     std::vector<int> RecordSysLevelField, RecordLocLevelField;
+    // The next free ids of both trees (counted up from the highest when the tables opened).
+    int NextSysId, NextLocId;
+    // Ids per level of the items whose paths were read in this run.
+    std::unordered_map<int, std::vector<int>> SysPaths, LocPaths;
     // Rows imported and rows that made a record, for the log and the tests.
     int RowCount, RecordCount;
 };
@@ -90,8 +98,6 @@ int ImportRowLocality(ImportRun& run, RowImport& rows);
 int ImportRowLiterature(ImportRun& run, RowImport& rows);
 void ImportRowRecord(ImportRun& run, RowImport& rows, int sysId, int locId, int litId);
 
-// A field of a text line as the value of its column: empty for a column not imported, null for
-// an empty field or one that does not convert, else by the column's TargetType. *bad is set when
-// a non-empty field did not convert (the caller logs it).
-void ConvertTextField(const SourceColumn* column, const wchar_t* text, size_t length, VARIANT* out,
-                      bool* bad = nullptr);
+// Offers a value to its column's lookup table; false when the table is not open.
+bool AddRowLookupValue(ImportRun& run, RowImport& rows, const SourceColumn* column, const wchar_t* prefix,
+                       const VARIANT* value);
