@@ -167,6 +167,18 @@ void AncestorIds(zdata::Recordset* tree, int id, const ItemList* levels,
     out = found->second;
 }
 
+// The unit name of the level in the current row (cut to 63 characters); false when the level's
+// column is not mapped or holds no text.
+bool UnitName(const RowImport& rows, const std::vector<int>& nameColumns, int level, wchar_t* out)
+{
+    int column = nameColumns[(size_t)level];
+    const wchar_t* text = column >= 0 ? TextOf(rows.Values[(size_t)column]) : nullptr;
+    if (!text)
+        return false;
+    StringCchCopyW(out, 64, text);
+    return true;
+}
+
 int FirstDataLevel(const std::vector<bool>& data)
 {
     for (size_t i = 0; i < data.size(); ++i)
@@ -200,14 +212,65 @@ int RecordFieldOrdinal(zdata::Recordset* records, const wchar_t* format, int lev
     return ordinal;
 }
 
-// The first item of the tree at the level with the name, under any parent; -1 none.
-int FindOnLevel(zdata::Recordset* tree, const wchar_t* levelColumn, int levelId, const wchar_t* name)
+// The key of a name on a level (0 for species names), in upper case as names match.
+std::wstring NameKey(int level, const wchar_t* name)
 {
-    std::wstring filter = std::wstring(levelColumn) + L" = " + std::to_wstring(levelId) + L" AND NAME = '" +
-                          FilterQuote(name) + L"'";
-    if (FAILED(tree->put_Filter(filter.c_str())) || FAILED(tree->MoveFirst()) || tree->IsEOF())
-        return -1;
-    return RowInt(tree, 0);
+    std::wstring key = std::to_wstring(level) + L"|" + name;
+    LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, key.c_str(), (int)key.size(), &key[0], (int)key.size());
+    return key;
+}
+
+// Reads every row of a target table into the index: the first row of each key in the table's
+// order keeps its id.
+void IndexTable(zdata::Recordset* rs, long idOrdinal, long levelOrdinal, long nameOrdinal,
+                std::unordered_map<std::wstring, int>& index)
+{
+    if (FAILED(rs->put_Filter(L"")) || FAILED(rs->MoveFirst()))
+        return;
+    for (; !rs->IsEOF(); rs->MoveNext()) {
+        VARIANT name;
+        VariantInit(&name);
+        treewalk::RowValue(rs, nameOrdinal, &name);
+        if (name.vt == VT_BSTR && name.bstrVal)
+            index.emplace(NameKey(levelOrdinal >= 0 ? RowInt(rs, levelOrdinal) : 0, name.bstrVal), RowInt(rs, idOrdinal));
+        VariantClear(&name);
+    }
+}
+
+std::unordered_map<std::wstring, int>& SpeciesIndex(ImportRun& run, RowImport& rows)
+{
+    if (!rows.SpeciesIndexed)
+        IndexTable(run.Source->Targets.Slots[TARGET_SPECIES], SPECIES_SYSID, -1, SPECIES_NAME, rows.SpeciesByName);
+    rows.SpeciesIndexed = true;
+    return rows.SpeciesByName;
+}
+
+std::unordered_map<std::wstring, int>& TreeIndex(ImportRun& run, RowImport& rows, bool localities)
+{
+    if (localities && !rows.LocIndexed)
+        IndexTable(run.Source->Targets.Slots[TARGET_LOCTREE], LOCTREE_ID, LOCTREE_LEVEL, LOCTREE_NAME,
+                   rows.LocByLevelName);
+    if (!localities && !rows.SysIndexed)
+        IndexTable(run.Source->Targets.Slots[TARGET_SYSTREE], SYSTREE_ID, SYSTREE_LEVEL, SYSTREE_NAME,
+                   rows.SysByLevelName);
+    (localities ? rows.LocIndexed : rows.SysIndexed) = true;
+    return localities ? rows.LocByLevelName : rows.SysByLevelName;
+}
+
+// The first item of a tree on the level with the name, under any parent; -1 none.
+int FindOnLevel(ImportRun& run, RowImport& rows, bool localities, int levelId, const wchar_t* name)
+{
+    auto& index = TreeIndex(run, rows, localities);
+    auto found = index.find(NameKey(levelId, name));
+    return found == index.end() ? -1 : found->second;
+}
+
+// A new item joins the index of its tree (when the index has been read already; otherwise the
+// reading finds it).
+void IndexNewItem(RowImport& rows, bool localities, int levelId, const wchar_t* name, int id)
+{
+    if (localities ? rows.LocIndexed : rows.SysIndexed)
+        (localities ? rows.LocByLevelName : rows.SysByLevelName).emplace(NameKey(levelId, name), id);
 }
 
 std::wstring Cut(const std::wstring& text, size_t n)
@@ -220,7 +283,7 @@ std::wstring Cut(const std::wstring& text, size_t n)
 // ---- per-run state ----
 
 RowImport::RowImport()
-    : Columns(nullptr), Parts(0), SysLevels(nullptr), LocLevels(nullptr), FixedSysId(-1), FixedLocId(-1), NextSysId(0), NextLocId(0), RowCount(0),
+    : Columns(nullptr), Parts(0), SysLevels(nullptr), LocLevels(nullptr), FixedSysId(-1), FixedLocId(-1), NextSysId(0), NextLocId(0), SpeciesIndexed(false), SysIndexed(false), LocIndexed(false), RowCount(0),
       RecordCount(0)
 {
 }
@@ -298,6 +361,10 @@ void RowImport::End()
     Parts = 0;
     SysPaths.clear();
     LocPaths.clear();
+    SpeciesByName.clear();
+    SysByLevelName.clear();
+    LocByLevelName.clear();
+    SpeciesIndexed = SysIndexed = LocIndexed = false;
     FixedSysIds.clear();
     FixedLocIds.clear();
     FixedSysId = FixedLocId = -1;
@@ -371,15 +438,20 @@ int FindOrCreateSysItem(ImportRun& run, RowImport& rows, int parent, int level, 
         LogWithDbErrors(run, Format(run, IDS_I_ROW_SYS_ITEM_FAILED, name));
         return -1;
     }
+    IndexNewItem(rows, false, rows.SysLevelIds[(size_t)level], name, newId);
     *created = true;
     return newId;
 }
 
-bool CreateSpecies(ImportRun& run, int id, const wchar_t* name, const wchar_t* author, BYTE brackets, int year)
+bool CreateSpecies(ImportRun& run, RowImport& rows, int id, const wchar_t* name, const wchar_t* author, BYTE brackets,
+                   int year)
 {
     std::vector<zdata::Recordset*>& slots = run.Source->Targets.Slots;
-    if (CreateSpeciesRow(slots[TARGET_SPECIES], slots[TARGET_SYSAUTHORS], id, name, author, brackets != 0, year))
+    if (CreateSpeciesRow(slots[TARGET_SPECIES], slots[TARGET_SYSAUTHORS], id, name, author, brackets != 0, year)) {
+        if (rows.SpeciesIndexed)
+            rows.SpeciesByName.emplace(NameKey(0, name), id);
         return true;
+    }
     LogWithDbErrors(run, Format(run, IDS_I_ROW_SYS_ITEM_FAILED, name));
     return false;
 }
@@ -411,12 +483,9 @@ int ImportRowSystem(ImportRun& run, RowImport& rows)
     // 1. units
     if (rows.Parts & ROWPART_SYSUNITS) {
         for (int level = 0; level < levels; ++level) {
-            int column = rows.SysNameColumn[(size_t)level];
-            const wchar_t* name = column >= 0 ? TextOf(rows.Values[(size_t)column]) : nullptr;
-            if (!name)
-                continue;
             wchar_t cut[64];
-            StringCchCopyW(cut, 64, name);
+            if (!UnitName(rows, rows.SysNameColumn, level, cut))
+                continue;
             bool created = false;
             int id = FindOrCreateSysItem(run, rows, parent, level, cut, &created);
             if (id < 0)
@@ -426,7 +495,7 @@ int ImportRowSystem(ImportRun& run, RowImport& rows)
                               [level](const SourceColumn* c) { return c->LevelIndex == level && c->TargetOrdinal > 4; },
                               L"SYSTREE");
             if (created && rows.SysDataLevel[(size_t)level])
-                CreateSpecies(run, id, ComposedName(run, rows, id).c_str(), L"", 0, -1);
+                CreateSpecies(run, rows, id, ComposedName(run, rows, id).c_str(), L"", 0, -1);
             rows.SysIds[(size_t)level] = id;
             parent = deepest = id;
             if (rows.SysDataLevel[(size_t)level])
@@ -463,7 +532,9 @@ int ImportRowSystem(ImportRun& run, RowImport& rows)
     std::wstring fullName = genus;
     for (int i = 0; i < wordCount; ++i)
         fullName += std::wstring(L" ") + rows.Words[(size_t)i];
-    taxon = FindSpeciesByName(Cut(fullName, 63).c_str(), slots[TARGET_SPECIES]);
+    auto& species = SpeciesIndex(run, rows);
+    auto known = species.find(NameKey(0, Cut(fullName, 63).c_str()));
+    taxon = known == species.end() ? -1 : known->second;
     if (taxon > 0) {
         AncestorIds(tree, taxon, rows.SysLevels, rows.SysPaths, rows.SysIds);
         return taxon;
@@ -475,7 +546,7 @@ int ImportRowSystem(ImportRun& run, RowImport& rows)
     if (aboveDataGot) {
         parent = rows.SysIds[(size_t)firstData - 1];
     } else {
-        parent = FindOnLevel(tree, L"SYSLEVEL", rows.SysLevelIds[(size_t)firstData - 1], genus);
+        parent = FindOnLevel(run, rows, false, rows.SysLevelIds[(size_t)firstData - 1], genus);
         if (parent <= 0) {
             bool created = false;
             parent = FindOrCreateSysItem(run, rows, deepest, firstData - 1, genus, &created);
@@ -497,7 +568,7 @@ int ImportRowSystem(ImportRun& run, RowImport& rows)
         if (id < 0)
             return -1;  // the words below are not created under a missing item
         if (created) {
-            if (!CreateSpecies(run, id, Cut(name, 63).c_str(), author, brackets, year))
+            if (!CreateSpecies(run, rows, id, Cut(name, 63).c_str(), author, brackets, year))
                 return -1;
             createdSpecies = true;
         }
@@ -584,6 +655,7 @@ int FindOrCreateLocUnit(ImportRun& run, RowImport& rows, int parent, int level, 
         LogWithDbErrors(run, Format(run, IDS_I_ROW_LOC_ITEM_FAILED, name));
         return -1;
     }
+    IndexNewItem(rows, true, levelId, name, newId);
     *created = true;
     return newId;
 }
@@ -613,12 +685,9 @@ int ImportRowLocality(ImportRun& run, RowImport& rows)
     int parent = 0, deepest = 0, locality = -1;
     if (rows.Parts & ROWPART_LOCUNITS) {
         for (int level = 0; level < levels; ++level) {
-            int column = rows.LocNameColumn[(size_t)level];
-            const wchar_t* text = column >= 0 ? TextOf(rows.Values[(size_t)column]) : nullptr;
-            if (!text)
-                continue;
             wchar_t name[64];
-            StringCchCopyW(name, 64, text);
+            if (!UnitName(rows, rows.LocNameColumn, level, name))
+                continue;
             bool data = rows.LocDataLevel[(size_t)level], created = false;
             int id = FindOrCreateLocUnit(run, rows, parent, level, name, at, data, &created);
             if (id < 0)
@@ -643,14 +712,16 @@ int ImportRowLocality(ImportRun& run, RowImport& rows)
         wchar_t name[64];
         if (v && TextOf(*v) && SplitLocalityText(TextOf(*v), name)) {
             int levelId = rows.LocLevelIds[(size_t)firstData];
-            locality = FindOnLevel(tree, L"LOCLEVEL", levelId, name);
+            locality = FindOnLevel(run, rows, true, levelId, name);
             if (locality <= 0) {
                 int newId = ++rows.NextLocId;
                 if (!CreateLocItem(tree, newId, deepest, levelId, name, nullptr, at.lon, at.lat, at.alt)) {
                     --rows.NextLocId;
                     LogWithDbErrors(run, Format(run, IDS_I_ROW_LOC_ITEM_FAILED, name));
-                } else if (CreateFeature(run, rows, newId, name, at)) {
-                    locality = newId;
+                } else {
+                    IndexNewItem(rows, true, levelId, name, newId);
+                    if (CreateFeature(run, rows, newId, name, at))
+                        locality = newId;
                 }
             }
         }

@@ -75,6 +75,11 @@ public:
     int NextSysId, NextLocId;
     // Ids per level of the items whose paths were read in this run.
     std::unordered_map<int, std::vector<int>> SysPaths, LocPaths;
+    // Names the rows look up, read once from the target tables and kept up to date with what the
+    // run creates (a filter on a name reads every row): species name -> SYSID, and per tree
+    // level and name -> the first item's ID. Keys are upper case.
+    std::unordered_map<std::wstring, int> SpeciesByName, SysByLevelName, LocByLevelName;
+    bool SpeciesIndexed, SysIndexed, LocIndexed;
     // Rows imported and rows that made a record, for the log and the tests.
     int RowCount, RecordCount;
 };

@@ -440,17 +440,9 @@ TEST_F(WizardTest, ATextFileGoesThroughEveryPageAndIsImported)
 {
     SetImportSourceCreator(IMPSRC_TEXT, CreateTextSource);
     std::wstring text = folder_.File(L"nalezy.txt");
-    {
-        const std::wstring lines = L"Rod;Druh;Jméno;Východní délka;Severní šířka;Datum nálezu;Počet exemplářů\r\n"
-                                   L"Carabus;zkusmus;Zkušební Lhotka (u lesa);14°30'0\";50°6'0\";15.3.2010;3\r\n"
-                                   L"Carabus;zkusmus;Zkušební Lhotka;14°30'0\";50°6'0\";16.3.2010;2\r\n";
-        int n = WideCharToMultiByte(1250, 0, lines.c_str(), -1, nullptr, 0, nullptr, nullptr);
-        std::string bytes((size_t)n, '\0');
-        WideCharToMultiByte(1250, 0, lines.c_str(), -1, &bytes[0], n, nullptr, nullptr);
-        FILE* f = _wfopen(text.c_str(), L"wb");
-        fputs(bytes.c_str(), f);
-        fclose(f);
-    }
+    importtest::WriteTextFile(text, L"Rod;Druh;Jméno;Východní délka;Severní šířka;Datum nálezu;Počet exemplářů\r\n"
+                                    L"Carabus;zkusmus;Zkušební Lhotka (u lesa);14°30'0\";50°6'0\";15.3.2010;3\r\n"
+                                    L"Carabus;zkusmus;Zkušební Lhotka;14°30'0\";50°6'0\";16.3.2010;2\r\n");
     Script s;
     s.steps = {
         [&](HWND sheet) {

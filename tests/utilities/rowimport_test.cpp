@@ -48,12 +48,7 @@ struct TextImport {
                       int sysTarget = -1, int locTarget = -1, int cancelAtPercent = -1)
     {
         std::wstring file = folder.File(L"data.txt");
-        int n = WideCharToMultiByte(1250, 0, text.c_str(), (int)text.size(), nullptr, 0, nullptr, nullptr);
-        std::string bytes((size_t)n, '\0');
-        WideCharToMultiByte(1250, 0, text.c_str(), (int)text.size(), &bytes[0], n, nullptr, nullptr);
-        FILE* f = _wfopen(file.c_str(), L"wb");
-        fwrite(bytes.data(), 1, bytes.size(), f);
-        fclose(f);
+        importtest::WriteTextFile(file, text);
 
         EXPECT_NO_FATAL_FAILURE(structure.Open());
         InitImportJob(&job, &structure.Db(), &structure.Model());
@@ -245,8 +240,9 @@ TEST(RowImport, ACancelOrAFailureLeavesTheFileAsItWas)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SampleCopy copy;
-        if (c.trigger)
+        if (c.trigger) {
             ASSERT_TRUE(dbtest::Exec(copy.Path(), c.trigger));
+        }
         std::wstring before = DumpDatabase(copy.Path());
         const Mapping note = {COLGROUP_RECORDS, L"", 4, -1, L""};  // a new records attribute too
         EXPECT_EQ(c.outcome, Import(copy.Path(), text, {kSpecies, kLocality, note}, L";", -1, -1, c.cancelAt).outcome);

@@ -186,6 +186,20 @@ private:
     MsgBoxHook previousHook_ = nullptr;
 };
 
+// Writes the text into a file in the code page (cp1250 as most field data comes).
+inline void WriteTextFile(const std::wstring& path, const std::wstring& text, UINT codePage = 1250)
+{
+    int n = WideCharToMultiByte(codePage, 0, text.c_str(), (int)text.size(), nullptr, 0, nullptr, nullptr);
+    std::string bytes((size_t)n, '\0');
+    if (n > 0)
+        WideCharToMultiByte(codePage, 0, text.c_str(), (int)text.size(), &bytes[0], n, nullptr, nullptr);
+    FILE* f = _wfopen(path.c_str(), L"wb");
+    if (f) {
+        fwrite(bytes.data(), 1, bytes.size(), f);
+        fclose(f);
+    }
+}
+
 // What a headless run reported.
 class RecordingSink : public ImportSink {
 public:

@@ -212,16 +212,21 @@ TEST(TextSource, FieldsConvertByTheirTargetType)
         ConvertTextField(column, c.text.c_str(), c.text.size(), &v, &bad);
         EXPECT_EQ(c.vt, v.vt);
         EXPECT_EQ(c.bad, bad);
-        if (v.vt == VT_BOOL)
+        if (v.vt == VT_BOOL) {
             EXPECT_EQ((int)c.number, (int)v.boolVal);
-        if (v.vt == VT_I4)
+        }
+        if (v.vt == VT_I4) {
             EXPECT_EQ((int)c.number, (int)v.lVal);
-        if (v.vt == VT_R8)
+        }
+        if (v.vt == VT_R8) {
             EXPECT_DOUBLE_EQ(c.number, v.dblVal);
-        if (v.vt == VT_DATE)
+        }
+        if (v.vt == VT_DATE) {
             EXPECT_DOUBLE_EQ(c.number, v.date);
-        if (v.vt == VT_BSTR)
+        }
+        if (v.vt == VT_BSTR) {
             EXPECT_EQ(c.out, std::wstring(v.bstrVal));
+        }
         VariantClear(&v);
         FreeGroupEntry(GROUP_COLUMNS, column);
     }
