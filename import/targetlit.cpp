@@ -94,11 +94,7 @@ int FindOrCreateNamed(zdata::Recordset* list, const wchar_t* name, long nameOrdi
         VARIANT text = TextValue(name);
         bool written = SUCCEEDED(PutValue(list, nameOrdinal, text));
         VariantClear(&text);
-        if (!written) {
-            list->CancelUpdate();
-            return -1;
-        }
-        if (!UpdateOrCancel(list))
+        if (!StoreIfWritten(list, written))
             return -1;
     } else {
         list->MoveFirst();
@@ -141,22 +137,17 @@ bool FindOrCreateLiterature(zdata::Recordset* literature, zdata::Recordset* jour
                    SUCCEEDED(PutValue(literature, LITERATURE_JOURNAL, journal)) &&
                    SUCCEEDED(PutValue(literature, LITERATURE_FIRSTAUTHOR, author));
     VariantClear(&text);
-    if (!written) {
-        literature->CancelUpdate();
-        return false;
-    }
-    return store ? UpdateOrCancel(literature) : true;
+    if (!store && written)
+        return true;  // left pending for the caller
+    return StoreIfWritten(literature, written);
 }
 
 bool AddRefRow(zdata::Recordset* refs, int litId, int refId, int position)
 {
     if (FAILED(refs->AddNew()))
         return false;
-    if (FAILED(PutInt(refs, 0, litId)) || FAILED(PutInt(refs, 1, refId)) || FAILED(PutInt(refs, 2, position))) {
-        refs->CancelUpdate();
-        return false;
-    }
-    return UpdateOrCancel(refs);
+    return StoreIfWritten(refs, SUCCEEDED(PutInt(refs, 0, litId)) && SUCCEEDED(PutInt(refs, 1, refId)) &&
+                                    SUCCEEDED(PutInt(refs, 2, position)));
 }
 
 void AddLiteratureRefs(int litId, zdata::Recordset* names, zdata::Recordset* refs, const wchar_t* text,

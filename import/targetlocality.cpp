@@ -81,11 +81,7 @@ bool CreateLocItem(zdata::Recordset* locTree, int newId, int parentId, int level
     VariantClear(&text);
     VariantClear(&abbrev);
     VariantClear(&geometry);
-    if (!written) {
-        locTree->CancelUpdate();
-        return false;
-    }
-    return UpdateOrCancel(locTree);
+    return StoreIfWritten(locTree, written);
 }
 
 bool CreateFeatureRow(zdata::Recordset* features, zdata::Recordset* lookup, int locId,
@@ -116,11 +112,7 @@ bool CreateFeatureRow(zdata::Recordset* features, zdata::Recordset* lookup, int 
     VariantClear(&text);
     VariantClear(&secondText);
     VariantClear(&squareText);
-    if (!written) {
-        features->CancelUpdate();
-        return false;
-    }
-    return UpdateOrCancel(features);
+    return StoreIfWritten(features, written);
 }
 
 int FormatLocLabel(wchar_t* destination, const wchar_t* name, const wchar_t* text1, const wchar_t* text2,

@@ -26,6 +26,14 @@ bool UpdateOrCancel(zdata::Recordset* rs)
     return false;
 }
 
+bool StoreIfWritten(zdata::Recordset* rs, bool written)
+{
+    if (written)
+        return UpdateOrCancel(rs);
+    rs->CancelUpdate();
+    return false;
+}
+
 void OfferListValue(zdata::Recordset* list, const VARIANT& value)
 {
     if (FAILED(list->AddNew()))
@@ -132,11 +140,7 @@ bool CreateSysItem(zdata::Recordset* sysTree, int newId, int parentId, int level
                    SUCCEEDED(PutInt(sysTree, SYSTREE_POS, position)) &&
                    SUCCEEDED(PutValue(sysTree, SYSTREE_NAME, text));
     VariantClear(&text);
-    if (!written) {
-        sysTree->CancelUpdate();
-        return false;
-    }
-    return UpdateOrCancel(sysTree);
+    return StoreIfWritten(sysTree, written);
 }
 
 bool CreateSpeciesRow(zdata::Recordset* species, zdata::Recordset* sysAuthors, int itemId,
@@ -166,9 +170,5 @@ bool CreateSpeciesRow(zdata::Recordset* species, zdata::Recordset* sysAuthors, i
                    SUCCEEDED(PutInt(species, SPECIES_IYEAR, year));
     VariantClear(&text);
     VariantClear(&authorValue);
-    if (!written) {
-        species->CancelUpdate();
-        return false;
-    }
-    return UpdateOrCancel(species);
+    return StoreIfWritten(species, written);
 }

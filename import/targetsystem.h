@@ -40,6 +40,8 @@ namespace targetrows {
 bool SetFilter(zdata::Recordset* rs, const wchar_t* criteria);
 // Stores the pending row; cancels it and answers false when it is refused.
 bool UpdateOrCancel(zdata::Recordset* rs);
+// Stores the pending row when every value was written, else cancels it; whether it was stored.
+bool StoreIfWritten(zdata::Recordset* rs, bool written);
 // Offers a value to a value list whose key is column 0: a value already there is no error.
 void OfferListValue(zdata::Recordset* list, const VARIANT& value);
 VARIANT TextValue(const wchar_t* text);  // VT_BSTR; the caller clears it

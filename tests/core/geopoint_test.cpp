@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/geopoint.h"
+#include "core/treewalk.h"
 
 namespace {
 
@@ -21,13 +22,6 @@ VARIANT Real(double v)
     return r;
 }
 
-VARIANT Null()
-{
-    VARIANT r;
-    VariantInit(&r);
-    r.vt = VT_NULL;
-    return r;
-}
 
 // A byte array VARIANT of the bytes (the caller clears it).
 VARIANT Bytes(const std::vector<unsigned char>& bytes)
@@ -133,7 +127,7 @@ TEST(GeoPoint, GridSquaresInsideTheGridAndNoneOutside)
 TEST(GeoPoint, PointsAreWrittenAsWkbWithZOnlyWhenGiven)
 {
     VARIANT out;
-    ASSERT_TRUE(MakeWkbPoint(Real(14.5), Real(50.25), Null(), &out));
+    ASSERT_TRUE(MakeWkbPoint(Real(14.5), Real(50.25), treewalk::NullValue(), &out));
     ASSERT_EQ(VT_ARRAY | VT_UI1, out.vt);
     EXPECT_EQ(1u, SafeArrayGetDim(out.parray));
     LONG lower = -1;
@@ -182,16 +176,16 @@ TEST(GeoPoint, StoredGeometryMatchesCoordinatesInEveryFormAndNeverReadsPastItsEn
     };
     for (const Case& c : cases) {
         VARIANT stored = Bytes(c.stored);
-        VARIANT x = c.hasCoordinates ? Real(c.x) : Null(), y = c.hasCoordinates ? Real(c.y) : Null();
+        VARIANT x = c.hasCoordinates ? Real(c.x) : treewalk::NullValue(), y = c.hasCoordinates ? Real(c.y) : treewalk::NullValue();
         EXPECT_EQ(c.expected, CompareGeometry(stored, x, y)) << c.name;
         VariantClear(&stored);
     }
     // Without a stored point: exact without coordinates, by name only with them.
-    VARIANT none = Null(), empty;
+    VARIANT none = treewalk::NullValue(), empty;
     VariantInit(&empty);
-    EXPECT_EQ(GEOMETRY_MATCH, CompareGeometry(none, Null(), empty));
+    EXPECT_EQ(GEOMETRY_MATCH, CompareGeometry(none, treewalk::NullValue(), empty));
     EXPECT_EQ(GEOMETRY_NAME_ONLY, CompareGeometry(none, Real(14.5), Real(50.25)));
-    EXPECT_EQ(GEOMETRY_NAME_ONLY, CompareGeometry(empty, Real(14.5), Null()));
+    EXPECT_EQ(GEOMETRY_NAME_ONLY, CompareGeometry(empty, Real(14.5), treewalk::NullValue()));
     // A two-dimensional array is no point.
     SAFEARRAYBOUND bounds[2] = {{21, 0}, {2, 0}};
     VARIANT square;

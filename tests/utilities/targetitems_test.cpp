@@ -35,13 +35,6 @@ VARIANT Real(double v)
     return r;
 }
 
-VARIANT Null()
-{
-    VARIANT r;
-    VariantInit(&r);
-    r.vt = VT_NULL;
-    return r;
-}
 
 // Upper-case hex of a WKB point put together here byte by byte (little-endian).
 std::wstring WkbHex(unsigned type, const std::vector<double>& values)
@@ -63,11 +56,6 @@ std::wstring WkbHex(unsigned type, const std::vector<double>& values)
 
 class TargetItems : public ::testing::Test {
 protected:
-    TargetItems() : folder_(dbtest::TestFolderName("tarnix_target_").c_str())
-    {
-        path_ = folder_.File(L"ZorBase.mdb");
-        EXPECT_TRUE(CopyFileW(tarnixtest::SampleTemplate().c_str(), path_.c_str(), FALSE));
-    }
     ~TargetItems() override
     {
         CloseTargetTables(&tables_);
@@ -90,8 +78,8 @@ protected:
     zdata::Recordset* Rs(int slot) { return tables_.Slots[(size_t)slot]; }
     long long Count(const std::wstring& sql) { return QueryInt(path_, sql); }
 
-    wintest::ScopedTempFolder folder_;
-    std::wstring path_;
+    tarnixtest::SampleCopy copy_;
+    const std::wstring& path_ = copy_.Path();
     zdata::Connection* connection_ = nullptr;
     TargetTables tables_;
     int maxSysId_ = -1, maxLocId_ = -1;
@@ -175,15 +163,15 @@ TEST_F(TargetItems, TreeItemsGoLastAmongSiblingsAndAreFoundByNameWithApostrophes
     ASSERT_TRUE(CreateSysItem(tree, id + 4, 90001, 4, L"nemoralis"));
     EXPECT_TRUE(CreateSpeciesRow(species, authors, id + 2, L"Carabus d'orbignyi", listed.c_str(), true, 1850));
     EXPECT_TRUE(CreateSpeciesRow(species, authors, id + 3, L"Carabus auratus", L"", false, 1758));
-    EXPECT_TRUE(CreateSpeciesRow(species, authors, id + 4, L"Carabus nemoralis", L"Müller", false, 1764));
+    EXPECT_TRUE(CreateSpeciesRow(species, authors, id + 4, L"Carabus nemoralis", L"Zkušební Autor", false, 1764));
     EXPECT_FALSE(CreateSpeciesRow(species, authors, id + 4, L"Carabus dvakrát", L"", false, 1764));
     EXPECT_EQ(authorRows + 1, Count(L"SELECT COUNT(*) FROM SYSAUTHORS"));
-    EXPECT_EQ(1, Count(L"SELECT COUNT(*) FROM SYSAUTHORS WHERE NAME = 'Müller'"));
-    dbtest::Rows rows = dbtest::Query(path_, L"SELECT NAME, quote(AUTHOR), PARENTHES, IYEAR, ABSOLUTEPOS FROM SPECIES "
+    EXPECT_EQ(1, Count(L"SELECT COUNT(*) FROM SYSAUTHORS WHERE NAME = 'Zkušební Autor'"));
+    dbtest::Rows rows = dbtest::Query(path_, L"SELECT NAME, ifnull(AUTHOR, '(none)'), PARENTHES, IYEAR, ABSOLUTEPOS FROM SPECIES "
                                              L"WHERE SYSID > " + std::to_wstring(id + 1) + L" ORDER BY SYSID");
     ASSERT_EQ(3u, rows.size());
-    EXPECT_EQ((std::vector<std::wstring>{L"Carabus d'orbignyi", L"'" + listed + L"'", L"1", L"1850", L"0.0"}), rows[0]);
-    EXPECT_EQ((std::vector<std::wstring>{L"Carabus auratus", L"NULL", L"0", L"1758", L"0.0"}), rows[1]);
+    EXPECT_EQ((std::vector<std::wstring>{L"Carabus d'orbignyi", listed, L"-1", L"1850", L"0.0"}), rows[0]);
+    EXPECT_EQ((std::vector<std::wstring>{L"Carabus auratus", L"(none)", L"0", L"1758", L"0.0"}), rows[1]);
     EXPECT_EQ(id + 2, FindSpeciesByName(L"CARABUS D'ORBIGNYI", species));
     EXPECT_EQ(-1, FindSpeciesByName(L"Carabus nikdo", species));
 }
@@ -215,15 +203,15 @@ TEST_F(TargetItems, LocalitiesPreferAMatchingPointAndStoreTheirGeometryRowAndSqu
         {80040, true, 0, 0, -1},                {80040, false, 0, 0, -1},
     };
     for (const Case& c : cases) {
-        VARIANT x = c.coordinates ? Real(c.x) : Null(), y = c.coordinates ? Real(c.y) : Null();
+        VARIANT x = c.coordinates ? Real(c.x) : treewalk::NullValue(), y = c.coordinates ? Real(c.y) : treewalk::NullValue();
         EXPECT_EQ(c.expected, FindLocItem(tree, c.parent, 2, L"OBEC", x, y)) << c.parent << " " << c.coordinates;
     }
 
     int id = maxLocId_;
     ASSERT_TRUE(CreateLocItem(tree, ++id, 80030, 2, L"U d'Orbignyho", L"", Real(14.0), Real(50.0), Real(312.5)));
-    ASSERT_TRUE(CreateLocItem(tree, ++id, 80030, 2, L"Bez výšky", L"BV", Real(14.1), Real(49.95), Null()));
-    ASSERT_TRUE(CreateLocItem(tree, ++id, 80030, 2, L"Bez bodu", nullptr, Null(), Real(49.95), Real(300)));
-    EXPECT_FALSE(CreateLocItem(tree, id, 80030, 2, L"Stejné id", nullptr, Null(), Null(), Null()));
+    ASSERT_TRUE(CreateLocItem(tree, ++id, 80030, 2, L"Bez výšky", L"BV", Real(14.1), Real(49.95), treewalk::NullValue()));
+    ASSERT_TRUE(CreateLocItem(tree, ++id, 80030, 2, L"Bez bodu", nullptr, treewalk::NullValue(), Real(49.95), Real(300)));
+    EXPECT_FALSE(CreateLocItem(tree, id, 80030, 2, L"Stejné id", nullptr, treewalk::NullValue(), treewalk::NullValue(), treewalk::NullValue()));
     EXPECT_EQ(maxLocId_ + 1, FindLocItem(tree, 80030, 2, L"u D'ORBIGNYHO", Real(14.0), Real(50.0)));
     dbtest::Rows rows = dbtest::Query(path_, L"SELECT hex(GEOMETRY), quote(ABBREV) FROM LOCTREE WHERE ID > " +
                                                  std::to_wstring(maxLocId_) + L" ORDER BY ID");
@@ -245,10 +233,10 @@ TEST_F(TargetItems, LocalitiesPreferAMatchingPointAndStoreTheirGeometryRowAndSqu
     EXPECT_TRUE(CreateFeatureRow(features, biotopes, maxLocId_ + 1, L"U d'Orbignyho", L"", Real(14.0), Real(50.0),
                                  Real(312.5), known.c_str(), GridSquareText(14.0, 50.0).c_str(), (int)attrOrdinal));
     EXPECT_TRUE(CreateFeatureRow(features, biotopes, maxLocId_ + 2, L"Bez výšky", L"BV", Real(14.1), Real(49.95),
-                                 Null(), L"Rašeliniště nové", GridSquareText(14.1, 49.95).c_str(), (int)attrOrdinal));
-    EXPECT_TRUE(CreateFeatureRow(features, nullptr, maxLocId_ + 3, L"Bez bodu", nullptr, Null(), Null(), Null(),
+                                 treewalk::NullValue(), L"Rašeliniště nové", GridSquareText(14.1, 49.95).c_str(), (int)attrOrdinal));
+    EXPECT_TRUE(CreateFeatureRow(features, nullptr, maxLocId_ + 3, L"Bez bodu", nullptr, treewalk::NullValue(), treewalk::NullValue(), treewalk::NullValue(),
                                  nullptr, GridSquareText(14.0, 56.5).c_str(), -1));
-    EXPECT_FALSE(CreateFeatureRow(features, nullptr, maxLocId_ + 3, L"Podruhé", nullptr, Null(), Null(), Null(),
+    EXPECT_FALSE(CreateFeatureRow(features, nullptr, maxLocId_ + 3, L"Podruhé", nullptr, treewalk::NullValue(), treewalk::NullValue(), treewalk::NullValue(),
                                   nullptr, L"", -1));
     biotopes->Close();
     biotopes->Release();
@@ -284,7 +272,7 @@ TEST(TargetItemNames, LocalityLabelsCarryCoordinatesAndParentsWithin63Characters
     for (const Case& c : cases) {
         wchar_t out[kImportNameChars];
         wmemset(out, L'#', kImportNameChars);
-        VARIANT lon = c.coordinates ? Real(14.5) : Null(), lat = c.coordinates ? Real(50.25) : Null();
+        VARIANT lon = c.coordinates ? Real(14.5) : treewalk::NullValue(), lat = c.coordinates ? Real(50.25) : treewalk::NullValue();
         int n = FormatLocLabel(out, c.name.c_str(), c.text1.c_str(), c.text2.c_str(), L"Země", lon, lat);
         EXPECT_EQ(c.expected, std::wstring(out)) << dbtest::Narrow(c.name.substr(0, 5));
         EXPECT_EQ((int)wcslen(out), n);
@@ -348,7 +336,7 @@ TEST_F(TargetItems, LookupValuesNamedRowsAndPublicationsAreReusedAndReferencedIn
 
     // The same title again is that publication, unchanged; no title is none.
     long long publications = Count(L"SELECT COUNT(*) FROM LITERATURE");
-    VARIANT none = Null();
+    VARIANT none = treewalk::NullValue();
     EXPECT_TRUE(FindOrCreateLiterature(literature, Rs(TARGET_JOURNALS), Rs(TARGET_EDITORS), authors,
                                        L"STŘEVLÍCI ČECH", none, none, L"Nováková J.", true));
     EXPECT_EQ(litId, treewalk::RowInt(literature, 0, -1));
