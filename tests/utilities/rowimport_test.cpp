@@ -222,6 +222,19 @@ TEST(RowImport, APublicationIsCreatedOnceWithItsAuthorsAndItsColumnsKept)
     EXPECT_EQ(-1, dbtest::QueryInt(db, L"SELECT LITID FROM ZORNACOLLS WHERE RECNOTE = 'c'", 99));
 }
 
+TEST(RowImport, AFileWithoutRowsKeepsItsNewColumnsAndEndsAsARun)
+{
+    SampleCopy copy;
+    const std::wstring& db = copy.Path();
+    long long records = Count(db, L"SELECT COUNT(*) FROM ZORNACOLLS");
+    const Mapping created = {COLGROUP_RECORDS, L"", 4, -1, L""};
+    Outcome result = Import(db, L"Teplota vody\r\n", {created});
+    EXPECT_EQ(IMPORT_COMMITTED, result.outcome);
+    EXPECT_EQ(IDS_I_IMPORT_DONE, result.finish);
+    EXPECT_EQ(records, Count(db, L"SELECT COUNT(*) FROM ZORNACOLLS"));
+    EXPECT_EQ(1, Count(db, L"SELECT COUNT(*) FROM CUSTOMATTRIBUTES WHERE CAPTION = 'Teplota vody'"));
+}
+
 TEST(RowImport, ACancelOrAFailureLeavesTheFileAsItWas)
 {
     const wchar_t* text = L"Druh;Lokalita;Poznámka\nCarabus novus;Nové Místo;a\nCarabus novus;Nové Místo;b\n"
