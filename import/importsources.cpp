@@ -2,7 +2,9 @@
 #include "import/importsources.h"
 
 #include "import/impsource.h"
+#include "import/textsource.h"
 
 void RegisterImportSources()
 {
+    SetImportSourceCreator(IMPSRC_TEXT, CreateTextSource);
 }
