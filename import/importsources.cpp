@@ -2,7 +2,9 @@
 #include "import/importsources.h"
 
 #include "import/impsource.h"
+#include "import/mergesource.h"
 
 void RegisterImportSources()
 {
+    SetImportSourceCreator(IMPSRC_DATABASE_2010, CreateDb2010Source);
 }
