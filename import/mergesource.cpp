@@ -2,9 +2,11 @@
 
 #include <strsafe.h>
 
+#include "core/rsutil.h"
 #include "core/textutil.h"
 #include "dataaccess/connstr.h"
 #include "import/importrun.h"
+#include "import/impwizard.h"
 #include "import/structtransfer.h"
 #include "import/targettables.h"
 #include "resources/tarnix/resource.h"
@@ -208,34 +210,36 @@ bool CImpDB2010Src::OpenTargets(ImportRun& run)
     for (int slot = 0; slot < TARGET_FIXED_SLOTS; ++slot)
         fixed[slot]->Attach(Targets.Slots[(size_t)slot]);
 
-    // The value lists of the list attributes, one slot each from the fixed ones on.
+    // The value lists of the list attributes: each group's entries take slots from the fixed
+    // ones on, one per entry.
     int slot = TARGET_FIXED_SLOTS;
     for (int g = 0; g < MERGE_GROUPS; ++g) {
         MergeAttrGroup& attrs = m.groups[g];
-        for (int j = 0; attrs.entries && j < attrs.entries->GetCount(); ++j) {
+        if (!attrs.entries)
+            continue;
+        std::wstring format = std::wstring(L"SELECT * FROM ") + kLookupPrefixes[g] + L"%s";
+        OpenTargetAttrTables(c, attrs.entries, &Targets, slot, format.c_str());
+        const ItemList* targetAttrs = &run.Job->Model->Lists[kAttrLists[g]];
+        for (int j = 0; j < attrs.entries->GetCount(); ++j, ++slot) {
             AttrImportEntry* entry = static_cast<AttrImportEntry*>(attrs.entries->GetItems()[j]);
-            attrs.lookupSlot.push_back(-1);
+            bool open = entry->State != CHOICE_SKIP && (entry->TargetType == 5 || entry->TargetType == 7) &&
+                        slot < (int)Targets.Slots.size() && IsRecordsetOpen(Targets.Slots[(size_t)slot]);
+            attrs.lookupSlot.push_back(open ? slot : -1);  // a list that did not open: the value stays unwritten
             attrs.targetSize.push_back(0);
-            if (entry->State == CHOICE_SKIP || (entry->TargetType != 5 && entry->TargetType != 7) || !entry->TargetColumn[0])
-                continue;
-            std::wstring sql = std::wstring(L"SELECT * FROM ") + kLookupPrefixes[g] + entry->TargetColumn;
-            if (!OpenTargetSlot(c, &Targets, slot, sql))
-                continue;  // the value stays unwritten
-            attrs.lookupSlot.back() = slot;
-            const ItemList* targetAttrs = &run.Job->Model->Lists[kAttrLists[g]];
-            for (int a = 0; a < targetAttrs->Count; ++a)
+            for (int a = 0; open && a < targetAttrs->Count; ++a)
                 if (SameTextNoCase(AttrAt(targetAttrs, a)->FieldName, entry->TargetColumn))
                     attrs.targetSize.back() = AttrAt(targetAttrs, a)->Size;
-            ++slot;
         }
     }
     m.lookupTables.clear();
     m.lookups.assign(Targets.Slots.size(), nullptr);
-    for (int s = TARGET_FIXED_SLOTS; s < slot; ++s) {
-        m.lookupTables.emplace_back(new MergeTable);
-        m.lookupTables.back()->Attach(Targets.Slots[(size_t)s]);
-        m.lookups[(size_t)s] = m.lookupTables.back().get();
-    }
+    for (int g = 0; g < MERGE_GROUPS; ++g)
+        for (int s : m.groups[g].lookupSlot)
+            if (s >= 0) {
+                m.lookupTables.emplace_back(new MergeTable);
+                m.lookupTables.back()->Attach(Targets.Slots[(size_t)s]);
+                m.lookups[(size_t)s] = m.lookupTables.back().get();
+            }
 
     // Built-in columns copied by name: the trees' names and icons (and the point of a
     // locality), the species' bracket flag and year, the locality's label, co-ordinates, square
@@ -295,6 +299,25 @@ void CImpDB2010Src::CloseData(ImportRun&)
     recordView_.reset();
     litView_.reset();
     CloseTargetTables(&Targets);
+}
+
+void MapGroupsAutomatically(ImportJob* job)
+{
+    IImpSource* source = job->Source;
+    for (int g = 1; source && g <= source->GetGroupCount() && g <= 8; ++g) {
+        CPtrArray* items = job->GroupItems[g - 1];
+        int kind = job->GroupKinds[g - 1] = source->FillGroup(g, items, nullptr);
+        for (int i = 0; IsMappingKind(kind) && i < items->GetCount(); ++i) {
+            bool unit = IsUnitKind(kind);
+            void* item = items->GetItems()[i];
+            wchar_t* name = unit ? static_cast<UnitEntry*>(item)->SourceName : static_cast<AttrImportEntry*>(item)->SourceName;
+            int choice = MatchTargetItem(job->Model, kind, name) >= 2 ? CHOICE_MAP : CHOICE_CREATE;
+            StringCchCopyW(unit ? static_cast<UnitEntry*>(item)->TargetName : static_cast<AttrImportEntry*>(item)->TargetName,
+                           64, name);
+            (unit ? static_cast<UnitEntry*>(item)->State : static_cast<AttrImportEntry*>(item)->State) = choice;
+        }
+        job->GroupFlags[g - 1] = 1;
+    }
 }
 
 IImpSource* CreateDb2010Source(HINSTANCE instance, int)

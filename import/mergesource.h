@@ -57,5 +57,10 @@ private:
     bool recordViewOpen_ = false, litViewOpen_ = false;
 };
 
+// Fills every group of the job's source and takes for each entry the choice the mapping page
+// makes by itself: the target level or attribute of the same name, or a new one. A merge run
+// without the wizard (the benchmark) starts from it.
+void MapGroupsAutomatically(ImportJob* job);
+
 // The creator registered for source type 3.
 IImpSource* CreateDb2010Source(HINSTANCE instance, int type);

@@ -223,15 +223,6 @@ bool UnitImported(const UnitEntry* unit)
     return unit->State != CHOICE_SKIP && unit->TargetLevel >= 0;
 }
 
-// The unit entry that took the source level, -1 none.
-int UnitOfSourceLevel(CPtrArray* units, int sourceLevel)
-{
-    for (int k = 0; units && k < units->GetCount(); ++k)
-        if (UnitAt(units, k)->SourceLevel == sourceLevel)
-            return k;
-    return -1;
-}
-
 // The unit entry imported at a target level, -1 none.
 int UnitOfTargetLevel(CPtrArray* units, int targetLevel)
 {
@@ -486,7 +477,7 @@ int MapSysItem(MergeRun& m, int sourceId)
         int srcId = m.srcSysPath[(size_t)i];
         if (srcId < 0 || !m.srcSys.FindInt(L"ID", srcId))
             continue;
-        int k = UnitOfSourceLevel(m.sysUnits, LevelAt(levels, i)->OrigLevelId);
+        int k = FindUnitEntryBySourceLevel(LevelAt(levels, i)->OrigLevelId, m.sysUnits);
         if (k < 0 || !UnitImported(UnitAt(m.sysUnits, k)) || !m.srcSys.Text(4, &name))
             continue;  // its children hang on the last matched ancestor
         UnitEntry* unit = UnitAt(m.sysUnits, k);
@@ -568,7 +559,7 @@ int MapLocItem(MergeRun& m, int sourceId)
         int srcId = m.srcLocPath[(size_t)i];
         if (srcId < 0 || !m.srcLoc.FindInt(L"ID", srcId))
             continue;
-        int k = UnitOfSourceLevel(m.locUnits, LevelAt(levels, i)->OrigLevelId);
+        int k = FindUnitEntryBySourceLevel(LevelAt(levels, i)->OrigLevelId, m.locUnits);
         if (k < 0 || !UnitImported(UnitAt(m.locUnits, k)) || !m.srcLoc.Text(3, &name))
             continue;
         UnitEntry* unit = UnitAt(m.locUnits, k);

@@ -45,6 +45,15 @@ const ExtraAttr kExtraAttrs[] = {
 // Values of the added lookup lists, with an apostrophe and Czech letters.
 const wchar_t* const kLookupValues[] = {L"Běžný", L"Vzácný", L"d'Ouvrierův výskyt", L"Nezvěstný"};
 
+// Text between apostrophes in a statement: each apostrophe doubled.
+std::wstring Quoted(const wchar_t* text)
+{
+    std::wstring quoted;
+    for (const wchar_t* p = text; *p; ++p)
+        quoted += *p == L'\'' ? std::wstring(L"''") : std::wstring(1, *p);
+    return quoted;
+}
+
 class OlderMaker {
 public:
     OlderMaker(RawOdbc& db, const OlderDbOptions& options) : db_(db), opt_(options) {}
@@ -77,13 +86,9 @@ private:
                 if (!Exec(LookupTableSql(table, field, a.type, a.size)))
                     return false;
                 std::wstring list = LookupTableName(table, field);
-                for (const wchar_t* v : kLookupValues) {
-                    std::wstring quoted;
-                    for (const wchar_t* p = v; *p; ++p)
-                        quoted += *p == L'\'' ? std::wstring(L"''") : std::wstring(1, *p);
-                    if (!Exec(L"INSERT INTO " + list + L" (NAME) VALUES ('" + quoted + L"')"))
+                for (const wchar_t* v : kLookupValues)
+                    if (!Exec(L"INSERT INTO " + list + L" (NAME) VALUES ('" + Quoted(v) + L"')"))
                         return false;
-                }
             }
             long long pos = db_.QueryInt(L"SELECT COALESCE(MAX(POSID), 0) FROM CUSTOMATTRIBUTES WHERE TABLENAME = '" +
                                          table + L"'", 0);
@@ -94,9 +99,11 @@ private:
                       L", " + std::to_wstring(a.type) + L", " + std::to_wstring(size) + L", 0, 'Další', '" +
                       a.caption + L"')"))
                 return false;
-            std::wstring value = a.value ? std::wstring(a.value)
-                                         : L"(SELECT NAME FROM " + LookupTableName(table, field) +
-                                               L" ORDER BY NAME LIMIT 1 OFFSET ({R} % 4))";
+            std::wstring value = a.value ? std::wstring(a.value) : L"CASE {R} % 4";
+            for (size_t k = 0; !a.value && k < 4; ++k)
+                value += L" WHEN " + std::to_wstring(k) + L" THEN '" + Quoted(kLookupValues[k]) + L"'";
+            if (!a.value)
+                value += L" END";
             // {R}: the row's rowid; the root rows keep NULL.
             std::wstring expr = value;
             for (size_t at = expr.find(L"{R}"); at != std::wstring::npos; at = expr.find(L"{R}", at))
