@@ -92,7 +92,8 @@ MergeFigures RunMerge(const std::wstring& target, const std::wstring& source)
 }
 
 // The baseline: the source's records written to the copy by one prepared INSERT, in one
-// transaction, each on the target's first species and locality.
+// transaction, spread over the target's species and localities (a row the key index refuses is
+// passed over).
 double RawInsert(const std::wstring& target, const std::wstring& source, long* rows)
 {
     zor::RawOdbc from;
@@ -102,27 +103,29 @@ double RawInsert(const std::wstring& target, const std::wstring& source, long* r
         return 0;
     from.Close();
     zor::RawOdbc db;
-    if (!db.Open(target, false))
+    std::vector<std::vector<std::wstring>> species, localities;
+    if (!db.Open(target, false) || !db.Query(L"SELECT SYSID FROM SPECIES", species) ||
+        !db.Query(L"SELECT LOCID FROM FEATURES", localities) || species.empty() || localities.empty())
         return 0;
-    long long sys = db.QueryInt(L"SELECT MIN(SYSID) FROM SPECIES");
-    long long loc = db.QueryInt(L"SELECT MIN(LOCID) FROM FEATURES");
     zor::RawStatement insert;
     double start = NowSeconds();
-    if (!db.Begin() || !insert.Prepare(db, L"INSERT INTO ZORNACOLLS (SYSID, FTRID, LITID, RECNOTE, DATUM, POCET, LEG, DET, "
-                                           L"PRESNOST) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"))
+    if (!db.Begin() || !insert.Prepare(db, L"INSERT OR IGNORE INTO ZORNACOLLS (SYSID, FTRID, LITID, RECNOTE, DATUM, POCET, "
+                                           L"LEG, DET, PRESNOST) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"))
         return 0;
-    for (const auto& r : records) {
-        insert.SetInt(1, sys);
-        insert.SetInt(2, loc);
+    auto text = [](const std::wstring& value) { return value == L"<NULL>" ? nullptr : value.c_str(); };
+    for (size_t i = 0; i < records.size(); ++i) {
+        const auto& r = records[i];
+        insert.SetInt(1, _wtoi(species[i % species.size()][0].c_str()));
+        insert.SetInt(2, _wtoi(localities[(i * 7) % localities.size()][0].c_str()));
         insert.SetInt(3, _wtoi(r[0].c_str()));
-        insert.SetTextOrNull(4, r[1] == L"<NULL>" ? nullptr : r[1].c_str());
-        if (r[2] == L"<NULL>")
-            insert.SetNull(5);
-        else
+        insert.SetTextOrNull(4, text(r[1]));
+        if (text(r[2]))
             insert.SetDouble(5, _wtof(r[2].c_str()));
+        else
+            insert.SetNull(5);
         insert.SetInt(6, _wtoi(r[3].c_str()));
-        insert.SetTextOrNull(7, r[4] == L"<NULL>" ? nullptr : r[4].c_str());
-        insert.SetTextOrNull(8, r[5] == L"<NULL>" ? nullptr : r[5].c_str());
+        insert.SetTextOrNull(7, text(r[4]));
+        insert.SetTextOrNull(8, text(r[5]));
         insert.SetDouble(9, _wtof(r[6].c_str()));
         if (!insert.Execute())
             return 0;

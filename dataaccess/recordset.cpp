@@ -167,6 +167,13 @@ public:
             data = std::make_shared<RowsetData>(*data);
         data->DropIndexes();
     }
+    // The same before one row is added or rewritten: the indexes are kept and brought up to
+    // date with that row afterwards (RowsetData::Reindex).
+    void OwnDataForRowWrite()
+    {
+        if (data.use_count() > 1)
+            data = std::make_shared<RowsetData>(*data);
+    }
 
     // ---- loading -----------------------------------------------------------------------------
 
@@ -960,13 +967,16 @@ public:
             }
             fresh = built;
         }
-        OwnData();
+        OwnDataForRowWrite();
         if (editMode == adEditAdd) {
             data->rows.push_back(fresh);
             view.push_back((uint32_t)(data->rows.size() - 1));
             pos = Size() - 1;
+            data->Reindex(view[pos], nullptr);
         } else {
+            RowPtr before = data->rows[view[pos]];
             data->rows[view[pos]] = fresh;
+            data->Reindex(view[pos], before);
         }
         onDeleted = false;
         ClearPending();

@@ -408,6 +408,32 @@ const std::vector<uint32_t>* RowsetData::Equal(size_t column, long long value)
     return found == it->second.end() ? &none : &found->second;
 }
 
+void RowsetData::Reindex(uint32_t row, const RowPtr& before)
+{
+    std::lock_guard<std::mutex> hold(indexLock_);
+    const RowPtr& after = rows[row];
+    for (auto& entry : indexes_) {
+        size_t column = entry.first;
+        auto& index = entry.second;
+        DriverValue oldValue, newValue;
+        bool hadKey = before && !(oldValue = before->Get(column)).isNull && oldValue.kind == FetchKind::Integer;
+        bool hasKey = after && !(newValue = after->Get(column)).isNull && newValue.kind == FetchKind::Integer;
+        if (hadKey && hasKey && oldValue.i == newValue.i)
+            continue;
+        if (hadKey) {
+            auto found = index.find(oldValue.i);
+            if (found != index.end()) {
+                auto& hits = found->second;
+                hits.erase(std::remove(hits.begin(), hits.end(), row), hits.end());
+            }
+        }
+        if (hasKey) {
+            auto& hits = index[newValue.i];
+            hits.insert(std::lower_bound(hits.begin(), hits.end(), row), row);  // stays ascending
+        }
+    }
+}
+
 void RowsetData::DropIndexes()
 {
     std::lock_guard<std::mutex> hold(indexLock_);

@@ -79,6 +79,10 @@ struct RowsetData {
     // Base rows whose integer column equals the value, ascending (built on first use).
     const std::vector<uint32_t>* Equal(size_t column, long long value);
     void DropIndexes();
+    // Keeps the indexes built so far current after rows[row] was added (before null) or
+    // replaced (before its old content), so that a table searched by id between writes is not
+    // indexed again after each one.
+    void Reindex(uint32_t row, const RowPtr& before);
 
 private:
     std::mutex indexLock_;
