@@ -1,5 +1,7 @@
 #include "import/mergerecords.h"
 
+#include "dataaccess/enclose.h"
+#include "dataaccess/varconv.h"
 #include "import/importrun.h"
 #include "import/impsource.h"
 #include "import/targettables.h"
@@ -132,7 +134,109 @@ int MapLiterature(MergeRun& m, int sourceId)
     return id;
 }
 
-bool ImportCollectViewRow(MergeRun& m, MergeTable& view, const RecordViewColumns& columns)
+bool RecordWriter::Prepare(MergeRun& m, const RecordViewColumns& columns)
+{
+    Close();
+    MergeTable& records = m.tgtRecords;
+    std::vector<int> ordinals = {1, 2, 3, 4};  // SYSID, FTRID, LITID, RECNOTE
+    for (int ordinal : m.sysPathColumns)
+        ordinals.push_back(ordinal);
+    for (int ordinal : m.locPathColumns)
+        ordinals.push_back(ordinal);
+    MergeAttrGroup& g = m.groups[MERGE_RECORDS];
+    for (int j = 0; g.entries && j < g.entries->GetCount(); ++j) {
+        AttrImportEntry* attr = static_cast<AttrImportEntry*>(g.entries->GetItems()[j]);
+        bool read = j < (int)columns.attrs.size() && columns.attrs[(size_t)j] >= 0;
+        if (attr->State != CHOICE_SKIP && read)
+            ordinals.push_back(attr->TargetOrdinal);
+    }
+    paramOfColumn_.assign((size_t)records.ColumnCount(), -1);
+    std::wstring names, marks;
+    for (int ordinal : ordinals) {
+        if (ordinal < 0 || ordinal >= records.ColumnCount() || paramOfColumn_[(size_t)ordinal] >= 0)
+            continue;  // not in the table, or taken already (two attributes mapped onto one)
+        paramOfColumn_[(size_t)ordinal] = (int)types_.size();
+        types_.push_back(records.ColumnType(ordinal));
+        names += (names.empty() ? L"" : L", ") + zdata::QuoteIdentifier(records.ColumnName(ordinal));
+        marks += marks.empty() ? L"?" : L", ?";
+    }
+    command_ = zdata::Command::Create();
+    command_->put_ActiveConnection(m.run->Connection);
+    command_->put_CommandText((L"INSERT INTO ZORNACOLLS (" + names + L") VALUES (" + marks + L")").c_str());
+    zdata::Parameters* params = nullptr;
+    if (FAILED(command_->get_Parameters(&params)) || FAILED(params->Refresh())) {
+        if (params)
+            params->Release();
+        return false;
+    }
+    for (size_t i = 0; i < types_.size(); ++i) {
+        zdata::Parameter* param = nullptr;
+        params->Item((long)i, &param);
+        params_.push_back(param);
+    }
+    params->Release();
+    return true;
+}
+
+void RecordWriter::Close()
+{
+    for (zdata::Parameter* param : params_)
+        if (param)
+            param->Release();
+    params_.clear();
+    paramOfColumn_.clear();
+    types_.clear();
+    if (command_)
+        command_->Release();
+    command_ = nullptr;
+}
+
+void RecordWriter::Clear()
+{
+    VARIANT null;
+    null.vt = VT_NULL;
+    for (zdata::Parameter* param : params_)
+        if (param)
+            param->put_Value(null);
+}
+
+void RecordWriter::Set(long ordinal, const VARIANT& value)
+{
+    int p = ordinal >= 0 && ordinal < (long)paramOfColumn_.size() ? paramOfColumn_[(size_t)ordinal] : -1;
+    if (p < 0 || !params_[(size_t)p])
+        return;
+    VARIANT typed;
+    VariantInit(&typed);
+    // As a recordset stores it: dates as their number, booleans as -1/0, text read as numbers.
+    if (SUCCEEDED(zdata::CoerceVariant(types_[(size_t)p], value, &typed))) {
+        if (typed.vt == VT_DATE)
+            typed.vt = VT_R8;  // the same bits: the OLE date number
+        else if (typed.vt == VT_BOOL) {
+            int truth = typed.boolVal ? -1 : 0;
+            typed.vt = VT_I4;
+            typed.lVal = truth;
+        }
+        params_[(size_t)p]->put_Value(typed);
+    } else {
+        params_[(size_t)p]->put_Value(value);  // refused by the statement, as by the recordset
+    }
+    VariantClear(&typed);
+}
+
+void RecordWriter::SetInt(long ordinal, int value)
+{
+    VARIANT v;
+    v.vt = VT_I4;
+    v.lVal = value;
+    Set(ordinal, v);
+}
+
+HRESULT RecordWriter::Write()
+{
+    return command_ ? command_->Execute(nullptr, nullptr, adExecuteNoRecords, nullptr) : E_FAIL;
+}
+
+bool ImportCollectViewRow(MergeRun& m, MergeTable& view, const RecordViewColumns& columns, RecordWriter& writer)
 {
     int sourceSys = view.Int(columns.sysId);
     int sys = MapSysItem(m, sourceSys);
@@ -151,21 +255,19 @@ bool ImportCollectViewRow(MergeRun& m, MergeTable& view, const RecordViewColumns
     std::vector<int> locPath = m.locUnitPath;
     int lit = MapLiterature(m, view.Int(columns.litId));
 
-    MergeTable& records = m.tgtRecords;
-    zdata::Recordset* rs = records.Rs();
-    rs->AddNew();
-    records.PutInt(1, sys);
-    records.PutInt(2, loc);
-    records.PutInt(3, lit);
+    writer.Clear();
+    writer.SetInt(1, sys);
+    writer.SetInt(2, loc);
+    writer.SetInt(3, lit);
     VARIANT note = view.Get(columns.note);
-    records.Put(4, note);
+    writer.Set(4, note);
     VariantClear(&note);
     for (size_t k = 0; k < m.sysPathColumns.size(); ++k)
-        if (m.sysPathColumns[k] >= 0)
-            PutIdOrNull(records, m.sysPathColumns[k], sysPath[k]);
+        if (sysPath[k] >= 0)
+            writer.SetInt(m.sysPathColumns[k], sysPath[k]);
     for (size_t k = 0; k < m.locPathColumns.size(); ++k)
-        if (m.locPathColumns[k] >= 0)
-            PutIdOrNull(records, m.locPathColumns[k], locPath[k]);
+        if (locPath[k] >= 0)
+            writer.SetInt(m.locPathColumns[k], locPath[k]);
     MergeAttrGroup& g = m.groups[MERGE_RECORDS];
     for (int j = 0; g.entries && j < g.entries->GetCount(); ++j) {
         AttrImportEntry* attr = static_cast<AttrImportEntry*>(g.entries->GetItems()[j]);
@@ -174,12 +276,11 @@ bool ImportCollectViewRow(MergeRun& m, MergeTable& view, const RecordViewColumns
             continue;
         VARIANT value = view.Get(from);
         if (CopyLookupValue(m, MERGE_RECORDS, j, value))
-            records.Put(attr->TargetOrdinal, value);
+            writer.Set(attr->TargetOrdinal, value);
         VariantClear(&value);
     }
-    if (FAILED(rs->Update())) {
+    if (FAILED(writer.Write())) {
         m.run->LogDbErrors();
-        rs->CancelUpdate();
         return false;
     }
     return true;

@@ -255,6 +255,8 @@ bool CImpDB2010Src::OpenTargets(ImportRun& run)
     m.nextSysId = MaxSysId;
     m.nextLocId = MaxLocId;
     PrepareMergeTargets(m, run.Job->Model);
+    if (!recordWriter_.Prepare(m, recordColumns_))
+        return false;
     if (!recordViewOpen_)
         LogMergeError(m, IDS_I_MERGE_VIEW_CLOSED, kRecordView);
     if (!litViewOpen_)
@@ -274,7 +276,7 @@ int CImpDB2010Src::ImportRow(ImportRun& run)
     int errors = ErrorCount;
     MergeTable& view = records ? *recordView_ : *litView_;
     if (records)
-        ImportCollectViewRow(m, view, recordColumns_);
+        ImportCollectViewRow(m, view, recordColumns_, recordWriter_);
     else
         ImportLitViewRow(m, view);
     view.Rs()->MoveNext();
@@ -295,6 +297,7 @@ void CImpDB2010Src::CloseData(ImportRun&)
 {
     if (merge_)
         FreeMergeTargets(*merge_);
+    recordWriter_.Close();
     merge_.reset();
     recordView_.reset();
     litView_.reset();

@@ -53,6 +53,7 @@ private:
     std::unique_ptr<MergeRun> merge_;
     std::unique_ptr<MergeTable> recordView_, litView_;
     RecordViewColumns recordColumns_;
+    RecordWriter recordWriter_;
     long recordRows_ = 0, litRows_ = 0, done_ = 0, rowNumber_ = 0;
     bool recordViewOpen_ = false, litViewOpen_ = false;
 };

@@ -81,6 +81,14 @@ int MergeTable::Ordinal(const wchar_t* name, long limit) const
     return -1;
 }
 
+DataTypeEnum MergeTable::ColumnType(long ordinal) const
+{
+    DataTypeEnum type = adEmpty;
+    if (ordinal >= 0 && ordinal < ColumnCount() && columns_[(size_t)ordinal])
+        columns_[(size_t)ordinal]->get_Type(&type);
+    return type;
+}
+
 bool MergeTable::FindInt(const wchar_t* column, int value)
 {
     if (!rs_)

@@ -50,6 +50,7 @@ public:
     // The ordinal of the column of that name among the first `limit` columns (all for -1), -1 none.
     int Ordinal(const wchar_t* name, long limit = -1) const;
     const std::wstring& ColumnName(long ordinal) const { return names_[(size_t)ordinal]; }
+    DataTypeEnum ColumnType(long ordinal) const;
 
     // Filter "column = value" and move to its first row; false when no row has it.
     bool FindInt(const wchar_t* column, int value);
