@@ -138,23 +138,7 @@ double RawInsert(const std::wstring& target, const std::wstring& source, long* r
 
 bool MakeOlderSource(const std::wstring& path, int records)
 {
-    wchar_t exe[MAX_PATH];
-    GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring dir = exe;
-    dir.erase(dir.find_last_of(L"\\/") + 1);
-    std::wstring cmd = L"\"" + dir + L"ZorOlderDb.exe\" -o \"" + path + L"\" -n " + std::to_wstring(records) +
-                       L" -s 2011 --renamed-half";
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
-        return false;
-    WaitForSingleObject(pi.hProcess, INFINITE);
-    DWORD code = 1;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return code == 0;
+    return RunSiblingProgram(L"ZorOlderDb.exe", L"-o \"" + path + L"\" -n " + std::to_wstring(records) + L" -s 2011 --renamed-half");
 }
 
 }  // namespace

@@ -469,6 +469,84 @@ static void WalkSourcePath(MergeTable& tree, const ItemList* levels, int id, std
     }
 }
 
+// What the two trees' mapping differs in.
+struct TreeSide {
+    MergeTable& source;
+    MergeTable& target;
+    CPtrArray* units;
+    const ItemList* levels;        // the source's levels
+    std::vector<int>& sourcePath;  // by source level
+    std::vector<int>& unitPath;    // by unit entry
+    TreeIndex& index;
+    int& nextId;
+    int nameColumn;
+    int positionColumn;            // -1: siblings are ordered by name
+    int group;                     // of the tree's attributes
+    const std::vector<std::pair<int, int>>& copy;
+};
+
+static TreeSide SystematicSide(MergeRun& m)
+{
+    return {m.srcSys, m.tgtSys, m.sysUnits, &m.sourceModel->Lists[MODEL_SYS_LEVELS], m.srcSysPath, m.sysUnitPath,
+            m.sysIndex, m.nextSysId, 4, 3, MERGE_SYSTREE, m.sysCopy};
+}
+
+static TreeSide LocalitySide(MergeRun& m)
+{
+    return {m.srcLoc, m.tgtLoc, m.locUnits, &m.sourceModel->Lists[MODEL_LOC_LEVELS], m.srcLocPath, m.locUnitPath,
+            m.locIndex, m.nextLocId, 3, -1, MERGE_LOCTREE, m.locCopy};
+}
+
+// The source item's path matched level by level from the top in the target, each missing item
+// created (its data row through onData); the last matched item, 0 when none.
+template <class OnData>
+int MapTreePath(MergeRun& m, TreeSide side, int sourceId, OnData onData)
+{
+    WalkSourcePath(side.source, side.levels, sourceId, &side.sourcePath);
+    int parent = 0;
+    std::wstring name;
+    for (int i = 0; i < side.levels->Count; ++i) {
+        int srcId = side.sourcePath[(size_t)i];
+        if (srcId < 0 || !side.source.FindInt(L"ID", srcId))
+            continue;
+        int k = FindUnitEntryBySourceLevel(LevelAt(side.levels, i)->OrigLevelId, side.units);
+        if (k < 0 || !UnitImported(UnitAt(side.units, k)) || !side.source.Text(side.nameColumn, &name))
+            continue;  // its children hang on the last matched ancestor
+        UnitEntry* unit = UnitAt(side.units, k);
+        int found = side.index.Find(parent, unit->TargetLevel, name);
+        if (found >= 0) {
+            parent = found;
+            side.unitPath[(size_t)k] = parent;
+            continue;
+        }
+        int position = side.positionColumn >= 0 ? side.index.LastPosition(parent, unit->TargetLevel) + 1 : 0;
+        int id = ++side.nextId;
+        zdata::Recordset* rs = side.target.Rs();
+        rs->AddNew();
+        side.target.PutInt(0, id);
+        side.target.PutInt(1, parent);
+        side.target.PutInt(2, unit->TargetLevel);
+        if (side.positionColumn >= 0)
+            side.target.PutInt(side.positionColumn, position);
+        CopyColumns(side.copy, side.source, side.target);
+        CopyAttributes(m, side.group, side.source, side.target);
+        if (FAILED(rs->Update())) {
+            // A tree item that exists already is no error; a locality that cannot be written is.
+            if (side.positionColumn < 0)
+                m.run->LogDbErrors();
+            rs->CancelUpdate();
+            --side.nextId;
+            continue;
+        }
+        side.index.Add(id, parent, unit->TargetLevel, name, position);
+        parent = id;
+        side.unitPath[(size_t)k] = parent;
+        if (unit->Optional)
+            onData(srcId, id);
+    }
+    return parent;
+}
+
 int MapSysItem(MergeRun& m, int sourceId)
 {
     std::fill(m.sysUnitPath.begin(), m.sysUnitPath.end(), -1);
@@ -477,49 +555,11 @@ int MapSysItem(MergeRun& m, int sourceId)
     int shortcut = FindSpeciesByName(m, sourceId);
     if (shortcut > 0)
         return shortcut;
-    const ItemList* levels = &m.sourceModel->Lists[MODEL_SYS_LEVELS];
-    WalkSourcePath(m.srcSys, levels, sourceId, &m.srcSysPath);
-    int parent = 0;
-    std::wstring name;
-    for (int i = 0; i < levels->Count; ++i) {
-        int srcId = m.srcSysPath[(size_t)i];
-        if (srcId < 0 || !m.srcSys.FindInt(L"ID", srcId))
-            continue;
-        int k = FindUnitEntryBySourceLevel(LevelAt(levels, i)->OrigLevelId, m.sysUnits);
-        if (k < 0 || !UnitImported(UnitAt(m.sysUnits, k)) || !m.srcSys.Text(4, &name))
-            continue;  // its children hang on the last matched ancestor
-        UnitEntry* unit = UnitAt(m.sysUnits, k);
-        int found = m.sysIndex.Find(parent, unit->TargetLevel, name);
-        if (found >= 0) {
-            parent = found;
-            m.sysUnitPath[(size_t)k] = parent;
-            continue;
-        }
-        int position = m.sysIndex.LastPosition(parent, unit->TargetLevel) + 1;
-        int id = ++m.nextSysId;
-        zdata::Recordset* rs = m.tgtSys.Rs();
-        rs->AddNew();
-        m.tgtSys.PutInt(0, id);
-        m.tgtSys.PutInt(1, parent);
-        m.tgtSys.PutInt(2, unit->TargetLevel);
-        m.tgtSys.PutInt(3, position);
-        CopyColumns(m.sysCopy, m.srcSys, m.tgtSys);
-        CopyAttributes(m, MERGE_SYSTREE, m.srcSys, m.tgtSys);
-        if (FAILED(rs->Update())) {
-            rs->CancelUpdate();
-            --m.nextSysId;
-            continue;
-        }
-        m.sysIndex.Add(id, parent, unit->TargetLevel, name, position);
-        parent = id;
-        m.sysUnitPath[(size_t)k] = parent;
-        if (unit->Optional) {
-            wchar_t composed[64] = L"";
-            ComposeTaxonName(id, rs, m.nameLevelIds.data(), (int)m.nameLevelIds.size(), composed);
-            MapSpecies(m, srcId, id, composed);
-        }
-    }
-    return parent;
+    return MapTreePath(m, SystematicSide(m), sourceId, [&m](int srcId, int id) {
+        wchar_t composed[64] = L"";
+        ComposeTaxonName(id, m.tgtSys.Rs(), m.nameLevelIds.data(), (int)m.nameLevelIds.size(), composed);
+        MapSpecies(m, srcId, id, composed);
+    });
 }
 
 bool MapSpecies(MergeRun& m, int sourceId, int newId, const std::wstring& composedName)
@@ -559,44 +599,7 @@ int MapLocItem(MergeRun& m, int sourceId)
     std::fill(m.locUnitPath.begin(), m.locUnitPath.end(), -1);
     if (!m.locUnits || m.locUnits->GetCount() == 0)
         return 0;
-    const ItemList* levels = &m.sourceModel->Lists[MODEL_LOC_LEVELS];
-    WalkSourcePath(m.srcLoc, levels, sourceId, &m.srcLocPath);
-    int parent = 0;
-    std::wstring name;
-    for (int i = 0; i < levels->Count; ++i) {
-        int srcId = m.srcLocPath[(size_t)i];
-        if (srcId < 0 || !m.srcLoc.FindInt(L"ID", srcId))
-            continue;
-        int k = FindUnitEntryBySourceLevel(LevelAt(levels, i)->OrigLevelId, m.locUnits);
-        if (k < 0 || !UnitImported(UnitAt(m.locUnits, k)) || !m.srcLoc.Text(3, &name))
-            continue;
-        UnitEntry* unit = UnitAt(m.locUnits, k);
-        int found = m.locIndex.Find(parent, unit->TargetLevel, name);
-        if (found >= 0) {
-            parent = found;
-            m.locUnitPath[(size_t)k] = parent;
-            continue;
-        }
-        int id = ++m.nextLocId;
-        zdata::Recordset* rs = m.tgtLoc.Rs();
-        rs->AddNew();
-        m.tgtLoc.PutInt(0, id);
-        m.tgtLoc.PutInt(1, parent);
-        m.tgtLoc.PutInt(2, unit->TargetLevel);
-        CopyColumns(m.locCopy, m.srcLoc, m.tgtLoc);
-        CopyAttributes(m, MERGE_LOCTREE, m.srcLoc, m.tgtLoc);
-        if (FAILED(rs->Update())) {
-            CancelAndLog(m, m.tgtLoc);
-            --m.nextLocId;
-            continue;
-        }
-        m.locIndex.Add(id, parent, unit->TargetLevel, name, 0);
-        parent = id;
-        m.locUnitPath[(size_t)k] = parent;
-        if (unit->Optional)
-            MapFeatures(m, srcId, id);
-    }
-    return parent;
+    return MapTreePath(m, LocalitySide(m), sourceId, [&m](int srcId, int id) { MapFeatures(m, srcId, id); });
 }
 
 bool MapFeatures(MergeRun& m, int sourceId, int newId)
