@@ -32,7 +32,7 @@ void CopyRefs(MergeRun& m, int sourceLitId, int newLitId, MergeTable& source, Me
 {
     if (!source.FindInt(L"LITID", sourceLitId))
         return;
-    // The mapping moves other tables only; the references are taken first, in the source's order.
+    // Taken first, in the source's order, so that no mapping below moves the cursor of this loop.
     std::vector<int> referenced;
     for (zdata::Recordset* rs = source.Rs(); !rs->IsEOF(); rs->MoveNext())
         referenced.push_back(source.Int(1));

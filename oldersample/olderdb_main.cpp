@@ -43,6 +43,10 @@ int main()
     std::wstring path;
     for (int k = 1; argv && k < argc; ++k) {
         std::wstring a = argv[k];
+        if (a == L"-h" || a == L"--help") {
+            Print(stdout, kUsage);
+            return 0;
+        }
         if ((a == L"-n" || a == L"--records") && k + 1 < argc)
             options.sample.records = _wtoi(argv[++k]);
         else if ((a == L"-s" || a == L"--seed") && k + 1 < argc)
