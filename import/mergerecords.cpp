@@ -74,8 +74,11 @@ int MapJournal(MergeRun& m, int sourceJournalId, int* editor)
 {
     *editor = -1;
     int journal = MapNameRow(m, m.srcJournals, m.tgtJournals, sourceJournalId, 3);
-    if (journal < 0)
+    if (journal < 0) {
+        if (sourceJournalId >= 0 && !m.srcJournals.FindInt(L"ID", sourceJournalId))
+            LogMergeError(m, IDS_I_MERGE_NO_JOURNAL, std::to_wstring(sourceJournalId));
         return journal;
+    }
     *editor = MapNameRow(m, m.srcEditors, m.tgtEditors, m.srcJournals.Int(kJournalEditor), 4);
     // The periodical's publisher follows the source, also on a periodical the target had.
     if (m.tgtJournals.Rs()->IsEOF() || m.tgtJournals.Int(0) != journal)

@@ -307,6 +307,8 @@ TEST(MergeDb, NewItemsTakeTheirPlacesLabelsAndReferencesAndBadRowsAreLogged)
                            L"FROM ZORNACOLLS LIMIT 1");
         dbtest::Exec(path, L"INSERT INTO ZORNACOLLS (SYSID, FTRID, LITID, RECNOTE) SELECT SYSID, FTRID, 777777, 'bez publikace' "
                            L"FROM ZORNACOLLS LIMIT 1");
+        dbtest::Exec(path, L"UPDATE LITERATURE SET JOURNALID = 888888 WHERE ID = (SELECT MIN(ID) FROM LITERATURE WHERE "
+                           L"ID % 2 = 0 AND ID <> " + std::to_wstring(brokenLit) + L")");
     });
     ASSERT_GT(brokenLit, 0);
     LogFolder logs;
@@ -319,8 +321,9 @@ TEST(MergeDb, NewItemsTakeTheirPlacesLabelsAndReferencesAndBadRowsAreLogged)
     RecordingSink sink;
     ASSERT_EQ(IMPORT_COMMITTED, Merge(target.Path(), source.Path(), &sink));
     const std::wstring t = target.Path();
-    // The two bad records are one log entry each; the one without a publication is kept.
-    EXPECT_EQ(2, sink.errorsLogged);
+    // The two bad records and the periodical that is missing are one log entry each; the record
+    // without a publication and the publication without its periodical are kept.
+    EXPECT_EQ(3, sink.errorsLogged);
     EXPECT_EQ(Count(source.Path(), L"ZORNACOLLS") - 1, Count(t, L"ZORNACOLLS") - records);
     EXPECT_EQ(1, dbtest::QueryInt(t, L"SELECT COUNT(*) FROM ZORNACOLLS WHERE RECNOTE = 'bez publikace' AND LITID = -1"));
     std::vector<std::wstring> files = logs.Logs();
@@ -328,6 +331,7 @@ TEST(MergeDb, NewItemsTakeTheirPlacesLabelsAndReferencesAndBadRowsAreLogged)
     std::string log = wintest::ReadFileBytes(files[0]);
     EXPECT_NE(std::string::npos, log.find("900000")) << log;
     EXPECT_NE(std::string::npos, log.find("777777")) << log;
+    EXPECT_NE(std::string::npos, log.find("888888")) << log;
 
     // A new first child is at 1, a new child of a parent with children after the last one.
     std::wstring newSys = L" FROM SYSTREE S WHERE S.ID > " + std::to_wstring(maxSys);
@@ -373,6 +377,44 @@ TEST(MergeDb, NewItemsTakeTheirPlacesLabelsAndReferencesAndBadRowsAreLogged)
     EXPECT_EQ(sourceAuthors, mergedAuthors);
     EXPECT_EQ(dbtest::QueryInt(source.Path(), L"SELECT COUNT(*) FROM BOOKAUTHORS WHERE LITID = " + std::to_wstring(brokenLit)) - 1,
               (long long)mergedAuthors.size());
+}
+
+// An older file: FEATURES has no note and its attributes follow the square at once, and the
+// records view does not open here (dropped): no records, one log entry, the literature still comes
+// and the new localities' attributes are read by name.
+TEST(MergeDb, OlderLocalitiesKeepTheirAttributesAndAViewThatDoesNotOpenIsLogged)
+{
+    OlderSource source(Options(300, true, true), [](const std::wstring& path) {
+        dbtest::Exec(path, L"DROP VIEW COLLECTVIEW");
+        // Localities reach the target through the literature's references only.
+        dbtest::Exec(path, L"INSERT INTO LITLOCREFS (LITID, LOCID, REFPOS) SELECT L.ID, (SELECT MAX(F.LOCID) FROM FEATURES F "
+                           L"WHERE F.LOCID % 97 = L.ID % 97), 1 FROM LITERATURE L WHERE NOT EXISTS "
+                           L"(SELECT 1 FROM LITLOCREFS R WHERE R.LITID = L.ID) AND EXISTS (SELECT 1 FROM FEATURES F "
+                           L"WHERE F.LOCID % 97 = L.ID % 97)");
+    });
+    LogFolder logs;
+    SampleCopy target;
+    long long records = Count(target.Path(), L"ZORNACOLLS");
+    long long maxLoc = dbtest::QueryInt(target.Path(), L"SELECT MAX(ID) FROM LOCTREE");
+    RecordingSink sink;
+    ASSERT_EQ(IMPORT_COMMITTED, Merge(target.Path(), source.Path(), &sink));
+    EXPECT_EQ(1, sink.errorsLogged);
+    EXPECT_EQ(records, Count(target.Path(), L"ZORNACOLLS"));
+    std::set<std::wstring> targetNames = Column(target.Path(), L"SELECT NAME FROM LITERATURE");
+    for (const std::wstring& name : Column(source.Path(), L"SELECT NAME FROM LITERATURE"))
+        EXPECT_TRUE(targetNames.count(name)) << dbtest::Narrow(name);
+    const std::wstring feature = L"SELECT L.NAME || '/' || P.NAME, quote(F.BIOTOP) || '|' || quote(F.CHRUZEMI) || '|' || "
+                                 L"quote(F.POPIS) || '|' || quote(F.SQUARE) FROM FEATURES F JOIN LOCTREE L ON L.ID = F.LOCID "
+                                 L"JOIN LOCTREE P ON P.ID = L.PARENT ";
+    dbtest::Rows added = dbtest::Query(target.Path(), feature + L"WHERE F.LOCID > " + std::to_wstring(maxLoc));
+    ASSERT_FALSE(added.empty());
+    std::map<std::wstring, std::wstring> sourceFeatures;
+    for (const auto& row : dbtest::Query(source.Path(), feature))
+        sourceFeatures[row[0]] = row[1];
+    for (const auto& row : added)
+        EXPECT_EQ(sourceFeatures[row[0]], row[1]) << dbtest::Narrow(row[0]);
+    EXPECT_EQ(0, dbtest::QueryInt(target.Path(), L"SELECT COUNT(*) FROM FEATURES WHERE LOCID > " + std::to_wstring(maxLoc) +
+                                                     L" AND LOCNOTE IS NOT NULL"));
 }
 
 TEST(MergeDb, CancelOrFailureDuringTheRecordsLeavesTheTargetAsItWas)
