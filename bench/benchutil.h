@@ -69,22 +69,22 @@ inline void Pump()
 
 // ---- the benchmark database ----
 
-inline bool MakeDatabase(const std::wstring& path, long records)
+// Runs a program built beside this one with the arguments and waits for it; true when it ended
+// with code 0.
+inline bool RunSiblingProgram(const wchar_t* program, const std::wstring& arguments)
 {
     wchar_t exe[MAX_PATH];
     GetModuleFileNameW(nullptr, exe, MAX_PATH);
     std::wstring dir = exe;
     dir.erase(dir.find_last_of(L"\\/") + 1);
-    wchar_t n[32];
-    _snwprintf(n, 32, L"%ld", records);
-    std::wstring cmd = L"\"" + dir + L"ZorSampleDb.exe\" -o \"" + path + L"\" -n " + n;
-    printf("making the database: %ls\n", cmd.c_str());
+    std::wstring cmd = L"\"" + dir + program + L"\" " + arguments;
+    printf("running: %ls\n", cmd.c_str());
     fflush(stdout);
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
-        fprintf(stderr, "ZorSampleDb.exe could not be started (error %lu)\n", GetLastError());
+        fprintf(stderr, "%ls could not be started (error %lu)\n", program, GetLastError());
         return false;
     }
     WaitForSingleObject(pi.hProcess, INFINITE);
@@ -92,7 +92,13 @@ inline bool MakeDatabase(const std::wstring& path, long records)
     GetExitCodeProcess(pi.hProcess, &code);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
-    return code == 0 && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return code == 0;
+}
+
+inline bool MakeDatabase(const std::wstring& path, long records)
+{
+    return RunSiblingProgram(L"ZorSampleDb.exe", L"-o \"" + path + L"\" -n " + std::to_wstring(records)) &&
+           GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 // A working copy for a benchmark that writes, so that the database itself stays as it was.

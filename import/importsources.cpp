@@ -2,9 +2,11 @@
 #include "import/importsources.h"
 
 #include "import/impsource.h"
+#include "import/mergesource.h"
 #include "import/textsource.h"
 
 void RegisterImportSources()
 {
+    SetImportSourceCreator(IMPSRC_DATABASE_2010, CreateDb2010Source);
     SetImportSourceCreator(IMPSRC_TEXT, CreateTextSource);
 }

@@ -185,3 +185,11 @@
 #define IDC_IMP_LAT_DEG         116
 #define IDC_IMP_LAT_MIN         117
 #define IDC_IMP_LAT_SEC         118
+
+// ---- merging an older database (import_mergedb.rc): log entries of its rows
+#define IDS_I_MERGE_NO_TAXON       2800
+#define IDS_I_MERGE_NO_LOCALITY    2801
+#define IDS_I_MERGE_VIEW_CLOSED    2802
+#define IDS_I_MERGE_VALUE_TOO_LONG 2803
+#define IDS_I_MERGE_NO_PUBLICATION 2804
+#define IDS_I_MERGE_NO_JOURNAL     2805

@@ -394,6 +394,37 @@ TEST_F(RecordsetTest, NewRowStaysVisibleInTheFilteredView)
     EXPECT_EQ(L"Zzz", Text(rs.get(), L"NAME"));
 }
 
+// "column = integer" is answered from an index that is built once and kept current through the
+// recordset's own writes: a row added, a row whose value moves to another key, a row written
+// without changing it, and the id column of a new row.
+TEST_F(RecordsetTest, IntegerFilterFollowsTheRecordsetsOwnWrites)
+{
+    Ref<Recordset> rs(Authors());
+    ASSERT_EQ(S_OK, Filter(rs.get(), L"YEAR = 1700"));
+    EXPECT_EQ((std::vector<std::wstring>{L"Linné"}), Column(rs.get(), L"NAME"));
+    ASSERT_EQ(S_OK, Filter(rs.get(), L"ID = 3"));  // a second index, on the id
+    ASSERT_EQ(S_OK, rs->AddNew());
+    ASSERT_EQ(S_OK, PutText(rs.get(), L"NAME", L"Nový"));
+    ASSERT_EQ(S_OK, PutLong(rs.get(), L"YEAR", 1700));
+    ASSERT_EQ(S_OK, rs->Update());
+    ASSERT_EQ(S_OK, Filter(rs.get(), L"YEAR = 1700"));
+    EXPECT_EQ((std::vector<std::wstring>{L"Linné", L"Nový"}), Column(rs.get(), L"NAME"));
+    ASSERT_EQ(S_OK, Filter(rs.get(), L"ID = 7"));
+    EXPECT_EQ((std::vector<std::wstring>{L"Nový"}), Column(rs.get(), L"NAME"));
+    // Linné moves to 1725, the year O'Brien has; the new row keeps 1700.
+    ASSERT_EQ(S_OK, Filter(rs.get(), L"ID = 1"));
+    ASSERT_EQ(S_OK, PutLong(rs.get(), L"YEAR", 1725));
+    ASSERT_EQ(S_OK, rs->Update());
+    ASSERT_EQ(S_OK, PutText(rs.get(), L"NOTE", L"beze změny klíče"));
+    ASSERT_EQ(S_OK, rs->Update());
+    ASSERT_EQ(S_OK, Filter(rs.get(), L"YEAR = 1700"));
+    EXPECT_EQ((std::vector<std::wstring>{L"Nový"}), Column(rs.get(), L"NAME"));
+    ASSERT_EQ(S_OK, Filter(rs.get(), L"YEAR = 1725"));
+    EXPECT_EQ((std::vector<std::wstring>{L"Linné", L"O'Brien"}), Column(rs.get(), L"NAME"));  // in row order
+    ASSERT_EQ(S_OK, Filter(rs.get(), L"ID = 1"));
+    EXPECT_EQ(1, Count(rs.get()));
+}
+
 TEST_F(RecordsetTest, FailedUpdateKeepsTheEditUntilCancelUpdate)
 {
     Ref<Recordset> rs(Authors());

@@ -25,11 +25,10 @@
 namespace {
 
 using namespace tarnixtest;
+using importtest::LogFolder;
 using importtest::RecordingSink;
 using importtest::TestGroup;
 using importtest::TestSource;
-
-using importtest::LogFolder;
 
 // One job over the opened file with a stand-in source.
 class TestJob {

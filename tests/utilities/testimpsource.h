@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "core/msgbox.h"
 #include "import/impsource.h"
 #include "import/importrun.h"
 #include "import/structtransfer.h"
-#include "core/msgbox.h"
 #include "tests/support/wintest.h"
 
 namespace importtest {

@@ -1,0 +1,295 @@
+#include "import/mergerecords.h"
+
+#include "dataaccess/enclose.h"
+#include "dataaccess/varconv.h"
+#include "import/importrun.h"
+#include "import/impsource.h"
+#include "import/targettables.h"
+#include "resources/tarnix/resource.h"
+#include "utilities/structmodel.h"
+
+namespace {
+
+// Source LITERATURE columns: 3 EDITOR, 4 JOURNALID, 5 FIRSTAUTHOR; JOURNALS column 3 its publisher.
+const int kLitEditor = 3;
+const int kLitJournal = 4;
+const int kLitFirstAuthor = 5;
+const int kJournalEditor = 3;
+
+void PutIdOrNull(MergeTable& table, long ordinal, int id)
+{
+    if (id >= 0)
+        table.PutInt(ordinal, id);
+    else
+        table.PutNull(ordinal);
+}
+
+// The source's reference rows of a publication (column 1 the referenced row), each mapped by
+// mapRow and written to the target's reference table as (new id, mapped id, position); rows that
+// do not map are left out without a gap in the numbering.
+template <class MapRow>
+void CopyRefs(MergeRun& m, int sourceLitId, int newLitId, MergeTable& source, MergeTable& target, MapRow mapRow)
+{
+    if (!source.FindInt(L"LITID", sourceLitId))
+        return;
+    // Taken first, in the source's order, so that no mapping below moves the cursor of this loop.
+    std::vector<int> referenced;
+    for (zdata::Recordset* rs = source.Rs(); !rs->IsEOF(); rs->MoveNext())
+        referenced.push_back(source.Int(1));
+    int position = 1;
+    for (int id : referenced) {
+        int t = mapRow(id);
+        if (t < 0)
+            continue;
+        target.Rs()->AddNew();
+        target.PutInt(0, newLitId);
+        target.PutInt(1, t);
+        target.PutInt(2, position);
+        if (SUCCEEDED(target.Rs()->Update()))
+            ++position;
+        else
+            target.Rs()->CancelUpdate();
+    }
+}
+
+}  // namespace
+
+RecordViewColumns FindRecordViewColumns(const MergeTable& view, long recordColumns, const StructureModel* sourceModel)
+{
+    RecordViewColumns columns;
+    const ItemList* attrs = &sourceModel->Lists[MODEL_RECORD_ATTRS];
+    for (int j = 0; j < attrs->Count; ++j)
+        columns.attrs.push_back(view.Ordinal(AttrAt(attrs, j)->FieldName, recordColumns));
+    return columns;
+}
+
+int MapNameRow(MergeRun&, MergeTable& source, MergeTable& target, int sourceId, int endColumn)
+{
+    if (sourceId < 0 || !source.IsOpen() || !target.IsOpen())
+        return -1;
+    return FindOrCreateNameRow(source.Rs(), target.Rs(), sourceId, 0, 1, endColumn);
+}
+
+int MapJournal(MergeRun& m, int sourceJournalId, int* editor)
+{
+    *editor = -1;
+    int journal = MapNameRow(m, m.srcJournals, m.tgtJournals, sourceJournalId, 3);
+    if (journal < 0) {
+        if (sourceJournalId >= 0 && !m.srcJournals.FindInt(L"ID", sourceJournalId))
+            LogMergeError(m, IDS_I_MERGE_NO_JOURNAL, std::to_wstring(sourceJournalId));
+        return journal;
+    }
+    *editor = MapNameRow(m, m.srcEditors, m.tgtEditors, m.srcJournals.Int(kJournalEditor), 4);
+    // The periodical's publisher follows the source, also on a periodical the target had.
+    if (m.tgtJournals.Rs()->IsEOF() || m.tgtJournals.Int(0) != journal)
+        m.tgtJournals.FindInt(L"ID", journal);
+    if (!m.tgtJournals.Rs()->IsEOF()) {
+        PutIdOrNull(m.tgtJournals, kJournalEditor, *editor);
+        if (FAILED(m.tgtJournals.Rs()->Update()))
+            m.tgtJournals.Rs()->CancelUpdate();
+    }
+    return journal;
+}
+
+int MapLiterature(MergeRun& m, int sourceId)
+{
+    if (sourceId < 0)
+        return -1;
+    std::wstring name;
+    if (!m.srcLit.FindInt(L"ID", sourceId) || !m.srcLit.Text(1, &name) || name.empty()) {
+        LogMergeError(m, IDS_I_MERGE_NO_PUBLICATION, std::to_wstring(sourceId));
+        return -1;
+    }
+    auto known = m.litByName.find(FoldName(name));
+    if (known != m.litByName.end())
+        return known->second;  // the target's own publication stays as it is
+    int author = MapNameRow(m, m.srcAuthors, m.tgtAuthors, m.srcLit.Int(kLitFirstAuthor), 4);
+    int editor = -1;
+    int journal = MapJournal(m, m.srcLit.Int(kLitJournal), &editor);
+    if (journal < 0)
+        editor = MapNameRow(m, m.srcEditors, m.tgtEditors, m.srcLit.Int(kLitEditor), 4);
+    zdata::Recordset* rs = m.tgtLit.Rs();
+    rs->AddNew();
+    CopyColumns(m.litCopy, m.srcLit, m.tgtLit);
+    PutIdOrNull(m.tgtLit, kLitEditor, editor);
+    PutIdOrNull(m.tgtLit, kLitJournal, journal);
+    PutIdOrNull(m.tgtLit, kLitFirstAuthor, author);
+    CopyAttributes(m, MERGE_LITERATURE, m.srcLit, m.tgtLit);
+    if (FAILED(rs->Update())) {
+        rs->CancelUpdate();
+        m.run->LogDbErrors();
+        return -1;
+    }
+    int id = m.tgtLit.Int(0);
+    m.litByName.emplace(FoldName(name), id);
+    CopyRefs(m, sourceId, id, m.srcBookAuthors, m.tgtBookAuthors,
+             [&m](int author) { return MapNameRow(m, m.srcAuthors, m.tgtAuthors, author, 4); });
+    CopyRefs(m, sourceId, id, m.srcKeywordRefs, m.tgtKeywordRefs,
+             [&m](int keyword) { return MapNameRow(m, m.srcKeywords, m.tgtKeywords, keyword, 2); });
+    CopyRefs(m, sourceId, id, m.srcSysRefs, m.tgtSysRefs, [&m](int item) {
+        int t = MapSysItem(m, item);
+        return t > 0 ? t : -1;
+    });
+    CopyRefs(m, sourceId, id, m.srcLocRefs, m.tgtLocRefs, [&m](int item) {
+        int t = MapLocItem(m, item);
+        return t > 0 ? t : -1;
+    });
+    return id;
+}
+
+bool RecordWriter::Prepare(MergeRun& m, const RecordViewColumns& columns)
+{
+    Close();
+    MergeTable& records = m.tgtRecords;
+    std::vector<int> ordinals = {1, 2, 3, 4};  // SYSID, FTRID, LITID, RECNOTE
+    for (int ordinal : m.sysPathColumns)
+        ordinals.push_back(ordinal);
+    for (int ordinal : m.locPathColumns)
+        ordinals.push_back(ordinal);
+    MergeAttrGroup& g = m.groups[MERGE_RECORDS];
+    for (int j = 0; g.entries && j < g.entries->GetCount(); ++j) {
+        AttrImportEntry* attr = static_cast<AttrImportEntry*>(g.entries->GetItems()[j]);
+        bool read = j < (int)columns.attrs.size() && columns.attrs[(size_t)j] >= 0;
+        if (attr->State != CHOICE_SKIP && read)
+            ordinals.push_back(attr->TargetOrdinal);
+    }
+    paramOfColumn_.assign((size_t)records.ColumnCount(), -1);
+    std::wstring names, marks;
+    for (int ordinal : ordinals) {
+        if (ordinal < 0 || ordinal >= records.ColumnCount() || paramOfColumn_[(size_t)ordinal] >= 0)
+            continue;  // not in the table, or taken already (two attributes mapped onto one)
+        paramOfColumn_[(size_t)ordinal] = (int)types_.size();
+        types_.push_back(records.ColumnType(ordinal));
+        names += (names.empty() ? L"" : L", ") + zdata::QuoteIdentifier(records.ColumnName(ordinal));
+        marks += marks.empty() ? L"?" : L", ?";
+    }
+    command_ = zdata::Command::Create();
+    command_->put_ActiveConnection(m.run->Connection);
+    command_->put_CommandText((L"INSERT INTO ZORNACOLLS (" + names + L") VALUES (" + marks + L")").c_str());
+    zdata::Parameters* params = nullptr;
+    if (FAILED(command_->get_Parameters(&params)) || FAILED(params->Refresh())) {
+        if (params)
+            params->Release();
+        return false;
+    }
+    for (size_t i = 0; i < types_.size(); ++i) {
+        zdata::Parameter* param = nullptr;
+        params->Item((long)i, &param);
+        params_.push_back(param);
+    }
+    params->Release();
+    return true;
+}
+
+void RecordWriter::Close()
+{
+    for (zdata::Parameter* param : params_)
+        if (param)
+            param->Release();
+    params_.clear();
+    paramOfColumn_.clear();
+    types_.clear();
+    if (command_)
+        command_->Release();
+    command_ = nullptr;
+}
+
+void RecordWriter::Clear()
+{
+    VARIANT null;
+    null.vt = VT_NULL;
+    for (zdata::Parameter* param : params_)
+        if (param)
+            param->put_Value(null);
+}
+
+void RecordWriter::Set(long ordinal, const VARIANT& value)
+{
+    int p = ordinal >= 0 && ordinal < (long)paramOfColumn_.size() ? paramOfColumn_[(size_t)ordinal] : -1;
+    if (p < 0 || !params_[(size_t)p])
+        return;
+    VARIANT typed;
+    VariantInit(&typed);
+    // As a recordset stores it: dates as their number, booleans as -1/0, text read as numbers.
+    if (SUCCEEDED(zdata::CoerceVariant(types_[(size_t)p], value, &typed))) {
+        if (typed.vt == VT_DATE)
+            typed.vt = VT_R8;  // the same bits: the OLE date number
+        else if (typed.vt == VT_BOOL) {
+            int truth = typed.boolVal ? -1 : 0;
+            typed.vt = VT_I4;
+            typed.lVal = truth;
+        }
+        params_[(size_t)p]->put_Value(typed);
+    } else {
+        params_[(size_t)p]->put_Value(value);  // refused by the statement, as by the recordset
+    }
+    VariantClear(&typed);
+}
+
+void RecordWriter::SetInt(long ordinal, int value)
+{
+    VARIANT v;
+    v.vt = VT_I4;
+    v.lVal = value;
+    Set(ordinal, v);
+}
+
+HRESULT RecordWriter::Write()
+{
+    return command_ ? command_->Execute(nullptr, nullptr, adExecuteNoRecords, nullptr) : E_FAIL;
+}
+
+bool ImportCollectViewRow(MergeRun& m, MergeTable& view, const RecordViewColumns& columns, RecordWriter& writer)
+{
+    int sourceSys = view.Int(columns.sysId);
+    int sys = MapSysItem(m, sourceSys);
+    if (sys <= 0) {
+        LogMergeError(m, IDS_I_MERGE_NO_TAXON, std::to_wstring(sourceSys));
+        return false;
+    }
+    std::vector<int> sysPath = m.sysUnitPath;
+    int sourceLoc = view.Int(columns.locId);
+    int loc = MapLocItem(m, sourceLoc);
+    if (loc <= 0) {
+        LogMergeError(m, IDS_I_MERGE_NO_LOCALITY, std::to_wstring(sourceLoc));
+        return false;
+    }
+    // The paths are taken before the publication, whose references may map other items.
+    std::vector<int> locPath = m.locUnitPath;
+    int lit = MapLiterature(m, view.Int(columns.litId));
+
+    writer.Clear();
+    writer.SetInt(1, sys);
+    writer.SetInt(2, loc);
+    writer.SetInt(3, lit);
+    VARIANT note = view.Get(columns.note);
+    writer.Set(4, note);
+    VariantClear(&note);
+    for (size_t k = 0; k < m.sysPathColumns.size(); ++k)
+        if (sysPath[k] >= 0)
+            writer.SetInt(m.sysPathColumns[k], sysPath[k]);
+    for (size_t k = 0; k < m.locPathColumns.size(); ++k)
+        if (locPath[k] >= 0)
+            writer.SetInt(m.locPathColumns[k], locPath[k]);
+    MergeAttrGroup& g = m.groups[MERGE_RECORDS];
+    for (int j = 0; g.entries && j < g.entries->GetCount(); ++j) {
+        AttrImportEntry* attr = static_cast<AttrImportEntry*>(g.entries->GetItems()[j]);
+        int from = j < (int)columns.attrs.size() ? columns.attrs[(size_t)j] : -1;
+        if (attr->State == CHOICE_SKIP || attr->TargetOrdinal < 0 || from < 0)
+            continue;
+        VARIANT value = view.Get(from);
+        if (CopyLookupValue(m, MERGE_RECORDS, j, value))
+            writer.Set(attr->TargetOrdinal, value);
+        VariantClear(&value);
+    }
+    if (FAILED(writer.Write())) {
+        m.run->LogDbErrors();
+        return false;
+    }
+    return true;
+}
+
+void ImportLitViewRow(MergeRun& m, MergeTable& view)
+{
+    MapLiterature(m, view.Int(0));
+}
