@@ -49,6 +49,9 @@ BookStatus BookStream::Open(const wchar_t* path)
 {
     Close();
     error_ = StgOpenStorage(path, nullptr, STGM_READ | STGM_SHARE_DENY_WRITE, nullptr, 0, &storage_);
+    if (error_ == STG_E_SHAREVIOLATION || error_ == STG_E_LOCKVIOLATION)  // open in another program
+        error_ = StgOpenStorage(path, nullptr, STGM_READ | STGM_SHARE_DENY_NONE | STGM_TRANSACTED, nullptr, 0,
+                                &storage_);
     if (FAILED(error_)) {
         storage_ = nullptr;
         return StatusOfOpenError(error_);
