@@ -5,24 +5,16 @@
 #include <fstream>
 #include <iterator>
 #include "tests/dataaccess/adotest.h"
+#include "tests/support/accessfixtures.h"
 
 using namespace zdata;
 using adotest::Ref;
 
 namespace {
 
-std::wstring FixtureFolder()
-{
-    wchar_t folder[MAX_PATH] = L"";
-    if (!GetEnvironmentVariableW(L"ZOR_ACCESS_FIXTURES", folder, MAX_PATH))
-        wcscpy(folder, L"Z:\\work\\shared\\fixtures\\access");
-    return folder;
-}
-
 std::wstring Fixture(const wchar_t* name)
 {
-    std::wstring path = FixtureFolder() + L"\\" + name;
-    return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES ? std::wstring() : path;
+    return accessfixtures::Path(name);
 }
 
 Connection* OpenReadOnly(const std::wstring& path, HRESULT* hr)
