@@ -659,27 +659,31 @@ void AddSchemaTableRow(RowsetData* rows, const std::wstring& name, const std::ws
     rows->rows.push_back(row);
 }
 
-// The driver's catalog of tables (SQLTablesW): name and type of each.
-HRESULT ReadDriverTables(ConnectionCore& core, RowsetData* rows)
+// The names and types of the file's tables: from the driver's catalog (SQLTablesW, query null)
+// or from a query giving the two as its first columns.
+HRESULT ReadTableList(ConnectionCore& core, RowsetData* rows, const wchar_t* query)
 {
     Stmt st;
     if (!st.Alloc(core))
         return core.NoStatement();
-    if (!OdbcOk(SQLTablesW(st.h, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0)))
+    SQLRETURN rc = query ? SQLExecDirectW(st.h, (SQLWCHAR*)query, SQL_NTS)
+                         : SQLTablesW(st.h, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0);
+    if (!OdbcOk(rc))
         return core.FailOdbc(SQL_HANDLE_STMT, st.h, L"The list of tables could not be read.");
+    const SQLUSMALLINT first = query ? 1 : 3;  // the catalog's TABLE_NAME and TABLE_TYPE
     while (OdbcOk(SQLFetch(st.h))) {
         std::wstring values[2];
         for (int c = 0; c < 2; ++c) {
             SQLWCHAR text[512] = {};
             SQLLEN ind = 0;
-            if (OdbcOk(SQLGetData(st.h, (SQLUSMALLINT)(3 + c), SQL_C_WCHAR, text, sizeof(text), &ind)) &&
+            if (OdbcOk(SQLGetData(st.h, (SQLUSMALLINT)(first + c), SQL_C_WCHAR, text, sizeof(text), &ind)) &&
                 ind != SQL_NULL_DATA)
                 values[c] = (const wchar_t*)text;
         }
         if (values[0].empty())
             continue;
         // Saved queries the driver cannot run (most of them) are left out of the list.
-        if (CompareStringOrdinal(values[1].c_str(), -1, L"VIEW", -1, TRUE) == CSTR_EQUAL) {
+        if (!query && CompareStringOrdinal(values[1].c_str(), -1, L"VIEW", -1, TRUE) == CSTR_EQUAL) {
             Stmt probe;
             std::wstring sql = L"SELECT * FROM [" + values[0] + L"]";
             if (!probe.Alloc(core) || !OdbcOk(SQLExecDirectW(probe.h, (SQLWCHAR*)sql.c_str(), SQL_NTS)))
@@ -703,33 +707,15 @@ HRESULT Connection::OpenTablesSchema(Recordset** out)
     if (core_->clientTables) {
         for (const ClientTable& t : core_->clientTables->tables)
             AddSchemaTableRow(rows.get(), t.name, L"TABLE");
-    } else if (core_->passThrough) {
-        HRESULT hr = ReadDriverTables(*core_, rows.get());
-        if (FAILED(hr))
-            return hr;
     } else {
         // The file's own tables and views; the engine's bookkeeping tables are system tables.
-        std::vector<std::vector<std::wstring>> found;
-        Stmt st;
-        if (!st.Alloc(*core_))
-            return core_->NoStatement();
         static const wchar_t kTables[] =
             L"SELECT name, CASE WHEN name LIKE 'sqlite\\_%' ESCAPE '\\' THEN 'SYSTEM TABLE' "
             L"WHEN type = 'view' THEN 'VIEW' ELSE 'TABLE' END FROM sqlite_master "
             L"WHERE type IN ('table', 'view') ORDER BY name";
-        if (!OdbcOk(SQLExecDirectW(st.h, (SQLWCHAR*)kTables, SQL_NTS)))
-            return core_->FailOdbc(SQL_HANDLE_STMT, st.h, L"The list of tables could not be read.");
-        while (OdbcOk(SQLFetch(st.h))) {
-            std::wstring values[2];
-            for (int c = 0; c < 2; ++c) {
-                SQLWCHAR text[512] = {};
-                SQLLEN ind = 0;
-                if (OdbcOk(SQLGetData(st.h, (SQLUSMALLINT)(1 + c), SQL_C_WCHAR, text, sizeof(text), &ind)) &&
-                    ind != SQL_NULL_DATA)
-                    values[c] = (const wchar_t*)text;
-            }
-            AddSchemaTableRow(rows.get(), values[0], values[1]);
-        }
+        HRESULT hr = ReadTableList(*core_, rows.get(), core_->passThrough ? nullptr : kTables);
+        if (FAILED(hr))
+            return hr;
     }
     Recordset* rs = Recordset::Create();
     HRESULT hr = rs->OpenRows(this, rows, L"");

@@ -29,6 +29,16 @@ BookStatus StatusOfOpenError(HRESULT hr)
 
 }  // namespace
 
+bool ReadBoundSheet(const uint8_t* data, size_t size, SheetInfo* sheet)
+{
+    if (size < 8 || !ReadShortString(data + 6, size - 6, &sheet->name))
+        return false;
+    sheet->offset = Get32(data);
+    sheet->state = data[4];
+    sheet->kind = data[5];
+    return true;
+}
+
 bool SameSheetName(const std::wstring& a, const std::wstring& b)
 {
     return CompareStringOrdinal(a.c_str(), (int)a.size(), b.c_str(), (int)b.size(), TRUE) == CSTR_EQUAL;
@@ -127,11 +137,8 @@ BookStatus ScanGlobals(RecordReader* reader, GlobalsScan* scan)
             break;
         case kRecBoundSheet: {
             SheetInfo sheet;
-            if (r.size < 8 || !ReadShortString(r.data + 6, r.size - 6, &sheet.name))
+            if (!ReadBoundSheet(r.data, r.size, &sheet))
                 return BookStatus::Damaged;
-            sheet.offset = Get32(r.data);
-            sheet.state = r.data[4];
-            sheet.kind = r.data[5];
             scan->sheets.push_back(sheet);
             scan->lastSheet = index;
             break;

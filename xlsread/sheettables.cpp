@@ -103,11 +103,8 @@ BookStatus ReadGlobals(RecordReader* reader, Globals* g)
         }
         case kRecBoundSheet: {
             SheetInfo sheet;
-            if (r.size < 8 || !ReadShortString(r.data + 6, r.size - 6, &sheet.name))
+            if (!ReadBoundSheet(r.data, r.size, &sheet))
                 return BookStatus::Damaged;
-            sheet.offset = Get32(r.data);
-            sheet.state = r.data[4];
-            sheet.kind = r.data[5];
             g->sheets.push_back(sheet);
             break;
         }
