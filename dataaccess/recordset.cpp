@@ -1231,6 +1231,19 @@ HRESULT Recordset::OpenRows(Connection* connection, std::shared_ptr<RowsetData> 
     return S_OK;
 }
 
+HRESULT Recordset::get_Source(BSTR* out) const
+{
+    if (!out)
+        return E_POINTER;
+    *out = SysAllocStringLen(impl_->sql.data(), (UINT)impl_->sql.size());
+    return *out || impl_->sql.empty() ? S_OK : E_OUTOFMEMORY;
+}
+
+const std::wstring& Recordset::Source() const
+{
+    return impl_->sql;
+}
+
 HRESULT Recordset::Close()
 {
     // Closing what is not open (a recordset whose open failed, as list reuse does) reports
