@@ -181,6 +181,9 @@ public:
     // PK_COLUMN_NAME, FK_TABLE_NAME, FK_COLUMN_NAME, ORDINAL, UPDATE_RULE, DELETE_RULE, PK_NAME,
     // FK_NAME ...); the file's keys have no names, so PK_NAME and FK_NAME are NULL. Other
     // schemas are refused.
+    // adSchemaTables: TABLE_CATALOG, TABLE_SCHEMA (both NULL), TABLE_NAME and TABLE_TYPE ("TABLE",
+    // "VIEW", "SYSTEM TABLE", or what the driver calls it) of every table; a workbook lists its
+    // sheets as "name$".
     HRESULT OpenSchema(long schema, Recordset** out);
 
     // The Czech order (not ADO; dataaccess/collationext.h). True when the open connection has the
@@ -194,6 +197,7 @@ public:
     std::shared_ptr<ConnectionCore> Core() const { return core_; }
 
 private:
+    HRESULT OpenTablesSchema(Recordset** out);
     friend class ConnectionPointImpl;
     friend struct ConnectionFriend;
     Connection();
@@ -340,6 +344,8 @@ private:
     // A read-only snapshot of a statement run with bound '?' values (commands).
     HRESULT OpenWithParameters(const wchar_t* sql, Connection* connection,
                                const std::vector<BindValue>& params);
+    // A read-only client snapshot of rows the layer made itself (schemas, workbook sheets).
+    HRESULT OpenRows(Connection* connection, std::shared_ptr<RowsetData> rows, const std::wstring& source);
     Recordset();
     ~Recordset() override;
     class Impl;

@@ -164,6 +164,7 @@ enum BookmarkEnum
 
 enum SchemaEnum
 {
+    adSchemaColumns = 4,
     adSchemaTables = 20,
     adSchemaForeignKeys = 27
 };

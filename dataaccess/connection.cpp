@@ -5,7 +5,9 @@
 #include "dataaccess/collationext.h"
 #include "dataaccess/comout.h"
 #include "dataaccess/connstr.h"
+#include "dataaccess/clienttables.h"
 #include "dataaccess/odbccore.h"
+#include "dataaccess/rowset.h"
 #include "dataaccess/sqltranslate.h"
 
 namespace zdata {
@@ -259,8 +261,14 @@ static bool ConnectCore(ConnectionCore& core, const std::wstring& connectionStri
     std::wstring why;
     if (!MapJetConnectionString(connectionString, mode, &target, &why))
         return fail(why.empty() ? L"The connection string is not valid." : why);
-    if (target.driver == OdbcDriverKind::Workbook)
-        return fail(L"A workbook cannot be opened as a database connection.");
+    if (target.driver == OdbcDriverKind::Workbook) {
+        std::wstring reason;
+        if (!LoadWorkbookTables(target.windowsPath, &core.clientTables, &reason))
+            return fail(reason);
+        core.passThrough = true;
+        core.state = adStateOpen;
+        return true;
+    }
     if (target.driver == OdbcDriverKind::SQLite) {
         // The driver would accept any file and fail only at the first statement, and a
         // missing file must not become a new one: tell both apart before connecting.
@@ -270,6 +278,11 @@ static bool ConnectCore(ConnectionCore& core, const std::wstring& connectionStri
                         L"\" does not exist or cannot be opened.");
         if (kind == DbFileKind::Other)
             return fail(L"The file \"" + target.windowsPath + L"\" is not a database.");
+    }
+    if (target.driver == OdbcDriverKind::MdbTools) {
+        std::wstring problem;
+        if (!CheckJetFile(target.windowsPath, &problem))
+            return fail(problem);
     }
     if (!OdbcOk(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &core.env)))
         return fail(L"The ODBC environment could not be created.");
@@ -320,6 +333,7 @@ static bool ConnectCore(ConnectionCore& core, const std::wstring& connectionStri
         if (!core.czechOrder)
             core.missingCollationExtension = target.collationExtension;
     }
+    core.passThrough = target.driver == OdbcDriverKind::MdbTools;
     core.state = adStateOpen;
     return true;
 }
@@ -619,6 +633,8 @@ HRESULT Connection::OpenSchema(long schema, Recordset** out)
     if (!out)
         return E_POINTER;
     *out = nullptr;
+    if (schema == adSchemaTables)
+        return OpenTablesSchema(out);
     if (schema != adSchemaForeignKeys)
         return core_->Fail(AdoError(adErrFeatureNotAvailable),
                            L"The schema " + std::to_wstring(schema) + L" is not available.");
@@ -637,6 +653,96 @@ HRESULT Connection::OpenSchema(long schema, Recordset** out)
     Recordset* rs = Recordset::Create();
     rs->put_CursorLocation(adUseClient);
     HRESULT hr = rs->Open(kForeignKeys, this, adOpenStatic, adLockReadOnly, adCmdText);
+    if (FAILED(hr)) {
+        rs->Release();
+        return hr;
+    }
+    *out = rs;
+    return S_OK;
+}
+
+namespace {
+
+ColumnMeta SchemaTextColumn(const wchar_t* name)
+{
+    ColumnMeta meta;
+    meta.name = meta.baseName = name;
+    meta.type.adoType = adVarWChar;
+    meta.type.definedSize = 255;
+    meta.type.fetch = FetchKind::Text;
+    return meta;
+}
+
+void AddSchemaTableRow(RowsetData* rows, const std::wstring& name, const std::wstring& type)
+{
+    auto row = std::make_shared<RowBuffer>(4);
+    row->AddNull();
+    row->AddNull();
+    row->AddText(name.c_str(), name.size());
+    row->AddText(type.c_str(), type.size());
+    rows->rows.push_back(row);
+}
+
+// The names and types of the file's tables: from the driver's catalog (SQLTablesW, query null)
+// or from a query giving the two as its first columns.
+HRESULT ReadTableList(ConnectionCore& core, RowsetData* rows, const wchar_t* query)
+{
+    Stmt st;
+    if (!st.Alloc(core))
+        return core.NoStatement();
+    SQLRETURN rc = query ? SQLExecDirectW(st.h, (SQLWCHAR*)query, SQL_NTS)
+                         : SQLTablesW(st.h, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0);
+    if (!OdbcOk(rc))
+        return core.FailOdbc(SQL_HANDLE_STMT, st.h, L"The list of tables could not be read.");
+    const SQLUSMALLINT first = query ? 1 : 3;  // the catalog's TABLE_NAME and TABLE_TYPE
+    while (OdbcOk(SQLFetch(st.h))) {
+        std::wstring values[2];
+        for (int c = 0; c < 2; ++c) {
+            SQLWCHAR text[512] = {};
+            SQLLEN ind = 0;
+            if (OdbcOk(SQLGetData(st.h, (SQLUSMALLINT)(first + c), SQL_C_WCHAR, text, sizeof(text), &ind)) &&
+                ind != SQL_NULL_DATA)
+                values[c] = (const wchar_t*)text;
+        }
+        if (values[0].empty())
+            continue;
+        // Saved queries the driver cannot run (most of them) are left out of the list.
+        if (!query && CompareStringOrdinal(values[1].c_str(), -1, L"VIEW", -1, TRUE) == CSTR_EQUAL) {
+            Stmt probe;
+            std::wstring sql = L"SELECT * FROM [" + values[0] + L"]";
+            if (!probe.Alloc(core) || !OdbcOk(SQLExecDirectW(probe.h, (SQLWCHAR*)sql.c_str(), SQL_NTS)))
+                continue;
+        }
+        AddSchemaTableRow(rows, values[0], values[1]);
+    }
+    return S_OK;
+}
+
+}  // namespace
+
+HRESULT Connection::OpenTablesSchema(Recordset** out)
+{
+    std::lock_guard<std::recursive_mutex> hold(core_->lock);
+    if (!core_->IsOpen())
+        return core_->NotOpen();
+    auto rows = std::make_shared<RowsetData>();
+    for (const wchar_t* name : {L"TABLE_CATALOG", L"TABLE_SCHEMA", L"TABLE_NAME", L"TABLE_TYPE"})
+        rows->columns.push_back(SchemaTextColumn(name));
+    if (core_->clientTables) {
+        for (const ClientTable& t : core_->clientTables->tables)
+            AddSchemaTableRow(rows.get(), t.name, L"TABLE");
+    } else {
+        // The file's own tables and views; the engine's bookkeeping tables are system tables.
+        static const wchar_t kTables[] =
+            L"SELECT name, CASE WHEN name LIKE 'sqlite\\_%' ESCAPE '\\' THEN 'SYSTEM TABLE' "
+            L"WHEN type = 'view' THEN 'VIEW' ELSE 'TABLE' END FROM sqlite_master "
+            L"WHERE type IN ('table', 'view') ORDER BY name";
+        HRESULT hr = ReadTableList(*core_, rows.get(), core_->passThrough ? nullptr : kTables);
+        if (FAILED(hr))
+            return hr;
+    }
+    Recordset* rs = Recordset::Create();
+    HRESULT hr = rs->OpenRows(this, rows, L"");
     if (FAILED(hr)) {
         rs->Release();
         return hr;

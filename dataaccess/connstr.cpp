@@ -292,6 +292,61 @@ DbFileKind DetectDbFileKind(const std::wstring& windowsPath)
     return DbFileKind::Other;
 }
 
+bool CheckJetFile(const std::wstring& windowsPath, std::wstring* problem)
+{
+    HANDLE h = CreateFileW(windowsPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        *problem = L"The Access file cannot be opened: " + windowsPath;
+        return false;
+    }
+    LARGE_INTEGER size = {};
+    GetFileSizeEx(h, &size);
+    std::vector<unsigned char> buffer(1 << 20);
+    DWORD got = 0;
+    bool ok = ReadFile(h, buffer.data(), (DWORD)buffer.size(), &got, nullptr) && got >= 0x20;
+    unsigned version = ok ? buffer[0x14] : 0;
+    const long long page = version == 0 ? 2048 : 4096;
+    if (ok && version == 0) {
+        CloseHandle(h);
+        *problem = L"The file is an Access 97 (Jet 3) database, which cannot be read; save it in the format of "
+                   L"Access 2000 or later: " + windowsPath;
+        return false;
+    }
+    if (!ok || size.QuadPart < 2 * page || size.QuadPart % page != 0) {
+        CloseHandle(h);
+        *problem = L"The Access file is truncated or damaged: " + windowsPath;
+        return false;
+    }
+    // Each page starts with its type (header, data, table definition, index, usage map; a free
+    // page is zeroed); a data or definition page carries a fixed mark after it. Pages that say
+    // otherwise would lead the reader astray.
+    long long offset = 0;
+    bool damaged = false;
+    for (;;) {
+        for (DWORD at = 0; at + 1 < got && !damaged; at += (DWORD)page) {
+            unsigned char type = buffer[at], mark = buffer[at + 1];
+            if (offset + at == 0)
+                continue;
+            if (type > 0x0F || ((type == 0x01 || type == 0x02) && mark != 0x01))
+                damaged = true;
+        }
+        offset += got;
+        if (damaged || offset >= size.QuadPart)
+            break;
+        if (!ReadFile(h, buffer.data(), (DWORD)buffer.size(), &got, nullptr) || got == 0) {
+            damaged = true;
+            break;
+        }
+    }
+    CloseHandle(h);
+    if (damaged) {
+        *problem = L"The Access file is damaged: " + windowsPath;
+        return false;
+    }
+    return true;
+}
+
 std::wstring OdbcAttributeValue(const std::wstring& value)
 {
     bool brace = !value.empty() && (iswspace(value.front()) || iswspace(value.back()));

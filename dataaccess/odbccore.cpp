@@ -1,4 +1,5 @@
 #include "dataaccess/odbccore.h"
+#include "dataaccess/clienttables.h"
 #include <cstring>
 #include <cwctype>
 
@@ -28,6 +29,8 @@ void ConnectionCore::Disconnect()
     }
     transactionLevel = 0;
     czechOrder = false;
+    passThrough = false;
+    clientTables.reset();
     missingCollationExtension.clear();
     SchemaChanged();
 }

@@ -17,6 +17,8 @@
 
 namespace zdata {
 
+struct ClientTables;
+
 // HRESULT of a layer error with ADO's number (ADO reports them in FACILITY_CONTROL).
 inline HRESULT AdoError(long code) { return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, code); }
 
@@ -40,8 +42,13 @@ struct ConnectionCore : SqlCatalog {
     // without them, the extension file that was looked for (Windows path).
     bool czechOrder = false;
     std::wstring missingCollationExtension;
+    // An Access file through MDBTools: its SQL is minimal, so statements go to it as written,
+    // without the layer's rowid, keyset or SQLite catalog queries.
+    bool passThrough = false;
+    // A workbook: its sheets in memory, no driver (dbc stays null).
+    std::shared_ptr<ClientTables> clientTables;
 
-    bool IsOpen() const { return state.load() == adStateOpen && dbc != SQL_NULL_HDBC; }
+    bool IsOpen() const { return state.load() == adStateOpen && (dbc != SQL_NULL_HDBC || clientTables); }
 
     // Replace the Errors collection with one error of the layer; returns hr.
     HRESULT Fail(HRESULT hr, const std::wstring& description);

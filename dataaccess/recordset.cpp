@@ -2,12 +2,14 @@
 #include <cwctype>
 #include <limits>
 #include "dataaccess/ado.h"
+#include "dataaccess/clienttables.h"
 #include "dataaccess/comout.h"
 #include "dataaccess/filterexpr.h"
 #include "dataaccess/odbccore.h"
 #include "dataaccess/rowset.h"
 #include "dataaccess/sortorder.h"
 #include "dataaccess/sqltranslate.h"
+#include "dataaccess/textfetch.h"
 
 namespace zdata {
 
@@ -178,6 +180,8 @@ public:
         std::lock_guard<std::recursive_mutex> hold(core->lock);
         if (!core->IsOpen())
             return Fail(AdoError(adErrObjectClosed), L"The connection is not open.");
+        if (core->clientTables)
+            return LoadClientTable(out);
         if (allowKeyset && LoadKeyset(out) == S_OK)
             return S_OK;
         Stmt st;
@@ -201,7 +205,8 @@ public:
         std::vector<uint8_t> scratch;
         RowPtr row;
         for (;;) {
-            rc = FetchRow(st.h, rs->columns, &row, scratch);
+            rc = core->passThrough ? FetchRowThroughText(st.h, rs->columns, &row, scratch)
+                                   : FetchRow(st.h, rs->columns, &row, scratch);
             if (rc == SQL_NO_DATA)
                 break;
             if (!OdbcOk(rc))
@@ -217,6 +222,19 @@ public:
     // A long read-only result: only the keys (the first column, the hidden rowid of a table) are
     // read, through a query that carries no other column, and rows come by page when read.
     // S_FALSE when the result is short or has no usable key: the caller reads it whole.
+    // The rows of a table held in memory (a workbook's sheet), shared, never written.
+    HRESULT LoadClientTable(std::shared_ptr<RowsetData>* out)
+    {
+        const ClientTable* table = core->clientTables->Find(sql);
+        if (!table)
+            return Fail(AdoError(adErrItemNotFound), L"The workbook has no sheet named by \"" + sql + L"\".");
+        auto rs = std::make_shared<RowsetData>();
+        rs->columns = table->columns;
+        rs->rows = table->rows;
+        *out = rs;
+        return S_OK;
+    }
+
     HRESULT LoadKeyset(std::shared_ptr<RowsetData>* out)
     {
         std::vector<ColumnMeta> columns;
@@ -328,11 +346,13 @@ public:
     // Sets execSql from sql: translated, with the hidden rowid for a single-table query.
     void Prepare()
     {
-        std::wstring text = TranslateSql(sql, core.get());
+        std::wstring text = core->passThrough ? sql : TranslateSql(sql, core.get());
         // A trailing semicolon would end the statement inside the layer's own wrappers.
         while (!text.empty() && (iswspace(text.back()) || text.back() == L';'))
             text.pop_back();
         shape = AnalyseSelect(text);
+        if (core->passThrough)
+            shape = SelectShape();
         sourceShape = shape;
         // Only a table has rows to write back; a view's rows are identified by their first column.
         if (shape.simple) {
@@ -349,7 +369,7 @@ public:
 
     bool KeysetAllowed() const
     {
-        return location != adUseClient && lockType == adLockReadOnly && params.empty();
+        return location != adUseClient && lockType == adLockReadOnly && params.empty() && !core->passThrough;
     }
 
     // Builds the view from the rowset and the filter (no filter: every row).
@@ -1205,10 +1225,35 @@ HRESULT Recordset::Open(const VARIANT& source, Connection* connection, long curs
 HRESULT Recordset::Open(const wchar_t* sql, Connection* connection, long cursorType,
                         long lockType, long options)
 {
-    (void)options;
     if (!sql)
         return impl_->Fail(AdoError(adErrInvalidArgument), L"No SQL text was given.");
+    // A table opened by its name: every column of every row.
+    if ((options & ~adAsyncExecute) == adCmdTable || (options & ~adAsyncExecute) == adCmdTableDirect)
+        return impl_->OpenWith(L"SELECT * FROM [" + std::wstring(sql) + L"]", connection, cursorType, lockType);
     return impl_->OpenWith(sql, connection, cursorType, lockType);
+}
+
+HRESULT Recordset::OpenRows(Connection* connection, std::shared_ptr<RowsetData> rows, const std::wstring& source)
+{
+    if (impl_->open)
+        return impl_->AlreadyOpen();
+    connection->AddRef();
+    if (impl_->conn)
+        impl_->conn->Release();
+    impl_->conn = connection;
+    impl_->core = connection->Core();
+    impl_->location = adUseClient;
+    impl_->cursorType = adOpenStatic;
+    impl_->lockType = adLockReadOnly;
+    impl_->sql = source;
+    impl_->data = rows;
+    impl_->open = true;
+    impl_->hasFilter = false;
+    impl_->filterText.clear();
+    impl_->BuildView(&impl_->view, L"", false);
+    impl_->pos = impl_->view.empty() ? -1 : 0;
+    impl_->onDeleted = false;
+    return S_OK;
 }
 
 HRESULT Recordset::get_Source(BSTR* out) const

@@ -6,7 +6,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
 
 PACKAGES="cmake ninja-build g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
 googletest wine wine64 fonts-wine xvfb xauth x11-utils imagemagick unixodbc libsqliteodbc odbc-mdbtools sqlite3 locales
-gcc libsqlite3-dev python3-xlrd libreoffice-calc-nogui python3-pyshp g++ cups printer-driver-cups-pdf
+gcc libsqlite3-dev python3-xlrd python3-xlwt libreoffice-calc-nogui python3-pyshp g++ cups printer-driver-cups-pdf
 poppler-utils ghostscript libreoffice-writer-nogui"
 
 missing=""

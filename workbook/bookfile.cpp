@@ -29,6 +29,16 @@ BookStatus StatusOfOpenError(HRESULT hr)
 
 }  // namespace
 
+bool ReadBoundSheet(const uint8_t* data, size_t size, SheetInfo* sheet)
+{
+    if (size < 8 || !ReadShortString(data + 6, size - 6, &sheet->name))
+        return false;
+    sheet->offset = Get32(data);
+    sheet->state = data[4];
+    sheet->kind = data[5];
+    return true;
+}
+
 bool SameSheetName(const std::wstring& a, const std::wstring& b)
 {
     return CompareStringOrdinal(a.c_str(), (int)a.size(), b.c_str(), (int)b.size(), TRUE) == CSTR_EQUAL;
@@ -49,6 +59,9 @@ BookStatus BookStream::Open(const wchar_t* path)
 {
     Close();
     error_ = StgOpenStorage(path, nullptr, STGM_READ | STGM_SHARE_DENY_WRITE, nullptr, 0, &storage_);
+    if (error_ == STG_E_SHAREVIOLATION || error_ == STG_E_LOCKVIOLATION)  // open in another program
+        error_ = StgOpenStorage(path, nullptr, STGM_READ | STGM_SHARE_DENY_NONE | STGM_TRANSACTED, nullptr, 0,
+                                &storage_);
     if (FAILED(error_)) {
         storage_ = nullptr;
         return StatusOfOpenError(error_);
@@ -124,11 +137,8 @@ BookStatus ScanGlobals(RecordReader* reader, GlobalsScan* scan)
             break;
         case kRecBoundSheet: {
             SheetInfo sheet;
-            if (r.size < 8 || !ReadShortString(r.data + 6, r.size - 6, &sheet.name))
+            if (!ReadBoundSheet(r.data, r.size, &sheet))
                 return BookStatus::Damaged;
-            sheet.offset = Get32(r.data);
-            sheet.state = r.data[4];
-            sheet.kind = r.data[5];
             scan->sheets.push_back(sheet);
             scan->lastSheet = index;
             break;

@@ -38,6 +38,9 @@ struct SheetInfo
     uint32_t offset = 0; // of the sheet's BOF in the stream
 };
 
+// Reads a BOUNDSHEET record (offset, state, kind, name); false when it does not read as one.
+bool ReadBoundSheet(const uint8_t* data, size_t size, SheetInfo* sheet);
+
 // Whether two sheet names are the same, ignoring case the way the sheet tabs do ("Čáp" and
 // "ČÁP" are one name).
 bool SameSheetName(const std::wstring& a, const std::wstring& b);

@@ -152,7 +152,7 @@ TEST_F(StructureLayerTest, TheForeignKeySchemaListsEveryKeyWithoutAName)
     ASSERT_EQ(1, Count(keys.get()));
     EXPECT_EQ(L"K'2", Text(keys.get(), L"FK_COLUMN_NAME"));
     Ref<Recordset> other;
-    EXPECT_TRUE(FAILED(conn_->OpenSchema(adSchemaTables, other.out())));
+    EXPECT_TRUE(FAILED(conn_->OpenSchema(adSchemaColumns, other.out())));
     EXPECT_FALSE(other);
 }
 

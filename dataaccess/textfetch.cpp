@@ -1,0 +1,93 @@
+#include "dataaccess/textfetch.h"
+
+#include <cwchar>
+
+namespace zdata {
+
+namespace {
+
+bool ReadReal(const std::wstring& text, double* out)
+{
+    if (text.empty())
+        return false;
+    wchar_t* end = nullptr;
+    *out = wcstod(text.c_str(), &end);  // the program never sets a C locale: '.' is the point
+    while (end && *end == L' ')
+        ++end;
+    return end && *end == 0 && end != text.c_str();
+}
+
+// "yyyy-mm-dd[ hh:mm[:ss]]" as an OLE date.
+bool ReadDate(const std::wstring& text, double* out)
+{
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+    int n = swscanf(text.c_str(), L"%d-%d-%d %d:%d:%d", &y, &mo, &d, &h, &mi, &s);
+    if (n < 3)
+        return false;
+    SYSTEMTIME st = {};
+    st.wYear = (WORD)y;
+    st.wMonth = (WORD)mo;
+    st.wDay = (WORD)d;
+    st.wHour = (WORD)h;
+    st.wMinute = (WORD)mi;
+    st.wSecond = (WORD)s;
+    return SystemTimeToVariantTime(&st, out) != 0;
+}
+
+}  // namespace
+
+void AddTextAsColumnValue(RowBuffer* row, const ColumnType& type, const wchar_t* text, size_t n)
+{
+    std::wstring value(text, n);
+    double real = 0;
+    switch (type.fetch) {
+    case FetchKind::Integer:
+        if (ReadReal(value, &real) && real >= -9.2e18 && real <= 9.2e18 && real == (double)(long long)real) {
+            row->AddInt((long long)real);
+            return;
+        }
+        break;
+    case FetchKind::Double:
+        if (type.adoType == adDate || type.adoType == adDBDate || type.adoType == adDBTimeStamp ||
+            type.adoType == adDBTime) {
+            if (ReadDate(value, &real)) {
+                row->AddReal(real);
+                return;
+            }
+        } else if (ReadReal(value, &real)) {
+            row->AddReal(real);
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    row->AddText(value.c_str(), value.size());
+}
+
+SQLRETURN FetchRowThroughText(SQLHSTMT stmt, const std::vector<ColumnMeta>& columns, RowPtr* row,
+                              std::vector<uint8_t>& scratch)
+{
+    std::vector<ColumnMeta> asText = columns;
+    for (ColumnMeta& c : asText)
+        if (c.type.fetch != FetchKind::Binary)
+            c.type.fetch = FetchKind::Text;
+    RowPtr raw;
+    SQLRETURN rc = FetchRow(stmt, asText, &raw, scratch);
+    if (!OdbcOk(rc))
+        return rc;
+    auto typed = std::make_shared<RowBuffer>(columns.size());
+    for (size_t c = 0; c < columns.size(); ++c) {
+        DriverValue v = raw->Get(c);
+        if (v.isNull)
+            typed->AddNull();
+        else if (v.kind == FetchKind::Text)
+            AddTextAsColumnValue(typed.get(), columns[c].type, v.text, v.textLen);
+        else
+            typed->Add(v);
+    }
+    *row = typed;
+    return rc;
+}
+
+}  // namespace zdata

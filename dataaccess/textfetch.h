@@ -1,0 +1,18 @@
+// Reading rows from a driver that converts reliably only to text (MDBTools): every value but a
+// binary one is fetched as text and turned into the column's own kind here, so that dates,
+// booleans, integers and currency reach the caller typed as any other driver's would.
+#pragma once
+#include "dataaccess/odbccore.h"
+
+namespace zdata {
+
+// The cell of one text value for a column of the given type: an integer, a real (numbers are
+// written with a '.'; dates as "yyyy-mm-dd hh:mm:ss" become OLE dates) or the text itself when
+// it reads as nothing else.
+void AddTextAsColumnValue(RowBuffer* row, const ColumnType& type, const wchar_t* text, size_t n);
+
+// Fetches the next row as FetchRow does, reading each non-binary value as text first.
+SQLRETURN FetchRowThroughText(SQLHSTMT stmt, const std::vector<ColumnMeta>& columns, RowPtr* row,
+                              std::vector<uint8_t>& scratch);
+
+}  // namespace zdata

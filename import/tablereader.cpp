@@ -1,0 +1,217 @@
+#include "import/tablereader.h"
+
+#include "core/ctlfill.h"
+#include "import/impsource.h"
+
+namespace {
+
+bool SameNoCase(const std::wstring& a, const wchar_t* b)
+{
+    return CompareStringOrdinal(a.c_str(), (int)a.size(), b, -1, TRUE) == CSTR_EQUAL;
+}
+
+std::wstring TextOf(zdata::Fields* fields, const wchar_t* name)
+{
+    zdata::Field* field = nullptr;
+    if (FAILED(fields->Item(name, &field)))
+        return std::wstring();
+    VARIANT v;
+    VariantInit(&v);
+    std::wstring text;
+    if (SUCCEEDED(field->get_Value(&v)) && v.vt == VT_BSTR && v.bstrVal)
+        text = v.bstrVal;
+    VariantClear(&v);
+    field->Release();
+    return text;
+}
+
+}  // namespace
+
+TableReader::TableReader(bool workbook) : workbook_(workbook) {}
+
+TableReader::~TableReader()
+{
+    Close();
+}
+
+bool TableReader::Open(const wchar_t* path)
+{
+    Close();
+    if (!path || !*path)
+        return false;
+    std::wstring cs = L"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + std::wstring(path) + L";";
+    if (workbook_)
+        cs += L"Extended Properties=Excel 8.0;";
+    connection_ = zdata::Connection::Create();
+    connection_->put_ConnectionString(cs.c_str());
+    connection_->put_Mode(adModeRead);
+    connection_->Open(nullptr, nullptr, nullptr, adConnectUnspecified);
+    return IsOpen();
+}
+
+void TableReader::ReleaseColumns()
+{
+    if (columns_) {
+        columns_->Close();
+        columns_->Release();
+        columns_ = nullptr;
+    }
+    columnsTable_.clear();
+}
+
+void TableReader::Close()
+{
+    CloseRows();
+    ReleaseColumns();
+    if (connection_) {
+        connection_->Close();
+        connection_->Release();
+        connection_ = nullptr;
+    }
+}
+
+bool TableReader::IsOpen() const
+{
+    return connection_ && connection_->State() == adStateOpen;
+}
+
+void TableReader::FillTables(CPtrArray* items)
+{
+    if (!IsOpen() || items->GetCount() > 0)
+        return;
+    zdata::Recordset* schema = nullptr;
+    if (FAILED(connection_->OpenSchema(adSchemaTables, &schema)))
+        return;
+    zdata::Fields* fields = nullptr;
+    schema->get_Fields(&fields);
+    for (; fields && !schema->IsEOF(); schema->MoveNext()) {
+        std::wstring type = TextOf(fields, L"TABLE_TYPE");
+        std::wstring name = TextOf(fields, L"TABLE_NAME");
+        if (name.empty() || !(SameNoCase(type, L"TABLE") || SameNoCase(type, L"VIEW")))
+            continue;
+        if (workbook_) {
+            if (name.back() == L'$')
+                name.pop_back();
+            bool listed = false;
+            for (int i = 0; i < items->GetCount() && !listed; ++i)
+                listed = name == static_cast<const wchar_t*>(items->GetItems()[i]);
+            if (listed || name.empty())
+                continue;
+        }
+        items->Add(_wcsdup(name.c_str()));
+    }
+    if (fields)
+        fields->Release();
+    schema->Release();
+}
+
+void TableReader::FillColumns(const wchar_t* table, CPtrArray* items)
+{
+    if (!table || !*table)
+        return;
+    if (columns_ && columnsTable_ == table && items->GetCount() > 0)
+        return;
+    for (int i = 0; i < items->GetCount(); ++i)
+        FreeGroupEntry(GROUP_COLUMNS, items->GetItems()[i]);
+    items->RemoveAll(0);
+    ReleaseColumns();
+    columnsTable_ = table;
+    if (!IsOpen())
+        return;
+    columns_ = zdata::Recordset::Create();
+    if (FAILED(columns_->Open(table, connection_, adOpenKeyset, adLockReadOnly, adCmdTable))) {
+        columns_->Release();
+        columns_ = nullptr;
+        return;
+    }
+    zdata::Fields* fields = nullptr;
+    columns_->get_Fields(&fields);
+    long count = 0;
+    if (fields)
+        fields->get_Count(&count);
+    for (long i = 0; i < count; ++i) {
+        zdata::Field* field = nullptr;
+        if (FAILED(fields->Item(i, &field)))
+            continue;
+        BSTR name = nullptr;
+        DataTypeEnum type = adEmpty;
+        long size = 0;
+        field->get_Name(&name);
+        field->get_Type(&type);
+        field->get_DefinedSize(&size);
+        int kind = FieldKindOfAdoType(type, size);
+        items->Add(NewSourceColumn(name, kind, kind == 4 || kind == 6 ? size : 0));
+        SysFreeString(name);
+        field->Release();
+    }
+    if (fields)
+        fields->Release();
+}
+
+bool TableReader::OpenRows(const wchar_t* table)
+{
+    CloseRows();
+    if (!IsOpen() || !table || !*table)
+        return false;
+    rows_ = zdata::Recordset::Create();
+    rows_->put_CursorLocation(adUseClient);
+    if (FAILED(rows_->Open(table, connection_, adOpenKeyset, adLockOptimistic, adCmdTable))) {
+        rows_->Release();
+        rows_ = nullptr;
+        return false;
+    }
+    rows_->get_RecordCount(&rowCount_);
+    if (rowCount_ < 0)
+        rowCount_ = 0;
+    rows_->get_Fields(&fields_);
+    if (fields_)
+        fields_->get_Count(&fieldCount_);
+    if (rowCount_ > 0)
+        rows_->MoveFirst();
+    return true;
+}
+
+bool TableReader::NextRow(std::vector<VARIANT>* values)
+{
+    values->clear();
+    if (!rows_ || !fields_ || rows_->IsEOF())
+        return false;
+    values->resize((size_t)fieldCount_);
+    for (long i = 0; i < fieldCount_; ++i) {
+        VARIANT& v = (*values)[(size_t)i];
+        VariantInit(&v);
+        zdata::Field* field = nullptr;
+        if (SUCCEEDED(fields_->Item(i, &field))) {
+            if (FAILED(field->get_Value(&v)))
+                v.vt = VT_NULL;
+            field->Release();
+        }
+    }
+    rows_->MoveNext();
+    ++rowsRead_;
+    return true;
+}
+
+int TableReader::Percent() const
+{
+    if (rowsRead_ <= 0 || rowCount_ <= 0)
+        return 0;
+    long long p = ((long long)rowsRead_ + 1) * 100 / rowCount_;
+    return p > 100 ? 100 : (int)p;
+}
+
+void TableReader::CloseRows()
+{
+    if (fields_) {
+        fields_->Release();
+        fields_ = nullptr;
+    }
+    if (rows_) {
+        rows_->Close();
+        rows_->Release();
+        rows_ = nullptr;
+    }
+    fieldCount_ = 0;
+    rowCount_ = 0;
+    rowsRead_ = 0;
+}

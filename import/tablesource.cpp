@@ -1,0 +1,63 @@
+#include "import/tablesource.h"
+
+#include "import/importrun.h"
+
+CImpMDBSrc::CImpMDBSrc(HINSTANCE instance, bool workbook) : IImpSource(instance), reader_(workbook) {}
+
+bool CImpMDBSrc::Open(const wchar_t* path)
+{
+    Path = path ? path : L"";
+    return reader_.Open(path);
+}
+
+int CImpMDBSrc::GetGroupKind(int group)
+{
+    return group == 1 ? GROUP_TABLE_LIST : group == 2 ? GROUP_COLUMNS : GROUP_NONE;
+}
+
+int CImpMDBSrc::FillGroup(int group, CPtrArray* items, void* extra)
+{
+    if (group == 1) {
+        reader_.FillTables(items);
+        return GROUP_TABLE_LIST;
+    }
+    if (group == 2) {
+        reader_.FillColumns(static_cast<const wchar_t*>(extra), items);
+        return GROUP_COLUMNS;
+    }
+    return GROUP_NONE;
+}
+
+bool CImpMDBSrc::OpenData(ImportRun& run)
+{
+    return reader_.OpenRows(run.Job->TableName);
+}
+
+bool CImpMDBSrc::OpenTargets(ImportRun& run)
+{
+    return IImpSource::OpenTargets(run) && rows_.Begin(run, run.Job->GroupItems[1]);
+}
+
+int CImpMDBSrc::ImportRow(ImportRun& run)
+{
+    for (VARIANT& v : values_)
+        VariantClear(&v);
+    if (!reader_.NextRow(&values_))
+        return ROW_END;
+    run.Line = (int)reader_.RowsRead();
+    return ImportMdbRow(run, rows_, values_.data(), (int)values_.size());
+}
+
+void CImpMDBSrc::CloseData(ImportRun&)
+{
+    for (VARIANT& v : values_)
+        VariantClear(&v);
+    values_.clear();
+    rows_.End();
+    reader_.CloseRows();
+}
+
+IImpSource* CreateTableSource(HINSTANCE instance, int type)
+{
+    return new CImpMDBSrc(instance, type == IMPSRC_EXCEL);
+}

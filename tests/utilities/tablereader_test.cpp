@@ -1,0 +1,220 @@
+// The reading half of the Access and Excel table source: table lists (Access files through
+// MDBTools, files of the program's own format, workbooks), the columns for the field mapping,
+// the values of a row by position, the progress, and a new Open that closes what the last one
+// opened.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "import/impsource.h"
+#include "import/tablereader.h"
+#include "tests/support/accessfixtures.h"
+#include "tests/support/wintest.h"
+#include "workbook/sheetwriter.h"
+
+namespace {
+
+struct List {
+    CPtrArray items{0, 8, 8};
+    int kind;
+    explicit List(int kind) : kind(kind) {}
+    ~List()
+    {
+        for (int i = 0; i < items.GetCount(); ++i)
+            FreeGroupEntry(kind, items.GetItems()[i]);
+        items.RemoveAll(0);
+    }
+    std::vector<std::wstring> Names() const
+    {
+        std::vector<std::wstring> out;
+        for (int i = 0; i < items.GetCount(); ++i)
+            out.push_back(kind == GROUP_COLUMNS ? static_cast<SourceColumn*>(items.GetItems()[i])->SourceName
+                                                : static_cast<const wchar_t*>(items.GetItems()[i]));
+        return out;
+    }
+    SourceColumn* Column(int i) const { return static_cast<SourceColumn*>(items.GetItems()[i]); }
+};
+
+// A workbook with a sheet "Data" of `rows` rows (Druh, Počet), and a second sheet.
+std::wstring MakeBook(const std::wstring& path, int rows)
+{
+    {
+        xls::SheetWriter w;
+        EXPECT_EQ(xls::BookStatus::Ok, w.Begin(path.c_str(), L"Data", false));
+        w.Text(0, 0, L"Druh", 4);
+        w.Text(0, 1, L"Počet", 5);
+        for (int r = 1; r <= rows; ++r) {
+            std::wstring name = L"Carabus " + std::to_wstring(r);
+            w.Text(r, 0, name.c_str(), name.size());
+            w.Number(r, 1, r, xls::CellStyle::General);
+        }
+        EXPECT_EQ(xls::BookStatus::Ok, w.Commit());
+    }
+    xls::SheetWriter second;
+    EXPECT_EQ(xls::BookStatus::Ok, second.Begin(path.c_str(), L"Lokality", true));
+    second.Text(0, 0, L"Název", 5);
+    second.Text(1, 0, L"Praha", 5);
+    EXPECT_EQ(xls::BookStatus::Ok, second.Commit());
+    return path;
+}
+
+}  // namespace
+
+TEST(TableReader, AnAccessFileListsItsTablesAndOffersTypedColumns)
+{
+    std::wstring queries = accessfixtures::Path(L"queryTestV2000.mdb");
+    std::wstring types = accessfixtures::Path(L"testV2000.mdb");
+    if (queries.empty() || types.empty())
+        GTEST_SKIP() << "no Access fixtures";
+    TableReader reader(false);
+    ASSERT_TRUE(reader.Open(queries.c_str()));
+    List tables(GROUP_TABLE_LIST);
+    reader.FillTables(&tables.items);
+    EXPECT_EQ((std::vector<std::wstring>{L"Table1", L"Table2", L"Table3"}), tables.Names());
+
+    ASSERT_TRUE(reader.Open(types.c_str()));  // the next file replaces the first
+    List columns(GROUP_COLUMNS);
+    reader.FillColumns(L"Table1", &columns.items);
+    struct Expect {
+        const wchar_t* name;
+        int kind;
+        int size;
+    } expected[] = {{L"A", 4, 100}, {L"B", 4, 200}, {L"C", 1, 0}, {L"D", 1, 0}, {L"E", 1, 0},
+                    {L"F", 2, 0},   {L"G", 3, 0},   {L"H", 2, 0}, {L"I", 0, 0}};
+    ASSERT_EQ(9, columns.items.GetCount());
+    for (int i = 0; i < 9; ++i) {
+        SourceColumn* c = columns.Column(i);
+        EXPECT_STREQ(expected[i].name, c->SourceName);
+        EXPECT_STREQ(expected[i].name, c->TargetName);
+        EXPECT_EQ(expected[i].kind, c->SourceType) << i;
+        EXPECT_EQ(expected[i].kind, c->TargetType) << i;
+        EXPECT_EQ(expected[i].size, c->SourceSize) << i;
+        EXPECT_EQ(-1, c->LevelIndex);
+        EXPECT_EQ(0, c->TargetGroup);
+        EXPECT_STREQ(L";", c->ListSeparator);
+    }
+    // The same table again keeps its entries; another replaces them; one that does not open
+    // leaves the list empty.
+    void* first = columns.items.GetItems()[0];
+    reader.FillColumns(L"Table1", &columns.items);
+    EXPECT_EQ(first, columns.items.GetItems()[0]);
+    EXPECT_EQ(9, columns.items.GetCount());
+    reader.FillColumns(L"Table3", &columns.items);
+    EXPECT_EQ((std::vector<std::wstring>{L"a", L"b"}), columns.Names());
+    reader.FillColumns(L"Není tabulka", &columns.items);
+    EXPECT_EQ(0, columns.items.GetCount());
+
+    // The rows by position, as the driver delivers them.
+    ASSERT_TRUE(reader.OpenRows(L"Table1"));
+    EXPECT_EQ(2, reader.RowCount());
+    std::vector<VARIANT> values;
+    ASSERT_TRUE(reader.NextRow(&values));
+    ASSERT_EQ(9u, values.size());
+    EXPECT_EQ(VT_BSTR, values[0].vt);
+    EXPECT_STREQ(L"abcdefg", values[0].bstrVal);
+    EXPECT_EQ(VT_I4, values[4].vt);
+    EXPECT_EQ(333333333, values[4].lVal);
+    EXPECT_EQ(VT_DATE, values[6].vt);
+    EXPECT_EQ(VT_BOOL, values[8].vt);
+    for (VARIANT& v : values)
+        VariantClear(&v);
+    ASSERT_TRUE(reader.NextRow(&values));
+    EXPECT_EQ(VARIANT_FALSE, values[8].boolVal);
+    for (VARIANT& v : values)
+        VariantClear(&v);
+    EXPECT_FALSE(reader.NextRow(&values));
+}
+
+TEST(TableReader, BadFilesDoNotOpenAndLeaveNothingOpen)
+{
+    wintest::ScopedTempFolder folder(L"TableReader_bad");
+    std::wstring book = MakeBook(folder.File(L"book.xls"), 3);
+    std::wstring text = folder.File(L"text.mdb");
+    std::ofstream(text.c_str()) << "Druh;Lokalita\n";
+    struct Case {
+        bool workbook;
+        std::wstring path;
+    } cases[] = {
+        {false, text},                          // not an Access file
+        {false, book},                          // a workbook given as an Access file
+        {true, text},                           // not a workbook
+        {false, folder.File(L"missing.mdb")},  // no file: never created
+        {true, folder.File(L"missing.xls")},
+    };
+    for (const Case& k : cases) {
+        TableReader reader(k.workbook);
+        ASSERT_TRUE(reader.Open(book.c_str()) || !k.workbook);
+        EXPECT_FALSE(reader.Open(k.path.c_str()));
+        EXPECT_FALSE(reader.IsOpen());
+        List tables(GROUP_TABLE_LIST);
+        reader.FillTables(&tables.items);
+        EXPECT_EQ(0, tables.items.GetCount());
+    }
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(folder.File(L"missing.mdb").c_str()));
+}
+
+TEST(TableReader, AWorkbookListsEachSheetOnceAndReportsProgressByRow)
+{
+    wintest::ScopedTempFolder folder(L"TableReader_book");
+    std::wstring book = MakeBook(folder.File(L"rows.xls"), 200);
+    TableReader reader(true);
+    ASSERT_TRUE(reader.Open(book.c_str()));
+    List tables(GROUP_TABLE_LIST);
+    reader.FillTables(&tables.items);
+    EXPECT_EQ((std::vector<std::wstring>{L"Data", L"Lokality"}), tables.Names());
+    List columns(GROUP_COLUMNS);
+    reader.FillColumns(L"Data", &columns.items);
+    ASSERT_EQ(2, columns.items.GetCount());
+    EXPECT_EQ(4, columns.Column(0)->SourceType);
+    EXPECT_EQ(255, columns.Column(0)->SourceSize);
+    EXPECT_EQ(2, columns.Column(1)->SourceType);
+
+    ASSERT_TRUE(reader.OpenRows(L"Data"));
+    EXPECT_EQ(200, reader.RowCount());
+    EXPECT_EQ(0, reader.Percent());
+    std::vector<VARIANT> values;
+    std::vector<int> percents;
+    while (reader.NextRow(&values)) {
+        percents.push_back(reader.Percent());
+        if (reader.RowsRead() == 37) {
+            EXPECT_STREQ(L"Carabus 37", values[0].bstrVal);
+            EXPECT_EQ(VT_R8, values[1].vt);
+            EXPECT_EQ(37.0, values[1].dblVal);
+        }
+        for (VARIANT& v : values)
+            VariantClear(&v);
+    }
+    ASSERT_EQ(200u, percents.size());
+    EXPECT_EQ(1, percents[0]);
+    EXPECT_EQ(100, percents[198]);
+    EXPECT_EQ(100, percents[199]);
+}
+
+TEST(TableReader, AFileOfTheProgramsOwnFormatListsTablesAndViewsButNotTheEnginesOwn)
+{
+    wintest::ScopedTempFolder folder(L"TableReader_own");
+    std::wstring path = folder.File(L"own.mdb");
+    ASSERT_EQ(S_OK, zdata::CreateDatabaseFile(path.c_str()));
+    {
+        zdata::Connection* c = zdata::Connection::Create();
+        ASSERT_EQ(S_OK, c->Open((L"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path + L";").c_str()));
+        ASSERT_EQ(S_OK, c->Execute(L"CREATE TABLE Nalezy (ID INTEGER PRIMARY KEY AUTOINCREMENT, Druh VARCHAR(40), "
+                                   L"Poznamka TEXT, Datum DATETIME)"));
+        ASSERT_EQ(S_OK, c->Execute(L"INSERT INTO Nalezy (Druh) VALUES ('Carabus')"));
+        ASSERT_EQ(S_OK, c->Execute(L"CREATE VIEW Druhy AS SELECT Druh FROM Nalezy"));
+        c->Close();
+        c->Release();
+    }
+    TableReader reader(false);
+    ASSERT_TRUE(reader.Open(path.c_str()));
+    List tables(GROUP_TABLE_LIST);
+    reader.FillTables(&tables.items);
+    EXPECT_EQ((std::vector<std::wstring>{L"Druhy", L"Nalezy"}), tables.Names());
+    List columns(GROUP_COLUMNS);
+    reader.FillColumns(L"Nalezy", &columns.items);
+    ASSERT_EQ(4, columns.items.GetCount());
+    EXPECT_EQ(4, columns.Column(1)->SourceType);
+    EXPECT_EQ(40, columns.Column(1)->SourceSize);
+    EXPECT_EQ(6, columns.Column(2)->SourceType) << "long text";
+    EXPECT_EQ(3, columns.Column(3)->SourceType);
+}
