@@ -231,21 +231,7 @@ void ShowTargetPage(ImportWizardState* state, HWND page)
     int chosen = Species(state) ? state->Job->TargetSysId : state->Job->TargetLocId;
     if (chosen > 0) {
         std::vector<int> path((size_t)levels->Count, -1);
-        for (int id = chosen; id > 0;) {
-            wchar_t filter[32];
-            StringCchPrintfW(filter, 32, L"ID = %d", id);
-            state->TreeRs->put_Filter(filter);
-            zdata::Fields* fields = nullptr;
-            if (state->TreeRs->IsEOF() || FAILED(state->TreeRs->get_Fields(&fields)))
-                break;
-            int level = GetInt(fields, 2);
-            int parent = GetInt(fields, 1);
-            fields->Release();
-            int at = FindLevelEntryById(level, levels);
-            if (at >= 0)
-                path[(size_t)at] = id;
-            id = parent;
-        }
+        FillAncestorPath(chosen, levels, state->TreeRs, path.data());
         for (int row = 0; row < levels->Count && path[(size_t)row] > 0; ++row) {
             const std::vector<int>& ids = g_rowIds[(size_t)row];
             for (size_t k = 0; k < ids.size(); ++k)

@@ -1,6 +1,11 @@
 #include "import/targettables.h"
 
+#include <strsafe.h>
+
+#include "core/containers.h"
 #include "core/textutil.h"
+#include "core/treewalk.h"
+#include "import/impsource.h"
 #include "utilities/structmodel.h"
 
 namespace {
@@ -120,5 +125,125 @@ int FindLevelEntryById(int levelId, const ItemList* levels)
     for (int i = 0; i < levels->Count; ++i)
         if (LevelAt(levels, i)->OrigLevelId == levelId)
             return i;
+    return -1;
+}
+
+void OpenTargetAttrTables(zdata::Connection* connection, const CPtrArray* entries, TargetTables* tables,
+                          int firstSlot, const wchar_t* sqlFormat)
+{
+    for (int i = 0; i < entries->GetCount(); ++i) {
+        const AttrImportEntry* entry = static_cast<const AttrImportEntry*>(entries->GetItems()[i]);
+        if (entry->State == CHOICE_SKIP || (entry->TargetType != 5 && entry->TargetType != 7))
+            continue;
+        wchar_t sql[128];
+        StringCchPrintfW(sql, 128, sqlFormat, entry->TargetColumn);
+        OpenTargetSlot(connection, tables, firstSlot + i, sql);
+    }
+}
+
+const wchar_t* LookupPrefixOfGroup(int group)
+{
+    static const wchar_t* const kPrefixes[] = {L"SYS_", L"LOC_", L"SPE_", L"FEA_", L"ZOR_", L"LIT_"};
+    return group >= COLGROUP_SYSTREE && group <= COLGROUP_LITERATURE ? kPrefixes[group - 1] : nullptr;
+}
+
+int OpenMappedColumnTables(zdata::Connection* connection, const CPtrArray* columns, TargetTables* tables)
+{
+    int slot = TARGET_FIXED_SLOTS;
+    for (int i = 0; i < columns->GetCount(); ++i) {
+        const SourceColumn* column = static_cast<const SourceColumn*>(columns->GetItems()[i]);
+        const wchar_t* prefix = LookupPrefixOfGroup(column->TargetGroup);
+        // A column without a target group has no lookup table to name.
+        if (!column->TargetColumn[0] || !prefix || (column->TargetType != 5 && column->TargetType != 7))
+            continue;
+        OpenTargetSlot(connection, tables, slot++, std::wstring(L"SELECT * FROM ") + prefix + column->TargetColumn);
+    }
+    return slot;
+}
+
+void FillAncestorPath(int nodeId, const ItemList* levels, zdata::Recordset* tree, int* out)
+{
+    for (int i = 0; i < levels->Count; ++i)
+        out[i] = -1;
+    // A damaged tree whose parents run in a circle must not hold the import for ever.
+    const int kMaxDepth = 256;
+    for (int id = nodeId, depth = 0; id > 0 && depth < kMaxDepth; ++depth) {
+        if (FAILED(treewalk::FilterEquals(tree, L"ID", id)) || tree->IsEOF())
+            return;
+        int level = treewalk::RowInt(tree, 2);
+        for (int i = 0; i < levels->Count; ++i)
+            if (LevelAt(levels, i)->OrigLevelId >= level) {
+                out[i] = id;
+                break;
+            }
+        id = treewalk::RowInt(tree, 1);
+    }
+}
+
+namespace {
+
+long FieldCount(zdata::Recordset* rs)
+{
+    zdata::Fields* fields = nullptr;
+    long count = 0;
+    if (SUCCEEDED(rs->get_Fields(&fields)) && fields) {
+        fields->get_Count(&count);
+        fields->Release();
+    }
+    return count;
+}
+
+}  // namespace
+
+int FindOrCreateNameRow(zdata::Recordset* source, zdata::Recordset* target, int sourceId, int idColumn,
+                        int nameColumn, int endColumn)
+{
+    if (FAILED(treewalk::FilterEquals(source, L"ID", sourceId)) || source->IsEOF())
+        return -1;
+    VARIANT name;
+    treewalk::RowValue(source, nameColumn, &name);
+    if (name.vt != VT_BSTR) {
+        VariantClear(&name);
+        return -1;
+    }
+    std::wstring filter = L"NAME = '" + FilterQuote(name.bstrVal) + L"'";
+    VariantClear(&name);
+    if (FAILED(target->put_Filter(filter.c_str())))
+        return -1;
+    if (target->IsEOF()) {
+        // A name table of an older layout may have fewer columns than ours, or more.
+        long end = std::min<long>(endColumn, std::min(FieldCount(source), FieldCount(target)));
+        if (FAILED(target->AddNew()))
+            return -1;
+        for (long column = nameColumn; column < end; ++column) {
+            VARIANT value;
+            treewalk::RowValue(source, column, &value);
+            treewalk::PutValue(target, column, value);
+            VariantClear(&value);
+        }
+        if (FAILED(target->Update())) {
+            target->CancelUpdate();
+            return -1;
+        }
+    }
+    return treewalk::RowInt(target, idColumn);
+}
+
+int FindUnitEntryBySourceLevel(int sourceLevel, const CPtrArray* units)
+{
+    for (int i = 0; i < units->GetCount(); ++i)
+        if (static_cast<const UnitEntry*>(units->GetItems()[i])->SourceLevel == sourceLevel)
+            return i;
+    return -1;
+}
+
+int FindMappedColumn(int levelIndex, const CPtrArray* columns, int group, int fieldCode)
+{
+    for (int i = 0; i < columns->GetCount(); ++i) {
+        const SourceColumn* column = static_cast<const SourceColumn*>(columns->GetItems()[i]);
+        if (column->TargetColumn[0] && column->TargetGroup == group && column->LevelIndex == levelIndex &&
+            column->TargetOrdinal == fieldCode)
+            return i;
+    }
     return -1;
 }

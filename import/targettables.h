@@ -13,6 +13,7 @@
 #include "dataaccess/ado.h"
 
 struct ItemList;
+class CPtrArray;
 
 enum TargetSlot {
     TARGET_SYSTREE = 0,
@@ -56,6 +57,38 @@ bool OpenTargetTables(zdata::Connection* connection, TargetTables* tables, int* 
 bool OpenTargetLitTables(zdata::Connection* connection, TargetTables* tables);
 // Closes every slot, keeping the objects for the next import.
 void CloseTargetTables(TargetTables* tables);
+
+// For every attribute entry that is not skipped and whose target type is a list (5) or a geometry
+// (7): (re)opens slot firstSlot + the entry's index with the format ("SELECT * FROM ZOR_%s") made
+// with the entry's target column. Slots of other entries stay as they are.
+void OpenTargetAttrTables(zdata::Connection* connection, const CPtrArray* entries, TargetTables* tables,
+                          int firstSlot, const wchar_t* sqlFormat);
+// For every mapped column of a flat source with a list or geometry type: its lookup table
+// (prefix of its target group + field name) in the next slot from TARGET_FIXED_SLOTS on, in list
+// order. Returns the slot after the last one used.
+int OpenMappedColumnTables(zdata::Connection* connection, const CPtrArray* columns, TargetTables* tables);
+// The lookup-table prefix of a column target group ("SYS_" ... "LIT_"), null for none.
+const wchar_t* LookupPrefixOfGroup(int group);
+
+// The ids of a tree node and its ancestors by level: out[i] is the node on the level of entry i
+// (the first entry whose level number is the row's level or a higher one), -1 where the path has
+// no node. tree holds the tree's rows (ID, PARENT, level in its first three columns); its filter
+// is left set.
+void FillAncestorPath(int nodeId, const ItemList* levels, zdata::Recordset* tree, int* out);
+
+// Copies a name row (an author, editor, journal or keyword) of another database into the
+// target, unless the target has a row of that name already (names compare as everywhere, Czech
+// case ignored). Columns nameColumn up to endColumn (exclusive) are copied, as far as both
+// tables have them. Returns the target row's idColumn value; -1 when the source has no such row
+// or no text name, or the new row is refused. Both filters stay set.
+int FindOrCreateNameRow(zdata::Recordset* source, zdata::Recordset* target, int sourceId, int idColumn,
+                        int nameColumn, int endColumn);
+
+// Index of the first unit entry (UnitEntry) of the source level, -1 none.
+int FindUnitEntryBySourceLevel(int sourceLevel, const CPtrArray* units);
+// Index of the first mapped column (SourceColumn with a target column) of the group, tree level
+// index and target field code, -1 none.
+int FindMappedColumn(int levelIndex, const CPtrArray* columns, int group, int fieldCode);
 
 // Text put between apostrophes in a Filter: every apostrophe doubled ("d'Orbigny").
 std::wstring FilterQuote(const wchar_t* text);

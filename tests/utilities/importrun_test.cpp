@@ -70,21 +70,6 @@ private:
     MsgBoxHook previousHook_ = nullptr;
 };
 
-// A copy of the sample in a folder of the test, removed at the end.
-class SampleCopy {
-public:
-    SampleCopy() : folder_(dbtest::TestFolderName("tarnix_import_").c_str())
-    {
-        path_ = folder_.File(L"ZorBase.mdb");
-        EXPECT_TRUE(CopyFileW(SampleTemplate().c_str(), path_.c_str(), FALSE));
-    }
-    const std::wstring& Path() const { return path_; }
-
-private:
-    wintest::ScopedTempFolder folder_;
-    std::wstring path_;
-};
-
 // One job over the opened file with a stand-in source.
 class TestJob {
 public:

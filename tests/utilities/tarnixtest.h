@@ -12,6 +12,7 @@
 #include "core/sampledb.h"
 #include "tests/core/dbfixture.h"
 #include "tests/core/sampletemplate.h"
+#include "tests/support/wintest.h"
 #include "utilities/schemadb.h"
 #include "utilities/structmodel.h"
 
@@ -52,6 +53,21 @@ inline std::wstring EmptyTemplate()
     options.empty = true;
     return SharedSampleTemplate(L"tarnix_empty", options);
 }
+
+// A copy of the sample database in a folder of the test, removed with it.
+class SampleCopy {
+public:
+    SampleCopy() : folder_(dbtest::TestFolderName("tarnix_import_").c_str())
+    {
+        path_ = folder_.File(L"ZorBase.mdb");
+        EXPECT_TRUE(CopyFileW(SampleTemplate().c_str(), path_.c_str(), FALSE));
+    }
+    const std::wstring& Path() const { return path_; }
+
+private:
+    wintest::ScopedTempFolder folder_;
+    std::wstring path_;
+};
 
 // Every table's schema and rows (in rowid order, each value as an SQL literal), so that two
 // dumps are equal exactly when the files hold the same data.
