@@ -351,6 +351,37 @@ public:
     }
 
     // Builds the view from the rowset and the filter (no filter: every row).
+    // The indexed rows of the first equality term of the filter that an index answers (integer
+    // terms first, exactly; then text terms, as candidates); null when none does.
+    const std::vector<uint32_t>* EqualityCandidates(const FilterExpr& expr, bool* exact)
+    {
+        std::vector<int> indexes;
+        std::vector<VARIANT> literals;
+        expr.GetEqualityTerms(&indexes, &literals);
+        const std::vector<uint32_t>* hits = nullptr;
+        for (int pass = 0; pass < 2 && !hits; ++pass) {
+            for (size_t t = 0; t < indexes.size() && !hits; ++t) {
+                const ColumnMeta& col = data->columns[indexes[t] + data->hidden];
+                VARIANT& literal = literals[t];
+                if (pass == 0) {
+                    VARIANT asInt;
+                    VariantInit(&asInt);
+                    if (col.type.fetch == FetchKind::Integer && col.type.adoType != adBoolean &&
+                        (literal.vt == VT_I4 || literal.vt == VT_I2 || literal.vt == VT_UI1 || literal.vt == VT_I8) &&
+                        SUCCEEDED(VariantChangeType(&asInt, &literal, 0, VT_I8)))
+                        hits = data->Equal(indexes[t] + data->hidden, asInt.llVal);
+                } else if (col.type.fetch == FetchKind::Text && literal.vt == VT_BSTR) {
+                    hits = data->EqualText(indexes[t] + data->hidden,
+                                           std::wstring(literal.bstrVal, SysStringLen(literal.bstrVal)));
+                }
+                *exact = pass == 0;
+            }
+        }
+        for (VARIANT& v : literals)
+            VariantClear(&v);
+        return hits;
+    }
+
     HRESULT BuildView(std::vector<uint32_t>* out, const std::wstring& criteria, bool useFilter)
     {
         out->clear();
@@ -377,26 +408,6 @@ public:
         if (!expr)
             return Fail(AdoError(adErrInvalidArgument),
                         L"The filter \"" + criteria + L"\" is not valid: " + error);
-        // "column = integer" on an integer column is answered from an index.
-        int index = -1;
-        VARIANT literal;
-        VariantInit(&literal);
-        if (!data->keyset && expr->GetSimpleEquality(&index, &literal)) {
-            const ColumnMeta& col = data->columns[index + data->hidden];
-            VARIANT asInt;
-            VariantInit(&asInt);
-            bool integral = col.type.fetch == FetchKind::Integer && col.type.adoType != adBoolean &&
-                            (literal.vt == VT_I4 || literal.vt == VT_I2 || literal.vt == VT_UI1 ||
-                             literal.vt == VT_I8) &&
-                            SUCCEEDED(VariantChangeType(&asInt, &literal, 0, VT_I8));
-            VariantClear(&literal);
-            if (integral) {
-                const std::vector<uint32_t>* hits = data->Equal(index + data->hidden, asInt.llVal);
-                *out = *hits;
-                return S_OK;
-            }
-        }
-        VariantClear(&literal);
         RowPtr row;
         auto getter = [&](int idx, const std::wstring&, VARIANT* v) -> HRESULT {
             const ColumnMeta& col = data->columns[idx + data->hidden];
@@ -404,6 +415,23 @@ public:
         };
         if (data->keyset)
             return FilterKeyset(*expr, out);
+        // "column = value" (alone or joined by AND) is answered from an index of the column: an
+        // integer exactly, a text by the rows of its upper-case form, each checked against the
+        // whole filter (which compares texts without regard to case).
+        bool exact = false;
+        const std::vector<uint32_t>* hits = EqualityCandidates(*expr, &exact);
+        if (hits) {
+            if (exact && expr->IsSingleComparison()) {
+                *out = *hits;
+                return S_OK;
+            }
+            for (uint32_t i : *hits) {
+                row = data->rows[i];
+                if (row && expr->Matches(getter))
+                    out->push_back(i);
+            }
+            return S_OK;
+        }
         for (size_t i = 0; i < count; ++i) {
             row = data->rows[i];
             if (row && expr->Matches(getter))

@@ -408,10 +408,39 @@ const std::vector<uint32_t>* RowsetData::Equal(size_t column, long long value)
     return found == it->second.end() ? &none : &found->second;
 }
 
+std::wstring RowsetData::FoldedText(const wchar_t* text, size_t length)
+{
+    std::wstring folded(text ? text : L"", text ? length : 0);
+    if (!folded.empty())
+        CharUpperBuffW(&folded[0], (DWORD)folded.size());
+    return folded;
+}
+
+const std::vector<uint32_t>* RowsetData::EqualText(size_t column, const std::wstring& text)
+{
+    static const std::vector<uint32_t> none;
+    std::lock_guard<std::mutex> hold(indexLock_);
+    auto it = textIndexes_.find(column);
+    if (it == textIndexes_.end()) {
+        std::unordered_map<std::wstring, std::vector<uint32_t>> index;
+        for (size_t r = 0; r < rows.size(); ++r) {
+            if (!rows[r])
+                continue;
+            DriverValue v = rows[r]->Get(column);
+            if (!v.isNull && v.kind == FetchKind::Text)
+                index[FoldedText(v.text, v.textLen)].push_back((uint32_t)r);
+        }
+        it = textIndexes_.emplace(column, std::move(index)).first;
+    }
+    auto found = it->second.find(FoldedText(text.data(), text.size()));
+    return found == it->second.end() ? &none : &found->second;
+}
+
 void RowsetData::DropIndexes()
 {
     std::lock_guard<std::mutex> hold(indexLock_);
     indexes_.clear();
+    textIndexes_.clear();
 }
 
 }  // namespace zdata

@@ -78,11 +78,17 @@ struct RowsetData {
 
     // Base rows whose integer column equals the value, ascending (built on first use).
     const std::vector<uint32_t>* Equal(size_t column, long long value);
+    // Base rows whose text column has the same upper-case form as the text, ascending (built on
+    // first use): the candidates of a comparison without regard to case, which the caller checks.
+    const std::vector<uint32_t>* EqualText(size_t column, const std::wstring& text);
+    // The upper-case form the text index keys by.
+    static std::wstring FoldedText(const wchar_t* text, size_t length);
     void DropIndexes();
 
 private:
     std::mutex indexLock_;
     std::unordered_map<size_t, std::unordered_map<long long, std::vector<uint32_t>>> indexes_;
+    std::unordered_map<size_t, std::unordered_map<std::wstring, std::vector<uint32_t>>> textIndexes_;
 };
 
 }  // namespace zdata
