@@ -36,27 +36,6 @@ bool IsOffered(const CDispField* d)
     return false;
 }
 
-// Lists filled or moved item by item are drawn once, at the end.
-class ListsFrozen
-{
-public:
-    ListsFrozen(HWND a, HWND b) : a_(a), b_(b)
-    {
-        SendMessageW(a_, WM_SETREDRAW, FALSE, 0);
-        SendMessageW(b_, WM_SETREDRAW, FALSE, 0);
-    }
-    ~ListsFrozen()
-    {
-        for (HWND list : {a_, b_}) {
-            SendMessageW(list, WM_SETREDRAW, TRUE, 0);
-            InvalidateRect(list, nullptr, TRUE);
-        }
-    }
-
-private:
-    HWND a_, b_;
-};
-
 void GetText(HWND dialog, int id, wchar_t* buffer)
 {
     buffer[0] = 0;
@@ -169,7 +148,8 @@ void CAddQueryDlg::FillValueLists(bool withCriterionValues)
 {
     HWND chosen = GetDlgItem(Dialog, IDC_QUERY_CHOSEN);
     HWND available = GetDlgItem(Dialog, IDC_QUERY_AVAILABLE);
-    ListsFrozen frozen(chosen, available);
+    // Filled or moved item by item, the lists are drawn once, at the end.
+    DrawingPaused pausedChosen(chosen), pausedAvailable(available);
     // Both lists may hold the ABBREV copies of an earlier fill as item data.
     CDatabase::ResetLookupListBox(chosen);
     CDatabase::ResetLookupListBox(available);
@@ -234,7 +214,7 @@ void CAddQueryDlg::MoveSelected(int fromList, int toList)
     int count = static_cast<int>(SendMessageW(from, LB_GETSELCOUNT, 0, 0));
     if (count <= 0)
         return;
-    ListsFrozen frozen(from, to);
+    DrawingPaused pausedFrom(from), pausedTo(to);
     std::vector<int> rows(static_cast<size_t>(count));
     count = static_cast<int>(SendMessageW(from, LB_GETSELITEMS, static_cast<WPARAM>(count),
                                           reinterpret_cast<LPARAM>(rows.data())));

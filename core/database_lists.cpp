@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "core/ctlfill.h"
 #include "core/fields.h"
 #include "core/textutil.h"
 #include "core/treefill.h"
@@ -354,39 +355,20 @@ void RestoreComboText(HWND combo, const wchar_t* text)
     SendMessageW(combo, CB_SETEDITSEL, 0, MAKELPARAM(len, len));
 }
 
-// A dropped list draws itself again for every entry added to it (seconds for a hundred names
-// under Wine): a refill keeps it from drawing until it is complete.
-class ListDrawingPaused
+// The list a combo box drops (its entries are drawn there).
+HWND DroppedListOf(HWND combo)
 {
-public:
-    explicit ListDrawingPaused(HWND combo)
-    {
-        COMBOBOXINFO info = {};
-        info.cbSize = sizeof(info);
-        list_ = GetComboBoxInfo(combo, &info) ? info.hwndList : nullptr;
-        if (list_)
-            SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
-    }
-    ~ListDrawingPaused()
-    {
-        if (!list_)
-            return;
-        SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(list_, nullptr, TRUE);
-    }
-    ListDrawingPaused(const ListDrawingPaused&) = delete;
-    ListDrawingPaused& operator=(const ListDrawingPaused&) = delete;
-
-private:
-    HWND list_;
-};
+    COMBOBOXINFO info = {};
+    info.cbSize = sizeof(info);
+    return GetComboBoxInfo(combo, &info) ? info.hwndList : nullptr;
+}
 
 // Puts the names the filter finds into the combo's list (emptied first when it held entries),
 // each with its row id; more names than a list takes leave it empty.
 void FillNameList(Recordset* rs, HWND combo, const wchar_t* text, const std::wstring& filter,
                   bool hadEntries)
 {
-    ListDrawingPaused paused(combo);
+    DrawingPaused paused(DroppedListOf(combo));
     if (hadEntries) {
         SendMessageW(combo, CB_RESETCONTENT, 0, 0);
         RestoreComboText(combo, text);

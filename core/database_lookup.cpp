@@ -9,6 +9,7 @@
 #include <string>
 
 #include "controls/plexa.h"
+#include "core/ctlfill.h"
 #include "core/rsutil.h"
 #include "core/textutil.h"
 #include "dataaccess/filterexpr.h"
@@ -329,6 +330,7 @@ int CDatabase::FillLookupControl(int index, int controlKind, HWND control)
         return 0;
     Field* nameField = FieldByName(rs, L"NAME");
     Field* abbrevField = FieldByName(rs, L"ABBREV");  // the author list has none
+    DrawingPaused paused(control);
     if (controlKind == 1)
         SendMessageW(control, LB_RESETCONTENT, 0, 0);
     else if (controlKind == 2)

@@ -1140,19 +1140,7 @@ bool Generator::Run(SampleDbStats& stats)
 
 std::wstring GridSquareOf(double longitude, double latitude)
 {
-    const double e = 0.000001;
-    double r = 560 - 10 * latitude;
-    double c = 6 * longitude - 34;
-    int row = (int)std::floor(r + e);
-    int column = (int)std::floor(c + e);
-    double rh = 2 * (r - row), ch = 2 * (c - column);
-    int quadrant = 1 + 2 * (int)std::floor(rh + e) + (int)std::floor(ch + e);
-    if (column > 99)
-        column -= 100;
-    wchar_t text[16];
-    _snwprintf(text, 16, L"%.2d%.2d%c", row, column, (wchar_t)(quadrant + 64));
-    text[15] = 0;
-    return text;
+    return GridSquareText(longitude, latitude);
 }
 
 bool InsideCzechRepublic(double longitude, double latitude)
@@ -1240,18 +1228,6 @@ std::wstring ComposeLocalityLabel(const std::wstring& name, bool hasCoordinates,
     if (!cut)
         return label + L")";
     return label.substr(0, 59) + L"...)";
-}
-
-std::vector<unsigned char> MakeWkbPointBytes(double x, double y, bool hasZ, double z)
-{
-    std::vector<unsigned char> b(hasZ ? 29 : 21, 0);
-    b[0] = 1;
-    PutLe32(b, 1, hasZ ? 1001u : 1u);
-    std::memcpy(&b[5], &x, 8);
-    std::memcpy(&b[13], &y, 8);
-    if (hasZ)
-        std::memcpy(&b[21], &z, 8);
-    return b;
 }
 
 std::vector<unsigned char> MakeSampleBmp(int width, int height, unsigned seed)

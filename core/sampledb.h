@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/geopoint.h"
+
 namespace zor {
 
 struct SampleDbOptions {
@@ -43,7 +45,8 @@ bool CreateSampleDatabase(const std::wstring& path, const SampleDbOptions& optio
 bool MakeFolders(const std::wstring& folder);
 
 // The mapping-grid square of a point: rows of 6' counted southwards from 56 N, columns of 10'
-// eastwards from 5 40' E, quadrants A (north-west) to D (south-east): "%.2d%.2d%s".
+// eastwards from 5 40' E, quadrants A (north-west) to D (south-east): "%.2d%.2d%s"; empty for a
+// point north or west of the grid (GridSquareText).
 std::wstring GridSquareOf(double longitude, double latitude);
 
 // Whether a point lies inside the Czech Republic (a polygon of its border, good to a few km).
@@ -62,8 +65,8 @@ std::wstring ComposeLocalityLabel(const std::wstring& name, bool hasCoordinates,
                                   double latitude, const std::wstring* parent,
                                   const std::wstring* grandparent);
 
-// A point as well-known binary (little-endian), with z when hasZ: 21 or 29 bytes.
-std::vector<unsigned char> MakeWkbPointBytes(double x, double y, bool hasZ, double z);
+// A point as well-known binary (core/geopoint.h).
+using ::MakeWkbPointBytes;
 
 // Small pictures as stored images: a 24-bit BMP file and a PNG file of a generated pattern.
 std::vector<unsigned char> MakeSampleBmp(int width, int height, unsigned seed);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/blob.h"
+#include "core/ctlfill.h"
 #include "core/textutil.h"
 #include "czechcollation/czechtext.h"
 
@@ -215,6 +216,7 @@ void ClearTree(HWND tree)
 
 void TreeChildrenToList(HWND tree, HWND list, HTREEITEM item)
 {
+    DrawingPaused paused(list);
     SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
     bool iconView = (GetWindowLongW(list, GWL_STYLE) & LVS_TYPEMASK) == LVS_ICON;
     int index = 0;

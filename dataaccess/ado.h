@@ -289,6 +289,9 @@ public:
     HRESULT put_Filter(const VARIANT& filter);
     HRESULT put_Filter(const wchar_t* criteria);
     HRESULT get_Filter(VARIANT* out) const;
+    // The SQL text exactly as given to Open (kept after Close).
+    HRESULT get_Source(BSTR* out) const;
+    const std::wstring& Source() const;
     // Orders the view: "column [ASC|DESC] {, column [ASC|DESC]}" (empty: the rowset's own
     // order again), on the rows the filter lets through; the first row becomes current. Client
     // cursors only. A refused order leaves the old one and adds an error.

@@ -1214,6 +1214,19 @@ HRESULT Recordset::Open(const wchar_t* sql, Connection* connection, long cursorT
     return impl_->OpenWith(sql, connection, cursorType, lockType);
 }
 
+HRESULT Recordset::get_Source(BSTR* out) const
+{
+    if (!out)
+        return E_POINTER;
+    *out = SysAllocStringLen(impl_->sql.data(), (UINT)impl_->sql.size());
+    return *out || impl_->sql.empty() ? S_OK : E_OUTOFMEMORY;
+}
+
+const std::wstring& Recordset::Source() const
+{
+    return impl_->sql;
+}
+
 HRESULT Recordset::Close()
 {
     // Closing what is not open (a recordset whose open failed, as list reuse does) reports

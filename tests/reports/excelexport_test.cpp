@@ -29,7 +29,6 @@ protected:
     {
         file_ = list_.Folder().File(L"sešit.xls");
     }
-    ~ExcelExportTest() override { free(export_.SheetName); }
 
     ProgressRecorder& Run(const wchar_t* sheet, bool exists, int append)
     {
