@@ -150,18 +150,19 @@ double Baseline(const std::wstring& db, const wchar_t* table, int count)
         return -1;
     }
     for (int i = 0; i < count; ++i) {
+        // Parameters are numbered from 1.
         if (t == L"ZORNACOLLS") {
-            insert.SetInt(0, sysId);
-            insert.SetInt(1, locId);
+            insert.SetInt(1, sysId);
+            insert.SetInt(2, locId);
         } else {
-            insert.SetInt(0, next + i);
-            insert.SetInt(1, t == L"SYSTREE" ? sysId : locId);
-            insert.SetInt(2, t == L"SYSTREE" ? sysLevel : locLevel);
+            insert.SetInt(1, next + i);
+            insert.SetInt(2, t == L"SYSTREE" ? sysId : locId);
+            insert.SetInt(3, t == L"SYSTREE" ? sysLevel : locLevel);
             if (t == L"SYSTREE") {
-                insert.SetInt(3, 1000 + i);
-                insert.SetText(4, L"bench" + std::to_wstring(i));
+                insert.SetInt(4, 1000 + i);
+                insert.SetText(5, L"bench" + std::to_wstring(i));
             } else {
-                insert.SetText(3, L"bench" + std::to_wstring(i));
+                insert.SetText(4, L"bench" + std::to_wstring(i));
             }
         }
         if (!insert.Execute()) {
