@@ -687,6 +687,9 @@ LRESULT HandleItemMessage(PropBoxData* d, UINT msg, WPARAM wParam, LPARAM lParam
                 item->hasDisplay = false;
                 item->display.clear();
             }
+            // The row shows the new choice (the owner may choose for the user, as a wizard
+            // page showing an earlier choice does).
+            InvalidateItemRow(d, item);
             return 0;
         }
         return -1;

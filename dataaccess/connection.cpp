@@ -1,3 +1,4 @@
+#include <cwctype>
 #include <thread>
 #include <olectl.h>
 #include "dataaccess/ado.h"
@@ -552,6 +553,28 @@ HRESULT Connection::get_Errors(Errors** out)
     return S_OK;
 }
 
+namespace {
+
+// False for the statements that only read or change rows: what the layer knows of the tables
+// stays true after them. Reading it again after every row of a long import costs more than the
+// row itself inside a savepoint.
+bool MayChangeSchema(const std::wstring& sql)
+{
+    size_t start = sql.find_first_not_of(L" \t\r\n(");
+    if (start == std::wstring::npos)
+        return false;
+    size_t end = start;
+    while (end < sql.size() && iswalpha(sql[end]))
+        ++end;
+    std::wstring word = sql.substr(start, end - start);
+    for (const wchar_t* rowStatement : {L"INSERT", L"UPDATE", L"DELETE", L"SELECT", L"REPLACE"})
+        if (_wcsicmp(word.c_str(), rowStatement) == 0)
+            return false;
+    return true;
+}
+
+}  // namespace
+
 HRESULT Connection::Execute(const wchar_t* sql, VARIANT* recordsAffected, long options,
                             Recordset** recordset)
 {
@@ -586,7 +609,8 @@ HRESULT Connection::Execute(const wchar_t* sql, VARIANT* recordsAffected, long o
         return core_->FailOdbc(SQL_HANDLE_STMT, st.h, L"The statement failed.");
     StoreRowsAffected(st.h, recordsAffected);
     // Schema changes may turn a view into a table or back, and add or drop columns.
-    core_->SchemaChanged();
+    if (MayChangeSchema(text))
+        core_->SchemaChanged();
     return S_OK;
 }
 

@@ -160,12 +160,14 @@ public:
         editMode = mode;
     }
 
-    // Makes the rowset this recordset's own before it changes rows (clones keep theirs).
-    void OwnData()
+    // Makes the rowset this recordset's own before it changes rows (clones keep theirs). The
+    // indexes are dropped unless the caller tells them of its change (RowsetData::RowStored).
+    void OwnData(bool keepIndexes = false)
     {
         if (data.use_count() > 1)
             data = std::make_shared<RowsetData>(*data);
-        data->DropIndexes();
+        if (!keepIndexes)
+            data->DropIndexes();
     }
 
     // ---- loading -----------------------------------------------------------------------------
@@ -371,8 +373,8 @@ public:
                         SUCCEEDED(VariantChangeType(&asInt, &literal, 0, VT_I8)))
                         hits = data->Equal(indexes[t] + data->hidden, asInt.llVal);
                 } else if (col.type.fetch == FetchKind::Text && literal.vt == VT_BSTR) {
-                    hits = data->EqualText(indexes[t] + data->hidden,
-                                           std::wstring(literal.bstrVal, SysStringLen(literal.bstrVal)));
+                    hits = data->EqualText(indexes[t] + data->hidden, literal.bstrVal ? literal.bstrVal : L"",
+                                           literal.bstrVal ? SysStringLen(literal.bstrVal) : 0);
                 }
                 *exact = pass == 0;
             }
@@ -416,8 +418,8 @@ public:
         if (data->keyset)
             return FilterKeyset(*expr, out);
         // "column = value" (alone or joined by AND) is answered from an index of the column: an
-        // integer exactly, a text by the rows of its upper-case form, each checked against the
-        // whole filter (which compares texts without regard to case).
+        // integer exactly, a text by the rows of its ignore-case key, each checked against the
+        // whole filter.
         bool exact = false;
         const std::vector<uint32_t>* hits = EqualityCandidates(*expr, &exact);
         if (hits) {
@@ -988,13 +990,16 @@ public:
             }
             fresh = built;
         }
-        OwnData();
+        OwnData(true);
         if (editMode == adEditAdd) {
             data->rows.push_back(fresh);
             view.push_back((uint32_t)(data->rows.size() - 1));
             pos = Size() - 1;
+            data->RowStored(data->rows.size() - 1, nullptr, fresh);
         } else {
+            RowPtr before = data->rows[view[pos]];
             data->rows[view[pos]] = fresh;
+            data->RowStored(view[pos], before, fresh);
         }
         onDeleted = false;
         ClearPending();

@@ -1,5 +1,6 @@
 #include "dataaccess/rowset.h"
 #include "dataaccess/enclose.h"
+#include "czechcollation/czechorder.h"
 #include <algorithm>
 #include <cwctype>
 
@@ -408,15 +409,49 @@ const std::vector<uint32_t>* RowsetData::Equal(size_t column, long long value)
     return found == it->second.end() ? &none : &found->second;
 }
 
-std::wstring RowsetData::FoldedText(const wchar_t* text, size_t length)
+namespace {
+
+// The key of a text in the ignore-case index: each code point folded as the Czech order without
+// case folds it, so that texts equal ignoring case (and only those) share a key.
+std::wstring FoldedKey(const wchar_t* text, size_t length)
 {
-    std::wstring folded(text ? text : L"", text ? length : 0);
-    if (!folded.empty())
-        CharUpperBuffW(&folded[0], (DWORD)folded.size());
-    return folded;
+    std::wstring key;
+    key.reserve(length);
+    for (size_t i = 0; i < length; ++i) {
+        uint32_t c = (uint16_t)text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length && (uint16_t)text[i + 1] >= 0xDC00 &&
+            (uint16_t)text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + ((uint16_t)text[i + 1] - 0xDC00);
+            ++i;
+        }
+        c = CzFoldCase(c);
+        if (c >= 0x10000) {
+            key += (wchar_t)(0xD800 + ((c - 0x10000) >> 10));
+            key += (wchar_t)(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            key += (wchar_t)c;
+        }
+    }
+    return key;
 }
 
-const std::vector<uint32_t>* RowsetData::EqualText(size_t column, const std::wstring& text)
+void InsertSorted(std::vector<uint32_t>& rows, uint32_t index)
+{
+    auto at = std::lower_bound(rows.begin(), rows.end(), index);
+    if (at == rows.end() || *at != index)
+        rows.insert(at, index);
+}
+
+void EraseSorted(std::vector<uint32_t>& rows, uint32_t index)
+{
+    auto at = std::lower_bound(rows.begin(), rows.end(), index);
+    if (at != rows.end() && *at == index)
+        rows.erase(at);
+}
+
+}  // namespace
+
+const std::vector<uint32_t>* RowsetData::EqualText(size_t column, const wchar_t* text, size_t length)
 {
     static const std::vector<uint32_t> none;
     std::lock_guard<std::mutex> hold(indexLock_);
@@ -428,11 +463,11 @@ const std::vector<uint32_t>* RowsetData::EqualText(size_t column, const std::wst
                 continue;
             DriverValue v = rows[r]->Get(column);
             if (!v.isNull && v.kind == FetchKind::Text)
-                index[FoldedText(v.text, v.textLen)].push_back((uint32_t)r);
+                index[FoldedKey(v.text, v.textLen)].push_back((uint32_t)r);
         }
         it = textIndexes_.emplace(column, std::move(index)).first;
     }
-    auto found = it->second.find(FoldedText(text.data(), text.size()));
+    auto found = it->second.find(FoldedKey(text, length));
     return found == it->second.end() ? &none : &found->second;
 }
 
@@ -441,6 +476,39 @@ void RowsetData::DropIndexes()
     std::lock_guard<std::mutex> hold(indexLock_);
     indexes_.clear();
     textIndexes_.clear();
+}
+
+void RowsetData::RowStored(size_t index, const RowPtr& before, const RowPtr& after)
+{
+    std::lock_guard<std::mutex> hold(indexLock_);
+    uint32_t row = (uint32_t)index;
+    for (auto& [column, byValue] : indexes_) {
+        for (const RowPtr* r : {&before, &after}) {
+            if (!*r)
+                continue;
+            DriverValue v = (*r)->Get(column);
+            if (v.isNull || v.kind != FetchKind::Integer)
+                continue;
+            if (r == &before)
+                EraseSorted(byValue[v.i], row);
+            else
+                InsertSorted(byValue[v.i], row);
+        }
+    }
+    for (auto& [column, byKey] : textIndexes_) {
+        for (const RowPtr* r : {&before, &after}) {
+            if (!*r)
+                continue;
+            DriverValue v = (*r)->Get(column);
+            if (v.isNull || v.kind != FetchKind::Text)
+                continue;
+            std::vector<uint32_t>& rows = byKey[FoldedKey(v.text, v.textLen)];
+            if (r == &before)
+                EraseSorted(rows, row);
+            else
+                InsertSorted(rows, row);
+        }
+    }
 }
 
 }  // namespace zdata

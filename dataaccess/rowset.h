@@ -78,12 +78,14 @@ struct RowsetData {
 
     // Base rows whose integer column equals the value, ascending (built on first use).
     const std::vector<uint32_t>* Equal(size_t column, long long value);
-    // Base rows whose text column has the same upper-case form as the text, ascending (built on
-    // first use): the candidates of a comparison without regard to case, which the caller checks.
-    const std::vector<uint32_t>* EqualText(size_t column, const std::wstring& text);
-    // The upper-case form the text index keys by.
-    static std::wstring FoldedText(const wchar_t* text, size_t length);
+    // Base rows whose text column may equal the text ignoring case, ascending (built on first
+    // use); the caller checks each against its criterion.
+    const std::vector<uint32_t>* EqualText(size_t column, const wchar_t* text, size_t length);
     void DropIndexes();
+    // The row at index was stored by the recordset's own Update (before: null for a new row):
+    // the indexes built so far follow it instead of being dropped, so that an import that adds
+    // names one by one between its lookups does not index the table again for each.
+    void RowStored(size_t index, const RowPtr& before, const RowPtr& after);
 
 private:
     std::mutex indexLock_;

@@ -75,6 +75,52 @@ TEST_F(RecordsetTest, FilterNarrowsTheViewAndMovesToItsFirstRow)
     EXPECT_EQ(6, Count(rs.get()));
 }
 
+// Equalities are answered from indexes that follow the recordset's own adds and edits: each
+// lookup of a find-or-create loop sees every row added or renamed before it, and none twice.
+TEST_F(RecordsetTest, EqualityFiltersSeeTheRowsAddedAndChangedBetweenThem)
+{
+    Ref<Recordset> rs(Authors());
+    struct Step {
+        const wchar_t* filter;
+        long count;                 // rows the filter lets through
+        const wchar_t* addName;     // then: a new row (null: none)
+        const wchar_t* renameTo;    // or: the first row let through renamed (null: none)
+        bool remove;                // or: the first row let through deleted
+    };
+    const Step steps[] = {
+        {L"NAME = 'čapek'", 1, nullptr, nullptr, false},         // Czech case pair
+        {L"NAME = 'D''ORBIGNY'", 1, nullptr, nullptr, false},     // doubled apostrophe
+        {L"NAME = 'Lamarck'", 0, L"Lamarck", nullptr, false},     // missing: added
+        {L"NAME = 'LAMARCK'", 1, nullptr, L"Cuvier", false},      // found, then renamed
+        {L"NAME = 'lamarck'", 0, nullptr, nullptr, false},        // the old name is gone
+        {L"NAME = 'cuvier'", 1, nullptr, nullptr, false},         // the new one is there
+        {L"NAME = 'Linne'", 0, nullptr, nullptr, false},          // accents are no case
+        {L"YEAR = 1725", 1, nullptr, nullptr, true},              // integer index, then deleted
+        {L"YEAR = 1725", 0, nullptr, nullptr, false},
+        {L"NAME = 'O''Brien'", 0, nullptr, nullptr, false},       // deleted with its year
+        {L"NAME = 'Šusta'", 1, nullptr, nullptr, false},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(std::string(step.filter, step.filter + wcslen(step.filter)));
+        ASSERT_EQ(S_OK, Filter(rs.get(), step.filter));
+        EXPECT_EQ(step.count, Count(rs.get()));
+        if (step.addName) {
+            ASSERT_EQ(S_OK, rs->AddNew());
+            ASSERT_EQ(S_OK, PutText(rs.get(), L"NAME", step.addName));
+            ASSERT_EQ(S_OK, rs->Update()) << FirstError().c_str();
+        } else if (step.renameTo && !rs->IsEOF()) {
+            rs->MoveFirst();
+            ASSERT_EQ(S_OK, PutText(rs.get(), L"NAME", step.renameTo));
+            ASSERT_EQ(S_OK, rs->Update()) << FirstError().c_str();
+        } else if (step.remove && !rs->IsEOF()) {
+            rs->MoveFirst();
+            ASSERT_EQ(S_OK, rs->Delete());
+        }
+    }
+    ASSERT_EQ(S_OK, Filter(rs.get(), L""));
+    EXPECT_EQ(6, Count(rs.get()));  // six, one added, one deleted
+}
+
 TEST_F(RecordsetTest, FilterEvaluatesAndBeforeOrAndHonoursParentheses)
 {
     Ref<Recordset> rs(Authors());

@@ -188,6 +188,72 @@ TEST(ImportRun, EachRunKeepsEveryGoodRowOrNothingAtAll)
     }
 }
 
+// ---- a run whose process is killed ----
+
+const wchar_t kChildDbVariable[] = L"ZOR_IMPORT_CHILD_DB";
+const wchar_t kChildEventVariable[] = L"ZOR_IMPORT_CHILD_EVENT";
+
+// Run only as the child process of AKilledImportLeavesTheFileAsItWas: imports into the file it is
+// given, signals once a thousand rows are in, then goes on slowly until it is killed.
+TEST(ImportRunChild, DISABLED_ImportsUntilKilled)
+{
+    wchar_t path[MAX_PATH] = L"", eventName[64] = L"";
+    if (!GetEnvironmentVariableW(kChildDbVariable, path, MAX_PATH) ||
+        !GetEnvironmentVariableW(kChildEventVariable, eventName, 64))
+        GTEST_SKIP() << "the child of AKilledImportLeavesTheFileAsItWas";
+    HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, eventName);
+    ASSERT_NE(nullptr, ready);
+    LoadedStructure s(path);
+    ASSERT_NO_FATAL_FAILURE(s.Open());
+    TestJob t(s);
+    t.source->rows = 1000000;
+    t.source->beforeRow = [&](ImportRun&, int row) {
+        if (row == 1000)
+            SetEvent(ready);
+        else if (row > 1000)
+            Sleep(1);
+    };
+    RecordingSink sink;
+    RunImportFrame(&t.job, &sink);
+    ADD_FAILURE() << "the import ran to its end instead of being killed";
+}
+
+TEST(ImportRun, AKilledImportLeavesTheFileAsItWas)
+{
+    LogFolder logs;
+    SampleCopy copy;
+    std::wstring before = DumpDatabase(copy.Path());
+    wchar_t eventName[64];
+    StringCchPrintfW(eventName, 64, L"ZorImportChild%lu", GetCurrentProcessId());
+    HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, eventName);
+    ASSERT_NE(nullptr, ready);
+    wchar_t exe[MAX_PATH];
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring cmd = L"\"" + std::wstring(exe) +
+                       L"\" --gtest_also_run_disabled_tests --gtest_filter=ImportRunChild.DISABLED_ImportsUntilKilled";
+    SetEnvironmentVariableW(kChildDbVariable, copy.Path().c_str());
+    SetEnvironmentVariableW(kChildEventVariable, eventName);
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    BOOL started = CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+    SetEnvironmentVariableW(kChildDbVariable, nullptr);
+    SetEnvironmentVariableW(kChildEventVariable, nullptr);
+    ASSERT_TRUE(started);
+    HANDLE waits[2] = {ready, pi.hProcess};
+    DWORD woke = WaitForMultipleObjects(2, waits, FALSE, 120000);
+    // Killed in the middle of its rows: no commit, no rollback, no closing of anything.
+    TerminateProcess(pi.hProcess, 9);
+    WaitForSingleObject(pi.hProcess, 30000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    CloseHandle(ready);
+    EXPECT_EQ(WAIT_OBJECT_0, woke) << "the child did not reach its thousandth row";
+    // What the run wrote is undone from the file's journal when the file is opened next.
+    EXPECT_TRUE(before == DumpDatabase(copy.Path())) << "the file changed";
+    EXPECT_EQ(0, CountImported(copy.Path()));
+}
+
 TEST(ImportRun, LogEntriesListEachDatabaseErrorInTwoLines)
 {
     LogFolder logs;

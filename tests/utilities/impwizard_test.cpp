@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 #include <prsht.h>
+#include <strsafe.h>
 
 #include <functional>
 #include <string>
@@ -161,6 +162,39 @@ void ChooseRow(HWND page, int boxId, int row, int choice, const wchar_t* typed =
     SendMessageW(page, WM_NOTIFY, (WPARAM)boxId, (LPARAM)&notify);
 }
 
+// The pixels a window shows on the screen now, once what it was asked to paint is painted.
+std::vector<DWORD> ShownPixels(HWND hwnd)
+{
+    UpdateWindow(hwnd);
+    wintest::PumpMessages(50);
+    RECT rc;
+    GetClientRect(hwnd, &rc);
+    POINT origin = {0, 0};
+    ClientToScreen(hwnd, &origin);
+    BITMAPINFO bmi = {};
+    bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
+    bmi.bmiHeader.biWidth = rc.right;
+    bmi.bmiHeader.biHeight = -rc.bottom;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    std::vector<DWORD> pixels;
+    if (bitmap && bits) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, rc.right, rc.bottom, screen, origin.x, origin.y, SRCCOPY);
+        GdiFlush();
+        pixels.assign(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + (size_t)rc.right * rc.bottom);
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
 // A copy of the sample, a file the stand-in source accepts, the job and the wizard.
 class WizardTest : public ::testing::Test {
 protected:
@@ -290,6 +324,72 @@ TEST_F(WizardTest, FourMappingGroupsKeepTheirChoicesAcrossBackAndNext)
         EXPECT_EQ(1, job_.GroupFlags[g]);
 }
 
+TEST_F(WizardTest, TheColumnsAreListedForTheChosenTableAndAnotherTableEmptiesThem)
+{
+    g_groups = {{GROUP_TABLE_LIST, {L"Nálezy 2010", L"Nálezy 2011"}, {}},
+                {GROUP_COLUMNS, {L"Rod", L"Druh", L"Poznámka"}, {}}};
+    auto chooseTable = [](HWND page, int index) {
+        SendDlgItemMessageW(page, IDC_IMP_TABLES, LB_SETCURSEL, (WPARAM)index, 0);
+        Command(page, IDC_IMP_TABLES, LBN_SELCHANGE);
+    };
+    Script s;
+    s.steps = {
+        [&](HWND sheet) {
+            ChooseSourceType(Page(sheet), IMPSRC_ACCESS);
+            EnterPath(Page(sheet), source_);
+            PropSheet_PressButton(sheet, PSBTN_NEXT);
+            return true;
+        },
+        [&](HWND sheet) {
+            HWND page = Page(sheet);
+            EXPECT_EQ(IMPWIZ_TABLES, PageIndex(sheet));
+            EXPECT_EQ(2, (int)SendDlgItemMessageW(page, IDC_IMP_TABLES, LB_GETCOUNT, 0, 0));
+            EXPECT_FALSE(Shows(sheet, kNextButton));  // no table chosen yet
+            chooseTable(page, 1);
+            wintest::PumpMessages(20);  // the sheet's buttons change by a posted message
+            EXPECT_TRUE(Shows(sheet, kNextButton));
+            wintest::SaveScreenshot(sheet, L"utilities_import_tables");
+            PropSheet_PressButton(sheet, PSBTN_NEXT);
+            return true;
+        },
+        [&](HWND sheet) {
+            EXPECT_EQ(IMPWIZ_COLUMNS, PageIndex(sheet));
+            EXPECT_STREQ(L"Nálezy 2011", job_.TableName);
+            EXPECT_EQ(L"Nálezy 2011", g_lastSource->columnsTable);
+            if (job_.GroupItems[1]->GetCount() != 3) {
+                ADD_FAILURE() << "the columns were not listed";
+                PropSheet_PressButton(sheet, PSBTN_CANCEL);
+                return true;
+            }
+            // A choice made for the first column, which another table must not inherit.
+            StringCchCopyW(static_cast<SourceColumn*>(job_.GroupItems[1]->GetItems()[0])->TargetName, 64, L"Zkouška");
+            PropSheet_PressButton(sheet, PSBTN_BACK);
+            return true;
+        },
+        [&](HWND sheet) {
+            HWND page = Page(sheet);
+            EXPECT_EQ(IMPWIZ_TABLES, PageIndex(sheet));
+            EXPECT_EQ(1, (int)SendDlgItemMessageW(page, IDC_IMP_TABLES, LB_GETCURSEL, 0, 0));  // kept
+            EXPECT_TRUE(Shows(sheet, kNextButton));
+            chooseTable(page, 0);
+            EXPECT_EQ(0, job_.GroupItems[1]->GetCount()) << "the other table's columns stayed";
+            PropSheet_PressButton(sheet, PSBTN_NEXT);
+            return true;
+        },
+        [&](HWND sheet) {
+            EXPECT_EQ(IMPWIZ_COLUMNS, PageIndex(sheet));
+            EXPECT_STREQ(L"Nálezy 2010", job_.TableName);
+            EXPECT_EQ(L"Nálezy 2010", g_lastSource->columnsTable);
+            EXPECT_EQ(3, job_.GroupItems[1]->GetCount());
+            if (job_.GroupItems[1]->GetCount() > 0)
+                EXPECT_STRNE(L"Zkouška", static_cast<SourceColumn*>(job_.GroupItems[1]->GetItems()[0])->TargetName);
+            PropSheet_PressButton(sheet, PSBTN_CANCEL);
+            return true;
+        },
+    };
+    EXPECT_FALSE(RunWizard(*state_, job_, s));
+}
+
 TEST_F(WizardTest, AFlatSourceReachesTheSpeciesThenTheLocalityTarget)
 {
     g_groups = {{GROUP_TEXT_SETTINGS, {L"nastavení"}, {}},
@@ -352,10 +452,19 @@ TEST_F(WizardTest, AFlatSourceReachesTheSpeciesThenTheLocalityTarget)
             EXPECT_EQ(ResString(180), Text(page, IDC_IMP_TARGET_TEXT));
             EXPECT_TRUE(IsWindowVisible(GetDlgItem(page, IDC_IMP_AUTHOR)));
             EXPECT_FALSE(Shows(sheet, kNextButton));
-            // Řád, Čeleď, Rod chosen; a new species typed under the genus.
+            // Řád, Čeleď, Rod chosen; a new species typed under the genus. The box has the focus,
+            // as after a click into it, and its first row is selected.
+            SetFocus(GetDlgItem(page, IDC_IMP_TARGET_TREE));
             for (int row = 0; row < 3; ++row)
                 ChooseRow(page, IDC_IMP_TARGET_TREE, row, 0);
             ChooseRow(page, IDC_IMP_TARGET_TREE, 3, -1, L"novus");
+            // Every row shows its choice: the box looks as it does when painted afresh.
+            HWND box = GetDlgItem(page, IDC_IMP_TARGET_TREE);
+            EXPECT_EQ(L"Coleoptera", RowValue(box, 0));
+            std::vector<DWORD> shown = ShownPixels(box);
+            InvalidateRect(box, nullptr, TRUE);
+            EXPECT_FALSE(shown.empty());
+            EXPECT_TRUE(shown == ShownPixels(box)) << "a row shows what it held before its choice";
             EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, IDC_IMP_AUTHOR)));
             SetDlgItemTextW(page, IDC_IMP_AUTHOR, L"Linnaeus");
             SetDlgItemTextW(page, IDC_IMP_YEAR, L"1758");

@@ -32,6 +32,7 @@ public:
     int fatalAt = 0;          // ImportRow answers ROW_FATAL at this row
     int messageAt = 0;        // this row fails with a message of its own
     int opens = 0;            // calls of Open
+    std::wstring columnsTable;  // the table the columns were last listed for (after a table list)
     std::function<void(ImportRun&, int row)> beforeRow;
 
     bool Open(const wchar_t* path) override
@@ -50,11 +51,13 @@ public:
     {
         return group >= 1 && group <= (int)groups.size() ? groups[(size_t)group - 1].kind : 0;
     }
-    int FillGroup(int group, CPtrArray* items, void*) override
+    int FillGroup(int group, CPtrArray* items, void* extra) override
     {
         int kind = GetGroupKind(group);
         if (items->GetCount() > 0 || kind == 0)
             return kind;
+        if (kind == GROUP_COLUMNS && GetGroupKind(group - 1) == GROUP_TABLE_LIST)
+            columnsTable = extra ? static_cast<const wchar_t*>(extra) : L"";
         const TestGroup& g = groups[(size_t)group - 1];
         for (size_t i = 0; i < g.names.size(); ++i) {
             if (IsUnitKind(kind))
