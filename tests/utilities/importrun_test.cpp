@@ -29,46 +29,7 @@ using importtest::RecordingSink;
 using importtest::TestGroup;
 using importtest::TestSource;
 
-int AnswerOk(HWND, LPCWSTR, LPCWSTR, UINT) { return IDOK; }
-
-// The import logs go into a folder of the test (the data folder's registry value), which is
-// removed with everything in it.
-class LogFolder {
-public:
-    LogFolder() : folder_(L"tarnix_import_logs")
-    {
-        RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Kelvane\\Z211", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
-        // A subfolder not made yet: the log makes it.
-        std::wstring value = folder_.Path() + L"\\logs";
-        RegSetValueExW(key_, L"Z211 Data", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                       (DWORD)((value.size() + 1) * sizeof(wchar_t)));
-        previousHook_ = SetMsgBoxHook(AnswerOk);
-    }
-    ~LogFolder()
-    {
-        RegDeleteValueW(key_, L"Z211 Data");
-        RegCloseKey(key_);
-        SetMsgBoxHook(previousHook_);
-    }
-    std::vector<std::wstring> Logs() const
-    {
-        std::vector<std::wstring> files;
-        WIN32_FIND_DATAW data;
-        HANDLE find = FindFirstFileW((folder_.Path() + L"\\logs\\Imp*.log").c_str(), &data);
-        if (find == INVALID_HANDLE_VALUE)
-            return files;
-        do
-            files.push_back(folder_.Path() + L"\\logs\\" + data.cFileName);
-        while (FindNextFileW(find, &data));
-        FindClose(find);
-        return files;
-    }
-
-private:
-    wintest::ScopedTempFolder folder_;
-    HKEY key_ = nullptr;
-    MsgBoxHook previousHook_ = nullptr;
-};
+using importtest::LogFolder;
 
 // One job over the opened file with a stand-in source.
 class TestJob {

@@ -13,7 +13,9 @@
 
 #include "controls/plexa.h"
 #include "core/msgbox.h"
+#include "import/importrun.h"
 #include "import/impwizard.h"
+#include "import/textsource.h"
 #include "resources/tarnix/resource.h"
 #include "tests/support/wintest.h"
 #include "tests/utilities/tarnixtest.h"
@@ -540,6 +542,57 @@ TEST_F(WizardTest, AFlatSourceReachesTheSpeciesThenTheLocalityTarget)
     EXPECT_EQ(L"1758", dbtest::First(path_, L"SELECT IYEAR FROM SPECIES WHERE SYSID = " + std::to_wstring(newSys)));
     EXPECT_EQ(1, dbtest::QueryInt(path_, L"SELECT COUNT(*) FROM LOCTREE WHERE NAME = 'Nová lokalita'"));
     EXPECT_EQ(1, dbtest::QueryInt(path_, L"SELECT COUNT(*) FROM FEATURES WHERE LOCID = " + std::to_wstring(newLoc)));
+}
+
+
+TEST_F(WizardTest, ATextFileGoesThroughEveryPageAndIsImported)
+{
+    SetImportSourceCreator(IMPSRC_TEXT, CreateTextSource);
+    std::wstring text = folder_.File(L"nalezy.txt");
+    importtest::WriteTextFile(text, L"Rod;Druh;Jméno;Východní délka;Severní šířka;Datum nálezu;Počet exemplářů\r\n"
+                                    L"Carabus;zkusmus;Zkušební Lhotka (u lesa);14°30'0\";50°6'0\";15.3.2010;3\r\n"
+                                    L"Carabus;zkusmus;Zkušební Lhotka;14°30'0\";50°6'0\";16.3.2010;2\r\n");
+    Script s;
+    s.steps = {
+        [&](HWND sheet) {
+            ChooseSourceType(Page(sheet), IMPSRC_TEXT);
+            EnterPath(Page(sheet), text);
+            EXPECT_EQ(ResString(IDS_I_SOURCE_OK), Text(Page(sheet), IDC_IMP_STATUS));
+            wintest::SaveScreenshot(sheet, L"utilities_textimport_welcome");
+            PropSheet_PressButton(sheet, PSBTN_NEXT);
+            return true;
+        },
+        [&](HWND sheet) {
+            HWND page = Page(sheet);
+            EXPECT_EQ(IMPWIZ_TEXT, PageIndex(sheet));
+            SendDlgItemMessageW(page, IDC_IMP_SEPARATOR, CB_SETCURSEL, 2, 0);  // ";"
+            CheckDlgButton(page, IDC_IMP_HEADER, BST_CHECKED);
+            wintest::SaveScreenshot(sheet, L"utilities_textimport_settings");
+            PropSheet_PressButton(sheet, PSBTN_NEXT);
+            return true;
+        },
+        [&](HWND sheet) {
+            EXPECT_EQ(IMPWIZ_COLUMNS, PageIndex(sheet));
+            EXPECT_EQ(7, job_.GroupItems[1]->GetCount());
+            EXPECT_TRUE(Shows(sheet, kFinishButton));  // species and locality come from the columns
+            wintest::SaveScreenshot(sheet, L"utilities_textimport_columns");
+            PropSheet_PressButton(sheet, PSBTN_FINISH);
+            return true;
+        },
+    };
+    ASSERT_TRUE(RunWizard(*state_, job_, s));
+    importtest::LogFolder logs;
+    importtest::RecordingSink sink;
+    job_.Source->LinePrefix[0] = 0;
+    EXPECT_EQ(IMPORT_COMMITTED, RunImportFrame(&job_, &sink));
+    EXPECT_EQ(0, sink.errorsLogged);
+    FreeImportJob(&job_);
+    InitImportJob(&job_, &structure_->Db(), &structure_->Model());
+    state_.reset();
+    structure_->Db().Close();
+    EXPECT_EQ(L"2|5|5953A", dbtest::First(path_, L"SELECT COUNT(*) || '|' || SUM(Z.POCET) || '|' || MIN(F.SQUARE) FROM ZORNACOLLS Z "
+                                                 L"JOIN SPECIES S ON S.SYSID = Z.SYSID JOIN FEATURES F ON F.LOCID = Z.FTRID "
+                                                 L"WHERE S.NAME = 'Carabus zkusmus' AND F.NAME LIKE 'Zkušební Lhotka (%'"));
 }
 
 }  // namespace

@@ -1,0 +1,111 @@
+// The delimited text file source (source type 4): the text options and the flat field mapping
+// as its two wizard groups; each data line cut at the separator (a whole text of up to three
+// characters, no quoting) into fields, converted by their columns' target types and imported by
+// the row import (rowimport.h).
+//
+// Encodings: FF FE starts a UTF-16 little-endian file; EF BB BF, or a file whose bytes are all
+// valid UTF-8 with at least one beyond ASCII, is read as UTF-8; anything else is 8-bit text in
+// the ANSI code page. Bytes that do not convert become U+FFFD and the line is logged.
+#pragma once
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "import/impsource.h"
+#include "import/rowimport.h"
+
+enum TextEncoding {
+    TEXTENC_ANSI = 0,
+    TEXTENC_UTF16 = 1,
+    TEXTENC_UTF8 = 2,
+};
+
+// Lines of a text file: they end at CR, LF or CR LF; the last needs no line end; any length.
+class TextLineReader {
+public:
+    TextLineReader() = default;
+    ~TextLineReader() { Close(); }
+    TextLineReader(const TextLineReader&) = delete;
+    TextLineReader& operator=(const TextLineReader&) = delete;
+
+    // Opens the file and finds its encoding; false when it cannot be opened for reading.
+    bool Open(const wchar_t* path);
+    void Close();
+    bool IsOpen() const { return file_ != nullptr; }
+    // Back to the first line (after a byte-order mark); the line count starts again at 0.
+    bool Rewind();
+    // The next line; false at the end. *invalid: bytes of the line did not convert (U+FFFD in
+    // their place), or a UTF-16 file ended with an odd byte.
+    bool ReadLine(std::wstring& line, bool* invalid);
+
+    TextEncoding Encoding() const { return encoding_; }
+    long long Size() const { return size_; }
+    long long Position() const { return filePos_ - (long long)(end_ - pos_); }
+    int LinesRead() const { return lines_; }
+
+private:
+    int NextByte();   // -1 at the end
+    int PeekByte();
+    int NextUnit();   // a UTF-16 unit; -1 at the end, -2 for an odd last byte
+    bool ReadBytes(std::string& bytes);   // an 8-bit or UTF-8 line
+    bool ReadUnits(std::wstring& line, bool* invalid);  // a UTF-16 line
+
+    FILE* file_ = nullptr;
+    TextEncoding encoding_ = TEXTENC_ANSI;
+    long long dataStart_ = 0;
+    long long size_ = 0;
+    long long filePos_ = 0;   // file offset after the buffered bytes
+    std::vector<unsigned char> buffer_;
+    size_t pos_ = 0, end_ = 0;
+    int pendingUnit_ = -1;
+    int lines_ = 0;
+    std::string bytes_;
+};
+
+// True when the bytes are valid UTF-8 (a sequence may be cut at the end of the chunk: state
+// carries it to the next call; start with 0, and a final state other than 0 is invalid).
+bool ValidUtf8Chunk(const unsigned char* bytes, size_t count, int* state, bool* nonAscii);
+
+// Cuts a line at each occurrence of the separator (a whole text); the text after the last
+// separator is the last field.
+void CutTextLine(const std::wstring& line, const wchar_t* separator, std::vector<std::wstring>* fields);
+
+// A field of a text line as the value of its column: empty for a column not imported, null for
+// an empty field or one that does not convert, else by the column's TargetType. *bad is set when
+// a non-empty field did not convert (the caller logs it).
+void ConvertTextField(const SourceColumn* column, const wchar_t* text, size_t length, VARIANT* out,
+                      bool* bad = nullptr);
+
+class CImpTXTSrc : public IImpSource {
+public:
+    explicit CImpTXTSrc(HINSTANCE instance);
+    ~CImpTXTSrc() override;
+
+    bool Open(const wchar_t* path) override;
+    int GetGroupCount() override { return 2; }
+    int GetGroupCaptionId(int) override { return -1; }
+    int GetGroupKind(int group) override;
+    int FillGroup(int group, CPtrArray* items, void* extra) override;
+
+    bool ChangeStructure(ImportRun& run) override;
+    bool OpenData(ImportRun& run) override;
+    bool OpenTargets(ImportRun& run) override;
+    int ImportRow(ImportRun& run) override;
+    int Percent() override;
+    void CloseData(ImportRun& run) override;
+
+    TextEncoding Encoding() const { return reader_.Encoding(); }
+    RowImport Rows;
+
+private:
+    CPtrArray* Columns(ImportRun& run) const;
+    const TextImportOptions* Options(ImportRun& run) const;
+
+    TextLineReader reader_;
+    std::wstring separator_;
+    std::vector<std::wstring> fields_;
+};
+
+IImpSource* CreateTextSource(HINSTANCE instance, int type);

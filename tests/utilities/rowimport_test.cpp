@@ -1,0 +1,266 @@
+// Text files imported row by row into copies of the sample database through the import frame:
+// taxa from species citations and unit columns, localities with their squares, publications
+// with their authors, records with their attributes; what a bad row logs; and that a cancel or
+// a failure leaves the file exactly as it was.
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "import/impsource.h"
+#include "import/importrun.h"
+#include "import/textsource.h"
+#include "resources/tarnix/resource.h"
+#include "tests/support/wintest.h"
+#include "tests/utilities/tarnixtest.h"
+#include "tests/utilities/testimpsource.h"
+
+namespace {
+
+using namespace tarnixtest;
+using importtest::LogFolder;
+using importtest::RecordingSink;
+
+// Where a column of the file goes: group, target column (a built-in or existing one), tree level.
+struct Mapping {
+    int group;
+    const wchar_t* column;
+    int type;
+    int level;
+    const wchar_t* separator;
+};
+
+const Mapping kSkip = {0, L"", 4, -1, L""};
+const Mapping kSpecies = {COLGROUP_SPECIES, L"NAME", 4, -1, L""};
+const Mapping kLocality = {COLGROUP_FEATURES, L"NAME", 4, -1, L""};
+const Mapping kLongitude = {COLGROUP_FEATURES, L"LONGITUDE", 2, -1, L""};
+const Mapping kLatitude = {COLGROUP_FEATURES, L"LATITUDE", 2, -1, L""};
+const Mapping kNote = {COLGROUP_RECORDS, L"RECNOTE", 6, -1, L""};
+
+// A file written in cp1250, imported with the mappings (one per column); the run's outcome.
+struct TextImport {
+    explicit TextImport(const std::wstring& db) : structure(db) {}
+
+    ImportOutcome Run(const std::wstring& text, const std::vector<Mapping>& mappings, const wchar_t* separator = L"\t",
+                      int sysTarget = -1, int locTarget = -1, int cancelAtPercent = -1)
+    {
+        std::wstring file = folder.File(L"data.txt");
+        importtest::WriteTextFile(file, text);
+
+        EXPECT_NO_FATAL_FAILURE(structure.Open());
+        InitImportJob(&job, &structure.Db(), &structure.Model());
+        source = new CImpTXTSrc(Inst());
+        job.Source = source;
+        job.SourceType = IMPSRC_TEXT;
+        job.TargetSysId = sysTarget;
+        job.TargetLocId = locTarget;
+        EXPECT_TRUE(OpenImportSource(&job, file.c_str()));
+        job.GroupKinds[0] = source->FillGroup(1, job.GroupItems[0], nullptr);
+        TextImportOptions* options = static_cast<TextImportOptions*>(job.GroupItems[0]->GetItems()[0]);
+        options->FirstRowHeader = 1;
+        wcscpy(options->Separator, separator);
+        job.GroupKinds[1] = source->FillGroup(2, job.GroupItems[1], options);
+        EXPECT_EQ(mappings.size(), (size_t)job.GroupItems[1]->GetCount());
+        for (size_t i = 0; i < mappings.size() && i < (size_t)job.GroupItems[1]->GetCount(); ++i) {
+            SourceColumn* c = static_cast<SourceColumn*>(job.GroupItems[1]->GetItems()[i]);
+            c->TargetGroup = mappings[i].group;
+            wcscpy(c->TargetColumn, mappings[i].column);
+            c->TargetType = mappings[i].type;
+            c->LevelIndex = mappings[i].level;
+            wcscpy(c->ListSeparator, mappings[i].separator);
+        }
+        source->LinePrefix[0] = 0;
+        sink.cancelAtPercent = cancelAtPercent;
+        ImportOutcome outcome = RunImportFrame(&job, &sink);
+        FreeImportJob(&job);
+        return outcome;
+    }
+
+    LogFolder logs;
+    wintest::ScopedTempFolder folder{L"rowimport_text"};
+    LoadedStructure structure;
+    ImportJob job = {};
+    CImpTXTSrc* source = nullptr;
+    RecordingSink sink;
+};
+
+// The import of a file, with the file closed again before the caller looks into it.
+struct Outcome {
+    ImportOutcome outcome;
+    int errors;
+    UINT finish;
+};
+Outcome Import(const std::wstring& db, const std::wstring& text, const std::vector<Mapping>& mappings,
+               const wchar_t* separator = L"\t", int sysTarget = -1, int locTarget = -1, int cancelAtPercent = -1)
+{
+    TextImport run(db);
+    ImportOutcome outcome = run.Run(text, mappings, separator, sysTarget, locTarget, cancelAtPercent);
+    return {outcome, run.sink.errorsLogged, run.sink.finish};
+}
+
+long long Count(const std::wstring& db, const std::wstring& sql) { return dbtest::QueryInt(db, sql); }
+
+std::wstring Value(const std::wstring& db, const std::wstring& sql) { return dbtest::First(db, sql); }
+
+TEST(RowImport, SpeciesCitationsAndLocalityTextsBecomeTaxaLocalitiesAndRecords)
+{
+    SampleCopy copy;
+    const std::wstring& db = copy.Path();
+    long long records = Count(db, L"SELECT COUNT(*) FROM ZORNACOLLS");
+    long long maxSys = Count(db, L"SELECT MAX(ID) FROM SYSTREE");
+    Outcome result = Import(db, 
+        L"Druh\tLokalita\tDélka\tŠířka\tPoznámka\tNic\r\n"
+        L"Xylotrechus zkusmus Novák, 1901\tHorní Dolní (u lesa)\t14,5\t50,1\tprvní\tx\r\n"
+        L"Xylotrechus  zkusmus\tHorní Dolní\t14,5\t50,1\tdruhý\tx\r\n"
+        L"\r\n"
+        L"Xylotrechus\tHorní Dolní\t\t\ttřetí\r\n"
+        L"Xylotrechus d'Orbignyi (Müller, 1850)\tStrmá d'Ú\tnevím\t50,2\tčtvrtý\r\n"
+        L"\tHorní Dolní\t\t\tbez druhu\r\n",
+        {kSpecies, kLocality, kLongitude, kLatitude, kNote, kSkip});
+    EXPECT_EQ(IMPORT_COMMITTED, result.outcome);
+
+    // One genus, under no family (a new branch at the genus level), two species under it.
+    EXPECT_EQ(1, Count(db, L"SELECT COUNT(*) FROM SYSTREE WHERE NAME = 'Xylotrechus' AND SYSLEVEL = 3"));
+    EXPECT_EQ(maxSys + 1, Count(db, L"SELECT ID FROM SYSTREE WHERE NAME = 'Xylotrechus'"));
+    EXPECT_EQ(L"Novák|0|1901", Value(db, L"SELECT AUTHOR || '|' || PARENTHES || '|' || IYEAR FROM SPECIES "
+                                       L"WHERE NAME = 'Xylotrechus zkusmus'"));
+    EXPECT_EQ(L"Müller|-1|1850", Value(db, L"SELECT AUTHOR || '|' || PARENTHES || '|' || IYEAR FROM SPECIES "
+                                      L"WHERE NAME = 'Xylotrechus d''Orbignyi'"));
+    EXPECT_EQ(1, Count(db, L"SELECT COUNT(*) FROM SPECIES WHERE NAME = 'Xylotrechus zkusmus'"));
+    // Localities on the locality level with their squares; the one with an unreadable longitude has none.
+    EXPECT_EQ(L"5953A|14.5|50.1", Value(db, L"SELECT F.SQUARE || '|' || F.LONGITUDE || '|' || round(F.LATITUDE, 4) FROM FEATURES F "
+                                         L"JOIN LOCTREE L ON L.ID = F.LOCID WHERE L.NAME = 'Horní Dolní'"));
+    EXPECT_EQ(1, Count(db, L"SELECT COUNT(*) FROM LOCTREE WHERE NAME = 'Horní Dolní'"));
+    EXPECT_EQ(L"|", Value(db, L"SELECT ifnull(F.SQUARE, '') || '|' || ifnull(F.LONGITUDE, '') FROM FEATURES F "
+                              L"JOIN LOCTREE L ON L.ID = F.LOCID WHERE L.NAME = 'Strmá d''Ú'"));
+    EXPECT_EQ(1, Count(db, L"SELECT COUNT(*) FROM FEATURES WHERE NAME LIKE 'Horní Dolní (%'"));
+
+    // Four records: the empty line and the line without a species make none.
+    EXPECT_EQ(records + 4, Count(db, L"SELECT COUNT(*) FROM ZORNACOLLS"));
+    const struct {
+        const wchar_t* note;
+        const wchar_t* taxon;
+    } expected[] = {{L"první", L"Xylotrechus zkusmus"}, {L"druhý", L"Xylotrechus zkusmus"},
+                    {L"třetí", L"Xylotrechus"}, {L"čtvrtý", L"Xylotrechus d'Orbignyi"}};
+    for (const auto& e : expected) {
+        SCOPED_TRACE(dbtest::Narrow(e.note));
+        std::wstring taxon = Value(db, std::wstring(L"SELECT S.NAME FROM ZORNACOLLS Z JOIN SYSTREE S ON S.ID = Z.SYSID ") +
+                                           L"WHERE Z.RECNOTE = '" + e.note + L"'");
+        std::wstring composed = Value(db, std::wstring(L"SELECT ifnull(P.NAME, S.NAME) FROM ZORNACOLLS Z JOIN SYSTREE S ON S.ID = Z.SYSID ") +
+                                              L"LEFT JOIN SPECIES P ON P.SYSID = Z.SYSID WHERE Z.RECNOTE = '" + e.note + L"'");
+        EXPECT_EQ(e.taxon, composed) << dbtest::Narrow(taxon);
+        EXPECT_EQ(L"-1|1", Value(db, std::wstring(L"SELECT LITID || '|' || (SYS_LEVEL_3 = (SELECT ID FROM SYSTREE WHERE NAME = 'Xylotrechus')) ") +
+                                      L"FROM ZORNACOLLS WHERE RECNOTE = '" + e.note + L"'"));
+    }
+    // Logged: the unreadable longitude, the line without a species, three lines short of a field.
+    EXPECT_EQ(5, result.errors);
+    EXPECT_EQ(IDS_I_IMPORT_DONE, result.finish);
+}
+
+TEST(RowImport, UnitColumnsReachingTheSpeciesLevelOutrankTheCitation)
+{
+    SampleCopy copy;
+    const std::wstring& db = copy.Path();
+    const Mapping genus = {COLGROUP_SYSTREE, L"NAME", 4, 2, L""};
+    const Mapping species = {COLGROUP_SYSTREE, L"NAME", 4, 3, L""};
+    int locality = (int)Count(db, L"SELECT MIN(LOCID) FROM FEATURES");
+    EXPECT_EQ(IMPORT_COMMITTED,
+              Import(db, L"Rod;Druh;Citace;Poznámka\nPterostichus;zkusmus;Carabus jinus Linné, 1758;a\n"
+                      L"Pterostichus;zkusmus;;b\n",
+                      {genus, species, kSpecies, kNote}, L";", -1, locality).outcome);
+    EXPECT_EQ(0, Count(db, L"SELECT COUNT(*) FROM SPECIES WHERE NAME LIKE 'Carabus jinus%'"));
+    EXPECT_EQ(L"|0|-1", Value(db, L"SELECT ifnull(AUTHOR, '') || '|' || PARENTHES || '|' || IYEAR FROM SPECIES "
+                                 L"WHERE NAME = 'Pterostichus zkusmus'"));
+    EXPECT_EQ(2, Count(db, L"SELECT COUNT(*) FROM ZORNACOLLS Z JOIN SPECIES S ON S.SYSID = Z.SYSID "
+                           L"WHERE S.NAME = 'Pterostichus zkusmus' AND Z.FTRID = " + std::to_wstring(locality)));
+}
+
+TEST(RowImport, FixedTargetsImportNothingFromAnEmptyLine)
+{
+    SampleCopy copy;
+    const std::wstring& db = copy.Path();
+    long long records = Count(db, L"SELECT COUNT(*) FROM ZORNACOLLS");
+    int taxon = (int)Count(db, L"SELECT MIN(SYSID) FROM SPECIES");
+    int locality = (int)Count(db, L"SELECT MIN(LOCID) FROM FEATURES");
+    Outcome result = Import(db, L"Poznámka\r\n\r\njediný\r\n\r\n", {kNote}, L"\t", taxon, locality);
+    EXPECT_EQ(IMPORT_COMMITTED, result.outcome);
+    EXPECT_EQ(records + 1, Count(db, L"SELECT COUNT(*) FROM ZORNACOLLS"));
+    EXPECT_EQ(std::to_wstring(taxon) + L"|" + std::to_wstring(locality),
+              Value(db, L"SELECT SYSID || '|' || FTRID FROM ZORNACOLLS WHERE RECNOTE = 'jediný'"));
+    EXPECT_EQ(0, result.errors);
+}
+
+TEST(RowImport, APublicationIsCreatedOnceWithItsAuthorsAndItsColumnsKept)
+{
+    SampleCopy copy;
+    const std::wstring& db = copy.Path();
+    int taxon = (int)Count(db, L"SELECT MIN(SYSID) FROM SPECIES");
+    int locality = (int)Count(db, L"SELECT MIN(LOCID) FROM FEATURES");
+    const Mapping title = {COLGROUP_LITERATURE, L"NAME", 4, -1, L""};
+    const Mapping authors = {COLGROUP_LITERATURE, L"FIRSTAUTHOR", 4, -1, L";"};
+    const Mapping year = {COLGROUP_LITERATURE, L"IYEAR", 1, -1, L""};
+    const Mapping journal = {COLGROUP_LITERATURE, L"JOURNALID", 4, -1, L""};
+    EXPECT_EQ(IMPORT_COMMITTED,
+              Import(db, L"Titul|Autoři|Rok|Časopis|Poznámka\n"
+                      L"Brouci d'Orlické hornatiny| Zkusil ; Pokusný|2001|Acta Zkoušková|a\n"
+                      L"Brouci d'Orlické hornatiny|Jiný|1999|Jiný časopis|b\n"
+                      L"|Nikdo|1990||c\n",
+                      {title, authors, year, journal, kNote}, L"|", taxon, locality).outcome);
+    EXPECT_EQ(L"2001|Acta Zkoušková|Zkusil",
+              Value(db, L"SELECT L.IYEAR || '|' || J.NAME || '|' || A.NAME FROM LITERATURE L JOIN JOURNALS J ON J.ID = L.JOURNALID "
+                        L"JOIN LITAUTHORS A ON A.ID = L.FIRSTAUTHOR WHERE L.NAME = 'Brouci d''Orlické hornatiny'"));
+    EXPECT_EQ(1, Count(db, L"SELECT COUNT(*) FROM LITERATURE WHERE NAME = 'Brouci d''Orlické hornatiny'"));
+    EXPECT_EQ(L"1:Zkusil,2:Pokusný",
+              Value(db, L"SELECT group_concat(B.AUTHPOS || ':' || A.NAME) FROM (SELECT * FROM BOOKAUTHORS ORDER BY 3) B "
+                        L"JOIN LITAUTHORS A ON A.ID = B.AUTHORID JOIN LITERATURE L ON L.ID = B.LITID "
+                        L"WHERE L.NAME = 'Brouci d''Orlické hornatiny'"));
+    EXPECT_EQ(2, Count(db, L"SELECT COUNT(*) FROM ZORNACOLLS Z JOIN LITERATURE L ON L.ID = Z.LITID "
+                           L"WHERE L.NAME = 'Brouci d''Orlické hornatiny'"));
+    EXPECT_EQ(-1, dbtest::QueryInt(db, L"SELECT LITID FROM ZORNACOLLS WHERE RECNOTE = 'c'", 99));
+}
+
+TEST(RowImport, AFileWithoutRowsKeepsItsNewColumnsAndEndsAsARun)
+{
+    SampleCopy copy;
+    const std::wstring& db = copy.Path();
+    long long records = Count(db, L"SELECT COUNT(*) FROM ZORNACOLLS");
+    const Mapping created = {COLGROUP_RECORDS, L"", 4, -1, L""};
+    Outcome result = Import(db, L"Teplota vody\r\n", {created});
+    EXPECT_EQ(IMPORT_COMMITTED, result.outcome);
+    EXPECT_EQ(IDS_I_IMPORT_DONE, result.finish);
+    EXPECT_EQ(records, Count(db, L"SELECT COUNT(*) FROM ZORNACOLLS"));
+    EXPECT_EQ(1, Count(db, L"SELECT COUNT(*) FROM CUSTOMATTRIBUTES WHERE CAPTION = 'Teplota vody'"));
+}
+
+TEST(RowImport, ACancelOrAFailureLeavesTheFileAsItWas)
+{
+    const wchar_t* text = L"Druh;Lokalita;Poznámka\nCarabus novus;Nové Místo;a\nCarabus novus;Nové Místo;b\n"
+                          L"Carabus alter;Jiné Místo;c\nCarabus tertius;Třetí Místo;d\n";
+    const struct {
+        const char* name;
+        const wchar_t* trigger;
+        int cancelAt;
+        ImportOutcome outcome;
+    } cases[] = {
+        {"cancel", nullptr, 40, IMPORT_CANCELLED},
+        {"rollback", L"CREATE TRIGGER ZOR_TEST BEFORE INSERT ON LOCTREE WHEN NEW.NAME = 'Jiné Místo' "
+                     L"BEGIN SELECT RAISE(ROLLBACK, 'zkouška'); END",
+         -1, IMPORT_FAILED},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SampleCopy copy;
+        if (c.trigger) {
+            ASSERT_TRUE(dbtest::Exec(copy.Path(), c.trigger));
+        }
+        std::wstring before = DumpDatabase(copy.Path());
+        const Mapping note = {COLGROUP_RECORDS, L"", 4, -1, L""};  // a new records attribute too
+        EXPECT_EQ(c.outcome, Import(copy.Path(), text, {kSpecies, kLocality, note}, L";", -1, -1, c.cancelAt).outcome);
+        EXPECT_TRUE(before == DumpDatabase(copy.Path()));
+    }
+}
+
+}  // namespace
