@@ -572,6 +572,27 @@ bool FilterExpr::GetSimpleEquality(int* index, VARIANT* literal) const
     return true;
 }
 
+void FilterExpr::GetEqualityTerms(std::vector<int>* indexes, std::vector<VARIANT>* literals) const
+{
+    if (!root_ || !bound_)
+        return;
+    auto take = [&](const FilterNode& n) {
+        if (n.kind != FilterNode::Kind::Compare || n.op != Op::Eq || n.nullLiteral)
+            return;
+        indexes->push_back(n.index);
+        VARIANT v;
+        VariantInit(&v);
+        VariantCopy(&v, const_cast<VARIANT*>(&n.bound));
+        literals->push_back(v);
+    };
+    if (root_->kind == FilterNode::Kind::And) {
+        for (const auto& child : root_->children)
+            take(*child);
+    } else {
+        take(*root_);
+    }
+}
+
 std::vector<std::wstring> FilterExpr::ColumnNames() const
 {
     std::vector<std::wstring> names;

@@ -67,6 +67,11 @@ public:
     // and the converted literal, so the caller can answer it from an index on that column.
     bool GetSimpleEquality(int* index, VARIANT* literal) const;
 
+    // The "column = literal" comparisons every matching row satisfies: the whole expression, or the
+    // comparisons joined by its top AND (after Bind). Column indexes and converted literals, which
+    // the caller clears; NULL literals are left out.
+    void GetEqualityTerms(std::vector<int>* indexes, std::vector<VARIANT>* literals) const;
+
     // The column names the expression uses, as written (brackets removed), each once.
     std::vector<std::wstring> ColumnNames() const;
 

@@ -373,6 +373,37 @@ public:
     }
 
     // Builds the view from the rowset and the filter (no filter: every row).
+    // The indexed rows of the first equality term of the filter that an index answers (integer
+    // terms first, exactly; then text terms, as candidates); null when none does.
+    const std::vector<uint32_t>* EqualityCandidates(const FilterExpr& expr, bool* exact)
+    {
+        std::vector<int> indexes;
+        std::vector<VARIANT> literals;
+        expr.GetEqualityTerms(&indexes, &literals);
+        const std::vector<uint32_t>* hits = nullptr;
+        for (int pass = 0; pass < 2 && !hits; ++pass) {
+            for (size_t t = 0; t < indexes.size() && !hits; ++t) {
+                const ColumnMeta& col = data->columns[indexes[t] + data->hidden];
+                VARIANT& literal = literals[t];
+                if (pass == 0) {
+                    VARIANT asInt;
+                    VariantInit(&asInt);
+                    if (col.type.fetch == FetchKind::Integer && col.type.adoType != adBoolean &&
+                        (literal.vt == VT_I4 || literal.vt == VT_I2 || literal.vt == VT_UI1 || literal.vt == VT_I8) &&
+                        SUCCEEDED(VariantChangeType(&asInt, &literal, 0, VT_I8)))
+                        hits = data->Equal(indexes[t] + data->hidden, asInt.llVal);
+                } else if (col.type.fetch == FetchKind::Text && literal.vt == VT_BSTR) {
+                    hits = data->EqualText(indexes[t] + data->hidden, literal.bstrVal ? literal.bstrVal : L"",
+                                           literal.bstrVal ? SysStringLen(literal.bstrVal) : 0);
+                }
+                *exact = pass == 0;
+            }
+        }
+        for (VARIANT& v : literals)
+            VariantClear(&v);
+        return hits;
+    }
+
     HRESULT BuildView(std::vector<uint32_t>* out, const std::wstring& criteria, bool useFilter)
     {
         out->clear();
@@ -399,46 +430,6 @@ public:
         if (!expr)
             return Fail(AdoError(adErrInvalidArgument),
                         L"The filter \"" + criteria + L"\" is not valid: " + error);
-        // "column = integer" on an integer column is answered from an index.
-        int index = -1;
-        VARIANT literal;
-        VariantInit(&literal);
-        bool simple = !data->keyset && expr->GetSimpleEquality(&index, &literal);
-        // "column = 'text'" on a text column: the rows of the text's ignore-case key, each still
-        // checked against the criterion.
-        if (simple && literal.vt == VT_BSTR && data->columns[index + data->hidden].type.fetch == FetchKind::Text) {
-            const std::vector<uint32_t>* hits =
-                data->EqualText(index + data->hidden, literal.bstrVal ? literal.bstrVal : L"",
-                                literal.bstrVal ? SysStringLen(literal.bstrVal) : 0);
-            VariantClear(&literal);
-            RowPtr row;
-            auto getter = [&](int idx, const std::wstring&, VARIANT* v) -> HRESULT {
-                return DriverValueToVariant(data->columns[idx + data->hidden].type.adoType,
-                                            row->Get(idx + data->hidden), v);
-            };
-            for (uint32_t i : *hits) {
-                row = data->rows[i];
-                if (row && expr->Matches(getter))
-                    out->push_back(i);
-            }
-            return S_OK;
-        }
-        if (simple) {
-            const ColumnMeta& col = data->columns[index + data->hidden];
-            VARIANT asInt;
-            VariantInit(&asInt);
-            bool integral = col.type.fetch == FetchKind::Integer && col.type.adoType != adBoolean &&
-                            (literal.vt == VT_I4 || literal.vt == VT_I2 || literal.vt == VT_UI1 ||
-                             literal.vt == VT_I8) &&
-                            SUCCEEDED(VariantChangeType(&asInt, &literal, 0, VT_I8));
-            VariantClear(&literal);
-            if (integral) {
-                const std::vector<uint32_t>* hits = data->Equal(index + data->hidden, asInt.llVal);
-                *out = *hits;
-                return S_OK;
-            }
-        }
-        VariantClear(&literal);
         RowPtr row;
         auto getter = [&](int idx, const std::wstring&, VARIANT* v) -> HRESULT {
             const ColumnMeta& col = data->columns[idx + data->hidden];
@@ -446,6 +437,23 @@ public:
         };
         if (data->keyset)
             return FilterKeyset(*expr, out);
+        // "column = value" (alone or joined by AND) is answered from an index of the column: an
+        // integer exactly, a text by the rows of its ignore-case key, each checked against the
+        // whole filter.
+        bool exact = false;
+        const std::vector<uint32_t>* hits = EqualityCandidates(*expr, &exact);
+        if (hits) {
+            if (exact && expr->IsSingleComparison()) {
+                *out = *hits;
+                return S_OK;
+            }
+            for (uint32_t i : *hits) {
+                row = data->rows[i];
+                if (row && expr->Matches(getter))
+                    out->push_back(i);
+            }
+            return S_OK;
+        }
         for (size_t i = 0; i < count; ++i) {
             row = data->rows[i];
             if (row && expr->Matches(getter))

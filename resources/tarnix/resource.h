@@ -132,6 +132,17 @@
 #define IDS_I_UNITS_NOT_SAVED   136
 #define IDS_I_NO_COORDINATES    209  // 207 and 208 are Tarnix's own
 #define IDS_I_UNKNOWN_ERROR     210
+// The exchange files' unit and attribute names (72 "Rok" is the import's) and their log texts.
+#define IDS_X_NAME_FIRST        60   // 60-64 system units, 65-68 locality units, 69 the territorial unit
+#define IDS_X_RECORD_ATTR_FIRST 70   // 70-86 the record attributes in the records file's order
+#define IDS_X_LOG_HEADER_CUT    241
+#define IDS_X_LOG_RECORD_CUT    242
+#define IDS_X_LOG_FEW_FIELDS    243
+#define IDS_X_LOG_MANY_FIELDS   244
+#define IDS_X_LOG_BAD_NUMBER    245
+#define IDS_X_LOG_BAD_COORDINATE 246
+#define IDS_X_LOG_TEXT_CUT      247
+#define IDS_X_LOG_LINE_TOO_LONG 248
 // text files and the row import of flat sources (140-149)
 #define IDS_I_TXT_BAD_BYTES     140
 #define IDS_I_TXT_FIELD_COUNT   141

@@ -1,0 +1,266 @@
+// Figures of importing the previous version's exchange files into a generated records database:
+// a records file (.zxf), a systematic file (.zxs) and a locality file (.zxl), generated so that
+// most rows name species and localities the database has, each imported headless the way Tarnix
+// imports it (one run of the import frame, one transaction) into a working copy. Beside each, a
+// baseline of the same run: as many rows of the table the import fills (ZORNACOLLS, SYSTREE,
+// LOCTREE) written by one prepared INSERT in one transaction on a second copy.
+//
+//   exchange_bench.exe <database path> [-n <records>] [--zxf <records>] [--lines <zxs/zxl lines>]
+//
+// A missing database is made first with ZorSampleDb.exe from the same folder (1,000,000 records
+// by default). The copies and the generated files are deleted at the end.
+#include <windows.h>
+
+#include <strsafe.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "bench/benchutil.h"
+#include "core/msgbox.h"
+#include "core/rawodbc.h"
+#include "core/textutil.h"
+#include "exchangegen/exchangegen.h"
+#include "import/impsource.h"
+#include "import/importrun.h"
+#include "import/importsources.h"
+#include "resources/tarnix/resource.h"
+#include "utilities/schemadb.h"
+#include "utilities/structmodel.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: exchange_bench.exe <database path> [-n <records>] [--zxf <records>] [--lines <zxs/zxl lines>]\n";
+
+int Quiet(HWND, LPCWSTR text, LPCWSTR, UINT)
+{
+    printf("  message: %ls\n", text);
+    return IDOK;
+}
+
+// Notes when the rows start and how the run ends.
+class TimingSink : public ImportSink {
+public:
+    double rowsStart = 0;
+    UINT finish = 0;
+    int errors = 0;
+    void Status(UINT id) override
+    {
+        if (id == IDS_I_IMPORTING_RECORDS || id == IDS_I_IMPORTING_SYSTEM || id == IDS_I_IMPORTING_LOCALITIES)
+            rowsStart = NowSeconds();
+    }
+    bool Progress(int) override { return false; }
+    HWND Owner() override { return nullptr; }
+    void ErrorsLogged(int count) override { errors = count; }
+    void Finish(UINT id) override { finish = id; }
+};
+
+struct Figures {
+    double total = -1;  // seconds of the whole run
+    double rows = -1;   // seconds of its rows
+    int errors = 0;
+};
+
+// Imports file into the copy as Tarnix does: units onto the levels of the same name ("Země" onto
+// the top locality level, "Obec" not imported), the territorial unit and four record attributes
+// created, the other attributes not imported.
+Figures Import(const std::wstring& db, int type, const std::wstring& file)
+{
+    Figures f;
+    CSchemaDb schema(GetModuleHandleW(nullptr));
+    ConnSettings settings = {1, nullptr, nullptr, _wcsdup(db.c_str())};
+    StructureModel model;
+    InitStructureModel(&model);
+    if (schema.Open(&settings) && schema.Load(&model)) {
+        ImportJob job;
+        InitImportJob(&job, &schema, &model);
+        SelectImportSourceType(&job, GetModuleHandleW(nullptr), type);
+        if (job.Source && OpenImportSource(&job, file.c_str())) {
+            for (int g = 1; g <= job.Source->GetGroupCount(); ++g) {
+                int kind = job.Source->FillGroup(g, job.GroupItems[g - 1], nullptr);
+                job.GroupKinds[g - 1] = kind;
+                CPtrArray* items = job.GroupItems[g - 1];
+                ItemList* levels = IsUnitKind(kind) ? &model.Lists[ModelListOfKind(kind)] : nullptr;
+                for (int i = 0; i < items->GetCount(); ++i) {
+                    if (IsUnitKind(kind)) {
+                        UnitEntry* unit = static_cast<UnitEntry*>(items->GetItems()[i]);
+                        bool top = kind == GROUP_LOC_UNITS && i == 0;
+                        if (top && levels->Count > 0)
+                            StringCchCopyW(unit->TargetName, 64, LevelAt(levels, 0)->Name);
+                        else
+                            StringCchCopyW(unit->TargetName, 64, unit->SourceName);
+                        unit->State = CHOICE_SKIP;
+                        for (int l = 0; l < levels->Count; ++l)
+                            if (SameTextNoCase(LevelAt(levels, l)->Name, unit->TargetName))
+                                unit->State = CHOICE_MAP;
+                    } else {
+                        AttrImportEntry* attr = static_cast<AttrImportEntry*>(items->GetItems()[i]);
+                        StringCchCopyW(attr->TargetName, 64, attr->SourceName);
+                        attr->State = kind == GROUP_FEATURES_ATTRS || i <= 2 || i == 11 ? CHOICE_CREATE : CHOICE_SKIP;
+                    }
+                }
+            }
+            TimingSink sink;
+            double start = NowSeconds();
+            ImportOutcome outcome = RunImportFrame(&job, &sink);
+            double end = NowSeconds();
+            if (outcome == IMPORT_COMMITTED) {
+                f.total = end - start;
+                f.rows = end - sink.rowsStart;
+                f.errors = sink.errors;
+            } else {
+                printf("  the import did not commit (%u)\n", sink.finish);
+            }
+            if (sink.errors)
+                DeleteImportLog(job.Source);
+        }
+        FreeImportJob(&job);
+    }
+    schema.Close();
+    ClearStructureModel(&model);
+    FreeStructureModel(&model);
+    free(settings.DBName);
+    return f;
+}
+
+// Seconds of count rows written by one prepared INSERT in one transaction.
+double Baseline(const std::wstring& db, const wchar_t* table, int count)
+{
+    zor::RawOdbc raw;
+    if (!raw.Open(db, false)) {
+        printf("  baseline: %ls\n", raw.LastError().c_str());
+        return -1;
+    }
+    long long sysId = raw.QueryInt(L"SELECT MIN(SYSID) FROM SPECIES");
+    long long locId = raw.QueryInt(L"SELECT MIN(LOCID) FROM FEATURES");
+    long long sysLevel = raw.QueryInt(L"SELECT MAX(LEVELID) FROM SYSDEF");
+    long long locLevel = raw.QueryInt(L"SELECT MAX(LEVELID) FROM LOCDEF");
+    long long next = raw.QueryInt(std::wstring(L"SELECT MAX(ID) FROM ") + table) + 1;
+    std::wstring t = table;
+    std::wstring sql = t == L"ZORNACOLLS" ? L"INSERT INTO ZORNACOLLS (SYSID, FTRID, LITID) VALUES (?, ?, -1)"
+                       : t == L"SYSTREE"  ? L"INSERT INTO SYSTREE (ID, PARENT, SYSLEVEL, SYSPOS, NAME) VALUES (?, ?, ?, ?, ?)"
+                                          : L"INSERT INTO LOCTREE (ID, PARENT, LOCLEVEL, NAME) VALUES (?, ?, ?, ?)";
+    double start = NowSeconds();
+    raw.Begin();
+    zor::RawStatement insert;
+    if (!insert.Prepare(raw, sql)) {
+        printf("  baseline: %ls\n", raw.LastError().c_str());
+        return -1;
+    }
+    for (int i = 0; i < count; ++i) {
+        // Parameters are numbered from 1.
+        if (t == L"ZORNACOLLS") {
+            insert.SetInt(1, sysId);
+            insert.SetInt(2, locId);
+        } else {
+            insert.SetInt(1, next + i);
+            insert.SetInt(2, t == L"SYSTREE" ? sysId : locId);
+            insert.SetInt(3, t == L"SYSTREE" ? sysLevel : locLevel);
+            if (t == L"SYSTREE") {
+                insert.SetInt(4, 1000 + i);
+                insert.SetText(5, L"bench" + std::to_wstring(i));
+            } else {
+                insert.SetText(4, L"bench" + std::to_wstring(i));
+            }
+        }
+        if (!insert.Execute()) {
+            printf("  baseline: %ls\n", raw.LastError().c_str());
+            return -1;
+        }
+    }
+    insert.Close();
+    raw.Commit();
+    return NowSeconds() - start;
+}
+
+// Names of the database the generated rows draw from.
+void ReadNames(const std::wstring& db, std::vector<exgen::TaxonPath>* taxa, std::vector<exgen::PlacePath>* places)
+{
+    zor::RawOdbc raw;
+    if (!raw.Open(db, false))
+        return;
+    std::vector<std::vector<std::wstring>> rows;
+    // The species of the order with most species: the records file names one order.
+    raw.Query(L"SELECT o.NAME, f.NAME, g.NAME, s.NAME FROM SYSTREE s JOIN SYSTREE g ON g.ID = s.PARENT "
+              L"JOIN SYSTREE f ON f.ID = g.PARENT JOIN SYSTREE o ON o.ID = f.PARENT "
+              L"WHERE s.SYSLEVEL = 4 AND o.ID = (SELECT o2.ID FROM SYSTREE s2 JOIN SYSTREE g2 ON g2.ID = s2.PARENT "
+              L"JOIN SYSTREE f2 ON f2.ID = g2.PARENT JOIN SYSTREE o2 ON o2.ID = f2.PARENT WHERE s2.SYSLEVEL = 4 "
+              L"GROUP BY o2.ID ORDER BY COUNT(*) DESC LIMIT 1) LIMIT 5000",
+              rows);
+    for (const auto& r : rows)
+        if (r.size() == 4)
+            taxa->push_back({r[0], r[1], r[2], r[3]});
+    rows.clear();
+    raw.Query(L"SELECT k.NAME, d.NAME, l.NAME, F.LONGITUDE, F.LATITUDE FROM LOCTREE l JOIN LOCTREE d ON d.ID = l.PARENT "
+              L"JOIN LOCTREE k ON k.ID = d.PARENT JOIN FEATURES F ON F.LOCID = l.ID WHERE F.LONGITUDE IS NOT NULL LIMIT 5000",
+              rows);
+    for (const auto& r : rows)
+        if (r.size() == 5)
+            places->push_back({r[0], r[1], L"Obec", r[2], _wtof(r[3].c_str()), _wtof(r[4].c_str())});
+}
+
+void Row(const char* name, int count, const Figures& f, double baseline, double target)
+{
+    double rate = f.rows > 0 ? count / f.rows : 0;
+    double baseRate = baseline > 0 ? count / baseline : 0;
+    printf("%-34s %8d rows %8.2f s (%8.2f s in all) %10.0f rows/s   baseline %10.0f rows/s   target >= %.0f rows/s %s\n",
+           name, count, f.rows, f.total, rate, baseRate, target, rate >= target ? "met" : "NOT MET");
+    if (f.errors)
+        printf("  %d log entries\n", f.errors);
+    fflush(stdout);
+}
+
+}  // namespace
+
+int main()
+{
+    int records = 200000, lines = 50000;
+    std::wstring path;
+    int rc = ReadBenchArgs({{L"--zxf", &records, 1}, {L"--lines", &lines, 1}}, PathWords::Strict, stderr, kUsage, &path);
+    if (rc)
+        return rc;
+    SetMsgBoxHook(Quiet);
+    RegisterImportSources();
+    std::wstring work = path + L".exchange.mdb", base = path + L".exchange_base.mdb";
+    std::vector<exgen::TaxonPath> taxa;
+    std::vector<exgen::PlacePath> places;
+    ReadNames(path, &taxa, &places);
+    printf("names drawn from the database: %zu species, %zu localities\n", taxa.size(), places.size());
+
+    struct Kind {
+        const char* name;
+        int type;
+        const wchar_t* table;
+        const wchar_t* extension;
+        int count;
+        double target;
+    };
+    const Kind kinds[] = {
+        {"records file (.zxf)", IMPSRC_RECORDS_2002, L"ZORNACOLLS", L".zxf", records, 25000},
+        {"systematic file (.zxs)", IMPSRC_SYSTEM_2002, L"SYSTREE", L".zxs", lines, 50000},
+        {"locality file (.zxl)", IMPSRC_LOCALITY_2002, L"LOCTREE", L".zxl", lines, 50000},
+    };
+    for (const Kind& k : kinds) {
+        exgen::BulkOptions options;
+        options.count = k.count;
+        options.taxa = taxa;
+        options.places = places;
+        std::string bytes = k.type == IMPSRC_RECORDS_2002 ? exgen::BulkRecordsFile(options)
+                            : k.type == IMPSRC_SYSTEM_2002 ? exgen::BulkSystemFile(options)
+                                                           : exgen::BulkLocalityFile(options);
+        std::wstring file = path + L".bench" + k.extension;
+        if (!exgen::WriteBytes(file, bytes) || !CopyDatabase(path, work) || !CopyDatabase(path, base)) {
+            printf("cannot prepare the copies\n");
+            return 1;
+        }
+        Figures f = Import(work, k.type, file);
+        double baseline = Baseline(base, k.table, k.count);
+        Row(k.name, k.count, f, baseline, k.target);
+        DeleteFileW(file.c_str());
+        DeleteFileW(work.c_str());
+        DeleteFileW(base.c_str());
+    }
+    return 0;
+}

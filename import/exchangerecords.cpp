@@ -1,0 +1,652 @@
+#include "import/exchangerecords.h"
+
+#include <strsafe.h>
+
+#include <cstring>
+#include <string>
+
+#include "core/geopoint.h"
+#include "core/textutil.h"
+#include "import/exchangereader.h"
+#include "import/exchangeshared.h"
+#include "import/impsource.h"
+#include "import/importrun.h"
+#include "import/targetlocality.h"
+#include "import/targetsystem.h"
+#include "import/targettables.h"
+#include "resources/tarnix/resource.h"
+
+const char kRecordsExchangeMagic[] = "Exportni soubor zorny";
+
+namespace {
+
+const int kRecordAttrCount = 17;
+// Keys of the record attributes in the order of group 4; integer or text.
+const char* const kRecordKeys[kRecordAttrCount] = {
+    "Den=", "Mesic=", "Rok=", "Rostlina=", "Povetri=", "Biotop=", "PocetEx=", "PocetSam=", "PocetDel=",
+    "Stadium=", "Sber=", "Lovec=", "Muzea=", "Urceno=", "RokUrc=", "Revize=", "RokRev="};
+const bool kRecordKeyIsInt[kRecordAttrCount] = {true,  true,  true,  false, false, false, true, true, true,
+                                                false, false, false, false, false, true,  false, true};
+// Indexes 6-8 are counts: an unreadable count is none (-1); other integers become 0.
+bool IsCount(int index) { return index >= 6 && index <= 8; }
+
+// The group 4 definitions proposed to the wizard: type, size, minimum, maximum, empty value
+// (INT_MIN: null).
+struct AttrProposal {
+    int type, size, minimum, maximum, empty;
+    bool key;
+};
+const int kNone = INT_MIN;
+const AttrProposal kProposals[kRecordAttrCount] = {
+    {1, 0, 1, 31, 0, true},         {1, 0, 1, 12, 0, true},         {1, 0, 1500, kNone, 0, true},
+    {5, 31, kNone, kNone, kNone, false}, {5, 31, kNone, kNone, kNone, false}, {5, 31, kNone, kNone, kNone, false},
+    {1, 0, 0, kNone, -1, false},    {1, 0, 0, kNone, -1, false},    {1, 0, 0, kNone, -1, false},
+    {5, 31, kNone, kNone, kNone, false}, {5, 31, kNone, kNone, kNone, false}, {5, 31, kNone, kNone, kNone, true},
+    {5, 31, kNone, kNone, kNone, false}, {5, 31, kNone, kNone, kNone, false}, {1, 0, 1500, kNone, 0, false},
+    {5, 31, kNone, kNone, kNone, false}, {1, 0, 1500, kNone, 0, false}};
+
+void SetProposed(VARIANT* v, int value)
+{
+    VariantInit(v);
+    if (value == kNone) {
+        v->vt = VT_NULL;
+    } else {
+        v->vt = VT_I4;
+        v->lVal = value;
+    }
+}
+
+// The value after key when the line starts with it.
+bool KeyValue(const std::string& line, const char* key, std::string* value)
+{
+    size_t n = strlen(key);
+    if (line.compare(0, n, key) != 0)
+        return false;
+    *value = line.substr(n);
+    return true;
+}
+
+bool IsTrueFlag(const std::string& value) { return !value.empty() && (value[0] == 't' || value[0] == 'T'); }
+
+// A number of the file that may be missing: given and readable, or not.
+struct Number {
+    int Value = 0;
+    bool Valid = false;
+};
+
+// Up to four names separated by backslashes; missing ones empty, the rest after the fourth dropped.
+void SplitPath(ImportRun& run, const std::string& value, std::wstring names[4])
+{
+    size_t start = 0;
+    for (int i = 0; i < 4; ++i) {
+        names[i].clear();
+        if (start == std::string::npos)
+            continue;
+        size_t slash = value.find('\\', start);
+        std::string part = value.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+        bool cut = false;
+        names[i] = ExchangeText(part, &cut);
+        if (cut)
+            LogCutText(run, names[i]);
+        start = slash == std::string::npos ? std::string::npos : slash + 1;
+    }
+}
+
+// Locality slots of the target tables: the territorial unit's lookup, then the 17 record
+// attributes' lookups.
+const int kUnitLookupSlot = TARGET_FIXED_SLOTS;
+const int kRecordLookupSlot = TARGET_FIXED_SLOTS + 1;
+
+class CImpColl2002Src : public IImpSource {
+public:
+    explicit CImpColl2002Src(HINSTANCE instance) : IImpSource(instance) {}
+
+    bool Open(const wchar_t* path) override { return ExchangeReader::HasMagic(path, kRecordsExchangeMagic); }
+    int GetGroupCount() override { return 4; }
+    int GetGroupKind(int group) override
+    {
+        static const int kinds[4] = {GROUP_SYS_UNITS, GROUP_LOC_UNITS, GROUP_FEATURES_ATTRS, GROUP_RECORD_ATTRS};
+        return group >= 1 && group <= 4 ? kinds[group - 1] : GROUP_NONE;
+    }
+    int FillGroup(int group, CPtrArray* items, void*) override;
+
+    bool OpenData(ImportRun& run) override;
+    bool ChangeStructure(ImportRun& run) override;
+    bool OpenTargets(ImportRun& run) override;
+    int ImportRow(ImportRun& run) override;
+    int Percent() override
+    {
+        return (int)(reader_.Position() * 100 / (reader_.Size() + 4));
+    }
+    void CloseData(ImportRun&) override
+    {
+        reader_.Close();
+        CloseTargetTables(&Targets);
+    }
+
+private:
+    CPtrArray* Group(ImportRun& run, int group) { return run.Job->GroupItems[group - 1]; }
+    bool ReadHeader();
+    void ParseSpeciesLine(ImportRun& run, const std::string& line);
+    void ParseLocalityLine(ImportRun& run, const std::string& line);
+    void ParseRecordLine(ImportRun& run, const std::string& line);
+    void ReadNumber(ImportRun& run, const std::string& value, Number* number, int maximum);
+    void ReadText(ImportRun& run, const std::string& value, std::wstring* text);
+    int ImportSpecies(ImportRun& run);
+    int ImportLocality(ImportRun& run);
+    int ImportPublication(ImportRun& run);
+    int FindOrAddNamed(ImportRun& run, int slot, const std::wstring& name, int authorId);
+    static void Coordinate(const Number parts[3], VARIANT* out);
+    void MunicipalityCoordinate(ImportRun& run, const std::string& text, VARIANT* out);
+    bool WriteRecord(ImportRun& run, int speciesId, int localityId, int literatureId);
+
+    ExchangeReader reader_;
+    bool headerComplete_ = false;
+    int headerEndLine_ = 0;
+    std::wstring orderName_;
+    int orderId_ = 0;
+
+    // the current species
+    std::wstring species_[4];  // family, genus, species, subspecies
+    std::wstring author_;
+    int year_ = 0;
+    bool parentheses_ = false;
+    bool speciesRead_ = false;
+    int speciesId_ = -1;
+    int speciesPath_[4] = {-1, -1, -1, -1};
+
+    // the current locality
+    std::wstring locality_[4];  // country, district, municipality, locality
+    std::wstring unit_;
+    std::string municipalityLon_, municipalityLat_;
+    Number lon_[3], lat_[3], altitude_;
+
+    // the current record
+    int ints_[kRecordAttrCount] = {};
+    std::wstring texts_[kRecordAttrCount];
+    bool cites_ = false;
+    std::wstring litAuthor_, litTitle_;
+    int localityPath_[4] = {-1, -1, -1, -1};
+
+    // the target
+    zdata::Recordset* unitLookup_ = nullptr;
+    LookupOffer recordLookups_[kRecordAttrCount];
+    int orderColumn_ = -1;
+    int sysColumns_[4] = {-1, -1, -1, -1};
+    int locColumns_[4] = {-1, -1, -1, -1};
+};
+
+int CImpColl2002Src::FillGroup(int group, CPtrArray* items, void*)
+{
+    int kind = GetGroupKind(group);
+    if (kind == GROUP_SYS_UNITS)
+        FillSystemUnits(hInstance, items);
+    else if (kind == GROUP_LOC_UNITS)
+        FillLocalityUnits(hInstance, items);
+    else if (kind == GROUP_FEATURES_ATTRS)
+        FillTerritorialUnit(hInstance, items);
+    else if (kind == GROUP_RECORD_ATTRS && items->GetCount() == 0) {
+        for (int i = 0; i < kRecordAttrCount; ++i) {
+            wchar_t name[64] = L"";
+            LoadStringW(hInstance, IDS_X_RECORD_ATTR_FIRST + i, name, 64);
+            const AttrProposal& p = kProposals[i];
+            AttrImportEntry* entry = NewAttrImportEntry(name, p.type, p.size);
+            entry->KeyFlag = p.key ? 1 : 0;
+            SetProposed(&entry->MinVal, p.minimum);
+            SetProposed(&entry->MaxVal, p.maximum);
+            SetProposed(&entry->NullVal, p.empty);
+            items->Add(entry);
+        }
+    }
+    return kind;
+}
+
+bool CImpColl2002Src::OpenData(ImportRun& run)
+{
+    if (!ExchangeReader::HasMagic(Path.c_str(), kRecordsExchangeMagic) || !reader_.Open(Path.c_str()))
+        return false;
+    headerComplete_ = ReadHeader();
+    headerEndLine_ = reader_.Line;
+    run.Line = reader_.Line;
+    for (std::wstring& name : species_)
+        name.clear();
+    author_.clear();
+    year_ = 0;
+    parentheses_ = speciesRead_ = false;
+    speciesId_ = -1;
+    for (int i = 0; i < 4; ++i)
+        speciesPath_[i] = localityPath_[i] = -1;
+    for (std::wstring& name : locality_)
+        name.clear();
+    unit_.clear();
+    municipalityLon_.clear();
+    municipalityLat_.clear();
+    for (int i = 0; i < 3; ++i)
+        lon_[i] = lat_[i] = Number();
+    altitude_ = Number();
+    for (int i = 0; i < kRecordAttrCount; ++i) {
+        ints_[i] = IsCount(i) ? -1 : 0;
+        texts_[i].clear();
+    }
+    cites_ = false;
+    litAuthor_.clear();
+    litTitle_.clear();
+    return true;
+}
+
+// Two lines, then "BZadani", a line starting "rad=" and "EZadani"; false when the file ends first.
+bool CImpColl2002Src::ReadHeader()
+{
+    orderName_.clear();
+    if (!reader_.ReadLine() || !reader_.ReadLine())
+        return false;
+    while (reader_.Text != "BZadani")
+        if (!reader_.ReadLine())
+            return false;
+    std::string value;
+    for (;;) {
+        if (!reader_.ReadLine())
+            return false;
+        if (KeyValue(reader_.Text, "rad=", &value))
+            break;
+    }
+    orderName_ = ExchangeText(value);
+    while (reader_.Text != "EZadani")
+        if (!reader_.ReadLine())
+            return false;
+    return true;
+}
+
+bool CImpColl2002Src::ChangeStructure(ImportRun& run)
+{
+    if (!headerComplete_) {
+        run.Line = headerEndLine_;
+        run.LogError(run.String(IDS_X_LOG_HEADER_CUT).c_str());
+        return false;
+    }
+    return IImpSource::ChangeStructure(run);
+}
+
+bool CImpColl2002Src::OpenTargets(ImportRun& run)
+{
+    if (!IImpSource::OpenTargets(run))
+        return false;
+    // The lookup tables of the territorial unit and of the record attributes that have them.
+    OpenTargetAttrTables(run.Connection, Group(run, 3), &Targets, kUnitLookupSlot, L"SELECT * FROM FEA_%s");
+    OpenTargetAttrTables(run.Connection, Group(run, 4), &Targets, kRecordLookupSlot, L"SELECT * FROM ZOR_%s");
+    unitLookup_ = AttrHasLookup(AttrAt(Group(run, 3), 0)) ? Targets.Slots[kUnitLookupSlot] : nullptr;
+    for (int i = 0; i < kRecordAttrCount; ++i) {
+        recordLookups_[i] = LookupOffer();
+        if (AttrHasLookup(AttrAt(Group(run, 4), i)))
+            recordLookups_[i].Table = Targets.Slots[(size_t)(kRecordLookupSlot + i)];
+    }
+    // The path columns of the records; a unit not imported has none.
+    zdata::Recordset* records = Targets.Slots[TARGET_RECORDS];
+    auto levelColumn = [&](const wchar_t* format, UnitEntry* entry) {
+        if (UnitSkipped(entry))
+            return -1;
+        wchar_t name[32];
+        StringCchPrintfW(name, 32, format, entry->TargetLevel);
+        return ColumnOrdinal(records, name);
+    };
+    orderColumn_ = levelColumn(L"SYS_LEVEL_%d", UnitAt(Group(run, 1), 0));
+    for (int i = 0; i < 4; ++i) {
+        sysColumns_[i] = levelColumn(L"SYS_LEVEL_%d", UnitAt(Group(run, 1), i + 1));
+        locColumns_[i] = levelColumn(L"LOC_LEVEL_%d", UnitAt(Group(run, 2), i));
+    }
+    // The order: found or made under the top of the tree.
+    run.Line = headerEndLine_;
+    UnitEntry* order = UnitAt(Group(run, 1), 0);
+    orderId_ = 0;
+    if (!UnitSkipped(order)) {
+        if (orderName_.empty()) {
+            run.LogError(run.String(IDS_I_LOG_NO_UNIT_NAME).c_str());
+        } else {
+            ItemResult item = FindOrCreateSysItem(run, &MaxSysId, 0, order->TargetLevel, orderName_.c_str(), nullptr);
+            orderId_ = item.Failed ? -1 : item.Id;
+        }
+    }
+    return true;
+}
+
+void CImpColl2002Src::ReadNumber(ImportRun& run, const std::string& value, Number* number, int maximum)
+{
+    number->Valid = ParseExchangeInt(value, &number->Value) && number->Value >= 0 && number->Value <= maximum;
+    if (!number->Valid && !value.empty())
+        run.LogError((run.String(IDS_X_LOG_BAD_COORDINATE) + ExchangeText(value)).c_str());
+}
+
+void CImpColl2002Src::ReadText(ImportRun& run, const std::string& value, std::wstring* text)
+{
+    bool cut = false;
+    *text = ExchangeText(value, &cut);
+    if (cut)
+        LogCutText(run, *text);
+}
+
+void CImpColl2002Src::ParseSpeciesLine(ImportRun& run, const std::string& line)
+{
+    std::string value;
+    if (KeyValue(line, "druh=", &value) || KeyValue(line, "poddruh=", &value))
+        SplitPath(run, value, species_);
+    else if (KeyValue(line, "autor=", &value))
+        ReadText(run, value, &author_);
+    else if (KeyValue(line, "rok=", &value)) {
+        if (!ParseExchangeInt(value, &year_)) {
+            year_ = 0;
+            if (!value.empty())
+                LogBadNumber(run, value);
+        }
+    } else if (KeyValue(line, "zavorky=", &value))
+        parentheses_ = IsTrueFlag(value);
+    else
+        return;
+    speciesRead_ = true;
+}
+
+void CImpColl2002Src::ParseLocalityLine(ImportRun& run, const std::string& line)
+{
+    std::string value;
+    if (KeyValue(line, "lokalita=", &value))
+        SplitPath(run, value, locality_);
+    else if (KeyValue(line, "UzCelek=", &value))
+        ReadText(run, value, &unit_);
+    else if (KeyValue(line, "ObecVD=", &value))
+        municipalityLon_ = value.substr(0, 15);
+    else if (KeyValue(line, "ObecSS=", &value))
+        municipalityLat_ = value.substr(0, 15);
+    else if (KeyValue(line, "VDStup=", &value))
+        ReadNumber(run, value, &lon_[0], 180);
+    else if (KeyValue(line, "VDMin=", &value))
+        ReadNumber(run, value, &lon_[1], 59);
+    else if (KeyValue(line, "VDSec=", &value))
+        ReadNumber(run, value, &lon_[2], 59);
+    else if (KeyValue(line, "SSStup=", &value))
+        ReadNumber(run, value, &lat_[0], 90);
+    else if (KeyValue(line, "SSMin=", &value))
+        ReadNumber(run, value, &lat_[1], 59);
+    else if (KeyValue(line, "SSSec=", &value))
+        ReadNumber(run, value, &lat_[2], 59);
+    else if (KeyValue(line, "NVyska=", &value)) {
+        altitude_.Valid = ParseExchangeInt(value, &altitude_.Value);
+        if (!altitude_.Valid && !value.empty())
+            LogBadNumber(run, value);
+    }
+}
+
+void CImpColl2002Src::ParseRecordLine(ImportRun& run, const std::string& line)
+{
+    std::string value;
+    for (int i = 0; i < kRecordAttrCount; ++i) {
+        if (!KeyValue(line, kRecordKeys[i], &value))
+            continue;
+        if (!kRecordKeyIsInt[i]) {
+            ReadText(run, value, &texts_[i]);
+        } else if (!ParseExchangeInt(value, &ints_[i])) {
+            ints_[i] = IsCount(i) ? -1 : 0;
+            if (!value.empty())
+                LogBadNumber(run, value);
+        }
+        return;
+    }
+    if (KeyValue(line, "Liter=", &value))
+        cites_ = IsTrueFlag(value);
+    else if (KeyValue(line, "LitAutor=", &value))
+        ReadText(run, value, &litAuthor_);
+    else if (KeyValue(line, "LitDilo=", &value))
+        ReadText(run, value, &litTitle_);
+}
+
+int CImpColl2002Src::ImportRow(ImportRun& run)
+{
+    if (!headerComplete_)
+        return ROW_END;
+    // Species lines up to the record.
+    bool found = false;
+    while (reader_.ReadLine()) {
+        run.Line = reader_.Line;
+        if (reader_.Overlong) {
+            run.LogError(run.String(IDS_X_LOG_LINE_TOO_LONG).c_str());
+            continue;
+        }
+        if (reader_.Text == "BNalez") {
+            found = true;
+            break;
+        }
+        ParseSpeciesLine(run, reader_.Text);
+    }
+    if (!found)
+        return ROW_END;
+    int recordLine = reader_.Line;
+    if (speciesRead_) {
+        speciesId_ = ImportSpecies(run);
+        speciesRead_ = false;
+    }
+    // The record's lines up to its end.
+    bool inLocality = false;
+    bool complete = false;
+    while (reader_.ReadLine()) {
+        run.Line = reader_.Line;
+        const std::string& line = reader_.Text;
+        if (reader_.Overlong)
+            run.LogError(run.String(IDS_X_LOG_LINE_TOO_LONG).c_str());
+        else if (line == "ENalez") {
+            complete = true;
+            break;
+        } else if (line == "BLokalita")
+            inLocality = true;
+        else if (line == "ELokalita")
+            inLocality = false;
+        else if (inLocality)
+            ParseLocalityLine(run, line);
+        else
+            ParseRecordLine(run, line);
+    }
+    if (!complete) {
+        // What the file holds of a record it ends in is not imported.
+        run.Line = recordLine;
+        run.LogError(run.String(IDS_X_LOG_RECORD_CUT).c_str());
+        return ROW_END;
+    }
+    run.Line = recordLine;
+    int localityId = ImportLocality(run);
+    for (int i = 0; i < kRecordAttrCount; ++i) {
+        if (!recordLookups_[i].Table)
+            continue;
+        if (!kRecordKeyIsInt[i])
+            recordLookups_[i].Offer(texts_[i]);
+        else if (ints_[i] >= 0 || i <= 2)
+            recordLookups_[i].Offer(std::to_wstring(ints_[i]));
+    }
+    int literatureId = cites_ ? ImportPublication(run) : -1;
+    if (WriteRecord(run, speciesId_, localityId, literatureId))
+        return ROW_IMPORTED;
+    run.LogDbErrors();
+    return run.TransactionStands() ? ROW_IMPORTED : ROW_FAILED;
+}
+
+int CImpColl2002Src::ImportSpecies(ImportRun& run)
+{
+    bool withSubspecies = !species_[3].empty();
+    wchar_t parts[3][64] = {};
+    for (int i = 0; i < 3; ++i)
+        StringCchCopyW(parts[i], 64, species_[i + 1].c_str());
+    wchar_t composed[64] = L"";
+    ComposeSpeciesName(composed, parts[0], withSubspecies);
+    int found = FindSpeciesByName(composed, Targets.Slots[TARGET_SPECIES]);
+    if (found >= 0 && found == speciesPath_[withSubspecies ? 3 : 2])
+        return found;
+    CPtrArray* units = Group(run, 1);
+    int parent = orderId_;
+    bool rowFailed = false;
+    for (int level = 1; level <= 4; ++level) {
+        UnitEntry* unit = UnitAt(units, level);
+        const std::wstring& name = species_[level - 1];
+        speciesPath_[level - 1] = -1;
+        if (UnitSkipped(unit) || name.empty()) {
+            if (name.empty() && level <= 3)
+                run.LogError(run.String(IDS_I_LOG_NO_UNIT_NAME).c_str());
+            continue;
+        }
+        wchar_t rowName[64] = L"";
+        if (level >= 3)
+            ComposeSpeciesName(rowName, parts[0], level == 4);
+        NewSpecies row = {rowName, author_.c_str(), parentheses_, year_};
+        ItemResult item = FindOrCreateSysItem(run, &MaxSysId, parent, unit->TargetLevel, name.c_str(),
+                                              level >= 3 ? &row : nullptr);
+        if (item.Failed && !item.Created)
+            continue;  // logged; the deeper levels hang under the parent
+        rowFailed = rowFailed || item.Failed;
+        parent = speciesPath_[level - 1] = item.Id;
+    }
+    return rowFailed ? -1 : parent;
+}
+
+void CImpColl2002Src::Coordinate(const Number parts[3], VARIANT* out)
+{
+    SetNull(out);
+    if (!parts[0].Valid || !parts[1].Valid || !parts[2].Valid)
+        return;
+    out->vt = VT_R8;
+    out->dblVal = parts[0].Value + parts[1].Value / 60.0 + parts[2].Value / 3600.0;
+}
+
+// DDMMSS of the municipality; a text given that is not such a coordinate is logged.
+void CImpColl2002Src::MunicipalityCoordinate(ImportRun& run, const std::string& text, VARIANT* out)
+{
+    std::wstring wide = ExchangeText(text);
+    if (!DmsTextToDegrees(wide.c_str(), out))
+        run.LogError((run.String(IDS_X_LOG_BAD_COORDINATE) + wide).c_str());
+}
+
+int CImpColl2002Src::ImportLocality(ImportRun& run)
+{
+    VARIANT none, municipalityLon, municipalityLat, lon, lat, alt;
+    SetNull(&none);
+    SetNull(&municipalityLon);
+    SetNull(&municipalityLat);
+    MunicipalityCoordinate(run, municipalityLon_, &municipalityLon);
+    MunicipalityCoordinate(run, municipalityLat_, &municipalityLat);
+    Coordinate(lon_, &lon);
+    Coordinate(lat_, &lat);
+    SetNull(&alt);
+    if (altitude_.Valid) {
+        alt.vt = VT_R8;
+        alt.dblVal = altitude_.Value;
+    }
+    CPtrArray* units = Group(run, 2);
+    AttrImportEntry* unitAttr = AttrAt(Group(run, 3), 0);
+    int parent = 0;
+    for (int level = 0; level < 4; ++level) {
+        UnitEntry* unit = UnitAt(units, level);
+        const std::wstring& name = locality_[level];
+        if (name.empty())
+            run.LogError(run.String(IDS_I_LOG_NO_UNIT_NAME).c_str());
+        if (UnitSkipped(unit) || name.empty()) {
+            localityPath_[level] = -1;
+            continue;
+        }
+        const VARIANT& x = level == 2 ? municipalityLon : level == 3 ? lon : none;
+        const VARIANT& y = level == 2 ? municipalityLat : level == 3 ? lat : none;
+        const VARIANT& z = level == 3 ? alt : none;
+        ItemResult item = FindOrCreateLocItem(run, &MaxLocId, parent, unit->TargetLevel, name.c_str(), nullptr, x, y, z);
+        bool unitImported = unitAttr && unitAttr->State != CHOICE_SKIP;
+        if (item.Created && level == 3)
+            WriteNewLocality(run, item.Id, name.c_str(), locality_[2].c_str(), locality_[1].c_str(), locality_[0].c_str(),
+                             x, y, z, unitImported ? unitLookup_ : nullptr, unit_.c_str(),
+                             unitImported ? unitAttr->TargetOrdinal : -1);
+        localityPath_[level] = item.Failed ? -1 : item.Id;
+        parent = item.Id;
+    }
+    return parent;
+}
+
+// The id of the row of a name table (LITAUTHORS or LITERATURE) with that name, added when
+// missing; -1 (logged) when it could not be added.
+int CImpColl2002Src::FindOrAddNamed(ImportRun& run, int slot, const std::wstring& name, int authorId)
+{
+    zdata::Recordset* rs = Targets.Slots[(size_t)slot];
+    std::wstring filter = L"NAME = '" + FilterQuote(name.c_str()) + L"'";
+    rs->put_Filter(filter.c_str());
+    rs->MoveFirst();
+    if (rs->IsEOF()) {
+        VARIANT author;
+        SetNull(&author);
+        if (authorId >= 0) {
+            author.vt = VT_I4;
+            author.lVal = authorId;
+        }
+        bool added = SUCCEEDED(rs->AddNew()) && PutOrdinalText(rs, 1, name.c_str()) &&
+                     (slot != TARGET_LITERATURE || PutOrdinal(rs, 5, author)) && SUCCEEDED(rs->Update());
+        if (!added) {
+            run.LogDbErrors();
+            rs->CancelUpdate();
+            return -1;
+        }
+    }
+    zdata::Fields* fields = nullptr;
+    zdata::Field* field = nullptr;
+    VARIANT id;
+    VariantInit(&id);
+    int result = -1;
+    if (SUCCEEDED(rs->get_Fields(&fields)) && SUCCEEDED(fields->Item(0L, &field)) && SUCCEEDED(field->get_Value(&id)))
+        result = VariantToInt(&id);
+    VariantClear(&id);
+    if (field)
+        field->Release();
+    if (fields)
+        fields->Release();
+    return result;
+}
+
+int CImpColl2002Src::ImportPublication(ImportRun& run)
+{
+    if (litTitle_.empty())
+        return -1;
+    int authorId = -1;
+    if (!litAuthor_.empty()) {
+        authorId = FindOrAddNamed(run, TARGET_LITAUTHORS, litAuthor_, -1);
+        if (authorId < 0)
+            return -1;
+    }
+    return FindOrAddNamed(run, TARGET_LITERATURE, litTitle_, authorId);
+}
+
+bool CImpColl2002Src::WriteRecord(ImportRun& run, int speciesId, int localityId, int literatureId)
+{
+    zdata::Recordset* rs = Targets.Slots[TARGET_RECORDS];
+    if (FAILED(rs->AddNew()))
+        return false;
+    bool ok = PutOrdinalInt(rs, 1, speciesId) && PutOrdinalInt(rs, 2, localityId) && PutOrdinalInt(rs, 3, literatureId);
+    if (orderColumn_ >= 0)
+        ok = PutOrdinalInt(rs, orderColumn_, orderId_) && ok;
+    for (int i = 0; i < 4; ++i) {
+        if (sysColumns_[i] >= 0)
+            ok = PutOrdinalInt(rs, sysColumns_[i], speciesPath_[i]) && ok;
+        if (locColumns_[i] >= 0)
+            ok = PutOrdinalInt(rs, locColumns_[i], localityPath_[i]) && ok;
+    }
+    CPtrArray* attrs = Group(run, 4);
+    for (int i = 0; i < kRecordAttrCount; ++i) {
+        AttrImportEntry* attr = AttrAt(attrs, i);
+        if (!attr || attr->State == CHOICE_SKIP || attr->TargetOrdinal < 0)
+            continue;
+        if (kRecordKeyIsInt[i]) {
+            if (i <= 2 || ints_[i] >= 0)
+                ok = PutOrdinalInt(rs, attr->TargetOrdinal, ints_[i]) && ok;
+        } else if (!texts_[i].empty()) {
+            ok = PutOrdinalText(rs, attr->TargetOrdinal, texts_[i].c_str()) && ok;
+        }
+    }
+    if (ok && SUCCEEDED(rs->Update()))
+        return true;
+    rs->CancelUpdate();
+    return false;
+}
+
+}  // namespace
+
+IImpSource* CreateRecordsExchangeSource(HINSTANCE instance, int)
+{
+    return new CImpColl2002Src(instance);
+}

@@ -1,0 +1,244 @@
+#include "import/exchangeshared.h"
+
+#include <strsafe.h>
+
+#include "core/geopoint.h"
+#include "core/textutil.h"
+#include "import/impsource.h"
+#include "import/importrun.h"
+#include "import/targetlocality.h"
+#include "import/structtransfer.h"
+#include "import/targetsystem.h"
+#include "import/targettables.h"
+#include "resources/tarnix/resource.h"
+
+namespace {
+
+std::wstring LoadText(HINSTANCE instance, UINT id)
+{
+    wchar_t text[128] = L"";
+    LoadStringW(instance, id, text, 128);
+    return text;
+}
+
+zdata::Recordset* Slot(ImportRun& run, int slot)
+{
+    std::vector<zdata::Recordset*>& slots = run.Source->Targets.Slots;
+    return slot < (int)slots.size() ? slots[(size_t)slot] : nullptr;
+}
+
+}  // namespace
+
+bool FillSystemUnits(HINSTANCE instance, CPtrArray* items)
+{
+    if (items->GetCount() > 0)
+        return false;
+    for (int i = 0; i < 5; ++i)
+        items->Add(NewUnitEntry(LoadText(instance, IDS_X_NAME_FIRST + i).c_str(), i + 1, i >= 3));
+    return true;
+}
+
+bool FillLocalityUnits(HINSTANCE instance, CPtrArray* items)
+{
+    if (items->GetCount() > 0)
+        return false;
+    for (int i = 0; i < 4; ++i)
+        items->Add(NewUnitEntry(LoadText(instance, IDS_X_NAME_FIRST + 5 + i).c_str(), i + 1, i == 3));
+    return true;
+}
+
+bool FillTerritorialUnit(HINSTANCE instance, CPtrArray* items)
+{
+    if (items->GetCount() > 0)
+        return false;
+    AttrImportEntry* entry = NewAttrImportEntry(LoadText(instance, IDS_X_NAME_FIRST + 9).c_str(), 7, 31);
+    SetNull(&entry->MinVal);
+    SetNull(&entry->MaxVal);
+    SetNull(&entry->NullVal);
+    items->Add(entry);
+    return true;
+}
+
+UnitEntry* UnitAt(CPtrArray* items, int index)
+{
+    return items && index >= 0 && index < items->GetCount() ? static_cast<UnitEntry*>(items->GetItems()[index]) : nullptr;
+}
+
+AttrImportEntry* AttrAt(CPtrArray* items, int index)
+{
+    return items && index >= 0 && index < items->GetCount() ? static_cast<AttrImportEntry*>(items->GetItems()[index])
+                                                            : nullptr;
+}
+
+bool UnitSkipped(const UnitEntry* unit)
+{
+    return !unit || unit->State == CHOICE_SKIP || unit->TargetLevel < 0;
+}
+
+bool AttrHasLookup(const AttrImportEntry* attr)
+{
+    return attr && attr->State != CHOICE_SKIP && (attr->TargetType == 5 || attr->TargetType == 7);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+void SetNull(VARIANT* v)
+{
+    VariantInit(v);
+    v->vt = VT_NULL;
+}
+
+bool PutOrdinal(zdata::Recordset* rs, long ordinal, const VARIANT& value)
+{
+    zdata::Fields* fields = nullptr;
+    zdata::Field* field = nullptr;
+    bool ok = ordinal >= 0 && SUCCEEDED(rs->get_Fields(&fields)) && SUCCEEDED(fields->Item(ordinal, &field)) &&
+              SUCCEEDED(field->put_Value(value));
+    if (field)
+        field->Release();
+    if (fields)
+        fields->Release();
+    return ok;
+}
+
+bool PutOrdinalInt(zdata::Recordset* rs, long ordinal, int value)
+{
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = value;
+    return PutOrdinal(rs, ordinal, v);
+}
+
+bool PutOrdinalText(zdata::Recordset* rs, long ordinal, const wchar_t* text)
+{
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_BSTR;
+    v.bstrVal = SysAllocString(text);
+    bool ok = PutOrdinal(rs, ordinal, v);
+    VariantClear(&v);
+    return ok;
+}
+
+int ColumnOrdinal(zdata::Recordset* rs, const wchar_t* name)
+{
+    zdata::Fields* fields = nullptr;
+    if (!rs || FAILED(rs->get_Fields(&fields)) || !fields)
+        return -1;
+    int ordinal = FindFieldOrdinal(fields, name);
+    fields->Release();
+    return ordinal;
+}
+
+void LookupOffer::Offer(const std::wstring& value)
+{
+    if (!Table || value.empty() || !Offered.insert(value).second)
+        return;
+    if (FAILED(Table->AddNew()))
+        return;
+    if (!PutOrdinalText(Table, 0, value.c_str()) || FAILED(Table->Update()))
+        Table->CancelUpdate();  // the value is there already
+}
+
+// ---------------------------------------------------------------------------------------------
+
+ItemResult FindOrCreateSysItem(ImportRun& run, int* maxSysId, int parent, int level, const wchar_t* name,
+                               const NewSpecies* species)
+{
+    zdata::Recordset* tree = Slot(run, TARGET_SYSTREE);
+    ItemResult result = {FindSysItem(tree, parent, level, name), false, false};
+    if (result.Id >= 0)
+        return result;
+    ++*maxSysId;
+    if (!CreateSysItem(tree, *maxSysId, parent, level, name)) {
+        run.LogDbErrors();
+        --*maxSysId;
+        return {parent, false, true};
+    }
+    result = {*maxSysId, true, false};
+    if (species && !CreateSpeciesRow(Slot(run, TARGET_SPECIES), Slot(run, TARGET_SYSAUTHORS), result.Id, species->Name,
+                                     species->Author, species->Parentheses, species->Year)) {
+        run.LogDbErrors();
+        result.Failed = true;
+    }
+    return result;
+}
+
+ItemResult FindOrCreateLocItem(ImportRun& run, int* maxLocId, int parent, int level, const wchar_t* name,
+                               const wchar_t* abbreviation, const VARIANT& longitude, const VARIANT& latitude,
+                               const VARIANT& altitude)
+{
+    zdata::Recordset* tree = Slot(run, TARGET_LOCTREE);
+    ItemResult result = {FindLocItem(tree, parent, level, name, longitude, latitude), false, false};
+    if (result.Id >= 0)
+        return result;
+    ++*maxLocId;
+    if (!CreateLocItem(tree, *maxLocId, parent, level, name, abbreviation, longitude, latitude, altitude)) {
+        run.LogDbErrors();
+        --*maxLocId;
+        return {parent, false, true};
+    }
+    return {*maxLocId, true, false};
+}
+
+bool WriteNewLocality(ImportRun& run, int id, const wchar_t* name, const wchar_t* municipality,
+                      const wchar_t* district, const wchar_t* country, const VARIANT& longitude,
+                      const VARIANT& latitude, const VARIANT& altitude, zdata::Recordset* unitLookup,
+                      const wchar_t* unit, int unitOrdinal)
+{
+    wchar_t label[64] = L"";
+    FormatLocLabel(label, name, municipality, district, country, longitude, latitude);
+    // A point without both coordinates, or outside the grid, has no square.
+    std::wstring square = IsNoValue(longitude) || IsNoValue(latitude)
+                              ? std::wstring()
+                              : GridSquareText(VariantToReal(&longitude), VariantToReal(&latitude));
+    if (CreateFeatureRow(Slot(run, TARGET_FEATURES), unitLookup, id, label, nullptr, longitude, latitude, altitude,
+                          unit, square.empty() ? nullptr : square.c_str(), unitOrdinal))
+        return true;
+    run.LogDbErrors();
+    return false;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+bool ExchangeTreeSource::OpenData(ImportRun& run)
+{
+    if (!ExchangeReader::HasMagic(Path.c_str(), magic_) || !reader_.Open(Path.c_str()))
+        return false;
+    headerComplete_ = reader_.ReadLine() && reader_.ReadLine();
+    run.Line = reader_.Line;
+    ResetCache();
+    return true;
+}
+
+bool ExchangeTreeSource::ChangeStructure(ImportRun& run)
+{
+    if (!headerComplete_) {
+        run.Line = reader_.Line;
+        run.LogError(run.String(IDS_X_LOG_HEADER_CUT).c_str());
+        return false;
+    }
+    return IImpSource::ChangeStructure(run);
+}
+
+void ExchangeTreeSource::CloseData(ImportRun&)
+{
+    reader_.Close();
+    CloseTargetTables(&Targets);
+}
+
+bool ExchangeTreeSource::ReadRow(ImportRun& run, std::vector<std::wstring>* fields, int* result)
+{
+    *result = ROW_IMPORTED;
+    if (!reader_.ReadLine()) {
+        *result = ROW_END;
+        return false;
+    }
+    run.Line = reader_.Line;
+    if (reader_.Overlong) {
+        run.LogError(run.String(IDS_X_LOG_LINE_TOO_LONG).c_str());
+        return false;
+    }
+    return ReadTabLine(run, reader_.Text, fieldCount_, fields);
+}

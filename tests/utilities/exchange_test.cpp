@@ -1,0 +1,388 @@
+// The previous version's exchange files imported headless into copies of the sample: the line
+// reader, what each of the three files brings into the trees and the records (found by name or
+// made once, points, squares, labels, publications), what a line or a record that does not fit
+// logs while everything else stays, and damaged files, a cancel or a failure mid-file leaving
+// the database exactly as it was.
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "exchangegen/exchangegen.h"
+#include "tests/utilities/exchangetest.h"
+
+namespace {
+
+using namespace exchangetest;
+using exgen::FileWriter;
+using exgen::LineEnd;
+
+const std::wstring kNoName = L"  Chybí název u některé jednotky";
+
+// ---- the systematic file ----
+
+std::vector<std::wstring> Taxon(const wchar_t* family, const wchar_t* genus, const wchar_t* species,
+                                const wchar_t* subspecies, const wchar_t* author, const wchar_t* year,
+                                const wchar_t* flag)
+{
+    return {L"Řád zkušební", family, genus, species, subspecies, author, year, flag};
+}
+
+std::string SystemFile()
+{
+    FileWriter f(exgen::kSystemMagic, LineEnd::CrLf);
+    f.Fields(Taxon(L"Čárkovití", L"Zkusus", L"aurifer", L"", L"Linné", L"1758", L"F"));             // 3
+    f.Fields(Taxon(L"Čárkovití", L"Zkusus", L"violetus", L"obliquetus", L"Thomson", L"1875", L"T"));  // 4
+    f.Fields(Taxon(L"", L"Bembidiella", L"lampronus", L"", L"Herbst", L"1784", L"F"));                    // 5
+    f.Fields(Taxon(L"čárkovití", L"Zkusus", L"nemorosus", L"", L"Müller", L"abc", L"t"));            // 6
+    f.Line(L"Řád zkušební\tČárkovití\tZkusus");                                                      // 7
+    std::vector<std::wstring> extra = Taxon(L"Čárkovití", L"D'Orbignya", L"prima", L"", L"d'Orbigny", L"1840", L"F");
+    extra.push_back(L"navíc");
+    extra.push_back(L"ještě");
+    f.Fields(extra);                                                                                   // 8
+    f.Fields(Taxon(L"Čárkovití", L"Zkusus", L"aurifer", L"", L"Linné", L"1758", L"F"));             // 9
+    f.Fields(Taxon(L"Staphylinidae", L"D'Orbignya", L"secunda", L"", L"", L"1850", L"F"));            // 10
+    f.Fields(Taxon(L"Čárkovití", L"D'Orbignya", L"tertia", L"", L"Ver\u02D9", L"1860", L"F"));        // 11
+    f.Fields(Taxon(L"Čárkovití", L"Zkusus", std::wstring(70, L'x').c_str(), L"", L"", L"1900", L"F"));  // 12
+    // A line ended by CR alone, then one over 64 KB, then a last line without its end.
+    f.RawLine(exgen::Cp1250(L"Řád zkušební\tČárkovití\tZkusus\tkoriacus\t\tLinné\t1758\tF") + "\r" +
+              std::string(70000, 'x'));                                                                // 13, 14
+    std::string bytes = f.Bytes() + exgen::Cp1250(L"Řád zkušební\tČárkovití\tZkusus\tintrikatus\t\tLinné\t1758\tF");
+    return bytes;  // 15
+}
+
+TEST(ExchangeSystem, TaxaAreFoundOrMadeOnceAndLinesThatDoNotFitAreLogged)
+{
+    ExchangeImport import;
+    ASSERT_EQ(IMPORT_COMMITTED, import.Run(IMPSRC_SYSTEM_2002, SystemFile()));
+    const std::wstring& db = import.Db();
+    auto count = [&](const std::wstring& where) { return dbtest::QueryInt(db, L"SELECT COUNT(*) FROM SYSTREE WHERE " + where); };
+    std::wstring order = Value(db, L"SELECT ID FROM SYSTREE WHERE NAME = 'Řád zkušební'");
+    std::wstring carabidae = Value(db, L"SELECT ID FROM SYSTREE WHERE PARENT = " + order + L" AND NAME = 'Čárkovití'");
+    EXPECT_EQ(1, count(L"NAME = 'Řád zkušební'"));
+    EXPECT_EQ(1, count(L"NAME IN ('Čárkovití', 'čárkovití')"));  // "čárkovití" found the item of line 3
+    EXPECT_EQ(1, count(L"NAME = 'Zkusus'"));
+    EXPECT_EQ(1, count(L"NAME = 'aurifer'"));       // line 9 adds nothing
+    // An apostrophe is found, not duplicated: one genus under each family.
+    EXPECT_EQ(1, count(L"NAME = 'D''Orbignya' AND PARENT = " + carabidae));
+    EXPECT_EQ(2, count(L"NAME = 'D''Orbignya'"));
+    // The empty family hangs the genus under the order.
+    EXPECT_EQ(order, Value(db, L"SELECT PARENT FROM SYSTREE WHERE NAME = 'Bembidiella'"));
+    // A subspecies whose species was missing: both items, each with its species row.
+    std::wstring violetus = Value(db, L"SELECT ID FROM SYSTREE WHERE NAME = 'violetus'");
+    EXPECT_EQ(violetus, Value(db, L"SELECT PARENT FROM SYSTREE WHERE NAME = 'obliquetus'"));
+    EXPECT_EQ(violetus, Value(db, L"SELECT SYSID FROM SPECIES WHERE NAME = 'Zkusus violetus'"));
+    EXPECT_EQ(L"Thomson|1|1875", Value(db, L"SELECT AUTHOR || '|' || abs(PARENTHES) || '|' || IYEAR FROM SPECIES "
+                                           L"WHERE NAME = 'Zkusus violetus obliquetus'"));
+    EXPECT_EQ(L"0|1", Value(db, L"SELECT IYEAR || '|' || abs(PARENTHES) FROM SPECIES WHERE NAME = 'Zkusus nemorosus'"));
+    EXPECT_EQ(L"NULL", Value(db, L"SELECT quote(AUTHOR) FROM SPECIES WHERE NAME = 'D''Orbignya secunda'"));
+    EXPECT_EQ(L"Ver\u02D9", Value(db, L"SELECT AUTHOR FROM SPECIES WHERE NAME = 'D''Orbignya tertia'"));
+    EXPECT_EQ(1, dbtest::QueryInt(db, L"SELECT COUNT(*) FROM SYSAUTHORS WHERE NAME = 'Linné'"));
+    EXPECT_EQ(1, count(L"NAME = 'koriacus'"));
+    EXPECT_EQ(1, count(L"NAME = 'intrikatus'"));
+    EXPECT_EQ(1, count(L"NAME = '" + std::wstring(63, L'x') + L"'"));
+    // One entry per line that did not fit, with its number; every other line is in.
+    EXPECT_TRUE(import.Logged(5, kNoName)) << dbtest::Narrow(import.log);
+    EXPECT_TRUE(import.Logged(6, ResString(IDS_X_LOG_BAD_NUMBER) + L"abc"));
+    EXPECT_TRUE(import.Logged(7, ResString(IDS_X_LOG_FEW_FIELDS)));
+    EXPECT_TRUE(import.Logged(8, ResString(IDS_X_LOG_MANY_FIELDS)));
+    EXPECT_TRUE(import.Logged(12, ResString(IDS_X_LOG_TEXT_CUT)));
+    EXPECT_TRUE(import.Logged(14, ResString(IDS_X_LOG_LINE_TOO_LONG)));
+    EXPECT_EQ(6, import.errors);
+
+    // The same file again adds nothing.
+    std::wstring before = DumpDatabase(db);
+    ASSERT_EQ(IMPORT_COMMITTED, import.Run(IMPSRC_SYSTEM_2002, SystemFile()));
+    std::wstring after = DumpDatabase(db);
+    EXPECT_TRUE(before == after) << "a second import changed the file: " << FirstDifference(before, after);
+}
+
+// ---- the locality file ----
+
+std::vector<std::wstring> Place(const wchar_t* district, const wchar_t* municipality, const wchar_t* locality,
+                                const wchar_t* lon, const wchar_t* lat, const wchar_t* altitude, const wchar_t* unit)
+{
+    return {L"Země zkušební", L"ZZ", district, L"OA", municipality, L"140000", L"500000", locality, lon, lat, altitude, L"",
+            unit};
+}
+
+std::string LocalityFile()
+{
+    FileWriter f(exgen::kLocalityMagic, LineEnd::Lf);
+    f.Fields(Place(L"Okres A", L"Obec 1", L"Louka", L"140000", L"500000", L"000330", L"Celek 1"));  // 3
+    f.Fields(Place(L"Okres A", L"Obec 1", L"Les", L"140600", L"495700", L"350", L"Celek 2"));       // 4
+    f.Fields(Place(L"Okres A", L"Obec 1", L"Louka", L"141200", L"500000", L"", L"Celek 1"));        // 5
+    f.Fields(Place(L"Okres A", L"Obec 1", L"louka", L"140000", L"500000", L"", L"Celek 1"));        // 6
+    f.Fields(Place(L"", L"Obec 2", L"Pastvina", L"150000", L"490000", L"", L""));                   // 7
+    f.Fields(Place(L"Okres A", L"Obec 3", L"Sever", L"140000", L"570000", L"", L""));               // 8
+    f.Fields(Place(L"Okres A", L"Obec 3", L"Mez", L"140000", L"49x530", L"", L""));                 // 9
+    f.Fields(Place(L"Okres A", L"Obec 3", L"Vinice", L"140000", L"496000", L"", L""));              // 10
+    f.Line(L"Země zkušební\tZZ\tOkres A");                                                          // 11
+    return f.Bytes();
+}
+
+TEST(ExchangeLocality, LocalitiesGetTheirPointsSquaresAndUnitsOnce)
+{
+    ExchangeImport import;
+    ASSERT_EQ(IMPORT_COMMITTED, import.Run(IMPSRC_LOCALITY_2002, LocalityFile()));
+    const std::wstring& db = import.Db();
+    auto loc = [&](const std::wstring& what, const std::wstring& where) {
+        return Value(db, L"SELECT " + what + L" FROM LOCTREE WHERE " + where);
+    };
+    std::wstring country = loc(L"ID", L"NAME = 'Země zkušební'");
+    std::wstring obec1 = loc(L"ID", L"NAME = 'Obec 1'");
+    EXPECT_EQ(L"1", loc(L"COUNT(*)", L"NAME = 'Okres A'"));
+    EXPECT_EQ(L"ZZ", loc(L"ABBREV", L"ID = " + country));
+    // Same name, other point: made again; the same point (any letter case): found.
+    EXPECT_EQ(L"2", loc(L"COUNT(*)", L"NAME = 'Louka' AND PARENT = " + obec1));
+    std::wstring louka = loc(L"MIN(ID)", L"NAME = 'Louka'");
+    double z = 3.0 / 60 + 30.0 / 3600;  // the altitude field read as DDMMSS
+    EXPECT_EQ(WkbHex(14.0, 50.0, &z), loc(L"hex(GEOMETRY)", L"ID = " + louka));
+    EXPECT_EQ(WkbHex(14.1, 49.95, nullptr), loc(L"hex(GEOMETRY)", L"NAME = 'Les'"));  // "350" is no altitude
+    EXPECT_EQ(WkbHex(14.0, 50.0, nullptr), loc(L"hex(GEOMETRY)", L"NAME = 'Obec 1'"));
+    EXPECT_EQ(L"NULL", loc(L"quote(GEOMETRY)", L"ID = " + country));
+    EXPECT_EQ(L"NULL", loc(L"quote(GEOMETRY)", L"NAME = 'Mez'"));  // an unreadable latitude: no point
+    auto feature = [&](const std::wstring& what, const std::wstring& name) {
+        return Value(db, L"SELECT " + what + L" FROM FEATURES F JOIN LOCTREE L ON L.ID = F.LOCID WHERE L.NAME = '" + name +
+                             L"' ORDER BY L.ID LIMIT 1");
+    };
+    EXPECT_EQ(L"6050A", feature(L"F.SQUARE", L"Louka"));
+    EXPECT_EQ(L"6050D", feature(L"F.SQUARE", L"Les"));
+    EXPECT_EQ(L"NULL", feature(L"quote(F.SQUARE)", L"Sever"));  // north of the grid
+    EXPECT_EQ(L"<none>", feature(L"F.LOCID", L"Obec 1"));  // only localities have features
+    EXPECT_EQ(0u, feature(L"F.NAME", L"Louka").find(L"Louka ("));
+    std::wstring unitColumn = import.columns[L"Územní celek"];
+    ASSERT_FALSE(unitColumn.empty());
+    EXPECT_EQ(L"Celek 2", feature(L"F." + unitColumn, L"Les"));
+    EXPECT_EQ(2, dbtest::QueryInt(db, L"SELECT COUNT(*) FROM FEA_" + unitColumn));
+    EXPECT_EQ(4, dbtest::QueryInt(db, L"SELECT COUNT(*) FROM FEATURES F JOIN LOCTREE L ON L.ID = F.LOCID "
+                                      L"WHERE L.NAME IN ('Louka', 'Les') OR L.NAME LIKE 'pastvina'") - 0);
+    // The empty district hangs the municipality under the country.
+    EXPECT_EQ(country, loc(L"PARENT", L"NAME = 'Obec 2'"));
+    EXPECT_TRUE(import.Logged(7, kNoName)) << dbtest::Narrow(import.log);
+    EXPECT_TRUE(import.Logged(9, ResString(IDS_X_LOG_BAD_COORDINATE) + L"49x530"));
+    EXPECT_TRUE(import.Logged(11, ResString(IDS_X_LOG_FEW_FIELDS)));
+    EXPECT_TRUE(import.Logged(10, ResString(IDS_X_LOG_BAD_COORDINATE) + L"496000"));  // 60 minutes
+    EXPECT_EQ(4, import.errors) << dbtest::Narrow(import.log);
+    EXPECT_EQ(L"1", loc(L"COUNT(*)", L"NAME = 'Vinice'"));  // the lines with bad coordinates are in
+
+    std::wstring before = DumpDatabase(db);
+    ASSERT_EQ(IMPORT_COMMITTED, import.Run(IMPSRC_LOCALITY_2002, LocalityFile()));
+    std::wstring after = DumpDatabase(db);
+    EXPECT_TRUE(before == after) << "a second import changed the file: " << FirstDifference(before, after);
+
+    // A stored point cut short matches nothing (and is not read past its end): "Les" comes again.
+    ASSERT_TRUE(dbtest::Exec(db, L"UPDATE LOCTREE SET GEOMETRY = X'0101000000CDCCCCCCCC' WHERE NAME = 'Les'"));
+    ASSERT_EQ(IMPORT_COMMITTED, import.Run(IMPSRC_LOCALITY_2002, LocalityFile()));
+    EXPECT_EQ(L"2", loc(L"COUNT(*)", L"NAME = 'Les'"));
+}
+
+// ---- the records file ----
+
+std::string RecordsFile()
+{
+    FileWriter f(exgen::kRecordsMagic, LineEnd::CrLf);
+    exgen::WriteHeader(f, L"Řád zkušební");
+    exgen::WriteSpecies(f, {L"Čárkovití", L"Zkusus", L"aurifer", L"", L"Linné", 1758, false});
+    exgen::Locality l;
+    l.country = L"Země zkušební";
+    l.district = L"Okres A";
+    l.municipality = L"Obec 1";
+    l.locality = L"Louka";
+    l.unit = L"Celek 1";
+    l.municipalityLon = L"140000";
+    l.municipalityLat = L"500000";
+    l.lonDeg = 14;
+    l.latDeg = 50;
+    l.altitude = 250;
+    exgen::Record r;
+    r.day = 5;
+    r.month = 6;
+    r.year = 1999;
+    r.habitat = L"louka u \u02D9";
+    r.collector = L"Novák";
+    r.cites = true;
+    r.litAuthor = L"d'Orbigny";
+    r.litTitle = L"Faune";
+    r.extraLines = {L"PocetEx=abc"};
+    exgen::WriteRecord(f, &l, r);  // record 1
+    f.Line(L"BNalez");             // record 2: the previous locality and species
+    f.Line(L"Den=xx");
+    f.Line(L"Liter=T");
+    f.Line(L"ENalez");
+    f.Line(L"druh=Čárkovití\\Zkusus\\violetus");
+    f.Line(L"poddruh=Čárkovití\\Zkusus\\violetus\\obliquetus\\navíc");
+    f.Line(L"BNalez");  // record 3: a subspecies, no publication
+    f.Line(L"Liter=F");
+    f.Line(L"PocetEx=3");
+    f.Line(L"ENalez");
+    f.Line(L"BNalez");  // record 4, cut off by the end of the file
+    f.Line(L"Den=1");
+    return f.Bytes();
+}
+
+TEST(ExchangeRecords, RecordsLinkTheirSpeciesLocalityAndPublication)
+{
+    ExchangeImport import;
+    long long maxRecord = dbtest::QueryInt(import.Db(), L"SELECT MAX(ID) FROM ZORNACOLLS");
+    ASSERT_EQ(IMPORT_COMMITTED, import.Run(IMPSRC_RECORDS_2002, RecordsFile()));
+    const std::wstring& db = import.Db();
+    std::wstring newRecords = L" FROM ZORNACOLLS WHERE ID > " + std::to_wstring(maxRecord);
+    ASSERT_EQ(3, dbtest::QueryInt(db, L"SELECT COUNT(*)" + newRecords));  // the cut-off record is not in
+    auto record = [&](int n, const std::wstring& what) {
+        return Value(db, L"SELECT " + what + newRecords + L" ORDER BY ID LIMIT 1 OFFSET " + std::to_wstring(n - 1));
+    };
+    std::wstring aurifer = Value(db, L"SELECT SYSID FROM SPECIES WHERE NAME = 'Zkusus aurifer'");
+    std::wstring louka = Value(db, L"SELECT ID FROM LOCTREE WHERE NAME = 'Louka'");
+    std::wstring faune = Value(db, L"SELECT ID FROM LITERATURE WHERE NAME = 'Faune'");
+    EXPECT_EQ(aurifer + L"|" + louka + L"|" + faune, record(1, L"SYSID || '|' || FTRID || '|' || LITID"));
+    EXPECT_EQ(aurifer + L"|" + louka + L"|" + faune, record(2, L"SYSID || '|' || FTRID || '|' || LITID"));
+    EXPECT_EQ(Value(db, L"SELECT ID FROM LITAUTHORS WHERE NAME = 'd''Orbigny'"),
+              Value(db, L"SELECT FIRSTAUTHOR FROM LITERATURE WHERE ID = " + faune));
+    EXPECT_EQ(1, dbtest::QueryInt(db, L"SELECT COUNT(*) FROM LITAUTHORS WHERE NAME = 'd''Orbigny'"));
+    // The subspecies under its species, each with its species row; no publication is -1.
+    std::wstring obliquetus = Value(db, L"SELECT ID FROM SYSTREE WHERE NAME = 'obliquetus'");
+    EXPECT_EQ(obliquetus + L"|-1", record(3, L"SYSID || '|' || LITID"));
+    EXPECT_EQ(Value(db, L"SELECT ID FROM SYSTREE WHERE NAME = 'violetus'"),
+              Value(db, L"SELECT PARENT FROM SYSTREE WHERE ID = " + obliquetus));
+    EXPECT_EQ(obliquetus, Value(db, L"SELECT SYSID FROM SPECIES WHERE NAME = 'Zkusus violetus obliquetus'"));
+    EXPECT_NE(L"<none>", Value(db, L"SELECT SYSID FROM SPECIES WHERE NAME = 'Zkusus violetus'"));
+    // The path columns of the records.
+    EXPECT_EQ(Value(db, L"SELECT ID FROM SYSTREE WHERE NAME = 'Zkusus'"), record(1, L"SYS_LEVEL_3"));
+    EXPECT_EQ(Value(db, L"SELECT ID FROM SYSTREE WHERE NAME = 'Řád zkušební'"), record(3, L"SYS_LEVEL_1"));
+    // Attributes: a day that cannot be read is 0, a count that cannot be read is none; texts
+    // with byte 0xFF read as text.
+    std::map<std::wstring, std::wstring>& c = import.columns;
+    ASSERT_FALSE(c[L"Den"].empty());
+    EXPECT_EQ(L"5|6|1999|NULL", record(1, c[L"Den"] + L" || '|' || " + c[L"Měsíc"] + L" || '|' || " + c[L"Rok"] +
+                                              L" || '|' || quote(" + c[L"Počet exemplářů"] + L")"));
+    EXPECT_EQ(L"0", record(2, c[L"Den"]));
+    EXPECT_EQ(L"3", record(3, c[L"Počet exemplářů"]));
+    EXPECT_EQ(L"louka u \u02D9", record(1, c[L"Biotop"]));
+    EXPECT_EQ(L"Novák", record(3, c[L"Lgt."]));  // values carry over from record to record
+    // The locality with its feature.
+    EXPECT_EQ(L"6050A|250", Value(db, L"SELECT SQUARE || '|' || CAST(ALTITUDE AS INTEGER) FROM FEATURES WHERE LOCID = " + louka));
+    EXPECT_EQ(L"Celek 1", Value(db, L"SELECT " + import.columns[L"Územní celek"] + L" FROM FEATURES WHERE LOCID = " + louka));
+    // The log: the unreadable numbers and the cut-off record, each with its line.
+    EXPECT_EQ(1, import.Count(ResString(IDS_X_LOG_BAD_NUMBER) + L"abc")) << dbtest::Narrow(import.log);
+    EXPECT_EQ(1, import.Count(ResString(IDS_X_LOG_BAD_NUMBER) + L"xx"));
+    EXPECT_EQ(1, import.Count(ResString(IDS_X_LOG_RECORD_CUT)));
+    EXPECT_EQ(3, import.errors) << dbtest::Narrow(import.log);
+
+    // Again: the records come again, the trees and the publication stay as they are.
+    long long items = dbtest::QueryInt(db, L"SELECT COUNT(*) FROM SYSTREE") + dbtest::QueryInt(db, L"SELECT COUNT(*) FROM LOCTREE");
+    ASSERT_EQ(IMPORT_COMMITTED, import.Run(IMPSRC_RECORDS_2002, RecordsFile()));
+    EXPECT_EQ(6, dbtest::QueryInt(db, L"SELECT COUNT(*)" + newRecords));
+    EXPECT_EQ(items, dbtest::QueryInt(db, L"SELECT COUNT(*) FROM SYSTREE") + dbtest::QueryInt(db, L"SELECT COUNT(*) FROM LOCTREE"));
+    EXPECT_EQ(1, dbtest::QueryInt(db, L"SELECT COUNT(*) FROM LITERATURE WHERE NAME = 'Faune'"));
+
+    // The order not imported: its path column is not written (there is none to name) and the
+    // families hang at the top of the tree.
+    import.skipped = {L"Řád"};
+    ASSERT_EQ(IMPORT_COMMITTED, import.Run(IMPSRC_RECORDS_2002, RecordsFile()));
+    EXPECT_EQ(9, dbtest::QueryInt(db, L"SELECT COUNT(*)" + newRecords));
+    EXPECT_EQ(L"0", Value(db, L"SELECT PARENT FROM SYSTREE WHERE NAME = 'Čárkovití' ORDER BY ID DESC LIMIT 1"));
+}
+
+// ---- damaged files, a cancel, a failure ----
+
+std::string GoodFile(int type, int count = 3)
+{
+    exgen::BulkOptions o;
+    o.count = count;
+    return type == IMPSRC_RECORDS_2002 ? exgen::BulkRecordsFile(o)
+           : type == IMPSRC_SYSTEM_2002 ? exgen::BulkSystemFile(o)
+                                        : exgen::BulkLocalityFile(o);
+}
+
+TEST(ExchangeFiles, DamagedFilesAreRefusedOrLoggedAndTheRestStays)
+{
+    struct Case {
+        const char* name;
+        int type;
+        std::string bytes;
+        bool opens;
+        ImportOutcome outcome;
+        UINT logged;  // an entry of this text, 0 none
+    };
+    std::string records = GoodFile(IMPSRC_RECORDS_2002), system = GoodFile(IMPSRC_SYSTEM_2002),
+                places = GoodFile(IMPSRC_LOCALITY_2002);
+    std::string wrongMagic = records;
+    wrongMagic[16] = 'Z';
+    const Case cases[] = {
+        {"another magic", IMPSRC_RECORDS_2002, wrongMagic, false, IMPORT_FAILED, 0},
+        {"another kind of file", IMPSRC_RECORDS_2002, system, false, IMPORT_FAILED, 0},
+        {"UTF-16", IMPSRC_SYSTEM_2002, exgen::AsUtf16(system), false, IMPORT_FAILED, 0},
+        {"UTF-8 mark", IMPSRC_LOCALITY_2002, exgen::WithUtf8Mark(places), false, IMPORT_FAILED, 0},
+        {"cut in the magic", IMPSRC_LOCALITY_2002, exgen::CutAt(places, 10), false, IMPORT_FAILED, 0},
+        {"records cut in the header", IMPSRC_RECORDS_2002, exgen::CutAt(records, records.find("rad=")), true,
+         IMPORT_FAILED, IDS_X_LOG_HEADER_CUT},
+        {"taxa cut after the magic line", IMPSRC_SYSTEM_2002, exgen::CutAt(system, system.find('\n') + 1), true,
+         IMPORT_FAILED, IDS_X_LOG_HEADER_CUT},
+        {"localities cut in the last line", IMPSRC_LOCALITY_2002, exgen::CutAt(places, places.size() - 30), true,
+         IMPORT_COMMITTED, IDS_X_LOG_FEW_FIELDS},
+        {"taxa cut in the last line", IMPSRC_SYSTEM_2002, exgen::CutAt(system, system.size() - 12), true,
+         IMPORT_COMMITTED, IDS_X_LOG_FEW_FIELDS},
+        {"records cut in the last record", IMPSRC_RECORDS_2002, exgen::CutAt(records, records.size() - 20), true,
+         IMPORT_COMMITTED, IDS_X_LOG_RECORD_CUT},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ExchangeImport import;
+        long long recordsBefore = dbtest::QueryInt(import.Db(), L"SELECT COUNT(*) FROM ZORNACOLLS");
+        std::wstring before = DumpDatabase(import.Db());
+        ImportOutcome outcome = import.Run(c.type, c.bytes);
+        EXPECT_EQ(c.opens, import.opened);
+        if (!c.opens)
+            continue;
+        EXPECT_EQ(c.outcome, outcome);
+        EXPECT_EQ(1, import.Count(ResString(c.logged))) << dbtest::Narrow(import.log);
+        if (c.outcome != IMPORT_COMMITTED) {
+            EXPECT_TRUE(before == DumpDatabase(import.Db())) << "the file changed";
+        } else if (c.type == IMPSRC_RECORDS_2002) {
+            EXPECT_EQ(recordsBefore + 2, dbtest::QueryInt(import.Db(), L"SELECT COUNT(*) FROM ZORNACOLLS"));
+        } else {
+            EXPECT_FALSE(before == DumpDatabase(import.Db()));  // the lines before the cut are in
+        }
+    }
+}
+
+TEST(ExchangeFiles, ACancelOrAFailureMidFileLeavesTheDatabaseAsItWas)
+{
+    struct Case {
+        const char* name;
+        int type;
+        int cancelAt;
+        const wchar_t* trigger;
+    };
+    const Case cases[] = {
+        {"records cancelled", IMPSRC_RECORDS_2002, 50, nullptr},
+        {"taxa cancelled", IMPSRC_SYSTEM_2002, 50, nullptr},
+        {"localities cancelled", IMPSRC_LOCALITY_2002, 50, nullptr},
+        {"records failing", IMPSRC_RECORDS_2002, -1,
+         L"CREATE TRIGGER ZOR_TEST BEFORE INSERT ON ZORNACOLLS WHEN (SELECT COUNT(*) FROM ZORNACOLLS) >= 2150 "
+         L"BEGIN SELECT RAISE(ROLLBACK, 'zkouška'); END"},
+        {"taxa failing", IMPSRC_SYSTEM_2002, -1,
+         L"CREATE TRIGGER ZOR_TEST BEFORE INSERT ON SYSTREE WHEN NEW.NAME = 'novus100' BEGIN SELECT RAISE(ROLLBACK, "
+         L"'zkouška'); END"},
+        {"localities failing", IMPSRC_LOCALITY_2002, -1,
+         L"CREATE TRIGGER ZOR_TEST BEFORE INSERT ON LOCTREE WHEN NEW.NAME = 'Nové místo 100' BEGIN SELECT "
+         L"RAISE(ROLLBACK, 'zkouška'); END"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ExchangeImport import;
+        if (c.trigger)
+            ASSERT_TRUE(dbtest::Exec(import.Db(), c.trigger));
+        ASSERT_LT(dbtest::QueryInt(import.Db(), L"SELECT COUNT(*) FROM ZORNACOLLS"), 2150);
+        std::wstring before = DumpDatabase(import.Db());
+        import.cancelAtPercent = c.cancelAt;
+        ImportOutcome outcome = import.Run(c.type, GoodFile(c.type, 300));
+        EXPECT_EQ(c.trigger ? IMPORT_FAILED : IMPORT_CANCELLED, outcome);
+        EXPECT_TRUE(before == DumpDatabase(import.Db())) << "the file changed";
+    }
+}
+
+}  // namespace
