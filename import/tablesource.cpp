@@ -1,6 +1,7 @@
 #include "import/tablesource.h"
 
 #include "import/importrun.h"
+#include "import/structtransfer.h"
 
 CImpMDBSrc::CImpMDBSrc(HINSTANCE instance, bool workbook) : IImpSource(instance), reader_(workbook) {}
 
@@ -33,6 +34,12 @@ bool CImpMDBSrc::OpenData(ImportRun& run)
     return reader_.OpenRows(run.Job->TableName);
 }
 
+bool CImpMDBSrc::ChangeStructure(ImportRun& run)
+{
+    CPtrArray* columns = run.Job->GroupItems[1];
+    return !columns || TransferColumns(run, columns);
+}
+
 bool CImpMDBSrc::OpenTargets(ImportRun& run)
 {
     return IImpSource::OpenTargets(run) && rows_.Begin(run, run.Job->GroupItems[1]);
@@ -55,6 +62,7 @@ void CImpMDBSrc::CloseData(ImportRun&)
     values_.clear();
     rows_.End();
     reader_.CloseRows();
+    CloseTargetTables(&Targets);
 }
 
 IImpSource* CreateTableSource(HINSTANCE instance, int type)

@@ -18,6 +18,8 @@ public:
     int FillGroup(int group, CPtrArray* items, void* extra) override;
 
     bool OpenData(ImportRun& run) override;
+    // New columns of the table become attributes, and every mapped column learns its position.
+    bool ChangeStructure(ImportRun& run) override;
     bool OpenTargets(ImportRun& run) override;
     int ImportRow(ImportRun& run) override;
     int Percent() override { return reader_.Percent(); }
