@@ -6,7 +6,9 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <prsht.h>
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -125,5 +127,43 @@ protected:
     HWND form_ = nullptr;
     ConnFileChooser previousChooser_ = nullptr;
 };
+
+// Steps run one per timer tick while the modal windows run; a step answers false to be tried
+// again on the next tick.
+inline std::vector<std::function<bool()>> g_steps;
+inline size_t g_next = 0;
+inline bool g_running = false;
+
+inline void CALLBACK NextStep(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (g_running || g_next >= g_steps.size())
+        return;
+    g_running = true;
+    if (g_steps[g_next]())
+        ++g_next;
+    g_running = false;
+}
+
+// The visible "Import dat" window of this thread: the wizard (it has pages) or the progress dialog.
+inline HWND ImportWindow(bool sheet)
+{
+    struct Search {
+        bool sheet;
+        HWND found;
+    } search = {sheet, nullptr};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND hwnd, LPARAM lParam) -> BOOL {
+            Search* s = reinterpret_cast<Search*>(lParam);
+            if (IsWindowVisible(hwnd) && wintest::WindowText(hwnd) == L"Import dat" &&
+                (PropSheet_GetCurrentPageHwnd(hwnd) != nullptr) == s->sheet) {
+                s->found = hwnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
 
 }  // namespace tarnixtest

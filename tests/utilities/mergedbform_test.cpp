@@ -24,44 +24,6 @@ namespace {
 
 using namespace tarnixtest;
 
-// Steps run one per timer tick while the modal windows run; a step answers false to be tried
-// again on the next tick.
-std::vector<std::function<bool()>> g_steps;
-size_t g_next = 0;
-bool g_running = false;
-
-void CALLBACK NextStep(HWND, UINT, UINT_PTR, DWORD)
-{
-    if (g_running || g_next >= g_steps.size())
-        return;
-    g_running = true;
-    if (g_steps[g_next]())
-        ++g_next;
-    g_running = false;
-}
-
-// The visible dialog of this thread with the caption that has (or lacks) wizard pages.
-HWND FindImportWindow(bool sheet)
-{
-    struct Search {
-        bool sheet;
-        HWND found;
-    } search = {sheet, nullptr};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND hwnd, LPARAM lParam) -> BOOL {
-            Search* s = reinterpret_cast<Search*>(lParam);
-            if (IsWindowVisible(hwnd) && wintest::WindowText(hwnd) == L"Import dat" &&
-                (PropSheet_GetCurrentPageHwnd(hwnd) != nullptr) == s->sheet) {
-                s->found = hwnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 using MergeForm = TarnixForm;
 
 TEST_F(MergeForm, TheImportCommandMergesAnOlderDatabase)
@@ -90,7 +52,7 @@ TEST_F(MergeForm, TheImportCommandMergesAnOlderDatabase)
     std::vector<std::wstring> seen;
     int page = 0;
     g_steps = {[&] {
-        HWND sheet = FindImportWindow(true);
+        HWND sheet = ImportWindow(true);
         if (!sheet)
             return false;
         HWND welcome = PropSheet_GetCurrentPageHwnd(sheet);
@@ -106,7 +68,7 @@ TEST_F(MergeForm, TheImportCommandMergesAnOlderDatabase)
     }};
     for (int g = 0; g < groups; ++g)
         g_steps.push_back([&, g] {
-            HWND sheet = FindImportWindow(true);
+            HWND sheet = ImportWindow(true);
             if (!sheet || page != g)
                 return false;
             HWND current = PropSheet_GetCurrentPageHwnd(sheet);
@@ -120,7 +82,7 @@ TEST_F(MergeForm, TheImportCommandMergesAnOlderDatabase)
         });
     g_steps.push_back([&] {
         // The progress dialog, once the run has ended ("&OK" on its button).
-        HWND progress = FindImportWindow(false);
+        HWND progress = ImportWindow(false);
         if (!progress || wintest::WindowText(GetDlgItem(progress, IDCANCEL)) != L"&OK")
             return false;
         EXPECT_EQ(ResString(IDS_I_IMPORT_DONE), wintest::WindowText(GetDlgItem(progress, IDC_PROGRESS_STATUS)));
