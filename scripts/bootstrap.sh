@@ -47,7 +47,6 @@ fi
 # Wine's crash dialog on a display nobody sees (a crashing test would hold the run until its time-out).
 if ! grep -q '^"ShowCrashDialog"=dword:00000000' "$WINEPREFIX/user.reg" 2>/dev/null; then
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 </dev/null || true
-  wineserver -w || true
 fi
 # Wine draws the caption buttons and menu arrows with the Marlett symbol font, which this Wine
 # build does not find in its own data folder: the prefix gets a copy in its Fonts folder.
