@@ -47,6 +47,17 @@ std::wstring RowText(Recordset* rs, long ordinal)
     return text;
 }
 
+long ColumnCount(Recordset* rs)
+{
+    Fields* fields = nullptr;
+    long count = 0;
+    if (rs && SUCCEEDED(rs->get_Fields(&fields)) && fields) {
+        fields->get_Count(&count);
+        fields->Release();
+    }
+    return count;
+}
+
 HRESULT PutValue(Recordset* rs, long ordinal, const VARIANT& value)
 {
     Fields* fields = nullptr;

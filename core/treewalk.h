@@ -16,6 +16,8 @@ int RowInt(zdata::Recordset* rs, long ordinal, int fallback = -1);
 std::wstring RowText(zdata::Recordset* rs, long ordinal);
 // The value of a column of the current row (VT_EMPTY when none); the caller clears it.
 void RowValue(zdata::Recordset* rs, long ordinal, VARIANT* out);
+// How many columns the recordset has (0 when closed).
+long ColumnCount(zdata::Recordset* rs);
 // Writes one column of the current row into the pending edit.
 HRESULT PutValue(zdata::Recordset* rs, long ordinal, const VARIANT& value);
 HRESULT PutInt(zdata::Recordset* rs, long ordinal, int value);

@@ -180,21 +180,6 @@ void FillAncestorPath(int nodeId, const ItemList* levels, zdata::Recordset* tree
     }
 }
 
-namespace {
-
-long FieldCount(zdata::Recordset* rs)
-{
-    zdata::Fields* fields = nullptr;
-    long count = 0;
-    if (SUCCEEDED(rs->get_Fields(&fields)) && fields) {
-        fields->get_Count(&count);
-        fields->Release();
-    }
-    return count;
-}
-
-}  // namespace
-
 int FindOrCreateNameRow(zdata::Recordset* source, zdata::Recordset* target, int sourceId, int idColumn,
                         int nameColumn, int endColumn)
 {
@@ -212,7 +197,7 @@ int FindOrCreateNameRow(zdata::Recordset* source, zdata::Recordset* target, int 
         return -1;
     if (target->IsEOF()) {
         // A name table of an older layout may have fewer columns than ours, or more.
-        long end = std::min<long>(endColumn, std::min(FieldCount(source), FieldCount(target)));
+        long end = std::min<long>(endColumn, std::min(treewalk::ColumnCount(source), treewalk::ColumnCount(target)));
         if (FAILED(target->AddNew()))
             return -1;
         for (long column = nameColumn; column < end; ++column) {

@@ -20,17 +20,6 @@ const wchar_t kAttrQuery[] = L"SELECT * FROM CUSTOMATTRIBUTES ORDER BY POSID";
 // Fewer columns than this: the older layout without the three value columns.
 const long kAttrColumnsWithValues = 9;
 
-long ColumnCount(Recordset* rs)
-{
-    zdata::Fields* fields = nullptr;
-    long count = 0;
-    if (SUCCEEDED(rs->get_Fields(&fields)) && fields) {
-        fields->get_Count(&count);
-        fields->Release();
-    }
-    return count;
-}
-
 // A text column into a fixed buffer, cut to fit; NULL and non-text values give "".
 void CopyText(Recordset* rs, long ordinal, wchar_t* out, int size)
 {
