@@ -41,12 +41,13 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "bootstrap: preparing the Wine prefix $WINEPREFIX"
   mkdir -p "$WINEPREFIX"
   wineboot -u >/dev/null 2>&1 || true
-  wineserver -w || true
-fi
-# A program that crashes prints its backtrace and ends, instead of waiting for someone to close
-# Wine's crash dialog on a display nobody sees (a crashing test would hold the run until its time-out).
-if ! grep -q '^"ShowCrashDialog"=dword:00000000' "$WINEPREFIX/user.reg" 2>/dev/null; then
+  # A program that crashes prints its backtrace and ends, instead of waiting for someone to close
+  # Wine's crash dialog on a display nobody sees (a crashing test would hold the run until its
+  # time-out).
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 </dev/null || true
+  # The prefix's server and desktop end here: started without a display, they would otherwise
+  # serve the tests that run on the virtual one, and no window could open.
+  wineserver -w || true
 fi
 # Wine draws the caption buttons and menu arrows with the Marlett symbol font, which this Wine
 # build does not find in its own data folder: the prefix gets a copy in its Fonts folder.
