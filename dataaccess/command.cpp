@@ -239,7 +239,7 @@ HRESULT Command::Execute(VARIANT* recordsAffected, const VARIANT* values, long o
     if (!connection_)
         return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, adErrInvalidConnection);
     std::shared_ptr<ConnectionCore> core = connection_->Core();
-    std::wstring text = TranslateSql(text_, core.get());
+    std::wstring text = core->Translate(text_);
     if (text.empty())
         return S_OK;
     long markers = CountMarkers(text);
@@ -305,16 +305,20 @@ HRESULT Command::Execute(VARIANT* recordsAffected, const VARIANT* values, long o
     HRESULT refused = CheckStatementHook(*core, text_);
     if (FAILED(refused))
         return refused;
-    Stmt st;
-    if (!st.Alloc(*core))
-        return core->NoStatement();
+    bool schema = MayChangeSchema(text);
+    CachedStmt st;
+    if (!st.Take(*core, text, !schema))
+        return st.Fail(L"The statement failed.");
     std::vector<SQLLEN> lengths;
     if (!OdbcOk(BindValues(st.h, binds, lengths)))
-        return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The parameters could not be bound.");
-    SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)text.c_str(), SQL_NTS);
+        return st.Fail(L"The parameters could not be bound.");
+    SQLRETURN rc = st.Execute();
     if (!OdbcOk(rc) && rc != SQL_NO_DATA)
-        return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The statement failed.");
+        return st.Fail(L"The statement failed.");
     StoreRowsAffected(st.h, recordsAffected);
+    st.Release();
+    if (schema)
+        core->SchemaChanged();
     return S_OK;
 }
 

@@ -567,28 +567,6 @@ HRESULT Connection::get_Errors(Errors** out)
     return S_OK;
 }
 
-namespace {
-
-// False for the statements that only read or change rows: what the layer knows of the tables
-// stays true after them. Reading it again after every row of a long import costs more than the
-// row itself inside a savepoint.
-bool MayChangeSchema(const std::wstring& sql)
-{
-    size_t start = sql.find_first_not_of(L" \t\r\n(");
-    if (start == std::wstring::npos)
-        return false;
-    size_t end = start;
-    while (end < sql.size() && iswalpha(sql[end]))
-        ++end;
-    std::wstring word = sql.substr(start, end - start);
-    for (const wchar_t* rowStatement : {L"INSERT", L"UPDATE", L"DELETE", L"SELECT", L"REPLACE"})
-        if (_wcsicmp(word.c_str(), rowStatement) == 0)
-            return false;
-    return true;
-}
-
-}  // namespace
-
 HRESULT Connection::Execute(const wchar_t* sql, VARIANT* recordsAffected, long options,
                             Recordset** recordset)
 {
@@ -612,18 +590,20 @@ HRESULT Connection::Execute(const wchar_t* sql, VARIANT* recordsAffected, long o
     HRESULT refused = CheckStatementHook(*core_, sql);
     if (FAILED(refused))
         return refused;
-    std::wstring text = TranslateSql(sql, core_.get());
+    std::wstring text = core_->Translate(sql);
     if (text.empty())
         return S_OK;
-    Stmt st;
-    if (!st.Alloc(*core_))
-        return core_->NoStatement();
-    SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)text.c_str(), SQL_NTS);
+    bool schema = MayChangeSchema(text);
+    CachedStmt st;
+    if (!st.Take(*core_, text, !schema))
+        return st.Fail(L"The statement failed.");
+    SQLRETURN rc = st.Execute();
     if (!OdbcOk(rc) && rc != SQL_NO_DATA)
-        return core_->FailOdbc(SQL_HANDLE_STMT, st.h, L"The statement failed.");
+        return st.Fail(L"The statement failed.");
     StoreRowsAffected(st.h, recordsAffected);
+    st.Release();
     // Schema changes may turn a view into a table or back, and add or drop columns.
-    if (MayChangeSchema(text))
+    if (schema)
         core_->SchemaChanged();
     return S_OK;
 }
@@ -771,15 +751,16 @@ std::wstring SavepointOf(long level)
     return L"ZOR_NESTED_" + std::to_wstring(level);
 }
 
-// Runs the layer's own statement (savepoints) on the connection; the lock must be held.
+// Runs the layer's own statement (savepoints) on the connection; the lock must be held. Their
+// texts are few and fixed: they stay prepared.
 HRESULT RunOwnStatement(ConnectionCore& core, const std::wstring& sql, const wchar_t* failure)
 {
-    Stmt st;
-    if (!st.Alloc(core))
-        return core.NoStatement();
-    SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)sql.c_str(), SQL_NTS);
+    CachedStmt st;
+    if (!st.Take(core, sql))
+        return st.Fail(failure);
+    SQLRETURN rc = st.Execute();
     if (!OdbcOk(rc) && rc != SQL_NO_DATA)
-        return core.FailOdbc(SQL_HANDLE_STMT, st.h, failure);
+        return st.Fail(failure);
     return S_OK;
 }
 

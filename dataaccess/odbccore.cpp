@@ -16,6 +16,8 @@ ConnectionCore::~ConnectionCore()
 
 void ConnectionCore::Disconnect()
 {
+    // Statement handles go before the connection's own.
+    statements.Clear();
     if (dbc != SQL_NULL_HDBC) {
         if (transactionLevel > 0)
             SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_ROLLBACK);
@@ -71,6 +73,27 @@ void ConnectionCore::SchemaChanged()
 {
     tableKinds.clear();
     columnDecls.clear();
+    translations.clear();
+    // A prepared statement re-prepares itself after a schema change, but its column count is
+    // the one of its first preparing.
+    statements.Clear();
+}
+
+std::wstring ConnectionCore::Translate(const std::wstring& sql)
+{
+    std::lock_guard<std::recursive_mutex> hold(lock);
+    // Closed, the catalog knows no columns: such a translation is not kept for later.
+    if (!IsOpen())
+        return TranslateSql(sql, this);
+    auto found = translations.find(sql);
+    if (found != translations.end())
+        return found->second;
+    std::wstring text = TranslateSql(sql, this);
+    // Texts with their values written in would gather without end.
+    if (translations.size() >= 256)
+        translations.clear();
+    translations.emplace(sql, text);
+    return text;
 }
 
 HRESULT ConnectionCore::Fail(HRESULT hr, const std::wstring& description)
@@ -213,6 +236,24 @@ const std::vector<ColumnDecl>* ConnectionCore::ColumnsOf(const std::wstring& nam
     const std::vector<ColumnDecl>* result = columns.get();
     columnDecls[key] = std::move(columns);
     return result;
+}
+
+// False for the statements that only read or change rows: what the layer knows of the tables
+// stays true after them. Reading it again after every row of a long import costs more than the
+// row itself inside a savepoint.
+bool MayChangeSchema(const std::wstring& sql)
+{
+    size_t start = sql.find_first_not_of(L" \t\r\n(");
+    if (start == std::wstring::npos)
+        return false;
+    size_t end = start;
+    while (end < sql.size() && iswalpha(sql[end]))
+        ++end;
+    std::wstring word = sql.substr(start, end - start);
+    for (const wchar_t* rowStatement : {L"INSERT", L"UPDATE", L"DELETE", L"SELECT", L"REPLACE"})
+        if (_wcsicmp(word.c_str(), rowStatement) == 0)
+            return false;
+    return true;
 }
 
 void StoreRowsAffected(SQLHSTMT stmt, VARIANT* recordsAffected)

@@ -13,6 +13,7 @@
 #include <vector>
 #include "dataaccess/ado.h"
 #include "dataaccess/sqltranslate.h"
+#include "dataaccess/stmtcache.h"
 #include "dataaccess/varconv.h"
 
 namespace zdata {
@@ -47,6 +48,10 @@ struct ConnectionCore : SqlCatalog {
     bool passThrough = false;
     // A workbook: its sheets in memory, no driver (dbc stays null).
     std::shared_ptr<ClientTables> clientTables;
+    // Statements prepared once and run again (see CachedStmt), and the SQL texts as the layer
+    // translated them; both forgotten with what the layer knows of the schema.
+    StatementCache statements;
+    std::unordered_map<std::wstring, std::wstring> translations;
 
     bool IsOpen() const { return state.load() == adStateOpen && (dbc != SQL_NULL_HDBC || clientTables); }
 
@@ -67,8 +72,11 @@ struct ConnectionCore : SqlCatalog {
 
     // True when name is a table (views, unknown names: false). Cached.
     bool IsTable(const std::wstring& name);
-    // Forgets what it knows of the schema (after a statement that may have changed it).
+    // Forgets what it knows of the schema (after a statement that may have changed it), with
+    // the statements prepared and the texts translated under it.
     void SchemaChanged();
+    // The text as the driver gets it (TranslateSql), remembered for the next run of the same.
+    std::wstring Translate(const std::wstring& sql);
 
     // SqlCatalog
     bool HasCzechOrder() override { return czechOrder; }
@@ -96,6 +104,10 @@ public:
 SQLRETURN BindValues(SQLHSTMT stmt, std::vector<BindValue>& values, std::vector<SQLLEN>& lengths);
 
 inline bool OdbcOk(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
+
+// False for the statements that only read or change rows (what the layer knows of the tables
+// stays true after them).
+bool MayChangeSchema(const std::wstring& sql);
 
 // Puts the count of rows the executed statement changed into Execute's result (VT_I4, 0
 // beforehand); a count the driver does not know leaves the 0. recordsAffected may be null.

@@ -346,7 +346,7 @@ public:
     // Sets execSql from sql: translated, with the hidden rowid for a single-table query.
     void Prepare()
     {
-        std::wstring text = core->passThrough ? sql : TranslateSql(sql, core.get());
+        std::wstring text = core->passThrough ? sql : core->Translate(sql);
         // A trailing semicolon would end the statement inside the layer's own wrappers.
         while (!text.empty() && (iswspace(text.back()) || text.back() == L';'))
             text.pop_back();
@@ -670,7 +670,7 @@ public:
             std::vector<Error*> before = previousErrors;
             previousErrors.clear();
             shape = SelectShape();
-            execSql = TranslateSql(sql, core.get());
+            execSql = core->Translate(sql);
             while (!execSql.empty() && (iswspace(execSql.back()) || execSql.back() == L';'))
                 execSql.pop_back();
             hr = Load(KeysetAllowed(), &rs);
@@ -876,18 +876,18 @@ public:
         *out = nullptr;
         std::wstring q = L"SELECT _ROWID_ AS " + QuoteIdentifier(kRowidLabel) + L"," +
                          shape.selectList + L" " + shape.fromClause + L" WHERE _ROWID_ = ?";
-        Stmt st;
-        if (!st.Alloc(*core))
-            return core->NoStatement();
+        CachedStmt st;
+        if (!st.Take(*core, q))
+            return st.Fail(L"The row could not be read again.");
         std::vector<BindValue> values(1);
         values[0].isNull = false;
         values[0].kind = FetchKind::Integer;
         values[0].i = rowid;
         std::vector<SQLLEN> lengths;
         BindValues(st.h, values, lengths);
-        SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)q.c_str(), SQL_NTS);
+        SQLRETURN rc = st.Execute();
         if (!OdbcOk(rc))
-            return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The row could not be read again.");
+            return st.Fail(L"The row could not be read again.");
         std::vector<uint8_t> scratch;
         RowPtr row;
         if (FetchRow(st.h, data->columns, &row, scratch) == SQL_SUCCESS)
@@ -959,21 +959,20 @@ public:
         HRESULT refused = CheckStatementHook(*core, q);
         if (FAILED(refused))
             return refused;
-        Stmt st;
-        if (!st.Alloc(*core))
-            return core->NoStatement();
+        CachedStmt st;
+        if (!st.Take(*core, q))
+            return st.Fail(L"The row could not be saved.");
         std::vector<SQLLEN> lengths;
         if (!OdbcOk(BindValues(st.h, values, lengths)))
-            return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The values could not be bound.");
-        SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)q.c_str(), SQL_NTS);
+            return st.Fail(L"The values could not be bound.");
+        SQLRETURN rc = st.Execute();
         if (!OdbcOk(rc) && rc != SQL_NO_DATA)
-            return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The row could not be saved.");
-        st.Free();
+            return st.Fail(L"The row could not be saved.");
+        st.Release();
         long long newRowid = rowid;
         if (editMode == adEditAdd) {
-            Stmt last;
-            if (last.Alloc(*core) &&
-                OdbcOk(SQLExecDirectW(last.h, (SQLWCHAR*)L"SELECT last_insert_rowid()", SQL_NTS)) &&
+            CachedStmt last;
+            if (last.Take(*core, L"SELECT last_insert_rowid()") && OdbcOk(last.Execute()) &&
                 OdbcOk(SQLFetch(last.h))) {
                 SQLLEN ind = 0;
                 SQLGetData(last.h, 1, SQL_C_SBIGINT, &newRowid, sizeof(newRowid), &ind);
@@ -1045,18 +1044,18 @@ public:
         HRESULT refused = CheckStatementHook(*core, q);
         if (FAILED(refused))
             return refused;
-        Stmt st;
-        if (!st.Alloc(*core))
-            return core->NoStatement();
+        CachedStmt st;
+        if (!st.Take(*core, q))
+            return st.Fail(L"The row could not be deleted.");
         std::vector<BindValue> values(1);
         values[0].isNull = false;
         values[0].kind = FetchKind::Integer;
         values[0].i = row->RowId();
         std::vector<SQLLEN> lengths;
         BindValues(st.h, values, lengths);
-        SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)q.c_str(), SQL_NTS);
+        SQLRETURN rc = st.Execute();
         if (!OdbcOk(rc) && rc != SQL_NO_DATA)
-            return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The row could not be deleted.");
+            return st.Fail(L"The row could not be deleted.");
         OwnData();
         data->rows[view[pos]] = nullptr;
         view.erase(view.begin() + pos);

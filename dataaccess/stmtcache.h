@@ -1,0 +1,74 @@
+// Prepared statements kept by a connection for the texts it runs again and again (an import's
+// INSERT of every row, the savepoint around it, the reading back of the new row): preparing a
+// statement costs more than running it, so a handle is prepared once and re-used.
+#pragma once
+#include <windows.h>
+#include <sql.h>
+#include <sqlext.h>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace zdata {
+
+struct ConnectionCore;
+
+// The idle prepared handles of one connection by their final SQL text. Used under the
+// connection's lock only.
+class StatementCache {
+public:
+    StatementCache() = default;
+    StatementCache(const StatementCache&) = delete;
+    StatementCache& operator=(const StatementCache&) = delete;
+    ~StatementCache() { Clear(); }
+
+    // An idle handle prepared for sql, taken out of the cache; null when there is none.
+    SQLHSTMT Take(const std::wstring& sql);
+    // Gives a handle back after its run (closed, parameters reset) unless the cache was cleared
+    // since it was taken; otherwise frees it.
+    void GiveBack(const std::wstring& sql, SQLHSTMT h, unsigned takenIn);
+    // Frees every idle handle; handles out at the time are freed when given back. Must run
+    // before the connection's handle is freed.
+    void Clear();
+    unsigned Generation() const { return generation_; }
+    size_t IdleCount() const { return idle_; }
+
+private:
+    std::unordered_map<std::wstring, std::vector<SQLHSTMT>> handles_;
+    size_t idle_ = 0;
+    unsigned generation_ = 0;
+};
+
+// One execution of a statement through the cache of its connection: on scope exit the handle
+// goes back closed (or is freed when its run failed, so no poisoned handle stays). A connection
+// whose driver takes no prepared statements (an Access file) runs the text directly instead.
+// The connection's lock must be held for the object's whole life.
+class CachedStmt {
+public:
+    CachedStmt() = default;
+    ~CachedStmt() { Release(); }
+    CachedStmt(const CachedStmt&) = delete;
+    CachedStmt& operator=(const CachedStmt&) = delete;
+
+    // A handle ready for sql; false when none could be made or the text could not be prepared
+    // (h then holds the driver's reasons, or is null when no handle was had at all). A text
+    // that is not to be kept (one that changes the schema) is run directly and freed.
+    bool Take(ConnectionCore& core, const std::wstring& sql, bool keep = true);
+    // Runs it (parameters bound beforehand); a failure keeps the handle out of the cache.
+    SQLRETURN Execute();
+    // The handle's error for the caller: the driver's reasons, or that no handle was had.
+    HRESULT Fail(const std::wstring& fallback);
+    // Gives the handle back now (also done on scope exit).
+    void Release();
+
+    SQLHSTMT h = SQL_NULL_HSTMT;
+
+private:
+    ConnectionCore* core_ = nullptr;
+    std::wstring sql_;
+    unsigned generation_ = 0;
+    bool direct_ = false;  // not cached: run with SQLExecDirect and freed
+    bool failed_ = false;
+};
+
+}  // namespace zdata
