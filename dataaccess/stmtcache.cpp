@@ -80,15 +80,13 @@ bool CachedStmt::Take(ConnectionCore& core, const std::wstring& sql, bool keep)
 
 SQLRETURN CachedStmt::Execute()
 {
-    SQLRETURN rc = direct_ ? SQLExecDirectW(h, (SQLWCHAR*)sql_.c_str(), SQL_NTS) : SQLExecute(h);
-    if (!OdbcOk(rc) && rc != SQL_NO_DATA)
-        failed_ = true;
-    return rc;
+    // A run refused by the data (a duplicate key, a trigger) leaves the prepared statement as
+    // good as before: closed, it is run again (an import offers every value of a list this way).
+    return direct_ ? SQLExecDirectW(h, (SQLWCHAR*)sql_.c_str(), SQL_NTS) : SQLExecute(h);
 }
 
 HRESULT CachedStmt::Fail(const std::wstring& fallback)
 {
-    failed_ = true;
     if (!core_)
         return E_FAIL;
     if (h == SQL_NULL_HSTMT)
@@ -100,13 +98,12 @@ void CachedStmt::Release()
 {
     if (h == SQL_NULL_HSTMT)
         return;
-    if (direct_ || failed_ || !core_ || core_->dbc == SQL_NULL_HDBC) {
+    // A handle that could not be prepared, or not be closed, is not kept.
+    if (direct_ || failed_ || !core_ || core_->dbc == SQL_NULL_HDBC || !OdbcOk(SQLFreeStmt(h, SQL_CLOSE)) ||
+        !OdbcOk(SQLFreeStmt(h, SQL_RESET_PARAMS)))
         SQLFreeHandle(SQL_HANDLE_STMT, h);
-    } else {
-        SQLFreeStmt(h, SQL_CLOSE);
-        SQLFreeStmt(h, SQL_RESET_PARAMS);
+    else
         core_->statements.GiveBack(sql_, h, generation_);
-    }
     h = SQL_NULL_HSTMT;
 }
 

@@ -40,7 +40,8 @@ private:
 };
 
 // One execution of a statement through the cache of its connection: on scope exit the handle
-// goes back closed (or is freed when its run failed, so no poisoned handle stays). A connection
+// goes back closed (or is freed when it could not be prepared or closed, so no broken handle
+// stays). A connection
 // whose driver takes no prepared statements (an Access file) runs the text directly instead.
 // The connection's lock must be held for the object's whole life.
 class CachedStmt {
@@ -54,7 +55,7 @@ public:
     // (h then holds the driver's reasons, or is null when no handle was had at all). A text
     // that is not to be kept (one that changes the schema) is run directly and freed.
     bool Take(ConnectionCore& core, const std::wstring& sql, bool keep = true);
-    // Runs it (parameters bound beforehand); a failure keeps the handle out of the cache.
+    // Runs it (parameters bound beforehand).
     SQLRETURN Execute();
     // The handle's error for the caller: the driver's reasons, or that no handle was had.
     HRESULT Fail(const std::wstring& fallback);
@@ -68,7 +69,7 @@ private:
     std::wstring sql_;
     unsigned generation_ = 0;
     bool direct_ = false;  // not cached: run with SQLExecDirect and freed
-    bool failed_ = false;
+    bool failed_ = false;  // not prepared: never kept
 };
 
 }  // namespace zdata
