@@ -305,9 +305,11 @@ HRESULT Command::Execute(VARIANT* recordsAffected, const VARIANT* values, long o
     HRESULT refused = CheckStatementHook(*core, text_);
     if (FAILED(refused))
         return refused;
+    // A text with markers is run again with other values (a text without them holds its
+    // values and seldom comes again).
     bool schema = MayChangeSchema(text);
     CachedStmt st;
-    if (!st.Take(*core, text, !schema))
+    if (!st.Take(*core, text, !schema && markers > 0))
         return st.Fail(L"The statement failed.");
     std::vector<SQLLEN> lengths;
     if (!OdbcOk(BindValues(st.h, binds, lengths)))

@@ -346,7 +346,7 @@ public:
     // Sets execSql from sql: translated, with the hidden rowid for a single-table query.
     void Prepare()
     {
-        std::wstring text = core->passThrough ? sql : core->Translate(sql);
+        std::wstring text = core->passThrough ? sql : TranslateSql(sql, core.get());
         // A trailing semicolon would end the statement inside the layer's own wrappers.
         while (!text.empty() && (iswspace(text.back()) || text.back() == L';'))
             text.pop_back();
@@ -670,7 +670,7 @@ public:
             std::vector<Error*> before = previousErrors;
             previousErrors.clear();
             shape = SelectShape();
-            execSql = core->Translate(sql);
+            execSql = TranslateSql(sql, core.get());
             while (!execSql.empty() && (iswspace(execSql.back()) || execSql.back() == L';'))
                 execSql.pop_back();
             hr = Load(KeysetAllowed(), &rs);
@@ -971,8 +971,9 @@ public:
         st.Release();
         long long newRowid = rowid;
         if (editMode == adEditAdd) {
+            static const std::wstring kLastRowid = L"SELECT last_insert_rowid()";
             CachedStmt last;
-            if (last.Take(*core, L"SELECT last_insert_rowid()") && OdbcOk(last.Execute()) &&
+            if (last.Take(*core, kLastRowid) && OdbcOk(last.Execute()) &&
                 OdbcOk(SQLFetch(last.h))) {
                 SQLLEN ind = 0;
                 SQLGetData(last.h, 1, SQL_C_SBIGINT, &newRowid, sizeof(newRowid), &ind);

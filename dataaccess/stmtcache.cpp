@@ -57,20 +57,20 @@ bool CachedStmt::Take(ConnectionCore& core, const std::wstring& sql, bool keep)
     // The Access driver runs what it is given as it stands and keeps nothing prepared.
     direct_ = core.passThrough || !keep;
     if (direct_) {
-        sql_ = sql;
+        sql_ = &sql;
         return OdbcOk(SQLAllocHandle(SQL_HANDLE_STMT, core.dbc, &h));
     }
     generation_ = core.statements.Generation();
     h = core.statements.Take(sql);
     if (h != SQL_NULL_HSTMT) {
-        sql_ = sql;
+        sql_ = &sql;
         return true;
     }
     if (!OdbcOk(SQLAllocHandle(SQL_HANDLE_STMT, core.dbc, &h))) {
         h = SQL_NULL_HSTMT;
         return false;
     }
-    sql_ = sql;
+    sql_ = &sql;
     if (!OdbcOk(SQLPrepareW(h, (SQLWCHAR*)sql.c_str(), SQL_NTS))) {
         failed_ = true;
         return false;
@@ -82,7 +82,7 @@ SQLRETURN CachedStmt::Execute()
 {
     // A run refused by the data (a duplicate key, a trigger) leaves the prepared statement as
     // good as before: closed, it is run again (an import offers every value of a list this way).
-    return direct_ ? SQLExecDirectW(h, (SQLWCHAR*)sql_.c_str(), SQL_NTS) : SQLExecute(h);
+    return direct_ ? SQLExecDirectW(h, (SQLWCHAR*)sql_->c_str(), SQL_NTS) : SQLExecute(h);
 }
 
 HRESULT CachedStmt::Fail(const std::wstring& fallback)
@@ -103,7 +103,7 @@ void CachedStmt::Release()
         !OdbcOk(SQLFreeStmt(h, SQL_RESET_PARAMS)))
         SQLFreeHandle(SQL_HANDLE_STMT, h);
     else
-        core_->statements.GiveBack(sql_, h, generation_);
+        core_->statements.GiveBack(*sql_, h, generation_);
     h = SQL_NULL_HSTMT;
 }
 

@@ -51,7 +51,8 @@ public:
     CachedStmt(const CachedStmt&) = delete;
     CachedStmt& operator=(const CachedStmt&) = delete;
 
-    // A handle ready for sql; false when none could be made or the text could not be prepared
+    // A handle ready for sql (which must outlive this object: it is not copied); false when none
+    // could be made or the text could not be prepared
     // (h then holds the driver's reasons, or is null when no handle was had at all). A text
     // that is not to be kept (one that changes the schema) is run directly and freed.
     bool Take(ConnectionCore& core, const std::wstring& sql, bool keep = true);
@@ -66,7 +67,7 @@ public:
 
 private:
     ConnectionCore* core_ = nullptr;
-    std::wstring sql_;
+    const std::wstring* sql_ = nullptr;
     unsigned generation_ = 0;
     bool direct_ = false;  // not cached: run with SQLExecDirect and freed
     bool failed_ = false;  // not prepared: never kept
