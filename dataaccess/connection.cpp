@@ -324,6 +324,16 @@ static bool ConnectCore(ConnectionCore& core, const std::wstring& connectionStri
         if (!run(sql, errors))
             return fail(L"The database \"" + target.windowsPath + L"\" could not be prepared.");
     if (target.driver == OdbcDriverKind::SQLite) {
+        // A long import writes every row in a savepoint of its own: the pages it changes are
+        // kept for the savepoint in memory rather than in a temporary file, and the indexes of
+        // a large records table are kept in a page cache that holds them (the default holds
+        // 2 MB). Neither changes what is stored; a failure leaves the defaults.
+        for (const wchar_t* setting : {L"PRAGMA temp_store=MEMORY", L"PRAGMA cache_size=-65536"}) {
+            std::vector<Error*> ignored;
+            run(setting, &ignored);
+            for (Error* e : ignored)
+                e->Release();
+        }
         // The driver opens the file also when the extension does not load; a query that names
         // the collations tells whether it did. Its failure is no failure of the open.
         std::vector<Error*> probeErrors;
