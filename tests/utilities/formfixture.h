@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "controls/plexa.h"
 #include "kavlink/kavlink.h"
 #include "resources/tarnix/resource.h"
 #include "tests/support/wintest.h"
@@ -164,6 +165,28 @@ inline HWND ImportWindow(bool sheet)
         },
         reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+// A row of a box changed as the user would: its choice or typed text, then the box's notice.
+inline void ChooseRow(HWND page, int boxId, int row, int choice, const wchar_t* typed = nullptr)
+{
+    HWND box = GetDlgItem(page, boxId);
+    if (typed) {
+        VARIANT v;
+        v.vt = VT_BSTR;
+        v.bstrVal = SysAllocString(typed);
+        SendMessageW(box, PBXM_SETVALUE, PBX_ITEM((WORD)row), (LPARAM)&v);
+        VariantClear(&v);
+    } else {
+        SendMessageW(box, PBXM_SETLISTINDEX, PBX_ITEM((WORD)row), choice);
+    }
+    PropBoxNotify notify = {};
+    notify.hdr.hwndFrom = box;
+    notify.hdr.idFrom = (UINT_PTR)boxId;
+    notify.hdr.code = typed ? PBXN_EDITCHANGE : PBXN_SELCHANGE;
+    notify.listPos = typed ? -1 : choice;
+    notify.item = row;
+    SendMessageW(page, WM_NOTIFY, (WPARAM)boxId, (LPARAM)&notify);
 }
 
 }  // namespace tarnixtest

@@ -11,9 +11,9 @@
 #include "import/importrun.h"
 #include "import/tablesource.h"
 #include "tests/support/wintest.h"
+#include "tests/utilities/tablebook.h"
 #include "tests/utilities/tarnixtest.h"
 #include "tests/utilities/testimpsource.h"
-#include "workbook/sheetwriter.h"
 
 namespace {
 
@@ -24,15 +24,10 @@ using importtest::RecordingSink;
 // A workbook whose sheet "Nálezy" has a header row and one row per entry (species, locality, note).
 void MakeBook(const std::wstring& path, const std::vector<std::vector<std::wstring>>& rows)
 {
-    xls::SheetWriter w;
-    ASSERT_EQ(xls::BookStatus::Ok, w.Begin(path.c_str(), L"Nálezy", false));
-    const wchar_t* header[] = {L"Druh", L"Lokalita", L"Poznámka"};
-    for (int c = 0; c < 3; ++c)
-        w.Text(0, c, header[c], wcslen(header[c]));
-    for (size_t r = 0; r < rows.size(); ++r)
-        for (size_t c = 0; c < rows[r].size(); ++c)
-            w.Text((int)r + 1, (int)c, rows[r][c].c_str(), rows[r][c].size());
-    ASSERT_EQ(xls::BookStatus::Ok, w.Commit());
+    std::vector<std::vector<tabletest::Cell>> cells = {{L"Druh", L"Lokalita", L"Poznámka"}};
+    for (const std::vector<std::wstring>& row : rows)
+        cells.emplace_back(row.begin(), row.end());
+    tabletest::WriteBook(path, L"Nálezy", cells);
 }
 
 ImportOutcome ImportSheet(const std::wstring& db, const std::wstring& book, int cancelAtPercent)
