@@ -101,7 +101,7 @@ void MapColumn(HWND page, const Mapping& m)
 }
 
 // The steps of one import through every page; the captions of the pages met, in order.
-std::vector<int> ImportThroughThePages(const Case& c, const std::function<void(WORD)>& command)
+std::vector<int> ImportThroughThePages(const Case& c, const std::wstring& wrongFile, const std::function<void(WORD)>& command)
 {
     std::vector<int> pages;
     const std::wstring shot = std::wstring(L"utilities_tableform_") + (c.type == IMPSRC_ACCESS ? L"access" : L"excel");
@@ -116,9 +116,22 @@ std::vector<int> ImportThroughThePages(const Case& c, const std::function<void(W
             HWND sheet = sheetOn(IMPWIZ_WELCOME);
             if (!sheet)
                 return false;
+            // A text saved under a table file's name is refused, and Next stays on the page.
             HWND welcome = PropSheet_GetCurrentPageHwnd(sheet);
             SendDlgItemMessageW(welcome, IDC_IMP_SOURCE_TYPES, LB_SETCURSEL, (WPARAM)c.type, 0);
             Notify(welcome, IDC_IMP_SOURCE_TYPES, LBN_SELCHANGE);
+            SetDlgItemTextW(welcome, IDC_IMP_PATH, wrongFile.c_str());
+            Notify(welcome, IDC_IMP_PATH, EN_KILLFOCUS);
+            EXPECT_EQ(ResString(IDS_I_SOURCE_BAD), wintest::WindowText(GetDlgItem(welcome, IDC_IMP_STATUS)));
+            PropSheet_PressButton(sheet, PSBTN_NEXT);
+            return true;
+        },
+        [&] {
+            HWND sheet = ImportWindow(true);
+            if (!sheet)
+                return false;
+            EXPECT_EQ(IMPWIZ_WELCOME, PropSheet_HwndToIndex(sheet, PropSheet_GetCurrentPageHwnd(sheet)));
+            HWND welcome = PropSheet_GetCurrentPageHwnd(sheet);
             SetDlgItemTextW(welcome, IDC_IMP_PATH, c.file.c_str());
             Notify(welcome, IDC_IMP_PATH, EN_KILLFOCUS);
             EXPECT_EQ(ResString(IDS_I_SOURCE_OK), wintest::WindowText(GetDlgItem(welcome, IDC_IMP_STATUS)));
@@ -239,6 +252,9 @@ TEST_F(TableImportForm, AnAccessTableAndAnExcelSheetComeInThroughEveryPage)
          {L"Carabus tabulkus", L"Tabulkový kraj", L"Tabulková Lhota", L"14°30'0\"", L"50°6'0\"", L"Brouci z tabulky",
           L"Zkusil; Pokusný", 2010.0, 2.0, L"Kovář", L"v mechu"}}));
 
+    std::wstring wrongFile = folder_ + L"\\text z tabulky.xls";
+    importtest::WriteTextFile(wrongFile, L"Druh;Lokalita\r\nCarabus tabulkus;Tabulková Lhota\r\n");
+
     const Case cases[] = {
         {"access",
          IMPSRC_ACCESS,
@@ -296,7 +312,7 @@ TEST_F(TableImportForm, AnAccessTableAndAnExcelSheetComeInThroughEveryPage)
             std::printf("[  SKIPPED ] %s: no fixture file\n", c.name);
             continue;
         }
-        std::vector<int> pages = ImportThroughThePages(c, [this](WORD id) { Command(id); });
+        std::vector<int> pages = ImportThroughThePages(c, wrongFile, [this](WORD id) { Command(id); });
         std::vector<int> expected = {IMPWIZ_WELCOME, IMPWIZ_TABLES, IMPWIZ_COLUMNS};
         if (c.targets)
             expected.insert(expected.end(), {IMPWIZ_TARGET, IMPWIZ_TARGET});
