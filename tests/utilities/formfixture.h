@@ -167,6 +167,35 @@ inline HWND ImportWindow(bool sheet)
     return search.found;
 }
 
+// The step that waits for the progress dialog's end ("&OK" on its button), expects success,
+// saves its screenshot and closes it.
+inline std::function<bool()> ImportDoneStep(const std::wstring& shot)
+{
+    return [shot] {
+        HWND progress = ImportWindow(false);
+        if (!progress || wintest::WindowText(GetDlgItem(progress, IDCANCEL)) != L"&OK")
+            return false;
+        EXPECT_EQ(ResString(IDS_I_IMPORT_DONE), wintest::WindowText(GetDlgItem(progress, IDC_PROGRESS_STATUS)));
+        wintest::SaveScreenshot(progress, shot.c_str());
+        SendMessageW(progress, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), (LPARAM)GetDlgItem(progress, IDCANCEL));
+        return true;
+    };
+}
+
+// Runs g_steps on a timer while start runs its modal windows; the milliseconds it took.
+inline DWORD RunSteps(const std::function<void()>& start)
+{
+    g_next = 0;
+    UINT_PTR timer = SetTimer(nullptr, 0, 50, NextStep);
+    DWORD began = GetTickCount();
+    start();
+    KillTimer(nullptr, timer);
+    DWORD took = GetTickCount() - began;
+    EXPECT_EQ(g_steps.size(), g_next) << "steps left undone after " << took << " ms";
+    g_steps.clear();
+    return took;
+}
+
 // A row of a box changed as the user would: its choice or typed text, then the box's notice.
 inline void ChooseRow(HWND page, int boxId, int row, int choice, const wchar_t* typed = nullptr)
 {

@@ -100,137 +100,102 @@ void MapColumn(HWND page, const Mapping& m)
     }
 }
 
-// The steps of one import through every page; the captions of the pages met, in order.
+using PageStep = std::function<bool(HWND sheet, HWND page)>;
+
+// A step run once the wizard shows the page of that index (-1: whichever it shows).
+std::function<bool()> OnPage(int index, PageStep body)
+{
+    return [index, body] {
+        HWND sheet = ImportWindow(true);
+        HWND page = sheet ? PropSheet_GetCurrentPageHwnd(sheet) : nullptr;
+        if (!page || (index >= 0 && PropSheet_HwndToIndex(sheet, page) != index))
+            return false;
+        return body(sheet, page);
+    };
+}
+
+// The steps of one import through every page; the pages met, in order.
 std::vector<int> ImportThroughThePages(const Case& c, const std::wstring& wrongFile, const std::function<void(WORD)>& command)
 {
     std::vector<int> pages;
     const std::wstring shot = std::wstring(L"utilities_tableform_") + (c.type == IMPSRC_ACCESS ? L"access" : L"excel");
-    auto sheetOn = [&](int index) -> HWND {
-        HWND sheet = ImportWindow(true);
-        if (!sheet || PropSheet_HwndToIndex(sheet, PropSheet_GetCurrentPageHwnd(sheet)) != index)
-            return nullptr;
-        return sheet;
+    auto leave = [&](HWND sheet, int page, const wchar_t* name, int button) {
+        pages.push_back(page);
+        wintest::SaveScreenshot(sheet, (shot + name).c_str());
+        PropSheet_PressButton(sheet, button);
+        return true;
     };
     g_steps = {
-        [&] {
-            HWND sheet = sheetOn(IMPWIZ_WELCOME);
-            if (!sheet)
-                return false;
-            // A text saved under a table file's name is refused, and Next stays on the page.
-            HWND welcome = PropSheet_GetCurrentPageHwnd(sheet);
-            SendDlgItemMessageW(welcome, IDC_IMP_SOURCE_TYPES, LB_SETCURSEL, (WPARAM)c.type, 0);
-            Notify(welcome, IDC_IMP_SOURCE_TYPES, LBN_SELCHANGE);
-            SetDlgItemTextW(welcome, IDC_IMP_PATH, wrongFile.c_str());
-            Notify(welcome, IDC_IMP_PATH, EN_KILLFOCUS);
-            EXPECT_EQ(ResString(IDS_I_SOURCE_BAD), wintest::WindowText(GetDlgItem(welcome, IDC_IMP_STATUS)));
-            PropSheet_PressButton(sheet, PSBTN_NEXT);
-            return true;
-        },
-        [&] {
-            HWND sheet = ImportWindow(true);
-            if (!sheet)
-                return false;
-            EXPECT_EQ(IMPWIZ_WELCOME, PropSheet_HwndToIndex(sheet, PropSheet_GetCurrentPageHwnd(sheet)));
-            HWND welcome = PropSheet_GetCurrentPageHwnd(sheet);
-            SetDlgItemTextW(welcome, IDC_IMP_PATH, c.file.c_str());
-            Notify(welcome, IDC_IMP_PATH, EN_KILLFOCUS);
-            EXPECT_EQ(ResString(IDS_I_SOURCE_OK), wintest::WindowText(GetDlgItem(welcome, IDC_IMP_STATUS)));
-            wintest::SaveScreenshot(sheet, (shot + L"_welcome").c_str());
-            pages.push_back(IMPWIZ_WELCOME);
-            PropSheet_PressButton(sheet, PSBTN_NEXT);
-            return true;
-        },
-        [&] {
-            HWND sheet = sheetOn(IMPWIZ_TABLES);
-            if (!sheet)
-                return false;
-            HWND page = PropSheet_GetCurrentPageHwnd(sheet);
-            HWND list = GetDlgItem(page, IDC_IMP_TABLES);
-            LRESULT at = SendMessageW(list, LB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)c.table);
-            EXPECT_NE(LB_ERR, at) << "the table is not listed";
-            SendMessageW(list, LB_SETCURSEL, (WPARAM)at, 0);
-            Notify(page, IDC_IMP_TABLES, LBN_SELCHANGE);
-            wintest::PumpMessages(20);  // the sheet's buttons change by a posted message
-            wintest::SaveScreenshot(sheet, (shot + L"_tables").c_str());
-            pages.push_back(IMPWIZ_TABLES);
-            PropSheet_PressButton(sheet, PSBTN_NEXT);
-            return true;
-        },
-        [&] {
-            HWND sheet = sheetOn(IMPWIZ_COLUMNS);
-            if (!sheet)
-                return false;
-            HWND page = PropSheet_GetCurrentPageHwnd(sheet);
-            for (const Mapping& m : c.mappings)
-                MapColumn(page, m);
-            pages.push_back(IMPWIZ_COLUMNS);
-            return true;
-        },
-        [&] {
-            HWND sheet = ImportWindow(true);
-            if (!sheet)
-                return false;
-            EXPECT_TRUE(Shows(sheet, c.targets ? kNextButton : kFinishButton));
-            wintest::SaveScreenshot(sheet, (shot + L"_columns").c_str());
-            PropSheet_PressButton(sheet, c.targets ? PSBTN_NEXT : PSBTN_FINISH);
-            return true;
-        },
+        OnPage(IMPWIZ_WELCOME,
+               [&](HWND sheet, HWND welcome) {
+                   // A text saved under a table file's name is refused, and Next stays on the page.
+                   SendDlgItemMessageW(welcome, IDC_IMP_SOURCE_TYPES, LB_SETCURSEL, (WPARAM)c.type, 0);
+                   Notify(welcome, IDC_IMP_SOURCE_TYPES, LBN_SELCHANGE);
+                   SetDlgItemTextW(welcome, IDC_IMP_PATH, wrongFile.c_str());
+                   Notify(welcome, IDC_IMP_PATH, EN_KILLFOCUS);
+                   EXPECT_EQ(ResString(IDS_I_SOURCE_BAD), wintest::WindowText(GetDlgItem(welcome, IDC_IMP_STATUS)));
+                   PropSheet_PressButton(sheet, PSBTN_NEXT);
+                   return true;
+               }),
+        OnPage(-1,
+               [&](HWND sheet, HWND welcome) {
+                   EXPECT_EQ(IMPWIZ_WELCOME, PropSheet_HwndToIndex(sheet, welcome));
+                   SetDlgItemTextW(welcome, IDC_IMP_PATH, c.file.c_str());
+                   Notify(welcome, IDC_IMP_PATH, EN_KILLFOCUS);
+                   EXPECT_EQ(ResString(IDS_I_SOURCE_OK), wintest::WindowText(GetDlgItem(welcome, IDC_IMP_STATUS)));
+                   return leave(sheet, IMPWIZ_WELCOME, L"_welcome", PSBTN_NEXT);
+               }),
+        OnPage(IMPWIZ_TABLES,
+               [&](HWND sheet, HWND page) {
+                   HWND list = GetDlgItem(page, IDC_IMP_TABLES);
+                   LRESULT at = SendMessageW(list, LB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)c.table);
+                   EXPECT_NE(LB_ERR, at) << "the table is not listed";
+                   SendMessageW(list, LB_SETCURSEL, (WPARAM)at, 0);
+                   Notify(page, IDC_IMP_TABLES, LBN_SELCHANGE);
+                   wintest::PumpMessages(20);  // the sheet's buttons change by a posted message
+                   return leave(sheet, IMPWIZ_TABLES, L"_tables", PSBTN_NEXT);
+               }),
+        OnPage(IMPWIZ_COLUMNS,
+               [&](HWND, HWND page) {
+                   for (const Mapping& m : c.mappings)
+                       MapColumn(page, m);
+                   return true;
+               }),
+        OnPage(IMPWIZ_COLUMNS,
+               [&](HWND sheet, HWND) {
+                   EXPECT_TRUE(Shows(sheet, c.targets ? kNextButton : kFinishButton));
+                   return leave(sheet, IMPWIZ_COLUMNS, L"_columns", c.targets ? PSBTN_NEXT : PSBTN_FINISH);
+               }),
     };
     if (c.targets) {
         // An existing genus with a new species typed under it; an existing locality.
-        g_steps.push_back([&] {
-            HWND sheet = sheetOn(IMPWIZ_TARGET);
-            if (!sheet)
-                return false;
-            HWND page = PropSheet_GetCurrentPageHwnd(sheet);
+        g_steps.push_back(OnPage(IMPWIZ_TARGET, [&](HWND, HWND page) {
             EXPECT_EQ(ResString(180), wintest::WindowText(GetDlgItem(page, IDC_IMP_TARGET_TEXT)));
             for (int row = 0; row < 3; ++row)
                 ChooseRow(page, IDC_IMP_TARGET_TREE, row, 0);
             ChooseRow(page, IDC_IMP_TARGET_TREE, 3, -1, L"accessus");
             SetDlgItemTextW(page, IDC_IMP_AUTHOR, L"Tabulkář");
             SetDlgItemTextW(page, IDC_IMP_YEAR, L"2003");
-            pages.push_back(IMPWIZ_TARGET);
             return true;
-        });
-        g_steps.push_back([&] {
-            HWND sheet = ImportWindow(true);
-            wintest::SaveScreenshot(sheet, (shot + L"_target_species").c_str());
-            PropSheet_PressButton(sheet, PSBTN_NEXT);
-            return true;
-        });
-        g_steps.push_back([&] {
-            HWND sheet = sheetOn(IMPWIZ_TARGET);
-            HWND page = sheet ? PropSheet_GetCurrentPageHwnd(sheet) : nullptr;
-            if (!page || wintest::WindowText(GetDlgItem(page, IDC_IMP_TARGET_TEXT)) != ResString(181))
+        }));
+        g_steps.push_back(OnPage(IMPWIZ_TARGET, [&](HWND sheet, HWND) {
+            EXPECT_TRUE(Shows(sheet, kNextButton));
+            return leave(sheet, IMPWIZ_TARGET, L"_target_species", PSBTN_NEXT);
+        }));
+        g_steps.push_back(OnPage(IMPWIZ_TARGET, [&](HWND, HWND page) {
+            if (wintest::WindowText(GetDlgItem(page, IDC_IMP_TARGET_TEXT)) != ResString(181))
                 return false;
             for (int row = 0; row < 3; ++row)
                 ChooseRow(page, IDC_IMP_TARGET_TREE, row, 0);
-            pages.push_back(IMPWIZ_TARGET);
             return true;
-        });
-        g_steps.push_back([&] {
-            HWND sheet = ImportWindow(true);
+        }));
+        g_steps.push_back(OnPage(IMPWIZ_TARGET, [&](HWND sheet, HWND) {
             EXPECT_TRUE(Shows(sheet, kFinishButton));
-            wintest::SaveScreenshot(sheet, (shot + L"_target_locality").c_str());
-            PropSheet_PressButton(sheet, PSBTN_FINISH);
-            return true;
-        });
+            return leave(sheet, IMPWIZ_TARGET, L"_target_locality", PSBTN_FINISH);
+        }));
     }
-    g_steps.push_back([&] {
-        HWND progress = ImportWindow(false);
-        if (!progress || wintest::WindowText(GetDlgItem(progress, IDCANCEL)) != L"&OK")
-            return false;
-        EXPECT_EQ(ResString(IDS_I_IMPORT_DONE), wintest::WindowText(GetDlgItem(progress, IDC_PROGRESS_STATUS)));
-        wintest::SaveScreenshot(progress, (shot + L"_done").c_str());
-        Notify(progress, IDCANCEL, BN_CLICKED);
-        return true;
-    });
-    g_next = 0;
-    UINT_PTR timer = SetTimer(nullptr, 0, 50, NextStep);
-    command(IDM_T_IMPORT);
-    KillTimer(nullptr, timer);
-    EXPECT_EQ(g_steps.size(), g_next) << "steps left undone";
-    g_steps.clear();
+    g_steps.push_back(ImportDoneStep(shot + L"_done"));
+    RunSteps([&] { command(IDM_T_IMPORT); });
     return pages;
 }
 
