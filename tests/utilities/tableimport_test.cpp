@@ -243,23 +243,30 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes)
 
 // An Access table mapped onto new record attributes of the kinds the driver offers its columns as;
 // the records go to the sample's first taxon and locality, or to a locality named by a column.
-// With `from` and `to` (texts of one length), a copy of the file is read in which the first value
-// stored as the two-byte characters of `from` holds `to`.
+// Texts of one length: the first is replaced by the second wherever the file stores it in
+// two-byte characters (values, table and column names).
+typedef std::vector<std::pair<std::wstring, std::wstring>> Renames;
+
+// With renames, a changed copy of the file is read.
 std::function<bool(const wintest::ScopedTempFolder&, const std::wstring&, TableImport*)> AccessTable(
     const wchar_t* file, const wchar_t* table, std::vector<Target> targets, bool fixedLocality, int cancelAt = -1,
-    const wchar_t* from = nullptr, const wchar_t* to = nullptr)
+    Renames renames = {})
 {
     return [=](const wintest::ScopedTempFolder& folder, const std::wstring& db, TableImport* import) {
         import->sourceType = IMPSRC_ACCESS;
         import->file = accessfixtures::Path(file);
         if (import->file.empty())
             return false;
-        if (from) {
+        if (!renames.empty()) {
             std::string bytes = ReadFileBytes(import->file);
-            size_t at = bytes.find(std::string((const char*)from, wcslen(from) * 2));
-            EXPECT_NE(std::string::npos, at);
-            if (at != std::string::npos)
-                bytes.replace(at, wcslen(to) * 2, std::string((const char*)to, wcslen(to) * 2));
+            for (const auto& rename : renames) {
+                std::string from((const char*)rename.first.data(), rename.first.size() * 2);
+                std::string to((const char*)rename.second.data(), rename.second.size() * 2);
+                size_t at = bytes.find(from);
+                EXPECT_NE(std::string::npos, at);
+                for (; at != std::string::npos; at = bytes.find(from, at))
+                    bytes.replace(at, to.size(), to);
+            }
             import->file = folder.File(L"upraveno.mdb");
             WriteFileBytes(import->file, bytes);
         }
@@ -302,7 +309,8 @@ TEST(TableImport, AnAccessTablesRowsBecomeTypedRecordsOrNothingAtAll)
         {L"PROJ_OPT_CALC_ACT_COSTS", COLGROUP_RECORDS, L"", ATTR_BOOLEAN, L"Počítat"},
         {L"PROJ_IS_RES_POOL", COLGROUP_RECORDS, L"", ATTR_BOOLEAN, L"Fond"},
     };
-    // A table named by a reserved word, with deleted rows; overflow rows with empty cells.
+    // A table named by a reserved word, with deleted rows; overflow rows with empty cells; a table and
+    // a column renamed in a copy to Czech names with blanks.
     const std::vector<Target> deleted = {{L"a", COLGROUP_RECORDS, L"RECNOTE", ATTR_TEXT, nullptr},
                                          {L"b", COLGROUP_RECORDS, L"", ATTR_TEXT, L"Druhý sloupec"}};
     const std::vector<Target> overflow = {{L"data1", COLGROUP_RECORDS, L"RECNOTE", ATTR_TEXT, nullptr},
@@ -318,7 +326,7 @@ TEST(TableImport, AnAccessTablesRowsBecomeTypedRecordsOrNothingAtAll)
           {L"Přístup datum", L"integer:27293|integer:29932", false},
           {L"Přístup měna", L"real:3.5000|real:0.0000", false},
           {L"Přístup ano/ne", L"integer:-1|integer:0", false}}},
-        {"Czech text", AccessTable(L"testV2000.mdb", L"Table1", everyKind, true, -1, L"hijklmnop", L"žluťoučký"),
+        {"Czech text", AccessTable(L"testV2000.mdb", L"Table1", everyKind, true, -1, {{L"hijklmnop", L"žluťoučký"}}),
          nullptr, IMPORT_COMMITTED, 2, {{L"Přístup text 2", L"text:žluťoučký|text:b", false}}},
         {"memo, pound, NULLs",
          AccessTable(L"test2V2000.mdb", L"MSP_PROJECTS", project, false), nullptr, IMPORT_COMMITTED, 1,
@@ -341,6 +349,10 @@ TEST(TableImport, AnAccessTablesRowsBecomeTypedRecordsOrNothingAtAll)
          {{L"SELECT group_concat(ifnull(RECNOTE, '-'), ',') FROM ZORNACOLLS WHERE ID >= {ID}",
            L"row1col1,row2col1,row4col1,row7col1,-", true},
           {L"Devátý", L"null:|null:|null:|null:|text:row3col9", false}}},
+        {"Czech names with blanks",
+         AccessTable(L"overflowTestV2000.mdb", L"Sběr 1", {{L"Poč 9", COLGROUP_RECORDS, L"RECNOTE", ATTR_TEXT, nullptr}},
+                     true, -1, {{L"Table1", L"Sběr 1"}, {L"data9", L"Poč 9"}}),
+         nullptr, IMPORT_COMMITTED, 1, {{L"SELECT RECNOTE FROM ZORNACOLLS WHERE ID >= {ID}", L"row3col9", true}}},
         {"cancel", AccessTable(L"testV2000.mdb", L"Table1", everyKind, true, 40), nullptr, IMPORT_CANCELLED, 0, {}},
         {"rollback", AccessTable(L"testV2000.mdb", L"Table1", everyKind, true), kFailOnRecord, IMPORT_FAILED, 0, {}},
     });
