@@ -6,6 +6,7 @@
 #include "core/geopoint.h"
 #include "core/textutil.h"
 #include "core/treewalk.h"
+#include "dataaccess/varconv.h"
 #include "import/impsource.h"
 #include "import/importrun.h"
 #include "import/targetlit.h"
@@ -79,11 +80,28 @@ void LogWithDbErrors(ImportRun& run, const std::wstring& message)
     }
 }
 
+// The layer tells a value its column cannot hold only when the row is stored, which would lose
+// the whole row for one value: such a value is refused here, by the same rules.
+bool Fits(zdata::Field* field, const VARIANT& value)
+{
+    DataTypeEnum type = adEmpty;
+    if (FAILED(field->get_Type(&type)))
+        return false;
+    switch (type) {
+    case adVarWChar: case adLongVarWChar: case adWChar: case adVarChar: case adLongVarChar: case adChar: case adBSTR:
+        return true;  // anything becomes text
+    default: {
+        zdata::BindValue probe;
+        return SUCCEEDED(zdata::VariantToBindValue(type, value, &probe));
+    }
+    }
+}
+
 bool PutField(zdata::Recordset* rs, long ordinal, const VARIANT& value)
 {
     zdata::Fields* fields = nullptr;
     zdata::Field* field = nullptr;
-    bool ok = SUCCEEDED(rs->get_Fields(&fields)) && SUCCEEDED(fields->Item(ordinal, &field)) &&
+    bool ok = SUCCEEDED(rs->get_Fields(&fields)) && SUCCEEDED(fields->Item(ordinal, &field)) && Fits(field, value) &&
               SUCCEEDED(field->put_Value(value));
     if (field)
         field->Release();

@@ -42,13 +42,15 @@ void MakeBook(const std::wstring& path, const std::vector<std::vector<std::wstri
 }
 
 // Where a column of the table goes: a built-in or existing column, or (column empty) a new record
-// attribute with the caption. `type` is the kind the source column must be offered as.
+// attribute with the caption. `type` is the kind the source column must be offered as and the
+// target's kind unless `into` names another.
 struct Target {
     const wchar_t* source;
     int group;
     const wchar_t* column;
     int type;
     const wchar_t* caption;
+    int into = -1;
 };
 
 // One table imported; columns no target names are left out.
@@ -62,7 +64,12 @@ struct TableImport {
     int cancelAtPercent = -1;
 };
 
-ImportOutcome RunTableImport(const std::wstring& db, const TableImport& import)
+struct Outcome {
+    ImportOutcome outcome;
+    int errors;
+};
+
+Outcome RunTableImport(const std::wstring& db, const TableImport& import)
 {
     LogFolder logs;
     LoadedStructure structure(db);
@@ -97,7 +104,7 @@ ImportOutcome RunTableImport(const std::wstring& db, const TableImport& import)
             wcscpy(c->TargetColumn, t.column);
             if (t.caption)
                 wcscpy(c->TargetName, t.caption);
-            c->TargetType = t.type;
+            c->TargetType = t.into >= 0 ? t.into : t.type;
         }
     }
     EXPECT_EQ(import.targets.size(), mapped);
@@ -105,7 +112,7 @@ ImportOutcome RunTableImport(const std::wstring& db, const TableImport& import)
     sink.cancelAtPercent = import.cancelAtPercent;
     ImportOutcome outcome = RunImportFrame(&job, &sink);
     FreeImportJob(&job);
-    return outcome;
+    return {outcome, sink.errorsLogged};
 }
 
 std::wstring FieldOfCaption(const std::wstring& db, const std::wstring& caption)
@@ -152,6 +159,7 @@ struct ImportCase {
     ImportOutcome outcome;
     long long newRecords;
     std::vector<Check> checks;
+    int errors = 0;  // entries the run logs
 };
 
 // Imports each case into its own copy of the sample database; a cancel or a failure must leave the
@@ -172,12 +180,14 @@ void RunCases(const std::vector<ImportCase>& cases)
         long long records = dbtest::QueryInt(db, L"SELECT COUNT(*) FROM ZORNACOLLS");
         long long lastId = dbtest::QueryInt(db, L"SELECT MAX(ID) FROM ZORNACOLLS");
         std::wstring before = DumpDatabase(db);
-        EXPECT_EQ(c.outcome, RunTableImport(db, import));
+        Outcome result = RunTableImport(db, import);
+        EXPECT_EQ(c.outcome, result.outcome);
         if (c.outcome != IMPORT_COMMITTED) {
             EXPECT_TRUE(before == DumpDatabase(db));
             continue;
         }
         EXPECT_EQ(records + c.newRecords, dbtest::QueryInt(db, L"SELECT COUNT(*) FROM ZORNACOLLS"));
+        EXPECT_EQ(c.errors, result.errors);
         for (const Check& check : c.checks) {
             std::wstring got;
             if (check.sql) {
@@ -353,6 +363,17 @@ TEST(TableImport, AnAccessTablesRowsBecomeTypedRecordsOrNothingAtAll)
          AccessTable(L"overflowTestV2000.mdb", L"Sběr 1", {{L"Poč 9", COLGROUP_RECORDS, L"RECNOTE", ATTR_TEXT, nullptr}},
                      true, -1, {{L"Table1", L"Sběr 1"}, {L"data9", L"Poč 9"}}),
          nullptr, IMPORT_COMMITTED, 1, {{L"SELECT RECNOTE FROM ZORNACOLLS WHERE ID >= {ID}", L"row3col9", true}}},
+        {"kinds the target cannot hold",
+         AccessTable(L"testV2000.mdb", L"Table1",
+                     {{L"A", COLGROUP_RECORDS, L"", ATTR_TEXT, L"Text jako číslo", ATTR_INTEGER},
+                      {L"B", COLGROUP_RECORDS, L"", ATTR_TEXT, L"Text jako datum", ATTR_DATE},
+                      {L"E", COLGROUP_RECORDS, L"", ATTR_INTEGER, L"Dlouhé"}},
+                     true),
+         nullptr, IMPORT_COMMITTED, 2,
+         {{L"Text jako číslo", L"null:|null:", false},
+          {L"Text jako datum", L"null:|null:", false},
+          {L"Dlouhé", L"integer:333333333|integer:0", false}},
+         4},
         {"cancel", AccessTable(L"testV2000.mdb", L"Table1", everyKind, true, 40), nullptr, IMPORT_CANCELLED, 0, {}},
         {"rollback", AccessTable(L"testV2000.mdb", L"Table1", everyKind, true), kFailOnRecord, IMPORT_FAILED, 0, {}},
     });
