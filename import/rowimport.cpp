@@ -80,6 +80,12 @@ void LogWithDbErrors(ImportRun& run, const std::wstring& message)
     }
 }
 
+bool IsTextType(DataTypeEnum type)
+{
+    return type == adVarWChar || type == adLongVarWChar || type == adWChar || type == adVarChar ||
+           type == adLongVarChar || type == adChar || type == adBSTR;
+}
+
 // The layer tells a value its column cannot hold only when the row is stored, which would lose
 // the whole row for one value: such a value is refused here, by the same rules.
 bool Fits(zdata::Field* field, const VARIANT& value)
@@ -87,14 +93,10 @@ bool Fits(zdata::Field* field, const VARIANT& value)
     DataTypeEnum type = adEmpty;
     if (FAILED(field->get_Type(&type)))
         return false;
-    switch (type) {
-    case adVarWChar: case adLongVarWChar: case adWChar: case adVarChar: case adLongVarChar: case adChar: case adBSTR:
-        return true;  // anything becomes text
-    default: {
-        zdata::BindValue probe;
-        return SUCCEEDED(zdata::VariantToBindValue(type, value, &probe));
-    }
-    }
+    if (value.vt == VT_NULL || value.vt == VT_EMPTY || (value.vt == VT_BSTR && IsTextType(type)))
+        return true;
+    zdata::BindValue probe;
+    return SUCCEEDED(zdata::VariantToBindValue(type, value, &probe));
 }
 
 bool PutField(zdata::Recordset* rs, long ordinal, const VARIANT& value)
