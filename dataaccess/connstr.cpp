@@ -318,6 +318,14 @@ bool CheckJetFile(const std::wstring& windowsPath, std::wstring* problem)
         *problem = L"The Access file is truncated or damaged: " + windowsPath;
         return false;
     }
+    // An Access 2000 header keeps the key its pages are encrypted with at 0x3E, masked by a fixed
+    // stream: these four bytes are what an unencrypted file's zero key reads as.
+    static const unsigned char kNoPageKey[4] = {0xFB, 0x8A, 0xBC, 0x4E};
+    if (version == 1 && memcmp(&buffer[0x3E], kNoPageKey, 4) != 0) {
+        CloseHandle(h);
+        *problem = L"The Access file is encrypted, which cannot be read; decrypt it in Access first: " + windowsPath;
+        return false;
+    }
     // Each page starts with its type (header, data, table definition, index, usage map; a free
     // page is zeroed); a data or definition page carries a fixed mark after it. Pages that say
     // otherwise would lead the reader astray.

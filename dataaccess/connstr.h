@@ -55,8 +55,8 @@ enum class DbFileKind
 DbFileKind DetectDbFileKind(const std::wstring& windowsPath);
 
 // Checks a Jet file before a driver reads it: Access 2000 or later (a Jet 3 file's text is in a
-// code page the driver cannot tell), whole pages, and pages that each start as a page of the
-// format does. False with a message for the user otherwise.
+// code page the driver cannot tell), not encrypted, whole pages, and pages that each start as a
+// page of the format does. False with a message for the user otherwise.
 bool CheckJetFile(const std::wstring& windowsPath, std::wstring* problem);
 
 // The host path for a Windows path: under Wine, kernel32's wine_get_unix_file_name (found with

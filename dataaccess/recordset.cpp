@@ -194,7 +194,7 @@ public:
         if (!OdbcOk(rc) && rc != SQL_NO_DATA)
             return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The query failed.");
         auto rs = std::make_shared<RowsetData>();
-        if (!DescribeColumns(st.h, &rs->columns))
+        if (!(core->passThrough ? DescribeColumnsThroughText(st.h, &rs->columns) : DescribeColumns(st.h, &rs->columns)))
             return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The columns could not be described.");
         bool withRowid = shape.simple && !rs->columns.empty() &&
                          rs->columns[0].name == kRowidLabel;

@@ -2,6 +2,8 @@
 
 #include <cwchar>
 
+#include "dataaccess/varconv.h"
+
 namespace zdata {
 
 namespace {
@@ -63,6 +65,28 @@ void AddTextAsColumnValue(RowBuffer* row, const ColumnType& type, const wchar_t*
         break;
     }
     row->AddText(value.c_str(), value.size());
+}
+
+bool DescribeColumnsThroughText(SQLHSTMT stmt, std::vector<ColumnMeta>* columns)
+{
+    if (!DescribeColumns(stmt, columns))
+        return false;
+    for (size_t i = 0; i < columns->size(); ++i) {
+        ColumnMeta& column = (*columns)[i];
+        if (column.type.adoType != adVarWChar)
+            continue;
+        SQLWCHAR name[2];
+        SQLSMALLINT nameLen = 0, sqlType = 0, digits = 0, nullable = 0;
+        SQLULEN size = 0;
+        if (!OdbcOk(SQLDescribeColW(stmt, (SQLUSMALLINT)(i + 1), name, 2, &nameLen, &sqlType, &size, &digits,
+                                    &nullable)))
+            continue;
+        if (size == 0)
+            column.type = MapOdbcType(SQL_WLONGVARCHAR, 0, nullptr);
+        else
+            column.type.definedSize = (long)((size + 1) / 2);
+    }
+    return true;
 }
 
 SQLRETURN FetchRowThroughText(SQLHSTMT stmt, const std::vector<ColumnMeta>& columns, RowPtr* row,

@@ -11,6 +11,10 @@ namespace zdata {
 // it reads as nothing else.
 void AddTextAsColumnValue(RowBuffer* row, const ColumnType& type, const wchar_t* text, size_t n);
 
+// Describes the columns as DescribeColumns does, in the sizes Jet gives them: MDBTools reports a
+// text column's size in the bytes of its two-byte characters and a memo as a text of no size.
+bool DescribeColumnsThroughText(SQLHSTMT stmt, std::vector<ColumnMeta>* columns);
+
 // Fetches the next row as FetchRow does, reading each non-binary value as text first.
 SQLRETURN FetchRowThroughText(SQLHSTMT stmt, const std::vector<ColumnMeta>& columns, RowPtr* row,
                               std::vector<uint8_t>& scratch);

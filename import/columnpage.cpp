@@ -284,7 +284,10 @@ void ShowColumn(ImportWizardState* state, HWND page, SourceColumn* c)
 
 void ClearColumnFields(HWND page)
 {
-    for (int id = IDC_IMP_COL_GROUP; id <= IDC_IMP_COL_EMPTY; ++id)
+    // The fields only: their labels stay as they are, or "Délka:" would show grey beside a length
+    // that can be typed.
+    for (int id : {IDC_IMP_COL_GROUP, IDC_IMP_COL_LEVEL, IDC_IMP_COL_ATTR, IDC_IMP_COL_TYPE, IDC_IMP_COL_KEY,
+                   IDC_IMP_COL_SIZE, IDC_IMP_COL_MIN, IDC_IMP_COL_MAX, IDC_IMP_COL_EMPTY})
         EnableWindow(GetDlgItem(page, id), FALSE);
     SendDlgItemMessageW(page, IDC_IMP_COL_GROUP, CB_SETCURSEL, (WPARAM)-1, 0);
     SendDlgItemMessageW(page, IDC_IMP_COL_TYPE, CB_SETCURSEL, (WPARAM)-1, 0);

@@ -6,6 +6,7 @@
 #include "core/geopoint.h"
 #include "core/textutil.h"
 #include "core/treewalk.h"
+#include "dataaccess/varconv.h"
 #include "import/impsource.h"
 #include "import/importrun.h"
 #include "import/targetlit.h"
@@ -79,11 +80,30 @@ void LogWithDbErrors(ImportRun& run, const std::wstring& message)
     }
 }
 
+bool IsTextType(DataTypeEnum type)
+{
+    return type == adVarWChar || type == adLongVarWChar || type == adWChar || type == adVarChar ||
+           type == adLongVarChar || type == adChar || type == adBSTR;
+}
+
+// The layer tells a value its column cannot hold only when the row is stored, which would lose
+// the whole row for one value: such a value is refused here, by the same rules.
+bool Fits(zdata::Field* field, const VARIANT& value)
+{
+    DataTypeEnum type = adEmpty;
+    if (FAILED(field->get_Type(&type)))
+        return false;
+    if (value.vt == VT_NULL || value.vt == VT_EMPTY || (value.vt == VT_BSTR && IsTextType(type)))
+        return true;
+    zdata::BindValue probe;
+    return SUCCEEDED(zdata::VariantToBindValue(type, value, &probe));
+}
+
 bool PutField(zdata::Recordset* rs, long ordinal, const VARIANT& value)
 {
     zdata::Fields* fields = nullptr;
     zdata::Field* field = nullptr;
-    bool ok = SUCCEEDED(rs->get_Fields(&fields)) && SUCCEEDED(fields->Item(ordinal, &field)) &&
+    bool ok = SUCCEEDED(rs->get_Fields(&fields)) && SUCCEEDED(fields->Item(ordinal, &field)) && Fits(field, value) &&
               SUCCEEDED(field->put_Value(value));
     if (field)
         field->Release();

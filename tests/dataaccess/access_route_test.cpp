@@ -204,6 +204,7 @@ TEST(AccessRoute, RefusesFilesTheDriverMustNotSee)
         {L"jet3.mdb", [](std::string* b) { (*b)[0x14] = 0; }, L"Jet 3"},
         {L"damaged.mdb", [](std::string* b) { memset(&(*b)[4096 * 2], 0xEE, 64); }, L"damaged"},
         {L"notaccess.mdb", [](std::string* b) { memcpy(&(*b)[4], "Standard Xyz DB", 15); }, L"not a database"},
+        {L"encrypted.mdb", [](std::string* b) { (*b)[0x3F] ^= 0x5A; }, L"encrypted"},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(testing::Message() << std::string(k.name, k.name + wcslen(k.name)));

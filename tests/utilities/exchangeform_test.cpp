@@ -100,21 +100,8 @@ std::vector<std::wstring> ImportThroughTheForm(ExchangeForm* form, std::function
             PropSheet_PressButton(sheet, g + 1 == groups ? PSBTN_FINISH : PSBTN_NEXT);
             return true;
         });
-    g_steps.push_back([&] {
-        HWND progress = ImportWindow(false);
-        if (!progress || wintest::WindowText(GetDlgItem(progress, IDCANCEL)) != L"&OK")
-            return false;
-        EXPECT_EQ(ResString(IDS_I_IMPORT_DONE), wintest::WindowText(GetDlgItem(progress, IDC_PROGRESS_STATUS)));
-        wintest::SaveScreenshot(progress, (shot + L"_done").c_str());
-        SendMessageW(progress, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), (LPARAM)GetDlgItem(progress, IDCANCEL));
-        return true;
-    });
-    g_next = 0;
-    UINT_PTR timer = SetTimer(nullptr, 0, 50, NextStep);
-    command(IDM_T_IMPORT);
-    KillTimer(nullptr, timer);
-    EXPECT_EQ(g_steps.size(), g_next) << "steps left undone";
-    g_steps.clear();
+    g_steps.push_back(ImportDoneStep(shot + L"_done"));
+    RunSteps([&] { command(IDM_T_IMPORT); });
     (void)form;
     return seen;
 }

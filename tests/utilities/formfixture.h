@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "controls/plexa.h"
 #include "kavlink/kavlink.h"
 #include "resources/tarnix/resource.h"
 #include "tests/support/wintest.h"
@@ -164,6 +165,57 @@ inline HWND ImportWindow(bool sheet)
         },
         reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+// The step that waits for the progress dialog's end ("&OK" on its button), expects success,
+// saves its screenshot and closes it.
+inline std::function<bool()> ImportDoneStep(const std::wstring& shot)
+{
+    return [shot] {
+        HWND progress = ImportWindow(false);
+        if (!progress || wintest::WindowText(GetDlgItem(progress, IDCANCEL)) != L"&OK")
+            return false;
+        EXPECT_EQ(ResString(IDS_I_IMPORT_DONE), wintest::WindowText(GetDlgItem(progress, IDC_PROGRESS_STATUS)));
+        wintest::SaveScreenshot(progress, shot.c_str());
+        SendMessageW(progress, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), (LPARAM)GetDlgItem(progress, IDCANCEL));
+        return true;
+    };
+}
+
+// Runs g_steps on a timer while start runs its modal windows; the milliseconds it took.
+inline DWORD RunSteps(const std::function<void()>& start)
+{
+    g_next = 0;
+    UINT_PTR timer = SetTimer(nullptr, 0, 50, NextStep);
+    DWORD began = GetTickCount();
+    start();
+    KillTimer(nullptr, timer);
+    DWORD took = GetTickCount() - began;
+    EXPECT_EQ(g_steps.size(), g_next) << "steps left undone after " << took << " ms";
+    g_steps.clear();
+    return took;
+}
+
+// A row of a box changed as the user would: its choice or typed text, then the box's notice.
+inline void ChooseRow(HWND page, int boxId, int row, int choice, const wchar_t* typed = nullptr)
+{
+    HWND box = GetDlgItem(page, boxId);
+    if (typed) {
+        VARIANT v;
+        v.vt = VT_BSTR;
+        v.bstrVal = SysAllocString(typed);
+        SendMessageW(box, PBXM_SETVALUE, PBX_ITEM((WORD)row), (LPARAM)&v);
+        VariantClear(&v);
+    } else {
+        SendMessageW(box, PBXM_SETLISTINDEX, PBX_ITEM((WORD)row), choice);
+    }
+    PropBoxNotify notify = {};
+    notify.hdr.hwndFrom = box;
+    notify.hdr.idFrom = (UINT_PTR)boxId;
+    notify.hdr.code = typed ? PBXN_EDITCHANGE : PBXN_SELCHANGE;
+    notify.listPos = typed ? -1 : choice;
+    notify.item = row;
+    SendMessageW(page, WM_NOTIFY, (WPARAM)boxId, (LPARAM)&notify);
 }
 
 }  // namespace tarnixtest

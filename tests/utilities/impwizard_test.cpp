@@ -18,6 +18,7 @@
 #include "import/textsource.h"
 #include "resources/tarnix/resource.h"
 #include "tests/support/wintest.h"
+#include "tests/utilities/formfixture.h"
 #include "tests/utilities/tarnixtest.h"
 #include "tests/utilities/testimpsource.h"
 
@@ -140,28 +141,6 @@ std::wstring RowValue(HWND box, int row)
     std::wstring text = v.vt == VT_BSTR && v.bstrVal ? v.bstrVal : L"";
     VariantClear(&v);
     return text;
-}
-
-// A row of a box changed as the user would: its choice or typed text, then the box's notice.
-void ChooseRow(HWND page, int boxId, int row, int choice, const wchar_t* typed = nullptr)
-{
-    HWND box = GetDlgItem(page, boxId);
-    if (typed) {
-        VARIANT v;
-        v.vt = VT_BSTR;
-        v.bstrVal = SysAllocString(typed);
-        SendMessageW(box, PBXM_SETVALUE, PBX_ITEM((WORD)row), (LPARAM)&v);
-        VariantClear(&v);
-    } else {
-        SendMessageW(box, PBXM_SETLISTINDEX, PBX_ITEM((WORD)row), choice);
-    }
-    PropBoxNotify notify = {};
-    notify.hdr.hwndFrom = box;
-    notify.hdr.idFrom = (UINT_PTR)boxId;
-    notify.hdr.code = typed ? PBXN_EDITCHANGE : PBXN_SELCHANGE;
-    notify.listPos = typed ? -1 : choice;
-    notify.item = row;
-    SendMessageW(page, WM_NOTIFY, (WPARAM)boxId, (LPARAM)&notify);
 }
 
 // The pixels a window shows on the screen now, once what it was asked to paint is painted.

@@ -80,24 +80,9 @@ TEST_F(MergeForm, TheImportCommandMergesAnOlderDatabase)
             PropSheet_PressButton(sheet, g + 1 == groups ? PSBTN_FINISH : PSBTN_NEXT);
             return true;
         });
-    g_steps.push_back([&] {
-        // The progress dialog, once the run has ended ("&OK" on its button).
-        HWND progress = ImportWindow(false);
-        if (!progress || wintest::WindowText(GetDlgItem(progress, IDCANCEL)) != L"&OK")
-            return false;
-        EXPECT_EQ(ResString(IDS_I_IMPORT_DONE), wintest::WindowText(GetDlgItem(progress, IDC_PROGRESS_STATUS)));
-        wintest::SaveScreenshot(progress, L"utilities_merge_done");
-        SendMessageW(progress, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), (LPARAM)GetDlgItem(progress, IDCANCEL));
-        return true;
-    });
-    g_next = 0;
-    UINT_PTR timer = SetTimer(nullptr, 0, 50, NextStep);
-    DWORD start = GetTickCount();
-    Command(IDM_T_IMPORT);
-    KillTimer(nullptr, timer);
-    EXPECT_EQ(g_steps.size(), g_next) << "steps left undone after " << (GetTickCount() - start) << " ms";
+    g_steps.push_back(ImportDoneStep(L"utilities_merge_done"));
+    RunSteps([&] { Command(IDM_T_IMPORT); });
     EXPECT_EQ(groups, (int)seen.size());
-    g_steps.clear();
     CloseForm();
 
     EXPECT_EQ(records + dbtest::QueryInt(source, L"SELECT COUNT(*) FROM ZORNACOLLS"),
