@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/benchtarnix.h"
 #include "bench/benchutil.h"
 #include "core/msgbox.h"
 #include "core/rawodbc.h"
@@ -69,13 +70,11 @@ struct Figures {
 Figures Import(const std::wstring& db, int type, const std::wstring& file)
 {
     Figures f;
-    CSchemaDb schema(GetModuleHandleW(nullptr));
-    ConnSettings settings = {1, nullptr, nullptr, _wcsdup(db.c_str())};
-    StructureModel model;
-    InitStructureModel(&model);
-    if (schema.Open(&settings) && schema.Load(&model)) {
+    TarnixDb tarnix(db);
+    StructureModel& model = tarnix.Model();
+    if (tarnix.ok()) {
         ImportJob job;
-        InitImportJob(&job, &schema, &model);
+        InitImportJob(&job, &tarnix.Db(), &model);
         SelectImportSourceType(&job, GetModuleHandleW(nullptr), type);
         if (job.Source && OpenImportSource(&job, file.c_str())) {
             for (int g = 1; g <= job.Source->GetGroupCount(); ++g) {
@@ -118,10 +117,6 @@ Figures Import(const std::wstring& db, int type, const std::wstring& file)
         }
         FreeImportJob(&job);
     }
-    schema.Close();
-    ClearStructureModel(&model);
-    FreeStructureModel(&model);
-    free(settings.DBName);
     return f;
 }
 

@@ -20,6 +20,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "bench/benchtarnix.h"
 #include "bench/benchutil.h"
 #include "core/msgbox.h"
 #include "core/rawodbc.h"
@@ -48,12 +49,6 @@ void Row(const char* name, double value, double baseline, const char* unit, cons
         snprintf(ratio, sizeof ratio, "%.2fx", value / baseline);
     printf("%-46s %9.3f %-2s %12.3f %-2s %8s  %s\n", name, value, unit, baseline, unit, ratio, target);
     fflush(stdout);
-}
-
-int CountBox(HWND, LPCWSTR text, LPCWSTR, UINT)
-{
-    printf("  message: %ls\n", text);
-    return IDOK;
 }
 
 // The working set now, in MB.
@@ -138,29 +133,16 @@ public:
 };
 
 // Tarnix's open database on the working copy, with one import job of the bench source.
-class TarnixCopy {
+// Tarnix on the working copy, importing a bench source.
+class TarnixCopy : public TarnixDb {
 public:
-    explicit TarnixCopy(const std::wstring& path) : settings_{1, nullptr, nullptr, _wcsdup(path.c_str())}
-    {
-        InitStructureModel(&model_);
-        ok_ = db_.Open(&settings_) && db_.Load(&model_);
-    }
-    ~TarnixCopy()
-    {
-        db_.Close();
-        ClearStructureModel(&model_);
-        FreeStructureModel(&model_);
-        free(settings_.DBName);
-    }
-    bool ok() const { return ok_; }
-    CSchemaDb& Db() { return db_; }
-    zdata::Connection* Connection() { return db_.GetConnection(); }
+    using TarnixDb::TarnixDb;
 
     // One whole import of the source: seconds, -1 when it did not commit.
     double Import(BenchSource* source, int state)
     {
         ImportJob job;
-        InitImportJob(&job, &db_, &model_);
+        InitImportJob(&job, &Db(), &Model());
         job.Source = source;
         for (int g = 1; g <= source->GetGroupCount(); ++g) {
             job.GroupKinds[g - 1] = source->FillGroup(g, job.GroupItems[g - 1], nullptr);
@@ -186,11 +168,6 @@ public:
         return outcome == IMPORT_COMMITTED ? seconds : -1;
     }
 
-private:
-    ConnSettings settings_;
-    CSchemaDb db_{GetModuleHandleW(nullptr)};
-    StructureModel model_;
-    bool ok_ = false;
 };
 
 // ---- the target tables ----
@@ -397,7 +374,7 @@ int main()
                              kUsage, &path);
     if (code)
         return code;
-    SetMsgBoxHook(CountBox);
+    SetMsgBoxHook(PrintMessageBox);
     std::wstring folder = path.substr(0, path.find_last_of(L"\\/") + 1);
     std::wstring tarnixPath = folder + L"importframe_tarnix.mdb", rawPath = folder + L"importframe_raw.mdb";
     if (!CopyDatabase(path, tarnixPath) || !CopyDatabase(path, rawPath))

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <string>
 
+#include "bench/benchtarnix.h"
 #include "bench/benchutil.h"
 #include "core/msgbox.h"
 #include "core/rawodbc.h"
@@ -33,12 +34,6 @@ void Row(const char* name, double value, double baseline, const char* unit, cons
         snprintf(ratio, sizeof ratio, "%.2fx", value / baseline);
     printf("%-36s %12.1f %-9s %12.1f %-9s %7s  %s\n", name, value, unit, baseline, unit, ratio, target);
     fflush(stdout);
-}
-
-int Quiet(HWND, LPCWSTR text, LPCWSTR, UINT)
-{
-    printf("  message: %ls\n", text);
-    return IDOK;
 }
 
 // The run reports nothing and is never cancelled.
@@ -62,15 +57,10 @@ struct MergeFigures {
 MergeFigures RunMerge(const std::wstring& target, const std::wstring& source)
 {
     MergeFigures figures;
-    CSchemaDb db(GetModuleHandleW(nullptr));
-    ConnSettings settings = {};
-    settings.ConnType = 1;
-    settings.DBName = _wcsdup(target.c_str());
-    StructureModel model;
-    InitStructureModel(&model);
-    if (db.Open(&settings) && db.Load(&model)) {
+    TarnixDb db(target);
+    if (db.ok()) {
         ImportJob job;
-        InitImportJob(&job, &db, &model);
+        InitImportJob(&job, &db.Db(), &db.Model());
         SelectImportSourceType(&job, GetModuleHandleW(nullptr), IMPSRC_DATABASE_2010);
         double start = NowSeconds();
         if (OpenImportSource(&job, source.c_str())) {
@@ -84,10 +74,6 @@ MergeFigures RunMerge(const std::wstring& target, const std::wstring& source)
     } else {
         fprintf(stderr, "the database copy does not open\n");
     }
-    db.Close();
-    ClearStructureModel(&model);
-    FreeStructureModel(&model);
-    free(settings.DBName);
     return figures;
 }
 
@@ -150,7 +136,7 @@ int main()
     int code = ReadBenchArgs({{L"--source", &sourceRecords, 1}}, PathWords::FirstOnly, stderr, kUsage, &path);
     if (code)
         return code;
-    SetMsgBoxHook(Quiet);
+    SetMsgBoxHook(PrintMessageBox);
     RegisterImportSources();
     std::wstring folder = path.substr(0, path.find_last_of(L"\\/") + 1);
     std::wstring source = folder + L"mergedb_source.mdb";

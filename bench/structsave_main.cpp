@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/benchtarnix.h"
 #include "bench/benchutil.h"
 #include "core/msgbox.h"
 #include "core/rawodbc.h"
@@ -92,24 +93,13 @@ void AddAttr(ItemList& list, const wchar_t* field, int type, int size, int key)
 }
 
 // The save of Tarnix on the working copy.
-class TarnixCopy {
+class TarnixCopy : public TarnixDb {
 public:
-    explicit TarnixCopy(const std::wstring& path) : settings_{1, nullptr, nullptr, _wcsdup(path.c_str())}
+    explicit TarnixCopy(const std::wstring& path) : TarnixDb(path)
     {
-        InitStructureModel(&model_);
-        ok_ = db_.Open(&settings_) && db_.Load(&model_);
         dialog_ = CreateDialogParamW(GetModuleHandleW(nullptr), L"SAVEPROGDLG", nullptr, Inert, 0);
     }
-    ~TarnixCopy()
-    {
-        db_.Close();
-        ClearStructureModel(&model_);
-        FreeStructureModel(&model_);
-        free(settings_.DBName);
-        DestroyWindow(dialog_);
-    }
-    bool ok() const { return ok_; }
-    StructureModel& Model() { return model_; }
+    ~TarnixCopy() { DestroyWindow(dialog_); }
     // Seconds of the whole save, -1 when it failed.
     double Save()
     {
@@ -117,8 +107,8 @@ public:
         params.hInstance = GetModuleHandleW(nullptr);
         params.Dialog = dialog_;
         params.Mode = PROGRESS_SAVE;
-        params.Argument = &db_;
-        params.Model = &model_;
+        params.Argument = &Db();
+        params.Model = &Model();
         params.Callback = Quiet;
         double start = NowSeconds();
         bool saved = RunStructureSave(&params);
@@ -127,11 +117,7 @@ public:
     }
 
 private:
-    ConnSettings settings_;
-    CSchemaDb db_{GetModuleHandleW(nullptr)};
-    StructureModel model_;
     HWND dialog_;
-    bool ok_ = false;
 };
 
 // The same changes as plain statements in one transaction on the baseline copy.

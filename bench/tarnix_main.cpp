@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/benchtarnix.h"
 #include "bench/benchutil.h"
 #include "core/rawodbc.h"
 #include "import/importlog.h"
@@ -69,18 +70,10 @@ void Row(const char* name, double value, double baseline, const char* unit, cons
 
 double TimeOpenAndLoad(const std::wstring& path, bool* ok)
 {
-    ConnSettings settings = {1, nullptr, nullptr, _wcsdup(path.c_str())};
-    CSchemaDb db(GetModuleHandleW(nullptr));
-    StructureModel model;
-    InitStructureModel(&model);
     double start = NowSeconds();
-    *ok = db.Open(&settings) && db.Load(&model);
-    double seconds = NowSeconds() - start;
-    db.Close();
-    ClearStructureModel(&model);
-    FreeStructureModel(&model);
-    free(settings.DBName);
-    return seconds;
+    TarnixDb db(path);
+    *ok = db.ok();
+    return NowSeconds() - start;
 }
 
 long long CountOf(zor::RawOdbc& raw, const std::wstring& sql)
@@ -161,6 +154,9 @@ LRESULT CALLBACK WatchBar(HWND w, UINT msg, WPARAM wp, LPARAM lp)
 
 bool CountingCallback(int position, ProgressParams* params)
 {
+    // A step before the first status text counts in a pass of its own.
+    if (g_watch->passes.empty())
+        g_watch->Begin(L"");
     Pass& p = g_watch->passes.back();
     ++p.steps;
     bool cancel = ProgressCallback(position, params);
@@ -172,14 +168,12 @@ bool CountingCallback(int position, ProgressParams* params)
 
 void RunValidation(const std::wstring& path, const char* title, double baseline)
 {
-    ConnSettings settings = {1, nullptr, nullptr, _wcsdup(path.c_str())};
-    CSchemaDb db(GetModuleHandleW(nullptr));
-    StructureModel model;
-    InitStructureModel(&model);
-    if (!db.Open(&settings) || !db.Load(&model)) {
+    TarnixDb tarnix(path);
+    if (!tarnix.ok()) {
         printf("cannot open %ls\n", path.c_str());
         return;
     }
+    CSchemaDb& db = tarnix.Db();
     HWND dlg = CreateDialogParamW(GetModuleHandleW(nullptr), L"SAVEPROGDLG", nullptr, Inert, 0);
     CheckWatch watch;
     g_watch = &watch;
@@ -192,7 +186,7 @@ void RunValidation(const std::wstring& path, const char* title, double baseline)
     params.Dialog = dlg;
     params.Mode = PROGRESS_VALIDATION;
     params.Argument = &check;
-    params.Model = &model;
+    params.Model = &tarnix.Model();
     params.Callback = CountingCallback;
     double start = NowSeconds();
     bool finished = RunDbCheck(&params);
@@ -212,10 +206,6 @@ void RunValidation(const std::wstring& path, const char* title, double baseline)
     Row(title, total, baseline, "s", target);
     Row("  peak memory (working set)", PeakMemoryMb(), -1, "MB", "< 1024 MB");
     DestroyWindow(dlg);
-    db.Close();
-    ClearStructureModel(&model);
-    FreeStructureModel(&model);
-    free(settings.DBName);
 }
 
 // One raw read of every record's ids and level paths, in SYSID order.

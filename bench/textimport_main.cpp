@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/benchtarnix.h"
 #include "bench/benchutil.h"
 #include "core/rawodbc.h"
 #include "import/impsource.h"
@@ -134,14 +135,11 @@ struct Map {
 
 bool ImportFile(const std::wstring& db, const std::wstring& file, TimingSink* sink, double* total)
 {
-    ConnSettings settings = {1, nullptr, nullptr, _wcsdup(db.c_str())};
-    CSchemaDb schema(GetModuleHandleW(nullptr));
-    StructureModel model;
-    InitStructureModel(&model);
-    bool ok = schema.Open(&settings) && schema.Load(&model);
+    TarnixDb tarnix(db);
+    bool ok = tarnix.ok();
     if (ok) {
         ImportJob job;
-        InitImportJob(&job, &schema, &model);
+        InitImportJob(&job, &tarnix.Db(), &tarnix.Model());
         CImpTXTSrc* source = new CImpTXTSrc(GetModuleHandleW(nullptr));
         job.Source = source;
         job.SourceType = IMPSRC_TEXT;
@@ -166,10 +164,6 @@ bool ImportFile(const std::wstring& db, const std::wstring& file, TimingSink* si
         *total = NowSeconds() - start;
         FreeImportJob(&job);
     }
-    schema.Close();
-    ClearStructureModel(&model);
-    FreeStructureModel(&model);
-    free(settings.DBName);
     return ok;
 }
 
