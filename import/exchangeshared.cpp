@@ -4,6 +4,7 @@
 
 #include "core/geopoint.h"
 #include "core/textutil.h"
+#include "core/treewalk.h"
 #include "import/impsource.h"
 #include "import/importrun.h"
 #include "import/targetlocality.h"
@@ -88,37 +89,20 @@ void SetNull(VARIANT* v)
     v->vt = VT_NULL;
 }
 
+// An ordinal below 0 is a column the target lacks: nothing is written.
 bool PutOrdinal(zdata::Recordset* rs, long ordinal, const VARIANT& value)
 {
-    zdata::Fields* fields = nullptr;
-    zdata::Field* field = nullptr;
-    bool ok = ordinal >= 0 && SUCCEEDED(rs->get_Fields(&fields)) && SUCCEEDED(fields->Item(ordinal, &field)) &&
-              SUCCEEDED(field->put_Value(value));
-    if (field)
-        field->Release();
-    if (fields)
-        fields->Release();
-    return ok;
+    return ordinal >= 0 && SUCCEEDED(treewalk::PutValue(rs, ordinal, value));
 }
 
 bool PutOrdinalInt(zdata::Recordset* rs, long ordinal, int value)
 {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_I4;
-    v.lVal = value;
-    return PutOrdinal(rs, ordinal, v);
+    return ordinal >= 0 && SUCCEEDED(treewalk::PutInt(rs, ordinal, value));
 }
 
 bool PutOrdinalText(zdata::Recordset* rs, long ordinal, const wchar_t* text)
 {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BSTR;
-    v.bstrVal = SysAllocString(text);
-    bool ok = PutOrdinal(rs, ordinal, v);
-    VariantClear(&v);
-    return ok;
+    return ordinal >= 0 && SUCCEEDED(treewalk::PutText(rs, ordinal, text));
 }
 
 int ColumnOrdinal(zdata::Recordset* rs, const wchar_t* name)
