@@ -143,7 +143,7 @@
 #define IDS_X_LOG_BAD_COORDINATE 246
 #define IDS_X_LOG_TEXT_CUT      247
 #define IDS_X_LOG_LINE_TOO_LONG 248
-// text files and the row import of flat sources (140-149)
+// text files and the row import of flat sources (140-150)
 #define IDS_I_TXT_BAD_BYTES     140
 #define IDS_I_TXT_FIELD_COUNT   141
 #define IDS_I_ROW_BAD_VALUE     142
@@ -153,6 +153,8 @@
 #define IDS_I_ROW_COLUMNS_FAILED 146
 #define IDS_I_ROW_NO_TAXON      147
 #define IDS_I_ROW_NO_LOCALITY   148
+#define IDS_I_ROW_TAXON_NOT_FOUND 149
+#define IDS_I_ROW_LOCALITY_NOT_FOUND 150
 
 // ---- import wizard pages
 #define IDC_IMP_SOURCE_TYPES    101
