@@ -130,6 +130,7 @@
 #define IDS_I_LOG_CANCELLED     119
 #define IDS_I_LOG_SOURCE_UNREADABLE 135
 #define IDS_I_UNITS_NOT_SAVED   136
+#define IDS_I_UNIT_OUT_OF_ORDER 137
 #define IDS_I_NO_COORDINATES    209  // 207 and 208 are Tarnix's own
 #define IDS_I_UNKNOWN_ERROR     210
 // the target item page's reasons for staying
@@ -149,6 +150,7 @@
 #define IDS_X_LOG_BAD_COORDINATE 246
 #define IDS_X_LOG_TEXT_CUT      247
 #define IDS_X_LOG_LINE_TOO_LONG 248
+#define IDS_X_LOG_BAD_DATE      249
 // text files and the row import of flat sources (140-150)
 #define IDS_I_TXT_BAD_BYTES     140
 #define IDS_I_TXT_FIELD_COUNT   141
