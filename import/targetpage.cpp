@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "controls/plexa.h"
@@ -31,6 +32,9 @@ const int kLocalityControls[] = {IDC_IMP_LON_LABEL, IDC_IMP_LON_DEG, IDC_IMP_LON
 // The node ids offered in each row, in list order (the page is shown by one wizard at a time).
 std::vector<std::vector<int>> g_rowIds;
 std::vector<std::vector<std::wstring>> g_rowNames;
+// The parent of every node of the tree shown, read when the page shows and kept up to date with
+// the nodes it makes.
+std::unordered_map<int, int> g_parentOf;
 
 bool Species(ImportWizardState* state) { return state->TargetKind == 1; }
 
@@ -58,6 +62,13 @@ void OpenTargetRecordsets(ImportWizardState* state)
     state->TreeRs = OpenRs(connection, species ? L"SELECT ID, PARENT, SYSLEVEL, SYSPOS, NAME FROM SYSTREE ORDER BY PARENT, SYSPOS"
                                                : L"SELECT ID, PARENT, LOCLEVEL, NAME FROM LOCTREE ORDER BY PARENT, NAME");
     state->ItemRs = OpenRs(connection, species ? L"SELECT * FROM SPECIES" : L"SELECT * FROM FEATURES");
+    g_parentOf.clear();
+    zdata::Fields* fields = nullptr;
+    if (!state->TreeRs->IsEOF() && SUCCEEDED(state->TreeRs->get_Fields(&fields))) {
+        for (state->TreeRs->MoveFirst(); !state->TreeRs->IsEOF(); state->TreeRs->MoveNext())
+            g_parentOf[GetInt(fields, 0)] = GetInt(fields, 1);
+        fields->Release();
+    }
     StringCchCopyW(state->TreeFilter, 64, species ? L"PARENT = %d AND SYSLEVEL = %d" : L"PARENT = %d AND LOCLEVEL = %d");
     StringCchCopyW(state->ItemFilter, 128, species ? L"SYSID = %d" : L"LOCID = %d");
 }
@@ -115,24 +126,42 @@ int ParentOfRow(HWND page, int row)
     return 0;
 }
 
-// The nodes of a row's level under its parent (none under a new node).
+// Whether the node hangs, at any depth, under the ancestor (0: the top, under which all hang).
+bool HangsUnder(int node, int ancestor)
+{
+    const int kMaxDepth = 256;  // a damaged tree whose parents run in a circle ends too
+    for (int depth = 0; node > 0 && depth < kMaxDepth; ++depth) {
+        auto parent = g_parentOf.find(node);
+        node = parent == g_parentOf.end() ? 0 : parent->second;
+        if (node == ancestor)
+            return true;
+    }
+    return ancestor == 0;
+}
+
+// The nodes of a row's level under its parent, at any depth (the levels between may have been
+// passed over); none under a new node.
 void ReadRowChoices(ImportWizardState* state, int row, int parentId, std::vector<std::wstring>& names,
                     std::vector<int>& ids)
 {
     if (parentId < 0)
         return;
-    wchar_t filter[96];
-    StringCchPrintfW(filter, 96, state->TreeFilter, parentId, LevelAt(Levels(state), row)->OrigLevelId);
+    wchar_t filter[64];
+    StringCchPrintfW(filter, 64, Species(state) ? L"SYSLEVEL = %d" : L"LOCLEVEL = %d",
+                     LevelAt(Levels(state), row)->OrigLevelId);
     state->TreeRs->put_Filter(filter);
     zdata::Fields* fields = nullptr;
     if (state->TreeRs->IsEOF() || FAILED(state->TreeRs->get_Fields(&fields)))
         return;
     long nameColumn = Species(state) ? 4 : 3;
     for (state->TreeRs->MoveFirst(); !state->TreeRs->IsEOF(); state->TreeRs->MoveNext()) {
+        int id = GetInt(fields, 0);
+        if (!HangsUnder(id, parentId))
+            continue;
         wchar_t name[64] = L"";
         GetText(fields, nameColumn, name, 64);
         names.push_back(name);
-        ids.push_back(GetInt(fields, 0));
+        ids.push_back(id);
     }
     fields->Release();
 }
@@ -334,6 +363,7 @@ int CreateTreeNode(ImportWizardState* state, HWND page, int row, int parent, con
         state->TreeRs->CancelUpdate();
         return -1;
     }
+    g_parentOf[id] = parent;
     ChooseCreated(page, row, name, id);
     return id;
 }

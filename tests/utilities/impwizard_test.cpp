@@ -533,7 +533,7 @@ TEST_F(WizardTest, TheFallbackLocalityKeepsWhatWasTypedAndIsMadePastAnEmptyLevel
     ASSERT_TRUE(SUCCEEDED(structure_->Db().GetConnection()->Execute(
         L"CREATE TRIGGER ZOR_TEST BEFORE INSERT ON LOCTREE WHEN NEW.NAME = 'Odmítnutá' "
         L"BEGIN SELECT RAISE(ABORT, 'zkouška odmítnutí'); END")));
-    std::wstring refusal, regionName;
+    std::wstring refusal, regionName, genusName;
     Script s;
     s.steps = {
         [&](HWND sheet) {
@@ -563,8 +563,11 @@ TEST_F(WizardTest, TheFallbackLocalityKeepsWhatWasTypedAndIsMadePastAnEmptyLevel
             HWND page = Page(sheet);
             if (PageIndex(sheet) != IMPWIZ_TARGET || Text(page, IDC_IMP_TARGET_TEXT) != ResString(180))
                 return false;
-            for (int row = 0; row < 4; ++row)
-                ChooseRow(page, IDC_IMP_TARGET_TREE, row, 0);
+            // The order and family left empty: the genus row offers every genus.
+            ChooseRow(page, IDC_IMP_TARGET_TREE, 2, 0);
+            ChooseRow(page, IDC_IMP_TARGET_TREE, 3, 0);
+            genusName = RowValue(GetDlgItem(page, IDC_IMP_TARGET_TREE), 2);
+            EXPECT_FALSE(genusName.empty());
             PropSheet_PressButton(sheet, PSBTN_NEXT);
             return true;
         },
@@ -627,7 +630,7 @@ TEST_F(WizardTest, TheFallbackLocalityKeepsWhatWasTypedAndIsMadePastAnEmptyLevel
     EXPECT_NE(std::wstring::npos, log.find(refused)) << dbtest::Narrow(log);
     EXPECT_NE(std::wstring::npos, log.find(L"zkouška odmítnutí")) << dbtest::Narrow(log);
     EXPECT_NE(std::wstring::npos, refusal.find(written[0]));
-    int locality = job_.TargetLocId;
+    int locality = job_.TargetLocId, species = job_.TargetSysId;
     FreeImportJob(&job_);
     InitImportJob(&job_, &structure_->Db(), &structure_->Model());
     state_.reset();
@@ -638,6 +641,8 @@ TEST_F(WizardTest, TheFallbackLocalityKeepsWhatWasTypedAndIsMadePastAnEmptyLevel
               dbtest::First(path_, L"SELECT PARENT || '|' || LOCLEVEL || '|' || (SELECT COUNT(*) FROM FEATURES WHERE LOCID = L.ID) "
                                    L"FROM LOCTREE L WHERE NAME = 'Nová lokalita' AND ID = " + std::to_wstring(locality)));
     EXPECT_EQ(0, dbtest::QueryInt(path_, L"SELECT COUNT(*) FROM LOCTREE WHERE NAME = 'Odmítnutá'"));
+    EXPECT_EQ(genusName, dbtest::First(path_, L"SELECT P.NAME FROM SYSTREE S JOIN SYSTREE P ON P.ID = S.PARENT WHERE S.ID = " +
+                                                  std::to_wstring(species)));
     EXPECT_EQ(L"", TreeFaults(path_));
 }
 
