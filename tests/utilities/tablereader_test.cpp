@@ -203,6 +203,7 @@ TEST(TableReader, AFileOfTheProgramsOwnFormatListsTablesAndViewsButNotTheEngines
                                    L"Poznamka TEXT, Datum DATETIME)"));
         ASSERT_EQ(S_OK, c->Execute(L"INSERT INTO Nalezy (Druh) VALUES ('Carabus')"));
         ASSERT_EQ(S_OK, c->Execute(L"CREATE VIEW Druhy AS SELECT Druh FROM Nalezy"));
+        ASSERT_EQ(S_OK, c->Execute(L"CREATE TABLE \"Sber]1\" (Kdo VARCHAR(20), Kdy DATETIME)"));
         c->Close();
         c->Release();
     }
@@ -210,7 +211,14 @@ TEST(TableReader, AFileOfTheProgramsOwnFormatListsTablesAndViewsButNotTheEngines
     ASSERT_TRUE(reader.Open(path.c_str()));
     List tables(GROUP_TABLE_LIST);
     reader.FillTables(&tables.items);
-    EXPECT_EQ((std::vector<std::wstring>{L"Druhy", L"Nalezy"}), tables.Names());
+    EXPECT_EQ((std::vector<std::wstring>{L"Druhy", L"Nalezy", L"Sber]1"}), tables.Names());
+    {
+        List quoted(GROUP_COLUMNS);
+        reader.FillColumns(L"Sber]1", &quoted.items);
+        EXPECT_EQ((std::vector<std::wstring>{L"Kdo", L"Kdy"}), quoted.Names()) << "a name holding ] is quoted";
+        EXPECT_TRUE(reader.OpenRows(L"Sber]1"));
+        reader.CloseRows();
+    }
     List columns(GROUP_COLUMNS);
     reader.FillColumns(L"Nalezy", &columns.items);
     ASSERT_EQ(4, columns.items.GetCount());
