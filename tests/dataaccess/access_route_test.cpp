@@ -145,6 +145,50 @@ TEST(AccessRoute, DeliversEachColumnTypeTypedWithNulls)
     }
 }
 
+TEST(AccessRoute, DecimalColumnsComeAsNumbers)
+{
+    std::wstring path = Fixture(L"fixedNumericTestV2000.mdb");
+    if (path.empty())
+        GTEST_SKIP() << "no Access fixtures";
+    HRESULT hr;
+    Ref<Connection> c(OpenReadOnly(path, &hr));
+    ASSERT_EQ(S_OK, hr) << adotest::FirstErrorOf(c.get());
+    Ref<Recordset> rs(Recordset::Create());
+    rs->put_CursorLocation(adUseClient);
+    ASSERT_EQ(S_OK, rs->Open(L"test", c.get(), adOpenKeyset, adLockReadOnly, adCmdTable))
+        << adotest::FirstErrorOf(c.get());
+    Ref<Fields> fields;
+    rs->get_Fields(fields.out());
+    // A memo stays long text; the Decimal columns hold numbers.
+    struct Expect {
+        const wchar_t* column;
+        DataTypeEnum type;
+        double value;
+    } expected[] = {{L"col1", adLongVarWChar, 0}, {L"col2", adNumeric, 1}, {L"col3", adNumeric, 0},
+                    {L"col4", adNumeric, 0},      {L"col5", adNumeric, 4}, {L"col6", adNumeric, -1},
+                    {L"col7", adNumeric, 1}};
+    for (const Expect& e : expected) {
+        SCOPED_TRACE(testing::Message() << "column " << std::string(e.column, e.column + wcslen(e.column)));
+        Ref<Field> f;
+        ASSERT_EQ(S_OK, fields->Item(e.column, f.out()));
+        DataTypeEnum type;
+        f->get_Type(&type);
+        EXPECT_EQ(e.type, type);
+        VARIANT v, number;
+        VariantInit(&v);
+        VariantInit(&number);
+        ASSERT_EQ(S_OK, f->get_Value(&v));
+        if (e.type == adNumeric) {
+            EXPECT_NE(VT_BSTR, v.vt);
+            ASSERT_EQ(S_OK, VariantChangeType(&number, &v, 0, VT_R8));
+            EXPECT_EQ(e.value, number.dblVal);
+        } else {
+            EXPECT_EQ(VT_BSTR, v.vt);
+        }
+        VariantClear(&v);
+    }
+}
+
 TEST(AccessRoute, DeletedColumnsAndOverflowRowsReadAsAccessShowsThem)
 {
     struct Case {
