@@ -146,6 +146,7 @@
 // text files and the row import of flat sources (140-149)
 #define IDS_I_TXT_BAD_BYTES     140
 #define IDS_I_TXT_FIELD_COUNT   141
+#define IDS_I_TXT_LINE_TOO_LONG 149
 #define IDS_I_ROW_BAD_VALUE     142
 #define IDS_I_ROW_BAD_COORDINATE 143
 #define IDS_I_ROW_SYS_ITEM_FAILED 144

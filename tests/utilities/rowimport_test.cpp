@@ -193,6 +193,29 @@ TEST(RowImport, FixedTargetsImportNothingFromAnEmptyLine)
     EXPECT_EQ(0, result.errors);
 }
 
+TEST(RowImport, ALineBeyondTheBoundIsLoggedWithItsNumberAndSkipped)
+{
+    SampleCopy copy;
+    const std::wstring& db = copy.Path();
+    long long records = Count(db, L"SELECT COUNT(*) FROM ZORNACOLLS");
+    int taxon = (int)Count(db, L"SELECT MIN(SYSID) FROM SPECIES");
+    int locality = (int)Count(db, L"SELECT MIN(LOCID) FROM FEATURES");
+    std::wstring text = L"Poznámka\r\npřed\r\n" + std::wstring(kTextMaxLine + 1, L'x') + L"\r\npo\r\n";
+    std::string log;
+    {
+        TextImport run(db);
+        EXPECT_EQ(IMPORT_COMMITTED, run.Run(text, {kNote}, L"\t", taxon, locality));
+        EXPECT_EQ(1, run.sink.errorsLogged);
+        std::vector<std::wstring> files = run.logs.Logs();
+        ASSERT_EQ(1u, files.size());
+        log = wintest::ReadFileBytes(files[0]);
+    }
+    EXPECT_EQ(records + 2, Count(db, L"SELECT COUNT(*) FROM ZORNACOLLS"));
+    EXPECT_EQ(1, Count(db, L"SELECT COUNT(*) FROM ZORNACOLLS WHERE RECNOTE = 'po'"));
+    EXPECT_EQ(0u, log.find("3\r\n")) << log;  // the line's number
+    EXPECT_NE(std::string::npos, log.find("1 048 576")) << log;
+}
+
 TEST(RowImport, APublicationIsCreatedOnceWithItsAuthorsAndItsColumnsKept)
 {
     SampleCopy copy;
