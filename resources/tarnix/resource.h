@@ -82,6 +82,7 @@
 #define IDS_T_OK_BUTTON        91
 #define IDS_T_SAVE_TITLE       92
 #define IDS_T_SAVE_STATUS      93
+#define IDS_T_CHECK_NO_TRANSACTION 94
 #define IDS_T_CHECK_TITLE      95
 #define IDS_T_CHECK_RENUMBER   96
 #define IDS_T_CHECK_CANCELLED  97
