@@ -25,6 +25,18 @@ Connection* OpenReadOnly(const std::wstring& path, HRESULT* hr)
     return c;
 }
 
+// The rows of a table of the file as a client snapshot, over a read-only connection.
+void OpenTable(const std::wstring& path, const wchar_t* table, Ref<Connection>* c, Ref<Recordset>* rs)
+{
+    HRESULT hr;
+    c->reset(OpenReadOnly(path, &hr));
+    ASSERT_EQ(S_OK, hr) << adotest::FirstErrorOf(c->get());
+    rs->reset(Recordset::Create());
+    (*rs)->put_CursorLocation(adUseClient);
+    ASSERT_EQ(S_OK, (*rs)->Open(table, c->get(), adOpenKeyset, adLockReadOnly, adCmdTable))
+        << adotest::FirstErrorOf(c->get());
+}
+
 std::vector<std::pair<std::wstring, std::wstring>> TablesOf(Connection* c)
 {
     std::vector<std::pair<std::wstring, std::wstring>> out;
@@ -90,13 +102,9 @@ TEST(AccessRoute, DeliversEachColumnTypeTypedWithNulls)
     std::wstring path = Fixture(L"testV2000.mdb");
     if (path.empty())
         GTEST_SKIP() << "no Access fixtures";
-    HRESULT hr;
-    Ref<Connection> c(OpenReadOnly(path, &hr));
-    ASSERT_EQ(S_OK, hr) << adotest::FirstErrorOf(c.get());
-    Ref<Recordset> rs(Recordset::Create());
-    rs->put_CursorLocation(adUseClient);
-    ASSERT_EQ(S_OK, rs->Open(L"Table1", c.get(), adOpenKeyset, adLockReadOnly, adCmdTable))
-        << adotest::FirstErrorOf(c.get());
+    Ref<Connection> c;
+    Ref<Recordset> rs;
+    ASSERT_NO_FATAL_FAILURE(OpenTable(path, L"Table1", &c, &rs));
     long count = 0;
     rs->get_RecordCount(&count);
     EXPECT_EQ(2, count);
@@ -150,13 +158,9 @@ TEST(AccessRoute, DecimalColumnsComeAsNumbers)
     std::wstring path = Fixture(L"fixedNumericTestV2000.mdb");
     if (path.empty())
         GTEST_SKIP() << "no Access fixtures";
-    HRESULT hr;
-    Ref<Connection> c(OpenReadOnly(path, &hr));
-    ASSERT_EQ(S_OK, hr) << adotest::FirstErrorOf(c.get());
-    Ref<Recordset> rs(Recordset::Create());
-    rs->put_CursorLocation(adUseClient);
-    ASSERT_EQ(S_OK, rs->Open(L"test", c.get(), adOpenKeyset, adLockReadOnly, adCmdTable))
-        << adotest::FirstErrorOf(c.get());
+    Ref<Connection> c;
+    Ref<Recordset> rs;
+    ASSERT_NO_FATAL_FAILURE(OpenTable(path, L"test", &c, &rs));
     Ref<Fields> fields;
     rs->get_Fields(fields.out());
     // A memo stays long text; the Decimal columns hold numbers.

@@ -476,6 +476,15 @@ IStream* MemoryStream(const ByteWriter& bytes)
     return stream;
 }
 
+// A book whose first column shows the first shared string in each of its first rows.
+ByteWriter SharedStringColumn(uint16_t rows, const std::vector<ByteWriter>& sst)
+{
+    return SparseBook(1, [rows](ByteWriter* s) {
+        for (uint16_t r = 0; r < rows; ++r)
+            LabelSst(s, r, 0, 0);
+    }, sst);
+}
+
 size_t KeptCells(const SheetTable& t)
 {
     size_t n = 0;
@@ -520,21 +529,9 @@ TEST(SheetTables, CraftedSheetsTakeWhatTheFileHoldsNotWhatItClaims)
              EXPECT_EQ(2.0, t.rows[65534][255].number);
              EXPECT_EQ(CellKind::Empty, t.rows[100][100].kind);
          }},
-        {"a long shared string shown by 3,000 cells",
-         [&] {
-             return SparseBook(1, [](ByteWriter* s) {
-                 for (uint16_t r = 0; r < 3000; ++r)
-                     LabelSst(s, r, 0, 0);
-             }, longString);
-         },
+        {"a long shared string shown by 3,000 cells", [&] { return SharedStringColumn(3000, longString); },
          BookStatus::TooLarge, nullptr},
-        {"the same string shown by 1,000 cells",
-         [&] {
-             return SparseBook(1, [](ByteWriter* s) {
-                 for (uint16_t r = 0; r < 1000; ++r)
-                     LabelSst(s, r, 0, 0);
-             }, longString);
-         },
+        {"the same string shown by 1,000 cells", [&] { return SharedStringColumn(1000, longString); },
          BookStatus::Ok,
          [](const std::vector<SheetTable>& tables) {
              ASSERT_EQ(1u, tables.size());
@@ -588,10 +585,7 @@ TEST(SheetTables, TheConnectionNamesTheSheetThatIsTooLarge)
     sst[0].U8(0);
     sst[0].Raw(std::string(4000, 'y').data(), 4000);
     // 40,000 cells of 4,000 characters: 160 million characters.
-    std::wstring path = WriteCompound(folder.File(L"large.xls"), L"Workbook", SparseBook(1, [](ByteWriter* s) {
-        for (uint16_t r = 0; r < 40000; ++r)
-            LabelSst(s, r, 0, 0);
-    }, sst));
+    std::wstring path = WriteCompound(folder.File(L"large.xls"), L"Workbook", SharedStringColumn(40000, sst));
     zdata::Connection* c = zdata::Connection::Create();
     c->put_Mode(adModeRead);
     std::wstring cs = L"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path + L";Extended Properties=Excel 8.0;";
