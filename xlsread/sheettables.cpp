@@ -192,11 +192,12 @@ private:
         c.kind = CellKind::Number;
         if (IsDateXf(xf)) {
             c.kind = CellKind::Date;
+            // The sheet's calendar counts a 29 February 1900; a serial below 1 is a time of
+            // day, the same in the sheet and as an OLE date.
             if (g_.date1904)
                 c.number = value + 1462;
             else if (value >= 1 && value < kFirstTrueSerial)
-                c.number = value + 1;  // the sheet's calendar counts a 29 February 1900
-            // (a serial below 1 is a time of day: the same in the sheet and as an OLE date)
+                c.number = value + 1;
         }
         return c;
     }
