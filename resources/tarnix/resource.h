@@ -82,6 +82,7 @@
 #define IDS_T_OK_BUTTON        91
 #define IDS_T_SAVE_TITLE       92
 #define IDS_T_SAVE_STATUS      93
+#define IDS_T_CHECK_NO_TRANSACTION 94
 #define IDS_T_CHECK_TITLE      95
 #define IDS_T_CHECK_RENUMBER   96
 #define IDS_T_CHECK_CANCELLED  97
@@ -151,9 +152,10 @@
 #define IDS_X_LOG_TEXT_CUT      247
 #define IDS_X_LOG_LINE_TOO_LONG 248
 #define IDS_X_LOG_BAD_DATE      249
-// text files and the row import of flat sources (140-150)
+// text files and the row import of flat sources (140-151)
 #define IDS_I_TXT_BAD_BYTES     140
 #define IDS_I_TXT_FIELD_COUNT   141
+#define IDS_I_TXT_LINE_TOO_LONG 149
 #define IDS_I_ROW_BAD_VALUE     142
 #define IDS_I_ROW_BAD_COORDINATE 143
 #define IDS_I_ROW_SYS_ITEM_FAILED 144
@@ -161,8 +163,8 @@
 #define IDS_I_ROW_COLUMNS_FAILED 146
 #define IDS_I_ROW_NO_TAXON      147
 #define IDS_I_ROW_NO_LOCALITY   148
-#define IDS_I_ROW_TAXON_NOT_FOUND 149
-#define IDS_I_ROW_LOCALITY_NOT_FOUND 150
+#define IDS_I_ROW_TAXON_NOT_FOUND 150
+#define IDS_I_ROW_LOCALITY_NOT_FOUND 151
 
 // ---- import wizard pages
 #define IDC_IMP_SOURCE_TYPES    101
