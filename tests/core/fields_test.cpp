@@ -358,6 +358,30 @@ TEST_F(ListColumnsTest, CellsShowTextsBooleansAndIds)
     EXPECT_EQ(13, ItemData(2));
 }
 
+// A date column shows the user's short date, with the time of day when the value has one.
+TEST_F(ListColumnsTest, DateCellsShowTheUsersShortDate)
+{
+    zor::RawOdbc raw;
+    ASSERT_TRUE(raw.Open(Path(), false));
+    ASSERT_TRUE(raw.Exec(L"CREATE TABLE DATETEST (ID INTEGER, D DATETIME)"));
+    // 17 September 1976; at 14:30; at 14:30:15; none.
+    ASSERT_TRUE(raw.Exec(L"INSERT INTO DATETEST VALUES (1, 28020.0), (2, 28020.6041666667), "
+                         L"(3, 28020.6043402778), (4, NULL)"));
+    raw.Close();
+    rs_ = Db()->OpenQuery(L"SELECT * FROM DATETEST ORDER BY ID", adUseServer, adOpenKeyset, adLockReadOnly);
+    ASSERT_TRUE(rs_ != nullptr);
+    CFieldInfo date(L"D", L"DATETEST");
+    date.ColumnOrdinal = 1;
+    fields_.RemoveAll(1);
+    AddEntry(&date, L"Datum nálezu", 1);
+    SetupListColumns(list_, &fields_);
+    EXPECT_EQ(L"17. 9. 1976", Cell(0, 1));
+    EXPECT_EQ(L"17. 9. 1976 14:30", Cell(1, 1));
+    EXPECT_EQ(L"17. 9. 1976 14:30:15", Cell(2, 1));
+    EXPECT_EQ(L"", Cell(3, 1));
+    fields_.RemoveAll(1);
+}
+
 TEST_F(ListColumnsTest, CellOfAPositionBeyondTheRowsShowsNothing)
 {
     OpenRows();
