@@ -367,6 +367,7 @@ void CEditLitRecordDlg::InitMainPage(HWND page)
         SelectComboText(combo, c.text);
     }
     HWND box = GetDlgItem(page, IDC_LITREC_ATTRIBUTES);
+    SetPropertyBoxYesNo(box, Instance);
     SendOwner(ZM_FILL_LIT_ATTRS, 0, (LPARAM)box);
     if (r && r->Values)
         SetPropertyBoxValues(box, r->Values);

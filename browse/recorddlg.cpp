@@ -145,12 +145,7 @@ BOOL CEditRecordDlg::OnInitDialog()
         ShowWindow(GetDlgItem(Dialog, IDC_REC_NEXT), SW_HIDE);
     // A note may be longer than an edit takes by default.
     SendDlgItemMessageW(Dialog, IDC_REC_NOTE, EM_SETLIMITTEXT, 0, 0);
-    // Yes and no of the boolean attributes in the program's language.
-    for (UINT id : {IDS_YES, IDS_NO}) {
-        wchar_t text[32] = L"";
-        LoadStringW(Instance, id, text, 32);
-        SendMessageW(PropertyBox(), id == IDS_YES ? PBXM_SETYESTEXT : PBXM_SETNOTEXT, 0, (LPARAM)text);
-    }
+    SetPropertyBoxYesNo(PropertyBox(), Instance);
 
     Ask(ZM_LOAD_RECORD, 0, (LPARAM)Record);
     if (!HasTemplate) {

@@ -11,6 +11,7 @@
 
 #include "controls/plexa.h"
 #include "core/attrdef.h"
+#include "core/fields.h"
 #include "core/leveldefs.h"
 #include "core/msgbox.h"
 #include "core/rsutil.h"
@@ -326,6 +327,19 @@ void ClearVariantArray(CPtrArray* list)
         VARIANT* v = (VARIANT*)list->GetItems()[i];
         if (v)
             VariantClear(v);
+    }
+}
+
+void SetPropertyBoxYesNo(HWND propertyBox, HINSTANCE module)
+{
+    const struct {
+        UINT text;
+        UINT message;
+    } kTexts[] = {{IDS_FIELD_YES, PBXM_SETYESTEXT}, {IDS_FIELD_NO, PBXM_SETNOTEXT}};
+    for (const auto& t : kTexts) {
+        wchar_t text[32] = L"";
+        if (LoadStringW(module, t.text, text, ARRAYSIZE(text)) > 0)
+            SendMessageW(propertyBox, t.message, 0, (LPARAM)text);
     }
 }
 

@@ -81,6 +81,9 @@ void GetWindowTextVariant(HWND window, VARIANT* out);
 void SetWindowTextVariant(const VARIANT* value, HWND window);
 // VariantClear on every VARIANT of the list; the VARIANTs stay allocated.
 void ClearVariantArray(CPtrArray* list);
+// A property box's yes and no in the program's language (string-table entries 370 and 371 of
+// the module); sent before the box gets its items, whose value texts are made as they come.
+void SetPropertyBoxYesNo(HWND propertyBox, HINSTANCE module);
 // The i-th VARIANT of the list into the i-th top-level item of a property box (a date as its
 // text in the user's format); a value past the box's last item goes nowhere.
 void SetPropertyBoxValues(HWND propertyBox, CPtrArray* list);

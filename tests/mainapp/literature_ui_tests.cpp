@@ -576,6 +576,10 @@ TEST_F(LiteratureUiTest, DialogPagesScreenshots)
     int row = pub.empty() ? 0 : RowOf(_wtoi(pub[0][0].c_str()));
     SelectRow(row < 0 ? 0 : row);
     RunRecordDialog(true, [&](HWND dialog) {
+        // The attributes' yes and no are Czech.
+        wchar_t yes[8] = L"";
+        SendMessageW(GetDlgItem(Page(LITTAB_MAIN), IDC_LITREC_ATTRIBUTES), PBXM_GETYESTEXT, 8, (LPARAM)yes);
+        EXPECT_STREQ(L"Ano", yes);
         HWND tabs = GetDlgItem(dialog, IDC_LITREC_TABS);
         for (int tab = 0; tab <= LITTAB_ABSTRACT; tab++) {
             ClickTab(tabs, tab);
