@@ -400,6 +400,49 @@ int ShowWarningRes(HINSTANCE module, HWND owner, UINT captionId, UINT textId)
     return answer;
 }
 
+void ShowFieldWarning(HINSTANCE module, HWND owner, UINT captionId, UINT textId, const std::wstring& name,
+                      HWND field)
+{
+    wchar_t* text = LoadStringAlloc(module, textId);
+    std::wstring message = text ? text : L"";
+    free(text);
+    if (!name.empty())
+        message += L": " + name;
+    wchar_t caption[32];
+    if (LoadStringW(module, captionId, caption, 32) <= 0)
+        caption[0] = L'\0';
+    ZorMessageBox(owner, message.c_str(), caption, MB_ICONWARNING);
+    if (field)
+        SetFocus(field);
+}
+
+std::wstring ControlLabel(HWND control)
+{
+    HWND label = GetWindow(control, GW_HWNDPREV);
+    wchar_t kind[16] = L"";
+    if (!label || !GetClassNameW(label, kind, ARRAYSIZE(kind)) || _wcsicmp(kind, L"Static") != 0)
+        return std::wstring();
+    wchar_t text[128] = L"";
+    GetWindowTextW(label, text, ARRAYSIZE(text));
+    std::wstring name;
+    for (const wchar_t* p = text; *p; ++p)
+        if (*p != L'&' || p[1] == L'&')
+            name += *p;
+    while (!name.empty() && (name.back() == L':' || name.back() == L' '))
+        name.pop_back();
+    return name;
+}
+
+std::wstring PropertyItemName(HWND propertyBox, int item)
+{
+    int length = (int)SendMessageW(propertyBox, PBXM_GETITEMTEXTLEN, PBX_ITEM((WORD)item), 0);
+    if (length <= 0)
+        return std::wstring();
+    std::wstring name((size_t)length + 1, L'\0');
+    SendMessageW(propertyBox, PBXM_GETITEMTEXT, PBX_ITEM((WORD)item), (LPARAM)&name[0]);
+    return name.c_str();
+}
+
 // adFileTime, which the data layer itself never reports.
 const int kAdFileTime = 64;
 

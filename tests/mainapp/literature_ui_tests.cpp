@@ -343,9 +343,12 @@ TEST_F(LiteratureUiTest, ANewPublicationNeedsATitleAndAFirstAuthor)
     });
     EXPECT_TRUE(shown);
     ASSERT_EQ(3u, seen.size());
-    for (const auto& box : seen) {
-        EXPECT_EQ(L"Hodnota je povinná", box.text);
-        EXPECT_EQ(L"Chyba", box.caption);
+    // Each names the field it is about.
+    const wchar_t* texts[3] = {L"Hodnota je povinná: Název", L"Hodnota je povinná: Název",
+                               L"Hodnota je povinná: Autor"};
+    for (size_t i = 0; i < seen.size(); ++i) {
+        EXPECT_EQ(texts[i], seen[i].text);
+        EXPECT_EQ(L"Chyba", seen[i].caption);
     }
     EXPECT_EQ(before, Count(L"LITERATURE"));
 }
