@@ -97,10 +97,19 @@ TEST_F(WsRegistry, FirstStartUsesTheDefaultWorkspaceAndDatabase)
     EXPECT_EQ(1, conn_.ConnType);
     ASSERT_NE(nullptr, conn_.UserName);
     EXPECT_STREQ(L"", conn_.UserName);
-    // Without the machine key the program folder is the current directory.
+    // Without the machine key the program folder is the folder the program was started from,
+    // wherever the current directory is.
+    wchar_t self[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring folder(self);
+    folder.erase(folder.find_last_of(L'\\') + 1);
+    wintest::ScopedTempFolder elsewhere(L"wsregistry_cwd");
     wchar_t current[MAX_PATH + 1];
     GetCurrentDirectoryW(MAX_PATH + 1, current);
-    EXPECT_EQ(current, app_);
+    ASSERT_TRUE(SetCurrentDirectoryW(elsewhere.Path().c_str()));
+    ReadRegistryPaths(&conn_, &config_, &app_);
+    SetCurrentDirectoryW(current);
+    EXPECT_EQ(folder, app_);
 }
 
 TEST_F(WsRegistry, DefaultsReplaceAPreviousDatabaseAndKeepTheUserName)
