@@ -258,7 +258,7 @@ int Workspace::ShowPage(HWND owner)
         if (CZMapWnd* map = GetMapCard(tab))
             shown = map->Card;
     }
-    // A switch from the menu or the keyboard leaves the focus in the page just hidden.
+    // A switch made from the menu or the keyboard leaves the focus in the page just hidden.
     KeepFocusOnShownPage(MainWindow, shown, TabControl);
     SendMessageW(MainWindow, ZM_RESET_TOOLBAR_COMBO, 0, 0);
     SendMessageW(MainWindow, ZM_SHOW_TOOLBAR_COMBO,

@@ -389,19 +389,8 @@ int GetPropertyBoxValues(HWND propertyBox, CPtrArray* list, int skipRequired)
     return -1;
 }
 
-int ShowWarningRes(HINSTANCE module, HWND owner, UINT captionId, UINT textId)
-{
-    wchar_t* text = LoadStringAlloc(module, textId);
-    wchar_t caption[32];
-    if (LoadStringW(module, captionId, caption, 32) <= 0)
-        caption[0] = L'\0';
-    int answer = ZorMessageBox(owner, text ? text : L"", caption, MB_ICONWARNING);
-    free(text);
-    return answer;
-}
-
-void ShowFieldWarning(HINSTANCE module, HWND owner, UINT captionId, UINT textId, const std::wstring& name,
-                      HWND field)
+// The warning text of the string-table entry, followed by ": " and the name when there is one.
+static int ShowNamedWarning(HINSTANCE module, HWND owner, UINT captionId, UINT textId, const std::wstring& name)
 {
     wchar_t* text = LoadStringAlloc(module, textId);
     std::wstring message = text ? text : L"";
@@ -411,7 +400,18 @@ void ShowFieldWarning(HINSTANCE module, HWND owner, UINT captionId, UINT textId,
     wchar_t caption[32];
     if (LoadStringW(module, captionId, caption, 32) <= 0)
         caption[0] = L'\0';
-    ZorMessageBox(owner, message.c_str(), caption, MB_ICONWARNING);
+    return ZorMessageBox(owner, message.c_str(), caption, MB_ICONWARNING);
+}
+
+int ShowWarningRes(HINSTANCE module, HWND owner, UINT captionId, UINT textId)
+{
+    return ShowNamedWarning(module, owner, captionId, textId, std::wstring());
+}
+
+void ShowFieldWarning(HINSTANCE module, HWND owner, UINT captionId, UINT textId, const std::wstring& name,
+                      HWND field)
+{
+    ShowNamedWarning(module, owner, captionId, textId, name);
     if (field)
         SetFocus(field);
 }

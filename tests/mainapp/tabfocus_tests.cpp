@@ -74,24 +74,6 @@ HWND MainWindowOf(DWORD pid)
     return nullptr;
 }
 
-HWND ChildWithText(HWND parent, const std::wstring& text)
-{
-    struct Find {
-        std::wstring text;
-        HWND found;
-    } f = {text, nullptr};
-    EnumChildWindows(
-        parent,
-        [](HWND w, LPARAM l) -> BOOL {
-            auto* f = reinterpret_cast<Find*>(l);
-            if (IsWindowVisible(w) && wintest::WindowText(w) == f->text)
-                f->found = w;
-            return !f->found;
-        },
-        reinterpret_cast<LPARAM>(&f));
-    return f.found;
-}
-
 GUITHREADINFO InputOf(DWORD thread)
 {
     GUITHREADINFO info = {sizeof(info)};
@@ -125,12 +107,13 @@ TEST(TabFocus, TheKeyboardAnswersAfterAMenuSwitchedTheTabAway)
     ASSERT_NE(nullptr, pi.hProcess);
 
     HWND main = nullptr, box = nullptr;
-    EXPECT_TRUE(WaitFor([&] {
+    const bool shown = WaitFor([&] {
         main = MainWindowOf(pi.dwProcessId);
-        box = main ? ChildWithText(main, L"Dle autora") : nullptr;
-        return box != nullptr;
-    })) << "no literature card";
-    if (box) {
+        box = main ? wintest::FindChildWithText(main, L"Dle autora") : nullptr;
+        return box && IsWindowVisible(box);
+    });
+    EXPECT_TRUE(shown) << "no literature card";
+    if (shown) {
         HWND tabs = GetDlgItem(main, kWorkspaceTabControlId);
         const int tabsBefore = TabCount(tabs);
         SetForegroundWindow(main);
