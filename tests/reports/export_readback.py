@@ -140,10 +140,10 @@ def check_text_file(problems, path, encoding, delimiter, manifest, kinds, rows):
 
 def sheet_value(column, kind, value):
     """(xlrd cell type, value) a sheet must hold for a list value."""
+    if value is None:  # a blank cell, a coordinate's too
+        return xlrd.XL_CELL_EMPTY, ""
     if column["degrees"]:
         return xlrd.XL_CELL_TEXT, shown(column, kind, value)
-    if value is None:
-        return xlrd.XL_CELL_EMPTY, ""
     if kind in ("int", "real"):
         return xlrd.XL_CELL_NUMBER, float(value)
     if kind == "date":
