@@ -82,10 +82,14 @@ RECT RectInClient(HWND control, HWND parent)
     return r;
 }
 
+// Moves a control without drawing and without taking its pixels along: whatever it covered
+// before may be stale by now (another control may have moved over it). The whole form is drawn
+// once every control has its place.
 void Place(HWND control, int left, int top, int width, int height)
 {
     if (control)
-        MoveWindow(control, left, top, width > 0 ? width : 0, height > 0 ? height : 0, TRUE);
+        SetWindowPos(control, nullptr, left, top, width > 0 ? width : 0, height > 0 ? height : 0,
+                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS | SWP_NOREDRAW);
 }
 
 void PlaceShifted(HWND control, const RECT& r, int dx, int dy)
@@ -223,7 +227,7 @@ void ApplyLayout(CPrintForm* form, int cx, int cy)
     Place(form->Control(IDC_PRINT_ABBREVS), l.AbbrevList.left, l.AbbrevList.top, Width(l.AbbrevList),
           Height(l.AbbrevList) + grow);
     PlaceShifted(form->Control(IDC_PRINT_EDITTERMS), l.EditTerms, 0, grow);
-    InvalidateRect(w, nullptr, TRUE);
+    RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void SizeColumn(HWND list)
