@@ -64,6 +64,7 @@ const wchar_t kDocumentName[] = L"ZornaPrint";
 const UINT kErrorCaption = IDS_ERROR_CAPTION;
 const UINT kProgressMs = 40;        // the view takes in new lines this often
 const int kSavePiece = 1 << 16;     // bytes written to the file at a time
+const DWORD kSaveProgressMs = 200;  // the bar follows a saving this often
 
 // What a worker needs; freed by the worker.
 struct WorkerStart
@@ -329,17 +330,19 @@ bool CPrintForm::WriteReport(HANDLE file, DWORD* error)
         lines.RepeatHeading(run->Heading);
         RtfReport rtf(&lines, run->Format, &LineBuffer, &LineCapacity);
         std::vector<char> piece(kSavePiece);
-        int shown = -1;
+        DWORD shown = GetTickCount();
         for (int n; (n = rtf.GenerateReport(piece.data(), kSavePiece)) > 0;) {
             if (!WriteAll(file, piece.data(), (DWORD)n)) {
                 *error = GetLastError();
                 ok = false;
                 break;
             }
-            long count = lines.RowCount();
-            int percent = count > 0 ? (int)std::min<long long>(100, lines.RowsDone() * 100LL / count) : 0;
-            if (percent != shown && bar) {
-                shown = percent;
+            // The bar is drawn at once, as this thread draws nothing else until the end; a few
+            // times a second is enough.
+            if (bar && GetTickCount() - shown >= kSaveProgressMs) {
+                shown = GetTickCount();
+                long count = lines.RowCount();
+                int percent = count > 0 ? (int)std::min<long long>(100, lines.RowsDone() * 100LL / count) : 0;
                 SendMessageW(bar, PBM_SETPOS, (WPARAM)percent, 0);
                 UpdateWindow(bar);
             }

@@ -92,7 +92,9 @@ void EstimateWidth(ViewState* s)
 
 int MaxLeft(const ViewState* s) { return std::max(0, s->Width + 2 * kMargin - ClientWidth(s)); }
 
-// Sets a scroll bar unless it shows these values already: drawing one is not cheap here.
+// Sets a scroll bar unless it shows these values already. It is drawn with the next painting
+// of the window's frame, not at once: drawing one is not cheap here, and one change of the view
+// often changes both.
 void SetBar(ViewState* s, int bar, int max, int page, int pos)
 {
     int (&shown)[3] = s->Bars[bar == SB_VERT ? 0 : 1];
@@ -107,7 +109,8 @@ void SetBar(ViewState* s, int bar, int max, int page, int pos)
     si.nMax = max;
     si.nPage = (UINT)page;
     si.nPos = pos;
-    SetScrollInfo(s->Window, bar, &si, TRUE);
+    SetScrollInfo(s->Window, bar, &si, FALSE);
+    RedrawWindow(s->Window, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_NOCHILDREN);
 }
 
 void UpdateScrollBars(ViewState* s)
