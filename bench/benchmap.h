@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "bench/benchdb.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "map/griddef.h"
 #include "map/legend.h"
 #include "map/mapwnd.h"

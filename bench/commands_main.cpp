@@ -22,9 +22,9 @@
 #include "core/database.h"
 #include "core/msgbox.h"
 #include "core/rawodbc.h"
-#include "mainapp/configdata.h"
+#include "shellcontract/configdata.h"
 #include "mainapp/mainform.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "resources/zorna/resource.h"
 #include "tests/mainapp/workspacefile.h"
 

@@ -30,7 +30,7 @@
 #include "bench/benchdb.h"
 #include "bench/benchmap.h"
 #include "core/rawodbc.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "map/glrender.h"
 #include "map/legend.h"
 #include "map/mapunits.h"

@@ -30,7 +30,7 @@
 #include "core/msgbox.h"
 #include "core/rawodbc.h"
 #include "mainapp/mainform.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "resources/zorna/resource.h"
 #include "tests/mainapp/workspacefile.h"
 

@@ -23,7 +23,7 @@
 #include <sqlext.h>
 #include "core/sampledb.h"
 #include "core/textutil.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "resources/zorna/search.h"
 
 namespace {

@@ -27,7 +27,7 @@
 #include "core/fields.h"
 #include "core/treefill.h"
 #include "mainapp/mainform.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 
 namespace {
 

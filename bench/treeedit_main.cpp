@@ -32,7 +32,7 @@
 #include "core/msgbox.h"
 #include "core/treefill.h"
 #include "mainapp/mainform.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "resources/zorna/resource.h"
 #include "tests/imagecodec/wic_encode.h"
 #include "tests/mainapp/workspacefile.h"

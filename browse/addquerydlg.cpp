@@ -10,8 +10,8 @@
 #include "core/database.h"
 #include "core/fields.h"
 #include "core/textutil.h"
-#include "mainapp/configdata.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/configdata.h"
+#include "shellcontract/zm_protocol.h"
 #include "resources/zorna/search.h"
 
 namespace {

@@ -8,7 +8,7 @@
 
 class CPtrArray;
 class CDispField;
-class ConfigData;  // mainapp/configdata.h
+class ConfigData;  // shellcontract/configdata.h
 
 // QueryCriterion::Operator.
 enum QueryOperator

@@ -3,7 +3,7 @@
 #include "browse/memodlg.h"
 #include "controls/plexa.h"
 #include "core/attrdef.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 
 LONG_PTR SendZmResult(HWND mainWnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {

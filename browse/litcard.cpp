@@ -13,7 +13,7 @@
 #include "core/fields.h"
 #include "core/textutil.h"
 #include "core/xmlaccess.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "core/msgbox.h"
 #include "core/textutil.h"
 #include "core/treemove.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "resources/zorna/resource.h"
 
 using namespace itemsave;

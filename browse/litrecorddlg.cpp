@@ -18,7 +18,7 @@
 #include "core/rsutil.h"
 #include "core/textutil.h"
 #include "core/treemove.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "resources/zorna/resource.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "core/literature.h"
 #include "core/textutil.h"
 #include "core/treefill.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "resources/zorna/resource.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include "controls/plexa.h"
 #include "core/attrdef.h"
 #include "core/database.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 
 bool AnswerLookupRequest(HWND mainWnd, const NMHDR* header, int lookupKind, LRESULT* result)
 {

@@ -11,7 +11,7 @@
 #include "core/attrdef.h"
 #include "core/containers.h"
 #include "core/ctlfill.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "resources/zorna/resource.h"
 
 namespace {

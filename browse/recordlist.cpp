@@ -2,7 +2,7 @@
 #include "browse/recordlist.h"
 
 #include "core/containers.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 
 void RequestListCell(HWND mainWnd, NMLVDISPINFOW* info, int listKind)
 {

@@ -16,7 +16,7 @@
 #include "core/textutil.h"
 #include "core/treefill.h"
 #include "core/xmlaccess.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "reports/rtftext.h"
 #include "reports/searchdesc.h"
 #include "resources/zorna/search.h"

@@ -8,7 +8,7 @@
 #include "controls/plexa.h"
 #include "core/ctlfill.h"
 #include "core/itemrecords.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "resources/zorna/resource.h"
 
 namespace {

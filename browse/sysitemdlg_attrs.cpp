@@ -9,7 +9,7 @@
 #include "core/database.h"
 #include "core/itemrecords.h"
 #include "core/textutil.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "resources/zorna/resource.h"
 
 namespace {

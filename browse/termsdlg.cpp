@@ -8,7 +8,7 @@
 #include "core/ctlfill.h"
 #include "core/lookupedit.h"
 #include "core/textutil.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "resources/zorna/resource.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "core/fields.h"
 #include "core/treefill.h"
 #include "core/xmlaccess.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // tree recordset; on the right either the list of the selected item's children or, for an item
 // of a data level, the record page: an information panel above a virtual list of the item's
 // records. The card never reads the database itself; every query goes to the main window as a
-// private ZM_ message (mainapp/zm_protocol.h).
+// private ZM_ message (shellcontract/zm_protocol.h).
 #pragma once
 #include <windows.h>
 #include <commctrl.h>

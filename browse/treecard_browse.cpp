@@ -12,7 +12,7 @@
 #include "core/fields.h"
 #include "core/treefill.h"
 #include "core/treewalk.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 
 namespace {
 

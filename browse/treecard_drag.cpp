@@ -11,7 +11,7 @@
 
 #include "browse/attrbox.h"
 #include "core/treefill.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "core/itemrecords.h"
 #include "core/msgbox.h"
 #include "core/treefill.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "resources/zorna/resource.h"
 
 namespace {

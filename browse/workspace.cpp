@@ -13,7 +13,7 @@
 #include "core/ctlfill.h"
 #include "core/fields.h"
 #include "core/xmlaccess.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "map/legendstyledlg.h"
 #include "map/mapwnd.h"
 #include "reports/printform.h"

@@ -17,7 +17,7 @@ class CEditLegendStyleDlg; // map/legendstyledlg.h
 class CZMapWnd;            // map/mapwnd.h
 class CAddQueryDlg;        // browse/addquerydlg.h
 class CPrintForm;          // reports/printform.h
-class ConfigData;          // mainapp/configdata.h
+class ConfigData;          // shellcontract/configdata.h
 class CXmlReader;
 class CXmlWriter;
 class CObjArray;

@@ -10,7 +10,7 @@
 #include "core/database.h"
 #include "core/fields.h"
 #include "core/msgbox.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "map/mapwnd.h"
 #include "reports/printform.h"
 

@@ -15,7 +15,7 @@
 #include "core/database.h"
 #include "core/msgbox.h"
 #include "kavlink/kavlink.h"
-#include "mainapp/configdata.h"
+#include "shellcontract/configdata.h"
 #include "mainapp/configsheet.h"
 #include "mainapp/dbopen.h"
 #include "mainapp/mainform.h"

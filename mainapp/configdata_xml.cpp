@@ -1,6 +1,6 @@
 // The configuration in the workspace file: the element ConfigDialog with the card font, the
 // caption, the composed columns and the six display lists.
-#include "mainapp/configdata.h"
+#include "shellcontract/configdata.h"
 
 #include <string>
 #include <strsafe.h>

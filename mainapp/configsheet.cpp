@@ -9,9 +9,9 @@
 #include "common/fontchooser.h"
 #include "core/msgbox.h"
 #include "core/textutil.h"
-#include "mainapp/configdata.h"
+#include "shellcontract/configdata.h"
 #include "mainapp/configsheet_pages.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "resources/zorna/resource.h"
 
 namespace {

@@ -12,7 +12,7 @@
 
 #include "core/fields.h"
 #include "core/textutil.h"
-#include "mainapp/configdata.h"
+#include "shellcontract/configdata.h"
 #include "mainapp/configrules.h"
 #include "mainapp/configsheet.h"
 #include "mainapp/configsheet_pages.h"

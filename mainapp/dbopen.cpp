@@ -11,10 +11,10 @@
 #include "core/database.h"
 #include "core/msgbox.h"
 #include "core/storedimage.h"
-#include "mainapp/configdata.h"
+#include "shellcontract/configdata.h"
 #include "mainapp/mainform.h"
 #include "mainapp/wssettings.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "resources/zorna/czechorder.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "browse/workspace.h"
 #include "common/filechooser.h"
 #include "core/database.h"
-#include "mainapp/configdata.h"
+#include "shellcontract/configdata.h"
 #include "mainapp/mainform.h"
 #include "reports/excelexport.h"
 #include "reports/textexport.h"

@@ -1,6 +1,6 @@
 // The main program's application object: owner of the main window MAINFORM (class ZORNAWND)
 // and of every long-lived component. Child windows reach the database through the main
-// window's private messages (mainapp/zm_protocol.h), which MainFormDlgProc hands to the
+// window's private messages (shellcontract/zm_protocol.h), which MainFormDlgProc hands to the
 // handlers of this object.
 #pragma once
 #include <windows.h>
@@ -14,7 +14,7 @@ class CDatabase;
 class MainToolbar;         // mainapp/toolbars.h
 class ViewToolbar;         // mainapp/toolbars.h
 class Workspace;           // browse/workspace.h
-class ConfigData;          // mainapp/configdata.h
+class ConfigData;          // shellcontract/configdata.h
 class CSearchPage;         // browse/searchpage.h
 class CTextExport;         // reports/textexport.h
 class CExcelExport;        // reports/excelexport.h

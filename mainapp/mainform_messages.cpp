@@ -12,7 +12,7 @@
 #include "core/database.h"
 #include "core/treefill.h"
 #include "mainapp/commands.h"
-#include "mainapp/configdata.h"
+#include "shellcontract/configdata.h"
 #include "mainapp/dbopen.h"
 #include "mainapp/mainform.h"
 #include "mainapp/toolbars.h"

@@ -6,7 +6,7 @@
 #pragma once
 #include <windows.h>
 
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 
 class CDatabase;
 class CTreeCard;

@@ -11,7 +11,7 @@
 #include "core/msgbox.h"
 #include "core/xmlaccess.h"
 #include "mainapp/commands.h"
-#include "mainapp/configdata.h"
+#include "shellcontract/configdata.h"
 #include "mainapp/dbopen.h"
 #include "mainapp/mainform.h"
 #include "mainapp/wssettings.h"

@@ -3,7 +3,7 @@
 
 #include <commctrl.h>
 
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 
 namespace {
 

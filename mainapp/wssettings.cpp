@@ -14,7 +14,7 @@
 #include "core/textutil.h"
 #include "core/xmlaccess.h"
 #include "kavlink/kavlink.h"
-#include "mainapp/configdata.h"
+#include "shellcontract/configdata.h"
 #include "mainapp/mainform.h"
 #include "map/griddef.h"
 #include "reports/excelexport.h"

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <string>
 
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "map/glrender.h"
 #include "map/griddef.h"
 #include "map/layershapes.h"

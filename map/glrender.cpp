@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "map/gldraw.h"
 #include "map/layershapes.h"
 #include "map/mapunits.h"

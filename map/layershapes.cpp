@@ -4,7 +4,7 @@
 #include <map>
 #include <string>
 
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 
 namespace {
 

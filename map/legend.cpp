@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "map/pointgroups.h"
 #include "map/stylepreview.h"
 

@@ -7,7 +7,7 @@
 #include "common/popupmenu.h"
 #include "core/ctlfill.h"
 #include "core/textutil.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "map/legend.h"
 #include "map/legendstyledlg.h"
 #include "map/mapwnd.h"

@@ -10,7 +10,7 @@
 #include "core/fields.h"
 #include "core/leveldefs.h"
 #include "dataaccess/ado.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "reports/printform_view.h"
 #include "resources/zorna/resource.h"
 

@@ -11,7 +11,7 @@
 #include "core/fields.h"
 #include "core/itempath.h"
 #include "core/textutil.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "reports/exportcells.h"
 #include "reports/rtftext.h"
 

@@ -12,7 +12,7 @@
 #include "core/fields.h"
 #include "core/leveldefs.h"
 #include "core/treefill.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "reports/rtftext.h"
 
 namespace {

@@ -21,7 +21,7 @@
 #include "core/database.h"
 #include "core/treefill.h"
 #include "mainapp/mainform.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "tests/core/treetemplate.h"
 #include "tests/mainapp/workspacefile.h"
 #include "tests/support/wintest.h"

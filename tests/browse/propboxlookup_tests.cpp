@@ -13,7 +13,7 @@
 #include "controls/plexa.h"
 #include "core/attrdef.h"
 #include "core/database.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 
 namespace {
 

@@ -25,7 +25,7 @@
 #include "core/treefill.h"
 #include "core/xmlaccess.h"
 #include "mainapp/mainform.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "tests/core/dbfixture.h"
 #include "tests/core/sampletemplate.h"
 #include "tests/support/wintest.h"

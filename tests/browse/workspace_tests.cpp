@@ -15,8 +15,8 @@
 #include "core/database.h"
 #include "core/fields.h"
 #include "core/xmlaccess.h"
-#include "mainapp/configdata.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/configdata.h"
+#include "shellcontract/zm_protocol.h"
 #include "tests/support/wintest.h"
 
 namespace {

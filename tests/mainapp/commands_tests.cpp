@@ -24,11 +24,11 @@
 #include "core/xmlaccess.h"
 #include "kavlink/kavlink.h"
 #include "mainapp/commands.h"
-#include "mainapp/configdata.h"
+#include "shellcontract/configdata.h"
 #include "mainapp/toolbars.h"
 #include "mainapp/wssettings.h"
 #include "resources/zorna/resource.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "tests/mainapp/formhost.h"
 
 using wintest::DialogScript;

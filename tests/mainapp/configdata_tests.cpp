@@ -7,7 +7,7 @@
 
 #include "core/fields.h"
 #include "core/xmlaccess.h"
-#include "mainapp/configdata.h"
+#include "shellcontract/configdata.h"
 #include "tests/support/wintest.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include "common/fontchooser.h"
 #include "core/fields.h"
 #include "core/xmlaccess.h"
-#include "mainapp/configdata.h"
+#include "shellcontract/configdata.h"
 #include "mainapp/configrules.h"
 #include "mainapp/wssettings.h"
 #include "resources/zorna/resource.h"

@@ -16,7 +16,7 @@
 #include "core/rawodbc.h"
 #include "core/sampledb.h"
 #include "core/xmlaccess.h"
-#include "mainapp/configdata.h"
+#include "shellcontract/configdata.h"
 #include "mainapp/dbopen.h"
 #include "mainapp/mainform.h"
 #include "mainapp/toolbars.h"
@@ -25,7 +25,7 @@
 #include "dataaccess/collationext.h"
 #include "tests/core/sampletemplate.h"
 #include "tests/mainapp/workspacefile.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "tests/support/wintest.h"
 
 namespace {

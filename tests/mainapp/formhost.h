@@ -16,7 +16,7 @@
 #include "controls/plexa.h"
 #include "core/database.h"
 #include "mainapp/mainform.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "core/rawodbc.h"
 #include "core/sampledb.h"
 #include "mainapp/wssettings.h"

@@ -15,11 +15,11 @@
 #include "core/sampledb.h"
 #include "core/xmlaccess.h"
 #include "mainapp/commands.h"
-#include "mainapp/configdata.h"
+#include "shellcontract/configdata.h"
 #include "mainapp/mainform.h"
 #include "mainapp/toolbars.h"
 #include "mainapp/wssettings.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "tests/mainapp/workspacefile.h"
 #include "tests/support/wintest.h"
 

@@ -23,7 +23,7 @@
 #include "mainapp/dbopen.h"
 #include "mainapp/mainform.h"
 #include "mainapp/wssettings.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "resources/zorna/resource.h"
 #include "tests/mainapp/formhost.h"
 #include "tests/support/dialogscript.h"

@@ -11,7 +11,7 @@
 #include "mainapp/mainform.h"
 #include "mainapp/theme.h"
 #include "mainapp/toolbars.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "tests/support/wintest.h"
 
 namespace {

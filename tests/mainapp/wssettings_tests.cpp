@@ -12,7 +12,7 @@
 #include "core/fields.h"
 #include "core/xmlaccess.h"
 #include "kavlink/kavlink.h"
-#include "mainapp/configdata.h"
+#include "shellcontract/configdata.h"
 #include "mainapp/mainform.h"
 #include "mainapp/wssettings.h"
 #include "map/griddef.h"

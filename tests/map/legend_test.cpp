@@ -7,7 +7,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "map/layershapes.h"
 #include "map/legend.h"
 #include "tests/map/maphost.h"

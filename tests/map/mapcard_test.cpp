@@ -22,7 +22,7 @@
 #include "core/fields.h"
 #include "core/xmlaccess.h"
 #include "dataaccess/filterexpr.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "map/expbmpdlg.h"
 #include "map/legendstyledlg.h"
 #include "map/maplegend.h"

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "resources/zorna/resource.h"
 #include "tests/support/wintest.h"
 

@@ -10,7 +10,7 @@
 
 #include "common/filechooser.h"
 #include "core/fields.h"
-#include "mainapp/configdata.h"
+#include "shellcontract/configdata.h"
 #include "mainapp/toolbars.h"
 #include "tests/mainapp/formhost.h"
 

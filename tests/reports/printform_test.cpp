@@ -15,7 +15,7 @@
 #include "common/filechooser.h"
 #include "common/printing.h"
 #include "core/leveldefs.h"
-#include "mainapp/configdata.h"
+#include "shellcontract/configdata.h"
 #include "reports/paginator.h"
 #include "reports/printform.h"
 #include "tests/mainapp/formhost.h"

@@ -19,7 +19,7 @@
 #include "core/containers.h"
 #include "core/fields.h"
 #include "core/xmlaccess.h"
-#include "mainapp/configdata.h"
+#include "shellcontract/configdata.h"
 #include "mainapp/dbopen.h"
 #include "reports/printform.h"
 #include "resources/zorna/resource.h"

@@ -15,7 +15,7 @@
 #include "core/fields.h"
 #include "core/itempath.h"
 #include "dataaccess/ado.h"
-#include "mainapp/zm_protocol.h"
+#include "shellcontract/zm_protocol.h"
 #include "reports/reportlines.h"
 #include "reports/rtfreport.h"
 #include "tests/support/wintest.h"

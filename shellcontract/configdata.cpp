@@ -1,5 +1,5 @@
 // The configuration object: its lifetime, its lists and their order.
-#include "mainapp/configdata.h"
+#include "shellcontract/configdata.h"
 
 #include <algorithm>
 
