@@ -15,7 +15,7 @@
 
 #include "bench/benchdb.h"
 #include "browse/searchpage.h"
-#include "browse/searchwhere.h"
+#include "search/searchwhere.h"
 #include "core/database.h"
 #include "core/fields.h"
 #include "core/rawodbc.h"

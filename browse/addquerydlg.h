@@ -1,41 +1,14 @@
-// A named condition on one column of the occurrence records, and the dialog ADDQUERYDLG
-// ("Kritéria výběru") that edits it. The map cards draw a query layer for each criterion and keep
-// it in their settings; this layout and the operator codes are the contract between the dialog
-// and the map's query layers. One CAddQueryDlg, kept in the workspace's slot, serves the
-// workspace (a new query layer) and every map card (changing a layer's criterion).
+// The dialog ADDQUERYDLG ("Kritéria výběru") that edits a named condition on one column of the
+// occurrence records (search/querycriterion.h). One CAddQueryDlg, kept in the workspace's slot,
+// serves the workspace (a new query layer) and every map card (changing a layer's criterion,
+// through the editor the workspace hands the card).
 #pragma once
 #include <windows.h>
 
-class CPtrArray;
+#include "search/querycriterion.h"
+
 class CDispField;
 class ConfigData;  // shellcontract/configdata.h
-
-// QueryCriterion::Operator.
-enum QueryOperator
-{
-    QUERY_OP_LESS = 0,           // "Menší": MinValue
-    QUERY_OP_LESS_EQUAL = 1,     // "Menší nebo rovno"
-    QUERY_OP_GREATER = 2,        // "Větší"
-    QUERY_OP_GREATER_EQUAL = 3,  // "Větší nebo rovno"
-    QUERY_OP_BETWEEN = 4,        // "V rozmezí": MinValue to MaxValue
-    QUERY_OP_EQUAL = 5,          // "Rovno": MinValue
-    QUERY_OP_ANY_OF = 6,         // any of Values; set by the dialog for columns with a lookup table
-};
-
-// Characters of each text field, with its terminator.
-const int kQueryTextSize = 64;
-
-// Allocated by its owner, which also creates Values (CPtrArray, ownership mode 2) and frees it.
-struct QueryCriterion
-{
-    wchar_t Name[kQueryTextSize];       // the layer's name
-    int FieldType;                      // CFieldBase kind: 1 database column, 2 composed column
-    wchar_t FieldName[kQueryTextSize];  // the column's name; "CUSTOM" for every composed column
-    int Operator;                       // QueryOperator
-    wchar_t MinValue[kQueryTextSize];   // the value of operators 0-3 and 5, the lower bound of 4
-    wchar_t MaxValue[kQueryTextSize];   // the upper bound of operator 4
-    CPtrArray* Values;                  // malloc'd wide strings of operator 6
-};
 
 // String-table entries of the operator combo (360-365 in operator order).
 const UINT kQueryOperatorFirstString = 360;

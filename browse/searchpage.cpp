@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "browse/searchtree.h"
-#include "browse/searchwhere.h"
+#include "search/searchwhere.h"
 #include "core/attrdef.h"
 #include "core/containers.h"
 #include "core/ctlfill.h"

@@ -16,6 +16,7 @@ class CEditLitRecordDlg;   // browse/litrecorddlg.h
 class CEditLegendStyleDlg; // map/legendstyledlg.h
 class CZMapWnd;            // map/mapwnd.h
 class CAddQueryDlg;        // browse/addquerydlg.h
+struct QueryCriterion;     // search/querycriterion.h
 class CPrintForm;          // reports/printform.h
 class ConfigData;          // shellcontract/configdata.h
 class CXmlReader;
@@ -233,6 +234,8 @@ private:
     void RunLiteratureDialog(HWND owner, bool edit);
     // Runs the record dialog on a new record (id -1) or on a stored one.
     void RunRecordDialog(HWND owner, int mode, int recordId);
+    // The criterion dialog (created on first use) over owner: what the map cards edit with.
+    int ShowQueryDialog(HWND owner, ConfigData* config, QueryCriterion* criterion);
 };
 
 // Draws the two sort arrows (0 down, 1 up) into a new masked 16 x 14 image list.

@@ -67,7 +67,11 @@ CZMapWnd* Workspace::GetMapCard(int tab) const
 int Workspace::AddMapCard(CXmlReader* reader, IXMLDOMElement* element, CPtrArray* gridList)
 {
     CZMapWnd* map = new CZMapWnd(TabControl, Instance, DividerOpenCursor, ZoomInCursor, ZoomOutCursor, PanCursor,
-                                 &LegendStyleDlg, &QueryDlg, Config);
+                                 &LegendStyleDlg,
+                                 [this](HWND owner, ConfigData* config, QueryCriterion* criterion) {
+                                     return ShowQueryDialog(owner, config, criterion);
+                                 },
+                                 Config);
     map->SetGridList(gridList);
     wchar_t* name = nullptr;
     if (element)
@@ -158,16 +162,21 @@ int Workspace::GetMapDisplay(int tab) const
     return map ? map->Display : 0;
 }
 
+int Workspace::ShowQueryDialog(HWND owner, ConfigData* config, QueryCriterion* criterion)
+{
+    if (!QueryDlg)
+        QueryDlg = new CAddQueryDlg(Instance);
+    return QueryDlg->Show(owner, config, criterion);
+}
+
 void Workspace::AddQueryLayer(HWND owner)
 {
     CZMapWnd* map = GetMapCard(GetCurrentTab(owner));
     if (!map)
         return;
-    if (!QueryDlg)
-        QueryDlg = new CAddQueryDlg(Instance);
     QueryCriterion criterion;
     map->InitQueryCriterion(&criterion);
-    if (QueryDlg->Show(owner, Config, &criterion))
+    if (ShowQueryDialog(owner, Config, &criterion))
         map->AddQueryLayer(&criterion);  // takes the value list over
     delete criterion.Values;  // what the layer did not take
 }

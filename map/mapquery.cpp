@@ -3,7 +3,7 @@
 #include <commctrl.h>
 #include <strsafe.h>
 
-#include "browse/addquerydlg.h"
+#include "search/querycriterion.h"
 #include "core/containers.h"
 #include "core/fields.h"
 #include "core/textutil.h"
@@ -110,11 +110,9 @@ void CZMapWnd::EditQueryLayer(int index)
 {
     HWND legend = LegendList();
     LegendItem* item = LegendItemAt(legend, index);
-    if (!item || !item->Query || !QueryDlgSlot)
+    if (!item || !item->Query || !EditCriterion)
         return;
-    if (!*QueryDlgSlot)
-        *QueryDlgSlot = new CAddQueryDlg(Instance);
-    if (!(*QueryDlgSlot)->Show(MainWindow(), Config, item->Query))
+    if (!EditCriterion(MainWindow(), Config, item->Query))
         return;
     if (item->Query->Name[0]) {
         CopyWideBounded(item->Query->Name, item->Title, LEGEND_TEXT_SIZE);

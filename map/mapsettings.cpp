@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "browse/addquerydlg.h"
+#include "search/querycriterion.h"
 #include "core/containers.h"
 #include "core/textutil.h"
 #include "core/xmlaccess.h"

@@ -4,8 +4,9 @@
 #include <commctrl.h>
 
 #include <cmath>
+#include <utility>
 
-#include "browse/addquerydlg.h"
+#include "search/querycriterion.h"
 #include "core/ctlfill.h"
 #include "map/expbmpdlg.h"
 #include "map/glrender.h"
@@ -34,11 +35,11 @@ bool IsNewerWindows()
 
 CZMapWnd::CZMapWnd(HWND parent, HINSTANCE instance, HCURSOR splitCursor, HCURSOR zoomInCursor,
                    HCURSOR zoomOutCursor, HCURSOR panCursor, CEditLegendStyleDlg** styleDlgSlot,
-                   CAddQueryDlg** queryDlgSlot, ConfigData* config)
+                   QueryCriterionEditor editCriterion, ConfigData* config)
     : Parent(parent), View(nullptr), Instance(instance), SplitCursor(splitCursor), ZoomInCursor(zoomInCursor),
       ZoomOutCursor(zoomOutCursor), PanCursor(panCursor), Dragging(0), SplitWidth(kMapDefaultSplitWidth),
       DragIndex(-1), MapPath(), Images(nullptr), DragImage(nullptr), StyleDlgSlot(styleDlgSlot),
-      QueryDlgSlot(queryDlgSlot), Config(config), DPI(kMapDefaultDpi), ExpBmpDlg(nullptr), Display(0), Grid(-1),
+      EditCriterion(std::move(editCriterion)), Config(config), DPI(kMapDefaultDpi), ExpBmpDlg(nullptr), Display(0), Grid(-1),
       LegendMenu(nullptr), Card(nullptr), FitPending(false), MinX(0), MinY(0), MaxX(0), MaxY(0), HasExtent(false),
       GlContext(nullptr), LogPixelsX(96), LogPixelsY(96), PixelsPerMmX(96 / kMapMmPerInch),
       PixelsPerMmY(96 / kMapMmPerInch), MapScale(1.0), YFactor(1.0), XCorner(0), YCorner(0), UnitsPerPixel(0),

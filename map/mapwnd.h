@@ -14,9 +14,9 @@
 #include <commdlg.h>
 
 #include "core/zorobj.h"
+#include "search/querycriterion.h"
 
 class CEditLegendStyleDlg;
-class CAddQueryDlg;
 class CExpBmpDlg;
 class ConfigData;
 class CPtrArray;
@@ -25,7 +25,6 @@ class CXmlWriter;
 struct IXMLDOMElement;
 struct MapRenderContext;
 struct LegendItem;
-struct QueryCriterion;
 class GlBitmap;
 
 // The map view's window class.
@@ -56,7 +55,8 @@ public:
     // Creates the card MAPCARD hidden, as a child of the parent (the workspace's tab control),
     // with its view.
     CZMapWnd(HWND parent, HINSTANCE instance, HCURSOR splitCursor, HCURSOR zoomInCursor, HCURSOR zoomOutCursor,
-             HCURSOR panCursor, CEditLegendStyleDlg** styleDlgSlot, CAddQueryDlg** queryDlgSlot, ConfigData* config);
+             HCURSOR panCursor, CEditLegendStyleDlg** styleDlgSlot, QueryCriterionEditor editCriterion,
+             ConfigData* config);
     // Destroys the card, which frees the legend; frees the resolution dialog.
     ~CZMapWnd() override;
 
@@ -180,7 +180,7 @@ public:
     HIMAGELIST Images;     // the legend's 16 x 16 style previews
     HIMAGELIST DragImage;  // of the legend row being dragged
     CEditLegendStyleDlg** StyleDlgSlot;
-    CAddQueryDlg** QueryDlgSlot;
+    QueryCriterionEditor EditCriterion;  // the workspace's criteria dialog
     ConfigData* Config;
     int DPI;                  // resolution of the bitmap export
     CExpBmpDlg* ExpBmpDlg;    // made on first use by the picture export; the card's

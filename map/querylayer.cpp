@@ -6,7 +6,7 @@
 #include <cwctype>
 #include <vector>
 
-#include "browse/addquerydlg.h"
+#include "search/querycriterion.h"
 #include "core/attrdef.h"
 #include "core/containers.h"
 #include "core/fieldmask.h"

@@ -11,7 +11,7 @@
 #include <functional>
 #include <string>
 
-#include "browse/searchvalues.h"
+#include "search/searchvalues.h"
 
 struct QueryCriterion;
 class CCustFld;

@@ -5,8 +5,8 @@
 #include <map>
 #include <vector>
 
-#include "browse/searchtree.h"
-#include "browse/searchwhere.h"
+#include "search/checkedtree.h"
+#include "search/searchwhere.h"
 #include "core/containers.h"
 #include "core/ctlfill.h"
 #include "core/fields.h"

@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "browse/searchvalues.h"
+#include "search/searchvalues.h"
 
 class CPtrArray;
 struct SearchFieldEntry;

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "browse/searchvalues.h"
-#include "browse/searchwhere.h"
+#include "search/searchvalues.h"
+#include "search/searchwhere.h"
 #include "core/attrdef.h"
 #include "core/containers.h"
 #include "core/database.h"

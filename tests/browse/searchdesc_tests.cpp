@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "browse/searchtree.h"
-#include "browse/searchvalues.h"
+#include "search/searchvalues.h"
 #include "core/attrdef.h"
 #include "core/containers.h"
 #include "core/fields.h"

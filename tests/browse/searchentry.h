@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "browse/searchvalues.h"
+#include "search/searchvalues.h"
 #include "core/attrdef.h"
 #include "core/containers.h"
 #include "core/fields.h"

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "browse/searchpage.h"
-#include "browse/searchvalues.h"
-#include "browse/searchwhere.h"
+#include "search/searchvalues.h"
+#include "search/searchwhere.h"
 #include "core/attrdef.h"
 #include "core/containers.h"
 #include "core/fields.h"

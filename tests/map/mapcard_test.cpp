@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "browse/addquerydlg.h"
+#include "search/querycriterion.h"
 #include "common/colorchooser.h"
 #include "common/filechooser.h"
 #include "common/popupmenu.h"
@@ -47,7 +47,6 @@ struct CardHost
     HWND Tab = nullptr;
     CZMapWnd* Map = nullptr;
     CEditLegendStyleDlg* StyleDlg = nullptr;
-    CAddQueryDlg* QueryDlg = nullptr;
 
     CardHost()
     {
@@ -64,7 +63,7 @@ struct CardHost
         Tab = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 740, 480, Main,
                               nullptr, instance, nullptr);
         Map = new CZMapWnd(Tab, instance, LoadCursorW(nullptr, IDC_SIZEWE), LoadCursorW(nullptr, IDC_CROSS),
-                           LoadCursorW(nullptr, IDC_SIZEALL), LoadCursorW(nullptr, IDC_HAND), &StyleDlg, &QueryDlg,
+                           LoadCursorW(nullptr, IDC_SIZEALL), LoadCursorW(nullptr, IDC_HAND), &StyleDlg, nullptr,
                            nullptr);
         RECT area = {4, 4, 736, 476};
         Map->Move(&area);

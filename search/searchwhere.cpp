@@ -1,4 +1,4 @@
-#include "browse/searchwhere.h"
+#include "search/searchwhere.h"
 
 #include <oleauto.h>
 

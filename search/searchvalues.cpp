@@ -1,4 +1,4 @@
-#include "browse/searchvalues.h"
+#include "search/searchvalues.h"
 
 #include <oleauto.h>
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "browse/searchvalues.h"
+#include "search/searchvalues.h"
 
 struct SearchFieldEntry;   // core/fields.h
 struct CustomAttrDef;
