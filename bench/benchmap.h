@@ -12,7 +12,7 @@
 #include "map/griddef.h"
 #include "map/legend.h"
 #include "map/mapwnd.h"
-#include "samplemap/samplemap.h"
+#include "tools/samplemap/samplemap.h"
 #include "resources/zorna/resource.h"
 
 // The database whose record lists the map shows (none: no records).

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "core/rawodbc.h"
+#include "bench/rawodbc.h"
 
 namespace benchtree {
 

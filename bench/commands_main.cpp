@@ -21,7 +21,7 @@
 #include "common/filechooser.h"
 #include "core/database.h"
 #include "core/msgbox.h"
-#include "core/rawodbc.h"
+#include "bench/rawodbc.h"
 #include "shellcontract/configdata.h"
 #include "mainapp/mainform.h"
 #include "shellcontract/zm_protocol.h"

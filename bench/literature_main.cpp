@@ -31,7 +31,7 @@
 #include "controls/plexa.h"
 #include "core/fields.h"
 #include "core/msgbox.h"
-#include "core/rawodbc.h"
+#include "bench/rawodbc.h"
 #include "core/xmlaccess.h"
 #include "mainapp/mainform.h"
 #include "mainapp/wssettings.h"

@@ -29,7 +29,7 @@
 
 #include "bench/benchdb.h"
 #include "bench/benchmap.h"
-#include "core/rawodbc.h"
+#include "bench/rawodbc.h"
 #include "shellcontract/zm_protocol.h"
 #include "map/glrender.h"
 #include "map/legend.h"
@@ -37,7 +37,7 @@
 #include "map/mapwnd.h"
 #include "map/pointgroups.h"
 #include "resources/zorna/resource.h"
-#include "samplemap/samplemap.h"
+#include "tools/samplemap/samplemap.h"
 
 namespace {
 

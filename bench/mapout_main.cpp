@@ -24,7 +24,7 @@
 #include "map/mappicture.h"
 #include "common/printing.h"
 #include "map/mapprint.h"
-#include "samplemap/samplemap.h"
+#include "tools/samplemap/samplemap.h"
 
 namespace {
 

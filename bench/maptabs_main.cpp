@@ -18,7 +18,7 @@
 #include "map/mapwnd.h"
 #include "map/stylepreview.h"
 #include "resources/zorna/resource.h"
-#include "samplemap/samplemap.h"
+#include "tools/samplemap/samplemap.h"
 #include "shapefile/shapefile.h"
 
 namespace {

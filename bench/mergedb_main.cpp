@@ -16,7 +16,7 @@
 #include "bench/benchtarnix.h"
 #include "bench/benchutil.h"
 #include "core/msgbox.h"
-#include "core/rawodbc.h"
+#include "bench/rawodbc.h"
 #include "import/importrun.h"
 #include "import/importsources.h"
 #include "import/mergesource.h"

@@ -35,7 +35,7 @@
 #include "common/printing.h"
 #include "controls/plexa.h"
 #include "core/msgbox.h"
-#include "core/rawodbc.h"
+#include "bench/rawodbc.h"
 #include "shellcontract/configdata.h"
 #include "mainapp/mainform.h"
 #include "shellcontract/zm_protocol.h"

@@ -28,7 +28,7 @@
 #include "core/ctlfill.h"
 #include "core/itemrecords.h"
 #include "core/msgbox.h"
-#include "core/rawodbc.h"
+#include "bench/rawodbc.h"
 #include "mainapp/mainform.h"
 #include "shellcontract/zm_protocol.h"
 #include "resources/zorna/resource.h"

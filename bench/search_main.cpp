@@ -18,10 +18,10 @@
 #include "search/searchwhere.h"
 #include "core/database.h"
 #include "core/fields.h"
-#include "core/rawodbc.h"
+#include "bench/rawodbc.h"
 #include <sql.h>
 #include <sqlext.h>
-#include "core/sampledb.h"
+#include "tools/sampledb/sampledb.h"
 #include "core/textutil.h"
 #include "shellcontract/zm_protocol.h"
 #include "resources/zorna/search.h"

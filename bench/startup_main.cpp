@@ -21,7 +21,7 @@
 #include "browse/workspace.h"
 #include "core/database.h"
 #include "core/msgbox.h"
-#include "core/rawodbc.h"
+#include "bench/rawodbc.h"
 #include "core/xmlaccess.h"
 #include "core/zm_messages.h"
 #include "mainapp/dbopen.h"

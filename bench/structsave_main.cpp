@@ -17,7 +17,7 @@
 #include "bench/benchtarnix.h"
 #include "bench/benchutil.h"
 #include "core/msgbox.h"
-#include "core/rawodbc.h"
+#include "bench/rawodbc.h"
 #include "resources/tarnix/resource.h"
 #include "utilities/progressdlg.h"
 #include "utilities/schemadb.h"

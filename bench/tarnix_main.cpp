@@ -24,7 +24,7 @@
 
 #include "bench/benchtarnix.h"
 #include "bench/benchutil.h"
-#include "core/rawodbc.h"
+#include "bench/rawodbc.h"
 #include "import/importlog.h"
 #include "resources/tarnix/resource.h"
 #include "utilities/dbcheck.h"

@@ -17,7 +17,7 @@
 
 #include "bench/benchtarnix.h"
 #include "bench/benchutil.h"
-#include "core/rawodbc.h"
+#include "bench/rawodbc.h"
 #include "import/impsource.h"
 #include "import/importrun.h"
 #include "import/structtransfer.h"

@@ -12,8 +12,8 @@
 
 #include "bench/benchutil.h"
 #include "core/database.h"
-#include "core/rawodbc.h"
-#include "core/sampledb.h"
+#include "bench/rawodbc.h"
+#include "tools/sampledb/sampledb.h"
 #include "core/treefill.h"
 
 namespace {

@@ -19,7 +19,7 @@
 #include "bench/benchdb.h"
 #include "bench/benchtree.h"
 #include "core/database.h"
-#include "core/rawodbc.h"
+#include "bench/rawodbc.h"
 #include "core/zm_messages.h"
 
 namespace {

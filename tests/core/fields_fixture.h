@@ -8,7 +8,7 @@
 #include <string>
 
 #include "core/database.h"
-#include "core/sampledb.h"
+#include "tools/sampledb/sampledb.h"
 #include "tests/core/dbfixture.h"
 #include "tests/core/sampletemplate.h"
 

@@ -11,8 +11,8 @@
 
 #include "core/database.h"
 #include "core/fields.h"
-#include "core/rawodbc.h"
-#include "core/sampledb.h"
+#include "bench/rawodbc.h"
+#include "tools/sampledb/sampledb.h"
 #include "core/zm_messages.h"
 #include "tests/core/fields_fixture.h"
 #include "tests/support/wintest.h"

@@ -13,8 +13,8 @@
 
 #include "core/database.h"
 #include "core/fields.h"
-#include "core/rawodbc.h"
-#include "core/sampledb.h"
+#include "bench/rawodbc.h"
+#include "tools/sampledb/sampledb.h"
 #include "core/zm_messages.h"
 #include "tests/core/dbfixture.h"
 #include "tests/support/wintest.h"

@@ -13,8 +13,8 @@
 
 #include "core/database.h"
 #include "core/itemrecords.h"
-#include "core/rawodbc.h"
-#include "core/sampledb.h"
+#include "bench/rawodbc.h"
+#include "tools/sampledb/sampledb.h"
 #include "tests/core/dbfixture.h"
 #include "tests/core/sampletemplate.h"
 #include "tests/support/wintest.h"

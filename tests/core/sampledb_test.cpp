@@ -14,8 +14,8 @@
 #include <sqlext.h>
 
 #include "core/dbschema.h"
-#include "core/rawodbc.h"
-#include "core/sampledb.h"
+#include "bench/rawodbc.h"
+#include "tools/sampledb/sampledb.h"
 #include "dataaccess/enclose.h"
 #include "tests/support/wintest.h"
 

@@ -5,8 +5,8 @@
 #include <map>
 #include <string>
 #include <vector>
-#include "core/rawodbc.h"
-#include "core/sampledb.h"
+#include "bench/rawodbc.h"
+#include "tools/sampledb/sampledb.h"
 #include "tests/support/wintest.h"
 
 inline std::wstring MakeSampleTemplate(const wchar_t* folderName, const zor::SampleDbOptions& options)

@@ -12,7 +12,7 @@
 
 #include "browse/workspace.h"
 #include "core/database.h"
-#include "core/sampledb.h"
+#include "tools/sampledb/sampledb.h"
 #include "core/xmlaccess.h"
 #include "mainapp/commands.h"
 #include "shellcontract/configdata.h"

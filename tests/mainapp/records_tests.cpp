@@ -14,7 +14,7 @@
 #include "controls/plexa.h"
 #include "core/attrdef.h"
 #include "core/ctlfill.h"
-#include "core/sampledb.h"
+#include "tools/sampledb/sampledb.h"
 #include "mainapp/dbopen.h"
 #include "resources/zorna/resource.h"
 #include "tests/mainapp/formhost.h"

@@ -17,7 +17,7 @@
 #include "browse/treecard.h"
 #include "browse/workspace.h"
 #include "core/database.h"
-#include "core/sampledb.h"
+#include "tools/sampledb/sampledb.h"
 #include "core/treefill.h"
 #include "core/xmlaccess.h"
 #include "mainapp/dbopen.h"

@@ -9,7 +9,7 @@
 #include "core/xmlaccess.h"
 #include "map/editgriddlg.h"
 #include "resources/zorna/resource.h"
-#include "samplemap/samplemap.h"
+#include "tools/samplemap/samplemap.h"
 #include "tests/support/wintest.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "core/xmlaccess.h"
 #include "map/griddef.h"
-#include "samplemap/samplemap.h"
+#include "tools/samplemap/samplemap.h"
 #include "tests/support/wintest.h"
 
 namespace {

@@ -29,7 +29,7 @@
 #include "map/mnglistdlg.h"
 #include "map/querylayer.h"
 #include "resources/zorna/resource.h"
-#include "samplemap/samplemap.h"
+#include "tools/samplemap/samplemap.h"
 #include "tests/map/maphost.h"
 #include "tests/support/dialogscript.h"
 #include "tests/support/wintest.h"

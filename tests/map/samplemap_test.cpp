@@ -6,9 +6,9 @@
 #include <cmath>
 #include <gtest/gtest.h>
 
-#include "core/rawodbc.h"
+#include "bench/rawodbc.h"
 #include "map/mapunits.h"
-#include "samplemap/samplemap.h"
+#include "tools/samplemap/samplemap.h"
 #include "tests/core/sampletemplate.h"
 #include "tests/map/maphost.h"
 #include "tests/support/wintest.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/rawodbc.h"
+#include "bench/rawodbc.h"
 #include "resources/tarnix/resource.h"
 #include "tests/support/wintest.h"
 #include "tests/utilities/tarnixtest.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "exchangegen/exchangegen.h"
+#include "tools/exchangegen/exchangegen.h"
 #include "tests/utilities/exchangetest.h"
 
 namespace {

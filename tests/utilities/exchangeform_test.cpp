@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "controls/plexa.h"
-#include "exchangegen/exchangegen.h"
+#include "tools/exchangegen/exchangegen.h"
 #include "import/importsources.h"
 #include "import/impsource.h"
 #include "resources/tarnix/resource.h"

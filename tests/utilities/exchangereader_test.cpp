@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "exchangegen/exchangegen.h"
+#include "tools/exchangegen/exchangegen.h"
 #include "import/exchangereader.h"
 #include "tests/support/wintest.h"
 

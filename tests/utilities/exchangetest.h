@@ -14,7 +14,7 @@
 
 #include "core/msgbox.h"
 #include "core/textutil.h"
-#include "exchangegen/exchangegen.h"
+#include "tools/exchangegen/exchangegen.h"
 #include "import/impsource.h"
 #include "import/importrun.h"
 #include "import/importsources.h"

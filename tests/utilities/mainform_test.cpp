@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "common/helpfile.h"
-#include "core/rawodbc.h"
+#include "bench/rawodbc.h"
 #include "core/textutil.h"
 #include "core/xmlaccess.h"
 #include "kavlink/kavlink.h"

@@ -15,7 +15,7 @@
 #include "controls/plexa.h"
 #include "import/importsources.h"
 #include "import/impsource.h"
-#include "oldersample/olderdb.h"
+#include "tools/oldersample/olderdb.h"
 #include "resources/tarnix/resource.h"
 #include "tests/utilities/formfixture.h"
 #include "tests/utilities/testimpsource.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/rawodbc.h"
+#include "bench/rawodbc.h"
 #include "tests/support/wintest.h"
 #include "tests/utilities/tarnixtest.h"
 #include "utilities/schemadb.h"

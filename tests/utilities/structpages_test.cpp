@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "common/filechooser.h"
-#include "core/sampledb.h"
+#include "tools/sampledb/sampledb.h"
 #include "dataaccess/ado.h"
 #include "tests/support/wintest.h"
 #include "tests/utilities/formfixture.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/sampledb.h"
+#include "tools/sampledb/sampledb.h"
 #include "tests/core/dbfixture.h"
 #include "tests/core/sampletemplate.h"
 #include "tests/support/wintest.h"

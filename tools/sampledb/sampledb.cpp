@@ -1,4 +1,4 @@
-#include "core/sampledb.h"
+#include "tools/sampledb/sampledb.h"
 
 #include <windows.h>
 
@@ -10,11 +10,11 @@
 #include <unordered_set>
 
 #include "core/dbschema.h"
-#include "core/rawodbc.h"
-#include "core/samplerng.h"
+#include "bench/rawodbc.h"
+#include "tools/sampledb/samplerng.h"
 #include "czechcollation/czechtext.h"
 #include "core/textutil.h"
-#include "core/sampledb_names.h"
+#include "tools/sampledb/sampledb_names.h"
 
 namespace zor {
 

@@ -1,4 +1,4 @@
-#include "core/rawodbc.h"
+#include "bench/rawodbc.h"
 #include "dataaccess/connstr.h"
 
 #include <cstring>

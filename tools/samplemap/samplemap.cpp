@@ -1,4 +1,4 @@
-#include "samplemap/samplemap.h"
+#include "tools/samplemap/samplemap.h"
 
 #include <windows.h>
 
@@ -7,12 +7,12 @@
 #include <cstring>
 #include <string>
 
-#include "core/sampledb.h"
-#include "core/sampledb_names.h"
-#include "core/samplerng.h"
+#include "tools/sampledb/sampledb.h"
+#include "tools/sampledb/sampledb_names.h"
+#include "tools/sampledb/samplerng.h"
 #include "map/griddef.h"
 #include "map/mapunits.h"
-#include "samplemap/dbfwriter.h"
+#include "tools/samplemap/dbfwriter.h"
 #include "shapefile/shapefile.h"
 #include "shapefile/shpwriter.h"
 

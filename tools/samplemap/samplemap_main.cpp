@@ -10,8 +10,8 @@
 #include <cwchar>
 #include <string>
 
-#include "samplemap/defaultworkspace.h"
-#include "samplemap/samplemap.h"
+#include "tools/samplemap/defaultworkspace.h"
+#include "tools/samplemap/samplemap.h"
 
 int wmain(int argc, wchar_t** argv)
 {

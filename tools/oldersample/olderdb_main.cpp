@@ -8,7 +8,7 @@
 #include <cwchar>
 #include <string>
 
-#include "oldersample/olderdb.h"
+#include "tools/oldersample/olderdb.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "core/dbschema.h"
-#include "core/sampledb.h"
+#include "tools/sampledb/sampledb.h"
 
 namespace {
 

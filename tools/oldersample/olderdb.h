@@ -8,7 +8,7 @@
 #pragma once
 #include <string>
 
-#include "core/sampledb.h"
+#include "tools/sampledb/sampledb.h"
 
 namespace zor {
 

@@ -1,4 +1,4 @@
-#include "samplemap/defaultworkspace.h"
+#include "tools/samplemap/defaultworkspace.h"
 
 #include <windows.h>
 
@@ -6,14 +6,14 @@
 #include <vector>
 
 #include "browse/workspace.h"
-#include "core/rawodbc.h"
+#include "bench/rawodbc.h"
 #include "core/xmlaccess.h"
 #include "mainapp/wssettings.h"
 #include "map/griddef.h"
 #include "map/legend.h"
 #include "map/mapsettings.h"
 #include "map/mapwnd.h"
-#include "samplemap/samplemap.h"
+#include "tools/samplemap/samplemap.h"
 #include "shapefile/shapefile.h"
 
 namespace zor {

@@ -1,4 +1,4 @@
-#include "samplemap/dbfwriter.h"
+#include "tools/samplemap/dbfwriter.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
-#include "oldersample/olderdb.h"
+#include "tools/oldersample/olderdb.h"
 
 #include "core/dbschema.h"
-#include "core/rawodbc.h"
+#include "bench/rawodbc.h"
 
 namespace zor {
 

@@ -8,7 +8,7 @@
 #include <cwchar>
 #include <string>
 
-#include "exchangegen/exchangegen.h"
+#include "tools/exchangegen/exchangegen.h"
 
 int main()
 {

@@ -1,4 +1,4 @@
-#include "core/sampledb_names.h"
+#include "tools/sampledb/sampledb_names.h"
 
 namespace zor {
 namespace sample {

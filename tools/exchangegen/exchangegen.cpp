@@ -1,4 +1,4 @@
-#include "exchangegen/exchangegen.h"
+#include "tools/exchangegen/exchangegen.h"
 
 #include <windows.h>
 
