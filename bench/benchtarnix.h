@@ -8,8 +8,8 @@
 #include <string>
 
 #include "core/connsettings.h"
-#include "utilities/schemadb.h"
-#include "utilities/structmodel.h"
+#include "structure/schemadb.h"
+#include "structure/structmodel.h"
 
 class TarnixDb {
 public:

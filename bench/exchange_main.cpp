@@ -27,8 +27,8 @@
 #include "import/importrun.h"
 #include "import/importsources.h"
 #include "resources/tarnix/resource.h"
-#include "utilities/schemadb.h"
-#include "utilities/structmodel.h"
+#include "structure/schemadb.h"
+#include "structure/structmodel.h"
 
 namespace {
 

@@ -21,7 +21,7 @@
 #include "import/importsources.h"
 #include "import/mergesource.h"
 #include "resources/tarnix/resource.h"
-#include "utilities/schemadb.h"
+#include "structure/schemadb.h"
 
 namespace {
 

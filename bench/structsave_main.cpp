@@ -19,9 +19,9 @@
 #include "core/msgbox.h"
 #include "bench/rawodbc.h"
 #include "resources/tarnix/resource.h"
-#include "utilities/progressdlg.h"
-#include "utilities/schemadb.h"
-#include "utilities/structsave.h"
+#include "structure/progressdlg.h"
+#include "structure/schemadb.h"
+#include "structure/structsave.h"
 
 namespace {
 

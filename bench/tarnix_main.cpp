@@ -27,10 +27,10 @@
 #include "bench/rawodbc.h"
 #include "import/importlog.h"
 #include "resources/tarnix/resource.h"
-#include "utilities/dbcheck.h"
+#include "structure/dbcheck.h"
 #include "utilities/logviewer.h"
-#include "utilities/progressdlg.h"
-#include "utilities/schemadb.h"
+#include "structure/progressdlg.h"
+#include "structure/schemadb.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include "import/structtransfer.h"
 #include "import/textsource.h"
 #include "resources/tarnix/resource.h"
-#include "utilities/schemadb.h"
+#include "structure/schemadb.h"
 
 using zor::RawOdbc;
 using zor::RawStatement;

@@ -14,7 +14,7 @@
 #include "import/impwizard.h"
 #include "import/structtransfer.h"
 #include "resources/tarnix/resource.h"
-#include "utilities/structmodel.h"
+#include "structure/structmodel.h"
 
 namespace {
 

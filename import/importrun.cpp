@@ -3,9 +3,8 @@
 #include "dataaccess/txnabandon.h"
 #include "import/impsource.h"
 #include "resources/tarnix/resource.h"
-#include "utilities/progressdlg.h"
-#include "utilities/schemadb.h"
-#include "utilities/tarnix_protocol.h"
+#include "structure/progressdlg.h"
+#include "structure/schemadb.h"
 
 namespace {
 

@@ -18,6 +18,10 @@
 
 #include "dataaccess/ado.h"
 
+// Posted by the import worker to the main form: wParam the number of errors logged. In the
+// range of Tarnix's private messages (utilities/tarnix_protocol.h).
+#define ZM_IMPORT_ERRORS (WM_USER + 4)
+
 struct ImportJob;
 class IImpSource;
 struct ProgressParams;

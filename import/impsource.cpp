@@ -8,8 +8,8 @@
 #include "import/structtransfer.h"
 #include "import/targettables.h"
 #include "resources/tarnix/resource.h"
-#include "utilities/progressdlg.h"
-#include "utilities/structmodel.h"
+#include "structure/progressdlg.h"
+#include "structure/structmodel.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "czechcollation/czechtext.h"
 #include "import/impwizard.h"
 #include "resources/tarnix/resource.h"
-#include "utilities/structmodel.h"
+#include "structure/structmodel.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "import/structtransfer.h"
 #include "import/targettables.h"
 #include "resources/tarnix/resource.h"
-#include "utilities/schemadb.h"
+#include "structure/schemadb.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 
 #include "import/impsource.h"
 #include "import/mergerecords.h"
-#include "utilities/structmodel.h"
+#include "structure/structmodel.h"
 
 class CImpDB2010Src : public IImpSource {
 public:

@@ -8,7 +8,7 @@
 #include "import/impsource.h"
 #include "import/targettables.h"
 #include "resources/tarnix/resource.h"
-#include "utilities/structmodel.h"
+#include "structure/structmodel.h"
 
 // ---- MergeTable ------------------------------------------------------------------------------
 

@@ -16,7 +16,7 @@
 #include "import/structtransfer.h"
 #include "import/textsplit.h"
 #include "resources/tarnix/resource.h"
-#include "utilities/structmodel.h"
+#include "structure/structmodel.h"
 
 using treewalk::IntValue;
 using treewalk::RowInt;

@@ -10,10 +10,10 @@
 #include "import/impsource.h"
 #include "import/importrun.h"
 #include "resources/tarnix/resource.h"
-#include "utilities/attrsave.h"
-#include "utilities/colnames.h"
-#include "utilities/levelsave.h"
-#include "utilities/schemadb.h"
+#include "structure/attrsave.h"
+#include "structure/colnames.h"
+#include "structure/levelsave.h"
+#include "structure/schemadb.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 
 #include "core/containers.h"
 #include "dataaccess/ado.h"
-#include "utilities/structmodel.h"
+#include "structure/structmodel.h"
 
 class CSchemaDb;
 class ImportRun;

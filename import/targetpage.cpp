@@ -18,8 +18,8 @@
 #include "import/impwizard.h"
 #include "import/targettables.h"
 #include "resources/tarnix/resource.h"
-#include "utilities/schemadb.h"
-#include "utilities/structmodel.h"
+#include "structure/schemadb.h"
+#include "structure/structmodel.h"
 
 using namespace itemsave;
 

@@ -6,7 +6,7 @@
 #include "core/textutil.h"
 #include "core/treewalk.h"
 #include "import/impsource.h"
-#include "utilities/structmodel.h"
+#include "structure/structmodel.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 #include "core/textutil.h"
 #include "czechcollation/czechtext.h"
 #include "resources/tarnix/resource.h"
-#include "utilities/colnames.h"
+#include "structure/colnames.h"
 #include "utilities/namedlg.h"
-#include "utilities/structmodel.h"
+#include "structure/structmodel.h"
 #include "utilities/tarnix_protocol.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "resources/tarnix/resource.h"
 #include "utilities/levelicons.h"
 #include "utilities/namedlg.h"
-#include "utilities/structmodel.h"
+#include "structure/structmodel.h"
 #include "utilities/tarnix_protocol.h"
 
 namespace {

@@ -7,16 +7,17 @@
 #include "common/helpfile.h"
 #include "core/msgbox.h"
 #include "core/xmlaccess.h"
+#include "import/importrun.h"
 #include "import/impwizard.h"
 #include "kavlink/kavlink.h"
 #include "resources/tarnix/resource.h"
 #include "utilities/attrpage.h"
-#include "utilities/dbcheck.h"
+#include "structure/dbcheck.h"
 #include "utilities/levelpage.h"
 #include "utilities/logviewer.h"
-#include "utilities/progressdlg.h"
-#include "utilities/schemadb.h"
-#include "utilities/structsave.h"
+#include "structure/progressdlg.h"
+#include "structure/schemadb.h"
+#include "structure/structsave.h"
 #include "utilities/tarnix_protocol.h"
 
 namespace {
@@ -229,6 +230,8 @@ MaintApp::MaintApp(HINSTANCE instance)
     SettingsPath[0] = 0;
     ProgramDir[0] = 0;
     InitStructureModel(&Model);
+    // The progress dialog runs the import with the import's own worker.
+    SetProgressStarter(PROGRESS_IMPORT, StartImportJob);
     wchar_t module[MAX_PATH] = L"";
     GetModuleFileNameW(nullptr, module, MAX_PATH);
     BuildSettingsPath(this, module);

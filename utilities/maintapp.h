@@ -10,7 +10,7 @@
 #include <windows.h>
 
 #include "core/connsettings.h"
-#include "utilities/structmodel.h"
+#include "structure/structmodel.h"
 
 struct IOpenConnForm;
 class CLevelPage;

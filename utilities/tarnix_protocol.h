@@ -10,5 +10,4 @@
 // Posted by a level page to itself after a click on a check box: wParam the tree, lParam the
 // item; handled once the box has toggled.
 #define ZM_LEVEL_CHECK_CLICKED (WM_USER + 3)
-// Posted by an import worker to the main form: wParam the number of errors logged.
-#define ZM_IMPORT_ERRORS       (WM_USER + 4)
+// WM_USER + 4 is the import's ZM_IMPORT_ERRORS (import/importrun.h).

@@ -1,7 +1,7 @@
 // VALIDATEDLG: which parts of the database to check. Storno is the default button, so Enter
 // cancels: a check may take long and is started only by OK.
 #include "resources/tarnix/resource.h"
-#include "utilities/dbcheck.h"
+#include "structure/dbcheck.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "tests/utilities/tarnixtest.h"
-#include "utilities/colnames.h"
+#include "structure/colnames.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include "resources/tarnix/resource.h"
 #include "tests/support/wintest.h"
 #include "tests/utilities/tarnixtest.h"
-#include "utilities/dbcheck.h"
-#include "utilities/progressdlg.h"
+#include "structure/dbcheck.h"
+#include "structure/progressdlg.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "resources/tarnix/resource.h"
 #include "tests/support/wintest.h"
 #include "tests/utilities/tarnixtest.h"
-#include "utilities/progressdlg.h"
+#include "structure/progressdlg.h"
 
 namespace {
 

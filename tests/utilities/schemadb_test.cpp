@@ -10,7 +10,7 @@
 #include "bench/rawodbc.h"
 #include "tests/support/wintest.h"
 #include "tests/utilities/tarnixtest.h"
-#include "utilities/schemadb.h"
+#include "structure/schemadb.h"
 
 namespace {
 

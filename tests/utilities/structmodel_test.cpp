@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "utilities/structmodel.h"
+#include "structure/structmodel.h"
 
 namespace {
 

@@ -21,7 +21,7 @@
 #include "utilities/attrpage.h"
 #include "utilities/levelpage.h"
 #include "utilities/namedlg.h"
-#include "utilities/structmodel.h"
+#include "structure/structmodel.h"
 
 namespace {
 

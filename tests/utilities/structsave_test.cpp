@@ -19,10 +19,10 @@
 #include "resources/tarnix/resource.h"
 #include "tests/support/wintest.h"
 #include "tests/utilities/tarnixtest.h"
-#include "utilities/attrsave.h"
-#include "utilities/levelsave.h"
-#include "utilities/progressdlg.h"
-#include "utilities/structsave.h"
+#include "structure/attrsave.h"
+#include "structure/levelsave.h"
+#include "structure/progressdlg.h"
+#include "structure/structsave.h"
 
 namespace {
 

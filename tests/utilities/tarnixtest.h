@@ -13,8 +13,8 @@
 #include "tests/core/dbfixture.h"
 #include "tests/core/sampletemplate.h"
 #include "tests/support/wintest.h"
-#include "utilities/schemadb.h"
-#include "utilities/structmodel.h"
+#include "structure/schemadb.h"
+#include "structure/structmodel.h"
 
 namespace tarnixtest {
 

@@ -56,8 +56,8 @@ INT_PTR RunProgressDialog(HWND owner, ProgressParams* params);
 // Dialog procedure of SAVEPROGDLG; the creation parameter is the ProgressParams.
 INT_PTR CALLBACK ProgressDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam);
 
-// The starter the dialog uses for a mode (validation's by default; the save and the import add
-// theirs). Returns the one replaced; tests install their own workers through it.
+// The starter the dialog uses for a mode (the save's and the validation's by default; the
+// program adds the import's). Returns the one replaced; tests install their own workers through it.
 ProgressStarter SetProgressStarter(int mode, ProgressStarter starter);
 
 // ---- for starters and workers ----

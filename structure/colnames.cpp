@@ -1,4 +1,4 @@
-#include "utilities/colnames.h"
+#include "structure/colnames.h"
 
 #include <strsafe.h>
 
@@ -8,7 +8,7 @@
 #include "core/textutil.h"
 #include "core/treewalk.h"
 #include "dataaccess/enclose.h"
-#include "utilities/schemadb.h"
+#include "structure/schemadb.h"
 
 const wchar_t kFallbackColumnBase[] = L"ATRIBUT";
 

@@ -1,4 +1,4 @@
-#include "utilities/dbcheck.h"
+#include "structure/dbcheck.h"
 
 #include <strsafe.h>
 
@@ -12,8 +12,8 @@
 #include "core/textutil.h"
 #include "core/treewalk.h"
 #include "resources/tarnix/resource.h"
-#include "utilities/progressdlg.h"
-#include "utilities/structmodel.h"
+#include "structure/progressdlg.h"
+#include "structure/structmodel.h"
 
 using zdata::Connection;
 using zdata::Field;

@@ -10,7 +10,7 @@
 
 #include "core/connsettings.h"
 #include "dataaccess/ado.h"
-#include "utilities/structmodel.h"
+#include "structure/structmodel.h"
 
 class CSchemaDb {
 public:

@@ -1,4 +1,4 @@
-#include "utilities/structmodel.h"
+#include "structure/structmodel.h"
 
 #include <stdlib.h>
 #include <strsafe.h>

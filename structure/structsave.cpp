@@ -1,14 +1,14 @@
-#include "utilities/structsave.h"
+#include "structure/structsave.h"
 
 #include <strsafe.h>
 
 #include "core/msgbox.h"
 #include "resources/tarnix/resource.h"
-#include "utilities/attrsave.h"
-#include "utilities/levelsave.h"
-#include "utilities/progressdlg.h"
-#include "utilities/schemadb.h"
-#include "utilities/structmodel.h"
+#include "structure/attrsave.h"
+#include "structure/levelsave.h"
+#include "structure/progressdlg.h"
+#include "structure/schemadb.h"
+#include "structure/structmodel.h"
 
 namespace {
 

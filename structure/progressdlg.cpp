@@ -1,18 +1,18 @@
-#include "utilities/progressdlg.h"
+#include "structure/progressdlg.h"
 
 #include <commctrl.h>
 
 #include "resources/tarnix/resource.h"
-#include "import/importrun.h"
-#include "utilities/dbcheck.h"
-#include "utilities/structsave.h"
+#include "structure/dbcheck.h"
+#include "structure/structsave.h"
 
 namespace {
 
 // Posted by a worker that ends the dialog itself; wParam is the result.
 const UINT ZM_PROGRESS_DONE = WM_APP + 1;
 
-ProgressStarter g_starters[4] = {nullptr, StartSave, StartDbCheck, StartImportJob};
+// The import, which stands on this library, adds its starter through SetProgressStarter.
+ProgressStarter g_starters[4] = {nullptr, StartSave, StartDbCheck, nullptr};
 
 ProgressParams* ParamsOf(HWND dlg)
 {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "utilities/structmodel.h"
+#include "structure/structmodel.h"
 
 class CSchemaDb;
 

@@ -1,4 +1,4 @@
-#include "utilities/attrsave.h"
+#include "structure/attrsave.h"
 
 #include <cmath>
 #include <string>
@@ -8,7 +8,7 @@
 #include "core/textutil.h"
 #include "core/treewalk.h"
 #include "dataaccess/enclose.h"
-#include "utilities/schemadb.h"
+#include "structure/schemadb.h"
 
 using zdata::Recordset;
 using namespace treewalk;

@@ -1,4 +1,4 @@
-#include "utilities/levelsave.h"
+#include "structure/levelsave.h"
 
 #include <strsafe.h>
 
@@ -14,7 +14,7 @@
 #include "core/treewalk.h"
 #include "dataaccess/enclose.h"
 #include "resources/tarnix/resource.h"
-#include "utilities/schemadb.h"
+#include "structure/schemadb.h"
 
 using zdata::Recordset;
 using namespace treewalk;

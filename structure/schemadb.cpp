@@ -1,4 +1,4 @@
-#include "utilities/schemadb.h"
+#include "structure/schemadb.h"
 
 #include <strsafe.h>
 #include <string>

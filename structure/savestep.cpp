@@ -1,9 +1,9 @@
-#include "utilities/savestep.h"
+#include "structure/savestep.h"
 
 #include <algorithm>
 
 #include "core/treewalk.h"
-#include "utilities/schemadb.h"
+#include "structure/schemadb.h"
 
 bool RunStepStatement(CSchemaDb* db, HWND owner, const std::wstring& sql, const std::vector<VARIANT>& values,
                       long* affected)

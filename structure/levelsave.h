@@ -14,8 +14,8 @@
 #pragma once
 #include <windows.h>
 
-#include "utilities/savestep.h"
-#include "utilities/structmodel.h"
+#include "structure/savestep.h"
+#include "structure/structmodel.h"
 
 class CSchemaDb;
 
