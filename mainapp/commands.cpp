@@ -282,7 +282,7 @@ INT_PTR OnAbout(MainForm* form, HWND mainWnd, WPARAM, LPARAM)
 }
 
 // Every command of the menus, the accelerators and both toolbars. A null handler: the command
-// comes with a later part of the program (named beside it) and is not offered until then.
+// is not offered (the reason beside it).
 const MainCommandRow kCommands[] = {
     {IDM_OPENTEMPLATE, IDM_OPENTEMPLATE, OnOpenTemplate},
     {IDM_SAVETEMPLATE, IDM_SAVETEMPLATE, OnSaveTemplate},
@@ -395,7 +395,7 @@ INT_PTR OnMainCommand(MainForm* form, HWND mainWnd, WPARAM wParam, LPARAM lParam
     const MainCommandRow* row = FindMainCommand(LOWORD(wParam));
     if (!row)
         return FALSE;
-    // A command not offered yet that arrives anyway (a component's own command, a message sent
+    // A command not offered that arrives anyway (a component's own command, a message sent
     // by another program) is taken and does nothing.
     if (!row->Handler)
         return TRUE;

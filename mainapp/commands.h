@@ -1,8 +1,8 @@
 // The commands of the main window in one table: every menu item, toolbar button and accelerator
-// has a row that names its handler. A row without a handler stands for a command whose work
-// comes with a later part of the program: it is grayed in the menus and indeterminate on the
-// toolbars, and when it arrives anyway it does nothing. Giving such a row its handler is all it
-// takes to offer the command.
+// has a row that names its handler. A row without a handler stands for a command the program
+// does not offer (a literature command without a menu item): it is grayed in the menus and
+// indeterminate on the toolbars, and when it arrives anyway it does nothing. Giving such a row
+// its handler is all it takes to offer the command.
 #pragma once
 #include <windows.h>
 
@@ -15,7 +15,7 @@ struct MainCommandRow
 {
     int First;                   // the command, or the first of a range
     int Last;                    // the last of the range (First for a single command)
-    MainCommandHandler Handler;  // null: not offered yet
+    MainCommandHandler Handler;  // null: not offered
 };
 
 // The row of a command; null for an id the main window does not handle.

@@ -54,8 +54,8 @@ int ClientHeight(HWND wnd)
 
 // ---------------------------------------------------------------- WM_INITDIALOG
 
-// Commands whose work comes with a later part of the program are grayed in every menu of the
-// main window and indeterminate on both toolbars from the start.
+// Commands without a handler in the command table are grayed in every menu of the main window
+// and indeterminate on both toolbars from the start.
 void OfferAvailableCommands(HWND hwnd, MainForm* form)
 {
     GrayUnavailableCommands(GetMenu(hwnd));
@@ -166,8 +166,8 @@ void OnDestroy(HWND hwnd, MainForm* form)
     // Everything that reads the configuration goes before it: the database, the workspace with
     // its map cards and print form, the search page and the editors.
     OnCloseDatabase(form, hwnd);
-    // The other two editors have no classes yet; their pointers stay null and they are freed
-    // here, in this place, when they come.
+    // Then the search page, the connection form and the editors of the lookup values, the
+    // literature lists and the grids.
     delete form->SearchPage;
     form->SearchPage = nullptr;
     FreeOpenConnForm();

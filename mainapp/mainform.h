@@ -18,9 +18,9 @@ class ConfigData;          // shellcontract/configdata.h
 class CSearchPage;         // browse/searchpage.h
 class CTextExport;         // reports/textexport.h
 class CExcelExport;        // reports/excelexport.h
-class CEditTermsDlg;       // lookup-values editor (later issue)
-class CEditLitJournalsDlg; // literature lists editor (later issue)
-class CMngListDlg;         // coordinate systems and grids editor (later issue)
+class CEditTermsDlg;       // browse/termsdlg.h: the lookup-values editor
+class CEditLitJournalsDlg; // browse/litlistsdlg.h: the literature lists editor
+class CMngListDlg;         // map/mnglistdlg.h: the coordinate systems and grids editor
 struct IOpenConnForm;      // kavlink/kavlink.h
 
 class MainForm

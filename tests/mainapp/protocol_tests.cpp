@@ -859,7 +859,7 @@ TEST_F(ProtocolRead, EnableViewCommandsGraysAndEnablesTheMenuItems)
     EXPECT_EQ(0, a.Sent);
     for (UINT id : {602u, 603u, 604u, 607u})
         EXPECT_TRUE(GetMenuState(bar, id, MF_BYCOMMAND) & MF_GRAYED) << id;
-    // Commands not offered yet stay grayed whatever the page asks.
+    // Commands without a handler stay grayed whatever the page asks.
     auto grayed = [&](UINT id) { return (GetMenuState(bar, id, MF_BYCOMMAND) & MF_GRAYED) != 0; };
     EXPECT_EQ(!IsCommandAvailable(601), grayed(601));
     Send(Wnd(), ZM_ENABLE_VIEW_COMMANDS, 1, ZM_VIEW_MAP_COMMANDS);
