@@ -15,6 +15,7 @@
 #include "resources/tarnix/resource.h"
 #include "structure/colnames.h"
 #include "utilities/namedlg.h"
+#include "utilities/pageentries.h"
 #include "structure/structmodel.h"
 #include "utilities/tarnix_protocol.h"
 
@@ -46,11 +47,6 @@ CAttrPage* PageOf(HWND page)
 HWND ListOf(HWND page)
 {
     return GetDlgItem(page, IDC_ATTR_LIST);
-}
-
-void PageChanged(HWND page)
-{
-    SendMessageW(GetParent(GetParent(page)), ZM_PAGE_CHANGED, 0, 0);
 }
 
 int SelectedItem(HWND page)
@@ -353,15 +349,7 @@ void OnDelete(HWND page, CAttrPage* self)
     ListView_DeleteItem(list, item);
     self->Busy = false;
     ResetDetails(page, self);
-    if (e->State == ENTRY_NEW) {
-        int index = self->Attrs ? ItemListIndexOf(self->Attrs, e) : -1;
-        if (index >= 0)
-            ItemListRemoveAt(self->Attrs, index);
-        else
-            FreeAttrEntry(e);
-    } else {
-        e->State = ENTRY_DELETED;
-    }
+    ForgetOrMarkDeleted(self->Attrs, e, FreeAttrEntry);
     PageChanged(page);
 }
 
@@ -539,7 +527,7 @@ void CAttrPage::Clear()
     std::vector<AttrEntry*> own;
     for (int i = 0; i < ListView_GetItemCount(list); ++i) {
         AttrEntry* e = AttrEntryOf(list, i);
-        if (e && (!Attrs || ItemListIndexOf(Attrs, e) < 0))
+        if (e && OwnedByPage(Attrs, e))
             own.push_back(e);
     }
     Busy = true;
@@ -556,11 +544,7 @@ void CAttrPage::Clear()
 
 void CAttrPage::Collect(ItemList* attrs)
 {
-    // New attributes appended by a save that did not go through come off the end first, so that
-    // each stands in the list once.
-    std::vector<AttrEntry*> detached;
-    while (attrs->Count > 0 && AttrAt(attrs, attrs->Count - 1)->State == ENTRY_NEW)
-        detached.push_back(static_cast<AttrEntry*>(ItemListDetachAt(attrs, attrs->Count - 1)));
+    std::vector<AttrEntry*> detached = DetachTrailingNew<AttrEntry>(attrs);
     if (Shown && Shown->State > ENTRY_UNCHANGED)
         StoreTabName(Page, Shown);
     HWND list = ListOf(Page);
@@ -569,9 +553,7 @@ void CAttrPage::Collect(ItemList* attrs)
         if (e && e->State == ENTRY_NEW)
             ItemListAdd(e, attrs);
     }
-    for (AttrEntry* e : detached)
-        if (ItemListIndexOf(attrs, e) < 0)
-            FreeAttrEntry(e);
+    FreeOwnedEntries(attrs, detached, FreeAttrEntry);
 }
 
 INT_PTR CALLBACK AttrPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)

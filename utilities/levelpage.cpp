@@ -12,6 +12,7 @@
 #include "resources/tarnix/resource.h"
 #include "utilities/levelicons.h"
 #include "utilities/namedlg.h"
+#include "utilities/pageentries.h"
 #include "structure/structmodel.h"
 #include "utilities/tarnix_protocol.h"
 
@@ -76,11 +77,6 @@ std::vector<HTREEITEM> RootItems(HWND tree)
     return items;
 }
 
-void PageChanged(HWND page)
-{
-    SendMessageW(GetParent(GetParent(page)), ZM_PAGE_CHANGED, 0, 0);
-}
-
 // Puts a bitmap into an icon static and deletes the one it replaces.
 void SetSlotBitmap(HWND page, int staticId, HBITMAP bitmap)
 {
@@ -111,12 +107,6 @@ LevelEntry* SelectedEntry(HWND page)
 {
     HWND tree = TreeOf(page);
     return LevelEntryOf(tree, TreeView_GetSelection(tree));
-}
-
-// An entry the model's list does not hold belongs to the page.
-bool OwnedByPage(const CLevelPage* self, const LevelEntry* entry)
-{
-    return !self->Levels || ItemListIndexOf(self->Levels, entry) < 0;
 }
 
 HTREEITEM InsertLevel(HWND tree, LevelEntry* e)
@@ -226,15 +216,7 @@ void OnDelete(HWND page, CLevelPage* self)
         return;
     }
     TreeView_DeleteItem(tree, item);
-    if (e->State == ENTRY_NEW) {
-        int index = self->Levels ? ItemListIndexOf(self->Levels, e) : -1;
-        if (index >= 0)
-            ItemListRemoveAt(self->Levels, index);
-        else
-            FreeLevelEntry(e);
-    } else {
-        e->State = ENTRY_DELETED;
-    }
+    ForgetOrMarkDeleted(self->Levels, e, FreeLevelEntry);
     OnSelectionChanged(page, SelectedEntry(page));
     PageChanged(page);
 }
@@ -584,7 +566,7 @@ void CLevelPage::Clear()
     std::vector<LevelEntry*> own;
     for (HTREEITEM item : RootItems(tree)) {
         LevelEntry* e = LevelEntryOf(tree, item);
-        if (e && OwnedByPage(this, e))
+        if (e && OwnedByPage(Levels, e))
             own.push_back(e);
     }
     Busy = 1;
@@ -601,11 +583,7 @@ void CLevelPage::Clear()
 
 void CLevelPage::Collect(ItemList* levels)
 {
-    // New levels appended by a save that did not go through come off the end first, so that each
-    // stands in the list once.
-    std::vector<LevelEntry*> detached;
-    while (levels->Count > 0 && LevelAt(levels, levels->Count - 1)->State == ENTRY_NEW)
-        detached.push_back(static_cast<LevelEntry*>(ItemListDetachAt(levels, levels->Count - 1)));
+    std::vector<LevelEntry*> detached = DetachTrailingNew<LevelEntry>(levels);
     HWND tree = TreeOf(Page);
     int place = 0;
     for (HTREEITEM item : RootItems(tree)) {
@@ -622,9 +600,7 @@ void CLevelPage::Collect(ItemList* levels)
         if (e->State == ENTRY_NEW)
             ItemListAdd(e, levels);
     }
-    for (LevelEntry* e : detached)
-        if (ItemListIndexOf(levels, e) < 0)
-            FreeLevelEntry(e);
+    FreeOwnedEntries(levels, detached, FreeLevelEntry);
 }
 
 INT_PTR CALLBACK LevelPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
