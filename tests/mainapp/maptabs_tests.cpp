@@ -113,7 +113,7 @@ TEST_F(MapTabs, NewMapToolsRenameCloseAndTheNextStart)
     Send(IDM_NEWMAP);
     ASSERT_EQ(fixed + 1, TabCount());
     EXPECT_EQ(kFirstMapTab, CurrentTab());
-    EXPECT_EQ(L"Nová Mapa", TabText(kFirstMapTab));
+    EXPECT_EQ(L"Nová mapa", TabText(kFirstMapTab));
     CZMapWnd* map = ws_->GetMapCard(kFirstMapTab);
     ASSERT_NE(nullptr, map);
     EXPECT_TRUE(IsWindowVisible(map->Card));
@@ -154,7 +154,7 @@ TEST_F(MapTabs, NewMapToolsRenameCloseAndTheNextStart)
 
     DialogScript rename;
     rename.Then(L"Přejmenování mapy", [](HWND d) {
-        EXPECT_EQ(L"Nová Mapa", wintest::WindowText(GetDlgItem(d, IDC_RENAME_EDIT)));
+        EXPECT_EQ(L"Nová mapa", wintest::WindowText(GetDlgItem(d, IDC_RENAME_EDIT)));
         SetDlgItemTextW(d, IDC_RENAME_EDIT, L"Kraje");
         DialogScript::PostClick(d, IDOK);
     });
@@ -253,7 +253,7 @@ TEST_F(MapTabs, ExportAndPrintTheMapOfAMapTab)
     g_saveAs = layers.File(L"mapa.eps");
     g_saveType = 3;
     Send(2004);
-    EXPECT_EQ(L"Bitmapa Windows (*.bmp)|*.bmp|Enhanced Metafile (*.emf)|*.emf|"
+    EXPECT_EQ(L"Bitmapa Windows (*.bmp)|*.bmp|Rozšířený metasoubor (EMF) (*.emf)|*.emf|"
               L"Encapsulated PostScript (*.eps)|*.eps|",
               g_offeredFilter);
     EXPECT_EQ(2u, g_proposedType);

@@ -203,12 +203,12 @@ TEST(ZornaStrings, MessagesAndCaptionsAreExact)
     EXPECT_EQ(Str(301), L"Konfigurace");
     EXPECT_EQ(Str(305), L"NovýSloupec");
     EXPECT_EQ(Str(314), L"Výběr");
-    EXPECT_EQ(Str(341), L"Nová Mapa");
-    EXPECT_EQ(Str(343), L"Sitě");
+    EXPECT_EQ(Str(341), L"Nová mapa");
+    EXPECT_EQ(Str(343), L"Sítě");
     EXPECT_EQ(Str(346), L"&Zobrazení");
     EXPECT_EQ(Str(802), L"%d zápisů vyexportováno");
     EXPECT_EQ(Str(831), L"Nálezy druhů: ");
-    EXPECT_EQ(Str(337), L"K dispozici ");
+    EXPECT_EQ(Str(337), L" k dispozici");
 }
 
 TEST(ZornaStrings, TabTextsAndTooltipsFollowTheButtonIndices)
@@ -237,8 +237,8 @@ TEST(ZornaStrings, TabTextsAndTooltipsFollowTheButtonIndices)
 TEST(ZornaStrings, FilterStringsUseCodeOneSeparators)
 {
     EXPECT_EQ(Str(800), std::wstring(L"Soubory XML (*.xml)\001*.xml\001Všechny soubory\001*.*\001"));
-    EXPECT_EQ(Str(801), std::wstring(L"Textový dokument (*.txt)\001*.txt\001MS Excell (*.xls)\001*.xls\001"));
-    EXPECT_EQ(Str(813), std::wstring(L"Bitmapa Windows (*.bmp)\001*.bmp\001Enhanced Metafile (*.emf)"
+    EXPECT_EQ(Str(801), std::wstring(L"Textový dokument (*.txt)\001*.txt\001MS Excel (*.xls)\001*.xls\001"));
+    EXPECT_EQ(Str(813), std::wstring(L"Bitmapa Windows (*.bmp)\001*.bmp\001Rozšířený metasoubor (EMF) (*.emf)"
                                      L"\001*.emf\001Encapsulated PostScript (*.eps)\001*.eps\001"));
     // Turning the separators into NULs gives a list that ends in two NULs.
     std::wstring f = Str(801);
@@ -249,7 +249,7 @@ TEST(ZornaStrings, FilterStringsUseCodeOneSeparators)
     for (const wchar_t* p = f.c_str(); *p; p += wcslen(p) + 1)
         parts.push_back(p);
     EXPECT_EQ(parts, (std::vector<std::wstring>{ L"Textový dokument (*.txt)", L"*.txt",
-                                                 L"MS Excell (*.xls)", L"*.xls" }));
+                                                 L"MS Excel (*.xls)", L"*.xls" }));
 }
 
 TEST(ZornaStrings, RecordToolbarTextsAndCredits)

@@ -744,7 +744,7 @@ TEST(ListManager, DeleteThenStornoOrOk)
     CMngListDlg dlg(GetModuleHandleW(nullptr));
     for (int button : {IDCANCEL, IDOK}) {
         wintest::DialogScript script;
-        script.Then(L"Sitě", [&](HWND d) {
+        script.Then(L"Sítě", [&](HWND d) {
             HWND list = GetDlgItem(d, IDC_MNGLIST_LIST);
             EXPECT_EQ((std::vector<std::wstring>{L"KFME", L"Druhá"}), wintest::ListBoxItems(list));
             EXPECT_FALSE(Enabled(d, IDC_MNGLIST_DELETE));

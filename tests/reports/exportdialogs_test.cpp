@@ -97,7 +97,7 @@ TEST_F(ExportDialogs, TextOptionsAreKeptAndTheProgressEndsTheRun)
         script.Then(kTextOptions, [&](HWND dlg) {
                                   HWND delimiter = GetDlgItem(dlg, 102);
                                   EXPECT_EQ(4, SendMessageW(delimiter, CB_GETCOUNT, 0, 0));
-                                  EXPECT_TRUE(ItemText(dlg, 102) == L"Záložka");
+                                  EXPECT_TRUE(ItemText(dlg, 102) == L"Tabulátor");
                                   EXPECT_TRUE(ItemText(dlg, 104) == L"ANSI");
                                   wintest::SaveScreenshot(dlg, L"exptotxt");
                                   SetWindowTextW(delimiter, L"|");
