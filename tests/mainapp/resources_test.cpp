@@ -86,7 +86,7 @@ TEST(ZornaMenus, MainMenuHasTheSixPopupsWithTheirItems)
                                        { 105, L"Na&stavení tisku..." },
                                        { 106, L"&Tisk" },
                                        { 0, nullptr },
-                                       { 107, L"&Konfigurace..." },
+                                       { 107, L"Kon&figurace..." },
                                        { 108, L"U&končení\tAlt+F4" } });
     ExpectPopup(GetSubMenu(menu, 1), { { 201, L"&Otevřít..." }, { 203, L"&Zavřít" } });
     ExpectPopup(GetSubMenu(menu, 2), { { 301, L"&Nová položka" },
@@ -94,13 +94,13 @@ TEST(ZornaMenus, MainMenuHasTheSixPopupsWithTheirItems)
                                        { 303, L"&Smazat" },
                                        { 0, nullptr },
                                        { 304, L"&Vlastnosti" },
-                                       { 305, L"&Položky" },
-                                       { 306, L"&Vyhledávání" } });
+                                       { 305, L"Po&ložky" },
+                                       { 306, L"Vy&hledávání" } });
     ExpectPopup(GetSubMenu(menu, 3), { { 501, L"Editace &položek..." } });
     ExpectPopup(GetSubMenu(menu, 4), { { 601, L"&Nová" },
                                        { 602, L"&Zavřít\tCtrl+F4" },
                                        { 603, L"&Přejmenovat..." },
-                                       { 604, L"&Načíst grafiku..." },
+                                       { 604, L"Načíst &grafiku..." },
                                        { 0, nullptr },
                                        { 606, L"&Sítě..." },
                                        { 607, L"Přidat &dotaz..." } });
@@ -109,6 +109,39 @@ TEST(ZornaMenus, MainMenuHasTheSixPopupsWithTheirItems)
                                        { 0, nullptr },
                                        { 906, L"O &aplikaci" } });
     DestroyMenu(menu);
+}
+
+static BOOL CALLBACK CollectMenuName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR names)
+{
+    reinterpret_cast<std::vector<std::wstring>*>(names)->push_back(
+        IS_INTRESOURCE(name) ? std::to_wstring((UINT_PTR)name) : std::wstring(name));
+    return TRUE;
+}
+
+// Each access key opens one item of its level, in every menu of the program and in the menu bar
+// with the popup a card adds to it.
+TEST(ZornaMenus, AccessKeysAreUniqueOnEveryLevel)
+{
+    std::vector<std::wstring> names;
+    EnumResourceNamesW(Inst(), MAKEINTRESOURCEW(4) /* RT_MENU */, CollectMenuName, (LONG_PTR)&names);
+    EXPECT_GE(names.size(), 6u);
+    for (const std::wstring& name : names) {
+        HMENU menu = LoadMenuW(Inst(), name.c_str());
+        ASSERT_NE(menu, nullptr) << name;
+        EXPECT_EQ(wintest::RepeatedAccessKeys(menu), L"") << name;
+        DestroyMenu(menu);
+    }
+    for (const wchar_t* added : { L"VIEWMENU", L"MAPMENU", L"SRCHMENU" }) {
+        HMENU bar = LoadMenuW(Inst(), L"MAINMENU");
+        HMENU popup = LoadMenuW(Inst(), added);
+        wchar_t title[64] = L"";
+        GetMenuStringW(popup, 0, title, 64, MF_BYPOSITION);
+        InsertMenuW(bar, 5, MF_BYPOSITION | MF_POPUP, (UINT_PTR)GetSubMenu(popup, 0), title);
+        EXPECT_EQ(wintest::RepeatedAccessKeys(bar), L"") << added;
+        RemoveMenu(bar, 5, MF_BYPOSITION);
+        DestroyMenu(popup);
+        DestroyMenu(bar);
+    }
 }
 
 TEST(ZornaMenus, ConfigurationStartsGrayedAndHelpIsRightAligned)

@@ -110,6 +110,10 @@ std::vector<HWND> TopWindowsOf(DWORD pid);
 // Whether a child of the window shows exactly the text.
 bool HasChildWithText(HWND parent, const std::wstring& text);
 
+// The access keys that more than one item of a menu level uses, one line per clash ("E: &Editace,
+// Nová &e..."), walking every popup of the menu; empty when each key opens one item only.
+std::wstring RepeatedAccessKeys(HMENU menu);
+
 // Waits up to 15 s for a visible message box of the process with the caption and a child
 // showing the text; null when none came. windows (when given) receives the process's
 // top-level windows as last seen.

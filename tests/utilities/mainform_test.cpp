@@ -43,6 +43,9 @@ TEST_F(TarnixForm, StartsWithItsMenusEightTabsAndNoDatabase)
     wchar_t open[64] = L"";
     GetMenuStringW(menu, IDM_T_OPEN, open, 64, MF_BYCOMMAND);
     EXPECT_STREQ(open, L"&Otevřít...\tCtrl+O");
+    GetMenuStringW(menu, IDM_T_EXIT, open, 64, MF_BYCOMMAND);
+    EXPECT_STREQ(open, L"&Konec\tAlt+F4");
+    EXPECT_EQ(wintest::RepeatedAccessKeys(menu), L"");
     for (UINT id : {IDM_T_SAVE, IDM_T_IMPORT, IDM_T_VALIDATE})
         EXPECT_TRUE(MenuState(id) & MF_GRAYED) << id;
     for (UINT id : {IDM_T_OPEN, IDM_T_CLOSE, IDM_T_EXIT, IDM_T_HELP, IDM_T_ABOUT})
