@@ -7,6 +7,7 @@
 
 #include "browse/addquerydlg.h"
 #include "core/ctlfill.h"
+#include "core/textutil.h"
 #include "map/expbmpdlg.h"
 #include "map/glrender.h"
 #include "map/legend.h"
@@ -91,8 +92,10 @@ void CZMapWnd::ShowScale()
 {
     ScaleUpdating = 1;
     HWND edit = ScaleEdit();
-    if (edit)
-        SetWindowReal(edit, MapScale);
+    // A scale reads as a whole number ("1 : 6 662 600"); the view keeps the exact one.
+    wchar_t text[64];
+    if (edit && WholeNumberToText(MapScale, text, 64))
+        SetWindowTextW(edit, text);
     ScaleUpdating = 0;
 }
 

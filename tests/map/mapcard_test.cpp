@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <clocale>
 #include <cmath>
+#include <cstdlib>
 #include <regex>
 #include <string>
 #include <vector>
@@ -361,6 +362,11 @@ TEST(MapCard, SplitterLimitsAndTypedScale)
     double cx = 0, cy = 0;
     centre(&cx, &cy);
     HWND edit = m->ScaleEdit();
+    // The fitted scale reads as a whole number, grouped by thousands.
+    std::wstring shown = wintest::WindowText(edit);
+    EXPECT_EQ(std::wstring::npos, shown.find(L',')) << std::string(shown.begin(), shown.end());
+    shown.erase(std::remove(shown.begin(), shown.end(), L'\u00A0'), shown.end());
+    EXPECT_EQ(std::llround(m->MapScale), std::wcstoll(shown.c_str(), nullptr, 10));
     auto type = [&](const wchar_t* text) {
         SetWindowTextW(edit, text);  // EN_CHANGE: typed
         SendMessageW(m->Card, WM_COMMAND, MAKEWPARAM(IDC_MAPCARD_SCALE, EN_KILLFOCUS), (LPARAM)edit);
