@@ -389,6 +389,32 @@ TEST(MapCard, SplitterLimitsAndTypedScale)
     EXPECT_EQ(corner, m->XCorner);
 }
 
+// A map read without a scale is fitted, centred, to the size its view has when first drawn, not
+// to the first size the card was laid out at; once drawn it keeps its scale.
+TEST(MapCard, FirstViewFitsTheFinalSizeCentred)
+{
+    CardHost host;
+    CZMapWnd* m = host.Map;
+    m->SetExtent(12, 48, 19, 51);
+    m->FitPending = true;  // as LoadSettings leaves a map without its view
+    RECT first = {4, 4, 320, 220}, last = {4, 4, 736, 476};
+    m->Move(&first);
+    m->Move(&last);
+    RedrawWindow(m->View, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    EXPECT_FALSE(m->FitPending);
+    RECT view;
+    GetClientRect(m->View, &view);
+    const double u = m->UnitsPerPixel;
+    EXPECT_NEAR(15.5, m->XCorner + view.right * u / 2, 1e-6);
+    EXPECT_NEAR(49.5, m->YCorner - view.bottom * u / 2, 1e-6);
+    // One side of the extent, with its margin, spans the view.
+    const double spanned = std::max(7 * 1.1 / (view.right * u), 3 * 1.1 / m->YFactor / (view.bottom * u));
+    EXPECT_NEAR(1.0, spanned, 1e-6);
+    const double scale = m->MapScale;
+    m->Move(&first);
+    EXPECT_EQ(scale, m->MapScale);
+}
+
 namespace {
 
 std::wstring SaveMap(CZMapWnd* map, const std::wstring& path, const wchar_t* name)
@@ -437,7 +463,7 @@ TEST(MapCard, SettingsRoundTrip)
     {
         CardHost bare;
         std::wstring text = SaveMap(bare.Map, first, L"Prázdná");
-        EXPECT_TRUE(std::regex_search(text, std::wregex(LR"(<Map1 Name="Prázdná" SplitWidth="120" CoordSys="0" )"
+        EXPECT_TRUE(std::regex_search(text, std::wregex(LR"(<Map1 Name="Prázdná" SplitWidth="160" CoordSys="0" )"
                                                         LR"(Grid="-1" Display="0" DPI="300"/>)")))
             << std::string(text.begin(), text.end());
     }
