@@ -126,8 +126,9 @@ void AddFeatureColumns(CDatabase* db, CObjArray* catalogue, bool withName)
     SetFormatter(CDatabase::AddDispField(catalogue, L"LATITUDE", L"FEATURES",
                                          Caption(inst, IDS_COL_LATITUDE).text, f + 4, ATTR_INTEGER),
                  FormatDegMinSec);
-    CDatabase::AddDispField(catalogue, L"ALTITUDE", L"FEATURES", Caption(inst, IDS_COL_ALTITUDE).text,
-                            f + 5, ATTR_INTEGER);
+    SetFormatter(CDatabase::AddDispField(catalogue, L"ALTITUDE", L"FEATURES", Caption(inst, IDS_COL_ALTITUDE).text,
+                                         f + 5, ATTR_INTEGER),
+                 FormatWholeNumber);
     CDatabase::AddDispField(catalogue, L"SQUARE", L"FEATURES", Caption(inst, IDS_COL_SQUARE).text,
                             f + 6, ATTR_INTEGER);
     AddAttributes(catalogue, db->FeatureAttrs, L"FEATURES", f);
@@ -187,6 +188,16 @@ int FormatDegMinSec(VARIANT value, wchar_t* buffer, int size, CFieldBase*)
         StringCchPrintfW(buffer, size, L"%d\u00B0 %d' %d\"", d, m, s);
     else
         buffer[0] = 0;
+    return 0;
+}
+
+int FormatWholeNumber(VARIANT value, wchar_t* buffer, int size, CFieldBase*)
+{
+    if (!buffer || size <= 0)
+        return 32;
+    buffer[0] = 0;
+    if (value.vt != VT_EMPTY && value.vt != VT_NULL && value.vt != VT_BSTR && value.vt != VT_BYREF)
+        WholeNumberToText(VariantToReal(&value), buffer, size);
     return 0;
 }
 
