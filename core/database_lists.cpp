@@ -430,12 +430,23 @@ bool EndsInCh(const std::wstring& text)
 
 }  // namespace
 
-void CDatabase::FilterListByName(int kind, int dropDown, HWND combo, const wchar_t* text)
+Recordset* CDatabase::NameListRecordset(int kind)
 {
     if (kind == 2)
         RefreshLiteratureNames();
-    Recordset* rs = kind == 0 ? SpeciesNamesRs : kind == 1 ? FeatureNamesRs
-                  : kind == 2 ? LiteratureNamesRs : nullptr;
+    return kind == 0 ? SpeciesNamesRs : kind == 1 ? FeatureNamesRs : kind == 2 ? LiteratureNamesRs : nullptr;
+}
+
+void CDatabase::ListAllNames(int kind, HWND combo)
+{
+    Recordset* rs = NameListRecordset(kind);
+    if (rs)
+        FillNameList(rs, combo, L"", L"", SendMessageW(combo, CB_GETCOUNT, 0, 0) > 0);
+}
+
+void CDatabase::FilterListByName(int kind, int dropDown, HWND combo, const wchar_t* text)
+{
+    Recordset* rs = NameListRecordset(kind);
     if (!rs)
         return;
     if (!text || !*text) {
