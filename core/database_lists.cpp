@@ -134,10 +134,18 @@ void AddFeatureColumns(CDatabase* db, CObjArray* catalogue, bool withName)
     AddAttributes(catalogue, db->FeatureAttrs, L"FEATURES", f);
 }
 
+// A new species column starts wide enough for a name such as "Lycaena brunnea", not only for
+// its short caption "Druh".
+const int kSpeciesColumnWidth = 150;
+
 void AddSpeciesColumns(CDatabase* db, CObjArray* catalogue)
 {
-    CDatabase::AddDispField(catalogue, L"NAME", L"SPECIES", Caption(db->Instance, IDS_COL_SPECIES).text,
-                            db->RecordColumnCount, ATTR_TEXT);
+    const int before = catalogue->GetCount();
+    CDispField* species = CDatabase::AddDispField(catalogue, L"NAME", L"SPECIES",
+                                                  Caption(db->Instance, IDS_COL_SPECIES).text, db->RecordColumnCount,
+                                                  ATTR_TEXT);
+    if (species && catalogue->GetCount() > before && species->Width < kSpeciesColumnWidth)
+        species->Width = kSpeciesColumnWidth;
     AddAttributes(catalogue, db->SpeciesAttrs, L"SPECIES", db->RecordColumnCount);
 }
 
