@@ -222,6 +222,20 @@ std::wstring ListCellText(HWND list, int row, int column)
     return text;
 }
 
+std::wstring HeaderCaption(HWND header, int index)
+{
+    wchar_t text[256] = L"";
+    HDITEMW item = {};
+    item.mask = HDI_TEXT;
+    item.pszText = text;
+    item.cchTextMax = 256;
+    SendMessageW(header, HDM_GETITEMW, index, (LPARAM)&item);
+    std::wstring caption = text;
+    if (!caption.empty() && caption.back() == L'\u00A0')
+        caption.pop_back();
+    return caption;
+}
+
 void ClickListColumn(HWND list, int column)
 {
     HWND header = (HWND)SendMessageW(list, LVM_GETHEADER, 0, 0);

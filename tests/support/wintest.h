@@ -67,6 +67,9 @@ std::vector<std::wstring> ListBoxItems(HWND list);
 // The text of a list-view cell (up to 259 characters).
 std::wstring ListCellText(HWND list, int row, int column);
 
+// A list header item's caption, without the no-break space the record lists put after it.
+std::wstring HeaderCaption(HWND header, int index);
+
 // Clicks a column's header item of a report list view with the mouse messages a user's click
 // sends, then dispatches what the click queued.
 void ClickListColumn(HWND list, int column);
