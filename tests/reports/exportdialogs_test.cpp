@@ -57,8 +57,9 @@ void CloseWhenDone(HWND dlg, const wchar_t* screenshot, std::wstring* endText, b
     if (screenshot)
         wintest::SaveScreenshot(dlg, screenshot);
     if (byEnter) {
-        HWND focus = GetFocus();
-        wintest::PressKey(focus && IsChild(dlg, focus) ? focus : dlg, VK_RETURN);
+        // Enter closes it wherever the focus is: here on the dialog itself, off the button.
+        SetFocus(dlg);
+        wintest::PressKey(dlg, VK_RETURN);
         // The dialog ends (and hides) at once; its loop destroys it when this step returns.
         EXPECT_TRUE(wintest::PumpUntil([&] { return !IsWindowVisible(dlg); }, 5000)) << "Enter leaves the ended export open";
         if (!IsWindowVisible(dlg))
