@@ -338,22 +338,27 @@ std::vector<HWND> TopWindowsOf(DWORD pid)
     return t.found;
 }
 
-bool HasChildWithText(HWND parent, const std::wstring& text)
+HWND FindChildWithText(HWND parent, const std::wstring& text)
 {
     struct Find {
         std::wstring text;
-        bool found;
-    } f = {text, false};
+        HWND found;
+    } f = {text, nullptr};
     EnumChildWindows(
         parent,
         [](HWND w, LPARAM l) -> BOOL {
             auto* f = reinterpret_cast<Find*>(l);
             if (WindowText(w) == f->text)
-                f->found = true;
+                f->found = w;
             return !f->found;
         },
         reinterpret_cast<LPARAM>(&f));
     return f.found;
+}
+
+bool HasChildWithText(HWND parent, const std::wstring& text)
+{
+    return FindChildWithText(parent, text) != nullptr;
 }
 
 HWND WaitForMessageBoxOf(DWORD pid, const std::wstring& caption, const std::wstring& text,
