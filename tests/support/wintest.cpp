@@ -86,6 +86,9 @@ std::wstring SaveScreenshot(HWND hwnd, const wchar_t* name)
     RECT rc;
     if (!GetWindowRect(hwnd, &rc))
         return L"";
+    // Only what is on the screen can be read: a maximized window's frame lies beyond its edges.
+    RECT display = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    IntersectRect(&rc, &rc, &display);
     UpdateWindow(hwnd);
     PumpMessages(50);
     int width = rc.right - rc.left, height = rc.bottom - rc.top;
