@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "resources/zorna/resource.h"
+#include "tests/support/dialogtextfit.h"
 #include "tests/support/wintest.h"
 
 namespace {
@@ -344,6 +345,15 @@ TEST(ZornaDialogs, EveryTemplateIsPresent)
         SCOPED_TRACE(name);
         EXPECT_NE(FindResourceW(Inst(), name, MAKEINTRESOURCEW(5) /*RT_DIALOG*/), nullptr);
     }
+}
+
+// Every label, button and group caption of the program's dialogs holds its Czech text whole at
+// the screen's resolution (a text too long for its control is drawn cut off). The splash screen
+// takes the size of its picture when it starts.
+TEST(ZornaDialogs, TemplateTextsFitTheirControls)
+{
+    for (const std::wstring& misfit : wintest::CutOffDialogTexts(Inst(), { L"SPLASHDLG" }))
+        ADD_FAILURE() << misfit;
 }
 
 class ZornaWindowTemplates : public ::testing::Test {

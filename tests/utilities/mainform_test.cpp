@@ -15,6 +15,7 @@
 #include "core/xmlaccess.h"
 #include "kavlink/kavlink.h"
 #include "resources/tarnix/resource.h"
+#include "tests/support/dialogtextfit.h"
 #include "tests/support/wintest.h"
 #include "tests/utilities/formfixture.h"
 #include "tests/utilities/tarnixtest.h"
@@ -26,6 +27,15 @@ namespace {
 
 using namespace tarnixtest;
 using wintest::WindowText;
+
+// Every label, button and group caption of the utilities' dialogs holds its Czech text whole at
+// the screen's resolution (a text too long for its control is drawn cut off). The About box is
+// laid out around its picture when it opens.
+TEST(TarnixDialogs, TemplateTextsFitTheirControls)
+{
+    for (const std::wstring& misfit : wintest::CutOffDialogTexts(GetModuleHandleW(nullptr), { L"ABOUTBOX" }))
+        ADD_FAILURE() << misfit;
+}
 
 TEST_F(TarnixForm, StartsWithItsMenusEightTabsAndNoDatabase)
 {
