@@ -48,10 +48,9 @@ void WriteLayerFolder(const std::wstring& folder)
 }
 
 // How many pixels of a window, as the screen shows it, are dark (text, frames).
-int DarkPixels(HWND hwnd)
+// Dark pixels the screen shows in a rectangle of screen coordinates.
+int DarkPixels(const RECT& r)
 {
-    RECT r = {};
-    GetWindowRect(hwnd, &r);
     HDC screen = GetDC(nullptr);
     int dark = 0;
     for (int y = r.top; y < r.bottom; ++y)
@@ -62,6 +61,13 @@ int DarkPixels(HWND hwnd)
         }
     ReleaseDC(nullptr, screen);
     return dark;
+}
+
+int DarkPixels(HWND hwnd)
+{
+    RECT r = {};
+    GetWindowRect(hwnd, &r);
+    return DarkPixels(r);
 }
 
 class MapTabs : public formhost::FormOnDatabase
@@ -152,6 +158,8 @@ TEST_F(MapTabs, NewMapToolsRenameCloseAndTheNextStart)
     Send(IDM_SHOWALL);
     EXPECT_DOUBLE_EQ(fitted, map->MapScale);
 
+    RECT longTab = {};
+    SendMessageW(TabControl(), TCM_GETITEMRECT, kFirstMapTab, (LPARAM)&longTab);
     DialogScript rename;
     rename.Then(L"Přejmenování mapy", [](HWND d) {
         EXPECT_EQ(L"Nová mapa", wintest::WindowText(GetDlgItem(d, IDC_RENAME_EDIT)));
@@ -169,6 +177,13 @@ TEST_F(MapTabs, NewMapToolsRenameCloseAndTheNextStart)
     RedrawWindow(wnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE);
     wintest::PumpMessages(300);
     wintest::SaveScreenshot(wnd_, L"maptab");
+    // Where the longer name was, the tab strip is drawn anew: no letters of "Nová mapa" stay.
+    RECT shortTab = {};
+    SendMessageW(TabControl(), TCM_GETITEMRECT, kFirstMapTab, (LPARAM)&shortTab);
+    ASSERT_LT(shortTab.right + 4, longTab.right);
+    RECT vacated = {shortTab.right + 4, longTab.top + 2, longTab.right, longTab.bottom - 2};
+    MapWindowPoints(TabControl(), nullptr, reinterpret_cast<POINT*>(&vacated), 2);
+    EXPECT_EQ(0, DarkPixels(vacated));
     for (int id : {IDC_MAPCARD_DISPLAYGROUP, IDC_MAPCARD_SPECIES, IDC_MAPCARD_COORDLABEL, IDC_MAPCARD_COORDSYS})
         EXPECT_GT(DarkPixels(GetDlgItem(map->Card, id)), 5) << id;
 
