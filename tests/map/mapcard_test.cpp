@@ -48,6 +48,8 @@ struct CardHost
     HWND Tab = nullptr;
     CZMapWnd* Map = nullptr;
     CEditLegendStyleDlg* StyleDlg = nullptr;
+    // What the card's criteria editor does; none answers Storno.
+    QueryCriterionEditor Editor;
 
     CardHost()
     {
@@ -64,7 +66,10 @@ struct CardHost
         Tab = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 740, 480, Main,
                               nullptr, instance, nullptr);
         Map = new CZMapWnd(Tab, instance, LoadCursorW(nullptr, IDC_SIZEWE), LoadCursorW(nullptr, IDC_CROSS),
-                           LoadCursorW(nullptr, IDC_SIZEALL), LoadCursorW(nullptr, IDC_HAND), &StyleDlg, nullptr,
+                           LoadCursorW(nullptr, IDC_SIZEALL), LoadCursorW(nullptr, IDC_HAND), &StyleDlg,
+                           [this](HWND owner, ConfigData* config, QueryCriterion* criterion) {
+                               return Editor ? Editor(owner, config, criterion) : 0;
+                           },
                            nullptr);
         RECT area = {4, 4, 736, 476};
         Map->Move(&area);
@@ -327,6 +332,36 @@ TEST(MapCard, LegendLabelsOrderAndContextMenu)
 
 // The splitter keeps 21 pixels on either side; a typed scale keeps the view's centre, and text
 // that is no scale above 0 leaves the scale as it was.
+// A query layer is edited in the criteria editor the card was given (the workspace's dialog):
+// the editor gets the main window and the layer's own criterion; what it confirms renames the
+// layer and rebuilds its condition, Storno leaves both as they were.
+TEST(MapCard, QueryLayerIsEditedThroughTheEditorItWasGiven)
+{
+    CardHost host;
+    host.AddQuery(L"NAME", L"Brno");
+    ASSERT_NE(nullptr, host.Item(0)->Query);
+    HWND owner = nullptr;
+    QueryCriterion* edited = nullptr;
+    host.Editor = [&](HWND o, ConfigData*, QueryCriterion* c) {
+        owner = o;
+        edited = c;
+        return 0;
+    };
+    host.Map->EditQueryLayer(0);
+    EXPECT_EQ(host.Main, owner);
+    EXPECT_EQ(host.Item(0)->Query, edited);
+    EXPECT_STREQ(L"NAME = 'Brno'", host.Item(0)->Condition);
+
+    host.Editor = [](HWND, ConfigData*, QueryCriterion* c) {
+        wcscpy(c->Name, L"Jihlava");
+        wcscpy(c->MinValue, L"Jihlava");
+        return 1;
+    };
+    host.Map->EditQueryLayer(0);
+    EXPECT_STREQ(L"Jihlava", host.Item(0)->Title);
+    EXPECT_STREQ(L"NAME = 'Jihlava'", host.Item(0)->Condition);
+}
+
 TEST(MapCard, SplitterLimitsAndTypedScale)
 {
     CardHost host;
