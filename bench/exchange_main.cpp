@@ -6,6 +6,11 @@
 // LOCTREE) written by one prepared INSERT in one transaction on a second copy.
 //
 //   exchange_bench.exe <database path> [-n <records>] [--zxf <records>] [--lines <zxs/zxl lines>]
+//                      [--profile <records>]
+//
+// --profile first imports a records file of that many records with the data layer's trace on and
+// prints what one record costs: the statements run per record by kind, with their time, the
+// filters applied to rows in memory, and the rest (the program's own work).
 //
 // A missing database is made first with ZorSampleDb.exe from the same folder (1,000,000 records
 // by default). The copies and the generated files are deleted at the end.
@@ -33,7 +38,8 @@
 namespace {
 
 const char kUsage[] =
-    "usage: exchange_bench.exe <database path> [-n <records>] [--zxf <records>] [--lines <zxs/zxl lines>]\n";
+    "usage: exchange_bench.exe <database path> [-n <records>] [--zxf <records>] [--lines <zxs/zxl lines>]\n"
+    "                          [--profile <records>]\n";
 
 int Quiet(HWND, LPCWSTR text, LPCWSTR, UINT)
 {
@@ -41,27 +47,36 @@ int Quiet(HWND, LPCWSTR text, LPCWSTR, UINT)
     return IDOK;
 }
 
-// Notes when the rows start and how the run ends.
+// Notes when the rows start and how the run ends; with a trace, keeps the layer's figures of the
+// rows (from the first row to the commit) only.
 class TimingSink : public ImportSink {
 public:
     double rowsStart = 0;
     UINT finish = 0;
     int errors = 0;
+    std::vector<zdata::WorkFigure> trace;
     void Status(UINT id) override
     {
-        if (id == IDS_I_IMPORTING_RECORDS || id == IDS_I_IMPORTING_SYSTEM || id == IDS_I_IMPORTING_LOCALITIES)
+        if (id == IDS_I_IMPORTING_RECORDS || id == IDS_I_IMPORTING_SYSTEM || id == IDS_I_IMPORTING_LOCALITIES) {
+            zdata::TakeWorkTrace();
             rowsStart = NowSeconds();
+        }
     }
     bool Progress(int) override { return false; }
     HWND Owner() override { return nullptr; }
     void ErrorsLogged(int count) override { errors = count; }
-    void Finish(UINT id) override { finish = id; }
+    void Finish(UINT id) override
+    {
+        finish = id;
+        trace = zdata::TakeWorkTrace();
+    }
 };
 
 struct Figures {
     double total = -1;  // seconds of the whole run
     double rows = -1;   // seconds of its rows
     int errors = 0;
+    std::vector<zdata::WorkFigure> trace;  // of the rows, when traced
 };
 
 // Imports file into the copy as Tarnix does: units onto the levels of the same name ("Země" onto
@@ -109,6 +124,7 @@ Figures Import(const std::wstring& db, int type, const std::wstring& file)
                 f.total = end - start;
                 f.rows = end - sink.rowsStart;
                 f.errors = sink.errors;
+                f.trace = sink.trace;
             } else {
                 printf("  the import did not commit (%u)\n", sink.finish);
             }
@@ -202,6 +218,7 @@ void Row(const char* name, int count, const Figures& f, double baseline, double 
     double baseRate = baseline > 0 ? count / baseline : 0;
     printf("%-34s %8d rows %8.2f s (%8.2f s in all) %10.0f rows/s   baseline %10.0f rows/s   target >= %.0f rows/s %s\n",
            name, count, f.rows, f.total, rate, baseRate, target, rate >= target ? "met" : "NOT MET");
+    printf("  peak working set of the program so far: %.0f MB\n", PeakMemoryMb());
     if (f.errors)
         printf("  %d log entries\n", f.errors);
     fflush(stdout);
@@ -211,9 +228,10 @@ void Row(const char* name, int count, const Figures& f, double baseline, double 
 
 int main()
 {
-    int records = 200000, lines = 50000;
+    int records = 200000, lines = 50000, profile = 0;
     std::wstring path;
-    int rc = ReadBenchArgs({{L"--zxf", &records, 1}, {L"--lines", &lines, 1}}, PathWords::Strict, stderr, kUsage, &path);
+    int rc = ReadBenchArgs({{L"--zxf", &records, 1}, {L"--lines", &lines, 1}, {L"--profile", &profile, 0}},
+                           PathWords::Strict, stderr, kUsage, &path);
     if (rc)
         return rc;
     SetMsgBoxHook(Quiet);
@@ -223,6 +241,24 @@ int main()
     std::vector<exgen::PlacePath> places;
     ReadNames(path, &taxa, &places);
     printf("names drawn from the database: %zu species, %zu localities\n", taxa.size(), places.size());
+    if (profile > 0) {
+        exgen::BulkOptions options;
+        options.count = profile;
+        options.taxa = taxa;
+        options.places = places;
+        std::wstring file = path + L".profile.zxf";
+        if (!exgen::WriteBytes(file, exgen::BulkRecordsFile(options)) || !CopyDatabase(path, work)) {
+            printf("cannot prepare the copy\n");
+            return 1;
+        }
+        zdata::TraceWork(true);
+        Figures f = Import(work, IMPSRC_RECORDS_2002, file);
+        zdata::TraceWork(false);
+        if (f.rows > 0)
+            PrintWorkProfile(".zxf record", profile, f.rows, f.trace);
+        DeleteFileW(file.c_str());
+        DeleteFileW(work.c_str());
+    }
 
     struct Kind {
         const char* name;

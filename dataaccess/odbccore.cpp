@@ -145,6 +145,7 @@ bool ConnectionCore::IsTable(const std::wstring& name)
     if (it != tableKinds.end())
         return it->second;
     bool table = false;
+    WorkTimer timer(L"schema: table or view ", name);
     Stmt st;
     if (st.Alloc(*this)) {
         std::vector<BindValue> values(1);
@@ -213,6 +214,7 @@ const std::vector<ColumnDecl>* ConnectionCore::ColumnsOf(const std::wstring& nam
     auto found = columnDecls.find(key);
     if (found != columnDecls.end())
         return found->second.get();
+    WorkTimer timer(L"schema: columns of ", name);
     auto columns = std::make_unique<std::vector<ColumnDecl>>();
     EachText(*this, L"SELECT name, type FROM pragma_table_info(?)", name,
              [&](const std::vector<std::wstring>& row) {

@@ -10,6 +10,7 @@
 #include "dataaccess/sortorder.h"
 #include "dataaccess/sqltranslate.h"
 #include "dataaccess/textfetch.h"
+#include "dataaccess/worktrace.h"
 
 namespace zdata {
 
@@ -182,6 +183,7 @@ public:
             return Fail(AdoError(adErrObjectClosed), L"The connection is not open.");
         if (core->clientTables)
             return LoadClientTable(out);
+        WorkTimer timer(L"open: ", execSql);
         if (allowKeyset && LoadKeyset(out) == S_OK)
             return S_OK;
         Stmt st;
@@ -415,6 +417,7 @@ public:
                     out->push_back((uint32_t)i);
             return S_OK;
         }
+        WorkTimer timer(L"filter: ", criteria);
         std::wstring error;
         auto resolve = [this](const std::wstring& name, int* index, DataTypeEnum* type) {
             for (long c = 0; c < Columns(); ++c) {
@@ -844,6 +847,7 @@ public:
         if (rowidAliasKnown)
             return S_OK;
         rowidAliasKnown = true;
+        WorkTimer timer(L"schema: ", shape.table);
         Stmt st;
         if (!st.Alloc(*core))
             return S_OK;

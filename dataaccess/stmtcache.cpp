@@ -50,6 +50,7 @@ void StatementCache::Clear()
 bool CachedStmt::Take(ConnectionCore& core, const std::wstring& sql, bool keep)
 {
     Release();
+    timer_.Start(L"", sql);
     core_ = &core;
     failed_ = false;
     if (core.dbc == SQL_NULL_HDBC)
@@ -96,6 +97,7 @@ HRESULT CachedStmt::Fail(const std::wstring& fallback)
 
 void CachedStmt::Release()
 {
+    timer_.Stop();
     if (h == SQL_NULL_HSTMT)
         return;
     // A handle that could not be prepared, or not be closed, is not kept.

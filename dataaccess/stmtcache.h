@@ -9,6 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "dataaccess/worktrace.h"
+
 namespace zdata {
 
 struct ConnectionCore;
@@ -71,6 +73,7 @@ private:
     unsigned generation_ = 0;
     bool direct_ = false;  // not cached: run with SQLExecDirect and freed
     bool failed_ = false;  // not prepared: never kept
+    WorkTimer timer_;
 };
 
 }  // namespace zdata
