@@ -311,8 +311,7 @@ HRESULT Command::Execute(VARIANT* recordsAffected, const VARIANT* values, long o
     CachedStmt st;
     if (!st.Take(*core, text, !schema && markers > 0))
         return st.Fail(L"The statement failed.");
-    std::vector<SQLLEN> lengths;
-    if (!OdbcOk(BindValues(st.h, binds, lengths)))
+    if (!OdbcOk(st.Bind(binds)))
         return st.Fail(L"The parameters could not be bound.");
     SQLRETURN rc = st.Execute();
     if (!OdbcOk(rc) && rc != SQL_NO_DATA)
