@@ -41,6 +41,7 @@ ImportOutcome ImportRows(ImportRun& run)
 {
     IImpSource* source = run.Source;
     zdata::Connection* connection = run.Connection;
+    run.Journal.Keep();  // what the targets' opening made stays
     for (;;) {
         if (FAILED(connection->BeginTrans())) {
             run.LogDbErrors();
@@ -52,6 +53,7 @@ ImportOutcome ImportRows(ImportRun& run)
                 run.LogDbErrors();
                 return IMPORT_FAILED;
             }
+            run.Journal.Keep();
         } else {
             // A trigger's RAISE(ROLLBACK), a full disk or an I/O error may have ended the whole
             // transaction: nothing may go on in autocommit.
@@ -59,6 +61,7 @@ ImportOutcome ImportRows(ImportRun& run)
                 return IMPORT_FAILED;
             if (FAILED(connection->RollbackTrans()))
                 return IMPORT_FAILED;
+            run.Journal.Undo();
         }
         if (result == ROW_END)
             return IMPORT_COMMITTED;

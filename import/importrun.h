@@ -17,6 +17,7 @@
 #include <string>
 
 #include "dataaccess/ado.h"
+#include "import/rowjournal.h"
 
 struct ImportJob;
 class IImpSource;
@@ -63,6 +64,7 @@ public:
     ImportSink* Sink;
     zdata::Connection* Connection;  // the target's, inside the import's transaction
     int Line;                       // the source line of the row being imported (the log's)
+    RowJournal Journal;             // what the row being imported added to the run's memory
 
     // Runs a statement of the row; false when the database refused it.
     bool Execute(const std::wstring& sql);

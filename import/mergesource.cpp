@@ -255,7 +255,7 @@ bool CImpDB2010Src::OpenTargets(ImportRun& run)
     m.nextSysId = MaxSysId;
     m.nextLocId = MaxLocId;
     PrepareMergeTargets(m, run.Job->Model);
-    if (!recordWriter_.Prepare(m, recordColumns_))
+    if (!recordWriter_.Open(c, L"ZORNACOLLS", Targets.Slots[TARGET_RECORDS]))
         return false;
     if (!recordViewOpen_)
         LogMergeError(m, IDS_I_MERGE_VIEW_CLOSED, kRecordView);
