@@ -89,10 +89,25 @@ int MapJournal(MergeRun& m, int sourceJournalId, int* editor)
     return journal;
 }
 
+static int CopyLiterature(MergeRun& m, int sourceId);
+
 int MapLiterature(MergeRun& m, int sourceId)
 {
     if (sourceId < 0)
         return -1;
+    auto known = m.litMapped.find(sourceId);
+    if (known != m.litMapped.end())
+        return known->second;
+    int errors = m.run->Source->ErrorCount;
+    int id = CopyLiterature(m, sourceId);
+    if (m.run->Source->ErrorCount == errors)
+        m.litMapped.emplace(sourceId, id);
+    return id;
+}
+
+// The target publication of a source one, found by name or copied.
+static int CopyLiterature(MergeRun& m, int sourceId)
+{
     std::wstring name;
     if (!m.srcLit.FindInt(L"ID", sourceId) || !m.srcLit.Text(1, &name) || name.empty()) {
         LogMergeError(m, IDS_I_MERGE_NO_PUBLICATION, std::to_wstring(sourceId));

@@ -161,8 +161,10 @@ bool CImpDB2010Src::OpenData(ImportRun& run)
     // The views: one that does not open counts no rows (logged once the log is open).
     recordView_.reset(new MergeTable);
     litView_.reset(new MergeTable);
-    recordViewOpen_ = recordView_->Open(c, L"SELECT * FROM COLLECTVIEW");
-    litViewOpen_ = litView_->Open(c, L"SELECT * FROM LITVIEW");
+    // Read once in the order of their first tables (as a scan of the whole view gives them),
+    // a block of rows at a time.
+    recordViewOpen_ = recordView_->Open(c, L"SELECT * FROM COLLECTVIEW ORDER BY 1", true);
+    litViewOpen_ = litView_->Open(c, L"SELECT * FROM LITVIEW ORDER BY 1", true);
     recordRows_ = recordViewOpen_ ? recordView_->RowCount() : 0;
     litRows_ = litViewOpen_ ? litView_->RowCount() : 0;
     done_ = rowNumber_ = 0;
