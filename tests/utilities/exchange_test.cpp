@@ -181,21 +181,28 @@ TEST(ExchangeLocality, LocalitiesGetTheirPointsSquaresAndUnitsOnce)
 
 // ---- the records file ----
 
+// A locality in "Obec 1" of "Okres A" at whole degrees.
+exgen::Locality TestLocality(const wchar_t* name, const wchar_t* unit, int lonDeg, int latDeg)
+{
+    exgen::Locality l;
+    l.country = L"Země zkušební";
+    l.district = L"Okres A";
+    l.municipality = L"Obec 1";
+    l.locality = name;
+    l.unit = unit;
+    l.municipalityLon = L"140000";
+    l.municipalityLat = L"500000";
+    l.lonDeg = lonDeg;
+    l.latDeg = latDeg;
+    return l;
+}
+
 std::string RecordsFile()
 {
     FileWriter f(exgen::kRecordsMagic, LineEnd::CrLf);
     exgen::WriteHeader(f, L"Řád zkušební");
     exgen::WriteSpecies(f, {L"Čárkovití", L"Zkusus", L"aurifer", L"", L"Linné", 1758, false});
-    exgen::Locality l;
-    l.country = L"Země zkušební";
-    l.district = L"Okres A";
-    l.municipality = L"Obec 1";
-    l.locality = L"Louka";
-    l.unit = L"Celek 1";
-    l.municipalityLon = L"140000";
-    l.municipalityLat = L"500000";
-    l.lonDeg = 14;
-    l.latDeg = 50;
+    exgen::Locality l = TestLocality(L"Louka", L"Celek 1", 14, 50);
     l.altitude = 250;
     exgen::Record r;
     r.day = 5;
@@ -299,16 +306,7 @@ TEST(ExchangeRecords, ARefusedRecordTakesAlongWhatWasMadeForIt)
     FileWriter f(exgen::kRecordsMagic, LineEnd::CrLf);
     exgen::WriteHeader(f, L"Řád zkušební");
     exgen::WriteSpecies(f, {L"Čárkovití", L"Zkusus", L"novus", L"", L"Nováček", 2001, false});
-    exgen::Locality l;
-    l.country = L"Země zkušební";
-    l.district = L"Okres A";
-    l.municipality = L"Obec 1";
-    l.locality = L"Nová louka";
-    l.unit = L"Celek nový";
-    l.municipalityLon = L"140000";
-    l.municipalityLat = L"500000";
-    l.lonDeg = 15;
-    l.latDeg = 49;
+    exgen::Locality l = TestLocality(L"Nová louka", L"Celek nový", 15, 49);
     exgen::Record r;
     r.collector = L"Jen první";
     r.cites = true;
