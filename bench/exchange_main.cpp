@@ -3,7 +3,9 @@
 // most rows name species and localities the database has, each imported headless the way Tarnix
 // imports it (one run of the import frame, one transaction) into a working copy. Beside each, a
 // baseline of the same run: as many rows of the table the import fills (ZORNACOLLS, SYSTREE,
-// LOCTREE) written by one prepared INSERT in one transaction on a second copy.
+// LOCTREE) written by one prepared INSERT in one transaction on a second copy. For the records
+// file also the records the import wrote, taken out and written again raw with all their columns
+// into the imported structure: the database's own cost of exactly these rows.
 //
 //   exchange_bench.exe <database path> [-n <records>] [--zxf <records>] [--lines <zxs/zxl lines>]
 //                      [--profile <records>]
@@ -186,6 +188,65 @@ double Baseline(const std::wstring& db, const wchar_t* table, int count)
     return NowSeconds() - start;
 }
 
+// Seconds of the records the import wrote into the copy written again by one prepared INSERT of
+// all their columns in one transaction, into the same table with the same columns and indexes
+// (the records taken out first; the connection's page cache as large as the data layer's):
+// what the database itself needs for exactly these rows. -1 when it cannot be measured.
+double SameRowsBaseline(const std::wstring& db, long long firstId)
+{
+    zor::RawOdbc raw;
+    std::vector<std::vector<std::wstring>> columns, rows;
+    std::vector<std::wstring> names;
+    if (!raw.Open(db, false) || !raw.Exec(L"PRAGMA cache_size=-65536") ||
+        !raw.Query(L"SELECT name, upper(type) FROM pragma_table_info('ZORNACOLLS') WHERE pk = 0", columns) ||
+        !raw.Query(L"SELECT * FROM ZORNACOLLS WHERE ID >= " + std::to_wstring(firstId) + L" ORDER BY ID", rows, &names) ||
+        !raw.Exec(L"DELETE FROM ZORNACOLLS WHERE ID >= " + std::to_wstring(firstId))) {
+        printf("  same rows: %ls\n", raw.LastError().c_str());
+        return -1;
+    }
+    std::wstring list, marks;
+    std::vector<size_t> at;  // the rows' column of each marker
+    std::vector<wchar_t> kind;
+    for (const auto& c : columns) {
+        list += (list.empty() ? L"\"" : L", \"") + c[0] + L"\"";
+        marks += marks.empty() ? L"?" : L", ?";
+        for (size_t i = 0; i < names.size(); ++i)
+            if (_wcsicmp(names[i].c_str(), c[0].c_str()) == 0)
+                at.push_back(i);
+        const std::wstring& type = c[1];
+        kind.push_back(type.find(L"INT") != std::wstring::npos || type == L"BOOLEAN" ? L'i'
+                       : type.find(L"CHAR") != std::wstring::npos || type.find(L"TEXT") != std::wstring::npos ? L't'
+                                                                                                              : L'd');
+    }
+    if (at.size() != columns.size())
+        return -1;
+    zor::RawStatement insert;
+    double start = NowSeconds();
+    if (!raw.Begin() || !insert.Prepare(raw, L"INSERT INTO ZORNACOLLS (" + list + L") VALUES (" + marks + L")"))
+        return -1;
+    for (const auto& row : rows) {
+        for (size_t k = 0; k < at.size(); ++k) {
+            const std::wstring& value = row[at[k]];
+            int number = (int)k + 1;
+            if (value == L"<NULL>")
+                insert.SetNull(number);
+            else if (kind[k] == L'i')
+                insert.SetInt(number, _wtoi64(value.c_str()));
+            else if (kind[k] == L'd')
+                insert.SetDouble(number, _wtof(value.c_str()));
+            else
+                insert.SetText(number, value);
+        }
+        if (!insert.Execute()) {
+            printf("  same rows: %ls\n", raw.LastError().c_str());
+            return -1;
+        }
+    }
+    insert.Close();
+    raw.Commit();
+    return NowSeconds() - start;
+}
+
 // Names of the database the generated rows draw from.
 void ReadNames(const std::wstring& db, std::vector<exgen::TaxonPath>* taxa, std::vector<exgen::PlacePath>* places)
 {
@@ -268,10 +329,12 @@ int main()
         int count;
         double target;
     };
+    // The records file last: its raw baseline of the same records holds them all in memory, which
+    // the peak working set printed after each import would otherwise carry.
     const Kind kinds[] = {
-        {"records file (.zxf)", IMPSRC_RECORDS_2002, L"ZORNACOLLS", L".zxf", records, 25000},
         {"systematic file (.zxs)", IMPSRC_SYSTEM_2002, L"SYSTREE", L".zxs", lines, 50000},
         {"locality file (.zxl)", IMPSRC_LOCALITY_2002, L"LOCTREE", L".zxl", lines, 50000},
+        {"records file (.zxf)", IMPSRC_RECORDS_2002, L"ZORNACOLLS", L".zxf", records, 25000},
     };
     for (const Kind& k : kinds) {
         exgen::BulkOptions options;
@@ -286,9 +349,23 @@ int main()
             printf("cannot prepare the copies\n");
             return 1;
         }
+        long long firstId = 0;
+        {
+            zor::RawOdbc raw;
+            if (raw.Open(work, false))
+                firstId = raw.QueryInt(L"SELECT MAX(ID) + 1 FROM ZORNACOLLS");
+        }
         Figures f = Import(work, k.type, file);
         double baseline = Baseline(base, k.table, k.count);
         Row(k.name, k.count, f, baseline, k.target);
+        if (k.type == IMPSRC_RECORDS_2002 && f.rows > 0) {
+            double same = SameRowsBaseline(work, firstId);
+            if (same > 0)
+                printf("  the same records written raw (all their columns, the same indexes): %.0f rows/s, the import "
+                       "%.2fx of it\n",
+                       k.count / same, same / f.rows);
+            fflush(stdout);
+        }
         DeleteFileW(file.c_str());
         DeleteFileW(work.c_str());
         DeleteFileW(base.c_str());
