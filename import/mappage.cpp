@@ -6,6 +6,7 @@
 #include <string>
 
 #include "controls/plexa.h"
+#include "core/ctlfill.h"
 #include "core/textutil.h"
 #include "czechcollation/czechtext.h"
 #include "import/impwizard.h"
@@ -165,7 +166,8 @@ void StoreMappingChoices(ImportWizardState* state, HWND page)
 INT_PTR CALLBACK MappingPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     if (msg == WM_INITDIALOG) {
-        InitWizardPage(page, lParam);
+        ImportWizardState* state = InitWizardPage(page, lParam);
+        SetPropertyBoxYesNo(GetDlgItem(page, IDC_IMP_MAPPING), state->hInstance);
         return TRUE;
     }
     if (msg != WM_NOTIFY)

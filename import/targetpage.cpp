@@ -388,6 +388,7 @@ INT_PTR CALLBACK TargetPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lPara
 {
     if (msg == WM_INITDIALOG) {
         ImportWizardState* state = InitWizardPage(page, lParam);
+        SetPropertyBoxYesNo(Box(page), state->hInstance);
         zdata::Recordset* authors = OpenRs(state->Job->Db->GetConnection(), L"SELECT NAME FROM SYSAUTHORS ORDER BY NAME");
         zdata::Fields* fields = nullptr;
         if (!authors->IsEOF() && SUCCEEDED(authors->get_Fields(&fields))) {
