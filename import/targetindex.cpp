@@ -182,6 +182,14 @@ int TargetIndex::FindLocItem(zdata::Recordset* tree, int parent, int level, cons
     return id;
 }
 
+int TargetIndex::FirstLocItem(zdata::Recordset* tree, int parent, int level, const wchar_t* name)
+{
+    if (!locRead_)
+        ReadLocTree(tree);
+    auto found = locItems_.find(TreeKey{parent, level, CzechFoldedKey(name)});
+    return found == locItems_.end() ? -1 : found->second.front().id;
+}
+
 void TargetIndex::LocItemAdded(int id, int parent, int level, const wchar_t* name, const VARIANT& x,
                                const VARIANT& y)
 {

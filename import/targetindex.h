@@ -42,6 +42,8 @@ public:
     // FindLocItem chooses it; a new item with its point (none unless x and y are both given).
     int FindLocItem(zdata::Recordset* tree, int parent, int level, const wchar_t* name, const VARIANT& x,
                     const VARIANT& y);
+    // The first item of that parent, level and name, whatever its point; -1 none.
+    int FirstLocItem(zdata::Recordset* tree, int parent, int level, const wchar_t* name);
     void LocItemAdded(int id, int parent, int level, const wchar_t* name, const VARIANT& x, const VARIANT& y);
 
     // A table of named rows (authors, publications, editors, journals, keywords): the column
