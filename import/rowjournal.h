@@ -2,8 +2,8 @@
 // caches of paths), so that it can be taken out again when the row is undone: the database
 // forgets a row rolled back to its savepoint, and nothing may find what it made after that.
 //
-// The target recordsets themselves keep the rows an undone row added; no lookup reaches them,
-// as the run never gives an id twice and finds names through its indexes only.
+// The target recordsets lose the rows an undone row added with its savepoint (the data layer
+// takes them out); the run never gives an id twice, so an id undone is not met again.
 #pragma once
 #include <functional>
 #include <utility>
