@@ -263,7 +263,7 @@ bool MayChangeSchema(const std::wstring& sql)
     while (end < sql.size() && iswalpha(sql[end]))
         ++end;
     std::wstring word = sql.substr(start, end - start);
-    for (const wchar_t* rowStatement : {L"INSERT", L"UPDATE", L"DELETE", L"SELECT", L"REPLACE"})
+    for (const wchar_t* rowStatement : {L"INSERT", L"UPDATE", L"DELETE", L"SELECT", L"REPLACE", L"WITH"})
         if (_wcsicmp(word.c_str(), rowStatement) == 0)
             return false;
     return true;

@@ -113,7 +113,10 @@ zdata::Command* RecordWriter::CommandFor(const std::vector<bool>& given)
         names += (names.empty() ? L"" : L", ") + zdata::QuoteIdentifier(names_[i]);
         marks += marks.empty() ? L"?" : L", ?";
     }
-    std::wstring sql = L"INSERT INTO " + zdata::QuoteIdentifier(table_) +
+    // The SQLite driver compiles an INSERT anew at every run (of a record with all its columns and
+    // indexes, a third of the record's cost) and keeps compiled only a text that reads as a query.
+    // Led by a WITH clause the INSERT reads as one to it: compiled once, run for every record.
+    std::wstring sql = L"WITH ZOR_ONCE AS (SELECT 1) INSERT INTO " + zdata::QuoteIdentifier(table_) +
                        (names.empty() ? L" DEFAULT VALUES" : L" (" + names + L") VALUES (" + marks + L")");
     zdata::Command* command = zdata::Command::Create();
     command->put_ActiveConnection(connection_);
