@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "dataaccess/worktrace.h"
+
 // ---- time ----
 
 inline double NowMs()
@@ -44,6 +46,25 @@ inline double Median(std::vector<double> v)
         return 0;
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
+}
+
+// ---- the data layer's work ----
+
+// What one row of an import cost on average (count rows in seconds): the layer's work by kind
+// (zdata::TraceWork was on), then the rest, the program's own work.
+inline void PrintWorkProfile(const char* what, int count, double seconds, const std::vector<zdata::WorkFigure>& trace)
+{
+    if (count <= 0)
+        return;
+    printf("profile of one %s (%d in %.2f s, %.1f us each):\n", what, count, seconds, seconds * 1e6 / count);
+    printf("  %10s %10s  %s\n", "per row", "us", "work");
+    double traced = 0;
+    for (const zdata::WorkFigure& w : trace) {
+        traced += w.seconds;
+        printf("  %10.3f %10.2f  %.150ls\n", (double)w.count / count, w.seconds * 1e6 / count, w.kind.c_str());
+    }
+    printf("  %10s %10.2f  the program's own work (the rest)\n", "", (seconds - traced) * 1e6 / count);
+    fflush(stdout);
 }
 
 // ---- memory ----

@@ -127,31 +127,45 @@ bool MakeWkbPoint(const VARIANT& x, const VARIANT& y, const VARIANT& z, VARIANT*
     return true;
 }
 
-int CompareGeometry(const VARIANT& stored, const VARIANT& x, const VARIANT& y)
+StoredPoint ReadStoredPoint(const VARIANT& stored)
 {
+    StoredPoint point = {STORED_NONE, 0, 0};
     if (stored.vt != (VT_ARRAY | VT_UI1) || !stored.parray)
-        return IsNoValue(x) && IsNoValue(y) ? GEOMETRY_MATCH : GEOMETRY_NAME_ONLY;
-    if (IsNoValue(x) || IsNoValue(y))
-        return GEOMETRY_NO_MATCH;
+        return point;
+    point.Kind = STORED_UNREADABLE;
     if (SafeArrayGetDim(stored.parray) != 1)
-        return GEOMETRY_NO_MATCH;
+        return point;
     BlobBytes bytes(&stored);
     if (!bytes.ok())
-        return GEOMETRY_NO_MATCH;
+        return point;
     const BYTE* p = bytes.data();
-    double px, py;
     if (bytes.size() == 25) {
-        px = ReadDouble(p + 1, true);
-        py = ReadDouble(p + 9, true);
+        point.X = ReadDouble(p + 1, true);
+        point.Y = ReadDouble(p + 9, true);
     } else {
         if (bytes.size() < 21)
-            return GEOMETRY_NO_MATCH;
+            return point;
         bool little = p[0] != 0;
         if (ReadU32(p + 1, little) % 1000 != 1)
-            return GEOMETRY_NO_MATCH;
-        px = ReadDouble(p + 5, little);
-        py = ReadDouble(p + 13, little);
+            return point;
+        point.X = ReadDouble(p + 5, little);
+        point.Y = ReadDouble(p + 13, little);
     }
-    double dx = VariantToReal(&x) - px, dy = VariantToReal(&y) - py;
+    point.Kind = STORED_POINT;
+    return point;
+}
+
+int ComparePoint(const StoredPoint& stored, const VARIANT& x, const VARIANT& y)
+{
+    if (stored.Kind == STORED_NONE)
+        return IsNoValue(x) && IsNoValue(y) ? GEOMETRY_MATCH : GEOMETRY_NAME_ONLY;
+    if (IsNoValue(x) || IsNoValue(y) || stored.Kind != STORED_POINT)
+        return GEOMETRY_NO_MATCH;
+    double dx = VariantToReal(&x) - stored.X, dy = VariantToReal(&y) - stored.Y;
     return dx * dx + dy * dy < kMatchDistance2 ? GEOMETRY_MATCH : GEOMETRY_NO_MATCH;
+}
+
+int CompareGeometry(const VARIANT& stored, const VARIANT& x, const VARIANT& y)
+{
+    return ComparePoint(ReadStoredPoint(stored), x, y);
 }

@@ -39,3 +39,13 @@ enum GeometryMatch { GEOMETRY_NO_MATCH = 0, GEOMETRY_MATCH = 1, GEOMETRY_NAME_ON
 // and two little-endian doubles; anything else is read as WKB (either byte order, a type whose
 // remainder by 1000 is 1). A value too short for a point never matches.
 int CompareGeometry(const VARIANT& stored, const VARIANT& x, const VARIANT& y);
+
+// A stored geometry as the comparison reads it, for keeping in memory instead of the value.
+enum StoredPointKind { STORED_NONE = 0, STORED_POINT = 1, STORED_UNREADABLE = 2 };
+struct StoredPoint {
+    int Kind;  // STORED_NONE: no array stored
+    double X, Y;
+};
+StoredPoint ReadStoredPoint(const VARIANT& stored);
+// CompareGeometry of the geometry that was read.
+int ComparePoint(const StoredPoint& stored, const VARIANT& x, const VARIANT& y);

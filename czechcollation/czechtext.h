@@ -38,6 +38,35 @@ inline bool CzechEqualNoCase(const wchar_t* a, const wchar_t* b)
     return CzechCompareNoCase(a, a ? wcslen(a) : 0, b, b ? wcslen(b) : 0) == 0;
 }
 
+// The key under which texts equal ignoring case meet (for hash indexes of names): each code
+// point folded as the order without case folds it.
+inline std::wstring CzechFoldedKey(const wchar_t* text, size_t length)
+{
+    std::wstring key;
+    key.reserve(length);
+    for (size_t i = 0; i < length; ++i) {
+        uint32_t c = (uint16_t)text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length && (uint16_t)text[i + 1] >= 0xDC00 &&
+            (uint16_t)text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + ((uint16_t)text[i + 1] - 0xDC00);
+            ++i;
+        }
+        c = CzFoldCase(c);
+        if (c >= 0x10000) {
+            key += (wchar_t)(0xD800 + ((c - 0x10000) >> 10));
+            key += (wchar_t)(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            key += (wchar_t)c;
+        }
+    }
+    return key;
+}
+
+inline std::wstring CzechFoldedKey(const wchar_t* text)
+{
+    return CzechFoldedKey(text ? text : L"", text ? wcslen(text) : 0);
+}
+
 // For std::sort and ordered containers of names.
 struct CzechLess
 {

@@ -419,6 +419,12 @@ private:
     Connection* connection_ = nullptr;
     std::wstring text_;
     Parameters* parameters_;
+    // The text as the connection's driver gets it and its markers, made once per state of the
+    // schema (a command runs again and again).
+    std::wstring translated_;
+    long markers_ = 0;
+    std::shared_ptr<ConnectionCore> translatedFor_;
+    unsigned long long translatedAt_ = 0;
 };
 
 // Test seam: sees the text of each statement that a caller's call sends to a database

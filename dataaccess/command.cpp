@@ -202,6 +202,7 @@ HRESULT Command::put_ActiveConnection(Connection* connection)
 HRESULT Command::put_CommandText(const wchar_t* text)
 {
     text_ = text ? text : L"";
+    translatedFor_.reset();
     return S_OK;
 }
 
@@ -239,10 +240,16 @@ HRESULT Command::Execute(VARIANT* recordsAffected, const VARIANT* values, long o
     if (!connection_)
         return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, adErrInvalidConnection);
     std::shared_ptr<ConnectionCore> core = connection_->Core();
-    std::wstring text = core->Translate(text_);
+    if (core != translatedFor_ || core->schemaChanges != translatedAt_ || !core->IsOpen()) {
+        translated_ = core->Translate(text_);
+        markers_ = CountMarkers(translated_);
+        translatedFor_ = core;
+        translatedAt_ = core->schemaChanges;
+    }
+    const std::wstring& text = translated_;
     if (text.empty())
         return S_OK;
-    long markers = CountMarkers(text);
+    long markers = markers_;
     // The values of this run: the array given, else the parameters' own.
     std::vector<VARIANT> given;
     if (values && values->vt == (VT_ARRAY | VT_VARIANT) && values->parray) {
@@ -311,8 +318,7 @@ HRESULT Command::Execute(VARIANT* recordsAffected, const VARIANT* values, long o
     CachedStmt st;
     if (!st.Take(*core, text, !schema && markers > 0))
         return st.Fail(L"The statement failed.");
-    std::vector<SQLLEN> lengths;
-    if (!OdbcOk(BindValues(st.h, binds, lengths)))
+    if (!OdbcOk(st.Bind(binds)))
         return st.Fail(L"The parameters could not be bound.");
     SQLRETURN rc = st.Execute();
     if (!OdbcOk(rc) && rc != SQL_NO_DATA)

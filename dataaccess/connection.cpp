@@ -788,6 +788,7 @@ HRESULT Connection::BeginTrans(long* level)
         if (FAILED(hr))
             return hr;
         ++core_->transactionLevel;
+        core_->savepoints.push_back({++core_->lastSavepointSerial, core_->schemaChanges});
         if (level)
             *level = core_->transactionLevel;
         return S_OK;
@@ -815,24 +816,33 @@ static HRESULT EndTransaction(ConnectionCore& core, SQLSMALLINT how)
         return core.NotOpen();
     if (core.transactionLevel == 0)
         return core.Fail(AdoError(adErrIllegalOperation), L"No transaction is running.");
-    // A rollback may undo schema changes: what the layer knows of the tables is read again.
-    if (how == SQL_ROLLBACK)
-        core.SchemaChanged();
+    // A rollback may undo schema changes: what the layer knows of the tables is read again. A
+    // savepoint in which the schema did not change (an import's row) leaves it as it is.
     if (core.transactionLevel > 1) {
         std::wstring savepoint = SavepointOf(core.transactionLevel);
         HRESULT hr = S_OK;
-        if (how == SQL_ROLLBACK)
+        if (how == SQL_ROLLBACK) {
+            if (core.savepoints.empty() || core.savepoints.back().schemaChanges != core.schemaChanges)
+                core.SchemaChanged();
             hr = RunOwnStatement(core, L"ROLLBACK TO " + savepoint,
                                  L"The nested transaction could not be rolled back.");
+            if (SUCCEEDED(hr))
+                core.SavepointRolledBack(core.CurrentSavepoint());
+        }
         if (SUCCEEDED(hr))
             hr = RunOwnStatement(core, L"RELEASE " + savepoint,
                                  how == SQL_COMMIT ? L"The nested transaction could not be committed."
                                                    : L"The nested transaction could not be rolled back.");
         // A nested transaction that could not end stays open for the caller's rollback.
-        if (SUCCEEDED(hr))
+        if (SUCCEEDED(hr)) {
             --core.transactionLevel;
+            if (!core.savepoints.empty())
+                core.savepoints.pop_back();
+        }
         return hr;
     }
+    if (how == SQL_ROLLBACK)
+        core.SchemaChanged();
     SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, core.dbc, how);
     if (!OdbcOk(rc)) {
         HRESULT hr = core.FailOdbc(SQL_HANDLE_DBC, core.dbc,
@@ -844,11 +854,13 @@ static HRESULT EndTransaction(ConnectionCore& core, SQLSMALLINT how)
         SQLSetConnectAttrW(core.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_ON,
                            SQL_IS_UINTEGER);
         core.transactionLevel = 0;
+        core.TransactionEnded();
         return hr;
     }
     SQLSetConnectAttrW(core.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_ON,
                        SQL_IS_UINTEGER);
     core.transactionLevel = 0;
+    core.TransactionEnded();
     return S_OK;
 }
 

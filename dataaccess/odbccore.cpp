@@ -30,6 +30,7 @@ void ConnectionCore::Disconnect()
         env = SQL_NULL_HENV;
     }
     transactionLevel = 0;
+    TransactionEnded();
     czechOrder = false;
     passThrough = false;
     clientTables.reset();
@@ -71,12 +72,27 @@ HRESULT CheckStatementHook(ConnectionCore& core, const std::wstring& sql)
 
 void ConnectionCore::SchemaChanged()
 {
+    ++schemaChanges;
     tableKinds.clear();
     columnDecls.clear();
     translations.clear();
     // A prepared statement re-prepares itself after a schema change, but its column count is
     // the one of its first preparing.
     statements.Clear();
+}
+
+void ConnectionCore::SavepointRolledBack(unsigned long long serial)
+{
+    for (SavepointRows* rows : std::vector<SavepointRows*>(savepointRows))
+        rows->RolledBackTo(serial);
+}
+
+void ConnectionCore::TransactionEnded()
+{
+    savepoints.clear();
+    for (SavepointRows* rows : std::vector<SavepointRows*>(savepointRows))
+        rows->TransactionEnded();
+    savepointRows.clear();
 }
 
 std::wstring ConnectionCore::Translate(const std::wstring& sql)
@@ -145,6 +161,7 @@ bool ConnectionCore::IsTable(const std::wstring& name)
     if (it != tableKinds.end())
         return it->second;
     bool table = false;
+    WorkTimer timer(L"schema: table or view ", name);
     Stmt st;
     if (st.Alloc(*this)) {
         std::vector<BindValue> values(1);
@@ -167,11 +184,8 @@ bool ConnectionCore::IsTable(const std::wstring& name)
     return table;
 }
 
-namespace {
-
-// Runs a query with one text parameter and hands each row's first column to `take`.
-template <typename Take>
-bool EachText(ConnectionCore& core, const wchar_t* sql, const std::wstring& parameter, Take take)
+bool EachText(ConnectionCore& core, const wchar_t* sql, const std::wstring& parameter,
+              const std::function<void(const std::vector<std::wstring>&)>& take)
 {
     Stmt st;
     if (!st.Alloc(core))
@@ -200,8 +214,6 @@ bool EachText(ConnectionCore& core, const wchar_t* sql, const std::wstring& para
     return true;
 }
 
-}  // namespace
-
 const std::vector<ColumnDecl>* ConnectionCore::ColumnsOf(const std::wstring& name)
 {
     std::lock_guard<std::recursive_mutex> hold(lock);
@@ -213,6 +225,7 @@ const std::vector<ColumnDecl>* ConnectionCore::ColumnsOf(const std::wstring& nam
     auto found = columnDecls.find(key);
     if (found != columnDecls.end())
         return found->second.get();
+    WorkTimer timer(L"schema: columns of ", name);
     auto columns = std::make_unique<std::vector<ColumnDecl>>();
     EachText(*this, L"SELECT name, type FROM pragma_table_info(?)", name,
              [&](const std::vector<std::wstring>& row) {
@@ -250,7 +263,7 @@ bool MayChangeSchema(const std::wstring& sql)
     while (end < sql.size() && iswalpha(sql[end]))
         ++end;
     std::wstring word = sql.substr(start, end - start);
-    for (const wchar_t* rowStatement : {L"INSERT", L"UPDATE", L"DELETE", L"SELECT", L"REPLACE"})
+    for (const wchar_t* rowStatement : {L"INSERT", L"UPDATE", L"DELETE", L"SELECT", L"REPLACE", L"WITH"})
         if (_wcsicmp(word.c_str(), rowStatement) == 0)
             return false;
     return true;

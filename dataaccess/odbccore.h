@@ -5,6 +5,7 @@
 #include <sql.h>
 #include <sqlext.h>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -23,6 +24,18 @@ struct ClientTables;
 // HRESULT of a layer error with ADO's number (ADO reports them in FACILITY_CONTROL).
 inline HRESULT AdoError(long code) { return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, code); }
 
+// A recordset that added rows inside a savepoint: a rollback to the savepoint takes them out
+// of its rows again (they are no longer in the file); the end of the whole transaction makes
+// them its own. Called under the connection's lock.
+class SavepointRows {
+public:
+    virtual void RolledBackTo(unsigned long long serial) = 0;
+    virtual void TransactionEnded() = 0;
+
+protected:
+    ~SavepointRows() = default;
+};
+
 // The ODBC side of one connection. Recordsets and commands keep it alive (shared_ptr), so a
 // closed connection makes their database calls fail instead of crash. It is also the catalog the
 // SQL translator asks about the file's columns and the Czech collations.
@@ -35,6 +48,18 @@ struct ConnectionCore : SqlCatalog {
     SQLHDBC dbc = SQL_NULL_HDBC;
     std::atomic<long> state{adStateClosed};
     long transactionLevel = 0;
+    // How often what the layer knows of the schema was forgotten (rolling a savepoint back
+    // forgets again only when the schema changed inside it), and the open nested transactions
+    // (savepoints), innermost last.
+    unsigned long long schemaChanges = 0;
+    struct Savepoint {
+        unsigned long long serial;         // counted up over the connection's life
+        unsigned long long schemaChanges;  // when it began
+    };
+    std::vector<Savepoint> savepoints;
+    unsigned long long lastSavepointSerial = 0;
+    // Recordsets holding rows they added inside a savepoint.
+    std::vector<SavepointRows*> savepointRows;
     Errors* errors;  // replaced only when an operation fails
     std::map<std::wstring, bool> tableKinds;  // upper-case name -> is a table (not a view)
     // upper-case name -> its columns (null: no such table or view)
@@ -75,6 +100,12 @@ struct ConnectionCore : SqlCatalog {
     // Forgets what it knows of the schema (after a statement that may have changed it), with
     // the statements prepared and the texts translated under it.
     void SchemaChanged();
+    // The serial of the innermost open savepoint, 0 outside one.
+    unsigned long long CurrentSavepoint() const { return savepoints.empty() ? 0 : savepoints.back().serial; }
+    // A savepoint's rows taken out of the recordsets that added them (rolled back), or the
+    // whole transaction ended (every savepoint gone).
+    void SavepointRolledBack(unsigned long long serial);
+    void TransactionEnded();
     // The text as the driver gets it (TranslateSql), remembered for the next run of the same.
     std::wstring Translate(const std::wstring& sql);
 
@@ -86,6 +117,11 @@ struct ConnectionCore : SqlCatalog {
 // Asks the test seam (SetStatementHook) about a statement a caller's call is about to send;
 // a refusal becomes the connection's error and is returned. S_OK without a hook.
 HRESULT CheckStatementHook(ConnectionCore& core, const std::wstring& sql);
+
+// Runs a query with one text parameter and hands each row's columns to take as texts (a value
+// that is no text as empty); false when the query fails.
+bool EachText(ConnectionCore& core, const wchar_t* sql, const std::wstring& parameter,
+              const std::function<void(const std::vector<std::wstring>&)>& take);
 
 // A statement handle freed on scope exit.
 class Stmt {

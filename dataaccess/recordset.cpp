@@ -7,9 +7,11 @@
 #include "dataaccess/filterexpr.h"
 #include "dataaccess/odbccore.h"
 #include "dataaccess/rowset.h"
+#include "dataaccess/rowwrite.h"
 #include "dataaccess/sortorder.h"
 #include "dataaccess/sqltranslate.h"
 #include "dataaccess/textfetch.h"
+#include "dataaccess/worktrace.h"
 
 namespace zdata {
 
@@ -29,11 +31,12 @@ bool SameNameNoCase(const std::wstring& a, const std::wstring& b)
 
 }  // namespace
 
-class Recordset::Impl {
+class Recordset::Impl : public SavepointRows {
 public:
     explicit Impl(Recordset* self) : self(self) {}
     ~Impl()
     {
+        ForgetSavepointRows();
         ClearPending();
         if (conn)
             conn->Release();
@@ -52,8 +55,15 @@ public:
     SelectShape shape;
     SelectShape sourceShape;  // the statement's shape also when its source is a view
     std::vector<BindValue> params;  // of a command's recordset, bound again by Requery
-    std::wstring rowidAlias;        // the table's INTEGER PRIMARY KEY column, once looked up
-    bool rowidAliasKnown = false;
+    // What a write stores in the table, read again after the schema changed; the last write's
+    // columns and statement text (an import writes the same columns row after row).
+    TableWrites writes;
+    unsigned long long writesRead = ~0ull;  // the schema's count of changes when read
+    std::vector<bool> lastChanged;
+    long lastEditMode = adEditNone;
+    std::wstring lastWrite;
+    // Rows this recordset added inside a savepoint: (base row, the savepoint's serial).
+    std::vector<std::pair<uint32_t, unsigned long long>> savepointAdded;
 
     std::shared_ptr<RowsetData> data;
     std::vector<uint32_t> view;  // base row indexes of the (filtered) view, ascending
@@ -172,6 +182,59 @@ public:
             data->DropIndexes();
     }
 
+    // ---- rows of savepoints -------------------------------------------------------------------
+
+    void NoteSavepointRow(uint32_t base)
+    {
+        unsigned long long serial = core->CurrentSavepoint();
+        if (!serial)
+            return;
+        if (savepointAdded.empty())
+            core->savepointRows.push_back(this);
+        savepointAdded.emplace_back(base, serial);
+    }
+
+    // The rows are no longer noted (the rowset is replaced, or the recordset goes).
+    void ForgetSavepointRows()
+    {
+        if (savepointAdded.empty() || !core)
+            return;
+        std::lock_guard<std::recursive_mutex> hold(core->lock);
+        auto& rows = core->savepointRows;
+        rows.erase(std::remove(rows.begin(), rows.end(), static_cast<SavepointRows*>(this)), rows.end());
+        savepointAdded.clear();
+    }
+
+    void RolledBackTo(unsigned long long serial) override
+    {
+        bool gone = false;
+        auto kept = savepointAdded.begin();
+        for (auto& added : savepointAdded) {
+            if (added.second < serial) {
+                *kept++ = added;
+                continue;
+            }
+            if (!data || added.first >= data->rows.size() || !data->rows[added.first])
+                continue;
+            OwnData(true);
+            RowPtr before = data->rows[added.first];
+            data->rows[added.first] = nullptr;
+            data->RowStored(added.first, before, nullptr);
+            gone = true;
+        }
+        savepointAdded.erase(kept, savepointAdded.end());
+        if (savepointAdded.empty()) {
+            auto& rows = core->savepointRows;
+            rows.erase(std::remove(rows.begin(), rows.end(), static_cast<SavepointRows*>(this)), rows.end());
+        }
+        if (gone) {
+            DropBlock();
+            CompactView();
+        }
+    }
+
+    void TransactionEnded() override { savepointAdded.clear(); }
+
     // ---- loading -----------------------------------------------------------------------------
 
     // Runs execSql and reads its rows; a large read-only provider cursor keeps only keys.
@@ -182,6 +245,7 @@ public:
             return Fail(AdoError(adErrObjectClosed), L"The connection is not open.");
         if (core->clientTables)
             return LoadClientTable(out);
+        WorkTimer timer(L"open: ", execSql);
         if (allowKeyset && LoadKeyset(out) == S_OK)
             return S_OK;
         Stmt st;
@@ -415,6 +479,7 @@ public:
                     out->push_back((uint32_t)i);
             return S_OK;
         }
+        WorkTimer timer(L"filter: ", criteria);
         std::wstring error;
         auto resolve = [this](const std::wstring& name, int* index, DataTypeEnum* type) {
             for (long c = 0; c < Columns(); ++c) {
@@ -660,6 +725,8 @@ public:
         HRESULT refused = CheckStatementHook(*core, sql);
         if (FAILED(refused))
             return refused;
+        writesRead = ~0ull;
+        lastWrite.clear();
         Prepare();
         std::vector<Error*> previousErrors = core->errors->Items();
         std::shared_ptr<RowsetData> rs;
@@ -839,35 +906,49 @@ public:
 
     // ---- writing -----------------------------------------------------------------------------
 
-    HRESULT LookupRowidAlias()
+    // The table's columns as its definition gives them, read once per state of the schema.
+    const TableWrites& Writes()
     {
-        if (rowidAliasKnown)
-            return S_OK;
-        rowidAliasKnown = true;
-        Stmt st;
-        if (!st.Alloc(*core))
-            return S_OK;
-        std::wstring q = L"PRAGMA table_info(" + QuoteIdentifier(shape.table) + L")";
-        if (!OdbcOk(SQLExecDirectW(st.h, (SQLWCHAR*)q.c_str(), SQL_NTS)))
-            return S_OK;
-        int pkColumns = 0;
-        std::wstring candidate;
-        while (OdbcOk(SQLFetch(st.h))) {
-            SQLWCHAR name[256] = {}, type[64] = {};
-            SQLLEN ind = 0;
-            long long pk = 0;
-            SQLGetData(st.h, 2, SQL_C_WCHAR, name, sizeof(name), &ind);
-            SQLGetData(st.h, 3, SQL_C_WCHAR, type, sizeof(type), &ind);
-            SQLGetData(st.h, 6, SQL_C_SBIGINT, &pk, sizeof(pk), &ind);
-            if (pk > 0) {
-                ++pkColumns;
-                if (_wcsicmp((const wchar_t*)type, L"INTEGER") == 0)
-                    candidate = (const wchar_t*)name;
-            }
+        if (writesRead != core->schemaChanges) {
+            WorkTimer timer(L"schema: writes of ", shape.table);
+            writes.Read(*core, shape.table, data->columns, data->hidden);
+            writesRead = core->schemaChanges;
         }
-        if (pkColumns == 1)
-            rowidAlias = candidate;
-        return S_OK;
+        return writes;
+    }
+
+    // The INSERT or UPDATE of the pending row's changed columns.
+    const std::wstring& WriteStatement()
+    {
+        if (editMode == lastEditMode && changed == lastChanged && !lastWrite.empty())
+            return lastWrite;
+        std::vector<std::wstring> names;
+        for (long c = 0; c < Columns(); ++c)
+            if (changed[c])
+                names.push_back(data->columns[c + data->hidden].baseName);
+        std::wstring table = QuoteIdentifier(shape.table);
+        std::wstring& q = lastWrite;
+        if (editMode == adEditAdd) {
+            if (names.empty()) {
+                q = L"INSERT INTO " + table + L" DEFAULT VALUES";
+            } else {
+                q = L"INSERT INTO " + table + L" (";
+                std::wstring marks;
+                for (size_t i = 0; i < names.size(); ++i) {
+                    q += (i ? L"," : L"") + QuoteIdentifier(names[i]);
+                    marks += i ? L",?" : L"?";
+                }
+                q += L") VALUES (" + marks + L")";
+            }
+        } else {
+            q = L"UPDATE " + table + L" SET ";
+            for (size_t i = 0; i < names.size(); ++i)
+                q += (i ? L"," : L"") + QuoteIdentifier(names[i]) + L"=?";
+            q += L" WHERE _ROWID_ = ?";
+        }
+        lastEditMode = editMode;
+        lastChanged = changed;
+        return q;
     }
 
     // Reads one row of the table by rowid with the recordset's columns.
@@ -883,8 +964,7 @@ public:
         values[0].isNull = false;
         values[0].kind = FetchKind::Integer;
         values[0].i = rowid;
-        std::vector<SQLLEN> lengths;
-        BindValues(st.h, values, lengths);
+        st.Bind(values);
         SQLRETURN rc = st.Execute();
         if (!OdbcOk(rc))
             return st.Fail(L"The row could not be read again.");
@@ -905,7 +985,6 @@ public:
         if (!core->IsOpen())
             return Fail(AdoError(adErrObjectClosed), L"The connection is not open.");
         std::vector<BindValue> values;
-        std::vector<std::wstring> names;
         for (long c = 0; c < Columns(); ++c) {
             if (!changed[c])
                 continue;
@@ -917,7 +996,6 @@ public:
                             L"The value given for the column " + col.name +
                                 L" does not fit its type.");
             values.push_back(std::move(bv));
-            names.push_back(col.baseName);
         }
         long long rowid = 0;
         RowPtr current;
@@ -931,25 +1009,8 @@ public:
                 return S_OK;
             }
         }
-        std::wstring q;
-        std::wstring table = QuoteIdentifier(shape.table);
-        if (editMode == adEditAdd) {
-            if (values.empty()) {
-                q = L"INSERT INTO " + table + L" DEFAULT VALUES";
-            } else {
-                q = L"INSERT INTO " + table + L" (";
-                std::wstring marks;
-                for (size_t i = 0; i < names.size(); ++i) {
-                    q += (i ? L"," : L"") + QuoteIdentifier(names[i]);
-                    marks += i ? L",?" : L"?";
-                }
-                q += L") VALUES (" + marks + L")";
-            }
-        } else {
-            q = L"UPDATE " + table + L" SET ";
-            for (size_t i = 0; i < names.size(); ++i)
-                q += (i ? L"," : L"") + QuoteIdentifier(names[i]) + L"=?";
-            q += L" WHERE _ROWID_ = ?";
+        const std::wstring& q = WriteStatement();
+        if (editMode != adEditAdd) {
             BindValue key;
             key.isNull = false;
             key.kind = FetchKind::Integer;
@@ -962,15 +1023,27 @@ public:
         CachedStmt st;
         if (!st.Take(*core, q))
             return st.Fail(L"The row could not be saved.");
-        std::vector<SQLLEN> lengths;
-        if (!OdbcOk(BindValues(st.h, values, lengths)))
+        if (!OdbcOk(st.Bind(values)))
             return st.Fail(L"The values could not be bound.");
         SQLRETURN rc = st.Execute();
         if (!OdbcOk(rc) && rc != SQL_NO_DATA)
             return st.Fail(L"The row could not be saved.");
         st.Release();
+        // The row's rowid: the INTEGER PRIMARY KEY column when it was written (an UPDATE of it
+        // moves the row), else the old one, or the engine's choice for a new row.
+        const TableWrites& table = Writes();
         long long newRowid = rowid;
-        if (editMode == adEditAdd) {
+        bool rowidWritten = false;
+        int key = table.RowidColumn();
+        if (key >= 0 && changed[key]) {
+            // Values are in column order: the key's is after those of the changed columns before it.
+            size_t v = (size_t)std::count(changed.begin(), changed.begin() + key, true);
+            if (!values[v].isNull && values[v].kind == FetchKind::Integer) {
+                newRowid = values[v].i;
+                rowidWritten = true;
+            }
+        }
+        if (editMode == adEditAdd && !rowidWritten) {
             static const std::wstring kLastRowid = L"SELECT last_insert_rowid()";
             CachedStmt last;
             if (last.Take(*core, kLastRowid) && OdbcOk(last.Execute()) &&
@@ -978,23 +1051,13 @@ public:
                 SQLLEN ind = 0;
                 SQLGetData(last.h, 1, SQL_C_SBIGINT, &newRowid, sizeof(newRowid), &ind);
             }
-        } else {
-            // Writing the INTEGER PRIMARY KEY column moves the row to a new rowid.
-            LookupRowidAlias();
-            if (!rowidAlias.empty()) {
-                size_t v = 0;
-                for (long c = 0; c < Columns(); ++c) {
-                    if (!changed[c])
-                        continue;
-                    if (SameNameNoCase(data->columns[c + data->hidden].baseName, rowidAlias) &&
-                        !values[v].isNull && values[v].kind == FetchKind::Integer)
-                        newRowid = values[v].i;
-                    ++v;
-                }
-            }
         }
-        RowPtr fresh;
-        ReadRow(newRowid, &fresh);
+        // What was stored is known without reading the row again wherever the table keeps what
+        // it is given.
+        RowPtr fresh = table.StoredRow(data->columns, data->hidden, newRowid, changed, values,
+                                       editMode == adEditAdd ? RowPtr() : current);
+        if (!fresh)
+            ReadRow(newRowid, &fresh);
         if (!fresh) {
             // The row is not readable through the recordset's columns; keep what was written.
             auto built = std::make_shared<RowBuffer>(data->columns.size());
@@ -1016,6 +1079,7 @@ public:
             view.push_back((uint32_t)(data->rows.size() - 1));
             pos = Size() - 1;
             data->RowStored(data->rows.size() - 1, nullptr, fresh);
+            NoteSavepointRow((uint32_t)(data->rows.size() - 1));
         } else {
             RowPtr before = data->rows[view[pos]];
             data->rows[view[pos]] = fresh;
@@ -1052,8 +1116,7 @@ public:
         values[0].isNull = false;
         values[0].kind = FetchKind::Integer;
         values[0].i = row->RowId();
-        std::vector<SQLLEN> lengths;
-        BindValues(st.h, values, lengths);
+        st.Bind(values);
         SQLRETURN rc = st.Execute();
         if (!OdbcOk(rc) && rc != SQL_NO_DATA)
             return st.Fail(L"The row could not be deleted.");
@@ -1162,6 +1225,7 @@ public:
         if (FAILED(hr))
             return hr;
         DropBlock();
+        ForgetSavepointRows();
         data = fresh;
         std::vector<uint32_t> v;
         if (hasFilter) {
@@ -1290,6 +1354,7 @@ HRESULT Recordset::Close()
         return AdoError(adErrObjectClosed);
     impl_->ClearPending();
     impl_->DropBlock();
+    impl_->ForgetSavepointRows();
     impl_->open = false;
     impl_->data.reset();
     impl_->view.clear();

@@ -1,6 +1,6 @@
 #include "dataaccess/rowset.h"
 #include "dataaccess/enclose.h"
-#include "czechcollation/czechorder.h"
+#include "czechcollation/czechtext.h"
 #include <algorithm>
 #include <cwctype>
 
@@ -411,30 +411,6 @@ const std::vector<uint32_t>* RowsetData::Equal(size_t column, long long value)
 
 namespace {
 
-// The key of a text in the ignore-case index: each code point folded as the Czech order without
-// case folds it, so that texts equal ignoring case (and only those) share a key.
-std::wstring FoldedKey(const wchar_t* text, size_t length)
-{
-    std::wstring key;
-    key.reserve(length);
-    for (size_t i = 0; i < length; ++i) {
-        uint32_t c = (uint16_t)text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length && (uint16_t)text[i + 1] >= 0xDC00 &&
-            (uint16_t)text[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + ((uint16_t)text[i + 1] - 0xDC00);
-            ++i;
-        }
-        c = CzFoldCase(c);
-        if (c >= 0x10000) {
-            key += (wchar_t)(0xD800 + ((c - 0x10000) >> 10));
-            key += (wchar_t)(0xDC00 + ((c - 0x10000) & 0x3FF));
-        } else {
-            key += (wchar_t)c;
-        }
-    }
-    return key;
-}
-
 void InsertSorted(std::vector<uint32_t>& rows, uint32_t index)
 {
     auto at = std::lower_bound(rows.begin(), rows.end(), index);
@@ -463,11 +439,11 @@ const std::vector<uint32_t>* RowsetData::EqualText(size_t column, const wchar_t*
                 continue;
             DriverValue v = rows[r]->Get(column);
             if (!v.isNull && v.kind == FetchKind::Text)
-                index[FoldedKey(v.text, v.textLen)].push_back((uint32_t)r);
+                index[CzechFoldedKey(v.text, v.textLen)].push_back((uint32_t)r);
         }
         it = textIndexes_.emplace(column, std::move(index)).first;
     }
-    auto found = it->second.find(FoldedKey(text, length));
+    auto found = it->second.find(CzechFoldedKey(text, length));
     return found == it->second.end() ? &none : &found->second;
 }
 
@@ -502,7 +478,7 @@ void RowsetData::RowStored(size_t index, const RowPtr& before, const RowPtr& aft
             DriverValue v = (*r)->Get(column);
             if (v.isNull || v.kind != FetchKind::Text)
                 continue;
-            std::vector<uint32_t>& rows = byKey[FoldedKey(v.text, v.textLen)];
+            std::vector<uint32_t>& rows = byKey[CzechFoldedKey(v.text, v.textLen)];
             if (r == &before)
                 EraseSorted(rows, row);
             else

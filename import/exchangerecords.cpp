@@ -8,10 +8,12 @@
 #include "core/attrdef.h"
 #include "core/geopoint.h"
 #include "core/textutil.h"
+#include "core/treewalk.h"
 #include "import/exchangereader.h"
 #include "import/exchangeshared.h"
 #include "import/impsource.h"
 #include "import/importrun.h"
+#include "import/recordwriter.h"
 #include "import/targetlocality.h"
 #include "import/targetsystem.h"
 #include "import/targettables.h"
@@ -128,6 +130,7 @@ public:
     void CloseData(ImportRun&) override
     {
         reader_.Close();
+        records_.Close();
         CloseTargetTables(&Targets);
     }
 
@@ -146,7 +149,7 @@ private:
     static void Coordinate(const Number parts[3], VARIANT* out);
     void MunicipalityCoordinate(ImportRun& run, const std::string& text, VARIANT* out);
     bool WriteRecord(ImportRun& run, int speciesId, int localityId, int literatureId);
-    bool WriteDateOfParts(ImportRun& run, zdata::Recordset* rs, CPtrArray* attrs, int ordinal);
+    void WriteDateOfParts(ImportRun& run, CPtrArray* attrs, int ordinal);
 
     ExchangeReader reader_;
     bool headerComplete_ = false;
@@ -177,8 +180,9 @@ private:
     int localityPath_[4] = {-1, -1, -1, -1};
 
     // the target
+    RecordWriter records_;
     zdata::Recordset* unitLookup_ = nullptr;
-    LookupOffer recordLookups_[kRecordAttrCount];
+    zdata::Recordset* recordLookups_[kRecordAttrCount] = {};
     int orderColumn_ = -1;
     int sysColumns_[4] = {-1, -1, -1, -1};
     int locColumns_[4] = {-1, -1, -1, -1};
@@ -284,13 +288,13 @@ bool CImpColl2002Src::OpenTargets(ImportRun& run)
     OpenTargetAttrTables(run.Connection, Group(run, 3), &Targets, kUnitLookupSlot, L"SELECT * FROM FEA_%s");
     OpenTargetAttrTables(run.Connection, Group(run, 4), &Targets, kRecordLookupSlot, L"SELECT * FROM ZOR_%s");
     unitLookup_ = AttrHasLookup(AttrAt(Group(run, 3), 0)) ? Targets.Slots[kUnitLookupSlot] : nullptr;
-    for (int i = 0; i < kRecordAttrCount; ++i) {
-        recordLookups_[i] = LookupOffer();
-        if (AttrHasLookup(AttrAt(Group(run, 4), i)))
-            recordLookups_[i].Table = Targets.Slots[(size_t)(kRecordLookupSlot + i)];
-    }
+    for (int i = 0; i < kRecordAttrCount; ++i)
+        recordLookups_[i] = AttrHasLookup(AttrAt(Group(run, 4), i)) ? Targets.Slots[(size_t)(kRecordLookupSlot + i)]
+                                                                     : nullptr;
     // The path columns of the records; a unit not imported has none.
     zdata::Recordset* records = Targets.Slots[TARGET_RECORDS];
+    if (!records_.Open(run.Connection, L"ZORNACOLLS", records))
+        return false;
     auto levelColumn = [&](const wchar_t* format, UnitEntry* entry) {
         if (UnitSkipped(entry))
             return -1;
@@ -460,18 +464,21 @@ int CImpColl2002Src::ImportRow(ImportRun& run)
     run.Line = recordLine;
     int localityId = ImportLocality(run);
     for (int i = 0; i < kRecordAttrCount; ++i) {
-        if (!recordLookups_[i].Table)
-            continue;
         if (!kRecordKeyIsInt[i])
-            recordLookups_[i].Offer(texts_[i]);
+            OfferLookupText(run, recordLookups_[i], texts_[i]);
         else if (ints_[i] >= 0 || i <= 2)
-            recordLookups_[i].Offer(std::to_wstring(ints_[i]));
+            OfferLookupText(run, recordLookups_[i], std::to_wstring(ints_[i]));
     }
     int literatureId = cites_ ? ImportPublication(run) : -1;
     if (WriteRecord(run, speciesId_, localityId, literatureId))
         return ROW_IMPORTED;
+    // The record is refused: what was made for it goes with it, so the next record of the same
+    // species looks its path up again.
     run.LogDbErrors();
-    return run.TransactionStands() ? ROW_IMPORTED : ROW_FAILED;
+    speciesRead_ = true;
+    for (int& id : speciesPath_)
+        id = -1;
+    return ROW_FAILED;
 }
 
 int CImpColl2002Src::ImportSpecies(ImportRun& run)
@@ -482,7 +489,7 @@ int CImpColl2002Src::ImportSpecies(ImportRun& run)
         StringCchCopyW(parts[i], 64, species_[i + 1].c_str());
     wchar_t composed[64] = L"";
     ComposeSpeciesName(composed, parts[0], withSubspecies);
-    int found = FindSpeciesByName(composed, Targets.Slots[TARGET_SPECIES]);
+    int found = Targets.Index.FindSpecies(Targets.Slots[TARGET_SPECIES], composed);
     if (found >= 0 && found == speciesPath_[withSubspecies ? 3 : 2])
         return found;
     CPtrArray* units = Group(run, 1);
@@ -575,37 +582,25 @@ int CImpColl2002Src::ImportLocality(ImportRun& run)
 int CImpColl2002Src::FindOrAddNamed(ImportRun& run, int slot, const std::wstring& name, int authorId)
 {
     zdata::Recordset* rs = Targets.Slots[(size_t)slot];
-    std::wstring filter = L"NAME = '" + FilterQuote(name.c_str()) + L"'";
-    rs->put_Filter(filter.c_str());
-    rs->MoveFirst();
-    if (rs->IsEOF()) {
-        VARIANT author;
-        SetNull(&author);
-        if (authorId >= 0) {
-            author.vt = VT_I4;
-            author.lVal = authorId;
-        }
-        bool added = SUCCEEDED(rs->AddNew()) && PutOrdinalText(rs, 1, name.c_str()) &&
-                     (slot != TARGET_LITERATURE || PutOrdinal(rs, 5, author)) && SUCCEEDED(rs->Update());
-        if (!added) {
-            run.LogDbErrors();
-            rs->CancelUpdate();
-            return -1;
-        }
+    int id = Targets.Index.FindNamed(rs, 1, 0, name.c_str());
+    if (id >= 0)
+        return id;
+    VARIANT author;
+    SetNull(&author);
+    if (authorId >= 0) {
+        author.vt = VT_I4;
+        author.lVal = authorId;
     }
-    zdata::Fields* fields = nullptr;
-    zdata::Field* field = nullptr;
-    VARIANT id;
-    VariantInit(&id);
-    int result = -1;
-    if (SUCCEEDED(rs->get_Fields(&fields)) && SUCCEEDED(fields->Item(0L, &field)) && SUCCEEDED(field->get_Value(&id)))
-        result = VariantToInt(&id);
-    VariantClear(&id);
-    if (field)
-        field->Release();
-    if (fields)
-        fields->Release();
-    return result;
+    bool added = SUCCEEDED(rs->AddNew()) && PutOrdinalText(rs, 1, name.c_str()) &&
+                 (slot != TARGET_LITERATURE || PutOrdinal(rs, 5, author)) && SUCCEEDED(rs->Update());
+    if (!added) {
+        run.LogDbErrors();
+        rs->CancelUpdate();
+        return -1;
+    }
+    id = treewalk::RowInt(rs, 0);
+    Targets.Index.NamedAdded(rs, name.c_str(), id);
+    return id;
 }
 
 int CImpColl2002Src::ImportPublication(ImportRun& run)
@@ -623,7 +618,7 @@ int CImpColl2002Src::ImportPublication(ImportRun& run)
 
 // The date at the ordinal from the day, month and year mapped onto it; a date the parts do not
 // make (a part unknown, 0, or not mapped there) is left out and logged.
-bool CImpColl2002Src::WriteDateOfParts(ImportRun& run, zdata::Recordset* rs, CPtrArray* attrs, int ordinal)
+void CImpColl2002Src::WriteDateOfParts(ImportRun& run, CPtrArray* attrs, int ordinal)
 {
     int parts[3] = {0, 0, 0};
     for (int i = 0; i < kRecordAttrCount; ++i) {
@@ -643,27 +638,28 @@ bool CImpColl2002Src::WriteDateOfParts(ImportRun& run, zdata::Recordset* rs, CPt
     bool valid = parts[0] >= 1 && parts[0] <= 31 && parts[1] >= 1 && parts[1] <= 12 && parts[2] >= 100 &&
                  parts[2] <= 9999 && SystemTimeToVariantTime(&day, &date.date) && VariantTimeToSystemTime(date.date, &back) &&
                  back.wDay == day.wDay && back.wMonth == day.wMonth;
-    if (valid)
-        return PutOrdinal(rs, ordinal, date);
+    if (valid) {
+        records_.Set(ordinal, date);
+        return;
+    }
     wchar_t text[256] = L"";
     StringCchPrintfW(text, 256, run.String(IDS_X_LOG_BAD_DATE).c_str(), parts[0], parts[1], parts[2]);
     run.LogError(text);
-    return true;
 }
 
 bool CImpColl2002Src::WriteRecord(ImportRun& run, int speciesId, int localityId, int literatureId)
 {
-    zdata::Recordset* rs = Targets.Slots[TARGET_RECORDS];
-    if (FAILED(rs->AddNew()))
-        return false;
-    bool ok = PutOrdinalInt(rs, 1, speciesId) && PutOrdinalInt(rs, 2, localityId) && PutOrdinalInt(rs, 3, literatureId);
+    records_.Clear();
+    records_.SetInt(1, speciesId);
+    records_.SetInt(2, localityId);
+    records_.SetInt(3, literatureId);
     if (orderColumn_ >= 0)
-        ok = PutOrdinalInt(rs, orderColumn_, orderId_) && ok;
+        records_.SetInt(orderColumn_, orderId_);
     for (int i = 0; i < 4; ++i) {
         if (sysColumns_[i] >= 0)
-            ok = PutOrdinalInt(rs, sysColumns_[i], speciesPath_[i]) && ok;
+            records_.SetInt(sysColumns_[i], speciesPath_[i]);
         if (locColumns_[i] >= 0)
-            ok = PutOrdinalInt(rs, locColumns_[i], localityPath_[i]) && ok;
+            records_.SetInt(locColumns_[i], localityPath_[i]);
     }
     CPtrArray* attrs = Group(run, 4);
     for (int i = 0; i < kRecordAttrCount; ++i) {
@@ -672,18 +668,15 @@ bool CImpColl2002Src::WriteRecord(ImportRun& run, int speciesId, int localityId,
             continue;
         if (IsDatePartOfDate(attr)) {
             if (attr->DatePart == 1)
-                ok = WriteDateOfParts(run, rs, attrs, attr->TargetOrdinal) && ok;
+                WriteDateOfParts(run, attrs, attr->TargetOrdinal);
         } else if (kRecordKeyIsInt[i]) {
             if (i <= 2 || ints_[i] >= 0)
-                ok = PutOrdinalInt(rs, attr->TargetOrdinal, ints_[i]) && ok;
+                records_.SetInt(attr->TargetOrdinal, ints_[i]);
         } else if (!texts_[i].empty()) {
-            ok = PutOrdinalText(rs, attr->TargetOrdinal, texts_[i].c_str()) && ok;
+            records_.SetText(attr->TargetOrdinal, texts_[i].c_str());
         }
     }
-    if (ok && SUCCEEDED(rs->Update()))
-        return true;
-    rs->CancelUpdate();
-    return false;
+    return SUCCEEDED(records_.Write());
 }
 
 }  // namespace

@@ -115,14 +115,13 @@ int ColumnOrdinal(zdata::Recordset* rs, const wchar_t* name)
     return ordinal;
 }
 
-void LookupOffer::Offer(const std::wstring& value)
+void OfferLookupText(ImportRun& run, zdata::Recordset* table, const std::wstring& value)
 {
-    if (!Table || value.empty() || !Offered.insert(value).second)
+    if (!table || value.empty())
         return;
-    if (FAILED(Table->AddNew()))
-        return;
-    if (!PutOrdinalText(Table, 0, value.c_str()) || FAILED(Table->Update()))
-        Table->CancelUpdate();  // the value is there already
+    VARIANT text = targetrows::TextValue(value.c_str());
+    run.Source->Targets.Index.OfferListValue(table, text);
+    VariantClear(&text);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -130,19 +129,19 @@ void LookupOffer::Offer(const std::wstring& value)
 ItemResult FindOrCreateSysItem(ImportRun& run, int* maxSysId, int parent, int level, const wchar_t* name,
                                const NewSpecies* species)
 {
-    zdata::Recordset* tree = Slot(run, TARGET_SYSTREE);
-    ItemResult result = {FindSysItem(tree, parent, level, name), false, false};
+    TargetIndex& index = run.Source->Targets.Index;
+    ItemResult result = {index.FindSysItem(Slot(run, TARGET_SYSTREE), parent, level, name), false, false};
     if (result.Id >= 0)
         return result;
     ++*maxSysId;
-    if (!CreateSysItem(tree, *maxSysId, parent, level, name)) {
+    if (!CreateIndexedSysItem(&run.Source->Targets, *maxSysId, parent, level, name)) {
         run.LogDbErrors();
         --*maxSysId;
         return {parent, false, true};
     }
     result = {*maxSysId, true, false};
-    if (species && !CreateSpeciesRow(Slot(run, TARGET_SPECIES), Slot(run, TARGET_SYSAUTHORS), result.Id, species->Name,
-                                     species->Author, species->Parentheses, species->Year)) {
+    if (species && !CreateIndexedSpecies(&run.Source->Targets, result.Id, species->Name, species->Author,
+                                         species->Parentheses, species->Year)) {
         run.LogDbErrors();
         result.Failed = true;
     }
@@ -153,12 +152,14 @@ ItemResult FindOrCreateLocItem(ImportRun& run, int* maxLocId, int parent, int le
                                const wchar_t* abbreviation, const VARIANT& longitude, const VARIANT& latitude,
                                const VARIANT& altitude)
 {
-    zdata::Recordset* tree = Slot(run, TARGET_LOCTREE);
-    ItemResult result = {FindLocItem(tree, parent, level, name, longitude, latitude), false, false};
+    TargetIndex& index = run.Source->Targets.Index;
+    ItemResult result = {index.FindLocItem(Slot(run, TARGET_LOCTREE), parent, level, name, longitude, latitude),
+                         false, false};
     if (result.Id >= 0)
         return result;
     ++*maxLocId;
-    if (!CreateLocItem(tree, *maxLocId, parent, level, name, abbreviation, longitude, latitude, altitude)) {
+    if (!CreateIndexedLocItem(&run.Source->Targets, *maxLocId, parent, level, name, abbreviation, longitude,
+                              latitude, altitude)) {
         run.LogDbErrors();
         --*maxLocId;
         return {parent, false, true};
@@ -177,7 +178,9 @@ bool WriteNewLocality(ImportRun& run, int id, const wchar_t* name, const wchar_t
     std::wstring square = IsNoValue(longitude) || IsNoValue(latitude)
                               ? std::wstring()
                               : GridSquareText(VariantToReal(&longitude), VariantToReal(&latitude));
-    if (CreateFeatureRow(Slot(run, TARGET_FEATURES), unitLookup, id, label, nullptr, longitude, latitude, altitude,
+    if (unitLookup)
+        OfferLookupText(run, unitLookup, unit ? unit : L"");
+    if (CreateFeatureRow(Slot(run, TARGET_FEATURES), nullptr, id, label, nullptr, longitude, latitude, altitude,
                           unit, square.empty() ? nullptr : square.c_str(), unitOrdinal))
         return true;
     run.LogDbErrors();

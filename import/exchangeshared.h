@@ -6,7 +6,6 @@
 #include <oleauto.h>
 
 #include <string>
-#include <unordered_set>
 
 #include "core/containers.h"
 #include "dataaccess/ado.h"
@@ -42,13 +41,9 @@ bool PutOrdinalText(zdata::Recordset* rs, long ordinal, const wchar_t* text);
 // The ordinal of a column of the recordset by name, -1 when it has none.
 int ColumnOrdinal(zdata::Recordset* rs, const wchar_t* name);
 
-// A lookup table's values offered once per import: a value already offered is not offered
-// again (the table refuses a second copy anyway).
-struct LookupOffer {
-    zdata::Recordset* Table = nullptr;
-    std::unordered_set<std::wstring> Offered;
-    void Offer(const std::wstring& value);
-};
+// Offers a non-empty text to a lookup table (null: none) through the run's index: a value the
+// table holds already is not offered again.
+void OfferLookupText(ImportRun& run, zdata::Recordset* table, const std::wstring& value);
 
 // ---- tree items ----
 // The species row a new item of a data level gets.

@@ -61,7 +61,7 @@ int CImpSys2002Src::ImportRow(ImportRun& run)
         StringCchCopyW(parts[i], 64, fields[(size_t)i + 2].c_str());
     wchar_t composed[64] = L"";
     ComposeSpeciesName(composed, parts[0], withSubspecies);
-    if (FindSpeciesByName(composed, Targets.Slots[TARGET_SPECIES]) >= 0)
+    if (Targets.Index.FindSpecies(Targets.Slots[TARGET_SPECIES], composed) >= 0)
         return ROW_IMPORTED;  // the taxon is there already
 
     int year = 0;

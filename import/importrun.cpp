@@ -40,6 +40,7 @@ ImportOutcome ImportRows(ImportRun& run)
 {
     IImpSource* source = run.Source;
     zdata::Connection* connection = run.Connection;
+    run.Journal.Keep();  // what the targets' opening made stays
     for (;;) {
         if (FAILED(connection->BeginTrans())) {
             run.LogDbErrors();
@@ -51,12 +52,14 @@ ImportOutcome ImportRows(ImportRun& run)
                 run.LogDbErrors();
                 return IMPORT_FAILED;
             }
+            run.Journal.Keep();
         } else {
             // A trigger's RAISE(ROLLBACK), a full disk or an I/O error may have ended the whole
             // transaction, the row's savepoint with it: then its rollback fails, and nothing may
             // go on in autocommit.
             if (FAILED(connection->RollbackTrans()))
                 return IMPORT_FAILED;
+            run.Journal.Undo();
         }
         if (result == ROW_END)
             return IMPORT_COMMITTED;
@@ -140,16 +143,11 @@ std::wstring ImportRun::String(UINT id) const
 
 bool ImportRun::TransactionStands()
 {
-    if (Connection->TransactionLevel() < 1)
-        return false;
-    zdata::Recordset* rs = nullptr;
-    std::wstring sql = std::wstring(L"SELECT name FROM sqlite_temp_master WHERE name = '") + kRunMark + L"'";
-    bool stands = SUCCEEDED(Connection->Execute(sql.c_str(), nullptr, adCmdText, &rs)) && rs && !rs->IsEOF();
-    if (rs) {
-        rs->Close();
-        rs->Release();
-    }
-    return stands;
+    // A statement that changes nothing and names the mark: it fails once the mark is gone. (A
+    // row that failed asks this; a query's recordset would cost the row more than its work.)
+    static const std::wstring kTouch = std::wstring(L"UPDATE temp.") + kRunMark + L" SET X = X WHERE 0 = 1";
+    return Connection->TransactionLevel() >= 1 &&
+           SUCCEEDED(Connection->Execute(kTouch.c_str(), nullptr, adCmdText | adExecuteNoRecords, nullptr));
 }
 
 ImportOutcome RunImportFrame(ImportJob* job, ImportSink* sink)

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "dataaccess/ado.h"
+#include "import/rowjournal.h"
 
 // Posted by the import worker to the main form: wParam the number of errors logged. In the
 // range of Tarnix's private messages (utilities/tarnix_protocol.h).
@@ -67,6 +68,7 @@ public:
     ImportSink* Sink;
     zdata::Connection* Connection;  // the target's, inside the import's transaction
     int Line;                       // the source line of the row being imported (the log's)
+    RowJournal Journal;             // what the row being imported added to the run's memory
 
     // Runs a statement of the row; false when the database refused it.
     bool Execute(const std::wstring& sql);

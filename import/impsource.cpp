@@ -217,5 +217,6 @@ bool IImpSource::ChangeStructure(ImportRun& run)
 
 bool IImpSource::OpenTargets(ImportRun& run)
 {
+    Targets.Index.Reset(&run.Journal);
     return OpenTargetTables(run.Connection, &Targets, &MaxSysId, &MaxLocId);
 }

@@ -194,11 +194,13 @@ public:
     // The structure changes the groups ask for; false stops the run. The default runs the
     // transfer of units and attribute groups (structtransfer.h).
     virtual bool ChangeStructure(ImportRun& run);
-    // Opens the target tables the rows are written to; false stops the run.
+    // Opens the target tables the rows are written to (the default: slots 0-7, with an empty
+    // index noting in the run's journal); false stops the run.
     virtual bool OpenTargets(ImportRun& run);
     // Imports the next row: ROW_END when there is none left. A row that fails is logged by the
     // source (run.LogError, run.LogDbErrors) and answered ROW_FAILED; the frame undoes what it
-    // wrote. ROW_FATAL stops the run (the source is unreadable).
+    // wrote, and what it noted in run.Journal. ROW_FATAL stops the run (the source is
+    // unreadable).
     virtual int ImportRow(ImportRun& run) = 0;
     // How far the rows have come, 0-100.
     virtual int Percent() = 0;

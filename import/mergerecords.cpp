@@ -1,7 +1,5 @@
 #include "import/mergerecords.h"
 
-#include "dataaccess/enclose.h"
-#include "dataaccess/varconv.h"
 #include "import/importrun.h"
 #include "import/impsource.h"
 #include "import/targettables.h"
@@ -91,10 +89,25 @@ int MapJournal(MergeRun& m, int sourceJournalId, int* editor)
     return journal;
 }
 
+static int CopyLiterature(MergeRun& m, int sourceId);
+
 int MapLiterature(MergeRun& m, int sourceId)
 {
     if (sourceId < 0)
         return -1;
+    auto known = m.litMapped.find(sourceId);
+    if (known != m.litMapped.end())
+        return known->second;
+    int errors = m.run->Source->ErrorCount;
+    int id = CopyLiterature(m, sourceId);
+    if (m.run->Source->ErrorCount == errors)
+        m.litMapped.emplace(sourceId, id);
+    return id;
+}
+
+// The target publication of a source one, found by name or copied.
+static int CopyLiterature(MergeRun& m, int sourceId)
+{
     std::wstring name;
     if (!m.srcLit.FindInt(L"ID", sourceId) || !m.srcLit.Text(1, &name) || name.empty()) {
         LogMergeError(m, IDS_I_MERGE_NO_PUBLICATION, std::to_wstring(sourceId));
@@ -135,108 +148,6 @@ int MapLiterature(MergeRun& m, int sourceId)
         return t > 0 ? t : -1;
     });
     return id;
-}
-
-bool RecordWriter::Prepare(MergeRun& m, const RecordViewColumns& columns)
-{
-    Close();
-    MergeTable& records = m.tgtRecords;
-    std::vector<int> ordinals = {1, 2, 3, 4};  // SYSID, FTRID, LITID, RECNOTE
-    for (int ordinal : m.sysPathColumns)
-        ordinals.push_back(ordinal);
-    for (int ordinal : m.locPathColumns)
-        ordinals.push_back(ordinal);
-    MergeAttrGroup& g = m.groups[MERGE_RECORDS];
-    for (int j = 0; g.entries && j < g.entries->GetCount(); ++j) {
-        AttrImportEntry* attr = static_cast<AttrImportEntry*>(g.entries->GetItems()[j]);
-        bool read = j < (int)columns.attrs.size() && columns.attrs[(size_t)j] >= 0;
-        if (attr->State != CHOICE_SKIP && read)
-            ordinals.push_back(attr->TargetOrdinal);
-    }
-    paramOfColumn_.assign((size_t)records.ColumnCount(), -1);
-    std::wstring names, marks;
-    for (int ordinal : ordinals) {
-        if (ordinal < 0 || ordinal >= records.ColumnCount() || paramOfColumn_[(size_t)ordinal] >= 0)
-            continue;  // not in the table, or taken already (two attributes mapped onto one)
-        paramOfColumn_[(size_t)ordinal] = (int)types_.size();
-        types_.push_back(records.ColumnType(ordinal));
-        names += (names.empty() ? L"" : L", ") + zdata::QuoteIdentifier(records.ColumnName(ordinal));
-        marks += marks.empty() ? L"?" : L", ?";
-    }
-    command_ = zdata::Command::Create();
-    command_->put_ActiveConnection(m.run->Connection);
-    command_->put_CommandText((L"INSERT INTO ZORNACOLLS (" + names + L") VALUES (" + marks + L")").c_str());
-    zdata::Parameters* params = nullptr;
-    if (FAILED(command_->get_Parameters(&params)) || FAILED(params->Refresh())) {
-        if (params)
-            params->Release();
-        return false;
-    }
-    for (size_t i = 0; i < types_.size(); ++i) {
-        zdata::Parameter* param = nullptr;
-        params->Item((long)i, &param);
-        params_.push_back(param);
-    }
-    params->Release();
-    return true;
-}
-
-void RecordWriter::Close()
-{
-    for (zdata::Parameter* param : params_)
-        if (param)
-            param->Release();
-    params_.clear();
-    paramOfColumn_.clear();
-    types_.clear();
-    if (command_)
-        command_->Release();
-    command_ = nullptr;
-}
-
-void RecordWriter::Clear()
-{
-    VARIANT null;
-    null.vt = VT_NULL;
-    for (zdata::Parameter* param : params_)
-        if (param)
-            param->put_Value(null);
-}
-
-void RecordWriter::Set(long ordinal, const VARIANT& value)
-{
-    int p = ordinal >= 0 && ordinal < (long)paramOfColumn_.size() ? paramOfColumn_[(size_t)ordinal] : -1;
-    if (p < 0 || !params_[(size_t)p])
-        return;
-    VARIANT typed;
-    VariantInit(&typed);
-    // As a recordset stores it: dates as their number, booleans as -1/0, text read as numbers.
-    if (SUCCEEDED(zdata::CoerceVariant(types_[(size_t)p], value, &typed))) {
-        if (typed.vt == VT_DATE)
-            typed.vt = VT_R8;  // the same bits: the OLE date number
-        else if (typed.vt == VT_BOOL) {
-            int truth = typed.boolVal ? -1 : 0;
-            typed.vt = VT_I4;
-            typed.lVal = truth;
-        }
-        params_[(size_t)p]->put_Value(typed);
-    } else {
-        params_[(size_t)p]->put_Value(value);  // refused by the statement, as by the recordset
-    }
-    VariantClear(&typed);
-}
-
-void RecordWriter::SetInt(long ordinal, int value)
-{
-    VARIANT v;
-    v.vt = VT_I4;
-    v.lVal = value;
-    Set(ordinal, v);
-}
-
-HRESULT RecordWriter::Write()
-{
-    return command_ ? command_->Execute(nullptr, nullptr, adExecuteNoRecords, nullptr) : E_FAIL;
 }
 
 bool ImportCollectViewRow(MergeRun& m, MergeTable& view, const RecordViewColumns& columns, RecordWriter& writer)

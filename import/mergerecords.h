@@ -9,6 +9,7 @@
 #include <string>
 
 #include "import/mergetrees.h"
+#include "import/recordwriter.h"
 
 // Where the records view keeps what a record needs: its first columns are the source's
 // ZORNACOLLS columns, whatever its levels and attributes (a level added after an attribute puts
@@ -22,33 +23,6 @@ struct RecordViewColumns {
 // view's first recordColumns columns.
 RecordViewColumns FindRecordViewColumns(const MergeTable& view, long recordColumns,
                                         const StructureModel* sourceModel);
-
-// The records' one statement: an INSERT of the columns a merged record writes (the fixed ones,
-// the path columns of the imported levels, the mapped attributes), its values set per record and
-// converted to their columns' types as a recordset converts them. Records are only appended,
-// never read back, so they are not kept in memory either.
-class RecordWriter {
-public:
-    RecordWriter() = default;
-    ~RecordWriter() { Close(); }
-    RecordWriter(const RecordWriter&) = delete;
-    RecordWriter& operator=(const RecordWriter&) = delete;
-
-    bool Prepare(MergeRun& m, const RecordViewColumns& columns);
-    void Close();
-    // Every value NULL again, for the next record.
-    void Clear();
-    // The value of the target ZORNACOLLS column at that ordinal (passed over when not written).
-    void Set(long ordinal, const VARIANT& value);
-    void SetInt(long ordinal, int value);
-    HRESULT Write();
-
-private:
-    zdata::Command* command_ = nullptr;
-    std::vector<zdata::Parameter*> params_;
-    std::vector<int> paramOfColumn_;  // by target ordinal, -1 none
-    std::vector<DataTypeEnum> types_;  // by parameter
-};
 
 // One record of the view's current row. False when it was not written (logged).
 bool ImportCollectViewRow(MergeRun& m, MergeTable& view, const RecordViewColumns& columns, RecordWriter& writer);

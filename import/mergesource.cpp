@@ -161,8 +161,10 @@ bool CImpDB2010Src::OpenData(ImportRun& run)
     // The views: one that does not open counts no rows (logged once the log is open).
     recordView_.reset(new MergeTable);
     litView_.reset(new MergeTable);
-    recordViewOpen_ = recordView_->Open(c, L"SELECT * FROM COLLECTVIEW");
-    litViewOpen_ = litView_->Open(c, L"SELECT * FROM LITVIEW");
+    // Read once in the order of their first tables (as a scan of the whole view gives them),
+    // a block of rows at a time.
+    recordViewOpen_ = recordView_->Open(c, L"SELECT * FROM COLLECTVIEW ORDER BY 1", true);
+    litViewOpen_ = litView_->Open(c, L"SELECT * FROM LITVIEW ORDER BY 1", true);
     recordRows_ = recordViewOpen_ ? recordView_->RowCount() : 0;
     litRows_ = litViewOpen_ ? litView_->RowCount() : 0;
     done_ = rowNumber_ = 0;
@@ -255,7 +257,7 @@ bool CImpDB2010Src::OpenTargets(ImportRun& run)
     m.nextSysId = MaxSysId;
     m.nextLocId = MaxLocId;
     PrepareMergeTargets(m, run.Job->Model);
-    if (!recordWriter_.Prepare(m, recordColumns_))
+    if (!recordWriter_.Open(c, L"ZORNACOLLS", Targets.Slots[TARGET_RECORDS]))
         return false;
     if (!recordViewOpen_)
         LogMergeError(m, IDS_I_MERGE_VIEW_CLOSED, kRecordView);

@@ -12,12 +12,21 @@
 
 // ---- MergeTable ------------------------------------------------------------------------------
 
-bool MergeTable::Open(zdata::Connection* connection, const wchar_t* sql)
+namespace {
+
+// Rows a forward table reads at a time.
+const long kForwardBlockRows = 500;
+
+}  // namespace
+
+bool MergeTable::Open(zdata::Connection* connection, const wchar_t* sql, bool forward)
 {
     Close();
     zdata::Recordset* rs = zdata::Recordset::Create();
-    rs->put_CursorLocation(adUseClient);
-    if (FAILED(rs->Open(sql, connection, adOpenKeyset, adLockOptimistic, adCmdText))) {
+    rs->put_CursorLocation(forward ? adUseServer : adUseClient);
+    if (forward)
+        rs->put_CacheSize(kForwardBlockRows);
+    if (FAILED(rs->Open(sql, connection, adOpenKeyset, forward ? adLockReadOnly : adLockOptimistic, adCmdText))) {
         rs->Release();
         return false;
     }
@@ -315,6 +324,9 @@ void PrepareMergeTargets(MergeRun& m, const StructureModel*)
     m.speciesByName.clear();
     m.litByName.clear();
     m.sysAuthors.clear();
+    m.sysMapped.clear();
+    m.locMapped.clear();
+    m.litMapped.clear();
     IndexNames(m.tgtSpecies, 0, 1, &m.speciesByName, nullptr);
     IndexNames(m.tgtLit, 1, 0, &m.litByName, nullptr);
     IndexNames(m.tgtSysAuthors, 0, 0, nullptr, &m.sysAuthors);
@@ -342,6 +354,9 @@ void PrepareMergeTargets(MergeRun& m, const StructureModel*)
 
 void FreeMergeTargets(MergeRun& m)
 {
+    m.sysMapped.clear();
+    m.locMapped.clear();
+    m.litMapped.clear();
     m.sysIndex.Clear();
     m.locIndex.Clear();
     m.speciesByName.clear();
@@ -547,7 +562,37 @@ int MapTreePath(MergeRun& m, TreeSide side, int sourceId, OnData onData)
     return parent;
 }
 
+// The mapping of a source row remembered (when it logged nothing), or looked up in what was.
+template <class Map>
+int MapOnce(MergeRun& m, std::unordered_map<int, MergeRun::Mapped>& mapped, std::vector<int>& path, int sourceId,
+            Map map)
+{
+    auto known = mapped.find(sourceId);
+    if (known != mapped.end()) {
+        path = known->second.path;
+        return known->second.id;
+    }
+    int errors = m.run->Source->ErrorCount;
+    int id = map();
+    if (m.run->Source->ErrorCount == errors)
+        mapped.emplace(sourceId, MergeRun::Mapped{id, path});
+    return id;
+}
+
+static int MapSysItemPath(MergeRun& m, int sourceId);
+static int MapLocItemPath(MergeRun& m, int sourceId);
+
 int MapSysItem(MergeRun& m, int sourceId)
+{
+    return MapOnce(m, m.sysMapped, m.sysUnitPath, sourceId, [&] { return MapSysItemPath(m, sourceId); });
+}
+
+int MapLocItem(MergeRun& m, int sourceId)
+{
+    return MapOnce(m, m.locMapped, m.locUnitPath, sourceId, [&] { return MapLocItemPath(m, sourceId); });
+}
+
+static int MapSysItemPath(MergeRun& m, int sourceId)
 {
     std::fill(m.sysUnitPath.begin(), m.sysUnitPath.end(), -1);
     if (!m.sysUnits || m.sysUnits->GetCount() == 0)
@@ -594,7 +639,7 @@ bool MapSpecies(MergeRun& m, int sourceId, int newId, const std::wstring& compos
 
 // ---- the locality tree -------------------------------------------------------------------------
 
-int MapLocItem(MergeRun& m, int sourceId)
+static int MapLocItemPath(MergeRun& m, int sourceId)
 {
     std::fill(m.locUnitPath.begin(), m.locUnitPath.end(), -1);
     if (!m.locUnits || m.locUnits->GetCount() == 0)

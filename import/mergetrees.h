@@ -38,8 +38,10 @@ public:
     MergeTable(const MergeTable&) = delete;
     MergeTable& operator=(const MergeTable&) = delete;
 
-    // Opens SQL on the connection with a client cursor (every row read into memory).
-    bool Open(zdata::Connection* connection, const wchar_t* sql);
+    // Opens SQL on the connection with a client cursor (every row read into memory), or for a
+    // long result read once from the first row to the last (a source's view), with a read-only
+    // cursor that holds the rows' keys and reads the rows in blocks as it moves.
+    bool Open(zdata::Connection* connection, const wchar_t* sql, bool forward = false);
     // Takes a recordset that is open already (a target table); not released by Close.
     void Attach(zdata::Recordset* rs);
     void Close();
@@ -146,6 +148,15 @@ struct MergeRun {
 
     // Work arrays: source path by source level, target path by unit entry.
     std::vector<int> srcSysPath, sysUnitPath, srcLocPath, locUnitPath;
+    // What source items, localities and publications were mapped to (items with their unit
+    // paths), for the rows that name them again: the target only grows during a run, so a
+    // mapping that logged nothing stands.
+    struct Mapped {
+        int id;
+        std::vector<int> path;
+    };
+    std::unordered_map<int, Mapped> sysMapped, locMapped;
+    std::unordered_map<int, int> litMapped;
     std::vector<int> nameLevelIds;
     int nextSysId = 0;
     int nextLocId = 0;

@@ -6,6 +6,7 @@
 #include "core/geopoint.h"
 #include "core/textutil.h"
 #include "core/treewalk.h"
+#include "czechcollation/czechtext.h"
 #include "dataaccess/varconv.h"
 #include "import/impsource.h"
 #include "import/importrun.h"
@@ -80,23 +81,12 @@ void LogWithDbErrors(ImportRun& run, const std::wstring& message)
     }
 }
 
-bool IsTextType(DataTypeEnum type)
-{
-    return type == adVarWChar || type == adLongVarWChar || type == adWChar || type == adVarChar ||
-           type == adLongVarChar || type == adChar || type == adBSTR;
-}
-
 // The layer tells a value its column cannot hold only when the row is stored, which would lose
 // the whole row for one value: such a value is refused here, by the same rules.
 bool Fits(zdata::Field* field, const VARIANT& value)
 {
     DataTypeEnum type = adEmpty;
-    if (FAILED(field->get_Type(&type)))
-        return false;
-    if (value.vt == VT_NULL || value.vt == VT_EMPTY || (value.vt == VT_BSTR && IsTextType(type)))
-        return true;
-    zdata::BindValue probe;
-    return SUCCEEDED(zdata::VariantToBindValue(type, value, &probe));
+    return SUCCEEDED(field->get_Type(&type)) && ValueFitsType(type, value);
 }
 
 bool PutField(zdata::Recordset* rs, long ordinal, const VARIANT& value)
@@ -112,17 +102,11 @@ bool PutField(zdata::Recordset* rs, long ordinal, const VARIANT& value)
     return ok;
 }
 
-bool PutInt(zdata::Recordset* rs, long ordinal, int value)
-{
-    VARIANT v = IntValue(value);
-    return PutField(rs, ordinal, v);
-}
-
-// Writes the further columns that pass the test into the current row of rs (being added or
-// stored). A value-list or geometry value goes into its lookup table first and is written only
-// when that table is open. A value the column refuses is logged and left out.
-template <class Test>
-void WriteColumns(ImportRun& run, RowImport& rows, zdata::Recordset* rs, int group, Test test)
+// Writes the further columns that pass the test through put (into a row being added or stored):
+// a value-list or geometry value goes into its lookup table first and is written only when that
+// table is open. A value the column refuses is logged and left out.
+template <class Put, class Test>
+void WriteColumns(ImportRun& run, RowImport& rows, Put put, int group, Test test)
 {
     for (int i = 0; i < rows.Columns->GetCount(); ++i) {
         const SourceColumn* c = ColumnAt(rows, i);
@@ -132,12 +116,20 @@ void WriteColumns(ImportRun& run, RowImport& rows, zdata::Recordset* rs, int gro
         if ((c->TargetType == 5 || c->TargetType == 7) &&
             (IsBlank(value) || !AddRowLookupValue(run, rows, c, PrefixOf(group), &value)))
             continue;
-        if (!PutField(rs, c->TargetOrdinal, value)) {
+        if (!put(c->TargetOrdinal, value)) {
             wchar_t text[256] = L"";
             VariantToText(&value, text, 256);
             run.LogError(Format(run, IDS_I_ROW_BAD_VALUE, text, c->TargetColumn).c_str());
         }
     }
+}
+
+// The same into the current row of rs.
+template <class Test>
+void WriteColumns(ImportRun& run, RowImport& rows, zdata::Recordset* rs, int group, Test test)
+{
+    WriteColumns(run, rows, [rs](long ordinal, const VARIANT& value) { return PutField(rs, ordinal, value); }, group,
+                 test);
 }
 
 // Stores the current row after its further columns were written; a refusal is cancelled and
@@ -232,12 +224,10 @@ int RecordFieldOrdinal(zdata::Recordset* records, const wchar_t* format, int lev
     return ordinal;
 }
 
-// The key of a name on a level (0 for species names), in upper case as names match.
+// The key of a name on a level (0 for species names), folded as names match: equal ignoring case.
 std::wstring NameKey(int level, const wchar_t* name)
 {
-    std::wstring key = std::to_wstring(level) + L"|" + name;
-    LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, key.c_str(), (int)key.size(), &key[0], (int)key.size());
-    return key;
+    return std::to_wstring(level) + L"|" + CzechFoldedKey(name);
 }
 
 // Reads every row of a target table into the index: the first row of each key in the table's
@@ -285,12 +275,24 @@ int FindOnLevel(ImportRun& run, RowImport& rows, bool localities, int levelId, c
     return found == index.end() ? -1 : found->second;
 }
 
-// A new item joins the index of its tree (when the index has been read already; otherwise the
-// reading finds it).
-void IndexNewItem(RowImport& rows, bool localities, int levelId, const wchar_t* name, int id)
+// A name joins an index of the run (when the index has been read already; otherwise the reading
+// finds it), and leaves it again when its row is undone.
+void IndexName(ImportRun& run, std::unordered_map<std::wstring, int>& index, bool indexed, int level,
+               const wchar_t* name, int id)
 {
-    if (localities ? rows.LocIndexed : rows.SysIndexed)
-        (localities ? rows.LocByLevelName : rows.SysByLevelName).emplace(NameKey(levelId, name), id);
+    if (!indexed)
+        return;
+    std::wstring key = NameKey(level, name);
+    if (index.emplace(key, id).second)
+        run.Journal.Add([&index, key] { index.erase(key); });
+}
+
+void IndexNewItem(ImportRun& run, RowImport& rows, bool localities, int levelId, const wchar_t* name, int id)
+{
+    if (localities)
+        IndexName(run, rows.LocByLevelName, rows.LocIndexed, levelId, name, id);
+    else
+        IndexName(run, rows.SysByLevelName, rows.SysIndexed, levelId, name, id);
 }
 
 std::wstring Cut(const std::wstring& text, size_t n)
@@ -387,6 +389,8 @@ bool RowImport::Begin(ImportRun& run, CPtrArray* columns)
         Words.push_back(&w[0]);
 
     zdata::Recordset* records = source->Targets.Slots[TARGET_RECORDS];
+    if (!Records.Open(run.Connection, L"ZORNACOLLS", records))
+        return false;
     RecordSysLevelField.clear();
     RecordLocLevelField.clear();
     for (int id : SysLevelIds)
@@ -409,6 +413,8 @@ bool RowImport::Begin(ImportRun& run, CPtrArray* columns)
 
 void RowImport::End()
 {
+    Records.Close();
+    LookupTables.clear();
     for (VARIANT& v : Values)
         VariantClear(&v);
     Values.clear();
@@ -457,8 +463,8 @@ int ImportRowValues(ImportRun& run, RowImport& rows)
             run.LogError(run.String(IDS_I_ROW_NO_TAXON).c_str());
         else if (locId <= 0)
             run.LogError(run.String(IDS_I_ROW_NO_LOCALITY).c_str());
-        else
-            ImportRowRecord(run, rows, sysId, locId, litId);
+        else if (!ImportRowRecord(run, rows, sysId, locId, litId))
+            return ROW_FAILED;  // what was made for the record goes with it
     }
     return ROW_IMPORTED;
 }
@@ -473,8 +479,9 @@ namespace {
 // item may hang under an item of that level.
 int FindSysUnit(ImportRun& run, RowImport& rows, int parent, int level, const wchar_t* name)
 {
+    TargetTables& targets = run.Source->Targets;
     int levelId = rows.SysLevelIds[(size_t)level];
-    return parent > 0 ? FindSysItem(run.Source->Targets.Slots[TARGET_SYSTREE], parent, levelId, name)
+    return parent > 0 ? targets.Index.FindSysItem(targets.Slots[TARGET_SYSTREE], parent, levelId, name)
                       : FindOnLevel(run, rows, false, levelId, name);
 }
 
@@ -482,12 +489,12 @@ int FindSysUnit(ImportRun& run, RowImport& rows, int parent, int level, const wc
 int CreateSysUnit(ImportRun& run, RowImport& rows, int parent, int level, const wchar_t* name)
 {
     int newId = ++rows.NextSysId;
-    if (!CreateSysItem(run.Source->Targets.Slots[TARGET_SYSTREE], newId, parent, rows.SysLevelIds[(size_t)level], name)) {
+    if (!CreateIndexedSysItem(&run.Source->Targets, newId, parent, rows.SysLevelIds[(size_t)level], name)) {
         --rows.NextSysId;
         LogWithDbErrors(run, Format(run, IDS_I_ROW_SYS_ITEM_FAILED, name));
         return -1;
     }
-    IndexNewItem(rows, false, rows.SysLevelIds[(size_t)level], name, newId);
+    IndexNewItem(run, rows, false, rows.SysLevelIds[(size_t)level], name, newId);
     return newId;
 }
 
@@ -505,10 +512,8 @@ int FindOrCreateSysItem(ImportRun& run, RowImport& rows, int parent, int level, 
 bool CreateSpecies(ImportRun& run, RowImport& rows, int id, const wchar_t* name, const wchar_t* author, BYTE brackets,
                    int year)
 {
-    std::vector<zdata::Recordset*>& slots = run.Source->Targets.Slots;
-    if (CreateSpeciesRow(slots[TARGET_SPECIES], slots[TARGET_SYSAUTHORS], id, name, author, brackets != 0, year)) {
-        if (rows.SpeciesIndexed)
-            rows.SpeciesByName.emplace(NameKey(0, name), id);
+    if (CreateIndexedSpecies(&run.Source->Targets, id, name, author, brackets != 0, year)) {
+        IndexName(run, rows.SpeciesByName, rows.SpeciesIndexed, 0, name, id);
         return true;
     }
     LogWithDbErrors(run, Format(run, IDS_I_ROW_SYS_ITEM_FAILED, name));
@@ -717,18 +722,13 @@ bool CreateFeature(ImportRun& run, RowImport& rows, int id, const wchar_t* name,
 int FindLocUnit(ImportRun& run, RowImport& rows, int parent, int level, const wchar_t* name, Coordinates& at,
                 bool data)
 {
-    zdata::Recordset* tree = run.Source->Targets.Slots[TARGET_LOCTREE];
+    TargetTables& targets = run.Source->Targets;
     int levelId = rows.LocLevelIds[(size_t)level];
     if (parent <= 0)
         return FindOnLevel(run, rows, true, levelId, name);
     if (data && at.lon.vt == VT_R8 && at.lat.vt == VT_R8)
-        return FindLocItem(tree, parent, levelId, name, at.lon, at.lat);
-    std::wstring filter = L"PARENT = " + std::to_wstring(parent) + L" AND LOCLEVEL = " + std::to_wstring(levelId) +
-                          L" AND NAME = '" + FilterQuote(name) + L"'";
-    if (FAILED(tree->put_Filter(filter.c_str())) || tree->IsEOF())
-        return -1;
-    tree->MoveFirst();
-    return RowInt(tree, LOCTREE_ID);
+        return targets.Index.FindLocItem(targets.Slots[TARGET_LOCTREE], parent, levelId, name, at.lon, at.lat);
+    return targets.Index.FirstLocItem(targets.Slots[TARGET_LOCTREE], parent, levelId, name);
 }
 
 // Creates the unit under the parent with the next free id (only a locality carries the
@@ -740,13 +740,13 @@ int CreateLocUnit(ImportRun& run, RowImport& rows, int parent, int level, const 
     VariantInit(&none);
     int levelId = rows.LocLevelIds[(size_t)level];
     int newId = ++rows.NextLocId;
-    if (!CreateLocItem(run.Source->Targets.Slots[TARGET_LOCTREE], newId, parent, levelId, name, nullptr,
-                       data ? at.lon : none, data ? at.lat : none, data ? at.alt : none)) {
+    if (!CreateIndexedLocItem(&run.Source->Targets, newId, parent, levelId, name, nullptr, data ? at.lon : none,
+                              data ? at.lat : none, data ? at.alt : none)) {
         --rows.NextLocId;
         LogWithDbErrors(run, Format(run, IDS_I_ROW_LOC_ITEM_FAILED, name));
         return -1;
     }
-    IndexNewItem(rows, true, levelId, name, newId);
+    IndexNewItem(run, rows, true, levelId, name, newId);
     return newId;
 }
 
@@ -815,11 +815,12 @@ int ImportRowLocality(ImportRun& run, RowImport& rows)
             locality = FindOnLevel(run, rows, true, levelId, name);
             if (locality <= 0 && create) {
                 int newId = ++rows.NextLocId;
-                if (!CreateLocItem(tree, newId, deepest, levelId, name, nullptr, at.lon, at.lat, at.alt)) {
+                if (!CreateIndexedLocItem(&run.Source->Targets, newId, deepest, levelId, name, nullptr, at.lon,
+                                          at.lat, at.alt)) {
                     --rows.NextLocId;
                     LogWithDbErrors(run, Format(run, IDS_I_ROW_LOC_ITEM_FAILED, name));
                 } else {
-                    IndexNewItem(rows, true, levelId, name, newId);
+                    IndexNewItem(run, rows, true, levelId, name, newId);
                     if (CreateFeature(run, rows, newId, name, at))
                         locality = newId;
                 }
@@ -895,36 +896,49 @@ int ImportRowLiterature(ImportRun& run, RowImport& rows)
 
 // ---- the record step ----
 
-void ImportRowRecord(ImportRun& run, RowImport& rows, int sysId, int locId, int litId)
+bool ImportRowRecord(ImportRun& run, RowImport& rows, int sysId, int locId, int litId)
 {
-    zdata::Recordset* records = run.Source->Targets.Slots[TARGET_RECORDS];
-    if (FAILED(records->AddNew())) {
-        run.LogDbErrors();
-        return;
-    }
-    PutInt(records, 1, sysId);
-    PutInt(records, 2, locId);
-    PutInt(records, 3, litId > 0 ? litId : -1);
+    RecordWriter& records = rows.Records;
+    records.Clear();
+    records.SetInt(1, sysId);
+    records.SetInt(2, locId);
+    records.SetInt(3, litId > 0 ? litId : -1);
     for (size_t i = 0; i < rows.RecordSysLevelField.size(); ++i)
         if (rows.RecordSysLevelField[i] >= 0)
-            PutInt(records, rows.RecordSysLevelField[i], i < rows.SysIds.size() ? rows.SysIds[i] : -1);
+            records.SetInt(rows.RecordSysLevelField[i], i < rows.SysIds.size() ? rows.SysIds[i] : -1);
     for (size_t i = 0; i < rows.RecordLocLevelField.size(); ++i)
         if (rows.RecordLocLevelField[i] >= 0)
-            PutInt(records, rows.RecordLocLevelField[i], i < rows.LocIds.size() ? rows.LocIds[i] : -1);
-    WriteColumns(run, rows, records, COLGROUP_RECORDS, [](const SourceColumn*) { return true; });
-    if (FAILED(records->Update())) {
+            records.SetInt(rows.RecordLocLevelField[i], i < rows.LocIds.size() ? rows.LocIds[i] : -1);
+    auto put = [&records](long ordinal, const VARIANT& value) {
+        if (!records.Fits(ordinal, value))
+            return false;
+        records.Set(ordinal, value);
+        return true;
+    };
+    WriteColumns(run, rows, put, COLGROUP_RECORDS, [](const SourceColumn*) { return true; });
+    if (FAILED(records.Write())) {
         run.LogDbErrors();
-        records->CancelUpdate();
-        return;
+        return false;
     }
     ++rows.RecordCount;
+    return true;
 }
 
 // ---- lookup values ----
 
-bool AddRowLookupValue(ImportRun& run, RowImport&, const SourceColumn* column, const wchar_t* prefix,
+bool AddRowLookupValue(ImportRun& run, RowImport& rows, const SourceColumn* column, const wchar_t* prefix,
                        const VARIANT* value)
 {
-    std::vector<zdata::Recordset*>& slots = run.Source->Targets.Slots;
-    return AddLookupValue(column, prefix, *value, slots.data(), (int)slots.size());
+    TargetTables& targets = run.Source->Targets;
+    auto known = rows.LookupTables.find(column);
+    if (known == rows.LookupTables.end()) {
+        bool needed = false;
+        zdata::Recordset* table =
+            FindLookupTable(column, prefix, targets.Slots.data(), (int)targets.Slots.size(), &needed);
+        known = rows.LookupTables.emplace(column, std::make_pair(table, needed)).first;
+    }
+    zdata::Recordset* table = known->second.first;
+    if (table)
+        targets.Index.OfferListValue(table, *value);
+    return table || !known->second.second;
 }

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "core/containers.h"
+#include "import/recordwriter.h"
 
 class ImportRun;
 struct ItemList;
@@ -79,9 +80,14 @@ public:
     std::unordered_map<int, std::vector<int>> SysPaths, LocPaths;
     // Names the rows look up, read once from the target tables and kept up to date with what the
     // run creates (a filter on a name reads every row): species name -> SYSID, and per tree
-    // level and name -> the first item's ID. Keys are upper case.
+    // level and name -> the first item's ID. Keys are folded as names match (case ignored).
     std::unordered_map<std::wstring, int> SpeciesByName, SysByLevelName, LocByLevelName;
     bool SpeciesIndexed, SysIndexed, LocIndexed;
+    // The records' statement.
+    RecordWriter Records;
+    // The lookup table of each value-list or geometry column once looked for (null: none), and
+    // whether the column needs one.
+    std::unordered_map<const SourceColumn*, std::pair<zdata::Recordset*, bool>> LookupTables;
     // Rows imported and rows that made a record, for the log and the tests.
     int RowCount, RecordCount;
 };
@@ -103,7 +109,8 @@ int ImportRowValues(ImportRun& run, RowImport& rows);
 int ImportRowSystem(ImportRun& run, RowImport& rows);
 int ImportRowLocality(ImportRun& run, RowImport& rows);
 int ImportRowLiterature(ImportRun& run, RowImport& rows);
-void ImportRowRecord(ImportRun& run, RowImport& rows, int sysId, int locId, int litId);
+// False (logged) when the record is refused: the row is then undone whole.
+bool ImportRowRecord(ImportRun& run, RowImport& rows, int sysId, int locId, int litId);
 
 // Offers a value to its column's lookup table; false when the table is not open.
 bool AddRowLookupValue(ImportRun& run, RowImport& rows, const SourceColumn* column, const wchar_t* prefix,

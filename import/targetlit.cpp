@@ -64,21 +64,30 @@ void AddOneRef(int litId, zdata::Recordset* names, zdata::Recordset* refs, const
 
 }  // namespace
 
-bool AddLookupValue(const SourceColumn* column, const wchar_t* prefix, const VARIANT& value,
-                    zdata::Recordset* const* recordsets, int count)
+zdata::Recordset* FindLookupTable(const SourceColumn* column, const wchar_t* prefix,
+                                  zdata::Recordset* const* recordsets, int count, bool* needed)
 {
-    if (column->TargetType != ATTR_LOOKUP && column->TargetType != ATTR_GEO_LOOKUP)
-        return true;
+    *needed = column->TargetType == ATTR_LOOKUP || column->TargetType == ATTR_GEO_LOOKUP;
+    if (!*needed)
+        return nullptr;
     wchar_t sql[128];
     StringCchPrintfW(sql, 128, L"SELECT * FROM %s%s", prefix, column->TargetColumn);
     for (int i = TARGET_FIXED_SLOTS; i < count; ++i) {
         zdata::Recordset* rs = recordsets[i];
-        if (IsRecordsetOpen(rs) && SameTextNoCase(rs->Source().c_str(), sql)) {
-            OfferListValue(rs, value);
-            return true;
-        }
+        if (IsRecordsetOpen(rs) && SameTextNoCase(rs->Source().c_str(), sql))
+            return rs;
     }
-    return false;
+    return nullptr;
+}
+
+bool AddLookupValue(const SourceColumn* column, const wchar_t* prefix, const VARIANT& value,
+                    zdata::Recordset* const* recordsets, int count)
+{
+    bool needed = false;
+    zdata::Recordset* rs = FindLookupTable(column, prefix, recordsets, count, &needed);
+    if (rs)
+        OfferListValue(rs, value);
+    return rs || !needed;
 }
 
 int FindOrCreateNamed(zdata::Recordset* list, const wchar_t* name, long nameOrdinal, long idOrdinal)

@@ -20,6 +20,10 @@ const int kRefNameChars = 31;  // names of a list of references are cut to this 
 // attribute's table is not among them.
 bool AddLookupValue(const SourceColumn* column, const wchar_t* prefix, const VARIANT& value,
                     zdata::Recordset* const* recordsets, int count);
+// The lookup table AddLookupValue offers to: null when the column's type has none or it is not
+// open (*needed tells which).
+zdata::Recordset* FindLookupTable(const SourceColumn* column, const wchar_t* prefix,
+                                  zdata::Recordset* const* recordsets, int count, bool* needed);
 
 // The id (at idOrdinal) of the row with that name (at nameOrdinal), created when there is none;
 // -1 for an empty name or a refused creation. The list's current row is that row afterwards.

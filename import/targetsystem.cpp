@@ -36,13 +36,14 @@ bool StoreIfWritten(zdata::Recordset* rs, bool written)
 
 void OfferListValue(zdata::Recordset* list, const VARIANT& value)
 {
+    StoreListValue(list, value);
+}
+
+bool StoreListValue(zdata::Recordset* list, const VARIANT& value)
+{
     if (FAILED(list->AddNew()))
-        return;
-    if (FAILED(PutValue(list, 0, value))) {
-        list->CancelUpdate();
-        return;
-    }
-    UpdateOrCancel(list);
+        return false;
+    return StoreIfWritten(list, SUCCEEDED(PutValue(list, 0, value)));
 }
 
 VARIANT TextValue(const wchar_t* text)
@@ -131,6 +132,12 @@ bool CreateSysItem(zdata::Recordset* sysTree, int newId, int parentId, int level
         sysTree->MoveLast();
         position = RowInt(sysTree, SYSTREE_POS, 0) + 1;
     }
+    return CreateSysItemAt(sysTree, newId, parentId, levelId, name, position);
+}
+
+bool CreateSysItemAt(zdata::Recordset* sysTree, int newId, int parentId, int levelId, const wchar_t* name,
+                     int position)
+{
     if (FAILED(sysTree->AddNew()))
         return false;
     VARIANT text = TextValue(name);

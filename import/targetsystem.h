@@ -29,6 +29,9 @@ int FindSpeciesByName(const wchar_t* name, zdata::Recordset* species);
 int FindSysItem(zdata::Recordset* sysTree, int parentId, int levelId, const wchar_t* name);
 // Stores a new item last among the parent's children; false (row cancelled) when refused.
 bool CreateSysItem(zdata::Recordset* sysTree, int newId, int parentId, int levelId, const wchar_t* name);
+// The same at a position the caller knows (TargetIndex::NextSysPosition).
+bool CreateSysItemAt(zdata::Recordset* sysTree, int newId, int parentId, int levelId, const wchar_t* name,
+                     int position);
 // Stores the species row of item itemId; a non-empty author is first offered to the authors'
 // value list (a duplicate there is no error), an empty one is stored as none (NULL).
 bool CreateSpeciesRow(zdata::Recordset* species, zdata::Recordset* sysAuthors, int itemId,
@@ -44,6 +47,8 @@ bool UpdateOrCancel(zdata::Recordset* rs);
 bool StoreIfWritten(zdata::Recordset* rs, bool written);
 // Offers a value to a value list whose key is column 0: a value already there is no error.
 void OfferListValue(zdata::Recordset* list, const VARIANT& value);
+// The same; whether the list took the value.
+bool StoreListValue(zdata::Recordset* list, const VARIANT& value);
 VARIANT TextValue(const wchar_t* text);  // VT_BSTR; the caller clears it
 VARIANT TextOrNull(const wchar_t* text); // VT_NULL for a null or empty text
 }  // namespace targetrows

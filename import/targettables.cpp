@@ -6,6 +6,8 @@
 #include "core/textutil.h"
 #include "core/treewalk.h"
 #include "import/impsource.h"
+#include "import/targetlocality.h"
+#include "import/targetsystem.h"
 #include "structure/structmodel.h"
 
 namespace {
@@ -107,6 +109,7 @@ void CloseTargetTables(TargetTables* tables)
     for (zdata::Recordset* rs : tables->Slots)
         if (rs)
             rs->Close();
+    tables->Index.Reset(nullptr);
 }
 
 std::wstring FilterQuote(const wchar_t* text)
@@ -212,6 +215,40 @@ int FindOrCreateNameRow(zdata::Recordset* source, zdata::Recordset* target, int 
         }
     }
     return treewalk::RowInt(target, idColumn);
+}
+
+bool CreateIndexedSysItem(TargetTables* tables, int id, int parent, int level, const wchar_t* name)
+{
+    zdata::Recordset* tree = tables->Slots[TARGET_SYSTREE];
+    int position = tables->Index.NextSysPosition(tree, parent);
+    if (!CreateSysItemAt(tree, id, parent, level, name, position))
+        return false;
+    tables->Index.SysItemAdded(id, parent, level, name, position);
+    return true;
+}
+
+bool CreateIndexedSpecies(TargetTables* tables, int itemId, const wchar_t* name, const wchar_t* author,
+                          bool parentheses, int year)
+{
+    VARIANT authorValue = targetrows::TextOrNull(author);
+    if (authorValue.vt == VT_BSTR)
+        tables->Index.OfferListValue(tables->Slots[TARGET_SYSAUTHORS], authorValue);
+    VariantClear(&authorValue);
+    if (!CreateSpeciesRow(tables->Slots[TARGET_SPECIES], nullptr, itemId, name, author, parentheses, year))
+        return false;
+    tables->Index.SpeciesAdded(name, itemId);
+    return true;
+}
+
+bool CreateIndexedLocItem(TargetTables* tables, int id, int parent, int level, const wchar_t* name,
+                          const wchar_t* abbreviation, const VARIANT& longitude, const VARIANT& latitude,
+                          const VARIANT& altitude)
+{
+    if (!CreateLocItem(tables->Slots[TARGET_LOCTREE], id, parent, level, name, abbreviation, longitude, latitude,
+                       altitude))
+        return false;
+    tables->Index.LocItemAdded(id, parent, level, name, longitude, latitude);
+    return true;
 }
 
 int FindUnitEntryBySourceLevel(int sourceLevel, const CPtrArray* units)

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "dataaccess/ado.h"
+#include "import/targetindex.h"
 
 struct ItemList;
 class CPtrArray;
@@ -34,9 +35,11 @@ enum TargetSlot {
     TARGET_FIXED_SLOTS = 15,  // lookup tables of list and geometry columns from here on
 };
 
-// The recordsets of one source, reused from one import to the next (closed and opened again).
+// The recordsets of one source, reused from one import to the next (closed and opened again),
+// and the index of the names the run looks up in them.
 struct TargetTables {
     std::vector<zdata::Recordset*> Slots;
+    TargetIndex Index;
     ~TargetTables();
 };
 
@@ -55,7 +58,7 @@ int QueryMaxTreeId(zdata::Connection* connection, const wchar_t* table);
 bool OpenTargetTables(zdata::Connection* connection, TargetTables* tables, int* maxSysId, int* maxLocId);
 // Slots 8-14 (the literature's name tables and references).
 bool OpenTargetLitTables(zdata::Connection* connection, TargetTables* tables);
-// Closes every slot, keeping the objects for the next import.
+// Closes every slot, keeping the objects for the next import, and empties the index.
 void CloseTargetTables(TargetTables* tables);
 
 // For every attribute entry that is not skipped and whose target type is a list (5) or a geometry
@@ -83,6 +86,16 @@ void FillAncestorPath(int nodeId, const ItemList* levels, zdata::Recordset* tree
 // or no text name, or the new row is refused. Both filters stay set.
 int FindOrCreateNameRow(zdata::Recordset* source, zdata::Recordset* target, int sourceId, int idColumn,
                         int nameColumn, int endColumn);
+
+// New rows that join the tables' index (false when refused; not logged): a SYSTREE item last
+// among its parent's children, a SPECIES row (its author first offered to SYSAUTHORS), a LOCTREE
+// item with its point (CreateLocItem).
+bool CreateIndexedSysItem(TargetTables* tables, int id, int parent, int level, const wchar_t* name);
+bool CreateIndexedSpecies(TargetTables* tables, int itemId, const wchar_t* name, const wchar_t* author,
+                          bool parentheses, int year);
+bool CreateIndexedLocItem(TargetTables* tables, int id, int parent, int level, const wchar_t* name,
+                          const wchar_t* abbreviation, const VARIANT& longitude, const VARIANT& latitude,
+                          const VARIANT& altitude);
 
 // Index of the first unit entry (UnitEntry) of the source level, -1 none.
 int FindUnitEntryBySourceLevel(int sourceLevel, const CPtrArray* units);

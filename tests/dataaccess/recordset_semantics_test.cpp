@@ -555,6 +555,98 @@ TEST_F(RecordsetTest, UpdateOfTheIntegerKeyFollowsTheRow)
     EXPECT_EQ(L"moved", Text(check.get(), L"NOTE"));
 }
 
+// What a recordset shows of a row it has just added or changed is what the table stored: the
+// defaults of the columns left out, the values as each column's affinity keeps them, what a
+// trigger made of the row, and a default the engine works out; each field as a fresh read of
+// the row gives it.
+TEST_F(RecordsetTest, AWrittenRowReadsAsTheTableStoredIt)
+{
+    Exec(L"CREATE TABLE W (ID INTEGER PRIMARY KEY, N INTEGER DEFAULT 5, T VARCHAR(20) DEFAULT 'it''s', "
+         L"B BOOLEAN DEFAULT 0, C NUMERIC, S JSON, X TEXT, Y INTEGER, R REAL, P BLOB)");
+    Exec(L"CREATE TABLE U (ID INTEGER PRIMARY KEY, R REAL DEFAULT 1.5, D DATETIME DEFAULT CURRENT_TIMESTAMP, X TEXT)");
+    Exec(L"CREATE TABLE V (ID INTEGER PRIMARY KEY, N INTEGER, T TEXT)");
+    Exec(L"CREATE TRIGGER V_MORE AFTER INSERT ON V BEGIN UPDATE V SET N = N + 1, T = upper(T) WHERE ID = NEW.ID; END");
+    Exec(L"INSERT INTO W (ID, N, X) VALUES (1, 1, 'old')");
+    const struct {
+        const char* name;
+        const wchar_t* table;
+        bool add;  // else the row of ID 1 is changed
+        std::vector<std::pair<const wchar_t*, const wchar_t*>> texts;
+        std::vector<std::pair<const wchar_t*, double>> numbers;
+    } cases[] = {
+        {"defaults of the columns left out", L"W", true, {{L"X", L"x"}}, {}},
+        {"values as the columns keep them", L"W", true, {{L"C", L"007"}, {L"S", L"007"}, {L"R", L"2,5"}, {L"T", L""}, {L"N", L"8"}},
+         {{L"X", 12}, {L"Y", 5.0}}},
+        {"a changed row keeps the rest", L"W", false, {{L"X", L"new"}}, {}},
+        {"defaults the engine works out", L"U", true, {{L"X", L"x"}}, {}},
+        {"a trigger's work", L"V", true, {{L"T", L"ab"}}, {{L"N", 1}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::wstring table = c.table;
+        Ref<Recordset> rs(Open((L"SELECT * FROM " + table + (c.add ? L" WHERE 0 = 1" : L" WHERE ID = 1")).c_str()));
+        if (c.add)
+            ASSERT_EQ(S_OK, rs->AddNew());
+        for (const auto& t : c.texts)
+            ASSERT_EQ(S_OK, PutText(rs.get(), t.first, t.second));
+        for (const auto& n : c.numbers) {
+            Var v;
+            v.v.vt = VT_R8;
+            v.v.dblVal = n.second;
+            ASSERT_EQ(S_OK, Put(rs.get(), n.first, v.v));
+        }
+        ASSERT_EQ(S_OK, rs->Update()) << FirstError().c_str();
+        std::wstring row = L"SELECT * FROM " + table + L" WHERE ID = " + std::to_wstring(Long(rs.get(), L"ID"));
+        Ref<Recordset> fresh(Open(row.c_str(), adLockReadOnly));
+        ASSERT_EQ(1, Count(fresh.get()));
+        Ref<Fields> fields;
+        fresh->get_Fields(fields.out());
+        long count = 0;
+        fields->get_Count(&count);
+        for (long i = 0; i < count; ++i) {
+            Ref<Field> field;
+            fields->Item(i, field.out());
+            Var name;
+            field->get_Name(&name.v.bstrVal);
+            name.v.vt = VT_BSTR;
+            SCOPED_TRACE(name.v.bstrVal);
+            EXPECT_EQ(Type(fresh.get(), name.v.bstrVal), Type(rs.get(), name.v.bstrVal));
+            EXPECT_EQ(Text(fresh.get(), i), Text(rs.get(), i));
+        }
+    }
+}
+
+// Rows a recordset added inside a savepoint that is rolled back are gone from its rows, as from
+// the file; rows of a savepoint released stay.
+TEST_F(RecordsetTest, RowsOfARolledBackSavepointLeaveTheRecordset)
+{
+    Ref<Recordset> rs(Authors());
+    ASSERT_EQ(S_OK, Filter(rs.get(), L"NAME = 'Linné'"));  // an index of names, kept as rows come and go
+    ASSERT_EQ(S_OK, conn_->BeginTrans());
+    const struct {
+        const wchar_t* name;
+        bool kept;
+    } rows[] = {{L"Kept", true}, {L"Undone", false}, {L"Undone too", false}, {L"Kept later", true}};
+    for (const auto& row : rows) {
+        ASSERT_EQ(S_OK, conn_->BeginTrans());
+        ASSERT_EQ(S_OK, rs->AddNew());
+        ASSERT_EQ(S_OK, PutText(rs.get(), L"NAME", row.name));
+        ASSERT_EQ(S_OK, rs->Update()) << FirstError().c_str();
+        ASSERT_EQ(S_OK, row.kept ? conn_->CommitTrans() : conn_->RollbackTrans());
+    }
+    ASSERT_EQ(S_OK, conn_->CommitTrans());
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::wstring filter = std::wstring(L"NAME = '") + row.name + L"'";
+        ASSERT_EQ(S_OK, Filter(rs.get(), filter.c_str()));
+        EXPECT_EQ(row.kept ? 1 : 0, Count(rs.get()));
+        Ref<Recordset> file(Open((L"SELECT * FROM AUTHORS WHERE " + filter).c_str(), adLockReadOnly));
+        EXPECT_EQ(row.kept ? 1 : 0, Count(file.get()));
+    }
+    ASSERT_EQ(S_OK, Filter(rs.get(), L""));
+    EXPECT_EQ(8, Count(rs.get()));
+}
+
 TEST_F(RecordsetTest, ReadOnlyRecordsetRefusesWrites)
 {
     Ref<Recordset> rs(Open(L"SELECT * FROM AUTHORS", adLockReadOnly));

@@ -182,21 +182,28 @@ TEST(ExchangeLocality, LocalitiesGetTheirPointsSquaresAndUnitsOnce)
 
 // ---- the records file ----
 
+// A locality in "Obec 1" of "Okres A" at whole degrees.
+exgen::Locality TestLocality(const wchar_t* name, const wchar_t* unit, int lonDeg, int latDeg)
+{
+    exgen::Locality l;
+    l.country = L"Země zkušební";
+    l.district = L"Okres A";
+    l.municipality = L"Obec 1";
+    l.locality = name;
+    l.unit = unit;
+    l.municipalityLon = L"140000";
+    l.municipalityLat = L"500000";
+    l.lonDeg = lonDeg;
+    l.latDeg = latDeg;
+    return l;
+}
+
 std::string RecordsFile()
 {
     FileWriter f(exgen::kRecordsMagic, LineEnd::CrLf);
     exgen::WriteHeader(f, L"Řád zkušební");
     exgen::WriteSpecies(f, {L"Čárkovití", L"Zkusus", L"aurifer", L"", L"Linné", 1758, false});
-    exgen::Locality l;
-    l.country = L"Země zkušební";
-    l.district = L"Okres A";
-    l.municipality = L"Obec 1";
-    l.locality = L"Louka";
-    l.unit = L"Celek 1";
-    l.municipalityLon = L"140000";
-    l.municipalityLat = L"500000";
-    l.lonDeg = 14;
-    l.latDeg = 50;
+    exgen::Locality l = TestLocality(L"Louka", L"Celek 1", 14, 50);
     l.altitude = 250;
     exgen::Record r;
     r.day = 5;
@@ -285,6 +292,60 @@ TEST(ExchangeRecords, RecordsLinkTheirSpeciesLocalityAndPublication)
     ASSERT_EQ(IMPORT_COMMITTED, import.Run(IMPSRC_RECORDS_2002, RecordsFile()));
     EXPECT_EQ(9, dbtest::QueryInt(db, L"SELECT COUNT(*)" + newRecords));
     EXPECT_EQ(L"0", Value(db, L"SELECT PARENT FROM SYSTREE WHERE NAME = 'Čárkovití' ORDER BY ID DESC LIMIT 1"));
+}
+
+// A record the database refuses takes along what was made for it (species, locality, publication,
+// list values); the next record of that species and locality makes them again, and one naming
+// them in another case finds them.
+TEST(ExchangeRecords, ARefusedRecordTakesAlongWhatWasMadeForIt)
+{
+    ExchangeImport import;
+    const std::wstring& db = import.Db();
+    ASSERT_TRUE(dbtest::Exec(db, L"CREATE TRIGGER ZOR_TEST BEFORE INSERT ON ZORNACOLLS WHEN NEW.LITID IN (SELECT ID "
+                                 L"FROM LITERATURE WHERE NAME = 'Odmítnutá') BEGIN SELECT RAISE(ABORT, 'zkouška'); END"));
+    long long maxRecord = dbtest::QueryInt(db, L"SELECT MAX(ID) FROM ZORNACOLLS");
+    FileWriter f(exgen::kRecordsMagic, LineEnd::CrLf);
+    exgen::WriteHeader(f, L"Řád zkušební");
+    exgen::WriteSpecies(f, {L"Čárkovití", L"Zkusus", L"novus", L"", L"Nováček", 2001, false});
+    exgen::Locality l = TestLocality(L"Nová louka", L"Celek nový", 15, 49);
+    exgen::Record r;
+    r.collector = L"Jen první";
+    r.cites = true;
+    r.litAuthor = L"Autor odmítnutý";
+    r.litTitle = L"Odmítnutá";
+    exgen::WriteRecord(f, &l, r);  // record 1: refused
+    r.collector = L"Druhý";
+    r.cites = false;
+    exgen::WriteRecord(f, nullptr, r);  // record 2: the same species and locality
+    f.Line(L"druh=ČÁRKOVITÍ\\zkusus\\NOVUS");
+    l.locality = L"NOVÁ LOUKA";
+    exgen::WriteRecord(f, &l, r);  // record 3: both in another case
+    ASSERT_EQ(IMPORT_COMMITTED, import.Run(IMPSRC_RECORDS_2002, f.Bytes()));
+
+    EXPECT_EQ(1, import.errors) << dbtest::Narrow(import.log);
+    std::wstring lgt = import.columns[L"Lgt."];
+    ASSERT_FALSE(lgt.empty());
+    std::wstring records = L"FROM ZORNACOLLS WHERE ID > " + std::to_wstring(maxRecord);
+    const struct {
+        std::wstring what;
+        long long count;
+    } counts[] = {
+        {L"FROM SYSTREE WHERE NAME = 'novus'", 1},
+        {L"FROM SPECIES WHERE NAME = 'Zkusus novus'", 1},
+        {L"FROM LOCTREE WHERE NAME IN ('Nová louka', 'NOVÁ LOUKA')", 1},
+        {L"FROM FEATURES WHERE NAME LIKE 'Nová louka (%'", 1},
+        {L"FROM LITERATURE WHERE NAME = 'Odmítnutá'", 0},
+        {L"FROM LITAUTHORS WHERE NAME = 'Autor odmítnutý'", 0},
+        {L"FROM SYSAUTHORS WHERE NAME = 'Nováček'", 1},
+        {L"FROM ZOR_" + lgt + L" WHERE NAME = 'Jen první'", 0},
+        {L"FROM ZOR_" + lgt + L" WHERE NAME = 'Druhý'", 1},
+        {records, 2},
+        {records + L" AND SYSID = (SELECT ID FROM SYSTREE WHERE NAME = 'novus') AND FTRID = (SELECT ID FROM "
+                   L"LOCTREE WHERE NAME = 'Nová louka')",
+         2},
+    };
+    for (const auto& c : counts)
+        EXPECT_EQ(c.count, dbtest::QueryInt(db, L"SELECT COUNT(*) " + c.what)) << dbtest::Narrow(c.what);
 }
 
 TEST(ExchangeRecords, NewLevelsTakeTheFilesOrderAndDatePartsMakeTheDate)

@@ -328,6 +328,43 @@ TEST(RowImport, AFileWithoutRowsKeepsItsNewColumnsAndEndsAsARun)
     EXPECT_EQ(1, Count(db, L"SELECT COUNT(*) FROM CUSTOMATTRIBUTES WHERE CAPTION = 'Teplota vody'"));
 }
 
+// A record the database refuses takes along the taxon, locality and list value made for it; the
+// next line makes them again, and one naming them in another case finds them.
+TEST(RowImport, ARefusedRecordTakesAlongWhatWasMadeForIt)
+{
+    SampleCopy copy;
+    const std::wstring& db = copy.Path();
+    ASSERT_TRUE(dbtest::Exec(db, L"CREATE TRIGGER ZOR_TEST BEFORE INSERT ON ZORNACOLLS WHEN NEW.RECNOTE = "
+                                 L"'odmítnutý' BEGIN SELECT RAISE(ABORT, 'zkouška'); END"));
+    long long records = Count(db, L"SELECT COUNT(*) FROM ZORNACOLLS");
+    const Mapping method = {COLGROUP_RECORDS, L"", 5, -1, L""};  // a new value-list attribute
+    Outcome result = Import(db,
+                            L"Druh;Lokalita;Poznámka;Metoda\n"
+                            L"Carabus novus;Nové Místo;odmítnutý;jen v prvním\n"
+                            L"Carabus novus;Nové Místo;druhý;ve druhém\n"
+                            L"CARABUS NOVUS;NOVÉ MÍSTO;třetí;ve druhém\n",
+                            {kSpecies, kLocality, kNote, method}, L";");
+    EXPECT_EQ(IMPORT_COMMITTED, result.outcome);
+    EXPECT_EQ(1, result.errors);
+    std::wstring list = L"ZOR_" + Value(db, L"SELECT FIELDNAME FROM CUSTOMATTRIBUTES WHERE CAPTION = 'Metoda'");
+    const struct {
+        std::wstring what;
+        long long count;
+    } counts[] = {
+        {L"FROM SYSTREE WHERE NAME = 'novus'", 1},
+        {L"FROM SPECIES WHERE NAME = 'Carabus novus'", 1},
+        {L"FROM LOCTREE WHERE NAME IN ('Nové Místo', 'NOVÉ MÍSTO')", 1},
+        {L"FROM " + list + L" WHERE NAME = 'jen v prvním'", 0},
+        {L"FROM " + list + L" WHERE NAME = 've druhém'", 1},
+        {L"FROM ZORNACOLLS", records + 2},
+        {L"FROM ZORNACOLLS WHERE SYSID = (SELECT SYSID FROM SPECIES WHERE NAME = 'Carabus novus') AND "
+         L"FTRID = (SELECT ID FROM LOCTREE WHERE NAME = 'Nové Místo')",
+         2},
+    };
+    for (const auto& c : counts)
+        EXPECT_EQ(c.count, Count(db, L"SELECT COUNT(*) " + c.what)) << dbtest::Narrow(c.what);
+}
+
 TEST(RowImport, ACancelOrAFailureLeavesTheFileAsItWas)
 {
     const wchar_t* text = L"Druh;Lokalita;Poznámka\nCarabus novus;Nové Místo;a\nCarabus novus;Nové Místo;b\n"
