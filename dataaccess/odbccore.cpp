@@ -1,7 +1,9 @@
 #include "dataaccess/odbccore.h"
 #include "dataaccess/clienttables.h"
+#include <algorithm>
 #include <cstring>
 #include <cwctype>
+#include <new>
 
 namespace zdata {
 
@@ -34,6 +36,7 @@ void ConnectionCore::Disconnect()
     passThrough = false;
     clientTables.reset();
     missingCollationExtension.clear();
+    blockBuffers = BlockBuffers();
     SchemaChanged();
 }
 
@@ -581,17 +584,18 @@ size_t BoundChars(const ColumnMeta& column)
 struct BoundColumn {
     SQLSMALLINT ctype;
     size_t width;  // bytes of one value's buffer
-    std::vector<uint8_t> values;
-    std::vector<SQLLEN> lengths;
+    uint8_t* values;
+    SQLLEN* lengths;
 };
 
 }  // namespace
 
-SQLRETURN FetchRowBlocks(SQLHSTMT stmt, const std::vector<ColumnMeta>& columns, std::vector<RowPtr>* rows,
-                         std::vector<size_t>* cut)
+SQLRETURN FetchRowBlocks(SQLHSTMT stmt, const std::vector<ColumnMeta>& columns, size_t expectedRows,
+                         BlockBuffers* buffers, std::vector<RowPtr>* rows, std::vector<size_t>* cut)
 {
-    const SQLULEN kBlock = 256;
+    const SQLULEN kBlock = (SQLULEN)std::min<size_t>(std::max<size_t>(expectedRows, 1), 256);
     std::vector<BoundColumn> bound(columns.size());
+    size_t blockBytes = 0;
     for (size_t c = 0; c < columns.size(); ++c) {
         BoundColumn& b = bound[c];
         switch (columns[c].type.fetch) {
@@ -600,8 +604,21 @@ SQLRETURN FetchRowBlocks(SQLHSTMT stmt, const std::vector<ColumnMeta>& columns, 
         case FetchKind::Text: b.ctype = SQL_C_WCHAR; b.width = (BoundChars(columns[c]) + 1) * sizeof(wchar_t); break;
         case FetchKind::Binary: b.ctype = SQL_C_BINARY; b.width = 256; break;
         }
-        b.values.resize(b.width * kBlock);
-        b.lengths.resize(kBlock);
+        // Each column's array starts on an 8-byte boundary, as its numbers want.
+        blockBytes += (b.width * kBlock + 7) / 8 * 8;
+    }
+    if (buffers->capacity < blockBytes) {
+        buffers->bytes.reset(new (std::nothrow) uint8_t[blockBytes]);
+        buffers->capacity = buffers->bytes ? blockBytes : 0;
+        if (!buffers->bytes)
+            return SQL_ERROR;
+    }
+    buffers->lengths.resize(columns.size() * kBlock);
+    uint8_t* at = buffers->bytes.get();
+    for (size_t c = 0; c < columns.size(); ++c) {
+        bound[c].values = at;
+        bound[c].lengths = buffers->lengths.data() + c * kBlock;
+        at += (bound[c].width * kBlock + 7) / 8 * 8;
     }
     SQLULEN fetched = 0;
     SQLRETURN rc = SQLSetStmtAttrW(stmt, SQL_ATTR_ROW_BIND_TYPE, (SQLPOINTER)SQL_BIND_BY_COLUMN, 0);
@@ -610,8 +627,8 @@ SQLRETURN FetchRowBlocks(SQLHSTMT stmt, const std::vector<ColumnMeta>& columns, 
     if (OdbcOk(rc))
         rc = SQLSetStmtAttrW(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
     for (size_t c = 0; c < columns.size() && OdbcOk(rc); ++c)
-        rc = SQLBindCol(stmt, (SQLUSMALLINT)(c + 1), bound[c].ctype, bound[c].values.data(),
-                        (SQLLEN)bound[c].width, bound[c].lengths.data());
+        rc = SQLBindCol(stmt, (SQLUSMALLINT)(c + 1), bound[c].ctype, bound[c].values,
+                        (SQLLEN)bound[c].width, bound[c].lengths);
     if (!OdbcOk(rc))
         return rc;
     for (;;) {
@@ -625,7 +642,7 @@ SQLRETURN FetchRowBlocks(SQLHSTMT stmt, const std::vector<ColumnMeta>& columns, 
             for (size_t c = 0; c < columns.size(); ++c) {
                 const BoundColumn& b = bound[c];
                 SQLLEN n = b.lengths[r];
-                const uint8_t* v = b.values.data() + r * b.width;
+                const uint8_t* v = b.values + r * b.width;
                 if (n == SQL_NULL_DATA) {
                     row->AddNull();
                     continue;

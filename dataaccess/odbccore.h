@@ -23,6 +23,15 @@ struct ClientTables;
 // HRESULT of a layer error with ADO's number (ADO reports them in FACILITY_CONTROL).
 inline HRESULT AdoError(long code) { return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, code); }
 
+// The bound arrays of block fetches, kept from one fetch to the next: a page of a long list
+// then binds memory it already has instead of allocating and clearing megabytes of fresh
+// buffers for a few dozen rows.
+struct BlockBuffers {
+    std::unique_ptr<uint8_t[]> bytes;  // the values, column after column; never cleared
+    size_t capacity = 0;
+    std::vector<SQLLEN> lengths;       // the length indicators, column after column
+};
+
 // The ODBC side of one connection. Recordsets and commands keep it alive (shared_ptr), so a
 // closed connection makes their database calls fail instead of crash. It is also the catalog the
 // SQL translator asks about the file's columns and the Czech collations.
@@ -52,6 +61,7 @@ struct ConnectionCore : SqlCatalog {
     // translated them; both forgotten with what the layer knows of the schema.
     StatementCache statements;
     std::unordered_map<std::wstring, std::wstring> translations;
+    BlockBuffers blockBuffers;  // of the keyset pages read under the lock
 
     bool IsOpen() const { return state.load() == adStateOpen && (dbc != SQL_NULL_HDBC || clientTables); }
 
@@ -160,10 +170,11 @@ SQLRETURN FetchRow(SQLHSTMT stmt, const std::vector<ColumnMeta>& columns, RowPtr
                    std::vector<uint8_t>& scratch);
 
 // Fetches every remaining row of an executed statement in blocks through bound arrays (one
-// driver call per block instead of one per cell). A text or binary value longer than its
-// bound buffer is not read whole: the rows holding one are listed in *cut (indexes into
-// *rows), for the caller to read again one by one. Returns SQL_NO_DATA at the end.
-SQLRETURN FetchRowBlocks(SQLHSTMT stmt, const std::vector<ColumnMeta>& columns, std::vector<RowPtr>* rows,
-                         std::vector<size_t>* cut);
+// driver call per block instead of one per cell), each block as many rows as are expected
+// (at most 256). A text or binary value longer than its bound buffer is not read whole: the
+// rows holding one are listed in *cut (indexes into *rows), for the caller to read again one by
+// one. Returns SQL_NO_DATA at the end.
+SQLRETURN FetchRowBlocks(SQLHSTMT stmt, const std::vector<ColumnMeta>& columns, size_t expectedRows,
+                         BlockBuffers* buffers, std::vector<RowPtr>* rows, std::vector<size_t>* cut);
 
 }  // namespace zdata

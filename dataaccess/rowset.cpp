@@ -297,6 +297,8 @@ HRESULT KeysetSource::Fetch(const long long* keys, size_t count, std::unordered_
     std::lock_guard<std::recursive_mutex> db(core_->lock);
     if (!core_->IsOpen())
         return AdoError(adErrObjectClosed);
+    if (count == 0)
+        return S_OK;  // no key, no row
     // The keys are the layer's own integers: written into the statement, they cost the driver
     // nothing to bind.
     // Ascending keys close together (a list in the order of its table) are read as one range,
@@ -331,7 +333,8 @@ HRESULT KeysetSource::Fetch(const long long* keys, size_t count, std::unordered_
     std::vector<size_t> cut;
     rows.reserve(count);
     if (rc != SQL_NO_DATA) {
-        rc = FetchRowBlocks(st.h, columns_, &rows, &cut);
+        rc = FetchRowBlocks(st.h, columns_, range ? (size_t)(keys[count - 1] - keys[0] + 1) : count,
+                            &core_->blockBuffers, &rows, &cut);
         if (!OdbcOk(rc) && rc != SQL_NO_DATA)
             return core_->FailOdbc(SQL_HANDLE_STMT, st.h, L"The rows could not be read.");
     }
