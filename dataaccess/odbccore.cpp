@@ -37,6 +37,7 @@ void ConnectionCore::Disconnect()
     clientTables.reset();
     missingCollationExtension.clear();
     blockBuffers = BlockBuffers();
+    idleCacheSize.clear();
     SchemaChanged();
 }
 
@@ -70,6 +71,24 @@ HRESULT CheckStatementHook(ConnectionCore& core, const std::wstring& sql)
         return S_OK;
     std::lock_guard<std::recursive_mutex> hold(core.lock);
     return core.Fail(hr, description.empty() ? L"The statement was refused." : description);
+}
+
+void ConnectionCore::TransactionSettings(bool inTransaction)
+{
+    if (idleCacheSize.empty() || dbc == SQL_NULL_HDBC)
+        return;
+    // A long import writes every row in a savepoint of its own: the pages it changes are kept for
+    // the savepoint in memory rather than in a temporary file, and the indexes of a large records
+    // table are kept in a page cache that holds them. Neither changes what is stored; a failure
+    // leaves the setting as it was.
+    const std::wstring settings[] = {
+        inTransaction ? L"PRAGMA temp_store=MEMORY" : L"PRAGMA temp_store=DEFAULT",
+        L"PRAGMA cache_size=" + (inTransaction ? std::wstring(L"-65536") : idleCacheSize)};
+    for (const std::wstring& sql : settings) {
+        Stmt st;
+        if (st.Alloc(*this))
+            SQLExecDirectW(st.h, (SQLWCHAR*)sql.c_str(), SQL_NTS);
+    }
 }
 
 void ConnectionCore::SchemaChanged()

@@ -62,6 +62,9 @@ struct ConnectionCore : SqlCatalog {
     StatementCache statements;
     std::unordered_map<std::wstring, std::wstring> translations;
     BlockBuffers blockBuffers;  // of the keyset pages read under the lock
+    // An SQLite connection's page cache outside transactions, as "PRAGMA cache_size" gave it at
+    // open (empty for the other kinds, which keep their settings).
+    std::wstring idleCacheSize;
 
     bool IsOpen() const { return state.load() == adStateOpen && (dbc != SQL_NULL_HDBC || clientTables); }
 
@@ -82,6 +85,11 @@ struct ConnectionCore : SqlCatalog {
 
     // True when name is a table (views, unknown names: false). Cached.
     bool IsTable(const std::wstring& name);
+    // An SQLite transaction runs with a large page cache and its savepoints' pages in memory;
+    // outside one the connection keeps the small defaults (sorting a long list's keys then
+    // spills to a file instead of memory, and the cache holds no 64 MB of its pages). Called
+    // with true before the outermost transaction begins, with false once it has ended.
+    void TransactionSettings(bool inTransaction);
     // Forgets what it knows of the schema (after a statement that may have changed it), with
     // the statements prepared and the texts translated under it.
     void SchemaChanged();

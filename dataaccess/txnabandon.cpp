@@ -27,6 +27,7 @@ HRESULT AbandonTransactions(Connection* connection)
     }
     SQLSetConnectAttrW(core->dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_ON, SQL_IS_UINTEGER);
     core->transactionLevel = 0;
+    core->TransactionSettings(false);
     return S_OK;
 }
 
