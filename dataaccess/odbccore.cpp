@@ -354,9 +354,9 @@ SQLRETURN BindValues(SQLHSTMT stmt, std::vector<BindValue>& values, std::vector<
 
 // ---------------------------------------------------------------------------------------------
 
-RowBuffer::RowBuffer(size_t columns) : columns_(columns)
+RowBuffer::RowBuffer(size_t columns, size_t cellBytes) : columns_(columns)
 {
-    data_.reserve(sizeof(uint32_t) * (columns + 1) + columns * 10);
+    data_.reserve(sizeof(uint32_t) * (columns + 1) + std::max(columns * 10, cellBytes));
     data_.resize(sizeof(uint32_t) * (columns + 1), 0);
 }
 
@@ -656,7 +656,13 @@ SQLRETURN FetchRowBlocks(SQLHSTMT stmt, const std::vector<ColumnMeta>& columns, 
         if (rc == SQL_NO_DATA || !OdbcOk(rc))
             break;
         for (SQLULEN r = 0; r < fetched; ++r) {
-            auto row = std::make_shared<RowBuffer>(columns.size());
+            // Each cell takes its kind, at most one byte of padding and its payload.
+            size_t cellBytes = 0;
+            for (size_t c = 0; c < columns.size(); ++c) {
+                const SQLLEN n = bound[c].lengths[r];
+                cellBytes += 2 + (n == SQL_NULL_DATA ? 0 : n < 0 ? bound[c].width : std::min((size_t)n, bound[c].width));
+            }
+            auto row = std::make_shared<RowBuffer>(columns.size(), cellBytes);
             bool whole = true;
             for (size_t c = 0; c < columns.size(); ++c) {
                 const BoundColumn& b = bound[c];

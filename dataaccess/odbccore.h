@@ -139,7 +139,9 @@ enum CellKind : uint8_t { CellNull = 0, CellInt = 1, CellReal = 2, CellText = 3,
 
 class RowBuffer {
 public:
-    explicit RowBuffer(size_t columns);
+    // cellBytes: room for the cells, when the caller knows about how much they take (a row is
+    // then built without growing its buffer cell by cell).
+    explicit RowBuffer(size_t columns, size_t cellBytes = 0);
     // Cells must be added in column order.
     void AddNull();
     void AddInt(long long v);

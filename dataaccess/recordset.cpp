@@ -273,9 +273,13 @@ public:
         rs->columns = columns;
         rs->hidden = withRowid ? 1 : 0;
         rs->updatable = withRowid;
-        // Pages are put in key order by the layer: the statement's own sort would only cost.
-        std::wstring page =
-            L"SELECT * FROM (" + WithoutOrderBy(execSql) + L") WHERE " + keyColumn + L" IN (";
+        // Pages are put in key order by the layer: the statement's own sort would only cost. A
+        // statement of one table or view reads them with its own condition; the driver then
+        // parses no subquery for every page.
+        std::wstring page = withRowid ? KeyedRowsSql(execSql, L"_ROWID_")
+                            : SelectsAllOfOneSource() ? KeyedRowsSql(execSql, keyColumn) : std::wstring();
+        if (page.empty())
+            page = L"SELECT * FROM (" + WithoutOrderBy(execSql) + L") WHERE " + keyColumn + L" IN (";
         auto keyset = std::make_shared<KeysetSource>(core, page, columns, std::move(keys));
         if (keyset->Count() <= kSnapshotRows) {
             // A short result is kept whole. Its rows are read by their keys: running the

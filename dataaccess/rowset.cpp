@@ -125,6 +125,25 @@ std::wstring WithoutOrderBy(const std::wstring& sql)
     return sql;
 }
 
+std::wstring KeyedRowsSql(const std::wstring& sql, const std::wstring& key)
+{
+    const std::wstring unsorted = WithoutOrderBy(sql);
+    SelectShape shape = AnalyseSelect(unsorted);
+    if (!shape.simple)
+        return std::wstring();
+    std::vector<Token> t = Tokenize(shape.rest);
+    if (t.empty())
+        return L"SELECT" + shape.selectList + shape.fromClause + L" WHERE " + key + L" IN (";
+    if (t.size() < 2 || !Is(shape.rest, t[0], L"WHERE"))
+        return std::wstring();
+    for (size_t i = 1; i < t.size(); ++i)
+        for (const wchar_t* clause : {L"ORDER", L"LIMIT", L"OFFSET", L"GROUP", L"HAVING", L"WINDOW"})
+            if (t[i].depth == 0 && Is(shape.rest, t[i], clause))
+                return std::wstring();
+    return L"SELECT" + shape.selectList + shape.fromClause + L" WHERE (" + shape.rest.substr(t[1].begin) + L") AND " +
+           key + L" IN (";
+}
+
 SelectShape AnalyseSelect(const std::wstring& sql)
 {
     SelectShape shape;
