@@ -271,8 +271,9 @@ static bool ConnectCore(ConnectionCore& core, const std::wstring& connectionStri
     }
     if (target.driver == OdbcDriverKind::SQLite) {
         // The driver would accept any file and fail only at the first statement, and a
-        // missing file must not become a new one: tell both apart before connecting.
-        DbFileKind kind = DetectDbFileKind(target.windowsPath);
+        // missing file must not become a new one: tell both apart before connecting (by the
+        // look the target's mapping took at the file a moment ago: each look opens it).
+        DbFileKind kind = target.fileKind;
         if (kind == DbFileKind::Missing)
             return fail(L"The database file \"" + target.windowsPath +
                         L"\" does not exist or cannot be opened.");

@@ -93,7 +93,8 @@ void ConnectionCore::TransactionSettings(bool inTransaction)
 
 void ConnectionCore::SchemaChanged()
 {
-    tableKinds.clear();
+    tableNames.clear();
+    tableNamesRead = false;
     columnDecls.clear();
     translations.clear();
     // A prepared statement re-prepares itself after a schema change, but its column count is
@@ -158,50 +159,21 @@ HRESULT ConnectionCore::FailOdbc(SQLSMALLINT handleType, SQLHANDLE handle,
     return E_FAIL;
 }
 
-bool ConnectionCore::IsTable(const std::wstring& name)
-{
-    std::wstring key = name;
-    for (auto& c : key)
-        c = (wchar_t)towupper(c);
-    auto it = tableKinds.find(key);
-    if (it != tableKinds.end())
-        return it->second;
-    bool table = false;
-    Stmt st;
-    if (st.Alloc(*this)) {
-        std::vector<BindValue> values(1);
-        values[0].isNull = false;
-        values[0].kind = FetchKind::Text;
-        values[0].text = name;
-        std::vector<SQLLEN> lengths;
-        BindValues(st.h, values, lengths);
-        SQLRETURN rc = SQLExecDirectW(
-            st.h, (SQLWCHAR*)L"SELECT type FROM sqlite_master WHERE name = ? COLLATE NOCASE", SQL_NTS);
-        if (OdbcOk(rc) && OdbcOk(SQLFetch(st.h))) {
-            SQLWCHAR type[16] = {};
-            SQLLEN ind = 0;
-            if (OdbcOk(SQLGetData(st.h, 1, SQL_C_WCHAR, type, sizeof(type), &ind)) &&
-                ind != SQL_NULL_DATA)
-                table = wcscmp((const wchar_t*)type, L"table") == 0;
-        }
-    }
-    tableKinds[key] = table;
-    return table;
-}
-
 namespace {
 
-// Runs a query with one text parameter and hands each row's first column to `take`.
+// Runs a query with one text parameter (or none) and hands each row's texts to `take`.
 template <typename Take>
-bool EachText(ConnectionCore& core, const wchar_t* sql, const std::wstring& parameter, Take take)
+bool EachText(ConnectionCore& core, const wchar_t* sql, const std::wstring* parameter, Take take)
 {
     Stmt st;
     if (!st.Alloc(core))
         return false;
-    std::vector<BindValue> values(1);
-    values[0].isNull = false;
-    values[0].kind = FetchKind::Text;
-    values[0].text = parameter;
+    std::vector<BindValue> values(parameter ? 1 : 0);
+    if (parameter) {
+        values[0].isNull = false;
+        values[0].kind = FetchKind::Text;
+        values[0].text = *parameter;
+    }
     std::vector<SQLLEN> lengths;
     if (!OdbcOk(BindValues(st.h, values, lengths)) || !OdbcOk(SQLExecDirectW(st.h, (SQLWCHAR*)sql, SQL_NTS)))
         return false;
@@ -222,7 +194,29 @@ bool EachText(ConnectionCore& core, const wchar_t* sql, const std::wstring& para
     return true;
 }
 
+// A name as SQLite's NOCASE compares it: ASCII letters in upper case, the others as they are.
+std::wstring NoCaseKey(const std::wstring& name)
+{
+    std::wstring key = name;
+    for (wchar_t& c : key)
+        if (c >= L'a' && c <= L'z')
+            c = (wchar_t)(c - L'a' + L'A');
+    return key;
+}
+
 }  // namespace
+
+bool ConnectionCore::IsTable(const std::wstring& name)
+{
+    // The names of all tables come with the first question, in one query instead of one for
+    // each statement's table (opening a database asks about a dozen).
+    if (!tableNamesRead) {
+        tableNamesRead = true;
+        EachText(*this, L"SELECT name FROM sqlite_master WHERE type = 'table'", nullptr,
+                 [&](const std::vector<std::wstring>& row) { tableNames.insert(NoCaseKey(row[0])); });
+    }
+    return tableNames.count(NoCaseKey(name)) != 0;
+}
 
 const std::vector<ColumnDecl>* ConnectionCore::ColumnsOf(const std::wstring& name)
 {
@@ -236,7 +230,7 @@ const std::vector<ColumnDecl>* ConnectionCore::ColumnsOf(const std::wstring& nam
     if (found != columnDecls.end())
         return found->second.get();
     auto columns = std::make_unique<std::vector<ColumnDecl>>();
-    EachText(*this, L"SELECT name, type FROM pragma_table_info(?)", name,
+    EachText(*this, L"SELECT name, type FROM pragma_table_info(?)", &name,
              [&](const std::vector<std::wstring>& row) {
                  ColumnDecl decl;
                  decl.name = row[0];
@@ -248,7 +242,7 @@ const std::vector<ColumnDecl>* ConnectionCore::ColumnsOf(const std::wstring& nam
         return nullptr;
     }
     // Collations are read from the table's own definition (a view's columns keep none here).
-    EachText(*this, L"SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE", name,
+    EachText(*this, L"SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE", &name,
              [&](const std::vector<std::wstring>& row) {
                  for (const std::wstring& noCase : NoCaseColumns(row[0]))
                      for (ColumnDecl& decl : *columns)

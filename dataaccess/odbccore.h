@@ -6,6 +6,7 @@
 #include <sqlext.h>
 #include <cstdint>
 #include <map>
+#include <set>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -45,7 +46,9 @@ struct ConnectionCore : SqlCatalog {
     std::atomic<long> state{adStateClosed};
     long transactionLevel = 0;
     Errors* errors;  // replaced only when an operation fails
-    std::map<std::wstring, bool> tableKinds;  // upper-case name -> is a table (not a view)
+    // The names of the file's tables (not views) as NOCASE compares them, once read.
+    std::set<std::wstring> tableNames;
+    bool tableNamesRead = false;
     // upper-case name -> its columns (null: no such table or view)
     std::map<std::wstring, std::unique_ptr<std::vector<ColumnDecl>>> columnDecls;
     // The Czech collations: whether this connection has them, and for an SQLite connection
