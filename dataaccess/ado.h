@@ -332,6 +332,11 @@ public:
     // double per column and row (NaN for NULL and for values that are no number). A long
     // keyset reads them in one pass over the rows, without paging; the cursor stays where it is.
     HRESULT ReadRealColumns(const std::vector<long>& ordinals, std::vector<double>* values);
+    // The first column's integers (a list's record ids) at positions of the view (1-based, as
+    // AbsolutePosition puts them), -1 where a position lies outside the view or the value is no
+    // integer; the cursor stays where it is. A long keyset whose key is that column answers from
+    // its keys without reading a row.
+    HRESULT ReadFirstColumnIds(const std::vector<long>& positions, std::vector<long long>* ids);
 
     // The connection's errors collection owner (null when never opened).
     Connection* ActiveConnection() const;

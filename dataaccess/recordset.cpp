@@ -559,6 +559,34 @@ public:
         return std::numeric_limits<double>::quiet_NaN();
     }
 
+    HRESULT ReadIds(const std::vector<long>& positions, std::vector<long long>* out)
+    {
+        out->clear();
+        if (!open)
+            return Closed();
+        if (Columns() < 1)
+            return Fail(AdoError(adErrItemNotFound), L"No column has that number.");
+        out->reserve(positions.size());
+        const bool keyed = data->keyset && data->hidden == 0;
+        for (long p : positions) {
+            long long id = -1;
+            if (p >= 1 && p <= Size()) {
+                const uint32_t base = view[(size_t)p - 1];
+                if (keyed) {
+                    id = data->keyset->Key(base);
+                } else {
+                    HRESULT hr;
+                    RowPtr row = data->Row(base, &hr);
+                    DriverValue v = row ? row->Get(data->hidden) : DriverValue::Null();
+                    if (!v.isNull && v.kind == FetchKind::Integer)
+                        id = v.i;
+                }
+            }
+            out->push_back(id);
+        }
+        return S_OK;
+    }
+
     HRESULT ReadReals(const std::vector<long>& ordinals, std::vector<double>* out)
     {
         out->clear();
@@ -1734,6 +1762,13 @@ HRESULT Recordset::ReadRealColumns(const std::vector<long>& ordinals, std::vecto
     if (!values)
         return E_POINTER;
     return impl_->ReadReals(ordinals, values);
+}
+
+HRESULT Recordset::ReadFirstColumnIds(const std::vector<long>& positions, std::vector<long long>* ids)
+{
+    if (!ids)
+        return E_POINTER;
+    return impl_->ReadIds(positions, ids);
 }
 
 HRESULT Recordset::Clone(Recordset** out, long lockType)

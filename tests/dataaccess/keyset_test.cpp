@@ -199,3 +199,39 @@ TEST_F(KeysetTest, RealColumnsOfTheViewComeInViewOrder)
         EXPECT_TRUE(std::isnan(values[0]) && std::isnan(values[1]));
     }
 }
+
+// The first column at chosen view positions, read at once: the same ids the cursor reads there,
+// for a long list keyed by that column, a table's list keyed by its hidden rowid, and a snapshot,
+// each sorted and filtered; positions outside the view give -1 and the cursor does not move.
+TEST_F(KeysetTest, FirstColumnIdsAtViewPositionsAreThoseTheCursorReads)
+{
+    const struct {
+        const wchar_t* sql;
+        long location;
+    } lists[] = {{L"SELECT * FROM BIGVIEW ORDER BY NAME DESC", adUseServer},
+                 {L"SELECT ID, NAME, GRP FROM BIG ORDER BY GRP, NAME", adUseServer},
+                 {L"SELECT * FROM BIGVIEW ORDER BY NAME DESC", adUseClient}};
+    for (const auto& l : lists) {
+        Ref<Recordset> list(Open(l.sql, adLockReadOnly, l.location));
+        for (const wchar_t* filter : {L"", L"GRP = 3 OR ID < 20"}) {
+            ASSERT_EQ(S_OK, list->put_Filter(filter));
+            const long rows = Count(list.get());
+            const std::vector<long> positions = {rows, 1, rows / 2, 2, 0, rows + 1, rows / 3};
+            ASSERT_EQ(S_OK, list->put_AbsolutePosition(2));
+            std::vector<long long> ids;
+            ASSERT_EQ(S_OK, list->ReadFirstColumnIds(positions, &ids));
+            ASSERT_EQ(positions.size(), ids.size());
+            long at = 0;
+            list->get_AbsolutePosition(&at);
+            EXPECT_EQ(2, at) << l.sql;
+            for (size_t i = 0; i < positions.size(); ++i) {
+                long long expected = -1;
+                if (positions[i] >= 1 && positions[i] <= rows) {
+                    ASSERT_EQ(S_OK, list->put_AbsolutePosition(positions[i]));
+                    expected = Long(list.get(), L"ID");
+                }
+                EXPECT_EQ(expected, ids[i]) << l.sql << " " << filter << " position " << positions[i];
+            }
+        }
+    }
+}
