@@ -36,11 +36,17 @@ std::wstring TableNameOf(const std::wstring& statement)
             return std::wstring();
         text = Trim(text.substr(from + 6));
     }
-    if (text.size() >= 2 && ((text.front() == L'[' && text.back() == L']') ||
-                             (text.front() == L'"' && text.back() == L'"') ||
-                             (text.front() == L'`' && text.back() == L'`')))
-        text = text.substr(1, text.size() - 2);
-    return text;
+    wchar_t close = text.empty() ? 0 : text.front() == L'[' ? L']' : text.front();
+    if (text.size() < 2 || (close != L']' && close != L'"' && close != L'`') || text.back() != close)
+        return text;
+    // Quoted: a doubled closing quote inside stands for one.
+    std::wstring name;
+    for (size_t i = 1; i + 1 < text.size(); ++i) {
+        name += text[i];
+        if (text[i] == close && text[i + 1] == close && i + 2 < text.size())
+            ++i;
+    }
+    return name;
 }
 
 ColumnType TypeOfKind(xlsread::ColumnKind kind)
@@ -76,17 +82,60 @@ ColumnType TypeOfKind(xlsread::ColumnKind kind)
     return t;
 }
 
-const wchar_t* ReasonOf(xls::BookStatus status)
+// Digits in groups of three, as the Czech texts write large numbers.
+std::wstring Grouped(size_t n)
+{
+    std::wstring digits = std::to_wstring(n), out;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            out += L'\u00A0';
+        out += digits[i];
+    }
+    return out;
+}
+
+// Why a workbook does not open, for the user (the import shows it when the file is chosen).
+std::wstring ReasonOf(xls::BookStatus status, const std::wstring& largeSheet)
 {
     switch (status) {
-    case xls::BookStatus::NotFound: return L"The workbook does not exist.";
-    case xls::BookStatus::Locked: return L"The workbook is locked by another program.";
-    case xls::BookStatus::NotWorkbook: return L"The file is not an Excel 97-2003 workbook.";
-    case xls::BookStatus::OldFormat: return L"The workbook is in the format of Excel 95 or older.";
-    case xls::BookStatus::Encrypted: return L"The workbook is protected by a password.";
-    case xls::BookStatus::Damaged: return L"The workbook is damaged.";
-    default: return L"The workbook could not be read.";
+    case xls::BookStatus::NotFound: return L"Sešit neexistuje.";
+    case xls::BookStatus::Locked: return L"Sešit má otevřený jiný program.";
+    case xls::BookStatus::NotWorkbook: return L"Soubor není sešit aplikace Excel 97-2003.";
+    case xls::BookStatus::OldFormat:
+        return L"Sešit je ve starším formátu aplikace Excel (Excel 95 nebo starší); uložte ho ve formátu Excel 97-2003.";
+    case xls::BookStatus::Encrypted: return L"Sešit je chráněn heslem.";
+    case xls::BookStatus::Damaged: return L"Sešit je poškozený.";
+    case xls::BookStatus::TooLarge:
+        return L"List \u201E" + largeSheet + L"\u201C obsahuje víc dat, než lze načíst (nejvýše " +
+               Grouped(xlsread::kMaxSheetCells) + L" buněk a " + Grouped(xlsread::kMaxSheetTextChars) +
+               L" znaků textu).";
+    default: return L"Sešit nelze přečíst.";
     }
+}
+
+// A row of the table as the layer holds it: NULL where the sheet has no value.
+RowPtr RowOf(const xlsread::TableRows& rows, const xlsread::TableRows::Row& cells, size_t width)
+{
+    auto row = std::make_shared<RowBuffer>(width);
+    size_t column = 0;
+    for (const xlsread::PackedCell& cell : cells) {
+        for (; column < cell.column; ++column)
+            row->AddNull();
+        switch (cell.kind) {
+        case xlsread::CellKind::Empty: row->AddNull(); break;
+        case xlsread::CellKind::Text: {
+            const std::wstring& text = rows.TextOf(cell);
+            row->AddText(text.c_str(), text.size());
+            break;
+        }
+        case xlsread::CellKind::Bool: row->AddInt(cell.number != 0 ? -1 : 0); break;
+        default: row->AddReal(cell.number); break;
+        }
+        ++column;
+    }
+    for (; column < width; ++column)
+        row->AddNull();
+    return row;
 }
 
 }  // namespace
@@ -105,13 +154,14 @@ const ClientTable* ClientTables::Find(const std::wstring& statement) const
 bool LoadWorkbookTables(const std::wstring& path, std::shared_ptr<ClientTables>* out, std::wstring* error)
 {
     std::vector<xlsread::SheetTable> sheets;
-    xls::BookStatus status = xlsread::ReadSheetTables(path.c_str(), &sheets);
+    std::wstring largeSheet;
+    xls::BookStatus status = xlsread::ReadSheetTables(path.c_str(), &sheets, &largeSheet);
     if (status != xls::BookStatus::Ok) {
-        *error = std::wstring(ReasonOf(status)) + L" (" + path + L")";
+        *error = ReasonOf(status, largeSheet);
         return false;
     }
     auto tables = std::make_shared<ClientTables>();
-    for (const xlsread::SheetTable& sheet : sheets) {
+    for (xlsread::SheetTable& sheet : sheets) {
         ClientTable t;
         t.name = sheet.name + L"$";
         for (const xlsread::TableColumn& c : sheet.columns) {
@@ -121,19 +171,21 @@ bool LoadWorkbookTables(const std::wstring& path, std::shared_ptr<ClientTables>*
             meta.type = TypeOfKind(c.kind);
             t.columns.push_back(meta);
         }
+        // Rows without a value share one row of NULLs.
+        const size_t width = t.columns.size();
+        RowPtr empty;
         t.rows.reserve(sheet.rows.size());
-        for (const auto& cells : sheet.rows) {
-            auto row = std::make_shared<RowBuffer>(t.columns.size());
-            for (const xlsread::Cell& cell : cells) {
-                switch (cell.kind) {
-                case xlsread::CellKind::Empty: row->AddNull(); break;
-                case xlsread::CellKind::Text: row->AddText(cell.text.c_str(), cell.text.size()); break;
-                case xlsread::CellKind::Bool: row->AddInt(cell.number != 0 ? -1 : 0); break;
-                default: row->AddReal(cell.number); break;
-                }
+        for (size_t r = 0; r < sheet.rows.size(); ++r) {
+            xlsread::TableRows::Row cells = sheet.rows[r];
+            if (cells.begin() != cells.end()) {
+                t.rows.push_back(RowOf(sheet.rows, cells, width));
+                continue;
             }
-            t.rows.push_back(row);
+            if (!empty)
+                empty = RowOf(sheet.rows, cells, width);
+            t.rows.push_back(empty);
         }
+        sheet = xlsread::SheetTable();  // what the sheet held is not needed any more
         tables->tables.push_back(std::move(t));
     }
     *out = tables;

@@ -1267,9 +1267,14 @@ HRESULT Recordset::Open(const wchar_t* sql, Connection* connection, long cursorT
 {
     if (!sql)
         return impl_->Fail(AdoError(adErrInvalidArgument), L"No SQL text was given.");
-    // A table opened by its name: every column of every row.
-    if ((options & ~adAsyncExecute) == adCmdTable || (options & ~adAsyncExecute) == adCmdTableDirect)
-        return impl_->OpenWith(L"SELECT * FROM [" + std::wstring(sql) + L"]", connection, cursorType, lockType);
+    // A table opened by its name: every column of every row. The name is quoted as the
+    // source reads names: a pass-through source (an Access file through its driver, a
+    // workbook) in brackets, any other in double quotes; a closing quote inside is doubled.
+    if ((options & ~adAsyncExecute) == adCmdTable || (options & ~adAsyncExecute) == adCmdTableDirect) {
+        bool brackets = connection && connection->Core() && connection->Core()->passThrough;
+        std::wstring name = brackets ? Enclose(sql, L'[', L']') : QuoteIdentifier(sql);
+        return impl_->OpenWith(L"SELECT * FROM " + name, connection, cursorType, lockType);
+    }
     return impl_->OpenWith(sql, connection, cursorType, lockType);
 }
 

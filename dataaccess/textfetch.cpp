@@ -73,6 +73,20 @@ bool DescribeColumnsThroughText(SQLHSTMT stmt, std::vector<ColumnMeta>* columns)
         return false;
     for (size_t i = 0; i < columns->size(); ++i) {
         ColumnMeta& column = (*columns)[i];
+        // A column described as text whose type the driver names as one of numbers (a Decimal
+        // column: long text named "NUMERIC") holds numbers, as Jet delivers them.
+        if (IsTextType(column.type.adoType)) {
+            SQLWCHAR decl[64] = {};
+            SQLSMALLINT declLen = 0;
+            if (OdbcOk(SQLColAttributeW(stmt, (SQLUSMALLINT)(i + 1), SQL_DESC_TYPE_NAME, decl, sizeof(decl), &declLen,
+                                        nullptr))) {
+                ColumnType declared = MapDeclType((const wchar_t*)decl);
+                if (declared.fetch == FetchKind::Double && declared.adoType != adDate) {
+                    column.type = declared;
+                    continue;
+                }
+            }
+        }
         if (column.type.adoType != adVarWChar)
             continue;
         SQLWCHAR name[2];

@@ -12,7 +12,8 @@ namespace zdata {
 void AddTextAsColumnValue(RowBuffer* row, const ColumnType& type, const wchar_t* text, size_t n);
 
 // Describes the columns as DescribeColumns does, in the sizes Jet gives them: MDBTools reports a
-// text column's size in the bytes of its two-byte characters and a memo as a text of no size.
+// text column's size in the bytes of its two-byte characters and a memo as a text of no size,
+// and a Decimal column as long text whose type name is "NUMERIC" (a number here).
 bool DescribeColumnsThroughText(SQLHSTMT stmt, std::vector<ColumnMeta>* columns);
 
 // Fetches the next row as FetchRow does, reading each non-binary value as text first.

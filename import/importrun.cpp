@@ -54,9 +54,8 @@ ImportOutcome ImportRows(ImportRun& run)
             }
         } else {
             // A trigger's RAISE(ROLLBACK), a full disk or an I/O error may have ended the whole
-            // transaction: nothing may go on in autocommit.
-            if (result == ROW_FAILED && !run.TransactionStands())
-                return IMPORT_FAILED;
+            // transaction, the row's savepoint with it: then its rollback fails, and nothing may
+            // go on in autocommit.
             if (FAILED(connection->RollbackTrans()))
                 return IMPORT_FAILED;
         }

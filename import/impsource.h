@@ -171,6 +171,9 @@ public:
     // Remembers the path and checks that it is a usable source of this kind, releasing what an
     // earlier call opened.
     virtual bool Open(const wchar_t* path) = 0;
+    // After a failed Open: why the file cannot be used, in words for the user; empty when the
+    // source has nothing to add to "not a source of this kind".
+    virtual std::wstring OpenProblem() const { return std::wstring(); }
     virtual int GetGroupCount() = 0;
     // String id of a group's caption (49 + its kind for mapping groups), -1 none.
     virtual int GetGroupCaptionId(int group);

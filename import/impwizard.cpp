@@ -51,7 +51,10 @@ bool CheckImportSource(HWND page)
     ImportWizardState* state = WizardStateOf(page);
     std::wstring path = PathText(page);
     bool ok = state->Job->Source && OpenImportSource(state->Job, path.c_str());
-    if (state->Job->Source && !path.empty())
+    std::wstring problem = ok || !state->Job->Source ? std::wstring() : state->Job->Source->OpenProblem();
+    if (!problem.empty() && !path.empty())
+        SetDlgItemTextW(page, IDC_IMP_STATUS, problem.c_str());
+    else if (state->Job->Source && !path.empty())
         SetStatus(page, ok ? IDS_I_SOURCE_OK : IDS_I_SOURCE_BAD);
     else
         SetDlgItemTextW(page, IDC_IMP_STATUS, L"");

@@ -2,6 +2,7 @@
 
 #include "core/ctlfill.h"
 #include "import/impsource.h"
+#include "workbook/bookfile.h"
 
 namespace {
 
@@ -25,6 +26,17 @@ std::wstring TextOf(zdata::Fields* fields, const wchar_t* name)
     return text;
 }
 
+// The description of the connection's first error.
+std::wstring FirstError(zdata::Connection* connection)
+{
+    zdata::Errors* errors = nullptr;
+    if (FAILED(connection->get_Errors(&errors)) || !errors)
+        return std::wstring();
+    std::vector<std::wstring> texts = errors->Descriptions();
+    errors->Release();
+    return texts.empty() ? std::wstring() : texts[0];
+}
+
 }  // namespace
 
 TableReader::TableReader(bool workbook) : workbook_(workbook) {}
@@ -37,6 +49,7 @@ TableReader::~TableReader()
 bool TableReader::Open(const wchar_t* path)
 {
     Close();
+    problem_.clear();
     if (!path || !*path)
         return false;
     std::wstring cs = L"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + std::wstring(path) + L";";
@@ -46,6 +59,14 @@ bool TableReader::Open(const wchar_t* path)
     connection_->put_ConnectionString(cs.c_str());
     connection_->put_Mode(adModeRead);
     connection_->Open(nullptr, nullptr, nullptr, adConnectUnspecified);
+    if (!IsOpen() && workbook_) {
+        // A file that is no workbook at all is simply not a source of this kind; a workbook
+        // that cannot be read says why (an older Excel format, a sheet too large ...).
+        xls::BookStream book;
+        xls::BookStatus status = book.Open(path);
+        if (status != xls::BookStatus::NotFound && status != xls::BookStatus::NotWorkbook)
+            problem_ = FirstError(connection_);
+    }
     return IsOpen();
 }
 

@@ -23,6 +23,10 @@ public:
     // Connects to the file read-only, after closing the previous connection and releasing what
     // was opened on it. False when the file cannot be read (the layer's errors tell why).
     bool Open(const wchar_t* path);
+    // Why the last Open of a workbook failed when the file is a workbook (the layer's words:
+    // which sheet is too large, an older Excel format ...); empty after a successful one, for a
+    // file that is no workbook at all and for Access files.
+    const std::wstring& Problem() const { return problem_; }
     void Close();
     bool IsOpen() const;
     zdata::Connection* Connection() const { return connection_; }
@@ -51,6 +55,7 @@ private:
     void ReleaseColumns();
 
     bool workbook_;
+    std::wstring problem_;
     zdata::Connection* connection_ = nullptr;
     zdata::Recordset* columns_ = nullptr;  // the table the mapping page shows
     std::wstring columnsTable_;

@@ -165,7 +165,10 @@ bool TextLineReader::ReadBytes(std::string& bytes)
     if (c < 0)
         return false;
     while (c >= 0 && c != '\r' && c != '\n') {
-        bytes.push_back((char)c);
+        if (bytes.size() < kTextMaxLine)
+            bytes.push_back((char)c);
+        else
+            overlong_ = true;
         c = NextByte();
     }
     if (c == '\r' && PeekByte() == '\n')
@@ -206,13 +209,17 @@ bool TextLineReader::ReadUnits(std::wstring& line, bool* invalid)
                 pendingUnit_ = next;
             return true;
         }
-        line.push_back((wchar_t)unit);
+        if (line.size() < kTextMaxLine)
+            line.push_back((wchar_t)unit);
+        else
+            overlong_ = true;
     }
 }
 
 bool TextLineReader::ReadLine(std::wstring& line, bool* invalid)
 {
     *invalid = false;
+    overlong_ = false;
     if (!file_)
         return false;
     bool got;
@@ -220,8 +227,13 @@ bool TextLineReader::ReadLine(std::wstring& line, bool* invalid)
         got = ReadUnits(line, invalid);
     } else {
         got = ReadBytes(bytes_);
-        if (got)
+        if (got && !overlong_)
             *invalid = !BytesToWide(bytes_, encoding_ == TEXTENC_UTF8 ? CP_UTF8 : CP_ACP, line);
+    }
+    if (overlong_) {
+        *invalid = false;
+        std::wstring().swap(line);  // what the long line took goes back
+        std::string().swap(bytes_);
     }
     if (got)
         ++lines_;
@@ -483,6 +495,10 @@ int CImpTXTSrc::ImportRow(ImportRun& run)
     if (!reader_.ReadLine(line, &invalid))
         return ROW_END;
     run.Line = reader_.LinesRead();
+    if (reader_.Overlong()) {
+        run.LogError(run.String(IDS_I_TXT_LINE_TOO_LONG).c_str());
+        return ROW_FAILED;
+    }
     if (invalid)
         run.LogError(run.String(IDS_I_TXT_BAD_BYTES).c_str());
     CutTextLine(line, separator_.c_str(), &fields_);

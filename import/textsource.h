@@ -22,7 +22,11 @@ enum TextEncoding {
     TEXTENC_UTF8 = 2,
 };
 
-// Lines of a text file: they end at CR, LF or CR LF; the last needs no line end; any length.
+// Lines longer than this many characters (bytes of an 8-bit or UTF-8 file) are not read: their
+// rest is passed over and the line is logged and skipped.
+const size_t kTextMaxLine = 1024 * 1024;
+
+// Lines of a text file: they end at CR, LF or CR LF; the last needs no line end.
 class TextLineReader {
 public:
     TextLineReader() = default;
@@ -39,6 +43,8 @@ public:
     // The next line; false at the end. *invalid: bytes of the line did not convert (U+FFFD in
     // their place), or a UTF-16 file ended with an odd byte.
     bool ReadLine(std::wstring& line, bool* invalid);
+    // The last line read was longer than kTextMaxLine (line holds nothing of it).
+    bool Overlong() const { return overlong_; }
 
     TextEncoding Encoding() const { return encoding_; }
     long long Size() const { return size_; }
@@ -61,6 +67,7 @@ private:
     size_t pos_ = 0, end_ = 0;
     int pendingUnit_ = -1;
     int lines_ = 0;
+    bool overlong_ = false;
     std::string bytes_;
 };
 

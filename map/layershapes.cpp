@@ -1,8 +1,35 @@
 #include "map/layershapes.h"
 
+#include <iterator>
+#include <map>
 #include <string>
 
 #include "mainapp/zm_protocol.h"
+
+namespace {
+
+// Byte ranges of a file that do not overlap.
+class SpanSet
+{
+public:
+    // Adds [offset, offset + size) unless it overlaps a range already there.
+    bool Add(size_t offset, size_t size)
+    {
+        size_t end = offset + size;
+        auto next = ends_.lower_bound(offset);  // the first range starting at or after offset
+        if (next != ends_.end() && next->first < end)
+            return false;
+        if (next != ends_.begin() && std::prev(next)->second > offset)
+            return false;
+        ends_.emplace(offset, end);
+        return true;
+    }
+
+private:
+    std::map<size_t, size_t> ends_;  // start -> end
+};
+
+}  // namespace
 
 void LoadItemShapes(LegendItem* item, const wchar_t* folder)
 {
@@ -18,8 +45,14 @@ void LoadItemShapes(LegendItem* item, const wchar_t* folder)
     SHPGetInfo(h, &available, nullptr, nullptr, nullptr);
     if (available < item->ShapeCount)
         item->ShapeCount = available;  // the file changed since its header was read
+    SpanSet loaded;
     for (int i = item->Shapes->GetCount(); i < item->ShapeCount; ++i) {
-        LayerShape* entry = NewLayerShape(SHPReadObject(h, i));
+        // Each byte of the file is read into one shape at most: index entries that name a
+        // record read already (or part of one) give null shapes, so that the shapes never
+        // take more than the file holds.
+        size_t offset = 0, size = 0;
+        bool fresh = SHPRecordSpan(h, i, &offset, &size) && loaded.Add(offset, size);
+        LayerShape* entry = NewLayerShape(fresh ? SHPReadObject(h, i) : nullptr);
         if (!entry)
             break;
         item->Shapes->Add(entry);

@@ -163,12 +163,15 @@ public:
 
     void Put(int row, int column, const ExportColumn& c, SheetKind kind, const VARIANT& value)
     {
+        // A NULL is a blank cell, also in a formatted column (a coordinate without a value).
+        if (value.vt == VT_NULL || value.vt == VT_EMPTY)
+            return;
         if (kind == SheetKind::Text && c.Disp->ValueFormatter) {
             texts_.Text(c, value, &text_);  // the formatted text, an empty one included
             sheet_->Text(row, column, text_.data(), text_.size());
             return;
         }
-        if (value.vt == VT_NULL || value.vt == VT_EMPTY || value.vt == VT_BYREF)
+        if (value.vt == VT_BYREF)
             return;
         VARIANT v, in = value;  // a shallow copy for the conversions, which do not change it
         VariantInit(&v);

@@ -77,6 +77,10 @@ void SHPGetInfo(SHPHandle handle, int* entities, int* shapeType, double* minBoun
 // counts or part starts, coordinates that are not finite, an unknown type).
 SHPObject* SHPReadObject(SHPHandle handle, int i);
 
+// Where record i lies in the .shp as its index entry gives it: the offset of its header and
+// its size with the header. False for an index out of range.
+int SHPRecordSpan(SHPHandle handle, int i, size_t* offset, size_t* size);
+
 void SHPClose(SHPHandle handle);
 
 // A new shape without parts holding copies of the n vertices (z may be null: zeros). Bounds are

@@ -299,6 +299,16 @@ SHPObject* SHPReadObject(SHPHandle handle, int i)
     return ParseRecord(record + 8, length, i);
 }
 
+int SHPRecordSpan(SHPHandle handle, int i, size_t* offset, size_t* size)
+{
+    if (!handle || i < 0 || i >= handle->Count)
+        return 0;
+    const unsigned char* entry = handle->Shx + kHeaderSize + 8 * (size_t)i;
+    *offset = (size_t)Be32(entry) * 2;
+    *size = (size_t)Be32(entry + 4) * 2 + 8;
+    return 1;
+}
+
 void SHPClose(SHPHandle handle)
 {
     if (!handle)

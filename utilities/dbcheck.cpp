@@ -109,7 +109,7 @@ public:
 private:
     bool Step();
     void Estimate();
-    void BeginPass();
+    bool BeginPass();
     void EndPass();
     bool OpenSystem();      // SysTree and Species
     bool OpenLocalities();  // LocTree and Features
@@ -129,13 +129,14 @@ private:
     long long counter_ = 0;
     bool cancelled_ = false;
     bool inTransaction_ = false;
+    bool noTransaction_ = false;  // a pass could not begin its transaction: the run stops
 };
 
 bool CheckRun::Step()
 {
     ++counter_;
     long long position = std::min<long long>(100, counter_ * 100 / total_);
-    cancelled_ = params_->Callback((int)position, params_);
+    cancelled_ = params_->Callback((int)position, params_) || noTransaction_;
     return cancelled_;
 }
 
@@ -157,11 +158,21 @@ void CheckRun::Estimate()
     total_ = total > 0 ? total : 1;
 }
 
+DbCheckBeginFn g_begin = nullptr;
+
 // Each pass writes in one transaction, committed at its end (also when cancelled); a row that
-// fails is cancelled on its own and the pass goes on.
-void CheckRun::BeginPass()
+// fails is cancelled on its own and the pass goes on. A pass whose transaction does not begin
+// writes nothing (in autocommit each row would stay whatever became of the rest): the run stops
+// there as if cancelled.
+bool CheckRun::BeginPass()
 {
-    inTransaction_ = SUCCEEDED(check_->Connection->BeginTrans());
+    Connection* c = check_->Connection;
+    inTransaction_ = SUCCEEDED(g_begin ? g_begin(c) : c->BeginTrans());
+    if (!inTransaction_) {
+        noTransaction_ = true;
+        cancelled_ = true;
+    }
+    return inTransaction_;
 }
 
 void CheckRun::EndPass()
@@ -175,7 +186,8 @@ void CheckRun::EndPass()
 // rows alike: their item id in idColumn, the tree's level in column 2).
 void CheckRun::CheckOrphans(Recordset* rows, long idColumn, Recordset* tree, const ItemList* levels)
 {
-    BeginPass();
+    if (!BeginPass())
+        return;
     rows->put_Filter(L"");
     if (!IsEmptyRowset(rows))
         rows->MoveFirst();
@@ -490,7 +502,9 @@ bool CheckRun::Run()
                 CheckRecords(kRecordFtrId, check_->LocTree, locLevels_, L"LOC_LEVEL_%d");
         }
     }
-    ProgressEndByUser(params_, cancelled_ ? IDS_T_CHECK_CANCELLED : IDS_T_CHECK_DONE);
+    ProgressEndByUser(params_, noTransaction_ ? IDS_T_CHECK_NO_TRANSACTION
+                               : cancelled_    ? IDS_T_CHECK_CANCELLED
+                                               : IDS_T_CHECK_DONE);
     return !cancelled_;
 }
 
@@ -523,6 +537,13 @@ DWORD WINAPI DbCheckThread(LPVOID params)
 {
     RunDbCheck(static_cast<ProgressParams*>(params));
     return 0;
+}
+
+DbCheckBeginFn SetDbCheckBegin(DbCheckBeginFn begin)
+{
+    DbCheckBeginFn previous = g_begin;
+    g_begin = begin;
+    return previous;
 }
 
 bool RunDbCheck(ProgressParams* params)

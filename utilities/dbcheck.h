@@ -8,7 +8,8 @@
 //     every item of a data level gets its locality row with a fresh label;
 //   - records: the level path columns SYS_LEVEL_n and LOC_LEVEL_n of every record are
 //     rewritten from its species and locality items.
-// Each pass runs in one transaction. Rows already right are not written again.
+// Each pass runs in one transaction; when one cannot begin, the run stops there with a message
+// and writes nothing more. Rows already right are not written again.
 #pragma once
 #include <windows.h>
 
@@ -57,6 +58,11 @@ DWORD WINAPI DbCheckThread(LPVOID params);
 // Argument is the DbCheck, its Model the structure with the level lists as loaded. True when
 // the run was not cancelled.
 bool RunDbCheck(ProgressParams* params);
+
+// Test seam: begins the transaction of each pass instead of the connection's BeginTrans (null
+// restores it). Returns the one it replaces.
+typedef HRESULT (*DbCheckBeginFn)(zdata::Connection* connection);
+DbCheckBeginFn SetDbCheckBegin(DbCheckBeginFn begin);
 
 // The first column of the first row of the query as an integer (0 when there is none).
 int CountRows(zdata::Connection* connection, const wchar_t* sql);

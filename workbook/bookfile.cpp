@@ -1,5 +1,7 @@
 #include "workbook/bookfile.h"
 
+#include <algorithm>
+
 #include "workbook/biff.h"
 
 namespace xls {
@@ -25,6 +27,24 @@ BookStatus StatusOfOpenError(HRESULT hr)
     default:
         return BookStatus::IoError;
     }
+}
+
+// Whether a file that is no compound file starts as the workbooks of Excel 2.x, 3.0 and 4.0 do:
+// a BOF record of theirs (ids 0x0009, 0x0209, 0x0409) of a few bytes.
+bool IsOlderExcelFile(const wchar_t* path)
+{
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    uint8_t head[4] = {};
+    DWORD got = 0;
+    bool read = ReadFile(file, head, sizeof head, &got, nullptr) && got == sizeof head;
+    CloseHandle(file);
+    if (!read)
+        return false;
+    uint16_t id = Get16(head), size = Get16(head + 2);
+    return (id == 0x0009 || id == 0x0209 || id == 0x0409) && size >= 4 && size <= 16;
 }
 
 }  // namespace
@@ -64,7 +84,8 @@ BookStatus BookStream::Open(const wchar_t* path)
                                 &storage_);
     if (FAILED(error_)) {
         storage_ = nullptr;
-        return StatusOfOpenError(error_);
+        BookStatus status = StatusOfOpenError(error_);
+        return status == BookStatus::NotWorkbook && IsOlderExcelFile(path) ? BookStatus::OldFormat : status;
     }
     error_ = storage_->OpenStream(L"Workbook", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &stream_);
     if (SUCCEEDED(error_))
@@ -169,11 +190,18 @@ BookStatus ScanGlobals(RecordReader* reader, GlobalsScan* scan)
         scan->references = strings.DeclaredTotal();
         scan->marks = strings.Marks();
     }
-    // Every sheet's substream lies after the globals and runs from its BOF to its EOF.
-    for (const SheetInfo& sheet : scan->sheets) {
-        if (sheet.offset < scan->end || !reader->Seek(sheet.offset) || !reader->Next(&r) || r.id != kRecBof)
+    // Every sheet's substream lies after the globals and runs from its BOF to its EOF. Each is
+    // walked once, however many entries name it, and none may start inside another one.
+    std::vector<uint32_t> offsets;
+    for (const SheetInfo& sheet : scan->sheets)
+        offsets.push_back(sheet.offset);
+    std::sort(offsets.begin(), offsets.end());
+    offsets.erase(std::unique(offsets.begin(), offsets.end()), offsets.end());
+    uint64_t walked = scan->end;
+    for (uint32_t offset : offsets) {
+        if (offset < walked || !reader->Seek(offset) || !reader->Next(&r) || r.id != kRecBof)
             return FAILED(reader->Result()) ? BookStatus::IoError : BookStatus::Damaged;
-        for (int level = 1; level > 0;) {
+        for (int level = 1; level > 0; ++scan->sheetRecords) {
             if (!reader->Next(&r))
                 return FAILED(reader->Result()) ? BookStatus::IoError : BookStatus::Damaged;
             if (r.id == kRecBof)
@@ -181,6 +209,7 @@ BookStatus ScanGlobals(RecordReader* reader, GlobalsScan* scan)
             else if (r.id == kRecEof)
                 --level;
         }
+        walked = reader->Position();
     }
     return BookStatus::Ok;
 }

@@ -20,7 +20,8 @@ enum class BookStatus
     NotFound,      // no such file or folder
     Locked,        // another program holds the file
     NotWorkbook,   // not a compound file, or one without a "Workbook" stream (.xlsx, text...)
-    OldFormat,     // Excel 5.0/95 or older ("Book" stream, BOF version below BIFF8)
+    OldFormat,     // Excel 5.0/95 or older ("Book" stream, BOF version below BIFF8, or a bare
+                   // BIFF2-4 file of Excel 2.x to 4.0)
     Encrypted,     // protected by a password (FILEPASS)
     Damaged,       // truncated or inconsistent records
     IoError,       // the system refused a read or write; see the HRESULT
@@ -95,6 +96,7 @@ struct GlobalsScan
     uint32_t strings = 0;             // strings read from the table
     uint32_t references = 0;          // its declared total of references
     std::vector<StringMark> marks;    // every eighth string of the table
+    uint64_t sheetRecords = 0;        // records read after the sheets' BOFs to check them
 };
 
 // Reads the globals from the start of the stream and checks that each sheet's substream

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 
 #include "workbook/biff.h"
 #include "workbook/chunkio.h"
@@ -23,11 +24,11 @@ const uint16_t kRecFormat = 0x041E;
 // What the globals tell the cells.
 struct Globals
 {
-    std::vector<std::wstring> strings;
+    std::shared_ptr<std::vector<std::wstring>> strings = std::make_shared<std::vector<std::wstring>>();
     std::vector<uint16_t> xfFormats;         // number format of each XF
     std::map<uint16_t, bool> customIsDate;   // FORMAT records
     bool date1904 = false;
-    std::vector<SheetInfo> sheets;
+    std::vector<SheetInfo> sheets;           // each substream once, in the list's order
 };
 
 // An XLUnicodeString (16-bit count, option byte, characters) at p within n bytes.
@@ -70,7 +71,8 @@ BookStatus ReadGlobals(RecordReader* reader, Globals* g)
         return BookStatus::NotWorkbook;
     if (Get16(r.data) != kBiff8Version)
         return BookStatus::OldFormat;
-    SstScanner sst(&g->strings);
+    SstScanner sst(g->strings.get());
+    std::set<uint32_t> offsets;
     bool inTable = false;
     for (;;) {
         if (!reader->Next(&r))
@@ -105,7 +107,9 @@ BookStatus ReadGlobals(RecordReader* reader, Globals* g)
             SheetInfo sheet;
             if (!ReadBoundSheet(r.data, r.size, &sheet))
                 return BookStatus::Damaged;
-            g->sheets.push_back(sheet);
+            // Further entries naming a substream already listed add nothing to read.
+            if (offsets.insert(sheet.offset).second)
+                g->sheets.push_back(sheet);
             break;
         }
         case kRecSst:
@@ -126,7 +130,8 @@ class SheetReader
 public:
     SheetReader(const Globals& g, SheetGrid* grid) : g_(g), grid_(grid) {}
 
-    BookStatus Read(RecordReader* reader, uint32_t offset)
+    // Reads the substream at offset; *end gets the position after its EOF.
+    BookStatus Read(RecordReader* reader, uint32_t offset, uint64_t* end)
     {
         RecordView r;
         if (!reader->Seek(offset) || !reader->Next(&r) || r.id != kRecBof || r.size < 4)
@@ -155,13 +160,16 @@ public:
                     return BookStatus::Damaged;
                 if (!Put(pendingRow, pendingCol, c))
                     return BookStatus::Damaged;
-                continue;
+            } else {
+                stringPending = false;
+                BookStatus status = Cellrecord(r, &stringPending, &pendingRow, &pendingCol);
+                if (status != BookStatus::Ok)
+                    return status;
             }
-            stringPending = false;
-            BookStatus status = Cellrecord(r, &stringPending, &pendingRow, &pendingCol);
-            if (status != BookStatus::Ok)
-                return status;
+            if (grid_->Cells() > kMaxSheetCells || grid_->TextChars() > kMaxSheetTextChars)
+                return BookStatus::TooLarge;
         }
+        *end = reader->Position();
         return BookStatus::Ok;
     }
 
@@ -184,10 +192,12 @@ private:
         c.kind = CellKind::Number;
         if (IsDateXf(xf)) {
             c.kind = CellKind::Date;
+            // The sheet's calendar counts a 29 February 1900; a serial below 1 is a time of
+            // day, the same in the sheet and as an OLE date.
             if (g_.date1904)
                 c.number = value + 1462;
-            else if (value < kFirstTrueSerial)
-                c.number = value + 1;  // the sheet's calendar counts a 29 February 1900
+            else if (value >= 1 && value < kFirstTrueSerial)
+                c.number = value + 1;
         }
         return c;
     }
@@ -196,12 +206,7 @@ private:
     {
         if (col >= kMaxColumns)
             return false;
-        if (grid_->size() <= row)
-            grid_->resize((size_t)row + 1);
-        std::vector<Cell>& cells = (*grid_)[row];
-        if (cells.size() <= col)
-            cells.resize((size_t)col + 1);
-        cells[col] = cell;
+        grid_->Put(row, col, cell);
         return true;
     }
 
@@ -239,12 +244,11 @@ private:
             if (!need(10))
                 return BookStatus::Damaged;
             uint32_t index = Get32(d + 6);
-            if (index >= g_.strings.size())
+            uint16_t col = Get16(d + 2);
+            if (index >= g_.strings->size() || col >= kMaxColumns)
                 return BookStatus::Damaged;
-            Cell c;
-            c.kind = CellKind::Text;
-            c.text = g_.strings[index];
-            return Put(Get16(d), Get16(d + 2), c) ? BookStatus::Ok : BookStatus::Damaged;
+            grid_->PutShared(Get16(d), col, index);
+            return BookStatus::Ok;
         }
         case kRecLabel:
         case kRecRString: {
@@ -292,31 +296,25 @@ private:
     SheetGrid* grid_;
 };
 
-bool IsEmpty(const Cell& c) { return c.kind == CellKind::Empty || (c.kind == CellKind::Text && c.text.empty()); }
-
-const Cell& CellAt(const SheetGrid& grid, size_t row, size_t col)
+bool IsEmpty(const PackedCell& c, const TextPool& texts)
 {
-    static const Cell empty;
-    if (row >= grid.size() || col >= grid[row].size())
-        return empty;
-    return grid[row][col];
+    return c.kind == CellKind::Empty || (c.kind == CellKind::Text && texts.Get(c.text).empty());
 }
 
-std::wstring CellText(const Cell& c)
+// The text a value that is not text shows (a number, a date or time, a boolean).
+std::wstring ValueText(CellKind kind, double number)
 {
-    switch (c.kind) {
-    case CellKind::Text:
-        return c.text;
+    switch (kind) {
     case CellKind::Number:
-        return NumberText(c.number);
+        return NumberText(number);
     case CellKind::Bool:
-        return c.number != 0 ? L"TRUE" : L"FALSE";
+        return number != 0 ? L"TRUE" : L"FALSE";
     case CellKind::Date: {
         VARIANT in, out;
         VariantInit(&in);
         VariantInit(&out);
         in.vt = VT_DATE;
-        in.date = c.number;
+        in.date = number;
         std::wstring text;
         if (SUCCEEDED(VariantChangeType(&out, &in, 0, VT_BSTR)))
             text = out.bstrVal;
@@ -328,38 +326,77 @@ std::wstring CellText(const Cell& c)
     }
 }
 
-// A cell as the column's type delivers it: text columns turn everything into text, the other
-// columns keep only values of their own kind (numbers and dates go into each other).
-Cell AsColumnValue(const Cell& c, ColumnKind kind)
+std::wstring CellText(const PackedCell& c, const TextPool& texts)
 {
-    Cell out;
-    if (IsEmpty(c))
+    return c.kind == CellKind::Text ? texts.Get(c.text) : ValueText(c.kind, c.number);
+}
+
+// A cell as the column's type delivers it: text columns turn everything into text (a new text
+// of the pool for what is not text already), the other columns keep only values of their own
+// kind (numbers and dates go into each other). Empty when nothing is delivered.
+PackedCell AsColumnValue(const PackedCell& c, ColumnKind kind, TextPool* texts)
+{
+    PackedCell out = c;
+    out.kind = CellKind::Empty;
+    if (IsEmpty(c, *texts))
         return out;
     switch (kind) {
     case ColumnKind::Text:
     case ColumnKind::LongText:
+        if (c.kind != CellKind::Text)
+            out.text = texts->Own(ValueText(c.kind, c.number));
         out.kind = CellKind::Text;
-        out.text = CellText(c);
         return out;
     case ColumnKind::Number:
-        if (c.kind == CellKind::Number || c.kind == CellKind::Date) {
-            out.kind = CellKind::Number;
-            out.number = c.number;
-        }
-        return out;
     case ColumnKind::Date:
-        if (c.kind == CellKind::Number || c.kind == CellKind::Date) {
-            out.kind = CellKind::Date;
-            out.number = c.number;
-        }
+        if (c.kind == CellKind::Number || c.kind == CellKind::Date)
+            out.kind = kind == ColumnKind::Number ? CellKind::Number : CellKind::Date;
         return out;
     case ColumnKind::Bool:
         if (c.kind == CellKind::Bool)
-            out = c;
+            out.kind = CellKind::Bool;
         return out;
     }
     return out;
 }
+
+// The kind most of the first data rows of a column hold (numbers win a tie, as the provider's
+// do); text longer than a short text anywhere in the column makes it long text.
+struct KindCounts
+{
+    int counts[4] = {};  // number, date, bool, text
+    size_t seen = 0;
+    bool longText = false;
+
+    void Add(const PackedCell& c, const TextPool& texts)
+    {
+        if (c.kind == CellKind::Text && texts.Get(c.text).size() > kShortTextChars)
+            longText = true;
+        if (IsEmpty(c, texts) || seen >= kTypeGuessRows)
+            return;
+        ++seen;
+        switch (c.kind) {
+        case CellKind::Number: ++counts[0]; break;
+        case CellKind::Date: ++counts[1]; break;
+        case CellKind::Bool: ++counts[2]; break;
+        default: ++counts[3]; break;
+        }
+    }
+
+    ColumnKind Kind() const
+    {
+        static const ColumnKind kinds[] = {ColumnKind::Number, ColumnKind::Date, ColumnKind::Bool, ColumnKind::Text};
+        int best = 3;
+        for (int k = 2; k >= 0; --k)
+            if (counts[k] > 0 && counts[k] >= counts[best])
+                best = k;
+        if (kinds[best] == ColumnKind::Text && longText)
+            return ColumnKind::LongText;
+        return kinds[best];
+    }
+};
+
+bool SamePlace(const PackedCell& a, const PackedCell& b) { return a.row == b.row && a.column == b.column; }
 
 }  // namespace
 
@@ -415,66 +452,155 @@ bool IsDateFormatCode(const std::wstring& code)
     return false;
 }
 
-SheetTable TableOfGrid(const std::wstring& name, const SheetGrid& grid)
+// ---- cells and tables ----
+
+TextPool::TextPool(std::shared_ptr<const std::vector<std::wstring>> shared) : shared_(std::move(shared)) {}
+
+const std::wstring& TextPool::Get(uint32_t index) const
+{
+    return (index & kOwnBit) ? own_[index & ~kOwnBit] : (*shared_)[index];
+}
+
+uint32_t TextPool::Own(std::wstring text)
+{
+    own_.push_back(std::move(text));
+    return (uint32_t)(own_.size() - 1) | kOwnBit;
+}
+
+void SheetGrid::Put(uint16_t row, uint16_t column, const Cell& cell)
+{
+    PackedCell c;
+    c.row = row;
+    c.column = column;
+    c.kind = cell.kind;
+    if (cell.kind == CellKind::Text) {
+        c.text = texts_.Own(cell.text);
+        textChars_ += cell.text.size();
+    } else {
+        c.number = cell.number;
+    }
+    cells_.push_back(c);
+}
+
+void SheetGrid::PutShared(uint16_t row, uint16_t column, uint32_t index)
+{
+    PackedCell c;
+    c.row = row;
+    c.column = column;
+    c.kind = CellKind::Text;
+    c.text = index;
+    textChars_ += texts_.Get(index).size();
+    cells_.push_back(c);
+}
+
+std::vector<PackedCell> SheetGrid::TakeSorted()
+{
+    std::vector<PackedCell> cells = std::move(cells_);
+    cells_.clear();
+    textChars_ = 0;
+    std::stable_sort(cells.begin(), cells.end(), [](const PackedCell& a, const PackedCell& b) {
+        return a.row != b.row ? a.row < b.row : a.column < b.column;
+    });
+    // Of cells at one place the last one read stands.
+    size_t kept = 0;
+    for (size_t i = 0; i < cells.size(); ++i) {
+        if (i + 1 < cells.size() && SamePlace(cells[i], cells[i + 1]))
+            continue;
+        cells[kept++] = cells[i];
+    }
+    cells.resize(kept);
+    cells.shrink_to_fit();
+    return cells;
+}
+
+Cell TableRows::ValueOf(const PackedCell& c) const
+{
+    Cell out;
+    out.kind = c.kind;
+    if (c.kind == CellKind::Text)
+        out.text = texts_.Get(c.text);
+    else if (c.kind != CellKind::Empty)
+        out.number = c.number;
+    return out;
+}
+
+Cell TableRows::Row::operator[](size_t column) const
+{
+    const PackedCell* at = std::lower_bound(begin(), end(), column,
+                                            [](const PackedCell& c, size_t col) { return c.column < col; });
+    return at != end() && at->column == column ? rows_->ValueOf(*at) : Cell();
+}
+
+// Fills a table's rows from the cells of its used range.
+struct TableBuilder
+{
+    static void Build(TableRows* rows, TextPool texts, std::vector<PackedCell> cells, size_t count, size_t width)
+    {
+        rows->texts_ = std::move(texts);
+        rows->cells_ = std::move(cells);
+        rows->width_ = width;
+        rows->starts_.assign(count + 1, 0);
+        for (const PackedCell& c : rows->cells_)
+            ++rows->starts_[(size_t)c.row + 1];
+        for (size_t r = 0; r < count; ++r)
+            rows->starts_[r + 1] += rows->starts_[r];
+    }
+};
+
+SheetTable TableOfGrid(const std::wstring& name, SheetGrid* grid)
 {
     SheetTable table;
     table.name = name;
+    std::vector<PackedCell> cells = grid->TakeSorted();
+    TextPool texts = std::move(grid->Texts());
+    *grid = SheetGrid();
     // The used range: the rows and columns between the first and the last cell with a value.
     size_t top = SIZE_MAX, bottom = 0, left = SIZE_MAX, right = 0;
-    for (size_t r = 0; r < grid.size(); ++r)
-        for (size_t c = 0; c < grid[r].size(); ++c)
-            if (!IsEmpty(grid[r][c])) {
-                top = std::min(top, r);
-                bottom = std::max(bottom, r);
-                left = std::min(left, c);
-                right = std::max(right, c);
-            }
+    for (const PackedCell& c : cells)
+        if (!IsEmpty(c, texts)) {
+            top = std::min(top, (size_t)c.row);
+            bottom = std::max(bottom, (size_t)c.row);
+            left = std::min(left, (size_t)c.column);
+            right = std::max(right, (size_t)c.column);
+        }
     if (top == SIZE_MAX)
         return table;
     size_t width = right - left + 1;
-    for (size_t c = 0; c < width; ++c) {
-        TableColumn column;
-        column.name = CellText(CellAt(grid, top, left + c));
-        if (column.name.empty())
-            column.name = L"F" + std::to_wstring(c + 1);
-        // The kind most of the first data rows hold (numbers win a tie, as the provider's do);
-        // text longer than a short text anywhere in the column makes it long text.
-        int counts[5] = {};
-        bool longText = false;
-        for (size_t r = top + 1, seen = 0; r <= bottom; ++r) {
-            const Cell& cell = CellAt(grid, r, left + c);
-            if (cell.kind == CellKind::Text && cell.text.size() > kShortTextChars)
-                longText = true;
-            if (IsEmpty(cell) || seen >= kTypeGuessRows)
-                continue;
-            ++seen;
-            switch (cell.kind) {
-            case CellKind::Number: ++counts[0]; break;
-            case CellKind::Date: ++counts[1]; break;
-            case CellKind::Bool: ++counts[2]; break;
-            default: ++counts[3]; break;
-            }
-        }
-        static const ColumnKind kinds[] = {ColumnKind::Number, ColumnKind::Date, ColumnKind::Bool, ColumnKind::Text};
-        int best = 3;
-        for (int k = 2; k >= 0; --k)
-            if (counts[k] > 0 && counts[k] >= counts[best])
-                best = k;
-        column.kind = kinds[best];
-        if (column.kind == ColumnKind::Text && longText)
-            column.kind = ColumnKind::LongText;
-        table.columns.push_back(column);
+    auto inRange = [&](const PackedCell& c) { return c.row <= bottom && c.column >= left && c.column <= right; };
+    table.columns.resize(width);
+    std::vector<KindCounts> kinds(width);
+    for (const PackedCell& c : cells) {
+        if (!inRange(c) || c.row < top)
+            continue;
+        if (c.row == top)
+            table.columns[c.column - left].name = CellText(c, texts);
+        else
+            kinds[c.column - left].Add(c, texts);
     }
-    for (size_t r = top + 1; r <= bottom; ++r) {
-        std::vector<Cell> row(width);
-        for (size_t c = 0; c < width; ++c)
-            row[c] = AsColumnValue(CellAt(grid, r, left + c), table.columns[c].kind);
-        table.rows.push_back(std::move(row));
+    for (size_t i = 0; i < width; ++i) {
+        if (table.columns[i].name.empty())
+            table.columns[i].name = L"F" + std::to_wstring(i + 1);
+        table.columns[i].kind = kinds[i].Kind();
     }
+    // The data rows, each cell as its column delivers it, counted from the row under the header.
+    size_t kept = 0;
+    for (const PackedCell& c : cells) {
+        if (!inRange(c) || c.row <= top)
+            continue;
+        PackedCell value = AsColumnValue(c, table.columns[c.column - left].kind, &texts);
+        if (value.kind == CellKind::Empty)
+            continue;
+        value.row = (uint16_t)(c.row - top - 1);
+        value.column = (uint16_t)(c.column - left);
+        cells[kept++] = value;
+    }
+    cells.resize(kept);
+    cells.shrink_to_fit();
+    TableBuilder::Build(&table.rows, std::move(texts), std::move(cells), bottom - top, width);
     return table;
 }
 
-BookStatus ReadSheetTablesFromStream(IStream* stream, std::vector<SheetTable>* tables)
+BookStatus ReadSheetTablesFromStream(IStream* stream, std::vector<SheetTable>* tables, std::wstring* largeSheet)
 {
     tables->clear();
     RecordReader reader(stream);
@@ -484,29 +610,42 @@ BookStatus ReadSheetTablesFromStream(IStream* stream, std::vector<SheetTable>* t
     BookStatus status = ReadGlobals(&reader, &g);
     if (status != BookStatus::Ok)
         return status;
-    for (const SheetInfo& sheet : g.sheets) {
-        if (sheet.kind != 0)
-            continue;
-        SheetGrid grid;
+    // The worksheets in the order of the stream: no substream may start inside another one,
+    // so that every record is read once whatever the list claims.
+    std::vector<size_t> order;
+    for (size_t i = 0; i < g.sheets.size(); ++i)
+        if (g.sheets[i].kind == 0)
+            order.push_back(i);
+    std::sort(order.begin(), order.end(),
+              [&](size_t a, size_t b) { return g.sheets[a].offset < g.sheets[b].offset; });
+    std::vector<SheetTable> read(g.sheets.size());
+    uint64_t end = reader.Position();  // of the globals
+    for (size_t i : order) {
+        const SheetInfo& sheet = g.sheets[i];
+        SheetGrid grid(g.strings);
         SheetReader cells(g, &grid);
-        status = cells.Read(&reader, sheet.offset);
+        status = sheet.offset < end ? BookStatus::Damaged : cells.Read(&reader, sheet.offset, &end);
         if (status != BookStatus::Ok) {
-            tables->clear();
+            if (status == BookStatus::TooLarge && largeSheet)
+                *largeSheet = sheet.name;
             return status;
         }
-        tables->push_back(TableOfGrid(sheet.name, grid));
+        read[i] = TableOfGrid(sheet.name, &grid);
     }
+    for (size_t i = 0; i < g.sheets.size(); ++i)
+        if (g.sheets[i].kind == 0)
+            tables->push_back(std::move(read[i]));
     return BookStatus::Ok;
 }
 
-BookStatus ReadSheetTables(const wchar_t* path, std::vector<SheetTable>* tables)
+BookStatus ReadSheetTables(const wchar_t* path, std::vector<SheetTable>* tables, std::wstring* largeSheet)
 {
     tables->clear();
     BookStream book;
     BookStatus status = book.Open(path);
     if (status != BookStatus::Ok)
         return status;
-    return ReadSheetTablesFromStream(book.Stream(), tables);
+    return ReadSheetTablesFromStream(book.Stream(), tables, largeSheet);
 }
 
 }  // namespace xlsread

@@ -3,9 +3,15 @@
 // F2 ... by position), the type of each column is guessed from its first eight data rows, and
 // every further row is one row of values. Built on the workbook folder's compound-file and
 // record reading.
+//
+// Memory follows what the file holds, not what it claims: only cells with a value are kept, a
+// shared string is held once however many cells show it, a sheet named by several entries of
+// the workbook's list is read once, and a sheet that brings more than kMaxSheetCells cells or
+// kMaxSheetTextChars characters of text is refused.
 #pragma once
 #include <stdint.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,6 +37,97 @@ const size_t kShortTextChars = 255;
 // Data rows that decide a column's type.
 const size_t kTypeGuessRows = 8;
 
+// What one sheet may bring: cells with a value (half of all a sheet can hold), and characters
+// of text counted over its text cells (a string shown by many cells counts in each).
+const size_t kMaxSheetCells = 8u * 1024 * 1024;
+const size_t kMaxSheetTextChars = 128u * 1024 * 1024;
+
+// A cell as it is kept: its place, its kind and either its number or its text's index.
+struct PackedCell
+{
+    union {
+        double number;
+        uint32_t text;
+    };
+    uint16_t row;
+    uint16_t column;
+    CellKind kind;
+};
+
+// The texts cells refer to: the workbook's shared strings (held once for all its sheets) and
+// the sheet's own (inline labels, numbers shown as text).
+class TextPool
+{
+public:
+    explicit TextPool(std::shared_ptr<const std::vector<std::wstring>> shared = nullptr);
+    // The text of an index that Own gave or of a shared string (the caller checks its range).
+    const std::wstring& Get(uint32_t index) const;
+    uint32_t Own(std::wstring text);
+    size_t SharedCount() const { return shared_ ? shared_->size() : 0; }
+
+private:
+    static const uint32_t kOwnBit = 0x80000000u;
+    std::shared_ptr<const std::vector<std::wstring>> shared_;
+    std::vector<std::wstring> own_;
+};
+
+// The cells of one sheet with a value, in the order the file gives them (rows and columns from
+// 0); a later cell at the same place replaces an earlier one.
+class SheetGrid
+{
+public:
+    explicit SheetGrid(std::shared_ptr<const std::vector<std::wstring>> shared = nullptr) : texts_(std::move(shared)) {}
+    void Put(uint16_t row, uint16_t column, const Cell& cell);
+    // A text cell showing shared string index (checked by the caller).
+    void PutShared(uint16_t row, uint16_t column, uint32_t index);
+    size_t Cells() const { return cells_.size(); }
+    size_t TextChars() const { return textChars_; }
+    // The cells sorted by row and column, each place once; TextPool for their texts.
+    std::vector<PackedCell> TakeSorted();
+    TextPool& Texts() { return texts_; }
+
+private:
+    TextPool texts_;
+    std::vector<PackedCell> cells_;
+    size_t textChars_ = 0;
+};
+
+// The data rows of a table: only cells with a value are kept, by row and column.
+class TableRows
+{
+public:
+    class Row
+    {
+    public:
+        Row(const TableRows* rows, size_t index) : rows_(rows), index_(index) {}
+        size_t size() const { return rows_->width_; }
+        // The cell of a column (empty where the row has none).
+        Cell operator[](size_t column) const;
+        // Its cells with a value, in column order.
+        const PackedCell* begin() const { return rows_->cells_.data() + rows_->starts_[index_]; }
+        const PackedCell* end() const { return rows_->cells_.data() + rows_->starts_[index_ + 1]; }
+
+    private:
+        const TableRows* rows_;
+        size_t index_;
+    };
+
+    size_t size() const { return starts_.empty() ? 0 : starts_.size() - 1; }
+    bool empty() const { return size() == 0; }
+    Row operator[](size_t row) const { return Row(this, row); }
+    size_t Width() const { return width_; }
+    // The value of a kept cell.
+    Cell ValueOf(const PackedCell& cell) const;
+    const std::wstring& TextOf(const PackedCell& cell) const { return texts_.Get(cell.text); }
+
+private:
+    friend struct TableBuilder;
+    TextPool texts_;
+    std::vector<PackedCell> cells_;  // row: the data row, column: the table's column
+    std::vector<size_t> starts_;     // the first cell of each row; one more at the end
+    size_t width_ = 0;
+};
+
 struct TableColumn
 {
     std::wstring name;
@@ -39,26 +136,25 @@ struct TableColumn
 
 struct SheetTable
 {
-    std::wstring name;                    // the sheet's name as its tab shows it
+    std::wstring name;  // the sheet's name as its tab shows it
     std::vector<TableColumn> columns;
-    std::vector<std::vector<Cell>> rows;  // one cell per column, the header row not included
+    TableRows rows;     // one cell per column, the header row not included
 };
-
-// The cells of one sheet, row by row (rows and columns from 0; short rows are padded with
-// empty cells only up to their last cell).
-using SheetGrid = std::vector<std::vector<Cell>>;
 
 // Reads every worksheet of the workbook at path (charts and macro sheets are left out).
 // Ok, or why the workbook cannot be read: NotFound, Locked, NotWorkbook (also a renamed .xlsx),
 // OldFormat (Excel 95 and older), Encrypted, Damaged (truncated records, a string index or a
-// record length out of range), IoError.
-xls::BookStatus ReadSheetTables(const wchar_t* path, std::vector<SheetTable>* tables);
+// record length out of range), IoError, TooLarge (a sheet brings more than the limits allow:
+// *largeSheet, when given, gets its name).
+xls::BookStatus ReadSheetTables(const wchar_t* path, std::vector<SheetTable>* tables,
+                                std::wstring* largeSheet = nullptr);
 
 // The same for the bytes of a "Workbook" stream (for tests of single records).
-xls::BookStatus ReadSheetTablesFromStream(IStream* stream, std::vector<SheetTable>* tables);
+xls::BookStatus ReadSheetTablesFromStream(IStream* stream, std::vector<SheetTable>* tables,
+                                          std::wstring* largeSheet = nullptr);
 
-// Turns the cells of a sheet into a table (header, types, rows).
-SheetTable TableOfGrid(const std::wstring& name, const SheetGrid& grid);
+// Turns the cells of a sheet into a table (header, types, rows); the grid is emptied.
+SheetTable TableOfGrid(const std::wstring& name, SheetGrid* grid);
 
 // The text a number shows in a text column (the user's decimal separator).
 std::wstring NumberText(double value);

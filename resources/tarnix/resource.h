@@ -82,6 +82,7 @@
 #define IDS_T_OK_BUTTON        91
 #define IDS_T_SAVE_TITLE       92
 #define IDS_T_SAVE_STATUS      93
+#define IDS_T_CHECK_NO_TRANSACTION 94
 #define IDS_T_CHECK_TITLE      95
 #define IDS_T_CHECK_RENUMBER   96
 #define IDS_T_CHECK_CANCELLED  97
@@ -146,6 +147,7 @@
 // text files and the row import of flat sources (140-149)
 #define IDS_I_TXT_BAD_BYTES     140
 #define IDS_I_TXT_FIELD_COUNT   141
+#define IDS_I_TXT_LINE_TOO_LONG 149
 #define IDS_I_ROW_BAD_VALUE     142
 #define IDS_I_ROW_BAD_COORDINATE 143
 #define IDS_I_ROW_SYS_ITEM_FAILED 144

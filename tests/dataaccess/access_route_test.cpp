@@ -25,6 +25,18 @@ Connection* OpenReadOnly(const std::wstring& path, HRESULT* hr)
     return c;
 }
 
+// The rows of a table of the file as a client snapshot, over a read-only connection.
+void OpenTable(const std::wstring& path, const wchar_t* table, Ref<Connection>* c, Ref<Recordset>* rs)
+{
+    HRESULT hr;
+    c->reset(OpenReadOnly(path, &hr));
+    ASSERT_EQ(S_OK, hr) << adotest::FirstErrorOf(c->get());
+    rs->reset(Recordset::Create());
+    (*rs)->put_CursorLocation(adUseClient);
+    ASSERT_EQ(S_OK, (*rs)->Open(table, c->get(), adOpenKeyset, adLockReadOnly, adCmdTable))
+        << adotest::FirstErrorOf(c->get());
+}
+
 std::vector<std::pair<std::wstring, std::wstring>> TablesOf(Connection* c)
 {
     std::vector<std::pair<std::wstring, std::wstring>> out;
@@ -90,13 +102,9 @@ TEST(AccessRoute, DeliversEachColumnTypeTypedWithNulls)
     std::wstring path = Fixture(L"testV2000.mdb");
     if (path.empty())
         GTEST_SKIP() << "no Access fixtures";
-    HRESULT hr;
-    Ref<Connection> c(OpenReadOnly(path, &hr));
-    ASSERT_EQ(S_OK, hr) << adotest::FirstErrorOf(c.get());
-    Ref<Recordset> rs(Recordset::Create());
-    rs->put_CursorLocation(adUseClient);
-    ASSERT_EQ(S_OK, rs->Open(L"Table1", c.get(), adOpenKeyset, adLockReadOnly, adCmdTable))
-        << adotest::FirstErrorOf(c.get());
+    Ref<Connection> c;
+    Ref<Recordset> rs;
+    ASSERT_NO_FATAL_FAILURE(OpenTable(path, L"Table1", &c, &rs));
     long count = 0;
     rs->get_RecordCount(&count);
     EXPECT_EQ(2, count);
@@ -140,6 +148,46 @@ TEST(AccessRoute, DeliversEachColumnTypeTypedWithNulls)
             ASSERT_EQ(S_OK, VariantChangeType(&text, &v, 0, VT_BSTR)) << v.vt;
             EXPECT_EQ(std::wstring(e.first), text.bstrVal);
             VariantClear(&text);
+        }
+        VariantClear(&v);
+    }
+}
+
+TEST(AccessRoute, DecimalColumnsComeAsNumbers)
+{
+    std::wstring path = Fixture(L"fixedNumericTestV2000.mdb");
+    if (path.empty())
+        GTEST_SKIP() << "no Access fixtures";
+    Ref<Connection> c;
+    Ref<Recordset> rs;
+    ASSERT_NO_FATAL_FAILURE(OpenTable(path, L"test", &c, &rs));
+    Ref<Fields> fields;
+    rs->get_Fields(fields.out());
+    // A memo stays long text; the Decimal columns hold numbers.
+    struct Expect {
+        const wchar_t* column;
+        DataTypeEnum type;
+        double value;
+    } expected[] = {{L"col1", adLongVarWChar, 0}, {L"col2", adNumeric, 1}, {L"col3", adNumeric, 0},
+                    {L"col4", adNumeric, 0},      {L"col5", adNumeric, 4}, {L"col6", adNumeric, -1},
+                    {L"col7", adNumeric, 1}};
+    for (const Expect& e : expected) {
+        SCOPED_TRACE(testing::Message() << "column " << std::string(e.column, e.column + wcslen(e.column)));
+        Ref<Field> f;
+        ASSERT_EQ(S_OK, fields->Item(e.column, f.out()));
+        DataTypeEnum type;
+        f->get_Type(&type);
+        EXPECT_EQ(e.type, type);
+        VARIANT v, number;
+        VariantInit(&v);
+        VariantInit(&number);
+        ASSERT_EQ(S_OK, f->get_Value(&v));
+        if (e.type == adNumeric) {
+            EXPECT_NE(VT_BSTR, v.vt);
+            ASSERT_EQ(S_OK, VariantChangeType(&number, &v, 0, VT_R8));
+            EXPECT_EQ(e.value, number.dblVal);
+        } else {
+            EXPECT_EQ(VT_BSTR, v.vt);
         }
         VariantClear(&v);
     }

@@ -140,8 +140,8 @@ TEST_F(StatementReuseTest, FailedRunThenGoodRun)
 }
 
 // A statement prepared before the table changed runs against the table as it is now: after a
-// column is added, after the table is made anew with its columns in another order, after it is
-// dropped (the run fails) and made again.
+// column is added (the recordset's reading back of a new row included), after the table is made
+// anew with its columns in another order, after it is dropped (the run fails) and made again.
 TEST_F(StatementReuseTest, SchemaChangeBetweenRuns)
 {
     Ref<Command> cmd(NewCommand(L"INSERT INTO T (NAME, N) VALUES (?, ?)"));
@@ -153,6 +153,12 @@ TEST_F(StatementReuseTest, SchemaChangeBetweenRuns)
         return Run(cmd.get(), {&a.v, &b.v});
     };
     ASSERT_EQ(S_OK, insert(L"before", 1));
+    // A row added through a recordset is read back by a statement that is kept prepared.
+    rs.reset(Open(L"SELECT * FROM T ORDER BY ID"));
+    ASSERT_EQ(S_OK, rs->AddNew());
+    PutText(rs.get(), L"NAME", L"read back before");
+    ASSERT_EQ(S_OK, rs->Update()) << FirstError().c_str();
+    rs.reset();
     Exec(L"ALTER TABLE T ADD COLUMN EXTRA TEXT DEFAULT 'x'");
     ASSERT_EQ(S_OK, insert(L"added", 2)) << FirstError().c_str();
     rs.reset(Open(L"SELECT * FROM T ORDER BY ID"));

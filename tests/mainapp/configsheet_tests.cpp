@@ -490,6 +490,26 @@ TEST_F(ConfigSheet, CustomColumnsAreCheckedInOrderAndTheOffendingEditFocused)
     EXPECT_LT(EntryIndex(config_->LitFields, pair), 0);
 }
 
+// The name of a column made on the page and not applied yet is taken for the next new column,
+// also when the lists show the first one under other labels.
+TEST_F(ConfigSheet, ASecondNewColumnOfOneNameIsRefusedWhateverTheFirstOnesLabels)
+{
+    RunSheet([&](HWND sheet) {
+        HWND page = ShowPage(sheet, CONFIG_PAGE_CUSTOM);
+        EXPECT_EQ(L"", TryColumn(page, L"Hustota", L"", L"##"));
+        for (int k : {CONFIG_PAGE_SYSTEM, CONFIG_PAGE_LOCALITY, CONFIG_PAGE_SEARCH}) {
+            HWND list = GetDlgItem(ShowPage(sheet, k), k == CONFIG_PAGE_SEARCH ? IDC_LIST_ONLY : IDC_LIST_DATA);
+            int last = (int)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) - 1;
+            EditLabel(list, last, L"Hustota jedinců");
+            EXPECT_EQ(L"Hustota jedinců", wintest::ListCellText(list, last, 0)) << k;
+        }
+        page = ShowPage(sheet, CONFIG_PAGE_CUSTOM);
+        EXPECT_EQ(Str(IDS_COLUMN_EXISTS), TryColumn(page, L"HUSTOTA", L"", L"##"));
+        EXPECT_EQ(1, (int)SendDlgItemMessageW(page, IDC_CUST_LIST, LB_GETCOUNT, 0, 0));
+        DialogScript::PostClick(sheet, IDCANCEL);
+    });
+}
+
 TEST_F(ConfigSheet, AColumnTakesItsCommittedNameAgainAndADeleteCancelledKeepsIt)
 {
     std::vector<std::wstring> fields = SearchFieldNames(1);

@@ -755,13 +755,31 @@ TEST_F(LitListsTest, ANewAuthorIsListedAndReachesTheCardsAuthorFilter)
     EXPECT_EQ(before + 1, (int)SendMessageW(cardCombo, CB_GETCOUNT, 0, 0));
 }
 
-TEST_F(LitListsTest, PagesScreenshots)
+// Each tab shows its own page alone, with the row chosen in its list in the page's fields as the
+// database holds it; the screenshots show the three pages so.
+TEST_F(LitListsTest, EachTabShowsItsPageWithTheChosenRowInItsFields)
 {
+    // A row's columns in the order of the fields name, 106 and 108 of its page.
+    const std::wstring queries[kLitListsPageCount] = {
+        L"SELECT NAME, ifnull(ABBREV, ''), ifnull(PLACE, '') FROM EDITORS WHERE ID = ",
+        L"SELECT NAME, ifnull(ABBREV, ''), ifnull((SELECT NAME FROM EDITORS WHERE ID = EDITORID), '') "
+        L"FROM JOURNALS WHERE ID = ",
+        L"SELECT NAME, ifnull(ABBREV, ''), ifnull(FULLNAME, '') FROM LITAUTHORS WHERE ID = ",
+    };
     RunLists(LITLISTS_PUBLISHERS, [&](HWND dialog) {
         HWND tabs = GetDlgItem(dialog, IDC_LITLISTS_TABS);
         for (int tab = 0; tab < kLitListsPageCount; tab++) {
             ClickTab(tabs, tab);
             SelectListRow(tab, 1);
+            for (int other = 0; other < kLitListsPageCount; other++)
+                EXPECT_EQ(other == tab, IsWindowVisible(ListPage(other)) != FALSE) << tab << " " << other;
+            int id = ListData(Field(tab, IDC_LITLISTS_ROWS), LB_GETITEMDATA, 1);
+            EXPECT_EQ(id, Lists()->CurrentIds[tab]) << tab;
+            Rows stored = Query(path_, queries[tab] + Num(id));
+            std::vector<std::wstring> shown;
+            for (int field : {IDC_LITLISTS_NAME, IDC_LITLISTS_FIELD106, IDC_LITLISTS_FIELD108})
+                shown.push_back(wintest::WindowText(Field(tab, field)));
+            EXPECT_EQ(stored.empty() ? std::vector<std::wstring>() : stored[0], shown) << tab;
             RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
             wintest::PumpMessages(50);
             wchar_t name[32];

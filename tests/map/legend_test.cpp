@@ -4,13 +4,16 @@
 #include <psapi.h>
 
 #include <cmath>
+#include <fstream>
 #include <gtest/gtest.h>
 
 #include "mainapp/zm_protocol.h"
+#include "map/layershapes.h"
 #include "map/legend.h"
 #include "tests/map/maphost.h"
 #include "tests/support/wintest.h"
 
+using maptest::LayerItem;
 using maptest::MakeShape;
 using maptest::WriteLayer;
 
@@ -255,4 +258,49 @@ TEST(LegendItems, ExtentComesFromLayersThatOpenedWithShapes)
     EXPECT_FALSE(ShapeLayersExtent(items + 2, 6, &x0, &y0, &x1, &y1));
     for (LegendItem* item : items)
         free(item);
+}
+
+// An index whose entries all name one large record loads that record once: the shapes never
+// take more than the file holds. The layer's own index still gives every shape.
+TEST(LegendItems, IndexEntriesNamingOneRecordLoadItOnce)
+{
+    wintest::ScopedTempFolder folder(L"legend_index");
+    std::vector<double> ring;
+    for (int i = 0; i < 10000; ++i)
+        ring.insert(ring.end(), {14.0 + std::cos(i * 0.000628), 49.5 + std::sin(i * 0.000628)});
+    ring.insert(ring.end(), {ring[0], ring[1]});  // closed: 10,001 vertices
+    ASSERT_TRUE(WriteLayer(folder.Path(), L"kraje", SHPT_POLYGON,
+                           {MakeShape(SHPT_POLYGON, {ring}), MakeShape(SHPT_POLYGON, {{15, 49, 15.1, 49, 15, 49.1, 15, 49}}),
+                            MakeShape(SHPT_POLYGON, {{16, 49, 16.1, 49, 16, 49.1, 16, 49}})}));
+    // The same geometry under an index of 1,000 entries, each naming the large first record.
+    CopyFileW(folder.File(L"kraje.shp").c_str(), folder.File(L"opakovane.shp").c_str(), FALSE);
+    std::string index = wintest::ReadFileBytes(folder.File(L"kraje.shx"));
+    ASSERT_GE(index.size(), 108u);
+    std::string repeated = index.substr(0, 100);
+    const uint32_t words = (100 + 8 * 1000) / 2;
+    for (int k = 0; k < 4; ++k)
+        repeated[24 + k] = (char)(words >> (24 - 8 * k));
+    for (int i = 0; i < 1000; ++i)
+        repeated += index.substr(100, 8);
+    std::ofstream(folder.File(L"opakovane.shx").c_str(), std::ios::binary) << repeated;
+    struct Case {
+        const wchar_t* name;
+        int entries, shapes, vertices;
+    } cases[] = {{L"kraje", 3, 3, 10001 + 4 + 4}, {L"opakovane", 1000, 1, 10001}};
+    for (const Case& c : cases) {
+        LegendItem* item = LayerItem(folder.Path(), c.name);
+        ASSERT_NE(nullptr, item);
+        EXPECT_EQ(c.entries, item->ShapeCount);
+        LoadItemShapes(item, folder.Path().c_str());
+        ASSERT_EQ(c.entries, item->Shapes->GetCount());
+        int shapes = 0, vertices = 0;
+        for (int i = 0; i < item->Shapes->GetCount(); ++i)
+            if (const SHPObject* s = ((const LayerShape*)item->Shapes->GetItems()[i])->Shape) {
+                ++shapes;
+                vertices += s->nVertices;
+            }
+        EXPECT_EQ(c.shapes, shapes);
+        EXPECT_EQ(c.vertices, vertices);
+        FreeLegendItem(item);
+    }
 }

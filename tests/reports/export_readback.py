@@ -24,6 +24,9 @@ import tempfile
 
 import xlrd
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import checked_gtest  # noqa: E402
+
 NBSP = "\u00a0"
 MAX_CELL = 32767
 FIRST_TRUE_SERIAL = 61  # 1 March 1900: before it the sheet's day numbers are off by one
@@ -137,10 +140,10 @@ def check_text_file(problems, path, encoding, delimiter, manifest, kinds, rows):
 
 def sheet_value(column, kind, value):
     """(xlrd cell type, value) a sheet must hold for a list value."""
+    if value is None:  # a blank cell, a coordinate's too
+        return xlrd.XL_CELL_EMPTY, ""
     if column["degrees"]:
         return xlrd.XL_CELL_TEXT, shown(column, kind, value)
-    if value is None:
-        return xlrd.XL_CELL_EMPTY, ""
     if kind in ("int", "real"):
         return xlrd.XL_CELL_NUMBER, float(value)
     if kind == "date":
@@ -233,11 +236,15 @@ def main():
     exe, wine_run = sys.argv[1], sys.argv[2]
     folder = tempfile.mkdtemp(prefix="zor_readback_")
     try:
-        env = dict(os.environ, ZOR_READBACK_DIR="Z:" + folder.replace("/", "\\"))
-        run = subprocess.run([wine_run, exe, "--gtest_filter=ReadbackFiles.*", "--gtest_color=no"], env=env,
-                             capture_output=True, text=True, timeout=600)
-        if run.returncode != 0 or not os.path.exists(os.path.join(folder, "manifest.json")):
-            print(run.stdout[-3000:], run.stderr[-2000:])
+        env = dict(os.environ, ZOR_READBACK_DIR=checked_gtest.windows_path(folder))
+        with open(os.path.join(folder, "run.log"), "w+", errors="replace") as log:
+            failures = checked_gtest.run_checked(wine_run, exe, ["--gtest_filter=ReadbackFiles.*", "--gtest_color=no"],
+                                                 env=env, output=log)
+            log.seek(0)
+            output = log.read()
+        if failures or not os.path.exists(os.path.join(folder, "manifest.json")):
+            print(output[-5000:])
+            print("\n".join(failures))
             print("the export files were not written")
             return 1
         with open(os.path.join(folder, "manifest.json"), encoding="utf-8") as f:

@@ -58,7 +58,8 @@ bool SinkCallback(int position, ProgressParams* params)
     return (*g_sink)(position);
 }
 
-CheckResult RunCheck(const std::wstring& path, int flags, std::function<bool(int)> onStep = nullptr)
+CheckResult RunCheck(const std::wstring& path, int flags, std::function<bool(int)> onStep = nullptr,
+                     const wchar_t* screenshot = nullptr)
 {
     CheckResult result;
     LoadedStructure s(path);
@@ -85,6 +86,11 @@ CheckResult RunCheck(const std::wstring& path, int flags, std::function<bool(int
     result.status = wintest::WindowText(GetDlgItem(dlg, IDC_PROGRESS_STATUS));
     result.button = wintest::WindowText(GetDlgItem(dlg, IDCANCEL));
     EXPECT_TRUE(params.Cancel.load()) << "the worker's end sets the cancel flag";
+    if (screenshot) {
+        ShowWindow(dlg, SW_SHOW);
+        wintest::PumpMessages(50);
+        wintest::SaveScreenshot(dlg, screenshot);
+    }
     DestroyWindow(dlg);
     return result;
 }
@@ -244,6 +250,44 @@ TEST(DbCheck, CancelAtTheFirstStepEndsTheRunThere)
     EXPECT_EQ(r.status, L"Kontrola databáze byla přerušena");
     EXPECT_EQ(r.button, L"&OK");
     EXPECT_EQ(QueryInt(path, L"SELECT COUNT(*) FROM ZORNACOLLS WHERE SYS_LEVEL_1 IS NOT NULL"), 0);
+}
+
+namespace {
+
+int g_beginsGranted = 0;
+
+// Begins the first g_beginsGranted transactions of a run and refuses every later one.
+HRESULT BeginOnlyGranted(zdata::Connection* connection)
+{
+    return g_beginsGranted-- > 0 ? connection->BeginTrans() : E_FAIL;
+}
+
+}  // namespace
+
+TEST(DbCheck, APassWhoseTransactionDoesNotBeginStopsTheRunWritingNothing)
+{
+    struct Case {
+        int flags;
+        int granted;  // passes that begin (each pass of DBCHECK_ALL: species, order, localities,
+                      // the locality tree, records twice)
+    } cases[] = {{DBCHECK_ALL, 0}, {DBCHECK_RECORDS, 0}, {DBCHECK_ALL, 4}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.granted);
+        std::wstring path = CopySample(SampleTemplate());
+        ASSERT_NO_FATAL_FAILURE(Damage(path, {L"UPDATE ZORNACOLLS SET SYS_LEVEL_1 = NULL WHERE ID % 7 = 0"}));
+        std::wstring before = DumpDatabase(path);
+        long long damaged = QueryInt(path, L"SELECT COUNT(*) FROM ZORNACOLLS WHERE SYS_LEVEL_1 IS NULL");
+        g_beginsGranted = c.granted;
+        DbCheckBeginFn previous = SetDbCheckBegin(BeginOnlyGranted);
+        CheckResult r = RunCheck(path, c.flags, nullptr, c.granted == 0 ? L"utilities_check_no_transaction" : nullptr);
+        SetDbCheckBegin(previous);
+        EXPECT_FALSE(r.finished);
+        EXPECT_EQ(r.status, L"Kontrolu nelze provést: databáze nedovolila zahájit transakci. Soubor zůstal beze změny.");
+        EXPECT_EQ(r.button, L"&OK");
+        EXPECT_EQ(damaged, QueryInt(path, L"SELECT COUNT(*) FROM ZORNACOLLS WHERE SYS_LEVEL_1 IS NULL"));
+        if (c.granted == 0)
+            EXPECT_EQ(DumpDatabase(path), before);
+    }
 }
 
 TEST(DbCheck, EmptyDatabasesEndWithSuccessForEveryChoice)

@@ -178,19 +178,50 @@ TEST(RowImport, UnitColumnsReachingTheSpeciesLevelOutrankTheCitation)
                            L"WHERE S.NAME = 'Pterostichus zkusmus' AND Z.FTRID = " + std::to_wstring(locality)));
 }
 
+// What a run with fixed targets starts from: the records there are, a taxon and a locality.
+struct FixedTargets {
+    explicit FixedTargets(const std::wstring& db)
+        : records(Count(db, L"SELECT COUNT(*) FROM ZORNACOLLS")),
+          taxon((int)Count(db, L"SELECT MIN(SYSID) FROM SPECIES")),
+          locality((int)Count(db, L"SELECT MIN(LOCID) FROM FEATURES"))
+    {
+    }
+    long long records;
+    int taxon, locality;
+};
+
 TEST(RowImport, FixedTargetsImportNothingFromAnEmptyLine)
 {
     SampleCopy copy;
     const std::wstring& db = copy.Path();
-    long long records = Count(db, L"SELECT COUNT(*) FROM ZORNACOLLS");
-    int taxon = (int)Count(db, L"SELECT MIN(SYSID) FROM SPECIES");
-    int locality = (int)Count(db, L"SELECT MIN(LOCID) FROM FEATURES");
-    Outcome result = Import(db, L"Poznámka\r\n\r\njediný\r\n\r\n", {kNote}, L"\t", taxon, locality);
+    const FixedTargets t(db);
+    Outcome result = Import(db, L"Poznámka\r\n\r\njediný\r\n\r\n", {kNote}, L"\t", t.taxon, t.locality);
     EXPECT_EQ(IMPORT_COMMITTED, result.outcome);
-    EXPECT_EQ(records + 1, Count(db, L"SELECT COUNT(*) FROM ZORNACOLLS"));
-    EXPECT_EQ(std::to_wstring(taxon) + L"|" + std::to_wstring(locality),
+    EXPECT_EQ(t.records + 1, Count(db, L"SELECT COUNT(*) FROM ZORNACOLLS"));
+    EXPECT_EQ(std::to_wstring(t.taxon) + L"|" + std::to_wstring(t.locality),
               Value(db, L"SELECT SYSID || '|' || FTRID FROM ZORNACOLLS WHERE RECNOTE = 'jediný'"));
     EXPECT_EQ(0, result.errors);
+}
+
+TEST(RowImport, ALineBeyondTheBoundIsLoggedWithItsNumberAndSkipped)
+{
+    SampleCopy copy;
+    const std::wstring& db = copy.Path();
+    const FixedTargets t(db);
+    std::wstring text = L"Poznámka\r\npřed\r\n" + std::wstring(kTextMaxLine + 1, L'x') + L"\r\npo\r\n";
+    std::string log;
+    {
+        TextImport run(db);
+        EXPECT_EQ(IMPORT_COMMITTED, run.Run(text, {kNote}, L"\t", t.taxon, t.locality));
+        EXPECT_EQ(1, run.sink.errorsLogged);
+        std::vector<std::wstring> files = run.logs.Logs();
+        ASSERT_EQ(1u, files.size());
+        log = wintest::ReadFileBytes(files[0]);
+    }
+    EXPECT_EQ(t.records + 2, Count(db, L"SELECT COUNT(*) FROM ZORNACOLLS"));
+    EXPECT_EQ(1, Count(db, L"SELECT COUNT(*) FROM ZORNACOLLS WHERE RECNOTE = 'po'"));
+    EXPECT_EQ(0u, log.find("3\r\n")) << log;  // the line's number
+    EXPECT_NE(std::string::npos, log.find("1 048 576")) << log;
 }
 
 TEST(RowImport, APublicationIsCreatedOnceWithItsAuthorsAndItsColumnsKept)

@@ -115,7 +115,8 @@ std::function<bool()> OnPage(int index, PageStep body)
 }
 
 // The steps of one import through every page; the pages met, in order.
-std::vector<int> ImportThroughThePages(const Case& c, const std::wstring& wrongFile, const std::function<void(WORD)>& command)
+std::vector<int> ImportThroughThePages(const Case& c, const std::wstring& wrongFile, const std::wstring& olderBook,
+                                       const std::function<void(WORD)>& command)
 {
     std::vector<int> pages;
     const std::wstring shot = std::wstring(L"utilities_tableform_") + (c.type == IMPSRC_ACCESS ? L"access" : L"excel");
@@ -134,6 +135,15 @@ std::vector<int> ImportThroughThePages(const Case& c, const std::wstring& wrongF
                    SetDlgItemTextW(welcome, IDC_IMP_PATH, wrongFile.c_str());
                    Notify(welcome, IDC_IMP_PATH, EN_KILLFOCUS);
                    EXPECT_EQ(ResString(IDS_I_SOURCE_BAD), wintest::WindowText(GetDlgItem(welcome, IDC_IMP_STATUS)));
+                   if (c.type == IMPSRC_EXCEL) {
+                       // A workbook that cannot be read says why.
+                       SetDlgItemTextW(welcome, IDC_IMP_PATH, olderBook.c_str());
+                       Notify(welcome, IDC_IMP_PATH, EN_KILLFOCUS);
+                       EXPECT_EQ(L"Sešit je ve starším formátu aplikace Excel (Excel 95 nebo starší); uložte ho ve "
+                                 L"formátu Excel 97-2003.",
+                                 wintest::WindowText(GetDlgItem(welcome, IDC_IMP_STATUS)));
+                       wintest::SaveScreenshot(sheet, (shot + L"_older").c_str());
+                   }
                    PropSheet_PressButton(sheet, PSBTN_NEXT);
                    return true;
                }),
@@ -219,6 +229,9 @@ TEST_F(TableImportForm, AnAccessTableAndAnExcelSheetComeInThroughEveryPage)
 
     std::wstring wrongFile = folder_ + L"\\text z tabulky.xls";
     importtest::WriteTextFile(wrongFile, L"Druh;Lokalita\r\nCarabus tabulkus;Tabulková Lhota\r\n");
+    // Excel 4.0 kept a workbook as bare records, no compound file.
+    std::wstring olderBook = folder_ + L"\\excel 4.xls";
+    std::ofstream(olderBook.c_str(), std::ios::binary) << std::string("\x09\x04\x06\0\0\0\x10\0\0\0", 10);
 
     const Case cases[] = {
         {"access",
@@ -277,7 +290,7 @@ TEST_F(TableImportForm, AnAccessTableAndAnExcelSheetComeInThroughEveryPage)
             std::printf("[  SKIPPED ] %s: no fixture file\n", c.name);
             continue;
         }
-        std::vector<int> pages = ImportThroughThePages(c, wrongFile, [this](WORD id) { Command(id); });
+        std::vector<int> pages = ImportThroughThePages(c, wrongFile, olderBook, [this](WORD id) { Command(id); });
         std::vector<int> expected = {IMPWIZ_WELCOME, IMPWIZ_TABLES, IMPWIZ_COLUMNS};
         if (c.targets)
             expected.insert(expected.end(), {IMPWIZ_TARGET, IMPWIZ_TARGET});

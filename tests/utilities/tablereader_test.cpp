@@ -3,13 +3,17 @@
 // the values of a row by position, the progress, and a new Open that closes what the last one
 // opened.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <psapi.h>
 
+#include <cstdio>
 #include <fstream>
 
 #include "import/impsource.h"
 #include "import/tablereader.h"
 #include "tests/support/accessfixtures.h"
 #include "tests/support/wintest.h"
+#include "tests/xlsread/craftedbook.h"
 #include "workbook/sheetwriter.h"
 
 namespace {
@@ -132,21 +136,27 @@ TEST(TableReader, BadFilesDoNotOpenAndLeaveNothingOpen)
     std::wstring book = MakeBook(folder.File(L"book.xls"), 3);
     std::wstring text = folder.File(L"text.mdb");
     std::ofstream(text.c_str()) << "Druh;Lokalita\n";
+    std::wstring excel4 = folder.File(L"excel4.xls");
+    std::ofstream(excel4.c_str(), std::ios::binary) << std::string("\x09\x04\x06\0\0\0\x10\0\0\0", 10);
     struct Case {
         bool workbook;
         std::wstring path;
+        const wchar_t* problem;  // what the wizard shows
     } cases[] = {
-        {false, text},                          // not an Access file
-        {false, book},                          // a workbook given as an Access file
-        {true, text},                           // not a workbook
-        {false, folder.File(L"missing.mdb")},  // no file: never created
-        {true, folder.File(L"missing.xls")},
+        {false, text, L""},                          // not an Access file
+        {false, book, L""},                          // a workbook given as an Access file
+        {true, text, L""},
+        {false, folder.File(L"missing.mdb"), L""},  // no file: never created
+        {true, folder.File(L"missing.xls"), L""},
+        {true, excel4, L"Sešit je ve starším formátu aplikace Excel (Excel 95 nebo starší); uložte ho ve formátu "
+                       L"Excel 97-2003."},
     };
     for (const Case& k : cases) {
         TableReader reader(k.workbook);
         ASSERT_TRUE(reader.Open(book.c_str()) || !k.workbook);
         EXPECT_FALSE(reader.Open(k.path.c_str()));
         EXPECT_FALSE(reader.IsOpen());
+        EXPECT_EQ(k.problem, reader.Problem());
         List tables(GROUP_TABLE_LIST);
         reader.FillTables(&tables.items);
         EXPECT_EQ(0, tables.items.GetCount());
@@ -203,6 +213,7 @@ TEST(TableReader, AFileOfTheProgramsOwnFormatListsTablesAndViewsButNotTheEngines
                                    L"Poznamka TEXT, Datum DATETIME)"));
         ASSERT_EQ(S_OK, c->Execute(L"INSERT INTO Nalezy (Druh) VALUES ('Carabus')"));
         ASSERT_EQ(S_OK, c->Execute(L"CREATE VIEW Druhy AS SELECT Druh FROM Nalezy"));
+        ASSERT_EQ(S_OK, c->Execute(L"CREATE TABLE \"Sber]1\" (Kdo VARCHAR(20), Kdy DATETIME)"));
         c->Close();
         c->Release();
     }
@@ -210,7 +221,14 @@ TEST(TableReader, AFileOfTheProgramsOwnFormatListsTablesAndViewsButNotTheEngines
     ASSERT_TRUE(reader.Open(path.c_str()));
     List tables(GROUP_TABLE_LIST);
     reader.FillTables(&tables.items);
-    EXPECT_EQ((std::vector<std::wstring>{L"Druhy", L"Nalezy"}), tables.Names());
+    EXPECT_EQ((std::vector<std::wstring>{L"Druhy", L"Nalezy", L"Sber]1"}), tables.Names());
+    {
+        List quoted(GROUP_COLUMNS);
+        reader.FillColumns(L"Sber]1", &quoted.items);
+        EXPECT_EQ((std::vector<std::wstring>{L"Kdo", L"Kdy"}), quoted.Names()) << "a name holding ] is quoted";
+        EXPECT_TRUE(reader.OpenRows(L"Sber]1"));
+        reader.CloseRows();
+    }
     List columns(GROUP_COLUMNS);
     reader.FillColumns(L"Nalezy", &columns.items);
     ASSERT_EQ(4, columns.items.GetCount());
@@ -218,4 +236,81 @@ TEST(TableReader, AFileOfTheProgramsOwnFormatListsTablesAndViewsButNotTheEngines
     EXPECT_EQ(40, columns.Column(1)->SourceSize);
     EXPECT_EQ(6, columns.Column(2)->SourceType) << "long text";
     EXPECT_EQ(3, columns.Column(3)->SourceType);
+}
+
+namespace {
+
+const wchar_t kChildBook[] = L"ZOR_TABLEREADER_CHILD_BOOK";
+
+// The peak working set in KB of a process of this program that opens the workbook with the
+// table reader (the child test below); 0 when the book did not open.
+DWORD PeakOpening(const std::wstring& book)
+{
+    wchar_t exe[MAX_PATH];
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring cmd = L"\"" + std::wstring(exe) +
+                       L"\" --gtest_also_run_disabled_tests --gtest_filter=TableReaderChild.DISABLED_OpensTheBook";
+    SetEnvironmentVariableW(kChildBook, book.c_str());
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    BOOL started = CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+    SetEnvironmentVariableW(kChildBook, nullptr);
+    if (!started)
+        return 0;
+    DWORD code = 0;
+    if (WaitForSingleObject(pi.hProcess, 300000) != WAIT_OBJECT_0)
+        TerminateProcess(pi.hProcess, 0);
+    else
+        GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return code;
+}
+
+}  // namespace
+
+// Run by the test below in a process of its own: opens the workbook named in the environment as
+// the import does (the table list, the first table's columns and rows) and ends with the
+// process's peak working set in KB as its exit code.
+TEST(TableReaderChild, DISABLED_OpensTheBook)
+{
+    wchar_t path[MAX_PATH] = L"";
+    GetEnvironmentVariableW(kChildBook, path, MAX_PATH);
+    TableReader reader(true);
+    bool opened = reader.Open(path);
+    if (opened) {
+        List tables(GROUP_TABLE_LIST);
+        reader.FillTables(&tables.items);
+        if (tables.items.GetCount() > 0) {
+            const wchar_t* first = static_cast<const wchar_t*>(tables.items.GetItems()[0]);
+            List columns(GROUP_COLUMNS);
+            reader.FillColumns(first, &columns.items);
+            opened = reader.OpenRows(first);
+        }
+    }
+    PROCESS_MEMORY_COUNTERS pmc = {};
+    pmc.cb = sizeof pmc;
+    GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc);
+    ExitProcess(opened ? (UINT)(pmc.PeakWorkingSetSize / 1024) : 0);
+}
+
+// A workbook of a few KB with cells only at A1 and IV65536 whose sheet is listed ten times opens
+// with about the memory an empty workbook takes.
+TEST(TableReader, ACraftedSparseWorkbookTakesAboutWhatAnEmptyOneTakes)
+{
+    wintest::ScopedTempFolder folder(L"TableReader_peak");
+    std::wstring empty = craftedbook::WriteCompound(folder.File(L"empty.xls"), L"Workbook",
+                                                    craftedbook::SparseBook(1, [](xls::ByteWriter*) {}));
+    std::wstring corners =
+        craftedbook::WriteCompound(folder.File(L"corners.xls"), L"Workbook", craftedbook::CornerCellsBook());
+    WIN32_FILE_ATTRIBUTE_DATA size = {};
+    GetFileAttributesExW(corners.c_str(), GetFileExInfoStandard, &size);
+    DWORD emptyKb = PeakOpening(empty);
+    DWORD cornersKb = PeakOpening(corners);
+    std::printf("peak working set opening: an empty workbook %lu KB, the crafted one (%lu bytes) %lu KB\n",
+                emptyKb, size.nFileSizeLow, cornersKb);
+    ASSERT_NE(0u, emptyKb) << "the empty workbook did not open";
+    ASSERT_NE(0u, cornersKb) << "the crafted workbook did not open";
+    EXPECT_LT(cornersKb, emptyKb + 64 * 1024);
 }

@@ -32,7 +32,8 @@ public:
     int rows = 0;
     bool unreadable = false;  // OpenData fails
     int fatalAt = 0;          // ImportRow answers ROW_FATAL at this row
-    int messageAt = 0;        // this row fails with a message of its own
+    int messageAt = 0;        // this row writes (a describing author, a tree item, its record), then
+                              // fails with a message of its own
     int opens = 0;            // calls of Open
     std::wstring columnsTable;  // the table the columns were last listed for (after a table list)
     std::function<void(ImportRun&, int row)> beforeRow;
@@ -104,12 +105,19 @@ public:
             beforeRow(run, row_);
         if (row_ == fatalAt)
             return ROW_FATAL;
+        std::wstring mark = L"'row " + std::to_wstring(row_) + L"'";
+        std::wstring sql = L"INSERT INTO ZORNACOLLS (SYSID, FTRID, LITID, RECNOTE) VALUES (" + std::to_wstring(sysId_) +
+                           L", " + std::to_wstring(locId_) + L", -1, " + mark + L")";
         if (row_ == messageAt) {
+            // What a real source writes before it finds a value it cannot take.
+            std::wstring species = std::to_wstring(sysId_);
+            run.Execute(L"INSERT INTO SYSAUTHORS (NAME) VALUES (" + mark + L")");
+            run.Execute(L"INSERT INTO SYSTREE (ID, PARENT, SYSLEVEL, SYSPOS, NAME) SELECT (SELECT MAX(ID) + 1 FROM SYSTREE), "
+                        L"PARENT, SYSLEVEL, 0, " + mark + L" FROM SYSTREE WHERE ID = " + species);
+            run.Execute(sql);
             run.LogError(L"  Řádek nelze přečíst");
             return ROW_FAILED;
         }
-        std::wstring sql = L"INSERT INTO ZORNACOLLS (SYSID, FTRID, LITID, RECNOTE) VALUES (" + std::to_wstring(sysId_) +
-                           L", " + std::to_wstring(locId_) + L", -1, 'row " + std::to_wstring(row_) + L"')";
         if (run.Execute(sql))
             return ROW_IMPORTED;
         run.LogDbErrors();

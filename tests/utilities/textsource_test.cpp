@@ -124,6 +124,38 @@ TEST(TextSource, BadBytesAreReplacedAndFlagged)
     EXPECT_EQ(L"end", r.lines[1]);
 }
 
+TEST(TextSource, LinesBeyondTheBoundArePassedOverInEveryEncoding)
+{
+    wintest::ScopedTempFolder folder(L"textsource_bound");
+    const std::wstring longest(kTextMaxLine, L'y'), over(kTextMaxLine + 1, L'x');
+    const std::wstring text = L"před\r\n" + over + L"\r\n" + longest + L"\npo";
+    const struct {
+        const wchar_t* name;
+        std::string bytes;
+    } files[] = {
+        {L"ansi.txt", Bytes(text, 1250)},
+        {L"utf8.txt", "\xEF\xBB\xBF" + Bytes(text, CP_UTF8)},
+        {L"utf16.txt", "\xFF\xFE" + Utf16(text)},
+    };
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.name);
+        WriteFile(folder.File(f.name), f.bytes);
+        TextLineReader reader;
+        ASSERT_TRUE(reader.Open(folder.File(f.name).c_str()));
+        std::wstring line;
+        bool invalid = false;
+        std::vector<bool> overlong;
+        std::vector<size_t> sizes;
+        while (reader.ReadLine(line, &invalid)) {
+            overlong.push_back(reader.Overlong());
+            sizes.push_back(line.size());
+        }
+        EXPECT_EQ((std::vector<bool>{false, true, false, false}), overlong);
+        EXPECT_EQ((std::vector<size_t>{4, 0, kTextMaxLine, 2}), sizes) << "the longest line allowed is read whole";
+        EXPECT_EQ(4, reader.LinesRead());
+    }
+}
+
 // Column names offered for a caption line, with the options of the text page.
 std::vector<std::wstring> Captions(const std::wstring& path, const wchar_t* separator, int skip)
 {

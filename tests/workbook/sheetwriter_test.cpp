@@ -9,6 +9,7 @@
 
 #include "tests/support/wintest.h"
 #include "tests/workbook/bookcheck.h"
+#include "tests/xlsread/craftedbook.h"
 #include "workbook/biff.h"
 #include "workbook/bookfile.h"
 #include "workbook/sheetwriter.h"
@@ -426,7 +427,10 @@ TEST_F(SheetWriterTest, AppendTargetsThatAreNoBiff8WorkbookAreRefusedUntouched)
         {L"book.xls", BookStatus::OldFormat},     {L"biff5.xls", BookStatus::OldFormat},
         {L"heslo.xls", BookStatus::Encrypted},    {L"cut.xls", BookStatus::Damaged},
         {L"nostream.xls", BookStatus::NotWorkbook}, {L"chybi.xls", BookStatus::NotFound},
+        {L"excel4.xls", BookStatus::OldFormat},
     };
+    // Excel 4.0 kept a workbook as bare records, no compound file: a BOF of id 0x0409.
+    ASSERT_TRUE(WriteBytes(Path(L"excel4.xls"), std::string("\x09\x04\x06\0\0\0\x10\0\0\0\x0A\0\0\0", 14)));
     ASSERT_TRUE(WriteBytes(Path(L"text.xls"), "Druh;Lokalita\r\nCarabus;Brno\r\n"));
     ASSERT_TRUE(WriteBytes(Path(L"zip.xls"), std::string("PK\x03\x04", 4) + std::string(600, 'z')));
     ASSERT_TRUE(MakeCompoundFile(Path(L"book.xls"), {{L"Book", biff8}}));
@@ -444,12 +448,47 @@ TEST_F(SheetWriterTest, AppendTargetsThatAreNoBiff8WorkbookAreRefusedUntouched)
         EXPECT_EQ(c.status, WriteSheet(Path(c.name), L"Nový", true, {L"x"})) << Narrow(c.name);
         EXPECT_TRUE(wintest::ReadFileBytes(Path(c.name)) == bytes) << Narrow(c.name);
     }
-    EXPECT_EQ(7u, FilesIn(folder_.Path()).size());  // nothing left beside them
+    EXPECT_EQ(8u, FilesIn(folder_.Path()).size());  // nothing left beside them
     // Overwriting works on each of them.
     for (const Case& c : cases) {
         ASSERT_EQ(BookStatus::Ok, WriteSheet(Path(c.name), L"Nový", false, {L"x"})) << Narrow(c.name);
         EXPECT_EQ(1u, Load(Path(c.name)).sheets.size());
     }
+}
+
+TEST_F(SheetWriterTest, AppendWalksEachSheetOnceHoweverManyEntriesNameIt)
+{
+    // One sheet of 2,000 cells listed 300 times: the records after its BOF (the cells and the
+    // EOF) are walked once, not 300 times.
+    std::wstring repeated = Path(L"opakovany.xls");
+    xls::ByteWriter bytes = craftedbook::SparseBook(300, [](xls::ByteWriter* s) {
+        for (uint16_t r = 0; r < 2000; ++r)
+            craftedbook::Number(s, r, 0, 0, r);
+    });
+    ASSERT_TRUE(MakeCompoundFile(repeated, {{L"Workbook", std::string((const char*)bytes.Data(), bytes.Size())}}));
+    {
+        BookStream book;
+        ASSERT_EQ(BookStatus::Ok, book.Open(repeated.c_str()));
+        RecordReader reader(book.Stream());
+        GlobalsScan scan;
+        ASSERT_EQ(BookStatus::Ok, ScanGlobals(&reader, &scan));
+        EXPECT_EQ(300u, scan.sheets.size());
+        EXPECT_EQ(2001u, scan.sheetRecords);
+    }
+    ASSERT_EQ(BookStatus::Ok, WriteSheet(repeated, L"Nový", true, {L"x"}));
+    std::vector<SheetInfo> sheets;
+    HRESULT hr;
+    ASSERT_EQ(BookStatus::Ok, ReadWorkbookSheets(repeated.c_str(), &sheets, &hr));
+    ASSERT_EQ(301u, sheets.size());
+    EXPECT_EQ(L"Nový", sheets.back().name);
+    // A sheet that starts inside another one: refused, the file as it was.
+    std::wstring nested = Path(L"vnoreny.xls");
+    bytes = craftedbook::NestedSheetsBook();
+    ASSERT_TRUE(MakeCompoundFile(nested, {{L"Workbook", std::string((const char*)bytes.Data(), bytes.Size())}}));
+    std::string before = wintest::ReadFileBytes(nested);
+    EXPECT_EQ(BookStatus::Damaged, ReadWorkbookSheets(nested.c_str(), &sheets, &hr));
+    EXPECT_EQ(BookStatus::Damaged, WriteSheet(nested, L"Nový", true, {L"x"}));
+    EXPECT_TRUE(wintest::ReadFileBytes(nested) == before);
 }
 
 TEST_F(SheetWriterTest, AFailureMidwayLeavesTheTargetAsItWas)

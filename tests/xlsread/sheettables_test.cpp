@@ -6,10 +6,12 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "dataaccess/ado.h"
 #include "tests/support/wintest.h"
+#include "tests/xlsread/craftedbook.h"
 #include "workbook/biff.h"
 #include "workbook/sheetwriter.h"
 #include "xlsread/sheettables.h"
@@ -17,38 +19,17 @@
 using namespace xlsread;
 using xls::BookStatus;
 using xls::ByteWriter;
+using namespace craftedbook;
 
 namespace {
 
 // ---- building workbook streams record by record ----
-
-void Bof(ByteWriter* out, uint16_t kind, uint16_t version = 0x0600)
-{
-    ByteWriter d;
-    d.U16(version);
-    d.U16(kind);
-    d.U32(0);
-    d.U32(0);
-    d.U32(0);
-    out->Record(xls::kRecBof, d);
-}
-
-void Rec(ByteWriter* out, uint16_t id, const ByteWriter& d) { out->Record(id, d); }
 
 void Latin(ByteWriter* d, const char* s) { d->Raw(s, strlen(s)); }
 void Wide(ByteWriter* d, const wchar_t* s)
 {
     for (; *s; ++s)
         d->U16((uint16_t)*s);
-}
-
-ByteWriter CellHead(uint16_t row, uint16_t col, uint16_t xf)
-{
-    ByteWriter d;
-    d.U16(row);
-    d.U16(col);
-    d.U16(xf);
-    return d;
 }
 
 // A label cell with its text stored inline (LABEL).
@@ -59,20 +40,6 @@ void Label(ByteWriter* out, uint16_t row, uint16_t col, const char* s)
     d.U8(0);
     Latin(&d, s);
     Rec(out, xls::kRecLabel, d);
-}
-
-void LabelSst(ByteWriter* out, uint16_t row, uint16_t col, uint32_t index)
-{
-    ByteWriter d = CellHead(row, col, 0);
-    d.U32(index);
-    Rec(out, xls::kRecLabelSst, d);
-}
-
-void Number(ByteWriter* out, uint16_t row, uint16_t col, uint16_t xf, double v)
-{
-    ByteWriter d = CellHead(row, col, xf);
-    d.F64(v);
-    Rec(out, xls::kRecNumber, d);
 }
 
 void Rk(ByteWriter* out, uint16_t row, uint16_t col, uint16_t xf, uint32_t rk)
@@ -137,15 +104,7 @@ struct Book {
         }
         for (size_t i = 0; i < sstRecords.size(); ++i)
             Rec(&stream, i == 0 ? xls::kRecSst : xls::kRecContinue, sstRecords[i]);
-        ByteWriter s;
-        s.U32(0);  // patched
-        s.U8(0);
-        s.U8(0);
-        s.U8(6);
-        s.U8(0);
-        Latin(&s, "N\xE1lezy");  // compressed: Latin-1 bytes
-        sheetOffsetAt = stream.Size() + 4;
-        Rec(&stream, xls::kRecBoundSheet, s);
+        BoundSheet(&stream, "N\xE1lezy", &sheetOffsetAt);  // compressed: Latin-1 bytes
         Rec(&stream, xls::kRecEof, ByteWriter());
         xls::Put32(stream.Bytes().data() + sheetOffsetAt, (uint32_t)stream.Size());
         Bof(&stream, xls::kBofWorksheet);
@@ -177,23 +136,6 @@ std::vector<ByteWriter> SplitStrings()
     r[2].U8(0);
     Latin(&r[2], "abus auratus");
     return r;
-}
-
-std::wstring WriteCompound(const std::wstring& path, const wchar_t* streamName, const ByteWriter& bytes)
-{
-    IStorage* storage = nullptr;
-    EXPECT_EQ(S_OK, StgCreateDocfile(path.c_str(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, &storage));
-    if (!storage)
-        return path;
-    IStream* stream = nullptr;
-    if (streamName &&
-        SUCCEEDED(storage->CreateStream(streamName, STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE, 0, 0, &stream))) {
-        ULONG written = 0;
-        stream->Write(bytes.Data(), (ULONG)bytes.Size(), &written);
-        stream->Release();
-    }
-    storage->Release();
-    return path;
 }
 
 std::wstring WriteRaw(const std::wstring& path, const std::string& bytes)
@@ -322,14 +264,19 @@ TEST(SheetTables, The1904DateSystemShiftsDates)
 
 TEST(SheetTables, ColumnTypesComeFromTheFirstEightRowsAndLongTextFromAnyRow)
 {
-    SheetGrid grid(12);
+    SheetGrid grid;
     auto text = [](const wchar_t* s) { Cell c; c.kind = CellKind::Text; c.text = s; return c; };
     auto num = [](double v) { Cell c; c.kind = CellKind::Number; c.number = v; return c; };
-    grid[0] = {text(L"A"), text(L"B"), text(L"")};
+    auto row = [&](uint16_t r, const std::vector<Cell>& cells) {
+        for (size_t c = 0; c < cells.size(); ++c)
+            grid.Put(r, (uint16_t)c, cells[c]);
+    };
+    row(0, {text(L"A"), text(L"B"), text(L"")});
     for (int r = 1; r <= 8; ++r)
-        grid[r] = {num(r), text(L"t"), text(L"short")};
-    grid[9] = {text(L"late text"), num(9), text(std::wstring(300, L'x').c_str())};
-    SheetTable t = TableOfGrid(L"S", grid);
+        row((uint16_t)r, {num(r), text(L"t"), text(L"short")});
+    row(9, {text(L"late text"), num(9), text(std::wstring(300, L'x').c_str())});
+    row(11, {Cell()});
+    SheetTable t = TableOfGrid(L"S", &grid);
     ASSERT_EQ(3u, t.columns.size());
     EXPECT_EQ(ColumnKind::Number, t.columns[0].kind);   // the ninth row does not count
     EXPECT_EQ(ColumnKind::Text, t.columns[1].kind);
@@ -431,6 +378,10 @@ TEST(SheetTables, RefusesEveryFileItCannotRead)
         {L"no stream", WriteCompound(folder.File(L"nostream.xls"), nullptr, good), BookStatus::NotWorkbook},
         {L"Book stream", WriteCompound(folder.File(L"book.xls"), L"Book", biff5), BookStatus::OldFormat},
         {L"BIFF5 BOF", WriteCompound(folder.File(L"biff5.xls"), L"Workbook", biff5), BookStatus::OldFormat},
+        {L"BIFF4 file", WriteRaw(folder.File(L"biff4.xls"), std::string("\x09\x04\x06\0\0\0\x10\0\0\0", 10)),
+         BookStatus::OldFormat},
+        {L"BIFF2 file", WriteRaw(folder.File(L"biff2.xls"), std::string("\x09\0\x04\0\x02\0\x10\0", 8)),
+         BookStatus::OldFormat},
         {L"FILEPASS", WriteCompound(folder.File(L"pass.xls"), L"Workbook", encrypted.stream), BookStatus::Encrypted},
         {L"cut record", WriteCompound(folder.File(L"cut.xls"), L"Workbook", cut(good.Size() - 3)), BookStatus::Damaged},
         {L"no sheet EOF", WriteCompound(folder.File(L"noeof.xls"), L"Workbook", cut(good.Size() - 4)), BookStatus::Damaged},
@@ -511,4 +462,190 @@ TEST(SheetTables, AWorkbookConnectionListsSheetsAndDeliversTypedFields)
     EXPECT_TRUE(FAILED(c->Open(cs.c_str())));
     EXPECT_EQ(adStateClosed, c->State());
     c->Release();
+}
+
+namespace {
+
+// The bytes as a stream in memory.
+IStream* MemoryStream(const ByteWriter& bytes)
+{
+    IStream* stream = nullptr;
+    CreateStreamOnHGlobal(nullptr, TRUE, &stream);
+    ULONG written = 0;
+    stream->Write(bytes.Data(), (ULONG)bytes.Size(), &written);
+    return stream;
+}
+
+// A book whose first column shows the first shared string in each of its first rows.
+ByteWriter SharedStringColumn(uint16_t rows, const std::vector<ByteWriter>& sst)
+{
+    return SparseBook(1, [rows](ByteWriter* s) {
+        for (uint16_t r = 0; r < rows; ++r)
+            LabelSst(s, r, 0, 0);
+    }, sst);
+}
+
+size_t KeptCells(const SheetTable& t)
+{
+    size_t n = 0;
+    for (size_t r = 0; r < t.rows.size(); ++r)
+        n += t.rows[r].end() - t.rows[r].begin();
+    return n;
+}
+
+}  // namespace
+
+TEST(SheetTables, CraftedSheetsTakeWhatTheFileHoldsNotWhatItClaims)
+{
+    // One string of 65,535 characters shown by 3,000 cells: 196 million characters of text.
+    std::vector<ByteWriter> longString(1);
+    longString[0].U32(3000);
+    longString[0].U32(1);
+    longString[0].U16(65535);
+    longString[0].U8(0);
+    for (size_t left = 65535; left > 0;) {
+        if (longString.back().Size() == xls::kMaxRecordData) {
+            longString.emplace_back();
+            longString.back().U8(0);  // a continued string starts with its options again
+        }
+        size_t n = std::min(left, xls::kMaxRecordData - longString.back().Size());
+        longString.back().Raw(std::string(n, 'x').data(), n);
+        left -= n;
+    }
+    struct Case {
+        const char* name;
+        std::function<ByteWriter()> bytes;
+        BookStatus status;
+        std::function<void(const std::vector<SheetTable>&)> check;
+    } cases[] = {
+        {"cells at A1 and IV65536, the sheet listed ten times", CornerCellsBook, BookStatus::Ok,
+         [](const std::vector<SheetTable>& tables) {
+             ASSERT_EQ(1u, tables.size());
+             const SheetTable& t = tables[0];
+             EXPECT_EQ(256u, t.columns.size());
+             EXPECT_EQ(L"F256", t.columns[255].name);
+             ASSERT_EQ(65535u, t.rows.size());
+             EXPECT_EQ(1u, KeptCells(t)) << "only the cells the file holds are kept";
+             EXPECT_EQ(2.0, t.rows[65534][255].number);
+             EXPECT_EQ(CellKind::Empty, t.rows[100][100].kind);
+         }},
+        {"a long shared string shown by 3,000 cells", [&] { return SharedStringColumn(3000, longString); },
+         BookStatus::TooLarge, nullptr},
+        {"the same string shown by 1,000 cells", [&] { return SharedStringColumn(1000, longString); },
+         BookStatus::Ok,
+         [](const std::vector<SheetTable>& tables) {
+             ASSERT_EQ(1u, tables.size());
+             ASSERT_EQ(999u, tables[0].rows.size());
+             EXPECT_EQ(65535u, tables[0].rows[998][0].text.size());
+             EXPECT_EQ(ColumnKind::LongText, tables[0].columns[0].kind);
+         }},
+        {"more cells than a sheet may bring",
+         [] {
+             return SparseBook(1, [](ByteWriter* s) {
+                 // Rows of 256 cells, each row one MULRK record of 6 bytes a cell.
+                 const size_t perRecord = xls::kMaxColumns, records = kMaxSheetCells / perRecord + 1;
+                 for (size_t i = 0; i < records; ++i) {
+                     ByteWriter d;
+                     d.U16((uint16_t)(i % 65536));
+                     d.U16(0);
+                     for (size_t k = 0; k < perRecord; ++k) {
+                         d.U16(0);
+                         d.U32((1u << 2) | 2);
+                     }
+                     d.U16((uint16_t)(perRecord - 1));
+                     Rec(s, xls::kRecMulRk, d);
+                 }
+             });
+         },
+         BookStatus::TooLarge, nullptr},
+        {"a sheet starting inside another", NestedSheetsBook, BookStatus::Damaged, nullptr},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        IStream* stream = MemoryStream(k.bytes());
+        std::vector<SheetTable> tables;
+        std::wstring large;
+        EXPECT_EQ(k.status, ReadSheetTablesFromStream(stream, &tables, &large));
+        stream->Release();
+        EXPECT_EQ(k.status == BookStatus::TooLarge ? L"List" : L"", large);
+        if (k.check)
+            k.check(tables);
+        else
+            EXPECT_TRUE(tables.empty());
+    }
+}
+
+TEST(SheetTables, TheConnectionNamesTheSheetThatIsTooLarge)
+{
+    wintest::ScopedTempFolder folder(L"SheetTables_large");
+    std::vector<ByteWriter> sst(1);
+    sst[0].U32(1);
+    sst[0].U32(1);
+    sst[0].U16(4000);
+    sst[0].U8(0);
+    sst[0].Raw(std::string(4000, 'y').data(), 4000);
+    // 40,000 cells of 4,000 characters: 160 million characters.
+    std::wstring path = WriteCompound(folder.File(L"large.xls"), L"Workbook", SharedStringColumn(40000, sst));
+    zdata::Connection* c = zdata::Connection::Create();
+    c->put_Mode(adModeRead);
+    std::wstring cs = L"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path + L";Extended Properties=Excel 8.0;";
+    EXPECT_TRUE(FAILED(c->Open(cs.c_str())));
+    zdata::Errors* errors = nullptr;
+    ASSERT_EQ(S_OK, c->get_Errors(&errors));
+    std::vector<std::wstring> texts = errors->Descriptions();
+    errors->Release();
+    ASSERT_FALSE(texts.empty());
+    EXPECT_EQ(0u, texts[0].find(L"List „List“ obsahuje víc dat, než lze načíst")) << std::string(texts[0].begin(), texts[0].end());
+    c->Release();
+}
+
+TEST(SheetTables, AFullSheetOfRealDataReadsWhole)
+{
+    wintest::ScopedTempFolder folder(L"SheetTables_full");
+    std::wstring path = folder.File(L"full.xls");
+    xls::SheetWriter w;
+    ASSERT_EQ(BookStatus::Ok, w.Begin(path.c_str(), L"Nálezy", false));
+    const wchar_t* header[] = {L"Druh", L"Lokalita", L"Datum", L"Počet", L"Poznámka", L"Sběratel"};
+    for (int c = 0; c < 6; ++c)
+        w.Text(0, c, header[c], wcslen(header[c]));
+    for (int r = 1; r < xls::kMaxRows; ++r) {
+        std::wstring species = L"Carabus " + std::to_wstring(r % 700);
+        std::wstring place = L"Lokalita " + std::to_wstring(r);
+        w.Text(r, 0, species.c_str(), species.size());
+        w.Text(r, 1, place.c_str(), place.size());
+        w.Number(r, 2, 30000 + r % 9000, xls::CellStyle::Date);
+        w.Number(r, 3, r % 17, xls::CellStyle::General);
+        w.Text(r, 4, L"pod kamenem", 11);
+        w.Text(r, 5, L"J. Novák", 8);
+    }
+    ASSERT_EQ(BookStatus::Ok, w.Commit());
+    std::vector<SheetTable> tables;
+    ASSERT_EQ(BookStatus::Ok, ReadSheetTables(path.c_str(), &tables));
+    ASSERT_EQ(1u, tables.size());
+    const SheetTable& t = tables[0];
+    ASSERT_EQ(6u, t.columns.size());
+    ASSERT_EQ(65535u, t.rows.size());
+    EXPECT_EQ(6u * 65535, KeptCells(t));
+    EXPECT_EQ(L"Lokalita 65535", t.rows[65534][1].text);
+    EXPECT_EQ(ColumnKind::Date, t.columns[2].kind);
+    EXPECT_DOUBLE_EQ(30000 + 65535 % 9000, t.rows[65534][2].number);
+    EXPECT_DOUBLE_EQ(65535 % 17, t.rows[65534][3].number);
+}
+
+TEST(SheetTables, ATimeOfDayStaysATime)
+{
+    wintest::ScopedTempFolder folder(L"SheetTables_time");
+    Book b;
+    b.Globals(SplitStrings());
+    LabelSst(&b.stream, 0, 0, 0);
+    Number(&b.stream, 1, 0, 2, 0.2736);   // 6:34 formatted as a date
+    Number(&b.stream, 2, 0, 2, 1.25);     // 1 January 1900, 6:00
+    b.End();
+    std::vector<SheetTable> tables;
+    ASSERT_EQ(BookStatus::Ok,
+              ReadSheetTables(WriteCompound(folder.File(L"time.xls"), L"Workbook", b.stream).c_str(), &tables));
+    ASSERT_EQ(2u, tables[0].rows.size());
+    EXPECT_EQ(CellKind::Date, tables[0].rows[0][0].kind);
+    EXPECT_DOUBLE_EQ(0.2736, tables[0].rows[0][0].number) << "30 December 1899 in OLE terms: a time";
+    EXPECT_DOUBLE_EQ(OleDate(1900, 1, 1) + 0.25, tables[0].rows[1][0].number);
 }
