@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -171,6 +172,49 @@ TEST(Renderer, TheScreenKeepsItsLayersAcrossAnotherContext)
     std::vector<unsigned> screen = s.host.RenderOnScreen();
     EXPECT_EQ(kRed, PixelAtMap(s.host, screen, 15, 50));
     EXPECT_EQ(kBlue, PixelAtMap(s.host, screen, 16.5, 51));
+}
+
+// A layer's shapes are drawn together from lists kept between paints: a pan or a zoom out,
+// which builds nothing again, must still show the shapes that come into view.
+TEST(Renderer, ShapesComingIntoViewAreFilledAfterAPanAndAZoomOut)
+{
+    Scene s;
+    LegendItem* item = s.Layer(L"two", SHPT_POLYGON,
+                               {MakeShape(SHPT_POLYGON, {Square(13.5, 50, 14, 50.5)}),
+                                MakeShape(SHPT_POLYGON, {Square(17, 50, 17.5, 50.5)})});
+    FillStyle(item, kRed);
+    item->Style.Border = true;
+    item->Style.BorderColor = kBlue;
+    auto inView = [&](double x, double y) {
+        POINT p = PixelOfMap(s.host.Map, x, y);
+        return p.x >= 0 && p.x < s.host.Width && p.y >= 0 && p.y < s.host.Height;
+    };
+    POINT a = PixelOfMap(s.host.Map, 13.75, 50.25);
+    s.host.Map->ZoomAtPoint(a.x, a.y, 1);
+    s.host.Map->ZoomAtPoint(a.x, a.y, 1);
+    ASSERT_TRUE(inView(13.75, 50.25));
+    ASSERT_FALSE(inView(17.25, 50.25));
+    std::vector<unsigned> screen = s.host.RenderOnScreen();
+    EXPECT_EQ(kRed, PixelAtMap(s.host, screen, 13.75, 50.25));
+    s.host.Map->XCorner += 17.25 - 13.75;  // a pan to the other square
+    ASSERT_TRUE(inView(17.25, 50.25));
+    ASSERT_FALSE(inView(13.75, 50.25));
+    screen = s.host.RenderOnScreen();
+    EXPECT_EQ(kRed, PixelAtMap(s.host, screen, 17.25, 50.25));
+    POINT centre = {s.host.Width / 2, s.host.Height / 2};
+    s.host.Map->ZoomAtPoint(centre.x, centre.y, 0);
+    s.host.Map->ZoomAtPoint(centre.x, centre.y, 0);
+    s.host.Map->ZoomAtPoint(centre.x, centre.y, 0);
+    ASSERT_TRUE(inView(13.75, 50.25) && inView(17.25, 50.25));
+    screen = s.host.RenderOnScreen();
+    EXPECT_EQ(kRed, PixelAtMap(s.host, screen, 13.75, 50.25));
+    EXPECT_EQ(kRed, PixelAtMap(s.host, screen, 17.25, 50.25));
+    // The outline over the fill: blue at the first square's left edge.
+    POINT edge = PixelOfMap(s.host.Map, 13.5, 50.25);
+    int blue = 0;
+    for (int x = edge.x - 1; x <= edge.x + 1; ++x)
+        blue = std::max(blue, (int)GetBValue(s.host.PixelOf(screen, x, edge.y)));
+    EXPECT_GT(blue, 100);
 }
 
 TEST(Renderer, DamagedRecordsAreSkippedAndTheRestDrawn)
