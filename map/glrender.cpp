@@ -691,7 +691,25 @@ struct OffscreenLayers::Saved
     LegendItem* Item;
     UINT ListBase;
     int ListCount;
+    bool Rebuild;
 };
+
+namespace {
+
+// The item's runs (and what is made of them) are made again at its next drawing, for that
+// drawing's scale; its records and shapes stay as they are.
+void RemakeRuns(LegendItem* item)
+{
+    for (int i = 0; item->Shapes && i < item->Shapes->GetCount(); ++i) {
+        LayerShape* entry = (LayerShape*)item->Shapes->GetItems()[i];
+        if (entry) {
+            entry->Built = 0;
+            entry->InLayerLists = 0;
+        }
+    }
+}
+
+}  // namespace
 
 OffscreenLayers::OffscreenLayers(HWND legend) : legend_(legend), saved_(nullptr), count_(0)
 {
@@ -703,10 +721,12 @@ OffscreenLayers::OffscreenLayers(HWND legend) : legend_(legend), saved_(nullptr)
         LegendItem* item = LegendItemAt(legend, i);
         if (!item)
             continue;
-        saved_[count_++] = {item, item->ListBase, item->ListCount};
+        saved_[count_++] = {item, item->ListBase, item->ListCount, item->Rebuild};
         item->ListBase = 0;
         item->ListCount = 0;
-        item->Rebuild = true;
+        // The records already fetched are drawn again as they are: a picture fetches them only
+        // when the view has not done so since they were last marked.
+        RemakeRuns(item);
     }
 }
 
@@ -724,8 +744,10 @@ void OffscreenLayers::End()
         DeleteItemLists(item);  // the other context's, while it is current
         item->ListBase = saved_[i].ListBase;
         item->ListCount = saved_[i].ListCount;
-        // The runs now fit the other drawing: the view makes them again (and its lists).
-        item->Rebuild = true;
+        // The runs now fit the other drawing: the view makes them again (and its lists); what
+        // the view still had to fetch or rebuild, it still has.
+        RemakeRuns(item);
+        item->Rebuild = item->Rebuild || saved_[i].Rebuild;
     }
     delete[] saved_;
     saved_ = nullptr;

@@ -74,9 +74,11 @@ bool GridLinesOf(HWND gridCombo, int fine, GridLines* lines);
 
 // Around a drawing into another rendering context (printing, the picture export): every item's
 // display lists belong to the view's context, so they are put aside while the other context
-// makes its own, and given back afterwards with the items marked for rebuilding. Construct it
-// before the drawing and call End (or let it go out of scope) while the other context is still
-// current, so that its lists are deleted there.
+// makes its own, and given back afterwards. The runs are made for the drawing and again for the
+// view afterwards; the records the view fetched are drawn as they are (fetched once for both),
+// and what the view was still to fetch or rebuild stays marked. Construct it before the drawing
+// and call End (or let it go out of scope) while the other context is still current, so that
+// its lists are deleted there.
 class OffscreenLayers
 {
 public:

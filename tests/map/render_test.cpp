@@ -217,6 +217,40 @@ TEST(Renderer, ShapesComingIntoViewAreFilledAfterAPanAndAZoomOut)
     EXPECT_GT(blue, 100);
 }
 
+// A picture drawn beside the view (a print, a bitmap) draws the records the view fetched: they
+// are fetched once for both. Records the view was still to fetch are fetched for the picture
+// and stay to be fetched for the view.
+TEST(Renderer, APictureBesideTheViewDrawsTheRecordsTheViewFetched)
+{
+    Scene s;
+    s.host.PointsX = {14.5, 16.5};
+    s.host.PointsY = {50.5, 51.5};
+    LegendItem* records = NewInfoLegendItem(L"Zápisy", nullptr, INFO_RECORDS, 16, 16, nullptr);
+    records->Style.Fill = true;
+    records->Style.FillColor = kRed;
+    records->Style.SymbSize = 4;
+    s.host.AddItem(records, true);
+    auto red = [&](const std::vector<unsigned>& rgba) {
+        return rgba.size() - CountNear(rgba, GetSysColor(COLOR_WINDOW), 0) > 10 &&
+               GetGValue(PixelAtMap(s.host, rgba, 14.5, 50.5)) < 100;
+    };
+    const struct {
+        const char* step;
+        bool markRecords;
+        bool picture;
+        size_t fetches;
+    } steps[] = {{"the first view", false, false, 1},    {"a picture", false, true, 1},
+                 {"the view again", false, false, 1},    {"a picture of marked records", true, true, 2},
+                 {"the view after it", false, false, 3}, {"the view again", false, false, 3}};
+    for (const auto& step : steps) {
+        if (step.markRecords)
+            s.host.Map->InvalidateLayers(1);
+        std::vector<unsigned> rgba = step.picture ? s.Bitmap() : s.host.RenderOnScreen();
+        EXPECT_EQ(step.fetches, s.host.PointRequests.size()) << step.step;
+        EXPECT_TRUE(red(rgba)) << step.step;
+    }
+}
+
 TEST(Renderer, DamagedRecordsAreSkippedAndTheRestDrawn)
 {
     Scene s;
