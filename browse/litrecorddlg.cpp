@@ -193,18 +193,17 @@ bool CEditLitRecordDlg::Accept()
     HWND main = Pages[LITTAB_MAIN];
     if (!r || !main)
         return false;
-    auto refuse = [this](HWND control) {
+    auto refuse = [this](HWND control, const std::wstring& name) {
         SelectTab(LITTAB_MAIN);
-        ShowWarningRes(Instance, Dialog, IDS_ERROR_CAPTION, IDS_VALUE_REQUIRED);
-        SetFocus(control);
+        ShowFieldWarning(Instance, Dialog, IDS_ERROR_CAPTION, IDS_VALUE_REQUIRED, name, control);
         return false;
     };
     HWND title = GetDlgItem(main, IDC_LITREC_TITLE);
     if (ReadLine(title, r->Title, kTitleMax).empty())
-        return refuse(title);
+        return refuse(title, ControlLabel(title));
     HWND author = GetDlgItem(main, IDC_LITREC_FIRSTAUTHOR);
     if (ReadLine(author, r->FirstAuthor, kFirstAuthorMax).empty())
-        return refuse(author);
+        return refuse(author, ControlLabel(author));
     ReadLine(GetDlgItem(main, IDC_LITREC_JOURNAL), r->Journal, kJournalMax);
     ReadLine(GetDlgItem(main, IDC_LITREC_PUBLISHER), r->Publisher, kPublisherMax);
     HWND box = GetDlgItem(main, IDC_LITREC_ATTRIBUTES);
@@ -213,7 +212,7 @@ bool CEditLitRecordDlg::Accept()
     if (r->Values) {
         int missing = GetPropertyBoxValues(box, r->Values, 0);
         if (missing >= 0) {
-            refuse(box);
+            refuse(box, PropertyItemName(box, missing));
             SendMessageW(box, PBXM_SELECTITEM, PBX_ITEM((WORD)missing), 0);
             return false;
         }
@@ -367,6 +366,7 @@ void CEditLitRecordDlg::InitMainPage(HWND page)
         SelectComboText(combo, c.text);
     }
     HWND box = GetDlgItem(page, IDC_LITREC_ATTRIBUTES);
+    SetPropertyBoxYesNo(box, Instance);
     SendOwner(ZM_FILL_LIT_ATTRS, 0, (LPARAM)box);
     if (r && r->Values)
         SetPropertyBoxValues(box, r->Values);

@@ -33,6 +33,15 @@ const int kRecordLookupKind = 3;
 // A name's first characters that pick the entries a combo starts with.
 const int kPrefixLength = 5;
 
+// Tab out of a name list dropped by typing takes the name it highlights, as Enter does, rather
+// than the letters typed so far.
+void TakeHighlightedName(HWND combo)
+{
+    int highlighted = (int)SendMessageW(combo, CB_GETCURSEL, 0, 0);
+    if (highlighted >= 0)
+        SendMessageW(combo, CB_SETCURSEL, (WPARAM)highlighted, 0);
+}
+
 WPARAM GridItem(int item)
 {
     return ((WPARAM)(item & 0xFFFF) << 16) | 0xFFFF;
@@ -145,12 +154,7 @@ BOOL CEditRecordDlg::OnInitDialog()
         ShowWindow(GetDlgItem(Dialog, IDC_REC_NEXT), SW_HIDE);
     // A note may be longer than an edit takes by default.
     SendDlgItemMessageW(Dialog, IDC_REC_NOTE, EM_SETLIMITTEXT, 0, 0);
-    // Yes and no of the boolean attributes in the program's language.
-    for (UINT id : {IDS_YES, IDS_NO}) {
-        wchar_t text[32] = L"";
-        LoadStringW(Instance, id, text, 32);
-        SendMessageW(PropertyBox(), id == IDS_YES ? PBXM_SETYESTEXT : PBXM_SETNOTEXT, 0, (LPARAM)text);
-    }
+    SetPropertyBoxYesNo(PropertyBox(), Instance);
 
     Ask(ZM_LOAD_RECORD, 0, (LPARAM)Record);
     if (!HasTemplate) {
@@ -243,8 +247,8 @@ int CEditRecordDlg::ReadFields()
     for (int i = 0; i < 2; i++) {
         ids[i] = ChosenId(required[i]);
         if (ids[i] < 1) {
-            ShowWarningRes(Instance, Dialog, IDS_ERROR_CAPTION, IDS_INVALID_VALUE);
-            SetFocus(GetDlgItem(Dialog, required[i]));
+            HWND combo = GetDlgItem(Dialog, required[i]);
+            ShowFieldWarning(Instance, Dialog, IDS_ERROR_CAPTION, IDS_INVALID_VALUE, ControlLabel(combo), combo);
             return 0;
         }
     }
@@ -265,8 +269,7 @@ int CEditRecordDlg::ReadFields()
         }
     }
     if (problem) {
-        ShowWarningRes(Instance, Dialog, IDS_ERROR_CAPTION, problem);
-        SetFocus(box);
+        ShowFieldWarning(Instance, Dialog, IDS_ERROR_CAPTION, problem, PropertyItemName(box, missing), box);
         SendMessageW(box, PBXM_SELECTITEM, GridItem(missing), 1);
         return 0;
     }
@@ -325,6 +328,8 @@ void CEditRecordDlg::OnCommand(int id, int code)
             // Lists 1-3 stand for the name lists 0-2.
             int list = id == IDC_REC_SPECIES ? 1 : (id == IDC_REC_LOCALITY ? 2 : 3);
             Ask(ZM_FILTER_NAMES_BY_COMBO, (WPARAM)list, (LPARAM)GetDlgItem(Dialog, id));
+        } else if (code == CBN_SELENDCANCEL && GetKeyState(VK_TAB) < 0) {
+            TakeHighlightedName(GetDlgItem(Dialog, id));
         }
         break;
     }

@@ -164,12 +164,13 @@ void CEditSysItemDlg::ShowTab(int tab)
     ShowWindow(PageOfTab(tab), SW_SHOW);
 }
 
-void CEditSysItemDlg::Refuse(UINT textId, HWND control)
+void CEditSysItemDlg::Refuse(UINT textId, HWND control, HWND labelled)
 {
-    ShowWarningRes(Instance, Dialog, IDS_ERROR_CAPTION, textId);
     ShowTab(ITEMTAB_ATTRIBUTES);
-    if (control)
-        SetFocus(control);
+    if (!labelled)
+        labelled = control;
+    ShowFieldWarning(Instance, Dialog, IDS_ERROR_CAPTION, textId,
+                     labelled ? ControlLabel(labelled) : std::wstring(), control);
 }
 
 INT_PTR CALLBACK CEditSysItemDlg::EditSysItemDlgProc(HWND hwnd, UINT msg, WPARAM wParam,
@@ -283,9 +284,8 @@ bool CEditSysItemDlg::ReadAttributeValues(HWND box)
     int missing = GetPropertyBoxValues(box, Record->Values, 0);
     if (missing < 0)
         return true;
-    ShowWarningRes(Instance, Dialog, IDS_ERROR_CAPTION, IDS_VALUE_REQUIRED);
     ShowTab(ITEMTAB_ATTRIBUTES);
-    SetFocus(box);
+    ShowFieldWarning(Instance, Dialog, IDS_ERROR_CAPTION, IDS_VALUE_REQUIRED, PropertyItemName(box, missing), box);
     SendMessageW(box, PBXM_SELECTITEM, PBX_ITEM(missing), 0);
     return false;
 }
@@ -342,7 +342,7 @@ bool CEditSysItemDlg::ReadLocalityFields()
                               EditText(GetDlgItem(page, c.firstId + 2)).c_str(), c.limit,
                               thousands, decimal, &c.value, &bad);
         if (c.read == ITEMFIELD_INVALID) {
-            Refuse(IDS_INVALID_VALUE, GetDlgItem(page, c.firstId + bad));
+            Refuse(IDS_INVALID_VALUE, GetDlgItem(page, c.firstId + bad), GetDlgItem(page, c.firstId));
             return false;
         }
     }

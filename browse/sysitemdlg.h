@@ -54,8 +54,9 @@ public:
     // The pages in tab order (the note edit is page 3 of a locality).
     HWND PageOfTab(int tab) const;
     void ShowTab(int tab);
-    // Warns with 511 or 512, shows the attributes tab and puts the focus on the control.
-    void Refuse(UINT textId, HWND control);
+    // Shows the attributes tab and warns with 511 or 512 about the control, named by its own
+    // label or by that of the control given; the focus goes to the control.
+    void Refuse(UINT textId, HWND control, HWND labelled = nullptr);
     // Applies the level chosen in the attributes page: shows or hides what only items of a
     // level with records have.
     void ApplyLevel();

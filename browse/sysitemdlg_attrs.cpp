@@ -48,6 +48,7 @@ void SetVariantText(HWND window, const VARIANT* value)
 // The property box's attributes and their values; the number that belong to the tree table.
 int FillAttributes(CEditSysItemDlg* dlg, HWND box, UINT fillMessage)
 {
+    SetPropertyBoxYesNo(box, dlg->Instance);
     int treeCount = (int)SendZmResult(dlg->Owner, fillMessage, (WPARAM)dlg->Record->Id, (LPARAM)box);
     SetPropertyBoxValues(box, dlg->Record->Values);
     return treeCount;

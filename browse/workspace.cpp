@@ -8,6 +8,7 @@
 #include "browse/litrecorddlg.h"
 #include "browse/recorddlg.h"
 #include "browse/treecard.h"
+#include "common/focusguard.h"
 #include "core/containers.h"
 #include "core/ctlfill.h"
 #include "core/fields.h"
@@ -235,21 +236,30 @@ void Workspace::HidePage(HWND owner)
 int Workspace::ShowPage(HWND owner)
 {
     int tab = GetCurrentTab(owner);
+    HWND shown = nullptr;
     if (tab == TAB_SYSTEM || tab == TAB_LOCALITIES) {
         SendMessageW(MainWindow, ZM_ENABLE_VIEW_COMMANDS, 0, ZM_VIEW_MAP_COMMANDS);
-        ShowWindow(CardOfTab(tab)->GetPage(), SW_SHOW);
+        shown = CardOfTab(tab)->GetPage();
+        ShowWindow(shown, SW_SHOW);
     } else if (tab == TAB_SEARCH) {
         SendMessageW(MainWindow, ZM_ENABLE_VIEW_COMMANDS, 0, ZM_VIEW_MAP_COMMANDS);
         LPARAM selected = SendMessageW(SearchList, LVM_GETSELECTEDCOUNT, 0, 0);
         SendMessageW(MainWindow, ZM_UPDATE_RECORD_TOOLBAR, 1, selected);
-        ShowWindow(SearchList, SW_SHOW);
+        shown = SearchList;
+        ShowWindow(shown, SW_SHOW);
     } else if (tab == TAB_LITERATURE) {
         // The card updates the commands itself when it is shown.
-        if (LitCard)
-            ShowWindow(LitCard->GetWindow(), SW_SHOW);
+        if (LitCard) {
+            shown = LitCard->GetWindow();
+            ShowWindow(shown, SW_SHOW);
+        }
     } else if (tab >= kFirstMapTab) {
         ShowMapPage(tab, SW_SHOW);
+        if (CZMapWnd* map = GetMapCard(tab))
+            shown = map->Card;
     }
+    // A switch made from the menu or the keyboard leaves the focus in the page just hidden.
+    KeepFocusOnShownPage(MainWindow, shown, TabControl);
     SendMessageW(MainWindow, ZM_RESET_TOOLBAR_COMBO, 0, 0);
     SendMessageW(MainWindow, ZM_SHOW_TOOLBAR_COMBO,
                  (tab == TAB_SYSTEM || tab == TAB_LOCALITIES) ? 1 : 0, 0);

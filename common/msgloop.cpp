@@ -1,5 +1,6 @@
 #include "common/msgloop.h"
 
+#include "common/focusguard.h"
 #include "core/msgbox.h"
 
 void RunDialogMessageLoop(HWND mainWnd, HACCEL accel)
@@ -13,6 +14,7 @@ void RunDialogMessageLoop(HWND mainWnd, HACCEL accel)
         }
         if (got == 0)
             return;  // WM_QUIT
+        RedirectStrandedKey(mainWnd, &msg);
         if (accel && TranslateAcceleratorW(mainWnd, accel, &msg))
             continue;
         if (IsDialogMessageW(mainWnd, &msg))

@@ -1,5 +1,6 @@
 // The message loop of both programs' modeless main dialog: accelerators first, then the
-// dialog's keyboard navigation, then the ordinary translation and dispatch.
+// dialog's keyboard navigation, then the ordinary translation and dispatch. A key that would
+// reach a focus stranded in a hidden page goes to a visible control instead.
 #pragma once
 #include <windows.h>
 

@@ -1,6 +1,7 @@
 // Printing dialogs, the shared page set-up and printed documents (see printing.h).
 #include "common/printing.h"
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -16,9 +17,62 @@ BOOL ShowPrintDialog(PRINTDLGW* pd)
     return g_print ? g_print(pd) : PrintDlgW(pd);
 }
 
-BOOL ShowPageSetupDialog(PAGESETUPDLGW* psd)
+namespace {
+
+// Thousandths of an inch in a 20 mm margin.
+const LONG kDefaultMargin = 787;
+
+bool UsesMetricUnits()
+{
+    wchar_t measure[4] = L"";
+    return GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_IMEASURE, measure, ARRAYSIZE(measure)) > 0
+           && measure[0] == L'0';
+}
+
+// The set-up's lengths from thousandths of an inch to hundredths of a millimetre; the margins,
+// which the user reads and types, to whole tenths of a millimetre (20 mm rather than 19.99).
+void ToMetric(PAGESETUPDLGW* psd)
+{
+    for (LONG* length : {&psd->ptPaperSize.x, &psd->ptPaperSize.y, &psd->rtMinMargin.left,
+                         &psd->rtMinMargin.top, &psd->rtMinMargin.right, &psd->rtMinMargin.bottom})
+        *length = MulDiv(*length, 254, 100);
+    for (LONG* margin : {&psd->rtMargin.left, &psd->rtMargin.top, &psd->rtMargin.right, &psd->rtMargin.bottom})
+        *margin = MulDiv(*margin, 254, 1000) * 10;
+    psd->Flags = (psd->Flags & ~PSD_INTHOUSANDTHSOFINCHES) | PSD_INHUNDREDTHSOFMILLIMETERS;
+}
+
+void FromMetric(PAGESETUPDLGW* psd)
+{
+    for (LONG* length : {&psd->ptPaperSize.x, &psd->ptPaperSize.y, &psd->rtMinMargin.left,
+                         &psd->rtMinMargin.top, &psd->rtMinMargin.right, &psd->rtMinMargin.bottom,
+                         &psd->rtMargin.left, &psd->rtMargin.top, &psd->rtMargin.right, &psd->rtMargin.bottom})
+        *length = MulDiv(*length, 100, 254);
+    psd->Flags = (psd->Flags & ~PSD_INHUNDREDTHSOFMILLIMETERS) | PSD_INTHOUSANDTHSOFINCHES;
+}
+
+BOOL RunPageSetupDialog(PAGESETUPDLGW* psd)
 {
     return g_pageSetup ? g_pageSetup(psd) : PageSetupDlgW(psd);
+}
+
+}  // namespace
+
+// The set-up keeps thousandths of an inch; a user of a metric locale sets it in millimetres.
+BOOL ShowPageSetupDialog(PAGESETUPDLGW* psd)
+{
+    if (!(psd->Flags & PSD_INTHOUSANDTHSOFINCHES) || !UsesMetricUnits())
+        return RunPageSetupDialog(psd);
+    PAGESETUPDLGW metric = *psd;
+    ToMetric(&metric);
+    BOOL accepted = RunPageSetupDialog(&metric);
+    // The dialog may have replaced the printer handles even when it was cancelled.
+    psd->hDevMode = metric.hDevMode;
+    psd->hDevNames = metric.hDevNames;
+    if (!accepted)
+        return FALSE;
+    FromMetric(&metric);
+    *psd = metric;
+    return TRUE;
 }
 
 PrintDialogFn SetPrintDialog(PrintDialogFn dialog)
@@ -80,7 +134,12 @@ bool PreparePageSetup(PAGESETUPDLGW* psd)
     ReplacePrinterSettings(psd, fetch.hDevMode, fetch.hDevNames);
     psd->ptPaperSize = fetch.ptPaperSize;
     psd->rtMinMargin = fetch.rtMinMargin;
-    psd->rtMargin = fetch.rtMargin;
+    // The printer's defaults may put the text at the paper's edge: 20 mm on every side, or
+    // the least the printer can print.
+    psd->rtMargin = {std::max(kDefaultMargin, fetch.rtMinMargin.left),
+                     std::max(kDefaultMargin, fetch.rtMinMargin.top),
+                     std::max(kDefaultMargin, fetch.rtMinMargin.right),
+                     std::max(kDefaultMargin, fetch.rtMinMargin.bottom)};
     psd->Flags = PSD_MARGINS | PSD_INTHOUSANDTHSOFINCHES;
     return true;
 }

@@ -5,7 +5,9 @@
 #include <windows.h>
 #include <commdlg.h>
 
-// PrintDlgW and PageSetupDlgW, or the replacements a test installed.
+// PrintDlgW and PageSetupDlgW, or the replacements a test installed. A set-up in thousandths
+// of an inch is shown in hundredths of a millimetre when the user's locale measures in metric
+// units, and comes back in thousandths of an inch.
 BOOL ShowPrintDialog(PRINTDLGW* pd);
 BOOL ShowPageSetupDialog(PAGESETUPDLGW* psd);
 
@@ -29,7 +31,8 @@ bool IsPrinterInstalled();
 
 // The page set-up that the print form and map printing share keeps one unit, thousandths of an
 // inch. On its first use (Flags still PSD_RETURNDEFAULT) the default printer's settings are
-// fetched without a dialog and the flags become PSD_MARGINS | PSD_INTHOUSANDTHSOFINCHES.
+// fetched without a dialog, the margins become 20 mm (or the printer's least, when larger) and
+// the flags PSD_MARGINS | PSD_INTHOUSANDTHSOFINCHES.
 // Returns false when there is no default printer (the set-up is then left for a later try).
 bool PreparePageSetup(PAGESETUPDLGW* psd);
 

@@ -11,6 +11,7 @@
 
 #include "controls/plexa.h"
 #include "core/attrdef.h"
+#include "core/fields.h"
 #include "core/leveldefs.h"
 #include "core/msgbox.h"
 #include "core/rsutil.h"
@@ -329,6 +330,19 @@ void ClearVariantArray(CPtrArray* list)
     }
 }
 
+void SetPropertyBoxYesNo(HWND propertyBox, HINSTANCE module)
+{
+    const struct {
+        UINT text;
+        UINT message;
+    } kTexts[] = {{IDS_FIELD_YES, PBXM_SETYESTEXT}, {IDS_FIELD_NO, PBXM_SETNOTEXT}};
+    for (const auto& t : kTexts) {
+        wchar_t text[32] = L"";
+        if (LoadStringW(module, t.text, text, ARRAYSIZE(text)) > 0)
+            SendMessageW(propertyBox, t.message, 0, (LPARAM)text);
+    }
+}
+
 void SetPropertyBoxValues(HWND propertyBox, CPtrArray* list)
 {
     if (!list)
@@ -375,15 +389,58 @@ int GetPropertyBoxValues(HWND propertyBox, CPtrArray* list, int skipRequired)
     return -1;
 }
 
-int ShowWarningRes(HINSTANCE module, HWND owner, UINT captionId, UINT textId)
+// The warning text of the string-table entry, followed by ": " and the name when there is one.
+static int ShowNamedWarning(HINSTANCE module, HWND owner, UINT captionId, UINT textId, const std::wstring& name)
 {
     wchar_t* text = LoadStringAlloc(module, textId);
+    std::wstring message = text ? text : L"";
+    free(text);
+    if (!name.empty())
+        message += L": " + name;
     wchar_t caption[32];
     if (LoadStringW(module, captionId, caption, 32) <= 0)
         caption[0] = L'\0';
-    int answer = ZorMessageBox(owner, text ? text : L"", caption, MB_ICONWARNING);
-    free(text);
-    return answer;
+    return ZorMessageBox(owner, message.c_str(), caption, MB_ICONWARNING);
+}
+
+int ShowWarningRes(HINSTANCE module, HWND owner, UINT captionId, UINT textId)
+{
+    return ShowNamedWarning(module, owner, captionId, textId, std::wstring());
+}
+
+void ShowFieldWarning(HINSTANCE module, HWND owner, UINT captionId, UINT textId, const std::wstring& name,
+                      HWND field)
+{
+    ShowNamedWarning(module, owner, captionId, textId, name);
+    if (field)
+        SetFocus(field);
+}
+
+std::wstring ControlLabel(HWND control)
+{
+    HWND label = GetWindow(control, GW_HWNDPREV);
+    wchar_t kind[16] = L"";
+    if (!label || !GetClassNameW(label, kind, ARRAYSIZE(kind)) || _wcsicmp(kind, L"Static") != 0)
+        return std::wstring();
+    wchar_t text[128] = L"";
+    GetWindowTextW(label, text, ARRAYSIZE(text));
+    std::wstring name;
+    for (const wchar_t* p = text; *p; ++p)
+        if (*p != L'&' || p[1] == L'&')
+            name += *p;
+    while (!name.empty() && (name.back() == L':' || name.back() == L' '))
+        name.pop_back();
+    return name;
+}
+
+std::wstring PropertyItemName(HWND propertyBox, int item)
+{
+    int length = (int)SendMessageW(propertyBox, PBXM_GETITEMTEXTLEN, PBX_ITEM((WORD)item), 0);
+    if (length <= 0)
+        return std::wstring();
+    std::wstring name((size_t)length + 1, L'\0');
+    SendMessageW(propertyBox, PBXM_GETITEMTEXT, PBX_ITEM((WORD)item), (LPARAM)&name[0]);
+    return name.c_str();
 }
 
 // adFileTime, which the data layer itself never reports.

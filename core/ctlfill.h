@@ -81,6 +81,9 @@ void GetWindowTextVariant(HWND window, VARIANT* out);
 void SetWindowTextVariant(const VARIANT* value, HWND window);
 // VariantClear on every VARIANT of the list; the VARIANTs stay allocated.
 void ClearVariantArray(CPtrArray* list);
+// A property box's yes and no in the program's language (string-table entries 370 and 371 of
+// the module); sent before the box gets its items, whose value texts are made as they come.
+void SetPropertyBoxYesNo(HWND propertyBox, HINSTANCE module);
 // The i-th VARIANT of the list into the i-th top-level item of a property box (a date as its
 // text in the user's format); a value past the box's last item goes nowhere.
 void SetPropertyBoxValues(HWND propertyBox, CPtrArray* list);
@@ -94,6 +97,16 @@ int GetPropertyBoxValues(HWND propertyBox, CPtrArray* list, int skipRequired);
 // A warning box (through ZorMessageBox) with a text of any length from the string table and a
 // caption of at most 31 characters; the box's answer.
 int ShowWarningRes(HINSTANCE module, HWND owner, UINT captionId, UINT textId);
+// The same warning about one field of a dialog: the text is followed by the field's name
+// ("Hodnota je povinná: Autor") when it has one, and the field gets the focus once the box is
+// closed.
+void ShowFieldWarning(HINSTANCE module, HWND owner, UINT captionId, UINT textId, const std::wstring& name,
+                      HWND field);
+// The name a dialog shows for a control: the text of the label just before it in the dialog's
+// order, without its access-key mark and closing colon; empty when the control has no label.
+std::wstring ControlLabel(HWND control);
+// The name of a property box's top-level item.
+std::wstring PropertyItemName(HWND propertyBox, int item);
 
 // ---- column types ----
 

@@ -279,6 +279,30 @@ int VariantTextLength(const VARIANT* v)
     }
 }
 
+int DateToText(DATE date, wchar_t* buffer, int size)
+{
+    if (!buffer || size <= 0)
+        return 0;
+    buffer[0] = L'\0';
+    SYSTEMTIME st;
+    if (!VariantTimeToSystemTime(date, &st))
+        return 0;
+    wchar_t day[80] = L"";
+    wchar_t time[80] = L"";
+    if (GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, day, ARRAYSIZE(day)) <= 0)
+        return 0;
+    if ((st.wHour || st.wMinute || st.wSecond)
+        && GetTimeFormatW(LOCALE_USER_DEFAULT, st.wSecond ? 0 : TIME_NOSECONDS, &st, nullptr, time,
+                          ARRAYSIZE(time)) <= 0)
+        return 0;
+    if (FAILED(StringCchPrintfW(buffer, static_cast<size_t>(size), time[0] ? L"%s %s" : L"%s", day, time)))
+    {
+        buffer[0] = L'\0';
+        return 0;
+    }
+    return 1;
+}
+
 int VariantToText(const VARIANT* v, wchar_t* buffer, int size)
 {
     if (!buffer || size <= 0)
@@ -310,6 +334,8 @@ int VariantToText(const VARIANT* v, wchar_t* buffer, int size)
         buffer[length] = L'\0';
         return 1;
     }
+    if (V_VT(v) == VT_DATE)
+        return DateToText(V_DATE(v), buffer, size);
     buffer[0] = L'\0';
     return 0;
 }

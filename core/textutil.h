@@ -46,8 +46,12 @@ double VariantToReal(const VARIANT* v);
 void VariantToNumber(const VARIANT* v, VARIANT* out);  // VT_R8 or VT_NULL
 int VariantTextLength(const VARIANT* v);
 
+// A date as the user's short date, followed by the time of day when there is one (seconds
+// only when they are not 0); 1 when written, 0 when not (the buffer is then empty).
+int DateToText(DATE date, wchar_t* buffer, int size);
+
 // Display text; 1 when written, 0 when not (the buffer is then empty, except for a BSTR that
-// does not fit, which leaves the buffer untouched).
+// does not fit, which leaves the buffer untouched). Dates as DateToText writes them.
 int VariantToText(const VARIANT* v, wchar_t* buffer, int size);
 inline int GetVariantText(const VARIANT* v, wchar_t* buffer, int size)
 {

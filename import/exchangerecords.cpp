@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/attrdef.h"
 #include "core/geopoint.h"
 #include "core/textutil.h"
 #include "import/exchangereader.h"
@@ -97,6 +98,12 @@ void SplitPath(ImportRun& run, const std::string& value, std::wstring names[4])
 const int kUnitLookupSlot = TARGET_FIXED_SLOTS;
 const int kRecordLookupSlot = TARGET_FIXED_SLOTS + 1;
 
+// A day, month or year that goes into a date attribute (where the parts make one date).
+bool IsDatePartOfDate(const AttrImportEntry* attr)
+{
+    return attr->DatePart && attr->TargetType == ATTR_DATE && attr->State != CHOICE_SKIP;
+}
+
 class CImpColl2002Src : public IImpSource {
 public:
     explicit CImpColl2002Src(HINSTANCE instance) : IImpSource(instance) {}
@@ -139,6 +146,7 @@ private:
     static void Coordinate(const Number parts[3], VARIANT* out);
     void MunicipalityCoordinate(ImportRun& run, const std::string& text, VARIANT* out);
     bool WriteRecord(ImportRun& run, int speciesId, int localityId, int literatureId);
+    bool WriteDateOfParts(ImportRun& run, zdata::Recordset* rs, CPtrArray* attrs, int ordinal);
 
     ExchangeReader reader_;
     bool headerComplete_ = false;
@@ -192,6 +200,7 @@ int CImpColl2002Src::FillGroup(int group, CPtrArray* items, void*)
             const AttrProposal& p = kProposals[i];
             AttrImportEntry* entry = NewAttrImportEntry(name, p.type, p.size);
             entry->KeyFlag = p.key ? 1 : 0;
+            entry->DatePart = i <= 2 ? (BYTE)(i + 1) : 0;  // day, month, year
             SetProposed(&entry->MinVal, p.minimum);
             SetProposed(&entry->MaxVal, p.maximum);
             SetProposed(&entry->NullVal, p.empty);
@@ -612,6 +621,36 @@ int CImpColl2002Src::ImportPublication(ImportRun& run)
     return FindOrAddNamed(run, TARGET_LITERATURE, litTitle_, authorId);
 }
 
+// The date at the ordinal from the day, month and year mapped onto it; a date the parts do not
+// make (a part unknown, 0, or not mapped there) is left out and logged.
+bool CImpColl2002Src::WriteDateOfParts(ImportRun& run, zdata::Recordset* rs, CPtrArray* attrs, int ordinal)
+{
+    int parts[3] = {0, 0, 0};
+    for (int i = 0; i < kRecordAttrCount; ++i) {
+        const AttrImportEntry* attr = AttrAt(attrs, i);
+        if (attr && IsDatePartOfDate(attr) && attr->TargetOrdinal == ordinal)
+            parts[attr->DatePart - 1] = ints_[i];
+    }
+    SYSTEMTIME day = {};
+    day.wDay = (WORD)parts[0];
+    day.wMonth = (WORD)parts[1];
+    day.wYear = (WORD)parts[2];
+    SYSTEMTIME back = {};
+    VARIANT date;
+    VariantInit(&date);
+    date.vt = VT_DATE;
+    // The system makes 31 April into 1 May: a date is taken only when it reads back the same.
+    bool valid = parts[0] >= 1 && parts[0] <= 31 && parts[1] >= 1 && parts[1] <= 12 && parts[2] >= 100 &&
+                 parts[2] <= 9999 && SystemTimeToVariantTime(&day, &date.date) && VariantTimeToSystemTime(date.date, &back) &&
+                 back.wDay == day.wDay && back.wMonth == day.wMonth;
+    if (valid)
+        return PutOrdinal(rs, ordinal, date);
+    wchar_t text[256] = L"";
+    StringCchPrintfW(text, 256, run.String(IDS_X_LOG_BAD_DATE).c_str(), parts[0], parts[1], parts[2]);
+    run.LogError(text);
+    return true;
+}
+
 bool CImpColl2002Src::WriteRecord(ImportRun& run, int speciesId, int localityId, int literatureId)
 {
     zdata::Recordset* rs = Targets.Slots[TARGET_RECORDS];
@@ -631,7 +670,10 @@ bool CImpColl2002Src::WriteRecord(ImportRun& run, int speciesId, int localityId,
         AttrImportEntry* attr = AttrAt(attrs, i);
         if (!attr || attr->State == CHOICE_SKIP || attr->TargetOrdinal < 0)
             continue;
-        if (kRecordKeyIsInt[i]) {
+        if (IsDatePartOfDate(attr)) {
+            if (attr->DatePart == 1)
+                ok = WriteDateOfParts(run, rs, attrs, attr->TargetOrdinal) && ok;
+        } else if (kRecordKeyIsInt[i]) {
             if (i <= 2 || ints_[i] >= 0)
                 ok = PutOrdinalInt(rs, attr->TargetOrdinal, ints_[i]) && ok;
         } else if (!texts_[i].empty()) {

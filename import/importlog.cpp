@@ -3,6 +3,8 @@
 #include <shlobj.h>
 #include <strsafe.h>
 
+#include "resources/tarnix/resource.h"
+
 namespace {
 
 const wchar_t kDataKey[] = L"Software\\Kelvane\\Z211";
@@ -125,17 +127,8 @@ void WriteEntryHead(ImportLog* log, int line)
     WriteLogLine(log, std::wstring(log->LinePrefix) + std::to_wstring(line));
 }
 
-}  // namespace
-
-void LogImportError(ImportLog* log, int line, const wchar_t* message)
+void WriteConnectionErrors(ImportLog* log)
 {
-    WriteEntryHead(log, line);
-    WriteLogLine(log, message ? message : L"");
-}
-
-void LogAdoErrors(ImportLog* log, int line)
-{
-    WriteEntryHead(log, line);
     zdata::Errors* errors = nullptr;
     if (!log->Connection || FAILED(log->Connection->get_Errors(&errors)) || !errors)
         return;
@@ -151,6 +144,38 @@ void LogAdoErrors(ImportLog* log, int line)
         error->Release();
     }
     errors->Release();
+}
+
+}  // namespace
+
+void LogImportError(ImportLog* log, int line, const wchar_t* message)
+{
+    WriteEntryHead(log, line);
+    WriteLogLine(log, message ? message : L"");
+}
+
+void LogAdoErrors(ImportLog* log, int line)
+{
+    WriteEntryHead(log, line);
+    WriteConnectionErrors(log);
+}
+
+void LoadImportLogPrefixes(ImportLog* log, HINSTANCE instance)
+{
+    LoadStringW(instance, IDS_I_LOG_LINE, log->LinePrefix, 64);
+    LoadStringW(instance, IDS_I_LOG_SOURCE, log->SourcePrefix, 32);
+    LoadStringW(instance, IDS_I_LOG_DESCRIPTION, log->DescPrefix, 32);
+}
+
+std::wstring LogSetupErrors(ImportLog* log, zdata::Connection* connection, const wchar_t* message)
+{
+    if (!OpenImportLog(log, connection))
+        return L"";
+    ++log->ErrorCount;
+    WriteLogLine(log, message);
+    WriteConnectionErrors(log);
+    CloseImportLog(log);
+    return log->LogPath;
 }
 
 int CloseImportLog(ImportLog* log)

@@ -201,9 +201,7 @@ int IImpSource::GetGroupCaptionId(int group)
 bool IImpSource::StartImport(ProgressParams* params)
 {
     ProgressSetTitle(params, IDS_I_IMPORT_TITLE);
-    LoadStringW(hInstance, IDS_I_LOG_LINE, LinePrefix, 64);
-    LoadStringW(hInstance, IDS_I_LOG_SOURCE, SourcePrefix, 32);
-    LoadStringW(hInstance, IDS_I_LOG_DESCRIPTION, DescPrefix, 32);
+    LoadImportLogPrefixes(this, hInstance);
     return StartProgressWorker(params, ImportWorker, &ThreadId);
 }
 

@@ -93,6 +93,7 @@ struct AttrImportEntry {
     wchar_t TargetColumn[32];
     int TargetOrdinal;  // the target column's position in its table, -1 none
     int State;          // ImportChoice
+    BYTE DatePart;      // 1 day, 2 month, 3 year of a date the source keeps in parts; 0 none
 };
 
 // The one entry of the text settings group (kind 10).

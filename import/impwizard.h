@@ -76,3 +76,6 @@ void StoreMappingChoices(ImportWizardState* state, HWND page);
 // The automatic match of a source name among a mapping kind's target items: 2 + the position of
 // the first equal name (Czech letters folded), 0 (create) when none.
 int MatchTargetItem(const StructureModel* model, int kind, const wchar_t* sourceName);
+// What the page proposes for a unit or attribute entry of the kind: the item of the same name, or
+// for a part of a date (day, month, year) the target's first date attribute; else 0 (create).
+int ProposeTargetItem(const StructureModel* model, int kind, const void* entry);

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "controls/plexa.h"
+#include "core/attrdef.h"
+#include "core/ctlfill.h"
 #include "core/textutil.h"
 #include "czechcollation/czechtext.h"
 #include "import/impwizard.h"
@@ -81,7 +83,7 @@ void FillMappingBox(ImportWizardState* state, HWND page, int kind)
         SendMessageW(box, PBXM_SETLIST, at, (LPARAM)choices.c_str());
         SendMessageW(box, PBXM_SETITEMDATA, at, (LPARAM)items->GetItems()[i]);
         if (!state->Job->GroupFlags[g - 1]) {
-            SendMessageW(box, PBXM_SETLISTINDEX, at, MatchTargetItem(state->Job->Model, kind, sourceName));
+            SendMessageW(box, PBXM_SETLISTINDEX, at, ProposeTargetItem(state->Job->Model, kind, items->GetItems()[i]));
         } else if (*entryState == CHOICE_SKIP) {
             SendMessageW(box, PBXM_SETLISTINDEX, at, 1);
         } else if (*entryState == CHOICE_CREATE && !targetName[0]) {
@@ -121,6 +123,23 @@ int MatchTargetItem(const StructureModel* model, int kind, const wchar_t* source
     for (size_t i = 0; i < names.size(); ++i)
         if (CzechEqualNoCase(names[i].c_str(), sourceName))
             return (int)i + 2;
+    return 0;
+}
+
+int ProposeTargetItem(const StructureModel* model, int kind, const void* entry)
+{
+    if (IsUnitKind(kind))
+        return MatchTargetItem(model, kind, static_cast<const UnitEntry*>(entry)->SourceName);
+    const AttrImportEntry* attr = static_cast<const AttrImportEntry*>(entry);
+    int match = MatchTargetItem(model, kind, attr->SourceName);
+    int list = ModelListOfKind(kind);
+    if (match > 0 || !attr->DatePart || list < 0)
+        return match;
+    // A day, month or year goes into the target's date, where the parts make one value again.
+    const ItemList* attrs = &model->Lists[list];
+    for (int i = 0; i < attrs->Count; ++i)
+        if (AttrAt(attrs, i)->Type == ATTR_DATE)
+            return i + 2;
     return 0;
 }
 
@@ -165,7 +184,8 @@ void StoreMappingChoices(ImportWizardState* state, HWND page)
 INT_PTR CALLBACK MappingPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     if (msg == WM_INITDIALOG) {
-        InitWizardPage(page, lParam);
+        ImportWizardState* state = InitWizardPage(page, lParam);
+        SetPropertyBoxYesNo(GetDlgItem(page, IDC_IMP_MAPPING), state->hInstance);
         return TRUE;
     }
     if (msg != WM_NOTIFY)

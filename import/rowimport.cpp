@@ -298,6 +298,41 @@ std::wstring Cut(const std::wstring& text, size_t n)
     return text.size() > n ? text.substr(0, n) : text;
 }
 
+// The name a row gives its taxon or locality: the lowest unit name, else the species or locality
+// text; empty when it gives none.
+std::wstring NameOfRow(const RowImport& rows, bool localities)
+{
+    const std::vector<int>& columns = localities ? rows.LocNameColumn : rows.SysNameColumn;
+    for (size_t level = columns.size(); level-- > 0;)
+        if (columns[level] >= 0 && TextOf(rows.Values[(size_t)columns[level]]))
+            return TextOf(rows.Values[(size_t)columns[level]]);
+    const VARIANT* text = localities ? ValueOf(rows, COLGROUP_FEATURES, 1) : ValueOf(rows, COLGROUP_SPECIES, 0);
+    return text && TextOf(*text) ? TextOf(*text) : L"";
+}
+
+// The row's taxon or locality: the one it names, found (or made when the job has no fallback);
+// the job's fallback where the row names none, or names one that is not there (logged).
+int RowTarget(ImportRun& run, RowImport& rows, bool localities)
+{
+    int parts = localities ? ROWPART_LOCUNITS | ROWPART_LOCALITY : ROWPART_SYSUNITS | ROWPART_SPECIES;
+    int fallback = localities ? rows.FixedLocId : rows.FixedSysId;
+    std::wstring name = rows.Parts & parts ? NameOfRow(rows, localities) : L"";
+    if (!name.empty() || (fallback <= 0 && (rows.Parts & parts))) {
+        int id = localities ? ImportRowLocality(run, rows) : ImportRowSystem(run, rows);
+        if (id > 0 || fallback <= 0)
+            return id;
+        UINT message = localities ? IDS_I_ROW_LOCALITY_NOT_FOUND : IDS_I_ROW_TAXON_NOT_FOUND;
+        run.LogError(Format(run, message, Cut(name, 200).c_str()).c_str());
+    }
+    if (fallback <= 0)
+        return -1;
+    if (localities)
+        rows.LocIds = rows.FixedLocIds;
+    else
+        rows.SysIds = rows.FixedSysIds;
+    return fallback;
+}
+
 }  // namespace
 
 // ---- per-run state ----
@@ -414,19 +449,7 @@ int ImportRowValues(ImportRun& run, RowImport& rows)
         return ROW_IMPORTED;  // an empty line or row imports nothing
     ++rows.RowCount;
     int parts = rows.Parts;
-    int sysId = -1, locId = -1, litId = -1;
-    if (rows.FixedSysId > 0) {
-        sysId = rows.FixedSysId;
-        rows.SysIds = rows.FixedSysIds;
-    } else if (parts & (ROWPART_SYSUNITS | ROWPART_SPECIES)) {
-        sysId = ImportRowSystem(run, rows);
-    }
-    if (rows.FixedLocId > 0) {
-        locId = rows.FixedLocId;
-        rows.LocIds = rows.FixedLocIds;
-    } else if (parts & (ROWPART_LOCUNITS | ROWPART_LOCALITY)) {
-        locId = ImportRowLocality(run, rows);
-    }
+    int sysId = RowTarget(run, rows, false), locId = RowTarget(run, rows, true), litId = -1;
     if (parts & ROWPART_LITERATURE)
         litId = ImportRowLiterature(run, rows);
     if (parts & ROWPART_RECORD) {
@@ -444,23 +467,39 @@ int ImportRowValues(ImportRun& run, RowImport& rows)
 
 namespace {
 
-// Finds or creates the item of a name under the parent; -1 when it can be neither.
-int FindOrCreateSysItem(ImportRun& run, RowImport& rows, int parent, int level, const wchar_t* name, bool* created)
+// The item of a name on the level: the child of the parent, or (no parent, 0) the first of that
+// name on the level, wherever it hangs; -1 none. A row's unit is looked up under the unit above
+// it only when that one is of the level right above: past a level the row leaves empty, the
+// item may hang under an item of that level.
+int FindSysUnit(ImportRun& run, RowImport& rows, int parent, int level, const wchar_t* name)
 {
-    zdata::Recordset* tree = run.Source->Targets.Slots[TARGET_SYSTREE];
-    *created = false;
-    int id = FindSysItem(tree, parent, rows.SysLevelIds[(size_t)level], name);
-    if (id > 0)
-        return id;
+    int levelId = rows.SysLevelIds[(size_t)level];
+    return parent > 0 ? FindSysItem(run.Source->Targets.Slots[TARGET_SYSTREE], parent, levelId, name)
+                      : FindOnLevel(run, rows, false, levelId, name);
+}
+
+// Creates the item of a name under the parent with the next free id; -1 (logged) when refused.
+int CreateSysUnit(ImportRun& run, RowImport& rows, int parent, int level, const wchar_t* name)
+{
     int newId = ++rows.NextSysId;
-    if (!CreateSysItem(tree, newId, parent, rows.SysLevelIds[(size_t)level], name)) {
+    if (!CreateSysItem(run.Source->Targets.Slots[TARGET_SYSTREE], newId, parent, rows.SysLevelIds[(size_t)level], name)) {
         --rows.NextSysId;
         LogWithDbErrors(run, Format(run, IDS_I_ROW_SYS_ITEM_FAILED, name));
         return -1;
     }
     IndexNewItem(rows, false, rows.SysLevelIds[(size_t)level], name, newId);
-    *created = true;
     return newId;
+}
+
+// Finds or creates the item of a name under the parent; -1 when it can be neither.
+int FindOrCreateSysItem(ImportRun& run, RowImport& rows, int parent, int level, const wchar_t* name, bool* created)
+{
+    int id = FindSysUnit(run, rows, parent, level, name);
+    *created = id <= 0;
+    if (*created)
+        id = CreateSysUnit(run, rows, parent, level, name);
+    *created = *created && id > 0;
+    return id;
 }
 
 bool CreateSpecies(ImportRun& run, RowImport& rows, int id, const wchar_t* name, const wchar_t* author, BYTE brackets,
@@ -496,18 +535,32 @@ int ImportRowSystem(ImportRun& run, RowImport& rows)
     zdata::Recordset* tree = slots[TARGET_SYSTREE];
     int levels = (int)rows.SysLevelIds.size();
     int firstData = FirstDataLevel(rows.SysDataLevel);
-    int parent = 0, deepest = 0, taxon = -1;
+    int parent = 0, parentLevel = -1, deepest = 0, taxon = -1;
     bool aboveDataGot = false;
     std::fill(rows.SysIds.begin(), rows.SysIds.end(), -1);
 
-    // 1. units
+    // With a fallback taxon names are only looked up: what is not found goes to the fallback.
+    bool create = rows.FixedSysId <= 0;
+
+    // 1. units; a data-level unit may also carry the species' full name
     if (rows.Parts & ROWPART_SYSUNITS) {
         for (int level = 0; level < levels; ++level) {
             wchar_t cut[64];
             if (!UnitName(rows, rows.SysNameColumn, level, cut))
                 continue;
             bool created = false;
-            int id = FindOrCreateSysItem(run, rows, parent, level, cut, &created);
+            int id = FindSysUnit(run, rows, parentLevel == level - 1 ? parent : 0, level, cut);
+            if (id <= 0 && rows.SysDataLevel[(size_t)level]) {
+                auto& species = SpeciesIndex(run, rows);
+                auto known = species.find(NameKey(0, cut));
+                id = known == species.end() ? -1 : known->second;
+            }
+            if (id <= 0 && !create)
+                return -1;
+            if (id <= 0) {
+                id = CreateSysUnit(run, rows, parent, level, cut);
+                created = id > 0;
+            }
             if (id < 0)
                 continue;
             if (created)
@@ -518,6 +571,7 @@ int ImportRowSystem(ImportRun& run, RowImport& rows)
                 CreateSpecies(run, rows, id, ComposedName(run, rows, id).c_str(), L"", 0, -1);
             rows.SysIds[(size_t)level] = id;
             parent = deepest = id;
+            parentLevel = level;
             if (rows.SysDataLevel[(size_t)level])
                 taxon = id;
             if (level == firstData - 1)
@@ -567,6 +621,8 @@ int ImportRowSystem(ImportRun& run, RowImport& rows)
         parent = rows.SysIds[(size_t)firstData - 1];
     } else {
         parent = FindOnLevel(run, rows, false, rows.SysLevelIds[(size_t)firstData - 1], genus);
+        if (parent <= 0 && !create)
+            return -1;
         if (parent <= 0) {
             bool created = false;
             parent = FindOrCreateSysItem(run, rows, deepest, firstData - 1, genus, &created);
@@ -584,8 +640,9 @@ int ImportRowSystem(ImportRun& run, RowImport& rows)
         name += L" ";
         name += word;
         bool created = false;
-        int id = FindOrCreateSysItem(run, rows, parent, firstData + i, word, &created);
-        if (id < 0)
+        int id = create ? FindOrCreateSysItem(run, rows, parent, firstData + i, word, &created)
+                        : FindSysUnit(run, rows, parent, firstData + i, word);
+        if (id <= 0)
             return -1;  // the words below are not created under a missing item
         if (created) {
             if (!CreateSpecies(run, rows, id, Cut(name, 63).c_str(), author, brackets, year))
@@ -654,29 +711,42 @@ bool CreateFeature(ImportRun& run, RowImport& rows, int id, const wchar_t* name,
     return true;
 }
 
-int FindOrCreateLocUnit(ImportRun& run, RowImport& rows, int parent, int level, const wchar_t* name,
-                        Coordinates& at, bool data, bool* created)
+// The unit of a name on the level, looked up as a systematic one is (FindSysUnit). A locality of
+// a row with coordinates is told from others of its name by them; without coordinates (and above
+// the localities) the name alone tells it.
+int FindLocUnit(ImportRun& run, RowImport& rows, int parent, int level, const wchar_t* name, Coordinates& at,
+                bool data)
 {
     zdata::Recordset* tree = run.Source->Targets.Slots[TARGET_LOCTREE];
+    int levelId = rows.LocLevelIds[(size_t)level];
+    if (parent <= 0)
+        return FindOnLevel(run, rows, true, levelId, name);
+    if (data && at.lon.vt == VT_R8 && at.lat.vt == VT_R8)
+        return FindLocItem(tree, parent, levelId, name, at.lon, at.lat);
+    std::wstring filter = L"PARENT = " + std::to_wstring(parent) + L" AND LOCLEVEL = " + std::to_wstring(levelId) +
+                          L" AND NAME = '" + FilterQuote(name) + L"'";
+    if (FAILED(tree->put_Filter(filter.c_str())) || tree->IsEOF())
+        return -1;
+    tree->MoveFirst();
+    return RowInt(tree, LOCTREE_ID);
+}
+
+// Creates the unit under the parent with the next free id (only a locality carries the
+// coordinates); -1 (logged) when refused.
+int CreateLocUnit(ImportRun& run, RowImport& rows, int parent, int level, const wchar_t* name, Coordinates& at,
+                  bool data)
+{
     VARIANT none;
     VariantInit(&none);
-    // Only a locality carries the coordinates; the units above it are found by name.
-    const VARIANT* x = data ? &at.lon : &none;
-    const VARIANT* y = data ? &at.lat : &none;
-    const VARIANT* z = data ? &at.alt : &none;
-    *created = false;
     int levelId = rows.LocLevelIds[(size_t)level];
-    int id = FindLocItem(tree, parent, levelId, name, *x, *y);
-    if (id > 0)
-        return id;
     int newId = ++rows.NextLocId;
-    if (!CreateLocItem(tree, newId, parent, levelId, name, nullptr, *x, *y, *z)) {
+    if (!CreateLocItem(run.Source->Targets.Slots[TARGET_LOCTREE], newId, parent, levelId, name, nullptr,
+                       data ? at.lon : none, data ? at.lat : none, data ? at.alt : none)) {
         --rows.NextLocId;
         LogWithDbErrors(run, Format(run, IDS_I_ROW_LOC_ITEM_FAILED, name));
         return -1;
     }
     IndexNewItem(rows, true, levelId, name, newId);
-    *created = true;
     return newId;
 }
 
@@ -702,15 +772,22 @@ int ImportRowLocality(ImportRun& run, RowImport& rows)
     // 2. units
     int levels = (int)rows.LocLevelIds.size();
     int firstData = FirstDataLevel(rows.LocDataLevel);
-    int parent = 0, deepest = 0, locality = -1;
+    int parent = 0, parentLevel = -1, deepest = 0, locality = -1;
+    // With a fallback locality names are only looked up: what is not found goes to the fallback.
+    bool create = rows.FixedLocId <= 0, missing = false;
     if (rows.Parts & ROWPART_LOCUNITS) {
-        for (int level = 0; level < levels; ++level) {
+        for (int level = 0; level < levels && !missing; ++level) {
             wchar_t name[64];
             if (!UnitName(rows, rows.LocNameColumn, level, name))
                 continue;
             bool data = rows.LocDataLevel[(size_t)level], created = false;
-            int id = FindOrCreateLocUnit(run, rows, parent, level, name, at, data, &created);
-            if (id < 0)
+            int id = FindLocUnit(run, rows, parentLevel == level - 1 ? parent : 0, level, name, at, data);
+            if (id <= 0 && create) {
+                id = CreateLocUnit(run, rows, parent, level, name, at, data);
+                created = id > 0;
+            }
+            missing = id <= 0 && !create;
+            if (id <= 0)
                 continue;
             if (created) {
                 WriteAndStore(run, rows, tree, COLGROUP_LOCTREE,
@@ -721,19 +798,22 @@ int ImportRowLocality(ImportRun& run, RowImport& rows)
             }
             rows.LocIds[(size_t)level] = id;
             parent = deepest = id;
+            parentLevel = level;
             if (data)
                 locality = id;
         }
     }
 
     // 3. the locality text
-    if (locality <= 0 && (rows.Parts & ROWPART_LOCALITY) && firstData > 0) {
+    if (missing)
+        locality = -1;
+    if (!missing && locality <= 0 && (rows.Parts & ROWPART_LOCALITY) && firstData > 0) {
         const VARIANT* v = ValueOf(rows, COLGROUP_FEATURES, 1);
         wchar_t name[64];
         if (v && TextOf(*v) && SplitLocalityText(TextOf(*v), name)) {
             int levelId = rows.LocLevelIds[(size_t)firstData];
             locality = FindOnLevel(run, rows, true, levelId, name);
-            if (locality <= 0) {
+            if (locality <= 0 && create) {
                 int newId = ++rows.NextLocId;
                 if (!CreateLocItem(tree, newId, deepest, levelId, name, nullptr, at.lon, at.lat, at.alt)) {
                     --rows.NextLocId;

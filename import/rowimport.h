@@ -66,7 +66,9 @@ public:
     // Name words of the species text, one 64-character buffer per systematic data level.
     std::vector<std::wstring> WordBuffers;
     std::vector<wchar_t*> Words;
-    // A fixed target taxon or locality of the job (-1 none) and its ancestors per level.
+    // The job's fallback taxon or locality (-1 none) and its ancestors per level: a row that names
+    // none of its own goes to it, and so does one whose name is not found (with a fallback the
+    // row's names are only looked up, nothing is made from them).
     int FixedSysId, FixedLocId;
     std::vector<int> FixedSysIds, FixedLocIds;
     // Ordinals in ZORNACOLLS of SYS_LEVEL_<id> and LOC_LEVEL_<id> per level, -1 none.

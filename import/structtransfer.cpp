@@ -2,6 +2,9 @@
 
 #include <strsafe.h>
 
+#include <string>
+#include <vector>
+
 #include "core/textutil.h"
 #include "czechcollation/czechtext.h"
 #include "import/impsource.h"
@@ -94,20 +97,24 @@ int ModelListOfColumnGroup(int group)
 
 int CollectNewUnits(CPtrArray* units, ItemList* levels)
 {
-    int position = 0;
+    // A new level goes right below the level of the unit before it in the source (the top when
+    // none), so that the source's order of levels holds in the target.
+    int above = 0;
     for (int i = 0; i < units->GetCount(); ++i) {
         UnitEntry* unit = static_cast<UnitEntry*>(units->GetItems()[i]);
         if (unit->State == CHOICE_SKIP)
             continue;
-        ++position;
-        if (unit->State != CHOICE_CREATE)
-            continue;
-        if (!unit->TargetName[0])
+        if (unit->State == CHOICE_CREATE && !unit->TargetName[0])
             StringCchCopyW(unit->TargetName, 64, unit->SourceName);
-        if (!MakeUniqueLevelName(levels, unit->TargetName)) {
+        if (unit->State == CHOICE_CREATE && !MakeUniqueLevelName(levels, unit->TargetName))
             unit->State = CHOICE_MAP;  // the level of that name takes it
+        if (unit->State != CHOICE_CREATE) {
+            for (int k = 0; k < levels->Count; ++k)
+                if (CzechEqualNoCase(LevelAt(levels, k)->Name, unit->TargetName))
+                    above = LevelAt(levels, k)->NewLevelId;
             continue;
         }
+        int position = above + 1;
         LevelEntry* level = NewLevelEntry();
         level->State = ENTRY_NEW;
         level->OrigLevelId = level->NewLevelId = position;
@@ -118,6 +125,7 @@ int CollectNewUnits(CPtrArray* units, ItemList* levels)
             if (LevelAt(levels, k)->NewLevelId >= position)
                 ++LevelAt(levels, k)->NewLevelId;
         ItemListAdd(level, levels);
+        above = position;
     }
     return units->GetCount();
 }
@@ -142,6 +150,25 @@ int StoreNewUnitIds(CPtrArray* units, ItemList* levels, bool saved)
         }
     }
     return skipped;
+}
+
+int SkipUnitsOutOfOrder(CPtrArray* units, std::vector<std::wstring>* skipped)
+{
+    int deepest = 0, count = 0;
+    for (int i = 0; i < units->GetCount(); ++i) {
+        UnitEntry* unit = static_cast<UnitEntry*>(units->GetItems()[i]);
+        if (unit->State == CHOICE_SKIP || unit->TargetLevel < 0)
+            continue;
+        if (unit->TargetLevel > deepest) {
+            deepest = unit->TargetLevel;
+            continue;
+        }
+        if (skipped)
+            skipped->push_back(unit->SourceName);
+        unit->TargetLevel = -1;
+        ++count;
+    }
+    return count;
 }
 
 int FindLevelIdByName(const ItemList* levels, const wchar_t* name)
@@ -257,6 +284,13 @@ bool TransferStructure(ImportRun& run)
                     return false;
                 if (StoreNewUnitIds(items, list, saved) > 0)
                     run.LogError(run.String(IDS_I_UNITS_NOT_SAVED).c_str());
+                std::vector<std::wstring> crossing;
+                SkipUnitsOutOfOrder(items, &crossing);
+                for (const std::wstring& name : crossing) {
+                    wchar_t text[256];
+                    StringCchPrintfW(text, 256, run.String(IDS_I_UNIT_OUT_OF_ORDER).c_str(), name.c_str());
+                    run.LogError(text);
+                }
             } else {
                 int code = CodeOfKind(kind);
                 CollectNewAttrs(db, items, list, code);

@@ -12,6 +12,9 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 #include "core/containers.h"
 #include "dataaccess/ado.h"
 #include "utilities/structmodel.h"
@@ -41,6 +44,11 @@ int CollectNewUnits(CPtrArray* units, ItemList* levels);
 // failed (saved false), units whose level is still unsaved get -1 and the count of such units is
 // returned (the caller logs them once); else 0.
 int StoreNewUnitIds(CPtrArray* units, ItemList* levels, bool saved);
+// Units mapped onto a level that is not below the level of an imported unit before them in the
+// source (the mapping crosses the target's order) get TargetLevel -1 and are skipped: a tree
+// never holds an item at a level above its parent's. Their source names are added to skipped
+// (when given); the count.
+int SkipUnitsOutOfOrder(CPtrArray* units, std::vector<std::wstring>* skipped);
 int FindLevelIdByName(const ItemList* levels, const wchar_t* name);
 int CollectNewAttrs(CSchemaDb* db, CPtrArray* entries, ItemList* attrs, int tableCode);
 void StoreNewAttrIds(CSchemaDb* db, CPtrArray* entries, ItemList* attrs, int tableCode);

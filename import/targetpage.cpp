@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "controls/plexa.h"
@@ -31,6 +32,9 @@ const int kLocalityControls[] = {IDC_IMP_LON_LABEL, IDC_IMP_LON_DEG, IDC_IMP_LON
 // The node ids offered in each row, in list order (the page is shown by one wizard at a time).
 std::vector<std::vector<int>> g_rowIds;
 std::vector<std::vector<std::wstring>> g_rowNames;
+// The parent of every node of the tree shown, read when the page shows and kept up to date with
+// the nodes it makes.
+std::unordered_map<int, int> g_parentOf;
 
 bool Species(ImportWizardState* state) { return state->TargetKind == 1; }
 
@@ -58,6 +62,13 @@ void OpenTargetRecordsets(ImportWizardState* state)
     state->TreeRs = OpenRs(connection, species ? L"SELECT ID, PARENT, SYSLEVEL, SYSPOS, NAME FROM SYSTREE ORDER BY PARENT, SYSPOS"
                                                : L"SELECT ID, PARENT, LOCLEVEL, NAME FROM LOCTREE ORDER BY PARENT, NAME");
     state->ItemRs = OpenRs(connection, species ? L"SELECT * FROM SPECIES" : L"SELECT * FROM FEATURES");
+    g_parentOf.clear();
+    zdata::Fields* fields = nullptr;
+    if (!state->TreeRs->IsEOF() && SUCCEEDED(state->TreeRs->get_Fields(&fields))) {
+        for (state->TreeRs->MoveFirst(); !state->TreeRs->IsEOF(); state->TreeRs->MoveNext())
+            g_parentOf[GetInt(fields, 0)] = GetInt(fields, 1);
+        fields->Release();
+    }
     StringCchCopyW(state->TreeFilter, 64, species ? L"PARENT = %d AND SYSLEVEL = %d" : L"PARENT = %d AND LOCLEVEL = %d");
     StringCchCopyW(state->ItemFilter, 128, species ? L"SYSID = %d" : L"LOCID = %d");
 }
@@ -102,36 +113,76 @@ void ChooseCreated(HWND page, int row, const std::wstring& name, int id)
     SendMessageW(Box(page), PBXM_SETLISTINDEX, PBX_ITEM((WORD)row), (LPARAM)(ids.size() - 1));
 }
 
-// The row below a node: the nodes under it on the next level (none when no node is chosen).
-void FillTargetRow(ImportWizardState* state, HWND page, int row, int parentId)
+// The node a row's items hang under: the node of the nearest row above that holds a value (rows
+// left empty are skipped), 0 (the top) when there is none, -1 when that row names a new node.
+int ParentOfRow(HWND page, int row)
 {
-    if (row >= RowCount(page))
-        return;
-    std::vector<std::wstring> names;
-    std::vector<int> ids;
-    if (parentId >= 0) {
-        wchar_t filter[96];
-        StringCchPrintfW(filter, 96, state->TreeFilter, parentId, LevelAt(Levels(state), row)->OrigLevelId);
-        state->TreeRs->put_Filter(filter);
-        zdata::Fields* fields = nullptr;
-        if (!state->TreeRs->IsEOF() && SUCCEEDED(state->TreeRs->get_Fields(&fields))) {
-            long nameColumn = Species(state) ? 4 : 3;
-            for (state->TreeRs->MoveFirst(); !state->TreeRs->IsEOF(); state->TreeRs->MoveNext()) {
-                wchar_t name[64] = L"";
-                GetText(fields, nameColumn, name, 64);
-                names.push_back(name);
-                ids.push_back(GetInt(fields, 0));
-            }
-            fields->Release();
-        }
+    for (int above = row - 1; above >= 0; --above) {
+        std::wstring text;
+        int node = RowNode(page, above, &text);
+        if (node >= 0 || !text.empty())
+            return node;
     }
-    SetRowChoices(page, row, names, ids);
-    VARIANT empty;
-    VariantInit(&empty);
-    SendMessageW(Box(page), PBXM_SETVALUE, PBX_ITEM((WORD)row), (LPARAM)&empty);
-    for (int below = row + 1; below < RowCount(page); ++below) {
-        SetRowChoices(page, below, {}, {});
-        SendMessageW(Box(page), PBXM_SETVALUE, PBX_ITEM((WORD)below), (LPARAM)&empty);
+    return 0;
+}
+
+// Whether the node hangs, at any depth, under the ancestor (0: the top, under which all hang).
+bool HangsUnder(int node, int ancestor)
+{
+    const int kMaxDepth = 256;  // a damaged tree whose parents run in a circle ends too
+    for (int depth = 0; node > 0 && depth < kMaxDepth; ++depth) {
+        auto parent = g_parentOf.find(node);
+        node = parent == g_parentOf.end() ? 0 : parent->second;
+        if (node == ancestor)
+            return true;
+    }
+    return ancestor == 0;
+}
+
+// The nodes of a row's level under its parent, at any depth (the levels between may have been
+// passed over); none under a new node.
+void ReadRowChoices(ImportWizardState* state, int row, int parentId, std::vector<std::wstring>& names,
+                    std::vector<int>& ids)
+{
+    if (parentId < 0)
+        return;
+    wchar_t filter[64];
+    StringCchPrintfW(filter, 64, Species(state) ? L"SYSLEVEL = %d" : L"LOCLEVEL = %d",
+                     LevelAt(Levels(state), row)->OrigLevelId);
+    state->TreeRs->put_Filter(filter);
+    zdata::Fields* fields = nullptr;
+    if (state->TreeRs->IsEOF() || FAILED(state->TreeRs->get_Fields(&fields)))
+        return;
+    long nameColumn = Species(state) ? 4 : 3;
+    for (state->TreeRs->MoveFirst(); !state->TreeRs->IsEOF(); state->TreeRs->MoveNext()) {
+        int id = GetInt(fields, 0);
+        if (!HangsUnder(id, parentId))
+            continue;
+        wchar_t name[64] = L"";
+        GetText(fields, nameColumn, name, 64);
+        names.push_back(name);
+        ids.push_back(id);
+    }
+    fields->Release();
+}
+
+// The rows from `from` down get the choices under their new parents. What was entered in them
+// stays while it still fits: a typed name always (it is made under whatever parent is above), a
+// node chosen before only when the new parent has one of that name.
+void RefreshRows(ImportWizardState* state, HWND page, int from)
+{
+    for (int row = from; row < RowCount(page); ++row) {
+        std::wstring text;
+        bool chosen = RowNode(page, row, &text) >= 0;
+        std::vector<std::wstring> names;
+        std::vector<int> ids;
+        ReadRowChoices(state, row, ParentOfRow(page, row), names, ids);
+        SetRowChoices(page, row, names, ids);
+        if (chosen && RowNode(page, row, nullptr) < 0) {
+            VARIANT empty;
+            VariantInit(&empty);
+            SendMessageW(Box(page), PBXM_SETVALUE, PBX_ITEM((WORD)row), (LPARAM)&empty);
+        }
     }
 }
 
@@ -226,24 +277,55 @@ void ShowTargetPage(ImportWizardState* state, HWND page)
         LRESULT row = SendMessageW(box, PBXM_ADDITEM, MAKEWPARAM(0xFFFF, PBT_COMBO), (LPARAM)LevelAt(levels, i)->Name);
         SendMessageW(box, PBXM_SETITEMDATA, PBX_ITEM((WORD)row), (LPARAM)LevelAt(levels, i));
     }
-    FillTargetRow(state, page, 0, 0);
+    RefreshRows(state, page, 0);
     // A second visit shows the node chosen before, with its ancestors.
     int chosen = Species(state) ? state->Job->TargetSysId : state->Job->TargetLocId;
     if (chosen > 0) {
         std::vector<int> path((size_t)levels->Count, -1);
         FillAncestorPath(chosen, levels, state->TreeRs, path.data());
-        for (int row = 0; row < levels->Count && path[(size_t)row] > 0; ++row) {
+        for (int row = 0; row < levels->Count; ++row) {
             const std::vector<int>& ids = g_rowIds[(size_t)row];
-            for (size_t k = 0; k < ids.size(); ++k)
+            for (size_t k = 0; k < ids.size() && path[(size_t)row] > 0; ++k)
                 if (ids[k] == path[(size_t)row])
                     SendMessageW(box, PBXM_SETLISTINDEX, PBX_ITEM((WORD)row), (LPARAM)k);
-            FillTargetRow(state, page, row + 1, path[(size_t)row]);
+            RefreshRows(state, page, row + 1);
         }
     }
     UpdateTargetFields(state, page);
 }
 
-// Creates a typed node under parent at the row's level; its id, -1 when refused.
+// A string of the program with its one "%s" filled in.
+std::wstring PageText(ImportWizardState* state, UINT id, const wchar_t* value)
+{
+    wchar_t format[512] = L"", text[1024] = L"";
+    LoadStringW(state->hInstance, id, format, 512);
+    StringCchPrintfW(text, 1024, format, value);
+    return text;
+}
+
+void ShowPageError(ImportWizardState* state, HWND page, const std::wstring& text)
+{
+    wchar_t caption[64] = L"";
+    LoadStringW(state->hInstance, IDS_T_ERROR_CAPTION, caption, 64);
+    ZorMessageBox(page, text.c_str(), caption, MB_ICONERROR);
+}
+
+// What the database refused: the user reads in Czech what could not be made, the import log gets
+// the database's own words.
+void ReportRefused(ImportWizardState* state, HWND page, const std::wstring& name)
+{
+    std::wstring message =
+        PageText(state, Species(state) ? IDS_I_TARGET_SPECIES_REFUSED : IDS_I_TARGET_LOCALITY_REFUSED, name.c_str());
+    IImpSource* source = state->Job->Source;
+    std::wstring log;
+    if (source) {
+        LoadImportLogPrefixes(source, state->hInstance);
+        log = LogSetupErrors(source, state->Job->Db->GetConnection(), message.c_str());
+    }
+    ShowPageError(state, page, message + L"\n" + PageText(state, IDS_I_TARGET_SEE_LOG, log.c_str()));
+}
+
+// Creates a typed node under parent at the row's level; its id, -1 when refused (reported).
 int CreateTreeNode(ImportWizardState* state, HWND page, int row, int parent, const std::wstring& name)
 {
     const wchar_t* table = Species(state) ? L"SYSTREE" : L"LOCTREE";
@@ -262,8 +344,10 @@ int CreateTreeNode(ImportWizardState* state, HWND page, int row, int parent, con
             fields = nullptr;
         }
     }
-    if (id < 1 || FAILED(state->TreeRs->AddNew()) || FAILED(state->TreeRs->get_Fields(&fields)))
+    if (id < 1 || FAILED(state->TreeRs->AddNew()) || FAILED(state->TreeRs->get_Fields(&fields))) {
+        ReportRefused(state, page, name);
         return -1;
+    }
     PutInt(fields, 0, id);
     PutInt(fields, 1, parent);
     PutInt(fields, 2, level);
@@ -275,23 +359,26 @@ int CreateTreeNode(ImportWizardState* state, HWND page, int row, int parent, con
     }
     fields->Release();
     if (FAILED(state->TreeRs->Update())) {
+        ReportRefused(state, page, name);
         state->TreeRs->CancelUpdate();
-        state->Job->Db->ShowErrors(page, E_FAIL);
         return -1;
     }
+    g_parentOf[id] = parent;
     ChooseCreated(page, row, name, id);
     return id;
 }
 
-int CreateTargetItem(ImportWizardState* state, HWND page)
+// Makes the typed nodes of the rows down to the deciding one, each under the node of the row above
+// that holds a value (a level left empty is skipped, as the tree allows); the deciding row's node,
+// -1 when one was refused.
+int CreateTargetItem(ImportWizardState* state, HWND page, int decidingRow)
 {
     int parent = 0;
-    int rows = RowCount(page);
-    for (int row = 0; row < rows; ++row) {
+    for (int row = 0; row <= decidingRow; ++row) {
         std::wstring text;
         int node = RowNode(page, row, &text);
         if (node < 0 && text.empty())
-            break;
+            continue;
         if (node < 0) {
             node = CreateTreeNode(state, page, row, parent, text);
             if (node < 0)
@@ -302,14 +389,27 @@ int CreateTargetItem(ImportWizardState* state, HWND page)
     return parent;
 }
 
+// The names of the levels whose items carry records, for the message that asks for one.
+std::wstring DataLevelNames(ImportWizardState* state)
+{
+    std::wstring names;
+    const ItemList* levels = Levels(state);
+    for (int i = 0; i < levels->Count; ++i)
+        if (LevelAt(levels, i)->DataLevel)
+            names += (names.empty() ? L"" : L", ") + std::wstring(LevelAt(levels, i)->Name);
+    return names;
+}
+
 bool ApplySysTarget(ImportWizardState* state, HWND page, bool finishing)
 {
     int node = -1;
     std::wstring text;
     int row = DecidingRow(state, page, &node, &text);
     if (row < 0) {
-        if (finishing)
-            ZorMessageBoxRes(page, state->hInstance, IDS_I_UNKNOWN_ERROR, IDS_T_ERROR_CAPTION, MB_ICONERROR);
+        if (finishing) {
+            UINT id = Species(state) ? IDS_I_TARGET_SPECIES_MISSING : IDS_I_TARGET_LOCALITY_MISSING;
+            ShowPageError(state, page, PageText(state, id, DataLevelNames(state).c_str()));
+        }
         return !finishing;
     }
     int* target = Species(state) ? &state->Job->TargetSysId : &state->Job->TargetLocId;
@@ -322,14 +422,16 @@ bool ApplySysTarget(ImportWizardState* state, HWND page, bool finishing)
         ZorMessageBoxRes(page, state->hInstance, IDS_I_NO_COORDINATES, IDS_T_ERROR_CAPTION, MB_ICONERROR);
         return false;
     }
-    int created = CreateTargetItem(state, page);
+    // A node that cannot be made holds the page whichever way it is left but Back.
+    int created = CreateTargetItem(state, page, row);
     if (created <= 0)
-        return !finishing;
-    *target = created;
+        return false;
     // The item's own row (species or locality).
     zdata::Fields* fields = nullptr;
-    if (FAILED(state->ItemRs->AddNew()) || FAILED(state->ItemRs->get_Fields(&fields)))
-        return !finishing;
+    if (FAILED(state->ItemRs->AddNew()) || FAILED(state->ItemRs->get_Fields(&fields))) {
+        ReportRefused(state, page, text);
+        return false;
+    }
     bool ok;
     if (Species(state)) {
         wchar_t name[64] = L"";
@@ -375,10 +477,11 @@ bool ApplySysTarget(ImportWizardState* state, HWND page, bool finishing)
     }
     fields->Release();
     if (!ok) {
+        ReportRefused(state, page, text);
         state->ItemRs->CancelUpdate();
-        state->Job->Db->ShowErrors(page, E_FAIL);
-        return !finishing;
+        return false;
     }
+    *target = created;
     return true;
 }
 
@@ -388,6 +491,7 @@ INT_PTR CALLBACK TargetPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lPara
 {
     if (msg == WM_INITDIALOG) {
         ImportWizardState* state = InitWizardPage(page, lParam);
+        SetPropertyBoxYesNo(Box(page), state->hInstance);
         zdata::Recordset* authors = OpenRs(state->Job->Db->GetConnection(), L"SELECT NAME FROM SYSAUTHORS ORDER BY NAME");
         zdata::Fields* fields = nullptr;
         if (!authors->IsEOF() && SUCCEEDED(authors->get_Fields(&fields))) {
@@ -407,10 +511,8 @@ INT_PTR CALLBACK TargetPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lPara
     NMHDR* hdr = reinterpret_cast<NMHDR*>(lParam);
     if (hdr->idFrom == IDC_IMP_TARGET_TREE && (hdr->code == PBXN_SELCHANGE || hdr->code == PBXN_EDITCHANGE)) {
         int row = (int)reinterpret_cast<PropBoxNotify*>(lParam)->item;
-        if (row >= 0 && row < RowCount(page)) {
-            int node = RowNode(page, row, nullptr);
-            FillTargetRow(state, page, row + 1, node);
-        }
+        if (row >= 0 && row < RowCount(page))
+            RefreshRows(state, page, row + 1);
         UpdateTargetFields(state, page);
         return TRUE;
     }

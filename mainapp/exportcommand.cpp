@@ -77,8 +77,36 @@ CObjArray* ListFields(ConfigData* config, int tab)
     }
 }
 
+// The pattern ("*.ext") of the filter's type of that index (from 1); null past the last type.
+const wchar_t* FilterPattern(const wchar_t* filter, int type)
+{
+    for (int index = 1; *filter; ++index) {
+        const wchar_t* pattern = filter + wcslen(filter) + 1;
+        if (!*pattern)
+            return nullptr;
+        if (index == type)
+            return pattern;
+        filter = pattern + wcslen(pattern) + 1;
+    }
+    return nullptr;
+}
+
+// The type of the filter whose pattern is the file name's extension; 0 when none is.
+int TypeOfExtension(const wchar_t* filter, const wchar_t* file)
+{
+    const wchar_t* name = wcsrchr(file, L'\\');
+    const wchar_t* dot = wcsrchr(name ? name : file, L'.');
+    if (!dot)
+        return 0;
+    for (int type = 1; const wchar_t* pattern = FilterPattern(filter, type); ++type)
+        if (pattern[0] == L'*' && !_wcsicmp(pattern + 1, dot))
+            return type;
+    return 0;
+}
+
 // The save dialog over the filter string; the chosen type is kept in *lastType, which also
-// proposes it. False when the user cancelled.
+// proposes it. A name typed with the extension of an offered type is written in that type;
+// any other name gets the chosen type's extension. False when the user cancelled.
 bool ChooseExportFile(MainForm* form, HWND mainWnd, UINT filterId, int* lastType, wchar_t (&file)[kFileChars])
 {
     wchar_t filter[kFilterChars + 2] = L"";
@@ -99,7 +127,15 @@ bool ChooseExportFile(MainForm* form, HWND mainWnd, UINT filterId, int* lastType
     ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NONETWORKBUTTON | OFN_EXPLORER | OFN_ENABLESIZING;
     if (!ChooseFileToSave(&ofn))
         return false;
-    *lastType = (int)ofn.nFilterIndex;
+    int typed = TypeOfExtension(filter, file);
+    if (typed) {
+        *lastType = typed;
+    } else {
+        *lastType = (int)ofn.nFilterIndex;
+        const wchar_t* pattern = FilterPattern(filter, *lastType);
+        if (pattern && pattern[0] == L'*' && wcslen(file) + wcslen(pattern + 1) < kFileChars)
+            wcscat(file, pattern + 1);
+    }
     return true;
 }
 

@@ -53,15 +53,20 @@ std::wstring ReadRegString(HKEY root, const wchar_t* subkey, const wchar_t* valu
     return text;
 }
 
-std::wstring CurrentDirectory()
+// The folder of the running program, with its trailing backslash.
+std::wstring ProgramFolder()
 {
-    DWORD n = GetCurrentDirectoryW(0, nullptr);
-    if (!n)
-        return std::wstring();
-    std::vector<wchar_t> buffer(n + 1);
-    if (!GetCurrentDirectoryW((DWORD)buffer.size(), buffer.data()))
-        return std::wstring();
-    return std::wstring(buffer.data());
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        DWORD n = GetModuleFileNameW(nullptr, buffer.data(), (DWORD)buffer.size());
+        if (!n)
+            return std::wstring();
+        if (n < buffer.size())
+            break;
+        buffer.resize(buffer.size() * 2);
+    }
+    std::wstring path(buffer.data());
+    return path.substr(0, path.find_last_of(L'\\') + 1);
 }
 
 void ReplaceText(wchar_t** text, const wchar_t* value)
@@ -102,8 +107,9 @@ void ReadRegistryInto(ConnSettings* conn, std::wstring* configPath, std::wstring
     if (appPath->empty())
         *appPath = ReadRegString(HKEY_LOCAL_MACHINE, ZORNA_MACHINE_KEY, ZORNA_APP_PATH_VALUE,
                                  KEY_WOW64_32KEY);
+    // Without an installation's key the help file is looked for beside the program.
     if (appPath->empty())
-        *appPath = CurrentDirectory();
+        *appPath = ProgramFolder();
 
     if (!configPath->empty())
         return;  // the connection then comes only from the workspace file

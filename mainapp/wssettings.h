@@ -28,7 +28,7 @@ struct IOpenConnForm;
 #define WORKSPACE_FILE_COMMENT L"Zorna Workspace Settings"
 
 // Run by the main form's constructor before anything reads a path: ConfigPath from
-// LastConfigFile, AppPath from the machine key (else the current directory), and when no
+// LastConfigFile, AppPath from the machine key (else the program's folder), and when no
 // workspace file was used yet the default workspace file and database below the common
 // application-data folder with ConnType 1.
 void ReadRegistrySettings(MainForm* form);

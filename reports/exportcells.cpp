@@ -81,23 +81,6 @@ CellTexts::CellTexts(HINSTANCE instance)
 {
 }
 
-void CellTexts::DateText(DATE date, std::wstring* out)
-{
-    out->clear();
-    SYSTEMTIME st;
-    if (!VariantTimeToSystemTime(date, &st))
-        return;
-    wchar_t text[128];
-    if (GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, text, 64) > 0)
-        *out = text;
-    if (st.wHour || st.wMinute || st.wSecond) {
-        if (GetTimeFormatW(LOCALE_USER_DEFAULT, st.wSecond ? 0 : TIME_NOSECONDS, &st, nullptr, text, 64) > 0) {
-            out->push_back(L' ');
-            out->append(text);
-        }
-    }
-}
-
 void CellTexts::Text(const ExportColumn& column, const VARIANT& value, std::wstring* out)
 {
     out->clear();
@@ -123,9 +106,6 @@ void CellTexts::Text(const ExportColumn& column, const VARIANT& value, std::wstr
         return;
     case VT_BOOL:
         *out = value.boolVal ? yes_ : no_;
-        return;
-    case VT_DATE:
-        DateText(value.date, out);
         return;
     default: {
         size_t need = (size_t)VariantTextLength(&value) + 1;

@@ -53,8 +53,6 @@ public:
     explicit CellTexts(HINSTANCE instance);
     // The text of a value as the list shows it; an empty text for NULL.
     void Text(const ExportColumn& column, const VARIANT& value, std::wstring* out);
-    // A date as the user's short date, with the time of day when there is one.
-    void DateText(DATE date, std::wstring* out);
 
 private:
     std::wstring yes_, no_;

@@ -3,7 +3,11 @@
 
 namespace {
 
-HFONT MakeFont(HDC dc, const std::wstring& face, int halfPoints, bool title)
+bool IsBreak(wchar_t c) { return c == L'\r' || c == L'\n'; }
+
+}  // namespace
+
+HFONT MakeReportFont(HDC dc, const std::wstring& face, int halfPoints, bool title)
 {
     LOGFONTW lf = {};
     lf.lfHeight = -MulDiv(halfPoints, GetDeviceCaps(dc, LOGPIXELSY), 144);
@@ -15,7 +19,7 @@ HFONT MakeFont(HDC dc, const std::wstring& face, int halfPoints, bool title)
     return CreateFontIndirectW(&lf);
 }
 
-int LineHeight(HDC dc, HFONT font)
+int ReportLineHeight(HDC dc, HFONT font)
 {
     HGDIOBJ old = SelectObject(dc, font);
     TEXTMETRICW tm = {};
@@ -25,9 +29,15 @@ int LineHeight(HDC dc, HFONT font)
     return height > 0 ? height : 1;
 }
 
-bool IsBreak(wchar_t c) { return c == L'\r' || c == L'\n'; }
-
-}  // namespace
+std::wstring ReportDrawnText(const std::wstring& text)
+{
+    std::wstring drawn = text;
+    for (wchar_t& c : drawn) {
+        if (c == L'\t' || c == 0)
+            c = L' ';
+    }
+    return drawn;
+}
 
 RECT PageTextArea(HDC dc, const PAGESETUPDLGW& setup)
 {
@@ -65,9 +75,10 @@ RECT PageTextArea(HDC dc, const PAGESETUPDLGW& setup)
 }
 
 ReportPaginator::ReportPaginator(HDC dc, const RECT& area, const ReportPrintFont& font)
-    : dc_(dc), area_(area), body_(MakeFont(dc, font.FaceName, font.BodySize, false)),
-      title_(MakeFont(dc, font.FaceName, font.TitleSize, true)), bodyHeight_(LineHeight(dc, body_)),
-      titleHeight_(LineHeight(dc, title_)), draw_(false), failed_(false), pageOpen_(false),
+    : dc_(dc), area_(area), body_(MakeReportFont(dc, font.FaceName, font.BodySize, false)),
+      title_(MakeReportFont(dc, font.FaceName, font.TitleSize, true)),
+      bodyHeight_(ReportLineHeight(dc, body_)),
+      titleHeight_(ReportLineHeight(dc, title_)), draw_(false), failed_(false), pageOpen_(false),
       pages_(0), y_(area.top)
 {
 }
@@ -126,12 +137,7 @@ void ReportPaginator::LayOut(const ReportLine& line)
     HFONT font = title ? title_ : body_;
     int height = title ? titleHeight_ : bodyHeight_;
     int width = area_.right - area_.left;
-    // Tabs and NULs have no glyph: they print as blanks.
-    std::wstring text = line.Text;
-    for (wchar_t& c : text) {
-        if (c == L'\t' || c == 0)
-            c = L' ';
-    }
+    std::wstring text = ReportDrawnText(line.Text);
     HGDIOBJ old = SelectObject(dc_, font);
     size_t pos = 0, end = text.size();
     do {

@@ -23,6 +23,13 @@ struct ReportPrintFont
     int TitleSize = 28;
 };
 
+// A font of the report on a DC: the face at a size in half points, bold and underlined for a title.
+HFONT MakeReportFont(HDC dc, const std::wstring& face, int halfPoints, bool title);
+// The height of a line in that font on the DC (never below 1).
+int ReportLineHeight(HDC dc, HFONT font);
+// A line's text as it is drawn: tabs and NULs have no glyph and show as blanks.
+std::wstring ReportDrawnText(const std::wstring& text);
+
 class ReportPaginator
 {
 public:

@@ -9,9 +9,6 @@
 #include "dataaccess/ado.h"
 #include "reports/settingsxml.h"
 
-// The run's state and its end live with the report (printform_report.cpp).
-void DeleteReportRun(ReportRun* run);
-
 namespace {
 
 const int kInitialLineCapacity = 256;
@@ -31,19 +28,6 @@ void ReadUint(CXmlReader* reader, IXMLDOMElement* element, const wchar_t* name, 
         *value = (UINT)v;
 }
 
-// Waits for a thread to end while still answering messages sent to this thread, so that a
-// thread that is sending to our windows can finish.
-void WaitForThreadPumping(HANDLE thread)
-{
-    for (;;) {
-        DWORD r = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);
-        if (r != WAIT_OBJECT_0 + 1)
-            return;
-        MSG msg;
-        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
-}
-
 }  // namespace
 
 CPrintForm::CPrintForm(HINSTANCE instance)
@@ -51,9 +35,9 @@ CPrintForm::CPrintForm(HINSTANCE instance)
       Fields(new CPtrArray(PTRARRAY_OWNS_ITEMS, 64, 16)), Header(1), System(0), Location(0),
       AbbrevList(0), ListKind(0), BodySize(0), TitleSize(0), Recordset(nullptr),
       LineBuffer(static_cast<char*>(calloc(kInitialLineCapacity, 1))),
-      LineCapacity(kInitialLineCapacity), ListSeparator(), AbbrevPairs(), LastVisibleColumn(-1),
-      PageSetup(), ReportThread(nullptr), ReportRunId(0), RunCounter(0), Run(nullptr), Filling(0),
-      Instance(instance), RichEditLibrary(nullptr), GroupProcs()
+      LineCapacity(kInitialLineCapacity), ListSeparator(), LastVisibleColumn(-1), PageSetup(),
+      ReportThread(nullptr), ReportRunId(0), RunCounter(0), Run(), Filling(0), Instance(instance),
+      GroupProcs()
 {
     Placement.length = sizeof(WINDOWPLACEMENT);
     Placement.flags = 0;
@@ -68,26 +52,15 @@ CPrintForm::CPrintForm(HINSTANCE instance)
 
 CPrintForm::~CPrintForm()
 {
-    // No stream may write any more; the latest thread ends after every earlier one.
-    ReportRunId = -1;
-    if (ReportThread) {
-        WaitForThreadPumping(ReportThread);
-        CloseHandle(ReportThread);
-        ReportThread = nullptr;
-    }
-    DeleteReportRun(Run);
-    Run = nullptr;
+    StopReport();
+    Run.reset();
     if (Window && IsWindow(Window)) {
         ReadOptions();
         DestroyWindow(Window);
     }
     Window = nullptr;
-    if (RichEditLibrary)
-        FreeLibrary(RichEditLibrary);
-    RichEditLibrary = nullptr;
     delete Fields;  // frees its PrintField records
     Fields = nullptr;
-    FreeAbbreviations(&AbbrevPairs);
     free(LineBuffer);
     LineBuffer = nullptr;
     LineCapacity = 0;

@@ -1,5 +1,5 @@
-// The print form: a modeless window that shows a record list as a rich-text report, lets the
-// user choose its columns, abbreviations and options, and prints or saves it. The workspace owns
+// The print form: a modeless window that shows a record list as a report, lets the user choose
+// its columns, abbreviations and options, and prints it or saves it as rich text. The workspace owns
 // one for the program run; its options, columns and window placement live in the workspace file
 // inside the MainForm element.
 #pragma once
@@ -7,6 +7,7 @@
 #include <commdlg.h>
 #include <msxml2.h>
 #include <atomic>
+#include <memory>
 
 #include "reports/reportlines.h"
 #include "resources/zorna/print.h"
@@ -21,8 +22,10 @@ struct ReportRun;  // reports/printform_report.cpp
 
 #define PRINTFORM_SETTINGS_ELEMENT L"PrintForm"
 
-// Sent by the report thread to the print form when its stream has ended; wParam the run.
+// Posted by the report's worker to the print form when it has made every line; wParam the run.
 #define ZM_REPORT_READY (WM_USER + 101)
+// The form's timer while a report is being made: the view takes in new lines, the bar moves.
+#define PRINTFORM_PROGRESS_TIMER 1
 
 // Where the controls stood when the window initialised; resizing keeps their distances. The
 // report grows with the window, the side panel keeps its distance to the right edge, the groups
@@ -44,8 +47,8 @@ class CPrintForm
 {
 public:
     explicit CPrintForm(HINSTANCE instance);
-    // Ends a running report, frees the lists and buffers, releases the recordset and, when the
-    // window exists, keeps its four options and destroys it.
+    // Ends a running report (waiting for its worker), frees the lists and buffers, releases the
+    // recordset and, when the window exists, keeps its four options and destroys it.
     ~CPrintForm();
     CPrintForm(const CPrintForm&) = delete;
     CPrintForm& operator=(const CPrintForm&) = delete;
@@ -81,14 +84,23 @@ public:
     void ReadOptions();
 
     // ---- the report (printform_report.cpp) ----
-    // Stops the running report and starts a new one with the current columns and options.
+    // Stops the running report and starts a new one with the current columns and options: a
+    // worker makes its lines while the view shows those made so far.
     void RestartReport();
+    // Stops the running report and waits for its worker (answering the messages it sends), so
+    // that nothing the report reads goes away under it.
+    void StopReport();
     // The report's options as the form stands: the shown columns of list 103 and the four options.
     ReportOptions MakeReportOptions();
-    // The stream of a run has ended (ZM_REPORT_READY).
+    // The worker of a run has made every line (ZM_REPORT_READY).
     void ReportReady(int run);
-    // Saves the report as it was shown, as an RTF file the user chooses.
+    // The timer's tick while a report is made: the view takes in new lines, the bar follows.
+    void ReportProgress();
+    // Saves the report as it was shown, as an RTF file the user chooses: the report is made
+    // again from the same rows straight into the file.
     void SaveReport();
+    // Writes the shown report's RTF into a file; false with the system's error code on failure.
+    bool WriteReport(HANDLE file, DWORD* error);
     // Prints the report through the project's paginator.
     void PrintReport();
     // Lays the shown report out on a printer DC with the page set-up's margins, counting its
@@ -100,8 +112,8 @@ public:
     // Body and title sizes (half points) of a report font: |height x 1.5385| and that x 1.4142;
     // a font without a usable height gets the default one's.
     static void ReportSizes(const LOGFONTW& font, int* bodySize, int* titleSize);
-    // The run whose report the control shows (or is receiving); null before the first.
-    ReportRun* CurrentRun() const { return Run; }
+    // The run whose report the view shows (or is being made); null before the first.
+    ReportRun* CurrentRun() const { return Run.get(); }
 
     HWND Owner;                 // the main form (receiver of the private messages)
     HWND Window;                // PRINTFORM, null until first shown
@@ -117,19 +129,17 @@ public:
     int ListKind;               // 0 systematic records, 1 locality records, 2 search results
     int BodySize, TitleSize;    // RTF sizes in half points, set at each restart
     zdata::Recordset* Recordset;  // the list's own recordset, referenced; each run reads a clone
-    char* LineBuffer;           // RTF of the line being streamed, grown to the longest line
+    char* LineBuffer;           // RTF of the line being saved, grown to the longest line
     int LineCapacity;           // initially 256
     wchar_t ListSeparator[4];   // the user's list separator
-    AbbrevPairList AbbrevPairs; // pairs the shown report used
     int LastVisibleColumn;      // index in list 103 of the last shown column, -1 for none
     PAGESETUPDLGW PageSetup;    // shared with map printing
-    HANDLE ReportThread;        // the latest report thread, or null
-    std::atomic<int> ReportRunId;  // the run whose stream may write; stale streams end at once
+    HANDLE ReportThread;        // the latest report worker until it has reported its end, or null
+    std::atomic<int> ReportRunId;  // the current run; the workers of earlier ones stop at once
     int RunCounter;
-    ReportRun* Run;             // the current run's state, owned
+    std::shared_ptr<ReportRun> Run;  // the current run, shared with its worker
     int Filling;                // lists are being filled: their notifications are not the user's
     HINSTANCE Instance;
-    HMODULE RichEditLibrary;
     WNDPROC GroupProcs[3];      // previous procedures of the three group boxes
 };
 

@@ -1,19 +1,20 @@
-// The print form's report: the runs of the report thread that stream it into the control, and
-// what is done with the report shown (saved, printed, made in another font).
+// The print form's report: the runs whose workers make its lines for the view, and what is done
+// with the report shown (saved, printed, made in another font).
 //
-// Every restart starts a run with a number of its own. Its thread waits for the previous run's
-// thread and then sends EM_STREAMIN; the control calls the stream callback on the window's
-// thread, where a stream whose run is no longer the current one hands out nothing. So a quick
-// series of restarts ends with exactly one complete report, the streams never overlap, and the
-// window's thread never waits for a report thread.
+// Every restart starts a run with a number of its own and stops the run before it. A run's
+// worker first waits for the worker before it, so that one walk reads the list at a time, then
+// makes the report's lines into the run's text, which the view shows while they come. A worker
+// whose run is no longer the current one stops at its next line, and its lines are never shown.
+// Workers ask the main form for names, paths and abbreviations by SendMessage, so the window's
+// thread only ever waits for a worker while answering those.
 #include "reports/printform.h"
 
 #include <commctrl.h>
-#include <richedit.h>
 #include <stdlib.h>
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "common/filechooser.h"
 #include "common/printing.h"
@@ -22,136 +23,109 @@
 #include "core/textutil.h"
 #include "dataaccess/ado.h"
 #include "reports/paginator.h"
+#include "reports/printform_text.h"
+#include "reports/printform_view.h"
 #include "reports/rtfreport.h"
 #include "resources/zorna/resource.h"
 
-// The state of one run of the report.
+// The state of one run of the report, shared by the form and the run's worker.
 struct ReportRun
 {
     int Id = 0;
     ReportOptions Options;
     RtfReportFormat Format;
     zdata::Recordset* Snapshot = nullptr;  // the list as the run found it; null without one
-    ReportLines* Lines = nullptr;
-    RtfReport* Rtf = nullptr;
-    // The document exactly as the control received it: saving writes these bytes, since the
-    // control's own RTF writes a letter outside the code page as a look-alike.
-    HANDLE Copy = INVALID_HANDLE_VALUE;
-    bool CopyFailed = false;
-    bool Complete = false;  // the document's end has been handed out
-    int InUse = 0;          // a stream callback of this run is running
-    int Percent = -1;
-    ReportRun* Next = nullptr;  // retired runs waiting to be freed
+    std::shared_ptr<ReportText> Text = std::make_shared<ReportText>();
+    // The lines before the rows as the worker made them: saving and printing repeat them, so
+    // that they carry the heading that was shown. Whole once HeadingMade is set.
+    std::vector<ReportLine> Heading;
+    HANDLE HeadingMade = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    AbbrevPairList Pairs = {};  // the pairs the worker's walk used
+    std::atomic<bool> Stopped{false};
+    std::atomic<long> RowsDone{0};
+    std::atomic<long> RowCount{0};
+
+    ReportRun() = default;
+    ReportRun(const ReportRun&) = delete;
+    ReportRun& operator=(const ReportRun&) = delete;
+    ~ReportRun()
+    {
+        FreeAbbreviations(&Pairs);
+        if (Snapshot)
+            Snapshot->Release();
+        if (HeadingMade)
+            CloseHandle(HeadingMade);
+    }
 };
-
-void DeleteReportRun(ReportRun* run)
-{
-    while (run) {
-        ReportRun* next = run->Next;
-        delete run->Rtf;
-        delete run->Lines;
-        if (run->Snapshot)
-            run->Snapshot->Release();
-        if (run->Copy != INVALID_HANDLE_VALUE)
-            CloseHandle(run->Copy);
-        delete run;
-        run = next;
-    }
-}
-
-// Frees the runs of a chain that no stream callback is using; those still in use (a callback
-// below us on the stack) are kept on the keeper's chain, to be freed later.
-static void RetireRuns(ReportRun* keeper, ReportRun* chain)
-{
-    while (chain) {
-        ReportRun* next = chain->Next;
-        chain->Next = nullptr;
-        if (chain->InUse) {
-            chain->Next = keeper->Next;
-            keeper->Next = chain;
-        } else {
-            DeleteReportRun(chain);
-        }
-        chain = next;
-    }
-}
 
 namespace {
 
 const wchar_t kDocumentName[] = L"ZornaPrint";
 const UINT kErrorCaption = IDS_ERROR_CAPTION;
+const UINT kProgressMs = 40;        // the view takes in new lines this often
+const int kSavePiece = 1 << 16;     // bytes written to the file at a time
+const DWORD kSaveProgressMs = 200;  // the bar follows a saving this often
 
-// What a report thread needs; freed by the thread.
-struct StreamCookie
+// What a worker needs; freed by the worker.
+struct WorkerStart
 {
-    CPrintForm* Form;
-    int Run;
-    HWND Control;
-    HANDLE Previous;  // the previous run's thread, waited for and closed by this one
+    std::shared_ptr<ReportRun> Run;
+    HANDLE Previous;  // the previous run's worker, waited for and closed by this one
+    HWND Window;      // told when the lines are made
 };
 
-// A temporary file that the system deletes when its handle is closed.
-HANDLE CreateScratchFile()
+// Waits for an object while still answering messages sent to this thread, so that a worker
+// that is sending to our windows can go on.
+void WaitAnswering(HANDLE object)
 {
-    wchar_t folder[MAX_PATH + 1], path[MAX_PATH + 1];
-    if (!GetTempPathW(MAX_PATH + 1, folder) || !GetTempFileNameW(folder, L"zrp", 0, path))
-        return INVALID_HANDLE_VALUE;
-    return CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                       FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    for (;;) {
+        DWORD r = MsgWaitForMultipleObjects(1, &object, FALSE, INFINITE, QS_SENDMESSAGE);
+        if (r != WAIT_OBJECT_0 + 1)
+            return;
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
+void MakeLines(ReportRun* run)
+{
+    ReportLines walk(run->Options, run->Snapshot, &run->Pairs);
+    run->RowCount = walk.RowCount();
+    ReportLine line;
+    bool heading = true;
+    while (!run->Stopped && walk.Next(&line)) {
+        if (heading && walk.InHeading()) {
+            run->Heading.push_back(line);
+        } else if (heading) {
+            heading = false;
+            SetEvent(run->HeadingMade);
+        }
+        run->Text->Add(line);
+        run->RowsDone = walk.RowsDone();
+    }
+}
+
+DWORD WINAPI ReportWorker(void* parameter)
+{
+    std::unique_ptr<WorkerStart> start(static_cast<WorkerStart*>(parameter));
+    if (start->Previous) {
+        WaitForSingleObject(start->Previous, INFINITE);
+        CloseHandle(start->Previous);
+    }
+    ReportRun* run = start->Run.get();
+    if (!run->Stopped)
+        MakeLines(run);
+    run->Text->Finish();
+    SetEvent(run->HeadingMade);
+    if (!run->Stopped)
+        PostMessageW(start->Window, ZM_REPORT_READY, (WPARAM)run->Id, 0);
+    return 0;
 }
 
 bool WriteAll(HANDLE file, const void* data, DWORD size)
 {
     DWORD written = 0;
     return WriteFile(file, data, size, &written, nullptr) && written == size;
-}
-
-DWORD CALLBACK ReportStreamCallback(DWORD_PTR cookie, LPBYTE buffer, LONG size, LONG* done)
-{
-    StreamCookie* stream = reinterpret_cast<StreamCookie*>(cookie);
-    CPrintForm* form = stream->Form;
-    ReportRun* run = form->CurrentRun();
-    *done = 0;
-    // A stream of an earlier run hands out nothing: the new run's stream follows it.
-    if (!run || run->Id != stream->Run || form->ReportRunId.load() != stream->Run || size <= 0)
-        return 0;
-    run->InUse++;
-    int n = run->Rtf->GenerateReport(reinterpret_cast<char*>(buffer), (int)size);
-    if (n > 0 && run->Copy != INVALID_HANDLE_VALUE && !run->CopyFailed)
-        run->CopyFailed = !WriteAll(run->Copy, buffer, (DWORD)n);
-    if (run->Rtf->Finished())
-        run->Complete = true;
-    // The bar shows the rows done; it is drawn at once, since this thread is busy until the end.
-    long count = run->Lines->RowCount();
-    int percent = count > 0 ? (int)std::min<long long>(100, run->Lines->RowsDone() * 100LL / count) : 0;
-    if (percent != run->Percent) {
-        run->Percent = percent;
-        HWND bar = form->Control(IDC_PRINT_PROGRESS);
-        SendMessageW(bar, PBM_SETPOS, (WPARAM)percent, 0);
-        UpdateWindow(bar);
-    }
-    run->InUse--;
-    *done = n;
-    return 0;
-}
-
-DWORD WINAPI ReportThreadProc(void* parameter)
-{
-    StreamCookie* stream = static_cast<StreamCookie*>(parameter);
-    if (stream->Previous) {
-        WaitForSingleObject(stream->Previous, INFINITE);
-        CloseHandle(stream->Previous);
-    }
-    CPrintForm* form = stream->Form;
-    if (form->ReportRunId.load() == stream->Run) {
-        EDITSTREAM es = {};
-        es.dwCookie = reinterpret_cast<DWORD_PTR>(stream);
-        es.pfnCallback = ReportStreamCallback;
-        SendMessageW(stream->Control, EM_STREAMIN, SF_RTF, (LPARAM)&es);
-        SendMessageW(form->Window, ZM_REPORT_READY, (WPARAM)stream->Run, 0);
-    }
-    delete stream;
-    return 0;
 }
 
 // The system's text for an error code, without its line end.
@@ -198,46 +172,6 @@ std::wstring FilterOf(HINSTANCE instance, UINT id)
     std::replace(filter.begin(), filter.end(), L'\001', L'\0');
     filter.push_back(L'\0');
     return filter;
-}
-
-// Copies the run's document into the file; false with the system's error code on failure.
-bool CopyDocument(ReportRun* run, HANDLE out, DWORD* error)
-{
-    LARGE_INTEGER zero = {};
-    if (!SetFilePointerEx(run->Copy, zero, nullptr, FILE_BEGIN)) {
-        *error = GetLastError();
-        return false;
-    }
-    std::string buffer(1 << 16, '\0');
-    bool ok = true;
-    for (;;) {
-        DWORD read = 0;
-        if (!ReadFile(run->Copy, &buffer[0], (DWORD)buffer.size(), &read, nullptr)) {
-            *error = GetLastError();
-            ok = false;
-            break;
-        }
-        if (read == 0)
-            break;
-        if (!WriteAll(out, buffer.data(), read)) {
-            *error = GetLastError();
-            ok = false;
-            break;
-        }
-    }
-    SetFilePointerEx(run->Copy, zero, nullptr, FILE_END);
-    return ok;
-}
-
-// Without a copy: what the control writes of itself.
-DWORD CALLBACK WriteOutCallback(DWORD_PTR cookie, LPBYTE buffer, LONG size, LONG* done)
-{
-    HANDLE file = reinterpret_cast<HANDLE>(cookie);
-    *done = 0;
-    if (!WriteAll(file, buffer, (DWORD)size))
-        return GetLastError() ? GetLastError() : 1;
-    *done = size;
-    return 0;
 }
 
 }  // namespace
@@ -294,14 +228,14 @@ void CPrintForm::RestartReport()
 {
     if (!Window)
         return;
-    HWND control = GetDlgItem(Window, IDC_PRINT_TEXT);
-    // From here on, the stream of any earlier run hands out nothing.
+    // From here on, the worker of any earlier run stops at its next line.
     int id = ++RunCounter;
     ReportRunId = id;
+    if (Run)
+        Run->Stopped = true;
 
     ReportSizes(ReportFont, &BodySize, &TitleSize);
-    ClearAbbreviations(&AbbrevPairs);
-    ReportRun* run = new ReportRun();
+    std::shared_ptr<ReportRun> run = std::make_shared<ReportRun>();
     run->Id = id;
     run->Options = MakeReportOptions();
     run->Format.FaceName = ReportFont.lfFaceName;
@@ -310,52 +244,122 @@ void CPrintForm::RestartReport()
     run->Format.TitleSize = TitleSize;
     if (Recordset && FAILED(Recordset->Clone(&run->Snapshot)))
         run->Snapshot = nullptr;
-    run->Lines = new ReportLines(run->Options, run->Snapshot, &AbbrevPairs);
-    run->Rtf = new RtfReport(run->Lines, run->Format, &LineBuffer, &LineCapacity);
-    run->Copy = CreateScratchFile();
-
-    // The previous run goes now, unless one of its callbacks is still running below us.
-    ReportRun* previous = Run;
     Run = run;
-    RetireRuns(run, previous);
 
-    HWND bar = Control(IDC_PRINT_PROGRESS);
-    SendMessageW(bar, PBM_SETPOS, 0, 0);
+    HWND view = GetDlgItem(Window, IDC_PRINT_TEXT);
+    ReportViewSetFont(view, ReportFont.lfFaceName, BodySize, TitleSize);
+    ReportViewSetText(view, run->Text);
+    SendMessageW(Control(IDC_PRINT_PROGRESS), PBM_SETPOS, 0, 0);
     ShowWindow(GetDlgItem(Window, IDC_PRINT_PROGRESSGROUP), SW_SHOW);
+    SetTimer(Window, PRINTFORM_PROGRESS_TIMER, kProgressMs, nullptr);
 
-    StreamCookie* stream = new StreamCookie{this, id, control, ReportThread};
-    HANDLE thread = CreateThread(nullptr, 0, ReportThreadProc, stream, 0, nullptr);
+    WorkerStart* start = new WorkerStart{run, ReportThread, Window};
+    HANDLE thread = CreateThread(nullptr, 0, ReportWorker, start, 0, nullptr);
     if (thread) {
         ReportThread = thread;
         return;
     }
-    // No thread to be had: the stream runs here, after the previous thread.
-    ReportThread = nullptr;
-    ReportThreadProc(stream);
+    // No thread to be had: the lines are made here, after the previous worker.
+    start->Previous = nullptr;
+    if (ReportThread) {
+        WaitAnswering(ReportThread);
+        CloseHandle(ReportThread);
+        ReportThread = nullptr;
+    }
+    ReportWorker(start);
+}
+
+void CPrintForm::StopReport()
+{
+    if (Run)
+        Run->Stopped = true;
+    if (ReportThread) {
+        // Each worker waits for the one before it: the latest ends last.
+        WaitAnswering(ReportThread);
+        CloseHandle(ReportThread);
+        ReportThread = nullptr;
+    }
+    if (Window) {
+        KillTimer(Window, PRINTFORM_PROGRESS_TIMER);
+        ShowWindow(GetDlgItem(Window, IDC_PRINT_PROGRESSGROUP), SW_HIDE);
+    }
+}
+
+void CPrintForm::ReportProgress()
+{
+    if (!Window || !Run)
+        return;
+    ReportViewRefresh(GetDlgItem(Window, IDC_PRINT_TEXT));
+    long count = Run->RowCount, done = Run->RowsDone;
+    int percent = count > 0 ? (int)std::min<long long>(100, done * 100LL / count) : 0;
+    SendMessageW(Control(IDC_PRINT_PROGRESS), PBM_SETPOS, (WPARAM)percent, 0);
 }
 
 void CPrintForm::ReportReady(int run)
 {
     if (run != ReportRunId.load() || !Window)
         return;
+    KillTimer(Window, PRINTFORM_PROGRESS_TIMER);
+    ReportViewRefresh(GetDlgItem(Window, IDC_PRINT_TEXT));
+    SendMessageW(Control(IDC_PRINT_PROGRESS), PBM_SETPOS, 100, 0);
     ShowWindow(GetDlgItem(Window, IDC_PRINT_PROGRESSGROUP), SW_HIDE);
     if (ReportThread) {
         CloseHandle(ReportThread);
         ReportThread = nullptr;
     }
-    if (Run && Run->Next) {
-        ReportRun* retired = Run->Next;
-        Run->Next = nullptr;
-        RetireRuns(Run, retired);
+}
+
+bool CPrintForm::WriteReport(HANDLE file, DWORD* error)
+{
+    *error = 0;
+    if (!Run)
+        return true;
+    std::shared_ptr<ReportRun> run = Run;
+    WaitAnswering(run->HeadingMade);
+    HWND group = Window ? GetDlgItem(Window, IDC_PRINT_PROGRESSGROUP) : nullptr;
+    HWND bar = Control(IDC_PRINT_PROGRESS);
+    bool making = group && IsWindowVisible(group);
+    if (group)
+        ShowWindow(group, SW_SHOW);
+    HCURSOR cursor = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    AbbrevPairList pairs = {};
+    bool ok = true;
+    {
+        // The same walk over the same rows, from the generator straight into the file.
+        ReportLines lines(run->Options, run->Snapshot, &pairs);
+        lines.RepeatHeading(run->Heading);
+        RtfReport rtf(&lines, run->Format, &LineBuffer, &LineCapacity);
+        std::vector<char> piece(kSavePiece);
+        DWORD shown = GetTickCount();
+        for (int n; (n = rtf.GenerateReport(piece.data(), kSavePiece)) > 0;) {
+            if (!WriteAll(file, piece.data(), (DWORD)n)) {
+                *error = GetLastError();
+                ok = false;
+                break;
+            }
+            // The bar is drawn at once, as this thread draws nothing else until the end; a few
+            // times a second is enough.
+            if (bar && GetTickCount() - shown >= kSaveProgressMs) {
+                shown = GetTickCount();
+                long count = lines.RowCount();
+                int percent = count > 0 ? (int)std::min<long long>(100, lines.RowsDone() * 100LL / count) : 0;
+                SendMessageW(bar, PBM_SETPOS, (WPARAM)percent, 0);
+                UpdateWindow(bar);
+            }
+        }
     }
-    HWND control = GetDlgItem(Window, IDC_PRINT_TEXT);
-    SendMessageW(control, EM_SETSEL, 0, 0);
-    SendMessageW(control, EM_SCROLLCARET, 0, 0);
+    FreeAbbreviations(&pairs);
+    SetCursor(cursor);
+    if (making)
+        ReportProgress();  // the bar goes back to the report being made
+    else if (group)
+        ShowWindow(group, SW_HIDE);
+    return ok;
 }
 
 void CPrintForm::SaveReport()
 {
-    if (!Window)
+    if (!Window || !Run)
         return;
     wchar_t path[MAX_PATH] = L"";
     std::wstring filter = FilterOf(Instance, IDS_FILTER_RTF);
@@ -378,17 +382,7 @@ void CPrintForm::SaveReport()
         return;
     }
     DWORD error = 0;
-    bool ok;
-    if (Run && Run->Copy != INVALID_HANDLE_VALUE && !Run->CopyFailed) {
-        ok = CopyDocument(Run, out, &error);
-    } else {
-        EDITSTREAM es = {};
-        es.dwCookie = reinterpret_cast<DWORD_PTR>(out);
-        es.pfnCallback = WriteOutCallback;
-        SendDlgItemMessageW(Window, IDC_PRINT_TEXT, EM_STREAMOUT, SF_RTF, (LPARAM)&es);
-        ok = es.dwError == 0;
-        error = es.dwError;
-    }
+    bool ok = WriteReport(out, &error);
     CloseHandle(out);
     if (!ok) {
         DeleteFileW(path);
@@ -400,15 +394,18 @@ int CPrintForm::PaginateReport(HDC dc, bool draw)
 {
     if (!Run)
         return -1;
+    std::shared_ptr<ReportRun> run = Run;
+    WaitAnswering(run->HeadingMade);
     AbbrevPairList pairs = {};
     int pages;
     {
-        // A walk of its own over the run's snapshot: the rows the control shows.
-        ReportLines lines(Run->Options, Run->Snapshot, &pairs);
+        // A walk of its own over the run's snapshot, under the heading the view shows.
+        ReportLines lines(run->Options, run->Snapshot, &pairs);
+        lines.RepeatHeading(run->Heading);
         ReportPrintFont font;
-        font.FaceName = Run->Format.FaceName;
-        font.BodySize = Run->Format.BodySize;
-        font.TitleSize = Run->Format.TitleSize;
+        font.FaceName = run->Format.FaceName;
+        font.BodySize = run->Format.BodySize;
+        font.TitleSize = run->Format.TitleSize;
         ReportPaginator paginator(dc, PageTextArea(dc, PageSetup), font);
         pages = paginator.Run(&lines, draw);
     }

@@ -3,7 +3,6 @@
 #include "reports/printform.h"
 
 #include <commctrl.h>
-#include <richedit.h>
 #include <stdlib.h>
 #include <wchar.h>
 
@@ -12,6 +11,7 @@
 #include "core/leveldefs.h"
 #include "dataaccess/ado.h"
 #include "mainapp/zm_protocol.h"
+#include "reports/printform_view.h"
 #include "resources/zorna/resource.h"
 
 namespace {
@@ -82,10 +82,14 @@ RECT RectInClient(HWND control, HWND parent)
     return r;
 }
 
+// Moves a control without drawing and without taking its pixels along: whatever it covered
+// before may be stale by now (another control may have moved over it). The whole form is drawn
+// once every control has its place.
 void Place(HWND control, int left, int top, int width, int height)
 {
     if (control)
-        MoveWindow(control, left, top, width > 0 ? width : 0, height > 0 ? height : 0, TRUE);
+        SetWindowPos(control, nullptr, left, top, width > 0 ? width : 0, height > 0 ? height : 0,
+                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS | SWP_NOREDRAW);
 }
 
 void PlaceShifted(HWND control, const RECT& r, int dx, int dy)
@@ -223,7 +227,7 @@ void ApplyLayout(CPrintForm* form, int cx, int cy)
     Place(form->Control(IDC_PRINT_ABBREVS), l.AbbrevList.left, l.AbbrevList.top, Width(l.AbbrevList),
           Height(l.AbbrevList) + grow);
     PlaceShifted(form->Control(IDC_PRINT_EDITTERMS), l.EditTerms, 0, grow);
-    InvalidateRect(w, nullptr, TRUE);
+    RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void SizeColumn(HWND list)
@@ -259,6 +263,7 @@ void OnListCheck(CPrintForm* form, const NMLISTVIEW* change)
 
 void CloseForm(CPrintForm* form)
 {
+    form->StopReport();
     // The display fields belong to the configuration, which may change before the next opening.
     for (int i = 0; i < form->Fields->GetCount(); i++) {
         if (PrintField* entry = static_cast<PrintField*>(form->Fields->GetItems()[i]))
@@ -299,10 +304,6 @@ INT_PTR InitForm(HWND hwnd, CPrintForm* form)
     form->Window = hwnd;
     MeasureLayout(form);
     ParentIntoGroups(form);
-    SendDlgItemMessageW(hwnd, IDC_PRINT_TEXT, EM_EXLIMITTEXT, 0, 0x7FFFFFFF);
-    // Rows are not wrapped on the screen (the paper wraps them): wrapping a long value costs the
-    // control time that grows with the square of its length.
-    SendDlgItemMessageW(hwnd, IDC_PRINT_TEXT, EM_SETTARGETDEVICE, 0, 1);
     PrepareCheckList(form->Control(IDC_PRINT_COLUMNS));
     PrepareCheckList(form->Control(IDC_PRINT_ABBREVS));
     const int options[4] = {form->Header, form->System, form->Location, form->AbbrevList};
@@ -441,8 +442,7 @@ int CPrintForm::CreateWnd(HWND owner, CObjArray* dispFields, int listKind)
         SetWindowPos(Window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
         return 1;
     }
-    if (!RichEditLibrary)
-        RichEditLibrary = LoadLibraryW(L"RICHED20.DLL");
+    RegisterReportView(Instance);
     CreateDialogParamW(Instance, L"PRINTFORM", owner, PrintFormDlgProc, (LPARAM)this);
     if (Window) {
         WINDOWPLACEMENT placement = Placement;
@@ -456,6 +456,8 @@ int CPrintForm::CreateWnd(HWND owner, CObjArray* dispFields, int listKind)
 
 void CPrintForm::ForgetList()
 {
+    // The report's worker reads the display fields that go now.
+    StopReport();
     for (int i = 0; i < Fields->GetCount(); i++) {
         if (PrintField* entry = static_cast<PrintField*>(Fields->GetItems()[i]))
             entry->DispField = nullptr;
@@ -492,6 +494,10 @@ INT_PTR CALLBACK PrintFormDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     }
     case ZM_REPORT_READY:
         form->ReportReady((int)wParam);
+        return TRUE;
+    case WM_TIMER:
+        if (wParam == PRINTFORM_PROGRESS_TIMER)
+            form->ReportProgress();
         return TRUE;
     case WM_SIZE:
         if (wParam != SIZE_MINIMIZED)

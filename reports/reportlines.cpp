@@ -221,7 +221,8 @@ void FreeAbbreviations(AbbrevPairList* list)
 
 ReportLines::ReportLines(const ReportOptions& options, zdata::Recordset* rows, AbbrevPairList* pairs)
     : options_(options), rows_(nullptr), pairs_(pairs), stage_(STAGE_HEADER), lineNumber_(0),
-      rowsDone_(0), rowCount_(0), criteria_(nullptr), criteriaPos_(0), cells_(options.Instance)
+      rowsDone_(0), rowCount_(0), criteria_(nullptr), criteriaPos_(0), cells_(options.Instance),
+      repeatHeading_(false), headingPos_(0)
 {
     // A cursor of our own: the list's cursor moves with every cell the list view draws. A list
     // that was closed gives none, and the report has no rows.
@@ -255,11 +256,32 @@ void ReportLines::Advance()
     lineNumber_ = 0;
 }
 
+bool ReportLines::InHeading() const
+{
+    return stage_ > STAGE_HEADER && stage_ < STAGE_ROWS;
+}
+
+void ReportLines::RepeatHeading(const std::vector<ReportLine>& heading)
+{
+    heading_ = heading;
+    repeatHeading_ = true;
+    headingPos_ = 0;
+}
+
 bool ReportLines::Next(ReportLine* line)
 {
     line->Kind = REPORT_BODY;
     line->Text.clear();
     line->Rtf.clear();
+    if (repeatHeading_ && stage_ < STAGE_ROWS) {
+        if (headingPos_ < heading_.size()) {
+            *line = heading_[headingPos_++];
+            stage_ = STAGE_HEADING;
+            return true;
+        }
+        stage_ = STAGE_ROWS;
+        lineNumber_ = 0;
+    }
     for (;;) {
         bool header = options_.Header == 1;
         bool made = false;

@@ -1,7 +1,7 @@
 // The report's content as a sequence of lines: the heading section, one line per row of the
-// printed list and the list of abbreviations. The same lines feed the rich-text stream of the
-// print form's control (reports/rtfreport.h) and the paginator that prints them
-// (reports/paginator.h), so what is shown, saved and printed is one text.
+// printed list and the list of abbreviations. The same lines feed the print form's view
+// (reports/printform_text.h), the rich text it saves (reports/rtfreport.h) and the paginator
+// that prints them (reports/paginator.h), so what is shown, saved and printed is one text.
 #pragma once
 #include <windows.h>
 #include <oleauto.h>
@@ -115,6 +115,13 @@ public:
     // The next line; false after the last one.
     bool Next(ReportLine* line);
 
+    // Whether the line Next gave last belongs to the heading (the lines before the rows).
+    bool InHeading() const;
+    // The heading is made of the lines an earlier walk gave instead of asking the main form again,
+    // so that a report saved or printed later carries the heading that was shown (the main form
+    // may show another item or search by then).
+    void RepeatHeading(const std::vector<ReportLine>& heading);
+
     // Progress through the rows: rows done and the list's count (0 or below when unknown).
     long RowsDone() const { return rowsDone_; }
     long RowCount() const { return rowCount_; }
@@ -141,4 +148,7 @@ private:
     size_t criteriaPos_;
     std::vector<char> pathBuffer_;
     CellTexts cells_;
+    std::vector<ReportLine> heading_;  // the heading repeated
+    bool repeatHeading_;
+    size_t headingPos_;
 };

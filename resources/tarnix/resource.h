@@ -131,8 +131,15 @@
 #define IDS_I_LOG_CANCELLED     119
 #define IDS_I_LOG_SOURCE_UNREADABLE 135
 #define IDS_I_UNITS_NOT_SAVED   136
+#define IDS_I_UNIT_OUT_OF_ORDER 137
 #define IDS_I_NO_COORDINATES    209  // 207 and 208 are Tarnix's own
 #define IDS_I_UNKNOWN_ERROR     210
+// the target item page's reasons for staying
+#define IDS_I_TARGET_SPECIES_MISSING 211
+#define IDS_I_TARGET_LOCALITY_MISSING 212
+#define IDS_I_TARGET_SPECIES_REFUSED 213
+#define IDS_I_TARGET_LOCALITY_REFUSED 214
+#define IDS_I_TARGET_SEE_LOG    215
 // The exchange files' unit and attribute names (72 "Rok" is the import's) and their log texts.
 #define IDS_X_NAME_FIRST        60   // 60-64 system units, 65-68 locality units, 69 the territorial unit
 #define IDS_X_RECORD_ATTR_FIRST 70   // 70-86 the record attributes in the records file's order
@@ -144,7 +151,8 @@
 #define IDS_X_LOG_BAD_COORDINATE 246
 #define IDS_X_LOG_TEXT_CUT      247
 #define IDS_X_LOG_LINE_TOO_LONG 248
-// text files and the row import of flat sources (140-149)
+#define IDS_X_LOG_BAD_DATE      249
+// text files and the row import of flat sources (140-151)
 #define IDS_I_TXT_BAD_BYTES     140
 #define IDS_I_TXT_FIELD_COUNT   141
 #define IDS_I_TXT_LINE_TOO_LONG 149
@@ -155,6 +163,8 @@
 #define IDS_I_ROW_COLUMNS_FAILED 146
 #define IDS_I_ROW_NO_TAXON      147
 #define IDS_I_ROW_NO_LOCALITY   148
+#define IDS_I_ROW_TAXON_NOT_FOUND 150
+#define IDS_I_ROW_LOCALITY_NOT_FOUND 151
 
 // ---- import wizard pages
 #define IDC_IMP_SOURCE_TYPES    101

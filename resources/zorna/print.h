@@ -2,7 +2,7 @@
 #pragma once
 
 // ---- controls of PRINTFORM (the print form)
-#define IDC_PRINT_TEXT           101  // the report (RichEdit 2.0)
+#define IDC_PRINT_TEXT           101  // the report (the form's own view of its lines)
 #define IDC_PRINT_COLUMNGROUP    102  // "Zobrazit "
 #define IDC_PRINT_COLUMNS        103
 #define IDC_PRINT_ABBREVGROUP    104  // "Zkratky "

@@ -153,10 +153,10 @@ TEST_F(ItemDialogTest, ABadValueIsRefusedWithTheFocusOnItsFieldAndAnEmptyYearIsS
         const wchar_t* message;  // null: accepted
         int focus;               // control of the attributes page
     } steps[] = {
-        {L"", L"1758", L"Vložená hodnota je neplatná", IDC_ATTR_NAME},
-        {L" \t ", L"1758", L"Vložená hodnota je neplatná", IDC_ATTR_NAME},
-        {L"alfa O'Neil", L"19x8", L"Vložená hodnota je neplatná", IDC_SYS_YEAR},
-        {L"alfa O'Neil", L"", L"Hodnota je povinná", IDC_SYS_ATTRS},  // the last attribute
+        {L"", L"1758", L"Vložená hodnota je neplatná: Název", IDC_ATTR_NAME},
+        {L" \t ", L"1758", L"Vložená hodnota je neplatná: Název", IDC_ATTR_NAME},
+        {L"alfa O'Neil", L"19x8", L"Vložená hodnota je neplatná: Rok", IDC_SYS_YEAR},
+        {L"alfa O'Neil", L"", L"Hodnota je povinná: Délka těla (mm)", IDC_SYS_ATTRS},  // the last attribute
         {L"alfa O'Neil", L"", nullptr, 0},
     };
     std::vector<std::wstring> seen;
@@ -210,13 +210,14 @@ TEST_F(ItemDialogTest, CoordinatesAndAltitudeAreReadWholeOrRefused)
         const wchar_t* lat[3];
         const wchar_t* altitude;
         int focus;  // 0: accepted
+        const wchar_t* field;  // the name the warning gives
     } steps[] = {
-        {{L"200", L"", L""}, {L"", L"", L""}, L"", IDC_LOC_LONDEG},
-        {{L"16", L"75", L""}, {L"", L"", L""}, L"", IDC_LOC_LONDEG + 1},
-        {{L"16", L"", L"60,5"}, {L"", L"", L""}, L"", IDC_LOC_LONDEG + 2},
-        {{L"-0", L"30", L"0"}, {L"91", L"", L""}, L"", IDC_LOC_LATDEG},
-        {{L"-0", L"30", L"0"}, {L"49", L"30", L"45"}, L"312 m", IDC_LOC_ALTITUDE},
-        {{L"-0", L"30", L"0"}, {L"49", L"30", L"45"}, nbspAltitude, 0},
+        {{L"200", L"", L""}, {L"", L"", L""}, L"", IDC_LOC_LONDEG, L"Východní délka"},
+        {{L"16", L"75", L""}, {L"", L"", L""}, L"", IDC_LOC_LONDEG + 1, L"Východní délka"},
+        {{L"16", L"", L"60,5"}, {L"", L"", L""}, L"", IDC_LOC_LONDEG + 2, L"Východní délka"},
+        {{L"-0", L"30", L"0"}, {L"91", L"", L""}, L"", IDC_LOC_LATDEG, L"Severní šířka"},
+        {{L"-0", L"30", L"0"}, {L"49", L"30", L"45"}, L"312 m", IDC_LOC_ALTITUDE, L"Nadm. výška"},
+        {{L"-0", L"30", L"0"}, {L"49", L"30", L"45"}, nbspAltitude, 0, nullptr},
     };
     bool closed = Properties(TAB_LOCALITIES, 8011, [&](HWND dlg) {
         HWND page = Dlg(dlg)->AttrPage;
@@ -231,7 +232,7 @@ TEST_F(ItemDialogTest, CoordinatesAndAltitudeAreReadWholeOrRefused)
             if (!s.focus)
                 return;
             ASSERT_EQ(before + 1, boxes.Boxes().size());
-            EXPECT_EQ(L"Vložená hodnota je neplatná", boxes.Boxes().back().text);
+            EXPECT_EQ(std::wstring(L"Vložená hodnota je neplatná: ") + s.field, boxes.Boxes().back().text);
             EXPECT_EQ(GetDlgItem(page, s.focus), GetFocus()) << s.focus;
         }
     });

@@ -260,18 +260,23 @@ protected:
         d->Order = fields_.GetCount();
         fields_.Add(d);
     }
-    // Three rows with an id, a boolean and a text.
-    void OpenRows()
+    // A table of the columns and rows given, its rows opened in the order of their ID.
+    void OpenTable(const std::wstring& table, const std::wstring& columns, const std::wstring& rows)
     {
         zor::RawOdbc raw;
         ASSERT_TRUE(raw.Open(Path(), false));
-        ASSERT_TRUE(raw.Exec(L"CREATE TABLE CELLTEST (ID INTEGER, B BOOLEAN, S VARCHAR(200))"));
-        ASSERT_TRUE(raw.Exec(L"INSERT INTO CELLTEST VALUES (11, -1, 'Bombina bombina'), (12, 0, "
-                             L"'Rana arvalis wolterstorffi'), (13, 0, NULL)"));
+        ASSERT_TRUE(raw.Exec(L"CREATE TABLE " + table + L" (" + columns + L")"));
+        ASSERT_TRUE(raw.Exec(L"INSERT INTO " + table + L" VALUES " + rows));
         raw.Close();
-        rs_ = Db()->OpenQuery(L"SELECT * FROM CELLTEST ORDER BY ID", adUseServer, adOpenKeyset,
+        rs_ = Db()->OpenQuery((L"SELECT * FROM " + table + L" ORDER BY ID").c_str(), adUseServer, adOpenKeyset,
                               adLockReadOnly);
         ASSERT_TRUE(rs_ != nullptr);
+    }
+    // Three rows with an id, a boolean and a text.
+    void OpenRows()
+    {
+        OpenTable(L"CELLTEST", L"ID INTEGER, B BOOLEAN, S VARCHAR(200)",
+                  L"(11, -1, 'Bombina bombina'), (12, 0, 'Rana arvalis wolterstorffi'), (13, 0, NULL)");
     }
     std::wstring Cell(int row, int column, int cchTextMax = 64)
     {
@@ -356,6 +361,24 @@ TEST_F(ListColumnsTest, CellsShowTextsBooleansAndIds)
     EXPECT_EQ(L"Rana arv", Cell(1, 3, 9));  // cut to cchTextMax - 1
     EXPECT_EQ(12, ItemData(1));
     EXPECT_EQ(13, ItemData(2));
+}
+
+// A date column shows the user's short date, with the time of day when the value has one.
+TEST_F(ListColumnsTest, DateCellsShowTheUsersShortDate)
+{
+    // 17 September 1976; at 14:30; at 14:30:15; none.
+    ASSERT_NO_FATAL_FAILURE(OpenTable(L"DATETEST", L"ID INTEGER, D DATETIME",
+                                      L"(1, 28020.0), (2, 28020.6041666667), (3, 28020.6043402778), (4, NULL)"));
+    CFieldInfo date(L"D", L"DATETEST");
+    date.ColumnOrdinal = 1;
+    fields_.RemoveAll(1);
+    AddEntry(&date, L"Datum nálezu", 1);
+    SetupListColumns(list_, &fields_);
+    EXPECT_EQ(L"17. 9. 1976", Cell(0, 1));
+    EXPECT_EQ(L"17. 9. 1976 14:30", Cell(1, 1));
+    EXPECT_EQ(L"17. 9. 1976 14:30:15", Cell(2, 1));
+    EXPECT_EQ(L"", Cell(3, 1));
+    fields_.RemoveAll(1);
 }
 
 TEST_F(ListColumnsTest, CellOfAPositionBeyondTheRowsShowsNothing)

@@ -332,14 +332,32 @@ TEST(VariantText, OtherTypesGiveEmptyText)
     r = 1;
     EXPECT_EQ(L"", Text(Make(VT_NULL), 64, &r));
     EXPECT_EQ(0, r);
-    r = 1;
-    EXPECT_EQ(L"", Text(Date(40000.5), 64, &r));
-    EXPECT_EQ(0, r);
     VARIANT cy = Make(VT_CY);
     V_CY(&cy).int64 = 10000;
     r = 1;
     EXPECT_EQ(L"", Text(cy, 64, &r));
     EXPECT_EQ(0, r);
+}
+
+TEST(VariantText, DatesInTheUsersShortDateWithTheTimeWhenThereIsOne)
+{
+    const struct {
+        double date;
+        int size;
+        const wchar_t* text;
+        int result;
+    } rows[] = {
+        {28020.0, 64, L"17. 9. 1976", 1},
+        {28020.5, 64, L"17. 9. 1976 12:00", 1},
+        {28020.6043402778, 64, L"17. 9. 1976 14:30:15", 1},
+        {-1.25, 64, L"29. 12. 1899 6:00", 1},
+        {28020.5, 12, L"", 0},  // does not fit
+    };
+    for (const auto& row : rows) {
+        int r = -1;
+        EXPECT_EQ(row.text, Text(Date(row.date), row.size, &r)) << row.date;
+        EXPECT_EQ(row.result, r) << row.date;
+    }
 }
 
 TEST(VariantAnsiText, UnsignedTypesPrintUnsigned)

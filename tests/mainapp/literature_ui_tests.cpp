@@ -343,9 +343,12 @@ TEST_F(LiteratureUiTest, ANewPublicationNeedsATitleAndAFirstAuthor)
     });
     EXPECT_TRUE(shown);
     ASSERT_EQ(3u, seen.size());
-    for (const auto& box : seen) {
-        EXPECT_EQ(L"Hodnota je povinná", box.text);
-        EXPECT_EQ(L"Chyba", box.caption);
+    // Each names the field it is about.
+    const wchar_t* texts[3] = {L"Hodnota je povinná: Název", L"Hodnota je povinná: Název",
+                               L"Hodnota je povinná: Autor"};
+    for (size_t i = 0; i < seen.size(); ++i) {
+        EXPECT_EQ(texts[i], seen[i].text);
+        EXPECT_EQ(L"Chyba", seen[i].caption);
     }
     EXPECT_EQ(before, Count(L"LITERATURE"));
 }
@@ -576,6 +579,10 @@ TEST_F(LiteratureUiTest, DialogPagesScreenshots)
     int row = pub.empty() ? 0 : RowOf(_wtoi(pub[0][0].c_str()));
     SelectRow(row < 0 ? 0 : row);
     RunRecordDialog(true, [&](HWND dialog) {
+        // The attributes' yes and no are Czech.
+        wchar_t yes[8] = L"";
+        SendMessageW(GetDlgItem(Page(LITTAB_MAIN), IDC_LITREC_ATTRIBUTES), PBXM_GETYESTEXT, 8, (LPARAM)yes);
+        EXPECT_STREQ(L"Ano", yes);
         HWND tabs = GetDlgItem(dialog, IDC_LITREC_TABS);
         for (int tab = 0; tab <= LITTAB_ABSTRACT; tab++) {
             ClickTab(tabs, tab);

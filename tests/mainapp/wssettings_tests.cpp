@@ -97,10 +97,19 @@ TEST_F(WsRegistry, FirstStartUsesTheDefaultWorkspaceAndDatabase)
     EXPECT_EQ(1, conn_.ConnType);
     ASSERT_NE(nullptr, conn_.UserName);
     EXPECT_STREQ(L"", conn_.UserName);
-    // Without the machine key the program folder is the current directory.
+    // Without the machine key the program folder is the folder the program was started from,
+    // wherever the current directory is.
+    wchar_t self[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring folder(self);
+    folder.erase(folder.find_last_of(L'\\') + 1);
+    wintest::ScopedTempFolder elsewhere(L"wsregistry_cwd");
     wchar_t current[MAX_PATH + 1];
     GetCurrentDirectoryW(MAX_PATH + 1, current);
-    EXPECT_EQ(current, app_);
+    ASSERT_TRUE(SetCurrentDirectoryW(elsewhere.Path().c_str()));
+    ReadRegistryPaths(&conn_, &config_, &app_);
+    SetCurrentDirectoryW(current);
+    EXPECT_EQ(folder, app_);
 }
 
 TEST_F(WsRegistry, DefaultsReplaceAPreviousDatabaseAndKeepTheUserName)
@@ -823,6 +832,46 @@ TEST_F(ReportSettings, PrintFormWindowKeepsItsOptionsWhenDestroyed)
     }
     EXPECT_FALSE(IsWindow(window));
     EXPECT_NE(std::wstring::npos, saved.find(L"Left=\"40\" Top=\"50\" Width=\"300\" Height=\"250\""));
+}
+
+// ---- the prefix's keys after a test run ----
+
+std::wstring LastConfigValue()
+{
+    wchar_t text[MAX_PATH + 1] = L"";
+    DWORD bytes = sizeof(text) - sizeof(wchar_t);
+    if (RegGetValueW(HKEY_CURRENT_USER, ZORNA_USER_KEY, ZORNA_LAST_CONFIG_VALUE, RRF_RT_REG_SZ, nullptr,
+                     text, &bytes) != ERROR_SUCCESS)
+        return L"(none)";
+    return text;
+}
+
+// Another run of tests that write the last workspace file, start a main form (whose end writes
+// it again) and delete the programs' keys, in a process of its own: afterwards the user's own
+// value is there as before, and the machine key the run set is gone again.
+TEST(TestRuns, LeaveThePrefixsKeysAsTheyFoundThem)
+{
+    const std::wstring mine = L"C:\\Users\\Jana\\Pracovní.xml";
+    ASSERT_TRUE(WriteLastConfigPath(mine.c_str()));
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, ZORNA_MACHINE_KEY);
+    wchar_t self[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring command = std::wstring(L"\"") + self + L"\" --gtest_filter=WsRegistry.*:"
+                           L"MainFormViewTest.TitleIsTheCaptionWithoutDatabase";
+    STARTUPINFOW si = {sizeof(si)};
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(CreateProcessW(self, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(pi.hProcess, 180000));
+    DWORD code = 99;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    EXPECT_EQ(0u, code) << "the tests of the other run failed";
+    EXPECT_EQ(mine, LastConfigValue());
+    HKEY machine = nullptr;
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, ZORNA_MACHINE_KEY, 0, KEY_READ, &machine));
+    if (machine)
+        RegCloseKey(machine);
 }
 
 }  // namespace

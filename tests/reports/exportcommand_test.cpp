@@ -133,6 +133,43 @@ TEST_F(ExportCommand, TheSearchListGoesToATextFileWithItsColumns)
     EXPECT_FALSE(wintest::FileExists(File(L"nic.txt")));
 }
 
+// The type is the one of the extension typed when it is an offered one, whatever type the
+// dialog was left at; any other name gets the extension of the type chosen.
+TEST_F(ExportCommand, TheTypeFollowsTheExtensionTyped)
+{
+    ListQuery all = {ZM_LIST_SEARCH_RECORDS, 0, nullptr, 0, 0, 0, nullptr};
+    SendMessageW(wnd_, ZM_QUERY_RECORD_LIST, 90, (LPARAM)&all);
+    ShowTab(TAB_SEARCH);
+    const wchar_t* kText = L"Export do textového souboru";
+    const wchar_t* kBook = L"Export do MS Excel";
+    struct Row {
+        DWORD chosenType;
+        const wchar_t* typed;
+        const wchar_t* options;  // the options dialog of the type written
+        const wchar_t* written;
+        int type;
+    } rows[] = {
+        {2, L"hledání_unicode.txt", kText, L"hledání_unicode.txt", 1},
+        {1, L"seznam.XLS", kBook, L"seznam.XLS", 2},
+        {2, L"seznam2", kBook, L"seznam2.xls", 2},
+        {1, L"seznam.csv", kText, L"seznam.csv.txt", 1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << std::string(row.typed, row.typed + wcslen(row.typed)).c_str());
+        DialogScript script;
+        script.Then(row.options, [](HWND dlg) { DialogScript::PostClick(dlg, IDOK); })
+            .Then(L"Průběh", [&](HWND dlg) {
+                EXPECT_TRUE(wintest::PumpUntil([&] { return ItemText(dlg, 105) == L"OK"; }, 60000));
+                DialogScript::PostClick(dlg, 105);
+            });
+        EXPECT_TRUE(Export(File(row.typed), row.chosenType, script)) << "not the options of its type";
+        EXPECT_EQ(row.type, form_->LastExpType);
+        const std::string bytes = wintest::ReadFileBytes(File(row.written));
+        ASSERT_GT(bytes.size(), 8u) << "nothing written";
+        EXPECT_EQ(row.type == 2, bytes.compare(0, 4, "\xD0\xCF\x11\xE0") == 0) << "not the type of its name";
+    }
+}
+
 TEST_F(ExportCommand, TheSpeciesListsSheetIsNamedAfterTheSpecies)
 {
     dbtest::Rows species = dbtest::Query(path_, L"SELECT SYSID, NAME FROM SPECIES WHERE NAME LIKE '% %' LIMIT 1");

@@ -8,6 +8,8 @@
 #include <commctrl.h>
 #include <oleauto.h>
 
+#include <cstring>
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -272,7 +274,57 @@ protected:
         }
         EXPECT_EQ(wanted.size(), found);
     }
-    std::wstring Shown() { return reporttest::RichEditText(GetDlgItem(Form()->Window, IDC_PRINT_TEXT)); }
+    // The view's text with its lines ended by CR, as the rich-text control gives a document's
+    // paragraphs.
+    std::wstring Shown()
+    {
+        HWND view = GetDlgItem(Form()->Window, IDC_PRINT_TEXT);
+        std::wstring text((size_t)GetWindowTextLengthW(view) + 1, L'\0');
+        text.resize((size_t)GetWindowTextW(view, &text[0], (int)text.size()));
+        std::wstring shown;
+        for (size_t i = 0; i < text.size(); i++) {
+            if (text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n')
+                i++;
+            shown.push_back(text[i] == L'\n' ? L'\r' : text[i]);
+        }
+        return shown;
+    }
+
+    HWND View() { return GetDlgItem(Form()->Window, IDC_PRINT_TEXT); }
+    int LineCount() { return (int)SendMessageW(View(), EM_GETLINECOUNT, 0, 0); }
+    std::wstring Line(int index)
+    {
+        std::vector<wchar_t> buffer(4096);
+        *reinterpret_cast<WORD*>(buffer.data()) = (WORD)(buffer.size() - 1);
+        LRESULT n = SendMessageW(View(), EM_GETLINE, (WPARAM)index, (LPARAM)buffer.data());
+        return std::wstring(buffer.data(), (size_t)(n > 0 ? n : 0));
+    }
+    // Keys pressed on the view as the user presses them, with Ctrl or Shift held.
+    void Keys(std::initializer_list<UINT> keys, bool ctrl, bool shift)
+    {
+        BYTE state[256] = {}, before[256] = {};
+        GetKeyboardState(before);
+        memcpy(state, before, sizeof(state));
+        state[VK_CONTROL] = ctrl ? 0x80 : 0;
+        state[VK_SHIFT] = shift ? 0x80 : 0;
+        SetKeyboardState(state);
+        for (UINT key : keys)
+            SendMessageW(View(), WM_KEYDOWN, key, 1);
+        SetKeyboardState(before);
+        wintest::PumpMessages(30);
+    }
+    std::wstring Clipboard()
+    {
+        std::wstring text;
+        if (!OpenClipboard(nullptr))
+            return text;
+        if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+            text = static_cast<const wchar_t*>(GlobalLock(data));
+            GlobalUnlock(data);
+        }
+        CloseClipboard();
+        return text;
+    }
 
     // Saves through the form's button into the file; the file's bytes.
     std::string SaveTo(const std::wstring& path)

@@ -6,6 +6,8 @@
 #include <gmock/gmock.h>
 #include <string>
 
+#include "tests/support/registrysnapshot.h"
+
 // The programs carry a manifest that selects common controls 6; the test programs take the same
 // one as an activation context, so controls are tested in the version the programs get.
 static void ActivateProgramManifest()
@@ -42,6 +44,26 @@ static void RemoveTempFolders()
     FindClose(find);
 }
 
+// The programs' keys of the prefix (the last workspace file, the program folder, the import logs'
+// folder) as the test program found them, put back when it ends: a later start of the programs in
+// this prefix finds the user's settings, not a test's.
+class ProgramKeysKept : public testing::Environment {
+public:
+    void SetUp() override
+    {
+        for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE})
+            kept_.emplace_back(new wintest::RegistrySnapshot(root, L"Software\\Kelvane"));
+    }
+    void TearDown() override
+    {
+        for (const auto& key : kept_)
+            key->Restore();
+    }
+
+private:
+    std::vector<std::unique_ptr<wintest::RegistrySnapshot>> kept_;
+};
+
 int main(int argc, char** argv)
 {
     testing::InitGoogleMock(&argc, argv);
@@ -49,6 +71,7 @@ int main(int argc, char** argv)
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     INITCOMMONCONTROLSEX icc = { sizeof(icc), 0x500D };
     InitCommonControlsEx(&icc);
+    testing::AddGlobalTestEnvironment(new ProgramKeysKept());
     int result = RUN_ALL_TESTS();
     RemoveTempFolders();
     CoUninitialize();

@@ -84,6 +84,9 @@ std::wstring SaveScreenshot(HWND hwnd, const wchar_t* name)
     RECT rc;
     if (!GetWindowRect(hwnd, &rc))
         return L"";
+    // Only what is on the screen can be read: a maximized window's frame lies beyond its edges.
+    RECT display = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    IntersectRect(&rc, &rc, &display);
     UpdateWindow(hwnd);
     PumpMessages(50);
     int width = rc.right - rc.left, height = rc.bottom - rc.top;
@@ -322,22 +325,27 @@ std::vector<HWND> TopWindowsOf(DWORD pid)
     return t.found;
 }
 
-bool HasChildWithText(HWND parent, const std::wstring& text)
+HWND FindChildWithText(HWND parent, const std::wstring& text)
 {
     struct Find {
         std::wstring text;
-        bool found;
-    } f = {text, false};
+        HWND found;
+    } f = {text, nullptr};
     EnumChildWindows(
         parent,
         [](HWND w, LPARAM l) -> BOOL {
             auto* f = reinterpret_cast<Find*>(l);
             if (WindowText(w) == f->text)
-                f->found = true;
+                f->found = w;
             return !f->found;
         },
         reinterpret_cast<LPARAM>(&f));
     return f.found;
+}
+
+bool HasChildWithText(HWND parent, const std::wstring& text)
+{
+    return FindChildWithText(parent, text) != nullptr;
 }
 
 HWND WaitForMessageBoxOf(DWORD pid, const std::wstring& caption, const std::wstring& text,

@@ -107,6 +107,8 @@ bool WaitForNamedMutex(const wchar_t* name);
 // The top-level windows of a process.
 std::vector<HWND> TopWindowsOf(DWORD pid);
 
+// The first child of the window (at any depth) that shows exactly the text; null when none.
+HWND FindChildWithText(HWND parent, const std::wstring& text);
 // Whether a child of the window shows exactly the text.
 bool HasChildWithText(HWND parent, const std::wstring& text);
 

@@ -5,6 +5,7 @@
 // the database exactly as it was.
 #include <windows.h>
 #include <gtest/gtest.h>
+#include <strsafe.h>
 
 #include <cstring>
 #include <string>
@@ -284,6 +285,63 @@ TEST(ExchangeRecords, RecordsLinkTheirSpeciesLocalityAndPublication)
     ASSERT_EQ(IMPORT_COMMITTED, import.Run(IMPSRC_RECORDS_2002, RecordsFile()));
     EXPECT_EQ(9, dbtest::QueryInt(db, L"SELECT COUNT(*)" + newRecords));
     EXPECT_EQ(L"0", Value(db, L"SELECT PARENT FROM SYSTREE WHERE NAME = 'Čárkovití' ORDER BY ID DESC LIMIT 1"));
+}
+
+TEST(ExchangeRecords, NewLevelsTakeTheFilesOrderAndDatePartsMakeTheDate)
+{
+    const int count = 30;
+    exgen::BulkOptions options;
+    options.count = count;
+    const std::string file = exgen::BulkRecordsFile(options);
+    // The generator's records in the order written: their dates as the file gives them in parts.
+    std::wstring dates;
+    for (int i = 0; i < count; ++i) {
+        wchar_t date[16];
+        swprintf(date, 16, L"%04d-%02d-%02d", 1950 + i % 60, 1 + i % 12, 1 + i % 28);
+        dates += (i ? L"," : L"") + std::wstring(date);
+    }
+    const struct {
+        const char* name;
+        bool proposed;                                    // as the wizard proposes, else mapped here
+        std::map<std::wstring, std::wstring> unitTargets;  // used when not proposed
+        const wchar_t* levels;                            // the locality levels afterwards, in order
+        std::vector<std::wstring> outOfOrder;             // units left out, each logged
+    } cases[] = {
+        {"proposed", true, {}, L"Země,Kraj,Okres,Obec,Lokalita", {}},
+        // Okres onto the locality level, Obec onto the district level above it: Obec and what
+        // lies below it in the file would hang above their parents.
+        {"crossing", false, {{L"Země", L"Kraj"}, {L"Okres", L"Lokalita"}, {L"Obec", L"Okres"}}, L"Kraj,Okres,Lokalita",
+         {L"Obec", L"Lokalita"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ExchangeImport import;
+        import.proposed = c.proposed;
+        import.unitTargets = c.unitTargets;
+        const std::wstring& db = import.Db();
+        long long maxRecord = dbtest::QueryInt(db, L"SELECT MAX(ID) FROM ZORNACOLLS");
+        long long maxLocality = dbtest::QueryInt(db, L"SELECT MAX(ID) FROM LOCTREE");
+        ASSERT_EQ(IMPORT_COMMITTED, import.Run(IMPSRC_RECORDS_2002, file));
+        EXPECT_EQ(count, dbtest::QueryInt(db, L"SELECT COUNT(*) FROM ZORNACOLLS WHERE ID > " + std::to_wstring(maxRecord)));
+        EXPECT_EQ(c.levels, Value(db, L"SELECT group_concat(NAME) FROM (SELECT NAME FROM LOCDEF WHERE LEVELID > 0 ORDER BY LEVELID)"));
+        EXPECT_EQ(L"", TreeFaults(db));
+        for (const std::wstring& unit : c.outOfOrder) {
+            wchar_t text[256];
+            StringCchPrintfW(text, 256, ResString(IDS_I_UNIT_OUT_OF_ORDER).c_str(), unit.c_str());
+            EXPECT_EQ(1, import.Count(text)) << dbtest::Narrow(unit);
+        }
+        EXPECT_EQ((int)c.outOfOrder.size(), import.errors) << dbtest::Narrow(import.log);
+        if (!c.proposed)
+            continue;
+        // The coordinates are the new localities' own.
+        EXPECT_EQ(L"0", Value(db, L"SELECT (COUNT(*) = 0) + SUM(LONGITUDE IS NULL OR LATITUDE IS NULL) FROM FEATURES "
+                                  L"WHERE LOCID > " + std::to_wstring(maxLocality)));
+        // Day, month and year went into the sample's date of the record, and into no new attribute.
+        EXPECT_EQ(0, dbtest::QueryInt(db, L"SELECT COUNT(*) FROM CUSTOMATTRIBUTES WHERE CAPTION IN ('Den', 'Měsíc', 'Rok')"));
+        std::wstring date = Value(db, L"SELECT FIELDNAME FROM CUSTOMATTRIBUTES WHERE CAPTION = 'Datum nálezu'");
+        EXPECT_EQ(dates, Value(db, L"SELECT group_concat(date(" + date + L" + 2415018.5)) FROM (SELECT " + date +
+                                       L" FROM ZORNACOLLS WHERE ID > " + std::to_wstring(maxRecord) + L" ORDER BY ID)"));
+    }
 }
 
 // ---- damaged files, a cancel, a failure ----

@@ -63,6 +63,7 @@ std::string RecordsFile()
     exgen::Record r;
     r.collector = L"Novák";
     exgen::WriteRecord(f, &l, r);
+    r.day = 2;  // the date and collector are the records' key
     exgen::WriteRecord(f, nullptr, r);
     return f.Bytes();
 }
@@ -138,8 +139,12 @@ TEST_F(ExchangeForm, TheImportCommandBringsInEachKindOfExchangeFile)
     }
     CloseForm();
 
-    // The localities, with the units "Země" and "Obec" and the territorial unit made new.
+    // The localities, with the units "Země" and "Obec" and the territorial unit made new, the
+    // levels in the files' order.
     auto first = [&](const std::wstring& sql) { return dbtest::First(target, sql); };
+    EXPECT_EQ(L"Země,Kraj,Okres,Obec,Lokalita",
+              first(L"SELECT group_concat(NAME) FROM (SELECT NAME FROM LOCDEF WHERE LEVELID > 0 ORDER BY LEVELID)"));
+    EXPECT_EQ(L"", TreeFaults(target));
     EXPECT_EQ(L"Země", first(L"SELECT NAME FROM LOCDEF WHERE LEVELID = (SELECT LOCLEVEL FROM LOCTREE WHERE NAME = 'Země zkušební')"));
     EXPECT_EQ(first(L"SELECT ID FROM LOCTREE WHERE NAME = 'Obec 1'"), first(L"SELECT PARENT FROM LOCTREE WHERE NAME = 'Les'"));
     double z = 300;
@@ -156,6 +161,9 @@ TEST_F(ExchangeForm, TheImportCommandBringsInEachKindOfExchangeFile)
                                               L" AND FTRID = (SELECT ID FROM LOCTREE WHERE NAME = 'Pole')"));
     EXPECT_EQ(first(L"SELECT ID FROM SYSTREE WHERE NAME = 'Zkusus'"),
               first(L"SELECT SYS_LEVEL_3 FROM ZORNACOLLS ORDER BY ID DESC LIMIT 1"));
+    // Day, month and year as proposed: the records' date.
+    EXPECT_EQ(L"2000-01-01,2000-01-02", first(L"SELECT group_concat(date(DATUM + 2415018.5)) FROM (SELECT * FROM "
+                                              L"(SELECT ID, DATUM FROM ZORNACOLLS ORDER BY ID DESC LIMIT 2) ORDER BY ID)"));
     EXPECT_FALSE(import.LogsLeft());
 }
 

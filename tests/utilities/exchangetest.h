@@ -18,6 +18,7 @@
 #include "import/impsource.h"
 #include "import/importrun.h"
 #include "import/importsources.h"
+#include "import/impwizard.h"
 #include "resources/tarnix/resource.h"
 #include "tests/support/wintest.h"
 #include "tests/utilities/tarnixtest.h"
@@ -51,6 +52,8 @@ public:
     const std::wstring& Db() const { return copy_.Path(); }
     std::wstring File(const wchar_t* name) const { return folder_.File(name); }
 
+    // Every group left as the wizard's mapping page proposes it (unitTargets and skipped unused).
+    bool proposed = false;
     // Source units mapped onto a target level of another name ("Země" onto "Kraj").
     std::map<std::wstring, std::wstring> unitTargets = {{L"Země", L"Kraj"}};
     // Source entries not imported.
@@ -132,7 +135,9 @@ private:
             CPtrArray* items = job->GroupItems[g - 1];
             for (int i = 0; i < items->GetCount(); ++i) {
                 void* item = items->GetItems()[i];
-                if (IsUnitKind(kind)) {
+                if (proposed) {
+                    Propose(job, kind, item);
+                } else if (IsUnitKind(kind)) {
                     UnitEntry* unit = static_cast<UnitEntry*>(item);
                     std::wstring target = unitTargets.count(unit->SourceName) ? unitTargets[unit->SourceName]
                                                                               : unit->SourceName;
@@ -148,6 +153,25 @@ private:
                                                                          : CHOICE_CREATE;
                 }
             }
+        }
+    }
+    // As the mapping page stores a proposal it leaves alone: the item of its place in the list
+    // (after " .. Zavést" and " .. Nezavádět"), else created under the source's name.
+    static void Propose(ImportJob* job, int kind, void* item)
+    {
+        int choice = ProposeTargetItem(job->Model, kind, item);
+        ItemList* list = &job->Model->Lists[ModelListOfKind(kind)];
+        const wchar_t* target = nullptr;
+        if (choice >= 2)
+            target = IsUnitKind(kind) ? LevelAt(list, choice - 2)->Name : AttrAt(list, choice - 2)->Caption;
+        if (IsUnitKind(kind)) {
+            UnitEntry* unit = static_cast<UnitEntry*>(item);
+            StringCchCopyW(unit->TargetName, 64, target ? target : unit->SourceName);
+            unit->State = target ? CHOICE_MAP : CHOICE_CREATE;
+        } else {
+            AttrImportEntry* attr = static_cast<AttrImportEntry*>(item);
+            StringCchCopyW(attr->TargetName, 64, target ? target : attr->SourceName);
+            attr->State = target ? CHOICE_MAP : CHOICE_CREATE;
         }
     }
     bool Skipped(const wchar_t* name) const

@@ -524,6 +524,128 @@ TEST_F(WizardTest, AFlatSourceReachesTheSpeciesThenTheLocalityTarget)
 }
 
 
+TEST_F(WizardTest, TheFallbackLocalityKeepsWhatWasTypedAndIsMadePastAnEmptyLevel)
+{
+    g_groups = {{GROUP_TEXT_SETTINGS, {L"nastavení"}, {}}, {GROUP_COLUMNS, {L"Poznámka"}, {}}};
+    importtest::LogFolder logs;
+    SetMsgBoxHook(RecordBox);  // the log folder answers boxes itself
+    // A locality the database refuses by its name.
+    ASSERT_TRUE(SUCCEEDED(structure_->Db().GetConnection()->Execute(
+        L"CREATE TRIGGER ZOR_TEST BEFORE INSERT ON LOCTREE WHEN NEW.NAME = 'Odmítnutá' "
+        L"BEGIN SELECT RAISE(ABORT, 'zkouška odmítnutí'); END")));
+    std::wstring refusal, regionName, genusName;
+    Script s;
+    s.steps = {
+        [&](HWND sheet) {
+            ChooseSourceType(Page(sheet), IMPSRC_TEXT);
+            EnterPath(Page(sheet), source_);
+            PropSheet_PressButton(sheet, PSBTN_NEXT);
+            return true;
+        },
+        [&](HWND sheet) {
+            if (PageIndex(sheet) != IMPWIZ_TEXT)
+                return false;
+            PropSheet_PressButton(sheet, PSBTN_NEXT);
+            return true;
+        },
+        [&](HWND sheet) {
+            HWND page = Page(sheet);
+            if (PageIndex(sheet) != IMPWIZ_COLUMNS)
+                return false;
+            SendDlgItemMessageW(page, IDC_IMP_COLUMNS, LB_SETCURSEL, 0, 0);
+            Command(page, IDC_IMP_COLUMNS, LBN_SELCHANGE);
+            SendDlgItemMessageW(page, IDC_IMP_COL_GROUP, CB_SETCURSEL, COLGROUP_RECORDS, 0);
+            Command(page, IDC_IMP_COL_GROUP, CBN_SELCHANGE);
+            PropSheet_PressButton(sheet, PSBTN_NEXT);
+            return true;
+        },
+        [&](HWND sheet) {
+            HWND page = Page(sheet);
+            if (PageIndex(sheet) != IMPWIZ_TARGET || Text(page, IDC_IMP_TARGET_TEXT) != ResString(180))
+                return false;
+            // The order and family left empty: the genus row offers every genus.
+            ChooseRow(page, IDC_IMP_TARGET_TREE, 2, 0);
+            ChooseRow(page, IDC_IMP_TARGET_TREE, 3, 0);
+            genusName = RowValue(GetDlgItem(page, IDC_IMP_TARGET_TREE), 2);
+            EXPECT_FALSE(genusName.empty());
+            PropSheet_PressButton(sheet, PSBTN_NEXT);
+            return true;
+        },
+        [&](HWND sheet) {
+            HWND page = Page(sheet);
+            if (Text(page, IDC_IMP_TARGET_TEXT) != ResString(181))
+                return false;
+            HWND box = GetDlgItem(page, IDC_IMP_TARGET_TREE);
+            // The locality typed first, then the region above it: the locality stays.
+            ChooseRow(page, IDC_IMP_TARGET_TREE, 2, -1, L"Nová lokalita");
+            ChooseRow(page, IDC_IMP_TARGET_TREE, 0, 0);
+            EXPECT_EQ(L"Nová lokalita", RowValue(box, 2));
+            // A district chosen under the first region does not fit under the second.
+            ChooseRow(page, IDC_IMP_TARGET_TREE, 1, 0);
+            EXPECT_GE(RowChoice(box, 1), 0);
+            ChooseRow(page, IDC_IMP_TARGET_TREE, 0, 1);
+            regionName = RowValue(box, 0);
+            EXPECT_EQ(L"", RowValue(box, 1));
+            EXPECT_EQ(L"Nová lokalita", RowValue(box, 2));
+            wintest::SaveScreenshot(sheet, L"utilities_import_target_locality_kept");
+            // Without a locality Finish says what it needs.
+            ChooseRow(page, IDC_IMP_TARGET_TREE, 2, -1, L"");
+            PSHNOTIFY finish = {};
+            finish.hdr.hwndFrom = sheet;
+            finish.hdr.code = PSN_WIZFINISH;
+            SendMessageW(page, WM_NOTIFY, 0, (LPARAM)&finish);
+            wchar_t text[512];
+            StringCchPrintfW(text, 512, ResString(IDS_I_TARGET_LOCALITY_MISSING).c_str(), L"Lokalita");
+            EXPECT_EQ(std::vector<std::wstring>{text}, g_boxes);
+            // A locality the database refuses: said in Czech, the database's words in the log.
+            ChooseRow(page, IDC_IMP_TARGET_TREE, 2, -1, L"Odmítnutá");
+            for (int id : {IDC_IMP_LON_DEG, IDC_IMP_LAT_DEG})
+                SetDlgItemTextW(page, id, id == IDC_IMP_LON_DEG ? L"15" : L"49");
+            for (int id : {IDC_IMP_LON_MIN, IDC_IMP_LON_SEC, IDC_IMP_LAT_MIN, IDC_IMP_LAT_SEC})
+                SetDlgItemTextW(page, id, L"0");
+            g_boxes.clear();
+            PropSheet_PressButton(sheet, PSBTN_FINISH);
+            return true;
+        },
+        [&](HWND sheet) {
+            HWND page = Page(sheet);
+            EXPECT_EQ(IMPWIZ_TARGET, PageIndex(sheet));
+            EXPECT_EQ(1u, g_boxes.size());
+            refusal = g_boxes.empty() ? L"" : g_boxes[0];
+            ChooseRow(page, IDC_IMP_TARGET_TREE, 2, -1, L"Nová lokalita");
+            wintest::SaveScreenshot(sheet, L"utilities_import_target_locality_empty_level");
+            PropSheet_PressButton(sheet, PSBTN_FINISH);
+            return true;
+        },
+    };
+    ASSERT_TRUE(RunWizard(*state_, job_, s));
+    wchar_t refused[256];
+    StringCchPrintfW(refused, 256, ResString(IDS_I_TARGET_LOCALITY_REFUSED).c_str(), L"Odmítnutá");
+    EXPECT_EQ(0u, refusal.find(refused)) << dbtest::Narrow(refusal);
+    std::vector<std::wstring> written = logs.Logs();
+    ASSERT_EQ(1u, written.size());
+    std::string bytes = wintest::ReadFileBytes(written[0]);
+    std::wstring log(bytes.size(), L'\0');
+    log.resize((size_t)MultiByteToWideChar(CP_ACP, 0, bytes.data(), (int)bytes.size(), &log[0], (int)log.size()));
+    EXPECT_NE(std::wstring::npos, log.find(refused)) << dbtest::Narrow(log);
+    EXPECT_NE(std::wstring::npos, log.find(L"zkouška odmítnutí")) << dbtest::Narrow(log);
+    EXPECT_NE(std::wstring::npos, refusal.find(written[0]));
+    int locality = job_.TargetLocId, species = job_.TargetSysId;
+    FreeImportJob(&job_);
+    InitImportJob(&job_, &structure_->Db(), &structure_->Model());
+    state_.reset();
+    structure_->Db().Close();
+    std::wstring region = dbtest::First(path_, L"SELECT ID FROM LOCTREE WHERE LOCLEVEL = 1 AND NAME = '" + regionName + L"'");
+    // The locality right under the region, the district level passed over; its own row only.
+    EXPECT_EQ(region + L"|3|1",
+              dbtest::First(path_, L"SELECT PARENT || '|' || LOCLEVEL || '|' || (SELECT COUNT(*) FROM FEATURES WHERE LOCID = L.ID) "
+                                   L"FROM LOCTREE L WHERE NAME = 'Nová lokalita' AND ID = " + std::to_wstring(locality)));
+    EXPECT_EQ(0, dbtest::QueryInt(path_, L"SELECT COUNT(*) FROM LOCTREE WHERE NAME = 'Odmítnutá'"));
+    EXPECT_EQ(genusName, dbtest::First(path_, L"SELECT P.NAME FROM SYSTREE S JOIN SYSTREE P ON P.ID = S.PARENT WHERE S.ID = " +
+                                                  std::to_wstring(species)));
+    EXPECT_EQ(L"", TreeFaults(path_));
+}
+
 TEST_F(WizardTest, ATextFileGoesThroughEveryPageAndIsImported)
 {
     SetImportSourceCreator(IMPSRC_TEXT, CreateTextSource);

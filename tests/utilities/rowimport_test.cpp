@@ -203,6 +203,68 @@ TEST(RowImport, FixedTargetsImportNothingFromAnEmptyLine)
     EXPECT_EQ(0, result.errors);
 }
 
+TEST(RowImport, RowsGoToWhatTheyNameAndOnlyTheRestToTheFallbacks)
+{
+    SampleCopy copy;
+    const std::wstring& db = copy.Path();
+    // A species and a locality of the sample, each of a name no other has, the locality with its
+    // district and region; the job's fallbacks are others.
+    std::wstring species = Value(db, L"SELECT NAME FROM SPECIES WHERE NAME LIKE '% %' GROUP BY NAME HAVING COUNT(*) = 1 "
+                                     L"ORDER BY MIN(SYSID) LIMIT 1");
+    dbtest::Rows place = dbtest::Query(
+        db, L"SELECT L.ID, L.NAME, O.ID, O.NAME, K.NAME FROM LOCTREE L JOIN LOCTREE O ON O.ID = L.PARENT "
+            L"JOIN LOCTREE K ON K.ID = O.PARENT WHERE L.NAME IN (SELECT NAME FROM LOCTREE GROUP BY NAME HAVING COUNT(*) = 1) "
+            L"AND L.ID IN (SELECT LOCID FROM FEATURES) AND L.NAME NOT LIKE '%''%' ORDER BY L.ID LIMIT 1");
+    ASSERT_FALSE(species.empty());
+    ASSERT_EQ(1u, place.size());
+    const std::wstring taxon = Value(db, L"SELECT SYSID FROM SPECIES WHERE NAME = '" + species + L"'");
+    const std::wstring locality = place[0][0], localityName = place[0][1], district = place[0][2],
+                       districtName = place[0][3], region = place[0][4];
+    int fallbackTaxon = (int)Count(db, L"SELECT MIN(SYSID) FROM SPECIES WHERE SYSID <> " + taxon);
+    int fallbackLocality = (int)Count(db, L"SELECT MIN(LOCID) FROM FEATURES WHERE LOCID <> " + locality);
+    const std::wstring fallbackTaxonId = std::to_wstring(fallbackTaxon), fallbackLocalityId = std::to_wstring(fallbackLocality);
+
+    const struct {
+        const wchar_t* note;
+        std::wstring region, district, locality, species;
+        std::wstring taxonId, localityId;
+    } rows[] = {
+        {L"celá cesta", region, districtName, localityName, species, taxon, locality},
+        {L"bez okresu", region, L"", localityName, species, taxon, locality},
+        {L"jen lokalita", L"", L"", localityName, L"", fallbackTaxonId, locality},
+        {L"neznámý druh", L"", L"", localityName, L"Nonexistus fictus", fallbackTaxonId, locality},
+        {L"neznámá lokalita", L"", L"", L"Nikde u Ničeho", species, taxon, fallbackLocalityId},
+        {L"neznámý kraj", L"Kraj Nikde", L"", localityName, species, taxon, fallbackLocalityId},
+        {L"nic", L"", L"", L"", L"", fallbackTaxonId, fallbackLocalityId},
+    };
+    std::wstring text = L"Kraj\tOkres\tLokalita\tDruh\tPoznámka\r\n";
+    for (const auto& r : rows)
+        text += r.region + L"\t" + r.district + L"\t" + r.locality + L"\t" + r.species + L"\t" + r.note + L"\r\n";
+    const std::wstring counts = L"SELECT (SELECT COUNT(*) FROM SYSTREE) || '|' || (SELECT COUNT(*) FROM SPECIES) || '|' || "
+                                L"(SELECT COUNT(*) FROM LOCTREE) || '|' || (SELECT COUNT(*) FROM FEATURES)";
+    std::wstring before = Value(db, counts);
+    // The units of the locality tree by level (region, district, locality) and the species level.
+    std::vector<Mapping> mappings;
+    for (int level : {0, 1, 2})
+        mappings.push_back({COLGROUP_LOCTREE, L"NAME", 4, level, L""});
+    mappings.push_back({COLGROUP_SYSTREE, L"NAME", 4, 3, L""});
+    mappings.push_back(kNote);
+    Outcome result = Import(db, text, mappings, L"\t", fallbackTaxon, fallbackLocality);
+    EXPECT_EQ(IMPORT_COMMITTED, result.outcome);
+
+    for (const auto& r : rows) {
+        SCOPED_TRACE(dbtest::Narrow(r.note));
+        EXPECT_EQ(r.taxonId + L"|" + r.localityId,
+                  Value(db, std::wstring(L"SELECT SYSID || '|' || FTRID FROM ZORNACOLLS WHERE RECNOTE = '") + r.note + L"'"));
+    }
+    // The path of a record whose row left the district empty is the locality's own.
+    EXPECT_EQ(district, Value(db, L"SELECT LOC_LEVEL_2 FROM ZORNACOLLS WHERE RECNOTE = 'bez okresu'"));
+    // Names are only looked up: nothing was made from them. Each name not found is logged.
+    EXPECT_EQ(before, Value(db, counts));
+    EXPECT_EQ(3, result.errors);
+    EXPECT_EQ(L"", TreeFaults(db));
+}
+
 TEST(RowImport, ALineBeyondTheBoundIsLoggedWithItsNumberAndSkipped)
 {
     SampleCopy copy;

@@ -46,6 +46,7 @@ struct Target {
     int type;
     const wchar_t* caption;
     int into = -1;
+    int level = -1;  // the tree level of a unit's name
 };
 
 // One table imported; columns no target names are left out.
@@ -100,6 +101,7 @@ Outcome RunTableImport(const std::wstring& db, const TableImport& import)
             if (t.caption)
                 wcscpy(c->TargetName, t.caption);
             c->TargetType = t.into >= 0 ? t.into : t.type;
+            c->LevelIndex = t.level;
         }
     }
     EXPECT_EQ(import.targets.size(), mapped);
@@ -368,6 +370,20 @@ TEST(TableImport, AnAccessTablesRowsBecomeTypedRecordsOrNothingAtAll)
          {{L"Text jako číslo", L"null:|null:", false},
           {L"Text jako datum", L"null:|null:", false},
           {L"Dlouhé", L"integer:333333333|integer:0", false}},
+         4},
+        // Species and localities named by units the sample does not have: the rows go to the
+        // fallbacks, each name not found logged, with their dates.
+        {"names not found",
+         AccessTable(L"testV2000.mdb", L"Table1",
+                     {{L"A", COLGROUP_SYSTREE, L"NAME", ATTR_TEXT, nullptr, -1, 3},
+                      {L"B", COLGROUP_LOCTREE, L"NAME", ATTR_TEXT, nullptr, -1, 2},
+                      {L"G", COLGROUP_RECORDS, L"DATUM", ATTR_DATE, nullptr}},
+                     true),
+         nullptr, IMPORT_COMMITTED, 2,
+         {{L"SELECT group_concat(date(DATUM + 2415018.5)) FROM ZORNACOLLS WHERE ID >= {ID}", L"1974-09-21,1981-12-12", true},
+          {L"SELECT COUNT(*) FROM ZORNACOLLS WHERE ID >= {ID} AND SYSID = (SELECT MIN(SYSID) FROM SPECIES) "
+           L"AND FTRID = (SELECT MIN(LOCID) FROM FEATURES)",
+           L"2", true}},
          4},
         {"cancel", AccessTable(L"testV2000.mdb", L"Table1", everyKind, true, 40), nullptr, IMPORT_CANCELLED, 0, {}},
         {"rollback", AccessTable(L"testV2000.mdb", L"Table1", everyKind, true), kFailOnRecord, IMPORT_FAILED, 0, {}},

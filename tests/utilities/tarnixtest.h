@@ -88,6 +88,21 @@ inline std::wstring DumpDatabase(const std::wstring& path)
     return dump;
 }
 
+// What is wrong with a whole file's trees, empty when nothing: items at a level that is not below
+// their parent's ("SYSTREE 12", "LOCTREE 40"), and locality rows of items above the data levels
+// ("FEATURES 7").
+inline std::wstring TreeFaults(const std::wstring& path)
+{
+    return dbtest::First(
+        path, L"SELECT ifnull(group_concat(fault, ', '), '') FROM ("
+              L"SELECT 'SYSTREE ' || C.ID AS fault FROM SYSTREE C JOIN SYSTREE P ON P.ID = C.PARENT "
+              L"WHERE C.PARENT > 0 AND C.SYSLEVEL <= P.SYSLEVEL "
+              L"UNION ALL SELECT 'LOCTREE ' || C.ID FROM LOCTREE C JOIN LOCTREE P ON P.ID = C.PARENT "
+              L"WHERE C.PARENT > 0 AND C.LOCLEVEL <= P.LOCLEVEL "
+              L"UNION ALL SELECT 'FEATURES ' || F.LOCID FROM FEATURES F JOIN LOCTREE L ON L.ID = F.LOCID "
+              L"JOIN LOCDEF D ON D.LEVELID = L.LOCLEVEL WHERE D.DATALEVEL = 0)");
+}
+
 // Runs fn from a timer once a visible dialog of this thread with the caption shows (for modal
 // dialogs, which hold the test inside their own loop). A wait not met in 10 s ends.
 struct DialogWait {
