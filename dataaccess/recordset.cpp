@@ -302,39 +302,70 @@ public:
         return S_OK;
     }
 
-    // Reads the first column of every row as a 64-bit key, a block of rows per fetch where the
-    // driver takes row arrays (each fetch crosses from the program to the host driver); false
-    // for a NULL key or a failed fetch.
+    // Fetches a statement's rows a block at a time where the driver takes row arrays (each
+    // fetch crosses from the program to the host driver), one at a time where it does not;
+    // the statement is left fetching single rows again.
+    class RowBlocks {
+    public:
+        static const SQLULEN kBlock = 1024;
+        explicit RowBlocks(SQLHSTMT h) : h_(h)
+        {
+            blocks_ = OdbcOk(SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)kBlock, 0)) &&
+                      OdbcOk(SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched_, 0));
+            if (!blocks_)
+                Reset();
+        }
+        ~RowBlocks()
+        {
+            SQLFreeStmt(h_, SQL_UNBIND);
+            Reset();
+        }
+        // Binds a column to an array of kBlock cells (one cell is used without row arrays).
+        bool Bind(SQLUSMALLINT column, SQLSMALLINT type, void* cells, SQLLEN cellSize, SQLLEN* indicators)
+        {
+            return OdbcOk(SQLBindCol(h_, column, type, cells, cellSize, indicators));
+        }
+        // The next block's row count: 0 at the end, -1 for a failed fetch.
+        long Next()
+        {
+            fetched_ = 0;
+            SQLRETURN rc = SQLFetch(h_);
+            if (rc == SQL_NO_DATA)
+                return 0;
+            if (!OdbcOk(rc))
+                return -1;
+            return blocks_ ? (long)fetched_ : 1;
+        }
+
+    private:
+        void Reset()
+        {
+            SQLSetStmtAttr(h_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)1, 0);
+            SQLSetStmtAttr(h_, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+        }
+        SQLHSTMT h_;
+        SQLULEN fetched_ = 0;
+        bool blocks_ = false;
+    };
+
+    // Reads the first column of every row as a 64-bit key; false for a NULL key or a failed
+    // fetch.
     static bool ReadKeys(SQLHSTMT h, std::vector<long long>* keys)
     {
-        const SQLULEN kBlock = 1024;
-        std::vector<long long> values(kBlock);
-        std::vector<SQLLEN> indicators(kBlock);
-        SQLULEN fetched = 0;
-        bool blocks = OdbcOk(SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)kBlock, 0)) &&
-                      OdbcOk(SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0));
-        if (!blocks) {
-            SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)1, 0);
-            SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
-        }
-        if (!OdbcOk(SQLBindCol(h, 1, SQL_C_SBIGINT, values.data(), sizeof(long long), indicators.data())))
+        RowBlocks block(h);
+        std::vector<long long> values(RowBlocks::kBlock);
+        std::vector<SQLLEN> indicators(RowBlocks::kBlock);
+        if (!block.Bind(1, SQL_C_SBIGINT, values.data(), sizeof(long long), indicators.data()))
             return false;
-        for (;;) {
-            fetched = 0;
-            SQLRETURN rc = SQLFetch(h);
-            if (rc == SQL_NO_DATA)
-                break;
-            if (!OdbcOk(rc))
+        for (long n; (n = block.Next()) != 0;) {
+            if (n < 0)
                 return false;
-            SQLULEN n = blocks ? fetched : 1;
-            for (SQLULEN i = 0; i < n; ++i) {
+            for (long i = 0; i < n; ++i) {
                 if (indicators[i] == SQL_NULL_DATA)
                     return false;
                 keys->push_back(values[i]);
             }
         }
-        SQLFreeStmt(h, SQL_UNBIND);
-        SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
         return true;
     }
 
@@ -641,30 +672,37 @@ public:
         HRESULT hr = RunQuery(st, q);
         if (FAILED(hr))
             return hr;
-        long long key = 0;
-        SQLLEN keyInd = 0;
-        std::vector<double> cells(n, 0);
-        std::vector<SQLLEN> ind(n, 0);
-        SQLBindCol(st.h, 1, SQL_C_SBIGINT, &key, 0, &keyInd);
+        // Column-wise arrays of a block of rows: the key's, then each asked column's.
+        RowBlocks block(st.h);
+        const size_t B = RowBlocks::kBlock;
+        std::vector<long long> keys(B);
+        std::vector<SQLLEN> keyInd(B);
+        std::vector<double> cells(n * B);
+        std::vector<SQLLEN> ind(n * B);
+        block.Bind(1, SQL_C_SBIGINT, keys.data(), sizeof(long long), keyInd.data());
         for (size_t c = 0; c < n; ++c)
-            SQLBindCol(st.h, (SQLUSMALLINT)(c + 2), SQL_C_DOUBLE, &cells[c], 0, &ind[c]);
-        std::vector<double> byRow(count * n, std::numeric_limits<double>::quiet_NaN());
-        while (OdbcOk(SQLFetch(st.h))) {
-            if (keyInd == SQL_NULL_DATA)
-                continue;
-            uint32_t at = UINT32_MAX;
-            if (dense) {
-                if (key >= lo && key <= hi)
-                    at = byKey[(size_t)(key - lo)];
-            } else {
-                auto it = position.find(key);
-                if (it != position.end())
-                    at = it->second;
+            block.Bind((SQLUSMALLINT)(c + 2), SQL_C_DOUBLE, &cells[c * B], sizeof(double), &ind[c * B]);
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        std::vector<double> byRow(count * n, nan);
+        for (long got; (got = block.Next()) > 0;) {
+            for (long i = 0; i < got; ++i) {
+                if (keyInd[i] == SQL_NULL_DATA)
+                    continue;
+                const long long key = keys[i];
+                uint32_t at = UINT32_MAX;
+                if (dense) {
+                    if (key >= lo && key <= hi)
+                        at = byKey[(size_t)(key - lo)];
+                } else {
+                    auto it = position.find(key);
+                    if (it != position.end())
+                        at = it->second;
+                }
+                if (at == UINT32_MAX)
+                    continue;  // a row that came since the keys were read
+                for (size_t c = 0; c < n; ++c)
+                    byRow[(size_t)at * n + c] = ind[c * B + i] == SQL_NULL_DATA ? nan : cells[c * B + i];
             }
-            if (at == UINT32_MAX)
-                continue;  // a row that came since the keys were read
-            for (size_t c = 0; c < n; ++c)
-                byRow[(size_t)at * n + c] = ind[c] == SQL_NULL_DATA ? std::numeric_limits<double>::quiet_NaN() : cells[c];
         }
         for (uint32_t index : view)
             out->insert(out->end(), byRow.begin() + (size_t)index * n, byRow.begin() + (size_t)(index + 1) * n);
