@@ -618,7 +618,7 @@ public:
         return S_OK;
     }
 
-    HRESULT ReadReals(const std::vector<long>& ordinals, std::vector<double>* out)
+    HRESULT ReadReals(const std::vector<long>& ordinals, std::vector<double>* out, const std::wstring& narrowing)
     {
         out->clear();
         if (!open)
@@ -645,10 +645,12 @@ public:
             columns += L", " + QuoteIdentifier(data->columns[o + data->hidden].name);
         // "SELECT * FROM <source> ..." is asked for the columns alone: the driver reads a
         // subquery's rows whole, every column of them.
-        const std::wstring q = SelectsAllOfOneSource()
-                                   ? WithoutOrderBy(L"SELECT " + columns + L" " + sourceShape.fromClause + L" " +
-                                                    sourceShape.rest)
-                                   : L"SELECT " + columns + L" FROM (" + WithoutOrderBy(execSql) + L")";
+        std::wstring q = SelectsAllOfOneSource()
+                             ? WithoutOrderBy(L"SELECT " + columns + L" " + sourceShape.fromClause + L" " +
+                                              sourceShape.rest)
+                             : L"SELECT " + columns + L" FROM (" + WithoutOrderBy(execSql) + L")";
+        if (!narrowing.empty())
+            q = L"SELECT * FROM (" + q + L") WHERE " + narrowing;
         const size_t count = data->keyset->Count();
         // Where each key's row lies: an array over the keys' range when it is dense enough.
         long long lo = 0, hi = -1;
@@ -684,6 +686,9 @@ public:
             block.Bind((SQLUSMALLINT)(c + 2), SQL_C_DOUBLE, &cells[c * B], sizeof(double), &ind[c * B]);
         const double nan = std::numeric_limits<double>::quiet_NaN();
         std::vector<double> byRow(count * n, nan);
+        // Without a narrowing every row of the view comes, a row gone since its key was read
+        // as NaN; with one only the rows the query gave.
+        std::vector<bool> given(narrowing.empty() ? 0 : count);
         for (long got; (got = block.Next()) > 0;) {
             for (long i = 0; i < got; ++i) {
                 if (keyInd[i] == SQL_NULL_DATA)
@@ -702,10 +707,13 @@ public:
                     continue;  // a row that came since the keys were read
                 for (size_t c = 0; c < n; ++c)
                     byRow[(size_t)at * n + c] = ind[c * B + i] == SQL_NULL_DATA ? nan : cells[c * B + i];
+                if (!given.empty())
+                    given[at] = true;
             }
         }
         for (uint32_t index : view)
-            out->insert(out->end(), byRow.begin() + (size_t)index * n, byRow.begin() + (size_t)(index + 1) * n);
+            if (given.empty() || given[index])
+                out->insert(out->end(), byRow.begin() + (size_t)index * n, byRow.begin() + (size_t)(index + 1) * n);
         return S_OK;
     }
 
@@ -1800,11 +1808,12 @@ HRESULT Recordset::get_CacheSize(long* out) const
     return S_OK;
 }
 
-HRESULT Recordset::ReadRealColumns(const std::vector<long>& ordinals, std::vector<double>* values)
+HRESULT Recordset::ReadRealColumns(const std::vector<long>& ordinals, std::vector<double>* values,
+                                   const std::wstring& narrowing)
 {
     if (!values)
         return E_POINTER;
-    return impl_->ReadReals(ordinals, values);
+    return impl_->ReadReals(ordinals, values, narrowing);
 }
 
 HRESULT Recordset::ReadFirstColumnIds(const std::vector<long>& positions, std::vector<long long>* ids)
