@@ -104,11 +104,11 @@ void CEditLitRecordDlg::InitNamesPage(HWND page, int tab)
     bool authors = tab == LITTAB_AUTHORS;
     wchar_t name[64] = L"";
     LoadStringW(Instance, authors ? IDS_AUTHORS : IDS_KEYWORDS, name, 64);
-    std::wstring label = std::wstring(name) + L":";
-    SetDlgItemTextW(page, IDC_LITREC_CHOSENLABEL, label.c_str());
+    SetDlgItemTextW(page, IDC_LITREC_CHOSENLABEL, (std::wstring(name) + L":").c_str());
+    // "Autoři k dispozici:": the list's name comes first, as Czech puts it.
     wchar_t available[64] = L"";
     LoadStringW(Instance, IDS_AVAILABLE, available, 64);
-    SetDlgItemTextW(page, IDC_LITREC_AVAILABLELABEL, (std::wstring(available) + label).c_str());
+    SetDlgItemTextW(page, IDC_LITREC_AVAILABLELABEL, (std::wstring(name) + available + L":").c_str());
 
     HWND list = GetDlgItem(page, IDC_LITREC_AVAILABLE);
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);

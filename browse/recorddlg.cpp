@@ -191,8 +191,14 @@ void CEditRecordDlg::FillNameCombos(OccurrenceRecord* source)
 void CEditRecordDlg::FillNameCombo(int comboId, int kind, int id)
 {
     HWND combo = GetDlgItem(Dialog, comboId);
-    // An id below 1 names nothing: the combo is left without a choice.
+    // An id below 1 names nothing: the combo is left without a choice. A record without a
+    // publication still offers the publications, as the other combos offer the names near
+    // their own.
     if (id < 1) {
+        if (kind == ZM_NAMES_LITERATURE) {
+            ZmNamePrefixRequest request = {combo, L""};
+            Ask(ZM_FILTER_NAMES_BY_PREFIX, (WPARAM)kind, (LPARAM)&request);
+        }
         SendMessageW(combo, CB_SETCURSEL, (WPARAM)-1, 0);
         SetWindowTextW(combo, L"");
         return;

@@ -3,6 +3,8 @@
 // altitude of a locality), each with a property box of the item's own attributes.
 #include "browse/sysitemdlg.h"
 
+#include <cmath>
+
 #include "browse/attrbox.h"
 #include "controls/plexa.h"
 #include "core/ctlfill.h"
@@ -43,6 +45,18 @@ void SetVariantText(HWND window, const VARIANT* value)
     wchar_t text[64] = L"";
     GetVariantText(value, text, 64);
     SetWindowTextW(window, text);
+}
+
+// The altitude in whole metres as the locality stores it ("469", never "469,00"); a value with
+// a fraction keeps it.
+void SetAltitudeText(HWND edit, const VARIANT* value)
+{
+    const bool real = value->vt == VT_R8 || value->vt == VT_R4;
+    const double metres = VariantToReal(value);
+    wchar_t text[64] = L"";
+    if (!(real && metres == std::floor(metres) && WholeNumberToText(metres, text, 64)))
+        GetVariantText(value, text, 64);
+    SetWindowTextW(edit, text);
 }
 
 // The property box's attributes and their values; the number that belong to the tree table.
@@ -192,7 +206,7 @@ INT_PTR CALLBACK CEditSysItemDlg::LocAttrsDlgProc(HWND page, UINT msg, WPARAM wP
                 bool none = coordinates[i]->vt == VT_EMPTY || coordinates[i]->vt == VT_NULL;
                 SetDmsEdits(page, firstIds[i], none ? 0.0 : VariantToReal(coordinates[i]), none);
             }
-            SetVariantText(GetDlgItem(page, IDC_LOC_ALTITUDE), &r->Altitude);
+            SetAltitudeText(GetDlgItem(page, IDC_LOC_ALTITUDE), &r->Altitude);
         }
         dlg->TreeAttrCount = FillAttributes(dlg, GetDlgItem(page, IDC_LOC_ATTRS), ZM_FILL_LOC_ATTRS);
         dlg->ApplyLevel();

@@ -205,9 +205,13 @@ void Workspace::RefreshAll(HWND owner)
 int Workspace::RefreshMaps()
 {
     // The record lists changed: every map's record and query layers are rebuilt at its next
-    // paint.
-    for (int i = 0; i < GetMapCount(); ++i)
-        static_cast<CZMapWnd*>(MapCards->GetItems()[i])->InvalidateLayers(1);
+    // paint (a hidden map paints when it is shown).
+    for (int i = 0; i < GetMapCount(); ++i) {
+        CZMapWnd* map = static_cast<CZMapWnd*>(MapCards->GetItems()[i]);
+        map->InvalidateLayers(1);
+        if (map->View)
+            InvalidateRect(map->View, nullptr, FALSE);
+    }
     return 1;
 }
 

@@ -124,6 +124,14 @@ void Workspace::RenameMap(HWND repaint)
         return;
     item.pszText = name;
     SendMessageW(TabControl, TCM_SETITEMW, tab, (LPARAM)&item);
+    // The tab strip redraws only where its tabs now are: a shorter name would leave the end of
+    // the longer one standing. Only the row of tabs is drawn anew, not the card below it.
+    RECT row = {};
+    GetClientRect(TabControl, &row);
+    RECT tabRect = {};
+    if (SendMessageW(TabControl, TCM_GETITEMRECT, tab, (LPARAM)&tabRect))
+        row.bottom = tabRect.bottom + 2;
+    InvalidateRect(TabControl, &row, TRUE);
     if (repaint)
         InvalidateRect(repaint, nullptr, TRUE);
 }

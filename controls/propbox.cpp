@@ -138,8 +138,13 @@ void PaintRow(PropBoxData* d, HDC dc, const PropItem* item, int depth, int y, in
     if (item->value.vt > VT_NULL && item->hasDisplay) {
         SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
         RECT value = {d->split + 5, y + 3, right - 4, y + h + 3};
-        UINT fmt = DT_SINGLELINE | DT_NOPREFIX | (RightAligned(item->type) ? DT_RIGHT : DT_LEFT);
+        UINT fmt = DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP | (RightAligned(item->type) ? DT_RIGHT : DT_LEFT);
+        // Clipped at the cell, not at the text's box: a right-aligned "Ano" keeps the edge of
+        // its last letter that reaches past the letter's advance.
+        int saved = SaveDC(dc);
+        IntersectClipRect(dc, d->split + 1, y + 1, right - 1, y + h + 3);
         DrawTextW(dc, item->display.c_str(), static_cast<int>(item->display.size()), &value, fmt);
+        RestoreDC(dc, saved);
     }
 
     if ((item->type == T_BINARY || item->type == T_OBJECT) && (item->state & RS_EDITING)) {

@@ -289,6 +289,9 @@ public:
     // Type-ahead of a name combo box (kind 0 species, 1 localities, 2 literature).
     void FilterListByName(int kind, int dropDown, HWND combo, const wchar_t* text);
     void FilterListByComboText(int kind, HWND combo);
+    // Every name of a list in the combo's list when they fit it (at most 127, as for the
+    // type-ahead): a combo with nothing chosen still offers the names before anything is typed.
+    void ListAllNames(int kind, HWND combo);
     // The ids from a taxon or locality up to its top-level ancestor, then 0. The flag is
     // accepted for the callers' sake and changes nothing.
     void GetSysIdPath(CIntArray* path, int itemId, int flag);
@@ -429,6 +432,9 @@ public:
     VARIANT CachedValue;
 
 private:
+    // The name recordset of a name list kind (0 species, 1 localities, 2 literature, read
+    // again when stale); null for other kinds.
+    zdata::Recordset* NameListRecordset(int kind);
     void AddLiteratureFields();
     void EmptyArrays();
     void LoadLevels(const wchar_t* sql, HWND tree, HWND list, HIMAGELIST largeImages,

@@ -126,17 +126,26 @@ void AddFeatureColumns(CDatabase* db, CObjArray* catalogue, bool withName)
     SetFormatter(CDatabase::AddDispField(catalogue, L"LATITUDE", L"FEATURES",
                                          Caption(inst, IDS_COL_LATITUDE).text, f + 4, ATTR_INTEGER),
                  FormatDegMinSec);
-    CDatabase::AddDispField(catalogue, L"ALTITUDE", L"FEATURES", Caption(inst, IDS_COL_ALTITUDE).text,
-                            f + 5, ATTR_INTEGER);
+    SetFormatter(CDatabase::AddDispField(catalogue, L"ALTITUDE", L"FEATURES", Caption(inst, IDS_COL_ALTITUDE).text,
+                                         f + 5, ATTR_INTEGER),
+                 FormatWholeNumber);
     CDatabase::AddDispField(catalogue, L"SQUARE", L"FEATURES", Caption(inst, IDS_COL_SQUARE).text,
                             f + 6, ATTR_INTEGER);
     AddAttributes(catalogue, db->FeatureAttrs, L"FEATURES", f);
 }
 
+// A new species column starts wide enough for a name such as "Lycaena brunnea", not only for
+// its short caption "Druh".
+const int kSpeciesColumnWidth = 150;
+
 void AddSpeciesColumns(CDatabase* db, CObjArray* catalogue)
 {
-    CDatabase::AddDispField(catalogue, L"NAME", L"SPECIES", Caption(db->Instance, IDS_COL_SPECIES).text,
-                            db->RecordColumnCount, ATTR_TEXT);
+    const int before = catalogue->GetCount();
+    CDispField* species = CDatabase::AddDispField(catalogue, L"NAME", L"SPECIES",
+                                                  Caption(db->Instance, IDS_COL_SPECIES).text, db->RecordColumnCount,
+                                                  ATTR_TEXT);
+    if (species && catalogue->GetCount() > before && species->Width < kSpeciesColumnWidth)
+        species->Width = kSpeciesColumnWidth;
     AddAttributes(catalogue, db->SpeciesAttrs, L"SPECIES", db->RecordColumnCount);
 }
 
@@ -187,6 +196,16 @@ int FormatDegMinSec(VARIANT value, wchar_t* buffer, int size, CFieldBase*)
         StringCchPrintfW(buffer, size, L"%d\u00B0 %d' %d\"", d, m, s);
     else
         buffer[0] = 0;
+    return 0;
+}
+
+int FormatWholeNumber(VARIANT value, wchar_t* buffer, int size, CFieldBase*)
+{
+    if (!buffer || size <= 0)
+        return 32;
+    buffer[0] = 0;
+    if (value.vt != VT_EMPTY && value.vt != VT_NULL && value.vt != VT_BSTR && value.vt != VT_BYREF)
+        WholeNumberToText(VariantToReal(&value), buffer, size);
     return 0;
 }
 
@@ -419,12 +438,23 @@ bool EndsInCh(const std::wstring& text)
 
 }  // namespace
 
-void CDatabase::FilterListByName(int kind, int dropDown, HWND combo, const wchar_t* text)
+Recordset* CDatabase::NameListRecordset(int kind)
 {
     if (kind == 2)
         RefreshLiteratureNames();
-    Recordset* rs = kind == 0 ? SpeciesNamesRs : kind == 1 ? FeatureNamesRs
-                  : kind == 2 ? LiteratureNamesRs : nullptr;
+    return kind == 0 ? SpeciesNamesRs : kind == 1 ? FeatureNamesRs : kind == 2 ? LiteratureNamesRs : nullptr;
+}
+
+void CDatabase::ListAllNames(int kind, HWND combo)
+{
+    Recordset* rs = NameListRecordset(kind);
+    if (rs)
+        FillNameList(rs, combo, L"", L"", SendMessageW(combo, CB_GETCOUNT, 0, 0) > 0);
+}
+
+void CDatabase::FilterListByName(int kind, int dropDown, HWND combo, const wchar_t* text)
+{
+    Recordset* rs = NameListRecordset(kind);
     if (!rs)
         return;
     if (!text || !*text) {

@@ -316,11 +316,15 @@ void SetupListColumns(HWND list, CObjArray* fields)
         CDispField* d = static_cast<CDispField*>(fields->GetItems()[i]);
         if (!d || !d->Visible)
             continue;
+        // The header lays its text out to the text's advance and clips there: a last letter
+        // that reaches past it ("Vydavatel", "Číslo") would lose its right edge. A no-break
+        // space after the caption keeps it whole.
+        std::wstring caption = d->DispName && d->DispName[0] ? std::wstring(d->DispName) + L"\u00A0" : L"";
         LVCOLUMNW lc = {};
         lc.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM | LVCF_ORDER;
         lc.fmt = AlignmentFormat(d->Field);
         lc.cx = d->Width;
-        lc.pszText = d->DispName ? d->DispName : empty;
+        lc.pszText = caption.empty() ? empty : &caption[0];
         lc.cchTextMax = 64;
         lc.iSubItem = c;
         lc.iOrder = c;

@@ -134,6 +134,9 @@ void SetSortMarkStyle(int themed);
 // The formatter of coordinate columns: "49° 30' 15\"" for a real value, an empty text for
 // anything else; a length request gives 16.
 int FormatDegMinSec(VARIANT value, wchar_t* buffer, int size, CFieldBase* field);
+// The formatter of whole-number columns kept as reals (the altitude in metres): "1 023" for a
+// number, an empty text for anything else; a length request gives 32.
+int FormatWholeNumber(VARIANT value, wchar_t* buffer, int size, CFieldBase* field);
 
 // ---- search-field entries ----
 // The item data of each row of the search page's field list.

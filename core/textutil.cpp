@@ -442,6 +442,39 @@ int ReadCReal(const wchar_t* text, float* out)
     return swscanf(plain.c_str(), L"%f", out) == 1 ? 1 : 0;
 }
 
+int WholeNumberToText(double value, wchar_t* buffer, int size)
+{
+    if (!buffer || size <= 0)
+        return 0;
+    buffer[0] = L'\0';
+    if (!std::isfinite(value) || std::fabs(value) >= 1e18)
+        return 0;
+    wchar_t plain[32];
+    StringCchPrintfW(plain, 32, L"%lld", std::llround(value));
+    // The user's separators and grouping, with no decimal places.
+    wchar_t decimal[8] = L",", thousands[8] = L" ", grouping[16] = L"3;0";
+    GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, decimal, 8);
+    GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, thousands, 8);
+    GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SGROUPING, grouping, 16);
+    DWORD negative = 1;
+    GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_INEGNUMBER | LOCALE_RETURN_NUMBER,
+                   reinterpret_cast<LPWSTR>(&negative), sizeof(negative) / sizeof(wchar_t));
+    NUMBERFMTW format = {};
+    format.NumDigits = 0;
+    format.LeadingZero = 1;
+    // "3;0" groups by threes, "3;2;0" as India does: the form GetNumberFormat takes is 3, 32.
+    for (const wchar_t* g = grouping; *g; ++g)
+        if (*g >= L'1' && *g <= L'9')
+            format.Grouping = format.Grouping * 10 + (UINT)(*g - L'0');
+    format.lpDecimalSep = decimal;
+    format.lpThousandSep = thousands;
+    format.NegativeOrder = negative;
+    if (GetNumberFormatW(LOCALE_USER_DEFAULT, 0, plain, &format, buffer, size) > 0)
+        return 1;
+    buffer[0] = L'\0';
+    return 0;
+}
+
 int ParseRealWithSeparators(const wchar_t* text, wchar_t thousandsSep, wchar_t decimalSep, double* out)
 {
     if (!text)

@@ -59,6 +59,9 @@ inline int GetVariantText(const VARIANT* v, wchar_t* buffer, int size)
 }
 // 8-bit display text in the ANSI code page; for a BSTR the result is the byte count written.
 int VariantToAnsiText(const VARIANT* v, char* buffer, int size);
+// A whole number in the user's format: rounded, grouped by thousands, without decimals (a map
+// scale "6 662 600", an altitude "469"); 1 when written, 0 (an empty buffer) when not.
+int WholeNumberToText(double value, wchar_t* buffer, int size);
 
 // R4 and R8 only: whole degrees, minutes and seconds (rounded down); 0 for other types.
 int VariantToDms(const VARIANT* v, int* degrees, int* minutes, int* seconds);

@@ -72,6 +72,17 @@ void SetMenuCommand(HWND mainWnd, UINT command, bool enabled)
         EnableMenuItem(menu, command, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
 }
 
+// The record page in front states its commands again: with a database they are offered, without
+// one grayed (the main form decides, the page only tells what it shows). Maps do not depend on it.
+void AnnouncePageInFront(MainForm* form, HWND mainWnd)
+{
+    Workspace* ws = form->Workspace_;
+    if (!ws || !mainWnd || ws->GetCurrentTab(mainWnd) >= kFirstMapTab)
+        return;
+    ws->HidePage(mainWnd);
+    ws->ShowPage(mainWnd);
+}
+
 void CALLBACK SplashTimerProc(HWND hwnd, UINT, UINT_PTR, DWORD)
 {
     MainForm* form = reinterpret_cast<MainForm*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
@@ -317,6 +328,7 @@ BOOL OnDatabaseOpened(MainForm* form, HWND progressWindow)
     SetProgress(progressWindow, 95);
     if (ws)
         ws->RequeryLiterature(mainWnd);
+    AnnouncePageInFront(form, mainWnd);
     EndOpening(form, progressWindow);
     return TRUE;
 }
@@ -344,8 +356,13 @@ void OnCloseDatabase(MainForm* form, HWND mainWnd)
             form->Workspace_->SearchWhere = nullptr;
         if (form->Config)
             form->Config->ClearLists();
-        if (form->Workspace_)
+        if (form->Workspace_) {
             form->Workspace_->FillAuthorCombo(mainWnd);
+            // The maps' record and query layers showed this database's records: they are
+            // fetched again (finding none) when drawn next; the shapefile layers stay.
+            form->Workspace_->RefreshMaps();
+        }
+        AnnouncePageInFront(form, mainWnd);
     }
     form->UpdateMainTitle();
 }

@@ -42,8 +42,9 @@ BOOL OnDatabaseOpened(MainForm* form, HWND progressWindow);
 void OnOpenDatabase(MainForm* form, HWND progressWnd);
 
 // Closes the database; when one was open, empties the toolbar combo, both trees, the
-// configuration's field lists and the search page, and disables the configuration command.
-// The main title is refreshed in every case.
+// configuration's field lists and the search page, disables the configuration command, has the
+// maps fetch their record and query layers again and the page in front state its (now grayed)
+// commands. The main title is refreshed in every case.
 void OnCloseDatabase(MainForm* form, HWND mainWnd);
 
 // The start-up of the main window's first WM_SHOWWINDOW: reads the workspace settings file,

@@ -16,7 +16,7 @@
 
 namespace {
 
-const UINT kIdsExportFilter = 801;  // "Textový dokument (*.txt)\001*.txt\001MS Excell (*.xls)\001*.xls\001"
+const UINT kIdsExportFilter = 801;  // "Textový dokument (*.txt)\001*.txt\001MS Excel (*.xls)\001*.xls\001"
 const UINT kIdsMapExportFilter = 813;  // bitmap, enhanced metafile and Encapsulated PostScript
 const UINT kIdsSelection = 314;     // "Výběr"
 const UINT kIdsLiterature = 113;    // "Literatura"

@@ -430,6 +430,10 @@ int MainForm::UpdateRecordToolbar(HWND mainWnd, BOOL listShown, int selectedCoun
     if (!RecordToolbar)
         return 0;
     int tab = Workspace_ ? Workspace_->GetCurrentTab(mainWnd) : 0;
+    // Without a database the record lists offer nothing to write, edit, export or print; a map
+    // still draws its shapefiles and exports and prints them.
+    if (tab < kFirstMapTab && !(Database && Database->IsOpen()))
+        listShown = FALSE;
     int printable = RecordToolbar->Update(listShown, selectedCount, tab);
     MarkUnavailableButtons(RecordToolbar->Toolbar);
     EnableMenuItem(GetMenu(mainWnd), kPrintCommand, CommandMenuFlags(kPrintCommand, printable != 0));

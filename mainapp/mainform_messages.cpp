@@ -121,8 +121,13 @@ BOOL ZmFilterNamesByPrefix(ZmCall& call)
     CDatabase* db = call.Db();
     const ZmNamePrefixRequest* request = reinterpret_cast<const ZmNamePrefixRequest*>(call.lParam);
     int list = (int)call.wParam;
-    if (db && request && list >= ZM_NAMES_SPECIES && list <= ZM_NAMES_LITERATURE)
-        db->FilterListByName(list, 0, request->Combo, request->Prefix);
+    // Every name starts with an empty prefix: the names are listed when they fit the list.
+    if (db && request && list >= ZM_NAMES_SPECIES && list <= ZM_NAMES_LITERATURE) {
+        if (request->Prefix && request->Prefix[0])
+            db->FilterListByName(list, 0, request->Combo, request->Prefix);
+        else
+            db->ListAllNames(list, request->Combo);
+    }
     return TRUE;
 }
 

@@ -3,6 +3,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "mainapp/zm_protocol.h"
 
 namespace {
@@ -47,6 +49,84 @@ int AddIcon(HIMAGELIST images, HINSTANCE instance, int iconId, int size)
     int index = ImageList_ReplaceIcon(images, -1, icon);
     DestroyIcon(icon);
     return index;
+}
+
+// One image drawn over a background colour into a 32-bit top-down bitmap's pixels.
+void DrawImageOver(HIMAGELIST images, int index, HDC dc, DWORD* pixels, int cx, int cy, DWORD background)
+{
+    for (int i = 0; i < cx * cy; ++i)
+        pixels[i] = background;
+    GdiFlush();
+    ImageList_Draw(images, index, dc, 0, 0, ILD_NORMAL);
+    GdiFlush();
+}
+
+// The images as a disabled button shows them: gray, light and half transparent. The toolbar's
+// own disabled look only takes the colour out, which leaves the dark map tools and the waste bin
+// looking as if they could be pressed.
+HIMAGELIST MakeDisabledImages(HIMAGELIST images)
+{
+    int cx = 0, cy = 0;
+    if (!images || !ImageList_GetIconSize(images, &cx, &cy) || cx <= 0 || cy <= 0)
+        return nullptr;
+    const int count = ImageList_GetImageCount(images);
+    HIMAGELIST faded = ImageList_Create(cx, cy, ILC_COLOR32, count, 0);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = cx;
+    info.bmiHeader.biHeight = -cy;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    HDC dc = CreateCompatibleDC(nullptr);
+    void* onBlackBits = nullptr;
+    void* onWhiteBits = nullptr;
+    void* outBits = nullptr;
+    HBITMAP onBlack = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &onBlackBits, nullptr, 0);
+    HBITMAP onWhite = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &onWhiteBits, nullptr, 0);
+    HBITMAP out = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &outBits, nullptr, 0);
+    if (faded && !(dc && onBlack && onWhite && out)) {
+        ImageList_Destroy(faded);
+        faded = nullptr;
+    }
+    for (int i = 0; faded && i < count; ++i) {
+        HGDIOBJ old = SelectObject(dc, onBlack);
+        DrawImageOver(images, i, dc, (DWORD*)onBlackBits, cx, cy, 0x000000);
+        SelectObject(dc, onWhite);
+        DrawImageOver(images, i, dc, (DWORD*)onWhiteBits, cx, cy, 0xFFFFFF);
+        SelectObject(dc, old);
+        const BYTE* b = (const BYTE*)onBlackBits;
+        const BYTE* w = (const BYTE*)onWhiteBits;
+        DWORD* o = (DWORD*)outBits;
+        for (int p = 0; p < cx * cy; ++p, b += 4, w += 4) {
+            // Drawn over black and over white, a pixel tells its coverage and its colour.
+            const int alpha = 255 - std::min(255, std::max(0, (int)w[1] - (int)b[1]));
+            const int lumaOnBlack = (b[2] * 299 + b[1] * 587 + b[0] * 114) / 1000;
+            const int luma = alpha ? std::min(255, lumaOnBlack * 255 / alpha) : 0;
+            const int gray = 128 + luma / 2;
+            const int a = alpha * 3 / 5;
+            const DWORD g = (DWORD)(gray * a / 255);
+            o[p] = ((DWORD)a << 24) | (g << 16) | (g << 8) | g;
+        }
+        ImageList_Add(faded, out, nullptr);
+    }
+    if (onBlack)
+        DeleteObject(onBlack);
+    if (onWhite)
+        DeleteObject(onWhite);
+    if (out)
+        DeleteObject(out);
+    if (dc)
+        DeleteDC(dc);
+    return faded;
+}
+
+void DropDisabledImages(HWND toolbar, HIMAGELIST images)
+{
+    if (IsWindow(toolbar))
+        SendMessageW(toolbar, TB_SETDISABLEDIMAGELIST, 0, 0);
+    if (images)
+        ImageList_Destroy(images);
 }
 
 RECT ItemRect(HWND toolbar, int index)
@@ -128,7 +208,7 @@ void SetStatusBarParts(HWND statusBar)
 // ---------------------------------------------------------------- main toolbar
 
 MainToolbar::MainToolbar(HWND toolbar, HINSTANCE instance)
-    : Toolbar(toolbar), Host(nullptr), Combo(nullptr), PlaceholderIndex(kComboPlaceholder)
+    : Toolbar(toolbar), Host(nullptr), Combo(nullptr), PlaceholderIndex(kComboPlaceholder), DisabledImages(nullptr)
 {
     SendMessageW(toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     SendMessageW(toolbar, TB_SETBITMAPSIZE, 0, MAKELONG(16, 16));
@@ -150,6 +230,9 @@ MainToolbar::MainToolbar(HWND toolbar, HINSTANCE instance)
         exitImage = ImageList_ReplaceIcon(images, -1, icon);
         DestroyIcon(icon);
     }
+
+    DisabledImages = MakeDisabledImages(images);
+    SendMessageW(toolbar, TB_SETDISABLEDIMAGELIST, 0, reinterpret_cast<LPARAM>(DisabledImages));
 
     TBBUTTON buttons[kMainButtonCount] = {
         Button(stdBase + STD_FILEOPEN, 101, BTNS_BUTTON),
@@ -185,7 +268,10 @@ MainToolbar::MainToolbar(HWND toolbar, HINSTANCE instance)
         Subclass(edit, ComboEditProc);
 }
 
-MainToolbar::~MainToolbar() = default;
+MainToolbar::~MainToolbar()
+{
+    DropDisabledImages(Toolbar, DisabledImages);
+}
 
 SIZE MainToolbar::Layout(int group)
 {
@@ -258,7 +344,7 @@ void MainToolbar::ResetCombo()
 // ---------------------------------------------------------------- record toolbar
 
 ViewToolbar::ViewToolbar(HWND toolbar, HINSTANCE instance)
-    : Toolbar(toolbar), Host(nullptr), Images(nullptr), PlaceholderIndex(kSpacerPlaceholder)
+    : Toolbar(toolbar), Host(nullptr), Images(nullptr), PlaceholderIndex(kSpacerPlaceholder), DisabledImages(nullptr)
 {
     SendMessageW(toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     SendMessageW(toolbar, TB_SETBITMAPSIZE, 0, MAKELONG(32, 32));
@@ -277,6 +363,8 @@ ViewToolbar::ViewToolbar(HWND toolbar, HINSTANCE instance)
         buttons[slot].iString = firstText + i;
     }
     SendMessageW(toolbar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(Images));
+    DisabledImages = MakeDisabledImages(Images);
+    SendMessageW(toolbar, TB_SETDISABLEDIMAGELIST, 0, reinterpret_cast<LPARAM>(DisabledImages));
     SendMessageW(toolbar, TB_ADDBUTTONSW, kRecordButtonCount, reinterpret_cast<LPARAM>(buttons));
 
     Host = CreateWindowExW(0, L"Button", L"", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, 0, 0, 120, 32, toolbar,
@@ -288,6 +376,7 @@ ViewToolbar::~ViewToolbar()
     // The toolbar does not own an image list it was given.
     if (IsWindow(Toolbar))
         SendMessageW(Toolbar, TB_SETIMAGELIST, 0, 0);
+    DropDisabledImages(Toolbar, DisabledImages);
     if (Images)
         ImageList_Destroy(Images);
 }

@@ -55,6 +55,7 @@ public:
     HWND Host;   // owner-drawn "Button" carrying the combo
     HWND Combo;
     int PlaceholderIndex;
+    HIMAGELIST DisabledImages;  // faded copies of the images, for grayed buttons
 };
 
 class ViewToolbar
@@ -80,4 +81,5 @@ public:
     HWND Host;  // owner-drawn spacer "Button"
     HIMAGELIST Images;
     int PlaceholderIndex;
+    HIMAGELIST DisabledImages;  // faded copies of the images, for grayed buttons
 };

@@ -315,12 +315,10 @@ void CZMapWnd::LayoutCard()
     const int left = split + kMapSplitterWidth;
     SetWindowPos(View, nullptr, left, 0, client.right - left > 0 ? client.right - left : 0, client.bottom,
                  SWP_NOZORDER | SWP_NOACTIVATE);
-    RECT view;
-    GetClientRect(View, &view);
-    if (FitPending && HasExtent && view.right > 0 && view.bottom > 0) {
-        FitPending = false;
-        ZoomToExtent();
-    }
+    // A first view follows the size until it is drawn (the main window may still be sized
+    // after its maps are made).
+    if (FitPending && HasExtent)
+        FitExtentToView();
 }
 
 bool CZMapWnd::SetSplitPosition(int x)

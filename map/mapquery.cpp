@@ -58,7 +58,7 @@ void CZMapWnd::AddQueryLayer(QueryCriterion* criterion)
         return;
     item->Query = MoveQueryCriterion(criterion);
     item->Condition = BuildLayerQuery(item->Query);
-    if (InsertLegendRow(item, 0, false) < 0) {
+    if (InsertLegendRow(item, 0, true) < 0) {
         FreeQueryCriterion(item->Query);
         item->Query = nullptr;
         FreeLegendItem(item);

@@ -147,6 +147,8 @@ void CZMapWnd::PaintMapView(HDC dc)
     if (!target)
         return;
     if (HasExtent) {
+        // The first view is the one drawn now: later sizes keep its scale.
+        FitPending = false;
         MapRenderContext ctx;
         FillRenderContext(&ctx, target, w, h);
         RenderLegendGl(&ctx, 0);

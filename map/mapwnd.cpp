@@ -7,6 +7,7 @@
 
 #include "browse/addquerydlg.h"
 #include "core/ctlfill.h"
+#include "core/textutil.h"
 #include "map/expbmpdlg.h"
 #include "map/glrender.h"
 #include "map/legend.h"
@@ -91,8 +92,10 @@ void CZMapWnd::ShowScale()
 {
     ScaleUpdating = 1;
     HWND edit = ScaleEdit();
-    if (edit)
-        SetWindowReal(edit, MapScale);
+    // A scale reads as a whole number ("1 : 6 662 600"); the view keeps the exact one.
+    wchar_t text[64];
+    if (edit && WholeNumberToText(MapScale, text, 64))
+        SetWindowTextW(edit, text);
     ScaleUpdating = 0;
 }
 
@@ -126,14 +129,17 @@ void CZMapWnd::ZoomToExtent()
 {
     if (!View || !HasExtent)
         return;
+    // Without a size the view is fitted when the card lays it out with one.
+    FitPending = !FitExtentToView();
+}
+
+bool CZMapWnd::FitExtentToView()
+{
     RECT rc;
     GetClientRect(View, &rc);
     const int w = rc.right - rc.left, h = rc.bottom - rc.top;
-    if (w < 1 || h < 1) {
-        FitPending = true;  // fitted when the card lays the view out with a size
-        return;
-    }
-    FitPending = false;
+    if (w < 1 || h < 1)
+        return false;
     // An extent of one point (or none across) gets a small one about its centre.
     double minX = MinX, maxX = MaxX, minY = MinY, maxY = MaxY;
     if (maxX - minX < kMinExtent) {
@@ -159,6 +165,7 @@ void CZMapWnd::ZoomToExtent()
     XCorner = (minX + maxX - dx) / 2;
     YCorner = (dy + minY + maxY) / 2;
     InvalidateRect(View, nullptr, FALSE);
+    return true;
 }
 
 void CZMapWnd::InvalidateLayers(int recordsOnly)

@@ -45,7 +45,7 @@ enum MapTool
 };
 
 // The splitter's default place and the smallest room it leaves on either side (pixels).
-const int kMapDefaultSplitWidth = 120;
+const int kMapDefaultSplitWidth = 160;  // the coordinate system "Geografický poměrný" fits at 96 dpi
 const int kMapSplitterWidth = 3;
 const int kMapMinPaneWidth = 20;
 const int kMapDefaultDpi = 300;
@@ -131,6 +131,8 @@ public:
 
     // Fits the extent, enlarged by 1.1, into the view; nothing without an extent or a view area.
     void ZoomToExtent();
+    // The extent, with a margin, centred in the view at its present size; false without a size.
+    bool FitExtentToView();
     // Marks the legend's geometry for rebuilding: every item, or with recordsOnly the record and
     // query layers. The view repaints at its next paint.
     void InvalidateLayers(int recordsOnly);
@@ -188,7 +190,9 @@ public:
     int Grid;     // selection of the grid combo, -1 none
     HMENU LegendMenu;
     HWND Card;
-    bool FitPending;  // read without a scale: fitted to the layers once the view has a size
+    // Read without a scale: the view is fitted to the layers at each size it is laid out with
+    // until it is first drawn, so that the first view fills the view at its final size.
+    bool FitPending;
 
     // ---- the view state
     double MinX, MinY, MaxX, MaxY;

@@ -134,11 +134,11 @@ enum class SheetKind
     Text,
 };
 
-// The sheet column a list column becomes: a formatted column is text, the others by the ADO
-// type of the list's column.
+// The sheet column a list column becomes: a formatted column is text (a whole-number one stays
+// a number), the others by the ADO type of the list's column.
 SheetKind KindOf(const ExportColumn& c)
 {
-    if (c.Disp->ValueFormatter || !c.Field)
+    if ((c.Disp->ValueFormatter && c.Disp->ValueFormatter != FormatWholeNumber) || !c.Field)
         return SheetKind::Text;
     switch ((int)c.Type) {
     case adSmallInt: case adInteger: case adSingle: case adDouble: case adError: case adDecimal:

@@ -63,15 +63,21 @@ void ShowEnd(HWND dlg, ExportRun* run, const ExportOutcome& outcome)
     }
     SetDlgItemTextW(dlg, IDC_PROGRESS_TEXT, text.c_str());
     SetDlgItemTextW(dlg, IDC_PROGRESS_BUTTON, ExportString(run->Instance, kIdsOk).c_str());
+    // The button now closes the dialog: it becomes the default one, so that Enter closes too.
+    SendMessageW(dlg, DM_SETDEFID, IDC_PROGRESS_BUTTON, 0);
+    SendMessageW(dlg, WM_NEXTDLGCTL, (WPARAM)GetDlgItem(dlg, IDC_PROGRESS_BUTTON), TRUE);
     run->Done = 1;
     if (outcome.Failed)
         PostMessageW(dlg, kShowError, 0, 0);
 }
 
-// The button, Esc and the close box: cancel while the worker runs (once), close after its end.
+// The button, Esc and the close box: cancel while the worker runs (once), close after its end;
+// Enter closes after the end only.
 void OnProgressCommand(HWND dlg, ExportRun* run, int id)
 {
-    if (id != IDC_PROGRESS_BUTTON && id != IDCANCEL)
+    if (id == IDOK && !run->Done)
+        return;
+    if (id != IDC_PROGRESS_BUTTON && id != IDCANCEL && id != IDOK)
         return;
     if (run->Done) {
         WaitForWorker(run->Worker);

@@ -17,7 +17,7 @@
 
 namespace {
 
-const UINT kIdsDelimiterTab = 309;    // "Záložka"
+const UINT kIdsDelimiterTab = 309;    // "Tabulátor"
 const UINT kIdsDelimiterSpace = 310;  // "Mezera"
 const UINT kIdsAnsi = 311;
 const UINT kIdsUnicode = 312;

@@ -622,13 +622,10 @@ TEST_F(WorkspaceTest, ColumnsRoundTripThroughTheConfigurationInTheWorkspaceFile)
     std::vector<std::wstring> captions;
     std::vector<int> widths;
     for (int position = 1; position < 4; position++) {
-        wchar_t text[64] = L"";
         HDITEMW item = {};
-        item.mask = HDI_TEXT | HDI_WIDTH;
-        item.pszText = text;
-        item.cchTextMax = 64;
+        item.mask = HDI_WIDTH;
         SendMessageW(header, HDM_GETITEMW, shown[position], (LPARAM)&item);
-        captions.push_back(text);
+        captions.push_back(wintest::HeaderCaption(header, shown[position]));
         widths.push_back(item.cxy);
     }
     std::vector<std::wstring> expectedCaptions = {L"PLACE", L"SPECIES", L"DATE"};

@@ -122,14 +122,15 @@ TEST_F(ListQueryTest, RebuildingKeepsTheUsersSettingsAndAddsNothingTwice)
     CDispField* species = static_cast<CDispField*>(catalogue_.GetItems()[0]);
     EXPECT_STREQ(L"Druh", species->DispName);
     EXPECT_EQ(Db()->RecordColumnCount, static_cast<CFieldInfo*>(species->Field)->ColumnOrdinal);
-    species->Width = 333;
+    EXPECT_EQ(150, species->Width);  // room for "Lycaena brunnea", not only for "Druh"
+    species->Width = 60;  // narrower than a new column: the user's width is kept all the same
     species->Visible = 0;
     species->Order = 7;
     static_cast<CFieldInfo*>(species->Field)->ColumnOrdinal = 99;
     Db()->BuildSearchListColumns(&catalogue_);
     EXPECT_EQ(count, catalogue_.GetCount());
     EXPECT_EQ(species, catalogue_.GetItems()[0]);
-    EXPECT_EQ(333, species->Width);
+    EXPECT_EQ(60, species->Width);
     EXPECT_EQ(0, species->Visible);
     EXPECT_EQ(7, species->Order);
     EXPECT_EQ(Db()->RecordColumnCount, static_cast<CFieldInfo*>(species->Field)->ColumnOrdinal);

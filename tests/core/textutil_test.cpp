@@ -311,6 +311,26 @@ TEST(VariantText, RealsFollowTheUsersNumberFormat)
     EXPECT_EQ(0, r);
 }
 
+// A map scale and an altitude read as whole numbers grouped the user's way.
+TEST(WholeNumberText, RoundedAndGroupedWithoutDecimals)
+{
+    const std::wstring g(1, kNbsp);
+    struct Row {
+        double value;
+        std::wstring text;
+    } rows[] = {{6662599.63, L"6" + g + L"662" + g + L"600"}, {469.0, L"469"},     {999.5, L"1" + g + L"000"},
+                {-1234.4, L"-1" + g + L"234"},                   {0.4, L"0"},         {12345678901.0, L"12" + g + L"345" + g + L"678" + g + L"901"}};
+    for (const Row& row : rows) {
+        wchar_t buf[64] = L"x";
+        EXPECT_EQ(1, WholeNumberToText(row.value, buf, 64)) << row.value;
+        EXPECT_EQ(row.text, std::wstring(buf)) << row.value;
+    }
+    wchar_t small[4] = L"x";
+    EXPECT_EQ(0, WholeNumberToText(12345, small, 4));  // "12 345" does not fit
+    EXPECT_STREQ(L"", small);
+    EXPECT_EQ(0, WholeNumberToText(std::nan(""), small, 4));
+}
+
 TEST(VariantText, BstrCopiedOnlyWhenItFits)
 {
     BstrVar text(L"Brno");

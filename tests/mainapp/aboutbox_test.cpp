@@ -137,7 +137,7 @@ TEST(AboutBox, ShowsProductVersionAndCredits)
     EXPECT_EQ(seen.caption, L"O aplikaci Zorna 2011");
     EXPECT_EQ(seen.product, L"Zorna 2011");
     EXPECT_EQ(seen.version, L"Verze: 2.1.0.7");
-    EXPECT_EQ(seen.creditsLabel, L"Kredit");
+    EXPECT_EQ(seen.creditsLabel, L"Poděkování");
     EXPECT_EQ(seen.ok, L"&OK");
     EXPECT_EQ(seen.credits, L"Tato aplikace používá části otevřeného kódu následujících projektů:\r\n\r\n"
                             L"libjpeg\r\nJasPer\r\nzlib\r\nlibpng\r\nshapelib\r\nPlexaControls");

@@ -348,15 +348,8 @@ TEST_F(ConfigSheet, ACaptionAndAListThenOkAreAnnouncedOnceAfterTheLastPage)
     // The record list of the systematic card no longer shows the column.
     HWND records = ws_->GetRecordList(WS_SYS_CARD);
     HWND header = (HWND)SendMessageW(records, LVM_GETHEADER, 0, 0);
-    for (int i = 0; i < (int)SendMessageW(header, HDM_GETITEMCOUNT, 0, 0); i++) {
-        wchar_t text[128] = L"";
-        HDITEMW item = {};
-        item.mask = HDI_TEXT;
-        item.pszText = text;
-        item.cchTextMax = 128;
-        SendMessageW(header, HDM_GETITEMW, i, (LPARAM)&item);
-        EXPECT_NE(hidden, text);
-    }
+    for (int i = 0; i < (int)SendMessageW(header, HDM_GETITEMCOUNT, 0, 0); i++)
+        EXPECT_NE(hidden, wintest::HeaderCaption(header, i));
 }
 
 BOOL WINAPI ChooseLargeRedArial(CHOOSEFONTW* cf)
@@ -654,13 +647,7 @@ TEST_F(ConfigSheet, TwoRowsDraggedOntoTheFirstComeFirstInTheirOrder)
     EXPECT_EQ(1, spy_.count);
     // The search list shows its columns in the new order.
     HWND header = (HWND)SendMessageW(ws_->GetSearchList(), LVM_GETHEADER, 0, 0);
-    wchar_t text[128] = L"";
-    HDITEMW item = {};
-    item.mask = HDI_TEXT;
-    item.pszText = text;
-    item.cchTextMax = 128;
-    SendMessageW(header, HDM_GETITEMW, 1, (LPARAM)&item);  // column 0 is the narrow empty one
-    EXPECT_EQ(before[2], text);
+    EXPECT_EQ(before[2], wintest::HeaderCaption(header, 1));  // column 0 is the narrow empty one
 }
 
 TEST_F(ConfigSheet, ADragCancelledLeavesTheListAsItWas)

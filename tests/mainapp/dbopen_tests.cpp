@@ -26,6 +26,9 @@
 #include "tests/core/sampletemplate.h"
 #include "tests/mainapp/workspacefile.h"
 #include "mainapp/zm_protocol.h"
+#include "map/legend.h"
+#include "map/mapwnd.h"
+#include "resources/zorna/resource.h"
 #include "tests/support/wintest.h"
 
 namespace {
@@ -467,6 +470,64 @@ TEST_F(StartUpTest, ClosingEmptiesTheCardsAndTheConfigurationAndGreysTheConfigur
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
+// Without a database the record lists offer no new record and no export (the literature tab
+// included); a map keeps its shapefiles but its record layers lose the closed database's records.
+TEST_F(StartUpTest, ClosingGraysTheRecordCommandsAndEmptiesTheMapsRecordLayers)
+{
+    std::wstring db = SampleDatabase(L"dbopen_closemap", false);
+    wintest::MsgBoxRecorder boxes;
+    Start(WorkspaceFile(L"dbopen_closemap_ws", db.c_str()));
+    ASSERT_TRUE(form->Database->IsOpen());
+    Workspace* ws = form->Workspace_;
+    HWND records = form->RecordToolbar->Toolbar;
+    auto enabled = [&](int command) { return (SendMessageW(records, TB_GETSTATE, command, 0) & TBSTATE_ENABLED) != 0; };
+    auto showTab = [&](int tab) {
+        ws->HidePage(wnd);
+        TabCtrl_SetCurSel(GetDlgItem(wnd, kWorkspaceTabControlId), tab);
+        ws->ShowPage(wnd);
+    };
+    showTab(TAB_LITERATURE);
+    EXPECT_TRUE(enabled(IDM_NEWRECORD));
+    EXPECT_TRUE(enabled(IDM_EXPORTRECORDS));
+
+    // A map of the species with the most records, drawn once with its record layer.
+    long long taxon = 0;
+    {
+        zor::RawOdbc raw;
+        ASSERT_TRUE(raw.Open(db, false));
+        taxon = raw.QueryInt(L"SELECT SYSID FROM ZORNACOLLS GROUP BY SYSID ORDER BY COUNT(*) DESC LIMIT 1");
+    }
+    SendMessageW(wnd, ZM_GOTO_TREE_ITEM, ZM_CARD_SYS, (LPARAM)taxon);
+    ws->NewMap(wnd, form->GridList);
+    CZMapWnd* map = ws->GetMapCard(ws->GetCurrentTab(wnd));
+    ASSERT_NE(map, nullptr);
+    LegendItem* layer = NewInfoLegendItem(L"Zápisy", nullptr, INFO_RECORDS, 16, 16, nullptr);
+    ASSERT_GE(map->InsertLegendRow(layer, 0, true), 0);
+    map->SetExtent(12, 48.5, 19, 51);
+    map->ZoomToExtent();
+    auto drawnPoints = [&] {
+        RedrawWindow(map->View, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        return layer->Shapes && layer->Shapes->GetCount() > 0
+                   ? static_cast<LayerShape*>(layer->Shapes->GetItems()[0])->Shape->nVertices
+                   : 0;
+    };
+    ASSERT_GT(drawnPoints(), 0);
+
+    OnCloseDatabase(form, wnd);
+    RECT pending = {};
+    EXPECT_TRUE(GetUpdateRect(map->View, &pending, FALSE)) << "the shown map is drawn again";
+    EXPECT_EQ(0, drawnPoints());
+    // The map's own commands stay; the record lists' go gray.
+    EXPECT_TRUE(enabled(IDM_EXPORTRECORDS));
+    showTab(TAB_LITERATURE);
+    EXPECT_FALSE(enabled(IDM_NEWRECORD));
+    EXPECT_FALSE(enabled(IDM_EXPORTRECORDS));
+    showTab(TAB_SEARCH);
+    EXPECT_FALSE(enabled(IDM_NEWRECORD));
+    EXPECT_FALSE(enabled(IDM_EXPORTRECORDS));
+    EXPECT_TRUE(boxes.Boxes().empty());
+}
+
 TEST_F(StartUpTest, OpeningFromTheMenuLoadsWithoutASplash)
 {
     std::wstring db = SampleDatabase(L"dbopen_menu", false);
@@ -652,13 +713,7 @@ TEST_F(StartUpTest, TheTreesListsAndNameCombosFollowTheCzechAlphabet)
     HWND header = ListView_GetHeader(list);
     int column = -1;
     for (int c = 0; c < Header_GetItemCount(header); c++) {
-        wchar_t text[64] = L"";
-        HDITEMW item = {};
-        item.mask = HDI_TEXT;
-        item.pszText = text;
-        item.cchTextMax = 64;
-        Header_GetItem(header, c, &item);
-        if (wcscmp(text, L"Lokalita") == 0)
+        if (wintest::HeaderCaption(header, c) == L"Lokalita")
             column = c;
     }
     ASSERT_GE(column, 0) << "no column Lokalita";

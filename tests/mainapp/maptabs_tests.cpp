@@ -48,10 +48,9 @@ void WriteLayerFolder(const std::wstring& folder)
 }
 
 // How many pixels of a window, as the screen shows it, are dark (text, frames).
-int DarkPixels(HWND hwnd)
+// Dark pixels the screen shows in a rectangle of screen coordinates.
+int DarkPixels(const RECT& r)
 {
-    RECT r = {};
-    GetWindowRect(hwnd, &r);
     HDC screen = GetDC(nullptr);
     int dark = 0;
     for (int y = r.top; y < r.bottom; ++y)
@@ -62,6 +61,13 @@ int DarkPixels(HWND hwnd)
         }
     ReleaseDC(nullptr, screen);
     return dark;
+}
+
+int DarkPixels(HWND hwnd)
+{
+    RECT r = {};
+    GetWindowRect(hwnd, &r);
+    return DarkPixels(r);
 }
 
 class MapTabs : public formhost::FormOnDatabase
@@ -113,7 +119,7 @@ TEST_F(MapTabs, NewMapToolsRenameCloseAndTheNextStart)
     Send(IDM_NEWMAP);
     ASSERT_EQ(fixed + 1, TabCount());
     EXPECT_EQ(kFirstMapTab, CurrentTab());
-    EXPECT_EQ(L"Nová Mapa", TabText(kFirstMapTab));
+    EXPECT_EQ(L"Nová mapa", TabText(kFirstMapTab));
     CZMapWnd* map = ws_->GetMapCard(kFirstMapTab);
     ASSERT_NE(nullptr, map);
     EXPECT_TRUE(IsWindowVisible(map->Card));
@@ -152,9 +158,11 @@ TEST_F(MapTabs, NewMapToolsRenameCloseAndTheNextStart)
     Send(IDM_SHOWALL);
     EXPECT_DOUBLE_EQ(fitted, map->MapScale);
 
+    RECT longTab = {};
+    SendMessageW(TabControl(), TCM_GETITEMRECT, kFirstMapTab, (LPARAM)&longTab);
     DialogScript rename;
     rename.Then(L"Přejmenování mapy", [](HWND d) {
-        EXPECT_EQ(L"Nová Mapa", wintest::WindowText(GetDlgItem(d, IDC_RENAME_EDIT)));
+        EXPECT_EQ(L"Nová mapa", wintest::WindowText(GetDlgItem(d, IDC_RENAME_EDIT)));
         SetDlgItemTextW(d, IDC_RENAME_EDIT, L"Kraje");
         DialogScript::PostClick(d, IDOK);
     });
@@ -169,6 +177,13 @@ TEST_F(MapTabs, NewMapToolsRenameCloseAndTheNextStart)
     RedrawWindow(wnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE);
     wintest::PumpMessages(300);
     wintest::SaveScreenshot(wnd_, L"maptab");
+    // Where the longer name was, the tab strip is drawn anew: no letters of "Nová mapa" stay.
+    RECT shortTab = {};
+    SendMessageW(TabControl(), TCM_GETITEMRECT, kFirstMapTab, (LPARAM)&shortTab);
+    ASSERT_LT(shortTab.right + 4, longTab.right);
+    RECT vacated = {shortTab.right + 4, longTab.top + 2, longTab.right, longTab.bottom - 2};
+    MapWindowPoints(TabControl(), nullptr, reinterpret_cast<POINT*>(&vacated), 2);
+    EXPECT_EQ(0, DarkPixels(vacated));
     for (int id : {IDC_MAPCARD_DISPLAYGROUP, IDC_MAPCARD_SPECIES, IDC_MAPCARD_COORDLABEL, IDC_MAPCARD_COORDSYS})
         EXPECT_GT(DarkPixels(GetDlgItem(map->Card, id)), 5) << id;
 
@@ -253,7 +268,7 @@ TEST_F(MapTabs, ExportAndPrintTheMapOfAMapTab)
     g_saveAs = layers.File(L"mapa.eps");
     g_saveType = 3;
     Send(2004);
-    EXPECT_EQ(L"Bitmapa Windows (*.bmp)|*.bmp|Enhanced Metafile (*.emf)|*.emf|"
+    EXPECT_EQ(L"Bitmapa Windows (*.bmp)|*.bmp|Rozšířený metasoubor (EMF) (*.emf)|*.emf|"
               L"Encapsulated PostScript (*.eps)|*.eps|",
               g_offeredFilter);
     EXPECT_EQ(2u, g_proposedType);

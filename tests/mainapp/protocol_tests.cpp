@@ -1084,6 +1084,13 @@ TEST_F(ProtocolRead, FilterNamesByPrefixFillsTheDialogsCombo)
     SendMessageW(combo, CB_RESETCONTENT, 0, 0);
     Send(Wnd(), ZM_FILTER_NAMES_BY_PREFIX, 3, (LPARAM)&request);
     EXPECT_EQ(0, SendMessageW(combo, CB_GETCOUNT, 0, 0));
+    // An empty prefix (a record without a publication) lists every publication that fits.
+    long long publications = QueryInt(Path(), L"SELECT COUNT(*) FROM LITERATURE");
+    ASSERT_GT(publications, 1);
+    ASSERT_LE(publications, 127);
+    ZmNamePrefixRequest none = {combo, L""};
+    Send(Wnd(), ZM_FILTER_NAMES_BY_PREFIX, ZM_NAMES_LITERATURE, (LPARAM)&none);
+    EXPECT_EQ(publications, SendMessageW(combo, CB_GETCOUNT, 0, 0));
     DestroyWindow(combo);
 }
 

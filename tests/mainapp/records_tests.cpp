@@ -181,6 +181,16 @@ TEST_F(RecordDialog, NewRecordStartsWithTheCardsItemsAndTypingFillsTheList)
         EXPECT_EQ(locality_, SelectedData(d, IDC_REC_LOCALITY));
         EXPECT_EQ(-1, SelectedData(d, IDC_REC_LITERATURE));
         EXPECT_TRUE(IsWindowVisible(GetDlgItem(d, IDC_REC_NEXT)));
+        // With no publication chosen, the publication list holds them before anything is typed.
+        HWND publications = GetDlgItem(d, IDC_REC_LITERATURE);
+        EXPECT_GT(SendMessageW(publications, CB_GETCOUNT, 0, 0), 1);
+        SendMessageW(publications, CB_SHOWDROPDOWN, TRUE, 0);
+        wintest::PumpMessages(100);
+        COMBOBOXINFO dropped = {};
+        dropped.cbSize = sizeof(dropped);
+        if (GetComboBoxInfo(publications, &dropped))
+            wintest::SaveScreenshot(dropped.hwndList, L"records_editrecord_publications");
+        SendMessageW(publications, CB_SHOWDROPDOWN, FALSE, 0);
 
         // The list drops with the first names, and is filled again while it is down.
         TypeName(d, IDC_REC_SPECIES, L"Pte");

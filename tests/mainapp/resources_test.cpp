@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "resources/zorna/resource.h"
+#include "tests/support/dialogtextfit.h"
 #include "tests/support/wintest.h"
 
 namespace {
@@ -86,7 +87,7 @@ TEST(ZornaMenus, MainMenuHasTheSixPopupsWithTheirItems)
                                        { 105, L"Na&stavení tisku..." },
                                        { 106, L"&Tisk" },
                                        { 0, nullptr },
-                                       { 107, L"&Konfigurace..." },
+                                       { 107, L"Kon&figurace..." },
                                        { 108, L"U&končení\tAlt+F4" } });
     ExpectPopup(GetSubMenu(menu, 1), { { 201, L"&Otevřít..." }, { 203, L"&Zavřít" } });
     ExpectPopup(GetSubMenu(menu, 2), { { 301, L"&Nová položka" },
@@ -94,13 +95,13 @@ TEST(ZornaMenus, MainMenuHasTheSixPopupsWithTheirItems)
                                        { 303, L"&Smazat" },
                                        { 0, nullptr },
                                        { 304, L"&Vlastnosti" },
-                                       { 305, L"&Položky" },
-                                       { 306, L"&Vyhledávání" } });
+                                       { 305, L"Po&ložky" },
+                                       { 306, L"Vy&hledávání" } });
     ExpectPopup(GetSubMenu(menu, 3), { { 501, L"Editace &položek..." } });
     ExpectPopup(GetSubMenu(menu, 4), { { 601, L"&Nová" },
                                        { 602, L"&Zavřít\tCtrl+F4" },
                                        { 603, L"&Přejmenovat..." },
-                                       { 604, L"&Načíst grafiku..." },
+                                       { 604, L"Načíst &grafiku..." },
                                        { 0, nullptr },
                                        { 606, L"&Sítě..." },
                                        { 607, L"Přidat &dotaz..." } });
@@ -109,6 +110,39 @@ TEST(ZornaMenus, MainMenuHasTheSixPopupsWithTheirItems)
                                        { 0, nullptr },
                                        { 906, L"O &aplikaci" } });
     DestroyMenu(menu);
+}
+
+static BOOL CALLBACK CollectMenuName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR names)
+{
+    reinterpret_cast<std::vector<std::wstring>*>(names)->push_back(
+        IS_INTRESOURCE(name) ? std::to_wstring((UINT_PTR)name) : std::wstring(name));
+    return TRUE;
+}
+
+// Each access key opens one item of its level, in every menu of the program and in the menu bar
+// with the popup a card adds to it.
+TEST(ZornaMenus, AccessKeysAreUniqueOnEveryLevel)
+{
+    std::vector<std::wstring> names;
+    EnumResourceNamesW(Inst(), MAKEINTRESOURCEW(4) /* RT_MENU */, CollectMenuName, (LONG_PTR)&names);
+    EXPECT_GE(names.size(), 6u);
+    for (const std::wstring& name : names) {
+        HMENU menu = LoadMenuW(Inst(), name.c_str());
+        ASSERT_NE(menu, nullptr) << name;
+        EXPECT_EQ(wintest::RepeatedAccessKeys(menu), L"") << name;
+        DestroyMenu(menu);
+    }
+    for (const wchar_t* added : { L"VIEWMENU", L"MAPMENU", L"SRCHMENU" }) {
+        HMENU bar = LoadMenuW(Inst(), L"MAINMENU");
+        HMENU popup = LoadMenuW(Inst(), added);
+        wchar_t title[64] = L"";
+        GetMenuStringW(popup, 0, title, 64, MF_BYPOSITION);
+        InsertMenuW(bar, 5, MF_BYPOSITION | MF_POPUP, (UINT_PTR)GetSubMenu(popup, 0), title);
+        EXPECT_EQ(wintest::RepeatedAccessKeys(bar), L"") << added;
+        RemoveMenu(bar, 5, MF_BYPOSITION);
+        DestroyMenu(popup);
+        DestroyMenu(bar);
+    }
 }
 
 TEST(ZornaMenus, ConfigurationStartsGrayedAndHelpIsRightAligned)
@@ -203,12 +237,12 @@ TEST(ZornaStrings, MessagesAndCaptionsAreExact)
     EXPECT_EQ(Str(301), L"Konfigurace");
     EXPECT_EQ(Str(305), L"NovýSloupec");
     EXPECT_EQ(Str(314), L"Výběr");
-    EXPECT_EQ(Str(341), L"Nová Mapa");
-    EXPECT_EQ(Str(343), L"Sitě");
+    EXPECT_EQ(Str(341), L"Nová mapa");
+    EXPECT_EQ(Str(343), L"Sítě");
     EXPECT_EQ(Str(346), L"&Zobrazení");
     EXPECT_EQ(Str(802), L"%d zápisů vyexportováno");
     EXPECT_EQ(Str(831), L"Nálezy druhů: ");
-    EXPECT_EQ(Str(337), L"K dispozici ");
+    EXPECT_EQ(Str(337), L" k dispozici");
 }
 
 TEST(ZornaStrings, TabTextsAndTooltipsFollowTheButtonIndices)
@@ -237,8 +271,8 @@ TEST(ZornaStrings, TabTextsAndTooltipsFollowTheButtonIndices)
 TEST(ZornaStrings, FilterStringsUseCodeOneSeparators)
 {
     EXPECT_EQ(Str(800), std::wstring(L"Soubory XML (*.xml)\001*.xml\001Všechny soubory\001*.*\001"));
-    EXPECT_EQ(Str(801), std::wstring(L"Textový dokument (*.txt)\001*.txt\001MS Excell (*.xls)\001*.xls\001"));
-    EXPECT_EQ(Str(813), std::wstring(L"Bitmapa Windows (*.bmp)\001*.bmp\001Enhanced Metafile (*.emf)"
+    EXPECT_EQ(Str(801), std::wstring(L"Textový dokument (*.txt)\001*.txt\001MS Excel (*.xls)\001*.xls\001"));
+    EXPECT_EQ(Str(813), std::wstring(L"Bitmapa Windows (*.bmp)\001*.bmp\001Rozšířený metasoubor (EMF) (*.emf)"
                                      L"\001*.emf\001Encapsulated PostScript (*.eps)\001*.eps\001"));
     // Turning the separators into NULs gives a list that ends in two NULs.
     std::wstring f = Str(801);
@@ -249,7 +283,7 @@ TEST(ZornaStrings, FilterStringsUseCodeOneSeparators)
     for (const wchar_t* p = f.c_str(); *p; p += wcslen(p) + 1)
         parts.push_back(p);
     EXPECT_EQ(parts, (std::vector<std::wstring>{ L"Textový dokument (*.txt)", L"*.txt",
-                                                 L"MS Excell (*.xls)", L"*.xls" }));
+                                                 L"MS Excel (*.xls)", L"*.xls" }));
 }
 
 TEST(ZornaStrings, RecordToolbarTextsAndCredits)
@@ -311,6 +345,15 @@ TEST(ZornaDialogs, EveryTemplateIsPresent)
         SCOPED_TRACE(name);
         EXPECT_NE(FindResourceW(Inst(), name, MAKEINTRESOURCEW(5) /*RT_DIALOG*/), nullptr);
     }
+}
+
+// Every label, button and group caption of the program's dialogs holds its Czech text whole at
+// the screen's resolution (a text too long for its control is drawn cut off). The splash screen
+// takes the size of its picture when it starts.
+TEST(ZornaDialogs, TemplateTextsFitTheirControls)
+{
+    for (const std::wstring& misfit : wintest::CutOffDialogTexts(Inst(), { L"SPLASHDLG" }))
+        ADD_FAILURE() << misfit;
 }
 
 class ZornaWindowTemplates : public ::testing::Test {

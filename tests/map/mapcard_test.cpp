@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <clocale>
 #include <cmath>
+#include <cstdlib>
 #include <regex>
 #include <string>
 #include <vector>
@@ -307,7 +308,7 @@ TEST(MapCard, LegendLabelsOrderAndContextMenu)
     ASSERT_NE(nullptr, host.Item(0)->Query);
     EXPECT_STREQ(L"Dotaz 3", host.Item(0)->Title);
     EXPECT_STREQ(L"NAME = 'Brno'", host.Item(0)->Condition);
-    EXPECT_FALSE(host.Checked(0));
+    EXPECT_TRUE(host.Checked(0));  // a new query layer draws at once
     EXPECT_TRUE(host.OrdersAreRows());
     host.Select(0);
     g_menu = MenuSeen();
@@ -361,6 +362,11 @@ TEST(MapCard, SplitterLimitsAndTypedScale)
     double cx = 0, cy = 0;
     centre(&cx, &cy);
     HWND edit = m->ScaleEdit();
+    // The fitted scale reads as a whole number, grouped by thousands.
+    std::wstring shown = wintest::WindowText(edit);
+    EXPECT_EQ(std::wstring::npos, shown.find(L',')) << std::string(shown.begin(), shown.end());
+    shown.erase(std::remove(shown.begin(), shown.end(), L'\u00A0'), shown.end());
+    EXPECT_EQ(std::llround(m->MapScale), std::wcstoll(shown.c_str(), nullptr, 10));
     auto type = [&](const wchar_t* text) {
         SetWindowTextW(edit, text);  // EN_CHANGE: typed
         SendMessageW(m->Card, WM_COMMAND, MAKEWPARAM(IDC_MAPCARD_SCALE, EN_KILLFOCUS), (LPARAM)edit);
@@ -381,6 +387,32 @@ TEST(MapCard, SplitterLimitsAndTypedScale)
     const double corner = m->XCorner;
     SendMessageW(m->Card, WM_COMMAND, MAKEWPARAM(IDC_MAPCARD_SCALE, EN_KILLFOCUS), (LPARAM)edit);
     EXPECT_EQ(corner, m->XCorner);
+}
+
+// A map read without a scale is fitted, centred, to the size its view has when first drawn, not
+// to the first size the card was laid out at; once drawn it keeps its scale.
+TEST(MapCard, FirstViewFitsTheFinalSizeCentred)
+{
+    CardHost host;
+    CZMapWnd* m = host.Map;
+    m->SetExtent(12, 48, 19, 51);
+    m->FitPending = true;  // as LoadSettings leaves a map without its view
+    RECT first = {4, 4, 320, 220}, last = {4, 4, 736, 476};
+    m->Move(&first);
+    m->Move(&last);
+    RedrawWindow(m->View, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    EXPECT_FALSE(m->FitPending);
+    RECT view;
+    GetClientRect(m->View, &view);
+    const double u = m->UnitsPerPixel;
+    EXPECT_NEAR(15.5, m->XCorner + view.right * u / 2, 1e-6);
+    EXPECT_NEAR(49.5, m->YCorner - view.bottom * u / 2, 1e-6);
+    // One side of the extent, with its margin, spans the view.
+    const double spanned = std::max(7 * 1.1 / (view.right * u), 3 * 1.1 / m->YFactor / (view.bottom * u));
+    EXPECT_NEAR(1.0, spanned, 1e-6);
+    const double scale = m->MapScale;
+    m->Move(&first);
+    EXPECT_EQ(scale, m->MapScale);
 }
 
 namespace {
@@ -431,7 +463,7 @@ TEST(MapCard, SettingsRoundTrip)
     {
         CardHost bare;
         std::wstring text = SaveMap(bare.Map, first, L"Prázdná");
-        EXPECT_TRUE(std::regex_search(text, std::wregex(LR"(<Map1 Name="Prázdná" SplitWidth="120" CoordSys="0" )"
+        EXPECT_TRUE(std::regex_search(text, std::wregex(LR"(<Map1 Name="Prázdná" SplitWidth="160" CoordSys="0" )"
                                                         LR"(Grid="-1" Display="0" DPI="300"/>)")))
             << std::string(text.begin(), text.end());
     }
@@ -744,7 +776,7 @@ TEST(ListManager, DeleteThenStornoOrOk)
     CMngListDlg dlg(GetModuleHandleW(nullptr));
     for (int button : {IDCANCEL, IDOK}) {
         wintest::DialogScript script;
-        script.Then(L"Sitě", [&](HWND d) {
+        script.Then(L"Sítě", [&](HWND d) {
             HWND list = GetDlgItem(d, IDC_MNGLIST_LIST);
             EXPECT_EQ((std::vector<std::wstring>{L"KFME", L"Druhá"}), wintest::ListBoxItems(list));
             EXPECT_FALSE(Enabled(d, IDC_MNGLIST_DELETE));

@@ -81,6 +81,16 @@ def czech_real(x):
     return sign + whole + "," + fraction
 
 
+def czech_whole(x):
+    """A whole-number column (the altitude): rounded half away from zero, thousands grouped."""
+    n = int(decimal.Decimal(repr(x)).quantize(decimal.Decimal("1"), rounding=decimal.ROUND_HALF_UP))
+    whole = str(abs(n))
+    assert len(whole) <= 6, "the grouping of longer numbers is not modelled here"
+    if len(whole) > 3:
+        whole = whole[:-3] + NBSP + whole[-3:]
+    return ("-" if n < 0 else "") + whole
+
+
 def degrees(v):
     a = abs(v)
     whole = math.floor(a)
@@ -104,6 +114,8 @@ def shown(column, kind, value):
         return ""
     if column["degrees"]:
         return degrees(value)
+    if column.get("whole"):
+        return czech_whole(value)
     if kind == "int":
         return str(int(value))
     if kind == "real":

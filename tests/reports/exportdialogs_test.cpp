@@ -46,8 +46,8 @@ void Click(HWND dlg, int id)
 }
 
 // The progress dialog's end: once the worker has ended (the button reads "OK") its text is
-// kept, a screenshot taken, and the button closes it.
-void CloseWhenDone(HWND dlg, const wchar_t* screenshot, std::wstring* endText)
+// kept, a screenshot taken, and the button (or Enter, as the default button) closes it.
+void CloseWhenDone(HWND dlg, const wchar_t* screenshot, std::wstring* endText, bool byEnter = false)
 {
     EXPECT_TRUE(wintest::PumpUntil([&] { return ItemText(dlg, 105) == L"OK"; }, 60000));
     *endText = ItemText(dlg, 103);
@@ -56,12 +56,21 @@ void CloseWhenDone(HWND dlg, const wchar_t* screenshot, std::wstring* endText)
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, 102)));
     if (screenshot)
         wintest::SaveScreenshot(dlg, screenshot);
+    if (byEnter) {
+        // Enter closes it wherever the focus is: here on the dialog itself, off the button.
+        SetFocus(dlg);
+        wintest::PressKey(dlg, VK_RETURN);
+        // The dialog ends (and hides) at once; its loop destroys it when this step returns.
+        EXPECT_TRUE(wintest::PumpUntil([&] { return !IsWindowVisible(dlg); }, 5000)) << "Enter leaves the ended export open";
+        if (!IsWindowVisible(dlg))
+            return;
+    }
     Click(dlg, 105);
 }
 
-DialogScript::Action ClosingWhenDone(const wchar_t* screenshot, std::wstring* endText)
+DialogScript::Action ClosingWhenDone(const wchar_t* screenshot, std::wstring* endText, bool byEnter = false)
 {
-    return [screenshot, endText](HWND dlg) { CloseWhenDone(dlg, screenshot, endText); };
+    return [screenshot, endText, byEnter](HWND dlg) { CloseWhenDone(dlg, screenshot, endText, byEnter); };
 }
 
 void PressOk(HWND dlg)
@@ -97,14 +106,14 @@ TEST_F(ExportDialogs, TextOptionsAreKeptAndTheProgressEndsTheRun)
         script.Then(kTextOptions, [&](HWND dlg) {
                                   HWND delimiter = GetDlgItem(dlg, 102);
                                   EXPECT_EQ(4, SendMessageW(delimiter, CB_GETCOUNT, 0, 0));
-                                  EXPECT_TRUE(ItemText(dlg, 102) == L"Záložka");
+                                  EXPECT_TRUE(ItemText(dlg, 102) == L"Tabulátor");
                                   EXPECT_TRUE(ItemText(dlg, 104) == L"ANSI");
                                   wintest::SaveScreenshot(dlg, L"exptotxt");
                                   SetWindowTextW(delimiter, L"|");
                                   SendDlgItemMessageW(dlg, 104, CB_SETCURSEL, 1, 0);
                                   SetWindowPos(dlg, nullptr, 140, 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
                                   Click(dlg, IDOK);
-                              }).Then(kProgress, ClosingWhenDone(L"progressdlg_done", &endText));
+                              }).Then(kProgress, ClosingWhenDone(L"progressdlg_done", &endText, true));
         EXPECT_TRUE(script.Run([&] { e.Run(list_.Open(), file.c_str(), list_.Fields()); }));
     }
     EXPECT_TRUE(endText == L"Export dokončen");

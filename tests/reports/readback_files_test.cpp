@@ -151,7 +151,8 @@ TEST(ReadbackFiles, WritesTheFilesOfTheReadbackCheck)
         CFieldInfo* info = static_cast<CFieldInfo*>(d->Field);
         json += std::string(i ? ",\n" : "") + "    {\"caption\": " + JsonText(d->DispName) +
                 ", \"ordinal\": " + std::to_string(info->ColumnOrdinal) +
-                ", \"degrees\": " + (d->ValueFormatter ? "true" : "false") + "}";
+                ", \"degrees\": " + (d->ValueFormatter == FormatDegMinSec ? "true" : "false") +
+                ", \"whole\": " + (d->ValueFormatter == FormatWholeNumber ? "true" : "false") + "}";
     }
     json += "\n  ],\n  \"second_sheet_columns\": " + std::to_string(fields.GetCount() / 2) + "\n}\n";
     HANDLE f = CreateFileW((folder + L"\\manifest.json").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);

@@ -4,6 +4,8 @@
 #include <wincodec.h>
 #include <shlobj.h>
 
+#include <map>
+
 namespace wintest {
 
 void PumpMessages(DWORD milliseconds)
@@ -223,6 +225,20 @@ std::wstring ListCellText(HWND list, int row, int column)
     return text;
 }
 
+std::wstring HeaderCaption(HWND header, int index)
+{
+    wchar_t text[256] = L"";
+    HDITEMW item = {};
+    item.mask = HDI_TEXT;
+    item.pszText = text;
+    item.cchTextMax = 256;
+    SendMessageW(header, HDM_GETITEMW, index, (LPARAM)&item);
+    std::wstring caption = text;
+    if (!caption.empty() && caption.back() == L'\u00A0')
+        caption.pop_back();
+    return caption;
+}
+
 void ClickListColumn(HWND list, int column)
 {
     HWND header = (HWND)SendMessageW(list, LVM_GETHEADER, 0, 0);
@@ -404,6 +420,43 @@ void TypeText(HWND wnd, const std::wstring& text)
     for (wchar_t c : text)
         PostMessageW(wnd, WM_CHAR, c, 1);
     PumpMessages(30);
+}
+
+std::wstring RepeatedAccessKeys(HMENU menu)
+{
+    std::wstring clashes;
+    std::map<wchar_t, std::vector<std::wstring>> byKey;
+    const int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        wchar_t text[256] = L"";
+        GetMenuStringW(menu, i, text, 256, MF_BYPOSITION);
+        // "&&" is a plain ampersand; the first single one marks the key.
+        for (const wchar_t* p = text; *p; ++p) {
+            if (*p != L'&')
+                continue;
+            if (p[1] == L'&') {
+                ++p;
+                continue;
+            }
+            if (p[1]) {
+                wchar_t key = p[1];
+                CharUpperBuffW(&key, 1);
+                byKey[key].push_back(text);
+            }
+            break;
+        }
+        if (HMENU sub = GetSubMenu(menu, i))
+            clashes += RepeatedAccessKeys(sub);
+    }
+    for (const auto& entry : byKey) {
+        if (entry.second.size() < 2)
+            continue;
+        clashes += std::wstring(1, entry.first) + L":";
+        for (const std::wstring& item : entry.second)
+            clashes += L" " + item;
+        clashes += L"\n";
+    }
+    return clashes;
 }
 
 }  // namespace wintest

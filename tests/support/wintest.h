@@ -67,6 +67,9 @@ std::vector<std::wstring> ListBoxItems(HWND list);
 // The text of a list-view cell (up to 259 characters).
 std::wstring ListCellText(HWND list, int row, int column);
 
+// A list header item's caption, without the no-break space the record lists put after it.
+std::wstring HeaderCaption(HWND header, int index);
+
 // Clicks a column's header item of a report list view with the mouse messages a user's click
 // sends, then dispatches what the click queued.
 void ClickListColumn(HWND list, int column);
@@ -111,6 +114,10 @@ std::vector<HWND> TopWindowsOf(DWORD pid);
 HWND FindChildWithText(HWND parent, const std::wstring& text);
 // Whether a child of the window shows exactly the text.
 bool HasChildWithText(HWND parent, const std::wstring& text);
+
+// The access keys that more than one item of a menu level uses, one line per clash ("E: &Editace,
+// Nová &e..."), walking every popup of the menu; empty when each key opens one item only.
+std::wstring RepeatedAccessKeys(HMENU menu);
 
 // Waits up to 15 s for a visible message box of the process with the caption and a child
 // showing the text; null when none came. windows (when given) receives the process's

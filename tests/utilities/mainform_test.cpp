@@ -15,6 +15,7 @@
 #include "core/xmlaccess.h"
 #include "kavlink/kavlink.h"
 #include "resources/tarnix/resource.h"
+#include "tests/support/dialogtextfit.h"
 #include "tests/support/wintest.h"
 #include "tests/utilities/formfixture.h"
 #include "tests/utilities/tarnixtest.h"
@@ -26,6 +27,15 @@ namespace {
 
 using namespace tarnixtest;
 using wintest::WindowText;
+
+// Every label, button and group caption of the utilities' dialogs holds its Czech text whole at
+// the screen's resolution (a text too long for its control is drawn cut off). The About box is
+// laid out around its picture when it opens.
+TEST(TarnixDialogs, TemplateTextsFitTheirControls)
+{
+    for (const std::wstring& misfit : wintest::CutOffDialogTexts(GetModuleHandleW(nullptr), { L"ABOUTBOX" }))
+        ADD_FAILURE() << misfit;
+}
 
 TEST_F(TarnixForm, StartsWithItsMenusEightTabsAndNoDatabase)
 {
@@ -43,6 +53,9 @@ TEST_F(TarnixForm, StartsWithItsMenusEightTabsAndNoDatabase)
     wchar_t open[64] = L"";
     GetMenuStringW(menu, IDM_T_OPEN, open, 64, MF_BYCOMMAND);
     EXPECT_STREQ(open, L"&Otevřít...\tCtrl+O");
+    GetMenuStringW(menu, IDM_T_EXIT, open, 64, MF_BYCOMMAND);
+    EXPECT_STREQ(open, L"&Konec\tAlt+F4");
+    EXPECT_EQ(wintest::RepeatedAccessKeys(menu), L"");
     for (UINT id : {IDM_T_SAVE, IDM_T_IMPORT, IDM_T_VALIDATE})
         EXPECT_TRUE(MenuState(id) & MF_GRAYED) << id;
     for (UINT id : {IDM_T_OPEN, IDM_T_CLOSE, IDM_T_EXIT, IDM_T_HELP, IDM_T_ABOUT})
