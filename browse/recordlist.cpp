@@ -1,7 +1,11 @@
 // Cell and id requests of the cards' virtual lists.
 #include "browse/recordlist.h"
 
+#include <climits>
+#include <vector>
+
 #include "core/containers.h"
+#include "dataaccess/ado.h"
 #include "shellcontract/zm_protocol.h"
 
 void RequestListCell(HWND mainWnd, NMLVDISPINFOW* info, int listKind)
@@ -47,17 +51,46 @@ int ListRowId(HWND mainWnd, HWND list, int listKind, int row)
     return info.item.lParam >= 0 ? (int)info.item.lParam : -1;
 }
 
+namespace {
+
+// The ids of list rows read from the list's own object in one pass (a long list holds them as
+// its keys); false when the main window gives no object for the list.
+bool ReadListIds(HWND mainWnd, int listKind, const std::vector<long>& positions, std::vector<long long>* ids)
+{
+    zdata::Recordset* rs = nullptr;
+    if (mainWnd)
+        SendMessageW(mainWnd, ZM_GET_LIST_OBJECT, (WPARAM)(listKind - ZM_LIST_TAXON_RECORDS + ZM_LISTOBJ_TAXON),
+                     (LPARAM)&rs);
+    if (!rs)
+        return false;
+    bool read = SUCCEEDED(rs->ReadFirstColumnIds(positions, ids));
+    rs->Release();
+    return read;
+}
+
+}  // namespace
+
 int ListSelectedIds(HWND mainWnd, HWND list, int listKind, CIntArray* ids)
 {
     if (!ids)
         return 0;
-    int added = 0;
+    std::vector<int> rows;
     for (int row = (int)SendMessageW(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED); row >= 0;
-         row = (int)SendMessageW(list, LVM_GETNEXTITEM, (WPARAM)row, LVNI_SELECTED)) {
-        int id = ListRowId(mainWnd, list, listKind, row);
-        if (id < 0)
+         row = (int)SendMessageW(list, LVM_GETNEXTITEM, (WPARAM)row, LVNI_SELECTED))
+        rows.push_back(row);
+    // Asked row by row, each id would move the list's cursor and read its row.
+    std::vector<long> positions(rows.begin(), rows.end());
+    for (long& p : positions)
+        ++p;
+    std::vector<long long> keyed;
+    if (!ReadListIds(mainWnd, listKind, positions, &keyed))
+        keyed.clear();
+    int added = 0;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        long long id = keyed.size() == rows.size() ? keyed[i] : ListRowId(mainWnd, list, listKind, rows[i]);
+        if (id < 0 || id > INT_MAX)
             continue;  // a row the main window could not answer is never acted upon
-        ids->Add(id);
+        ids->Add((int)id);
         ++added;
     }
     return added;

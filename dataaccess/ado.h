@@ -331,7 +331,16 @@ public:
     // The numbers of some columns for every row of the (filtered) view, in view order: one
     // double per column and row (NaN for NULL and for values that are no number). A long
     // keyset reads them in one pass over the rows, without paging; the cursor stays where it is.
-    HRESULT ReadRealColumns(const std::vector<long>& ordinals, std::vector<double>* values);
+    // A long keyset leaves out the rows failing `narrowing` (an SQL condition on the asked
+    // columns, by name) where the database reads them; rows held in memory all come, so the
+    // caller still tests the values it gets.
+    HRESULT ReadRealColumns(const std::vector<long>& ordinals, std::vector<double>* values,
+                            const std::wstring& narrowing = std::wstring());
+    // The first column's integers (a list's record ids) at positions of the view (1-based, as
+    // AbsolutePosition puts them), -1 where a position lies outside the view or the value is no
+    // integer; the cursor stays where it is. A long keyset whose key is that column answers from
+    // its keys without reading a row.
+    HRESULT ReadFirstColumnIds(const std::vector<long>& positions, std::vector<long long>* ids);
 
     // The connection's errors collection owner (null when never opened).
     Connection* ActiveConnection() const;

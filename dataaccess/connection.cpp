@@ -271,8 +271,9 @@ static bool ConnectCore(ConnectionCore& core, const std::wstring& connectionStri
     }
     if (target.driver == OdbcDriverKind::SQLite) {
         // The driver would accept any file and fail only at the first statement, and a
-        // missing file must not become a new one: tell both apart before connecting.
-        DbFileKind kind = DetectDbFileKind(target.windowsPath);
+        // missing file must not become a new one: tell both apart before connecting (by the
+        // look the target's mapping took at the file a moment ago: each look opens it).
+        DbFileKind kind = target.fileKind;
         if (kind == DbFileKind::Missing)
             return fail(L"The database file \"" + target.windowsPath +
                         L"\" does not exist or cannot be opened.");
@@ -324,16 +325,15 @@ static bool ConnectCore(ConnectionCore& core, const std::wstring& connectionStri
         if (!run(sql, errors))
             return fail(L"The database \"" + target.windowsPath + L"\" could not be prepared.");
     if (target.driver == OdbcDriverKind::SQLite) {
-        // A long import writes every row in a savepoint of its own: the pages it changes are
-        // kept for the savepoint in memory rather than in a temporary file, and the indexes of
-        // a large records table are kept in a page cache that holds them (the default holds
-        // 2 MB). Neither changes what is stored; a failure leaves the defaults.
-        for (const wchar_t* setting : {L"PRAGMA temp_store=MEMORY", L"PRAGMA cache_size=-65536"}) {
-            std::vector<Error*> ignored;
-            run(setting, &ignored);
-            for (Error* e : ignored)
-                e->Release();
-        }
+        // The page cache a transaction's larger one gives way to when it ends.
+        Stmt cacheSize;
+        SQLINTEGER pages = 0;
+        SQLLEN got = 0;
+        if (cacheSize.Alloc(core) &&
+            OdbcOk(SQLExecDirectW(cacheSize.h, (SQLWCHAR*)L"PRAGMA cache_size", SQL_NTS)) &&
+            OdbcOk(SQLFetch(cacheSize.h)) &&
+            OdbcOk(SQLGetData(cacheSize.h, 1, SQL_C_SLONG, &pages, 0, &got)) && got != SQL_NULL_DATA && pages != 0)
+            core.idleCacheSize = std::to_wstring(pages);
         // The driver opens the file also when the extension does not load; a query that names
         // the collations tells whether it did. Its failure is no failure of the open.
         std::vector<Error*> probeErrors;
@@ -793,10 +793,13 @@ HRESULT Connection::BeginTrans(long* level)
             *level = core_->transactionLevel;
         return S_OK;
     }
+    core_->TransactionSettings(true);
     SQLRETURN rc = SQLSetConnectAttrW(core_->dbc, SQL_ATTR_AUTOCOMMIT,
                                       (SQLPOINTER)SQL_AUTOCOMMIT_OFF, SQL_IS_UINTEGER);
-    if (!OdbcOk(rc))
+    if (!OdbcOk(rc)) {
+        core_->TransactionSettings(false);
         return core_->FailOdbc(SQL_HANDLE_DBC, core_->dbc, L"The transaction could not begin.");
+    }
     core_->transactionLevel = 1;
     if (level)
         *level = 1;
@@ -855,12 +858,14 @@ static HRESULT EndTransaction(ConnectionCore& core, SQLSMALLINT how)
                            SQL_IS_UINTEGER);
         core.transactionLevel = 0;
         core.TransactionEnded();
+        core.TransactionSettings(false);
         return hr;
     }
     SQLSetConnectAttrW(core.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_ON,
                        SQL_IS_UINTEGER);
     core.transactionLevel = 0;
     core.TransactionEnded();
+    core.TransactionSettings(false);
     return S_OK;
 }
 

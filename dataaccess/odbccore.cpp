@@ -1,7 +1,9 @@
 #include "dataaccess/odbccore.h"
 #include "dataaccess/clienttables.h"
+#include <algorithm>
 #include <cstring>
 #include <cwctype>
+#include <new>
 
 namespace zdata {
 
@@ -35,6 +37,8 @@ void ConnectionCore::Disconnect()
     passThrough = false;
     clientTables.reset();
     missingCollationExtension.clear();
+    blockBuffers = BlockBuffers();
+    idleCacheSize.clear();
     SchemaChanged();
 }
 
@@ -70,10 +74,29 @@ HRESULT CheckStatementHook(ConnectionCore& core, const std::wstring& sql)
     return core.Fail(hr, description.empty() ? L"The statement was refused." : description);
 }
 
+void ConnectionCore::TransactionSettings(bool inTransaction)
+{
+    if (idleCacheSize.empty() || dbc == SQL_NULL_HDBC)
+        return;
+    // A long import writes every row in a savepoint of its own: the pages it changes are kept for
+    // the savepoint in memory rather than in a temporary file, and the indexes of a large records
+    // table are kept in a page cache that holds them. Neither changes what is stored; a failure
+    // leaves the setting as it was.
+    const std::wstring settings[] = {
+        inTransaction ? L"PRAGMA temp_store=MEMORY" : L"PRAGMA temp_store=DEFAULT",
+        L"PRAGMA cache_size=" + (inTransaction ? std::wstring(L"-65536") : idleCacheSize)};
+    for (const std::wstring& sql : settings) {
+        Stmt st;
+        if (st.Alloc(*this))
+            SQLExecDirectW(st.h, (SQLWCHAR*)sql.c_str(), SQL_NTS);
+    }
+}
+
 void ConnectionCore::SchemaChanged()
 {
     ++schemaChanges;
-    tableKinds.clear();
+    tableNames.clear();
+    tableNamesRead = false;
     columnDecls.clear();
     translations.clear();
     // A prepared statement re-prepares itself after a schema change, but its column count is
@@ -152,48 +175,18 @@ HRESULT ConnectionCore::FailOdbc(SQLSMALLINT handleType, SQLHANDLE handle,
     return E_FAIL;
 }
 
-bool ConnectionCore::IsTable(const std::wstring& name)
-{
-    std::wstring key = name;
-    for (auto& c : key)
-        c = (wchar_t)towupper(c);
-    auto it = tableKinds.find(key);
-    if (it != tableKinds.end())
-        return it->second;
-    bool table = false;
-    WorkTimer timer(L"schema: table or view ", name);
-    Stmt st;
-    if (st.Alloc(*this)) {
-        std::vector<BindValue> values(1);
-        values[0].isNull = false;
-        values[0].kind = FetchKind::Text;
-        values[0].text = name;
-        std::vector<SQLLEN> lengths;
-        BindValues(st.h, values, lengths);
-        SQLRETURN rc = SQLExecDirectW(
-            st.h, (SQLWCHAR*)L"SELECT type FROM sqlite_master WHERE name = ? COLLATE NOCASE", SQL_NTS);
-        if (OdbcOk(rc) && OdbcOk(SQLFetch(st.h))) {
-            SQLWCHAR type[16] = {};
-            SQLLEN ind = 0;
-            if (OdbcOk(SQLGetData(st.h, 1, SQL_C_WCHAR, type, sizeof(type), &ind)) &&
-                ind != SQL_NULL_DATA)
-                table = wcscmp((const wchar_t*)type, L"table") == 0;
-        }
-    }
-    tableKinds[key] = table;
-    return table;
-}
-
-bool EachText(ConnectionCore& core, const wchar_t* sql, const std::wstring& parameter,
+bool EachText(ConnectionCore& core, const wchar_t* sql, const std::wstring* parameter,
               const std::function<void(const std::vector<std::wstring>&)>& take)
 {
     Stmt st;
     if (!st.Alloc(core))
         return false;
-    std::vector<BindValue> values(1);
-    values[0].isNull = false;
-    values[0].kind = FetchKind::Text;
-    values[0].text = parameter;
+    std::vector<BindValue> values(parameter ? 1 : 0);
+    if (parameter) {
+        values[0].isNull = false;
+        values[0].kind = FetchKind::Text;
+        values[0].text = *parameter;
+    }
     std::vector<SQLLEN> lengths;
     if (!OdbcOk(BindValues(st.h, values, lengths)) || !OdbcOk(SQLExecDirectW(st.h, (SQLWCHAR*)sql, SQL_NTS)))
         return false;
@@ -214,6 +207,33 @@ bool EachText(ConnectionCore& core, const wchar_t* sql, const std::wstring& para
     return true;
 }
 
+namespace {
+
+// A name as SQLite's NOCASE compares it: ASCII letters in upper case, the others as they are.
+std::wstring NoCaseKey(const std::wstring& name)
+{
+    std::wstring key = name;
+    for (wchar_t& c : key)
+        if (c >= L'a' && c <= L'z')
+            c = (wchar_t)(c - L'a' + L'A');
+    return key;
+}
+
+}  // namespace
+
+bool ConnectionCore::IsTable(const std::wstring& name)
+{
+    // The names of all tables come with the first question, in one query instead of one for
+    // each statement's table (opening a database asks about a dozen).
+    if (!tableNamesRead) {
+        tableNamesRead = true;
+        WorkTimer timer(L"schema: table names", L"");
+        EachText(*this, L"SELECT name FROM sqlite_master WHERE type = 'table'", nullptr,
+                 [&](const std::vector<std::wstring>& row) { tableNames.insert(NoCaseKey(row[0])); });
+    }
+    return tableNames.count(NoCaseKey(name)) != 0;
+}
+
 const std::vector<ColumnDecl>* ConnectionCore::ColumnsOf(const std::wstring& name)
 {
     std::lock_guard<std::recursive_mutex> hold(lock);
@@ -227,7 +247,7 @@ const std::vector<ColumnDecl>* ConnectionCore::ColumnsOf(const std::wstring& nam
         return found->second.get();
     WorkTimer timer(L"schema: columns of ", name);
     auto columns = std::make_unique<std::vector<ColumnDecl>>();
-    EachText(*this, L"SELECT name, type FROM pragma_table_info(?)", name,
+    EachText(*this, L"SELECT name, type FROM pragma_table_info(?)", &name,
              [&](const std::vector<std::wstring>& row) {
                  ColumnDecl decl;
                  decl.name = row[0];
@@ -239,7 +259,7 @@ const std::vector<ColumnDecl>* ConnectionCore::ColumnsOf(const std::wstring& nam
         return nullptr;
     }
     // Collations are read from the table's own definition (a view's columns keep none here).
-    EachText(*this, L"SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE", name,
+    EachText(*this, L"SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE", &name,
              [&](const std::vector<std::wstring>& row) {
                  for (const std::wstring& noCase : NoCaseColumns(row[0]))
                      for (ColumnDecl& decl : *columns)
@@ -345,9 +365,9 @@ SQLRETURN BindValues(SQLHSTMT stmt, std::vector<BindValue>& values, std::vector<
 
 // ---------------------------------------------------------------------------------------------
 
-RowBuffer::RowBuffer(size_t columns) : columns_(columns)
+RowBuffer::RowBuffer(size_t columns, size_t cellBytes) : columns_(columns)
 {
-    data_.reserve(sizeof(uint32_t) * (columns + 1) + columns * 10);
+    data_.reserve(sizeof(uint32_t) * (columns + 1) + std::max(columns * 10, cellBytes));
     data_.resize(sizeof(uint32_t) * (columns + 1), 0);
 }
 
@@ -594,17 +614,18 @@ size_t BoundChars(const ColumnMeta& column)
 struct BoundColumn {
     SQLSMALLINT ctype;
     size_t width;  // bytes of one value's buffer
-    std::vector<uint8_t> values;
-    std::vector<SQLLEN> lengths;
+    uint8_t* values;
+    SQLLEN* lengths;
 };
 
 }  // namespace
 
-SQLRETURN FetchRowBlocks(SQLHSTMT stmt, const std::vector<ColumnMeta>& columns, std::vector<RowPtr>* rows,
-                         std::vector<size_t>* cut)
+SQLRETURN FetchRowBlocks(SQLHSTMT stmt, const std::vector<ColumnMeta>& columns, size_t expectedRows,
+                         BlockBuffers* buffers, std::vector<RowPtr>* rows, std::vector<size_t>* cut)
 {
-    const SQLULEN kBlock = 256;
+    const SQLULEN kBlock = (SQLULEN)std::min<size_t>(std::max<size_t>(expectedRows, 1), 256);
     std::vector<BoundColumn> bound(columns.size());
+    size_t blockBytes = 0;
     for (size_t c = 0; c < columns.size(); ++c) {
         BoundColumn& b = bound[c];
         switch (columns[c].type.fetch) {
@@ -613,8 +634,21 @@ SQLRETURN FetchRowBlocks(SQLHSTMT stmt, const std::vector<ColumnMeta>& columns, 
         case FetchKind::Text: b.ctype = SQL_C_WCHAR; b.width = (BoundChars(columns[c]) + 1) * sizeof(wchar_t); break;
         case FetchKind::Binary: b.ctype = SQL_C_BINARY; b.width = 256; break;
         }
-        b.values.resize(b.width * kBlock);
-        b.lengths.resize(kBlock);
+        // Each column's array starts on an 8-byte boundary, as its numbers want.
+        blockBytes += (b.width * kBlock + 7) / 8 * 8;
+    }
+    if (buffers->capacity < blockBytes) {
+        buffers->bytes.reset(new (std::nothrow) uint8_t[blockBytes]);
+        buffers->capacity = buffers->bytes ? blockBytes : 0;
+        if (!buffers->bytes)
+            return SQL_ERROR;
+    }
+    buffers->lengths.resize(columns.size() * kBlock);
+    uint8_t* at = buffers->bytes.get();
+    for (size_t c = 0; c < columns.size(); ++c) {
+        bound[c].values = at;
+        bound[c].lengths = buffers->lengths.data() + c * kBlock;
+        at += (bound[c].width * kBlock + 7) / 8 * 8;
     }
     SQLULEN fetched = 0;
     SQLRETURN rc = SQLSetStmtAttrW(stmt, SQL_ATTR_ROW_BIND_TYPE, (SQLPOINTER)SQL_BIND_BY_COLUMN, 0);
@@ -623,8 +657,8 @@ SQLRETURN FetchRowBlocks(SQLHSTMT stmt, const std::vector<ColumnMeta>& columns, 
     if (OdbcOk(rc))
         rc = SQLSetStmtAttrW(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
     for (size_t c = 0; c < columns.size() && OdbcOk(rc); ++c)
-        rc = SQLBindCol(stmt, (SQLUSMALLINT)(c + 1), bound[c].ctype, bound[c].values.data(),
-                        (SQLLEN)bound[c].width, bound[c].lengths.data());
+        rc = SQLBindCol(stmt, (SQLUSMALLINT)(c + 1), bound[c].ctype, bound[c].values,
+                        (SQLLEN)bound[c].width, bound[c].lengths);
     if (!OdbcOk(rc))
         return rc;
     for (;;) {
@@ -633,12 +667,18 @@ SQLRETURN FetchRowBlocks(SQLHSTMT stmt, const std::vector<ColumnMeta>& columns, 
         if (rc == SQL_NO_DATA || !OdbcOk(rc))
             break;
         for (SQLULEN r = 0; r < fetched; ++r) {
-            auto row = std::make_shared<RowBuffer>(columns.size());
+            // Each cell takes its kind, at most one byte of padding and its payload.
+            size_t cellBytes = 0;
+            for (size_t c = 0; c < columns.size(); ++c) {
+                const SQLLEN n = bound[c].lengths[r];
+                cellBytes += 2 + (n == SQL_NULL_DATA ? 0 : n < 0 ? bound[c].width : std::min((size_t)n, bound[c].width));
+            }
+            auto row = std::make_shared<RowBuffer>(columns.size(), cellBytes);
             bool whole = true;
             for (size_t c = 0; c < columns.size(); ++c) {
                 const BoundColumn& b = bound[c];
                 SQLLEN n = b.lengths[r];
-                const uint8_t* v = b.values.data() + r * b.width;
+                const uint8_t* v = b.values + r * b.width;
                 if (n == SQL_NULL_DATA) {
                     row->AddNull();
                     continue;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <set>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -36,6 +37,15 @@ protected:
     ~SavepointRows() = default;
 };
 
+// The bound arrays of block fetches, kept from one fetch to the next: a page of a long list
+// then binds memory it already has instead of allocating and clearing megabytes of fresh
+// buffers for a few dozen rows.
+struct BlockBuffers {
+    std::unique_ptr<uint8_t[]> bytes;  // the values, column after column; never cleared
+    size_t capacity = 0;
+    std::vector<SQLLEN> lengths;       // the length indicators, column after column
+};
+
 // The ODBC side of one connection. Recordsets and commands keep it alive (shared_ptr), so a
 // closed connection makes their database calls fail instead of crash. It is also the catalog the
 // SQL translator asks about the file's columns and the Czech collations.
@@ -61,7 +71,9 @@ struct ConnectionCore : SqlCatalog {
     // Recordsets holding rows they added inside a savepoint.
     std::vector<SavepointRows*> savepointRows;
     Errors* errors;  // replaced only when an operation fails
-    std::map<std::wstring, bool> tableKinds;  // upper-case name -> is a table (not a view)
+    // The names of the file's tables (not views) as NOCASE compares them, once read.
+    std::set<std::wstring> tableNames;
+    bool tableNamesRead = false;
     // upper-case name -> its columns (null: no such table or view)
     std::map<std::wstring, std::unique_ptr<std::vector<ColumnDecl>>> columnDecls;
     // The Czech collations: whether this connection has them, and for an SQLite connection
@@ -77,6 +89,10 @@ struct ConnectionCore : SqlCatalog {
     // translated them; both forgotten with what the layer knows of the schema.
     StatementCache statements;
     std::unordered_map<std::wstring, std::wstring> translations;
+    BlockBuffers blockBuffers;  // of the keyset pages read under the lock
+    // An SQLite connection's page cache outside transactions, as "PRAGMA cache_size" gave it at
+    // open (empty for the other kinds, which keep their settings).
+    std::wstring idleCacheSize;
 
     bool IsOpen() const { return state.load() == adStateOpen && (dbc != SQL_NULL_HDBC || clientTables); }
 
@@ -97,6 +113,11 @@ struct ConnectionCore : SqlCatalog {
 
     // True when name is a table (views, unknown names: false). Cached.
     bool IsTable(const std::wstring& name);
+    // An SQLite transaction runs with a large page cache and its savepoints' pages in memory;
+    // outside one the connection keeps the small defaults (sorting a long list's keys then
+    // spills to a file instead of memory, and the cache holds no 64 MB of its pages). Called
+    // with true before the outermost transaction begins, with false once it has ended.
+    void TransactionSettings(bool inTransaction);
     // Forgets what it knows of the schema (after a statement that may have changed it), with
     // the statements prepared and the texts translated under it.
     void SchemaChanged();
@@ -118,9 +139,9 @@ struct ConnectionCore : SqlCatalog {
 // a refusal becomes the connection's error and is returned. S_OK without a hook.
 HRESULT CheckStatementHook(ConnectionCore& core, const std::wstring& sql);
 
-// Runs a query with one text parameter and hands each row's columns to take as texts (a value
-// that is no text as empty); false when the query fails.
-bool EachText(ConnectionCore& core, const wchar_t* sql, const std::wstring& parameter,
+// Runs a query with one text parameter (or none, given null) and hands each row's columns to
+// take as texts (a value that is no text as empty); false when the query fails.
+bool EachText(ConnectionCore& core, const wchar_t* sql, const std::wstring* parameter,
               const std::function<void(const std::vector<std::wstring>&)>& take);
 
 // A statement handle freed on scope exit.
@@ -157,7 +178,9 @@ enum CellKind : uint8_t { CellNull = 0, CellInt = 1, CellReal = 2, CellText = 3,
 
 class RowBuffer {
 public:
-    explicit RowBuffer(size_t columns);
+    // cellBytes: room for the cells, when the caller knows about how much they take (a row is
+    // then built without growing its buffer cell by cell).
+    explicit RowBuffer(size_t columns, size_t cellBytes = 0);
     // Cells must be added in column order.
     void AddNull();
     void AddInt(long long v);
@@ -196,10 +219,11 @@ SQLRETURN FetchRow(SQLHSTMT stmt, const std::vector<ColumnMeta>& columns, RowPtr
                    std::vector<uint8_t>& scratch);
 
 // Fetches every remaining row of an executed statement in blocks through bound arrays (one
-// driver call per block instead of one per cell). A text or binary value longer than its
-// bound buffer is not read whole: the rows holding one are listed in *cut (indexes into
-// *rows), for the caller to read again one by one. Returns SQL_NO_DATA at the end.
-SQLRETURN FetchRowBlocks(SQLHSTMT stmt, const std::vector<ColumnMeta>& columns, std::vector<RowPtr>* rows,
-                         std::vector<size_t>* cut);
+// driver call per block instead of one per cell), each block as many rows as are expected
+// (at most 256). A text or binary value longer than its bound buffer is not read whole: the
+// rows holding one are listed in *cut (indexes into *rows), for the caller to read again one by
+// one. Returns SQL_NO_DATA at the end.
+SQLRETURN FetchRowBlocks(SQLHSTMT stmt, const std::vector<ColumnMeta>& columns, size_t expectedRows,
+                         BlockBuffers* buffers, std::vector<RowPtr>* rows, std::vector<size_t>* cut);
 
 }  // namespace zdata

@@ -337,9 +337,13 @@ public:
         rs->columns = columns;
         rs->hidden = withRowid ? 1 : 0;
         rs->updatable = withRowid;
-        // Pages are put in key order by the layer: the statement's own sort would only cost.
-        std::wstring page =
-            L"SELECT * FROM (" + WithoutOrderBy(execSql) + L") WHERE " + keyColumn + L" IN (";
+        // Pages are put in key order by the layer: the statement's own sort would only cost. A
+        // statement of one table or view reads them with its own condition; the driver then
+        // parses no subquery for every page.
+        std::wstring page = withRowid ? KeyedRowsSql(execSql, L"_ROWID_")
+                            : SelectsAllOfOneSource() ? KeyedRowsSql(execSql, keyColumn) : std::wstring();
+        if (page.empty())
+            page = L"SELECT * FROM (" + WithoutOrderBy(execSql) + L") WHERE " + keyColumn + L" IN (";
         auto keyset = std::make_shared<KeysetSource>(core, page, columns, std::move(keys));
         if (keyset->Count() <= kSnapshotRows) {
             // A short result is kept whole. Its rows are read by their keys: running the
@@ -362,39 +366,70 @@ public:
         return S_OK;
     }
 
-    // Reads the first column of every row as a 64-bit key, a block of rows per fetch where the
-    // driver takes row arrays (each fetch crosses from the program to the host driver); false
-    // for a NULL key or a failed fetch.
+    // Fetches a statement's rows a block at a time where the driver takes row arrays (each
+    // fetch crosses from the program to the host driver), one at a time where it does not;
+    // the statement is left fetching single rows again.
+    class RowBlocks {
+    public:
+        static const SQLULEN kBlock = 1024;
+        explicit RowBlocks(SQLHSTMT h) : h_(h)
+        {
+            blocks_ = OdbcOk(SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)kBlock, 0)) &&
+                      OdbcOk(SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched_, 0));
+            if (!blocks_)
+                Reset();
+        }
+        ~RowBlocks()
+        {
+            SQLFreeStmt(h_, SQL_UNBIND);
+            Reset();
+        }
+        // Binds a column to an array of kBlock cells (one cell is used without row arrays).
+        bool Bind(SQLUSMALLINT column, SQLSMALLINT type, void* cells, SQLLEN cellSize, SQLLEN* indicators)
+        {
+            return OdbcOk(SQLBindCol(h_, column, type, cells, cellSize, indicators));
+        }
+        // The next block's row count: 0 at the end, -1 for a failed fetch.
+        long Next()
+        {
+            fetched_ = 0;
+            SQLRETURN rc = SQLFetch(h_);
+            if (rc == SQL_NO_DATA)
+                return 0;
+            if (!OdbcOk(rc))
+                return -1;
+            return blocks_ ? (long)fetched_ : 1;
+        }
+
+    private:
+        void Reset()
+        {
+            SQLSetStmtAttr(h_, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)1, 0);
+            SQLSetStmtAttr(h_, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+        }
+        SQLHSTMT h_;
+        SQLULEN fetched_ = 0;
+        bool blocks_ = false;
+    };
+
+    // Reads the first column of every row as a 64-bit key; false for a NULL key or a failed
+    // fetch.
     static bool ReadKeys(SQLHSTMT h, std::vector<long long>* keys)
     {
-        const SQLULEN kBlock = 1024;
-        std::vector<long long> values(kBlock);
-        std::vector<SQLLEN> indicators(kBlock);
-        SQLULEN fetched = 0;
-        bool blocks = OdbcOk(SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)kBlock, 0)) &&
-                      OdbcOk(SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0));
-        if (!blocks) {
-            SQLSetStmtAttr(h, SQL_ATTR_ROW_ARRAY_SIZE, (SQLPOINTER)1, 0);
-            SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
-        }
-        if (!OdbcOk(SQLBindCol(h, 1, SQL_C_SBIGINT, values.data(), sizeof(long long), indicators.data())))
+        RowBlocks block(h);
+        std::vector<long long> values(RowBlocks::kBlock);
+        std::vector<SQLLEN> indicators(RowBlocks::kBlock);
+        if (!block.Bind(1, SQL_C_SBIGINT, values.data(), sizeof(long long), indicators.data()))
             return false;
-        for (;;) {
-            fetched = 0;
-            SQLRETURN rc = SQLFetch(h);
-            if (rc == SQL_NO_DATA)
-                break;
-            if (!OdbcOk(rc))
+        for (long n; (n = block.Next()) != 0;) {
+            if (n < 0)
                 return false;
-            SQLULEN n = blocks ? fetched : 1;
-            for (SQLULEN i = 0; i < n; ++i) {
+            for (long i = 0; i < n; ++i) {
                 if (indicators[i] == SQL_NULL_DATA)
                     return false;
                 keys->push_back(values[i]);
             }
         }
-        SQLFreeStmt(h, SQL_UNBIND);
-        SQLSetStmtAttr(h, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
         return true;
     }
 
@@ -620,7 +655,35 @@ public:
         return std::numeric_limits<double>::quiet_NaN();
     }
 
-    HRESULT ReadReals(const std::vector<long>& ordinals, std::vector<double>* out)
+    HRESULT ReadIds(const std::vector<long>& positions, std::vector<long long>* out)
+    {
+        out->clear();
+        if (!open)
+            return Closed();
+        if (Columns() < 1)
+            return Fail(AdoError(adErrItemNotFound), L"No column has that number.");
+        out->reserve(positions.size());
+        const bool keyed = data->keyset && data->hidden == 0;
+        for (long p : positions) {
+            long long id = -1;
+            if (p >= 1 && p <= Size()) {
+                const uint32_t base = view[(size_t)p - 1];
+                if (keyed) {
+                    id = data->keyset->Key(base);
+                } else {
+                    HRESULT hr;
+                    RowPtr row = data->Row(base, &hr);
+                    DriverValue v = row ? row->Get(data->hidden) : DriverValue::Null();
+                    if (!v.isNull && v.kind == FetchKind::Integer)
+                        id = v.i;
+                }
+            }
+            out->push_back(id);
+        }
+        return S_OK;
+    }
+
+    HRESULT ReadReals(const std::vector<long>& ordinals, std::vector<double>* out, const std::wstring& narrowing)
     {
         out->clear();
         if (!open)
@@ -647,10 +710,12 @@ public:
             columns += L", " + QuoteIdentifier(data->columns[o + data->hidden].name);
         // "SELECT * FROM <source> ..." is asked for the columns alone: the driver reads a
         // subquery's rows whole, every column of them.
-        const std::wstring q = SelectsAllOfOneSource()
-                                   ? WithoutOrderBy(L"SELECT " + columns + L" " + sourceShape.fromClause + L" " +
-                                                    sourceShape.rest)
-                                   : L"SELECT " + columns + L" FROM (" + WithoutOrderBy(execSql) + L")";
+        std::wstring q = SelectsAllOfOneSource()
+                             ? WithoutOrderBy(L"SELECT " + columns + L" " + sourceShape.fromClause + L" " +
+                                              sourceShape.rest)
+                             : L"SELECT " + columns + L" FROM (" + WithoutOrderBy(execSql) + L")";
+        if (!narrowing.empty())
+            q = L"SELECT * FROM (" + q + L") WHERE " + narrowing;
         const size_t count = data->keyset->Count();
         // Where each key's row lies: an array over the keys' range when it is dense enough.
         long long lo = 0, hi = -1;
@@ -674,33 +739,46 @@ public:
         HRESULT hr = RunQuery(st, q);
         if (FAILED(hr))
             return hr;
-        long long key = 0;
-        SQLLEN keyInd = 0;
-        std::vector<double> cells(n, 0);
-        std::vector<SQLLEN> ind(n, 0);
-        SQLBindCol(st.h, 1, SQL_C_SBIGINT, &key, 0, &keyInd);
+        // Column-wise arrays of a block of rows: the key's, then each asked column's.
+        RowBlocks block(st.h);
+        const size_t B = RowBlocks::kBlock;
+        std::vector<long long> keys(B);
+        std::vector<SQLLEN> keyInd(B);
+        std::vector<double> cells(n * B);
+        std::vector<SQLLEN> ind(n * B);
+        block.Bind(1, SQL_C_SBIGINT, keys.data(), sizeof(long long), keyInd.data());
         for (size_t c = 0; c < n; ++c)
-            SQLBindCol(st.h, (SQLUSMALLINT)(c + 2), SQL_C_DOUBLE, &cells[c], 0, &ind[c]);
-        std::vector<double> byRow(count * n, std::numeric_limits<double>::quiet_NaN());
-        while (OdbcOk(SQLFetch(st.h))) {
-            if (keyInd == SQL_NULL_DATA)
-                continue;
-            uint32_t at = UINT32_MAX;
-            if (dense) {
-                if (key >= lo && key <= hi)
-                    at = byKey[(size_t)(key - lo)];
-            } else {
-                auto it = position.find(key);
-                if (it != position.end())
-                    at = it->second;
+            block.Bind((SQLUSMALLINT)(c + 2), SQL_C_DOUBLE, &cells[c * B], sizeof(double), &ind[c * B]);
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        std::vector<double> byRow(count * n, nan);
+        // Without a narrowing every row of the view comes, a row gone since its key was read
+        // as NaN; with one only the rows the query gave.
+        std::vector<bool> given(narrowing.empty() ? 0 : count);
+        for (long got; (got = block.Next()) > 0;) {
+            for (long i = 0; i < got; ++i) {
+                if (keyInd[i] == SQL_NULL_DATA)
+                    continue;
+                const long long key = keys[i];
+                uint32_t at = UINT32_MAX;
+                if (dense) {
+                    if (key >= lo && key <= hi)
+                        at = byKey[(size_t)(key - lo)];
+                } else {
+                    auto it = position.find(key);
+                    if (it != position.end())
+                        at = it->second;
+                }
+                if (at == UINT32_MAX)
+                    continue;  // a row that came since the keys were read
+                for (size_t c = 0; c < n; ++c)
+                    byRow[(size_t)at * n + c] = ind[c * B + i] == SQL_NULL_DATA ? nan : cells[c * B + i];
+                if (!given.empty())
+                    given[at] = true;
             }
-            if (at == UINT32_MAX)
-                continue;  // a row that came since the keys were read
-            for (size_t c = 0; c < n; ++c)
-                byRow[(size_t)at * n + c] = ind[c] == SQL_NULL_DATA ? std::numeric_limits<double>::quiet_NaN() : cells[c];
         }
         for (uint32_t index : view)
-            out->insert(out->end(), byRow.begin() + (size_t)index * n, byRow.begin() + (size_t)(index + 1) * n);
+            if (given.empty() || given[index])
+                out->insert(out->end(), byRow.begin() + (size_t)index * n, byRow.begin() + (size_t)(index + 1) * n);
         return S_OK;
     }
 
@@ -1795,11 +1873,19 @@ HRESULT Recordset::get_CacheSize(long* out) const
     return S_OK;
 }
 
-HRESULT Recordset::ReadRealColumns(const std::vector<long>& ordinals, std::vector<double>* values)
+HRESULT Recordset::ReadRealColumns(const std::vector<long>& ordinals, std::vector<double>* values,
+                                   const std::wstring& narrowing)
 {
     if (!values)
         return E_POINTER;
-    return impl_->ReadReals(ordinals, values);
+    return impl_->ReadReals(ordinals, values, narrowing);
+}
+
+HRESULT Recordset::ReadFirstColumnIds(const std::vector<long>& positions, std::vector<long long>* ids)
+{
+    if (!ids)
+        return E_POINTER;
+    return impl_->ReadIds(positions, ids);
 }
 
 HRESULT Recordset::Clone(Recordset** out, long lockType)

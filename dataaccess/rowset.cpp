@@ -125,6 +125,25 @@ std::wstring WithoutOrderBy(const std::wstring& sql)
     return sql;
 }
 
+std::wstring KeyedRowsSql(const std::wstring& sql, const std::wstring& key)
+{
+    const std::wstring unsorted = WithoutOrderBy(sql);
+    SelectShape shape = AnalyseSelect(unsorted);
+    if (!shape.simple)
+        return std::wstring();
+    std::vector<Token> t = Tokenize(shape.rest);
+    if (t.empty())
+        return L"SELECT" + shape.selectList + shape.fromClause + L" WHERE " + key + L" IN (";
+    if (t.size() < 2 || !Is(shape.rest, t[0], L"WHERE"))
+        return std::wstring();
+    for (size_t i = 1; i < t.size(); ++i)
+        for (const wchar_t* clause : {L"ORDER", L"LIMIT", L"OFFSET", L"GROUP", L"HAVING", L"WINDOW"})
+            if (t[i].depth == 0 && Is(shape.rest, t[i], clause))
+                return std::wstring();
+    return L"SELECT" + shape.selectList + shape.fromClause + L" WHERE (" + shape.rest.substr(t[1].begin) + L") AND " +
+           key + L" IN (";
+}
+
 SelectShape AnalyseSelect(const std::wstring& sql)
 {
     SelectShape shape;
@@ -297,6 +316,8 @@ HRESULT KeysetSource::Fetch(const long long* keys, size_t count, std::unordered_
     std::lock_guard<std::recursive_mutex> db(core_->lock);
     if (!core_->IsOpen())
         return AdoError(adErrObjectClosed);
+    if (count == 0)
+        return S_OK;  // no key, no row
     // The keys are the layer's own integers: written into the statement, they cost the driver
     // nothing to bind.
     // Ascending keys close together (a list in the order of its table) are read as one range,
@@ -331,7 +352,8 @@ HRESULT KeysetSource::Fetch(const long long* keys, size_t count, std::unordered_
     std::vector<size_t> cut;
     rows.reserve(count);
     if (rc != SQL_NO_DATA) {
-        rc = FetchRowBlocks(st.h, columns_, &rows, &cut);
+        rc = FetchRowBlocks(st.h, columns_, range ? (size_t)(keys[count - 1] - keys[0] + 1) : count,
+                            &core_->blockBuffers, &rows, &cut);
         if (!OdbcOk(rc) && rc != SQL_NO_DATA)
             return core_->FailOdbc(SQL_HANDLE_STMT, st.h, L"The rows could not be read.");
     }

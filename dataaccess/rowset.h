@@ -31,6 +31,12 @@ bool KeysAreUnique(const std::vector<long long>& keys);
 // unchanged when LIMIT or OFFSET follows (the order then decides which rows come).
 std::wstring WithoutOrderBy(const std::wstring& sql);
 
+// The start of the statement's rows of some keys, to be followed by the keys and ")":
+// "SELECT <list> FROM <source> WHERE (<condition>) AND <key> IN (" for a statement of one source
+// with at most a condition and a sort, read as the driver reads the statement itself; empty for
+// any other statement (its rows are then read through it as a subquery).
+std::wstring KeyedRowsSql(const std::wstring& sql, const std::wstring& key);
+
 
 class KeysetSource {
 public:

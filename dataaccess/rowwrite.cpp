@@ -101,7 +101,7 @@ void TableWrites::Read(ConnectionCore& core, const std::wstring& table, const st
     columnOf_.clear();
     rowidColumn_ = -1;
     bool read = EachText(core,
-                         L"SELECT name, type, dflt_value, CAST(pk AS TEXT) FROM pragma_table_info(?)", table,
+                         L"SELECT name, type, dflt_value, CAST(pk AS TEXT) FROM pragma_table_info(?)", &table,
                          [&](const std::vector<std::wstring>& row) {
                              Column column;
                              column.name = row[0];
@@ -121,7 +121,7 @@ void TableWrites::Read(ConnectionCore& core, const std::wstring& table, const st
                             L"SELECT name FROM (SELECT type, name, tbl_name FROM sqlite_master UNION ALL "
                             L"SELECT type, name, tbl_name FROM sqlite_temp_master) "
                             L"WHERE type = 'trigger' AND tbl_name = ? COLLATE NOCASE",
-                            table, [&](const std::vector<std::wstring>&) { triggers = true; });
+                            &table, [&](const std::vector<std::wstring>&) { triggers = true; });
     known_ = read && !triggers && !columns_.empty();
     // A column the table does not list (an expression, a generated column) is read back.
     for (size_t c = hidden; c < columns.size(); ++c) {

@@ -28,6 +28,7 @@ HRESULT AbandonTransactions(Connection* connection)
     SQLSetConnectAttrW(core->dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_ON, SQL_IS_UINTEGER);
     core->transactionLevel = 0;
     core->TransactionEnded();
+    core->TransactionSettings(false);
     return S_OK;
 }
 

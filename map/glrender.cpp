@@ -1,7 +1,10 @@
 #include "map/glrender.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,34 +15,31 @@
 #include "map/mapunits.h"
 #include "map/pointgroups.h"
 
-// The outlines of a layer's shapes gathered into one call of segments and one of points: line
-// strips of many shapes drawn one by one cost a call each, and a layer has thousands.
+// Under a pixel and a half of line width the segments already cover a joint; wider lines get
+// a point at every vertex to round their joints.
 const double kRoundJointsFrom = 1.5;  // pixels of line width
 
-struct OutlineBatch
+// What a line or area layer draws of its shapes in view, each part in one call (a layer has
+// thousands of shapes, and a call each cost more than the drawing): the triangles of a plain
+// fill, the outline's segments and its vertices (the points that round wide lines' joints).
+struct LayerGeometry
 {
+    std::vector<double> Triangles;
     std::vector<double> Segments;
     std::vector<double> Points;
 
-    void Add(const LayerShape* entry)
+    void Add(const LayerShape* entry, bool fill, bool points)
     {
+        if (fill && entry->TriangleVertices > 0)
+            Triangles.insert(Triangles.end(), entry->Triangles, entry->Triangles + 2 * (size_t)entry->TriangleVertices);
         for (int r = 0; r < entry->Runs->GetCount(); ++r) {
             const double* run = (const double*)entry->Runs->GetItems()[r];
             const int n = entry->RunCounts->GetItems()[r];
             for (int i = 0; i + 1 < n; ++i)
                 Segments.insert(Segments.end(), {run[2 * i], run[2 * i + 1], run[2 * i + 2], run[2 * i + 3]});
-            Points.insert(Points.end(), run, run + 2 * (size_t)n);
+            if (points)
+                Points.insert(Points.end(), run, run + 2 * (size_t)n);
         }
-    }
-    void Draw(COLORREF colour, double widthMm, const MapRenderContext* ctx) const
-    {
-        GlColor(colour);
-        GlWidthMm(widthMm, ctx->PixelsPerMmX);
-        GlDrawVertices(GL_LINES, Segments.data(), (int)(Segments.size() / 2));
-        // The points round the joints of wide lines; under a pixel and a half the segments
-        // already cover a joint, and the points would only cost a primitive per vertex.
-        if (widthMm * ctx->PixelsPerMmX >= kRoundJointsFrom)
-            GlDrawVertices(GL_POINTS, Points.data(), (int)(Points.size() / 2));
     }
 };
 
@@ -113,15 +113,22 @@ bool ShapeVisible(const LayerShape* entry, const MapRenderContext* ctx, double m
 
 // Vertices handed to the tessellator live until the polygon ends: the run copies (three
 // doubles each, as gluTessVertex reads them) and the intersections the combine callback makes.
+// The triangles come out as x, y of each corner.
 struct TessArena
 {
     std::vector<double> Vertices;
     std::vector<std::unique_ptr<double[]>> Combined;
+    std::vector<double> Triangles;
 };
 
-void CALLBACK TessBegin(GLenum type) { glBegin(type); }
-void CALLBACK TessEnd() { glEnd(); }
-void CALLBACK TessVertex(void* data) { glVertex2dv((const GLdouble*)data); }
+void CALLBACK TessVertex(void* data, void* polygon)
+{
+    const double* v = (const double*)data;
+    ((TessArena*)polygon)->Triangles.insert(((TessArena*)polygon)->Triangles.end(), {v[0], v[1]});
+}
+// With an edge flag callback the tessellator gives separate triangles only (no fans or strips),
+// so that a layer's shapes are drawn together in one call.
+void CALLBACK TessEdgeFlag(GLboolean, void*) {}
 void CALLBACK TessError(GLenum) {}
 void CALLBACK TessCombine(GLdouble coords[3], void* [4], GLfloat[4], void** out, void* polygon)
 {
@@ -131,15 +138,18 @@ void CALLBACK TessCombine(GLdouble coords[3], void* [4], GLfloat[4], void** out,
     arena->Combined.push_back(std::move(v));
 }
 
-// Compiles the shape's triangles (they cover each pixel of the shape once).
-void TessellateIntoList(GLUtesselator* tess, const LayerShape* entry, UINT list)
+// The shape's triangles (they cover each pixel of the shape once), kept with it.
+void Tessellate(GLUtesselator* tess, LayerShape* entry)
 {
+    free(entry->Triangles);
+    entry->Triangles = nullptr;
+    entry->TriangleVertices = 0;  // made, whatever comes of it
+    entry->InLayerLists = 0;
     TessArena arena;
     size_t total = 0;
     for (int r = 0; r < entry->Runs->GetCount(); ++r)
         total += (size_t)entry->RunCounts->GetItems()[r];
     arena.Vertices.resize(total * 3);
-    glNewList(list, GL_COMPILE);
     gluTessBeginPolygon(tess, &arena);
     size_t at = 0;
     for (int r = 0; r < entry->Runs->GetCount(); ++r) {
@@ -158,59 +168,126 @@ void TessellateIntoList(GLUtesselator* tess, const LayerShape* entry, UINT list)
         gluTessEndContour(tess);
     }
     gluTessEndPolygon(tess);
-    glEndList();
+    const size_t n = arena.Triangles.size() / 2;
+    if (n == 0 || n > INT_MAX)
+        return;
+    entry->Triangles = (double*)malloc(arena.Triangles.size() * sizeof(double));
+    if (!entry->Triangles)
+        return;
+    memcpy(entry->Triangles, arena.Triangles.data(), arena.Triangles.size() * sizeof(double));
+    entry->TriangleVertices = (int)n;
 }
 
 // ---- layers ----
 
-void DrawPolylineLayerGl(LayerShape* entry, const MapRenderContext* ctx, OutlineBatch* outlines)
-{
-    if (!entry->Built)
-        BuildRuns(entry, ctx, 0);
-    outlines->Add(entry);
-}
-
-// A shape's fill and hatching; its outline joins the layer's. The triangles fill each pixel of
-// the shape once, so a plain fill draws them in its colour; hatching is kept inside them by the
-// stencil, within the shape's box.
-void DrawPolygonLayerGl(const LegendItem* item, GLUtesselator* tess, LayerShape* entry, const MapRenderContext* ctx,
-                        UINT list, OutlineBatch* outlines)
+// A shape's hatching, kept inside its triangles by the stencil within the shape's box. Its
+// plain fill and outline are drawn with the layer's (DrawLayerGeometry).
+void DrawPolygonLayerGl(const LegendItem* item, GLUtesselator* tess, LayerShape* entry, const MapRenderContext* ctx)
 {
     const LegendStyle& st = item->Style;
-    const bool build = !entry->Built;
-    if (build)
-        BuildRuns(entry, ctx, 1);
-    if (entry->Runs->GetCount() == 0)
+    if (!(st.Fill || st.Pattern) || entry->Runs->GetCount() == 0)
         return;
-    if ((st.Fill || st.Pattern) && list) {
-        glDisable(GL_POLYGON_SMOOTH);
-        if (build)
-            TessellateIntoList(tess, entry, list);
-        if (st.Fill && !st.Pattern) {
-            GlColor(st.FillColor, FillOpacity(st.FillTransp));
-            glCallList(list);
-        } else {
-            const SHPObject* s = entry->Shape;
-            if (ScissorTo(ctx, s->dfXMin, ScaledY(ctx, s->dfYMin), s->dfXMax, ScaledY(ctx, s->dfYMax))) {
-                GlBeginStencilMask();
-                glCallList(list);
-                GlUseStencilMask();
-                if (st.Fill) {
-                    GlColor(st.FillColor, FillOpacity(st.FillTransp));
-                    glRectd(ctx->Left, ctx->Bottom, ctx->Right, ctx->Top);
-                }
-                GlWidthMm(st.PatternSize, ctx->PixelsPerMmX);
-                GlColor(st.PatternColor);
-                const double spacing = ctx->UnitsPerPixel * ctx->PixelsPerMmX * st.PatternWidth;
-                GlDrawHatching((ctx->Left + ctx->Right) / 2, (ctx->Bottom + ctx->Top) / 2, spacing, ctx->Diagonal / 2,
-                               ctx->Diagonal / 2, st.PatternRotation, st.PatternType > 0);
-                glDisable(GL_STENCIL_TEST);
-                glDisable(GL_SCISSOR_TEST);
-            }
+    if (entry->TriangleVertices < 0)
+        Tessellate(tess, entry);
+    if (!st.Pattern)
+        return;
+    const SHPObject* s = entry->Shape;
+    if (!ScissorTo(ctx, s->dfXMin, ScaledY(ctx, s->dfYMin), s->dfXMax, ScaledY(ctx, s->dfYMax)))
+        return;
+    glDisable(GL_POLYGON_SMOOTH);
+    GlBeginStencilMask();
+    GlDrawVertices(GL_TRIANGLES, entry->Triangles, entry->TriangleVertices);
+    GlUseStencilMask();
+    if (st.Fill) {
+        GlColor(st.FillColor, FillOpacity(st.FillTransp));
+        glRectd(ctx->Left, ctx->Bottom, ctx->Right, ctx->Top);
+    }
+    GlWidthMm(st.PatternSize, ctx->PixelsPerMmX);
+    GlColor(st.PatternColor);
+    const double spacing = ctx->UnitsPerPixel * ctx->PixelsPerMmX * st.PatternWidth;
+    GlDrawHatching((ctx->Left + ctx->Right) / 2, (ctx->Bottom + ctx->Top) / 2, spacing, ctx->Diagonal / 2,
+                   ctx->Diagonal / 2, st.PatternRotation, st.PatternType > 0);
+    glDisable(GL_STENCIL_TEST);
+    glDisable(GL_SCISSOR_TEST);
+    glEnable(GL_POLYGON_SMOOTH);
+}
+
+// Whether the item's display lists hold exactly the geometry of these shapes as they are now.
+bool ListsHold(const LegendItem* item, const std::vector<LayerShape*>& shown)
+{
+    if (!item->ListBase)
+        return false;
+    int listed = 0;
+    for (int i = 0; i < item->Shapes->GetCount(); ++i)
+        listed += ((const LayerShape*)item->Shapes->GetItems()[i])->InLayerLists ? 1 : 0;
+    if (listed != (int)shown.size())
+        return false;
+    for (const LayerShape* entry : shown)
+        if (!entry->InLayerLists)
+            return false;
+    return true;
+}
+
+// A line or area layer's plain fill (the triangles fill each pixel of a shape once; the shapes
+// keep their order) and its outline over it, or its line and the second line over that. The
+// parts are kept in the item's three display lists while the same shapes are in view, made
+// as they are: a redraw replays them, a shape built again or come into view makes them anew.
+void DrawLayerGeometry(LegendItem* item, const MapRenderContext* ctx, const std::vector<LayerShape*>& shown)
+{
+    const LegendStyle& st = item->Style;
+    const bool area = st.StyleType == STYLE_AREA;
+    const bool fill = area && st.Fill && !st.Pattern;
+    const struct
+    {
+        bool on;
+        COLORREF colour;
+        double widthMm;
+    } passes[2] = {{st.Border, st.BorderColor, st.BorderWidth}, {!area && st.Fill, st.FillColor, st.SymbSize}};
+    auto roundsJoints = [&](double widthMm) { return widthMm * ctx->PixelsPerMmX >= kRoundJointsFrom; };
+    bool points = false;
+    for (const auto& pass : passes)
+        points = points || (pass.on && roundsJoints(pass.widthMm));
+    LayerGeometry geometry;
+    const bool listed = ListsHold(item, shown);
+    if (!listed) {
+        for (int i = 0; i < item->Shapes->GetCount(); ++i)
+            ((LayerShape*)item->Shapes->GetItems()[i])->InLayerLists = 0;
+        for (LayerShape* entry : shown) {
+            geometry.Add(entry, fill, points);
+            entry->InLayerLists = item->ListBase ? 1 : 0;
         }
+        const std::vector<double>* parts[3] = {&geometry.Triangles, &geometry.Segments, &geometry.Points};
+        const GLenum modes[3] = {GL_TRIANGLES, GL_LINES, GL_POINTS};
+        for (int k = 0; item->ListBase && k < 3; ++k) {
+            glNewList(item->ListBase + k, GL_COMPILE);
+            GlDrawVertices(modes[k], parts[k]->data(), (int)(parts[k]->size() / 2));
+            glEndList();
+        }
+    }
+    // A part from its list, or without lists from the geometry just gathered.
+    auto draw = [&](int k) {
+        if (item->ListBase) {
+            glCallList(item->ListBase + k);
+            return;
+        }
+        const std::vector<double>& v = k == 0 ? geometry.Triangles : k == 1 ? geometry.Segments : geometry.Points;
+        GlDrawVertices(k == 0 ? GL_TRIANGLES : k == 1 ? GL_LINES : GL_POINTS, v.data(), (int)(v.size() / 2));
+    };
+    if (fill) {
+        glDisable(GL_POLYGON_SMOOTH);
+        GlColor(st.FillColor, FillOpacity(st.FillTransp));
+        draw(0);
         glEnable(GL_POLYGON_SMOOTH);
     }
-    outlines->Add(entry);
+    for (const auto& pass : passes) {
+        if (!pass.on)
+            continue;
+        GlColor(pass.colour);
+        GlWidthMm(pass.widthMm, ctx->PixelsPerMmX);
+        draw(1);
+        if (roundsJoints(pass.widthMm))
+            draw(2);
+    }
 }
 
 // ---- point symbols ----
@@ -497,8 +574,8 @@ void DrawGridLayerGl(LegendItem* item, const MapRenderContext* ctx, int fine)
         drawLines(item->Style.FillColor, item->Style.SymbSize);
 }
 
-void DrawLayerGl(LegendItem* item, GLUtesselator* tess, LayerShape* entry, const MapRenderContext* ctx, UINT list,
-                 OutlineBatch* outlines)
+void DrawLayerGl(LegendItem* item, GLUtesselator* tess, LayerShape* entry, const MapRenderContext* ctx,
+                 std::vector<LayerShape*>* shown)
 {
     if (!item || !entry || !entry->Shape || entry->Shape->nVertices <= 0)
         return;  // a record the file could not give, or a null shape
@@ -508,8 +585,14 @@ void DrawLayerGl(LegendItem* item, GLUtesselator* tess, LayerShape* entry, const
     if (!(st.StyleType == STYLE_SYMBOL && ctx->GridLevel > 0) && !ShapeVisible(entry, ctx, margin))
         return;  // out of view: built when it comes into view
     switch (st.StyleType) {
-    case STYLE_LINE: DrawPolylineLayerGl(entry, ctx, outlines); break;
-    case STYLE_AREA: DrawPolygonLayerGl(item, tess, entry, ctx, list, outlines); break;
+    case STYLE_LINE:
+    case STYLE_AREA:
+        if (!entry->Built)
+            BuildRuns(entry, ctx, st.StyleType == STYLE_AREA);
+        if (st.StyleType == STYLE_AREA)
+            DrawPolygonLayerGl(item, tess, entry, ctx);
+        shown->push_back(entry);
+        break;
     case STYLE_SYMBOL: DrawPointLayerGl(item, entry, ctx); break;
     default: break;
     }
@@ -546,25 +629,19 @@ void RenderLegendItemGl(LegendItem* item, GLUtesselator* tess, const MapRenderCo
         for (int i = 0; i < count; ++i)
             ((LayerShape*)item->Shapes->GetItems()[i])->Built = 0;
     }
-    if (item->Style.StyleType == STYLE_AREA && count > 0 && (item->Rebuild || !item->ListBase || item->ListCount != count)) {
-        DeleteItemLists(item);
-        item->ListBase = glGenLists(count);
-        item->ListCount = item->ListBase ? count : 0;
-        for (int i = 0; i < count; ++i)
-            ((LayerShape*)item->Shapes->GetItems()[i])->Built = 0;
-    }
-    OutlineBatch outlines;
-    for (int i = 0; i < count; ++i)
-        DrawLayerGl(item, tess, (LayerShape*)item->Shapes->GetItems()[i], ctx, item->ListBase ? item->ListBase + i : 0,
-                    &outlines);
-    // Lines: the line, then the second line over it; areas: the outlines over the fills.
     const LegendStyle& st = item->Style;
-    if (st.StyleType == STYLE_LINE || st.StyleType == STYLE_AREA) {
-        if (st.Border)
-            outlines.Draw(st.BorderColor, st.BorderWidth, ctx);
-        if (st.Fill && st.StyleType == STYLE_LINE)
-            outlines.Draw(st.FillColor, st.SymbSize, ctx);
+    const bool lines = st.StyleType == STYLE_LINE || st.StyleType == STYLE_AREA;
+    if (lines && count > 0 && !item->ListBase) {
+        item->ListBase = glGenLists(3);
+        item->ListCount = item->ListBase ? 3 : 0;
+        for (int i = 0; i < count; ++i)
+            ((LayerShape*)item->Shapes->GetItems()[i])->InLayerLists = 0;
     }
+    std::vector<LayerShape*> shown;
+    for (int i = 0; i < count; ++i)
+        DrawLayerGl(item, tess, (LayerShape*)item->Shapes->GetItems()[i], ctx, &shown);
+    if (lines)
+        DrawLayerGeometry(item, ctx, shown);
     item->Rebuild = false;
 }
 
@@ -587,9 +664,8 @@ void RenderLegendGl(const MapRenderContext* ctx, int swap)
     glEnableClientState(GL_VERTEX_ARRAY);
     GLUtesselator* tess = gluNewTess();
     if (tess) {
-        gluTessCallback(tess, GLU_TESS_BEGIN, (void(CALLBACK*)())TessBegin);
-        gluTessCallback(tess, GLU_TESS_END, (void(CALLBACK*)())TessEnd);
-        gluTessCallback(tess, GLU_TESS_VERTEX, (void(CALLBACK*)())TessVertex);
+        gluTessCallback(tess, GLU_TESS_VERTEX_DATA, (void(CALLBACK*)())TessVertex);
+        gluTessCallback(tess, GLU_TESS_EDGE_FLAG_DATA, (void(CALLBACK*)())TessEdgeFlag);
         gluTessCallback(tess, GLU_TESS_ERROR, (void(CALLBACK*)())TessError);
         gluTessCallback(tess, GLU_TESS_COMBINE_DATA, (void(CALLBACK*)())TessCombine);
         gluTessNormal(tess, 0, 0, 1);
@@ -615,7 +691,25 @@ struct OffscreenLayers::Saved
     LegendItem* Item;
     UINT ListBase;
     int ListCount;
+    bool Rebuild;
 };
+
+namespace {
+
+// The item's runs (and what is made of them) are made again at its next drawing, for that
+// drawing's scale; its records and shapes stay as they are.
+void RemakeRuns(LegendItem* item)
+{
+    for (int i = 0; item->Shapes && i < item->Shapes->GetCount(); ++i) {
+        LayerShape* entry = (LayerShape*)item->Shapes->GetItems()[i];
+        if (entry) {
+            entry->Built = 0;
+            entry->InLayerLists = 0;
+        }
+    }
+}
+
+}  // namespace
 
 OffscreenLayers::OffscreenLayers(HWND legend) : legend_(legend), saved_(nullptr), count_(0)
 {
@@ -627,10 +721,12 @@ OffscreenLayers::OffscreenLayers(HWND legend) : legend_(legend), saved_(nullptr)
         LegendItem* item = LegendItemAt(legend, i);
         if (!item)
             continue;
-        saved_[count_++] = {item, item->ListBase, item->ListCount};
+        saved_[count_++] = {item, item->ListBase, item->ListCount, item->Rebuild};
         item->ListBase = 0;
         item->ListCount = 0;
-        item->Rebuild = true;
+        // The records already fetched are drawn again as they are: a picture fetches them only
+        // when the view has not done so since they were last marked.
+        RemakeRuns(item);
     }
 }
 
@@ -648,8 +744,10 @@ void OffscreenLayers::End()
         DeleteItemLists(item);  // the other context's, while it is current
         item->ListBase = saved_[i].ListBase;
         item->ListCount = saved_[i].ListCount;
-        // The runs now fit the other drawing: the view makes them again (and its lists).
-        item->Rebuild = true;
+        // The runs now fit the other drawing: the view makes them again (and its lists); what
+        // the view still had to fetch or rebuild, it still has.
+        RemakeRuns(item);
+        item->Rebuild = item->Rebuild || saved_[i].Rebuild;
     }
     delete[] saved_;
     saved_ = nullptr;

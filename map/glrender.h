@@ -12,6 +12,8 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <vector>
+
 #include "map/griddef.h"
 #include "map/legend.h"
 
@@ -39,11 +41,11 @@ void RenderLegendGl(const MapRenderContext* ctx, int swap);
 
 // Loads or rebuilds one item's geometry and draws it.
 void RenderLegendItemGl(LegendItem* item, GLUtesselator* tess, const MapRenderContext* ctx);
-// Draws one shape by the item's style; the outlines of lines and areas are gathered into the
-// batch, which the item draws over its shapes at the end.
-struct OutlineBatch;
-void DrawLayerGl(LegendItem* item, GLUtesselator* tess, LayerShape* entry, const MapRenderContext* ctx, UINT list,
-                 OutlineBatch* outlines);
+// Draws one shape by the item's style: a point layer's symbols, an area's hatching; a line or
+// area shape in view is built and added to shown, whose fills and outlines the item then draws
+// together.
+void DrawLayerGl(LegendItem* item, GLUtesselator* tess, LayerShape* entry, const MapRenderContext* ctx,
+                 std::vector<LayerShape*>* shown);
 // One symbol of the style at a point (view units), with the cell size and cell of a shown grid
 // (0 and null without one), as k records on that spot: the fill as dark as k blends.
 void DrawPointSymbolGl(const LegendStyle* style, double x, double y, const MapRenderContext* ctx, double cellSize,
@@ -72,9 +74,11 @@ bool GridLinesOf(HWND gridCombo, int fine, GridLines* lines);
 
 // Around a drawing into another rendering context (printing, the picture export): every item's
 // display lists belong to the view's context, so they are put aside while the other context
-// makes its own, and given back afterwards with the items marked for rebuilding. Construct it
-// before the drawing and call End (or let it go out of scope) while the other context is still
-// current, so that its lists are deleted there.
+// makes its own, and given back afterwards. The runs are made for the drawing and again for the
+// view afterwards; the records the view fetched are drawn as they are (fetched once for both),
+// and what the view was still to fetch or rebuild stays marked. Construct it before the drawing
+// and call End (or let it go out of scope) while the other context is still current, so that
+// its lists are deleted there.
 class OffscreenLayers
 {
 public:

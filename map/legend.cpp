@@ -160,6 +160,7 @@ LayerShape* NewLayerShape(SHPObject* shape)
     entry->Shape = shape;
     entry->Runs = new CPtrArray(PTRARRAY_OWNS_ITEMS, 16, 4);
     entry->RunCounts = new CIntArray(16, 4);
+    entry->TriangleVertices = -1;
     return entry;
 }
 
@@ -169,6 +170,11 @@ void ClearRuns(LayerShape* entry)
         return;
     entry->Runs->RemoveAll(1);
     entry->RunCounts->RemoveAll();
+    // The triangles were made from the runs.
+    free(entry->Triangles);
+    entry->Triangles = nullptr;
+    entry->TriangleVertices = -1;
+    entry->InLayerLists = 0;
 }
 
 void FreeShapeList(CPtrArray* shapes)
@@ -183,6 +189,7 @@ void FreeShapeList(CPtrArray* shapes)
         delete entry->Runs;  // with the run arrays
         delete entry->RunCounts;
         FreePointGroups(entry->Groups);
+        free(entry->Triangles);
         free(entry);
     }
     delete shapes;

@@ -65,10 +65,16 @@ struct LayerShape
                            // indexes and display lists stay aligned, and skipped by every drawer)
     CPtrArray* Runs;       // owns malloc'd arrays of x, y pairs (ThinPolyline)
     CIntArray* RunCounts;  // vertices of each run
-    // The renderers' state: whether the runs (and a polygon's display list) were made since the
+    // The renderers' state: whether the runs (and a polygon's triangles) were made since the
     // item was last marked for rebuilding, and a point shape's grouped symbols.
     int Built;
     PointGroups* Groups;
+    // A filled or hatched polygon's triangles (x, y of each corner; malloc'd), made from its
+    // runs (TriangleVertices -1 until then), and whether the item's display lists of its
+    // layer's fill and outline hold the shape as it is.
+    double* Triangles;
+    int TriangleVertices;
+    int InLayerLists;
 };
 
 struct LegendItem
@@ -82,7 +88,7 @@ struct LegendItem
     double BoundsMin[4];  // shapefile header bounds x, y, z, m
     double BoundsMax[4];
     CPtrArray* Shapes;    // LayerShape entries, or null
-    UINT ListBase;        // first display list of the item's block (polygon layers), 0 none
+    UINT ListBase;        // display lists of a line or area layer's fill, outline and joints, 0 none
     LegendStyle Style;
     bool Rebuild;         // geometry to be rebuilt at the next drawing
     QueryCriterion* Query;  // query layers only; freed by the card

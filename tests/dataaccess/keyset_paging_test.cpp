@@ -108,6 +108,29 @@ TEST_F(KeysetPagingTest, ListWithAConditionAndASortInTheStatement)
     }
 }
 
+TEST(KeyedRowsSql, KeepsTheConditionWholeAndLeavesOtherStatementsToASubquery)
+{
+    const struct {
+        const wchar_t* sql;
+        const wchar_t* expected;
+    } cases[] = {
+        {L"SELECT * FROM V ORDER BY NAME", L"SELECT * FROM V WHERE \"ID\" IN ("},
+        // An OR inside the condition must not take the keys' term into one of its branches.
+        {L"SELECT * FROM V WHERE A = 1 OR B = 2 ORDER BY NAME DESC",
+         L"SELECT * FROM V WHERE (A = 1 OR B = 2) AND \"ID\" IN ("},
+        {L"SELECT _ROWID_ AS X, * FROM T AS U WHERE (N = 'LIMIT 3')",
+         L"SELECT _ROWID_ AS X, * FROM T AS U WHERE ((N = 'LIMIT 3')) AND \"ID\" IN ("},
+        // The order decides which rows a LIMIT keeps; groups and joins are no rows of one source.
+        {L"SELECT * FROM V ORDER BY A LIMIT 10", L""},
+        {L"SELECT * FROM V WHERE A = 1 LIMIT 10", L""},
+        {L"SELECT A, COUNT(*) FROM V GROUP BY A", L""},
+        {L"SELECT * FROM V JOIN W ON V.A = W.A", L""},
+        {L"SELECT * FROM (SELECT * FROM V)", L""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(std::wstring(c.expected), KeyedRowsSql(c.sql, L"\"ID\"")) << c.sql;
+}
+
 TEST(WithoutOrderBy, DropsOnlyTheStatementsClosingSort)
 {
     EXPECT_EQ(L"SELECT * FROM V", WithoutOrderBy(L"SELECT * FROM V ORDER BY NAME"));

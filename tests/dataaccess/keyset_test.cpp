@@ -199,3 +199,60 @@ TEST_F(KeysetTest, RealColumnsOfTheViewComeInViewOrder)
         EXPECT_TRUE(std::isnan(values[0]) && std::isnan(values[1]));
     }
 }
+
+// A narrowing leaves out of a long list's numbers the rows that fail it, the others coming in
+// view order as without it (a filter applied as well); a snapshot gives all its rows.
+TEST_F(KeysetTest, NarrowedRealColumnsOfALongListAreTheRowsThatMeetTheCondition)
+{
+    for (long location : {(long)adUseServer, (long)adUseClient}) {
+        Ref<Recordset> list(Open(L"SELECT * FROM BIGVIEW ORDER BY NAME DESC", adLockReadOnly, location));
+        for (const wchar_t* filter : {L"", L"ID < 3000"}) {
+            ASSERT_EQ(S_OK, list->put_Filter(filter));
+            std::vector<double> all, narrowed;
+            ASSERT_EQ(S_OK, list->ReadRealColumns({0L, 2L}, &all));  // ID, GRP
+            ASSERT_EQ(S_OK, list->ReadRealColumns({0L, 2L}, &narrowed, L"\"GRP\" = 3 OR \"ID\" < 20"));
+            std::vector<double> expected;
+            for (size_t r = 0; r < all.size() / 2; ++r)
+                if (location == adUseClient || all[2 * r + 1] == 3 || all[2 * r] < 20)
+                    expected.insert(expected.end(), {all[2 * r], all[2 * r + 1]});
+            EXPECT_LT(location == adUseClient ? 0u : expected.size(), all.size()) << filter;
+            EXPECT_EQ(expected, narrowed) << location << " " << filter;
+        }
+    }
+}
+
+// The first column at chosen view positions, read at once: the same ids the cursor reads there,
+// for a long list keyed by that column, a table's list keyed by its hidden rowid, and a snapshot,
+// each sorted and filtered; positions outside the view give -1 and the cursor does not move.
+TEST_F(KeysetTest, FirstColumnIdsAtViewPositionsAreThoseTheCursorReads)
+{
+    const struct {
+        const wchar_t* sql;
+        long location;
+    } lists[] = {{L"SELECT * FROM BIGVIEW ORDER BY NAME DESC", adUseServer},
+                 {L"SELECT ID, NAME, GRP FROM BIG ORDER BY GRP, NAME", adUseServer},
+                 {L"SELECT * FROM BIGVIEW ORDER BY NAME DESC", adUseClient}};
+    for (const auto& l : lists) {
+        Ref<Recordset> list(Open(l.sql, adLockReadOnly, l.location));
+        for (const wchar_t* filter : {L"", L"GRP = 3 OR ID < 20"}) {
+            ASSERT_EQ(S_OK, list->put_Filter(filter));
+            const long rows = Count(list.get());
+            const std::vector<long> positions = {rows, 1, rows / 2, 2, 0, rows + 1, rows / 3};
+            ASSERT_EQ(S_OK, list->put_AbsolutePosition(2));
+            std::vector<long long> ids;
+            ASSERT_EQ(S_OK, list->ReadFirstColumnIds(positions, &ids));
+            ASSERT_EQ(positions.size(), ids.size());
+            long at = 0;
+            list->get_AbsolutePosition(&at);
+            EXPECT_EQ(2, at) << l.sql;
+            for (size_t i = 0; i < positions.size(); ++i) {
+                long long expected = -1;
+                if (positions[i] >= 1 && positions[i] <= rows) {
+                    ASSERT_EQ(S_OK, list->put_AbsolutePosition(positions[i]));
+                    expected = Long(list.get(), L"ID");
+                }
+                EXPECT_EQ(expected, ids[i]) << l.sql << " " << filter << " position " << positions[i];
+            }
+        }
+    }
+}

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -171,6 +172,83 @@ TEST(Renderer, TheScreenKeepsItsLayersAcrossAnotherContext)
     std::vector<unsigned> screen = s.host.RenderOnScreen();
     EXPECT_EQ(kRed, PixelAtMap(s.host, screen, 15, 50));
     EXPECT_EQ(kBlue, PixelAtMap(s.host, screen, 16.5, 51));
+}
+
+// A layer's shapes are drawn together from lists kept between paints: a pan or a zoom out,
+// which builds nothing again, must still show the shapes that come into view.
+TEST(Renderer, ShapesComingIntoViewAreFilledAfterAPanAndAZoomOut)
+{
+    Scene s;
+    LegendItem* item = s.Layer(L"two", SHPT_POLYGON,
+                               {MakeShape(SHPT_POLYGON, {Square(13.5, 50, 14, 50.5)}),
+                                MakeShape(SHPT_POLYGON, {Square(17, 50, 17.5, 50.5)})});
+    FillStyle(item, kRed);
+    item->Style.Border = true;
+    item->Style.BorderColor = kBlue;
+    auto inView = [&](double x, double y) {
+        POINT p = PixelOfMap(s.host.Map, x, y);
+        return p.x >= 0 && p.x < s.host.Width && p.y >= 0 && p.y < s.host.Height;
+    };
+    POINT a = PixelOfMap(s.host.Map, 13.75, 50.25);
+    s.host.Map->ZoomAtPoint(a.x, a.y, 1);
+    s.host.Map->ZoomAtPoint(a.x, a.y, 1);
+    ASSERT_TRUE(inView(13.75, 50.25));
+    ASSERT_FALSE(inView(17.25, 50.25));
+    std::vector<unsigned> screen = s.host.RenderOnScreen();
+    EXPECT_EQ(kRed, PixelAtMap(s.host, screen, 13.75, 50.25));
+    s.host.Map->XCorner += 17.25 - 13.75;  // a pan to the other square
+    ASSERT_TRUE(inView(17.25, 50.25));
+    ASSERT_FALSE(inView(13.75, 50.25));
+    screen = s.host.RenderOnScreen();
+    EXPECT_EQ(kRed, PixelAtMap(s.host, screen, 17.25, 50.25));
+    POINT centre = {s.host.Width / 2, s.host.Height / 2};
+    s.host.Map->ZoomAtPoint(centre.x, centre.y, 0);
+    s.host.Map->ZoomAtPoint(centre.x, centre.y, 0);
+    s.host.Map->ZoomAtPoint(centre.x, centre.y, 0);
+    ASSERT_TRUE(inView(13.75, 50.25) && inView(17.25, 50.25));
+    screen = s.host.RenderOnScreen();
+    EXPECT_EQ(kRed, PixelAtMap(s.host, screen, 13.75, 50.25));
+    EXPECT_EQ(kRed, PixelAtMap(s.host, screen, 17.25, 50.25));
+    // The outline over the fill: blue at the first square's left edge.
+    POINT edge = PixelOfMap(s.host.Map, 13.5, 50.25);
+    int blue = 0;
+    for (int x = edge.x - 1; x <= edge.x + 1; ++x)
+        blue = std::max(blue, (int)GetBValue(s.host.PixelOf(screen, x, edge.y)));
+    EXPECT_GT(blue, 100);
+}
+
+// A picture drawn beside the view (a print, a bitmap) draws the records the view fetched: they
+// are fetched once for both. Records the view was still to fetch are fetched for the picture
+// and stay to be fetched for the view.
+TEST(Renderer, APictureBesideTheViewDrawsTheRecordsTheViewFetched)
+{
+    Scene s;
+    s.host.PointsX = {14.5, 16.5};
+    s.host.PointsY = {50.5, 51.5};
+    LegendItem* records = NewInfoLegendItem(L"Zápisy", nullptr, INFO_RECORDS, 16, 16, nullptr);
+    records->Style.Fill = true;
+    records->Style.FillColor = kRed;
+    records->Style.SymbSize = 4;
+    s.host.AddItem(records, true);
+    auto red = [&](const std::vector<unsigned>& rgba) {
+        return rgba.size() - CountNear(rgba, GetSysColor(COLOR_WINDOW), 0) > 10 &&
+               GetGValue(PixelAtMap(s.host, rgba, 14.5, 50.5)) < 100;
+    };
+    const struct {
+        const char* step;
+        bool markRecords;
+        bool picture;
+        size_t fetches;
+    } steps[] = {{"the first view", false, false, 1},    {"a picture", false, true, 1},
+                 {"the view again", false, false, 1},    {"a picture of marked records", true, true, 2},
+                 {"the view after it", false, false, 3}, {"the view again", false, false, 3}};
+    for (const auto& step : steps) {
+        if (step.markRecords)
+            s.host.Map->InvalidateLayers(1);
+        std::vector<unsigned> rgba = step.picture ? s.Bitmap() : s.host.RenderOnScreen();
+        EXPECT_EQ(step.fetches, s.host.PointRequests.size()) << step.step;
+        EXPECT_TRUE(red(rgba)) << step.step;
+    }
 }
 
 TEST(Renderer, DamagedRecordsAreSkippedAndTheRestDrawn)
