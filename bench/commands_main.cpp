@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "bench/benchdb.h"
+#include "bench/benchui.h"
 #include "browse/treecard.h"
 #include "browse/workspace.h"
 #include "common/filechooser.h"
@@ -218,11 +219,7 @@ int main()
                                  "Usage: commands_bench <database path> [-n <records>] [--runs <count>]\n",
                                  &path))
         return code;
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    INITCOMMONCONTROLSEX icc = {sizeof(icc), 0x500D};
-    InitCommonControlsEx(&icc);
-    SetMsgBoxHook(CountBox);
-    SetEnvironmentVariableW(L"ZORNA_SPLASH_MS", L"10");
+    zor::StartZornaUi(CountBox);
     SetOpenFileChooser(ChooseTemplate);
 
     int taxon = BusiestTaxon(path);

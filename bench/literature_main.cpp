@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "bench/benchdb.h"
+#include "bench/benchui.h"
 #include "browse/litcard.h"
 #include "browse/litlistsdlg.h"
 #include "browse/litrecorddlg.h"
@@ -423,12 +424,7 @@ int main()
                                  "Usage: literature_bench <database path> [-n <records>] [--runs <count>]\n",
                                  &path))
         return code;
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    INITCOMMONCONTROLSEX icc = {sizeof(icc), 0x500D};
-    InitCommonControlsEx(&icc);
-    RegisterPlexaW(PLEXA_INPLACECOMBOBOX | PLEXA_PROPERTYBOX | PLEXA_IMGBUTTON);
-    SetMsgBoxHook(CountBox);
-    SetEnvironmentVariableW(L"ZORNA_SPLASH_MS", L"10");
+    zor::StartZornaUi(CountBox, PLEXA_INPLACECOMBOBOX | PLEXA_PROPERTYBOX | PLEXA_IMGBUTTON);
 
     std::wstring stem = path;
     size_t dot = stem.find_last_of(L'.');

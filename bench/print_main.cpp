@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "bench/benchdb.h"
+#include "bench/benchui.h"
 #include "browse/workspace.h"
 #include "common/filechooser.h"
 #include "common/printing.h"
@@ -466,12 +467,7 @@ int main()
     if (int code = ReadBenchArgs({{L"--runs", &runs, 1}}, PathWords::Last, stdout,
                                  "Usage: print_bench <database path> [-n <records>] [--runs <count>]\n", &path))
         return code;
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    INITCOMMONCONTROLSEX icc = {sizeof(icc), 0x500D};
-    InitCommonControlsEx(&icc);
-    RegisterPlexaW(PLEXA_ALLCLASSES);
-    SetMsgBoxHook(CountBox);
-    SetEnvironmentVariableW(L"ZORNA_SPLASH_MS", L"10");
+    zor::StartZornaUi(CountBox, PLEXA_ALLCLASSES);
 
     zor::RawOdbc raw;
     if (!raw.Open(path, false)) {

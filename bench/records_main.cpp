@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "bench/benchdb.h"
+#include "bench/benchui.h"
 #include "browse/treecard.h"
 #include "browse/workspace.h"
 #include "controls/plexa.h"
@@ -240,12 +241,7 @@ int main()
     if (!CopyDatabase(source, path))
         return 1;
 
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    INITCOMMONCONTROLSEX icc = {sizeof(icc), 0x500D};
-    InitCommonControlsEx(&icc);
-    RegisterPlexaW(PLEXA_ALLCLASSES);
-    SetMsgBoxHook(CountBox);
-    SetEnvironmentVariableW(L"ZORNA_SPLASH_MS", L"10");
+    zor::StartZornaUi(CountBox, PLEXA_ALLCLASSES);
 
     zor::RawOdbc raw;
     if (!raw.Open(path, false)) {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "bench/benchdb.h"
+#include "bench/benchui.h"
 #include "browse/treecard.h"
 #include "browse/workspace.h"
 #include "core/database.h"
@@ -136,12 +137,7 @@ int main()
                                  &path))
         return code;
 
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    INITCOMMONCONTROLSEX icc = {sizeof(icc), 0x500D};
-    InitCommonControlsEx(&icc);
-    SetMsgBoxHook(CountBox);
-    // The splash's own minimum showing time is not part of the start-up's cost.
-    SetEnvironmentVariableW(L"ZORNA_SPLASH_MS", L"10");
+    zor::StartZornaUi(CountBox);
 
     int taxonRecords = 0;
     int taxon = BusiestTaxon(path, &taxonRecords);
