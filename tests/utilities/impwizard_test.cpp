@@ -131,6 +131,15 @@ void EnterPath(HWND page, const std::wstring& path)
     Command(page, IDC_IMP_PATH, EN_KILLFOCUS);
 }
 
+// The welcome page: a source of the type at the path, then on to the next page.
+bool OpenSource(HWND sheet, int type, const std::wstring& path)
+{
+    ChooseSourceType(Page(sheet), type);
+    EnterPath(Page(sheet), path);
+    PropSheet_PressButton(sheet, PSBTN_NEXT);
+    return true;
+}
+
 int BoxRows(HWND box) { return (int)SendMessageW(box, PBXM_GETCOUNT, (WPARAM)-1, 0); }
 int RowChoice(HWND box, int row) { return (int)SendMessageW(box, PBXM_GETLISTINDEX, PBX_ITEM((WORD)row), 0); }
 std::wstring RowValue(HWND box, int row)
@@ -315,12 +324,7 @@ TEST_F(WizardTest, TheColumnsAreListedForTheChosenTableAndAnotherTableEmptiesThe
     };
     Script s;
     s.steps = {
-        [&](HWND sheet) {
-            ChooseSourceType(Page(sheet), IMPSRC_ACCESS);
-            EnterPath(Page(sheet), source_);
-            PropSheet_PressButton(sheet, PSBTN_NEXT);
-            return true;
-        },
+        [&](HWND sheet) { return OpenSource(sheet, IMPSRC_ACCESS, source_); },
         [&](HWND sheet) {
             HWND page = Page(sheet);
             EXPECT_EQ(IMPWIZ_TABLES, PageIndex(sheet));
@@ -377,12 +381,7 @@ TEST_F(WizardTest, AFlatSourceReachesTheSpeciesThenTheLocalityTarget)
                 {GROUP_COLUMNS, {L"Rod", L"Severní šířka", L"Poznámka"}, {}}};
     Script s;
     s.steps = {
-        [&](HWND sheet) {
-            ChooseSourceType(Page(sheet), IMPSRC_TEXT);
-            EnterPath(Page(sheet), source_);
-            PropSheet_PressButton(sheet, PSBTN_NEXT);
-            return true;
-        },
+        [&](HWND sheet) { return OpenSource(sheet, IMPSRC_TEXT, source_); },
         [&](HWND sheet) {
             HWND page = Page(sheet);
             EXPECT_EQ(IMPWIZ_TEXT, PageIndex(sheet));
@@ -536,12 +535,7 @@ TEST_F(WizardTest, TheFallbackLocalityKeepsWhatWasTypedAndIsMadePastAnEmptyLevel
     std::wstring refusal, regionName, genusName;
     Script s;
     s.steps = {
-        [&](HWND sheet) {
-            ChooseSourceType(Page(sheet), IMPSRC_TEXT);
-            EnterPath(Page(sheet), source_);
-            PropSheet_PressButton(sheet, PSBTN_NEXT);
-            return true;
-        },
+        [&](HWND sheet) { return OpenSource(sheet, IMPSRC_TEXT, source_); },
         [&](HWND sheet) {
             if (PageIndex(sheet) != IMPWIZ_TEXT)
                 return false;
