@@ -2,7 +2,8 @@
 // or built in memory and written in one go.
 #include "core/xmlaccess.h"
 #include <oleauto.h>
-#include <clocale>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -160,24 +161,62 @@ IXMLDOMElement* SelectBelow(IXMLDOMNode* parent, const wchar_t* name)
     return TakeElement(node);
 }
 
-// "%2.4f" with '.' as decimal point, whatever C locale the process may have switched to.
+// A real written out in plain ASCII ('.' as decimal point whatever locale the process runs in).
+// Read back it is the same double: four decimals, as the files have always held them, when they
+// give it exactly; otherwise as many more decimals as it takes, and the shortest exponent form
+// for what no fixed form of a sensible length gives.
+const int kLongestFixedReal = 40;
+
+size_t RealText(double value, char* text, size_t size)
+{
+    for (int decimals = 4; decimals <= 17; ++decimals) {
+        std::to_chars_result r = std::to_chars(text, text + size - 1, value, std::chars_format::fixed, decimals);
+        if (r.ec != std::errc() || r.ptr - text > kLongestFixedReal)
+            break;
+        double back = 0;
+        std::from_chars_result b = std::from_chars(text, r.ptr, back);
+        if (b.ec == std::errc() && b.ptr == r.ptr && back == value) {
+            *r.ptr = '\0';
+            return (size_t)(r.ptr - text);
+        }
+    }
+    std::to_chars_result r = std::to_chars(text, text + size - 1, value);
+    if (r.ec != std::errc())
+        r.ptr = text;
+    *r.ptr = '\0';
+    return (size_t)(r.ptr - text);
+}
+
 void FormatReal(double value, wchar_t* out, size_t size)
 {
     char text[400];
-    snprintf(text, sizeof(text), "%2.4f", value);
-    const char* point = localeconv()->decimal_point;
-    if (point && point[0] && strcmp(point, ".") != 0) {
-        char* found = strstr(text, point);
-        if (found) {
-            size_t len = strlen(point);
-            *found = '.';
-            memmove(found + 1, found + len, strlen(found + len) + 1);
-        }
-    }
+    RealText(value, text, sizeof(text));
     size_t i = 0;
     for (; text[i] && i + 1 < size; ++i)
         out[i] = static_cast<unsigned char>(text[i]);
     out[i] = L'\0';
+}
+
+// A real in an attribute's text as this layer writes it, read exactly; other forms (blanks
+// around it, grouping) as the invariant locale reads them, as files have always been read.
+HRESULT WINAPI ReadReal(LPCOLESTR text, LCID locale, ULONG flags, double* value)
+{
+    char plain[64];
+    size_t n = 0;
+    for (; text[n] && n < sizeof(plain); ++n) {
+        if (text[n] > 0x7F)
+            break;
+        plain[n] = static_cast<char>(text[n]);
+    }
+    double read = 0;
+    if (n > 0 && n < sizeof(plain) && !text[n] && plain[0] != '+') {
+        std::from_chars_result r = std::from_chars(plain, plain + n, read);
+        if (r.ec == std::errc() && r.ptr == plain + n && std::isfinite(read)) {
+            *value = read;
+            return S_OK;
+        }
+    }
+    return VarR8FromStr(const_cast<LPOLESTR>(text), locale, flags, value);
 }
 
 // The depth of a node below the root element: 0 for the root, 1 for its children, and so on.
@@ -313,7 +352,7 @@ int CXmlReader::GetIntAttr(IXMLDOMElement* element, const wchar_t* name, int* va
 
 int CXmlReader::GetRealAttr(IXMLDOMElement* element, const wchar_t* name, double* value)
 {
-    return ConvertAttr(AttrText(element, name), VarR8FromStr, value);
+    return ConvertAttr(AttrText(element, name), ReadReal, value);
 }
 
 int CXmlReader::GetStringAttr(IXMLDOMElement* element, const wchar_t* name, wchar_t** value)

@@ -42,7 +42,8 @@ public:
     int GetByteAttr(IXMLDOMElement* element, const wchar_t* name, BYTE* value);
     int GetShortAttr(IXMLDOMElement* element, const wchar_t* name, int* value);  // sign-extended
     int GetIntAttr(IXMLDOMElement* element, const wchar_t* name, int* value);
-    int GetRealAttr(IXMLDOMElement* element, const wchar_t* name, double* value);  // '.' always
+    // '.' always; the texts SetRealAttr writes read back as the very value written.
+    int GetRealAttr(IXMLDOMElement* element, const wchar_t* name, double* value);
     // *value is set to null first; when present, a malloc'd copy of the text.
     int GetStringAttr(IXMLDOMElement* element, const wchar_t* name, wchar_t** value);
     // The buffer is emptied first; when present, at most size - 1 characters of the text.
@@ -78,7 +79,9 @@ public:
     void SetByteAttr(IXMLDOMElement* element, const wchar_t* name, BYTE value);
     void SetShortAttr(IXMLDOMElement* element, const wchar_t* name, int value);  // low 16 bits
     void SetIntAttr(IXMLDOMElement* element, const wchar_t* name, int value);
-    void SetRealAttr(IXMLDOMElement* element, const wchar_t* name, double value);  // "%2.4f"
+    // Four decimals ("0.3500") when they hold the value exactly, else as many digits as it takes
+    // to read back the same double ("0.16666666666666666"); '.' whatever the locale.
+    void SetRealAttr(IXMLDOMElement* element, const wchar_t* name, double value);
     void SetStringAttr(IXMLDOMElement* element, const wchar_t* name, const wchar_t* text);
 
     // Writes the document to Path; the result of the write (callers may ignore it).

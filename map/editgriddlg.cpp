@@ -34,7 +34,7 @@ void ShowGrid(CEditGridDlg* e)
     e->Initialising = 1;
     SetDlgItemTextW(e->Dialog, IDC_GRID_NAME, e->Work.Name);
     for (int k = 0; k < kGridValueCount; ++k)
-        SetDmsEdits(e->Dialog, FirstIdOf(k), *GridValue(&e->Work, k), 0);
+        SetDmsEdits(e->Dialog, FirstIdOf(k), GridValueShown(*GridValue(&e->Work, k)), 0);
     e->Initialising = was;
 }
 

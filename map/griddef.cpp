@@ -167,3 +167,15 @@ int ReadGridDefFile(const wchar_t* path, GridDef* grid)
     element->Release();
     return 1;
 }
+
+double GridValueShown(double degrees)
+{
+    if (!std::isfinite(degrees) || std::fabs(degrees) > 1e6)
+        return degrees;
+    // Half a unit of the fourth decimal, and a margin for the binary value of the decimal one.
+    const double fourth = degrees * 1e4;
+    if (std::fabs(fourth - std::round(fourth)) > 1e-6)
+        return degrees;
+    const double second = std::round(degrees * 3600) / 3600;
+    return std::fabs(degrees - second) <= 0.00005 + 1e-12 ? second : degrees;
+}

@@ -50,6 +50,11 @@ void GridCellPlace(const GridDef* grid, double sx, double sy, double centreLat, 
 // more than limit.
 long long GridStepCount(double lo, double hi, double step, long long limit);
 
+// The value the grid editor shows for a stored one: a value of four decimals (as grid files were
+// written before they kept values whole) that lies within that rounding of a whole second is
+// that second (0.1667 is 10' 0", not 10' 0.12"); any other value is itself.
+double GridValueShown(double degrees);
+
 // The grid definition file: the XML declaration, the comment "Zorna Grid Definition" and the
 // root GridDef holding one Grid element. Writing gives 0 with the system's error code in *error
 // when the file cannot be written. Reading: 1 read, 0 not a grid file (of another kind, or

@@ -153,11 +153,11 @@ TEST_F(XmlAccess, WriterKeepsTheDeclarationAndTheCommentBeforeTheRoot)
     EXPECT_EQ(std::string::npos, bytes.find("encoding"));
 }
 
-TEST_F(XmlAccess, WriterStoresRealsWithFourDecimalsAndCzechTextAsUtf8)
+TEST_F(XmlAccess, WriterStoresRealsWholeAndCzechTextAsUtf8)
 {
     std::string bytes = ReadBytes(WriteSample());
     EXPECT_EQ("0.5000", RawAttr(bytes, "MainForm", "Scale"));
-    EXPECT_EQ("-12.3457", RawAttr(bytes, "MainForm", "Lat"));
+    EXPECT_EQ("-12.3456789", RawAttr(bytes, "MainForm", "Lat"));
     EXPECT_EQ("-120", RawAttr(bytes, "MainForm", "Left"));
     EXPECT_EQ("640", RawAttr(bytes, "MainForm", "Width"));
     EXPECT_EQ("1", RawAttr(bytes, "MainForm", "Maximized"));
@@ -190,7 +190,7 @@ TEST_F(XmlAccess, ReaderGivesBackWhatTheWriterStored)
     EXPECT_EQ(1, reader.GetRealAttr(mainForm, L"Scale", &scale));
     EXPECT_DOUBLE_EQ(0.5, scale);
     EXPECT_EQ(1, reader.GetRealAttr(mainForm, L"Lat", &lat));
-    EXPECT_DOUBLE_EQ(-12.3457, lat);
+    EXPECT_EQ(-12.3456789, lat);
 
     wchar_t* title = nullptr;
     EXPECT_EQ(1, reader.GetStringAttr(mainForm, L"Title", &title));
@@ -411,7 +411,75 @@ TEST_F(XmlAccess, RealsIgnoreAProcessNumberLocale)
         writer.Save();
     }
     setlocale(LC_NUMERIC, saved.c_str());
-    EXPECT_EQ("1234.5679", RawAttr(ReadBytes(path), "Map", "Scale"));
+    EXPECT_EQ("1234.56789", RawAttr(ReadBytes(path), "Map", "Scale"));
+}
+
+// A real read back is the double that was written, with four decimals where they are exact (as
+// files have always held them); texts of files written before read as they always have.
+TEST_F(XmlAccess, RealsReadBackAsWrittenAndOlderTextsAsBefore)
+{
+    struct Written {
+        double value;
+        const char* text;  // null: only the value is checked
+    } written[] = {
+        {1.0 / 6, "0.16666666666666666"},
+        {1.0 / 12, nullptr},
+        {0.1, "0.1000"},
+        {48.5, "48.5000"},
+        {-0.5, "-0.5000"},
+        {6662600.25, "6662600.2500"},
+        {1234.56789, "1234.56789"},
+        {1.0 / 3600, nullptr},
+        {1e-7, nullptr},
+        {1e300, nullptr},
+        {-2.2250738585072014e-308, nullptr},
+        {0.0, "0.0000"},
+    };
+    std::wstring path = File(L"exact.xml");
+    {
+        CXmlWriter writer(path.c_str());
+        writer.CreateRoot(L"Settings");
+        IXMLDOMElement* e = writer.AddElement(L"Grid");
+        for (size_t i = 0; i < sizeof written / sizeof written[0]; ++i)
+            writer.SetRealAttr(e, (L"V" + std::to_wstring(i)).c_str(), written[i].value);
+        if (e)
+            e->Release();
+        writer.Save();
+    }
+    const std::string bytes = ReadBytes(path);
+    CXmlReader reader(path.c_str());
+    IXMLDOMElement* e = reader.SelectElement(L"Grid");
+    ASSERT_NE(nullptr, e);
+    for (size_t i = 0; i < sizeof written / sizeof written[0]; ++i) {
+        const std::string name = "V" + std::to_string(i);
+        SCOPED_TRACE(name + " = " + RawAttr(bytes, "Grid", name));
+        if (written[i].text)
+            EXPECT_EQ(written[i].text, RawAttr(bytes, "Grid", name));
+        double back = -1;
+        EXPECT_EQ(1, reader.GetRealAttr(e, std::wstring(name.begin(), name.end()).c_str(), &back));
+        EXPECT_EQ(written[i].value, back);
+    }
+    e->Release();
+
+    struct Older {
+        const char* text;
+        double value;
+    } older[] = {
+        {"0.1667", 0.1667}, {"0.0833", 0.0833}, {"48.5000", 48.5}, {"-12.3457", -12.3457}, {" 12.5 ", 12.5},
+        {"1e-07", 1e-7},    {"7", 7.0},
+    };
+    std::string xml = "<?xml version=\"1.0\"?><Root><Grid";
+    for (size_t i = 0; i < sizeof older / sizeof older[0]; ++i)
+        xml += " V" + std::to_string(i) + "=\"" + older[i].text + "\"";
+    CXmlReader old(Raw(L"older.xml", xml + "/></Root>").c_str());
+    IXMLDOMElement* g = old.SelectElement(L"Grid");
+    ASSERT_NE(nullptr, g);
+    for (size_t i = 0; i < sizeof older / sizeof older[0]; ++i) {
+        double back = -1;
+        EXPECT_EQ(1, old.GetRealAttr(g, (L"V" + std::to_wstring(i)).c_str(), &back)) << older[i].text;
+        EXPECT_EQ(older[i].value, back) << older[i].text;
+    }
+    g->Release();
 }
 
 TEST_F(XmlAccess, StringBufferTakesAtMostSizeMinusOneCharacters)

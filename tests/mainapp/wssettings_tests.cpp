@@ -356,7 +356,7 @@ TEST_F(WsFile, ElementsComeInTheirOrderAfterTheComment)
         last = at;
     }
     EXPECT_NE(std::wstring::npos, text.find(L"LatCoarseSetp=\"0.5000\""));
-    EXPECT_NE(std::wstring::npos, text.find(L"LonCoarseSetp=\"0.1667\""));
+    EXPECT_NE(std::wstring::npos, text.find(L"LonCoarseSetp=\"0.16666666666666666\""));
     EXPECT_EQ(std::wstring::npos, text.find(L"CoarseStep"));
     EXPECT_NE(std::wstring::npos, text.find(L"Name=\"Síť ČR – KFME\""));
     EXPECT_NE(std::wstring::npos, text.find(L"Delimiter=\"|\""));
@@ -394,7 +394,7 @@ TEST_F(WsFile, ReadingBackRestoresEveryAttribute)
     EXPECT_DOUBLE_EQ(0.0833, g->LatFineStep);
     EXPECT_DOUBLE_EQ(12.0, g->LonMin);
     EXPECT_DOUBLE_EQ(18.375, g->LonMax);
-    EXPECT_DOUBLE_EQ(0.1667, g->LonCoarseStep);  // four decimals are what the file keeps
+    EXPECT_EQ(1.0 / 6, g->LonCoarseStep);  // the step itself, not four decimals of it
     EXPECT_DOUBLE_EQ(0.0, g->LonFineStep);
     EXPECT_STREQ(L"Druhá", static_cast<const GridDef*>(r.Grids.GetItems()[1])->Name);
 

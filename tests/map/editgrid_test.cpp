@@ -207,7 +207,7 @@ TEST_F(GridEditor, ANewGridStartsEmpty)
     EXPECT_EQ(48.0, grid.LatMin);
 }
 
-TEST_F(GridEditor, SavedFileLoadsBackRoundedToFourDecimals)
+TEST_F(GridEditor, SavedFileLoadsBackWhole)
 {
     wintest::ScopedTempFolder folder(L"editgrid_file");
     g_chosenFile = folder.File(L"kfme.xml");
@@ -224,8 +224,41 @@ TEST_F(GridEditor, SavedFileLoadsBackRoundedToFourDecimals)
         Press(d, IDOK);
     });
     EXPECT_EQ(1, result);
-    EXPECT_NEAR(0.1667, grid.LonCoarseStep, 1e-12);  // 10' stored as 0.1667
-    EXPECT_NEAR(49.3, grid.LatMin, 1e-12);
+    EXPECT_EQ(1.0 / 6, grid.LonCoarseStep);  // 10', not the 0.1667 of four decimals
+    EXPECT_EQ(49.3, grid.LatMin);
+}
+
+// Steps of a grid file written with four decimals show as the whole seconds they stood for;
+// saved again, the grid gets the steps themselves. Other values show as they are.
+TEST_F(GridEditor, FourDecimalStepsShowAsTheirWholeSeconds)
+{
+    GridDef grid = Grid();
+    grid.LatCoarseStep = 0.1;
+    grid.LatFineStep = 0.0501;   // 3' 0,36": further than the rounding of four decimals
+    grid.LonCoarseStep = 0.1667;  // 10' 0,12" as written, 10' meant
+    grid.LonFineStep = 0.0833;    // 4' 59,88" as written, 5' meant
+    grid.LonMax = 18.123456;      // not a value of four decimals: 18 7' 24,44"
+    struct Shown {
+        int first;
+        const wchar_t *degrees, *minutes, *seconds;
+    } shown[] = {
+        {108, L"0", L"6", L"0,00"}, {111, L"0", L"3", L"0,36"}, {120, L"0", L"10", L"0,00"},
+        {123, L"0", L"5", L"0,00"}, {117, L"18", L"7", L"24,44"}, {102, L"49", L"18", L"0,00"},
+    };
+    int result = Show(0, &grid, [&](HWND d) {
+        for (const Shown& s : shown) {
+            EXPECT_EQ(s.degrees, Text(d, s.first)) << s.first;
+            EXPECT_EQ(s.minutes, Text(d, s.first + 1)) << s.first;
+            EXPECT_EQ(s.seconds, Text(d, s.first + 2)) << s.first;
+        }
+        wintest::SaveScreenshot(d, L"map_editgrid_fourdecimals");
+        Set(d, IDC_GRID_NAME, L"KFME");
+        Press(d, IDOK);
+    });
+    EXPECT_EQ(1, result);
+    EXPECT_EQ(1.0 / 6, grid.LonCoarseStep);
+    EXPECT_EQ(1.0 / 12, grid.LonFineStep);
+    EXPECT_NEAR(0.0501, grid.LatFineStep, 1e-8);  // read back from its shown seconds
 }
 
 TEST_F(GridEditor, WrongFilesAndUnwritablePathsAreReported)

@@ -67,7 +67,9 @@ TEST(GridCells, LineCountsKeepTheLastLine)
     EXPECT_EQ(1001, GridStepCount(0, INFINITY, 1, 1000));
 }
 
-TEST(GridFile, RoundTripKeepsFourDecimalsAndTheName)
+// The file keeps each step as it is (a 10' step is 1/6 degree, not 0.1667, which drifts off the
+// border over 42 columns), the name intact; a file of four decimals still reads as it did.
+TEST(GridFile, RoundTripKeepsTheStepsAndTheName)
 {
     wintest::ScopedTempFolder folder(L"gridfile");
     std::wstring path = folder.File(L"síť.xml");
@@ -85,14 +87,27 @@ TEST(GridFile, RoundTripKeepsFourDecimalsAndTheName)
     EXPECT_NE(std::string::npos, bytes.find("<!--Zorna Grid Definition-->"));
     EXPECT_NE(std::string::npos, lines.find("<GridDef>\n\t<Grid Name=\"KFME \xC4\x8C" "esko\" LatMin=\"48.5000\" "
                                             "LatMax=\"51.1000\" LatCoarseSetp=\"0.1000\" LatFineStep=\"0.0500\" "
-                                            "LonMin=\"12.0000\" LonMax=\"19.0000\" LonCoarseSetp=\"0.1667\" "
-                                            "LonFineStep=\"0.0833\"/>\n</GridDef>"))
+                                            "LonMin=\"12.0000\" LonMax=\"19.0000\" LonCoarseSetp=\"0.16666666666666666\" "
+                                            "LonFineStep=\"0.08333333333333333\"/>\n</GridDef>"))
         << bytes;
     GridDef back;
     memset(&back, 0xCC, sizeof back);
     ASSERT_EQ(1, ReadGridDefFile(path.c_str(), &back));
     EXPECT_STREQ(L"KFME Česko", back.Name);
     EXPECT_EQ(48.5, back.LatMin);
+    EXPECT_EQ(1.0 / 6, back.LonCoarseStep);
+    EXPECT_EQ(1.0 / 12, back.LonFineStep);
+    EXPECT_EQ(0.05, back.LatFineStep);
+    // 42 coarse columns end on the grid's edge, not 0.014 degrees short of it.
+    EXPECT_EQ(19.0, back.LonMin + GridStepCount(back.LonMin, back.LonMax, back.LonCoarseStep, 1000) * back.LonCoarseStep);
+
+    const std::wstring older = folder.File(L"starsi.xml");
+    ASSERT_TRUE(wintest::WriteUtf8File(older, L"<?xml version=\"1.0\"?>\r\n<!--Zorna Grid Definition-->\r\n<GridDef>\r\n"
+                                              L"\t<Grid Name=\"KFME\" LatMin=\"48.5000\" LatMax=\"51.1000\" "
+                                              L"LatCoarseSetp=\"0.1000\" LatFineStep=\"0.0500\" LonMin=\"12.0000\" "
+                                              L"LonMax=\"19.0000\" LonCoarseSetp=\"0.1667\" LonFineStep=\"0.0833\"/>\r\n"
+                                              L"</GridDef>\r\n"));
+    ASSERT_EQ(1, ReadGridDefFile(older.c_str(), &back));
     EXPECT_EQ(0.1667, back.LonCoarseStep);
     EXPECT_EQ(0.0833, back.LonFineStep);
 }
