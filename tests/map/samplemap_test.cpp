@@ -113,6 +113,9 @@ TEST_F(SampleMap, LayersTileTheBorderAndHoldEverySampleLocality)
     ASSERT_EQ(1, ReadGridDefFile(folder.File(zor::kSampleGridFile).c_str(), &kfme));
     EXPECT_STREQ(L"KFME", kfme.Name);
     EXPECT_EQ(0.05, kfme.LatFineStep);
+    // The steps themselves (10' and 5'): the coarse grid reaches the border's eastern end.
+    EXPECT_EQ(1.0 / 6, kfme.LonCoarseStep);
+    EXPECT_EQ(1.0 / 12, kfme.LonFineStep);
 
     std::vector<Rings> border = ReadLayer(folder.File(zor::kSampleBorderLayer));
     std::vector<Rings> regions = ReadLayer(folder.File(zor::kSampleRegionLayer));
