@@ -94,3 +94,31 @@ void SquareOutline(double hx, double hy, std::vector<double>* xy)
 {
     *xy = {-hx, -hy, hx, -hy, hx, hy, -hx, hy};
 }
+
+void StarOutline(double hx, double hy, std::vector<double>* xy)
+{
+    // The inner vertices lie at sin 18 / sin 54 of the outer radius.
+    const double inner = std::sin(kMapPi / 10) / std::sin(3 * kMapPi / 10);
+    xy->clear();
+    xy->reserve(20);
+    for (int i = 0; i < 10; ++i) {
+        const double angle = kMapPi / 2 + i * kMapPi / 5, r = i % 2 ? inner : 1.0;
+        xy->push_back(hx * r * std::cos(angle));
+        xy->push_back(hy * r * std::sin(angle));
+    }
+}
+
+void GlDrawSymbolArea(const std::vector<double>& outline)
+{
+    const int n = (int)outline.size() / 2;
+    if (n < 3)
+        return;
+    std::vector<double> fan;
+    fan.reserve(outline.size() + 4);
+    fan.push_back(0);
+    fan.push_back(0);
+    fan.insert(fan.end(), outline.begin(), outline.end());
+    fan.push_back(outline[0]);
+    fan.push_back(outline[1]);
+    GlDrawVertices(GL_TRIANGLE_FAN, fan.data(), n + 2);
+}

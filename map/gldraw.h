@@ -34,6 +34,12 @@ void GlDrawHatching(double cx, double cy, double spacing, double extent, double 
 void GlDrawVertices(GLenum mode, const double* xy, int n);
 
 // Outline of a circle of n vertices with half sizes hx, hy about the origin (vertex i at angle
-// 2 pi i / n), or of the square of those half sizes.
+// 2 pi i / n), of the square of those half sizes, or of the five-pointed star reaching them (ten
+// vertices from the top point round, the inner ones where the pentagram's lines cross).
 void CircleOutline(int n, double hx, double hy, std::vector<double>* xy);
 void SquareOutline(double hx, double hy, std::vector<double>* xy);
+void StarOutline(double hx, double hy, std::vector<double>* xy);
+
+// The area of a symbol's outline (about the origin, which it surrounds) as a fan of triangles
+// from the origin: right for the star too, where a polygon drawn as OpenGL fills it is not.
+void GlDrawSymbolArea(const std::vector<double>& outline);

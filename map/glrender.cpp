@@ -328,6 +328,8 @@ bool MakeSymbol(const LegendStyle* st, const MapRenderContext* ctx, double x, do
         CircleOutline((int)n, out->Hx, out->Hy, &out->Outline);
     } else if (st->SymbShape == SYMBOL_SQUARE) {
         SquareOutline(out->Hx, out->Hy, &out->Outline);
+    } else if (st->SymbShape == SYMBOL_STAR) {
+        StarOutline(out->Hx, out->Hy, &out->Outline);
     } else {
         return false;
     }
@@ -361,14 +363,14 @@ void DrawGroupsBatched(const LegendStyle* st, const MapRenderContext* ctx, const
             continue;
         const int n = (int)sym.Outline.size() / 2;
         if (fill && n >= 3) {
+            // A fan from the point, which every symbol surrounds (the star is not convex).
             const GLfloat a = (GLfloat)BlendedOpacity(alpha, g->K[i]);
-            for (int v = 1; v + 1 < n; ++v) {
-                const int corner[3] = {0, v, v + 1};
-                for (int c : corner) {
-                    tri.push_back(x + sym.Outline[2 * c]);
-                    tri.push_back(y + sym.Outline[2 * c + 1]);
+            for (int v = 0; v < n; ++v) {
+                const int w = (v + 1) % n;
+                tri.insert(tri.end(), {x, y, x + sym.Outline[2 * v], y + sym.Outline[2 * v + 1], x + sym.Outline[2 * w],
+                                       y + sym.Outline[2 * w + 1]});
+                for (int c = 0; c < 3; ++c)
                     colours.insert(colours.end(), {r, gr, b, a});
-                }
             }
         }
         if (outline) {
@@ -485,7 +487,7 @@ void DrawPointSymbolGl(const LegendStyle* style, double x, double y, const MapRe
     glTranslated(x, y, 0);
     if (inside) {
         GlBeginStencilMask();
-        GlDrawVertices(GL_POLYGON, sym.Outline.data(), n);
+        GlDrawSymbolArea(sym.Outline);
         GlUseStencilMask();
         glDisable(GL_STENCIL_TEST);
     }

@@ -33,7 +33,7 @@ enum LegendSymbol
 {
     SYMBOL_CIRCLE = 0,
     SYMBOL_SQUARE = 1,
-    SYMBOL_STAR = 2,  // kept in files; draws nothing
+    SYMBOL_STAR = 2,  // a five-pointed star
 };
 
 // How a layer is drawn; a plain record of fixed size, copied whole. Sizes in millimetres.

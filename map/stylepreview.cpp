@@ -31,14 +31,13 @@ void DrawLineSample(const LegendStyle& s, double W, double H, double px)
     }
 }
 
-// The outline masked into the stencil, then the fill and the hatching inside it.
+// The outline (about the origin) masked into the stencil, then the fill and the hatching inside it.
 void FillAndHatch(const LegendStyle& s, const std::vector<double>& outline, double fillHalf, double hatchExtent,
                   double px)
 {
-    const int n = (int)outline.size() / 2;
     if (s.Fill) {
         GlBeginStencilMask();
-        GlDrawVertices(GL_POLYGON, outline.data(), n);
+        GlDrawSymbolArea(outline);
         GlUseStencilMask();
         GlColor(s.FillColor, FillOpacity(s.FillTransp));
         glRectd(-fillHalf, -fillHalf, fillHalf, fillHalf);
@@ -46,7 +45,7 @@ void FillAndHatch(const LegendStyle& s, const std::vector<double>& outline, doub
     }
     if (s.Pattern) {
         GlBeginStencilMask();
-        GlDrawVertices(GL_POLYGON, outline.data(), n);
+        GlDrawSymbolArea(outline);
         GlUseStencilMask();
         GlWidthMm(s.PatternSize, px);
         GlColor(s.PatternColor);
@@ -83,6 +82,8 @@ void DrawSymbolSample(const LegendStyle& s, double W, double H, double px)
             CircleOutline((int)n, r, r, &outline);
     } else if (s.SymbShape == SYMBOL_SQUARE) {
         SquareOutline(r, r, &outline);
+    } else if (s.SymbShape == SYMBOL_STAR) {
+        StarOutline(r, r, &outline);
     } else {
         return;  // other shapes show only the background
     }

@@ -283,8 +283,8 @@ TEST(Renderer, OutOfRangeStylesDrawNothingAndReturn)
     huge->Style.SymbSize = 1e9;  // a circle of millions of vertices
     LegendItem* tiny = s.Layer(L"t", SHPT_MULTIPOINT, {MakeShape(SHPT_MULTIPOINT, {{15, 50}})});
     tiny->Style.SymbSize = 0.2;  // under 3 / (pi pixels per mm): no vertex
-    LegendItem* star = s.Layer(L"s", SHPT_POINT, {MakeShape(SHPT_POINT, {{15.5, 50.5}})});
-    star->Style.SymbShape = SYMBOL_STAR;
+    LegendItem* unknown = s.Layer(L"s", SHPT_POINT, {MakeShape(SHPT_POINT, {{15.5, 50.5}})});
+    unknown->Style.SymbShape = SYMBOL_STAR + 1;  // a shape no version has had
     GridDef grid = {};
     grid.LatMax = grid.LonMax = 90;
     grid.LatCoarseStep = grid.LonCoarseStep = 1e-6;  // ten billion cells

@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "map/glbitmap.h"
 #include "map/legend.h"
+#include "map/mapunits.h"
 #include "map/stylepreview.h"
 
 namespace {
@@ -102,14 +106,6 @@ TEST(StylePreview, TransparentFillShowsTheCheckerboard)
 
 TEST(StylePreview, SymbolsAndHatchingWithinLimits)
 {
-    // A star shows only the background.
-    LegendStyle star = Symbol(SYMBOL_STAR);
-    star.Fill = true;
-    star.FillColor = RGB(255, 0, 0);
-    Preview p = Render(star, 16, 16, 0);
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x)
-            ASSERT_EQ(GetSysColor(COLOR_WINDOW), p.At(x, y));
     // A symbol larger than the preview is held inside it.
     LegendStyle big = Symbol(SYMBOL_SQUARE);
     big.SymbSize = 100;
@@ -130,6 +126,40 @@ TEST(StylePreview, SymbolsAndHatchingWithinLimits)
         EXPECT_NE(nullptr, hp.bitmap);
         EXPECT_LT(GetTickCount() - start, 2000u);
     }
+}
+
+// The star: its centre and its points in the fill colour, the gaps between the points (one of
+// them straight below the centre) the background; a pentagram covers 1.12 r^2 of the 4 r^2 of
+// the square it stands in.
+TEST(StylePreview, TheStarShowsItsFivePoints)
+{
+    const COLORREF red = RGB(255, 0, 0), window = GetSysColor(COLOR_WINDOW);
+    LegendStyle star = Symbol(SYMBOL_STAR);
+    star.Fill = true;
+    star.FillColor = red;
+    star.Border = false;
+    star.SymbSize = 10;
+    const int side = 64;
+    Preview p = Render(star, side, side, 0);
+    ASSERT_NE(nullptr, p.bitmap);
+    double px = 0, py = 0;
+    DevicePixelsPerMm(nullptr, &px, &py);
+    const double r = std::min(5.0, side / py / 2.2) * px;  // the outer radius in pixels
+    const double c = side / 2.0;
+    auto at = [&](double degrees, double radius) {
+        const double a = degrees * kMapPi / 180;
+        return p.At((int)std::floor(c + radius * r * std::cos(a)), (int)std::floor(c - radius * r * std::sin(a)));
+    };
+    EXPECT_EQ(red, at(0, 0)) << "the centre";
+    for (double point : {90.0, 162.0, 234.0, 306.0, 18.0})
+        EXPECT_EQ(red, at(point, 0.6)) << "the point at " << point;
+    for (double gap : {270.0, 126.0, 54.0, 198.0, 342.0})
+        EXPECT_EQ(window, at(gap, 0.75)) << "the gap at " << gap;
+    int filled = 0;
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x)
+            filled += p.At(x, y) == red;
+    EXPECT_NEAR(1.1226, filled / (r * r), 0.25);
 }
 
 TEST(StylePreview, BitmapsLargerThanTheLimitAreRefused)
