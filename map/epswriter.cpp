@@ -1,10 +1,16 @@
 #include "map/epswriter.h"
 
 #include <cmath>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "shellcontract/zm_protocol.h"
+#include "map/gldraw.h"
 #include "map/glrender.h"
+#include "map/epsbackdrop.h"
+#include "map/hatching.h"
+#include "map/pointgroups.h"
 #include "map/griddef.h"
 #include "map/layershapes.h"
 #include "map/mappicture.h"
@@ -56,6 +62,14 @@ public:
         Put(op);
         Put(" ");
     }
+    // "x0 y0 moveto x1 y1 lineto " of a segment in points, wrapped first when the line is long.
+    void Segment(int x0, int y0, int x1, int y1)
+    {
+        if (column_ >= kWrapAt)
+            Put("\n");
+        Pair(x0, y0, "moveto");
+        Pair(x1, y1, "lineto");
+    }
     void Colour(COLORREF colour)
     {
         char text[48];
@@ -102,12 +116,145 @@ void WriteRunsBox(EpsStream& out, const LayerShape* entry, bool closed)
     out.Put("} def\n");
 }
 
-void WritePolygonLayerEps(EpsStream& out, const LegendStyle& st, LayerShape* entry)
+// The writer's state across the layers: the fills painted so far, kept while a transparent fill
+// is still to be blended over them.
+struct EpsLayers
+{
+    EpsBackdrop Backdrop;
+    bool KeepBackdrop = false;  // a transparent fill lies above the layer being written
+};
+
+// A point of the drawing in whole points.
+void EpsPoint(const MapEpsContext* ctx, double x, double y, int* px, int* py)
+{
+    *px = TruncToInt32((x - ctx->Left) * ctx->XScale);
+    *py = TruncToInt32((y - ctx->Bottom) * ctx->YScale);
+}
+
+// The hatching lines of the style across a box of points from (cx, cy), stroked in the pattern's
+// colour and width within the clip the caller set.
+void WriteHatching(EpsStream& out, const LegendStyle& st, const MapEpsContext* ctx, double cx, double cy,
+                   const double box[4])
+{
+    std::vector<double> segments;
+    HatchSegments(cx, cy, st.PatternWidth * ctx->PixelsPerMmX, st.PatternRotation, st.PatternType > 0, box[0],
+                  box[1], box[2], box[3], &segments);
+    if (segments.empty())
+        return;
+    out.Put("newpath\n");
+    for (size_t i = 0; i + 3 < segments.size(); i += 4)
+        out.Segment(TruncToInt32(segments[i]), TruncToInt32(segments[i + 1]), TruncToInt32(segments[i + 2]),
+                    TruncToInt32(segments[i + 3]));
+    out.Put("\n");
+    out.Width(st.PatternSize);
+    out.Colour(st.PatternColor);
+    out.Put("stroke\n");
+}
+
+// The box of a shape's runs (map units, y scaled).
+void RunsBox(const LayerShape* entry, double box[4])
+{
+    box[0] = box[1] = INFINITY;
+    box[2] = box[3] = -INFINITY;
+    for (int r = 0; r < entry->Runs->GetCount(); ++r) {
+        const double* run = (const double*)entry->Runs->GetItems()[r];
+        for (int i = 0; i < entry->RunCounts->GetItems()[r]; ++i) {
+            box[0] = std::fmin(box[0], run[2 * i]);
+            box[1] = std::fmin(box[1], run[2 * i + 1]);
+            box[2] = std::fmax(box[2], run[2 * i]);
+            box[3] = std::fmax(box[3], run[2 * i + 1]);
+        }
+    }
+}
+
+bool BoxesMeet(const double a[4], const double b[4], double meet[4])
+{
+    meet[0] = std::fmax(a[0], b[0]);
+    meet[1] = std::fmax(a[1], b[1]);
+    meet[2] = std::fmin(a[2], b[2]);
+    meet[3] = std::fmin(a[3], b[3]);
+    return meet[0] <= meet[2] && meet[1] <= meet[3];
+}
+
+// "gsave a<n> clip ..." of the named areas of a region.
+void ClipToAreas(EpsStream& out, const std::vector<int>& areas)
+{
+    out.Put("gsave");
+    for (int area : areas) {
+        out.Put(" a");
+        out.Number(area);
+        out.Put(" clip");
+    }
+    out.Put("\n");
+}
+
+// The shape's "box" kept under a name of its own for the fills above that clip to it.
+int NameBox(EpsStream& out, EpsBackdrop& backdrop, const LayerShape* entry, const double box[4])
+{
+    const int self = backdrop.NameArea(entry, box);
+    out.Put("/a");
+    out.Number(self);
+    out.Put(" /box load def\n");
+    return self;
+}
+
+// A transparent fill of the shape in "box": the colour over the paper, then over each region
+// painted below it within that region; the pieces become regions themselves.
+void WriteBlendedFill(EpsStream& out, const LegendStyle& st, const LayerShape* entry, EpsLayers& layers)
+{
+    EpsBackdrop& backdrop = layers.Backdrop;
+    double box[4];
+    RunsBox(entry, box);
+    const double opacity = FillOpacity(st.FillTransp);
+    const COLORREF onPaper = BlendColour(st.FillColor, RGB(255, 255, 255), opacity);
+    out.Colour(onPaper);
+    out.Put("box fill\n");
+    std::vector<EpsBackdrop::Region> pieces;
+    for (const EpsBackdrop::Region& below : backdrop.Regions()) {
+        double meet[4];
+        if (!BoxesMeet(box, below.Box, meet))
+            continue;
+        const COLORREF colour = BlendColour(st.FillColor, below.Colour, opacity);
+        ClipToAreas(out, below.Areas);
+        out.Colour(colour);
+        out.Put("box fill grestore\n");
+        pieces.push_back({below.Areas, colour, {meet[0], meet[1], meet[2], meet[3]}, 0});
+    }
+    if (layers.KeepBackdrop) {
+        const int self = NameBox(out, backdrop, entry, box);
+        backdrop.AddRegion({self}, onPaper, box);
+        for (EpsBackdrop::Region& piece : pieces) {
+            piece.Areas.push_back(self);
+            backdrop.AddRegion(piece.Areas, piece.Colour, piece.Box);
+        }
+    }
+}
+
+void WritePolygonLayerEps(EpsStream& out, const LegendStyle& st, LayerShape* entry, const MapEpsContext* ctx,
+                          EpsLayers& layers)
 {
     WriteRunsBox(out, entry, true);
-    if (st.Fill) {
+    if (st.Fill && FillOpacity(st.FillTransp) < 1) {
+        WriteBlendedFill(out, st, entry, layers);
+    } else if (st.Fill) {
         out.Colour(st.FillColor);
         out.Put("box fill\n");
+        if (layers.KeepBackdrop) {
+            double box[4];
+            RunsBox(entry, box);
+            layers.Backdrop.AddRegion({NameBox(out, layers.Backdrop, entry, box)}, st.FillColor, box);
+        }
+    }
+    if (st.Pattern) {
+        double box[4];
+        RunsBox(entry, box);
+        int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+        EpsPoint(ctx, box[0], box[1], &x0, &y0);
+        EpsPoint(ctx, box[2], box[3], &x1, &y1);
+        const double points[4] = {(double)x0, (double)y0, (double)x1 + 1, (double)y1 + 1};
+        out.Put("gsave box clip\n");
+        WriteHatching(out, st, ctx, 0, 0, points);
+        out.Put("grestore\n");
     }
     if (st.Border) {
         out.Width(st.BorderWidth);
@@ -141,7 +288,8 @@ void WriteRectShape(EpsStream& out, int x0, int y0, int x1, int y1)
     out.Pair(x0, y1, "lineto closepath} def\n");
 }
 
-void WritePointLayerEps(EpsStream& out, const LegendStyle& st, LayerShape* entry, const MapEpsContext* ctx)
+void WritePointLayerEps(EpsStream& out, const LegendStyle& st, LayerShape* entry, const MapEpsContext* ctx,
+                        EpsLayers& layers)
 {
     const GridDef* grid = ctx->GridLevel >= 1 ? SelectedGrid(ctx->GridCombo) : nullptr;
     const int fine = ctx->GridLevel == 2;
@@ -157,41 +305,81 @@ void WritePointLayerEps(EpsStream& out, const LegendStyle& st, LayerShape* entry
     }
     const bool wholeCell = st.FullCell && grid && c > 0;
     const double half = c > 1e-7 ? c / 1.6 : 0;
-    const int hx = TruncToInt32((c > 1e-7 ? half : ctx->UnitsPerPixel * ctx->PixelsPerMmX * st.SymbSize / 2) * ctx->XScale);
-    const int hy = TruncToInt32((c > 1e-7 ? half : ctx->UnitsPerPixel * ctx->PixelsPerMmY * st.SymbSize / 2) * ctx->YScale);
+    const double ux = c > 1e-7 ? half : ctx->UnitsPerPixel * ctx->PixelsPerMmX * st.SymbSize / 2;
+    const double uy = c > 1e-7 ? half : ctx->UnitsPerPixel * ctx->PixelsPerMmY * st.SymbSize / 2;
+    const int hx = TruncToInt32(ux * ctx->XScale), hy = TruncToInt32(uy * ctx->YScale);
+    // The symbol's outline about the point, in map units (y scaled), for what lies below it.
+    std::vector<double> outline;
+    double reachX = ux, reachY = uy;
     if (wholeCell) {
         const int w = TruncToInt32((cell[2] - cell[0]) * ctx->XScale), h = TruncToInt32((cell[3] - cell[1]) * ctx->YScale);
         const int sx = w / 2, sy = h / 2;
         WriteRectShape(out, -sx, -sy, w - sx, h - sy);
+        reachX = (cell[2] - cell[0]) / 2;
+        reachY = (cell[3] - cell[1]) / 2;
+        SquareOutline(reachX, reachY, &outline);
     } else if (st.SymbShape == SYMBOL_CIRCLE) {
         out.Put("/ptshape {0 0 ");
         out.Number(hx);
         out.Put(" 0 360 arc} def\n");
     } else if (st.SymbShape == SYMBOL_SQUARE) {
         WriteRectShape(out, -hx, -hy, hx, hy);
+        SquareOutline(ux, uy, &outline);
+    } else if (st.SymbShape == SYMBOL_STAR) {
+        std::vector<double> star;
+        StarOutline(hx, hy, &star);
+        out.Put("/ptshape {newpath ");
+        for (int i = 0; i < 10; ++i)
+            out.Pair(TruncToInt32(star[2 * i]), TruncToInt32(star[2 * i + 1]), i ? "lineto" : "moveto");
+        out.Put("closepath} def\n");
+        StarOutline(ux, uy, &outline);
     } else {
         return;  // no other shape is drawn: no procedure and no symbols
     }
-    for (int r = 0; r < entry->Runs->GetCount(); ++r) {
-        const double* run = (const double*)entry->Runs->GetItems()[r];
-        const int n = entry->RunCounts->GetItems()[r];
-        for (int i = 0; i < n; ++i) {
-            double x = run[2 * i], y = run[2 * i + 1];
-            if (grid)
-                SnapToGridCell(grid, ctx->CentreLat, ctx->YFactor, &x, &y, fine, nullptr);
-            out.Put("gsave\n");
-            out.Point(x, y, "translate\n", false);
-            if (st.Fill) {
-                out.Colour(st.FillColor);
-                out.Put("ptshape fill\n");
+    const bool hatched = st.Pattern && st.PatternWidth > 0;
+    if (hatched) {
+        // One hatching about the point for every symbol of the layer, as the screen hatches them.
+        const double reach[4] = {-reachX * ctx->XScale - 1, -reachY * ctx->YScale - 1, reachX * ctx->XScale + 1,
+                                 reachY * ctx->YScale + 1};
+        out.Put("/pthatch {\n");
+        WriteHatching(out, st, ctx, 0, 0, reach);
+        out.Put("} def\n");
+    }
+    if (!PointGroupsMatch(entry->Groups, grid, fine, ctx->CentreLat, ctx->YFactor)) {
+        FreePointGroups(entry->Groups);
+        entry->Groups = GroupPoints(entry->Runs, entry->RunCounts, grid, fine, ctx->CentreLat, ctx->YFactor);
+    }
+    const PointGroups* g = entry->Groups;
+    const double opacity = FillOpacity(st.FillTransp);
+    std::vector<double> placed;
+    for (int i = 0; g && i < g->Count; ++i) {
+        const double x = g->X[i], y = g->Y[i];
+        out.Put("gsave\n");
+        out.Point(x, y, "translate\n", false);
+        if (st.Fill) {
+            // Several records on one spot are as dark as on screen; a transparent fill is its
+            // colour over what was painted below.
+            const double a = BlendedOpacity(opacity, g->K[i]);
+            const COLORREF colour = a < 1 ? BlendColour(st.FillColor, layers.Backdrop.ColourAt(x, y), a) : st.FillColor;
+            out.Colour(colour);
+            out.Put("ptshape fill\n");
+            if (layers.KeepBackdrop) {
+                placed.resize(outline.size());
+                for (size_t v = 0; v + 1 < outline.size(); v += 2) {
+                    placed[v] = x + outline[v];
+                    placed[v + 1] = y + outline[v + 1];
+                }
+                layers.Backdrop.AddSymbol(x, y, reachX, reachY, placed, colour);
             }
-            if (st.Border && !wholeCell) {
-                out.Width(st.BorderWidth);
-                out.Colour(st.BorderColor);
-                out.Put("ptshape stroke\n");
-            }
-            out.Put("grestore\n");
         }
+        if (hatched)
+            out.Put("gsave ptshape clip pthatch grestore\n");
+        if (st.Border && !wholeCell) {
+            out.Width(st.BorderWidth);
+            out.Colour(st.BorderColor);
+            out.Put("ptshape stroke\n");
+        }
+        out.Put("grestore\n");
     }
 }
 
@@ -223,7 +411,7 @@ void WriteGridLayerEps(EpsStream& out, const LegendItem* item, const MapEpsConte
     }
 }
 
-void WriteLegendItemEps(EpsStream& out, LegendItem* item, const MapEpsContext* ctx)
+void WriteLegendItemEps(EpsStream& out, LegendItem* item, const MapEpsContext* ctx, EpsLayers& layers)
 {
     if (!EnsureItemShapes(item, ctx->MainWindow, ctx->Display, ctx->MapFolder)) {
         if (IsGridItem(item))
@@ -236,12 +424,15 @@ void WriteLegendItemEps(EpsStream& out, LegendItem* item, const MapEpsContext* c
         LayerShape* entry = (LayerShape*)item->Shapes->GetItems()[i];
         if (!entry || !entry->Shape || entry->Shape->nVertices <= 0)
             continue;  // a record the file could not give, or a null shape
-        if (item->Rebuild || !entry->Built)
+        if (item->Rebuild || !entry->Built) {
             BuildShapeRuns(entry, ctx->UnitsPerPixel, ctx->CentreLat, ctx->YFactor, st.StyleType == STYLE_AREA);
+            FreePointGroups(entry->Groups);  // grouped from the runs there were
+            entry->Groups = nullptr;
+        }
         switch (st.StyleType) {
         case STYLE_LINE: WritePolylineLayerEps(out, st, entry); break;
-        case STYLE_AREA: WritePolygonLayerEps(out, st, entry); break;
-        case STYLE_SYMBOL: WritePointLayerEps(out, st, entry, ctx); break;
+        case STYLE_AREA: WritePolygonLayerEps(out, st, entry, ctx, layers); break;
+        case STYLE_SYMBOL: WritePointLayerEps(out, st, entry, ctx, layers); break;
         default: break;
         }
     }
@@ -276,9 +467,19 @@ bool WriteLegendEps(const MapEpsContext* ctx, int width, int height)
     out.Put(ctx->Title ? ctx->Title : "");
     out.Put("\n");
     const int count = (int)SendMessageW(ctx->Legend, LVM_GETITEMCOUNT, 0, 0);
+    // The fills painted are kept for as long as a transparent fill is still to come.
+    int topTransparent = count;
+    for (int i = 0; i < count && topTransparent == count; ++i) {
+        const LegendItem* item = LegendItemAt(ctx->Legend, i);
+        if (item && LegendItemChecked(ctx->Legend, i) && item->Style.Fill && FillOpacity(item->Style.FillTransp) < 1 &&
+            (item->Style.StyleType == STYLE_AREA || item->Style.StyleType == STYLE_SYMBOL))
+            topTransparent = i;
+    }
+    EpsLayers layers;
     for (int i = count - 1; i >= 0 && !out.Failed(); --i) {
+        layers.KeepBackdrop = i > topTransparent;
         if (LegendItemChecked(ctx->Legend, i))
-            WriteLegendItemEps(out, LegendItemAt(ctx->Legend, i), ctx);
+            WriteLegendItemEps(out, LegendItemAt(ctx->Legend, i), ctx, layers);
     }
     out.Put("%%EndDocument\n");
     SendMessageW(ctx->MainWindow, ZM_SET_RECORD_FILTER, MAKEWPARAM(ctx->Display, 0), 0);

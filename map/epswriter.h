@@ -1,6 +1,9 @@
 // The map as Encapsulated PostScript: every checked legend item, from the last to the first, as
-// PostScript procedures that are defined and then filled or stroked. Coordinates are whole
-// points from the drawing's left bottom corner; numbers never depend on the C library's locale.
+// PostScript procedures that are defined and then filled, hatched (lines of the pattern clipped
+// to them) or stroked. PostScript has no transparency: a transparent fill is its colour blended
+// over the fills painted below it (the records of one spot as dark as on screen). Coordinates
+// are whole points from the drawing's left bottom corner; numbers never depend on the C
+// library's locale.
 #pragma once
 #include <windows.h>
 

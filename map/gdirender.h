@@ -1,7 +1,10 @@
 // The map drawn with GDI into a device context, for the enhanced metafile of the picture export:
 // every checked legend item from the last to the first, as the OpenGL renderer walks them. Areas
-// are paths filled with a solid or hatch brush, symbols ellipses or rectangles; pens and brushes
-// are made once per layer, and records on one spot are drawn once. The background is not painted.
+// are paths, symbols ellipses, rectangles or stars; each is filled as the screen fills it (a
+// transparent fill blended over what lies below, the records of one spot as dark as on screen),
+// hatched with lines of the pattern's colour, width, spacing and angle clipped to it, and
+// outlined. Pens and brushes are made once per layer, and records on one spot are drawn once.
+// The background is not painted.
 #pragma once
 #include <windows.h>
 
@@ -27,5 +30,3 @@ struct MapGdiContext
 
 void RenderLegendGdi(const MapGdiContext* ctx);
 
-// The hatch style that stands for a style's hatching: by its rotation, crossed or single.
-int HatchStyleOf(const LegendStyle* style);

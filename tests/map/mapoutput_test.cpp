@@ -216,19 +216,6 @@ TEST(MapPicture, SizesAndTruncation)
     for (const auto& c : cuts)
         EXPECT_EQ(c.expected, TruncToInt32(c.value)) << c.value;
 
-    struct {
-        double rotation;
-        int type;
-        int hatch;
-    } hatches[] = {{0, 0, HS_HORIZONTAL}, {45, 0, HS_FDIAGONAL},  {-45, 0, HS_FDIAGONAL}, {90, 0, HS_VERTICAL},
-                   {135, 0, HS_BDIAGONAL}, {200, 0, HS_HORIZONTAL}, {45, 1, HS_CROSS},     {30, 1, HS_DIAGCROSS},
-                   {0, 1, HS_CROSS}};
-    for (const auto& h : hatches) {
-        LegendStyle st = {};
-        st.PatternRotation = h.rotation;
-        st.PatternType = h.type;
-        EXPECT_EQ(h.hatch, HatchStyleOf(&st)) << h.rotation << " " << h.type;
-    }
 }
 
 TEST(MapPicture, PostScriptHeaderAlone)
@@ -313,18 +300,12 @@ TEST(MapPicture, MetafileRecordsHatchesPathsAndCells)
 {
     OutputScene s;
     s.FillWithEverything();
-    // Hatching by rotation; the fill and hatching together give the hatch brush only.
+    // A hatched area with a hole: its fill and its lines are clipped to the rings, not hatch
+    // brushes (which know neither the pattern's colour, spacing nor angle).
     LegendItem* single = s.Area(L"single", {Square(13.2, 48.2, 13.8, 48.8), Square(13.4, 48.4, 13.6, 48.6)}, kBlue);
     single->Style.Pattern = true;
     single->Style.PatternRotation = 45;
-    LegendItem* cross = s.Area(L"cross", {Square(16.2, 48.2, 16.8, 48.8)}, kBlue);
-    cross->Style.Pattern = true;
-    cross->Style.PatternType = 1;
-    cross->Style.PatternRotation = 45;
-    LegendItem* diag = s.Area(L"diag", {Square(17.2, 48.2, 17.8, 48.8)}, kBlue);
-    diag->Style.Pattern = true;
-    diag->Style.PatternType = 1;
-    diag->Style.PatternRotation = 30;
+    single->Style.PatternColor = RGB(0, 0, 0);
     const std::wstring path = s.folder.File(L"mapa.emf");
     ASSERT_TRUE(s.Export(path, MAP_PICTURE_EMF, 0, L"Čáp"));
 
@@ -336,6 +317,7 @@ TEST(MapPicture, MetafileRecordsHatchesPathsAndCells)
     struct Seen {
         std::vector<int> hatches;
         int solidBrushes = 0;
+        int clipPaths = 0, hatchLines = 0;
         std::vector<int> figuresPerPath;
         bool inPath = false;
         bool nullPen = false;
@@ -354,6 +336,9 @@ TEST(MapPicture, MetafileRecordsHatchesPathsAndCells)
                     ++v->solidBrushes;
                 break;
             }
+            case EMR_SELECTCLIPPATH: ++v->clipPaths; break;
+            case EMR_POLYPOLYLINE:
+            case EMR_POLYPOLYLINE16: ++v->hatchLines; break;
             case EMR_BEGINPATH: v->inPath = true; v->figuresPerPath.push_back(0); break;
             case EMR_CLOSEFIGURE: if (v->inPath) ++v->figuresPerPath.back(); break;
             case EMR_ENDPATH: v->inPath = false; break;
@@ -376,13 +361,14 @@ TEST(MapPicture, MetafileRecordsHatchesPathsAndCells)
             return 1;
         },
         &seen, nullptr);
-    std::sort(seen.hatches.begin(), seen.hatches.end());
-    EXPECT_EQ((std::vector<int>{HS_FDIAGONAL, HS_CROSS, HS_DIAGCROSS}), seen.hatches);
-    EXPECT_EQ(2, seen.solidBrushes);  // the red area and the records; no solid brush under hatching
-    // One path per polygon, a figure per ring: the area (1), the hole (2), cross (1), diag (1).
+    EXPECT_TRUE(seen.hatches.empty());
+    EXPECT_EQ(3, seen.solidBrushes);  // the red area, the hatched one's fill and the records
+    EXPECT_EQ(1, seen.clipPaths);
+    EXPECT_EQ(1, seen.hatchLines);
+    // One path for the red area; the hatched one's fill and clip each hold both its rings.
     std::vector<int> figures = seen.figuresPerPath;
     std::sort(figures.begin(), figures.end());
-    EXPECT_EQ((std::vector<int>{1, 1, 1, 2}), figures);
+    EXPECT_EQ((std::vector<int>{1, 2, 2}), figures);
     // The two record cells: rectangles of a cell's size with the null pen.
     MapPicture p;
     HDC screen = GetDC(nullptr);
@@ -413,6 +399,18 @@ TEST(MapPicture, MetafileRecordsHatchesPathsAndCells)
     EXPECT_TRUE(Near(kRed, pixel(16.3, 50.5), 10)) << std::hex << pixel(16.3, 50.5);
     EXPECT_TRUE(Near(kOrange, pixel(13.5, 52.5), 10)) << std::hex << pixel(13.5, 52.5);
     EXPECT_TRUE(Near(kBlue, pixel(14.5, 50.3), 10)) << std::hex << pixel(14.5, 50.3);
+    // The hatched area: blue and black lines in its ring, white in its hole, no line outside.
+    int blue = 0, black = 0, outside = 0;
+    for (double y = 48.22; y < 48.78; y += 0.01)
+        for (double x = 13.22; x < 13.38; x += 0.01) {
+            blue += Near(kBlue, pixel(x, y), 20);
+            black += Near(RGB(0, 0, 0), pixel(x, y), 20);
+            outside += Near(RGB(0, 0, 0), pixel(x - 0.2, y), 60);
+        }
+    EXPECT_GT(blue, 50);
+    EXPECT_GT(black, 20);
+    EXPECT_EQ(0, outside);
+    EXPECT_EQ(RGB(255, 255, 255), pixel(13.5, 48.5)) << "the hole";
     SelectObject(mem, old);
     DeleteDC(mem);
     DeleteObject(dib);
@@ -508,4 +506,157 @@ TEST(MapPicture, FailuresShowAReasonAndKeepTheOldFile)
         EXPECT_EQ(before, wintest::ReadFileBytes(old)) << c.what;
         EXPECT_EQ(files, FilesIn(s.folder.Path())) << c.what << ": a file was left behind";
     }
+}
+
+namespace {
+
+// A picture file read back as pixels at map points: the bitmap as it is, the metafile played
+// into a bitmap at the screen's resolution, the PostScript rendered by Ghostscript at 72 dpi.
+struct PictureReader {
+    const OutputScene& Scene;
+    HBITMAP Bitmap = nullptr;
+    HDC Dc = nullptr;
+    HGDIOBJ Old = nullptr;
+    double Dpi = 0;
+    explicit PictureReader(const OutputScene& s) : Scene(s) {}
+    ~PictureReader()
+    {
+        if (Dc) {
+            SelectObject(Dc, Old);
+            DeleteDC(Dc);
+        }
+        if (Bitmap)
+            DeleteObject(Bitmap);
+    }
+    bool Load(const std::wstring& bmp, double dpi)
+    {
+        Bitmap = (HBITMAP)LoadImageW(nullptr, bmp.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION);
+        Dc = CreateCompatibleDC(nullptr);
+        Old = SelectObject(Dc, Bitmap);
+        Dpi = dpi;
+        return Bitmap != nullptr;
+    }
+    bool Play(const std::wstring& emf)
+    {
+        HDC screen = GetDC(nullptr);
+        Dpi = GetDeviceCaps(screen, LOGPIXELSX);
+        ReleaseDC(nullptr, screen);
+        MapPicture p;
+        if (!MapPictureOf(Scene.host.Map, Dpi, Dpi, &p))
+            return false;
+        const int w = (int)p.Width, h = (int)p.Height;
+        Dc = CreateCompatibleDC(nullptr);
+        BITMAPINFO bi = {};
+        bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB};
+        void* bits = nullptr;
+        Bitmap = CreateDIBSection(Dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+        Old = SelectObject(Dc, Bitmap);
+        RECT all = {0, 0, w, h};
+        FillRect(Dc, &all, (HBRUSH)GetStockObject(WHITE_BRUSH));
+        HENHMETAFILE file = GetEnhMetaFileW(emf.c_str());
+        const bool played = file && PlayEnhMetaFile(Dc, file, &all);
+        if (file)
+            DeleteEnhMetaFile(file);
+        GdiFlush();
+        return played;
+    }
+    // The pixel at a map point, or that many millimetres of paper right and down of it.
+    COLORREF At(double x, double y, double rightMm = 0, double downMm = 0) const
+    {
+        const POINT p = Scene.At(Dpi, x, y);
+        return GetPixel(Dc, p.x + (int)std::lround(rightMm * Dpi / kMapMmPerInch),
+                        p.y + (int)std::lround(downMm * Dpi / kMapMmPerInch));
+    }
+};
+
+}  // namespace
+
+// A star, a transparent area over another, records of a translucent fill (two on one cell as
+// dark as two blends) and a hatched area look alike on the screen's bitmap, in the metafile and
+// in the PostScript, which has no transparency and paints the colours blended over what lies
+// below.
+TEST(MapPicture, StarsTransparencyAndPatternsLookAlikeInEveryPicture)
+{
+    OutputScene s;
+    s.FillWithEverything();
+    s.host.PointsX = {13.3, 13.7, 17.5};  // two localities in one cell
+    s.host.PointsY = {52.3, 52.7, 52.5};
+    LegendItem* records = LegendItemAt(s.host.Legend, 0);
+    ASSERT_TRUE(IsInfoLayer(records, INFO_RECORDS));
+    records->Style.FillTransp = 50;
+    // A half-transparent green veil over the red area (at the top of the legend, drawn last).
+    ASSERT_TRUE(WriteLayer(s.folder.Path(), L"veil", SHPT_POLYGON, {MakeShape(SHPT_POLYGON, {Square(15.5, 50.1, 17.7, 50.9)})}));
+    LegendItem* veil = LayerItem(s.folder.Path(), L"veil");
+    veil->Style.Fill = true;
+    veil->Style.FillColor = kGreen;
+    veil->Style.FillTransp = 50;
+    veil->Style.Border = false;
+    s.host.AddItem(veil, true, 0);
+    // A hatched blue area: lines of 0.3 mm in black every 1.5 mm at 30 degrees.
+    LegendItem* hatched = s.Area(L"hatched", {Square(13.2, 48.2, 14.8, 48.8)}, kBlue);
+    hatched->Style.Pattern = true;
+    hatched->Style.PatternColor = RGB(0, 0, 0);
+    hatched->Style.PatternWidth = 1.5;
+    hatched->Style.PatternSize = 0.3;
+    hatched->Style.PatternRotation = 30;
+
+    // A purple star in a cell of the shown grid (0.5 degree from its centre to its points): one
+    // of its points straight up, a gap between two straight down.
+    const COLORREF kPurple = RGB(128, 0, 160);
+    const double starMm = 0.5 * kMapMmPerDegree / s.host.Map->MapScale;
+    LegendItem* star = s.Layer(L"star", SHPT_POINT, {MakeShape(SHPT_POINT, {{15.5, 49.5}})});
+    star->Style.SymbShape = SYMBOL_STAR;
+    star->Style.Fill = true;
+    star->Style.FillColor = kPurple;
+    star->Style.Border = false;
+
+    const COLORREF overRed = RGB(128, 80, 0), overPaper = RGB(128, 208, 128);
+    const COLORREF twoRecords = RGB(255, 160, 64), oneRecord = RGB(255, 192, 128);
+    struct Probe {
+        double x, y;
+        COLORREF colour;
+        const char* what;
+    } probes[] = {{16.3, 50.5, overRed, "the veil over the red area"},
+                  {17.4, 50.5, overPaper, "the veil over the paper"},
+                  {16.3, 51.1, kRed, "the red area beside the veil"},
+                  {13.5, 52.5, twoRecords, "a cell of two records"},
+                  {17.5, 52.5, oneRecord, "a cell of one record"}};
+    const std::wstring bmp = s.folder.File(L"mapa.bmp"), emf = s.folder.File(L"mapa.emf"),
+                       eps = s.folder.File(L"mapa.eps"), rendered = s.folder.File(L"eps.bmp");
+    ASSERT_TRUE(s.Export(bmp, MAP_PICTURE_BMP, 96));
+    ASSERT_TRUE(s.Export(emf, MAP_PICTURE_EMF));
+    ASSERT_TRUE(s.Export(eps, MAP_PICTURE_EPS));
+    const bool gs = wintest::HostHas("/usr/bin/gs");
+    if (gs) {
+        ASSERT_EQ(0, wintest::RunHostShell("gs -q -dNOSAFER -dBATCH -dNOPAUSE -dEPSCrop -r72 -sDEVICE=bmp16m -sOutputFile='" +
+                                           wintest::HostPath(rendered) + "' '" + wintest::HostPath(eps) + "' >/dev/null 2>&1"));
+    }
+    for (int type : {MAP_PICTURE_BMP, MAP_PICTURE_EMF, MAP_PICTURE_EPS}) {
+        SCOPED_TRACE(type == MAP_PICTURE_BMP ? "bitmap" : type == MAP_PICTURE_EMF ? "metafile" : "PostScript");
+        if (type == MAP_PICTURE_EPS && !gs)
+            continue;
+        PictureReader picture(s);
+        ASSERT_TRUE(type == MAP_PICTURE_EMF ? picture.Play(emf) : picture.Load(type == MAP_PICTURE_BMP ? bmp : rendered,
+                                                                               type == MAP_PICTURE_BMP ? 96 : 72));
+        for (const Probe& p : probes) {
+            const COLORREF c = picture.At(p.x, p.y);
+            EXPECT_TRUE(Near(p.colour, c, 12)) << p.what << ": " << std::hex << c;
+        }
+        int blue = 0, black = 0;
+        for (double x = 13.25; x < 14.75; x += 0.01) {
+            const COLORREF c = picture.At(x, 48.5);
+            blue += Near(kBlue, c, 40);
+            black += Near(RGB(0, 0, 0), c, 60);
+        }
+        EXPECT_GT(blue, 40) << "the fill between the lines";
+        EXPECT_GT(black, 5) << "the hatching";
+        EXPECT_TRUE(Near(RGB(255, 255, 255), picture.At(13.1, 48.5), 12)) << "no hatching beside the area";
+        EXPECT_TRUE(Near(kPurple, picture.At(15.5, 49.5), 12)) << "the star's centre";
+        EXPECT_TRUE(Near(kPurple, picture.At(15.5, 49.5, 0, -0.6 * starMm), 12)) << "the star's upper point";
+        EXPECT_TRUE(Near(RGB(255, 255, 255), picture.At(15.5, 49.5, 0, 0.75 * starMm), 12)) << "the gap below its centre";
+    }
+    const std::string text = wintest::ReadFileBytes(eps);
+    EXPECT_NE(std::string::npos, text.find("gsave box clip\n")) << "the hatching clipped to its area";
+    EXPECT_NE(std::string::npos, text.find(" clip\n0.50 0.31 0.00 setrgbcolor\nbox fill grestore\n"))
+        << "the veil over the red area";
 }
