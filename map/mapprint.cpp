@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <strsafe.h>
 
 #include "common/printing.h"
 #include "core/msgbox.h"
+#include "core/textutil.h"
 #include "map/glbitmap.h"
 #include "map/glrender.h"
 #include "map/mapexport.h"
@@ -27,15 +29,12 @@ RECT PrintableDots(const RECT& a, bool hundredthsOfMm, int dpiX, int dpiY)
             TruncToInt32(dpiY * a.bottom / per)};
 }
 
-bool RenderMapToPrinter(CZMapWnd* map, HDC printer, const RECT& area, bool hundredthsOfMm, DWORD* error)
+bool PlaceMapOnPage(const CZMapWnd* map, HDC printer, const RECT& area, bool hundredthsOfMm, MapPagePlacement* place)
 {
-    *error = 0;
     const int dpiX = GetDeviceCaps(printer, LOGPIXELSX), dpiY = GetDeviceCaps(printer, LOGPIXELSY);
     MapPicture picture;
-    if (dpiX <= 0 || dpiY <= 0 || !MapPictureOf(map, dpiX, dpiY, &picture)) {
-        *error = ERROR_INVALID_DATA;
+    if (!map || dpiX <= 0 || dpiY <= 0 || !MapPictureOf(map, dpiX, dpiY, &picture))
         return false;
-    }
     // The margins count from the paper's edge, the printer's dots from its printable area.
     RECT dots = PrintableDots(area, hundredthsOfMm, dpiX, dpiY);
     const int offsetX = std::max(0, GetDeviceCaps(printer, PHYSICALOFFSETX));
@@ -48,6 +47,30 @@ bool RenderMapToPrinter(CZMapWnd* map, HDC printer, const RECT& area, bool hundr
         dots.right = horz;
     if (vert > 0 && dots.bottom > vert)
         dots.bottom = vert;
+    place->Dots = dots;
+    place->Width = picture.Width;
+    place->Height = picture.Height;
+    const double roomX = std::min((double)dots.right - dots.left, (double)kMaxGlBitmapSide);
+    const double roomY = std::min((double)dots.bottom - dots.top, (double)kMaxGlBitmapSide);
+    const double over = std::max(std::floor(picture.Width) / roomX, std::floor(picture.Height) / roomY);
+    place->Fits = over <= 1;
+    place->FitScale = place->Fits ? map->MapScale : std::ceil(map->MapScale * over);
+    return std::isfinite(place->FitScale);
+}
+
+bool RenderMapToPrinter(CZMapWnd* map, HDC printer, const RECT& area, bool hundredthsOfMm, double scale, DWORD* error)
+{
+    *error = 0;
+    const int dpiX = GetDeviceCaps(printer, LOGPIXELSX), dpiY = GetDeviceCaps(printer, LOGPIXELSY);
+    MapPicture picture;
+    MapPagePlacement place;
+    if (!PlaceMapOnPage(map, printer, area, hundredthsOfMm, &place) ||
+        !MapPictureOfExtent(map->MinX, map->MinY, map->MaxX, map->MaxY, map->YFactor, scale, map->CoordSys, dpiX, dpiY,
+                            &picture)) {
+        *error = ERROR_INVALID_DATA;
+        return false;
+    }
+    const RECT dots = place.Dots;
     // Only what fits the printable area, from the map's left top corner.
     const int w = (int)std::min({std::floor(picture.Width), (double)dots.right - dots.left, (double)kMaxGlBitmapSide});
     const int h = (int)std::min({std::floor(picture.Height), (double)dots.bottom - dots.top, (double)kMaxGlBitmapSide});
@@ -85,6 +108,40 @@ bool RenderMapToPrinter(CZMapWnd* map, HDC printer, const RECT& area, bool hundr
     return printed;
 }
 
+namespace {
+
+// Millimetres of a length in printer dots, as whole-number text.
+std::wstring DotsInMm(double dots, int dpi)
+{
+    wchar_t text[64] = L"";
+    WholeNumberToText(dpi > 0 ? dots * kMapMmPerInch / dpi : 0, text, 64);
+    return text;
+}
+
+// The map does not fit the page at its scale: IDYES print it fitted to the page, IDNO print the
+// part that fits at the scale, IDCANCEL do not print.
+int AskHowToPrintLargeMap(HWND owner, HINSTANCE instance, HDC printer, double scale, const MapPagePlacement& place)
+{
+    const int dpiX = GetDeviceCaps(printer, LOGPIXELSX), dpiY = GetDeviceCaps(printer, LOGPIXELSY);
+    wchar_t atScale[64] = L"", fitted[64] = L"";
+    WholeNumberToText(scale, atScale, 64);
+    WholeNumberToText(place.FitScale, fitted, 64);
+    const std::wstring w = DotsInMm(place.Width, dpiX), h = DotsInMm(place.Height, dpiY);
+    const std::wstring pw = DotsInMm(place.Dots.right - place.Dots.left, dpiX);
+    const std::wstring ph = DotsInMm(place.Dots.bottom - place.Dots.top, dpiY);
+    wchar_t* format = LoadStringAlloc(instance, IDS_MAPPRINT_TOO_LARGE);
+    wchar_t* caption = LoadStringAlloc(instance, IDS_MAPPRINT_CAPTION);
+    wchar_t text[1024] = L"";
+    StringCchPrintfW(text, ARRAYSIZE(text), format ? format : L"%s %s %s %s %s %s %s", atScale, w.c_str(), h.c_str(),
+                     pw.c_str(), ph.c_str(), fitted, atScale);
+    const int answer = ZorMessageBox(owner, text, caption ? caption : L"", MB_YESNOCANCEL | MB_ICONQUESTION);
+    free(format);
+    free(caption);
+    return answer;
+}
+
+}  // namespace
+
 int CZMapWnd::Print(HWND owner, PAGESETUPDLGW* psd)
 {
     if (!psd)
@@ -115,6 +172,18 @@ int CZMapWnd::Print(HWND owner, PAGESETUPDLGW* psd)
         return 0;
     }
     const RECT area = PrintableArea(psd);
+    const bool hundredths = (psd->Flags & PSD_INHUNDREDTHSOFMILLIMETERS) != 0;
+    double scale = MapScale;
+    MapPagePlacement place;
+    if (PlaceMapOnPage(this, pd.hDC, area, hundredths, &place) && !place.Fits) {
+        const int answer = AskHowToPrintLargeMap(owner, Instance, pd.hDC, MapScale, place);
+        if (answer == IDCANCEL) {
+            DeleteDC(pd.hDC);
+            return 0;
+        }
+        if (answer == IDYES)
+            scale = place.FitScale;
+    }
     DWORD error = 0;
     bool printed = false;
     if (StartPrintDocument(pd.hDC, L"ZornaPrint") <= 0) {
@@ -122,7 +191,7 @@ int CZMapWnd::Print(HWND owner, PAGESETUPDLGW* psd)
     } else if (StartPage(pd.hDC) <= 0) {
         error = GetLastError();
         AbortDoc(pd.hDC);
-    } else if (!RenderMapToPrinter(this, pd.hDC, area, (psd->Flags & PSD_INHUNDREDTHSOFMILLIMETERS) != 0, &error)) {
+    } else if (!RenderMapToPrinter(this, pd.hDC, area, hundredths, scale, &error)) {
         AbortDoc(pd.hDC);  // nothing half-drawn reaches the printer
     } else {
         printed = EndPage(pd.hDC) > 0 && EndDoc(pd.hDC) > 0;

@@ -82,3 +82,9 @@
 #define IDS_MAPPICTURE_EMPTY       1293
 #define IDS_MAPPRINT_FAILED        1294  // "%s" the printer, "%s" the reason
 #define IDS_MAPPRINT_NO_PRINTER    1295
+#define IDS_MAPPRINT_TOO_LARGE     1296  // the scale, the map's and the page's sizes, the fitted scale
+#define IDS_MAPPRINT_CAPTION       1297
+#define IDS_QUERY_RANGE_REVERSED   1298  // the column, the lower and the upper value
+#define IDS_MAP_NAME_EMPTY         1299
+#define IDS_MAP_NAME_TAKEN         1300  // the name
+#define IDS_MAP_DBF_DAMAGED        1301  // the tables

@@ -20,6 +20,7 @@ namespace {
 const COLORREF kRed = RGB(255, 0, 0);
 const COLORREF kBlue = RGB(0, 0, 255);
 const COLORREF kWhite = RGB(255, 255, 255);
+const COLORREF kGreen = RGB(0, 160, 0);
 
 std::vector<double> Square(double x0, double y0, double x1, double y1)
 {
@@ -36,6 +37,7 @@ struct NorthScene {
         host.Map->SetExtent(13, 48, 18, 53);
         host.Map->ZoomToExtent();
         host.Map->MapScale = scale;
+        Area(L"corner", Square(17.5, 48, 18, 48.5), kGreen);  // the south-east corner
         Area(L"north", Square(13, 52.5, 18, 53), kRed);
         Area(L"south", Square(13, 48, 18, 52.5), kBlue);
     }
@@ -126,7 +128,7 @@ TEST(MapPrint, AMapLargerThanThePageKeepsItsNorthAndStaysInThePrintableArea)
     FillRect(dc, &all, (HBRUSH)GetStockObject(WHITE_BRUSH));
     const RECT area = {500, 500, 3500, 2500};
     DWORD error = 0;
-    ASSERT_TRUE(RenderMapToPrinter(s.host.Map, dc, area, false, &error)) << error;
+    ASSERT_TRUE(RenderMapToPrinter(s.host.Map, dc, area, false, s.host.Map->MapScale, &error)) << error;
     GdiFlush();
     auto pixel = [&](int x, int y) {
         const DWORD v = ((const DWORD*)bits)[(size_t)y * pageW + x];
@@ -144,16 +146,47 @@ TEST(MapPrint, AMapLargerThanThePageKeepsItsNorthAndStaysInThePrintableArea)
         ASSERT_EQ(kWhite, pixel(d.right, y)) << y;
     }
     // Margins that leave no room draw nothing and say why.
-    EXPECT_FALSE(RenderMapToPrinter(s.host.Map, dc, {2000, 2000, 2000, 2500}, false, &error));
+    EXPECT_FALSE(RenderMapToPrinter(s.host.Map, dc, {2000, 2000, 2000, 2500}, false, s.host.Map->MapScale, &error));
     EXPECT_NE(0u, error);
     SelectObject(dc, old);
     DeleteDC(dc);
     DeleteObject(page);
 }
 
-TEST(MapPrint, APrintedPageShowsTheNorthAndTheScreenStillDraws)
+namespace {
+
+// The printed page rendered by Ghostscript, its white border trimmed: the red and blue of a
+// pixel at (x, y) from the top left and at (x, y) from the bottom right.
+struct PrintedPage {
+    int topR = -1, topB = -1, bottomR = -1, bottomB = -1, cornerG = -1, cornerR = -1;
+};
+bool ReadPrintedPage(const std::wstring& folder, const std::wstring& ps, const wchar_t* shot, PrintedPage* page)
 {
-    NorthScene s(1e6);  // 556 mm tall: taller than A4
+    const std::wstring png = folder + L"\\page.png", txt = folder + L"\\px.txt";
+    if (wintest::RunHostShell("gs -q -dNOSAFER -dBATCH -dNOPAUSE -r30 -sDEVICE=png16m -sOutputFile='" +
+                              wintest::HostPath(png) + "' '" + wintest::HostPath(ps) + "' >/dev/null 2>&1") != 0)
+        return false;
+    wchar_t shots[MAX_PATH];
+    if (GetEnvironmentVariableW(L"ZOR_SCREENSHOTS", shots, MAX_PATH))
+        CopyFileW(png.c_str(), (std::wstring(shots) + L"\\" + shot + L".png").c_str(), FALSE);
+    if (wintest::RunHostShell("convert '" + wintest::HostPath(png) +
+                              "' -bordercolor white -border 1 -fuzz 5% -trim +repage -format '%[fx:int(255*p{20,3}.r)] "
+                              "%[fx:int(255*p{20,3}.b)] %[fx:int(255*p{20,h-5}.r)] %[fx:int(255*p{20,h-5}.b)] "
+                              "%[fx:int(255*p{w-3,h-3}.g)] %[fx:int(255*p{w-3,h-3}.r)]' info: > '" +
+                              wintest::HostPath(txt) + "'") != 0)
+        return false;
+    return sscanf(wintest::ReadFileBytes(txt).c_str(), "%d %d %d %d %d %d", &page->topR, &page->topB, &page->bottomR,
+                  &page->bottomB, &page->cornerG, &page->cornerR) == 6;
+}
+
+}  // namespace
+
+// A map larger than the page at its scale is printed only after the user was told so: Storno
+// prints nothing, Ne prints the part that fits at the scale (keeping the north), Ano the whole
+// map fitted to the page. The screen still draws its layers after the printer's context.
+TEST(MapPrint, AMapLargerThanThePageIsPrintedAsTheUserChooses)
+{
+    NorthScene s(1e6);  // 556 mm wide and tall: larger than A4
     PAGESETUPDLGW psd = {};
     psd.lStructSize = sizeof(psd);
     psd.Flags = PSD_RETURNDEFAULT;
@@ -175,45 +208,51 @@ TEST(MapPrint, APrintedPageShowsTheNorthAndTheScreenStillDraws)
     s.host.Map->YCorner = (s.host.Map->MaxY + s.host.Map->MinY) / 2;
     const int blueBefore = CountNear(s.host.RenderOnScreen(), kBlue, 10);
     EXPECT_GT(blueBefore, 1000);
-    const std::wstring ps = s.folder.File(L"mapa.ps");
-    SetPrintOutputFile(ps.c_str());
+    const double scale = s.host.Map->MapScale;
     PrintDialogFn before = SetPrintDialog(DefaultPrinter);
-    int printed = 0;
-    {
-        wintest::MsgBoxRecorder boxes;
+    struct Choice {
+        int answer;
+        const wchar_t* file;
+    } choices[] = {{IDCANCEL, L"zadny.ps"}, {IDNO, L"v_meritku.ps"}, {IDYES, L"na_stranku.ps"}};
+    for (const Choice& c : choices) {
+        SCOPED_TRACE(c.answer);
+        const std::wstring ps = s.folder.File(c.file);
+        SetPrintOutputFile(ps.c_str());
+        int printed = -1;
+        wintest::MsgBoxRecorder boxes({c.answer});
         printed = s.host.Map->Print(s.host.Main, &psd);
-        EXPECT_TRUE(boxes.Boxes().empty());
+        SetPrintOutputFile(nullptr);
+        ASSERT_EQ(1u, boxes.Boxes().size());
+        const std::wstring& text = boxes.Boxes()[0].text;
+        EXPECT_EQ(0u, text.find(L"Mapa se v měřítku 1 : ")) << std::string(text.begin(), text.end());
+        EXPECT_NE(std::wstring::npos, text.find(L"na stránku nevejde"));
+        EXPECT_EQ((UINT)(MB_YESNOCANCEL | MB_ICONQUESTION), boxes.Boxes()[0].type);
+        EXPECT_EQ(scale, s.host.Map->MapScale) << "the map keeps its scale";
+        EXPECT_EQ(c.answer == IDCANCEL ? 0 : 1, printed);
+        EXPECT_EQ(c.answer != IDCANCEL, wintest::FileExists(ps));
     }
     SetPrintDialog(before);
-    SetPrintOutputFile(nullptr);
     if (psd.hDevMode)
         GlobalFree(psd.hDevMode);
     if (psd.hDevNames)
         GlobalFree(psd.hDevNames);
-    ASSERT_EQ(1, printed);
-    ASSERT_TRUE(wintest::FileExists(ps));
 
     // The view still draws its layers after the printer's context.
     EXPECT_EQ(blueBefore, CountNear(s.host.RenderOnScreen(), kBlue, 10));
 
     if (!wintest::HostHas("/usr/bin/gs"))
         GTEST_SKIP() << "Ghostscript is not installed: the page is not rendered";
-    const std::wstring png = s.folder.File(L"page.png"), txt = s.folder.File(L"px.txt");
-    ASSERT_EQ(0, wintest::RunHostShell("gs -q -dNOSAFER -dBATCH -dNOPAUSE -r30 -sDEVICE=png16m -sOutputFile='" +
-                                       wintest::HostPath(png) + "' '" + wintest::HostPath(ps) + "' >/dev/null 2>&1"));
-    wchar_t shots[MAX_PATH];
-    if (GetEnvironmentVariableW(L"ZOR_SCREENSHOTS", shots, MAX_PATH))
-        CopyFileW(png.c_str(), (std::wstring(shots) + L"\\map_print.png").c_str(), FALSE);
-    // The top of the printed map (white borders trimmed) shows the red north, its bottom the
-    // blue south.
-    ASSERT_EQ(0, wintest::RunHostShell("convert '" + wintest::HostPath(png) +
-                                       "' -bordercolor white -border 1 -fuzz 5% -trim +repage -format '%[fx:int(255*p{20,3}.r)] %[fx:int(255*p{20,3}.b)] "
-                                       "%[fx:int(255*p{20,h-5}.r)] %[fx:int(255*p{20,h-5}.b)]' info: > '" +
-                                       wintest::HostPath(txt) + "'"));
-    int topR = -1, topB = -1, bottomR = -1, bottomB = -1;
-    ASSERT_EQ(4, sscanf(wintest::ReadFileBytes(txt).c_str(), "%d %d %d %d", &topR, &topB, &bottomR, &bottomB));
-    EXPECT_GT(topR, 200);
-    EXPECT_LT(topB, 80);
-    EXPECT_LT(bottomR, 80);
-    EXPECT_GT(bottomB, 200);
+    // At the scale: the red north at the top, the blue south at the bottom, the south-east
+    // corner cut off; fitted: the green corner printed too.
+    PrintedPage cut, fitted;
+    ASSERT_TRUE(ReadPrintedPage(s.folder.Path(), s.folder.File(L"v_meritku.ps"), L"map_print", &cut));
+    EXPECT_GT(cut.topR, 200);
+    EXPECT_LT(cut.topB, 80);
+    EXPECT_LT(cut.bottomR, 80);
+    EXPECT_GT(cut.bottomB, 200);
+    EXPECT_LT(cut.cornerG, 80) << "the map is cut at the page's edge";
+    ASSERT_TRUE(ReadPrintedPage(s.folder.Path(), s.folder.File(L"na_stranku.ps"), L"map_print_fitted", &fitted));
+    EXPECT_GT(fitted.topR, 200);
+    EXPECT_GT(fitted.cornerG, 120) << "the whole map is on the page";
+    EXPECT_LT(fitted.cornerR, 80);
 }
