@@ -1,5 +1,7 @@
 #include "browse/addquerydlg.h"
 
+#include <strsafe.h>
+
 #include <cstdlib>
 #include <cwchar>
 #include <string>
@@ -8,10 +10,13 @@
 #include "core/containers.h"
 #include "core/ctlfill.h"
 #include "core/database.h"
+#include "core/msgbox.h"
 #include "core/fields.h"
 #include "core/textutil.h"
 #include "shellcontract/configdata.h"
 #include "shellcontract/zm_protocol.h"
+#include "map/querylayer.h"
+#include "resources/zorna/resource.h"
 #include "resources/zorna/search.h"
 
 namespace {
@@ -230,8 +235,37 @@ void CAddQueryDlg::MoveSelected(int fromList, int toList)
     }
 }
 
+bool CAddQueryDlg::RangeInOrder()
+{
+    if (ListMode || OperatorIndex != QUERY_OP_BETWEEN || !CurrentField || !CurrentField->Field)
+        return true;
+    QueryCriterion range = {};
+    range.FieldType = CurrentField->Field->Kind;
+    CopyWideBounded(CurrentField->Field->Field, range.FieldName, kQueryTextSize);
+    range.Operator = QUERY_OP_BETWEEN;
+    GetText(Dialog, IDC_QUERY_VALUE1, range.MinValue);
+    GetText(Dialog, IDC_QUERY_VALUE2, range.MaxValue);
+    if (!QueryRangeReversed(range, RecordQueryContext(Owner, Config)))
+        return true;
+    // The range holds nothing: said over the dialog, which stays with the lower value selected.
+    wchar_t* format = LoadStringAlloc(Instance, IDS_QUERY_RANGE_REVERSED);
+    wchar_t* caption = LoadStringAlloc(Instance, IDS_ERROR_CAPTION);
+    wchar_t text[512] = L"";
+    StringCchPrintfW(text, ARRAYSIZE(text), format ? format : L"%s %s %s", CurrentField->Field->Name, range.MinValue,
+                     range.MaxValue);
+    ZorMessageBox(Dialog, text, caption ? caption : L"", MB_OK | MB_ICONWARNING);
+    free(format);
+    free(caption);
+    HWND low = GetDlgItem(Dialog, IDC_QUERY_VALUE1);
+    SetFocus(low);
+    SendMessageW(low, EM_SETSEL, 0, -1);
+    return false;
+}
+
 void CAddQueryDlg::OnOk()
 {
+    if (!RangeInOrder())
+        return;
     QueryCriterion* c = Criterion;
     GetText(Dialog, IDC_QUERY_NAME, c->Name);
     if (CurrentField && CurrentField->Field) {

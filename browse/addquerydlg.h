@@ -50,6 +50,9 @@ private:
     int AskListMode(CDispField* field);
     void ShowEditors();
     void FillValueLists(bool withCriterionValues);
+    // False (the user told, the lower value focused) when "V rozmezí" was given its values the
+    // wrong way round.
+    bool RangeInOrder();
 };
 
 INT_PTR CALLBACK AddQueryDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -9,6 +9,9 @@
 #include <commctrl.h>
 #include <msxml2.h>
 
+#include <string>
+#include <vector>
+
 class CTreeCard;           // browse/treecard.h
 class CLitCard;            // browse/litcard.h
 class CEditRecordDlg;      // browse/recorddlg.h
@@ -244,7 +247,15 @@ HIMAGELIST CreateSortArrowImages();
 // Registers the map view's window class ZORMAPWND.
 void RegisterMapWndClass(HINSTANCE instance);
 
-// RENAMEMAPDLG: its creation parameter is a buffer of kMapNameSize characters holding the name,
-// which OK replaces with the edit's text; 1 on OK, 0 on Storno.
+// RENAMEMAPDLG: its creation parameter is the request: a buffer of kMapNameSize characters
+// holding the name, which OK replaces with the edit's text, and the names of the other maps. OK
+// refuses a name of blanks only and a name another map has (whatever the case), saying why over
+// the dialog; 1 on OK, 0 on Storno.
 const int kMapNameSize = 128;
+struct RenameMapRequest
+{
+    wchar_t* Name;
+    std::vector<std::wstring> Taken;
+    HINSTANCE Instance;  // of the string table
+};
 INT_PTR CALLBACK RenameMapDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -2,10 +2,14 @@
 // grid list handed to every map, and the query layer added from the criterion dialog.
 #include <windows.h>
 #include <commctrl.h>
+#include <strsafe.h>
+
+#include <cwctype>
 
 #include "browse/addquerydlg.h"
 #include "browse/workspace.h"
 #include "core/containers.h"
+#include "core/msgbox.h"
 #include "core/textutil.h"
 #include "map/mapwnd.h"
 #include "resources/zorna/resource.h"
@@ -29,19 +33,56 @@ void RegisterMapWndClass(HINSTANCE instance)
     RegisterMapViewClass(instance);
 }
 
+namespace {
+
+// Why a new map name cannot be taken (a string of the table), 0 when it can: it must hold more
+// than blanks, and no other map may have it (whatever the case of its letters).
+UINT RenameRefusal(const RenameMapRequest& request, const wchar_t* name)
+{
+    bool blank = true;
+    for (const wchar_t* c = name; *c && blank; ++c)
+        blank = iswspace(*c) != 0;
+    if (blank)
+        return IDS_MAP_NAME_EMPTY;
+    for (const std::wstring& other : request.Taken)
+        if (SameTextNoCase(other.c_str(), name))
+            return IDS_MAP_NAME_TAKEN;
+    return 0;
+}
+
+}  // namespace
+
 INT_PTR CALLBACK RenameMapDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
-    case WM_INITDIALOG:
+    case WM_INITDIALOG: {
+        const RenameMapRequest* request = (const RenameMapRequest*)lParam;
         SetPropW(hwnd, kBufferProperty, (HANDLE)lParam);
-        SetDlgItemTextW(hwnd, IDC_RENAME_EDIT, (const wchar_t*)lParam);
+        SetDlgItemTextW(hwnd, IDC_RENAME_EDIT, request ? request->Name : L"");
         SendDlgItemMessageW(hwnd, IDC_RENAME_EDIT, EM_LIMITTEXT, kMapNameSize - 1, 0);
         return TRUE;
+    }
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK) {
-            wchar_t* buffer = (wchar_t*)GetPropW(hwnd, kBufferProperty);
-            if (buffer)
-                GetDlgItemTextW(hwnd, IDC_RENAME_EDIT, buffer, kMapNameSize);
+            RenameMapRequest* request = (RenameMapRequest*)GetPropW(hwnd, kBufferProperty);
+            wchar_t name[kMapNameSize] = L"";
+            GetDlgItemTextW(hwnd, IDC_RENAME_EDIT, name, kMapNameSize);
+            if (const UINT refusal = request ? RenameRefusal(*request, name) : 0) {
+                // Said over the dialog, which stays with the name selected for typing anew.
+                wchar_t* format = LoadStringAlloc(request->Instance, refusal);
+                wchar_t* caption = LoadStringAlloc(request->Instance, IDS_ERROR_CAPTION);
+                wchar_t text[kMapNameSize + 256] = L"";
+                StringCchPrintfW(text, ARRAYSIZE(text), format ? format : L"%s", name);
+                ZorMessageBox(hwnd, text, caption ? caption : L"", MB_OK | MB_ICONWARNING);
+                free(format);
+                free(caption);
+                HWND edit = GetDlgItem(hwnd, IDC_RENAME_EDIT);
+                SetFocus(edit);
+                SendMessageW(edit, EM_SETSEL, 0, -1);
+                return TRUE;
+            }
+            if (request)
+                CopyWideBounded(name, request->Name, kMapNameSize);
             EndDialog(hwnd, 1);
             return TRUE;
         }
@@ -121,10 +162,18 @@ void Workspace::RenameMap(HWND repaint)
     wchar_t name[kMapNameSize] = L"";
     TCITEMW item = {};
     item.mask = TCIF_TEXT;
-    item.pszText = name;
     item.cchTextMax = kMapNameSize;
-    SendMessageW(TabControl, TCM_GETITEMW, tab, (LPARAM)&item);
-    if (DialogBoxParamW(Instance, L"RENAMEMAPDLG", MainWindow, RenameMapDlgProc, (LPARAM)name) != 1)
+    RenameMapRequest request = {name, {}, Instance};
+    for (int i = 0; i < GetMapCount(); ++i) {
+        wchar_t other[kMapNameSize] = L"";
+        item.pszText = other;
+        SendMessageW(TabControl, TCM_GETITEMW, kFirstMapTab + i, (LPARAM)&item);
+        if (kFirstMapTab + i != tab)
+            request.Taken.push_back(other);
+        else
+            CopyWideBounded(other, name, kMapNameSize);
+    }
+    if (DialogBoxParamW(Instance, L"RENAMEMAPDLG", MainWindow, RenameMapDlgProc, (LPARAM)&request) != 1)
         return;
     item.pszText = name;
     SendMessageW(TabControl, TCM_SETITEMW, tab, (LPARAM)&item);

@@ -6,12 +6,20 @@
 
 #include "common/colorchooser.h"
 #include "core/ctlfill.h"
+#include "map/mapunits.h"
 #include "map/stylepreview.h"
 #include "resources/zorna/resource.h"
 
 namespace {
 
 const int kSwatches[3] = {IDC_STYLE_BORDERSWATCH, IDC_STYLE_FILLSWATCH, IDC_STYLE_PATTERNSWATCH};
+
+// The length edits and the unit label beside each.
+const int kLengthEdits[4] = {IDC_STYLE_BORDERWIDTH, IDC_STYLE_SIZE, IDC_STYLE_PATTERNSIZE, IDC_STYLE_PATTERNWIDTH};
+const int kLengthUnits[4] = {IDC_STYLE_BORDERLAST, IDC_STYLE_SIZEUNIT, 132, 135};
+
+// Points in a millimetre, as the map counts an inch (the PostScript picture's 72 points).
+const double kPointsPerMm = 72 / kMapMmPerInch;
 
 void EnableRange(HWND dialog, int first, int last, bool enable)
 {
@@ -40,7 +48,7 @@ bool Checked(HWND dialog, int id)
 
 CEditLegendStyleDlg::CEditLegendStyleDlg(HINSTANCE instance)
     : Owner(nullptr), Dialog(nullptr), BoldFont(nullptr), CustColors(), Instance(instance), Style(),
-      Initialising(0), Brushes(), BrushColours()
+      Units(0), Initialising(0), Brushes(), BrushColours()
 {
     for (COLORREF& c : CustColors)
         c = RGB(255, 255, 255);
@@ -74,22 +82,34 @@ void CEditLegendStyleDlg::OnInit(HWND dialog)
     SetDlgItemTextW(dialog, IDC_STYLE_TYPE, name);
 
     FillCombo(dialog, IDC_STYLE_SYMBOL, Instance, IDS_SYMBOL_FIRST, 3, Style.SymbShape);
-    FillCombo(dialog, IDC_STYLE_UNITS, Instance, IDS_UNIT_MM, 2, 0);
+    FillCombo(dialog, IDC_STYLE_UNITS, Instance, IDS_UNIT_MM, 2, Units);
     FillCombo(dialog, IDC_STYLE_PATTERNTYPE, Instance, IDS_PATTERN_FIRST, 2, Style.PatternType);
 
     CheckDlgButton(dialog, IDC_STYLE_BORDER, Style.Border ? BST_CHECKED : BST_UNCHECKED);
-    SetWindowReal(GetDlgItem(dialog, IDC_STYLE_BORDERWIDTH), Style.BorderWidth);
     CheckDlgButton(dialog, IDC_STYLE_FILL, Style.Fill ? BST_CHECKED : BST_UNCHECKED);
     SetDlgItemInt(dialog, IDC_STYLE_TRANSPARENCY, (UINT)Style.FillTransp, FALSE);
-    SetWindowReal(GetDlgItem(dialog, IDC_STYLE_SIZE), Style.SymbSize);
     CheckDlgButton(dialog, IDC_STYLE_FULLCELL, Style.FullCell ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(dialog, IDC_STYLE_PATTERN, Style.Pattern ? BST_CHECKED : BST_UNCHECKED);
-    SetWindowReal(GetDlgItem(dialog, IDC_STYLE_PATTERNSIZE), Style.PatternSize);
-    SetWindowReal(GetDlgItem(dialog, IDC_STYLE_PATTERNWIDTH), Style.PatternWidth);
+    ShowLengths();
     SetWindowReal(GetDlgItem(dialog, IDC_STYLE_PATTERNANGLE), Style.PatternRotation);
     EnableControls();
     Initialising = 0;
     RefreshStylePreview();
+}
+
+void CEditLegendStyleDlg::ShowLengths()
+{
+    const int was = Initialising;
+    Initialising = 1;  // the texts set are no typing
+    const double lengths[4] = {Style.BorderWidth, Style.SymbSize, Style.PatternSize, Style.PatternWidth};
+    const double factor = Units == 1 ? kPointsPerMm : 1.0;
+    wchar_t unit[16] = L"";
+    LoadStringW(Instance, Units == 1 ? IDS_UNIT_PT : IDS_UNIT_MM, unit, 16);
+    for (int k = 0; k < 4; ++k) {
+        SetWindowReal(GetDlgItem(Dialog, kLengthEdits[k]), lengths[k] * factor);
+        SetDlgItemTextW(Dialog, kLengthUnits[k], unit);
+    }
+    Initialising = was;
 }
 
 void CEditLegendStyleDlg::EnableControls()
@@ -141,7 +161,7 @@ void CEditLegendStyleDlg::ReadNumber(int id)
     // draw lines without end); the angle may be anything.
     if (id != IDC_STYLE_PATTERNANGLE && !(value > 0))
         return;
-    *field = value;
+    *field = id != IDC_STYLE_PATTERNANGLE && Units == 1 ? value / kPointsPerMm : value;
 }
 
 void CEditLegendStyleDlg::ChooseColour(int swatch, COLORREF* colour)
@@ -213,8 +233,17 @@ void CEditLegendStyleDlg::OnCommand(int id, int code)
         if (code == BN_CLICKED)
             Style.FullCell = Checked(Dialog, id);
         return;  // no new preview
+    case IDC_STYLE_UNITS: {
+        // The same lengths shown in the other unit; the style keeps its millimetres.
+        const int selected = (int)SendDlgItemMessageW(Dialog, id, CB_GETCURSEL, 0, 0);
+        if (code == CBN_SELCHANGE && selected >= 0 && selected != Units) {
+            Units = selected;
+            ShowLengths();
+        }
+        return;
+    }
     default:
-        return;  // "pt" changes nothing: the values are millimetres
+        return;
     }
     RefreshStylePreview();
 }

@@ -34,12 +34,17 @@ public:
     COLORREF CustColors[16];
     HINSTANCE Instance;
     LegendStyle Style;
+    // The unit the lengths are shown and typed in (0 millimetres, 1 points), kept between uses;
+    // the style itself always holds millimetres.
+    int Units;
 
 private:
     int Initialising;      // the controls are being filled: their changes are not the user's
     HBRUSH Brushes[3];     // border, fill and pattern swatches, made again when the colour changes
     COLORREF BrushColours[3];
     void ReadNumber(int id);
+    // The widths, the size and the spacing in the chosen unit, with the unit beside each.
+    void ShowLengths();
     void ChooseColour(int swatch, COLORREF* colour);
 };
 

@@ -16,6 +16,7 @@
 namespace {
 
 const UINT_PTR kSplitterSubclass = 1;
+const UINT_PTR kScaleEditSubclass = 2;
 
 CZMapWnd* CardOf(HWND card)
 {
@@ -92,6 +93,37 @@ LRESULT CALLBACK SplitterProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
     return DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 
+// The scale edit takes Enter as the end of typing (the dialog code would take it for the main
+// window's default button, and the scale would wait until the edit lost the focus).
+LRESULT CALLBACK ScaleEditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR refData)
+{
+    CZMapWnd* map = (CZMapWnd*)refData;
+    switch (msg) {
+    case WM_GETDLGCODE:
+        if (wParam == VK_RETURN)
+            return DLGC_WANTALLKEYS | DefSubclassProc(hwnd, msg, wParam, lParam);
+        break;
+    case WM_KEYDOWN:
+        if (wParam == VK_RETURN) {
+            if (map->ScaleEdited)
+                map->TakeTypedScale();
+            SendMessageW(hwnd, EM_SETSEL, 0, -1);
+            return 0;
+        }
+        break;
+    case WM_CHAR:
+        if (wParam == L'\r')
+            return 0;  // no beep
+        break;
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(hwnd, ScaleEditProc, kScaleEditSubclass);
+        break;
+    default:
+        break;
+    }
+    return DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
 // ---- the card's parts
 
 void InitCard(CZMapWnd* map, HWND card)
@@ -108,6 +140,7 @@ void InitCard(CZMapWnd* map, HWND card)
     SendMessageW(legend, LVM_INSERTCOLUMNW, 0, (LPARAM)&column);
 
     SetWindowSubclass(GetDlgItem(card, IDC_MAPCARD_SPLITTER), SplitterProc, kSplitterSubclass, (DWORD_PTR)map);
+    SetWindowSubclass(GetDlgItem(card, IDC_MAPCARD_SCALE), ScaleEditProc, kScaleEditSubclass, (DWORD_PTR)map);
     map->CreateView(card);
 
     HWND systems = GetDlgItem(card, IDC_MAPCARD_COORDSYS);

@@ -3,18 +3,22 @@
 #include "map/maplegend.h"
 
 #include <commctrl.h>
+#include <strsafe.h>
 
 #include <algorithm>
+#include <string>
 
 #include "common/filechooser.h"
 #include "core/containers.h"
 #include "core/ctlfill.h"
+#include "core/msgbox.h"
 #include "core/textutil.h"
 #include "map/griddef.h"
 #include "map/legend.h"
 #include "map/mapwnd.h"
 #include "map/querylayer.h"
 #include "resources/zorna/resource.h"
+#include "shapefile/dbfcheck.h"
 
 // ---- plain rules
 
@@ -190,7 +194,36 @@ int CZMapWnd::BrowseShapeFolder(HWND owner)
         return 0;
     CopyWideBounded(folder.c_str(), MapPath, MAX_PATH);
     LoadShapeFolder();
+    NoteDamagedTables(owner);
     return 1;
+}
+
+void CZMapWnd::NoteDamagedTables(HWND owner)
+{
+    HWND legend = LegendList();
+    const int count = (int)SendMessageW(legend, LVM_GETITEMCOUNT, 0, 0);
+    std::wstring damaged;
+    for (int i = 0; i < count; ++i) {
+        const LegendItem* item = LegendItemAt(legend, i);
+        if (!IsShapeLayer(item) || !item->FileOpened)
+            continue;
+        const std::wstring path = std::wstring(MapPath) + L"\\" + item->MapFile;
+        if (CheckDbfFile(path.c_str(), item->ShapeCount) != DBF_DAMAGED)
+            continue;
+        std::wstring table = item->MapFile;
+        table.replace(table.size() - 4, 4, L".dbf");
+        damaged += (damaged.empty() ? L"" : L", ") + table;
+    }
+    if (damaged.empty())
+        return;
+    wchar_t* format = LoadStringAlloc(Instance, IDS_MAP_DBF_DAMAGED);
+    wchar_t* caption = LoadStringAlloc(Instance, IDS_WARNING_CAPTION);
+    std::wstring text(damaged.size() + (format ? wcslen(format) : 0) + 8, L'\0');
+    StringCchPrintfW(&text[0], text.size(), format ? format : L"%s", damaged.c_str());
+    text.resize(wcslen(text.c_str()));
+    ZorMessageBox(owner, text.c_str(), caption ? caption : L"", MB_OK | MB_ICONWARNING);
+    free(format);
+    free(caption);
 }
 
 namespace {
@@ -235,9 +268,12 @@ void CZMapWnd::LoadShapeFolder()
     for (int kind = INFO_RECORDS; kind <= INFO_FINE_GRID; ++kind)
         if (InsertLegendRow(NewInfoLayer(this, kind, dc), row, false) >= 0)
             ++row;
-    for (const std::wstring& file : files)
-        if (InsertLegendRow(NewShapeLegendItem(MapPath, file.c_str(), Images, 16, 16, dc), row, false) >= 0)
+    // The layers of the chosen folder are shown at once; one whose file does not open stays off.
+    for (const std::wstring& file : files) {
+        LegendItem* item = NewShapeLegendItem(MapPath, file.c_str(), Images, 16, 16, dc);
+        if (InsertLegendRow(item, row, item && item->FileOpened) >= 0)
             ++row;
+    }
     ReleaseDC(Card, dc);
     RenumberLegend();
     ExtentFromLegend(this);

@@ -72,22 +72,7 @@ wchar_t* CZMapWnd::BuildLayerQuery(const QueryCriterion* criterion)
 {
     if (!criterion)
         return nullptr;
-    QueryConditionContext context;
-    context.Separators = UserNumberSeparators();
-    ConfigData* config = Config;
-    context.FindCustomField = [config](const wchar_t* name) -> const CCustFld* {
-        CObjArray* fields = config ? config->CustomFields : nullptr;
-        for (int i = 0; fields && i < fields->GetCount(); ++i) {
-            const CCustFld* field = (const CCustFld*)fields->GetItems()[i];
-            if (field && field->Kind == FIELD_COMPOSED && field->UseForSearch && _wcsicmp(field->Field, name) == 0)
-                return field;
-        }
-        return nullptr;
-    };
-    HWND main = MainWindow();
-    context.FindAttr = [main](int table, const wchar_t* column) -> const CustomAttrDef* {
-        return main ? (const CustomAttrDef*)SendZm(main, ZM_FIND_NAME_ENTRY, table, (LPARAM)column) : nullptr;
-    };
+    const QueryConditionContext context = RecordQueryContext(MainWindow(), Config);
     std::wstring condition = BuildQueryCondition(*criterion, context);
     return condition.empty() ? nullptr : WideDup(condition.c_str());
 }

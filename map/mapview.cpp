@@ -241,6 +241,10 @@ LRESULT CALLBACK MapViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     }
     case WM_ERASEBKGND:
         return map ? 1 : DefWindowProcW(hwnd, msg, wParam, lParam);  // OpenGL paints every pixel
+    case WM_SIZE:
+        if (map)
+            map->OnViewSized(LOWORD(lParam), HIWORD(lParam));
+        return 0;
     case WM_SETCURSOR:
         if (map && LOWORD(lParam) == HTCLIENT) {
             HCURSOR cursor = map->Tool == MAP_TOOL_ZOOM_IN    ? map->ZoomInCursor

@@ -45,7 +45,7 @@ CZMapWnd::CZMapWnd(HWND parent, HINSTANCE instance, HCURSOR splitCursor, HCURSOR
       GlContext(nullptr), LogPixelsX(96), LogPixelsY(96), PixelsPerMmX(96 / kMapMmPerInch),
       PixelsPerMmY(96 / kMapMmPerInch), MapScale(1.0), YFactor(1.0), XCorner(0), YCorner(0), UnitsPerPixel(0),
       CoordSys(0), Tool(MAP_TOOL_PAN), DownX(0), DownY(0), LastX(0), LastY(0), Panning(0), ScaleUpdating(0),
-      ScaleEdited(0), NewerWindows(IsNewerWindows()), ViewBitmap(nullptr), OwnsCard(false)
+      ScaleEdited(0), NewerWindows(IsNewerWindows()), ViewWidth(0), ViewHeight(0), ViewBitmap(nullptr), OwnsCard(false)
 {
     UnitsPerPixel = UnitsPerPixelOfScale(MapScale, CoordSys, PixelsPerMmX);
     LegendMenu = LoadMenuW(instance, L"LEGENDMENU");
@@ -87,6 +87,19 @@ void CZMapWnd::TakeTypedScale()
     if (GetWindowReal(ScaleEdit(), 64, &value) != 1 || !SetScaleKeepingCentre(value))
         ShowScale();  // "abc", 0, -5 or 1e400: the scale stays, and the edit shows it again
     ScaleEdited = 0;
+}
+
+void CZMapWnd::OnViewSized(int w, int h)
+{
+    if (w <= 0 || h <= 0)
+        return;  // a minimised window: its old size comes back
+    if (ViewWidth > 0 && ViewHeight > 0 && HasExtent && !FitPending) {
+        const double u = UnitsPerPixelOfScale(MapScale, CoordSys, PixelsPerMmX);
+        XCorner += (ViewWidth - w) * u / 2;
+        YCorner += (h - ViewHeight) * u / 2;
+    }
+    ViewWidth = w;
+    ViewHeight = h;
 }
 
 void CZMapWnd::ShowScale()

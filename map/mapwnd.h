@@ -77,12 +77,16 @@ public:
     // text where it is still there (see the card's rules for Grid).
     void SetGridList(CPtrArray* gridList);
     // Folder choice (string 344) and a new legend from the chosen folder; 0 when cancelled or
-    // when the folder holds no shapefile (the map then stays as it was).
+    // when the folder holds no shapefile (the map then stays as it was). Layers whose attribute
+    // table is damaged are then named in a note over the owner.
     int BrowseShapeFolder(HWND owner);
-    // A new legend from MapPath: the four information layers and an unchecked layer per
-    // shapefile, fitted to the extent of the files that opened. A folder without shapefiles
-    // leaves the legend empty.
+    // A new legend from MapPath: the four information layers (unchecked) and a layer per
+    // shapefile, checked when its file opened, fitted to the extent of the files that opened. A
+    // folder without shapefiles leaves the legend empty.
     void LoadShapeFolder();
+    // The note naming the shapefile layers of the legend whose .dbf is damaged; none when all
+    // are sound (or missing, which the map does not need).
+    void NoteDamagedTables(HWND owner);
     // After the settings were read: missing information layers and new files are appended,
     // the headers of the known files read again, the extent recomputed; the scale and corner
     // stay.
@@ -220,9 +224,13 @@ public:
 
     // Writes MapScale into the scale edit (not taken as typing).
     void ShowScale();
-    // The scale edit lost the focus: a typed scale is taken (keeping the view's centre) when it
-    // is a number above 0; otherwise the edit shows the scale again.
+    // The scale edit lost the focus or took Enter: a typed scale is taken (keeping the view's
+    // centre) when it is a number above 0; otherwise the edit shows the scale again.
     void TakeTypedScale();
+    // The view took a new size (w x h pixels): a view already placed keeps its centre and
+    // scale, so that the map grows or shrinks about the middle (a maximised window).
+    void OnViewSized(int w, int h);
+    int ViewWidth, ViewHeight;  // the view's last size, 0 before its first
 
 private:
     GlBitmap* ViewBitmap;  // the view's drawing surface where OpenGL cannot draw on the window

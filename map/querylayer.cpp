@@ -12,6 +12,8 @@
 #include "core/fieldmask.h"
 #include "core/fields.h"
 #include "core/textutil.h"
+#include "shellcontract/configdata.h"
+#include "shellcontract/zm_protocol.h"
 
 // ---- criteria
 
@@ -298,7 +300,92 @@ std::wstring CustomCondition(const QueryCriterion& c, const QueryConditionContex
     }
 }
 
+// A value of the kind as a number to compare; false for texts and for what does not read.
+bool ComparableValue(int kind, const wchar_t* text, const NumberSeparators& seps, double* out)
+{
+    if (!text || !*text)
+        return false;
+    if (kind == SEARCH_VALUE_DATE)
+        return ReadDateValue(text, seps, out, nullptr);
+    if (kind == SEARCH_VALUE_INTEGER || kind == SEARCH_VALUE_REAL)
+        return ReadRealNumber(text, seps, out);
+    return false;
+}
+
+// -1 when the low value lies below the high one, 1 above, 0 equal or not to be judged.
+int CompareValues(int kind, const wchar_t* low, const wchar_t* high, const NumberSeparators& seps)
+{
+    double a = 0, b = 0;
+    if (!ComparableValue(kind, low, seps, &a) || !ComparableValue(kind, high, seps, &b))
+        return 0;
+    return a < b ? -1 : a > b ? 1 : 0;
+}
+
+bool CustomRangeReversed(const QueryCriterion& c, const QueryConditionContext& context)
+{
+    const CCustFld* field = context.FindCustomField ? context.FindCustomField(c.FieldName) : nullptr;
+    if (!field || !field->FieldRefs || field->FieldRefs->GetCount() < 1)
+        return false;
+    const std::vector<RefColumn> columns = ReferencedColumns(field, context);
+    const int count = (int)columns.size();
+    std::vector<VARIANT> low(columns.size()), high(columns.size());
+    for (int i = 0; i < count; ++i) {
+        VariantInit(&low[i]);
+        VariantInit(&high[i]);
+    }
+    SplitByMask(field->Mask, c.MinValue, nullptr, low.data(), count);
+    SplitByMask(field->Mask, c.MaxValue, nullptr, high.data(), count);
+    int order = 0;
+    for (int i = 0; i < count && order == 0; ++i) {
+        const bool both = low[i].vt == VT_BSTR && high[i].vt == VT_BSTR && !columns[i].Boolean;
+        if (!both)
+            break;  // a part missing on either side: the order cannot be told
+        order = CompareValues(columns[i].Kind, low[i].bstrVal, high[i].bstrVal, context.Separators);
+        if (order == 0 && (!low[i].bstrVal || !high[i].bstrVal || wcscmp(low[i].bstrVal, high[i].bstrVal) != 0))
+            break;  // parts that differ but cannot be compared
+    }
+    for (int i = 0; i < count; ++i) {
+        VariantClear(&low[i]);
+        VariantClear(&high[i]);
+    }
+    return order > 0;
+}
+
 }  // namespace
+
+bool QueryRangeReversed(const QueryCriterion& c, const QueryConditionContext& context)
+{
+    if (c.Operator != QUERY_OP_BETWEEN)
+        return false;
+    if (c.FieldType == FIELD_COMPOSED)
+        return CustomRangeReversed(c, context);
+    if (c.FieldType != FIELD_DATABASE)
+        return false;
+    const CustomAttrDef* def = context.FindAttr ? context.FindAttr(3, c.FieldName) : nullptr;
+    if (def && def->Type == ATTR_BOOLEAN)
+        return false;
+    return CompareValues(RecordColumnValueKind(c.FieldName, def), c.MinValue, c.MaxValue, context.Separators) > 0;
+}
+
+QueryConditionContext RecordQueryContext(HWND mainWindow, ConfigData* config)
+{
+    QueryConditionContext context;
+    context.Separators = UserNumberSeparators();
+    context.FindCustomField = [config](const wchar_t* name) -> const CCustFld* {
+        CObjArray* fields = config ? config->CustomFields : nullptr;
+        for (int i = 0; fields && i < fields->GetCount(); ++i) {
+            const CCustFld* field = (const CCustFld*)fields->GetItems()[i];
+            if (field && field->Kind == FIELD_COMPOSED && field->UseForSearch && _wcsicmp(field->Field, name) == 0)
+                return field;
+        }
+        return nullptr;
+    };
+    context.FindAttr = [mainWindow](int table, const wchar_t* column) -> const CustomAttrDef* {
+        return mainWindow ? (const CustomAttrDef*)SendZm(mainWindow, ZM_FIND_NAME_ENTRY, table, (LPARAM)column)
+                          : nullptr;
+    };
+    return context;
+}
 
 std::wstring BuildQueryCondition(const QueryCriterion& criterion, const QueryConditionContext& context)
 {

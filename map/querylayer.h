@@ -16,6 +16,7 @@
 struct QueryCriterion;
 class CCustFld;
 struct CustomAttrDef;
+class ConfigData;
 
 // A zeroed criterion with an empty value list (ownership mode 2, capacity 16, growth 4).
 QueryCriterion* NewQueryCriterion();
@@ -37,6 +38,15 @@ struct QueryConditionContext
 
 // The condition of a criterion; empty when none can be built.
 std::wstring BuildQueryCondition(const QueryCriterion& criterion, const QueryConditionContext& context);
+
+// Whether a "V rozmezí" criterion's lower value lies above its upper one, read by the column's
+// kind (numbers and dates; for a composed column part by part, the first part that differs
+// deciding). Such a range holds no record. Values that do not read, and texts, are not judged.
+bool QueryRangeReversed(const QueryCriterion& criterion, const QueryConditionContext& context);
+
+// The context of the occurrence records' criteria: the user's number format, the configuration's
+// searchable composed fields and the attribute definitions the main window finds.
+QueryConditionContext RecordQueryContext(HWND mainWindow, ConfigData* config);
 
 // The value kind (SearchValueKind) of a column of the records: by its attribute definition, else
 // the records' keys are whole numbers and the rest built in.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "browse/addquerydlg.h"
+#include "core/attrdef.h"
 #include "core/containers.h"
 #include "core/fields.h"
 #include "core/textutil.h"
@@ -43,6 +44,16 @@ INT_PTR CALLBACK OwnerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
                       && wcscmp(d->Field->Field, L"METODA") == 0;
         SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, lookup ? 1 : 0);
         return TRUE;
+    }
+    case ZM_FIND_NAME_ENTRY: {
+        // The records' attributes of a date and a number.
+        static CustomAttrDef date = {ATTR_DATE, 0, 0, 0, 0, L"DATUM"}, count = {ATTR_INTEGER, 0, 0, 0, 0, L"POCET"};
+        const wchar_t* column = reinterpret_cast<const wchar_t*>(lParam);
+        const CustomAttrDef* def = nullptr;
+        if (wParam == ZM_ATTRS_ZORNACOLLS && column)
+            def = _wcsicmp(column, L"DATUM") == 0 ? &date : _wcsicmp(column, L"POCET") == 0 ? &count : nullptr;
+        SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, reinterpret_cast<LONG_PTR>(def));
+        return FALSE;
     }
     case ZM_GET_LOOKUP_VALUES:
         g_owner.Asked.push_back(wParam == 3 ? reinterpret_cast<const wchar_t*>(lParam) : L"?");
@@ -199,6 +210,51 @@ TEST_F(AddQueryDlgTest, OffersRecordColumnsAndEditsARange)
     EXPECT_STREQ(L"10", c_.MinValue);
     EXPECT_STREQ(L"20", c_.MaxValue);
     EXPECT_EQ(0, c_.Values->GetCount());
+}
+
+// "V rozmezí" with its values the wrong way round holds no record: OK says so over the dialog,
+// which stays open with the lower value selected; in order (or equal) the range is taken.
+TEST_F(AddQueryDlgTest, AReversedRangeIsRefused)
+{
+    Add(new CFieldInfo(L"DATUM", L"ZORNACOLLS"), L"Datum nálezu");
+    struct Range {
+        const wchar_t* field;
+        const wchar_t *low, *high;
+        bool refused;
+    } ranges[] = {
+        {L"Datum nálezu", L"1.1.2000", L"1.1.1990", true},
+        {L"Počet exemplářů", L"20", L"3", true},
+        {L"Počet exemplářů", L"3", L"3", false},
+        {L"Datum nálezu", L"1.1.1990", L"1.1.2000", false},
+    };
+    wintest::MsgBoxRecorder boxes;
+    std::vector<bool> stayed;
+    int result = Run([&](HWND dialog) {
+        for (const Range& r : ranges) {
+            HWND fields = GetDlgItem(dialog, IDC_QUERY_FIELD);
+            Choose(dialog, IDC_QUERY_FIELD, (int)SendMessageW(fields, CB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)r.field));
+            Choose(dialog, IDC_QUERY_OPERATOR, QUERY_OP_BETWEEN);
+            SetDlgItemTextW(dialog, IDC_QUERY_VALUE1, r.low);
+            SetDlgItemTextW(dialog, IDC_QUERY_VALUE2, r.high);
+            if (r.refused && r.field == ranges[0].field)
+                wintest::SaveScreenshot(dialog, L"addquerydlg_reversed");
+            Click(dialog, IDOK);
+            stayed.push_back(IsWindow(dialog) && IsWindowVisible(dialog));
+            if (!stayed.back())
+                return;
+            EXPECT_EQ(GetDlgItem(dialog, IDC_QUERY_VALUE1), GetFocus()) << r.low;
+        }
+    });
+    EXPECT_EQ(1, result);
+    EXPECT_EQ((std::vector<bool>{true, true, false}), stayed);
+    ASSERT_EQ(2u, boxes.Boxes().size());
+    EXPECT_EQ(L"Rozmezí sloupečku Datum nálezu je obrácené: od 1.1.2000 do 1.1.1990 nezahrne žádný záznam. "
+              L"Zadejte jako první menší hodnotu.",
+              boxes.Boxes()[0].text);
+    EXPECT_EQ((UINT)MB_ICONWARNING, boxes.Boxes()[0].type & MB_ICONMASK);
+    EXPECT_STREQ(L"POCET", c_.FieldName);
+    EXPECT_STREQ(L"3", c_.MinValue);
+    EXPECT_STREQ(L"3", c_.MaxValue);
 }
 
 TEST_F(AddQueryDlgTest, ALookupColumnGivesAnyOfItsSortedValues)

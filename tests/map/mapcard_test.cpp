@@ -20,6 +20,7 @@
 #include "common/popupmenu.h"
 #include "core/attrdef.h"
 #include "core/containers.h"
+#include "core/ctlfill.h"
 #include "core/fields.h"
 #include "core/xmlaccess.h"
 #include "dataaccess/filterexpr.h"
@@ -27,9 +28,11 @@
 #include "map/expbmpdlg.h"
 #include "map/legendstyledlg.h"
 #include "map/maplegend.h"
+#include "map/mapunits.h"
 #include "map/mnglistdlg.h"
 #include "map/querylayer.h"
 #include "resources/zorna/resource.h"
+#include "tools/samplemap/dbfwriter.h"
 #include "tools/samplemap/samplemap.h"
 #include "tests/map/maphost.h"
 #include "tests/support/dialogscript.h"
@@ -93,11 +96,11 @@ struct CardHost
     {
         return ((SendMessageW(Legend(), LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK) & LVIS_STATEIMAGEMASK) >> 12) == 2;
     }
-    void Check(int row)
+    void Check(int row, bool checked = true)
     {
         LVITEMW lv = {};
         lv.stateMask = LVIS_STATEIMAGEMASK;
-        lv.state = INDEXTOSTATEIMAGEMASK(2);
+        lv.state = INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
         SendMessageW(Legend(), LVM_SETITEMSTATE, row, (LPARAM)&lv);
     }
     void Select(int row)
@@ -172,19 +175,30 @@ void WriteMixedFolder(const std::wstring& folder)
 
 }  // namespace
 
-// A folder with a bad layer gives the four information layers and an unchecked row per .shp
-// (the one without its index too, drawing nothing) over the good files' extent; a cancelled
-// choice and a folder without layers leave the map as it was.
+// A folder with a bad layer gives the four information layers and a row per .shp, shown at once
+// when its file opened (the one without its index stays off, drawing nothing), over the good
+// files' extent; a layer whose attribute table is damaged is named in a note (one whose table
+// is missing or sound is not). A cancelled choice and a folder without layers leave the map as
+// it was.
 TEST(MapCard, FolderOfShapefilesBuildsTheLegend)
 {
     wintest::ScopedTempFolder folder(L"mapcard_folder");
     wintest::ScopedTempFolder empty(L"mapcard_empty");
     ASSERT_NO_FATAL_FAILURE(WriteMixedFolder(folder.Path()));
+    const std::vector<unsigned char> table = zor::MakeDbf({{"NAZEV", 20}}, {{L"Polabí"}});
+    ASSERT_TRUE(shpw::WriteFileBytes(folder.File(L"plochy.dbf"), table));
+    ASSERT_TRUE(shpw::WriteFileBytes(folder.File(L"reky.dbf"), {table.begin(), table.end() - 8}));
     FolderDialogFn previous = SetFolderChooser(AnswerFolder);
     CardHost host;
     g_folderChosen = true;
     g_folderAnswer = folder.Path();
-    ASSERT_EQ(1, host.Map->BrowseShapeFolder(host.Main));
+    {
+        wintest::MsgBoxRecorder boxes;
+        ASSERT_EQ(1, host.Map->BrowseShapeFolder(host.Main));
+        ASSERT_EQ(1u, boxes.Boxes().size());
+        EXPECT_EQ(0u, boxes.Boxes()[0].text.find(L"Tabulka atributů těchto vrstev je poškozená: reky.dbf."));
+        EXPECT_EQ((UINT)MB_ICONWARNING, boxes.Boxes()[0].type & MB_ICONMASK);
+    }
     ASSERT_EQ(8, host.Rows());
     const wchar_t* titles[] = {L"Zápisy", L"Literární záznamy", L"Síť", L"Jemná síť"};
     for (int kind = 0; kind < 4; ++kind) {
@@ -192,9 +206,11 @@ TEST(MapCard, FolderOfShapefilesBuildsTheLegend)
         EXPECT_STREQ(titles[kind], host.Item(kind)->Title);
     }
     std::vector<std::wstring> files;
+    for (int kind = 0; kind < 4; ++kind)
+        EXPECT_FALSE(host.Checked(kind)) << kind;
     for (int row = 4; row < 8; ++row) {
         EXPECT_TRUE(IsShapeLayer(host.Item(row)));
-        EXPECT_FALSE(host.Checked(row));
+        EXPECT_EQ(wcscmp(host.Item(row)->MapFile, L"vadna.shp") != 0, host.Checked(row)) << row;
         files.push_back(host.Item(row)->MapFile);
     }
     std::sort(files.begin(), files.end());
@@ -206,9 +222,6 @@ TEST(MapCard, FolderOfShapefilesBuildsTheLegend)
     EXPECT_DOUBLE_EQ(50.5, host.Map->MaxY);
     EXPECT_GT(host.Map->UnitsPerPixel, 0);
 
-    for (int row = 4; row < 8; ++row)
-        if (wcscmp(host.Item(row)->MapFile, L"vadna.shp") != 0)
-            host.Check(row);
     host.Check(0);
     wintest::PumpMessages(100);
     wintest::SaveScreenshot(host.Main, L"mapcard");
@@ -421,6 +434,25 @@ TEST(MapCard, SplitterLimitsAndTypedScale)
     const double corner = m->XCorner;
     SendMessageW(m->Card, WM_COMMAND, MAKEWPARAM(IDC_MAPCARD_SCALE, EN_KILLFOCUS), (LPARAM)edit);
     EXPECT_EQ(corner, m->XCorner);
+    // Enter takes a typed scale at once, the focus staying in the edit, as the keys come through
+    // the main window's dialog code.
+    SetFocus(edit);
+    SetWindowTextW(edit, L"400000");
+    const UINT scan = MapVirtualKeyW(VK_RETURN, MAPVK_VK_TO_VSC);
+    PostMessageW(edit, WM_KEYDOWN, VK_RETURN, 1 | (scan << 16));
+    PostMessageW(edit, WM_CHAR, L'\r', 1 | (scan << 16));
+    PostMessageW(edit, WM_KEYUP, VK_RETURN, 1 | (scan << 16) | 0xC0000000);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        if (!IsDialogMessageW(host.Main, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    EXPECT_EQ(400000, m->MapScale);
+    EXPECT_EQ(edit, GetFocus());
+    centre(&x, &y);
+    EXPECT_NEAR(cx, x, 1e-9);
+    EXPECT_NEAR(cy, y, 1e-9);
 }
 
 // A map read without a scale is fitted, centred, to the size its view has when first drawn, not
@@ -445,8 +477,15 @@ TEST(MapCard, FirstViewFitsTheFinalSizeCentred)
     const double spanned = std::max(7 * 1.1 / (view.right * u), 3 * 1.1 / m->YFactor / (view.bottom * u));
     EXPECT_NEAR(1.0, spanned, 1e-6);
     const double scale = m->MapScale;
-    m->Move(&first);
-    EXPECT_EQ(scale, m->MapScale);
+    // A new size (the window maximised, or made smaller) keeps the scale and the view's centre.
+    RECT larger = {0, 0, 740, 480};
+    for (const RECT* size : {&first, &larger, &last}) {
+        m->Move(size);
+        GetClientRect(m->View, &view);
+        EXPECT_EQ(scale, m->MapScale);
+        EXPECT_NEAR(15.5, m->XCorner + view.right * u / 2, 1e-9) << size->right;
+        EXPECT_NEAR(49.5, m->YCorner - view.bottom * u / 2, 1e-9) << size->right;
+    }
 }
 
 namespace {
@@ -507,6 +546,7 @@ TEST(MapCard, SettingsRoundTrip)
         CardHost host;
         wcscpy(host.Map->MapPath, folder.Path().c_str());
         host.Map->LoadShapeFolder();
+        host.Check(4, false);
         host.Check(5);
         host.Map->SetScaleKeepingCentre(1234.56789);
         QueryCriterion c;
@@ -522,7 +562,7 @@ TEST(MapCard, SettingsRoundTrip)
         host.Item(1)->Style.BorderWidth = 0.35;
         saved = SaveMap(host.Map, first, L"Česká republika");
     }
-    EXPECT_NE(std::wstring::npos, saved.find(L"MapScale=\"1234.5679\""));
+    EXPECT_NE(std::wstring::npos, saved.find(L"MapScale=\"1234.56789\""));
     EXPECT_NE(std::wstring::npos, saved.find(L"<Values Val0=\"O'Brien\" Val1=\"Brno\" Val2=\"Praha\"/>"));
     {
         CardHost host;
@@ -785,6 +825,54 @@ TEST(StyleDialog, EnablesByKindAndReadsTypedValues)
         EXPECT_EQ(20, style.FillTransp);  // the caller's style is a copy
     }
     SetColorChooser(previous);
+    DestroyWindow(owner);
+}
+
+// "pt" shows the lengths in points and takes typed ones as points; the style keeps millimetres,
+// and the dialog opens in the unit chosen last.
+TEST(StyleDialog, PointsShowAndTakeTheLengths)
+{
+    HWND owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    CEditLegendStyleDlg dlg(GetModuleHandleW(nullptr));
+    LegendStyle style = {};
+    style.StyleType = STYLE_SYMBOL;
+    style.Border = style.Pattern = true;
+    style.BorderWidth = 0.5;
+    style.SymbSize = 3;
+    style.PatternWidth = 2;
+    style.PatternSize = 0.25;
+    const double pointsPerMm = 72 / kMapMmPerInch;
+    auto shown = [](HWND d, int id) {
+        double v = 0;
+        GetWindowReal(GetDlgItem(d, id), 64, &v);
+        return v;
+    };
+    wintest::DialogScript script;
+    script.Then(L"Úprava stylu", [&](HWND d) {
+        EXPECT_NEAR(0.5, shown(d, IDC_STYLE_BORDERWIDTH), 0.005);
+        EXPECT_EQ(L"mm", wintest::WindowText(GetDlgItem(d, IDC_STYLE_SIZEUNIT)));
+        SendDlgItemMessageW(d, IDC_STYLE_UNITS, CB_SETCURSEL, 1, 0);
+        SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_STYLE_UNITS, CBN_SELCHANGE), (LPARAM)GetDlgItem(d, IDC_STYLE_UNITS));
+        EXPECT_NEAR(0.5 * pointsPerMm, shown(d, IDC_STYLE_BORDERWIDTH), 0.005);
+        EXPECT_NEAR(3 * pointsPerMm, shown(d, IDC_STYLE_SIZE), 0.005);
+        EXPECT_NEAR(2 * pointsPerMm, shown(d, IDC_STYLE_PATTERNWIDTH), 0.005);
+        for (int label : {IDC_STYLE_BORDERLAST, IDC_STYLE_SIZEUNIT, 132, 135})
+            EXPECT_EQ(L"pt", wintest::WindowText(GetDlgItem(d, label))) << label;
+        SetDlgItemTextW(d, IDC_STYLE_SIZE, L"12");
+        wintest::SaveScreenshot(d, L"legendstyle_points");
+        wintest::DialogScript::PostClick(d, IDOK);
+    });
+    ASSERT_TRUE(script.Run([&] { EXPECT_EQ(1, dlg.Show(owner, &style)); }));
+    EXPECT_NEAR(12 / pointsPerMm, dlg.Style.SymbSize, 1e-9);
+    EXPECT_EQ(0.5, dlg.Style.BorderWidth) << "a length not typed keeps its value";
+    EXPECT_EQ(2, dlg.Style.PatternWidth);
+    wintest::DialogScript again;
+    again.Then(L"Úprava stylu", [&](HWND d) {
+        EXPECT_EQ(1, (int)SendDlgItemMessageW(d, IDC_STYLE_UNITS, CB_GETCURSEL, 0, 0));
+        EXPECT_NEAR(0.25 * pointsPerMm, shown(d, IDC_STYLE_PATTERNSIZE), 0.005);
+        wintest::DialogScript::PostClick(d, IDCANCEL);
+    });
+    ASSERT_TRUE(again.Run([&] { EXPECT_EQ(0, dlg.Show(owner, &style)); }));
     DestroyWindow(owner);
 }
 
