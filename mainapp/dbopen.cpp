@@ -328,6 +328,9 @@ BOOL OnDatabaseOpened(MainForm* form, HWND progressWindow)
     SetProgress(progressWindow, 95);
     if (ws)
         ws->RequeryLiterature(mainWnd);
+    // The maps' record and query layers still hold what they fetched without this database.
+    if (ws)
+        ws->RefreshMaps();
     AnnouncePageInFront(form, mainWnd);
     EndOpening(form, progressWindow);
     return TRUE;

@@ -471,7 +471,8 @@ TEST_F(StartUpTest, ClosingEmptiesTheCardsAndTheConfigurationAndGreysTheConfigur
 }
 
 // Without a database the record lists offer no new record and no export (the literature tab
-// included); a map keeps its shapefiles but its record layers lose the closed database's records.
+// included); a map keeps its shapefiles but its record layers lose the closed database's records,
+// and get the records of the database opened again.
 TEST_F(StartUpTest, ClosingGraysTheRecordCommandsAndEmptiesTheMapsRecordLayers)
 {
     std::wstring db = SampleDatabase(L"dbopen_closemap", false);
@@ -525,6 +526,14 @@ TEST_F(StartUpTest, ClosingGraysTheRecordCommandsAndEmptiesTheMapsRecordLayers)
     showTab(TAB_SEARCH);
     EXPECT_FALSE(enabled(IDM_NEWRECORD));
     EXPECT_FALSE(enabled(IDM_EXPORTRECORDS));
+
+    // Opened again, the map's record layer shows the species' records again.
+    OnOpenDatabase(form, nullptr);
+    HWND sysTree = ws->GetTreeView(WS_SYS_CARD);
+    ASSERT_TRUE(wintest::PumpUntil([&] { return TreeCount(sysTree) > 1; }, 20000));
+    wintest::PumpMessages(100);
+    showTab(kFirstMapTab);
+    EXPECT_GT(drawnPoints(), 0);
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
