@@ -253,8 +253,16 @@ BOOL ZmEnableViewCommands(ZmCall& call)
         if (call.Form)
             EnableCommands(call.Form->ViewMenu, kViewCommands, 4, enabled);
     }
-    if (call.lParam & ZM_VIEW_MAP_COMMANDS)
+    if (call.lParam & ZM_VIEW_MAP_COMMANDS) {
         EnableCommands(bar, kMapCommands, 4, enabled);
+        // The map commands come on when a map card is shown and go off when any other page is:
+        // the tree cards' item commands the other way round, as a map has no items to make,
+        // rename, delete or edit.
+        static const int kItemCommands[] = {301, 302, 303, 304};
+        EnableCommands(bar, kItemCommands, 4, !enabled);
+        if (call.Form && call.Form->Toolbar)
+            call.Form->Toolbar->EnableItemButtons(!enabled);
+    }
     if (call.Form && call.Form->Toolbar) {
         call.Form->Toolbar->Regroup(call.wParam ? TRUE : FALSE, call.lParam);
         MarkUnavailableButtons(call.Form->Toolbar->Toolbar);

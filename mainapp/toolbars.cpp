@@ -319,6 +319,12 @@ int MainToolbar::Regroup(BOOL enable, LPARAM bits)
     return group;
 }
 
+void MainToolbar::EnableItemButtons(bool enable)
+{
+    for (int command : {301, 303})
+        SendMessageW(Toolbar, TB_ENABLEBUTTON, command, MAKELONG(enable ? TRUE : FALSE, 0));
+}
+
 void MainToolbar::CheckViewMode(int command)
 {
     SetStates(Toolbar, kViewCommands, 4, TBSTATE_ENABLED);

@@ -44,6 +44,8 @@ public:
     // nonzero) or shows grayed the groups named by bits (MainToolbarRegroupBits) and lays the
     // toolbar out for the group that results. Returns that group.
     int Regroup(BOOL enable, LPARAM bits);
+    // Enables or grays the item buttons (301 new item, 303 delete).
+    void EnableItemButtons(bool enable);
     // Checks one of the list view modes 401-404 and unchecks the others.
     void CheckViewMode(int command);
     // Checks one of the map tools 405-407 and unchecks the others.

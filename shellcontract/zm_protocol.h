@@ -134,7 +134,7 @@ enum ZmPointList
 enum ZmViewCommandBits
 {
     ZM_VIEW_LIST_COMMANDS = 1,  // 401-404
-    ZM_VIEW_MAP_COMMANDS = 2,   // 405-408, the map separator, 602-604, 607
+    ZM_VIEW_MAP_COMMANDS = 2,   // 405-408, the map separator, 602-604, 607; 301-304 the other way
 };
 // 5037: the attribute list searched.
 enum ZmAttrTable

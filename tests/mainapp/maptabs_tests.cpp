@@ -5,6 +5,7 @@
 
 #include "common/filechooser.h"
 #include "common/printing.h"
+#include "map/griddef.h"
 #include "map/legend.h"
 #include "map/mapprint.h"
 #include "map/mapwnd.h"
@@ -129,10 +130,27 @@ TEST_F(MapTabs, NewMapToolsRenameCloseAndTheNextStart)
     for (int i = 0; i < GetMenuItemCount(bar); ++i)
         inBar |= GetSubMenu(bar, i) == GetSubMenu(form_->MapMenu, 0);
     EXPECT_TRUE(inBar);
+    // A map has no tree items: the item commands are grayed in the menu and the toolbar, the
+    // map's own buttons are shown.
+    auto itemCommandsEnabled = [&] {
+        int enabled = 0;
+        for (int command : {IDM_NEWITEM, IDM_RENAMEITEM, IDM_DELETEITEM, IDM_ITEMPROPERTIES})
+            enabled += !(GetMenuState(GetMenu(wnd_), command, MF_BYCOMMAND) & MF_GRAYED);
+        for (int button : {IDM_NEWITEM, IDM_DELETEITEM})
+            enabled += SendMessageW(form_->Toolbar->Toolbar, TB_ISBUTTONENABLED, button, 0) != 0;
+        return enabled;
+    };
+    EXPECT_EQ(0, itemCommandsEnabled());
+    EXPECT_FALSE(SendMessageW(form_->Toolbar->Toolbar, TB_ISBUTTONHIDDEN, IDM_ZOOMIN, 0));
+    ShowTab(TAB_SYSTEM);
+    EXPECT_EQ(6, itemCommandsEnabled());
+    ShowTab(kFirstMapTab);
+    EXPECT_EQ(0, itemCommandsEnabled());
 
     Send(IDM_LOADGRAPHICS);
     ASSERT_EQ(5, (int)SendMessageW(map->LegendList(), LVM_GETITEMCOUNT, 0, 0));
     EXPECT_STREQ(L"kraje.shp", LegendItemAt(map->LegendList(), 4)->MapFile);
+    EXPECT_TRUE(LegendItemChecked(map->LegendList(), 4)) << "the loaded layer is shown";
 
     struct Tool {
         int command;
@@ -168,10 +186,34 @@ TEST_F(MapTabs, NewMapToolsRenameCloseAndTheNextStart)
     });
     ASSERT_TRUE(Command(IDM_RENAMEMAP, rename));
     EXPECT_EQ(L"Kraje", TabText(kFirstMapTab));
-    LVITEMW check = {};
-    check.stateMask = LVIS_STATEIMAGEMASK;
-    check.state = INDEXTOSTATEIMAGEMASK(2);
-    SendMessageW(map->LegendList(), LVM_SETITEMSTATE, 4, (LPARAM)&check);
+    {
+        // A second map may not take the first one's name (in any case), nor a name of blanks;
+        // each refusal is said over the rename dialog, which stays.
+        Send(IDM_NEWMAP);
+        boxes_.reset();
+        boxes_.reset(new wintest::MsgBoxRecorder());
+        std::vector<bool> stayed;
+        DialogScript second;
+        second.Then(L"Přejmenování mapy", [&](HWND d) {
+            for (const wchar_t* name : {L"kraje", L"   ", L"Řeky"}) {
+                SetDlgItemTextW(d, IDC_RENAME_EDIT, name);
+                SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)GetDlgItem(d, IDOK));
+                stayed.push_back(IsWindow(d) && IsWindowVisible(d));
+                if (!stayed.back())
+                    return;
+                EXPECT_EQ(GetDlgItem(d, IDC_RENAME_EDIT), GetFocus()) << std::wstring(name).size();
+            }
+        });
+        ASSERT_TRUE(Command(IDM_RENAMEMAP, second));
+        EXPECT_EQ((std::vector<bool>{true, true, false}), stayed);
+        ASSERT_EQ(2u, Boxes().size());
+        EXPECT_EQ(L"Mapa s názvem kraje již je otevřena. Zadejte jiný název.", Boxes()[0].text);
+        EXPECT_EQ(0u, Boxes()[1].text.find(L"Název mapy nesmí být prázdný."));
+        EXPECT_EQ(L"Řeky", TabText(kFirstMapTab + 1));
+        EXPECT_EQ(L"Kraje", TabText(kFirstMapTab));
+        Send(IDM_CLOSEMAP);
+        ShowTab(kFirstMapTab);
+    }
     // The main window repainted (the map menu put into the bar) must not leave the card's
     // boxes, labels and combos blank: each shows its dark text.
     RedrawWindow(wnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE);
@@ -203,6 +245,7 @@ TEST_F(MapTabs, NewMapToolsRenameCloseAndTheNextStart)
     EXPECT_EQ(fixed, TabCount());
     EXPECT_EQ(kFirstMapTab - 1, CurrentTab());
     EXPECT_EQ(0, ws_->GetMapCount());
+    EXPECT_EQ(6, itemCommandsEnabled()) << "the page that came to the front has them";
     SetFolderChooser(previous);
 }
 
@@ -230,6 +273,13 @@ BOOL WINAPI RecordPrintDialog(PRINTDLGW* pd)
 {
     g_printOwners.push_back(pd->hwndOwner);
     g_printDevNames = pd->hDevNames;
+    return FALSE;
+}
+
+std::vector<PAGESETUPDLGW> g_setupsSeen;
+BOOL WINAPI SeePageSetup(PAGESETUPDLGW* psd)
+{
+    g_setupsSeen.push_back(*psd);
     return FALSE;
 }
 
@@ -328,6 +378,18 @@ TEST_F(MapTabs, ExportAndPrintTheMapOfAMapTab)
         EXPECT_EQ(L"Chyba", Boxes()[0].caption);
     }
     EXPECT_EQ(kFirstMapTab, CurrentTab());
+    if (IsPrinterInstalled()) {
+        // The page set-up on the map's tab, after the map's printing took the set-up: margins in
+        // millimetres, as on any other page.
+        PageSetupDialogFn previousSetup = SetPageSetupDialog(SeePageSetup);
+        g_setupsSeen.clear();
+        Send(IDM_PAGESETUP);
+        SetPageSetupDialog(previousSetup);
+        ASSERT_EQ(1u, g_setupsSeen.size());
+        EXPECT_EQ((DWORD)PSD_INHUNDREDTHSOFMILLIMETERS,
+                  g_setupsSeen[0].Flags & (PSD_INHUNDREDTHSOFMILLIMETERS | PSD_INTHOUSANDTHSOFINCHES));
+        EXPECT_EQ(2000, g_setupsSeen[0].rtMargin.left);
+    }
     SetSaveFileChooser(previousSave);
     SetFolderChooser(previousFolder);
 }
@@ -356,6 +418,11 @@ TEST_F(MapTabs, TheFirstStartShowsTheSampleMapAndTheNextStartKeepsIt)
     wchar_t grid[64] = L"";
     SendMessageW(map->GridCombo(), CB_GETLBTEXT, map->Grid, (LPARAM)grid);
     EXPECT_STREQ(L"KFME", grid);
+    // The workspace holds the grid's steps themselves, as the grid file does.
+    const GridDef* kfme = (const GridDef*)SendMessageW(map->GridCombo(), CB_GETITEMDATA, map->Grid, 0);
+    ASSERT_NE(nullptr, kfme);
+    EXPECT_EQ(1.0 / 6, kfme->LonCoarseStep);
+    EXPECT_EQ(1.0 / 12, kfme->LonFineStep);
     HWND legend = map->LegendList();
     ASSERT_EQ(8, (int)SendMessageW(legend, LVM_GETITEMCOUNT, 0, 0));
     const LegendItem* records = LegendItemAt(legend, 0);
