@@ -1,7 +1,5 @@
 #include "browse/addquerydlg.h"
 
-#include <strsafe.h>
-
 #include <cstdlib>
 #include <cwchar>
 #include <string>
@@ -10,7 +8,7 @@
 #include "core/containers.h"
 #include "core/ctlfill.h"
 #include "core/database.h"
-#include "core/msgbox.h"
+#include "core/msgboxtext.h"
 #include "core/fields.h"
 #include "core/textutil.h"
 #include "shellcontract/configdata.h"
@@ -248,14 +246,8 @@ bool CAddQueryDlg::RangeInOrder()
     if (!QueryRangeReversed(range, RecordQueryContext(Owner, Config)))
         return true;
     // The range holds nothing: said over the dialog, which stays with the lower value selected.
-    wchar_t* format = LoadStringAlloc(Instance, IDS_QUERY_RANGE_REVERSED);
-    wchar_t* caption = LoadStringAlloc(Instance, IDS_ERROR_CAPTION);
-    wchar_t text[512] = L"";
-    StringCchPrintfW(text, ARRAYSIZE(text), format ? format : L"%s %s %s", CurrentField->Field->Name, range.MinValue,
-                     range.MaxValue);
-    ZorMessageBox(Dialog, text, caption ? caption : L"", MB_OK | MB_ICONWARNING);
-    free(format);
-    free(caption);
+    ZorMessageBoxResText(Dialog, Instance, IDS_QUERY_RANGE_REVERSED, IDS_ERROR_CAPTION, MB_OK | MB_ICONWARNING,
+                         {CurrentField->Field->Name, range.MinValue, range.MaxValue});
     HWND low = GetDlgItem(Dialog, IDC_QUERY_VALUE1);
     SetFocus(low);
     SendMessageW(low, EM_SETSEL, 0, -1);

@@ -2,14 +2,13 @@
 // grid list handed to every map, and the query layer added from the criterion dialog.
 #include <windows.h>
 #include <commctrl.h>
-#include <strsafe.h>
 
 #include <cwctype>
 
 #include "browse/addquerydlg.h"
 #include "browse/workspace.h"
 #include "core/containers.h"
-#include "core/msgbox.h"
+#include "core/msgboxtext.h"
 #include "core/textutil.h"
 #include "map/mapwnd.h"
 #include "resources/zorna/resource.h"
@@ -69,13 +68,7 @@ INT_PTR CALLBACK RenameMapDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
             GetDlgItemTextW(hwnd, IDC_RENAME_EDIT, name, kMapNameSize);
             if (const UINT refusal = request ? RenameRefusal(*request, name) : 0) {
                 // Said over the dialog, which stays with the name selected for typing anew.
-                wchar_t* format = LoadStringAlloc(request->Instance, refusal);
-                wchar_t* caption = LoadStringAlloc(request->Instance, IDS_ERROR_CAPTION);
-                wchar_t text[kMapNameSize + 256] = L"";
-                StringCchPrintfW(text, ARRAYSIZE(text), format ? format : L"%s", name);
-                ZorMessageBox(hwnd, text, caption ? caption : L"", MB_OK | MB_ICONWARNING);
-                free(format);
-                free(caption);
+                ZorMessageBoxResText(hwnd, request->Instance, refusal, IDS_ERROR_CAPTION, MB_OK | MB_ICONWARNING, {name});
                 HWND edit = GetDlgItem(hwnd, IDC_RENAME_EDIT);
                 SetFocus(edit);
                 SendMessageW(edit, EM_SETSEL, 0, -1);

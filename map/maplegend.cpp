@@ -3,7 +3,6 @@
 #include "map/maplegend.h"
 
 #include <commctrl.h>
-#include <strsafe.h>
 
 #include <algorithm>
 #include <string>
@@ -11,7 +10,7 @@
 #include "common/filechooser.h"
 #include "core/containers.h"
 #include "core/ctlfill.h"
-#include "core/msgbox.h"
+#include "core/msgboxtext.h"
 #include "core/textutil.h"
 #include "map/griddef.h"
 #include "map/legend.h"
@@ -216,14 +215,8 @@ void CZMapWnd::NoteDamagedTables(HWND owner)
     }
     if (damaged.empty())
         return;
-    wchar_t* format = LoadStringAlloc(Instance, IDS_MAP_DBF_DAMAGED);
-    wchar_t* caption = LoadStringAlloc(Instance, IDS_WARNING_CAPTION);
-    std::wstring text(damaged.size() + (format ? wcslen(format) : 0) + 8, L'\0');
-    StringCchPrintfW(&text[0], text.size(), format ? format : L"%s", damaged.c_str());
-    text.resize(wcslen(text.c_str()));
-    ZorMessageBox(owner, text.c_str(), caption ? caption : L"", MB_OK | MB_ICONWARNING);
-    free(format);
-    free(caption);
+    ZorMessageBoxResText(owner, Instance, IDS_MAP_DBF_DAMAGED, IDS_WARNING_CAPTION, MB_OK | MB_ICONWARNING,
+                         {damaged.c_str()});
 }
 
 namespace {

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
-#include <strsafe.h>
 
 #include "common/printing.h"
 #include "core/msgbox.h"
+#include "core/msgboxtext.h"
 #include "core/textutil.h"
 #include "map/glbitmap.h"
 #include "map/glrender.h"
@@ -129,15 +129,9 @@ int AskHowToPrintLargeMap(HWND owner, HINSTANCE instance, HDC printer, double sc
     const std::wstring w = DotsInMm(place.Width, dpiX), h = DotsInMm(place.Height, dpiY);
     const std::wstring pw = DotsInMm(place.Dots.right - place.Dots.left, dpiX);
     const std::wstring ph = DotsInMm(place.Dots.bottom - place.Dots.top, dpiY);
-    wchar_t* format = LoadStringAlloc(instance, IDS_MAPPRINT_TOO_LARGE);
-    wchar_t* caption = LoadStringAlloc(instance, IDS_MAPPRINT_CAPTION);
-    wchar_t text[1024] = L"";
-    StringCchPrintfW(text, ARRAYSIZE(text), format ? format : L"%s %s %s %s %s %s %s", atScale, w.c_str(), h.c_str(),
-                     pw.c_str(), ph.c_str(), fitted, atScale);
-    const int answer = ZorMessageBox(owner, text, caption ? caption : L"", MB_YESNOCANCEL | MB_ICONQUESTION);
-    free(format);
-    free(caption);
-    return answer;
+    return ZorMessageBoxResText(owner, instance, IDS_MAPPRINT_TOO_LARGE, IDS_MAPPRINT_CAPTION,
+                                MB_YESNOCANCEL | MB_ICONQUESTION,
+                                {atScale, w.c_str(), h.c_str(), pw.c_str(), ph.c_str(), fitted, atScale});
 }
 
 }  // namespace
