@@ -1,7 +1,6 @@
 #include "map/epswriter.h"
 
 #include <cmath>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -245,7 +244,7 @@ void WritePolygonLayerEps(EpsStream& out, const LegendStyle& st, LayerShape* ent
             layers.Backdrop.AddRegion({NameBox(out, layers.Backdrop, entry, box)}, st.FillColor, box);
         }
     }
-    if (st.Pattern) {
+    if (st.Pattern && st.PatternWidth > 0) {
         double box[4];
         RunsBox(entry, box);
         int x0 = 0, y0 = 0, x1 = 0, y1 = 0;

@@ -82,8 +82,9 @@ public:
             BITMAPINFO bi = {};
             bi.bmiHeader = {sizeof(BITMAPINFOHEADER), 1, 1, 1, 32, BI_RGB};
             void* bits = nullptr;
-            pixel_ = CreateDIBSection(ctx->Dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-            source_ = CreateCompatibleDC(ctx->Dc);
+            // A memory DC of the screen's: the target may be a metafile, which holds no bitmap.
+            pixel_ = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+            source_ = CreateCompatibleDC(nullptr);
             if (pixel_ && bits && source_) {
                 *(DWORD*)bits = (GetRValue(st.FillColor) << 16) | (GetGValue(st.FillColor) << 8) | GetBValue(st.FillColor);
                 oldPixel_ = SelectObject(source_, pixel_);
