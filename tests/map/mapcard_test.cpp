@@ -735,6 +735,36 @@ TEST(QueryLayers, ConditionsSelectTheExpectedRecords)
         wcscpy(q.MinValue, n.min);
         EXPECT_EQ(L"", BuildQueryCondition(q, context)) << n.field;
     }
+
+    // A range given the wrong way round: by the column's kind, a composed column part by part;
+    // texts, missing parts and other operators are not judged.
+    struct Range {
+        int fieldType;
+        const wchar_t* field;
+        int op;
+        const wchar_t *min, *max;
+        bool reversed;
+    } ranges[] = {
+        {1, L"DATUM", QUERY_OP_BETWEEN, L"1.1.2000", L"1.1.1990", true},
+        {1, L"DATUM", QUERY_OP_BETWEEN, L"1.1.1990", L"1.1.2000", false},
+        {1, L"ALTITUDE", QUERY_OP_BETWEEN, L"1 200", L"100,5", true},
+        {1, L"ALTITUDE", QUERY_OP_BETWEEN, L"100,5", L"100,5", false},
+        {1, L"NAME", QUERY_OP_BETWEEN, L"Praha", L"Brno", false},
+        {1, L"ALTITUDE", QUERY_OP_GREATER, L"1200", L"100", false},
+        {2, L"CUSTOM", QUERY_OP_BETWEEN, L"2/100", L"1/300", true},
+        {2, L"CUSTOM", QUERY_OP_BETWEEN, L"1/300", L"1/200", true},
+        {2, L"CUSTOM", QUERY_OP_BETWEEN, L"1/300", L"3/0", false},
+        {2, L"CUSTOM", QUERY_OP_BETWEEN, L"/300", L"1/200", false},
+    };
+    for (const Range& r : ranges) {
+        QueryCriterion q = {};
+        q.FieldType = r.fieldType;
+        wcscpy(q.FieldName, r.field);
+        q.Operator = r.op;
+        wcscpy(q.MinValue, r.min);
+        wcscpy(q.MaxValue, r.max);
+        EXPECT_EQ(r.reversed, QueryRangeReversed(q, context)) << r.field << " " << r.min << " " << r.max;
+    }
 }
 
 // A query layer whose condition the list refuses, or that has none, fetches no records.
