@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 
@@ -242,30 +243,19 @@ namespace {
 
 const wchar_t kChildBook[] = L"ZOR_TABLEREADER_CHILD_BOOK";
 
+// A run of the child test below on the workbook; a child that takes more than 1 GB or a minute
+// is ended (reported as stopped).
+wintest::ChildRun OpenInChild(const std::wstring& book)
+{
+    return wintest::RunTestInChild(L"TableReaderChild.DISABLED_OpensTheBook", kChildBook, book, 1024, 60000);
+}
+
 // The peak working set in KB of a process of this program that opens the workbook with the
 // table reader (the child test below); 0 when the book did not open.
 DWORD PeakOpening(const std::wstring& book)
 {
-    wchar_t exe[MAX_PATH];
-    GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring cmd = L"\"" + std::wstring(exe) +
-                       L"\" --gtest_also_run_disabled_tests --gtest_filter=TableReaderChild.DISABLED_OpensTheBook";
-    SetEnvironmentVariableW(kChildBook, book.c_str());
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    BOOL started = CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
-    SetEnvironmentVariableW(kChildBook, nullptr);
-    if (!started)
-        return 0;
-    DWORD code = 0;
-    if (WaitForSingleObject(pi.hProcess, 300000) != WAIT_OBJECT_0)
-        TerminateProcess(pi.hProcess, 0);
-    else
-        GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return code;
+    wintest::ChildRun run = OpenInChild(book);
+    return run.stopped ? 0 : run.exitCode;
 }
 
 }  // namespace
@@ -313,4 +303,42 @@ TEST(TableReader, ACraftedSparseWorkbookTakesAboutWhatAnEmptyOneTakes)
     ASSERT_NE(0u, emptyKb) << "the empty workbook did not open";
     ASSERT_NE(0u, cornersKb) << "the crafted workbook did not open";
     EXPECT_LT(cornersKb, emptyKb + 64 * 1024);
+}
+
+// Workbooks of the kinds that cost gigabytes in the import's route, each opened as the import
+// opens it with about the memory an empty workbook takes: cells that share one long string,
+// rows of one number under a header 256 columns wide, and a file whose chain loops (refused).
+TEST(TableReader, CraftedWorkbooksOfTheImportsRouteTakeAboutWhatAnEmptyOneTakes)
+{
+    wintest::ScopedTempFolder folder(L"TableReader_crafted");
+    std::wstring empty = craftedbook::WriteCompound(folder.File(L"empty.xls"), L"Workbook",
+                                                    craftedbook::SparseBook(1, [](xls::ByteWriter*) {}));
+    DWORD emptyKb = PeakOpening(empty);
+    ASSERT_NE(0u, emptyKb) << "the empty workbook did not open";
+    struct Case {
+        const char* name;
+        std::wstring path;
+        bool opens;
+    } cases[] = {
+        {"3,900 cells showing one string of 32,767 characters",
+         craftedbook::WriteCompound(folder.File(L"shared.xls"), L"Workbook",
+                                    craftedbook::SharedStringColumn(3900, craftedbook::OneStringSst(32767, 3900))),
+         true},
+        {"a number in column A of 30,000 rows under a header in column IV",
+         craftedbook::WriteCompound(folder.File(L"wide.xls"), L"Workbook", craftedbook::WideSparseBook(30000)), true},
+        {"a workbook stream whose chain loops back", craftedbook::WriteLoopedBook(folder.File(L"loop.xls")), false},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        WIN32_FILE_ATTRIBUTE_DATA size = {};
+        GetFileAttributesExW(k.path.c_str(), GetFileExInfoStandard, &size);
+        ULONGLONG start = GetTickCount64();
+        wintest::ChildRun run = OpenInChild(k.path);
+        std::printf("%s (%lu bytes): %llu ms, peak working set %zu KB (an empty workbook %lu KB)\n", k.name,
+                    size.nFileSizeLow, GetTickCount64() - start, (size_t)run.peakKb, emptyKb);
+        ASSERT_TRUE(run.started);
+        EXPECT_FALSE(run.stopped) << "ended after " << run.peakKb << " KB";
+        EXPECT_EQ(k.opens, run.exitCode != 0);
+        EXPECT_LT(std::max<SIZE_T>(run.exitCode, run.peakKb), emptyKb + 64 * 1024);
+    }
 }

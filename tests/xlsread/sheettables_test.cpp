@@ -7,6 +7,7 @@
 #include <objbase.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 
 #include "dataaccess/ado.h"
@@ -40,13 +41,6 @@ void Label(ByteWriter* out, uint16_t row, uint16_t col, const char* s)
     d.U8(0);
     Latin(&d, s);
     Rec(out, xls::kRecLabel, d);
-}
-
-void Rk(ByteWriter* out, uint16_t row, uint16_t col, uint16_t xf, uint32_t rk)
-{
-    ByteWriter d = CellHead(row, col, xf);
-    d.U32(rk);
-    Rec(out, xls::kRecRk, d);
 }
 
 void BoolErr(ByteWriter* out, uint16_t row, uint16_t col, uint8_t value, uint8_t isError)
@@ -476,15 +470,6 @@ IStream* MemoryStream(const ByteWriter& bytes)
     return stream;
 }
 
-// A book whose first column shows the first shared string in each of its first rows.
-ByteWriter SharedStringColumn(uint16_t rows, const std::vector<ByteWriter>& sst)
-{
-    return SparseBook(1, [rows](ByteWriter* s) {
-        for (uint16_t r = 0; r < rows; ++r)
-            LabelSst(s, r, 0, 0);
-    }, sst);
-}
-
 size_t KeptCells(const SheetTable& t)
 {
     size_t n = 0;
@@ -498,20 +483,7 @@ size_t KeptCells(const SheetTable& t)
 TEST(SheetTables, CraftedSheetsTakeWhatTheFileHoldsNotWhatItClaims)
 {
     // One string of 65,535 characters shown by 3,000 cells: 196 million characters of text.
-    std::vector<ByteWriter> longString(1);
-    longString[0].U32(3000);
-    longString[0].U32(1);
-    longString[0].U16(65535);
-    longString[0].U8(0);
-    for (size_t left = 65535; left > 0;) {
-        if (longString.back().Size() == xls::kMaxRecordData) {
-            longString.emplace_back();
-            longString.back().U8(0);  // a continued string starts with its options again
-        }
-        size_t n = std::min(left, xls::kMaxRecordData - longString.back().Size());
-        longString.back().Raw(std::string(n, 'x').data(), n);
-        left -= n;
-    }
+    std::vector<ByteWriter> longString = OneStringSst(65535, 3000);
     struct Case {
         const char* name;
         std::function<ByteWriter()> bytes;
@@ -543,7 +515,7 @@ TEST(SheetTables, CraftedSheetsTakeWhatTheFileHoldsNotWhatItClaims)
          [] {
              return SparseBook(1, [](ByteWriter* s) {
                  // Rows of 256 cells, each row one MULRK record of 6 bytes a cell.
-                 const size_t perRecord = xls::kMaxColumns, records = kMaxSheetCells / perRecord + 1;
+                 const size_t perRecord = xls::kMaxColumns, records = kMaxBookCells / perRecord + 1;
                  for (size_t i = 0; i < records; ++i) {
                      ByteWriter d;
                      d.U16((uint16_t)(i % 65536));
@@ -648,4 +620,192 @@ TEST(SheetTables, ATimeOfDayStaysATime)
     EXPECT_EQ(CellKind::Date, tables[0].rows[0][0].kind);
     EXPECT_DOUBLE_EQ(0.2736, tables[0].rows[0][0].number) << "30 December 1899 in OLE terms: a time";
     EXPECT_DOUBLE_EQ(OleDate(1900, 1, 1) + 0.25, tables[0].rows[1][0].number);
+}
+
+// The bounds hold for the workbook, not for each sheet: sheets each within them that bring more
+// together are refused, naming the sheet where the total went over.
+TEST(SheetTables, TheBoundsHoldForTheWholeWorkbook)
+{
+    const size_t chars = 32767;
+    const uint16_t perSheet = (uint16_t)(kMaxBookTextChars / chars / 2 + 100);  // each sheet half and a bit
+    std::vector<ByteWriter> sst = OneStringSst(chars, 2u * perSheet);
+    ByteWriter two = SheetsBook({"Druhy", "Lokality"}, [&](ByteWriter* s, size_t) {
+        for (uint16_t r = 0; r < perSheet; ++r)
+            LabelSst(s, r, 0, 0);
+    }, sst);
+    ByteWriter one = SheetsBook({"Druhy"}, [&](ByteWriter* s, size_t) {
+        for (uint16_t r = 0; r < perSheet; ++r)
+            LabelSst(s, r, 0, 0);
+    }, sst);
+    struct Case {
+        const char* name;
+        const ByteWriter& bytes;
+        BookStatus status;
+        const wchar_t* large;
+    } cases[] = {{"one such sheet", one, BookStatus::Ok, L""},
+                 {"two such sheets", two, BookStatus::TooLarge, L"Lokality"}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        IStream* stream = MemoryStream(k.bytes);
+        std::vector<SheetTable> tables;
+        std::wstring large;
+        EXPECT_EQ(k.status, ReadSheetTablesFromStream(stream, &tables, &large));
+        stream->Release();
+        EXPECT_EQ(k.large, large);
+    }
+}
+
+namespace {
+
+const wchar_t kChildBook[] = L"ZOR_SHEETTABLES_CHILD_BOOK";
+
+std::wstring ChildBook()
+{
+    wchar_t path[MAX_PATH] = L"";
+    GetEnvironmentVariableW(kChildBook, path, MAX_PATH);
+    return path;
+}
+
+}  // namespace
+
+// Run by the test below in a process of its own: reads the workbook named in the environment,
+// then begins adding a sheet to it; exit code 1 when both found it damaged.
+TEST(SheetTablesChild, DISABLED_ReadsAndAppendsToTheBook)
+{
+    std::wstring path = ChildBook();
+    std::vector<SheetTable> tables;
+    BookStatus read = ReadSheetTables(path.c_str(), &tables);
+    xls::SheetWriter w;
+    BookStatus append = w.Begin(path.c_str(), L"Nový", true);
+    ExitProcess(read == BookStatus::Damaged && append == BookStatus::Damaged ? 1 : 2);
+}
+
+// A file of a few KB whose workbook stream's chain loops back to its start: the system's
+// storage would read it for ever, growing by gigabytes. It is refused as damaged at once.
+TEST(SheetTables, AWorkbookWhoseChainLoopsIsRefusedAsDamagedAtOnce)
+{
+    wintest::ScopedTempFolder folder(L"SheetTables_loop");
+    std::wstring path = WriteLoopedBook(folder.File(L"smycka.xls"));
+    ULONGLONG start = GetTickCount64();
+    wintest::ChildRun run =
+        wintest::RunTestInChild(L"SheetTablesChild.DISABLED_ReadsAndAppendsToTheBook", kChildBook, path, 256, 60000);
+    std::printf("the looped workbook: %llu ms, peak working set %zu KB\n", GetTickCount64() - start,
+                (size_t)run.peakKb);
+    ASSERT_TRUE(run.started);
+    EXPECT_FALSE(run.stopped) << "still reading after " << GetTickCount64() - start << " ms, " << run.peakKb << " KB";
+    EXPECT_EQ(1u, run.exitCode) << "not refused as damaged";
+}
+
+// A damaged compound file is called damaged, not unreadable; a BIFF8 workbook whose stream is
+// named "BOOK" (as some writers name it) is read as the same book under "Workbook".
+TEST(SheetTables, TheStreamsNameAndTheFilesStructureDecideAsTheContentDoes)
+{
+    wintest::ScopedTempFolder folder(L"SheetTables_streams");
+    std::wstring path = WriteCompound(folder.File(L"book.xls"), L"BOOK", CellBook().stream);
+    std::vector<SheetTable> tables, expected;
+    ASSERT_EQ(BookStatus::Ok, ReadSheetTables(path.c_str(), &tables));
+    std::wstring standard = WriteCompound(folder.File(L"workbook.xls"), L"Workbook", CellBook().stream);
+    ASSERT_EQ(BookStatus::Ok, ReadSheetTables(standard.c_str(), &expected));
+    ASSERT_EQ(1u, tables.size());
+    ASSERT_EQ(expected[0].rows.size(), tables[0].rows.size());
+    for (size_t r = 0; r < tables[0].rows.size(); ++r)
+        for (size_t c = 0; c < tables[0].columns.size(); ++c) {
+            EXPECT_EQ(expected[0].rows[r][c].text, tables[0].rows[r][c].text);
+            EXPECT_EQ(expected[0].rows[r][c].number, tables[0].rows[r][c].number);
+        }
+    // The export adds its sheet to it and writes the book as "Workbook", the old stream gone.
+    xls::SheetWriter w;
+    ASSERT_EQ(BookStatus::Ok, w.Begin(path.c_str(), L"Nový", true));
+    w.Text(0, 0, L"Druh", 4);
+    ASSERT_EQ(BookStatus::Ok, w.Commit());
+    std::vector<xls::SheetInfo> sheets;
+    HRESULT hr;
+    ASSERT_EQ(BookStatus::Ok, xls::ReadWorkbookSheets(path.c_str(), &sheets, &hr));
+    EXPECT_EQ(2u, sheets.size());
+    xls::BookStream book;
+    ASSERT_EQ(BookStatus::Ok, book.Open(path.c_str()));
+    EXPECT_EQ(L"Workbook", book.Name());
+    IStream* old = nullptr;
+    EXPECT_TRUE(FAILED(book.Storage()->OpenStream(L"BOOK", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &old)));
+    book.Close();
+
+    // A chain that names a sector beyond the file: the connection says the workbook is damaged.
+    compoundimage::Image f{wintest::ReadFileBytes(standard)};
+    f.Put(f.FatAt(f.StreamChain(f.EntryAt(L"")).front()), 4000);
+    std::wstring damaged = folder.File(L"poskozeny.xls");
+    std::ofstream(damaged.c_str(), std::ios::binary) << f.bytes;
+    zdata::Connection* c = zdata::Connection::Create();
+    c->put_Mode(adModeRead);
+    std::wstring cs = L"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + damaged + L";Extended Properties=Excel 8.0;";
+    EXPECT_TRUE(FAILED(c->Open(cs.c_str())));
+    zdata::Errors* errors = nullptr;
+    ASSERT_EQ(S_OK, c->get_Errors(&errors));
+    std::vector<std::wstring> texts = errors->Descriptions();
+    errors->Release();
+    c->Release();
+    ASSERT_FALSE(texts.empty());
+    EXPECT_EQ(L"Sešit je poškozený.", texts[0]);
+}
+
+// Through a workbook connection, cells that show one shared string each deliver the whole
+// string, and a wide row that holds few values delivers them in their columns and NULL in all
+// the others.
+TEST(SheetTables, AConnectionDeliversSharedStringsAndSparseRowsAsTheSheetHoldsThem)
+{
+    wintest::ScopedTempFolder folder(L"SheetTables_sparse");
+    std::vector<ByteWriter> sst = OneStringSst(5000, 40);
+    ByteWriter book = SparseBook(1, [](ByteWriter* s) {
+        Label(s, 0, 0, "Druh");
+        Label(s, 0, 2, "Pocet");
+        Label(s, 0, 255, "Poznamka");
+        for (uint16_t r = 1; r <= 40; ++r) {
+            LabelSst(s, r, 0, 0);
+            if (r % 3 == 0)
+                Number(s, r, 2, 0, r);
+        }
+        Label(s, 40, 255, "konec");
+    }, sst);
+    std::wstring path = WriteCompound(folder.File(L"sparse.xls"), L"Workbook", book);
+    zdata::Connection* c = zdata::Connection::Create();
+    c->put_Mode(adModeRead);
+    std::wstring cs = L"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path + L";Extended Properties=Excel 8.0;";
+    ASSERT_EQ(S_OK, c->Open(cs.c_str()));
+    zdata::Recordset* rs = zdata::Recordset::Create();
+    rs->put_CursorLocation(adUseClient);
+    ASSERT_EQ(S_OK, rs->Open(L"List", c, adOpenKeyset, adLockReadOnly, adCmdTable));
+    zdata::Fields* fields = nullptr;
+    rs->get_Fields(&fields);
+    long count = 0;
+    fields->get_Count(&count);
+    ASSERT_EQ(256, count);
+    const std::wstring text(5000, L'x');
+    int rows = 0;
+    for (; !rs->IsEOF(); rs->MoveNext()) {
+        ++rows;
+        for (long f : {0L, 1L, 2L, 100L, 254L, 255L}) {
+            zdata::Field* field = nullptr;
+            ASSERT_EQ(S_OK, fields->Item(f, &field));
+            VARIANT v;
+            VariantInit(&v);
+            ASSERT_EQ(S_OK, field->get_Value(&v));
+            field->Release();
+            if (f == 0) {
+                ASSERT_EQ(VT_BSTR, v.vt);
+                EXPECT_TRUE(text == v.bstrVal) << rows;
+            } else if (f == 2 && rows % 3 == 0) {
+                EXPECT_EQ(VT_R8, v.vt);
+                EXPECT_EQ(rows, v.dblVal);
+            } else if (f == 255 && rows == 40) {
+                ASSERT_EQ(VT_BSTR, v.vt);
+                EXPECT_STREQ(L"konec", v.bstrVal);
+            } else {
+                EXPECT_EQ(VT_NULL, v.vt) << "row " << rows << ", field " << f;
+            }
+            VariantClear(&v);
+        }
+    }
+    EXPECT_EQ(40, rows);
+    fields->Release();
+    rs->Release();
+    c->Release();
 }
