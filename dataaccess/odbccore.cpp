@@ -430,6 +430,8 @@ void RowBuffer::AddTextView(const wchar_t* s, size_t n)
     memcpy(data_.data() + data_.size() - sizeof(view), view, sizeof(view));
 }
 
+void RowBuffer::AddUnreadable() { Begin(CellUnreadable, 0, 1); }
+
 void RowBuffer::AddBlob(const BYTE* p, size_t n)
 {
     Begin(CellBlob, n, 1);
@@ -440,7 +442,10 @@ void RowBuffer::AddBlob(const BYTE* p, size_t n)
 void RowBuffer::Add(const DriverValue& v)
 {
     if (v.isNull) {
-        AddNull();
+        if (v.unreadable)
+            AddUnreadable();
+        else
+            AddNull();
         return;
     }
     switch (v.kind) {
@@ -516,6 +521,8 @@ DriverValue RowBuffer::Get(size_t column) const
     }
     case CellBlob:
         return DriverValue::Bytes(data_.data() + start + 1, end - start - 1);
+    case CellUnreadable:
+        return DriverValue::Unreadable();
     default:
         return DriverValue::Null();
     }

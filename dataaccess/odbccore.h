@@ -176,7 +176,8 @@ void StoreRowsAffected(SQLHSTMT stmt, VARIANT* recordsAffected);
 
 enum CellKind : uint8_t {
     CellNull = 0, CellInt = 1, CellReal = 2, CellText = 3, CellBlob = 4,
-    CellTextView = 5,  // a text kept by the row's holder (pointer and length)
+    CellTextView = 5,    // a text kept by the row's holder (pointer and length)
+    CellUnreadable = 6,  // a value the driver handed in a form that means none (reads as NULL)
 };
 
 class RowBuffer {
@@ -196,6 +197,7 @@ public:
     void AddText(const wchar_t* s, size_t n);
     void AddTextView(const wchar_t* s, size_t n);
     void AddBlob(const BYTE* p, size_t n);
+    void AddUnreadable();
     void Add(const DriverValue& v);
     void Add(const BindValue& v);
 

@@ -342,3 +342,63 @@ TEST(TableReader, CraftedWorkbooksOfTheImportsRouteTakeAboutWhatAnEmptyOneTakes)
         EXPECT_LT(std::max<SIZE_T>(run.exitCode, run.peakKb), emptyKb + 64 * 1024);
     }
 }
+
+// An Access file the layer refuses says why, as the wizard shows it: an Access 97 file in
+// Czech, with what to do.
+TEST(TableReader, AnAccess97FileSaysWhatToDo)
+{
+    std::wstring good = accessfixtures::Path(L"testV2000.mdb");
+    if (good.empty())
+        GTEST_SKIP() << "no Access fixtures";
+    wintest::ScopedTempFolder folder(L"TableReader_jet3");
+    std::string bytes = wintest::ReadFileBytes(good);
+    bytes[0x14] = 0;  // the version of Jet 3
+    std::wstring old = folder.File(L"access97.mdb");
+    std::ofstream(old.c_str(), std::ios::binary) << bytes;
+    TableReader reader(false);
+    EXPECT_FALSE(reader.Open(old.c_str()));
+    EXPECT_EQ(L"Soubor " + old + L" je databáze aplikace Access 97 (Jet 3), kterou nelze přečíst; uložte ji v Accessu "
+              L"ve formátu Access 2000 nebo novějším.",
+              reader.Problem());
+    EXPECT_TRUE(reader.Open(good.c_str()));
+    EXPECT_EQ(L"", reader.Problem());
+}
+
+// Dates the Access driver cannot convert (before 1900, far ahead) come as empty values with
+// their field listed; one it converts (31 December 1899) comes as it is.
+TEST(TableReader, DatesTheDriverCannotGiveAreListedAsUnreadable)
+{
+    std::wstring good = accessfixtures::Path(L"testV2000.mdb");
+    if (good.empty())
+        GTEST_SKIP() << "no Access fixtures";
+    wintest::ScopedTempFolder folder(L"TableReader_dates");
+    std::string bytes = wintest::ReadFileBytes(good);
+    // Table1's dates (its column G), as Access stores them: OLE dates of 1974-09-21 and 1981-12-12.
+    struct Date {
+        double stored, replaced;
+    } dates[] = {{27293, -728 /* 1898-01-01 */}, {29932, 1 /* 1899-12-31 */}};
+    for (const Date& d : dates) {
+        std::string from((const char*)&d.stored, 8), to((const char*)&d.replaced, 8);
+        size_t at = bytes.find(from);
+        ASSERT_NE(std::string::npos, at);
+        bytes.replace(at, 8, to);
+    }
+    std::wstring copy = folder.File(L"data.mdb");
+    std::ofstream(copy.c_str(), std::ios::binary) << bytes;
+    TableReader reader(false);
+    ASSERT_TRUE(reader.Open(copy.c_str()));
+    ASSERT_TRUE(reader.OpenRows(L"Table1"));
+    std::vector<VARIANT> values;
+    ASSERT_TRUE(reader.NextRow(&values));
+    EXPECT_EQ(VT_NULL, values[6].vt);
+    EXPECT_EQ(std::vector<long>{6}, reader.Unreadable());
+    EXPECT_STREQ(L"abcdefg", values[0].bstrVal) << "the row's other values come";
+    for (VARIANT& v : values)
+        VariantClear(&v);
+    ASSERT_TRUE(reader.NextRow(&values));
+    EXPECT_EQ(VT_DATE, values[6].vt);
+    EXPECT_EQ(1.0, values[6].date);
+    EXPECT_TRUE(reader.Unreadable().empty());
+    for (VARIANT& v : values)
+        VariantClear(&v);
+}
