@@ -14,36 +14,22 @@ using namespace zdata;
 
 namespace {
 
-double Ole(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
-{
-    SYSTEMTIME st = {};
-    st.wYear = (WORD)y;
-    st.wMonth = (WORD)mo;
-    st.wDay = (WORD)d;
-    st.wHour = (WORD)h;
-    st.wMinute = (WORD)mi;
-    st.wSecond = (WORD)s;
-    double v = 0;
-    SystemTimeToVariantTime(&st, &v);
-    return v;
-}
-
 struct DateCase {
     const wchar_t* text;
     DateText form;
-    double date;  // of a Date
+    double date;  // of a Date: days since 30 December 1899 and the part of the day
 };
 
 const DateCase kDates[] = {
     {L"1974-09-21 00:00:00", DateText::Date, 27293},
-    {L"2006-02-03 22:11:05", DateText::Date, Ole(2006, 2, 3, 22, 11, 5)},
+    {L"2006-02-03 22:11:05", DateText::Date, 38751 + (22 * 3600 + 11 * 60 + 5) / 86400.0},
     {L"1898-01-01 00:00:00", DateText::Date, -728},
     {L"1899-12-30 00:00:00", DateText::Date, 0},
     {L"1899-12-31 12:00:00", DateText::Date, 1.5},
-    {L"0632-05-01 00:00:00", DateText::Date, Ole(632, 5, 1)},
-    {L"9999-12-31 23:59:59", DateText::Date, Ole(9999, 12, 31, 23, 59, 59)},
-    {L"2020-02-29", DateText::Date, Ole(2020, 2, 29)},
-    {L"2020-1-5 7:05", DateText::Date, Ole(2020, 1, 5, 7, 5)},
+    {L"0632-05-01 00:00:00", DateText::Date, -463005},
+    {L"9999-12-31 23:59:59", DateText::Date, 2958465 + 86399 / 86400.0},
+    {L"2020-02-29", DateText::Date, 43890},
+    {L"2020-1-5 7:05", DateText::Date, 43835 + (7 * 60 + 5) / 1440.0},
     // What the Access driver writes for every date it cannot convert (before 1900, far ahead).
     {L"1900-01-00 00:00:00", DateText::Impossible, 0},
     {L"1900-00-01 00:00:00", DateText::Impossible, 0},

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 
 #include "import/impsource.h"
 #include "import/tablereader.h"
@@ -343,6 +344,20 @@ TEST(TableReader, CraftedWorkbooksOfTheImportsRouteTakeAboutWhatAnEmptyOneTakes)
     }
 }
 
+namespace {
+
+// A copy of the file at `to`, changed by the edit.
+std::wstring ChangedCopy(const std::wstring& from, const std::wstring& to,
+                         const std::function<void(std::string*)>& edit)
+{
+    std::string bytes = wintest::ReadFileBytes(from);
+    edit(&bytes);
+    std::ofstream(to.c_str(), std::ios::binary) << bytes;
+    return to;
+}
+
+}  // namespace
+
 // An Access file the layer refuses says why, as the wizard shows it: an Access 97 file in
 // Czech, with what to do.
 TEST(TableReader, AnAccess97FileSaysWhatToDo)
@@ -351,10 +366,9 @@ TEST(TableReader, AnAccess97FileSaysWhatToDo)
     if (good.empty())
         GTEST_SKIP() << "no Access fixtures";
     wintest::ScopedTempFolder folder(L"TableReader_jet3");
-    std::string bytes = wintest::ReadFileBytes(good);
-    bytes[0x14] = 0;  // the version of Jet 3
-    std::wstring old = folder.File(L"access97.mdb");
-    std::ofstream(old.c_str(), std::ios::binary) << bytes;
+    std::wstring old = ChangedCopy(good, folder.File(L"access97.mdb"), [](std::string* bytes) {
+        (*bytes)[0x14] = 0;  // the version of Jet 3
+    });
     TableReader reader(false);
     EXPECT_FALSE(reader.Open(old.c_str()));
     EXPECT_EQ(L"Soubor " + old + L" je databáze aplikace Access 97 (Jet 3), kterou nelze přečíst; uložte ji v Accessu "
@@ -372,19 +386,16 @@ TEST(TableReader, DatesTheDriverCannotGiveAreListedAsUnreadable)
     if (good.empty())
         GTEST_SKIP() << "no Access fixtures";
     wintest::ScopedTempFolder folder(L"TableReader_dates");
-    std::string bytes = wintest::ReadFileBytes(good);
-    // Table1's dates (its column G), as Access stores them: OLE dates of 1974-09-21 and 1981-12-12.
-    struct Date {
-        double stored, replaced;
-    } dates[] = {{27293, -728 /* 1898-01-01 */}, {29932, 1 /* 1899-12-31 */}};
-    for (const Date& d : dates) {
-        std::string from((const char*)&d.stored, 8), to((const char*)&d.replaced, 8);
-        size_t at = bytes.find(from);
-        ASSERT_NE(std::string::npos, at);
-        bytes.replace(at, 8, to);
-    }
-    std::wstring copy = folder.File(L"data.mdb");
-    std::ofstream(copy.c_str(), std::ios::binary) << bytes;
+    std::wstring copy = ChangedCopy(good, folder.File(L"data.mdb"), [](std::string* bytes) {
+        // Table1's dates (its column G), as Access stores them: OLE dates of 1974-09-21 and
+        // 1981-12-12, become 1898-01-01 and 1899-12-31.
+        const double dates[][2] = {{27293, -728}, {29932, 1}};
+        for (const auto& d : dates) {
+            size_t at = bytes->find(std::string((const char*)&d[0], 8));
+            ASSERT_NE(std::string::npos, at);
+            bytes->replace(at, 8, std::string((const char*)&d[1], 8));
+        }
+    });
     TableReader reader(false);
     ASSERT_TRUE(reader.Open(copy.c_str()));
     ASSERT_TRUE(reader.OpenRows(L"Table1"));

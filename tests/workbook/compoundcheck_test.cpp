@@ -85,10 +85,7 @@ struct Damage {
 // Each a way the file's structure can lie, none found by the storage before it reads.
 const Damage kDamages[] = {
     {"the workbook's chain loops back to its start",
-     [](Image* f) {
-         auto chain = f->StreamChain(f->EntryAt(L"Workbook"));
-         f->Put(f->FatAt(chain.back()), chain.front());
-     },
+     [](Image* f) { f->LoopBack(L"Workbook"); },
      true},
     {"the workbook's chain loops inside",
      [](Image* f) {
@@ -103,16 +100,10 @@ const Damage kDamages[] = {
     {"the chain is longer than its stream",
      [](Image* f) { f->Put(f->EntryAt(L"Workbook") + 120, (uint32_t)kBookBytes - 1024); }},
     {"a small stream's chain loops in the mini FAT",
-     [](Image* f) {
-         auto chain = f->StreamChain(f->EntryAt(L"\005SummaryInformation"));
-         f->Put(f->MiniFatAt(chain.back()), chain.front());
-     },
+     [](Image* f) { f->LoopBack(L"\005SummaryInformation"); },
      true},
     {"a stream in a storage has a chain that loops",
-     [](Image* f) {
-         auto chain = f->StreamChain(f->EntryAt(L"PROJECT"));
-         f->Put(f->MiniFatAt(chain.back()), chain.front());
-     },
+     [](Image* f) { f->LoopBack(L"PROJECT"); },
      true},
     {"the mini stream's chain is cut short",
      [](Image* f) { f->Put(f->EntryAt(L"") + 120, f->Size(f->EntryAt(L"")) + 2048); }},

@@ -54,6 +54,13 @@ struct Image {
     uint32_t Size(size_t entry) const { return U32(entry + 120); }
     // The stream's chain, in the mini FAT below 4096 bytes.
     std::vector<uint32_t> StreamChain(size_t entry) const { return Chain(Start(entry), Size(entry) < 4096); }
+    // Makes the named stream's chain (of two sectors or more) loop back from its last sector to its first.
+    void LoopBack(const std::wstring& name)
+    {
+        size_t entry = EntryAt(name);
+        std::vector<uint32_t> chain = StreamChain(entry);
+        Put(Size(entry) < 4096 ? MiniFatAt(chain.back()) : FatAt(chain.back()), chain.front());
+    }
 };
 
 }  // namespace compoundimage

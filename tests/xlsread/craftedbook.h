@@ -211,9 +211,7 @@ inline std::wstring WriteLoopedBook(const std::wstring& path)
     });
     WriteCompound(path, L"Workbook", book);
     compoundimage::Image f{wintest::ReadFileBytes(path)};
-    std::vector<uint32_t> chain = f.StreamChain(f.EntryAt(L"Workbook"));
-    if (chain.size() > 1)
-        f.Put(f.FatAt(chain.back()), chain.front());
+    f.LoopBack(L"Workbook");
     HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD done = 0;
     WriteFile(h, f.bytes.data(), (DWORD)f.bytes.size(), &done, nullptr);

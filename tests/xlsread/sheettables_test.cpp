@@ -547,6 +547,29 @@ TEST(SheetTables, CraftedSheetsTakeWhatTheFileHoldsNotWhatItClaims)
     }
 }
 
+namespace {
+
+// The first error of a workbook connection to the file that does not open (empty when it opens).
+std::wstring RefusalOf(const std::wstring& path)
+{
+    zdata::Connection* c = zdata::Connection::Create();
+    c->put_Mode(adModeRead);
+    std::wstring cs = L"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path + L";Extended Properties=Excel 8.0;";
+    std::wstring text;
+    if (FAILED(c->Open(cs.c_str()))) {
+        zdata::Errors* errors = nullptr;
+        if (SUCCEEDED(c->get_Errors(&errors)) && errors) {
+            std::vector<std::wstring> texts = errors->Descriptions();
+            errors->Release();
+            text = texts.empty() ? L"(no error)" : texts[0];
+        }
+    }
+    c->Release();
+    return text;
+}
+
+}  // namespace
+
 TEST(SheetTables, TheConnectionNamesTheSheetThatIsTooLarge)
 {
     wintest::ScopedTempFolder folder(L"SheetTables_large");
@@ -558,17 +581,8 @@ TEST(SheetTables, TheConnectionNamesTheSheetThatIsTooLarge)
     sst[0].Raw(std::string(4000, 'y').data(), 4000);
     // 40,000 cells of 4,000 characters: 160 million characters.
     std::wstring path = WriteCompound(folder.File(L"large.xls"), L"Workbook", SharedStringColumn(40000, sst));
-    zdata::Connection* c = zdata::Connection::Create();
-    c->put_Mode(adModeRead);
-    std::wstring cs = L"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path + L";Extended Properties=Excel 8.0;";
-    EXPECT_TRUE(FAILED(c->Open(cs.c_str())));
-    zdata::Errors* errors = nullptr;
-    ASSERT_EQ(S_OK, c->get_Errors(&errors));
-    std::vector<std::wstring> texts = errors->Descriptions();
-    errors->Release();
-    ASSERT_FALSE(texts.empty());
-    EXPECT_EQ(0u, texts[0].find(L"List „List“ obsahuje víc dat, než lze načíst")) << std::string(texts[0].begin(), texts[0].end());
-    c->Release();
+    std::wstring text = RefusalOf(path);
+    EXPECT_EQ(0u, text.find(L"List „List“ obsahuje víc dat, než lze načíst")) << std::string(text.begin(), text.end());
 }
 
 TEST(SheetTables, AFullSheetOfRealDataReadsWhole)
@@ -734,17 +748,7 @@ TEST(SheetTables, TheStreamsNameAndTheFilesStructureDecideAsTheContentDoes)
     f.Put(f.FatAt(f.StreamChain(f.EntryAt(L"")).front()), 4000);
     std::wstring damaged = folder.File(L"poskozeny.xls");
     std::ofstream(damaged.c_str(), std::ios::binary) << f.bytes;
-    zdata::Connection* c = zdata::Connection::Create();
-    c->put_Mode(adModeRead);
-    std::wstring cs = L"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + damaged + L";Extended Properties=Excel 8.0;";
-    EXPECT_TRUE(FAILED(c->Open(cs.c_str())));
-    zdata::Errors* errors = nullptr;
-    ASSERT_EQ(S_OK, c->get_Errors(&errors));
-    std::vector<std::wstring> texts = errors->Descriptions();
-    errors->Release();
-    c->Release();
-    ASSERT_FALSE(texts.empty());
-    EXPECT_EQ(L"Sešit je poškozený.", texts[0]);
+    EXPECT_EQ(L"Sešit je poškozený.", RefusalOf(damaged));
 }
 
 // Through a workbook connection, cells that show one shared string each deliver the whole
