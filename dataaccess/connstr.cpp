@@ -309,8 +309,8 @@ bool CheckJetFile(const std::wstring& windowsPath, std::wstring* problem)
     const long long page = version == 0 ? 2048 : 4096;
     if (ok && version == 0) {
         CloseHandle(h);
-        *problem = L"Soubor " + windowsPath + L" je databáze aplikace Access 97 (Jet 3), kterou nelze přečíst; "
-                   L"uložte ji v Accessu ve formátu Access 2000 nebo novějším.";
+        *problem = L"Databázi aplikace Access 97 (Jet 3) nelze přečíst; uložte ji v Accessu ve formátu Access 2000 "
+                   L"nebo novějším: " + windowsPath;
         return false;
     }
     if (!ok || size.QuadPart < 2 * page || size.QuadPart % page != 0) {

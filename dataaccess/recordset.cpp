@@ -915,7 +915,7 @@ public:
             VariantClear(out);
             out->vt = VT_NULL;
             return Fail(AdoError(adErrDataConversion),
-                        L"Hodnotu sloupce \u201E" + col.name + L"\u201C ovladač nepředal v podobě, kterou lze přečíst.");
+                        L"Hodnotu sloupce \u201E" + col.name + L"\u201C nelze přečíst: ovladač nepředal platnou hodnotu.");
         }
         return DriverValueToVariant(col.type.adoType, value, out);
     }

@@ -68,8 +68,11 @@ bool TableReader::Open(const wchar_t* path)
         if (status != xls::BookStatus::NotFound && status != xls::BookStatus::NotWorkbook)
             problem_ = FirstError(connection_);
     } else if (!IsOpen() && zdata::DetectDbFileKind(path) == zdata::DbFileKind::Jet) {
-        // So does an Access file the layer refuses (Access 97, encrypted, damaged).
-        problem_ = FirstError(connection_);
+        // So does an Access file the layer refuses before the driver sees it (Access 97,
+        // encrypted, damaged); what the driver itself says stays behind the generic text.
+        std::wstring why;
+        if (!zdata::CheckJetFile(path, &why))
+            problem_ = why;
     }
     return IsOpen();
 }

@@ -371,8 +371,8 @@ TEST(TableReader, AnAccess97FileSaysWhatToDo)
     });
     TableReader reader(false);
     EXPECT_FALSE(reader.Open(old.c_str()));
-    EXPECT_EQ(L"Soubor " + old + L" je databáze aplikace Access 97 (Jet 3), kterou nelze přečíst; uložte ji v Accessu "
-              L"ve formátu Access 2000 nebo novějším.",
+    EXPECT_EQ(L"Databázi aplikace Access 97 (Jet 3) nelze přečíst; uložte ji v Accessu ve formátu Access 2000 nebo "
+              L"novějším: " + old,
               reader.Problem());
     EXPECT_TRUE(reader.Open(good.c_str()));
     EXPECT_EQ(L"", reader.Problem());
