@@ -106,35 +106,32 @@ std::wstring ReasonOf(xls::BookStatus status, const std::wstring& largeSheet)
     case xls::BookStatus::Encrypted: return L"Sešit je chráněn heslem.";
     case xls::BookStatus::Damaged: return L"Sešit je poškozený.";
     case xls::BookStatus::TooLarge:
-        return L"List \u201E" + largeSheet + L"\u201C obsahuje víc dat, než lze načíst (nejvýše " +
-               Grouped(xlsread::kMaxSheetCells) + L" buněk a " + Grouped(xlsread::kMaxSheetTextChars) +
+        return L"List \u201E" + largeSheet + L"\u201C obsahuje víc dat, než lze načíst (všechny listy sešitu dohromady "
+               L"nejvýše " + Grouped(xlsread::kMaxBookCells) + L" buněk a " + Grouped(xlsread::kMaxBookTextChars) +
                L" znaků textu).";
     default: return L"Sešit nelze přečíst.";
     }
 }
 
-// A row of the table as the layer holds it: NULL where the sheet has no value.
-RowPtr RowOf(const xlsread::TableRows& rows, const xlsread::TableRows::Row& cells, size_t width)
+// A row of the table as the layer holds it: only the cells with a value take room (the others
+// read as NULL), and a text stays where the sheet's texts are, however many cells show it.
+RowPtr RowOf(const xlsread::TableRows& rows, const xlsread::TableRows::Row& cells,
+             const std::shared_ptr<const void>& texts)
 {
-    auto row = std::make_shared<RowBuffer>(width);
-    size_t column = 0;
+    auto row = std::make_shared<RowBuffer>(rows.Width(), (size_t)(cells.end() - cells.begin()), texts);
     for (const xlsread::PackedCell& cell : cells) {
-        for (; column < cell.column; ++column)
-            row->AddNull();
+        row->At(cell.column);
         switch (cell.kind) {
         case xlsread::CellKind::Empty: row->AddNull(); break;
         case xlsread::CellKind::Text: {
             const std::wstring& text = rows.TextOf(cell);
-            row->AddText(text.c_str(), text.size());
+            row->AddTextView(text.c_str(), text.size());
             break;
         }
         case xlsread::CellKind::Bool: row->AddInt(cell.number != 0 ? -1 : 0); break;
         default: row->AddReal(cell.number); break;
         }
-        ++column;
     }
-    for (; column < width; ++column)
-        row->AddNull();
     return row;
 }
 
@@ -172,17 +169,17 @@ bool LoadWorkbookTables(const std::wstring& path, std::shared_ptr<ClientTables>*
             t.columns.push_back(meta);
         }
         // Rows without a value share one row of NULLs.
-        const size_t width = t.columns.size();
+        std::shared_ptr<const void> texts = sheet.rows.Texts();
         RowPtr empty;
         t.rows.reserve(sheet.rows.size());
         for (size_t r = 0; r < sheet.rows.size(); ++r) {
             xlsread::TableRows::Row cells = sheet.rows[r];
             if (cells.begin() != cells.end()) {
-                t.rows.push_back(RowOf(sheet.rows, cells, width));
+                t.rows.push_back(RowOf(sheet.rows, cells, texts));
                 continue;
             }
             if (!empty)
-                empty = RowOf(sheet.rows, cells, width);
+                empty = RowOf(sheet.rows, cells, texts);
             t.rows.push_back(empty);
         }
         sheet = xlsread::SheetTable();  // what the sheet held is not needed any more

@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <cwctype>
 
+#include "dataaccess/datetext.h"
 #include "dataaccess/varconv.h"
 
 namespace zdata {
@@ -181,28 +182,10 @@ void SetVariantText(VARIANT* v, const std::wstring& s)
 // #date# literal: ISO "yyyy-mm-dd[ hh:mm[:ss]]" or the invariant (US) "m/d/yyyy [h:mm[:ss] [AM|PM]]".
 bool ParseDateLiteral(const std::wstring& text, DATE* out)
 {
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-    int n = swscanf(text.c_str(), L"%4d-%2d-%2d %2d:%2d:%2d", &y, &mo, &d, &h, &mi, &s);
-    if (n == 3 || n >= 5) {
-        SYSTEMTIME st = {};
-        st.wYear = WORD(y);
-        st.wMonth = WORD(mo);
-        st.wDay = WORD(d);
-        st.wHour = WORD(h);
-        st.wMinute = WORD(mi);
-        st.wSecond = WORD(s);
-        double dt = 0;
-        if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 59)
-            return false;
-        if (!SystemTimeToVariantTime(&st, &dt))
-            return false;
-        // Refuse days the month does not have (#2021-02-30#) instead of rolling over.
-        SYSTEMTIME back = {};
-        if (!VariantTimeToSystemTime(dt, &back) || back.wYear != st.wYear || back.wMonth != st.wMonth ||
-            back.wDay != st.wDay)
-            return false;
-        *out = dt;
-        return true;
+    switch (ReadDateText(text.c_str(), text.size(), out)) {
+    case DateText::Date: return true;
+    case DateText::Impossible: return false;  // #2021-02-30# names no day: refused, not rolled over
+    case DateText::Other: break;
     }
     return SUCCEEDED(VarDateFromStr(const_cast<wchar_t*>(text.c_str()), LOCALE_INVARIANT, 0, out));
 }

@@ -405,17 +405,33 @@ SQLRETURN BindValues(SQLHSTMT stmt, std::vector<BindValue>& values, std::vector<
 
 // ---------------------------------------------------------------------------------------------
 
-RowBuffer::RowBuffer(size_t columns, size_t cellBytes) : columns_(columns)
+RowBuffer::RowBuffer(size_t columns, size_t cellBytes) : columns_(columns), slots_(columns)
 {
     data_.reserve(sizeof(uint32_t) * (columns + 1) + std::max(columns * 10, cellBytes));
     data_.resize(sizeof(uint32_t) * (columns + 1), 0);
+}
+
+RowBuffer::RowBuffer(size_t columns, size_t valueCells, std::shared_ptr<const void> holder)
+    : columns_(columns), slots_(valueCells), offsetsAt_(sizeof(uint32_t) * valueCells), sparse_(true),
+      holder_(std::move(holder))
+{
+    data_.reserve(sizeof(uint32_t) * (2 * valueCells + 1) + 24 * valueCells);
+    data_.resize(sizeof(uint32_t) * (2 * valueCells + 1), 0);
+}
+
+void RowBuffer::At(size_t column)
+{
+    if (!sparse_ || added_ >= slots_)
+        return;
+    uint32_t c = (uint32_t)column;
+    memcpy(data_.data() + added_ * sizeof(uint32_t), &c, sizeof(c));
 }
 
 void RowBuffer::Begin(CellKind kind, size_t payload, size_t align)
 {
     size_t start = data_.size();
     uint32_t off = (uint32_t)start;
-    memcpy(data_.data() + added_ * sizeof(uint32_t), &off, sizeof(off));
+    memcpy(data_.data() + offsetsAt_ + added_ * sizeof(uint32_t), &off, sizeof(off));
     size_t payloadAt = start + 1;
     if (align > 1)
         payloadAt = (payloadAt + align - 1) / align * align;
@@ -423,7 +439,7 @@ void RowBuffer::Begin(CellKind kind, size_t payload, size_t align)
     data_[start] = kind;
     ++added_;
     uint32_t end = (uint32_t)data_.size();
-    memcpy(data_.data() + added_ * sizeof(uint32_t), &end, sizeof(end));
+    memcpy(data_.data() + offsetsAt_ + added_ * sizeof(uint32_t), &end, sizeof(end));
 }
 
 void RowBuffer::AddNull() { Begin(CellNull, 0, 1); }
@@ -447,6 +463,15 @@ void RowBuffer::AddText(const wchar_t* s, size_t n)
         memcpy(data_.data() + data_.size() - n * sizeof(wchar_t), s, n * sizeof(wchar_t));
 }
 
+void RowBuffer::AddTextView(const wchar_t* s, size_t n)
+{
+    const uint64_t view[2] = {(uint64_t)(uintptr_t)s, (uint64_t)n};
+    Begin(CellTextView, sizeof(view), sizeof(uint64_t));
+    memcpy(data_.data() + data_.size() - sizeof(view), view, sizeof(view));
+}
+
+void RowBuffer::AddUnreadable() { Begin(CellUnreadable, 0, 1); }
+
 void RowBuffer::AddBlob(const BYTE* p, size_t n)
 {
     Begin(CellBlob, n, 1);
@@ -457,7 +482,10 @@ void RowBuffer::AddBlob(const BYTE* p, size_t n)
 void RowBuffer::Add(const DriverValue& v)
 {
     if (v.isNull) {
-        AddNull();
+        if (v.unreadable)
+            AddUnreadable();
+        else
+            AddNull();
         return;
     }
     switch (v.kind) {
@@ -484,11 +512,32 @@ void RowBuffer::Add(const BindValue& v)
 
 DriverValue RowBuffer::Get(size_t column) const
 {
-    if (column >= added_)
+    size_t slot = column;
+    if (sparse_) {
+        // The cells' columns ascend: the one asked for, or NULL where the row has none.
+        const uint8_t* columns = data_.data();
+        size_t lo = 0, hi = added_;
+        while (lo < hi) {
+            size_t mid = (lo + hi) / 2;
+            uint32_t c;
+            memcpy(&c, columns + mid * sizeof(uint32_t), sizeof(c));
+            if (c < column)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        uint32_t found = 0;
+        if (lo < added_)
+            memcpy(&found, columns + lo * sizeof(uint32_t), sizeof(found));
+        if (lo >= added_ || found != column)
+            return DriverValue::Null();
+        slot = lo;
+    }
+    if (slot >= added_)
         return DriverValue::Null();
     uint32_t start, end;
-    memcpy(&start, data_.data() + column * sizeof(uint32_t), sizeof(start));
-    memcpy(&end, data_.data() + (column + 1) * sizeof(uint32_t), sizeof(end));
+    memcpy(&start, data_.data() + offsetsAt_ + slot * sizeof(uint32_t), sizeof(start));
+    memcpy(&end, data_.data() + offsetsAt_ + (slot + 1) * sizeof(uint32_t), sizeof(end));
     const uint8_t* cell = data_.data() + start;
     switch (cell[0]) {
     case CellInt: {
@@ -505,8 +554,15 @@ DriverValue RowBuffer::Get(size_t column) const
         size_t at = (start + 1 + sizeof(wchar_t) - 1) / sizeof(wchar_t) * sizeof(wchar_t);
         return DriverValue::Text((const wchar_t*)(data_.data() + at), (end - at) / sizeof(wchar_t));
     }
+    case CellTextView: {
+        uint64_t view[2];
+        memcpy(view, data_.data() + end - sizeof(view), sizeof(view));
+        return DriverValue::Text((const wchar_t*)(uintptr_t)view[0], (size_t)view[1]);
+    }
     case CellBlob:
         return DriverValue::Bytes(data_.data() + start + 1, end - start - 1);
+    case CellUnreadable:
+        return DriverValue::Unreadable();
     default:
         return DriverValue::Null();
     }

@@ -190,19 +190,30 @@ void StoreRowsAffected(SQLHSTMT stmt, VARIANT* recordsAffected);
 // Row storage: one contiguous buffer per row holding every cell typed (not a VARIANT per cell),
 // converted to a VARIANT only when read.
 
-enum CellKind : uint8_t { CellNull = 0, CellInt = 1, CellReal = 2, CellText = 3, CellBlob = 4 };
+enum CellKind : uint8_t {
+    CellNull = 0, CellInt = 1, CellReal = 2, CellText = 3, CellBlob = 4,
+    CellTextView = 5,    // a text kept by the row's holder (pointer and length)
+    CellUnreadable = 6,  // a value the driver handed in a form that means none (reads as NULL)
+};
 
 class RowBuffer {
 public:
     // cellBytes: room for the cells, when the caller knows about how much they take (a row is
     // then built without growing its buffer cell by cell).
     explicit RowBuffer(size_t columns, size_t cellBytes = 0);
-    // Cells must be added in column order.
+    // A sparse row of a table the layer holds in memory: room only for the valueCells cells
+    // given (with their column, each through At first), all other columns read as NULL. Its
+    // text views point into storage that holder keeps alive as long as the row lives.
+    RowBuffer(size_t columns, size_t valueCells, std::shared_ptr<const void> holder);
+    // Cells must be added in column order; in a sparse row each after At(column).
+    void At(size_t column);
     void AddNull();
     void AddInt(long long v);
     void AddReal(double v);
     void AddText(const wchar_t* s, size_t n);
+    void AddTextView(const wchar_t* s, size_t n);
     void AddBlob(const BYTE* p, size_t n);
+    void AddUnreadable();
     void Add(const DriverValue& v);
     void Add(const BindValue& v);
 
@@ -214,9 +225,13 @@ public:
 private:
     void Begin(CellKind kind, size_t payload, size_t align);
     size_t columns_;
+    size_t slots_;          // cells with room: every column, or a sparse row's valueCells
+    size_t offsetsAt_ = 0;  // where the offsets start (after a sparse row's column numbers)
     size_t added_ = 0;
-    // Layout: uint32 offsets[columns + 1] | cells. A cell is its kind byte, padding to the
-    // payload's alignment, then the payload.
+    bool sparse_ = false;
+    std::shared_ptr<const void> holder_;
+    // Layout: [uint32 column of each cell, sparse rows only] | uint32 offsets[slots + 1] | cells.
+    // A cell is its kind byte, padding to the payload's alignment, then the payload.
     std::vector<uint8_t> data_;
 };
 using RowPtr = std::shared_ptr<const RowBuffer>;

@@ -911,7 +911,14 @@ public:
         HRESULT hr = CurrentRow(&row);
         if (FAILED(hr))
             return hr;
-        return DriverValueToVariant(col.type.adoType, row->Get(ordinal + data->hidden), out);
+        DriverValue value = row->Get(ordinal + data->hidden);
+        if (value.unreadable) {
+            VariantClear(out);
+            out->vt = VT_NULL;
+            return Fail(AdoError(adErrDataConversion),
+                        L"Hodnotu sloupce \u201E" + col.name + L"\u201C nelze přečíst: ovladač nepředal platnou hodnotu.");
+        }
+        return DriverValueToVariant(col.type.adoType, value, out);
     }
 
     HRESULT ActualSize(long ordinal, long* out)

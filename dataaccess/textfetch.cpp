@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "dataaccess/datetext.h"
 #include "dataaccess/varconv.h"
 
 namespace zdata {
@@ -17,23 +18,6 @@ bool ReadReal(const std::wstring& text, double* out)
     while (end && *end == L' ')
         ++end;
     return end && *end == 0 && end != text.c_str();
-}
-
-// "yyyy-mm-dd[ hh:mm[:ss]]" as an OLE date.
-bool ReadDate(const std::wstring& text, double* out)
-{
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-    int n = swscanf(text.c_str(), L"%d-%d-%d %d:%d:%d", &y, &mo, &d, &h, &mi, &s);
-    if (n < 3)
-        return false;
-    SYSTEMTIME st = {};
-    st.wYear = (WORD)y;
-    st.wMonth = (WORD)mo;
-    st.wDay = (WORD)d;
-    st.wHour = (WORD)h;
-    st.wMinute = (WORD)mi;
-    st.wSecond = (WORD)s;
-    return SystemTimeToVariantTime(&st, out) != 0;
 }
 
 }  // namespace
@@ -52,10 +36,13 @@ void AddTextAsColumnValue(RowBuffer* row, const ColumnType& type, const wchar_t*
     case FetchKind::Double:
         if (type.adoType == adDate || type.adoType == adDBDate || type.adoType == adDBTimeStamp ||
             type.adoType == adDBTime) {
-            if (ReadDate(value, &real)) {
+            // The driver has no other form of a date than its text (every C type gives the same
+            // fields): a text that is no date stands for a value the driver could not convert.
+            if (ReadDateText(value.c_str(), value.size(), &real) == DateText::Date)
                 row->AddReal(real);
-                return;
-            }
+            else
+                row->AddUnreadable();
+            return;
         } else if (ReadReal(value, &real)) {
             row->AddReal(real);
             return;

@@ -8,7 +8,8 @@ namespace zdata {
 
 // The cell of one text value for a column of the given type: an integer, a real (numbers are
 // written with a '.'; dates as "yyyy-mm-dd hh:mm:ss" become OLE dates) or the text itself when
-// it reads as nothing else.
+// it reads as nothing else. A date column's text that is no date gives an unreadable cell (the
+// driver writes "1900-01-00 00:00:00" for dates before 1900 and far ahead): never a date.
 void AddTextAsColumnValue(RowBuffer* row, const ColumnType& type, const wchar_t* text, size_t n);
 
 // Describes the columns as DescribeColumns does, in the sizes Jet gives them: MDBTools reports a

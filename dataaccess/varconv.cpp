@@ -1,6 +1,7 @@
 #include "dataaccess/varconv.h"
 
 #include "czechcollation/czechtext.h"
+#include "dataaccess/datetext.h"
 
 #include <climits>
 #include <cmath>
@@ -434,10 +435,18 @@ HRESULT DriverValueToVariant(DataTypeEnum type, const DriverValue& value, VARIAN
                 out->date = d;
                 return S_OK;
             }
-            // A date stored as text ("2020-01-15 10:30:00") by some other program.
-            std::wstring t(value.text ? value.text : L"", value.textLen);
+            // A date stored as text ("2020-01-15 10:30:00") by some other program; a text of
+            // that form naming no day (a day 0) stays the text it is.
             DATE dt = 0;
-            if (SUCCEEDED(VarDateFromStr(const_cast<wchar_t*>(t.c_str()), LOCALE_INVARIANT, 0, &dt))) {
+            DateText form = ReadDateText(value.text, value.textLen, &dt);
+            if (form == DateText::Date) {
+                out->vt = VT_DATE;
+                out->date = dt;
+                return S_OK;
+            }
+            std::wstring t(value.text ? value.text : L"", value.textLen);
+            if (form == DateText::Other &&
+                SUCCEEDED(VarDateFromStr(const_cast<wchar_t*>(t.c_str()), LOCALE_INVARIANT, 0, &dt))) {
                 out->vt = VT_DATE;
                 out->date = dt;
                 return S_OK;

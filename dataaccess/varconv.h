@@ -51,6 +51,7 @@ VARTYPE VarTypeOf(DataTypeEnum type);  // the VARIANT type a value of that colum
 struct DriverValue
 {
     bool isNull = true;
+    bool unreadable = false;  // NULL because the driver gave no value that can be read
     FetchKind kind = FetchKind::Text;
     long long i = 0;
     double d = 0.0;
@@ -60,6 +61,7 @@ struct DriverValue
     size_t byteLen = 0;
 
     static DriverValue Null() { return DriverValue(); }
+    static DriverValue Unreadable() { DriverValue x; x.unreadable = true; return x; }
     static DriverValue Int(long long v) { DriverValue x; x.isNull = false; x.kind = FetchKind::Integer; x.i = v; return x; }
     static DriverValue Real(double v) { DriverValue x; x.isNull = false; x.kind = FetchKind::Double; x.d = v; return x; }
     static DriverValue Text(const wchar_t* s, size_t n) { DriverValue x; x.isNull = false; x.kind = FetchKind::Text; x.text = s; x.textLen = n; return x; }

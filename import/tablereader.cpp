@@ -1,6 +1,7 @@
 #include "import/tablereader.h"
 
 #include "core/ctlfill.h"
+#include "dataaccess/connstr.h"
 #include "import/impsource.h"
 #include "workbook/bookfile.h"
 
@@ -66,6 +67,12 @@ bool TableReader::Open(const wchar_t* path)
         xls::BookStatus status = book.Open(path);
         if (status != xls::BookStatus::NotFound && status != xls::BookStatus::NotWorkbook)
             problem_ = FirstError(connection_);
+    } else if (!IsOpen() && zdata::DetectDbFileKind(path) == zdata::DbFileKind::Jet) {
+        // So does an Access file the layer refuses before the driver sees it (Access 97,
+        // encrypted, damaged); what the driver itself says stays behind the generic text.
+        std::wstring why;
+        if (!zdata::CheckJetFile(path, &why))
+            problem_ = why;
     }
     return IsOpen();
 }
@@ -197,14 +204,17 @@ bool TableReader::NextRow(std::vector<VARIANT>* values)
     values->clear();
     if (!rows_ || !fields_ || rows_->IsEOF())
         return false;
+    unreadable_.clear();
     values->resize((size_t)fieldCount_);
     for (long i = 0; i < fieldCount_; ++i) {
         VARIANT& v = (*values)[(size_t)i];
         VariantInit(&v);
         zdata::Field* field = nullptr;
         if (SUCCEEDED(fields_->Item(i, &field))) {
-            if (FAILED(field->get_Value(&v)))
+            if (FAILED(field->get_Value(&v))) {
                 v.vt = VT_NULL;
+                unreadable_.push_back(i);
+            }
             field->Release();
         }
     }
@@ -235,4 +245,5 @@ void TableReader::CloseRows()
     fieldCount_ = 0;
     rowCount_ = 0;
     rowsRead_ = 0;
+    unreadable_.clear();
 }

@@ -23,9 +23,9 @@ public:
     // Connects to the file read-only, after closing the previous connection and releasing what
     // was opened on it. False when the file cannot be read (the layer's errors tell why).
     bool Open(const wchar_t* path);
-    // Why the last Open of a workbook failed when the file is a workbook (the layer's words:
-    // which sheet is too large, an older Excel format ...); empty after a successful one, for a
-    // file that is no workbook at all and for Access files.
+    // Why the last Open failed when the file is a workbook or an Access file (the layer's words:
+    // which sheet is too large, an older Excel format, an Access 97 file ...); empty after a
+    // successful one and for a file that is neither.
     const std::wstring& Problem() const { return problem_; }
     void Close();
     bool IsOpen() const;
@@ -43,8 +43,11 @@ public:
     bool OpenRows(const wchar_t* table);
     long RowCount() const { return rowCount_; }
     // The values of the next row, one per field in field order (VT_NULL for NULL); false after
-    // the last row. The caller clears the values.
+    // the last row. The caller clears the values. A value the layer cannot read (a date the
+    // Access driver does not convert) comes as VT_NULL and its field is listed in Unreadable.
     bool NextRow(std::vector<VARIANT>* values);
+    // The fields of the last row read whose values could not be read, in field order.
+    const std::vector<long>& Unreadable() const { return unreadable_; }
     // Rows read so far.
     long RowsRead() const { return rowsRead_; }
     // Progress after the rows read so far: 0 before the first, then (n + 1) * 100 / count.
@@ -62,6 +65,7 @@ private:
     zdata::Recordset* rows_ = nullptr;
     zdata::Fields* fields_ = nullptr;
     long fieldCount_ = 0;
+    std::vector<long> unreadable_;
     long rowCount_ = 0;
     long rowsRead_ = 0;
 };

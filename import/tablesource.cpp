@@ -1,7 +1,10 @@
 #include "import/tablesource.h"
 
+#include <strsafe.h>
+
 #include "import/importrun.h"
 #include "import/structtransfer.h"
+#include "resources/tarnix/resource.h"
 
 CImpMDBSrc::CImpMDBSrc(HINSTANCE instance, bool workbook) : IImpSource(instance), reader_(workbook) {}
 
@@ -31,6 +34,7 @@ int CImpMDBSrc::FillGroup(int group, CPtrArray* items, void* extra)
 
 bool CImpMDBSrc::OpenData(ImportRun& run)
 {
+    unreadable_ = 0;
     return reader_.OpenRows(run.Job->TableName);
 }
 
@@ -52,11 +56,33 @@ int CImpMDBSrc::ImportRow(ImportRun& run)
     if (!reader_.NextRow(&values_))
         return ROW_END;
     run.Line = (int)reader_.RowsRead();
+    LogUnreadable(run);
     return ImportMdbRow(run, rows_, values_.data(), (int)values_.size());
 }
 
-void CImpMDBSrc::CloseData(ImportRun&)
+void CImpMDBSrc::LogUnreadable(ImportRun& run)
 {
+    for (long field : reader_.Unreadable()) {
+        CPtrArray* columns = rows_.Columns;
+        const SourceColumn* column =
+            columns && field < columns->GetCount() ? static_cast<SourceColumn*>(columns->GetItems()[field]) : nullptr;
+        if (!column || column->TargetGroup == COLGROUP_NONE)
+            continue;  // not imported: nothing is missing
+        ++unreadable_;
+        wchar_t text[512];
+        StringCchPrintfW(text, 512, run.String(IDS_I_ROW_UNREADABLE_VALUE).c_str(), column->SourceName);
+        run.LogError(text);
+    }
+}
+
+void CImpMDBSrc::CloseData(ImportRun& run)
+{
+    if (unreadable_ > 0) {
+        wchar_t text[512];
+        StringCchPrintfW(text, 512, run.String(IDS_I_TABLE_UNREADABLE_COUNT).c_str(), unreadable_);
+        run.LogError(text);
+        unreadable_ = 0;
+    }
     for (VARIANT& v : values_)
         VariantClear(&v);
     values_.clear();

@@ -29,9 +29,12 @@ public:
     TableReader& Reader() { return reader_; }
 
 private:
+    void LogUnreadable(ImportRun& run);
+
     TableReader reader_;
     RowImport rows_;
     std::vector<VARIANT> values_;
+    int unreadable_ = 0;  // values of mapped columns the layer could not read in this run
 };
 
 // The creator registered for source types 5 and 6.

@@ -624,7 +624,7 @@ void RenderLegendItemGl(LegendItem* item, GLUtesselator* tess, const MapRenderCo
         item->Rebuild = false;
         return;
     }
-    if (IsShapeLayer(item) && item->Shapes->GetCount() < item->ShapeCount)
+    if (ShapesToLoad(item))
         LoadItemShapes(item, ctx->MapFolder);
     const int count = item->Shapes->GetCount();
     if (item->Rebuild) {

@@ -1,5 +1,6 @@
 #include "map/layershapes.h"
 
+#include <cstdint>
 #include <iterator>
 #include <map>
 #include <string>
@@ -12,18 +13,16 @@ namespace {
 class SpanSet
 {
 public:
-    // Adds [offset, offset + size) unless it overlaps a range already there.
-    bool Add(size_t offset, size_t size)
+    // Whether [offset, offset + size) overlaps no range already there.
+    bool Free(size_t offset, size_t size) const
     {
-        size_t end = offset + size;
+        size_t end = offset + size < offset ? SIZE_MAX : offset + size;
         auto next = ends_.lower_bound(offset);  // the first range starting at or after offset
         if (next != ends_.end() && next->first < end)
             return false;
-        if (next != ends_.begin() && std::prev(next)->second > offset)
-            return false;
-        ends_.emplace(offset, end);
-        return true;
+        return next == ends_.begin() || std::prev(next)->second <= offset;
     }
+    void Add(size_t offset, size_t size) { ends_.emplace(offset, offset + size); }
 
 private:
     std::map<size_t, size_t> ends_;  // start -> end
@@ -46,18 +45,32 @@ void LoadItemShapes(LegendItem* item, const wchar_t* folder)
     if (available < item->ShapeCount)
         item->ShapeCount = available;  // the file changed since its header was read
     SpanSet loaded;
-    for (int i = item->Shapes->GetCount(); i < item->ShapeCount; ++i) {
-        // Each byte of the file is read into one shape at most: index entries that name a
-        // record read already (or part of one) give null shapes, so that the shapes never
-        // take more than the file holds.
+    for (int i = item->Shapes->GetCount() + item->NullShapes; i < item->ShapeCount; ++i) {
+        // Each byte of the file is read into one shape at most: an index entry that names a
+        // record read already (or part of one) gives no shape, so that the shapes never take
+        // more than the file holds. Only a record that reads keeps its bytes: an entry whose
+        // record does not read takes nothing from the records after it.
         size_t offset = 0, size = 0;
-        bool fresh = SHPRecordSpan(h, i, &offset, &size) && loaded.Add(offset, size);
-        LayerShape* entry = NewLayerShape(fresh ? SHPReadObject(h, i) : nullptr);
-        if (!entry)
+        SHPObject* shape = SHPRecordSpan(h, i, &offset, &size) && loaded.Free(offset, size) ? SHPReadObject(h, i)
+                                                                                           : nullptr;
+        if (!shape) {
+            ++item->NullShapes;  // counted, never kept
+            continue;
+        }
+        LayerShape* entry = NewLayerShape(shape);
+        if (!entry) {
+            SHPDestroyObject(shape);
             break;
+        }
+        loaded.Add(offset, size);
         item->Shapes->Add(entry);
     }
     SHPClose(h);
+}
+
+bool ShapesToLoad(const LegendItem* item)
+{
+    return IsShapeLayer(item) && item->Shapes && item->Shapes->GetCount() + item->NullShapes < item->ShapeCount;
 }
 
 void BuildShapeRuns(LayerShape* entry, double unitsPerPixel, double centreLat, double yFactor, int closed)
@@ -99,7 +112,7 @@ bool EnsureItemShapes(LegendItem* item, HWND mainWindow, int display, const wcha
     }
     if (!item->Shapes)
         return false;
-    if (IsShapeLayer(item) && item->Shapes->GetCount() < item->ShapeCount)
+    if (ShapesToLoad(item))
         LoadItemShapes(item, folder);
     return true;
 }

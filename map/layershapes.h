@@ -4,9 +4,13 @@
 #pragma once
 #include "map/legend.h"
 
-// Reads the shapes the item does not hold yet from <folder>\<MapFile>; a record the file cannot
-// give is kept as a null shape. A file that does not open adds nothing.
+// Reads the records the item has not read yet from <folder>\<MapFile>: every shape the file
+// gives is added; a record it cannot give (damaged, or naming bytes another shape holds) is only
+// counted in NullShapes. A file that does not open adds nothing.
 void LoadItemShapes(LegendItem* item, const wchar_t* folder);
+
+// Whether a shapefile layer has records not read yet.
+bool ShapesToLoad(const LegendItem* item);
 
 // The shape's parts thinned to the resolution (y scaled about centreLat by yFactor), as runs;
 // closed rings for polygons. Marks the entry built.

@@ -2,12 +2,14 @@
 
 #include <strsafe.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <string>
 
 #include "shellcontract/zm_protocol.h"
+#include "map/layershapes.h"
 #include "map/pointgroups.h"
 #include "map/stylepreview.h"
 
@@ -44,7 +46,32 @@ std::wstring LayerPath(const wchar_t* folder, const wchar_t* fileName)
 
 bool FiniteOrdered(double lo, double hi)
 {
-    return std::isfinite(lo) && std::isfinite(hi) && lo <= hi;
+    return std::isfinite(lo) && std::isfinite(hi) && lo <= hi && std::isfinite(hi - lo);
+}
+
+// Whether a layer's box in x and y can be a map's extent.
+bool UsableBounds(const double* min, const double* max)
+{
+    return FiniteOrdered(min[0], max[0]) && FiniteOrdered(min[1], max[1]);
+}
+
+// The box of the layer's shapes in place of its header's; unchanged when no shape has a vertex.
+void BoundsFromShapes(LegendItem* item, const wchar_t* folder)
+{
+    LoadItemShapes(item, folder);
+    bool any = false;
+    for (int i = 0; i < item->Shapes->GetCount(); ++i) {
+        const SHPObject* s = ((const LayerShape*)item->Shapes->GetItems()[i])->Shape;
+        if (!s || s->nVertices <= 0)
+            continue;
+        const double lo[4] = {s->dfXMin, s->dfYMin, s->dfZMin, s->dfMMin};
+        const double hi[4] = {s->dfXMax, s->dfYMax, s->dfZMax, s->dfMMax};
+        for (int k = 0; k < 4; ++k) {
+            item->BoundsMin[k] = any ? std::min(item->BoundsMin[k], lo[k]) : lo[k];
+            item->BoundsMax[k] = any ? std::max(item->BoundsMax[k], hi[k]) : hi[k];
+        }
+        any = true;
+    }
 }
 
 }  // namespace
@@ -93,7 +120,10 @@ int ReadShapeFileInfo(const wchar_t* folder, const wchar_t* fileName, LegendItem
         return 0;
     SHPGetInfo(h, &item->ShapeCount, &item->InfoType, item->BoundsMin, item->BoundsMax);
     SHPClose(h);
+    item->NullShapes = 0;
     item->FileOpened = 1;
+    if (!UsableBounds(item->BoundsMin, item->BoundsMax))
+        BoundsFromShapes(item, folder);
     return 1;
 }
 
@@ -293,8 +323,7 @@ bool ShapeLayersExtent(LegendItem* const* items, int count, double* minX, double
         const LegendItem* item = items[i];
         if (!IsShapeLayer(item) || !item->FileOpened || item->ShapeCount <= 0)
             continue;
-        if (!FiniteOrdered(item->BoundsMin[0], item->BoundsMax[0]) ||
-            !FiniteOrdered(item->BoundsMin[1], item->BoundsMax[1]))
+        if (!UsableBounds(item->BoundsMin, item->BoundsMax))
             continue;
         if (!any || item->BoundsMin[0] < *minX) *minX = item->BoundsMin[0];
         if (!any || item->BoundsMin[1] < *minY) *minY = item->BoundsMin[1];

@@ -61,8 +61,8 @@ struct LegendStyle
 // One loaded shape with its vertex runs thinned for the current scale.
 struct LayerShape
 {
-    SHPObject* Shape;      // owned; null for a record the file could not give (kept so that
-                           // indexes and display lists stay aligned, and skipped by every drawer)
+    SHPObject* Shape;      // owned (a record the file cannot give gets no entry: the item
+                           // counts it in NullShapes); a null one is skipped by every drawer
     CPtrArray* Runs;       // owns malloc'd arrays of x, y pairs (ThinPolyline)
     CIntArray* RunCounts;  // vertices of each run
     // The renderers' state: whether the runs (and a polygon's triangles) were made since the
@@ -84,8 +84,10 @@ struct LegendItem
     int Order;        // list index, 0 at the top
     int ImageIndex;   // style preview in the legend's image list, -1 none
     int ShapeCount;   // shapefile: shapes in the file; record layers: 1 once fetched; grids 0
+    int NullShapes;   // shapefile: records read that gave no shape (Shapes holds the others)
     int InfoType;     // LegendInfoKind, or a shapefile's shape type
-    double BoundsMin[4];  // shapefile header bounds x, y, z, m
+    double BoundsMin[4];  // shapefile header bounds x, y, z, m (the shapes' when the header's
+                          // cannot be right)
     double BoundsMax[4];
     CPtrArray* Shapes;    // LayerShape entries, or null
     UINT ListBase;        // display lists of a line or area layer's fill, outline and joints, 0 none
@@ -117,8 +119,9 @@ void DefaultShapeStyle(int shapeType, LegendStyle* style);
 void DefaultInfoStyle(int kind, LegendStyle* style);
 
 // Reads the file's header into the item (count, shape type, bounds) and gives it a new empty
-// shape list (an earlier one is freed). 1 when the file opened; otherwise the count, type and
-// bounds stay as they were.
+// shape list (an earlier one is freed). A header box that cannot be right (inverted, not finite,
+// wider than a number holds) gives way to the box of the shapes, read for it. 1 when the file
+// opened; otherwise the count, type and bounds stay as they were.
 int ReadShapeFileInfo(const wchar_t* folder, const wchar_t* fileName, LegendItem* item);
 
 // New items (zeroed, malloc'd) with their default style and a preview of it added to the image
@@ -156,7 +159,8 @@ int ThinPolyline(int count, double tolerance, double centreLat, double yFactor, 
 CPtrArray* BuildRecordPointsShape(HWND mainWindow, int display, LegendItem* item);
 
 // The union of the header bounds of the shapefile layers whose file opened with at least one
-// shape; bounds that are not finite or are inverted are left out. False when there are none.
+// shape; bounds that are not finite, are inverted or wider than a number holds are left out.
+// False when there are none.
 bool ShapeLayersExtent(LegendItem* const* items, int count, double* minX, double* minY, double* maxX,
                        double* maxY);
 

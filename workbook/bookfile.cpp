@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "workbook/biff.h"
+#include "workbook/compoundcheck.h"
 
 namespace xls {
 
@@ -78,6 +79,11 @@ bool IsValidSheetName(const std::wstring& name)
 BookStatus BookStream::Open(const wchar_t* path)
 {
     Close();
+    // The storage would follow a looping chain for ever: the file's structure is looked at first.
+    if (CheckCompoundFile(path) == CompoundCheck::Damaged) {
+        error_ = STG_E_DOCFILECORRUPT;
+        return BookStatus::Damaged;
+    }
     error_ = StgOpenStorage(path, nullptr, STGM_READ | STGM_SHARE_DENY_WRITE, nullptr, 0, &storage_);
     if (error_ == STG_E_SHAREVIOLATION || error_ == STG_E_LOCKVIOLATION)  // open in another program
         error_ = StgOpenStorage(path, nullptr, STGM_READ | STGM_SHARE_DENY_NONE | STGM_TRANSACTED, nullptr, 0,
@@ -87,18 +93,22 @@ BookStatus BookStream::Open(const wchar_t* path)
         BookStatus status = StatusOfOpenError(error_);
         return status == BookStatus::NotWorkbook && IsOlderExcelFile(path) ? BookStatus::OldFormat : status;
     }
-    error_ = storage_->OpenStream(L"Workbook", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &stream_);
-    if (SUCCEEDED(error_))
-        return BookStatus::Ok;
-    stream_ = nullptr;
-    IStream* old = nullptr;
-    BookStatus status = BookStatus::NotWorkbook;
-    if (SUCCEEDED(storage_->OpenStream(L"Book", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &old))) {
-        old->Release();
-        status = BookStatus::OldFormat;
+    // Excel 5.0 and 95 name the stream "Book"; some writers give a BIFF8 workbook that name too
+    // (in any case): the version of its BOF tells them apart when the globals are read.
+    for (const wchar_t* name : {kWorkbookStream, kOlderBookStream}) {
+        error_ = storage_->OpenStream(name, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &stream_);
+        if (SUCCEEDED(error_)) {
+            STATSTG st = {};
+            name_ = name;
+            if (SUCCEEDED(stream_->Stat(&st, STATFLAG_DEFAULT)) && st.pwcsName)
+                name_ = st.pwcsName;
+            CoTaskMemFree(st.pwcsName);
+            return BookStatus::Ok;
+        }
     }
+    stream_ = nullptr;
     Close();
-    return status;
+    return BookStatus::NotWorkbook;
 }
 
 void BookStream::Close()
@@ -109,6 +119,7 @@ void BookStream::Close()
         storage_->Release();
     stream_ = nullptr;
     storage_ = nullptr;
+    name_.clear();
 }
 
 // ---- the globals ----

@@ -19,11 +19,11 @@ enum class BookStatus
     Ok,
     NotFound,      // no such file or folder
     Locked,        // another program holds the file
-    NotWorkbook,   // not a compound file, or one without a "Workbook" stream (.xlsx, text...)
-    OldFormat,     // Excel 5.0/95 or older ("Book" stream, BOF version below BIFF8, or a bare
-                   // BIFF2-4 file of Excel 2.x to 4.0)
+    NotWorkbook,   // not a compound file, or one without a "Workbook" or "Book" stream (.xlsx, text...)
+    OldFormat,     // Excel 5.0/95 or older (BOF version below BIFF8, or a bare BIFF2-4 file of
+                   // Excel 2.x to 4.0)
     Encrypted,     // protected by a password (FILEPASS)
-    Damaged,       // truncated or inconsistent records
+    Damaged,       // truncated or inconsistent records, or a compound file whose structure is not sound
     IoError,       // the system refused a read or write; see the HRESULT
     NameTaken,     // a sheet of that name is there already (case ignored)
     BadName,       // not a valid sheet name
@@ -50,8 +50,13 @@ bool SameSheetName(const std::wstring& a, const std::wstring& b);
 // start or the end.
 bool IsValidSheetName(const std::wstring& name);
 
-// The "Workbook" stream of a compound file, open for reading while this object lives. Other
-// programs may read the file meanwhile but not write it.
+// The stream names of the workbook: Excel 97 and later, and Excel 5.0/95 (compared ignoring case).
+const wchar_t kWorkbookStream[] = L"Workbook";
+const wchar_t kOlderBookStream[] = L"Book";
+
+// The workbook stream of a compound file ("Workbook", else "Book"), open for reading while this
+// object lives. Other programs may read the file meanwhile but not write it. A compound file
+// whose structure is not sound is refused as Damaged before the system's storage reads it.
 class BookStream
 {
 public:
@@ -64,9 +69,12 @@ public:
     void Close();
     IStorage* Storage() const { return storage_; }
     IStream* Stream() const { return stream_; }
+    // The open stream's name as the file spells it.
+    const std::wstring& Name() const { return name_; }
     HRESULT Error() const { return error_; }
 
 private:
+    std::wstring name_;
     IStorage* storage_ = nullptr;
     IStream* stream_ = nullptr;
     HRESULT error_ = S_OK;

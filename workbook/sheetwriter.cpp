@@ -472,16 +472,17 @@ BookStatus SheetWriter::Commit()
     IStream* stream = nullptr;
     HRESULT hr = StgCreateDocfile(temp, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, &out);
     if (SUCCEEDED(hr) && m.append) {
-        // Every other stream and storage of the workbook goes over unchanged.
-        OLECHAR workbook[] = L"Workbook";
-        OLECHAR* exclude[] = {workbook, nullptr};
+        // Every other stream and storage of the workbook goes over unchanged; the workbook
+        // stream is written anew as "Workbook" (whatever name it was read by).
+        std::wstring read = m.book.Name();
+        OLECHAR* exclude[] = {&read[0], nullptr};
         hr = m.book.Storage()->CopyTo(0, nullptr, exclude, out);
         STATSTG st = {};
         if (SUCCEEDED(hr) && SUCCEEDED(m.book.Storage()->Stat(&st, STATFLAG_NONAME)))
             out->SetClass(st.clsid);
     }
     if (SUCCEEDED(hr))
-        hr = out->CreateStream(L"Workbook", STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, &stream);
+        hr = out->CreateStream(kWorkbookStream, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, 0, &stream);
     if (SUCCEEDED(hr)) {
         StreamWriter w(stream);
         hr = m.append ? m.WriteAppended(&w) : m.WriteNew(&w);

@@ -125,10 +125,17 @@ BookStatus ReadGlobals(RecordReader* reader, Globals* g)
     }
 }
 
+// What the sheets read before brought (the workbook's bounds hold for all its sheets).
+struct BookCost
+{
+    size_t cells = 0;
+    size_t textChars = 0;
+};
+
 class SheetReader
 {
 public:
-    SheetReader(const Globals& g, SheetGrid* grid) : g_(g), grid_(grid) {}
+    SheetReader(const Globals& g, const BookCost& before, SheetGrid* grid) : g_(g), before_(before), grid_(grid) {}
 
     // Reads the substream at offset; *end gets the position after its EOF.
     BookStatus Read(RecordReader* reader, uint32_t offset, uint64_t* end)
@@ -166,7 +173,8 @@ public:
                 if (status != BookStatus::Ok)
                     return status;
             }
-            if (grid_->Cells() > kMaxSheetCells || grid_->TextChars() > kMaxSheetTextChars)
+            if (before_.cells + grid_->Cells() > kMaxBookCells ||
+                before_.textChars + grid_->TextChars() > kMaxBookTextChars)
                 return BookStatus::TooLarge;
         }
         *end = reader->Position();
@@ -293,6 +301,7 @@ private:
     }
 
     const Globals& g_;
+    const BookCost& before_;
     SheetGrid* grid_;
 };
 
@@ -518,7 +527,7 @@ Cell TableRows::ValueOf(const PackedCell& c) const
     Cell out;
     out.kind = c.kind;
     if (c.kind == CellKind::Text)
-        out.text = texts_.Get(c.text);
+        out.text = texts_->Get(c.text);
     else if (c.kind != CellKind::Empty)
         out.number = c.number;
     return out;
@@ -536,7 +545,7 @@ struct TableBuilder
 {
     static void Build(TableRows* rows, TextPool texts, std::vector<PackedCell> cells, size_t count, size_t width)
     {
-        rows->texts_ = std::move(texts);
+        rows->texts_ = std::make_shared<const TextPool>(std::move(texts));
         rows->cells_ = std::move(cells);
         rows->width_ = width;
         rows->starts_.assign(count + 1, 0);
@@ -620,16 +629,19 @@ BookStatus ReadSheetTablesFromStream(IStream* stream, std::vector<SheetTable>* t
               [&](size_t a, size_t b) { return g.sheets[a].offset < g.sheets[b].offset; });
     std::vector<SheetTable> read(g.sheets.size());
     uint64_t end = reader.Position();  // of the globals
+    BookCost cost;
     for (size_t i : order) {
         const SheetInfo& sheet = g.sheets[i];
         SheetGrid grid(g.strings);
-        SheetReader cells(g, &grid);
+        SheetReader cells(g, cost, &grid);
         status = sheet.offset < end ? BookStatus::Damaged : cells.Read(&reader, sheet.offset, &end);
         if (status != BookStatus::Ok) {
             if (status == BookStatus::TooLarge && largeSheet)
                 *largeSheet = sheet.name;
             return status;
         }
+        cost.cells += grid.Cells();
+        cost.textChars += grid.TextChars();
         read[i] = TableOfGrid(sheet.name, &grid);
     }
     for (size_t i = 0; i < g.sheets.size(); ++i)

@@ -6,8 +6,9 @@
 //
 // Memory follows what the file holds, not what it claims: only cells with a value are kept, a
 // shared string is held once however many cells show it, a sheet named by several entries of
-// the workbook's list is read once, and a sheet that brings more than kMaxSheetCells cells or
-// kMaxSheetTextChars characters of text is refused.
+// the workbook's list is read once, and a workbook whose sheets bring more than kMaxBookCells
+// cells or kMaxBookTextChars characters of text in all is refused (the sheet where it goes over
+// named).
 #pragma once
 #include <stdint.h>
 
@@ -37,10 +38,11 @@ const size_t kShortTextChars = 255;
 // Data rows that decide a column's type.
 const size_t kTypeGuessRows = 8;
 
-// What one sheet may bring: cells with a value (half of all a sheet can hold), and characters
-// of text counted over its text cells (a string shown by many cells counts in each).
-const size_t kMaxSheetCells = 8u * 1024 * 1024;
-const size_t kMaxSheetTextChars = 128u * 1024 * 1024;
+// What the sheets of one workbook may bring together: cells with a value (half of all one sheet
+// can hold), and characters of text counted over the text cells (a string shown by many cells
+// counts in each, as whoever reads the cells gets it in each).
+const size_t kMaxBookCells = 8u * 1024 * 1024;
+const size_t kMaxBookTextChars = 128u * 1024 * 1024;
 
 // A cell as it is kept: its place, its kind and either its number or its text's index.
 struct PackedCell
@@ -118,11 +120,13 @@ public:
     size_t Width() const { return width_; }
     // The value of a kept cell.
     Cell ValueOf(const PackedCell& cell) const;
-    const std::wstring& TextOf(const PackedCell& cell) const { return texts_.Get(cell.text); }
+    const std::wstring& TextOf(const PackedCell& cell) const { return texts_->Get(cell.text); }
+    // The texts the cells refer to, for holders of views into them (never changed again).
+    std::shared_ptr<const TextPool> Texts() const { return texts_; }
 
 private:
     friend struct TableBuilder;
-    TextPool texts_;
+    std::shared_ptr<const TextPool> texts_ = std::make_shared<TextPool>();
     std::vector<PackedCell> cells_;  // row: the data row, column: the table's column
     std::vector<size_t> starts_;     // the first cell of each row; one more at the end
     size_t width_ = 0;
@@ -144,8 +148,9 @@ struct SheetTable
 // Reads every worksheet of the workbook at path (charts and macro sheets are left out).
 // Ok, or why the workbook cannot be read: NotFound, Locked, NotWorkbook (also a renamed .xlsx),
 // OldFormat (Excel 95 and older), Encrypted, Damaged (truncated records, a string index or a
-// record length out of range), IoError, TooLarge (a sheet brings more than the limits allow:
-// *largeSheet, when given, gets its name).
+// record length out of range, a compound file whose structure is not sound), IoError, TooLarge
+// (the sheets bring more than the limits allow: *largeSheet, when given, gets the name of the
+// sheet that went over).
 xls::BookStatus ReadSheetTables(const wchar_t* path, std::vector<SheetTable>* tables,
                                 std::wstring* largeSheet = nullptr);
 

@@ -154,7 +154,7 @@
 #define IDS_X_LOG_TEXT_CUT      247
 #define IDS_X_LOG_LINE_TOO_LONG 248
 #define IDS_X_LOG_BAD_DATE      249
-// text files and the row import of flat sources (140-151)
+// text files and the row import of flat sources (140-153)
 #define IDS_I_TXT_BAD_BYTES     140
 #define IDS_I_TXT_FIELD_COUNT   141
 #define IDS_I_TXT_LINE_TOO_LONG 149
@@ -167,6 +167,8 @@
 #define IDS_I_ROW_NO_LOCALITY   148
 #define IDS_I_ROW_TAXON_NOT_FOUND 150
 #define IDS_I_ROW_LOCALITY_NOT_FOUND 151
+#define IDS_I_ROW_UNREADABLE_VALUE 152
+#define IDS_I_TABLE_UNREADABLE_COUNT 153
 
 // ---- import wizard pages
 #define IDC_IMP_SOURCE_TYPES    101

@@ -4,6 +4,8 @@
 #include <psapi.h>
 
 #include <cmath>
+#include <cstring>
+#include <functional>
 #include <fstream>
 #include <gtest/gtest.h>
 
@@ -261,7 +263,8 @@ TEST(LegendItems, ExtentComesFromLayersThatOpenedWithShapes)
 }
 
 // An index whose entries all name one large record loads that record once: the shapes never
-// take more than the file holds. The layer's own index still gives every shape.
+// take more than the file holds, and the entries that give none are only counted. The layer's
+// own index still gives every shape.
 TEST(LegendItems, IndexEntriesNamingOneRecordLoadItOnce)
 {
     wintest::ScopedTempFolder folder(L"legend_index");
@@ -292,7 +295,9 @@ TEST(LegendItems, IndexEntriesNamingOneRecordLoadItOnce)
         ASSERT_NE(nullptr, item);
         EXPECT_EQ(c.entries, item->ShapeCount);
         LoadItemShapes(item, folder.Path().c_str());
-        ASSERT_EQ(c.entries, item->Shapes->GetCount());
+        EXPECT_EQ(c.shapes, item->Shapes->GetCount()) << "an entry that gives no shape is not kept";
+        EXPECT_EQ(c.entries, item->Shapes->GetCount() + item->NullShapes);
+        EXPECT_FALSE(ShapesToLoad(item));
         int shapes = 0, vertices = 0;
         for (int i = 0; i < item->Shapes->GetCount(); ++i)
             if (const SHPObject* s = ((const LayerShape*)item->Shapes->GetItems()[i])->Shape) {
@@ -301,6 +306,130 @@ TEST(LegendItems, IndexEntriesNamingOneRecordLoadItOnce)
             }
         EXPECT_EQ(c.shapes, shapes);
         EXPECT_EQ(c.vertices, vertices);
+        FreeLegendItem(item);
+    }
+}
+
+namespace {
+
+// A layer's index entry: where its record starts and how long its content is, in 16-bit words
+// (big-endian), as the .shx keeps them.
+void PutEntry(std::vector<unsigned char>* shx, int entry, uint32_t offsetWords, uint32_t lengthWords)
+{
+    unsigned char* p = shx->data() + 100 + 8 * entry;
+    for (int k = 0; k < 4; ++k) {
+        p[k] = (unsigned char)(offsetWords >> (24 - 8 * k));
+        p[4 + k] = (unsigned char)(lengthWords >> (24 - 8 * k));
+    }
+}
+
+uint32_t EntryWords(const std::vector<unsigned char>& shx, int entry, int part)
+{
+    const unsigned char* p = shx.data() + 100 + 8 * entry + 4 * part;
+    return ((uint32_t)p[0] << 24) | ((uint32_t)p[1] << 16) | ((uint32_t)p[2] << 8) | p[3];
+}
+
+}  // namespace
+
+// One damaged index entry hides no other record: an entry claiming 0x7fffffff words, one that
+// starts two bytes into its record, and one that points into the middle of the first record
+// (whose inner bytes read as a record of their own) each give no shape, and every other record
+// is the layer's.
+TEST(LegendItems, ADamagedIndexEntryHidesNoOtherRecord)
+{
+    wintest::ScopedTempFolder folder(L"legend_entries");
+    // Ten squares with z; the first one's z values hold the bytes of a point record (header:
+    // number 1, 10 words; type 1 at 15.0, 49.5), where an entry can point.
+    std::vector<shpw::Shape> squares;
+    for (int i = 0; i < 10; ++i)
+        squares.push_back(MakeShape(SHPT_POLYGONZ, {{12.0 + i, 49, 12.5 + i, 49, 12.5 + i, 49.5, 12.0 + i, 49}}));
+    unsigned char inner[32] = {0, 0, 0, 1, 0, 0, 0, 10, 1, 0, 0, 0};
+    const double x = 15.0, y = 49.5;
+    memcpy(inner + 12, &x, 8);
+    memcpy(inner + 20, &y, 8);
+    squares[0].Z.resize(4);
+    memcpy(squares[0].Z.data(), inner, 32);
+    const shpw::Bytes good = shpw::WriteShapefile(SHPT_POLYGONZ, squares);
+    // Where the z values of the first record start, in words: record header, type, box, counts,
+    // one part start, four x y pairs, then the z range.
+    const uint32_t innerWords = EntryWords(good.Shx, 0, 0) + (8 + 4 + 32 + 8 + 4 + 4 * 16 + 16) / 2;
+    struct Case {
+        const char* name;
+        std::function<void(std::vector<unsigned char>*)> edit;
+        int shapes;
+    } cases[] = {
+        {"as written", [](std::vector<unsigned char>*) {}, 10},
+        {"the first entry claims 0x7fffffff words",
+         [](std::vector<unsigned char>* shx) { PutEntry(shx, 0, EntryWords(*shx, 0, 0), 0x7fffffff); }, 9},
+        {"the fourth entry starts two bytes into its record",
+         [](std::vector<unsigned char>* shx) { PutEntry(shx, 3, EntryWords(*shx, 3, 0) + 1, EntryWords(*shx, 3, 1)); },
+         9},
+        {"the sixth entry points into the middle of the first record",
+         [&](std::vector<unsigned char>* shx) { PutEntry(shx, 5, innerWords, 10); }, 9},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<unsigned char> shx = good.Shx;
+        c.edit(&shx);
+        ASSERT_TRUE(shpw::WriteFileBytes(folder.File(L"ctverce.shp"), good.Shp));
+        ASSERT_TRUE(shpw::WriteFileBytes(folder.File(L"ctverce.shx"), shx));
+        LegendItem* item = LayerItem(folder.Path(), L"ctverce");
+        ASSERT_NE(nullptr, item);
+        LoadItemShapes(item, folder.Path().c_str());
+        EXPECT_EQ(c.shapes, item->Shapes->GetCount());
+        EXPECT_EQ(10 - c.shapes, item->NullShapes);
+        for (int i = 0; i < item->Shapes->GetCount(); ++i) {
+            const SHPObject* s = ((const LayerShape*)item->Shapes->GetItems()[i])->Shape;
+            ASSERT_NE(nullptr, s);
+            EXPECT_EQ(SHPT_POLYGONZ, s->nSHPType) << "no shape from inside another record";
+        }
+        FreeLegendItem(item);
+    }
+    // The inner bytes do read as a point: only their place inside a record read makes them none.
+    std::vector<unsigned char> shx = good.Shx;
+    PutEntry(&shx, 0, innerWords, 10);
+    SHPHandle h = SHPOpenMem(good.Shp.data(), good.Shp.size(), shx.data(), shx.size());
+    ASSERT_NE(nullptr, h);
+    SHPObject* point = SHPReadObject(h, 0);
+    ASSERT_NE(nullptr, point);
+    EXPECT_EQ(SHPT_POINT, point->nSHPType);
+    EXPECT_EQ(15.0, point->padfX[0]);
+    SHPDestroyObject(point);
+    SHPClose(h);
+}
+
+// A header box that cannot be a layer's (inverted, not finite, as wide as a double holds) gives
+// way to the box of its shapes; a sound header box stays the layer's, whatever the shapes.
+TEST(LegendItems, AHeaderBoxThatCannotBeRightIsTakenFromTheShapes)
+{
+    wintest::ScopedTempFolder folder(L"legend_box");
+    const shpw::Bytes good = shpw::WriteShapefile(
+        SHPT_POLYGON, {MakeShape(SHPT_POLYGON, {{12.5, 48.6, 13.0, 48.6, 13.0, 49.1, 12.5, 48.6}}),
+                       MakeShape(SHPT_POLYGON, {{14.0, 50.0, 15.0, 50.0, 15.0, 50.5, 14.0, 50.0}})});
+    struct Case {
+        const char* name;
+        double box[4];  // x min, y min, x max, y max as the header keeps them
+        double expected[4];
+    } cases[] = {
+        {"a sound box wider than the shapes", {10, 45, 20, 55}, {10, 45, 20, 55}},
+        {"inverted", {15.0, 50.5, 12.5, 48.6}, {12.5, 48.6, 15.0, 50.5}},
+        {"not a number", {NAN, 48.6, 15.0, 50.5}, {12.5, 48.6, 15.0, 50.5}},
+        {"as wide as a double holds", {-1e308, -1e308, 1e308, 1e308}, {12.5, 48.6, 15.0, 50.5}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<unsigned char> shp = good.Shp;
+        memcpy(shp.data() + 36, c.box, sizeof c.box);
+        ASSERT_TRUE(shpw::WriteFileBytes(folder.File(L"kraje.shp"), shp));
+        ASSERT_TRUE(shpw::WriteFileBytes(folder.File(L"kraje.shx"), good.Shx));
+        LegendItem* item = LayerItem(folder.Path(), L"kraje");
+        ASSERT_NE(nullptr, item);
+        double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+        ASSERT_TRUE(ShapeLayersExtent(&item, 1, &x0, &y0, &x1, &y1)) << "the layer has no extent";
+        EXPECT_EQ(c.expected[0], x0);
+        EXPECT_EQ(c.expected[1], y0);
+        EXPECT_EQ(c.expected[2], x1);
+        EXPECT_EQ(c.expected[3], y1);
         FreeLegendItem(item);
     }
 }

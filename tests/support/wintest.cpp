@@ -1,9 +1,11 @@
 #include "tests/support/wintest.h"
 #include "core/ctlfill.h"
 #include "core/treefill.h"
+#include <psapi.h>
 #include <wincodec.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <map>
 
 namespace wintest {
@@ -308,6 +310,43 @@ PROCESS_INFORMATION StartSiblingProgram(const wchar_t* exeName)
     if (!CreateProcessW(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         return PROCESS_INFORMATION{};
     return pi;
+}
+
+ChildRun RunTestInChild(const wchar_t* test, const wchar_t* variable, const std::wstring& value, SIZE_T limitMb,
+                        DWORD timeoutMs)
+{
+    ChildRun run;
+    wchar_t self[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring cmd = L"\"" + std::wstring(self) + L"\" --gtest_also_run_disabled_tests --gtest_filter=" + test;
+    SetEnvironmentVariableW(variable, value.c_str());
+    STARTUPINFOW si = {sizeof(si)};
+    PROCESS_INFORMATION pi = {};
+    run.started = CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi) != 0;
+    SetEnvironmentVariableW(variable, nullptr);
+    if (!run.started)
+        return run;
+    const ULONGLONG start = GetTickCount64();
+    for (;;) {
+        bool ended = WaitForSingleObject(pi.hProcess, 50) == WAIT_OBJECT_0;
+        PROCESS_MEMORY_COUNTERS pmc = {};
+        pmc.cb = sizeof pmc;
+        if (GetProcessMemoryInfo(pi.hProcess, &pmc, sizeof pmc))
+            run.peakKb = std::max(run.peakKb, std::max(pmc.PeakWorkingSetSize, pmc.WorkingSetSize) / 1024);
+        if (ended)
+            break;
+        if (run.peakKb > limitMb * 1024 || GetTickCount64() - start > timeoutMs) {
+            TerminateProcess(pi.hProcess, 0);
+            WaitForSingleObject(pi.hProcess, INFINITE);
+            run.stopped = true;
+            break;
+        }
+    }
+    if (!run.stopped)
+        GetExitCodeProcess(pi.hProcess, &run.exitCode);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return run;
 }
 
 bool WaitForNamedMutex(const wchar_t* name)

@@ -103,6 +103,21 @@ inline bool FileExists(const std::wstring& path)
 // a zeroed PROCESS_INFORMATION when it cannot be started.
 PROCESS_INFORMATION StartSiblingProgram(const wchar_t* exeName);
 
+// What a run of one test of this program in a process of its own gave.
+struct ChildRun {
+    bool started = false;
+    bool stopped = false;  // ended by the watch: it took more memory or time than allowed
+    DWORD exitCode = 0;    // the child's own exit code (0 when stopped)
+    SIZE_T peakKb = 0;     // the highest working set seen
+};
+
+// Runs the test `test` of this program ("Suite.DISABLED_Name") in a process of its own, the
+// environment variable set to value for it, and watches it: a child that takes more than
+// limitMb of memory or runs longer than timeoutMs is ended (a reader that loops must not take
+// the machine with it).
+ChildRun RunTestInChild(const wchar_t* test, const wchar_t* variable, const std::wstring& value, SIZE_T limitMb,
+                        DWORD timeoutMs);
+
 // Waits up to 15 s for a named mutex to exist (another process has made it); false when it
 // did not come.
 bool WaitForNamedMutex(const wchar_t* name);

@@ -115,8 +115,8 @@ std::function<bool()> OnPage(int index, PageStep body)
 }
 
 // The steps of one import through every page; the pages met, in order.
-std::vector<int> ImportThroughThePages(const Case& c, const std::wstring& wrongFile, const std::wstring& olderBook,
-                                       const std::function<void(WORD)>& command)
+std::vector<int> ImportThroughThePages(const Case& c, const std::wstring& wrongFile, const std::wstring& olderFile,
+                                       const std::wstring& olderProblem, const std::function<void(WORD)>& command)
 {
     std::vector<int> pages;
     const std::wstring shot = std::wstring(L"utilities_tableform_") + (c.type == IMPSRC_ACCESS ? L"access" : L"excel");
@@ -135,13 +135,11 @@ std::vector<int> ImportThroughThePages(const Case& c, const std::wstring& wrongF
                    SetDlgItemTextW(welcome, IDC_IMP_PATH, wrongFile.c_str());
                    Notify(welcome, IDC_IMP_PATH, EN_KILLFOCUS);
                    EXPECT_EQ(ResString(IDS_I_SOURCE_BAD), wintest::WindowText(GetDlgItem(welcome, IDC_IMP_STATUS)));
-                   if (c.type == IMPSRC_EXCEL) {
-                       // A workbook that cannot be read says why.
-                       SetDlgItemTextW(welcome, IDC_IMP_PATH, olderBook.c_str());
+                   if (!olderFile.empty()) {
+                       // A file of an older version that cannot be read says why.
+                       SetDlgItemTextW(welcome, IDC_IMP_PATH, olderFile.c_str());
                        Notify(welcome, IDC_IMP_PATH, EN_KILLFOCUS);
-                       EXPECT_EQ(L"Sešit je ve starším formátu aplikace Excel (Excel 95 nebo starší); uložte ho ve "
-                                 L"formátu Excel 97-2003.",
-                                 wintest::WindowText(GetDlgItem(welcome, IDC_IMP_STATUS)));
+                       EXPECT_EQ(olderProblem, wintest::WindowText(GetDlgItem(welcome, IDC_IMP_STATUS)));
                        wintest::SaveScreenshot(sheet, (shot + L"_older").c_str());
                    }
                    PropSheet_PressButton(sheet, PSBTN_NEXT);
@@ -232,6 +230,14 @@ TEST_F(TableImportForm, AnAccessTableAndAnExcelSheetComeInThroughEveryPage)
     // Excel 4.0 kept a workbook as bare records, no compound file.
     std::wstring olderBook = folder_ + L"\\excel 4.xls";
     std::ofstream(olderBook.c_str(), std::ios::binary) << std::string("\x09\x04\x06\0\0\0\x10\0\0\0", 10);
+    // An Access 97 file: a copy of an Access 2000 one with the version of Jet 3.
+    std::wstring olderAccess;
+    if (!accessfixtures::Path(L"testV2000.mdb").empty()) {
+        std::string bytes = wintest::ReadFileBytes(accessfixtures::Path(L"testV2000.mdb"));
+        bytes[0x14] = 0;
+        olderAccess = folder_ + L"\\access 97.mdb";
+        std::ofstream(olderAccess.c_str(), std::ios::binary) << bytes;
+    }
 
     const Case cases[] = {
         {"access",
@@ -290,7 +296,13 @@ TEST_F(TableImportForm, AnAccessTableAndAnExcelSheetComeInThroughEveryPage)
             std::printf("[  SKIPPED ] %s: no fixture file\n", c.name);
             continue;
         }
-        std::vector<int> pages = ImportThroughThePages(c, wrongFile, olderBook, [this](WORD id) { Command(id); });
+        bool excel = c.type == IMPSRC_EXCEL;
+        std::wstring problem =
+            excel ? L"Sešit je ve starším formátu aplikace Excel (Excel 95 nebo starší); uložte ho ve formátu Excel 97-2003."
+                  : L"Databázi aplikace Access 97 (Jet 3) nelze přečíst; uložte ji v Accessu ve formátu Access 2000 "
+                    L"nebo novějším: " + olderAccess;
+        std::vector<int> pages = ImportThroughThePages(c, wrongFile, excel ? olderBook : olderAccess, problem,
+                                                       [this](WORD id) { Command(id); });
         std::vector<int> expected = {IMPWIZ_WELCOME, IMPWIZ_TABLES, IMPWIZ_COLUMNS};
         if (c.targets)
             expected.insert(expected.end(), {IMPWIZ_TARGET, IMPWIZ_TARGET});

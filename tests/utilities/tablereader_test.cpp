@@ -6,8 +6,10 @@
 #include <windows.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 
 #include "import/impsource.h"
 #include "import/tablereader.h"
@@ -242,30 +244,19 @@ namespace {
 
 const wchar_t kChildBook[] = L"ZOR_TABLEREADER_CHILD_BOOK";
 
+// A run of the child test below on the workbook; a child that takes more than 1 GB or a minute
+// is ended (reported as stopped).
+wintest::ChildRun OpenInChild(const std::wstring& book)
+{
+    return wintest::RunTestInChild(L"TableReaderChild.DISABLED_OpensTheBook", kChildBook, book, 1024, 60000);
+}
+
 // The peak working set in KB of a process of this program that opens the workbook with the
 // table reader (the child test below); 0 when the book did not open.
 DWORD PeakOpening(const std::wstring& book)
 {
-    wchar_t exe[MAX_PATH];
-    GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring cmd = L"\"" + std::wstring(exe) +
-                       L"\" --gtest_also_run_disabled_tests --gtest_filter=TableReaderChild.DISABLED_OpensTheBook";
-    SetEnvironmentVariableW(kChildBook, book.c_str());
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    BOOL started = CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
-    SetEnvironmentVariableW(kChildBook, nullptr);
-    if (!started)
-        return 0;
-    DWORD code = 0;
-    if (WaitForSingleObject(pi.hProcess, 300000) != WAIT_OBJECT_0)
-        TerminateProcess(pi.hProcess, 0);
-    else
-        GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return code;
+    wintest::ChildRun run = OpenInChild(book);
+    return run.stopped ? 0 : run.exitCode;
 }
 
 }  // namespace
@@ -313,4 +304,112 @@ TEST(TableReader, ACraftedSparseWorkbookTakesAboutWhatAnEmptyOneTakes)
     ASSERT_NE(0u, emptyKb) << "the empty workbook did not open";
     ASSERT_NE(0u, cornersKb) << "the crafted workbook did not open";
     EXPECT_LT(cornersKb, emptyKb + 64 * 1024);
+}
+
+// Workbooks of the kinds that cost gigabytes in the import's route, each opened as the import
+// opens it with about the memory an empty workbook takes: cells that share one long string,
+// rows of one number under a header 256 columns wide, and a file whose chain loops (refused).
+TEST(TableReader, CraftedWorkbooksOfTheImportsRouteTakeAboutWhatAnEmptyOneTakes)
+{
+    wintest::ScopedTempFolder folder(L"TableReader_crafted");
+    std::wstring empty = craftedbook::WriteCompound(folder.File(L"empty.xls"), L"Workbook",
+                                                    craftedbook::SparseBook(1, [](xls::ByteWriter*) {}));
+    DWORD emptyKb = PeakOpening(empty);
+    ASSERT_NE(0u, emptyKb) << "the empty workbook did not open";
+    struct Case {
+        const char* name;
+        std::wstring path;
+        bool opens;
+    } cases[] = {
+        {"3,900 cells showing one string of 32,767 characters",
+         craftedbook::WriteCompound(folder.File(L"shared.xls"), L"Workbook",
+                                    craftedbook::SharedStringColumn(3900, craftedbook::OneStringSst(32767, 3900))),
+         true},
+        {"a number in column A of 30,000 rows under a header in column IV",
+         craftedbook::WriteCompound(folder.File(L"wide.xls"), L"Workbook", craftedbook::WideSparseBook(30000)), true},
+        {"a workbook stream whose chain loops back", craftedbook::WriteLoopedBook(folder.File(L"loop.xls")), false},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        WIN32_FILE_ATTRIBUTE_DATA size = {};
+        GetFileAttributesExW(k.path.c_str(), GetFileExInfoStandard, &size);
+        ULONGLONG start = GetTickCount64();
+        wintest::ChildRun run = OpenInChild(k.path);
+        std::printf("%s (%lu bytes): %llu ms, peak working set %zu KB (an empty workbook %lu KB)\n", k.name,
+                    size.nFileSizeLow, GetTickCount64() - start, (size_t)run.peakKb, emptyKb);
+        ASSERT_TRUE(run.started);
+        EXPECT_FALSE(run.stopped) << "ended after " << run.peakKb << " KB";
+        EXPECT_EQ(k.opens, run.exitCode != 0);
+        EXPECT_LT(std::max<SIZE_T>(run.exitCode, run.peakKb), emptyKb + 64 * 1024);
+    }
+}
+
+namespace {
+
+// A copy of the file at `to`, changed by the edit.
+std::wstring ChangedCopy(const std::wstring& from, const std::wstring& to,
+                         const std::function<void(std::string*)>& edit)
+{
+    std::string bytes = wintest::ReadFileBytes(from);
+    edit(&bytes);
+    std::ofstream(to.c_str(), std::ios::binary) << bytes;
+    return to;
+}
+
+}  // namespace
+
+// An Access file the layer refuses says why, as the wizard shows it: an Access 97 file in
+// Czech, with what to do.
+TEST(TableReader, AnAccess97FileSaysWhatToDo)
+{
+    std::wstring good = accessfixtures::Path(L"testV2000.mdb");
+    if (good.empty())
+        GTEST_SKIP() << "no Access fixtures";
+    wintest::ScopedTempFolder folder(L"TableReader_jet3");
+    std::wstring old = ChangedCopy(good, folder.File(L"access97.mdb"), [](std::string* bytes) {
+        (*bytes)[0x14] = 0;  // the version of Jet 3
+    });
+    TableReader reader(false);
+    EXPECT_FALSE(reader.Open(old.c_str()));
+    EXPECT_EQ(L"Databázi aplikace Access 97 (Jet 3) nelze přečíst; uložte ji v Accessu ve formátu Access 2000 nebo "
+              L"novějším: " + old,
+              reader.Problem());
+    EXPECT_TRUE(reader.Open(good.c_str()));
+    EXPECT_EQ(L"", reader.Problem());
+}
+
+// Dates the Access driver cannot convert (before 1900, far ahead) come as empty values with
+// their field listed; one it converts (31 December 1899) comes as it is.
+TEST(TableReader, DatesTheDriverCannotGiveAreListedAsUnreadable)
+{
+    std::wstring good = accessfixtures::Path(L"testV2000.mdb");
+    if (good.empty())
+        GTEST_SKIP() << "no Access fixtures";
+    wintest::ScopedTempFolder folder(L"TableReader_dates");
+    std::wstring copy = ChangedCopy(good, folder.File(L"data.mdb"), [](std::string* bytes) {
+        // Table1's dates (its column G), as Access stores them: OLE dates of 1974-09-21 and
+        // 1981-12-12, become 1898-01-01 and 1899-12-31.
+        const double dates[][2] = {{27293, -728}, {29932, 1}};
+        for (const auto& d : dates) {
+            size_t at = bytes->find(std::string((const char*)&d[0], 8));
+            ASSERT_NE(std::string::npos, at);
+            bytes->replace(at, 8, std::string((const char*)&d[1], 8));
+        }
+    });
+    TableReader reader(false);
+    ASSERT_TRUE(reader.Open(copy.c_str()));
+    ASSERT_TRUE(reader.OpenRows(L"Table1"));
+    std::vector<VARIANT> values;
+    ASSERT_TRUE(reader.NextRow(&values));
+    EXPECT_EQ(VT_NULL, values[6].vt);
+    EXPECT_EQ(std::vector<long>{6}, reader.Unreadable());
+    EXPECT_STREQ(L"abcdefg", values[0].bstrVal) << "the row's other values come";
+    for (VARIANT& v : values)
+        VariantClear(&v);
+    ASSERT_TRUE(reader.NextRow(&values));
+    EXPECT_EQ(VT_DATE, values[6].vt);
+    EXPECT_EQ(1.0, values[6].date);
+    EXPECT_TRUE(reader.Unreadable().empty());
+    for (VARIANT& v : values)
+        VariantClear(&v);
 }

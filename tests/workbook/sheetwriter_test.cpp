@@ -433,7 +433,8 @@ TEST_F(SheetWriterTest, AppendTargetsThatAreNoBiff8WorkbookAreRefusedUntouched)
     ASSERT_TRUE(WriteBytes(Path(L"excel4.xls"), std::string("\x09\x04\x06\0\0\0\x10\0\0\0\x0A\0\0\0", 14)));
     ASSERT_TRUE(WriteBytes(Path(L"text.xls"), "Druh;Lokalita\r\nCarabus;Brno\r\n"));
     ASSERT_TRUE(WriteBytes(Path(L"zip.xls"), std::string("PK\x03\x04", 4) + std::string(600, 'z')));
-    ASSERT_TRUE(MakeCompoundFile(Path(L"book.xls"), {{L"Book", biff8}}));
+    // Excel 5.0 and 95 name the stream "Book" (a BIFF8 book under that name is read as any other).
+    ASSERT_TRUE(MakeCompoundFile(Path(L"book.xls"), {{L"Book", biff5}}));
     ASSERT_TRUE(MakeCompoundFile(Path(L"biff5.xls"), {{L"Workbook", biff5}}));
     ASSERT_TRUE(MakeCompoundFile(Path(L"heslo.xls"), {{L"Workbook", encrypted}}));
     uint32_t sheet = Load(Path(L"vzor.xls")).sheets[0].offset;

@@ -42,13 +42,6 @@ void Label(ByteWriter* out, uint16_t row, uint16_t col, const char* s)
     Rec(out, xls::kRecLabel, d);
 }
 
-void Rk(ByteWriter* out, uint16_t row, uint16_t col, uint16_t xf, uint32_t rk)
-{
-    ByteWriter d = CellHead(row, col, xf);
-    d.U32(rk);
-    Rec(out, xls::kRecRk, d);
-}
-
 void BoolErr(ByteWriter* out, uint16_t row, uint16_t col, uint8_t value, uint8_t isError)
 {
     ByteWriter d = CellHead(row, col, 0);
@@ -476,15 +469,6 @@ IStream* MemoryStream(const ByteWriter& bytes)
     return stream;
 }
 
-// A book whose first column shows the first shared string in each of its first rows.
-ByteWriter SharedStringColumn(uint16_t rows, const std::vector<ByteWriter>& sst)
-{
-    return SparseBook(1, [rows](ByteWriter* s) {
-        for (uint16_t r = 0; r < rows; ++r)
-            LabelSst(s, r, 0, 0);
-    }, sst);
-}
-
 size_t KeptCells(const SheetTable& t)
 {
     size_t n = 0;
@@ -498,20 +482,7 @@ size_t KeptCells(const SheetTable& t)
 TEST(SheetTables, CraftedSheetsTakeWhatTheFileHoldsNotWhatItClaims)
 {
     // One string of 65,535 characters shown by 3,000 cells: 196 million characters of text.
-    std::vector<ByteWriter> longString(1);
-    longString[0].U32(3000);
-    longString[0].U32(1);
-    longString[0].U16(65535);
-    longString[0].U8(0);
-    for (size_t left = 65535; left > 0;) {
-        if (longString.back().Size() == xls::kMaxRecordData) {
-            longString.emplace_back();
-            longString.back().U8(0);  // a continued string starts with its options again
-        }
-        size_t n = std::min(left, xls::kMaxRecordData - longString.back().Size());
-        longString.back().Raw(std::string(n, 'x').data(), n);
-        left -= n;
-    }
+    std::vector<ByteWriter> longString = OneStringSst(65535, 3000);
     struct Case {
         const char* name;
         std::function<ByteWriter()> bytes;
@@ -543,7 +514,7 @@ TEST(SheetTables, CraftedSheetsTakeWhatTheFileHoldsNotWhatItClaims)
          [] {
              return SparseBook(1, [](ByteWriter* s) {
                  // Rows of 256 cells, each row one MULRK record of 6 bytes a cell.
-                 const size_t perRecord = xls::kMaxColumns, records = kMaxSheetCells / perRecord + 1;
+                 const size_t perRecord = xls::kMaxColumns, records = kMaxBookCells / perRecord + 1;
                  for (size_t i = 0; i < records; ++i) {
                      ByteWriter d;
                      d.U16((uint16_t)(i % 65536));
@@ -575,6 +546,29 @@ TEST(SheetTables, CraftedSheetsTakeWhatTheFileHoldsNotWhatItClaims)
     }
 }
 
+namespace {
+
+// The first error of a workbook connection to the file that does not open (empty when it opens).
+std::wstring RefusalOf(const std::wstring& path)
+{
+    zdata::Connection* c = zdata::Connection::Create();
+    c->put_Mode(adModeRead);
+    std::wstring cs = L"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path + L";Extended Properties=Excel 8.0;";
+    std::wstring text;
+    if (FAILED(c->Open(cs.c_str()))) {
+        zdata::Errors* errors = nullptr;
+        if (SUCCEEDED(c->get_Errors(&errors)) && errors) {
+            std::vector<std::wstring> texts = errors->Descriptions();
+            errors->Release();
+            text = texts.empty() ? L"(no error)" : texts[0];
+        }
+    }
+    c->Release();
+    return text;
+}
+
+}  // namespace
+
 TEST(SheetTables, TheConnectionNamesTheSheetThatIsTooLarge)
 {
     wintest::ScopedTempFolder folder(L"SheetTables_large");
@@ -586,17 +580,8 @@ TEST(SheetTables, TheConnectionNamesTheSheetThatIsTooLarge)
     sst[0].Raw(std::string(4000, 'y').data(), 4000);
     // 40,000 cells of 4,000 characters: 160 million characters.
     std::wstring path = WriteCompound(folder.File(L"large.xls"), L"Workbook", SharedStringColumn(40000, sst));
-    zdata::Connection* c = zdata::Connection::Create();
-    c->put_Mode(adModeRead);
-    std::wstring cs = L"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path + L";Extended Properties=Excel 8.0;";
-    EXPECT_TRUE(FAILED(c->Open(cs.c_str())));
-    zdata::Errors* errors = nullptr;
-    ASSERT_EQ(S_OK, c->get_Errors(&errors));
-    std::vector<std::wstring> texts = errors->Descriptions();
-    errors->Release();
-    ASSERT_FALSE(texts.empty());
-    EXPECT_EQ(0u, texts[0].find(L"List „List“ obsahuje víc dat, než lze načíst")) << std::string(texts[0].begin(), texts[0].end());
-    c->Release();
+    std::wstring text = RefusalOf(path);
+    EXPECT_EQ(0u, text.find(L"List „List“ obsahuje víc dat, než lze načíst")) << std::string(text.begin(), text.end());
 }
 
 TEST(SheetTables, AFullSheetOfRealDataReadsWhole)
@@ -648,4 +633,126 @@ TEST(SheetTables, ATimeOfDayStaysATime)
     EXPECT_EQ(CellKind::Date, tables[0].rows[0][0].kind);
     EXPECT_DOUBLE_EQ(0.2736, tables[0].rows[0][0].number) << "30 December 1899 in OLE terms: a time";
     EXPECT_DOUBLE_EQ(OleDate(1900, 1, 1) + 0.25, tables[0].rows[1][0].number);
+}
+
+// The bounds hold for the workbook, not for each sheet: sheets each within them that bring more
+// together are refused, naming the sheet where the total went over.
+TEST(SheetTables, TheBoundsHoldForTheWholeWorkbook)
+{
+    const size_t chars = 32767;
+    const uint16_t perSheet = (uint16_t)(kMaxBookTextChars / chars / 2 + 100);  // each sheet half and a bit
+    std::vector<ByteWriter> sst = OneStringSst(chars, 2u * perSheet);
+    ByteWriter two = SheetsBook({"Druhy", "Lokality"}, [&](ByteWriter* s, size_t) {
+        for (uint16_t r = 0; r < perSheet; ++r)
+            LabelSst(s, r, 0, 0);
+    }, sst);
+    ByteWriter one = SheetsBook({"Druhy"}, [&](ByteWriter* s, size_t) {
+        for (uint16_t r = 0; r < perSheet; ++r)
+            LabelSst(s, r, 0, 0);
+    }, sst);
+    struct Case {
+        const char* name;
+        const ByteWriter& bytes;
+        BookStatus status;
+        const wchar_t* large;
+    } cases[] = {{"one such sheet", one, BookStatus::Ok, L""},
+                 {"two such sheets", two, BookStatus::TooLarge, L"Lokality"}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        IStream* stream = MemoryStream(k.bytes);
+        std::vector<SheetTable> tables;
+        std::wstring large;
+        EXPECT_EQ(k.status, ReadSheetTablesFromStream(stream, &tables, &large));
+        stream->Release();
+        EXPECT_EQ(k.large, large);
+    }
+}
+
+// A damaged compound file is called damaged, not unreadable; a BIFF8 workbook whose stream is
+// named "BOOK" (as some writers name it) is read as the same book under "Workbook".
+TEST(SheetTables, TheStreamsNameAndTheFilesStructureDecideAsTheContentDoes)
+{
+    wintest::ScopedTempFolder folder(L"SheetTables_streams");
+    std::wstring path = WriteCompound(folder.File(L"book.xls"), L"BOOK", CellBook().stream);
+    std::vector<SheetTable> tables, expected;
+    ASSERT_EQ(BookStatus::Ok, ReadSheetTables(path.c_str(), &tables));
+    std::wstring standard = WriteCompound(folder.File(L"workbook.xls"), L"Workbook", CellBook().stream);
+    ASSERT_EQ(BookStatus::Ok, ReadSheetTables(standard.c_str(), &expected));
+    ASSERT_EQ(1u, tables.size());
+    ASSERT_EQ(expected[0].rows.size(), tables[0].rows.size());
+    for (size_t r = 0; r < tables[0].rows.size(); ++r)
+        for (size_t c = 0; c < tables[0].columns.size(); ++c) {
+            EXPECT_EQ(expected[0].rows[r][c].text, tables[0].rows[r][c].text);
+            EXPECT_EQ(expected[0].rows[r][c].number, tables[0].rows[r][c].number);
+        }
+    // The export adds its sheet to it and writes the book as "Workbook", the old stream gone.
+    xls::SheetWriter w;
+    ASSERT_EQ(BookStatus::Ok, w.Begin(path.c_str(), L"Nový", true));
+    w.Text(0, 0, L"Druh", 4);
+    ASSERT_EQ(BookStatus::Ok, w.Commit());
+    std::vector<xls::SheetInfo> sheets;
+    HRESULT hr;
+    ASSERT_EQ(BookStatus::Ok, xls::ReadWorkbookSheets(path.c_str(), &sheets, &hr));
+    EXPECT_EQ(2u, sheets.size());
+    xls::BookStream book;
+    ASSERT_EQ(BookStatus::Ok, book.Open(path.c_str()));
+    EXPECT_EQ(L"Workbook", book.Name());
+    IStream* old = nullptr;
+    EXPECT_TRUE(FAILED(book.Storage()->OpenStream(L"BOOK", nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &old)));
+    book.Close();
+
+    // A chain that names a sector beyond the file: the connection says the workbook is damaged.
+    compoundimage::Image f{wintest::ReadFileBytes(standard)};
+    f.Put(f.FatAt(f.StreamChain(f.EntryAt(L"")).front()), 4000);
+    std::wstring damaged = folder.File(L"poskozeny.xls");
+    std::ofstream(damaged.c_str(), std::ios::binary) << f.bytes;
+    EXPECT_EQ(L"Sešit je poškozený.", RefusalOf(damaged));
+}
+
+// Through a workbook connection, cells that show one shared string each deliver the whole
+// string, and a row 256 columns wide that holds few values delivers them in their columns and
+// NULL in all the others.
+TEST(SheetTables, AConnectionDeliversSharedStringsAndSparseRowsAsTheSheetHoldsThem)
+{
+    wintest::ScopedTempFolder folder(L"SheetTables_sparse");
+    ByteWriter book = SparseBook(1, [](ByteWriter* s) {
+        Label(s, 0, 0, "Druh");
+        Label(s, 0, 255, "Poznamka");
+        for (uint16_t r = 1; r <= 3; ++r)
+            LabelSst(s, r, 0, 0);
+        Number(s, 2, 100, 0, 7);
+        Label(s, 3, 255, "konec");
+    }, OneStringSst(5000, 3));
+    std::wstring path = WriteCompound(folder.File(L"sparse.xls"), L"Workbook", book);
+    zdata::Connection* c = zdata::Connection::Create();
+    c->put_Mode(adModeRead);
+    ASSERT_EQ(S_OK, c->Open((L"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path + L";Extended Properties=Excel 8.0;").c_str()));
+    zdata::Recordset* rs = zdata::Recordset::Create();
+    rs->put_CursorLocation(adUseClient);
+    ASSERT_EQ(S_OK, rs->Open(L"List", c, adOpenKeyset, adLockReadOnly, adCmdTable));
+    zdata::Fields* fields = nullptr;
+    rs->get_Fields(&fields);
+    // Per row: the text of columns 0, 100 and 255 ("x": the long string; "": NULL).
+    const std::vector<std::vector<std::wstring>> expected = {{L"x", L"", L""}, {L"x", L"7", L""}, {L"x", L"", L"konec"}};
+    for (const auto& row : expected) {
+        ASSERT_FALSE(rs->IsEOF());
+        const long columns[] = {0, 1, 99, 100, 101, 254, 255};
+        for (long f : columns) {
+            zdata::Field* field = nullptr;
+            ASSERT_EQ(S_OK, fields->Item(f, &field));
+            VARIANT v;
+            VariantInit(&v);
+            ASSERT_EQ(S_OK, field->get_Value(&v));
+            field->Release();
+            std::wstring want = f == 0 ? row[0] : f == 100 ? row[1] : f == 255 ? row[2] : L"";
+            std::wstring got = v.vt == VT_NULL ? L"" : v.vt == VT_R8 ? std::to_wstring((int)v.dblVal) : v.bstrVal;
+            EXPECT_TRUE((want == L"x" ? std::wstring(5000, L'x') : want) == got) << "field " << f;
+            VariantClear(&v);
+        }
+        rs->MoveNext();
+    }
+    EXPECT_TRUE(rs->IsEOF());
+    fields->Release();
+    rs->Release();
+    c->Release();
 }
