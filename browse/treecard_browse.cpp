@@ -103,6 +103,10 @@ void CTreeCard::SetTreeSource(zdata::Recordset* treeRs, int nameColumn, int firs
     SetPropW(tree, kCardIndicesProp,
              (HANDLE)(UINT_PTR)MAKELONG((WORD)nameColumn, (WORD)firstIconColumn));
     InsertRoot();
+    // Until an item is chosen the card shows the top level: the list beside the tree lists it.
+    HTREEITEM root = (HTREEITEM)SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
+    if (root && !SelectedItem(tree))
+        SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)root);
 }
 
 void CTreeCard::FillChildren(HTREEITEM item)
