@@ -145,6 +145,14 @@ protected:
         FilterChildren(host.rs, 0);
         FillTreeChildren(tree_, TVI_ROOT, nullptr, large_, small_, &cache_, host.rs, 4, 5);
     }
+    // The item of a row, its ancestors expanded and it selected as the cards go to an item.
+    HTREEITEM ShowItem(int id)
+    {
+        CIntArray path(8, 8);
+        BuildIdPath(&path, id, host.rs);
+        SelectTreePath(tree_, &path);
+        return FindTreeItemById(id, tree_, nullptr);
+    }
     std::vector<HTREEITEM> Children(HTREEITEM parent)
     {
         std::vector<HTREEITEM> items;
@@ -275,10 +283,7 @@ TEST_F(TreeFillTest, AnEmptySetMarksTheChildrenLoadedAndRemovesTheButton)
     int leaf = QueryInt(L"SELECT ID FROM SYSTREE T WHERE ID > 0 AND NOT EXISTS "
                         L"(SELECT 1 FROM SYSTREE C WHERE C.PARENT = T.ID) ORDER BY ID LIMIT 1");
     ASSERT_GT(leaf, 0);
-    CIntArray path(8, 8);
-    BuildIdPath(&path, leaf, host.rs);
-    SelectTreePath(tree_, &path);
-    HTREEITEM item = FindTreeItemById(leaf, tree_, nullptr);
+    HTREEITEM item = ShowItem(leaf);
     ASSERT_TRUE(item != nullptr);
     // Its parent's fill found no children of its own: it came without a button. Given one (as
     // an item gets when a child is added), the empty fill takes it away again.
@@ -308,10 +313,7 @@ TEST_F(TreeFillTest, ChildrenWithoutChildrenOfTheirOwnComeWithoutAButton)
                           L"AND EXISTS (SELECT 1 FROM SYSTREE C WHERE C.PARENT = P.ID AND NOT EXISTS "
                           L"(SELECT 1 FROM SYSTREE G WHERE G.PARENT = C.ID)) ORDER BY P.ID LIMIT 1");
     ASSERT_GT(parent, 0);
-    CIntArray path(8, 8);
-    BuildIdPath(&path, parent, host.rs);
-    SelectTreePath(tree_, &path);
-    HTREEITEM item = FindTreeItemById(parent, tree_, nullptr);
+    HTREEITEM item = ShowItem(parent);
     ASSERT_TRUE(item != nullptr);
     TreeView_Expand(tree_, item, TVE_EXPAND);
     std::vector<HTREEITEM> children = Children(item);
