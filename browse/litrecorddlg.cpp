@@ -5,6 +5,7 @@
 
 #include <stdlib.h>
 
+#include "browse/attrcheck.h"
 #include "browse/littext.h"
 #include "browse/memodlg.h"
 #include "browse/propboxlookup.h"
@@ -214,6 +215,16 @@ bool CEditLitRecordDlg::Accept()
         if (missing >= 0) {
             refuse(box, PropertyItemName(box, missing));
             SendMessageW(box, PBXM_SELECTITEM, PBX_ITEM((WORD)missing), 0);
+            return false;
+        }
+        // A year typed as letters, or a number outside its bounds, stays in the dialog with its
+        // item shown rather than going to the file.
+        std::wstring refusal;
+        int unfit = FindUnfitAttrValue(Instance, box, r->Values, &refusal);
+        if (unfit >= 0) {
+            SelectTab(LITTAB_MAIN);
+            ShowFieldWarningText(Instance, Dialog, IDS_ERROR_CAPTION, refusal, PropertyItemName(box, unfit), box);
+            SendMessageW(box, PBXM_SELECTITEM, PBX_ITEM((WORD)unfit), 1);
             return false;
         }
     }

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "browse/attrcheck.h"
 #include "browse/memodlg.h"
 #include "controls/plexa.h"
 #include "core/attrdef.h"
@@ -45,24 +46,6 @@ void TakeHighlightedName(HWND combo)
 WPARAM GridItem(int item)
 {
     return ((WPARAM)(item & 0xFFFF) << 16) | 0xFFFF;
-}
-
-// Whether a value the grid gives cannot be stored as the attribute's kind: a date typed as text
-// must read as a date in the user's format, and a number the grid could not read stays text.
-bool IsBadValue(const CustomAttrDef* def, const VARIANT* value)
-{
-    if (!def || !value || value->vt != VT_BSTR)
-        return false;
-    if (def->Type == ATTR_INTEGER || def->Type == ATTR_REAL)
-        return true;
-    if (def->Type != ATTR_DATE || !value->bstrVal || !*value->bstrVal)
-        return false;
-    VARIANT date;
-    VariantInit(&date);
-    HRESULT hr = VariantChangeTypeEx(&date, const_cast<VARIANT*>(value), LOCALE_USER_DEFAULT, 0,
-                                     VT_DATE);
-    VariantClear(&date);
-    return FAILED(hr);
 }
 
 }  // namespace
@@ -253,30 +236,28 @@ int CEditRecordDlg::ReadFields()
     for (int i = 0; i < 2; i++) {
         ids[i] = ChosenId(required[i]);
         if (ids[i] < 1) {
+            // Nothing typed is a value missing; a name typed but not chosen from the list is one
+            // that does not exist.
             HWND combo = GetDlgItem(Dialog, required[i]);
-            ShowFieldWarning(Instance, Dialog, IDS_ERROR_CAPTION, IDS_INVALID_VALUE, ControlLabel(combo), combo);
+            UINT text = GetWindowString(combo).empty() ? IDS_VALUE_REQUIRED : IDS_INVALID_VALUE;
+            ShowFieldWarning(Instance, Dialog, IDS_ERROR_CAPTION, text, ControlLabel(combo), combo);
             return 0;
         }
     }
     int litId = ChosenId(IDC_REC_LITERATURE);
     HWND box = PropertyBox();
     int missing = GetPropertyBoxValues(box, Record->Values, litId >= 0 ? 1 : 0);
-    UINT problem = missing >= 0 ? IDS_VALUE_REQUIRED : 0;
-    if (!problem) {
-        // A date that is no date, or a number the grid could not read, is refused here with
-        // the item shown, not later by the file.
-        for (int i = 0; i < Record->Values->GetCount() && !problem; i++) {
-            LRESULT data = SendMessageW(box, PBXM_GETITEMDATA, GridItem(i), 0);
-            const CustomAttrDef* def = data == -1 ? nullptr : (const CustomAttrDef*)data;
-            if (IsBadValue(def, (VARIANT*)Record->Values->GetItems()[i])) {
-                missing = i;
-                problem = IDS_INVALID_VALUE;
-            }
-        }
-    }
-    if (problem) {
-        ShowFieldWarning(Instance, Dialog, IDS_ERROR_CAPTION, problem, PropertyItemName(box, missing), box);
-        SendMessageW(box, PBXM_SELECTITEM, GridItem(missing), 1);
+    std::wstring refusal;
+    // A date that is no date, a number the grid could not read or one outside its attribute's
+    // bounds is refused here with the item shown, not later by the file.
+    int unfit = missing >= 0 ? -1 : FindUnfitAttrValue(Instance, box, Record->Values, &refusal);
+    if (missing >= 0 || unfit >= 0) {
+        int item = missing >= 0 ? missing : unfit;
+        if (missing >= 0)
+            ShowFieldWarning(Instance, Dialog, IDS_ERROR_CAPTION, IDS_VALUE_REQUIRED, PropertyItemName(box, item), box);
+        else
+            ShowFieldWarningText(Instance, Dialog, IDS_ERROR_CAPTION, refusal, PropertyItemName(box, item), box);
+        SendMessageW(box, PBXM_SELECTITEM, GridItem(item), 1);
         return 0;
     }
     Record->SysId = ids[0];

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "browse/attrcheck.h"
 #include "browse/itemfields.h"
 #include "controls/plexa.h"
 #include "core/ctlfill.h"
@@ -171,6 +172,12 @@ void CEditSysItemDlg::Refuse(UINT textId, HWND control, HWND labelled)
         labelled = control;
     ShowFieldWarning(Instance, Dialog, IDS_ERROR_CAPTION, textId,
                      labelled ? ControlLabel(labelled) : std::wstring(), control);
+}
+
+void CEditSysItemDlg::Refuse(const std::wstring& text, HWND control)
+{
+    ShowTab(ITEMTAB_ATTRIBUTES);
+    ShowFieldWarningText(Instance, Dialog, IDS_ERROR_CAPTION, text, ControlLabel(control), control);
 }
 
 INT_PTR CALLBACK CEditSysItemDlg::EditSysItemDlgProc(HWND hwnd, UINT msg, WPARAM wParam,
@@ -353,6 +360,15 @@ bool CEditSysItemDlg::ReadLocalityFields()
         altitudeRead = ReadRealText(EditText(altitudeEdit).c_str(), thousands, decimal, &altitude);
         if (altitudeRead == ITEMFIELD_INVALID) {
             Refuse(IDS_INVALID_VALUE, altitudeEdit);
+            return false;
+        }
+        // From below the Dead Sea shore to above the highest summit.
+        const NumberBounds altitudes = {true, true, -500.0, 9000.0};
+        std::wstring why = altitudeRead == ITEMFIELD_READ
+                               ? BoundsRefusal(Instance, altitudes, altitude, IDS_ALTITUDE_RANGE)
+                               : std::wstring();
+        if (!why.empty()) {
+            Refuse(why, altitudeEdit);
             return false;
         }
     }

@@ -10,6 +10,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <string>
+
 struct TreeItemRecord;
 
 class CEditSysItemDlg
@@ -57,6 +59,8 @@ public:
     // Shows the attributes tab and warns with 511 or 512 about the control, named by its own
     // label or by that of the control given; the focus goes to the control.
     void Refuse(UINT textId, HWND control, HWND labelled = nullptr);
+    // The same with a text of its own, named by the control's label.
+    void Refuse(const std::wstring& text, HWND control);
     // Applies the level chosen in the attributes page: shows or hides what only items of a
     // level with records have.
     void ApplyLevel();

@@ -6,11 +6,13 @@
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <strsafe.h>
 
 #include "common/filechooser.h"
 #include "core/blob.h"
 #include "core/ctlfill.h"
 #include "core/itemrecords.h"
+#include "core/msgbox.h"
 #include "core/storedimage.h"
 #include "resources/zorna/resource.h"
 
@@ -81,6 +83,17 @@ bool ChooseFile(CEditSysItemDlg* dlg, bool save, UINT filterId, const wchar_t* e
     ofn.Flags = OFN_EXPLORER | OFN_ENABLESIZING | OFN_NONETWORKBUTTON |
                 (save ? OFN_OVERWRITEPROMPT : (OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST));
     return (save ? ChooseFileToSave(&ofn) : ChooseFileToOpen(&ofn)) && file[0];
+}
+
+// Warns that a chosen file cannot be used, naming it.
+void RefuseFile(CEditSysItemDlg* dlg, UINT formatId, const wchar_t* file)
+{
+    wchar_t format[512] = L"", caption[64] = L"";
+    LoadStringW(dlg->Instance, formatId, format, ARRAYSIZE(format));
+    LoadStringW(dlg->Instance, IDS_ERROR_CAPTION, caption, ARRAYSIZE(caption));
+    wchar_t text[512 + kFileNameLength];
+    StringCchPrintfW(text, ARRAYSIZE(text), format, file);
+    ZorMessageBox(dlg->Dialog, text, caption, MB_ICONWARNING);
 }
 
 // The whole file as a stored image (empty when it cannot be read or is empty).
@@ -310,8 +323,11 @@ void OnPictureCommand(CEditSysItemDlg* dlg, HWND page, int id)
         if (!picture)
             return;
         ReadImageFile(file, &picture->Picture);
-        if (!IsBlob(&picture->Picture)) {
-            FreeItemPicture(picture);  // unreadable or empty: nothing to keep
+        // Only a picture that can be shown is kept: an empty, damaged or foreign file is
+        // refused by name and nothing is added.
+        if (!IsBlob(&picture->Picture) || !BitmapOfPicture(GetDlgItem(page, IDC_PIC_PICTURE), picture)) {
+            FreeItemPicture(picture);
+            RefuseFile(dlg, IDS_BAD_PICTURE, file);
             return;
         }
         dlg->KeepPictureNote();

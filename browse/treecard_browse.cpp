@@ -103,6 +103,15 @@ void CTreeCard::SetTreeSource(zdata::Recordset* treeRs, int nameColumn, int firs
     SetPropW(tree, kCardIndicesProp,
              (HANDLE)(UINT_PTR)MAKELONG((WORD)nameColumn, (WORD)firstIconColumn));
     InsertRoot();
+    // Until an item is chosen the card shows the top level: the list beside the tree lists it.
+    // The item the workspace keeps as current is still the one to go to once the file is open.
+    HTREEITEM root = (HTREEITEM)SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
+    if (root && !SelectedItem(tree)) {
+        int keep = CurId;
+        SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)root);
+        if (keep > 0)
+            CurId = keep;
+    }
 }
 
 void CTreeCard::FillChildren(HTREEITEM item)

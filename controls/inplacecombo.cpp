@@ -39,6 +39,9 @@ enum ButtonState { kNormal = 1, kHot = 2, kPressed = 3 };
 
 // 0 while the combo itself writes the edit's text, so that the change is not taken as typing.
 int g_textNotify = 1;
+// Set while the edit takes a typed character (not a deletion): only such a change looks for an
+// entry to highlight.
+int g_typedChar = 0;
 // The classic drop-down arrow, loaded on first need; deleted whenever a combo is destroyed.
 HBITMAP g_arrowBitmap = nullptr;
 // The creation style, kept from WM_NCCREATE (where the scroll-bar and border bits are taken
@@ -884,10 +887,12 @@ LRESULT CALLBACK EditProc(HWND edit, UINT msg, WPARAM wParam, LPARAM lParam)
         case VK_RETURN:
             return SendMessageW(combo, WM_KEYDOWN, wParam, lParam);
         case VK_TAB:
-            if (StyleOf(combo) & WS_TABSTOP)
-                FocusNextTabStop(combo);
+            // As in the combo itself: the next tab stop, or the host hears of the key.
+            SendMessageW(combo, WM_KEYDOWN, wParam, lParam);
             return 0;
         case VK_DELETE: {
+            // What is deleted is not typed: nothing stays highlighted for Enter to take.
+            SendMessageW(ListOf(combo), LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
             LRESULT r = CallPrevious(edit, msg, wParam, lParam);
             PostMessageW(combo, ICBM_NOTIFYEDITCHANGE, 0, 0);
             return r;
@@ -911,10 +916,15 @@ LRESULT CALLBACK EditProc(HWND edit, UINT msg, WPARAM wParam, LPARAM lParam)
             return 0;
         }
         break;
-    case WM_CHAR:
+    case WM_CHAR: {
         Send(Wide(edit), combo, WM_CHAR, wParam, lParam);
         PostMessageW(combo, ICBM_NOTIFYEDITCHANGE, 0, 0);
-        break;
+        int typed = g_typedChar;
+        g_typedChar = wParam >= L' ' ? 1 : 0;
+        LRESULT r = CallPrevious(edit, msg, wParam, lParam);
+        g_typedChar = typed;
+        return r;
+    }
     case WM_SYSKEYDOWN:
         return Send(Wide(edit), combo, WM_SYSKEYDOWN, wParam, lParam);
     case WM_GETDLGCODE:
@@ -1042,18 +1052,41 @@ void OnSize(HWND combo, int cx, int cy)
                      SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// Enter or Tab while the list of a combo with an edit is down: the entry the list highlights
+// (the one typing found, or the one the arrows or the pointer reached) becomes the text. False
+// when the list is not down or highlights nothing.
+bool TakeHighlightedEntry(HWND combo)
+{
+    HWND list = ListOf(combo);
+    if (!EditOf(combo) || !ListVisible(combo))
+        return false;
+    int highlighted = static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0));
+    if (highlighted < 0)
+        return false;
+    CommitSelection(combo, highlighted);
+    return true;
+}
+
 void OnKeyDown(HWND combo, WPARAM key, LPARAM lParam)
 {
     HWND list = ListOf(combo);
     switch (key) {
-    case VK_ESCAPE:
     case VK_RETURN:
+        if (TakeHighlightedEntry(combo)) {
+            CloseList(combo, true);
+            NotifyParent(combo, CBN_SELENDOK);
+            return;
+        }
+        [[fallthrough]];
+    case VK_ESCAPE:
         if (ListVisible(combo))
             CloseList(combo, true);
         else
             NotifyParent(combo, key == VK_ESCAPE ? CBN_SELENDCANCEL : CBN_SELENDOK);
         return;
     case VK_TAB:
+        if (TakeHighlightedEntry(combo))
+            CloseList(combo, true);
         if (StyleOf(combo) & WS_TABSTOP)
             FocusNextTabStop(combo);
         else
@@ -1154,10 +1187,24 @@ void OnEditChange(HWND combo, HWND edit)
         GetWindowTextW(edit, text.data(), n + 1);
     else
         GetWindowTextA(edit, reinterpret_cast<char*>(text.data()), n + 1);
-    LRESULT found = Send(wide, list, LB_FINDSTRING, static_cast<WPARAM>(-1),
-                         reinterpret_cast<LPARAM>(text.data()));
+    LRESULT found;
+    int matched = n;
+    if (IsVirtualList(list))
+        found = FindRequest(combo, -1, 0, text.data(), &matched);
+    else
+        found = Send(wide, list, LB_FINDSTRING, static_cast<WPARAM>(-1),
+                     reinterpret_cast<LPARAM>(text.data()));
     SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(found), 0);
     PlexaSetProp(combo, kLastSearch, static_cast<int>(found));
+    // Typing drops the list with the first entry that starts with the text highlighted, for
+    // Enter or Tab to take; a text that no entry starts with highlights nothing and stays as
+    // typed.
+    if (!g_typedChar)
+        return;
+    int highlight = n > 0 && found >= 0 && matched >= n ? static_cast<int>(found) : -1;
+    if (highlight >= 0 && !ListVisible(combo))
+        ToggleList(combo);
+    SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(highlight), 0);
 }
 
 void OnMouseMove(HWND combo, WPARAM wParam, LPARAM lParam)

@@ -309,6 +309,8 @@ void ToggleExpanded(PropBoxData* d, PropItem* item, int expanded)
     InvalidateRect(d->hwnd, nullptr, TRUE);
 }
 
+void TabWalk(PropBoxData* d, bool previous);
+
 // ---- Editors ----
 
 WNDPROC PreviousProc(HWND hwnd) { return reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)); }
@@ -330,8 +332,8 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_KEYDOWN:
         switch (wParam) {
         case VK_TAB:
-            SendMessageW(box, PBXM_ENDEDIT, 1, 1);
-            SendMessageW(box, PBXM_SELECTNEXT, (GetKeyState(VK_SHIFT) < 0) ? 0x8000 : 0, 0);
+            if (PropBoxData* d = GetData(box))
+                TabWalk(d, GetKeyState(VK_SHIFT) < 0);
             return 0;
         case VK_RETURN:
             SendMessageW(box, PBXM_ENDEDIT, 1, 1);
@@ -558,17 +560,65 @@ LRESULT OnListCommand(PropBoxData* d, WPARAM wParam, HWND list)
 
 // ---- Keyboard ----
 
+// Makes the row current with its editor open, whatever its kind (a list, a yes/no row or a
+// button row too), as Tab reaches it.
+void TabToRow(PropBoxData* d, const std::vector<Row>& rows, int row)
+{
+    MoveToRow(d, rows, row);
+    PropItem* item = rows[row].item;
+    if (!(item->state & RS_EDITING)) {
+        item->state |= RS_EDITING;
+        OpenEditor(d, item);
+    }
+}
+
+// Tab and Shift+Tab, in the box or in any of its editors: what was typed is kept, the next
+// (previous) row is opened, and past the last (first) row the focus goes to the next (previous)
+// control of the dialog, when the box is a tab stop.
+void TabWalk(PropBoxData* d, bool previous)
+{
+    std::vector<Row> rows = BuildRows(d);
+    int row = d->cur >= 0 ? RowOf(d, d->items[d->cur]) : -1;
+    int next = row < 0 ? (previous ? static_cast<int>(rows.size()) - 1 : 0) : (previous ? row - 1 : row + 1);
+    EndEdit(d, true, true);
+    if (next >= 0 && next < static_cast<int>(rows.size())) {
+        TabToRow(d, rows, next);
+        return;
+    }
+    if (GetWindowLongPtrW(d->hwnd, GWL_STYLE) & WS_TABSTOP) {
+        HWND control = GetNextDlgTabItem(GetParent(d->hwnd), d->hwnd, previous);
+        if (control)
+            SetFocus(control);
+    }
+}
+
+// A character typed on a row whose editor is closed opens the editor and goes to it, so that
+// typing on a list row picks from its list. A blank only opens the editor of a list row.
+void OnChar(PropBoxData* d, WPARAM ch, LPARAM lParam)
+{
+    PropItem* cur = d->cur >= 0 ? d->items[d->cur] : nullptr;
+    if (!cur || (cur->state & RS_EDITING) || ch < L' ' || !EditorFor(d, cur))
+        return;
+    cur->state |= RS_EDITING;
+    OpenEditor(d, cur);
+    if (ch == L' ' && EditorSlot(cur) >= 2)
+        return;
+    HWND target = GetFocus();  // the editor, or the edit field of a list editor
+    if (!IsInEditor(d, target))
+        return;
+    if (d->Unicode())
+        SendMessageW(target, WM_CHAR, ch, lParam);
+    else
+        SendMessageA(target, WM_CHAR, ch, lParam);
+}
+
 void OnKeyDown(PropBoxData* d, WPARAM key, LPARAM lParam)
 {
     bool ctrl = GetKeyState(VK_CONTROL) < 0;
     PropItem* cur = d->cur >= 0 ? d->items[d->cur] : nullptr;
     switch (key) {
     case VK_TAB:
-        if (GetWindowLongPtrW(d->hwnd, GWL_STYLE) & WS_TABSTOP) {
-            HWND next = GetNextDlgTabItem(GetParent(d->hwnd), d->hwnd, GetKeyState(VK_SHIFT) < 0);
-            if (next)
-                SetFocus(next);
-        }
+        TabWalk(d, GetKeyState(VK_SHIFT) < 0);
         break;
     case VK_RETURN:
         if (!cur)
@@ -965,6 +1015,14 @@ LRESULT CALLBACK PropertyBoxWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
         PlexaOnPaint(hwnd, wParam, [&](HDC dc) { Paint(d, dc); });
         return 0;
     case WM_SETFOCUS:
+        if (!d->ending && GetKeyState(VK_TAB) < 0 && !IsInEditor(d, reinterpret_cast<HWND>(wParam))) {
+            // Entered by Tab: the walk through the rows starts at the first (Shift: the last).
+            std::vector<Row> rows = BuildRows(d);
+            if (!rows.empty()) {
+                TabToRow(d, rows, GetKeyState(VK_SHIFT) < 0 ? static_cast<int>(rows.size()) - 1 : 0);
+                return 0;
+            }
+        }
         if (d->cur < 0 && !d->ending) {
             std::vector<Row> rows = BuildRows(d);
             MoveToRow(d, rows, std::min(d->top, static_cast<int>(rows.size()) - 1));
@@ -984,6 +1042,9 @@ LRESULT CALLBACK PropertyBoxWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
     }
     case WM_KEYDOWN:
         OnKeyDown(d, wParam, lParam);
+        return 0;
+    case WM_CHAR:
+        OnChar(d, wParam, lParam);
         return 0;
     case WM_KEYUP:
         if (wParam == VK_RETURN && d->cur >= 0 && (d->items[d->cur]->state & RS_PRESSED)) {
@@ -1042,6 +1103,9 @@ LRESULT CALLBACK PropertyBoxWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
         if (hdr && IsEditor(d, hdr->hwndFrom)) {
             LRESULT result = 0;
             ForwardEditorNotify(d, hdr, &result);
+            // Tab in a list editor goes on through the rows, as in a text editor.
+            if (hdr->code == static_cast<UINT>(NM_KEYDOWN) && reinterpret_cast<NMKEY*>(hdr)->nVKey == VK_TAB)
+                TabWalk(d, GetKeyState(VK_SHIFT) < 0);
             return result;
         }
         return 0;

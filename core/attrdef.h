@@ -25,4 +25,10 @@ struct CustomAttrDef
     wchar_t FieldName[32];
     wchar_t TabName[32]; // tab of the edit dialogs that shows the attribute
     wchar_t Caption[64];
+    // The bounds of a number set in the utilities program (MINVAL, MAXVAL); a file of the older
+    // layout, or an attribute without them, has none.
+    int HasMin;
+    int HasMax;
+    double MinVal;
+    double MaxVal;
 };

@@ -389,18 +389,24 @@ int GetPropertyBoxValues(HWND propertyBox, CPtrArray* list, int skipRequired)
     return -1;
 }
 
-// The warning text of the string-table entry, followed by ": " and the name when there is one.
-static int ShowNamedWarning(HINSTANCE module, HWND owner, UINT captionId, UINT textId, const std::wstring& name)
+// The warning text, followed by ": " and the name when there is one.
+static int ShowNamedWarningText(HINSTANCE module, HWND owner, UINT captionId, std::wstring message,
+                                const std::wstring& name)
 {
-    wchar_t* text = LoadStringAlloc(module, textId);
-    std::wstring message = text ? text : L"";
-    free(text);
     if (!name.empty())
         message += L": " + name;
     wchar_t caption[32];
     if (LoadStringW(module, captionId, caption, 32) <= 0)
         caption[0] = L'\0';
     return ZorMessageBox(owner, message.c_str(), caption, MB_ICONWARNING);
+}
+
+static int ShowNamedWarning(HINSTANCE module, HWND owner, UINT captionId, UINT textId, const std::wstring& name)
+{
+    wchar_t* text = LoadStringAlloc(module, textId);
+    std::wstring message = text ? text : L"";
+    free(text);
+    return ShowNamedWarningText(module, owner, captionId, message, name);
 }
 
 int ShowWarningRes(HINSTANCE module, HWND owner, UINT captionId, UINT textId)
@@ -412,6 +418,14 @@ void ShowFieldWarning(HINSTANCE module, HWND owner, UINT captionId, UINT textId,
                       HWND field)
 {
     ShowNamedWarning(module, owner, captionId, textId, name);
+    if (field)
+        SetFocus(field);
+}
+
+void ShowFieldWarningText(HINSTANCE module, HWND owner, UINT captionId, const std::wstring& text,
+                          const std::wstring& name, HWND field)
+{
+    ShowNamedWarningText(module, owner, captionId, text, name);
     if (field)
         SetFocus(field);
 }

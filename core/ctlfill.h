@@ -102,6 +102,9 @@ int ShowWarningRes(HINSTANCE module, HWND owner, UINT captionId, UINT textId);
 // closed.
 void ShowFieldWarning(HINSTANCE module, HWND owner, UINT captionId, UINT textId, const std::wstring& name,
                       HWND field);
+// The same with a text made by the caller.
+void ShowFieldWarningText(HINSTANCE module, HWND owner, UINT captionId, const std::wstring& text,
+                          const std::wstring& name, HWND field);
 // The name a dialog shows for a control: the text of the label just before it in the dialog's
 // order, without its access-key mark and closing colon; empty when the control has no label.
 std::wstring ControlLabel(HWND control);

@@ -183,7 +183,7 @@ void ShowAdoErrors(HWND owner, zdata::Connection* connection)
         BSTR source = nullptr;
         error->get_Description(&description);
         error->get_Source(&source);
-        ZorMessageBox(owner, description ? description : L"", source ? source : L"", MB_ICONERROR);
+        ZorMessageBox(MessageOwner(owner), description ? description : L"", source ? source : L"", MB_ICONERROR);
         SysFreeString(description);
         SysFreeString(source);
         error->Release();

@@ -61,7 +61,7 @@ int DeleteTreeItem(CDatabase* db, int id, const DeleteKind& kind)
         if (children < 0 || records < 0)
             db->ReportAdoErrors();
         else
-            ZorMessageBoxRes(db->MainWindow, db->Instance,
+            ZorMessageBoxRes(MessageOwner(db->MainWindow), db->Instance,
                              children > 0 ? IDS_DB_ITEM_HAS_CHILDREN : IDS_DB_ITEM_HAS_RECORDS,
                              IDS_DB_ERROR_CAPTION, MB_ICONERROR);
         return 0;
@@ -110,7 +110,7 @@ bool DeleteByIds(CDatabase* db, const wchar_t* table, const CIntArray* ids,
             if (users < 0)
                 db->ReportAdoErrors();
             else
-                ZorMessageBoxRes(db->MainWindow, db->Instance, guard->message,
+                ZorMessageBoxRes(MessageOwner(db->MainWindow), db->Instance, guard->message,
                                  IDS_DB_ERROR_CAPTION, MB_ICONERROR);
             return false;
         }

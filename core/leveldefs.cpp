@@ -53,6 +53,45 @@ void TextOfColumn(zdata::Fields* fields, long ordinal, wchar_t* buffer, int size
     VariantClear(&v);
 }
 
+// The column of that name; null when there is none. Looked up among the names, so that a missing
+// column leaves no error behind on the connection.
+zdata::Field* FieldIfPresent(zdata::Fields* fields, const wchar_t* name)
+{
+    long count = 0;
+    if (FAILED(fields->get_Count(&count)))
+        return nullptr;
+    for (long i = 0; i < count; i++) {
+        zdata::Field* field = nullptr;
+        if (FAILED(fields->Item(i, &field)) || !field)
+            continue;
+        BSTR fieldName = nullptr;
+        bool same = SUCCEEDED(field->get_Name(&fieldName)) && fieldName && _wcsicmp(fieldName, name) == 0;
+        SysFreeString(fieldName);
+        if (same)
+            return field;
+        field->Release();
+    }
+    return nullptr;
+}
+
+// A bound column of the current row: false (the value untouched) when the column is missing or
+// holds no number.
+bool BoundOfField(zdata::Field* field, double* value)
+{
+    if (!field)
+        return false;
+    VARIANT v;
+    VariantInit(&v);
+    VARIANT number;
+    VariantInit(&number);
+    bool read = SUCCEEDED(field->get_Value(&v)) && v.vt != VT_NULL && v.vt != VT_EMPTY
+                && SUCCEEDED(VariantChangeType(&number, &v, 0, VT_R8));
+    if (read)
+        *value = number.dblVal;
+    VariantClear(&v);
+    return read;
+}
+
 int IntOfColumn(zdata::Fields* fields, long ordinal, bool zeroWhenEmpty)
 {
     VARIANT v;
@@ -126,6 +165,9 @@ void ReadCustomAttrDefs(CPtrArray* list, zdata::Recordset* rs, int emptyFirst)
     zdata::Fields* fields = FieldsOf(rs);
     if (!fields)
         return;
+    // Read by name: the older layout has no bound columns.
+    zdata::Field* minField = FieldIfPresent(fields, L"MINVAL");
+    zdata::Field* maxField = FieldIfPresent(fields, L"MAXVAL");
     for (HRESULT hr = rs->MoveFirst(); SUCCEEDED(hr) && !rs->IsEOF(); hr = rs->MoveNext()) {
         CustomAttrDef* def = (CustomAttrDef*)calloc(1, sizeof(CustomAttrDef));
         if (!def)
@@ -137,10 +179,16 @@ void ReadCustomAttrDefs(CPtrArray* list, zdata::Recordset* rs, int emptyFirst)
         def->KeyFlag = IntOfColumn(fields, 5, true);
         TextOfColumn(fields, 6, def->TabName, 32);
         TextOfColumn(fields, 7, def->Caption, 64);
+        def->HasMin = BoundOfField(minField, &def->MinVal) ? 1 : 0;
+        def->HasMax = BoundOfField(maxField, &def->MaxVal) ? 1 : 0;
         // Until schema discovery finds the column, the attribute has none: never column 0.
         def->ColumnOrdinal = kNoColumn;
         list->Add(def);
     }
+    if (minField)
+        minField->Release();
+    if (maxField)
+        maxField->Release();
     fields->Release();
 }
 

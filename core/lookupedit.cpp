@@ -311,7 +311,7 @@ int CDatabase::EditLookupTable(const LookupEdit* edit)
                                    oldValue.c_str(), &hr);
         if (SUCCEEDED(hr) && uses > 0) {
             txn.Rollback();
-            ZorMessageBoxRes(MainWindow, Instance, IDS_DB_LOOKUP_VALUE_IN_USE, IDS_DB_ERROR_CAPTION,
+            ZorMessageBoxRes(MessageOwner(MainWindow), Instance, IDS_DB_LOOKUP_VALUE_IN_USE, IDS_DB_ERROR_CAPTION,
                              MB_ICONERROR);
             return 0;
         }

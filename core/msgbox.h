@@ -10,5 +10,11 @@ MsgBoxHook SetMsgBoxHook(MsgBoxHook hook);
 
 int ZorMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 
+// The window a message about the given one belongs over: the window the user works in on the
+// same main window (the modal dialog or sheet at the top of its chain), else the given one; null
+// stays null. A box owned by a window under a modal dialog would enable and activate that
+// window when it closes, putting the dialog behind it.
+HWND MessageOwner(HWND hint);
+
 // A message box whose text and caption are string-table entries of the given module.
 int ZorMessageBoxRes(HWND owner, HINSTANCE module, UINT textId, UINT captionId, UINT type);

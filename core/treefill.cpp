@@ -5,6 +5,9 @@
 
 #include <map>
 #include <string>
+#include <unordered_set>
+#include <utility>
+#include <vector>
 
 #include "core/blob.h"
 #include "core/ctlfill.h"
@@ -59,6 +62,41 @@ LPARAM ItemLabel(HWND tree, HTREEITEM item, wchar_t* text, int capacity)
 const wchar_t* BstrOf(const VARIANT& v)
 {
     return v.vt == VT_BSTR && v.bstrVal ? v.bstrVal : L"";
+}
+
+// The ids that are the parent of some row of a tree recordset (ID, PARENT, ...): one walk over
+// all its rows, after which the recordset has its filter again.
+std::unordered_set<int> ParentIds(zdata::Recordset* rs)
+{
+    std::unordered_set<int> parents;
+    VARIANT filter;
+    VariantInit(&filter);
+    if (FAILED(rs->get_Filter(&filter)))
+        return parents;
+    VARIANT none;
+    VariantInit(&none);
+    none.vt = VT_I4;
+    none.lVal = adFilterNone;
+    zdata::Fields* fields = nullptr;
+    zdata::Field* parent = nullptr;
+    if (SUCCEEDED(rs->put_Filter(none)) && SUCCEEDED(rs->get_Fields(&fields)) && fields
+        && SUCCEEDED(fields->Item(1L, &parent)) && parent) {
+        for (HRESULT hr = rs->MoveFirst(); SUCCEEDED(hr) && !rs->IsEOF(); hr = rs->MoveNext()) {
+            VARIANT v;
+            VariantInit(&v);
+            parent->get_Value(&v);
+            if (v.vt == VT_I4 || v.vt == VT_I2 || v.vt == VT_R8 || v.vt == VT_I8)
+                parents.insert(VariantToInt(&v));
+            VariantClear(&v);
+        }
+    }
+    if (parent)
+        parent->Release();
+    if (fields)
+        fields->Release();
+    rs->put_Filter(filter);
+    VariantClear(&filter);
+    return parents;
 }
 
 }  // namespace
@@ -150,10 +188,28 @@ void FillTreeChildren(HWND tree, HTREEITEM parent, TreeItemData* parentData,
     zdata::Fields* fields = nullptr;
     if (!rs || FAILED(rs->get_Fields(&fields)) || !fields)
         return;
-    for (HRESULT hr = rs->MoveFirst(); SUCCEEDED(hr) && !rs->IsEOF(); hr = rs->MoveNext())
-        InsertTreeItemFromRecord(tree, parent, TVI_LAST, parentData, largeImages, smallImages,
-                                 levelCache, fields, nameColumn, firstIconColumn);
+    std::vector<std::pair<HTREEITEM, int>> inserted;
+    for (HRESULT hr = rs->MoveFirst(); SUCCEEDED(hr) && !rs->IsEOF(); hr = rs->MoveNext()) {
+        HTREEITEM item = InsertTreeItemFromRecord(tree, parent, TVI_LAST, parentData, largeImages,
+                                                  smallImages, levelCache, fields, nameColumn,
+                                                  firstIconColumn);
+        if (item)
+            inserted.push_back({item, GetTreeItemData(tree, item)->Id});
+    }
     fields->Release();
+    // An item without children of its own shows no button that would open nothing.
+    if (!inserted.empty()) {
+        std::unordered_set<int> parents = ParentIds(rs);
+        for (const auto& child : inserted) {
+            if (parents.count(child.second))
+                continue;
+            TVITEMW tvi = {};
+            tvi.mask = TVIF_CHILDREN | TVIF_HANDLE;
+            tvi.hItem = child.first;
+            tvi.cChildren = 0;
+            SendMessageW(tree, TVM_SETITEMW, 0, (LPARAM)&tvi);
+        }
+    }
     if (!parentData)
         return;
     long count = 0;

@@ -37,7 +37,7 @@ bool RefuseMoveIntoOwnBranch(CDatabase* db, int parentId, int count, const int* 
 {
     if (!IsBelowAnyOf(parentId, count, ids, tree))
         return false;
-    ZorMessageBoxRes(db->MainWindow, db->Instance, IDS_DB_MOVE_INTO_OWN_BRANCH,
+    ZorMessageBoxRes(MessageOwner(db->MainWindow), db->Instance, IDS_DB_MOVE_INTO_OWN_BRANCH,
                      IDS_DB_ERROR_CAPTION, MB_ICONERROR);
     return true;
 }

@@ -159,7 +159,7 @@ INT_PTR FinishPageApply(ConfigData* config, HWND page)
 
 void ConfigWarning(ConfigData* config, UINT textId)
 {
-    ZorMessageBoxRes(config->Owner, config->Instance, textId, IDS_ERROR_CAPTION, MB_ICONWARNING);
+    ZorMessageBoxRes(MessageOwner(config->Owner), config->Instance, textId, IDS_ERROR_CAPTION, MB_ICONWARNING);
 }
 
 INT_PTR CALLBACK ConfigGeneralPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)

@@ -142,6 +142,16 @@ void FocusEdit(HWND page, int id)
     SendMessageW(edit, EM_SETSEL, 0, -1);
 }
 
+// The name a new column starts with is there to be typed over: entered by Tab or by a click, the
+// field selects it whole. Posted, so that a click placing the caret comes first.
+void SelectDefaultName(HWND page, ConfigData* config)
+{
+    wchar_t name[64] = L"";
+    LoadStringW(config->Instance, IDS_NEW_COLUMN_NAME, name, ARRAYSIZE(name));
+    if (StateOf(page)->Editing && ItemText(page, IDC_CUST_NAME) == name)
+        PostMessageW(GetDlgItem(page, IDC_CUST_NAME), EM_SETSEL, 0, -1);
+}
+
 // Tells the list pages that the rows showing `shown` now show `now` (null: are gone).
 void AnnounceChange(ConfigData* config, CCustFld* shown, CCustFld* now)
 {
@@ -486,6 +496,10 @@ BOOL OnCommand(HWND page, ConfigData* config, int id, int code)
     case IDC_CUST_MASK:
         if (code == EN_CHANGE && StateOf(page)->Editing)
             FollowMask(page);
+        return TRUE;
+    case IDC_CUST_NAME:
+        if (code == EN_SETFOCUS)
+            SelectDefaultName(page, config);
         return TRUE;
     }
     if (code != BN_CLICKED)

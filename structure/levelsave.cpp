@@ -196,7 +196,7 @@ bool LevelSaver::DeleteLevel(LevelEntry* e)
         LoadStringW(db_->hInstance, IDS_T_ERROR_CAPTION, caption, 64);
         wchar_t text[512];
         StringCchPrintfW(text, 512, format, e->Name);
-        ZorMessageBox(owner_, text, caption, MB_ICONERROR);
+        ZorMessageBox(MessageOwner(owner_), text, caption, MB_ICONERROR);
         return false;
     }
     long removed = 0;

@@ -279,5 +279,5 @@ void CSchemaDb::ShowErrors(HWND owner, HRESULT hr)
     LoadStringW(hInstance, IDS_T_ERROR_CAPTION, caption, 64);
     LoadStringW(hInstance, IDS_T_UNKNOWN_DB_ERROR, format, 64);
     StringCchPrintfW(text, 128, format, (unsigned)hr);
-    ZorMessageBox(owner, text, caption, MB_ICONERROR);
+    ZorMessageBox(MessageOwner(owner), text, caption, MB_ICONERROR);
 }

@@ -110,5 +110,5 @@ bool RunStructureSave(ProgressParams* params)
 
 void ShowSaveCancelled(CSchemaDb* db, HWND owner)
 {
-    ZorMessageBoxRes(owner, db->hInstance, IDS_T_SAVE_CANCELLED, IDS_T_ERROR_CAPTION, MB_ICONERROR);
+    ZorMessageBoxRes(MessageOwner(owner), db->hInstance, IDS_T_SAVE_CANCELLED, IDS_T_ERROR_CAPTION, MB_ICONERROR);
 }

@@ -190,6 +190,12 @@
 #define IDS_NOT_WORKSPACE_FILE 517
 #define IDS_NOT_GRID_FILE      518
 #define IDS_SCHEMA_FAILED      519
+#define IDS_VALUE_RANGE        540
+#define IDS_VALUE_MIN          541
+#define IDS_VALUE_MAX          542
+#define IDS_ALTITUDE_RANGE     543
+#define IDS_COUNT_CAPTION      544
+#define IDS_BAD_PICTURE        545
 #define IDS_WARNING_CAPTION    600
 #define IDS_NO_CRITERIA        601
 #define IDS_CONFIRM_CAPTION    700

@@ -252,6 +252,33 @@ TEST_F(ItemDialogTest, CoordinatesAndAltitudeAreReadWholeOrRefused)
     });
 }
 
+TEST_F(ItemDialogTest, AnAltitudeOutsideMinus500To9000MetresIsRefusedWithTheFieldNamed)
+{
+    ASSERT_NO_FATAL_FAILURE(Open());
+    wintest::MsgBoxRecorder boxes;
+    const struct {
+        const wchar_t* altitude;
+        bool refused;
+    } rows[] = {{L"-50000", true}, {L"9001", true}, {L"-500,5", true}, {L"9000", false}};
+    double stored = _wtof(host_.Text(L"SELECT IFNULL(ALTITUDE, 0) FROM FEATURES WHERE LOCID = 8011").c_str());
+    bool closed = Properties(TAB_LOCALITIES, 8011, [&](HWND dlg) {
+        HWND page = Dlg(dlg)->AttrPage;
+        for (const auto& row : rows) {
+            SetDlgItemTextW(page, IDC_LOC_ALTITUDE, row.altitude);
+            size_t before = boxes.Boxes().size();
+            SendMessageW(dlg, WM_COMMAND, IDOK, 0);
+            if (!row.refused)
+                return;
+            ASSERT_EQ(before + 1, boxes.Boxes().size()) << dbtest::Narrow(row.altitude);
+            EXPECT_EQ(L"Hodnota musí ležet v rozmezí -500 až 9000 m: Nadm. výška", boxes.Boxes().back().text);
+            EXPECT_EQ(GetDlgItem(page, IDC_LOC_ALTITUDE), GetFocus());
+            EXPECT_EQ(stored, _wtof(host_.Text(L"SELECT IFNULL(ALTITUDE, 0) FROM FEATURES WHERE LOCID = 8011").c_str()));
+        }
+    });
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(9000.0, _wtof(host_.Text(L"SELECT ALTITUDE FROM FEATURES WHERE LOCID = 8011").c_str()));
+}
+
 // ---- levels ----
 
 TEST_F(ItemDialogTest, ALevelWithoutRecordsHidesTheRecordFieldsAndTheLocalitysAttributes)
@@ -342,6 +369,7 @@ TEST_F(ItemDialogTest, EnterInTheAuthorFieldConfirmsAndTheNoteTakesEnterAndEscap
 TEST_F(ItemDialogTest, IconsAndPicturesKeepTheirFilesBytesAndStornoKeepsTheFile)
 {
     ASSERT_NO_FATAL_FAILURE(Open());
+    wintest::MsgBoxRecorder boxes;
     std::wstring folder = host_.Folder + L"\\ěščř obrázky";
     CreateDirectoryW(folder.c_str(), nullptr);
     Bytes png = Png(16, 16, RGB(200, 30, 30));
@@ -463,6 +491,45 @@ TEST_F(ItemDialogTest, IconsAndPicturesKeepTheirFilesBytesAndStornoKeepsTheFile)
     EXPECT_TRUE(closed);
     EXPECT_EQ(before, host_.Query(L"SELECT ID, NAME, hex(ICONSMALL) FROM SYSTREE WHERE ID = 9101"));
     EXPECT_EQ(picturesBefore, host_.Query(L"SELECT SYSLEVEL, IMGNOTE, hex(PICTURE) FROM SYSIMAGES ORDER BY SYSID, SYSLEVEL"));
+}
+
+// A picture file that does not decode is refused with its name, and nothing is stored.
+TEST_F(ItemDialogTest, APictureThatDoesNotDecodeIsRefusedByItsNameAndNothingIsStored)
+{
+    ASSERT_NO_FATAL_FAILURE(Open());
+    wintest::MsgBoxRecorder boxes;
+    std::wstring folder = host_.Folder + L"\\špatné obrázky";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    Bytes noise(5000);
+    unsigned seed = 12345;
+    for (BYTE& b : noise) {
+        seed = seed * 1103515245u + 12345u;
+        b = (BYTE)(seed >> 16);
+    }
+    const struct {
+        const wchar_t* name;
+        Bytes bytes;
+    } bad[] = {{L"šum.jpg", noise}, {L"prázdný.png", {}}};
+    dbtest::Rows before = host_.Query(L"SELECT SYSID, SYSLEVEL, hex(PICTURE) FROM SYSIMAGES ORDER BY SYSID, SYSLEVEL");
+    bool closed = Properties(TAB_SYSTEM, 9101, [&](HWND dlg) {
+        CEditSysItemDlg* d = Dlg(dlg);
+        HWND page = d->PicturesPage;
+        int pictures = d->Record->Pictures->GetCount();
+        for (const auto& f : bad) {
+            std::wstring path = folder + L"\\" + f.name;
+            WriteBytes(path, f.bytes);
+            g_nextFile = path;
+            size_t shown = boxes.Boxes().size();
+            Click(page, IDC_PIC_LOAD);
+            EXPECT_EQ(pictures, d->Record->Pictures->GetCount()) << f.bytes.size();
+            ASSERT_EQ(shown + 1, boxes.Boxes().size()) << f.bytes.size();
+            EXPECT_NE(std::wstring::npos, boxes.Boxes().back().text.find(path)) << f.bytes.size();
+            EXPECT_NE(std::wstring::npos, boxes.Boxes().back().text.find(L"nelze načíst jako obrázek"));
+        }
+        SendMessageW(dlg, WM_COMMAND, IDOK, 0);
+    });
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(before, host_.Query(L"SELECT SYSID, SYSLEVEL, hex(PICTURE) FROM SYSIMAGES ORDER BY SYSID, SYSLEVEL"));
 }
 
 }  // namespace

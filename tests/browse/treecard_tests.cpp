@@ -343,6 +343,14 @@ TEST_F(TreeCardTest, RootShowsTheFirstLevelAndTheViewCommands)
     EXPECT_EQ(1, data->ChildrenLoaded);
     EXPECT_EQ(top, data->ChildCount);
 
+    // Bound to its source, the card shows the top level at once: the root is current.
+    EXPECT_EQ(root, (HTREEITEM)SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    EXPECT_EQ(0, sys_->GetCurrentId());
+    EXPECT_EQ(top, ItemCount(sys_->GetChildList()));
+    wintest::PumpMessages(100);
+    wintest::SaveScreenshot(host_, L"treecard_bound_top_level");
+
+    SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, (LPARAM)root));
     g_log.clear();
     SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)root);
     EXPECT_EQ(0, sys_->GetCurrentId());

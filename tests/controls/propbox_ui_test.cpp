@@ -835,7 +835,7 @@ TEST_F(PropBoxUi, DeletingTheEditedItemClosesItsEditor)
     EXPECT_EQ(Current(box_), 0);
 }
 
-TEST_F(PropBoxUi, TabInAListEditorIsOnlyReportedToTheOwner)
+TEST_F(PropBoxUi, TabInAListEditorIsReportedToTheOwnerAndOpensTheNextRow)
 {
     int l = Add(box_, -1, PBT_LIST, L"list");
     Add(box_, -1, PBT_TEXT, L"next");
@@ -851,8 +851,9 @@ TEST_F(PropBoxUi, TabInAListEditorIsOnlyReportedToTheOwner)
     ASSERT_EQ(keys.size(), 1u);
     EXPECT_EQ(keys[0].from, box_);
     EXPECT_EQ(keys[0].listPos, VK_TAB);
-    EXPECT_EQ(Current(box_), l);
-    EXPECT_TRUE(IsWindowVisible(list));
+    EXPECT_EQ(Current(box_), l + 1);
+    EXPECT_FALSE(IsWindowVisible(list));
+    EXPECT_EQ(GetFocus(), GetDlgItem(box_, 1));
 }
 
 }  // namespace

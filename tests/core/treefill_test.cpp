@@ -145,6 +145,14 @@ protected:
         FilterChildren(host.rs, 0);
         FillTreeChildren(tree_, TVI_ROOT, nullptr, large_, small_, &cache_, host.rs, 4, 5);
     }
+    // The item of a row, its ancestors expanded and it selected as the cards go to an item.
+    HTREEITEM ShowItem(int id)
+    {
+        CIntArray path(8, 8);
+        BuildIdPath(&path, id, host.rs);
+        SelectTreePath(tree_, &path);
+        return FindTreeItemById(id, tree_, nullptr);
+    }
     std::vector<HTREEITEM> Children(HTREEITEM parent)
     {
         std::vector<HTREEITEM> items;
@@ -275,12 +283,16 @@ TEST_F(TreeFillTest, AnEmptySetMarksTheChildrenLoadedAndRemovesTheButton)
     int leaf = QueryInt(L"SELECT ID FROM SYSTREE T WHERE ID > 0 AND NOT EXISTS "
                         L"(SELECT 1 FROM SYSTREE C WHERE C.PARENT = T.ID) ORDER BY ID LIMIT 1");
     ASSERT_GT(leaf, 0);
-    CIntArray path(8, 8);
-    BuildIdPath(&path, leaf, host.rs);
-    SelectTreePath(tree_, &path);
-    HTREEITEM item = FindTreeItemById(leaf, tree_, nullptr);
+    HTREEITEM item = ShowItem(leaf);
     ASSERT_TRUE(item != nullptr);
-    EXPECT_EQ(1, Item(item).cChildren);
+    // Its parent's fill found no children of its own: it came without a button. Given one (as
+    // an item gets when a child is added), the empty fill takes it away again.
+    EXPECT_EQ(0, Item(item).cChildren);
+    TVITEMW button = {};
+    button.mask = TVIF_CHILDREN | TVIF_HANDLE;
+    button.hItem = item;
+    button.cChildren = 1;
+    TreeView_SetItem(tree_, &button);
     TreeItemData* data = GetTreeItemData(tree_, item);
     data->ChildCount = 7;  // whatever was there before
     FilterChildren(host.rs, leaf);
@@ -289,6 +301,35 @@ TEST_F(TreeFillTest, AnEmptySetMarksTheChildrenLoadedAndRemovesTheButton)
     EXPECT_EQ(1, data->ChildrenLoaded);
     EXPECT_EQ(0, Item(item).cChildren);
     EXPECT_TRUE(Children(item).empty());
+}
+
+// Only an item with children of its own shows the button that opens them; the filter of the
+// recordset is the children's again afterwards.
+TEST_F(TreeFillTest, ChildrenWithoutChildrenOfTheirOwnComeWithoutAButton)
+{
+    FillTop();
+    int parent = QueryInt(L"SELECT P.ID FROM SYSTREE P WHERE P.ID > 0 AND EXISTS (SELECT 1 FROM SYSTREE C "
+                          L"WHERE C.PARENT = P.ID AND EXISTS (SELECT 1 FROM SYSTREE G WHERE G.PARENT = C.ID)) "
+                          L"AND EXISTS (SELECT 1 FROM SYSTREE C WHERE C.PARENT = P.ID AND NOT EXISTS "
+                          L"(SELECT 1 FROM SYSTREE G WHERE G.PARENT = C.ID)) ORDER BY P.ID LIMIT 1");
+    ASSERT_GT(parent, 0);
+    HTREEITEM item = ShowItem(parent);
+    ASSERT_TRUE(item != nullptr);
+    TreeView_Expand(tree_, item, TVE_EXPAND);
+    std::vector<HTREEITEM> children = Children(item);
+    ASSERT_FALSE(children.empty());
+    int leaves = 0;
+    for (HTREEITEM child : children) {
+        int id = GetTreeItemData(tree_, child)->Id;
+        int own = QueryInt(L"SELECT COUNT(*) FROM SYSTREE WHERE PARENT = " + std::to_wstring(id));
+        EXPECT_EQ(own > 0 ? 1 : 0, Item(child).cChildren) << id;
+        leaves += own == 0;
+    }
+    EXPECT_GT(leaves, 0);
+    EXPECT_LT(leaves, (int)children.size());
+    long count = -1;
+    host.rs->get_RecordCount(&count);
+    EXPECT_EQ((long)children.size(), count);
 }
 
 TEST_F(TreeFillTest, NothingIsInsertedWhileNoExpandIsSet)

@@ -485,6 +485,33 @@ TEST_F(ConfigSheet, CustomColumnsAreCheckedInOrderAndTheOffendingEditFocused)
 
 // The name of a column made on the page and not applied yet is taken for the next new column,
 // also when the lists show the first one under other labels.
+// The name a new column starts with is there to be typed over: entering its field by a click
+// selects it whole; a name the user typed keeps the caret where the click put it.
+TEST_F(ConfigSheet, TheDefaultNameOfANewColumnIsSelectedWhenItsFieldIsEntered)
+{
+    RunSheet([&](HWND sheet) {
+        HWND page = ShowPage(sheet, CONFIG_PAGE_CUSTOM);
+        DialogScript::Click(page, IDC_CUST_ADD);
+        HWND name = GetDlgItem(page, IDC_CUST_NAME);
+        const struct {
+            const wchar_t* text;
+            bool selected;
+        } rows[] = {{L"NovýSloupec", true}, {L"Datum_a_metoda", false}};
+        for (const auto& row : rows) {
+            SetText(page, IDC_CUST_NAME, row.text);
+            SetFocus(GetDlgItem(page, IDC_CUST_MASK));
+            wintest::ClickAt(name, {3, 4});
+            DWORD from = 1, to = 1;
+            SendMessageW(name, EM_GETSEL, (WPARAM)&from, (LPARAM)&to);
+            EXPECT_EQ(name, GetFocus()) << row.selected;
+            EXPECT_EQ(0u, from) << row.selected;
+            EXPECT_EQ(row.selected ? wcslen(row.text) : 0u, (size_t)to) << row.selected;
+        }
+        DialogScript::Click(page, IDC_CUST_CANCEL);
+        DialogScript::PostClick(sheet, IDCANCEL);
+    });
+}
+
 TEST_F(ConfigSheet, ASecondNewColumnOfOneNameIsRefusedWhateverTheFirstOnesLabels)
 {
     RunSheet([&](HWND sheet) {

@@ -353,6 +353,55 @@ TEST_F(LiteratureUiTest, ANewPublicationNeedsATitleAndAFirstAuthor)
     EXPECT_EQ(before, Count(L"LITERATURE"));
 }
 
+// The attribute grid is checked as the record dialog checks its own: a year typed as letters is
+// refused with its cell focused, before anything goes to the file.
+TEST_F(LiteratureUiTest, AYearTypedAsLettersIsRefusedWithItsCellFocused)
+{
+    int before = Count(L"LITERATURE");
+    std::vector<wintest::MsgBoxRecorder::Box> seen;
+    bool shown = RunRecordDialog(false, [&](HWND dialog) {
+        TypeMainTexts(L"Rok slovy", L"Písař P.");
+        HWND box = GetDlgItem(Page(LITTAB_MAIN), IDC_LITREC_ATTRIBUTES);
+        int year = -1;
+        int count = (int)SendMessageW(box, PBXM_GETCOUNT, (WPARAM)-1, 0);
+        for (int i = 0; i < count && year < 0; i++) {
+            wchar_t name[64] = L"";
+            SendMessageW(box, PBXM_GETITEMTEXT, PBX_ITEM(i), (LPARAM)name);
+            if (wcscmp(name, L"Rok") == 0)
+                year = i;
+        }
+        ASSERT_GE(year, 0);
+        auto typeYear = [&](const wchar_t* text) {
+            SendMessageW(box, PBXM_SELECTITEM, PBX_ITEM(year), 1);
+            HWND editor = GetDlgItem(box, PBX_EDITOR_NUMBER);
+            ASSERT_TRUE(IsWindowVisible(editor));
+            SetWindowTextW(editor, text);
+            SendMessageW(editor, EM_SETMODIFY, TRUE, 0);
+            SendMessageW(box, PBXM_ENDEDIT, 1, 0);
+        };
+        typeYear(L"abc");
+        HWND tabs = GetDlgItem(dialog, IDC_LITREC_TABS);
+        ClickTab(tabs, LITTAB_KEYWORDS);  // the warning brings the grid's tab back
+        wintest::MsgBoxRecorder boxes;
+        Ok(dialog);
+        seen = boxes.Boxes();
+        ASSERT_TRUE(IsWindow(dialog));
+        EXPECT_EQ(LITTAB_MAIN, TabCtrl_GetCurSel(tabs));
+        int packed = -1;
+        SendMessageW(box, PBXM_GETCURITEM, 0, (LPARAM)&packed);
+        EXPECT_EQ(year, HIWORD(packed));
+        EXPECT_TRUE(HasFocus(GetDlgItem(box, PBX_EDITOR_NUMBER)));
+        EXPECT_EQ(before, Count(L"LITERATURE"));
+        typeYear(L"1999");
+        Ok(dialog);
+    });
+    ASSERT_TRUE(shown);
+    ASSERT_EQ(1u, seen.size());
+    EXPECT_EQ(L"Vložená hodnota je neplatná: Rok", seen[0].text);
+    ASSERT_EQ(before + 1, Count(L"LITERATURE"));
+    EXPECT_EQ(L"1999", TextOf(path_, L"SELECT IYEAR FROM LITERATURE ORDER BY ID DESC LIMIT 1"));
+}
+
 TEST_F(LiteratureUiTest, AStoredPeriodicalSelectsItsPublisherAndLocksIt)
 {
     Rows journal = Query(path_, L"SELECT J.NAME, J.EDITORID FROM JOURNALS J WHERE J.EDITORID IS NOT NULL "

@@ -14,6 +14,7 @@
 #include "controls/plexa.h"
 #include "core/attrdef.h"
 #include "core/ctlfill.h"
+#include "core/msgbox.h"
 #include "tools/sampledb/sampledb.h"
 #include "mainapp/dbopen.h"
 #include "resources/zorna/resource.h"
@@ -331,10 +332,11 @@ TEST_F(RecordDialog, ATemplateWithoutASpeciesIsRefusedWith511)
     ASSERT_TRUE(Command(IDM_NEWRECORD, again));
     EXPECT_EQ(before, Records());
     ASSERT_EQ(2u, Boxes().size());
-    for (const auto& box : Boxes()) {
-        EXPECT_EQ(L"Vložená hodnota je neplatná: Druh", box.text);
+    // An empty species is a value missing, as the publication dialog says of its fields.
+    EXPECT_EQ(L"Hodnota je povinná: Druh", Boxes()[0].text);
+    EXPECT_EQ(L"Vložená hodnota je neplatná: Druh", Boxes()[1].text);
+    for (const auto& box : Boxes())
         EXPECT_EQ(L"Chyba", box.caption);
-    }
 }
 
 TEST_F(RecordDialog, AnEmptyRequiredValueDoesNotEndTheCopyIntoTheTemplate)
@@ -640,6 +642,293 @@ TEST_F(RecordDialog, TheGridsListsComeFromTheLookupTablesOfLookupAttributesOnly)
         DialogScript::PostClick(d, IDCANCEL);
     });
     ASSERT_TRUE(Command(IDM_NEWRECORD, script));
+}
+
+// ---- the keyboard ----
+
+// Keys pressed as the user presses them, taken through the dialog's keyboard handling as in its
+// own loop. Characters go as typed text.
+void PumpDialog(HWND d, DWORD ms = 150)
+{
+    for (DWORD start = GetTickCount(); GetTickCount() - start < ms; Sleep(5)) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            if (!IsDialogMessageW(d, &msg)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+    }
+}
+
+void PressKey(HWND d, WORD vk, bool shift = false)
+{
+    std::vector<INPUT> in;
+    auto key = [&](WORD code, bool up) {
+        INPUT i = {};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = code;
+        i.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        in.push_back(i);
+    };
+    if (shift)
+        key(VK_SHIFT, false);
+    key(vk, false);
+    key(vk, true);
+    if (shift)
+        key(VK_SHIFT, true);
+    SendInput((UINT)in.size(), in.data(), sizeof(INPUT));
+    PumpDialog(d);
+}
+
+void TypeChars(HWND d, const wchar_t* text)
+{
+    std::vector<INPUT> in;
+    for (const wchar_t* c = text; *c; ++c) {
+        for (DWORD flags : {(DWORD)KEYEVENTF_UNICODE, (DWORD)(KEYEVENTF_UNICODE | KEYEVENTF_KEYUP)}) {
+            INPUT i = {};
+            i.type = INPUT_KEYBOARD;
+            i.ki.wScan = *c;
+            i.ki.dwFlags = flags;
+            in.push_back(i);
+        }
+    }
+    SendInput((UINT)in.size(), in.data(), sizeof(INPUT));
+    PumpDialog(d);
+}
+
+// The grid's in-place editor that is shown (null when none).
+HWND ShownEditor(HWND box)
+{
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (IsWindowVisible(child))
+            return child;
+    return nullptr;
+}
+
+// The text of the row a list editor's dropped list highlights; empty when none is.
+std::wstring HighlightedEntry(HWND editor)
+{
+    HWND list = (HWND)GetWindowLongPtrW(editor, 0);
+    if (!list || !IsWindowVisible(list))
+        return L"";
+    int row = (int)SendMessageW(list, LB_GETCURSEL, 0, 0);
+    if (row < 0)
+        return L"";
+    wchar_t text[128] = L"";
+    SendMessageW(list, LB_GETTEXT, (WPARAM)row, (LPARAM)text);
+    return text;
+}
+
+TEST_F(RecordDialog, TabWalksThroughEveryGridRowThenOutAndShiftTabComesBack)
+{
+    ASSERT_NO_FATAL_FAILURE(PickItems());
+    DialogScript script;
+    script.Then(kNewCaption, [&](HWND d) {
+        HWND box = Box(d);
+        SetForegroundWindow(d);
+        wintest::SendMouse({0, 0}, 0);  // the pointer off the lists the editors drop
+        const int rows = (int)SendMessageW(box, PBXM_GETCOUNT, (WPARAM)-1, 0);
+        const int yesNo = ItemOf(d, L"Dokladový exemplář");
+        const int longText = ItemOf(d, L"Dlouhý text");
+        ASSERT_GT(rows, 7);
+        SetFocus(GetDlgItem(d, IDC_REC_LITERATURE));
+        std::vector<int> reached;
+        for (int step = 0; step <= rows && !HasFocus(d, IDC_REC_NOTE); step++) {
+            PressKey(d, VK_TAB);
+            HWND focus = GetFocus();
+            if (focus != box && !IsChild(box, focus))
+                continue;
+            int item = CurrentItem(d);
+            reached.push_back(item);
+            // Each row is open for typing; the long text's row shows its button and keeps the keys.
+            if (item != longText) {
+                EXPECT_TRUE(ShownEditor(box) != nullptr && IsChild(box, focus)) << item;
+            }
+            if (item == yesNo)
+                TypeChars(d, L"a");  // the yes/no row takes "Ano" from the keyboard
+        }
+        std::vector<int> all;
+        for (int i = 0; i < rows; i++)
+            all.push_back(i);
+        EXPECT_EQ(all, reached);
+        EXPECT_TRUE(HasFocus(d, IDC_REC_NOTE));
+        VARIANT yes = Value(d, L"Dokladový exemplář");
+        EXPECT_EQ(VT_BOOL, yes.vt);
+        EXPECT_NE(0, yes.boolVal);
+        PressKey(d, VK_TAB, true);
+        EXPECT_EQ(rows - 1, CurrentItem(d));
+        PressKey(d, VK_TAB, true);
+        EXPECT_EQ(rows - 2, CurrentItem(d));
+        EXPECT_TRUE(IsChild(box, GetFocus()));
+        wintest::SaveScreenshot(d, L"records_grid_shift_tab");
+        DialogScript::PostClick(d, IDCANCEL);
+    });
+    ASSERT_TRUE(Command(IDM_NEWRECORD, script));
+}
+
+TEST_F(RecordDialog, TypingOnAValueListRowOpensItAndEnterTakesTheEntryItHighlights)
+{
+    ASSERT_NO_FATAL_FAILURE(PickItems());
+    long long methods = Int(L"SELECT COUNT(*) FROM ZOR_METODA");
+    long long before = Records();
+    DialogScript script;
+    script.Then(kNewCaption, [&](HWND d) {
+        HWND box = Box(d);
+        SetForegroundWindow(d);
+        wintest::SendMouse({0, 0}, 0);
+        Type(d, L"Datum nálezu", L"7.7.2017");
+        SendMessageW(box, PBXM_ENDEDIT, 1, 0);
+        SendMessageW(box, PBXM_SELECTITEM, GridItem(ItemOf(d, L"Metoda sběru")), 0);
+        SetFocus(box);
+        ASSERT_TRUE(ShownEditor(box) == nullptr);
+        TypeChars(d, L"p");
+        HWND editor = ShownEditor(box);
+        ASSERT_TRUE(editor != nullptr);
+        EXPECT_EQ(L"p", wintest::WindowText(editor));
+        TypeChars(d, L"ros");
+        EXPECT_EQ(L"pros", wintest::WindowText(editor));
+        EXPECT_EQ(L"prosev", HighlightedEntry(editor));
+        wintest::SaveScreenshot(d, L"records_value_list_typeahead");
+        PressKey(d, VK_RETURN);
+        EXPECT_EQ(L"prosev", ValueText(d, L"Metoda sběru"));
+        // A text that starts no entry stays as typed.
+        SendMessageW(box, PBXM_SELECTITEM, GridItem(ItemOf(d, L"Metoda sběru")), 1);
+        TypeChars(d, L"xq");
+        EXPECT_EQ(L"", HighlightedEntry(ShownEditor(box)));
+        PressKey(d, VK_ESCAPE);
+        EXPECT_EQ(L"prosev", ValueText(d, L"Metoda sběru"));
+        DialogScript::PostClick(d, IDOK);
+    });
+    ASSERT_TRUE(Command(IDM_NEWRECORD, script));
+    ASSERT_EQ(before + 1, Records());
+    EXPECT_EQ(L"prosev", Text(L"SELECT METODA FROM ZORNACOLLS WHERE ID = " + std::to_wstring(LastId())));
+    EXPECT_EQ(methods, Int(L"SELECT COUNT(*) FROM ZOR_METODA"));
+}
+
+// ---- bounds ----
+
+// The sample with an attribute of stored bounds, and the count without any.
+std::wstring BoundsTemplate()
+{
+    return formhost::SampleWith(
+        L"records_dialog_bounds", 3000,
+        {L"ALTER TABLE ZORNACOLLS ADD [TEPLOTA] DOUBLE",
+         L"INSERT INTO CUSTOMATTRIBUTES (TABLENAME, FIELDNAME, POSID, ATTRTYPE, ATTRSIZE, KEYFLAG, "
+         L"TABNAME, CAPTION, MINVAL, MAXVAL) VALUES ('ZORNACOLLS', 'TEPLOTA', 100, 2, 0, 0, 'Sběr', "
+         L"'Teplota', -30.5, 45)",
+         L"UPDATE CUSTOMATTRIBUTES SET MINVAL = NULL, MAXVAL = NULL WHERE FIELDNAME = 'POCET'"});
+}
+
+class RecordBounds : public RecordDialog {
+protected:
+    std::wstring TemplatePath() override { return BoundsTemplate(); }
+};
+
+TEST_F(RecordBounds, AValueOutsideItsBoundsIsRefusedWithTheFieldAndTheBoundsNamed)
+{
+    ASSERT_NO_FATAL_FAILURE(PickItems());
+    long long before = Records();
+    const struct {
+        const wchar_t* caption;
+        const wchar_t* bad;
+        const wchar_t* refusal;
+        const wchar_t* good;  // the bound itself, taken
+    } rows[] = {
+        {L"Počet exemplářů", L"-5", L"Hodnota nesmí být menší než 0: Počet exemplářů", L"0"},
+        {L"Teplota", L"50", L"Hodnota musí ležet v rozmezí -30,5 až 45: Teplota", L"45"},
+        {L"Teplota", L"-31", L"Hodnota musí ležet v rozmezí -30,5 až 45: Teplota", L"-30,5"},
+        {L"Přesnost lokalizace (m)", L"60000", L"Hodnota musí ležet v rozmezí 0 až 50000: Přesnost lokalizace (m)", L"50000"},
+    };
+    DialogScript script;
+    script.Then(kNewCaption, [&](HWND d) {
+        Type(d, L"Datum nálezu", L"8.8.2018");
+        for (const auto& row : rows) {
+            Type(d, row.caption, row.bad);
+            SendMessageW(Box(d), PBXM_ENDEDIT, 1, 0);
+            size_t shown = Boxes().size();
+            DialogScript::Click(d, IDOK);
+            ASSERT_TRUE(IsWindow(d));
+            ASSERT_EQ(shown + 1, Boxes().size()) << dbtest::Narrow(row.bad);
+            EXPECT_EQ(row.refusal, Boxes().back().text);
+            EXPECT_EQ(ItemOf(d, row.caption), CurrentItem(d)) << dbtest::Narrow(row.bad);
+            EXPECT_TRUE(IsChild(Box(d), GetFocus())) << dbtest::Narrow(row.bad);
+            EXPECT_EQ(before, Records());
+            Type(d, row.caption, row.good);
+        }
+        SendMessageW(Box(d), PBXM_ENDEDIT, 1, 0);
+        DialogScript::PostClick(d, IDOK);
+    });
+    ASSERT_TRUE(Command(IDM_NEWRECORD, script));
+    ASSERT_EQ(before + 1, Records());
+    std::wstring id = std::to_wstring(LastId());
+    EXPECT_EQ(0, Int(L"SELECT POCET FROM ZORNACOLLS WHERE ID = " + id));
+    EXPECT_EQ(L"-30.5", Text(L"SELECT TEPLOTA FROM ZORNACOLLS WHERE ID = " + id));
+    EXPECT_EQ(50000, Int(L"SELECT CAST(PRESNOST AS INTEGER) FROM ZORNACOLLS WHERE ID = " + id));
+}
+
+// ---- a database error over the dialog ----
+
+// Shows each box for real, owned as the program owns it, and presses its OK once it is up.
+struct RealBoxes
+{
+    static inline HWND owner = nullptr;
+    static inline int shown = 0;
+
+    static BOOL CALLBACK FindBox(HWND wnd, LPARAM found)
+    {
+        wchar_t cls[16] = L"";
+        GetClassNameW(wnd, cls, 16);
+        if (wcscmp(cls, L"#32770") == 0 && IsWindowVisible(wnd) && GetWindow(wnd, GW_OWNER) == owner
+            && GetDlgItem(wnd, 0xFFFF)) {
+            *(HWND*)found = wnd;
+            return FALSE;
+        }
+        return TRUE;
+    }
+    static void CALLBACK PressOk(HWND, UINT, UINT_PTR, DWORD)
+    {
+        HWND box = nullptr;
+        EnumThreadWindows(GetCurrentThreadId(), FindBox, (LPARAM)&box);
+        if (box)
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+    }
+    static int Hook(HWND hwnd, LPCWSTR text, LPCWSTR caption, UINT type)
+    {
+        owner = hwnd;
+        shown++;
+        UINT_PTR timer = SetTimer(nullptr, 0, 300, PressOk);
+        int answer = MessageBoxW(hwnd, text, caption, type);
+        KillTimer(nullptr, timer);
+        return answer;
+    }
+};
+
+TEST_F(RecordDialog, ADatabaseErrorBoxLeavesTheDialogInFrontAndTheMainWindowDisabled)
+{
+    ASSERT_NO_FATAL_FAILURE(PickItems());
+    long long before = Records();
+    DialogScript script;
+    script.Then(kNewCaption, [&](HWND d) {
+        SetForegroundWindow(d);
+        Type(d, L"Datum nálezu", L"9.9.2019");
+        DialogScript::Click(d, IDC_REC_NEXT);
+        ASSERT_EQ(before + 1, Records());
+        // The same species, locality and date again: the file refuses it.
+        RealBoxes::shown = 0;
+        MsgBoxHook previous = SetMsgBoxHook(RealBoxes::Hook);
+        DialogScript::Click(d, IDOK);
+        SetMsgBoxHook(previous);
+        wintest::PumpMessages(100);
+        ASSERT_GE(RealBoxes::shown, 1);
+        EXPECT_EQ(d, RealBoxes::owner);
+        EXPECT_TRUE(IsWindow(d));
+        EXPECT_FALSE(IsWindowEnabled(wnd_));
+        EXPECT_EQ(d, GetActiveWindow());
+        wintest::SaveScreenshot(wnd_, L"records_error_box_closed_dialog_in_front");
+        DialogScript::PostClick(d, IDCANCEL);
+    });
+    ASSERT_TRUE(Command(IDM_NEWRECORD, script));
+    EXPECT_EQ(before + 1, Records());
 }
 
 }  // namespace

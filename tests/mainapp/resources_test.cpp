@@ -228,7 +228,7 @@ TEST(ZornaStrings, MessagesAndCaptionsAreExact)
     EXPECT_EQ(Str(708), L"Opravdu chcete smazat %d záznamů?");
     EXPECT_EQ(Str(709), L"Opravdu chcete zrušit export?");
     EXPECT_EQ(Str(503), L"Jméno sloupečku nesmí být prázdné");
-    EXPECT_EQ(Str(504), L"Neplatný název sloupečku");
+    EXPECT_EQ(Str(504), L"Neplatný název sloupečku. Název smí obsahovat jen písmena, číslice, podtržítko (_), tečku a pomlčku, bez mezer; musí začínat písmenem nebo podtržítkem a mít nejvýše 63 znaků.");
     EXPECT_EQ(Str(505), L"Sloupeček s tímto názvem již existuje");
     EXPECT_EQ(Str(506), L"Jeden nebo více sloupečků neexistuje");
     EXPECT_EQ(Str(507), L"Jeden nebo více parametrů masky jsou nesprávné");
@@ -589,7 +589,7 @@ TEST_F(ZornaWindowTemplates, ConfigurationPagesCarryTheirTitlesAndControls)
         { 101, L"Název" }, { 103, L"Sloupce" }, { 105, L"Vybrat sloupce ..." }, { 106, L"Maska" },
         { 108, L"Použít k hledání" }, { 109, L"Použít k editaci" }, { 110, L"Přidat nový" },
         { 111, L"Editovat" }, { 112, L"Použít" }, { 113, L"Storno" }, { 114, L"Zarovnání" },
-        { 115, L"V levo" }, { 116, L"Centrovat" }, { 117, L"V pravo" } };
+        { 115, L"Vlevo" }, { 116, L"Centrovat" }, { 117, L"Vpravo" } };
     for (auto& t : texts)
         EXPECT_EQ(WindowText(GetDlgItem(cust, t.id)), t.text) << t.id;
     // The page opens in view mode: only "Přidat nový" among the buttons is usable.

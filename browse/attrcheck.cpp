@@ -1,0 +1,149 @@
+#include "browse/attrcheck.h"
+
+#include <string.h>
+
+#include <algorithm>
+
+#include "controls/plexa.h"
+#include "core/attrdef.h"
+#include "core/textutil.h"
+#include "resources/zorna/resource.h"
+
+namespace {
+
+std::wstring LoadText(HINSTANCE instance, UINT id)
+{
+    wchar_t* text = LoadStringAlloc(instance, id);
+    std::wstring result = text ? text : L"";
+    free(text);
+    return result;
+}
+
+// A bound as the user writes numbers ("-30,5", "45").
+std::wstring NumberText(double value)
+{
+    VARIANT number, text;
+    VariantInit(&number);
+    VariantInit(&text);
+    number.vt = VT_R8;
+    number.dblVal = value;
+    std::wstring result;
+    if (SUCCEEDED(VariantChangeTypeEx(&text, &number, LOCALE_USER_DEFAULT, 0, VT_BSTR)) && text.bstrVal)
+        result = text.bstrVal;
+    VariantClear(&text);
+    return result;
+}
+
+std::wstring Formatted(HINSTANCE instance, UINT id, const std::wstring& first, const std::wstring& second)
+{
+    std::wstring format = LoadText(instance, id);
+    std::wstring result;
+    int used = 0;
+    const std::wstring* args[2] = {&first, &second};
+    for (size_t i = 0; i < format.size(); ++i) {
+        if (format[i] == L'%' && i + 1 < format.size() && format[i + 1] == L's' && used < 2) {
+            result += *args[used++];
+            ++i;
+        } else {
+            result += format[i];
+        }
+    }
+    return result;
+}
+
+// The number a value of a numeric attribute holds; false for an empty value or text.
+bool NumberOf(const CustomAttrDef* def, const VARIANT* value, double* number)
+{
+    if (!def || !value || (def->Type != ATTR_INTEGER && def->Type != ATTR_REAL))
+        return false;
+    if (value->vt == VT_EMPTY || value->vt == VT_NULL || value->vt == VT_BSTR)
+        return false;
+    VARIANT real;
+    VariantInit(&real);
+    if (FAILED(VariantChangeType(&real, const_cast<VARIANT*>(value), 0, VT_R8)))
+        return false;
+    *number = real.dblVal;
+    return true;
+}
+
+}  // namespace
+
+NumberBounds StoredBounds(const CustomAttrDef* def)
+{
+    NumberBounds bounds = {false, false, 0, 0};
+    if (def) {
+        bounds.HasMin = def->HasMin != 0;
+        bounds.HasMax = def->HasMax != 0;
+        bounds.Min = def->MinVal;
+        bounds.Max = def->MaxVal;
+    }
+    return bounds;
+}
+
+bool IsBadAttrValue(const CustomAttrDef* def, const VARIANT* value)
+{
+    if (!def || !value || value->vt != VT_BSTR)
+        return false;
+    if (def->Type == ATTR_INTEGER || def->Type == ATTR_REAL)
+        return true;
+    if (def->Type != ATTR_DATE || !value->bstrVal || !*value->bstrVal)
+        return false;
+    VARIANT date;
+    VariantInit(&date);
+    HRESULT hr = VariantChangeTypeEx(&date, const_cast<VARIANT*>(value), LOCALE_USER_DEFAULT, 0,
+                                     VT_DATE);
+    VariantClear(&date);
+    return FAILED(hr);
+}
+
+std::wstring BoundsRefusal(HINSTANCE instance, const NumberBounds& bounds, double value, UINT rangeId)
+{
+    bool below = bounds.HasMin && value < bounds.Min;
+    bool above = bounds.HasMax && value > bounds.Max;
+    if (!below && !above)
+        return std::wstring();
+    if (bounds.HasMin && bounds.HasMax)
+        return Formatted(instance, rangeId ? rangeId : IDS_VALUE_RANGE, NumberText(bounds.Min),
+                         NumberText(bounds.Max));
+    if (below)
+        return Formatted(instance, IDS_VALUE_MIN, NumberText(bounds.Min), std::wstring());
+    return Formatted(instance, IDS_VALUE_MAX, NumberText(bounds.Max), std::wstring());
+}
+
+bool IsCountAttr(HINSTANCE instance, const CustomAttrDef* def)
+{
+    if (!def || def->Type != ATTR_INTEGER)
+        return false;
+    std::wstring word = LoadText(instance, IDS_COUNT_CAPTION);
+    return !word.empty()
+           && CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, def->Caption,
+                             (int)std::min(wcslen(def->Caption), word.size()), word.c_str(),
+                             (int)word.size()) == CSTR_EQUAL;
+}
+
+int FindUnfitAttrValue(HINSTANCE instance, HWND box, const CPtrArray* values, std::wstring* refusal)
+{
+    for (int i = 0; values && i < values->GetCount(); i++) {
+        LRESULT data = SendMessageW(box, PBXM_GETITEMDATA, PBX_ITEM((WORD)i), 0);
+        const CustomAttrDef* def = data == -1 ? nullptr : (const CustomAttrDef*)data;
+        const VARIANT* value = (const VARIANT*)values->GetItems()[i];
+        if (IsBadAttrValue(def, value)) {
+            *refusal = LoadText(instance, IDS_INVALID_VALUE);
+            return i;
+        }
+        double number = 0;
+        if (!NumberOf(def, value, &number))
+            continue;
+        NumberBounds bounds = StoredBounds(def);
+        if (IsCountAttr(instance, def) && (!bounds.HasMin || bounds.Min < 0)) {
+            bounds.HasMin = true;
+            bounds.Min = 0;
+        }
+        std::wstring why = BoundsRefusal(instance, bounds, number);
+        if (!why.empty()) {
+            *refusal = why;
+            return i;
+        }
+    }
+    return -1;
+}
