@@ -44,6 +44,10 @@ struct PrintFormLayout
     SIZE MinTrack;       // the window's smallest size
 };
 
+// The placement's rectangle of a form never placed, which a partial placement in the workspace
+// file completes; the form first opens in a size of its own instead.
+const RECT kPrintFormUnplaced = {100, 100, 558, 471};
+
 class CPrintForm
 {
 public:
@@ -125,7 +129,7 @@ public:
     HWND Owner;                 // the main form (receiver of the private messages)
     HWND Window;                // PRINTFORM, null until first shown
     PrintFormLayout Layout;
-    WINDOWPLACEMENT Placement;  // default SW_SHOW at (100, 100)-(558, 471)
+    WINDOWPLACEMENT Placement;  // default SW_SHOW at kPrintFormUnplaced
     LOGFONTW ReportFont;        // default Arial, height 10, weight 400
     CObjArray* DispFields;      // the printed list's CDispField entries, not owned
     CPtrArray* Fields;          // PrintField records, owned (64, grown by 16)

@@ -458,4 +458,34 @@ TEST_F(PrintFormWindow, AReadyMessageOfTheEarlierRunLeavesTheRestartedOneGoing)
     EXPECT_TRUE(whole == Shown()) << "the restarted report is not whole";
 }
 
+// Opened for the first time (no placement stored), the form lies on the screen and is wide
+// enough for its view to show the longest line of a report of the list's usual columns whole.
+TEST_F(PrintFormWindow, TheFirstOpeningShowsAReportLineWhole)
+{
+    GotoItem(0, BusiestSpecies());
+    ASSERT_NO_FATAL_FAILURE(OpenReport(TAB_SYSTEM));
+    ASSERT_GT(LineCount(), 3);
+    HDC dc = GetDC(View());
+    HFONT body = MakeReportFont(dc, Form()->ShownFace(), Form()->BodySize, false);
+    HGDIOBJ old = SelectObject(dc, body);
+    int widest = 0;
+    for (int i = 2; i < LineCount(); i++) {
+        std::wstring line = Line(i);
+        SIZE size = {};
+        GetTextExtentPoint32W(dc, line.c_str(), (int)line.size(), &size);
+        widest = std::max(widest, (int)size.cx);
+    }
+    SelectObject(dc, old);
+    DeleteObject(body);
+    ReleaseDC(View(), dc);
+    RECT view = {}, window = {}, work = {}, inside = {};
+    GetClientRect(View(), &view);
+    GetWindowRect(Form()->Window, &window);
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_GE(view.right, widest + 8) << "the view shows " << view.right << " of a line of " << widest << " pixels";
+    IntersectRect(&inside, &window, &work);
+    EXPECT_TRUE(EqualRect(&inside, &window)) << "the form is not within the screen";
+    wintest::SaveScreenshot(Form()->Window, L"printform_first_opening");
+}
+
 }  // namespace
