@@ -602,5 +602,6 @@ int CDatabase::DiscoverSchema()
             return Failed();
     }
     ReadColumnNames(LitViewFields, rs.get());
+    LabelColumns();
     return 1;
 }

@@ -173,6 +173,9 @@ public:
 
     // 1 when the whole schema was read, 0 otherwise.
     int DiscoverSchema();
+    // Tells the connection the captions of the columns the user edits (the built-in ones and
+    // every attribute), so that a refused write names the field as the dialogs show it.
+    void LabelColumns();
 
     CPtrArray* GetSpeciesAttrs() { return SpeciesAttrs; }
     CPtrArray* GetFeatureAttrs() { return FeatureAttrs; }

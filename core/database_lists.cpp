@@ -13,6 +13,7 @@
 #include "core/textutil.h"
 #include "core/treefill.h"
 #include "dataaccess/filterexpr.h"
+#include "dataaccess/refusals.h"
 #include "dataaccess/rowset.h"
 
 using zdata::Field;
@@ -185,6 +186,38 @@ void CDatabase::BuildLitListColumns(CObjArray* catalogue)
     AddDispField(catalogue, L"ABSTRACT", L"LITERATURE", Caption(Instance, IDS_COL_ABSTRACT).text, 10,
                  ATTR_LONG_TEXT);
     AddAttributes(catalogue, LiteratureAttrs, L"LITERATURE", 0);
+}
+
+void CDatabase::LabelColumns()
+{
+    static const struct {
+        const wchar_t* table;
+        const wchar_t* column;
+        UINT caption;
+    } builtIn[] = {
+        {L"ZORNACOLLS", L"SYSID", IDS_COL_SPECIES},  {L"ZORNACOLLS", L"FTRID", IDS_COL_LOCALITY},
+        {L"SPECIES", L"NAME", IDS_COL_SPECIES},      {L"FEATURES", L"NAME", IDS_COL_LOCALITY},
+        {L"FEATURES", L"LONGITUDE", IDS_COL_LONGITUDE}, {L"FEATURES", L"LATITUDE", IDS_COL_LATITUDE},
+        {L"FEATURES", L"ALTITUDE", IDS_COL_ALTITUDE}, {L"FEATURES", L"SQUARE", IDS_COL_SQUARE},
+        {L"LITERATURE", L"NAME", IDS_COL_TITLE},     {L"EDITORS", L"NAME", IDS_COL_EDITOR},
+        {L"JOURNALS", L"NAME", IDS_COL_JOURNAL},
+    };
+    for (const auto& b : builtIn)
+        zdata::SetColumnLabel(AdoConnection, b.table, b.column, Caption(Instance, b.caption).text);
+    const struct {
+        const wchar_t* table;
+        CPtrArray* attrs;
+    } lists[] = {
+        {L"SYSTREE", SysTreeAttrs}, {L"LOCTREE", LocTreeAttrs},   {L"SPECIES", SpeciesAttrs},
+        {L"FEATURES", FeatureAttrs}, {L"ZORNACOLLS", RecordAttrs}, {L"LITERATURE", LiteratureAttrs},
+    };
+    for (const auto& l : lists) {
+        for (int i = 0; i < l.attrs->GetCount(); ++i) {
+            const CustomAttrDef* def = static_cast<const CustomAttrDef*>(l.attrs->GetItems()[i]);
+            if (def)
+                zdata::SetColumnLabel(AdoConnection, l.table, def->FieldName, def->Caption);
+        }
+    }
 }
 
 int FormatDegMinSec(VARIANT value, wchar_t* buffer, int size, CFieldBase*)

@@ -283,13 +283,13 @@ HRESULT Command::Execute(VARIANT* recordsAffected, const VARIANT* values, long o
         }
         if (!v) {
             hr = core->Fail(MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, adErrInvalidArgument),
-                            L"The command has fewer values than markers.");
+                            L"Příkaz má méně hodnot, než kolik má parametrů.");
             break;
         }
         HRESULT conv = VariantToBindValue(type == adVariant ? adEmpty : (DataTypeEnum)type, *v,
                                           &binds[i]);
         if (FAILED(conv))
-            hr = core->Fail(conv, L"A parameter value does not fit its type.");
+            hr = core->Fail(conv, L"Hodnota parametru neodpovídá jeho typu.");
     }
     for (VARIANT& v : given)
         VariantClear(&v);
@@ -317,12 +317,12 @@ HRESULT Command::Execute(VARIANT* recordsAffected, const VARIANT* values, long o
     bool schema = MayChangeSchema(text);
     CachedStmt st;
     if (!st.Take(*core, text, !schema && markers > 0))
-        return st.Fail(L"The statement failed.");
+        return st.Fail(L"Příkaz databáze se nepodařilo provést.");
     if (!OdbcOk(st.Bind(binds)))
-        return st.Fail(L"The parameters could not be bound.");
+        return st.Fail(L"Parametry příkazu nelze předat databázi.");
     SQLRETURN rc = st.Execute();
     if (!OdbcOk(rc) && rc != SQL_NO_DATA)
-        return st.Fail(L"The statement failed.");
+        return st.Fail(L"Příkaz databáze se nepodařilo provést.");
     StoreRowsAffected(st.h, recordsAffected);
     st.Release();
     if (schema)

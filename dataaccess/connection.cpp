@@ -7,6 +7,7 @@
 #include "dataaccess/connstr.h"
 #include "dataaccess/clienttables.h"
 #include "dataaccess/odbccore.h"
+#include "dataaccess/refusals.h"
 #include "dataaccess/rowset.h"
 #include "dataaccess/sqltranslate.h"
 
@@ -16,7 +17,7 @@ namespace zdata {
 const IID IID_ConnectionEvents = {
     0x6f1c3a52, 0x9b7e, 0x4d1a, {0xa8, 0xc4, 0x2e, 0x5d, 0x7b, 0x90, 0x3f, 0x11}};
 
-const wchar_t kErrorSource[] = L"Zorna Data Access";
+const wchar_t kErrorSource[] = L"Databáze";
 
 namespace {
 
@@ -245,6 +246,22 @@ public:
 };
 
 
+// Why an open failed, naming the file: the refusal the driver's first diagnostic names (the kind
+// `otherwise` when it names none the layer knows), then the driver's own text.
+static std::vector<Error*> OpenFailure(SQLSMALLINT handleType, SQLHANDLE handle, const std::wstring& path,
+                                       RefusalKind otherwise)
+{
+    std::vector<DriverDiagnostic> diagnostics = ReadDiagnostics(handleType, handle);
+    if (diagnostics.empty())
+        return {};
+    const DriverDiagnostic& first = diagnostics.front();
+    RefusalKind kind = ReadEngineRefusal(first.text, first.native).kind;
+    if (kind != RefusalKind::Locked && kind != RefusalKind::ReadOnly && kind != RefusalKind::Damaged &&
+        kind != RefusalKind::NotADatabase && kind != RefusalKind::CannotOpen)
+        kind = otherwise;
+    return {new Error((long)E_FAIL, OpenRefusalText(kind, path) + L"\n" + first.text, first.state, first.native)};
+}
+
 // Connects core to the target: run on the calling thread or on the open worker. Fills errors on
 // failure (not yet published).
 static bool ConnectCore(ConnectionCore& core, const std::wstring& connectionString, long mode,
@@ -260,7 +277,7 @@ static bool ConnectCore(ConnectionCore& core, const std::wstring& connectionStri
     OdbcConnectTarget target;
     std::wstring why;
     if (!MapJetConnectionString(connectionString, mode, &target, &why))
-        return fail(why.empty() ? L"The connection string is not valid." : why);
+        return fail(why.empty() ? L"Připojovací řetězec je neplatný." : why);
     if (target.driver == OdbcDriverKind::Workbook) {
         std::wstring reason;
         if (!LoadWorkbookTables(target.windowsPath, &core.clientTables, &reason))
@@ -275,10 +292,9 @@ static bool ConnectCore(ConnectionCore& core, const std::wstring& connectionStri
         // look the target's mapping took at the file a moment ago: each look opens it).
         DbFileKind kind = target.fileKind;
         if (kind == DbFileKind::Missing)
-            return fail(L"The database file \"" + target.windowsPath +
-                        L"\" does not exist or cannot be opened.");
+            return fail(OpenRefusalText(RefusalKind::CannotOpen, target.windowsPath));
         if (kind == DbFileKind::Other)
-            return fail(L"The file \"" + target.windowsPath + L"\" is not a database.");
+            return fail(OpenRefusalText(RefusalKind::NotADatabase, target.windowsPath));
     }
     if (target.driver == OdbcDriverKind::MdbTools) {
         std::wstring problem;
@@ -286,44 +302,42 @@ static bool ConnectCore(ConnectionCore& core, const std::wstring& connectionStri
             return fail(problem);
     }
     if (!OdbcOk(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &core.env)))
-        return fail(L"The ODBC environment could not be created.");
+        return fail(L"Prostředí ODBC nelze vytvořit.");
     SQLSetEnvAttr(core.env, SQL_ATTR_ODBC_VERSION, (SQLPOINTER)SQL_OV_ODBC3, 0);
     if (!OdbcOk(SQLAllocHandle(SQL_HANDLE_DBC, core.env, &core.dbc))) {
         core.dbc = SQL_NULL_HDBC;
-        return fail(L"The ODBC connection could not be created.");
+        return fail(L"Připojení ODBC nelze vytvořit.");
     }
     SQLWCHAR out[1024];
     SQLSMALLINT outLen = 0;
     SQLRETURN rc = SQLDriverConnectW(core.dbc, nullptr, (SQLWCHAR*)target.odbcString.c_str(),
                                      SQL_NTS, out, 1024, &outLen, SQL_DRIVER_NOPROMPT);
     if (!OdbcOk(rc)) {
-        *errors = core.Diagnostics(SQL_HANDLE_DBC, core.dbc);
+        *errors = OpenFailure(SQL_HANDLE_DBC, core.dbc, target.windowsPath, RefusalKind::None);
         SQLFreeHandle(SQL_HANDLE_DBC, core.dbc);
         core.dbc = SQL_NULL_HDBC;
-        return fail(L"The database \"" + target.windowsPath + L"\" could not be opened.");
+        return fail(OpenRefusalText(RefusalKind::None, target.windowsPath));
     }
-    auto run = [&](const std::wstring& sql, std::vector<Error*>* failure) {
+    // A statement of the open; a refusal gives the reason of the open's failure, the kind
+    // `otherwise` when the driver's text names none the layer knows.
+    auto run = [&](const std::wstring& sql, std::vector<Error*>* failure, RefusalKind otherwise) {
         Stmt st;
         if (!st.Alloc(core))
             return false;
         SQLRETURN r = SQLExecDirectW(st.h, (SQLWCHAR*)sql.c_str(), SQL_NTS);
         if (!OdbcOk(r) && r != SQL_NO_DATA) {
-            *failure = core.Diagnostics(SQL_HANDLE_STMT, st.h);
+            *failure = OpenFailure(SQL_HANDLE_STMT, st.h, target.windowsPath, otherwise);
             return false;
         }
         while (OdbcOk(SQLFetch(st.h))) {
         }
         return true;
     };
-    if (!target.checkQuery.empty() && !run(target.checkQuery, errors)) {
-        for (Error* e : *errors)
-            e->Release();
-        errors->clear();
-        return fail(L"The file \"" + target.windowsPath + L"\" is not a database.");
-    }
+    if (!target.checkQuery.empty() && !run(target.checkQuery, errors, RefusalKind::NotADatabase))
+        return fail(OpenRefusalText(RefusalKind::NotADatabase, target.windowsPath));
     for (const std::wstring& sql : target.initStatements)
-        if (!run(sql, errors))
-            return fail(L"The database \"" + target.windowsPath + L"\" could not be prepared.");
+        if (!run(sql, errors, RefusalKind::None))
+            return fail(OpenRefusalText(RefusalKind::None, target.windowsPath));
     if (target.driver == OdbcDriverKind::SQLite) {
         // The page cache a transaction's larger one gives way to when it ends.
         Stmt cacheSize;
@@ -337,7 +351,7 @@ static bool ConnectCore(ConnectionCore& core, const std::wstring& connectionStri
         // The driver opens the file also when the extension does not load; a query that names
         // the collations tells whether it did. Its failure is no failure of the open.
         std::vector<Error*> probeErrors;
-        core.czechOrder = target.loadsCollationExtension && run(kCzechOrderProbeSql, &probeErrors);
+        core.czechOrder = target.loadsCollationExtension && run(kCzechOrderProbeSql, &probeErrors, RefusalKind::None);
         for (Error* e : probeErrors)
             e->Release();
         if (!core.czechOrder)
@@ -403,7 +417,7 @@ HRESULT Connection::put_ConnectionString(const wchar_t* text)
 {
     if (State() != adStateClosed)
         return core_->Fail(AdoError(adErrObjectOpen),
-                           L"The connection string cannot be changed while the connection is open.");
+                           L"Připojovací řetězec nelze měnit, dokud je připojení otevřené.");
     impl_->connectionString = text ? text : L"";
     return S_OK;
 }
@@ -417,7 +431,7 @@ HRESULT Connection::put_Mode(long mode)
 {
     if (State() != adStateClosed)
         return core_->Fail(AdoError(adErrObjectOpen),
-                           L"The mode cannot be changed while the connection is open.");
+                           L"Režim připojení nelze měnit, dokud je připojení otevřené.");
     impl_->mode = mode;
     return S_OK;
 }
@@ -487,7 +501,7 @@ HRESULT Connection::Open(const wchar_t* connectionString, const wchar_t* userId,
     (void)userId;
     (void)password;
     if (impl_->completionPending || State() != adStateClosed)
-        return core_->Fail(AdoError(adErrObjectOpen), L"The connection is already open.");
+        return core_->Fail(AdoError(adErrObjectOpen), L"Připojení je již otevřené.");
     if (connectionString && *connectionString)
         impl_->connectionString = connectionString;
     std::wstring text = impl_->connectionString;
@@ -497,7 +511,7 @@ HRESULT Connection::Open(const wchar_t* connectionString, const wchar_t* userId,
         impl_->notify = CreateWindowExW(0, kNotifyClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                         GetModuleHandleW(nullptr), nullptr);
         if (!impl_->notify)
-            return core_->Fail(E_FAIL, L"The connection could not start opening.");
+            return core_->Fail(E_FAIL, L"Otevírání připojení nelze zahájit.");
         impl_->completionPending = true;
         core_->state = adStateConnecting;
         AddRef();  // held until the completion has been raised
@@ -582,7 +596,7 @@ HRESULT Connection::Execute(const wchar_t* sql, VARIANT* recordsAffected, long o
 {
     ResetExecuteResults(recordsAffected, recordset);
     if (!sql)
-        return core_->Fail(E_INVALIDARG, L"No command text was given.");
+        return core_->Fail(E_INVALIDARG, L"Nebyl zadán text příkazu.");
     bool noRecords = options != adOptionUnspecified && (options & adExecuteNoRecords);
     if (!noRecords && recordset) {
         Recordset* rs = Recordset::Create();
@@ -607,10 +621,10 @@ HRESULT Connection::Execute(const wchar_t* sql, VARIANT* recordsAffected, long o
     // Its values are written into the text, so a text seldom comes again: it is not kept.
     CachedStmt st;
     if (!st.Take(*core_, text, false))
-        return st.Fail(L"The statement failed.");
+        return st.Fail(L"Příkaz databáze se nepodařilo provést.");
     SQLRETURN rc = st.Execute();
     if (!OdbcOk(rc) && rc != SQL_NO_DATA)
-        return st.Fail(L"The statement failed.");
+        return st.Fail(L"Příkaz databáze se nepodařilo provést.");
     StoreRowsAffected(st.h, recordsAffected);
     st.Release();
     // Schema changes may turn a view into a table or back, and add or drop columns.
@@ -628,7 +642,7 @@ HRESULT Connection::OpenSchema(long schema, Recordset** out)
         return OpenTablesSchema(out);
     if (schema != adSchemaForeignKeys)
         return core_->Fail(AdoError(adErrFeatureNotAvailable),
-                           L"The schema " + std::to_wstring(schema) + L" is not available.");
+                           L"Schéma " + std::to_wstring(schema) + L" není k dispozici.");
     // Each table's keys from the file's own list of them; a key that names no parent column
     // refers to the parent's primary key.
     static const wchar_t kForeignKeys[] =
@@ -684,7 +698,7 @@ HRESULT ReadTableList(ConnectionCore& core, RowsetData* rows, const wchar_t* que
     SQLRETURN rc = query ? SQLExecDirectW(st.h, (SQLWCHAR*)query, SQL_NTS)
                          : SQLTablesW(st.h, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0);
     if (!OdbcOk(rc))
-        return core.FailOdbc(SQL_HANDLE_STMT, st.h, L"The list of tables could not be read.");
+        return core.FailOdbc(SQL_HANDLE_STMT, st.h, L"Seznam tabulek nelze přečíst.");
     const SQLUSMALLINT first = query ? 1 : 3;  // the catalog's TABLE_NAME and TABLE_TYPE
     while (OdbcOk(SQLFetch(st.h))) {
         std::wstring values[2];
@@ -784,7 +798,7 @@ HRESULT Connection::BeginTrans(long* level)
         return core_->NotOpen();
     if (core_->transactionLevel > 0) {
         HRESULT hr = RunOwnStatement(*core_, L"SAVEPOINT " + SavepointOf(core_->transactionLevel + 1),
-                                     L"The nested transaction could not begin.");
+                                     L"Vnořenou transakci nelze zahájit.");
         if (FAILED(hr))
             return hr;
         ++core_->transactionLevel;
@@ -798,7 +812,7 @@ HRESULT Connection::BeginTrans(long* level)
                                       (SQLPOINTER)SQL_AUTOCOMMIT_OFF, SQL_IS_UINTEGER);
     if (!OdbcOk(rc)) {
         core_->TransactionSettings(false);
-        return core_->FailOdbc(SQL_HANDLE_DBC, core_->dbc, L"The transaction could not begin.");
+        return core_->FailOdbc(SQL_HANDLE_DBC, core_->dbc, L"Transakci nelze zahájit.");
     }
     core_->transactionLevel = 1;
     if (level)
@@ -818,7 +832,7 @@ static HRESULT EndTransaction(ConnectionCore& core, SQLSMALLINT how)
     if (!core.IsOpen())
         return core.NotOpen();
     if (core.transactionLevel == 0)
-        return core.Fail(AdoError(adErrIllegalOperation), L"No transaction is running.");
+        return core.Fail(AdoError(adErrIllegalOperation), L"Žádná transakce neprobíhá.");
     // A rollback may undo schema changes: what the layer knows of the tables is read again. A
     // savepoint in which the schema did not change (an import's row) leaves it as it is.
     if (core.transactionLevel > 1) {
@@ -828,14 +842,14 @@ static HRESULT EndTransaction(ConnectionCore& core, SQLSMALLINT how)
             if (core.savepoints.empty() || core.savepoints.back().schemaChanges != core.schemaChanges)
                 core.SchemaChanged();
             hr = RunOwnStatement(core, L"ROLLBACK TO " + savepoint,
-                                 L"The nested transaction could not be rolled back.");
+                                 L"Vnořenou transakci nelze vrátit zpět.");
             if (SUCCEEDED(hr))
                 core.SavepointRolledBack(core.CurrentSavepoint());
         }
         if (SUCCEEDED(hr))
             hr = RunOwnStatement(core, L"RELEASE " + savepoint,
-                                 how == SQL_COMMIT ? L"The nested transaction could not be committed."
-                                                   : L"The nested transaction could not be rolled back.");
+                                 how == SQL_COMMIT ? L"Vnořenou transakci nelze potvrdit."
+                                                   : L"Vnořenou transakci nelze vrátit zpět.");
         // A nested transaction that could not end stays open for the caller's rollback.
         if (SUCCEEDED(hr)) {
             --core.transactionLevel;
@@ -849,8 +863,8 @@ static HRESULT EndTransaction(ConnectionCore& core, SQLSMALLINT how)
     SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, core.dbc, how);
     if (!OdbcOk(rc)) {
         HRESULT hr = core.FailOdbc(SQL_HANDLE_DBC, core.dbc,
-                                   how == SQL_COMMIT ? L"The transaction could not be committed."
-                                                     : L"The transaction could not be rolled back.");
+                                   how == SQL_COMMIT ? L"Transakci nelze potvrdit."
+                                                     : L"Transakci nelze vrátit zpět.");
         // A failed commit leaves the transaction open for a rollback.
         if (how == SQL_COMMIT)
             return hr;

@@ -74,7 +74,7 @@ public:
             ++i_;
             for (;;) {
                 if (s_[i_] == 0)
-                    return Fail(t, L"a text is not closed with an apostrophe");
+                    return Fail(t, L"text není uzavřen apostrofem");
                 if (s_[i_] == L'\'') {
                     if (s_[i_ + 1] == L'\'') {  // '' stands for one apostrophe
                         t.text += L'\'';
@@ -94,7 +94,7 @@ public:
             while (s_[i_] && s_[i_] != L'#')
                 t.text += s_[i_++];
             if (s_[i_] != L'#')
-                return Fail(t, L"a date is not closed with '#'");
+                return Fail(t, L"datum není uzavřeno znakem „#“");
             ++i_;
             t.kind = Tok::Date;
             return t;
@@ -104,10 +104,10 @@ public:
             while (s_[i_] && s_[i_] != L']')
                 t.text += s_[i_++];
             if (s_[i_] != L']')
-                return Fail(t, L"a column name is not closed with ']'");
+                return Fail(t, L"název sloupce není uzavřen znakem „]“");
             ++i_;
             if (t.text.empty())
-                return Fail(t, L"an empty column name");
+                return Fail(t, L"prázdný název sloupce");
             t.kind = Tok::Column;
             return t;
         }
@@ -134,7 +134,7 @@ public:
                 }
             }
             if (!digits || IsIdentChar(s_[i_]))
-                return Fail(t, L"a number is not written correctly");
+                return Fail(t, L"číslo není zapsáno správně");
             t.text.assign(s_ + start, i_ - start);
             t.kind = Tok::Number;
             return t;
@@ -153,7 +153,7 @@ public:
             t.kind = Tok::Word;
             return t;
         }
-        return Fail(t, L"an unexpected character");
+        return Fail(t, L"nečekaný znak");
     }
 
     const std::wstring& Error() const { return error_; }
@@ -237,7 +237,7 @@ public:
     std::unique_ptr<FilterNode> ParseAll()
     {
         if (cur_.kind == Tok::End)
-            return Fail(L"the criterion is empty");
+            return Fail(L"podmínka je prázdná");
         auto e = ParseOr();
         if (!e)
             return nullptr;
@@ -260,7 +260,7 @@ private:
             _snwprintf(pos, 32, L"%u", unsigned(cur_.pos));
             pos[31] = 0;
             const std::wstring& lexError = lex_.Error();
-            *error_ = L"The filter criterion is not valid at position " + std::wstring(pos) + L": " +
+            *error_ = L"Podmínka filtru je neplatná na pozici " + std::wstring(pos) + L": " +
                       (cur_.kind == Tok::Error && !lexError.empty() ? lexError : what) + L".";
         }
         return nullptr;
@@ -317,7 +317,7 @@ private:
             if (!inner)
                 return nullptr;
             if (cur_.kind != Tok::RParen)
-                return Fail(L"')' expected");
+                return Fail(L"očekává se „)“");
             Advance();
             return inner;
         }
@@ -327,10 +327,10 @@ private:
         } else if (cur_.kind == Tok::Word) {
             std::wstring u = Upper(cur_.text);
             if (u == L"AND" || u == L"OR" || u == L"LIKE" || u == L"NULL" || u == L"NOT")
-                return Fail(L"a column name expected");
+                return Fail(L"očekává se název sloupce");
             n->column = cur_.text;
         } else {
-            return Fail(L"a column name expected");
+            return Fail(L"očekává se název sloupce");
         }
         Advance();
         if (cur_.kind == Tok::Op) {
@@ -338,7 +338,7 @@ private:
         } else if (IsKeyword(L"LIKE")) {
             n->op = Op::Like;
         } else {
-            return Fail(L"a comparison operator expected");
+            return Fail(L"očekává se porovnávací operátor");
         }
         Advance();
         switch (cur_.kind) {
@@ -367,7 +367,7 @@ private:
         case Tok::Date: {
             DATE d = 0;
             if (!ParseDateLiteral(cur_.text, &d))
-                return Fail(L"the date between '#' is not valid");
+                return Fail(L"datum mezi znaky „#“ je neplatné");
             n->literal.vt = VT_DATE;
             n->literal.date = d;
             break;
@@ -375,17 +375,17 @@ private:
         case Tok::Word:
             if (Upper(cur_.text) == L"NULL") {
                 if (n->op != Op::Eq && n->op != Op::Ne)
-                    return Fail(L"NULL can only be compared with = or <>");
+                    return Fail(L"NULL lze porovnávat jen pomocí = nebo <>");
                 n->nullLiteral = true;
                 n->literal.vt = VT_NULL;
                 break;
             }
-            return Fail(L"a value expected (a number, 'text', #date# or NULL)");
+            return Fail(L"očekává se hodnota (číslo, 'text', #datum# nebo NULL)");
         default:
-            return Fail(L"a value expected (a number, 'text', #date# or NULL)");
+            return Fail(L"očekává se hodnota (číslo, 'text', #datum# nebo NULL)");
         }
         if (n->op == Op::Like && n->literal.vt != VT_BSTR)
-            return Fail(L"LIKE needs a text pattern in apostrophes");
+            return Fail(L"LIKE vyžaduje textový vzor v apostrofech");
         Advance();
         return n;
     }
@@ -407,7 +407,7 @@ bool BindNode(FilterNode* n, const FilterExpr::ColumnResolver& resolve, std::wst
     DataTypeEnum type = adEmpty;
     if (!resolve || !resolve(n->column, &index, &type)) {
         if (error)
-            *error = L"The filter names a column that the recordset does not have: " + n->column + L".";
+            *error = L"Filtr uvádí sloupec, který sada záznamů nemá: " + n->column + L".";
         return false;
     }
     n->index = index;
@@ -428,8 +428,8 @@ bool BindNode(FilterNode* n, const FilterExpr::ColumnResolver& resolve, std::wst
     HRESULT hr = CoerceVariant(type, n->literal, &n->bound);
     if (FAILED(hr)) {
         if (error)
-            *error = L"The filter compares the column " + n->column +
-                     L" with a value of another type that cannot be converted.";
+            *error = L"Filtr porovnává sloupec " + n->column +
+                     L" s hodnotou jiného typu, kterou nelze převést.";
         return false;
     }
     return true;
@@ -527,7 +527,7 @@ bool FilterExpr::Parse(const wchar_t* text, std::wstring* error)
     root_ = p.ParseAll();
     if (!root_) {
         if (error)
-            *error = message.empty() ? std::wstring(L"The filter criterion is not valid.") : message;
+            *error = message.empty() ? std::wstring(L"Podmínka filtru je neplatná.") : message;
         return false;
     }
     return true;
@@ -538,7 +538,7 @@ bool FilterExpr::Bind(const ColumnResolver& resolve, std::wstring* error)
     bound_ = false;
     if (!root_) {
         if (error)
-            *error = L"There is no filter criterion to apply.";
+            *error = L"Není zadána žádná podmínka filtru.";
         return false;
     }
     if (!BindNode(root_.get(), resolve, error))

@@ -1,5 +1,6 @@
 #include "dataaccess/odbccore.h"
 #include "dataaccess/clienttables.h"
+#include "dataaccess/refusals.h"
 #include <algorithm>
 #include <cstring>
 #include <cwctype>
@@ -39,7 +40,35 @@ void ConnectionCore::Disconnect()
     missingCollationExtension.clear();
     blockBuffers = BlockBuffers();
     idleCacheSize.clear();
+    columnLabels.clear();
     SchemaChanged();
+}
+
+namespace {
+
+std::wstring LabelKey(const std::wstring& table, const std::wstring& column)
+{
+    std::wstring key = table + L"." + column;
+    for (wchar_t& c : key)
+        c = (wchar_t)towupper(c);
+    return key;
+}
+
+}  // namespace
+
+std::wstring ConnectionCore::LabelOf(const std::wstring& table, const std::wstring& column) const
+{
+    auto found = columnLabels.find(LabelKey(table, column));
+    return found != columnLabels.end() ? found->second : column;
+}
+
+void ConnectionCore::SetColumnLabel(const std::wstring& table, const std::wstring& column,
+                                    const std::wstring& label)
+{
+    if (label.empty())
+        columnLabels.erase(LabelKey(table, column));
+    else
+        columnLabels[LabelKey(table, column)] = label;
 }
 
 namespace {
@@ -71,7 +100,7 @@ HRESULT CheckStatementHook(ConnectionCore& core, const std::wstring& sql)
     if (SUCCEEDED(hr))
         return S_OK;
     std::lock_guard<std::recursive_mutex> hold(core.lock);
-    return core.Fail(hr, description.empty() ? L"The statement was refused." : description);
+    return core.Fail(hr, description.empty() ? L"Příkaz byl odmítnut." : description);
 }
 
 void ConnectionCore::TransactionSettings(bool inTransaction)
@@ -141,9 +170,9 @@ HRESULT ConnectionCore::Fail(HRESULT hr, const std::wstring& description)
     return hr;
 }
 
-std::vector<Error*> ConnectionCore::Diagnostics(SQLSMALLINT handleType, SQLHANDLE handle) const
+std::vector<DriverDiagnostic> ReadDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle)
 {
-    std::vector<Error*> items;
+    std::vector<DriverDiagnostic> items;
     if (handle == SQL_NULL_HANDLE)
         return items;
     for (SQLSMALLINT i = 1; i < 20; ++i) {
@@ -155,13 +184,24 @@ std::vector<Error*> ConnectionCore::Diagnostics(SQLSMALLINT handleType, SQLHANDL
                                       (SQLSMALLINT)(sizeof(text) / sizeof(text[0])), &len);
         if (!OdbcOk(rc))
             break;
-        std::wstring message((const wchar_t*)text);
-        std::wstring sqlState((const wchar_t*)state);
+        DriverDiagnostic d;
+        d.text = (const wchar_t*)text;
+        d.state = (const wchar_t*)state;
+        d.native = (long)native;
         // A truncation warning of a fetch is not worth reporting beside a real failure.
-        if (sqlState == L"01004")
+        if (d.state == L"01004")
             continue;
-        items.push_back(new Error((long)E_FAIL, message, sqlState, (long)native));
+        items.push_back(std::move(d));
     }
+    return items;
+}
+
+std::vector<Error*> ConnectionCore::Diagnostics(SQLSMALLINT handleType, SQLHANDLE handle) const
+{
+    auto labelOf = [this](const std::wstring& table, const std::wstring& column) { return LabelOf(table, column); };
+    std::vector<Error*> items;
+    for (const DriverDiagnostic& d : ReadDiagnostics(handleType, handle))
+        items.push_back(new Error((long)E_FAIL, EngineErrorDescription(d.text, d.native, labelOf), d.state, d.native));
     return items;
 }
 

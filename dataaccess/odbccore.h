@@ -93,18 +93,25 @@ struct ConnectionCore : SqlCatalog {
     // An SQLite connection's page cache outside transactions, as "PRAGMA cache_size" gave it at
     // open (empty for the other kinds, which keep their settings).
     std::wstring idleCacheSize;
+    // "TABLE.COLUMN" in capitals -> the name the user knows the column by (refusals.h).
+    std::map<std::wstring, std::wstring> columnLabels;
 
     bool IsOpen() const { return state.load() == adStateOpen && (dbc != SQL_NULL_HDBC || clientTables); }
+
+    // The label given for a column (SetColumnLabel), else its own name.
+    std::wstring LabelOf(const std::wstring& table, const std::wstring& column) const;
+    void SetColumnLabel(const std::wstring& table, const std::wstring& column, const std::wstring& label);
 
     // Replace the Errors collection with one error of the layer; returns hr.
     HRESULT Fail(HRESULT hr, const std::wstring& description);
     // Replace the Errors collection with the driver's diagnostics for the handle (or, when it
-    // has none, with the fallback text); returns E_FAIL.
+    // has none, with the fallback text); returns E_FAIL. Each diagnostic's description is the
+    // Czech sentence of its refusal followed by the driver's own text (refusals.h).
     HRESULT FailOdbc(SQLSMALLINT handleType, SQLHANDLE handle, const std::wstring& fallback);
     // The refusal of work on a connection that is not open; returns its error.
-    HRESULT NotOpen() { return Fail(AdoError(adErrObjectClosed), L"The connection is not open."); }
+    HRESULT NotOpen() { return Fail(AdoError(adErrObjectClosed), L"Připojení k databázi není otevřené."); }
     // The failure to get a statement handle, with the driver's reasons; returns E_FAIL.
-    HRESULT NoStatement() { return FailOdbc(SQL_HANDLE_DBC, dbc, L"A statement could not be created."); }
+    HRESULT NoStatement() { return FailOdbc(SQL_HANDLE_DBC, dbc, L"Příkaz databáze nelze vytvořit."); }
     // Only collects diagnostics (for a connect on a worker thread).
     std::vector<Error*> Diagnostics(SQLSMALLINT handleType, SQLHANDLE handle) const;
 
@@ -134,6 +141,15 @@ struct ConnectionCore : SqlCatalog {
     bool HasCzechOrder() override { return czechOrder; }
     const std::vector<ColumnDecl>* ColumnsOf(const std::wstring& name) override;
 };
+
+// One diagnostic record of the driver, as it gave it.
+struct DriverDiagnostic {
+    std::wstring text;
+    std::wstring state;
+    long native = 0;
+};
+// The driver's diagnostics for the handle, without the truncation warnings of fetches.
+std::vector<DriverDiagnostic> ReadDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle);
 
 // Asks the test seam (SetStatementHook) about a statement a caller's call is about to send;
 // a refusal becomes the connection's error and is returned. S_OK without a hook.

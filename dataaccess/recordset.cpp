@@ -6,6 +6,7 @@
 #include "dataaccess/comout.h"
 #include "dataaccess/filterexpr.h"
 #include "dataaccess/odbccore.h"
+#include "dataaccess/refusals.h"
 #include "dataaccess/rowset.h"
 #include "dataaccess/rowwrite.h"
 #include "dataaccess/sortorder.h"
@@ -96,8 +97,8 @@ public:
             return core->Fail(hr, text);
         return hr;
     }
-    HRESULT Closed() { return Fail(AdoError(adErrObjectClosed), L"The recordset is closed."); }
-    HRESULT AlreadyOpen() { return Fail(AdoError(adErrObjectOpen), L"The recordset is open."); }
+    HRESULT Closed() { return Fail(AdoError(adErrObjectClosed), L"Sada záznamů je zavřená."); }
+    HRESULT AlreadyOpen() { return Fail(AdoError(adErrObjectOpen), L"Sada záznamů je otevřená."); }
     // A property that can change only while the recordset is closed.
     HRESULT SetWhileClosed(long* property, long value)
     {
@@ -109,12 +110,12 @@ public:
     HRESULT NoCurrent()
     {
         return Fail(AdoError(adErrNoCurrentRecord),
-                    L"Either BOF or EOF is True, or the current record has been deleted.");
+                    L"Není vybrán žádný záznam: ukazatel stojí před prvním nebo za posledním záznamem, nebo byl aktuální záznam odstraněn.");
     }
     HRESULT EditPending()
     {
         return Fail(AdoError(adErrIllegalOperation),
-                    L"The current row has changes that were neither saved nor cancelled.");
+                    L"Aktuální záznam má změny, které nebyly uloženy ani zrušeny.");
     }
 
     long Columns() const { return data ? (long)data->columns.size() - data->hidden : 0; }
@@ -242,7 +243,7 @@ public:
     {
         std::lock_guard<std::recursive_mutex> hold(core->lock);
         if (!core->IsOpen())
-            return Fail(AdoError(adErrObjectClosed), L"The connection is not open.");
+            return Fail(AdoError(adErrObjectClosed), L"Připojení k databázi není otevřené.");
         if (core->clientTables)
             return LoadClientTable(out);
         WorkTimer timer(L"open: ", execSql);
@@ -253,13 +254,13 @@ public:
             return core->NoStatement();
         std::vector<SQLLEN> lengths;
         if (!params.empty() && !OdbcOk(BindValues(st.h, params, lengths)))
-            return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The parameters could not be bound.");
+            return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"Parametry příkazu nelze předat databázi.");
         SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)execSql.c_str(), SQL_NTS);
         if (!OdbcOk(rc) && rc != SQL_NO_DATA)
-            return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The query failed.");
+            return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"Dotaz se nepodařilo provést.");
         auto rs = std::make_shared<RowsetData>();
         if (!(core->passThrough ? DescribeColumnsThroughText(st.h, &rs->columns) : DescribeColumns(st.h, &rs->columns)))
-            return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The columns could not be described.");
+            return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"Sloupce výsledku dotazu nelze zjistit.");
         bool withRowid = shape.simple && !rs->columns.empty() &&
                          rs->columns[0].name == kRowidLabel;
         rs->hidden = withRowid ? 1 : 0;
@@ -274,7 +275,7 @@ public:
             if (rc == SQL_NO_DATA)
                 break;
             if (!OdbcOk(rc))
-                return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The rows could not be read.");
+                return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"Záznamy nelze přečíst.");
             rs->rows.push_back(std::move(row));
         }
         if (withRowid && !rs->rows.empty() && rs->rows[0]->Get(0).isNull)
@@ -291,7 +292,7 @@ public:
     {
         const ClientTable* table = core->clientTables->Find(sql);
         if (!table)
-            return Fail(AdoError(adErrItemNotFound), L"The workbook has no sheet named by \"" + sql + L"\".");
+            return Fail(AdoError(adErrItemNotFound), L"Sešit nemá list „" + sql + L"“.");
         auto rs = std::make_shared<RowsetData>();
         rs->columns = table->columns;
         rs->rows = table->rows;
@@ -529,7 +530,7 @@ public:
         std::unique_ptr<FilterExpr> expr = ParseFilter(criteria.c_str(), resolve, &error);
         if (!expr)
             return Fail(AdoError(adErrInvalidArgument),
-                        L"The filter \"" + criteria + L"\" is not valid: " + error);
+                        L"Filtr „" + criteria + L"“ je neplatný: " + error);
         RowPtr row;
         auto getter = [&](int idx, const std::wstring&, VARIANT* v) -> HRESULT {
             const ColumnMeta& col = data->columns[idx + data->hidden];
@@ -569,7 +570,7 @@ public:
             return core->NoStatement();
         SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)q.c_str(), SQL_NTS);
         if (!OdbcOk(rc) && rc != SQL_NO_DATA)
-            return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"The query failed.");
+            return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"Dotaz se nepodařilo provést.");
         return S_OK;
     }
 
@@ -579,7 +580,7 @@ public:
     {
         std::lock_guard<std::recursive_mutex> hold(core->lock);
         if (!core->IsOpen())
-            return Fail(AdoError(adErrObjectClosed), L"The connection is not open.");
+            return Fail(AdoError(adErrObjectClosed), L"Připojení k databázi není otevřené.");
         std::vector<ColumnMeta> reduced;
         reduced.push_back(data->columns[0]);
         std::vector<int> at(Columns(), -1);
@@ -631,7 +632,7 @@ public:
             position.emplace(data->keyset->Key(k), (uint32_t)k);
         Stmt again;
         if (!again.Alloc(*core) || !OdbcOk(SQLExecDirectW(again.h, (SQLWCHAR*)q.c_str(), SQL_NTS)))
-            return core->FailOdbc(SQL_HANDLE_STMT, again.h, L"The query failed.");
+            return core->FailOdbc(SQL_HANDLE_STMT, again.h, L"Dotaz se nepodařilo provést.");
         found.clear();
         while (FetchRow(again.h, reduced, &row, scratch) == SQL_SUCCESS) {
             DriverValue k = row->Get(0);
@@ -661,7 +662,7 @@ public:
         if (!open)
             return Closed();
         if (Columns() < 1)
-            return Fail(AdoError(adErrItemNotFound), L"No column has that number.");
+            return Fail(AdoError(adErrItemNotFound), L"Sloupec s tímto číslem neexistuje.");
         out->reserve(positions.size());
         const bool keyed = data->keyset && data->hidden == 0;
         for (long p : positions) {
@@ -690,7 +691,7 @@ public:
             return Closed();
         for (long o : ordinals)
             if (o < 0 || o >= Columns())
-                return Fail(AdoError(adErrItemNotFound), L"No column has that number.");
+                return Fail(AdoError(adErrItemNotFound), L"Sloupec s tímto číslem neexistuje.");
         const size_t n = ordinals.size();
         out->reserve(view.size() * n);
         if (!data->keyset) {
@@ -704,7 +705,7 @@ public:
         // where each row goes), read into bound columns: no row is kept or paged.
         std::lock_guard<std::recursive_mutex> hold(core->lock);
         if (!core->IsOpen())
-            return Fail(AdoError(adErrObjectClosed), L"The connection is not open.");
+            return Fail(AdoError(adErrObjectClosed), L"Připojení k databázi není otevřené.");
         std::wstring columns = QuoteIdentifier(data->columns[0].name);
         for (long o : ordinals)
             columns += L", " + QuoteIdentifier(data->columns[o + data->hidden].name);
@@ -785,7 +786,7 @@ public:
     HRESULT OpenWith(const std::wstring& text, Connection* connection, long type, long lock)
     {
         if (open)
-            return Fail(AdoError(adErrObjectOpen), L"The recordset is already open.");
+            return Fail(AdoError(adErrObjectOpen), L"Sada záznamů je již otevřená.");
         if (!connection)
             return AdoError(adErrInvalidConnection);
         connection->AddRef();
@@ -895,7 +896,7 @@ public:
         if (!open)
             return Closed();
         if (ordinal < 0 || ordinal >= Columns())
-            return Fail(AdoError(adErrItemNotFound), L"The column does not exist.");
+            return Fail(AdoError(adErrItemNotFound), L"Sloupec neexistuje.");
         const ColumnMeta& col = data->columns[ordinal + data->hidden];
         if (editMode != adEditNone && changed[ordinal]) {
             if (FAILED(CoerceVariant(col.type.adoType, pending[ordinal], out)))
@@ -940,10 +941,10 @@ public:
         if (!open)
             return Closed();
         if (ordinal < 0 || ordinal >= Columns())
-            return Fail(AdoError(adErrItemNotFound), L"The column does not exist.");
+            return Fail(AdoError(adErrItemNotFound), L"Sloupec neexistuje.");
         if (lockType == adLockReadOnly || !data->updatable)
             return Fail(AdoError(adErrFeatureNotAvailable),
-                        L"The recordset cannot be updated: it is read-only or not over one table.");
+                        L"Sadu záznamů nelze měnit: je jen pro čtení nebo nepochází z jediné tabulky.");
         if (editMode == adEditNone) {
             if (!HasCurrent())
                 return NoCurrent();
@@ -951,7 +952,7 @@ public:
         }
         HRESULT hr = VariantCopy(&pending[ordinal], const_cast<VARIANT*>(&value));
         if (FAILED(hr))
-            return Fail(hr, L"The value could not be copied.");
+            return Fail(hr, L"Hodnotu nelze zkopírovat.");
         changed[ordinal] = true;
         return S_OK;
     }
@@ -1037,7 +1038,7 @@ public:
                          shape.selectList + L" " + shape.fromClause + L" WHERE _ROWID_ = ?";
         CachedStmt st;
         if (!st.Take(*core, q))
-            return st.Fail(L"The row could not be read again.");
+            return st.Fail(L"Záznam nelze znovu načíst.");
         std::vector<BindValue> values(1);
         values[0].isNull = false;
         values[0].kind = FetchKind::Integer;
@@ -1045,7 +1046,7 @@ public:
         st.Bind(values);
         SQLRETURN rc = st.Execute();
         if (!OdbcOk(rc))
-            return st.Fail(L"The row could not be read again.");
+            return st.Fail(L"Záznam nelze znovu načíst.");
         std::vector<uint8_t> scratch;
         RowPtr row;
         if (FetchRow(st.h, data->columns, &row, scratch) == SQL_SUCCESS)
@@ -1061,7 +1062,7 @@ public:
             return S_OK;
         std::lock_guard<std::recursive_mutex> hold(core->lock);
         if (!core->IsOpen())
-            return Fail(AdoError(adErrObjectClosed), L"The connection is not open.");
+            return Fail(AdoError(adErrObjectClosed), L"Připojení k databázi není otevřené.");
         std::vector<BindValue> values;
         for (long c = 0; c < Columns(); ++c) {
             if (!changed[c])
@@ -1071,8 +1072,8 @@ public:
             HRESULT hr = VariantToBindValue(col.type.adoType, pending[c], &bv);
             if (FAILED(hr))
                 return Fail(hr == DISP_E_OVERFLOW ? hr : DISP_E_TYPEMISMATCH,
-                            L"The value given for the column " + col.name +
-                                L" does not fit its type.");
+                            ValueDoesNotFitText(core->LabelOf(shape.table, col.baseName), col.type.adoType,
+                                                hr == DISP_E_OVERFLOW));
             values.push_back(std::move(bv));
         }
         long long rowid = 0;
@@ -1100,12 +1101,12 @@ public:
             return refused;
         CachedStmt st;
         if (!st.Take(*core, q))
-            return st.Fail(L"The row could not be saved.");
+            return st.Fail(L"Záznam nelze uložit.");
         if (!OdbcOk(st.Bind(values)))
-            return st.Fail(L"The values could not be bound.");
+            return st.Fail(L"Hodnoty záznamu nelze předat databázi.");
         SQLRETURN rc = st.Execute();
         if (!OdbcOk(rc) && rc != SQL_NO_DATA)
-            return st.Fail(L"The row could not be saved.");
+            return st.Fail(L"Záznam nelze uložit.");
         st.Release();
         // The row's rowid: the INTEGER PRIMARY KEY column when it was written (an UPDATE of it
         // moves the row), else the old one, or the engine's choice for a new row.
@@ -1175,21 +1176,21 @@ public:
             return idle;
         if (lockType == adLockReadOnly || !data->updatable)
             return Fail(AdoError(adErrFeatureNotAvailable),
-                        L"The recordset cannot be updated: it is read-only or not over one table.");
+                        L"Sadu záznamů nelze měnit: je jen pro čtení nebo nepochází z jediné tabulky.");
         RowPtr row;
         HRESULT hr = CurrentRow(&row);
         if (FAILED(hr))
             return hr;
         std::lock_guard<std::recursive_mutex> hold(core->lock);
         if (!core->IsOpen())
-            return Fail(AdoError(adErrObjectClosed), L"The connection is not open.");
+            return Fail(AdoError(adErrObjectClosed), L"Připojení k databázi není otevřené.");
         std::wstring q = L"DELETE FROM " + QuoteIdentifier(shape.table) + L" WHERE _ROWID_ = ?";
         HRESULT refused = CheckStatementHook(*core, q);
         if (FAILED(refused))
             return refused;
         CachedStmt st;
         if (!st.Take(*core, q))
-            return st.Fail(L"The row could not be deleted.");
+            return st.Fail(L"Záznam nelze odstranit.");
         std::vector<BindValue> values(1);
         values[0].isNull = false;
         values[0].kind = FetchKind::Integer;
@@ -1197,7 +1198,7 @@ public:
         st.Bind(values);
         SQLRETURN rc = st.Execute();
         if (!OdbcOk(rc) && rc != SQL_NO_DATA)
-            return st.Fail(L"The row could not be deleted.");
+            return st.Fail(L"Záznam nelze odstranit.");
         OwnData();
         data->rows[view[pos]] = nullptr;
         view.erase(view.begin() + pos);
@@ -1334,7 +1335,7 @@ HRESULT Recordset::put_CursorLocation(long location)
     if (impl_->open)
         return impl_->AlreadyOpen();
     if (location != adUseClient && location != adUseServer)
-        return impl_->Fail(AdoError(adErrInvalidArgument), L"Unknown cursor location.");
+        return impl_->Fail(AdoError(adErrInvalidArgument), L"Neznámé umístění kurzoru.");
     impl_->location = location;
     return S_OK;
 }
@@ -1368,7 +1369,7 @@ HRESULT Recordset::Open(const VARIANT& source, Connection* connection, long curs
                         long lockType, long options)
 {
     if (source.vt != VT_BSTR || !source.bstrVal)
-        return impl_->Fail(AdoError(adErrInvalidArgument), L"The source must be SQL text.");
+        return impl_->Fail(AdoError(adErrInvalidArgument), L"Zdrojem musí být text SQL.");
     return Open(source.bstrVal, connection, cursorType, lockType, options);
 }
 
@@ -1376,7 +1377,7 @@ HRESULT Recordset::Open(const wchar_t* sql, Connection* connection, long cursorT
                         long lockType, long options)
 {
     if (!sql)
-        return impl_->Fail(AdoError(adErrInvalidArgument), L"No SQL text was given.");
+        return impl_->Fail(AdoError(adErrInvalidArgument), L"Nebyl zadán text SQL.");
     // A table opened by its name: every column of every row. The name is quoted as the
     // source reads names: a pass-through source (an Access file through its driver, a
     // workbook) in brackets, any other in double quotes; a closing quote inside is doubled.
@@ -1578,7 +1579,7 @@ HRESULT Recordset::put_AbsolutePosition(long position)
         // No current row afterwards: reading a value fails until the next valid move.
         impl_->pos = impl_->Size();
         wchar_t text[160];
-        _snwprintf(text, 160, L"The position %ld is outside the rows 1 to %ld.", position,
+        _snwprintf(text, 160, L"Pozice %ld leží mimo záznamy 1 až %ld.", position,
                    impl_->Size());
         text[159] = 0;
         return impl_->Fail(AdoError(adErrInvalidArgument), text);
@@ -1609,12 +1610,12 @@ HRESULT Recordset::put_Bookmark(const VARIANT& bookmark)
     VARIANT v;
     VariantInit(&v);
     if (FAILED(VariantChangeType(&v, const_cast<VARIANT*>(&bookmark), 0, VT_R8)) || v.dblVal < 1)
-        return impl_->Fail(AdoError(adErrInvalidArgument), L"The bookmark is not valid.");
+        return impl_->Fail(AdoError(adErrInvalidArgument), L"Záložka je neplatná.");
     uint32_t base = (uint32_t)(v.dblVal - 1);
     long at = impl_->ViewIndexOf(base);
     if (at >= impl_->Size() || impl_->view[at] != base)
         return impl_->Fail(AdoError(adErrInvalidArgument),
-                           L"The bookmark names no row of the current view.");
+                           L"Záložka neukazuje na žádný záznam aktuálního výběru.");
     impl_->pos = at;
     impl_->onDeleted = false;
     return S_OK;
@@ -1660,10 +1661,10 @@ HRESULT Recordset::put_Filter(const VARIANT& filter)
         VARIANT v;
         VariantInit(&v);
         if (FAILED(VariantChangeType(&v, const_cast<VARIANT*>(&filter), 0, VT_I4)))
-            return impl_->Fail(AdoError(adErrInvalidArgument), L"The filter is not valid.");
+            return impl_->Fail(AdoError(adErrInvalidArgument), L"Filtr je neplatný.");
         if (v.lVal != adFilterNone)
             return impl_->Fail(AdoError(adErrFeatureNotAvailable),
-                               L"Only adFilterNone is supported as a filter group.");
+                               L"Jako skupina filtru je podporována jen hodnota adFilterNone.");
         none = true;
     }
     std::vector<uint32_t> v;
@@ -1702,7 +1703,7 @@ HRESULT Recordset::put_Sort(const wchar_t* criteria)
     Impl& m = *impl_;
     if (m.data->keyset)
         return m.Fail(AdoError(adErrFeatureNotAvailable),
-                      L"Sorting needs a recordset with a client cursor.");
+                      L"Řazení vyžaduje sadu záznamů s kurzorem na straně klienta.");
     std::wstring text = criteria ? criteria : L"";
     std::vector<SortKey> keys;
     std::wstring error;
@@ -1716,7 +1717,7 @@ HRESULT Recordset::put_Sort(const wchar_t* criteria)
         return false;
     };
     if (!ParseSortCriteria(text, resolve, &keys, &error))
-        return m.Fail(AdoError(adErrInvalidArgument), L"The sort order is not valid: " + error);
+        return m.Fail(AdoError(adErrInvalidArgument), L"Pořadí řazení je neplatné: " + error);
     // Without keys the view goes back to the rowset's order, with the filter it has.
     std::vector<uint32_t> v;
     hr = m.BuildView(&v, m.filterText, m.hasFilter);
@@ -1757,17 +1758,17 @@ HRESULT Recordset::Find(const wchar_t* criteria, long skipRecords, long directio
     std::unique_ptr<FilterExpr> expr = ParseFilter(criteria ? criteria : L"", resolve, &error);
     if (!expr)
         return m.Fail(AdoError(adErrInvalidArgument),
-                      L"The search criterion is not valid: " + error);
+                      L"Podmínka hledání je neplatná: " + error);
     if (!expr->IsSingleComparison())
         return m.Fail(AdoError(adErrInvalidArgument),
-                      L"A search takes one comparison (column, operator, value).");
+                      L"Hledání přijímá jediné porovnání (sloupec, operátor, hodnota).");
     bool backward = direction == adSearchBackward;
     long from;
     if (start && start->vt != VT_EMPTY && start->vt != VT_ERROR) {
         VARIANT v;
         VariantInit(&v);
         if (FAILED(VariantChangeType(&v, const_cast<VARIANT*>(start), 0, VT_R8)) || v.dblVal < 1)
-            return m.Fail(AdoError(adErrInvalidArgument), L"The start bookmark is not valid.");
+            return m.Fail(AdoError(adErrInvalidArgument), L"Počáteční záložka je neplatná.");
         uint32_t base = (uint32_t)(v.dblVal - 1);
         from = backward ? m.ViewIndexOf(base, true) - 1 : m.ViewIndexOf(base);
     } else {
@@ -1814,7 +1815,7 @@ HRESULT Recordset::AddNew()
         return hr;
     if (impl_->lockType == adLockReadOnly || !impl_->data->updatable)
         return impl_->Fail(AdoError(adErrFeatureNotAvailable),
-                           L"The recordset cannot be updated: it is read-only or not over one table.");
+                           L"Sadu záznamů nelze měnit: je jen pro čtení nebo nepochází z jediné tabulky.");
     impl_->savedPos = impl_->pos;
     impl_->StartPending(adEditAdd);
     return S_OK;
@@ -1836,7 +1837,7 @@ HRESULT Recordset::Delete(long affect)
 {
     if (affect != adAffectCurrent)
         return impl_->Fail(AdoError(adErrFeatureNotAvailable),
-                           L"Only the current row can be deleted.");
+                           L"Odstranit lze jen aktuální záznam.");
     return impl_->Delete();
 }
 
@@ -1859,7 +1860,7 @@ HRESULT Recordset::get_Fields(Fields** out)
 HRESULT Recordset::put_CacheSize(long rows)
 {
     if (rows < 1)
-        return impl_->Fail(AdoError(adErrInvalidArgument), L"The cache size must be at least 1.");
+        return impl_->Fail(AdoError(adErrInvalidArgument), L"Velikost mezipaměti musí být alespoň 1.");
     impl_->cacheSize = rows;
     impl_->DropBlock();
     return S_OK;
@@ -1944,7 +1945,7 @@ HRESULT Fields::Item(long ordinal, Field** out) const
         return owner_->impl_->Closed();
     if (ordinal < 0 || ordinal >= owner_->impl_->Columns())
         return owner_->impl_->Fail(AdoError(adErrItemNotFound),
-                                   L"Item cannot be found in the collection.");
+                                   L"Položku nelze v kolekci najít.");
     *out = new Field(owner_, ordinal);
     return S_OK;
 }
@@ -1962,7 +1963,7 @@ HRESULT Fields::Item(const wchar_t* name, Field** out) const
         if (SameNameNoCase(m.data->columns[c + m.data->hidden].name, n))
             return Item(c, out);
     return m.Fail(AdoError(adErrItemNotFound),
-                  L"Item cannot be found in the collection: " + n + L".");
+                  L"Položku nelze v kolekci najít: " + n + L".");
 }
 
 HRESULT Fields::get_Item(const VARIANT& index, Field** out) const
@@ -1977,7 +1978,7 @@ HRESULT Fields::get_Item(const VARIANT& index, Field** out) const
         if (out)
             *out = nullptr;
         return owner_->impl_->Fail(AdoError(adErrItemNotFound),
-                                   L"Item cannot be found in the collection.");
+                                   L"Položku nelze v kolekci najít.");
     }
     return Item(v.lVal, out);
 }

@@ -95,13 +95,13 @@ bool ParseSortCriteria(const std::wstring& text,
             part = part.substr(1, part.size() - 2);
         if (part.empty()) {
             if (error)
-                *error = L"A sort column is missing.";
+                *error = L"Chybí sloupec řazení.";
             keys->clear();
             return false;
         }
         if (!resolve(part, &key.column)) {
             if (error)
-                *error = L"The sort column " + part + L" does not exist.";
+                *error = L"Sloupec řazení " + part + L" neexistuje.";
             keys->clear();
             return false;
         }

@@ -7,6 +7,7 @@
 #include "core/msgbox.h"
 #include "core/textutil.h"
 #include "core/treewalk.h"
+#include "dataaccess/refusals.h"
 #include "resources/tarnix/resource.h"
 
 using zdata::Command;
@@ -235,7 +236,30 @@ bool CSchemaDb::IsOpen() const
 
 bool CSchemaDb::Load(StructureModel* model)
 {
-    return LoadStructure(model, Connection, &LastSysLevelId, &LastLocLevelId, true);
+    if (!LoadStructure(model, Connection, &LastSysLevelId, &LastLocLevelId, true))
+        return false;
+    LabelColumns(model);
+    return true;
+}
+
+void CSchemaDb::LabelColumns(const StructureModel* model)
+{
+    const struct {
+        const wchar_t* column;
+        UINT caption;
+    } records[] = {{L"SYSID", IDS_T_FIELD_SPECIES}, {L"FTRID", IDS_T_FIELD_LOCALITY}};
+    for (const auto& r : records) {
+        wchar_t caption[64] = L"";
+        LoadStringW(hInstance, r.caption, caption, 64);
+        zdata::SetColumnLabel(Connection, L"ZORNACOLLS", r.column, caption);
+    }
+    for (int list = MODEL_SYSTREE_ATTRS; list <= MODEL_LITERATURE_ATTRS; ++list) {
+        const ItemList* attrs = &model->Lists[list];
+        for (int i = 0; i < attrs->Count; ++i) {
+            const AttrEntry* e = AttrAt(attrs, i);
+            zdata::SetColumnLabel(Connection, AttrListTable(list), e->FieldName, e->Caption);
+        }
+    }
 }
 
 void CSchemaDb::ShowErrors(HWND owner, HRESULT hr)

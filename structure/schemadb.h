@@ -30,6 +30,9 @@ public:
     // Appends the structure of the open database to the model, upgrading an older attribute
     // table. False when the structure tables cannot be read (not a Zorna database).
     bool Load(StructureModel* model);
+    // Tells the connection the captions of the model's attributes and of the records' species
+    // and locality, so that a refused write names the field as the user knows it.
+    void LabelColumns(const StructureModel* model);
     // One message box per error of the connection (Description under Source), or string 206
     // with the HRESULT when the connection holds none.
     void ShowErrors(HWND owner, HRESULT hr);

@@ -247,12 +247,12 @@ TEST(AccessRoute, RefusesFilesTheDriverMustNotSee)
         void (*edit)(std::string*);
         const wchar_t* message;  // part of the refusal
     } cases[] = {
-        {L"truncated.mdb", [](std::string* b) { b->resize(b->size() - 1000); }, L"truncated"},
-        {L"short.mdb", [](std::string* b) { b->resize(100); }, L"truncated"},
+        {L"truncated.mdb", [](std::string* b) { b->resize(b->size() - 1000); }, L"zkrácený"},
+        {L"short.mdb", [](std::string* b) { b->resize(100); }, L"zkrácený"},
         {L"jet3.mdb", [](std::string* b) { (*b)[0x14] = 0; }, L"Jet 3"},
-        {L"damaged.mdb", [](std::string* b) { memset(&(*b)[4096 * 2], 0xEE, 64); }, L"damaged"},
-        {L"notaccess.mdb", [](std::string* b) { memcpy(&(*b)[4], "Standard Xyz DB", 15); }, L"not a database"},
-        {L"encrypted.mdb", [](std::string* b) { (*b)[0x3F] ^= 0x5A; }, L"encrypted"},
+        {L"damaged.mdb", [](std::string* b) { memset(&(*b)[4096 * 2], 0xEE, 64); }, L"je poškozený"},
+        {L"notaccess.mdb", [](std::string* b) { memcpy(&(*b)[4], "Standard Xyz DB", 15); }, L"není databáze"},
+        {L"encrypted.mdb", [](std::string* b) { (*b)[0x3F] ^= 0x5A; }, L"zašifrovaný"},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(testing::Message() << std::string(k.name, k.name + wcslen(k.name)));

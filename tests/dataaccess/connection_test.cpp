@@ -165,7 +165,7 @@ TEST_F(ConnectionTest, FileThatIsNotADatabaseGivesAClearErrorAndStaysAsItWas)
     wintest::PumpMessages(200);
     EXPECT_EQ(1, sink.connectCompletes);
     EXPECT_EQ(adStateClosed, c->State());
-    EXPECT_NE(std::wstring::npos, FirstError(c.get()).find(L"not a database"));
+    EXPECT_NE(std::wstring::npos, FirstError(c.get()).find(L"není databáze"));
     std::ifstream f(std::string(path_.begin(), path_.end()), std::ios::binary);
     std::string back((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
     EXPECT_EQ(std::string(text), back);
