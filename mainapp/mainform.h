@@ -82,7 +82,8 @@ INT_PTR OnMainCommand(MainForm* form, HWND mainWnd, WPARAM wParam, LPARAM lParam
 INT_PTR ExportCurrentTab(MainForm* form, HWND mainWnd);
 
 // The program's message loop, until WM_QUIT: accelerators of the main window first (they work
-// whichever control has the focus), then its dialog keys, then ordinary dispatch.
+// whichever control has the focus), then the dialog keys of the window the message is for (the
+// main window or a modeless dialog such as the print form), then ordinary dispatch.
 void RunMainMessageLoop(HWND mainWnd, HACCEL accel);
 
 // The main toolbar's layout group for a tab of the workspace: the tree cards show the list view

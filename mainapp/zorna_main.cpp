@@ -11,7 +11,7 @@
 namespace {
 
 const UINT kErrorCaption = 500;    // "Chyba"
-const UINT kAlreadyRunning = 513;  // "Zorna je již spuštěná"
+const UINT kAlreadyRunning = 513;  // "Zorna nebo DB Nástroje jsou spuštěny"
 
 }  // namespace
 

@@ -243,10 +243,8 @@ void CExcelExport::WriteRows()
         if (status == xls::BookStatus::Ok) {
             std::vector<SheetKind> kinds;
             for (size_t i = 0; i < columns.Count(); ++i) {
-                std::wstring name = columns[i].Caption;
-                for (wchar_t& ch : name)
-                    if (ch == L'.')
-                        ch = L'_';
+                // The caption as the list shows it ("Sběratel (leg.)"), as the text export writes it.
+                const std::wstring& name = columns[i].Caption;
                 sheet.Text(0, (int)i, name.data(), name.size());
                 kinds.push_back(KindOf(columns[i]));
             }

@@ -42,7 +42,7 @@ CPrintForm::CPrintForm(HINSTANCE instance)
     Placement.length = sizeof(WINDOWPLACEMENT);
     Placement.flags = 0;
     Placement.showCmd = SW_SHOW;
-    Placement.rcNormalPosition = { 100, 100, 558, 471 };
+    Placement.rcNormalPosition = kPrintFormUnplaced;
     DefaultReportFont(&ReportFont);
     // The size comes from the structure itself: a fixed number is wrong in a 64-bit build.
     PageSetup.lStructSize = sizeof(PAGESETUPDLGW);

@@ -8,6 +8,7 @@
 #include <msxml2.h>
 #include <atomic>
 #include <memory>
+#include <string>
 
 #include "reports/reportlines.h"
 #include "resources/zorna/print.h"
@@ -42,6 +43,10 @@ struct PrintFormLayout
     RECT EditTerms;      // 106 inside group 104
     SIZE MinTrack;       // the window's smallest size
 };
+
+// The placement's rectangle of a form never placed, which a partial placement in the workspace
+// file completes; the form first opens in a size of its own instead.
+const RECT kPrintFormUnplaced = {100, 100, 558, 471};
 
 class CPrintForm
 {
@@ -107,18 +112,24 @@ public:
     // pages, or drawing them inside a document the caller started; -1 when there is no report
     // or the printer refused a page.
     int PaginateReport(HDC dc, bool draw);
-    // Lets the user choose the report font; restarts the report when one was chosen.
-    void ChooseReportFont();
     // Body and title sizes (half points) of a report font: |height x 1.5385| and that x 1.4142;
     // a font without a usable height gets the default one's.
     static void ReportSizes(const LOGFONTW& font, int* bodySize, int* titleSize);
     // The run whose report the view shows (or is being made); null before the first.
     ReportRun* CurrentRun() const { return Run.get(); }
 
+    // ---- the font (printform_font.cpp) ----
+    // Lets the user choose the report font, starting from the font the report shows; restarts
+    // the report when one was chosen.
+    void ChooseReportFont();
+    // The face the report is shown in here: the report font's face when the machine has it,
+    // else the face of the form's own font.
+    std::wstring ShownFace() const;
+
     HWND Owner;                 // the main form (receiver of the private messages)
     HWND Window;                // PRINTFORM, null until first shown
     PrintFormLayout Layout;
-    WINDOWPLACEMENT Placement;  // default SW_SHOW at (100, 100)-(558, 471)
+    WINDOWPLACEMENT Placement;  // default SW_SHOW at kPrintFormUnplaced
     LOGFONTW ReportFont;        // default Arial, height 10, weight 400
     CObjArray* DispFields;      // the printed list's CDispField entries, not owned
     CPtrArray* Fields;          // PrintField records, owned (64, grown by 16)

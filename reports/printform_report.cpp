@@ -24,39 +24,10 @@
 #include "dataaccess/ado.h"
 #include "reports/paginator.h"
 #include "reports/printform_text.h"
+#include "reports/printform_run.h"
 #include "reports/printform_view.h"
 #include "reports/rtfreport.h"
 #include "resources/zorna/resource.h"
-
-// The state of one run of the report, shared by the form and the run's worker.
-struct ReportRun
-{
-    int Id = 0;
-    ReportOptions Options;
-    RtfReportFormat Format;
-    zdata::Recordset* Snapshot = nullptr;  // the list as the run found it; null without one
-    std::shared_ptr<ReportText> Text = std::make_shared<ReportText>();
-    // The lines before the rows as the worker made them: saving and printing repeat them, so
-    // that they carry the heading that was shown. Whole once HeadingMade is set.
-    std::vector<ReportLine> Heading;
-    HANDLE HeadingMade = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    AbbrevPairList Pairs = {};  // the pairs the worker's walk used
-    std::atomic<bool> Stopped{false};
-    std::atomic<long> RowsDone{0};
-    std::atomic<long> RowCount{0};
-
-    ReportRun() = default;
-    ReportRun(const ReportRun&) = delete;
-    ReportRun& operator=(const ReportRun&) = delete;
-    ~ReportRun()
-    {
-        FreeAbbreviations(&Pairs);
-        if (Snapshot)
-            Snapshot->Release();
-        if (HeadingMade)
-            CloseHandle(HeadingMade);
-    }
-};
 
 namespace {
 
@@ -247,7 +218,7 @@ void CPrintForm::RestartReport()
     Run = run;
 
     HWND view = GetDlgItem(Window, IDC_PRINT_TEXT);
-    ReportViewSetFont(view, ReportFont.lfFaceName, BodySize, TitleSize);
+    ReportViewSetFont(view, ShownFace().c_str(), BodySize, TitleSize);
     ReportViewSetText(view, run->Text);
     SendMessageW(Control(IDC_PRINT_PROGRESS), PBM_SETPOS, 0, 0);
     ShowWindow(GetDlgItem(Window, IDC_PRINT_PROGRESSGROUP), SW_SHOW);
@@ -461,21 +432,6 @@ void CPrintForm::PrintReport()
         EndDoc(pd.hDC);
     }
     DeleteDC(pd.hDC);
-}
-
-void CPrintForm::ChooseReportFont()
-{
-    LOGFONTW font = ReportFont;
-    CHOOSEFONTW cf = {};
-    cf.lStructSize = sizeof(cf);
-    cf.hwndOwner = Window;
-    cf.lpLogFont = &font;
-    cf.iPointSize = 100;
-    cf.Flags = CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT;
-    if (!ChooseFontW(&cf))
-        return;
-    ReportFont = font;
-    RestartReport();
 }
 
 int CPrintForm::ShowPageSetupDlg(HWND owner)

@@ -261,6 +261,18 @@ void OnListCheck(CPrintForm* form, const NMLISTVIEW* change)
     }
 }
 
+// The first opening of a form never placed: most of the width of the screen, so that a line of
+// a report of the usual columns shows whole, three quarters of its height, in the middle. A
+// normal position is counted from the work area's corner.
+RECT FirstOpeningRect()
+{
+    RECT work = {0, 0, 1024, 768};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    int width = Width(work) * 15 / 16, height = Height(work) * 3 / 4;
+    int left = (Width(work) - width) / 2, top = (Height(work) - height) / 2;
+    return RECT{left, top, left + width, top + height};
+}
+
 void CloseForm(CPrintForm* form)
 {
     form->StopReport();
@@ -447,6 +459,8 @@ int CPrintForm::CreateWnd(HWND owner, CObjArray* dispFields, int listKind)
     if (Window) {
         WINDOWPLACEMENT placement = Placement;
         placement.length = sizeof(WINDOWPLACEMENT);
+        if (placement.showCmd == SW_SHOW && EqualRect(&placement.rcNormalPosition, &kPrintFormUnplaced))
+            placement.rcNormalPosition = FirstOpeningRect();
         if (placement.showCmd != SW_SHOWMAXIMIZED && placement.showCmd != SW_MAXIMIZE)
             placement.showCmd = SW_SHOWNORMAL;
         SetWindowPlacement(Window, &placement);

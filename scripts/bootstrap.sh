@@ -7,7 +7,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
 PACKAGES="cmake ninja-build g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
 googletest wine wine64 fonts-wine xvfb xauth x11-utils imagemagick unixodbc libsqliteodbc odbc-mdbtools sqlite3 locales
 gcc libsqlite3-dev python3-xlrd python3-xlwt libreoffice-calc-nogui python3-pyshp g++ cups printer-driver-cups-pdf
-poppler-utils ghostscript libreoffice-writer-nogui"
+poppler-utils ghostscript libreoffice-writer-nogui fonts-liberation2"
 
 missing=""
 for p in $PACKAGES; do
@@ -47,6 +47,16 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 </dev/null || true
   # The prefix's server and desktop end here: started without a display, they would otherwise
   # serve the tests that run on the virtual one, and no window could open.
+  wineserver -w || true
+fi
+# The Windows faces the programs name (Arial for the print form's report and the workbooks, Times
+# New Roman, Courier New) are drawn with the metric-compatible Liberation fonts under their own
+# names: texts keep their widths, and the font dialog lists the report's face.
+if [ -f "$WINEPREFIX/user.reg" ] && ! grep -q '^"Arial"="Liberation Sans"' "$WINEPREFIX/user.reg"; then
+  for pair in "Arial=Liberation Sans" "Times New Roman=Liberation Serif" "Courier New=Liberation Mono"; do
+    env $ZOR_LOCALE wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "${pair%%=*}" /d "${pair#*=}" /f \
+      >/dev/null 2>&1 </dev/null || true
+  done
   wineserver -w || true
 fi
 # Wine draws the caption buttons and menu arrows with the Marlett symbol font, which this Wine

@@ -7,6 +7,9 @@
 #include <commctrl.h>
 #include <limits.h>
 
+#include <cmath>
+#include <limits>
+
 #include <map>
 #include <string>
 #include <vector>
@@ -766,6 +769,50 @@ TEST_F(RecordListTest, CoordinatesOfRecordsWithoutOrWithAPublication)
     free(points[0]);
     free(points[1]);
     db_->SetRecordListFilter(1, L"ID = 1");  // not open: left alone, no crash
+}
+
+// A list longer than the data layer keeps in memory, where the database itself leaves out the
+// rows of the other kind: the records (publication NULL, -1, 0 or a real one) are copied until
+// the list holds thousands, and each kind's points are those of its records, in list order.
+TEST_F(RecordListTest, ALongListGivesThePointsOfItsRecordsWithAndWithoutAPublication)
+{
+    ASSERT_TRUE(raw_.Exec(L"WITH RECURSIVE n(k) AS (SELECT 1 UNION ALL SELECT k + 1 FROM n WHERE k < 15) "
+                          L"INSERT INTO ZORNACOLLS (SYSID, FTRID) SELECT SYSID, FTRID FROM ZORNACOLLS, n"));
+    const int publication = QueryInt(L"SELECT MIN(ID) FROM LITERATURE");
+    ASSERT_GE(publication, 1);
+    ASSERT_TRUE(raw_.Exec(L"UPDATE ZORNACOLLS SET LITID = CASE ID % 4 WHEN 0 THEN NULL WHEN 1 THEN -1 "
+                          L"WHEN 2 THEN 0 ELSE " + std::to_wstring(publication) + L" END"));
+    const std::wstring from = L"FROM ZORNACOLLS T1 JOIN FEATURES F ON F.LOCID = T1.FTRID ORDER BY T1.ID";
+    ASSERT_EQ(S_OK, db_->ReopenListRecordset(RS_TAXON_RECORDS,
+                                             (L"SELECT T1.ID, T1.SYSID, T1.FTRID, T1.LITID, F.* " + from).c_str()));
+    db_->FirstFeatureColumn = 4;
+    Rows records = Query(L"SELECT T1.LITID, F.LONGITUDE, F.LATITUDE " + from);
+    ASSERT_GT(records.size(), 4000u);
+    auto number = [](const std::wstring& text) {
+        return text == L"<NULL>" ? std::numeric_limits<double>::quiet_NaN() : _wtof(text.c_str());
+    };
+    for (int sourced : {0, 1}) {
+        std::vector<std::pair<double, double>> expected;
+        for (const auto& r : records) {
+            const double literature = number(r[0]);
+            if ((literature >= 1) == (sourced == 1))
+                expected.push_back({number(r[1]), number(r[2])});
+        }
+        ASSERT_GT(expected.size(), 1000u);
+        double* points[2] = {nullptr, nullptr};
+        const int count = db_->GetRecordCoordinates(0, sourced, points);
+        ASSERT_EQ((int)expected.size(), count) << "with publication " << sourced;
+        int differing = 0;
+        for (int k = 0; k < count; k++) {
+            const auto& e = expected[(size_t)k];
+            const bool same = (std::isnan(e.first) ? std::isnan(points[0][k]) : std::fabs(e.first - points[0][k]) < 1e-9) &&
+                              (std::isnan(e.second) ? std::isnan(points[1][k]) : std::fabs(e.second - points[1][k]) < 1e-9);
+            differing += same ? 0 : 1;
+        }
+        EXPECT_EQ(0, differing) << "with publication " << sourced;
+        free(points[0]);
+        free(points[1]);
+    }
 }
 
 TEST_F(RecordListTest, SearchListIsListOneAndGivesItemIdsOfItsRecords)

@@ -216,7 +216,7 @@ TEST(AboutBox, CreditsComeFromTheGivenString)
     run.inspect = [&](HWND dlg) { credits = WindowText(GetDlgItem(dlg, 107)); };
     run.close = [](HWND dlg) { PostKey(dlg, VK_ESCAPE); };
     run.Run(IDS_ALREADY_RUNNING);
-    EXPECT_EQ(credits, L"Zorna je již spuštěná");
+    EXPECT_EQ(credits, L"Zorna nebo DB Nástroje jsou spuštěny");
 }
 
 TEST(AboutBox, RepeatedOpeningsEachFreeTheirFont)

@@ -866,7 +866,7 @@ PROCESS_INFORMATION StartProgram()
 // Waits for the "already running" box of a process; null when none came.
 HWND AlreadyRunningBox(DWORD pid, std::vector<HWND>* windows)
 {
-    return wintest::WaitForMessageBoxOf(pid, L"Chyba", L"Zorna je již spuštěná", windows);
+    return wintest::WaitForMessageBoxOf(pid, L"Chyba", L"Zorna nebo DB Nástroje jsou spuštěny", windows);
 }
 
 // The second copy shows the box without an owner, makes no main window, and ends with 0 once

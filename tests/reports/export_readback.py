@@ -168,7 +168,7 @@ def sheet_value(column, kind, value):
 
 
 def check_sheet(problems, sheet, columns, kinds, rows):
-    header = [c["caption"].replace(".", "_") for c in columns]
+    header = [c["caption"] for c in columns]  # the captions as the list shows them
     problems.check(sheet.nrows == len(rows) + 1, "%s: %d rows" % (sheet.name, sheet.nrows))
     problems.check([sheet.cell_value(0, i) for i in range(len(columns))] == header,
                    "%s: header %r" % (sheet.name, sheet.row_values(0)))
@@ -221,7 +221,7 @@ def check_libreoffice(problems, workbook, folder, manifest, kinds, rows):
         columns = sheets[name]
         with open(path, encoding="utf-8", newline="") as f:
             lines = list(csv.reader(f))
-        problems.check(lines[0][:len(columns)] == [c["caption"].replace(".", "_") for c in columns],
+        problems.check(lines[0][:len(columns)] == [c["caption"] for c in columns],
                        "LibreOffice %s header %r" % (name, lines[0]))
         problems.check(len(lines) == len(rows) + 1, "LibreOffice %s: %d lines" % (name, len(lines)))
         for r, (line, values) in enumerate(zip(lines[1:], rows), 1):

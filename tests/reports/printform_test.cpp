@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <dlgs.h>
 #include <richedit.h>
 
 #include <algorithm>
@@ -13,8 +14,10 @@
 #include <vector>
 
 #include "common/filechooser.h"
+#include "common/fontchooser.h"
 #include "common/printing.h"
 #include "core/leveldefs.h"
+#include "mainapp/mainform.h"
 #include "shellcontract/configdata.h"
 #include "reports/paginator.h"
 #include "reports/printform.h"
@@ -320,6 +323,169 @@ TEST_F(PrintFormWindow, PrintCommandsOpenTheTabsListAndTheLiteratureTabPrintsNot
     SendMessageW(wnd_, WM_COMMAND, MAKEWPARAM(IDM_TBPRINT, 0), 0);
     EXPECT_FALSE(IsWindowVisible(Form()->Window));
     EXPECT_EQ(runs, Form()->RunCounter);
+}
+
+// Keys as the user presses them on the form, through the program's own message loop: Tab moves
+// the focus on, Enter presses the focused button, Esc and Alt+Z close the form as Zavřít does.
+TEST_F(PrintFormWindow, TheProgramsLoopGivesTheFormItsDialogKeys)
+{
+    struct Key
+    {
+        UINT message;
+        WPARAM key;
+        LPARAM flags;
+    };
+    const LPARAM alt = 1 | (1 << 29);
+    struct Case
+    {
+        const char* name;
+        int startAt;
+        std::vector<Key> keys;
+        bool closes;
+    } cases[] = {
+        {"Tab", IDC_PRINT_TEXT, {{WM_KEYDOWN, VK_TAB, 1}}, false},
+        {"Esc", IDC_PRINT_TEXT, {{WM_KEYDOWN, VK_ESCAPE, 1}}, true},
+        {"Enter on Zavřít", IDCANCEL, {{WM_KEYDOWN, VK_RETURN, 1}}, true},
+        {"Alt+Z", IDC_PRINT_COLUMNS, {{WM_SYSCHAR, 'z', alt}}, true},
+    };
+    for (const Case& c : cases) {
+        ASSERT_NO_FATAL_FAILURE(OpenReport(TAB_SYSTEM));
+        HWND start = Form()->Control(c.startAt);
+        SendMessageW(Form()->Window, WM_NEXTDLGCTL, (WPARAM)start, TRUE);
+        ASSERT_EQ(start, GetFocus()) << c.name;
+        for (const Key& key : c.keys)
+            PostMessageW(start, key.message, key.key, key.flags);
+        PostQuitMessage(0);
+        RunMainMessageLoop(wnd_, accel_);
+        EXPECT_EQ(c.closes, !IsWindowVisible(Form()->Window)) << c.name;
+        if (!c.closes) {
+            EXPECT_NE(start, GetFocus()) << c.name;
+            EXPECT_TRUE(IsChild(Form()->Window, GetFocus())) << c.name;
+            wintest::SaveScreenshot(Form()->Window, L"printform_tab_key");
+            CloseReport();
+        }
+    }
+}
+
+// The font dialog starts from the font the report shows: the report's face (one the machine
+// lacks: the face of the form's own font, never a vertical "@" face) at the report's body size;
+// OK without a change leaves the report as it was.
+TEST_F(PrintFormWindow, TheFontDialogStartsFromTheFontTheReportShows)
+{
+    static LOGFONTW offered;
+    static CHOOSEFONTW asked;
+    SetFontChooser([](CHOOSEFONTW* cf) -> BOOL {
+        asked = *cf;
+        offered = *cf->lpLogFont;
+        return TRUE;
+    });
+    ASSERT_NO_FATAL_FAILURE(OpenReport(TAB_SYSTEM));
+    HDC dc = GetDC(Form()->Window);
+    SelectObject(dc, (HFONT)SendMessageW(Form()->Window, WM_GETFONT, 0, 0));
+    wchar_t formFace[LF_FACESIZE] = L"";
+    GetTextFaceW(dc, LF_FACESIZE, formFace);
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(Form()->Window, dc);
+    struct Case
+    {
+        const wchar_t* face;
+        LONG height;
+        const wchar_t* offeredFace;
+        int tenths;  // the body size in tenths of a point
+    } cases[] = {
+        {L"Arial", 10, L"Arial", 75},  // the form's default font
+        {L"Times New Roman", -16, L"Times New Roman", 120},
+        {L"Písmo, jež nikde není", 10, formFace, 75},
+        {L"@Droid Sans Fallback", 10, formFace, 75},
+    };
+    for (const Case& c : cases) {
+        lstrcpynW(Form()->ReportFont.lfFaceName, c.face, LF_FACESIZE);
+        Form()->ReportFont.lfHeight = c.height;
+        Form()->RestartReport();
+        ASSERT_TRUE(Ready());
+        const std::wstring shown = Shown();
+        const int body = Form()->BodySize;
+        Click(IDC_PRINT_FONT);
+        ASSERT_TRUE(Ready());
+        EXPECT_STREQ(c.offeredFace, offered.lfFaceName) << Utf8(c.face);
+        EXPECT_NE(L'@', offered.lfFaceName[0]) << Utf8(c.face);
+        EXPECT_TRUE(asked.Flags & CF_NOVERTFONTS) << Utf8(c.face);
+        EXPECT_EQ(c.tenths, asked.iPointSize) << Utf8(c.face);
+        EXPECT_EQ(-MulDiv(c.tenths, dpi, 720), offered.lfHeight) << Utf8(c.face);
+        EXPECT_EQ(body, Form()->BodySize) << Utf8(c.face);
+        EXPECT_EQ(shown, Shown()) << Utf8(c.face);
+    }
+    SetFontChooser(nullptr);
+
+    // The dialog itself, on the report's default font: its face and size boxes show the face
+    // and the body size (in whole points); OK takes them.
+    lstrcpynW(Form()->ReportFont.lfFaceName, L"Arial", LF_FACESIZE);
+    Form()->ReportFont.lfHeight = 10;
+    Form()->RestartReport();
+    ASSERT_TRUE(Ready());
+    const int points = (Form()->BodySize + 1) / 2;
+    std::wstring face, size;
+    wintest::DialogScript script;
+    script.Then(L"Písmo", [&](HWND d) {
+        face = wintest::WindowText(GetDlgItem(d, cmb1));
+        size = wintest::WindowText(GetDlgItem(d, cmb3));
+        wintest::SaveScreenshot(d, L"printform_font_dialog");
+        wintest::DialogScript::PostClick(d, IDOK);
+    });
+    ASSERT_TRUE(script.Run([&] { Click(IDC_PRINT_FONT); }));
+    EXPECT_EQ(L"Arial", face);
+    EXPECT_EQ(std::to_wstring(points), size);
+    ASSERT_TRUE(Ready());
+    EXPECT_STREQ(L"Arial", Form()->ReportFont.lfFaceName);
+    EXPECT_EQ(2 * points, Form()->BodySize);
+    wintest::SaveScreenshot(Form()->Window, L"printform_font_chosen");
+}
+
+// A worker's "ready" of the run before a restart leaves the restarted run going: its bar shows
+// and its worker is still waited for; the new run's own "ready" ends it.
+TEST_F(PrintFormWindow, AReadyMessageOfTheEarlierRunLeavesTheRestartedOneGoing)
+{
+    GotoItem(0, BusiestSpecies());
+    ASSERT_NO_FATAL_FAILURE(OpenReport(TAB_SYSTEM));
+    const int earlier = Form()->ReportRunId;
+    const std::wstring whole = Shown();
+    Form()->RestartReport();
+    SendMessageW(Form()->Window, ZM_REPORT_READY, (WPARAM)earlier, 0);
+    EXPECT_TRUE(Form()->ReportThread != nullptr);
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(Form()->Window, IDC_PRINT_PROGRESSGROUP)));
+    ASSERT_TRUE(Ready());
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(Form()->Window, IDC_PRINT_PROGRESSGROUP)));
+    EXPECT_TRUE(whole == Shown()) << "the restarted report is not whole";
+}
+
+// Opened for the first time (no placement stored), the form lies on the screen and is wide
+// enough for its view to show the longest line of a report of the list's usual columns whole.
+TEST_F(PrintFormWindow, TheFirstOpeningShowsAReportLineWhole)
+{
+    GotoItem(0, BusiestSpecies());
+    ASSERT_NO_FATAL_FAILURE(OpenReport(TAB_SYSTEM));
+    ASSERT_GT(LineCount(), 3);
+    HDC dc = GetDC(View());
+    HFONT body = MakeReportFont(dc, Form()->ShownFace(), Form()->BodySize, false);
+    HGDIOBJ old = SelectObject(dc, body);
+    int widest = 0;
+    for (int i = 2; i < LineCount(); i++) {
+        std::wstring line = Line(i);
+        SIZE size = {};
+        GetTextExtentPoint32W(dc, line.c_str(), (int)line.size(), &size);
+        widest = std::max(widest, (int)size.cx);
+    }
+    SelectObject(dc, old);
+    DeleteObject(body);
+    ReleaseDC(View(), dc);
+    RECT view = {}, window = {}, work = {}, inside = {};
+    GetClientRect(View(), &view);
+    GetWindowRect(Form()->Window, &window);
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_GE(view.right, widest + 8) << "the view shows " << view.right << " of a line of " << widest << " pixels";
+    IntersectRect(&inside, &window, &work);
+    EXPECT_TRUE(EqualRect(&inside, &window)) << "the form is not within the screen";
+    wintest::SaveScreenshot(Form()->Window, L"printform_first_opening");
 }
 
 }  // namespace

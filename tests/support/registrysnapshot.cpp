@@ -54,15 +54,38 @@ void WriteKey(HKEY parent, const RegistrySnapshot::Key& saved)
     RegCloseKey(key);
 }
 
-}  // namespace
+bool SameKey(const RegistrySnapshot::Key& a, const RegistrySnapshot::Key& b)
+{
+    if (_wcsicmp(a.name.c_str(), b.name.c_str()) != 0 || a.values.size() != b.values.size() ||
+        a.subkeys.size() != b.subkeys.size())
+        return false;
+    for (size_t i = 0; i < a.values.size(); ++i) {
+        const RegistrySnapshot::Value& x = a.values[i];
+        const RegistrySnapshot::Value& y = b.values[i];
+        if (_wcsicmp(x.name.c_str(), y.name.c_str()) != 0 || x.type != y.type || x.data != y.data)
+            return false;
+    }
+    for (size_t i = 0; i < a.subkeys.size(); ++i)
+        if (!SameKey(*a.subkeys[i], *b.subkeys[i]))
+            return false;
+    return true;
+}
 
-RegistrySnapshot::RegistrySnapshot(HKEY root, const std::wstring& path) : root_(root), path_(path)
+std::unique_ptr<RegistrySnapshot::Key> ReadPath(HKEY root, const std::wstring& path)
 {
     HKEY key = nullptr;
     if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return;
-    saved_ = ReadKey(key, path);
+        return nullptr;
+    std::unique_ptr<RegistrySnapshot::Key> read = ReadKey(key, path);
     RegCloseKey(key);
+    return read;
+}
+
+}  // namespace
+
+RegistrySnapshot::RegistrySnapshot(HKEY root, const std::wstring& path)
+    : root_(root), path_(path), saved_(ReadPath(root, path))
+{
 }
 
 RegistrySnapshot::~RegistrySnapshot() = default;
@@ -73,6 +96,28 @@ void RegistrySnapshot::Restore() const
     RegDeleteKeyW(root_, path_.c_str());
     if (saved_)
         WriteKey(root_, *saved_);
+}
+
+bool RegistrySnapshot::Unchanged() const
+{
+    std::unique_ptr<Key> now = ReadPath(root_, path_);
+    return !now || !saved_ ? !now == !saved_ : SameKey(*now, *saved_);
+}
+
+ProgramKeys::ProgramKeys()
+    : user_(HKEY_CURRENT_USER, L"Software\\Kelvane"), machine_(HKEY_LOCAL_MACHINE, L"Software\\Kelvane")
+{
+}
+
+void ProgramKeys::Restore() const
+{
+    user_.Restore();
+    machine_.Restore();
+}
+
+bool ProgramKeys::Unchanged() const
+{
+    return user_.Unchanged() && machine_.Unchanged();
 }
 
 }  // namespace wintest

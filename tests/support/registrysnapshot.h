@@ -1,6 +1,7 @@
-// A registry key with everything below it, kept as it was and put back so: the test programs
-// change the programs' own keys of the Wine prefix (the last workspace file, the program folder,
-// the import logs' folder), and the prefix must be left to the user as it was found.
+// A registry key with everything below it, kept as it was and put back so: the test programs and
+// the benchmarks change the programs' own keys of the Wine prefix (the last workspace file, the
+// program folder, the import logs' folder), and the prefix must be left to the user as it was
+// found.
 #pragma once
 #include <windows.h>
 
@@ -18,6 +19,8 @@ public:
     // Makes the key what it was when read: every value and subkey added since is removed,
     // every one changed or removed is written back; a key that was missing is deleted.
     void Restore() const;
+    // Whether the key is now as it was when read (every value and subkey, or missing as it was).
+    bool Unchanged() const;
 
     struct Value {
         std::wstring name;
@@ -34,6 +37,18 @@ private:
     HKEY root_;
     std::wstring path_;
     std::unique_ptr<Key> saved_;  // null: the key did not exist
+};
+
+// The programs' keys of the prefix, HKCU and HKLM "Software\Kelvane" (the last workspace file,
+// the program folder, the import logs' folder), as they were when read.
+class ProgramKeys {
+public:
+    ProgramKeys();
+    void Restore() const;
+    bool Unchanged() const;
+
+private:
+    RegistrySnapshot user_, machine_;
 };
 
 }  // namespace wintest

@@ -49,19 +49,11 @@ static void RemoveTempFolders()
 // this prefix finds the user's settings, not a test's.
 class ProgramKeysKept : public testing::Environment {
 public:
-    void SetUp() override
-    {
-        for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE})
-            kept_.emplace_back(new wintest::RegistrySnapshot(root, L"Software\\Kelvane"));
-    }
-    void TearDown() override
-    {
-        for (const auto& key : kept_)
-            key->Restore();
-    }
+    void SetUp() override { kept_.reset(new wintest::ProgramKeys()); }
+    void TearDown() override { kept_->Restore(); }
 
 private:
-    std::vector<std::unique_ptr<wintest::RegistrySnapshot>> kept_;
+    std::unique_ptr<wintest::ProgramKeys> kept_;
 };
 
 int main(int argc, char** argv)

@@ -454,7 +454,7 @@ TEST(TarnixSingleInstance, AStartBesideEitherProgramIsRefused)
     ASSERT_NE(first.hProcess, nullptr);
     ASSERT_TRUE(wintest::WaitForNamedMutex(L"ZornaMtx")) << "Tarnix did not start";
     ExpectRefusedStart(L"Tarnix.exe", L"Zorna nebo DB Nástroje jsou spuštěny");
-    ExpectRefusedStart(L"Zorna.exe", L"Zorna je již spuštěná");
+    ExpectRefusedStart(L"Zorna.exe", L"Zorna nebo DB Nástroje jsou spuštěny");
     EXPECT_EQ(WaitForSingleObject(first.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
     // Ended without its closing, which would write the settings file beside the program.
     TerminateProcess(first.hProcess, 0);
