@@ -90,7 +90,7 @@ bool SplitConnectionString(const std::wstring& text, std::vector<ConnStrPair>* p
         key = Trim(key);
         if (i >= n || text[i] == L';') {
             if (!key.empty())
-                return Fail(error, L"The connection string has a part without '=': " + key);
+                return Fail(error, L"V připojovacím řetězci je část bez „=“: " + key);
             ++i;  // an empty part
             continue;
         }
@@ -115,11 +115,11 @@ bool SplitConnectionString(const std::wstring& text, std::vector<ConnStrPair>* p
                 value += text[i++];
             }
             if (!closed)
-                return Fail(error, L"The connection string has a value without its closing quote: " + key);
+                return Fail(error, L"V připojovacím řetězci chybí uzavírací uvozovka hodnoty: " + key);
             while (i < n && iswspace(text[i]))
                 ++i;
             if (i < n && text[i] != L';')
-                return Fail(error, L"The connection string has text after a quoted value: " + key);
+                return Fail(error, L"V připojovacím řetězci následuje za hodnotou v uvozovkách další text: " + key);
         } else {
             while (i < n && text[i] != L';')
                 value += text[i++];
@@ -128,7 +128,7 @@ bool SplitConnectionString(const std::wstring& text, std::vector<ConnStrPair>* p
         if (i < n)
             ++i;  // ';'
         if (key.empty())
-            return Fail(error, L"The connection string has a value without a name.");
+            return Fail(error, L"V připojovacím řetězci je hodnota bez názvu.");
         pairs->push_back({ key, value });
     }
     return true;
@@ -200,11 +200,11 @@ bool ParseJetConnectionString(const std::wstring& text, JetConnectionInfo* info,
     if (!info->provider.empty()) {
         std::wstring p = Upper(info->provider);
         if (p.compare(0, 19, L"MICROSOFT.JET.OLEDB") != 0 && p.compare(0, 19, L"MICROSOFT.ACE.OLEDB") != 0)
-            return Fail(error, L"The provider is not supported: " + info->provider);
+            return Fail(error, L"Tento poskytovatel dat není podporován: " + info->provider);
     }
     info->dataSource = ConnStrValue(pairs, L"Data Source");
     if (info->dataSource.empty())
-        return Fail(error, L"The connection string names no database file (Data Source).");
+        return Fail(error, L"Připojovací řetězec neuvádí databázový soubor (Data Source).");
     info->extendedProperties = ConnStrValue(pairs, L"Extended Properties");
     info->userId = ConnStrValue(pairs, L"User ID");
     info->password = ConnStrValue(pairs, L"Password");
@@ -213,7 +213,7 @@ bool ParseJetConnectionString(const std::wstring& text, JetConnectionInfo* info,
     if (hasMode) {
         long m = ParseConnectMode(mode);
         if (m < 0)
-            return Fail(error, L"The connection mode is not valid: " + mode);
+            return Fail(error, L"Režim připojení je neplatný: " + mode);
         info->mode = m;
     }
     return true;
@@ -297,7 +297,7 @@ bool CheckJetFile(const std::wstring& windowsPath, std::wstring* problem)
     HANDLE h = CreateFileW(windowsPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
-        *problem = L"The Access file cannot be opened: " + windowsPath;
+        *problem = L"Soubor aplikace Access nelze otevřít: " + windowsPath;
         return false;
     }
     LARGE_INTEGER size = {};
@@ -315,7 +315,7 @@ bool CheckJetFile(const std::wstring& windowsPath, std::wstring* problem)
     }
     if (!ok || size.QuadPart < 2 * page || size.QuadPart % page != 0) {
         CloseHandle(h);
-        *problem = L"The Access file is truncated or damaged: " + windowsPath;
+        *problem = L"Soubor aplikace Access je zkrácený nebo poškozený: " + windowsPath;
         return false;
     }
     // An Access 2000 header keeps the key its pages are encrypted with at 0x3E, masked by a fixed
@@ -323,7 +323,7 @@ bool CheckJetFile(const std::wstring& windowsPath, std::wstring* problem)
     static const unsigned char kNoPageKey[4] = {0xFB, 0x8A, 0xBC, 0x4E};
     if (version == 1 && memcmp(&buffer[0x3E], kNoPageKey, 4) != 0) {
         CloseHandle(h);
-        *problem = L"The Access file is encrypted, which cannot be read; decrypt it in Access first: " + windowsPath;
+        *problem = L"Soubor aplikace Access je zašifrovaný a nelze ho přečíst; nejprve ho v aplikaci Access dešifrujte: " + windowsPath;
         return false;
     }
     // Each page starts with its type (header, data, table definition, index, usage map; a free
@@ -349,7 +349,7 @@ bool CheckJetFile(const std::wstring& windowsPath, std::wstring* problem)
     }
     CloseHandle(h);
     if (damaged) {
-        *problem = L"The Access file is damaged: " + windowsPath;
+        *problem = L"Soubor aplikace Access je poškozený: " + windowsPath;
         return false;
     }
     return true;
@@ -408,10 +408,10 @@ bool BuildOdbcTarget(const JetConnectionInfo& info, long mode, int lockTimeoutMs
 
     target->fileKind = DetectDbFileKind(info.dataSource);
     if (target->fileKind == DbFileKind::Other)
-        return Fail(error, L"The file is not a database that this program can read: " + info.dataSource);
+        return Fail(error, L"Soubor není databáze, kterou tento program umí přečíst: " + info.dataSource);
 
     if (!HostPathOf(info.dataSource, &target->hostPath))
-        return Fail(error, L"The path cannot be handed to the database driver: " + info.dataSource);
+        return Fail(error, L"Cestu k souboru nelze předat databázovému ovladači: " + info.dataSource);
 
     if (target->fileKind == DbFileKind::Jet) {
         // Genuine Access files are read through MDBTools, which cannot write them.
