@@ -54,6 +54,6 @@ endfunction()
 # every resource script depends on all of them, so a changed dialog rebuilds each program's resources.
 function(zor_track_resources)
   file(GLOB_RECURSE deps CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.rc ${CMAKE_SOURCE_DIR}/resources/*.h
-       ${CMAKE_SOURCE_DIR}/resources/art/* ${CMAKE_SOURCE_DIR}/resources/*.manifest ${CMAKE_SOURCE_DIR}/common/*.h)
+       ${CMAKE_SOURCE_DIR}/resources/art/* ${CMAKE_SOURCE_DIR}/resources/*.manifest)
   set_source_files_properties(${ARGN} PROPERTIES OBJECT_DEPENDS "${deps}")
 endfunction()

@@ -3,7 +3,7 @@
 #include <strsafe.h>
 #include <vector>
 
-#include "common/aboutbox_ids.h"
+#include "resources/aboutbox_ids.h"
 
 namespace {
 

@@ -6,7 +6,8 @@
 #include "plexa.h"
 
 // uxtheme entry points, bound by name at every registration call (LoadThemeApi). Any of them may
-// be null; a control draws themed only when ThemedDrawingOn() holds and OpenTheme returns a theme.
+// be null; a control draws themed only when PlexaThemedDrawingOn() holds and PlexaOpenTheme
+// returns a theme.
 struct PlexaThemeApi {
     HTHEME(WINAPI* OpenThemeData)(HWND, LPCWSTR);
     HRESULT(WINAPI* CloseThemeData)(HTHEME);

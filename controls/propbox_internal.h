@@ -93,7 +93,7 @@ std::wstring ListSeparator();
 // the text is not in the list.
 int ListPosition(const PropItem* item);
 
-// Window (propbox_view.cpp)
+// Window (propbox.cpp)
 void UpdateScrollRange(PropBoxData* d, BOOL redraw);
 void InvalidateItemRow(PropBoxData* d, PropItem* item);
 void InvalidateItemRows(PropBoxData* d, PropItem* item);  // row plus the rows of expanded children

@@ -2,7 +2,7 @@
 // without triggers keeps the values an INSERT or UPDATE binds wherever the column's affinity
 // leaves them as they are, and gives the columns an INSERT leaves out their literal defaults.
 // Anything else (a trigger, a default that is an expression, a text bound into a numeric column,
-// a column the table does not list) is read back as before.
+// a column the table does not list) is read back from the table after the write.
 #pragma once
 #include <string>
 #include <vector>

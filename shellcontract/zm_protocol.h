@@ -11,14 +11,15 @@
 
 #include <stddef.h>
 
+// The four ids the database object itself sends or posts are defined with it.
+#include "core/zm_messages.h"
+
 class MainForm;
 class CDispField;
 struct LocPathAbbrevs;  // core/itempath.h
 
 // ---- message ids (WM_USER + 4001 ... WM_USER + 4064 = 5025 ... 5088) ----
-#ifndef ZM_DB_OPENED
-#define ZM_DB_OPENED (WM_USER + 4001)  // 5025, posted; lParam the progress window or null
-#endif
+// 5025 (WM_USER + 4001) ZM_DB_OPENED, posted; lParam the progress window or null
 #define ZM_CONFIG_CHANGED (WM_USER + 4002)          // 5026
 #define ZM_FILTER_NAMES_BY_PREFIX (WM_USER + 4003)  // 5027 wParam ZmNameList, lParam ZmNamePrefixRequest*
 #define ZM_FILTER_NAMES_BY_COMBO (WM_USER + 4004)   // 5028 wParam 0 current tab / n list n-1, lParam combo
@@ -38,12 +39,12 @@ struct LocPathAbbrevs;  // core/itempath.h
 #define ZM_MOVE_TREE_ITEMS (WM_USER + 4018)         // 5042 wParam ZmTreeKind, lParam ZmIdBlock*
 #define ZM_REASSIGN_RECORDS (WM_USER + 4019)        // 5043 wParam ZmTreeKind, lParam ZmIdBlock*
 #define ZM_RENAME_TREE_ITEM (WM_USER + 4020)        // 5044 wParam ZmTreeKind, lParam NMTVDISPINFOW*
-#define ZM_RESELECT_SYS_ITEM (WM_USER + 4021)       // 5045 lParam item id
-#define ZM_REFRESH_TREE_CARD (WM_USER + 4022)       // 5046 wParam ZmTreeKind, lParam item id
+// 5045 (WM_USER + 4021) ZM_RESELECT_SYS_ITEM, lParam item id
+// 5046 (WM_USER + 4022) ZM_REFRESH_TREE_CARD, wParam ZmTreeKind, lParam item id
 #define ZM_CREATE_TREE_ITEM (WM_USER + 4023)        // 5047 wParam ZmTreeKind, lParam NMTVDISPINFOW*
 #define ZM_DELETE_TREE_ITEM (WM_USER + 4024)        // 5048 wParam ZmTreeKind, lParam item id
 #define ZM_FILL_LEVEL_CONTROL (WM_USER + 4025)      // 5049 wParam ZmLevelControlParam, lParam combo
-#define ZM_FIND_LEVEL (WM_USER + 4026)              // 5050 wParam 1 sys else loc, lParam level id
+// 5050 (WM_USER + 4026) ZM_FIND_LEVEL, wParam 1 sys else loc, lParam level id
 #define ZM_GET_AUTHOR_LIST (WM_USER + 4027)         // 5051 lParam int* row count
 #define ZM_GET_AUTHOR_ENTRY (WM_USER + 4028)        // 5052 wParam row, lParam int* length
 #define ZM_GET_AUTHOR_TEXT (WM_USER + 4029)         // 5053 wParam row, lParam ZmTextRequest*

@@ -88,7 +88,7 @@
 #define IDC_SPLASH_PROGRESS    103
 
 // ---- controls of ABOUTBOX: shared with the utilities program
-#include "common/aboutbox_ids.h"
+#include "resources/aboutbox_ids.h"
 
 // ---- controls of RENAMEMAPDLG
 #define IDC_RENAME_LABEL       101
