@@ -9,6 +9,7 @@
 #include <commctrl.h>
 #include <msxml2.h>
 
+#include <cstring>
 #include <vector>
 
 #include "core/containers.h"
@@ -234,6 +235,16 @@ public:
     HTREEITEM DragItem;        // mode 1: the dragged tree item
     int DragMarkAfter;         // the insert mark shows after DropTarget
 };
+
+// The rectangle of a tree item's label, in the tree's coordinates; false when the item is not
+// shown. TVM_GETITEMRECT takes the item in the first bytes of the rectangle it fills: copied in,
+// not written through a cast pointer, which the optimiser may reorder.
+inline bool TreeItemLabelRect(HWND tree, HTREEITEM item, RECT* label)
+{
+    *label = {};
+    memcpy(label, &item, sizeof(item));
+    return SendMessageW(tree, TVM_GETITEMRECT, TRUE, (LPARAM)label) != 0;
+}
 
 // ---- drop rules of the card's drags (treecard_drag.cpp) ----
 enum TreeCardMarkSide

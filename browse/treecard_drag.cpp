@@ -190,9 +190,8 @@ void CTreeCard::BeginTreeDrag(const NMTREEVIEWW* info)
     const TreeItemData* parentData = parent ? GetTreeItemData(tree, parent) : nullptr;
     DragParentId = parentData ? parentData->Id : 0;
     DragImage = (HIMAGELIST)SendMessageW(tree, TVM_CREATEDRAGIMAGE, 0, (LPARAM)item);
-    RECT label = {};
-    *(HTREEITEM*)&label = item;
-    SendMessageW(tree, TVM_GETITEMRECT, TRUE, (LPARAM)&label);
+    RECT label;
+    TreeItemLabelRect(tree, item, &label);
     POINT at = info->ptDrag;
     if (DragImage)
         ImageList_BeginDrag(DragImage, 0, at.x - label.left + kIconWidth, at.y - label.top);
@@ -280,9 +279,8 @@ void CTreeCard::OnDragMove(POINT point)
             const TreeItemData* parentData = parent ? GetTreeItemData(tree, parent) : nullptr;
             if (data == DragItemData || (parentData ? parentData->Id : 0) != DragParentId)
                 break;
-            RECT label = {};
-            *(HTREEITEM*)&label = item;
-            SendMessageW(tree, TVM_GETITEMRECT, TRUE, (LPARAM)&label);
+            RECT label;
+            TreeItemLabelRect(tree, item, &label);
             HTREEITEM previous = Relative(tree, item, TVGN_PREVIOUS);
             HTREEITEM next = Relative(tree, item, TVGN_NEXT);
             int side = ReorderMarkSide(hit.pt.y, label,

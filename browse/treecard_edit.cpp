@@ -126,9 +126,8 @@ void CTreeCard::OnContextMenu(HWND from, LPARAM screenPoint)
     if (at.x == -1 && at.y == -1) {
         // From the keyboard: the selected item, the menu at its label.
         item = SelectedItem(tree);
-        RECT r = {};
-        *(HTREEITEM*)&r = item;
-        if (item && SendMessageW(tree, TVM_GETITEMRECT, TRUE, (LPARAM)&r)) {
+        RECT r;
+        if (item && TreeItemLabelRect(tree, item, &r)) {
             at = {r.left, r.bottom};
             ClientToScreen(tree, &at);
         } else {

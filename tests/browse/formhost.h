@@ -229,9 +229,8 @@ inline POINT ScreenPoint(HWND window, POINT client)
 // The middle of a tree item's label, its top edge + dy when dy is given (>= 0).
 inline POINT LabelPoint(HWND tree, HTREEITEM item, int dy = -1)
 {
-    RECT r = {};
-    *(HTREEITEM*)&r = item;
-    SendMessageW(tree, TVM_GETITEMRECT, TRUE, (LPARAM)&r);
+    RECT r;
+    TreeItemLabelRect(tree, item, &r);
     POINT p = {(r.left + r.right) / 2, dy >= 0 ? r.top + dy : (r.top + r.bottom) / 2};
     return ScreenPoint(tree, p);
 }

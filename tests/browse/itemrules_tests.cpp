@@ -82,10 +82,12 @@ TEST(ItemFields, CoordinatesKeepTheirSignAndStayInRange)
         double value = -4711;
         int bad = -1;
         ASSERT_EQ(c.result, ReadDmsTexts(c.d, c.m, c.s, c.limit, kNbsp, L',', &value, &bad)) << c.d;
-        if (c.result == ITEMFIELD_READ)
+        if (c.result == ITEMFIELD_READ) {
             EXPECT_NEAR(c.value, value, 1e-9) << c.d;
-        if (c.result == ITEMFIELD_INVALID)
+        }
+        if (c.result == ITEMFIELD_INVALID) {
             EXPECT_EQ(c.badPart, bad) << c.d;
+        }
     }
 }
 

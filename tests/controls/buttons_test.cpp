@@ -295,7 +295,9 @@ TEST_F(ImgButton, ParentIsSubclassedWhileButtonsLive)
     EXPECT_EQ(GetWindowLongPtrW(host_->hwnd(), GWLP_WNDPROC), own);
 }
 
-TEST_F(ImgButton, OtherOwnerDrawnControlsAreStillMeasuredByTheParent)  // CTRL-F3
+// The image buttons' subclass answers only for its own buttons: the parent still measures the
+// other owner-drawn controls.
+TEST_F(ImgButton, OtherOwnerDrawnControlsAreStillMeasuredByTheParent)
 {
     HWND b = Create(L"A", 10, 10, nullptr);
     HWND list = CreateWindowExW(0, L"LISTBOX", L"", WS_CHILD | WS_VISIBLE | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS, 150,

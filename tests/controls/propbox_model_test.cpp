@@ -165,7 +165,8 @@ TEST_F(PropBoxModel, ItemMessagesRejectIndicesPastTheCount)
     EXPECT_EQ(SendMessageW(box_, PBXM_GETCOUNT, 1, 0), -1);
 }
 
-TEST_F(PropBoxModel, ItemDataKeepsAFullPointer)  // CTRL-F7
+// A row's item data is a whole pointer, not its lower 32 bits.
+TEST_F(PropBoxModel, ItemDataKeepsAFullPointer)
 {
     Add(-1, PBT_TEXT, L"a");
     LPARAM big = static_cast<LPARAM>(0x123456789ABCLL);
@@ -362,7 +363,9 @@ TEST_F(PropBoxModel, ValuesAreShownInTheirFormAndKept)
     EXPECT_EQ(back.dblVal, 1234567.891);
 }
 
-TEST_F(PropBoxModel, EditorRequestsReachTheParentWithTheItemIndex)  // CTRL-F6
+// An editor's request reaches the parent with the current row's index, and a shorter key
+// notification is never written past its end.
+TEST_F(PropBoxModel, EditorRequestsReachTheParentWithTheItemIndex)
 {
     Add(-1, PBT_TEXT, L"a");
     Add(-1, PBT_COMBO | PBT_ONDEMAND, L"b");

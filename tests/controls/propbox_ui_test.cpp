@@ -132,8 +132,9 @@ TEST_F(PropBoxUi, RowPitchAndScrollPageFollowTheFont)
     int page = (100 + h + 2) / (h + 3);
     EXPECT_EQ(si.nMax, 10);
     EXPECT_EQ(static_cast<int>(si.nPage), page);
-    if (h == 13)
+    if (h == 13) {
         EXPECT_EQ(page, 7);
+    }
     SendMessageW(box, WM_VSCROLL, SB_BOTTOM, 0);
     GetScrollInfo(box, SB_VERT, &si);
     EXPECT_EQ(si.nPos, 10 - page + 1);
@@ -215,7 +216,8 @@ TEST_F(PropBoxUi, UpAndDownInAnEditCommitAndMoveWithoutWrapping)
     EXPECT_EQ(VisibleEditor(box_), nullptr);  // a list row is not opened by moving onto it
 }
 
-TEST_F(PropBoxUi, RealOpenedAndLeftUntouchedKeepsItsPrecision)  // CTRL-F8
+// An editor opened and closed without typing writes nothing back: a real keeps all its digits.
+TEST_F(PropBoxUi, RealOpenedAndLeftUntouchedKeepsItsPrecision)
 {
     int r = Add(box_, -1, PBT_REAL, L"real");
     Add(box_, -1, PBT_TEXT, L"other");
@@ -316,7 +318,8 @@ INT_PTR CALLBACK GridDialogProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam
     return FALSE;
 }
 
-TEST_F(PropBoxUi, EscapeClosesTheDialogOnceNothingIsEdited)  // CTRL-F9
+// Escape in the box closes an open editor first, and the dialog only when nothing is edited.
+TEST_F(PropBoxUi, EscapeClosesTheDialogOnceNothingIsEdited)
 {
     // A property box (id 100) and an OK button.
     std::vector<DWORD> aligned =
@@ -692,7 +695,8 @@ TEST_F(PropBoxUi, CtrlDownScrollsAndKeepsTheSelectionInView)
     EXPECT_EQ(Current(box_), 1);
 }
 
-TEST_F(PropBoxUi, ListEditorLeftUntouchedKeepsTheStoredValue)  // CTRL-F8
+// A list editor opened and closed without a choice keeps the stored value, even one not listed.
+TEST_F(PropBoxUi, ListEditorLeftUntouchedKeepsTheStoredValue)
 {
     int b = Add(box_, -1, PBT_BOOL, L"bool");
     Add(box_, -1, PBT_TEXT, L"other");

@@ -181,7 +181,7 @@ TEST_F(ComposedNamesTest, ALongLabelEndsInAnEllipsisAfter59Characters)
 
 TEST_F(ComposedNamesTest, LevelColumnsHoldTheItemAndItsAncestorsAndNothingElse)
 {
-    // A stale subspecies column from an earlier path (CORE-F16).
+    // A stale subspecies column from an earlier path, which the save must clear.
     ASSERT_TRUE(Exec(path_, L"UPDATE ZORNACOLLS SET SYS_LEVEL_5 = 9201, LOC_LEVEL_1 = 8004 WHERE ID = 90001"));
     Open();
     RsHolder record(treewalk::OpenRecordset(connection_, L"SELECT * FROM ZORNACOLLS WHERE ID = 90001", false,

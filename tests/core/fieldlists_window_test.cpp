@@ -140,8 +140,9 @@ TEST_F(VirtualListTest, TaxonListShowsTheLocalitiesOfItsRecords)
     EXPECT_EQ(names.back()[0], Cell(q.RowCount - 1, 1));
     // A longitude cell is written in degrees, minutes and seconds.
     std::wstring lon = Cell(0, ColumnOf(L"FEATURES", L"LONGITUDE"));
-    if (!lon.empty())
+    if (!lon.empty()) {
         EXPECT_NE(std::wstring::npos, lon.find(L"\u00B0 "));
+    }
 }
 
 TEST_F(VirtualListTest, LocalityAndSearchListsShowTheSpecies)

@@ -285,8 +285,9 @@ TEST(DbSchemaTest, AttributeStatementsTakeNamesOfAnyLengthAndAnyCharacters)
     for (const std::wstring& name : names) {
         for (int t : {(int)zor::AttrText, (int)zor::AttrLookup, (int)zor::AttrGeoLookup, others[k++ % 5]}) {
             std::wstring field = name + std::to_wstring(t);
-            if (t == zor::AttrLookup || t == zor::AttrGeoLookup)
+            if (t == zor::AttrLookup || t == zor::AttrGeoLookup) {
                 ASSERT_TRUE(db.Exec(zor::LookupTableSql(L"SPECIES", field, t, 40))) << Narrow(db.LastError());
+            }
             std::wstring sql = L"ALTER TABLE SPECIES ADD " + zor::AttrColumnDecl(L"SPECIES", field, t, 40, t == zor::AttrLookup);
             ASSERT_TRUE(db.Exec(sql)) << Narrow(sql) << " " << Narrow(db.LastError());
             EXPECT_EQ(1, db.QueryInt(L"SELECT COUNT(*) FROM pragma_table_info('SPECIES') WHERE name = " +

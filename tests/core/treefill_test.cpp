@@ -410,8 +410,9 @@ TEST_F(TreeFillTest, SelectingAPathExpandsItsAncestorsAndSelectsTheItem)
     EXPECT_EQ(genus, FindTreeItemById(path.GetItems()[1], tree_, genus));
     EXPECT_EQ(selected, FindTreeItemById(species, tree_, genus));
     HTREEITEM otherOrder = TreeView_GetNextSibling(tree_, TreeView_GetRoot(tree_));
-    if (otherOrder && GetTreeItemData(tree_, otherOrder)->Id != path.GetItems()[3])
+    if (otherOrder && GetTreeItemData(tree_, otherOrder)->Id != path.GetItems()[3]) {
         EXPECT_EQ(nullptr, FindTreeItemById(species, tree_, otherOrder));
+    }
     TreeItemData* found = nullptr;
     EXPECT_EQ(selected, FindTreeChildById(species, tree_, genus, &found));
     EXPECT_EQ(GetTreeItemData(tree_, selected), found);
@@ -625,8 +626,9 @@ TEST_F(TreeFillTest, SysItemPathOfTheDeepestLevelNamesEveryAncestorBelowTheRoot)
         EXPECT_EQ(written, (int)strlen(buffer));
         for (int k = size; k < 300; k++)
             ASSERT_EQ('#', buffer[k]) << "size " << size << " byte " << k;
-        if (written > 0)
+        if (written > 0) {
             EXPECT_EQ(0, strncmp(buffer, expected.c_str(), size >= 4 ? 3 : written));
+        }
     }
     memset(buffer, '#', sizeof buffer);
     db_->GetSysItemPath(_wtoi(r[0].c_str()), buffer, (int)Ansi(r[1]).size() + 4);

@@ -216,7 +216,7 @@ TEST_F(TreeMoveTest, ReorderOfAMissingItemChangesNothing)
     EXPECT_EQ(before, Snapshot(path_));
 }
 
-// CORE-F9: rows moved without a Requery sit where they were in the rowset; the order and the
+// Rows moved without a Requery sit where they were in the rowset; the order and the
 // highest number come from the positions, not from the last row.
 TEST_F(TreeMoveTest, ReorderRightAfterAMoveWithoutRequeryTakesTheOrderFromThePositions)
 {
@@ -373,7 +373,7 @@ TEST_F(TreeMoveTest, SpreadWithNoFollowingSpeciesCountsOnFromThePrecedingOne)
     EXPECT_DOUBLE_EQ(13, AbsolutePos(9133));
 }
 
-// CORE-F8: a following species without a position (saved new) must not turn the order round.
+// A following species without a position (saved new) must not turn the order round.
 TEST_F(TreeMoveTest, SpreadAboveThePrecedingSpeciesWhenTheFollowingOneHasNoPosition)
 {
     ASSERT_TRUE(Exec(path_, L"UPDATE SPECIES SET ABSOLUTEPOS = 10 WHERE SYSID = 9111"));
@@ -387,7 +387,7 @@ TEST_F(TreeMoveTest, SpreadAboveThePrecedingSpeciesWhenTheFollowingOneHasNoPosit
     EXPECT_DOUBLE_EQ(14, AbsolutePos(9124));
 }
 
-// CORE-F11: positions keep full precision, so a narrow gap still orders the items.
+// Positions keep full precision, so a narrow gap still orders the items.
 TEST_F(TreeMoveTest, SpreadInANarrowGapKeepsEveryPositionDistinct)
 {
     ASSERT_TRUE(Exec(path_, L"UPDATE SPECIES SET ABSOLUTEPOS = 10 WHERE SYSID = 9101"));
@@ -423,7 +423,7 @@ TEST_F(TreeMoveTest, MovedTaxaFollowTheLastChildInDropOrderWithNamesOrderAndPath
                        L"9104", L"9101", L"9103", L"9131", L"9132", L"9133"}),
               Column(order));
     EXPECT_LT(AbsolutePos(9103), AbsolutePos(9131));
-    // The records of 9101 carry the new path (CORE-F6).
+    // The records of 9101 carry the new path.
     EXPECT_EQ((Strings{L"9101", L"8010", L"9001", L"9003", L"9020", L"9101", L"<NULL>", L"8001",
                        L"8002", L"8010"}),
               RecordRow(90001));
@@ -434,7 +434,7 @@ TEST_F(TreeMoveTest, MovedTaxaFollowTheLastChildInDropOrderWithNamesOrderAndPath
     EXPECT_EQ(8, CachedInt(tree, 9101, 3));
 }
 
-// CORE-F6: records anywhere below a moved item get its new ancestors.
+// Records anywhere below a moved item get its new ancestors.
 TEST_F(TreeMoveTest, MovingAGenusRewritesThePathsOfAllRecordsBelowIt)
 {
     Open();

@@ -453,8 +453,9 @@ TEST_F(XmlAccess, RealsReadBackAsWrittenAndOlderTextsAsBefore)
     for (size_t i = 0; i < sizeof written / sizeof written[0]; ++i) {
         const std::string name = "V" + std::to_string(i);
         SCOPED_TRACE(name + " = " + RawAttr(bytes, "Grid", name));
-        if (written[i].text)
+        if (written[i].text) {
             EXPECT_EQ(written[i].text, RawAttr(bytes, "Grid", name));
+        }
         double back = -1;
         EXPECT_EQ(1, reader.GetRealAttr(e, std::wstring(name.begin(), name.end()).c_str(), &back));
         EXPECT_EQ(written[i].value, back);

@@ -187,8 +187,8 @@ TEST(ConnStrFiles, HostPathsUnderWine)
         EXPECT_EQ(L"C:\\Data\\x.db", host) << "Windows: the path as it is";
         return;
     }
-    ASSERT_TRUE(HostPathOf(L"Z:\\tmp\\zdata-nonexistent.db", &host));
-    EXPECT_EQ(L"/tmp/zdata-nonexistent.db", host);
+    ASSERT_TRUE(HostPathOf(L"Z:\\zdata-nonexistent.db", &host));
+    EXPECT_EQ(L"/zdata-nonexistent.db", host);
 
     TempFiles t;
     std::wstring czech = t.SqliteFile(L"Žába čáp.db");
@@ -216,18 +216,18 @@ TEST(ConnStrFiles, RelativePathsAreMadeAbsolute)
 
 TEST(ConnStrFiles, AttributeValuesWithSeparatorsAreBraced)
 {
-    EXPECT_EQ(L"/tmp/x.db", OdbcAttributeValue(L"/tmp/x.db"));
-    EXPECT_EQ(L"{/tmp/a;b.db}", OdbcAttributeValue(L"/tmp/a;b.db"));
-    EXPECT_EQ(L"{/tmp/a}}b.db}", OdbcAttributeValue(L"/tmp/a}b.db"));
+    EXPECT_EQ(L"/data/x.db", OdbcAttributeValue(L"/data/x.db"));
+    EXPECT_EQ(L"{/data/a;b.db}", OdbcAttributeValue(L"/data/a;b.db"));
+    EXPECT_EQ(L"{/data/a}}b.db}", OdbcAttributeValue(L"/data/a}b.db"));
     EXPECT_EQ(L"{ x}", OdbcAttributeValue(L" x"));
 }
 
 TEST(ConnStrFiles, SqlitePathsTheDriverCannotTakeGoAsFileUris)
 {
-    EXPECT_EQ(L"/tmp/x y.db", SqliteDatabaseValue(L"/tmp/x y.db"));
-    EXPECT_EQ(L"/tmp/O'Brien.db", SqliteDatabaseValue(L"/tmp/O'Brien.db"));
-    EXPECT_EQ(L"file:/tmp/a%3Bb%20c.db", SqliteDatabaseValue(L"/tmp/a;b c.db"));
-    EXPECT_EQ(L"file:/tmp/%7Bx%7D/100%25%3F%23.db", SqliteDatabaseValue(L"/tmp/{x}/100%?#.db"));
+    EXPECT_EQ(L"/data/x y.db", SqliteDatabaseValue(L"/data/x y.db"));
+    EXPECT_EQ(L"/data/O'Brien.db", SqliteDatabaseValue(L"/data/O'Brien.db"));
+    EXPECT_EQ(L"file:/data/a%3Bb%20c.db", SqliteDatabaseValue(L"/data/a;b c.db"));
+    EXPECT_EQ(L"file:/data/%7Bx%7D/100%25%3F%23.db", SqliteDatabaseValue(L"/data/{x}/100%?#.db"));
 }
 
 // ---- ODBC targets -------------------------------------------------------------------------------

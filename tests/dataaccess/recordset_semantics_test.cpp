@@ -376,8 +376,9 @@ TEST_F(RecordsetTest, TextIntoTheIntegerKeyOfANewRowIsRefused)
     ASSERT_EQ(S_OK, rs->AddNew());
     ASSERT_EQ(S_OK, PutText(rs.get(), L"NAME", L"Key test"));
     HRESULT put = PutText(rs.get(), L"ID", L"abc");
-    if (SUCCEEDED(put))
+    if (SUCCEEDED(put)) {
         EXPECT_TRUE(FAILED(rs->Update()));
+    }
     ASSERT_EQ(S_OK, rs->CancelUpdate());
     Ref<Recordset> check(Open(L"SELECT * FROM AUTHORS WHERE NAME = 'Key test'", adLockReadOnly));
     EXPECT_EQ(0, Count(check.get()));
@@ -585,8 +586,9 @@ TEST_F(RecordsetTest, AWrittenRowReadsAsTheTableStoredIt)
         SCOPED_TRACE(c.name);
         std::wstring table = c.table;
         Ref<Recordset> rs(Open((L"SELECT * FROM " + table + (c.add ? L" WHERE 0 = 1" : L" WHERE ID = 1")).c_str()));
-        if (c.add)
+        if (c.add) {
             ASSERT_EQ(S_OK, rs->AddNew());
+        }
         for (const auto& t : c.texts)
             ASSERT_EQ(S_OK, PutText(rs.get(), t.first, t.second));
         for (const auto& n : c.numbers) {

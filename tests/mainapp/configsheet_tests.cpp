@@ -453,8 +453,9 @@ TEST_F(ConfigSheet, CustomColumnsAreCheckedInOrderAndTheOffendingEditFocused)
             int focused = 0;
             std::wstring text = TryColumn(page, c.name, c.fields, c.mask, &focused);
             EXPECT_EQ(c.refusal ? Str(c.refusal) : L"", text) << c.name << " " << c.mask;
-            if (c.refusal)
+            if (c.refusal) {
                 EXPECT_EQ(c.focus, focused) << c.name << " " << c.mask;
+            }
         }
         EXPECT_EQ(2, (int)SendDlgItemMessageW(page, IDC_CUST_LIST, LB_GETCOUNT, 0, 0));
         RedrawWindow(sheet, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);

@@ -431,8 +431,9 @@ TEST_F(MapTabs, TheFirstStartShowsTheSampleMapAndTheNextStartKeepsIt)
     const bool shown[] = {true, false, true, false, true, true, true, true};
     for (int i = 0; i < 8; ++i) {
         EXPECT_EQ(shown[i], LegendItemChecked(legend, i)) << i;
-        if (i >= 4)
+        if (i >= 4) {
             EXPECT_TRUE(LegendItemAt(legend, i)->FileOpened) << i;
+        }
     }
     wintest::PumpMessages(300);
     wintest::SaveScreenshot(wnd_, L"samplemaptab");

@@ -144,8 +144,9 @@ TEST(GridFile, OtherFilesAndDamagedGridsAreReadSafely)
             EXPECT_LE(wcslen(g.Name), 127u);
             EXPECT_TRUE(std::isfinite(g.LonMin));
             EXPECT_EQ(0.0, g.LatMin);  // a value that is no number stays 0
-            if (wcscmp(c.name, L"words.xml") == 0)
+            if (wcscmp(c.name, L"words.xml") == 0) {
                 EXPECT_EQ(17.25, g.LonMax);
+            }
         } else {
             EXPECT_STREQ(L"KFME Česko", g.Name);  // nothing changes
         }

@@ -128,8 +128,9 @@ TEST(LegendItems, ThinningKeepsEndsAndVerticesFartherThanTheTolerance)
                 EXPECT_EQ(run[1], run[2 * (n - 1) + 1]);
             }
             // y is scaled about the centre latitude by the y factor: 51 -> 50.5.
-            if (c.count >= 2)
+            if (c.count >= 2) {
                 EXPECT_DOUBLE_EQ(50.5, run[3]);
+            }
         }
         free(run);
     }

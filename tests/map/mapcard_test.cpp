@@ -343,8 +343,6 @@ TEST(MapCard, LegendLabelsOrderAndContextMenu)
     SetPopupMenuChooser(previous);
 }
 
-// The splitter keeps 21 pixels on either side; a typed scale keeps the view's centre, and text
-// that is no scale above 0 leaves the scale as it was.
 // A query layer is edited in the criteria editor the card was given (the workspace's dialog):
 // the editor gets the main window and the layer's own criterion; what it confirms renames the
 // layer and rebuilds its condition, Storno leaves both as they were.
@@ -375,6 +373,8 @@ TEST(MapCard, QueryLayerIsEditedThroughTheEditorItWasGiven)
     EXPECT_STREQ(L"NAME = 'Jihlava'", host.Item(0)->Condition);
 }
 
+// The splitter keeps 21 pixels on either side; a typed scale keeps the view's centre, and text
+// that is no scale above 0 leaves the scale as it was.
 TEST(MapCard, SplitterLimitsAndTypedScale)
 {
     CardHost host;

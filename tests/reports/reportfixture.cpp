@@ -20,15 +20,6 @@ std::string Ansi(const std::wstring& text)
     return out;
 }
 
-std::wstring Wide(const std::string& text)
-{
-    int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), (int)text.size(), nullptr, 0);
-    std::wstring out((size_t)(n > 0 ? n : 0), L'\0');
-    if (n > 0)
-        MultiByteToWideChar(CP_ACP, 0, text.c_str(), (int)text.size(), &out[0], n);
-    return out;
-}
-
 void AnswerPath(FakeOwner* owner, int card, ZmItemPathRequest* request)
 {
     owner->PathIds[card].push_back(request->ItemId);

@@ -285,8 +285,9 @@ TEST(DbCheck, APassWhoseTransactionDoesNotBeginStopsTheRunWritingNothing)
         EXPECT_EQ(r.status, L"Kontrolu nelze provést: databáze nedovolila zahájit transakci. Soubor zůstal beze změny.");
         EXPECT_EQ(r.button, L"&OK");
         EXPECT_EQ(damaged, QueryInt(path, L"SELECT COUNT(*) FROM ZORNACOLLS WHERE SYS_LEVEL_1 IS NULL"));
-        if (c.granted == 0)
+        if (c.granted == 0) {
             EXPECT_EQ(DumpDatabase(path), before);
+        }
     }
 }
 

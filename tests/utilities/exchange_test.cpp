@@ -493,8 +493,9 @@ TEST(ExchangeFiles, ACancelOrAFailureMidFileLeavesTheDatabaseAsItWas)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ExchangeImport import;
-        if (c.trigger)
+        if (c.trigger) {
             ASSERT_TRUE(dbtest::Exec(import.Db(), c.trigger));
+        }
         ASSERT_LT(dbtest::QueryInt(import.Db(), L"SELECT COUNT(*) FROM ZORNACOLLS"), 2150);
         std::wstring before = DumpDatabase(import.Db());
         import.cancelAtPercent = c.cancelAt;

@@ -98,7 +98,7 @@ std::vector<std::wstring> ImportThroughTheForm(ExchangeForm* form, std::function
                 return false;
             seen.push_back(wintest::WindowText(GetDlgItem(page, IDC_IMP_GROUP_CAPTION)));
             wintest::SaveScreenshot(sheet, (shot + L"_group" + std::to_wstring(g + 1)).c_str());
-            PropSheet_PressButton(sheet, g + 1 == groups ? PSBTN_FINISH : PSBTN_NEXT);
+            PropSheet_PressButton(sheet, (g + 1 == groups ? PSBTN_FINISH : PSBTN_NEXT));  // the macro casts without parentheses
             return true;
         });
     g_steps.push_back(ImportDoneStep(shot + L"_done"));

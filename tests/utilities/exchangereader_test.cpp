@@ -65,8 +65,9 @@ TEST(ExchangeReader, LinesEndAnyWayAndEveryByteIsText)
     for (const Number& n : numbers) {
         int value = 0;
         EXPECT_EQ(n.readable, ParseExchangeInt(n.text, &value)) << n.text;
-        if (n.readable)
+        if (n.readable) {
             EXPECT_EQ(n.value, value) << n.text;
+        }
     }
     // Texts are read in the ANSI code page (cp1250 under the tests' locale) and kept to 63.
     bool cut = false;

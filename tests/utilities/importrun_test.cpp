@@ -106,8 +106,9 @@ TEST(ImportRun, EachRunKeepsEveryGoodRowOrNothingAtAll)
         SCOPED_TRACE(c.name);
         LogFolder logs;
         SampleCopy copy;
-        if (c.trigger)
+        if (c.trigger) {
             ASSERT_TRUE(dbtest::Exec(copy.Path(), c.trigger));
+        }
         std::wstring before = DumpDatabase(copy.Path());
         RecordingSink sink;
         sink.cancelAtPercent = c.cancelAtPercent;
@@ -144,10 +145,12 @@ TEST(ImportRun, EachRunKeepsEveryGoodRowOrNothingAtAll)
         // cp1250, CR LF, no byte-order mark: "ř" is 0xF8, "á" 0xE1.
         EXPECT_EQ(0u, log.find("Chyba na \xF8\xE1" "dku: ")) << log;
         EXPECT_EQ(std::string::npos, log.find("\xEF\xBB\xBF"));
-        if (c.trigger && c.outcome == IMPORT_COMMITTED)
+        if (c.trigger && c.outcome == IMPORT_COMMITTED) {
             EXPECT_EQ(0u, log.find("Chyba na \xF8\xE1" "dku: 50\r\n  Zdroj: ")) << log;
-        if (c.outcome != IMPORT_COMMITTED)
+        }
+        if (c.outcome != IMPORT_COMMITTED) {
             EXPECT_NE(std::string::npos, log.find("datab\xE1ze z\xF9stala beze zm\xECn\r\n")) << log;
+        }
     }
 }
 

@@ -366,8 +366,9 @@ TEST_F(WizardTest, TheColumnsAreListedForTheChosenTableAndAnotherTableEmptiesThe
             EXPECT_STREQ(L"Nálezy 2010", job_.TableName);
             EXPECT_EQ(L"Nálezy 2010", g_lastSource->columnsTable);
             EXPECT_EQ(3, job_.GroupItems[1]->GetCount());
-            if (job_.GroupItems[1]->GetCount() > 0)
+            if (job_.GroupItems[1]->GetCount() > 0) {
                 EXPECT_STRNE(L"Zkouška", static_cast<SourceColumn*>(job_.GroupItems[1]->GetItems()[0])->TargetName);
+            }
             PropSheet_PressButton(sheet, PSBTN_CANCEL);
             return true;
         },
@@ -475,8 +476,9 @@ TEST_F(WizardTest, AFlatSourceReachesTheSpeciesThenTheLocalityTarget)
             HWND page = Page(sheet);
             EXPECT_EQ(IMPWIZ_TARGET, PageIndex(sheet));
             EXPECT_EQ(1u, g_boxes.size());
-            if (!g_boxes.empty())
+            if (!g_boxes.empty()) {
                 EXPECT_EQ(ResString(IDS_I_NO_COORDINATES), g_boxes[0]);
+            }
             for (int id : {IDC_IMP_LON_DEG, IDC_IMP_LAT_DEG})
                 SetDlgItemTextW(page, id, id == IDC_IMP_LON_DEG ? L"15" : L"49");
             for (int id : {IDC_IMP_LON_MIN, IDC_IMP_LON_SEC, IDC_IMP_LAT_MIN, IDC_IMP_LAT_SEC})

@@ -77,7 +77,7 @@ TEST_F(MergeForm, TheImportCommandMergesAnOlderDatabase)
             EXPECT_LT(0, (int)SendDlgItemMessageW(current, IDC_IMP_MAPPING, PBXM_GETCOUNT, (WPARAM)-1, 0));
             wintest::SaveScreenshot(sheet, (L"utilities_merge_group" + std::to_wstring(g + 1)).c_str());
             ++page;
-            PropSheet_PressButton(sheet, g + 1 == groups ? PSBTN_FINISH : PSBTN_NEXT);
+            PropSheet_PressButton(sheet, (g + 1 == groups ? PSBTN_FINISH : PSBTN_NEXT));
             return true;
         });
     g_steps.push_back(ImportDoneStep(L"utilities_merge_done"));

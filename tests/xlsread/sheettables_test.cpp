@@ -441,8 +441,9 @@ TEST(SheetTables, AWorkbookConnectionListsSheetsAndDeliversTypedFields)
         EXPECT_EQ(e.size, size) << e.ordinal;
         f->get_Value(&v);
         EXPECT_EQ(e.vt, v.vt) << e.ordinal;
-        if (v.vt == VT_BOOL)
+        if (v.vt == VT_BOOL) {
             EXPECT_EQ(VARIANT_TRUE, v.boolVal);
+        }
         VariantClear(&v);
         f->Release();
     }

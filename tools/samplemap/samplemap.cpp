@@ -59,15 +59,6 @@ void MakeClockwise(Ring& r, bool clockwise = true)
         std::reverse(r.begin(), r.end());
 }
 
-bool Inside(const Ring& r, double x, double y)
-{
-    bool in = false;
-    for (size_t i = 0, j = r.size() - 1; i < r.size(); j = i++)
-        if ((r[i].Y > y) != (r[j].Y > y) && x < (r[j].X - r[i].X) * (y - r[i].Y) / (r[j].Y - r[i].Y) + r[i].X)
-            in = !in;
-    return in;
-}
-
 // ---- the border ----
 
 // The outline refined with bays and capes that only ever reach outwards, so that every point
