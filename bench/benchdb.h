@@ -8,7 +8,7 @@
 
 #include "bench/benchutil.h"
 #include "core/database.h"
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "core/zm_messages.h"
 
 // Set when the main window hears ZM_DB_OPENED; OpenDatabase clears it before each open.

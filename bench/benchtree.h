@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 
 namespace benchtree {
 

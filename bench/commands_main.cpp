@@ -22,12 +22,12 @@
 #include "common/filechooser.h"
 #include "core/database.h"
 #include "core/msgbox.h"
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "shellcontract/configdata.h"
 #include "mainapp/mainform.h"
 #include "shellcontract/zm_protocol.h"
 #include "resources/zorna/resource.h"
-#include "tests/mainapp/workspacefile.h"
+#include "tools/testkit/workspacefile.h"
 
 namespace {
 

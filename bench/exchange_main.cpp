@@ -27,7 +27,7 @@
 #include "bench/benchtarnix.h"
 #include "bench/benchutil.h"
 #include "core/msgbox.h"
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "core/textutil.h"
 #include "tools/exchangegen/exchangegen.h"
 #include "import/impsource.h"

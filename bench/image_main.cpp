@@ -13,7 +13,7 @@
 #include "core/storedimage.h"
 #include "imagecodec/kavjpeg.h"
 #include "imagecodec/kavpng.h"
-#include "tests/imagecodec/wic_encode.h"
+#include "tools/testkit/wic_encode.h"
 
 namespace {
 

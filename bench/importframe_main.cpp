@@ -23,7 +23,7 @@
 #include "bench/benchtarnix.h"
 #include "bench/benchutil.h"
 #include "core/msgbox.h"
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "dataaccess/ado.h"
 #include "import/impsource.h"
 #include "import/importrun.h"

@@ -19,7 +19,7 @@
 #include "core/storedimage.h"
 #include "core/zm_messages.h"
 #include "imagecodec/kavjpeg.h"
-#include "tests/imagecodec/wic_encode.h"
+#include "tools/testkit/wic_encode.h"
 
 namespace {
 

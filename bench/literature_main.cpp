@@ -32,11 +32,11 @@
 #include "controls/plexa.h"
 #include "core/fields.h"
 #include "core/msgbox.h"
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "core/xmlaccess.h"
 #include "mainapp/mainform.h"
 #include "mainapp/wssettings.h"
-#include "tests/mainapp/workspacefile.h"
+#include "tools/testkit/workspacefile.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "bench/benchdb.h"
 #include "core/database.h"
 #include "core/literature.h"
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "core/textutil.h"
 #include "core/zm_messages.h"
 

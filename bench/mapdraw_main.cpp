@@ -29,7 +29,7 @@
 
 #include "bench/benchdb.h"
 #include "bench/benchmap.h"
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "shellcontract/zm_protocol.h"
 #include "map/glrender.h"
 #include "map/legend.h"

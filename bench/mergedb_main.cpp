@@ -19,7 +19,7 @@
 #include "bench/benchtarnix.h"
 #include "bench/benchutil.h"
 #include "core/msgbox.h"
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "import/importrun.h"
 #include "import/importsources.h"
 #include "import/mergesource.h"

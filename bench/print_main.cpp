@@ -36,7 +36,7 @@
 #include "common/printing.h"
 #include "controls/plexa.h"
 #include "core/msgbox.h"
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "shellcontract/configdata.h"
 #include "mainapp/mainform.h"
 #include "shellcontract/zm_protocol.h"
@@ -44,7 +44,7 @@
 #include "reports/printform_view.h"
 #include "reports/rtfreport.h"
 #include "resources/zorna/resource.h"
-#include "tests/mainapp/workspacefile.h"
+#include "tools/testkit/workspacefile.h"
 
 namespace {
 

@@ -29,11 +29,11 @@
 #include "core/ctlfill.h"
 #include "core/itemrecords.h"
 #include "core/msgbox.h"
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "mainapp/mainform.h"
 #include "shellcontract/zm_protocol.h"
 #include "resources/zorna/resource.h"
-#include "tests/mainapp/workspacefile.h"
+#include "tools/testkit/workspacefile.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include "search/searchwhere.h"
 #include "core/database.h"
 #include "core/fields.h"
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include <sql.h>
 #include <sqlext.h>
 #include "tools/sampledb/sampledb.h"

@@ -22,13 +22,13 @@
 #include "browse/workspace.h"
 #include "core/database.h"
 #include "core/msgbox.h"
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "core/xmlaccess.h"
 #include "core/zm_messages.h"
 #include "mainapp/dbopen.h"
 #include "mainapp/mainform.h"
 #include "mainapp/wssettings.h"
-#include "tests/mainapp/workspacefile.h"
+#include "tools/testkit/workspacefile.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "bench/benchtarnix.h"
 #include "bench/benchutil.h"
 #include "core/msgbox.h"
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "resources/tarnix/resource.h"
 #include "structure/progressdlg.h"
 #include "structure/schemadb.h"

@@ -24,7 +24,7 @@
 
 #include "bench/benchtarnix.h"
 #include "bench/benchutil.h"
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "import/importlog.h"
 #include "resources/tarnix/resource.h"
 #include "structure/dbcheck.h"

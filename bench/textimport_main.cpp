@@ -20,7 +20,7 @@
 
 #include "bench/benchtarnix.h"
 #include "bench/benchutil.h"
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "import/impsource.h"
 #include "import/importrun.h"
 #include "import/structtransfer.h"

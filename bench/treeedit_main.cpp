@@ -34,8 +34,8 @@
 #include "mainapp/mainform.h"
 #include "shellcontract/zm_protocol.h"
 #include "resources/zorna/resource.h"
-#include "tests/imagecodec/wic_encode.h"
-#include "tests/mainapp/workspacefile.h"
+#include "tools/testkit/wic_encode.h"
+#include "tools/testkit/workspacefile.h"
 
 using namespace benchtree;
 

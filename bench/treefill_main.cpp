@@ -12,7 +12,7 @@
 
 #include "bench/benchutil.h"
 #include "core/database.h"
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "tools/sampledb/sampledb.h"
 #include "core/treefill.h"
 

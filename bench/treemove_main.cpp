@@ -19,7 +19,7 @@
 #include "bench/benchdb.h"
 #include "bench/benchtree.h"
 #include "core/database.h"
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "core/zm_messages.h"
 
 namespace {

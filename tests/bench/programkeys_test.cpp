@@ -9,7 +9,7 @@
 #include <string>
 
 #include "tests/core/sampletemplate.h"
-#include "tests/mainapp/workspacefile.h"
+#include "tools/testkit/workspacefile.h"
 #include "tests/support/registrysnapshot.h"
 #include "tests/support/wintest.h"
 

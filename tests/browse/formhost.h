@@ -23,7 +23,7 @@
 #include "mainapp/mainform.h"
 #include "shellcontract/zm_protocol.h"
 #include "tests/core/treetemplate.h"
-#include "tests/mainapp/workspacefile.h"
+#include "tools/testkit/workspacefile.h"
 #include "tests/support/wintest.h"
 
 namespace formtest {

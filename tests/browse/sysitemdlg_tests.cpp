@@ -18,7 +18,7 @@
 #include "core/itemrecords.h"
 #include "resources/zorna/resource.h"
 #include "tests/browse/formhost.h"
-#include "tests/imagecodec/wic_encode.h"
+#include "tools/testkit/wic_encode.h"
 
 using namespace formtest;
 using Bytes = std::vector<BYTE>;

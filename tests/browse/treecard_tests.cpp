@@ -20,7 +20,7 @@
 #include "core/database.h"
 #include "core/fields.h"
 #include "core/leveldefs.h"
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "tools/sampledb/sampledb.h"
 #include "core/treefill.h"
 #include "core/xmlaccess.h"

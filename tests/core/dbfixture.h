@@ -14,7 +14,7 @@
 
 #include "core/connsettings.h"
 #include "core/database.h"
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "core/zm_messages.h"
 #include "czechcollation/czechtext.h"
 #include "tests/core/sampletemplate.h"

@@ -13,7 +13,7 @@
 
 #include "core/database.h"
 #include "core/fields.h"
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "core/textutil.h"
 #include "dataaccess/filterexpr.h"
 #include "tests/core/fields_fixture.h"

@@ -11,7 +11,7 @@
 
 #include "core/database.h"
 #include "core/fields.h"
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "tools/sampledb/sampledb.h"
 #include "core/zm_messages.h"
 #include "tests/core/fields_fixture.h"

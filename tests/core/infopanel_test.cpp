@@ -13,7 +13,7 @@
 
 #include "core/database.h"
 #include "core/fields.h"
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "tools/sampledb/sampledb.h"
 #include "core/zm_messages.h"
 #include "tests/core/dbfixture.h"

@@ -13,7 +13,7 @@
 
 #include "core/database.h"
 #include "core/itemrecords.h"
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "tools/sampledb/sampledb.h"
 #include "tests/core/dbfixture.h"
 #include "tests/core/sampletemplate.h"

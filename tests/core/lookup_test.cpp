@@ -14,7 +14,7 @@
 #include "controls/plexa.h"
 #include "core/ctlfill.h"
 #include "core/database.h"
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "tools/sampledb/sampledb.h"
 #include "core/textutil.h"
 #include "core/zm_messages.h"

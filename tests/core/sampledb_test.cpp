@@ -14,7 +14,7 @@
 #include <sqlext.h>
 
 #include "core/dbschema.h"
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "tools/sampledb/sampledb.h"
 #include "dataaccess/enclose.h"
 #include "tests/support/wintest.h"

@@ -5,7 +5,7 @@
 #include <map>
 #include <string>
 #include <vector>
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "tools/sampledb/sampledb.h"
 #include "tests/support/wintest.h"
 

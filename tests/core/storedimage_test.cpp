@@ -10,7 +10,7 @@
 
 #include "core/blob.h"
 #include "core/storedimage.h"
-#include "tests/imagecodec/wic_encode.h"
+#include "tools/testkit/wic_encode.h"
 #include "tests/support/wintest.h"
 
 using imgtest::Grey;

@@ -17,7 +17,7 @@
 #include "core/database.h"
 #include "core/fields.h"
 #include "core/itempath.h"
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "tools/sampledb/sampledb.h"
 #include "core/textutil.h"
 #include "core/treefill.h"

@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "tests/core/dbfixture.h"
 #include "tests/core/sampletemplate.h"
 

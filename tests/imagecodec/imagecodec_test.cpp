@@ -7,7 +7,7 @@
 
 #include "imagecodec/kavjpeg.h"
 #include "imagecodec/kavpng.h"
-#include "tests/imagecodec/wic_encode.h"
+#include "tools/testkit/wic_encode.h"
 
 using imgtest::Grey;
 using imgtest::Near;

@@ -17,7 +17,7 @@
 #include "browse/workspace.h"
 #include "controls/plexa.h"
 #include "core/ctlfill.h"
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "core/treefill.h"
 #include "mainapp/mainform.h"
 #include "tests/mainapp/formhost.h"

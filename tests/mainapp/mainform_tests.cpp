@@ -20,7 +20,7 @@
 #include "mainapp/toolbars.h"
 #include "mainapp/wssettings.h"
 #include "shellcontract/zm_protocol.h"
-#include "tests/mainapp/workspacefile.h"
+#include "tools/testkit/workspacefile.h"
 #include "tests/support/wintest.h"
 
 namespace {

@@ -27,7 +27,7 @@
 #include "core/literature.h"
 #include "core/lookupedit.h"
 #include "core/leveldefs.h"
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "tools/sampledb/sampledb.h"
 #include "core/treefill.h"
 #include "core/zm_messages.h"

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "map/mapunits.h"
 #include "tools/samplemap/samplemap.h"
 #include "tests/core/sampletemplate.h"

@@ -17,7 +17,7 @@
 #include "kavlink/kavlink.h"
 #include "resources/tarnix/resource.h"
 #include "tests/support/wintest.h"
-#include "tests/utilities/tarnixtest.h"
+#include "tests/structure/tarnixtest.h"
 #include "utilities/maintapp.h"
 
 namespace tarnixtest {

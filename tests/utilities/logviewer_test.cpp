@@ -9,7 +9,7 @@
 #include "import/importlog.h"
 #include "resources/tarnix/resource.h"
 #include "tests/support/wintest.h"
-#include "tests/utilities/tarnixtest.h"
+#include "tests/structure/tarnixtest.h"
 #include "utilities/logviewer.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "common/helpfile.h"
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "core/textutil.h"
 #include "core/xmlaccess.h"
 #include "kavlink/kavlink.h"
@@ -18,7 +18,7 @@
 #include "tests/support/dialogtextfit.h"
 #include "tests/support/wintest.h"
 #include "tests/utilities/formfixture.h"
-#include "tests/utilities/tarnixtest.h"
+#include "tests/structure/tarnixtest.h"
 #include "utilities/attrpage.h"
 #include "utilities/levelpage.h"
 #include "utilities/maintapp.h"

@@ -17,7 +17,7 @@
 #include "dataaccess/ado.h"
 #include "tests/support/wintest.h"
 #include "tests/utilities/formfixture.h"
-#include "tests/utilities/tarnixtest.h"
+#include "tests/structure/tarnixtest.h"
 #include "utilities/attrpage.h"
 #include "utilities/levelpage.h"
 #include "utilities/namedlg.h"

@@ -1,7 +1,7 @@
 #include "tools/oldersample/olderdb.h"
 
 #include "core/dbschema.h"
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 
 namespace zor {
 

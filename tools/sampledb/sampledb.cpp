@@ -10,7 +10,7 @@
 #include <unordered_set>
 
 #include "core/dbschema.h"
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "tools/sampledb/samplerng.h"
 #include "czechcollation/czechtext.h"
 #include "core/textutil.h"

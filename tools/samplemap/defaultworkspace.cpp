@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "browse/workspace.h"
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "core/xmlaccess.h"
 #include "mainapp/wssettings.h"
 #include "map/griddef.h"

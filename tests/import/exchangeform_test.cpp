@@ -17,7 +17,7 @@
 #include "import/importsources.h"
 #include "import/impsource.h"
 #include "resources/tarnix/resource.h"
-#include "tests/utilities/exchangetest.h"
+#include "tests/import/exchangetest.h"
 #include "tests/utilities/formfixture.h"
 
 namespace {

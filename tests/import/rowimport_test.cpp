@@ -15,8 +15,8 @@
 #include "import/textsource.h"
 #include "resources/tarnix/resource.h"
 #include "tests/support/wintest.h"
-#include "tests/utilities/tarnixtest.h"
-#include "tests/utilities/testimpsource.h"
+#include "tests/structure/tarnixtest.h"
+#include "tests/import/testimpsource.h"
 
 namespace {
 

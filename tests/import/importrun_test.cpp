@@ -19,8 +19,8 @@
 #include "import/structtransfer.h"
 #include "resources/tarnix/resource.h"
 #include "tests/support/wintest.h"
-#include "tests/utilities/tarnixtest.h"
-#include "tests/utilities/testimpsource.h"
+#include "tests/structure/tarnixtest.h"
+#include "tests/import/testimpsource.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "core/treewalk.h"
 #include "import/targettables.h"
-#include "tests/utilities/tarnixtest.h"
+#include "tests/structure/tarnixtest.h"
 
 namespace {
 

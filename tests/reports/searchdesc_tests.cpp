@@ -22,7 +22,7 @@
 #include "core/treefill.h"
 #include "reports/rtftext.h"
 #include "reports/searchdesc.h"
-#include "tests/browse/searchentry.h"
+#include "tests/search/searchentry.h"
 
 namespace {
 

@@ -21,8 +21,8 @@
 #include "resources/tarnix/resource.h"
 #include "tests/support/accessfixtures.h"
 #include "tests/utilities/formfixture.h"
-#include "tests/utilities/tablebook.h"
-#include "tests/utilities/testimpsource.h"
+#include "tests/import/tablebook.h"
+#include "tests/import/testimpsource.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "tests/utilities/tarnixtest.h"
+#include "tests/structure/tarnixtest.h"
 #include "structure/colnames.h"
 
 namespace {

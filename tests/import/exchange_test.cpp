@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "tools/exchangegen/exchangegen.h"
-#include "tests/utilities/exchangetest.h"
+#include "tests/import/exchangetest.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "resources/tarnix/resource.h"
 #include "tests/support/wintest.h"
-#include "tests/utilities/tarnixtest.h"
+#include "tests/structure/tarnixtest.h"
 #include "structure/progressdlg.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "dataaccess/connstr.h"
 
 #include <cstring>

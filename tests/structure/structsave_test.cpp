@@ -18,7 +18,7 @@
 #include "dataaccess/ado.h"
 #include "resources/tarnix/resource.h"
 #include "tests/support/wintest.h"
-#include "tests/utilities/tarnixtest.h"
+#include "tests/structure/tarnixtest.h"
 #include "structure/attrsave.h"
 #include "structure/levelsave.h"
 #include "structure/progressdlg.h"

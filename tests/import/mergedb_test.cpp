@@ -16,13 +16,13 @@
 #include "import/impsource.h"
 #include "import/importrun.h"
 #include "import/mergesource.h"
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "import/structtransfer.h"
 #include "tools/oldersample/olderdb.h"
 #include "resources/tarnix/resource.h"
 #include "tests/support/wintest.h"
-#include "tests/utilities/tarnixtest.h"
-#include "tests/utilities/testimpsource.h"
+#include "tests/structure/tarnixtest.h"
+#include "tests/import/testimpsource.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "resources/tarnix/resource.h"
 #include "tests/support/wintest.h"
-#include "tests/utilities/tarnixtest.h"
+#include "tests/structure/tarnixtest.h"
 #include "structure/dbcheck.h"
 #include "structure/progressdlg.h"
 

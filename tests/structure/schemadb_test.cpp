@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "bench/rawodbc.h"
+#include "tools/testkit/rawodbc.h"
 #include "tests/support/wintest.h"
-#include "tests/utilities/tarnixtest.h"
+#include "tests/structure/tarnixtest.h"
 #include "structure/schemadb.h"
 
 namespace {

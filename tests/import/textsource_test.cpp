@@ -11,7 +11,7 @@
 #include "import/impsource.h"
 #include "import/textsource.h"
 #include "tests/support/wintest.h"
-#include "tests/utilities/tarnixtest.h"
+#include "tests/structure/tarnixtest.h"
 
 namespace {
 

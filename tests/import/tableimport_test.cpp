@@ -17,9 +17,9 @@
 #include "import/tablesource.h"
 #include "tests/support/accessfixtures.h"
 #include "tests/support/wintest.h"
-#include "tests/utilities/tablebook.h"
-#include "tests/utilities/tarnixtest.h"
-#include "tests/utilities/testimpsource.h"
+#include "tests/import/tablebook.h"
+#include "tests/structure/tarnixtest.h"
+#include "tests/import/testimpsource.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "import/targetsystem.h"
 #include "import/targettables.h"
 #include "tests/support/wintest.h"
-#include "tests/utilities/tarnixtest.h"
+#include "tests/structure/tarnixtest.h"
 
 namespace {
 

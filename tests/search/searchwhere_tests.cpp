@@ -18,7 +18,7 @@
 #include "core/containers.h"
 #include "core/fields.h"
 #include "core/textutil.h"
-#include "tests/browse/searchentry.h"
+#include "tests/search/searchentry.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include "tools/oldersample/olderdb.h"
 #include "resources/tarnix/resource.h"
 #include "tests/utilities/formfixture.h"
-#include "tests/utilities/testimpsource.h"
+#include "tests/import/testimpsource.h"
 
 namespace {
 
