@@ -8,10 +8,18 @@
 //     every item of a data level gets its locality row with a fresh label;
 //   - records: the level path columns SYS_LEVEL_n and LOC_LEVEL_n of every record are
 //     rewritten from its species and locality items.
-// Each pass runs in one transaction; when one cannot begin, the run stops there with a message
-// and writes nothing more. Rows already right are not written again.
+// Before any of it the engine's integrity check reads the whole file: a damaged file is reported
+// and nothing is repaired on it. Each pass runs in one transaction; when one cannot begin, the
+// run stops there with a message and writes nothing more. Rows already right are not written
+// again. Every damage found goes into the run's log: repaired once its pass has committed, or
+// listed as not repaired (what the check cannot repair: a record of an item that is not there,
+// items cut off the top by a missing parent or a PARENT cycle; a write the database refused; a
+// pass it did not save). Only a run that left nothing unrepaired ends with success.
 #pragma once
 #include <windows.h>
+
+#include <string>
+#include <vector>
 
 #include "dataaccess/ado.h"
 
@@ -24,6 +32,16 @@ enum DbCheckFlags {
     DBCHECK_LOCALITIES = 2,  // "Systém lokalit"
     DBCHECK_RECORDS = 4,     // "Nálezy"
     DBCHECK_ALL = 7,
+};
+
+// What a run found and did, for the user to read after it.
+struct DbCheckLog {
+    std::vector<std::wstring> Lines;  // section titles, each followed by its findings indented
+    int Repaired = 0;      // repairs whose pass committed
+    int Unrepaired = 0;    // damage left as it is, failed writes and repairs not saved included
+    int FailedWrites = 0;  // writes the database refused
+    std::wstring Outcome;  // the final status
+    bool Success = false;  // Outcome is the success text
 };
 
 // One validation run: the connection, its recordsets (opened on demand, client cursors),
@@ -42,6 +60,7 @@ struct DbCheck {
     zdata::Recordset* Records;   // ZORNACOLLS (optimistic)
     DWORD ThreadId;
     int Flags;
+    DbCheckLog Log;
 };
 
 // VALIDATEDLG over owner with the boxes set from *flags; true on OK, *flags then the checked
@@ -59,10 +78,11 @@ DWORD WINAPI DbCheckThread(LPVOID params);
 // the run was not cancelled.
 bool RunDbCheck(ProgressParams* params);
 
-// Test seam: begins the transaction of each pass instead of the connection's BeginTrans (null
-// restores it). Returns the one it replaces.
+// Test seams: begin and commit the transaction of each pass instead of the connection's
+// BeginTrans and CommitTrans (null restores them). Each returns the one it replaces.
 typedef HRESULT (*DbCheckBeginFn)(zdata::Connection* connection);
 DbCheckBeginFn SetDbCheckBegin(DbCheckBeginFn begin);
+DbCheckBeginFn SetDbCheckCommit(DbCheckBeginFn commit);
 
 // The first column of the first row of the query as an integer (0 when there is none).
 int CountRows(zdata::Connection* connection, const wchar_t* sql);

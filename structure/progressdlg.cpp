@@ -154,7 +154,15 @@ void ProgressSetStatus(ProgressParams* params, UINT stringId)
 
 void ProgressEndByUser(ProgressParams* params, UINT statusStringId)
 {
-    ProgressSetStatus(params, statusStringId);
+    wchar_t text[256] = L"";
+    LoadStringW(params->hInstance, statusStringId, text, 256);
+    ProgressEndByUserText(params, text);
+}
+
+void ProgressEndByUserText(ProgressParams* params, const wchar_t* status)
+{
+    SendDlgItemMessageW(params->Dialog, IDC_PROGRESS_STATUS, WM_SETTEXT, 0,
+                        reinterpret_cast<LPARAM>(status));
     wchar_t ok[32] = L"";
     LoadStringW(params->hInstance, IDS_T_OK_BUTTON, ok, 32);
     SendDlgItemMessageW(params->Dialog, IDCANCEL, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(ok));

@@ -73,6 +73,8 @@ void ProgressSetStatus(ProgressParams* params, UINT stringId);
 // The worker's end when the user closes the dialog: final status, the button reads "&OK",
 // Cancel is set. Call last, just before the thread returns.
 void ProgressEndByUser(ProgressParams* params, UINT statusStringId);
+// The same with a final status of the worker's own making.
+void ProgressEndByUserText(ProgressParams* params, const wchar_t* status);
 
 // The worker's end when it closes the dialog itself with result (1 success, 0 failure).
 void ProgressEndByWorker(ProgressParams* params, INT_PTR result);

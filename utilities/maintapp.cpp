@@ -14,6 +14,7 @@
 #include "utilities/attrpage.h"
 #include "structure/dbcheck.h"
 #include "utilities/levelpage.h"
+#include "utilities/checklog.h"
 #include "utilities/logviewer.h"
 #include "structure/progressdlg.h"
 #include "structure/schemadb.h"
@@ -439,8 +440,11 @@ void RunValidation(MaintApp* app, HWND form)
     params.Argument = check;
     params.Model = &app->Model;
     params.Callback = ProgressCallback;
-    RunProgressDialog(form, &params);
-    delete check;  // the dialog has waited for the worker
+    RunProgressDialog(form, &params);  // returns once the worker has ended
+    // What the check found, repaired or not, for the user to read.
+    if (!check->Log.Lines.empty())
+        ShowCheckLog(app->hInstance, form, &check->Log);
+    delete check;
 }
 
 void RunImport(MaintApp* app, HWND form)

@@ -220,3 +220,48 @@
 #define IDS_I_MERGE_VALUE_TOO_LONG 2803
 #define IDS_I_MERGE_NO_PUBLICATION 2804
 #define IDS_I_MERGE_NO_JOURNAL     2805
+
+// ---- the data check (dbcheck.rc): its log, its outcomes and the log window CHECKLOGDLG
+#define IDC_CHECKLOG_OUTCOME        101
+#define IDC_CHECKLOG_TEXT           102
+#define IDS_T_CHECK_FILE            2900  // status of the file's integrity check
+#define IDS_T_CHECK_SEC_FILE        2901  // section titles of the log
+#define IDS_T_CHECK_SEC_SYSTREE     2902
+#define IDS_T_CHECK_SEC_LOCTREE     2903
+#define IDS_T_CHECK_SEC_SPECIES     2904
+#define IDS_T_CHECK_SEC_RENUMBER    2905
+#define IDS_T_CHECK_SEC_FEATURES    2906
+#define IDS_T_CHECK_SEC_LABELS      2907
+#define IDS_T_CHECK_SEC_SYSPATHS    2908
+#define IDS_T_CHECK_SEC_LOCPATHS    2909
+#define IDS_T_CHECK_SPECIES_NO_ITEM 2910  // findings
+#define IDS_T_CHECK_SPECIES_NOT_DATA 2911
+#define IDS_T_CHECK_FEATURE_NO_ITEM 2912
+#define IDS_T_CHECK_FEATURE_NOT_DATA 2913
+#define IDS_T_CHECK_SPECIES_MISSING 2914
+#define IDS_T_CHECK_SPECIES_NAME    2915
+#define IDS_T_CHECK_SPECIES_PLACE   2916
+#define IDS_T_CHECK_FEATURE_MISSING 2917
+#define IDS_T_CHECK_FEATURE_LABEL   2918
+#define IDS_T_CHECK_RECORD_PATH     2919
+#define IDS_T_CHECK_RECORD_NO_TAXON 2920
+#define IDS_T_CHECK_RECORD_NO_PLACE 2921
+#define IDS_T_CHECK_RECORD_OFF_SYS  2922
+#define IDS_T_CHECK_RECORD_OFF_LOC  2923
+#define IDS_T_CHECK_NO_PARENT       2924
+#define IDS_T_CHECK_CYCLE           2925
+#define IDS_T_CHECK_FILE_FINDING    2926
+#define IDS_T_CHECK_DELETED         2930  // how a finding ended
+#define IDS_T_CHECK_REPAIRED        2931
+#define IDS_T_CHECK_ADDED           2932
+#define IDS_T_CHECK_WRITE_FAILED    2933
+#define IDS_T_CHECK_LEFT            2934
+#define IDS_T_CHECK_RECORD_LEFT     2935
+#define IDS_T_CHECK_NOT_SAVED       2940
+#define IDS_T_CHECK_LOST            2941
+#define IDS_T_CHECK_UNLISTED        2942
+#define IDS_T_CHECK_TOTALS          2943
+#define IDS_T_CHECK_DAMAGED         2950  // outcomes
+#define IDS_T_CHECK_UNREPAIRED      2951
+#define IDS_T_CHECK_PASS_NOT_SAVED  2952
+#define IDS_T_CHECK_FILE_UNREADABLE 2953

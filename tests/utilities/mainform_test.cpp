@@ -346,7 +346,8 @@ TEST_F(TarnixForm, ValidationRunsFromItsDialogAndEnterMeansStorno)
     EXPECT_EQ(dbtest::QueryInt(path, L"SELECT COUNT(*) FROM ZORNACOLLS WHERE LOC_LEVEL_1 IS NULL"), 10);
     OpenFile(path);
     // OK: the check runs under the progress dialog, which the user closes once it has ended.
-    std::wstring title, status;
+    std::wstring title, status, logOutcome, logText;
+    HWND logOwner = nullptr;
     OnDialog(L"Kontrola databáze", [&](HWND dlg) {
         CheckDlgButton(dlg, IDC_CHECK_SPECIES, BST_UNCHECKED);
         OnDialog(L"Kontrola databáze", [&](HWND progress) {
@@ -354,6 +355,16 @@ TEST_F(TarnixForm, ValidationRunsFromItsDialogAndEnterMeansStorno)
             title = WindowText(progress);
             status = WindowText(GetDlgItem(progress, IDC_PROGRESS_STATUS));
             wintest::SaveScreenshot(progress, L"utilities_validation_done");
+            // Then the log of what was repaired, over the form.
+            OnDialog(L"Záznam kontroly databáze", [&](HWND log) {
+                logOwner = GetWindow(log, GW_OWNER);
+                logOutcome = WindowText(GetDlgItem(log, IDC_CHECKLOG_OUTCOME));
+                HWND text = GetDlgItem(log, IDC_CHECKLOG_TEXT);
+                logText.resize((size_t)GetWindowTextLengthW(text) + 1);
+                logText.resize((size_t)GetWindowTextW(text, &logText[0], (int)logText.size()));
+                wintest::SaveScreenshot(log, L"utilities_validation_log");
+                PostMessageW(GetDlgItem(log, IDCANCEL), BM_CLICK, 0, 0);
+            });
             PostMessageW(GetDlgItem(progress, IDCANCEL), BM_CLICK, 0, 0);
         });
         PostMessageW(GetDlgItem(dlg, IDOK), BM_CLICK, 0, 0);
@@ -361,6 +372,14 @@ TEST_F(TarnixForm, ValidationRunsFromItsDialogAndEnterMeansStorno)
     Command(IDM_T_VALIDATE);
     EXPECT_EQ(title, L"Kontrola databáze");
     EXPECT_EQ(status, L"Kontrola dat byla úspěšně dokončena");
+    EXPECT_EQ(logOwner, form_);
+    EXPECT_EQ(logOutcome, status);
+    EXPECT_EQ(logText.find(L"Nálezy: zařazení ve stromu lokalit\r\n"), 0u);
+    for (int id = 1; id <= 10; ++id)
+        EXPECT_NE(logText.find(L"    Nález ID " + std::to_wstring(id) + L": zařazení neodpovídá stromu – opraveno\r\n"),
+                  std::wstring::npos)
+            << id;
+    EXPECT_NE(logText.find(L"Opraveno: 10, neopraveno: 0, z toho zápisů, které selhaly: 0."), std::wstring::npos);
     Command(IDM_T_CLOSE);
     EXPECT_EQ(dbtest::QueryInt(path, L"SELECT COUNT(*) FROM ZORNACOLLS WHERE LOC_LEVEL_1 IS NULL"), 0);
 }
