@@ -100,6 +100,11 @@ void ListSnapshot::Keep()
         else
             FreeAttrEntry(static_cast<AttrEntry*>(item));
     }
+    Forget();
+}
+
+void ListSnapshot::Forget()
+{
     items_.clear();
     fields_.clear();
 }
@@ -116,7 +121,10 @@ bool FinishStep(bool ok, StepTransaction* transaction, ListSnapshot* snapshot, S
         snapshot->Restore();
         return false;
     }
-    snapshot->Keep();
+    if (progress && progress->CallerHoldsLists())
+        snapshot->Forget();
+    else
+        snapshot->Keep();
     ReportStep(progress, 1.0);
     return true;
 }

@@ -4,9 +4,9 @@
 // held (the same entry objects, in the same order, with their states and numbers), so that the
 // pages' items stay valid and the next save tries the same changes again.
 //
-// A step called inside a transaction that is already running (an import runs the steps inside
-// its own) nests in it: the layer makes the step's transaction a savepoint, which rolls back
-// alone and whose work stays only if the outer transaction commits.
+// A step called inside a transaction that is already running (the structure save and an import
+// run the steps inside their own) nests in it: the layer makes the step's transaction a
+// savepoint, which rolls back alone and whose work stays only if the outer transaction commits.
 #pragma once
 #include <windows.h>
 
@@ -25,6 +25,10 @@ public:
     virtual void Advance(double done) = 0;
     // True when the user asked to stop: the step then rolls back instead of committing.
     virtual bool Cancelled() = 0;
+    // True when the caller holds the lists as they were before its own transaction (the
+    // structure save): a rollback of that transaction puts back the entries a step took out, so
+    // the caller frees them once everything is committed, not the step.
+    virtual bool CallerHoldsLists() { return false; }
 };
 
 inline void ReportStep(StepProgress* progress, double done)
@@ -60,9 +64,10 @@ private:
     bool active_ = false;
 };
 
-// What a list held when its step began. The step may reorder it and take entries out (with
-// ItemListDetachAt, not freeing them); Restore puts everything back as it was, Keep frees the
-// entries that the step took out for good.
+// What a list held when its step (or the whole save) began. The step may reorder it and take
+// entries out (with ItemListDetachAt, not freeing them); Restore puts everything back as it was,
+// Keep frees the entries that were taken out for good, Forget leaves them to a snapshot of the
+// caller's that holds them too.
 class ListSnapshot {
 public:
     explicit ListSnapshot(ItemList* list);
@@ -72,6 +77,7 @@ public:
 
     void Restore();
     void Keep();
+    void Forget();
 
 private:
     struct Fields {
@@ -85,6 +91,7 @@ private:
 };
 
 // Ends a step: a Storno pressed meanwhile fails it; a step still good is committed, any other
-// rolled back. A failed step puts its list back as it was; a good one reports the step done.
-// True when the step's work stands.
+// rolled back. A failed step puts its list back as it was; a good one reports the step done and
+// frees what it took out of the list (unless the caller holds the lists). True when the step's
+// work stands (inside a caller's transaction: until that one ends).
 bool FinishStep(bool ok, StepTransaction* transaction, ListSnapshot* snapshot, StepProgress* progress);

@@ -2,11 +2,14 @@
 
 #include <strsafe.h>
 
+#include <memory>
+
 #include "core/msgbox.h"
 #include "resources/tarnix/resource.h"
 #include "structure/attrsave.h"
 #include "structure/levelsave.h"
 #include "structure/progressdlg.h"
+#include "structure/savestep.h"
 #include "structure/schemadb.h"
 #include "structure/structmodel.h"
 
@@ -55,6 +58,7 @@ public:
         params_->Callback(position, params_);
     }
     bool Cancelled() override { return params_->Cancel.load(); }
+    bool CallerHoldsLists() override { return true; }
 
 private:
     ProgressParams* params_;
@@ -64,6 +68,35 @@ private:
 };
 
 const wchar_t* const kLevelTables[2] = {L"SYSDEF", L"LOCDEF"};
+
+// What the save's lists and last level ids held before it: a save that does not commit puts
+// them back, so that the pages' entries stay valid and the next save tries every edit again.
+class SaveSnapshot {
+public:
+    SaveSnapshot(CSchemaDb* db, StructureModel* model)
+        : db_(db), sysLevelId_(db->LastSysLevelId), locLevelId_(db->LastLocLevelId)
+    {
+        for (int k = 0; k < MODEL_LIST_COUNT; ++k)
+            lists_[k].reset(new ListSnapshot(&model->Lists[k]));
+    }
+    void Restore()
+    {
+        for (auto& list : lists_)
+            list->Restore();
+        db_->LastSysLevelId = sysLevelId_;
+        db_->LastLocLevelId = locLevelId_;
+    }
+    void Keep()
+    {
+        for (auto& list : lists_)
+            list->Keep();
+    }
+
+private:
+    CSchemaDb* db_;
+    int sysLevelId_, locLevelId_;
+    std::unique_ptr<ListSnapshot> lists_[MODEL_LIST_COUNT];
+};
 
 }  // namespace
 
@@ -86,7 +119,11 @@ bool RunStructureSave(ProgressParams* params)
     auto* db = static_cast<CSchemaDb*>(params->Argument);
     StructureModel* model = params->Model;
     HWND owner = params->Dialog;
-    bool ok = true;
+    // The whole save is one transaction, each step a savepoint of it: a failure, a Storno or a
+    // killed process leaves the file as it was before the save.
+    SaveSnapshot before(db, model);
+    StepTransaction whole(db, owner);
+    bool ok = whole.Active();
     bool cancelled = params->Callback(0, params);
     for (int step = 0; step < kStepCount && ok && !cancelled; ++step) {
         WorkerStep progress(params, step);
@@ -103,9 +140,17 @@ bool RunStructureSave(ProgressParams* params)
         if (cancelled)
             ok = false;
     }
+    if (ok)
+        ok = whole.Commit();  // a refused commit has shown its errors and rolled back
+    else
+        whole.Rollback();
+    if (ok)
+        before.Keep();
+    else
+        before.Restore();
     if (cancelled)
         ShowSaveCancelled(db, owner);
-    return ok && !cancelled;
+    return ok;
 }
 
 void ShowSaveCancelled(CSchemaDb* db, HWND owner)

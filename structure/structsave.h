@@ -1,10 +1,12 @@
 // The structure save under the progress dialog (mode 1): eight steps in a fixed order, the levels
 // of the systematic tree and of the locality tree, then the attributes of SYSTREE, LOCTREE,
-// SPECIES, FEATURES, ZORNACOLLS and LITERATURE, each all or nothing (savestep.h). The bar passes
-// 0, 12, 25, 37, 50, 62, 75, 87 and 100; a step that runs longer than a second shows what it saves
-// and moves the bar within its share. A failed step has shown its errors; a Storno press rolls
-// back the step that is running and shows string 205. Either way the steps after it do not run,
-// the steps before it stay saved, and the dialog ends with 0 (1 when everything went through).
+// SPECIES, FEATURES, ZORNACOLLS and LITERATURE. The bar passes 0, 12, 25, 37, 50, 62, 75, 87 and
+// 100; a step that runs longer than a second shows what it saves and moves the bar within its
+// share. The whole save is one transaction, each step a savepoint of it (savestep.h): a failed
+// step (it has shown its errors), a Storno press (string 205, that nothing was changed) or a
+// refused commit rolls everything back, and the model gets back every edit as pending. A process
+// killed during the save leaves the file as it was too. The dialog ends with 1 when everything
+// was committed, else 0.
 #pragma once
 #include <windows.h>
 
@@ -18,9 +20,9 @@ bool StartSave(void* schemaDb, ProgressParams* params);
 // The worker: RunStructureSave, then the dialog ends with its result.
 DWORD WINAPI SaveWorker(LPVOID params);
 
-// The eight steps on the calling thread. The block's Argument is the CSchemaDb, its Model the
-// structure, its Dialog the owner of every message. True when every step went through and no
-// stop was asked for.
+// The eight steps in one transaction on the calling thread. The block's Argument is the
+// CSchemaDb, its Model the structure, its Dialog the owner of every message. True when every step
+// went through, no stop was asked for and the transaction was committed.
 bool RunStructureSave(ProgressParams* params);
 
 // String 205 under string 200, owned by owner.

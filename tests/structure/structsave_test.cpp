@@ -1,8 +1,9 @@
 // The structure save without its dialog, on copies of the sample database: what the file holds
 // after level and attribute edits (level rows, path columns, items following their levels, record
-// paths, positions, value lists, indexes), failures injected half-way into a step (nothing of the
-// step is left, the edits stay pending, and the next save matches a clean one), a stop asked for
-// during a step, the steps nested in an import's transaction, and a tree with a cycle of parents.
+// paths, positions, value lists, indexes), failures injected half-way into a step and failures
+// and stops anywhere in a save of many parts (nothing of the save is left, the edits stay pending,
+// and the next save matches a clean one), the steps nested in an import's transaction, and a tree
+// with a cycle of parents.
 #include <windows.h>
 #include <gtest/gtest.h>
 
@@ -207,10 +208,13 @@ std::wstring ModelState(StructureModel& model)
 // ---- running the save ----
 
 std::vector<int> g_positions;
+int g_stopAtPosition = -1;  // Storno pressed when the bar reaches it
 
 bool RecordPosition(int position, ProgressParams* params)
 {
     g_positions.push_back(position);
+    if (position == g_stopAtPosition)
+        params->Cancel = true;
     return params->Cancel.load();
 }
 
@@ -542,9 +546,10 @@ TEST(StructureSave, NamesReadFromTheFileAreQuotedInStatementsAndFilters)
     EXPECT_EQ(dbtest::QueryInt(path, L"SELECT COUNT(*) FROM sqlite_master WHERE name = 'SPE_O''X'"), 0);
 }
 
-TEST(StructureSave, AUniqueIndexTheDataRefusesRollsItsStepBackAndTheOldIndexStays)
+TEST(StructureSave, AUniqueIndexTheDataRefusesRollsTheSaveBackAndTheOldIndexStays)
 {
     std::wstring path = Copy(SampleTemplate());
+    const std::wstring caption = dbtest::First(path, L"SELECT CAPTION FROM CUSTOMATTRIBUTES WHERE FIELDNAME = 'CESKYNAZEV'");
     LoadedStructure s(path);
     ASSERT_NO_FATAL_FAILURE(s.Open());
     // Without the date, records of one species at one place repeat.
@@ -560,14 +565,13 @@ TEST(StructureSave, AUniqueIndexTheDataRefusesRollsItsStepBackAndTheOldIndexStay
         ASSERT_FALSE(boxes.Boxes().empty());
         EXPECT_NE(boxes.Boxes()[0].text.find(L"UNIQUE"), std::wstring::npos) << Narrow(boxes.Boxes()[0].text);
     }
-    // The species step before it stays saved; the records step is pending again.
-    EXPECT_NE(ModelState(s.Model()), pending);
-    EXPECT_EQ(date->State, ENTRY_CHANGED);
+    // The species step before it went back with the records step: both are pending again.
+    EXPECT_EQ(ModelState(s.Model()), pending);
     ASSERT_TRUE(s.Db().Close());
     EXPECT_EQ(Query(path, L"SELECT name FROM pragma_index_info('COLL_INDEX') ORDER BY seqno"),
               (Rows{{L"SYSID"}, {L"FTRID"}, {L"DATUM"}}));
     EXPECT_EQ(dbtest::First(path, L"SELECT KEYFLAG FROM CUSTOMATTRIBUTES WHERE FIELDNAME = 'DATUM'"), L"-1");
-    EXPECT_EQ(dbtest::First(path, L"SELECT CAPTION FROM CUSTOMATTRIBUTES WHERE FIELDNAME = 'CESKYNAZEV'"), L"Jméno");
+    EXPECT_EQ(dbtest::First(path, L"SELECT CAPTION FROM CUSTOMATTRIBUTES WHERE FIELDNAME = 'CESKYNAZEV'"), caption);
 }
 
 // A failure injected half-way into a step: the file is as it was, the error shows, the edits
@@ -730,46 +734,100 @@ TEST(StructureSave, ALongStepShowsItsStatusAndMovesTheBarWithinItsShare)
     EXPECT_TRUE(std::is_sorted(g_positions.begin(), g_positions.end()));
 }
 
-// Storno while the locality levels are saved: that step rolls back, the attribute steps do not
-// run, string 205 shows; the file is as after the systematic step alone.
-TEST(StructureSave, AStopDuringTheLocalityStepKeepsOnlyTheSystematicStep)
+// One edit of many parts (a level in each tree, a records attribute added and one deleted, a
+// literature attribute) whose save fails or is stopped anywhere, up to the commit: the file is
+// exactly as before, the model holds every edit as pending, Storno's message says that nothing
+// changed; once the obstacle is gone the next save leaves the file as a clean save leaves a copy.
+TEST(StructureSave, AFailureOrAStopAnywhereInTheSaveLeavesTheFileAndTheEditsAsBefore)
 {
-    std::wstring path = Copy(SampleTemplate());
-    std::wstring expected = Copy(SampleTemplate(), L"_expected");
-    auto editSystematic = [](StructureModel& m) {
-        LevelEntry* e = FindLevel(m.Lists[MODEL_SYS_LEVELS], L"Rod");
-        wcscpy(e->Name, L"Genus");
-        e->State = ENTRY_CHANGED;
+    auto edit = [](StructureModel& m) {
+        AddLevel(m.Lists[MODEL_SYS_LEVELS], L"Podrod", 4);
+        LevelEntry* okres = FindLevel(m.Lists[MODEL_LOC_LEVELS], L"Okres");
+        wcscpy(okres->Name, L"Obvod");
+        okres->State = ENTRY_CHANGED;
+        AddAttr(m.Lists[MODEL_RECORD_ATTRS], L"STAV", 4, 30, L"Stav dokladu");
+        FindAttr(m.Lists[MODEL_RECORD_ATTRS], L"METODA")->State = ENTRY_DELETED;
+        AddAttr(m.Lists[MODEL_LITERATURE_ATTRS], L"SIGNATURA", 4, 20, L"Signatura");
     };
+    const wchar_t kStopped[] = L"Ukládání bylo přerušeno uživatelem. V databázi se nic nezměnilo.";
+    struct Case {
+        const char* name;
+        const wchar_t* refuse;       // the statement refused (its first occurrence)
+        const wchar_t* stopAt;       // the statement during which Storno is pressed
+        int stopAtPosition;          // or the bar position at which it is
+        std::vector<const wchar_t*> setup;  // run on the file first, undone by cleanup
+        std::vector<const wchar_t*> cleanup;
+        const wchar_t* message;      // the first message shown
+    };
+    const Case cases[] = {
+        {"failure in the last step", L"ALTER TABLE \"LITERATURE\" ADD", nullptr, -1, {}, {}, L"Odmítnuto zkouškou"},
+        // A key checked only at the commit, which the literature step's new row breaks.
+        {"commit refused", nullptr, nullptr, -1,
+         {L"CREATE TABLE ZOR_TEST_PARENT (ID INTEGER PRIMARY KEY)",
+          L"CREATE TABLE ZOR_TEST_CHILD (P INTEGER REFERENCES ZOR_TEST_PARENT(ID) DEFERRABLE INITIALLY DEFERRED)",
+          L"CREATE TRIGGER ZOR_TEST AFTER INSERT ON CUSTOMATTRIBUTES WHEN NEW.TABLENAME = 'LITERATURE' "
+          L"BEGIN INSERT INTO ZOR_TEST_CHILD VALUES (1); END"},
+         {L"DROP TRIGGER ZOR_TEST", L"DROP TABLE ZOR_TEST_CHILD", L"DROP TABLE ZOR_TEST_PARENT"}, L"FOREIGN KEY"},
+        {"Storno in the locality step", nullptr, L"LOCDEF", -1, {}, {}, kStopped},
+        {"Storno in the last step", nullptr, L"ALTER TABLE \"LITERATURE\" ADD", -1, {}, {}, kStopped},
+        {"Storno after the last step", nullptr, nullptr, 100, {}, {}, kStopped},
+    };
+    std::wstring clean = Copy(SampleTemplate(), L"_clean");
     {
-        LoadedStructure s(expected);
+        LoadedStructure s(clean);
         ASSERT_NO_FATAL_FAILURE(s.Open());
-        editSystematic(s.Model());
+        edit(s.Model());
         ASSERT_TRUE(RunSave(s));
     }
-    LoadedStructure s(path);
-    ASSERT_NO_FATAL_FAILURE(s.Open());
-    editSystematic(s.Model());
-    LevelEntry* okres = FindLevel(s.List(MODEL_LOC_LEVELS), L"Okres");
-    wcscpy(okres->Name, L"Obvod");
-    okres->State = ENTRY_CHANGED;
-    AddAttr(s.List(MODEL_SPECIES_ATTRS), L"NOTE", 4, 40, L"Poznámka");
-    ProgressParams params;
-    StatementWatch watch;
-    watch.onStatement = [&](const std::wstring& sql) {
-        if (sql.find(L"LOCDEF") != std::wstring::npos)
-            params.Cancel = true;  // what the Storno button does
-    };
-    wintest::MsgBoxRecorder boxes;
-    EXPECT_FALSE(RunSave(s, &params));
-    ASSERT_EQ(boxes.Boxes().size(), 1u);
-    EXPECT_EQ(boxes.Boxes()[0].text, L"Ukládání bylo přerušeno uživatelem");
-    EXPECT_EQ(boxes.Boxes()[0].caption, L"Chyba");
-    EXPECT_EQ(okres->State, ENTRY_CHANGED);
-    EXPECT_EQ(AttrAt(&s.List(MODEL_SPECIES_ATTRS), s.List(MODEL_SPECIES_ATTRS).Count - 1)->State, ENTRY_NEW);
-    EXPECT_EQ(FindLevel(s.List(MODEL_SYS_LEVELS), L"Genus")->State, ENTRY_UNCHANGED);
-    ASSERT_TRUE(s.Db().Close());
-    EXPECT_EQ(DumpDatabase(path), DumpDatabase(expected));
+    const std::wstring saved = DumpDatabase(clean);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string n(c.name);
+        std::wstring path = Copy(SampleTemplate(), std::wstring(n.begin(), n.end()));
+        for (const wchar_t* sql : c.setup)
+            ASSERT_TRUE(dbtest::Exec(path, sql));
+        std::wstring before = DumpDatabase(path);
+        LoadedStructure s(path);
+        ASSERT_NO_FATAL_FAILURE(s.Open());
+        const int sysBefore = s.Db().LastSysLevelId, locBefore = s.Db().LastLocLevelId;
+        edit(s.Model());
+        const std::wstring pending = ModelState(s.Model());
+        {
+            ProgressParams params;
+            StatementWatch watch(c.refuse ? c.refuse : L"");
+            bool reached = false;
+            watch.onStatement = [&](const std::wstring& sql) {
+                if (c.stopAt && sql.find(c.stopAt) != std::wstring::npos)
+                    reached = params.Cancel = true;  // what the Storno button does
+            };
+            g_stopAtPosition = c.stopAtPosition;
+            wintest::MsgBoxRecorder boxes;
+            EXPECT_FALSE(RunSave(s, &params));
+            g_stopAtPosition = -1;
+            EXPECT_TRUE(!c.refuse || watch.Matches() >= 1) << "the refused statement came";
+            EXPECT_TRUE(!c.stopAt || reached) << "the statement stopped at came";
+            ASSERT_FALSE(boxes.Boxes().empty());
+            EXPECT_NE(boxes.Boxes()[0].text.find(c.message), std::wstring::npos) << Narrow(boxes.Boxes()[0].text);
+            if (c.message == kStopped) {
+                EXPECT_EQ(boxes.Boxes().size(), 1u);
+                EXPECT_EQ(boxes.Boxes()[0].caption, L"Chyba");
+            }
+        }
+        EXPECT_EQ(s.Db().GetConnection()->TransactionLevel(), 0);
+        EXPECT_EQ(ModelState(s.Model()), pending) << "every edit is still pending";
+        EXPECT_EQ(s.Db().LastSysLevelId, sysBefore);
+        EXPECT_EQ(s.Db().LastLocLevelId, locBefore);
+        ASSERT_TRUE(s.Db().Close());
+        EXPECT_EQ(DumpDatabase(path), before) << "the file is as before the save";
+        for (const wchar_t* sql : c.cleanup)
+            ASSERT_TRUE(dbtest::Exec(path, sql));
+        ASSERT_NO_FATAL_FAILURE(Reopen(s, path, sysBefore, locBefore));
+        wintest::MsgBoxRecorder boxes;
+        EXPECT_TRUE(RunSave(s));
+        EXPECT_TRUE(boxes.Boxes().empty());
+        ASSERT_TRUE(s.Db().Close());
+        EXPECT_EQ(DumpDatabase(path), saved);
+    }
 }
 
 // An import runs the steps inside a transaction of its own: each step is a savepoint that rolls

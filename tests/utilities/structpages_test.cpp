@@ -598,8 +598,8 @@ TEST_F(StructurePages, TheSaveQuestionAndStornoDuringAStepKeepTheEditsPending)
         SendMessageW(form_, WM_CLOSE, 0, 0);
         EXPECT_TRUE(IsWindow(form_));
     }
-    // Storno while the locality levels are saved: that step rolls back, 205 shows, the dialog
-    // ends with 0 and everything stays pending but the systematic step.
+    // Storno while the locality levels are saved: the whole save rolls back, 205 shows, the
+    // dialog ends with 0 and everything stays pending.
     HWND progress = nullptr;
     bool pressed = false;
     zdata::SetStatementHook([&](const std::wstring& sql, std::wstring*) {
@@ -618,14 +618,14 @@ TEST_F(StructurePages, TheSaveQuestionAndStornoDuringAStepKeepTheEditsPending)
         wintest::MsgBoxRecorder boxes;
         EXPECT_FALSE(SaveConfiguration(app_, form_));
         ASSERT_EQ(boxes.Boxes().size(), 1u);
-        EXPECT_EQ(boxes.Boxes()[0].text, L"Ukládání bylo přerušeno uživatelem");
+        EXPECT_EQ(boxes.Boxes()[0].text, L"Ukládání bylo přerušeno uživatelem. V databázi se nic nezměnilo.");
     }
     zdata::SetStatementHook(nullptr);
     EXPECT_NE(progress, nullptr);
     EXPECT_TRUE(app_->Modified);
     EXPECT_FALSE(MenuState(IDM_T_SAVE) & MF_GRAYED);
     EXPECT_EQ(Level(1, L"Mikrolokalita")->State, ENTRY_NEW);
-    EXPECT_EQ(Level(0, L"Genus")->State, ENTRY_UNCHANGED);
+    EXPECT_EQ(Level(0, L"Genus")->State, ENTRY_CHANGED);
     // A save that fails keeps validation from running.
     zdata::SetStatementHook([](const std::wstring& sql, std::wstring* description) {
         *description = L"Odmítnuto";
