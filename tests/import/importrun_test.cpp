@@ -159,43 +159,67 @@ TEST(ImportRun, EachRunKeepsEveryGoodRowOrNothingAtAll)
     }
 }
 
-// The progress dialog of a run whose log holds errors ends by counting them, not as a success.
-TEST(ImportRun, TheProgressDialogEndsWithTheNumberOfErrorsLogged)
+// The progress dialog of a run whose log holds errors ends by counting them, not as a success;
+// one whose log holds only notes ends as a success that points at them.
+TEST(ImportRun, TheProgressDialogEndsByWhatTheLogHolds)
 {
-    LogFolder logs;
-    SampleCopy copy;
-    ASSERT_TRUE(dbtest::Exec(copy.Path(), L"CREATE TRIGGER ZOR_TEST BEFORE INSERT ON ZORNACOLLS WHEN NEW.RECNOTE = 'row 50' "
-                                          L"BEGIN SELECT RAISE(ABORT, 'zkouška 50'); END"));
-    LoadedStructure s(copy.Path());
-    ASSERT_NO_FATAL_FAILURE(s.Open());
-    std::wstring status;
-    {
-        TestJob t(s);
-        t.source->rows = 300;
-        t.source->messageAt = 7;
-        ProgressStarter previous = SetProgressStarter(PROGRESS_IMPORT, StartImportJob);
-        ProgressParams params;
-        params.hInstance = Inst();
-        params.Mode = PROGRESS_IMPORT;
-        params.Argument = &t.job;
-        params.Model = &s.Model();
-        params.Callback = ProgressCallback;
-        g_steps = {[&] {
-            HWND progress = ImportWindow(false);
-            if (!progress || wintest::WindowText(GetDlgItem(progress, IDCANCEL)) != L"&OK")
-                return false;
-            status = wintest::WindowText(GetDlgItem(progress, IDC_PROGRESS_STATUS));
-            wintest::SaveScreenshot(progress, L"utilities_import_done_errors");
-            SendMessageW(progress, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), (LPARAM)GetDlgItem(progress, IDCANCEL));
-            return true;
-        }};
-        RunSteps([&] { RunProgressDialog(nullptr, &params); });
-        SetProgressStarter(PROGRESS_IMPORT, previous);
-        EXPECT_EQ(2, t.source->ErrorCount);
+    const struct {
+        const char* name;
+        const wchar_t* shot;
+        const wchar_t* trigger;
+        int messageAt;
+        int noteAt;
+        int errors;
+        std::wstring status;
+    } cases[] = {
+        {"errors", L"utilities_import_done_errors",
+         L"CREATE TRIGGER ZOR_TEST BEFORE INSERT ON ZORNACOLLS WHEN NEW.RECNOTE = 'row 50' "
+         L"BEGIN SELECT RAISE(ABORT, 'zkouška 50'); END",
+         7, 0, 2, L"Import byl dokončen s 2 chybami. Popisuje je protokol importu, který se otevře po stisknutí OK."},
+        {"notes", L"utilities_import_done_notes", nullptr, 0, 5, 0, ResString(IDS_I_IMPORT_DONE_NOTES)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LogFolder logs;
+        SampleCopy copy;
+        if (c.trigger) {
+            ASSERT_TRUE(dbtest::Exec(copy.Path(), c.trigger));
+        }
+        LoadedStructure s(copy.Path());
+        ASSERT_NO_FATAL_FAILURE(s.Open());
+        std::wstring status;
+        {
+            TestJob t(s);
+            t.source->rows = 300;
+            t.source->messageAt = c.messageAt;
+            t.source->beforeRow = [&](ImportRun& run, int row) {
+                if (row == c.noteAt)
+                    run.LogNote(L"  Řádek přiřazen jedné ze dvou položek");
+            };
+            ProgressStarter previous = SetProgressStarter(PROGRESS_IMPORT, StartImportJob);
+            ProgressParams params;
+            params.hInstance = Inst();
+            params.Mode = PROGRESS_IMPORT;
+            params.Argument = &t.job;
+            params.Model = &s.Model();
+            params.Callback = ProgressCallback;
+            g_steps = {[&] {
+                HWND progress = ImportWindow(false);
+                if (!progress || wintest::WindowText(GetDlgItem(progress, IDCANCEL)) != L"&OK")
+                    return false;
+                status = wintest::WindowText(GetDlgItem(progress, IDC_PROGRESS_STATUS));
+                wintest::SaveScreenshot(progress, c.shot);
+                SendMessageW(progress, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), (LPARAM)GetDlgItem(progress, IDCANCEL));
+                return true;
+            }};
+            RunSteps([&] { RunProgressDialog(nullptr, &params); });
+            SetProgressStarter(PROGRESS_IMPORT, previous);
+            EXPECT_EQ(c.errors, t.source->ErrorCount);
+            EXPECT_EQ(1u, logs.Logs().size());
+        }
+        EXPECT_TRUE(s.Db().Close());
+        EXPECT_EQ(c.status, status);
     }
-    EXPECT_TRUE(s.Db().Close());
-    EXPECT_EQ(L"Import byl dokončen s 2 chybami. Popisuje je protokol importu, který se otevře po stisknutí OK.", status);
-    EXPECT_EQ(298, CountImported(copy.Path()));
 }
 
 // ---- a run whose process is killed ----
