@@ -89,6 +89,7 @@ BOOL DeleteImportLog(const ImportLog* log)
 FILE* OpenImportLog(ImportLog* log, zdata::Connection* connection)
 {
     log->ErrorCount = 0;
+    log->NoteCount = 0;
     log->Connection = connection;
     log->LogFile = nullptr;
     BuildImportLogPath(log);
@@ -154,6 +155,13 @@ void LogImportError(ImportLog* log, int line, const wchar_t* message)
     WriteLogLine(log, message ? message : L"");
 }
 
+void LogImportNote(ImportLog* log, int line, const wchar_t* message)
+{
+    ++log->NoteCount;
+    WriteLogLine(log, std::wstring(log->NotePrefix) + std::to_wstring(line));
+    WriteLogLine(log, message ? message : L"");
+}
+
 void LogAdoErrors(ImportLog* log, int line)
 {
     WriteEntryHead(log, line);
@@ -163,6 +171,7 @@ void LogAdoErrors(ImportLog* log, int line)
 void LoadImportLogPrefixes(ImportLog* log, HINSTANCE instance)
 {
     LoadStringW(instance, IDS_I_LOG_LINE, log->LinePrefix, 64);
+    LoadStringW(instance, IDS_I_LOG_NOTE_LINE, log->NotePrefix, 64);
     LoadStringW(instance, IDS_I_LOG_SOURCE, log->SourcePrefix, 32);
     LoadStringW(instance, IDS_I_LOG_DESCRIPTION, log->DescPrefix, 32);
 }

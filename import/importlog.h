@@ -3,8 +3,9 @@
 // import source carries one ImportLog as its data part.
 //
 // The file is written in the system's ANSI code page, lines ended by CR LF, without a byte-order
-// mark. Every entry counts in ErrorCount, also when the file could not be made (the writes then
-// do nothing), so the run still learns that rows failed.
+// mark. Every error entry counts in ErrorCount, also when the file could not be made (the writes
+// then do nothing), so the run still learns that rows failed. A note (a row imported, but with a
+// choice the user should know of) counts in NoteCount instead: it keeps the log, not an error.
 #pragma once
 #include <windows.h>
 #include <cstdio>
@@ -14,9 +15,11 @@
 
 struct ImportLog {
     FILE* LogFile;                 // the open log, null before it is opened
-    int ErrorCount;                // entries written since it was opened
+    int ErrorCount;                // error entries written since it was opened
+    int NoteCount;                 // notes written since it was opened
     zdata::Connection* Connection; // target database, whose errors an entry may list
     wchar_t LinePrefix[64];        // "Chyba na řádku: "
+    wchar_t NotePrefix[64];        // "Upozornění k řádku: "
     wchar_t SourcePrefix[32];      // "  Zdroj: "
     wchar_t DescPrefix[32];        // "  Popis: "
     wchar_t LogPath[260];          // full path of the log file
@@ -38,7 +41,7 @@ void BuildImportLogPath(ImportLog* log);
 // Where the log was written (the viewer shows it).
 const wchar_t* GetImportLogPath(const ImportLog* log);
 
-// Zeroes the count, keeps the connection, builds LogPath (creating its folder) and makes the
+// Zeroes the counts, keeps the connection, builds LogPath (creating its folder) and makes the
 // file anew. The stream, null when the file cannot be made.
 FILE* OpenImportLog(ImportLog* log, zdata::Connection* connection);
 
@@ -48,11 +51,15 @@ void WriteLogText(FILE* stream, const wchar_t* text);
 // An entry: LinePrefix + the line number, then the message (which may hold CR LF itself).
 void LogImportError(ImportLog* log, int line, const wchar_t* message);
 
+// A note: NotePrefix + the line number, then the message.
+void LogImportNote(ImportLog* log, int line, const wchar_t* message);
+
 // An entry: LinePrefix + the line number, then "  Zdroj: " + Source and "  Popis: " + Description
 // of each error of the connection.
 void LogAdoErrors(ImportLog* log, int line);
 
-// The entry prefixes ("Chyba na řádku: ", "  Zdroj: ", "  Popis: ") from the program's strings.
+// The entry prefixes ("Chyba na řádku: ", "Upozornění k řádku: ", "  Zdroj: ", "  Popis: ") from
+// the program's strings.
 void LoadImportLogPrefixes(ImportLog* log, HINSTANCE instance);
 
 // A log of its own for what failed before any source line was read (the wizard making a target
@@ -60,8 +67,11 @@ void LoadImportLogPrefixes(ImportLog* log, HINSTANCE instance);
 // path, empty when it could not be made.
 std::wstring LogSetupErrors(ImportLog* log, zdata::Connection* connection, const wchar_t* message);
 
-// Closes the file; the number of entries written.
+// Closes the file; the number of error entries written.
 int CloseImportLog(ImportLog* log);
+
+// Errors and notes written since the log was opened: the log is kept (and shown) when nonzero.
+inline int LogEntryCount(const ImportLog* log) { return log->ErrorCount + log->NoteCount; }
 
 // Deletes the log file; the system's result (nonzero when it was deleted). Called by the
 // import when it logged no error, and by the viewer on the user's request.

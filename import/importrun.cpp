@@ -1,5 +1,7 @@
 #include "import/importrun.h"
 
+#include <strsafe.h>
+
 #include "dataaccess/txnabandon.h"
 #include "import/impsource.h"
 #include "resources/tarnix/resource.h"
@@ -86,10 +88,15 @@ ImportOutcome ImportInTransaction(ImportRun& run)
     return ImportRows(run);
 }
 
-UINT FinalStatus(ImportOutcome outcome)
+UINT FinalStatus(ImportOutcome outcome, const ImportLog* log)
 {
     switch (outcome) {
-    case IMPORT_COMMITTED: return IDS_I_IMPORT_DONE;
+    case IMPORT_COMMITTED:
+        // What stayed is kept, but rows with errors were not imported as they stand: that is no
+        // success to report.
+        if (log->ErrorCount > 0)
+            return log->ErrorCount == 1 ? IDS_I_IMPORT_DONE_ONE_ERROR : IDS_I_IMPORT_DONE_ERRORS;
+        return log->NoteCount > 0 ? IDS_I_IMPORT_DONE_NOTES : IDS_I_IMPORT_DONE;
     case IMPORT_CANCELLED: return IDS_I_IMPORT_CANCELLED;
     default: return IDS_I_IMPORT_FAILED;
     }
@@ -106,7 +113,12 @@ public:
     {
         PostMessageW(GetParent(params_->Dialog), ZM_IMPORT_ERRORS, (WPARAM)count, 0);
     }
-    void Finish(UINT statusId) override { ProgressEndByUser(params_, statusId); }
+    void Finish(UINT statusId) override
+    {
+        const ImportJob* job = static_cast<const ImportJob*>(params_->Argument);
+        int errors = job && job->Source ? job->Source->ErrorCount : 0;
+        ProgressEndByUserText(params_, ImportStatusText(params_->hInstance, statusId, errors).c_str());
+    }
 
 private:
     ProgressParams* params_;
@@ -127,6 +139,11 @@ bool ImportRun::Execute(const std::wstring& sql)
 void ImportRun::LogError(const wchar_t* message)
 {
     LogImportError(Source, Line, message);
+}
+
+void ImportRun::LogNote(const wchar_t* message)
+{
+    LogImportNote(Source, Line, message);
 }
 
 void ImportRun::LogDbErrors()
@@ -176,16 +193,27 @@ ImportOutcome RunImportFrame(ImportJob* job, ImportSink* sink)
         zdata::AbandonTransactions(run.Connection);
         ReloadModel(job);
     }
-    // The log says that nothing of a stopped run stayed; a cancel with no failed row needs no log.
-    if (outcome == IMPORT_FAILED || (outcome == IMPORT_CANCELLED && source->ErrorCount > 0))
+    // The log says that nothing of a stopped run stayed; a cancel with nothing logged needs no log.
+    if (outcome == IMPORT_FAILED || (outcome == IMPORT_CANCELLED && LogEntryCount(source) > 0))
         run.LogError(run.String(outcome == IMPORT_FAILED ? IDS_I_LOG_ROLLED_BACK : IDS_I_LOG_CANCELLED).c_str());
-    int errors = CloseImportLog(source);
-    if (errors > 0)
-        sink->ErrorsLogged(errors);
+    CloseImportLog(source);
+    if (LogEntryCount(source) > 0)
+        sink->ErrorsLogged(LogEntryCount(source));
     else
         DeleteImportLog(source);
-    sink->Finish(FinalStatus(outcome));
+    sink->Finish(FinalStatus(outcome, source));
     return outcome;
+}
+
+std::wstring ImportStatusText(HINSTANCE instance, UINT statusId, int errors)
+{
+    wchar_t format[256] = L"";
+    LoadStringW(instance, statusId, format, 256);
+    if (statusId != IDS_I_IMPORT_DONE_ERRORS)
+        return format;
+    wchar_t text[256] = L"";
+    StringCchPrintfW(text, 256, format, errors);
+    return text;
 }
 
 bool StartImportJob(void* job, ProgressParams* params)

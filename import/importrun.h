@@ -10,7 +10,8 @@
 // Order: status 105; the source's data; the log; the structure changes; the target tables;
 // status 114 (or the source's own); the rows, each followed by the progress callback whose answer
 // is the cancel flag; the source closed; commit or roll back; the log closed (kept and announced
-// with ZM_IMPORT_ERRORS when it holds entries, deleted when empty); the final status.
+// with ZM_IMPORT_ERRORS when it holds entries, deleted when empty); the final status, which says
+// how many errors the log holds.
 #pragma once
 #include <windows.h>
 
@@ -19,8 +20,8 @@
 #include "dataaccess/ado.h"
 #include "import/rowjournal.h"
 
-// Posted by the import worker to the main form: wParam the number of errors logged. In the
-// range of Tarnix's private messages (utilities/tarnix_protocol.h).
+// Posted by the import worker to the main form: wParam the number of entries logged (errors and
+// notes). In the range of Tarnix's private messages (utilities/tarnix_protocol.h).
 #define ZM_IMPORT_ERRORS (WM_USER + 4)
 
 struct ImportJob;
@@ -37,9 +38,9 @@ public:
     virtual bool Progress(int percent) = 0;
     // Owner of the structure steps' messages.
     virtual HWND Owner() = 0;
-    // The log holds count entries and stays for the viewer.
+    // The log holds count entries (errors and notes) and stays for the viewer.
     virtual void ErrorsLogged(int count) = 0;
-    // The run's end with its final status.
+    // The run's end with its final status (ImportStatusText words it).
     virtual void Finish(UINT statusId) = 0;
 };
 
@@ -74,6 +75,8 @@ public:
     bool Execute(const std::wstring& sql);
     // Log entries for the current line: a message, or the connection's errors.
     void LogError(const wchar_t* message);
+    // A note for the current line: the row was imported, but by a choice the user should know of.
+    void LogNote(const wchar_t* message);
     void LogDbErrors();
     // A text of the program's string table.
     std::wstring String(UINT id) const;
@@ -81,6 +84,10 @@ public:
     // an I/O error end it without the run's asking).
     bool TransactionStands();
 };
+
+// The words of a final status: string statusId, the number of errors put into the one that
+// counts them.
+std::wstring ImportStatusText(HINSTANCE instance, UINT statusId, int errors);
 
 // Runs the whole import of the job's source on the calling thread.
 ImportOutcome RunImportFrame(ImportJob* job, ImportSink* sink);

@@ -182,9 +182,9 @@ bool OpenImportSource(ImportJob* job, const wchar_t* path)
 IImpSource::IImpSource(HINSTANCE instance) : hInstance(instance), ThreadId(0), MaxSysId(0), MaxLocId(0)
 {
     LogFile = nullptr;
-    ErrorCount = 0;
+    ErrorCount = NoteCount = 0;
     Connection = nullptr;
-    LinePrefix[0] = SourcePrefix[0] = DescPrefix[0] = LogPath[0] = 0;
+    LinePrefix[0] = NotePrefix[0] = SourcePrefix[0] = DescPrefix[0] = LogPath[0] = 0;
 }
 
 IImpSource::~IImpSource()

@@ -7,6 +7,7 @@
 #include "core/textutil.h"
 #include "core/treewalk.h"
 #include "czechcollation/czechtext.h"
+#include "dataaccess/refusals.h"
 #include "dataaccess/varconv.h"
 #include "import/impsource.h"
 #include "import/importrun.h"
@@ -230,10 +231,11 @@ std::wstring NameKey(int level, const wchar_t* name)
     return std::to_wstring(level) + L"|" + CzechFoldedKey(name);
 }
 
+using NameIndex = std::unordered_map<std::wstring, RowImport::NameMatch>;
+
 // Reads every row of a target table into the index: the first row of each key in the table's
-// order keeps its id.
-void IndexTable(zdata::Recordset* rs, long idOrdinal, long levelOrdinal, long nameOrdinal,
-                std::unordered_map<std::wstring, int>& index)
+// order keeps its id, and the key counts its rows.
+void IndexTable(zdata::Recordset* rs, long idOrdinal, long levelOrdinal, long nameOrdinal, NameIndex& index)
 {
     if (FAILED(rs->put_Filter(L"")) || FAILED(rs->MoveFirst()))
         return;
@@ -241,13 +243,62 @@ void IndexTable(zdata::Recordset* rs, long idOrdinal, long levelOrdinal, long na
         VARIANT name;
         VariantInit(&name);
         treewalk::RowValue(rs, nameOrdinal, &name);
-        if (name.vt == VT_BSTR && name.bstrVal)
-            index.emplace(NameKey(levelOrdinal >= 0 ? RowInt(rs, levelOrdinal) : 0, name.bstrVal), RowInt(rs, idOrdinal));
+        if (name.vt == VT_BSTR && name.bstrVal) {
+            std::wstring key = NameKey(levelOrdinal >= 0 ? RowInt(rs, levelOrdinal) : 0, name.bstrVal);
+            ++index.emplace(key, RowImport::NameMatch{RowInt(rs, idOrdinal), 0}).first->second.count;
+        }
         VariantClear(&name);
     }
 }
 
-std::unordered_map<std::wstring, int>& SpeciesIndex(ImportRun& run, RowImport& rows)
+// " pod „parent“" for the item of the tree, empty for a top item (names read once per parent).
+std::wstring UnderParent(ImportRun& run, RowImport& rows, zdata::Recordset* tree, long nameOrdinal, int id)
+{
+    if (FAILED(treewalk::FilterEquals(tree, L"ID", id)) || tree->IsEOF())
+        return L"";
+    int parent = RowInt(tree, 1);
+    if (parent <= 0)
+        return L"";
+    auto known = rows.ParentNames.find(parent);
+    if (known == rows.ParentNames.end()) {
+        std::wstring name;
+        if (SUCCEEDED(treewalk::FilterEquals(tree, L"ID", parent)) && !tree->IsEOF())
+            name = treewalk::RowText(tree, nameOrdinal);
+        known = rows.ParentNames.emplace(parent, name).first;
+    }
+    return Format(run, IDS_I_ROW_AMBIGUOUS_UNDER, known->second.c_str());
+}
+
+// The id of a match; a name that several rows share is noted with the one taken.
+int TakeMatch(ImportRun& run, RowImport& rows, const NameIndex& index, const std::wstring& key, const wchar_t* name,
+              bool localities, int level)
+{
+    auto found = index.find(key);
+    if (found == index.end())
+        return -1;
+    const RowImport::NameMatch& match = found->second;
+    if (match.count > 1) {
+        zdata::Recordset* tree = run.Source->Targets.Slots[localities ? TARGET_LOCTREE : TARGET_SYSTREE];
+        std::wstring under = UnderParent(run, rows, tree, localities ? (long)LOCTREE_NAME : (long)SYSTREE_NAME, match.id);
+        wchar_t text[512];
+        if (level < 0) {
+            StringCchPrintfW(text, 512, run.String(IDS_I_ROW_AMBIGUOUS_SPECIES).c_str(), name, match.count, match.id,
+                             under.c_str());
+        } else {
+            const ItemList* levels = localities ? rows.LocLevels : rows.SysLevels;
+            const wchar_t* levelName = L"";
+            for (int i = 0; i < levels->Count; ++i)
+                if (static_cast<const LevelEntry*>(levels->Items[i])->OrigLevelId == level)
+                    levelName = static_cast<const LevelEntry*>(levels->Items[i])->Name;
+            StringCchPrintfW(text, 512, run.String(IDS_I_ROW_AMBIGUOUS).c_str(), name, levelName, match.count,
+                             match.id, under.c_str());
+        }
+        run.LogNote(text);
+    }
+    return match.id;
+}
+
+NameIndex& SpeciesIndex(ImportRun& run, RowImport& rows)
 {
     if (!rows.SpeciesIndexed)
         IndexTable(run.Source->Targets.Slots[TARGET_SPECIES], SPECIES_SYSID, -1, SPECIES_NAME, rows.SpeciesByName);
@@ -255,7 +306,7 @@ std::unordered_map<std::wstring, int>& SpeciesIndex(ImportRun& run, RowImport& r
     return rows.SpeciesByName;
 }
 
-std::unordered_map<std::wstring, int>& TreeIndex(ImportRun& run, RowImport& rows, bool localities)
+NameIndex& TreeIndex(ImportRun& run, RowImport& rows, bool localities)
 {
     if (localities && !rows.LocIndexed)
         IndexTable(run.Source->Targets.Slots[TARGET_LOCTREE], LOCTREE_ID, LOCTREE_LEVEL, LOCTREE_NAME,
@@ -270,21 +321,28 @@ std::unordered_map<std::wstring, int>& TreeIndex(ImportRun& run, RowImport& rows
 // The first item of a tree on the level with the name, under any parent; -1 none.
 int FindOnLevel(ImportRun& run, RowImport& rows, bool localities, int levelId, const wchar_t* name)
 {
-    auto& index = TreeIndex(run, rows, localities);
-    auto found = index.find(NameKey(levelId, name));
-    return found == index.end() ? -1 : found->second;
+    return TakeMatch(run, rows, TreeIndex(run, rows, localities), NameKey(levelId, name), name, localities, levelId);
+}
+
+// The species of the full name, -1 none.
+int FindSpeciesNamed(ImportRun& run, RowImport& rows, const wchar_t* name)
+{
+    return TakeMatch(run, rows, SpeciesIndex(run, rows), NameKey(0, name), name, false, -1);
 }
 
 // A name joins an index of the run (when the index has been read already; otherwise the reading
 // finds it), and leaves it again when its row is undone.
-void IndexName(ImportRun& run, std::unordered_map<std::wstring, int>& index, bool indexed, int level,
-               const wchar_t* name, int id)
+void IndexName(ImportRun& run, NameIndex& index, bool indexed, int level, const wchar_t* name, int id)
 {
     if (!indexed)
         return;
     std::wstring key = NameKey(level, name);
-    if (index.emplace(key, id).second)
+    auto placed = index.emplace(key, RowImport::NameMatch{id, 0});
+    ++placed.first->second.count;
+    if (placed.second)
         run.Journal.Add([&index, key] { index.erase(key); });
+    else
+        run.Journal.Add([&index, key] { --index[key].count; });
 }
 
 void IndexNewItem(ImportRun& run, RowImport& rows, bool localities, int levelId, const wchar_t* name, int id)
@@ -425,6 +483,7 @@ void RowImport::End()
     SpeciesByName.clear();
     SysByLevelName.clear();
     LocByLevelName.clear();
+    ParentNames.clear();
     SpeciesIndexed = SysIndexed = LocIndexed = false;
     FixedSysIds.clear();
     FixedLocIds.clear();
@@ -555,11 +614,8 @@ int ImportRowSystem(ImportRun& run, RowImport& rows)
                 continue;
             bool created = false;
             int id = FindSysUnit(run, rows, parentLevel == level - 1 ? parent : 0, level, cut);
-            if (id <= 0 && rows.SysDataLevel[(size_t)level]) {
-                auto& species = SpeciesIndex(run, rows);
-                auto known = species.find(NameKey(0, cut));
-                id = known == species.end() ? -1 : known->second;
-            }
+            if (id <= 0 && rows.SysDataLevel[(size_t)level])
+                id = FindSpeciesNamed(run, rows, cut);
             if (id <= 0 && !create)
                 return -1;
             if (id <= 0) {
@@ -611,9 +667,7 @@ int ImportRowSystem(ImportRun& run, RowImport& rows)
     std::wstring fullName = genus;
     for (int i = 0; i < wordCount; ++i)
         fullName += std::wstring(L" ") + rows.Words[(size_t)i];
-    auto& species = SpeciesIndex(run, rows);
-    auto known = species.find(NameKey(0, Cut(fullName, 63).c_str()));
-    taxon = known == species.end() ? -1 : known->second;
+    taxon = FindSpeciesNamed(run, rows, Cut(fullName, 63).c_str());
     if (taxon > 0) {
         AncestorIds(tree, taxon, rows.SysLevels, rows.SysPaths, rows.SysIds);
         return taxon;
@@ -896,6 +950,57 @@ int ImportRowLiterature(ImportRun& run, RowImport& rows)
 
 // ---- the record step ----
 
+namespace {
+
+// Whether the engine refused the record as one the records already hold (their unique index of
+// species, locality and the key attributes); keys gets the index's columns.
+bool RefusedAsDuplicate(zdata::Connection* connection, std::vector<std::wstring>* keys)
+{
+    zdata::Errors* errors = nullptr;
+    if (FAILED(connection->get_Errors(&errors)) || !errors)
+        return false;
+    bool duplicate = false;
+    for (zdata::Error* e : errors->Items()) {
+        long native = 0;
+        e->get_NativeError(&native);
+        // The layer's sentence comes first, the engine's own text on the line after it.
+        const std::wstring& text = e->Description();
+        size_t engine = text.find(L'\n');
+        zdata::EngineRefusal refusal =
+            zdata::ReadEngineRefusal(engine == std::wstring::npos ? text : text.substr(engine + 1), native);
+        if (!duplicate && refusal.kind == zdata::RefusalKind::Duplicate &&
+            (refusal.table.empty() || _wcsicmp(refusal.table.c_str(), L"ZORNACOLLS") == 0)) {
+            duplicate = true;
+            *keys = refusal.columns;
+        }
+        e->Release();
+    }
+    errors->Release();
+    return duplicate;
+}
+
+// The log's sentence of a duplicate record, naming the key attributes beside species and locality
+// by their captions.
+std::wstring DuplicateRecordMessage(ImportRun& run, const std::vector<std::wstring>& keys)
+{
+    const ItemList* attrs = &run.Job->Model->Lists[MODEL_RECORD_ATTRS];
+    std::wstring names;
+    for (const std::wstring& key : keys) {
+        if (_wcsicmp(key.c_str(), L"SYSID") == 0 || _wcsicmp(key.c_str(), L"FTRID") == 0)
+            continue;
+        std::wstring caption = key;
+        for (int i = 0; i < attrs->Count; ++i)
+            if (_wcsicmp(AttrAt(attrs, i)->FieldName, key.c_str()) == 0 && AttrAt(attrs, i)->Caption[0])
+                caption = AttrAt(attrs, i)->Caption;
+        names += (names.empty() ? L"" : L", ") + (L"\u201E" + caption + L"\u201C");
+    }
+    if (names.empty())
+        return run.String(IDS_I_ROW_DUPLICATE_RECORD);
+    return Format(run, IDS_I_ROW_DUPLICATE_KEYS, names.c_str());
+}
+
+}  // namespace
+
 bool ImportRowRecord(ImportRun& run, RowImport& rows, int sysId, int locId, int litId)
 {
     RecordWriter& records = rows.Records;
@@ -917,7 +1022,11 @@ bool ImportRowRecord(ImportRun& run, RowImport& rows, int sysId, int locId, int 
     };
     WriteColumns(run, rows, put, COLGROUP_RECORDS, [](const SourceColumn*) { return true; });
     if (FAILED(records.Write())) {
-        run.LogDbErrors();
+        std::vector<std::wstring> keys;
+        if (RefusedAsDuplicate(run.Connection, &keys))
+            run.LogError(DuplicateRecordMessage(run, keys).c_str());
+        else
+            run.LogDbErrors();
         return false;
     }
     ++rows.RecordCount;

@@ -80,8 +80,16 @@ public:
     std::unordered_map<int, std::vector<int>> SysPaths, LocPaths;
     // Names the rows look up, read once from the target tables and kept up to date with what the
     // run creates (a filter on a name reads every row): species name -> SYSID, and per tree
-    // level and name -> the first item's ID. Keys are folded as names match (case ignored).
-    std::unordered_map<std::wstring, int> SpeciesByName, SysByLevelName, LocByLevelName;
+    // level and name -> the first item's ID, each with the number of rows of that name (a row
+    // matched among several is logged with the one it took). Keys are folded as names match
+    // (case ignored).
+    struct NameMatch {
+        int id;
+        int count;
+    };
+    std::unordered_map<std::wstring, NameMatch> SpeciesByName, SysByLevelName, LocByLevelName;
+    // Names of the items the log named as parents of a match, by ID.
+    std::unordered_map<int, std::wstring> ParentNames;
     bool SpeciesIndexed, SysIndexed, LocIndexed;
     // The records' statement.
     RecordWriter Records;

@@ -38,6 +38,22 @@ std::wstring FirstError(zdata::Connection* connection)
     return texts.empty() ? std::wstring() : texts[0];
 }
 
+// A compound file (what an Excel 97-2003 workbook is) starts with its signature in a header of
+// 512 bytes: a file that has the signature but not the header is a workbook cut short.
+bool CutShortCompoundFile(const wchar_t* path)
+{
+    static const unsigned char kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    unsigned char head[512];
+    DWORD got = 0;
+    bool read = ReadFile(file, head, sizeof head, &got, nullptr) != FALSE;
+    CloseHandle(file);
+    return read && got >= sizeof kSignature && got < sizeof head && memcmp(head, kSignature, sizeof kSignature) == 0;
+}
+
 }  // namespace
 
 TableReader::TableReader(bool workbook) : workbook_(workbook) {}
@@ -51,6 +67,7 @@ bool TableReader::Open(const wchar_t* path)
 {
     Close();
     problem_.clear();
+    tooShort_ = false;
     if (!path || !*path)
         return false;
     std::wstring cs = L"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + std::wstring(path) + L";";
@@ -60,21 +77,31 @@ bool TableReader::Open(const wchar_t* path)
     connection_->put_ConnectionString(cs.c_str());
     connection_->put_Mode(adModeRead);
     connection_->Open(nullptr, nullptr, nullptr, adConnectUnspecified);
-    if (!IsOpen() && workbook_) {
-        // A file that is no workbook at all is simply not a source of this kind; a workbook
-        // that cannot be read says why (an older Excel format, a sheet too large ...).
+    if (IsOpen())
+        return true;
+    if (workbook_) {
+        // A file that is there says why it is no workbook to read: not one at all, cut short, an
+        // older Excel format, damaged, a sheet too large ...
         xls::BookStream book;
         xls::BookStatus status = book.Open(path);
-        if (status != xls::BookStatus::NotFound && status != xls::BookStatus::NotWorkbook)
+        if (status != xls::BookStatus::NotFound)
             problem_ = FirstError(connection_);
-    } else if (!IsOpen() && zdata::DetectDbFileKind(path) == zdata::DbFileKind::Jet) {
+        tooShort_ = status == xls::BookStatus::Damaged && CutShortCompoundFile(path);
+        return false;
+    }
+    zdata::DbFileKind kind = zdata::DetectDbFileKind(path);
+    if (kind == zdata::DbFileKind::Jet) {
         // So does an Access file the layer refuses before the driver sees it (Access 97,
         // encrypted, damaged); what the driver itself says stays behind the generic text.
         std::wstring why;
         if (!zdata::CheckJetFile(path, &why))
             problem_ = why;
+    } else if (kind == zdata::DbFileKind::Other) {
+        // A file that is no database at all (a workbook or a text under an .mdb name): the
+        // layer's refusal says so.
+        problem_ = FirstError(connection_);
     }
-    return IsOpen();
+    return false;
 }
 
 void TableReader::ReleaseColumns()

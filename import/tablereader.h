@@ -23,10 +23,14 @@ public:
     // Connects to the file read-only, after closing the previous connection and releasing what
     // was opened on it. False when the file cannot be read (the layer's errors tell why).
     bool Open(const wchar_t* path);
-    // Why the last Open failed when the file is a workbook or an Access file (the layer's words:
-    // which sheet is too large, an older Excel format, an Access 97 file ...); empty after a
-    // successful one and for a file that is neither.
+    // Why the last Open failed for a file that is there (the layer's words: not a workbook or
+    // not a database at all, which sheet is too large, an older Excel format, an Access 97
+    // file ...); empty after a successful one, for a missing file and for what the Access
+    // driver itself refused.
     const std::wstring& Problem() const { return problem_; }
+    // The last Open's file begins as a workbook but ends before a workbook's header does (a copy
+    // cut off, a file not yet written out).
+    bool TooShort() const { return tooShort_; }
     void Close();
     bool IsOpen() const;
     zdata::Connection* Connection() const { return connection_; }
@@ -59,6 +63,7 @@ private:
 
     bool workbook_;
     std::wstring problem_;
+    bool tooShort_ = false;
     zdata::Connection* connection_ = nullptr;
     zdata::Recordset* columns_ = nullptr;  // the table the mapping page shows
     std::wstring columnsTable_;

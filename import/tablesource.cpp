@@ -14,6 +14,15 @@ bool CImpMDBSrc::Open(const wchar_t* path)
     return reader_.Open(path);
 }
 
+std::wstring CImpMDBSrc::OpenProblem() const
+{
+    if (!reader_.TooShort())
+        return reader_.Problem();
+    wchar_t text[256] = L"";
+    LoadStringW(hInstance, IDS_I_BOOK_TOO_SHORT, text, 256);
+    return text;
+}
+
 int CImpMDBSrc::GetGroupKind(int group)
 {
     return group == 1 ? GROUP_TABLE_LIST : group == 2 ? GROUP_COLUMNS : GROUP_NONE;

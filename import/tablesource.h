@@ -12,7 +12,7 @@ public:
     CImpMDBSrc(HINSTANCE instance, bool workbook);
 
     bool Open(const wchar_t* path) override;
-    std::wstring OpenProblem() const override { return reader_.Problem(); }
+    std::wstring OpenProblem() const override;
     int GetGroupCount() override { return 2; }
     int GetGroupCaptionId(int) override { return -1; }
     int GetGroupKind(int group) override;

@@ -404,10 +404,49 @@ CImpTXTSrc::CImpTXTSrc(HINSTANCE instance) : IImpSource(instance) {}
 
 CImpTXTSrc::~CImpTXTSrc() = default;
 
+namespace {
+
+enum TextFileContent { TEXTFILE_LINES, TEXTFILE_BLANK, TEXTFILE_BINARY };
+
+// What the file's first bytes hold: a blank file has nothing but a byte-order mark, spaces and
+// line ends; a NUL byte is no character of an 8-bit or UTF-8 text.
+TextFileContent LookAtTextFile(const wchar_t* path, TextEncoding encoding)
+{
+    FILE* file = _wfopen(path, L"rb");
+    if (!file)
+        return TEXTFILE_LINES;  // the reader opened it: let the reading tell
+    std::vector<unsigned char> head(kChunk);
+    size_t got = fread(head.data(), 1, head.size(), file);
+    bool more = got == head.size();
+    fclose(file);
+    size_t start = encoding == TEXTENC_UTF16 ? 2 : encoding == TEXTENC_UTF8 && got >= 3 && head[0] == 0xEF ? 3 : 0;
+    bool blank = !more;
+    for (size_t i = start; i < got; ++i) {
+        unsigned char c = head[i];
+        if (c == 0 && encoding != TEXTENC_UTF16)
+            return TEXTFILE_BINARY;
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != 0)
+            blank = false;
+    }
+    return blank ? TEXTFILE_BLANK : TEXTFILE_LINES;
+}
+
+}  // namespace
+
 bool CImpTXTSrc::Open(const wchar_t* path)
 {
     Path = path ? path : L"";
-    return path && reader_.Open(path);
+    problem_.clear();
+    if (!path || !reader_.Open(path))
+        return false;
+    TextFileContent content = LookAtTextFile(path, reader_.Encoding());
+    if (content == TEXTFILE_LINES)
+        return true;
+    reader_.Close();
+    wchar_t text[256] = L"";
+    LoadStringW(hInstance, content == TEXTFILE_BLANK ? IDS_I_TXT_EMPTY_FILE : IDS_I_TXT_NOT_TEXT, text, 256);
+    problem_ = text;
+    return false;
 }
 
 int CImpTXTSrc::GetGroupKind(int group)

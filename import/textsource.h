@@ -90,7 +90,11 @@ public:
     explicit CImpTXTSrc(HINSTANCE instance);
     ~CImpTXTSrc() override;
 
+    // Refuses, besides a file that does not open, one without a line to import (empty, or
+    // blank) and one that holds no text (NUL bytes outside UTF-16: a program, a picture, a
+    // database under a text file's name).
     bool Open(const wchar_t* path) override;
+    std::wstring OpenProblem() const override { return problem_; }
     int GetGroupCount() override { return 2; }
     int GetGroupCaptionId(int) override { return -1; }
     int GetGroupKind(int group) override;
@@ -111,6 +115,7 @@ private:
     const TextImportOptions* Options(ImportRun& run) const;
 
     TextLineReader reader_;
+    std::wstring problem_;
     std::wstring separator_;
     std::vector<std::wstring> fields_;
 };

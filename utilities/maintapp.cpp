@@ -469,8 +469,8 @@ void RunImport(MaintApp* app, HWND form)
         params.Callback = ProgressCallback;
         RunProgressDialog(form, &params);  // returns once the worker has ended
         // The source's own count, should the posted one not have arrived.
-        if (job.Source->ErrorCount > app->ImportErrorCount)
-            app->ImportErrorCount = job.Source->ErrorCount;
+        if (LogEntryCount(job.Source) > app->ImportErrorCount)
+            app->ImportErrorCount = LogEntryCount(job.Source);
     }
     if (app->ImportErrorCount && job.Source) {
         if (!app->Viewer)

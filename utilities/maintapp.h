@@ -39,7 +39,7 @@ public:
     StructureModel Model;           // lists in ModelList order; AttrPages[i] edits list 2 + i
     bool Modified;                  // unsaved structure edits (set by the structure editor)
     ImportWizardState* WizardState; // made at the first import and kept
-    int ImportErrorCount;           // errors of the last import, as its worker posted them
+    int ImportErrorCount;           // entries (errors, notes) of the last import's log, as posted
     LogViewer* Viewer;              // made at the first import with errors
     HWND MainForm;                  // the main form while it exists
 };

@@ -169,6 +169,19 @@
 #define IDS_I_ROW_LOCALITY_NOT_FOUND 151
 #define IDS_I_ROW_UNREADABLE_VALUE 152
 #define IDS_I_TABLE_UNREADABLE_COUNT 153
+// why the welcome page refuses a file, the run's end with errors or notes, and its log's notes
+#define IDS_I_BOOK_TOO_SHORT       2960
+#define IDS_I_TXT_EMPTY_FILE       2961
+#define IDS_I_TXT_NOT_TEXT         2962
+#define IDS_I_IMPORT_DONE_ONE_ERROR 2963
+#define IDS_I_IMPORT_DONE_ERRORS   2964  // %d: the errors in the log
+#define IDS_I_IMPORT_DONE_NOTES    2965
+#define IDS_I_LOG_NOTE_LINE        2966  // "Upozornění k řádku: "
+#define IDS_I_ROW_AMBIGUOUS        2967
+#define IDS_I_ROW_AMBIGUOUS_SPECIES 2968
+#define IDS_I_ROW_AMBIGUOUS_UNDER  2969
+#define IDS_I_ROW_DUPLICATE_RECORD 2970
+#define IDS_I_ROW_DUPLICATE_KEYS   2971
 
 // ---- import wizard pages
 #define IDC_IMP_SOURCE_TYPES    101

@@ -18,8 +18,10 @@
 #include "import/importrun.h"
 #include "import/structtransfer.h"
 #include "resources/tarnix/resource.h"
+#include "structure/progressdlg.h"
 #include "tests/support/wintest.h"
 #include "tests/structure/tarnixtest.h"
+#include "tests/utilities/formfixture.h"
 #include "tests/import/testimpsource.h"
 
 namespace {
@@ -92,8 +94,11 @@ TEST(ImportRun, EachRunKeepsEveryGoodRowOrNothingAtAll)
         {"clean", 300, nullptr, -1, false, 0, 0, IMPORT_COMMITTED, 300, 0, IDS_I_IMPORT_DONE},
         {"abort row", 300,
          L"CREATE TRIGGER ZOR_TEST BEFORE INSERT ON ZORNACOLLS WHEN NEW.RECNOTE = 'row 50' BEGIN SELECT RAISE(ABORT, 'zkouška 50'); END",
-         -1, false, 0, 0, IMPORT_COMMITTED, 299, 1, IDS_I_IMPORT_DONE},
-        {"row failing by its message", 300, nullptr, -1, false, 0, 7, IMPORT_COMMITTED, 299, 1, IDS_I_IMPORT_DONE},
+         -1, false, 0, 0, IMPORT_COMMITTED, 299, 1, IDS_I_IMPORT_DONE_ONE_ERROR},
+        {"row failing by its message", 300, nullptr, -1, false, 0, 7, IMPORT_COMMITTED, 299, 1, IDS_I_IMPORT_DONE_ONE_ERROR},
+        {"two rows failing", 300,
+         L"CREATE TRIGGER ZOR_TEST BEFORE INSERT ON ZORNACOLLS WHEN NEW.RECNOTE = 'row 50' BEGIN SELECT RAISE(ABORT, 'zkouška 50'); END",
+         -1, false, 0, 7, IMPORT_COMMITTED, 298, 2, IDS_I_IMPORT_DONE_ERRORS},
         {"rollback trigger at 5000", 6000,
          L"CREATE TRIGGER ZOR_TEST BEFORE INSERT ON ZORNACOLLS WHEN NEW.RECNOTE = 'row 5000' BEGIN SELECT RAISE(ROLLBACK, 'zkouška'); END",
          -1, false, 0, 0, IMPORT_FAILED, 0, 2, IDS_I_IMPORT_FAILED},
@@ -146,11 +151,74 @@ TEST(ImportRun, EachRunKeepsEveryGoodRowOrNothingAtAll)
         EXPECT_EQ(0u, log.find("Chyba na \xF8\xE1" "dku: ")) << log;
         EXPECT_EQ(std::string::npos, log.find("\xEF\xBB\xBF"));
         if (c.trigger && c.outcome == IMPORT_COMMITTED) {
-            EXPECT_EQ(0u, log.find("Chyba na \xF8\xE1" "dku: 50\r\n  Zdroj: ")) << log;
+            EXPECT_NE(std::string::npos, log.find("Chyba na \xF8\xE1" "dku: 50\r\n  Zdroj: ")) << log;
         }
         if (c.outcome != IMPORT_COMMITTED) {
             EXPECT_NE(std::string::npos, log.find("datab\xE1ze z\xF9stala beze zm\xECn\r\n")) << log;
         }
+    }
+}
+
+// The progress dialog of a run whose log holds errors ends by counting them, not as a success;
+// one whose log holds only notes ends as a success that points at them.
+TEST(ImportRun, TheProgressDialogEndsByWhatTheLogHolds)
+{
+    const struct {
+        const char* name;
+        const wchar_t* shot;
+        const wchar_t* trigger;
+        int messageAt;
+        int noteAt;
+        int errors;
+        std::wstring status;
+    } cases[] = {
+        {"errors", L"utilities_import_done_errors",
+         L"CREATE TRIGGER ZOR_TEST BEFORE INSERT ON ZORNACOLLS WHEN NEW.RECNOTE = 'row 50' "
+         L"BEGIN SELECT RAISE(ABORT, 'zkouška 50'); END",
+         7, 0, 2, L"Import byl dokončen s 2 chybami. Popisuje je protokol importu, který se otevře po stisknutí OK."},
+        {"notes", L"utilities_import_done_notes", nullptr, 0, 5, 0, ResString(IDS_I_IMPORT_DONE_NOTES)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LogFolder logs;
+        SampleCopy copy;
+        if (c.trigger) {
+            ASSERT_TRUE(dbtest::Exec(copy.Path(), c.trigger));
+        }
+        LoadedStructure s(copy.Path());
+        ASSERT_NO_FATAL_FAILURE(s.Open());
+        std::wstring status;
+        {
+            TestJob t(s);
+            t.source->rows = 300;
+            t.source->messageAt = c.messageAt;
+            t.source->beforeRow = [&](ImportRun& run, int row) {
+                if (row == c.noteAt)
+                    run.LogNote(L"  Řádek přiřazen jedné ze dvou položek");
+            };
+            ProgressStarter previous = SetProgressStarter(PROGRESS_IMPORT, StartImportJob);
+            ProgressParams params;
+            params.hInstance = Inst();
+            params.Mode = PROGRESS_IMPORT;
+            params.Argument = &t.job;
+            params.Model = &s.Model();
+            params.Callback = ProgressCallback;
+            g_steps = {[&] {
+                HWND progress = ImportWindow(false);
+                if (!progress || wintest::WindowText(GetDlgItem(progress, IDCANCEL)) != L"&OK")
+                    return false;
+                status = wintest::WindowText(GetDlgItem(progress, IDC_PROGRESS_STATUS));
+                wintest::SaveScreenshot(progress, c.shot);
+                SendMessageW(progress, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), (LPARAM)GetDlgItem(progress, IDCANCEL));
+                return true;
+            }};
+            RunSteps([&] { RunProgressDialog(nullptr, &params); });
+            SetProgressStarter(PROGRESS_IMPORT, previous);
+            EXPECT_EQ(c.errors, t.source->ErrorCount);
+            EXPECT_EQ(1u, logs.Logs().size());
+        }
+        EXPECT_TRUE(s.Db().Close());
+        EXPECT_EQ(c.status, status);
     }
 }
 

@@ -15,11 +15,13 @@
 #include "core/msgbox.h"
 #include "import/importrun.h"
 #include "import/impwizard.h"
+#include "import/tablesource.h"
 #include "import/textsource.h"
 #include "resources/tarnix/resource.h"
 #include "tests/support/wintest.h"
 #include "tests/utilities/formfixture.h"
 #include "tests/structure/tarnixtest.h"
+#include "tests/import/tablebook.h"
 #include "tests/import/testimpsource.h"
 
 namespace {
@@ -690,6 +692,64 @@ TEST_F(WizardTest, ATextFileGoesThroughEveryPageAndIsImported)
     EXPECT_EQ(L"2|5|5953A", dbtest::First(path_, L"SELECT COUNT(*) || '|' || SUM(Z.POCET) || '|' || MIN(F.SQUARE) FROM ZORNACOLLS Z "
                                                  L"JOIN SPECIES S ON S.SYSID = Z.SYSID JOIN FEATURES F ON F.LOCID = Z.FTRID "
                                                  L"WHERE S.NAME = 'Carabus zkusmus' AND F.NAME LIKE 'Zkušební Lhotka (%'"));
+}
+
+// Files that are not what their type and name say: the welcome page says why each is refused,
+// and Next stays on it.
+TEST_F(WizardTest, EachBadFileIsRefusedOnTheWelcomePageWithItsOwnReason)
+{
+    SetImportSourceCreator(IMPSRC_TEXT, CreateTextSource);
+    SetImportSourceCreator(IMPSRC_ACCESS, CreateTableSource);
+    SetImportSourceCreator(IMPSRC_EXCEL, CreateTableSource);
+    std::wstring book = folder_.File(L"sešit.xls");
+    ASSERT_NO_FATAL_FAILURE(tabletest::WriteBook(book, L"List1", {{L"Druh", L"Lokalita"}, {L"Carabus", L"Lhota"}}));
+    std::string bookBytes = wintest::ReadFileBytes(book);
+    auto write = [&](const wchar_t* name, const std::string& bytes) {
+        std::wstring path = folder_.File(name);
+        FILE* f = _wfopen(path.c_str(), L"wb");
+        fwrite(bytes.data(), 1, bytes.size(), f);
+        fclose(f);
+        return path;
+    };
+    // An Access 97 file: Jet 3's header (version 0) on pages of 2048 bytes.
+    std::string jet3(4096, '\0');
+    jet3.replace(4, 15, "Standard Jet DB");
+    const std::wstring access97 = write(L"stará.mdb", jet3), bookAsMdb = write(L"sešit.mdb", bookBytes);
+    const struct {
+        const char* name;
+        int type;
+        std::wstring path;
+        std::wstring reason;
+    } cases[] = {
+        {"access 97", IMPSRC_ACCESS, access97,
+         L"Databázi aplikace Access 97 (Jet 3) nelze přečíst; uložte ji v Accessu ve formátu Access 2000 nebo novějším: " +
+             access97},
+        {"workbook named .mdb", IMPSRC_ACCESS, bookAsMdb, L"Soubor není databáze, kterou tento program umí přečíst: " + bookAsMdb},
+        {"text named .xls", IMPSRC_EXCEL, write(L"text.xls", "Druh;Lokalita\r\nCarabus;Lhota\r\n"),
+         L"Soubor není sešit aplikace Excel 97-2003."},
+        {"68 bytes of a workbook", IMPSRC_EXCEL, write(L"kousek.xls", bookBytes.substr(0, 68)),
+         ResString(IDS_I_BOOK_TOO_SHORT)},
+        {"empty text", IMPSRC_TEXT, write(L"prázdný.txt", ""), ResString(IDS_I_TXT_EMPTY_FILE)},
+        {"blank text", IMPSRC_TEXT, write(L"řádky.txt", "\xEF\xBB\xBF \r\n\r\n\t\r\n"), ResString(IDS_I_TXT_EMPTY_FILE)},
+        {"workbook named .txt", IMPSRC_TEXT, write(L"sešit.txt", bookBytes), ResString(IDS_I_TXT_NOT_TEXT)},
+    };
+    Script s;
+    s.steps = {[&](HWND sheet) {
+        for (size_t i = 0; i < ARRAYSIZE(cases); ++i) {
+            const auto& c = cases[i];
+            SCOPED_TRACE(c.name);
+            ChooseSourceType(Page(sheet), c.type);
+            EnterPath(Page(sheet), c.path);
+            EXPECT_EQ(c.reason, Text(Page(sheet), IDC_IMP_STATUS));
+            PropSheet_PressButton(sheet, PSBTN_NEXT);
+            wintest::PumpMessages(20);
+            EXPECT_EQ(IMPWIZ_WELCOME, PageIndex(sheet));
+            wintest::SaveScreenshot(sheet, (L"utilities_badsource_" + std::to_wstring(i)).c_str());
+        }
+        PropSheet_PressButton(sheet, PSBTN_CANCEL);
+        return true;
+    }};
+    EXPECT_FALSE(RunWizard(*state_, job_, s));
 }
 
 }  // namespace

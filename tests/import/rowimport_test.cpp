@@ -72,6 +72,8 @@ struct TextImport {
             c->LevelIndex = mappings[i].level;
             wcscpy(c->ListSeparator, mappings[i].separator);
         }
+        // Error entries start with their line number alone; notes with their prefix.
+        LoadImportLogPrefixes(source, Inst());
         source->LinePrefix[0] = 0;
         sink.cancelAtPercent = cancelAtPercent;
         ImportOutcome outcome = RunImportFrame(&job, &sink);
@@ -90,15 +92,25 @@ struct TextImport {
 // The import of a file, with the file closed again before the caller looks into it.
 struct Outcome {
     ImportOutcome outcome;
-    int errors;
+    int errors;        // entries of the log kept
     UINT finish;
+    std::wstring log;  // its text (read from the system's code page)
 };
 Outcome Import(const std::wstring& db, const std::wstring& text, const std::vector<Mapping>& mappings,
                const wchar_t* separator = L"\t", int sysTarget = -1, int locTarget = -1, int cancelAtPercent = -1)
 {
     TextImport run(db);
     ImportOutcome outcome = run.Run(text, mappings, separator, sysTarget, locTarget, cancelAtPercent);
-    return {outcome, run.sink.errorsLogged, run.sink.finish};
+    std::wstring log;
+    for (const std::wstring& file : run.logs.Logs()) {
+        std::string bytes = wintest::ReadFileBytes(file);
+        int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), (int)bytes.size(), nullptr, 0);
+        std::wstring wide((size_t)n, L'\0');
+        if (n > 0)
+            MultiByteToWideChar(CP_ACP, 0, bytes.data(), (int)bytes.size(), &wide[0], n);
+        log += wide;
+    }
+    return {outcome, run.sink.errorsLogged, run.sink.finish, log};
 }
 
 long long Count(const std::wstring& db, const std::wstring& sql) { return dbtest::QueryInt(db, sql); }
@@ -155,9 +167,12 @@ TEST(RowImport, SpeciesCitationsAndLocalityTextsBecomeTaxaLocalitiesAndRecords)
         EXPECT_EQ(L"-1|1", Value(db, std::wstring(L"SELECT LITID || '|' || (SYS_LEVEL_3 = (SELECT ID FROM SYSTREE WHERE NAME = 'Xylotrechus')) ") +
                                       L"FROM ZORNACOLLS WHERE RECNOTE = '" + e.note + L"'"));
     }
-    // Logged: the unreadable longitude, the line without a species, three lines short of a field.
+    // Logged: the unreadable longitude, the line without a species, three lines short of a field;
+    // and the end says so.
     EXPECT_EQ(5, result.errors);
-    EXPECT_EQ(IDS_I_IMPORT_DONE, result.finish);
+    EXPECT_EQ(IDS_I_IMPORT_DONE_ERRORS, result.finish);
+    EXPECT_EQ(L"Import byl dokončen s 5 chybami. Popisuje je protokol importu, který se otevře po stisknutí OK.",
+              ImportStatusText(Inst(), result.finish, result.errors));
 }
 
 TEST(RowImport, UnitColumnsReachingTheSpeciesLevelOutrankTheCitation)
@@ -390,6 +405,86 @@ TEST(RowImport, ACancelOrAFailureLeavesTheFileAsItWas)
         const Mapping note = {COLGROUP_RECORDS, L"", 4, -1, L""};  // a new records attribute too
         EXPECT_EQ(c.outcome, Import(copy.Path(), text, {kSpecies, kLocality, note}, L";", -1, -1, c.cancelAt).outcome);
         EXPECT_TRUE(before == DumpDatabase(copy.Path()));
+    }
+}
+
+// A record the file holds twice: the second is refused by the records' unique index (species,
+// locality and date) and logged as that, in Czech, not as the engine's words.
+TEST(RowImport, ARecordAlreadyThereIsLoggedAsTheSameSpeciesLocalityAndDate)
+{
+    SampleCopy copy;
+    const std::wstring& db = copy.Path();
+    long long records = Count(db, L"SELECT COUNT(*) FROM ZORNACOLLS");
+    const Mapping date = {COLGROUP_RECORDS, L"DATUM", 3, -1, L""};
+    Outcome result = Import(db,
+                            L"Druh;Lokalita;Datum;Poznámka\n"
+                            L"Carabus novus;Nové Místo;15.3.2010;první\n"
+                            L"Carabus novus;Nové Místo;15.3.2010;druhý\n"
+                            L"Carabus novus;Nové Místo;16.3.2010;třetí\n",
+                            {kSpecies, kLocality, date, kNote}, L";");
+    EXPECT_EQ(IMPORT_COMMITTED, result.outcome);
+    EXPECT_EQ(records + 2, Count(db, L"SELECT COUNT(*) FROM ZORNACOLLS"));
+    EXPECT_EQ(0, Count(db, L"SELECT COUNT(*) FROM ZORNACOLLS WHERE RECNOTE = 'druhý'"));
+    EXPECT_EQ(1, result.errors);
+    EXPECT_EQ(IDS_I_IMPORT_DONE_ONE_ERROR, result.finish);
+    EXPECT_EQ(L"3\r\n"
+              L"  Nález téhož druhu z téže lokality se stejnou hodnotou pole „Datum nálezu“ už v databázi je; "
+              L"řádek nebyl zaveden.\r\n",
+              result.log);
+}
+
+// A name that several items of its level (or several species) share: the row takes the first in
+// the table's order, and the log says which, under whom, without counting it as an error.
+TEST(RowImport, ANameAmongSeveralIsLoggedWithTheOneTaken)
+{
+    const struct {
+        const char* name;
+        std::vector<const wchar_t*> setup;  // names an item so, and makes its twin under another parent
+        const wchar_t* shared;
+        Mapping mapping;
+        const wchar_t* takenOf;   // the record's column that holds what it took
+        const wchar_t* table;
+        const wchar_t* expected;  // the note, %TAKEN% the id taken, %PARENT% its parent's name
+    } cases[] = {
+        {"locality",
+         {L"UPDATE LOCTREE SET NAME = 'Třebovice, meze u cesty' WHERE ID = (SELECT MIN(LOCID) FROM FEATURES)",
+          L"INSERT INTO LOCTREE (ID, PARENT, LOCLEVEL, NAME) SELECT (SELECT MAX(ID) + 1 FROM LOCTREE), "
+          L"(SELECT MAX(O.ID) FROM LOCTREE O WHERE O.LOCLEVEL = P.LOCLEVEL AND O.ID <> P.ID), I.LOCLEVEL, I.NAME "
+          L"FROM LOCTREE I JOIN LOCTREE P ON P.ID = I.PARENT WHERE I.ID = (SELECT MIN(LOCID) FROM FEATURES)",
+          L"INSERT INTO FEATURES (LOCID, NAME) SELECT MAX(ID), NAME FROM LOCTREE"},
+         L"Třebovice, meze u cesty", kLocality, L"FTRID", L"LOCTREE",
+         L"  „Třebovice, meze u cesty“ je na úrovni Lokalita v databázi 2×; řádek je přiřazen k položce ID %TAKEN% "
+         L"pod „%PARENT%“."},
+        {"species",
+         {L"UPDATE SPECIES SET NAME = 'Carabus dvojitus' WHERE SYSID = (SELECT MIN(SYSID) FROM SPECIES)",
+          L"INSERT INTO SYSTREE (ID, PARENT, SYSLEVEL, SYSPOS, NAME) SELECT (SELECT MAX(ID) + 1 FROM SYSTREE), "
+          L"(SELECT MAX(O.ID) FROM SYSTREE O WHERE O.SYSLEVEL = P.SYSLEVEL AND O.ID <> P.ID), I.SYSLEVEL, 999, 'dvojitus' "
+          L"FROM SYSTREE I JOIN SYSTREE P ON P.ID = I.PARENT WHERE I.ID = (SELECT MIN(SYSID) FROM SPECIES)",
+          L"INSERT INTO SPECIES (NAME, SYSID) SELECT 'Carabus dvojitus', MAX(ID) FROM SYSTREE"},
+         L"Carabus dvojitus", kSpecies, L"SYSID", L"SYSTREE",
+         L"  Druh „Carabus dvojitus“ je v databázi 2×; řádek je přiřazen k druhu ID %TAKEN% pod „%PARENT%“."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SampleCopy copy;
+        const std::wstring& db = copy.Path();
+        for (const wchar_t* sql : c.setup)
+            ASSERT_TRUE(dbtest::Exec(db, sql)) << dbtest::Narrow(sql);
+        const FixedTargets t(db);
+        Outcome result = Import(db, std::wstring(L"Jméno\tPoznámka\r\n") + c.shared + L"\tdvojče\r\n",
+                                {c.mapping, kNote}, L"\t", t.taxon, t.locality);
+        EXPECT_EQ(IMPORT_COMMITTED, result.outcome);
+        std::wstring taken = Value(db, std::wstring(L"SELECT ") + c.takenOf + L" FROM ZORNACOLLS WHERE RECNOTE = 'dvojče'");
+        ASSERT_FALSE(taken.empty());
+        std::wstring parent = Value(db, std::wstring(L"SELECT P.NAME FROM ") + c.table + L" I JOIN " + c.table +
+                                            L" P ON P.ID = I.PARENT WHERE I.ID = " + taken);
+        std::wstring note = c.expected;
+        note.replace(note.find(L"%TAKEN%"), 7, taken);
+        note.replace(note.find(L"%PARENT%"), 8, parent);
+        EXPECT_EQ(L"Upozornění k řádku: 2\r\n" + note + L"\r\n", result.log);
+        // The log stays for the viewer; the end reports no error, but points at it.
+        EXPECT_EQ(1, result.errors);
+        EXPECT_EQ(IDS_I_IMPORT_DONE_NOTES, result.finish);
     }
 }
 

@@ -129,12 +129,15 @@ std::vector<int> ImportThroughThePages(const Case& c, const std::wstring& wrongF
     g_steps = {
         OnPage(IMPWIZ_WELCOME,
                [&](HWND sheet, HWND welcome) {
-                   // A text saved under a table file's name is refused, and Next stays on the page.
+                   // A text saved under a table file's name is refused, saying why, and Next stays on
+                   // the page.
                    SendDlgItemMessageW(welcome, IDC_IMP_SOURCE_TYPES, LB_SETCURSEL, (WPARAM)c.type, 0);
                    Notify(welcome, IDC_IMP_SOURCE_TYPES, LBN_SELCHANGE);
                    SetDlgItemTextW(welcome, IDC_IMP_PATH, wrongFile.c_str());
                    Notify(welcome, IDC_IMP_PATH, EN_KILLFOCUS);
-                   EXPECT_EQ(ResString(IDS_I_SOURCE_BAD), wintest::WindowText(GetDlgItem(welcome, IDC_IMP_STATUS)));
+                   EXPECT_EQ(c.type == IMPSRC_ACCESS ? L"Soubor není databáze, kterou tento program umí přečíst: " + wrongFile
+                                                     : L"Soubor není sešit aplikace Excel 97-2003.",
+                             wintest::WindowText(GetDlgItem(welcome, IDC_IMP_STATUS)));
                    if (!olderFile.empty()) {
                        // A file of an older version that cannot be read says why.
                        SetDlgItemTextW(welcome, IDC_IMP_PATH, olderFile.c_str());

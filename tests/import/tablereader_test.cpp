@@ -140,14 +140,15 @@ TEST(TableReader, BadFilesDoNotOpenAndLeaveNothingOpen)
     std::ofstream(text.c_str()) << "Druh;Lokalita\n";
     std::wstring excel4 = folder.File(L"excel4.xls");
     std::ofstream(excel4.c_str(), std::ios::binary) << std::string("\x09\x04\x06\0\0\0\x10\0\0\0", 10);
+    const std::wstring notADatabase = L"Soubor není databáze, kterou tento program umí přečíst: ";
     struct Case {
         bool workbook;
         std::wstring path;
-        const wchar_t* problem;  // what the wizard shows
+        std::wstring problem;  // what the wizard shows
     } cases[] = {
-        {false, text, L""},                          // not an Access file
-        {false, book, L""},                          // a workbook given as an Access file
-        {true, text, L""},
+        {false, text, notADatabase + text},  // not an Access file
+        {false, book, notADatabase + book},  // a workbook given as an Access file
+        {true, text, L"Soubor není sešit aplikace Excel 97-2003."},
         {false, folder.File(L"missing.mdb"), L""},  // no file: never created
         {true, folder.File(L"missing.xls"), L""},
         {true, excel4, L"Sešit je ve starším formátu aplikace Excel (Excel 95 nebo starší); uložte ho ve formátu "

@@ -188,9 +188,13 @@ TEST(TextSource, CaptionLineGivesTheColumns)
     EXPECT_EQ((std::vector<std::wstring>{L"A", L"B", L"C", L"???"}), Captions(folder.File(L"a.txt"), L";", 0));
     WriteFile(folder.File(L"b.txt"), "x\ny\nDruh<>Lokalita<> Datum \n1<>2<>3\n");
     EXPECT_EQ((std::vector<std::wstring>{L"Druh", L"Lokalita", L" Datum "}), Captions(folder.File(L"b.txt"), L"<>", 2));
-    WriteFile(folder.File(L"c.txt"), "");
-    EXPECT_TRUE(Captions(folder.File(L"c.txt"), L";", 0).empty());
+    // No line left after the skipped ones: no columns.
+    WriteFile(folder.File(L"c.txt"), "x\r\n");
+    EXPECT_TRUE(Captions(folder.File(L"c.txt"), L";", 3).empty());
+    // An empty file is no source at all (the welcome page says why), nor is a missing one.
     CImpTXTSrc source(tarnixtest::Inst());
+    WriteFile(folder.File(L"d.txt"), "");
+    EXPECT_FALSE(source.Open(folder.File(L"d.txt").c_str()));
     EXPECT_FALSE(source.Open(folder.File(L"missing.txt").c_str()));
 
     std::vector<std::wstring> fields;
