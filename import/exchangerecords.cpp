@@ -94,7 +94,7 @@ void SplitPath(ImportRun& run, const std::string& value, std::wstring names[4])
             LogCutText(run, names[i]);
         start = slash == std::string::npos ? std::string::npos : slash + 1;
     }
-    if (start != std::string::npos)
+    if (start != std::string::npos && start < value.size())
         run.LogError((run.String(IDS_X_LOG_NAMES_LEFT) + ExchangeText(value.substr(start))).c_str());
 }
 

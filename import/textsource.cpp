@@ -170,7 +170,11 @@ bool TextLineReader::ReadBytes(std::string& bytes)
     size_t characters = 0;
     const bool utf8 = encoding_ == TEXTENC_UTF8;
     while (c >= 0 && c != '\r' && c != '\n') {
-        size_t count = !utf8 || (c & 0xC0) != 0x80 ? (utf8 && c >= 0xF0 ? 2 : 1) : 0;
+        size_t count = 1;
+        if (utf8 && (c & 0xC0) == 0x80)
+            count = 0;  // continues the character before
+        else if (utf8 && c >= 0xF0)
+            count = 2;  // a UTF-16 pair
         if (!overlong_ && characters + count <= kTextMaxLine && bytes.size() < 4 * kTextMaxLine) {
             bytes.push_back((char)c);
             characters += count;

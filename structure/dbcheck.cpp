@@ -116,7 +116,7 @@ std::wstring StoredText(const VARIANT& v)
 // RAISE(ROLLBACK)), and what the pass wrote after that would stay whatever became of the rest.
 const wchar_t kPassMarkTable[] = L"ZOR_CHECK_PASS";
 
-// Whether a path column holds no item: NULL, or the -1 that imports of older versions wrote.
+// Whether a path column holds no item: NULL, or the -1 that earlier imports wrote for none.
 bool NoPathItem(const VARIANT& v)
 {
     return IsNullish(v) || VariantToInt(&v) <= 0;

@@ -426,6 +426,9 @@ TEST(ExchangeRecords, ALineNotReadLeavesItsFieldEmptyOrItsRecordsOut)
          [&](FileWriter& f) { record(f, block(louka + L"\\u lesa\\vlevo")); },
          [](Columns&) { return std::wstring(L"(SELECT NAME FROM LOCTREE WHERE ID = FTRID)"); }, L"Louka",
          {{IDS_X_LOG_NAMES_LEFT, L"u lesa\\vlevo", 1}}},
+        {"a backslash closing the last name",
+         [&](FileWriter& f) { record(f, block(louka + L"\\")); },
+         [](Columns&) { return std::wstring(L"(SELECT NAME FROM LOCTREE WHERE ID = FTRID)"); }, L"Louka", {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
