@@ -180,11 +180,6 @@ void FillAttrCombo(ImportWizardState* state, HWND page, int group)
 
 void SetText(HWND page, int id, const wchar_t* text) { SetDlgItemTextW(page, id, text ? text : L""); }
 
-std::wstring VariantText(const VARIANT* v)
-{
-    return v->vt == VT_BSTR && v->bstrVal ? v->bstrVal : L"";
-}
-
 void SetVariantText(VARIANT* v, const std::wstring& text)
 {
     VariantClear(v);
@@ -192,6 +187,28 @@ void SetVariantText(VARIANT* v, const std::wstring& text)
         return;
     v->vt = VT_BSTR;
     v->bstrVal = SysAllocString(text.c_str());
+}
+
+// The column's limits and empty value in their fields: an existing attribute's as stored, else
+// the column's own (a new attribute's as typed, a built-in field's as proposed).
+void ShowBounds(HWND page, const SourceColumn* c, const AttrEntry* existing)
+{
+    bool authorList = c->TargetGroup == COLGROUP_LITERATURE && wcscmp(c->TargetColumn, L"FIRSTAUTHOR") == 0;
+    const struct {
+        int id;
+        const VARIANT* own;
+        const VARIANT* stored;
+    } fields[] = {{IDC_IMP_COL_MIN, &c->MinValue, existing ? &existing->MinVal : nullptr},
+                  {IDC_IMP_COL_MAX, &c->MaxValue, existing ? &existing->MaxVal : nullptr},
+                  {IDC_IMP_COL_EMPTY, &c->EmptyValue, existing ? &existing->NullVal : nullptr}};
+    for (const auto& f : fields) {
+        wchar_t text[64] = L"";
+        if (f.id == IDC_IMP_COL_MIN && authorList)
+            StringCchCopyW(text, 64, c->ListSeparator);
+        else
+            VariantToText(f.stored ? f.stored : f.own, text, 64);
+        SetText(page, f.id, text);
+    }
 }
 
 // Shows which fields the column's type uses and enables the definition only for a new name.
@@ -223,6 +240,7 @@ void ResolveAttrText(ImportWizardState* state, HWND page, SourceColumn* c, bool 
     StringCchCopyW(c->TargetName, 64, text);
     UINT status = 170;
     bool isNew = false;
+    const AttrEntry* existing = nullptr;
     c->TargetColumn[0] = 0;
     if (c->TargetGroup > 0 && text[0]) {
         wchar_t column[32] = L"";
@@ -240,7 +258,6 @@ void ResolveAttrText(ImportWizardState* state, HWND page, SourceColumn* c, bool 
                     SetVariantText(&c->EmptyValue, builtIns[i].empty);
                 }
             }
-        const AttrEntry* existing = nullptr;
         if (found == -2)
             if (const ItemList* attrs = AttrsOf(state, c->TargetGroup))
                 for (int i = 0; i < attrs->Count && !existing; ++i)
@@ -257,6 +274,7 @@ void ResolveAttrText(ImportWizardState* state, HWND page, SourceColumn* c, bool 
         status = isNew ? 172 : 171;
     }
     SetText(page, IDC_IMP_COL_STATUS, LoadText(state->hInstance, status).c_str());
+    ShowBounds(page, c, existing);
     SendDlgItemMessageW(page, IDC_IMP_COL_TYPE, CB_SETCURSEL, (WPARAM)c->TargetType, 0);
     SetDlgItemInt(page, IDC_IMP_COL_SIZE, (UINT)c->TargetSize, TRUE);
     CheckDlgButton(page, IDC_IMP_COL_KEY, c->KeyFlag ? BST_CHECKED : BST_UNCHECKED);
@@ -274,10 +292,6 @@ void ShowColumn(ImportWizardState* state, HWND page, SourceColumn* c)
     bool tree = c->TargetGroup == COLGROUP_SYSTREE || c->TargetGroup == COLGROUP_LOCTREE;
     EnableWindow(GetDlgItem(page, IDC_IMP_COL_LEVEL), tree);
     SendDlgItemMessageW(page, IDC_IMP_COL_LEVEL, CB_SETCURSEL, tree ? (WPARAM)c->LevelIndex : (WPARAM)-1, 0);
-    bool authorList = c->TargetGroup == COLGROUP_LITERATURE && wcscmp(c->TargetColumn, L"FIRSTAUTHOR") == 0;
-    SetText(page, IDC_IMP_COL_MIN, authorList ? c->ListSeparator : VariantText(&c->MinValue).c_str());
-    SetText(page, IDC_IMP_COL_MAX, VariantText(&c->MaxValue).c_str());
-    SetText(page, IDC_IMP_COL_EMPTY, VariantText(&c->EmptyValue).c_str());
     SetText(page, IDC_IMP_COL_ATTR, c->TargetName);
     ResolveAttrText(state, page, c, false);
 }
@@ -411,7 +425,7 @@ void OnColumnsCommand(ImportWizardState* state, HWND page, WORD id, WORD code)
         GetDlgItemTextW(page, id, text, 64);
         if (id == IDC_IMP_COL_MIN && c->TargetGroup == COLGROUP_LITERATURE && wcscmp(c->TargetColumn, L"FIRSTAUTHOR") == 0)
             StringCchCopyW(c->ListSeparator, 4, text);
-        else
+        else if (!c->TargetColumn[0])  // typed for a new attribute; any other's are only shown
             SetVariantText(id == IDC_IMP_COL_MIN ? &c->MinValue : id == IDC_IMP_COL_MAX ? &c->MaxValue : &c->EmptyValue, text);
         break;
     }

@@ -77,7 +77,8 @@ struct Number {
     bool Valid = false;
 };
 
-// Up to four names separated by backslashes; missing ones empty, the rest after the fourth dropped.
+// Up to four names separated by backslashes; missing ones empty. The format has no way to write a
+// backslash inside a name: one there ends the name, and what follows the fourth is dropped (logged).
 void SplitPath(ImportRun& run, const std::string& value, std::wstring names[4])
 {
     size_t start = 0;
@@ -93,6 +94,16 @@ void SplitPath(ImportRun& run, const std::string& value, std::wstring names[4])
             LogCutText(run, names[i]);
         start = slash == std::string::npos ? std::string::npos : slash + 1;
     }
+    if (start != std::string::npos && start < value.size())
+        run.LogError((run.String(IDS_X_LOG_NAMES_LEFT) + ExchangeText(value.substr(start))).c_str());
+}
+
+// The key of a line too long to be read ("Lovec=" of "Lovec=..."): its value is lost, and the
+// field it sets has none rather than keeping an earlier line's.
+std::string KeyOfUnreadLine(const std::string& line)
+{
+    size_t equals = line.find('=');
+    return equals == std::string::npos ? std::string() : line.substr(0, equals + 1);
 }
 
 // Locality slots of the target tables: the territorial unit's lookup, then the 17 record
@@ -137,8 +148,9 @@ public:
 private:
     CPtrArray* Group(ImportRun& run, int group) { return run.Job->GroupItems[group - 1]; }
     bool ReadHeader();
-    void ParseSpeciesLine(ImportRun& run, const std::string& line);
-    void ParseLocalityLine(ImportRun& run, const std::string& line);
+    // unread: the line's value was lost (the line is its key alone)
+    void ParseSpeciesLine(ImportRun& run, const std::string& line, bool unread);
+    void ParseLocalityLine(ImportRun& run, const std::string& line, bool unread);
     void ParseRecordLine(ImportRun& run, const std::string& line);
     void ReadNumber(ImportRun& run, const std::string& value, Number* number, int maximum);
     void ReadText(ImportRun& run, const std::string& value, std::wstring* text);
@@ -163,11 +175,13 @@ private:
     int year_ = 0;
     bool parentheses_ = false;
     bool speciesRead_ = false;
+    bool speciesLost_ = false;  // the names were on a line not read: no record takes a species
     int speciesId_ = -1;
     int speciesPath_[4] = {-1, -1, -1, -1};
 
     // the current locality
     std::wstring locality_[4];  // country, district, municipality, locality
+    bool localityLost_ = false;  // as speciesLost_
     std::wstring unit_;
     std::string municipalityLon_, municipalityLat_;
     Number lon_[3], lat_[3], altitude_;
@@ -225,7 +239,7 @@ bool CImpColl2002Src::OpenData(ImportRun& run)
         name.clear();
     author_.clear();
     year_ = 0;
-    parentheses_ = speciesRead_ = false;
+    parentheses_ = speciesRead_ = speciesLost_ = localityLost_ = false;
     speciesId_ = -1;
     for (int i = 0; i < 4; ++i)
         speciesPath_[i] = localityPath_[i] = -1;
@@ -337,12 +351,13 @@ void CImpColl2002Src::ReadText(ImportRun& run, const std::string& value, std::ws
         LogCutText(run, *text);
 }
 
-void CImpColl2002Src::ParseSpeciesLine(ImportRun& run, const std::string& line)
+void CImpColl2002Src::ParseSpeciesLine(ImportRun& run, const std::string& line, bool unread)
 {
     std::string value;
-    if (KeyValue(line, "druh=", &value) || KeyValue(line, "poddruh=", &value))
+    if (KeyValue(line, "druh=", &value) || KeyValue(line, "poddruh=", &value)) {
         SplitPath(run, value, species_);
-    else if (KeyValue(line, "autor=", &value))
+        speciesLost_ = unread;
+    } else if (KeyValue(line, "autor=", &value))
         ReadText(run, value, &author_);
     else if (KeyValue(line, "rok=", &value)) {
         if (!ParseExchangeInt(value, &year_)) {
@@ -357,12 +372,13 @@ void CImpColl2002Src::ParseSpeciesLine(ImportRun& run, const std::string& line)
     speciesRead_ = true;
 }
 
-void CImpColl2002Src::ParseLocalityLine(ImportRun& run, const std::string& line)
+void CImpColl2002Src::ParseLocalityLine(ImportRun& run, const std::string& line, bool unread)
 {
     std::string value;
-    if (KeyValue(line, "lokalita=", &value))
+    if (KeyValue(line, "lokalita=", &value)) {
         SplitPath(run, value, locality_);
-    else if (KeyValue(line, "UzCelek=", &value))
+        localityLost_ = unread;
+    } else if (KeyValue(line, "UzCelek=", &value))
         ReadText(run, value, &unit_);
     else if (KeyValue(line, "ObecVD=", &value))
         municipalityLon_ = value.substr(0, 15);
@@ -420,18 +436,19 @@ int CImpColl2002Src::ImportRow(ImportRun& run)
         run.Line = reader_.Line;
         if (reader_.Overlong) {
             run.LogError(run.String(IDS_X_LOG_LINE_TOO_LONG).c_str());
+            ParseSpeciesLine(run, KeyOfUnreadLine(reader_.Text), true);
             continue;
         }
         if (reader_.Text == "BNalez") {
             found = true;
             break;
         }
-        ParseSpeciesLine(run, reader_.Text);
+        ParseSpeciesLine(run, reader_.Text, false);
     }
     if (!found)
         return ROW_END;
     int recordLine = reader_.Line;
-    if (speciesRead_) {
+    if (speciesRead_ && !speciesLost_) {
         speciesId_ = ImportSpecies(run);
         speciesRead_ = false;
     }
@@ -440,10 +457,14 @@ int CImpColl2002Src::ImportRow(ImportRun& run)
     bool complete = false;
     while (reader_.ReadLine()) {
         run.Line = reader_.Line;
-        const std::string& line = reader_.Text;
-        if (reader_.Overlong)
+        bool unread = reader_.Overlong;
+        std::string key;
+        if (unread) {
             run.LogError(run.String(IDS_X_LOG_LINE_TOO_LONG).c_str());
-        else if (line == "ENalez") {
+            key = KeyOfUnreadLine(reader_.Text);  // never a block marker
+        }
+        const std::string& line = unread ? key : reader_.Text;
+        if (line == "ENalez") {
             complete = true;
             break;
         } else if (line == "BLokalita")
@@ -451,7 +472,7 @@ int CImpColl2002Src::ImportRow(ImportRun& run)
         else if (line == "ELokalita")
             inLocality = false;
         else if (inLocality)
-            ParseLocalityLine(run, line);
+            ParseLocalityLine(run, line, unread);
         else
             ParseRecordLine(run, line);
     }
@@ -462,6 +483,11 @@ int CImpColl2002Src::ImportRow(ImportRun& run)
         return ROW_END;
     }
     run.Line = recordLine;
+    if (speciesLost_ || localityLost_) {
+        // No other record's species or locality stands in for the one that could not be read.
+        run.LogError(run.String(IDS_X_LOG_RECORD_LOST).c_str());
+        return ROW_FAILED;
+    }
     int localityId = ImportLocality(run);
     for (int i = 0; i < kRecordAttrCount; ++i) {
         if (!kRecordKeyIsInt[i])
@@ -654,12 +680,12 @@ bool CImpColl2002Src::WriteRecord(ImportRun& run, int speciesId, int localityId,
     records_.SetInt(2, localityId);
     records_.SetInt(3, literatureId);
     if (orderColumn_ >= 0)
-        records_.SetInt(orderColumn_, orderId_);
+        records_.SetPathId(orderColumn_, orderId_);
     for (int i = 0; i < 4; ++i) {
         if (sysColumns_[i] >= 0)
-            records_.SetInt(sysColumns_[i], speciesPath_[i]);
+            records_.SetPathId(sysColumns_[i], speciesPath_[i]);
         if (locColumns_[i] >= 0)
-            records_.SetInt(locColumns_[i], localityPath_[i]);
+            records_.SetPathId(locColumns_[i], localityPath_[i]);
     }
     CPtrArray* attrs = Group(run, 4);
     for (int i = 0; i < kRecordAttrCount; ++i) {

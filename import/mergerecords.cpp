@@ -177,11 +177,9 @@ bool ImportCollectViewRow(MergeRun& m, MergeTable& view, const RecordViewColumns
     writer.Set(4, note);
     VariantClear(&note);
     for (size_t k = 0; k < m.sysPathColumns.size(); ++k)
-        if (sysPath[k] >= 0)
-            writer.SetInt(m.sysPathColumns[k], sysPath[k]);
+        writer.SetPathId(m.sysPathColumns[k], sysPath[k]);
     for (size_t k = 0; k < m.locPathColumns.size(); ++k)
-        if (locPath[k] >= 0)
-            writer.SetInt(m.locPathColumns[k], locPath[k]);
+        writer.SetPathId(m.locPathColumns[k], locPath[k]);
     MergeAttrGroup& g = m.groups[MERGE_RECORDS];
     for (int j = 0; g.entries && j < g.entries->GetCount(); ++j) {
         AttrImportEntry* attr = static_cast<AttrImportEntry*>(g.entries->GetItems()[j]);

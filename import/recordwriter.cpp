@@ -84,6 +84,18 @@ void RecordWriter::SetInt(long ordinal, int value)
     Set(ordinal, v);
 }
 
+void RecordWriter::SetPathId(long ordinal, int id)
+{
+    if (id > 0) {
+        SetInt(ordinal, id);
+        return;
+    }
+    VARIANT none;
+    VariantInit(&none);
+    none.vt = VT_NULL;
+    Set(ordinal, none);
+}
+
 void RecordWriter::SetText(long ordinal, const wchar_t* text)
 {
     VARIANT v;

@@ -32,6 +32,9 @@ public:
     void Set(long ordinal, const VARIANT& value);
     void SetInt(long ordinal, int value);
     void SetText(long ordinal, const wchar_t* text);
+    // A level path column: the item's id, NULL where the path has no item (id 0 or below), as
+    // the data check and the structure save write it.
+    void SetPathId(long ordinal, int id);
     // Whether the column can hold the value (a text into a number or a date column may not).
     bool Fits(long ordinal, const VARIANT& value) const;
     // Stores the record; the connection's errors tell why it was refused.

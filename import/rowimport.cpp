@@ -1010,10 +1010,10 @@ bool ImportRowRecord(ImportRun& run, RowImport& rows, int sysId, int locId, int 
     records.SetInt(3, litId > 0 ? litId : -1);
     for (size_t i = 0; i < rows.RecordSysLevelField.size(); ++i)
         if (rows.RecordSysLevelField[i] >= 0)
-            records.SetInt(rows.RecordSysLevelField[i], i < rows.SysIds.size() ? rows.SysIds[i] : -1);
+            records.SetPathId(rows.RecordSysLevelField[i], i < rows.SysIds.size() ? rows.SysIds[i] : -1);
     for (size_t i = 0; i < rows.RecordLocLevelField.size(); ++i)
         if (rows.RecordLocLevelField[i] >= 0)
-            records.SetInt(rows.RecordLocLevelField[i], i < rows.LocIds.size() ? rows.LocIds[i] : -1);
+            records.SetPathId(rows.RecordLocLevelField[i], i < rows.LocIds.size() ? rows.LocIds[i] : -1);
     auto put = [&records](long ordinal, const VARIANT& value) {
         if (!records.Fits(ordinal, value))
             return false;

@@ -164,11 +164,23 @@ bool TextLineReader::ReadBytes(std::string& bytes)
     int c = NextByte();
     if (c < 0)
         return false;
+    // The bound counts characters as the line becomes UTF-16: an ANSI byte is one, a UTF-8
+    // sequence one whatever its length (a four-byte one two). The bytes are bounded too, for a
+    // damaged UTF-8 line of continuation bytes only.
+    size_t characters = 0;
+    const bool utf8 = encoding_ == TEXTENC_UTF8;
     while (c >= 0 && c != '\r' && c != '\n') {
-        if (bytes.size() < kTextMaxLine)
+        size_t count = 1;
+        if (utf8 && (c & 0xC0) == 0x80)
+            count = 0;  // continues the character before
+        else if (utf8 && c >= 0xF0)
+            count = 2;  // a UTF-16 pair
+        if (!overlong_ && characters + count <= kTextMaxLine && bytes.size() < 4 * kTextMaxLine) {
             bytes.push_back((char)c);
-        else
+            characters += count;
+        } else {
             overlong_ = true;
+        }
         c = NextByte();
     }
     if (c == '\r' && PeekByte() == '\n')

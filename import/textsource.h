@@ -22,8 +22,8 @@ enum TextEncoding {
     TEXTENC_UTF8 = 2,
 };
 
-// Lines longer than this many characters (bytes of an 8-bit or UTF-8 file) are not read: their
-// rest is passed over and the line is logged and skipped.
+// Lines longer than this many characters (UTF-16 units, in whichever encoding the file is) are
+// not read: their rest is passed over and the line is logged and skipped.
 const size_t kTextMaxLine = 1024 * 1024;
 
 // Lines of a text file: they end at CR, LF or CR LF; the last needs no line end.

@@ -116,11 +116,17 @@ std::wstring StoredText(const VARIANT& v)
 // RAISE(ROLLBACK)), and what the pass wrote after that would stay whatever became of the rest.
 const wchar_t kPassMarkTable[] = L"ZOR_CHECK_PASS";
 
+// Whether a path column holds no item: NULL, or the -1 that earlier imports wrote for none.
+bool NoPathItem(const VARIANT& v)
+{
+    return IsNullish(v) || VariantToInt(&v) <= 0;
+}
+
 // Whether a stored level id already equals the wanted one (both absent, or the same id).
 bool SameId(const VARIANT& stored, const VARIANT& wanted)
 {
-    if (IsNullish(stored) || IsNullish(wanted))
-        return IsNullish(stored) && IsNullish(wanted);
+    if (NoPathItem(stored) || NoPathItem(wanted))
+        return NoPathItem(stored) && NoPathItem(wanted);
     return VariantToInt(&stored) == VariantToInt(&wanted);
 }
 

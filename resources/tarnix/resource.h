@@ -154,6 +154,8 @@
 #define IDS_X_LOG_TEXT_CUT      247
 #define IDS_X_LOG_LINE_TOO_LONG 248
 #define IDS_X_LOG_BAD_DATE      249
+#define IDS_X_LOG_RECORD_LOST   250
+#define IDS_X_LOG_NAMES_LEFT    251
 // text files and the row import of flat sources (140-153)
 #define IDS_I_TXT_BAD_BYTES     140
 #define IDS_I_TXT_FIELD_COUNT   141

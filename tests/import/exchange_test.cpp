@@ -8,6 +8,8 @@
 #include <strsafe.h>
 
 #include <cstring>
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -257,9 +259,12 @@ TEST(ExchangeRecords, RecordsLinkTheirSpeciesLocalityAndPublication)
               Value(db, L"SELECT PARENT FROM SYSTREE WHERE ID = " + obliquetus));
     EXPECT_EQ(obliquetus, Value(db, L"SELECT SYSID FROM SPECIES WHERE NAME = 'Zkusus violetus obliquetus'"));
     EXPECT_NE(L"<none>", Value(db, L"SELECT SYSID FROM SPECIES WHERE NAME = 'Zkusus violetus'"));
-    // The path columns of the records.
+    // The path columns of the records; a level the record's path does not reach holds no item.
     EXPECT_EQ(Value(db, L"SELECT ID FROM SYSTREE WHERE NAME = 'Zkusus'"), record(1, L"SYS_LEVEL_3"));
     EXPECT_EQ(Value(db, L"SELECT ID FROM SYSTREE WHERE NAME = 'Řád zkušební'"), record(3, L"SYS_LEVEL_1"));
+    std::wstring subspeciesColumn = L"SYS_LEVEL_" + Value(db, L"SELECT LEVELID FROM SYSDEF WHERE NAME = 'Poddruh'");
+    EXPECT_EQ(L"NULL", record(1, L"quote(" + subspeciesColumn + L")"));
+    EXPECT_EQ(obliquetus, record(3, subspeciesColumn));
     // Attributes: a day that cannot be read is 0, a count that cannot be read is none; texts
     // with byte 0xFF read as text.
     std::map<std::wstring, std::wstring>& c = import.columns;
@@ -277,7 +282,8 @@ TEST(ExchangeRecords, RecordsLinkTheirSpeciesLocalityAndPublication)
     EXPECT_EQ(1, import.Count(ResString(IDS_X_LOG_BAD_NUMBER) + L"abc")) << dbtest::Narrow(import.log);
     EXPECT_EQ(1, import.Count(ResString(IDS_X_LOG_BAD_NUMBER) + L"xx"));
     EXPECT_EQ(1, import.Count(ResString(IDS_X_LOG_RECORD_CUT)));
-    EXPECT_EQ(3, import.errors) << dbtest::Narrow(import.log);
+    EXPECT_EQ(1, import.Count(ResString(IDS_X_LOG_NAMES_LEFT) + L"navíc"));  // the fifth name
+    EXPECT_EQ(4, import.errors) << dbtest::Narrow(import.log);
 
     // Again: the records come again, the trees and the publication stay as they are.
     long long items = dbtest::QueryInt(db, L"SELECT COUNT(*) FROM SYSTREE") + dbtest::QueryInt(db, L"SELECT COUNT(*) FROM LOCTREE");
@@ -346,6 +352,103 @@ TEST(ExchangeRecords, ARefusedRecordTakesAlongWhatWasMadeForIt)
     };
     for (const auto& c : counts)
         EXPECT_EQ(c.count, dbtest::QueryInt(db, L"SELECT COUNT(*) " + c.what)) << dbtest::Narrow(c.what);
+}
+
+// A line too long to be read leaves no earlier line's value in force: the field it sets is empty
+// from there on, and the records that would take the species or locality it names are left out
+// (logged) until a line names them again. A backslash ends a name: what follows the fourth is
+// logged.
+TEST(ExchangeRecords, ALineNotReadLeavesItsFieldEmptyOrItsRecordsOut)
+{
+    const std::wstring tooLong(100000, L'x');
+    const std::wstring louka = L"lokalita=Země zkušební\\Okres A\\Obec 1\\Louka";
+    auto record = [](FileWriter& f, const std::vector<std::wstring>& lines) {
+        f.Line(L"BNalez");
+        for (const std::wstring& line : lines)
+            f.Line(line);
+        f.Line(L"ENalez");
+    };
+    auto block = [](const std::wstring& place) { return std::vector<std::wstring>{L"BLokalita", place, L"ELokalita"}; };
+    using Columns = std::map<std::wstring, std::wstring>;
+    struct Logged {
+        UINT id;
+        std::wstring after;  // text that follows the string
+        int count;
+    };
+    const struct {
+        const char* name;
+        std::function<void(FileWriter&)> records;
+        std::function<std::wstring(Columns&)> value;  // of each new record, in order
+        const wchar_t* expected;
+        std::vector<Logged> logged;
+    } cases[] = {
+        {"a collector",
+         [&](FileWriter& f) {
+             std::vector<std::wstring> first = block(louka);
+             first.push_back(L"Lovec=Novák");
+             record(f, first);
+             record(f, {L"Lovec=" + tooLong});
+             record(f, {});
+         },
+         [](Columns& c) { return L"quote(" + c[L"Lgt."] + L")"; }, L"'Novák',NULL,NULL",
+         {{IDS_X_LOG_LINE_TOO_LONG, L"", 1}}},
+        {"a count",
+         [&](FileWriter& f) {
+             std::vector<std::wstring> first = block(louka);
+             first.push_back(L"PocetEx=3");
+             record(f, first);
+             record(f, {L"PocetEx=" + std::wstring(100000, L'7')});
+             record(f, {});
+         },
+         [](Columns& c) { return L"quote(" + c[L"Počet exemplářů"] + L")"; }, L"3,NULL,NULL",
+         {{IDS_X_LOG_LINE_TOO_LONG, L"", 1}}},
+        {"the species",
+         [&](FileWriter& f) {
+             record(f, block(louka));
+             f.Line(L"druh=" + tooLong);
+             record(f, {});
+             record(f, {});
+             f.Line(L"druh=Čárkovití\\Zkusus\\violetus");
+             record(f, {});
+         },
+         [](Columns&) { return std::wstring(L"(SELECT NAME FROM SYSTREE WHERE ID = SYSID)"); }, L"aurifer,violetus",
+         {{IDS_X_LOG_LINE_TOO_LONG, L"", 1}, {IDS_X_LOG_RECORD_LOST, L"", 2}}},
+        {"the locality",
+         [&](FileWriter& f) {
+             record(f, block(louka));
+             record(f, block(L"lokalita=" + tooLong));
+             record(f, {});
+             record(f, block(L"lokalita=Země zkušební\\Okres A\\Obec 1\\Les"));
+         },
+         [](Columns&) { return std::wstring(L"(SELECT NAME FROM LOCTREE WHERE ID = FTRID)"); }, L"Louka,Les",
+         {{IDS_X_LOG_LINE_TOO_LONG, L"", 1}, {IDS_X_LOG_RECORD_LOST, L"", 2}}},
+        {"a backslash in a locality's name",
+         [&](FileWriter& f) { record(f, block(louka + L"\\u lesa\\vlevo")); },
+         [](Columns&) { return std::wstring(L"(SELECT NAME FROM LOCTREE WHERE ID = FTRID)"); }, L"Louka",
+         {{IDS_X_LOG_NAMES_LEFT, L"u lesa\\vlevo", 1}}},
+        {"a backslash closing the last name",
+         [&](FileWriter& f) { record(f, block(louka + L"\\")); },
+         [](Columns&) { return std::wstring(L"(SELECT NAME FROM LOCTREE WHERE ID = FTRID)"); }, L"Louka", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ExchangeImport import;
+        const std::wstring& db = import.Db();
+        long long maxRecord = dbtest::QueryInt(db, L"SELECT MAX(ID) FROM ZORNACOLLS");
+        FileWriter f(exgen::kRecordsMagic, LineEnd::CrLf);
+        exgen::WriteHeader(f, L"Řád zkušební");
+        exgen::WriteSpecies(f, {L"Čárkovití", L"Zkusus", L"aurifer", L"", L"Linné", 1758, false});
+        c.records(f);
+        ASSERT_EQ(IMPORT_COMMITTED, import.Run(IMPSRC_RECORDS_2002, f.Bytes()));
+        EXPECT_EQ(c.expected, Value(db, L"SELECT group_concat(V) FROM (SELECT " + c.value(import.columns) +
+                                            L" AS V FROM ZORNACOLLS WHERE ID > " + std::to_wstring(maxRecord) + L" ORDER BY ID)"));
+        int entries = 0;
+        for (const Logged& l : c.logged) {
+            EXPECT_EQ(l.count, import.Count(ResString(l.id) + l.after)) << l.id;
+            entries += l.count;
+        }
+        EXPECT_EQ(entries, import.errors) << dbtest::Narrow(import.log);
+    }
 }
 
 TEST(ExchangeRecords, NewLevelsTakeTheFilesOrderAndDatePartsMakeTheDate)

@@ -527,6 +527,79 @@ TEST_F(WizardTest, AFlatSourceReachesTheSpeciesThenTheLocalityTarget)
 }
 
 
+// An existing attribute shows its stored limits (the sample's as the structure editor shows them);
+// they stay the attribute's: a new name typed afterwards shows and keeps only what is typed for it.
+TEST_F(WizardTest, TheColumnsPageShowsAnExistingAttributesLimits)
+{
+    const struct {
+        const wchar_t* column;  // named as an attribute of the sample, found by its name
+        int group;
+        const wchar_t* minimum;
+        const wchar_t* maximum;
+    } cases[] = {
+        {L"Počet exemplářů", COLGROUP_RECORDS, L"1,00", L"10\u00A0000,00"},
+        {L"Přesnost lokalizace (m)", COLGROUP_RECORDS, L"0,00", L"50\u00A0000,00"},
+        {L"Délka těla (mm)", COLGROUP_SPECIES, L"0,10", L"200,00"},
+        {L"Sběratel (leg.)", COLGROUP_RECORDS, L"", L""},
+    };
+    std::vector<std::wstring> names;
+    for (const auto& c : cases)
+        names.push_back(c.column);
+    g_groups = {{GROUP_TEXT_SETTINGS, {L"nastavení"}, {}}, {GROUP_COLUMNS, names, {}}};
+    Script s;
+    s.steps = {
+        [&](HWND sheet) { return OpenSource(sheet, IMPSRC_TEXT, source_); },
+        [&](HWND sheet) {
+            if (PageIndex(sheet) != IMPWIZ_TEXT)
+                return false;
+            PropSheet_PressButton(sheet, PSBTN_NEXT);
+            return true;
+        },
+        [&](HWND sheet) {
+            HWND page = Page(sheet);
+            if (PageIndex(sheet) != IMPWIZ_COLUMNS)
+                return false;
+            // Selects the column in the list as a click does.
+            auto select = [&](const wchar_t* column) {
+                HWND list = GetDlgItem(page, IDC_IMP_COLUMNS);
+                LRESULT at = SendMessageW(list, LB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)column);
+                SendMessageW(list, LB_SETCURSEL, (WPARAM)at, 0);
+                Command(page, IDC_IMP_COLUMNS, LBN_SELCHANGE);
+                return at < 0 ? nullptr : reinterpret_cast<SourceColumn*>(SendMessageW(list, LB_GETITEMDATA, (WPARAM)at, 0));
+            };
+            for (const auto& e : cases) {
+                SCOPED_TRACE(dbtest::Narrow(e.column));
+                SourceColumn* c = select(e.column);
+                if (!c) {
+                    ADD_FAILURE() << "not listed";
+                    continue;
+                }
+                EXPECT_EQ(e.group, c->TargetGroup);
+                EXPECT_EQ(ResString(171), Text(page, IDC_IMP_COL_STATUS));
+                EXPECT_EQ(e.minimum, Text(page, IDC_IMP_COL_MIN));
+                EXPECT_EQ(e.maximum, Text(page, IDC_IMP_COL_MAX));
+                EXPECT_EQ(L"", Text(page, IDC_IMP_COL_EMPTY));
+                EXPECT_EQ(VT_EMPTY, c->MinValue.vt);
+                EXPECT_EQ(VT_EMPTY, c->MaxValue.vt);
+            }
+            select(cases[0].column);
+            wintest::SaveScreenshot(sheet, L"utilities_import_columns_limits");
+            // A new name for the first column: its own fields, empty, and what is typed is its own.
+            SourceColumn* c = select(cases[0].column);
+            SetDlgItemTextW(page, IDC_IMP_COL_ATTR, L"Počet nový");
+            Command(page, IDC_IMP_COL_ATTR, CBN_EDITCHANGE);
+            EXPECT_EQ(ResString(172), Text(page, IDC_IMP_COL_STATUS));
+            EXPECT_EQ(L"", Text(page, IDC_IMP_COL_MIN));
+            EXPECT_EQ(L"", Text(page, IDC_IMP_COL_MAX));
+            SetDlgItemTextW(page, IDC_IMP_COL_MIN, L"5");
+            EXPECT_EQ(L"5", std::wstring(c && c->MinValue.vt == VT_BSTR ? c->MinValue.bstrVal : L""));
+            PropSheet_PressButton(sheet, PSBTN_CANCEL);
+            return true;
+        },
+    };
+    EXPECT_FALSE(RunWizard(*state_, job_, s));
+}
+
 TEST_F(WizardTest, TheFallbackLocalityKeepsWhatWasTypedAndIsMadePastAnEmptyLevel)
 {
     g_groups = {{GROUP_TEXT_SETTINGS, {L"nastavení"}, {}}, {GROUP_COLUMNS, {L"Poznámka"}, {}}};

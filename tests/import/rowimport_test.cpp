@@ -152,11 +152,13 @@ TEST(RowImport, SpeciesCitationsAndLocalityTextsBecomeTaxaLocalitiesAndRecords)
 
     // Four records: the empty line and the line without a species make none.
     EXPECT_EQ(records + 4, Count(db, L"SELECT COUNT(*) FROM ZORNACOLLS"));
+    const std::wstring none = L"NULLNULLNULLNULLNULL";
     const struct {
         const wchar_t* note;
         const wchar_t* taxon;
-    } expected[] = {{L"první", L"Xylotrechus zkusmus"}, {L"druhý", L"Xylotrechus zkusmus"},
-                    {L"třetí", L"Xylotrechus"}, {L"čtvrtý", L"Xylotrechus d'Orbignyi"}};
+        std::wstring unfilled;
+    } expected[] = {{L"první", L"Xylotrechus zkusmus", none + L"0"}, {L"druhý", L"Xylotrechus zkusmus", none + L"0"},
+                    {L"třetí", L"Xylotrechus", none + L"1"}, {L"čtvrtý", L"Xylotrechus d'Orbignyi", none + L"0"}};
     for (const auto& e : expected) {
         SCOPED_TRACE(dbtest::Narrow(e.note));
         std::wstring taxon = Value(db, std::wstring(L"SELECT S.NAME FROM ZORNACOLLS Z JOIN SYSTREE S ON S.ID = Z.SYSID ") +
@@ -166,6 +168,11 @@ TEST(RowImport, SpeciesCitationsAndLocalityTextsBecomeTaxaLocalitiesAndRecords)
         EXPECT_EQ(e.taxon, composed) << dbtest::Narrow(taxon);
         EXPECT_EQ(L"-1|1", Value(db, std::wstring(L"SELECT LITID || '|' || (SYS_LEVEL_3 = (SELECT ID FROM SYSTREE WHERE NAME = 'Xylotrechus')) ") +
                                       L"FROM ZORNACOLLS WHERE RECNOTE = '" + e.note + L"'"));
+        // The levels the path does not reach (no order, family or subspecies; no region or
+        // district; no species for the genus alone) hold no item.
+        EXPECT_EQ(e.unfilled, Value(db, std::wstring(L"SELECT quote(SYS_LEVEL_1) || quote(SYS_LEVEL_2) || "
+                                                     L"quote(SYS_LEVEL_5) || quote(LOC_LEVEL_1) || quote(LOC_LEVEL_2) || ") +
+                                            L"(SYS_LEVEL_4 IS NULL) FROM ZORNACOLLS WHERE RECNOTE = '" + e.note + L"'"));
     }
     // Logged: the unreadable longitude, the line without a species, three lines short of a field;
     // and the end says so.

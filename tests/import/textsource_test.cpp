@@ -127,15 +127,24 @@ TEST(TextSource, BadBytesAreReplacedAndFlagged)
 TEST(TextSource, LinesBeyondTheBoundArePassedOverInEveryEncoding)
 {
     wintest::ScopedTempFolder folder(L"textsource_bound");
-    const std::wstring longest(kTextMaxLine, L'y'), over(kTextMaxLine + 1, L'x');
+    // The bound counts characters, whatever bytes they take: two in UTF-8 for "č" (the longest
+    // line is 2 MB there), a UTF-16 pair for a character beyond the BMP.
+    const std::wstring longest(kTextMaxLine, L'č'), over(kTextMaxLine + 1, L'ž');
     const std::wstring text = L"před\r\n" + over + L"\r\n" + longest + L"\npo";
+    std::wstring beetles;
+    for (size_t i = 0; i < kTextMaxLine / 2; ++i)
+        beetles += L"\U0001F41E";
+    const std::wstring wide = L"před\r\n" + beetles + L"\U0001F41E\r\n" + beetles + L"\npo";
     const struct {
         const wchar_t* name;
         std::string bytes;
     } files[] = {
         {L"ansi.txt", Bytes(text, 1250)},
         {L"utf8.txt", "\xEF\xBB\xBF" + Bytes(text, CP_UTF8)},
+        {L"utf8_plain.txt", Bytes(text, CP_UTF8)},
         {L"utf16.txt", "\xFF\xFE" + Utf16(text)},
+        {L"utf8_wide.txt", Bytes(wide, CP_UTF8)},
+        {L"utf16_wide.txt", "\xFF\xFE" + Utf16(wide)},
     };
     for (const auto& f : files) {
         SCOPED_TRACE(f.name);

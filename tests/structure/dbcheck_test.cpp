@@ -227,18 +227,37 @@ TEST(DbCheck, EveryKindOfDamageIsRepaired)
 
 TEST(DbCheck, ASoundDatabaseIsLeftAsItIs)
 {
-    std::wstring path = CopySample(SampleTemplate());
-    std::wstring dump = DumpDatabase(path);
-    CheckResult r = RunCheck(path, DBCHECK_ALL);
-    EXPECT_TRUE(r.finished);
-    EXPECT_EQ(DumpDatabase(path), dump);
-    // Steps of every pass: about two per record and one per tree item and row; the bar goes from
-    // 0 to 100 and is told only when it moves.
-    long long steps = QueryInt(path, L"SELECT (SELECT COUNT(*) FROM SYSTREE) + (SELECT COUNT(*) FROM SPECIES) + "
-                                     L"(SELECT COUNT(*) FROM LOCTREE WHERE LOCLEVEL > 2) + (SELECT COUNT(*) FROM FEATURES) + "
-                                     L"2 * (SELECT COUNT(*) FROM ZORNACOLLS)");
-    EXPECT_NEAR(r.callbacks, steps, 2);
-    EXPECT_EQ(r.lastPosition, 100);
+    const struct {
+        const char* name;
+        std::vector<std::wstring> made;
+    } cases[] = {
+        {"as the sample is made", {}},
+        // Earlier imports wrote -1 where a record's path has no item: no item, as NULL is.
+        {"-1 in the path columns of no item",
+         {L"UPDATE ZORNACOLLS SET SYS_LEVEL_5 = -1 WHERE SYS_LEVEL_5 IS NULL",
+          L"UPDATE ZORNACOLLS SET SYS_LEVEL_4 = -1 WHERE SYS_LEVEL_4 IS NULL",
+          L"UPDATE ZORNACOLLS SET LOC_LEVEL_3 = -1 WHERE LOC_LEVEL_3 IS NULL"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::wstring path = CopySample(SampleTemplate());
+        if (!c.made.empty()) {
+            ASSERT_NO_FATAL_FAILURE(Damage(path, c.made));
+            ASSERT_GT(QueryInt(path, L"SELECT COUNT(*) FROM ZORNACOLLS WHERE -1 IN (SYS_LEVEL_4, SYS_LEVEL_5, LOC_LEVEL_3)"), 0);
+        }
+        std::wstring dump = DumpDatabase(path);
+        CheckResult r = RunCheck(path, DBCHECK_ALL);
+        EXPECT_TRUE(r.finished);
+        EXPECT_TRUE(r.log.Lines.empty()) << dbtest::Narrow(r.LogText());
+        EXPECT_EQ(DumpDatabase(path), dump);
+        // Steps of every pass: about two per record and one per tree item and row; the bar goes
+        // from 0 to 100 and is told only when it moves.
+        long long steps = QueryInt(path, L"SELECT (SELECT COUNT(*) FROM SYSTREE) + (SELECT COUNT(*) FROM SPECIES) + "
+                                         L"(SELECT COUNT(*) FROM LOCTREE WHERE LOCLEVEL > 2) + (SELECT COUNT(*) FROM FEATURES) + "
+                                         L"2 * (SELECT COUNT(*) FROM ZORNACOLLS)");
+        EXPECT_NEAR(r.callbacks, steps, 2);
+        EXPECT_EQ(r.lastPosition, 100);
+    }
 }
 
 TEST(DbCheck, LocalityRowsGoToDataLevelsOnly)
