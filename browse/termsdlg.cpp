@@ -209,12 +209,17 @@ int CEditTermsDlg::SelectedValue(std::wstring* text) const
     return selected;
 }
 
-void CEditTermsDlg::ShowAbbrev()
+const wchar_t* CEditTermsDlg::StoredAbbrev() const
 {
     HWND values = GetDlgItem(Dialog, IDC_TERMS_VALUES);
     int selected = (int)SendMessageW(values, LB_GETCURSEL, 0, 0);
     LRESULT data = selected >= 0 ? SendMessageW(values, LB_GETITEMDATA, (WPARAM)selected, 0) : 0;
-    SetDlgItemTextW(Dialog, IDC_TERMS_ABBREV, data != LB_ERR && data ? (const wchar_t*)data : L"");
+    return data != LB_ERR && data ? (const wchar_t*)data : L"";
+}
+
+void CEditTermsDlg::ShowAbbrev()
+{
+    SetDlgItemTextW(Dialog, IDC_TERMS_ABBREV, StoredAbbrev());
 }
 
 bool CEditTermsDlg::MakeRequest(LookupEdit* edit, std::wstring* shown)
@@ -316,6 +321,11 @@ void CEditTermsDlg::OnCommand(int id, int code)
     case IDC_TERMS_VALUES:
         if (code == LBN_SELCHANGE)
             ShowAbbrev();
+        break;
+    case IDC_TERMS_ABBREV:
+        // The value's abbreviation is there to be typed over; what the user typed is not.
+        if (code == EN_SETFOCUS && GetWindowString(GetDlgItem(Dialog, IDC_TERMS_ABBREV)) == StoredAbbrev())
+            SelectTextOnEntry(GetDlgItem(Dialog, IDC_TERMS_ABBREV));
         break;
     case IDC_TERMS_REPLACE:
         Replace();

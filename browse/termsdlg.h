@@ -47,6 +47,8 @@ private:
     const wchar_t* FieldNameOf(const CustomAttrDef* def) const;
     // The selected value of the list of values (-1 when none) and its text.
     int SelectedValue(std::wstring* text) const;
+    // The abbreviation the selected value has in the table; empty when none.
+    const wchar_t* StoredAbbrev() const;
     // A request for the selected value of the chosen attribute (its text in *shown, which the
     // request points at), or false when no value is selected.
     bool MakeRequest(LookupEdit* edit, std::wstring* shown);

@@ -176,6 +176,11 @@ std::wstring GetListBoxEntryString(HWND listBox, int index)
     return text;
 }
 
+void SelectTextOnEntry(HWND edit)
+{
+    PostMessageW(edit, EM_SETSEL, 0, -1);
+}
+
 void InsertTabFromString(HWND tabControl, HINSTANCE instance, int index, UINT stringId)
 {
     wchar_t text[64] = L"";

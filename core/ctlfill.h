@@ -55,6 +55,11 @@ std::wstring GetWindowString(HWND window);
 std::wstring GetComboEntryString(HWND combo, int index);
 std::wstring GetListBoxEntryString(HWND listBox, int index);
 
+// For an edit that has just got the focus (EN_SETFOCUS) with a text that is there to be typed
+// over: selects the whole text, entered by Tab or by a click. Posted, so that the click placing
+// the caret comes first.
+void SelectTextOnEntry(HWND edit);
+
 // Inserts a tab at the index with a string-table entry (at most 63 characters) as its text.
 void InsertTabFromString(HWND tabControl, HINSTANCE instance, int index, UINT stringId);
 

@@ -105,7 +105,7 @@ int MapLiterature(MergeRun& m, int sourceId)
     return id;
 }
 
-// The target publication of a source one, found by name or copied.
+// The target publication of a source one, found by its title, first author and year, or copied.
 static int CopyLiterature(MergeRun& m, int sourceId)
 {
     std::wstring name;
@@ -113,10 +113,17 @@ static int CopyLiterature(MergeRun& m, int sourceId)
         LogMergeError(m, IDS_I_MERGE_NO_PUBLICATION, std::to_wstring(sourceId));
         return -1;
     }
-    auto known = m.litByName.find(FoldName(name));
-    if (known != m.litByName.end())
+    std::wstring firstAuthor;
+    int sourceAuthor = m.srcLit.Int(kLitFirstAuthor);
+    if (sourceAuthor >= 0 && m.srcAuthors.FindInt(L"ID", sourceAuthor))
+        m.srcAuthors.Text(1, &firstAuthor);
+    VARIANT year = m.srcLit.Get(m.srcLit.Ordinal(L"IYEAR"));
+    std::wstring key = PublicationKey(name, firstAuthor, year);
+    VariantClear(&year);
+    auto known = m.litByKey.find(key);
+    if (known != m.litByKey.end())
         return known->second;  // the target's own publication stays as it is
-    int author = MapNameRow(m, m.srcAuthors, m.tgtAuthors, m.srcLit.Int(kLitFirstAuthor), 4);
+    int author = MapNameRow(m, m.srcAuthors, m.tgtAuthors, sourceAuthor, 4);
     int editor = -1;
     int journal = MapJournal(m, m.srcLit.Int(kLitJournal), &editor);
     if (journal < 0)
@@ -134,7 +141,7 @@ static int CopyLiterature(MergeRun& m, int sourceId)
         return -1;
     }
     int id = m.tgtLit.Int(0);
-    m.litByName.emplace(FoldName(name), id);
+    m.litByKey.emplace(key, id);
     CopyRefs(m, sourceId, id, m.srcBookAuthors, m.tgtBookAuthors,
              [&m](int author) { return MapNameRow(m, m.srcAuthors, m.tgtAuthors, author, 4); });
     CopyRefs(m, sourceId, id, m.srcKeywordRefs, m.tgtKeywordRefs,

@@ -1,9 +1,10 @@
 // Merging another database's records and literature into the open one. Every row of the
 // source's records view becomes one new ZORNACOLLS row whose species, locality, publication and
 // level path columns point at target rows, found or created (mergetrees.h); every row of the
-// literature view makes sure its publication is in the target. Publications are matched by name;
-// a new one is copied with its first author, periodical, publisher, book authors, keywords and
-// references to tree items and localities, each numbered 1, 2, 3 ... in the source's order.
+// literature view makes sure its publication is in the target. Publications are matched by title,
+// first author and year (PublicationKey); a new one is copied with its first author, periodical,
+// publisher, book authors, keywords and references to tree items and localities, each numbered
+// 1, 2, 3 ... in the source's order.
 // Records are never matched: merging a file twice adds its records twice.
 #pragma once
 #include <string>
@@ -30,7 +31,8 @@ bool ImportCollectViewRow(MergeRun& m, MergeTable& view, const RecordViewColumns
 void ImportLitViewRow(MergeRun& m, MergeTable& view);
 
 // The target LITERATURE id of a source publication, copying it when the target has no
-// publication of its name; -1 for none (or one that cannot be copied, logged).
+// publication of its title, first author and year; -1 for none (or one that cannot be copied,
+// logged).
 int MapLiterature(MergeRun& m, int sourceId);
 // The target JOURNALS id of a source periodical (-1 none) and, in *editor, its publisher's.
 int MapJournal(MergeRun& m, int sourceJournalId, int* editor);

@@ -6,6 +6,7 @@
 #include "core/textutil.h"
 #include "import/importrun.h"
 #include "import/impsource.h"
+#include "import/targetlit.h"
 #include "import/targettables.h"
 #include "resources/tarnix/resource.h"
 #include "structure/structmodel.h"
@@ -182,6 +183,21 @@ std::wstring FoldName(const std::wstring& name)
     return n > 0 ? folded : name;
 }
 
+std::wstring PublicationKey(const std::wstring& title, const std::wstring& firstAuthor, const VARIANT& year)
+{
+    // The year as text, so that one file's number and another's text of it agree.
+    std::wstring yearText;
+    VARIANT text;
+    VariantInit(&text);
+    if (year.vt != VT_EMPTY && year.vt != VT_NULL &&
+        SUCCEEDED(VariantChangeTypeEx(&text, const_cast<VARIANT*>(&year), LOCALE_INVARIANT, 0, VT_BSTR)) &&
+        text.bstrVal)
+        yearText = text.bstrVal;
+    VariantClear(&text);
+    // The parts apart by a control character, which no name holds.
+    return FoldName(title) + L'\x1F' + FoldName(firstAuthor) + L'\x1F' + yearText;
+}
+
 void TreeIndex::Clear()
 {
     children_.clear();
@@ -288,6 +304,33 @@ void IndexNames(MergeTable& table, int nameColumn, int idColumn, std::unordered_
     }
 }
 
+// Every publication of the target by its PublicationKey; of those that share one, the first.
+void IndexPublications(MergeTable& literature, MergeTable& authors, std::unordered_map<std::wstring, int>* byKey)
+{
+    std::unordered_map<int, std::wstring> authorNames;
+    zdata::Recordset* rs = authors.Rs();
+    if (rs && SUCCEEDED(rs->put_Filter(L"")) && !(rs->IsBOF() && rs->IsEOF())) {
+        std::wstring name;
+        for (rs->MoveFirst(); !rs->IsEOF(); rs->MoveNext())
+            if (authors.Text(1, &name))
+                authorNames.emplace(authors.Int(0), name);
+    }
+    rs = literature.Rs();
+    if (!rs || FAILED(rs->put_Filter(L"")) || (rs->IsBOF() && rs->IsEOF()))
+        return;
+    const int year = literature.Ordinal(L"IYEAR");
+    std::wstring title;
+    for (rs->MoveFirst(); !rs->IsEOF(); rs->MoveNext()) {
+        if (!literature.Text(LITERATURE_NAME, &title))
+            continue;
+        auto author = authorNames.find(literature.Int(LITERATURE_FIRSTAUTHOR));
+        VARIANT value = literature.Get(year);
+        byKey->emplace(PublicationKey(title, author != authorNames.end() ? author->second : std::wstring(), value),
+                       literature.Int(0));
+        VariantClear(&value);
+    }
+}
+
 // A level path column "SYS_LEVEL_%d" of ZORNACOLLS for every imported unit, -1 where missing.
 std::vector<int> PathColumns(MergeTable& records, CPtrArray* units, const wchar_t* format)
 {
@@ -322,13 +365,13 @@ void PrepareMergeTargets(MergeRun& m, const StructureModel*)
     IndexTree(m.tgtSys, &m.sysIndex, 2, 4, 3);
     IndexTree(m.tgtLoc, &m.locIndex, 2, 3, -1);
     m.speciesByName.clear();
-    m.litByName.clear();
+    m.litByKey.clear();
     m.sysAuthors.clear();
     m.sysMapped.clear();
     m.locMapped.clear();
     m.litMapped.clear();
     IndexNames(m.tgtSpecies, 0, 1, &m.speciesByName, nullptr);
-    IndexNames(m.tgtLit, 1, 0, &m.litByName, nullptr);
+    IndexPublications(m.tgtLit, m.tgtAuthors, &m.litByKey);
     IndexNames(m.tgtSysAuthors, 0, 0, nullptr, &m.sysAuthors);
     m.lookupNames.assign(m.lookups.size(), std::unordered_set<std::wstring>());
     for (size_t slot = 0; slot < m.lookups.size(); ++slot)
@@ -360,7 +403,7 @@ void FreeMergeTargets(MergeRun& m)
     m.sysIndex.Clear();
     m.locIndex.Clear();
     m.speciesByName.clear();
-    m.litByName.clear();
+    m.litByKey.clear();
     m.sysAuthors.clear();
     m.lookupNames.clear();
     m.srcSysPath.clear();

@@ -79,6 +79,11 @@ private:
 // filters compare names without regard to case.
 std::wstring FoldName(const std::wstring& name);
 
+// A publication as the merge tells publications apart: titles are shared by different works
+// (a series, a reissue, a common subject), so the title, the first author's name and the year
+// together, each without regard to case; a missing author or year counts as a value of its own.
+std::wstring PublicationKey(const std::wstring& title, const std::wstring& firstAuthor, const VARIANT& year);
+
 // A tree node of the target: its parent and level.
 struct MergeNode {
     int parent;
@@ -163,7 +168,7 @@ struct MergeRun {
 
     TreeIndex sysIndex, locIndex;
     std::unordered_map<std::wstring, int> speciesByName;  // composed name -> SYSID
-    std::unordered_map<std::wstring, int> litByName;      // NAME -> ID
+    std::unordered_map<std::wstring, int> litByKey;       // PublicationKey -> ID
     std::unordered_set<std::wstring> sysAuthors;
     std::vector<std::unordered_set<std::wstring>> lookupNames;  // by target slot
 };

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/datapaths.h"
 #include "core/xmlaccess.h"
 
 namespace {
@@ -55,14 +56,15 @@ public:
         if (!settings)
             return 0;
         std::vector<wchar_t> file(kPathCapacity, L'\0');
-        // Start from the database in use, else in the folder chosen last time.
+        // Start from the database in use, else in the folder chosen last time, else in the data
+        // folder: never in the program's own folder, the current one.
         std::wstring initialDir;
         if (settings->DBName && *settings->DBName &&
             wcslen(settings->DBName) < kPathCapacity) {
             wcscpy(file.data(), settings->DBName);
             initialDir = FolderOf(settings->DBName);
         } else {
-            initialDir = lastFolder_;
+            initialDir = lastFolder_.empty() ? FolderOf(DefaultDatabasePath().c_str()) : lastFolder_;
         }
 
         OPENFILENAMEW ofn = {};

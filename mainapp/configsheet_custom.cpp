@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/choosefields.h"
+#include "core/ctlfill.h"
 #include "core/fieldmask.h"
 #include "core/fields.h"
 #include "core/msgbox.h"
@@ -142,14 +143,13 @@ void FocusEdit(HWND page, int id)
     SendMessageW(edit, EM_SETSEL, 0, -1);
 }
 
-// The name a new column starts with is there to be typed over: entered by Tab or by a click, the
-// field selects it whole. Posted, so that a click placing the caret comes first.
+// The name a new column starts with is there to be typed over; a name the user typed is not.
 void SelectDefaultName(HWND page, ConfigData* config)
 {
     wchar_t name[64] = L"";
     LoadStringW(config->Instance, IDS_NEW_COLUMN_NAME, name, ARRAYSIZE(name));
     if (StateOf(page)->Editing && ItemText(page, IDC_CUST_NAME) == name)
-        PostMessageW(GetDlgItem(page, IDC_CUST_NAME), EM_SETSEL, 0, -1);
+        SelectTextOnEntry(GetDlgItem(page, IDC_CUST_NAME));
 }
 
 // Tells the list pages that the rows showing `shown` now show `now` (null: are gone).

@@ -2,7 +2,6 @@
 #include "mainapp/wssettings.h"
 
 #include <commctrl.h>
-#include <shlobj.h>
 #include <strsafe.h>
 #include <vector>
 
@@ -124,25 +123,9 @@ void ReadRegistryInto(ConnSettings* conn, std::wstring* configPath, std::wstring
 
 // ---- paths ----
 
-std::wstring CommonAppDataFolder()
-{
-    wchar_t folder[MAX_PATH + 1] = {};
-    if (!SHGetSpecialFolderPathW(nullptr, folder, CSIDL_COMMON_APPDATA, FALSE))
-        folder[0] = 0;
-    std::wstring path = folder;
-    if (!path.empty() && path.back() != L'\\')
-        path += L'\\';
-    return path;
-}
-
 std::wstring DefaultWorkspacePath()
 {
     return CommonAppDataFolder() + L"Kelvane\\Zorna2011\\Zorna.xml";
-}
-
-std::wstring DefaultDatabasePath()
-{
-    return CommonAppDataFolder() + L"Kelvane\\Zorna2011\\Data\\ZorBase.mdb";
 }
 
 bool EnsureFolderOfFile(const wchar_t* path)

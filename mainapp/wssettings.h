@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <string>
 
+#include "common/datapaths.h"
 #include "core/connsettings.h"
 
 class MainForm;
@@ -42,11 +43,9 @@ bool SaveWorkspace(MainForm* form, HWND mainWnd);
 // is emptied first, so reopening a template does not duplicate its grids.
 void LoadWorkspace(MainForm* form, HWND mainWnd);
 
-// The common application-data folder with a trailing backslash (empty when unknown).
-std::wstring CommonAppDataFolder();
-// The defaults used when no workspace file was used yet.
+// The defaults used when no workspace file was used yet: this file, and the database of
+// DefaultDatabasePath (common/datapaths.h).
 std::wstring DefaultWorkspacePath();  // ...\Kelvane\Zorna2011\Zorna.xml
-std::wstring DefaultDatabasePath();   // ...\Kelvane\Zorna2011\Data\ZorBase.mdb
 // Creates the folder that holds the file (and its parents); true when it exists afterwards.
 bool EnsureFolderOfFile(const wchar_t* path);
 

@@ -389,6 +389,30 @@ void OnBeginDrag(HWND page, CLevelPage* self, NMTREEVIEWW* nm)
     SetCapture(page);
 }
 
+// Takes the insert mark away. Wine's tree refuses the null item that does it and keeps drawing
+// the mark; it forgets the mark with the item that has it, so a child of a collapsed level, made
+// and deleted while the tree does not draw, takes the mark away with it.
+void ClearInsertMark(HWND tree)
+{
+    if (TreeView_SetInsertMark(tree, nullptr, FALSE))
+        return;
+    HTREEITEM level = TreeView_GetRoot(tree);
+    if (!level)
+        return;  // no item, no mark
+    SendMessageW(tree, WM_SETREDRAW, FALSE, 0);
+    TVINSERTSTRUCTW insert = {};
+    insert.hParent = level;
+    insert.hInsertAfter = TVI_LAST;
+    insert.item.mask = TVIF_PARAM;
+    HTREEITEM holder = TreeView_InsertItem(tree, &insert);
+    if (holder) {
+        TreeView_SetInsertMark(tree, holder, FALSE);
+        TreeView_DeleteItem(tree, holder);
+    }
+    SendMessageW(tree, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(tree, nullptr, TRUE);
+}
+
 void OnDragMove(HWND page, CLevelPage* self, POINT pagePoint)
 {
     HWND tree = TreeOf(page);
@@ -405,8 +429,15 @@ void OnDragMove(HWND page, CLevelPage* self, POINT pagePoint)
             dragged = (int)i;
     int place = hit && dragged >= 0 ? DropPlace((int)items.size(), dragged, IndexOf(items, hit), after) : -1;
     if (place < 0) {
+        if (self->DropPos >= 0) {
+            if (self->DragImages)
+                ImageList_DragShowNolock(FALSE);
+            ClearInsertMark(tree);
+            UpdateWindow(tree);
+            if (self->DragImages)
+                ImageList_DragShowNolock(TRUE);
+        }
         self->DropPos = -1;
-        TreeView_SetInsertMark(tree, nullptr, FALSE);
         SetCursor(LoadCursorW(nullptr, IDC_NO));
         return;
     }
@@ -430,11 +461,12 @@ int CALLBACK ByNewLevelId(LPARAM a, LPARAM b, LPARAM)
     return reinterpret_cast<LevelEntry*>(a)->NewLevelId - reinterpret_cast<LevelEntry*>(b)->NewLevelId;
 }
 
-void OnDrop(HWND page, CLevelPage* self)
+// Ends a drag: dropped, the dragged level takes its place; cancelled, the order stays. Either
+// way the mark, the drag image and the capture go.
+void EndDrag(HWND page, CLevelPage* self, bool drop)
 {
     HWND tree = TreeOf(page);
-    if (self->DropPos >= 0) {
-        TreeView_SetInsertMark(tree, nullptr, FALSE);
+    if (drop && self->DropPos >= 0) {
         std::vector<LevelEntry*> order;
         int dragged = -1;
         for (HTREEITEM item : RootItems(tree)) {
@@ -451,16 +483,19 @@ void OnDrop(HWND page, CLevelPage* self)
             PageChanged(page);
         }
     }
+    // Not dragging any more before the capture goes: its release comes back as WM_CAPTURECHANGED.
     self->Dragging = 0;
     self->DropPos = -1;
     self->Dragged = nullptr;
-    ReleaseCapture();
+    if (GetCapture() == page)
+        ReleaseCapture();
     if (self->DragImages) {
         ImageList_DragLeave(tree);
         ImageList_EndDrag();
         ImageList_Destroy(self->DragImages);
         self->DragImages = nullptr;
     }
+    ClearInsertMark(tree);
     InvalidateRect(tree, nullptr, TRUE);
 }
 
@@ -626,7 +661,12 @@ INT_PTR CALLBACK LevelPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam
         return TRUE;
     case WM_LBUTTONUP:
         if (self->Dragging)
-            OnDrop(page, self);
+            EndDrag(page, self, true);
+        return TRUE;
+    case WM_CAPTURECHANGED:
+        // The mouse taken away (another window, a switch of programs): the drag is cancelled.
+        if (self->Dragging)
+            EndDrag(page, self, false);
         return TRUE;
     case ZM_CHECK_NAME:
         SetWindowLongPtrW(page, DWLP_MSGRESULT, NameAvailable(page, (int)wParam, reinterpret_cast<const wchar_t*>(lParam)));

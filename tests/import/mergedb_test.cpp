@@ -291,6 +291,99 @@ TEST(MergeDb, RecordsKeepAttributesPathsAndPublicationsWhateverTheColumnOrder)
     EXPECT_EQ(0, dbtest::QueryInt(target.Path(), PathMismatches(false, 3, first)));
 }
 
+// A title alone does not make the same publication: the first author and the year must agree too
+// (a missing one agrees with a missing one). Records keep citing what they cited in the source.
+TEST(MergeDb, APublicationIsJoinedOnlyWhenTitleFirstAuthorAndYearAgree)
+{
+    struct Publication {
+        const wchar_t* title;
+        const wchar_t* author;  // null: none
+        const wchar_t* year;    // SQL literal
+    };
+    struct Case {
+        const char* name;
+        Publication source, target;
+        bool joined;
+    };
+    const Case cases[] = {
+        {"another first author", {L"Brouci Šumavy", L"Štěpánek", L"1974"}, {L"Brouci Šumavy", L"Beneš", L"1931"}, false},
+        {"another year", {L"Pavouci Krkonoš", L"Beneš", L"1981"}, {L"Pavouci Krkonoš", L"Beneš", L"1980"}, false},
+        {"a first author only in the source", {L"Ploštice Podyjí", L"Beneš", L"2001"}, {L"Ploštice Podyjí", nullptr, L"2001"}, false},
+        {"a year only in the target", {L"Mravenci Pálavy", L"Beneš", L"NULL"}, {L"Mravenci Pálavy", L"Beneš", L"1999"}, false},
+        {"another case of the letters", {L"Motýli Pálavy", L"Novák", L"1990"}, {L"MOTÝLI PÁLAVY", L"NOVÁK", L"1990"}, true},
+        {"neither author nor year", {L"Vážky Třeboňska", nullptr, L"NULL"}, {L"Vážky Třeboňska", nullptr, L"NULL"}, true},
+    };
+    // The first author's id, the author added when the file has none of that name.
+    auto authorId = [](const std::wstring& path, const wchar_t* name) -> std::wstring {
+        if (!name)
+            return L"NULL";
+        std::wstring quoted = FilterQuote(name);
+        dbtest::Exec(path, L"INSERT INTO LITAUTHORS (NAME) SELECT '" + quoted +
+                               L"' WHERE NOT EXISTS (SELECT 1 FROM LITAUTHORS WHERE NAME = '" + quoted + L"')");
+        return std::to_wstring(dbtest::QueryInt(path, L"SELECT MIN(ID) FROM LITAUTHORS WHERE NAME = '" + quoted + L"'"));
+    };
+    // What a record cites: the publication's title, first author and year.
+    const std::wstring cited = L"SELECT Z.LITID, COALESCE(P.NAME || '|' || COALESCE(A.NAME, '-') || '|' || "
+                               L"COALESCE(P.IYEAR, '-'), '-') FROM ZORNACOLLS Z LEFT JOIN LITERATURE P ON P.ID = Z.LITID "
+                               L"LEFT JOIN LITAUTHORS A ON A.ID = P.FIRSTAUTHOR ";
+    const struct {
+        const char* name;
+        bool older;
+    } layouts[] = {{"older layout, two-column author table", true}, {"current layout", false}};
+    for (const auto& layout : layouts) {
+        SCOPED_TRACE(layout.name);
+        zor::OlderDbOptions options = Options(500, layout.older, false);
+        options.twoColumnNames = layout.older;
+        // The source's most cited publications take the cases' titles, authors and years.
+        std::map<std::wstring, size_t> caseOfSource;
+        OlderSource source(options, [&](const std::wstring& path) {
+            dbtest::Rows ids = dbtest::Query(path, L"SELECT LITID FROM ZORNACOLLS WHERE LITID IN (SELECT ID FROM LITERATURE) "
+                                                   L"GROUP BY LITID ORDER BY COUNT(*) DESC, LITID LIMIT 6");
+            ASSERT_EQ(std::size(cases), ids.size());
+            for (size_t k = 0; k < ids.size(); ++k) {
+                const Publication& p = cases[k].source;
+                ASSERT_TRUE(dbtest::Exec(path, L"UPDATE LITERATURE SET NAME = '" + FilterQuote(p.title) + L"', FIRSTAUTHOR = " +
+                                                   authorId(path, p.author) + L", IYEAR = " + p.year + L" WHERE ID = " + ids[k][0]));
+                caseOfSource[ids[k][0]] = k;
+            }
+        });
+        LogFolder logs;
+        SampleCopy target;
+        std::vector<std::wstring> targetIds;
+        for (const Case& c : cases) {
+            const Publication& p = c.target;
+            dbtest::Exec(target.Path(), L"INSERT INTO LITERATURE (NAME, FIRSTAUTHOR, IYEAR) VALUES ('" + FilterQuote(p.title) +
+                                            L"', " + authorId(target.Path(), p.author) + L", " + p.year + L")");
+            targetIds.push_back(std::to_wstring(dbtest::QueryInt(target.Path(), L"SELECT MAX(ID) FROM LITERATURE")));
+        }
+        long long first = dbtest::QueryInt(target.Path(), L"SELECT MAX(ID) FROM ZORNACOLLS") + 1;
+
+        RecordingSink sink;
+        ASSERT_EQ(IMPORT_COMMITTED, Merge(target.Path(), source.Path(), &sink));
+        EXPECT_EQ(0, sink.errorsLogged);
+        dbtest::Rows expected = dbtest::Query(source.Path(), cited + L"ORDER BY Z.ID");
+        dbtest::Rows merged = dbtest::Query(target.Path(), cited + L"WHERE Z.ID >= " + std::to_wstring(first) + L" ORDER BY Z.ID");
+        ASSERT_EQ(expected.size(), merged.size());
+        std::vector<size_t> citing(std::size(cases), 0);
+        for (size_t i = 0; i < expected.size(); ++i) {
+            auto k = caseOfSource.find(expected[i][0]);
+            if (k == caseOfSource.end()) {
+                ASSERT_EQ(expected[i][1], merged[i][1]) << "record " << i;
+                continue;
+            }
+            const Case& c = cases[k->second];
+            SCOPED_TRACE(c.name);
+            ++citing[k->second];
+            EXPECT_EQ(c.joined, merged[i][0] == targetIds[k->second]) << "record " << i;
+            if (!c.joined) {
+                EXPECT_EQ(expected[i][1], merged[i][1]) << "record " << i;
+            }
+        }
+        for (size_t k = 0; k < std::size(cases); ++k)
+            EXPECT_LT(0u, citing[k]) << cases[k].name;
+    }
+}
+
 TEST(MergeDb, NewItemsTakeTheirPlacesLabelsAndReferencesAndBadRowsAreLogged)
 {
     // Current layout (the locality note is there to copy); one book author of a publication the

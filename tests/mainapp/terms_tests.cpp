@@ -282,4 +282,35 @@ TEST_F(TermsEditor, AnAbbreviationIsAssignedAndAnEmptyOneStoresNull)
     EXPECT_EQ(L"z. p.", Text(L"SELECT ABBREV FROM ZOR_METODA WHERE NAME = 'zemní past'"));
 }
 
+// The value's abbreviation is there to be typed over: entering its field by a click selects it
+// whole, and what is typed replaces it; an abbreviation the user typed keeps the caret where the
+// click put it.
+TEST_F(TermsEditor, TheAbbreviationIsSelectedWhenItsFieldIsEntered)
+{
+    Run([&](HWND d) {
+        SelectValue(d, L"prosev");
+        HWND abbrev = GetDlgItem(d, IDC_TERMS_ABBREV);
+        const struct {
+            const wchar_t* text;
+            bool selected;
+        } rows[] = {{L"pros.", true}, {L"prosévání", false}};
+        for (const auto& row : rows) {
+            SetWindowTextW(abbrev, row.text);
+            SetFocus(GetDlgItem(d, IDC_TERMS_VALUES));
+            wintest::ClickAt(abbrev, {3, 4});
+            DWORD from = 1, to = 1;
+            SendMessageW(abbrev, EM_GETSEL, (WPARAM)&from, (LPARAM)&to);
+            EXPECT_EQ(abbrev, GetFocus()) << row.selected;
+            EXPECT_EQ(0u, from) << row.selected;
+            EXPECT_EQ(row.selected ? wcslen(row.text) : 0u, (size_t)to) << row.selected;
+        }
+        SetWindowTextW(abbrev, L"pros.");
+        SetFocus(GetDlgItem(d, IDC_TERMS_VALUES));
+        wintest::ClickAt(abbrev, {3, 4});
+        wintest::SaveScreenshot(d, L"records_edittermsdlg_abbrev");
+        SendMessageW(abbrev, WM_CHAR, L'p', 0);
+        EXPECT_EQ(L"p", wintest::WindowText(abbrev));
+    });
+}
+
 }  // namespace

@@ -249,6 +249,34 @@ TEST_F(TarnixForm, FilesThatAreNoZornaDatabaseAreRefusedWithNothingChanged)
     EXPECT_EQ(Levels(1).size(), 3u);
 }
 
+// The folder the open dialog was offered to start in; the file chosen as ever.
+std::wstring& OfferedFolder()
+{
+    static std::wstring folder;
+    return folder;
+}
+
+BOOL WINAPI NoteFolderAndChoose(OPENFILENAMEW* ofn)
+{
+    OfferedFolder() = ofn->lpstrInitialDir ? ofn->lpstrInitialDir : L"";
+    return ChooseTestFile(ofn);
+}
+
+// Otevřít starts in the data folder while nothing was opened yet (not in the program's folder,
+// the current one), then in the folder of the database in use.
+TEST_F(TarnixForm, OpenStartsInTheDataFolderThenInTheFolderOfTheDatabase)
+{
+    std::wstring sample = dbtest::CopyOfTemplate(SampleTemplate(), L"tarnix_form_open_folder");
+    ASSERT_NO_FATAL_FAILURE(StartForm());
+    SetConnFileChooser(NoteFolderAndChoose);
+    OpenFile(sample);
+    EXPECT_EQ(OfferedFolder(), L"C:\\ProgramData\\Kelvane\\Zorna2011\\Data");
+    ASSERT_EQ(Levels(0).size(), 5u);
+    OpenFile(L"");  // cancelled: the database stays open
+    EXPECT_EQ(OfferedFolder(), sample.substr(0, sample.find_last_of(L'\\')));
+    EXPECT_EQ(Levels(0).size(), 5u);
+}
+
 TEST_F(TarnixForm, ThePlaceOfTheFormIsKeptInTheSettingsFileBesideTheProgram)
 {
     ASSERT_NO_FATAL_FAILURE(StartForm());

@@ -119,6 +119,42 @@ POINT CheckBoxOf(HWND tree, HTREEITEM item)
     return {0, 0};
 }
 
+// Pixels of one colour in a window as the screen shows it, once it has painted and the painting
+// has reached the screen (the message loop takes it there).
+int PixelsOfColour(HWND window, COLORREF colour)
+{
+    UpdateWindow(window);
+    wintest::PumpMessages(50);
+    RECT r;
+    GetWindowRect(window, &r);
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    BITMAPINFO bmi = {};
+    bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
+    bmi.bmiHeader.biWidth = width;
+    bmi.bmiHeader.biHeight = -height;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    int count = 0;
+    if (bitmap && bits) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+        GdiFlush();
+        const DWORD want = (DWORD)GetRValue(colour) << 16 | (DWORD)GetGValue(colour) << 8 | GetBValue(colour);
+        const DWORD* pixel = static_cast<const DWORD*>(bits);
+        for (int i = 0; i < width * height; ++i)
+            count += (pixel[i] & 0xFFFFFF) == want;
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return count;
+}
+
 // ---- files for the icon buttons ----
 
 std::wstring g_openPath, g_savePath, g_saveExtension;
@@ -233,6 +269,33 @@ protected:
             Click(Page(tab), IDC_LEVEL_NEW);
         }
     }
+    // A drag of a level of the first tab begins, as the tree reports it.
+    void BeginDrag(const wchar_t* name)
+    {
+        HWND tree = Tree(0);
+        NMTREEVIEWW nm = {};
+        nm.hdr.hwndFrom = tree;
+        nm.hdr.idFrom = IDC_LEVEL_TREE;
+        nm.hdr.code = TVN_BEGINDRAGW;
+        nm.itemNew.hItem = FindItem(tree, name);
+        nm.itemNew.lParam = reinterpret_cast<LPARAM>(LevelEntryOf(tree, nm.itemNew.hItem));
+        RECT r;
+        TreeView_GetItemRect(tree, nm.itemNew.hItem, &r, TRUE);
+        nm.ptDrag = {r.left + 2, (r.top + r.bottom) / 2};
+        SendMessageW(Page(0), WM_NOTIFY, IDC_LEVEL_TREE, reinterpret_cast<LPARAM>(&nm));
+    }
+    // The mouse over the upper (before) or lower (after) half of a level, in the page's
+    // coordinates, as the captured mouse reports it; the drop place it gives.
+    int MoveOver(const wchar_t* name, bool after)
+    {
+        HWND tree = Tree(0);
+        RECT r;
+        TreeView_GetItemRect(tree, FindItem(tree, name), &r, TRUE);
+        POINT p = {r.left + 2, after ? r.bottom - 2 : r.top + 1};
+        MapWindowPoints(tree, Page(0), &p, 1);
+        SendMessageW(Page(0), WM_MOUSEMOVE, 0, MAKELPARAM(p.x, p.y));
+        return app_->LevelPages[0]->DropPos;
+    }
     std::wstring path_;
 };
 
@@ -334,37 +397,15 @@ TEST_F(StructurePages, LevelsAreDraggedIntoPlaceAcrossNumberGaps)
     HWND page = Page(0), tree = Tree(0);
     CLevelPage* levels = app_->LevelPages[0];
     NewLevels(0, {L"A", L"B", L"C"});
-    auto drag = [&](const wchar_t* name) {
-        NMTREEVIEWW nm = {};
-        nm.hdr.hwndFrom = tree;
-        nm.hdr.idFrom = IDC_LEVEL_TREE;
-        nm.hdr.code = TVN_BEGINDRAGW;
-        nm.itemNew.hItem = FindItem(tree, name);
-        nm.itemNew.lParam = reinterpret_cast<LPARAM>(LevelEntryOf(tree, nm.itemNew.hItem));
-        RECT r;
-        TreeView_GetItemRect(tree, nm.itemNew.hItem, &r, TRUE);
-        nm.ptDrag = {r.left + 2, (r.top + r.bottom) / 2};
-        SendMessageW(page, WM_NOTIFY, IDC_LEVEL_TREE, reinterpret_cast<LPARAM>(&nm));
-    };
-    // The mouse over the upper (before) or lower (after) half of a level, in the page's
-    // coordinates, as the captured mouse reports it.
-    auto moveTo = [&](const wchar_t* name, bool after) {
-        RECT r;
-        TreeView_GetItemRect(tree, FindItem(tree, name), &r, TRUE);
-        POINT p = {r.left + 2, after ? r.bottom - 2 : r.top + 1};
-        MapWindowPoints(tree, page, &p, 1);
-        SendMessageW(page, WM_MOUSEMOVE, 0, MAKELPARAM(p.x, p.y));
-        return levels->DropPos;
-    };
     // A level with items keeps its place.
-    drag(L"Rod");
+    BeginDrag(L"Rod");
     EXPECT_EQ(levels->Dragging, 0);
     // Beside itself there is no drop place.
-    drag(L"C");
+    BeginDrag(L"C");
     ASSERT_EQ(levels->Dragging, 1);
-    EXPECT_EQ(moveTo(L"B", true), -1);
-    EXPECT_EQ(moveTo(L"C", false), -1);
-    EXPECT_EQ(moveTo(L"A", false), 6);
+    EXPECT_EQ(MoveOver(L"B", true), -1);
+    EXPECT_EQ(MoveOver(L"C", false), -1);
+    EXPECT_EQ(MoveOver(L"A", false), 6);
     wintest::SaveScreenshot(form_, L"utilities_levelpage_drag");
     SendMessageW(page, WM_LBUTTONUP, 0, 0);
     EXPECT_EQ(levels->Dragging, 0);
@@ -374,14 +415,14 @@ TEST_F(StructurePages, LevelsAreDraggedIntoPlaceAcrossNumberGaps)
     // A gap in the numbers (A deleted), then B dropped before C.
     TreeView_SelectItem(tree, FindItem(tree, L"A"));
     Click(page, IDC_LEVEL_DELETE);
-    drag(L"B");
-    EXPECT_EQ(moveTo(L"C", false), 6);
+    BeginDrag(L"B");
+    EXPECT_EQ(MoveOver(L"C", false), 6);
     SendMessageW(page, WM_LBUTTONUP, 0, 0);
     EXPECT_EQ(ItemNames(tree), (std::vector<std::wstring>{L"Řád", L"Čeleď", L"Rod", L"Druh", L"Poddruh", L"B", L"C"}));
     EXPECT_EQ(Level(0, L"B")->NewLevelId, 6);
     EXPECT_EQ(Level(0, L"C")->NewLevelId, 7);
     // Off every level: no drop place, and a release changes nothing.
-    drag(L"C");
+    BeginDrag(L"C");
     SendMessageW(page, WM_MOUSEMOVE, 0, MAKELPARAM(5, 2000));
     EXPECT_EQ(levels->DropPos, -1);
     SendMessageW(page, WM_LBUTTONUP, 0, 0);
@@ -403,6 +444,52 @@ TEST_F(StructurePages, LevelsAreDraggedIntoPlaceAcrossNumberGaps)
                           {5, 2, 2, true, -1}, {5, 1, 3, true, 4},  {5, 3, 1, false, 2}, {1, 0, 0, false, -1}};
     for (const Case& c : cases)
         EXPECT_EQ(DropPlace(c.count, c.dragged, c.hit, c.after), c.place) << c.dragged << "->" << c.hit;
+}
+
+// However a drag ends, its insert mark goes: dropped, moved off every level, or cancelled when
+// another window takes the mouse.
+TEST_F(StructurePages, TheInsertMarkGoesWithTheDragDroppedOrCancelled)
+{
+    ASSERT_NO_FATAL_FAILURE(OpenSample());
+    HWND page = Page(0), tree = Tree(0);
+    CLevelPage* levels = app_->LevelPages[0];
+    NewLevels(0, {L"A", L"B", L"C"});
+    // A colour nothing else on the page has, so that the mark's pixels can be counted.
+    const COLORREF mark = RGB(255, 0, 255);
+    TreeView_SetInsertMarkColor(tree, mark);
+    // The first drag moves C before A; the others end without a drop and change nothing.
+    const std::vector<std::wstring> order = {L"Řád", L"Čeleď", L"Rod", L"Druh", L"Poddruh", L"C", L"A", L"B"};
+    struct Case {
+        const char* name;
+        const wchar_t *dragged, *over;
+        std::function<void()> end;
+    };
+    const Case cases[] = {
+        {"dropped", L"C", L"A", [&] { SendMessageW(page, WM_LBUTTONUP, 0, 0); }},
+        {"moved off every level", L"B", L"C", [&] { SendMessageW(page, WM_MOUSEMOVE, 0, MAKELPARAM(5, 2000)); }},
+        {"the mouse taken by another window", L"B", L"C",
+         [&] {
+             SetCapture(form_);
+             ReleaseCapture();
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        BeginDrag(c.dragged);
+        ASSERT_EQ(levels->Dragging, 1);
+        ASSERT_GT(MoveOver(c.over, false), 0);
+        EXPECT_LT(0, PixelsOfColour(tree, mark)) << "the mark is shown during the drag";
+        c.end();
+        wintest::PumpMessages(30);
+        EXPECT_EQ(0, PixelsOfColour(tree, mark));
+        if (levels->Dragging) {
+            SendMessageW(page, WM_LBUTTONUP, 0, 0);
+            EXPECT_EQ(0, PixelsOfColour(tree, mark)) << "released";
+        }
+        EXPECT_EQ(levels->Dragging, 0);
+        EXPECT_EQ(ItemNames(tree), order);
+    }
+    wintest::SaveScreenshot(form_, L"utilities_levelpage_dragended");
 }
 
 TEST_F(StructurePages, IconsLoadSaveAndClearAndATypedBitmapSavesAsABmpFile)
