@@ -211,7 +211,9 @@ bool CheckRun::Step()
 {
     ++counter_;
     long long position = std::min<long long>(100, counter_ * 100 / total_);
-    cancelled_ = params_->Callback((int)position, params_) || noTransaction_;
+    // A pass the database ended (a full disk) stops the run as a refused begin does: every
+    // later write would go to the file outside any transaction.
+    cancelled_ = params_->Callback((int)position, params_) || noTransaction_ || notSaved_;
     return cancelled_;
 }
 
