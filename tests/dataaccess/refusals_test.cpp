@@ -72,6 +72,20 @@ protected:
     }
 };
 
+// The source of a connection's first error: the caption of the box that shows the error.
+std::wstring FirstSourceOf(Connection* connection)
+{
+    Ref<Errors> errors;
+    connection->get_Errors(errors.out());
+    Ref<Error> e;
+    BSTR source = nullptr;
+    if (FAILED(errors->Item(0, e.out())) || FAILED(e->get_Source(&source)))
+        return L"";
+    std::wstring text = source ? source : L"";
+    SysFreeString(source);
+    return text;
+}
+
 struct RefusalCase {
     const char* what;
     std::function<HRESULT(Connection** failed)> provoke;  // a connection of its own: *failed
@@ -157,6 +171,7 @@ TEST_F(RefusalTest, EachRefusalReachesTheUserAsACzechSentenceNamingItsField)
         HRESULT hr = c.provoke(&other);
         EXPECT_TRUE(FAILED(hr));
         std::wstring text = adotest::FirstErrorOf(other ? other : conn_);
+        EXPECT_EQ(L"Databáze", FirstSourceOf(other ? other : conn_));
         if (other)
             other->Release();
         size_t lineEnd = text.find(L'\n');

@@ -484,6 +484,21 @@ TEST_F(ConfigSheet, CustomColumnsAreCheckedInOrderAndTheOffendingEditFocused)
     EXPECT_LT(EntryIndex(config_->LitFields, pair), 0);
 }
 
+// A refusal of the sheet is shown over the sheet: a box owned by the main window, which the
+// sheet keeps disabled, would enable it again on closing and put the sheet behind it.
+TEST_F(ConfigSheet, ARefusalIsShownOverTheSheetNotOverTheMainWindow)
+{
+    RunSheet([&](HWND sheet) {
+        SetForegroundWindow(sheet);
+        HWND page = ShowPage(sheet, CONFIG_PAGE_CUSTOM);
+        EXPECT_EQ(Str(IDS_BAD_COLUMN_NAME), TryColumn(page, L"Datum a metoda", L"", L"#1"));
+        ASSERT_FALSE(Boxes().empty());
+        EXPECT_EQ(sheet, Boxes().back().owner);
+        EXPECT_FALSE(IsWindowEnabled(wnd_));
+        DialogScript::PostClick(sheet, IDCANCEL);
+    });
+}
+
 // The name of a column made on the page and not applied yet is taken for the next new column,
 // also when the lists show the first one under other labels.
 // The name a new column starts with is there to be typed over: entering its field by a click

@@ -367,4 +367,32 @@ TEST(SchemaErrors, EachErrorOfTheConnectionOrTheCodeWhenThereIsNone)
     EXPECT_FALSE(boxes.Boxes()[0].caption.empty());
 }
 
+// Over the dialog the user works in, not over the main window it keeps disabled (a box owned by
+// that window would enable it on closing and put the dialog behind it): the code's own box and
+// the connection's errors alike.
+TEST(SchemaErrors, ABoxGoesOverTheDialogNotOverTheMainWindowItDisables)
+{
+    std::wstring path = CopySample(SampleTemplate());
+    LoadedStructure s(path);
+    ASSERT_NO_FATAL_FAILURE(s.Open());
+    HWND main = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 300, 200, nullptr, nullptr,
+                                nullptr, nullptr);
+    HWND dialog = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 40, 40, 200, 100, main, nullptr,
+                                  nullptr, nullptr);
+    EnableWindow(main, FALSE);
+    wintest::MsgBoxRecorder boxes;
+    zdata::Errors* errors = nullptr;
+    s.Db().GetConnection()->get_Errors(&errors);
+    errors->Clear();
+    errors->Release();
+    s.Db().ShowErrors(main, (HRESULT)0x80004005);
+    EXPECT_FALSE(SUCCEEDED(s.Db().GetConnection()->Execute(L"ALTER TABLE NOSUCHTABLE ADD X DOUBLE")));
+    s.Db().ShowErrors(main, E_FAIL);
+    ASSERT_GE(boxes.Boxes().size(), 2u);
+    for (const wintest::MsgBoxRecorder::Box& box : boxes.Boxes())
+        EXPECT_EQ(dialog, box.owner) << std::string(box.text.begin(), box.text.end());
+    DestroyWindow(dialog);
+    DestroyWindow(main);
+}
+
 }  // namespace
