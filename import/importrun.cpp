@@ -30,13 +30,6 @@ bool CommitImportTransaction(ImportRun& run)
            SUCCEEDED(run.Connection->CommitTrans());
 }
 
-// After a rollback the model holds what the saves believed written: it is read again.
-void ReloadModel(ImportJob* job)
-{
-    ClearStructureModel(job->Model);
-    job->Db->Load(job->Model);
-}
-
 // The rows: each in a savepoint of its own, undone when it fails.
 ImportOutcome ImportRows(ImportRun& run)
 {
@@ -191,7 +184,9 @@ ImportOutcome RunImportFrame(ImportJob* job, ImportSink* sink)
     }
     if (began && outcome != IMPORT_COMMITTED) {
         zdata::AbandonTransactions(run.Connection);
-        ReloadModel(job);
+        // The model holds what the structure steps believed written. The pages show its
+        // entries: it is read again on the user-interface thread, after this run.
+        job->ModelStale = true;
     }
     // The log says that nothing of a stopped run stayed; a cancel with nothing logged needs no log.
     if (outcome == IMPORT_FAILED || (outcome == IMPORT_CANCELLED && LogEntryCount(source) > 0))
@@ -214,6 +209,16 @@ std::wstring ImportStatusText(HINSTANCE instance, UINT statusId, int errors)
     wchar_t text[256] = L"";
     StringCchPrintfW(text, 256, format, errors);
     return text;
+}
+
+bool ReloadModelAfterImport(ImportJob* job)
+{
+    if (!job->ModelStale)
+        return false;
+    job->ModelStale = false;
+    ClearStructureModel(job->Model);
+    job->Db->Load(job->Model);
+    return true;
 }
 
 bool StartImportJob(void* job, ProgressParams* params)

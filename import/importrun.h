@@ -3,9 +3,9 @@
 // half an import run again would duplicate them). Each row is a savepoint of it: a row that
 // fails is undone and logged and the run goes on; the end commits once. A cancel, or a failure
 // that stops the run (unreadable source, refused structure, the database ending the transaction,
-// a refused commit), rolls everything back, structure included, and the structure model is read
-// again. After every failed row the run checks that its transaction still stands: it never goes
-// on in autocommit.
+// a refused commit), rolls everything back, structure included, and marks the structure model
+// stale: it is read again by ReloadModelAfterImport once the run has ended. After every failed
+// row the run checks that its transaction still stands: it never goes on in autocommit.
 //
 // Order: status 105; the source's data; the log; the structure changes; the target tables;
 // status 114 (or the source's own); the rows, each followed by the progress callback whose answer
@@ -91,6 +91,11 @@ std::wstring ImportStatusText(HINSTANCE instance, UINT statusId, int errors);
 
 // Runs the whole import of the job's source on the calling thread.
 ImportOutcome RunImportFrame(ImportJob* job, ImportSink* sink);
+
+// After the run has ended (its worker joined), on the user-interface thread, which alone may free
+// the model's entries: reads the model again when the run left it stale; true when it did.
+// Whoever shows the model's entries lets go of them first.
+bool ReloadModelAfterImport(ImportJob* job);
 
 // The progress dialog's starter of import mode: IImpSource::StartImport of the job's source.
 bool StartImportJob(void* job, ProgressParams* params);

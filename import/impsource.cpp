@@ -113,6 +113,7 @@ void InitImportJob(ImportJob* job, CSchemaDb* db, StructureModel* model)
     job->TargetSysId = -1;
     job->TargetLocId = -1;
     job->SourceType = -1;
+    job->ModelStale = false;
 }
 
 void ResetImportGroups(ImportJob* job)

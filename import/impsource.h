@@ -151,6 +151,10 @@ struct ImportJob {
     int TargetSysId;            // SYSTREE node of new species, -1 none
     int TargetLocId;            // LOCTREE node of records without a locality, -1 none
     int SourceType;             // ImportSourceType of Source, -1 none
+    // Set by a run that rolled back: the model still holds what its structure steps believed
+    // written. Only the user-interface thread reads the model again, once the run has ended
+    // (ReloadModelAfterImport, importrun.h).
+    bool ModelStale;
 };
 
 void InitImportJob(ImportJob* job, CSchemaDb* db, StructureModel* model);

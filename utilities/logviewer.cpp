@@ -223,6 +223,8 @@ bool ShowImportLog(LogViewer* viewer, HWND owner, ImportLog* source)
     viewer->Source = source;
     INT_PTR result = DialogBoxParamW(viewer->hInstance, L"VIEWLOGDLG", owner, ViewLogDlgProc,
                                      reinterpret_cast<LPARAM>(viewer));
+    // The source goes with its import job once the viewer has closed.
+    viewer->Source = nullptr;
     viewer->Text.clear();
     viewer->Text.shrink_to_fit();
     viewer->Lines.clear();

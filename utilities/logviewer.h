@@ -23,7 +23,7 @@ public:
     LogViewer& operator=(const LogViewer&) = delete;
 
     HINSTANCE hInstance;
-    ImportLog* Source;   // whose log is shown, set for each showing
+    ImportLog* Source;   // whose log is shown, while it is shown
     int EditMarginX;     // client width minus the text box's width
     int EditMarginY;     // client height minus the text box's height
     int DeleteButtonX;

@@ -468,6 +468,13 @@ void RunImport(MaintApp* app, HWND form)
         params.Model = &app->Model;
         params.Callback = ProgressCallback;
         RunProgressDialog(form, &params);  // returns once the worker has ended
+        if (job.ModelStale) {
+            // The run rolled back: the pages let go of the model's entries before it is read
+            // again, and show it as the file has it while the log is read.
+            ClearPages(app, form);
+            ReloadModelAfterImport(&job);
+            FillPages(app, form);
+        }
         // The source's own count, should the posted one not have arrived.
         if (LogEntryCount(job.Source) > app->ImportErrorCount)
             app->ImportErrorCount = LogEntryCount(job.Source);

@@ -78,8 +78,9 @@ void ClearPages(MaintApp* app, HWND form);
 // then the check under the progress dialog.
 void RunValidation(MaintApp* app, HWND form);
 // Command 201: unsaved edits saved first (no import when that fails), the import wizard, then
-// the import under the progress dialog; the log viewer after a run that logged errors, and the
-// pages refilled from the model as the import left it.
+// the import under the progress dialog (the model read again here after a run that rolled back);
+// the log viewer after a run that logged errors, and the pages refilled from the model as the
+// import left it.
 void RunImport(MaintApp* app, HWND form);
 // Command 901: the help file beside the program, or a message that it is missing.
 void ShowHelp(MaintApp* app, HWND form);

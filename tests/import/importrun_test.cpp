@@ -346,8 +346,12 @@ TEST(ImportRun, NewLevelsAndColumnsAreMadeOnceAndUndoneWithACancel)
         ImportOutcome outcome = RunImportFrame(&t.job, &sink);
         if (cancel) {
             EXPECT_EQ(IMPORT_CANCELLED, outcome);
-            // The model is read again: the levels the run made are gone with it.
+            // The run leaves the model to its owner's thread, which reads it again: the levels
+            // the run made are gone with it.
+            EXPECT_LT(levelsBefore, s.List(MODEL_SYS_LEVELS).Count);
+            EXPECT_TRUE(ReloadModelAfterImport(&t.job));
             EXPECT_EQ(levelsBefore, s.List(MODEL_SYS_LEVELS).Count);
+            EXPECT_FALSE(ReloadModelAfterImport(&t.job));
             s.Db().Close();
             EXPECT_TRUE(before == DumpDatabase(copy.Path())) << "the file changed";
             continue;
