@@ -31,14 +31,6 @@ bool PrintPosition(int position, ProgressParams* params)
     return ProgressCallback(position, params);
 }
 
-LevelEntry* FindLevel(ItemList& list, const wchar_t* name)
-{
-    for (int i = 0; i < list.Count; ++i)
-        if (wcscmp(LevelAt(&list, i)->Name, name) == 0)
-            return LevelAt(&list, i);
-    return nullptr;
-}
-
 }  // namespace
 
 int main()
@@ -54,12 +46,12 @@ int main()
         return 1;
     }
     ItemList& sys = tarnix.Model().Lists[MODEL_SYS_LEVELS];
-    if (!FindLevel(sys, L"Rod") || FindLevel(sys, L"Podrod")) {
+    if (!FindLevelNamed(&sys, L"Rod") || FindLevelNamed(&sys, L"Podrod")) {
         printf("the systematic levels are not the sample's\n");
         return 1;
     }
     // The page's way: the new level takes Druh's place, the levels from there move one down.
-    const int place = FindLevel(sys, L"Rod")->NewLevelId + 1;
+    const int place = FindLevelNamed(&sys, L"Rod")->NewLevelId + 1;
     for (int i = 0; i < sys.Count; ++i)
         if (LevelAt(&sys, i)->NewLevelId >= place)
             ++LevelAt(&sys, i)->NewLevelId;

@@ -51,22 +51,6 @@ int CountBox(HWND, LPCWSTR text, LPCWSTR, UINT)
     return IDOK;
 }
 
-LevelEntry* FindLevel(ItemList& list, const wchar_t* name)
-{
-    for (int i = 0; i < list.Count; ++i)
-        if (wcscmp(LevelAt(&list, i)->Name, name) == 0)
-            return LevelAt(&list, i);
-    return nullptr;
-}
-
-AttrEntry* FindAttr(ItemList& list, const wchar_t* field)
-{
-    for (int i = 0; i < list.Count; ++i)
-        if (wcscmp(AttrAt(&list, i)->FieldName, field) == 0)
-            return AttrAt(&list, i);
-    return nullptr;
-}
-
 // A level made the import's way: the levels from its place on move one down.
 void InsertLevel(ItemList& list, const wchar_t* name, int place)
 {
@@ -179,7 +163,7 @@ int main()
         std::vector<Edit> edits = {
             {"renaming a level",
              [&] {
-                 LevelEntry* e = FindLevel(sys, L"Rod");
+                 LevelEntry* e = FindLevelNamed(&sys, L"Rod");
                  wcscpy(e->Name, L"Rod (genus)");
                  e->State = ENTRY_CHANGED;
              },
@@ -187,7 +171,7 @@ int main()
              "< 0.5 s"},
             {"renaming a caption (records)",
              [&] {
-                 AttrEntry* e = FindAttr(recs, L"LEG");
+                 AttrEntry* e = FindAttrNamed(&recs, L"LEG");
                  wcscpy(e->Caption, L"Sběratelé");
                  e->State = ENTRY_CHANGED;
              },
@@ -216,7 +200,7 @@ int main()
               L"CREATE UNIQUE INDEX COLL_INDEX ON ZORNACOLLS(SYSID, FTRID, DATUM, STAV)"},
              "< 5 s"},
             {"deleting a ZORNACOLLS attribute (values)",
-             [&] { FindAttr(recs, L"METODA")->State = ENTRY_DELETED; },
+             [&] { FindAttrNamed(&recs, L"METODA")->State = ENTRY_DELETED; },
              {L"ALTER TABLE ZORNACOLLS DROP COLUMN METODA", L"DROP TABLE ZOR_METODA",
               L"DELETE FROM CUSTOMATTRIBUTES WHERE TABLENAME = 'ZORNACOLLS' AND FIELDNAME = 'METODA'",
               L"UPDATE CUSTOMATTRIBUTES SET POSID = POSID - 1 WHERE TABLENAME = 'ZORNACOLLS' AND POSID > 11"},
@@ -231,7 +215,7 @@ int main()
              "(no target)"},
             {"deleting an unused level (paths rewritten)",
              [&] {
-                 FindLevel(sys, L"Nadčeleď")->State = ENTRY_DELETED;
+                 FindLevelNamed(&sys, L"Nadčeleď")->State = ENTRY_DELETED;
                  for (int i = 0; i < sys.Count; ++i)
                      if (LevelAt(&sys, i)->NewLevelId > 2)
                          --LevelAt(&sys, i)->NewLevelId;
@@ -243,8 +227,8 @@ int main()
              "< 15 s, < 500 MB"},
             {"swapping two levels (paths rewritten)",
              [&] {
-                 FindLevel(sys, L"Řád")->NewLevelId = 2;
-                 FindLevel(sys, L"Čeleď")->NewLevelId = 1;
+                 FindLevelNamed(&sys, L"Řád")->NewLevelId = 2;
+                 FindLevelNamed(&sys, L"Čeleď")->NewLevelId = 1;
              },
              {L"UPDATE SYSDEF SET LEVELID = LEVELID + 100 WHERE LEVELID IN (1, 2)",
               L"UPDATE SYSDEF SET LEVELID = 1 WHERE LEVELID = 102", L"UPDATE SYSDEF SET LEVELID = 2 WHERE LEVELID = 101",

@@ -89,6 +89,21 @@ inline AttrEntry* AttrAt(const ItemList* list, int index)
 {
     return static_cast<AttrEntry*>(list->Items[index]);
 }
+// The level of that exact name, the attribute of that exact field name; null when none.
+inline LevelEntry* FindLevelNamed(const ItemList* list, const wchar_t* name)
+{
+    for (int i = 0; i < list->Count; ++i)
+        if (wcscmp(LevelAt(list, i)->Name, name) == 0)
+            return LevelAt(list, i);
+    return nullptr;
+}
+inline AttrEntry* FindAttrNamed(const ItemList* list, const wchar_t* field)
+{
+    for (int i = 0; i < list->Count; ++i)
+        if (wcscmp(AttrAt(list, i)->FieldName, field) == 0)
+            return AttrAt(list, i);
+    return nullptr;
+}
 
 // Marks an edited entry: unchanged or changed becomes changed; new stays new.
 void MarkEntryChanged(int* state);

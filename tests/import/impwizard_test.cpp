@@ -142,6 +142,15 @@ bool OpenSource(HWND sheet, int type, const std::wstring& path)
     return true;
 }
 
+// The text settings page as it comes, once it is shown.
+bool PastTextSettings(HWND sheet)
+{
+    if (PageIndex(sheet) != IMPWIZ_TEXT)
+        return false;
+    PropSheet_PressButton(sheet, PSBTN_NEXT);
+    return true;
+}
+
 int BoxRows(HWND box) { return (int)SendMessageW(box, PBXM_GETCOUNT, (WPARAM)-1, 0); }
 int RowChoice(HWND box, int row) { return (int)SendMessageW(box, PBXM_GETLISTINDEX, PBX_ITEM((WORD)row), 0); }
 std::wstring RowValue(HWND box, int row)
@@ -549,12 +558,7 @@ TEST_F(WizardTest, TheColumnsPageShowsAnExistingAttributesLimits)
     Script s;
     s.steps = {
         [&](HWND sheet) { return OpenSource(sheet, IMPSRC_TEXT, source_); },
-        [&](HWND sheet) {
-            if (PageIndex(sheet) != IMPWIZ_TEXT)
-                return false;
-            PropSheet_PressButton(sheet, PSBTN_NEXT);
-            return true;
-        },
+        PastTextSettings,
         [&](HWND sheet) {
             HWND page = Page(sheet);
             if (PageIndex(sheet) != IMPWIZ_COLUMNS)
@@ -613,12 +617,7 @@ TEST_F(WizardTest, TheFallbackLocalityKeepsWhatWasTypedAndIsMadePastAnEmptyLevel
     Script s;
     s.steps = {
         [&](HWND sheet) { return OpenSource(sheet, IMPSRC_TEXT, source_); },
-        [&](HWND sheet) {
-            if (PageIndex(sheet) != IMPWIZ_TEXT)
-                return false;
-            PropSheet_PressButton(sheet, PSBTN_NEXT);
-            return true;
-        },
+        PastTextSettings,
         [&](HWND sheet) {
             HWND page = Page(sheet);
             if (PageIndex(sheet) != IMPWIZ_COLUMNS)

@@ -139,22 +139,6 @@ static_assert(sizeof(kOddName) / sizeof(wchar_t) == 64, "63 characters");
 
 // ---- the model ----
 
-LevelEntry* FindLevel(ItemList& list, const wchar_t* name)
-{
-    for (int i = 0; i < list.Count; ++i)
-        if (wcscmp(LevelAt(&list, i)->Name, name) == 0)
-            return LevelAt(&list, i);
-    return nullptr;
-}
-
-AttrEntry* FindAttr(ItemList& list, const wchar_t* field)
-{
-    for (int i = 0; i < list.Count; ++i)
-        if (wcscmp(AttrAt(&list, i)->FieldName, field) == 0)
-            return AttrAt(&list, i);
-    return nullptr;
-}
-
 LevelEntry* AddLevel(ItemList& list, const wchar_t* name, int place)
 {
     LevelEntry* e = NewLevelEntry();
@@ -305,7 +289,7 @@ TEST(StructureSave, LevelEditsLeaveDenseLevelsItemsInPlaceAndRecordPathsAsWalked
     const Case cases[] = {
         {"rename", 0, SampleTemplate,
          [](ItemList& l) {
-             LevelEntry* e = FindLevel(l, L"Rod");
+             LevelEntry* e = FindLevelNamed(&l, L"Rod");
              wcscpy(e->Name, kOddName);
              e->DataLevel = 1;
              e->State = ENTRY_CHANGED;
@@ -317,22 +301,22 @@ TEST(StructureSave, LevelEditsLeaveDenseLevelsItemsInPlaceAndRecordPathsAsWalked
          {L"Řád", L"Nadčeleď", L"Čeleď", L"Rod", L"Druh", L"Poddruh"}},
         {"swap", 0, SampleTemplate,
          [](ItemList& l) {
-             FindLevel(l, L"Řád")->NewLevelId = 2;
-             FindLevel(l, L"Čeleď")->NewLevelId = 1;
+             FindLevelNamed(&l, L"Řád")->NewLevelId = 2;
+             FindLevelNamed(&l, L"Čeleď")->NewLevelId = 1;
          },
          {L"Čeleď", L"Řád", L"Rod", L"Druh", L"Poddruh"}},
         {"delete unused", 1, UnusedLevelTemplate,
          [](ItemList& l) {
-             FindLevel(l, L"Obec")->State = ENTRY_DELETED;
-             FindLevel(l, L"Okres")->NewLevelId = 2;
-             FindLevel(l, L"Lokalita")->NewLevelId = 3;
+             FindLevelNamed(&l, L"Obec")->State = ENTRY_DELETED;
+             FindLevelNamed(&l, L"Okres")->NewLevelId = 2;
+             FindLevelNamed(&l, L"Lokalita")->NewLevelId = 3;
          },
          {L"Kraj", L"Okres", L"Lokalita"}},
         {"delete and append", 1, UnusedLevelTemplate,
          [](ItemList& l) {
-             FindLevel(l, L"Obec")->State = ENTRY_DELETED;
-             FindLevel(l, L"Okres")->NewLevelId = 2;
-             FindLevel(l, L"Lokalita")->NewLevelId = 3;
+             FindLevelNamed(&l, L"Obec")->State = ENTRY_DELETED;
+             FindLevelNamed(&l, L"Okres")->NewLevelId = 2;
+             FindLevelNamed(&l, L"Lokalita")->NewLevelId = 3;
              LevelEntry* e = AddLevel(l, L"Mikrolokalita", 5);
              e->NewLevelId = 4;
          },
@@ -374,7 +358,7 @@ TEST(StructureSave, LevelEditsLeaveDenseLevelsItemsInPlaceAndRecordPathsAsWalked
         for (int i = 0; i < list.Count && i < (int)c.levels.size(); ++i)
             EXPECT_EQ(LevelAt(&list, i)->Name, c.levels[(size_t)i]);
         if (std::string(c.name) == "rename") {
-            EXPECT_NE(FindLevel(list, kOddName)->DataLevel, 0);
+            EXPECT_NE(FindLevelNamed(&list, kOddName)->DataLevel, 0);
         }
     }
 }
@@ -385,8 +369,8 @@ TEST(StructureSave, ASwapThenARenameNamesEachLevelRightly)
     LoadedStructure s(path);
     ASSERT_NO_FATAL_FAILURE(s.Open());
     ItemList& list = s.List(MODEL_SYS_LEVELS);
-    FindLevel(list, L"Řád")->NewLevelId = 2;
-    FindLevel(list, L"Čeleď")->NewLevelId = 1;
+    FindLevelNamed(&list, L"Řád")->NewLevelId = 2;
+    FindLevelNamed(&list, L"Čeleď")->NewLevelId = 1;
     ASSERT_TRUE(RunSave(s));
     // The level now second is renamed; nothing else moves.
     LevelEntry* second = LevelAt(&list, 1);
@@ -423,19 +407,19 @@ TEST(StructureSave, AttributeEditsMakeColumnsValueListsKeysAndPositions)
         AddAttr(species, L"DLOUHY", 6, 0, L"Dlouhý text");
         AddAttr(species, L"OVERENO", 0, 0, L"Ověřeno");
         AddAttr(recs, L"STAV", 5, 30, L"Stav dokladu", -1);
-        AttrEntry* caption = FindAttr(recs, L"LEG");
+        AttrEntry* caption = FindAttrNamed(&recs, L"LEG");
         wcscpy(caption->Caption, L"Sběratelé");
         caption->State = ENTRY_CHANGED;
-        AttrEntry* count = FindAttr(recs, L"POCET");
+        AttrEntry* count = FindAttrNamed(&recs, L"POCET");
         VariantClear(&count->MinVal);
         count->MinVal.vt = VT_I4;
         count->MinVal.lVal = 7;
         count->State = ENTRY_CHANGED;
-        FindAttr(recs, L"METODA")->State = ENTRY_DELETED;
+        FindAttrNamed(&recs, L"METODA")->State = ENTRY_DELETED;
         wintest::MsgBoxRecorder boxes;
         ASSERT_TRUE(RunSave(s));
         EXPECT_TRUE(boxes.Boxes().empty());
-        EXPECT_EQ(FindAttr(recs, L"METODA"), nullptr);
+        EXPECT_EQ(FindAttrNamed(&recs, L"METODA"), nullptr);
         for (ItemList* list : {&species, &recs})
             for (int i = 0; i < list->Count; ++i)
                 EXPECT_EQ(AttrAt(list, i)->State, ENTRY_UNCHANGED);
@@ -489,14 +473,14 @@ TEST(StructureSave, AttributeEditsMakeColumnsValueListsKeysAndPositions)
     {
         LoadedStructure again(path);
         ASSERT_NO_FATAL_FAILURE(again.Open());
-        const AttrEntry* stav = FindAttr(again.List(MODEL_RECORD_ATTRS), L"STAV");
+        const AttrEntry* stav = FindAttrNamed(&again.List(MODEL_RECORD_ATTRS), L"STAV");
         ASSERT_NE(stav, nullptr);
         EXPECT_EQ(stav->Type, 5);
         EXPECT_EQ(stav->Size, 30);
         EXPECT_NE(stav->KeyFlag, 0);
         EXPECT_STREQ(stav->Caption, L"Stav dokladu");
         EXPECT_STREQ(stav->TabName, L"Nové");
-        const AttrEntry* weight = FindAttr(again.List(MODEL_SPECIES_ATTRS), L"HMOTNOST");
+        const AttrEntry* weight = FindAttrNamed(&again.List(MODEL_SPECIES_ATTRS), L"HMOTNOST");
         ASSERT_NE(weight, nullptr);
         EXPECT_EQ(weight->MinVal.vt, VT_R8);
         EXPECT_EQ(weight->MaxVal.vt, VT_NULL);
@@ -531,11 +515,11 @@ TEST(StructureSave, NamesReadFromTheFileAreQuotedInStatementsAndFilters)
         LoadedStructure s(path);
         ASSERT_NO_FATAL_FAILURE(s.Open());
         ItemList& species = s.List(MODEL_SPECIES_ATTRS);
-        AttrEntry* bracket = FindAttr(species, L"A]B");
+        AttrEntry* bracket = FindAttrNamed(&species, L"A]B");
         ASSERT_NE(bracket, nullptr);
         wcscpy(bracket->Caption, L"Hranatá ] závorka");
         bracket->State = ENTRY_CHANGED;
-        FindAttr(species, L"O'X")->State = ENTRY_DELETED;
+        FindAttrNamed(&species, L"O'X")->State = ENTRY_DELETED;
         wintest::MsgBoxRecorder boxes;
         EXPECT_TRUE(RunSave(s));
         EXPECT_TRUE(boxes.Boxes().empty()) << (boxes.Boxes().empty() ? "" : Narrow(boxes.Boxes()[0].text));
@@ -553,11 +537,11 @@ TEST(StructureSave, AUniqueIndexTheDataRefusesRollsTheSaveBackAndTheOldIndexStay
     LoadedStructure s(path);
     ASSERT_NO_FATAL_FAILURE(s.Open());
     // Without the date, records of one species at one place repeat.
-    AttrEntry* date = FindAttr(s.List(MODEL_RECORD_ATTRS), L"DATUM");
+    AttrEntry* date = FindAttrNamed(&s.List(MODEL_RECORD_ATTRS), L"DATUM");
     date->KeyFlag = 0;
     date->State = ENTRY_CHANGED;
-    wcscpy(FindAttr(s.List(MODEL_SPECIES_ATTRS), L"CESKYNAZEV")->Caption, L"Jméno");
-    FindAttr(s.List(MODEL_SPECIES_ATTRS), L"CESKYNAZEV")->State = ENTRY_CHANGED;
+    wcscpy(FindAttrNamed(&s.List(MODEL_SPECIES_ATTRS), L"CESKYNAZEV")->Caption, L"Jméno");
+    FindAttrNamed(&s.List(MODEL_SPECIES_ATTRS), L"CESKYNAZEV")->State = ENTRY_CHANGED;
     std::wstring pending = ModelState(s.Model());
     {
         wintest::MsgBoxRecorder boxes;
@@ -596,30 +580,30 @@ TEST(StructureSave, AStepRefusedHalfWayLeavesNothingAndTheNextSaveMatchesACleanO
          [](StructureModel& m) { AddAttr(m.Lists[MODEL_RECORD_ATTRS], L"STAV", 5, 30, L"Stav", -1); },
          L"CREATE INDEX", 1, nullptr, nullptr, L"Odmítnuto zkouškou"},
         {"attribute with values deleted", SampleTemplate,
-         [](StructureModel& m) { FindAttr(m.Lists[MODEL_RECORD_ATTRS], L"METODA")->State = ENTRY_DELETED; },
+         [](StructureModel& m) { FindAttrNamed(&m.Lists[MODEL_RECORD_ATTRS], L"METODA")->State = ENTRY_DELETED; },
          nullptr, 0, L"CREATE TRIGGER ZOR_TEST BEFORE UPDATE ON CUSTOMATTRIBUTES BEGIN SELECT RAISE(ABORT, 'zkouška'); END",
          L"DROP TRIGGER ZOR_TEST", L"zkouška"},
         {"column a view names", SampleTemplate,
-         [](StructureModel& m) { FindAttr(m.Lists[MODEL_RECORD_ATTRS], L"DET")->State = ENTRY_DELETED; },
+         [](StructureModel& m) { FindAttrNamed(&m.Lists[MODEL_RECORD_ATTRS], L"DET")->State = ENTRY_DELETED; },
          nullptr, 0, L"CREATE VIEW ZOR_TEST AS SELECT ID, DET FROM ZORNACOLLS", L"DROP VIEW ZOR_TEST", L"ZOR_TEST"},
         {"level deleted", UnusedLevelTemplate,
          [](StructureModel& m) {
              ItemList& l = m.Lists[MODEL_LOC_LEVELS];
-             FindLevel(l, L"Obec")->State = ENTRY_DELETED;
-             FindLevel(l, L"Okres")->NewLevelId = 2;
-             FindLevel(l, L"Lokalita")->NewLevelId = 3;
+             FindLevelNamed(&l, L"Obec")->State = ENTRY_DELETED;
+             FindLevelNamed(&l, L"Okres")->NewLevelId = 2;
+             FindLevelNamed(&l, L"Lokalita")->NewLevelId = 3;
          },
          L"UPDATE ZORNACOLLS SET", 1, nullptr, nullptr, L"Odmítnuto zkouškou"},
         {"levels swapped", SampleTemplate,
          [](StructureModel& m) {
              ItemList& l = m.Lists[MODEL_SYS_LEVELS];
-             FindLevel(l, L"Rod")->NewLevelId = 4;
-             FindLevel(l, L"Druh")->NewLevelId = 3;
+             FindLevelNamed(&l, L"Rod")->NewLevelId = 4;
+             FindLevelNamed(&l, L"Druh")->NewLevelId = 3;
          },
          L"UPDATE \"SYSDEF\"", 3, nullptr, nullptr, L"Odmítnuto zkouškou"},
         {"unique index", SampleTemplate,
          [](StructureModel& m) {
-             AttrEntry* e = FindAttr(m.Lists[MODEL_RECORD_ATTRS], L"LEG");
+             AttrEntry* e = FindAttrNamed(&m.Lists[MODEL_RECORD_ATTRS], L"LEG");
              e->KeyFlag = -1;
              e->State = ENTRY_CHANGED;
          },
@@ -680,13 +664,13 @@ TEST(StructureSave, ALevelWithItemsIsNotDeleted)
         LoadedStructure s(path);
         ASSERT_NO_FATAL_FAILURE(s.Open());
         ItemList& l = s.List(MODEL_LOC_LEVELS);
-        FindLevel(l, L"Okres")->State = ENTRY_DELETED;
-        FindLevel(l, L"Lokalita")->NewLevelId = 2;
+        FindLevelNamed(&l, L"Okres")->State = ENTRY_DELETED;
+        FindLevelNamed(&l, L"Lokalita")->NewLevelId = 2;
         wintest::MsgBoxRecorder boxes;
         EXPECT_FALSE(RunSave(s));
         ASSERT_EQ(boxes.Boxes().size(), 1u);
         EXPECT_EQ(boxes.Boxes()[0].text, L"Úroveň „Okres“ nelze smazat, protože do ní patří položky stromu.");
-        EXPECT_EQ(FindLevel(l, L"Okres")->State, ENTRY_DELETED);
+        EXPECT_EQ(FindLevelNamed(&l, L"Okres")->State, ENTRY_DELETED);
         EXPECT_EQ(l.Count, 3);
     }
     EXPECT_EQ(DumpDatabase(path), before);
@@ -742,11 +726,11 @@ TEST(StructureSave, AFailureOrAStopAnywhereInTheSaveLeavesTheFileAndTheEditsAsBe
 {
     auto edit = [](StructureModel& m) {
         AddLevel(m.Lists[MODEL_SYS_LEVELS], L"Podrod", 4);
-        LevelEntry* okres = FindLevel(m.Lists[MODEL_LOC_LEVELS], L"Okres");
+        LevelEntry* okres = FindLevelNamed(&m.Lists[MODEL_LOC_LEVELS], L"Okres");
         wcscpy(okres->Name, L"Obvod");
         okres->State = ENTRY_CHANGED;
         AddAttr(m.Lists[MODEL_RECORD_ATTRS], L"STAV", 4, 30, L"Stav dokladu");
-        FindAttr(m.Lists[MODEL_RECORD_ATTRS], L"METODA")->State = ENTRY_DELETED;
+        FindAttrNamed(&m.Lists[MODEL_RECORD_ATTRS], L"METODA")->State = ENTRY_DELETED;
         AddAttr(m.Lists[MODEL_LITERATURE_ATTRS], L"SIGNATURA", 4, 20, L"Signatura");
     };
     const wchar_t kStopped[] = L"Ukládání bylo přerušeno uživatelem. V databázi se nic nezměnilo.";
@@ -880,8 +864,8 @@ TEST(StructureSave, ACycleOfParentsCannotHoldThePathRebuild)
     ASSERT_TRUE(dbtest::Exec(path, L"UPDATE LOCTREE SET PARENT = " + districts[0][0] + L" WHERE ID = " + districts[1][0]));
     LoadedStructure s(path);
     ASSERT_NO_FATAL_FAILURE(s.Open());
-    FindLevel(s.List(MODEL_LOC_LEVELS), L"Kraj")->NewLevelId = 2;
-    FindLevel(s.List(MODEL_LOC_LEVELS), L"Okres")->NewLevelId = 1;
+    FindLevelNamed(&s.List(MODEL_LOC_LEVELS), L"Kraj")->NewLevelId = 2;
+    FindLevelNamed(&s.List(MODEL_LOC_LEVELS), L"Okres")->NewLevelId = 1;
     wintest::MsgBoxRecorder boxes;
     EXPECT_TRUE(RunSave(s));
     EXPECT_TRUE(boxes.Boxes().empty());
