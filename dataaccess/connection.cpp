@@ -7,6 +7,7 @@
 #include "dataaccess/connstr.h"
 #include "dataaccess/clienttables.h"
 #include "dataaccess/odbccore.h"
+#include "dataaccess/outertxn.h"
 #include "dataaccess/refusals.h"
 #include "dataaccess/rowset.h"
 #include "dataaccess/sqltranslate.h"
@@ -356,6 +357,11 @@ static bool ConnectCore(ConnectionCore& core, const std::wstring& connectionStri
             e->Release();
         if (!core.czechOrder)
             core.missingCollationExtension = target.collationExtension;
+    }
+    if (target.driver == OdbcDriverKind::SQLite) {
+        core.lockTimeoutMs = target.lockTimeoutMs;
+        core.beginStatement = target.readOnly ? L"BEGIN" : L"BEGIN IMMEDIATE";
+        UseEngineBusyHandler(core);
     }
     core.passThrough = target.driver == OdbcDriverKind::MdbTools;
     core.state = adStateOpen;
@@ -776,19 +782,6 @@ std::wstring SavepointOf(long level)
     return L"ZOR_NESTED_" + std::to_wstring(level);
 }
 
-// Runs the layer's own statement (savepoints) on the connection; the lock must be held. Their
-// texts are few and fixed: they stay prepared.
-HRESULT RunOwnStatement(ConnectionCore& core, const std::wstring& sql, const wchar_t* failure)
-{
-    CachedStmt st;
-    if (!st.Take(core, sql))
-        return st.Fail(failure);
-    SQLRETURN rc = st.Execute();
-    if (!OdbcOk(rc) && rc != SQL_NO_DATA)
-        return st.Fail(failure);
-    return S_OK;
-}
-
 }  // namespace
 
 HRESULT Connection::BeginTrans(long* level)
@@ -808,11 +801,10 @@ HRESULT Connection::BeginTrans(long* level)
         return S_OK;
     }
     core_->TransactionSettings(true);
-    SQLRETURN rc = SQLSetConnectAttrW(core_->dbc, SQL_ATTR_AUTOCOMMIT,
-                                      (SQLPOINTER)SQL_AUTOCOMMIT_OFF, SQL_IS_UINTEGER);
-    if (!OdbcOk(rc)) {
+    HRESULT hr = BeginOutermost(*core_);
+    if (FAILED(hr)) {
         core_->TransactionSettings(false);
-        return core_->FailOdbc(SQL_HANDLE_DBC, core_->dbc, L"Transakci nelze zahájit.");
+        return hr;
     }
     core_->transactionLevel = 1;
     if (level)
@@ -860,27 +852,14 @@ static HRESULT EndTransaction(ConnectionCore& core, SQLSMALLINT how)
     }
     if (how == SQL_ROLLBACK)
         core.SchemaChanged();
-    SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, core.dbc, how);
-    if (!OdbcOk(rc)) {
-        HRESULT hr = core.FailOdbc(SQL_HANDLE_DBC, core.dbc,
-                                   how == SQL_COMMIT ? L"Transakci nelze potvrdit."
-                                                     : L"Transakci nelze vrátit zpět.");
-        // A failed commit leaves the transaction open for a rollback.
-        if (how == SQL_COMMIT)
-            return hr;
-        SQLSetConnectAttrW(core.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_ON,
-                           SQL_IS_UINTEGER);
-        core.transactionLevel = 0;
-        core.TransactionEnded();
-        core.TransactionSettings(false);
+    HRESULT hr = how == SQL_COMMIT ? CommitOutermost(core) : RollBackOutermost(core);
+    // A failed commit leaves the transaction open for a rollback.
+    if (FAILED(hr) && how == SQL_COMMIT)
         return hr;
-    }
-    SQLSetConnectAttrW(core.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_ON,
-                       SQL_IS_UINTEGER);
     core.transactionLevel = 0;
     core.TransactionEnded();
     core.TransactionSettings(false);
-    return S_OK;
+    return hr;
 }
 
 HRESULT Connection::CommitTrans() { return EndTransaction(*core_, SQL_COMMIT); }

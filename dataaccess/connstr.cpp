@@ -425,6 +425,7 @@ bool BuildOdbcTarget(const JetConnectionInfo& info, long mode, int lockTimeoutMs
     target->driver = OdbcDriverKind::SQLite;
     if (lockTimeoutMs <= 0)
         lockTimeoutMs = kDefaultLockTimeoutMs;
+    target->lockTimeoutMs = lockTimeoutMs;
     wchar_t timeout[16];
     _snwprintf(timeout, 16, L"%d", lockTimeoutMs);
     timeout[15] = 0;

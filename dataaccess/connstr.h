@@ -88,6 +88,7 @@ struct OdbcConnectTarget
     std::wstring hostPath;     // the path handed to the driver
     bool readOnly = false;
     bool exclusive = false;
+    int lockTimeoutMs = 0;  // SQLite: how long a statement waits for the file's lock (Timeout=)
     // Statements to run right after connecting, in order (read-only and exclusive modes).
     std::vector<std::wstring> initStatements;
     // A query that fails when the file is not a database (the driver "connects" to any file).

@@ -1,5 +1,6 @@
 #include "dataaccess/odbccore.h"
 #include "dataaccess/clienttables.h"
+#include "dataaccess/outertxn.h"
 #include "dataaccess/refusals.h"
 #include <algorithm>
 #include <cstring>
@@ -23,7 +24,7 @@ void ConnectionCore::Disconnect()
     statements.Clear();
     if (dbc != SQL_NULL_HDBC) {
         if (transactionLevel > 0)
-            SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_ROLLBACK);
+            AbandonOutermost(*this);
         SQLDisconnect(dbc);
         SQLFreeHandle(SQL_HANDLE_DBC, dbc);
         dbc = SQL_NULL_HDBC;
@@ -40,6 +41,8 @@ void ConnectionCore::Disconnect()
     missingCollationExtension.clear();
     blockBuffers = BlockBuffers();
     idleCacheSize.clear();
+    beginStatement.clear();
+    lockTimeoutMs = 0;
     columnLabels.clear();
     SchemaChanged();
 }
@@ -213,6 +216,17 @@ HRESULT ConnectionCore::FailOdbc(SQLSMALLINT handleType, SQLHANDLE handle,
         items.push_back(new Error((long)E_FAIL, fallback, L"", 0));
     errors->Replace(std::move(items));
     return E_FAIL;
+}
+
+HRESULT RunOwnStatement(ConnectionCore& core, const std::wstring& sql, const wchar_t* failure)
+{
+    CachedStmt st;
+    if (!st.Take(core, sql))
+        return st.Fail(failure);
+    SQLRETURN rc = st.Execute();
+    if (!OdbcOk(rc) && rc != SQL_NO_DATA)
+        return st.Fail(failure);
+    return S_OK;
 }
 
 bool EachText(ConnectionCore& core, const wchar_t* sql, const std::wstring* parameter,

@@ -90,6 +90,11 @@ struct ConnectionCore : SqlCatalog {
     StatementCache statements;
     std::unordered_map<std::wstring, std::wstring> translations;
     BlockBuffers blockBuffers;  // of the keyset pages read under the lock
+    // An SQLite connection begins its transactions with this text and ends them with its own
+    // COMMIT and ROLLBACK, the driver staying in autocommit (outertxn.h); empty for the other
+    // kinds, whose transactions are the driver's.
+    std::wstring beginStatement;
+    int lockTimeoutMs = 0;  // SQLite: how long a statement waits for the file's lock
     // An SQLite connection's page cache outside transactions, as "PRAGMA cache_size" gave it at
     // open (empty for the other kinds, which keep their settings).
     std::wstring idleCacheSize;
@@ -154,6 +159,11 @@ std::vector<DriverDiagnostic> ReadDiagnostics(SQLSMALLINT handleType, SQLHANDLE 
 // Asks the test seam (SetStatementHook) about a statement a caller's call is about to send;
 // a refusal becomes the connection's error and is returned. S_OK without a hook.
 HRESULT CheckStatementHook(ConnectionCore& core, const std::wstring& sql);
+
+// Runs one of the layer's own statements (savepoints, transactions; few and fixed texts, kept
+// prepared); the lock must be held. A refusal becomes the connection's error, failure its text
+// when the driver gives none.
+HRESULT RunOwnStatement(ConnectionCore& core, const std::wstring& sql, const wchar_t* failure);
 
 // Runs a query with one text parameter (or none, given null) and hands each row's columns to
 // take as texts (a value that is no text as empty); false when the query fails.

@@ -8,7 +8,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/composednames.h"
@@ -17,6 +19,7 @@
 #include "core/treewalk.h"
 #include "core/zm_messages.h"
 #include "tests/core/treetemplate.h"
+#include "tests/support/fileholder.h"
 #include "tests/support/wintest.h"
 
 using zdata::Recordset;
@@ -681,6 +684,59 @@ TEST_F(TreeMoveTest, AReassignRefusedMidwayLeavesEveryRecordAsItWas)
     EXPECT_NE(std::wstring::npos, boxes.Boxes()[0].text.find(L"UNIQUE"));
     EXPECT_EQ(before, Snapshot(path_));
     EXPECT_EQ(L"9101", RecordRow(90002)[0]);
+}
+
+// A message sent to a window from a thread of its own after a delay; whether the window answered
+// it within the timeout, and whether the file was still held then.
+class WindowProbe {
+public:
+    WindowProbe(HWND window, DWORD delayMs, DWORD timeoutMs, const wintest::FileHolder& holder)
+        : thread_([=, &holder] {
+              Sleep(delayMs);
+              DWORD_PTR result = 0;
+              answered_ = SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
+              whileHeld_ = answered_ && holder.Holding();
+              done_ = true;
+          })
+    {
+    }
+    ~WindowProbe() { thread_.join(); }
+    bool Done() const { return done_; }
+    bool AnsweredWhileHeld() const { return whileHeld_; }
+
+private:
+    std::atomic<bool> done_{false}, answered_{false}, whileHeld_{false};
+    std::thread thread_;
+};
+
+// Another program holds the file for 20 s: dropping records onto another species fails within
+// about the busy timeout (3 s) with the Czech reason, writes nothing, and the window answers a
+// message sent to it meanwhile while the file is still held.
+TEST_F(TreeMoveTest, AReassignWhileAnotherProgramHoldsTheFileFailsWithinTheBusyTimeout)
+{
+    Open();
+    Rows before = Snapshot(path_);
+    wintest::MsgBoxRecorder boxes;
+    int records[] = {90001, 90005};
+    {
+        wintest::FileHolder holder(path_, 20000);
+        ASSERT_TRUE(holder.Holding());
+        WindowProbe probe(main_, 500, 8000, holder);
+        DWORD start = GetTickCount();
+        EXPECT_EQ(0, db_->MoveRecords(9202, 1, 2, records));
+        DWORD took = GetTickCount() - start;
+        EXPECT_LT(took, 4500u);
+        wintest::PumpUntil([&] { return probe.Done(); }, 10000);
+        EXPECT_TRUE(probe.AnsweredWhileHeld());
+    }
+    ASSERT_EQ(1u, boxes.Boxes().size());
+    EXPECT_EQ(0u, boxes.Boxes()[0].text.find(L"Databázový soubor právě používá jiný program, změnu proto nelze "
+                                             L"zapsat. Zkuste to znovu za chvíli."))
+        << dbtest::Narrow(boxes.Boxes()[0].text);
+    EXPECT_EQ(before, Snapshot(path_));
+    // Once the other program has let go, the same move is written.
+    ASSERT_EQ(1, db_->MoveRecords(9202, 1, 2, records));
+    EXPECT_EQ(L"9202", RecordRow(90005)[0]);
 }
 
 // ---- renames ----

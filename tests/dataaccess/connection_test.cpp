@@ -1,6 +1,7 @@
 #include <atomic>
 #include <fstream>
 #include "tests/dataaccess/adotest.h"
+#include "tests/support/fileholder.h"
 
 using namespace zdata;
 using adotest::Ref;
@@ -269,6 +270,58 @@ TEST_F(ConnectionTest, RefusedStatementInsideTransactionKeepsTheRest)
     ASSERT_EQ(S_OK, c->CommitTrans());
     EXPECT_EQ(3, RowsIn(c.get(), L"SELECT * FROM T"));
     EXPECT_TRUE(FAILED(c->CommitTrans()));  // none running
+}
+
+// While another program holds the file, a transaction fails where it asks for the file's lock
+// (the begin, when the other one writes; the commit, when it reads) within about the busy timeout
+// (3 s, not twice that), with the Czech reason, and writes nothing. Afterwards statements wait
+// for the lock as before, and a transaction of a free file is written.
+TEST_F(ConnectionTest, ATransactionWhileAnotherProgramHoldsTheFileFailsWithinTheBusyTimeout)
+{
+    MakeFile();
+    Ref<Connection> c(Connection::Create());
+    ASSERT_EQ(S_OK, c->Open(adotest::ConnectionStringFor(path_).c_str()));
+    struct Case {
+        const char* other;
+        std::vector<std::wstring> holds;
+        bool begins;  // the begin gets the lock, the commit does not
+    } cases[] = {
+        {"writes", {L"BEGIN EXCLUSIVE"}, false},
+        {"reads", {L"BEGIN", L"SELECT count(*) FROM T"}, true},
+    };
+    for (const Case& k : cases) {
+        wintest::FileHolder holder(path_, 20000, k.holds);
+        ASSERT_TRUE(holder.Holding()) << k.other;
+        DWORD start = GetTickCount();
+        HRESULT hr = c->BeginTrans();
+        if (k.begins) {
+            EXPECT_EQ(S_OK, hr) << k.other;
+            EXPECT_EQ(S_OK, c->Execute(L"INSERT INTO T VALUES (2, 'two')")) << k.other;
+            start = GetTickCount();
+            hr = c->CommitTrans();
+        }
+        DWORD took = GetTickCount() - start;
+        EXPECT_TRUE(FAILED(hr)) << k.other;
+        EXPECT_GE(took, 2500u) << k.other;
+        EXPECT_LT(took, 4500u) << k.other;
+        std::wstring error = FirstError(c.get());
+        EXPECT_EQ(0u, error.find(L"Databázový soubor právě používá jiný program, změnu proto nelze zapsat."))
+            << k.other << ": " << std::string(error.begin(), error.end());
+        // A refused commit leaves the transaction for the caller to roll back.
+        EXPECT_EQ(k.begins ? 1 : 0, c->TransactionLevel()) << k.other;
+        if (c->TransactionLevel() > 0) {
+            EXPECT_EQ(S_OK, c->RollbackTrans()) << k.other;
+        }
+    }
+    // The engine's busy handler, taken away for the begin and the commit, is back.
+    EXPECT_EQ(1, RowsIn(c.get(), L"SELECT * FROM pragma_busy_timeout WHERE timeout = 3000"));
+    ASSERT_EQ(S_OK, c->BeginTrans());
+    ASSERT_EQ(S_OK, c->Execute(L"INSERT INTO T VALUES (3, 'three')"));
+    ASSERT_EQ(S_OK, c->CommitTrans());
+    c->Close();
+    Ref<Connection> again(Connection::Create());
+    ASSERT_EQ(S_OK, again->Open(adotest::ConnectionStringFor(path_).c_str()));
+    EXPECT_EQ(2, RowsIn(again.get(), L"SELECT * FROM T"));
 }
 
 TEST_F(ConnectionTest, ReadOnlyModeRefusesWrites)

@@ -1,0 +1,90 @@
+#include "dataaccess/outertxn.h"
+
+#include <string>
+
+#include "dataaccess/odbccore.h"
+
+namespace zdata {
+
+namespace {
+
+bool OwnStatements(const ConnectionCore& core) { return !core.beginStatement.empty(); }
+
+void RunQuietly(ConnectionCore& core, const std::wstring& sql)
+{
+    Stmt st;
+    if (st.Alloc(core))
+        SQLExecDirectW(st.h, (SQLWCHAR*)sql.c_str(), SQL_NTS);
+}
+
+SQLRETURN SetAutocommit(ConnectionCore& core, bool on)
+{
+    ULONG_PTR value = on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF;
+    return SQLSetConnectAttrW(core.dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)value, SQL_IS_UINTEGER);
+}
+
+// The driver retries a statement the file's lock refused for up to its busy timeout, after the
+// engine's busy handler has waited as long already: a begin or commit would wait twice the
+// timeout. Without the engine's handler for that one statement, the driver's retries alone wait.
+HRESULT RunWaitingOnce(ConnectionCore& core, const std::wstring& sql, const wchar_t* failure)
+{
+    RunQuietly(core, L"PRAGMA busy_timeout=0");
+    HRESULT hr = RunOwnStatement(core, sql, failure);
+    UseEngineBusyHandler(core);
+    return hr;
+}
+
+}  // namespace
+
+void UseEngineBusyHandler(ConnectionCore& core)
+{
+    RunQuietly(core, L"PRAGMA busy_timeout=" + std::to_wstring(core.lockTimeoutMs));
+}
+
+HRESULT BeginOutermost(ConnectionCore& core)
+{
+    if (OwnStatements(core))
+        return RunWaitingOnce(core, core.beginStatement, L"Transakci nelze zahájit.");
+    if (!OdbcOk(SetAutocommit(core, false)))
+        return core.FailOdbc(SQL_HANDLE_DBC, core.dbc, L"Transakci nelze zahájit.");
+    return S_OK;
+}
+
+HRESULT CommitOutermost(ConnectionCore& core)
+{
+    if (OwnStatements(core))
+        return RunWaitingOnce(core, L"COMMIT", L"Transakci nelze potvrdit.");
+    if (!OdbcOk(SQLEndTran(SQL_HANDLE_DBC, core.dbc, SQL_COMMIT)))
+        return core.FailOdbc(SQL_HANDLE_DBC, core.dbc, L"Transakci nelze potvrdit.");
+    SetAutocommit(core, true);
+    return S_OK;
+}
+
+HRESULT RollBackOutermost(ConnectionCore& core)
+{
+    if (OwnStatements(core))
+        return RunOwnStatement(core, L"ROLLBACK", L"Transakci nelze vrátit zpět.");
+    HRESULT hr = S_OK;
+    if (!OdbcOk(SQLEndTran(SQL_HANDLE_DBC, core.dbc, SQL_ROLLBACK)))
+        hr = core.FailOdbc(SQL_HANDLE_DBC, core.dbc, L"Transakci nelze vrátit zpět.");
+    SetAutocommit(core, true);
+    return hr;
+}
+
+void AbandonOutermost(ConnectionCore& core)
+{
+    if (OwnStatements(core)) {
+        RunQuietly(core, L"ROLLBACK");
+        return;
+    }
+    // When the database has rolled back already, the driver's ROLLBACK fails and the driver
+    // still counts a transaction (and would then refuse to disconnect): a transaction is begun
+    // for it to end.
+    if (!OdbcOk(SQLEndTran(SQL_HANDLE_DBC, core.dbc, SQL_ROLLBACK))) {
+        RunQuietly(core, L"BEGIN");
+        SQLEndTran(SQL_HANDLE_DBC, core.dbc, SQL_ROLLBACK);
+    }
+    SetAutocommit(core, true);
+}
+
+}  // namespace zdata
