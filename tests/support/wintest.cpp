@@ -185,12 +185,12 @@ MsgBoxRecorder::~MsgBoxRecorder()
     active_ = nullptr;
 }
 
-int MsgBoxRecorder::Hook(HWND, LPCWSTR text, LPCWSTR caption, UINT type)
+int MsgBoxRecorder::Hook(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
 {
     MsgBoxRecorder* self = active_;
     if (!self)
         return IDOK;
-    self->boxes_.push_back({ text ? text : L"", caption ? caption : L"", type });
+    self->boxes_.push_back({ text ? text : L"", caption ? caption : L"", type, owner });
     size_t index = self->boxes_.size() - 1;
     return index < self->answers_.size() ? self->answers_[index] : IDOK;
 }

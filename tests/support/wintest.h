@@ -148,6 +148,7 @@ public:
         std::wstring text;
         std::wstring caption;
         UINT type;
+        HWND owner;
     };
     explicit MsgBoxRecorder(std::vector<int> answers = {});
     ~MsgBoxRecorder();
