@@ -298,9 +298,21 @@ static void WarnOfReadOnlyFile(MainForm* form, CDatabase* db)
     ZorMessageBox(BoxOwner(form), text.c_str(), caption, MB_ICONWARNING);
 }
 
+void ReportDamageFound(MainForm* form)
+{
+    CDatabase* db = form->Database;
+    if (form->DamageReported || !db || !db->IsOpen() || !ReadFoundDamage(db))
+        return;
+    form->DamageReported = 1;  // before the box, whose message loop may read more
+    wchar_t caption[64] = L"";
+    LoadStringW(form->hInstance, IDS_DBOPEN_ERROR_CAPTION, caption, 64);
+    ZorMessageBox(BoxOwner(form), DamagedText(form).c_str(), caption, MB_ICONERROR);
+}
+
 BOOL OnDatabaseOpened(MainForm* form, HWND progressWindow)
 {
     SetProgress(progressWindow, 0);
+    form->DamageReported = 0;
     CDatabase* db = form->Database;
     Workspace* ws = form->Workspace_;
     ConfigData* config = form->Config;

@@ -41,6 +41,10 @@ enum DbOpenStringId
 // FALSE on failure.
 BOOL OnDatabaseOpened(MainForm* form, HWND progressWindow);
 
+// Once per open database: when a read has met a damaged page of the file, the user is told that
+// the file is damaged and how to check it (over the window the user works in).
+void ReportDamageFound(MainForm* form);
+
 // Starts the opening of the form's connection settings. Settings that name no database file
 // (another type, or no file name) open nothing and count as an opening finished at once.
 void OnOpenDatabase(MainForm* form, HWND progressWnd);

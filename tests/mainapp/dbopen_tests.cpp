@@ -13,6 +13,7 @@
 #include "browse/workspace.h"
 #include "core/database.h"
 #include "core/fields.h"
+#include "core/itemrecords.h"
 #include "tools/testkit/rawodbc.h"
 #include "tools/sampledb/sampledb.h"
 #include "core/xmlaccess.h"
@@ -320,6 +321,115 @@ TEST_F(StartUpTest, AReadOnlyFileOpensWithAWarningAndRefusesTheFirstEdit)
     EXPECT_NE(L"Nová čeleď", dbtest::First(db, L"SELECT NAME FROM SYSTREE WHERE ID = " + std::to_wstring(taxon)));
     TearDown();
     EXPECT_TRUE(wintest::ReadFileBytes(db) == bytes) << "the file changed";
+}
+
+// Every row of the list of all records read, each cell as the list shows it.
+void ReadAllRecords(HWND wnd, Workspace* ws)
+{
+    ListQuery all = {ZM_LIST_SEARCH_RECORDS, 0, nullptr, 0, 0, 0, nullptr};
+    SendMessageW(wnd, ZM_QUERY_RECORD_LIST, 90, (LPARAM)&all);
+    HWND list = ws->GetSearchList();
+    int columns = Header_GetItemCount(ListView_GetHeader(list));
+    for (int row = 0; row < all.RowCount; ++row) {
+        for (int column = 0; column < columns; ++column) {
+            wchar_t text[260] = L"";
+            NMLVDISPINFOW info = {};
+            info.hdr.hwndFrom = list;
+            info.hdr.code = LVN_GETDISPINFOW;
+            info.item.mask = LVIF_TEXT;
+            info.item.iItem = row;
+            info.item.iSubItem = column;
+            info.item.pszText = text;
+            info.item.cchTextMax = 260;
+            SendMessageW(wnd, ZM_GET_LIST_CELL_TEXT, ZM_LIST_SEARCH_RECORDS, (LPARAM)&info);
+        }
+    }
+}
+
+// Each item with pictures as the cards read it: its information panel (the first picture) and
+// its properties dialog (every picture), until a message box has been shown.
+void ShowEveryPicture(HWND wnd, const std::wstring& db, const wintest::MsgBoxRecorder& boxes)
+{
+    const struct {
+        WPARAM tree;
+        int editFlags;
+        const wchar_t* sql;
+    } tables[] = {{ZM_TREE_SYS, TREEITEM_EDIT_TAXON, L"SELECT DISTINCT SYSID FROM SYSIMAGES ORDER BY SYSID"},
+                  {ZM_TREE_LOC, TREEITEM_EDIT_LOCALITY, L"SELECT DISTINCT LOCID FROM LOCIMAGES ORDER BY LOCID"}};
+    for (const auto& t : tables) {
+        for (const auto& row : dbtest::Query(db, t.sql)) {
+            if (!boxes.Boxes().empty())
+                return;
+            InfoPanelRequest request = {};
+            request.ItemId = _wtoi(row[0].c_str());
+            request.PictureHeight = 60;
+            SendMessageW(wnd, ZM_SHOW_ITEM_INFO, t.tree, (LPARAM)&request);
+            TreeItemRecord item;
+            InitTreeItemRecord(&item, t.editFlags);
+            item.Id = request.ItemId;
+            SendMessageW(wnd, ZM_LOAD_TREE_ITEM, t.tree, (LPARAM)&item);
+            ClearTreeItemRecord(&item);
+        }
+    }
+}
+
+// Whether the engine reads every row of every table of the file without a refusal (a damaged
+// page it never has to follow, such as the tail of a picture's last page, reads as data).
+bool EngineReadsEveryRow(const std::wstring& db)
+{
+    zor::RawOdbc raw;
+    if (!raw.Open(db, false))
+        return false;
+    std::vector<std::vector<std::wstring>> tables;
+    if (!raw.Query(L"SELECT name FROM sqlite_master WHERE type = 'table'", tables))
+        return false;
+    for (const auto& t : tables) {
+        std::vector<std::vector<std::wstring>> rows;
+        if (!raw.Query(L"SELECT * FROM [" + t[0] + L"]", rows))
+            return false;
+    }
+    return true;
+}
+
+// Twenty bytes flipped at the head of a page in the middle of the file (the pictures' pages in
+// a sample), ten copies each with another page; the engine's integrity check fails on each. The
+// open reads no picture; the program's reads of every record and every picture tell the user
+// once that the file is damaged and how to check it, whenever the engine refuses one of them.
+TEST_F(StartUpTest, ADamagedFileIsCalledDamagedWhereverAReadFindsIt)
+{
+    std::wstring folder = wintest::MakeTempFolder(L"dbopen_damaged");
+    std::wstring sample = SampleDatabase(L"dbopen_damaged_sample");
+    ASSERT_FALSE(sample.empty());
+    long long pageSize = dbtest::QueryInt(sample, L"PRAGMA page_size");
+    long long pages = dbtest::QueryInt(sample, L"PRAGMA page_count");
+    int refused = 0;
+    for (int k = 0; k < 10; ++k) {
+        long long page = pages / 2 - 5 + k;
+        SCOPED_TRACE("page " + std::to_string(page));
+        std::wstring db = folder + L"\\poškozená" + std::to_wstring(k) + L".mdb";
+        ASSERT_TRUE(CopyFileW(sample.c_str(), db.c_str(), FALSE));
+        ASSERT_TRUE(badfiles::FlipBytes(db, (page - 1) * pageSize, 20));
+        ASSERT_NE(L"ok", badfiles::IntegrityOf(db));
+        bool readable = EngineReadsEveryRow(db);
+        refused += readable ? 0 : 1;
+        wintest::MsgBoxRecorder boxes;
+        Start(WorkspaceFile(L"dbopen_damaged_ws", db.c_str()));
+        ASSERT_TRUE(form->Database->IsOpen());
+        EXPECT_TRUE(boxes.Boxes().empty()) << "the open reads no picture";
+        ReadAllRecords(wnd, form->Workspace_);
+        ShowEveryPicture(wnd, sample, boxes);
+        if (readable) {
+            EXPECT_TRUE(boxes.Boxes().empty()) << "nothing refused, nothing to tell";
+        } else {
+            ASSERT_EQ(1u, boxes.Boxes().size()) << "told once, by the read that met the page";
+            EXPECT_EQ(zdata::OpenRefusalText(zdata::RefusalKind::Damaged, db), boxes.Boxes()[0].text);
+            EXPECT_EQ(L"Chyba", boxes.Boxes()[0].caption);
+            EXPECT_TRUE(boxes.Boxes()[0].type & MB_ICONERROR);
+            EXPECT_EQ(wnd, boxes.Boxes()[0].owner);
+        }
+        TearDown();
+    }
+    EXPECT_GE(refused, 5) << "most of the pages are read";
 }
 
 TEST_F(StartUpTest, NoConnectionOpensNothingAndShowsNothing)
