@@ -1,5 +1,6 @@
 #include "core/schemacheck.h"
 
+#include <cwctype>
 #include <set>
 #include <vector>
 

@@ -72,8 +72,7 @@ std::wstring RefusalOfOpenFile(MaintApp* app)
         return std::wstring();
     ClearStructureModel(&app->Model);
     // A read the engine refused says why; anything else is a structure the utilities cannot read.
-    std::wstring why = FileRefusalText(
-        connection->FoundDamage() ? zdata::RefusalKind::Damaged : connection->LastRefusalKind(), path);
+    std::wstring why = FileRefusalText(connection->LastRefusalKind(), path);
     if (!why.empty())
         return why;
     wchar_t text[256] = L"";

@@ -200,9 +200,15 @@ TEST_F(TarnixForm, EachFileThatCannotBeOpenedIsRefusedWithItsOwnReasonAndNothing
     std::wstring brokenUpgrade = dbtest::CopyOfTemplate(OlderLayoutTemplate(), L"tarnix_form_bad_upgrade");
     ASSERT_TRUE(dbtest::Exec(brokenUpgrade, L"ALTER TABLE CUSTOMATTRIBUTES RENAME COLUMN CAPTION TO MAXVAL"));
     const std::wstring missing = folder_ + L"\\není.mdb";
+    std::wstring read = dbtest::CopyOfTemplate(SampleTemplate(), L"tarnix_form_bad_read");
+    zor::RawOdbc reader;  // another program reading the file holds its shared lock
+    ASSERT_TRUE(reader.Open(read, false));
+    ASSERT_TRUE(reader.Begin());
+    ASSERT_EQ(reader.QueryInt(L"SELECT COUNT(*) FROM LOCDEF"), 4);
     badfiles::BadFiles bad(folder_, SampleTemplate());
     std::vector<badfiles::BadFile> cases = bad.Files();
     cases.push_back({L"missing", missing, zdata::OpenRefusalText(zdata::RefusalKind::CannotOpen, missing)});
+    cases.push_back({L"read by another program", read, zdata::OpenRefusalText(zdata::RefusalKind::Locked, read)});
     cases.push_back({L"older layout without CAPTION", brokenUpgrade,
                      badfiles::SchemaText(IDS_SCHEMA_MISSING_COLUMN,
                                           {brokenUpgrade.c_str(), L"CUSTOMATTRIBUTES", L"CAPTION"})});
@@ -230,10 +236,14 @@ TEST_F(TarnixForm, EachFileThatCannotBeOpenedIsRefusedWithItsOwnReasonAndNothing
     EXPECT_EQ(badfiles::SchemaText(IDS_SCHEMA_MISSING_COLUMN, {L"C:\\Data\\a.mdb", L"ZORNACOLLS", L"DATUM"}),
               L"Soubor „C:\\Data\\a.mdb“ není úplná databáze Zorny: v tabulce ZORNACOLLS chybí sloupec DATUM.\n\n"
               L"Otevřete databázový soubor Zorny nebo jeho zálohu.");
-    // The refused file is not held: once the other program is gone, it opens.
+    // The refused files are not held: once the other programs are gone, they open.
     bad.Release();
-    OpenFile(bad.File(L"locked").path);
-    EXPECT_EQ(Levels(1).size(), 3u);
+    reader.Rollback();
+    reader.Close();
+    for (const std::wstring& held : {bad.File(L"locked").path, read}) {
+        OpenFile(held);
+        EXPECT_EQ(Levels(1).size(), 3u);
+    }
 }
 
 TEST_F(TarnixForm, ThePlaceOfTheFormIsKeptInTheSettingsFileBesideTheProgram)
