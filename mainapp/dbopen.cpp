@@ -300,8 +300,8 @@ static void WarnOfReadOnlyFile(MainForm* form, CDatabase* db)
 
 void ReportDamageFound(MainForm* form)
 {
-    CDatabase* db = form->Database;
-    if (form->DamageReported || !db || !db->IsOpen() || !ReadFoundDamage(db))
+    CDatabase* db = form ? form->Database : nullptr;
+    if (!db || form->DamageReported || !db->IsOpen() || !ReadFoundDamage(db))
         return;
     form->DamageReported = 1;  // before the box, whose message loop may read more
     wchar_t caption[64] = L"";
