@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 #include "dataaccess/adodefs.h"
+#include "dataaccess/refusals.h"
 
 namespace zdata {
 
@@ -57,7 +58,8 @@ private:
 // One error of the Errors collection.
 class Error : public RefCounted {
 public:
-    Error(long number, std::wstring description, std::wstring sqlState, long nativeError);
+    Error(long number, std::wstring description, std::wstring sqlState, long nativeError,
+          RefusalKind refusal = RefusalKind::None);
     HRESULT get_Description(BSTR* out) const;
     HRESULT get_Source(BSTR* out) const;
     HRESULT get_Number(long* out) const;
@@ -65,12 +67,15 @@ public:
     HRESULT get_NativeError(long* out) const;
     const std::wstring& Description() const { return description_; }
     const std::wstring& SQLState() const { return sqlState_; }
+    // What the engine refused, as the layer reads it (not ADO).
+    RefusalKind Refusal() const { return refusal_; }
 
 private:
     long number_;
     std::wstring description_;
     std::wstring sqlState_;
     long nativeError_;
+    RefusalKind refusal_;
 };
 
 // The errors of the last failed operation on a connection. It is replaced only when an
@@ -165,6 +170,11 @@ public:
 
     // The errors of the last failed operation (AddRef'd).
     HRESULT get_Errors(Errors** out);
+    // Not ADO: the first of those errors, its description (empty for none) and what the engine
+    // refused (None when the layer knows no such refusal), so that a program passes the reason
+    // on rather than a text of its own.
+    std::wstring LastErrorText() const;
+    RefusalKind LastRefusalKind() const;
 
     // Transactions nest as Jet's do: a BeginTrans inside a running transaction opens a nested one
     // (a savepoint of the file) and *level receives the new depth (1 for the outermost).
@@ -192,6 +202,12 @@ public:
     // For an open SQLite connection without them: the extension that was looked for (its Windows
     // path); empty otherwise.
     std::wstring MissingCollationExtension() const;
+    // Not ADO: true when the open database file is read-only; it is then opened for reading
+    // only (PRAGMA query_only), so that the first write is refused before it touches the file.
+    bool IsReadOnly() const;
+    // Not ADO: true when a statement has met a damaged page of the file since it was opened, even
+    // when the errors of later operations have replaced that refusal.
+    bool FoundDamage() const;
 
     // The layer's own connection state shared with recordsets and commands.
     std::shared_ptr<ConnectionCore> Core() const { return core_; }

@@ -30,9 +30,10 @@ const wchar_t kNotifyClass[] = L"ZorDataConnectNotify";
 // ---------------------------------------------------------------------------------------------
 // Error, Errors
 
-Error::Error(long number, std::wstring description, std::wstring sqlState, long nativeError)
+Error::Error(long number, std::wstring description, std::wstring sqlState, long nativeError,
+             RefusalKind refusal)
     : number_(number), description_(std::move(description)), sqlState_(std::move(sqlState)),
-      nativeError_(nativeError)
+      nativeError_(nativeError), refusal_(refusal)
 {
 }
 
@@ -260,7 +261,8 @@ static std::vector<Error*> OpenFailure(SQLSMALLINT handleType, SQLHANDLE handle,
     if (kind != RefusalKind::Locked && kind != RefusalKind::ReadOnly && kind != RefusalKind::Damaged &&
         kind != RefusalKind::NotADatabase && kind != RefusalKind::CannotOpen)
         kind = otherwise;
-    return {new Error((long)E_FAIL, OpenRefusalText(kind, path) + L"\n" + first.text, first.state, first.native)};
+    return {new Error((long)E_FAIL, OpenRefusalText(kind, path) + L"\n" + first.text, first.state, first.native,
+                      kind)};
 }
 
 // Connects core to the target: run on the calling thread or on the open worker. Fills errors on
@@ -269,16 +271,20 @@ static bool ConnectCore(ConnectionCore& core, const std::wstring& connectionStri
                         std::vector<Error*>* errors)
 {
     std::lock_guard<std::recursive_mutex> hold(core.lock);
-    auto fail = [&](const std::wstring& text) {
+    auto fail = [&](const std::wstring& text, RefusalKind kind = RefusalKind::None) {
         if (errors->empty())
-            errors->push_back(new Error((long)E_FAIL, text, L"", 0));
+            errors->push_back(new Error((long)E_FAIL, text, L"", 0, kind));
         core.Disconnect();
         return false;
     };
     OdbcConnectTarget target;
     std::wstring why;
-    if (!MapJetConnectionString(connectionString, mode, &target, &why))
+    if (!MapJetConnectionString(connectionString, mode, &target, &why)) {
+        // A file that is no database (an empty one among them) is told as the driver's refusals are.
+        if (target.fileKind == DbFileKind::Other)
+            return fail(OpenRefusalText(RefusalKind::NotADatabase, target.windowsPath), RefusalKind::NotADatabase);
         return fail(why.empty() ? L"Připojovací řetězec je neplatný." : why);
+    }
     if (target.driver == OdbcDriverKind::Workbook) {
         std::wstring reason;
         if (!LoadWorkbookTables(target.windowsPath, &core.clientTables, &reason))
@@ -293,9 +299,9 @@ static bool ConnectCore(ConnectionCore& core, const std::wstring& connectionStri
         // look the target's mapping took at the file a moment ago: each look opens it).
         DbFileKind kind = target.fileKind;
         if (kind == DbFileKind::Missing)
-            return fail(OpenRefusalText(RefusalKind::CannotOpen, target.windowsPath));
+            return fail(OpenRefusalText(RefusalKind::CannotOpen, target.windowsPath), RefusalKind::CannotOpen);
         if (kind == DbFileKind::Other)
-            return fail(OpenRefusalText(RefusalKind::NotADatabase, target.windowsPath));
+            return fail(OpenRefusalText(RefusalKind::NotADatabase, target.windowsPath), RefusalKind::NotADatabase);
     }
     if (target.driver == OdbcDriverKind::MdbTools) {
         std::wstring problem;
@@ -335,7 +341,7 @@ static bool ConnectCore(ConnectionCore& core, const std::wstring& connectionStri
         return true;
     };
     if (!target.checkQuery.empty() && !run(target.checkQuery, errors, RefusalKind::NotADatabase))
-        return fail(OpenRefusalText(RefusalKind::NotADatabase, target.windowsPath));
+        return fail(OpenRefusalText(RefusalKind::NotADatabase, target.windowsPath), RefusalKind::NotADatabase);
     for (const std::wstring& sql : target.initStatements)
         if (!run(sql, errors, RefusalKind::None))
             return fail(OpenRefusalText(RefusalKind::None, target.windowsPath));
@@ -364,6 +370,7 @@ static bool ConnectCore(ConnectionCore& core, const std::wstring& connectionStri
         UseEngineBusyHandler(core);
     }
     core.passThrough = target.driver == OdbcDriverKind::MdbTools;
+    core.readOnly = target.fileReadOnly;
     core.state = adStateOpen;
     return true;
 }
@@ -772,6 +779,36 @@ std::wstring Connection::MissingCollationExtension() const
 {
     std::lock_guard<std::recursive_mutex> hold(core_->lock);
     return core_->IsOpen() ? core_->missingCollationExtension : std::wstring();
+}
+
+bool Connection::IsReadOnly() const
+{
+    std::lock_guard<std::recursive_mutex> hold(core_->lock);
+    return core_->IsOpen() && core_->readOnly;
+}
+
+bool Connection::FoundDamage() const
+{
+    std::lock_guard<std::recursive_mutex> hold(core_->lock);
+    return core_->IsOpen() && core_->damageFound;
+}
+
+std::wstring Connection::LastErrorText() const
+{
+    std::vector<Error*> items = core_->errors->Items();
+    std::wstring text = items.empty() ? std::wstring() : items.front()->Description();
+    for (Error* e : items)
+        e->Release();
+    return text;
+}
+
+RefusalKind Connection::LastRefusalKind() const
+{
+    std::vector<Error*> items = core_->errors->Items();
+    RefusalKind kind = items.empty() ? RefusalKind::None : items.front()->Refusal();
+    for (Error* e : items)
+        e->Release();
+    return kind;
 }
 
 namespace {

@@ -292,6 +292,21 @@ DbFileKind DetectDbFileKind(const std::wstring& windowsPath)
     return DbFileKind::Other;
 }
 
+bool FileIsReadOnly(const std::wstring& windowsPath)
+{
+    DWORD attributes = GetFileAttributesW(windowsPath.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        return true;
+    HANDLE h = CreateFileW(windowsPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_ACCESS_DENIED;
+    CloseHandle(h);
+    return false;
+}
+
 bool CheckJetFile(const std::wstring& windowsPath, std::wstring* problem)
 {
     HANDLE h = CreateFileW(windowsPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -446,7 +461,10 @@ bool BuildOdbcTarget(const JetConnectionInfo& info, long mode, int lockTimeoutMs
         target->initStatements.push_back(L"BEGIN EXCLUSIVE");
         target->initStatements.push_back(L"COMMIT");
     }
-    if (target->readOnly)
+    // A read-only file: the engine would find out only at the first write, after the program
+    // had let the user edit; read only, the connection says so at open.
+    target->fileReadOnly = target->fileKind == DbFileKind::SQLite && FileIsReadOnly(info.dataSource);
+    if (target->readOnly || target->fileReadOnly)
         target->initStatements.push_back(L"PRAGMA query_only=1");
     // The driver "connects" to any file; the first query tells whether it is a database.
     target->checkQuery = L"SELECT count(*) FROM sqlite_master";

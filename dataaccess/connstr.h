@@ -54,6 +54,9 @@ enum class DbFileKind
 };
 DbFileKind DetectDbFileKind(const std::wstring& windowsPath);
 
+// True when the file exists and cannot be written: its read-only attribute, or no right to write it.
+bool FileIsReadOnly(const std::wstring& windowsPath);
+
 // Checks a Jet file before a driver reads it: Access 2000 or later (a Jet 3 file's text is in a
 // code page the driver cannot tell), not encrypted, whole pages, and pages that each start as a
 // page of the format does. False with a message for the user otherwise.
@@ -98,6 +101,8 @@ struct OdbcConnectTarget
     std::wstring collationExtension;
     bool loadsCollationExtension = false;
     DbFileKind fileKind = DbFileKind::Missing;
+    // SQLite: the file cannot be written (FileIsReadOnly); it is then read only (query_only).
+    bool fileReadOnly = false;
 };
 
 // Default busy timeout: a locked file fails within a few seconds instead of hanging.
@@ -108,7 +113,8 @@ const int kDefaultLockTimeoutMs = 3000;
 //   DRIVER={SQLite3};Database=<host path>;NoCreat=1;FKSupport=1;Timeout=<ms>;LongNames=0;BigInt=0
 // followed by LoadExt=<the Czech collation extension> when its file is beside the programs
 // (dataaccess/collationext.h).
-// adModeRead adds "PRAGMA query_only=1"; adModeShareExclusive takes the file's lock at once.
+// adModeRead, and a file that cannot be written, add "PRAGMA query_only=1"; adModeShareExclusive
+// takes the file's lock at once.
 // A genuine Access file goes to MDBTools, read-only: DRIVER={MDBTools};DBQ=<host path>.
 // A missing file still gives a target (NoCreat=1 makes the connect fail, never an empty new file);
 // a file that is no database (DbFileKind::Other) is refused here with a clear error.

@@ -37,6 +37,8 @@ void ConnectionCore::Disconnect()
     TransactionEnded();
     czechOrder = false;
     passThrough = false;
+    readOnly = false;
+    damageFound = false;
     clientTables.reset();
     missingCollationExtension.clear();
     blockBuffers = BlockBuffers();
@@ -204,7 +206,8 @@ std::vector<Error*> ConnectionCore::Diagnostics(SQLSMALLINT handleType, SQLHANDL
     auto labelOf = [this](const std::wstring& table, const std::wstring& column) { return LabelOf(table, column); };
     std::vector<Error*> items;
     for (const DriverDiagnostic& d : ReadDiagnostics(handleType, handle))
-        items.push_back(new Error((long)E_FAIL, EngineErrorDescription(d.text, d.native, labelOf), d.state, d.native));
+        items.push_back(new Error((long)E_FAIL, EngineErrorDescription(d.text, d.native, labelOf), d.state, d.native,
+                                  ReadEngineRefusal(d.text, d.native).kind));
     return items;
 }
 
@@ -214,6 +217,8 @@ HRESULT ConnectionCore::FailOdbc(SQLSMALLINT handleType, SQLHANDLE handle,
     std::vector<Error*> items = Diagnostics(handleType, handle);
     if (items.empty())
         items.push_back(new Error((long)E_FAIL, fallback, L"", 0));
+    for (const Error* e : items)
+        damageFound = damageFound || e->Refusal() == RefusalKind::Damaged;
     errors->Replace(std::move(items));
     return E_FAIL;
 }

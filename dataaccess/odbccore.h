@@ -83,6 +83,10 @@ struct ConnectionCore : SqlCatalog {
     // An Access file through MDBTools: its SQL is minimal, so statements go to it as written,
     // without the layer's rowid, keyset or SQLite catalog queries.
     bool passThrough = false;
+    // The file is read-only: the connection reads it only (PRAGMA query_only).
+    bool readOnly = false;
+    // A statement met a damaged page since the open (kept when later errors replace its own).
+    bool damageFound = false;
     // A workbook: its sheets in memory, no driver (dbc stays null).
     std::shared_ptr<ClientTables> clientTables;
     // Statements prepared once and run again (see CachedStmt), and the SQL texts as the layer

@@ -237,7 +237,8 @@ std::wstring OpenRefusalText(RefusalKind kind, const std::wstring& path)
     case RefusalKind::Locked:
         return L"Databázi " + file + L" má otevřenou jiný program. Zavřete ji v něm a zkuste to znovu.";
     case RefusalKind::ReadOnly:
-        return L"Databázi " + file + L" nelze otevřít pro zápis: soubor je jen pro čtení.";
+        return L"Databázi " + file + L" nelze otevřít pro zápis: soubor je jen pro čtení. Zrušte u souboru "
+               L"atribut „Jen pro čtení“ nebo otevřete jeho kopii ve složce, do které smíte zapisovat.";
     case RefusalKind::Damaged:
         return L"Soubor " + file + L" je poškozená databáze. Spusťte kontrolu dat v Databázových nástrojích "
                L"Zorny (Data – Kontrola), případně použijte zálohu.";

@@ -10,6 +10,8 @@
 #include "browse/workspace.h"
 #include "core/database.h"
 #include "core/msgbox.h"
+#include "core/msgboxtext.h"
+#include "core/schemacheck.h"
 #include "core/storedimage.h"
 #include "shellcontract/configdata.h"
 #include "mainapp/mainform.h"
@@ -36,6 +38,12 @@ HWND FormWindow(MainForm* form)
     return nullptr;
 }
 
+// A message of the opening goes over the window the user works in: the splash during start-up.
+HWND BoxOwner(MainForm* form)
+{
+    return MessageOwner(FormWindow(form));
+}
+
 void SetProgress(HWND progressWindow, int position)
 {
     if (progressWindow)
@@ -54,15 +62,44 @@ void EndOpening(MainForm* form, HWND progressWindow)
     }
 }
 
-BOOL FailOpening(MainForm* form, HWND progressWindow, UINT textId)
+// The failure's own text, then the reason below it (the data layer's, naming the file) when
+// there is one.
+BOOL FailOpening(MainForm* form, HWND progressWindow, UINT textId, const std::wstring& reason)
 {
-    wchar_t text[256] = L"";
+    wchar_t heading[256] = L"";
     wchar_t caption[64] = L"";
-    LoadStringW(form->hInstance, textId, text, 256);
+    LoadStringW(form->hInstance, textId, heading, 256);
     LoadStringW(form->hInstance, IDS_DBOPEN_ERROR_CAPTION, caption, 64);
-    ZorMessageBox(FormWindow(form), text, caption, MB_ICONERROR);
+    std::wstring text = heading;
+    if (!reason.empty())
+        text += L"\n\n" + reason;
+    ZorMessageBox(BoxOwner(form), text.c_str(), caption, MB_ICONERROR);
     EndOpening(form, progressWindow);
     return FALSE;
+}
+
+const wchar_t* DatabasePath(MainForm* form)
+{
+    return form->Conn.DBName ? form->Conn.DBName : L"";
+}
+
+// A file that opened but is no whole Zorna database, or whose pages do not hold together, is let
+// go at once: nothing half-loaded stays on the cards.
+BOOL RefuseOpenedFile(MainForm* form, HWND progressWindow, const std::wstring& reason)
+{
+    OnCloseDatabase(form, FormWindow(form));
+    return FailOpening(form, progressWindow, IDS_DBOPEN_FAILED, reason);
+}
+
+// A read of the load that met a damaged page: the load goes no further.
+bool ReadFoundDamage(CDatabase* db)
+{
+    return db->AdoConnection->FoundDamage();
+}
+
+std::wstring DamagedText(MainForm* form)
+{
+    return zdata::OpenRefusalText(zdata::RefusalKind::Damaged, DatabasePath(form));
 }
 
 void SetMenuCommand(HWND mainWnd, UINT command, bool enabled)
@@ -247,19 +284,47 @@ static void WarnOfMissingCzechOrder(MainForm* form, CDatabase* db)
     LoadStringW(form->hInstance, IDS_CZECH_ORDER_MISSING, format, 512);
     LoadStringW(form->hInstance, IDS_DBOPEN_WARNING_CAPTION, caption, 64);
     StringCchPrintfW(text, 1024, format, missing.c_str());
-    ZorMessageBox(FormWindow(form), text, caption, MB_ICONWARNING);
+    ZorMessageBox(BoxOwner(form), text, caption, MB_ICONWARNING);
+}
+
+// A read-only file opens for reading: the user hears it now, not at the first edit.
+static void WarnOfReadOnlyFile(MainForm* form, CDatabase* db)
+{
+    if (!db->AdoConnection->IsReadOnly())
+        return;
+    std::wstring text = ResourceText(form->hInstance, IDS_DBOPEN_READ_ONLY, {DatabasePath(form)});
+    wchar_t caption[64] = L"";
+    LoadStringW(form->hInstance, IDS_DBOPEN_WARNING_CAPTION, caption, 64);
+    ZorMessageBox(BoxOwner(form), text.c_str(), caption, MB_ICONWARNING);
+}
+
+void ReportDamageFound(MainForm* form)
+{
+    CDatabase* db = form ? form->Database : nullptr;
+    if (!db || form->DamageReported || !db->IsOpen() || !ReadFoundDamage(db))
+        return;
+    form->DamageReported = 1;  // before the box, whose message loop may read more
+    wchar_t caption[64] = L"";
+    LoadStringW(form->hInstance, IDS_DBOPEN_ERROR_CAPTION, caption, 64);
+    ZorMessageBox(BoxOwner(form), DamagedText(form).c_str(), caption, MB_ICONERROR);
 }
 
 BOOL OnDatabaseOpened(MainForm* form, HWND progressWindow)
 {
     SetProgress(progressWindow, 0);
+    form->DamageReported = 0;
     CDatabase* db = form->Database;
     Workspace* ws = form->Workspace_;
     ConfigData* config = form->Config;
     if (!db || !db->IsOpen())
-        return FailOpening(form, progressWindow, IDS_DBOPEN_FAILED);
+        return FailOpening(form, progressWindow, IDS_DBOPEN_FAILED,
+                           db ? db->AdoConnection->LastErrorText() : std::wstring());
     HWND mainWnd = FormWindow(form);
+    SchemaProblem problem = CheckZornaSchema(db->AdoConnection);
+    if (problem.What != SchemaProblem::None)
+        return RefuseOpenedFile(form, progressWindow, SchemaProblemText(form->hInstance, problem, DatabasePath(form)));
     WarnOfMissingCzechOrder(form, db);
+    WarnOfReadOnlyFile(form, db);
 
     SetProgress(progressWindow, 4);
     SetMenuCommand(mainWnd, kConfigurationCommand, true);
@@ -280,9 +345,14 @@ BOOL OnDatabaseOpened(MainForm* form, HWND progressWindow)
         ws->SetTreeSource(WS_LOC_CARD, db->GetLocTreeRs());
         SetProgress(progressWindow, 31);
     }
-    // The trees stay loaded when the schema fails: the program runs with what it has.
-    if (!db->DiscoverSchema())
-        return FailOpening(form, progressWindow, IDS_DBOPEN_SCHEMA_FAILED);
+    if (ReadFoundDamage(db))
+        return RefuseOpenedFile(form, progressWindow, DamagedText(form));
+    // The trees stay loaded when the schema fails otherwise: the program runs with what it has.
+    if (!db->DiscoverSchema()) {
+        if (ReadFoundDamage(db))
+            return RefuseOpenedFile(form, progressWindow, DamagedText(form));
+        return FailOpening(form, progressWindow, IDS_DBOPEN_SCHEMA_FAILED, db->AdoConnection->LastErrorText());
+    }
 
     SetProgress(progressWindow, 36);
     if (config) {
@@ -328,6 +398,8 @@ BOOL OnDatabaseOpened(MainForm* form, HWND progressWindow)
     SetProgress(progressWindow, 95);
     if (ws)
         ws->RequeryLiterature(mainWnd);
+    if (ReadFoundDamage(db))
+        return RefuseOpenedFile(form, progressWindow, DamagedText(form));
     // The maps' record and query layers still hold what they fetched without this database.
     if (ws)
         ws->RefreshMaps();

@@ -27,15 +27,23 @@ enum DbOpenStringId
     IDS_DBOPEN_FAILED = 501,         // the connection did not open
     IDS_DBOPEN_SCHEMA_FAILED = 519,  // the schema could not be read
     IDS_DBOPEN_WARNING_CAPTION = 600,  // "Varování"
+    IDS_DBOPEN_READ_ONLY = 1262,       // the file is read-only ("%s": the file)
 };
 
 // The load sequence that follows ZM_DB_OPENED: level definitions, both trees, schema, column
 // catalogues, name lists and the last selected items, advancing the progress bar of the
-// progress window (the splash at start, null later). Shows 501 or 519 when the database did
-// not open or its schema could not be read, and a warning when it opened without the Czech
-// collation extension (lists then sort in the schema's own order). Either way the opening ends: the splash closes
-// when its timer has already fired, otherwise the flag OpenFinished is set. FALSE on failure.
+// progress window (the splash at start, null later). Shows 501 with the reason when the
+// database did not open, is no whole Zorna database (core/schemacheck.h) or a read of the load
+// found a damaged page (the file is then closed again), 519 with the reason when the attribute
+// definitions could not be read, and a warning when it opened read-only or without the Czech
+// collation extension (lists then sort in the schema's own order). Either way the opening ends:
+// the splash closes when its timer has already fired, otherwise the flag OpenFinished is set.
+// FALSE on failure.
 BOOL OnDatabaseOpened(MainForm* form, HWND progressWindow);
+
+// Once per open database: when a read has met a damaged page of the file, the user is told that
+// the file is damaged and how to check it (over the window the user works in).
+void ReportDamageFound(MainForm* form);
 
 // Starts the opening of the form's connection settings. Settings that name no database file
 // (another type, or no file name) open nothing and count as an opening finished at once.

@@ -352,7 +352,8 @@ MainForm::MainForm(HINSTANCE instance, DLGPROC dialogProc, HWND* mainWindow, HAC
       Toolbar(nullptr), RecordToolbar(nullptr), Workspace_(nullptr), Database(nullptr), ConnForm(nullptr),
       Config(nullptr), SearchPage(nullptr), TextExport(nullptr), ExcelExport(nullptr), TermsEditor(nullptr),
       LitListsEditor(nullptr), GridListDlg(nullptr), GridList(nullptr), HintFrom(0), HintTo(0), Conn(),
-      LastExpType(0), LastExpImgType(0), FirstShowPending(0), SplashTimerFired(0), OpenFinished(0)
+      LastExpType(0), LastExpImgType(0), FirstShowPending(0), SplashTimerFired(0), OpenFinished(0),
+      DamageReported(0)
 {
     GridList = new CPtrArray(PTRARRAY_OWNS_ITEMS, 16, 4);
     ReadRegistrySettings(this);

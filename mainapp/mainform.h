@@ -67,6 +67,7 @@ public:
     BYTE FirstShowPending;
     BYTE SplashTimerFired;
     BYTE OpenFinished;
+    BYTE DamageReported;               // the open file was called damaged once (dbopen.h)
 };
 
 // The main window's dialog procedure: WM_INITDIALOG receives the MainForm in lParam and keeps

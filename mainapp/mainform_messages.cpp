@@ -453,6 +453,8 @@ bool DispatchZmMessage(MainForm* form, HWND mainWnd, UINT msg, WPARAM wParam, LP
         return false;
     ZmCall call = {form, mainWnd, wParam, lParam, 0};
     BOOL procResult = handler(call);
+    // The components read through these messages: a damaged page one of them met is told here.
+    ReportDamageFound(form);
     // Stored last, after any nested message the handler sent, and stored always: a refused
     // operation must never read as the previous message's success.
     SetWindowLongPtrW(mainWnd, DWLP_MSGRESULT, call.Result);

@@ -6,7 +6,9 @@
 #include "common/aboutbox.h"
 #include "common/helpfile.h"
 #include "core/msgbox.h"
+#include "core/schemacheck.h"
 #include "core/xmlaccess.h"
+#include "dataaccess/refusals.h"
 #include "import/importrun.h"
 #include "import/impwizard.h"
 #include "kavlink/kavlink.h"
@@ -46,6 +48,36 @@ HWND PageWindow(MaintApp* app, int tab)
 void ShowError(MaintApp* app, HWND form, UINT textId)
 {
     ZorMessageBoxRes(form, app->hInstance, textId, IDS_T_ERROR_CAPTION, MB_ICONERROR);
+}
+
+void ShowErrorText(MaintApp* app, HWND form, const std::wstring& text)
+{
+    wchar_t caption[64] = L"";
+    LoadStringW(app->hInstance, IDS_T_ERROR_CAPTION, caption, 64);
+    ZorMessageBox(MessageOwner(form), text.c_str(), caption, MB_ICONERROR);
+}
+
+// Why the open database cannot be worked on, empty when it can: a read-only file (the utilities
+// exist to write), a file that is no whole Zorna database, a structure that cannot be read.
+std::wstring RefusalOfOpenFile(MaintApp* app)
+{
+    zdata::Connection* connection = app->SchemaDb->GetConnection();
+    const std::wstring path = app->Connection.DBName;
+    if (connection->IsReadOnly())
+        return zdata::OpenRefusalText(zdata::RefusalKind::ReadOnly, path);
+    SchemaProblem problem = CheckZornaSchema(connection);
+    if (problem.What != SchemaProblem::None)
+        return SchemaProblemText(app->hInstance, problem, path);
+    if (app->SchemaDb->Load(&app->Model))
+        return std::wstring();
+    ClearStructureModel(&app->Model);
+    // A read the engine refused says why; anything else is a structure the utilities cannot read.
+    std::wstring why = FileRefusalText(connection->LastRefusalKind(), path);
+    if (!why.empty())
+        return why;
+    wchar_t text[256] = L"";
+    LoadStringW(app->hInstance, IDS_T_NOT_ZORNA_DB, text, 256);
+    return text;
 }
 
 void EnableCommand(HWND form, UINT id, bool enable)
@@ -328,15 +360,24 @@ void OpenDatabaseCommand(MaintApp* app, HWND form)
 
 bool OpenStructDatabase(MaintApp* app, HWND form)
 {
-    if (app->Connection.ConnType != 1 || !app->SchemaDb->Open(&app->Connection)) {
+    if (app->Connection.ConnType != 1) {
         ShowError(app, form, IDS_T_BAD_CONNECTION);
         return false;
     }
-    if (!app->SchemaDb->Load(&app->Model)) {
-        // Not a Zorna database: let it go at once rather than hold the file locked for nothing.
-        ClearStructureModel(&app->Model);
+    if (!app->SchemaDb->Open(&app->Connection)) {
+        // The data layer's reason names the file and the cause.
+        std::wstring why = app->SchemaDb->GetConnection()->LastErrorText();
+        if (why.empty())
+            ShowError(app, form, IDS_T_BAD_CONNECTION);
+        else
+            ShowErrorText(app, form, why);
+        return false;
+    }
+    std::wstring refusal = RefusalOfOpenFile(app);
+    if (!refusal.empty()) {
+        // Let it go at once rather than hold the file locked for nothing.
         app->SchemaDb->Close();
-        ShowError(app, form, IDS_T_NOT_ZORNA_DB);
+        ShowErrorText(app, form, refusal);
         return false;
     }
     FillPages(app, form);

@@ -58,8 +58,11 @@ INT_PTR CALLBACK MainFormProc(HWND form, UINT msg, WPARAM wParam, LPARAM lParam)
 
 // Runs the connection form, then closes the open database and opens the chosen one.
 void OpenDatabaseCommand(MaintApp* app, HWND form);
-// Opens the database of app->Connection and loads its structure into the pages; string 202
-// (unusable connection, file not opened) or 203 (not a Zorna database) otherwise.
+// Opens the database of app->Connection and loads its structure into the pages. Otherwise one
+// message says why: string 202 (a connection that names no file), the data layer's reason of a
+// failed open or of a refused read (naming the file), a read-only file (refused: the utilities
+// write), the table or column a Zorna database lacks (core/schemacheck.h), or 203 for a structure
+// that cannot be read; the file is then closed again.
 bool OpenStructDatabase(MaintApp* app, HWND form);
 // Asks whether to save unsaved structure edits, then closes the database and empties the model
 // and the pages; false when the user cancelled, the save failed or the close failed.

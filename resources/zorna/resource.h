@@ -175,6 +175,7 @@
 #define IDS_NO                 371
 #define IDS_ERROR_CAPTION      500
 #define IDS_DB_OPEN_FAILED     501
+#define IDS_DB_READ_ONLY       1262  // the database file is read-only ("%s": the file)
 #define IDS_EMPTY_LABEL        502
 #define IDS_EMPTY_COLUMN_NAME  503
 #define IDS_BAD_COLUMN_NAME    504

@@ -335,6 +335,61 @@ TEST_F(ConnectionTest, ReadOnlyModeRefusesWrites)
     EXPECT_EQ(1, RowsIn(c.get(), L"SELECT * FROM T"));
 }
 
+// A file that cannot be written opens for reading only, says so, and refuses the first write as
+// a read-only file before the file changes; once writable again it opens for writing.
+TEST_F(ConnectionTest, AReadOnlyFileOpensForReadingOnlyAndRefusesTheFirstWrite)
+{
+    MakeFile();
+    ASSERT_TRUE(SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_READONLY));
+    std::string before = wintest::ReadFileBytes(path_);
+    {
+        Ref<Connection> c(Connection::Create());
+        ASSERT_EQ(S_OK, c->Open(adotest::ConnectionStringFor(path_).c_str()));
+        EXPECT_TRUE(c->IsReadOnly());
+        EXPECT_EQ(1, RowsIn(c.get(), L"SELECT * FROM T"));
+        EXPECT_TRUE(FAILED(c->Execute(L"INSERT INTO T VALUES (2, 'two')")));
+        EXPECT_EQ(RefusalKind::ReadOnly, c->LastRefusalKind());
+        EXPECT_EQ(0u, c->LastErrorText().find(L"Databázový soubor je jen pro čtení"));
+    }
+    EXPECT_TRUE(wintest::ReadFileBytes(path_) == before);
+    ASSERT_TRUE(SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL));
+    Ref<Connection> c(Connection::Create());
+    ASSERT_EQ(S_OK, c->Open(adotest::ConnectionStringFor(path_).c_str()));
+    EXPECT_FALSE(c->IsReadOnly());
+    EXPECT_EQ(S_OK, c->Execute(L"INSERT INTO T VALUES (2, 'two')"));
+}
+
+// The refusal of a failed open travels with its error, and so does a read's refusal, so that a
+// program can tell the causes apart without reading texts.
+TEST_F(ConnectionTest, AFailedOpenOrReadTellsWhatTheEngineRefused)
+{
+    struct Case {
+        const char* what;
+        std::string bytes;
+        RefusalKind kind;
+    } cases[] = {{"empty", "", RefusalKind::NotADatabase},
+                 {"text", "Toto je text, ne databaze.\r\n", RefusalKind::NotADatabase},
+                 {"missing", "-", RefusalKind::CannotOpen}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        std::wstring file = folder_ + L"\\" + std::wstring(k.what, k.what + strlen(k.what)) + L".mdb";
+        if (k.bytes != "-") {
+            std::ofstream f(std::string(file.begin(), file.end()), std::ios::binary);
+            f << k.bytes;
+        }
+        Ref<Connection> c(Connection::Create());
+        EXPECT_TRUE(FAILED(c->Open(adotest::ConnectionStringFor(file).c_str())));
+        EXPECT_EQ(k.kind, c->LastRefusalKind());
+        EXPECT_EQ(0u, c->LastErrorText().find(OpenRefusalText(k.kind, file)));
+    }
+    MakeFile();
+    Ref<Connection> c(Connection::Create());
+    ASSERT_EQ(S_OK, c->Open(adotest::ConnectionStringFor(path_).c_str()));
+    EXPECT_TRUE(FAILED(c->Execute(L"INSERT INTO T VALUES (1, 'again')")));
+    EXPECT_EQ(RefusalKind::Duplicate, c->LastRefusalKind());
+    EXPECT_FALSE(c->FoundDamage());
+}
+
 TEST_F(ConnectionTest, NewDatabaseFileIsNotMadeOverAnExistingOne)
 {
     ASSERT_EQ(S_OK, CreateDatabaseFile(path_.c_str()));

@@ -13,6 +13,7 @@
 #include "browse/workspace.h"
 #include "core/database.h"
 #include "core/fields.h"
+#include "core/itemrecords.h"
 #include "tools/testkit/rawodbc.h"
 #include "tools/sampledb/sampledb.h"
 #include "core/xmlaccess.h"
@@ -23,6 +24,7 @@
 #include "mainapp/wssettings.h"
 #include "czechcollation/czechtext.h"
 #include "dataaccess/collationext.h"
+#include "tests/core/badfiles.h"
 #include "tests/core/sampletemplate.h"
 #include "tools/testkit/workspacefile.h"
 #include "shellcontract/zm_protocol.h"
@@ -35,16 +37,21 @@ namespace {
 
 HINSTANCE Inst() { return GetModuleHandleW(nullptr); }
 
+std::string Utf8(const std::wstring& text)
+{
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), nullptr, 0, nullptr, nullptr);
+    std::string bytes((size_t)(n > 0 ? n : 0), '\0');
+    if (n > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), &bytes[0], n, nullptr, nullptr);
+    return bytes;
+}
+
 // A sample database in a fresh folder of its own for one start of the program.
-std::wstring SampleDatabase(const wchar_t* folder, bool dropAttributeTable)
+std::wstring SampleDatabase(const wchar_t* folder)
 {
     zor::SampleDbOptions options;
     options.records = 300;
-    // Without the attribute definitions the schema cannot be read, while the trees can.
-    std::vector<std::wstring> statements;
-    if (dropAttributeTable)
-        statements = {L"PRAGMA foreign_keys = OFF", L"DROP TABLE CUSTOMATTRIBUTES"};
-    return MakeSampleTemplate(folder, options, statements);
+    return MakeSampleTemplate(folder, options);
 }
 
 // A workspace file whose only content is the connection (none when dbName is null).
@@ -158,6 +165,7 @@ protected:
     {
         if (wnd)
             DestroyWindow(wnd);
+        wnd = nullptr;
         delete form;
         form = nullptr;
         registry_.reset();
@@ -179,7 +187,7 @@ protected:
 
 TEST_F(StartUpTest, AGoodDatabaseLoadsBothTreesBehindTheSplash)
 {
-    std::wstring db = SampleDatabase(L"dbopen_good", false);
+    std::wstring db = SampleDatabase(L"dbopen_good");
     ASSERT_FALSE(db.empty());
     wintest::MsgBoxRecorder boxes;
     // Time enough to see the splash after the load and before its timer closes it.
@@ -213,7 +221,7 @@ TEST_F(StartUpTest, AGoodDatabaseLoadsBothTreesBehindTheSplash)
 
 TEST_F(StartUpTest, SplashLayoutStacksTextAndBarUnderThePicture)
 {
-    std::wstring db = SampleDatabase(L"dbopen_layout", false);
+    std::wstring db = SampleDatabase(L"dbopen_layout");
     wintest::MsgBoxRecorder boxes;
     Start(WorkspaceFile(L"dbopen_layout_ws", db.c_str()));
     ASSERT_TRUE(seen.seen);
@@ -230,56 +238,198 @@ TEST_F(StartUpTest, SplashLayoutStacksTextAndBarUnderThePicture)
     EXPECT_EQ(p.top + seen.progressRect.bottom, seen.client.bottom);
 }
 
-TEST_F(StartUpTest, AMissingDatabaseShows501AndTheSplashCloses)
+// Each file the program cannot work on is refused at start with its own reason under the
+// heading of the failed opening, nothing of it stays on the cards, and it is left byte for byte
+// as it was; a missing file is not made.
+TEST_F(StartUpTest, EachFileThatCannotBeOpenedIsRefusedWithItsOwnReason)
 {
-    std::wstring folder = wintest::MakeTempFolder(L"dbopen_missing");
-    std::wstring db = folder + L"\\NoSuchBase.mdb";
-    wintest::MsgBoxRecorder boxes;
-    Start(WorkspaceFile(L"dbopen_missing_ws", db.c_str()));
-    ASSERT_EQ(1u, boxes.Boxes().size());
-    EXPECT_EQ(L"Databáze nemohla být otevřena", boxes.Boxes()[0].text);
-    EXPECT_EQ(L"Chyba", boxes.Boxes()[0].caption);
-    EXPECT_TRUE(boxes.Boxes()[0].type & MB_ICONERROR);
-    EXPECT_TRUE(SplashGone());
-    EXPECT_FALSE(form->Database->IsOpen());
-    EXPECT_EQ(GetFileAttributesW(db.c_str()), INVALID_FILE_ATTRIBUTES) << "nothing is created";
-    UINT state = GetMenuState(GetMenu(wnd), 107, MF_BYCOMMAND);
-    EXPECT_TRUE(state & (MF_GRAYED | MF_DISABLED));
+    std::wstring folder = wintest::MakeTempFolder(L"dbopen_bad");
+    std::wstring sample = SampleDatabase(L"dbopen_bad_sample");
+    ASSERT_FALSE(sample.empty());
+    badfiles::BadFiles bad(folder, sample);
+    std::vector<badfiles::BadFile> cases;
+    for (const badfiles::BadFile& f : bad.Files())
+        if (!f.readOnly)  // opens for reading: AReadOnlyFileOpensWithAWarningAndRefusesTheFirstEdit
+            cases.push_back(f);
+    std::wstring missing = folder + L"\\NoSuchBase.mdb";
+    cases.push_back({L"missing", missing, zdata::OpenRefusalText(zdata::RefusalKind::CannotOpen, missing)});
+
+    for (const badfiles::BadFile& c : cases) {
+        SCOPED_TRACE(dbtest::Narrow(c.what));
+        std::string bytes = wintest::ReadFileBytes(c.path);
+        {
+            wintest::MsgBoxRecorder boxes;
+            Start(WorkspaceFile(L"dbopen_bad_ws", c.path.c_str()));
+            ASSERT_EQ(1u, boxes.Boxes().size()) << Utf8(boxes.Boxes().empty() ? L"" : boxes.Boxes()[0].text);
+            const std::wstring expected = L"Databáze nemohla být otevřena\n\n" + c.reason;
+            EXPECT_EQ(expected, boxes.Boxes()[0].text.substr(0, expected.size())) << Utf8(boxes.Boxes()[0].text);
+            EXPECT_EQ(L"Chyba", boxes.Boxes()[0].caption);
+            EXPECT_TRUE(boxes.Boxes()[0].type & MB_ICONERROR);
+            EXPECT_EQ(seen.splash, boxes.Boxes()[0].owner) << "over the splash the user sees";
+        }
+        EXPECT_TRUE(SplashGone());
+        EXPECT_FALSE(form->Database->IsOpen());
+        EXPECT_LE(TreeCount(form->Workspace_->GetTreeView(WS_SYS_CARD)), 1);
+        EXPECT_LE(TreeCount(form->Workspace_->GetTreeView(WS_LOC_CARD)), 1);
+        UINT state = GetMenuState(GetMenu(wnd), 107, MF_BYCOMMAND);
+        EXPECT_TRUE(state & (MF_GRAYED | MF_DISABLED));
+        TearDown();
+        EXPECT_TRUE(wintest::ReadFileBytes(c.path) == bytes) << "the file changed";
+    }
+    EXPECT_FALSE(wintest::FileExists(missing)) << "nothing is created";
 }
 
-TEST_F(StartUpTest, AnUnreadableDatabaseShows501AndTheSplashCloses)
+// A read-only file opens for browsing with a warning that names it; the first edit is refused in
+// Czech before it touches the file.
+TEST_F(StartUpTest, AReadOnlyFileOpensWithAWarningAndRefusesTheFirstEdit)
 {
-    std::wstring folder = wintest::MakeTempFolder(L"dbopen_garbage");
-    std::wstring db = folder + L"\\ZorBase.mdb";
-    HANDLE file = CreateFileW(db.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    const char garbage[] = "Toto neni databaze, jen text o delce par desitek bajtu.......";
-    DWORD written = 0;
-    WriteFile(file, garbage, sizeof(garbage), &written, nullptr);
-    CloseHandle(file);
-    wintest::MsgBoxRecorder boxes;
-    Start(WorkspaceFile(L"dbopen_garbage_ws", db.c_str()));
-    ASSERT_GE(boxes.Boxes().size(), 1u);
-    EXPECT_EQ(L"Databáze nemohla být otevřena", boxes.Boxes().back().text);
-    EXPECT_EQ(L"Chyba", boxes.Boxes().back().caption);
-    EXPECT_TRUE(SplashGone());
-    EXPECT_FALSE(form->Database->IsOpen());
-}
-
-TEST_F(StartUpTest, AnUnreadableSchemaShows519AfterTheTreesLoaded)
-{
-    std::wstring db = SampleDatabase(L"dbopen_schema", true);
-    ASSERT_FALSE(db.empty());
-    wintest::MsgBoxRecorder boxes;
-    Start(WorkspaceFile(L"dbopen_schema_ws", db.c_str()));
-    ASSERT_EQ(1u, boxes.Boxes().size());
-    EXPECT_EQ(L"Databáze je patrně otevřena jiným programem.", boxes.Boxes()[0].text);
-    EXPECT_EQ(L"Chyba", boxes.Boxes()[0].caption);
-    EXPECT_TRUE(SplashGone());
-    // Nothing loaded before the failure is undone.
-    EXPECT_TRUE(form->Database->IsOpen());
+    std::wstring folder = wintest::MakeTempFolder(L"dbopen_readonly");
+    std::wstring sample = SampleDatabase(L"dbopen_readonly_sample");
+    ASSERT_FALSE(sample.empty());
+    badfiles::BadFiles bad(folder, sample);
+    const std::wstring& db = bad.File(L"read-only").path;
+    std::string bytes = wintest::ReadFileBytes(db);
+    {
+        wintest::MsgBoxRecorder boxes;
+        Start(WorkspaceFile(L"dbopen_readonly_ws", db.c_str()));
+        ASSERT_EQ(1u, boxes.Boxes().size());
+        EXPECT_EQ(L"Databázový soubor „" + db + L"“ je jen pro čtení. Můžete v něm prohlížet a vyhledávat, změny do "
+                  L"něj ale nelze uložit.\n\nChcete-li data upravovat, zrušte u souboru atribut „Jen pro čtení“ "
+                  L"(nebo ho zkopírujte do složky, do které smíte zapisovat) a databázi otevřete znovu.",
+                  boxes.Boxes()[0].text);
+        EXPECT_EQ(L"Varování", boxes.Boxes()[0].caption);
+        EXPECT_TRUE(boxes.Boxes()[0].type & MB_ICONWARNING);
+        EXPECT_EQ(seen.splash, boxes.Boxes()[0].owner) << "over the splash the user sees";
+    }
+    ASSERT_TRUE(form->Database->IsOpen());
     EXPECT_GT(TreeCount(form->Workspace_->GetTreeView(WS_SYS_CARD)), 1);
-    EXPECT_GT(TreeCount(form->Workspace_->GetTreeView(WS_LOC_CARD)), 1);
+
+    int taxon = (int)dbtest::QueryInt(db, L"SELECT ID FROM SYSTREE WHERE SYSLEVEL = 2 ORDER BY ID LIMIT 1");
+    TreeItemData data = {};
+    data.Id = taxon;
+    wchar_t name[] = L"Nová čeleď";
+    NMTVDISPINFOW info = {};
+    info.item.mask = TVIF_TEXT | TVIF_PARAM;
+    info.item.pszText = name;
+    info.item.lParam = (LPARAM)&data;
+    wintest::MsgBoxRecorder boxes;
+    SendMessageW(wnd, ZM_RENAME_TREE_ITEM, ZM_TREE_SYS, (LPARAM)&info);
+    ASSERT_GE(boxes.Boxes().size(), 1u);
+    const std::wstring refused = L"Databázový soubor je jen pro čtení, změny do něj nelze zapsat.";
+    EXPECT_EQ(refused, boxes.Boxes()[0].text.substr(0, refused.size())) << Utf8(boxes.Boxes()[0].text);
+    EXPECT_TRUE(boxes.Boxes()[0].type & MB_ICONERROR);
+    EXPECT_NE(L"Nová čeleď", dbtest::First(db, L"SELECT NAME FROM SYSTREE WHERE ID = " + std::to_wstring(taxon)));
+    TearDown();
+    EXPECT_TRUE(wintest::ReadFileBytes(db) == bytes) << "the file changed";
+}
+
+// Every row of the list of all records read, each cell as the list shows it.
+void ReadAllRecords(HWND wnd, Workspace* ws)
+{
+    ListQuery all = {ZM_LIST_SEARCH_RECORDS, 0, nullptr, 0, 0, 0, nullptr};
+    SendMessageW(wnd, ZM_QUERY_RECORD_LIST, 90, (LPARAM)&all);
+    HWND list = ws->GetSearchList();
+    int columns = Header_GetItemCount(ListView_GetHeader(list));
+    for (int row = 0; row < all.RowCount; ++row) {
+        for (int column = 0; column < columns; ++column) {
+            wchar_t text[260] = L"";
+            NMLVDISPINFOW info = {};
+            info.hdr.hwndFrom = list;
+            info.hdr.code = LVN_GETDISPINFOW;
+            info.item.mask = LVIF_TEXT;
+            info.item.iItem = row;
+            info.item.iSubItem = column;
+            info.item.pszText = text;
+            info.item.cchTextMax = 260;
+            SendMessageW(wnd, ZM_GET_LIST_CELL_TEXT, ZM_LIST_SEARCH_RECORDS, (LPARAM)&info);
+        }
+    }
+}
+
+// Each item with pictures as the cards read it: its information panel (the first picture) and
+// its properties dialog (every picture), until a message box has been shown.
+void ShowEveryPicture(HWND wnd, const std::wstring& db, const wintest::MsgBoxRecorder& boxes)
+{
+    const struct {
+        WPARAM tree;
+        int editFlags;
+        const wchar_t* sql;
+    } tables[] = {{ZM_TREE_SYS, TREEITEM_EDIT_TAXON, L"SELECT DISTINCT SYSID FROM SYSIMAGES ORDER BY SYSID"},
+                  {ZM_TREE_LOC, TREEITEM_EDIT_LOCALITY, L"SELECT DISTINCT LOCID FROM LOCIMAGES ORDER BY LOCID"}};
+    for (const auto& t : tables) {
+        for (const auto& row : dbtest::Query(db, t.sql)) {
+            if (!boxes.Boxes().empty())
+                return;
+            InfoPanelRequest request = {};
+            request.ItemId = _wtoi(row[0].c_str());
+            request.PictureHeight = 60;
+            SendMessageW(wnd, ZM_SHOW_ITEM_INFO, t.tree, (LPARAM)&request);
+            TreeItemRecord item;
+            InitTreeItemRecord(&item, t.editFlags);
+            item.Id = request.ItemId;
+            SendMessageW(wnd, ZM_LOAD_TREE_ITEM, t.tree, (LPARAM)&item);
+            ClearTreeItemRecord(&item);
+        }
+    }
+}
+
+// Whether the engine reads every row of every table of the file without a refusal (a damaged
+// page it never has to follow, such as the tail of a picture's last page, reads as data).
+bool EngineReadsEveryRow(const std::wstring& db)
+{
+    zor::RawOdbc raw;
+    if (!raw.Open(db, false))
+        return false;
+    std::vector<std::vector<std::wstring>> tables;
+    if (!raw.Query(L"SELECT name FROM sqlite_master WHERE type = 'table'", tables))
+        return false;
+    for (const auto& t : tables) {
+        std::vector<std::vector<std::wstring>> rows;
+        if (!raw.Query(L"SELECT * FROM [" + t[0] + L"]", rows))
+            return false;
+    }
+    return true;
+}
+
+// Twenty bytes flipped at the head of a page in the middle of the file (the pictures' pages in
+// a sample), ten copies each with another page; the engine's integrity check fails on each. The
+// open reads no picture; the program's reads of every record and every picture tell the user
+// once that the file is damaged and how to check it, whenever the engine refuses one of them.
+TEST_F(StartUpTest, ADamagedFileIsCalledDamagedWhereverAReadFindsIt)
+{
+    std::wstring folder = wintest::MakeTempFolder(L"dbopen_damaged");
+    std::wstring sample = SampleDatabase(L"dbopen_damaged_sample");
+    ASSERT_FALSE(sample.empty());
+    long long pageSize = dbtest::QueryInt(sample, L"PRAGMA page_size");
+    long long pages = dbtest::QueryInt(sample, L"PRAGMA page_count");
+    int refused = 0;
+    for (int k = 0; k < 10; ++k) {
+        long long page = pages / 2 - 5 + k;
+        SCOPED_TRACE("page " + std::to_string(page));
+        std::wstring db = folder + L"\\poškozená" + std::to_wstring(k) + L".mdb";
+        ASSERT_TRUE(CopyFileW(sample.c_str(), db.c_str(), FALSE));
+        ASSERT_TRUE(badfiles::FlipBytes(db, (page - 1) * pageSize, 20));
+        ASSERT_NE(L"ok", badfiles::IntegrityOf(db));
+        bool readable = EngineReadsEveryRow(db);
+        refused += readable ? 0 : 1;
+        wintest::MsgBoxRecorder boxes;
+        Start(WorkspaceFile(L"dbopen_damaged_ws", db.c_str()));
+        ASSERT_TRUE(form->Database->IsOpen());
+        EXPECT_TRUE(boxes.Boxes().empty()) << "the open reads no picture";
+        ReadAllRecords(wnd, form->Workspace_);
+        ShowEveryPicture(wnd, sample, boxes);
+        if (readable) {
+            EXPECT_TRUE(boxes.Boxes().empty()) << "nothing refused, nothing to tell";
+        } else {
+            ASSERT_EQ(1u, boxes.Boxes().size()) << "told once, by the read that met the page";
+            EXPECT_EQ(zdata::OpenRefusalText(zdata::RefusalKind::Damaged, db), boxes.Boxes()[0].text);
+            EXPECT_EQ(L"Chyba", boxes.Boxes()[0].caption);
+            EXPECT_TRUE(boxes.Boxes()[0].type & MB_ICONERROR);
+            EXPECT_EQ(wnd, boxes.Boxes()[0].owner);
+        }
+        TearDown();
+    }
+    EXPECT_GE(refused, 5) << "most of the pages are read";
 }
 
 TEST_F(StartUpTest, NoConnectionOpensNothingAndShowsNothing)
@@ -306,7 +456,7 @@ TEST_F(StartUpTest, AFileTypeConnectionWithoutAFileNameIsNoDatabase)
 // into the file unchanged.
 TEST_F(StartUpTest, TheSelectedTabCardItemAndSearchSortRoundTripThroughTheWorkspaceFile)
 {
-    std::wstring db = SampleDatabase(L"dbopen_roundtrip", false);
+    std::wstring db = SampleDatabase(L"dbopen_roundtrip");
     ASSERT_FALSE(db.empty());
     int taxon = 0;
     {
@@ -412,7 +562,7 @@ struct ProgressRecorder {
 
 TEST_F(StartUpTest, TheLoadSequenceAdvancesTheBarAndClosesTheSplashWhenTheTimerHasFired)
 {
-    std::wstring db = SampleDatabase(L"dbopen_sequence", false);
+    std::wstring db = SampleDatabase(L"dbopen_sequence");
     wintest::MsgBoxRecorder boxes;
     Start(WorkspaceFile(L"dbopen_sequence_ws", db.c_str()));
     ASSERT_TRUE(form->Database->IsOpen());
@@ -438,7 +588,7 @@ TEST_F(StartUpTest, TheLoadSequenceAdvancesTheBarAndClosesTheSplashWhenTheTimerH
 
 TEST_F(StartUpTest, ClosingEmptiesTheCardsAndTheConfigurationAndGreysTheConfigurationCommand)
 {
-    std::wstring db = SampleDatabase(L"dbopen_close", false);
+    std::wstring db = SampleDatabase(L"dbopen_close");
     wintest::MsgBoxRecorder boxes;
     Start(WorkspaceFile(L"dbopen_close_ws", db.c_str()));
     ASSERT_TRUE(form->Database->IsOpen());
@@ -475,7 +625,7 @@ TEST_F(StartUpTest, ClosingEmptiesTheCardsAndTheConfigurationAndGreysTheConfigur
 // and get the records of the database opened again.
 TEST_F(StartUpTest, ClosingGraysTheRecordCommandsAndEmptiesTheMapsRecordLayers)
 {
-    std::wstring db = SampleDatabase(L"dbopen_closemap", false);
+    std::wstring db = SampleDatabase(L"dbopen_closemap");
     wintest::MsgBoxRecorder boxes;
     Start(WorkspaceFile(L"dbopen_closemap_ws", db.c_str()));
     ASSERT_TRUE(form->Database->IsOpen());
@@ -539,7 +689,7 @@ TEST_F(StartUpTest, ClosingGraysTheRecordCommandsAndEmptiesTheMapsRecordLayers)
 
 TEST_F(StartUpTest, OpeningFromTheMenuLoadsWithoutASplash)
 {
-    std::wstring db = SampleDatabase(L"dbopen_menu", false);
+    std::wstring db = SampleDatabase(L"dbopen_menu");
     wintest::MsgBoxRecorder boxes;
     Start(WorkspaceFile(L"dbopen_menu_ws", nullptr));
     ASSERT_FALSE(form->Database->IsOpen());
@@ -572,19 +722,11 @@ TEST_F(StartUpTest, AFailedOpenFromTheMenuEndsWith501)
     OnOpenDatabase(form, nullptr);
     EXPECT_TRUE(wintest::PumpUntil([&] { return !boxes.Boxes().empty(); }, 20000));
     ASSERT_EQ(1u, boxes.Boxes().size());
-    EXPECT_EQ(L"Databáze nemohla být otevřena", boxes.Boxes()[0].text);
+    EXPECT_EQ(L"Databáze nemohla být otevřena\n\n" + zdata::OpenRefusalText(zdata::RefusalKind::CannotOpen, missing),
+              boxes.Boxes()[0].text);
 }
 
 // ---- the Czech alphabetical order ----
-
-std::string Utf8(const std::wstring& text)
-{
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), nullptr, 0, nullptr, nullptr);
-    std::string bytes((size_t)(n > 0 ? n : 0), '\0');
-    if (n > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), (int)text.size(), &bytes[0], n, nullptr, nullptr);
-    return bytes;
-}
 
 // The labels of the items below an item of a tree (below the root for null).
 std::vector<std::wstring> ChildLabels(HWND tree, HTREEITEM parent)
@@ -633,7 +775,7 @@ std::vector<std::wstring> GiveCzechNames(const std::wstring& db)
 
 TEST_F(StartUpTest, WithoutTheCollationExtensionTheDatabaseOpensWithOneWarning)
 {
-    std::wstring db = SampleDatabase(L"dbopen_nocollation", false);
+    std::wstring db = SampleDatabase(L"dbopen_nocollation");
     std::vector<std::wstring> czech = GiveCzechNames(db);
     std::wstring programs = wintest::MakeTempFolder(L"dbopen_nocollation_programs");
     zdata::SetCollationExtensionFolder(programs.c_str());
@@ -663,7 +805,7 @@ TEST_F(StartUpTest, WithoutTheCollationExtensionTheDatabaseOpensWithOneWarning)
 
 TEST_F(StartUpTest, TheTreesListsAndNameCombosFollowTheCzechAlphabet)
 {
-    std::wstring db = SampleDatabase(L"dbopen_czech", false);
+    std::wstring db = SampleDatabase(L"dbopen_czech");
     std::vector<std::wstring> czech = GiveCzechNames(db);
     zor::RawOdbc raw;
     ASSERT_TRUE(raw.Open(db, false));

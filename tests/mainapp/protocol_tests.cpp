@@ -1461,7 +1461,8 @@ TEST(ProtocolOpening, DatabaseOpenedAnswersFalseWhenNothingOpened)
     EXPECT_EQ(FALSE, d.Proc);
     EXPECT_EQ(0, d.Slot);
     ASSERT_EQ(1u, boxes.Boxes().size());
-    EXPECT_EQ(L"Databáze nemohla být otevřena", boxes.Boxes()[0].text);
+    EXPECT_EQ(L"Databáze nemohla být otevřena\n\n" + zdata::OpenRefusalText(zdata::RefusalKind::CannotOpen, missing),
+              boxes.Boxes()[0].text);
     host.Close();
 }
 

@@ -218,7 +218,7 @@ TEST(ZornaStrings, MessagesAndCaptionsAreExact)
     EXPECT_EQ(Str(501), L"Databáze nemohla být otevřena");
     EXPECT_EQ(Str(513), L"Zorna nebo DB Nástroje jsou spuštěny");
     EXPECT_EQ(Str(517), L"Tento soubor patrně není konfigurační soubor Zorny.");
-    EXPECT_EQ(Str(519), L"Databáze je patrně otevřena jiným programem.");
+    EXPECT_EQ(Str(519), L"Definice atributů databáze se nepodařilo přečíst.");
     EXPECT_EQ(Str(600), L"Varování");
     EXPECT_EQ(Str(601), L"Nebyla vložena žádná kritéria pro výběr. Vybere se vše.");
     EXPECT_EQ(Str(700), L"Potvrzení");

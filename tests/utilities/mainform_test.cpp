@@ -15,6 +15,7 @@
 #include "core/xmlaccess.h"
 #include "kavlink/kavlink.h"
 #include "resources/tarnix/resource.h"
+#include "tests/core/badfiles.h"
 #include "tests/support/dialogtextfit.h"
 #include "tests/support/wintest.h"
 #include "tests/utilities/formfixture.h"
@@ -190,63 +191,59 @@ TEST_F(TarnixForm, TheSampleDatabaseFillsEveryPage)
     EXPECT_EQ(WindowText(GetDlgItem(Page(6), IDC_ATTR_TYPE)), L"");
 }
 
-TEST_F(TarnixForm, FilesThatAreNoZornaDatabaseAreRefusedWithNothingChanged)
+// Each file the utilities cannot work on is refused with its own reason, the good database open
+// before it is closed, and the file is left byte for byte as it was; a file that is not there
+// is not made.
+TEST_F(TarnixForm, EachFileThatCannotBeOpenedIsRefusedWithItsOwnReasonAndNothingChanged)
 {
     std::wstring sample = dbtest::CopyOfTemplate(SampleTemplate(), L"tarnix_form_bad_sample");
     std::wstring brokenUpgrade = dbtest::CopyOfTemplate(OlderLayoutTemplate(), L"tarnix_form_bad_upgrade");
     ASSERT_TRUE(dbtest::Exec(brokenUpgrade, L"ALTER TABLE CUSTOMATTRIBUTES RENAME COLUMN CAPTION TO MAXVAL"));
-    std::wstring held = dbtest::CopyOfTemplate(SampleTemplate(), L"tarnix_form_bad_held");
-    const std::wstring empty = folder_ + L"\\prázdná.mdb", text = folder_ + L"\\text.mdb",
-                       foreign = folder_ + L"\\cizí.mdb", missing = folder_ + L"\\není.mdb";
-    CloseHandle(CreateFileW(empty.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    ASSERT_TRUE(wintest::WriteUtf8File(text, L"SQLite format 3? Ne, text."));
-    {
-        zor::RawOdbc raw;
-        ASSERT_TRUE(raw.Open(foreign, true));
-        ASSERT_TRUE(raw.Exec(L"CREATE TABLE SYSDEF (X INTEGER)"));
-    }
+    const std::wstring missing = folder_ + L"\\není.mdb";
+    std::wstring read = dbtest::CopyOfTemplate(SampleTemplate(), L"tarnix_form_bad_read");
     zor::RawOdbc reader;  // another program reading the file holds its shared lock
-    ASSERT_TRUE(reader.Open(held, false));
+    ASSERT_TRUE(reader.Open(read, false));
     ASSERT_TRUE(reader.Begin());
     ASSERT_EQ(reader.QueryInt(L"SELECT COUNT(*) FROM LOCDEF"), 4);
+    badfiles::BadFiles bad(folder_, SampleTemplate());
+    std::vector<badfiles::BadFile> cases = bad.Files();
+    cases.push_back({L"missing", missing, zdata::OpenRefusalText(zdata::RefusalKind::CannotOpen, missing)});
+    cases.push_back({L"read by another program", read, zdata::OpenRefusalText(zdata::RefusalKind::Locked, read)});
+    cases.push_back({L"older layout without CAPTION", brokenUpgrade,
+                     badfiles::SchemaText(IDS_SCHEMA_MISSING_COLUMN,
+                                          {brokenUpgrade.c_str(), L"CUSTOMATTRIBUTES", L"CAPTION"})});
 
     ASSERT_NO_FATAL_FAILURE(StartForm());
-    struct Case {
-        std::wstring path;
-        UINT message;
-    };
-    const Case cases[] = {{missing, IDS_T_BAD_CONNECTION}, {empty, IDS_T_BAD_CONNECTION},
-                          {text, IDS_T_BAD_CONNECTION},    {held, IDS_T_BAD_CONNECTION},
-                          {foreign, IDS_T_NOT_ZORNA_DB},   {brokenUpgrade, IDS_T_NOT_ZORNA_DB}};
-    for (const Case& c : cases) {
+    for (const badfiles::BadFile& c : cases) {
+        SCOPED_TRACE(dbtest::Narrow(c.what));
         OpenFile(sample);  // a good database open first: a refused file closes it too
         ASSERT_EQ(Levels(0).size(), 5u);
-        std::wstring before = c.path == foreign || c.path == brokenUpgrade ? DumpDatabase(c.path)
-                                                                          : std::wstring();
         std::string bytes = wintest::ReadFileBytes(c.path);
         wintest::MsgBoxRecorder boxes;
         OpenFile(c.path);
-        ASSERT_EQ(boxes.Boxes().size(), 1u) << dbtest::Narrow(c.path);
-        EXPECT_EQ(boxes.Boxes()[0].text, ResString(c.message));
+        ASSERT_EQ(boxes.Boxes().size(), 1u);
+        EXPECT_EQ(boxes.Boxes()[0].text.substr(0, c.reason.size()), c.reason);
         EXPECT_EQ(boxes.Boxes()[0].caption, L"Chyba");
         EXPECT_EQ(boxes.Boxes()[0].type & MB_ICONMASK, (UINT)MB_ICONERROR);
+        EXPECT_EQ(boxes.Boxes()[0].owner, form_);
         EXPECT_EQ(Status(), L"Status: Není otevřená žádná databáze");
         EXPECT_TRUE(Levels(0).empty());
         EXPECT_TRUE(MenuState(IDM_T_VALIDATE) & MF_GRAYED);
-        if (!before.empty()) {
-            EXPECT_EQ(DumpDatabase(c.path), before) << dbtest::Narrow(c.path);
-        } else if (c.path != held) {
-            EXPECT_EQ(wintest::ReadFileBytes(c.path), bytes) << dbtest::Narrow(c.path);
-        }
+        EXPECT_TRUE(wintest::ReadFileBytes(c.path) == bytes) << "the file changed";
     }
     EXPECT_FALSE(wintest::FileExists(missing));
-    EXPECT_EQ(ResString(IDS_T_BAD_CONNECTION), L"Neplatný parametr připojení");
-    EXPECT_EQ(ResString(IDS_T_NOT_ZORNA_DB), L"Tato databáze patrně není databáze Zorny");
+    // The texts as the user reads them.
+    EXPECT_EQ(badfiles::SchemaText(IDS_SCHEMA_MISSING_COLUMN, {L"C:\\Data\\a.mdb", L"ZORNACOLLS", L"DATUM"}),
+              L"Soubor „C:\\Data\\a.mdb“ není úplná databáze Zorny: v tabulce ZORNACOLLS chybí sloupec DATUM.\n\n"
+              L"Otevřete databázový soubor Zorny nebo jeho zálohu.");
+    // The refused files are not held: once the other programs are gone, they open.
+    bad.Release();
     reader.Rollback();
     reader.Close();
-    // The refused file is not held: once the reader is gone, it opens.
-    OpenFile(held);
-    EXPECT_EQ(Levels(1).size(), 3u);
+    for (const std::wstring& held : {bad.File(L"locked").path, read}) {
+        OpenFile(held);
+        EXPECT_EQ(Levels(1).size(), 3u);
+    }
 }
 
 // The folder the open dialog was offered to start in; the file chosen as ever.
