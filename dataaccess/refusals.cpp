@@ -243,7 +243,8 @@ std::wstring OpenRefusalText(RefusalKind kind, const std::wstring& path)
         return L"Soubor " + file + L" je poškozená databáze. Spusťte kontrolu dat v Databázových nástrojích "
                L"Zorny (Data – Kontrola), případně použijte zálohu.";
     case RefusalKind::NotADatabase:
-        return L"Soubor " + file + L" není databáze.";
+        // The reason before the file: the import wizard's status line shows the start of a long path only.
+        return L"Soubor není databáze: " + file + L".";
     case RefusalKind::CannotOpen:
         return L"Databázový soubor " + file + L" neexistuje nebo ho nelze otevřít.";
     default:

@@ -796,7 +796,7 @@ TEST_F(WizardTest, EachBadFileIsRefusedOnTheWelcomePageWithItsOwnReason)
         {"access 97", IMPSRC_ACCESS, access97,
          L"Databázi aplikace Access 97 (Jet 3) nelze přečíst; uložte ji v Accessu ve formátu Access 2000 nebo novějším: " +
              access97},
-        {"workbook named .mdb", IMPSRC_ACCESS, bookAsMdb, L"Soubor není databáze, kterou tento program umí přečíst: " + bookAsMdb},
+        {"workbook named .mdb", IMPSRC_ACCESS, bookAsMdb, L"Soubor není databáze: \u201E" + bookAsMdb + L"\u201C."},
         {"text named .xls", IMPSRC_EXCEL, write(L"text.xls", "Druh;Lokalita\r\nCarabus;Lhota\r\n"),
          L"Soubor není sešit aplikace Excel 97-2003."},
         {"68 bytes of a workbook", IMPSRC_EXCEL, write(L"kousek.xls", bookBytes.substr(0, 68)),

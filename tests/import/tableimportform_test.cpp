@@ -135,7 +135,7 @@ std::vector<int> ImportThroughThePages(const Case& c, const std::wstring& wrongF
                    Notify(welcome, IDC_IMP_SOURCE_TYPES, LBN_SELCHANGE);
                    SetDlgItemTextW(welcome, IDC_IMP_PATH, wrongFile.c_str());
                    Notify(welcome, IDC_IMP_PATH, EN_KILLFOCUS);
-                   EXPECT_EQ(c.type == IMPSRC_ACCESS ? L"Soubor není databáze, kterou tento program umí přečíst: " + wrongFile
+                   EXPECT_EQ(c.type == IMPSRC_ACCESS ? L"Soubor není databáze: \u201E" + wrongFile + L"\u201C."
                                                      : L"Soubor není sešit aplikace Excel 97-2003.",
                              wintest::WindowText(GetDlgItem(welcome, IDC_IMP_STATUS)));
                    if (!olderFile.empty()) {

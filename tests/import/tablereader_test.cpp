@@ -140,14 +140,15 @@ TEST(TableReader, BadFilesDoNotOpenAndLeaveNothingOpen)
     std::ofstream(text.c_str()) << "Druh;Lokalita\n";
     std::wstring excel4 = folder.File(L"excel4.xls");
     std::ofstream(excel4.c_str(), std::ios::binary) << std::string("\x09\x04\x06\0\0\0\x10\0\0\0", 10);
-    const std::wstring notADatabase = L"Soubor není databáze, kterou tento program umí přečíst: ";
+    // The data layer's refusal of a file that is no database, naming it.
+    auto notADatabase = [](const std::wstring& file) { return L"Soubor není databáze: \u201E" + file + L"\u201C."; };
     struct Case {
         bool workbook;
         std::wstring path;
         std::wstring problem;  // what the wizard shows
     } cases[] = {
-        {false, text, notADatabase + text},  // not an Access file
-        {false, book, notADatabase + book},  // a workbook given as an Access file
+        {false, text, notADatabase(text)},  // not an Access file
+        {false, book, notADatabase(book)},  // a workbook given as an Access file
         {true, text, L"Soubor není sešit aplikace Excel 97-2003."},
         {false, folder.File(L"missing.mdb"), L""},  // no file: never created
         {true, folder.File(L"missing.xls"), L""},
