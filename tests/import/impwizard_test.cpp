@@ -170,30 +170,8 @@ std::vector<DWORD> ShownPixels(HWND hwnd)
     wintest::PumpMessages(50);
     RECT rc;
     GetClientRect(hwnd, &rc);
-    POINT origin = {0, 0};
-    ClientToScreen(hwnd, &origin);
-    BITMAPINFO bmi = {};
-    bmi.bmiHeader.biSize = sizeof(bmi.bmiHeader);
-    bmi.bmiHeader.biWidth = rc.right;
-    bmi.bmiHeader.biHeight = -rc.bottom;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    std::vector<DWORD> pixels;
-    if (bitmap && bits) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, rc.right, rc.bottom, screen, origin.x, origin.y, SRCCOPY);
-        GdiFlush();
-        pixels.assign(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + (size_t)rc.right * rc.bottom);
-        SelectObject(memory, old);
-        DeleteObject(bitmap);
-    }
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return pixels;
+    MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&rc), 2);
+    return wintest::ScreenPixels(rc);
 }
 
 // A copy of the sample, a file the stand-in source accepts, the job and the wizard.

@@ -83,19 +83,12 @@ static bool WritePng(const std::wstring& path, int width, int height, const BYTE
     return ok;
 }
 
-std::wstring SaveScreenshot(HWND hwnd, const wchar_t* name)
+std::vector<DWORD> ScreenPixels(const RECT& area)
 {
-    RECT rc;
-    if (!GetWindowRect(hwnd, &rc))
-        return L"";
-    // Only what is on the screen can be read: a maximized window's frame lies beyond its edges.
-    RECT display = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    IntersectRect(&rc, &rc, &display);
-    UpdateWindow(hwnd);
-    PumpMessages(50);
-    int width = rc.right - rc.left, height = rc.bottom - rc.top;
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    std::vector<DWORD> pixels;
     if (width <= 0 || height <= 0)
-        return L"";
+        return pixels;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     BITMAPINFO bmi = {};
@@ -106,18 +99,40 @@ std::wstring SaveScreenshot(HWND hwnd, const wchar_t* name)
     bmi.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
     HBITMAP dib = CreateDIBSection(screen, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, dib);
-    BitBlt(memory, 0, 0, width, height, screen, rc.left, rc.top, SRCCOPY);
-    GdiFlush();
-    BYTE* p = static_cast<BYTE*>(bits);
-    for (int i = 0; i < width * height; ++i)
-        p[i * 4 + 3] = 255;  // the screen has no alpha: make every pixel opaque
-    std::wstring path = ScreenshotFolder() + name + L".png";
-    bool ok = WritePng(path, width, height, p);
-    SelectObject(memory, old);
-    DeleteObject(dib);
+    if (dib && bits) {
+        HGDIOBJ old = SelectObject(memory, dib);
+        BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+        GdiFlush();
+        const DWORD* p = static_cast<const DWORD*>(bits);
+        pixels.resize((size_t)width * height);
+        for (size_t i = 0; i < pixels.size(); ++i)
+            pixels[i] = p[i] & 0xFFFFFF;  // the screen has no alpha
+        SelectObject(memory, old);
+    }
+    if (dib)
+        DeleteObject(dib);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+std::wstring SaveScreenshot(HWND hwnd, const wchar_t* name)
+{
+    RECT rc;
+    if (!GetWindowRect(hwnd, &rc))
+        return L"";
+    // Only what is on the screen can be read: a maximized window's frame lies beyond its edges.
+    RECT display = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    IntersectRect(&rc, &rc, &display);
+    UpdateWindow(hwnd);
+    PumpMessages(50);
+    std::vector<DWORD> pixels = ScreenPixels(rc);
+    if (pixels.empty())
+        return L"";
+    for (DWORD& pixel : pixels)
+        pixel |= 0xFF000000;  // opaque
+    std::wstring path = ScreenshotFolder() + name + L".png";
+    bool ok = WritePng(path, rc.right - rc.left, rc.bottom - rc.top, reinterpret_cast<BYTE*>(pixels.data()));
     return ok ? path : L"";
 }
 

@@ -24,6 +24,10 @@ bool PumpUntil(Pred pred, DWORD timeoutMs = 5000)
     return true;
 }
 
+// The pixels the screen shows in a rectangle of it, row by row from the top, each 0x00RRGGBB;
+// empty when nothing can be read.
+std::vector<DWORD> ScreenPixels(const RECT& area);
+
 // Saves what the screen shows of the window as <screenshot folder>/<name>.png, where the folder
 // is %ZOR_SCREENSHOTS% or the temporary folder. Returns the full path, empty on failure.
 std::wstring SaveScreenshot(HWND hwnd, const wchar_t* name);
