@@ -106,13 +106,20 @@ void WriteLogText(FILE* stream, const wchar_t* text)
 {
     if (!stream || !text || !*text)
         return;
-    // Sized by asking: a multi-byte code page needs more than one byte per character.
-    int bytes = WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, text, -1, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 1)
-        return;
-    std::string buffer((size_t)bytes, '\0');
-    WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, text, -1, &buffer[0], bytes, nullptr, nullptr);
-    fwrite(buffer.data(), 1, (size_t)bytes - 1, stream);
+    // One conversion into a buffer of the most any code page needs (three bytes for a UTF-16
+    // unit): a large file may log most of its rows, and asking for the size first doubled the cost.
+    size_t length = wcslen(text);
+    static thread_local std::string buffer;
+    buffer.resize(length * 3 + 1);
+    // Decomposed letters (a combining mark after its base) are composed for the code page; the
+    // check is asked for only when there is one, as the system's composing check is slow.
+    bool combining = false;
+    for (size_t i = 0; i < length && !combining; ++i)
+        combining = text[i] >= 0x0300 && text[i] <= 0x036F;
+    int bytes = WideCharToMultiByte(CP_ACP, combining ? WC_COMPOSITECHECK : 0, text, (int)length, &buffer[0],
+                                    (int)buffer.size(), nullptr, nullptr);
+    if (bytes > 0)
+        fwrite(buffer.data(), 1, (size_t)bytes, stream);
 }
 
 namespace {
@@ -158,8 +165,7 @@ void LogImportError(ImportLog* log, int line, const wchar_t* message)
 void LogImportNote(ImportLog* log, int line, const wchar_t* message)
 {
     ++log->NoteCount;
-    WriteLogLine(log, std::wstring(log->NotePrefix) + std::to_wstring(line));
-    WriteLogLine(log, message ? message : L"");
+    WriteLogLine(log, std::wstring(log->NotePrefix) + std::to_wstring(line) + L"\r\n" + (message ? message : L""));
 }
 
 void LogAdoErrors(ImportLog* log, int line)

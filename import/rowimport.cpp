@@ -251,22 +251,18 @@ void IndexTable(zdata::Recordset* rs, long idOrdinal, long levelOrdinal, long na
     }
 }
 
-// " pod „parent“" for the item of the tree, empty for a top item (names read once per parent).
-std::wstring UnderParent(ImportRun& run, RowImport& rows, zdata::Recordset* tree, long nameOrdinal, int id)
+// " pod „parent“" for the item of the tree, empty for a top item.
+std::wstring UnderParent(ImportRun& run, zdata::Recordset* tree, long nameOrdinal, int id)
 {
     if (FAILED(treewalk::FilterEquals(tree, L"ID", id)) || tree->IsEOF())
         return L"";
     int parent = RowInt(tree, 1);
     if (parent <= 0)
         return L"";
-    auto known = rows.ParentNames.find(parent);
-    if (known == rows.ParentNames.end()) {
-        std::wstring name;
-        if (SUCCEEDED(treewalk::FilterEquals(tree, L"ID", parent)) && !tree->IsEOF())
-            name = treewalk::RowText(tree, nameOrdinal);
-        known = rows.ParentNames.emplace(parent, name).first;
-    }
-    return Format(run, IDS_I_ROW_AMBIGUOUS_UNDER, known->second.c_str());
+    std::wstring name;
+    if (SUCCEEDED(treewalk::FilterEquals(tree, L"ID", parent)) && !tree->IsEOF())
+        name = treewalk::RowText(tree, nameOrdinal);
+    return Format(run, IDS_I_ROW_AMBIGUOUS_UNDER, name.c_str());
 }
 
 // The id of a match; a name that several rows share is noted with the one taken.
@@ -278,20 +274,29 @@ int TakeMatch(ImportRun& run, RowImport& rows, const NameIndex& index, const std
         return -1;
     const RowImport::NameMatch& match = found->second;
     if (match.count > 1) {
-        zdata::Recordset* tree = run.Source->Targets.Slots[localities ? TARGET_LOCTREE : TARGET_SYSTREE];
-        std::wstring under = UnderParent(run, rows, tree, localities ? (long)LOCTREE_NAME : (long)SYSTREE_NAME, match.id);
+        long long noted = (long long)match.id * 2 + (localities ? 1 : 0);
+        auto known = rows.MatchUnder.find(noted);
+        if (known == rows.MatchUnder.end()) {
+            zdata::Recordset* tree = run.Source->Targets.Slots[localities ? TARGET_LOCTREE : TARGET_SYSTREE];
+            known = rows.MatchUnder
+                        .emplace(noted, UnderParent(run, tree, localities ? (long)LOCTREE_NAME : (long)SYSTREE_NAME,
+                                                    match.id))
+                        .first;
+        }
+        const std::wstring& under = known->second;
+        std::wstring& note = rows.NoteTexts[level < 0 ? 0 : 1];
+        if (note.empty())
+            note = run.String(level < 0 ? IDS_I_ROW_AMBIGUOUS_SPECIES : IDS_I_ROW_AMBIGUOUS);
         wchar_t text[512];
         if (level < 0) {
-            StringCchPrintfW(text, 512, run.String(IDS_I_ROW_AMBIGUOUS_SPECIES).c_str(), name, match.count, match.id,
-                             under.c_str());
+            StringCchPrintfW(text, 512, note.c_str(), name, match.count, match.id, under.c_str());
         } else {
             const ItemList* levels = localities ? rows.LocLevels : rows.SysLevels;
             const wchar_t* levelName = L"";
             for (int i = 0; i < levels->Count; ++i)
                 if (static_cast<const LevelEntry*>(levels->Items[i])->OrigLevelId == level)
                     levelName = static_cast<const LevelEntry*>(levels->Items[i])->Name;
-            StringCchPrintfW(text, 512, run.String(IDS_I_ROW_AMBIGUOUS).c_str(), name, levelName, match.count,
-                             match.id, under.c_str());
+            StringCchPrintfW(text, 512, note.c_str(), name, levelName, match.count, match.id, under.c_str());
         }
         run.LogNote(text);
     }
@@ -483,7 +488,9 @@ void RowImport::End()
     SpeciesByName.clear();
     SysByLevelName.clear();
     LocByLevelName.clear();
-    ParentNames.clear();
+    MatchUnder.clear();
+    NoteTexts[0].clear();
+    NoteTexts[1].clear();
     SpeciesIndexed = SysIndexed = LocIndexed = false;
     FixedSysIds.clear();
     FixedLocIds.clear();

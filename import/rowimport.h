@@ -88,8 +88,11 @@ public:
         int count;
     };
     std::unordered_map<std::wstring, NameMatch> SpeciesByName, SysByLevelName, LocByLevelName;
-    // Names of the items the log named as parents of a match, by ID.
-    std::unordered_map<int, std::wstring> ParentNames;
+    // What the log says of a match after its name (" pod „parent“"), by tree (bit 0: localities)
+    // and ID, and the note's two texts (a species, an item of a level): a row matched among
+    // several costs a look-up, not a walk of the tree (most rows of a large file may be such).
+    std::unordered_map<long long, std::wstring> MatchUnder;
+    std::wstring NoteTexts[2];
     bool SpeciesIndexed, SysIndexed, LocIndexed;
     // The records' statement.
     RecordWriter Records;

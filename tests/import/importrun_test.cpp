@@ -317,6 +317,36 @@ TEST(ImportRun, LogEntriesListEachDatabaseErrorInTwoLines)
     EXPECT_TRUE(DeleteImportLog(&source));
 }
 
+// The log is written in the ANSI code page (1250 here): a letter written decomposed (a base and
+// its combining mark, as some programs save text) becomes the one byte of the composed letter.
+TEST(ImportRun, LogTextsReachTheFileInTheCodePageComposed)
+{
+    LogFolder logs;
+    TestSource source(Inst());
+    ASSERT_TRUE(OpenImportLog(&source, nullptr) != nullptr);
+    const std::wstring longName(3000, L'\u0159');
+    const struct {
+        std::wstring text;
+        std::string bytes;
+    } cases[] = {
+        {L"Čáp", "\xC8\xE1p"},
+        {L"C\u030Ca\u0301p u\u030A", "\xC8\xE1p \xF9"},  // decomposed
+        {longName, std::string(3000, '\xF8')},
+    };
+    for (const auto& c : cases)
+        WriteLogText(source.LogFile, (c.text + L"\r\n").c_str());
+    CloseImportLog(&source);
+    std::string log = wintest::ReadFileBytes(source.LogPath);
+    size_t at = 0;
+    for (const auto& c : cases) {
+        size_t end = log.find("\r\n", at);
+        std::string line = log.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        EXPECT_TRUE(line == c.bytes) << "line of " << c.text.size() << " characters: " << line.substr(0, 40);
+        at = end == std::string::npos ? log.size() : end + 2;
+    }
+    EXPECT_TRUE(DeleteImportLog(&source));
+}
+
 TEST(ImportRun, NewLevelsAndColumnsAreMadeOnceAndUndoneWithACancel)
 {
     LogFolder logs;
