@@ -78,26 +78,11 @@ bool ReadTableNames(zdata::Connection* connection, std::set<std::wstring>* names
 // The columns of a table or view in capitals, from a query that reads no row.
 bool ReadColumnNames(zdata::Connection* connection, const std::wstring& table, std::set<std::wstring>* names)
 {
-    std::wstring sql = L"SELECT * FROM [" + table + L"] WHERE 0 = 1";
-    RsHolder rs(treewalk::OpenRecordset(connection, sql.c_str(), false, adLockReadOnly));
-    if (!rs.IsOpen())
+    std::vector<std::wstring> columns;
+    if (!treewalk::TableColumnNames(connection, table, &columns))
         return false;
-    zdata::Fields* fields = nullptr;
-    if (FAILED(rs->get_Fields(&fields)) || !fields)
-        return false;
-    long count = 0;
-    fields->get_Count(&count);
-    for (long i = 0; i < count; ++i) {
-        zdata::Field* field = nullptr;
-        if (FAILED(fields->Item(i, &field)) || !field)
-            continue;
-        BSTR name = nullptr;
-        if (SUCCEEDED(field->get_Name(&name)) && name)
-            names->insert(Upper(name));
-        SysFreeString(name);
-        field->Release();
-    }
-    fields->Release();
+    for (const std::wstring& column : columns)
+        names->insert(Upper(column));
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include <cwchar>
 #include "core/leveldefs.h"
 #include "core/textutil.h"
+#include "dataaccess/enclose.h"
 
 using zdata::Connection;
 using zdata::Fields;
@@ -171,6 +172,30 @@ int LevelOfColumn(const wchar_t* name, const wchar_t* format)
             return -1;
     }
     return _wcsicmp(p, marker + 2) == 0 ? level : -1;
+}
+
+bool TableColumnNames(zdata::Connection* connection, const std::wstring& table, std::vector<std::wstring>* names)
+{
+    names->clear();
+    std::wstring sql = L"SELECT * FROM " + zdata::QuoteIdentifier(table) + L" WHERE 1 = 0";
+    RsHolder rs(OpenRecordset(connection, sql.c_str(), false, adLockReadOnly));
+    zdata::Fields* fields = nullptr;
+    if (!rs.IsOpen() || FAILED(rs->get_Fields(&fields)) || !fields)
+        return false;
+    long count = 0;
+    fields->get_Count(&count);
+    for (long i = 0; i < count; ++i) {
+        zdata::Field* field = nullptr;
+        if (FAILED(fields->Item(i, &field)) || !field)
+            continue;
+        BSTR name = nullptr;
+        if (SUCCEEDED(field->get_Name(&name)) && name)
+            names->emplace_back(name, SysStringLen(name));
+        SysFreeString(name);
+        field->Release();
+    }
+    fields->Release();
+    return true;
 }
 
 std::vector<LevelField> LevelFieldsOf(Fields* fields, const wchar_t* format)

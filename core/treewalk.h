@@ -40,6 +40,10 @@ using ::RsHolder;
 zdata::Recordset* OpenRecordset(zdata::Connection* connection, const wchar_t* sql, bool client,
                                 long lockType);
 
+// The column names of a table or view as it has them, from a query that reads no row; false (and
+// none) when the query fails.
+bool TableColumnNames(zdata::Connection* connection, const std::wstring& table, std::vector<std::wstring>* names);
+
 // Level path column names of ZORNACOLLS for a format ("SYS_LEVEL_%d"): (level, name) pairs of
 // the columns the table has.
 std::vector<std::pair<int, std::wstring>> LevelColumnsOf(zdata::Connection* connection,

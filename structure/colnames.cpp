@@ -7,7 +7,6 @@
 
 #include "core/textutil.h"
 #include "core/treewalk.h"
-#include "dataaccess/enclose.h"
 #include "structure/schemadb.h"
 
 const wchar_t kFallbackColumnBase[] = L"ATRIBUT";
@@ -67,26 +66,8 @@ bool HasAsciiAlnum(const wchar_t* name)
 std::vector<std::wstring> TableColumns(CSchemaDb* db, const wchar_t* table)
 {
     std::vector<std::wstring> names;
-    if (!db || !db->IsOpen())
-        return names;
-    std::wstring sql = L"SELECT * FROM " + zdata::QuoteIdentifier(table) + L" WHERE 1 = 0";
-    treewalk::RsHolder rs(treewalk::OpenRecordset(db->GetConnection(), sql.c_str(), false, adLockReadOnly));
-    zdata::Fields* fields = nullptr;
-    if (!rs.IsOpen() || FAILED(rs->get_Fields(&fields)) || !fields)
-        return names;
-    long count = 0;
-    fields->get_Count(&count);
-    for (long i = 0; i < count; ++i) {
-        zdata::Field* field = nullptr;
-        if (SUCCEEDED(fields->Item(i, &field)) && field) {
-            BSTR name = nullptr;
-            if (SUCCEEDED(field->get_Name(&name)) && name)
-                names.emplace_back(name, SysStringLen(name));
-            SysFreeString(name);
-            field->Release();
-        }
-    }
-    fields->Release();
+    if (db && db->IsOpen())
+        treewalk::TableColumnNames(db->GetConnection(), table, &names);
     return names;
 }
 
