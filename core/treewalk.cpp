@@ -174,6 +174,29 @@ int LevelOfColumn(const wchar_t* name, const wchar_t* format)
     return _wcsicmp(p, marker + 2) == 0 ? level : -1;
 }
 
+namespace {
+
+// Calls visit(field, name) for each field of the collection, in order; visit owns the field
+// reference, the name (NULL when the field has none) lives only for the call.
+template <typename Visit>
+void EachField(Fields* fields, Visit visit)
+{
+    long count = 0;
+    fields->get_Count(&count);
+    for (long i = 0; i < count; ++i) {
+        zdata::Field* field = nullptr;
+        if (FAILED(fields->Item(i, &field)) || !field)
+            continue;
+        BSTR name = nullptr;
+        if (FAILED(field->get_Name(&name)))
+            name = nullptr;
+        visit(field, name);
+        SysFreeString(name);
+    }
+}
+
+}  // namespace
+
 bool TableColumnNames(zdata::Connection* connection, const std::wstring& table, std::vector<std::wstring>* names)
 {
     names->clear();
@@ -182,18 +205,11 @@ bool TableColumnNames(zdata::Connection* connection, const std::wstring& table, 
     zdata::Fields* fields = nullptr;
     if (!rs.IsOpen() || FAILED(rs->get_Fields(&fields)) || !fields)
         return false;
-    long count = 0;
-    fields->get_Count(&count);
-    for (long i = 0; i < count; ++i) {
-        zdata::Field* field = nullptr;
-        if (FAILED(fields->Item(i, &field)) || !field)
-            continue;
-        BSTR name = nullptr;
-        if (SUCCEEDED(field->get_Name(&name)) && name)
+    EachField(fields, [names](zdata::Field* field, BSTR name) {
+        if (name)
             names->emplace_back(name, SysStringLen(name));
-        SysFreeString(name);
         field->Release();
-    }
+    });
     fields->Release();
     return true;
 }
@@ -201,21 +217,13 @@ bool TableColumnNames(zdata::Connection* connection, const std::wstring& table, 
 std::vector<LevelField> LevelFieldsOf(Fields* fields, const wchar_t* format)
 {
     std::vector<LevelField> found;
-    long count = 0;
-    fields->get_Count(&count);
-    for (long i = 0; i < count; ++i) {
-        zdata::Field* field = nullptr;
-        if (FAILED(fields->Item(i, &field)) || !field)
-            continue;
-        BSTR name = nullptr;
-        field->get_Name(&name);
+    EachField(fields, [&found, format](zdata::Field* field, BSTR name) {
         int level = LevelOfColumn(name, format);
         if (level >= 1)
             found.push_back({level, std::wstring(name), field});
         else
             field->Release();
-        SysFreeString(name);
-    }
+    });
     return found;
 }
 
