@@ -42,12 +42,32 @@ endfunction()
 # A GoogleTest program run by CTest through tests/support/checked_gtest.py, which passes it only
 # when GoogleTest's own report says so and shows every listed test run: under Wine a program
 # killed by a stack overflow exits with status 0.
+# A program that runs long is split into ZOR_TEST_SHARDS_<name> runs side by side, each taking
+# its share of the tests by GoogleTest's sharding (checked against the share it lists).
 function(zor_add_gtest name)
   find_program(ZOR_HOST_PYTHON NAMES python3 PATHS /usr/bin NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
-  add_test(NAME ${name}
-           COMMAND ${ZOR_HOST_PYTHON} ${CMAKE_SOURCE_DIR}/tests/support/checked_gtest.py
-                   ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${name}> --gtest_color=no)
-  set_tests_properties(${name} PROPERTIES TIMEOUT 900)
+  set(command ${ZOR_HOST_PYTHON} ${CMAKE_SOURCE_DIR}/tests/support/checked_gtest.py
+              ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${name}> --gtest_color=no)
+  if(NOT ZOR_TEST_SHARDS_${name})
+    zor_add_isolated_test(${name} ${command})
+    set_tests_properties(${name} PROPERTIES TIMEOUT 900)
+    return()
+  endif()
+  set(shards ${ZOR_TEST_SHARDS_${name}})
+  math(EXPR last "${shards} - 1")
+  foreach(index RANGE ${last})
+    math(EXPR number "${index} + 1")
+    set(shard ${name}_${number}of${shards})
+    zor_add_isolated_test(${shard} ${command})
+    set_tests_properties(${shard} PROPERTIES TIMEOUT 900
+                         ENVIRONMENT "GTEST_TOTAL_SHARDS=${shards};GTEST_SHARD_INDEX=${index}")
+  endforeach()
+endfunction()
+
+# A test that runs Windows programs, on a display and in a Wine prefix of its own
+# (scripts/isolated-run.sh), so that CTest may run it beside the others.
+function(zor_add_isolated_test name)
+  add_test(NAME ${name} COMMAND ${CMAKE_SOURCE_DIR}/scripts/isolated-run.sh ${name} ${ARGN})
 endfunction()
 
 # windres does not report the files a resource script includes (dialog files, identifiers, art):

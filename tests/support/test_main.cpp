@@ -56,6 +56,18 @@ private:
     std::unique_ptr<wintest::ProgramKeys> kept_;
 };
 
+// A run that is one share of the program's tests (GoogleTest's sharding, from the environment)
+// has chosen its tests when the environment is set up: the share's variables go then, so that the
+// program's own children, started to run one named test, run it whatever their parent's share.
+class ShareNotInherited : public testing::Environment {
+public:
+    void SetUp() override
+    {
+        SetEnvironmentVariableW(L"GTEST_TOTAL_SHARDS", nullptr);
+        SetEnvironmentVariableW(L"GTEST_SHARD_INDEX", nullptr);
+    }
+};
+
 int main(int argc, char** argv)
 {
     testing::InitGoogleMock(&argc, argv);
@@ -63,6 +75,7 @@ int main(int argc, char** argv)
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     INITCOMMONCONTROLSEX icc = { sizeof(icc), 0x500D };
     InitCommonControlsEx(&icc);
+    testing::AddGlobalTestEnvironment(new ShareNotInherited());
     testing::AddGlobalTestEnvironment(new ProgramKeysKept());
     int result = RUN_ALL_TESTS();
     RemoveTempFolders();
