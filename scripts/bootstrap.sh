@@ -32,7 +32,12 @@ if [ ! -f "$ZOR_BUILD/build.ninja" ]; then
   # A compiler cache, when the machine has one, lets several checkouts share their objects.
   launcher=""
   command -v ccache >/dev/null 2>&1 && launcher="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache"
-  cmake -S "$ZOR_ROOT" -B "$ZOR_BUILD" -G Ninja $launcher \
+  # ZOR_NO_DEBUG_INFO=1: the default build's optimised code without the debugger's line tables,
+  # which take a third of the compiling and most of the linking.
+  nodebug=()
+  [ "${ZOR_NO_DEBUG_INFO:-}" = 1 ] && nodebug=(-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG"
+                                                -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG")
+  cmake -S "$ZOR_ROOT" -B "$ZOR_BUILD" -G Ninja $launcher "${nodebug[@]}" \
         -DCMAKE_TOOLCHAIN_FILE="$ZOR_ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
 fi
 cmake --build "$ZOR_BUILD" -- -j"${ZOR_JOBS:-$(nproc)}" ${ZOR_NINJA_TARGETS:-all}
