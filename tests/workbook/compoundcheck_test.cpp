@@ -115,33 +115,23 @@ const Damage kDamages[] = {
      },
      true},
     {"two streams share one chain",
-     [](Image* f) {
-         size_t book = f->EntryAt(L"Workbook"), project = f->EntryAt(L"PROJECT");
-         f->Put(project + 116, f->Start(book));
-         f->Put(project + 120, f->Size(book));
-     }},
+     [](Image* f) { f->Point(f->EntryAt(L"PROJECT"), f->Start(f->EntryAt(L"Workbook")), kBookBytes); }},
     {"a stream claims more than 2^64 - 4096 bytes",
      [](Image* f) {
-         size_t info = f->EntryAt(L"\005SummaryInformation");
-         f->Put(info + 116, compoundimage::kEnd);
-         f->Put(info + 120, 0xFFFFFFFF);
-         f->Put(info + 124, 0xFFFFFFFF);
+         f->Point(f->EntryAt(L"\005SummaryInformation"), compoundimage::kEnd, 0xFFFFFFFF);
+         f->Put(f->EntryAt(L"\005SummaryInformation") + 124, 0xFFFFFFFF);
      },
      false, false, true},
     {"no mini stream: the root's size 0 and its start a free sector",
      [](Image* f) {
-         for (const wchar_t* name : {L"\005SummaryInformation", L"PROJECT"}) {
-             f->Put(f->EntryAt(name) + 116, compoundimage::kEnd);
-             f->Put(f->EntryAt(name) + 120, 0);
-         }
-         f->Put(f->EntryAt(L"") + 116, 0xFFFFFFFF);
-         f->Put(f->EntryAt(L"") + 120, 0);
+         for (const wchar_t* name : {L"\005SummaryInformation", L"PROJECT"})
+             f->Point(f->EntryAt(name), compoundimage::kEnd, 0);
+         f->Point(f->EntryAt(L""), 0xFFFFFFFF, 0);
      },
      false, true},
     {"the root's chain runs on past its size into the workbook's chain",
      [](Image* f) {
-         std::vector<uint32_t> chain = f->Chain(f->Start(f->EntryAt(L"")), false);
-         f->Put(f->FatAt(chain.back()), f->Start(f->EntryAt(L"Workbook")));
+         f->Put(f->FatAt(f->Chain(f->Start(f->EntryAt(L"")), false).back()), f->Start(f->EntryAt(L"Workbook")));
      },
      false, true},
     {"a small stream's chain loops in the mini FAT",

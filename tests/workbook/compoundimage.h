@@ -52,6 +52,7 @@ struct Image {
         return std::string::npos;
     }
     uint32_t Start(size_t entry) const { return U32(entry + 116); }
+    void Point(size_t entry, uint32_t start, uint32_t size) { Put(entry + 116, start), Put(entry + 120, size); }
     uint32_t Size(size_t entry) const { return U32(entry + 120); }
     // The stream's chain, in the mini FAT below 4096 bytes.
     std::vector<uint32_t> StreamChain(size_t entry) const { return Chain(Start(entry), Size(entry) < 4096); }
