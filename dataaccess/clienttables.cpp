@@ -1,10 +1,13 @@
 #include "dataaccess/clienttables.h"
 
 #include <cwctype>
+#include <new>
 
 #include "xlsread/sheettables.h"
 
 namespace zdata {
+
+const wchar_t kNoMemoryForBook[] = L"Na načtení sešitu nestačí paměť; zavřete jiné programy a zkuste to znovu.";
 
 namespace {
 
@@ -115,27 +118,57 @@ std::wstring ReasonOf(xls::BookStatus status, const std::wstring& largeSheet)
 
 // A row of the table as the layer holds it: only the cells with a value take room (the others
 // read as NULL), and a text stays where the sheet's texts are, however many cells show it.
-RowPtr RowOf(const xlsread::TableRows& rows, const xlsread::TableRows::Row& cells,
+RowPtr RowOf(const xlsread::TableRows& rows, const xlsread::PackedCell* begin, const xlsread::PackedCell* end,
              const std::shared_ptr<const void>& texts)
 {
-    auto row = std::make_shared<RowBuffer>(rows.Width(), (size_t)(cells.end() - cells.begin()), texts);
-    for (const xlsread::PackedCell& cell : cells) {
-        row->At(cell.column);
-        switch (cell.kind) {
+    auto row = std::make_shared<RowBuffer>(rows.Width(), (size_t)(end - begin), texts);
+    for (const xlsread::PackedCell* cell = begin; cell != end; ++cell) {
+        row->At(cell->column);
+        switch (cell->kind) {
         case xlsread::CellKind::Empty: row->AddNull(); break;
         case xlsread::CellKind::Text: {
-            const std::wstring& text = rows.TextOf(cell);
+            const std::wstring& text = rows.TextOf(*cell);
             row->AddTextView(text.c_str(), text.size());
             break;
         }
-        case xlsread::CellKind::Bool: row->AddInt(cell.number != 0 ? -1 : 0); break;
-        default: row->AddReal(cell.number); break;
+        case xlsread::CellKind::Bool: row->AddInt(cell->number != 0 ? -1 : 0); break;
+        default: row->AddReal(cell->number); break;
         }
     }
     return row;
 }
 
+ClientTable TableOfSheet(const xlsread::SheetTable& sheet)
+{
+    ClientTable t;
+    t.name = sheet.name + L"$";
+    for (const xlsread::TableColumn& c : sheet.columns) {
+        ColumnMeta meta;
+        meta.name = c.name;
+        meta.baseName = c.name;
+        meta.type = TypeOfKind(c.kind);
+        t.columns.push_back(meta);
+    }
+    std::shared_ptr<const void> texts = sheet.rows.Texts();
+    const std::vector<xlsread::PackedCell>& cells = sheet.rows.Cells();
+    t.rowCount = sheet.rows.size();
+    for (size_t first = 0, next = 0; first < cells.size(); first = next) {
+        while (next < cells.size() && cells[next].row == cells[first].row)
+            ++next;
+        t.filled.emplace_back(cells[first].row, RowOf(sheet.rows, &cells[first], cells.data() + next, texts));
+    }
+    return t;
+}
+
 }  // namespace
+
+std::vector<RowPtr> ClientTable::Rows() const
+{
+    std::vector<RowPtr> rows(rowCount, std::make_shared<RowBuffer>(columns.size(), 0, nullptr));
+    for (const auto& row : filled)
+        rows[row.first] = row.second;
+    return rows;
+}
 
 const ClientTable* ClientTables::Find(const std::wstring& statement) const
 {
@@ -150,43 +183,26 @@ const ClientTable* ClientTables::Find(const std::wstring& statement) const
 
 bool LoadWorkbookTables(const std::wstring& path, std::shared_ptr<ClientTables>* out, std::wstring* error)
 {
-    std::vector<xlsread::SheetTable> sheets;
-    std::wstring largeSheet;
-    xls::BookStatus status = xlsread::ReadSheetTables(path.c_str(), &sheets, &largeSheet);
-    if (status != xls::BookStatus::Ok) {
-        *error = ReasonOf(status, largeSheet);
+    // A workbook within the reader's bounds can still need more memory than is free.
+    try {
+        std::vector<xlsread::SheetTable> sheets;
+        std::wstring largeSheet;
+        xls::BookStatus status = xlsread::ReadSheetTables(path.c_str(), &sheets, &largeSheet);
+        if (status != xls::BookStatus::Ok) {
+            *error = ReasonOf(status, largeSheet);
+            return false;
+        }
+        auto tables = std::make_shared<ClientTables>();
+        for (xlsread::SheetTable& sheet : sheets) {
+            tables->tables.push_back(TableOfSheet(sheet));
+            sheet = xlsread::SheetTable();  // what the sheet held is not needed any more
+        }
+        *out = tables;
+        return true;
+    } catch (const std::bad_alloc&) {
+        *error = kNoMemoryForBook;
         return false;
     }
-    auto tables = std::make_shared<ClientTables>();
-    for (xlsread::SheetTable& sheet : sheets) {
-        ClientTable t;
-        t.name = sheet.name + L"$";
-        for (const xlsread::TableColumn& c : sheet.columns) {
-            ColumnMeta meta;
-            meta.name = c.name;
-            meta.baseName = c.name;
-            meta.type = TypeOfKind(c.kind);
-            t.columns.push_back(meta);
-        }
-        // Rows without a value share one row of NULLs.
-        std::shared_ptr<const void> texts = sheet.rows.Texts();
-        RowPtr empty;
-        t.rows.reserve(sheet.rows.size());
-        for (size_t r = 0; r < sheet.rows.size(); ++r) {
-            xlsread::TableRows::Row cells = sheet.rows[r];
-            if (cells.begin() != cells.end()) {
-                t.rows.push_back(RowOf(sheet.rows, cells, texts));
-                continue;
-            }
-            if (!empty)
-                empty = RowOf(sheet.rows, cells, texts);
-            t.rows.push_back(empty);
-        }
-        sheet = xlsread::SheetTable();  // what the sheet held is not needed any more
-        tables->tables.push_back(std::move(t));
-    }
-    *out = tables;
-    return true;
 }
 
 }  // namespace zdata

@@ -4,6 +4,7 @@
 #pragma once
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dataaccess/odbccore.h"
@@ -13,7 +14,10 @@ namespace zdata {
 struct ClientTable {
     std::wstring name;  // as listed: a sheet's name followed by '$'
     std::vector<ColumnMeta> columns;
-    std::vector<RowPtr> rows;
+    size_t rowCount = 0;                            // those without a value among them
+    std::vector<std::pair<size_t, RowPtr>> filled;  // the rows with a value, by index, ascending
+    // Every row in order, for a recordset opened on the table: the others share one of NULLs.
+    std::vector<RowPtr> Rows() const;
 };
 
 struct ClientTables {
@@ -22,6 +26,9 @@ struct ClientTables {
     // the trailing '$' of a sheet; null when there is none.
     const ClientTable* Find(const std::wstring& statement) const;
 };
+
+// Why a workbook or one of its sheets did not load when memory ran out.
+extern const wchar_t kNoMemoryForBook[];
 
 // Reads the sheets of the workbook at a Windows path; false with the reason otherwise.
 bool LoadWorkbookTables(const std::wstring& path, std::shared_ptr<ClientTables>* out, std::wstring* error);

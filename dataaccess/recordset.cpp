@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cwctype>
 #include <limits>
+#include <new>
 #include "dataaccess/ado.h"
 #include "dataaccess/clienttables.h"
 #include "dataaccess/comout.h"
@@ -293,10 +294,14 @@ public:
         const ClientTable* table = core->clientTables->Find(sql);
         if (!table)
             return Fail(AdoError(adErrItemNotFound), L"Sešit nemá list „" + sql + L"“.");
-        auto rs = std::make_shared<RowsetData>();
-        rs->columns = table->columns;
-        rs->rows = table->rows;
-        *out = rs;
+        try {
+            auto rs = std::make_shared<RowsetData>();
+            rs->columns = table->columns;
+            rs->rows = table->Rows();
+            *out = rs;
+        } catch (const std::bad_alloc&) {
+            return Fail(E_OUTOFMEMORY, kNoMemoryForBook);
+        }
         return S_OK;
     }
 

@@ -1,5 +1,7 @@
 #include "import/tablereader.h"
 
+#include <unordered_set>
+
 #include "core/ctlfill.h"
 #include "dataaccess/connstr.h"
 #include "import/impsource.h"
@@ -139,6 +141,7 @@ void TableReader::FillTables(CPtrArray* items)
         return;
     zdata::Fields* fields = nullptr;
     schema->get_Fields(&fields);
+    std::unordered_set<std::wstring> listed;  // a workbook's sheets, each once
     for (; fields && !schema->IsEOF(); schema->MoveNext()) {
         std::wstring type = TextOf(fields, L"TABLE_TYPE");
         std::wstring name = TextOf(fields, L"TABLE_NAME");
@@ -147,10 +150,7 @@ void TableReader::FillTables(CPtrArray* items)
         if (workbook_) {
             if (name.back() == L'$')
                 name.pop_back();
-            bool listed = false;
-            for (int i = 0; i < items->GetCount() && !listed; ++i)
-                listed = name == static_cast<const wchar_t*>(items->GetItems()[i]);
-            if (listed || name.empty())
+            if (name.empty() || !listed.insert(name).second)
                 continue;
         }
         items->Add(_wcsdup(name.c_str()));

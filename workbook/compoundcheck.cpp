@@ -4,6 +4,7 @@
 
 #include <string.h>
 
+#include <memory>
 #include <vector>
 
 #include "workbook/biff.h"
@@ -25,7 +26,59 @@ const uint32_t kNoEntry = 0xFFFFFFFF;
 
 enum EntryType : uint8_t { kUnused = 0, kStorage = 1, kStream = 2, kRoot = 5 };
 
-uint64_t SectorsFor(uint64_t bytes, uint32_t sectorBytes) { return (bytes + sectorBytes - 1) / sectorBytes; }
+// Rounded up without the sum that wraps for a size near 2^64.
+uint64_t SectorsFor(uint64_t bytes, uint32_t sectorBytes) { return bytes / sectorBytes + (bytes % sectorBytes != 0); }
+
+const uint64_t kWholeChain = UINT64_MAX;
+
+// The chains of one table (the FAT or the mini FAT) as the check walks them. A sector belongs
+// to one chain at most; the part of a chain past its stream's size is read by nobody, but the
+// storage follows it still, so it has to end. What is known to end is kept, so that each sector
+// is walked about once whatever the chains claim.
+class Chains
+{
+public:
+    Chains(const std::vector<uint32_t>& table, uint32_t units) : table_(table), units_(units), state_(units) {}
+
+    // Claims the first `need` sectors of the chain from start (kWholeChain: all up to its end
+    // mark; chain, when given, gets them), then follows the rest to its end mark when rest
+    // allows one. False when the chain leaves the table, meets a sector claimed before, ends
+    // before its need or loops.
+    bool Walk(uint32_t start, uint64_t need, bool rest, std::vector<uint32_t>* chain = nullptr)
+    {
+        if (need == 0 && start == kFree)
+            return true;  // an empty stream may name no chain at all
+        if (stamp_ == kStampMask)
+            return false;  // more chains than a file of this size can hold
+        const uint32_t stamp = ++stamp_;
+        uint32_t at = start;
+        for (uint64_t count = 0; count < need && !(need == kWholeChain && at == kEndOfChain); ++count) {
+            if (at >= units_ || (state_[at] & kClaimed))
+                return false;
+            state_[at] = (state_[at] & ~kStampMask) | kClaimed | stamp;
+            if (chain)
+                chain->push_back(at);
+            at = table_[at];
+        }
+        if (!rest && at != kEndOfChain)
+            return false;
+        for (; at != kEndOfChain && !(at < units_ && (state_[at] & kEnds)); at = table_[at]) {
+            if (at >= units_ || (state_[at] & kStampMask) == stamp)
+                return false;
+            state_[at] = (state_[at] & ~kStampMask) | stamp;
+        }
+        for (at = start; at != kEndOfChain && !(state_[at] & kEnds); at = table_[at])
+            state_[at] |= kEnds;
+        return true;
+    }
+
+private:
+    static const uint32_t kClaimed = 0x80000000u, kEnds = 0x40000000u, kStampMask = 0x3FFFFFFFu;
+    const std::vector<uint32_t>& table_;
+    uint32_t units_;
+    std::vector<uint32_t> state_;  // claimed, known to end, the stamp of the walk that last met it
+    uint32_t stamp_ = 0;
+};
 
 class Checker
 {
@@ -105,32 +158,17 @@ private:
         return true;
     }
 
-    // Follows a chain of the table (FAT or mini FAT) over units sectors: false when it leaves
-    // them, meets a sector again, ends on anything but the end mark or outgrows most.
-    static bool Walk(const std::vector<uint32_t>& table, uint32_t units, uint32_t start, uint64_t most,
-                     std::vector<uint32_t>* stamps, uint32_t stamp, std::vector<uint32_t>* chain)
+    Chains& Fat()
     {
-        chain->clear();
-        for (uint32_t at = start; at != kEndOfChain; at = table[at]) {
-            if (at >= units || (*stamps)[at] == stamp || chain->size() >= most)
-                return false;
-            (*stamps)[at] = stamp;
-            chain->push_back(at);
-        }
-        return true;
-    }
-
-    bool WalkFat(uint32_t start, uint64_t most, std::vector<uint32_t>* chain)
-    {
-        if (fatStamps_.empty())
-            fatStamps_.assign(sectors_, 0);
-        return Walk(fat_, sectors_, start, most, &fatStamps_, ++fatStamp_, chain);
+        if (!fatChains_)
+            fatChains_.reset(new Chains(fat_, sectors_));
+        return *fatChains_;
     }
 
     bool ReadDirectory(uint32_t start)
     {
         std::vector<uint32_t> chain;
-        if (!WalkFat(start, sectors_, &chain) || chain.empty())
+        if (!Fat().Walk(start, kWholeChain, false, &chain) || chain.empty())
             return false;
         directory_.resize(chain.size() * sectorBytes_);
         for (size_t k = 0; k < chain.size(); ++k)
@@ -140,12 +178,9 @@ private:
         const uint8_t* root = Entry(0);
         if (root[66] != kRoot)
             return false;
-        // The mini stream: the root's chain in the FAT, as long as its size.
+        // The mini stream: the root's chain in the FAT, as far as its size reaches.
         miniStreamBytes_ = StreamSize(root);
-        if (!WalkFat(Get32(root + 116), SectorsFor(miniStreamBytes_, sectorBytes_), &chain) ||
-            chain.size() != SectorsFor(miniStreamBytes_, sectorBytes_))
-            return false;
-        return true;
+        return Fat().Walk(Get32(root + 116), SectorsFor(miniStreamBytes_, sectorBytes_), true);
     }
 
     bool ReadMiniFat(uint32_t start, uint32_t count)
@@ -153,7 +188,7 @@ private:
         if (count == 0)
             return true;
         std::vector<uint32_t> chain;
-        if (!WalkFat(start, count, &chain) || chain.size() != count)
+        if (!Fat().Walk(start, count, false, &chain))
             return false;
         std::vector<uint8_t> sector(sectorBytes_);
         miniFat_.reserve((size_t)count * (sectorBytes_ / 4));
@@ -180,18 +215,16 @@ private:
     {
         uint64_t size = StreamSize(entry);
         uint32_t start = Get32(entry + 116);
-        std::vector<uint32_t> chain;
         if (size == 0)
             return start == kEndOfChain || start == kFree || start < kMaxRegular;
         if (size >= kMiniStreamCutoff)
-            return WalkFat(start, SectorsFor(size, sectorBytes_), &chain) &&
-                   chain.size() == SectorsFor(size, sectorBytes_);
-        uint64_t miniSectors = SectorsFor(miniStreamBytes_, kMiniSectorBytes);
-        uint32_t units = (uint32_t)(miniSectors < miniFat_.size() ? miniSectors : miniFat_.size());
-        if (miniStamps_.empty())
-            miniStamps_.assign(units, 0);
-        return Walk(miniFat_, units, start, SectorsFor(size, kMiniSectorBytes), &miniStamps_, ++miniStamp_, &chain) &&
-               chain.size() == SectorsFor(size, kMiniSectorBytes);
+            return Fat().Walk(start, SectorsFor(size, sectorBytes_), true);
+        if (!miniChains_) {
+            uint64_t miniSectors = SectorsFor(miniStreamBytes_, kMiniSectorBytes);
+            uint32_t units = (uint32_t)(miniSectors < miniFat_.size() ? miniSectors : miniFat_.size());
+            miniChains_.reset(new Chains(miniFat_, units));
+        }
+        return miniChains_->Walk(start, SectorsFor(size, kMiniSectorBytes), true);
     }
 
     // Every entry the root's tree reaches (siblings and children), each once; each stream's chain.
@@ -228,8 +261,7 @@ private:
     uint64_t fileSectors_ = 0;
     uint32_t sectors_ = 0;  // sectors both inside the file and in the FAT
     std::vector<uint32_t> fat_, miniFat_;
-    std::vector<uint32_t> fatStamps_, miniStamps_;
-    uint32_t fatStamp_ = 0, miniStamp_ = 0;
+    std::unique_ptr<Chains> fatChains_, miniChains_;
     std::vector<uint8_t> directory_;
     size_t entries_ = 0;
     uint64_t miniStreamBytes_ = 0;

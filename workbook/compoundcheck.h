@@ -23,7 +23,8 @@ using CompoundReader = std::function<bool(uint64_t offset, void* out, size_t cou
 // Checks a compound file of size bytes: the header; the FAT sectors the DIFAT lists; the chains
 // of the directory, the mini FAT and the mini stream; the directory's tree from the root (every
 // entry reached once); and the chain of every stream in it. A chain holds only sectors inside the
-// file (or the mini stream), none twice, and exactly as many as its stream's size needs.
+// file (or the mini stream) and ends; the sectors its stream's size needs are all there and
+// belong to no other chain (what follows them is never read, as the storage reads it).
 CompoundCheck CheckCompound(const CompoundReader& read, uint64_t size);
 
 // The same for the file at path.

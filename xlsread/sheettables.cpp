@@ -407,6 +407,13 @@ struct KindCounts
 
 bool SamePlace(const PackedCell& a, const PackedCell& b) { return a.row == b.row && a.column == b.column; }
 
+// Cells compared with a row index by their row alone.
+struct RowOrder
+{
+    bool operator()(const PackedCell& c, size_t row) const { return c.row < row; }
+    bool operator()(size_t row, const PackedCell& c) const { return row < c.row; }
+};
+
 }  // namespace
 
 std::wstring NumberText(double value)
@@ -533,6 +540,12 @@ Cell TableRows::ValueOf(const PackedCell& c) const
     return out;
 }
 
+TableRows::Row TableRows::operator[](size_t row) const
+{
+    auto place = std::equal_range(cells_.begin(), cells_.end(), row, RowOrder());
+    return Row(this, cells_.data() + (place.first - cells_.begin()), cells_.data() + (place.second - cells_.begin()));
+}
+
 Cell TableRows::Row::operator[](size_t column) const
 {
     const PackedCell* at = std::lower_bound(begin(), end(), column,
@@ -548,11 +561,7 @@ struct TableBuilder
         rows->texts_ = std::make_shared<const TextPool>(std::move(texts));
         rows->cells_ = std::move(cells);
         rows->width_ = width;
-        rows->starts_.assign(count + 1, 0);
-        for (const PackedCell& c : rows->cells_)
-            ++rows->starts_[(size_t)c.row + 1];
-        for (size_t r = 0; r < count; ++r)
-            rows->starts_[r + 1] += rows->starts_[r];
+        rows->count_ = count;
     }
 };
 

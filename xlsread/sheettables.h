@@ -94,30 +94,35 @@ private:
     size_t textChars_ = 0;
 };
 
-// The data rows of a table: only cells with a value are kept, by row and column.
+// The data rows of a table: only cells with a value are kept, by row and column (a row without
+// one takes no room at all).
 class TableRows
 {
 public:
     class Row
     {
     public:
-        Row(const TableRows* rows, size_t index) : rows_(rows), index_(index) {}
+        Row(const TableRows* rows, const PackedCell* begin, const PackedCell* end)
+            : rows_(rows), begin_(begin), end_(end) {}
         size_t size() const { return rows_->width_; }
         // The cell of a column (empty where the row has none).
         Cell operator[](size_t column) const;
         // Its cells with a value, in column order.
-        const PackedCell* begin() const { return rows_->cells_.data() + rows_->starts_[index_]; }
-        const PackedCell* end() const { return rows_->cells_.data() + rows_->starts_[index_ + 1]; }
+        const PackedCell* begin() const { return begin_; }
+        const PackedCell* end() const { return end_; }
 
     private:
         const TableRows* rows_;
-        size_t index_;
+        const PackedCell* begin_;
+        const PackedCell* end_;
     };
 
-    size_t size() const { return starts_.empty() ? 0 : starts_.size() - 1; }
+    size_t size() const { return count_; }
     bool empty() const { return size() == 0; }
-    Row operator[](size_t row) const { return Row(this, row); }
+    Row operator[](size_t row) const;
     size_t Width() const { return width_; }
+    // The kept cells of all rows, by row and column.
+    const std::vector<PackedCell>& Cells() const { return cells_; }
     // The value of a kept cell.
     Cell ValueOf(const PackedCell& cell) const;
     const std::wstring& TextOf(const PackedCell& cell) const { return texts_->Get(cell.text); }
@@ -128,7 +133,7 @@ private:
     friend struct TableBuilder;
     std::shared_ptr<const TextPool> texts_ = std::make_shared<TextPool>();
     std::vector<PackedCell> cells_;  // row: the data row, column: the table's column
-    std::vector<size_t> starts_;     // the first cell of each row; one more at the end
+    size_t count_ = 0;               // the data rows, those without a cell among them
     size_t width_ = 0;
 };
 

@@ -8,9 +8,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <new>
 
+#include "dataaccess/clienttables.h"
 #include "import/impsource.h"
 #include "import/tablereader.h"
 #include "tests/support/accessfixtures.h"
@@ -242,9 +245,24 @@ TEST(TableReader, AFileOfTheProgramsOwnFormatListsTablesAndViewsButNotTheEngines
     EXPECT_EQ(3, columns.Column(3)->SourceType);
 }
 
+// Blocks larger than this cannot be had (set in a child that runs short of memory).
+static size_t g_largestBlock = SIZE_MAX;
+
+void* operator new(size_t n)
+{
+    void* p = n <= g_largestBlock ? std::malloc(n ? n : 1) : nullptr;
+    if (!p)
+        throw std::bad_alloc();
+    return p;
+}
+
+void operator delete(void* p) noexcept { std::free(p); }
+
 namespace {
 
 const wchar_t kChildBook[] = L"ZOR_TABLEREADER_CHILD_BOOK";
+const wchar_t kChildLargestBlock[] = L"ZOR_TABLEREADER_CHILD_LARGEST_BLOCK";
+const DWORD kRefusedForMemory = 2;  // the child's exit code when the reader said memory ran out
 
 // A run of the child test below on the workbook; a child that takes more than 1 GB or a minute
 // is ended (reported as stopped).
@@ -265,13 +283,18 @@ DWORD PeakOpening(const std::wstring& book)
 
 // Run by the test below in a process of its own: opens the workbook named in the environment as
 // the import does (the table list, the first table's columns and rows) and ends with the
-// process's peak working set in KB as its exit code.
+// process's peak working set in KB as its exit code (kRefusedForMemory: refused for want of it).
 TEST(TableReaderChild, DISABLED_OpensTheBook)
 {
-    wchar_t path[MAX_PATH] = L"";
+    wchar_t path[MAX_PATH] = L"", largest[32] = L"";
     GetEnvironmentVariableW(kChildBook, path, MAX_PATH);
     TableReader reader(true);
+    if (GetEnvironmentVariableW(kChildLargestBlock, largest, 32))
+        g_largestBlock = wcstoul(largest, nullptr, 10);
     bool opened = reader.Open(path);
+    g_largestBlock = SIZE_MAX;
+    if (!opened && reader.Problem() == zdata::kNoMemoryForBook)
+        ExitProcess(kRefusedForMemory);
     if (opened) {
         List tables(GROUP_TABLE_LIST);
         reader.FillTables(&tables.items);
@@ -310,7 +333,8 @@ TEST(TableReader, ACraftedSparseWorkbookTakesAboutWhatAnEmptyOneTakes)
 
 // Workbooks of the kinds that cost gigabytes in the import's route, each opened as the import
 // opens it with about the memory an empty workbook takes: cells that share one long string,
-// rows of one number under a header 256 columns wide, and a file whose chain loops (refused).
+// rows of one number under a header 256 columns wide, many sheets of rows that hold nothing, and
+// a file whose chain loops (refused); a workbook read when memory runs out is refused in words.
 TEST(TableReader, CraftedWorkbooksOfTheImportsRouteTakeAboutWhatAnEmptyOneTakes)
 {
     wintest::ScopedTempFolder folder(L"TableReader_crafted");
@@ -322,6 +346,7 @@ TEST(TableReader, CraftedWorkbooksOfTheImportsRouteTakeAboutWhatAnEmptyOneTakes)
         const char* name;
         std::wstring path;
         bool opens;
+        const wchar_t* largestBlock;  // no block above this many bytes to be had
     } cases[] = {
         {"3,900 cells showing one string of 32,767 characters",
          craftedbook::WriteCompound(folder.File(L"shared.xls"), L"Workbook",
@@ -330,18 +355,29 @@ TEST(TableReader, CraftedWorkbooksOfTheImportsRouteTakeAboutWhatAnEmptyOneTakes)
         {"a number in column A of 30,000 rows under a header in column IV",
          craftedbook::WriteCompound(folder.File(L"wide.xls"), L"Workbook", craftedbook::WideSparseBook(30000)), true},
         {"a workbook stream whose chain loops back", craftedbook::WriteLoopedBook(folder.File(L"loop.xls")), false},
+        {"255 sheets that each hold only A1 and A65536",
+         craftedbook::WriteCompound(folder.File(L"tall.xls"), L"Workbook", craftedbook::TallSheetsBook(255)), true},
+        {"65,536 such sheets",
+         craftedbook::WriteCompound(folder.File(L"tall65536.xls"), L"Workbook", craftedbook::TallSheetsBook(65536)),
+         true},
+        {"the 30,000 rows when no block above 256 KB can be had", folder.File(L"wide.xls"), false, L"262144"},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
         WIN32_FILE_ATTRIBUTE_DATA size = {};
         GetFileAttributesExW(k.path.c_str(), GetFileExInfoStandard, &size);
         ULONGLONG start = GetTickCount64();
+        SetEnvironmentVariableW(kChildLargestBlock, k.largestBlock);
         wintest::ChildRun run = OpenInChild(k.path);
+        SetEnvironmentVariableW(kChildLargestBlock, nullptr);
         std::printf("%s (%lu bytes): %llu ms, peak working set %zu KB (an empty workbook %lu KB)\n", k.name,
                     size.nFileSizeLow, GetTickCount64() - start, (size_t)run.peakKb, emptyKb);
         ASSERT_TRUE(run.started);
         EXPECT_FALSE(run.stopped) << "ended after " << run.peakKb << " KB";
-        EXPECT_EQ(k.opens, run.exitCode != 0);
+        if (k.largestBlock)
+            EXPECT_EQ(kRefusedForMemory, run.exitCode);
+        else
+            EXPECT_EQ(k.opens, run.exitCode != 0);
         EXPECT_LT(std::max<SIZE_T>(run.exitCode, run.peakKb), emptyKb + 64 * 1024);
     }
 }

@@ -26,8 +26,9 @@ const size_t kBookBytes = 9000;  // in the FAT: 18 sectors
 const size_t kSmallBytes = 300;  // in the mini stream: 5 mini sectors
 
 // A compound file as the system writes it: the workbook stream of a one-sheet book padded to
-// kBookBytes, a small stream, and a storage holding another small stream.
-std::string SoundFile(const wintest::ScopedTempFolder& folder)
+// kBookBytes, a small stream, and a storage holding another small stream; wide: the same copied
+// into a file of 4096-byte sectors.
+std::string SoundFile(const wintest::ScopedTempFolder& folder, bool wide)
 {
     std::wstring path = folder.File(L"vzor.xls");
     SheetWriter w;
@@ -61,8 +62,15 @@ std::string SoundFile(const wintest::ScopedTempFolder& folder)
         sub->Release();
     }
     root->Commit(STGC_DEFAULT);
+    STGOPTIONS options = {1, 0, 4096};
+    IStorage* copy = nullptr;
+    if (wide && SUCCEEDED(StgCreateStorageEx(folder.File(L"vzor4.xls").c_str(), mode | STGM_CREATE, STGFMT_DOCFILE, 0,
+                                             &options, nullptr, IID_IStorage, (void**)&copy))) {
+        root->CopyTo(0, nullptr, nullptr, copy);
+        copy->Release();
+    }
     root->Release();
-    return wintest::ReadFileBytes(path);
+    return wintest::ReadFileBytes(wide ? folder.File(L"vzor4.xls") : path);
 }
 
 CompoundCheck Check(const std::string& bytes)
@@ -81,6 +89,8 @@ struct Damage {
     const char* name;
     std::function<void(Image*)> edit;
     bool loops = false;  // the storage would read it for ever
+    bool sound = false;  // no damage: a layout that real files have, read as the storage reads it
+    bool wide = false;   // made on the file of 4096-byte sectors
 };
 
 // Each a way the file's structure can lie, none found by the storage before it reads.
@@ -98,8 +108,32 @@ const Damage kDamages[] = {
      [](Image* f) { f->Put(f->FatAt(f->StreamChain(f->EntryAt(L"Workbook"))[3]), 5000); }},
     {"the stream is longer than its chain",
      [](Image* f) { f->Put(f->EntryAt(L"Workbook") + 120, (uint32_t)kBookBytes + 1024); }},
-    {"the chain is longer than its stream",
-     [](Image* f) { f->Put(f->EntryAt(L"Workbook") + 120, (uint32_t)kBookBytes - 1024); }},
+    {"the chain runs on past its stream into a loop",
+     [](Image* f) {
+         f->LoopBack(L"Workbook");
+         f->Put(f->EntryAt(L"Workbook") + 120, (uint32_t)kBookBytes - 1024);
+     },
+     true},
+    {"two streams share one chain",
+     [](Image* f) { f->Point(f->EntryAt(L"PROJECT"), f->Start(f->EntryAt(L"Workbook")), kBookBytes); }},
+    {"a stream claims more than 2^64 - 4096 bytes",
+     [](Image* f) {
+         f->Point(f->EntryAt(L"\005SummaryInformation"), compoundimage::kEnd, 0xFFFFFFFF);
+         f->Put(f->EntryAt(L"\005SummaryInformation") + 124, 0xFFFFFFFF);
+     },
+     false, false, true},
+    {"no mini stream: the root's size 0 and its start a free sector",
+     [](Image* f) {
+         for (const wchar_t* name : {L"\005SummaryInformation", L"PROJECT"})
+             f->Point(f->EntryAt(name), compoundimage::kEnd, 0);
+         f->Point(f->EntryAt(L""), 0xFFFFFFFF, 0);
+     },
+     false, true},
+    {"the root's chain runs on past its size into the workbook's chain",
+     [](Image* f) {
+         f->Put(f->FatAt(f->Chain(f->Start(f->EntryAt(L"")), false).back()), f->Start(f->EntryAt(L"Workbook")));
+     },
+     false, true},
     {"a small stream's chain loops in the mini FAT",
      [](Image* f) { f->LoopBack(L"\005SummaryInformation"); },
      true},
@@ -133,29 +167,32 @@ const Damage kDamages[] = {
 }  // namespace
 
 // Each damage is found; where the storage itself would not loop on it, the workbook's readers
-// and the export's append say "damaged" and leave the file as it was.
+// and the export's append say "damaged" and leave the file as it was. The layouts that are no
+// damage read and open for the append.
 TEST(CompoundCheck, EveryDamageOfTheStructureIsFoundAndTheStoragesOwnFilePasses)
 {
     wintest::ScopedTempFolder folder(L"compoundcheck");
-    const std::string sound = SoundFile(folder);
+    const std::string sound = SoundFile(folder, false), wide = SoundFile(folder, true);
     ASSERT_GT(sound.size(), kBookBytes);
     EXPECT_EQ(CompoundCheck::Sound, Check(sound));
+    EXPECT_EQ(CompoundCheck::Sound, Check(wide));
     EXPECT_EQ(CompoundCheck::NotCompound, Check("Druh;Lokalita\r\nCarabus;Brno\r\n"));
     EXPECT_EQ(CompoundCheck::NotCompound, Check(std::string("PK\x03\x04", 4) + std::string(600, 'z')));
     const std::wstring path = folder.File(L"poskozeny.xls");
     for (const Damage& d : kDamages) {
-        Image f{sound};
+        Image f{d.wide ? wide : sound};
         d.edit(&f);
-        EXPECT_NE(sound, f.bytes) << d.name;
-        EXPECT_EQ(CompoundCheck::Damaged, Check(f.bytes)) << d.name;
+        EXPECT_NE(d.wide ? wide : sound, f.bytes) << d.name;
+        EXPECT_EQ(d.sound ? CompoundCheck::Sound : CompoundCheck::Damaged, Check(f.bytes)) << d.name;
         if (d.loops)
             continue;  // the table reader's tests open those in a process of their own
         std::ofstream(path.c_str(), std::ios::binary) << f.bytes;
+        const BookStatus expected = d.sound ? BookStatus::Ok : BookStatus::Damaged;
         std::vector<SheetInfo> sheets;
         HRESULT hr = S_OK;
-        EXPECT_EQ(BookStatus::Damaged, ReadWorkbookSheets(path.c_str(), &sheets, &hr)) << d.name;
+        EXPECT_EQ(expected, ReadWorkbookSheets(path.c_str(), &sheets, &hr)) << d.name;
         SheetWriter w;
-        EXPECT_EQ(BookStatus::Damaged, w.Begin(path.c_str(), L"Nový", true)) << d.name;
+        EXPECT_EQ(expected, w.Begin(path.c_str(), L"Nový", true)) << d.name;
         EXPECT_TRUE(wintest::ReadFileBytes(path) == f.bytes) << d.name;
     }
 }

@@ -1,5 +1,5 @@
-// The bytes of a small compound file (512-byte sectors, one FAT sector) with the places the
-// tests damage: a stream's directory entry found by name, its chain in the FAT or the mini FAT.
+// The bytes of a small compound file (one FAT sector) with the places the tests damage: a
+// stream's directory entry found by name, its chain in the FAT or the mini FAT.
 #pragma once
 #include <stdint.h>
 #include <string.h>
@@ -21,7 +21,8 @@ struct Image {
         return v;
     }
     void Put(size_t at, uint32_t v) { memcpy(&bytes[at], &v, 4); }
-    static size_t SectorAt(uint32_t sector) { return ((size_t)sector + 1) * 512; }
+    size_t SectorBytes() const { return (size_t)1 << (uint8_t)bytes[0x1E]; }
+    size_t SectorAt(uint32_t sector) const { return ((size_t)sector + 1) * SectorBytes(); }
 
     // Where the FAT entry of a sector is (the first FAT sector is all a small file has).
     size_t FatAt(uint32_t sector) const { return SectorAt(U32(0x4C)) + 4 * (size_t)sector; }
@@ -40,7 +41,7 @@ struct Image {
     size_t EntryAt(const std::wstring& name) const
     {
         for (uint32_t sector : Chain(U32(0x30), false))
-            for (size_t at = SectorAt(sector); at < SectorAt(sector) + 512; at += 128) {
+            for (size_t at = SectorAt(sector); at < SectorAt(sector) + SectorBytes(); at += 128) {
                 size_t length = (uint8_t)bytes[at + 64] | ((uint8_t)bytes[at + 65] << 8);
                 std::wstring entry;
                 for (size_t k = 0; k + 2 < length; k += 2)
@@ -51,6 +52,7 @@ struct Image {
         return std::string::npos;
     }
     uint32_t Start(size_t entry) const { return U32(entry + 116); }
+    void Point(size_t entry, uint32_t start, uint32_t size) { Put(entry + 116, start), Put(entry + 120, size); }
     uint32_t Size(size_t entry) const { return U32(entry + 120); }
     // The stream's chain, in the mini FAT below 4096 bytes.
     std::vector<uint32_t> StreamChain(size_t entry) const { return Chain(Start(entry), Size(entry) < 4096); }

@@ -174,6 +174,18 @@ inline ByteWriter WideSparseBook(uint16_t rows)
     });
 }
 
+// A book of `count` sheets (L1, L2 ...) that each hold only A1 and A65536.
+inline ByteWriter TallSheetsBook(size_t count)
+{
+    std::vector<std::string> names;
+    for (size_t k = 1; k <= count; ++k)
+        names.push_back("L" + std::to_string(k));
+    return SheetsBook(names, [](ByteWriter* s, size_t) {
+        Number(s, 0, 0, 0, 1);
+        Number(s, 65535, 0, 0, 2);
+    });
+}
+
 // A compound file at path holding the bytes as the named stream (none when streamName is null).
 inline std::wstring WriteCompound(const std::wstring& path, const wchar_t* streamName, const ByteWriter& bytes)
 {
