@@ -461,6 +461,11 @@ private:
 using StatementHook = std::function<HRESULT(const std::wstring& sql, std::wstring* description)>;
 StatementHook SetStatementHook(StatementHook hook);
 
+// Test seam: a full disk. Each SQLite database opened for writing from now on may grow by no
+// more than extraPages pages beyond its size at the open (the engine's page limit); a negative
+// value lifts the limit for later opens. Returns the value it replaces (-1: none).
+int SetPageLimitForTests(int extraPages);
+
 // Makes a new, empty SQLite database file at a Windows path. Fails when the file exists.
 HRESULT CreateDatabaseFile(const wchar_t* path);
 

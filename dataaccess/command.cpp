@@ -309,7 +309,7 @@ HRESULT Command::Execute(VARIANT* recordsAffected, const VARIANT* values, long o
     std::lock_guard<std::recursive_mutex> hold(core->lock);
     if (!core->IsOpen())
         return core->NotOpen();
-    HRESULT refused = CheckStatementHook(*core, text_);
+    HRESULT refused = AdmitStatement(*core, text_);
     if (FAILED(refused))
         return refused;
     // A text with markers is run again with other values (a text without them holds its

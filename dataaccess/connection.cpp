@@ -22,6 +22,8 @@ const wchar_t kErrorSource[] = L"Databáze";
 
 namespace {
 
+std::atomic<int> g_extraPages{-1};
+
 const UINT kConnectDoneMessage = WM_APP + 0x2A1;
 const wchar_t kNotifyClass[] = L"ZorDataConnectNotify";
 
@@ -345,15 +347,20 @@ static bool ConnectCore(ConnectionCore& core, const std::wstring& connectionStri
     for (const std::wstring& sql : target.initStatements)
         if (!run(sql, errors, RefusalKind::None))
             return fail(OpenRefusalText(RefusalKind::None, target.windowsPath));
+    // A pragma's number, 0 when there is none.
+    auto number = [&](const wchar_t* pragma) {
+        Stmt st;
+        SQLINTEGER value = 0;
+        SQLLEN got = 0;
+        if (!st.Alloc(core) || !OdbcOk(SQLExecDirectW(st.h, (SQLWCHAR*)pragma, SQL_NTS)) || !OdbcOk(SQLFetch(st.h)) ||
+            !OdbcOk(SQLGetData(st.h, 1, SQL_C_SLONG, &value, 0, &got)) || got == SQL_NULL_DATA)
+            return (SQLINTEGER)0;
+        return value;
+    };
     if (target.driver == OdbcDriverKind::SQLite) {
         // The page cache a transaction's larger one gives way to when it ends.
-        Stmt cacheSize;
-        SQLINTEGER pages = 0;
-        SQLLEN got = 0;
-        if (cacheSize.Alloc(core) &&
-            OdbcOk(SQLExecDirectW(cacheSize.h, (SQLWCHAR*)L"PRAGMA cache_size", SQL_NTS)) &&
-            OdbcOk(SQLFetch(cacheSize.h)) &&
-            OdbcOk(SQLGetData(cacheSize.h, 1, SQL_C_SLONG, &pages, 0, &got)) && got != SQL_NULL_DATA && pages != 0)
+        SQLINTEGER pages = number(L"PRAGMA cache_size");
+        if (pages != 0)
             core.idleCacheSize = std::to_wstring(pages);
         // The driver opens the file also when the extension does not load; a query that names
         // the collations tells whether it did. Its failure is no failure of the open.
@@ -364,6 +371,11 @@ static bool ConnectCore(ConnectionCore& core, const std::wstring& connectionStri
         if (!core.czechOrder)
             core.missingCollationExtension = target.collationExtension;
     }
+    int extraPages = g_extraPages.load();
+    if (target.driver == OdbcDriverKind::SQLite && !target.readOnly && extraPages >= 0) {
+        std::wstring limit = L"PRAGMA max_page_count = " + std::to_wstring(number(L"PRAGMA page_count") + extraPages);
+        number(limit.c_str());
+    }
     if (target.driver == OdbcDriverKind::SQLite) {
         core.lockTimeoutMs = target.lockTimeoutMs;
         core.beginStatement = target.readOnly ? L"BEGIN" : L"BEGIN IMMEDIATE";
@@ -373,6 +385,11 @@ static bool ConnectCore(ConnectionCore& core, const std::wstring& connectionStri
     core.readOnly = target.fileReadOnly;
     core.state = adStateOpen;
     return true;
+}
+
+int SetPageLimitForTests(int extraPages)
+{
+    return g_extraPages.exchange(extraPages < 0 ? -1 : extraPages);
 }
 
 Connection::Connection() : impl_(new Impl(this)), core_(std::make_shared<ConnectionCore>()) {}
@@ -624,7 +641,7 @@ HRESULT Connection::Execute(const wchar_t* sql, VARIANT* recordsAffected, long o
     std::lock_guard<std::recursive_mutex> hold(core_->lock);
     if (!core_->IsOpen())
         return core_->NotOpen();
-    HRESULT refused = CheckStatementHook(*core_, sql);
+    HRESULT refused = AdmitStatement(*core_, sql);
     if (FAILED(refused))
         return refused;
     std::wstring text = TranslateSql(sql, core_.get());
@@ -711,7 +728,7 @@ HRESULT ReadTableList(ConnectionCore& core, RowsetData* rows, const wchar_t* que
     SQLRETURN rc = query ? SQLExecDirectW(st.h, (SQLWCHAR*)query, SQL_NTS)
                          : SQLTablesW(st.h, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0);
     if (!OdbcOk(rc))
-        return core.FailOdbc(SQL_HANDLE_STMT, st.h, L"Seznam tabulek nelze přečíst.");
+        return core.FailOdbc(SQL_HANDLE_STMT, st.h, L"Seznam tabulek nelze přečíst.", true);
     const SQLUSMALLINT first = query ? 1 : 3;  // the catalog's TABLE_NAME and TABLE_TYPE
     while (OdbcOk(SQLFetch(st.h))) {
         std::wstring values[2];
@@ -827,8 +844,10 @@ HRESULT Connection::BeginTrans(long* level)
     if (!core_->IsOpen())
         return core_->NotOpen();
     if (core_->transactionLevel > 0) {
-        HRESULT hr = RunOwnStatement(*core_, L"SAVEPOINT " + SavepointOf(core_->transactionLevel + 1),
-                                     L"Vnořenou transakci nelze zahájit.");
+        HRESULT hr = RefuseInLostTransaction(*core_);
+        if (SUCCEEDED(hr))
+            hr = RunOwnStatement(*core_, L"SAVEPOINT " + SavepointOf(core_->transactionLevel + 1),
+                                 L"Vnořenou transakci nelze zahájit.");
         if (FAILED(hr))
             return hr;
         ++core_->transactionLevel;
@@ -866,7 +885,18 @@ static HRESULT EndTransaction(ConnectionCore& core, SQLSMALLINT how)
     // savepoint in which the schema did not change (an import's row) leaves it as it is.
     if (core.transactionLevel > 1) {
         std::wstring savepoint = SavepointOf(core.transactionLevel);
-        HRESULT hr = S_OK;
+        HRESULT hr = RefuseInLostTransaction(core);
+        if (FAILED(hr)) {
+            // The savepoint went with the whole transaction: its rollback ends this level (with
+            // the refusal, so that the caller goes no further), its commit is refused.
+            if (how == SQL_ROLLBACK) {
+                core.SavepointRolledBack(core.CurrentSavepoint());
+                --core.transactionLevel;
+                if (!core.savepoints.empty())
+                    core.savepoints.pop_back();
+            }
+            return hr;
+        }
         if (how == SQL_ROLLBACK) {
             if (core.savepoints.empty() || core.savepoints.back().schemaChanges != core.schemaChanges)
                 core.SchemaChanged();

@@ -8,20 +8,11 @@
 
 #include "dataaccess/adodefs.h"
 #include "dataaccess/collationext.h"
+#include "dataaccess/trim.h"
 
 namespace zdata {
 
 namespace {
-
-std::wstring Trim(const std::wstring& s)
-{
-    size_t b = 0, e = s.size();
-    while (b < e && iswspace(s[b]))
-        ++b;
-    while (e > b && iswspace(s[e - 1]))
-        --e;
-    return s.substr(b, e - b);
-}
 
 std::wstring Upper(const std::wstring& s)
 {

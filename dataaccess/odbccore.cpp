@@ -91,8 +91,14 @@ StatementHook SetStatementHook(StatementHook hook)
     return previous;
 }
 
-HRESULT CheckStatementHook(ConnectionCore& core, const std::wstring& sql)
+HRESULT AdmitStatement(ConnectionCore& core, const std::wstring& sql)
 {
+    {
+        std::lock_guard<std::recursive_mutex> hold(core.lock);
+        HRESULT lost = RefuseInLostTransaction(core);
+        if (FAILED(lost))
+            return lost;
+    }
     StatementHook hook;
     {
         std::lock_guard<std::mutex> hold(g_hookLock);
@@ -146,6 +152,10 @@ void ConnectionCore::SavepointRolledBack(unsigned long long serial)
 
 void ConnectionCore::TransactionEnded()
 {
+    if (transactionLostBy) {
+        transactionLostBy->Release();
+        transactionLostBy = nullptr;
+    }
     savepoints.clear();
     for (SavepointRows* rows : std::vector<SavepointRows*>(savepointRows))
         rows->TransactionEnded();
@@ -201,25 +211,26 @@ std::vector<DriverDiagnostic> ReadDiagnostics(SQLSMALLINT handleType, SQLHANDLE 
     return items;
 }
 
-std::vector<Error*> ConnectionCore::Diagnostics(SQLSMALLINT handleType, SQLHANDLE handle) const
+std::vector<Error*> ConnectionCore::Diagnostics(SQLSMALLINT handleType, SQLHANDLE handle, bool onlyRead) const
 {
     auto labelOf = [this](const std::wstring& table, const std::wstring& column) { return LabelOf(table, column); };
     std::vector<Error*> items;
     for (const DriverDiagnostic& d : ReadDiagnostics(handleType, handle))
-        items.push_back(new Error((long)E_FAIL, EngineErrorDescription(d.text, d.native, labelOf), d.state, d.native,
-                                  ReadEngineRefusal(d.text, d.native).kind));
+        items.push_back(new Error((long)E_FAIL, EngineErrorDescription(d.text, d.native, labelOf, onlyRead), d.state,
+                                  d.native, ReadEngineRefusal(d.text, d.native).kind));
     return items;
 }
 
 HRESULT ConnectionCore::FailOdbc(SQLSMALLINT handleType, SQLHANDLE handle,
-                                 const std::wstring& fallback)
+                                 const std::wstring& fallback, bool onlyRead)
 {
-    std::vector<Error*> items = Diagnostics(handleType, handle);
+    std::vector<Error*> items = Diagnostics(handleType, handle, onlyRead);
     if (items.empty())
         items.push_back(new Error((long)E_FAIL, fallback, L"", 0));
     for (const Error* e : items)
         damageFound = damageFound || e->Refusal() == RefusalKind::Damaged;
     errors->Replace(std::move(items));
+    CheckTransactionAfterRefusal(*this);
     return E_FAIL;
 }
 
@@ -333,19 +344,39 @@ const std::vector<ColumnDecl>* ConnectionCore::ColumnsOf(const std::wstring& nam
 // False for the statements that only read or change rows: what the layer knows of the tables
 // stays true after them. Reading it again after every row of a long import costs more than the
 // row itself inside a savepoint.
-bool MayChangeSchema(const std::wstring& sql)
+namespace {
+
+std::wstring FirstWord(const std::wstring& sql)
 {
     size_t start = sql.find_first_not_of(L" \t\r\n(");
     if (start == std::wstring::npos)
-        return false;
+        return std::wstring();
     size_t end = start;
     while (end < sql.size() && iswalpha(sql[end]))
         ++end;
-    std::wstring word = sql.substr(start, end - start);
+    return sql.substr(start, end - start);
+}
+
+bool IsWord(const std::wstring& word, const wchar_t* name) { return _wcsicmp(word.c_str(), name) == 0; }
+
+}  // namespace
+
+bool MayChangeSchema(const std::wstring& sql)
+{
+    std::wstring word = FirstWord(sql);
+    if (word.empty())
+        return false;
     for (const wchar_t* rowStatement : {L"INSERT", L"UPDATE", L"DELETE", L"SELECT", L"REPLACE", L"WITH"})
-        if (_wcsicmp(word.c_str(), rowStatement) == 0)
+        if (IsWord(word, rowStatement))
             return false;
     return true;
+}
+
+bool OnlyReads(const std::wstring& sql)
+{
+    std::wstring word = FirstWord(sql);
+    return IsWord(word, L"SELECT") || IsWord(word, L"VALUES") ||
+           (IsWord(word, L"PRAGMA") && sql.find(L'=') == std::wstring::npos);
 }
 
 void StoreRowsAffected(SQLHSTMT stmt, VARIANT* recordsAffected)

@@ -98,6 +98,9 @@ struct ConnectionCore : SqlCatalog {
     // COMMIT and ROLLBACK, the driver staying in autocommit (outertxn.h); empty for the other
     // kinds, whose transactions are the driver's.
     std::wstring beginStatement;
+    // The refusal that ended the running transaction, while the caller has not yet rolled it
+    // back (outertxn.h); null while the transaction stands.
+    Error* transactionLostBy = nullptr;
     int lockTimeoutMs = 0;  // SQLite: how long a statement waits for the file's lock
     // An SQLite connection's page cache outside transactions, as "PRAGMA cache_size" gave it at
     // open (empty for the other kinds, which keep their settings).
@@ -115,14 +118,17 @@ struct ConnectionCore : SqlCatalog {
     HRESULT Fail(HRESULT hr, const std::wstring& description);
     // Replace the Errors collection with the driver's diagnostics for the handle (or, when it
     // has none, with the fallback text); returns E_FAIL. Each diagnostic's description is the
-    // Czech sentence of its refusal followed by the driver's own text (refusals.h).
-    HRESULT FailOdbc(SQLSMALLINT handleType, SQLHANDLE handle, const std::wstring& fallback);
+    // Czech sentence of its refusal followed by the driver's own text (refusals.h); onlyRead:
+    // the refused statement only read. A refusal inside a transaction that ended it ends the
+    // unit of work (outertxn.h).
+    HRESULT FailOdbc(SQLSMALLINT handleType, SQLHANDLE handle, const std::wstring& fallback,
+                     bool onlyRead = false);
     // The refusal of work on a connection that is not open; returns its error.
     HRESULT NotOpen() { return Fail(AdoError(adErrObjectClosed), L"Připojení k databázi není otevřené."); }
     // The failure to get a statement handle, with the driver's reasons; returns E_FAIL.
     HRESULT NoStatement() { return FailOdbc(SQL_HANDLE_DBC, dbc, L"Příkaz databáze nelze vytvořit."); }
     // Only collects diagnostics (for a connect on a worker thread).
-    std::vector<Error*> Diagnostics(SQLSMALLINT handleType, SQLHANDLE handle) const;
+    std::vector<Error*> Diagnostics(SQLSMALLINT handleType, SQLHANDLE handle, bool onlyRead = false) const;
 
     // Frees the handles (the lock must be held).
     void Disconnect();
@@ -160,9 +166,10 @@ struct DriverDiagnostic {
 // The driver's diagnostics for the handle, without the truncation warnings of fetches.
 std::vector<DriverDiagnostic> ReadDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle);
 
-// Asks the test seam (SetStatementHook) about a statement a caller's call is about to send;
-// a refusal becomes the connection's error and is returned. S_OK without a hook.
-HRESULT CheckStatementHook(ConnectionCore& core, const std::wstring& sql);
+// Whether a statement a caller's call is about to send may go: not in a unit of work whose
+// transaction was lost (outertxn.h), nor when the test seam (SetStatementHook) refuses it. A
+// refusal becomes the connection's error and is returned; S_OK otherwise.
+HRESULT AdmitStatement(ConnectionCore& core, const std::wstring& sql);
 
 // Runs one of the layer's own statements (savepoints, transactions; few and fixed texts, kept
 // prepared); the lock must be held. A refusal becomes the connection's error, failure its text
@@ -195,6 +202,8 @@ inline bool OdbcOk(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS
 // False for the statements that only read or change rows (what the layer knows of the tables
 // stays true after them).
 bool MayChangeSchema(const std::wstring& sql);
+// True for the statements that only read (a query, a pragma that sets nothing).
+bool OnlyReads(const std::wstring& sql);
 
 // Puts the count of rows the executed statement changed into Execute's result (VT_I4, 0
 // beforehand); a count the driver does not know leaves the 0. recordsAffected may be null.

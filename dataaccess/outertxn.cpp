@@ -3,6 +3,7 @@
 #include <string>
 
 #include "dataaccess/odbccore.h"
+#include "dataaccess/refusals.h"
 
 namespace zdata {
 
@@ -34,7 +35,57 @@ HRESULT RunWaitingOnce(ConnectionCore& core, const std::wstring& sql, const wcha
     return hr;
 }
 
+// Whether the engine still runs a transaction: a BEGIN is refused inside one; one that runs found
+// none, and is ended again.
+bool TransactionStands(ConnectionCore& core)
+{
+    Stmt st;
+    if (!st.Alloc(core))
+        return true;
+    SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)L"BEGIN", SQL_NTS);
+    if (!OdbcOk(rc) && rc != SQL_NO_DATA)
+        return true;
+    RunQuietly(core, L"ROLLBACK");
+    return false;
+}
+
 }  // namespace
+
+void CheckTransactionAfterRefusal(ConnectionCore& core)
+{
+    if (core.transactionLevel == 0 || core.transactionLostBy || !OwnStatements(core) || core.dbc == SQL_NULL_HDBC)
+        return;
+    std::vector<Error*> items = core.errors->Items();
+    Error* reason = nullptr;
+    bool othersLock = false;
+    for (Error* e : items) {
+        othersLock = othersLock || e->Refusal() == RefusalKind::Locked;
+        if (!reason)
+            reason = e;
+        else
+            e->Release();
+    }
+    if (!reason)
+        return;
+    if (othersLock)
+        RunQuietly(core, L"ROLLBACK");
+    else if (TransactionStands(core)) {
+        reason->Release();
+        return;
+    }
+    core.transactionLostBy = reason;
+    // Whatever the transaction changed in the schema is gone with it.
+    core.SchemaChanged();
+}
+
+HRESULT RefuseInLostTransaction(ConnectionCore& core)
+{
+    if (!core.transactionLostBy)
+        return S_OK;
+    core.transactionLostBy->AddRef();
+    core.errors->Replace({core.transactionLostBy});
+    return E_FAIL;
+}
 
 void UseEngineBusyHandler(ConnectionCore& core)
 {
@@ -52,6 +103,9 @@ HRESULT BeginOutermost(ConnectionCore& core)
 
 HRESULT CommitOutermost(ConnectionCore& core)
 {
+    HRESULT lost = RefuseInLostTransaction(core);
+    if (FAILED(lost))
+        return lost;
     if (OwnStatements(core))
         return RunWaitingOnce(core, L"COMMIT", L"Transakci nelze potvrdit.");
     if (!OdbcOk(SQLEndTran(SQL_HANDLE_DBC, core.dbc, SQL_COMMIT)))
@@ -62,6 +116,9 @@ HRESULT CommitOutermost(ConnectionCore& core)
 
 HRESULT RollBackOutermost(ConnectionCore& core)
 {
+    // A lost transaction has been rolled back already: its unit of work is not in the file.
+    if (core.transactionLostBy)
+        return S_OK;
     if (OwnStatements(core))
         return RunOwnStatement(core, L"ROLLBACK", L"Transakci nelze vrátit zpět.");
     HRESULT hr = S_OK;

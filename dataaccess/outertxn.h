@@ -28,4 +28,16 @@ HRESULT RollBackOutermost(ConnectionCore& core);
 // Rolls back whatever the database still holds, leaving the connection's errors alone.
 void AbandonOutermost(ConnectionCore& core);
 
+// After a refusal inside a transaction, its error being the connection's: the database may have
+// ended the whole transaction by itself (a full disk, an I/O error, a trigger's RAISE(ROLLBACK)),
+// and another program's lock refusing it makes the layer roll it back at once (a message the
+// caller shows then keeps no lock on the file). Either way the unit of work is lost: what it
+// sent next would run outside any transaction and be written at once (a savepoint would even
+// begin a transaction of its own), so every further statement of it is refused with that
+// refusal (RefuseInLostTransaction), and so are its savepoints and commits, until the caller
+// rolls back. SQLite connections only.
+void CheckTransactionAfterRefusal(ConnectionCore& core);
+// The refusal of a statement of a lost unit of work (its error becomes the connection's), or S_OK.
+HRESULT RefuseInLostTransaction(ConnectionCore& core);
+
 }  // namespace zdata

@@ -19,6 +19,19 @@ namespace zdata {
 
 namespace {
 
+// How a value its column refused misses it: a number beyond the range, above or below it, or a
+// value of another type.
+ValueMiss MissOf(HRESULT refusal, const VARIANT& value)
+{
+    if (refusal != DISP_E_OVERFLOW)
+        return ValueMiss::Type;
+    VARIANT number;
+    VariantInit(&number);
+    bool below = SUCCEEDED(CoerceVariant(adDouble, value, &number)) && number.vt == VT_R8 && number.dblVal < 0;
+    VariantClear(&number);
+    return below ? ValueMiss::BelowRange : ValueMiss::AboveRange;
+}
+
 // Label of the hidden rowid column; not a name any table of the program uses.
 const wchar_t kRowidLabel[] = L"zor_rowid";
 // A provider cursor keeps whole rows for this many rows; a longer read-only result keeps only
@@ -253,15 +266,16 @@ public:
         Stmt st;
         if (!st.Alloc(*core))
             return core->NoStatement();
+        const bool reads = OnlyReads(execSql);
         std::vector<SQLLEN> lengths;
         if (!params.empty() && !OdbcOk(BindValues(st.h, params, lengths)))
-            return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"Parametry příkazu nelze předat databázi.");
+            return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"Parametry příkazu nelze předat databázi.", reads);
         SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)execSql.c_str(), SQL_NTS);
         if (!OdbcOk(rc) && rc != SQL_NO_DATA)
-            return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"Dotaz se nepodařilo provést.");
+            return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"Dotaz se nepodařilo provést.", reads);
         auto rs = std::make_shared<RowsetData>();
         if (!(core->passThrough ? DescribeColumnsThroughText(st.h, &rs->columns) : DescribeColumns(st.h, &rs->columns)))
-            return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"Sloupce výsledku dotazu nelze zjistit.");
+            return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"Sloupce výsledku dotazu nelze zjistit.", reads);
         bool withRowid = shape.simple && !rs->columns.empty() &&
                          rs->columns[0].name == kRowidLabel;
         rs->hidden = withRowid ? 1 : 0;
@@ -276,7 +290,7 @@ public:
             if (rc == SQL_NO_DATA)
                 break;
             if (!OdbcOk(rc))
-                return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"Záznamy nelze přečíst.");
+                return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"Záznamy nelze přečíst.", reads);
             rs->rows.push_back(std::move(row));
         }
         if (withRowid && !rs->rows.empty() && rs->rows[0]->Get(0).isNull)
@@ -575,7 +589,7 @@ public:
             return core->NoStatement();
         SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)q.c_str(), SQL_NTS);
         if (!OdbcOk(rc) && rc != SQL_NO_DATA)
-            return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"Dotaz se nepodařilo provést.");
+            return core->FailOdbc(SQL_HANDLE_STMT, st.h, L"Dotaz se nepodařilo provést.", true);
         return S_OK;
     }
 
@@ -637,7 +651,7 @@ public:
             position.emplace(data->keyset->Key(k), (uint32_t)k);
         Stmt again;
         if (!again.Alloc(*core) || !OdbcOk(SQLExecDirectW(again.h, (SQLWCHAR*)q.c_str(), SQL_NTS)))
-            return core->FailOdbc(SQL_HANDLE_STMT, again.h, L"Dotaz se nepodařilo provést.");
+            return core->FailOdbc(SQL_HANDLE_STMT, again.h, L"Dotaz se nepodařilo provést.", true);
         found.clear();
         while (FetchRow(again.h, reduced, &row, scratch) == SQL_SUCCESS) {
             DriverValue k = row->Get(0);
@@ -806,7 +820,7 @@ public:
         if (location == adUseClient)
             cursorType = adOpenStatic;
         sql = text;
-        HRESULT refused = CheckStatementHook(*core, sql);
+        HRESULT refused = AdmitStatement(*core, sql);
         if (FAILED(refused))
             return refused;
         writesRead = ~0ull;
@@ -1085,7 +1099,7 @@ public:
             if (FAILED(hr))
                 return Fail(hr == DISP_E_OVERFLOW ? hr : DISP_E_TYPEMISMATCH,
                             ValueDoesNotFitText(core->LabelOf(shape.table, col.baseName), col.type.adoType,
-                                                hr == DISP_E_OVERFLOW));
+                                                MissOf(hr, pending[c])));
             values.push_back(std::move(bv));
         }
         long long rowid = 0;
@@ -1108,7 +1122,7 @@ public:
             key.i = rowid;
             values.push_back(key);
         }
-        HRESULT refused = CheckStatementHook(*core, q);
+        HRESULT refused = AdmitStatement(*core, q);
         if (FAILED(refused))
             return refused;
         CachedStmt st;
@@ -1197,7 +1211,7 @@ public:
         if (!core->IsOpen())
             return Fail(AdoError(adErrObjectClosed), L"Připojení k databázi není otevřené.");
         std::wstring q = L"DELETE FROM " + QuoteIdentifier(shape.table) + L" WHERE _ROWID_ = ?";
-        HRESULT refused = CheckStatementHook(*core, q);
+        HRESULT refused = AdmitStatement(*core, q);
         if (FAILED(refused))
             return refused;
         CachedStmt st;
@@ -1308,7 +1322,7 @@ public:
         HRESULT idle = CanMove();
         if (FAILED(idle))
             return idle;
-        HRESULT refused = CheckStatementHook(*core, sql);
+        HRESULT refused = AdmitStatement(*core, sql);
         if (FAILED(refused))
             return refused;
         std::shared_ptr<RowsetData> fresh;

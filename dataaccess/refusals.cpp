@@ -4,6 +4,7 @@
 
 #include "dataaccess/ado.h"
 #include "dataaccess/odbccore.h"
+#include "dataaccess/trim.h"
 
 namespace zdata {
 
@@ -26,23 +27,13 @@ bool Contains(const std::wstring& text, const wchar_t* part)
     return text.find(part) != std::wstring::npos;
 }
 
-std::wstring Trimmed(const std::wstring& s)
-{
-    size_t b = 0, e = s.size();
-    while (b < e && iswspace(s[b]))
-        ++b;
-    while (e > b && iswspace(s[e - 1]))
-        --e;
-    return s.substr(b, e - b);
-}
-
 // "T.A, T.B" -> table T, columns A and B.
 void ReadColumnList(const std::wstring& list, EngineRefusal* out)
 {
     size_t start = 0;
     while (start <= list.size()) {
         size_t comma = list.find(L',', start);
-        std::wstring part = Trimmed(list.substr(start, comma == std::wstring::npos ? std::wstring::npos : comma - start));
+        std::wstring part = Trim(list.substr(start, comma == std::wstring::npos ? std::wstring::npos : comma - start));
         size_t dot = part.rfind(L'.');
         if (!part.empty()) {
             if (dot != std::wstring::npos) {
@@ -57,12 +48,87 @@ void ReadColumnList(const std::wstring& list, EngineRefusal* out)
     }
 }
 
+// The engine's texts the layer knows: each at the start of the text (anywhere: within it), and
+// whether a list of "T.A, T.B" follows it. The first that matches counts.
+struct EngineText {
+    const wchar_t* text;
+    RefusalKind kind;
+    bool anywhere;
+    bool namesColumns;
+};
+const EngineText kEngineTexts[] = {
+    {L"UNIQUE constraint failed: ", RefusalKind::Duplicate, false, true},
+    {L"NOT NULL constraint failed: ", RefusalKind::Required, false, true},
+    {L"is not unique", RefusalKind::Duplicate, true, false},
+    {L"are not unique", RefusalKind::Duplicate, true, false},
+    {L"must be unique", RefusalKind::Duplicate, true, false},
+    {L"may not be NULL", RefusalKind::Required, true, false},
+    {L"FOREIGN KEY constraint failed", RefusalKind::ForeignKey, false, false},
+    {L"datatype mismatch", RefusalKind::DoesNotFit, false, false},
+    {L"string or blob too big", RefusalKind::TooLarge, false, false},
+    // Another connection holds the file (SQLITE_BUSY); a statement of the connection's own that
+    // has not finished holds the table (SQLITE_LOCKED).
+    {L"database is locked", RefusalKind::Locked, false, false},
+    {L"database table is locked", RefusalKind::LockedHere, false, false},
+    {L"database schema is locked", RefusalKind::LockedHere, false, false},
+    {L"attempt to write a readonly database", RefusalKind::ReadOnly, false, false},
+    {L"database or disk is full", RefusalKind::DiskFull, false, false},
+    {L"database disk image is malformed", RefusalKind::Damaged, false, false},
+    {L"malformed database schema", RefusalKind::Damaged, false, false},
+    {L"is not a database", RefusalKind::NotADatabase, true, false},
+    {L"unable to open database file", RefusalKind::CannotOpen, false, false},
+    {L"disk I/O error", RefusalKind::DiskError, false, false},
+};
+
+// The sentences of the refusals that name no field: after a statement that wrote, and after one
+// that only read (null: the same).
+struct KindSentence {
+    RefusalKind kind;
+    const wchar_t* wrote;
+    const wchar_t* read;
+};
+const KindSentence kKindSentences[] = {
+    {RefusalKind::DoesNotFit, L"Zadaná hodnota neodpovídá typu svého pole. Opravte ji.", nullptr},
+    {RefusalKind::TooLarge, L"Hodnota je příliš velká, než aby ji databáze uložila. Zkraťte ji.", nullptr},
+    {RefusalKind::ForeignKey,
+     L"Změnu nelze uložit: odkazuje na položku, která v databázi není, nebo na měněnou položku odkazují jiné "
+     L"záznamy.",
+     nullptr},
+    {RefusalKind::Locked,
+     L"Databázový soubor právě používá jiný program, změnu proto nelze zapsat. Zkuste to znovu za chvíli.",
+     L"Databázový soubor právě používá jiný program, data z něj proto nelze přečíst. Zkuste to znovu za chvíli."},
+    {RefusalKind::LockedHere,
+     L"Databázovou tabulku právě používá jiná rozpracovaná činnost tohoto programu, změnu proto nelze zapsat. "
+     L"Zkuste to znovu, až skončí.",
+     L"Databázovou tabulku právě používá jiná rozpracovaná činnost tohoto programu, data z ní proto nelze "
+     L"přečíst. Zkuste to znovu, až skončí."},
+    {RefusalKind::ReadOnly,
+     L"Databázový soubor je jen pro čtení, změny do něj nelze zapsat. Zrušte u souboru atribut „Jen pro čtení“ "
+     L"nebo otevřete jeho kopii ve složce, do které smíte zapisovat.",
+     nullptr},
+    {RefusalKind::DiskFull,
+     L"Na disku s databází není dost místa, změna nebyla zapsána. Uvolněte místo na disku a zkuste to znovu.",
+     L"Na disku není dost místa pro dočasná data databáze, data proto nelze přečíst. Uvolněte místo na disku a "
+     L"zkuste to znovu."},
+    {RefusalKind::Damaged,
+     L"Databázový soubor je poškozený. Spusťte kontrolu dat v Databázových nástrojích Zorny (Data – Kontrola), "
+     L"případně použijte zálohu.",
+     nullptr},
+    {RefusalKind::NotADatabase, L"Soubor není databáze.", nullptr},
+    {RefusalKind::CannotOpen,
+     L"Databázový soubor nelze otevřít. Zkontrolujte, že existuje a že k němu máte přístup.", nullptr},
+    {RefusalKind::DiskError,
+     L"Při zápisu do databázového souboru došlo k chybě disku, změna nebyla zapsána. Zkontrolujte disk a "
+     L"zkuste to znovu.",
+     L"Při čtení databázového souboru došlo k chybě disku. Zkontrolujte disk a zkuste to znovu."},
+};
+
 // The engine's result codes (primary, without the extended bits).
 RefusalKind KindOfCode(long code)
 {
     switch (code & 0xFF) {
-    case 5:
-    case 6: return RefusalKind::Locked;
+    case 5: return RefusalKind::Locked;
+    case 6: return RefusalKind::LockedHere;
     case 8: return RefusalKind::ReadOnly;
     case 10: return RefusalKind::DiskError;
     case 11: return RefusalKind::Damaged;
@@ -126,44 +192,18 @@ EngineRefusal ReadEngineRefusal(const std::wstring& raw, long nativeError)
     size_t open = text.rfind(L" (");
     if (open != std::wstring::npos && !text.empty() && text.back() == L')')
         text.erase(open);
-    std::wstring rest;
-    if (StartsWith(text, L"UNIQUE constraint failed: ", &rest)) {
-        out.kind = RefusalKind::Duplicate;
-        ReadColumnList(rest, &out);
-    } else if (StartsWith(text, L"NOT NULL constraint failed: ", &rest)) {
-        out.kind = RefusalKind::Required;
-        ReadColumnList(rest, &out);
-    } else if (Contains(text, L"is not unique") || Contains(text, L"are not unique") ||
-               Contains(text, L"must be unique")) {
-        out.kind = RefusalKind::Duplicate;
-    } else if (Contains(text, L"may not be NULL")) {
-        out.kind = RefusalKind::Required;
-    } else if (StartsWith(text, L"FOREIGN KEY constraint failed")) {
-        out.kind = RefusalKind::ForeignKey;
-    } else if (StartsWith(text, L"datatype mismatch")) {
-        out.kind = RefusalKind::DoesNotFit;
-    } else if (StartsWith(text, L"string or blob too big")) {
-        out.kind = RefusalKind::TooLarge;
-    } else if (StartsWith(text, L"database is locked") || StartsWith(text, L"database table is locked") ||
-               StartsWith(text, L"database schema is locked")) {
-        out.kind = RefusalKind::Locked;
-    } else if (StartsWith(text, L"attempt to write a readonly database")) {
-        out.kind = RefusalKind::ReadOnly;
-    } else if (StartsWith(text, L"database or disk is full")) {
-        out.kind = RefusalKind::DiskFull;
-    } else if (StartsWith(text, L"database disk image is malformed") ||
-               StartsWith(text, L"malformed database schema")) {
-        out.kind = RefusalKind::Damaged;
-    } else if (Contains(text, L"is not a database")) {
-        out.kind = RefusalKind::NotADatabase;
-    } else if (StartsWith(text, L"unable to open database file")) {
-        out.kind = RefusalKind::CannotOpen;
-    } else if (StartsWith(text, L"disk I/O error")) {
-        out.kind = RefusalKind::DiskError;
-    } else if (sqlite) {
-        // Another driver's native errors mean something else.
-        out.kind = KindOfCode(nativeError);
+    for (const EngineText& known : kEngineTexts) {
+        bool found = known.anywhere ? Contains(text, known.text) : StartsWith(text, known.text);
+        if (!found)
+            continue;
+        out.kind = known.kind;
+        if (known.namesColumns)
+            ReadColumnList(text.substr(wcslen(known.text)), &out);
+        return out;
     }
+    // Another driver's native errors mean something else.
+    if (sqlite)
+        out.kind = KindOfCode(nativeError);
     return out;
 }
 
@@ -172,8 +212,7 @@ std::wstring RefusalSentence(const EngineRefusal& refusal, const ColumnLabelFn& 
     std::vector<std::wstring> labels;
     for (const std::wstring& column : refusal.columns)
         labels.push_back(labelOf ? labelOf(refusal.table, column) : column);
-    switch (refusal.kind) {
-    case RefusalKind::Duplicate:
+    if (refusal.kind == RefusalKind::Duplicate) {
         if (labels.size() == 1)
             return L"Hodnota pole " + QuotedList(labels) +
                    L" už v databázi je a nesmí se opakovat. Zadejte jinou hodnotu.";
@@ -181,53 +220,37 @@ std::wstring RefusalSentence(const EngineRefusal& refusal, const ColumnLabelFn& 
             return L"Záznam se stejnými hodnotami polí " + QuotedList(labels) +
                    L" už v databázi je. Změňte některou z těchto hodnot.";
         return L"Stejná hodnota už v databázi je a nesmí se opakovat. Zadejte jinou hodnotu.";
-    case RefusalKind::Required:
+    }
+    if (refusal.kind == RefusalKind::Required) {
         if (!labels.empty())
             return L"Pole " + QuotedList(labels) + L" je povinné. Vyplňte ho.";
         return L"Povinná hodnota není vyplněna. Vyplňte ji.";
-    case RefusalKind::DoesNotFit:
-        return L"Zadaná hodnota neodpovídá typu svého pole. Opravte ji.";
-    case RefusalKind::TooLarge:
-        return L"Hodnota je příliš velká, než aby ji databáze uložila. Zkraťte ji.";
-    case RefusalKind::ForeignKey:
-        return L"Změnu nelze uložit: odkazuje na položku, která v databázi není, nebo na měněnou položku "
-               L"odkazují jiné záznamy.";
-    case RefusalKind::Locked:
-        return L"Databázový soubor právě používá jiný program, změnu proto nelze zapsat. Zkuste to znovu "
-               L"za chvíli.";
-    case RefusalKind::ReadOnly:
-        return L"Databázový soubor je jen pro čtení, změny do něj nelze zapsat. Zrušte u souboru atribut "
-               L"„Jen pro čtení“ nebo otevřete jeho kopii ve složce, do které smíte zapisovat.";
-    case RefusalKind::DiskFull:
-        return L"Na disku s databází není dost místa, změna nebyla zapsána. Uvolněte místo na disku a zkuste "
-               L"to znovu.";
-    case RefusalKind::Damaged:
-        return L"Databázový soubor je poškozený. Spusťte kontrolu dat v Databázových nástrojích Zorny "
-               L"(Data – Kontrola), případně použijte zálohu.";
-    case RefusalKind::NotADatabase:
-        return L"Soubor není databáze.";
-    case RefusalKind::CannotOpen:
-        return L"Databázový soubor nelze otevřít. Zkontrolujte, že existuje a že k němu máte přístup.";
-    case RefusalKind::DiskError:
-        return L"Při čtení nebo zápisu databázového souboru došlo k chybě disku. Zkontrolujte disk a zkuste "
-               L"to znovu.";
-    case RefusalKind::None:
-        break;
     }
+    for (const KindSentence& k : kKindSentences)
+        if (k.kind == refusal.kind)
+            return refusal.onlyRead && k.read ? k.read : k.wrote;
     return L"Databáze požadavek odmítla.";
 }
 
-std::wstring EngineErrorDescription(const std::wstring& text, long nativeError, const ColumnLabelFn& labelOf)
+std::wstring EngineErrorDescription(const std::wstring& text, long nativeError, const ColumnLabelFn& labelOf,
+                                    bool onlyRead)
 {
-    return RefusalSentence(ReadEngineRefusal(text, nativeError), labelOf) + L"\n" + text;
+    EngineRefusal refusal = ReadEngineRefusal(text, nativeError);
+    refusal.onlyRead = onlyRead;
+    return RefusalSentence(refusal, labelOf) + L"\n" + text;
 }
 
-std::wstring ValueDoesNotFitText(const std::wstring& label, DataTypeEnum type, bool overflow)
+std::wstring ValueDoesNotFitText(const std::wstring& label, DataTypeEnum type, ValueMiss miss)
 {
-    if (overflow)
-        return L"Hodnota pole \u201E" + label + L"\u201C je mimo rozsah, který pole pojme. Zadejte menší hodnotu.";
-    return L"Hodnota pole \u201E" + label + L"\u201C neodpovídá jeho typu (" + TypeWord(type) +
-           L"). Opravte ji.";
+    const std::wstring field = L"Hodnota pole \u201E" + label + L"\u201C";
+    switch (miss) {
+    case ValueMiss::AboveRange:
+        return field + L" je větší, než pole pojme. Zadejte menší hodnotu.";
+    case ValueMiss::BelowRange:
+        return field + L" je menší, než pole pojme. Zadejte větší hodnotu.";
+    default:
+        return field + L" neodpovídá jeho typu (" + TypeWord(type) + L"). Opravte ji.";
+    }
 }
 
 std::wstring OpenRefusalText(RefusalKind kind, const std::wstring& path)

@@ -30,6 +30,7 @@ enum class RefusalKind {
     TooLarge,      // a text or binary value beyond what the engine stores
     ForeignKey,    // a reference to a row that is not there, or a row still referred to
     Locked,        // another program holds the file
+    LockedHere,    // a statement of this program's own connection still holds the table
     ReadOnly,      // the file (or its folder) cannot be written
     DiskFull,
     Damaged,       // the file's pages do not hold together
@@ -44,6 +45,7 @@ struct EngineRefusal {
     RefusalKind kind = RefusalKind::None;
     std::wstring table;
     std::vector<std::wstring> columns;
+    bool onlyRead = false;  // the refused statement only read (set by the caller)
 };
 
 // Reads a diagnostic of the SQLite driver ("[SQLite]UNIQUE constraint failed: T.A, T.B (19)")
@@ -57,11 +59,15 @@ using ColumnLabelFn = std::function<std::wstring(const std::wstring& table, cons
 std::wstring RefusalSentence(const EngineRefusal& refusal, const ColumnLabelFn& labelOf);
 
 // The description a diagnostic of the engine becomes: the sentence, then the engine's text.
-std::wstring EngineErrorDescription(const std::wstring& text, long nativeError, const ColumnLabelFn& labelOf);
+// onlyRead: the refused statement only read.
+std::wstring EngineErrorDescription(const std::wstring& text, long nativeError, const ColumnLabelFn& labelOf,
+                                    bool onlyRead = false);
 
-// The layer's own refusal of a value its column's type cannot take (overflow: a number beyond
-// the column's range).
-std::wstring ValueDoesNotFitText(const std::wstring& label, DataTypeEnum type, bool overflow);
+// How a value misses its column: of another type, or a number above or below the column's range.
+enum class ValueMiss { Type, AboveRange, BelowRange };
+
+// The layer's own refusal of a value its column's type cannot take.
+std::wstring ValueDoesNotFitText(const std::wstring& label, DataTypeEnum type, ValueMiss miss);
 
 // Why a database file could not be opened, naming it: a refusal of the kinds Locked, ReadOnly,
 // Damaged, NotADatabase or CannotOpen (anything else: that it could not be opened).

@@ -347,7 +347,7 @@ HRESULT KeysetSource::Fetch(const long long* keys, size_t count, std::unordered_
         return E_FAIL;
     SQLRETURN rc = SQLExecDirectW(st.h, (SQLWCHAR*)sql.c_str(), SQL_NTS);
     if (!OdbcOk(rc) && rc != SQL_NO_DATA)
-        return core_->FailOdbc(SQL_HANDLE_STMT, st.h, L"Záznamy nelze přečíst.");
+        return core_->FailOdbc(SQL_HANDLE_STMT, st.h, L"Záznamy nelze přečíst.", true);
     std::vector<RowPtr> rows;
     std::vector<size_t> cut;
     rows.reserve(count);
@@ -355,7 +355,7 @@ HRESULT KeysetSource::Fetch(const long long* keys, size_t count, std::unordered_
         rc = FetchRowBlocks(st.h, columns_, range ? (size_t)(keys[count - 1] - keys[0] + 1) : count,
                             &core_->blockBuffers, &rows, &cut);
         if (!OdbcOk(rc) && rc != SQL_NO_DATA)
-            return core_->FailOdbc(SQL_HANDLE_STMT, st.h, L"Záznamy nelze přečíst.");
+            return core_->FailOdbc(SQL_HANDLE_STMT, st.h, L"Záznamy nelze přečíst.", true);
     }
     st.Free();
     // Rows with a value longer than its bound buffer are read again whole, a cell at a time.
@@ -369,7 +369,7 @@ HRESULT KeysetSource::Fetch(const long long* keys, size_t count, std::unordered_
         again += L")";
         Stmt whole;
         if (!whole.Alloc(*core_) || !OdbcOk(SQLExecDirectW(whole.h, (SQLWCHAR*)again.c_str(), SQL_NTS)))
-            return core_->FailOdbc(SQL_HANDLE_STMT, whole.h, L"Záznamy nelze přečíst.");
+            return core_->FailOdbc(SQL_HANDLE_STMT, whole.h, L"Záznamy nelze přečíst.", true);
         std::unordered_map<long long, size_t> at;
         for (size_t i : cut)
             at.emplace(rows[i]->Get(0).i, i);
@@ -381,7 +381,7 @@ HRESULT KeysetSource::Fetch(const long long* keys, size_t count, std::unordered_
                 rows[it->second] = row;
         }
         if (rc != SQL_NO_DATA)
-            return core_->FailOdbc(SQL_HANDLE_STMT, whole.h, L"Záznamy nelze přečíst.");
+            return core_->FailOdbc(SQL_HANDLE_STMT, whole.h, L"Záznamy nelze přečíst.", true);
     }
     for (RowPtr& row : rows) {
         DriverValue k = row->Get(0);

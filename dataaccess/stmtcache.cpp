@@ -131,12 +131,12 @@ bool CachedStmt::Take(ConnectionCore& core, const std::wstring& sql, bool keep)
     Release();
     timer_.Start(L"", sql);
     core_ = &core;
+    sql_ = &sql;
     failed_ = false;
     if (core.dbc == SQL_NULL_HDBC)
         return false;
     // The Access driver runs what it is given as it stands and keeps nothing prepared.
     direct_ = core.passThrough || !keep;
-    sql_ = &sql;
     if (direct_)
         return OdbcOk(SQLAllocHandle(SQL_HANDLE_STMT, core.dbc, &h));
     generation_ = core.statements.Generation();
@@ -184,7 +184,7 @@ HRESULT CachedStmt::Fail(const std::wstring& fallback)
         return E_FAIL;
     if (h == SQL_NULL_HSTMT)
         return core_->NoStatement();
-    return core_->FailOdbc(SQL_HANDLE_STMT, h, fallback);
+    return core_->FailOdbc(SQL_HANDLE_STMT, h, fallback, sql_ && OnlyReads(*sql_));
 }
 
 void CachedStmt::Release()

@@ -1,5 +1,6 @@
 #include <atomic>
 #include <fstream>
+#include <memory>
 #include "tests/dataaccess/adotest.h"
 #include "tests/support/fileholder.h"
 
@@ -258,59 +259,102 @@ TEST_F(ConnectionTest, RollbackLeavesTheFileUnchanged)
     EXPECT_EQ(1, RowsIn(again.get(), L"SELECT * FROM T"));
 }
 
-TEST_F(ConnectionTest, RefusedStatementInsideTransactionKeepsTheRest)
+// A statement refused inside a transaction leaves the rest of it to commit; one whose refusal
+// ended the whole transaction (a full disk) ends its unit of work: every later statement of it,
+// its commit too, is refused with that reason, and the file stays as it was.
+TEST_F(ConnectionTest, ARefusedStatementInsideATransactionKeepsTheRestOrEndsTheUnit)
 {
+    struct Case {
+        const char* what;
+        const wchar_t* refused;
+        bool unitEnds;
+    } cases[] = {
+        {"a duplicate name", L"INSERT INTO T VALUES (3, 'two')", false},
+        {"a full disk", L"INSERT INTO T VALUES (3, zeroblob(200000))", true},
+    };
     MakeFile();
-    Ref<Connection> c(Connection::Create());
-    ASSERT_EQ(S_OK, c->Open(adotest::ConnectionStringFor(path_).c_str()));
-    ASSERT_EQ(S_OK, c->BeginTrans());
-    ASSERT_EQ(S_OK, c->Execute(L"INSERT INTO T VALUES (2, 'two')"));
-    EXPECT_TRUE(FAILED(c->Execute(L"INSERT INTO T VALUES (3, 'two')")));  // duplicate name
-    ASSERT_EQ(S_OK, c->Execute(L"INSERT INTO T VALUES (4, 'four')"));
-    ASSERT_EQ(S_OK, c->CommitTrans());
-    EXPECT_EQ(3, RowsIn(c.get(), L"SELECT * FROM T"));
-    EXPECT_TRUE(FAILED(c->CommitTrans()));  // none running
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        std::string before = wintest::ReadFileBytes(path_);
+        Ref<Connection> c(Connection::Create());
+        ASSERT_EQ(S_OK, c->Open(adotest::ConnectionStringFor(path_).c_str()));
+        ASSERT_EQ(S_OK, c->Execute(L"PRAGMA max_page_count = 8"));
+        ASSERT_EQ(S_OK, c->BeginTrans());
+        ASSERT_EQ(S_OK, c->Execute(L"INSERT INTO T VALUES (2, 'two')"));
+        EXPECT_TRUE(FAILED(c->Execute(k.refused)));
+        std::wstring reason = FirstError(c.get());
+        EXPECT_EQ(k.unitEnds, FAILED(c->Execute(L"INSERT INTO T VALUES (4, 'four')")));
+        EXPECT_EQ(k.unitEnds, FAILED(c->BeginTrans()));
+        EXPECT_EQ(k.unitEnds, FAILED(c->CommitTrans()));
+        EXPECT_EQ(k.unitEnds ? reason : L"", k.unitEnds ? FirstError(c.get()) : L"");
+        if (k.unitEnds) {
+            EXPECT_EQ(S_OK, c->RollbackTrans());
+            EXPECT_EQ(1, RowsIn(c.get(), L"SELECT * FROM T"));
+            c->Close();
+            EXPECT_TRUE(wintest::ReadFileBytes(path_) == before);
+        } else {
+            EXPECT_EQ(S_OK, c->CommitTrans());
+            EXPECT_EQ(3, RowsIn(c.get(), L"SELECT * FROM T"));
+            EXPECT_TRUE(FAILED(c->CommitTrans()));  // none running
+            EXPECT_EQ(S_OK, c->Execute(L"DELETE FROM T WHERE ID > 1"));
+        }
+    }
 }
 
 // While another program holds the file, a transaction fails where it asks for the file's lock
 // (the begin, when the other one writes; the commit, when it reads) within about the busy timeout
-// (3 s, not twice that), with the Czech reason, and writes nothing. Afterwards statements wait
-// for the lock as before, and a transaction of a free file is written.
+// (3 s, not twice that), with the Czech reason, and writes nothing; a refused commit has let go
+// of the file before the caller's message, so that others read it meanwhile. A read-only
+// connection begins while the other one writes, and reads. Afterwards statements wait for the
+// lock as before, and a transaction of a free file is written.
 TEST_F(ConnectionTest, ATransactionWhileAnotherProgramHoldsTheFileFailsWithinTheBusyTimeout)
 {
     MakeFile();
     Ref<Connection> c(Connection::Create());
     ASSERT_EQ(S_OK, c->Open(adotest::ConnectionStringFor(path_).c_str()));
+    Ref<Connection> reader(Connection::Create());
+    ASSERT_EQ(S_OK, reader->put_Mode(adModeRead));
+    ASSERT_EQ(S_OK, reader->Open(adotest::ConnectionStringFor(path_).c_str()));
     struct Case {
         const char* other;
         std::vector<std::wstring> holds;
-        bool begins;  // the begin gets the lock, the commit does not
+        enum { BEGIN_REFUSED, COMMIT_REFUSED, READS } expect;
     } cases[] = {
-        {"writes", {L"BEGIN EXCLUSIVE"}, false},
-        {"reads", {L"BEGIN", L"SELECT count(*) FROM T"}, true},
+        {"writes", {L"BEGIN EXCLUSIVE"}, Case::BEGIN_REFUSED},
+        {"reads", {L"BEGIN", L"SELECT count(*) FROM T"}, Case::COMMIT_REFUSED},
+        {"writes, and this one only reads", {L"BEGIN IMMEDIATE", L"INSERT INTO T VALUES (9, 'nine')"}, Case::READS},
     };
     for (const Case& k : cases) {
+        SCOPED_TRACE(k.other);
         wintest::FileHolder holder(path_, 20000, k.holds);
-        ASSERT_TRUE(holder.Holding()) << k.other;
+        ASSERT_TRUE(holder.Holding());
+        if (k.expect == Case::READS) {
+            EXPECT_EQ(S_OK, reader->BeginTrans());
+            EXPECT_EQ(1, RowsIn(reader.get(), L"SELECT * FROM T"));
+            EXPECT_EQ(S_OK, reader->CommitTrans());
+            continue;
+        }
         DWORD start = GetTickCount();
         HRESULT hr = c->BeginTrans();
-        if (k.begins) {
-            EXPECT_EQ(S_OK, hr) << k.other;
-            EXPECT_EQ(S_OK, c->Execute(L"INSERT INTO T VALUES (2, 'two')")) << k.other;
+        if (k.expect == Case::COMMIT_REFUSED) {
+            EXPECT_EQ(S_OK, hr);
+            EXPECT_EQ(S_OK, c->Execute(L"INSERT INTO T VALUES (2, 'two')"));
             start = GetTickCount();
             hr = c->CommitTrans();
         }
         DWORD took = GetTickCount() - start;
-        EXPECT_TRUE(FAILED(hr)) << k.other;
-        EXPECT_GE(took, 2500u) << k.other;
-        EXPECT_LT(took, 4500u) << k.other;
+        EXPECT_TRUE(FAILED(hr));
+        EXPECT_GE(took, 2500u);
+        EXPECT_LT(took, 4500u);
         std::wstring error = FirstError(c.get());
         EXPECT_EQ(0u, error.find(L"Databázový soubor právě používá jiný program, změnu proto nelze zapsat."))
-            << k.other << ": " << std::string(error.begin(), error.end());
-        // A refused commit leaves the transaction for the caller to roll back.
-        EXPECT_EQ(k.begins ? 1 : 0, c->TransactionLevel()) << k.other;
+            << std::string(error.begin(), error.end());
+        // A refused commit leaves the transaction for the caller to roll back; while its message
+        // waits, another program reads the file.
+        EXPECT_EQ(k.expect == Case::COMMIT_REFUSED ? 1 : 0, c->TransactionLevel());
         if (c->TransactionLevel() > 0) {
-            EXPECT_EQ(S_OK, c->RollbackTrans()) << k.other;
+            EXPECT_EQ(1, RowsIn(reader.get(), L"SELECT * FROM T"));
+            EXPECT_EQ(S_OK, c->RollbackTrans());
         }
     }
     // The engine's busy handler, taken away for the begin and the commit, is back.
@@ -360,16 +404,21 @@ TEST_F(ConnectionTest, AReadOnlyFileOpensForReadingOnlyAndRefusesTheFirstWrite)
 }
 
 // The refusal of a failed open travels with its error, and so does a read's refusal, so that a
-// program can tell the causes apart without reading texts.
+// program can tell the causes apart without reading texts. The driver's own first refusal is kept
+// for a file it was asked to open (one cut short, one another program holds).
 TEST_F(ConnectionTest, AFailedOpenOrReadTellsWhatTheEngineRefused)
 {
+    MakeFile();
+    const std::string made = wintest::ReadFileBytes(path_);
     struct Case {
         const char* what;
         std::string bytes;
         RefusalKind kind;
     } cases[] = {{"empty", "", RefusalKind::NotADatabase},
                  {"text", "Toto je text, ne databaze.\r\n", RefusalKind::NotADatabase},
-                 {"missing", "-", RefusalKind::CannotOpen}};
+                 {"missing", "-", RefusalKind::CannotOpen},
+                 {"cut short", made.substr(0, made.size() / 2), RefusalKind::Damaged},
+                 {"held", made, RefusalKind::Locked}};
     for (const Case& k : cases) {
         SCOPED_TRACE(k.what);
         std::wstring file = folder_ + L"\\" + std::wstring(k.what, k.what + strlen(k.what)) + L".mdb";
@@ -377,12 +426,14 @@ TEST_F(ConnectionTest, AFailedOpenOrReadTellsWhatTheEngineRefused)
             std::ofstream f(std::string(file.begin(), file.end()), std::ios::binary);
             f << k.bytes;
         }
+        std::unique_ptr<wintest::FileHolder> holder;
+        if (k.kind == RefusalKind::Locked)
+            holder.reset(new wintest::FileHolder(file, 20000));
         Ref<Connection> c(Connection::Create());
         EXPECT_TRUE(FAILED(c->Open(adotest::ConnectionStringFor(file).c_str())));
         EXPECT_EQ(k.kind, c->LastRefusalKind());
         EXPECT_EQ(0u, c->LastErrorText().find(OpenRefusalText(k.kind, file)));
     }
-    MakeFile();
     Ref<Connection> c(Connection::Create());
     ASSERT_EQ(S_OK, c->Open(adotest::ConnectionStringFor(path_).c_str()));
     EXPECT_TRUE(FAILED(c->Execute(L"INSERT INTO T VALUES (1, 'again')")));

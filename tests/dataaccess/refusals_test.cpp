@@ -20,7 +20,7 @@ protected:
     {
         adotest::LayerTest::SetUp();
         Exec(L"CREATE TABLE COLLS (ID INTEGER PRIMARY KEY, SYSID INTEGER NOT NULL, FTRID INTEGER, "
-             L"DATUM TEXT, IYEAR INTEGER, NAME TEXT UNIQUE, NOTE TEXT UNIQUE)");
+             L"DATUM TEXT, IYEAR INTEGER, NAME TEXT UNIQUE, NOTE TEXT UNIQUE, ALT SMALLINT)");
         Exec(L"CREATE UNIQUE INDEX COLL_INDEX ON COLLS (SYSID, FTRID, DATUM)");
         Exec(L"INSERT INTO COLLS (SYSID, FTRID, DATUM, NAME, NOTE) VALUES (1, 2, '1.5.2010', 'Brno', 'a')");
         SetColumnLabel(conn_, L"colls", L"sysid", L"Druh");
@@ -28,6 +28,7 @@ protected:
         SetColumnLabel(conn_, L"COLLS", L"DATUM", L"Datum nálezu");
         SetColumnLabel(conn_, L"COLLS", L"IYEAR", L"Rok");
         SetColumnLabel(conn_, L"COLLS", L"NAME", L"Název");
+        SetColumnLabel(conn_, L"COLLS", L"ALT", L"Výška");
     }
 
     // A new row of COLLS through a recordset, with the values given (texts, or VT_I4 / VT_R8
@@ -121,15 +122,37 @@ TEST_F(RefusalTest, EachRefusalReachesTheUserAsACzechSentenceNamingItsField)
          L"Hodnota pole „Rok“ neodpovídá jeho typu (celé číslo). Opravte ji.", nullptr},
         {"a number beyond the column's range",
          [this](Connection**) { return AddRow({{L"SYSID", L"#8"}, {L"IYEAR", L"~1e300"}}); },
-         L"Hodnota pole „Rok“ je mimo rozsah, který pole pojme. Zadejte menší hodnotu.", nullptr},
+         L"Hodnota pole „Rok“ je větší, než pole pojme. Zadejte menší hodnotu.", nullptr},
+        {"a number below the column's range",
+         [this](Connection**) { return AddRow({{L"SYSID", L"#8"}, {L"ALT", L"#-40000"}}); },
+         L"Hodnota pole „Výška“ je menší, než pole pojme. Zadejte větší hodnotu.", nullptr},
         {"a file another program holds",
          [this](Connection**) {
              Ref<Connection> holder(Reopen(adModeShareExclusive));
              EXPECT_EQ(adStateOpen, holder->State());
-             return AddRow({{L"SYSID", L"#9"}});
+             return conn_->Execute(L"INSERT INTO COLLS (SYSID) VALUES (9)");
          },
          L"Databázový soubor právě používá jiný program, změnu proto nelze zapsat. Zkuste to znovu za chvíli.",
          L"[SQLite]database is locked"},
+        {"a read while another program holds the file",
+         [this](Connection**) {
+             Ref<Connection> holder(Reopen(adModeShareExclusive));
+             EXPECT_EQ(adStateOpen, holder->State());
+             Ref<Recordset> rs(Recordset::Create());
+             return rs->Open(L"SELECT * FROM COLLS", conn_, adOpenKeyset, adLockReadOnly, adCmdText);
+         },
+         L"Databázový soubor právě používá jiný program, data z něj proto nelze přečíst. Zkuste to znovu za chvíli.",
+         L"[SQLite]database is locked"},
+        {"a table a statement of this program holds",
+         [this](Connection**) {
+             // The engine's text as a trigger gives it: its own arises where the layer's
+             // statements meet an unfinished one of the same connection.
+             Exec(L"CREATE TRIGGER HELD BEFORE INSERT ON COLLS BEGIN SELECT RAISE(ABORT, 'database table is locked'); END");
+             return AddRow({{L"SYSID", L"#9"}});
+         },
+         L"Databázovou tabulku právě používá jiná rozpracovaná činnost tohoto programu, změnu proto nelze zapsat. "
+         L"Zkuste to znovu, až skončí.",
+         L"[SQLite]database table is locked"},
         {"a file opened read-only",
          [this](Connection** failed) {
              *failed = Reopen(adModeRead);

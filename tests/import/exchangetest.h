@@ -60,6 +60,7 @@ public:
     std::vector<std::wstring> skipped;
     int cancelAtPercent = -1;
     int errors = 0;       // log entries of the last run
+    UINT finish = 0;      // the text it ended with
     std::wstring log;     // its text
     bool opened = false;  // whether the source took the file
     std::map<std::wstring, std::wstring> columns;  // attribute name -> column made for it
@@ -69,6 +70,11 @@ public:
     {
         std::wstring path = folder_.File(name);
         EXPECT_TRUE(exgen::WriteBytes(path, bytes));
+        return RunFile(type, path);
+    }
+    // Imports the file with a source of the type.
+    ImportOutcome RunFile(int type, const std::wstring& path)
+    {
         LoadedStructure s(Db());
         EXPECT_NO_FATAL_FAILURE(s.Open());
         ImportJob job;
@@ -92,6 +98,7 @@ public:
                         columns[attr->SourceName] = attr->TargetColumn;
                     }
             errors = sink.errorsLogged;
+            finish = sink.finish;
             log = errors ? ReadLog(source->LogPath) : std::wstring();
             if (errors)
                 DeleteImportLog(source);

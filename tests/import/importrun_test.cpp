@@ -86,6 +86,7 @@ struct RunCase {
     int imported;     // rows kept (when committed)
     int logEntries;   // 0: no log file is left
     UINT finish;
+    int fullDiskAt = 0;  // at this row a large value finds the disk full (room for small ones)
 };
 
 TEST(ImportRun, EachRunKeepsEveryGoodRowOrNothingAtAll)
@@ -106,6 +107,7 @@ TEST(ImportRun, EachRunKeepsEveryGoodRowOrNothingAtAll)
         {"cancel after a failed row", 400, nullptr, 50, false, 0, 2, IMPORT_CANCELLED, 0, 2, IDS_I_IMPORT_CANCELLED},
         {"unreadable source", 400, nullptr, -1, true, 0, 0, IMPORT_FAILED, 0, 2, IDS_I_IMPORT_FAILED},
         {"source failing half-way", 400, nullptr, -1, false, 200, 0, IMPORT_FAILED, 0, 1, IDS_I_IMPORT_FAILED},
+        {"full disk at row 50", 300, nullptr, -1, false, 0, 0, IMPORT_FAILED, 0, 2, IDS_I_IMPORT_FAILED, 50},
     };
     for (const RunCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -120,12 +122,20 @@ TEST(ImportRun, EachRunKeepsEveryGoodRowOrNothingAtAll)
         ImportOutcome outcome;
         {
             LoadedStructure s(copy.Path());
-            ASSERT_NO_FATAL_FAILURE(s.Open());
+            int previous = zdata::SetPageLimitForTests(c.fullDiskAt ? 100 : -1);
+            s.Open();
+            zdata::SetPageLimitForTests(previous);
+            ASSERT_FALSE(::testing::Test::HasFatalFailure());
             TestJob t(s);
             t.source->rows = c.rows;
             t.source->unreadable = c.unreadable;
             t.source->fatalAt = c.fatalAt;
             t.source->messageAt = c.messageAt;
+            // A row that goes on after a refused write, as a real source's optional step does.
+            t.source->beforeRow = [&](ImportRun& run, int row) {
+                if (row == c.fullDiskAt)
+                    run.Execute(L"INSERT INTO SYSAUTHORS (NAME) VALUES (hex(zeroblob(2000000)))");
+            };
             outcome = RunImportFrame(&t.job, &sink);
             EXPECT_EQ(0, s.Db().GetConnection()->TransactionLevel());
             EXPECT_TRUE(s.Db().Close());
