@@ -68,39 +68,40 @@ bool ShortPath(const wchar_t* path)
     return !path || wcslen(path) < MAX_PATH;
 }
 
-// Loads path into doc; VARIANT_TRUE when the file was read and parsed.
-VARIANT_BOOL LoadFile(IXMLDOMDocument* doc, const wchar_t* path)
+// Loads path into doc (XmlReadResult). The file is read here and handed to the DOM as a stream
+// (the DOM does not take long paths), after the check of what it may parse.
+int LoadFile(IXMLDOMDocument* doc, const wchar_t* path)
 {
+    std::string bytes;
+    // A byte beyond the limit tells a file too large without reading the rest of it.
+    if (!ReadFileHead(path, kSettingsFileLimit + 1, &bytes))
+        return XmlReadMissing;
+    int refusal = CheckSettingsBytes(bytes);
+    if (refusal != XmlReadOk)
+        return refusal;
+    IStream* stream = nullptr;
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size() + 1);
+    if (memory) {
+        memcpy(GlobalLock(memory), bytes.data(), bytes.size());
+        GlobalUnlock(memory);
+        ULARGE_INTEGER size;
+        size.QuadPart = bytes.size();
+        if (FAILED(CreateStreamOnHGlobal(memory, TRUE, &stream)))
+            GlobalFree(memory);
+        else
+            stream->SetSize(size);  // the block may be larger than the file
+    }
+    if (!stream)
+        return XmlReadMissing;
     VARIANT source;
     VariantInit(&source);
-    if (ShortPath(path)) {
-        V_VT(&source) = VT_BSTR;
-        V_BSTR(&source) = SysAllocString(path ? path : L"");
-    } else {
-        // A long path is read here and handed to the DOM as a stream.
-        std::string bytes;
-        IStream* stream = nullptr;
-        HGLOBAL memory = nullptr;
-        if (ReadFileHead(path, 0, &bytes) && (memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size() + 1))) {
-            memcpy(GlobalLock(memory), bytes.data(), bytes.size());
-            GlobalUnlock(memory);
-            ULARGE_INTEGER size;
-            size.QuadPart = bytes.size();
-            if (FAILED(CreateStreamOnHGlobal(memory, TRUE, &stream)))
-                GlobalFree(memory);
-            else
-                stream->SetSize(size);  // the block may be larger than the file
-        }
-        if (!stream)
-            return VARIANT_FALSE;
-        V_VT(&source) = VT_UNKNOWN;
-        V_UNKNOWN(&source) = stream;
-    }
+    V_VT(&source) = VT_UNKNOWN;
+    V_UNKNOWN(&source) = stream;
     VARIANT_BOOL ok = VARIANT_FALSE;
     if (FAILED(doc->load(source, &ok)))
         ok = VARIANT_FALSE;
     VariantClear(&source);
-    return ok;
+    return ok ? XmlReadOk : XmlReadDamaged;
 }
 
 // Whether the first bytes of the file can start a settings file of these programs: its leading
@@ -257,11 +258,12 @@ int ConvertAttr(BSTR text, HRESULT(WINAPI* convert)(Text, LCID, ULONG, T*), Out*
 // ---- Reader ----------------------------------------------------------------------------------
 
 CXmlReader::CXmlReader(const wchar_t* path)
-    : Path(DupWide(path)), Document(CreateDocument()), Root(nullptr), Loaded(0)
+    : Path(DupWide(path)), Document(CreateDocument()), Root(nullptr), Loaded(0), Result(XmlReadMissing)
 {
     if (!Document)
         return;
-    Loaded = LoadFile(Document, Path);
+    Result = LoadFile(Document, Path);
+    Loaded = Result == XmlReadOk ? -1 : 0;
     if (Loaded && FAILED(Document->get_documentElement(&Root)))
         Root = nullptr;
 }
@@ -586,7 +588,7 @@ HRESULT CXmlWriter::Save()
 
 // ---- File kind -------------------------------------------------------------------------------
 
-int GetXmlFileKind(const wchar_t* path)
+int GetXmlFileKind(const wchar_t* path, int* refusal)
 {
     static const struct {
         const wchar_t* xml;
@@ -596,13 +598,18 @@ int GetXmlFileKind(const wchar_t* path)
         { L"<!--Zorna Grid Definition-->", XmlFileGridDefinition },
         { L"<!--Zorna DB Utilities Workspace Settings-->", XmlFileUtilities },
     };
+    if (refusal)
+        *refusal = XmlReadOk;
     if (!MayBeSettingsFile(path))
         return XmlFileUnknown;
     IXMLDOMDocument* doc = CreateDocument();
     if (!doc)
         return XmlFileUnknown;
     int kind = XmlFileUnknown;
-    if (LoadFile(doc, path)) {
+    int read = LoadFile(doc, path);
+    if (refusal && (read == XmlReadDoctype || read == XmlReadTooLarge))
+        *refusal = read;
+    if (read == XmlReadOk) {
         // The comment that names the kind follows the declaration: the second top-level node.
         IXMLDOMNode* first = nullptr;
         IXMLDOMNode* second = nullptr;

@@ -9,6 +9,8 @@
 #include <windows.h>
 #include <msxml2.h>
 
+#include "core/xmlrefusal.h"
+
 // Kinds of settings file, told apart by the comment that follows the XML declaration.
 enum XmlFileKind {
     XmlFileUnknown = 0,
@@ -19,7 +21,8 @@ enum XmlFileKind {
 
 class CXmlReader {
 public:
-    // Loads the file; a missing or unreadable file gives a reader whose lookups all find nothing.
+    // Loads the file; a missing, unreadable or refused file (core/xmlrefusal.h) gives a reader
+    // whose lookups all find nothing, and Result says which.
     explicit CXmlReader(const wchar_t* path);
     ~CXmlReader();
     CXmlReader(const CXmlReader&) = delete;
@@ -53,6 +56,7 @@ public:
     IXMLDOMDocument* Document;
     IXMLDOMElement* Root;  // null when the file did not load or has no root
     int Loaded;            // -1 loaded, 0 not
+    int Result;            // XmlReadResult
 
 private:
     // The attribute's text as a BSTR (caller frees), null when absent.
@@ -96,5 +100,6 @@ private:
     void AppendText(IXMLDOMNode* parent, const wchar_t* text);
 };
 
-// The kind of settings file at path (XmlFileKind), 0 when it is none of the three.
-int GetXmlFileKind(const wchar_t* path);
+// The kind of settings file at path (XmlFileKind), 0 when it is none of the three; *refusal (when
+// given) is XmlReadDoctype or XmlReadTooLarge for a file refused unparsed, else XmlReadOk.
+int GetXmlFileKind(const wchar_t* path, int* refusal = nullptr);

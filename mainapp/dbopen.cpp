@@ -16,6 +16,7 @@
 #include "shellcontract/configdata.h"
 #include "mainapp/mainform.h"
 #include "mainapp/wssettings.h"
+#include "mainapp/wsunread.h"
 #include "shellcontract/zm_protocol.h"
 #include "resources/zorna/czechorder.h"
 
@@ -249,7 +250,8 @@ INT_PTR RunSplash(MainForm* form, HWND owner)
 void RunStartupSequence(MainForm* form)
 {
     HWND mainWnd = FormWindow(form);
-    LoadWorkspace(form, mainWnd);
+    // A file that did not read is put aside before anything can write the defaults over it.
+    KeepUnreadWorkspace(form->ConfigPath, LoadWorkspace(form, mainWnd), mainWnd, form->hInstance);
     if (form->Workspace_ && form->Config)
         form->Workspace_->ApplyCardFont(form->Config->CardFont, form->Config->CardColor,
                                         form->Config->CardPointSize / 5);

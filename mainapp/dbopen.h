@@ -56,7 +56,8 @@ void OnOpenDatabase(MainForm* form, HWND progressWnd);
 void OnCloseDatabase(MainForm* form, HWND mainWnd);
 
 // The start-up of the main window's first WM_SHOWWINDOW: reads the workspace settings file,
-// applies the card font and runs the splash, which opens the database.
+// applies the card font and runs the splash, which opens the database. A file that is there but
+// did not read is kept aside and reported first (mainapp/wsunread.h).
 void RunStartupSequence(MainForm* form);
 
 // The splash's dialog procedure (SPLASHDLG, parameter: the MainForm).

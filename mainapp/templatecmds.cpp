@@ -77,9 +77,11 @@ INT_PTR OnOpenTemplate(MainForm* form, HWND mainWnd, WPARAM, LPARAM)
     if (!ChooseTemplate(form, mainWnd, false, &path))
         return TRUE;
     // Only a workspace file is taken: a grid file, other XML or anything else changes nothing.
-    if (GetXmlFileKind(path.c_str()) != XmlFileWorkspace) {
-        ZorMessageBoxRes(mainWnd, form->hInstance, IDS_NOT_WORKSPACE_FILE, IDS_ERROR_CAPTION,
-                         MB_ICONERROR);
+    int refusal = XmlReadOk;
+    if (GetXmlFileKind(path.c_str(), &refusal) != XmlFileWorkspace) {
+        if (!ShowXmlRefusal(mainWnd, form->hInstance, IDS_ERROR_CAPTION, path.c_str(), refusal))
+            ZorMessageBoxRes(mainWnd, form->hInstance, IDS_NOT_WORKSPACE_FILE, IDS_ERROR_CAPTION,
+                             MB_ICONERROR);
         return FALSE;
     }
     LeaveCurrentWorkspace(form, mainWnd);

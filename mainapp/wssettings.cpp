@@ -282,7 +282,7 @@ bool SaveWorkspaceFile(const wchar_t* path, const WorkspaceFileParts& parts)
     return SUCCEEDED(writer.Save());
 }
 
-void LoadWorkspaceFile(const wchar_t* path, const WorkspaceFileParts& parts)
+int LoadWorkspaceFile(const wchar_t* path, const WorkspaceFileParts& parts)
 {
     CXmlReader reader(path ? path : L"");
 
@@ -377,6 +377,7 @@ void LoadWorkspaceFile(const wchar_t* path, const WorkspaceFileParts& parts)
             system->Release();
         }
     }
+    return reader.Result;
 }
 
 bool SaveWorkspace(MainForm* form, HWND mainWnd)
@@ -384,8 +385,7 @@ bool SaveWorkspace(MainForm* form, HWND mainWnd)
     return form && SaveWorkspaceFile(form->ConfigPath.c_str(), PartsOf(form, mainWnd));
 }
 
-void LoadWorkspace(MainForm* form, HWND mainWnd)
+int LoadWorkspace(MainForm* form, HWND mainWnd)
 {
-    if (form)
-        LoadWorkspaceFile(form->ConfigPath.c_str(), PartsOf(form, mainWnd));
+    return form ? LoadWorkspaceFile(form->ConfigPath.c_str(), PartsOf(form, mainWnd)) : XmlReadMissing;
 }

@@ -40,8 +40,9 @@ void WriteLastConfigFile(MainForm* form);
 // whether the file was written; the caller decides whether to tell the user (closing does not).
 bool SaveWorkspace(MainForm* form, HWND mainWnd);
 // Reads the workspace file at ConfigPath; whatever is missing keeps its default. The grid list
-// is emptied first, so reopening a template does not duplicate its grids.
-void LoadWorkspace(MainForm* form, HWND mainWnd);
+// is emptied first, so reopening a template does not duplicate its grids. Returns how the file
+// read (XmlReadResult, core/xmlrefusal.h).
+int LoadWorkspace(MainForm* form, HWND mainWnd);
 
 // The defaults used when no workspace file was used yet: this file, and the database of
 // DefaultDatabasePath (common/datapaths.h).
@@ -76,4 +77,4 @@ void ReadRegistryPaths(ConnSettings* conn, std::wstring* configPath, std::wstrin
 // Stores the path as LastConfigFile; false when the registry refused it.
 bool WriteLastConfigPath(const wchar_t* path);
 bool SaveWorkspaceFile(const wchar_t* path, const WorkspaceFileParts& parts);
-void LoadWorkspaceFile(const wchar_t* path, const WorkspaceFileParts& parts);
+int LoadWorkspaceFile(const wchar_t* path, const WorkspaceFileParts& parts);

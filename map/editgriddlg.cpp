@@ -10,6 +10,7 @@
 #include "core/ctlfill.h"
 #include "core/msgbox.h"
 #include "core/textutil.h"
+#include "core/xmlrefusal.h"
 #include "map/mappicture.h"
 #include "resources/zorna/resource.h"
 
@@ -208,9 +209,11 @@ int SaveGridDefFile(CEditGridDlg* editor, HWND owner, const wchar_t* path)
 int LoadGridDefFile(CEditGridDlg* editor, HWND owner, const wchar_t* path)
 {
     GridDef read;
-    int result = ReadGridDefFile(path, &read);
+    int refusal = XmlReadOk;
+    int result = ReadGridDefFile(path, &read, &refusal);
     if (result == 0) {
-        ZorMessageBoxRes(owner, editor->Instance, IDS_NOT_GRID_FILE, IDS_ERROR_CAPTION, MB_OK | MB_ICONERROR);
+        if (!ShowXmlRefusal(owner, editor->Instance, IDS_ERROR_CAPTION, path, refusal))
+            ZorMessageBoxRes(owner, editor->Instance, IDS_NOT_GRID_FILE, IDS_ERROR_CAPTION, MB_OK | MB_ICONERROR);
         return 0;
     }
     if (result < 0)

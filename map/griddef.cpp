@@ -154,9 +154,9 @@ int WriteGridDefFile(const wchar_t* path, const GridDef* grid, DWORD* error)
     return 1;
 }
 
-int ReadGridDefFile(const wchar_t* path, GridDef* grid)
+int ReadGridDefFile(const wchar_t* path, GridDef* grid, int* refusal)
 {
-    if (GetXmlFileKind(path) != XmlFileGridDefinition)
+    if (GetXmlFileKind(path, refusal) != XmlFileGridDefinition)
         return 0;
     CXmlReader reader(path);
     IXMLDOMElement* element = reader.SelectElement(L"Grid");

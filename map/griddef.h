@@ -58,6 +58,7 @@ double GridValueShown(double degrees);
 // The grid definition file: the XML declaration, the comment "Zorna Grid Definition" and the
 // root GridDef holding one Grid element. Writing gives 0 with the system's error code in *error
 // when the file cannot be written. Reading: 1 read, 0 not a grid file (of another kind, or
-// unreadable), -1 a grid file without a Grid element; the grid is cleared before it is read.
+// unreadable), -1 a grid file without a Grid element; the grid is cleared before it is read. With
+// 0, *refusal (when given) says whether the file was refused unparsed (GetXmlFileKind).
 int WriteGridDefFile(const wchar_t* path, const GridDef* grid, DWORD* error);
-int ReadGridDefFile(const wchar_t* path, GridDef* grid);
+int ReadGridDefFile(const wchar_t* path, GridDef* grid, int* refusal = nullptr);

@@ -552,6 +552,7 @@ void ShowHelp(MaintApp* app, HWND form)
 void LoadMainFormSettings(MaintApp* app, HWND form)
 {
     CXmlReader reader(app->SettingsPath);
+    ShowXmlRefusal(form, app->hInstance, IDS_T_ERROR_CAPTION, app->SettingsPath, reader.Result);
     int left = kDefaultLeft, top = kDefaultTop;
     if (IXMLDOMElement* element = reader.SelectElement(L"MainForm")) {
         reader.GetShortAttr(element, L"Left", &left);

@@ -190,6 +190,8 @@
 #define IDS_ALREADY_RUNNING    513
 #define IDS_NOT_WORKSPACE_FILE 517
 #define IDS_NOT_GRID_FILE      518
+#define IDS_WORKSPACE_KEPT     1273  // the workspace file was not read and is kept ("%s": why, the kept file, the file)
+#define IDS_WORKSPACE_NOT_KEPT 1274  // ... and could not be kept ("%s": why, the name it was to get)
 #define IDS_SCHEMA_FAILED      519
 #define IDS_VALUE_RANGE        540
 #define IDS_VALUE_MIN          541

@@ -29,6 +29,7 @@
 #include "tools/testkit/workspacefile.h"
 #include "shellcontract/zm_protocol.h"
 #include "map/legend.h"
+#include "map/editgriddlg.h"
 #include "map/mapwnd.h"
 #include "resources/zorna/resource.h"
 #include "tests/support/wintest.h"
@@ -441,6 +442,79 @@ TEST_F(StartUpTest, NoConnectionOpensNothingAndShowsNothing)
     EXPECT_TRUE(SplashGone());
     EXPECT_FALSE(form->Database->IsOpen());
     EXPECT_EQ(1, form->OpenFinished);
+}
+
+bool Write(const std::wstring& path, const std::string& bytes)
+{
+    FILE* f = _wfopen(path.c_str(), L"wb");
+    bool written = f && fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return (!f || fclose(f) == 0) && written;
+}
+
+// Settings files that are not read, in the workspace file at start-up and in a grid file the grid
+// editor loads: refused unparsed (any DOCTYPE, more than a settings file holds) or damaged. The
+// workspace file is kept aside (an older kept one too), so the exit writes the defaults beside it.
+TEST_F(StartUpTest, SettingsFilesThatAreNotReadAreRefusedWithTheirReason)
+{
+    const std::string decl = "<?xml version=\"1.0\"?>\r\n<!--Zorna ", huge(kSettingsFileLimit, ' ');
+    const std::string ws = decl + "Workspace Settings-->\r\n", grid = decl + "Grid Definition-->\r\n";
+    const std::string entity = "<!DOCTYPE a [<!ENTITY a \"" + std::string(100000, 'a') + "\">]>";
+    const std::string bare = grid + "<!DOCTYPE GridDef><GridDef><Grid Name=\"KFME\"/></GridDef>";
+    std::string uses, grids, wide = "\xFF\xFE";
+    for (int i = 0; i < 50000; ++i)
+        uses += "&a;";
+    for (int i = 1; i <= 60; ++i)
+        grids += "<Grid" + std::to_string(i) + " Name=\"KFME\" LatMin=\"48.0000\" LatMax=\"51.3000\"/>\r\n";
+    for (char c : bare)
+        wide += std::string(1, c) + '\0';
+    const wchar_t *doctype = L"deklaraci typu dokumentu", *large = L"větší než 8 MB";
+    struct Row {
+        const char* what;
+        bool gridFile, olderKept;
+        std::string bytes;
+        const wchar_t* words;
+    } rows[] = {
+        {"entity in the workspace", false, false,
+         ws + entity + "<Settings><System><Connection DBName=\"" + uses + "\"/></System></Settings>", doctype},
+        {"entity in a grid file", true, false, grid + entity + "<GridDef><Grid Name=\"" + uses + "\"/></GridDef>", doctype},
+        {"bare doctype", true, false, bare, doctype},
+        {"doctype in UTF-16", true, false, wide, doctype},
+        {"workspace too large", false, false, ws + "<Settings/>" + huge, large},
+        {"grid file too large", true, false, grid + "<GridDef><Grid Name=\"KFME\"/></GridDef>" + huge, large},
+        {"workspace cut at 2,000 bytes", false, true,
+         (ws + "<Settings><MainForm ActiveTab=\"4\"/><Grids>" + grids + "</Grids></Settings>").substr(0, 2000),
+         L"je poškozený"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        wintest::ScopedTempFolder folder(L"dbopen_unread");
+        const std::wstring path = folder.Path() + (row.gridFile ? L"\\KFME.xml" : L"\\Zorna.xml");
+        const std::wstring older = path + L".poškozený", kept = row.olderKept ? older + L".2" : older;
+        ASSERT_TRUE(Write(path, row.bytes) && (!row.olderKept || Write(older, "older")));
+        wintest::MsgBoxRecorder boxes;
+        if (row.gridFile) {
+            CEditGridDlg editor(Inst());
+            editor.Work.LatMin = 7;
+            EXPECT_EQ(0, LoadGridDefFile(&editor, nullptr, path.c_str()));
+            EXPECT_EQ(7, editor.Work.LatMin);
+            EXPECT_TRUE(row.bytes == wintest::ReadFileBytes(path));
+        } else {
+            ASSERT_NO_FATAL_FAILURE(Start(path));
+            EXPECT_EQ(0, form->GridList->GetCount());
+            EXPECT_FALSE(wintest::FileExists(path));
+            SendMessageW(wnd, WM_CLOSE, 0, 0);  // the exit writes the defaults, beside the kept file
+            wnd = nullptr;
+            EXPECT_EQ(XmlFileWorkspace, GetXmlFileKind(path.c_str()));
+            EXPECT_TRUE(row.bytes == wintest::ReadFileBytes(kept));
+            EXPECT_TRUE(!row.olderKept || wintest::ReadFileBytes(older) == "older");
+            TearDown();
+        }
+        EXPECT_EQ(1u, boxes.Boxes().size());
+        const std::wstring text = boxes.Boxes().empty() ? L"" : boxes.Boxes()[0].text;
+        EXPECT_EQ(0u, text.find(L"Soubor „" + path + L"“ ")) << text;
+        EXPECT_NE(std::wstring::npos, text.find(row.words)) << text;
+        EXPECT_EQ(!row.gridFile, text.find(L"„" + kept + L"“") != std::wstring::npos) << text;
+    }
 }
 
 TEST_F(StartUpTest, AFileTypeConnectionWithoutAFileNameIsNoDatabase)
