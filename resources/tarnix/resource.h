@@ -156,6 +156,14 @@
 #define IDS_X_LOG_BAD_DATE      249
 #define IDS_X_LOG_RECORD_LOST   250
 #define IDS_X_LOG_NAMES_LEFT    251
+#define IDS_X_LOG_LINES_UNREAD  252  // followed by the lines, "12" or "12–15"
+#define IDS_X_LOG_RECORD_DAMAGED 253
+#define IDS_X_LOG_DAMAGE_TOTAL  254  // "%s" the lines not read, "%s" the records passed over
+// why the welcome page refuses an exchange file
+#define IDS_X_FILE_CUT          255
+#define IDS_X_FILE_ENCODING     256  // "%s": the encoding
+#define IDS_X_FILE_OTHER_KIND   257  // "%s": the source type the file is of
+#define IDS_X_FILE_NOT_EXCHANGE 258  // "%s": the magic
 // text files and the row import of flat sources (140-153)
 #define IDS_I_TXT_BAD_BYTES     140
 #define IDS_I_TXT_FIELD_COUNT   141
@@ -235,6 +243,7 @@
 #define IDS_I_MERGE_VALUE_TOO_LONG 2803
 #define IDS_I_MERGE_NO_PUBLICATION 2804
 #define IDS_I_MERGE_NO_JOURNAL     2805
+#define IDS_I_MERGE_ACCESS_FILE    2806  // why the welcome page refuses an Access file as the database
 
 // ---- the data check (dbcheck.rc): its log, its outcomes and the log window CHECKLOGDLG
 #define IDC_CHECKLOG_OUTCOME        101
