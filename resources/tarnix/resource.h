@@ -186,6 +186,11 @@
 #define IDS_I_IMPORT_DONE_ONE_ERROR 2963
 #define IDS_I_IMPORT_DONE_ERRORS   2964  // %d: the errors in the log
 #define IDS_I_IMPORT_DONE_NOTES    2965
+#define IDS_I_TXT_ENC_MARK         2972  // the welcome page's words on a text file: "%s" the encoding
+#define IDS_I_TXT_ENC_UTF8         2973
+#define IDS_I_TXT_ENC_ASCII        2974  // "%s" the ANSI code page
+#define IDS_I_TXT_ENC_NOT_UTF8     2975  // "%s" the ANSI code page, "%s" the line
+#define IDS_I_TXT_FIRST_LINE_LONG  2976
 #define IDS_I_LOG_NOTE_LINE        2966  // "Upozornění k řádku: "
 #define IDS_I_ROW_AMBIGUOUS        2967
 #define IDS_I_ROW_AMBIGUOUS_SPECIES 2968

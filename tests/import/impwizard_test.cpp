@@ -711,7 +711,8 @@ TEST_F(WizardTest, ATextFileGoesThroughEveryPageAndIsImported)
         [&](HWND sheet) {
             ChooseSourceType(Page(sheet), IMPSRC_TEXT);
             EnterPath(Page(sheet), text);
-            EXPECT_EQ(ResString(IDS_I_SOURCE_OK), Text(Page(sheet), IDC_IMP_STATUS));
+            EXPECT_EQ(L"Zdroj dat je v pořádku. Text se čte v kódování Windows-1250, protože na řádku 1 není platné UTF-8.",
+                      Text(Page(sheet), IDC_IMP_STATUS));
             wintest::SaveScreenshot(sheet, L"utilities_textimport_welcome");
             PropSheet_PressButton(sheet, PSBTN_NEXT);
             return true;
@@ -750,7 +751,7 @@ TEST_F(WizardTest, ATextFileGoesThroughEveryPageAndIsImported)
 }
 
 // Files that are not what their type and name say: the welcome page says why each is refused,
-// and Next stays on it.
+// and Next stays on it; of a text file it takes, it says how the file is read.
 TEST_F(WizardTest, EachBadFileIsRefusedOnTheWelcomePageWithItsOwnReason)
 {
     SetImportSourceCreator(IMPSRC_TEXT, CreateTextSource);
@@ -779,7 +780,9 @@ TEST_F(WizardTest, EachBadFileIsRefusedOnTheWelcomePageWithItsOwnReason)
         int type;
         std::wstring path;
         std::wstring reason;
+        bool opens = false;  // the file is taken, with the words on how it is read
     };
+    const std::wstring ok = ResString(IDS_I_SOURCE_OK) + L". Text se čte v kódování Windows-1250";
     std::vector<Case> cases = {
         {"access 97", IMPSRC_ACCESS, access97,
          L"Databázi aplikace Access 97 (Jet 3) nelze přečíst; uložte ji v Accessu ve formátu Access 2000 nebo novějším: " +
@@ -792,6 +795,12 @@ TEST_F(WizardTest, EachBadFileIsRefusedOnTheWelcomePageWithItsOwnReason)
         {"empty text", IMPSRC_TEXT, write(L"prázdný.txt", ""), ResString(IDS_I_TXT_EMPTY_FILE)},
         {"blank text", IMPSRC_TEXT, write(L"řádky.txt", "\xEF\xBB\xBF \r\n\r\n\t\r\n"), ResString(IDS_I_TXT_EMPTY_FILE)},
         {"workbook named .txt", IMPSRC_TEXT, write(L"sešit.txt", bookBytes), ResString(IDS_I_TXT_NOT_TEXT)},
+        {"blank text over 64 KB", IMPSRC_TEXT, write(L"mezery.txt", std::string(70000, ' ') + "\r\n"),
+         ResString(IDS_I_TXT_EMPTY_FILE)},
+        {"a byte that is no UTF-8", IMPSRC_TEXT, write(L"smíšený.txt", "Druh;Lokalita\r\nC\xC3\xA1slav;\x8E" "elezn\xE1\r\n"),
+         ok + L", protože na řádku 2 není platné UTF-8.", true},
+        {"a first line over the bound", IMPSRC_TEXT, write(L"dlouhý.txt", std::string(kTextMaxLine + 1, 'x') + "\r\nA;B\r\n"),
+         ok + L": obsahuje jen znaky ASCII. Řádek 1 je delší než 1 048 576 znaků: nečte se.", true},
         {"localities as records", IMPSRC_RECORDS_2002, write(L"místa.zxf", "Export lokalit zorny 2002\r\n"),
          L"Soubor je výměnný soubor Zorny jiného typu: „Zorna 2002 Lokality“. Zvolte tento typ zdroje, nebo vyberte jiný soubor."},
         {"taxa in UTF-8", IMPSRC_SYSTEM_2002, write(L"systém.zxs", "\xEF\xBB\xBF" "Export radu zorny 2002\r\n"),
@@ -827,6 +836,10 @@ TEST_F(WizardTest, EachBadFileIsRefusedOnTheWelcomePageWithItsOwnReason)
             ChooseSourceType(Page(sheet), c.type);
             EnterPath(Page(sheet), c.path);
             EXPECT_EQ(c.reason, Text(Page(sheet), IDC_IMP_STATUS));
+            if (c.opens) {
+                wintest::SaveScreenshot(sheet, (L"utilities_textnote_" + std::to_wstring(i)).c_str());
+                continue;
+            }
             PropSheet_PressButton(sheet, PSBTN_NEXT);
             wintest::PumpMessages(20);
             EXPECT_EQ(IMPWIZ_WELCOME, PageIndex(sheet));
