@@ -46,7 +46,7 @@ void ExchangeReader::Close()
     at_ = filled_ = 0;
     Line = 0;
     Text.clear();
-    Overlong = false;
+    Overlong = Garbled = false;
 }
 
 void ExchangeReader::Rewind()
@@ -57,7 +57,7 @@ void ExchangeReader::Rewind()
     at_ = filled_ = 0;
     Line = 0;
     Text.clear();
-    Overlong = false;
+    Overlong = Garbled = false;
 }
 
 int ExchangeReader::PeekByte()
@@ -87,16 +87,18 @@ int ExchangeReader::NextByte()
 bool ExchangeReader::ReadLine()
 {
     Text.clear();
-    Overlong = false;
+    Overlong = Garbled = false;
     int c = NextByte();
     if (c == EOF)
         return false;
     ++Line;
     while (c != EOF && c != '\r' && c != '\n') {
-        if (Text.size() < kExchangeMaxLine)
+        if (Text.size() < kExchangeMaxLine) {
             Text += (char)c;
-        else
+            Garbled = Garbled || (c < 0x20 && c != '\t') || c == 0x7F;
+        } else {
             Overlong = true;
+        }
         c = NextByte();
     }
     if (c == '\r' && PeekByte() == '\n')
@@ -166,6 +168,29 @@ bool ParseExchangeInt(const std::string& text, int* value)
         return false;
     *value = (int)number;
     return true;
+}
+
+void UnreadStretches::Add(int line)
+{
+    if (first_ == 0)
+        first_ = line;
+    last_ = line;
+    ++lines_;
+}
+
+void UnreadStretches::End(ImportRun& run)
+{
+    if (first_ == 0)
+        return;
+    std::wstring lines = std::to_wstring(first_);
+    if (last_ != first_)
+        lines += L"\u2013" + std::to_wstring(last_);
+    int current = run.Line;
+    run.Line = first_;
+    run.LogError((run.String(IDS_X_LOG_LINES_UNREAD) + lines).c_str());
+    run.Line = current;
+    first_ = last_ = 0;
+    ++count_;
 }
 
 void LogCutText(ImportRun& run, const std::wstring& text)

@@ -41,6 +41,7 @@ public:
     int Line = 0;            // number of the last line read, 1-based
     std::string Text;        // its bytes (at most kExchangeMaxLine)
     bool Overlong = false;   // the line was longer than kExchangeMaxLine (Text holds its start)
+    bool Garbled = false;    // Text holds bytes no text of the files holds (control characters but TAB)
 
 private:
     int NextByte();
@@ -61,6 +62,22 @@ inline std::wstring ExchangeText(const std::string& bytes, bool* cut = nullptr)
 {
     return ExchangeText(bytes.data(), bytes.size(), cut);
 }
+
+// Lines of a damaged file that could not be read, in stretches: each stretch is logged once, with
+// its first and last line, when a line that is read ends it (or the file does).
+class UnreadStretches {
+public:
+    void Reset() { *this = UnreadStretches(); }
+    void Add(int line);
+    // Logs the stretch that stands open; nothing when none does.
+    void End(ImportRun& run);
+    int Lines() const { return lines_; }
+    int Count() const { return count_; }
+
+private:
+    int first_ = 0, last_ = 0;
+    int lines_ = 0, count_ = 0;
+};
 
 // Splits a line at TAB characters: all its fields, also those beyond the expected count.
 std::vector<std::string> SplitTabFields(const std::string& line);

@@ -7,12 +7,14 @@
 
 #include "core/attrdef.h"
 #include "core/geopoint.h"
+#include "core/msgboxtext.h"
 #include "core/textutil.h"
 #include "core/treewalk.h"
 #include "import/exchangereader.h"
 #include "import/exchangeshared.h"
 #include "import/impsource.h"
 #include "import/importrun.h"
+#include "import/recordrefusal.h"
 #include "import/recordwriter.h"
 #include "import/targetlocality.h"
 #include "import/targetsystem.h"
@@ -106,6 +108,48 @@ std::string KeyOfUnreadLine(const std::string& line)
     return equals == std::string::npos ? std::string() : line.substr(0, equals + 1);
 }
 
+// A line of a key (letters, then "="), known or not: every key of the format has this shape.
+bool IsKeyLine(const std::string& line)
+{
+    size_t i = 0;
+    while (i < line.size() && ((line[i] >= 'A' && line[i] <= 'Z') || (line[i] >= 'a' && line[i] <= 'z')))
+        ++i;
+    return i > 0 && i < line.size() && line[i] == '=';
+}
+
+// A line of one of the format's own keys.
+bool IsKnownKeyLine(const std::string& line)
+{
+    static const char* const kOtherKeys[] = {"druh=",   "poddruh=", "autor=",   "rok=",    "zavorky=", "lokalita=",
+                                             "UzCelek=", "ObecVD=",  "ObecSS=",  "VDStup=", "VDMin=",   "VDSec=",
+                                             "SSStup=", "SSMin=",   "SSSec=",   "NVyska=", "Liter=",   "LitAutor=",
+                                             "LitDilo=", "rad="};
+    auto starts = [&](const char* key) { return line.compare(0, strlen(key), key) == 0; };
+    for (const char* key : kRecordKeys)
+        if (starts(key))
+            return true;
+    for (const char* key : kOtherKeys)
+        if (starts(key))
+            return true;
+    return false;
+}
+
+bool IsBlockMarker(const std::string& line)
+{
+    static const char* const kMarkers[] = {"BNalez", "ENalez", "BLokalita", "ELokalita", "BZadani", "EZadani"};
+    for (const char* marker : kMarkers)
+        if (line == marker)
+            return true;
+    return false;
+}
+
+// How the next line of the file was taken.
+enum LineKind {
+    LINE_END,     // the file ended
+    LINE_READ,    // a key (known or not), a block marker or an empty line
+    LINE_PASSED,  // a line of a damaged stretch: no text of the file
+};
+
 // Locality slots of the target tables: the territorial unit's lookup, then the 17 record
 // attributes' lookups.
 const int kUnitLookupSlot = TARGET_FIXED_SLOTS;
@@ -121,7 +165,8 @@ class CImpColl2002Src : public IImpSource {
 public:
     explicit CImpColl2002Src(HINSTANCE instance) : IImpSource(instance) {}
 
-    bool Open(const wchar_t* path) override { return ExchangeReader::HasMagic(path, kRecordsExchangeMagic); }
+    bool Open(const wchar_t* path) override { return OpenExchangeFile(hInstance, path, kRecordsExchangeMagic, &problem_); }
+    std::wstring OpenProblem() const override { return problem_; }
     int GetGroupCount() override { return 4; }
     int GetGroupKind(int group) override
     {
@@ -148,6 +193,13 @@ public:
 private:
     CPtrArray* Group(ImportRun& run, int group) { return run.Job->GroupItems[group - 1]; }
     bool ReadHeader();
+    void ClearValues();
+    LineKind NextLine(ImportRun& run);
+    // The line read by NextLine (the key alone of a line too long to be read).
+    const std::string& Line() const { return reader_.Overlong ? key_ : reader_.Text; }
+    void PassOver();
+    int PassRecord(ImportRun& run, UINT why);
+    int EndOfFile(ImportRun& run);
     // unread: the line's value was lost (the line is its key alone)
     void ParseSpeciesLine(ImportRun& run, const std::string& line, bool unread);
     void ParseLocalityLine(ImportRun& run, const std::string& line, bool unread);
@@ -164,8 +216,15 @@ private:
     void WriteDateOfParts(ImportRun& run, CPtrArray* attrs, int ordinal);
 
     ExchangeReader reader_;
+    std::wstring problem_;
+    std::string key_;
     bool headerComplete_ = false;
     int headerEndLine_ = 0;
+    // damage: the stretches not read, the records passed over for them or for lines not read
+    UnreadStretches unread_;
+    int recordsPassed_ = 0;
+    bool recordDamaged_ = false;   // a line of the record being read was not read
+    bool nextStarted_ = false;     // the record being read ended at the next one's start
     std::wstring orderName_;
     int orderId_ = 0;
 
@@ -175,7 +234,7 @@ private:
     int year_ = 0;
     bool parentheses_ = false;
     bool speciesRead_ = false;
-    bool speciesLost_ = false;  // the names were on a line not read: no record takes a species
+    bool speciesLost_ = false;  // the names, or what followed them, were not read: no record takes a species
     int speciesId_ = -1;
     int speciesPath_[4] = {-1, -1, -1, -1};
 
@@ -235,14 +294,25 @@ bool CImpColl2002Src::OpenData(ImportRun& run)
     headerComplete_ = ReadHeader();
     headerEndLine_ = reader_.Line;
     run.Line = reader_.Line;
+    ClearValues();
+    speciesRead_ = speciesLost_ = localityLost_ = false;
+    speciesId_ = -1;
+    for (int i = 0; i < 4; ++i)
+        speciesPath_[i] = localityPath_[i] = -1;
+    unread_.Reset();
+    recordsPassed_ = 0;
+    recordDamaged_ = nextStarted_ = false;
+    return true;
+}
+
+// The values in force: none.
+void CImpColl2002Src::ClearValues()
+{
     for (std::wstring& name : species_)
         name.clear();
     author_.clear();
     year_ = 0;
-    parentheses_ = speciesRead_ = speciesLost_ = localityLost_ = false;
-    speciesId_ = -1;
-    for (int i = 0; i < 4; ++i)
-        speciesPath_[i] = localityPath_[i] = -1;
+    parentheses_ = false;
     for (std::wstring& name : locality_)
         name.clear();
     unit_.clear();
@@ -258,7 +328,6 @@ bool CImpColl2002Src::OpenData(ImportRun& run)
     cites_ = false;
     litAuthor_.clear();
     litTitle_.clear();
-    return true;
 }
 
 // Two lines, then "BZadani", a line starting "rad=" and "EZadani"; false when the file ends first.
@@ -426,67 +495,118 @@ void CImpColl2002Src::ParseRecordLine(ImportRun& run, const std::string& line)
         ReadText(run, value, &litTitle_);
 }
 
+// A line that holds no text of the file (bytes no text holds, or neither a key nor a block
+// marker) is damage: it goes into the stretch not read, and whatever it may have set (any
+// species, locality or record value) is none from there on; a record it falls into is not
+// imported, nor one that would take a species or locality named before it. A block marker or
+// a line of a known key ends the stretch; an empty line or one of a key the format does not
+// have (passed over, as always) neither starts nor ends one.
+LineKind CImpColl2002Src::NextLine(ImportRun& run)
+{
+    if (!reader_.ReadLine()) {
+        unread_.End(run);
+        return LINE_END;
+    }
+    run.Line = reader_.Line;
+    const std::string& text = reader_.Text;
+    if (reader_.Garbled || (!text.empty() && !IsKeyLine(text) && !IsBlockMarker(text))) {
+        PassOver();
+        return LINE_PASSED;
+    }
+    if (IsBlockMarker(text) || IsKnownKeyLine(text))
+        unread_.End(run);
+    if (reader_.Overlong) {
+        run.LogError(run.String(IDS_X_LOG_LINE_TOO_LONG).c_str());
+        key_ = KeyOfUnreadLine(text);  // never a block marker
+    }
+    return LINE_READ;
+}
+
+void CImpColl2002Src::PassOver()
+{
+    unread_.Add(reader_.Line);
+    ClearValues();
+    speciesLost_ = localityLost_ = true;
+    recordDamaged_ = true;
+}
+
+// A record not imported for what of the file was not read: logged and counted.
+int CImpColl2002Src::PassRecord(ImportRun& run, UINT why)
+{
+    run.LogError(run.String(why).c_str());
+    ++recordsPassed_;
+    return ROW_FAILED;
+}
+
+// The end of the file ends the run; a damaged file ends it with the count of what was passed over.
+int CImpColl2002Src::EndOfFile(ImportRun& run)
+{
+    unread_.End(run);
+    if (unread_.Count() > 0) {
+        run.Line = reader_.Line;
+        std::wstring lines = std::to_wstring(unread_.Lines()), records = std::to_wstring(recordsPassed_);
+        run.LogError(ResourceText(hInstance, IDS_X_LOG_DAMAGE_TOTAL, {lines.c_str(), records.c_str()}).c_str());
+    }
+    return ROW_END;
+}
+
 int CImpColl2002Src::ImportRow(ImportRun& run)
 {
     if (!headerComplete_)
         return ROW_END;
-    // Species lines up to the record.
-    bool found = false;
-    while (reader_.ReadLine()) {
-        run.Line = reader_.Line;
-        if (reader_.Overlong) {
-            run.LogError(run.String(IDS_X_LOG_LINE_TOO_LONG).c_str());
-            ParseSpeciesLine(run, KeyOfUnreadLine(reader_.Text), true);
+    // Species lines up to the record, unless the previous record ended at its start.
+    while (!nextStarted_) {
+        LineKind kind = NextLine(run);
+        if (kind == LINE_END)
+            return EndOfFile(run);
+        if (kind == LINE_PASSED)
             continue;
-        }
-        if (reader_.Text == "BNalez") {
-            found = true;
+        if (Line() == "BNalez")
             break;
-        }
-        ParseSpeciesLine(run, reader_.Text, false);
+        if (Line() == "ENalez")
+            return PassRecord(run, IDS_X_LOG_RECORD_DAMAGED);  // the end of a record whose start was not read
+        ParseSpeciesLine(run, Line(), reader_.Overlong);
     }
-    if (!found)
-        return ROW_END;
+    nextStarted_ = false;
+    recordDamaged_ = false;
     int recordLine = reader_.Line;
-    if (speciesRead_ && !speciesLost_) {
-        speciesId_ = ImportSpecies(run);
-        speciesRead_ = false;
-    }
     // The record's lines up to its end.
     bool inLocality = false;
     bool complete = false;
-    while (reader_.ReadLine()) {
-        run.Line = reader_.Line;
-        bool unread = reader_.Overlong;
-        std::string key;
-        if (unread) {
-            run.LogError(run.String(IDS_X_LOG_LINE_TOO_LONG).c_str());
-            key = KeyOfUnreadLine(reader_.Text);  // never a block marker
-        }
-        const std::string& line = unread ? key : reader_.Text;
+    LineKind kind;
+    while ((kind = NextLine(run)) != LINE_END) {
+        if (kind == LINE_PASSED)
+            continue;
+        const std::string& line = Line();
         if (line == "ENalez") {
             complete = true;
+            break;
+        } else if (line == "BNalez") {
+            nextStarted_ = true;  // this record's end was not read
             break;
         } else if (line == "BLokalita")
             inLocality = true;
         else if (line == "ELokalita")
             inLocality = false;
         else if (inLocality)
-            ParseLocalityLine(run, line, unread);
+            ParseLocalityLine(run, line, reader_.Overlong);
         else
             ParseRecordLine(run, line);
     }
-    if (!complete) {
-        // What the file holds of a record it ends in is not imported.
-        run.Line = recordLine;
-        run.LogError(run.String(IDS_X_LOG_RECORD_CUT).c_str());
-        return ROW_END;
-    }
     run.Line = recordLine;
-    if (speciesLost_ || localityLost_) {
-        // No other record's species or locality stands in for the one that could not be read.
-        run.LogError(run.String(IDS_X_LOG_RECORD_LOST).c_str());
-        return ROW_FAILED;
+    if (kind == LINE_END) {
+        // What the file holds of a record it ends in is not imported.
+        PassRecord(run, IDS_X_LOG_RECORD_CUT);
+        return EndOfFile(run);
+    }
+    if (!complete || recordDamaged_)
+        return PassRecord(run, IDS_X_LOG_RECORD_DAMAGED);
+    // No other record's species or locality stands in for the one that could not be read.
+    if (speciesLost_ || localityLost_)
+        return PassRecord(run, IDS_X_LOG_RECORD_LOST);
+    if (speciesRead_) {
+        speciesId_ = ImportSpecies(run);
+        speciesRead_ = false;
     }
     int localityId = ImportLocality(run);
     for (int i = 0; i < kRecordAttrCount; ++i) {
@@ -500,7 +620,7 @@ int CImpColl2002Src::ImportRow(ImportRun& run)
         return ROW_IMPORTED;
     // The record is refused: what was made for it goes with it, so the next record of the same
     // species looks its path up again.
-    run.LogDbErrors();
+    LogRecordRefusal(run);
     speciesRead_ = true;
     for (int& id : speciesPath_)
         id = -1;

@@ -2,9 +2,16 @@
 
 #include <strsafe.h>
 
+#include <cstdio>
+#include <cstring>
+
 #include "core/geopoint.h"
+#include "core/msgboxtext.h"
 #include "core/textutil.h"
 #include "core/treewalk.h"
+#include "import/exchangelocality.h"
+#include "import/exchangerecords.h"
+#include "import/exchangesystem.h"
 #include "import/impsource.h"
 #include "import/importrun.h"
 #include "import/targetlocality.h"
@@ -184,6 +191,51 @@ bool WriteNewLocality(ImportRun& run, int id, const wchar_t* name, const wchar_t
                           unit, square.empty() ? nullptr : square.c_str(), unitOrdinal))
         return true;
     run.LogDbErrors();
+    return false;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+std::wstring ExchangeFileProblem(HINSTANCE instance, const wchar_t* path, const char* magic)
+{
+    FILE* f = path && *path ? _wfopen(path, L"rb") : nullptr;
+    if (!f)
+        return std::wstring();
+    char head[32] = {};
+    size_t got = fread(head, 1, sizeof head, f);
+    fclose(f);
+    const std::string bytes(head, got);
+    auto starts = [&](const char* text) { return bytes.compare(0, strlen(text), text) == 0; };
+    if (got == 0)
+        return LoadText(instance, IDS_I_TXT_EMPTY_FILE);
+    if (starts(magic))
+        return std::wstring();
+    if (got < strlen(magic) && std::string(magic).compare(0, got, bytes) == 0)
+        return LoadText(instance, IDS_X_FILE_CUT);
+    if (starts("\xFF\xFE") || starts("\xFE\xFF"))
+        return ResourceText(instance, IDS_X_FILE_ENCODING, {L"UTF-16"});
+    if (starts("\xEF\xBB\xBF"))
+        return ResourceText(instance, IDS_X_FILE_ENCODING, {L"UTF-8"});
+    const struct {
+        const char* magic;
+        int type;
+    } kinds[] = {{kRecordsExchangeMagic, IMPSRC_RECORDS_2002},
+                 {kSystemExchangeMagic, IMPSRC_SYSTEM_2002},
+                 {kLocalityExchangeMagic, IMPSRC_LOCALITY_2002}};
+    for (const auto& kind : kinds)
+        if (starts(kind.magic))
+            return ResourceText(instance, IDS_X_FILE_OTHER_KIND,
+                                {LoadText(instance, IDS_I_SOURCE_TYPE_FIRST + (UINT)kind.type).c_str()});
+    std::wstring wide(magic, magic + strlen(magic));
+    return ResourceText(instance, IDS_X_FILE_NOT_EXCHANGE, {wide.c_str()});
+}
+
+bool OpenExchangeFile(HINSTANCE instance, const wchar_t* path, const char* magic, std::wstring* problem)
+{
+    problem->clear();
+    if (ExchangeReader::HasMagic(path, magic))
+        return true;
+    *problem = ExchangeFileProblem(instance, path, magic);
     return false;
 }
 

@@ -82,6 +82,14 @@ bool WriteNewLocality(ImportRun& run, int id, const wchar_t* name, const wchar_t
                       const VARIANT& latitude, const VARIANT& altitude, zdata::Recordset* unitLookup,
                       const wchar_t* unit, int unitOrdinal);
 
+// ---- the files ----
+// Why the file at path is no exchange file of the kind whose magic is given, in words for the user
+// (empty, cut in its first line, another encoding, another kind of exchange file, no exchange file
+// at all); empty for a file that cannot be opened.
+std::wstring ExchangeFileProblem(HINSTANCE instance, const wchar_t* path, const char* magic);
+// A source's Open: whether the file starts with the magic; *problem gets why not.
+bool OpenExchangeFile(HINSTANCE instance, const wchar_t* path, const char* magic, std::wstring* problem);
+
 // ---- the two tree files ----
 // What the systematic and the locality file share: the magic, the two lines before the rows
 // (a file that ends before them imports nothing and fails), one TAB-separated line per row, and
@@ -92,7 +100,8 @@ public:
         : IImpSource(instance), magic_(magic), fieldCount_(fieldCount), sizeExtra_(sizeExtra)
     {
     }
-    bool Open(const wchar_t* path) override { return ExchangeReader::HasMagic(path, magic_); }
+    bool Open(const wchar_t* path) override { return OpenExchangeFile(hInstance, path, magic_, &problem_); }
+    std::wstring OpenProblem() const override { return problem_; }
     bool OpenData(ImportRun& run) override;
     bool ChangeStructure(ImportRun& run) override;
     int Percent() override { return (int)(reader_.Position() * 100 / (reader_.Size() + sizeExtra_)); }
@@ -109,5 +118,6 @@ private:
     const char* magic_;
     size_t fieldCount_;
     int sizeExtra_;
+    std::wstring problem_;
     bool headerComplete_ = false;
 };

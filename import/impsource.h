@@ -179,6 +179,9 @@ public:
     // After a failed Open: why the file cannot be used, in words for the user; empty when the
     // source has nothing to add to "not a source of this kind".
     virtual std::wstring OpenProblem() const { return std::wstring(); }
+    // After a successful Open: what the user should know of how the file will be read (the
+    // welcome page adds it to "the source is sound"); empty for nothing.
+    virtual std::wstring OpenNote() const { return std::wstring(); }
     virtual int GetGroupCount() = 0;
     // String id of a group's caption (49 + its kind for mapping groups), -1 none.
     virtual int GetGroupCaptionId(int group);

@@ -4,6 +4,7 @@
 #include <strsafe.h>
 
 #include "common/filechooser.h"
+#include "core/msgboxtext.h"
 #include "resources/tarnix/resource.h"
 
 namespace {
@@ -52,8 +53,11 @@ bool CheckImportSource(HWND page)
     std::wstring path = PathText(page);
     bool ok = state->Job->Source && OpenImportSource(state->Job, path.c_str());
     std::wstring problem = ok || !state->Job->Source ? std::wstring() : state->Job->Source->OpenProblem();
+    std::wstring note = ok ? state->Job->Source->OpenNote() : std::wstring();
     if (!problem.empty() && !path.empty())
         SetDlgItemTextW(page, IDC_IMP_STATUS, problem.c_str());
+    else if (!note.empty())
+        SetDlgItemTextW(page, IDC_IMP_STATUS, (ResourceText(state->hInstance, IDS_I_SOURCE_OK, {}) + L". " + note).c_str());
     else if (state->Job->Source && !path.empty())
         SetStatus(page, ok ? IDS_I_SOURCE_OK : IDS_I_SOURCE_BAD);
     else

@@ -2,9 +2,12 @@
 
 #include <strsafe.h>
 
+#include "core/msgboxtext.h"
 #include "core/rsutil.h"
+#include "core/schemacheck.h"
 #include "core/textutil.h"
 #include "dataaccess/connstr.h"
+#include "dataaccess/refusals.h"
 #include "import/importrun.h"
 #include "import/impwizard.h"
 #include "import/structtransfer.h"
@@ -63,21 +66,53 @@ bool CImpDB2010Src::Open(const wchar_t* path)
 {
     // Every call starts afresh: the previous file's connection and structure go first.
     CloseSource();
+    problem_.clear();
     bool ok = false;
-    if (path && *path && zdata::DetectDbFileKind(path) == zdata::DbFileKind::SQLite) {
+    zdata::DbFileKind kind = path && *path ? zdata::DetectDbFileKind(path) : zdata::DbFileKind::Missing;
+    if (kind == zdata::DbFileKind::SQLite) {
         SourceConnection->put_ConnectionString(SchemaConnectionString(path).c_str());
         SourceConnection->put_Mode(adModeRead);
         SourceConnection->Open(L"", L"", L"", adConnectUnspecified);
         if (SourceConnection->State() == adStateOpen)
             ok = LoadStructure(&SourceModel, SourceConnection, &SourceLastSysLevel, &SourceLastLocLevel, false);
-        if (!ok)
-            CloseSource();
+    }
+    if (!ok) {
+        problem_ = RefusalOf(path, kind);
+        CloseSource();
     }
     GroupCount = 2;
     for (int g = 0; g < MERGE_GROUPS; ++g)
         if (SourceModel.Lists[kAttrLists[g]].Count > 0)
             ++GroupCount;
     return ok;
+}
+
+// Why a file that did not open is no database to merge: an Access file, a file that is no
+// database, one the engine refused (locked, damaged ...), one without the tables and columns of
+// a Zorna database; empty for a file that is not there. On one or two lines of the welcome page,
+// whose path field shows the path: the file by its name.
+std::wstring CImpDB2010Src::RefusalOf(const wchar_t* path, zdata::DbFileKind kind)
+{
+    std::wstring name = path ? path : L"";
+    size_t slash = name.find_last_of(L"\\/");
+    if (slash != std::wstring::npos)
+        name.erase(0, slash + 1);
+    if (kind == zdata::DbFileKind::Jet)
+        return ResourceText(hInstance, IDS_I_MERGE_ACCESS_FILE, {});
+    if (kind == zdata::DbFileKind::Other)
+        return zdata::OpenRefusalText(zdata::RefusalKind::NotADatabase, name);
+    if (kind != zdata::DbFileKind::SQLite)
+        return std::wstring();
+    std::wstring why = FileRefusalText(SourceConnection->LastRefusalKind(), name);
+    if (!why.empty() || SourceConnection->State() != adStateOpen)
+        return why;
+    SchemaProblem problem = CheckZornaSchema(SourceConnection);
+    if (problem.What == SchemaProblem::None)
+        return ResourceText(hInstance, IDS_T_NOT_ZORNA_DB, {});
+    why = SchemaProblemText(hInstance, problem, name);
+    for (size_t at; (at = why.find(L"\n\n")) != std::wstring::npos;)
+        why.replace(at, 2, L" ");
+    return why;
 }
 
 int CImpDB2010Src::ModelListOfGroup(int group) const

@@ -13,6 +13,7 @@
 
 #include <memory>
 
+#include "dataaccess/connstr.h"
 #include "import/impsource.h"
 #include "import/mergerecords.h"
 #include "structure/structmodel.h"
@@ -27,6 +28,7 @@ public:
     // included), a database without the program's tables, or a file another connection holds
     // exclusively (the open database itself).
     bool Open(const wchar_t* path) override;
+    std::wstring OpenProblem() const override { return problem_; }
     // Two groups of units, then one per non-empty attribute list of the source.
     int GetGroupCount() override { return GroupCount; }
     int GetGroupKind(int group) override;
@@ -49,7 +51,9 @@ public:
 
 private:
     void CloseSource();
+    std::wstring RefusalOf(const wchar_t* path, zdata::DbFileKind kind);
 
+    std::wstring problem_;
     std::unique_ptr<MergeRun> merge_;
     std::unique_ptr<MergeTable> recordView_, litView_;
     RecordViewColumns recordColumns_;

@@ -2,6 +2,7 @@
 
 #include <strsafe.h>
 
+#include "core/msgboxtext.h"
 #include "core/textutil.h"
 #include "import/importrun.h"
 #include "import/structtransfer.h"
@@ -41,8 +42,13 @@ std::wstring BadValueMessage(ImportRun& run, const std::wstring& field, const wc
 
 // ---- UTF-8 ----
 
-bool ValidUtf8Chunk(const unsigned char* bytes, size_t count, int* state, bool* nonAscii)
+bool ValidUtf8Chunk(const unsigned char* bytes, size_t count, int* state, bool* nonAscii, size_t* invalidAt)
 {
+    auto invalid = [&](size_t at) {
+        if (invalidAt)
+            *invalidAt = at;
+        return false;
+    };
     // state: continuation bytes still expected (low byte) and the allowed range of the next one
     // (bits 8-15: its lowest value, 16-23: its highest).
     for (size_t i = 0; i < count; ++i) {
@@ -51,7 +57,7 @@ bool ValidUtf8Chunk(const unsigned char* bytes, size_t count, int* state, bool* 
         if (need) {
             unsigned low = (unsigned)(*state >> 8) & 0xFF, high = (unsigned)(*state >> 16) & 0xFF;
             if (c < low || c > high)
-                return false;
+                return invalid(i);
             *state = need - 1 == 0 ? 0 : ((need - 1) | (0x80 << 8) | (0xBF << 16));
             continue;
         }
@@ -74,7 +80,7 @@ bool ValidUtf8Chunk(const unsigned char* bytes, size_t count, int* state, bool* 
             if (c == 0xF4)
                 high = 0x8F;
         } else
-            return false;
+            return invalid(i);
         *state = need | (int)(low << 8) | (int)(high << 16);
     }
     return true;
@@ -94,6 +100,8 @@ bool TextLineReader::Open(const wchar_t* path)
     unsigned char head[3] = {};
     size_t n = fread(head, 1, 3, file_);
     encoding_ = TEXTENC_ANSI;
+    reason_ = TEXTWHY_MARK;
+    badUtf8Line_ = 0;
     dataStart_ = 0;
     if (n >= 2 && head[0] == 0xFF && head[1] == 0xFE) {
         encoding_ = TEXTENC_UTF16;
@@ -102,16 +110,26 @@ bool TextLineReader::Open(const wchar_t* path)
         encoding_ = TEXTENC_UTF8;
         dataStart_ = 3;
     } else {
-        // Without a mark, a file is UTF-8 when all its bytes are valid UTF-8 and some are not ASCII.
+        // Without a mark, a file is UTF-8 when all its bytes are valid UTF-8 and some are not ASCII;
+        // the line of the first byte that is not tells why it is not.
         _fseeki64(file_, 0, SEEK_SET);
         std::vector<unsigned char> chunk(kChunk);
-        int state = 0;
-        bool nonAscii = false, valid = true;
+        int state = 0, lineEnds = 0;
+        bool nonAscii = false, valid = true, afterCr = false;
         size_t got;
-        while (valid && (got = fread(chunk.data(), 1, chunk.size(), file_)) > 0)
-            valid = ValidUtf8Chunk(chunk.data(), got, &state, &nonAscii);
-        if (valid && state == 0 && nonAscii)
-            encoding_ = TEXTENC_UTF8;
+        while (valid && (got = fread(chunk.data(), 1, chunk.size(), file_)) > 0) {
+            size_t read = got;
+            valid = ValidUtf8Chunk(chunk.data(), got, &state, &nonAscii, &read);
+            for (size_t i = 0; i < read; ++i) {
+                if (chunk[i] == '\r' || (chunk[i] == '\n' && !afterCr))
+                    ++lineEnds;
+                afterCr = chunk[i] == '\r';
+            }
+        }
+        valid = valid && state == 0;
+        encoding_ = valid && nonAscii ? TEXTENC_UTF8 : TEXTENC_ANSI;
+        reason_ = valid ? (nonAscii ? TEXTWHY_ALL_UTF8 : TEXTWHY_ASCII) : TEXTWHY_NOT_UTF8;
+        badUtf8Line_ = valid ? 0 : lineEnds + 1;
     }
     return Rewind();
 }
@@ -190,7 +208,7 @@ bool TextLineReader::ReadBytes(std::string& bytes)
 
 int TextLineReader::NextUnit()
 {
-    if (pendingUnit_ >= 0) {
+    if (pendingUnit_ != -1) {
         int unit = pendingUnit_;
         pendingUnit_ = -1;
         return unit;
@@ -221,11 +239,31 @@ bool TextLineReader::ReadUnits(std::wstring& line, bool* invalid)
                 pendingUnit_ = next;
             return true;
         }
-        if (line.size() < kTextMaxLine)
-            line.push_back((wchar_t)unit);
-        else
-            overlong_ = true;
+        wchar_t units[2] = {(wchar_t)unit, 0};
+        size_t count = 1;
+        if (unit >= 0xD800 && unit <= 0xDFFF) {
+            // A surrogate is a character only with its other half: a high one, then a low one.
+            int next = unit <= 0xDBFF ? NextUnit() : -1;
+            if (next >= 0xDC00 && next <= 0xDFFF) {
+                units[1] = (wchar_t)next;
+                count = 2;
+            } else {
+                if (next != -1)
+                    pendingUnit_ = next;
+                units[0] = 0xFFFD;
+                *invalid = true;
+            }
+        }
+        PushUnits(line, units, count);
     }
+}
+
+void TextLineReader::PushUnits(std::wstring& line, const wchar_t* units, size_t count)
+{
+    if (overlong_ || line.size() + count > kTextMaxLine)
+        overlong_ = true;
+    else
+        line.append(units, count);
 }
 
 bool TextLineReader::ReadLine(std::wstring& line, bool* invalid)
@@ -420,27 +458,64 @@ namespace {
 
 enum TextFileContent { TEXTFILE_LINES, TEXTFILE_BLANK, TEXTFILE_BINARY };
 
-// What the file's first bytes hold: a blank file has nothing but a byte-order mark, spaces and
-// line ends; a NUL byte is no character of an 8-bit or UTF-8 text.
+// What the file holds: a blank file has nothing but a byte-order mark, spaces and line ends,
+// however long it is; a NUL byte is no character of an 8-bit or UTF-8 text (looked for in the
+// first chunk, and as far as the file is blank).
 TextFileContent LookAtTextFile(const wchar_t* path, TextEncoding encoding)
 {
     FILE* file = _wfopen(path, L"rb");
     if (!file)
         return TEXTFILE_LINES;  // the reader opened it: let the reading tell
-    std::vector<unsigned char> head(kChunk);
-    size_t got = fread(head.data(), 1, head.size(), file);
-    bool more = got == head.size();
-    fclose(file);
-    size_t start = encoding == TEXTENC_UTF16 ? 2 : encoding == TEXTENC_UTF8 && got >= 3 && head[0] == 0xEF ? 3 : 0;
-    bool blank = !more;
-    for (size_t i = start; i < got; ++i) {
-        unsigned char c = head[i];
-        if (c == 0 && encoding != TEXTENC_UTF16)
-            return TEXTFILE_BINARY;
-        if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != 0)
-            blank = false;
+    std::vector<unsigned char> chunk(kChunk);
+    bool blank = true, first = true;
+    size_t got;
+    while ((first || blank) && (got = fread(chunk.data(), 1, chunk.size(), file)) > 0) {
+        size_t start = !first                     ? 0
+                       : encoding == TEXTENC_UTF16 ? 2
+                       : encoding == TEXTENC_UTF8 && got >= 3 && chunk[0] == 0xEF ? 3
+                                                                                   : 0;
+        first = false;
+        for (size_t i = start; i < got; ++i) {
+            unsigned char c = chunk[i];
+            if (c == 0 && encoding != TEXTENC_UTF16) {
+                fclose(file);
+                return TEXTFILE_BINARY;
+            }
+            if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != 0)
+                blank = false;
+        }
     }
+    fclose(file);
     return blank ? TEXTFILE_BLANK : TEXTFILE_LINES;
+}
+
+// The welcome page's words on how the file is read: its encoding and why, and a first line too
+// long to be read.
+std::wstring ReadingNote(HINSTANCE instance, TextLineReader& reader)
+{
+    std::wstring note;
+    switch (reader.EncodingReason()) {
+    case TEXTWHY_MARK:
+        note = ResourceText(instance, IDS_I_TXT_ENC_MARK, {reader.Encoding() == TEXTENC_UTF16 ? L"UTF-16" : L"UTF-8"});
+        break;
+    case TEXTWHY_ALL_UTF8:
+        note = ResourceText(instance, IDS_I_TXT_ENC_UTF8, {});
+        break;
+    case TEXTWHY_ASCII:
+    case TEXTWHY_NOT_UTF8: {
+        std::wstring codePage = L"Windows-" + std::to_wstring(GetACP());
+        std::wstring line = std::to_wstring(reader.BadUtf8Line());
+        note = reader.EncodingReason() == TEXTWHY_ASCII
+                   ? ResourceText(instance, IDS_I_TXT_ENC_ASCII, {codePage.c_str()})
+                   : ResourceText(instance, IDS_I_TXT_ENC_NOT_UTF8, {codePage.c_str(), line.c_str()});
+        break;
+    }
+    }
+    std::wstring first;
+    bool invalid = false;
+    if (reader.Rewind() && reader.ReadLine(first, &invalid) && reader.Overlong())
+        note += L" " + ResourceText(instance, IDS_I_TXT_FIRST_LINE_LONG, {});
+    return note;
 }
 
 }  // namespace
@@ -449,11 +524,14 @@ bool CImpTXTSrc::Open(const wchar_t* path)
 {
     Path = path ? path : L"";
     problem_.clear();
+    note_.clear();
     if (!path || !reader_.Open(path))
         return false;
     TextFileContent content = LookAtTextFile(path, reader_.Encoding());
-    if (content == TEXTFILE_LINES)
+    if (content == TEXTFILE_LINES) {
+        note_ = ReadingNote(hInstance, reader_);
         return true;
+    }
     reader_.Close();
     wchar_t text[256] = L"";
     LoadStringW(hInstance, content == TEXTFILE_BLANK ? IDS_I_TXT_EMPTY_FILE : IDS_I_TXT_NOT_TEXT, text, 256);
@@ -487,7 +565,8 @@ int CImpTXTSrc::FillGroup(int group, CPtrArray* items, void* extra)
     bool got = reader_.ReadLine(line, &invalid);
     for (int i = 0; got && i < options->SkipRows; ++i)
         got = reader_.ReadLine(line, &invalid);
-    if (!got)
+    // A line too long to be read names no columns (the welcome page told of a first one).
+    if (!got || reader_.Overlong())
         return GROUP_COLUMNS;
     CutTextLine(line, options->Separator, &fields_);
     for (const std::wstring& field : fields_) {

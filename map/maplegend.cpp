@@ -202,6 +202,7 @@ void CZMapWnd::NoteDamagedTables(HWND owner)
     HWND legend = LegendList();
     const int count = (int)SendMessageW(legend, LVM_GETITEMCOUNT, 0, 0);
     std::wstring damaged;
+    int tables = 0;
     for (int i = 0; i < count; ++i) {
         const LegendItem* item = LegendItemAt(legend, i);
         if (!IsShapeLayer(item) || !item->FileOpened)
@@ -212,10 +213,11 @@ void CZMapWnd::NoteDamagedTables(HWND owner)
         std::wstring table = item->MapFile;
         table.replace(table.size() - 4, 4, L".dbf");
         damaged += (damaged.empty() ? L"" : L", ") + table;
+        ++tables;
     }
-    if (damaged.empty())
+    if (tables == 0)
         return;
-    ZorMessageBoxResText(owner, Instance, IDS_MAP_DBF_DAMAGED, IDS_WARNING_CAPTION, MB_OK | MB_ICONWARNING,
+    ZorMessageBoxResText(owner, Instance, tables == 1 ? IDS_MAP_DBF_DAMAGED_ONE : IDS_MAP_DBF_DAMAGED, IDS_WARNING_CAPTION, MB_OK | MB_ICONWARNING,
                          {damaged.c_str()});
 }
 

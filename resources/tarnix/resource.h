@@ -156,6 +156,14 @@
 #define IDS_X_LOG_BAD_DATE      249
 #define IDS_X_LOG_RECORD_LOST   250
 #define IDS_X_LOG_NAMES_LEFT    251
+#define IDS_X_LOG_LINES_UNREAD  252  // followed by the lines, "12" or "12–15"
+#define IDS_X_LOG_RECORD_DAMAGED 253
+#define IDS_X_LOG_DAMAGE_TOTAL  254  // "%s" the lines not read, "%s" the records passed over
+// why the welcome page refuses an exchange file
+#define IDS_X_FILE_CUT          255
+#define IDS_X_FILE_ENCODING     256  // "%s": the encoding
+#define IDS_X_FILE_OTHER_KIND   257  // "%s": the source type the file is of
+#define IDS_X_FILE_NOT_EXCHANGE 258  // "%s": the magic
 // text files and the row import of flat sources (140-153)
 #define IDS_I_TXT_BAD_BYTES     140
 #define IDS_I_TXT_FIELD_COUNT   141
@@ -178,6 +186,11 @@
 #define IDS_I_IMPORT_DONE_ONE_ERROR 2963
 #define IDS_I_IMPORT_DONE_ERRORS   2964  // %d: the errors in the log
 #define IDS_I_IMPORT_DONE_NOTES    2965
+#define IDS_I_TXT_ENC_MARK         2972  // the welcome page's words on a text file: "%s" the encoding
+#define IDS_I_TXT_ENC_UTF8         2973
+#define IDS_I_TXT_ENC_ASCII        2974  // "%s" the ANSI code page
+#define IDS_I_TXT_ENC_NOT_UTF8     2975  // "%s" the ANSI code page, "%s" the line
+#define IDS_I_TXT_FIRST_LINE_LONG  2976
 #define IDS_I_LOG_NOTE_LINE        2966  // "Upozornění k řádku: "
 #define IDS_I_ROW_AMBIGUOUS        2967
 #define IDS_I_ROW_AMBIGUOUS_SPECIES 2968
@@ -235,6 +248,7 @@
 #define IDS_I_MERGE_VALUE_TOO_LONG 2803
 #define IDS_I_MERGE_NO_PUBLICATION 2804
 #define IDS_I_MERGE_NO_JOURNAL     2805
+#define IDS_I_MERGE_ACCESS_FILE    2806  // why the welcome page refuses an Access file as the database
 
 // ---- the data check (dbcheck.rc): its log, its outcomes and the log window CHECKLOGDLG
 #define IDC_CHECKLOG_OUTCOME        101

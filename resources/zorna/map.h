@@ -88,3 +88,4 @@
 #define IDS_MAP_NAME_EMPTY         1299
 #define IDS_MAP_NAME_TAKEN         1300  // the name
 #define IDS_MAP_DBF_DAMAGED        1301  // the tables
+#define IDS_MAP_DBF_DAMAGED_ONE    1302  // the table, when there is one

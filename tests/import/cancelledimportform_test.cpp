@@ -94,7 +94,8 @@ std::function<bool()> WelcomeStep(int type, const std::wstring& file)
         Notify(welcome, IDC_IMP_SOURCE_TYPES, LBN_SELCHANGE);
         SetDlgItemTextW(welcome, IDC_IMP_PATH, file.c_str());
         Notify(welcome, IDC_IMP_PATH, EN_KILLFOCUS);
-        EXPECT_EQ(ResString(IDS_I_SOURCE_OK), wintest::WindowText(GetDlgItem(welcome, IDC_IMP_STATUS)));
+        // A text file's status goes on with how it is read.
+        EXPECT_EQ(0u, wintest::WindowText(GetDlgItem(welcome, IDC_IMP_STATUS)).find(ResString(IDS_I_SOURCE_OK)));
         PropSheet_PressButton(sheet, PSBTN_NEXT);
         return true;
     };

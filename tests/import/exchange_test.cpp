@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "core/msgboxtext.h"
 #include "tools/exchangegen/exchangegen.h"
 #include "tests/import/exchangetest.h"
 
@@ -356,8 +357,9 @@ TEST(ExchangeRecords, ARefusedRecordTakesAlongWhatWasMadeForIt)
 
 // A line too long to be read leaves no earlier line's value in force: the field it sets is empty
 // from there on, and the records that would take the species or locality it names are left out
-// (logged) until a line names them again. A backslash ends a name: what follows the fourth is
-// logged.
+// (logged) until a line names them again. So does a stretch of damage, which is logged with its
+// lines, and a record it falls into, or whose end is lost, is left out too; the run ends with the
+// count of both. A backslash ends a name: what follows the fourth is logged.
 TEST(ExchangeRecords, ALineNotReadLeavesItsFieldEmptyOrItsRecordsOut)
 {
     const std::wstring tooLong(100000, L'x');
@@ -422,6 +424,32 @@ TEST(ExchangeRecords, ALineNotReadLeavesItsFieldEmptyOrItsRecordsOut)
          },
          [](Columns&) { return std::wstring(L"(SELECT NAME FROM LOCTREE WHERE ID = FTRID)"); }, L"Louka,Les",
          {{IDS_X_LOG_LINE_TOO_LONG, L"", 1}, {IDS_X_LOG_RECORD_LOST, L"", 2}}},
+        {"a damaged stretch",
+         [&](FileWriter& f) {
+             std::vector<std::wstring> first = block(louka);
+             first.push_back(L"Lovec=Novák");
+             record(f, first);                   // 10-15
+             f.Line(L"BNalez");                  // 16: lines 17-18 are damage
+             f.RawLine("Lovec=Dvo\x01\x02");
+             f.RawLine("\x88 x");
+             f.Line(L"ENalez");
+             record(f, block(louka));            // 20: the species named before the damage
+             f.Line(L"druh=Čárkovití\\Zkusus\\violetus");
+             f.Line(L"BNalez");                  // 26: its end lost
+             f.Line(L"Lovec=Svoboda");
+             std::vector<std::wstring> last = block(L"lokalita=Země zkušební\\Okres A\\Obec 1\\Les");
+             last.push_back(L"Lovec=Svoboda");
+             record(f, last);                    // 28-33
+             f.Line(L"Xnalez");                  // 34: damage, then the end of a record not read
+             f.Line(L"ENalez");
+         },
+         [](Columns& c) {
+             return L"(SELECT NAME FROM SYSTREE WHERE ID = SYSID) || '/' || (SELECT NAME FROM LOCTREE WHERE ID = FTRID) || "
+                    L"'/' || " + c[L"Lgt."];
+         },
+         L"aurifer/Louka/Novák,violetus/Les/Svoboda",
+         {{IDS_X_LOG_LINES_UNREAD, L"17\u201318", 1}, {IDS_X_LOG_LINES_UNREAD, L"34", 1}, {IDS_X_LOG_RECORD_DAMAGED, L"", 3},
+          {IDS_X_LOG_RECORD_LOST, L"", 1}, {0, ResourceText(Inst(), IDS_X_LOG_DAMAGE_TOTAL, {L"3", L"4"}), 1}}},
         {"a backslash in a locality's name",
          [&](FileWriter& f) { record(f, block(louka + L"\\u lesa\\vlevo")); },
          [](Columns&) { return std::wstring(L"(SELECT NAME FROM LOCTREE WHERE ID = FTRID)"); }, L"Louka",
@@ -505,6 +533,12 @@ TEST(ExchangeRecords, NewLevelsTakeTheFilesOrderAndDatePartsMakeTheDate)
         std::wstring date = Value(db, L"SELECT FIELDNAME FROM CUSTOMATTRIBUTES WHERE CAPTION = 'Datum nálezu'");
         EXPECT_EQ(dates, Value(db, L"SELECT group_concat(date(" + date + L" + 2415018.5)) FROM (SELECT " + date +
                                        L" FROM ZORNACOLLS WHERE ID > " + std::to_wstring(maxRecord) + L" ORDER BY ID)"));
+        // Again: each record is one the records hold, its key fields named by their captions.
+        ASSERT_EQ(IMPORT_COMMITTED, import.Run(IMPSRC_RECORDS_2002, file));
+        EXPECT_EQ(count, import.Count(ResourceText(Inst(), IDS_I_ROW_DUPLICATE_KEYS,
+                                                   {L"\u201EDatum nálezu\u201C, \u201ELgt.\u201C"})))
+            << dbtest::Narrow(import.log);
+        EXPECT_EQ(count, import.errors);
     }
 }
 

@@ -13,11 +13,16 @@
 
 #include "controls/plexa.h"
 #include "core/msgbox.h"
+#include "import/exchangelocality.h"
+#include "import/exchangerecords.h"
+#include "import/exchangesystem.h"
 #include "import/importrun.h"
 #include "import/impwizard.h"
+#include "import/mergesource.h"
 #include "import/tablesource.h"
 #include "import/textsource.h"
 #include "resources/tarnix/resource.h"
+#include "tests/core/badfiles.h"
 #include "tests/support/wintest.h"
 #include "tests/utilities/formfixture.h"
 #include "tests/structure/tarnixtest.h"
@@ -706,7 +711,8 @@ TEST_F(WizardTest, ATextFileGoesThroughEveryPageAndIsImported)
         [&](HWND sheet) {
             ChooseSourceType(Page(sheet), IMPSRC_TEXT);
             EnterPath(Page(sheet), text);
-            EXPECT_EQ(ResString(IDS_I_SOURCE_OK), Text(Page(sheet), IDC_IMP_STATUS));
+            EXPECT_EQ(L"Zdroj dat je v pořádku. Text se čte v kódování Windows-1250, protože na řádku 1 není platné UTF-8.",
+                      Text(Page(sheet), IDC_IMP_STATUS));
             wintest::SaveScreenshot(sheet, L"utilities_textimport_welcome");
             PropSheet_PressButton(sheet, PSBTN_NEXT);
             return true;
@@ -745,12 +751,16 @@ TEST_F(WizardTest, ATextFileGoesThroughEveryPageAndIsImported)
 }
 
 // Files that are not what their type and name say: the welcome page says why each is refused,
-// and Next stays on it.
+// and Next stays on it; of a text file it takes, it says how the file is read.
 TEST_F(WizardTest, EachBadFileIsRefusedOnTheWelcomePageWithItsOwnReason)
 {
     SetImportSourceCreator(IMPSRC_TEXT, CreateTextSource);
     SetImportSourceCreator(IMPSRC_ACCESS, CreateTableSource);
     SetImportSourceCreator(IMPSRC_EXCEL, CreateTableSource);
+    SetImportSourceCreator(IMPSRC_RECORDS_2002, CreateRecordsExchangeSource);
+    SetImportSourceCreator(IMPSRC_SYSTEM_2002, CreateSystemExchangeSource);
+    SetImportSourceCreator(IMPSRC_LOCALITY_2002, CreateLocalityExchangeSource);
+    SetImportSourceCreator(IMPSRC_DATABASE_2010, CreateDb2010Source);
     std::wstring book = folder_.File(L"sešit.xls");
     ASSERT_NO_FATAL_FAILURE(tabletest::WriteBook(book, L"List1", {{L"Druh", L"Lokalita"}, {L"Carabus", L"Lhota"}}));
     std::string bookBytes = wintest::ReadFileBytes(book);
@@ -765,12 +775,15 @@ TEST_F(WizardTest, EachBadFileIsRefusedOnTheWelcomePageWithItsOwnReason)
     std::string jet3(4096, '\0');
     jet3.replace(4, 15, "Standard Jet DB");
     const std::wstring access97 = write(L"stará.mdb", jet3), bookAsMdb = write(L"sešit.mdb", bookBytes);
-    const struct {
-        const char* name;
+    struct Case {
+        std::string name;
         int type;
         std::wstring path;
         std::wstring reason;
-    } cases[] = {
+        bool opens = false;  // the file is taken, with the words on how it is read
+    };
+    const std::wstring ok = ResString(IDS_I_SOURCE_OK) + L". Text se čte v kódování Windows-1250";
+    std::vector<Case> cases = {
         {"access 97", IMPSRC_ACCESS, access97,
          L"Databázi aplikace Access 97 (Jet 3) nelze přečíst; uložte ji v Accessu ve formátu Access 2000 nebo novějším: " +
              access97},
@@ -782,15 +795,51 @@ TEST_F(WizardTest, EachBadFileIsRefusedOnTheWelcomePageWithItsOwnReason)
         {"empty text", IMPSRC_TEXT, write(L"prázdný.txt", ""), ResString(IDS_I_TXT_EMPTY_FILE)},
         {"blank text", IMPSRC_TEXT, write(L"řádky.txt", "\xEF\xBB\xBF \r\n\r\n\t\r\n"), ResString(IDS_I_TXT_EMPTY_FILE)},
         {"workbook named .txt", IMPSRC_TEXT, write(L"sešit.txt", bookBytes), ResString(IDS_I_TXT_NOT_TEXT)},
+        {"blank text over 64 KB", IMPSRC_TEXT, write(L"mezery.txt", std::string(70000, ' ') + "\r\n"),
+         ResString(IDS_I_TXT_EMPTY_FILE)},
+        {"a byte that is no UTF-8", IMPSRC_TEXT, write(L"smíšený.txt", "Druh;Lokalita\r\nC\xC3\xA1slav;\x8E" "elezn\xE1\r\n"),
+         ok + L", protože na řádku 2 není platné UTF-8.", true},
+        {"a first line over the bound", IMPSRC_TEXT, write(L"dlouhý.txt", std::string(kTextMaxLine + 1, 'x') + "\r\nA;B\r\n"),
+         ok + L": obsahuje jen znaky ASCII. Řádek 1 je delší než 1 048 576 znaků: nečte se.", true},
+        {"localities as records", IMPSRC_RECORDS_2002, write(L"místa.zxf", "Export lokalit zorny 2002\r\n"),
+         L"Soubor je výměnný soubor Zorny jiného typu: „Zorna 2002 Lokality“. Zvolte tento typ zdroje, nebo vyberte jiný soubor."},
+        {"taxa in UTF-8", IMPSRC_SYSTEM_2002, write(L"systém.zxs", "\xEF\xBB\xBF" "Export radu zorny 2002\r\n"),
+         L"Soubor je uložen v kódování UTF-8; výměnné soubory Zorny jsou v kódování Windows-1250. Uložte ho znovu v něm."},
+        {"localities cut in the magic", IMPSRC_LOCALITY_2002, write(L"kousek.zxl", "Export lok"), ResString(IDS_X_FILE_CUT)},
+        {"text as localities", IMPSRC_LOCALITY_2002, write(L"text.zxl", "Druh;Lokalita\r\n"),
+         L"Soubor není výměnný soubor Zorny tohoto typu (nezačíná textem „Export lokalit zorny“). Vyberte jiný soubor nebo jiný "
+         L"typ zdroje."},
+        {"access 97 as the database", IMPSRC_DATABASE_2010, access97, ResString(IDS_I_MERGE_ACCESS_FILE)},
     };
+    // The files neither program opens, each with its reason, the file by its name.
+    badfiles::BadFiles bad(folder_.Path(), SampleTemplate());
+    using zdata::RefusalKind;
+    const struct {
+        const wchar_t* what;
+        RefusalKind kind;
+    } databases[] = {{L"empty", RefusalKind::NotADatabase}, {L"truncated", RefusalKind::Damaged},
+                     {L"text", RefusalKind::NotADatabase},  {L"foreign", RefusalKind::None},
+                     {L"flipped bytes", RefusalKind::Damaged}, {L"locked", RefusalKind::Locked}};
+    for (const auto& d : databases) {
+        const std::wstring& path = bad.File(d.what).path;
+        std::wstring name = path.substr(path.rfind(L'\\') + 1);
+        cases.push_back({"database: " + dbtest::Narrow(d.what), IMPSRC_DATABASE_2010, path,
+                         d.kind != RefusalKind::None ? zdata::OpenRefusalText(d.kind, name)
+                                                     : L"Soubor \u201E" + name + L"\u201C není databáze Zorny: chybí v "
+                                                       L"něm tabulka SYSDEF. Otevřete databázový soubor Zorny nebo jeho zálohu."});
+    }
     Script s;
     s.steps = {[&](HWND sheet) {
-        for (size_t i = 0; i < ARRAYSIZE(cases); ++i) {
+        for (size_t i = 0; i < cases.size(); ++i) {
             const auto& c = cases[i];
             SCOPED_TRACE(c.name);
             ChooseSourceType(Page(sheet), c.type);
             EnterPath(Page(sheet), c.path);
             EXPECT_EQ(c.reason, Text(Page(sheet), IDC_IMP_STATUS));
+            if (c.opens) {
+                wintest::SaveScreenshot(sheet, (L"utilities_textnote_" + std::to_wstring(i)).c_str());
+                continue;
+            }
             PropSheet_PressButton(sheet, PSBTN_NEXT);
             wintest::PumpMessages(20);
             EXPECT_EQ(IMPWIZ_WELCOME, PageIndex(sheet));

@@ -108,6 +108,12 @@ TEST(TextSource, BadBytesAreReplacedAndFlagged)
     EXPECT_EQ(L"cd", r.lines[1]);
     EXPECT_TRUE(r.invalid[1]);
 
+    // A UTF-16 surrogate without its other half is no character.
+    WriteFile(folder.File(L"surrogates.txt"), "\xFF\xFE" + Utf16(L"a\xD800" L"b\r\n\xDC00\r\nc\xD800\r\n\xD83D\xDC1E"));
+    r = ReadAll(folder.File(L"surrogates.txt"));
+    EXPECT_EQ((std::vector<std::wstring>{L"a\xFFFD" L"b", L"\xFFFD", L"c\xFFFD", L"\xD83D\xDC1E"}), r.lines);
+    EXPECT_EQ((std::vector<bool>{true, true, true, false}), r.invalid);
+
     // Without a mark, one byte that is no UTF-8 makes the whole file 8-bit text.
     WriteFile(folder.File(L"mixed.txt"), Bytes(L"Čáslav\n", CP_UTF8) + Bytes(L"Žďár\n", 1250));
     r = ReadAll(folder.File(L"mixed.txt"));
@@ -200,6 +206,9 @@ TEST(TextSource, CaptionLineGivesTheColumns)
     // No line left after the skipped ones: no columns.
     WriteFile(folder.File(L"c.txt"), "x\r\n");
     EXPECT_TRUE(Captions(folder.File(L"c.txt"), L";", 3).empty());
+    // A caption line too long to be read names no columns.
+    WriteFile(folder.File(L"e.txt"), std::string(kTextMaxLine + 1, 'x') + "\r\nA;B\r\n");
+    EXPECT_TRUE(Captions(folder.File(L"e.txt"), L";", 0).empty());
     // An empty file is no source at all (the welcome page says why), nor is a missing one.
     CImpTXTSrc source(tarnixtest::Inst());
     WriteFile(folder.File(L"d.txt"), "");

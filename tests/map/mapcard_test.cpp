@@ -196,7 +196,7 @@ TEST(MapCard, FolderOfShapefilesBuildsTheLegend)
         wintest::MsgBoxRecorder boxes;
         ASSERT_EQ(1, host.Map->BrowseShapeFolder(host.Main));
         ASSERT_EQ(1u, boxes.Boxes().size());
-        EXPECT_EQ(0u, boxes.Boxes()[0].text.find(L"Tabulka atributů těchto vrstev je poškozená: reky.dbf."));
+        EXPECT_EQ(0u, boxes.Boxes()[0].text.find(L"Tabulka atributů této vrstvy je poškozená: reky.dbf."));
         EXPECT_EQ((UINT)MB_ICONWARNING, boxes.Boxes()[0].type & MB_ICONMASK);
     }
     ASSERT_EQ(8, host.Rows());
