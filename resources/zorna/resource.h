@@ -191,6 +191,9 @@
 #define IDS_NOT_WORKSPACE_FILE 517
 #define IDS_NOT_GRID_FILE      518
 #define IDS_SCHEMA_FAILED      519
+#define IDS_MASK_NO_NUMBER     530   // a '#' of a custom column's mask without a number: its place
+#define IDS_MASK_NO_FIELDS     531   // a reference of the mask while no column is chosen
+#define IDS_MASK_BEYOND_FIELDS 532   // a reference past the chosen columns: it, their count
 #define IDS_VALUE_RANGE        540
 #define IDS_VALUE_MIN          541
 #define IDS_VALUE_MAX          542
