@@ -7,6 +7,7 @@
 #include <strsafe.h>
 #include <windowsx.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -369,6 +370,15 @@ void CTreeCard::DeleteItem(HWND mainWnd, HTREEITEM item)
     TreeItemData* data = item ? GetTreeItemData(tree, item) : nullptr;
     if (item && (!data || data->Id == 0))
         return;  // the root is never deleted, and nothing is asked
+    // What cannot go is refused at once, before the question; the delete asks again.
+    WPARAM check = (WPARAM)Kind | ZM_DELETE_CHECK_ONLY;
+    if (item && !SendZmResult(mainWnd, ZM_DELETE_TREE_ITEM, check, (LPARAM)data->Id))
+        return;
+    rows.erase(std::remove_if(rows.begin(), rows.end(),
+                              [&](int id) { return !SendZmResult(mainWnd, ZM_DELETE_TREE_ITEM, check, (LPARAM)id); }),
+               rows.end());
+    if (!item && rows.empty())
+        return;
 
     wchar_t question[320];
     if (item) {

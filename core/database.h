@@ -369,9 +369,10 @@ public:
     int AddSysItemByLabel(NMTVDISPINFOW* info);
     int AddLocItemByLabel(NMTVDISPINFOW* info);
     // Deletes an item with its data row, pictures and literature links; an item with children
-    // or records is refused with a message. 1 deleted, 0 not.
-    int DeleteSysItem(int id);
-    int DeleteLocItem(int id);
+    // or records is refused with a message. 1 deleted, 0 not. checkOnly: nothing is written, 1
+    // when the item may go, else 0 with that message (asked before the user is asked to confirm).
+    int DeleteSysItem(int id, bool checkOnly = false);
+    int DeleteLocItem(int id, bool checkOnly = false);
     // Fills a record from the row of record list 0 (taxon), 1 (locality) or 2 (search); only
     // empty attribute values when the list does not hold it. 0 for another list (nothing read).
     int LoadRecord(int listKind, OccurrenceRecord* record);

@@ -1,7 +1,7 @@
 // Deleting tree items, occurrence records and publications. Each delete runs in one
 // transaction; the rows that hang on a deleted item or publication (its species or locality row,
 // pictures, literature links) go with it through the file's cascades. An item that still has
-// children or records is refused with a message that says why.
+// children or records is refused with a message that names it and says why.
 #include "core/database.h"
 
 #include <strsafe.h>
@@ -21,17 +21,20 @@ struct DeleteKind
     const wchar_t* childrenSql;  // "%d" twice: the item (which the root row is its own child of)
     const wchar_t* recordsSql;
     const wchar_t* deleteSql;
+    const wchar_t* nameSql;
 };
 
 const DeleteKind kTaxonDelete = {
     L"SELECT COUNT(*) FROM SYSTREE WHERE PARENT = %d AND ID <> %d",
     L"SELECT COUNT(*) FROM ZORNACOLLS WHERE SYSID = %d",
     L"DELETE FROM SYSTREE WHERE ID = %d",
+    L"SELECT NAME FROM SYSTREE WHERE ID = %d",
 };
 const DeleteKind kLocalityDelete = {
     L"SELECT COUNT(*) FROM LOCTREE WHERE PARENT = %d AND ID <> %d",
     L"SELECT COUNT(*) FROM ZORNACOLLS WHERE FTRID = %d",
     L"DELETE FROM LOCTREE WHERE ID = %d",
+    L"SELECT NAME FROM LOCTREE WHERE ID = %d",
 };
 
 // The count a "SELECT COUNT(*) ..." answers; -1 when it cannot be read.
@@ -44,28 +47,60 @@ int CountOf(CDatabase* db, const wchar_t* sql)
     return GetInt(f.get(), 0);
 }
 
-int DeleteTreeItem(CDatabase* db, int id, const DeleteKind& kind)
+// Why the item cannot go: IDS_DB_ITEM_HAS_CHILDREN or IDS_DB_ITEM_HAS_RECORDS, -1 when the
+// counts cannot be read, 0 when it may go.
+int DeleteRefusal(CDatabase* db, int id, const DeleteKind& kind)
 {
-    if (!db->IsOpen())
-        return 0;
-    WriteTransaction tx(db);
-    if (!tx.Begin())
-        return 0;
     wchar_t sql[96];
     StringCchPrintfW(sql, 96, kind.childrenSql, id, id);
     int children = CountOf(db, sql);
     StringCchPrintfW(sql, 96, kind.recordsSql, id);
     int records = children == 0 ? CountOf(db, sql) : 0;
-    if (children != 0 || records != 0) {
+    if (children < 0 || records < 0)
+        return -1;
+    return children > 0 ? IDS_DB_ITEM_HAS_CHILDREN : (records > 0 ? IDS_DB_ITEM_HAS_RECORDS : 0);
+}
+
+// Says why, naming the item, over the window the user works in.
+void ShowDeleteRefusal(CDatabase* db, int id, const DeleteKind& kind, int refusal)
+{
+    if (refusal < 0) {
+        db->ReportAdoErrors();
+        return;
+    }
+    wchar_t sql[96], name[80] = L"", format[256] = L"", text[384] = L"", caption[64] = L"";
+    StringCchPrintfW(sql, 96, kind.nameSql, id);
+    RsHolder rs(OpenForRead(db, sql));
+    if (HasRow(rs.get())) {
+        FieldsRef f(rs.get());
+        GetText(f.get(), 0, name, 80);
+    }
+    LoadStringW(db->Instance, (UINT)refusal, format, 256);
+    LoadStringW(db->Instance, IDS_DB_ERROR_CAPTION, caption, 64);
+    StringCchPrintfW(text, 384, format, name);
+    ZorMessageBox(MessageOwner(db->MainWindow), text, caption, MB_ICONERROR);
+}
+
+int DeleteTreeItem(CDatabase* db, int id, const DeleteKind& kind, bool checkOnly)
+{
+    if (!db->IsOpen())
+        return 0;
+    if (checkOnly) {
+        int refusal = DeleteRefusal(db, id, kind);
+        if (refusal)
+            ShowDeleteRefusal(db, id, kind, refusal);
+        return refusal ? 0 : 1;
+    }
+    WriteTransaction tx(db);
+    if (!tx.Begin())
+        return 0;
+    // Asked again inside the transaction: another program may have added to the item since.
+    if (int refusal = DeleteRefusal(db, id, kind)) {
         tx.Rollback(false);  // nothing was written
-        if (children < 0 || records < 0)
-            db->ReportAdoErrors();
-        else
-            ZorMessageBoxRes(MessageOwner(db->MainWindow), db->Instance,
-                             children > 0 ? IDS_DB_ITEM_HAS_CHILDREN : IDS_DB_ITEM_HAS_RECORDS,
-                             IDS_DB_ERROR_CAPTION, MB_ICONERROR);
+        ShowDeleteRefusal(db, id, kind, refusal);
         return 0;
     }
+    wchar_t sql[96];
     StringCchPrintfW(sql, 96, kind.deleteSql, id);
     if (FAILED(db->AdoConnection->Execute(sql, nullptr, adExecuteNoRecords))) {
         tx.Fail();
@@ -128,17 +163,21 @@ bool DeleteByIds(CDatabase* db, const wchar_t* table, const CIntArray* ids,
 
 }  // namespace
 
-int CDatabase::DeleteSysItem(int id)
+int CDatabase::DeleteSysItem(int id, bool checkOnly)
 {
-    if (!DeleteTreeItem(this, id, kTaxonDelete))
+    if (checkOnly)
+        return DeleteTreeItem(this, id, kTaxonDelete, true);
+    if (!DeleteTreeItem(this, id, kTaxonDelete, false))
         return 0;
     RequeryIfOpen({SysTreeRs, TaxonRecordsRs, SearchRecordsRs, SpeciesNamesRs});
     return 1;
 }
 
-int CDatabase::DeleteLocItem(int id)
+int CDatabase::DeleteLocItem(int id, bool checkOnly)
 {
-    if (!DeleteTreeItem(this, id, kLocalityDelete))
+    if (checkOnly)
+        return DeleteTreeItem(this, id, kLocalityDelete, true);
+    if (!DeleteTreeItem(this, id, kLocalityDelete, false))
         return 0;
     RequeryIfOpen({LocTreeRs, LocalityRecordsRs, SearchRecordsRs, FeatureNamesRs});
     return 1;

@@ -168,6 +168,11 @@ void LogImportNote(ImportLog* log, int line, const wchar_t* message)
     WriteLogLine(log, std::wstring(log->NotePrefix) + std::to_wstring(line) + L"\r\n" + (message ? message : L""));
 }
 
+void LogImportLine(ImportLog* log, const wchar_t* text)
+{
+    WriteLogLine(log, text ? text : L"");
+}
+
 void LogAdoErrors(ImportLog* log, int line)
 {
     WriteEntryHead(log, line);

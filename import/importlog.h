@@ -54,6 +54,9 @@ void LogImportError(ImportLog* log, int line, const wchar_t* message);
 // A note: NotePrefix + the line number, then the message.
 void LogImportNote(ImportLog* log, int line, const wchar_t* message);
 
+// A line of its own, no entry and not counted: how the run ended when the user stopped it.
+void LogImportLine(ImportLog* log, const wchar_t* text);
+
 // An entry: LinePrefix + the line number, then "  Zdroj: " + Source and "  Popis: " + Description
 // of each error of the connection.
 void LogAdoErrors(ImportLog* log, int line);

@@ -188,9 +188,12 @@ ImportOutcome RunImportFrame(ImportJob* job, ImportSink* sink)
         // entries: it is read again on the user-interface thread, after this run.
         job->ModelStale = true;
     }
-    // The log says that nothing of a stopped run stayed; a cancel with nothing logged needs no log.
-    if (outcome == IMPORT_FAILED || (outcome == IMPORT_CANCELLED && LogEntryCount(source) > 0))
-        run.LogError(run.String(outcome == IMPORT_FAILED ? IDS_I_LOG_ROLLED_BACK : IDS_I_LOG_CANCELLED).c_str());
+    // The log says that nothing of a stopped run stayed; a cancel with nothing logged needs no
+    // log, and the user's own Storno is no error of a line.
+    if (outcome == IMPORT_FAILED)
+        run.LogError(run.String(IDS_I_LOG_ROLLED_BACK).c_str());
+    else if (outcome == IMPORT_CANCELLED && LogEntryCount(source) > 0)
+        LogImportLine(source, run.String(IDS_I_LOG_CANCELLED).c_str());
     CloseImportLog(source);
     if (LogEntryCount(source) > 0)
         sink->ErrorsLogged(LogEntryCount(source));

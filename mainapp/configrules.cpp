@@ -1,6 +1,7 @@
 #include "mainapp/configrules.h"
 
 #include <cwchar>
+#include <string>
 
 #include "resources/zorna/resource.h"
 
@@ -53,8 +54,11 @@ int CheckCustomColumnName(const wchar_t* name)
     return 0;
 }
 
-int CheckCustomMask(const wchar_t* mask, int fieldCount)
+int CheckCustomMask(const wchar_t* mask, int fieldCount, std::wstring* part)
 {
+    std::wstring unused;
+    if (!part)
+        part = &unused;
     if (!mask || !*mask)
         return IDS_EMPTY_MASK;
     for (const wchar_t* p = mask; *p; ++p) {
@@ -73,8 +77,14 @@ int CheckCustomMask(const wchar_t* mask, int fieldCount)
                 number = number * 10 + (p[1 + digits] - L'0');
             ++digits;
         }
-        if (digits == 0 || number < 1 || number > fieldCount)
-            return IDS_BAD_MASK_PARAMS;
+        if (digits == 0) {
+            *part = std::to_wstring(p - mask + 1);  // where the '#' stands
+            return IDS_MASK_NO_NUMBER;
+        }
+        if (number < 1 || number > fieldCount) {
+            part->assign(p, (size_t)digits + 1);
+            return fieldCount > 0 ? IDS_MASK_BEYOND_FIELDS : IDS_MASK_NO_FIELDS;
+        }
         p += digits;
     }
     return 0;

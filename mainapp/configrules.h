@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 // Longest custom column name: the column keeps at most this many characters.
@@ -18,9 +19,11 @@ int CheckCustomColumnName(const wchar_t* name);
 bool IsXmlElementName(const wchar_t* name);
 
 // A custom column's mask with fieldCount referenced fields: 0 when it can be taken, 508 when it
-// is empty, 507 when a '#' is followed by no digit or by a number outside 1..fieldCount ("##"
-// stands for a '#' itself; a reference has at most 32 digits and never wraps round).
-int CheckCustomMask(const wchar_t* mask, int fieldCount);
+// is empty, IDS_MASK_NO_NUMBER when a '#' is followed by no digit (part: the place of that '#',
+// counted from 1), IDS_MASK_BEYOND_FIELDS (IDS_MASK_NO_FIELDS when none is chosen) when a
+// reference names a number outside 1..fieldCount (part: the reference as typed). "##" stands
+// for a '#' itself; a reference has at most 32 digits and never wraps round.
+int CheckCustomMask(const wchar_t* mask, int fieldCount, std::wstring* part = nullptr);
 
 // Two names of columns or labels are one name when they differ only in letter case, Czech
 // letters included.

@@ -157,9 +157,13 @@ INT_PTR FinishPageApply(ConfigData* config, HWND page)
     return TRUE;
 }
 
-void ConfigWarning(ConfigData* config, UINT textId)
+void ConfigWarning(ConfigData* config, UINT textId, const wchar_t* part, int number)
 {
-    ZorMessageBoxRes(MessageOwner(config->Owner), config->Instance, textId, IDS_ERROR_CAPTION, MB_ICONWARNING);
+    wchar_t format[512] = L"", text[640] = L"", caption[64] = L"";
+    LoadStringW(config->Instance, textId, format, ARRAYSIZE(format));
+    LoadStringW(config->Instance, IDS_ERROR_CAPTION, caption, ARRAYSIZE(caption));
+    StringCchPrintfW(text, ARRAYSIZE(text), format, part ? part : L"", number);
+    ZorMessageBox(MessageOwner(config->Owner), text, caption, MB_ICONWARNING);
 }
 
 INT_PTR CALLBACK ConfigGeneralPageProc(HWND page, UINT msg, WPARAM wParam, LPARAM lParam)

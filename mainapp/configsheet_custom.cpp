@@ -255,9 +255,10 @@ bool ValidateColumn(HWND page, ConfigData* config, const CustomFieldEdit* row, C
         FocusEdit(page, IDC_CUST_FIELDS);
         return false;
     }
-    refusal = CheckCustomMask(ItemText(page, IDC_CUST_MASK).c_str(), refs->GetCount());
+    std::wstring part;
+    refusal = CheckCustomMask(ItemText(page, IDC_CUST_MASK).c_str(), refs->GetCount(), &part);
     if (refusal) {
-        ConfigWarning(config, refusal);
+        ConfigWarning(config, refusal, part.c_str(), refs->GetCount());
         FocusEdit(page, IDC_CUST_MASK);
         return false;
     }

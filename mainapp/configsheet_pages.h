@@ -57,8 +57,9 @@ void MarkPageChanged(ConfigData* config, HWND page, int k);
 // the general page replaced is deleted. The page's answer to PSN_APPLY is set.
 INT_PTR FinishPageApply(ConfigData* config, HWND page);
 
-// A warning of the sheet (string id, caption 500 "Chyba") over the configuration's owner.
-void ConfigWarning(ConfigData* config, UINT textId);
+// A warning of the sheet (string id, caption 500 "Chyba") over the configuration's owner; a
+// string that names the part at fault takes it for its "%s" and a number for the "%d" after it.
+void ConfigWarning(ConfigData* config, UINT textId, const wchar_t* part = nullptr, int number = 0);
 
 // Whether a label is carried by a data row of the systematic, locality or search list other
 // than those that show the query's own columns: the rows of the pages that are open, the

@@ -174,9 +174,6 @@ INT_PTR ExportCurrentTab(MainForm* form, HWND mainWnd)
     if (!rows || !fields)
         return TRUE;
     wchar_t* title = ListTitle(form, tab);
-    for (wchar_t* p = title; p && *p; ++p)
-        if (*p == L' ')
-            *p = L'_';
     if (form->LastExpType == EXPORT_TEXT && form->TextExport)
         form->TextExport->Run(rows, file, fields);
     else if (form->LastExpType == EXPORT_EXCEL && form->ExcelExport)

@@ -173,11 +173,13 @@ BOOL ZmCreateTreeItem(ZmCall& call)
 BOOL ZmDeleteTreeItem(ZmCall& call)
 {
     CDatabase* db = call.Db();
-    if (!db || !IsTreeKind(call.wParam))
+    WPARAM kind = call.wParam & ~ZM_DELETE_CHECK_ONLY;
+    bool checkOnly = (call.wParam & ZM_DELETE_CHECK_ONLY) != 0;
+    if (!db || !IsTreeKind(kind))
         return TRUE;
     // The card drops the item from its tree only on 1; a refused delete has shown why.
     int id = (int)call.lParam;
-    int deleted = call.wParam == ZM_TREE_SYS ? db->DeleteSysItem(id) : db->DeleteLocItem(id);
+    int deleted = kind == ZM_TREE_SYS ? db->DeleteSysItem(id, checkOnly) : db->DeleteLocItem(id, checkOnly);
     call.Result = deleted ? 1 : 0;
     return TRUE;
 }

@@ -15,13 +15,12 @@
 #include "reports/exportdialog.h"
 #include "reports/exportprogress.h"
 #include "resources/zorna/export.h"
+#include "workbook/biff.h"
 #include "workbook/sheetwriter.h"
 
 namespace {
 
 const UINT kIdsSheetExists = 509;   // "V daném excelovském souboru již existuje list ..."
-const UINT kIdsSheetSpaces = 510;   // "Název listu nesmí obsahovat mezery"
-const UINT kIdsInvalidValue = 511;  // "Vložená hodnota je neplatná"
 const int kSheetNameChars = 255;    // read from the combo; longer than 31 is refused anyway
 
 std::wstring Format(HINSTANCE instance, UINT id, long a, long b)
@@ -53,7 +52,7 @@ std::wstring BookStatusText(HINSTANCE instance, xls::BookStatus status, const wc
     case xls::BookStatus::Encrypted: return FormatFile(instance, IDS_EXP_ENCRYPTED, file);
     case xls::BookStatus::Damaged: return FormatFile(instance, IDS_EXP_DAMAGED, file);
     case xls::BookStatus::NameTaken: return ExportString(instance, kIdsSheetExists);
-    case xls::BookStatus::BadName: return ExportString(instance, kIdsInvalidValue);
+    case xls::BookStatus::BadName: return Format(instance, IDS_EXP_BAD_SHEET_NAME, xls::kMaxSheetNameChars, 0);
     case xls::BookStatus::TooLarge:
         return Format(instance, IDS_EXP_TOO_MANY_ROWS, kMaxExportSheetRows, rows);
     case xls::BookStatus::IoError: break;
@@ -86,18 +85,16 @@ void InitExcelOptions(HWND dlg, CExcelExport* e)
     PlaceExportDialog(dlg, &e->Left, &e->Top);
 }
 
-// OK: the name must suit a sheet tab and, when the sheet is added to the workbook, the workbook
-// must take sheets and have none of that name.
+// OK: the name must suit a sheet tab (Excel's rule, a space allowed) and, when the sheet is
+// added to the workbook, the workbook must take sheets and have none of that name.
 bool AcceptExcelOptions(HWND dlg, CExcelExport* e)
 {
     HWND combo = GetDlgItem(dlg, IDC_EXP_SHEET);
     wchar_t name[kSheetNameChars + 1] = L"";
     GetWindowTextW(combo, name, kSheetNameChars + 1);
     std::wstring refusal;
-    if (wcschr(name, L' ')) {
-        refusal = ExportString(e->Instance, kIdsSheetSpaces);
-    } else if (!xls::IsValidSheetName(name)) {
-        refusal = ExportString(e->Instance, kIdsInvalidValue);
+    if (!xls::IsValidSheetName(name)) {
+        refusal = BookStatusText(e->Instance, xls::BookStatus::BadName, e->FileName, S_OK, 0, 0);
     } else if (e->FileExists) {
         e->Append = IsDlgButtonChecked(dlg, IDC_EXP_APPEND) == BST_CHECKED ? 1 : 0;
         if (e->Append && e->SheetsStatus != (int)xls::BookStatus::Ok) {

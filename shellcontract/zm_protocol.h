@@ -42,7 +42,7 @@ struct LocPathAbbrevs;  // core/itempath.h
 // 5045 (WM_USER + 4021) ZM_RESELECT_SYS_ITEM, lParam item id
 // 5046 (WM_USER + 4022) ZM_REFRESH_TREE_CARD, wParam ZmTreeKind, lParam item id
 #define ZM_CREATE_TREE_ITEM (WM_USER + 4023)        // 5047 wParam ZmTreeKind, lParam NMTVDISPINFOW*
-#define ZM_DELETE_TREE_ITEM (WM_USER + 4024)        // 5048 wParam ZmTreeKind, lParam item id
+#define ZM_DELETE_TREE_ITEM (WM_USER + 4024)        // 5048 wParam ZmTreeKind (| ZM_DELETE_CHECK_ONLY), lParam item id
 #define ZM_FILL_LEVEL_CONTROL (WM_USER + 4025)      // 5049 wParam ZmLevelControlParam, lParam combo
 // 5050 (WM_USER + 4026) ZM_FIND_LEVEL, wParam 1 sys else loc, lParam level id
 #define ZM_GET_AUTHOR_LIST (WM_USER + 4027)         // 5051 lParam int* row count
@@ -95,6 +95,9 @@ enum ZmTreeKind
     ZM_TREE_SYS = 1,
     ZM_TREE_LOC = 2,
 };
+// Added to 5048's kind: only whether the item may be deleted (1), or why not (0, said by the
+// handler); nothing is deleted.
+const WPARAM ZM_DELETE_CHECK_ONLY = 0x10000;
 // 5031, 5049, 5050, 5061, 5072 take ZM_TREE_SYS for the systematic tree and anything else for
 // the locality tree. 5081, 5085, 5086, 5088 take a card index:
 enum ZmCardKind

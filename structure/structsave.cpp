@@ -155,5 +155,6 @@ bool RunStructureSave(ProgressParams* params)
 
 void ShowSaveCancelled(CSchemaDb* db, HWND owner)
 {
-    ZorMessageBoxRes(MessageOwner(owner), db->hInstance, IDS_T_SAVE_CANCELLED, IDS_T_ERROR_CAPTION, MB_ICONERROR);
+    // The user stopped it: no error, under the title of the save.
+    ZorMessageBoxRes(MessageOwner(owner), db->hInstance, IDS_T_SAVE_CANCELLED, IDS_T_SAVE_TITLE, MB_ICONINFORMATION);
 }

@@ -25,5 +25,5 @@ DWORD WINAPI SaveWorker(LPVOID params);
 // went through, no stop was asked for and the transaction was committed.
 bool RunStructureSave(ProgressParams* params);
 
-// String 205 under string 200, owned by owner.
+// String 205 under the save's title (92) with no error mark, over the window the user works in.
 void ShowSaveCancelled(CSchemaDb* db, HWND owner);

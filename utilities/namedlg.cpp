@@ -1,5 +1,7 @@
 #include "utilities/namedlg.h"
 
+#include <strsafe.h>
+
 #include <cwchar>
 
 #include "core/msgbox.h"
@@ -23,8 +25,28 @@ void OnInit(HWND dlg, NameRequest* request)
     SetWindowTextW(dlg, title);
 }
 
+// A text longer than the stored name (put in past the edit's limit, by a paste or another
+// program) is refused with the limit rather than cut.
+bool RefuseLongName(HWND dlg, NameRequest* request)
+{
+    HWND edit = GetDlgItem(dlg, IDC_NAME_EDIT);
+    int length = GetWindowTextLengthW(edit);
+    if (length <= kNameMaxLength)
+        return false;
+    wchar_t format[160] = L"", text[200] = L"", caption[64] = L"";
+    LoadStringW(request->hInstance, IDS_T_NAME_TOO_LONG, format, 160);
+    LoadStringW(request->hInstance, IDS_T_ERROR_CAPTION, caption, 64);
+    StringCchPrintfW(text, 200, format, length, kNameMaxLength);
+    ZorMessageBox(dlg, text, caption, MB_ICONERROR);
+    SetFocus(edit);
+    SendMessageW(edit, EM_SETSEL, kNameMaxLength, -1);
+    return true;
+}
+
 void OnOk(HWND dlg, NameRequest* request)
 {
+    if (RefuseLongName(dlg, request))
+        return;
     wchar_t name[kNameBufferLength] = L"";
     GetDlgItemTextW(dlg, IDC_NAME_EDIT, name, kNameBufferLength);
     TrimName(name);

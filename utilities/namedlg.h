@@ -1,7 +1,8 @@
 // The name dialog (EDITNAMEDLG): asks for the name of a new level or attribute, or a new name for
 // an existing one. It trims the text and asks its owner page whether the name may be used
 // (ZM_CHECK_NAME, answered through the page's DWLP_MSGRESULT); a refused name keeps it open with
-// string 204. The rule of what may be used belongs to the page.
+// string 204, a text longer than a stored name with the limit. The rule of what may be used
+// belongs to the page.
 #pragma once
 #include <windows.h>
 

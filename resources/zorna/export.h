@@ -24,3 +24,4 @@
 #define IDS_EXP_NOT_FOUND        1819
 #define IDS_EXP_READ_FAILED      1820  // "%s" the file, then the system's text
 #define IDS_EXP_LIST_FAILED      1821  // the rows could not be read: the file, the system's text
+#define IDS_EXP_BAD_SHEET_NAME   1822  // Excel's rule for a sheet name, with its longest length

@@ -193,6 +193,9 @@
 #define IDS_WORKSPACE_KEPT     1273  // the workspace file was not read and is kept ("%s": why, the kept file, the file)
 #define IDS_WORKSPACE_NOT_KEPT 1274  // ... and could not be kept ("%s": why, the name it was to get)
 #define IDS_SCHEMA_FAILED      519
+#define IDS_MASK_NO_NUMBER     530   // a '#' of a custom column's mask without a number: its place
+#define IDS_MASK_NO_FIELDS     531   // a reference of the mask while no column is chosen
+#define IDS_MASK_BEYOND_FIELDS 532   // a reference past the chosen columns: it, their count
 #define IDS_VALUE_RANGE        540
 #define IDS_VALUE_MIN          541
 #define IDS_VALUE_MAX          542

@@ -184,13 +184,13 @@ TEST_F(TreeEditTest, TheContextMenuOffersTheCommandsOfTheItemUnderTheMouse)
     {
         wintest::MsgBoxRecorder boxes({IDCANCEL});
         g_menu.Answer = IDM_DELETEITEM;
-        RightClick(LabelPoint(Tree(), host_.Item(TAB_SYSTEM, 9011)));
+        RightClick(LabelPoint(Tree(), host_.Item(TAB_SYSTEM, 9004)));
         ASSERT_EQ(1u, boxes.Boxes().size());
-        EXPECT_EQ(L"Opravdu chcete smazat položku 'Čmelák'?", boxes.Boxes()[0].text);
+        EXPECT_EQ(L"Opravdu chcete smazat položku „Gamidae“?", boxes.Boxes()[0].text);
         EXPECT_EQ(L"Potvrzení", boxes.Boxes()[0].caption);
         EXPECT_EQ((UINT)(MB_OKCANCEL | MB_ICONQUESTION), boxes.Boxes()[0].type);
     }
-    EXPECT_EQ(L"9002", Parent(9011));
+    EXPECT_EQ(L"9001", Parent(9004));
 
     // A new item under the item under the mouse, whose children were never shown: stored, and
     // the item gets its expand button; expanding it shows the new child.
@@ -248,10 +248,15 @@ TEST_F(TreeEditTest, NewItemsGoLastUnderTaxaAndInTextOrderUnderLocalities)
 
 TEST_F(TreeEditTest, DeleteAsksByCountAndNeverTouchesTheRoot)
 {
-    // A parent with at least seven children in the list.
-    int parent = _wtoi(host_.Text(L"SELECT PARENT FROM SYSTREE WHERE ID > 0 GROUP BY PARENT "
-                                  L"HAVING COUNT(*) >= 7 ORDER BY PARENT LIMIT 1").c_str());
+    // A parent with at least seven children in the list that could go: without children, and
+    // their records taken away (what cannot go is refused before the question).
+    const std::wstring leaves = L"FROM SYSTREE T WHERE ID > 0 AND NOT EXISTS (SELECT 1 FROM SYSTREE C WHERE C.PARENT = T.ID)";
+    int parent = _wtoi(host_.Text(L"SELECT PARENT " + leaves + L" GROUP BY PARENT HAVING COUNT(*) >= 7 "
+                                  L"ORDER BY PARENT LIMIT 1").c_str());
     ASSERT_GT(parent, 0);
+    std::vector<std::wstring> freeIds = host_.Column(L"SELECT ID " + leaves + L" AND PARENT = " + std::to_wstring(parent));
+    ASSERT_TRUE(dbtest::Exec(host_.Db, L"DELETE FROM ZORNACOLLS WHERE SYSID IN (SELECT ID " + leaves +
+                                           L" AND PARENT = " + std::to_wstring(parent) + L")"));
     host_.Select(TAB_SYSTEM, parent);
     HWND list = Sys()->GetChildList();
     struct Case
@@ -266,7 +271,7 @@ TEST_F(TreeEditTest, DeleteAsksByCountAndNeverTouchesTheRoot)
     for (const Case& c : cases) {
         std::vector<int> rows;
         for (int i = 0; i < c.rows; ++i)
-            rows.push_back(i);
+            rows.push_back(RowOfId(list, _wtoi(freeIds[(size_t)i].c_str())));
         SelectRows(list, rows);
         SetFocus(list);
         wintest::MsgBoxRecorder boxes({IDCANCEL});
@@ -274,7 +279,8 @@ TEST_F(TreeEditTest, DeleteAsksByCountAndNeverTouchesTheRoot)
         ASSERT_EQ(1u, boxes.Boxes().size());
         EXPECT_EQ(c.text, boxes.Boxes()[0].text);
     }
-    EXPECT_EQ(0, CountSent(ZM_DELETE_TREE_ITEM));
+    for (const formtest::Sent& sent : SentLog())
+        EXPECT_FALSE(sent.Msg == ZM_DELETE_TREE_ITEM && !(sent.WParam & ZM_DELETE_CHECK_ONLY)) << "Storno deletes";
 
     // The root: nothing is asked, nothing sent.
     HTREEITEM root = host_.Select(TAB_SYSTEM, 0);
@@ -286,16 +292,21 @@ TEST_F(TreeEditTest, DeleteAsksByCountAndNeverTouchesTheRoot)
         EXPECT_TRUE(boxes.Boxes().empty());
     }
 
-    // A refused delete (the genus still has species) says why and keeps the item.
-    host_.Select(TAB_SYSTEM, 9010);
-    SetFocus(Tree());
-    {
+    // What cannot go (a genus with species, a species with records) is refused at once, naming
+    // it, and no question is asked.
+    const std::pair<int, const wchar_t*> refused[] = {
+        {9010, L"Položku „D'Orbignya“ nelze smazat, protože obsahuje podřízené položky."},
+        {9101, L"Položku „alfa“ nelze smazat, protože k ní patří zápisy."},
+    };
+    for (const auto& r : refused) {
+        host_.Select(TAB_SYSTEM, r.first);
+        SetFocus(Tree());
         wintest::MsgBoxRecorder boxes({IDOK, IDOK});
         Command(IDM_DELETEITEM);
-        ASSERT_EQ(2u, boxes.Boxes().size());
-        EXPECT_EQ(L"Položku nelze smazat, protože obsahuje podřízené položky.", boxes.Boxes()[1].text);
+        ASSERT_EQ(1u, boxes.Boxes().size());
+        EXPECT_EQ(r.second, boxes.Boxes()[0].text);
+        EXPECT_TRUE(host_.Item(TAB_SYSTEM, r.first) != nullptr);
     }
-    EXPECT_TRUE(host_.Item(TAB_SYSTEM, 9010) != nullptr);
     EXPECT_EQ(L"9002", Parent(9010));
 
     // Two rows of the list of children go; the list and the tree show the one left.

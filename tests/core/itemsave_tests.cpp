@@ -527,27 +527,28 @@ TEST_F(ItemSaveTest, AnItemWithRecordsOrChildrenIsNotDeleted)
                                L"WHERE C.PARENT = T.ID) ORDER BY T.ID LIMIT 1");
     int genus = GenusWithChildren();
     ASSERT_GT(withRecords, 0);
-    Rows before = Snapshot();
-    {
-        wintest::MsgBoxRecorder boxes;
-        EXPECT_EQ(0, db_->DeleteSysItem(withRecords));
-        ASSERT_EQ(1u, boxes.Boxes().size());
-        EXPECT_EQ(L"Položku nelze smazat, protože k ní patří zápisy.", boxes.Boxes()[0].text);
-        EXPECT_EQ(L"Chyba", boxes.Boxes()[0].caption);
-    }
-    {
-        wintest::MsgBoxRecorder boxes;
-        EXPECT_EQ(0, db_->DeleteSysItem(genus));
-        ASSERT_EQ(1u, boxes.Boxes().size());
-        EXPECT_EQ(L"Položku nelze smazat, protože obsahuje podřízené položky.", boxes.Boxes()[0].text);
-    }
     int locality = (int)Int(L"SELECT FTRID FROM ZORNACOLLS ORDER BY ID LIMIT 1");
-    {
+    auto name = [&](const wchar_t* table, int id) {
+        return First(std::wstring(L"SELECT NAME FROM ") + table + L" WHERE ID = " + Id(id));
+    };
+    Rows before = Snapshot();
+    // The delete and the check asked before the question say the same.
+    for (bool checkOnly : {false, true}) {
+        SCOPED_TRACE(checkOnly ? "check only" : "delete");
         wintest::MsgBoxRecorder boxes;
-        EXPECT_EQ(0, db_->DeleteLocItem(locality));
-        ASSERT_EQ(1u, boxes.Boxes().size());
-        EXPECT_EQ(L"Položku nelze smazat, protože k ní patří zápisy.", boxes.Boxes()[0].text);
+        EXPECT_EQ(0, db_->DeleteSysItem(withRecords, checkOnly));
+        EXPECT_EQ(0, db_->DeleteSysItem(genus, checkOnly));
+        EXPECT_EQ(0, db_->DeleteLocItem(locality, checkOnly));
+        ASSERT_EQ(3u, boxes.Boxes().size());
+        EXPECT_EQ(L"Položku „" + name(L"SYSTREE", withRecords) + L"“ nelze smazat, protože k ní patří zápisy.",
+                  boxes.Boxes()[0].text);
+        EXPECT_EQ(L"Chyba", boxes.Boxes()[0].caption);
+        EXPECT_EQ(L"Položku „" + name(L"SYSTREE", genus) + L"“ nelze smazat, protože obsahuje podřízené položky.",
+                  boxes.Boxes()[1].text);
+        EXPECT_EQ(L"Položku „" + name(L"LOCTREE", locality) + L"“ nelze smazat, protože k ní patří zápisy.",
+                  boxes.Boxes()[2].text);
     }
+    EXPECT_EQ(1, db_->DeleteSysItem(FreeSpecies(), true)) << "an item that may go";
     ExpectUnchanged(before);
 }
 

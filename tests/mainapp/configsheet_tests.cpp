@@ -68,27 +68,33 @@ TEST(ConfigRules, MasksAndTheirReferences)
         const wchar_t* mask;
         int fields;
         int refusal;
+        const wchar_t* part;  // what the refusal names
     } cases[] = {
-        {L"", 1, IDS_EMPTY_MASK},
-        {L"#", 1, IDS_BAD_MASK_PARAMS},
-        {L"#0", 1, IDS_BAD_MASK_PARAMS},
-        {L"#1", 0, IDS_BAD_MASK_PARAMS},
-        {L"#1##", 0, IDS_BAD_MASK_PARAMS},
-        {L"##", 0, 0},
-        {L"a##b", 0, 0},
-        {L"#1", 1, 0},
-        {L"#1, #2 (#1)", 2, 0},
-        {L"#33", 1, IDS_BAD_MASK_PARAMS},
-        {L"#33", 33, 0},
-        {L"#99999999999999999999", 5, IDS_BAD_MASK_PARAMS},
+        {L"", 1, IDS_EMPTY_MASK, L""},
+        {L"#", 1, IDS_MASK_NO_NUMBER, L"1"},
+        {L"#1 # (#2)", 2, IDS_MASK_NO_NUMBER, L"4"},
+        {L"#0", 1, IDS_MASK_BEYOND_FIELDS, L"#0"},
+        {L"#1", 0, IDS_MASK_NO_FIELDS, L"#1"},
+        {L"#1##", 0, IDS_MASK_NO_FIELDS, L"#1"},
+        {L"##", 0, 0, L""},
+        {L"a##b", 0, 0, L""},
+        {L"#1", 1, 0, L""},
+        {L"#1, #2 (#1)", 2, 0, L""},
+        {L"#1 (#5)", 2, IDS_MASK_BEYOND_FIELDS, L"#5"},
+        {L"#33", 1, IDS_MASK_BEYOND_FIELDS, L"#33"},
+        {L"#33", 33, 0, L""},
+        {L"#99999999999999999999", 5, IDS_MASK_BEYOND_FIELDS, L"#99999999999999999999"},
         // Twenty digits that wrap round a 64-bit number to 1 are still no reference to field 1.
-        {L"#18446744073709551617", 1, IDS_BAD_MASK_PARAMS},
-        {L"#00000000000000000000000000000001", 1, 0},   // 32 digits
-        {L"#000000000000000000000000000000012", 1, 0},  // 33: the last is text after #0...01
-        {L"x#2y", 1, IDS_BAD_MASK_PARAMS},
+        {L"#18446744073709551617", 1, IDS_MASK_BEYOND_FIELDS, L"#18446744073709551617"},
+        {L"#00000000000000000000000000000001", 1, 0, L""},   // 32 digits
+        {L"#000000000000000000000000000000012", 1, 0, L""},  // 33: the last is text after #0...01
+        {L"x#2y", 1, IDS_MASK_BEYOND_FIELDS, L"#2"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(c.refusal, CheckCustomMask(c.mask, c.fields)) << c.mask << " / " << c.fields;
+    for (const Case& c : cases) {
+        std::wstring part;
+        EXPECT_EQ(c.refusal, CheckCustomMask(c.mask, c.fields, &part)) << c.mask << " / " << c.fields;
+        EXPECT_EQ(c.part, part) << c.mask << " / " << c.fields;
+    }
 }
 
 TEST(ConfigRules, DroppedRowsTakeTheDropPlace)
@@ -418,10 +424,16 @@ TEST_F(ConfigSheet, CustomColumnsAreCheckedInOrderAndTheOffendingEditFocused)
     CharUpperW(&upper[0]);
     // A label the locality page has, in the configuration only (that page is never opened).
     static_cast<CDispField*>(config_->LocFields->GetItems()[0])->DispName = _wcsdup(L"StitekLokality");
+    // The mask's refusals name the part at fault and the columns there are.
+    auto beyond = [](const wchar_t* part, int count) {
+        return L"Část masky „" + std::wstring(part) + L"“ neodkazuje na žádný z vybraných sloupečků: ty se v masce "
+               L"píší #1 až #" + std::to_wstring(count) + L", v pořadí pole Sloupce.";
+    };
     struct Case {
         std::wstring name, fields, mask;
         UINT refusal;
         int focus;
+        std::wstring text;  // the message, when not the string itself
     } cases[] = {
         {L"", L"", L"#1", IDS_EMPTY_COLUMN_NAME, IDC_CUST_NAME},
         {L" x ", L"", L"#1", IDS_BAD_COLUMN_NAME, IDC_CUST_NAME},
@@ -434,11 +446,15 @@ TEST_F(ConfigSheet, CustomColumnsAreCheckedInOrderAndTheOffendingEditFocused)
         {L"StitekLokality", L"", L"##", IDS_COLUMN_EXISTS, IDC_CUST_NAME},
         {L"Novy", L"Neexistuje", L"#1", IDS_UNKNOWN_FIELDS, IDC_CUST_FIELDS},
         {L"Novy", fields[0], L"", IDS_EMPTY_MASK, IDC_CUST_MASK},
-        {L"Novy", fields[0], L"#", IDS_BAD_MASK_PARAMS, IDC_CUST_MASK},
-        {L"Novy", fields[0], L"#0", IDS_BAD_MASK_PARAMS, IDC_CUST_MASK},
-        {L"Novy", fields[0], L"#33", IDS_BAD_MASK_PARAMS, IDC_CUST_MASK},
-        {L"Novy", fields[0], L"#99999999999999999999", IDS_BAD_MASK_PARAMS, IDC_CUST_MASK},
-        {L"NovýSloupec", L"", L"#1", IDS_BAD_MASK_PARAMS, IDC_CUST_MASK},
+        {L"Novy", fields[0], L"#", IDS_MASK_NO_NUMBER, IDC_CUST_MASK,
+         L"Za znakem # na 1. místě masky chybí číslo sloupečku. Sám znak # se v masce píše jako ##."},
+        {L"Novy", fields[0], L"#0", IDS_MASK_BEYOND_FIELDS, IDC_CUST_MASK, beyond(L"#0", 1)},
+        {L"Novy", fields[0], L"#33", IDS_MASK_BEYOND_FIELDS, IDC_CUST_MASK, beyond(L"#33", 1)},
+        {L"Novy", fields[0], L"#99999999999999999999", IDS_MASK_BEYOND_FIELDS, IDC_CUST_MASK,
+         beyond(L"#99999999999999999999", 1)},
+        {L"Novy", two, L"#1 (#5)", IDS_MASK_BEYOND_FIELDS, IDC_CUST_MASK, beyond(L"#5", 2)},
+        {L"NovýSloupec", L"", L"#1", IDS_MASK_NO_FIELDS, IDC_CUST_MASK,
+         L"Část masky „#1“ odkazuje na sloupeček, ale v poli Sloupce není vybrán žádný."},
         {L"NovýSloupec", L"", L"##", 0, 0},
         // A second new column of the same name, whatever its case.
         {L"NOVÝSLOUPEC", two, L"#1 #2", IDS_COLUMN_EXISTS, IDC_CUST_NAME},
@@ -452,7 +468,7 @@ TEST_F(ConfigSheet, CustomColumnsAreCheckedInOrderAndTheOffendingEditFocused)
         for (const Case& c : cases) {
             int focused = 0;
             std::wstring text = TryColumn(page, c.name, c.fields, c.mask, &focused);
-            EXPECT_EQ(c.refusal ? Str(c.refusal) : L"", text) << c.name << " " << c.mask;
+            EXPECT_EQ(!c.text.empty() ? c.text : c.refusal ? Str(c.refusal) : L"", text) << c.name << " " << c.mask;
             if (c.refusal) {
                 EXPECT_EQ(c.focus, focused) << c.name << " " << c.mask;
             }

@@ -731,6 +731,10 @@ TEST_F(RecordDialog, TabWalksThroughEveryGridRowThenOutAndShiftTabComesBack)
         const int yesNo = ItemOf(d, L"Dokladový exemplář");
         const int longText = ItemOf(d, L"Dlouhý text");
         ASSERT_GT(rows, 7);
+        // Shift+Tab into the fresh grid, from the control after it: its last row.
+        SetFocus(GetDlgItem(d, IDC_REC_NOTE));
+        PressKey(d, VK_TAB, true);
+        EXPECT_EQ(rows - 1, CurrentItem(d)) << "Shift+Tab into a fresh grid";
         SetFocus(GetDlgItem(d, IDC_REC_LITERATURE));
         std::vector<int> reached;
         for (int step = 0; step <= rows && !HasFocus(d, IDC_REC_NOTE); step++) {
@@ -925,6 +929,19 @@ TEST_F(RecordDialog, ADatabaseErrorBoxLeavesTheDialogInFrontAndTheMainWindowDisa
         EXPECT_FALSE(IsWindowEnabled(wnd_));
         EXPECT_EQ(d, GetActiveWindow());
         wintest::SaveScreenshot(wnd_, L"records_error_box_closed_dialog_in_front");
+        // Refused again while another program's window is active: the box still goes over the
+        // dialog the disabled main window waits for.
+        HWND other = CreateWindowExW(0, L"STATIC", L"Jiný program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 700, 0, 200,
+                                     120, nullptr, nullptr, nullptr, nullptr);
+        SetActiveWindow(other);
+        ASSERT_EQ(other, GetActiveWindow());
+        {
+            wintest::MsgBoxRecorder boxes;
+            DialogScript::Click(d, IDOK);
+            ASSERT_GE(boxes.Boxes().size(), 1u);
+            EXPECT_EQ(d, boxes.Boxes()[0].owner) << "a box placed while another window is active";
+        }
+        DestroyWindow(other);
         DialogScript::PostClick(d, IDCANCEL);
     });
     ASSERT_TRUE(Command(IDM_NEWRECORD, script));

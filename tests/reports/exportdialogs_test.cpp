@@ -253,29 +253,27 @@ TEST_F(ExportDialogs, SheetNamesAreCheckedBeforeANewWorkbookIsWritten)
                               for (int id = 103; id <= 105; ++id)
                                   EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, id))) << id;
                               wintest::SaveScreenshot(dlg, L"exptoxls_new");
-                              const std::pair<const wchar_t*, const wchar_t*> refused[] = {
-                                  {L"s mezerou", L"Název listu nesmí obsahovat mezery"},
-                                  {L"Brno:_Hády", L"Vložená hodnota je neplatná"},
-                                  {L"abcdefghijklmnopqrstuvwxyz123456", L"Vložená hodnota je neplatná"},
-                                  {L"'Výběr", L"Vložená hodnota je neplatná"},
-                                  {L"a[1]", L"Vložená hodnota je neplatná"},
-                                  {L"", L"Vložená hodnota je neplatná"},
-                              };
-                              for (const auto& r : refused) {
-                                  SetDlgItemTextW(dlg, 102, r.first);
-                                  ExpectRefused(dlg, boxes, r.second);
+                              const std::wstring rule = L"Název listu musí mít 1 až 31 znaků, nesmí obsahovat "
+                                                        L"žádný ze znaků : \\ / ? * [ ] a nesmí začínat ani "
+                                                        L"končit apostrofem (').";
+                              for (const wchar_t* name : {L"Brno: Hády", L"abcdefghijklmnopqrstuvwxyz123456",
+                                                          L"Výběr čtverců 6370 a okolních 12 polí.", L"'Výběr",
+                                                          L"a[1]", L"a/b", L"a*b", L"a?b", L""}) {
+                                  SetDlgItemTextW(dlg, 102, name);
+                                  ExpectRefused(dlg, boxes, rule);
                               }
-                              SetDlgItemTextW(dlg, 102, L"Výběr_1");
+                              wintest::SaveScreenshot(dlg, L"exptoxls_bad_name");
+                              SetDlgItemTextW(dlg, 102, L"Výběr 1");
                               Click(dlg, IDOK);
                           }).Then(kProgress, ClosingWhenDone(L"progressdlg_xls_done", &endText));
     EXPECT_TRUE(script.Run([&] { e.Run(list_.Open(), file.c_str(), list_.Fields(), L"Carabus_auratus"); }));
     EXPECT_TRUE(endText == L"Export dokončen");
-    EXPECT_STREQ(L"Výběr_1", e.SheetName);
+    EXPECT_STREQ(L"Výběr 1", e.SheetName);
     bookcheck::Book book;
     std::string why;
     ASSERT_TRUE(bookcheck::Load(file, &book, &why)) << why;
     ASSERT_EQ(1u, book.sheets.size());
-    EXPECT_TRUE(book.sheets[0].name == L"Výběr_1");
+    EXPECT_TRUE(book.sheets[0].name == L"Výběr 1");
     EXPECT_EQ(21, book.sheets[0].rows);
 }
 

@@ -794,7 +794,8 @@ TEST(StructureSave, AFailureOrAStopAnywhereInTheSaveLeavesTheFileAndTheEditsAsBe
             EXPECT_NE(boxes.Boxes()[0].text.find(c.message), std::wstring::npos) << Narrow(boxes.Boxes()[0].text);
             if (c.message == kStopped) {
                 EXPECT_EQ(boxes.Boxes().size(), 1u);
-                EXPECT_EQ(boxes.Boxes()[0].caption, L"Chyba");
+                EXPECT_EQ(boxes.Boxes()[0].caption, L"Ukládání změn") << "the user's own Storno is no error";
+                EXPECT_EQ(boxes.Boxes()[0].type & MB_ICONMASK, (UINT)MB_ICONINFORMATION);
             }
         }
         EXPECT_EQ(s.Db().GetConnection()->TransactionLevel(), 0);

@@ -285,17 +285,19 @@ TEST_F(StructurePages, TheLevelPageAddsRenamesAndRefusesNames)
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, IDC_LEVEL_NEW)));
     EXPECT_FALSE(app_->Modified);
     {
-        // Blanks, another level's name in other letter case (Czech letters too), then a name
-        // with blanks around it.
+        // Blanks, a name longer than the stored one, another level's name in other letter case
+        // (Czech letters too), then a name with blanks around it.
         wintest::MsgBoxRecorder boxes;
         NameAnswer seen;
-        AnswerNames(L"Nový název", {L"   ", L"čeleď", L"ŘÁD", L"  Forma  "}, &seen, L"utilities_namedlg");
+        AnswerNames(L"Nový název", {L"   ", std::wstring(500, L'x'), L"čeleď", L"ŘÁD", L"  Forma  "}, &seen,
+                    L"utilities_namedlg");
         Click(page, IDC_LEVEL_NEW);
         EXPECT_EQ(seen.title, L"Nový název");
         EXPECT_EQ(seen.offered, L"Nová položka systému");
-        ASSERT_EQ(boxes.Boxes().size(), 3u);
+        ASSERT_EQ(boxes.Boxes().size(), 4u);
         for (const auto& box : boxes.Boxes()) {
-            EXPECT_EQ(box.text, L"Název nesmí být prázdný a nesmí už existovat v seznamu");
+            EXPECT_EQ(box.text, &box == &boxes.Boxes()[1] ? L"Název má 500 znaků, uložit lze nejvýše 63. Zkraťte ho."
+                                                          : L"Název nesmí být prázdný a nesmí už existovat v seznamu");
             EXPECT_EQ(box.caption, L"Chyba");
         }
     }
