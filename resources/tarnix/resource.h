@@ -141,7 +141,6 @@
 #define IDS_I_TARGET_LOCALITY_MISSING 212
 #define IDS_I_TARGET_SPECIES_REFUSED 213
 #define IDS_I_TARGET_LOCALITY_REFUSED 214
-#define IDS_I_TARGET_SEE_LOG    215
 // The exchange files' unit and attribute names (72 "Rok" is the import's) and their log texts.
 #define IDS_X_NAME_FIRST        60   // 60-64 system units, 65-68 locality units, 69 the territorial unit
 #define IDS_X_RECORD_ATTR_FIRST 70   // 70-86 the record attributes in the records file's order
