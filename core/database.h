@@ -433,6 +433,13 @@ public:
 
     int CachedTextLength;
     VARIANT CachedValue;
+    // Before a write: true (and said, in Czech) when another program has changed the data tables'
+    // columns since the structure was read, which left the attribute lists and column offsets
+    // stale; nothing may then be written.
+    bool StructureChangedElsewhere();
+    // What the data tables' definitions hashed to when the structure was read.
+    bool TableShapesKnown = false;
+    size_t TableShapes = 0;
 
 private:
     // The name recordset of a name list kind (0 species, 1 localities, 2 literature, read
@@ -499,6 +506,7 @@ enum DatabaseStringId
     IDS_DB_LIT_VOLUME = 332,
     IDS_DB_LIT_PAGES = 333,
     IDS_DB_OPENING = 836,
+    IDS_DB_STRUCTURE_CHANGED = 524,  // the schema changed under the open database
 };
 // Control of the progress window that shows the status text.
 const int kProgressStatusControl = 102;

@@ -103,6 +103,7 @@
 #define IDS_T_UNKNOWN_DB_ERROR 206
 #define IDS_T_NO_HELP_FILE     207
 #define IDS_T_LEVEL_IN_USE     208
+#define IDS_T_ATTR_HOLDS_VALUES 270  // the caption, then how many rows hold a value
 #define IDS_T_FIELD_SPECIES    260  // the records' species and locality, as refusals name them
 #define IDS_T_FIELD_LOCALITY   261
 #define IDS_T_CONFIRM_CAPTION  300

@@ -413,6 +413,28 @@ TEST_F(RecordDialog, ARefusedSaveKeepsEveryTypedValueAndTheTemplateWaits)
     EXPECT_EQ(1, Int(L"SELECT COUNT(*) FROM ZORNACOLLS WHERE LEG = 'přijmout'"));
 }
 
+// Another program drops an attribute while the dialog shows it: OK says that the structure
+// changed, in Czech, and stores nothing.
+TEST_F(RecordDialog, AStructureChangedByAnotherProgramIsSaidAndNothingStored)
+{
+    ASSERT_NO_FATAL_FAILURE(PickItems());
+    long long before = Records();
+    DialogScript script;
+    script.Then(kNewCaption, [&](HWND d) {
+        Type(d, L"Datum nálezu", L"5.9.2014");
+        EXPECT_TRUE(dbtest::Exec(path_, L"ALTER TABLE ZORNACOLLS DROP COLUMN DLOUHY"));
+        EXPECT_TRUE(dbtest::Exec(path_, L"DELETE FROM CUSTOMATTRIBUTES WHERE FIELDNAME = 'DLOUHY'"));
+        DialogScript::Click(d, IDOK);
+        EXPECT_TRUE(IsWindow(d));
+        DialogScript::PostClick(d, IDCANCEL);
+    });
+    ASSERT_TRUE(Command(IDM_NEWRECORD, script));
+    EXPECT_EQ(before, Records());
+    ASSERT_EQ(1u, Boxes().size());
+    EXPECT_EQ(L"Strukturu databáze mezitím změnil jiný program (například DB Nástroje). Nic nebylo uloženo. "
+              L"Zavřete databázi a otevřete ji znovu.", Boxes()[0].text);
+}
+
 // ---- bad input ----
 
 TEST_F(RecordDialog, BadInputIsRefusedWithTheItemShownAndGoodInputStoredWhole)
