@@ -445,6 +445,9 @@ private:
     // The name recordset of a name list kind (0 species, 1 localities, 2 literature, read
     // again when stale); null for other kinds.
     zdata::Recordset* NameListRecordset(int kind);
+    // Per name list kind, the combo its recordset's filter last filled: another combo's entries
+    // (a dialog's own item, an earlier dialog's list) never came from that filter.
+    HWND NameListFilled[3] = {};
     void AddLiteratureFields();
     void EmptyArrays();
     void LoadLevels(const wchar_t* sql, HWND tree, HWND list, HIMAGELIST largeImages,
