@@ -1,9 +1,11 @@
 #include "core/database.h"
 #include <strsafe.h>
+#include <functional>
 #include <string>
 #include "core/msgbox.h"
 #include "core/rsutil.h"
 #include "core/textutil.h"
+#include "core/treewalk.h"
 #include "core/zm_messages.h"
 
 using zdata::Connection;
@@ -331,9 +333,40 @@ void CDatabase::EmptyArrays()
     LookupCache->RemoveAll(1);
 }
 
+namespace {
+
+// The definitions of the tables whose columns the structure read names: another program's new or
+// dropped column changes them, a trigger or an index does not.
+bool ReadTableShapes(CDatabase* db, size_t* shapes)
+{
+    RsHolder rs(db->OpenQuery(L"SELECT group_concat(name || ' ' || sql, ';') FROM (SELECT name, sql FROM sqlite_master "
+                              L"WHERE type = 'table' AND name IN ('SYSTREE', 'LOCTREE', 'SPECIES', 'FEATURES', "
+                              L"'ZORNACOLLS', 'LITERATURE') ORDER BY name)",
+                              adUseServer, adOpenKeyset, adLockReadOnly));
+    if (!rs.IsOpen() || treewalk::IsEmptyRowset(rs.get()))
+        return false;
+    *shapes = std::hash<std::wstring>()(treewalk::RowText(rs.get(), 0));
+    return true;
+}
+
+}  // namespace
+
 void CDatabase::ReportAdoErrors()
 {
     ShowAdoErrors(MainWindow, AdoConnection);
+}
+
+bool CDatabase::StructureChangedElsewhere()
+{
+    size_t now = 0;
+    // A structure that cannot be read now (a lock) leaves the write to say why it fails.
+    if (!TableShapesKnown || !ReadTableShapes(this, &now) || now == TableShapes)
+        return false;
+    wchar_t text[512] = L"", caption[64] = L"";
+    LoadStringW(Instance, IDS_DB_STRUCTURE_CHANGED, text, 512);
+    LoadStringW(Instance, IDS_DB_ERROR_CAPTION, caption, 64);
+    ZorMessageBox(MessageOwner(MainWindow), text, caption, MB_ICONERROR);
+    return true;
 }
 
 Recordset* CDatabase::OpenQuery(const wchar_t* sql, long cursorLocation, long cursorType,
@@ -530,6 +563,7 @@ int CDatabase::DiscoverSchema()
     RecordColumnCount = FirstFeatureColumn = FeatureBlockEnd = LiteratureColumnCount = 0;
     RecordViewFields->RemoveAll(1);
     LitViewFields->RemoveAll(1);
+    TableShapesKnown = false;
 
     RsHolder rs(OpenQuery(L"SELECT * FROM CUSTOMATTRIBUTES ORDER BY POSID", adUseServer,
                           adOpenKeyset, adLockReadOnly));
@@ -603,5 +637,6 @@ int CDatabase::DiscoverSchema()
     }
     ReadColumnNames(LitViewFields, rs.get());
     LabelColumns();
+    TableShapesKnown = ReadTableShapes(this, &TableShapes);
     return 1;
 }

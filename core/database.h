@@ -434,11 +434,21 @@ public:
 
     int CachedTextLength;
     VARIANT CachedValue;
+    // Before a write: true (and said, in Czech) when another program has changed the data tables'
+    // columns since the structure was read, which left the attribute lists and column offsets
+    // stale; nothing may then be written.
+    bool StructureChangedElsewhere();
+    // What the data tables' definitions hashed to when the structure was read.
+    bool TableShapesKnown = false;
+    size_t TableShapes = 0;
 
 private:
     // The name recordset of a name list kind (0 species, 1 localities, 2 literature, read
     // again when stale); null for other kinds.
     zdata::Recordset* NameListRecordset(int kind);
+    // Per name list kind, the combo its recordset's filter last filled: another combo's entries
+    // (a dialog's own item, an earlier dialog's list) never came from that filter.
+    HWND NameListFilled[3] = {};
     void AddLiteratureFields();
     void EmptyArrays();
     void LoadLevels(const wchar_t* sql, HWND tree, HWND list, HIMAGELIST largeImages,
@@ -500,6 +510,7 @@ enum DatabaseStringId
     IDS_DB_LIT_VOLUME = 332,
     IDS_DB_LIT_PAGES = 333,
     IDS_DB_OPENING = 836,
+    IDS_DB_STRUCTURE_CHANGED = 524,  // the schema changed under the open database
 };
 // Control of the progress window that shows the status text.
 const int kProgressStatusControl = 102;

@@ -481,8 +481,10 @@ Recordset* CDatabase::NameListRecordset(int kind)
 void CDatabase::ListAllNames(int kind, HWND combo)
 {
     Recordset* rs = NameListRecordset(kind);
-    if (rs)
-        FillNameList(rs, combo, L"", L"", SendMessageW(combo, CB_GETCOUNT, 0, 0) > 0);
+    if (!rs)
+        return;
+    FillNameList(rs, combo, L"", L"", SendMessageW(combo, CB_GETCOUNT, 0, 0) > 0);
+    NameListFilled[kind] = combo;
 }
 
 void CDatabase::FilterListByName(int kind, int dropDown, HWND combo, const wchar_t* text)
@@ -512,7 +514,7 @@ void CDatabase::FilterListByName(int kind, int dropDown, HWND combo, const wchar
         current = cur.bstrVal;
     VariantClear(&cur);
 
-    bool anew = items == 0 || current.empty();
+    bool anew = items == 0 || current.empty() || NameListFilled[kind] != combo;
     if (!anew) {
         std::wstring stem = current;
         if (stem.size() >= 2 && stem.compare(stem.size() - 2, 2, L"*'") == 0)
@@ -532,6 +534,7 @@ void CDatabase::FilterListByName(int kind, int dropDown, HWND combo, const wchar
 
     // The list is refilled in one piece, then drawn and dropped.
     FillNameList(rs, combo, text, filter, items > 0);
+    NameListFilled[kind] = combo;
     if (dropDown) {
         SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
         RestoreComboText(combo, text);

@@ -11,6 +11,8 @@ WriteTransaction::~WriteTransaction()
 
 bool WriteTransaction::Begin()
 {
+    if (db_->StructureChangedElsewhere())
+        return false;
     if (FAILED(db_->AdoConnection->BeginTrans())) {
         db_->ReportAdoErrors();
         return false;

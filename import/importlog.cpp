@@ -187,17 +187,6 @@ void LoadImportLogPrefixes(ImportLog* log, HINSTANCE instance)
     LoadStringW(instance, IDS_I_LOG_DESCRIPTION, log->DescPrefix, 32);
 }
 
-std::wstring LogSetupErrors(ImportLog* log, zdata::Connection* connection, const wchar_t* message)
-{
-    if (!OpenImportLog(log, connection))
-        return L"";
-    ++log->ErrorCount;
-    WriteLogLine(log, message);
-    WriteConnectionErrors(log);
-    CloseImportLog(log);
-    return log->LogPath;
-}
-
 int CloseImportLog(ImportLog* log)
 {
     if (log->LogFile) {

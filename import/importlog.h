@@ -65,11 +65,6 @@ void LogAdoErrors(ImportLog* log, int line);
 // the program's strings.
 void LoadImportLogPrefixes(ImportLog* log, HINSTANCE instance);
 
-// A log of its own for what failed before any source line was read (the wizard making a target
-// item): the message, then Source and Description of each error of the connection. The log's
-// path, empty when it could not be made.
-std::wstring LogSetupErrors(ImportLog* log, zdata::Connection* connection, const wchar_t* message);
-
 // Closes the file; the number of error entries written.
 int CloseImportLog(ImportLog* log);
 

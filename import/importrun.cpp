@@ -73,6 +73,8 @@ ImportOutcome ImportInTransaction(ImportRun& run)
         return IMPORT_FAILED;
     if (run.Sink->Progress(0))
         return IMPORT_CANCELLED;
+    if (!MakeTypedTargets(run))
+        return IMPORT_FAILED;
     if (!source->OpenTargets(run)) {
         run.LogDbErrors();
         return IMPORT_FAILED;

@@ -7,7 +7,8 @@
 // stale: it is read again by ReloadModelAfterImport once the run has ended. After every failed
 // row the run checks that its transaction still stands: it never goes on in autocommit.
 //
-// Order: status 105; the source's data; the log; the structure changes; the target tables;
+// Order: status 105; the source's data; the log; the structure changes; the fallback species and
+// locality typed in the wizard (typedtarget.h); the target tables;
 // status 114 (or the source's own); the rows, each followed by the progress callback whose answer
 // is the cancel flag; the source closed; commit or roll back; the log closed (kept and announced
 // with ZM_IMPORT_ERRORS when it holds entries, deleted when empty); the final status, which says

@@ -112,6 +112,7 @@ void InitImportJob(ImportJob* job, CSchemaDb* db, StructureModel* model)
     job->TableName = nullptr;
     job->TargetSysId = -1;
     job->TargetLocId = -1;
+    job->NewSpecies = job->NewLocality = TypedTarget();
     job->SourceType = -1;
     job->ModelStale = false;
 }

@@ -20,6 +20,7 @@
 
 #include "core/containers.h"
 #include "import/importlog.h"
+#include "import/typedtarget.h"
 #include "import/targettables.h"
 
 class CSchemaDb;
@@ -150,6 +151,8 @@ struct ImportJob {
     wchar_t* TableName;         // malloc'd; the table chosen on the table list page
     int TargetSysId;            // SYSTREE node of new species, -1 none
     int TargetLocId;            // LOCTREE node of records without a locality, -1 none
+    // Typed on the target page instead of chosen: made by the run, which then sets the ids above.
+    TypedTarget NewSpecies, NewLocality;
     int SourceType;             // ImportSourceType of Source, -1 none
     // Set by a run that rolled back: the model still holds what its structure steps believed
     // written. Only the user-interface thread reads the model again, once the run has ended

@@ -136,7 +136,7 @@ ImportWizardState::ImportWizardState(HINSTANCE instance)
     : hInstance(instance), SourceType(-1), GroupIndex(0), Job(nullptr), GroupContext(nullptr), TargetNeeds(0),
       TreeRs(nullptr), ItemRs(nullptr), LastTargetPage(false), TargetKind(0), Finished(false)
 {
-    TreeFilter[0] = ItemFilter[0] = 0;
+    ItemFilter[0] = 0;
 }
 
 ImportWizardState::~ImportWizardState()
@@ -151,6 +151,7 @@ bool ImportWizardState::Run(HWND owner, ImportJob* job)
 {
     SourceType = -1;
     job->TargetSysId = job->TargetLocId = -1;
+    job->NewSpecies = job->NewLocality = TypedTarget();
     Job = job;
     TargetKind = 0;
     GroupIndex = 0;

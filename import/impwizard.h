@@ -41,7 +41,6 @@ struct ImportWizardState {
     int TargetNeeds;
     zdata::Recordset* TreeRs;  // the target page's tree and items
     zdata::Recordset* ItemRs;
-    wchar_t TreeFilter[64];
     wchar_t ItemFilter[128];
     bool LastTargetPage;
     int TargetKind;            // 0 none, 1 species, 2 locality

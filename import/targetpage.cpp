@@ -1,7 +1,7 @@
 // The target item page: when a flat source's records bring no species or no complete locality of
 // their own, the user picks (level by level) or types the species, then the locality, that those
-// records are attached to. Typed names are created in the target at once, when the page is left;
-// nodes made so stay also when the wizard is cancelled afterwards.
+// records are attached to. A chosen node becomes the job's fallback id; typed names stay in the
+// job (TypedTarget) until the run makes them inside the import's transaction.
 #include <strsafe.h>
 
 #include <cmath>
@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "controls/plexa.h"
-#include "core/composednames.h"
 #include "core/ctlfill.h"
 #include "core/itemsave_rows.h"
 #include "core/msgbox.h"
@@ -18,6 +17,7 @@
 #include "import/impwizard.h"
 #include "import/targettables.h"
 #include "resources/tarnix/resource.h"
+#include "structure/dbcheck.h"
 #include "structure/schemadb.h"
 #include "structure/structmodel.h"
 
@@ -32,8 +32,7 @@ const int kLocalityControls[] = {IDC_IMP_LON_LABEL, IDC_IMP_LON_DEG, IDC_IMP_LON
 // The node ids offered in each row, in list order (the page is shown by one wizard at a time).
 std::vector<std::vector<int>> g_rowIds;
 std::vector<std::vector<std::wstring>> g_rowNames;
-// The parent of every node of the tree shown, read when the page shows and kept up to date with
-// the nodes it makes.
+// The parent of every node of the tree shown, read when the page shows.
 std::unordered_map<int, int> g_parentOf;
 
 bool Species(ImportWizardState* state) { return state->TargetKind == 1; }
@@ -69,7 +68,6 @@ void OpenTargetRecordsets(ImportWizardState* state)
             g_parentOf[GetInt(fields, 0)] = GetInt(fields, 1);
         fields->Release();
     }
-    StringCchCopyW(state->TreeFilter, 64, species ? L"PARENT = %d AND SYSLEVEL = %d" : L"PARENT = %d AND LOCLEVEL = %d");
     StringCchCopyW(state->ItemFilter, 128, species ? L"SYSID = %d" : L"LOCID = %d");
 }
 
@@ -99,18 +97,6 @@ void SetRowChoices(HWND page, int row, const std::vector<std::wstring>& names, s
     SendMessageW(Box(page), PBXM_SETLIST, at, (LPARAM)block.c_str());
     g_rowIds[(size_t)row] = std::move(ids);
     g_rowNames[(size_t)row] = names;
-}
-
-// A node made from a row's typed text becomes one of its choices, chosen: leaving the page again
-// does not make it twice.
-void ChooseCreated(HWND page, int row, const std::wstring& name, int id)
-{
-    std::vector<std::wstring> names = g_rowNames[(size_t)row];
-    std::vector<int> ids = g_rowIds[(size_t)row];
-    names.push_back(name);
-    ids.push_back(id);
-    SetRowChoices(page, row, names, ids);
-    SendMessageW(Box(page), PBXM_SETLISTINDEX, PBX_ITEM((WORD)row), (LPARAM)(ids.size() - 1));
 }
 
 // The node a row's items hang under: the node of the nearest row above that holds a value (rows
@@ -278,16 +264,33 @@ void ShowTargetPage(ImportWizardState* state, HWND page)
         SendMessageW(box, PBXM_SETITEMDATA, PBX_ITEM((WORD)row), (LPARAM)LevelAt(levels, i));
     }
     RefreshRows(state, page, 0);
-    // A second visit shows the node chosen before, with its ancestors.
+    // A second visit shows the node chosen before, with its ancestors, or the rows typed before.
     int chosen = Species(state) ? state->Job->TargetSysId : state->Job->TargetLocId;
-    if (chosen > 0) {
-        std::vector<int> path((size_t)levels->Count, -1);
+    const TypedTarget& typed = Species(state) ? state->Job->NewSpecies : state->Job->NewLocality;
+    std::vector<int> path((size_t)levels->Count, -1);
+    std::vector<std::wstring> names((size_t)levels->Count);
+    if (chosen > 0)
         FillAncestorPath(chosen, levels, state->TreeRs, path.data());
+    for (const TypedTarget::Row& r : typed.Rows) {
+        int row = LevelIndex(levels, r.Level);
+        if (row >= 0) {
+            path[(size_t)row] = r.Node;
+            names[(size_t)row] = r.Name;
+        }
+    }
+    if (chosen > 0 || !typed.Rows.empty()) {
         for (int row = 0; row < levels->Count; ++row) {
             const std::vector<int>& ids = g_rowIds[(size_t)row];
             for (size_t k = 0; k < ids.size() && path[(size_t)row] > 0; ++k)
                 if (ids[k] == path[(size_t)row])
                     SendMessageW(box, PBXM_SETLISTINDEX, PBX_ITEM((WORD)row), (LPARAM)k);
+            if (path[(size_t)row] <= 0 && !names[(size_t)row].empty()) {
+                VARIANT name;
+                name.vt = VT_BSTR;
+                name.bstrVal = SysAllocString(names[(size_t)row].c_str());
+                SendMessageW(box, PBXM_SETVALUE, PBX_ITEM((WORD)row), (LPARAM)&name);
+                VariantClear(&name);
+            }
             RefreshRows(state, page, row + 1);
         }
     }
@@ -308,85 +311,6 @@ void ShowPageError(ImportWizardState* state, HWND page, const std::wstring& text
     wchar_t caption[64] = L"";
     LoadStringW(state->hInstance, IDS_T_ERROR_CAPTION, caption, 64);
     ZorMessageBox(page, text.c_str(), caption, MB_ICONERROR);
-}
-
-// What the database refused: the user reads in Czech what could not be made, the import log gets
-// the database's own words.
-void ReportRefused(ImportWizardState* state, HWND page, const std::wstring& name)
-{
-    std::wstring message =
-        PageText(state, Species(state) ? IDS_I_TARGET_SPECIES_REFUSED : IDS_I_TARGET_LOCALITY_REFUSED, name.c_str());
-    IImpSource* source = state->Job->Source;
-    std::wstring log;
-    if (source) {
-        LoadImportLogPrefixes(source, state->hInstance);
-        log = LogSetupErrors(source, state->Job->Db->GetConnection(), message.c_str());
-    }
-    ShowPageError(state, page, message + L"\n" + PageText(state, IDS_I_TARGET_SEE_LOG, log.c_str()));
-}
-
-// Creates a typed node under parent at the row's level; its id, -1 when refused (reported).
-int CreateTreeNode(ImportWizardState* state, HWND page, int row, int parent, const std::wstring& name)
-{
-    const wchar_t* table = Species(state) ? L"SYSTREE" : L"LOCTREE";
-    int id = QueryMaxTreeId(state->Job->Db->GetConnection(), table) + 1;
-    int level = LevelAt(Levels(state), row)->OrigLevelId;
-    int position = 1;
-    wchar_t filter[96];
-    StringCchPrintfW(filter, 96, state->TreeFilter, parent, level);
-    state->TreeRs->put_Filter(filter);
-    zdata::Fields* fields = nullptr;
-    if (Species(state) && !state->TreeRs->IsEOF()) {
-        state->TreeRs->MoveLast();
-        if (SUCCEEDED(state->TreeRs->get_Fields(&fields))) {
-            position = GetInt(fields, 3) + 1;
-            fields->Release();
-            fields = nullptr;
-        }
-    }
-    if (id < 1 || FAILED(state->TreeRs->AddNew()) || FAILED(state->TreeRs->get_Fields(&fields))) {
-        ReportRefused(state, page, name);
-        return -1;
-    }
-    PutInt(fields, 0, id);
-    PutInt(fields, 1, parent);
-    PutInt(fields, 2, level);
-    if (Species(state)) {
-        PutInt(fields, 3, position);
-        PutText(fields, 4, name.c_str(), false);
-    } else {
-        PutText(fields, 3, name.c_str(), false);
-    }
-    fields->Release();
-    if (FAILED(state->TreeRs->Update())) {
-        ReportRefused(state, page, name);
-        state->TreeRs->CancelUpdate();
-        return -1;
-    }
-    g_parentOf[id] = parent;
-    ChooseCreated(page, row, name, id);
-    return id;
-}
-
-// Makes the typed nodes of the rows down to the deciding one, each under the node of the row above
-// that holds a value (a level left empty is skipped, as the tree allows); the deciding row's node,
-// -1 when one was refused.
-int CreateTargetItem(ImportWizardState* state, HWND page, int decidingRow)
-{
-    int parent = 0;
-    for (int row = 0; row <= decidingRow; ++row) {
-        std::wstring text;
-        int node = RowNode(page, row, &text);
-        if (node < 0 && text.empty())
-            continue;
-        if (node < 0) {
-            node = CreateTreeNode(state, page, row, parent, text);
-            if (node < 0)
-                return -1;
-        }
-        parent = node;
-    }
-    return parent;
 }
 
 // The names of the levels whose items carry records, for the message that asks for one.
@@ -413,75 +337,40 @@ bool ApplySysTarget(ImportWizardState* state, HWND page, bool finishing)
         return !finishing;
     }
     int* target = Species(state) ? &state->Job->TargetSysId : &state->Job->TargetLocId;
+    TypedTarget* typed = Species(state) ? &state->Job->NewSpecies : &state->Job->NewLocality;
     if (node >= 0) {
         *target = node;
+        *typed = TypedTarget();
         return true;
     }
-    double lon = 0, lat = 0;
-    if (!Species(state) && (!GetDmsEdits(page, IDC_IMP_LON_DEG, &lon) || !GetDmsEdits(page, IDC_IMP_LAT_DEG, &lat))) {
+    TypedTarget made;
+    if (!Species(state) && (!GetDmsEdits(page, IDC_IMP_LON_DEG, &made.Longitude) ||
+                            !GetDmsEdits(page, IDC_IMP_LAT_DEG, &made.Latitude))) {
         ZorMessageBoxRes(page, state->hInstance, IDS_I_NO_COORDINATES, IDS_T_ERROR_CAPTION, MB_ICONERROR);
         return false;
     }
-    // A node that cannot be made holds the page whichever way it is left but Back.
-    int created = CreateTargetItem(state, page, row);
-    if (created <= 0)
-        return false;
-    // The item's own row (species or locality).
-    zdata::Fields* fields = nullptr;
-    if (FAILED(state->ItemRs->AddNew()) || FAILED(state->ItemRs->get_Fields(&fields))) {
-        ReportRefused(state, page, text);
-        return false;
+    // The rows down to the deciding one that hold a value (a level left empty is passed over).
+    const ItemList* levels = Levels(state);
+    for (int r = 0; r <= row; ++r) {
+        std::wstring name;
+        int id = RowNode(page, r, &name);
+        if (id >= 0 || !name.empty())
+            made.Rows.push_back({LevelAt(levels, r)->OrigLevelId, id, name});
     }
-    bool ok;
     if (Species(state)) {
-        wchar_t name[64] = L"";
-        const ItemList* levels = Levels(state);
-        std::vector<int> nameLevels;
         for (int i = 0; i < levels->Count; ++i)
             if (LevelAt(levels, i)->DataLevel)
-                nameLevels.push_back(LevelAt(levels, i)->OrigLevelId);
-        zdata::Recordset* tree = OpenRs(state->Job->Db->GetConnection(), L"SELECT * FROM SYSTREE");
-        ComposeTaxonName(created, tree, nameLevels.data(), (int)nameLevels.size(), name);
-        CloseAndRelease(tree);
+                made.NameLevels.push_back(LevelAt(levels, i)->OrigLevelId);
         wchar_t author[65] = L"";
         GetDlgItemTextW(page, IDC_IMP_AUTHOR, author, 65);
-        PutText(fields, 0, name, false);
-        PutInt(fields, 1, created);
-        PutText(fields, 3, author, true);
-        PutBool(fields, 4, IsDlgButtonChecked(page, IDC_IMP_PARENTHESES) == BST_CHECKED);
+        made.Author = author;
+        made.Parentheses = IsDlgButtonChecked(page, IDC_IMP_PARENTHESES) == BST_CHECKED;
         int year = 0;
         if (GetWindowInt(GetDlgItem(page, IDC_IMP_YEAR), 16, &year))
-            PutInt(fields, 5, year);
-        ok = SUCCEEDED(state->ItemRs->Update());
-    } else {
-        PutInt(fields, 0, created);
-        VARIANT v;
-        v.vt = VT_R8;
-        v.dblVal = lon;
-        PutValue(fields, 3, v);
-        v.dblVal = lat;
-        PutValue(fields, 4, v);
-        ok = SUCCEEDED(state->ItemRs->Update());
-        if (ok) {
-            wchar_t label[64] = L"";
-            zdata::Recordset* tree = OpenRs(state->Job->Db->GetConnection(), L"SELECT * FROM LOCTREE");
-            FormatLocalityLabel(created, tree, state->ItemRs, label);
-            CloseAndRelease(tree);
-            zdata::Fields* item = nullptr;
-            if (!state->ItemRs->IsEOF() && SUCCEEDED(state->ItemRs->get_Fields(&item))) {
-                PutText(item, 1, label, false);
-                ok = SUCCEEDED(state->ItemRs->Update());
-                item->Release();
-            }
-        }
+            made.Year = year;
     }
-    fields->Release();
-    if (!ok) {
-        ReportRefused(state, page, text);
-        state->ItemRs->CancelUpdate();
-        return false;
-    }
-    *target = created;
+    *target = -1;
+    *typed = std::move(made);
     return true;
 }
 

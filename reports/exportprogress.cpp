@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/msgbox.h"
+#include "resources/zorna/export.h"
 
 namespace {
 
@@ -53,7 +54,8 @@ void ShowEnd(HWND dlg, ExportRun* run, const ExportOutcome& outcome)
     ShowWindow(GetDlgItem(dlg, IDC_PROGRESS_BAR), SW_HIDE);
     std::wstring text;
     if (outcome.Failed) {
-        text = outcome.Message;
+        // The failure's message, with the file and the reason, is the box's alone: said once.
+        text = ExportString(run->Instance, IDS_EXP_FAILED);
     } else if (outcome.Truncated > 0) {
         wchar_t buffer[256];
         StringCchPrintfW(buffer, 256, ExportString(run->Instance, kIdsCutTexts).c_str(), outcome.Truncated);

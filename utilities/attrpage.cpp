@@ -10,10 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "core/msgbox.h"
 #include "core/textutil.h"
 #include "czechcollation/czechtext.h"
+#include "dataaccess/enclose.h"
 #include "resources/tarnix/resource.h"
 #include "structure/colnames.h"
+#include "structure/dbcheck.h"
+#include "structure/schemadb.h"
 #include "utilities/namedlg.h"
 #include "utilities/pageentries.h"
 #include "structure/structmodel.h"
@@ -337,13 +341,32 @@ void OnRename(HWND page, CAttrPage* self)
     PageChanged(page);
 }
 
+// A saved attribute whose column holds values goes only when the user agrees, told how many
+// rows lose theirs (the save drops the column with them).
+bool DeleteAgreed(HWND page, CAttrPage* self, const AttrEntry* e)
+{
+    if (e->State == ENTRY_NEW || !self->SchemaDb)
+        return true;
+    std::wstring column = zdata::QuoteIdentifier(e->FieldName);
+    std::wstring sql = L"SELECT COUNT(*) FROM " + zdata::QuoteIdentifier(self->TableName) + L" WHERE " + column +
+                       L" IS NOT NULL AND " + column + L" <> ''";
+    int holders = CountRows(self->SchemaDb->GetConnection(), sql.c_str());
+    if (holders <= 0)
+        return true;
+    wchar_t format[512] = L"", caption[64] = L"", text[768];
+    LoadStringW(self->hInstance, IDS_T_ATTR_HOLDS_VALUES, format, 512);
+    LoadStringW(self->hInstance, IDS_T_CONFIRM_CAPTION, caption, 64);
+    StringCchPrintfW(text, 768, format, e->Caption, holders);
+    return ZorMessageBox(page, text, caption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+}
+
 // An attribute made since the last save is simply forgotten; any other is marked for the save.
 void OnDelete(HWND page, CAttrPage* self)
 {
     HWND list = ListOf(page);
     int item = SelectedItem(page);
     AttrEntry* e = AttrEntryOf(list, item);
-    if (!e)
+    if (!e || !DeleteAgreed(page, self, e))
         return;
     self->Busy = true;
     ListView_DeleteItem(list, item);

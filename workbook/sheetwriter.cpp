@@ -467,6 +467,12 @@ BookStatus SheetWriter::Commit()
     wchar_t temp[MAX_PATH + 1];
     if (!GetTempFileNameW(folder.c_str(), L"zor", 0, temp))
         return Fail(BookStatus::IoError, LastError());
+    // A name is not yet a file (Wine names one in a folder that takes none): the folder's own
+    // refusal is the reason to tell, not the storage's bare failure after it.
+    HANDLE made = CreateFileW(temp, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (made == INVALID_HANDLE_VALUE)
+        return Fail(BookStatus::IoError, LastError());
+    CloseHandle(made);
     m.temp = temp;
     IStorage* out = nullptr;
     IStream* stream = nullptr;

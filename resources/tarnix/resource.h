@@ -104,6 +104,7 @@
 #define IDS_T_NO_HELP_FILE     207
 #define IDS_T_LEVEL_IN_USE     208
 #define IDS_T_NAME_TOO_LONG    229  // the name's length, the longest name stored
+#define IDS_T_ATTR_HOLDS_VALUES 270  // the caption, then how many rows hold a value
 #define IDS_T_FIELD_SPECIES    260  // the records' species and locality, as refusals name them
 #define IDS_T_FIELD_LOCALITY   261
 #define IDS_T_CONFIRM_CAPTION  300
@@ -142,7 +143,6 @@
 #define IDS_I_TARGET_LOCALITY_MISSING 212
 #define IDS_I_TARGET_SPECIES_REFUSED 213
 #define IDS_I_TARGET_LOCALITY_REFUSED 214
-#define IDS_I_TARGET_SEE_LOG    215
 // The exchange files' unit and attribute names (72 "Rok" is the import's) and their log texts.
 #define IDS_X_NAME_FIRST        60   // 60-64 system units, 65-68 locality units, 69 the territorial unit
 #define IDS_X_RECORD_ATTR_FIRST 70   // 70-86 the record attributes in the records file's order

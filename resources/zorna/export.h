@@ -25,3 +25,4 @@
 #define IDS_EXP_READ_FAILED      1820  // "%s" the file, then the system's text
 #define IDS_EXP_LIST_FAILED      1821  // the rows could not be read: the file, the system's text
 #define IDS_EXP_BAD_SHEET_NAME   1822  // Excel's rule for a sheet name, with its longest length
+#define IDS_EXP_FAILED           1830  // the progress dialog's end when the message box says why

@@ -204,6 +204,13 @@ TEST_F(CancelledImportForm, EveryKindOfImportCancelledLeavesTheFormItsModelAndTh
         rows += L"Carabus;zkusmus;Zkušební Lhotka;14°30'0\";50°6'0\";" + std::to_wstring(1 + i % 28) + L"." +
                 std::to_wstring(1 + i / 28 % 12) + L"." + std::to_wstring(1950 + i / 336) + L";1\r\n";
     importtest::WriteTextFile(text, rows);
+    // The same species without a locality: the records go to one typed on the wizard's last page.
+    std::wstring speciesOnly = folder_ + L"\\druhy.txt";
+    rows = L"Rod;Druh;Datum nálezu;Počet exemplářů\r\n;;15.3.2010;1\r\n";
+    for (int i = 0; i < 20000; ++i)
+        rows += L"Carabus;zkusmus;" + std::to_wstring(1 + i % 28) + L"." + std::to_wstring(1 + i / 28 % 12) + L"." +
+                std::to_wstring(1950 + i / 336) + L";1\r\n";
+    importtest::WriteTextFile(speciesOnly, rows);
 
     // The same rows in an Excel sheet (an Access table goes through the same table source; the
     // Access files at hand hold too few rows to be cancelled half-way).
@@ -241,14 +248,26 @@ TEST_F(CancelledImportForm, EveryKindOfImportCancelledLeavesTheFormItsModelAndTh
     ASSERT_TRUE(zor::CreateOlderDatabase(olderDb, older, &error)) << dbtest::Narrow(error);
     ASSERT_TRUE(dbtest::Exec(olderDb, L"UPDATE LITERATURE SET JOURNALID = 888888 WHERE ID = (SELECT MIN(ID) FROM LITERATURE)"));
 
+    auto textSettings = [](HWND page) {
+        SendDlgItemMessageW(page, IDC_IMP_SEPARATOR, CB_SETCURSEL, 2, 0);  // ";"
+        CheckDlgButton(page, IDC_IMP_HEADER, BST_CHECKED);
+    };
     const Case cases[] = {
         {"text", IMPSRC_TEXT, text,
-         [] {
-             g_steps.push_back(PageStep(IMPWIZ_TEXT, PSBTN_NEXT, [](HWND page) {
-                 SendDlgItemMessageW(page, IDC_IMP_SEPARATOR, CB_SETCURSEL, 2, 0);  // ";"
-                 CheckDlgButton(page, IDC_IMP_HEADER, BST_CHECKED);
-             }));
+         [&] {
+             g_steps.push_back(PageStep(IMPWIZ_TEXT, PSBTN_NEXT, textSettings));
              g_steps.push_back(PageStep(IMPWIZ_COLUMNS, PSBTN_FINISH));
+         }},
+        {"text_typed_locality", IMPSRC_TEXT, speciesOnly,
+         [&] {
+             g_steps.push_back(PageStep(IMPWIZ_TEXT, PSBTN_NEXT, textSettings));
+             g_steps.push_back(PageStep(IMPWIZ_COLUMNS, PSBTN_NEXT));
+             g_steps.push_back(PageStep(IMPWIZ_TARGET, PSBTN_FINISH, [](HWND page) {
+                 ChooseRow(page, IDC_IMP_TARGET_TREE, 0, 0);
+                 ChooseRow(page, IDC_IMP_TARGET_TREE, 2, -1, L"Tarnixova lokalita");
+                 for (int id : {IDC_IMP_LON_DEG, IDC_IMP_LON_MIN, IDC_IMP_LON_SEC, IDC_IMP_LAT_DEG, IDC_IMP_LAT_MIN, IDC_IMP_LAT_SEC})
+                     SetDlgItemTextW(page, id, id == IDC_IMP_LON_DEG ? L"15" : id == IDC_IMP_LAT_DEG ? L"49" : L"0");
+             }));
          }},
         {"excel", IMPSRC_EXCEL, book,
          [] {

@@ -275,6 +275,36 @@ TEST_F(RecordDialog, TabTakesTheHighlightedNameOfTheTypedList)
     ASSERT_TRUE(Command(IDM_NEWRECORD, script));
 }
 
+// Each dialog's list offers what its own text names, whatever an earlier dialog typed and took:
+// the same letters typed and an offered name taken, in two dialogs one after the other.
+TEST_F(RecordDialog, TheNextDialogsTypeAheadOffersWhatItsTextNames)
+{
+    ASSERT_NO_FATAL_FAILURE(PickItems());
+    // The card on an item without a locality row: the combo starts with its empty entry.
+    GotoItem(1, (int)Int(L"SELECT MIN(ID) FROM LOCTREE WHERE ID > 0 AND ID NOT IN (SELECT LOCID FROM FEATURES)"));
+    ShowTab(TAB_SYSTEM);
+    // Five letters of a name whose first letter alone already fills the list.
+    const std::wstring prefix = Text(L"SELECT substr(NAME, 1, 5) FROM FEATURES WHERE length(NAME) >= 5 AND "
+                                     L"substr(lower(NAME), 1, 5) NOT LIKE '%c%' AND substr(NAME, 1, 1) IN (SELECT substr(NAME, 1, 1) "
+                                     L"AS l FROM FEATURES GROUP BY l HAVING COUNT(*) BETWEEN 2 AND 100) ORDER BY NAME LIMIT 1");
+    ASSERT_EQ(5u, prefix.size());
+    for (int dialog = 0; dialog < 2; ++dialog) {
+        DialogScript script;
+        script.Then(kNewCaption, [&](HWND d) {
+            HWND combo = GetDlgItem(d, IDC_REC_LOCALITY);
+            for (size_t n = 1; n <= prefix.size(); ++n)
+                TypeName(d, IDC_REC_LOCALITY, prefix.substr(0, n).c_str());
+            LRESULT offered = SendMessageW(combo, CB_FINDSTRING, (WPARAM)-1, (LPARAM)prefix.c_str());
+            EXPECT_NE(CB_ERR, offered) << "dialog " << dialog;
+            SendMessageW(combo, CB_SHOWDROPDOWN, FALSE, 0);
+            SendMessageW(combo, CB_SETCURSEL, (WPARAM)offered, 0);
+            EXPECT_GT(SelectedData(d, IDC_REC_LOCALITY), 0) << "dialog " << dialog;
+            DialogScript::PostClick(d, IDCANCEL);
+        });
+        ASSERT_TRUE(Command(IDM_NEWRECORD, script));
+    }
+}
+
 TEST_F(RecordDialog, NextTwiceStoresTwoRowsAndKeepsTheDialogOpen)
 {
     ASSERT_NO_FATAL_FAILURE(PickItems());
@@ -411,6 +441,28 @@ TEST_F(RecordDialog, ARefusedSaveKeepsEveryTypedValueAndTheTemplateWaits)
     ASSERT_GE(Boxes().size(), 1u);
     EXPECT_NE(std::wstring::npos, Boxes()[0].text.find(L"zápis odmítnut"));
     EXPECT_EQ(1, Int(L"SELECT COUNT(*) FROM ZORNACOLLS WHERE LEG = 'přijmout'"));
+}
+
+// Another program drops an attribute while the dialog shows it: OK says that the structure
+// changed, in Czech, and stores nothing.
+TEST_F(RecordDialog, AStructureChangedByAnotherProgramIsSaidAndNothingStored)
+{
+    ASSERT_NO_FATAL_FAILURE(PickItems());
+    long long before = Records();
+    DialogScript script;
+    script.Then(kNewCaption, [&](HWND d) {
+        Type(d, L"Datum nálezu", L"5.9.2014");
+        EXPECT_TRUE(dbtest::Exec(path_, L"ALTER TABLE ZORNACOLLS DROP COLUMN DLOUHY"));
+        EXPECT_TRUE(dbtest::Exec(path_, L"DELETE FROM CUSTOMATTRIBUTES WHERE FIELDNAME = 'DLOUHY'"));
+        DialogScript::Click(d, IDOK);
+        EXPECT_TRUE(IsWindow(d));
+        DialogScript::PostClick(d, IDCANCEL);
+    });
+    ASSERT_TRUE(Command(IDM_NEWRECORD, script));
+    EXPECT_EQ(before, Records());
+    ASSERT_EQ(1u, Boxes().size());
+    EXPECT_EQ(L"Strukturu databáze mezitím změnil jiný program (například DB Nástroje). Nic nebylo uloženo. "
+              L"Zavřete databázi a otevřete ji znovu.", Boxes()[0].text);
 }
 
 // ---- bad input ----

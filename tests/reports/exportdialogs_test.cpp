@@ -226,19 +226,46 @@ TEST_F(ExportDialogs, AListWithoutACountGetsNoBar)
     EXPECT_EQ(nullptr, dialog);
 }
 
+// Both exports into a folder that is missing and into one that cannot be written (sysfs takes no
+// new file, even from root): one box names the file and the system's reason, in Czech; the
+// dialog's end only says that the export failed.
 TEST_F(ExportDialogs, AnUnwritableFileIsReportedInsteadOfTheEnd)
 {
     list_.AddRows(1, 3);
-    CTextExport e(GetModuleHandleW(nullptr), nullptr);
-    std::wstring file = list_.Folder().File(L"chybi\\export.txt"), endText;
-    wintest::MsgBoxRecorder boxes;
-    DialogScript script;
-    script.Then(kTextOptions, PressOk).Then(kProgress, ClosingWhenDone(L"progressdlg_error", &endText));
-    EXPECT_TRUE(script.Run([&] { e.Run(list_.Open(), file.c_str(), list_.Fields()); }));
-    EXPECT_EQ(0u, endText.find(L"Soubor „" + file + L"“ nelze zapsat.")) << Narrow(endText);
-    ASSERT_EQ(1u, boxes.Boxes().size());
-    EXPECT_TRUE(boxes.Boxes()[0].text == endText);
-    EXPECT_TRUE(boxes.Boxes()[0].caption == L"Chyba");
+    const struct {
+        bool excel;
+        std::wstring file;
+        DWORD reason;
+    } cases[] = {
+        {false, list_.Folder().File(L"chybi\\export.txt"), ERROR_PATH_NOT_FOUND},
+        {true, list_.Folder().File(L"chybi\\export.xls"), ERROR_DIRECTORY},
+        {false, L"Z:\\sys\\export.txt", ERROR_ACCESS_DENIED},
+        {true, L"Z:\\sys\\export.xls", ERROR_ACCESS_DENIED},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.file));
+        wchar_t reason[256] = L"";
+        FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, c.reason, 0, reason, 256, nullptr);
+        std::wstring expected = L"Soubor „" + c.file + L"“ nelze zapsat.\r\n" + reason;
+        expected.erase(expected.find_last_not_of(L"\r\n ") + 1);
+        CTextExport text(GetModuleHandleW(nullptr), nullptr);
+        CExcelExport excel(GetModuleHandleW(nullptr), nullptr);
+        std::wstring endText;
+        wintest::MsgBoxRecorder boxes;
+        DialogScript script;
+        script.Then(c.excel ? kExcelOptions : kTextOptions, PressOk)
+            .Then(kProgress, ClosingWhenDone(c.excel ? L"progressdlg_error_xls" : L"progressdlg_error", &endText));
+        EXPECT_TRUE(script.Run([&] {
+            if (c.excel)
+                excel.Run(list_.Open(), c.file.c_str(), list_.Fields(), L"List");
+            else
+                text.Run(list_.Open(), c.file.c_str(), list_.Fields());
+        }));
+        EXPECT_TRUE(endText == L"Export se nezdařil.") << Narrow(endText);
+        ASSERT_EQ(1u, boxes.Boxes().size());
+        EXPECT_TRUE(boxes.Boxes()[0].text == expected) << Narrow(boxes.Boxes()[0].text);
+        EXPECT_TRUE(boxes.Boxes()[0].caption == L"Chyba");
+    }
 }
 
 TEST_F(ExportDialogs, SheetNamesAreCheckedBeforeANewWorkbookIsWritten)

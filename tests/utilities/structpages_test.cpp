@@ -617,7 +617,18 @@ TEST_F(StructurePages, TheAttributePageMakesColumnNamesAndKeepsTypesSizesAndValu
     EXPECT_EQ(FindRow(list, L"Název"), -1);
     SelectRow(list, FindRow(list, L"Délka těla (mm)"));
     AttrEntry* length = AttrEntryOf(list, FindRow(list, L"Délka těla (mm)"));
-    Click(page, IDC_ATTR_DELETE);
+    int holders = (int)dbtest::QueryInt(SampleTemplate(), L"SELECT COUNT(*) FROM SPECIES WHERE DELKA IS NOT NULL");
+    ASSERT_GT(holders, 0);
+    {
+        // One with values asks first, naming how many: Ne keeps it, Ano marks it.
+        wintest::MsgBoxRecorder boxes({IDNO, IDYES});
+        Click(page, IDC_ATTR_DELETE);
+        EXPECT_NE(length->State, ENTRY_DELETED);
+        Click(page, IDC_ATTR_DELETE);
+        ASSERT_EQ(boxes.Boxes().size(), 2u);
+        EXPECT_NE(boxes.Boxes()[0].text.find(L"„Délka těla (mm)“ má vyplněnou hodnotu. Počet záznamů s hodnotou: " +
+                                             std::to_wstring(holders) + L"."), std::wstring::npos);
+    }
     EXPECT_EQ(length->State, ENTRY_DELETED);
 
     // Saved: the file has what the pages showed.
