@@ -1081,13 +1081,6 @@ public:
                 return Fail(hr == DISP_E_OVERFLOW ? hr : DISP_E_TYPEMISMATCH,
                             ValueDoesNotFitText(core->LabelOf(shape.table, col.baseName), col.type.adoType,
                                                 hr == DISP_E_OVERFLOW));
-            // The engine stores a text of any length: a column's declared size is kept here.
-            if (bv.kind == FetchKind::Text && !bv.isNull && col.type.adoType != adLongVarWChar &&
-                col.type.adoType != adLongVarChar &&
-                IsTextType(col.type.adoType) && col.type.definedSize > 0 &&
-                bv.text.size() > (size_t)col.type.definedSize)
-                return Fail(DISP_E_OVERFLOW, TextTooLongText(core->LabelOf(shape.table, col.baseName),
-                                                             col.type.definedSize));
             values.push_back(std::move(bv));
         }
         long long rowid = 0;

@@ -230,12 +230,6 @@ std::wstring ValueDoesNotFitText(const std::wstring& label, DataTypeEnum type, b
            L"). Opravte ji.";
 }
 
-std::wstring TextTooLongText(const std::wstring& label, long size)
-{
-    return L"Text pole \u201E" + label + L"\u201C je delší než " + std::to_wstring(size) +
-           L" znaků, které pole pojme. Zkraťte ho.";
-}
-
 std::wstring OpenRefusalText(RefusalKind kind, const std::wstring& path)
 {
     const std::wstring file = L"\u201E" + path + L"\u201C";

@@ -63,9 +63,6 @@ std::wstring EngineErrorDescription(const std::wstring& text, long nativeError, 
 // the column's range).
 std::wstring ValueDoesNotFitText(const std::wstring& label, DataTypeEnum type, bool overflow);
 
-// The layer's own refusal of a text longer than its column's declared size.
-std::wstring TextTooLongText(const std::wstring& label, long size);
-
 // Why a database file could not be opened, naming it: a refusal of the kinds Locked, ReadOnly,
 // Damaged, NotADatabase or CannotOpen (anything else: that it could not be opened).
 std::wstring OpenRefusalText(RefusalKind kind, const std::wstring& path);
