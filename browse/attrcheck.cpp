@@ -6,7 +6,9 @@
 
 #include "controls/plexa.h"
 #include "core/attrdef.h"
+#include "core/ctlfill.h"
 #include "core/textutil.h"
+#include "core/valuecheck.h"
 #include "resources/zorna/resource.h"
 
 namespace {
@@ -80,22 +82,6 @@ NumberBounds StoredBounds(const CustomAttrDef* def)
     return bounds;
 }
 
-bool IsBadAttrValue(const CustomAttrDef* def, const VARIANT* value)
-{
-    if (!def || !value || value->vt != VT_BSTR)
-        return false;
-    if (def->Type == ATTR_INTEGER || def->Type == ATTR_REAL)
-        return true;
-    if (def->Type != ATTR_DATE || !value->bstrVal || !*value->bstrVal)
-        return false;
-    VARIANT date;
-    VariantInit(&date);
-    HRESULT hr = VariantChangeTypeEx(&date, const_cast<VARIANT*>(value), LOCALE_USER_DEFAULT, 0,
-                                     VT_DATE);
-    VariantClear(&date);
-    return FAILED(hr);
-}
-
 std::wstring BoundsRefusal(HINSTANCE instance, const NumberBounds& bounds, double value, UINT rangeId)
 {
     bool below = bounds.HasMin && value < bounds.Min;
@@ -121,29 +107,45 @@ bool IsCountAttr(HINSTANCE instance, const CustomAttrDef* def)
                              (int)word.size()) == CSTR_EQUAL;
 }
 
-int FindUnfitAttrValue(HINSTANCE instance, HWND box, const CPtrArray* values, std::wstring* refusal)
+bool AcceptGridValues(HINSTANCE instance, HWND owner, HWND box, CPtrArray* values,
+                      const std::function<void()>& showing)
 {
+    DATE today = TodayDate();
     for (int i = 0; values && i < values->GetCount(); i++) {
         LRESULT data = SendMessageW(box, PBXM_GETITEMDATA, PBX_ITEM((WORD)i), 0);
         const CustomAttrDef* def = data == -1 ? nullptr : (const CustomAttrDef*)data;
-        const VARIANT* value = (const VARIANT*)values->GetItems()[i];
-        if (IsBadAttrValue(def, value)) {
-            *refusal = LoadText(instance, IDS_INVALID_VALUE);
-            return i;
-        }
-        double number = 0;
-        if (!NumberOf(def, value, &number))
+        VARIANT* value = (VARIANT*)values->GetItems()[i];
+        if (!def || !value)
             continue;
-        NumberBounds bounds = StoredBounds(def);
-        if (IsCountAttr(instance, def) && (!bounds.HasMin || bounds.Min < 0)) {
-            bounds.HasMin = true;
-            bounds.Min = 0;
+        ValueCheck check = CheckFieldValue(RuleOfAttr(def), value, today);
+        // A real the grid could not read stays the text typed.
+        if (check.Verdict == VALUE_FITS && def->Type == ATTR_REAL && value->vt == VT_BSTR)
+            check = {VALUE_REFUSED, LoadText(instance, IDS_INVALID_VALUE)};
+        double number = 0;
+        if (check.Verdict == VALUE_FITS && NumberOf(def, value, &number)) {
+            NumberBounds bounds = StoredBounds(def);
+            if (IsCountAttr(instance, def) && (!bounds.HasMin || bounds.Min < 0)) {
+                bounds.HasMin = true;
+                bounds.Min = 0;
+            }
+            std::wstring why = BoundsRefusal(instance, bounds, number);
+            if (!why.empty())
+                check = {VALUE_REFUSED, why};
         }
-        std::wstring why = BoundsRefusal(instance, bounds, number);
-        if (!why.empty()) {
-            *refusal = why;
-            return i;
+        if (check.Verdict == VALUE_FITS)
+            continue;
+        if (showing)
+            showing();
+        std::wstring name = PropertyItemName(box, i);
+        bool taken = false;
+        if (check.Verdict == VALUE_REFUSED)
+            ShowFieldWarningText(instance, owner, IDS_ERROR_CAPTION, check.Rule, name, box);
+        else
+            taken = ConfirmFieldValue(instance, owner, IDS_QUERY, check.Rule, name, box);
+        if (!taken) {
+            SendMessageW(box, PBXM_SELECTITEM, PBX_ITEM((WORD)i), 1);
+            return false;
         }
     }
-    return -1;
+    return true;
 }

@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "core/containers.h"
@@ -21,10 +22,6 @@ struct NumberBounds
 // The bounds an attribute stores (MINVAL, MAXVAL).
 NumberBounds StoredBounds(const CustomAttrDef* def);
 
-// Whether a value the grid gives cannot be stored as the attribute's kind: a date typed as text
-// must read as a date in the user's format, and a number the grid could not read stays text.
-bool IsBadAttrValue(const CustomAttrDef* def, const VARIANT* value);
-
 // The refusal of a number outside its bounds, without the field's name ("Hodnota musí ležet v
 // rozmezí -30,5 až 45"); empty when the value lies within them. rangeId, when not 0, is the
 // string-table format of a range with two %s for the bounds (a unit after them).
@@ -35,7 +32,11 @@ std::wstring BoundsRefusal(HINSTANCE instance, const NumberBounds& bounds, doubl
 // program's word for a count): such a value is never below 0.
 bool IsCountAttr(HINSTANCE instance, const CustomAttrDef* def);
 
-// The first value of a grid (item i holds value i, its CustomAttrDef as item data) that cannot be
-// stored: of another kind, or outside its bounds (counts not below 0). -1 when every value fits;
-// otherwise *refusal is the text to show before the field's name.
-int FindUnfitAttrValue(HINSTANCE instance, HWND box, const CPtrArray* values, std::wstring* refusal);
+// The values of a grid (item i holds value i, its CustomAttrDef as item data) checked before
+// they are stored: by their attribute's kind, size and years (core/valuecheck.h), then by its
+// bounds (counts not below 0). The first that cannot be stored is refused, and one that is very
+// unlikely is asked about (Ano/Ne), over the owner with its item selected; showing is called
+// before either box (to bring the grid's page to the front). A date typed as text is replaced by
+// the date it names. True when every value may be stored.
+bool AcceptGridValues(HINSTANCE instance, HWND owner, HWND box, CPtrArray* values,
+                      const std::function<void()>& showing = nullptr);

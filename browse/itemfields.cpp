@@ -1,10 +1,11 @@
 #include "browse/itemfields.h"
 
-#include <limits.h>
 #include <math.h>
 #include <stdlib.h>
 
 #include <string>
+
+#include "core/valuecheck.h"
 
 namespace {
 
@@ -32,21 +33,12 @@ bool IsDigit(wchar_t c)
 
 int ReadWholeNumberText(const wchar_t* text, int* out)
 {
-    std::wstring s = Cleaned(text, 0);
-    if (s.empty())
+    if (Cleaned(text, 0).empty())
         return ITEMFIELD_EMPTY;
-    size_t i = (s[0] == L'-' || s[0] == L'+') ? 1 : 0;
-    if (i == s.size())
+    LONG value = 0;
+    if (!ReadWholeNumber(text, false, &value))
         return ITEMFIELD_INVALID;
-    long long value = 0;
-    for (; i < s.size(); ++i) {
-        if (!IsDigit(s[i]))
-            return ITEMFIELD_INVALID;
-        value = value * 10 + (s[i] - L'0');
-        if (value > INT_MAX)
-            return ITEMFIELD_INVALID;
-    }
-    *out = (int)(s[0] == L'-' ? -value : value);
+    *out = (int)value;
     return ITEMFIELD_READ;
 }
 

@@ -218,15 +218,9 @@ bool CEditLitRecordDlg::Accept()
             return false;
         }
         // A year typed as letters, or a number outside its bounds, stays in the dialog with its
-        // item shown rather than going to the file.
-        std::wstring refusal;
-        int unfit = FindUnfitAttrValue(Instance, box, r->Values, &refusal);
-        if (unfit >= 0) {
-            SelectTab(LITTAB_MAIN);
-            ShowFieldWarningText(Instance, Dialog, IDS_ERROR_CAPTION, refusal, PropertyItemName(box, unfit), box);
-            SendMessageW(box, PBXM_SELECTITEM, PBX_ITEM((WORD)unfit), 1);
+        // item shown rather than going to the file; a year after next year is asked about.
+        if (!AcceptGridValues(Instance, Dialog, box, r->Values, [this]() { SelectTab(LITTAB_MAIN); }))
             return false;
-        }
     }
     // A tree page never shown leaves its links as they were loaded.
     CIntArray* idLists[2] = {r->SpeciesIds, r->LocalityIds};

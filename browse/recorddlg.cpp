@@ -247,19 +247,16 @@ int CEditRecordDlg::ReadFields()
     int litId = ChosenId(IDC_REC_LITERATURE);
     HWND box = PropertyBox();
     int missing = GetPropertyBoxValues(box, Record->Values, litId >= 0 ? 1 : 0);
-    std::wstring refusal;
-    // A date that is no date, a number the grid could not read or one outside its attribute's
-    // bounds is refused here with the item shown, not later by the file.
-    int unfit = missing >= 0 ? -1 : FindUnfitAttrValue(Instance, box, Record->Values, &refusal);
-    if (missing >= 0 || unfit >= 0) {
-        int item = missing >= 0 ? missing : unfit;
-        if (missing >= 0)
-            ShowFieldWarning(Instance, Dialog, IDS_ERROR_CAPTION, IDS_VALUE_REQUIRED, PropertyItemName(box, item), box);
-        else
-            ShowFieldWarningText(Instance, Dialog, IDS_ERROR_CAPTION, refusal, PropertyItemName(box, item), box);
-        SendMessageW(box, PBXM_SELECTITEM, GridItem(item), 1);
+    if (missing >= 0) {
+        ShowFieldWarning(Instance, Dialog, IDS_ERROR_CAPTION, IDS_VALUE_REQUIRED, PropertyItemName(box, missing), box);
+        SendMessageW(box, PBXM_SELECTITEM, GridItem(missing), 1);
         return 0;
     }
+    // A date that does not exist, a number the grid could not read, a text longer than its
+    // field or a value outside its attribute's bounds is refused here with the item shown, not
+    // later by the file; a date after today is asked about.
+    if (!AcceptGridValues(Instance, Dialog, box, Record->Values))
+        return 0;
     Record->SysId = ids[0];
     Record->FtrId = ids[1];
     Record->LitId = litId;

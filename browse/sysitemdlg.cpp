@@ -7,8 +7,11 @@
 #include "browse/attrcheck.h"
 #include "browse/itemfields.h"
 #include "controls/plexa.h"
+#include "core/attrdef.h"
 #include "core/ctlfill.h"
 #include "core/itemrecords.h"
+#include "core/textutil.h"
+#include "core/valuecheck.h"
 #include "shellcontract/zm_protocol.h"
 #include "resources/zorna/resource.h"
 
@@ -290,7 +293,7 @@ bool CEditSysItemDlg::ReadAttributeValues(HWND box)
 {
     int missing = GetPropertyBoxValues(box, Record->Values, 0);
     if (missing < 0)
-        return true;
+        return AcceptGridValues(Instance, Dialog, box, Record->Values, [this]() { ShowTab(ITEMTAB_ATTRIBUTES); });
     ShowTab(ITEMTAB_ATTRIBUTES);
     ShowFieldWarning(Instance, Dialog, IDS_ERROR_CAPTION, IDS_VALUE_REQUIRED, PropertyItemName(box, missing), box);
     SendMessageW(box, PBXM_SELECTITEM, PBX_ITEM(missing), 0);
@@ -309,6 +312,20 @@ bool CEditSysItemDlg::ReadTaxonFields()
         if (yearRead == ITEMFIELD_INVALID) {
             Refuse(IDS_INVALID_VALUE, yearEdit);
             return false;
+        }
+        // 0 or five digits cannot be a year; one before 1758 or after this year is asked about.
+        VARIANT typed;
+        InitVariant(&typed, VT_I4, year);
+        const FieldRule years = {ATTR_INTEGER, 0, YEARS_TAXON};
+        ValueCheck check = yearRead == ITEMFIELD_READ ? CheckFieldValue(years, &typed, TodayDate()) : ValueCheck{};
+        if (check.Verdict == VALUE_REFUSED) {
+            Refuse(check.Rule, yearEdit);
+            return false;
+        }
+        if (check.Verdict == VALUE_UNLIKELY) {
+            ShowTab(ITEMTAB_ATTRIBUTES);
+            if (!ConfirmFieldValue(Instance, Dialog, IDS_QUERY, check.Rule, ControlLabel(yearEdit), yearEdit))
+                return false;
         }
     }
     if (!ReadAttributeValues(GetDlgItem(page, IDC_SYS_ATTRS)))

@@ -145,6 +145,7 @@ typedef struct ComboItemRequest {
 #define PBXM_SETLISTVALUES  (WM_USER + 30) /* lParam int* */
 #define PBXM_GETLISTVALUE   (WM_USER + 31) /* lParam list position or negative */
 #define PBXM_GETLISTCOUNT   (WM_USER + 32)
+#define PBXM_SETITEMLIMIT   (WM_USER + 33) /* lParam characters the editor takes, 0 any */
 
 /* Builds wParam for the item messages: item in the high word, low word 0xFFFF or a parent. */
 #define PBX_ITEM(item)            MAKEWPARAM(0xFFFF, (item))

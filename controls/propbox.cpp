@@ -465,6 +465,8 @@ void OpenEditor(PropBoxData* d, PropItem* item)
     if (slot < 2) {
         // Sized before the text goes in, so that the edit does not scroll the text out of a zero width.
         SetWindowPos(ed, HWND_TOP, d->split + 4, rc.top + 2, rc.right - d->split - 6, rc.bottom - rc.top - 2, 0);
+        // The editors serve every item: each opening sets its own item's limit.
+        SendMessageW(ed, EM_LIMITTEXT, static_cast<WPARAM>(item->limit), 0);
         SetWindowTextW(ed, text.c_str());
         SendMessageW(ed, EM_SETMODIFY, FALSE, 0);
         SendMessageW(ed, EM_SETSEL, 0, -1);
@@ -489,8 +491,10 @@ void OpenEditor(PropBoxData* d, PropItem* item)
                     SendMessageW(ed, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
             sel = ListPosition(item);
         }
-        if (editable)
+        if (editable) {
+            SendMessageW(ed, CB_LIMITTEXT, static_cast<WPARAM>(item->limit), 0);
             SendMessageW(ed, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        }
         SendMessageW(ed, CB_SETCURSEL, static_cast<WPARAM>(sel < 0 ? -1 : sel), 0);
         if (!editable) {
             bool hasSel = false;
@@ -1113,7 +1117,7 @@ LRESULT CALLBACK PropertyBoxWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
     default:
         break;
     }
-    if (msg >= WM_USER + 1 && msg <= WM_USER + 32) {
+    if (msg >= WM_USER + 1 && msg <= PBXM_SETITEMLIMIT) {
         bool handled = false;
         LRESULT r = HandleItemMessage(d, msg, wParam, lParam, &handled);
         if (handled)

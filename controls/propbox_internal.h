@@ -38,6 +38,7 @@ struct PropItem {
     PropItem* parent = nullptr;
     std::vector<PropItem*> children;
     LPARAM data = 0;  // owners keep pointers here, so it is pointer-sized
+    int limit = 0;    // characters the editor takes; 0 any
     bool hasListValues = false;
     std::vector<int> listValues;
 

@@ -634,6 +634,12 @@ LRESULT HandleItemMessage(PropBoxData* d, UINT msg, WPARAM wParam, LPARAM lParam
     case PBXM_ENDEDIT:
         EndEdit(d, wParam != 0, lParam != 0);
         return 0;
+    case PBXM_SETITEMLIMIT:
+        if (PropItem* item = itemAt(index)) {
+            item->limit = lParam > 0 ? static_cast<int>(lParam) : 0;
+            return 0;
+        }
+        return -1;
     case PBXM_SETITEMFLAG:
         if (PropItem* item = itemAt(index)) {
             int visible = lParam ? 1 : 0;

@@ -31,4 +31,7 @@ struct CustomAttrDef
     int HasMax;
     double MinVal;
     double MaxVal;
+    // The years a whole number holds (FieldYears of core/valuecheck.h), for the built-in year
+    // of a publication; not stored.
+    int Years;
 };

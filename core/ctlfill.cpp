@@ -435,6 +435,21 @@ void ShowFieldWarningText(HINSTANCE module, HWND owner, UINT captionId, const st
         SetFocus(field);
 }
 
+bool ConfirmFieldValue(HINSTANCE module, HWND owner, UINT captionId, const std::wstring& text,
+                       const std::wstring& name, HWND field)
+{
+    std::wstring message = name.empty() ? text : L"\u201E" + name + L"\u201C: " + text;
+    message += L" Chcete hodnotu přesto uložit?";
+    wchar_t caption[32];
+    if (LoadStringW(module, captionId, caption, 32) <= 0)
+        caption[0] = L'\0';
+    if (ZorMessageBox(owner, message.c_str(), caption, MB_YESNO | MB_ICONQUESTION) == IDYES)
+        return true;
+    if (field)
+        SetFocus(field);
+    return false;
+}
+
 std::wstring ControlLabel(HWND control)
 {
     HWND label = GetWindow(control, GW_HWNDPREV);

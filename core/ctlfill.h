@@ -110,6 +110,10 @@ void ShowFieldWarning(HINSTANCE module, HWND owner, UINT captionId, UINT textId,
 // The same with a text made by the caller.
 void ShowFieldWarningText(HINSTANCE module, HWND owner, UINT captionId, const std::wstring& text,
                           const std::wstring& name, HWND field);
+// A question about a value that is very unlikely ("„Rok“: Rok 1600 je dřívější než … Chcete
+// hodnotu přesto uložit?"), Ano/Ne; true for Ano. After Ne the field gets the focus.
+bool ConfirmFieldValue(HINSTANCE module, HWND owner, UINT captionId, const std::wstring& text,
+                       const std::wstring& name, HWND field);
 // The name a dialog shows for a control: the text of the label just before it in the dialog's
 // order, without its access-key mark and closing colon; empty when the control has no label.
 std::wstring ControlLabel(HWND control);

@@ -6,6 +6,7 @@
 #include "core/rsutil.h"
 #include "core/textutil.h"
 #include "core/treewalk.h"
+#include "core/valuecheck.h"
 #include "core/zm_messages.h"
 
 using zdata::Connection;
@@ -540,6 +541,7 @@ void CDatabase::AddLiteratureFields()
         def->Position = b.position;
         def->ColumnOrdinal = b.ordinal;
         def->KeyFlag = 0;
+        def->Years = b.caption == IDS_DB_LIT_YEAR ? YEARS_PUBLICATION : YEARS_ANY;
         CopyWideBounded(b.field, def->FieldName, 32);
         LoadStringW(Instance, b.caption, def->Caption, 64);
         LiteratureAttrs->Add(def);

@@ -131,6 +131,9 @@ bool AddPropertyItems(HWND propertyBox, const CPtrArray* list)
         if (def) {
             // The item data is pointer-sized: the definition itself, not a 32-bit copy of it.
             SendMessageW(propertyBox, PBXM_SETITEMDATA, at, (LPARAM)def);
+            // A text takes at most its declared size, typed or pasted.
+            if (def->Type == ATTR_TEXT || def->Type == ATTR_LOOKUP || def->Type == ATTR_GEO_LOOKUP)
+                SendMessageW(propertyBox, PBXM_SETITEMLIMIT, at, def->Size > 0 ? def->Size : 0);
         } else {
             SendMessageW(propertyBox, PBXM_SETITEMFLAG, at, 0);
         }

@@ -1,14 +1,24 @@
 #include "import/recordwriter.h"
 
+#include "core/ctlfill.h"
+#include "core/valuecheck.h"
 #include "dataaccess/enclose.h"
 #include "dataaccess/varconv.h"
 
-bool ValueFitsType(DataTypeEnum type, const VARIANT& value)
+bool ValueFitsColumn(DataTypeEnum type, long size, VARIANT* value, std::wstring* rule)
 {
-    if (value.vt == VT_NULL || value.vt == VT_EMPTY || (value.vt == VT_BSTR && zdata::IsTextType(type)))
+    if (value->vt == VT_NULL || value->vt == VT_EMPTY)
+        return true;
+    const FieldRule kind = {FieldKindOfAdoType(type, size), zdata::IsTextType(type) ? (int)size : 0, YEARS_ANY};
+    ValueCheck check = CheckFieldValue(kind, value, TodayDate());
+    if (check.Verdict == VALUE_REFUSED) {
+        *rule = check.Rule;
+        return false;
+    }
+    if (value->vt == VT_BSTR && zdata::IsTextType(type))
         return true;
     zdata::BindValue probe;
-    return SUCCEEDED(zdata::VariantToBindValue(type, value, &probe));
+    return SUCCEEDED(zdata::VariantToBindValue(type, *value, &probe));
 }
 
 bool RecordWriter::Open(zdata::Connection* connection, const wchar_t* table, zdata::Recordset* columns)
@@ -25,13 +35,16 @@ bool RecordWriter::Open(zdata::Connection* connection, const wchar_t* table, zda
         zdata::Field* field = nullptr;
         BSTR name = nullptr;
         DataTypeEnum type = adEmpty;
+        long size = 0;
         if (SUCCEEDED(fields->Item(i, &field)) && field) {
             field->get_Name(&name);
             field->get_Type(&type);
+            field->get_DefinedSize(&size);
             field->Release();
         }
         names_.push_back(name ? name : L"");
         types_.push_back(type);
+        sizes_.push_back(size);
         SysFreeString(name);
     }
     fields->Release();
@@ -55,6 +68,7 @@ void RecordWriter::Close()
     given_.clear();
     names_.clear();
     types_.clear();
+    sizes_.clear();
     connection_ = nullptr;
 }
 
@@ -106,9 +120,10 @@ void RecordWriter::SetText(long ordinal, const wchar_t* text)
     VariantClear(&v);
 }
 
-bool RecordWriter::Fits(long ordinal, const VARIANT& value) const
+bool RecordWriter::Fits(long ordinal, VARIANT* value, std::wstring* rule) const
 {
-    return ordinal >= 0 && ordinal < (long)types_.size() && ValueFitsType(types_[(size_t)ordinal], value);
+    return ordinal >= 0 && ordinal < (long)types_.size() &&
+           ValueFitsColumn(types_[(size_t)ordinal], sizes_[(size_t)ordinal], value, rule);
 }
 
 // The INSERT of the given columns, each marker a parameter of its column's type (the command

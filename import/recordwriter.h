@@ -35,8 +35,9 @@ public:
     // A level path column: the item's id, NULL where the path has no item (id 0 or below), as
     // the data check and the structure save write it.
     void SetPathId(long ordinal, int id);
-    // Whether the column can hold the value (a text into a number or a date column may not).
-    bool Fits(long ordinal, const VARIANT& value) const;
+    // Whether the column can hold the value (ValueFitsColumn; a text into a number or a date
+    // column may not); the value may be replaced by what it names.
+    bool Fits(long ordinal, VARIANT* value, std::wstring* rule) const;
     // Stores the record; the connection's errors tell why it was refused.
     HRESULT Write();
 
@@ -47,11 +48,15 @@ private:
     std::wstring table_;
     std::vector<std::wstring> names_;
     std::vector<DataTypeEnum> types_;
+    std::vector<long> sizes_;
     std::vector<VARIANT> values_;
     std::vector<bool> given_;
     std::map<std::vector<bool>, zdata::Command*> commands_;
 };
 
-// Whether a column of the type can hold the value, as the data layer converts it on writing;
-// NULL, empty and a text into a text column always can.
-bool ValueFitsType(DataTypeEnum type, const VARIANT& value);
+// Whether a column of the type and declared size can hold the value, as the data layer converts
+// it on writing and as a typed value is judged (core/valuecheck.h): a date or a fraction into a
+// whole number, or a text longer than the column, is refused with the rule in *rule (what is only
+// unlikely is taken). A text that names a date or a whole number becomes that value. NULL and
+// empty always fit.
+bool ValueFitsColumn(DataTypeEnum type, long size, VARIANT* value, std::wstring* rule);

@@ -84,24 +84,32 @@ void LogWithDbErrors(ImportRun& run, const std::wstring& message)
 }
 
 // The layer tells a value its column cannot hold only when the row is stored, which would lose
-// the whole row for one value: such a value is refused here, by the same rules.
-bool Fits(zdata::Field* field, const VARIANT& value)
-{
-    DataTypeEnum type = adEmpty;
-    return SUCCEEDED(field->get_Type(&type)) && ValueFitsType(type, value);
-}
-
-bool PutField(zdata::Recordset* rs, long ordinal, const VARIANT& value)
+// the whole row for one value: such a value is refused here, by the same rules, with the rule
+// broken in *rule.
+bool PutField(zdata::Recordset* rs, long ordinal, const VARIANT& value, std::wstring* rule)
 {
     zdata::Fields* fields = nullptr;
     zdata::Field* field = nullptr;
-    bool ok = SUCCEEDED(rs->get_Fields(&fields)) && SUCCEEDED(fields->Item(ordinal, &field)) && Fits(field, value) &&
-              SUCCEEDED(field->put_Value(value));
+    DataTypeEnum type = adEmpty;
+    long size = 0;
+    VARIANT stored;
+    VariantInit(&stored);
+    VariantCopy(&stored, const_cast<VARIANT*>(&value));
+    bool ok = SUCCEEDED(rs->get_Fields(&fields)) && SUCCEEDED(fields->Item(ordinal, &field)) &&
+              SUCCEEDED(field->get_Type(&type)) && SUCCEEDED(field->get_DefinedSize(&size)) &&
+              ValueFitsColumn(type, size, &stored, rule) && SUCCEEDED(field->put_Value(stored));
+    VariantClear(&stored);
     if (field)
         field->Release();
     if (fields)
         fields->Release();
     return ok;
+}
+
+bool PutField(zdata::Recordset* rs, long ordinal, const VARIANT& value)
+{
+    std::wstring rule;
+    return PutField(rs, ordinal, value, &rule);
 }
 
 // Writes the further columns that pass the test through put (into a row being added or stored):
@@ -118,10 +126,12 @@ void WriteColumns(ImportRun& run, RowImport& rows, Put put, int group, Test test
         if ((c->TargetType == 5 || c->TargetType == 7) &&
             (IsBlank(value) || !AddRowLookupValue(run, rows, c, PrefixOf(group), &value)))
             continue;
-        if (!put(c->TargetOrdinal, value)) {
+        std::wstring rule;
+        if (!put(c->TargetOrdinal, value, &rule)) {
             wchar_t text[256] = L"";
             VariantToText(&value, text, 256);
-            run.LogError(Format(run, IDS_I_ROW_BAD_VALUE, text, c->TargetColumn).c_str());
+            run.LogError((Format(run, IDS_I_ROW_BAD_VALUE, text, c->TargetColumn) + (rule.empty() ? L"" : L" " + rule + L"."))
+                             .c_str());
         }
     }
 }
@@ -130,8 +140,10 @@ void WriteColumns(ImportRun& run, RowImport& rows, Put put, int group, Test test
 template <class Test>
 void WriteColumns(ImportRun& run, RowImport& rows, zdata::Recordset* rs, int group, Test test)
 {
-    WriteColumns(run, rows, [rs](long ordinal, const VARIANT& value) { return PutField(rs, ordinal, value); }, group,
-                 test);
+    WriteColumns(
+        run, rows,
+        [rs](long ordinal, const VARIANT& value, std::wstring* rule) { return PutField(rs, ordinal, value, rule); },
+        group, test);
 }
 
 // Stores the current row after its further columns were written; a refusal is cancelled and
@@ -971,11 +983,15 @@ bool ImportRowRecord(ImportRun& run, RowImport& rows, int sysId, int locId, int 
     for (size_t i = 0; i < rows.RecordLocLevelField.size(); ++i)
         if (rows.RecordLocLevelField[i] >= 0)
             records.SetPathId(rows.RecordLocLevelField[i], i < rows.LocIds.size() ? rows.LocIds[i] : -1);
-    auto put = [&records](long ordinal, const VARIANT& value) {
-        if (!records.Fits(ordinal, value))
-            return false;
-        records.Set(ordinal, value);
-        return true;
+    auto put = [&records](long ordinal, const VARIANT& value, std::wstring* rule) {
+        VARIANT stored;
+        VariantInit(&stored);
+        VariantCopy(&stored, const_cast<VARIANT*>(&value));
+        bool fits = records.Fits(ordinal, &stored, rule);
+        if (fits)
+            records.Set(ordinal, stored);
+        VariantClear(&stored);
+        return fits;
     };
     WriteColumns(run, rows, put, COLGROUP_RECORDS, [](const SourceColumn*) { return true; });
     if (FAILED(records.Write())) {

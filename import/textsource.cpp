@@ -4,6 +4,7 @@
 
 #include "core/msgboxtext.h"
 #include "core/textutil.h"
+#include "core/valuecheck.h"
 #include "import/importrun.h"
 #include "import/structtransfer.h"
 #include "resources/tarnix/resource.h"
@@ -326,28 +327,6 @@ std::wstring WithoutSpaces(const wchar_t* text, size_t length)
     return out;
 }
 
-bool ReadInteger(const std::wstring& text, LONG* out)
-{
-    size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == L'-' || text[i] == L'+'))
-        negative = text[i++] == L'-';
-    long long value = 0;
-    size_t digits = 0;
-    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i, ++digits) {
-        value = value * 10 + (text[i] - L'0');
-        if (value > 2147483648LL)
-            return false;  // out of range
-    }
-    if (digits == 0)
-        return false;
-    value = negative ? -value : value;
-    if (value > 2147483647LL || value < -2147483648LL)
-        return false;
-    *out = (LONG)value;
-    return true;
-}
-
 void SetText(VARIANT* out, const wchar_t* text, size_t length)
 {
     out->vt = VT_BSTR;
@@ -376,8 +355,9 @@ void ConvertTextField(const SourceColumn* column, const wchar_t* text, size_t le
         break;
     }
     case 1: {
+        // A unit may follow the number ("42 ks"); a date or a fraction is no whole number.
         LONG value = 0;
-        if (ReadInteger(WithoutSpaces(text, length), &value)) {
+        if (ReadWholeNumber(std::wstring(text, length).c_str(), true, &value)) {
             out->vt = VT_I4;
             out->lVal = value;
         } else {
@@ -406,7 +386,8 @@ void ConvertTextField(const SourceColumn* column, const wchar_t* text, size_t le
     case 3: {
         std::wstring date(text, length);
         DATE value = 0;
-        if (SUCCEEDED(VarDateFromStr(&date[0], LOCALE_USER_DEFAULT, 0, &value))) {
+        // A day that does not exist is never read as a nearby one (2020-13-01 as 13 January).
+        if (ReadTypedDate(date.c_str(), &value) == TYPEDDATE_DATE) {
             out->vt = VT_DATE;
             out->date = value;
         } else {

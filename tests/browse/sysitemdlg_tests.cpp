@@ -141,6 +141,8 @@ protected:
 
 // ---- checks of the typed values ----
 
+const wchar_t kYearRule[] = L"Rok musí být kladné celé číslo nejvýše o čtyřech číslicích: Rok";
+
 TEST_F(ItemDialogTest, ABadValueIsRefusedWithTheFocusOnItsFieldAndAnEmptyYearIsStoredAsNull)
 {
     ASSERT_NO_FATAL_FAILURE(Open({L"UPDATE CUSTOMATTRIBUTES SET KEYFLAG = -1 WHERE FIELDNAME = 'DELKA'",
@@ -156,6 +158,15 @@ TEST_F(ItemDialogTest, ABadValueIsRefusedWithTheFocusOnItsFieldAndAnEmptyYearIsS
         {L"", L"1758", L"Vložená hodnota je neplatná: Název", IDC_ATTR_NAME},
         {L" \t ", L"1758", L"Vložená hodnota je neplatná: Název", IDC_ATTR_NAME},
         {L"alfa O'Neil", L"19x8", L"Vložená hodnota je neplatná: Rok", IDC_SYS_YEAR},
+        {L"alfa O'Neil", L"0", kYearRule, IDC_SYS_YEAR},
+        {L"alfa O'Neil", L"99999", kYearRule, IDC_SYS_YEAR},
+        {L"alfa O'Neil", L"-5", kYearRule, IDC_SYS_YEAR},
+        // Asked, and the box's Ne keeps the dialog.
+        {L"alfa O'Neil", L"2030", L"„Rok“: Rok 2030 je pozdější než letošní rok. Chcete hodnotu přesto uložit?",
+         IDC_SYS_YEAR},
+        {L"alfa O'Neil", L"1700",
+         L"„Rok“: Rok 1700 je dřívější než rok 1758, počátek zoologické nomenklatury. Chcete hodnotu přesto uložit?",
+         IDC_SYS_YEAR},
         {L"alfa O'Neil", L"", L"Hodnota je povinná: Délka těla (mm)", IDC_SYS_ATTRS},  // the last attribute
         {L"alfa O'Neil", L"", nullptr, 0},
     };
@@ -184,7 +195,7 @@ TEST_F(ItemDialogTest, ABadValueIsRefusedWithTheFocusOnItsFieldAndAnEmptyYearIsS
                 return;
             ASSERT_EQ(before + 1, boxes.Boxes().size()) << s.year;
             EXPECT_EQ(s.message, boxes.Boxes().back().text);
-            EXPECT_EQ(L"Chyba", boxes.Boxes().back().caption);
+            EXPECT_EQ(s.message[0] == L'\u201E' ? L"Dotaz" : L"Chyba", boxes.Boxes().back().caption);
             EXPECT_TRUE(IsWindow(dlg));
             EXPECT_TRUE(IsWindowVisible(page));
             HWND focus = GetFocus();

@@ -15,9 +15,17 @@ struct Cell {
     Cell(const wchar_t* t) : text(t) {}
     Cell(std::wstring t) : text(std::move(t)) {}
     Cell(double n) : number(n), isNumber(true) {}
+    // A day number shown as a date.
+    static Cell Date(double day)
+    {
+        Cell c(day);
+        c.isDate = true;
+        return c;
+    }
     std::wstring text;
     double number = 0;
     bool isNumber = false;
+    bool isDate = false;
 };
 
 inline void WriteBook(const std::wstring& path, const wchar_t* sheet, const std::vector<std::vector<Cell>>& rows)
@@ -28,7 +36,7 @@ inline void WriteBook(const std::wstring& path, const wchar_t* sheet, const std:
         for (size_t c = 0; c < rows[r].size(); ++c) {
             const Cell& cell = rows[r][c];
             if (cell.isNumber)
-                w.Number((int)r, (int)c, cell.number, xls::CellStyle::General);
+                w.Number((int)r, (int)c, cell.number, cell.isDate ? xls::CellStyle::Date : xls::CellStyle::General);
             else
                 w.Text((int)r, (int)c, cell.text.c_str(), cell.text.size());
         }

@@ -236,8 +236,30 @@ TEST(TableImport, ASheetsRowsBecomeRecordsOrNothingAtAll)
         {L"SELECT COUNT(*) FROM ZORNACOLLS Z JOIN LOCTREE L ON L.ID = Z.FTRID WHERE L.NAME = 'Nové Místo'", L"2", true},
         {L"SELECT group_concat(RECNOTE, ',') FROM ZORNACOLLS WHERE ID >= {ID}", L"první,druhý,třetí,čtvrtý", true},
     };
+    // A date mapped onto the count, a fraction into a whole number and a text longer than its
+    // column: each refused and logged with its column, the rest of the row imported.
+    auto unfit = [](const wintest::ScopedTempFolder& folder, const std::wstring&, TableImport* import) {
+        import->sourceType = IMPSRC_EXCEL;
+        import->file = folder.File(L"nálezy.xls");
+        tabletest::WriteBook(import->file, L"Nálezy",
+                             {{L"Druh", L"Lokalita", L"Kdy", L"Kusů", L"Sběratel"},
+                              {L"Carabus novus", L"Nové Místo", tabletest::Cell::Date(37012), 3.7, std::wstring(65, L'x')},
+                              {L"Carabus novus", L"Nové Místo", tabletest::Cell::Date(37013), 2.0, L"Novák"}});
+        import->table = L"Nálezy";
+        import->targets = {{L"Druh", COLGROUP_SPECIES, L"NAME", ATTR_TEXT, nullptr},
+                           {L"Lokalita", COLGROUP_FEATURES, L"NAME", ATTR_TEXT, nullptr},
+                           {L"Kdy", COLGROUP_RECORDS, L"POCET", ATTR_DATE, nullptr, ATTR_INTEGER},
+                           {L"Kusů", COLGROUP_RECORDS, L"", ATTR_REAL, L"Kusů", ATTR_INTEGER},
+                           {L"Sběratel", COLGROUP_RECORDS, L"LEG", ATTR_TEXT, nullptr}};
+        return !::testing::Test::HasFatalFailure();
+    };
     RunCases({
         {"committed", sheet(-1), nullptr, IMPORT_COMMITTED, 4, checks},
+        {"values the target cannot hold", unfit, nullptr, IMPORT_COMMITTED, 2,
+         {{L"SELECT group_concat(ifnull(POCET, '-') || ',' || ifnull(LEG, '-'), ';') FROM ZORNACOLLS WHERE ID >= {ID}",
+           L"-,-;-,Novák", true},
+          {L"Kusů", L"null:|integer:2", false}},
+         4, {"sloupce POCET nelze p", "sloupce LEG nelze p", " 64 zn"}},
         {"cancel", sheet(40), nullptr, IMPORT_CANCELLED, 0, {}},
         {"rollback", sheet(-1), kFailOnLocality, IMPORT_FAILED, 0, {}},
     });

@@ -243,6 +243,8 @@ TEST(TextSource, FieldsConvertByTheirTargetType)
         {5, 1, 6, 0, L"12\u202F345", VT_I4, 12345, L"", false},
         {5, 1, 6, 0, L"x12", VT_NULL, 0, L"", true},
         {5, 1, 6, 0, L"99999999999", VT_NULL, 0, L"", true},
+        {5, 1, 6, 0, L"1.5.2001", VT_NULL, 0, L"", true},  // a date is no count
+        {5, 1, 6, 0, L"3,7", VT_NULL, 0, L"", true},
         {5, 2, 6, 0, L"1 234,5", VT_R8, 1234.5, L"", false},
         {5, 2, 6, 0, L"1\u00A0234,5", VT_R8, 1234.5, L"", false},
         {5, 2, 6, 0, L"12,5 m", VT_R8, 12.5, L"", false},
@@ -250,6 +252,8 @@ TEST(TextSource, FieldsConvertByTheirTargetType)
         {4, 2, 3, 0, L"49°30'15\"", VT_BSTR, 0, L"49°30'15\"", false},  // a coordinate stays text
         {5, 3, 6, 0, L"15.3.2010", VT_DATE, 40252, L"", false},
         {5, 3, 6, 0, L"nikdy", VT_NULL, 0, L"", true},
+        {5, 3, 6, 0, L"2020-13-01", VT_NULL, 0, L"", true},  // never 13 January
+        {5, 3, 6, 0, L"31.2.2010", VT_NULL, 0, L"", true},
         {5, 4, 6, 255, long300, VT_BSTR, 0, std::wstring(254, L'x'), false},
         {5, 4, 6, 10, L"abcdefghijkl", VT_BSTR, 0, L"abcdefghi", false},
         {5, 6, 6, 255, long300, VT_BSTR, 0, long300, false},

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -358,6 +359,19 @@ TEST_F(LiteratureUiTest, ANewPublicationNeedsATitleAndAFirstAuthor)
 TEST_F(LiteratureUiTest, AYearTypedAsLettersIsRefusedWithItsCellFocused)
 {
     int before = Count(L"LITERATURE");
+    const wchar_t* const rule = L"Rok musí být kladné celé číslo nejvýše o čtyřech číslicích: Rok";
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    const std::wstring later = std::to_wstring(now.wYear + 2);
+    const struct {
+        std::wstring year;
+        std::wstring message;  // a question is answered Ne
+    } rows[] = {
+        {L"abc", rule},
+        {L"0", rule},
+        {L"99999", rule},
+        {later, L"„Rok“: Rok vydání " + later + L" je pozdější než příští rok. Chcete hodnotu přesto uložit?"},
+    };
     std::vector<wintest::MsgBoxRecorder::Box> seen;
     bool shown = RunRecordDialog(false, [&](HWND dialog) {
         TypeMainTexts(L"Rok slovy", L"Písař P.");
@@ -379,25 +393,28 @@ TEST_F(LiteratureUiTest, AYearTypedAsLettersIsRefusedWithItsCellFocused)
             SendMessageW(editor, EM_SETMODIFY, TRUE, 0);
             SendMessageW(box, PBXM_ENDEDIT, 1, 0);
         };
-        typeYear(L"abc");
         HWND tabs = GetDlgItem(dialog, IDC_LITREC_TABS);
-        ClickTab(tabs, LITTAB_KEYWORDS);  // the warning brings the grid's tab back
         wintest::MsgBoxRecorder boxes;
-        Ok(dialog);
+        for (const auto& row : rows) {
+            typeYear(row.year.c_str());
+            ClickTab(tabs, LITTAB_KEYWORDS);  // the warning brings the grid's tab back
+            Ok(dialog);
+            ASSERT_TRUE(IsWindow(dialog));
+            EXPECT_EQ(LITTAB_MAIN, TabCtrl_GetCurSel(tabs));
+            int packed = -1;
+            SendMessageW(box, PBXM_GETCURITEM, 0, (LPARAM)&packed);
+            EXPECT_EQ(year, HIWORD(packed));
+            EXPECT_TRUE(HasFocus(GetDlgItem(box, PBX_EDITOR_NUMBER)));
+            EXPECT_EQ(before, Count(L"LITERATURE"));
+        }
         seen = boxes.Boxes();
-        ASSERT_TRUE(IsWindow(dialog));
-        EXPECT_EQ(LITTAB_MAIN, TabCtrl_GetCurSel(tabs));
-        int packed = -1;
-        SendMessageW(box, PBXM_GETCURITEM, 0, (LPARAM)&packed);
-        EXPECT_EQ(year, HIWORD(packed));
-        EXPECT_TRUE(HasFocus(GetDlgItem(box, PBX_EDITOR_NUMBER)));
-        EXPECT_EQ(before, Count(L"LITERATURE"));
         typeYear(L"1999");
         Ok(dialog);
     });
     ASSERT_TRUE(shown);
-    ASSERT_EQ(1u, seen.size());
-    EXPECT_EQ(L"Vložená hodnota je neplatná: Rok", seen[0].text);
+    ASSERT_EQ(std::size(rows), seen.size());
+    for (size_t i = 0; i < seen.size(); ++i)
+        EXPECT_EQ(rows[i].message, seen[i].text);
     ASSERT_EQ(before + 1, Count(L"LITERATURE"));
     EXPECT_EQ(L"1999", TextOf(path_, L"SELECT IYEAR FROM LITERATURE ORDER BY ID DESC LIMIT 1"));
 }

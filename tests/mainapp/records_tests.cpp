@@ -27,6 +27,8 @@ namespace {
 const wchar_t kNewCaption[] = L"Nový zápis";
 const wchar_t kEditCaption[] = L"Editace zápisu";
 const wchar_t kMemoCaption[] = L"Editace dlouhého textu";
+const wchar_t kNoSuchDate[] = L"Takové datum neexistuje (měsíc 1 až 12, den nejvýše do konce měsíce): Datum nálezu";
+const wchar_t kLongLeg[] = L"Sběratel se jménem o šedesáti sedmi znacích, delším, než pole pojme";
 
 // The sample with a long-text attribute of the records, after the others.
 std::wstring RecordsTemplate()
@@ -507,8 +509,8 @@ TEST_F(RecordDialog, BadInputIsRefusedWithTheItemShownAndGoodInputStoredWhole)
     ASSERT_TRUE(Command(IDM_NEWRECORD, script));
     ASSERT_EQ(before + 1, Records());
     ASSERT_EQ(2u, Boxes().size());
-    EXPECT_EQ(L"Vložená hodnota je neplatná: Datum nálezu", Boxes()[0].text);
-    EXPECT_EQ(L"Vložená hodnota je neplatná: Počet exemplářů", Boxes()[1].text);
+    EXPECT_EQ(kNoSuchDate, Boxes()[0].text);
+    EXPECT_EQ(L"Hodnota musí být celé číslo v rozmezí -2147483648 až 2147483647: Počet exemplářů", Boxes()[1].text);
     std::wstring id = std::to_wstring(LastId());
     EXPECT_EQ(3, Int(L"SELECT POCET FROM ZORNACOLLS WHERE ID = " + id));
     EXPECT_EQ(12345, Int(L"SELECT CAST(PRESNOST * 10 AS INTEGER) FROM ZORNACOLLS WHERE ID = " + id));
@@ -894,6 +896,17 @@ TEST_F(RecordBounds, AValueOutsideItsBoundsIsRefusedWithTheFieldAndTheBoundsName
         {L"Teplota", L"50", L"Hodnota musí ležet v rozmezí -30,5 až 45: Teplota", L"45"},
         {L"Teplota", L"-31", L"Hodnota musí ležet v rozmezí -30,5 až 45: Teplota", L"-30,5"},
         {L"Přesnost lokalizace (m)", L"60000", L"Hodnota musí ležet v rozmezí 0 až 50000: Přesnost lokalizace (m)", L"50000"},
+        // Dates that do not exist are never read as nearby ones; the unlikely are asked (and
+        // the box's Ne keeps the dialog).
+        {L"Datum nálezu", L"2020-13-01", kNoSuchDate, L"8.8.2018"},
+        {L"Datum nálezu", L"31.2.2010", kNoSuchDate, L"8.8.2018"},
+        {L"Datum nálezu", L"0.1.2020", kNoSuchDate, L"8.8.2018"},
+        {L"Datum nálezu", L"31.12.2099",
+         L"„Datum nálezu“: Datum je pozdější než dnešní den. Chcete hodnotu přesto uložit?", L"8.8.2018"},
+        {L"Datum nálezu", L"1.1.1000",
+         L"„Datum nálezu“: Datum je dřívější než rok 1758, počátek zoologické nomenklatury. Chcete hodnotu přesto uložit?",
+         L"8.8.2018"},
+        {L"Sběratel (leg.)", kLongLeg, L"Text je delší než 64 znaků, které pole pojme: Sběratel (leg.)", L"Novák"},
     };
     DialogScript script;
     script.Then(kNewCaption, [&](HWND d) {
@@ -911,12 +924,17 @@ TEST_F(RecordBounds, AValueOutsideItsBoundsIsRefusedWithTheFieldAndTheBoundsName
             EXPECT_EQ(before, Records());
             Type(d, row.caption, row.good);
         }
+        // The editor itself takes no more than the field holds.
+        Type(d, L"Sběratel (leg.)", L"Novák");
+        EXPECT_EQ(64, (int)SendMessageW(GetDlgItem(Box(d), PBX_EDITOR_TEXT), EM_GETLIMITTEXT, 0, 0));
         SendMessageW(Box(d), PBXM_ENDEDIT, 1, 0);
         DialogScript::PostClick(d, IDOK);
     });
     ASSERT_TRUE(Command(IDM_NEWRECORD, script));
     ASSERT_EQ(before + 1, Records());
     std::wstring id = std::to_wstring(LastId());
+    EXPECT_EQ(L"Novák", Text(L"SELECT LEG FROM ZORNACOLLS WHERE ID = " + id));
+    EXPECT_EQ((long long)zor::OleDateOf(2018, 8, 8), Int(L"SELECT CAST(DATUM AS INTEGER) FROM ZORNACOLLS WHERE ID = " + id));
     EXPECT_EQ(0, Int(L"SELECT POCET FROM ZORNACOLLS WHERE ID = " + id));
     EXPECT_EQ(L"-30.5", Text(L"SELECT TEPLOTA FROM ZORNACOLLS WHERE ID = " + id));
     EXPECT_EQ(50000, Int(L"SELECT CAST(PRESNOST AS INTEGER) FROM ZORNACOLLS WHERE ID = " + id));
