@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/longpath.h"
 #include "core/msgbox.h"
 #include "dataaccess/ado.h"
 #include "reports/exportcells.h"
@@ -114,9 +115,8 @@ public:
     }
     void Flush()
     {
-        DWORD done = 0;
-        if (!error_ && !buffer_.empty() &&
-            (!WriteFile(file_, buffer_.data(), (DWORD)buffer_.size(), &done, nullptr) || done != buffer_.size()))
+        SetLastError(0);
+        if (!error_ && !buffer_.empty() && !WriteAll(file_, buffer_.data(), buffer_.size()))
             error_ = GetLastError() ? GetLastError() : ERROR_DISK_FULL;
         buffer_.clear();
     }
@@ -144,9 +144,12 @@ void CTextExport::WriteRows()
     ExportOutcome outcome;
     Rows->MoveFirst();
     HRESULT openError = xls::CheckReplaceable(FileName);
+    // The rows go to a file beside the target, which takes its place only when they were all
+    // written (or the export was cancelled): a write that fails leaves the old file as it was.
+    std::wstring temp = std::wstring(FileName) + L".tmp";
     HANDLE file = INVALID_HANDLE_VALUE;
     if (SUCCEEDED(openError)) {
-        file = CreateFileW(FileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE)
             openError = HRESULT_FROM_WIN32(GetLastError());
     }
@@ -196,6 +199,11 @@ void CTextExport::WriteRows()
     DWORD writeError = sink.Error();
     if (!CloseHandle(file) && !writeError)
         writeError = GetLastError();
+    if (!writeError && SUCCEEDED(readError) &&
+        !MoveFileExW(temp.c_str(), FileName, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        writeError = GetLastError();
+    if (writeError || FAILED(readError))
+        DeleteFileW(temp.c_str());
     if (writeError) {
         outcome.Failed = true;
         outcome.Message = ExportErrorText(Instance, IDS_EXP_WRITE_FAILED, FileName, HRESULT_FROM_WIN32(writeError));
