@@ -15,6 +15,7 @@
 #include "core/literature.h"
 #include "core/textutil.h"
 #include "dataaccess/ado.h"
+#include "tests/core/itemsave_fixture.h"
 #include "tests/core/litdb_fixture.h"
 
 using litdb::Exec;
@@ -480,11 +481,22 @@ TEST_F(LiteratureTest, EachWriterOnAFullDiskSaysItDidNotFinishAndLeavesTheFileAs
              return db->SaveLiterature(&rec.r);
          }},
         {"tree rename", [&](CDatabase* db) { return db->RenameSysItem(taxon, big.c_str()); }},
+        {"record save",
+         [&](CDatabase* db) {
+             itemtest::RecordBlock block(-1);
+             block.r.SysId = (int)QueryInt(path_, L"SELECT MIN(ID) FROM SYSTREE WHERE SYSLEVEL = 4");
+             block.r.FtrId = (int)QueryInt(path_, L"SELECT MIN(ID) FROM LOCTREE WHERE LOCLEVEL = 3");
+             itemtest::SetText(&block.r.Note, big.c_str());
+             for (int i = 0; i < db->RecordAttrs->GetCount(); i++)
+                 block.r.Values->Add(itemtest::NewValue());
+             return db->SaveRecord(&block.r);
+         }},
     };
     auto dump = [&] {
         std::vector<Rows> all = Snapshot();
         all.push_back(Table(path_, L"SYSTREE"));
         all.push_back(Table(path_, L"SPECIES"));
+        all.push_back(Table(path_, L"ZORNACOLLS"));
         return all;
     };
     for (const Writer& w : writers) {
