@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/replacefile.h"
+
 namespace {
 
 const wchar_t kExtendedPrefix[] = L"\\\\?\\";
@@ -97,9 +99,5 @@ bool WriteWholeFile(const wchar_t* path, const void* bytes, size_t size)
         return false;
     bool ok = WriteAll(file, bytes, size) && FlushFileBuffers(file);
     ok = CloseHandle(file) && ok;
-    ok = ok && MoveFileExW(temp.c_str(), target.c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    if (!ok)
-        DeleteFileW(temp.c_str());
-    return ok;
+    return ReplaceWithTempFile(temp, target.c_str(), ok ? 0 : ERROR_WRITE_FAULT) == 0;
 }

@@ -9,6 +9,7 @@
 
 #include "core/longpath.h"
 #include "core/msgbox.h"
+#include "core/replacefile.h"
 #include "dataaccess/ado.h"
 #include "reports/exportcells.h"
 #include "reports/exportprogress.h"
@@ -146,12 +147,17 @@ void CTextExport::WriteRows()
     HRESULT openError = xls::CheckReplaceable(FileName);
     // The rows go to a file beside the target, which takes its place only when they were all
     // written (or the export was cancelled): a write that fails leaves the old file as it was.
-    std::wstring temp = std::wstring(FileName) + L".tmp";
+    std::wstring temp;
     HANDLE file = INVALID_HANDLE_VALUE;
     if (SUCCEEDED(openError)) {
-        file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            openError = HRESULT_FROM_WIN32(GetLastError());
+        DWORD error = 0;
+        temp = CreateTempFileBeside(FileName, &error);
+        if (!temp.empty())
+            file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            openError = HRESULT_FROM_WIN32(error ? error : GetLastError());
+            ReplaceWithTempFile(temp, FileName, ERROR_CANCELLED);  // removes the temporary file
+        }
     }
     if (FAILED(openError)) {
         outcome.Failed = true;
@@ -199,11 +205,9 @@ void CTextExport::WriteRows()
     DWORD writeError = sink.Error();
     if (!CloseHandle(file) && !writeError)
         writeError = GetLastError();
-    if (!writeError && SUCCEEDED(readError) &&
-        !MoveFileExW(temp.c_str(), FileName, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        writeError = GetLastError();
-    if (writeError || FAILED(readError))
-        DeleteFileW(temp.c_str());
+    DWORD replaced = ReplaceWithTempFile(temp, FileName, writeError ? writeError : FAILED(readError) ? ERROR_CANCELLED : 0);
+    if (!writeError && SUCCEEDED(readError))
+        writeError = replaced;
     if (writeError) {
         outcome.Failed = true;
         outcome.Message = ExportErrorText(Instance, IDS_EXP_WRITE_FAILED, FileName, HRESULT_FROM_WIN32(writeError));
