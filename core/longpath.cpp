@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/replacefile.h"
+
 namespace {
 
 const wchar_t kExtendedPrefix[] = L"\\\\?\\";
+long long gWriteLimit = -1;  // bytes every write may still put on the disk; -1 no limit
 
 }  // namespace
 
@@ -52,21 +55,49 @@ bool ReadFileHead(const wchar_t* path, size_t limit, std::string* bytes)
     return ok;
 }
 
+bool WriteAll(HANDLE file, const void* bytes, size_t size)
+{
+    const char* p = static_cast<const char*>(bytes);
+    size_t done = 0;
+    while (done < size) {
+        DWORD chunk = (DWORD)std::min<size_t>(size - done, 1u << 24);
+        if (gWriteLimit >= 0 && (unsigned long long)gWriteLimit < chunk) {
+            // The disk is full after the limit: what fits is written, then the write fails.
+            DWORD fits = (DWORD)gWriteLimit, written = 0;
+            if (fits)
+                WriteFile(file, p + done, fits, &written, nullptr);
+            gWriteLimit -= written;
+            SetLastError(ERROR_DISK_FULL);
+            return false;
+        }
+        DWORD written = 0;
+        if (!WriteFile(file, p + done, chunk, &written, nullptr) || written != chunk)
+            return false;
+        if (gWriteLimit >= 0)
+            gWriteLimit -= written;
+        done += written;
+    }
+    return true;
+}
+
+long long SetWriteLimitForTests(long long bytes)
+{
+    long long previous = gWriteLimit;
+    gWriteLimit = bytes;
+    return previous;
+}
+
 bool WriteWholeFile(const wchar_t* path, const void* bytes, size_t size)
 {
-    HANDLE file = CreateFileW(FileSystemPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    // The bytes go to a file beside it, which then takes the file's place: a write that fails
+    // (a full disk) leaves the old file as it was, never a part of the new one.
+    std::wstring target = FileSystemPath(path);
+    std::wstring temp = target + L".tmp";
+    HANDLE file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
-    const char* p = static_cast<const char*>(bytes);
-    size_t done = 0;
-    bool ok = true;
-    while (ok && done < size) {
-        DWORD chunk = (DWORD)std::min<size_t>(size - done, 1u << 24);
-        DWORD written = 0;
-        ok = WriteFile(file, p + done, chunk, &written, nullptr) && written == chunk;
-        done += written;
-    }
+    bool ok = WriteAll(file, bytes, size) && FlushFileBuffers(file);
     ok = CloseHandle(file) && ok;
-    return ok;
+    return ReplaceWithTempFile(temp, target.c_str(), ok ? 0 : ERROR_WRITE_FAULT) == 0;
 }

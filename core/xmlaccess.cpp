@@ -551,38 +551,29 @@ HRESULT CXmlWriter::Save()
 {
     if (!Document)
         return E_FAIL;
-    VARIANT target;
-    VariantInit(&target);
-    V_VT(&target) = VT_BSTR;
-    V_BSTR(&target) = SysAllocString(Path);
-    HRESULT hr = S_OK;
-    if (ShortPath(Path)) {
-        hr = Document->save(target);
-    } else {
-        // A long path: the document is written to memory, then to the file.
-        IStream* stream = nullptr;
-        hr = CreateStreamOnHGlobal(nullptr, TRUE, &stream);
-        VARIANT into;
-        VariantInit(&into);
-        if (SUCCEEDED(hr)) {
-            V_VT(&into) = VT_UNKNOWN;
-            V_UNKNOWN(&into) = stream;
-            hr = Document->save(into);
-        }
-        HGLOBAL memory = nullptr;
-        STATSTG stat = {};
-        if (SUCCEEDED(hr) && SUCCEEDED(GetHGlobalFromStream(stream, &memory))
-            && SUCCEEDED(stream->Stat(&stat, STATFLAG_NONAME))) {
-            bool written = WriteWholeFile(Path, GlobalLock(memory), (size_t)stat.cbSize.QuadPart);
-            GlobalUnlock(memory);
-            if (!written)
-                hr = E_FAIL;
-        } else if (SUCCEEDED(hr)) {
-            hr = E_FAIL;
-        }
-        VariantClear(&into);
+    // The document is written to memory, then to the file whole or not at all, so a full disk
+    // never leaves a settings file cut short.
+    IStream* stream = nullptr;
+    HRESULT hr = CreateStreamOnHGlobal(nullptr, TRUE, &stream);
+    VARIANT into;
+    VariantInit(&into);
+    if (SUCCEEDED(hr)) {
+        V_VT(&into) = VT_UNKNOWN;
+        V_UNKNOWN(&into) = stream;
+        hr = Document->save(into);
     }
-    VariantClear(&target);
+    HGLOBAL memory = nullptr;
+    STATSTG stat = {};
+    if (SUCCEEDED(hr) && SUCCEEDED(GetHGlobalFromStream(stream, &memory))
+        && SUCCEEDED(stream->Stat(&stat, STATFLAG_NONAME))) {
+        bool written = WriteWholeFile(Path, GlobalLock(memory), (size_t)stat.cbSize.QuadPart);
+        GlobalUnlock(memory);
+        if (!written)
+            hr = E_FAIL;
+    } else if (SUCCEEDED(hr)) {
+        hr = E_FAIL;
+    }
+    VariantClear(&into);
     return hr;
 }
 

@@ -39,6 +39,10 @@ const WORD kCommandFromComponent = 2;
 // by the path.
 void ReportFileError(MainForm* form, HWND mainWnd, UINT formatId, const wchar_t* path);
 
+// Saves the workspace to ConfigPath; a file that cannot be written (read-only, its folder
+// cannot be made, a full disk) is reported in Czech and left as it was. False when not written.
+bool SaveWorkspaceAndReport(MainForm* form, HWND mainWnd);
+
 // ---- handlers that live in files of their own ----
 
 // 101-104: open, save, save as and new workspace file (mainapp/templatecmds.cpp).

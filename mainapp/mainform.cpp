@@ -476,8 +476,9 @@ INT_PTR CALLBACK MainFormDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
     case WM_GETMINMAXINFO:
         return OnGetMinMaxInfo(hwnd, reinterpret_cast<MINMAXINFO*>(lParam));
     case WM_CLOSE:
-        // No question: the whole working state goes to the workspace file.
-        SaveWorkspace(form, hwnd);
+        // No question: the whole working state goes to the workspace file; only a file that
+        // could not be written is said.
+        SaveWorkspaceAndReport(form, hwnd);
         DestroyWindow(hwnd);
         return FALSE;
     case WM_DESTROY:

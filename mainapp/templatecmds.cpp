@@ -49,27 +49,25 @@ bool ChooseTemplate(MainForm* form, HWND mainWnd, bool forSaving, std::wstring* 
     return !path->empty();
 }
 
-// Saves the workspace to ConfigPath; a file that cannot be written is reported in Czech (the
-// file or its folder is read-only, the folder cannot be made). False when it was not written.
-bool SaveAndReport(MainForm* form, HWND mainWnd)
-{
-    if (SaveWorkspace(form, mainWnd))
-        return true;
-    ReportFileError(form, mainWnd, IDS_CMD_SAVE_FAILED, form->ConfigPath.c_str());
-    return false;
-}
-
 // What the open and new-template commands do before they leave the current workspace file: it
 // is saved, the database closed and every map closed.
 void LeaveCurrentWorkspace(MainForm* form, HWND mainWnd)
 {
-    SaveAndReport(form, mainWnd);
+    SaveWorkspaceAndReport(form, mainWnd);
     OnCloseDatabase(form, mainWnd);
     if (form->Workspace_)
         form->Workspace_->CloseAllMaps(mainWnd);
 }
 
 }  // namespace
+
+bool SaveWorkspaceAndReport(MainForm* form, HWND mainWnd)
+{
+    if (SaveWorkspace(form, mainWnd))
+        return true;
+    ReportFileError(form, mainWnd, IDS_CMD_SAVE_FAILED, form->ConfigPath.c_str());
+    return false;
+}
 
 INT_PTR OnOpenTemplate(MainForm* form, HWND mainWnd, WPARAM, LPARAM)
 {
@@ -102,7 +100,7 @@ INT_PTR OnOpenTemplate(MainForm* form, HWND mainWnd, WPARAM, LPARAM)
 
 INT_PTR OnSaveTemplate(MainForm* form, HWND mainWnd, WPARAM, LPARAM)
 {
-    SaveAndReport(form, mainWnd);
+    SaveWorkspaceAndReport(form, mainWnd);
     return TRUE;
 }
 
@@ -114,7 +112,7 @@ INT_PTR OnSaveTemplateAs(MainForm* form, HWND mainWnd, WPARAM, LPARAM)
     // The chosen file is the workspace from now on, even when this first write fails: the old
     // file is never written in its place.
     form->ConfigPath = path;
-    SaveAndReport(form, mainWnd);
+    SaveWorkspaceAndReport(form, mainWnd);
     return TRUE;
 }
 

@@ -19,6 +19,7 @@
 #include "common/filechooser.h"
 #include "common/printing.h"
 #include "core/containers.h"
+#include "core/longpath.h"
 #include "core/msgbox.h"
 #include "core/textutil.h"
 #include "dataaccess/ado.h"
@@ -91,12 +92,6 @@ DWORD WINAPI ReportWorker(void* parameter)
     if (!run->Stopped)
         PostMessageW(start->Window, ZM_REPORT_READY, (WPARAM)run->Id, 0);
     return 0;
-}
-
-bool WriteAll(HANDLE file, const void* data, DWORD size)
-{
-    DWORD written = 0;
-    return WriteFile(file, data, size, &written, nullptr) && written == size;
 }
 
 // The system's text for an error code, without its line end.

@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "core/longpath.h"
 #include "core/msgbox.h"
+#include "core/replacefile.h"
 #include "dataaccess/ado.h"
 #include "reports/exportcells.h"
 #include "reports/exportprogress.h"
@@ -114,9 +116,8 @@ public:
     }
     void Flush()
     {
-        DWORD done = 0;
-        if (!error_ && !buffer_.empty() &&
-            (!WriteFile(file_, buffer_.data(), (DWORD)buffer_.size(), &done, nullptr) || done != buffer_.size()))
+        SetLastError(0);
+        if (!error_ && !buffer_.empty() && !WriteAll(file_, buffer_.data(), buffer_.size()))
             error_ = GetLastError() ? GetLastError() : ERROR_DISK_FULL;
         buffer_.clear();
     }
@@ -144,11 +145,19 @@ void CTextExport::WriteRows()
     ExportOutcome outcome;
     Rows->MoveFirst();
     HRESULT openError = xls::CheckReplaceable(FileName);
+    // The rows go to a file beside the target, which takes its place only when they were all
+    // written (or the export was cancelled): a write that fails leaves the old file as it was.
+    std::wstring temp;
     HANDLE file = INVALID_HANDLE_VALUE;
     if (SUCCEEDED(openError)) {
-        file = CreateFileW(FileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            openError = HRESULT_FROM_WIN32(GetLastError());
+        DWORD error = 0;
+        temp = CreateTempFileBeside(FileName, &error);
+        if (!temp.empty())
+            file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            openError = HRESULT_FROM_WIN32(error ? error : GetLastError());
+            ReplaceWithTempFile(temp, FileName, ERROR_CANCELLED);  // removes the temporary file
+        }
     }
     if (FAILED(openError)) {
         outcome.Failed = true;
@@ -196,6 +205,9 @@ void CTextExport::WriteRows()
     DWORD writeError = sink.Error();
     if (!CloseHandle(file) && !writeError)
         writeError = GetLastError();
+    DWORD replaced = ReplaceWithTempFile(temp, FileName, writeError ? writeError : FAILED(readError) ? ERROR_CANCELLED : 0);
+    if (!writeError && SUCCEEDED(readError))
+        writeError = replaced;
     if (writeError) {
         outcome.Failed = true;
         outcome.Message = ExportErrorText(Instance, IDS_EXP_WRITE_FAILED, FileName, HRESULT_FROM_WIN32(writeError));

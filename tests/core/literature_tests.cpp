@@ -7,12 +7,15 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "core/database.h"
 #include "core/literature.h"
 #include "core/textutil.h"
+#include "dataaccess/ado.h"
+#include "tests/core/itemsave_fixture.h"
 #include "tests/core/litdb_fixture.h"
 
 using litdb::Exec;
@@ -456,6 +459,61 @@ TEST_F(LiteratureTest, ARefusedPublicationShowsTheErrorsAndLeavesTheFileAsItWas)
     rec.Texts(L"Přijatý titul", L"Nový Autor", L"Nový časopis", L"Nový vydavatel");
     EXPECT_EQ(1, db_->SaveLiterature(&rec.r));
     EXPECT_EQ(authors + 2, Count(L"LITAUTHORS"));
+}
+
+// The writers on a full disk (the file may not grow once opened): each says in Czech that the
+// change was not written, and the file stays as it was.
+TEST_F(LiteratureTest, EachWriterOnAFullDiskSaysItDidNotFinishAndLeavesTheFileAsItWas)
+{
+    const std::wstring big(200000, L'ž');  // more than the file has room for
+    const int taxon = (int)QueryInt(path_, L"SELECT MAX(ID) FROM SYSTREE");
+    struct Writer {
+        const char* name;
+        std::function<int(CDatabase*)> write;
+    } writers[] = {
+        {"publication save",
+         [&](CDatabase* db) {
+             Record rec;
+             rec.EmptyValues(db);
+             rec.Texts(L"Plný disk", L"Nový Autor", L"", L"");
+             V_VT(&rec.r.Abstract) = VT_BSTR;
+             V_BSTR(&rec.r.Abstract) = SysAllocString(big.c_str());
+             return db->SaveLiterature(&rec.r);
+         }},
+        {"tree rename", [&](CDatabase* db) { return db->RenameSysItem(taxon, big.c_str()); }},
+        {"record save",
+         [&](CDatabase* db) {
+             itemtest::RecordBlock block(-1);
+             block.r.SysId = (int)QueryInt(path_, L"SELECT MIN(ID) FROM SYSTREE WHERE SYSLEVEL = 4");
+             block.r.FtrId = (int)QueryInt(path_, L"SELECT MIN(ID) FROM LOCTREE WHERE LOCLEVEL = 3");
+             itemtest::SetText(&block.r.Note, big.c_str());
+             for (int i = 0; i < db->RecordAttrs->GetCount(); i++)
+                 block.r.Values->Add(itemtest::NewValue());
+             return db->SaveRecord(&block.r);
+         }},
+    };
+    auto dump = [&] {
+        std::vector<Rows> all = Snapshot();
+        all.push_back(Table(path_, L"SYSTREE"));
+        all.push_back(Table(path_, L"SPECIES"));
+        all.push_back(Table(path_, L"ZORNACOLLS"));
+        return all;
+    };
+    for (const Writer& w : writers) {
+        SCOPED_TRACE(w.name);
+        std::vector<Rows> before = dump();
+        delete db_;
+        db_ = nullptr;
+        int previous = zdata::SetPageLimitForTests(0);
+        ASSERT_NO_FATAL_FAILURE(OpenDb(true, true));
+        wintest::MsgBoxRecorder boxes;
+        EXPECT_EQ(0, w.write(db_));
+        zdata::SetPageLimitForTests(previous);
+        ASSERT_EQ(1u, boxes.Boxes().size());
+        EXPECT_EQ(0u, boxes.Boxes()[0].text.find(L"Na disku s databází není dost místa, změna nebyla zapsána."))
+            << dbtest::Narrow(boxes.Boxes()[0].text);
+        EXPECT_TRUE(before == dump());
+    }
 }
 
 TEST_F(LiteratureTest, ARefusedEditKeepsTheOldLinks)

@@ -12,6 +12,7 @@
 
 #include "browse/workspace.h"
 #include "core/database.h"
+#include "core/longpath.h"
 #include "tools/sampledb/sampledb.h"
 #include "core/xmlaccess.h"
 #include "mainapp/commands.h"
@@ -623,6 +624,23 @@ TEST_F(MainFormTest, CloseWritesTheWorkspaceFileAndFreesTheComponents)
     EXPECT_EQ(form->ConnForm, nullptr);
     MSG quit = {};
     EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
+// A full disk at exit: the box says the file was not saved, and the old file stays whole.
+TEST_F(MainFormTest, CloseOnAFullDiskKeepsTheOldWorkspaceFileAndSaysSo)
+{
+    ASSERT_TRUE(SaveWorkspace(form, wnd));
+    std::string before = wintest::ReadFileBytes(configPath);
+    form->Conn.ConnType = 2;  // a change that would go to the file
+    size_t boxesBefore = boxes->Boxes().size();
+    long long previous = SetWriteLimitForTests(100);
+    SendMessageW(wnd, WM_CLOSE, 0, 0);
+    SetWriteLimitForTests(previous);
+    ASSERT_EQ(boxes->Boxes().size(), boxesBefore + 1);
+    EXPECT_EQ(0u, boxes->Boxes().back().text.find(L"Šablonu se nepodařilo uložit do souboru:\n" + configPath));
+    EXPECT_NE(std::wstring::npos, boxes->Boxes().back().text.find(L"soubor zůstal, jak byl"));
+    EXPECT_EQ(before, wintest::ReadFileBytes(configPath));
+    EXPECT_FALSE(wintest::FileExists(configPath + L".tmp"));
 }
 
 // The workspace is freed while the configuration it borrows still exists, and after the

@@ -17,6 +17,7 @@
 #include "common/fontchooser.h"
 #include "common/printing.h"
 #include "core/leveldefs.h"
+#include "core/longpath.h"
 #include "mainapp/mainform.h"
 #include "shellcontract/configdata.h"
 #include "reports/paginator.h"
@@ -253,16 +254,23 @@ TEST_F(PrintFormWindow, TheSavedFileKeepsEveryLetterTheControlShows)
     EXPECT_EQ(Trimmed(shown), Trimmed(read));
 }
 
-TEST_F(PrintFormWindow, AFileThatCannotBeCreatedIsReportedInCzech)
+TEST_F(PrintFormWindow, AFileThatCannotBeCreatedOrWrittenWholeIsReportedInCzech)
 {
     ASSERT_NO_FATAL_FAILURE(OpenReport(TAB_SYSTEM));
-    std::wstring path = folder_ + L"\\chybí\\report.rtf";
-    SaveTo(path);
-    EXPECT_FALSE(wintest::FileExists(path));
-    ASSERT_EQ(1u, Boxes().size());
-    EXPECT_EQ(L"Chyba", Boxes()[0].caption);
-    EXPECT_EQ(0u, Boxes()[0].text.find(L"Sestavu nelze uložit do souboru " + path + L".\r\n\r\n"));
-    EXPECT_GT(Boxes()[0].text.size(), path.size() + 40);
+    // A folder that is missing; a full disk after the first bytes (the cut file is removed).
+    const struct { std::wstring path; long long limit; } rows[] = {
+        {folder_ + L"\\chybí\\report.rtf", -1}, {folder_ + L"\\plny.rtf", 50}};
+    for (const auto& row : rows) {
+        size_t seen = Boxes().size();
+        long long previous = SetWriteLimitForTests(row.limit);
+        SaveTo(row.path);
+        SetWriteLimitForTests(previous);
+        EXPECT_FALSE(wintest::FileExists(row.path));
+        ASSERT_EQ(seen + 1, Boxes().size());
+        EXPECT_EQ(L"Chyba", Boxes().back().caption);
+        EXPECT_EQ(0u, Boxes().back().text.find(L"Sestavu nelze uložit do souboru " + row.path + L".\r\n\r\n"));
+        EXPECT_GT(Boxes().back().text.size(), row.path.size() + 40);
+    }
 }
 
 TEST_F(PrintFormWindow, AListClosedOrRequeriedUnderTheFormLeavesItsSnapshotOrNothing)

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/longpath.h"
 #include "core/xmlaccess.h"
 #include "reports/textexport.h"
 #include "tests/reports/exportlist.h"
@@ -236,11 +237,16 @@ TEST_F(TextExportTest, UnwritableTargetsAreReportedNotDone)
     SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
     HANDLE lockedFile = CreateFileW(list_.Folder().File(L"zamceno.txt").c_str(), GENERIC_WRITE, 0, nullptr,
                                     CREATE_ALWAYS, 0, nullptr);
+    // A full disk: only the first bytes fit.
+    std::wstring full = list_.Folder().File(L"plny.txt");
+    ASSERT_TRUE(wintest::WriteUtf8File(full, L"původní"));
     const std::wstring targets[] = {list_.Folder().File(L"chybi\\export.txt"), readOnly,
-                                    list_.Folder().File(L"zamceno.txt"), list_.Folder().Path()};
+                                    list_.Folder().File(L"zamceno.txt"), list_.Folder().Path(), full};
     for (const std::wstring& target : targets) {
         ProgressRecorder progress;
+        long long previous = SetWriteLimitForTests(target == full ? 20 : -1);
         exporttest::WriteRows(&export_, &list_, target, &progress);
+        SetWriteLimitForTests(previous);
         EXPECT_EQ(1, progress.done);
         EXPECT_EQ(1, progress.failedFlag) << Narrow(target);
         EXPECT_TRUE(progress.outcome.Failed);
@@ -250,6 +256,12 @@ TEST_F(TextExportTest, UnwritableTargetsAreReportedNotDone)
     }
     CloseHandle(lockedFile);
     EXPECT_TRUE(wintest::ReadUtf8File(readOnly) == L"původní");
+    EXPECT_TRUE(wintest::ReadUtf8File(full) == L"původní");
+    WIN32_FIND_DATAW found;
+    HANDLE left = FindFirstFileW(list_.Folder().File(L"*.tmp").c_str(), &found);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, left) << "a temporary file was left behind";
+    if (left != INVALID_HANDLE_VALUE)
+        FindClose(left);
     SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_FALSE(wintest::FileExists(list_.Folder().File(L"chybi")));
 }
