@@ -62,12 +62,6 @@ private:
     BSTR b_;
 };
 
-// Whether the DOM reads and writes the file by its name: it does not take long paths.
-bool ShortPath(const wchar_t* path)
-{
-    return !path || wcslen(path) < MAX_PATH;
-}
-
 // Loads path into doc (XmlReadResult). The file is read here and handed to the DOM as a stream
 // (the DOM does not take long paths), after the check of what it may parse.
 int LoadFile(IXMLDOMDocument* doc, const wchar_t* path)
