@@ -94,7 +94,8 @@ public:
     // Rebuilds the information lines from a list of CDispField (its visible entries, while they
     // fit above the picture area) and refills them for the current item.
     void SetInfoFields(CObjArray* fields);
-    void ShowItemInfo(int itemId);
+    // False when the file refused the reading: the panel shows what it showed.
+    bool ShowItemInfo(int itemId);
     void RefreshItemInfo(int itemId);
 
     void SetTextColor(COLORREF colour);
@@ -191,7 +192,9 @@ public:
 
     // ---- internals (public for the window procedures and tests) ----
     void FillChildren(HTREEITEM item);
-    void OnSelChanged(HWND tree, HTREEITEM item);
+    // previous: the item selected before (the card goes back to it when the file refuses the
+    // new one's reading); the item itself when it is shown again.
+    void OnSelChanged(HWND tree, HTREEITEM item, HTREEITEM previous);
     void LayoutPage(int width, int height);
     void LayoutRecordPage(int width, int height);
     // The splitters' clamped values: the new tree width (or -1 when refused) for a drag to x

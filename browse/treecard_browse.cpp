@@ -184,7 +184,7 @@ void CTreeCard::NotifySelChanged(HWND tree)
 {
     HTREEITEM item = SelectedItem(tree);
     if (item)
-        OnSelChanged(tree, item);
+        OnSelChanged(tree, item, item);
 }
 
 void CTreeCard::AnnounceListView()
@@ -194,7 +194,7 @@ void CTreeCard::AnnounceListView()
     SendMain(ZM_UPDATE_RECORD_TOOLBAR, 0, 0);
 }
 
-void CTreeCard::OnSelChanged(HWND tree, HTREEITEM item)
+void CTreeCard::OnSelChanged(HWND tree, HTREEITEM item, HTREEITEM previous)
 {
     if (Purging)
         return;
@@ -202,6 +202,7 @@ void CTreeCard::OnSelChanged(HWND tree, HTREEITEM item)
     if (!data)
         return;
     ++SelectionsHandled;
+    int previousId = CurId;
     CurId = data->Id;
     if (GetPropW(tree, kNoExpandProp))
         return;
@@ -211,9 +212,19 @@ void CTreeCard::OnSelChanged(HWND tree, HTREEITEM item)
     const LevelDef* level = data->Id != 0 ? data->Level.Def : nullptr;
     HWND list = GetChildList();
     if (level && level->DataLevel) {
+        // The header is read first: when the file refuses it (another program holds it), the
+        // card goes back to the item it showed, reading nothing more.
+        if (!ShowItemInfo(data->Id)) {
+            if (previous != item) {
+                Purging = 1;
+                SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)previous);
+                Purging = 0;
+            }
+            CurId = previousId;
+            return;
+        }
         ShowWindow(list, SW_HIDE);
         ShowWindow(RecordPage, SW_SHOW);
-        ShowItemInfo(data->Id);
         RequestRecordList(data->Id, 1);
         if (visible) {
             SendMain(ZM_ENABLE_VIEW_COMMANDS, 0, ZM_VIEW_LIST_COMMANDS);
@@ -266,7 +277,7 @@ LRESULT CTreeCard::OnPageNotify(NMHDR* header)
         case TVN_SELCHANGEDW: {
             NMTREEVIEWW* nm = (NMTREEVIEWW*)header;
             if (nm->itemNew.hItem)
-                OnSelChanged(header->hwndFrom, nm->itemNew.hItem);
+                OnSelChanged(header->hwndFrom, nm->itemNew.hItem, nm->itemOld.hItem);
             return 0;
         }
         case TVN_BEGINLABELEDITW:
@@ -350,10 +361,10 @@ void CTreeCard::SetInfoFields(CObjArray* fields)
     ShowItemInfo(CurId);
 }
 
-void CTreeCard::ShowItemInfo(int itemId)
+bool CTreeCard::ShowItemInfo(int itemId)
 {
     if (itemId < 0 || !RecordPage)
-        return;  // nothing selected yet
+        return true;  // nothing selected yet
     InfoPanelRequest request = {};
     request.ItemId = itemId;
     request.NameControl = GetDlgItem(RecordPage, IDC_CARD_TITLE);
@@ -363,10 +374,13 @@ void CTreeCard::ShowItemInfo(int itemId)
     request.InfoLineCount = InfoStatics->GetCount();
     request.InfoLines = (HWND*)InfoStatics->GetItems();
     SendMain(ZM_SHOW_ITEM_INFO, (WPARAM)Kind, (LPARAM)&request);
+    if (request.Refused)
+        return false;
     ImageWidth = request.PictureWidth;
     RECT client;
     GetClientRect(RecordPage, &client);
     LayoutRecordPage(client.right, client.bottom);
+    return true;
 }
 
 void CTreeCard::RefreshItemInfo(int itemId)

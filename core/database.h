@@ -306,9 +306,10 @@ public:
 
     // ---- information panels (database_info.cpp) ----
     // Name, information lines and first picture of a taxon or a locality; the stored thumbnail
-    // is used when its height is the panel's, else rebuilt from the picture and stored.
-    void ShowSpeciesInfo(InfoPanelRequest* request);
-    void ShowFeatureInfo(InfoPanelRequest* request);
+    // is used when its height is the panel's, else rebuilt from the picture and stored. 0 when
+    // the file refused the reading (the panel is left as it was), else 1.
+    int ShowSpeciesInfo(InfoPanelRequest* request);
+    int ShowFeatureInfo(InfoPanelRequest* request);
     // ---- end of information panels ----
 
     // ---- lookup value edits and literature rows (lookupedit.cpp, literature.cpp) ----
@@ -526,6 +527,7 @@ struct InfoPanelRequest
     int PictureHeight;   // in: height of the picture box
     int InfoLineCount;
     HWND* InfoLines;     // statics, each holding its CDispField* in GWLP_USERDATA
+    int Refused;         // out: 1 when the file refused the reading (the panel is as it was)
 };
 // The panel is filled by CDatabase::ShowSpeciesInfo and CDatabase::ShowFeatureInfo.
 // Sets each static's text to "<display name>: <value of its field in the row>", at most 127

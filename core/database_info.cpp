@@ -76,43 +76,56 @@ HBITMAP DecodeFirstPicture(Recordset* rs, int boxHeight)
     return bitmap;
 }
 
-// The common course of both panels. nameArea: height of the repainted name area.
-void ShowInfo(CDatabase* db, InfoPanelRequest* request, bool taxon)
+// The common course of both panels. Both queries are read before the panel is touched: when
+// the file refuses either (another program holds it), the panel keeps the item it shows and the
+// answer is false.
+bool ShowInfo(CDatabase* db, InfoPanelRequest* request, bool taxon)
 {
     if (!db || !request)
-        return;
+        return true;
     wchar_t sql[96];
     StringCchPrintfW(sql, 96, taxon ? L"SELECT * FROM SPECIES WHERE SYSID = %d"
                                     : L"SELECT * FROM FEATURES WHERE LOCID = %d",
                      request->ItemId);
-    Recordset* rs = db->OpenQuery(sql, adUseServer, adOpenKeyset, adLockReadOnly);
-    if (rs) {
-        rs->MoveFirst();
-        Fields* fields = nullptr;
-        rs->get_Fields(&fields);
-        wchar_t name[64] = L"";
-        if (fields && !IsEmpty(rs)) {
-            if (taxon) {
-                wchar_t* text = FormatTaxonName(fields);
-                if (text) {
-                    StringCchCopyW(name, 64, text);
-                    free(text);
-                }
-            } else {
-                VARIANT value;
-                ColumnValue(fields, 1, &value);
-                if (value.vt == VT_BSTR && value.bstrVal)
-                    StringCchCopyW(name, 64, value.bstrVal);  // cut at 63 characters
-                VariantClear(&value);
+    request->Refused = 1;
+    RsHolder row(db->OpenQuery(sql, adUseServer, adOpenKeyset, adLockReadOnly));
+    if (!row.IsOpen())
+        return false;
+    StringCchPrintfW(sql, 96, taxon ? L"SELECT * FROM SYSIMAGES WHERE SYSID = %d ORDER BY SYSLEVEL"
+                                    : L"SELECT * FROM LOCIMAGES WHERE LOCID = %d ORDER BY LOCLEVEL",
+                     request->ItemId);
+    // The locality pictures were read through a dynamic cursor; nothing else changes the table
+    // while the panel is filled, so a keyset serves both.
+    RsHolder pictures(db->OpenQuery(sql, adUseServer, adOpenKeyset, adLockOptimistic));
+    if (!pictures.IsOpen())
+        return false;
+    request->Refused = 0;
+
+    Recordset* rs = row.get();
+    rs->MoveFirst();
+    Fields* fields = nullptr;
+    rs->get_Fields(&fields);
+    wchar_t name[64] = L"";
+    if (fields && !IsEmpty(rs)) {
+        if (taxon) {
+            wchar_t* text = FormatTaxonName(fields);
+            if (text) {
+                StringCchCopyW(name, 64, text);
+                free(text);
             }
+        } else {
+            VARIANT value;
+            ColumnValue(fields, 1, &value);
+            if (value.vt == VT_BSTR && value.bstrVal)
+                StringCchCopyW(name, 64, value.bstrVal);  // cut at 63 characters
+            VariantClear(&value);
         }
-        if (request->NameControl)
-            SetWindowTextW(request->NameControl, name);
-        FillInfoStatics(request->InfoLineCount, request->InfoLines, fields);
-        if (fields)
-            fields->Release();
-        CloseAndRelease(rs);
     }
+    if (request->NameControl)
+        SetWindowTextW(request->NameControl, name);
+    FillInfoStatics(request->InfoLineCount, request->InfoLines, fields);
+    if (fields)
+        fields->Release();
 
     if (request->NameControl) {
         HWND parent = GetParent(request->NameControl);
@@ -123,15 +136,10 @@ void ShowInfo(CDatabase* db, InfoPanelRequest* request, bool taxon)
         InvalidateRect(parent, &r, TRUE);
     }
 
-    StringCchPrintfW(sql, 96, taxon ? L"SELECT * FROM SYSIMAGES WHERE SYSID = %d ORDER BY SYSLEVEL"
-                                    : L"SELECT * FROM LOCIMAGES WHERE LOCID = %d ORDER BY LOCLEVEL",
-                     request->ItemId);
-    // The locality pictures were read through a dynamic cursor; nothing else changes the table
-    // while the panel is filled, so a keyset serves both.
-    rs = db->OpenQuery(sql, adUseServer, adOpenKeyset, adLockOptimistic);
+    rs = pictures.get();
     HBITMAP bitmap = nullptr;
     request->PictureWidth = 0;
-    if (IsRecordsetOpen(rs) && !IsEmpty(rs) && request->PictureHeight > 0) {
+    if (!IsEmpty(rs) && request->PictureHeight > 0) {
         rs->MoveFirst();
         bitmap = DecodeFirstPicture(rs, request->PictureHeight);
         BITMAP bm = {};
@@ -146,7 +154,7 @@ void ShowInfo(CDatabase* db, InfoPanelRequest* request, bool taxon)
     } else if (bitmap) {
         DeleteObject(bitmap);
     }
-    CloseAndRelease(rs);
+    return true;
 }
 
 }  // namespace
@@ -189,12 +197,12 @@ void FillInfoStatics(int count, HWND* statics, zdata::Fields* fields)
     }
 }
 
-void CDatabase::ShowSpeciesInfo(InfoPanelRequest* request)
+int CDatabase::ShowSpeciesInfo(InfoPanelRequest* request)
 {
-    ShowInfo(this, request, true);
+    return ShowInfo(this, request, true) ? 1 : 0;
 }
 
-void CDatabase::ShowFeatureInfo(InfoPanelRequest* request)
+int CDatabase::ShowFeatureInfo(InfoPanelRequest* request)
 {
-    ShowInfo(this, request, false);
+    return ShowInfo(this, request, false) ? 1 : 0;
 }

@@ -379,7 +379,7 @@ static bool ConnectCore(ConnectionCore& core, const std::wstring& connectionStri
     if (target.driver == OdbcDriverKind::SQLite) {
         core.lockTimeoutMs = target.lockTimeoutMs;
         core.beginStatement = target.readOnly ? L"BEGIN" : L"BEGIN IMMEDIATE";
-        UseEngineBusyHandler(core);
+        UseNoEngineBusyHandler(core);
     }
     core.passThrough = target.driver == OdbcDriverKind::MdbTools;
     core.readOnly = target.fileReadOnly;

@@ -25,14 +25,13 @@ SQLRETURN SetAutocommit(ConnectionCore& core, bool on)
 }
 
 // The driver retries a statement the file's lock refused for up to its busy timeout, after the
-// engine's busy handler has waited as long already: a begin or commit would wait twice the
-// timeout. Without the engine's handler for that one statement, the driver's retries alone wait.
-HRESULT RunWaitingOnce(ConnectionCore& core, const std::wstring& sql, const wchar_t* failure)
+// engine's busy handler has waited as long already: a commit would wait twice the timeout.
+// Without the engine's handler, which the transaction's end leaves off, the driver's retries
+// alone wait.
+HRESULT RunEndingTransaction(ConnectionCore& core, const std::wstring& sql, const wchar_t* failure)
 {
-    RunQuietly(core, L"PRAGMA busy_timeout=0");
-    HRESULT hr = RunOwnStatement(core, sql, failure);
-    UseEngineBusyHandler(core);
-    return hr;
+    UseNoEngineBusyHandler(core);
+    return RunOwnStatement(core, sql, failure);
 }
 
 // Whether the engine still runs a transaction: a BEGIN is refused inside one; one that runs found
@@ -92,10 +91,20 @@ void UseEngineBusyHandler(ConnectionCore& core)
     RunQuietly(core, L"PRAGMA busy_timeout=" + std::to_wstring(core.lockTimeoutMs));
 }
 
+void UseNoEngineBusyHandler(ConnectionCore& core)
+{
+    RunQuietly(core, L"PRAGMA busy_timeout=0");
+}
+
 HRESULT BeginOutermost(ConnectionCore& core)
 {
-    if (OwnStatements(core))
-        return RunWaitingOnce(core, core.beginStatement, L"Transakci nelze zahájit.");
+    if (OwnStatements(core)) {
+        // Outside a transaction the engine's handler is off: the begin waits the timeout once.
+        HRESULT hr = RunOwnStatement(core, core.beginStatement, L"Transakci nelze zahájit.");
+        if (SUCCEEDED(hr))
+            UseEngineBusyHandler(core);
+        return hr;
+    }
     if (!OdbcOk(SetAutocommit(core, false)))
         return core.FailOdbc(SQL_HANDLE_DBC, core.dbc, L"Transakci nelze zahájit.");
     return S_OK;
@@ -106,8 +115,13 @@ HRESULT CommitOutermost(ConnectionCore& core)
     HRESULT lost = RefuseInLostTransaction(core);
     if (FAILED(lost))
         return lost;
-    if (OwnStatements(core))
-        return RunWaitingOnce(core, L"COMMIT", L"Transakci nelze potvrdit.");
+    if (OwnStatements(core)) {
+        // A refused commit leaves the transaction running, unless the refusal ended it.
+        HRESULT hr = RunEndingTransaction(core, L"COMMIT", L"Transakci nelze potvrdit.");
+        if (FAILED(hr) && !core.transactionLostBy)
+            UseEngineBusyHandler(core);
+        return hr;
+    }
     if (!OdbcOk(SQLEndTran(SQL_HANDLE_DBC, core.dbc, SQL_COMMIT)))
         return core.FailOdbc(SQL_HANDLE_DBC, core.dbc, L"Transakci nelze potvrdit.");
     SetAutocommit(core, true);
@@ -117,10 +131,12 @@ HRESULT CommitOutermost(ConnectionCore& core)
 HRESULT RollBackOutermost(ConnectionCore& core)
 {
     // A lost transaction has been rolled back already: its unit of work is not in the file.
-    if (core.transactionLostBy)
+    if (core.transactionLostBy) {
+        UseNoEngineBusyHandler(core);
         return S_OK;
+    }
     if (OwnStatements(core))
-        return RunOwnStatement(core, L"ROLLBACK", L"Transakci nelze vrátit zpět.");
+        return RunEndingTransaction(core, L"ROLLBACK", L"Transakci nelze vrátit zpět.");
     HRESULT hr = S_OK;
     if (!OdbcOk(SQLEndTran(SQL_HANDLE_DBC, core.dbc, SQL_ROLLBACK)))
         hr = core.FailOdbc(SQL_HANDLE_DBC, core.dbc, L"Transakci nelze vrátit zpět.");
@@ -132,6 +148,7 @@ void AbandonOutermost(ConnectionCore& core)
 {
     if (OwnStatements(core)) {
         RunQuietly(core, L"ROLLBACK");
+        UseNoEngineBusyHandler(core);
         return;
     }
     // When the database has rolled back already, the driver's ROLLBACK fails and the driver

@@ -15,9 +15,13 @@ namespace zdata {
 
 struct ConnectionCore;
 
-// The engine's own busy handler with the connection's timeout, in place of the driver's (a
-// connection's begin and commit take it away and give it back). SQLite connections only.
+// The engine's own busy handler with the connection's timeout, in place of the driver's, while a
+// transaction runs (its commit takes it away and a refused one gives it back). Outside one the
+// connection runs without it: a statement the file's lock refuses (a read, mostly) then waits the
+// timeout once, in the driver's retries, instead of the handler's wait and then the driver's.
+// SQLite connections only.
 void UseEngineBusyHandler(ConnectionCore& core);
+void UseNoEngineBusyHandler(ConnectionCore& core);
 
 // Each runs under the connection's lock; a refusal becomes the connection's error.
 HRESULT BeginOutermost(ConnectionCore& core);

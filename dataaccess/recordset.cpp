@@ -261,8 +261,9 @@ public:
         if (core->clientTables)
             return LoadClientTable(out);
         WorkTimer timer(L"open: ", execSql);
-        if (allowKeyset && LoadKeyset(out) == S_OK)
-            return S_OK;
+        HRESULT keyset = allowKeyset ? LoadKeyset(out) : S_FALSE;
+        if (keyset != S_FALSE)
+            return keyset;
         Stmt st;
         if (!st.Alloc(*core))
             return core->NoStatement();
@@ -319,14 +320,27 @@ public:
         return S_OK;
     }
 
+    // A statement of the keyset that the driver refused: the file's lock (another program
+    // holds it) refuses the whole statement as well, after the busy timeout once more, so the
+    // open fails with that refusal; anything else leaves the statement to be read whole (S_FALSE).
+    HRESULT RefusedByLock(SQLHSTMT h)
+    {
+        for (const DriverDiagnostic& d : ReadDiagnostics(SQL_HANDLE_STMT, h))
+            if (ReadEngineRefusal(d.text, d.native).kind == RefusalKind::Locked)
+                return core->FailOdbc(SQL_HANDLE_STMT, h, L"Dotaz se nepodařilo provést.");
+        return S_FALSE;
+    }
+
     HRESULT LoadKeyset(std::shared_ptr<RowsetData>* out)
     {
         std::vector<ColumnMeta> columns;
         {
             Stmt prepared;
-            if (!prepared.Alloc(*core) ||
-                !OdbcOk(SQLPrepareW(prepared.h, (SQLWCHAR*)execSql.c_str(), SQL_NTS)) ||
-                !DescribeColumns(prepared.h, &columns) || columns.empty())
+            if (!prepared.Alloc(*core))
+                return S_FALSE;
+            if (!OdbcOk(SQLPrepareW(prepared.h, (SQLWCHAR*)execSql.c_str(), SQL_NTS)))
+                return RefusedByLock(prepared.h);
+            if (!DescribeColumns(prepared.h, &columns) || columns.empty())
                 return S_FALSE;
         }
         bool withRowid = shape.simple && columns[0].name == kRowidLabel;
@@ -345,8 +359,10 @@ public:
         else
             keySql = L"SELECT " + keyColumn + L" FROM (" + execSql + L")";
         Stmt st;
-        if (!st.Alloc(*core) || !OdbcOk(SQLExecDirectW(st.h, (SQLWCHAR*)keySql.c_str(), SQL_NTS)))
+        if (!st.Alloc(*core))
             return S_FALSE;
+        if (!OdbcOk(SQLExecDirectW(st.h, (SQLWCHAR*)keySql.c_str(), SQL_NTS)))
+            return RefusedByLock(st.h);
         std::vector<long long> keys;
         if (!ReadKeys(st.h, &keys))
             return S_FALSE;
@@ -829,7 +845,12 @@ public:
         std::vector<Error*> previousErrors = core->errors->Items();
         std::shared_ptr<RowsetData> rs;
         HRESULT hr = Load(KeysetAllowed(), &rs);
-        if (FAILED(hr) && shape.simple) {
+        // A file another program holds refuses the statement as written as well, after the
+        // whole busy timeout once more.
+        if (FAILED(hr) && shape.simple && conn->LastRefusalKind() == RefusalKind::Locked) {
+            for (Error* e : previousErrors)
+                e->Release();
+        } else if (FAILED(hr) && shape.simple) {
             // The rowid may be what the statement cannot take: run it as it was written. When
             // that works the open succeeded, and a success leaves the errors as they were.
             std::vector<Error*> before = previousErrors;

@@ -56,11 +56,7 @@ INT_PTR OnExit(MainForm*, HWND mainWnd, WPARAM, LPARAM)
 
 INT_PTR OnOpenDatabaseCommand(MainForm* form, HWND mainWnd, WPARAM, LPARAM)
 {
-    // The connection dialog fills the settings in place only when the user accepts.
-    if (!form->ConnForm || !form->ConnForm->RunDialog(&form->Conn))
-        return TRUE;
-    OnCloseDatabase(form, mainWnd);
-    OnOpenDatabase(form, nullptr);
+    OpenChosenDatabase(form, mainWnd);
     return TRUE;
 }
 

@@ -13,6 +13,7 @@
 #include "core/msgboxtext.h"
 #include "core/schemacheck.h"
 #include "core/storedimage.h"
+#include "kavlink/kavlink.h"
 #include "shellcontract/configdata.h"
 #include "mainapp/mainform.h"
 #include "mainapp/wssettings.h"
@@ -79,9 +80,37 @@ BOOL FailOpening(MainForm* form, HWND progressWindow, UINT textId, const std::ws
     return FALSE;
 }
 
+// The file being opened: the one chosen to replace the database in use while it opens.
 const wchar_t* DatabasePath(MainForm* form)
 {
-    return form->Conn.DBName ? form->Conn.DBName : L"";
+    const wchar_t* path = form->Opening ? form->OpeningConn.DBName : form->Conn.DBName;
+    return path ? path : L"";
+}
+
+wchar_t* CopyText(const wchar_t* text)
+{
+    return text ? _wcsdup(text) : nullptr;
+}
+
+void FreeSettings(ConnSettings* settings)
+{
+    free(settings->UserName);
+    free(settings->DBName);
+    *settings = ConnSettings();
+}
+
+// Whether an opened file is one to work on; otherwise why not (the reason may be empty).
+bool OpenedAsZornaDatabase(MainForm* form, CDatabase* db, std::wstring* reason)
+{
+    if (!db || !db->IsOpen()) {
+        *reason = db ? db->AdoConnection->LastErrorText() : std::wstring();
+        return false;
+    }
+    SchemaProblem problem = CheckZornaSchema(db->AdoConnection);
+    if (problem.What == SchemaProblem::None)
+        return true;
+    *reason = SchemaProblemText(form->hInstance, problem, DatabasePath(form));
+    return false;
 }
 
 // A file that opened but is no whole Zorna database, or whose pages do not hold together, is let
@@ -311,20 +340,80 @@ void ReportDamageFound(MainForm* form)
     ZorMessageBox(BoxOwner(form), DamagedText(form).c_str(), caption, MB_ICONERROR);
 }
 
+void ReportFileInUse(MainForm* form)
+{
+    CDatabase* db = form ? form->Database : nullptr;
+    if (!db || form->InUseReportPending || db->AdoConnection->LastRefusalKind() != zdata::RefusalKind::Locked)
+        return;
+    // The box comes once the action has ended: what it left on the cards is what the box is over.
+    form->InUseReportPending = 1;
+    PostMessageW(FormWindow(form), kFileInUseMessage, 0, 0);
+}
+
+void ShowFileInUse(MainForm* form)
+{
+    form->InUseReportPending = 0;
+    wchar_t caption[64] = L"";
+    LoadStringW(form->hInstance, IDS_DBOPEN_WARNING_CAPTION, caption, 64);
+    std::wstring text = zdata::OpenRefusalText(zdata::RefusalKind::Locked, DatabasePath(form));
+    ZorMessageBox(BoxOwner(form), text.c_str(), caption, MB_ICONWARNING);
+}
+
+void OpenChosenDatabase(MainForm* form, HWND mainWnd)
+{
+    if (!form->ConnForm || form->Opening)
+        return;
+    // The connection dialog fills the settings only when the user accepts.
+    ConnSettings chosen = {form->Conn.ConnType, CopyText(form->Conn.UserName), nullptr, CopyText(form->Conn.DBName)};
+    if (!form->ConnForm->RunDialog(&chosen)) {
+        FreeSettings(&chosen);
+        return;
+    }
+    if (!form->Database || !form->Database->IsOpen()) {
+        FreeSettings(&form->Conn);
+        form->Conn = chosen;
+        OnCloseDatabase(form, mainWnd);
+        OnOpenDatabase(form, nullptr);
+        return;
+    }
+    form->Opening = new CDatabase(mainWnd, form->hInstance);
+    form->OpeningConn = chosen;
+    form->Opening->Open(nullptr, &form->OpeningConn);
+}
+
+void DropOpeningDatabase(MainForm* form)
+{
+    delete form->Opening;
+    form->Opening = nullptr;
+    FreeSettings(&form->OpeningConn);
+}
+
 BOOL OnDatabaseOpened(MainForm* form, HWND progressWindow)
 {
     SetProgress(progressWindow, 0);
+    std::wstring reason;
+    if (!OpenedAsZornaDatabase(form, form->Opening ? form->Opening : form->Database, &reason)) {
+        // A file chosen to replace the open database goes; the database in use stays as it was.
+        if (form->Opening)
+            DropOpeningDatabase(form);
+        else if (form->Database && form->Database->IsOpen())
+            OnCloseDatabase(form, FormWindow(form));
+        return FailOpening(form, progressWindow, IDS_DBOPEN_FAILED, reason);
+    }
+    HWND mainWnd = FormWindow(form);
+    if (form->Opening) {
+        OnCloseDatabase(form, mainWnd);
+        delete form->Database;
+        form->Database = form->Opening;
+        form->Opening = nullptr;
+        FreeSettings(&form->Conn);
+        form->Conn = form->OpeningConn;
+        form->OpeningConn = ConnSettings();
+    }
     form->DamageReported = 0;
     CDatabase* db = form->Database;
     Workspace* ws = form->Workspace_;
     ConfigData* config = form->Config;
-    if (!db || !db->IsOpen())
-        return FailOpening(form, progressWindow, IDS_DBOPEN_FAILED,
-                           db ? db->AdoConnection->LastErrorText() : std::wstring());
-    HWND mainWnd = FormWindow(form);
-    SchemaProblem problem = CheckZornaSchema(db->AdoConnection);
-    if (problem.What != SchemaProblem::None)
-        return RefuseOpenedFile(form, progressWindow, SchemaProblemText(form->hInstance, problem, DatabasePath(form)));
     WarnOfMissingCzechOrder(form, db);
     WarnOfReadOnlyFile(form, db);
 

@@ -45,6 +45,21 @@ BOOL OnDatabaseOpened(MainForm* form, HWND progressWindow);
 // the file is damaged and how to check it (over the window the user works in).
 void ReportDamageFound(MainForm* form);
 
+// A read the file refused because another program holds it: the user is told once, after the
+// action that read has ended (a message posted to the main window, kFileInUseMessage), that the
+// file is in use; other refusals are left alone.
+void ReportFileInUse(MainForm* form);
+const UINT kFileInUseMessage = WM_APP + 2;
+// The message itself, over the window the user works in.
+void ShowFileInUse(MainForm* form);
+
+// Databáze -> Otevřít: the file the user chooses opens while the database in use stays open and
+// shown; once it has opened as a Zorna database it takes the place of the one in use, and a
+// file refused leaves that one as it was. Nothing when the user cancels or one is opening.
+void OpenChosenDatabase(MainForm* form, HWND mainWnd);
+// Lets go of a chosen database still opening (the form's end).
+void DropOpeningDatabase(MainForm* form);
+
 // Starts the opening of the form's connection settings. Settings that name no database file
 // (another type, or no file name) open nothing and count as an opening finished at once.
 void OnOpenDatabase(MainForm* form, HWND progressWnd);

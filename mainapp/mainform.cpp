@@ -178,6 +178,7 @@ void OnDestroy(HWND hwnd, MainForm* form)
     form->LitListsEditor = nullptr;
     delete form->GridListDlg;
     form->GridListDlg = nullptr;
+    DropOpeningDatabase(form);
     delete form->Database;
     form->Database = nullptr;
     delete form->Workspace_;
@@ -349,11 +350,11 @@ ATOM MainForm::RegisterWindowClass(HINSTANCE instance)
 
 MainForm::MainForm(HINSTANCE instance, DLGPROC dialogProc, HWND* mainWindow, HACCEL* accel)
     : hInstance(instance), MainWnd(nullptr), Accel(nullptr), ViewMenu(nullptr), MapMenu(nullptr),
-      Toolbar(nullptr), RecordToolbar(nullptr), Workspace_(nullptr), Database(nullptr), ConnForm(nullptr),
+      Toolbar(nullptr), RecordToolbar(nullptr), Workspace_(nullptr), Database(nullptr), Opening(nullptr), OpeningConn(), ConnForm(nullptr),
       Config(nullptr), SearchPage(nullptr), TextExport(nullptr), ExcelExport(nullptr), TermsEditor(nullptr),
       LitListsEditor(nullptr), GridListDlg(nullptr), GridList(nullptr), HintFrom(0), HintTo(0), Conn(),
       LastExpType(0), LastExpImgType(0), FirstShowPending(0), SplashTimerFired(0), OpenFinished(0),
-      DamageReported(0)
+      DamageReported(0), InUseReportPending(0)
 {
     GridList = new CPtrArray(PTRARRAY_OWNS_ITEMS, 16, 4);
     ReadRegistrySettings(this);
@@ -491,6 +492,9 @@ INT_PTR CALLBACK MainFormDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
         return FALSE;
     case WM_COMMAND:
         return OnMainCommand(form, hwnd, wParam, lParam);
+    case kFileInUseMessage:
+        ShowFileInUse(form);
+        return TRUE;
     }
     return FALSE;
 }

@@ -51,6 +51,10 @@ public:
     ViewToolbar* RecordToolbar;        // control 1003
     Workspace* Workspace_;             // tab control 1002
     CDatabase* Database;
+    // The database chosen to replace the open one while it opens, with its settings (dbopen.h);
+    // null when none is opening.
+    CDatabase* Opening;
+    ConnSettings OpeningConn;
     IOpenConnForm* ConnForm;
     ConfigData* Config;
     CSearchPage* SearchPage;
@@ -68,6 +72,7 @@ public:
     BYTE SplashTimerFired;
     BYTE OpenFinished;
     BYTE DamageReported;               // the open file was called damaged once (dbopen.h)
+    BYTE InUseReportPending;           // the file in use is to be told (ReportFileInUse)
 };
 
 // The main window's dialog procedure: WM_INITDIALOG receives the MainForm in lParam and keeps

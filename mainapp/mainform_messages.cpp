@@ -184,10 +184,9 @@ BOOL ZmShowItemInfo(ZmCall& call)
     CDatabase* db = call.Db();
     InfoPanelRequest* request = reinterpret_cast<InfoPanelRequest*>(call.lParam);
     if (db && request) {
-        if (call.wParam == ZM_TREE_SYS)
-            db->ShowSpeciesInfo(request);
-        else
-            db->ShowFeatureInfo(request);
+        int shown = call.wParam == ZM_TREE_SYS ? db->ShowSpeciesInfo(request) : db->ShowFeatureInfo(request);
+        if (!shown)
+            ReportFileInUse(call.Form);
     }
     return FALSE;
 }

@@ -8,9 +8,7 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "core/composednames.h"
@@ -686,29 +684,6 @@ TEST_F(TreeMoveTest, AReassignRefusedMidwayLeavesEveryRecordAsItWas)
     EXPECT_EQ(L"9101", RecordRow(90002)[0]);
 }
 
-// A message sent to a window from a thread of its own after a delay; whether the window answered
-// it within the timeout, and whether the file was still held then.
-class WindowProbe {
-public:
-    WindowProbe(HWND window, DWORD delayMs, DWORD timeoutMs, const wintest::FileHolder& holder)
-        : thread_([=, &holder] {
-              Sleep(delayMs);
-              DWORD_PTR result = 0;
-              answered_ = SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
-              whileHeld_ = answered_ && holder.Holding();
-              done_ = true;
-          })
-    {
-    }
-    ~WindowProbe() { thread_.join(); }
-    bool Done() const { return done_; }
-    bool AnsweredWhileHeld() const { return whileHeld_; }
-
-private:
-    std::atomic<bool> done_{false}, answered_{false}, whileHeld_{false};
-    std::thread thread_;
-};
-
 // Another program holds the file for 20 s: dropping records onto another species fails within
 // about the busy timeout (3 s) with the Czech reason, writes nothing, and the window answers a
 // message sent to it meanwhile while the file is still held.
@@ -721,7 +696,7 @@ TEST_F(TreeMoveTest, AReassignWhileAnotherProgramHoldsTheFileFailsWithinTheBusyT
     {
         wintest::FileHolder holder(path_, 20000);
         ASSERT_TRUE(holder.Holding());
-        WindowProbe probe(main_, 500, 8000, holder);
+        wintest::WindowProbe probe(main_, 500, 8000, holder);
         DWORD start = GetTickCount();
         EXPECT_EQ(0, db_->MoveRecords(9202, 1, 2, records));
         DWORD took = GetTickCount() - start;

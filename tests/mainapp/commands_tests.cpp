@@ -524,25 +524,53 @@ TEST_F(Commands, HelpOpensTheFileBesideTheProgramOrSaysItIsMissing)
     EXPECT_EQ(0u, seams_->lastShell.find(L"http://"));
 }
 
-TEST_F(Commands, OpeningADatabaseFromTheMenuClosesTheOldOneFirst)
+// The database in use stays open and shown while the chosen file opens: a file that opens takes
+// its place, one that is refused (an empty file) leaves it as it was, with the refusal named.
+TEST_F(Commands, OpeningADatabaseFromTheMenuKeepsTheOldOneUntilTheNewOneHasOpened)
 {
     std::wstring other = folder_ + L"\\Druha.mdb";
     ASSERT_TRUE(CopyFileW(path_.c_str(), other.c_str(), FALSE));
+    std::wstring empty = Write(L"Prazdna.mdb", "");
     // Cancelled: nothing changes.
     EXPECT_EQ(TRUE, Run(IDM_OPENDB));
     EXPECT_EQ(1, seams_->connections);
     EXPECT_TRUE(DatabaseOpen());
     EXPECT_STREQ(path_.c_str(), form_->Conn.DBName);
-    seams_->connAnswer = other;
-    EXPECT_EQ(TRUE, Run(IDM_OPENDB));
-    // The old database is closed at once, the chosen one opens without a splash.
-    EXPECT_FALSE(DatabaseOpen());
-    ASSERT_TRUE(WaitForDatabase());
-    EXPECT_STREQ(other.c_str(), form_->Conn.DBName);
-    // The title and menus follow once the window has taken the opened database.
-    EXPECT_TRUE(wintest::PumpUntil(
-        [&] { return wintest::WindowText(wnd_).find(L" - Druha.mdb") != std::wstring::npos; }, 5000));
-    EXPECT_FALSE(GetMenuState(GetMenu(wnd_), IDM_CONFIGURATION, MF_BYCOMMAND) & MF_GRAYED);
+    const struct {
+        std::wstring chosen;
+        bool opens;
+    } cases[] = {{empty, false}, {other, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(dbtest::Narrow(c.chosen));
+        std::wstring before = wintest::WindowText(wnd_);
+        HWND sysTree = ws_->GetTreeView(WS_SYS_CARD);
+        int items = (int)TreeView_GetCount(sysTree);
+        CDatabase* old = form_->Database;
+        size_t boxes = Boxes().size();
+        seams_->connAnswer = c.chosen;
+        EXPECT_EQ(TRUE, Run(IDM_OPENDB));
+        EXPECT_TRUE(DatabaseOpen()) << "the old one stays open while the chosen one opens";
+        EXPECT_EQ(old, form_->Database);
+        EXPECT_EQ(items, (int)TreeView_GetCount(sysTree));
+        if (c.opens) {
+            ASSERT_TRUE(wintest::PumpUntil([&] { return form_->Database != old && DatabaseOpen(); }, 20000));
+            EXPECT_STREQ(other.c_str(), form_->Conn.DBName);
+            EXPECT_TRUE(wintest::PumpUntil(
+                [&] { return wintest::WindowText(wnd_).find(L" - Druha.mdb") != std::wstring::npos; }, 5000));
+            EXPECT_FALSE(GetMenuState(GetMenu(wnd_), IDM_CONFIGURATION, MF_BYCOMMAND) & MF_GRAYED);
+        } else {
+            ASSERT_TRUE(wintest::PumpUntil([&] { return Boxes().size() > boxes; }, 20000));
+            EXPECT_EQ(0u, Boxes().back().text.find(L"Databáze nemohla být otevřena")) << dbtest::Narrow(Boxes().back().text);
+            EXPECT_NE(std::wstring::npos, Boxes().back().text.find(empty)) << dbtest::Narrow(Boxes().back().text);
+            wintest::PumpMessages(200);
+            EXPECT_TRUE(DatabaseOpen());
+            EXPECT_EQ(old, form_->Database);
+            EXPECT_STREQ(path_.c_str(), form_->Conn.DBName);
+            EXPECT_EQ(before, wintest::WindowText(wnd_));
+            EXPECT_EQ(items, (int)TreeView_GetCount(sysTree));
+            EXPECT_EQ(nullptr, form_->Opening);
+        }
+    }
     Run(IDM_CLOSEDB);
     EXPECT_FALSE(DatabaseOpen());
     EXPECT_TRUE(GetMenuState(GetMenu(wnd_), IDM_CONFIGURATION, MF_BYCOMMAND) & MF_GRAYED);

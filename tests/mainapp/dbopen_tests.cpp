@@ -14,6 +14,7 @@
 #include "core/database.h"
 #include "core/fields.h"
 #include "core/itemrecords.h"
+#include "core/treefill.h"
 #include "tools/testkit/rawodbc.h"
 #include "tools/sampledb/sampledb.h"
 #include "core/xmlaccess.h"
@@ -26,6 +27,7 @@
 #include "dataaccess/collationext.h"
 #include "tests/core/badfiles.h"
 #include "tests/core/sampletemplate.h"
+#include "tests/support/fileholder.h"
 #include "tools/testkit/workspacefile.h"
 #include "shellcontract/zm_protocol.h"
 #include "map/legend.h"
@@ -431,6 +433,113 @@ TEST_F(StartUpTest, ADamagedFileIsCalledDamagedWhereverAReadFindsIt)
         TearDown();
     }
     EXPECT_GE(refused, 5) << "most of the pages are read";
+}
+
+// What a card shows: the selected item, its header's name and information lines, and whether
+// the record page is in front.
+std::vector<std::wstring> ViewOf(CTreeCard* card)
+{
+    HWND page = card->GetRecordPage();
+    std::vector<std::wstring> view = {std::to_wstring((UINT_PTR)TreeView_GetSelection(card->GetTreeView())),
+                                      std::to_wstring(GetWindowLongPtrW(page, GWL_STYLE) & WS_VISIBLE),
+                                      wintest::WindowText(GetDlgItem(page, IDC_CARD_TITLE))};
+    for (int i = 0; i < card->InfoStatics->GetCount(); ++i)
+        view.push_back(wintest::WindowText((HWND)card->InfoStatics->GetItems()[i]));
+    return view;
+}
+
+// A double click on the row of an item in the card's list of children.
+void DoubleClickChild(CTreeCard* card, int id)
+{
+    HWND list = card->GetChildList();
+    for (int row = 0; row < ListView_GetItemCount(list); ++row) {
+        LVITEMW item = {};
+        item.mask = LVIF_PARAM;
+        item.iItem = row;
+        if (ListView_GetItem(list, &item) && item.lParam && ((TreeItemData*)item.lParam)->Id == id) {
+            NMITEMACTIVATE nm = {};
+            nm.hdr = {list, IDC_CARD_CHILDLIST, (UINT)NM_DBLCLK};
+            nm.iItem = row;
+            SendMessageW(card->GetPage(), WM_NOTIFY, IDC_CARD_CHILDLIST, (LPARAM)&nm);
+            return;
+        }
+    }
+    ADD_FAILURE() << "no row of item " << id;
+}
+
+// Another program holds the file while the user picks an item whose records the card shows: a
+// species clicked in the tree (another species shown), a locality double-clicked in its region's
+// list of children. The pick ends at the first read the file refuses, within the busy timeout,
+// with one Czech message over the window, which answers meanwhile; the card shows what it showed
+// before. Once the other program has let go, the same pick shows the item.
+TEST_F(StartUpTest, AnItemPickedWhileAnotherProgramHoldsTheFileIsGivenUpAtTheFirstRead)
+{
+    std::wstring db = SampleDatabase(L"dbopen_held");
+    Start(WorkspaceFile(L"dbopen_held_ws", db.c_str()));
+    ASSERT_TRUE(form->Database->IsOpen());
+    auto id = [&](const wchar_t* sql) { return (int)dbtest::QueryInt(db, sql); };
+    int species = id(L"SELECT SYSID FROM ZORNACOLLS GROUP BY SYSID ORDER BY COUNT(*) DESC LIMIT 1");
+    int other = id(L"SELECT SYSID FROM ZORNACOLLS GROUP BY SYSID ORDER BY COUNT(*) DESC LIMIT 1 OFFSET 1");
+    int locality = id(L"SELECT FTRID FROM ZORNACOLLS GROUP BY FTRID ORDER BY COUNT(*) DESC LIMIT 1");
+    int region = id((L"SELECT PARENT FROM LOCTREE WHERE ID = " + std::to_wstring(locality)).c_str());
+    Workspace* ws = form->Workspace_;
+    const struct {
+        const char* what;
+        int tab;
+        CTreeCard* card;
+        int shown, picked;
+        bool doubleClick;  // in the list of children of the item shown, else in the tree
+    } cases[] = {
+        {"species", TAB_SYSTEM, ws->SysCard, other, species, false},
+        {"locality", TAB_LOCALITIES, ws->LocCard, region, locality, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ws->HidePage(wnd);
+        SendDlgItemMessageW(wnd, kWorkspaceTabControlId, TCM_SETCURSEL, c.tab, 0);
+        ws->ShowPage(wnd);
+        WPARAM cardOf = c.card == ws->SysCard ? ZM_CARD_SYS : ZM_CARD_LOC;
+        HWND tree = c.card->GetTreeView();
+        if (!c.doubleClick)
+            SendMessageW(wnd, ZM_GOTO_TREE_ITEM, cardOf, c.picked);
+        HTREEITEM picked = TreeView_GetSelection(tree);
+        SendMessageW(wnd, ZM_GOTO_TREE_ITEM, cardOf, c.shown);
+        wintest::PumpMessages();
+        for (HTREEITEM child = TreeView_GetChild(tree, TreeView_GetSelection(tree)); c.doubleClick && child;
+             child = TreeView_GetNextSibling(tree, child))
+            if (GetTreeItemData(tree, child)->Id == c.picked)
+                picked = child;
+        auto pick = [&] {
+            if (c.doubleClick)
+                DoubleClickChild(c.card, c.picked);
+            else
+                TreeView_SelectItem(tree, picked);
+        };
+        std::vector<std::wstring> before = ViewOf(c.card);
+        wintest::MsgBoxRecorder boxes;
+        {
+            wintest::FileHolder holder(db, 20000);
+            ASSERT_TRUE(holder.Holding());
+            wintest::WindowProbe probe(wnd, 500, 3500, holder);
+            DWORD start = GetTickCount();
+            pick();
+            EXPECT_LT(GetTickCount() - start, 4500u);
+            wintest::PumpUntil([&] { return probe.Done() && !boxes.Boxes().empty(); }, 25000);
+            EXPECT_TRUE(probe.AnsweredWhileHeld());
+            EXPECT_TRUE(ViewOf(c.card) == before) << "the card shows what it showed";
+        }
+        ASSERT_EQ(1u, boxes.Boxes().size());
+        EXPECT_EQ(zdata::OpenRefusalText(zdata::RefusalKind::Locked, db), boxes.Boxes()[0].text);
+        EXPECT_EQ(wnd, boxes.Boxes()[0].owner);
+        pick();
+        wintest::PumpMessages();
+        EXPECT_EQ(1u, boxes.Boxes().size());
+        EXPECT_EQ(c.picked, c.card->GetCurrentId());
+        std::vector<std::wstring> after = ViewOf(c.card);
+        EXPECT_EQ(std::to_wstring((UINT_PTR)picked), after[0]);
+        EXPECT_NE(before, after);
+        EXPECT_NE(L"", after[2]);
+    }
 }
 
 TEST_F(StartUpTest, NoConnectionOpensNothingAndShowsNothing)

@@ -32,4 +32,27 @@ private:
     std::thread thread_;
 };
 
+// A message sent to a window from a thread of its own after a delay; whether the window answered
+// it within the timeout, and whether the file was still held then.
+class WindowProbe {
+public:
+    WindowProbe(HWND window, DWORD delayMs, DWORD timeoutMs, const FileHolder& holder)
+        : thread_([=, &holder] {
+              Sleep(delayMs);
+              DWORD_PTR result = 0;
+              answered_ = SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
+              whileHeld_ = answered_ && holder.Holding();
+              done_ = true;
+          })
+    {
+    }
+    ~WindowProbe() { thread_.join(); }
+    bool Done() const { return done_; }
+    bool AnsweredWhileHeld() const { return whileHeld_; }
+
+private:
+    std::atomic<bool> done_{false}, answered_{false}, whileHeld_{false};
+    std::thread thread_;
+};
+
 }  // namespace wintest
