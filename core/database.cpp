@@ -360,14 +360,16 @@ void CDatabase::ReportAdoErrors()
 bool CDatabase::StructureChangedElsewhere()
 {
     size_t now = 0;
-    // A structure that cannot be read now (a lock) leaves the write to say why it fails.
-    if (!TableShapesKnown || !ReadTableShapes(this, &now) || now == TableShapes)
-        return false;
+    // A structure that cannot be read now leaves the write to say why it fails.
+    return TableShapesKnown && ReadTableShapes(this, &now) && now != TableShapes;
+}
+
+void CDatabase::ReportStructureChanged()
+{
     wchar_t text[512] = L"", caption[64] = L"";
     LoadStringW(Instance, IDS_DB_STRUCTURE_CHANGED, text, 512);
     LoadStringW(Instance, IDS_DB_ERROR_CAPTION, caption, 64);
     ZorMessageBox(MessageOwner(MainWindow), text, caption, MB_ICONERROR);
-    return true;
 }
 
 Recordset* CDatabase::OpenQuery(const wchar_t* sql, long cursorLocation, long cursorType,

@@ -435,10 +435,12 @@ public:
 
     int CachedTextLength;
     VARIANT CachedValue;
-    // Before a write: true (and said, in Czech) when another program has changed the data tables'
-    // columns since the structure was read, which left the attribute lists and column offsets
-    // stale; nothing may then be written.
+    // Before a write: true when another program has changed the data tables' columns since the
+    // structure was read, which left the attribute lists and column offsets stale; nothing may
+    // then be written.
     bool StructureChangedElsewhere();
+    // Tells the user that another program changed the structure: reopen the database.
+    void ReportStructureChanged();
     // What the data tables' definitions hashed to when the structure was read.
     bool TableShapesKnown = false;
     size_t TableShapes = 0;

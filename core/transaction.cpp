@@ -11,10 +11,15 @@ WriteTransaction::~WriteTransaction()
 
 bool WriteTransaction::Begin()
 {
-    if (db_->StructureChangedElsewhere())
-        return false;
     if (FAILED(db_->AdoConnection->BeginTrans())) {
         db_->ReportAdoErrors();
+        return false;
+    }
+    // Read inside the transaction, the structure cannot change before the write, and no read
+    // waits out another program's lock before the begin does; the box comes after the rollback.
+    if (db_->StructureChangedElsewhere()) {
+        db_->AdoConnection->RollbackTrans();
+        db_->ReportStructureChanged();
         return false;
     }
     active_ = true;

@@ -327,7 +327,7 @@ public:
     {
         for (const DriverDiagnostic& d : ReadDiagnostics(SQL_HANDLE_STMT, h))
             if (ReadEngineRefusal(d.text, d.native).kind == RefusalKind::Locked)
-                return core->FailOdbc(SQL_HANDLE_STMT, h, L"Dotaz se nepodařilo provést.");
+                return core->FailOdbc(SQL_HANDLE_STMT, h, L"Dotaz se nepodařilo provést.", true);
         return S_FALSE;
     }
 
