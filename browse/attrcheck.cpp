@@ -10,6 +10,7 @@
 #include "core/textutil.h"
 #include "core/valuecheck.h"
 #include "resources/zorna/resource.h"
+#include "xlsread/sheettables.h"
 
 namespace {
 
@@ -18,21 +19,6 @@ std::wstring LoadText(HINSTANCE instance, UINT id)
     wchar_t* text = LoadStringAlloc(instance, id);
     std::wstring result = text ? text : L"";
     free(text);
-    return result;
-}
-
-// A bound as the user writes numbers ("-30,5", "45").
-std::wstring NumberText(double value)
-{
-    VARIANT number, text;
-    VariantInit(&number);
-    VariantInit(&text);
-    number.vt = VT_R8;
-    number.dblVal = value;
-    std::wstring result;
-    if (SUCCEEDED(VariantChangeTypeEx(&text, &number, LOCALE_USER_DEFAULT, 0, VT_BSTR)) && text.bstrVal)
-        result = text.bstrVal;
-    VariantClear(&text);
     return result;
 }
 
@@ -89,11 +75,11 @@ std::wstring BoundsRefusal(HINSTANCE instance, const NumberBounds& bounds, doubl
     if (!below && !above)
         return std::wstring();
     if (bounds.HasMin && bounds.HasMax)
-        return Formatted(instance, rangeId ? rangeId : IDS_VALUE_RANGE, NumberText(bounds.Min),
-                         NumberText(bounds.Max));
+        return Formatted(instance, rangeId ? rangeId : IDS_VALUE_RANGE, xlsread::NumberText(bounds.Min),
+                         xlsread::NumberText(bounds.Max));
     if (below)
-        return Formatted(instance, IDS_VALUE_MIN, NumberText(bounds.Min), std::wstring());
-    return Formatted(instance, IDS_VALUE_MAX, NumberText(bounds.Max), std::wstring());
+        return Formatted(instance, IDS_VALUE_MIN, xlsread::NumberText(bounds.Min), std::wstring());
+    return Formatted(instance, IDS_VALUE_MAX, xlsread::NumberText(bounds.Max), std::wstring());
 }
 
 bool IsCountAttr(HINSTANCE instance, const CustomAttrDef* def)

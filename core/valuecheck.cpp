@@ -31,13 +31,6 @@ bool IsLetter(wchar_t c)
     return IsCharAlphaW(c) != FALSE;
 }
 
-int DaysIn(int year, int month)
-{
-    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month == 2 && leap ? 29 : days[month - 1];
-}
-
 int YearOf(DATE date)
 {
     SYSTEMTIME st = {};
@@ -298,17 +291,7 @@ int ReadTypedDate(const wchar_t* text, DATE* out)
         return digits[yearAt] > 4 ? TYPEDDATE_NONE : TYPEDDATE_OTHER;
     int hour = time.size() > 0 ? time[0] : 0, minute = time.size() > 1 ? time[1] : 0,
         second = time.size() > 2 ? time[2] : 0;
-    if (year < 100 || month < 1 || month > 12 || day < 1 || day > DaysIn(year, month) || hour > 23 || minute > 59
-        || second > 59)
-        return TYPEDDATE_NONE;
-    SYSTEMTIME st = {};
-    st.wYear = (WORD)year;
-    st.wMonth = (WORD)month;
-    st.wDay = (WORD)day;
-    st.wHour = (WORD)hour;
-    st.wMinute = (WORD)minute;
-    st.wSecond = (WORD)second;
-    return SystemTimeToVariantTime(&st, out) ? TYPEDDATE_DATE : TYPEDDATE_NONE;
+    return zdata::DateOfParts(year, month, day, hour, minute, second, out) ? TYPEDDATE_DATE : TYPEDDATE_NONE;
 }
 
 bool ReadWholeNumber(const wchar_t* text, bool unitAllowed, LONG* out)

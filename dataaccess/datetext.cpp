@@ -23,14 +23,26 @@ bool Expect(const wchar_t* text, size_t length, size_t* at, wchar_t c)
     return true;
 }
 
-int DaysIn(int year, int month)
+}  // namespace
+
+bool DateOfParts(int y, int mo, int d, int h, int mi, int s, DATE* out)
 {
     static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month == 2 && leap ? 29 : days[month - 1];
+    // OLE dates run from the year 100 to 9999.
+    if (y < 100 || y > 9999 || mo < 1 || mo > 12 || d < 1 || h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 || s > 59)
+        return false;
+    bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    if (d > (mo == 2 && leap ? 29 : days[mo - 1]))
+        return false;
+    SYSTEMTIME st = {};
+    st.wYear = (WORD)y;
+    st.wMonth = (WORD)mo;
+    st.wDay = (WORD)d;
+    st.wHour = (WORD)h;
+    st.wMinute = (WORD)mi;
+    st.wSecond = (WORD)s;
+    return SystemTimeToVariantTime(&st, out) != FALSE;
 }
-
-}  // namespace
 
 DateText ReadDateText(const wchar_t* text, size_t length, DATE* out)
 {
@@ -49,17 +61,7 @@ DateText ReadDateText(const wchar_t* text, size_t length, DATE* out)
         if (at < length)
             return DateText::Other;
     }
-    // OLE dates run from the year 100 to 9999.
-    if (y < 100 || mo < 1 || mo > 12 || d < 1 || d > DaysIn(y, mo) || h > 23 || mi > 59 || s > 59)
-        return DateText::Impossible;
-    SYSTEMTIME st = {};
-    st.wYear = (WORD)y;
-    st.wMonth = (WORD)mo;
-    st.wDay = (WORD)d;
-    st.wHour = (WORD)h;
-    st.wMinute = (WORD)mi;
-    st.wSecond = (WORD)s;
-    return SystemTimeToVariantTime(&st, out) ? DateText::Date : DateText::Impossible;
+    return DateOfParts(y, mo, d, h, mi, s, out) ? DateText::Date : DateText::Impossible;
 }
 
 }  // namespace zdata

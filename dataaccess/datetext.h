@@ -19,4 +19,8 @@ enum class DateText
 
 DateText ReadDateText(const wchar_t* text, size_t length, DATE* out);
 
+// The OLE date of a moment given by its parts; false when there is no such moment (a month 13,
+// 31 February, hour 24) or it lies outside the years 100 to 9999.
+bool DateOfParts(int year, int month, int day, int hour, int minute, int second, DATE* out);
+
 }  // namespace zdata

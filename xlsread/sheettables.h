@@ -166,7 +166,8 @@ xls::BookStatus ReadSheetTablesFromStream(IStream* stream, std::vector<SheetTabl
 // Turns the cells of a sheet into a table (header, types, rows); the grid is emptied.
 SheetTable TableOfGrid(const std::wstring& name, SheetGrid* grid);
 
-// The text a number shows in a text column (the user's decimal separator).
+// A number as the user writes it ("-30,5", "45"): the text it shows in a text column, a bound
+// in a refusal.
 std::wstring NumberText(double value);
 
 // Whether a number format (its code, or a built-in format number) shows a date or time.
