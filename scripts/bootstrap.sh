@@ -40,9 +40,7 @@ if [ ! -f "$ZOR_BUILD/build.ninja" ]; then
   cmake -S "$ZOR_ROOT" -B "$ZOR_BUILD" -G Ninja $launcher "${nodebug[@]}" \
         -DCMAKE_TOOLCHAIN_FILE="$ZOR_ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
 fi
-cmake --build "$ZOR_BUILD" -- -j"${ZOR_JOBS:-$(nproc)}" ${ZOR_NINJA_TARGETS:-all}
-
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
+prepare_prefix() {
   echo "bootstrap: preparing the Wine prefix $WINEPREFIX"
   mkdir -p "$WINEPREFIX"
   wineboot -u >/dev/null 2>&1 || true
@@ -53,7 +51,16 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   # The prefix's server and desktop end here: started without a display, they would otherwise
   # serve the tests that run on the virtual one, and no window could open.
   wineserver -w || true
+}
+# A new prefix is prepared while the build runs: the two need nothing of each other.
+preparing=""
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  prepare_prefix &
+  preparing=$!
 fi
+cmake --build "$ZOR_BUILD" -- -j"${ZOR_JOBS:-$(nproc)}" ${ZOR_NINJA_TARGETS:-all}
+[ -z "$preparing" ] || wait "$preparing"
+
 # The Windows faces the programs name (Arial for the print form's report and the workbooks, Times
 # New Roman, Courier New) are drawn with the metric-compatible Liberation fonts under their own
 # names: texts keep their widths, and the font dialog lists the report's face.
