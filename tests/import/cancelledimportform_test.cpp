@@ -265,8 +265,7 @@ TEST_F(CancelledImportForm, EveryKindOfImportCancelledLeavesTheFormItsModelAndTh
              g_steps.push_back(PageStep(IMPWIZ_TARGET, PSBTN_FINISH, [](HWND page) {
                  ChooseRow(page, IDC_IMP_TARGET_TREE, 0, 0);
                  ChooseRow(page, IDC_IMP_TARGET_TREE, 2, -1, L"Tarnixova lokalita");
-                 for (int id : {IDC_IMP_LON_DEG, IDC_IMP_LON_MIN, IDC_IMP_LON_SEC, IDC_IMP_LAT_DEG, IDC_IMP_LAT_MIN, IDC_IMP_LAT_SEC})
-                     SetDlgItemTextW(page, id, id == IDC_IMP_LON_DEG ? L"15" : id == IDC_IMP_LAT_DEG ? L"49" : L"0");
+                 TypeCoordinates(page);
              }));
          }},
         {"excel", IMPSRC_EXCEL, book,

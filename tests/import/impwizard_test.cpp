@@ -22,6 +22,7 @@
 #include "import/tablesource.h"
 #include "import/textsource.h"
 #include "resources/tarnix/resource.h"
+#include "tools/exchangegen/exchangegen.h"
 #include "tests/core/badfiles.h"
 #include "tests/support/wintest.h"
 #include "tests/utilities/formfixture.h"
@@ -156,6 +157,27 @@ bool PastTextSettings(HWND sheet)
     return true;
 }
 
+// A step on a mapping page: the group's caption (0: not looked at), then the button pressed.
+std::function<bool(HWND)> OnGroup(UINT caption, int button)
+{
+    return [=](HWND sheet) {
+        if (caption) {
+            EXPECT_EQ(ResString(caption), Text(Page(sheet), IDC_IMP_GROUP_CAPTION));
+        }
+        PropSheet_PressButton(sheet, button);
+        return true;
+    };
+}
+
+// The column at the index put into the records (a new record attribute).
+void PutColumnIntoRecords(HWND page, int index)
+{
+    SendDlgItemMessageW(page, IDC_IMP_COLUMNS, LB_SETCURSEL, (WPARAM)index, 0);
+    Command(page, IDC_IMP_COLUMNS, LBN_SELCHANGE);
+    SendDlgItemMessageW(page, IDC_IMP_COL_GROUP, CB_SETCURSEL, COLGROUP_RECORDS, 0);
+    Command(page, IDC_IMP_COL_GROUP, CBN_SELCHANGE);
+}
+
 int BoxRows(HWND box) { return (int)SendMessageW(box, PBXM_GETCOUNT, (WPARAM)-1, 0); }
 int RowChoice(HWND box, int row) { return (int)SendMessageW(box, PBXM_GETLISTINDEX, PBX_ITEM((WORD)row), 0); }
 std::wstring RowValue(HWND box, int row)
@@ -188,9 +210,7 @@ protected:
         path_ = folder_.File(L"ZorBase.mdb");
         ASSERT_TRUE(CopyFileW(SampleTemplate().c_str(), path_.c_str(), FALSE));
         source_ = folder_.File(L"zdroj.zxf");
-        FILE* f = _wfopen(source_.c_str(), L"wb");
-        fputs("ZORTEST data", f);
-        fclose(f);
+        ASSERT_TRUE(exgen::WriteBytes(source_, "ZORTEST data"));
         structure_.reset(new LoadedStructure(path_));
         ASSERT_NO_FATAL_FAILURE(structure_->Open());
         InitImportJob(&job_, &structure_->Db(), &structure_->Model());
@@ -198,6 +218,14 @@ protected:
             SetImportSourceCreator(type, CreateTestSource);
         previousBox_ = SetMsgBoxHook(RecordBox);
         g_boxes.clear();
+    }
+    // Ends the wizard's job and closes the database, so that the file can be read as it was left.
+    void CloseJobAndDatabase()
+    {
+        FreeImportJob(&job_);
+        InitImportJob(&job_, &structure_->Db(), &structure_->Model());
+        state_.reset();
+        structure_->Db().Close();
     }
     void TearDown() override
     {
@@ -261,11 +289,7 @@ TEST_F(WizardTest, FourMappingGroupsKeepTheirChoicesAcrossBackAndNext)
             PropSheet_PressButton(sheet, PSBTN_NEXT);
             return true;
         },
-        [&](HWND sheet) {
-            EXPECT_EQ(ResString(53), Text(Page(sheet), IDC_IMP_GROUP_CAPTION));
-            PropSheet_PressButton(sheet, PSBTN_BACK);
-            return true;
-        },
+        OnGroup(53, PSBTN_BACK),
         [&](HWND sheet) {
             HWND box = GetDlgItem(Page(sheet), IDC_IMP_MAPPING);
             EXPECT_EQ(ResString(50), Text(Page(sheet), IDC_IMP_GROUP_CAPTION));
@@ -274,15 +298,8 @@ TEST_F(WizardTest, FourMappingGroupsKeepTheirChoicesAcrossBackAndNext)
             PropSheet_PressButton(sheet, PSBTN_NEXT);
             return true;
         },
-        [&](HWND sheet) {
-            PropSheet_PressButton(sheet, PSBTN_NEXT);
-            return true;
-        },
-        [&](HWND sheet) {
-            EXPECT_EQ(ResString(55), Text(Page(sheet), IDC_IMP_GROUP_CAPTION));
-            PropSheet_PressButton(sheet, PSBTN_NEXT);
-            return true;
-        },
+        OnGroup(0, PSBTN_NEXT),
+        OnGroup(55, PSBTN_NEXT),
         [&](HWND sheet) {
             EXPECT_EQ(ResString(56), Text(Page(sheet), IDC_IMP_GROUP_CAPTION));
             EXPECT_TRUE(Shows(sheet, kFinishButton));
@@ -407,10 +424,7 @@ TEST_F(WizardTest, AFlatSourceReachesTheSpeciesThenTheLocalityTarget)
             EXPECT_EQ(2, latitude->TargetType);
             EXPECT_TRUE(Shows(sheet, kFinishButton));  // mapped, but no records
             // The note goes to the records: they lack a species name and a whole locality.
-            SendDlgItemMessageW(page, IDC_IMP_COLUMNS, LB_SETCURSEL, 2, 0);
-            Command(page, IDC_IMP_COLUMNS, LBN_SELCHANGE);
-            SendDlgItemMessageW(page, IDC_IMP_COL_GROUP, CB_SETCURSEL, COLGROUP_RECORDS, 0);
-            Command(page, IDC_IMP_COL_GROUP, CBN_SELCHANGE);
+            PutColumnIntoRecords(page, 2);
             EXPECT_EQ(ResString(172), Text(page, IDC_IMP_COL_STATUS));
             EXPECT_EQ(TARGET_NEEDS_SPECIES | TARGET_NEEDS_LOCALITY, state_->TargetNeeds);
             return true;
@@ -474,33 +488,15 @@ TEST_F(WizardTest, AFlatSourceReachesTheSpeciesThenTheLocalityTarget)
             if (!g_boxes.empty()) {
                 EXPECT_EQ(ResString(IDS_I_NO_COORDINATES), g_boxes[0]);
             }
-            for (int id : {IDC_IMP_LON_DEG, IDC_IMP_LAT_DEG})
-                SetDlgItemTextW(page, id, id == IDC_IMP_LON_DEG ? L"15" : L"49");
-            for (int id : {IDC_IMP_LON_MIN, IDC_IMP_LON_SEC, IDC_IMP_LAT_MIN, IDC_IMP_LAT_SEC})
-                SetDlgItemTextW(page, id, L"0");
+            TypeCoordinates(page);
             wintest::SaveScreenshot(sheet, L"utilities_import_target_locality");
             PropSheet_PressButton(sheet, PSBTN_FINISH);
             return true;
         },
     };
-    int maxSysBefore = 0;
-    {
-        zdata::Recordset* rs = nullptr;
-        structure_->Db().GetConnection()->Execute(L"SELECT MAX(ID) FROM SYSTREE", nullptr, adCmdText, &rs);
-        zdata::Fields* f = nullptr;
-        rs->get_Fields(&f);
-        zdata::Field* v = nullptr;
-        f->Item(0L, &v);
-        VARIANT x;
-        VariantInit(&x);
-        v->get_Value(&x);
-        VariantChangeType(&x, &x, 0, VT_I4);
-        maxSysBefore = x.lVal;
-        v->Release();
-        f->Release();
-        rs->Close();
-        rs->Release();
-    }
+    // Read in the sample the copy was made of: the open structure holds the copy alone.
+    long long maxSysBefore = dbtest::QueryInt(SampleTemplate(), L"SELECT MAX(ID) FROM SYSTREE");
+    ASSERT_GT(maxSysBefore, 0);
     EXPECT_TRUE(RunWizard(*state_, job_, s));
     {
         importtest::LogFolder logs;
@@ -510,10 +506,7 @@ TEST_F(WizardTest, AFlatSourceReachesTheSpeciesThenTheLocalityTarget)
     EXPECT_EQ(maxSysBefore + 1, job_.TargetSysId);
     EXPECT_GT(job_.TargetLocId, 0);
     int newSys = job_.TargetSysId, newLoc = job_.TargetLocId;
-    FreeImportJob(&job_);
-    InitImportJob(&job_, &structure_->Db(), &structure_->Model());
-    state_.reset();
-    structure_->Db().Close();
+    CloseJobAndDatabase();
     std::wstring parent = dbtest::First(path_, L"SELECT PARENT FROM SYSTREE WHERE ID = " + std::to_wstring(newSys));
     EXPECT_EQ(dbtest::First(path_, L"SELECT MAX(SYSPOS) + 1 FROM SYSTREE WHERE PARENT = " + parent + L" AND ID <> " + std::to_wstring(newSys)),
               dbtest::First(path_, L"SELECT SYSPOS FROM SYSTREE WHERE ID = " + std::to_wstring(newSys)));
@@ -611,10 +604,7 @@ TEST_F(WizardTest, TheFallbackLocalityKeepsWhatWasTypedAndIsMadePastAnEmptyLevel
             HWND page = Page(sheet);
             if (PageIndex(sheet) != IMPWIZ_COLUMNS)
                 return false;
-            SendDlgItemMessageW(page, IDC_IMP_COLUMNS, LB_SETCURSEL, 0, 0);
-            Command(page, IDC_IMP_COLUMNS, LBN_SELCHANGE);
-            SendDlgItemMessageW(page, IDC_IMP_COL_GROUP, CB_SETCURSEL, COLGROUP_RECORDS, 0);
-            Command(page, IDC_IMP_COL_GROUP, CBN_SELCHANGE);
+            PutColumnIntoRecords(page, 0);
             PropSheet_PressButton(sheet, PSBTN_NEXT);
             return true;
         },
@@ -658,10 +648,7 @@ TEST_F(WizardTest, TheFallbackLocalityKeepsWhatWasTypedAndIsMadePastAnEmptyLevel
             EXPECT_EQ(std::vector<std::wstring>{text}, g_boxes);
             // A locality the database refuses: the page takes it, the run cannot make it.
             ChooseRow(page, IDC_IMP_TARGET_TREE, 2, -1, L"Odmítnutá");
-            for (int id : {IDC_IMP_LON_DEG, IDC_IMP_LAT_DEG})
-                SetDlgItemTextW(page, id, id == IDC_IMP_LON_DEG ? L"15" : L"49");
-            for (int id : {IDC_IMP_LON_MIN, IDC_IMP_LON_SEC, IDC_IMP_LAT_MIN, IDC_IMP_LAT_SEC})
-                SetDlgItemTextW(page, id, L"0");
+            TypeCoordinates(page);
             wintest::SaveScreenshot(sheet, L"utilities_import_target_locality_empty_level");
             g_boxes.clear();
             PropSheet_PressButton(sheet, PSBTN_FINISH);
@@ -687,10 +674,7 @@ TEST_F(WizardTest, TheFallbackLocalityKeepsWhatWasTypedAndIsMadePastAnEmptyLevel
     job_.NewLocality.Rows.back().Name = L"Nová lokalita";
     EXPECT_EQ(IMPORT_COMMITTED, RunImportFrame(&job_, &sink));
     int locality = job_.TargetLocId, species = job_.TargetSysId;
-    FreeImportJob(&job_);
-    InitImportJob(&job_, &structure_->Db(), &structure_->Model());
-    state_.reset();
-    structure_->Db().Close();
+    CloseJobAndDatabase();
     std::wstring region = dbtest::First(path_, L"SELECT ID FROM LOCTREE WHERE LOCLEVEL = 1 AND NAME = '" + regionName + L"'");
     // The locality right under the region, the district level passed over; its own row only.
     EXPECT_EQ(region + L"|3|1",
@@ -744,10 +728,7 @@ TEST_F(WizardTest, ATextFileGoesThroughEveryPageAndIsImported)
     job_.Source->LinePrefix[0] = 0;
     EXPECT_EQ(IMPORT_COMMITTED, RunImportFrame(&job_, &sink));
     EXPECT_EQ(0, sink.errorsLogged);
-    FreeImportJob(&job_);
-    InitImportJob(&job_, &structure_->Db(), &structure_->Model());
-    state_.reset();
-    structure_->Db().Close();
+    CloseJobAndDatabase();
     EXPECT_EQ(L"2|5|5953A", dbtest::First(path_, L"SELECT COUNT(*) || '|' || SUM(Z.POCET) || '|' || MIN(F.SQUARE) FROM ZORNACOLLS Z "
                                                  L"JOIN SPECIES S ON S.SYSID = Z.SYSID JOIN FEATURES F ON F.LOCID = Z.FTRID "
                                                  L"WHERE S.NAME = 'Carabus zkusmus' AND F.NAME LIKE 'Zkušební Lhotka (%'"));
@@ -769,9 +750,7 @@ TEST_F(WizardTest, EachBadFileIsRefusedOnTheWelcomePageWithItsOwnReason)
     std::string bookBytes = wintest::ReadFileBytes(book);
     auto write = [&](const wchar_t* name, const std::string& bytes) {
         std::wstring path = folder_.File(name);
-        FILE* f = _wfopen(path.c_str(), L"wb");
-        fwrite(bytes.data(), 1, bytes.size(), f);
-        fclose(f);
+        EXPECT_TRUE(exgen::WriteBytes(path, bytes));
         return path;
     };
     // An Access 97 file: Jet 3's header (version 0) on pages of 2048 bytes.

@@ -218,4 +218,11 @@ inline void ChooseRow(HWND page, int boxId, int row, int choice, const wchar_t* 
     SendMessageW(page, WM_NOTIFY, (WPARAM)boxId, (LPARAM)&notify);
 }
 
+// The typed locality's point on the import wizard's target page: 15° E, 49° N.
+inline void TypeCoordinates(HWND page)
+{
+    for (int id : {IDC_IMP_LON_DEG, IDC_IMP_LON_MIN, IDC_IMP_LON_SEC, IDC_IMP_LAT_DEG, IDC_IMP_LAT_MIN, IDC_IMP_LAT_SEC})
+        SetDlgItemTextW(page, id, id == IDC_IMP_LON_DEG ? L"15" : id == IDC_IMP_LAT_DEG ? L"49" : L"0");
+}
+
 }  // namespace tarnixtest
