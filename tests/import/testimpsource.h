@@ -177,6 +177,8 @@ public:
         RegCloseKey(key_);
         SetMsgBoxHook(previousHook_);
     }
+    // The folder the logs go to.
+    std::wstring Folder() const { return folder_.Path() + L"\\logs"; }
     std::vector<std::wstring> Logs() const
     {
         std::vector<std::wstring> files;
