@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "dataaccess/ado.h"
 #include "import/impsource.h"
 #include "import/importrun.h"
 #include "import/textsource.h"
@@ -102,14 +103,8 @@ Outcome Import(const std::wstring& db, const std::wstring& text, const std::vect
     TextImport run(db);
     ImportOutcome outcome = run.Run(text, mappings, separator, sysTarget, locTarget, cancelAtPercent);
     std::wstring log;
-    for (const std::wstring& file : run.logs.Logs()) {
-        std::string bytes = wintest::ReadFileBytes(file);
-        int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), (int)bytes.size(), nullptr, 0);
-        std::wstring wide((size_t)n, L'\0');
-        if (n > 0)
-            MultiByteToWideChar(CP_ACP, 0, bytes.data(), (int)bytes.size(), &wide[0], n);
-        log += wide;
-    }
+    for (const std::wstring& file : run.logs.Logs())
+        log += importtest::FromCodePage(wintest::ReadFileBytes(file));
     return {outcome, run.sink.errorsLogged, run.sink.finish, log};
 }
 
@@ -391,16 +386,22 @@ TEST(RowImport, ACancelOrAFailureLeavesTheFileAsItWas)
 {
     const wchar_t* text = L"Druh;Lokalita;Poznámka\nCarabus novus;Nové Místo;a\nCarabus novus;Nové Místo;b\n"
                           L"Carabus alter;Jiné Místo;c\nCarabus tertius;Třetí Místo;d\n";
+    std::wstring many = L"Druh;Lokalita;Poznámka\n";
+    for (int i = 1; i <= 2000; ++i)
+        many += L"Carabus novus;Místo " + std::to_wstring(i) + L";nález " + std::to_wstring(i) + L"\n";
     const struct {
         const char* name;
         const wchar_t* trigger;
         int cancelAt;
         ImportOutcome outcome;
+        const wchar_t* text;
+        int diskPages = -1;  // a full disk: the pages the file may still grow by
     } cases[] = {
-        {"cancel", nullptr, 40, IMPORT_CANCELLED},
+        {"cancel", nullptr, 40, IMPORT_CANCELLED, text},
         {"rollback", L"CREATE TRIGGER ZOR_TEST BEFORE INSERT ON LOCTREE WHEN NEW.NAME = 'Jiné Místo' "
                      L"BEGIN SELECT RAISE(ROLLBACK, 'zkouška'); END",
-         -1, IMPORT_FAILED},
+         -1, IMPORT_FAILED, text},
+        {"full disk", nullptr, -1, IMPORT_FAILED, many.c_str(), 25},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -410,7 +411,13 @@ TEST(RowImport, ACancelOrAFailureLeavesTheFileAsItWas)
         }
         std::wstring before = DumpDatabase(copy.Path());
         const Mapping note = {COLGROUP_RECORDS, L"", 4, -1, L""};  // a new records attribute too
-        EXPECT_EQ(c.outcome, Import(copy.Path(), text, {kSpecies, kLocality, note}, L";", -1, -1, c.cancelAt).outcome);
+        int room = zdata::SetPageLimitForTests(c.diskPages);
+        Outcome r = Import(copy.Path(), c.text, {kSpecies, kLocality, note}, L";", -1, -1, c.cancelAt);
+        zdata::SetPageLimitForTests(room);
+        EXPECT_EQ(c.outcome, r.outcome);
+        EXPECT_EQ(c.outcome == IMPORT_FAILED ? IDS_I_IMPORT_FAILED : IDS_I_IMPORT_CANCELLED, r.finish);
+        EXPECT_TRUE(c.diskPages < 0 || r.log.find(L"Na disku s databází není dost místa") != std::wstring::npos)
+            << dbtest::Narrow(r.log);
         EXPECT_TRUE(before == DumpDatabase(copy.Path()));
     }
 }

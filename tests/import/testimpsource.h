@@ -213,6 +213,16 @@ inline void WriteTextFile(const std::wstring& path, const std::wstring& text, UI
     }
 }
 
+// A file's bytes read in the code page (the log's is the system's ANSI code page).
+inline std::wstring FromCodePage(const std::string& bytes, UINT codePage = CP_ACP)
+{
+    int n = MultiByteToWideChar(codePage, 0, bytes.data(), (int)bytes.size(), nullptr, 0);
+    std::wstring text((size_t)(n > 0 ? n : 0), L'\0');
+    if (n > 0)
+        MultiByteToWideChar(codePage, 0, bytes.data(), (int)bytes.size(), &text[0], n);
+    return text;
+}
+
 // What a headless run reported.
 class RecordingSink : public ImportSink {
 public:

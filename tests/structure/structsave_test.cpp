@@ -574,11 +574,15 @@ TEST(StructureSave, AStepRefusedHalfWayLeavesNothingAndTheNextSaveMatchesACleanO
         const wchar_t* setup;
         const wchar_t* cleanup;
         const wchar_t* message;  // part of the error shown
+        int diskPages = -1;      // a full disk: the pages the file may still grow by
     };
     const Case cases[] = {
         {"new list attribute", SampleTemplate,
          [](StructureModel& m) { AddAttr(m.Lists[MODEL_RECORD_ATTRS], L"STAV", 5, 30, L"Stav", -1); },
          L"CREATE INDEX", 1, nullptr, nullptr, L"Odmítnuto zkouškou"},
+        {"new list attribute on a full disk", SampleTemplate,
+         [](StructureModel& m) { AddAttr(m.Lists[MODEL_RECORD_ATTRS], L"STAV", 5, 30, L"Stav", -1); }, nullptr, 0,
+         nullptr, nullptr, L"Na disku s databází není dost místa, změna nebyla zapsána.", 0},
         {"attribute with values deleted", SampleTemplate,
          [](StructureModel& m) { FindAttrNamed(&m.Lists[MODEL_RECORD_ATTRS], L"METODA")->State = ENTRY_DELETED; },
          nullptr, 0, L"CREATE TRIGGER ZOR_TEST BEFORE UPDATE ON CUSTOMATTRIBUTES BEGIN SELECT RAISE(ABORT, 'zkouška'); END",
@@ -620,7 +624,10 @@ TEST(StructureSave, AStepRefusedHalfWayLeavesNothingAndTheNextSaveMatchesACleanO
         std::wstring before = DumpDatabase(path);
         {
             LoadedStructure s(path);
-            ASSERT_NO_FATAL_FAILURE(s.Open());
+            int room = zdata::SetPageLimitForTests(c.diskPages);
+            s.Open();
+            zdata::SetPageLimitForTests(room);
+            ASSERT_FALSE(HasFatalFailure());
             c.edit(s.Model());
             std::wstring pending = ModelState(s.Model());
             {
@@ -742,9 +749,12 @@ TEST(StructureSave, AFailureOrAStopAnywhereInTheSaveLeavesTheFileAndTheEditsAsBe
         std::vector<const wchar_t*> setup;  // run on the file first, undone by cleanup
         std::vector<const wchar_t*> cleanup;
         const wchar_t* message;      // the first message shown
+        int diskPages = -1;          // a full disk: the pages the file may still grow by
     };
     const Case cases[] = {
         {"failure in the last step", L"ALTER TABLE \"LITERATURE\" ADD", nullptr, -1, {}, {}, L"Odmítnuto zkouškou"},
+        // A full disk (in the record paths' rebuild of the level step).
+        {"full disk", nullptr, nullptr, -1, {}, {}, L"Na disku s databází není dost místa, změna nebyla zapsána.", 0},
         // A key checked only at the commit, which the literature step's new row breaks.
         {"commit refused", nullptr, nullptr, -1,
          {L"CREATE TABLE ZOR_TEST_PARENT (ID INTEGER PRIMARY KEY)",
@@ -772,7 +782,10 @@ TEST(StructureSave, AFailureOrAStopAnywhereInTheSaveLeavesTheFileAndTheEditsAsBe
             ASSERT_TRUE(dbtest::Exec(path, sql));
         std::wstring before = DumpDatabase(path);
         LoadedStructure s(path);
-        ASSERT_NO_FATAL_FAILURE(s.Open());
+        int room = zdata::SetPageLimitForTests(c.diskPages);
+        s.Open();
+        zdata::SetPageLimitForTests(room);
+        ASSERT_FALSE(HasFatalFailure());
         const int sysBefore = s.Db().LastSysLevelId, locBefore = s.Db().LastLocLevelId;
         edit(s.Model());
         const std::wstring pending = ModelState(s.Model());
