@@ -1,5 +1,7 @@
 #include "core/msgboxtext.h"
 
+#include <strsafe.h>
+
 #include <cstdlib>
 
 #include "core/msgbox.h"
@@ -32,6 +34,24 @@ std::wstring ResourceText(HINSTANCE module, UINT textId, std::initializer_list<c
     }
     free(format);
     return text;
+}
+
+std::wstring SystemErrorText(DWORD error)
+{
+    wchar_t* reason = nullptr;
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                   error, 0, reinterpret_cast<LPWSTR>(&reason), 0, nullptr);
+    std::wstring why = reason ? reason : L"";
+    if (reason)
+        LocalFree(reason);
+    while (!why.empty() && (why.back() == L'\n' || why.back() == L'\r' || why.back() == L' '))
+        why.pop_back();
+    if (why.empty()) {
+        wchar_t code[32];
+        StringCchPrintfW(code, 32, L"0x%08lX", (unsigned long)error);
+        why = code;
+    }
+    return why;
 }
 
 int ZorMessageBoxResText(HWND owner, HINSTANCE module, UINT textId, UINT captionId, UINT type,

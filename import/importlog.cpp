@@ -3,6 +3,8 @@
 #include <shlobj.h>
 #include <strsafe.h>
 
+#include "core/longpath.h"
+#include "core/msgboxtext.h"
 #include "resources/tarnix/resource.h"
 
 namespace {
@@ -10,6 +12,12 @@ namespace {
 const wchar_t kDataKey[] = L"Software\\Kelvane\\Z211";
 const wchar_t kDataValue[] = L"Z211 Data";
 const wchar_t kDefaultSubfolder[] = L"Kelvane\\Zorna2011\\";
+
+DWORD LastErrorOr(DWORD fallback)
+{
+    DWORD error = GetLastError();
+    return error ? error : fallback;
+}
 
 std::wstring WithBackslash(std::wstring folder)
 {
@@ -86,47 +94,79 @@ BOOL DeleteImportLog(const ImportLog* log)
     return DeleteFileW(log->LogPath);
 }
 
-FILE* OpenImportLog(ImportLog* log, zdata::Connection* connection)
+bool OpenImportLog(ImportLog* log, zdata::Connection* connection)
 {
     log->ErrorCount = 0;
     log->NoteCount = 0;
     log->Connection = connection;
     log->LogFile = nullptr;
+    log->LostError = 0;
+    log->Pending.clear();
     BuildImportLogPath(log);
-    if (!log->LogPath[0])
-        return nullptr;
+    if (!log->LogPath[0]) {
+        log->LostError = ERROR_FILENAME_EXCED_RANGE;
+        return false;
+    }
     std::wstring folder = log->LogPath;
     folder.erase(folder.find_last_of(L'\\'));
     SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
-    log->LogFile = _wfopen(log->LogPath, L"wb");
-    return log->LogFile;
+    HANDLE file = CreateFileW(log->LogPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        log->LostError = LastErrorOr(ERROR_CANNOT_MAKE);
+        return false;
+    }
+    log->LogFile = file;
+    return true;
 }
 
-void WriteLogText(FILE* stream, const wchar_t* text)
+namespace {
+
+// The log's text is written in pieces of about this size, as a buffered stream would.
+const size_t kLogChunk = 64 * 1024;
+
+void WritePending(ImportLog* log)
 {
-    if (!stream || !text || !*text)
+    if (log->Pending.empty())
         return;
-    // One conversion into a buffer of the most any code page needs (three bytes for a UTF-16
-    // unit): a large file may log most of its rows, and asking for the size first doubled the cost.
+    if (!log->LostError) {
+        if (!log->LogFile)
+            log->LostError = ERROR_INVALID_HANDLE;
+        else if (!WriteAll(log->LogFile, log->Pending.data(), log->Pending.size()))
+            log->LostError = LastErrorOr(ERROR_WRITE_FAULT);
+    }
+    log->Pending.clear();
+}
+
+}  // namespace
+
+void WriteLogText(ImportLog* log, const wchar_t* text)
+{
+    if (!text || !*text)
+        return;
+    // One conversion into room for the most any code page needs (three bytes for a UTF-16 unit):
+    // a large file may log most of its rows, and asking for the size first doubled the cost.
     size_t length = wcslen(text);
-    static thread_local std::string buffer;
-    buffer.resize(length * 3 + 1);
+    std::string& pending = log->Pending;
+    size_t at = pending.size();
+    pending.resize(at + length * 3 + 1);
     // Decomposed letters (a combining mark after its base) are composed for the code page; the
     // check is asked for only when there is one, as the system's composing check is slow.
     bool combining = false;
     for (size_t i = 0; i < length && !combining; ++i)
         combining = text[i] >= 0x0300 && text[i] <= 0x036F;
-    int bytes = WideCharToMultiByte(CP_ACP, combining ? WC_COMPOSITECHECK : 0, text, (int)length, &buffer[0],
-                                    (int)buffer.size(), nullptr, nullptr);
-    if (bytes > 0)
-        fwrite(buffer.data(), 1, (size_t)bytes, stream);
+    int bytes = WideCharToMultiByte(CP_ACP, combining ? WC_COMPOSITECHECK : 0, text, (int)length, &pending[at],
+                                    (int)(pending.size() - at), nullptr, nullptr);
+    pending.resize(at + (bytes > 0 ? (size_t)bytes : 0));
+    if (pending.size() >= kLogChunk)
+        WritePending(log);
 }
 
 namespace {
 
 void WriteLogLine(ImportLog* log, const std::wstring& text)
 {
-    WriteLogText(log->LogFile, (text + L"\r\n").c_str());
+    WriteLogText(log, (text + L"\r\n").c_str());
 }
 
 void WriteEntryHead(ImportLog* log, int line)
@@ -189,9 +229,18 @@ void LoadImportLogPrefixes(ImportLog* log, HINSTANCE instance)
 
 int CloseImportLog(ImportLog* log)
 {
+    WritePending(log);
     if (log->LogFile) {
-        fclose(log->LogFile);
+        if (!CloseHandle(log->LogFile) && !log->LostError)
+            log->LostError = LastErrorOr(ERROR_WRITE_FAULT);
         log->LogFile = nullptr;
     }
     return log->ErrorCount;
+}
+
+std::wstring ImportLogLostText(HINSTANCE instance, const ImportLog* log)
+{
+    if (!log->LostError || LogEntryCount(log) == 0)
+        return std::wstring();
+    return ResourceText(instance, IDS_I_LOG_INCOMPLETE, {log->LogPath, SystemErrorText(log->LostError).c_str()});
 }

@@ -6,15 +6,18 @@
 // mark. Every error entry counts in ErrorCount, also when the file could not be made (the writes
 // then do nothing), so the run still learns that rows failed. A note (a row imported, but with a
 // choice the user should know of) counts in NoteCount instead: it keeps the log, not an error.
+// A log that could not be made, or whose text did not all reach the disk (a full disk), keeps the
+// system's error in LostError: the run's end then says that the log is incomplete.
 #pragma once
 #include <windows.h>
-#include <cstdio>
 #include <string>
 
 #include "dataaccess/ado.h"
 
 struct ImportLog {
-    FILE* LogFile;                 // the open log, null before it is opened
+    HANDLE LogFile;                // the open log, null before it is opened
+    DWORD LostError;               // why text did not reach the file (the first error); 0 while whole
+    std::string Pending;           // text not yet written to the file
     int ErrorCount;                // error entries written since it was opened
     int NoteCount;                 // notes written since it was opened
     zdata::Connection* Connection; // target database, whose errors an entry may list
@@ -41,12 +44,13 @@ void BuildImportLogPath(ImportLog* log);
 // Where the log was written (the viewer shows it).
 const wchar_t* GetImportLogPath(const ImportLog* log);
 
-// Zeroes the counts, keeps the connection, builds LogPath (creating its folder) and makes the
-// file anew. The stream, null when the file cannot be made.
-FILE* OpenImportLog(ImportLog* log, zdata::Connection* connection);
+// Zeroes the counts and LostError, keeps the connection, builds LogPath (creating its folder) and
+// makes the file anew; false (LostError set) when the file cannot be made.
+bool OpenImportLog(ImportLog* log, zdata::Connection* connection);
 
-// Writes the text's bytes in the ANSI code page (nothing on a null stream).
-void WriteLogText(FILE* stream, const wchar_t* text);
+// Writes the text's bytes in the ANSI code page. From the first write that fails on, nothing
+// more reaches the file: the log stays a whole beginning of what was logged.
+void WriteLogText(ImportLog* log, const wchar_t* text);
 
 // An entry: LinePrefix + the line number, then the message (which may hold CR LF itself).
 void LogImportError(ImportLog* log, int line, const wchar_t* message);
@@ -65,8 +69,12 @@ void LogAdoErrors(ImportLog* log, int line);
 // the program's strings.
 void LoadImportLogPrefixes(ImportLog* log, HINSTANCE instance);
 
-// Closes the file; the number of error entries written.
+// Writes what is pending and closes the file; the number of error entries written.
 int CloseImportLog(ImportLog* log);
+
+// When entries were logged that the file does not hold whole: the Czech words saying so, naming
+// the file and the system's reason (string IDS_I_LOG_INCOMPLETE); else empty.
+std::wstring ImportLogLostText(HINSTANCE instance, const ImportLog* log);
 
 // Errors and notes written since the log was opened: the log is kept (and shown) when nonzero.
 inline int LogEntryCount(const ImportLog* log) { return log->ErrorCount + log->NoteCount; }

@@ -112,7 +112,12 @@ public:
     {
         const ImportJob* job = static_cast<const ImportJob*>(params_->Argument);
         int errors = job && job->Source ? job->Source->ErrorCount : 0;
-        ProgressEndByUserText(params_, ImportStatusText(params_->hInstance, statusId, errors).c_str());
+        std::wstring text = ImportStatusText(params_->hInstance, statusId, errors);
+        // The run's result stands; a log that lost entries is said after it.
+        std::wstring lost = job && job->Source ? ImportLogLostText(params_->hInstance, job->Source) : std::wstring();
+        if (!lost.empty())
+            text += L"\r\n\r\n" + lost;
+        ProgressEndByUserText(params_, text.c_str());
     }
 
 private:

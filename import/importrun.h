@@ -12,7 +12,7 @@
 // status 114 (or the source's own); the rows, each followed by the progress callback whose answer
 // is the cancel flag; the source closed; commit or roll back; the log closed (kept and announced
 // with ZM_IMPORT_ERRORS when it holds entries, deleted when empty); the final status, which says
-// how many errors the log holds.
+// how many errors the log holds, and whether the log could not be written whole.
 #pragma once
 #include <windows.h>
 

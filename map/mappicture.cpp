@@ -7,6 +7,7 @@
 #include <strsafe.h>
 
 #include "core/msgbox.h"
+#include "core/msgboxtext.h"
 #include "core/textutil.h"
 #include "map/mapunits.h"
 #include "map/mapwnd.h"
@@ -87,24 +88,6 @@ BITMAPINFO* MakeBitmapInfo(HBITMAP bitmap)
     h.biClrUsed = bits < 24 ? (DWORD)colours : 0;
     h.biSizeImage = (DWORD)image;
     return info;
-}
-
-std::wstring SystemErrorText(DWORD error)
-{
-    wchar_t* reason = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                   error, 0, (LPWSTR)&reason, 0, nullptr);
-    std::wstring why = reason ? reason : L"";
-    if (reason)
-        LocalFree(reason);
-    while (!why.empty() && (why.back() == L'\n' || why.back() == L'\r' || why.back() == L' '))
-        why.pop_back();
-    if (why.empty()) {
-        wchar_t code[32];
-        StringCchPrintfW(code, 32, L"0x%08lX", error);
-        why = code;
-    }
-    return why;
 }
 
 void ShowFileError(HWND owner, HINSTANCE instance, UINT textId, const wchar_t* path, DWORD error)

@@ -41,5 +41,3 @@ size_t DibImageSize(long long width, long long height, int bits);
 // The error box: the string-table text (with %s for the file, or none) and the system's reason
 // for the error code under the caption "Chyba".
 void ShowFileError(HWND owner, HINSTANCE instance, UINT textId, const wchar_t* path, DWORD error);
-// The system's text for an error code (its number when the system has none).
-std::wstring SystemErrorText(DWORD error);

@@ -21,6 +21,7 @@
 #include "core/containers.h"
 #include "core/longpath.h"
 #include "core/msgbox.h"
+#include "core/msgboxtext.h"
 #include "core/textutil.h"
 #include "dataaccess/ado.h"
 #include "reports/paginator.h"
@@ -92,22 +93,6 @@ DWORD WINAPI ReportWorker(void* parameter)
     if (!run->Stopped)
         PostMessageW(start->Window, ZM_REPORT_READY, (WPARAM)run->Id, 0);
     return 0;
-}
-
-// The system's text for an error code, without its line end.
-std::wstring SystemErrorText(DWORD error)
-{
-    wchar_t* text = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, error, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
-    std::wstring result = text ? text : L"";
-    if (text)
-        LocalFree(text);
-    while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r' || result.back() == L' '))
-        result.pop_back();
-    if (result.empty())
-        result = L"(" + std::to_wstring(error) + L")";
-    return result;
 }
 
 // An error box: the string's format with the name and the system's reason.

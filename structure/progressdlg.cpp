@@ -14,6 +14,40 @@ const UINT ZM_PROGRESS_DONE = WM_APP + 1;
 // The import, which stands on this library, adds its starter through SetProgressStarter.
 ProgressStarter g_starters[4] = {nullptr, StartSave, StartDbCheck, nullptr};
 
+// A final status longer than the status box (a file's path, the system's reason) makes the box
+// taller; the bar, the button and the dialog's frame make room for it.
+void FitStatus(HWND dlg, const wchar_t* text)
+{
+    HWND status = GetDlgItem(dlg, IDC_PROGRESS_STATUS);
+    if (!status || !text)
+        return;
+    RECT box;
+    GetWindowRect(status, &box);
+    MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&box), 2);
+    RECT need = {0, 0, box.right - box.left, 0};
+    HDC dc = GetDC(status);
+    HGDIOBJ font = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(status, WM_GETFONT, 0, 0)));
+    DrawTextW(dc, text, -1, &need, DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL | DT_EXPANDTABS | DT_NOPREFIX);
+    SelectObject(dc, font);
+    ReleaseDC(status, dc);
+    int grow = need.bottom - (box.bottom - box.top);
+    if (grow <= 0)
+        return;
+    SetWindowPos(status, nullptr, 0, 0, box.right - box.left, need.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    for (int id : {IDC_PROGRESS_BAR, IDCANCEL}) {
+        HWND item = GetDlgItem(dlg, id);
+        RECT r;
+        GetWindowRect(item, &r);
+        MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&r), 2);
+        SetWindowPos(item, nullptr, r.left, r.top + grow, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    RECT frame;
+    GetWindowRect(dlg, &frame);
+    SetWindowPos(dlg, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top + grow,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RedrawWindow(dlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
 ProgressParams* ParamsOf(HWND dlg)
 {
     return reinterpret_cast<ProgressParams*>(GetWindowLongPtrW(dlg, GWLP_USERDATA));
@@ -161,6 +195,7 @@ void ProgressEndByUser(ProgressParams* params, UINT statusStringId)
 
 void ProgressEndByUserText(ProgressParams* params, const wchar_t* status)
 {
+    FitStatus(params->Dialog, status);
     SendDlgItemMessageW(params->Dialog, IDC_PROGRESS_STATUS, WM_SETTEXT, 0,
                         reinterpret_cast<LPARAM>(status));
     wchar_t ok[32] = L"";

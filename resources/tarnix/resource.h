@@ -192,6 +192,7 @@
 #define IDS_I_TXT_ENC_ASCII        2974  // "%s" the ANSI code page
 #define IDS_I_TXT_ENC_NOT_UTF8     2975  // "%s" the ANSI code page, "%s" the line
 #define IDS_I_TXT_FIRST_LINE_LONG  2976
+#define IDS_I_LOG_INCOMPLETE       2980  // "%s" the log file, "%s" the system's reason
 #define IDS_I_LOG_NOTE_LINE        2966  // "Upozornění k řádku: "
 #define IDS_I_ROW_AMBIGUOUS        2967
 #define IDS_I_ROW_AMBIGUOUS_SPECIES 2968

@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "core/longpath.h"
 #include "core/msgbox.h"
+#include "core/msgboxtext.h"
 #include "dataaccess/ado.h"
 #include "import/impsource.h"
 #include "import/importrun.h"
@@ -174,9 +176,14 @@ TEST(ImportRun, EachRunKeepsEveryGoodRowOrNothingAtAll)
 }
 
 // The progress dialog of a run whose log holds errors ends by counting them, not as a success;
-// one whose log holds only notes ends as a success that points at them.
+// one whose log holds only notes ends as a success that points at them; one whose log did not
+// reach the disk whole (a full disk, a folder that takes no file) says so after its result.
 TEST(ImportRun, TheProgressDialogEndsByWhatTheLogHolds)
 {
+    const wchar_t* const failRow50 = L"CREATE TRIGGER ZOR_TEST BEFORE INSERT ON ZORNACOLLS WHEN NEW.RECNOTE = 'row 50' "
+                                     L"BEGIN SELECT RAISE(ABORT, 'zkouška 50'); END";
+    const std::wstring twoErrors =
+        L"Import byl dokončen s 2 chybami. Popisuje je protokol importu, který se otevře po stisknutí OK.";
     const struct {
         const char* name;
         const wchar_t* shot;
@@ -185,12 +192,13 @@ TEST(ImportRun, TheProgressDialogEndsByWhatTheLogHolds)
         int noteAt;
         int errors;
         std::wstring status;
+        DWORD lost = 0;  // the log is not whole: ERROR_DISK_FULL (a full disk), ERROR_PATH_NOT_FOUND (no folder)
     } cases[] = {
-        {"errors", L"utilities_import_done_errors",
-         L"CREATE TRIGGER ZOR_TEST BEFORE INSERT ON ZORNACOLLS WHEN NEW.RECNOTE = 'row 50' "
-         L"BEGIN SELECT RAISE(ABORT, 'zkouška 50'); END",
-         7, 0, 2, L"Import byl dokončen s 2 chybami. Popisuje je protokol importu, který se otevře po stisknutí OK."},
+        {"errors", L"utilities_import_done_errors", failRow50, 7, 0, 2, twoErrors},
         {"notes", L"utilities_import_done_notes", nullptr, 0, 5, 0, ResString(IDS_I_IMPORT_DONE_NOTES)},
+        {"log cut by a full disk", L"utilities_import_log_cut", failRow50, 7, 0, 2, twoErrors, ERROR_DISK_FULL},
+        {"log folder taking no file", L"utilities_import_log_unmade", failRow50, 7, 0, 2, twoErrors,
+         ERROR_PATH_NOT_FOUND},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -199,6 +207,9 @@ TEST(ImportRun, TheProgressDialogEndsByWhatTheLogHolds)
         if (c.trigger) {
             ASSERT_TRUE(dbtest::Exec(copy.Path(), c.trigger));
         }
+        if (c.lost == ERROR_PATH_NOT_FOUND)
+            importtest::WriteTextFile(logs.Folder(), L"soubor");  // where the log's folder would be made
+        long long room = SetWriteLimitForTests(c.lost == ERROR_DISK_FULL ? 40 : -1);
         LoadedStructure s(copy.Path());
         ASSERT_NO_FATAL_FAILURE(s.Open());
         std::wstring status;
@@ -228,11 +239,14 @@ TEST(ImportRun, TheProgressDialogEndsByWhatTheLogHolds)
             }};
             RunSteps([&] { RunProgressDialog(nullptr, &params); });
             SetProgressStarter(PROGRESS_IMPORT, previous);
+            SetWriteLimitForTests(room);
             EXPECT_EQ(c.errors, t.source->ErrorCount);
-            EXPECT_EQ(1u, logs.Logs().size());
+            EXPECT_EQ(c.lost == ERROR_PATH_NOT_FOUND ? 0u : 1u, logs.Logs().size());
+            std::wstring lost = L"\r\n\r\nProtokol importu „" + std::wstring(t.source->LogPath) +
+                                L"“ se nepodařilo zapsat celý: " + SystemErrorText(c.lost);
+            EXPECT_EQ(c.status + (c.lost ? lost : L""), status);
         }
         EXPECT_TRUE(s.Db().Close());
-        EXPECT_EQ(c.status, status);
     }
 }
 
@@ -310,7 +324,7 @@ TEST(ImportRun, LogEntriesListEachDatabaseErrorInTwoLines)
     LoadStringW(Inst(), IDS_I_LOG_SOURCE, source.SourcePrefix, 32);
     LoadStringW(Inst(), IDS_I_LOG_DESCRIPTION, source.DescPrefix, 32);
     zdata::Connection* connection = zdata::Connection::Create();
-    ASSERT_TRUE(OpenImportLog(&source, connection) != nullptr);
+    ASSERT_TRUE(OpenImportLog(&source, connection));
     std::vector<zdata::Error*> two = {new zdata::Error(1, L"První chyba", L"HY000", 1),
                                       new zdata::Error(2, L"Druhá chyba", L"HY000", 2)};
     zdata::Errors* errors = nullptr;
@@ -337,7 +351,7 @@ TEST(ImportRun, LogTextsReachTheFileInTheCodePageComposed)
 {
     LogFolder logs;
     TestSource source(Inst());
-    ASSERT_TRUE(OpenImportLog(&source, nullptr) != nullptr);
+    ASSERT_TRUE(OpenImportLog(&source, nullptr));
     const std::wstring longName(3000, L'\u0159');
     const struct {
         std::wstring text;
@@ -348,7 +362,7 @@ TEST(ImportRun, LogTextsReachTheFileInTheCodePageComposed)
         {longName, std::string(3000, '\xF8')},
     };
     for (const auto& c : cases)
-        WriteLogText(source.LogFile, (c.text + L"\r\n").c_str());
+        WriteLogText(&source, (c.text + L"\r\n").c_str());
     CloseImportLog(&source);
     std::string log = wintest::ReadFileBytes(source.LogPath);
     size_t at = 0;

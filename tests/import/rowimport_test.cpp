@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "dataaccess/ado.h"
 #include "import/impsource.h"
 #include "import/importrun.h"
 #include "import/textsource.h"
@@ -102,14 +103,8 @@ Outcome Import(const std::wstring& db, const std::wstring& text, const std::vect
     TextImport run(db);
     ImportOutcome outcome = run.Run(text, mappings, separator, sysTarget, locTarget, cancelAtPercent);
     std::wstring log;
-    for (const std::wstring& file : run.logs.Logs()) {
-        std::string bytes = wintest::ReadFileBytes(file);
-        int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), (int)bytes.size(), nullptr, 0);
-        std::wstring wide((size_t)n, L'\0');
-        if (n > 0)
-            MultiByteToWideChar(CP_ACP, 0, bytes.data(), (int)bytes.size(), &wide[0], n);
-        log += wide;
-    }
+    for (const std::wstring& file : run.logs.Logs())
+        log += importtest::FromCodePage(wintest::ReadFileBytes(file));
     return {outcome, run.sink.errorsLogged, run.sink.finish, log};
 }
 
@@ -277,6 +272,7 @@ struct FileCase {
     UINT finish = 0;
     std::wstring log = L"";
     int cancelAt = -1;
+    int diskPages = -1;  // a full disk: the pages the file may still grow by
 };
 
 std::wstring Filled(const std::wstring& db, std::wstring text, const FixedTargets& t)
@@ -300,6 +296,9 @@ TEST(RowImport, EachFileLeavesWhatItsRowsSay)
     const wchar_t* const publication = L"L.NAME = 'Brouci d''Orlické hornatiny'";
     const std::wstring fourRows = L"Druh;Lokalita;Poznámka\nCarabus novus;Nové Místo;a\nCarabus novus;Nové Místo;b\n"
                                   L"Carabus alter;Jiné Místo;c\nCarabus tertius;Třetí Místo;d\n";
+    std::wstring manyRows = L"Druh;Lokalita;Poznámka\n";
+    for (int i = 1; i <= 2000; ++i)
+        manyRows += L"Carabus novus;Místo " + std::to_wstring(i) + L";nález " + std::to_wstring(i) + L"\n";
     const std::vector<FileCase> cases = {
         // Unit columns that reach the species level outrank the citation.
         {"units before the citation", {}, L"Rod;Druh;Citace;Poznámka\nPterostichus;zkusmus;Carabus jinus Linné, 1758;a\n"
@@ -364,11 +363,14 @@ TEST(RowImport, EachFileLeavesWhatItsRowsSay)
          {{L"SELECT COUNT(*) FROM ZORNACOLLS WHERE RECNOTE = 'druhý'", L"0"}}, 1, IDS_I_IMPORT_DONE_ONE_ERROR,
          L"3\r\n  Nález téhož druhu z téže lokality se stejnou hodnotou pole „Datum nálezu“ už v databázi je; "
          L"řádek nebyl zaveden.\r\n"},
-        {"cancel", {}, fourRows, {kSpecies, kLocality, created}, L";", FIX_NONE, IMPORT_CANCELLED, 0, {}, -1, 0, L"", 40},
+        {"cancel", {}, fourRows, {kSpecies, kLocality, created}, L";", FIX_NONE, IMPORT_CANCELLED, 0, {}, -1,
+         IDS_I_IMPORT_CANCELLED, L"", 40},
         {"rollback",
          {L"CREATE TRIGGER ZOR_TEST BEFORE INSERT ON LOCTREE WHEN NEW.NAME = 'Jiné Místo' "
           L"BEGIN SELECT RAISE(ROLLBACK, 'zkouška'); END"},
-         fourRows, {kSpecies, kLocality, created}, L";", FIX_NONE, IMPORT_FAILED, 0, {}},
+         fourRows, {kSpecies, kLocality, created}, L";", FIX_NONE, IMPORT_FAILED, 0, {}, -1, IDS_I_IMPORT_FAILED},
+        {"full disk", {}, manyRows, {kSpecies, kLocality, created}, L";", FIX_NONE, IMPORT_FAILED, 0, {}, -1,
+         IDS_I_IMPORT_FAILED, L"", -1, 25},
     };
     for (const FileCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -378,9 +380,16 @@ TEST(RowImport, EachFileLeavesWhatItsRowsSay)
             ASSERT_TRUE(dbtest::Exec(db, sql)) << dbtest::Narrow(sql);
         const FixedTargets t(db);
         std::wstring before = c.outcome == IMPORT_COMMITTED ? L"" : DumpDatabase(db);
+        int room = zdata::SetPageLimitForTests(c.diskPages);
         Outcome result = Import(db, c.text, c.mappings, c.separator, c.fixed == FIX_BOTH ? t.taxon : -1,
                                 c.fixed != FIX_NONE ? t.locality : -1, c.cancelAt);
+        zdata::SetPageLimitForTests(room);
         EXPECT_EQ(c.outcome, result.outcome);
+        if (c.finish) {
+            EXPECT_EQ(c.finish, result.finish);
+        }
+        EXPECT_TRUE(c.diskPages < 0 || result.log.find(L"Na disku s databází není dost místa") != std::wstring::npos)
+            << dbtest::Narrow(result.log);
         if (c.outcome != IMPORT_COMMITTED) {
             EXPECT_TRUE(before == DumpDatabase(db)) << "the file changed";
             continue;
@@ -390,9 +399,6 @@ TEST(RowImport, EachFileLeavesWhatItsRowsSay)
             EXPECT_EQ(Filled(db, v.second, t), Value(db, Filled(db, v.first, t))) << dbtest::Narrow(v.first);
         if (c.errors >= 0) {
             EXPECT_EQ(c.errors, result.errors);
-        }
-        if (c.finish) {
-            EXPECT_EQ(c.finish, result.finish);
         }
         if (!c.log.empty()) {
             EXPECT_EQ(c.log, result.log);

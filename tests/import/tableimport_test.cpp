@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/attrdef.h"
+#include "dataaccess/ado.h"
 #include "import/impsource.h"
 #include "import/importrun.h"
 #include "import/tablesource.h"
@@ -63,12 +64,14 @@ struct TableImport {
 struct Outcome {
     ImportOutcome outcome;
     int errors;
-    std::string log;  // the run's log as written (the ANSI code page)
+    std::string log;   // the run's log as written (the ANSI code page)
+    std::wstring said;  // the boxes shown, then the log
 };
 
 Outcome RunTableImport(const std::wstring& db, const TableImport& import)
 {
     LogFolder logs;
+    wintest::MsgBoxRecorder boxes;
     LoadedStructure structure(db);
     EXPECT_NO_FATAL_FAILURE(structure.Open());
     ImportJob job = {};
@@ -113,7 +116,10 @@ Outcome RunTableImport(const std::wstring& db, const TableImport& import)
     std::string log;
     for (const std::wstring& file : logs.Logs())
         log += wintest::ReadFileBytes(file);
-    return {outcome, sink.errorsLogged, log};
+    std::wstring said;
+    for (const wintest::MsgBoxRecorder::Box& box : boxes.Boxes())
+        said += box.text + L"\n";
+    return {outcome, sink.errorsLogged, log, said + importtest::FromCodePage(log)};
 }
 
 std::wstring FieldOfCaption(const std::wstring& db, const std::wstring& caption)
@@ -162,6 +168,7 @@ struct ImportCase {
     std::vector<Check> checks;
     int errors = 0;  // entries the run logs
     std::vector<std::string> logged = {};  // what the log holds (parts in plain ASCII)
+    int diskPages = -1;  // a full disk (a box or the log says so): the pages the file may still grow by
 };
 
 // Imports each case into its own copy of the sample database; a cancel or a failure must leave the
@@ -182,9 +189,13 @@ void RunCases(const std::vector<ImportCase>& cases)
         long long records = dbtest::QueryInt(db, L"SELECT COUNT(*) FROM ZORNACOLLS");
         long long lastId = dbtest::QueryInt(db, L"SELECT MAX(ID) FROM ZORNACOLLS");
         std::wstring before = DumpDatabase(db);
+        int room = zdata::SetPageLimitForTests(c.diskPages);
         Outcome result = RunTableImport(db, import);
+        zdata::SetPageLimitForTests(room);
         EXPECT_EQ(c.outcome, result.outcome);
         if (c.outcome != IMPORT_COMMITTED) {
+            bool diskFull = result.said.find(L"Na disku s databází není dost místa") != std::wstring::npos;
+            EXPECT_TRUE(c.diskPages < 0 || diskFull) << dbtest::Narrow(result.said);
             EXPECT_TRUE(before == DumpDatabase(db));
             continue;
         }
@@ -212,16 +223,20 @@ const wchar_t* const kFailOnRecord =
 
 TEST(TableImport, ASheetsRowsBecomeRecordsOrNothingAtAll)
 {
-    auto sheet = [](int cancelAt) {
-        return [cancelAt](const wintest::ScopedTempFolder& folder, const std::wstring&, TableImport* import) {
+    const std::vector<std::vector<std::wstring>> four = {
+        {L"Carabus novus Novák, 1901", L"Nové Místo", L"první"},
+        {L"Carabus novus", L"Nové Místo", L"druhý"},
+        {L"Carabus alter", L"Jiné Místo", L"třetí"},
+        {L"Carabus tertius", L"Třetí Místo", L"čtvrtý"},
+    };
+    std::vector<std::vector<std::wstring>> many;
+    for (int i = 1; i <= 2000; ++i)
+        many.push_back({L"Carabus novus", L"Místo " + std::to_wstring(i), L"nález " + std::to_wstring(i)});
+    auto sheet = [](int cancelAt, const std::vector<std::vector<std::wstring>>& rows) {
+        return [cancelAt, rows](const wintest::ScopedTempFolder& folder, const std::wstring&, TableImport* import) {
             import->sourceType = IMPSRC_EXCEL;
             import->file = folder.File(L"nálezy.xls");
-            MakeBook(import->file, {
-                                       {L"Carabus novus Novák, 1901", L"Nové Místo", L"první"},
-                                       {L"Carabus novus", L"Nové Místo", L"druhý"},
-                                       {L"Carabus alter", L"Jiné Místo", L"třetí"},
-                                       {L"Carabus tertius", L"Třetí Místo", L"čtvrtý"},
-                                   });
+            MakeBook(import->file, rows);
             import->table = L"Nálezy";
             import->targets = {{L"Druh", COLGROUP_SPECIES, L"NAME", ATTR_TEXT, nullptr},
                                {L"Lokalita", COLGROUP_FEATURES, L"NAME", ATTR_TEXT, nullptr},
@@ -254,14 +269,15 @@ TEST(TableImport, ASheetsRowsBecomeRecordsOrNothingAtAll)
         return !::testing::Test::HasFatalFailure();
     };
     RunCases({
-        {"committed", sheet(-1), nullptr, IMPORT_COMMITTED, 4, checks},
+        {"committed", sheet(-1, four), nullptr, IMPORT_COMMITTED, 4, checks},
         {"values the target cannot hold", unfit, nullptr, IMPORT_COMMITTED, 2,
          {{L"SELECT group_concat(ifnull(POCET, '-') || ',' || ifnull(LEG, '-'), ';') FROM ZORNACOLLS WHERE ID >= {ID}",
            L"-,-;-,Novák", true},
           {L"Kusů", L"null:|integer:2", false}},
          4, {"sloupce POCET nelze p", "sloupce LEG nelze p", " 64 zn"}},
-        {"cancel", sheet(40), nullptr, IMPORT_CANCELLED, 0, {}},
-        {"rollback", sheet(-1), kFailOnLocality, IMPORT_FAILED, 0, {}},
+        {"cancel", sheet(40, four), nullptr, IMPORT_CANCELLED, 0, {}},
+        {"rollback", sheet(-1, four), kFailOnLocality, IMPORT_FAILED, 0, {}},
+        {"full disk", sheet(-1, many), nullptr, IMPORT_FAILED, 0, {}, 0, {}, 25},
     });
 }
 
@@ -433,6 +449,8 @@ TEST(TableImport, AnAccessTablesRowsBecomeTypedRecordsOrNothingAtAll)
          {"Hodnotu sloupce G nelze p", ": 1."}},
         {"cancel", AccessTable(L"testV2000.mdb", L"Table1", everyKind, true, 40), nullptr, IMPORT_CANCELLED, 0, {}},
         {"rollback", AccessTable(L"testV2000.mdb", L"Table1", everyKind, true), kFailOnRecord, IMPORT_FAILED, 0, {}},
+        {"full disk", AccessTable(L"testV2000.mdb", L"Table1", everyKind, true), nullptr, IMPORT_FAILED, 0, {}, 0, {},
+         0},
     });
 }
 

@@ -177,6 +177,8 @@ public:
         RegCloseKey(key_);
         SetMsgBoxHook(previousHook_);
     }
+    // The folder the logs go to.
+    std::wstring Folder() const { return folder_.Path() + L"\\logs"; }
     std::vector<std::wstring> Logs() const
     {
         std::vector<std::wstring> files;
@@ -209,6 +211,16 @@ inline void WriteTextFile(const std::wstring& path, const std::wstring& text, UI
         fwrite(bytes.data(), 1, bytes.size(), f);
         fclose(f);
     }
+}
+
+// A file's bytes read in the code page (the log's is the system's ANSI code page).
+inline std::wstring FromCodePage(const std::string& bytes, UINT codePage = CP_ACP)
+{
+    int n = MultiByteToWideChar(codePage, 0, bytes.data(), (int)bytes.size(), nullptr, 0);
+    std::wstring text((size_t)(n > 0 ? n : 0), L'\0');
+    if (n > 0)
+        MultiByteToWideChar(codePage, 0, bytes.data(), (int)bytes.size(), &text[0], n);
+    return text;
 }
 
 // What a headless run reported.

@@ -17,6 +17,7 @@
 
 #include "core/database.h"
 #include "dataaccess/ado.h"
+#include "dataaccess/ado.h"
 #include "resources/tarnix/resource.h"
 #include "tests/support/wintest.h"
 #include "tests/structure/tarnixtest.h"
@@ -654,11 +655,16 @@ TEST(StructureSave, AFailureOrAStopAnywhereInTheSaveLeavesTheFileAndTheEditsAsBe
         std::vector<const wchar_t*> setup;  // run on the file first, undone by cleanup
         std::vector<const wchar_t*> cleanup;
         const wchar_t* message;  // part of the first message shown
+        int diskPages = -1;      // a full disk: the pages the file may still grow by
     };
+    const wchar_t kDiskFull[] = L"Na disku s databází není dost místa, změna nebyla zapsána.";
     const Case cases[] = {
         {"new list attribute", SampleTemplate,
          [](StructureModel& m) { AddAttr(m.Lists[MODEL_RECORD_ATTRS], L"STAV", 5, 30, L"Stav", -1); },
          L"CREATE INDEX", 1, nullptr, -1, {}, {}, kRefused},
+        {"new list attribute on a full disk", SampleTemplate,
+         [](StructureModel& m) { AddAttr(m.Lists[MODEL_RECORD_ATTRS], L"STAV", 5, 30, L"Stav", -1); }, nullptr, 0,
+         nullptr, -1, {}, {}, kDiskFull, 0},
         {"attribute with values deleted", SampleTemplate,
          [](StructureModel& m) { FindAttrNamed(&m.Lists[MODEL_RECORD_ATTRS], L"METODA")->State = ENTRY_DELETED; },
          nullptr, 0, nullptr, -1,
@@ -692,6 +698,8 @@ TEST(StructureSave, AFailureOrAStopAnywhereInTheSaveLeavesTheFileAndTheEditsAsBe
          L"CREATE UNIQUE INDEX COLL_INDEX", 1, nullptr, -1, {}, {}, kRefused},
         {"failure in the last step", SampleTemplate, manyParts, L"ALTER TABLE \"LITERATURE\" ADD", 1, nullptr, -1, {}, {},
          kRefused},
+        // A full disk (in the record paths' rebuild of the level step).
+        {"full disk", SampleTemplate, manyParts, nullptr, 0, nullptr, -1, {}, {}, kDiskFull, 0},
         // A key checked only at the commit, which the literature step's new row breaks.
         {"commit refused", SampleTemplate, manyParts, nullptr, 0, nullptr, -1,
          {L"CREATE TABLE ZOR_TEST_PARENT (ID INTEGER PRIMARY KEY)",
@@ -713,7 +721,10 @@ TEST(StructureSave, AFailureOrAStopAnywhereInTheSaveLeavesTheFileAndTheEditsAsBe
             ASSERT_TRUE(dbtest::Exec(path, sql));
         std::wstring before = DumpDatabase(path);
         LoadedStructure s(path);
-        ASSERT_NO_FATAL_FAILURE(s.Open());
+        int room = zdata::SetPageLimitForTests(c.diskPages);
+        s.Open();
+        zdata::SetPageLimitForTests(room);
+        ASSERT_FALSE(HasFatalFailure());
         const int sysBefore = s.Db().LastSysLevelId, locBefore = s.Db().LastLocLevelId;
         c.edit(s.Model());
         const std::wstring pending = ModelState(s.Model());
