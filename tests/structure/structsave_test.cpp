@@ -17,7 +17,6 @@
 
 #include "core/database.h"
 #include "dataaccess/ado.h"
-#include "dataaccess/ado.h"
 #include "resources/tarnix/resource.h"
 #include "tests/support/wintest.h"
 #include "tests/structure/tarnixtest.h"
