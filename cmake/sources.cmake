@@ -33,6 +33,7 @@ function(zor_test_program name dir)
     zor_track_resources(${rcs})
   endif()
   target_link_libraries(${name} PRIVATE ${ARGN} zortestsupport gmock gtest)
+  zor_precompile(${name} TEST)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
   target_compile_definitions(${name} PRIVATE
                              ZOR_PROGRAM_MANIFEST=L"${CMAKE_SOURCE_DIR}/resources/common.manifest")

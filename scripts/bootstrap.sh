@@ -31,7 +31,10 @@ fi
 if [ ! -f "$ZOR_BUILD/build.ninja" ]; then
   # A compiler cache, when the machine has one, lets several checkouts share their objects.
   launcher=""
-  command -v ccache >/dev/null 2>&1 && launcher="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache"
+  # The precompiled headers are cached only when the cache may trust their macros and times; the
+  # hash of a header that large is remembered by its file, not taken again for every source.
+  cached="env;CCACHE_SLOPPINESS=pch_defines,time_macros;CCACHE_INODECACHE=true;ccache"
+  command -v ccache >/dev/null 2>&1 && launcher="-DCMAKE_CXX_COMPILER_LAUNCHER=$cached -DCMAKE_C_COMPILER_LAUNCHER=$cached"
   # ZOR_NO_DEBUG_INFO=1: the default build's optimised code without the debugger's line tables,
   # which take a third of the compiling and most of the linking.
   nodebug=()

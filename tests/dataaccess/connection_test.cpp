@@ -286,7 +286,7 @@ TEST_F(ConnectionTest, ARefusedStatementInsideATransactionKeepsTheRestOrEndsTheU
         EXPECT_EQ(k.unitEnds, FAILED(c->Execute(L"INSERT INTO T VALUES (4, 'four')")));
         EXPECT_EQ(k.unitEnds, FAILED(c->BeginTrans()));
         EXPECT_EQ(k.unitEnds, FAILED(c->CommitTrans()));
-        EXPECT_EQ(k.unitEnds ? reason : L"", k.unitEnds ? FirstError(c.get()) : L"");
+        EXPECT_EQ(k.unitEnds ? reason : std::wstring(), k.unitEnds ? FirstError(c.get()) : std::wstring());
         if (k.unitEnds) {
             EXPECT_EQ(S_OK, c->RollbackTrans());
             EXPECT_EQ(1, RowsIn(c.get(), L"SELECT * FROM T"));
