@@ -470,20 +470,14 @@ TEST_F(LiteratureTest, EachWriterOnAFullDiskSaysItDidNotFinishAndLeavesTheFileAs
 {
     const std::wstring big(200000, L'ž');  // more than the file has room for
     const int taxon = (int)QueryInt(path_, L"SELECT MAX(ID) FROM SYSTREE");
-    // A species and a locality with records, each moved under another item of its parent's level,
-    // and a new item of each tree, deleted.
-    auto other = [&](const wchar_t* tree, const wchar_t* level, int id) {
-        std::wstring parent = L"(SELECT PARENT FROM " + std::wstring(tree) + L" WHERE ID = " + std::to_wstring(id) + L")";
-        return (int)QueryInt(path_, L"SELECT MAX(ID) FROM " + std::wstring(tree) + L" WHERE " + level + L" = (SELECT " + level
-                                        + L" FROM " + tree + L" WHERE ID = " + parent + L") AND ID <> " + parent);
-    };
+    // A species and a locality with records moved under another genus and district, and a new item of
+    // each tree deleted.
     int species = (int)QueryInt(path_, L"SELECT MIN(SYSID) FROM ZORNACOLLS");
     int place = (int)QueryInt(path_, L"SELECT MIN(FTRID) FROM ZORNACOLLS");
-    const int genus = other(L"SYSTREE", L"SYSLEVEL", species), district = other(L"LOCTREE", L"LOCLEVEL", place);
-    ASSERT_TRUE(Exec(path_, L"INSERT INTO SYSTREE (PARENT, SYSLEVEL, SYSPOS, NAME) VALUES (" + std::to_wstring(genus)
-                                + L", 4, 99, 'holý')"));
-    ASSERT_TRUE(Exec(path_, L"INSERT INTO LOCTREE (PARENT, LOCLEVEL, NAME) VALUES (" + std::to_wstring(district)
-                                + L", 3, 'Holá')"));
+    const int genus = (int)QueryInt(path_, L"SELECT MAX(ID) FROM SYSTREE WHERE SYSLEVEL = 3");
+    const int district = (int)QueryInt(path_, L"SELECT MAX(ID) FROM LOCTREE WHERE LOCLEVEL = 2");
+    ASSERT_TRUE(Exec(path_, L"INSERT INTO SYSTREE (PARENT, SYSLEVEL, NAME) VALUES (" + std::to_wstring(genus) + L", 4, 'holý')"));
+    ASSERT_TRUE(Exec(path_, L"INSERT INTO LOCTREE (PARENT, LOCLEVEL, NAME) VALUES (" + std::to_wstring(district) + L", 3, 'Holá')"));
     const int bareTaxon = (int)QueryInt(path_, L"SELECT MAX(ID) FROM SYSTREE");
     const int barePlace = (int)QueryInt(path_, L"SELECT MAX(ID) FROM LOCTREE");
     struct Writer {

@@ -454,7 +454,7 @@ TEST_F(RecordDialog, ARefusedSaveKeepsEveryTypedValueAndTheTemplateWaits)
             DialogScript::Click(d, IDC_REC_NEXT);
             EXPECT_TRUE(before == dbtest::Query(path_, L"SELECT * FROM ZORNACOLLS ORDER BY rowid"));
             EXPECT_EQ(r.leg, ValueText(d, L"Sběratel (leg.)"));
-            EXPECT_TRUE(r.note == wintest::WindowText(GetDlgItem(d, IDC_REC_NOTE)));
+            EXPECT_TRUE(r.note == GetWindowString(GetDlgItem(d, IDC_REC_NOTE)));
             EXPECT_EQ(species_, SelectedData(d, IDC_REC_SPECIES));
             // Once a save goes through, the next record starts from the template again.
             if (!r.fullDisk) {

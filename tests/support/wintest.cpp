@@ -212,8 +212,8 @@ int MsgBoxRecorder::Hook(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
 
 std::wstring WindowText(HWND hwnd)
 {
-    std::wstring text((size_t)GetWindowTextLengthW(hwnd) + 1, L'\0');
-    text.resize((size_t)GetWindowTextW(hwnd, &text[0], (int)text.size()));
+    wchar_t text[512] = L"";
+    GetWindowTextW(hwnd, text, 512);
     return text;
 }
 
