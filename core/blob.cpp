@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/longpath.h"
 #include "core/storedimage.h"
 #include "imagecodec/wicimage.h"
 
@@ -240,13 +241,8 @@ DWORD WriteBmpFile(const wchar_t* path, const BITMAPINFO* info, const void* bits
         return GetLastError();
     DWORD error = 0;
     auto put = [&](const void* data, DWORD size) {
-        DWORD written = 0;
-        if (error || size == 0)
-            return;
-        if (!WriteFile(h, data, size, &written, nullptr))
-            error = GetLastError();
-        else if (written != size)
-            error = ERROR_DISK_FULL;
+        if (!error && size && !WriteAll(h, data, size))
+            error = GetLastError() ? GetLastError() : ERROR_DISK_FULL;
     };
     put(&file, 14);
     put(&header, sizeof(header));

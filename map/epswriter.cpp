@@ -1,9 +1,12 @@
 #include "map/epswriter.h"
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "core/longpath.h"
 #include "shellcontract/zm_protocol.h"
 #include "map/gldraw.h"
 #include "map/glrender.h"
@@ -20,7 +23,9 @@ namespace {
 // within the 255 that PostScript readers promise to take.
 const size_t kWrapAt = 241;
 
-// The output with its current line's length; coordinates are written in whole points.
+// The output with its current line's length; coordinates are written in whole points. The text
+// is gathered and goes to the file in large blocks through the one write that checks every byte:
+// the C library's buffered writes let a full disk pass unseen (the file ended empty, "saved").
 class EpsStream
 {
 public:
@@ -29,10 +34,17 @@ public:
     void Put(const char* text)
     {
         const size_t n = strlen(text);
-        if (n && fwrite(text, 1, n, ctx_->Out) != n)
-            failed_ = true;
+        pending_.append(text, n);
+        if (pending_.size() >= kBlock)
+            Flush();
         const char* nl = strrchr(text, '\n');
         column_ = nl ? strlen(nl + 1) : column_ + n;
+    }
+    void Flush()
+    {
+        if (!failed_ && !pending_.empty() && !WriteAll(ctx_->Out, pending_.data(), pending_.size()))
+            failed_ = true;
+        pending_.clear();
     }
     void Number(int value)
     {
@@ -82,10 +94,12 @@ public:
         Put(" setlinewidth\n");
     }
     bool Wrapped() const { return column_ >= kWrapAt; }
-    bool Failed() const { return failed_ || ferror(ctx_->Out); }
+    bool Failed() const { return failed_; }
 
 private:
+    static const size_t kBlock = 1u << 16;
     const MapEpsContext* ctx_;
+    std::string pending_;
     size_t column_ = 0;
     bool failed_ = false;
 };
@@ -453,7 +467,7 @@ void EpsColourText(COLORREF colour, char* text, size_t size)
 
 bool WriteLegendEps(const MapEpsContext* ctx, int width, int height)
 {
-    if (!ctx || !ctx->Out)
+    if (!ctx || !ctx->Out || ctx->Out == INVALID_HANDLE_VALUE)
         return false;
     EpsStream out(ctx);
     out.Put("%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 ");
@@ -481,6 +495,7 @@ bool WriteLegendEps(const MapEpsContext* ctx, int width, int height)
             WriteLegendItemEps(out, LegendItemAt(ctx->Legend, i), ctx, layers);
     }
     out.Put("%%EndDocument\n");
+    out.Flush();
     SendMessageW(ctx->MainWindow, ZM_SET_RECORD_FILTER, MAKEWPARAM(ctx->Display, 0), 0);
     return !out.Failed();
 }

@@ -7,8 +7,6 @@
 #pragma once
 #include <windows.h>
 
-#include <cstdio>
-
 struct MapEpsContext
 {
     HWND MainWindow;    // receives ZM_SET_RECORD_FILTER and ZM_GET_RECORD_POINTS
@@ -26,11 +24,11 @@ struct MapEpsContext
     const wchar_t* MapFolder;
     const char* Creator;    // 8-bit texts
     const char* Title;
-    FILE* Out;              // opened "wb"
+    HANDLE Out;             // a file opened for writing
 };
 
 // Writes the whole file, header to "%%EndDocument", then gives the record lists their own
-// filter back. False when the stream reported a write error (a full disk).
+// filter back. False when any of it could not be written (a full disk).
 bool WriteLegendEps(const MapEpsContext* ctx, int width, int height);
 
 // "r g b setrgbcolor" of a colour, two decimals each, always with a full stop.

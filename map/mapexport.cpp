@@ -124,8 +124,8 @@ DWORD WriteEpsPicture(CZMapWnd* map, HWND owner, const wchar_t* temp, const wcha
     int w = 0, h = 0;
     if (!CheckPictureSize(owner, map->Instance, picture, kMaxVectorPictureSide, &w, &h))
         return ERROR_CANCELLED;
-    FILE* out = _wfopen(temp, L"wb");  // binary: line feeds stay line feeds
-    if (!out)
+    HANDLE out = CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (out == INVALID_HANDLE_VALUE)
         return GetLastError() ? GetLastError() : ERROR_ACCESS_DENIED;
     char ansiTitle[1024];
     AnsiTitle(title, ansiTitle, sizeof ansiTitle);
@@ -140,8 +140,8 @@ DWORD WriteEpsPicture(CZMapWnd* map, HWND owner, const wchar_t* temp, const wcha
         OffscreenLayers layers(ctx.Legend);
         written = WriteLegendEps(&ctx, w, h);
     }
-    if (fclose(out) != 0)
-        written = false;
+    if (!CloseHandle(out) && written)
+        return GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
     return written ? 0 : ERROR_DISK_FULL;
 }
 

@@ -17,6 +17,7 @@
 #include "dataaccess/ado.h"
 #include "tests/core/itemsave_fixture.h"
 #include "tests/core/litdb_fixture.h"
+#include "tests/support/hostshell.h"
 
 using litdb::Exec;
 using litdb::Query;
@@ -461,17 +462,30 @@ TEST_F(LiteratureTest, ARefusedPublicationShowsTheErrorsAndLeavesTheFileAsItWas)
     EXPECT_EQ(authors + 2, Count(L"LITAUTHORS"));
 }
 
-// The writers on a full disk (the file may not grow once opened): each says in Czech that the
-// change was not written, and the file stays as it was.
+// The writers on a full disk: each says in Czech that the change was not written, and the file
+// stays as it was. The disk is full by the engine's page limit (the file may not grow once
+// opened), which refuses only a write that needs a new page, and, where the host lets the test
+// mount a small disk, on a real full disk, which refuses every write (its journal first).
 TEST_F(LiteratureTest, EachWriterOnAFullDiskSaysItDidNotFinishAndLeavesTheFileAsItWas)
 {
     const std::wstring big(200000, L'ž');  // more than the file has room for
     const int taxon = (int)QueryInt(path_, L"SELECT MAX(ID) FROM SYSTREE");
+    // A species and a locality with records moved under another genus and district, and a new item of
+    // each tree deleted.
+    int species = (int)QueryInt(path_, L"SELECT MIN(SYSID) FROM ZORNACOLLS");
+    int place = (int)QueryInt(path_, L"SELECT MIN(FTRID) FROM ZORNACOLLS");
+    const int genus = (int)QueryInt(path_, L"SELECT MAX(ID) FROM SYSTREE WHERE SYSLEVEL = 3");
+    const int district = (int)QueryInt(path_, L"SELECT MAX(ID) FROM LOCTREE WHERE LOCLEVEL = 2");
+    ASSERT_TRUE(Exec(path_, L"INSERT INTO SYSTREE (PARENT, SYSLEVEL, NAME) VALUES (" + std::to_wstring(genus) + L", 4, 'holý')"));
+    ASSERT_TRUE(Exec(path_, L"INSERT INTO LOCTREE (PARENT, LOCLEVEL, NAME) VALUES (" + std::to_wstring(district) + L", 3, 'Holá')"));
+    const int bareTaxon = (int)QueryInt(path_, L"SELECT MAX(ID) FROM SYSTREE");
+    const int barePlace = (int)QueryInt(path_, L"SELECT MAX(ID) FROM LOCTREE");
     struct Writer {
         const char* name;
+        bool growsFile;
         std::function<int(CDatabase*)> write;
     } writers[] = {
-        {"publication save",
+        {"publication save", true,
          [&](CDatabase* db) {
              Record rec;
              rec.EmptyValues(db);
@@ -480,40 +494,62 @@ TEST_F(LiteratureTest, EachWriterOnAFullDiskSaysItDidNotFinishAndLeavesTheFileAs
              V_BSTR(&rec.r.Abstract) = SysAllocString(big.c_str());
              return db->SaveLiterature(&rec.r);
          }},
-        {"tree rename", [&](CDatabase* db) { return db->RenameSysItem(taxon, big.c_str()); }},
-        {"record save",
+        {"tree rename", true, [&](CDatabase* db) { return db->RenameSysItem(taxon, big.c_str()); }},
+        {"record save", true,
          [&](CDatabase* db) {
              itemtest::RecordBlock block(-1);
-             block.r.SysId = (int)QueryInt(path_, L"SELECT MIN(ID) FROM SYSTREE WHERE SYSLEVEL = 4");
-             block.r.FtrId = (int)QueryInt(path_, L"SELECT MIN(ID) FROM LOCTREE WHERE LOCLEVEL = 3");
+             block.r.SysId = species;
+             block.r.FtrId = place;
              itemtest::SetText(&block.r.Note, big.c_str());
              for (int i = 0; i < db->RecordAttrs->GetCount(); i++)
                  block.r.Values->Add(itemtest::NewValue());
              return db->SaveRecord(&block.r);
          }},
+        {"tree move", false, [&](CDatabase* db) { return db->MoveSysItems(genus, 1, &species); }},
+        {"locality move", false, [&](CDatabase* db) { return db->MoveLocItems(district, 1, &place); }},
+        {"tree delete", false, [&](CDatabase* db) { return db->DeleteSysItem(bareTaxon); }},
+        {"locality delete", false, [&](CDatabase* db) { return db->DeleteLocItem(barePlace); }},
     };
     auto dump = [&] {
         std::vector<Rows> all = Snapshot();
-        all.push_back(Table(path_, L"SYSTREE"));
-        all.push_back(Table(path_, L"SPECIES"));
-        all.push_back(Table(path_, L"ZORNACOLLS"));
+        for (const wchar_t* table : {L"SYSTREE", L"SPECIES", L"ZORNACOLLS", L"LOCTREE", L"FEATURES"})
+            all.push_back(Table(path_, table));
         return all;
     };
+    wintest::SmallDisk disk;
+    if (!disk.Mounted())
+        printf("No disk of its own could be mounted: the writers that need no new page are not tried.\n");
+    const std::wstring file = path_;
     for (const Writer& w : writers) {
-        SCOPED_TRACE(w.name);
-        std::vector<Rows> before = dump();
-        delete db_;
-        db_ = nullptr;
-        int previous = zdata::SetPageLimitForTests(0);
-        ASSERT_NO_FATAL_FAILURE(OpenDb(true, true));
-        wintest::MsgBoxRecorder boxes;
-        EXPECT_EQ(0, w.write(db_));
-        zdata::SetPageLimitForTests(previous);
-        ASSERT_EQ(1u, boxes.Boxes().size());
-        EXPECT_EQ(0u, boxes.Boxes()[0].text.find(L"Na disku s databází není dost místa, změna nebyla zapsána."))
-            << dbtest::Narrow(boxes.Boxes()[0].text);
-        EXPECT_TRUE(before == dump());
+        for (bool real : {false, true}) {
+            if (real ? !disk.Mounted() : !w.growsFile)
+                continue;
+            SCOPED_TRACE(std::string(w.name) + (real ? " on a full disk" : " under the page limit"));
+            delete db_;
+            db_ = nullptr;
+            path_ = real ? disk.File(L"ZorBase.mdb") : file;
+            ASSERT_TRUE(!real || CopyFileW(file.c_str(), path_.c_str(), FALSE));
+            std::vector<Rows> before = dump();
+            if (real)
+                disk.Fill();
+            int previous = zdata::SetPageLimitForTests(real ? -1 : 0);
+            ASSERT_NO_FATAL_FAILURE(OpenDb(true, true));
+            wintest::MsgBoxRecorder boxes;
+            EXPECT_EQ(0, w.write(db_));
+            zdata::SetPageLimitForTests(previous);
+            delete db_;
+            db_ = nullptr;
+            disk.Free();
+            ASSERT_EQ(1u, boxes.Boxes().size());
+            EXPECT_EQ(0u, boxes.Boxes()[0].text.find(L"Na disku s databází není dost místa, změna nebyla zapsána."))
+                << dbtest::Narrow(boxes.Boxes()[0].text);
+            EXPECT_TRUE(before == dump());
+            if (real)
+                DeleteFileW(path_.c_str());
+            path_ = file;
+        }
     }
+    ASSERT_NO_FATAL_FAILURE(OpenDb(true, true));
 }
 
 TEST_F(LiteratureTest, ARefusedEditKeepsTheOldLinks)

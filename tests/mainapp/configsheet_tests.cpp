@@ -15,12 +15,14 @@
 
 #include "common/fontchooser.h"
 #include "core/fields.h"
+#include "core/longpath.h"
 #include "core/xmlaccess.h"
 #include "shellcontract/configdata.h"
 #include "mainapp/configrules.h"
 #include "mainapp/wssettings.h"
 #include "resources/zorna/resource.h"
 #include "tests/mainapp/formhost.h"
+#include "tests/support/hostshell.h"
 
 using wintest::DialogScript;
 
@@ -745,6 +747,37 @@ TEST_F(ConfigSheet, WhatTheSheetChangedRoundTripsThroughTheWorkspaceFile)
         DialogScript::PostClick(sheet, IDOK);
     });
     ASSERT_EQ(1, spy_.count);
+    // Saved (Ctrl+S) where the file cannot be written whole: the box names it, and the old file
+    // stays byte for byte, with no temporary file beside it.
+    wintest::SmallDisk disk;
+    const std::wstring file = form_->ConfigPath;
+    struct Disk {
+        const char* name;
+        bool real;  // a disk of its own, filled up
+        long long cutAfter;
+    } disks[] = {{"a write cut short", false, 100}, {"a full disk", true, -1}};
+    for (const Disk& d : disks) {
+        if (d.real && !disk.Mounted())
+            continue;
+        SCOPED_TRACE(d.name);
+        form_->ConfigPath = d.real ? disk.File(L"Pracovni.xml") : file;
+        ASSERT_TRUE(!d.real || CopyFileW(file.c_str(), form_->ConfigPath.c_str(), FALSE));
+        const std::string before = wintest::ReadFileBytes(form_->ConfigPath);
+        const size_t boxes = Boxes().size();
+        if (d.real)
+            disk.Fill();
+        long long previous = SetWriteLimitForTests(d.cutAfter);
+        SendMessageW(wnd_, WM_COMMAND, IDM_SAVETEMPLATE, 0);
+        SetWriteLimitForTests(previous);
+        disk.Free();
+        ASSERT_EQ(boxes + 1, Boxes().size());
+        EXPECT_EQ(0u, Boxes().back().text.find(L"Šablonu se nepodařilo uložit do souboru:\n" + form_->ConfigPath));
+        EXPECT_EQ(before, wintest::ReadFileBytes(form_->ConfigPath));
+        EXPECT_FALSE(wintest::FileExists(form_->ConfigPath + L".tmp"));
+        if (d.real)
+            DeleteFileW(form_->ConfigPath.c_str());
+    }
+    form_->ConfigPath = file;
     ASSERT_TRUE(SaveWorkspace(form_, wnd_));
     ConfigData read(GetModuleHandleW(nullptr));
     CXmlReader reader(form_->ConfigPath.c_str());

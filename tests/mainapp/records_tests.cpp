@@ -15,6 +15,7 @@
 #include "core/attrdef.h"
 #include "core/ctlfill.h"
 #include "core/msgbox.h"
+#include "dataaccess/ado.h"
 #include "tools/sampledb/sampledb.h"
 #include "mainapp/dbopen.h"
 #include "resources/zorna/resource.h"
@@ -412,36 +413,64 @@ TEST_F(RecordDialog, AnEmptyRequiredValueDoesNotEndTheCopyIntoTheTemplate)
     EXPECT_EQ(0, ws_->RecordDlg->Template.Values->GetCount());
 }
 
+// "Další" refused by the file or by a full disk: the dialog says so, keeps what was typed and does
+// not go on to the next record, and the file stays as it was.
 TEST_F(RecordDialog, ARefusedSaveKeepsEveryTypedValueAndTheTemplateWaits)
 {
-    ASSERT_NO_FATAL_FAILURE(PickItems());
     ASSERT_TRUE(dbtest::Exec(path_, L"CREATE TRIGGER REFUSE_LEG BEFORE INSERT ON ZORNACOLLS WHEN "
                                     L"NEW.LEG = 'odmítnout' BEGIN SELECT RAISE(ABORT, 'zápis odmítnut'); END"));
-    long long before = Records();
-    DialogScript script;
-    script.Then(kNewCaption, [&](HWND d) {
-        Type(d, L"Datum nálezu", L"4.8.2013");
-        Type(d, L"Sběratel (leg.)", L"ze šablony");
-        SendMessageW(Box(d), PBXM_ENDEDIT, 1, 0);
-        DialogScript::Click(d, IDC_REC_TEMPLATE);
-        Type(d, L"Sběratel (leg.)", L"odmítnout");
-        SetDlgItemTextW(d, IDC_REC_NOTE, L"napsáno ručně");
-        DialogScript::Click(d, IDC_REC_NEXT);
-        EXPECT_EQ(before, Records());
-        EXPECT_EQ(L"odmítnout", ValueText(d, L"Sběratel (leg.)"));
-        EXPECT_EQ(L"napsáno ručně", wintest::WindowText(GetDlgItem(d, IDC_REC_NOTE)));
-        EXPECT_EQ(species_, SelectedData(d, IDC_REC_SPECIES));
-        // Once a save goes through, the next record starts from the template again.
-        Type(d, L"Sběratel (leg.)", L"přijmout");
-        DialogScript::Click(d, IDC_REC_NEXT);
-        EXPECT_EQ(before + 1, Records());
-        EXPECT_EQ(L"ze šablony", ValueText(d, L"Sběratel (leg.)"));
-        EXPECT_EQ(L"napsáno ručně", wintest::WindowText(GetDlgItem(d, IDC_REC_NOTE)));
-        DialogScript::PostClick(d, IDCANCEL);
-    });
-    ASSERT_TRUE(Command(IDM_NEWRECORD, script));
-    ASSERT_GE(Boxes().size(), 1u);
-    EXPECT_NE(std::wstring::npos, Boxes()[0].text.find(L"zápis odmítnut"));
+    std::wstring longNote;  // more than the file's free pages hold
+    for (int i = 0; i < 6000; i++)
+        longNote += i % 10 == 9 ? L"řádek\r\n" : L"poznámka ";
+    struct Refusal {
+        const char* name;
+        bool fullDisk;  // the file may not grow once opened
+        const wchar_t* date;
+        const wchar_t* leg;
+        std::wstring note;
+        const wchar_t* says;
+    } refusals[] = {
+        {"a trigger", false, L"4.8.2013", L"odmítnout", L"napsáno ručně", L"zápis odmítnut"},
+        {"a full disk", true, L"5.8.2013", L"Plný disk", longNote, L"Na disku s databází není dost místa, změna nebyla zapsána."},
+    };
+    for (const Refusal& r : refusals) {
+        SCOPED_TRACE(r.name);
+        int previous = zdata::SetPageLimitForTests(r.fullDisk ? 0 : -1);
+        if (r.fullDisk) {
+            CloseForm(false);
+            OpenForm();
+        }
+        ASSERT_NO_FATAL_FAILURE(PickItems());
+        const formhost::Rows before = dbtest::Query(path_, L"SELECT * FROM ZORNACOLLS ORDER BY rowid");
+        const size_t boxes = Boxes().size();
+        DialogScript script;
+        script.Then(kNewCaption, [&](HWND d) {
+            Type(d, L"Datum nálezu", r.date);
+            Type(d, L"Sběratel (leg.)", L"ze šablony");
+            SendMessageW(Box(d), PBXM_ENDEDIT, 1, 0);
+            DialogScript::Click(d, IDC_REC_TEMPLATE);
+            Type(d, L"Sběratel (leg.)", r.leg);
+            SetDlgItemTextW(d, IDC_REC_NOTE, r.note.c_str());
+            DialogScript::Click(d, IDC_REC_NEXT);
+            EXPECT_TRUE(before == dbtest::Query(path_, L"SELECT * FROM ZORNACOLLS ORDER BY rowid"));
+            EXPECT_EQ(r.leg, ValueText(d, L"Sběratel (leg.)"));
+            EXPECT_TRUE(r.note == GetWindowString(GetDlgItem(d, IDC_REC_NOTE)));
+            EXPECT_EQ(species_, SelectedData(d, IDC_REC_SPECIES));
+            // Once a save goes through, the next record starts from the template again.
+            if (!r.fullDisk) {
+                Type(d, L"Sběratel (leg.)", L"přijmout");
+                DialogScript::Click(d, IDC_REC_NEXT);
+                EXPECT_EQ((long long)before.size() + 1, Records());
+                EXPECT_EQ(L"ze šablony", ValueText(d, L"Sběratel (leg.)"));
+                EXPECT_EQ(r.note, wintest::WindowText(GetDlgItem(d, IDC_REC_NOTE)));
+            }
+            DialogScript::PostClick(d, IDCANCEL);
+        });
+        ASSERT_TRUE(Command(IDM_NEWRECORD, script));
+        zdata::SetPageLimitForTests(previous);
+        ASSERT_EQ(boxes + 1, Boxes().size());
+        EXPECT_NE(std::wstring::npos, Boxes().back().text.find(r.says)) << dbtest::Narrow(Boxes().back().text);
+    }
     EXPECT_EQ(1, Int(L"SELECT COUNT(*) FROM ZORNACOLLS WHERE LEG = 'přijmout'"));
 }
 

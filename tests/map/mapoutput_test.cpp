@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "core/blob.h"
+#include "core/longpath.h"
 #include "map/epswriter.h"
 #include "map/gdirender.h"
 #include "map/mapexport.h"
@@ -464,6 +465,7 @@ TEST(MapPicture, FailuresShowAReasonAndKeepTheOldFile)
     ASSERT_TRUE(wintest::WriteUtf8File(old, L"old"));
     const std::string before = wintest::ReadFileBytes(old);
     const int files = FilesIn(s.folder.Path());
+    wintest::SmallDisk disk;
     struct Case {
         const char* what;
         std::wstring path;
@@ -472,6 +474,8 @@ TEST(MapPicture, FailuresShowAReasonAndKeepTheOldFile)
         double scale;
         bool written;
         const wchar_t* says;
+        bool onFullDisk;     // the old file on a disk with no room left (where one can be mounted)
+        long long cutAfter;  // the write fails after that many bytes, as on a full disk
     } cases[] = {
         {"a wide map at 1,200 dpi", old, MAP_PICTURE_BMP, 1200, 1e6, false, L"16384"},
         {"100,000 dpi", old, MAP_PICTURE_BMP, 100000, 5e6, false, L"16384"},
@@ -481,8 +485,19 @@ TEST(MapPicture, FailuresShowAReasonAndKeepTheOldFile)
         {"a locked file", old, MAP_PICTURE_EMF, 0, 5e6, false, L"old.bmp"},
         {"one dot per inch", s.folder.File(L"tiny.bmp"), MAP_PICTURE_BMP, 1, 5e6, true, nullptr},
         {"a name outside the code page", s.folder.File(L"карта.eps"), MAP_PICTURE_EPS, 0, 5e6, true, nullptr},
+        {"a bitmap cut short", old, MAP_PICTURE_BMP, 100, 5e6, false, L"old.bmp", false, 1000},
+        {"PostScript cut short", old, MAP_PICTURE_EPS, 0, 5e6, false, L"old.bmp", false, 100},
+        {"a bitmap on a full disk", disk.File(L"old.bmp"), MAP_PICTURE_BMP, 100, 5e6, false, L"old.bmp", true},
+        {"a metafile on a full disk", disk.File(L"old.bmp"), MAP_PICTURE_EMF, 0, 5e6, false, L"old.bmp", true},
+        {"PostScript on a full disk", disk.File(L"old.bmp"), MAP_PICTURE_EPS, 0, 5e6, false, L"old.bmp", true},
     };
     for (Case& c : cases) {
+        if (c.onFullDisk && !disk.Mounted())
+            continue;
+        if (c.onFullDisk) {
+            ASSERT_TRUE(CopyFileW(old.c_str(), c.path.c_str(), FALSE));
+            disk.Fill();
+        }
         s.host.Map->MapScale = c.scale;
         HANDLE lock = INVALID_HANDLE_VALUE;
         if (std::string(c.what) == "a read-only file")
@@ -490,7 +505,9 @@ TEST(MapPicture, FailuresShowAReasonAndKeepTheOldFile)
         if (std::string(c.what) == "a locked file")
             lock = CreateFileW(old.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         wintest::MsgBoxRecorder boxes;
+        long long previous = SetWriteLimitForTests(c.cutAfter ? c.cutAfter : -1);
         EXPECT_EQ(c.written, s.Export(c.path, c.type, c.dpi)) << c.what;
+        SetWriteLimitForTests(previous);
         if (lock != INVALID_HANDLE_VALUE)
             CloseHandle(lock);
         SetFileAttributesW(old.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -503,8 +520,13 @@ TEST(MapPicture, FailuresShowAReasonAndKeepTheOldFile)
             EXPECT_EQ(L"Chyba", boxes.Boxes()[0].caption) << c.what;
             EXPECT_NE(std::wstring::npos, boxes.Boxes()[0].text.find(c.says)) << c.what;
         }
-        EXPECT_EQ(before, wintest::ReadFileBytes(old)) << c.what;
+        disk.Free();
+        EXPECT_EQ(before, wintest::ReadFileBytes(c.onFullDisk ? c.path : old)) << c.what;
         EXPECT_EQ(files, FilesIn(s.folder.Path())) << c.what << ": a file was left behind";
+        if (c.onFullDisk) {
+            EXPECT_EQ(1, FilesIn(c.path.substr(0, c.path.rfind(L'\\')))) << c.what << ": a file was left behind";
+            DeleteFileW(c.path.c_str());
+        }
     }
 }
 

@@ -55,4 +55,26 @@ int RunHostShell(const std::string& command)
     return status.empty() ? -1 : atoi(status.c_str());
 }
 
+SmallDisk::SmallDisk() : folder_(MakeTempFolder(L"fulldisk")), host_(HostPath(folder_))
+{
+    mounted_ = !host_.empty() && RunHostShell("mount -t tmpfs -o size=16m tmpfs '" + host_ + "' 2>/dev/null") == 0;
+}
+
+SmallDisk::~SmallDisk()
+{
+    if (mounted_)
+        RunHostShell("umount '" + host_ + "'");
+    RemoveFolder(folder_);
+}
+
+void SmallDisk::Fill()
+{
+    RunHostShell("dd if=/dev/zero of='" + host_ + "/.fill' bs=4k 2>/dev/null; true");
+}
+
+void SmallDisk::Free()
+{
+    RunHostShell("rm -f '" + host_ + "/.fill'");
+}
+
 }  // namespace wintest

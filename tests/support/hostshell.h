@@ -14,4 +14,25 @@ bool HostHas(const char* unixPath);
 // under Wine: the command leaves its status in a file.)
 int RunHostShell(const std::string& command);
 
+// A small disk of its own (a tmpfs mounted on a fresh folder, where the host lets the test mount
+// one), filled up on demand: a real full disk, which also refuses the engine's journal. Unmounted
+// and removed at the end.
+class SmallDisk {
+public:
+    SmallDisk();
+    ~SmallDisk();
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    bool Mounted() const { return mounted_; }
+    std::wstring File(const wchar_t* name) const { return folder_ + L"\\" + name; }
+    // Takes every free byte, or gives them back.
+    void Fill();
+    void Free();
+
+private:
+    std::wstring folder_;
+    std::string host_;
+    bool mounted_ = false;
+};
+
 }  // namespace wintest
