@@ -19,6 +19,14 @@ function(zor_sources out)
   set(${out} ${all} PARENT_SCOPE)
 endfunction()
 
+# Test code is compiled to be debugged, not to be fast: it drives the programs' code, which keeps
+# its optimisation, and compiles in half the time.
+function(zor_test_code target)
+  if(CMAKE_BUILD_TYPE STREQUAL "RelWithDebInfo" OR CMAKE_BUILD_TYPE STREQUAL "Release")
+    target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-Og>)
+  endif()
+endfunction()
+
 # A GoogleTest program made of every source in one tests/ folder, run once under Wine by CTest.
 function(zor_test_program name dir)
   # A test folder may carry its own resource script (string tables, dialogs for test hosts).
@@ -33,7 +41,7 @@ function(zor_test_program name dir)
     zor_track_resources(${rcs})
   endif()
   target_link_libraries(${name} PRIVATE ${ARGN} zortestsupport gmock gtest)
-  zor_precompile(${name} TEST)
+  zor_test_code(${name})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
   target_compile_definitions(${name} PRIVATE
                              ZOR_PROGRAM_MANIFEST=L"${CMAKE_SOURCE_DIR}/resources/common.manifest")

@@ -31,16 +31,16 @@ fi
 if [ ! -f "$ZOR_BUILD/build.ninja" ]; then
   # A compiler cache, when the machine has one, lets several checkouts share their objects.
   launcher=""
-  # The precompiled headers are cached only when the cache may trust their macros and times; the
-  # hash of a header that large is remembered by its file, not taken again for every source.
-  cached="env;CCACHE_SLOPPINESS=pch_defines,time_macros;CCACHE_INODECACHE=true;ccache"
-  command -v ccache >/dev/null 2>&1 && launcher="-DCMAKE_CXX_COMPILER_LAUNCHER=$cached -DCMAKE_C_COMPILER_LAUNCHER=$cached"
+  command -v ccache >/dev/null 2>&1 && launcher="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache"
   # ZOR_NO_DEBUG_INFO=1: the default build's optimised code without the debugger's line tables,
   # which take a third of the compiling and most of the linking.
   nodebug=()
   [ "${ZOR_NO_DEBUG_INFO:-}" = 1 ] && nodebug=(-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG"
                                                 -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG")
-  cmake -S "$ZOR_ROOT" -B "$ZOR_BUILD" -G Ninja $launcher "${nodebug[@]}" \
+  # ZOR_UNITY=1: the sources compiled in batches (cmake/unity.cmake), as CI builds them.
+  unity=()
+  [ "${ZOR_UNITY:-}" = 1 ] && unity=(-DZOR_UNITY=ON)
+  cmake -S "$ZOR_ROOT" -B "$ZOR_BUILD" -G Ninja $launcher "${nodebug[@]}" "${unity[@]}" \
         -DCMAKE_TOOLCHAIN_FILE="$ZOR_ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
 fi
 prepare_prefix() {
