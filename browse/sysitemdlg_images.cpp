@@ -13,7 +13,9 @@
 #include "core/ctlfill.h"
 #include "core/itemrecords.h"
 #include "core/msgbox.h"
+#include "core/msgboxtext.h"
 #include "core/storedimage.h"
+#include "resources/imagefile_ids.h"
 #include "resources/zorna/resource.h"
 
 namespace {
@@ -121,29 +123,14 @@ const wchar_t* ExtensionOfImage(const VARIANT* value, bool pictures)
     return nullptr;
 }
 
-// Writes a stored image to a file: a typed DIB as a BMP file, another typed image without its
-// tag, the raw form as it is.
-void WriteImageFile(const VARIANT* value, const wchar_t* path)
+// Writes a stored image to the file the user chose; one that cannot be written whole is said,
+// with the system's reason, and the old file stays.
+void SaveImageFile(CEditSysItemDlg* dlg, const VARIANT* value, const wchar_t* path)
 {
-    BlobBytes bytes(value);
-    if (!bytes.ok())
-        return;
-    int typed = DetectTypedImageType(bytes.data(), bytes.size());
-    if (typed == IMAGE_TYPE_BITMAP) {
-        const BITMAPINFO* info = nullptr;
-        const BYTE* bits = nullptr;
-        if (GetTypedDib(bytes.data(), bytes.size(), &info, &bits))
-            WriteBmpFile(path, info, bits);
-        return;
-    }
-    FILE* f = _wfopen(path, L"wb");
-    if (!f)
-        return;
-    if (typed != 0)
-        fwrite(bytes.data() + 1, 1, bytes.size() - 1, f);
-    else
-        fwrite(bytes.data(), 1, bytes.size(), f);
-    fclose(f);
+    DWORD error = WriteStoredImageFile(value, path);
+    if (error)
+        ZorMessageBoxResText(dlg->Dialog, dlg->Instance, IDS_IMAGE_NOT_SAVED, IDS_ERROR_CAPTION, MB_ICONWARNING,
+                             {path, SystemErrorText(error).c_str()});
 }
 
 // ---- icons ----
@@ -200,7 +187,7 @@ void OnIconCommand(CEditSysItemDlg* dlg, HWND page, int id)
     }
     case IDC_ICON_SAVE:
         if (IsBlob(stored) && ChooseFile(dlg, true, IDS_FILTER_ICONS, ExtensionOfImage(stored, false), file))
-            WriteImageFile(stored, file);
+            SaveImageFile(dlg, stored, file);
         return;
     case IDC_ICON_DELETE:
         ClearPreview(preview);
@@ -340,11 +327,7 @@ void OnPictureCommand(CEditSysItemDlg* dlg, HWND page, int id)
         ItemPicture* picture = PictureAt(dlg, c);
         if (picture && IsBlob(&picture->Picture)
             && ChooseFile(dlg, true, IDS_FILTER_PICTURES, ExtensionOfImage(&picture->Picture, true), file)) {
-            FILE* f = _wfopen(file, L"wb");
-            if (f) {
-                BlobToFile(&picture->Picture, f);
-                fclose(f);
-            }
+            SaveImageFile(dlg, &picture->Picture, file);
         }
         return;
     }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/longpath.h"
+#include "core/replacefile.h"
 #include "core/storedimage.h"
 #include "imagecodec/wicimage.h"
 
@@ -259,4 +260,36 @@ DWORD WriteBmpFile(const wchar_t* path, const BITMAPINFO* info, const void* bits
     if (!CloseHandle(h) && !error)
         error = GetLastError();
     return error;
+}
+
+DWORD WriteStoredImageFile(const VARIANT* value, const wchar_t* path)
+{
+    BlobBytes blob(value);
+    if (!blob.ok() || blob.size() == 0)
+        return ERROR_INVALID_DATA;
+    const int typed = DetectTypedImageType(blob.data(), blob.size());
+    const BITMAPINFO* info = nullptr;
+    const BYTE* bits = nullptr;
+    if (typed == IMAGE_TYPE_BITMAP && !GetTypedDib(blob.data(), blob.size(), &info, &bits))
+        return ERROR_INVALID_DATA;
+    DWORD error = 0;
+    std::wstring temp = CreateTempFileBeside(path, &error);
+    if (temp.empty())
+        return error;
+    if (typed == IMAGE_TYPE_BITMAP) {
+        error = WriteBmpFile(temp.c_str(), info, bits);
+    } else {
+        // A typed form's own file starts after its tag byte.
+        const size_t skip = typed ? 1 : 0;
+        HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE)
+            error = GetLastError();
+        else {
+            if (!WriteAll(h, blob.data() + skip, blob.size() - skip))
+                error = GetLastError() ? GetLastError() : ERROR_DISK_FULL;
+            if (!CloseHandle(h) && !error)
+                error = GetLastError();
+        }
+    }
+    return ReplaceWithTempFile(temp, path, error);
 }

@@ -58,3 +58,8 @@ DWORD BitmapInfoForBitmap(HBITMAP bitmap, BITMAPINFO** info);
 // table, bits. A DIB with the old 12-byte header is written with the 40-byte one. 0 when written,
 // otherwise the system's error code (a file cut short by a full disk is ERROR_DISK_FULL).
 DWORD WriteBmpFile(const wchar_t* path, const BITMAPINFO* info, const void* bits);
+
+// Writes a stored image to a file, whole or not at all (the old file stays as it was): a typed
+// DIB as a BMP file, another typed image without its tag byte, the raw form as it is. 0, or the
+// system's error code (ERROR_INVALID_DATA for a value that holds no image).
+DWORD WriteStoredImageFile(const VARIANT* value, const wchar_t* path);

@@ -26,27 +26,9 @@ bool LoadIconFile(const wchar_t* path, int size, VARIANT* icon)
     return true;
 }
 
-bool SaveIconFile(const VARIANT* icon, const wchar_t* path)
+DWORD SaveIconFile(const VARIANT* icon, const wchar_t* path)
 {
-    BlobBytes blob(icon);
-    if (!blob.ok() || blob.size() == 0)
-        return false;
-    const int typed = DetectTypedImageType(blob.data(), blob.size());
-    if (typed == IMAGE_TYPE_BITMAP) {
-        const BITMAPINFO* info = nullptr;
-        const BYTE* bits = nullptr;
-        if (!GetTypedDib(blob.data(), blob.size(), &info, &bits))
-            return false;
-        WriteBmpFile(path, info, bits);
-        return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
-    }
-    FILE* file = _wfopen(path, L"wb");
-    if (!file)
-        return false;
-    // A typed form's own file starts after its tag byte.
-    const size_t skip = typed ? 1 : 0;
-    bool ok = fwrite(blob.data() + skip, 1, blob.size() - skip, file) == blob.size() - skip;
-    return fclose(file) == 0 && ok;
+    return WriteStoredImageFile(icon, path);
 }
 
 const wchar_t* IconFileExtension(const VARIANT* icon)

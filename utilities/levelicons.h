@@ -9,10 +9,10 @@
 // untouched) when the file cannot be read or does not decode.
 bool LoadIconFile(const wchar_t* path, int size, VARIANT* icon);
 
-// Writes a stored icon to the file: a typed DIB as a .bmp file with its file header, any other
-// typed form as the bytes after its tag, a raw file as it is. False when the icon holds no bytes
-// or the file cannot be written.
-bool SaveIconFile(const VARIANT* icon, const wchar_t* path);
+// Writes a stored icon to the file, whole or not at all: a typed DIB as a .bmp file with its file
+// header, any other typed form as the bytes after its tag, a raw file as it is. 0, or the
+// system's error code when the icon holds no bytes or the file cannot be written.
+DWORD SaveIconFile(const VARIANT* icon, const wchar_t* path);
 
 // The default extension of an icon's file: "ico", "bmp", "png", or null for any other picture.
 const wchar_t* IconFileExtension(const VARIANT* icon);

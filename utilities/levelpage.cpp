@@ -8,7 +8,9 @@
 #include "common/filechooser.h"
 #include "core/blob.h"
 #include "core/msgbox.h"
+#include "core/msgboxtext.h"
 #include "czechcollation/czechtext.h"
+#include "resources/imagefile_ids.h"
 #include "resources/tarnix/resource.h"
 #include "utilities/levelicons.h"
 #include "utilities/namedlg.h"
@@ -286,8 +288,12 @@ void OnSaveIcon(HWND page, CLevelPage* self, const IconSlot& slot)
     ofn.nMaxFile = kIconPathLength;
     ofn.lpstrDefExt = IconFileExtension(&(e->*slot.icon));
     ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_EXPLORER | OFN_ENABLESIZING | OFN_NONETWORKBUTTON;
-    if (ChooseFileToSave(&ofn))
-        SaveIconFile(&(e->*slot.icon), path);  // a file that cannot be written is skipped
+    if (!ChooseFileToSave(&ofn))
+        return;
+    // One that cannot be written whole is said, and the old file stays.
+    if (DWORD error = SaveIconFile(&(e->*slot.icon), path))
+        ZorMessageBoxResText(page, self->hInstance, IDS_IMAGE_NOT_SAVED, IDS_T_ERROR_CAPTION, MB_ICONWARNING,
+                             {path, SystemErrorText(error).c_str()});
 }
 
 void OnClearIcon(HWND page, const IconSlot& slot)

@@ -16,6 +16,7 @@
 #include "core/blob.h"
 #include "core/ctlfill.h"
 #include "core/itemrecords.h"
+#include "core/longpath.h"
 #include "resources/zorna/resource.h"
 #include "tests/browse/formhost.h"
 #include "tools/testkit/wic_encode.h"
@@ -431,6 +432,17 @@ TEST_F(ItemDialogTest, IconsAndPicturesKeepTheirFilesBytesAndStornoKeepsTheFile)
         Click(icons, IDC_ICON_SAVE + IDC_ICON_STEP);
         EXPECT_EQ(L"png", g_defaultExtension);
         EXPECT_EQ(png, FileBytes(path(L"uložená")));
+        // A save the disk cuts short is said, naming the file, and the old file stays.
+        const Bytes old = {'s', 't', 'a', 'r', 'a'};
+        WriteBytes(path(L"stará.png"), old);
+        g_nextFile = path(L"stará.png");
+        long long room = SetWriteLimitForTests(8);
+        Click(icons, IDC_ICON_SAVE + IDC_ICON_STEP);
+        SetWriteLimitForTests(room);
+        ASSERT_EQ(1u, boxes.Boxes().size());
+        EXPECT_NE(std::wstring::npos, boxes.Boxes()[0].text.find(L"„" + path(L"stará.png") + L"“: Disk je plný."))
+            << dbtest::Narrow(boxes.Boxes()[0].text);
+        EXPECT_EQ(old, FileBytes(path(L"stará.png")));
         d->ShowTab(ITEMTAB_ICONS);
         wintest::SaveScreenshot(dlg, L"itemdlg_icons_loaded");
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/filechooser.h"
+#include "core/longpath.h"
 #include "tools/sampledb/sampledb.h"
 #include "dataaccess/ado.h"
 #include "tests/support/wintest.h"
@@ -502,6 +503,17 @@ TEST_F(StructurePages, IconsLoadSaveAndClearAndATypedBitmapSavesAsABmpFile)
     EXPECT_EQ(g_saveExtension, L"bmp");
     std::string saved = wintest::ReadFileBytes(g_savePath);
     EXPECT_EQ(std::vector<unsigned char>(saved.begin(), saved.end()), large);
+    // A save the disk cuts short is said, naming the file, and the old file stays.
+    ASSERT_TRUE(WriteBytes(g_savePath, {'s', 't', 'a', 'r', 'a'}));
+    {
+        wintest::MsgBoxRecorder boxes;
+        long long room = SetWriteLimitForTests(8);
+        Click(page, IDC_LEVEL_LARGESAVE);
+        SetWriteLimitForTests(room);
+        ASSERT_EQ(1u, boxes.Boxes().size());
+        EXPECT_NE(std::wstring::npos, boxes.Boxes()[0].text.find(L"„" + g_savePath + L"“: Disk je plný."));
+    }
+    EXPECT_EQ("stara", wintest::ReadFileBytes(g_savePath));
     // A typed bitmap becomes a whole .bmp file.
     SetBlob(&druh->IconOpen, TypedDib());
     g_savePath = folder_ + L"\\otevřená.bmp";
